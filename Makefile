@@ -1,0 +1,37 @@
+# The two commands of the README: `make run` and `make check`.
+JOBS ?= $(shell nproc)
+
+.PHONY: all deps run check build-debug build-release clean
+
+all: check
+
+deps:
+	@scripts/install-deps
+
+build-release: deps
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release -j $(JOBS)
+
+build-debug: deps
+	@cmake --preset debug >/dev/null
+	@cmake --build --preset debug -j $(JOBS)
+
+run: build-release
+	@if [ -x build/release/app/korvane ]; then \
+	    exec build/release/app/korvane; \
+	else \
+	    echo "make run: the korvane program is not built yet (its program entry does not exist yet)"; \
+	    exit 1; \
+	fi
+
+check: deps
+	@start=$$(date +%s); \
+	cmake --preset debug >/dev/null && cmake --build --preset debug -j $(JOBS) || exit 1; \
+	built=$$(date +%s); \
+	echo "build time: $$((built - start)) s"; \
+	ctest --preset debug -j $(JOBS); rc=$$?; \
+	echo "test time: $$(( $$(date +%s) - built )) s"; \
+	exit $$rc
+
+clean:
+	rm -rf build

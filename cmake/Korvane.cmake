@@ -1,0 +1,59 @@
+# One line per library and one per test executable:
+#
+#   korvane_library(framework DEPENDS platform Qt6::Core)
+#   korvane_tests(framework [DEPENDS extra-libs...])
+#
+# A library takes every .cpp below its folder except *_test.cpp and the fuzz/bench folders;
+# its test executable takes every *_test.cpp below the folder. Includes are written from the
+# repository root ("framework/core/Exception.h").
+
+cmake_path(GET CMAKE_CURRENT_LIST_DIR PARENT_PATH KORVANE_ROOT)
+cmake_path(GET KORVANE_ROOT PARENT_PATH KORVANE_SHARED_DIR)
+set(KORVANE_SHARED_DIR "${KORVANE_SHARED_DIR}/shared")
+
+function(korvane_library name)
+    cmake_parse_arguments(ARG "" "" "DEPENDS;PRIVATE" ${ARGN})
+    file(GLOB_RECURSE sources CONFIGURE_DEPENDS
+         "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.c")
+    list(FILTER sources EXCLUDE REGEX "_test\\.cpp$")
+    list(FILTER sources EXCLUDE REGEX "/(testsupport|fuzz|bench)/")
+    add_library(${name} STATIC ${sources})
+    add_library(korvane::${name} ALIAS ${name})
+    target_include_directories(${name} PUBLIC "${KORVANE_ROOT}")
+    target_link_libraries(${name} PUBLIC ${ARG_DEPENDS} PRIVATE ${ARG_PRIVATE})
+    target_compile_definitions(${name} PRIVATE
+        KORVANE_SOURCE_DIR="${KORVANE_ROOT}" KORVANE_SHARED_DIR="${KORVANE_SHARED_DIR}")
+endfunction()
+
+# Test support code of a library (its testsupport/ folder) is built into its test executable,
+# and other libraries' tests may link it as <name>_testsupport.
+function(korvane_tests name)
+    if(NOT KORVANE_TESTS)
+        return()
+    endif()
+    cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
+    file(GLOB_RECURSE tests CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp")
+    file(GLOB_RECURSE support CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/testsupport/*.cpp")
+    list(FILTER support EXCLUDE REGEX "_test\\.cpp$")
+    if(support)
+        add_library(${name}_testsupport STATIC ${support})
+        target_link_libraries(${name}_testsupport PUBLIC ${name} GTest::gtest ${ARG_DEPENDS})
+        set(support_lib ${name}_testsupport)
+    endif()
+    if(NOT tests)
+        return()
+    endif()
+    add_executable(${name}_tests ${tests} "${KORVANE_ROOT}/cmake/TestMain.cpp")
+    target_link_libraries(${name}_tests PRIVATE ${name} ${support_lib} ${ARG_DEPENDS}
+                          GTest::gtest GTest::gmock)
+    target_compile_definitions(${name}_tests PRIVATE
+        KORVANE_SOURCE_DIR="${KORVANE_ROOT}" KORVANE_SHARED_DIR="${KORVANE_SHARED_DIR}"
+        KORVANE_TESTDATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/testdata"
+        KORVANE_BUILD_DIR="${CMAKE_CURRENT_BINARY_DIR}")
+    include(GoogleTest)
+    gtest_discover_tests(${name}_tests
+        DISCOVERY_MODE PRE_TEST
+        DISCOVERY_TIMEOUT 60
+        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+                   TIMEOUT 300)
+endfunction()
