@@ -14,7 +14,7 @@ namespace {
 
 constexpr double kMSecsPerDay = 86400000.0;
 // Days from 0000-03-01 (proleptic Gregorian) to 1899-12-30, the zero of TDateTime.
-constexpr int64_t kDaysTo18991230 = 693901;
+constexpr int64_t kDaysTo18991230 = 693899;
 
 int64_t DaysFromCivil(int64_t y, int m, int d) {
     y -= m <= 2;
@@ -299,7 +299,17 @@ std::string ApplyNumberSection(const std::string& fmt, double value) {
     }
     int decimals = fracZeros + fracHashes;
     char buf[400];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, std::fabs(value));
+    double mag = std::fabs(value);
+    double scaled = mag * std::pow(10.0, decimals);
+    if (scaled < 9e15) {
+        // Halves round away from zero, as money is rounded, not to the even neighbour.
+        std::string digits = std::to_string(static_cast<long long>(std::floor(scaled + 0.5)));
+        while (int(digits.size()) <= decimals) digits = "0" + digits;
+        std::snprintf(buf, sizeof buf, "%s%s%s", digits.substr(0, digits.size() - size_t(decimals)).c_str(),
+                      decimals > 0 ? "." : "", digits.substr(digits.size() - size_t(decimals)).c_str());
+    } else {
+        std::snprintf(buf, sizeof buf, "%.*f", decimals, mag);
+    }
     std::string num = buf;
     std::string intPart = num, fracPart;
     auto dot = num.find('.');
@@ -341,9 +351,7 @@ std::string ApplyNumberSection(const std::string& fmt, double value) {
 }  // namespace
 
 std::string CurrencyDisplayText(double value) {
-    char buf[400];
-    std::snprintf(buf, sizeof buf, "%.2f", std::fabs(value));
-    std::string num = buf;
+    std::string num = ApplyNumberSection("0.00", std::fabs(value));
     auto dot = num.find('.');
     std::string text = "$" + GroupThousands(num.substr(0, dot)) + num.substr(dot);
     return value < 0 && text != "$0.00" ? "(" + text + ")" : text;

@@ -235,6 +235,7 @@ protected:
 class TIntegerField : public TNumericField {
 public:
     TIntegerField();
+    int DataSize() const override { return 4; }
     int32_t MinValue = 0, MaxValue = 0;  // both 0: the data form's own range
     bool GetValue(int32_t& value) const;
 
