@@ -98,7 +98,7 @@ TEST(CodePage, OemNamesBecomeAnsi) {
         ++mapped;
         EXPECT_EQ(Hex(AnsiToOem(ansi)), Hex(oem)) << b;
     }
-    EXPECT_EQ(mapped, 54);  // as many as Python's cp437 codec finds in cp1252
+    EXPECT_EQ(mapped, 54);                              // as many as Python's cp437 codec finds in cp1252
     EXPECT_EQ(AnsiToOem("\x80\x8A\xC3 ok"), "??? ok");  // €, Š, Ã have no place in code page 437
 }
 
