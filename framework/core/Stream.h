@@ -109,7 +109,7 @@ public:
     int32_t Read(void* Buffer, int32_t Count) override;
     int32_t Write(const void* Buffer, int32_t Count) override;
     int64_t Seek(int64_t Offset, TSeekOrigin Origin) override;
-    // Truncates or extends the file; raises EStreamError "Stream write error" when that fails.
+    // Truncates or extends the file; raises EWriteError "Stream write error" when that fails.
     void SetSize(int64_t NewSize) override;
 
     intptr_t Handle() const { return FHandle; }
