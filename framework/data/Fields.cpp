@@ -7,6 +7,7 @@
 
 #include "framework/core/SysUtils.h"
 #include "framework/data/DataSet.h"
+#include "framework/core/DateTime.h"
 #include "framework/data/DataText.h"
 
 namespace framework {

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/core/DateTime.h"
 #include "framework/core/Object.h"
 #include "framework/data/FieldDefs.h"
 #include "framework/data/Variant.h"
@@ -35,10 +36,6 @@ enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 using TFieldNotifyEvent = std::function<void(TField* Sender)>;
 using TFieldGetTextEvent = std::function<void(TField* Sender, std::string& Text, bool DisplayText)>;
 using TFieldSetTextEvent = std::function<void(TField* Sender, const std::string& Text)>;
-
-// Offset between TDateTime (days since 30 December 1899) and the day numbers of date fields.
-constexpr int32_t DateDelta = 693594;
-constexpr double MSecsPerDay = 86400000.0;
 
 // Field data conversions used by date, time and date-time fields.
 int32_t DateTimeToDateData(double dateTime);

@@ -9,7 +9,8 @@
 #include <cstring>
 
 #include "framework/data/DataSet.h"
-#include "framework/data/DataText.h"
+#include "framework/core/DateTime.h"
+#include "framework/core/SysUtils.h"
 #include "framework/testsupport/MemDataSet.h"
 
 using namespace framework;
@@ -21,6 +22,7 @@ namespace {
 struct AllKinds : ::testing::Test {
     TMemDataSet ds;
     void SetUp() override {
+        ResetFormatSettings();
         ds.FieldDefs.Add("S", ftString, 8);
         ds.FieldDefs.Add("Small", ftSmallint);
         ds.FieldDefs.Add("Int", ftInteger);
@@ -75,7 +77,7 @@ TEST_F(AllKinds, DefaultFieldClassesAndDataSizes) {
 }
 
 TEST_F(AllKinds, DateTimeAndBooleanDataForms) {
-    double dt = datatext::EncodeDate(2003, 1, 2) + datatext::EncodeTime(14, 30, 15, 250);
+    double dt = EncodeDate(2003, 1, 2) + EncodeTime(14, 30, 15, 250);
     F("D")->SetAsDateTime(dt);
     F("T")->SetAsDateTime(dt);
     F("DT")->SetAsDateTime(dt);
@@ -87,7 +89,7 @@ TEST_F(AllKinds, DateTimeAndBooleanDataForms) {
     EXPECT_NEAR(F("T")->AsDateTime(), dt - std::trunc(dt), 1e-9);
     EXPECT_NEAR(F("DT")->AsDateTime(), dt, 1e-9);
     // The first day of year 1 and the zero of TDateTime.
-    F("D")->SetAsDateTime(datatext::EncodeDate(1, 1, 1));
+    F("D")->SetAsDateTime(EncodeDate(1, 1, 1));
     EXPECT_EQ(Raw<int32_t>("D"), 1);
     F("D")->SetAsDateTime(0.0);
     EXPECT_EQ(Raw<int32_t>("D"), DateDelta);
@@ -191,7 +193,7 @@ TEST_F(AllKinds, ConversionsBetweenValueKinds) {
     F("S")->SetAsInteger(42);
     EXPECT_EQ(F("S")->AsInteger(), 42);
     F("DT")->SetAsVariant(Variant("1/2/2003 6:00:00 AM"));
-    EXPECT_DOUBLE_EQ(F("DT")->AsFloat(), datatext::EncodeDate(2003, 1, 2) + 0.25);
+    EXPECT_DOUBLE_EQ(F("DT")->AsFloat(), EncodeDate(2003, 1, 2) + 0.25);
     EXPECT_EQ(F("DT")->AsVariant().VarType(), TVarType::varDate);
     F("Large")->SetAsVariant(Variant(int64_t(1) << 40));
     EXPECT_EQ(static_cast<TLargeintField*>(F("Large"))->AsLargeInt(), int64_t(1) << 40);
@@ -246,7 +248,7 @@ TEST_F(AllKinds, DisplayAndEditFormats) {
     EXPECT_EQ(f->DisplayText(), "zero");
 
     auto* d = static_cast<TDateTimeField*>(F("DT"));
-    d->SetAsDateTime(datatext::EncodeDate(2003, 1, 2) + datatext::EncodeTime(14, 5, 9, 0));
+    d->SetAsDateTime(EncodeDate(2003, 1, 2) + EncodeTime(14, 5, 9, 0));
     d->DisplayFormat = "dd.mm.yyyy hh:nn";
     EXPECT_EQ(d->DisplayText(), "02.01.2003 14:05");
     d->DisplayFormat = "mmmm d, yyyy h:nn am/pm";

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "framework/core/SysUtils.h"
 #include "framework/data/DataSet.h"
 #include "framework/data/FieldDefs.h"
 #include "framework/data/Variant.h"
@@ -99,6 +100,7 @@ TEST(Params, ParameterTakesAFieldValue) {
 }
 
 TEST(VariantValue, ConversionsBetweenKinds) {
+    ResetFormatSettings();
     struct Case {
         Variant v;
         const char* asString;
