@@ -25,7 +25,7 @@ std::string FmtMsg(const char* pattern, std::initializer_list<std::string> args)
 }
 
 void DatabaseError(const std::string& message, const TDataSet* component) {
-    if (component && !component->Name.empty()) throw EDatabaseError(component->Name + ": " + message);
+    if (component && !component->Name().empty()) throw EDatabaseError(component->Name() + ": " + message);
     throw EDatabaseError(message);
 }
 
@@ -36,7 +36,7 @@ void DatabaseErrorFmt(const char* pattern, std::initializer_list<std::string> ar
 
 // ---- life -----------------------------------------------------------------------------------------
 
-TDataSet::TDataSet() = default;
+TDataSet::TDataSet(TComponent* AOwner) : TComponent(AOwner) {}
 
 TDataSet::~TDataSet() {
     // Descendants close the dataset in their own destructor, while their buffers can still be freed.

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "framework/core/Component.h"
 #include "framework/core/Exception.h"
-#include "framework/core/Object.h"
 #include "framework/data/FieldDefs.h"
 #include "framework/data/Fields.h"
 #include "framework/data/Variant.h"
@@ -114,14 +114,12 @@ using TDataSetNotifyEvent = std::function<void(TDataSet* DataSet)>;
 using TDataSetErrorEvent = std::function<void(TDataSet* DataSet, EDatabaseError& E, TDataAction& Action)>;
 using TFilterRecordEvent = std::function<void(TDataSet* DataSet, bool& Accept)>;
 
-class TDataSet : public TObject {
+class TDataSet : public TComponent {
 public:
-    TDataSet();
+    explicit TDataSet(TComponent* AOwner = nullptr);
     ~TDataSet() override;
     TDataSet(const TDataSet&) = delete;
     TDataSet& operator=(const TDataSet&) = delete;
-
-    std::string Name;
 
     // ---- opening and state
     void Open() { SetActive(true); }

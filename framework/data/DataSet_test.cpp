@@ -333,7 +333,7 @@ TEST_F(People, ClosedAndOpenDatasetRefuseWhatNeedsTheOtherState) {
     } catch (const EDatabaseError& e) {
         EXPECT_STREQ(e.what(), "Dataset not in edit or insert mode");
     }
-    ds.Name = "Table1";  // a named dataset prefixes its messages with its name
+    ds.SetName("Table1");  // a named dataset prefixes its messages with its name
     EXPECT_THROW(
         {
             try {

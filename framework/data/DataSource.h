@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/core/Component.h"
 #include "framework/core/Object.h"
 #include "framework/data/DataSet.h"
 
@@ -20,14 +21,12 @@ class TDataLink;
 using TDataChangeEvent = std::function<void(TObject* Sender, TField* Field)>;
 using TDataSourceNotifyEvent = std::function<void(TObject* Sender)>;
 
-class TDataSource : public TObject {
+class TDataSource : public TComponent {
 public:
-    TDataSource() = default;
+    explicit TDataSource(TComponent* AOwner = nullptr) : TComponent(AOwner) {}
     ~TDataSource() override;
     TDataSource(const TDataSource&) = delete;
     TDataSource& operator=(const TDataSource&) = delete;
-
-    std::string Name;
     TDataSet* DataSet() const { return FDataSet; }
     // Raises "Circular datalinks are not allowed" when the dataset is linked back to this source.
     void SetDataSet(TDataSet* dataSet);

@@ -101,7 +101,7 @@ std::string FieldTypeName(TFieldType type) {
 
 // ---- TField --------------------------------------------------------------------------------------------
 
-TField::TField(TFieldType dataType) : FDataType(dataType) {
+TField::TField(TFieldType dataType) : TComponent(nullptr), FDataType(dataType) {
     ValidChars.set();
 }
 

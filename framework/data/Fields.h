@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "framework/core/Component.h"
 #include "framework/core/DateTime.h"
-#include "framework/core/Object.h"
 #include "framework/data/FieldDefs.h"
 #include "framework/data/Variant.h"
 
@@ -57,7 +57,9 @@ TBcd CurrToBCD(int64_t scaled, int places = 4);
 // Raises EDatabaseError when the value does not fit a currency.
 int64_t BCDToCurr(const TBcd& bcd);
 
-class TField : public TObject {
+// A field is a component without owner: the dataset holds it (persistent fields through AddField,
+// default fields made from FieldDefs while the dataset is open).
+class TField : public TComponent {
 public:
     explicit TField(TFieldType dataType);
     ~TField() override;
