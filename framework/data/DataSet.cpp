@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "framework/core/Stream.h"
 #include "framework/core/SysUtils.h"
 #include "framework/data/DataSource.h"
 
@@ -227,6 +228,8 @@ TRecordBuffer TDataSet::GetActiveRecBuf() {
             return FCalcBuffer;
         case dsFilter:
             return FFilterBuffer;
+        case dsBlockRead:
+            return ActiveBuffer();
         default:
             return nullptr;
     }
@@ -1138,6 +1141,123 @@ void TDataSet::SetOnFilterRecord(TFilterRecordEvent handler) {
     if (FActive) CheckBrowseMode();
     FOnFilterRecord = std::move(handler);
     if (FActive && FFiltered) First();
+}
+
+}  // namespace framework
+
+// ---- BLOB streams, block reads, state values ------------------------------------------------------
+
+namespace framework {
+
+namespace {
+
+// A BLOB value held in memory; writes go back to the field at once.
+class TDataSetBlobStream : public TMemoryStream {
+public:
+    TDataSetBlobStream(TDataSet* dataSet, TField* field, TBlobStreamMode mode)
+        : FDataSet(dataSet), FField(field), FMode(mode) {
+        if (mode != bmWrite) {
+            std::vector<uint8_t> data;
+            int n = dataSet->GetBlobFieldData(field->FieldNo(), data);
+            if (n > 0) TMemoryStream::Write(data.data(), n);
+            Seek(0, soFromBeginning);
+        }
+        FReady = true;
+        if (mode == bmWrite) Store();
+    }
+    int32_t Write(const void* buffer, int32_t count) override {
+        if (!FReady) return TMemoryStream::Write(buffer, count);
+        if (FMode == bmRead) throw EStreamError("Cannot write to a read-only BLOB stream");
+        int32_t n = TMemoryStream::Write(buffer, count);
+        Store();
+        return n;
+    }
+    void SetSize(int64_t newSize) override {
+        if (!FReady) return TMemoryStream::SetSize(newSize);
+        if (FMode == bmRead) throw EStreamError("Cannot write to a read-only BLOB stream");
+        TMemoryStream::SetSize(newSize);
+        Store();
+    }
+
+private:
+    void Store() {
+        const uint8_t* p = reinterpret_cast<const uint8_t*>(Memory());
+        FDataSet->SetBlobFieldData(FField, std::vector<uint8_t>(p, p + Size()));
+    }
+    TDataSet* FDataSet;
+    TField* FField;
+    TBlobStreamMode FMode;
+    bool FReady = false;  // false while the stream is filled with the stored value
+};
+
+}  // namespace
+
+std::unique_ptr<TStream> TDataSet::CreateBlobStream(TField* field, TBlobStreamMode mode) {
+    if (mode != bmRead && FState != dsEdit && FState != dsInsert) DatabaseError(dbmsg::SNotEditing, this);
+    return std::make_unique<TDataSetBlobStream>(this, field, mode);
+}
+
+void TDataSet::Next() {
+    if (FBlockReadSize > 0)
+        BlockReadNext();
+    else
+        MoveBy(1);
+}
+
+void TDataSet::SetBlockReadSize(int value) {
+    if (value > 0) {
+        CheckActive();
+        CheckBrowseMode();
+        SetState(dsBlockRead);
+    } else if (FState == dsBlockRead) {
+        FBlockReadSize = 0;
+        SetState(dsBrowse);
+        // The controls have seen nothing of the records passed meanwhile.
+        Resync(0);
+        return;
+    }
+    FBlockReadSize = std::max(value, 0);
+}
+
+void TDataSet::BlockReadNext() {
+    bool full = FRecordCount == FBufferCount;
+    if (FActiveRecord < FRecordCount - 1) {
+        ++FActiveRecord;
+        DataEvent(deDataSetScroll, 0);
+    } else if (GetNextRecord()) {
+        FActiveRecord = FRecordCount - 1;
+        DataEvent(deDataSetScroll, full ? 1 : 0);
+    } else {
+        FEOF = true;
+    }
+}
+
+Variant TDataSet::GetStateFieldValue(TDataSetState state, TField* field) {
+    TDataSetState old = SetTempState(state);
+    try {
+        Variant v = field->AsVariant();
+        RestoreState(old);
+        return v;
+    } catch (...) {
+        RestoreState(old);
+        throw;
+    }
+}
+
+void TDataSet::SetStateFieldValue(TDataSetState state, TField* field, const Variant& value) {
+    TDataSetState old = SetTempState(state);
+    try {
+        field->SetAsVariant(value);
+    } catch (...) {
+        RestoreState(old);
+        throw;
+    }
+    RestoreState(old);
+}
+
+void TDataSet::GetDetailLinkFields(std::vector<TField*>& masterFields, std::vector<TField*>& detailFields) {
+    masterFields.clear();
+    detailFields.clear();
 }
 
 }  // namespace framework

@@ -26,6 +26,7 @@ namespace framework {
 
 class TDataSource;
 class TDataLink;
+class TStream;
 
 // ---- Messages of the dataset framework --------------------------------------------------------
 namespace dbmsg {
@@ -135,7 +136,7 @@ public:
     // ---- navigation
     void First();
     void Last();
-    void Next() { MoveBy(1); }
+    void Next();
     void Prior() { MoveBy(-1); }
     // Moves by up to distance records; answers the number of records actually moved.
     int MoveBy(int distance);
@@ -169,6 +170,18 @@ public:
     virtual bool BookmarkValid(const TBookmark& bookmark);
     TBookmark Bookmark() { return GetBookmark(); }
     void SetBookmark(const TBookmark& b) { GotoBookmark(b); }
+
+    // ---- block reads: with a block size above 0 the dataset is in dsBlockRead and Next moves
+    // without telling the controls anything but the scroll
+    int BlockReadSize() const { return FBlockReadSize; }
+    void SetBlockReadSizeValue(int value) { SetBlockReadSize(value); }
+
+    // ---- a field's value in another state (old values while editing, new values)
+    virtual Variant GetStateFieldValue(TDataSetState state, TField* field);
+    virtual void SetStateFieldValue(TDataSetState state, TField* field, const Variant& value);
+
+    // ---- master/detail: the master's link fields and this dataset's matching fields
+    virtual void GetDetailLinkFields(std::vector<TField*>& masterFields, std::vector<TField*>& detailFields);
 
     // ---- controls
     void DisableControls();
@@ -220,6 +233,11 @@ public:
     void SetOnFilterRecordValue(TFilterRecordEvent handler) { SetOnFilterRecord(std::move(handler)); }
 
     // ---- BLOBs
+    // A stream over the value of a BLOB field of the active record. bmRead reads it; bmWrite starts
+    // it empty; bmReadWrite starts from the value. Every write stores the whole value at once, so
+    // the record being edited holds what was written when the stream goes.
+    virtual std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode);
+    virtual void CloseBlob(TField* /*field*/) {}
     // Whole value of a BLOB field of the active record; answers its length.
     virtual int GetBlobFieldData(int fieldNo, std::vector<uint8_t>& buffer);
     // Replaces the whole value of a BLOB field of the record being edited.
@@ -312,6 +330,10 @@ protected:
     virtual void SetOnFilterRecord(TFilterRecordEvent handler);
     virtual bool GetIsIndexField(TField* /*field*/) { return false; }
     virtual int GetNextRecords();
+    virtual void SetBlockReadSize(int value);
+    virtual void BlockReadNext();
+    // A field or index definition changed (a descendant may remember to store them).
+    virtual void DefChanged(TObject* /*sender*/) {}
     virtual int GetPriorRecords();
     virtual void SetBufListSize(int value);
 
@@ -376,6 +398,7 @@ private:
     int FCalcFieldsSize = 0;
     bool FInternalCalcFields = false;
     int FDisableCount = 0;
+    int FBlockReadSize = 0;
     TDataEvent FDisableEvent = deDataSetChange;
     TDataSetState FDisableState = dsInactive;
     bool FEnableEvent = false;

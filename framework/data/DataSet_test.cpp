@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/core/Stream.h"
 #include "framework/data/DataSource.h"
 #include "framework/testsupport/MemDataSet.h"
 
@@ -622,4 +623,88 @@ TEST(DataSetFields, PersistentFieldOfTheWrongTypeIsRefusedAtOpen) {
         EXPECT_STREQ(e.what(), "Type mismatch for field 'ID', expecting: String actual: Integer");
     }
     EXPECT_FALSE(ds.Active());
+}
+
+TEST(DataSetBlobs, StreamsReadAndWriteTheValueOfTheRecordBeingEdited) {
+    TMemDataSet ds;
+    ds.FieldDefs.Add("ID", ftInteger);
+    ds.FieldDefs.Add("Notes", ftMemo);
+    ds.Open();
+    ds.AppendRecord({Variant(1), Variant("first note")});
+    auto* notes = static_cast<TBlobField*>(ds.FieldByName("Notes"));
+    {
+        auto in = ds.CreateBlobStream(notes, bmRead);
+        EXPECT_EQ(in->Size(), 10);
+        char buf[5] = {};
+        EXPECT_EQ(in->Read(buf, 5), 5);
+        EXPECT_EQ(std::string(buf, 5), "first");
+        EXPECT_THROW(in->Write("x", 1), EStreamError);
+    }
+    EXPECT_THROW(ds.CreateBlobStream(notes, bmWrite), EDatabaseError);  // not editing
+    ds.Edit();
+    {
+        auto out = ds.CreateBlobStream(notes, bmReadWrite);
+        out->Seek(0, soFromEnd);
+        out->WriteBuffer(" and more", 9);
+    }
+    ds.Post();
+    EXPECT_EQ(notes->AsString(), "first note and more");
+    EXPECT_EQ(notes->BlobSize(), 19);
+    ds.Edit();
+    {
+        auto out = ds.CreateBlobStream(notes, bmWrite);  // starts empty
+        out->WriteBuffer("new", 3);
+    }
+    TMemoryStream saved;
+    notes->SaveToStream(&saved);
+    EXPECT_EQ(saved.Size(), 3);
+    ds.Cancel();
+    EXPECT_EQ(notes->AsString(), "first note and more");  // the cancelled write is gone
+    ds.Edit();
+    TMemoryStream source;
+    source.WriteBuffer("loaded", 6);
+    notes->LoadFromStream(&source);
+    ds.Post();
+    EXPECT_EQ(notes->AsString(), "loaded");
+}
+
+TEST_F(People, BlockReadWalksWithoutRedrawingControls) {
+    Open(6);
+    TDataSource source;
+    source.SetDataSet(&ds);
+    int changes = 0, scrolls = 0;
+    struct Link : TDataLink {
+        int *scrolls, *changes;
+        void DataSetScrolled(int) override { ++*scrolls; }
+        void DataSetChanged() override { ++*changes; }
+    } link;
+    link.scrolls = &scrolls;
+    link.changes = &changes;
+    link.SetDataSource(&source);
+    changes = 0;
+    ds.SetBlockReadSizeValue(100);
+    EXPECT_EQ(ds.State(), dsBlockRead);
+    std::vector<int> ids;
+    while (!ds.Eof()) {
+        ids.push_back(Id());
+        ds.Next();
+    }
+    EXPECT_EQ(ids, (std::vector<int>{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(scrolls, 5);
+    EXPECT_EQ(changes, 0);
+    ds.SetBlockReadSizeValue(0);
+    EXPECT_EQ(ds.State(), dsBrowse);
+    EXPECT_EQ(Id(), 6);
+}
+
+TEST_F(People, OldValueKeepsWhatWasReadBeforeEditing) {
+    Open(2);
+    TField* city = ds.FieldByName("City");
+    ds.Edit();
+    city->SetAsString("Changed");
+    EXPECT_EQ(city->OldValue().AsString(), "Oslo");
+    EXPECT_EQ(city->NewValue().AsString(), "Changed");
+    city->SetNewValue(Variant("Newer"));
+    EXPECT_EQ(city->AsString(), "Newer");
+    ds.Post();
 }

@@ -48,7 +48,9 @@ public:
 protected:
     void ActiveChanged() override { log.push_back(Active() ? "active" : "inactive"); }
     void DataSetChanged() override { log.push_back("changed"); }
-    void DataSetScrolled(int distance) override { log.push_back("scrolled(" + std::to_string(distance) + ")"); }
+    void DataSetScrolled(int distance) override {
+        log.push_back("scrolled(" + std::to_string(distance) + ")");
+    }
     void EditingChanged() override { log.push_back(Editing() ? "editing" : "not-editing"); }
     void LayoutChanged() override { log.push_back("layout"); }
     void RecordChanged(TField* field) override {

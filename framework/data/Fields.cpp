@@ -5,9 +5,10 @@
 #include <cstring>
 #include <limits>
 
+#include "framework/core/DateTime.h"
+#include "framework/core/Stream.h"
 #include "framework/core/SysUtils.h"
 #include "framework/data/DataSet.h"
-#include "framework/core/DateTime.h"
 #include "framework/data/DataText.h"
 
 namespace framework {
@@ -945,6 +946,36 @@ void TMemoField::GetText(std::string& text, bool displayText) const {
         TBlobField::GetText(text, true);
     else
         text = GetAsString();
+}
+
+int TBlobField::BlobSize() const {
+    if (!DataSet()) return 0;
+    std::vector<uint8_t> data;
+    return DataSet()->GetBlobFieldData(FieldNo(), data);
+}
+
+void TBlobField::LoadFromStream(TStream* stream) {
+    stream->SetPosition(0);
+    std::string data(size_t(std::max<int64_t>(stream->Size(), 0)), '\0');
+    if (!data.empty()) stream->ReadBuffer(data.data(), int32_t(data.size()));
+    SetAsStringImpl(data);
+}
+
+void TBlobField::SaveToStream(TStream* stream) const {
+    std::string data = GetAsString();
+    if (!data.empty()) stream->WriteBuffer(data.data(), int32_t(data.size()));
+}
+
+Variant TField::OldValue() const {
+    return DataSet() ? DataSet()->GetStateFieldValue(dsOldValue, const_cast<TField*>(this)) : Variant();
+}
+
+Variant TField::NewValue() const {
+    return DataSet() ? DataSet()->GetStateFieldValue(dsNewValue, const_cast<TField*>(this)) : Variant();
+}
+
+void TField::SetNewValue(const Variant& value) {
+    if (DataSet()) DataSet()->SetStateFieldValue(dsNewValue, this, value);
 }
 
 std::unique_ptr<TField> CreateFieldOfType(TFieldType type) {

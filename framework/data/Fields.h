@@ -96,6 +96,12 @@ public:
     std::string DisplayFormat;  // numeric and date-time kinds
     std::string EditFormat;     // numeric kinds
     std::string EditMask;
+    // Where the value comes from (table and field), as a descendant reports it.
+    std::string Origin;
+    // The value as read before editing began (dsOldValue) and the value being written (dsNewValue).
+    Variant OldValue() const;
+    Variant NewValue() const;
+    void SetNewValue(const Variant& value);
 
     // ---- lookup fields: value of LookupResultField in LookupDataSet where LookupKeyFields equal
     // this dataset's KeyFields.
@@ -438,11 +444,17 @@ public:
     int DataSize() const override { return FSize + 2; }
 };
 
+class TStream;
+
 class TBlobField : public TField {
 public:
     TBlobField();
     int DataSize() const override { return 0; }
     bool Modified = false;
+    int BlobSize() const;
+    // Replace the value with the whole of a stream (from its start) / append the value to a stream.
+    void LoadFromStream(TStream* stream);
+    void SaveToStream(TStream* stream) const;
 
 protected:
     explicit TBlobField(TFieldType dataType);

@@ -8,9 +8,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "framework/data/DataSet.h"
 #include "framework/core/DateTime.h"
 #include "framework/core/SysUtils.h"
+#include "framework/data/DataSet.h"
 #include "framework/testsupport/MemDataSet.h"
 
 using namespace framework;
@@ -62,12 +62,12 @@ TEST_F(AllKinds, DefaultFieldClassesAndDataSizes) {
         int dataSize;
     };
     const Case cases[] = {
-        {"S", "TStringField", 9},      {"Small", "TSmallintField", 2}, {"Int", "TIntegerField", 4},
-        {"W", "TWordField", 2},        {"Auto", "TAutoIncField", 4},   {"Large", "TLargeintField", 8},
-        {"F", "TFloatField", 8},       {"Cur", "TCurrencyField", 8},   {"Bcd", "TBCDField", 34},
-        {"B", "TBooleanField", 2},     {"D", "TDateField", 4},         {"T", "TTimeField", 4},
-        {"DT", "TDateTimeField", 8},   {"Bytes", "TBytesField", 4},    {"VarBytes", "TVarBytesField", 8},
-        {"Blob", "TBlobField", 0},     {"Memo", "TMemoField", 0},      {"Pic", "TGraphicField", 0},
+        {"S", "TStringField", 9},    {"Small", "TSmallintField", 2}, {"Int", "TIntegerField", 4},
+        {"W", "TWordField", 2},      {"Auto", "TAutoIncField", 4},   {"Large", "TLargeintField", 8},
+        {"F", "TFloatField", 8},     {"Cur", "TCurrencyField", 8},   {"Bcd", "TBCDField", 34},
+        {"B", "TBooleanField", 2},   {"D", "TDateField", 4},         {"T", "TTimeField", 4},
+        {"DT", "TDateTimeField", 8}, {"Bytes", "TBytesField", 4},    {"VarBytes", "TVarBytesField", 8},
+        {"Blob", "TBlobField", 0},   {"Memo", "TMemoField", 0},      {"Pic", "TGraphicField", 0},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(F(c.name)->ClassName(), c.className) << c.name;
@@ -104,7 +104,7 @@ TEST_F(AllKinds, DateTimeAndBooleanDataForms) {
 TEST_F(AllKinds, TextOfEachKind) {
     struct Case {
         const char* field;
-        const char* input;    // through AsString
+        const char* input;  // through AsString
         const char* asString;
         const char* display;
     };
@@ -148,7 +148,8 @@ TEST_F(AllKinds, ValuesOutsideTheRangeOrNotNumbersAreRefused) {
         const char* message;
     };
     const Case cases[] = {
-        {"Small", "40000", "40000 is not a valid value for field 'Small'. The allowed range is -32768 to 32767"},
+        {"Small", "40000",
+         "40000 is not a valid value for field 'Small'. The allowed range is -32768 to 32767"},
         {"W", "-1", "-1 is not a valid value for field 'W'. The allowed range is 0 to 65535"},
         {"Int", "12x", "'12x' is not a valid integer value"},
         {"F", "1.2.3", "'1.2.3' is not a valid floating point value"},
@@ -230,9 +231,8 @@ TEST_F(AllKinds, DisplayAndEditFormats) {
         const char* text;
     };
     const Case cases[] = {
-        {"0.00", "1234.50"},          {"#,##0.00", "1,234.50"}, {"#,##0", "1,235"},
-        {"0.000E", "1234.500E"},      {"\"$\"0.0", "$1234.5"},  {"000000", "001235"},
-        {"0.##", "1234.5"},
+        {"0.00", "1234.50"},     {"#,##0.00", "1,234.50"}, {"#,##0", "1,235"}, {"0.000E", "1234.500E"},
+        {"\"$\"0.0", "$1234.5"}, {"000000", "001235"},     {"0.##", "1234.5"},
     };
     for (const Case& c : cases) {
         f->DisplayFormat = c.format;
@@ -322,7 +322,8 @@ TEST(Bcd, CurrencyRoundTripsThroughPackedDigits) {
         for (int places = 0; places <= 4; ++places) {
             int64_t scale = 1;
             for (int i = places; i < 4; ++i) scale *= 10;
-            int64_t expected = (v / scale + (std::llabs(v % scale) * 2 >= scale ? (v < 0 ? -1 : 1) : 0)) * scale;
+            int64_t expected =
+                (v / scale + (std::llabs(v % scale) * 2 >= scale ? (v < 0 ? -1 : 1) : 0)) * scale;
             EXPECT_EQ(BCDToCurr(CurrToBCD(v, places)), expected) << v << " " << places;
         }
     TBcd bad{};
