@@ -256,6 +256,24 @@ TEST_F(People, PostErrorEventDecidesBetweenFailAbortAndRetry) {
     }
 }
 
+TEST_F(People, EditErrorEventRetriesUntilTheRecordCanBeLocked) {
+    Open(2);
+    int asked = 0;
+    ds.OnEditError = [&](TDataSet*, EDatabaseError& e, TDataAction& action) {
+        EXPECT_EQ(e.Message, "Record locked by another user");
+        action = ++asked < 3 ? daRetry : daFail;
+    };
+    ds.FailingEdits = 2;
+    ds.Edit();
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(ds.State(), dsEdit);
+    ds.Cancel();
+    ds.FailingEdits = 5;
+    EXPECT_THROW(ds.Edit(), EDatabaseError);
+    EXPECT_EQ(asked, 3);
+    EXPECT_EQ(ds.State(), dsBrowse);
+}
+
 TEST_F(People, DeleteErrorEventWithAbortKeepsTheRecord) {
     Open(2);
     ds.OnDeleteError = [](TDataSet*, EDatabaseError&, TDataAction& action) { action = daAbort; };

@@ -207,6 +207,10 @@ void TMemDataSet::InternalDelete() {
 }
 
 void TMemDataSet::InternalEdit() {
+    if (FailingEdits > 0) {
+        --FailingEdits;
+        DatabaseError("Record locked by another user", this);
+    }
     std::memcpy(FOldValues.data(), FRecords[size_t(FCursor)].Data.data(), size_t(FRecordSize));
 }
 

@@ -23,6 +23,8 @@ public:
     bool ReadOnly = false;
     // Each post raises EDatabaseError("Key violation") while this count is above zero, counting down.
     int FailingPosts = 0;
+    // Each edit raises EDatabaseError("Record locked by another user") while this count is above zero.
+    int FailingEdits = 0;
     // Each delete raises while this count is above zero.
     int FailingDeletes = 0;
     // Number of records stored (ignoring any filter).
