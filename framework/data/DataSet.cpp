@@ -1170,6 +1170,7 @@ public:
         if (FMode == bmRead) throw EStreamError("Cannot write to a read-only BLOB stream");
         int32_t n = TMemoryStream::Write(buffer, count);
         Store();
+        if (auto* blob = dynamic_cast<TBlobField*>(FField)) blob->Modified = true;
         return n;
     }
     void SetSize(int64_t newSize) override {

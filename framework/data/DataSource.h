@@ -169,7 +169,10 @@ private:
 class TDetailDataLink : public TDataLink {
 public:
     TDetailDataLink() { FIsDetailLink = true; }
-    virtual TDataSet* DetailDataSet() const { return nullptr; }
+    TDataSet* DetailDataSet() const { return GetDetailDataSet(); }
+
+protected:
+    virtual TDataSet* GetDetailDataSet() const { return nullptr; }
 };
 
 // The master side of a master/detail pair: the detail dataset learns when the master's current
@@ -178,7 +181,6 @@ class TMasterDataLink : public TDetailDataLink {
 public:
     explicit TMasterDataLink(TDataSet* detail) : FDetail(detail) {}
 
-    TDataSet* DetailDataSet() const override { return FDetail; }
     std::string FieldNames() const { return FFieldNames; }
     void SetFieldNames(const std::string& names);
     // The master's fields named by FieldNames, resolved while the link is active.
@@ -188,6 +190,7 @@ public:
     std::function<void(TObject* Sender)> OnMasterDisable;
 
 protected:
+    TDataSet* GetDetailDataSet() const override { return FDetail; }
     void ActiveChanged() override;
     void CheckBrowseMode() override;
     void LayoutChanged() override;

@@ -915,16 +915,25 @@ TBlobField::TBlobField(TFieldType dataType) : TField(dataType) {}
 TMemoField::TMemoField() : TBlobField(ftMemo) {}
 TGraphicField::TGraphicField() : TBlobField(ftGraphic) {}
 
+// The value goes through the dataset's BLOB stream both ways, so a dataset that keeps its BLOBs
+// elsewhere (an engine) serves fields through its own stream.
 std::string TBlobField::GetAsString() const {
     if (!DataSet()) return std::string();
-    std::vector<uint8_t> data;
-    int n = DataSet()->GetBlobFieldData(FieldNo(), data);
-    return std::string(data.begin(), data.begin() + std::min<size_t>(size_t(std::max(n, 0)), data.size()));
+    auto stream = DataSet()->CreateBlobStream(const_cast<TBlobField*>(this), bmRead);
+    std::string value;
+    char chunk[65536];
+    for (;;) {
+        int32_t n = stream->Read(chunk, int32_t(sizeof chunk));
+        if (n <= 0) break;
+        value.append(chunk, size_t(n));
+    }
+    return value;
 }
 
 void TBlobField::SetAsStringImpl(const std::string& v) {
     if (!DataSet()) DatabaseErrorFmt("Field '%s' has no dataset", {DisplayName()});
-    DataSet()->SetBlobFieldData(this, std::vector<uint8_t>(v.begin(), v.end()));
+    auto stream = DataSet()->CreateBlobStream(this, bmWrite);
+    if (!v.empty()) stream->WriteBuffer(v.data(), int32_t(v.size()));
     Modified = true;
 }
 
@@ -950,8 +959,7 @@ void TMemoField::GetText(std::string& text, bool displayText) const {
 
 int TBlobField::BlobSize() const {
     if (!DataSet()) return 0;
-    std::vector<uint8_t> data;
-    return DataSet()->GetBlobFieldData(FieldNo(), data);
+    return int(DataSet()->CreateBlobStream(const_cast<TBlobField*>(this), bmRead)->Size());
 }
 
 void TBlobField::LoadFromStream(TStream* stream) {

@@ -65,8 +65,9 @@ void TParam::AssignField(const TField* field) {
     DataType = field->DataType();
     if (DataType == ftAutoInc) DataType = ftInteger;
     if (Name.empty()) Name = field->FieldName;
+    // Bound is left as it was: a parameter filled from a master field is filled again from it
+    // on the master's next record, unlike one given a value of its own.
     FValue = field->AsVariant();
-    Bound = true;
 }
 
 TParam* TParams::Items(int index) const {

@@ -49,7 +49,7 @@ public:
 
     // Name, type and value of another parameter.
     void Assign(const TParam& source);
-    // Type and value of a field.
+    // Type and value of a field (Bound unchanged).
     void AssignField(const TField* field);
 
 private:

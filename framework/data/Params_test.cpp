@@ -97,6 +97,7 @@ TEST(Params, ParameterTakesAFieldValue) {
     EXPECT_EQ(p.Name, "Tag");
     EXPECT_EQ(p.DataType, ftInteger);
     EXPECT_EQ(p.AsInteger(), 7);
+    EXPECT_FALSE(p.Bound);  // filled from the field, not given a value of its own
 }
 
 TEST(VariantValue, ConversionsBetweenKinds) {
