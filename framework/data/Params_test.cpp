@@ -36,6 +36,8 @@ TEST(Params, ParseSqlLeavesQuotedTextAndLoneColonsAlone) {
         {"select a::b, c : d from t", "select a:b, c : d from t", {}},
         {"where a = :\"two words\" or b = :x", "where a = ? or b = ?", {"two words", "x"}},
         {"where a = :x or b = :x", "where a = ? or b = ?", {"x", "x"}},
+        {"where a = :\"x?y\" and b = '?'", "where a = ? and b = '?'", {"x?y"}},
+        {"where a=:\xe9t\xe9", "where a=?", {"\xe9t\xe9"}},
         {"trailing :", "trailing :", {}},
         {"unclosed 'text :x", "unclosed 'text :x", {}},
     };
