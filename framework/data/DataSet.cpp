@@ -275,14 +275,13 @@ void TDataSet::SetBufferCountFromLinks() {
         for (TDataLink* l : s->DataLinks())
             if (!l->IsDetailLink()) wanted = std::max(wanted, l->BufferCount());
     if (wanted == FBufferCount) return;
-    int before = FRecordCount;
     int oldActive = FActiveRecord;
     SetBufListSize(wanted);
-    int dropped = (before - FRecordCount) - 0;  // records dropped from the top move the links' windows
+    // Records dropped from the top of a shrinking ring, and earlier records fetched to fill a
+    // growing one, move every link's window by the same amount.
     int topDrop = oldActive - FActiveRecord;
-    (void)dropped;
     int added = 0;
-    if (FState == dsBrowse || FState == dsInactive) {
+    if (FState == dsBrowse) {
         GetNextRecords();
         if (FRecordCount < FBufferCount) {
             added = GetPriorRecords();

@@ -28,7 +28,6 @@ TField* TFieldDef::CreateField(TDataSet* dataSet) const {
     if (auto* bcd = dynamic_cast<TBCDField*>(field.get())) bcd->Precision = Precision;
     field->Required = Required;
     if (InternalCalcField) field->FieldKind = fkInternalCalc;
-    if (DataType == ftAutoInc) field->ReadOnly = false;
     return dataSet->AddDefaultField(std::move(field));
 }
 

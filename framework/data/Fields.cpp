@@ -172,13 +172,7 @@ void TField::SetData(const void* buffer) {
     FDataSet->SetFieldData(this, buffer);
 }
 
-bool TField::IsNull() const {
-    if (IsBlob()) {
-        std::vector<uint8_t> data;
-        return !GetData(nullptr);
-    }
-    return !GetData(nullptr);
-}
+bool TField::IsNull() const { return !GetData(nullptr); }
 
 void TField::Validate(const void* buffer) {
     if (!OnValidate) return;
