@@ -47,6 +47,11 @@ public:
     void SetAsMemo(const std::string& v) { SetTyped(ftMemo, Variant(v)); }
     void SetAsBlob(const std::string& v) { SetTyped(ftBlob, Variant(v)); }
 
+    // Bytes of the value in its data form (the form fields exchange with their dataset, see
+    // Fields.h; text kinds are the text and a terminating zero) and the value in that form.
+    int GetDataSize() const;
+    void GetData(void* buffer) const;
+
     // Name, type and value of another parameter.
     void Assign(const TParam& source);
     // Type and value of a field (Bound unchanged).

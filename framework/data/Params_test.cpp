@@ -7,6 +7,7 @@
 #include "framework/core/SysUtils.h"
 #include "framework/data/DataSet.h"
 #include "framework/data/FieldDefs.h"
+#include "framework/data/Fields.h"
 #include "framework/data/Variant.h"
 #include "framework/testsupport/MemDataSet.h"
 
@@ -206,4 +207,44 @@ TEST(Definitions, IndexForFieldsPrefersTheExactListThenALeadingPart) {
     defs.Move(4, 0);
     EXPECT_EQ(defs[0]->Name, "ByVolumeFolder");
     EXPECT_EQ(defs[1]->Options, TIndexOptions(ixPrimary | ixUnique));
+}
+
+TEST(Params, DataFormsOfParameterValues) {
+    struct Case {
+        TFieldType type;
+        Variant value;
+        std::vector<uint8_t> bytes;
+    };
+    const Case cases[] = {
+        {ftString, Variant("ab"), {'a', 'b', 0}},
+        {ftSmallint, Variant(-2), {0xFE, 0xFF}},
+        {ftWord, Variant(0x1234), {0x34, 0x12}},
+        {ftInteger, Variant(0x01020304), {4, 3, 2, 1}},
+        {ftBoolean, Variant(true), {1, 0}},
+        {ftDate, Variant::FromDateTime(0.0), {0x5A, 0x95, 0x0A, 0x00}},  // day 693594
+        {ftTime, Variant::FromDateTime(0.5), {0x00, 0x2E, 0x93, 0x02}},  // 43,200,000 ms
+        {ftVarBytes, Variant("xy"), {2, 0, 'x', 'y'}},
+        {ftInteger, Variant(), {0, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        TParam p("p");
+        p.DataType = c.type;
+        if (!c.value.IsNull()) p.SetValue(c.value);
+        ASSERT_EQ(p.GetDataSize(), int(c.bytes.size())) << FieldTypeName(c.type);
+        std::vector<uint8_t> out(c.bytes.size(), 0xCC);
+        p.GetData(out.data());
+        EXPECT_EQ(out, c.bytes) << FieldTypeName(c.type);
+    }
+    TParam f("f");
+    f.SetAsFloat(1.5);
+    double d = 0;
+    ASSERT_EQ(f.GetDataSize(), 8);
+    f.GetData(&d);
+    EXPECT_EQ(d, 1.5);
+    TParam b("b");
+    b.SetAsCurrency(123400);  // 12.34
+    TBcd bcd;
+    b.DataType = ftBCD;
+    b.GetData(&bcd);
+    EXPECT_EQ(BCDToCurr(bcd), 123400);
 }
