@@ -322,3 +322,49 @@ TEST(DataLink, DestroyingEitherEndDetachesTheOther) {
     source.reset();
     EXPECT_EQ(link.DataSource(), nullptr);
 }
+
+TEST(DataLink, JumpsCentreTheCurrentRecordInTheWindow) {
+    TMemDataSet ds;
+    OpenNumbers(ds, 30);
+    TDataSource source;
+    source.SetDataSet(&ds);
+    GridLink grid;
+    grid.SetDataSource(&source);
+    grid.SetBufferCount(5);
+    struct Jump {
+        const char* what;
+        std::function<void()> run;
+        int current, activeRecord;
+        std::vector<int> rows;
+    };
+    TBookmark b20;
+    ds.SetRecNo(20);
+    b20 = ds.GetBookmark();
+    ds.First();
+    const Jump jumps[] = {
+        {"bookmark", [&] { ds.GotoBookmark(b20); }, 20, 2, {18, 19, 20, 21, 22}},
+        {"locate", [&] { ds.Locate("N", Variant(2), 0); }, 2, 1, {1, 2, 3, 4, 5}},
+        {"recno", [&] { ds.SetRecNo(29); }, 29, 3, {26, 27, 28, 29, 30}},
+        {"find", [&] { ds.FindFirst(); }, 10, 2, {8, 9, 10, 11, 12}},
+    };
+    ds.SetOnFilterRecordValue([](TDataSet* d, bool& accept) { accept = d->FieldByName("N")->AsInteger() >= 10; });
+    for (const Jump& j : jumps) {
+        j.run();
+        EXPECT_EQ(ds.FieldByName("N")->AsInteger(), j.current) << j.what;
+        EXPECT_EQ(grid.ActiveRecord(), j.activeRecord) << j.what;
+        EXPECT_EQ(grid.Rows(), j.rows) << j.what;
+    }
+    // An edit that is posted keeps the row where it was.
+    ds.MoveBy(1);  // 11, row 3
+    ds.Edit();
+    ds.FieldByName("Text")->SetAsString("edited");
+    ds.Post();
+    EXPECT_EQ(grid.ActiveRecord(), 3);
+    EXPECT_EQ(grid.Rows(), (std::vector<int>{8, 9, 10, 11, 12}));
+    // A record inserted in the window pushes the rows below it down.
+    ds.Insert();
+    EXPECT_EQ(grid.ActiveRecord(), 3);
+    ds.FieldByName("N")->SetAsInteger(100);
+    ds.Post();
+    EXPECT_EQ(grid.Rows(), (std::vector<int>{8, 9, 10, 100, 11}));
+}
