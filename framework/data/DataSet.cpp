@@ -399,6 +399,9 @@ void TDataSet::Resync(TResyncMode mode) {
     while (got < above && GetPriorRecord()) ++got;
     FActiveRecord = got;
     GetNextRecords();
+    // Near the end the window is filled from above, so that only a dataset smaller than the
+    // window leaves buffers empty.
+    if (FRecordCount < FBufferCount) FActiveRecord += GetPriorRecords();
     DataEvent(deDataSetChange, 0);
 }
 
