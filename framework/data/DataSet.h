@@ -361,6 +361,14 @@ protected:
     // Runs OnFilterRecord on a buffer in dsFilter state; true without a handler.
     bool RecordFilterAccepts(TRecordBuffer buffer);
 
+    // Filter and block-read settings as the framework keeps them; a descendant's setters store
+    // into them directly once they have applied the setting to their cursor.
+    std::string FFilterText;
+    bool FFiltered = false;
+    TFilterOptions FFilterOptions = 0;
+    TFilterRecordEvent FOnFilterRecord;
+    int FBlockReadSize = 0;
+
     std::vector<TRecordBuffer> FBuffers;
     int FBufferCount = 0;
     int FRecordCount = 0;
@@ -398,14 +406,9 @@ private:
     int FCalcFieldsSize = 0;
     bool FInternalCalcFields = false;
     int FDisableCount = 0;
-    int FBlockReadSize = 0;
     TDataEvent FDisableEvent = deDataSetChange;
     TDataSetState FDisableState = dsInactive;
     bool FEnableEvent = false;
-    std::string FFilterText;
-    bool FFiltered = false;
-    TFilterOptions FFilterOptions = 0;
-    TFilterRecordEvent FOnFilterRecord;
     std::vector<TDataSource*> FDataSources;
     std::vector<std::unique_ptr<TField>> FOwnedFields;          // persistent fields
     std::vector<std::unique_ptr<TField>> FDefaultFieldObjects;  // made from FieldDefs at open
