@@ -335,6 +335,8 @@ protected:
     // A field or index definition changed (a descendant may remember to store them).
     virtual void DefChanged(TObject* /*sender*/) {}
     virtual int GetPriorRecords();
+    // Makes the window value buffers tall (the ring holds one buffer more, the scratch buffer);
+    // 0 frees every buffer. Shrinking keeps the active record; growing fetches nothing.
     virtual void SetBufListSize(int value);
 
     // ---- helpers for descendants

@@ -638,7 +638,8 @@ TBCDField::TBCDField() : TNumericField(ftBCD) {
 }
 
 void TBCDField::CheckSizeValue(int size) const {
-    if (size < 0 || size > 4) DatabaseError(dbmsg::SInvalidFieldSize);
+    // Size is the number of decimal places; a currency keeps four of them, more are rounded away.
+    if (size < 0 || size > 32) DatabaseError(dbmsg::SInvalidFieldSize);
 }
 
 int64_t TBCDField::GetAsCurrency() const {
