@@ -875,7 +875,7 @@ void TDataSet::BindFields(bool binding) {
             f->SetOffset(FCalcFieldsSize);
             FCalcFieldsSize += f->DataSize() + 1;
             if (f->FieldKind == fkLookup) {
-                if (!f->LookupDataSet || f->KeyFields.empty() || f->LookupKeyFields.empty() ||
+                if (!f->LookupDataSet() || f->KeyFields.empty() || f->LookupKeyFields.empty() ||
                     f->LookupResultField.empty())
                     DatabaseErrorFmt(dbmsg::SLookupInfoError, {f->DisplayName()}, this);
                 f->LookupKeyFieldList.clear();
@@ -947,7 +947,7 @@ void TDataSet::CalculateFields(TRecordBuffer buffer) {
 }
 
 void TDataSet::CalcLookupValue(TField* field) {
-    TDataSet* lookup = field->LookupDataSet;
+    TDataSet* lookup = field->LookupDataSet();
     if (!lookup || !lookup->Active() || field->LookupKeyFieldList.empty()) return;
     std::vector<Variant> keys;
     for (TField* k : field->LookupKeyFieldList) {

@@ -457,7 +457,7 @@ TEST(DataSetFields, LookupFieldShowsTheLookedUpValue) {
     people.AddField<TIntegerField>("ID");
     people.AddField<TStringField>("CityCode")->SetSize(3);
     auto* city = people.AddField<TStringField>("City", fkLookup);
-    city->LookupDataSet = &cities;
+    city->SetLookupDataSet(&cities);
     city->KeyFields = "CityCode";
     city->LookupKeyFields = "Code";
     city->LookupResultField = "CityName";
@@ -725,4 +725,32 @@ TEST_F(People, OldValueKeepsWhatWasReadBeforeEditing) {
     city->SetNewValue(Variant("Newer"));
     EXPECT_EQ(city->AsString(), "Newer");
     ds.Post();
+}
+
+TEST(DataSetFields, LookupFieldForgetsAFreedLookupDataset) {
+    auto cities = std::make_unique<TMemDataSet>();
+    cities->FieldDefs.Add("Code", ftString, 3);
+    cities->FieldDefs.Add("CityName", ftString, 20);
+    cities->Open();
+    cities->AppendRecord({Variant("OSL"), Variant("Oslo")});
+    TMemDataSet people;
+    people.FieldDefs.Add("CityCode", ftString, 3);
+    people.AddField<TStringField>("CityCode")->SetSize(3);
+    auto* city = people.AddField<TStringField>("City", fkLookup);
+    city->SetLookupDataSet(cities.get());
+    city->KeyFields = "CityCode";
+    city->LookupKeyFields = "Code";
+    city->LookupResultField = "CityName";
+    people.Open();
+    people.AppendRecord({Variant("OSL")});
+    EXPECT_EQ(city->AsString(), "Oslo");
+    people.Close();
+    cities.reset();
+    EXPECT_EQ(city->LookupDataSet(), nullptr);
+    try {
+        people.Open();
+        FAIL();
+    } catch (const EDatabaseError& e) {
+        EXPECT_STREQ(e.what(), "Lookup information for field 'City' is incomplete");
+    }
 }

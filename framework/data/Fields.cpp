@@ -172,6 +172,18 @@ void TField::SetData(const void* buffer) {
     FDataSet->SetFieldData(this, buffer);
 }
 
+void TField::SetLookupDataSet(TDataSet* dataSet) {
+    if (FLookupDataSet == dataSet) return;
+    if (FLookupDataSet) FLookupDataSet->RemoveFreeNotification(this);
+    FLookupDataSet = dataSet;
+    if (FLookupDataSet) FLookupDataSet->FreeNotification(this);
+}
+
+void TField::Notification(TComponent* component, TOperation operation) {
+    TComponent::Notification(component, operation);
+    if (operation == opRemove && component == FLookupDataSet) FLookupDataSet = nullptr;
+}
+
 bool TField::IsNull() const { return !GetData(nullptr); }
 
 void TField::Validate(const void* buffer) {

@@ -105,7 +105,9 @@ public:
 
     // ---- lookup fields: value of LookupResultField in LookupDataSet where LookupKeyFields equal
     // this dataset's KeyFields.
-    TDataSet* LookupDataSet = nullptr;
+    TDataSet* LookupDataSet() const { return FLookupDataSet; }
+    // The field forgets the lookup dataset when that dataset is freed.
+    void SetLookupDataSet(TDataSet* dataSet);
     std::string KeyFields;
     std::string LookupKeyFields;
     std::string LookupResultField;
@@ -185,6 +187,7 @@ protected:
     virtual int DefaultDisplayWidth() const { return 10; }
     virtual void CheckSizeValue(int size) const;
 
+    void Notification(TComponent* component, TOperation operation) override;
     [[noreturn]] void AccessError(const std::string& typeName) const;
     [[noreturn]] void RangeError(double value, double min, double max) const;
     void SetFieldType(TFieldType t) { FDataType = t; }
@@ -192,6 +195,7 @@ protected:
 
 private:
     TDataSet* FDataSet = nullptr;
+    TDataSet* FLookupDataSet = nullptr;
     TFieldType FDataType;
     int FFieldNo = 0;
     int FOffset = 0;
