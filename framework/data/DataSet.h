@@ -222,7 +222,8 @@ public:
     bool FindLast() { return FindRecord(true, false); }
     bool Found() const { return FFound; }
 
-    // ---- filtering (applied by the descendant)
+    // ---- filtering (applied by the descendant). The public Set...Value writers call the protected
+    // virtual setters that descendants override.
     std::string Filter() const { return FFilterText; }
     void SetFilter(const std::string& text) { SetFilterText(text); }
     bool Filtered() const { return FFiltered; }

@@ -347,7 +347,8 @@ TEST(DataLink, JumpsCentreTheCurrentRecordInTheWindow) {
         {"recno", [&] { ds.SetRecNo(29); }, 29, 3, {26, 27, 28, 29, 30}},
         {"find", [&] { ds.FindFirst(); }, 10, 2, {8, 9, 10, 11, 12}},
     };
-    ds.SetOnFilterRecordValue([](TDataSet* d, bool& accept) { accept = d->FieldByName("N")->AsInteger() >= 10; });
+    ds.SetOnFilterRecordValue(
+        [](TDataSet* d, bool& accept) { accept = d->FieldByName("N")->AsInteger() >= 10; });
     for (const Jump& j : jumps) {
         j.run();
         EXPECT_EQ(ds.FieldByName("N")->AsInteger(), j.current) << j.what;

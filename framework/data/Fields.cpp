@@ -184,7 +184,9 @@ void TField::Notification(TComponent* component, TOperation operation) {
     if (operation == opRemove && component == FLookupDataSet) FLookupDataSet = nullptr;
 }
 
-bool TField::IsNull() const { return !GetData(nullptr); }
+bool TField::IsNull() const {
+    return !GetData(nullptr);
+}
 
 void TField::Validate(const void* buffer) {
     if (!OnValidate) return;

@@ -74,34 +74,42 @@ void TParam::AssignField(const TField* field) {
 
 int TParam::GetDataSize() const {
     switch (DataType) {
-    case ftString:
-    case ftFixedChar:
-    case ftWideString:
-    case ftMemo:
-    case ftFmtMemo:
-    case ftBlob:
-    case ftGraphic:
-    case ftTypedBinary:
-    case ftParadoxOle:
-    case ftDBaseOle:
-    case ftOraBlob:
-    case ftOraClob:
-    case ftGuid: return int(AsString().size()) + 1;
-    case ftBytes: return int(AsString().size());
-    case ftVarBytes: return int(AsString().size()) + 2;
-    case ftSmallint:
-    case ftWord:
-    case ftBoolean: return 2;
-    case ftInteger:
-    case ftAutoInc:
-    case ftDate:
-    case ftTime: return 4;
-    case ftLargeint:
-    case ftFloat:
-    case ftCurrency:
-    case ftDateTime: return 8;
-    case ftBCD: return int(sizeof(TBcd));
-    default: return 0;
+        case ftString:
+        case ftFixedChar:
+        case ftWideString:
+        case ftMemo:
+        case ftFmtMemo:
+        case ftBlob:
+        case ftGraphic:
+        case ftTypedBinary:
+        case ftParadoxOle:
+        case ftDBaseOle:
+        case ftOraBlob:
+        case ftOraClob:
+        case ftGuid:
+            return int(AsString().size()) + 1;
+        case ftBytes:
+            return int(AsString().size());
+        case ftVarBytes:
+            return int(AsString().size()) + 2;
+        case ftSmallint:
+        case ftWord:
+        case ftBoolean:
+            return 2;
+        case ftInteger:
+        case ftAutoInc:
+        case ftDate:
+        case ftTime:
+            return 4;
+        case ftLargeint:
+        case ftFloat:
+        case ftCurrency:
+        case ftDateTime:
+            return 8;
+        case ftBCD:
+            return int(sizeof(TBcd));
+        default:
+            return 0;
     }
 }
 
@@ -110,70 +118,70 @@ void TParam::GetData(void* buffer) const {
     std::memset(out, 0, size_t(GetDataSize()));
     if (FValue.IsNull()) return;
     switch (DataType) {
-    case ftSmallint: {
-        int16_t v = int16_t(FValue.AsInteger());
-        std::memcpy(out, &v, 2);
-        break;
-    }
-    case ftWord: {
-        uint16_t v = uint16_t(FValue.AsInteger());
-        std::memcpy(out, &v, 2);
-        break;
-    }
-    case ftBoolean: {
-        int16_t v = FValue.AsBoolean() ? 1 : 0;
-        std::memcpy(out, &v, 2);
-        break;
-    }
-    case ftInteger:
-    case ftAutoInc: {
-        int32_t v = int32_t(FValue.AsInteger());
-        std::memcpy(out, &v, 4);
-        break;
-    }
-    case ftLargeint: {
-        int64_t v = FValue.AsInteger();
-        std::memcpy(out, &v, 8);
-        break;
-    }
-    case ftFloat:
-    case ftCurrency: {
-        double v = FValue.AsFloat();
-        std::memcpy(out, &v, 8);
-        break;
-    }
-    case ftBCD: {
-        TBcd v = CurrToBCD(FValue.AsCurrency());
-        std::memcpy(out, &v, sizeof v);
-        break;
-    }
-    case ftDate: {
-        int32_t v = DateTimeToDateData(FValue.AsDateTime());
-        std::memcpy(out, &v, 4);
-        break;
-    }
-    case ftTime: {
-        int32_t v = DateTimeToTimeData(FValue.AsDateTime());
-        std::memcpy(out, &v, 4);
-        break;
-    }
-    case ftDateTime: {
-        double v = DateTimeToTimeStampData(FValue.AsDateTime());
-        std::memcpy(out, &v, 8);
-        break;
-    }
-    case ftVarBytes: {
-        std::string s = AsString();
-        uint16_t len = uint16_t(s.size());
-        std::memcpy(out, &len, 2);
-        std::memcpy(out + 2, s.data(), s.size());
-        break;
-    }
-    default: {
-        std::string s = AsString();
-        std::memcpy(out, s.data(), std::min(s.size(), size_t(GetDataSize())));
-        break;
-    }
+        case ftSmallint: {
+            int16_t v = int16_t(FValue.AsInteger());
+            std::memcpy(out, &v, 2);
+            break;
+        }
+        case ftWord: {
+            uint16_t v = uint16_t(FValue.AsInteger());
+            std::memcpy(out, &v, 2);
+            break;
+        }
+        case ftBoolean: {
+            int16_t v = FValue.AsBoolean() ? 1 : 0;
+            std::memcpy(out, &v, 2);
+            break;
+        }
+        case ftInteger:
+        case ftAutoInc: {
+            int32_t v = int32_t(FValue.AsInteger());
+            std::memcpy(out, &v, 4);
+            break;
+        }
+        case ftLargeint: {
+            int64_t v = FValue.AsInteger();
+            std::memcpy(out, &v, 8);
+            break;
+        }
+        case ftFloat:
+        case ftCurrency: {
+            double v = FValue.AsFloat();
+            std::memcpy(out, &v, 8);
+            break;
+        }
+        case ftBCD: {
+            TBcd v = CurrToBCD(FValue.AsCurrency());
+            std::memcpy(out, &v, sizeof v);
+            break;
+        }
+        case ftDate: {
+            int32_t v = DateTimeToDateData(FValue.AsDateTime());
+            std::memcpy(out, &v, 4);
+            break;
+        }
+        case ftTime: {
+            int32_t v = DateTimeToTimeData(FValue.AsDateTime());
+            std::memcpy(out, &v, 4);
+            break;
+        }
+        case ftDateTime: {
+            double v = DateTimeToTimeStampData(FValue.AsDateTime());
+            std::memcpy(out, &v, 8);
+            break;
+        }
+        case ftVarBytes: {
+            std::string s = AsString();
+            uint16_t len = uint16_t(s.size());
+            std::memcpy(out, &len, 2);
+            std::memcpy(out + 2, s.data(), s.size());
+            break;
+        }
+        default: {
+            std::string s = AsString();
+            std::memcpy(out, s.data(), std::min(s.size(), size_t(GetDataSize())));
+            break;
+        }
     }
 }
 

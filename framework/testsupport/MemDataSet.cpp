@@ -56,6 +56,7 @@ void TMemDataSet::FreeRecordBuffer(TRecordBuffer& buffer) {
 }
 
 void TMemDataSet::InternalOpen() {
+    FOpen = true;  // a failure below still closes through InternalClose
     InitFieldDefs();
     FOffsets.clear();
     int offset = 0;
