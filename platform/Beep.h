@@ -9,9 +9,9 @@
 
 namespace platform {
 
-inline constexpr uint32_t MB_OK = 0x00000000;           // the default sound
-inline constexpr uint32_t MB_ICONHAND = 0x00000010;     // error ("stop")
-inline constexpr uint32_t MB_ICONQUESTION = 0x00000020; // question
+inline constexpr uint32_t MB_OK = 0x00000000;               // the default sound
+inline constexpr uint32_t MB_ICONHAND = 0x00000010;         // error ("stop")
+inline constexpr uint32_t MB_ICONQUESTION = 0x00000020;     // question
 inline constexpr uint32_t MB_ICONEXCLAMATION = 0x00000030;  // warning
 inline constexpr uint32_t MB_ICONASTERISK = 0x00000040;     // information
 inline constexpr uint32_t MB_ICONERROR = MB_ICONHAND;

@@ -423,12 +423,16 @@ Hive& Refresh(HKEY root) {
 
 int32_t ErrnoToCode(int e) {
     switch (e) {
-        case ENOENT: return 3;  // path not found
+        case ENOENT:
+            return 3;  // path not found
         case EACCES:
         case EPERM:
-        case EROFS: return kAccessDenied;
-        case ENOSPC: return 112;  // disk full
-        default: return 29;       // write fault
+        case EROFS:
+            return kAccessDenied;
+        case ENOSPC:
+            return 112;  // disk full
+        default:
+            return 29;  // write fault
     }
 }
 
@@ -532,7 +536,9 @@ HKEY NewHandle(HKEY root, std::string path) {
 
 }  // namespace
 
-std::string RegistryFileName(HKEY root) { return FileOfRoot(root); }
+std::string RegistryFileName(HKEY root) {
+    return FileOfRoot(root);
+}
 
 void SetRegistryWriteHook(RegistryWriteHook hook) {
     std::lock_guard lock(gMutex);
@@ -681,7 +687,9 @@ int32_t RegEnumValueNames(HKEY key, std::vector<std::string>* names) {
 
 // ---- TRegistry -----------------------------------------------------------------------------
 
-TRegistry::~TRegistry() { CloseKey(); }
+TRegistry::~TRegistry() {
+    CloseKey();
+}
 
 void TRegistry::CloseKey() {
     if (current_) RegCloseKey(current_);

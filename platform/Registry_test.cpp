@@ -152,7 +152,8 @@ TEST(Registry, IniFileSectionsAndKeysCompareWithoutCase) {
     EXPECT_EQ(ini.ReadInteger("TMainForm", "Left", 0), -120);
     EXPECT_EQ(ini.ReadInteger("TMainForm", "DDirname.Caption", 5), 5) << "not an integer";
     EXPECT_TRUE(ini.ReadBool("PRINTED REPORT", "Landscape.Checked", false));
-    EXPECT_EQ(ini.ReadSections(), (std::vector<std::string>{"TMainForm", "Printed Report", "TMainForm.Memo1Lines"}));
+    EXPECT_EQ(ini.ReadSections(),
+              (std::vector<std::string>{"TMainForm", "Printed Report", "TMainForm.Memo1Lines"}));
     EXPECT_EQ(ini.ReadSection("TMainForm"), (std::vector<std::string>{"DDirname.Caption", "Left"}));
     // Overwriting keeps one value under the first spelling.
     EXPECT_TRUE(ini.WriteString("TMAINFORM", "LEFT", "3"));
@@ -264,8 +265,8 @@ TEST(Registry, UnwritableFolderFailsAndChangesNothingInMemory) {
         // root writes everywhere; make the config "folder" a file instead
         WriteTextFile(env.Root() + "/config/korvane", "not a folder");
     } else {
-        std::filesystem::permissions(env.Root() + "/config", std::filesystem::perms::owner_read |
-                                                                 std::filesystem::perms::owner_exec);
+        std::filesystem::permissions(env.Root() + "/config",
+                                     std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     }
     HKEY key = 0;
     EXPECT_NE(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Korvane", &key), 0);

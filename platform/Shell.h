@@ -39,8 +39,8 @@ inline constexpr uint32_t WAIT_FAILED = 0xFFFFFFFF;
 inline constexpr uint32_t INFINITE = 0xFFFFFFFF;
 inline constexpr uint32_t STILL_ACTIVE = 259;
 
-// What to open and how. Paths are in Windows form ("D:\DOCS\A.TXT") or native when they start
-// with "/". hProcess receives the started process when fMask has SEE_MASK_NOCLOSEPROCESS.
+// What to open and how. Paths are in Windows form ("D:\DOCS\A.TXT"). hProcess receives the started process
+// when fMask has SEE_MASK_NOCLOSEPROCESS.
 struct SHELLEXECUTEINFO {
     uint32_t fMask = 0;
     std::string lpVerb;  // empty means "open"

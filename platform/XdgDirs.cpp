@@ -42,12 +42,14 @@ std::string UserHomeFolder() {
     return "/tmp";
 }
 
-std::string KorvaneConfigFolder() { return XdgBase("XDG_CONFIG_HOME", "/.config") + "/korvane"; }
+std::string KorvaneConfigFolder() {
+    return XdgBase("XDG_CONFIG_HOME", "/.config") + "/korvane";
+}
 
 std::string KorvaneHomeFolder() {
     std::string home = Env("KORVANE_HOME");
-    std::string folder = !home.empty() ? StripTrailingSlashes(home)
-                                       : XdgBase("XDG_DATA_HOME", "/.local/share") + "/korvane";
+    std::string folder =
+        !home.empty() ? StripTrailingSlashes(home) : XdgBase("XDG_DATA_HOME", "/.local/share") + "/korvane";
     MakeFolders(folder);
     return folder;
 }
