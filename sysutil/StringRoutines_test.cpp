@@ -61,7 +61,7 @@ TEST(FileNameRoutines, FileExtPart) {
         {".PROFILE", "PROFILE", true, 1},
         {"README", "", false, 0},
         {"", "", false, 0},
-        {"C:\\DOS\\EDIT.COM", "COM", true, 11},
+        {"C:\\DOS\\EDIT.COM", "COM", true, 12},
     };
     for (auto& c : cases) {
         size_t dot = 99;
