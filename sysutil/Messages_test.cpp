@@ -77,6 +77,14 @@ TEST(MessageTables, EveryExceptionClassCarriesItsNumber) {
             EXPECT_STREQ(e.what(), c.text);
         }
     }
+    try {
+        RaiseSortError(53);
+        ADD_FAILURE();
+    } catch (const EUtSortError& e) {
+        EXPECT_EQ(e.Message, "Bad size parameter");
+        EXPECT_EQ(e.ErrorCode, 53);
+    }
+    EXPECT_THROW(RaiseSortError(8), framework::EOutOfMemory);
     // Both families are the class library's exceptions.
     EXPECT_THROW(RaiseStError<EUtSortError>(76), framework::Exception);
     EXPECT_THROW(RaiseSsError<EShRegExError>(290), framework::Exception);

@@ -34,4 +34,10 @@ std::string UtMessageText(int32_t code) {
     return text;
 }
 
+void RaiseSortError(int32_t code) {
+    constexpr int32_t kNotEnoughMemory = 8;
+    if (code == kNotEnoughMemory) throw framework::EOutOfMemory("Out of memory");
+    throw EUtSortError(code);
+}
+
 }  // namespace sysutil

@@ -34,4 +34,8 @@ template <typename E>
     throw E(code);
 }
 
+// The external sorter's raising routine: code 8 (not enough memory) is the run-time's
+// out-of-memory exception, every other code an EUtSortError.
+[[noreturn]] void RaiseSortError(int32_t code);
+
 }  // namespace sysutil
