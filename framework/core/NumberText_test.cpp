@@ -206,6 +206,8 @@ TEST_F(NumberTextTest, FormatFloatPictures) {
         {"0.00E+00", 9.999, "1.00E+01"},
         {"0.0e+0", 0, "0.0e+0"},
         {"00.0E+0", 5, "50.0E-1"},
+        {"0.0E+0 #0", 1234.5, "1.2E+3 #0"},  // places after the exponent are plain text
+        {"E+0", 1234.5, "1E+3"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.picture) + " <- " + std::to_string(c.value));
