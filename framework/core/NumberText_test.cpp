@@ -33,6 +33,14 @@ TEST_F(NumberTextTest, IntegersToText) {
     EXPECT_EQ(IntToHex(int32_t(0xABC), 1), "ABC");
     EXPECT_EQ(IntToHex(int32_t(-1), 0), "FFFFFFFF");
     EXPECT_EQ(IntToHex(int64_t(-2), 0), "FFFFFFFFFFFFFFFE");
+    // Other integer types go by their own value and width.
+    EXPECT_EQ(IntToStr(4294967295u), "4294967295");
+    EXPECT_EQ(IntToStr(18446744073709551615ull), "18446744073709551615");
+    EXPECT_EQ(IntToStr(int16_t(-5)), "-5");
+    EXPECT_EQ(IntToStr(-5LL), "-5");
+    EXPECT_EQ(IntToHex(uint32_t(0xFFFFFFFF), 0), "FFFFFFFF");
+    EXPECT_EQ(IntToHex(int16_t(-1), 0), "FFFFFFFF");
+    EXPECT_EQ(IntToHex(uint64_t(1) << 40, 0), "10000000000");
 }
 
 TEST_F(NumberTextTest, StrToIntIsStrict) {
