@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 
 #include "framework/core/Exception.h"
 #include "framework/core/SysUtils.h"
@@ -109,6 +110,26 @@ TEST_F(NumberTextTest, FloatToStrGivesFifteenSignificantDigits) {
     }
     DecimalSeparator = ',';
     EXPECT_EQ(FloatToStr(1.5), "1,5");
+}
+
+TEST_F(NumberTextTest, FloatToStrReadsBackWithinFifteenDigits) {
+    // Values spread over the whole exponent range, both signs; each text reads back to within the
+    // rounding of its fifteenth digit and holds no more than fifteen significant digits.
+    std::mt19937_64 random(20261210);
+    std::uniform_real_distribution<double> mantissa(1.0, 10.0);
+    std::uniform_int_distribution<int> exponent(-300, 300);
+    for (int i = 0; i < 3000; ++i) {
+        const double value = (i % 2 ? -1 : 1) * mantissa(random) * std::pow(10.0, exponent(random));
+        const std::string text = FloatToStr(value);
+        SCOPED_TRACE(text);
+        const double back = StrToFloat(text);
+        ASSERT_LE(std::fabs(back - value), std::fabs(value) * 5e-15);
+        std::string digits;
+        for (char c : text.substr(0, text.find('E')))
+            if (c >= '0' && c <= '9') digits += c;
+        digits.erase(0, digits.find_first_not_of('0'));
+        ASSERT_LE(digits.size(), 15u);
+    }
 }
 
 TEST_F(NumberTextTest, FloatToStrFForms) {
