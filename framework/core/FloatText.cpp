@@ -85,7 +85,7 @@ Decimal FromCurrency(Currency value) {
 void Increment(Decimal& d) {
     while (!d.Digits.empty() && d.Digits.back() == '9') d.Digits.pop_back();
     if (d.Digits.empty()) {
-        d.Digits = "1";
+        d.Digits.assign(1, '1');
         ++d.Exponent;
     } else {
         ++d.Digits.back();

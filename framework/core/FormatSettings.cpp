@@ -49,7 +49,7 @@ char SeparatorOr(const char* text, char fallback) {
 void ResetFormatSettings() {
     DecimalSeparator = '.';
     ThousandSeparator = ',';
-    CurrencyString = "$";
+    CurrencyString.assign(1, '$');
     CurrencyFormat = 0;
     NegCurrFormat = 0;
     CurrencyDecimals = 2;
