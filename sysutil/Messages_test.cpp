@@ -37,7 +37,12 @@ TEST(MessageTables, ContainerErrorsFormatTheClassName) {
         EXPECT_EQ(e.Message, "Container's StoreData property is unassigned");
         EXPECT_EQ(typeid(e), typeid(EShContainerError));
     }
-    EXPECT_EQ(FormatMessageText("100%% of %s and %s", {"a", "b"}), "100% of a and b");
+    try {
+        RaiseContainerErrorFmt(58, {std::string("TNode")});
+        FAIL();
+    } catch (const EShContainerError& e) {
+        EXPECT_EQ(e.Message, "Node class name TNode read from stream is unregistered");
+    }
 }
 
 TEST(MessageTables, EveryExceptionClassCarriesItsNumber) {

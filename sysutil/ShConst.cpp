@@ -57,28 +57,11 @@ std::string ShMessageText(int32_t code) {
     return text;
 }
 
-std::string FormatMessageText(std::string_view text, std::initializer_list<std::string_view> args) {
-    std::string out;
-    auto next = args.begin();
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == '%') {
-            out += '%';
-            ++i;
-        } else if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == 's' && next != args.end()) {
-            out += *next++;
-            ++i;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
 void RaiseContainerError(int32_t code) {
     RaiseSsError<EShContainerError>(code);
 }
 
-void RaiseContainerErrorFmt(int32_t code, std::initializer_list<std::string_view> args) {
+void RaiseContainerErrorFmt(int32_t code, std::initializer_list<framework::TVarRec> args) {
     throw EShContainerError(code, args);
 }
 

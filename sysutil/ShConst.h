@@ -5,24 +5,21 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
-#include <string_view>
 
 #include "framework/core/Exception.h"
+#include "framework/core/SysUtils.h"
 
 namespace sysutil {
 
 // The Ss table's text of a code; empty when the table has no such code.
 std::string ShMessageText(int32_t code);
 
-// Replaces each "%s" of a message by the next argument, and "%%" by "%". The Ss table's
-// formatted messages take only texts.
-std::string FormatMessageText(std::string_view text, std::initializer_list<std::string_view> args);
-
 class EShException : public framework::Exception {
 public:
     explicit EShException(int32_t code) : Exception(ShMessageText(code)), ErrorCode(code) {}
-    EShException(int32_t code, std::initializer_list<std::string_view> args)
-        : Exception(FormatMessageText(ShMessageText(code), args)), ErrorCode(code) {}
+    // The table's text formatted with the arguments by the class library's Format.
+    EShException(int32_t code, std::initializer_list<framework::TVarRec> args)
+        : Exception(framework::Format(ShMessageText(code), args)), ErrorCode(code) {}
     int32_t ErrorCode;
 };
 
@@ -48,6 +45,6 @@ template <typename E>
 }
 
 [[noreturn]] void RaiseContainerError(int32_t code);
-[[noreturn]] void RaiseContainerErrorFmt(int32_t code, std::initializer_list<std::string_view> args);
+[[noreturn]] void RaiseContainerErrorFmt(int32_t code, std::initializer_list<framework::TVarRec> args);
 
 }  // namespace sysutil
