@@ -75,9 +75,8 @@ std::string FindOnPath(const std::string& program) {
     while (i <= dirs.size()) {
         size_t j = dirs.find(':', i);
         if (j == std::string::npos) j = dirs.size();
-        std::string dir = dirs.substr(i, j - i);
-        if (dir.empty()) dir = ".";
-        std::string candidate = dir + "/" + program;
+        // An empty entry of PATH is the current folder.
+        std::string candidate = (j > i ? dirs.substr(i, j - i) : std::string(".")) + "/" + program;
         struct stat st {};
         if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
             ::access(candidate.c_str(), X_OK) == 0)
