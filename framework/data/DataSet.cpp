@@ -684,13 +684,20 @@ void TDataSet::Cancel() {
             DataEvent(deCheckBrowseMode, 0);
             DoEvent(BeforeCancel);
             if (inserting) {
+                // Back to the record the new one stood before (it may have left a full ring to make
+                // room), or to the end for an appended one; Resync rebuilds the rows around it.
+                TRecordBuffer buffer = ActiveBuffer();
+                if (GetBookmarkFlag(buffer) == bfInserted)
+                    InternalSetToRecord(buffer);
+                else
+                    InternalLast();
                 // The new record's buffer leaves the ring and becomes the scratch buffer again.
                 MoveBuffer(FActiveRecord, FRecordCount - 1);
                 --FRecordCount;
-                if (FActiveRecord >= FRecordCount && FActiveRecord > 0) --FActiveRecord;
                 CursorPosChanged();
+            } else {
+                UpdateCursorPos();
             }
-            UpdateCursorPos();
             InternalCancel();
             FreeFieldBuffers();
             SetState(dsBrowse);

@@ -152,7 +152,8 @@ void TDataLink::UpdateRange() {
     // The window must hold the active record and lie inside the dataset's buffers.
     int active = ds->FActiveRecord;
     int lo = std::max(0, active - FBufferCount + 1);
-    int hi = std::min(active, std::max(0, ds->FBufferCount - FBufferCount));
+    // It also stops at the last record held, so that it shows as many records as it can.
+    int hi = std::min(active, std::max(0, ds->FRecordCount - FBufferCount));
     FFirstRecord = std::clamp(FFirstRecord, lo, std::max(lo, hi));
 }
 

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include <string>
 #include <vector>
 
@@ -368,4 +371,126 @@ TEST(DataLink, JumpsCentreTheCurrentRecordInTheWindow) {
     ds.FieldByName("N")->SetAsInteger(100);
     ds.Post();
     EXPECT_EQ(grid.Rows(), (std::vector<int>{8, 9, 10, 100, 11}));
+}
+
+// Random walks of navigation and editing against a plain list of the records: after every step
+// the current record, the record number and the rows a grid shows must match the list.
+static void RandomWalk(unsigned seed) {
+    std::mt19937 rng(seed);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    TMemDataSet ds;
+    OpenNumbers(ds, 12);
+    TDataSource source;
+    source.SetDataSet(&ds);
+    GridLink grid;
+    grid.SetDataSource(&source);
+    const int rows = 1 + int(seed % 7);  // grids of 1 to 7 rows
+    grid.SetBufferCount(rows);
+    // A second grid of another height shares the dataset's ring.
+    GridLink other;
+    other.SetDataSource(&source);
+    const int otherRows = 1 + int(seed / 7 % 7 + seed) % 7;
+    other.SetBufferCount(otherRows);
+    std::vector<int> model;
+    for (int i = 1; i <= 12; ++i) model.push_back(i);
+    int cur = 0, next = 1000;
+    auto n = [&]() { return int(model.size()); };
+    for (int step = 0; step < 600; ++step) {
+        int op = pick(0, 9);
+        std::string what;
+        if (n() == 0) op = 3;  // only appending makes sense
+        switch (op) {
+            case 0: {
+                int d = pick(-7, 7);
+                what = "MoveBy " + std::to_string(d);
+                ds.MoveBy(d);
+                cur = std::clamp(cur + d, 0, n() - 1);
+                break;
+            }
+            case 1:
+                what = "First";
+                ds.First();
+                cur = 0;
+                break;
+            case 2:
+                what = "Last";
+                ds.Last();
+                cur = n() - 1;
+                break;
+            case 3:
+                what = "Append";
+                ds.Append();
+                ds.FieldByName("N")->SetAsInteger(next);
+                ds.Post();
+                model.push_back(next++);
+                cur = n() - 1;
+                break;
+            case 4:
+                what = "Insert";
+                ds.Insert();
+                ds.FieldByName("N")->SetAsInteger(next);
+                ds.Post();
+                model.insert(model.begin() + cur, next++);
+                break;
+            case 5:
+                if (n() <= 3) continue;  // keep some records to look at
+                what = "Delete";
+                ds.Delete();
+                model.erase(model.begin() + cur);
+                cur = std::min(cur, n() - 1);
+                break;
+            case 6:
+                what = pick(0, 1) ? "Edit+Cancel" : "Insert+Cancel";
+                if (what[0] == 'E')
+                    ds.Edit();
+                else
+                    ds.Insert();
+                ds.FieldByName("Text")->SetAsString("x");
+                ds.Cancel();
+                break;
+            case 7: {
+                int target = pick(0, n() - 1);
+                what = "Locate " + std::to_string(model[size_t(target)]);
+                ASSERT_TRUE(ds.Locate("N", Variant(model[size_t(target)]), 0));
+                cur = target;
+                break;
+            }
+            case 8: {
+                int d = pick(-3, 3);
+                what = "bookmark round trip " + std::to_string(d);
+                TBookmark b = ds.GetBookmark();
+                ds.MoveBy(d);
+                ds.GotoBookmark(b);
+                break;
+            }
+            case 9: {
+                int target = pick(1, n());
+                what = "RecNo " + std::to_string(target);
+                ds.SetRecNo(target);
+                cur = target - 1;
+                break;
+            }
+        }
+        SCOPED_TRACE("seed " + std::to_string(seed) + " step " + std::to_string(step) + ": " + what);
+        ASSERT_EQ(ds.State(), dsBrowse);
+        ASSERT_EQ(ds.FieldByName("N")->AsInteger(), model[size_t(cur)]);
+        ASSERT_EQ(ds.RecNo(), cur + 1);
+        ASSERT_EQ(grid.RecordCount(), std::min(rows, n()));
+        int first = cur - grid.ActiveRecord();
+        ASSERT_GE(first, 0);
+        std::vector<int> expected(model.begin() + first, model.begin() + first + grid.RecordCount());
+        ASSERT_EQ(grid.Rows(), expected);
+        ASSERT_EQ(other.RecordCount(), std::min(otherRows, n()));
+        int otherFirst = cur - other.ActiveRecord();
+        ASSERT_GE(otherFirst, 0);
+        ASSERT_EQ(other.Rows(), std::vector<int>(model.begin() + otherFirst,
+                                                 model.begin() + otherFirst + other.RecordCount()));
+    }
+}
+
+TEST(DataLink, RandomOperationsKeepTheWindowConsistentWithTheRecords) {
+    for (unsigned seed = 1; seed <= 60; ++seed) {  // 1 to 7 rows against 1 to 7 other rows
+        RandomWalk(seed);
+        if (::testing::Test::HasFatalFailure()) return;
+    }
 }

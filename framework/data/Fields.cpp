@@ -956,9 +956,12 @@ void TBlobField::SetVariantValue(const Variant& v) {
 void TBlobField::GetText(std::string& text, bool) const {
     // Upper case when the BLOB holds data, lower case when it is empty.
     bool empty = IsNull();
-    if (DataType() == ftGraphic) text = empty ? "(graphic)" : "(GRAPHIC)";
-    else if (DataType() == ftMemo) text = empty ? "(memo)" : "(MEMO)";
-    else text = empty ? "(blob)" : "(BLOB)";
+    if (DataType() == ftGraphic)
+        text = empty ? "(graphic)" : "(GRAPHIC)";
+    else if (DataType() == ftMemo)
+        text = empty ? "(memo)" : "(MEMO)";
+    else
+        text = empty ? "(blob)" : "(BLOB)";
 }
 
 void TMemoField::GetText(std::string& text, bool displayText) const {
