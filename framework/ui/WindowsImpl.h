@@ -31,7 +31,7 @@ struct WindowRecord {
     HWND Handle = 0;
     TWinControl* Control = nullptr;  // nil for a hidden message window
     TWndMethod Proc;                 // the installed window procedure
-    QPointer<WindowWidget> Widget;   // nil for a hidden message window
+    QPointer<QWidget> Widget;   // nil for a hidden message window
     uint32_t Style = 0;
     uint32_t ExStyle = 0;
     uint32_t ClassStyle = 0;
