@@ -136,6 +136,7 @@ void TSizeConstraints::SetMaxHeight(int v) {
 // TControl
 
 TControl::TControl(TComponent* AOwner) : TComponent(AOwner) {
+    if (AOwner && (AOwner->ComponentState() & csLoading)) Loading();  // set up with its form
     WindowProc = [this](TMessage& m) { WndProc(m); };
     FFont.OnChange = [this] { FontChanged(); };
     FConstraints.OnChange = [this] { SetBounds(FLeft, FTop, FWidth, FHeight); };

@@ -46,9 +46,9 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* e) override { Mouse(e, 2); }
     void mouseMoveEvent(QMouseEvent* e) override { Mouse(e, 3); }
     void wheelEvent(QWheelEvent* e) override;
-    void focusInEvent(QFocusEvent*) override {
-        if (GetFocus() != Wnd) SetFocus(Wnd);
-    }
+    // The focus moves only through SetFocus: Qt's own focus and activation changes arrive late
+    // (the platform activates windows asynchronously) and would fight the message model.
+    void focusInEvent(QFocusEvent*) override {}
     void closeEvent(QCloseEvent* e) override {
         e->ignore();  // the form decides (OnCloseQuery, OnClose) and hides itself
         SendMessage(Wnd, WM_CLOSE, 0, 0);
@@ -402,6 +402,9 @@ void MoveWindowRecord(HWND Wnd, const TRect& B) {
     QRect g(B.Left + b, B.Top + b, std::max(B.Width(), 0), std::max(B.Height(), 0));
     if (r->Widget->geometry() == g) return;
     bool resized = r->Widget->size() != g.size();
+    // A window of fixed size (a form that cannot be resized by the user) is resized by the program.
+    if (resized && r->Widget->isWindow() && r->Widget->minimumSize() == r->Widget->maximumSize())
+        r->Widget->setFixedSize(g.size());
     r->Widget->setGeometry(g);
     if (resized) {
         LayoutBars(*r);
@@ -677,6 +680,7 @@ bool EnableWindow(HWND Wnd, bool Enable) {
             r->Style &= ~WS_DISABLED;
         else
             r->Style |= WS_DISABLED;
+        if (r->Widget) r->Widget->setEnabled(Enable);
         if (!Enable && S().Focus == Wnd) SetFocus(0);
         SendMessage(Wnd, WM_ENABLE, Enable ? 1 : 0, 0);
     }
