@@ -65,7 +65,9 @@ protected:
 TEST_F(FormsTest, TabMovesFocusInTabOrderAndFocusMessagesCarryTheOtherHandle) {
     TDialogForm* f = NewDialog();
     std::vector<TWinControl*> order;
-    Driver.AnswerWith([&](TCustomForm&) {
+    Driver.AnswerWith([&](TCustomForm& form) {
+        Driver.Type("Disk 1");
+        EXPECT_TRUE(Driver.Grab(static_cast<TWinControl&>(form), std::string(KORVANE_BUILD_DIR) + "/dialog-grab.png"));
         order.push_back(FindControl(GetFocus()));
         for (int i = 0; i < 4; ++i) {
             Driver.Key(VK_TAB);

@@ -508,6 +508,7 @@ LRESULT DefWindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
     if (!r) return 0;
     switch (Msg) {
         case WM_PAINT: {
+            if (WParam) return 0;  // painting into a given context: nothing of the window's own
             TPaintStruct ps;
             BeginPaint(Wnd, ps);
             EndPaint(Wnd, ps);
