@@ -300,6 +300,10 @@ bool TCustomForm::SetFocusedControl(TWinControl* Control) {
         if (c != this) c->Perform(CM_EXIT, 0, 0);
     for (auto it = enters.rbegin(); it != enters.rend(); ++it)
         if (*it != this) (*it)->Perform(CM_ENTER, 0, 0);
+    if (FFocusedControl == Control) {
+        TMessage m{CM_FOCUSCHANGED, 0, reinterpret_cast<LPARAM>(Control), 0};
+        Broadcast(m);
+    }
     return FFocusedControl == Control;
 }
 
@@ -561,13 +565,30 @@ void TApplication::ForgetForm(TCustomForm* Form) {
     if (FMainForm == Form) FMainForm = nullptr;
 }
 
+namespace {
+// Delivers pending messages; an exception escaping a handler goes to the error handler and the
+// delivery goes on with the next message.
+int PumpGuarded(TApplication& app) {
+    int total = 0;
+    for (;;) {
+        try {
+            total += ProcessPendingMessages();
+            return total;
+        } catch (...) {
+            ++total;
+            app.HandleException(&app);
+        }
+    }
+}
+}  // namespace
+
 void TApplication::ProcessMessages() {
-    ProcessPendingMessages();
+    PumpGuarded(*this);
     if (QuitRequested()) FTerminated = true;
 }
 
 void TApplication::HandleMessage() {
-    if (ProcessPendingMessages() == 0) {
+    if (PumpGuarded(*this) == 0) {
         if (OnIdle) OnIdle(this);
         if (QuitRequested()) {
             FTerminated = true;

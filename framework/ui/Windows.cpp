@@ -14,11 +14,11 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QWheelEvent>
-#include <chrono>
 #include <deque>
 #include <map>
 #include <vector>
 
+#include "framework/core/Seams.h"
 #include "framework/ui/Controls.h"
 #include "framework/ui/KeyMap.h"
 #include "framework/ui/WindowsImpl.h"
@@ -39,13 +39,27 @@ public:
 protected:
     bool focusNextPrevChild(bool) override { return false; }  // Tab is a key like any other
     void paintEvent(QPaintEvent* e) override;
-    void keyPressEvent(QKeyEvent* e) override { Key(e, true); }
-    void keyReleaseEvent(QKeyEvent* e) override { Key(e, false); }
-    void mousePressEvent(QMouseEvent* e) override { Mouse(e, 0); }
-    void mouseReleaseEvent(QMouseEvent* e) override { Mouse(e, 1); }
-    void mouseDoubleClickEvent(QMouseEvent* e) override { Mouse(e, 2); }
-    void mouseMoveEvent(QMouseEvent* e) override { Mouse(e, 3); }
-    void wheelEvent(QWheelEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override {
+        Guarded([&] { Key(e, true); });
+    }
+    void keyReleaseEvent(QKeyEvent* e) override {
+        Guarded([&] { Key(e, false); });
+    }
+    void mousePressEvent(QMouseEvent* e) override {
+        Guarded([&] { Mouse(e, 0); });
+    }
+    void mouseReleaseEvent(QMouseEvent* e) override {
+        Guarded([&] { Mouse(e, 1); });
+    }
+    void mouseDoubleClickEvent(QMouseEvent* e) override {
+        Guarded([&] { Mouse(e, 2); });
+    }
+    void mouseMoveEvent(QMouseEvent* e) override {
+        Guarded([&] { Mouse(e, 3); });
+    }
+    void wheelEvent(QWheelEvent* e) override {
+        Guarded([&] { Wheel(e); });
+    }
     // The focus moves only through SetFocus: Qt's own focus and activation changes arrive late
     // (the platform activates windows asynchronously) and would fight the message model.
     void focusInEvent(QFocusEvent*) override {}
@@ -58,6 +72,17 @@ protected:
     void moveEvent(QMoveEvent*) override;
 
 private:
+    // No exception may unwind through Qt: what escapes a handler goes to the application's error
+    // handler, as it would from the message loop.
+    template <class F>
+    static void Guarded(F f) {
+        try {
+            f();
+        } catch (...) {
+            if (ApplicationHandleException) ApplicationHandleException(nullptr);
+        }
+    }
+    void Wheel(QWheelEvent* e);
     void Key(QKeyEvent* e, bool down);
     void Mouse(QMouseEvent* e, int kind);
 };
@@ -103,19 +128,12 @@ struct State {
     std::array<uint8_t, 256> Async{};    // as the input has left it
     Caret TheCaret;
     TInputFilter Filter;
-    TTickSource Clock;
     std::map<uintptr_t, std::unique_ptr<TDeviceContext>> Contexts;
 };
 
 State& S() {
     static State* s = new State;  // lives to the end of the process: windows may die late
     return *s;
-}
-
-uint32_t DefaultClock() {
-    static const auto start = std::chrono::steady_clock::now();
-    return static_cast<uint32_t>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
 }
 
 int BorderWidth(const WindowRecord& r) {
@@ -388,8 +406,12 @@ void DestroyWindowRecord(HWND Wnd) {
     std::unique_ptr<WindowRecord> rec = std::move(s.Windows[Wnd]);
     s.Windows.erase(Wnd);
     if (rec->Widget) {
-        rec->Widget->hide();
-        delete rec->Widget.data();
+        // The widget may be inside one of its own event handlers (a control freed by a click):
+        // it leaves the screen now and is deleted when the pump next runs.
+        QWidget* w = rec->Widget.data();
+        w->hide();
+        if (w->parentWidget()) w->setParent(nullptr);
+        w->deleteLater();
     }
 }
 
@@ -568,7 +590,10 @@ uint32_t SetWindowLong(HWND Wnd, int Index, uint32_t Value) {
 
 int ProcessPendingMessages() {
     auto& s = S();
-    if (QCoreApplication::instance()) QCoreApplication::processEvents(QEventLoop::AllEvents);
+    if (QCoreApplication::instance()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
     int n = 0;
     for (;;) {
         if (!s.Queue.empty()) {
@@ -837,7 +862,7 @@ void WindowWidget::Mouse(QMouseEvent* e, int kind) {
     SendMessage(target, msg, keys, MakeLParam(pos.x(), pos.y()));
 }
 
-void WindowWidget::wheelEvent(QWheelEvent* e) {
+void WindowWidget::Wheel(QWheelEvent* e) {
     auto& s = S();
     HWND target = s.Focus && IsWindow(s.Focus) ? s.Focus : Wnd;
     auto mods = e->modifiers();
@@ -1232,12 +1257,7 @@ bool KillTimer(HWND Wnd, uintptr_t IdEvent) {
     return n > 0;
 }
 
-void SetTimerClock(TTickSource Source) { S().Clock = std::move(Source); }
-
-uint32_t TimerClockNow() {
-    auto& s = S();
-    return s.Clock ? s.Clock() : DefaultClock();
-}
+uint32_t TimerClockNow() { return GetTickCount(); }
 
 // ---------------------------------------------------------------------------------------------
 // System metrics and colours.

@@ -145,9 +145,8 @@ using TTimerProc = std::function<void(HWND Wnd, UINT Msg, uintptr_t IdEvent, uin
 // procedure is called. Intervals below 10 ms count as 10 ms.
 uintptr_t SetTimer(HWND Wnd, uintptr_t IdEvent, uint32_t Elapse, TTimerProc Proc = {});
 bool KillTimer(HWND Wnd, uintptr_t IdEvent);
-// The clock the timers run on, in milliseconds. Tests replace it to advance time without waiting.
-using TTickSource = std::function<uint32_t()>;
-void SetTimerClock(TTickSource Source);
+// The clock the timers run on: the framework's tick count (GetTickCount of the time seams), which
+// tests replace to advance time without waiting.
 uint32_t TimerClockNow();
 
 // ---- System metrics and colours (fixed tables, see Windows.cpp) ----

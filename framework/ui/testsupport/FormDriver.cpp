@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
+#include "framework/core/Seams.h"
 #include "framework/ui/KeyMap.h"
 #include "framework/ui/WindowsImpl.h"
 
@@ -18,12 +19,12 @@ TFormDriver::TFormDriver() {
     EnsureGuiApplication();
     FPrevious = ModalAnswerer();
     SetModalAnswerer(this);
-    SetTimerClock([this] { return FNow; });
+    FPreviousTicks = SetTickCountSource([this] { return FNow; });
 }
 
 TFormDriver::~TFormDriver() {
     SetModalAnswerer(FPrevious);
-    SetTimerClock(nullptr);
+    SetTickCountSource(FPreviousTicks);
 }
 
 int TFormDriver::RunPending() { return ProcessPendingMessages(); }

@@ -1,6 +1,6 @@
 #pragma once
-// Headless driver for window tests: runs under the offscreen platform, owns the framework clock
-// while it lives, types keys and clicks controls through real Qt events, runs pending messages,
+// Headless driver for window tests: runs under the offscreen platform, owns the framework tick
+// count while it lives, types keys and clicks controls through real Qt events, runs pending messages,
 // and answers modal forms and message boxes from a queue, recording what was shown.
 
 #include <cstdint>
@@ -90,6 +90,7 @@ private:
     std::vector<std::pair<TCustomForm*, TModalResult>> FFallbacks;  // forms answered by an action
     uint32_t FNow = 1000;
     TModalAnswerer* FPrevious = nullptr;
+    std::function<uint32_t()> FPreviousTicks;
 };
 
 }  // namespace framework
