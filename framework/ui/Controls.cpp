@@ -583,10 +583,13 @@ void TWinControl::DestroyHandle() {
 
 void TWinControl::RecreateWnd() {
     if (!FHandle) return;
-    bool focused = GetFocus() == FHandle;
+    TWinControl* focused = FindControl(GetFocus());
+    bool inside = focused && (focused == this || ContainsControl(focused));
+    bool shown = IsWindowVisible(FHandle);
     DestroyHandle();
     HandleNeeded();
-    if (focused) ::framework::SetFocus(FHandle);
+    if (shown) ShowWindowRecord(FHandle, true);
+    if (inside && focused->HandleAllocated()) ::framework::SetFocus(focused->FHandle);
 }
 
 void TWinControl::WndProc(TMessage& M) {
