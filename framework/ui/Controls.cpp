@@ -19,27 +19,45 @@ TControl* gMouseControl = nullptr;
 
 Qt::CursorShape ToQtCursor(TCursor c) {
     switch (c) {
-        case crNone: return Qt::BlankCursor;
-        case crCross: return Qt::CrossCursor;
-        case crIBeam: return Qt::IBeamCursor;
-        case crSizeNESW: return Qt::SizeBDiagCursor;
-        case crSizeNS: return Qt::SizeVerCursor;
-        case crSizeNWSE: return Qt::SizeFDiagCursor;
-        case crSizeWE: return Qt::SizeHorCursor;
-        case crUpArrow: return Qt::UpArrowCursor;
+        case crNone:
+            return Qt::BlankCursor;
+        case crCross:
+            return Qt::CrossCursor;
+        case crIBeam:
+            return Qt::IBeamCursor;
+        case crSizeNESW:
+            return Qt::SizeBDiagCursor;
+        case crSizeNS:
+            return Qt::SizeVerCursor;
+        case crSizeNWSE:
+            return Qt::SizeFDiagCursor;
+        case crSizeWE:
+            return Qt::SizeHorCursor;
+        case crUpArrow:
+            return Qt::UpArrowCursor;
         case crHourGlass:
-        case crSQLWait: return Qt::WaitCursor;
+        case crSQLWait:
+            return Qt::WaitCursor;
         case crDrag:
-        case crMultiDrag: return Qt::DragCopyCursor;
+        case crMultiDrag:
+            return Qt::DragCopyCursor;
         case crNoDrop:
-        case crNo: return Qt::ForbiddenCursor;
-        case crHSplit: return Qt::SplitHCursor;
-        case crVSplit: return Qt::SplitVCursor;
-        case crAppStart: return Qt::BusyCursor;
-        case crHelp: return Qt::WhatsThisCursor;
-        case crHandPoint: return Qt::PointingHandCursor;
-        case crSizeAll: return Qt::SizeAllCursor;
-        default: return Qt::ArrowCursor;
+        case crNo:
+            return Qt::ForbiddenCursor;
+        case crHSplit:
+            return Qt::SplitHCursor;
+        case crVSplit:
+            return Qt::SplitVCursor;
+        case crAppStart:
+            return Qt::BusyCursor;
+        case crHelp:
+            return Qt::WhatsThisCursor;
+        case crHandPoint:
+            return Qt::PointingHandCursor;
+        case crSizeAll:
+            return Qt::SizeAllCursor;
+        default:
+            return Qt::ArrowCursor;
     }
 }
 
@@ -51,7 +69,9 @@ void SendEnterLeave(TControl* now) {
     if (now) now->Perform(CM_MOUSEENTER, 0, reinterpret_cast<LPARAM>(now));
 }
 
-bool IsMouseMessage(UINT m) { return m >= WM_MOUSEFIRST && m <= WM_MOUSELAST && m != WM_MOUSEWHEEL; }
+bool IsMouseMessage(UINT m) {
+    return m >= WM_MOUSEFIRST && m <= WM_MOUSELAST && m != WM_MOUSEWHEEL;
+}
 }  // namespace
 
 bool IsAccel(uint16_t Key, const std::string& Caption) {
@@ -89,11 +109,13 @@ void SetCaptureControl(TControl* Control) {
     }
 }
 
-TControl* MouseControl() { return gMouseControl; }
+TControl* MouseControl() {
+    return gMouseControl;
+}
 
 void MouseLeftWindow(TWinControl& Control) {
-    if (gMouseControl == &Control || (gMouseControl && gMouseControl->Parent() == &Control &&
-                                      !dynamic_cast<TWinControl*>(gMouseControl)))
+    if (gMouseControl == &Control ||
+        (gMouseControl && gMouseControl->Parent() == &Control && !dynamic_cast<TWinControl*>(gMouseControl)))
         SendEnterLeave(nullptr);
 }
 
@@ -194,15 +216,33 @@ void TControl::MouseButtonMessage(TMessage& M, TMouseButton Button, int Kind) {
 
 void TControl::Dispatch(TMessage& M) {
     switch (M.Msg) {
-        case WM_LBUTTONDOWN: MouseButtonMessage(M, TMouseButton::mbLeft, 0); return;
-        case WM_LBUTTONUP: MouseButtonMessage(M, TMouseButton::mbLeft, 1); return;
-        case WM_LBUTTONDBLCLK: MouseButtonMessage(M, TMouseButton::mbLeft, 2); return;
-        case WM_RBUTTONDOWN: MouseButtonMessage(M, TMouseButton::mbRight, 0); return;
-        case WM_RBUTTONUP: MouseButtonMessage(M, TMouseButton::mbRight, 1); return;
-        case WM_RBUTTONDBLCLK: MouseButtonMessage(M, TMouseButton::mbRight, 2); return;
-        case WM_MBUTTONDOWN: MouseButtonMessage(M, TMouseButton::mbMiddle, 0); return;
-        case WM_MBUTTONUP: MouseButtonMessage(M, TMouseButton::mbMiddle, 1); return;
-        case WM_MBUTTONDBLCLK: MouseButtonMessage(M, TMouseButton::mbMiddle, 2); return;
+        case WM_LBUTTONDOWN:
+            MouseButtonMessage(M, TMouseButton::mbLeft, 0);
+            return;
+        case WM_LBUTTONUP:
+            MouseButtonMessage(M, TMouseButton::mbLeft, 1);
+            return;
+        case WM_LBUTTONDBLCLK:
+            MouseButtonMessage(M, TMouseButton::mbLeft, 2);
+            return;
+        case WM_RBUTTONDOWN:
+            MouseButtonMessage(M, TMouseButton::mbRight, 0);
+            return;
+        case WM_RBUTTONUP:
+            MouseButtonMessage(M, TMouseButton::mbRight, 1);
+            return;
+        case WM_RBUTTONDBLCLK:
+            MouseButtonMessage(M, TMouseButton::mbRight, 2);
+            return;
+        case WM_MBUTTONDOWN:
+            MouseButtonMessage(M, TMouseButton::mbMiddle, 0);
+            return;
+        case WM_MBUTTONUP:
+            MouseButtonMessage(M, TMouseButton::mbMiddle, 1);
+            return;
+        case WM_MBUTTONDBLCLK:
+            MouseButtonMessage(M, TMouseButton::mbMiddle, 2);
+            return;
         case WM_MOUSEMOVE:
             if (FEnabled)
                 MouseMove(KeysToShiftState(static_cast<uint32_t>(M.WParam)), GetXLParam(M.LParam),
@@ -215,22 +255,31 @@ void TControl::Dispatch(TMessage& M) {
         case CM_TEXTCHANGED:
             Invalidate();
             return;
-        case CM_PARENTFONTCHANGED: ParentFontChanged(); return;
-        case CM_PARENTCOLORCHANGED: ParentColorChanged(); return;
+        case CM_PARENTFONTCHANGED:
+            ParentFontChanged();
+            return;
+        case CM_PARENTCOLORCHANGED:
+            ParentColorChanged();
+            return;
         case CM_PARENTSHOWHINTCHANGED:
             if (FParentShowHint && FParent) FShowHint = FParent->ShowHint();
             return;
-        case CM_HITTEST: M.Result = 1; return;
+        case CM_HITTEST:
+            M.Result = 1;
+            return;
         case WM_CANCELMODE:
             if (MouseCapture()) SetMouseCapture(false);
             return;
-        default: DefaultHandler(M);
+        default:
+            DefaultHandler(M);
     }
 }
 
 void TControl::DefaultHandler(TMessage& M) {
     switch (M.Msg) {
-        case WM_GETTEXTLENGTH: M.Result = static_cast<LRESULT>(FText.size()); return;
+        case WM_GETTEXTLENGTH:
+            M.Result = static_cast<LRESULT>(FText.size());
+            return;
         case WM_GETTEXT:
             if (M.LParam && M.WParam > 0) {
                 size_t n = std::min<size_t>(FText.size(), M.WParam - 1);
@@ -244,7 +293,8 @@ void TControl::DefaultHandler(TMessage& M) {
             FText = M.LParam ? reinterpret_cast<const char*>(M.LParam) : "";
             M.Result = 1;
             return;
-        default: return;
+        default:
+            return;
     }
 }
 
@@ -281,7 +331,9 @@ void TControl::UpdateBoundsRect(const TRect& R) {
     if (sized) Resize();
 }
 
-TRect TControl::ClientRect() const { return TRect{0, 0, FWidth, FHeight}; }
+TRect TControl::ClientRect() const {
+    return TRect{0, 0, FWidth, FHeight};
+}
 
 void TControl::SetClientSize(int AWidth, int AHeight) {
     TRect c = ClientRect();
@@ -412,11 +464,14 @@ void TControl::SetCursor(TCursor Value) {
     if (Value == FCursor) return;
     FCursor = Value;
     if (auto* w = dynamic_cast<TWinControl*>(this); w && w->HandleAllocated())
-        if (auto* r = FindRecord(w->Handle()); r && r->Widget) r->Widget->setCursor(QCursor(ToQtCursor(Value)));
+        if (auto* r = FindRecord(w->Handle()); r && r->Widget)
+            r->Widget->setCursor(QCursor(ToQtCursor(Value)));
     Perform(CM_CURSORCHANGED, 0, 0);
 }
 
-bool TControl::MouseCapture() const { return GetCaptureControl() == this; }
+bool TControl::MouseCapture() const {
+    return GetCaptureControl() == this;
+}
 
 void TControl::SetMouseCapture(bool Value) {
     if (Value == MouseCapture()) return;
@@ -473,7 +528,9 @@ void TControl::MouseMove(TShiftState Shift, int X, int Y) {
     if (OnMouseMove) OnMouseMove(this, Shift, X, Y);
 }
 
-void TControl::Changed() { Perform(CM_CHANGED, 0, reinterpret_cast<LPARAM>(this)); }
+void TControl::Changed() {
+    Perform(CM_CHANGED, 0, reinterpret_cast<LPARAM>(this));
+}
 
 void TControl::Notification(TComponent* AComponent, TOperation Operation) {
     TComponent::Notification(AComponent, Operation);
@@ -546,8 +603,9 @@ void TWinControl::CreateWnd() {
     HWND parent = FParent ? p.WndParent : 0;
     uint32_t style = p.Style;
     if (!FParent || !FParent->Showing()) style &= ~WS_VISIBLE;
-    FHandle = CreateWindowRecord(this, parent, style, p.ExStyle, p.WindowClassStyle, Bounds(p.X, p.Y, p.Width, p.Height),
-                                 [this](TMessage& m) { MainWndProc(m); });
+    FHandle =
+        CreateWindowRecord(this, parent, style, p.ExStyle, p.WindowClassStyle,
+                           Bounds(p.X, p.Y, p.Width, p.Height), [this](TMessage& m) { MainWndProc(m); });
     SetWindowTitle(FHandle, p.Caption);
     if (FCursor != crDefault)
         if (auto* r = FindRecord(FHandle); r && r->Widget) r->Widget->setCursor(QCursor(ToQtCursor(FCursor)));
@@ -569,7 +627,9 @@ void TWinControl::CreateHandle() {
         if (auto* w = dynamic_cast<TWinControl*>(c); w && w->FHandle) RaiseWindowRecord(w->FHandle);
 }
 
-void TWinControl::DestroyWnd() { DestroyWindowRecord(FHandle); }
+void TWinControl::DestroyWnd() {
+    DestroyWindowRecord(FHandle);
+}
 
 void TWinControl::DestroyHandle() {
     if (!FHandle) return;
@@ -615,7 +675,9 @@ void TWinControl::WndProc(TMessage& M) {
 
 void TWinControl::Dispatch(TMessage& M) {
     switch (M.Msg) {
-        case WM_PAINT: PaintHandler(M); return;
+        case WM_PAINT:
+            PaintHandler(M);
+            return;
         case WM_ERASEBKGND: {
             if (QPainter* p = PainterOf(static_cast<uintptr_t>(M.WParam))) {
                 TCanvas c;
@@ -633,7 +695,9 @@ void TWinControl::Dispatch(TMessage& M) {
             }
             DefaultHandler(M);
             return;
-        case WM_KILLFOCUS: DefaultHandler(M); return;
+        case WM_KILLFOCUS:
+            DefaultHandler(M);
+            return;
         case WM_KEYDOWN:
         case WM_SYSKEYDOWN:
             if (!DoKeyDown(M)) DefaultHandler(M);
@@ -647,7 +711,8 @@ void TWinControl::Dispatch(TMessage& M) {
             return;
         case WM_MOUSEWHEEL: {
             TShiftState s = KeysToShiftState(M.WParamLo());
-            if (DoMouseWheel(s, static_cast<int16_t>(M.WParamHi()), TPoint{GetXLParam(M.LParam), GetYLParam(M.LParam)})) {
+            if (DoMouseWheel(s, static_cast<int16_t>(M.WParamHi()),
+                             TPoint{GetXLParam(M.LParam), GetYLParam(M.LParam)})) {
                 M.Result = 1;
                 return;
             }
@@ -660,16 +725,23 @@ void TWinControl::Dispatch(TMessage& M) {
             M.Result = 1;
             LRESULT mask = 0;
             switch (M.WParam) {
-                case VK_TAB: mask = DLGC_WANTTAB; break;
+                case VK_TAB:
+                    mask = DLGC_WANTTAB;
+                    break;
                 case VK_LEFT:
                 case VK_RIGHT:
                 case VK_UP:
-                case VK_DOWN: mask = DLGC_WANTARROWS; break;
+                case VK_DOWN:
+                    mask = DLGC_WANTARROWS;
+                    break;
                 case VK_RETURN:
                 case VK_EXECUTE:
                 case VK_ESCAPE:
-                case VK_CANCEL: mask = DLGC_WANTALLKEYS; break;
-                default: break;
+                case VK_CANCEL:
+                    mask = DLGC_WANTALLKEYS;
+                    break;
+                default:
+                    break;
             }
             if (mask && Perform(CM_WANTSPECIALKEY, M.WParam, M.LParam) == 0 &&
                 (Perform(WM_GETDLGCODE, 0, 0) & mask) == 0) {
@@ -684,7 +756,8 @@ void TWinControl::Dispatch(TMessage& M) {
         case CN_SYSCHAR: {
             // Characters the control does not take may be accelerators of the form's controls.
             M.Result = 0;
-            if (M.Msg == CN_CHAR && (Perform(WM_GETDLGCODE, 0, 0) & (DLGC_WANTCHARS | DLGC_WANTALLKEYS))) return;
+            if (M.Msg == CN_CHAR && (Perform(WM_GETDLGCODE, 0, 0) & (DLGC_WANTCHARS | DLGC_WANTALLKEYS)))
+                return;
             TControl* top = this;
             while (top->Parent()) top = top->Parent();
             if (top->Perform(CM_DIALOGCHAR, M.WParam, M.LParam) != 0) M.Result = 1;
@@ -694,8 +767,12 @@ void TWinControl::Dispatch(TMessage& M) {
         case CM_DIALOGCHAR:
             Broadcast(M);
             return;
-        case CM_ENTER: DoEnter(); return;
-        case CM_EXIT: DoExit(); return;
+        case CM_ENTER:
+            DoEnter();
+            return;
+        case CM_EXIT:
+            DoExit();
+            return;
         case CM_VISIBLECHANGED:
             if (FHandle) {
                 ShowWindowRecord(FHandle, FVisible && (FParent ? FParent->Showing() : true));
@@ -737,7 +814,8 @@ void TWinControl::Dispatch(TMessage& M) {
             DefaultHandler(M);
             return;
         }
-        default: TControl::Dispatch(M);
+        default:
+            TControl::Dispatch(M);
     }
 }
 
@@ -746,8 +824,12 @@ void TWinControl::DefaultHandler(TMessage& M) {
         switch (M.Msg) {
             case WM_GETTEXT:
             case WM_GETTEXTLENGTH:
-            case WM_SETTEXT: TControl::DefaultHandler(M); return;
-            default: M.Result = DefWindowProc(FHandle, M.Msg, M.WParam, M.LParam); return;
+            case WM_SETTEXT:
+                TControl::DefaultHandler(M);
+                return;
+            default:
+                M.Result = DefWindowProc(FHandle, M.Msg, M.WParam, M.LParam);
+                return;
         }
     }
     TControl::DefaultHandler(M);
@@ -812,7 +894,9 @@ bool TWinControl::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePo
     return handled;
 }
 
-void TWinControl::FontChanged() { TControl::FontChanged(); }
+void TWinControl::FontChanged() {
+    TControl::FontChanged();
+}
 
 void TWinControl::PaintHandler(TMessage& M) {
     TPaintStruct ps;
@@ -911,7 +995,8 @@ void TWinControl::EnableAlign() {
 
 void TWinControl::Realign() {
     if (FAlignLevel > 0 || FAligning) return;
-    bool any = std::any_of(FControls.begin(), FControls.end(), [](TControl* c) { return c->Align() != alNone; });
+    bool any =
+        std::any_of(FControls.begin(), FControls.end(), [](TControl* c) { return c->Align() != alNone; });
     if (!any) return;
     FAligning = true;
     TRect r = ClientRect();
@@ -946,8 +1031,11 @@ void TWinControl::AlignControls(TControl*, TRect& R) {
                     c->SetBounds(R.Right - w, R.Top, w, R.Height());
                     R.Right -= c->Width();
                     break;
-                case alClient: c->SetBounds(R.Left, R.Top, R.Width(), R.Height()); break;
-                default: break;
+                case alClient:
+                    c->SetBounds(R.Left, R.Top, R.Width(), R.Height());
+                    break;
+                default:
+                    break;
             }
         }
     }
@@ -1088,7 +1176,8 @@ TWinControl* TWinControl::FindNextControl(TWinControl* CurControl, bool GoForwar
         i = GoForward ? (i + 1) % n : (i - 1 + n) % n;
         TWinControl* c = list[i];
         if (c == CurControl && step != 0) break;
-        if ((!CheckTabStop || c->TabStop()) && (!CheckParent || c->Parent() == this) && c->CanFocus()) return c;
+        if ((!CheckTabStop || c->TabStop()) && (!CheckParent || c->Parent() == this) && c->CanFocus())
+            return c;
     }
     return nullptr;
 }
@@ -1117,7 +1206,9 @@ bool TWinControl::CanFocus() const {
     return true;
 }
 
-bool TWinControl::Focused() const { return FHandle && GetFocus() == FHandle; }
+bool TWinControl::Focused() const {
+    return FHandle && GetFocus() == FHandle;
+}
 
 void TWinControl::SetFocus() {
     if (TCustomForm* f = ParentForm(); f && f != this) {

@@ -84,7 +84,8 @@ constexpr TCursor crHelp = -20;
 constexpr TCursor crHandPoint = -21;
 constexpr TCursor crSizeAll = -22;
 
-using TMouseEvent = std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
+using TMouseEvent =
+    std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
 using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
 using TKeyEvent = std::function<void(TObject* Sender, uint16_t& Key, TShiftState Shift)>;
 using TKeyPressEvent = std::function<void(TObject* Sender, char& Key)>;
@@ -302,7 +303,8 @@ public:
     void SetTabStop(bool Value);
     // Every windowed descendant in tab order (children, each followed by its own descendants).
     void GetTabOrderList(std::vector<TWinControl*>& List) const;
-    TWinControl* FindNextControl(TWinControl* CurControl, bool GoForward, bool CheckTabStop, bool CheckParent) const;
+    TWinControl* FindNextControl(TWinControl* CurControl, bool GoForward, bool CheckTabStop,
+                                 bool CheckParent) const;
     void SelectNext(TWinControl* CurControl, bool GoForward, bool CheckTabStop);
     void SelectFirst();
     virtual bool CanFocus() const;
@@ -353,8 +355,8 @@ protected:
 
     HWND FHandle = 0;
     HWND FParentWindow = 0;
-    std::vector<TControl*> FControls;     // all child controls in z-order (first is bottom)
-    std::vector<TWinControl*> FTabList;   // windowed children in tab order
+    std::vector<TControl*> FControls;    // all child controls in z-order (first is bottom)
+    std::vector<TWinControl*> FTabList;  // windowed children in tab order
     bool FTabStop = false;
     int FAlignLevel = 0;
     bool FAligning = false;

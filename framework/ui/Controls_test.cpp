@@ -95,8 +95,8 @@ TEST_F(ControlsTest, MouseMessagesCarryKeyFlagsAndDoubleClicks) {
     auto m = Box->Only({WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_RBUTTONUP});
     std::vector<UINT> kinds;
     for (auto& x : m) kinds.push_back(x.Msg);
-    EXPECT_EQ(kinds, (std::vector<UINT>{WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK,
-                                        WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONUP}));
+    EXPECT_EQ(kinds, (std::vector<UINT>{WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDOWN, WM_LBUTTONUP,
+                                        WM_LBUTTONDBLCLK, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONUP}));
     EXPECT_EQ(m[0].WParam, MK_LBUTTON | MK_SHIFT | MK_CONTROL);
     EXPECT_EQ(GetXLParam(m[0].LParam), 5);
     EXPECT_EQ(GetYLParam(m[0].LParam), 6);

@@ -19,12 +19,23 @@ TModalAnswerer* gAnswerer = nullptr;
 bool FilterKeyMessage(TMessage& M, HWND Wnd) {
     UINT cn = 0;
     switch (M.Msg) {
-        case WM_KEYDOWN: cn = CN_KEYDOWN; break;
-        case WM_SYSKEYDOWN: cn = CN_SYSKEYDOWN; break;
-        case WM_KEYUP: cn = CN_KEYUP; break;
-        case WM_CHAR: cn = CN_CHAR; break;
-        case WM_SYSCHAR: cn = CN_SYSCHAR; break;
-        default: return false;
+        case WM_KEYDOWN:
+            cn = CN_KEYDOWN;
+            break;
+        case WM_SYSKEYDOWN:
+            cn = CN_SYSKEYDOWN;
+            break;
+        case WM_KEYUP:
+            cn = CN_KEYUP;
+            break;
+        case WM_CHAR:
+            cn = CN_CHAR;
+            break;
+        case WM_SYSCHAR:
+            cn = CN_SYSCHAR;
+            break;
+        default:
+            return false;
     }
     TWinControl* c = FindControl(Wnd);
     if (!c) return false;
@@ -53,10 +64,16 @@ struct Globals {
 } gGlobals;
 }  // namespace
 
-TCustomForm* GetParentForm(const TControl* Control) { return Control ? Control->ParentForm() : nullptr; }
+TCustomForm* GetParentForm(const TControl* Control) {
+    return Control ? Control->ParentForm() : nullptr;
+}
 
-void SetModalAnswerer(TModalAnswerer* Answerer) { gAnswerer = Answerer; }
-TModalAnswerer* ModalAnswerer() { return gAnswerer; }
+void SetModalAnswerer(TModalAnswerer* Answerer) {
+    gAnswerer = Answerer;
+}
+TModalAnswerer* ModalAnswerer() {
+    return gAnswerer;
+}
 
 int ShowMessageBox(const TMessageBoxRequest& Request) {
     if (gAnswerer) return gAnswerer->MessageBoxShown(Request);
@@ -66,11 +83,20 @@ int ShowMessageBox(const TMessageBoxRequest& Request) {
     box.setWindowTitle(q(Request.Caption));
     box.setText(q(Request.Text));
     switch (Request.Flags & 0xF0) {
-        case MB_ICONSTOP: box.setIcon(QMessageBox::Critical); break;
-        case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
-        case MB_ICONWARNING: box.setIcon(QMessageBox::Warning); break;
-        case MB_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
-        default: break;
+        case MB_ICONSTOP:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case MB_ICONQUESTION:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case MB_ICONWARNING:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case MB_ICONINFORMATION:
+            box.setIcon(QMessageBox::Information);
+            break;
+        default:
+            break;
     }
     struct B {
         QMessageBox::StandardButton Q;
@@ -78,16 +104,26 @@ int ShowMessageBox(const TMessageBoxRequest& Request) {
     };
     std::vector<B> buttons;
     switch (Request.Flags & 0x0F) {
-        case MB_OKCANCEL: buttons = {{QMessageBox::Ok, IDOK}, {QMessageBox::Cancel, IDCANCEL}}; break;
+        case MB_OKCANCEL:
+            buttons = {{QMessageBox::Ok, IDOK}, {QMessageBox::Cancel, IDCANCEL}};
+            break;
         case MB_ABORTRETRYIGNORE:
-            buttons = {{QMessageBox::Abort, IDABORT}, {QMessageBox::Retry, IDRETRY}, {QMessageBox::Ignore, IDIGNORE}};
+            buttons = {{QMessageBox::Abort, IDABORT},
+                       {QMessageBox::Retry, IDRETRY},
+                       {QMessageBox::Ignore, IDIGNORE}};
             break;
         case MB_YESNOCANCEL:
             buttons = {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}, {QMessageBox::Cancel, IDCANCEL}};
             break;
-        case MB_YESNO: buttons = {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}}; break;
-        case MB_RETRYCANCEL: buttons = {{QMessageBox::Retry, IDRETRY}, {QMessageBox::Cancel, IDCANCEL}}; break;
-        default: buttons = {{QMessageBox::Ok, IDOK}}; break;
+        case MB_YESNO:
+            buttons = {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}};
+            break;
+        case MB_RETRYCANCEL:
+            buttons = {{QMessageBox::Retry, IDRETRY}, {QMessageBox::Cancel, IDCANCEL}};
+            break;
+        default:
+            buttons = {{QMessageBox::Ok, IDOK}};
+            break;
     }
     QMessageBox::StandardButtons set;
     for (auto& b : buttons) set |= b.Q;
@@ -162,11 +198,26 @@ void TCustomForm::Loaded() {
 
 void TCustomForm::FrameSize(int& Frame, int& Caption) const {
     switch (FBorderStyle) {
-        case bsNone: Frame = 0; Caption = 0; return;
-        case bsSizeable: Frame = GetSystemMetrics(SM_CXFRAME); Caption = GetSystemMetrics(SM_CYCAPTION); return;
-        case bsSizeToolWin: Frame = GetSystemMetrics(SM_CXFRAME); Caption = GetSystemMetrics(SM_CYSMCAPTION); return;
-        case bsToolWindow: Frame = GetSystemMetrics(SM_CXDLGFRAME); Caption = GetSystemMetrics(SM_CYSMCAPTION); return;
-        default: Frame = GetSystemMetrics(SM_CXDLGFRAME); Caption = GetSystemMetrics(SM_CYCAPTION); return;
+        case bsNone:
+            Frame = 0;
+            Caption = 0;
+            return;
+        case bsSizeable:
+            Frame = GetSystemMetrics(SM_CXFRAME);
+            Caption = GetSystemMetrics(SM_CYCAPTION);
+            return;
+        case bsSizeToolWin:
+            Frame = GetSystemMetrics(SM_CXFRAME);
+            Caption = GetSystemMetrics(SM_CYSMCAPTION);
+            return;
+        case bsToolWindow:
+            Frame = GetSystemMetrics(SM_CXDLGFRAME);
+            Caption = GetSystemMetrics(SM_CYSMCAPTION);
+            return;
+        default:
+            Frame = GetSystemMetrics(SM_CXDLGFRAME);
+            Caption = GetSystemMetrics(SM_CYCAPTION);
+            return;
     }
 }
 
@@ -187,11 +238,17 @@ void TCustomForm::CreateParams(TCreateParams& P) {
     P.Style &= ~(WS_CHILD | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME);
     P.Style |= WS_CLIPCHILDREN;
     switch (FBorderStyle) {
-        case bsNone: P.Style |= WS_POPUP; break;
+        case bsNone:
+            P.Style |= WS_POPUP;
+            break;
         case bsSingle:
-        case bsToolWindow: P.Style |= WS_CAPTION | WS_BORDER; break;
+        case bsToolWindow:
+            P.Style |= WS_CAPTION | WS_BORDER;
+            break;
         case bsSizeable:
-        case bsSizeToolWin: P.Style |= WS_CAPTION | WS_THICKFRAME; break;
+        case bsSizeToolWin:
+            P.Style |= WS_CAPTION | WS_THICKFRAME;
+            break;
         case bsDialog:
             P.Style |= WS_POPUP | WS_CAPTION;
             P.ExStyle |= WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
@@ -228,8 +285,7 @@ void TCustomForm::CreateWnd() {
     w->setWindowFlags(f);
     TRect wr = WindowRectForBounds();
     w->setGeometry(wr.Left, wr.Top, wr.Width(), wr.Height());
-    if (FBorderStyle != bsSizeable && FBorderStyle != bsSizeToolWin)
-        w->setFixedSize(wr.Width(), wr.Height());
+    if (FBorderStyle != bsSizeable && FBorderStyle != bsSizeToolWin) w->setFixedSize(wr.Width(), wr.Height());
     SetWindowTitle(FHandle, FText);
 }
 
@@ -258,9 +314,12 @@ void TCustomForm::SetWindowState(TWindowState Value) {
     FWindowState = Value;
     if (!FHandle || !FVisible) return;
     if (auto* r = FindRecord(FHandle); r && r->Widget) {
-        if (Value == wsMaximized) r->Widget->showMaximized();
-        else if (Value == wsMinimized) r->Widget->showMinimized();
-        else r->Widget->showNormal();
+        if (Value == wsMaximized)
+            r->Widget->showMaximized();
+        else if (Value == wsMinimized)
+            r->Widget->showMinimized();
+        else
+            r->Widget->showNormal();
     }
 }
 
@@ -294,8 +353,10 @@ bool TCustomForm::SetFocusedControl(TWinControl* Control) {
     if (Control != this) FActiveControl = Control;
     // Exits go up from the control left to the common parent, enters down to the new control.
     std::vector<TWinControl*> exits, enters;
-    for (TWinControl* c = old; c && !(Control && c->ContainsControl(Control)); c = c->Parent()) exits.push_back(c);
-    for (TWinControl* c = Control; c && !(old && c->ContainsControl(old)); c = c->Parent()) enters.push_back(c);
+    for (TWinControl* c = old; c && !(Control && c->ContainsControl(Control)); c = c->Parent())
+        exits.push_back(c);
+    for (TWinControl* c = Control; c && !(old && c->ContainsControl(old)); c = c->Parent())
+        enters.push_back(c);
     for (TWinControl* c : exits)
         if (c != this) c->Perform(CM_EXIT, 0, 0);
     for (auto it = enters.rbegin(); it != enters.rend(); ++it)
@@ -317,11 +378,14 @@ void TCustomForm::DefocusControl(TWinControl* Control, bool Removing) {
 
 void TCustomForm::ApplyPosition() {
     auto center = [this](TRect area) {
-        SetBounds(area.Left + (area.Width() - FWidth) / 2, area.Top + (area.Height() - FHeight) / 2, FWidth, FHeight);
+        SetBounds(area.Left + (area.Width() - FWidth) / 2, area.Top + (area.Height() - FHeight) / 2, FWidth,
+                  FHeight);
     };
     switch (Position) {
         case poScreenCenter:
-        case poDesktopCenter: center(Bounds(0, 0, Screen->Width(), Screen->Height())); break;
+        case poDesktopCenter:
+            center(Bounds(0, 0, Screen->Width(), Screen->Height()));
+            break;
         case poMainFormCenter:
         case poOwnerFormCenter: {
             TCustomForm* ref = Position == poOwnerFormCenter ? dynamic_cast<TCustomForm*>(Owner()) : nullptr;
@@ -332,7 +396,8 @@ void TCustomForm::ApplyPosition() {
                 center(Bounds(0, 0, Screen->Width(), Screen->Height()));
             break;
         }
-        default: break;
+        default:
+            break;
     }
 }
 
@@ -383,9 +448,12 @@ void TCustomForm::Close() {
         Hide();
         return;
     }
-    if (action == caHide) Hide();
-    else if (action == caMinimize) SetWindowState(wsMinimized);
-    else if (action == caFree) Release();
+    if (action == caHide)
+        Hide();
+    else if (action == caMinimize)
+        SetWindowState(wsMinimized);
+    else if (action == caFree)
+        Release();
 }
 
 void TCustomForm::CloseModal() {
@@ -394,7 +462,9 @@ void TCustomForm::CloseModal() {
     if (action == caNone) FModalResult = mrNone;
 }
 
-void TCustomForm::Release() { PostMessage(Handle(), CM_RELEASE, 0, 0); }
+void TCustomForm::Release() {
+    PostMessage(Handle(), CM_RELEASE, 0, 0);
+}
 
 TModalResult TCustomForm::ShowModal() {
     if (FVisible || !FEnabled || FModal) throw EInvalidOperation("Cannot make a visible window modal");
@@ -461,8 +531,12 @@ void TCustomForm::Deactivate() {
 
 void TCustomForm::Dispatch(TMessage& M) {
     switch (M.Msg) {
-        case WM_CLOSE: Close(); return;
-        case CM_RELEASE: Free(); return;
+        case WM_CLOSE:
+            Close();
+            return;
+        case CM_RELEASE:
+            Free();
+            return;
         case WM_ACTIVATE:
             if (M.WParam) {
                 Activate();
@@ -491,7 +565,8 @@ void TCustomForm::Dispatch(TMessage& M) {
             } else {
                 DoHide();
                 if (FHandle) {
-                    if (HWND f = GetFocus(); f == FHandle || (FindControl(f) && ContainsControl(FindControl(f))))
+                    if (HWND f = GetFocus();
+                        f == FHandle || (FindControl(f) && ContainsControl(FindControl(f))))
                         ::framework::SetFocus(0);
                     ShowWindowRecord(FHandle, false);
                 }
@@ -510,7 +585,8 @@ void TCustomForm::Dispatch(TMessage& M) {
             }
             if (key == VK_LEFT || key == VK_RIGHT || key == VK_UP || key == VK_DOWN) {
                 if (FActiveControl && FActiveControl->Parent()) {
-                    FActiveControl->Parent()->SelectNext(FActiveControl, key == VK_RIGHT || key == VK_DOWN, false);
+                    FActiveControl->Parent()->SelectNext(FActiveControl, key == VK_RIGHT || key == VK_DOWN,
+                                                         false);
                     M.Result = 1;
                     return;
                 }
@@ -520,13 +596,15 @@ void TCustomForm::Dispatch(TMessage& M) {
         }
         case WM_SETFOCUS:
             // The form's own window has the focus: give it to the active control.
-            if (FActiveControl && FActiveControl != this && FActiveControl->CanFocus() && FActiveControl->HandleAllocated()) {
+            if (FActiveControl && FActiveControl != this && FActiveControl->CanFocus() &&
+                FActiveControl->HandleAllocated()) {
                 ::framework::SetFocus(FActiveControl->FHandle);
                 return;
             }
             SetFocusedControl(this);
             return;
-        default: TWinControl::Dispatch(M);
+        default:
+            TWinControl::Dispatch(M);
     }
 }
 
@@ -546,7 +624,9 @@ TCustomFrame::TCustomFrame(TComponent* AOwner) : TWinControl(AOwner) {
 TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {}
 TApplication::~TApplication() = default;
 
-void TApplication::Initialize() { EnsureGuiApplication(); }
+void TApplication::Initialize() {
+    EnsureGuiApplication();
+}
 
 void TApplication::Run() {
     EnsureGuiApplication();
@@ -559,7 +639,9 @@ void TApplication::Terminate() {
     PostQuitMessage(0);
 }
 
-void TApplication::MainFormClosed() { Terminate(); }
+void TApplication::MainFormClosed() {
+    Terminate();
+}
 
 void TApplication::ForgetForm(TCustomForm* Form) {
     if (FMainForm == Form) FMainForm = nullptr;
@@ -643,7 +725,9 @@ bool TApplication::HelpCommand(uint32_t Command, uintptr_t Data) {
     return result;
 }
 
-bool TApplication::HelpContext(int Context) { return HelpCommand(HELP_CONTEXT, static_cast<uintptr_t>(Context)); }
+bool TApplication::HelpContext(int Context) {
+    return HelpCommand(HELP_CONTEXT, static_cast<uintptr_t>(Context));
+}
 
 bool TApplication::HelpJump(const std::string& JumpID) {
     return HelpCommand(HELP_KEY, reinterpret_cast<uintptr_t>(JumpID.c_str()));
@@ -658,24 +742,37 @@ void TScreen::SetCursor(TCursor Value) {
     if (Value == FCursor) return;
     bool had = FCursor != crDefault;
     FCursor = Value;
-    if (!QCoreApplication::instance() || !qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return;
+    if (!QCoreApplication::instance() || !qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return;
     if (had) QGuiApplication::restoreOverrideCursor();
     if (Value != crDefault) {
         Qt::CursorShape shape = Qt::ArrowCursor;
-        if (Value == crHourGlass || Value == crSQLWait) shape = Qt::WaitCursor;
-        else if (Value == crAppStart) shape = Qt::BusyCursor;
-        else if (Value == crIBeam) shape = Qt::IBeamCursor;
-        else if (Value == crCross) shape = Qt::CrossCursor;
-        else if (Value == crHandPoint) shape = Qt::PointingHandCursor;
-        else if (Value == crNone) shape = Qt::BlankCursor;
+        if (Value == crHourGlass || Value == crSQLWait)
+            shape = Qt::WaitCursor;
+        else if (Value == crAppStart)
+            shape = Qt::BusyCursor;
+        else if (Value == crIBeam)
+            shape = Qt::IBeamCursor;
+        else if (Value == crCross)
+            shape = Qt::CrossCursor;
+        else if (Value == crHandPoint)
+            shape = Qt::PointingHandCursor;
+        else if (Value == crNone)
+            shape = Qt::BlankCursor;
         QGuiApplication::setOverrideCursor(QCursor(shape));
     }
 }
 
-TWinControl* TScreen::ActiveControl() const { return FActiveForm ? FActiveForm->ActiveControl() : nullptr; }
+TWinControl* TScreen::ActiveControl() const {
+    return FActiveForm ? FActiveForm->ActiveControl() : nullptr;
+}
 
-int TScreen::Width() const { return GetSystemMetrics(SM_CXSCREEN); }
-int TScreen::Height() const { return GetSystemMetrics(SM_CYSCREEN); }
+int TScreen::Width() const {
+    return GetSystemMetrics(SM_CXSCREEN);
+}
+int TScreen::Height() const {
+    return GetSystemMetrics(SM_CYSCREEN);
+}
 
 TRect TScreen::WorkAreaRect() const {
     EnsureGuiApplication();

@@ -67,7 +67,8 @@ TEST_F(FormsTest, TabMovesFocusInTabOrderAndFocusMessagesCarryTheOtherHandle) {
     std::vector<TWinControl*> order;
     Driver.AnswerWith([&](TCustomForm& form) {
         Driver.Type("Disk 1");
-        EXPECT_TRUE(Driver.Grab(static_cast<TWinControl&>(form), std::string(KORVANE_BUILD_DIR) + "/dialog-grab.png"));
+        EXPECT_TRUE(Driver.Grab(static_cast<TWinControl&>(form),
+                                std::string(KORVANE_BUILD_DIR) + "/dialog-grab.png"));
         order.push_back(FindControl(GetFocus()));
         for (int i = 0; i < 4; ++i) {
             Driver.Key(VK_TAB);
@@ -111,7 +112,8 @@ TEST_F(FormsTest, EnterPressesTheDefaultButtonAndEscapeTheCancelButton) {
         EXPECT_EQ(f->CancelBtn->Clicks, c.CancelClicks);
         EXPECT_FALSE(f->Visible());
         // The dialog key was taken by the form: the edit saw neither its key-down nor a character.
-        for (const auto& m : f->Edit1->Only({WM_KEYDOWN, WM_CHAR})) EXPECT_NE(m.WParam, static_cast<WPARAM>(c.Key));
+        for (const auto& m : f->Edit1->Only({WM_KEYDOWN, WM_CHAR}))
+            EXPECT_NE(m.WParam, static_cast<WPARAM>(c.Key));
     }
     ASSERT_EQ(Driver.Shown.size(), 2u);
     EXPECT_EQ(Driver.Shown[0].Kind, "form");
@@ -145,7 +147,8 @@ TEST_F(FormsTest, ControlThatWantsAllKeysKeepsEnterAndAcceleratorsNeedAltInsideE
 }
 
 TEST_F(FormsTest, ShowModalReturnsTheModalResultOfTheButtonPressed) {
-    for (TModalResult r : {mrOk, mrCancel, mrAbort, mrRetry, mrIgnore, mrYes, mrNo, mrAll, mrNoToAll, mrYesToAll}) {
+    for (TModalResult r :
+         {mrOk, mrCancel, mrAbort, mrRetry, mrIgnore, mrYes, mrNo, mrAll, mrNoToAll, mrYesToAll}) {
         TDialogForm* f = NewDialog();
         f->OKBtn->ModalResult = r;
         Driver.AnswerWith([&](TCustomForm&) { Driver.Click(*f->OKBtn); });
@@ -199,7 +202,8 @@ TEST_F(FormsTest, LifecycleEventsRunInOrderAndLoadedOnce) {
     f->Release();
     Driver.RunPending();  // CM_RELEASE frees it
     forms.clear();
-    EXPECT_EQ(events, (std::vector<std::string>{"Create", "Show", "Activate", "Close", "Hide", "Destroy TTestEdit"}));
+    EXPECT_EQ(events,
+              (std::vector<std::string>{"Create", "Show", "Activate", "Close", "Hide", "Destroy TTestEdit"}));
     for (int i = 0; i < Screen->FormCount(); ++i) EXPECT_NE(Screen->Forms(i), f);
 }
 

@@ -56,9 +56,11 @@ void TFont::Assign(const TFont& Source) {
 TCanvas::TCanvas() = default;
 TCanvas::~TCanvas() = default;
 
-void TCanvas::SetOrigin(int X, int Y) { FOrigin = TPoint{X, Y}; }
+void TCanvas::SetOrigin(int X, int Y) {
+    FOrigin = TPoint{X, Y};
+}
 
-#define KORVANE_PAINTER(p)        \
+#define KORVANE_PAINTER(p)            \
     QPainter* p = PainterOf(FHandle); \
     if (!p) return
 
@@ -87,7 +89,9 @@ void TCanvas::Rectangle(int X1, int Y1, int X2, int Y2) {
     p->drawRect(X1 + FOrigin.X, Y1 + FOrigin.Y, r.Width() - 1, r.Height() - 1);
 }
 
-void TCanvas::MoveTo(int X, int Y) { PenPos = TPoint{X, Y}; }
+void TCanvas::MoveTo(int X, int Y) {
+    PenPos = TPoint{X, Y};
+}
 
 void TCanvas::LineTo(int X, int Y) {
     KORVANE_PAINTER(p);
@@ -106,7 +110,8 @@ void TCanvas::TextOut(int X, int Y, const std::string& Text) {
     QFont f = ToQFont(Font);
     QFontMetrics m(f);
     QString s = QString::fromStdU16String(AnsiToUtf16(Text));
-    if (!Brush.Clear) p->fillRect(X + FOrigin.X, Y + FOrigin.Y, m.horizontalAdvance(s), m.height(), ToQColor(Brush.Color));
+    if (!Brush.Clear)
+        p->fillRect(X + FOrigin.X, Y + FOrigin.Y, m.horizontalAdvance(s), m.height(), ToQColor(Brush.Color));
     p->setFont(f);
     p->setPen(ToQColor(Font.Color));
     p->drawText(X + FOrigin.X, Y + FOrigin.Y + m.ascent(), s);

@@ -22,19 +22,31 @@ struct TMessage {
     uint16_t WParamLo() const { return static_cast<uint16_t>(WParam & 0xFFFF); }
     uint16_t WParamHi() const { return static_cast<uint16_t>((WParam >> 16) & 0xFFFF); }
     uint16_t LParamLo() const { return static_cast<uint16_t>(LParam & 0xFFFF); }
-    uint16_t LParamHi() const { return static_cast<uint16_t>((static_cast<uintptr_t>(LParam) >> 16) & 0xFFFF); }
+    uint16_t LParamHi() const {
+        return static_cast<uint16_t>((static_cast<uintptr_t>(LParam) >> 16) & 0xFFFF);
+    }
 };
 
-inline uint16_t LoWord(uintptr_t v) { return static_cast<uint16_t>(v & 0xFFFF); }
-inline uint16_t HiWord(uintptr_t v) { return static_cast<uint16_t>((v >> 16) & 0xFFFF); }
-inline LPARAM MakeLParam(int lo, int hi) {
-    return static_cast<LPARAM>(static_cast<uint32_t>((static_cast<uint16_t>(lo)) |
-                                                     (static_cast<uint32_t>(static_cast<uint16_t>(hi)) << 16)));
+inline uint16_t LoWord(uintptr_t v) {
+    return static_cast<uint16_t>(v & 0xFFFF);
 }
-inline WPARAM MakeWParam(int lo, int hi) { return static_cast<WPARAM>(static_cast<uint32_t>(MakeLParam(lo, hi))); }
+inline uint16_t HiWord(uintptr_t v) {
+    return static_cast<uint16_t>((v >> 16) & 0xFFFF);
+}
+inline LPARAM MakeLParam(int lo, int hi) {
+    return static_cast<LPARAM>(static_cast<uint32_t>(
+        (static_cast<uint16_t>(lo)) | (static_cast<uint32_t>(static_cast<uint16_t>(hi)) << 16)));
+}
+inline WPARAM MakeWParam(int lo, int hi) {
+    return static_cast<WPARAM>(static_cast<uint32_t>(MakeLParam(lo, hi)));
+}
 // Signed client coordinates packed in an lParam.
-inline int16_t GetXLParam(LPARAM l) { return static_cast<int16_t>(l & 0xFFFF); }
-inline int16_t GetYLParam(LPARAM l) { return static_cast<int16_t>((static_cast<uintptr_t>(l) >> 16) & 0xFFFF); }
+inline int16_t GetXLParam(LPARAM l) {
+    return static_cast<int16_t>(l & 0xFFFF);
+}
+inline int16_t GetYLParam(LPARAM l) {
+    return static_cast<int16_t>((static_cast<uintptr_t>(l) >> 16) & 0xFFFF);
+}
 
 // Typed views of the message record for the common message families. They read and write the
 // underlying TMessage, so a handler that sets Result through a view answers the sender.

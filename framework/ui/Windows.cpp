@@ -142,8 +142,12 @@ int BorderWidth(const WindowRecord& r) {
     return 0;
 }
 
-QRect ToQ(const TRect& r) { return QRect(r.Left, r.Top, r.Width(), r.Height()); }
-TRect FromQ(const QRect& r) { return Bounds(r.x(), r.y(), r.width(), r.height()); }
+QRect ToQ(const TRect& r) {
+    return QRect(r.Left, r.Top, r.Width(), r.Height());
+}
+TRect FromQ(const QRect& r) {
+    return Bounds(r.x(), r.y(), r.width(), r.height());
+}
 
 void EnsureBacking(WindowRecord& r) {
     TRect c = ClientRectOf(r);
@@ -178,19 +182,35 @@ void LayoutBars(WindowRecord& r) {
             QObject::connect(q, &QAbstractSlider::actionTriggered, q, [wnd, bar, q](int action) {
                 int code = -1;
                 switch (action) {
-                    case QAbstractSlider::SliderSingleStepAdd: code = SB_LINEDOWN; break;
-                    case QAbstractSlider::SliderSingleStepSub: code = SB_LINEUP; break;
-                    case QAbstractSlider::SliderPageStepAdd: code = SB_PAGEDOWN; break;
-                    case QAbstractSlider::SliderPageStepSub: code = SB_PAGEUP; break;
-                    case QAbstractSlider::SliderToMinimum: code = SB_TOP; break;
-                    case QAbstractSlider::SliderToMaximum: code = SB_BOTTOM; break;
-                    case QAbstractSlider::SliderMove: code = SB_THUMBTRACK; break;
-                    default: break;
+                    case QAbstractSlider::SliderSingleStepAdd:
+                        code = SB_LINEDOWN;
+                        break;
+                    case QAbstractSlider::SliderSingleStepSub:
+                        code = SB_LINEUP;
+                        break;
+                    case QAbstractSlider::SliderPageStepAdd:
+                        code = SB_PAGEDOWN;
+                        break;
+                    case QAbstractSlider::SliderPageStepSub:
+                        code = SB_PAGEUP;
+                        break;
+                    case QAbstractSlider::SliderToMinimum:
+                        code = SB_TOP;
+                        break;
+                    case QAbstractSlider::SliderToMaximum:
+                        code = SB_BOTTOM;
+                        break;
+                    case QAbstractSlider::SliderMove:
+                        code = SB_THUMBTRACK;
+                        break;
+                    default:
+                        break;
                 }
                 if (code < 0) return;
                 UINT msg = bar == SB_HORZ ? WM_HSCROLL : WM_VSCROLL;
                 int pos = code == SB_THUMBTRACK ? q->sliderPosition() : 0;
-                if (auto* rec = FindRecord(wnd); rec && code == SB_THUMBTRACK) rec->Bars[bar].Info.nTrackPos = pos;
+                if (auto* rec = FindRecord(wnd); rec && code == SB_THUMBTRACK)
+                    rec->Bars[bar].Info.nTrackPos = pos;
                 SendMessage(wnd, msg, MakeWParam(code, pos), 0);
                 if (code != SB_THUMBTRACK) SendMessage(wnd, msg, SB_ENDSCROLL, 0);
             });
@@ -288,10 +308,10 @@ bool PaintOne() {
 // Text conversion: Windows-1252 <-> UTF-16.
 
 namespace {
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+constexpr char16_t kCp1252High[32] = {0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD,
+                                      0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
 }
 
 std::u16string AnsiToUtf16(const std::string& Text) {
@@ -350,8 +370,8 @@ TRect ClientRectOf(const WindowRecord& r) {
     return TRect{0, 0, std::max(w, 0), std::max(h, 0)};
 }
 
-HWND CreateWindowRecord(TWinControl* Control, HWND Parent, uint32_t Style, uint32_t ExStyle, uint32_t ClassStyle,
-                        const TRect& B, TWndMethod Proc) {
+HWND CreateWindowRecord(TWinControl* Control, HWND Parent, uint32_t Style, uint32_t ExStyle,
+                        uint32_t ClassStyle, const TRect& B, TWndMethod Proc) {
     EnsureGuiApplication();
     auto& s = S();
     auto rec = std::make_unique<WindowRecord>();
@@ -450,7 +470,8 @@ void ShowWindowRecord(HWND Wnd, bool Show) {
 
 void SetWindowTitle(HWND Wnd, const std::string& Text) {
     auto* r = FindRecord(Wnd);
-    if (r && r->Widget && r->Widget->isWindow()) r->Widget->setWindowTitle(QString::fromStdU16String(AnsiToUtf16(Text)));
+    if (r && r->Widget && r->Widget->isWindow())
+        r->Widget->setWindowTitle(QString::fromStdU16String(AnsiToUtf16(Text)));
 }
 
 void RaiseWindowRecord(HWND Wnd) {
@@ -458,9 +479,13 @@ void RaiseWindowRecord(HWND Wnd) {
     if (r && r->Widget) r->Widget->raise();
 }
 
-void SetInputFilter(TInputFilter Filter) { S().Filter = std::move(Filter); }
+void SetInputFilter(TInputFilter Filter) {
+    S().Filter = std::move(Filter);
+}
 
-bool IsWindow(HWND Wnd) { return FindRecord(Wnd) != nullptr; }
+bool IsWindow(HWND Wnd) {
+    return FindRecord(Wnd) != nullptr;
+}
 
 TWinControl* FindControl(HWND Wnd) {
     auto* r = FindRecord(Wnd);
@@ -491,7 +516,9 @@ bool PostMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
 namespace {
 bool gQuit = false;
 }
-void PostQuitMessage(int) { gQuit = true; }
+void PostQuitMessage(int) {
+    gQuit = true;
+}
 
 HWND AllocateHWnd(TWndMethod Method) {
     auto& s = S();
@@ -551,7 +578,8 @@ LRESULT DefWindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
             return 1;
         case WM_MOUSEWHEEL:
             if (r->Widget)
-                if (auto* pw = dynamic_cast<WindowWidget*>(r->Widget->parentWidget()); pw && !r->Widget->isWindow())
+                if (auto* pw = dynamic_cast<WindowWidget*>(r->Widget->parentWidget());
+                    pw && !r->Widget->isWindow())
                     return SendMessage(pw->Wnd, Msg, WParam, LParam);
             return 0;
         default:
@@ -619,8 +647,12 @@ bool HasPendingMessages() {
     return false;
 }
 
-bool QuitRequested() { return gQuit; }
-void ClearQuitRequest() { gQuit = false; }
+bool QuitRequested() {
+    return gQuit;
+}
+void ClearQuitRequest() {
+    gQuit = false;
+}
 
 void WaitForInput(int MaxMs) {
     if (!QCoreApplication::instance()) return;
@@ -632,9 +664,13 @@ void WaitForInput(int MaxMs) {
 // ---------------------------------------------------------------------------------------------
 // Focus, capture, activation
 
-HWND GetFocus() { return S().Focus; }
+HWND GetFocus() {
+    return S().Focus;
+}
 
-HWND GetActiveWindow() { return S().Active; }
+HWND GetActiveWindow() {
+    return S().Active;
+}
 
 void ActivateTopLevel(HWND top) {
     auto& s = S();
@@ -664,7 +700,9 @@ HWND SetFocus(HWND Wnd) {
     return old;
 }
 
-HWND GetCapture() { return S().Capture; }
+HWND GetCapture() {
+    return S().Capture;
+}
 
 HWND SetCapture(HWND Wnd) {
     auto& s = S();
@@ -758,8 +796,8 @@ TShiftState KeyDataToShiftState(uint32_t KeyData) {
 }
 
 // ModifierMask: 1 Shift, 2 Ctrl, 4 Alt (as the event reports them).
-void KeyInput(HWND Wnd, bool Down, int VirtKey, uint32_t ScanCode, bool Extended, bool Repeat, int ModifierMask,
-              const std::u16string& TextIn) {
+void KeyInput(HWND Wnd, bool Down, int VirtKey, uint32_t ScanCode, bool Extended, bool Repeat,
+              int ModifierMask, const std::u16string& TextIn) {
     auto& s = S();
     bool shift = ModifierMask & 1, ctrl = ModifierMask & 2, alt = ModifierMask & 4;
     SetKey(s.Async, VirtKey, Down);
@@ -782,17 +820,23 @@ void KeyInput(HWND Wnd, bool Down, int VirtKey, uint32_t ScanCode, bool Extended
         std::u16string text = TextIn;
         if (text.empty()) {
             // The characters the keyboard driver makes of keys Qt may leave without text.
-            if (ctrl && !alt && VirtKey >= 'A' && VirtKey <= 'Z') text.push_back(static_cast<char16_t>(VirtKey - '@'));
-            else if (VirtKey == VK_RETURN) text = u"\r";
-            else if (VirtKey == VK_ESCAPE) text = u"\x1b";
-            else if (VirtKey == VK_BACK) text = u"\b";
-            else if (VirtKey == VK_TAB && !ctrl) text = u"\t";
+            if (ctrl && !alt && VirtKey >= 'A' && VirtKey <= 'Z')
+                text.push_back(static_cast<char16_t>(VirtKey - '@'));
+            else if (VirtKey == VK_RETURN)
+                text = u"\r";
+            else if (VirtKey == VK_ESCAPE)
+                text = u"\x1b";
+            else if (VirtKey == VK_BACK)
+                text = u"\b";
+            else if (VirtKey == VK_TAB && !ctrl)
+                text = u"\t";
         }
         // Translation: the characters are queued before the key-down is handled.
         for (char16_t c : text) {
             std::string b = Utf16ToAnsi(std::u16string(1, c));
-            Posted p{target, TMessage{sys ? WM_SYSCHAR : WM_CHAR, static_cast<WPARAM>(static_cast<uint8_t>(b[0])),
-                                      static_cast<LPARAM>(data), 0}};
+            Posted p{target,
+                     TMessage{sys ? WM_SYSCHAR : WM_CHAR, static_cast<WPARAM>(static_cast<uint8_t>(b[0])),
+                              static_cast<LPARAM>(data), 0}};
             p.Input = true;
             p.Keys = s.Current;
             s.Queue.push_back(p);
@@ -814,7 +858,8 @@ void WindowWidget::Key(QKeyEvent* e, bool down) {
     if (k.VirtKey == VK_SHIFT) mask = down ? (mask | 1) : (mask & ~1);
     if (k.VirtKey == VK_CONTROL) mask = down ? (mask | 2) : (mask & ~2);
     if (k.VirtKey == VK_MENU) mask = down ? (mask | 4) : (mask & ~4);
-    KeyInput(Wnd, down, k.VirtKey, k.ScanCode, k.Extended, e->isAutoRepeat(), mask, e->text().toStdU16String());
+    KeyInput(Wnd, down, k.VirtKey, k.ScanCode, k.Extended, e->isAutoRepeat(), mask,
+             e->text().toStdU16String());
 }
 
 void WindowWidget::Mouse(QMouseEvent* e, int kind) {
@@ -847,14 +892,15 @@ void WindowWidget::Mouse(QMouseEvent* e, int kind) {
     SetKey(s.Async, VK_CONTROL, mods & Qt::ControlModifier);
     SetKey(s.Async, VK_MENU, mods & Qt::AltModifier);
     s.Current = s.Async;
-    uint32_t keys = ((buttons & Qt::LeftButton) ? MK_LBUTTON : 0) | ((buttons & Qt::RightButton) ? MK_RBUTTON : 0) |
-                    ((buttons & Qt::MiddleButton) ? MK_MBUTTON : 0) | ((mods & Qt::ShiftModifier) ? MK_SHIFT : 0) |
-                    ((mods & Qt::ControlModifier) ? MK_CONTROL : 0);
+    uint32_t keys =
+        ((buttons & Qt::LeftButton) ? MK_LBUTTON : 0) | ((buttons & Qt::RightButton) ? MK_RBUTTON : 0) |
+        ((buttons & Qt::MiddleButton) ? MK_MBUTTON : 0) | ((mods & Qt::ShiftModifier) ? MK_SHIFT : 0) |
+        ((mods & Qt::ControlModifier) ? MK_CONTROL : 0);
     UINT msg = WM_MOUSEMOVE;
     if (kind != 3) {
-        int base = e->button() == Qt::RightButton ? WM_RBUTTONDOWN
+        int base = e->button() == Qt::RightButton    ? WM_RBUTTONDOWN
                    : e->button() == Qt::MiddleButton ? WM_MBUTTONDOWN
-                                                       : WM_LBUTTONDOWN;
+                                                     : WM_LBUTTONDOWN;
         if (kind == 0) msg = base;
         if (kind == 1) msg = base + 1;
         if (kind == 2) msg = (r->ClassStyle & CS_DBLCLKS) ? base + 2 : base;
@@ -866,7 +912,8 @@ void WindowWidget::Wheel(QWheelEvent* e) {
     auto& s = S();
     HWND target = s.Focus && IsWindow(s.Focus) ? s.Focus : Wnd;
     auto mods = e->modifiers();
-    uint32_t keys = ((mods & Qt::ShiftModifier) ? MK_SHIFT : 0) | ((mods & Qt::ControlModifier) ? MK_CONTROL : 0);
+    uint32_t keys =
+        ((mods & Qt::ShiftModifier) ? MK_SHIFT : 0) | ((mods & Qt::ControlModifier) ? MK_CONTROL : 0);
     int delta = e->angleDelta().y();
     QPoint g = e->globalPosition().toPoint();
     SendMessage(target, WM_MOUSEWHEEL, MakeWParam(static_cast<int>(keys), delta), MakeLParam(g.x(), g.y()));
@@ -914,7 +961,8 @@ void WindowWidget::paintEvent(QPaintEvent*) {
     const Caret& c = S().TheCaret;
     if (c.Owner == Wnd && c.HideCount == 0) {
         p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-        p.fillRect(c.Pos.X + b, c.Pos.Y + b, c.Width, c.Height, c.Gray ? QColor(128, 128, 128) : QColor(255, 255, 255));
+        p.fillRect(c.Pos.X + b, c.Pos.Y + b, c.Width, c.Height,
+                   c.Gray ? QColor(128, 128, 128) : QColor(255, 255, 255));
     }
 }
 
@@ -1025,7 +1073,9 @@ HDC BeginPaint(HWND Wnd, TPaintStruct& Paint) {
     return dc;
 }
 
-void EndPaint(HWND, const TPaintStruct& Paint) { FreeContext(Paint.hdc); }
+void EndPaint(HWND, const TPaintStruct& Paint) {
+    FreeContext(Paint.hdc);
+}
 
 HDC GetDC(HWND Wnd) {
     auto* r = FindRecord(Wnd);
@@ -1057,8 +1107,9 @@ bool ScrollWindow(HWND Wnd, int DX, int DY, const TRect* Scroll, const TRect* Cl
     }
     // Pending repaints move with the pixels they belong to.
     QRegion moving = r->Update.intersected(src);
-    r->Update = r->Update.subtracted(src).united(moving.translated(DX, DY).intersected(clip)).united(
-        r->Update.subtracted(clip).intersected(src).subtracted(clip));
+    r->Update = r->Update.subtracted(src)
+                    .united(moving.translated(DX, DY).intersected(clip))
+                    .united(r->Update.subtracted(clip).intersected(src).subtracted(clip));
     QRegion uncovered = QRegion(clip).subtracted(QRegion(src.translated(DX, DY)));
     if (!uncovered.isEmpty() && r->Redraw) {
         r->Update += uncovered;
@@ -1218,7 +1269,9 @@ bool HideCaret(HWND Wnd) {
     return true;
 }
 
-uint32_t GetCaretBlinkTime() { return S().TheCaret.BlinkTime; }
+uint32_t GetCaretBlinkTime() {
+    return S().TheCaret.BlinkTime;
+}
 
 bool SetCaretBlinkTime(uint32_t Milliseconds) {
     S().TheCaret.BlinkTime = Milliseconds;
@@ -1227,8 +1280,8 @@ bool SetCaretBlinkTime(uint32_t Milliseconds) {
 
 TCaretState GetCaretState() {
     const Caret& c = S().TheCaret;
-    return TCaretState{c.Owner, Bounds(c.Pos.X, c.Pos.Y, c.Width, c.Height), c.Owner && c.HideCount == 0, c.HideCount,
-                       c.Gray};
+    return TCaretState{c.Owner, Bounds(c.Pos.X, c.Pos.Y, c.Width, c.Height), c.Owner && c.HideCount == 0,
+                       c.HideCount, c.Gray};
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1257,7 +1310,9 @@ bool KillTimer(HWND Wnd, uintptr_t IdEvent) {
     return n > 0;
 }
 
-uint32_t TimerClockNow() { return GetTickCount(); }
+uint32_t TimerClockNow() {
+    return GetTickCount();
+}
 
 // ---------------------------------------------------------------------------------------------
 // System metrics and colours.
@@ -1278,42 +1333,60 @@ int GetSystemMetrics(int Index) {
             QScreen* scr = QGuiApplication::primaryScreen();
             return scr ? scr->geometry().height() : 600;
         }
-        case SM_CYFULLSCREEN: return GetSystemMetrics(SM_CYSCREEN) - 18 - 28;  // minus caption and task bar
+        case SM_CYFULLSCREEN:
+            return GetSystemMetrics(SM_CYSCREEN) - 18 - 28;  // minus caption and task bar
         case SM_CXVSCROLL:
         case SM_CYHSCROLL:
         case SM_CYVSCROLL:
         case SM_CXHSCROLL:
         case SM_CYVTHUMB:
-        case SM_CXHTHUMB: return 16;
-        case SM_CYCAPTION: return 19;
+        case SM_CXHTHUMB:
+            return 16;
+        case SM_CYCAPTION:
+            return 19;
         case SM_CXBORDER:
-        case SM_CYBORDER: return 1;
+        case SM_CYBORDER:
+            return 1;
         case SM_CXDLGFRAME:
-        case SM_CYDLGFRAME: return 3;
+        case SM_CYDLGFRAME:
+            return 3;
         case SM_CXFRAME:
-        case SM_CYFRAME: return 4;
+        case SM_CYFRAME:
+            return 4;
         case SM_CXEDGE:
-        case SM_CYEDGE: return 2;
+        case SM_CYEDGE:
+            return 2;
         case SM_CXICON:
         case SM_CYICON:
         case SM_CXCURSOR:
-        case SM_CYCURSOR: return 32;
-        case SM_CYMENU: return 19;
-        case SM_CXMIN: return 112;
-        case SM_CYMIN: return 27;
+        case SM_CYCURSOR:
+            return 32;
+        case SM_CYMENU:
+            return 19;
+        case SM_CXMIN:
+            return 112;
+        case SM_CYMIN:
+            return 27;
         case SM_CXSIZE:
-        case SM_CYSIZE: return 18;
+        case SM_CYSIZE:
+            return 18;
         case SM_CXDOUBLECLK:
         case SM_CYDOUBLECLK:
         case SM_CXDRAG:
-        case SM_CYDRAG: return 4;
+        case SM_CYDRAG:
+            return 4;
         case SM_CXSMICON:
-        case SM_CYSMICON: return 16;
-        case SM_CYSMCAPTION: return 15;
+        case SM_CYSMICON:
+            return 16;
+        case SM_CYSMCAPTION:
+            return 15;
         case SM_CXSMSIZE:
-        case SM_CYSMSIZE: return 12;
-        case SM_MOUSEWHEELPRESENT: return 1;
-        default: return 0;
+        case SM_CYSMSIZE:
+            return 12;
+        case SM_MOUSEWHEELPRESENT:
+            return 1;
+        default:
+            return 0;
     }
 }
 

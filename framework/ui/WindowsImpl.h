@@ -31,7 +31,7 @@ struct WindowRecord {
     HWND Handle = 0;
     TWinControl* Control = nullptr;  // nil for a hidden message window
     TWndMethod Proc;                 // the installed window procedure
-    QPointer<QWidget> Widget;   // nil for a hidden message window
+    QPointer<QWidget> Widget;        // nil for a hidden message window
     uint32_t Style = 0;
     uint32_t ExStyle = 0;
     uint32_t ClassStyle = 0;
@@ -53,8 +53,8 @@ struct TDeviceContext {
 
 WindowRecord* FindRecord(HWND Wnd);
 // Creates a window with its widget (a child of Parent's widget, or top level when Parent is 0).
-HWND CreateWindowRecord(TWinControl* Control, HWND Parent, uint32_t Style, uint32_t ExStyle, uint32_t ClassStyle,
-                        const TRect& Bounds, TWndMethod Proc);
+HWND CreateWindowRecord(TWinControl* Control, HWND Parent, uint32_t Style, uint32_t ExStyle,
+                        uint32_t ClassStyle, const TRect& Bounds, TWndMethod Proc);
 // Destroys the window (WM_DESTROY first) and forgets its handle. Child windows must be gone.
 void DestroyWindowRecord(HWND Wnd);
 // Geometry of the window (parent client coordinates; screen coordinates for a top-level window).
@@ -71,8 +71,8 @@ using TInputFilter = std::function<bool(TMessage& Msg, HWND Wnd)>;
 void SetInputFilter(TInputFilter Filter);
 
 // Keyboard input as it comes from Qt (or from a test driver through Qt events).
-void KeyInput(HWND Wnd, bool Down, int VirtKey, uint32_t ScanCode, bool Extended, bool Repeat, int ModifierMask,
-              const std::u16string& Text);
+void KeyInput(HWND Wnd, bool Down, int VirtKey, uint32_t ScanCode, bool Extended, bool Repeat,
+              int ModifierMask, const std::u16string& Text);
 // Blocks until Qt has an event or a timer may be due (at most MaxMs).
 void WaitForInput(int MaxMs);
 

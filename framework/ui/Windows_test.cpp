@@ -52,16 +52,17 @@ TEST_F(WindowsTest, KeyDataAndShiftStateAsOfTheMessage) {
         uint8_t Char;
         bool Shift;
     };
-    for (const Case& c : {Case{"a", 'A', 'a', false}, Case{"A", 'A', 'A', true}, Case{"7", '7', '7', false}}) {
+    for (const Case& c :
+         {Case{"a", 'A', 'a', false}, Case{"A", 'A', 'A', true}, Case{"7", '7', '7', false}}) {
         Box->Log.clear();
         Driver.Type(c.Text);
         auto keys = Box->Only({WM_KEYDOWN, WM_CHAR});
         ASSERT_EQ(keys.size(), 2u) << c.Text;
         EXPECT_EQ(keys[0].WParam, static_cast<WPARAM>(c.Vk));
         uint32_t data = static_cast<uint32_t>(keys[0].LParam);
-        EXPECT_EQ(data & 0xFFFF, 1u);                // repeat count
-        EXPECT_NE((data >> 16) & 0xFF, 0u);         // scan code
-        EXPECT_EQ(data >> 29, 0u);                   // no Alt, first press, going down
+        EXPECT_EQ(data & 0xFFFF, 1u);        // repeat count
+        EXPECT_NE((data >> 16) & 0xFF, 0u);  // scan code
+        EXPECT_EQ(data >> 29, 0u);           // no Alt, first press, going down
         EXPECT_EQ(keys[1].WParam, c.Char);
         EXPECT_EQ(keys[0].ShiftDown, c.Shift) << c.Text;
         EXPECT_EQ(keys[1].ShiftDown, c.Shift) << c.Text;  // still as of the key, when WM_CHAR is handled
@@ -204,7 +205,7 @@ TEST_F(WindowsTest, ScrollWindowMovesPixelsAndInvalidatesTheUncoveredStripInside
     TRect pending;
     ASSERT_TRUE(GetUpdateRect(h, &pending, false));
     EXPECT_EQ(pending, Rect(0, 70, 120, 80));
-    ValidateRect(h, nullptr);  // keep the moved pixels for the check
+    ValidateRect(h, nullptr);                           // keep the moved pixels for the check
     EXPECT_EQ(Driver.PixelAt(*Box, 5, 20), 0xFF0000u);  // the blue row moved from 30 to 20
     EXPECT_NE(Driver.PixelAt(*Box, 5, 30), 0xFF0000u);
 }
@@ -475,8 +476,8 @@ TEST_F(WindowsTest, FormGrabShowsItsControls) {
     g->SetBounds(150, 20, 40, 20);
     std::string path = std::string(KORVANE_BUILD_DIR) + "/form-grab.png";
     ASSERT_TRUE(Driver.Grab(*Form, path));
-    EXPECT_EQ(Driver.PixelAt(*Box, 60, 60), 0x00FFFFu);   // the control's own paint
-    EXPECT_EQ(Driver.PixelAt(*Form, 160, 30), 0x0000FFu);  // the windowless control, on the form
+    EXPECT_EQ(Driver.PixelAt(*Box, 60, 60), 0x00FFFFu);     // the control's own paint
+    EXPECT_EQ(Driver.PixelAt(*Form, 160, 30), 0x0000FFu);   // the windowless control, on the form
     EXPECT_EQ(Driver.PixelAt(*Form, 250, 150), 0xC8D0D4u);  // the form's background
 }
 

@@ -27,7 +27,9 @@ TFormDriver::~TFormDriver() {
     SetTickCountSource(FPreviousTicks);
 }
 
-int TFormDriver::RunPending() { return ProcessPendingMessages(); }
+int TFormDriver::RunPending() {
+    return ProcessPendingMessages();
+}
 
 void TFormDriver::Advance(uint32_t Ms, uint32_t Step) {
     if (Step == 0) Step = Ms;
@@ -74,9 +76,12 @@ void TFormDriver::KeyDown(int VirtKey, TShiftState Shift) {
     std::u16string text;
     bool shift = Shift & ssShift, ctrl = Shift & ssCtrl;
     if (!ctrl) {
-        if (VirtKey >= 'A' && VirtKey <= 'Z') text.push_back(static_cast<char16_t>(shift ? VirtKey : VirtKey + 32));
-        else if (VirtKey >= '0' && VirtKey <= '9' && !shift) text.push_back(static_cast<char16_t>(VirtKey));
-        else if (VirtKey == VK_SPACE) text = u" ";
+        if (VirtKey >= 'A' && VirtKey <= 'Z')
+            text.push_back(static_cast<char16_t>(shift ? VirtKey : VirtKey + 32));
+        else if (VirtKey >= '0' && VirtKey <= '9' && !shift)
+            text.push_back(static_cast<char16_t>(VirtKey));
+        else if (VirtKey == VK_SPACE)
+            text = u" ";
     }
     SendKey(true, VirtKey, Shift, text);
     RunPending();
@@ -155,7 +160,7 @@ void TFormDriver::SendMouse(TControl& Control, int Type, int X, int Y, TMouseBut
     QPointF local(x + b, y + b);
     Qt::MouseButton qb = Button == TMouseButton::mbRight    ? Qt::RightButton
                          : Button == TMouseButton::mbMiddle ? Qt::MiddleButton
-                                                             : Qt::LeftButton;
+                                                            : Qt::LeftButton;
     QEvent::Type t = static_cast<QEvent::Type>(Type);
     Qt::MouseButtons held = Held ? Qt::MouseButtons(qb) : Qt::NoButton;
     if (t == QEvent::MouseMove) qb = Qt::NoButton;
@@ -213,8 +218,8 @@ void TFormDriver::Wheel(TControl& Control, int Delta, TShiftState Shift) {
     QWidget* w = window ? WidgetOf(window->Handle()) : nullptr;
     if (!w) return;
     QPointF p(w->width() / 2.0, w->height() / 2.0);
-    QWheelEvent e(p, w->mapToGlobal(p), QPoint(), QPoint(0, Delta), Qt::NoButton, Mods(Shift), Qt::NoScrollPhase,
-                  false);
+    QWheelEvent e(p, w->mapToGlobal(p), QPoint(), QPoint(0, Delta), Qt::NoButton, Mods(Shift),
+                  Qt::NoScrollPhase, false);
     QCoreApplication::sendEvent(w, &e);
     RunPending();
 }
@@ -227,13 +232,26 @@ void TFormDriver::ScrollBar(TWinControl& Control, int Bar, int Code) {
     }
     QAbstractSlider::SliderAction a = QAbstractSlider::SliderNoAction;
     switch (Code) {
-        case SB_LINEUP: a = QAbstractSlider::SliderSingleStepSub; break;
-        case SB_LINEDOWN: a = QAbstractSlider::SliderSingleStepAdd; break;
-        case SB_PAGEUP: a = QAbstractSlider::SliderPageStepSub; break;
-        case SB_PAGEDOWN: a = QAbstractSlider::SliderPageStepAdd; break;
-        case SB_TOP: a = QAbstractSlider::SliderToMinimum; break;
-        case SB_BOTTOM: a = QAbstractSlider::SliderToMaximum; break;
-        default: break;
+        case SB_LINEUP:
+            a = QAbstractSlider::SliderSingleStepSub;
+            break;
+        case SB_LINEDOWN:
+            a = QAbstractSlider::SliderSingleStepAdd;
+            break;
+        case SB_PAGEUP:
+            a = QAbstractSlider::SliderPageStepSub;
+            break;
+        case SB_PAGEDOWN:
+            a = QAbstractSlider::SliderPageStepAdd;
+            break;
+        case SB_TOP:
+            a = QAbstractSlider::SliderToMinimum;
+            break;
+        case SB_BOTTOM:
+            a = QAbstractSlider::SliderToMaximum;
+            break;
+        default:
+            break;
     }
     r->Bars[Bar].Bar->triggerAction(a);
     RunPending();
@@ -254,7 +272,9 @@ uint32_t TFormDriver::PixelAt(TWinControl& Control, int X, int Y) {
     return static_cast<uint32_t>(qRed(c) | (qGreen(c) << 8) | (qBlue(c) << 16));
 }
 
-void TFormDriver::Answer(int Result) { FAnswers.push_back(TAnswer{Result, {}}); }
+void TFormDriver::Answer(int Result) {
+    FAnswers.push_back(TAnswer{Result, {}});
+}
 
 void TFormDriver::AnswerWith(std::function<void(TCustomForm&)> Act, TModalResult Fallback) {
     FAnswers.push_back(TAnswer{Fallback, std::move(Act)});
@@ -264,7 +284,9 @@ void TFormDriver::FormShownModal(TCustomForm& Form) {
     Shown.push_back(TShown{"form", Form.ClassName(), Form.Caption(), "", 0, 0});
     size_t index = Shown.size() - 1;
     if (FAnswers.empty()) {
-        if (Strict) ADD_FAILURE() << "modal form " << Form.ClassName() << " \"" << Form.Caption() << "\" was not answered";
+        if (Strict)
+            ADD_FAILURE() << "modal form " << Form.ClassName() << " \"" << Form.Caption()
+                          << "\" was not answered";
         Form.SetModalResult(mrCancel);
         Shown[index].Answer = mrCancel;
         return;
@@ -320,4 +342,6 @@ int TFormDriver::MessageBoxShown(const TMessageBoxRequest& Request) {
 
 // The font configuration library keeps caches for the life of the process; they are not leaks of
 // ours. Linked into every test program that uses the driver.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libQt6Gui.so\n"; }
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\nleak:libQt6Gui.so\n";
+}

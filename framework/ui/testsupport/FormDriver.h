@@ -41,8 +41,10 @@ public:
     void Click(TControl& Control, int X = -1, int Y = -1, TMouseButton Button = TMouseButton::mbLeft,
                TShiftState Shift = 0);
     void DoubleClick(TControl& Control, int X = -1, int Y = -1);
-    void MouseDown(TControl& Control, int X, int Y, TMouseButton Button = TMouseButton::mbLeft, TShiftState Shift = 0);
-    void MouseUp(TControl& Control, int X, int Y, TMouseButton Button = TMouseButton::mbLeft, TShiftState Shift = 0);
+    void MouseDown(TControl& Control, int X, int Y, TMouseButton Button = TMouseButton::mbLeft,
+                   TShiftState Shift = 0);
+    void MouseUp(TControl& Control, int X, int Y, TMouseButton Button = TMouseButton::mbLeft,
+                 TShiftState Shift = 0);
     void MouseMove(TControl& Control, int X, int Y, TShiftState Shift = 0);
     // The pointer leaves the window of the control (or of its parent for a windowless one).
     void MouseLeave(TControl& Control);
@@ -85,7 +87,8 @@ private:
         std::function<void(TCustomForm&)> Act;
     };
     void SendKey(bool Down, int VirtKey, TShiftState Shift, const std::u16string& Text);
-    void SendMouse(TControl& Control, int Type, int X, int Y, TMouseButton Button, TShiftState Shift, bool Held);
+    void SendMouse(TControl& Control, int Type, int X, int Y, TMouseButton Button, TShiftState Shift,
+                   bool Held);
     std::deque<TAnswer> FAnswers;
     std::vector<std::pair<TCustomForm*, TModalResult>> FFallbacks;  // forms answered by an action
     uint32_t FNow = 1000;

@@ -5,7 +5,8 @@
 namespace framework {
 
 namespace {
-std::vector<TLoggedMessage> Filter(const std::vector<TLoggedMessage>& log, std::initializer_list<UINT> numbers) {
+std::vector<TLoggedMessage> Filter(const std::vector<TLoggedMessage>& log,
+                                   std::initializer_list<UINT> numbers) {
     std::vector<TLoggedMessage> out;
     for (const auto& m : log)
         if (std::find(numbers.begin(), numbers.end(), m.Msg) != numbers.end()) out.push_back(m);
@@ -27,7 +28,9 @@ void TLogControl::Dispatch(TMessage& M) {
     TCustomControl::Dispatch(M);
 }
 
-std::vector<TLoggedMessage> TLogControl::Only(std::initializer_list<UINT> Numbers) const { return Filter(Log, Numbers); }
+std::vector<TLoggedMessage> TLogControl::Only(std::initializer_list<UINT> Numbers) const {
+    return Filter(Log, Numbers);
+}
 
 void TLogControl::Paint() {
     ++PaintCount;
@@ -69,9 +72,12 @@ void TTestButton::Click() {
 
 void TTestButton::Dispatch(TMessage& M) {
     switch (M.Msg) {
-        case WM_GETDLGCODE: M.Result = Default ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON; return;
+        case WM_GETDLGCODE:
+            M.Result = Default ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON;
+            return;
         case CM_DIALOGKEY:
-            if (((M.WParam == VK_RETURN && Default) || (M.WParam == VK_ESCAPE && Cancel)) && Visible() && Enabled()) {
+            if (((M.WParam == VK_RETURN && Default) || (M.WParam == VK_ESCAPE && Cancel)) && Visible() &&
+                Enabled()) {
                 Click();
                 M.Result = 1;
                 return;
@@ -87,7 +93,8 @@ void TTestButton::Dispatch(TMessage& M) {
         case WM_KEYDOWN:
             if (M.WParam == VK_SPACE) Click();
             break;
-        default: break;
+        default:
+            break;
     }
     TCustomControl::Dispatch(M);
 }
@@ -106,7 +113,9 @@ void TTestButton::Paint() {
     c.Brush.Clear = false;
 }
 
-TTestGraphic::TTestGraphic(TComponent* AOwner) : TGraphicControl(AOwner) { SetBounds(0, 0, 40, 20); }
+TTestGraphic::TTestGraphic(TComponent* AOwner) : TGraphicControl(AOwner) {
+    SetBounds(0, 0, 40, 20);
+}
 
 void TTestGraphic::Dispatch(TMessage& M) {
     Log.push_back(TLoggedMessage{M.Msg, M.WParam, M.LParam, GetKeyState(VK_SHIFT) < 0});
