@@ -664,21 +664,25 @@ int PumpGuarded(TApplication& app) {
 }
 }  // namespace
 
+void TApplication::TakeQuitRequest() {
+    if (!QuitRequested()) return;
+    ClearQuitRequest();
+    FTerminated = true;
+}
+
 void TApplication::ProcessMessages() {
     PumpGuarded(*this);
-    if (QuitRequested()) FTerminated = true;
+    TakeQuitRequest();
 }
 
 void TApplication::HandleMessage() {
     if (PumpGuarded(*this) == 0) {
         if (OnIdle) OnIdle(this);
-        if (QuitRequested()) {
-            FTerminated = true;
-            return;
-        }
+        TakeQuitRequest();
+        if (FTerminated) return;
         WaitForInput(20);
     }
-    if (QuitRequested()) FTerminated = true;
+    TakeQuitRequest();
 }
 
 void TApplication::HandleException(TObject* Sender) {

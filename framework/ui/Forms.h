@@ -239,6 +239,7 @@ public:
     void ForgetForm(TCustomForm* Form);
 
 private:
+    void TakeQuitRequest();
     TCustomForm* FMainForm = nullptr;
     bool FTerminated = false;
     THelpHandler FHelpHandler;

@@ -287,6 +287,24 @@ TEST_F(FormsTest, CreateFormMakesTheFirstFormTheMainForm) {
     EXPECT_EQ(first->Owner(), &app);
     EXPECT_EQ(first->LoadedCount, 1);
     (void)second;
+
+    // Run shows the main form and delivers messages until Terminate.
+    int idles = 0;
+    std::vector<UINT> posted;
+    HWND w = AllocateHWnd([&](TMessage& m) { posted.push_back(m.Msg); });
+    PostMessage(w, WM_USER, 0, 0);
+    app.OnIdle = [&](TObject*) {
+        ++idles;
+        app.Terminate();
+    };
+    app.Run();
+    EXPECT_TRUE(app.Terminated());
+    EXPECT_EQ(idles, 1);
+    EXPECT_EQ(posted, std::vector<UINT>{WM_USER});
+    EXPECT_TRUE(first->Visible());
+    EXPECT_FALSE(second->Visible());
+    EXPECT_FALSE(Application->Terminated());  // the quit request went to the loop that ran
+    DeallocateHWnd(w);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "framework/ui/Clipbrd.h"
 #include "framework/ui/ExtCtrls.h"
 #include "framework/ui/Forms.h"
+#include "framework/ui/WindowsImpl.h"
 #include "framework/ui/testsupport/FormDriver.h"
 #include "framework/ui/testsupport/TestControls.h"
 
@@ -68,6 +69,30 @@ TEST_F(WindowsTest, KeyDataAndShiftStateAsOfTheMessage) {
         EXPECT_EQ(keys[1].ShiftDown, c.Shift) << c.Text;  // still as of the key, when WM_CHAR is handled
     }
     EXPECT_GE(GetKeyState(VK_SHIFT), 0);
+}
+
+TEST_F(WindowsTest, QueuedCharacterSeesTheKeyStateOfItsKeyNotTheLaterOne) {
+    HWND h = Box->Handle();
+    Box->Log.clear();
+    // Shift+A pressed, then Shift let go before the character is taken from the queue.
+    KeyInput(h, true, 'A', 0x1E, false, false, 1, u"A");
+    KeyInput(h, false, VK_SHIFT, 0x2A, false, false, 0, u"");
+    EXPECT_GE(GetAsyncKeyState(VK_SHIFT), 0);
+    Driver.RunPending();
+    auto m = Box->Only({WM_KEYDOWN, WM_KEYUP, WM_CHAR});
+    ASSERT_EQ(m.size(), 3u);
+    EXPECT_EQ(m[0].Msg, WM_KEYDOWN);
+    EXPECT_TRUE(m[0].ShiftDown);
+    EXPECT_EQ(m[1].Msg, WM_KEYUP);
+    EXPECT_FALSE(m[1].ShiftDown);
+    EXPECT_EQ(m[2].Msg, WM_CHAR);
+    EXPECT_EQ(m[2].WParam, static_cast<WPARAM>('A'));
+    EXPECT_TRUE(m[2].ShiftDown);
+}
+
+TEST_F(WindowsTest, ScrollWindowWithoutRectangleMovesTheChildWindows) {
+    Form->ScrollBy(5, -4);
+    EXPECT_EQ(Box->BoundsRect(), Rect(15, 6, 135, 86));
 }
 
 TEST_F(WindowsTest, ControlKeysAltKeysAndExtendedKeys) {
