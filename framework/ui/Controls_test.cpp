@@ -61,6 +61,29 @@ TEST_F(ControlsTest, ArrowsMoveBetweenControlsThatDoNotWantThemAndEnterExitFollo
     EXPECT_EQ(Form->ActiveControl(), Box);
 }
 
+TEST_F(ControlsTest, ClickIntoAnotherFormActivatesItAndFocusesItsActiveControl) {
+    auto* other = TCustomForm::Create<TForm>(Application);
+    auto* edit = NewComponent<TTestEdit>(other);
+    edit->SetParent(other);
+    auto* label = NewComponent<TTestGraphic>(other);
+    label->SetParent(other);
+    label->SetBounds(0, 50, 40, 20);
+    other->Show();
+    Driver.RunPending();
+    A->SetFocus();
+    Driver.RunPending();
+    EXPECT_EQ(Screen->ActiveForm(), Form);
+    std::vector<std::string> activations;
+    Form->OnDeactivate = [&](TObject*) { activations.push_back("main off"); };
+    other->OnActivate = [&](TObject*) { activations.push_back("other on"); };
+    Driver.Click(*label);
+    EXPECT_EQ(Screen->ActiveForm(), other);
+    EXPECT_EQ(FindControl(GetFocus()), edit);
+    EXPECT_EQ(activations, (std::vector<std::string>{"main off", "other on"}));
+    Form->OnDeactivate = nullptr;
+    other->Free();
+}
+
 TEST_F(ControlsTest, FocusChangeIsBroadcastToTheFormsControls) {
     std::vector<LPARAM> seen;
     auto old = B->WindowProc;

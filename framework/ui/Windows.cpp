@@ -845,7 +845,14 @@ void KeyInput(HWND Wnd, bool Down, int VirtKey, uint32_t ScanCode, bool Extended
     SendMessage(target, msg, static_cast<WPARAM>(VirtKey), static_cast<LPARAM>(data));
 }
 
+void ActivateTopLevel(HWND top);
+
 void WindowWidget::Key(QKeyEvent* e, bool down) {
+    // Keys typed into another top-level window than the one holding the focus: the user has
+    // activated that window, which takes the focus.
+    if (HWND top = TopLevelOf(Wnd);
+        top && (!S().Focus || TopLevelOf(S().Focus) != top) && IsWindowEnabled(top))
+        SetFocus(Wnd);
     auto mods = e->modifiers();
     KeyCodes k = QtKeyToVirtualKey(e->key(), mods & Qt::KeypadModifier);
     if (k.VirtKey == 0) {
@@ -864,6 +871,9 @@ void WindowWidget::Key(QKeyEvent* e, bool down) {
 
 void WindowWidget::Mouse(QMouseEvent* e, int kind) {
     auto& s = S();
+    // A click into an inactive window activates it (its form then focuses its active control).
+    if (kind == 0 || kind == 2)
+        if (HWND top = TopLevelOf(Wnd); top && top != s.Active && IsWindowEnabled(top)) ActivateTopLevel(top);
     HWND target = s.Capture && IsWindow(s.Capture) ? s.Capture : Wnd;
     auto* r = FindRecord(target);
     if (!r || !r->Widget) return;
