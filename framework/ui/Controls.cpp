@@ -377,8 +377,7 @@ void TControl::SetParent(TWinControl* AParent) {
     if (FParent) FParent->RemoveControl(this);
     if (AParent) {
         AParent->InsertControl(this);
-        if (FParentFont) FFont.Assign(AParent->Font());
-        if (FParentFont) ParentFontChanged();
+        ParentFontChanged();
         ParentColorChanged();
     }
 }

@@ -452,6 +452,10 @@ TEST_F(WindowsTest, NotificationsForPropertyChanges) {
     Form->SetFont(big);
     EXPECT_EQ(child->Font().Size(), 14);
     EXPECT_NE(Box->Font().Size(), 14);  // its font was set: ParentFont went off
+    auto* late = NewComponent<TLogControl>(Form);
+    late->SetParent(Form);  // placed on a form whose font is already set
+    EXPECT_EQ(late->Font().Size(), 14);
+    EXPECT_TRUE(late->ParentFont());
 }
 
 TEST_F(WindowsTest, AlignAndAnchorsFollowTheParentSize) {
