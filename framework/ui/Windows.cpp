@@ -1134,6 +1134,15 @@ bool ScrollWindow(HWND Wnd, int DX, int DY, const TRect* Scroll, const TRect* Cl
 // ---------------------------------------------------------------------------------------------
 // Scroll bars
 
+namespace {
+void SendClientSize(HWND wnd) {
+    if (auto* r = FindRecord(wnd)) {
+        TRect c = ClientRectOf(*r);
+        SendMessage(wnd, WM_SIZE, SIZE_RESTORED, MakeLParam(c.Width(), c.Height()));
+    }
+}
+}  // namespace
+
 int SetScrollInfo(HWND Wnd, int Bar, const TScrollInfo& Info, bool) {
     auto* r = FindRecord(Wnd);
     if (!r || Bar < 0 || Bar > 1) return 0;
@@ -1151,7 +1160,8 @@ int SetScrollInfo(HWND Wnd, int Bar, const TScrollInfo& Info, bool) {
     i.nPos = std::clamp(i.nPos, i.nMin, std::max(i.nMin, maxPos));
     bool needed = i.nMax > i.nMin && (i.nPage == 0 || static_cast<int>(i.nPage) <= i.nMax - i.nMin);
     bool show = needed || (Info.fMask & SIF_DISABLENOSCROLL);
-    if ((Info.fMask & (SIF_RANGE | SIF_PAGE)) && show != r->Bars[Bar].Shown) {
+    bool changed = (Info.fMask & (SIF_RANGE | SIF_PAGE)) && show != r->Bars[Bar].Shown;
+    if (changed) {
         r->Bars[Bar].Shown = show;
         uint32_t flag = Bar == SB_HORZ ? WS_HSCROLL : WS_VSCROLL;
         r->Style = show ? (r->Style | flag) : (r->Style & ~flag);
@@ -1159,7 +1169,9 @@ int SetScrollInfo(HWND Wnd, int Bar, const TScrollInfo& Info, bool) {
         InvalidateRect(Wnd, nullptr, true);
     }
     LayoutBars(*r);
-    return i.nPos;
+    int pos = i.nPos;
+    if (changed) SendClientSize(Wnd);  // the client area grew or shrank by the bar
+    return pos;
 }
 
 bool GetScrollInfo(HWND Wnd, int Bar, TScrollInfo& Info) {
@@ -1204,14 +1216,17 @@ bool SetScrollRange(HWND Wnd, int Bar, int Min, int Max, bool Redraw) {
 bool ShowScrollBar(HWND Wnd, int Bar, bool Show) {
     auto* r = FindRecord(Wnd);
     if (!r) return false;
+    bool changed = false;
     for (int b = 0; b < 2; ++b) {
         if (Bar != b && Bar != SB_BOTH) continue;
+        changed |= r->Bars[b].Shown != Show;
         r->Bars[b].Shown = Show;
         uint32_t flag = b == SB_HORZ ? WS_HSCROLL : WS_VSCROLL;
         r->Style = Show ? (r->Style | flag) : (r->Style & ~flag);
     }
     LayoutBars(*r);
     EnsureBacking(*r);
+    if (changed) SendClientSize(Wnd);
     return true;
 }
 

@@ -393,6 +393,10 @@ TEST_F(WindowsTest, ScrollBarsKeepTheirRangeAndSendScrollCodes) {
     TRect after;
     GetClientRect(h, &after);
     EXPECT_EQ(after.Width(), before.Width() - GetSystemMetrics(SM_CXVSCROLL));
+    auto sizes = Box->Only({WM_SIZE});
+    ASSERT_FALSE(sizes.empty());
+    EXPECT_EQ(LoWord(static_cast<uintptr_t>(sizes.back().LParam)),
+              after.Width());  // told of the smaller client
     EXPECT_TRUE(GetWindowLong(h, GWL_STYLE) & WS_VSCROLL);
 
     Box->Log.clear();
