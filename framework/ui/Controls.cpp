@@ -13,11 +13,7 @@ namespace framework {
 
 std::function<void(TObject* Sender)> ApplicationHandleException;
 
-namespace {
-TControl* gCaptureControl = nullptr;  // a windowless control holding its parent's capture
-TControl* gMouseControl = nullptr;
-
-Qt::CursorShape ToQtCursor(TCursor c) {
+Qt::CursorShape ToQtCursor(int16_t c) {
     switch (c) {
         case crNone:
             return Qt::BlankCursor;
@@ -60,6 +56,10 @@ Qt::CursorShape ToQtCursor(TCursor c) {
             return Qt::ArrowCursor;
     }
 }
+
+namespace {
+TControl* gCaptureControl = nullptr;  // a windowless control holding its parent's capture
+TControl* gMouseControl = nullptr;
 
 void SendEnterLeave(TControl* now) {
     if (now == gMouseControl) return;
@@ -662,6 +662,14 @@ void TWinControl::WndProc(TMessage& M) {
             if (TControl* c = ControlAtPos(TPoint{GetXLParam(M.LParam), GetYLParam(M.LParam)}, false);
                 c && !dynamic_cast<TWinControl*>(c))
                 target = c;
+        }
+        if (M.Msg == WM_MOUSEMOVE && FHandle) {
+            // The pointer takes the cursor of the control under it (a windowless one included).
+            TCursor want = target ? target->Cursor() : FCursor;
+            if (auto* r = FindRecord(FHandle); r && r->Widget) {
+                Qt::CursorShape shape = ToQtCursor(want);
+                if (r->Widget->cursor().shape() != shape) r->Widget->setCursor(QCursor(shape));
+            }
         }
         if (target) {
             int x = GetXLParam(M.LParam) - target->Left(), y = GetYLParam(M.LParam) - target->Top();

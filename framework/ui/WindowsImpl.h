@@ -83,6 +83,9 @@ void ScrollChildControls(TWinControl& Control, int DX, int DY);
 bool QuitRequested();
 void ClearQuitRequest();
 
+// The Qt shape of a cursor (crDefault and crArrow are the arrow).
+Qt::CursorShape ToQtCursor(int16_t Cursor);
+
 // Access to the painter of a DC, for the canvas.
 QPainter* PainterOf(uintptr_t Dc);
 

@@ -289,10 +289,13 @@ TEST_F(WindowsTest, WindowlessControlGetsMouseEnterLeaveAndCaptureKeepsTheMouse)
     Driver.RunPending();
     EXPECT_GE(g->PaintCount, 1);  // painted by its parent
 
+    g->SetCursor(crHandPoint);
     Driver.MouseMove(*Form, 5, 150);
     Driver.MouseMove(*g, 5, 5);
+    EXPECT_EQ(Driver.CursorShown(*Form), crHandPoint);  // the pointer over it shows its cursor
     Driver.MouseMove(*g, 6, 6);
     Driver.MouseMove(*Form, 250, 150);
+    EXPECT_EQ(Driver.CursorShown(*Form), crDefault);
     auto el = g->Only({CM_MOUSEENTER, CM_MOUSELEAVE});
     ASSERT_EQ(el.size(), 2u);
     EXPECT_EQ(el[0].Msg, CM_MOUSEENTER);

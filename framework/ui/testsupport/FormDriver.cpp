@@ -257,6 +257,15 @@ void TFormDriver::ScrollBar(TWinControl& Control, int Bar, int Code) {
     RunPending();
 }
 
+TCursor TFormDriver::CursorShown(TWinControl& Control) {
+    QWidget* w = WidgetOf(Control.Handle());
+    if (!w) return crNone;
+    Qt::CursorShape shape = w->cursor().shape();
+    for (TCursor c = crDefault; c >= crSizeAll; --c)
+        if (ToQtCursor(c) == shape) return c;
+    return crNone;
+}
+
 bool TFormDriver::Grab(TWinControl& Control, const std::string& PngPath) {
     RunPending();
     QWidget* w = WidgetOf(Control.Handle());

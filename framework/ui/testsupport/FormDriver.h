@@ -71,6 +71,9 @@ public:
     // Unanswered modal forms and message boxes fail the test; when false they get Cancel / OK.
     bool Strict = true;
 
+    // The cursor the pointer shows over the window of a control (a standard cursor).
+    TCursor CursorShown(TWinControl& Control);
+
     // ---- Pictures ----
     // Writes the window of a control (a form with its children) to a PNG file.
     bool Grab(TWinControl& Control, const std::string& PngPath);
