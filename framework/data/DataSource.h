@@ -19,7 +19,6 @@ namespace framework {
 class TDataLink;
 
 using TDataChangeEvent = std::function<void(TObject* Sender, TField* Field)>;
-using TDataSourceNotifyEvent = std::function<void(TObject* Sender)>;
 
 class TDataSource : public TComponent {
 public:
@@ -39,8 +38,8 @@ public:
     bool IsLinkedTo(TDataSet* dataSet) const;
 
     TDataChangeEvent OnDataChange;
-    TDataSourceNotifyEvent OnStateChange;
-    TDataSourceNotifyEvent OnUpdateData;
+    TNotifyEvent OnStateChange;
+    TNotifyEvent OnUpdateData;
 
     // The dataset and the links call these.
     void DataEvent(TDataEvent event, intptr_t info);
@@ -143,10 +142,10 @@ public:
     bool IsModified() const { return FModified; }
     TObject* Control = nullptr;
 
-    std::function<void(TObject* Sender)> OnDataChange;
-    std::function<void(TObject* Sender)> OnEditingChange;
-    std::function<void(TObject* Sender)> OnUpdateData;
-    std::function<void(TObject* Sender)> OnActiveChange;
+    TNotifyEvent OnDataChange;
+    TNotifyEvent OnEditingChange;
+    TNotifyEvent OnUpdateData;
+    TNotifyEvent OnActiveChange;
 
 protected:
     void ActiveChanged() override;
@@ -186,8 +185,8 @@ public:
     // The master's fields named by FieldNames, resolved while the link is active.
     const std::vector<TField*>& Fields() const { return FFields; }
 
-    std::function<void(TObject* Sender)> OnMasterChange;
-    std::function<void(TObject* Sender)> OnMasterDisable;
+    TNotifyEvent OnMasterChange;
+    TNotifyEvent OnMasterDisable;
 
 protected:
     TDataSet* GetDetailDataSet() const override { return FDetail; }
