@@ -1,0 +1,62 @@
+#pragma once
+// Bitmap buttons (push buttons of a standard kind) and speed buttons (windowless tool buttons
+// that may stay down, alone or as one of a group).
+
+#include "framework/stdctrls/StdCtrls.h"
+
+namespace framework {
+
+enum TBitBtnKind { bkCustom, bkOK, bkCancel, bkHelp, bkYes, bkNo, bkClose, bkAbort, bkRetry, bkIgnore, bkAll };
+enum TButtonLayout { blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom };
+
+class TBitBtn : public TButton {
+public:
+    explicit TBitBtn(TComponent* AOwner);
+    TBitBtnKind Kind() const { return FKind; }
+    // A standard kind sets the caption, the modal result and Default/Cancel as its button does.
+    void SetKind(TBitBtnKind Value);
+    TButtonLayout Layout = blGlyphLeft;
+    int Margin = -1;
+    int Spacing = 4;
+    int NumGlyphs = 1;
+    // bkClose closes the form; the others act as a TButton.
+    void Click() override;
+
+private:
+    TBitBtnKind FKind = bkCustom;
+};
+
+class TSpeedButton : public TGraphicControl {
+public:
+    explicit TSpeedButton(TComponent* AOwner);
+    // Buttons of one parent with the same non-zero index act as a group: one at most is down.
+    int GroupIndex() const { return FGroupIndex; }
+    void SetGroupIndex(int Value);
+    bool Down() const { return FDown; }
+    void SetDown(bool Value);
+    // A group may have every button up (a click on the down one lifts it).
+    bool AllowAllUp() const { return FAllowAllUp; }
+    void SetAllowAllUp(bool Value);
+    bool Flat = false;
+    TButtonLayout Layout = blGlyphLeft;
+    int Margin = -1;
+    int Spacing = 4;
+    int NumGlyphs = 1;
+    void Click() override;
+    void Dispatch(TMessage& Message) override;
+
+protected:
+    void Paint() override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+
+private:
+    void UpdateExclusive();
+    int FGroupIndex = 0;
+    bool FDown = false;
+    bool FAllowAllUp = false;
+    bool FPressed = false;
+    bool FMouseInside = false;
+};
+
+}  // namespace framework
