@@ -392,19 +392,24 @@ std::function<bool(int, int, uint32_t&)> PenColour(Ctx& c) {
     };
 }
 
-// Outline and fill of a closed shape drawn by Qt, bounding box L,T,R,B (right/bottom exclusive).
+// Outline and fill of a closed shape drawn by Qt. Qt's aliased fills take a pixel when the shape
+// holds its top-left corner; fills of curved shapes are moved up and left by half a pixel so that
+// the test falls on the pixel's centre and the shape comes out symmetric within its box.
+// Fill gets the rectangle to fill (inside the outline when there is a pen).
 template <class Fill, class Outline>
 void Shape(Ctx& c, QRect box, Fill fill, Outline outline) {
     const PenObj& pen = c.St->Pen;
     int w = pen.Style == PS_NULL ? 0 : std::max(1, pen.Width);
     QRect bounds = box.adjusted(-w, -w, w, w);
+    QRectF area = QRectF(box).adjusted(0, 0, 1, 1).translated(-0.5, -0.5);
+    if (w) area.adjust(0.5, 0.5, -0.5, -0.5);
     if (c.St->Brush.Style != BS_NULL)
         ApplyShape(
             c, bounds,
             [&](QPainter& p) {
                 p.setPen(Qt::NoPen);
                 p.setBrush(Qt::black);
-                fill(p);
+                fill(p, area);
             },
             BrushColour(c), c.St->Rop2);
     if (w)
@@ -858,7 +863,7 @@ bool Rectangle(HDC Dc, int Left, int Top, int Right, int Bottom) {
     // A wide pen is centred on the rectangle's outline.
     QRect box(a, b - QPoint(1, 1));
     Shape(
-        c, box, [&](QPainter& p) { p.drawRect(QRectF(box).adjusted(0.5, 0.5, 0.5, 0.5)); },
+        c, box, [&](QPainter& p, QRectF) { p.drawRect(QRectF(box).adjusted(0.5, 0.5, 0.5, 0.5)); },
         [&](QPainter& p) { p.drawRect(QRectF(box).adjusted(0.5, 0.5, 0.5, 0.5)); });
     return true;
 }
@@ -869,7 +874,8 @@ bool RoundRect(HDC Dc, int Left, int Top, int Right, int Bottom, int Width, int 
     QRect box(c.Dev(Left, Top), c.Dev(Right, Bottom) - QPoint(1, 1));
     QRectF f = QRectF(box).adjusted(0.5, 0.5, -0.5, -0.5);
     Shape(
-        c, box, [&](QPainter& p) { p.drawRoundedRect(QRectF(box).adjusted(0, 0, 1, 1), Width / 2.0, Height / 2.0); },
+        c, box,
+        [&](QPainter& p, QRectF a) { p.drawRoundedRect(a, Width / 2.0, Height / 2.0); },
         [&](QPainter& p) { p.drawRoundedRect(f.adjusted(0, 0, 1, 1), Width / 2.0, Height / 2.0); });
     return true;
 }
@@ -879,7 +885,7 @@ bool Ellipse(HDC Dc, int Left, int Top, int Right, int Bottom) {
     if (!Open(Dc, c)) return false;
     QRect box(c.Dev(Left, Top), c.Dev(Right, Bottom) - QPoint(1, 1));
     Shape(
-        c, box, [&](QPainter& p) { p.drawEllipse(QRectF(box).adjusted(0, 0, 1, 1)); },
+        c, box, [&](QPainter& p, QRectF a) { p.drawEllipse(a); },
         [&](QPainter& p) { p.drawEllipse(QRectF(box).adjusted(0.5, 0.5, -0.5, -0.5)); });
     return true;
 }
@@ -927,7 +933,7 @@ bool Pie(HDC Dc, int Left, int Top, int Right, int Bottom, int X3, int Y3, int X
     ArcAngles(QRectF(box).adjusted(0.5, 0.5, -0.5, -0.5), X3 + o.x(), Y3 + o.y(), X4 + o.x(), Y4 + o.y(), start,
               span);
     Shape(
-        c, box, [&](QPainter& p) { p.drawPie(QRectF(box).adjusted(0, 0, 1, 1), start, span); },
+        c, box, [&](QPainter& p, QRectF a) { p.drawPie(a, start, span); },
         [&](QPainter& p) { p.drawPie(QRectF(box).adjusted(0.5, 0.5, -0.5, -0.5), start, span); });
     return true;
 }

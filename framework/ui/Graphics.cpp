@@ -102,8 +102,14 @@ void TCanvas::Select() {
     DeleteObject(font);
     SetROP2(dc, PenModeToROP2(Pen.Mode));
     SetTextColor(dc, Font.Color);
-    SetBkColor(dc, Brush.Color);
-    SetBkMode(dc, Brush.Style == bsClear ? TRANSPARENT : OPAQUE);
+    // Hatched and clear brushes leave the background of text and hatches alone.
+    if (Brush.Style == bsSolid) {
+        SetBkColor(dc, Brush.Color);
+        SetBkMode(dc, OPAQUE);
+    } else {
+        SetBkColor(dc, static_cast<TColor>(~ColorToRGB(Brush.Color) & 0xFFFFFF));
+        SetBkMode(dc, TRANSPARENT);
+    }
     SetViewportOrgEx(dc, FOrigin.X, FOrigin.Y, nullptr);
     MoveToEx(dc, PenPos.X, PenPos.Y, nullptr);
 }
