@@ -85,31 +85,70 @@ void TCanvas::SetOrigin(int X, int Y) {
     FOrigin = TPoint{X, Y};
 }
 
+struct TCanvas::TSelected {
+    HDC Dc = 0;
+    TPen Pen;
+    TBrush Brush;
+    TFont Font;
+    TPoint Origin;
+    bool PenValid = false, BrushValid = false, FontValid = false;
+};
+
+void TCanvas::SetHandle(HDC Dc) {
+    if (Dc == FHandle) return;
+    FHandle = Dc;
+    FSelected.reset();
+}
+
 void TCanvas::Select() {
     BeforeDraw();
     if (!FHandle) return;
     HDC dc = FHandle;
-    static const int penStyles[] = {PS_SOLID, PS_DASH, PS_DOT, PS_DASHDOT, PS_DASHDOTDOT, PS_NULL, PS_INSIDEFRAME};
-    HPEN pen = CreatePen(penStyles[std::min<int>(Pen.Style, 6)], Pen.Width, Pen.Color);
-    HBRUSH brush = CreateBrushIndirect(Brush.LogBrush());
-    HFONT font = CreateFontIndirect(Font.LogFont());
-    SelectObject(dc, pen);
-    SelectObject(dc, brush);
-    SelectObject(dc, font);
-    // The context keeps copies; the objects themselves are not needed after selection.
-    DeleteObject(pen);
-    DeleteObject(brush);
-    DeleteObject(font);
-    SetROP2(dc, PenModeToROP2(Pen.Mode));
-    SetTextColor(dc, Font.Color);
-    // Hatched and clear brushes leave the background of text and hatches alone.
-    if (Brush.Style == bsSolid) {
-        SetBkColor(dc, Brush.Color);
-        SetBkMode(dc, OPAQUE);
-    } else {
-        SetBkColor(dc, static_cast<TColor>(~ColorToRGB(Brush.Color) & 0xFFFFFF));
-        SetBkMode(dc, TRANSPARENT);
+    if (!FSelected || FSelected->Dc != dc) {
+        FSelected = std::make_unique<TSelected>();
+        FSelected->Dc = dc;
     }
+    TSelected& s = *FSelected;
+    if (!s.PenValid || s.Pen.Color != Pen.Color || s.Pen.Width != Pen.Width || s.Pen.Style != Pen.Style ||
+        s.Pen.Mode != Pen.Mode) {
+        static const int penStyles[] = {PS_SOLID, PS_DASH, PS_DOT, PS_DASHDOT, PS_DASHDOTDOT, PS_NULL, PS_INSIDEFRAME};
+        HPEN pen = CreatePen(penStyles[std::min<int>(Pen.Style, 6)], Pen.Width, Pen.Color);
+        SelectObject(dc, pen);
+        DeleteObject(pen);  // the context keeps a copy
+        SetROP2(dc, PenModeToROP2(Pen.Mode));
+        s.Pen.Assign(Pen);
+        s.PenValid = true;
+    }
+    if (!s.BrushValid || s.Brush.Color != Brush.Color || s.Brush.Style != Brush.Style || s.Brush.Bitmap != Brush.Bitmap) {
+        HBRUSH brush = CreateBrushIndirect(Brush.LogBrush());
+        SelectObject(dc, brush);
+        DeleteObject(brush);
+        // Hatched and clear brushes leave the background of text and hatches alone.
+        if (Brush.Style == bsSolid) {
+            SetBkColor(dc, Brush.Color);
+            SetBkMode(dc, OPAQUE);
+        } else {
+            SetBkColor(dc, static_cast<TColor>(~ColorToRGB(Brush.Color) & 0xFFFFFF));
+            SetBkMode(dc, TRANSPARENT);
+        }
+        s.Brush.Assign(Brush);
+        s.BrushValid = true;
+    }
+    if (!s.FontValid || !(s.Font == Font)) {
+        HFONT font = CreateFontIndirect(Font.LogFont());
+        SelectObject(dc, font);
+        DeleteObject(font);
+        SetTextColor(dc, Font.Color);
+        s.Font.Name = Font.Name;
+        s.Font.Color = Font.Color;
+        s.Font.Style = Font.Style;
+        s.Font.Charset = Font.Charset;
+        s.Font.Pitch = Font.Pitch;
+        s.Font.Orientation = Font.Orientation;
+        s.Font.SetSize(Font.Size());
+        s.FontValid = true;
+    }
+    // The origin and the pen position are the canvas's own and always hold.
     SetViewportOrgEx(dc, FOrigin.X, FOrigin.Y, nullptr);
     MoveToEx(dc, PenPos.X, PenPos.Y, nullptr);
 }

@@ -169,7 +169,7 @@ public:
     TCanvas& operator=(const TCanvas&) = delete;
 
     HDC Handle();
-    void SetHandle(HDC Dc) { FHandle = Dc; }
+    void SetHandle(HDC Dc);
     bool HandleAllocated() const { return FHandle != 0; }
     // Moves the origin (a windowless control paints in its parent's coordinates).
     void SetOrigin(int X, int Y);
@@ -223,6 +223,10 @@ private:
     void Select();
     HDC FHandle = 0;
     TPoint FOrigin;
+    // What was last selected into FHandle: only what changed since is selected again, so that
+    // colours and modes set on Handle() directly stay until the canvas's own objects change.
+    struct TSelected;
+    std::unique_ptr<TSelected> FSelected;
 };
 
 // ---- Graphics ----
