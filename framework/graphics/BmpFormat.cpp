@@ -37,17 +37,17 @@ void Put32(std::vector<uint8_t>& v, uint32_t x) {
     Put16(v, x >> 16);
 }
 
-// Value of a bit field scaled to 8 bits.
+// Value of a bit field scaled to 8 bits. A mask with gaps counts only its lowest run of ones.
 uint8_t Field(uint32_t v, uint32_t mask) {
     if (!mask) return 0;
     int shift = 0;
     while (!((mask >> shift) & 1)) ++shift;
-    uint32_t m = mask >> shift;
     int bits = 0;
-    while ((m >> bits) & 1) ++bits;
-    uint32_t x = (v & mask) >> shift;
+    while (shift + bits < 32 && ((mask >> (shift + bits)) & 1)) ++bits;
+    uint64_t max = (uint64_t(1) << bits) - 1;
+    uint64_t x = (v >> shift) & max;
     if (bits >= 8) return static_cast<uint8_t>(x >> (bits - 8));
-    return static_cast<uint8_t>((x * 255 + (m / 2)) / m);
+    return static_cast<uint8_t>((x * 255 + max / 2) / max);
 }
 
 void SetIndex(TDib& d, int x, int y, int index) {
