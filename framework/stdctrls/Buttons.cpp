@@ -144,12 +144,12 @@ void TSpeedButton::Paint() {
         Frame3D(c, r, sunken ? clBtnShadow : clBtnHighlight, sunken ? clBtnHighlight : clBtnShadow, 1);
     c.Font.Assign(FFont);
     if (!FEnabled) c.Font.Color = clGrayText;
-    c.Brush.Clear = true;
+    c.Brush.Style = bsClear;
     int th = c.TextHeight("Wg");
     int d = sunken ? 1 : 0;
     DrawCaption(c, Rect(r.Left + d, (r.Height() - th) / 2 + d, r.Right + d, (r.Height() + th) / 2 + d), FText,
                 taCenter, true);
-    c.Brush.Clear = false;
+    c.Brush.Style = bsSolid;
 }
 
 }  // namespace framework

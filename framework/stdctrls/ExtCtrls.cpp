@@ -93,11 +93,11 @@ void TCustomPanel::Paint() {
     bevel(FBevelInner);
     if (!FText.empty()) {
         c.Font.Assign(FFont);
-        c.Brush.Clear = true;
+        c.Brush.Style = bsClear;
         int th = c.TextHeight("Wg");
         int y = r.Top + (r.Height() - th) / 2;
         DrawCaption(c, Rect(r.Left + 2, y, r.Right - 2, y + th), FText, FAlignment, false);
-        c.Brush.Clear = false;
+        c.Brush.Style = bsSolid;
     }
 }
 
@@ -177,10 +177,8 @@ void TShape::SetShape(TShapeType Value) {
 
 void TShape::Paint() {
     TCanvas& c = Canvas();
-    c.Pen.Color = FPen.Color;
-    c.Pen.Width = FPen.Width;
-    c.Brush.Color = FBrush.Color;
-    c.Brush.Clear = FBrush.Clear;
+    c.Pen.Assign(FPen);
+    c.Brush.Assign(FBrush);
     int w = FWidth, h = FHeight;
     int x = 0, y = 0;
     if (FShape == stSquare || FShape == stRoundSquare || FShape == stCircle) {
@@ -191,7 +189,7 @@ void TShape::Paint() {
     }
     // Round shapes are drawn as their bounding rectangles until the canvas draws curves.
     c.Rectangle(x, y, x + w, y + h);
-    c.Brush.Clear = false;
+    c.Brush.Style = bsSolid;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -165,7 +165,7 @@ void TCustomLabel::Paint() {
         c.Brush.Color = FColor;
         c.FillRect(ClientRect());
     }
-    c.Brush.Clear = true;
+    c.Brush.Style = bsClear;
     c.Font.Assign(FFont);
     if (!FEnabled) c.Font.Color = clGrayText;
     std::vector<std::string> lines;
@@ -185,7 +185,7 @@ void TCustomLabel::Paint() {
             y += lh;
         }
     }
-    c.Brush.Clear = false;
+    c.Brush.Style = bsSolid;
 }
 
 void TCustomLabel::Dispatch(TMessage& M) {
@@ -234,11 +234,11 @@ void TCustomGroupBox::Paint() {
     c.Font.Assign(FFont);
     int th = c.TextHeight("Wg");
     c.Pen.Color = clBtnShadow;
-    c.Brush.Clear = true;
+    c.Brush.Style = bsClear;
     c.Rectangle(0, th / 2, all.Right - 1, all.Bottom - 1);
     c.Pen.Color = clBtnHighlight;
     c.Rectangle(1, th / 2 + 1, all.Right, all.Bottom);
-    c.Brush.Clear = false;
+    c.Brush.Style = bsSolid;
     if (!FText.empty()) {
         int marked;
         std::string text = StripAccel(FText, marked);
@@ -370,7 +370,7 @@ void TButton::Paint() {
     TRect r = ClientRect();
     c.Brush.Color = FColor;
     c.FillRect(r);
-    c.Brush.Clear = true;
+    c.Brush.Style = bsClear;
     if (FActive) {
         c.Pen.Color = clBlack;
         c.Rectangle(r.Left, r.Top, r.Right, r.Bottom);
@@ -394,7 +394,7 @@ void TButton::Paint() {
         c.Pen.Color = clBlack;
         c.FrameRect(Rect(r.Left + 3, r.Top + 3, r.Right - 3, r.Bottom - 3));
     }
-    c.Brush.Clear = false;
+    c.Brush.Style = bsSolid;
 }
 
 // ---- check box ----
@@ -474,7 +474,7 @@ void TCustomCheckBox::Paint() {
             c.LineTo(bx + 10, top + 2 + d);
         }
     }
-    c.Brush.Clear = true;
+    c.Brush.Style = bsClear;
     c.Font.Assign(FFont);
     if (!FEnabled) c.Font.Color = clGrayText;
     int th = c.TextHeight("Wg");
@@ -482,7 +482,7 @@ void TCustomCheckBox::Paint() {
                                           : Rect(box + 4, (r.Height() - th) / 2, r.Right, (r.Height() + th) / 2);
     DrawCaption(c, tr, FText, taLeftJustify, true);
     if (Focused()) c.FrameRect(Rect(tr.Left - 1, tr.Top, std::min(tr.Right, tr.Left + c.TextWidth(FText) + 2), tr.Bottom));
-    c.Brush.Clear = false;
+    c.Brush.Style = bsSolid;
 }
 
 // ---- radio button ----
@@ -553,14 +553,14 @@ void TRadioButton::Paint() {
         c.Brush.Color = clWindowText;
         c.FillRect(Rect(bx + 4, top + 4, bx + 8, top + 8));
     }
-    c.Brush.Clear = true;
+    c.Brush.Style = bsClear;
     c.Font.Assign(FFont);
     if (!FEnabled) c.Font.Color = clGrayText;
     int th = c.TextHeight("Wg");
     TRect tr = Alignment == taLeftJustify ? Rect(0, (r.Height() - th) / 2, bx - 4, (r.Height() + th) / 2)
                                           : Rect(box + 4, (r.Height() - th) / 2, r.Right, (r.Height() + th) / 2);
     DrawCaption(c, tr, FText, taLeftJustify, true);
-    c.Brush.Clear = false;
+    c.Brush.Style = bsSolid;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -851,13 +851,13 @@ void TCustomEdit::Paint() {
         std::string line = FText.substr(static_cast<size_t>(from), static_cast<size_t>(to - from));
         if (FPasswordChar) line.assign(line.size(), FPasswordChar);
         int x0 = 2 - (MultiLine() ? 0 : FScrollX);
-        c.Brush.Clear = true;
+        c.Brush.Style = bsClear;
         c.TextOut(x0, y, line);
         int a = std::clamp(selA - from, 0, to - from), b = std::clamp(selB - from, 0, to - from);
         if (showSel && b > a) {
             int xa = x0 + c.TextWidth(line.substr(0, static_cast<size_t>(a)));
             int xb = x0 + c.TextWidth(line.substr(0, static_cast<size_t>(b)));
-            c.Brush.Clear = false;
+            c.Brush.Style = bsSolid;
             c.Brush.Color = clHighlight;
             c.Font.Color = clHighlightText;
             c.TextRect(Rect(xa, y, xb, y + lh), xa, y, line.substr(static_cast<size_t>(a), static_cast<size_t>(b - a)));
@@ -872,7 +872,7 @@ void TCustomEdit::Paint() {
         y += lh;
         if (!MultiLine()) break;
     }
-    c.Brush.Clear = false;
+    c.Brush.Style = bsSolid;
 }
 
 void TCustomEdit::Dispatch(TMessage& M) {
@@ -1655,9 +1655,9 @@ void TCustomListBox::Dispatch(TMessage& M) {
                 c.FillRect(r);
             if (state & odFocused) {
                 c.Pen.Color = clBlack;
-                c.Brush.Clear = true;
+                c.Brush.Style = bsClear;
                 c.FrameRect(r);
-                c.Brush.Clear = false;
+                c.Brush.Style = bsSolid;
             }
             M.Result = 1;
             return;
