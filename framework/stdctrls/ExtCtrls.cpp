@@ -187,8 +187,20 @@ void TShape::Paint() {
         y = (h - s) / 2;
         w = h = s;
     }
-    // Round shapes are drawn as their bounding rectangles until the canvas draws curves.
-    c.Rectangle(x, y, x + w, y + h);
+    switch (FShape) {
+        case stRectangle:
+        case stSquare:
+            c.Rectangle(x, y, x + w, y + h);
+            break;
+        case stRoundRect:
+        case stRoundSquare:
+            c.RoundRect(x, y, x + w, y + h, std::min(w, h) / 4, std::min(w, h) / 4);
+            break;
+        case stEllipse:
+        case stCircle:
+            c.Ellipse(x, y, x + w, y + h);
+            break;
+    }
     c.Brush.Style = bsSolid;
 }
 

@@ -105,9 +105,9 @@ public:
     // The radio button of an item (created as the items change).
     TRadioButton* Buttons(int Index) const;
     int ButtonCount() const { return static_cast<int>(FButtons.size()); }
+    void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
 
 protected:
-    void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
     void UpdateButtons();
     void ArrangeButtons();
 

@@ -548,10 +548,11 @@ void TRadioButton::Paint() {
     int bx = Alignment == taLeftJustify ? r.Right - box - 1 : 0;
     c.Brush.Color = clWindow;
     c.Pen.Color = clBtnShadow;
-    c.Rectangle(bx, top, bx + box, top + box);
+    c.Ellipse(bx, top, bx + box, top + box);
     if (FChecked) {
         c.Brush.Color = clWindowText;
-        c.FillRect(Rect(bx + 4, top + 4, bx + 8, top + 8));
+        c.Pen.Color = clWindowText;
+        c.Ellipse(bx + 4, top + 4, bx + 8, top + 8);
     }
     c.Brush.Style = bsClear;
     c.Font.Assign(FFont);
@@ -576,6 +577,11 @@ TCustomEdit::TCustomEdit(TComponent* AOwner) : TCustomControl(AOwner) {
     ControlStyle |= csClickEvents;
 }
 TCustomEdit::~TCustomEdit() = default;
+
+void TCustomEdit::CreateParams(TCreateParams& P) {
+    TCustomControl::CreateParams(P);
+    if (BorderStyle == bsSingle) P.ExStyle |= WS_EX_CLIENTEDGE;
+}
 
 std::string TCustomEdit::ApplyCase(const std::string& S) const {
     if (FCharCase == ecUpperCase) return AnsiUpperCase(S);
@@ -1209,6 +1215,11 @@ TCustomListBox::TCustomListBox(TComponent* AOwner)
     ControlStyle |= csDoubleClicks;
 }
 TCustomListBox::~TCustomListBox() = default;
+
+void TCustomListBox::CreateParams(TCreateParams& P) {
+    TCustomControl::CreateParams(P);
+    if (BorderStyle == bsSingle) P.ExStyle |= WS_EX_CLIENTEDGE;
+}
 
 int TCustomListBox::HeightOf(int Index) const {
     if (FStyle == lbOwnerDrawVariable && FList.Valid(Index)) return FList.Items[static_cast<size_t>(Index)].Height;

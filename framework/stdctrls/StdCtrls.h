@@ -203,6 +203,7 @@ public:
 
 protected:
     virtual void Change();
+    void CreateParams(TCreateParams& Params) override;
     void Paint() override;
     void KeyDown(uint16_t& Key, TShiftState Shift) override;
     void KeyPress(char& Key) override;
@@ -311,6 +312,7 @@ public:
     bool Sorted() const { return FList.Sorted; }
     void SetSorted(bool Value);
     bool MultiSelect = false;
+    TBorderStyle BorderStyle = bsSingle;
     bool Selected(int Index) const;
     void SetSelected(int Index, bool Value);
     int SelCount() const;
@@ -328,6 +330,7 @@ public:
     void Dispatch(TMessage& Message) override;
 
 protected:
+    void CreateParams(TCreateParams& Params) override;
     void Paint() override;
     void KeyDown(uint16_t& Key, TShiftState Shift) override;
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
