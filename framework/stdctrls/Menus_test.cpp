@@ -110,6 +110,14 @@ TEST_F(MenusTest, PopupMenuShortcutsAndChoiceAtAScreenPoint) {
     EXPECT_EQ(Driver.Shown.back().Kind, "menu");
     EXPECT_EQ(Driver.Shown.back().Caption, "ListMenu");
 
+    // A right click on the list (or on a control inside a parent with the menu) shows it.
+    Driver.AnswerMenu([&](TPopupMenu& m) { return m.Items()->Items(0); });
+    Driver.Click(*list, 10, 10, TMouseButton::mbRight);
+    EXPECT_EQ(log.back(), "delete");
+    EXPECT_EQ(popup->PopupPoint(), list->ClientToScreen(Point(10, 10)));
+    Driver.Click(*other, 5, 5, TMouseButton::mbRight);  // no menu there: nothing shows
+    EXPECT_EQ(log.size(), 5u);
+
     list->Free();  // the menu forgets a freed control
     EXPECT_EQ(popup->PopupComponent, nullptr);
 }

@@ -229,8 +229,22 @@ void TControl::Dispatch(TMessage& M) {
         case WM_RBUTTONDOWN:
             MouseButtonMessage(M, TMouseButton::mbRight, 0);
             return;
-        case WM_RBUTTONUP:
+        case WM_RBUTTONUP: {
             MouseButtonMessage(M, TMouseButton::mbRight, 1);
+            // A right click asks for the context menu at the pointer (screen coordinates).
+            TPoint p = ClientToScreen(TPoint{GetXLParam(M.LParam), GetYLParam(M.LParam)});
+            Perform(WM_CONTEXTMENU, 0, MakeLParam(p.X, p.Y));
+            return;
+        }
+        case WM_CONTEXTMENU:
+            // The control's popup menu shows; without one the parent's is asked.
+            if (FPopupMenu && FPopupMenu->AutoPopup) {
+                FPopupMenu->PopupComponent = this;
+                FPopupMenu->Popup(GetXLParam(M.LParam), GetYLParam(M.LParam));
+                M.Result = 1;
+            } else if (FParent) {
+                M.Result = FParent->Perform(WM_CONTEXTMENU, M.WParam, M.LParam);
+            }
             return;
         case WM_RBUTTONDBLCLK:
             MouseButtonMessage(M, TMouseButton::mbRight, 2);
