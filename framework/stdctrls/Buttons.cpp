@@ -14,9 +14,9 @@ void TBitBtn::SetKind(TBitBtnKind Value) {
         TModalResult Result;
     };
     static const TKindInfo kInfo[] = {
-        {"", mrNone},           {"OK", mrOk},       {"Cancel", mrCancel},  {"&Help", mrNone},
-        {"&Yes", mrYes},        {"&No", mrNo},      {"&Close", mrNone},    {"Abort", mrAbort},
-        {"&Retry", mrRetry},    {"&Ignore", mrIgnore}, {"&All", mrAll},
+        {"", mrNone},        {"OK", mrOk},          {"Cancel", mrCancel}, {"&Help", mrNone},
+        {"&Yes", mrYes},     {"&No", mrNo},         {"&Close", mrNone},   {"Abort", mrAbort},
+        {"&Retry", mrRetry}, {"&Ignore", mrIgnore}, {"&All", mrAll},
     };
     SetCaption(kInfo[Value].Caption);
     ModalResult = kInfo[Value].Result;
@@ -54,7 +54,8 @@ void TSpeedButton::SetAllowAllUp(bool Value) {
     // The whole group shares the setting.
     if (FParent && FGroupIndex)
         for (int i = 0; i < FParent->ControlCount(); ++i)
-            if (auto* b = dynamic_cast<TSpeedButton*>(FParent->Controls(i)); b && b->FGroupIndex == FGroupIndex)
+            if (auto* b = dynamic_cast<TSpeedButton*>(FParent->Controls(i));
+                b && b->FGroupIndex == FGroupIndex)
                 b->FAllowAllUp = Value;
 }
 

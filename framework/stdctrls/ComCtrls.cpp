@@ -52,7 +52,8 @@ int TImageList::Add(TBitmap* Image, TBitmap* Mask) {
         constexpr TColor kKey = 0x00FF01FE;
         for (int y = 0; y < std::min(Height, Mask->Height()); ++y)
             for (int x = 0; x < std::min(Width, Mask->Width()); ++x)
-                if ((Mask->Canvas().Pixel(x, y) & 0xFFFFFF) == 0xFFFFFF) e.Image->Canvas().SetPixel(x, y, kKey);
+                if ((Mask->Canvas().Pixel(x, y) & 0xFFFFFF) == 0xFFFFFF)
+                    e.Image->Canvas().SetPixel(x, y, kKey);
         e.Transparent = kKey;
     }
     FImages.push_back(std::move(e));
@@ -472,8 +473,9 @@ void TPageControl::Paint() {
         c.LineTo(t.Right - 1, t.Bottom);
         c.Brush.Style = bsClear;
         int th = c.TextHeight("Wg");
-        DrawCaption(c, Rect(t.Left + 8, t.Top + (t.Height() - th) / 2, t.Right - 8, t.Top + (t.Height() + th) / 2),
-                    FPages[static_cast<size_t>(i)]->Caption(), taLeftJustify, true);
+        DrawCaption(
+            c, Rect(t.Left + 8, t.Top + (t.Height() - th) / 2, t.Right - 8, t.Top + (t.Height() + th) / 2),
+            FPages[static_cast<size_t>(i)]->Caption(), taLeftJustify, true);
         if (active && Focused()) c.DrawFocusRect(Rect(t.Left + 3, t.Top + 3, t.Right - 3, t.Bottom - 2));
     }
     c.Brush.Style = bsSolid;
@@ -585,7 +587,8 @@ void TSplitter::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) 
     if (Button != TMouseButton::mbLeft) return;
     FControl = FindControl();
     FDownPos = ClientToScreen(Point(X, Y));
-    if (FControl) FStartSize = (FAlign == alLeft || FAlign == alRight) ? FControl->Width() : FControl->Height();
+    if (FControl)
+        FStartSize = (FAlign == alLeft || FAlign == alRight) ? FControl->Width() : FControl->Height();
 }
 
 void TSplitter::MouseMove(TShiftState Shift, int X, int Y) {
@@ -594,11 +597,20 @@ void TSplitter::MouseMove(TShiftState Shift, int X, int Y) {
     TPoint p = ClientToScreen(Point(X, Y));
     int delta = 0;
     switch (FAlign) {
-        case alLeft: delta = p.X - FDownPos.X; break;
-        case alRight: delta = FDownPos.X - p.X; break;
-        case alTop: delta = p.Y - FDownPos.Y; break;
-        case alBottom: delta = FDownPos.Y - p.Y; break;
-        default: break;
+        case alLeft:
+            delta = p.X - FDownPos.X;
+            break;
+        case alRight:
+            delta = FDownPos.X - p.X;
+            break;
+        case alTop:
+            delta = p.Y - FDownPos.Y;
+            break;
+        case alBottom:
+            delta = FDownPos.Y - p.Y;
+            break;
+        default:
+            break;
     }
     int size = std::max(MinSize, FStartSize + delta);
     if (FAlign == alLeft || FAlign == alRight)

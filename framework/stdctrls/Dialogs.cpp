@@ -22,56 +22,84 @@ std::string A(const QString& S) {
     return Utf16ToAnsi(S.toStdU16String());
 }
 
-constexpr TMsgDlgBtn kButtonOrder[] = {mbYes, mbNo, mbOK, mbCancel, mbAbort, mbRetry,
+constexpr TMsgDlgBtn kButtonOrder[] = {mbYes,    mbNo,  mbOK,      mbCancel,   mbAbort, mbRetry,
                                        mbIgnore, mbAll, mbNoToAll, mbYesToAll, mbHelp};
 }  // namespace
 
 std::string MsgDlgButtonCaption(TMsgDlgBtn B) {
     switch (B) {
-        case mbYes: return "&Yes";
-        case mbNo: return "&No";
-        case mbOK: return "OK";
-        case mbCancel: return "Cancel";
-        case mbAbort: return "&Abort";
-        case mbRetry: return "&Retry";
-        case mbIgnore: return "&Ignore";
-        case mbAll: return "&All";
-        case mbNoToAll: return "N&o to All";
-        case mbYesToAll: return "Yes to &All";
-        case mbHelp: return "&Help";
+        case mbYes:
+            return "&Yes";
+        case mbNo:
+            return "&No";
+        case mbOK:
+            return "OK";
+        case mbCancel:
+            return "Cancel";
+        case mbAbort:
+            return "&Abort";
+        case mbRetry:
+            return "&Retry";
+        case mbIgnore:
+            return "&Ignore";
+        case mbAll:
+            return "&All";
+        case mbNoToAll:
+            return "N&o to All";
+        case mbYesToAll:
+            return "Yes to &All";
+        case mbHelp:
+            return "&Help";
     }
     return "";
 }
 
 TModalResult MsgDlgButtonResult(TMsgDlgBtn B) {
     switch (B) {
-        case mbYes: return mrYes;
-        case mbNo: return mrNo;
-        case mbOK: return mrOk;
-        case mbCancel: return mrCancel;
-        case mbAbort: return mrAbort;
-        case mbRetry: return mrRetry;
-        case mbIgnore: return mrIgnore;
-        case mbAll: return mrAll;
-        case mbNoToAll: return mrNoToAll;
-        case mbYesToAll: return mrYesToAll;
-        case mbHelp: return mrNone;
+        case mbYes:
+            return mrYes;
+        case mbNo:
+            return mrNo;
+        case mbOK:
+            return mrOk;
+        case mbCancel:
+            return mrCancel;
+        case mbAbort:
+            return mrAbort;
+        case mbRetry:
+            return mrRetry;
+        case mbIgnore:
+            return mrIgnore;
+        case mbAll:
+            return mrAll;
+        case mbNoToAll:
+            return mrNoToAll;
+        case mbYesToAll:
+            return mrYesToAll;
+        case mbHelp:
+            return mrNone;
     }
     return mrNone;
 }
 
 std::string MsgDlgTypeCaption(TMsgDlgType T) {
     switch (T) {
-        case mtWarning: return "Warning";
-        case mtError: return "Error";
-        case mtInformation: return "Information";
-        case mtConfirmation: return "Confirm";
-        case mtCustom: break;
+        case mtWarning:
+            return "Warning";
+        case mtError:
+            return "Error";
+        case mtInformation:
+            return "Information";
+        case mtConfirmation:
+            return "Confirm";
+        case mtCustom:
+            break;
     }
     return Application ? Application->Title : "";
 }
 
-TMessageForm::TMessageForm(TComponent* AOwner, const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons)
+TMessageForm::TMessageForm(TComponent* AOwner, const std::string& Msg, TMsgDlgType DlgType,
+                           TMsgDlgButtons Buttons)
     : TForm(AOwner), FDlgType(DlgType), FButtons(Buttons), FMessage(Msg) {
     SetBorderStyle(bsDialog);
     Position = poScreenCenter;
@@ -276,7 +304,8 @@ QStringList QtFilters(const std::string& Filter) {
 }
 }  // namespace
 
-TOpenDialog::TOpenDialog(TComponent* AOwner) : TCommonDialog(AOwner), FFiles(std::make_unique<TStringList>()) {}
+TOpenDialog::TOpenDialog(TComponent* AOwner)
+    : TCommonDialog(AOwner), FFiles(std::make_unique<TStringList>()) {}
 TOpenDialog::~TOpenDialog() = default;
 
 bool TOpenDialog::Accept() {
@@ -305,14 +334,15 @@ bool TOpenDialog::Execute() {
         EnsureGuiApplication();
         QFileDialog d(nullptr, Q(DisplayTitle()));
         d.setAcceptMode(IsSave() ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-        d.setFileMode(IsSave() ? QFileDialog::AnyFile
-                               : (Options & ofAllowMultiSelect) ? QFileDialog::ExistingFiles
-                                                                : QFileDialog::ExistingFile);
+        d.setFileMode(IsSave()                         ? QFileDialog::AnyFile
+                      : (Options & ofAllowMultiSelect) ? QFileDialog::ExistingFiles
+                                                       : QFileDialog::ExistingFile);
         d.setOption(QFileDialog::DontConfirmOverwrite, true);
         QStringList filters = QtFilters(Filter);
         if (!filters.isEmpty()) {
             d.setNameFilters(filters);
-            if (FilterIndex >= 1 && FilterIndex <= filters.size()) d.selectNameFilter(filters[FilterIndex - 1]);
+            if (FilterIndex >= 1 && FilterIndex <= filters.size())
+                d.selectNameFilter(filters[FilterIndex - 1]);
         }
         std::string dir = NativeOf(InitialDir);
         if (!dir.empty()) d.setDirectory(QString::fromStdString(dir));

@@ -18,7 +18,19 @@
 namespace framework {
 
 enum TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
-enum TMsgDlgBtn { mbYes, mbNo, mbOK, mbCancel, mbAbort, mbRetry, mbIgnore, mbAll, mbNoToAll, mbYesToAll, mbHelp };
+enum TMsgDlgBtn {
+    mbYes,
+    mbNo,
+    mbOK,
+    mbCancel,
+    mbAbort,
+    mbRetry,
+    mbIgnore,
+    mbAll,
+    mbNoToAll,
+    mbYesToAll,
+    mbHelp
+};
 
 // A set of dialog buttons.
 class TMsgDlgButtons {
@@ -138,7 +150,7 @@ public:
     std::string Title;
     // "Description|mask;mask|Description|mask"
     std::string Filter;
-    int FilterIndex = 1;  // 1-based
+    int FilterIndex = 1;     // 1-based
     std::string DefaultExt;  // without the dot
     std::string FileName;
     std::string InitialDir;

@@ -30,8 +30,10 @@ TEST_F(DialogsTest, MessageDlgReturnsTheQueuedAnswerAndRecordsWhatItShowed) {
         TMsgDlgType Type;
         const char* Caption;
     };
-    for (const TCase& c : std::vector<TCase>{{mtWarning, "Warning"}, {mtError, "Error"},
-                                             {mtInformation, "Information"}, {mtConfirmation, "Confirm"}}) {
+    for (const TCase& c : std::vector<TCase>{{mtWarning, "Warning"},
+                                             {mtError, "Error"},
+                                             {mtInformation, "Information"},
+                                             {mtConfirmation, "Confirm"}}) {
         Driver.Answer(mrOk);
         MessageDlg("x", c.Type, {mbOK}, 0);
         EXPECT_EQ(Driver.Shown.back().Caption, c.Caption);

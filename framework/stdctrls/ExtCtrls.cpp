@@ -82,11 +82,12 @@ void TCustomPanel::Paint() {
     auto bevel = [&](TPanelBevel b) {
         if (b == bvNone) return;
         if (b == bvSpace) {
-            r = Rect(r.Left + FBevelWidth, r.Top + FBevelWidth, r.Right - FBevelWidth, r.Bottom - FBevelWidth);
+            r = Rect(r.Left + FBevelWidth, r.Top + FBevelWidth, r.Right - FBevelWidth,
+                     r.Bottom - FBevelWidth);
             return;
         }
-        r = Frame3D(c, r, b == bvLowered ? clBtnShadow : clBtnHighlight, b == bvLowered ? clBtnHighlight : clBtnShadow,
-                    FBevelWidth);
+        r = Frame3D(c, r, b == bvLowered ? clBtnShadow : clBtnHighlight,
+                    b == bvLowered ? clBtnHighlight : clBtnShadow, FBevelWidth);
     };
     bevel(FBevelOuter);
     r = Rect(r.Left + FBorderWidth, r.Top + FBorderWidth, r.Right - FBorderWidth, r.Bottom - FBorderWidth);
@@ -288,8 +289,8 @@ void TCustomRadioGroup::ArrangeButtons() {
     int rowHeight = std::max(1, height / rows);
     for (int i = 0; i < n; ++i) {
         int col = i / rows, row = i % rows;
-        FButtons[static_cast<size_t>(i)]->SetBounds(8 + col * colWidth, top + row * rowHeight + (rowHeight - 17) / 2,
-                                                    colWidth - 4, 17);
+        FButtons[static_cast<size_t>(i)]->SetBounds(
+            8 + col * colWidth, top + row * rowHeight + (rowHeight - 17) / 2, colWidth - 4, 17);
     }
 }
 

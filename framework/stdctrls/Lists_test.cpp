@@ -26,8 +26,8 @@ protected:
         C.WindowProc = [old, &Drawn, &Measured](TMessage& M) {
             if (M.Msg == CN_DRAWITEM) {
                 auto* d = reinterpret_cast<TDrawItemStruct*>(M.LParam);
-                Drawn.push_back({static_cast<int>(d->itemID), Rect(d->rcLeft, d->rcTop, d->rcRight, d->rcBottom),
-                                 d->itemState});
+                Drawn.push_back({static_cast<int>(d->itemID),
+                                 Rect(d->rcLeft, d->rcTop, d->rcRight, d->rcBottom), d->itemState});
             }
             if (M.Msg == CN_MEASUREITEM)
                 Measured.push_back(static_cast<int>(reinterpret_cast<TMeasureItemStruct*>(M.LParam)->itemID));
@@ -108,17 +108,18 @@ TEST_F(ListsTest, ListBoxMessagesFindInsertDeleteAndData) {
         LRESULT Expected;
     };
     for (const TFind& c : std::vector<TFind>{
-             {LB_FINDSTRINGEXACT, -1, "apple", 0},      // exact ignores case
-             {LB_FINDSTRINGEXACT, -1, "APP", LB_ERR},   // but the whole string must match
-             {LB_FINDSTRING, -1, "ap", 0},              // a prefix, from the top
-             {LB_FINDSTRING, 0, "ap", 1},               // after the start item
+             {LB_FINDSTRINGEXACT, -1, "apple", 0},     // exact ignores case
+             {LB_FINDSTRINGEXACT, -1, "APP", LB_ERR},  // but the whole string must match
+             {LB_FINDSTRING, -1, "ap", 0},             // a prefix, from the top
+             {LB_FINDSTRING, 0, "ap", 1},              // after the start item
              {LB_FINDSTRING, 1, "APPLE", 3},
-             {LB_FINDSTRING, 3, "apple", 0},            // searching wraps round
+             {LB_FINDSTRING, 3, "apple", 0},  // searching wraps round
              {LB_FINDSTRING, -1, "cherry", LB_ERR},
-             {LB_FINDSTRINGEXACT, 0, "Apple", 0},       // the start item itself comes last
+             {LB_FINDSTRINGEXACT, 0, "Apple", 0},  // the start item itself comes last
          }) {
         SCOPED_TRACE(c.Text);
-        EXPECT_EQ(lb->Perform(c.Msg, static_cast<WPARAM>(c.Start), reinterpret_cast<LPARAM>(c.Text)), c.Expected);
+        EXPECT_EQ(lb->Perform(c.Msg, static_cast<WPARAM>(c.Start), reinterpret_cast<LPARAM>(c.Text)),
+                  c.Expected);
     }
     EXPECT_EQ(lb->Perform(LB_INSERTSTRING, 1, reinterpret_cast<LPARAM>("Fig")), 1);
     EXPECT_EQ(lb->Items()[1], "Fig");
@@ -151,8 +152,10 @@ TEST_F(ListsTest, ComboBoxFindsSelectsAndNotifiesDropDownAndCloseUp) {
     for (const char* s : {"Floppy", "Hard disk", "CD-ROM", "hard copy"}) cb->Items().Add(s);
     EXPECT_EQ(cb->Perform(CB_FINDSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("HARD")), 1);
     EXPECT_EQ(cb->Perform(CB_FINDSTRING, 1, reinterpret_cast<LPARAM>("hard")), 3);
-    EXPECT_EQ(cb->Perform(CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("cd-rom")), 2);
-    EXPECT_EQ(cb->Perform(CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("CD")), CB_ERR);
+    EXPECT_EQ(cb->Perform(CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("cd-rom")),
+              2);
+    EXPECT_EQ(cb->Perform(CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("CD")),
+              CB_ERR);
 
     cb->SetItemIndex(2);  // from the program: no notices
     EXPECT_EQ(cb->Text(), "CD-ROM");

@@ -21,14 +21,14 @@ struct TKeyName {
 };
 // Names of the keys that are not a letter or digit, as shortcut texts show them.
 constexpr TKeyName kKeyNames[] = {
-    {VK_BACK, "BkSp"}, {VK_TAB, "Tab"},       {VK_RETURN, "Enter"}, {VK_ESCAPE, "Esc"},
-    {VK_SPACE, "Space"}, {VK_PRIOR, "PgUp"},  {VK_NEXT, "PgDn"},    {VK_END, "End"},
-    {VK_HOME, "Home"},  {VK_LEFT, "Left"},    {VK_UP, "Up"},        {VK_RIGHT, "Right"},
-    {VK_DOWN, "Down"},  {VK_INSERT, "Ins"},   {VK_DELETE, "Del"},
+    {VK_BACK, "BkSp"},  {VK_TAB, "Tab"},     {VK_RETURN, "Enter"}, {VK_ESCAPE, "Esc"}, {VK_SPACE, "Space"},
+    {VK_PRIOR, "PgUp"}, {VK_NEXT, "PgDn"},   {VK_END, "End"},      {VK_HOME, "Home"},  {VK_LEFT, "Left"},
+    {VK_UP, "Up"},      {VK_RIGHT, "Right"}, {VK_DOWN, "Down"},    {VK_INSERT, "Ins"}, {VK_DELETE, "Del"},
 };
 
 std::string KeyName(uint16_t Key) {
-    if ((Key >= '0' && Key <= '9') || (Key >= 'A' && Key <= 'Z')) return std::string(1, static_cast<char>(Key));
+    if ((Key >= '0' && Key <= '9') || (Key >= 'A' && Key <= 'Z'))
+        return std::string(1, static_cast<char>(Key));
     if (Key >= VK_F1 && Key <= VK_F1 + 23) return "F" + std::to_string(Key - VK_F1 + 1);
     for (const TKeyName& k : kKeyNames)
         if (k.Key == Key) return k.Name;
@@ -223,7 +223,8 @@ void FillQMenu(QMenu& Menu, TMenuItem* Item, TMenuItem*& Chosen) {
         a->setCheckable(sub->Checked);
         a->setChecked(sub->Checked);
         if (sub->ShortCut)
-            a->setShortcut(QKeySequence(QString::fromStdU16String(AnsiToUtf16(ShortCutToText(sub->ShortCut)))));
+            a->setShortcut(
+                QKeySequence(QString::fromStdU16String(AnsiToUtf16(ShortCutToText(sub->ShortCut)))));
         QObject::connect(a, &QAction::triggered, [sub, &Chosen] { Chosen = sub; });
     }
 }

@@ -83,7 +83,8 @@ TEST_F(MenusTest, PopupMenuShortcutsAndChoiceAtAScreenPoint) {
     auto* popup = NewComponent<TPopupMenu>(Form);
     popup->SetName("ListMenu");
     std::vector<std::string> log;
-    TMenuItem* del = NewItem(Form, "&Delete", ShortCut(VK_DELETE, ssCtrl), [&](TObject*) { log.push_back("delete"); });
+    TMenuItem* del =
+        NewItem(Form, "&Delete", ShortCut(VK_DELETE, ssCtrl), [&](TObject*) { log.push_back("delete"); });
     TMenuItem* sort = NewItem(Form, "&Sort", 0, [&](TObject*) { log.push_back("sort"); });
     popup->Items()->Add(del);
     popup->Items()->Add(sort);

@@ -387,8 +387,9 @@ void TButton::Paint() {
     if (!FEnabled) c.Font.Color = clGrayText;
     int th = c.TextHeight("Wg");
     int shift = FDown ? 1 : 0;
-    DrawCaption(c, Rect(r.Left + 2 + shift, (r.Top + r.Bottom - th) / 2 + shift, r.Right - 2 + shift,
-                        (r.Top + r.Bottom + th) / 2 + shift),
+    DrawCaption(c,
+                Rect(r.Left + 2 + shift, (r.Top + r.Bottom - th) / 2 + shift, r.Right - 2 + shift,
+                     (r.Top + r.Bottom + th) / 2 + shift),
                 FText, taCenter, true);
     if (Focused()) {
         c.Pen.Color = clBlack;
@@ -478,10 +479,13 @@ void TCustomCheckBox::Paint() {
     c.Font.Assign(FFont);
     if (!FEnabled) c.Font.Color = clGrayText;
     int th = c.TextHeight("Wg");
-    TRect tr = Alignment == taLeftJustify ? Rect(0, (r.Height() - th) / 2, bx - 4, (r.Height() + th) / 2)
-                                          : Rect(box + 4, (r.Height() - th) / 2, r.Right, (r.Height() + th) / 2);
+    TRect tr = Alignment == taLeftJustify
+                   ? Rect(0, (r.Height() - th) / 2, bx - 4, (r.Height() + th) / 2)
+                   : Rect(box + 4, (r.Height() - th) / 2, r.Right, (r.Height() + th) / 2);
     DrawCaption(c, tr, FText, taLeftJustify, true);
-    if (Focused()) c.FrameRect(Rect(tr.Left - 1, tr.Top, std::min(tr.Right, tr.Left + c.TextWidth(FText) + 2), tr.Bottom));
+    if (Focused())
+        c.FrameRect(
+            Rect(tr.Left - 1, tr.Top, std::min(tr.Right, tr.Left + c.TextWidth(FText) + 2), tr.Bottom));
     c.Brush.Style = bsSolid;
 }
 
@@ -558,8 +562,9 @@ void TRadioButton::Paint() {
     c.Font.Assign(FFont);
     if (!FEnabled) c.Font.Color = clGrayText;
     int th = c.TextHeight("Wg");
-    TRect tr = Alignment == taLeftJustify ? Rect(0, (r.Height() - th) / 2, bx - 4, (r.Height() + th) / 2)
-                                          : Rect(box + 4, (r.Height() - th) / 2, r.Right, (r.Height() + th) / 2);
+    TRect tr = Alignment == taLeftJustify
+                   ? Rect(0, (r.Height() - th) / 2, bx - 4, (r.Height() + th) / 2)
+                   : Rect(box + 4, (r.Height() - th) / 2, r.Right, (r.Height() + th) / 2);
     DrawCaption(c, tr, FText, taLeftJustify, true);
     c.Brush.Style = bsSolid;
 }
@@ -627,7 +632,8 @@ void TCustomEdit::SetSelection(int Anchor, int Caret) {
     FCaret = std::clamp(Caret, 0, n);
     // A caret never sits between the CR and LF of a line break.
     auto fix = [&](int& p) {
-        if (p > 0 && p < n && FText[static_cast<size_t>(p) - 1] == '\r' && FText[static_cast<size_t>(p)] == '\n')
+        if (p > 0 && p < n && FText[static_cast<size_t>(p) - 1] == '\r' &&
+            FText[static_cast<size_t>(p)] == '\n')
             --p;
     };
     fix(FAnchor);
@@ -736,7 +742,7 @@ void TCustomEdit::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y
                                : 0;
         int from = starts[static_cast<size_t>(line)];
         int to = line + 1 < static_cast<int>(starts.size()) ? starts[static_cast<size_t>(line) + 1] - 2
-                                                             : static_cast<int>(FText.size());
+                                                            : static_cast<int>(FText.size());
         int pos = from;
         int x = X - 2 + (MultiLine() ? 0 : FScrollX);
         for (int p = from; p <= to; ++p) {
@@ -771,8 +777,9 @@ void TCustomEdit::KeyDown(uint16_t& Key, TShiftState Shift) {
             if (!shift && SelLength() > 0)
                 move(SelStart());
             else
-                move(FCaret >= 2 && FText.compare(static_cast<size_t>(FCaret) - 2, 2, "\r\n") == 0 ? FCaret - 2
-                                                                                                     : FCaret - 1);
+                move(FCaret >= 2 && FText.compare(static_cast<size_t>(FCaret) - 2, 2, "\r\n") == 0
+                         ? FCaret - 2
+                         : FCaret - 1);
             break;
         case VK_RIGHT:
             if (!shift && SelLength() > 0)
@@ -827,7 +834,8 @@ void TCustomEdit::KeyPress(char& Key) {
         case 8:  // Backspace
             if (FReadOnly) return;
             if (SelLength() == 0 && FCaret > 0) {
-                int len = FCaret >= 2 && FText.compare(static_cast<size_t>(FCaret) - 2, 2, "\r\n") == 0 ? 2 : 1;
+                int len =
+                    FCaret >= 2 && FText.compare(static_cast<size_t>(FCaret) - 2, 2, "\r\n") == 0 ? 2 : 1;
                 SetSelection(FCaret - len, FCaret);
             }
             InsertText("", true);
@@ -866,7 +874,8 @@ void TCustomEdit::Paint() {
             c.Brush.Style = bsSolid;
             c.Brush.Color = clHighlight;
             c.Font.Color = clHighlightText;
-            c.TextRect(Rect(xa, y, xb, y + lh), xa, y, line.substr(static_cast<size_t>(a), static_cast<size_t>(b - a)));
+            c.TextRect(Rect(xa, y, xb, y + lh), xa, y,
+                       line.substr(static_cast<size_t>(a), static_cast<size_t>(b - a)));
             c.Font.Color = FFont.Color;
         }
         if (Focused() && FCaret >= from && FCaret <= to) {
@@ -892,7 +901,8 @@ void TCustomEdit::Dispatch(TMessage& M) {
             break;
         case EM_GETSEL: {
             if (M.WParam) *reinterpret_cast<uint32_t*>(M.WParam) = static_cast<uint32_t>(SelStart());
-            if (M.LParam) *reinterpret_cast<uint32_t*>(M.LParam) = static_cast<uint32_t>(SelStart() + SelLength());
+            if (M.LParam)
+                *reinterpret_cast<uint32_t*>(M.LParam) = static_cast<uint32_t>(SelStart() + SelLength());
             M.Result = MakeLParam(SelStart(), SelStart() + SelLength());
             return;
         }
@@ -943,7 +953,8 @@ void TCustomEdit::Dispatch(TMessage& M) {
             std::vector<int> s = LineStarts();
             auto line = static_cast<intptr_t>(M.WParam);
             if (line == -1) line = LineOf(FCaret);
-            M.Result = line >= 0 && line < static_cast<intptr_t>(s.size()) ? s[static_cast<size_t>(line)] : -1;
+            M.Result =
+                line >= 0 && line < static_cast<intptr_t>(s.size()) ? s[static_cast<size_t>(line)] : -1;
             return;
         }
         case EM_LINEFROMCHAR: {
@@ -956,7 +967,7 @@ void TCustomEdit::Dispatch(TMessage& M) {
             auto pos = static_cast<intptr_t>(M.WParam);
             int l = LineOf(pos < 0 ? FCaret : static_cast<int>(pos));
             int end = l + 1 < static_cast<int>(s.size()) ? s[static_cast<size_t>(l) + 1] - 2
-                                                          : static_cast<int>(FText.size());
+                                                         : static_cast<int>(FText.size());
             M.Result = end - s[static_cast<size_t>(l)];
             return;
         }
@@ -1013,13 +1024,15 @@ public:
     }
     void Put(int Index, const std::string& S) override {
         auto l = Split();
-        if (Index < 0 || Index >= static_cast<int>(l.size())) throw EStringListError("List index out of bounds (" + std::to_string(Index) + ")");
+        if (Index < 0 || Index >= static_cast<int>(l.size()))
+            throw EStringListError("List index out of bounds (" + std::to_string(Index) + ")");
         l[static_cast<size_t>(Index)] = S;
         Join(l);
     }
     void Insert(int Index, const std::string& S) override {
         auto l = Split();
-        if (Index < 0 || Index > static_cast<int>(l.size())) throw EStringListError("List index out of bounds (" + std::to_string(Index) + ")");
+        if (Index < 0 || Index > static_cast<int>(l.size()))
+            throw EStringListError("List index out of bounds (" + std::to_string(Index) + ")");
         l.insert(l.begin() + Index, S);
         Join(l);
     }
@@ -1058,7 +1071,8 @@ private:
 };
 }  // namespace
 
-TCustomMemo::TCustomMemo(TComponent* AOwner) : TCustomEdit(AOwner), FLines(std::make_unique<TMemoStrings>(*this)) {
+TCustomMemo::TCustomMemo(TComponent* AOwner)
+    : TCustomEdit(AOwner), FLines(std::make_unique<TMemoStrings>(*this)) {
     FWidth = 185;
     FHeight = 89;
     AutoSelect = false;
@@ -1072,9 +1086,13 @@ void TCustomMemo::KeyDown(uint16_t& Key, TShiftState Shift) {
         std::vector<int> s = LineStarts();
         int l = LineOf(FCaret);
         int col = FCaret - s[static_cast<size_t>(l)];
-        int step = (Key == VK_UP || Key == VK_DOWN) ? 1 : std::max(1, ClientHeight() / std::max(1, Canvas().TextHeight("Wg")));
-        int nl = std::clamp(l + ((Key == VK_UP || Key == VK_PRIOR) ? -step : step), 0, static_cast<int>(s.size()) - 1);
-        int end = nl + 1 < static_cast<int>(s.size()) ? s[static_cast<size_t>(nl) + 1] - 2 : static_cast<int>(FText.size());
+        int step = (Key == VK_UP || Key == VK_DOWN)
+                       ? 1
+                       : std::max(1, ClientHeight() / std::max(1, Canvas().TextHeight("Wg")));
+        int nl = std::clamp(l + ((Key == VK_UP || Key == VK_PRIOR) ? -step : step), 0,
+                            static_cast<int>(s.size()) - 1);
+        int end = nl + 1 < static_cast<int>(s.size()) ? s[static_cast<size_t>(nl) + 1] - 2
+                                                      : static_cast<int>(FText.size());
         int to = std::min(s[static_cast<size_t>(nl)] + col, end);
         SetSelection((Shift & ssShift) ? FAnchor : to, to);
         return;
@@ -1178,7 +1196,8 @@ public:
     void Delete(int Index) override { FControl.Perform(FC.Delete, static_cast<WPARAM>(Index), 0); }
     void Clear() override { FControl.Perform(FC.Reset, 0, 0); }
     int IndexOf(const std::string& S) const override {
-        return static_cast<int>(FControl.Perform(FC.Find, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(S.c_str())));
+        return static_cast<int>(
+            FControl.Perform(FC.Find, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(S.c_str())));
     }
 
 private:
@@ -1222,7 +1241,8 @@ void TCustomListBox::CreateParams(TCreateParams& P) {
 }
 
 int TCustomListBox::HeightOf(int Index) const {
-    if (FStyle == lbOwnerDrawVariable && FList.Valid(Index)) return FList.Items[static_cast<size_t>(Index)].Height;
+    if (FStyle == lbOwnerDrawVariable && FList.Valid(Index))
+        return FList.Items[static_cast<size_t>(Index)].Height;
     return FItemHeight;
 }
 
@@ -1542,8 +1562,9 @@ void TCustomListBox::Dispatch(TMessage& M) {
             return;
         }
         case LB_GETITEMDATA:
-            M.Result = FList.Valid(static_cast<intptr_t>(M.WParam)) ? static_cast<LRESULT>(FList.Items[M.WParam].Data)
-                                                                     : LB_ERR;
+            M.Result = FList.Valid(static_cast<intptr_t>(M.WParam))
+                           ? static_cast<LRESULT>(FList.Items[M.WParam].Data)
+                           : LB_ERR;
             return;
         case LB_SETITEMDATA:
             if (!FList.Valid(static_cast<intptr_t>(M.WParam))) {
@@ -1555,7 +1576,8 @@ void TCustomListBox::Dispatch(TMessage& M) {
             return;
         case LB_FINDSTRING:
         case LB_FINDSTRINGEXACT:
-            M.Result = FList.Find(StrOf(M.LParam), static_cast<intptr_t>(M.WParam), M.Msg == LB_FINDSTRINGEXACT);
+            M.Result =
+                FList.Find(StrOf(M.LParam), static_cast<intptr_t>(M.WParam), M.Msg == LB_FINDSTRINGEXACT);
             return;
         case LB_SELECTSTRING: {
             int i = FList.Find(StrOf(M.LParam), static_cast<intptr_t>(M.WParam), false);
@@ -1586,8 +1608,9 @@ void TCustomListBox::Dispatch(TMessage& M) {
             return;
         }
         case LB_GETSEL:
-            M.Result = FList.Valid(static_cast<intptr_t>(M.WParam)) ? (Selected(static_cast<int>(M.WParam)) ? 1 : 0)
-                                                                     : LB_ERR;
+            M.Result = FList.Valid(static_cast<intptr_t>(M.WParam))
+                           ? (Selected(static_cast<int>(M.WParam)) ? 1 : 0)
+                           : LB_ERR;
             return;
         case LB_GETSELCOUNT:
             M.Result = MultiSelect ? SelCount() : LB_ERR;
@@ -1793,8 +1816,9 @@ TRect TCustomComboBox::DropDownItemRect(int Index) const {
     int y = FHeight;
     for (int i = 0; i < Index && i < FList.Count(); ++i)
         y += FStyle == csOwnerDrawVariable ? FList.Items[static_cast<size_t>(i)].Height : FItemHeight;
-    int h = FStyle == csOwnerDrawVariable && FList.Valid(Index) ? FList.Items[static_cast<size_t>(Index)].Height
-                                                                 : FItemHeight;
+    int h = FStyle == csOwnerDrawVariable && FList.Valid(Index)
+                ? FList.Items[static_cast<size_t>(Index)].Height
+                : FItemHeight;
     return Rect(0, y, FWidth, y + h);
 }
 
@@ -1990,8 +2014,9 @@ void TCustomComboBox::Dispatch(TMessage& M) {
             return;
         }
         case CB_GETITEMDATA:
-            M.Result = FList.Valid(static_cast<intptr_t>(M.WParam)) ? static_cast<LRESULT>(FList.Items[M.WParam].Data)
-                                                                     : CB_ERR;
+            M.Result = FList.Valid(static_cast<intptr_t>(M.WParam))
+                           ? static_cast<LRESULT>(FList.Items[M.WParam].Data)
+                           : CB_ERR;
             return;
         case CB_SETITEMDATA:
             if (!FList.Valid(static_cast<intptr_t>(M.WParam))) {
@@ -2002,7 +2027,8 @@ void TCustomComboBox::Dispatch(TMessage& M) {
             return;
         case CB_FINDSTRING:
         case CB_FINDSTRINGEXACT:
-            M.Result = FList.Find(StrOf(M.LParam), static_cast<intptr_t>(M.WParam), M.Msg == CB_FINDSTRINGEXACT);
+            M.Result =
+                FList.Find(StrOf(M.LParam), static_cast<intptr_t>(M.WParam), M.Msg == CB_FINDSTRINGEXACT);
             return;
         case CB_SELECTSTRING: {
             int i = FList.Find(StrOf(M.LParam), static_cast<intptr_t>(M.WParam), false);
@@ -2042,8 +2068,9 @@ void TCustomComboBox::Dispatch(TMessage& M) {
             if (i == -1)
                 M.Result = FHeight - 6;
             else
-                M.Result = FStyle == csOwnerDrawVariable && FList.Valid(i) ? FList.Items[static_cast<size_t>(i)].Height
-                                                                           : FItemHeight;
+                M.Result = FStyle == csOwnerDrawVariable && FList.Valid(i)
+                               ? FList.Items[static_cast<size_t>(i)].Height
+                               : FItemHeight;
             return;
         }
         case CB_LIMITTEXT:
@@ -2054,8 +2081,8 @@ void TCustomComboBox::Dispatch(TMessage& M) {
             M.Result = MakeLParam(SelStart(), SelStart() + SelLength());
             return;
         case CB_SETEDITSEL:
-            SetSelection(GetXLParam(M.LParam), GetYLParam(M.LParam) < 0 ? static_cast<int>(FText.size())
-                                                                         : GetYLParam(M.LParam));
+            SetSelection(GetXLParam(M.LParam),
+                         GetYLParam(M.LParam) < 0 ? static_cast<int>(FText.size()) : GetYLParam(M.LParam));
             M.Result = 1;
             return;
         case CB_SETEXTENDEDUI:
@@ -2066,7 +2093,8 @@ void TCustomComboBox::Dispatch(TMessage& M) {
             int h = 0;
             for (int i = 0; i < std::min(DropDownCount, FList.Count()); ++i)
                 h += DropDownItemRect(i).Height();
-            *reinterpret_cast<TRect*>(M.LParam) = Bounds(o.X, o.Y, FWidth, FHeight + std::max(h, FItemHeight) + 2);
+            *reinterpret_cast<TRect*>(M.LParam) =
+                Bounds(o.X, o.Y, FWidth, FHeight + std::max(h, FItemHeight) + 2);
             M.Result = 1;
             return;
         }

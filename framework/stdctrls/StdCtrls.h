@@ -228,8 +228,8 @@ protected:
     bool FCanUndo = false;
     std::string FUndoText;
     int FUndoCaret = 0;
-    int FScrollX = 0;   // first column shown (single line)
-    int FTopLine = 0;   // first line shown (multi-line)
+    int FScrollX = 0;  // first column shown (single line)
+    int FTopLine = 0;  // first line shown (multi-line)
 };
 class TEdit : public TCustomEdit {
 public:

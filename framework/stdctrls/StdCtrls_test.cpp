@@ -93,8 +93,8 @@ TEST_F(StdCtrlsTest, ModalDialogTypedTextTabOrderAcceleratorsAndEnter) {
     EXPECT_EQ(f->ShowModal(), mrOk);
     EXPECT_EQ(f->NameEdit->Text(), "Disk 1");
     EXPECT_TRUE(f->NameEdit->Modified());
-    std::vector<TWinControl*> expected{f->NameEdit, f->CaseBox,  f->WholeBox,
-                                       f->WhereCombo, f->OKBtn, f->CancelBtn};
+    std::vector<TWinControl*> expected{f->NameEdit,   f->CaseBox, f->WholeBox,
+                                       f->WhereCombo, f->OKBtn,   f->CancelBtn};
     EXPECT_EQ(order, expected);
     EXPECT_TRUE(f->CaseBox->Checked());
     EXPECT_FALSE(f->WholeBox->Checked());

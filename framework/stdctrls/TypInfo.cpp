@@ -101,7 +101,8 @@ std::string GetPropText(TObject* Instance, const TPropInfo& Prop) {
         }
         case tkEnumeration: {
             int64_t v = Prop.GetOrd(Instance);
-            if (v >= 0 && v < static_cast<int64_t>(Prop.Names.size())) return Prop.Names[static_cast<size_t>(v)];
+            if (v >= 0 && v < static_cast<int64_t>(Prop.Names.size()))
+                return Prop.Names[static_cast<size_t>(v)];
             return std::to_string(v);
         }
         case tkSet: {
@@ -190,7 +191,8 @@ TObject* ResolvePropertyPath(TComponent* Root, const std::string& Path, const TP
     size_t start = 0;
     while (true) {
         size_t dot = Path.find('.', start);
-        parts.push_back(TrimText(Path.substr(start, dot == std::string::npos ? std::string::npos : dot - start)));
+        parts.push_back(
+            TrimText(Path.substr(start, dot == std::string::npos ? std::string::npos : dot - start)));
         if (dot == std::string::npos) break;
         start = dot + 1;
     }
@@ -209,7 +211,8 @@ TObject* ResolvePropertyPath(TComponent* Root, const std::string& Path, const TP
             Prop = p;
             return obj;
         }
-        if (p->Kind != tkClass || !p->GetObject) throw EPropertyError("Property " + parts[i + 1] + " does not exist");
+        if (p->Kind != tkClass || !p->GetObject)
+            throw EPropertyError("Property " + parts[i + 1] + " does not exist");
         obj = p->GetObject(obj);
         if (!obj) throw EPropertyError("Property " + parts[i] + " is not assigned");
     }
@@ -238,23 +241,23 @@ namespace {
 const std::vector<std::string> kAlignNames{"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient"};
 const std::vector<std::string> kAlignmentNames{"taLeftJustify", "taRightJustify", "taCenter"};
 const std::vector<std::string> kBevelNames{"bvNone", "bvLowered", "bvRaised", "bvSpace"};
-const std::vector<std::string> kBorderStyleNames{"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow",
-                                                 "bsSizeToolWin"};
+const std::vector<std::string> kBorderStyleNames{"bsNone",   "bsSingle",     "bsSizeable",
+                                                 "bsDialog", "bsToolWindow", "bsSizeToolWin"};
 
 // Depths: TObject-level classes 0, TComponent 1, TControl 2, TWinControl 3, then one per level.
 void RegisterFrameworkClasses() {
     RegisterPublished<TFont>(0, {
-        IntField<TFont, TColor>("Color", &TFont::Color),
-        IntProp<TFont, int>("Height", &TFont::Height, &TFont::SetHeight),
-        StrField<TFont>("Name", &TFont::Name),
-        IntProp<TFont, int>("Size", &TFont::Size, &TFont::SetSize),
-        [] {
-            TPropInfo p = IntField<TFont, TFontStyles>("Style", &TFont::Style);
-            p.Kind = tkSet;
-            p.Names = {"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"};
-            return p;
-        }(),
-    });
+                                    IntField<TFont, TColor>("Color", &TFont::Color),
+                                    IntProp<TFont, int>("Height", &TFont::Height, &TFont::SetHeight),
+                                    StrField<TFont>("Name", &TFont::Name),
+                                    IntProp<TFont, int>("Size", &TFont::Size, &TFont::SetSize),
+                                    [] {
+                                        TPropInfo p = IntField<TFont, TFontStyles>("Style", &TFont::Style);
+                                        p.Kind = tkSet;
+                                        p.Names = {"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"};
+                                        return p;
+                                    }(),
+                                });
     {
         TPropInfo name;
         name.Name = "Name";
@@ -268,172 +271,216 @@ void RegisterFrameworkClasses() {
         anchors.Name = "Anchors";
         anchors.Kind = tkSet;
         anchors.Names = {"akLeft", "akTop", "akRight", "akBottom"};
-        anchors.GetOrd = [](TObject* o) { return static_cast<int64_t>(static_cast<TControl*>(o)->Anchors()); };
-        anchors.SetOrd = [](TObject* o, int64_t v) { static_cast<TControl*>(o)->SetAnchors(static_cast<TAnchors>(v)); };
+        anchors.GetOrd = [](TObject* o) {
+            return static_cast<int64_t>(static_cast<TControl*>(o)->Anchors());
+        };
+        anchors.SetOrd = [](TObject* o, int64_t v) {
+            static_cast<TControl*>(o)->SetAnchors(static_cast<TAnchors>(v));
+        };
         TPropInfo hint = StrField<TControl>("Hint", &TControl::Hint);
-        RegisterPublished<TControl>(2, {
-            IntProp<TControl, int>("Left", &TControl::Left, &TControl::SetLeft),
-            IntProp<TControl, int>("Top", &TControl::Top, &TControl::SetTop),
-            IntProp<TControl, int>("Width", &TControl::Width, &TControl::SetWidth),
-            IntProp<TControl, int>("Height", &TControl::Height, &TControl::SetHeight),
-            BoolProp<TControl>("Visible", &TControl::Visible, &TControl::SetVisible),
-            BoolProp<TControl>("Enabled", &TControl::Enabled, &TControl::SetEnabled),
-            IntProp<TControl, TColor>("Color", &TControl::Color, &TControl::SetColor),
-            BoolProp<TControl>("ParentFont", &TControl::ParentFont, &TControl::SetParentFont),
-            BoolProp<TControl>("ParentColor", &TControl::ParentColor, &TControl::SetParentColor),
-            BoolProp<TControl>("ShowHint", &TControl::ShowHint, &TControl::SetShowHint),
-            IntProp<TControl, TCursor>("Cursor", &TControl::Cursor, &TControl::SetCursor),
-            EnumProp<TControl, TAlign>("Align", kAlignNames, &TControl::Align, &TControl::SetAlign),
-            ObjProp<TControl, TFont>("Font", &TControl::Font),
-            anchors,
-            hint,
-        });
+        RegisterPublished<TControl>(
+            2, {
+                   IntProp<TControl, int>("Left", &TControl::Left, &TControl::SetLeft),
+                   IntProp<TControl, int>("Top", &TControl::Top, &TControl::SetTop),
+                   IntProp<TControl, int>("Width", &TControl::Width, &TControl::SetWidth),
+                   IntProp<TControl, int>("Height", &TControl::Height, &TControl::SetHeight),
+                   BoolProp<TControl>("Visible", &TControl::Visible, &TControl::SetVisible),
+                   BoolProp<TControl>("Enabled", &TControl::Enabled, &TControl::SetEnabled),
+                   IntProp<TControl, TColor>("Color", &TControl::Color, &TControl::SetColor),
+                   BoolProp<TControl>("ParentFont", &TControl::ParentFont, &TControl::SetParentFont),
+                   BoolProp<TControl>("ParentColor", &TControl::ParentColor, &TControl::SetParentColor),
+                   BoolProp<TControl>("ShowHint", &TControl::ShowHint, &TControl::SetShowHint),
+                   IntProp<TControl, TCursor>("Cursor", &TControl::Cursor, &TControl::SetCursor),
+                   EnumProp<TControl, TAlign>("Align", kAlignNames, &TControl::Align, &TControl::SetAlign),
+                   ObjProp<TControl, TFont>("Font", &TControl::Font),
+                   anchors,
+                   hint,
+               });
     }
-    RegisterPublished<TWinControl>(3, {
-        IntProp<TWinControl, int>("TabOrder", &TWinControl::TabOrder, &TWinControl::SetTabOrder),
-        BoolProp<TWinControl>("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop),
-    });
-    auto caption = [] { return StrProp<TControl, const std::string&>("Caption", &TControl::Caption, &TControl::SetCaption); };
-    auto text = [] { return StrProp<TControl, const std::string&>("Text", &TControl::Text, &TControl::SetCaption); };
-    RegisterPublished<TCustomForm>(4, {
-        caption(),
-        EnumProp<TCustomForm, TFormBorderStyle>("BorderStyle", kBorderStyleNames, &TCustomForm::BorderStyle,
-                                                &TCustomForm::SetBorderStyle),
-        BoolField<TCustomForm>("KeyPreview", &TCustomForm::KeyPreview),
-        EnumProp<TCustomForm, TWindowState>("WindowState", {"wsNormal", "wsMinimized", "wsMaximized"},
-                                            &TCustomForm::WindowState, &TCustomForm::SetWindowState),
-        EnumField<TCustomForm, TPosition>("Position",
-                                          {"poDesigned", "poDefault", "poDefaultPosOnly", "poDefaultSizeOnly",
-                                           "poScreenCenter", "poDesktopCenter", "poMainFormCenter",
-                                           "poOwnerFormCenter"},
-                                          &TCustomForm::Position),
-    });
-    RegisterPublished<TCustomLabel>(3, {
-        caption(),
-        EnumProp<TCustomLabel, TAlignment>("Alignment", kAlignmentNames, &TCustomLabel::Alignment,
-                                           &TCustomLabel::SetAlignment),
-        BoolProp<TCustomLabel>("AutoSize", &TCustomLabel::AutoSize, &TCustomLabel::SetAutoSize),
-        BoolProp<TCustomLabel>("WordWrap", &TCustomLabel::WordWrap, &TCustomLabel::SetWordWrap),
-        BoolProp<TCustomLabel>("Transparent", &TCustomLabel::Transparent, &TCustomLabel::SetTransparent),
-        BoolProp<TCustomLabel>("ShowAccelChar", &TCustomLabel::ShowAccelChar, &TCustomLabel::SetShowAccelChar),
-        EnumProp<TCustomLabel, TTextLayout>("Layout", {"tlTop", "tlCenter", "tlBottom"}, &TCustomLabel::Layout,
-                                            &TCustomLabel::SetLayout),
-    });
+    RegisterPublished<TWinControl>(
+        3, {
+               IntProp<TWinControl, int>("TabOrder", &TWinControl::TabOrder, &TWinControl::SetTabOrder),
+               BoolProp<TWinControl>("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop),
+           });
+    auto caption = [] {
+        return StrProp<TControl, const std::string&>("Caption", &TControl::Caption, &TControl::SetCaption);
+    };
+    auto text = [] {
+        return StrProp<TControl, const std::string&>("Text", &TControl::Text, &TControl::SetCaption);
+    };
+    RegisterPublished<TCustomForm>(
+        4, {
+               caption(),
+               EnumProp<TCustomForm, TFormBorderStyle>(
+                   "BorderStyle", kBorderStyleNames, &TCustomForm::BorderStyle, &TCustomForm::SetBorderStyle),
+               BoolField<TCustomForm>("KeyPreview", &TCustomForm::KeyPreview),
+               EnumProp<TCustomForm, TWindowState>("WindowState", {"wsNormal", "wsMinimized", "wsMaximized"},
+                                                   &TCustomForm::WindowState, &TCustomForm::SetWindowState),
+               EnumField<TCustomForm, TPosition>(
+                   "Position",
+                   {"poDesigned", "poDefault", "poDefaultPosOnly", "poDefaultSizeOnly", "poScreenCenter",
+                    "poDesktopCenter", "poMainFormCenter", "poOwnerFormCenter"},
+                   &TCustomForm::Position),
+           });
+    RegisterPublished<TCustomLabel>(
+        3,
+        {
+            caption(),
+            EnumProp<TCustomLabel, TAlignment>("Alignment", kAlignmentNames, &TCustomLabel::Alignment,
+                                               &TCustomLabel::SetAlignment),
+            BoolProp<TCustomLabel>("AutoSize", &TCustomLabel::AutoSize, &TCustomLabel::SetAutoSize),
+            BoolProp<TCustomLabel>("WordWrap", &TCustomLabel::WordWrap, &TCustomLabel::SetWordWrap),
+            BoolProp<TCustomLabel>("Transparent", &TCustomLabel::Transparent, &TCustomLabel::SetTransparent),
+            BoolProp<TCustomLabel>("ShowAccelChar", &TCustomLabel::ShowAccelChar,
+                                   &TCustomLabel::SetShowAccelChar),
+            EnumProp<TCustomLabel, TTextLayout>("Layout", {"tlTop", "tlCenter", "tlBottom"},
+                                                &TCustomLabel::Layout, &TCustomLabel::SetLayout),
+        });
     RegisterPublished<TCustomGroupBox>(5, {caption()});
-    RegisterPublished<TCustomPanel>(5, {
-        caption(),
-        EnumProp<TCustomPanel, TPanelBevel>("BevelInner", kBevelNames, &TCustomPanel::BevelInner,
-                                            &TCustomPanel::SetBevelInner),
-        EnumProp<TCustomPanel, TPanelBevel>("BevelOuter", kBevelNames, &TCustomPanel::BevelOuter,
-                                            &TCustomPanel::SetBevelOuter),
-        IntProp<TCustomPanel, int>("BevelWidth", &TCustomPanel::BevelWidth, &TCustomPanel::SetBevelWidth),
-        IntProp<TCustomPanel, int>("BorderWidth", &TCustomPanel::BorderWidth, &TCustomPanel::SetBorderWidth),
-        EnumProp<TCustomPanel, TFormBorderStyle>("BorderStyle", {"bsNone", "bsSingle"}, &TCustomPanel::BorderStyle,
-                                                 &TCustomPanel::SetBorderStyle),
-        EnumProp<TCustomPanel, TAlignment>("Alignment", kAlignmentNames, &TCustomPanel::Alignment,
-                                           &TCustomPanel::SetAlignment),
-    });
-    RegisterPublished<TBevel>(3, {
-        EnumProp<TBevel, TBevelShape>("Shape",
-                                      {"bsBox", "bsFrame", "bsTopLine", "bsBottomLine", "bsLeftLine", "bsRightLine",
-                                       "bsSpacer"},
-                                      &TBevel::Shape, &TBevel::SetShape),
-        EnumProp<TBevel, TBevelStyle>("Style", {"bsLowered", "bsRaised"}, &TBevel::Style, &TBevel::SetStyle),
-    });
+    RegisterPublished<TCustomPanel>(
+        5,
+        {
+            caption(),
+            EnumProp<TCustomPanel, TPanelBevel>("BevelInner", kBevelNames, &TCustomPanel::BevelInner,
+                                                &TCustomPanel::SetBevelInner),
+            EnumProp<TCustomPanel, TPanelBevel>("BevelOuter", kBevelNames, &TCustomPanel::BevelOuter,
+                                                &TCustomPanel::SetBevelOuter),
+            IntProp<TCustomPanel, int>("BevelWidth", &TCustomPanel::BevelWidth, &TCustomPanel::SetBevelWidth),
+            IntProp<TCustomPanel, int>("BorderWidth", &TCustomPanel::BorderWidth,
+                                       &TCustomPanel::SetBorderWidth),
+            EnumProp<TCustomPanel, TFormBorderStyle>("BorderStyle", {"bsNone", "bsSingle"},
+                                                     &TCustomPanel::BorderStyle,
+                                                     &TCustomPanel::SetBorderStyle),
+            EnumProp<TCustomPanel, TAlignment>("Alignment", kAlignmentNames, &TCustomPanel::Alignment,
+                                               &TCustomPanel::SetAlignment),
+        });
+    RegisterPublished<TBevel>(
+        3, {
+               EnumProp<TBevel, TBevelShape>(
+                   "Shape",
+                   {"bsBox", "bsFrame", "bsTopLine", "bsBottomLine", "bsLeftLine", "bsRightLine", "bsSpacer"},
+                   &TBevel::Shape, &TBevel::SetShape),
+               EnumProp<TBevel, TBevelStyle>("Style", {"bsLowered", "bsRaised"}, &TBevel::Style,
+                                             &TBevel::SetStyle),
+           });
     RegisterPublished<TButtonControl>(5, {caption()});
     RegisterPublished<TButton>(6, {
-        BoolProp<TButton>("Default", &TButton::Default, &TButton::SetDefault),
-        BoolField<TButton>("Cancel", &TButton::Cancel),
-        IntField<TButton, TModalResult>("ModalResult", &TButton::ModalResult),
-    });
-    RegisterPublished<TBitBtn>(7, {
-        EnumProp<TBitBtn, TBitBtnKind>("Kind",
-                                       {"bkCustom", "bkOK", "bkCancel", "bkHelp", "bkYes", "bkNo", "bkClose",
-                                        "bkAbort", "bkRetry", "bkIgnore", "bkAll"},
-                                       &TBitBtn::Kind, &TBitBtn::SetKind),
-    });
-    RegisterPublished<TSpeedButton>(3, {
-        StrProp<TControl, const std::string&>("Caption", &TControl::Caption, &TControl::SetCaption),
-        IntProp<TSpeedButton, int>("GroupIndex", &TSpeedButton::GroupIndex, &TSpeedButton::SetGroupIndex),
-        BoolProp<TSpeedButton>("Down", &TSpeedButton::Down, &TSpeedButton::SetDown),
-        BoolProp<TSpeedButton>("AllowAllUp", &TSpeedButton::AllowAllUp, &TSpeedButton::SetAllowAllUp),
-        BoolField<TSpeedButton>("Flat", &TSpeedButton::Flat),
-    });
-    RegisterPublished<TCustomCheckBox>(6, {
-        BoolProp<TCustomCheckBox>("Checked", &TCustomCheckBox::Checked, &TCustomCheckBox::SetChecked),
-        EnumProp<TCustomCheckBox, TCheckBoxState>("State", {"cbUnchecked", "cbChecked", "cbGrayed"},
-                                                  &TCustomCheckBox::State, &TCustomCheckBox::SetState),
-        BoolField<TCustomCheckBox>("AllowGrayed", &TCustomCheckBox::AllowGrayed),
-        EnumField<TCustomCheckBox, TAlignment>("Alignment", kAlignmentNames, &TCustomCheckBox::Alignment),
-    });
-    RegisterPublished<TRadioButton>(6, {
-        BoolProp<TRadioButton>("Checked", &TRadioButton::Checked, &TRadioButton::SetChecked),
-    });
-    RegisterPublished<TCustomEdit>(5, {
-        text(),
-        IntProp<TCustomEdit, int>("MaxLength", &TCustomEdit::MaxLength, &TCustomEdit::SetMaxLength),
-        EnumProp<TCustomEdit, TEditCharCase>("CharCase", {"ecNormal", "ecUpperCase", "ecLowerCase"},
-                                             &TCustomEdit::CharCase, &TCustomEdit::SetCharCase),
-        BoolProp<TCustomEdit>("ReadOnly", &TCustomEdit::ReadOnly, &TCustomEdit::SetReadOnly),
-        [] {
-            TPropInfo p = IntProp<TCustomEdit, char>("PasswordChar", &TCustomEdit::PasswordChar,
-                                                     &TCustomEdit::SetPasswordChar);
-            p.Kind = tkChar;
-            return p;
-        }(),
-        BoolField<TCustomEdit>("AutoSelect", &TCustomEdit::AutoSelect),
-    });
-    RegisterPublished<TCustomMemo>(6, {
-        ObjProp<TCustomMemo, TStrings>("Lines", &TCustomMemo::Lines),
-        BoolField<TCustomMemo>("WantReturns", &TCustomMemo::WantReturns),
-        BoolField<TCustomMemo>("WantTabs", &TCustomMemo::WantTabs),
-        BoolField<TCustomMemo>("WordWrap", &TCustomMemo::WordWrap),
-        EnumField<TCustomMemo, TScrollStyle>("ScrollBars", {"ssNone", "ssHorizontal", "ssVertical", "ssBoth"},
-                                             &TCustomMemo::ScrollBars),
-    });
-    RegisterPublished<TCustomListBox>(5, {
-        ObjProp<TCustomListBox, TStrings>("Items", &TCustomListBox::Items),
-        IntProp<TCustomListBox, int>("ItemIndex", &TCustomListBox::ItemIndex, &TCustomListBox::SetItemIndex),
-        IntProp<TCustomListBox, int>("ItemHeight", &TCustomListBox::ItemHeight, &TCustomListBox::SetItemHeight),
-        BoolProp<TCustomListBox>("Sorted", &TCustomListBox::Sorted, &TCustomListBox::SetSorted),
-        EnumProp<TCustomListBox, TListBoxStyle>("Style", {"lbStandard", "lbOwnerDrawFixed", "lbOwnerDrawVariable"},
-                                                &TCustomListBox::Style, &TCustomListBox::SetStyle),
-        BoolField<TCustomListBox>("MultiSelect", &TCustomListBox::MultiSelect),
-        IntProp<TCustomListBox, int>("TabWidth", &TCustomListBox::TabWidth, &TCustomListBox::SetTabWidth),
-    });
-    RegisterPublished<TCustomComboBox>(6, {
-        ObjProp<TCustomComboBox, TStrings>("Items", &TCustomComboBox::Items),
-        IntProp<TCustomComboBox, int>("ItemIndex", &TCustomComboBox::ItemIndex, &TCustomComboBox::SetItemIndex),
-        IntProp<TCustomComboBox, int>("ItemHeight", &TCustomComboBox::ItemHeight, &TCustomComboBox::SetItemHeight),
-        BoolProp<TCustomComboBox>("Sorted", &TCustomComboBox::Sorted, &TCustomComboBox::SetSorted),
-        EnumProp<TCustomComboBox, TComboBoxStyle>("Style",
-                                                  {"csDropDown", "csSimple", "csDropDownList", "csOwnerDrawFixed",
-                                                   "csOwnerDrawVariable"},
-                                                  &TCustomComboBox::Style, &TCustomComboBox::SetStyle),
-        IntField<TCustomComboBox, int>("DropDownCount", &TCustomComboBox::DropDownCount),
-    });
-    RegisterPublished<TCustomRadioGroup>(6, {
-        ObjProp<TCustomRadioGroup, TStrings>("Items", &TCustomRadioGroup::Items),
-        IntProp<TCustomRadioGroup, int>("ItemIndex", &TCustomRadioGroup::ItemIndex, &TCustomRadioGroup::SetItemIndex),
-        IntProp<TCustomRadioGroup, int>("Columns", &TCustomRadioGroup::Columns, &TCustomRadioGroup::SetColumns),
-    });
+                                      BoolProp<TButton>("Default", &TButton::Default, &TButton::SetDefault),
+                                      BoolField<TButton>("Cancel", &TButton::Cancel),
+                                      IntField<TButton, TModalResult>("ModalResult", &TButton::ModalResult),
+                                  });
+    RegisterPublished<TBitBtn>(
+        7, {
+               EnumProp<TBitBtn, TBitBtnKind>("Kind",
+                                              {"bkCustom", "bkOK", "bkCancel", "bkHelp", "bkYes", "bkNo",
+                                               "bkClose", "bkAbort", "bkRetry", "bkIgnore", "bkAll"},
+                                              &TBitBtn::Kind, &TBitBtn::SetKind),
+           });
+    RegisterPublished<TSpeedButton>(
+        3,
+        {
+            StrProp<TControl, const std::string&>("Caption", &TControl::Caption, &TControl::SetCaption),
+            IntProp<TSpeedButton, int>("GroupIndex", &TSpeedButton::GroupIndex, &TSpeedButton::SetGroupIndex),
+            BoolProp<TSpeedButton>("Down", &TSpeedButton::Down, &TSpeedButton::SetDown),
+            BoolProp<TSpeedButton>("AllowAllUp", &TSpeedButton::AllowAllUp, &TSpeedButton::SetAllowAllUp),
+            BoolField<TSpeedButton>("Flat", &TSpeedButton::Flat),
+        });
+    RegisterPublished<TCustomCheckBox>(
+        6,
+        {
+            BoolProp<TCustomCheckBox>("Checked", &TCustomCheckBox::Checked, &TCustomCheckBox::SetChecked),
+            EnumProp<TCustomCheckBox, TCheckBoxState>("State", {"cbUnchecked", "cbChecked", "cbGrayed"},
+                                                      &TCustomCheckBox::State, &TCustomCheckBox::SetState),
+            BoolField<TCustomCheckBox>("AllowGrayed", &TCustomCheckBox::AllowGrayed),
+            EnumField<TCustomCheckBox, TAlignment>("Alignment", kAlignmentNames, &TCustomCheckBox::Alignment),
+        });
+    RegisterPublished<TRadioButton>(
+        6, {
+               BoolProp<TRadioButton>("Checked", &TRadioButton::Checked, &TRadioButton::SetChecked),
+           });
+    RegisterPublished<TCustomEdit>(
+        5, {
+               text(),
+               IntProp<TCustomEdit, int>("MaxLength", &TCustomEdit::MaxLength, &TCustomEdit::SetMaxLength),
+               EnumProp<TCustomEdit, TEditCharCase>("CharCase", {"ecNormal", "ecUpperCase", "ecLowerCase"},
+                                                    &TCustomEdit::CharCase, &TCustomEdit::SetCharCase),
+               BoolProp<TCustomEdit>("ReadOnly", &TCustomEdit::ReadOnly, &TCustomEdit::SetReadOnly),
+               [] {
+                   TPropInfo p = IntProp<TCustomEdit, char>("PasswordChar", &TCustomEdit::PasswordChar,
+                                                            &TCustomEdit::SetPasswordChar);
+                   p.Kind = tkChar;
+                   return p;
+               }(),
+               BoolField<TCustomEdit>("AutoSelect", &TCustomEdit::AutoSelect),
+           });
+    RegisterPublished<TCustomMemo>(
+        6,
+        {
+            ObjProp<TCustomMemo, TStrings>("Lines", &TCustomMemo::Lines),
+            BoolField<TCustomMemo>("WantReturns", &TCustomMemo::WantReturns),
+            BoolField<TCustomMemo>("WantTabs", &TCustomMemo::WantTabs),
+            BoolField<TCustomMemo>("WordWrap", &TCustomMemo::WordWrap),
+            EnumField<TCustomMemo, TScrollStyle>(
+                "ScrollBars", {"ssNone", "ssHorizontal", "ssVertical", "ssBoth"}, &TCustomMemo::ScrollBars),
+        });
+    RegisterPublished<TCustomListBox>(
+        5,
+        {
+            ObjProp<TCustomListBox, TStrings>("Items", &TCustomListBox::Items),
+            IntProp<TCustomListBox, int>("ItemIndex", &TCustomListBox::ItemIndex,
+                                         &TCustomListBox::SetItemIndex),
+            IntProp<TCustomListBox, int>("ItemHeight", &TCustomListBox::ItemHeight,
+                                         &TCustomListBox::SetItemHeight),
+            BoolProp<TCustomListBox>("Sorted", &TCustomListBox::Sorted, &TCustomListBox::SetSorted),
+            EnumProp<TCustomListBox, TListBoxStyle>("Style",
+                                                    {"lbStandard", "lbOwnerDrawFixed", "lbOwnerDrawVariable"},
+                                                    &TCustomListBox::Style, &TCustomListBox::SetStyle),
+            BoolField<TCustomListBox>("MultiSelect", &TCustomListBox::MultiSelect),
+            IntProp<TCustomListBox, int>("TabWidth", &TCustomListBox::TabWidth, &TCustomListBox::SetTabWidth),
+        });
+    RegisterPublished<TCustomComboBox>(
+        6, {
+               ObjProp<TCustomComboBox, TStrings>("Items", &TCustomComboBox::Items),
+               IntProp<TCustomComboBox, int>("ItemIndex", &TCustomComboBox::ItemIndex,
+                                             &TCustomComboBox::SetItemIndex),
+               IntProp<TCustomComboBox, int>("ItemHeight", &TCustomComboBox::ItemHeight,
+                                             &TCustomComboBox::SetItemHeight),
+               BoolProp<TCustomComboBox>("Sorted", &TCustomComboBox::Sorted, &TCustomComboBox::SetSorted),
+               EnumProp<TCustomComboBox, TComboBoxStyle>(
+                   "Style",
+                   {"csDropDown", "csSimple", "csDropDownList", "csOwnerDrawFixed", "csOwnerDrawVariable"},
+                   &TCustomComboBox::Style, &TCustomComboBox::SetStyle),
+               IntField<TCustomComboBox, int>("DropDownCount", &TCustomComboBox::DropDownCount),
+           });
+    RegisterPublished<TCustomRadioGroup>(
+        6, {
+               ObjProp<TCustomRadioGroup, TStrings>("Items", &TCustomRadioGroup::Items),
+               IntProp<TCustomRadioGroup, int>("ItemIndex", &TCustomRadioGroup::ItemIndex,
+                                               &TCustomRadioGroup::SetItemIndex),
+               IntProp<TCustomRadioGroup, int>("Columns", &TCustomRadioGroup::Columns,
+                                               &TCustomRadioGroup::SetColumns),
+           });
     {
         TPropInfo shortcut;
         shortcut.Name = "ShortCut";
         shortcut.Kind = tkInteger;
-        shortcut.GetOrd = [](TObject* o) { return static_cast<int64_t>(static_cast<TMenuItem*>(o)->ShortCut); };
-        shortcut.SetOrd = [](TObject* o, int64_t v) { static_cast<TMenuItem*>(o)->ShortCut = static_cast<TShortCut>(v); };
+        shortcut.GetOrd = [](TObject* o) {
+            return static_cast<int64_t>(static_cast<TMenuItem*>(o)->ShortCut);
+        };
+        shortcut.SetOrd = [](TObject* o, int64_t v) {
+            static_cast<TMenuItem*>(o)->ShortCut = static_cast<TShortCut>(v);
+        };
         TPropInfo checked = BoolField<TMenuItem>("Checked", &TMenuItem::Checked);
         checked.SetOrd = [](TObject* o, int64_t v) { static_cast<TMenuItem*>(o)->SetChecked(v != 0); };
         RegisterPublished<TMenuItem>(2, {
-            StrField<TMenuItem>("Caption", &TMenuItem::Caption),
-            checked,
-            BoolField<TMenuItem>("Enabled", &TMenuItem::Enabled),
-            BoolField<TMenuItem>("Visible", &TMenuItem::Visible),
-            BoolField<TMenuItem>("RadioItem", &TMenuItem::RadioItem),
-            StrField<TMenuItem>("Hint", &TMenuItem::Hint),
-            shortcut,
-        });
+                                            StrField<TMenuItem>("Caption", &TMenuItem::Caption),
+                                            checked,
+                                            BoolField<TMenuItem>("Enabled", &TMenuItem::Enabled),
+                                            BoolField<TMenuItem>("Visible", &TMenuItem::Visible),
+                                            BoolField<TMenuItem>("RadioItem", &TMenuItem::RadioItem),
+                                            StrField<TMenuItem>("Hint", &TMenuItem::Hint),
+                                            shortcut,
+                                        });
     }
 }
 

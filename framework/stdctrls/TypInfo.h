@@ -17,7 +17,18 @@ namespace framework {
 
 KORVANE_DECLARE_EXCEPTION(EPropertyError, Exception);
 
-enum TTypeKind { tkUnknown, tkInteger, tkChar, tkEnumeration, tkFloat, tkString, tkSet, tkClass, tkMethod, tkLString };
+enum TTypeKind {
+    tkUnknown,
+    tkInteger,
+    tkChar,
+    tkEnumeration,
+    tkFloat,
+    tkString,
+    tkSet,
+    tkClass,
+    tkMethod,
+    tkLString
+};
 
 struct TPropInfo {
     std::string Name;
@@ -40,7 +51,8 @@ void RegisterProperties(int Depth, std::function<bool(TObject*)> Accepts, std::v
 
 template <class T>
 void RegisterPublished(int Depth, std::vector<TPropInfo> Props) {
-    RegisterProperties(Depth, [](TObject* O) { return dynamic_cast<T*>(O) != nullptr; }, std::move(Props));
+    RegisterProperties(
+        Depth, [](TObject* O) { return dynamic_cast<T*>(O) != nullptr; }, std::move(Props));
 }
 
 // Every published property of the object, sorted by name (no regard to case).
@@ -83,7 +95,8 @@ TPropInfo IntField(const std::string& Name, V T::*Field) {
     return p;
 }
 template <class T, class V>
-TPropInfo EnumProp(const std::string& Name, std::vector<std::string> Names, V (T::*Get)() const, void (T::*Set)(V)) {
+TPropInfo EnumProp(const std::string& Name, std::vector<std::string> Names, V (T::*Get)() const,
+                   void (T::*Set)(V)) {
     TPropInfo p = IntProp<T, V>(Name, Get, Set);
     p.Kind = tkEnumeration;
     p.Names = std::move(Names);

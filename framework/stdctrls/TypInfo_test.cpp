@@ -104,8 +104,9 @@ TEST_F(TypInfoTest, PropertyListsAreSortedAndFollowTheClass) {
         return r;
     };
     std::vector<std::string> check = names(Form->Check);
-    EXPECT_TRUE(std::is_sorted(check.begin(), check.end(),
-                               [](const std::string& a, const std::string& b) { return CompareText(a, b) < 0; }));
+    EXPECT_TRUE(std::is_sorted(check.begin(), check.end(), [](const std::string& a, const std::string& b) {
+        return CompareText(a, b) < 0;
+    }));
     for (const char* n : {"Caption", "Checked", "Font", "Height", "Name", "State", "TabOrder", "Visible"})
         EXPECT_NE(std::find(check.begin(), check.end(), n), check.end()) << n;
     EXPECT_EQ(GetPropInfo(Form->Memo, "Caption"), nullptr);  // an edit has Text, not Caption
