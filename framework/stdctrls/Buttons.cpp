@@ -1,10 +1,75 @@
 #include "framework/stdctrls/Buttons.h"
 
+#include <algorithm>
+
 #include "framework/stdctrls/ExtCtrls.h"
+#include "framework/stdctrls/Menus.h"
 
 namespace framework {
 
+void DrawButtonFace(TCanvas& C, const TRect& R, TBitmap& Glyph, int NumGlyphs, int State,
+                    const std::string& Caption, TButtonLayout Layout, int Margin, int Spacing) {
+    int n = std::max(1, NumGlyphs);
+    int gw = Glyph.Empty() ? 0 : Glyph.Width() / n, gh = Glyph.Empty() ? 0 : Glyph.Height();
+    int th = C.TextHeight("Wg");
+    int marked;
+    (void)marked;
+    std::string plain = StripHotkey(Caption);
+    int tw = plain.empty() ? 0 : C.TextWidth(plain);
+    int gap = (gw > 0 && tw > 0) ? Spacing : 0;
+    bool horizontal = Layout == blGlyphLeft || Layout == blGlyphRight;
+    int total = horizontal ? gw + gap + tw : gh + gap + th;
+    int extent = horizontal ? R.Width() : R.Height();
+    int start = Margin >= 0 ? Margin : (extent - total) / 2;
+    int gx, gy, tx, ty;
+    if (horizontal) {
+        gy = R.Top + (R.Height() - gh) / 2;
+        ty = R.Top + (R.Height() - th) / 2;
+        if (Layout == blGlyphLeft) {
+            gx = R.Left + start;
+            tx = gx + gw + gap;
+        } else {
+            tx = R.Left + start;
+            gx = tx + tw + gap;
+        }
+    } else {
+        gx = R.Left + (R.Width() - gw) / 2;
+        tx = R.Left + (R.Width() - tw) / 2;
+        if (Layout == blGlyphTop) {
+            gy = R.Top + start;
+            ty = gy + gh + gap;
+        } else {
+            ty = R.Top + start;
+            gy = ty + th + gap;
+        }
+    }
+    if (gw > 0) {
+        // One image of the strip: with fewer images than states the first stands in.
+        int index = State < n ? State : 0;
+        TBitmap one;
+        one.SetPixelFormat(pf24bit);
+        one.SetSize(gw, gh);
+        one.Canvas().CopyRect(Rect(0, 0, gw, gh), Glyph.Canvas(), Bounds(index * gw, 0, gw, gh));
+        one.TransparentMode = tmFixed;
+        one.SetTransparentColor(Glyph.Canvas().Pixel(0, gh - 1));
+        one.SetTransparent(true);
+        C.Draw(gx, gy, &one);
+    }
+    if (tw > 0) {
+        TBrushStyle old = C.Brush.Style;
+        C.Brush.Style = bsClear;
+        DrawCaption(C, Rect(tx, ty, tx + tw, ty + th), Caption, taLeftJustify, true);
+        C.Brush.Style = old;
+    }
+}
+
 TBitBtn::TBitBtn(TComponent* AOwner) : TButton(AOwner) {}
+
+void TBitBtn::PaintFace(TCanvas& C, const TRect& R) {
+    // Glyph images: up, disabled, clicked, down.
+    int state = !FEnabled ? 1 : FDown ? 2 : 0;
+    DrawButtonFace(C, R, *FGlyph, NumGlyphs, state, FText, Layout, Margin, Spacing);
+}
 
 void TBitBtn::SetKind(TBitBtnKind Value) {
     FKind = Value;
@@ -145,12 +210,10 @@ void TSpeedButton::Paint() {
         Frame3D(c, r, sunken ? clBtnShadow : clBtnHighlight, sunken ? clBtnHighlight : clBtnShadow, 1);
     c.Font.Assign(FFont);
     if (!FEnabled) c.Font.Color = clGrayText;
-    c.Brush.Style = bsClear;
-    int th = c.TextHeight("Wg");
     int d = sunken ? 1 : 0;
-    DrawCaption(c, Rect(r.Left + d, (r.Height() - th) / 2 + d, r.Right + d, (r.Height() + th) / 2 + d), FText,
-                taCenter, true);
-    c.Brush.Style = bsSolid;
+    int state = !FEnabled ? 1 : FPressed ? 2 : FDown ? 3 : 0;
+    DrawButtonFace(c, OffsetRect(Rect(r.Left + 1, r.Top + 1, r.Right - 1, r.Bottom - 1), d, d), *FGlyph,
+                   NumGlyphs, state, FText, Layout, Margin, Spacing);
 }
 
 }  // namespace framework

@@ -2,7 +2,10 @@
 // Bitmap buttons (push buttons of a standard kind) and speed buttons (windowless tool buttons
 // that may stay down, alone or as one of a group).
 
+#include <memory>
+
 #include "framework/stdctrls/StdCtrls.h"
+#include "framework/ui/Graphics.h"
 
 namespace framework {
 
@@ -21,6 +24,11 @@ enum TBitBtnKind {
 };
 enum TButtonLayout { blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom };
 
+// Draws the glyph (the image for the state, of NumGlyphs side by side) and the caption inside R,
+// laid out as Layout, Margin and Spacing say.
+void DrawButtonFace(TCanvas& Canvas, const TRect& R, TBitmap& Glyph, int NumGlyphs, int State,
+                    const std::string& Caption, TButtonLayout Layout, int Margin, int Spacing);
+
 class TBitBtn : public TButton {
 public:
     explicit TBitBtn(TComponent* AOwner);
@@ -30,11 +38,18 @@ public:
     TButtonLayout Layout = blGlyphLeft;
     int Margin = -1;
     int Spacing = 4;
+    // The glyph bitmap: NumGlyphs images side by side (up, disabled, clicked, down); the colour
+    // of its bottom-left pixel is transparent.
+    TBitmap& Glyph() { return *FGlyph; }
     int NumGlyphs = 1;
     // bkClose closes the form; the others act as a TButton.
     void Click() override;
 
+protected:
+    void PaintFace(TCanvas& Canvas, const TRect& R) override;
+
 private:
+    std::unique_ptr<TBitmap> FGlyph = std::make_unique<TBitmap>();
     TBitBtnKind FKind = bkCustom;
 };
 
@@ -50,6 +65,7 @@ public:
     bool AllowAllUp() const { return FAllowAllUp; }
     void SetAllowAllUp(bool Value);
     bool Flat = false;
+    TBitmap& Glyph() { return *FGlyph; }
     TButtonLayout Layout = blGlyphLeft;
     int Margin = -1;
     int Spacing = 4;
@@ -64,6 +80,7 @@ protected:
 
 private:
     void UpdateExclusive();
+    std::unique_ptr<TBitmap> FGlyph = std::make_unique<TBitmap>();
     int FGroupIndex = 0;
     bool FDown = false;
     bool FAllowAllUp = false;

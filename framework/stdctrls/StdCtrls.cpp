@@ -385,17 +385,19 @@ void TButton::Paint() {
     c.LineTo(r.Left, r.Bottom - 1);
     c.Font.Assign(FFont);
     if (!FEnabled) c.Font.Color = clGrayText;
-    int th = c.TextHeight("Wg");
     int shift = FDown ? 1 : 0;
-    DrawCaption(c,
-                Rect(r.Left + 2 + shift, (r.Top + r.Bottom - th) / 2 + shift, r.Right - 2 + shift,
-                     (r.Top + r.Bottom + th) / 2 + shift),
-                FText, taCenter, true);
+    PaintFace(c, OffsetRect(Rect(r.Left + 2, r.Top + 2, r.Right - 2, r.Bottom - 2), shift, shift));
     if (Focused()) {
         c.Pen.Color = clBlack;
         c.FrameRect(Rect(r.Left + 3, r.Top + 3, r.Right - 3, r.Bottom - 3));
     }
     c.Brush.Style = bsSolid;
+}
+
+void TButton::PaintFace(TCanvas& c, const TRect& R) {
+    int th = c.TextHeight("Wg");
+    DrawCaption(c, Rect(R.Left, (R.Top + R.Bottom - th) / 2, R.Right, (R.Top + R.Bottom + th) / 2), FText,
+                taCenter, true);
 }
 
 // ---- check box ----

@@ -106,6 +106,8 @@ public:
 
 protected:
     void Paint() override;
+    // The face inside the frame (R moved by Shift while pressed): the caption, centred.
+    virtual void PaintFace(TCanvas& Canvas, const TRect& R);
 
 private:
     bool FDefault = false;

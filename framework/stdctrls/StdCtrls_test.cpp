@@ -330,5 +330,29 @@ TEST_F(StdCtrlsTest, SpeedButtonGroupsAndBitBtnKinds) {
     EXPECT_TRUE(no->Cancel);
 }
 
+TEST_F(StdCtrlsTest, BitBtnGlyphShowsTheImageForItsStateWithTransparentCorners) {
+    TForm* f = NewForm();
+    auto* b = NewComponent<TBitBtn>(f);
+    b->SetParent(f);
+    b->SetBounds(10, 10, 40, 30);
+    // Two 16x16 images: red for up, blue for disabled, each on a fuchsia (transparent) frame.
+    TBitmap& g = b->Glyph();
+    g.SetPixelFormat(pf24bit);
+    g.SetSize(32, 16);
+    g.Canvas().Brush.Color = clFuchsia;
+    g.Canvas().FillRect(Rect(0, 0, 32, 16));
+    g.Canvas().Brush.Color = clRed;
+    g.Canvas().FillRect(Rect(4, 4, 12, 12));
+    g.Canvas().Brush.Color = clBlue;
+    g.Canvas().FillRect(Rect(20, 4, 28, 12));
+    b->NumGlyphs = 2;
+    f->Show();
+    // No caption: the glyph is centred, its top-left at (12, 7) inside the 40x30 button.
+    EXPECT_EQ(Driver.PixelAt(*b, 20, 15), static_cast<uint32_t>(clRed));
+    EXPECT_EQ(Driver.PixelAt(*b, 13, 8), ColorToRGB(clBtnFace));  // transparent corner
+    b->SetEnabled(false);
+    EXPECT_EQ(Driver.PixelAt(*b, 20, 15), static_cast<uint32_t>(clBlue));
+}
+
 }  // namespace
 }  // namespace framework
