@@ -184,6 +184,12 @@ TEST_F(ListsTest, ComboBoxFindsSelectsAndNotifiesDropDownAndCloseUp) {
     EXPECT_EQ(cb->ItemIndex(), 1);
     Driver.Type("h");
     EXPECT_EQ(cb->ItemIndex(), 3);
+    cb->SetText("cd-rom");  // names an item: selects it (no edit field to hold other text)
+    EXPECT_EQ(cb->ItemIndex(), 2);
+    EXPECT_EQ(cb->Text(), "CD-ROM");
+    cb->SetText("Tape");
+    EXPECT_EQ(cb->ItemIndex(), -1);
+    EXPECT_EQ(cb->Text(), "");
 }
 
 TEST_F(ListsTest, OwnerDrawnComboDrawsItsEditFieldWithComboBoxEditState) {

@@ -1777,6 +1777,14 @@ void TCustomComboBox::SetItemIndex(int Value) {
     Invalidate();
 }
 
+void TCustomComboBox::SetText(const std::string& Value) {
+    if (EditableText()) {
+        TCustomEdit::SetText(Value);
+        return;
+    }
+    SetItemIndex(Value.empty() ? -1 : FList.Find(Value, -1, true));
+}
+
 void TCustomComboBox::Select(int Index, bool User) {
     if (!FList.Valid(Index) || Index == FItemIndex) return;
     SetItemIndex(Index);

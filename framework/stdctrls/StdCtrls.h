@@ -371,6 +371,8 @@ public:
     TStrings& Items() { return *FItemsView; }
     int ItemIndex() const { return FItemIndex; }
     void SetItemIndex(int Value);
+    // A list without an edit field shows only its items: the text selects the item it names.
+    void SetText(const std::string& Value) override;
     TComboBoxStyle Style() const { return FStyle; }
     void SetStyle(TComboBoxStyle Value);
     int ItemHeight() const { return FItemHeight; }

@@ -7,7 +7,9 @@
 
 #include "framework/core/SysUtils.h"
 #include "framework/stdctrls/Buttons.h"
+#include "framework/stdctrls/ComCtrls.h"
 #include "framework/stdctrls/ExtCtrls.h"
+#include "framework/stdctrls/FileCtrl.h"
 #include "framework/stdctrls/Menus.h"
 #include "framework/stdctrls/StdCtrls.h"
 #include "framework/ui/Forms.h"
@@ -459,6 +461,57 @@ void RegisterFrameworkClasses() {
                                                &TCustomRadioGroup::SetItemIndex),
                IntProp<TCustomRadioGroup, int>("Columns", &TCustomRadioGroup::Columns,
                                                &TCustomRadioGroup::SetColumns),
+           });
+    RegisterPublished<TTabSheet>(4, {caption(), BoolField<TTabSheet>("TabVisible", &TTabSheet::TabVisible)});
+    RegisterPublished<TPageControl>(
+        5, {
+               IntProp<TPageControl, int>("ActivePageIndex", &TPageControl::ActivePageIndex,
+                                          &TPageControl::SetActivePageIndex),
+           });
+    RegisterPublished<TStatusBar>(5,
+                                  {
+                                      BoolField<TStatusBar>("SimplePanel", &TStatusBar::SimplePanel),
+                                      StrProp<TStatusBar, std::string>("SimpleText", &TStatusBar::SimpleText,
+                                                                       &TStatusBar::SetSimpleText),
+                                      BoolField<TStatusBar>("SizeGrip", &TStatusBar::SizeGrip),
+                                  });
+    RegisterPublished<TProgressBar>(
+        4, {
+               IntProp<TProgressBar, int>("Min", &TProgressBar::Min, &TProgressBar::SetMin),
+               IntProp<TProgressBar, int>("Max", &TProgressBar::Max, &TProgressBar::SetMax),
+               IntProp<TProgressBar, int>("Position", &TProgressBar::Position, &TProgressBar::SetPosition),
+               IntField<TProgressBar, int>("Step", &TProgressBar::Step),
+           });
+    RegisterPublished<TCustomRangeControl>(
+        5,
+        {
+            IntProp<TCustomRangeControl, int>("Min", &TCustomRangeControl::Min, &TCustomRangeControl::SetMin),
+            IntProp<TCustomRangeControl, int>("Max", &TCustomRangeControl::Max, &TCustomRangeControl::SetMax),
+            IntProp<TCustomRangeControl, int>("Position", &TCustomRangeControl::Position,
+                                              &TCustomRangeControl::SetPosition),
+            IntField<TCustomRangeControl, int>("SmallChange", &TCustomRangeControl::SmallChange),
+            IntField<TCustomRangeControl, int>("LargeChange", &TCustomRangeControl::LargeChange),
+        });
+    RegisterPublished<TImage>(3, {
+                                     BoolField<TImage>("Stretch", &TImage::Stretch),
+                                     BoolField<TImage>("Center", &TImage::Center),
+                                     BoolField<TImage>("Transparent", &TImage::Transparent),
+                                     BoolField<TImage>("AutoSize", &TImage::AutoSize),
+                                 });
+    RegisterPublished<TShape>(3, {
+                                     EnumProp<TShape, TShapeType>("Shape",
+                                                                  {"stRectangle", "stSquare", "stRoundRect",
+                                                                   "stRoundSquare", "stEllipse", "stCircle"},
+                                                                  &TShape::Shape, &TShape::SetShape),
+                                     ObjProp<TShape, TBrush>("Brush", &TShape::Brush),
+                                     ObjProp<TShape, TPen>("Pen", &TShape::Pen),
+                                 });
+    RegisterPublished<TBrush>(0, {IntField<TBrush, TColor>("Color", &TBrush::Color)});
+    RegisterPublished<TPen>(
+        0, {IntField<TPen, TColor>("Color", &TPen::Color), IntField<TPen, int>("Width", &TPen::Width)});
+    RegisterPublished<TFileListBox>(
+        6, {
+               StrProp<TFileListBox, const std::string&>("Mask", &TFileListBox::Mask, &TFileListBox::SetMask),
            });
     {
         TPropInfo shortcut;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "framework/core/SysUtils.h"
+#include "framework/stdctrls/ComCtrls.h"
 #include "framework/stdctrls/ExtCtrls.h"
 #include "framework/stdctrls/Menus.h"
 #include "framework/stdctrls/StdCtrls.h"
@@ -26,6 +27,19 @@ public:
         DDirname = NewComponent<TLabel>(this);
         DDirname->SetName("DDirname");
         DDirname->SetParent(this);
+        auto* status = NewComponent<TStatusBar>(this);
+        status->SetName("Status");
+        status->SetParent(this);
+        auto* pages = NewComponent<TPageControl>(this);
+        pages->SetName("Pages");
+        pages->SetParent(this);
+        for (int i = 0; i < 2; ++i) NewComponent<TTabSheet>(this)->SetPageControl(pages);
+        auto* progress = NewComponent<TProgressBar>(this);
+        progress->SetName("Progress");
+        progress->SetParent(this);
+        auto* shape = NewComponent<TShape>(this);
+        shape->SetName("Shape1");
+        shape->SetParent(this);
     }
     TPanel* Panel4;
     TCheckBox* Check;
@@ -61,6 +75,10 @@ TEST_F(TypInfoTest, PathsReadAndWriteAsTextAndRoundTrip) {
              {"Caption", "Find files"},
              {"Panel4.Anchors", "[akLeft,akTop,akRight]"},
              {"Panel4.Font.Color", "-2147483640"},
+             {"Status.SimpleText", "3 disks selected"},
+             {"Pages.ActivePageIndex", "1"},
+             {"Progress.Position", "40"},
+             {"Shape1.Brush.Color", "65535"},
          }) {
         SCOPED_TRACE(c.Path);
         SetPropertyPath(Form, c.Path, c.Value);
