@@ -1,0 +1,34 @@
+#pragma once
+// A write-only log of an engine run: a created file written through a 4096-byte buffer.
+
+#include <cstdio>
+#include <string>
+
+#include "codecs/deflate/ByteStream.h"
+
+namespace codecs {
+
+class TArcLogger : public TArcByteStream {
+public:
+    // Line ends: 0 CR LF, 1 LF, 2 none.
+    explicit TArcLogger(const std::string& fileName, int lineDelimiter = 0);
+    ~TArcLogger() override;
+    TArcLogger(const TArcLogger&) = delete;
+    TArcLogger& operator=(const TArcLogger&) = delete;
+
+    int32_t Read(void* buffer, int32_t count) override;
+    int32_t Write(const void* buffer, int32_t count) override;
+    // Only asking for the current position is allowed.
+    int64_t Seek(int64_t offset, int origin) override;
+    void WriteLine(const std::string& text);
+
+private:
+    void Flush();
+
+    std::FILE* FFile = nullptr;
+    int FDelimiter;
+    std::string FBuffer;
+    int64_t FWritten = 0;
+};
+
+}  // namespace codecs
