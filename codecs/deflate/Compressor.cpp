@@ -27,7 +27,7 @@ namespace {
 
 class TArcDfOutBitStream {
 public:
-    explicit TArcDfOutBitStream(TArcByteStream* dest) : FDest(dest) {}
+    explicit TArcDfOutBitStream(framework::TStream* dest) : FDest(dest) {}
 
     void WriteBits(uint32_t bits, int count) {
         FBits |= uint64_t(bits) << FBitCount;
@@ -73,7 +73,7 @@ private:
         FUsed = 0;
     }
 
-    TArcByteStream* FDest;
+    framework::TStream* FDest;
     uint8_t FBuffer[kSize];
     int32_t FUsed = 0;
     uint64_t FBits = 0;
@@ -90,7 +90,7 @@ constexpr int kSlidePoint = 16384;
 // buffer never rewrites them; a candidate is usable while it lies inside the window.
 class TArcDfInputWindow {
 public:
-    TArcDfInputWindow(TArcByteStream* source, bool adler, bool deflate64, int32_t chainLimit, int32_t windowBytes,
+    TArcDfInputWindow(framework::TStream* source, bool adler, bool deflate64, int32_t chainLimit, int32_t windowBytes,
                       int64_t expectedSize, std::function<void(int32_t)> progress)
         : FSource(source), FAdler(adler), FChainLimit(chainLimit), FExpected(expectedSize),
           FProgress(std::move(progress)) {
@@ -198,7 +198,7 @@ private:
         }
     }
 
-    TArcByteStream* FSource;
+    framework::TStream* FSource;
     bool FAdler;
     int32_t FChainLimit;
     int64_t FExpected;
@@ -308,7 +308,7 @@ const CodeSet& FixedCodes() {
 
 class BlockWriter {
 public:
-    BlockWriter(TArcDfOutBitStream& out, TArcByteStream* source, int64_t sourceStart, bool deflate64, BlockKind kind)
+    BlockWriter(TArcDfOutBitStream& out, framework::TStream* source, int64_t sourceStart, bool deflate64, BlockKind kind)
         : FOut(out), FSource(source), FSourceStart(sourceStart), FDeflate64(deflate64), FKind(kind) {}
 
     void Write(const TArcDfLZStream& lz, bool final) {
@@ -472,13 +472,13 @@ private:
     }
 
     TArcDfOutBitStream& FOut;
-    TArcByteStream* FSource;
+    framework::TStream* FSource;
     int64_t FSourceStart;
     bool FDeflate64;
     BlockKind FKind;
 };
 
-uint32_t DeflateStoredOnly(TArcByteStream* source, TArcDfOutBitStream& out, TArcDeflateHelper& s) {
+uint32_t DeflateStoredOnly(framework::TStream* source, TArcDfOutBitStream& out, TArcDeflateHelper& s) {
     const bool adler = (s.Options() & dfoAdler32) != 0;
     uint32_t checksum = adler ? 1u : 0xFFFFFFFFu;
     int64_t remaining = s.ExpectedSize > 0 ? s.ExpectedSize : source->Size() - source->Position();
@@ -508,7 +508,7 @@ uint32_t DeflateStoredOnly(TArcByteStream* source, TArcDfOutBitStream& out, TArc
     return adler ? checksum : ~checksum;
 }
 
-uint32_t DeflateLZ(TArcByteStream* source, TArcDfOutBitStream& out, TArcDeflateHelper& s, BlockKind kind) {
+uint32_t DeflateLZ(framework::TStream* source, TArcDfOutBitStream& out, TArcDeflateHelper& s, BlockKind kind) {
     const int32_t options = s.Options();
     const bool deflate64 = (options & dfoDeflate64) != 0;
     const int64_t sourceStart = source->Position();
@@ -576,7 +576,7 @@ uint32_t DeflateLZ(TArcByteStream* source, TArcDfOutBitStream& out, TArcDeflateH
 
 }  // namespace
 
-uint32_t Deflate(TArcByteStream* source, TArcByteStream* dest, TArcDeflateHelper* helper) {
+uint32_t Deflate(framework::TStream* source, framework::TStream* dest, TArcDeflateHelper* helper) {
     ArcAssert(source != nullptr, "Deflate: aSource stream cannot be nil");
     ArcAssert(dest != nullptr, "Deflate: aDest stream cannot be nil");
     if (helper)
@@ -600,7 +600,7 @@ uint32_t Deflate(TArcByteStream* source, TArcByteStream* dest, TArcDeflateHelper
     const int64_t sourceStart = source->Position();
     const int64_t destStart = dest->Position();
     std::unique_ptr<TArcDfEncryptStream> encrypt;
-    TArcByteStream* output = dest;
+    framework::TStream* output = dest;
     if (!s.PasswordText.empty()) {
         encrypt = std::make_unique<TArcDfEncryptStream>(dest, s.PasswordText, s.VerifyValue);
         output = encrypt.get();

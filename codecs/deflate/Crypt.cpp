@@ -61,7 +61,7 @@ void TArcZipDecryptEngine::Decode(uint8_t* buffer, size_t length) {
     for (size_t i = 0; i < length; ++i) buffer[i] = FKeys.Decrypt(buffer[i]);
 }
 
-TArcDfEncryptStream::TArcDfEncryptStream(TArcByteStream* dest, const std::string& password, uint32_t checkValue)
+TArcDfEncryptStream::TArcDfEncryptStream(framework::TStream* dest, const std::string& password, uint32_t checkValue)
     : FDest(dest) {
     uint8_t header[kZipCryptHeaderSize];
     FEngine.CreateHeader(password, checkValue, header);
@@ -81,7 +81,7 @@ int32_t TArcDfEncryptStream::Write(const void* buffer, int32_t count) {
     return FDest->Write(FBuffer.data(), count);
 }
 
-TArcDfDecryptStream::TArcDfDecryptStream(TArcByteStream* source, const std::string& password,
+TArcDfDecryptStream::TArcDfDecryptStream(framework::TStream* source, const std::string& password,
                                          uint32_t checkValue)
     : FSource(source), FPassword(password), FCheckValue(checkValue) {}
 
@@ -89,7 +89,7 @@ bool TArcDfDecryptStream::VerifyHeader() {
     uint8_t header[kZipCryptHeaderSize];
     int32_t n = FSource->Read(header, kZipCryptHeaderSize);
     FVerified = n == kZipCryptHeaderSize && FEngine.VerifyHeader(header, FPassword, FCheckValue);
-    if (!FVerified && n > 0) FSource->Seek(-n, 1);
+    if (!FVerified && n > 0) FSource->Seek(-n, framework::soFromCurrent);
     return FVerified;
 }
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "codecs/deflate/ByteStream.h"
+#include "framework/core/Stream.h"
 
 namespace codecs {
 
@@ -59,31 +59,31 @@ private:
 };
 
 // Write-only: writes the header when created, then encrypts everything written through it.
-class TArcDfEncryptStream : public TArcByteStream {
+class TArcDfEncryptStream : public framework::TStream {
 public:
-    TArcDfEncryptStream(TArcByteStream* dest, const std::string& password, uint32_t checkValue);
+    TArcDfEncryptStream(framework::TStream* dest, const std::string& password, uint32_t checkValue);
     int32_t Read(void* buffer, int32_t count) override;
     int32_t Write(const void* buffer, int32_t count) override;
-    int64_t Seek(int64_t offset, int origin) override { return FDest->Seek(offset, origin); }
+    int64_t Seek(int64_t offset, framework::TSeekOrigin origin) override { return FDest->Seek(offset, origin); }
 
 private:
-    TArcByteStream* FDest;
+    framework::TStream* FDest;
     TArcZipEncryptEngine FEngine;
     std::vector<uint8_t> FBuffer;
 };
 
 // Read-only: reads are allowed once VerifyHeader has accepted the password.
-class TArcDfDecryptStream : public TArcByteStream {
+class TArcDfDecryptStream : public framework::TStream {
 public:
-    TArcDfDecryptStream(TArcByteStream* source, const std::string& password, uint32_t checkValue);
+    TArcDfDecryptStream(framework::TStream* source, const std::string& password, uint32_t checkValue);
     // Reads and checks the header; on failure the source steps back over it.
     bool VerifyHeader();
     int32_t Read(void* buffer, int32_t count) override;
     int32_t Write(const void* buffer, int32_t count) override;
-    int64_t Seek(int64_t offset, int origin) override { return FSource->Seek(offset, origin); }
+    int64_t Seek(int64_t offset, framework::TSeekOrigin origin) override { return FSource->Seek(offset, origin); }
 
 private:
-    TArcByteStream* FSource;
+    framework::TStream* FSource;
     std::string FPassword;
     uint32_t FCheckValue;
     TArcZipDecryptEngine FEngine;

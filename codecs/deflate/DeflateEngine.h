@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "codecs/deflate/ByteStream.h"
+#include "framework/core/Stream.h"
 #include "framework/core/Exception.h"
 
 namespace codecs {
@@ -79,7 +79,7 @@ KORVANE_DECLARE_EXCEPTION(EArcAssertion, Exception);
 // Raises EArcAssertion with the message when the condition fails.
 void ArcAssert(bool condition, const char* message);
 
-uint32_t Inflate(TArcByteStream* source, TArcByteStream* dest, TArcDeflateHelper* helper);
-uint32_t Deflate(TArcByteStream* source, TArcByteStream* dest, TArcDeflateHelper* helper);
+uint32_t Inflate(framework::TStream* source, framework::TStream* dest, TArcDeflateHelper* helper);
+uint32_t Deflate(framework::TStream* source, framework::TStream* dest, TArcDeflateHelper* helper);
 
 }  // namespace codecs

@@ -59,17 +59,17 @@ bool ZlibInflate(const std::string& in, std::string& out) {
 }
 
 uint32_t InflateTo(const std::string& compressed, std::string& out, TArcDeflateHelper* helper = nullptr) {
-    TArcMemoryStream src(compressed), dst;
+    framework::TStringStream src(compressed), dst;
     uint32_t crc = Inflate(&src, &dst, helper);
-    out = dst.Data;
+    out = dst.DataString();
     return crc;
 }
 
 std::string DeflateOf(const std::string& in, TArcDeflateHelper* helper = nullptr, uint32_t* checksum = nullptr) {
-    TArcMemoryStream src(in), dst;
+    framework::TStringStream src(in), dst;
     uint32_t c = Deflate(&src, &dst, helper);
     if (checksum) *checksum = c;
-    return dst.Data;
+    return dst.DataString();
 }
 
 uint32_t ZCrc(const std::string& s) {
@@ -152,7 +152,7 @@ TEST(Inflate, DecodesStreamsOfOtherCompressors) {
 TEST(Inflate, LeavesSourceRightBehindTheDeflateDataAndCounts) {
     const std::string data = TextLike(100000, 9);
     const std::string compressed = ZlibDeflate(data, 6, Z_DEFAULT_STRATEGY);
-    TArcMemoryStream src(compressed + "TRAILER!"), dst;
+    framework::TStringStream src(compressed + "TRAILER!"), dst;
     TArcDeflateHelper helper;
     Inflate(&src, &dst, &helper);
     char trailer[8];

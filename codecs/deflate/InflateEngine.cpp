@@ -16,7 +16,7 @@ namespace codecs {
 
 // ---- bit input --------------------------------------------------------------------------------
 
-TArcDfInBitStream::TArcDfInBitStream(TArcByteStream* source, std::function<void(int32_t)> progress,
+TArcDfInBitStream::TArcDfInBitStream(framework::TStream* source, std::function<void(int32_t)> progress,
                                      int64_t expectedSize)
     : FSource(source), FProgress(std::move(progress)), FExpected(expectedSize) {}
 
@@ -111,7 +111,7 @@ int64_t TArcDfInBitStream::BytesUsed() const {
 
 void TArcDfInBitStream::Close() {
     int64_t unused = (FBufLen - FBufPos) + (FBitCount - FPadBits) / 8;
-    if (unused > 0) FSource->Seek(-unused, 1);
+    if (unused > 0) FSource->Seek(-unused, framework::soFromCurrent);
     FBufPos = FBufLen = 0;
     FBitCount = FPadBits = 0;
     FBits = 0;
@@ -181,7 +181,7 @@ const FixedTrees& Fixed() {
 // so the buffer always holds a whole window behind the write position.
 class TArcDfOutputWindow {
 public:
-    TArcDfOutputWindow(TArcByteStream* dest, bool testOnly, int32_t stopAfter, bool crc, bool deflate64)
+    TArcDfOutputWindow(framework::TStream* dest, bool testOnly, int32_t stopAfter, bool crc, bool deflate64)
         : FDest(dest), FTestOnly(testOnly), FCrc(crc) {
         FWindow = deflate64 ? 65536 : 32768;
         FWritePoint = deflate64 ? 98304 : 65536;
@@ -241,7 +241,7 @@ private:
         FFlushed += count;
     }
 
-    TArcByteStream* FDest;
+    framework::TStream* FDest;
     bool FTestOnly;
     bool FCrc;
     std::vector<uint8_t> FBuffer;
@@ -388,7 +388,7 @@ void InflateDynamicBlock(TArcDfInBitStream& in, TArcDfOutputWindow& out, bool de
 
 }  // namespace
 
-uint32_t Inflate(TArcByteStream* source, TArcByteStream* dest, TArcDeflateHelper* helper) {
+uint32_t Inflate(framework::TStream* source, framework::TStream* dest, TArcDeflateHelper* helper) {
     ArcAssert(source != nullptr, "Deflate: aSource stream cannot be nil");
     ArcAssert(dest != nullptr, "Deflate: aDest stream cannot be nil");
     TArcDeflateHelper settings;
@@ -407,7 +407,7 @@ uint32_t Inflate(TArcByteStream* source, TArcByteStream* dest, TArcDeflateHelper
     }
 
     std::unique_ptr<TArcDfDecryptStream> decrypt;
-    TArcByteStream* input = source;
+    framework::TStream* input = source;
     if (!settings.PasswordText.empty()) {
         decrypt = std::make_unique<TArcDfDecryptStream>(source, settings.PasswordText, settings.VerifyValue);
         if (!decrypt->VerifyHeader())

@@ -5,7 +5,7 @@
 #include <functional>
 #include <vector>
 
-#include "codecs/deflate/ByteStream.h"
+#include "framework/core/Stream.h"
 
 namespace codecs {
 
@@ -14,7 +14,7 @@ namespace codecs {
 // EArcInternalInflateError, so a truncated stream can never be read as endless zeros.
 class TArcDfInBitStream {
 public:
-    TArcDfInBitStream(TArcByteStream* source, std::function<void(int32_t)> progress, int64_t expectedSize);
+    TArcDfInBitStream(framework::TStream* source, std::function<void(int32_t)> progress, int64_t expectedSize);
 
     // Keeps at least 56 bits (real or padding) in the bit buffer. The fast path loads eight bytes at
     // once; bits above the count then hold the bytes that follow, which later loads put back at
@@ -54,7 +54,7 @@ private:
     void FillBuffer();
     [[noreturn]] void OutOfData(const char* where);
 
-    TArcByteStream* FSource;
+    framework::TStream* FSource;
     std::function<void(int32_t)> FProgress;
     int64_t FExpected;
     int64_t FBytesRead = 0;

@@ -31,7 +31,7 @@ int32_t TArcLogger::Write(const void* buffer, int32_t count) {
     return count;
 }
 
-int64_t TArcLogger::Seek(int64_t offset, int origin) {
+int64_t TArcLogger::Seek(int64_t offset, framework::TSeekOrigin origin) {
     ArcAssert(offset == 0 && origin == 1, "TArcLogger.Seek: loggers are write-only, no seeking allowed");
     return FWritten;
 }

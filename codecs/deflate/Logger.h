@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <string>
 
-#include "codecs/deflate/ByteStream.h"
+#include "framework/core/Stream.h"
 
 namespace codecs {
 
-class TArcLogger : public TArcByteStream {
+class TArcLogger : public framework::TStream {
 public:
     // Line ends: 0 CR LF, 1 LF, 2 none.
     explicit TArcLogger(const std::string& fileName, int lineDelimiter = 0);
@@ -19,7 +19,7 @@ public:
     int32_t Read(void* buffer, int32_t count) override;
     int32_t Write(const void* buffer, int32_t count) override;
     // Only asking for the current position is allowed.
-    int64_t Seek(int64_t offset, int origin) override;
+    int64_t Seek(int64_t offset, framework::TSeekOrigin origin) override;
     void WriteLine(const std::string& text);
 
 private:

@@ -13,7 +13,7 @@ namespace {
 [[noreturn]] void DataError(const char* what) { throw EZipDataError(what); }
 }  // namespace
 
-TZipEntryDecoder::TZipEntryDecoder(TArcByteStream* archive, TArcByteStream* output)
+TZipEntryDecoder::TZipEntryDecoder(framework::TStream* archive, framework::TStream* output)
     : FArchive(archive), FOutput(output), FIn(kBlockSize + 1), FOut(kBlockSize + 1) {}
 
 // ---- input ------------------------------------------------------------------------------------
@@ -21,7 +21,7 @@ TZipEntryDecoder::TZipEntryDecoder(TArcByteStream* archive, TArcByteStream* outp
 int32_t TZipEntryDecoder::ReadArchive(uint8_t* dest, int32_t count) {
     int32_t got = std::max(0, FArchive->Read(dest, count));
     while (got < count) {
-        TArcByteStream* next = OnNextDisk ? OnNextDisk() : nullptr;
+        framework::TStream* next = OnNextDisk ? OnNextDisk() : nullptr;
         if (!next) throw EFatalUnzipError("Premature end of file reached");
         FArchive = next;
         int32_t n = FArchive->Read(dest + got, count - got);
@@ -374,7 +374,7 @@ void TZipEntryDecoder::Explode() {
 
 // The stream engine's decoder reads the entry's input blocks through this source and writes
 // through the decoder's output buffer via the sink below.
-class TZipInflateSource : public TArcByteStream {
+class TZipInflateSource : public framework::TStream {
 public:
     explicit TZipInflateSource(TZipEntryDecoder& d) : D(d) {}
     int32_t Read(void* buffer, int32_t count) override {
@@ -396,7 +396,7 @@ public:
     }
     int32_t Write(const void*, int32_t) override { return 0; }
     // Only the engine's closing step seeks (to give back read-ahead); nothing follows the entry.
-    int64_t Seek(int64_t offset, int origin) override {
+    int64_t Seek(int64_t offset, framework::TSeekOrigin origin) override {
         if (origin == 1) FPosition += offset;
         return FPosition;
     }
@@ -406,7 +406,7 @@ private:
     int64_t FPosition = 0;
 };
 
-class TZipInflateSink : public TArcByteStream {
+class TZipInflateSink : public framework::TStream {
 public:
     explicit TZipInflateSink(TZipEntryDecoder& d) : D(d) {}
     int32_t Read(void*, int32_t) override { return 0; }
@@ -416,7 +416,7 @@ public:
         FPosition += count;
         return count;
     }
-    int64_t Seek(int64_t, int) override { return FPosition; }
+    int64_t Seek(int64_t, framework::TSeekOrigin) override { return FPosition; }
 
 private:
     TZipEntryDecoder& D;

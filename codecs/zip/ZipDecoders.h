@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "codecs/deflate/ByteStream.h"
+#include "framework/core/Stream.h"
 #include "codecs/deflate/Crypt.h"
 #include "framework/core/Exception.h"
 
@@ -30,7 +30,7 @@ class TZipEntryDecoder {
 public:
     static constexpr int32_t kBlockSize = 32768;
 
-    TZipEntryDecoder(TArcByteStream* archive, TArcByteStream* output);
+    TZipEntryDecoder(framework::TStream* archive, framework::TStream* output);
 
     // The entry: sizes as the directory gives them (CompressedSize already without the 12 bytes
     // of an encryption header), general-purpose flags, and the keys of an encrypted entry.
@@ -43,7 +43,7 @@ public:
     std::function<void()> OnBeforeBlock;
     // Asked for the next disk when the archive ends early; returns the new archive stream, or
     // nullptr when there is none (the read then fails with "Premature end of file reached").
-    std::function<TArcByteStream*()> OnNextDisk;
+    std::function<framework::TStream*()> OnNextDisk;
     // Decrypts a block in place instead of the built-in decryption.
     std::function<void(uint8_t* buffer, int32_t length)> OnDecrypt;
     // After each output block: bytes written so far.
@@ -78,8 +78,8 @@ private:
     }
     void FlushOutput();
 
-    TArcByteStream* FArchive;
-    TArcByteStream* FOutput;
+    framework::TStream* FArchive;
+    framework::TStream* FOutput;
     std::vector<uint8_t> FIn;
     std::vector<uint8_t> FOut;
     int32_t FInCount = 0;

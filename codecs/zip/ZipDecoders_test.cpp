@@ -38,15 +38,15 @@ struct Decoded {
 
 Decoded DecodeFirst(const std::string& zip, TArcZipKeys* keys = nullptr) {
     LocalEntry e = FirstLocalEntry(zip);
-    TArcMemoryStream archive(zip), out;
-    archive.Pos = static_cast<int64_t>(e.DataStart);
+    framework::TStringStream archive(zip), out;
+    archive.SetPosition(static_cast<int64_t>(e.DataStart));
     TZipEntryDecoder d(&archive, &out);
     d.CompressedSize = e.Compressed;
     d.UncompressedSize = e.Uncompressed;
     d.Flags = e.Flags;
     d.Keys = keys;
     bool known = d.Decode(e.Method);
-    return {known, out.Data, d.Crc()};
+    return {known, out.DataString(), d.Crc()};
 }
 
 const std::string kLegacy = KORVANE_SHARED_DIR "/testdata/zip-legacy/";
@@ -110,8 +110,8 @@ TEST(ZipDecoders, OutputLongerThanTheEntryIsRefused) {
     ASSERT_EQ(testing::Run("zip -q -0 a.zip data.txt", dir.Path()), 0);
     std::string zip = testing::ReadFile(dir / "a.zip");
     LocalEntry e = FirstLocalEntry(zip);
-    TArcMemoryStream archive(zip), out;
-    archive.Pos = static_cast<int64_t>(e.DataStart);
+    framework::TStringStream archive(zip), out;
+    archive.SetPosition(static_cast<int64_t>(e.DataStart));
     TZipEntryDecoder d(&archive, &out);
     d.CompressedSize = e.Compressed;
     d.UncompressedSize = 1000;
@@ -121,7 +121,7 @@ TEST(ZipDecoders, OutputLongerThanTheEntryIsRefused) {
     } catch (const EBiggerThanUncompressed& ex) {
         EXPECT_EQ(ex.Message, "File is larger than uncompressed size!");
     }
-    EXPECT_TRUE(out.Data.empty());
+    EXPECT_TRUE(out.DataString().empty());
 }
 
 }  // namespace
