@@ -450,18 +450,81 @@ bool TZipReader::EndRecordUsable() const {
              static_cast<int32_t>(e.CentralOffset) < 0);
 }
 
-// An end record whose fields are saturated and that a Zip64 locator precedes describes an archive
-// whose real figures live in records this reader does not decode.
+// An end record with saturated fields defers to the Zip64 end record that its locator names. Its
+// figures replace the saturated ones when they fit this reader's 16- and 32-bit fields; an archive
+// that needs more is refused with a clear error rather than read as empty.
 void TZipReader::CheckZip64() {
-    const TEndCentral& e = *FEndCentral;
-    if (e.TotalEntries != 0xFFFF && e.CentralOffset != 0xFFFFFFFF && e.CentralSize != 0xFFFFFFFF) return;
+    TEndCentral& e = *FEndCentral;
+    if (e.TotalEntries != 0xFFFF && e.CentralOffset != 0xFFFFFFFF && e.CentralSize != 0xFFFFFFFF &&
+        e.ThisDisk != 0xFFFF && e.CentralDisk != 0xFFFF)
+        return;
     int64_t locator = int64_t(e.CommentOffset) - kEndRecordSize - 20;
     if (locator < 0) return;
-    uint8_t sig[4];
-    Archive()->Seek(locator, framework::soFromBeginning);
-    if (ReadFully(Archive(), sig, 4) == 4 && U32(sig) == kZip64LocatorSignature) {
+    framework::TStream* s = Archive();
+    uint8_t loc[20];
+    s->Seek(locator, framework::soFromBeginning);
+    if (ReadFully(s, loc, 20) != 20 || U32(loc) != kZip64LocatorSignature) return;
+    auto u64 = [](const uint8_t* p) { return uint64_t(U32(p)) | uint64_t(U32(p + 4)) << 32; };
+    uint8_t rec[56];
+    const uint64_t at = u64(loc + 8);
+    bool ok = at < uint64_t(locator);
+    if (ok) {
+        s->Seek(static_cast<int64_t>(at), framework::soFromBeginning);
+        ok = ReadFully(s, rec, 56) == 56 && U32(rec) == 0x06064B50;
+    }
+    if (ok) {
+        const uint32_t thisDisk = U32(rec + 16), centralDisk = U32(rec + 20);
+        const uint64_t total = u64(rec + 32), size = u64(rec + 40), offset = u64(rec + 48);
+        ok = thisDisk <= 999 && centralDisk <= 999 && total <= 0xFFFF && size < 0x7FFFFFFF && offset < 0x7FFFFFFF;
+        if (ok) {
+            e.ThisDisk = static_cast<uint16_t>(thisDisk);
+            e.CentralDisk = static_cast<uint16_t>(centralDisk);
+            e.TotalEntries = static_cast<uint16_t>(total);
+            e.EntriesOnDisk = static_cast<uint16_t>(std::min<uint64_t>(u64(rec + 24), 0xFFFF));
+            e.CentralSize = static_cast<uint32_t>(size);
+            e.CentralOffset = static_cast<uint32_t>(offset);
+        }
+    }
+    if (!ok) {
         ClearZip();
-        throw EBadZipFile("Zip64 archives are not supported");
+        throw EBadZipFile("Zip64 archives larger than 2 GB are not supported");
+    }
+}
+
+// Sizes and offsets that a central header saturates come from its Zip64 extra field.
+void TZipReader::ReadZip64Extra(TZipHeaderInfo& entry, const std::string& extra) {
+    const bool wantUnpacked = uint32_t(entry.UncompressedSize) == 0xFFFFFFFF;
+    const bool wantPacked = uint32_t(entry.CompressedSize) == 0xFFFFFFFF;
+    const bool wantOffset = entry.LocalHeaderOffset == 0xFFFFFFFF;
+    if (!wantUnpacked && !wantPacked && !wantOffset) return;
+    const auto* p = reinterpret_cast<const uint8_t*>(extra.data());
+    size_t pos = 0;
+    while (pos + 4 <= extra.size()) {
+        const uint16_t id = U16(p + pos), length = U16(p + pos + 2);
+        if (pos + 4 + length > extra.size()) break;
+        if (id == 1) {
+            size_t q = pos + 4, end = q + length;
+            auto next = [&](uint64_t& v) {
+                if (q + 8 > end) return false;
+                v = uint64_t(U32(p + q)) | uint64_t(U32(p + q + 4)) << 32;
+                q += 8;
+                return true;
+            };
+            uint64_t v;
+            auto take = [&](bool wanted, auto set) {
+                if (!wanted) return;
+                if (!next(v) || v > 0x7FFFFFFF) {
+                    ClearZip();
+                    throw EBadZipFile("Zip64 archives larger than 2 GB are not supported");
+                }
+                set(v);
+            };
+            take(wantUnpacked, [&](uint64_t x) { entry.UncompressedSize = static_cast<int32_t>(x); });
+            take(wantPacked, [&](uint64_t x) { entry.CompressedSize = static_cast<int32_t>(x); });
+            take(wantOffset, [&](uint64_t x) { entry.LocalHeaderOffset = static_cast<uint32_t>(x); });
+            return;
+        }
+        pos += 4 + size_t(length);
     }
 }
 
@@ -515,6 +578,13 @@ bool TZipReader::ReadCentralHeader(TZipHeaderInfo& entry, bool withNextDisk) {
     entry.ExternalAttributes = static_cast<int32_t>(U32(h + 38));
     entry.LocalHeaderOffset = U32(h + 42);
     entry.CentralHeaderOffset = static_cast<uint32_t>(start);
+    if (entry.CentralExtraLength) {
+        std::string extra(entry.CentralExtraLength, '\0');
+        const int64_t afterName = s->Position();
+        extra.resize(size_t(ReadFully(s, extra.data(), entry.CentralExtraLength)));
+        s->Seek(afterName, framework::soFromBeginning);
+        ReadZip64Extra(entry, extra);
+    }
     return true;
 }
 
@@ -612,8 +682,9 @@ void TZipReader::ReadCentralDirectory() {
     FReadDateTime = ArchiveDateTime();
     if (FDirectory) FreeLists();
     FDirectoryFileMode = false;
-    bool found = ReadEndCentral(Archive()) && EndRecordUsable();
+    bool found = ReadEndCentral(Archive());
     if (found) CheckZip64();
+    found = found && EndRecordUsable();
     if (!found) {
         // A ".zfc" copy of the directory stands in for a missing end record.
         std::string zfc = FZipName;

@@ -226,6 +226,7 @@ private:
     bool ReadLocalHeader(TZipHeaderInfo& entry);
     void ReadHeaderName(TZipHeaderInfo& entry, int length, bool convertOem, bool utf8);
     void CheckZip64();
+    void ReadZip64Extra(TZipHeaderInfo& entry, const std::string& extra);
     void AskForDisk(int32_t N);
     void CloseArchive();
     void FreeLists();
