@@ -9,8 +9,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
     for (int32_t options : {15, 15 | codecs::dfoDeflate64 | codecs::dfoTestOnly}) {
-        codecs::framework::TStringStream src(std::string(reinterpret_cast<const char*>(data + 1), size - 1));
-        codecs::framework::TStringStream dst;
+        framework::TStringStream src(std::string(reinterpret_cast<const char*>(data + 1), size - 1));
+        framework::TStringStream dst;
         codecs::TArcDeflateHelper helper;
         helper.SetOptions(options);
         if (data[0] & 1) helper.StopAfterBytes = data[0] * 4;

@@ -10,8 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
     static const int kMethods[] = {1, 2, 3, 4, 5, 6, 8, 0};
     const int method = kMethods[data[0] & 7];
-    codecs::framework::TStringStream archive(std::string(reinterpret_cast<const char*>(data + 2), size - 2));
-    codecs::framework::TStringStream out;
+    framework::TStringStream archive(std::string(reinterpret_cast<const char*>(data + 2), size - 2));
+    framework::TStringStream out;
     codecs::TZipEntryDecoder decoder(&archive, &out);
     decoder.CompressedSize = static_cast<int64_t>(size - 2);
     decoder.UncompressedSize = int64_t(data[1]) * 257;
