@@ -195,10 +195,13 @@ public:
     int32_t Pos() const { return FPos; }
     void SetPos(int32_t pos) { FPos = pos; }
     int32_t WritePoint() const { return FWritePoint; }
+    // Position at which the decode loop must stop and call CheckStop and Slide.
+    int32_t Limit() const { return FStopAt > 0 ? std::min(FStopAt, FWritePoint) : FWritePoint; }
     int64_t Produced() const { return FFlushed + FPos; }
 
     // Makes room for the next symbol: call when Pos() has reached WritePoint().
     void Slide() {
+        if (FPos < FWritePoint) return;
         int32_t emit = FPos - FWindow;
         Emit(FBuffer.data(), emit);
         std::memmove(FBuffer.data(), FBuffer.data() + emit, static_cast<size_t>(FWindow));
@@ -275,62 +278,96 @@ void InflateStoredBlock(TArcDfInBitStream& in, TArcDfOutputWindow& out) {
 void DecodeData(TArcDfInBitStream& in, TArcDfOutputWindow& out, const TArcDfDecodeHuffmanTree& lit,
                 const TArcDfDecodeHuffmanTree& dist, bool deflate64) {
     uint8_t* const buf = out.Data();
-    const int32_t writePoint = out.WritePoint();
+    const int32_t limit = out.Limit();
     const int maxDistSymbol = deflate64 ? 31 : 29;
     int32_t pos = out.Pos();
+    TArcDfInBitStream::State st = in.Save();
+    const uint8_t* const input = in.Buffer();
+    int32_t inputLen = in.BufLen();
+    int pad = in.PadBits();
+    auto refill = [&] {
+        if (st.BitCount >= 56) return;
+        if (inputLen - st.BufPos >= 8) {
+            uint64_t v;
+            std::memcpy(&v, input + st.BufPos, 8);
+            st.Bits |= v << st.BitCount;
+            int n = (63 - st.BitCount) >> 3;
+            st.BufPos += n;
+            st.BitCount += n * 8;
+            return;
+        }
+        in.Restore(st);
+        in.Refill();
+        st = in.Save();
+        inputLen = in.BufLen();
+        pad = in.PadBits();
+    };
+    auto consume = [&](int n) {
+        st.Bits >>= n;
+        st.BitCount -= n;
+        if (st.BitCount < pad) {
+            in.Restore(st);
+            in.OutOfData("TArcDfInBitStream.ReadBits");
+        }
+    };
+    auto fail = [&](const char* message) {
+        in.Restore(st);
+        Fail(message);
+    };
     for (;;) {
-        if (pos >= writePoint) {
+        if (pos >= limit) {
             out.SetPos(pos);
+            out.CheckStop();
             out.Slide();
             pos = out.Pos();
         }
-        in.Refill();
-        uint32_t e = lit.Entry(in.Bits());
+        refill();
+        uint32_t e = lit.Entry(st.Bits);
         int len = TArcDfDecodeHuffmanTree::LengthOf(e);
-        if (len == 0) Fail("decoded a literal/length code that has no symbol [DecodeData]");
-        in.Consume(len, "TArcDfInBitStream.ReadBits");
+        if (len == 0) fail("decoded a literal/length code that has no symbol [DecodeData]");
+        consume(len);
         int sym = TArcDfDecodeHuffmanTree::SymbolOf(e);
         if (sym < 256) {
             buf[pos++] = static_cast<uint8_t>(sym);
-            out.SetPos(pos);
-            out.CheckStop();
             continue;
         }
         if (sym == 256) break;
-        if (sym > 285) Fail("decoded an invalid length symbol: greater than 285 [DecodeData]");
+        if (sym > 285) fail("decoded an invalid length symbol: greater than 285 [DecodeData]");
         int32_t length;
         if (sym == 285 && deflate64) {
-            length = 3 + static_cast<int32_t>(in.Bits() & 0xFFFF);
-            in.Consume(16, "TArcDfInBitStream.ReadBits");
+            length = 3 + static_cast<int32_t>(st.Bits & 0xFFFF);
+            consume(16);
         } else {
             int extra = kLengthExtra[sym - 257];
-            length = kLengthBase[sym - 257] + static_cast<int32_t>(in.Bits() & ((1u << extra) - 1));
-            in.Consume(extra, "TArcDfInBitStream.ReadBits");
+            length = kLengthBase[sym - 257] + static_cast<int32_t>(st.Bits & ((1u << extra) - 1));
+            consume(extra);
         }
-        if (in.BitCount() < 32) in.Refill();
-        uint32_t d = dist.Entry(in.Bits());
+        if (st.BitCount < 32) refill();
+        uint32_t d = dist.Entry(st.Bits);
         int dlen = TArcDfDecodeHuffmanTree::LengthOf(d);
-        if (dlen == 0) Fail("decoded a distance code that has no symbol [DecodeData]");
-        in.Consume(dlen, "TArcDfInBitStream.ReadBits");
+        if (dlen == 0) fail("decoded a distance code that has no symbol [DecodeData]");
+        consume(dlen);
         int dsym = TArcDfDecodeHuffmanTree::SymbolOf(d);
-        if (dsym > maxDistSymbol) Fail("decoded an invalid distance symbol: greater than 29 [DecodeData]");
+        if (dsym > maxDistSymbol) fail("decoded an invalid distance symbol: greater than 29 [DecodeData]");
         int dextra = kDistanceExtra[dsym];
         int32_t distance =
-            static_cast<int32_t>(kDistanceBase[dsym] + static_cast<uint32_t>(in.Bits() & ((1u << dextra) - 1)));
-        in.Consume(dextra, "TArcDfInBitStream.ReadBits");
-        if (distance > pos) Fail("decoded a distance before the start of the output [DecodeData]");
+            static_cast<int32_t>(kDistanceBase[dsym] + static_cast<uint32_t>(st.Bits & ((1u << dextra) - 1)));
+        consume(dextra);
+        if (distance > pos) fail("decoded a distance before the start of the output [DecodeData]");
         uint8_t* dst = buf + pos;
         const uint8_t* src = dst - distance;
         if (distance >= length) {
             std::memcpy(dst, src, static_cast<size_t>(length));
+        } else if (distance == 1) {
+            std::memset(dst, *src, static_cast<size_t>(length));
         } else {
             for (int32_t i = 0; i < length; ++i) dst[i] = src[i];
         }
         pos += length;
-        out.SetPos(pos);
-        out.CheckStop();
     }
+    in.Restore(st);
     out.SetPos(pos);
+    out.CheckStop();
 }
 
 void ReadLitDistCodeLengths(TArcDfInBitStream& in, const TArcDfDecodeHuffmanTree& codeTree, uint8_t* lengths,

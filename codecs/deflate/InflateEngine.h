@@ -47,12 +47,29 @@ public:
     void ReadBuffer(uint8_t* dest, int32_t count);
     // Gives back the bytes read ahead: the source ends up right behind the last byte used.
     void Close();
+
+    // The decode loop keeps the bit state in locals (stores to the output would otherwise force
+    // the members to be reloaded after every byte) and hands it back before anything else runs.
+    struct State {
+        uint64_t Bits;
+        int BitCount;
+        int32_t BufPos;
+    };
+    State Save() const { return {FBits, FBitCount, FBufPos}; }
+    void Restore(const State& s) {
+        FBits = s.Bits;
+        FBitCount = s.BitCount;
+        FBufPos = s.BufPos;
+    }
+    const uint8_t* Buffer() const { return FBuffer; }
+    int32_t BufLen() const { return FBufLen; }
+    int PadBits() const { return FPadBits; }
+    [[noreturn]] void OutOfData(const char* where);
     int64_t BytesUsed() const;
 
 private:
     void RefillSlow();
     void FillBuffer();
-    [[noreturn]] void OutOfData(const char* where);
 
     framework::TStream* FSource;
     std::function<void(int32_t)> FProgress;
