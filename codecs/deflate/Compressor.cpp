@@ -152,6 +152,7 @@ public:
     // Moves over `count` positions, inserting each into the hash chains; `hashed` tells whether the
     // current position was already inserted by a search.
     void Advance(int32_t count, bool hashed) {
+        ArcAssert(count >= (hashed ? 1 : 0), "TArcDfInputWindow.Advance: the parameters are plain wrong");
         ArcAssert(count <= Lookahead(), "TArcDfInputWindow.Advance: seem to be advancing into the unknown");
         for (int32_t i = hashed ? 1 : 0; i < count; ++i) Insert(FCur + i);
         int64_t before = FBase + FCur;

@@ -20,9 +20,7 @@ TArcDfInBitStream::TArcDfInBitStream(framework::TStream* source, std::function<v
                                      int64_t expectedSize)
     : FSource(source), FProgress(std::move(progress)), FExpected(expectedSize) {}
 
-void TArcDfInBitStream::OutOfData(const char* where) {
-    throw EArcInternalInflateError(std::string("no more compressed data in stream [") + where + "]");
-}
+void TArcDfInBitStream::OutOfData(const char* message) { throw EArcInternalInflateError(message); }
 
 void TArcDfInBitStream::FillBuffer() {
     int32_t n = FSource->Read(FBuffer, 16384);
@@ -59,7 +57,7 @@ uint32_t TArcDfInBitStream::ReadBits(int count) {
             "count of bits must be between 1 and 16 inclusive [TArcDfInBitStream.ReadBits]");
     Refill();
     uint32_t v = static_cast<uint32_t>(FBits & ((1u << count) - 1));
-    Consume(count, "TArcDfInBitStream.ReadBits");
+    Consume(count, "no more compressed data in stream [TArcDfInBitStream.ReadBits]");
     return v;
 }
 
@@ -73,12 +71,12 @@ uint32_t TArcDfInBitStream::PeekBits(int count) {
 
 void TArcDfInBitStream::DiscardBits(int count) {
     ArcAssert(count <= FBitCount, "TArcDfInBitStream.DiscardBits: discarding more bits than peeked");
-    Consume(count, "TArcDfInBitStream.DiscardBits");
+    Consume(count, "no more compressed data in stream [TArcDfInBitStream.DiscardBits]");
 }
 
 void TArcDfInBitStream::AlignToByte() {
     int drop = FBitCount & 7;
-    if (drop) Consume(drop, "TArcDfInBitStream.ReadBit");
+    if (drop) Consume(drop, "no more compressed data in stream [TArcDfInBitStream.ReadBit]");
 }
 
 void TArcDfInBitStream::ReadBuffer(uint8_t* dest, int32_t count) {
@@ -86,14 +84,14 @@ void TArcDfInBitStream::ReadBuffer(uint8_t* dest, int32_t count) {
     // Whole bytes still in the bit buffer come first.
     while (count > 0 && FBitCount > 0) {
         *dest++ = static_cast<uint8_t>(FBits & 0xFF);
-        Consume(8, "TArcDfInBitStream.ReadBuffer");
+        Consume(8, "no more compressed data in stream [TArcDfInBitStream.ReadBuffer]");
         --count;
     }
     // The bit buffer is empty now: anything the fast refill left above the count is stale.
     FBits = 0;
     while (count > 0) {
         if (FBufPos == FBufLen) {
-            if (FSourceEnded) OutOfData("TArcDfInBitStream.ReadBuffer");
+            if (FSourceEnded) OutOfData("no more compressed data in stream [TArcDfInBitStream.ReadBuffer]");
             FillBuffer();
             continue;
         }
@@ -307,7 +305,7 @@ void DecodeData(TArcDfInBitStream& in, TArcDfOutputWindow& out, const TArcDfDeco
         st.BitCount -= n;
         if (st.BitCount < pad) {
             in.Restore(st);
-            in.OutOfData("TArcDfInBitStream.ReadBits");
+            in.OutOfData("no more compressed data in stream [TArcDfInBitStream.ReadBits]");
         }
     };
     auto fail = [&](const char* message) {
@@ -378,7 +376,7 @@ void ReadLitDistCodeLengths(TArcDfInBitStream& in, const TArcDfDecodeHuffmanTree
         uint32_t e = codeTree.Entry(in.Bits());
         int len = TArcDfDecodeHuffmanTree::LengthOf(e);
         if (len == 0 || len > 7) Fail("decoded a code length out of range {ReadLitDistCodeLengths}");
-        in.Consume(len, "TArcDfInBitStream.ReadBits");
+        in.Consume(len, "no more compressed data in stream [TArcDfInBitStream.ReadBits]");
         int sym = TArcDfDecodeHuffmanTree::SymbolOf(e);
         if (sym > 18) Fail("decoded a symbol not between 0 and 18 {ReadLitDistCodeLengths}");
         if (sym < 16) {

@@ -35,10 +35,10 @@ public:
     uint64_t Bits() const { return FBits; }
     int BitCount() const { return FBitCount; }
     // Drops n bits that were looked at; n never exceeds what Refill guaranteed.
-    void Consume(int n, const char* where) {
+    void Consume(int n, const char* message) {
         FBits >>= n;
         FBitCount -= n;
-        if (FBitCount < FPadBits) OutOfData(where);
+        if (FBitCount < FPadBits) OutOfData(message);
     }
     uint32_t ReadBits(int count);
     uint32_t PeekBits(int count);
@@ -64,7 +64,7 @@ public:
     const uint8_t* Buffer() const { return FBuffer; }
     int32_t BufLen() const { return FBufLen; }
     int PadBits() const { return FPadBits; }
-    [[noreturn]] void OutOfData(const char* where);
+    [[noreturn]] void OutOfData(const char* message);
     int64_t BytesUsed() const;
 
 private:

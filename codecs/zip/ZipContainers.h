@@ -47,6 +47,11 @@ public:
     // The item before (direction < 0) or after the given one; null past either end.
     virtual framework::TObject* Neighbour(framework::TObject* item, int direction) const;
 
+    // Name of the binary property under which a form stores the list (through SaveToStream and
+    // LoadFromStream); it is written only when the list holds items.
+    static constexpr const char* kObjectContainer = "ObjectContainer";
+    bool WritesObjectContainer() const { return FCount > 0; }
+
     bool OwnsObjects = true;
 
 protected:

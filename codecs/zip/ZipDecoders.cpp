@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <new>
 
 #include "codecs/deflate/Checksum.h"
 #include "codecs/deflate/DeflateEngine.h"
+#include "codecs/zip/ZipReader.h"
 
 namespace codecs {
 
@@ -428,6 +430,9 @@ void TZipEntryDecoder::InflateEntry() {
     TZipInflateSink sink(*this);
     try {
         Inflate(&source, &sink, nullptr);
+    } catch (const std::bad_alloc&) {
+        ZipMessageBox("*** inflate out of memory ***", "Error", 0);
+        return;
     } catch (const EArcInflateError&) {
         return;  // bad data: no final flush, the CRC test fails
     } catch (const EFatalUnzipError&) {

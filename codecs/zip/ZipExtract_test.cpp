@@ -4,6 +4,7 @@
 
 #include "codecs/deflate/Checksum.h"
 #include "codecs/testsupport/TestFiles.h"
+#include "codecs/zip/ZipDecoders.h"
 #include "codecs/zip/ZipReader.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
@@ -275,6 +276,31 @@ TEST_F(ZipExtractFiles, NamesOfDosAndUtf8Entries) {
         ASSERT_EQ(r.Count(), 1) << c.Zip;
         EXPECT_EQ(r.GetFilename(0), c.Expected) << c.Zip;
     }
+}
+
+TEST_F(ZipExtractFiles, ArchiveEndingEarlyRaisesAndLeavesNoPartialFile) {
+    const std::string data = testing::RandomBytes(100000, 8);
+    std::string zip = StoredZip("big.bin", data, 0, 0);
+    const size_t central = 30 + 7 + data.size();
+    for (size_t field : {central + 20, central + 24}) {  // both sizes claim 10 MB
+        zip[field] = 0;
+        zip[field + 1] = static_cast<char>(0x96);
+        zip[field + 2] = static_cast<char>(0x98);
+        zip[field + 3] = 0;
+    }
+    testing::WriteFile(Dir / "early.zip", zip);
+    TZipReader& r = Reader(Dir / "early.zip");
+    r.DoAll = true;
+    int completed = -1;
+    r.OnUnZipComplete = [&](framework::TObject*, int32_t n) { completed = n; };
+    try {
+        r.UnZip();
+        ADD_FAILURE();
+    } catch (const EFatalUnzipError& e) {
+        EXPECT_EQ(e.Message, "Premature end of file reached");
+    }
+    EXPECT_EQ(completed, 0);
+    EXPECT_FALSE(fs::exists(Dir.Path() / "out" / "big.bin"));
 }
 
 TEST(ZipLayout, HandBuiltArchiveReadsFieldByField) {

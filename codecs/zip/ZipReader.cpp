@@ -57,6 +57,20 @@ void SetZipSignatures(uint32_t central, uint32_t local, uint32_t end) {
 
 void SetZipMessageBox(TZipMessageBox box) { MessageBoxHook() = std::move(box); }
 
+namespace {
+TZipFileDialog& FileDialogHook() {
+    static TZipFileDialog dialog;
+    return dialog;
+}
+}  // namespace
+
+void SetZipFileDialog(TZipFileDialog dialog) { FileDialogHook() = std::move(dialog); }
+
+bool AskZipFileDialog(const std::string& title, const std::string& filter, const std::string& initialFolder,
+                      std::string& chosen) {
+    return FileDialogHook() && FileDialogHook()(title, filter, initialFolder, chosen);
+}
+
 int ZipMessageBox(const std::string& text, const std::string& caption, int buttons) {
     if (MessageBoxHook()) return MessageBoxHook()(text, caption, buttons);
     return buttons == 4 ? 6 : 1;
@@ -278,9 +292,17 @@ void TZipReader::SetZipName(const std::string& Value) {
         return;
     }
     if (framework::CompareText(Value, FZipName) == 0 && !FZipName.empty()) return;
-    if (!Value.empty() && Value.back() == '?')
-        throw EUserCanceled("User canceled setting zip file name.");  // no file dialog in this build
-    FZipName = Value;
+    std::string name = Value;
+    if (!name.empty() && name.back() == '?') {
+        size_t slash = name.find_last_of("\\:");
+        std::string folder = slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
+        if (folder.empty() || !DirExists(folder)) folder = "C:\\";
+        if (!AskZipFileDialog("Open a Zip File",
+                              "Zip Files (*.ZIP)|*.zip|SFX Files (*.EXE)|*.exe|Jar Files (*.JAR)|*.jar|All Files (*.*)|*.*",
+                              folder, name))
+            throw EUserCanceled("User canceled setting zip file name.");
+    }
+    FZipName = name;
     FreeLists();
     FReadDateTime = 0;
     FEndCentral->Clear();
@@ -289,8 +311,12 @@ void TZipReader::SetZipName(const std::string& Value) {
 }
 
 void TZipReader::SetDestDir(const std::string& Value) {
-    if (Value == "?") throw EUserCanceled("User canceled Set Desination Directory");
-    FDestDir = Value;
+    std::string folder = Value;
+    if (Value == "?") {
+        folder = DirExists(FDestDir + "\\") ? FDestDir : CurrentDir();
+        if (!AskZipFileDialog("", "", folder, folder)) throw EUserCanceled("User canceled Set Desination Directory");
+    }
+    FDestDir = folder;
     while (FDestDir.size() > 1 && FDestDir.back() == '\\') FDestDir.pop_back();
 }
 

@@ -120,6 +120,11 @@ bool IsMatch(const std::string& pattern, const std::string& name);
 // then OK and Yes are answered.
 using TZipMessageBox = std::function<int(const std::string& text, const std::string& caption, int buttons)>;
 void SetZipMessageBox(TZipMessageBox box);
+// Asks for a file (title, filter, initial folder) or a folder (title empty, filter empty, initial
+// folder); returns false when cancelled. Without an installed dialog every request is cancelled.
+using TZipFileDialog = std::function<bool(const std::string& title, const std::string& filter,
+                                          const std::string& initialFolder, std::string& chosen)>;
+void SetZipFileDialog(TZipFileDialog dialog);
 int ZipMessageBox(const std::string& text, const std::string& caption, int buttons);
 
 class TZipReader : public framework::TComponent {
