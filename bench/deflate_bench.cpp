@@ -28,7 +28,8 @@ std::string Corpus(const char* folder, bool text) {
     std::string data;
     std::error_code ec;
     for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
-         it != std::filesystem::recursive_directory_iterator() && data.size() < (8u << 20); it.increment(ec)) {
+         it != std::filesystem::recursive_directory_iterator() && data.size() < (8u << 20);
+         it.increment(ec)) {
         if (ec || !it->is_regular_file(ec)) continue;
         std::string part = ReadUpTo(it->path(), 1u << 20);
         if (text && part.find('\0') != std::string::npos) continue;
@@ -46,7 +47,9 @@ const std::string& BinaryCorpus() {
     static const std::string s = Corpus("/usr/lib/x86_64-linux-gnu", false);
     return s;
 }
-const std::string& Input(int which) { return which == 0 ? TextCorpus() : BinaryCorpus(); }
+const std::string& Input(int which) {
+    return which == 0 ? TextCorpus() : BinaryCorpus();
+}
 
 std::string ZlibDeflate(const std::string& in, int level) {
     z_stream z{};

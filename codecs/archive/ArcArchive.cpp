@@ -45,7 +45,8 @@ int TArcArchiveList::Find(const std::string& name) const {
 
 bool TArcArchiveList::IsActiveDuplicate(const std::string& name) const {
     for (TArcArchiveItem* item = Buckets[BucketOf(name)]; item; item = item->NextInBucket)
-        if (framework::CompareText(item->GetStoredName(), name) == 0 && item->PendingAction != paDelete) return true;
+        if (framework::CompareText(item->GetStoredName(), name) == 0 && item->PendingAction != paDelete)
+            return true;
     return false;
 }
 
@@ -55,16 +56,20 @@ TArcArchiveStreamHelper::TArcArchiveStreamHelper(framework::TStream* stream) : S
 
 // ---- archive ------------------------------------------------------------------------------------
 
-TArcArchive::TArcArchive() { InitCommon(); }
+TArcArchive::TArcArchive() {
+    InitCommon();
+}
 
 TArcArchive::TArcArchive(const std::string& fileName, int32_t mode) {
     Status = 0;
-    auto span = std::make_unique<TArcSpanStream>(fileName, SpanSize, IsOnRemovableDrive(fileName) ? mkRemovable : mkLocal,
-                                                 mode);
+    auto span = std::make_unique<TArcSpanStream>(fileName, SpanSize,
+                                                 IsOnRemovableDrive(fileName) ? mkRemovable : mkLocal, mode);
     span->OnNextVolume = [this](framework::TObject*, int32_t volume, bool& stop, std::string& name) {
         RequestNextVolume(volume, stop, name);
     };
-    span->OnProgress = [this](int32_t progress, bool& abort) { DoArchiveSaveProgress(static_cast<uint8_t>(progress), abort); };
+    span->OnProgress = [this](int32_t progress, bool& abort) {
+        DoArchiveSaveProgress(static_cast<uint8_t>(progress), abort);
+    };
     Stream = span.release();
     OwnsStream = true;
     ArchiveName = fileName;
@@ -111,7 +116,9 @@ void TArcArchive::EndBusy() {
     PadLock->SetLocked(false);
 }
 
-int TArcArchive::IndexOfItem(TArcArchiveItem* item) const { return ItemList->Find(item->GetStoredName()); }
+int TArcArchive::IndexOfItem(TArcArchiveItem* item) const {
+    return ItemList->Find(item->GetStoredName());
+}
 
 void TArcArchive::SaveIfPending(TArcArchiveItem* item) {
     if (item->PendingAction != paNone) Save();
@@ -302,7 +309,9 @@ void TArcArchive::CheckItemProgress(uint8_t progress) {
     if (abort) throw EArcAbortProgress(MessageForCode(kArcMsgUserAbort));
 }
 
-void TArcArchive::RequestNextVolume(int32_t, bool&, std::string&) { throw EArcSpanningNotSupported(); }
+void TArcArchive::RequestNextVolume(int32_t, bool&, std::string&) {
+    throw EArcSpanningNotSupported();
+}
 
 void TArcArchive::SetBaseDirectory(const std::string& folder) {
     std::string f = folder;
@@ -352,7 +361,8 @@ void TArcArchive::ResolveSourcePath(TArcArchiveItem* item) {
                                      platform::FILE_ATTRIBUTE_ARCHIVE,
                                  &found, true);
         }
-        item->SourcePath = found.Count() == 0 ? std::string() : WithTrailingBackslash(BaseDirectory) + found[0];
+        item->SourcePath =
+            found.Count() == 0 ? std::string() : WithTrailingBackslash(BaseDirectory) + found[0];
     } else {
         item->SourcePath = BaseDirectory.empty() ? name : WithTrailingBackslash(BaseDirectory) + name;
     }

@@ -19,7 +19,15 @@ namespace codecs {
 // Pending actions of an item.
 enum : uint8_t { paNone = 1, paAdd = 2, paDelete = 3, paFreshen = 4, paMove = 5, paReplace = 6 };
 // Process types of the confirm and failure events.
-enum : int32_t { ptAdd = 0, ptDelete = 1, ptExtract = 2, ptFreshen = 3, ptMove = 4, ptReplace = 5, ptUnhandled = 6 };
+enum : int32_t {
+    ptAdd = 0,
+    ptDelete = 1,
+    ptExtract = 2,
+    ptFreshen = 3,
+    ptMove = 4,
+    ptReplace = 5,
+    ptUnhandled = 6
+};
 // Store options (a byte set).
 enum : uint8_t {
     soStripDrive = 0x01,
@@ -101,13 +109,14 @@ public:
 class TArcArchive : public framework::TObject {
 public:
     using TArcArchiveEvent = std::function<void(framework::TObject* Sender)>;
-    using TArcArchiveProgressEvent = std::function<void(framework::TObject* Sender, uint8_t Progress, bool& Abort)>;
+    using TArcArchiveProgressEvent =
+        std::function<void(framework::TObject* Sender, uint8_t Progress, bool& Abort)>;
     using TArcArchiveItemProgressEvent =
         std::function<void(framework::TObject* Sender, TArcArchiveItem* Item, uint8_t Progress, bool& Abort)>;
-    using TItemFailureEvent = std::function<void(framework::TObject* Sender, TArcArchiveItem* Item, int32_t ProcessType,
-                                                 int32_t ErrorClass, int32_t ErrorCode)>;
-    using TConfirmItemEvent =
-        std::function<void(framework::TObject* Sender, TArcArchiveItem* Item, int32_t ProcessType, bool& Confirm)>;
+    using TItemFailureEvent = std::function<void(framework::TObject* Sender, TArcArchiveItem* Item,
+                                                 int32_t ProcessType, int32_t ErrorClass, int32_t ErrorCode)>;
+    using TConfirmItemEvent = std::function<void(framework::TObject* Sender, TArcArchiveItem* Item,
+                                                 int32_t ProcessType, bool& Confirm)>;
 
     // Opens a span stream on the file with the open mode (-1 creates).
     TArcArchive(const std::string& fileName, int32_t mode);
@@ -119,7 +128,8 @@ public:
     virtual void LoadArchive() = 0;
     virtual void SaveArchive() = 0;
     virtual void TestItemAt(int index) = 0;
-    virtual void DoProcessItemFailure(TArcArchiveItem* item, int32_t processType, int32_t errorClass, int32_t errorCode);
+    virtual void DoProcessItemFailure(TArcArchiveItem* item, int32_t processType, int32_t errorClass,
+                                      int32_t errorCode);
     virtual void DoArchiveSaveProgress(uint8_t progress, bool& abort);
     virtual void DoArchiveProgress(uint8_t progress, bool& abort);
     virtual void DoArchiveItemProgress(TArcArchiveItem* item, uint8_t progress, bool& abort);

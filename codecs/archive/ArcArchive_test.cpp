@@ -70,9 +70,8 @@ TEST(ArcArchiveList, FindIgnoresCaseAndBucketsAreModulo1021) {
 TEST(ArcArchive, DuplicateAddReportsClass0Code7AndFreesTheItem) {
     TTestArchive archive;
     std::vector<std::tuple<int32_t, int32_t, int32_t>> failures;
-    archive.OnItemFailure = [&](framework::TObject*, TArcArchiveItem*, int32_t type, int32_t cls, int32_t code) {
-        failures.emplace_back(type, cls, code);
-    };
+    archive.OnItemFailure = [&](framework::TObject*, TArcArchiveItem*, int32_t type, int32_t cls,
+                                int32_t code) { failures.emplace_back(type, cls, code); };
     archive.Add(NewItem("readme.txt"));
     archive.Add(NewItem("README.TXT"));  // freed by Add; LeakSanitizer would report it otherwise
     ASSERT_EQ(failures.size(), 1u);
@@ -92,7 +91,9 @@ TEST(ArcArchive, DuplicateAddReportsClass0Code7AndFreesTheItem) {
     // Find walks the bucket from its newest item.
     EXPECT_EQ(archive.ItemList->Get(1)->PendingAction, paReplace);
     // A refused confirmation frees the item too.
-    archive.OnConfirmItem = [](framework::TObject*, TArcArchiveItem*, int32_t, bool& confirm) { confirm = false; };
+    archive.OnConfirmItem = [](framework::TObject*, TArcArchiveItem*, int32_t, bool& confirm) {
+        confirm = false;
+    };
     archive.Add(NewItem("other.txt"));
     EXPECT_EQ(archive.Count(), 2);
 }

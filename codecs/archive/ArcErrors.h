@@ -22,17 +22,17 @@ public:
     int32_t ErrorCode = 0;
 };
 
-#define KORVANE_ARC_CODED_EXCEPTION(Name, Base, Code)       \
-    class Name : public Base {                              \
-    public:                                                 \
-        Name() : Base(Code) {}                              \
+#define KORVANE_ARC_CODED_EXCEPTION(Name, Base, Code)                                       \
+    class Name : public Base {                                                              \
+    public:                                                                                 \
+        Name() : Base(Code) {}                                                              \
         explicit Name(std::string message) : Base(std::move(message)) { ErrorCode = Code; } \
     }
 
-#define KORVANE_ARC_GROUP_EXCEPTION(Name, Base)                         \
-    class Name : public Base {                                          \
-    public:                                                             \
-        explicit Name(int32_t code) : Base(code) {}                     \
+#define KORVANE_ARC_GROUP_EXCEPTION(Name, Base)                          \
+    class Name : public Base {                                           \
+    public:                                                              \
+        explicit Name(int32_t code) : Base(code) {}                      \
         explicit Name(std::string message) : Base(std::move(message)) {} \
     }
 

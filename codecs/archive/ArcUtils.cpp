@@ -47,7 +47,8 @@ void ExceptionToErrorClass(const std::exception& e, int32_t& errorClass, int32_t
     } else if (auto* io = dynamic_cast<const framework::EInOutError*>(&e)) {
         errorClass = ecInOutError;
         errorCode = io->ErrorCode;
-    } else if (dynamic_cast<const framework::EReadError*>(&e) || dynamic_cast<const framework::EWriteError*>(&e)) {
+    } else if (dynamic_cast<const framework::EReadError*>(&e) ||
+               dynamic_cast<const framework::EWriteError*>(&e)) {
         errorClass = ecFilingError;
     } else if (dynamic_cast<const framework::EFOpenError*>(&e)) {
         errorClass = ecFileOpenError;
@@ -76,7 +77,8 @@ int PrefixBeforeBackslash(const std::string& path, int n) {
     return static_cast<int>(path.size());
 }
 
-void SplitDriveFolderFile(const std::string& path, std::string& drive, std::string& folder, std::string& file) {
+void SplitDriveFolderFile(const std::string& path, std::string& drive, std::string& folder,
+                          std::string& file) {
     std::string p = ForwardToBackslashes(path);
     file = FilePart(p);
     folder = FolderPart(p);
@@ -133,7 +135,8 @@ std::string ShortPathOf(const std::string& path) {
     if (!dir.empty() && dir != "\\" && dir.back() != ':') {
         std::string probe = dir;
         if (probe.size() > 1 && probe.back() == '\\' && probe[probe.size() - 2] != ':') probe.pop_back();
-        if (!probe.empty() && probe.back() != ':' && !Exists(probe, true)) throw EArcException("Path not found");
+        if (!probe.empty() && probe.back() != ':' && !Exists(probe, true))
+            throw EArcException("Path not found");
     }
     if (!FilePart(p).empty() && !Exists(p, false)) throw EArcFileNotFound();
     return p;
@@ -166,13 +169,16 @@ void ForceDirectoryPath(const std::string& path) {
     for (;; ++n) {
         int cut = PrefixBeforeBackslash(p, n);
         std::string prefix = p.substr(0, static_cast<size_t>(cut));
-        if (!prefix.empty() && prefix.back() != ':' && !FolderExists(prefix) && !platform::CreateDirectory(prefix))
-            throw framework::EInOutError("Unable to create directory", static_cast<int>(platform::GetLastError()));
+        if (!prefix.empty() && prefix.back() != ':' && !FolderExists(prefix) &&
+            !platform::CreateDirectory(prefix))
+            throw framework::EInOutError("Unable to create directory",
+                                         static_cast<int>(platform::GetLastError()));
         if (static_cast<size_t>(cut) >= p.size() - 1) break;
     }
 }
 
-void CollectMatchingFiles(const std::string& mask, uint32_t attributes, framework::TStrings* list, bool recurse) {
+void CollectMatchingFiles(const std::string& mask, uint32_t attributes, framework::TStrings* list,
+                          bool recurse) {
     const std::string folder = FolderPart(mask);
     const std::string namePart = FilePart(mask);
     const std::string upperMask = framework::UpperCase(namePart);
@@ -197,9 +203,13 @@ void CollectMatchingFiles(const std::string& mask, uint32_t attributes, framewor
     platform::FindClose(h);
 }
 
-uint32_t ReadFileAttributes(const std::string& name) { return platform::GetFileAttributes(name); }
+uint32_t ReadFileAttributes(const std::string& name) {
+    return platform::GetFileAttributes(name);
+}
 
-void WriteFileAttributes(const std::string& name, uint32_t attributes) { platform::SetFileAttributes(name, attributes); }
+void WriteFileAttributes(const std::string& name, uint32_t attributes) {
+    platform::SetFileAttributes(name, attributes);
+}
 
 int64_t FileSizeOfPath(const std::string& name) {
     platform::WIN32_FIND_DATA found;
@@ -232,13 +242,18 @@ int64_t FreeSpaceByClusters(const std::string& path) {
 
 int64_t FreeSpaceByDiskFreeEx(const std::string& path) {
     uint64_t available = 0, total = 0, free = 0;
-    if (!platform::GetDiskFreeSpaceEx(WithTrailingBackslash(FolderPart(path)), &available, &total, &free)) return -1;
+    if (!platform::GetDiskFreeSpaceEx(WithTrailingBackslash(FolderPart(path)), &available, &total, &free))
+        return -1;
     return static_cast<int64_t>(available);
 }
 
-int64_t FreeSpaceOfRemovable(const std::string& path) { return FreeSpaceByClusters(path); }
+int64_t FreeSpaceOfRemovable(const std::string& path) {
+    return FreeSpaceByClusters(path);
+}
 
-bool HasDiskFreeSpaceEx() { return true; }
+bool HasDiskFreeSpaceEx() {
+    return true;
+}
 
 int32_t FreeSpaceForPath(const std::string& path) {
     if (PathKind(path) < 2) return -1;
@@ -247,14 +262,22 @@ int32_t FreeSpaceForPath(const std::string& path) {
         result = HasDiskFreeSpaceEx() ? FreeSpaceByDiskFreeEx(path) : kMaxFree;
     } else {
         std::string root = path.size() > 1 && path[1] == ':' ? path.substr(0, 2)
-                                                               : platform::GetCurrentDirectory().substr(0, 2);
+                                                             : platform::GetCurrentDirectory().substr(0, 2);
         root += "\\";
         switch (platform::GetDriveType(root)) {
-            case platform::DRIVE_REMOVABLE: result = FreeSpaceOfRemovable(root); break;
+            case platform::DRIVE_REMOVABLE:
+                result = FreeSpaceOfRemovable(root);
+                break;
             case platform::DRIVE_FIXED:
-            case platform::DRIVE_CDROM: result = FreeSpaceByClusters(root); break;
-            case platform::DRIVE_REMOTE: result = FreeSpaceByDiskFreeEx(path); break;
-            default: result = -1; break;
+            case platform::DRIVE_CDROM:
+                result = FreeSpaceByClusters(root);
+                break;
+            case platform::DRIVE_REMOTE:
+                result = FreeSpaceByDiskFreeEx(path);
+                break;
+            default:
+                result = -1;
+                break;
         }
     }
     if (result < -1 || result > kMaxFree) result = kMaxFree;
@@ -297,9 +320,9 @@ int32_t PercentOf(int32_t done, int32_t total) {
 framework::TDateTime UnixSecondsToDateTime(int64_t seconds) {
     int64_t days = seconds / 86400;
     int64_t rest = seconds % 86400;
-    return static_cast<double>(days + kUnixEpochDay) +
-           framework::EncodeTime(static_cast<int>(rest / 3600), static_cast<int>(rest / 60 % 60),
-                                 static_cast<int>(rest % 60), 0);
+    return static_cast<double>(days + kUnixEpochDay) + framework::EncodeTime(static_cast<int>(rest / 3600),
+                                                                             static_cast<int>(rest / 60 % 60),
+                                                                             static_cast<int>(rest % 60), 0);
 }
 
 int64_t DateTimeToUnixSeconds(framework::TDateTime value) {

@@ -43,7 +43,8 @@ int PathKind(const std::string& path);
 std::string WithTrailingBackslash(const std::string& path);
 // Length of the text before the n-th "\" (n from 1); the whole length when there are fewer.
 int PrefixBeforeBackslash(const std::string& path, int n);
-void SplitDriveFolderFile(const std::string& path, std::string& drive, std::string& folder, std::string& file);
+void SplitDriveFolderFile(const std::string& path, std::string& drive, std::string& folder,
+                          std::string& file);
 void SplitFolderParts(const std::string& folder, framework::TStrings* list);
 std::string StripDriveOfPath(const std::string& path);
 std::string StripLeadingParentRefs(const std::string& path);
@@ -58,7 +59,8 @@ std::string SpannedVolumeExtension(const std::string& name, int n);
 bool FolderExists(const std::string& path);
 // Raises EInOutError when a folder cannot be created.
 void ForceDirectoryPath(const std::string& path);
-void CollectMatchingFiles(const std::string& mask, uint32_t attributes, framework::TStrings* list, bool recurse);
+void CollectMatchingFiles(const std::string& mask, uint32_t attributes, framework::TStrings* list,
+                          bool recurse);
 uint32_t ReadFileAttributes(const std::string& name);
 void WriteFileAttributes(const std::string& name, uint32_t attributes);
 int64_t FileSizeOfPath(const std::string& name);

@@ -85,8 +85,9 @@ TEST(ArcErrors, ErrorClassesOfOtherExceptions) {
 }
 
 TEST(ArcUtils, PathKindAndSplitting) {
-    const std::pair<const char*, int> kinds[] = {{"C:\\DOCS\\A.TXT", 2}, {"\\\\SERVER\\SHARE", 2}, {"C:A.TXT", 2},
-                                                 {"DOCS\\A.TXT", 1},      {"DOCS/A.TXT", 1},        {"A.TXT", 0}};
+    const std::pair<const char*, int> kinds[] = {{"C:\\DOCS\\A.TXT", 2}, {"\\\\SERVER\\SHARE", 2},
+                                                 {"C:A.TXT", 2},         {"DOCS\\A.TXT", 1},
+                                                 {"DOCS/A.TXT", 1},      {"A.TXT", 0}};
     for (auto& [path, kind] : kinds) EXPECT_EQ(PathKind(path), kind) << path;
 
     struct Split {
@@ -130,12 +131,13 @@ TEST(ArcUtils, MatchesMaskTable) {
         bool Match;
     };
     const Case cases[] = {
-        {"XXAB", "*AB*B", false}, {"ABC", "A?C", true},      {"AB", "AB?", false}, {"ABC", "*", true},
-        {"ABC", "*.*", true},     {"", "", true},            {"", "*", false},     {"A.TXT", "*.TXT", true},
-        {"A.TXT", "*.DOC", false}, {"ABCB", "*AB*B", true},   {"AB", "A*", true},   {"AB", "", false},
-        {"ABC", "ABC", true},     {"ABC", "ABD", false},
+        {"XXAB", "*AB*B", false},  {"ABC", "A?C", true},    {"AB", "AB?", false}, {"ABC", "*", true},
+        {"ABC", "*.*", true},      {"", "", true},          {"", "*", false},     {"A.TXT", "*.TXT", true},
+        {"A.TXT", "*.DOC", false}, {"ABCB", "*AB*B", true}, {"AB", "A*", true},   {"AB", "", false},
+        {"ABC", "ABC", true},      {"ABC", "ABD", false},
     };
-    for (const Case& c : cases) EXPECT_EQ(MatchesMask(c.Text, 1, c.Mask, 1), c.Match) << c.Text << " / " << c.Mask;
+    for (const Case& c : cases)
+        EXPECT_EQ(MatchesMask(c.Text, 1, c.Mask, 1), c.Match) << c.Text << " / " << c.Mask;
 }
 
 TEST(ArcUtils, VolumeExtensionsPercentagesAndTimes) {
@@ -143,8 +145,9 @@ TEST(ArcUtils, VolumeExtensionsPercentagesAndTimes) {
     EXPECT_EQ(SpannedVolumeExtension("ARCH", 12), "ARCH.12");
     EXPECT_EQ(SpannedVolumeExtension("ARCH.ZIP", 107), "ARCH.Z07");
 
-    const int32_t percents[][3] = {{50, 200, 25},          {300, 200, 100},  {5, 0, 0},       {5, -3, 0},
-                                   {200000000, 400000000, 50}, {1, 3, 33},   {20000000, 20000000, 100}};
+    const int32_t percents[][3] = {
+        {50, 200, 25}, {300, 200, 100},          {5, 0, 0}, {5, -3, 0}, {200000000, 400000000, 50},
+        {1, 3, 33},    {20000000, 20000000, 100}};
     for (auto& p : percents) EXPECT_EQ(PercentOf(p[0], p[1]), p[2]) << p[0] << "/" << p[1];
 
     framework::TDateTime epoch = UnixSecondsToDateTime(0);

@@ -8,10 +8,13 @@
 namespace codecs {
 
 namespace {
-uint16_t FileMode(int32_t mode) { return mode == -1 ? framework::fmCreate : static_cast<uint16_t>(mode); }
+uint16_t FileMode(int32_t mode) {
+    return mode == -1 ? framework::fmCreate : static_cast<uint16_t>(mode);
+}
 }  // namespace
 
-TArcSpanStream::TArcSpanStream(const std::string& fileName, int32_t volumeLimit, uint8_t mediaKind, int32_t mode) {
+TArcSpanStream::TArcSpanStream(const std::string& fileName, int32_t volumeLimit, uint8_t mediaKind,
+                               int32_t mode) {
     if (PathKind(fileName) != 2) throw EArcException("Full Path Required");
     Direction = (mode == -1 || mode == framework::fmCreate || (mode & 1)) ? 1 : 0;
     VolumeName = fileName;
@@ -36,7 +39,8 @@ bool TArcSpanStream::CheckVolume(const std::string& name) {
 }
 
 int64_t TArcSpanStream::SpaceLeft() {
-    if (MediaKind == mkLocal) return VolumeLimit != 0 ? int64_t(VolumeLimit) - VolumeBytes : FreeSpaceForPath(VolumeName);
+    if (MediaKind == mkLocal)
+        return VolumeLimit != 0 ? int64_t(VolumeLimit) - VolumeBytes : FreeSpaceForPath(VolumeName);
     int64_t limit = VolumeLimit != 0 ? VolumeLimit : 2147483647;
     return std::min<int64_t>(limit, FreeSpaceForPath(VolumeName));
 }

@@ -14,8 +14,8 @@ namespace codecs {
 
 class TArcSpanStream : public framework::TStream {
 public:
-    using TNextVolumeEvent =
-        std::function<void(framework::TObject* Sender, int32_t VolumeNumber, bool& StopRequested, std::string& FileName)>;
+    using TNextVolumeEvent = std::function<void(framework::TObject* Sender, int32_t VolumeNumber,
+                                                bool& StopRequested, std::string& FileName)>;
     using TProgressEvent = std::function<void(int32_t Progress, bool& Abort)>;
 
     // `mode` is a file open mode, or -1 to create. Raises EArcException "Full Path Required" for a

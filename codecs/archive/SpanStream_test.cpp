@@ -87,7 +87,9 @@ TEST(SpanStream, ReadingMovesToTheNextVolumeOnlyWithAHandler) {
     // A handler naming a missing volume, and one that cancels.
     TArcSpanStream t(WinPath(dir, "P.ZIP"), 0, mkLocal, framework::fmOpenRead);
     t.Read(buf, 16);
-    t.OnNextVolume = [&](framework::TObject*, int32_t, bool&, std::string& name) { name = WinPath(dir, "NONE.Z01"); };
+    t.OnNextVolume = [&](framework::TObject*, int32_t, bool&, std::string& name) {
+        name = WinPath(dir, "NONE.Z01");
+    };
     EXPECT_THROW(t.Read(buf, 16), EArcFileNotFound);
     TArcSpanStream u(WinPath(dir, "P.ZIP"), 0, mkLocal, framework::fmOpenRead);
     u.Read(buf, 16);

@@ -32,16 +32,21 @@ constexpr uint32_t kAdlerModulus = 65521;
 
 }  // namespace
 
-uint32_t Crc32TableEntry(uint8_t index) { return Tables().T[0][index]; }
+uint32_t Crc32TableEntry(uint8_t index) {
+    return Tables().T[0][index];
+}
 
-uint32_t CrcUpdateByte(uint8_t byte, uint32_t crc) { return Tables().T[0][(crc ^ byte) & 0xFF] ^ (crc >> 8); }
+uint32_t CrcUpdateByte(uint8_t byte, uint32_t crc) {
+    return Tables().T[0][(crc ^ byte) & 0xFF] ^ (crc >> 8);
+}
 
 uint32_t UpdateCRC32(uint32_t value, const void* buffer, size_t length) {
     const auto& t = Tables().T;
     const auto* p = static_cast<const uint8_t*>(buffer);
     uint32_t c = value;
     while (length >= 8) {
-        uint32_t lo = c ^ (uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
+        uint32_t lo =
+            c ^ (uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
         uint32_t hi = uint32_t(p[4]) | uint32_t(p[5]) << 8 | uint32_t(p[6]) << 16 | uint32_t(p[7]) << 24;
         c = t[7][lo & 0xFF] ^ t[6][(lo >> 8) & 0xFF] ^ t[5][(lo >> 16) & 0xFF] ^ t[4][lo >> 24] ^
             t[3][hi & 0xFF] ^ t[2][(hi >> 8) & 0xFF] ^ t[1][(hi >> 16) & 0xFF] ^ t[0][hi >> 24];

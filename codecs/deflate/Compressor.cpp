@@ -90,9 +90,12 @@ constexpr int kSlidePoint = 16384;
 // buffer never rewrites them; a candidate is usable while it lies inside the window.
 class TArcDfInputWindow {
 public:
-    TArcDfInputWindow(framework::TStream* source, bool adler, bool deflate64, int32_t chainLimit, int32_t windowBytes,
-                      int64_t expectedSize, std::function<void(int32_t)> progress)
-        : FSource(source), FAdler(adler), FChainLimit(chainLimit), FExpected(expectedSize),
+    TArcDfInputWindow(framework::TStream* source, bool adler, bool deflate64, int32_t chainLimit,
+                      int32_t windowBytes, int64_t expectedSize, std::function<void(int32_t)> progress)
+        : FSource(source),
+          FAdler(adler),
+          FChainLimit(chainLimit),
+          FExpected(expectedSize),
           FProgress(std::move(progress)) {
         FWindow = windowBytes;
         FMaxMatch = deflate64 ? 65536 : 258;
@@ -309,7 +312,8 @@ const CodeSet& FixedCodes() {
 
 class BlockWriter {
 public:
-    BlockWriter(TArcDfOutBitStream& out, framework::TStream* source, int64_t sourceStart, bool deflate64, BlockKind kind)
+    BlockWriter(TArcDfOutBitStream& out, framework::TStream* source, int64_t sourceStart, bool deflate64,
+                BlockKind kind)
         : FOut(out), FSource(source), FSourceStart(sourceStart), FDeflate64(deflate64), FKind(kind) {}
 
     void Write(const TArcDfLZStream& lz, bool final) {
@@ -344,7 +348,8 @@ public:
         BlockKind kind = FKind;
         if (kind == BlockKind::Best) {
             int64_t dynBits = 14 + 3 * hclen;
-            for (auto& [sym, extra] : cl) dynBits += clLen[sym] + (sym == 16 ? 2 : sym == 17 ? 3 : sym == 18 ? 7 : 0);
+            for (auto& [sym, extra] : cl)
+                dynBits += clLen[sym] + (sym == 16 ? 2 : sym == 17 ? 3 : sym == 18 ? 7 : 0);
             dynBits += SymbolBits(lz, dyn);
             int64_t staticBits = SymbolBits(lz, FixedCodes());
             int64_t storedBits = (lz.StoredSize + 4) * 8;
@@ -354,14 +359,17 @@ public:
                 kind = storedBits < dynBits ? BlockKind::Stored : BlockKind::Dynamic;
         }
         switch (kind) {
-            case BlockKind::Stored: WriteStored(lz, final); break;
+            case BlockKind::Stored:
+                WriteStored(lz, final);
+                break;
             case BlockKind::Static:
                 FOut.WriteBits(final ? 3 : 2, 3);
                 Encode(lz, FixedCodes());
                 break;
             default:
                 FOut.WriteBits(final ? 5 : 4, 3);
-                FOut.WriteBits(static_cast<uint32_t>((hlit - 257) + (hdist - 1) * 32 + (hclen - 4) * 1024), 14);
+                FOut.WriteBits(static_cast<uint32_t>((hlit - 257) + (hdist - 1) * 32 + (hclen - 4) * 1024),
+                               14);
                 for (int i = 0; i < hclen; ++i) FOut.WriteBits(clLen[kCodeLengthOrder[i]], 3);
                 for (auto& [sym, extra] : cl) {
                     FOut.WriteBits(clCode[sym], clLen[sym]);
@@ -422,7 +430,8 @@ private:
             int extra = s == 285 ? (FDeflate64 ? 16 : 0) : kLengthExtra[s - 257];
             bits += int64_t(lz.LitCount[s]) * (codes.LitLen[s] + extra);
         }
-        for (int d = 0; d < 32; ++d) bits += int64_t(lz.DistCount[d]) * (codes.DistLen[d] + kDistanceExtra[d]);
+        for (int d = 0; d < 32; ++d)
+            bits += int64_t(lz.DistCount[d]) * (codes.DistLen[d] + kDistanceExtra[d]);
         return bits;
     }
 
@@ -460,7 +469,8 @@ private:
             int32_t n = static_cast<int32_t>(std::min<int64_t>(left, 65535));
             if (FSource->Read(chunk.data(), n) != n) {
                 FSource->SetPosition(saved);
-                throw EArcInternalDeflateError("could not read the input again for a stored block [WriteStored]");
+                throw EArcInternalDeflateError(
+                    "could not read the input again for a stored block [WriteStored]");
             }
             left -= n;
             FOut.WriteBits(final && left == 0 ? 1 : 0, 3);
@@ -491,12 +501,15 @@ uint32_t DeflateStoredOnly(framework::TStream* source, TArcDfOutBitStream& out, 
         if (n < 0) n = 0;
         remaining -= n;
         done += n;
-        checksum = adler ? UpdateAdler32(checksum, chunk.data(), size_t(n)) : UpdateCRC32(checksum, chunk.data(), size_t(n));
+        checksum = adler ? UpdateAdler32(checksum, chunk.data(), size_t(n))
+                         : UpdateCRC32(checksum, chunk.data(), size_t(n));
         if (s.OnProgressPercent && s.ExpectedSize > 0)
             s.OnProgressPercent(static_cast<int32_t>(std::lround(done * 100.0 / s.ExpectedSize)));
         // Look ahead so that the last chunk carries the final flag; stop at the end of the source.
         std::vector<uint8_t> next(65535);
-        int32_t m = remaining > 0 ? source->Read(next.data(), static_cast<int32_t>(std::min<int64_t>(remaining, 65535))) : 0;
+        int32_t m = remaining > 0
+                        ? source->Read(next.data(), static_cast<int32_t>(std::min<int64_t>(remaining, 65535)))
+                        : 0;
         bool last = m <= 0;
         out.WriteBits(last ? 1 : 0, 8);
         out.WriteBits(static_cast<uint32_t>(n), 16);
@@ -509,15 +522,17 @@ uint32_t DeflateStoredOnly(framework::TStream* source, TArcDfOutBitStream& out, 
     return adler ? checksum : ~checksum;
 }
 
-uint32_t DeflateLZ(framework::TStream* source, TArcDfOutBitStream& out, TArcDeflateHelper& s, BlockKind kind) {
+uint32_t DeflateLZ(framework::TStream* source, TArcDfOutBitStream& out, TArcDeflateHelper& s,
+                   BlockKind kind) {
     const int32_t options = s.Options();
     const bool deflate64 = (options & dfoDeflate64) != 0;
     const int64_t sourceStart = source->Position();
     int32_t windowBytes = s.WindowBytes;
     const int32_t maxWindow = deflate64 ? 65536 : 32768;
-    if (windowBytes <= 0 || windowBytes > maxWindow || (windowBytes & (windowBytes - 1)) != 0) windowBytes = maxWindow;
-    TArcDfInputWindow win(source, (options & dfoAdler32) != 0, deflate64, s.ChainLimit(), windowBytes, s.ExpectedSize,
-                          s.OnProgressPercent);
+    if (windowBytes <= 0 || windowBytes > maxWindow || (windowBytes & (windowBytes - 1)) != 0)
+        windowBytes = maxWindow;
+    TArcDfInputWindow win(source, (options & dfoAdler32) != 0, deflate64, s.ChainLimit(), windowBytes,
+                          s.ExpectedSize, s.OnProgressPercent);
     auto lz = std::make_unique<TArcDfLZStream>();
     BlockWriter writer(out, source, sourceStart, deflate64, kind);
     bool full = false;
@@ -581,7 +596,8 @@ uint32_t Deflate(framework::TStream* source, framework::TStream* dest, TArcDefla
     ArcAssert(source != nullptr, "Deflate: aSource stream cannot be nil");
     ArcAssert(dest != nullptr, "Deflate: aDest stream cannot be nil");
     if (helper)
-        ArcAssert((helper->Options() & 7) != 0, "Deflate: aHelper.Options must enable some kind of archiving");
+        ArcAssert((helper->Options() & 7) != 0,
+                  "Deflate: aHelper.Options must enable some kind of archiving");
     TArcDeflateHelper s;
     if (helper) s.Assign(*helper);
     if (!s.OnProgressPercent)
@@ -610,10 +626,18 @@ uint32_t Deflate(framework::TStream* source, framework::TStream* dest, TArcDefla
     try {
         auto out = std::make_unique<TArcDfOutBitStream>(output);
         switch (s.Options() & 7) {
-            case dfoStored: result = DeflateStoredOnly(source, *out, s); break;
-            case dfoStatic: result = DeflateLZ(source, *out, s, BlockKind::Static); break;
-            case dfoDynamic: result = DeflateLZ(source, *out, s, BlockKind::Dynamic); break;
-            default: result = DeflateLZ(source, *out, s, BlockKind::Best); break;
+            case dfoStored:
+                result = DeflateStoredOnly(source, *out, s);
+                break;
+            case dfoStatic:
+                result = DeflateLZ(source, *out, s, BlockKind::Static);
+                break;
+            case dfoDynamic:
+                result = DeflateLZ(source, *out, s, BlockKind::Dynamic);
+                break;
+            default:
+                result = DeflateLZ(source, *out, s, BlockKind::Best);
+                break;
         }
         out->Finish();
     } catch (const EArcInternalDeflateError& e) {

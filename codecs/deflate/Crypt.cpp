@@ -61,7 +61,8 @@ void TArcZipDecryptEngine::Decode(uint8_t* buffer, size_t length) {
     for (size_t i = 0; i < length; ++i) buffer[i] = FKeys.Decrypt(buffer[i]);
 }
 
-TArcDfEncryptStream::TArcDfEncryptStream(framework::TStream* dest, const std::string& password, uint32_t checkValue)
+TArcDfEncryptStream::TArcDfEncryptStream(framework::TStream* dest, const std::string& password,
+                                         uint32_t checkValue)
     : FDest(dest) {
     uint8_t header[kZipCryptHeaderSize];
     FEngine.CreateHeader(password, checkValue, header);

@@ -64,7 +64,9 @@ public:
     TArcDfEncryptStream(framework::TStream* dest, const std::string& password, uint32_t checkValue);
     int32_t Read(void* buffer, int32_t count) override;
     int32_t Write(const void* buffer, int32_t count) override;
-    int64_t Seek(int64_t offset, framework::TSeekOrigin origin) override { return FDest->Seek(offset, origin); }
+    int64_t Seek(int64_t offset, framework::TSeekOrigin origin) override {
+        return FDest->Seek(offset, origin);
+    }
 
 private:
     framework::TStream* FDest;
@@ -80,7 +82,9 @@ public:
     bool VerifyHeader();
     int32_t Read(void* buffer, int32_t count) override;
     int32_t Write(const void* buffer, int32_t count) override;
-    int64_t Seek(int64_t offset, framework::TSeekOrigin origin) override { return FSource->Seek(offset, origin); }
+    int64_t Seek(int64_t offset, framework::TSeekOrigin origin) override {
+        return FSource->Seek(offset, origin);
+    }
 
 private:
     framework::TStream* FSource;

@@ -7,19 +7,19 @@
 #include <functional>
 #include <string>
 
-#include "framework/core/Stream.h"
 #include "framework/core/Exception.h"
+#include "framework/core/Stream.h"
 
 namespace codecs {
 
 // Bits of TArcDeflateHelper::Options.
-constexpr int32_t dfoStored = 0x1;          // stored blocks allowed
-constexpr int32_t dfoStatic = 0x2;          // static-Huffman blocks allowed
-constexpr int32_t dfoDynamic = 0x4;         // dynamic-Huffman blocks allowed
-constexpr int32_t dfoLazy = 0x8;            // lazy matching
-constexpr int32_t dfoDeflate64 = 0x10;      // 64 KiB window, lengths up to 65538
-constexpr int32_t dfoAdler32 = 0x20;        // checksum is Adler-32 instead of CRC-32
-constexpr int32_t dfoTestOnly = 0x40000000; // Inflate decodes and checks but writes nothing
+constexpr int32_t dfoStored = 0x1;           // stored blocks allowed
+constexpr int32_t dfoStatic = 0x2;           // static-Huffman blocks allowed
+constexpr int32_t dfoDynamic = 0x4;          // dynamic-Huffman blocks allowed
+constexpr int32_t dfoLazy = 0x8;             // lazy matching
+constexpr int32_t dfoDeflate64 = 0x10;       // 64 KiB window, lengths up to 65538
+constexpr int32_t dfoAdler32 = 0x20;         // checksum is Adler-32 instead of CRC-32
+constexpr int32_t dfoTestOnly = 0x40000000;  // Inflate decodes and checks but writes nothing
 
 class TArcDeflateHelper {
 public:

@@ -65,7 +65,8 @@ uint32_t InflateTo(const std::string& compressed, std::string& out, TArcDeflateH
     return crc;
 }
 
-std::string DeflateOf(const std::string& in, TArcDeflateHelper* helper = nullptr, uint32_t* checksum = nullptr) {
+std::string DeflateOf(const std::string& in, TArcDeflateHelper* helper = nullptr,
+                      uint32_t* checksum = nullptr) {
     framework::TStringStream src(in), dst;
     uint32_t c = Deflate(&src, &dst, helper);
     if (checksum) *checksum = c;
@@ -73,7 +74,8 @@ std::string DeflateOf(const std::string& in, TArcDeflateHelper* helper = nullptr
 }
 
 uint32_t ZCrc(const std::string& s) {
-    return static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(s.data()), static_cast<uInt>(s.size())));
+    return static_cast<uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(s.data()), static_cast<uInt>(s.size())));
 }
 
 TEST(Checksum, Crc32MatchesPublishedValueAndReferenceLibrary) {
@@ -102,7 +104,8 @@ TEST(Inflate, DecodesEveryStreamKindOfTheReferenceLibrary) {
     };
     std::vector<Case> cases;
     for (int level = 0; level <= 9; ++level) cases.push_back({level, Z_DEFAULT_STRATEGY, Z_NO_FLUSH, 0});
-    for (int strategy : {Z_FILTERED, Z_HUFFMAN_ONLY, Z_RLE, Z_FIXED}) cases.push_back({6, strategy, Z_NO_FLUSH, 0});
+    for (int strategy : {Z_FILTERED, Z_HUFFMAN_ONLY, Z_RLE, Z_FIXED})
+        cases.push_back({6, strategy, Z_NO_FLUSH, 0});
     cases.push_back({6, Z_DEFAULT_STRATEGY, Z_SYNC_FLUSH, 777});
     cases.push_back({9, Z_DEFAULT_STRATEGY, Z_FULL_FLUSH, 10000});
     cases.push_back({1, Z_DEFAULT_STRATEGY, Z_SYNC_FLUSH, 1});
@@ -200,11 +203,14 @@ TEST(Inflate, BadStreamsRaiseTheInflateErrorWithTheirCause) {
     // Bit layouts, least significant bit first: BFINAL, BTYPE(2), then HLIT(5) HDIST(5) HCLEN(4).
     const std::vector<Case> cases = {
         {"block type 3", {0x07, 0x00}, "starting new block, but invalid block type [Inflate]"},
-        {"HLIT 287", {0x05 | (30 << 3), 0x00, 0x00, 0x00},
+        {"HLIT 287",
+         {0x05 | (30 << 3), 0x00, 0x00, 0x00},
          "count of literal codes in dynamic block is greater than 286 [InflateDynamicBlock]"},
-        {"HDIST 31", {0x05, 0x1F, 0x00, 0x00, 0x00},
+        {"HDIST 31",
+         {0x05, 0x1F, 0x00, 0x00, 0x00},
          "count of distance codes in dynamic block is greater than 30 [InflateDynamicBlock]"},
-        {"stored NLEN", {0x01, 0x05, 0x00, 0x00, 0x00},
+        {"stored NLEN",
+         {0x01, 0x05, 0x00, 0x00, 0x00},
          "invalid stored block (length and NOT length do not match) [InflateStoredBlock]"},
         {"truncated", {0x01, 0x05, 0x00, 0xFA, 0xFF, 'a'}, "no more compressed data in stream"},
         {"empty", {}, "no more compressed data in stream"},
@@ -218,7 +224,10 @@ TEST(Inflate, BadStreamsRaiseTheInflateErrorWithTheirCause) {
             ADD_FAILURE() << c.Name << " was accepted";
         } catch (const EArcInflateError& e) {
             std::string m = e.Message;
-            EXPECT_EQ(m.rfind("Dravolin inflate error, possibly a corrupted compressed stream. (Internal cause: ", 0), 0u)
+            EXPECT_EQ(
+                m.rfind("Dravolin inflate error, possibly a corrupted compressed stream. (Internal cause: ",
+                        0),
+                0u)
                 << m;
             EXPECT_NE(m.find(c.Cause), std::string::npos) << c.Name << ": " << m;
             EXPECT_EQ(m.back(), ')');
@@ -250,7 +259,13 @@ TEST(Inflate, DecodesDeflate64EntriesOfSevenZip) {
 
 TEST(Deflate, OutputInflatesToTheInputForEveryOptionSet) {
     const std::vector<std::string> inputs = {
-        "", "a", "ab", "abc", std::string(1000, '\0'), RandomBytes(70000, 1), TextLike(300000, 2),
+        "",
+        "a",
+        "ab",
+        "abc",
+        std::string(1000, '\0'),
+        RandomBytes(70000, 1),
+        TextLike(300000, 2),
         RandomBytes(30000, 3) + TextLike(30000, 4) + RandomBytes(30000, 3)};
     const int optionSets[] = {15, 7, 1, 2, 4, 3, 5, 6, 1 | 8, 2 | 8, 4 | 8};
     for (int options : optionSets) {
@@ -289,7 +304,9 @@ TEST(Deflate, LimitsAndLargeInputsRoundTrip) {
     const std::string text = TextLike(8 << 20, 8) + RandomBytes(2 << 20, 9);
     TArcDeflateHelper defaults;
     for (TArcDeflateHelper* h : {&defaults, &unlimited, &tiny, &small}) {
-        std::string in = h == &defaults ? text : h == &tiny ? text.substr(0, 1 << 20) : text.substr(0, 500000);
+        std::string in = h == &defaults ? text
+                         : h == &tiny   ? text.substr(0, 1 << 20)
+                                        : text.substr(0, 500000);
         std::string compressed = DeflateOf(in, h);
         std::string back;
         ASSERT_TRUE(ZlibInflate(compressed, back));

@@ -25,9 +25,9 @@ public:
     int DistanceSymbol(int32_t distance) const;
 
 private:
-    uint8_t FLengthCode[256];   // length - 3 -> symbol - 257
-    uint8_t FDistanceLow[512];  // distance - 1 below 512
-    uint8_t FDistanceHigh[256]; // (distance - 1) >> 8 for larger distances
+    uint8_t FLengthCode[256];    // length - 3 -> symbol - 257
+    uint8_t FDistanceLow[512];   // distance - 1 below 512
+    uint8_t FDistanceHigh[256];  // (distance - 1) >> 8 for larger distances
 };
 
 const TArcDfTranslator& Translator();

@@ -31,8 +31,10 @@ void CountLeaves(const std::vector<Node>& nodes, int index, uint8_t* lengths) {
 }  // namespace
 
 void GenerateCodeLengths(int limit, const uint32_t* counts, int symbolCount, uint8_t* lengths) {
-    ArcAssert(limit >= 1 && limit <= 15, "GenerateCodeLengths: the maximum code length should be in the range 1..15");
-    ArcAssert(symbolCount >= 1 && symbolCount <= 286, "GenerateCodeLengths: the weight array must have 1..286 elements");
+    ArcAssert(limit >= 1 && limit <= 15,
+              "GenerateCodeLengths: the maximum code length should be in the range 1..15");
+    ArcAssert(symbolCount >= 1 && symbolCount <= 286,
+              "GenerateCodeLengths: the weight array must have 1..286 elements");
     std::fill(lengths, lengths + symbolCount, 0);
     std::vector<Node> nodes;
     std::vector<int> leaves;
@@ -50,7 +52,8 @@ void GenerateCodeLengths(int limit, const uint32_t* counts, int symbolCount, uin
         lengths[nodes[0].Symbol] = 1;
         return;
     }
-    ArcAssert(n <= (1 << limit), "GenerateCodeLengths: the package-merge algorithm should always be feasible");
+    ArcAssert(n <= (1 << limit),
+              "GenerateCodeLengths: the package-merge algorithm should always be feasible");
     std::stable_sort(leaves.begin(), leaves.end(),
                      [&](int a, int b) { return nodes[size_t(a)].Weight < nodes[size_t(b)].Weight; });
     std::vector<int> list = leaves;
@@ -58,7 +61,8 @@ void GenerateCodeLengths(int limit, const uint32_t* counts, int symbolCount, uin
         std::vector<int> packages;
         for (size_t i = 0; i + 1 < list.size(); i += 2) {
             packages.push_back(static_cast<int>(nodes.size()));
-            nodes.push_back({nodes[size_t(list[i])].Weight + nodes[size_t(list[i + 1])].Weight, -1, list[i], list[i + 1]});
+            nodes.push_back({nodes[size_t(list[i])].Weight + nodes[size_t(list[i + 1])].Weight, -1, list[i],
+                             list[i + 1]});
         }
         std::vector<int> merged;
         merged.reserve(packages.size() + leaves.size());

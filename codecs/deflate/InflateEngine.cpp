@@ -20,7 +20,9 @@ TArcDfInBitStream::TArcDfInBitStream(framework::TStream* source, std::function<v
                                      int64_t expectedSize)
     : FSource(source), FProgress(std::move(progress)), FExpected(expectedSize) {}
 
-void TArcDfInBitStream::OutOfData(const char* message) { throw EArcInternalInflateError(message); }
+void TArcDfInBitStream::OutOfData(const char* message) {
+    throw EArcInternalInflateError(message);
+}
 
 void TArcDfInBitStream::FillBuffer() {
     int32_t n = FSource->Read(FBuffer, 16384);
@@ -254,7 +256,9 @@ private:
     uint32_t FChecksum;
 };
 
-[[noreturn]] void Fail(const char* message) { throw EArcInternalInflateError(message); }
+[[noreturn]] void Fail(const char* message) {
+    throw EArcInternalInflateError(message);
+}
 
 // ---- block decoding ---------------------------------------------------------------------------
 
@@ -394,7 +398,8 @@ void ReadLitDistCodeLengths(TArcDfInBitStream& in, const TArcDfDecodeHuffmanTree
         } else {
             repeat = 11 + static_cast<int>(in.ReadBits(7));
         }
-        if (i + repeat > count) Fail("code length repeat runs past the declared count {ReadLitDistCodeLengths}");
+        if (i + repeat > count)
+            Fail("code length repeat runs past the declared count {ReadLitDistCodeLengths}");
         std::fill(lengths + i, lengths + i + repeat, value);
         i += repeat;
     }
@@ -415,7 +420,8 @@ void InflateDynamicBlock(TArcDfInBitStream& in, TArcDfOutputWindow& out, bool de
     uint8_t lengths[286 + 32] = {};
     ReadLitDistCodeLengths(in, codeTree, lengths, hlit + hdist);
     TArcDfDecodeHuffmanTree lit, dist;
-    if (!lit.Build(lengths, hlit)) Fail("literal/length codes over-subscribe the code space [InflateDynamicBlock]");
+    if (!lit.Build(lengths, hlit))
+        Fail("literal/length codes over-subscribe the code space [InflateDynamicBlock]");
     if (!dist.Build(lengths + hlit, hdist))
         Fail("distance codes over-subscribe the code space [InflateDynamicBlock]");
     DecodeData(in, out, lit, dist, deflate64);
@@ -462,10 +468,17 @@ uint32_t Inflate(framework::TStream* source, framework::TStream* dest, TArcDefla
             final = in.ReadBits(1) != 0;
             uint32_t type = in.ReadBits(2);
             switch (type) {
-                case 0: InflateStoredBlock(in, out); break;
-                case 1: DecodeData(in, out, Fixed().Literal, Fixed().Distance, deflate64); break;
-                case 2: InflateDynamicBlock(in, out, deflate64); break;
-                default: Fail("starting new block, but invalid block type [Inflate]");
+                case 0:
+                    InflateStoredBlock(in, out);
+                    break;
+                case 1:
+                    DecodeData(in, out, Fixed().Literal, Fixed().Distance, deflate64);
+                    break;
+                case 2:
+                    InflateDynamicBlock(in, out, deflate64);
+                    break;
+                default:
+                    Fail("starting new block, but invalid block type [Inflate]");
             }
         }
         int64_t produced = out.Produced();
@@ -481,8 +494,9 @@ uint32_t Inflate(framework::TStream* source, framework::TStream* dest, TArcDefla
         return 0;
     } catch (const EArcInternalInflateError& e) {
         if (log) log->WriteLine("Internal exception raised: " + e.Message);
-        throw EArcInflateError("Dravolin inflate error, possibly a corrupted compressed stream. (Internal cause: " +
-                               e.Message + ")");
+        throw EArcInflateError(
+            "Dravolin inflate error, possibly a corrupted compressed stream. (Internal cause: " + e.Message +
+            ")");
     }
     return result;
 }

@@ -14,7 +14,8 @@ namespace codecs {
 // EArcInternalInflateError, so a truncated stream can never be read as endless zeros.
 class TArcDfInBitStream {
 public:
-    TArcDfInBitStream(framework::TStream* source, std::function<void(int32_t)> progress, int64_t expectedSize);
+    TArcDfInBitStream(framework::TStream* source, std::function<void(int32_t)> progress,
+                      int64_t expectedSize);
 
     // Keeps at least 56 bits (real or padding) in the bit buffer. The fast path loads eight bytes at
     // once; bits above the count then hold the bytes that follow, which later loads put back at

@@ -49,9 +49,9 @@ std::string RandomBytes(size_t size, uint32_t seed) {
 }
 
 std::string TextLike(size_t size, uint32_t seed) {
-    static const char* const kWords[] = {"the ",     "catalog ", "of ",    "disks ",  "volume ", "label ",
-                                         "archive ", "folder ",  "file ",  "name ",   "size ",   "date\r\n",
-                                         "and ",     "zip ",     "entry ", "korvane ", "0123 ",  "a "};
+    static const char* const kWords[] = {"the ",     "catalog ", "of ",    "disks ",   "volume ", "label ",
+                                         "archive ", "folder ",  "file ",  "name ",    "size ",   "date\r\n",
+                                         "and ",     "zip ",     "entry ", "korvane ", "0123 ",   "a "};
     std::mt19937 g(seed);
     std::string s;
     s.reserve(size + 16);

@@ -69,7 +69,9 @@ void TObjectList::Put(int index, framework::TObject* item) {
     FItems[size_t(index)] = item;
 }
 
-void TObjectList::FreeItem(framework::TObject* item) { delete item; }
+void TObjectList::FreeItem(framework::TObject* item) {
+    delete item;
+}
 
 int TObjectList::Add(framework::TObject* item) {
     if (FCount == Capacity()) Grow();
@@ -96,8 +98,12 @@ void TObjectList::Insert(int index, framework::TObject* item) {
     ++FCount;
 }
 
-framework::TObject* TObjectList::First() const { return FCount > 0 ? FItems[0] : nullptr; }
-framework::TObject* TObjectList::Last() const { return FCount > 0 ? FItems[size_t(FCount - 1)] : nullptr; }
+framework::TObject* TObjectList::First() const {
+    return FCount > 0 ? FItems[0] : nullptr;
+}
+framework::TObject* TObjectList::Last() const {
+    return FCount > 0 ? FItems[size_t(FCount - 1)] : nullptr;
+}
 
 framework::TObject* TObjectList::Neighbour(framework::TObject* item, int direction) const {
     if (!item) return direction < 0 ? Last() : First();
@@ -135,22 +141,28 @@ void TObjectList::LoadItems(framework::TStream* stream) {
     OwnsObjects = owns != 0;
     uint8_t c[4];
     stream->ReadBuffer(c, 4);
-    int32_t count = int32_t(uint32_t(c[0]) | uint32_t(c[1]) << 8 | uint32_t(c[2]) << 16 | uint32_t(c[3]) << 24);
+    int32_t count =
+        int32_t(uint32_t(c[0]) | uint32_t(c[1]) << 8 | uint32_t(c[2]) << 16 | uint32_t(c[3]) << 24);
     for (int32_t i = 0; i < count; ++i) {
         uint8_t len = 0;
         stream->ReadBuffer(&len, 1);
         std::string name(len, '\0');
         stream->ReadBuffer(name.data(), len);
         auto it = Registry().find(name);
-        if (it == Registry().end()) throw EClassNotFound(framework::Format("Class <%s> not registered", {name}));
+        if (it == Registry().end())
+            throw EClassNotFound(framework::Format("Class <%s> not registered", {name}));
         std::unique_ptr<framework::TObject> item(it->second.Create());
         it->second.Load(item.get(), stream);
         Add(item.release());
     }
 }
 
-void TObjectList::LoadFromStream(framework::TStream* stream) { LoadItems(stream); }
-void TObjectList::SaveToStream(framework::TStream* stream) { SaveItems(stream); }
+void TObjectList::LoadFromStream(framework::TStream* stream) {
+    LoadItems(stream);
+}
+void TObjectList::SaveToStream(framework::TStream* stream) {
+    SaveItems(stream);
+}
 
 // ---- sorted list --------------------------------------------------------------------------------
 
@@ -279,11 +291,18 @@ int64_t TS_BufferStream::Seek(int64_t Offset, framework::TSeekOrigin Origin) {
     int64_t logical = FState == 1 ? under - (FEnd - FCurrent) : FState == 2 ? under + FCurrent : under;
     int64_t target;
     switch (Origin) {
-        case framework::soFromBeginning: target = Offset; break;
-        case framework::soFromCurrent: target = logical + Offset; break;
-        case framework::soFromEnd: target = std::max(FStream->Size(), logical) - std::llabs(Offset); break;
+        case framework::soFromBeginning:
+            target = Offset;
+            break;
+        case framework::soFromCurrent:
+            target = logical + Offset;
+            break;
+        case framework::soFromEnd:
+            target = std::max(FStream->Size(), logical) - std::llabs(Offset);
+            break;
         default:
-            throw framework::EStreamError(framework::Format("Invalid seek origin (%d)", {static_cast<int>(Origin)}));
+            throw framework::EStreamError(
+                framework::Format("Invalid seek origin (%d)", {static_cast<int>(Origin)}));
     }
     if (target == logical) return logical;
     if (FState == 2 && !FlushBuffer()) throw framework::EStreamError("\nSeek error");
@@ -297,7 +316,8 @@ void TS_BufferStream::PutBack(uint8_t byte) {
     FBuffer[size_t(--FCurrent)] = byte;
 }
 
-TLFNFileStream::TLFNFileStream(const std::string& fileName, int32_t bufferSize, bool flushToDisk, uint16_t mode)
+TLFNFileStream::TLFNFileStream(const std::string& fileName, int32_t bufferSize, bool flushToDisk,
+                               uint16_t mode)
     : TS_BufferStream(nullptr, bufferSize) {
     FFile = std::make_unique<framework::TFileStream>(fileName, mode);
     FStream = FFile.get();
@@ -328,7 +348,9 @@ void SlashesToBackslashes(std::string& text) {
         if (c == '/') c = '\\';
 }
 
-std::string LeftStr(const std::string& text, int n) { return text.substr(0, size_t(std::max(n, 0))); }
+std::string LeftStr(const std::string& text, int n) {
+    return text.substr(0, size_t(std::max(n, 0)));
+}
 
 std::string RightStr(const std::string& text, int n) {
     if (n >= static_cast<int>(text.size())) return text;
@@ -350,11 +372,14 @@ bool ForceDirs(const std::string& path) {
     while (p.size() > 3 && p.back() == '\\') p.pop_back();
     if (p.empty() || DirExists(p)) return true;
     size_t slash = p.find_last_of('\\');
-    if (slash != std::string::npos && slash > 0 && p[slash - 1] != ':' && !ForceDirs(p.substr(0, slash))) return false;
+    if (slash != std::string::npos && slash > 0 && p[slash - 1] != ':' && !ForceDirs(p.substr(0, slash)))
+        return false;
     return platform::CreateDirectory(p) || DirExists(p);
 }
 
-std::string CurrentDir() { return platform::GetCurrentDirectory(); }
+std::string CurrentDir() {
+    return platform::GetCurrentDirectory();
+}
 
 std::string VolumeLabelOf(const std::string& root) {
     std::string label;

@@ -12,7 +12,9 @@
 namespace codecs {
 
 namespace {
-[[noreturn]] void DataError(const char* what) { throw EZipDataError(what); }
+[[noreturn]] void DataError(const char* what) {
+    throw EZipDataError(what);
+}
 }  // namespace
 
 TZipEntryDecoder::TZipEntryDecoder(framework::TStream* archive, framework::TStream* output)
@@ -84,7 +86,8 @@ void TZipEntryDecoder::FlushOutput() {
     int32_t n = FOutCount;
     if (FDecryptOnOutput && Keys)
         for (int32_t i = 0; i < n; ++i) FOut[size_t(i)] = Keys->Decrypt(FOut[size_t(i)]);
-    if (FWritten + n > UncompressedSize) throw EBiggerThanUncompressed("File is larger than uncompressed size!");
+    if (FWritten + n > UncompressedSize)
+        throw EBiggerThanUncompressed("File is larger than uncompressed size!");
     FOutCount = 0;
     if (n > 0 && FOutput->Write(FOut.data(), n) != n) throw ECantWriteUCF("Cant write uncompressed file");
     FCrc = UpdateCRC32(FCrc, FOut.data(), size_t(n));
@@ -155,7 +158,8 @@ void TZipEntryDecoder::Unshrink() {
                     // Partial clear: free every code that is no other code's prefix.
                     std::vector<uint8_t> isPrefix(kCodes, 0);
                     for (int c = kFirstFree; c < kCodes; ++c)
-                        if (!isFree[size_t(c)] && prefix[size_t(c)] >= kFirstFree) isPrefix[size_t(prefix[size_t(c)])] = 1;
+                        if (!isFree[size_t(c)] && prefix[size_t(c)] >= kFirstFree)
+                            isPrefix[size_t(prefix[size_t(c)])] = 1;
                     for (int c = kFirstFree; c < kCodes; ++c)
                         if (!isPrefix[size_t(c)]) isFree[size_t(c)] = 1;
                     freeEntry = nextFree(kFirstFree);
@@ -214,7 +218,8 @@ void TZipEntryDecoder::Unreduce(int factor) {
     try {
         for (int i = 255; i >= 0; --i) {
             setSize[size_t(i)] = static_cast<uint8_t>(ReadBits(6));
-            for (int j = 0; j < setSize[size_t(i)]; ++j) followers[size_t(i)][size_t(j)] = static_cast<uint8_t>(ReadBits(8));
+            for (int j = 0; j < setSize[size_t(i)]; ++j)
+                followers[size_t(i)][size_t(j)] = static_cast<uint8_t>(ReadBits(8));
         }
         uint8_t last = 0;
         int state = 0;
@@ -233,8 +238,10 @@ void TZipEntryDecoder::Unreduce(int factor) {
             last = c;
             switch (state) {
                 case 0:
-                    if (c != 144) out(c);
-                    else state = 1;
+                    if (c != 144)
+                        out(c);
+                    else
+                        state = 1;
                     break;
                 case 1:
                     if (c == 0) {
@@ -293,7 +300,8 @@ public:
             code = (code << 1) | (in.ReadBits(1) ^ 1u);
             int first = FFirst[size_t(len)];
             int count = FCount[size_t(len)];
-            if (static_cast<int>(code) - FFirstCode[size_t(len)] < count && static_cast<int>(code) >= FFirstCode[size_t(len)])
+            if (static_cast<int>(code) - FFirstCode[size_t(len)] < count &&
+                static_cast<int>(code) >= FFirstCode[size_t(len)])
                 return FSymbols[size_t(first + static_cast<int>(code) - FFirstCode[size_t(len)])];
         }
         throw EZipDataError("implode code not in its tree");
@@ -347,7 +355,8 @@ void TZipEntryDecoder::Explode() {
     };
     TExplodeTree literals, lengths, distances;
     try {
-        if ((literalTree && !literals.Read(*this, 256)) || !lengths.Read(*this, 64) || !distances.Read(*this, 64))
+        if ((literalTree && !literals.Read(*this, 256)) || !lengths.Read(*this, 64) ||
+            !distances.Read(*this, 64))
             return;  // an inconsistent tree ends the decoder without output
     } catch (const EZipDataError&) {
         return;
@@ -355,7 +364,8 @@ void TZipEntryDecoder::Explode() {
     try {
         while (produced < UncompressedSize) {
             if (ReadBits(1)) {
-                out(static_cast<uint8_t>(literalTree ? literals.Decode(*this) : static_cast<int>(ReadBits(8))));
+                out(static_cast<uint8_t>(literalTree ? literals.Decode(*this)
+                                                     : static_cast<int>(ReadBits(8))));
                 continue;
             }
             int32_t distance = static_cast<int32_t>(ReadBits(lowBits));
@@ -447,15 +457,26 @@ void TZipEntryDecoder::InflateEntry() {
 
 bool TZipEntryDecoder::Decode(int method) {
     switch (method) {
-        case 0: ExtractStored(); return true;
-        case 1: Unshrink(); return true;
+        case 0:
+            ExtractStored();
+            return true;
+        case 1:
+            Unshrink();
+            return true;
         case 2:
         case 3:
         case 4:
-        case 5: Unreduce(method - 1); return true;
-        case 6: Explode(); return true;
-        case 8: InflateEntry(); return true;
-        default: return false;
+        case 5:
+            Unreduce(method - 1);
+            return true;
+        case 6:
+            Explode();
+            return true;
+        case 8:
+            InflateEntry();
+            return true;
+        default:
+            return false;
     }
 }
 

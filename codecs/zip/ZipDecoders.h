@@ -10,15 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "framework/core/Stream.h"
 #include "codecs/deflate/Crypt.h"
 #include "framework/core/Exception.h"
+#include "framework/core/Stream.h"
 
 namespace codecs {
 
 using framework::Exception;
 
-KORVANE_DECLARE_EXCEPTION(EFatalUnzipError, Exception);        // "Premature end of file reached"
+KORVANE_DECLARE_EXCEPTION(EFatalUnzipError, Exception);         // "Premature end of file reached"
 KORVANE_DECLARE_EXCEPTION(EBiggerThanUncompressed, Exception);  // "File is larger than uncompressed size!"
 KORVANE_DECLARE_EXCEPTION(ECantWriteUCF, Exception);            // "Cant write uncompressed file"
 

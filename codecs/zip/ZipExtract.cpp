@@ -104,7 +104,9 @@ std::string ContainedFolder(const std::string& folder) {
     return result;
 }
 
-uint16_t LocalU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint16_t LocalU16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
 
 }  // namespace
 
@@ -222,11 +224,13 @@ void TZipExtraction::ExtractEntry(int i) {
     const std::string stored = e.Directory() + e.Filename();
     uint16_t localName = 0, localExtra = 0;
     if (!e.Filename().empty()) {
-        if (R.FEndCentral->ThisDisk != 0 && e.DiskNumberStart != R.FCurrentDisk) R.AskForDisk(e.DiskNumberStart + 1);
+        if (R.FEndCentral->ThisDisk != 0 && e.DiskNumberStart != R.FCurrentDisk)
+            R.AskForDisk(e.DiskNumberStart + 1);
         framework::TStream* s = R.Archive();
         s->Seek(e.LocalHeaderOffset, framework::soFromBeginning);
         uint8_t h[kLocalHeaderSize];
-        if (s->Read(h, kLocalHeaderSize) != kLocalHeaderSize || h[0] != 'P' || h[1] != 'K' || h[2] != 3 || h[3] != 4)
+        if (s->Read(h, kLocalHeaderSize) != kLocalHeaderSize || h[0] != 'P' || h[1] != 'K' || h[2] != 3 ||
+            h[3] != 4)
             return;  // no local header where the directory says: the entry cannot be extracted
         localName = LocalU16(h + 26);
         localExtra = LocalU16(h + 28);
@@ -256,7 +260,8 @@ void TZipExtraction::ExtractEntry(int i) {
     if (R.OnStartUnZip) R.OnStartUnZip(&R, i, outName, skip);
     if (skip) return;
     size_t slash = outName.find_last_of('\\');
-    if (slash != std::string::npos && slash > 0 && !DirExists(outName.substr(0, slash))) ForceDirs(outName.substr(0, slash));
+    if (slash != std::string::npos && slash > 0 && !DirExists(outName.substr(0, slash)))
+        ForceDirs(outName.substr(0, slash));
 
     // A method without a decoder is refused before anything is asked or written.
     const int method = e.CompressionMethod;
@@ -289,14 +294,20 @@ void TZipExtraction::ExtractEntry(int i) {
             return framework::FileDateToDateTime(int32_t(uint32_t(d) << 16 | t));
         };
         switch (R.OverwriteMode) {
-            case Never: break;
-            case ifNewer: write = entryTime > fileTime(); break;
-            case ifOlder: write = entryTime < fileTime(); break;
+            case Never:
+                break;
+            case ifNewer:
+                write = entryTime > fileTime();
+                break;
+            case ifOlder:
+                write = entryTime < fileTime();
+                break;
             default:
                 if (R.OnPromptForOverwrite)
                     R.OnPromptForOverwrite(&R, write, i, outName);
                 else
-                    write = ZipMessageBox("Replace existing file " + e.Filename() + "?", "File Exists Alert", 4) == 6;
+                    write = ZipMessageBox("Replace existing file " + e.Filename() + "?", "File Exists Alert",
+                                          4) == 6;
                 break;
         }
         if (!write) {
@@ -331,7 +342,9 @@ void TZipExtraction::ExtractEntry(int i) {
     decoder.Flags = static_cast<uint16_t>(e.Flags);
     decoder.Keys = e.IsEncrypted() ? &keys : nullptr;
     if (R.OnDecrypt)
-        decoder.OnDecrypt = [this](uint8_t* buffer, int32_t length) { R.OnDecrypt(&R, buffer, length, R.Password); };
+        decoder.OnDecrypt = [this](uint8_t* buffer, int32_t length) {
+            R.OnDecrypt(&R, buffer, length, R.Password);
+        };
     if (R.FEndCentral->ThisDisk != 0 && R.OnGetNextDisk)
         decoder.OnNextDisk = [this]() -> framework::TStream* {
             R.AskForDisk(R.FCurrentDisk + 2);
@@ -358,7 +371,8 @@ void TZipExtraction::ExtractEntry(int i) {
     if (!tooLong) {
         platform::FILETIME local{}, utc{};
         uint32_t stamp = NormalizeDosDateTime(e.DateTime);
-        if (platform::DosDateTimeToFileTime(static_cast<uint16_t>(stamp >> 16), static_cast<uint16_t>(stamp), local) &&
+        if (platform::DosDateTimeToFileTime(static_cast<uint16_t>(stamp >> 16), static_cast<uint16_t>(stamp),
+                                            local) &&
             platform::LocalFileTimeToFileTime(local, utc)) {
             try {
                 framework::TFileStream f(outName, framework::fmOpenWrite);
@@ -366,7 +380,8 @@ void TZipExtraction::ExtractEntry(int i) {
             } catch (const std::exception&) {
             }
         }
-        if (R.RetainAttributes) platform::SetFileAttributes(outName, static_cast<uint32_t>(e.ExternalAttributes));
+        if (R.RetainAttributes)
+            platform::SetFileAttributes(outName, static_cast<uint32_t>(e.ExternalAttributes));
     }
     const uint32_t crc = decoder.Crc();
     if (!tooLong && crc == e.CRC32) {

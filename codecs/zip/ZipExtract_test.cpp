@@ -15,7 +15,9 @@ namespace {
 namespace fs = std::filesystem;
 using testing::TempDir;
 
-std::string Win(const std::string& native) { return platform::NativeToWindowsPath(native); }
+std::string Win(const std::string& native) {
+    return platform::NativeToWindowsPath(native);
+}
 
 void Put16(std::string& s, uint32_t v) {
     s += static_cast<char>(v & 0xFF);
@@ -29,7 +31,8 @@ void Put32(std::string& s, uint32_t v) {
 // A one-entry stored archive written field by field: local header, data, central header, end
 // record.
 std::string StoredZip(const std::string& name, const std::string& data, uint8_t host, uint16_t flags,
-                      uint32_t dosDateTime = (39u << 25) | (3u << 21) | (4u << 16) | (5u << 11) | (6u << 5) | 4u) {
+                      uint32_t dosDateTime = (39u << 25) | (3u << 21) | (4u << 16) | (5u << 11) | (6u << 5) |
+                                             4u) {
     const uint32_t crc = ~UpdateCRC32(0xFFFFFFFF, data.data(), data.size());
     std::string z;
     Put32(z, 0x04034B50);
@@ -76,7 +79,8 @@ std::string StoredZip(const std::string& name, const std::string& data, uint8_t 
 class ZipExtractFiles : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!testing::ToolAvailable("zip") || !testing::ToolAvailable("unzip")) GTEST_SKIP() << "zip is not installed";
+        if (!testing::ToolAvailable("zip") || !testing::ToolAvailable("unzip"))
+            GTEST_SKIP() << "zip is not installed";
         fs::create_directories(Dir.Path() / "src" / "docs");
         fs::create_directories(Dir.Path() / "out");
         testing::WriteFile(Dir / "src/file_id.diz", "Top-level description\r\n");
@@ -84,8 +88,9 @@ protected:
         testing::WriteFile(Dir / "src/text.txt", testing::TextLike(150000, 3));
         testing::WriteFile(Dir / "src/random.bin", testing::RandomBytes(70000, 4));
         testing::WriteFile(Dir / "src/empty.txt", "");
-        testing::Run("touch -d '2018-07-06 05:04:02' file_id.diz text.txt random.bin empty.txt docs/FILE_ID.DIZ",
-                     Dir.Path() / "src");
+        testing::Run(
+            "touch -d '2018-07-06 05:04:02' file_id.diz text.txt random.bin empty.txt docs/FILE_ID.DIZ",
+            Dir.Path() / "src");
     }
     TZipReader& Reader(const std::string& zip) {
         FReader = std::make_unique<TZipReader>(nullptr);
@@ -124,7 +129,8 @@ TEST_F(ZipExtractFiles, EveryEntryMatchesUnzipAndKeepsItsDate) {
     for (const char* level : {"-0", "-1", "-9"}) {
         SCOPED_TRACE(level);
         fs::remove_all(Dir.Path() / "out");
-        ASSERT_EQ(testing::Run(std::string("rm -f ../l.zip && zip -q ") + level + " ../l.zip text.txt random.bin empty.txt",
+        ASSERT_EQ(testing::Run(std::string("rm -f ../l.zip && zip -q ") + level +
+                                   " ../l.zip text.txt random.bin empty.txt",
                                Dir.Path() / "src"),
                   0);
         TZipReader& r = Reader(Dir / "l.zip");
@@ -141,14 +147,16 @@ TEST_F(ZipExtractFiles, EveryEntryMatchesUnzipAndKeepsItsDate) {
                 expected = testing::ReadFile(Dir / "expected");
             }
             EXPECT_EQ(testing::ReadFile(Dir / (std::string("out/") + name)), expected) << name;
-            EXPECT_EQ(fs::last_write_time(Dir.Path() / "out" / name), fs::last_write_time(Dir.Path() / "src" / name))
+            EXPECT_EQ(fs::last_write_time(Dir.Path() / "out" / name),
+                      fs::last_write_time(Dir.Path() / "src" / name))
                 << name;
         }
     }
 }
 
 TEST_F(ZipExtractFiles, DamagedEntryGivesTheBadCrcEventAndNoFile) {
-    ASSERT_EQ(testing::Run("zip -q -0 ../s.zip text.txt && zip -q -9 ../d.zip text.txt", Dir.Path() / "src"), 0);
+    ASSERT_EQ(testing::Run("zip -q -0 ../s.zip text.txt && zip -q -9 ../d.zip text.txt", Dir.Path() / "src"),
+              0);
     for (const char* name : {"s.zip", "d.zip"}) {
         SCOPED_TRACE(name);
         std::string zip = testing::ReadFile(Dir / name);
@@ -179,9 +187,8 @@ TEST_F(ZipExtractFiles, PasswordsSeekableAndStreamed) {
         wrong.Password = "Secret";
         wrong.DoAll = true;
         std::vector<TSkipReason> reasons;
-        wrong.OnSkippingFile = [&](framework::TObject*, TSkipReason reason, const std::string&, int32_t, bool&) {
-            reasons.push_back(reason);
-        };
+        wrong.OnSkippingFile = [&](framework::TObject*, TSkipReason reason, const std::string&, int32_t,
+                                   bool&) { reasons.push_back(reason); };
         EXPECT_EQ(wrong.UnZip(), 0);
         ASSERT_FALSE(reasons.empty());
         for (TSkipReason reason : reasons) EXPECT_EQ(reason, srBadPassword);
@@ -204,13 +211,15 @@ TEST_F(ZipExtractFiles, LegacyMethodsExtract) {
         TZipReader& r = Reader(legacy + name);
         r.FilesList()->Add("first.txt");
         EXPECT_EQ(r.UnZip(), 1);
-        EXPECT_EQ(testing::ReadFile(Dir / "out/first.txt") + testing::ReadFile(Dir / "out/FIRST.TXT"), expected);
+        EXPECT_EQ(testing::ReadFile(Dir / "out/first.txt") + testing::ReadFile(Dir / "out/FIRST.TXT"),
+                  expected);
     }
 }
 
 TEST_F(ZipExtractFiles, UnknownMethodsAreNeverCounted) {
     std::vector<std::string> archives;
-    if (testing::Run("zip -q -Z bzip2 ../bz.zip text.txt", Dir.Path() / "src") == 0) archives.push_back("bz.zip");
+    if (testing::Run("zip -q -Z bzip2 ../bz.zip text.txt", Dir.Path() / "src") == 0)
+        archives.push_back("bz.zip");
     if (testing::ToolAvailable("7z") &&
         testing::Run("7z a -tzip -psecret -mem=AES256 ../aes.zip text.txt", Dir.Path() / "src") == 0)
         archives.push_back("aes.zip");
@@ -233,10 +242,13 @@ TEST_F(ZipExtractFiles, UnknownMethodsAreNeverCounted) {
 }
 
 TEST_F(ZipExtractFiles, StoredPathsStayInsideTheDestination) {
-    ASSERT_EQ(testing::Run("mkdir -p aa && cp file_id.diz aa/evil.txt && zip -q -r ../evil.zip aa", Dir.Path() / "src"), 0);
+    ASSERT_EQ(testing::Run("mkdir -p aa && cp file_id.diz aa/evil.txt && zip -q -r ../evil.zip aa",
+                           Dir.Path() / "src"),
+              0);
     std::string zip = testing::ReadFile(Dir / "evil.zip");
     // Make every stored "aa/" a "../".
-    for (size_t p = zip.find("aa/"); p != std::string::npos; p = zip.find("aa/", p + 3)) zip.replace(p, 2, "..");
+    for (size_t p = zip.find("aa/"); p != std::string::npos; p = zip.find("aa/", p + 3))
+        zip.replace(p, 2, "..");
     testing::WriteFile(Dir / "evil.zip", zip);
     TZipReader& r = Reader(Dir / "evil.zip");
     r.DoAll = true;

@@ -23,8 +23,12 @@ TZipMessageBox& MessageBoxHook() {
     return box;
 }
 
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t U32(const uint8_t* p) { return uint32_t(U16(p)) | uint32_t(U16(p + 2)) << 16; }
+uint16_t U16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+uint32_t U32(const uint8_t* p) {
+    return uint32_t(U16(p)) | uint32_t(U16(p + 2)) << 16;
+}
 
 // Reads exactly `count` bytes or reports how many came.
 int32_t ReadFully(framework::TStream* s, void* buffer, int32_t count) {
@@ -55,7 +59,9 @@ void SetZipSignatures(uint32_t central, uint32_t local, uint32_t end) {
     if (end) gEndSignature = end;
 }
 
-void SetZipMessageBox(TZipMessageBox box) { MessageBoxHook() = std::move(box); }
+void SetZipMessageBox(TZipMessageBox box) {
+    MessageBoxHook() = std::move(box);
+}
 
 namespace {
 TZipFileDialog& FileDialogHook() {
@@ -64,7 +70,9 @@ TZipFileDialog& FileDialogHook() {
 }
 }  // namespace
 
-void SetZipFileDialog(TZipFileDialog dialog) { FileDialogHook() = std::move(dialog); }
+void SetZipFileDialog(TZipFileDialog dialog) {
+    FileDialogHook() = std::move(dialog);
+}
 
 bool AskZipFileDialog(const std::string& title, const std::string& filter, const std::string& initialFolder,
                       std::string& chosen) {
@@ -203,8 +211,10 @@ int TSortedZip::Compare(const void* itemKey, const void* key) const {
     switch (SortMode) {
         case ByName:
             return framework::CompareText(a->Directory() + a->Filename(), b->Directory() + b->Filename());
-        case ByFileName: return framework::CompareText(a->Filename(), b->Filename());
-        case ByDirectoryName: return framework::CompareText(a->Directory(), b->Directory());
+        case ByFileName:
+            return framework::CompareText(a->Filename(), b->Filename());
+        case ByDirectoryName:
+            return framework::CompareText(a->Directory(), b->Directory());
         case ByDate: {
             framework::TDateTime da = 0, db = 0;
             if (!DosToDateTime(a->DateTime, da)) da = 0;
@@ -212,9 +222,13 @@ int TSortedZip::Compare(const void* itemKey, const void* key) const {
             return da > db ? -1 : da < db ? 1 : -1;
         }
         case ByCompressedSize:
-            return a->CompressedSize > b->CompressedSize ? -1 : a->CompressedSize < b->CompressedSize ? 1 : -1;
+            return a->CompressedSize > b->CompressedSize   ? -1
+                   : a->CompressedSize < b->CompressedSize ? 1
+                                                           : -1;
         case ByUnCompressedSize:
-            return a->UncompressedSize > b->UncompressedSize ? -1 : a->UncompressedSize < b->UncompressedSize ? 1 : -1;
+            return a->UncompressedSize > b->UncompressedSize   ? -1
+                   : a->UncompressedSize < b->UncompressedSize ? 1
+                                                               : -1;
         case ByRate: {
             auto rate = [](const TZipHeaderInfo* e) -> int64_t {
                 if (e->UncompressedSize <= 0) return 0;
@@ -226,9 +240,11 @@ int TSortedZip::Compare(const void* itemKey, const void* key) const {
         }
         case ByNone:
         default:
-            if (a->DiskNumberStart != b->DiskNumberStart) return a->DiskNumberStart < b->DiskNumberStart ? -1 : 1;
+            if (a->DiskNumberStart != b->DiskNumberStart)
+                return a->DiskNumberStart < b->DiskNumberStart ? -1 : 1;
             {
-                int32_t oa = static_cast<int32_t>(a->LocalHeaderOffset), ob = static_cast<int32_t>(b->LocalHeaderOffset);
+                int32_t oa = static_cast<int32_t>(a->LocalHeaderOffset),
+                        ob = static_cast<int32_t>(b->LocalHeaderOffset);
                 return oa < ob ? -1 : oa > ob ? 1 : 0;
             }
     }
@@ -245,7 +261,9 @@ TZipReader::TZipReader(framework::TComponent* AOwner) : framework::TComponent(AO
     };
 }
 
-TZipReader::~TZipReader() { ClearZip(); }
+TZipReader::~TZipReader() {
+    ClearZip();
+}
 
 void TZipReader::Assign(framework::TPersistent* Source) {
     auto* s = dynamic_cast<TZipReader*>(Source);
@@ -297,9 +315,10 @@ void TZipReader::SetZipName(const std::string& Value) {
         size_t slash = name.find_last_of("\\:");
         std::string folder = slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
         if (folder.empty() || !DirExists(folder)) folder = "C:\\";
-        if (!AskZipFileDialog("Open a Zip File",
-                              "Zip Files (*.ZIP)|*.zip|SFX Files (*.EXE)|*.exe|Jar Files (*.JAR)|*.jar|All Files (*.*)|*.*",
-                              folder, name))
+        if (!AskZipFileDialog(
+                "Open a Zip File",
+                "Zip Files (*.ZIP)|*.zip|SFX Files (*.EXE)|*.exe|Jar Files (*.JAR)|*.jar|All Files (*.*)|*.*",
+                folder, name))
             throw EUserCanceled("User canceled setting zip file name.");
     }
     FZipName = name;
@@ -314,7 +333,8 @@ void TZipReader::SetDestDir(const std::string& Value) {
     std::string folder = Value;
     if (Value == "?") {
         folder = DirExists(FDestDir + "\\") ? FDestDir : CurrentDir();
-        if (!AskZipFileDialog("", "", folder, folder)) throw EUserCanceled("User canceled Set Desination Directory");
+        if (!AskZipFileDialog("", "", folder, folder))
+            throw EUserCanceled("User canceled Set Desination Directory");
     }
     FDestDir = folder;
     while (FDestDir.size() > 1 && FDestDir.back() == '\\') FDestDir.pop_back();
@@ -352,7 +372,9 @@ void TZipReader::ClearZip() {
     FZipName.clear();
 }
 
-int TZipReader::Count() const { return FView ? FView->Count() : 0; }
+int TZipReader::Count() const {
+    return FView ? FView->Count() : 0;
+}
 
 TZipHeaderInfo* TZipReader::ViewEntry(int Index) const {
     if (!FView || Index < 0 || Index >= FView->Count())
@@ -360,9 +382,13 @@ TZipHeaderInfo* TZipReader::ViewEntry(int Index) const {
     return FView->Entry(Index);
 }
 
-const TZipHeaderInfo& TZipReader::Entry(int Index) const { return *ViewEntry(Index); }
+const TZipHeaderInfo& TZipReader::Entry(int Index) const {
+    return *ViewEntry(Index);
+}
 
-std::string TZipReader::GetFilename(int Index) const { return ViewEntry(Index)->Filename(); }
+std::string TZipReader::GetFilename(int Index) const {
+    return ViewEntry(Index)->Filename();
+}
 
 std::string TZipReader::GetFullName(int Index) const {
     const TZipHeaderInfo* e = ViewEntry(Index);
@@ -375,9 +401,13 @@ framework::TDateTime TZipReader::GetDateTime(int Index) const {
     return result;
 }
 
-int32_t TZipReader::GetUnCompressedSize(int Index) const { return ViewEntry(Index)->UncompressedSize; }
+int32_t TZipReader::GetUnCompressedSize(int Index) const {
+    return ViewEntry(Index)->UncompressedSize;
+}
 
-int32_t TZipReader::GetExternalFileAttributes(int Index) const { return ViewEntry(Index)->ExternalAttributes; }
+int32_t TZipReader::GetExternalFileAttributes(int Index) const {
+    return ViewEntry(Index)->ExternalAttributes;
+}
 
 void TZipReader::SortEntries(TZipSortMode Mode) {
     SortMode = Mode;
@@ -501,7 +531,8 @@ void TZipReader::CheckZip64() {
     if (ok) {
         const uint32_t thisDisk = U32(rec + 16), centralDisk = U32(rec + 20);
         const uint64_t total = u64(rec + 32), size = u64(rec + 40), offset = u64(rec + 48);
-        ok = thisDisk <= 999 && centralDisk <= 999 && total <= 0xFFFF && size < 0x7FFFFFFF && offset < 0x7FFFFFFF;
+        ok = thisDisk <= 999 && centralDisk <= 999 && total <= 0xFFFF && size < 0x7FFFFFFF &&
+             offset < 0x7FFFFFFF;
         if (ok) {
             e.ThisDisk = static_cast<uint16_t>(thisDisk);
             e.CentralDisk = static_cast<uint16_t>(centralDisk);
@@ -656,8 +687,8 @@ bool TZipReader::ScanLocalHeaders() {
     std::string upperName = framework::UpperCase(FZipName);
     bool exe = upperName.size() >= 4 && upperName.compare(upperName.size() - 4, 4, ".EXE") == 0;
     s->Seek(exe ? 14000 : 0, framework::soFromBeginning);
-    const uint8_t sig[4] = {uint8_t(gLocalSignature), uint8_t(gLocalSignature >> 8), uint8_t(gLocalSignature >> 16),
-                            uint8_t(gLocalSignature >> 24)};
+    const uint8_t sig[4] = {uint8_t(gLocalSignature), uint8_t(gLocalSignature >> 8),
+                            uint8_t(gLocalSignature >> 16), uint8_t(gLocalSignature >> 24)};
     int matched = 0;
     bool hit = false;
     uint8_t b;
@@ -717,7 +748,8 @@ void TZipReader::ReadCentralDirectory() {
         size_t dot = zfc.find_last_of(".\\:");
         zfc = (dot != std::string::npos && zfc[dot] == '.' ? zfc.substr(0, dot) : zfc) + ".zfc";
         if (FileExistsCheck(zfc)) {
-            FDirectoryFile = std::make_unique<TLFNFileStream>(zfc, kFileBufferSize, false, framework::fmOpenRead);
+            FDirectoryFile =
+                std::make_unique<TLFNFileStream>(zfc, kFileBufferSize, false, framework::fmOpenRead);
             if (ReadEndCentral(FDirectoryFile.get())) {
                 found = true;
                 FDirectoryFileMode = true;
@@ -836,7 +868,8 @@ void TZipReader::ReadCentralDirectory() {
         ++i;
     }
     if (FEndCentral->ThisDisk != 0 && FEndCentral->CommentLength != 0) {
-        if (!FDirectoryFileMode && FCurrentDisk != FEndCentral->ThisDisk) AskForDisk(FEndCentral->ThisDisk + 1);
+        if (!FDirectoryFileMode && FCurrentDisk != FEndCentral->ThisDisk)
+            AskForDisk(FEndCentral->ThisDisk + 1);
         std::string comment(FEndCentral->CommentLength, '\0');
         Archive()->Seek(FEndCentral->CommentOffset, framework::soFromBeginning);
         int32_t n = ReadFully(Archive(), comment.data(), FEndCentral->CommentLength);

@@ -16,12 +16,21 @@
 
 namespace codecs {
 
-KORVANE_DECLARE_EXCEPTION(EBadZipFile, Exception);    // "Not a valid zip file!"
-KORVANE_DECLARE_EXCEPTION(ENotAZipFile, Exception);   // "Not a valid zip file!"
-KORVANE_DECLARE_EXCEPTION(EIncompleteZip, Exception); // "Incomplete Zip File"
+KORVANE_DECLARE_EXCEPTION(EBadZipFile, Exception);     // "Not a valid zip file!"
+KORVANE_DECLARE_EXCEPTION(ENotAZipFile, Exception);    // "Not a valid zip file!"
+KORVANE_DECLARE_EXCEPTION(EIncompleteZip, Exception);  // "Incomplete Zip File"
 KORVANE_DECLARE_EXCEPTION(EUserCanceled, Exception);
 
-enum TZipSortMode { ByName, ByFileName, ByDirectoryName, ByDate, ByCompressedSize, ByUnCompressedSize, ByRate, ByNone };
+enum TZipSortMode {
+    ByName,
+    ByFileName,
+    ByDirectoryName,
+    ByDate,
+    ByCompressedSize,
+    ByUnCompressedSize,
+    ByRate,
+    ByNone
+};
 enum TIncompleteZipMode { izAssumeMulti, izAssumeBad, izAssumeNotAZip };
 enum TUZOverwriteMode { Prompt, Always, Never, ifNewer, ifOlder };
 enum TSkipReason { srBadPassword, srNoOverwrite, srFileOpenError, srCreateError };
@@ -129,24 +138,28 @@ int ZipMessageBox(const std::string& text, const std::string& caption, int butto
 
 class TZipReader : public framework::TComponent {
 public:
-    using TIncompleteZip = std::function<void(framework::TObject* Sender, TIncompleteZipMode& IncompleteMode)>;
-    using TGetNextDisk = std::function<void(framework::TObject* Sender, int32_t NextDisk, std::string& FName)>;
+    using TIncompleteZip =
+        std::function<void(framework::TObject* Sender, TIncompleteZipMode& IncompleteMode)>;
+    using TGetNextDisk =
+        std::function<void(framework::TObject* Sender, int32_t NextDisk, std::string& FName)>;
     using TStartUnzipInfo =
         std::function<void(framework::TObject* Sender, int32_t NumFiles, int64_t TotalBytes, bool& StopNow)>;
     using TStartUnZipEvent =
         std::function<void(framework::TObject* Sender, int32_t FileIndex, std::string& FName, bool& Skip)>;
-    using TEndUnZipEvent = std::function<void(framework::TObject* Sender, int32_t FileIndex, const std::string& FName)>;
+    using TEndUnZipEvent =
+        std::function<void(framework::TObject* Sender, int32_t FileIndex, const std::string& FName)>;
     using TPercentDone = std::function<void(framework::TObject* Sender, int32_t Percent)>;
-    using TPromptForOverwrite =
-        std::function<void(framework::TObject* Sender, bool& OverWriteIt, int32_t FileIndex, std::string& FName)>;
-    using TSkippingFile = std::function<void(framework::TObject* Sender, TSkipReason Reason, const std::string& FName,
-                                             int32_t FileIndex, bool& Retry)>;
-    using TBadPassword = std::function<void(framework::TObject* Sender, int32_t FileIndex, std::string& NewPassword)>;
-    using TBadCRC =
-        std::function<void(framework::TObject* Sender, int32_t CalcCRC, int32_t StoredCRC, int32_t FileIndex)>;
+    using TPromptForOverwrite = std::function<void(framework::TObject* Sender, bool& OverWriteIt,
+                                                   int32_t FileIndex, std::string& FName)>;
+    using TSkippingFile = std::function<void(framework::TObject* Sender, TSkipReason Reason,
+                                             const std::string& FName, int32_t FileIndex, bool& Retry)>;
+    using TBadPassword =
+        std::function<void(framework::TObject* Sender, int32_t FileIndex, std::string& NewPassword)>;
+    using TBadCRC = std::function<void(framework::TObject* Sender, int32_t CalcCRC, int32_t StoredCRC,
+                                       int32_t FileIndex)>;
     using TUnZipComplete = std::function<void(framework::TObject* Sender, int32_t FileCount)>;
-    using TDecryptEvent =
-        std::function<void(framework::TObject* Sender, uint8_t* Buffer, int32_t Length, const std::string& Password)>;
+    using TDecryptEvent = std::function<void(framework::TObject* Sender, uint8_t* Buffer, int32_t Length,
+                                             const std::string& Password)>;
 
     explicit TZipReader(framework::TComponent* AOwner);
     ~TZipReader() override;

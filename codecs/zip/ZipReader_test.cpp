@@ -8,8 +8,8 @@
 
 #include "codecs/testsupport/TestFiles.h"
 #include "codecs/zip/ZipDecoders.h"
-#include "platform/CodePage.h"
 #include "framework/core/DateTime.h"
+#include "platform/CodePage.h"
 #include "platform/Paths.h"
 
 namespace codecs {
@@ -109,7 +109,9 @@ std::string WithoutCR(std::string s) {
     return s;
 }
 
-std::string Win(const std::string& native) { return platform::NativeToWindowsPath(native); }
+std::string Win(const std::string& native) {
+    return platform::NativeToWindowsPath(native);
+}
 
 void ExpectSameAsZipInfo(const std::string& zip) {
     std::string archiveComment;
@@ -125,7 +127,8 @@ void ExpectSameAsZipInfo(const std::string& zip) {
         EXPECT_EQ(reader.GetFullName(i), name);
         EXPECT_EQ(reader.GetUnCompressedSize(i), info[size_t(i)].Size) << name;
         EXPECT_EQ(DosText(reader.GetDateTime(i)), info[size_t(i)].DosDate) << name;
-        EXPECT_EQ(reader.GetExternalFileAttributes(i), static_cast<int32_t>(info[size_t(i)].Attributes)) << name;
+        EXPECT_EQ(reader.GetExternalFileAttributes(i), static_cast<int32_t>(info[size_t(i)].Attributes))
+            << name;
         EXPECT_EQ(WithoutCR(reader.GetFileComment(i)), info[size_t(i)].Comment) << name;
     }
     EXPECT_EQ(WithoutCR(reader.GetZipComment()), archiveComment);
@@ -134,15 +137,18 @@ void ExpectSameAsZipInfo(const std::string& zip) {
 class ZipReaderFiles : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!testing::ToolAvailable("zip") || !testing::ToolAvailable("zipinfo")) GTEST_SKIP() << "zip is not installed";
+        if (!testing::ToolAvailable("zip") || !testing::ToolAvailable("zipinfo"))
+            GTEST_SKIP() << "zip is not installed";
         std::filesystem::create_directories(Dir.Path() / "src" / "docs" / "deep");
         testing::WriteFile(Dir / "src/a.txt", testing::TextLike(5000, 1));
         testing::WriteFile(Dir / "src/docs/readme.txt", "read me\r\n");
         testing::WriteFile(Dir / "src/docs/deep/data.bin", testing::RandomBytes(3000, 2));
         testing::WriteFile(Dir / "src/empty.txt", "");
         // Fixed dates make the DOS stamps independent of today.
-        testing::Run("touch -d '2019-03-04 05:06:08' a.txt docs/readme.txt && touch -d '2001-02-03 04:05:06' docs/deep/data.bin",
-                     Dir.Path() / "src");
+        testing::Run(
+            "touch -d '2019-03-04 05:06:08' a.txt docs/readme.txt && touch -d '2001-02-03 04:05:06' "
+            "docs/deep/data.bin",
+            Dir.Path() / "src");
     }
     TempDir Dir;
 };
@@ -154,7 +160,8 @@ TEST_F(ZipReaderFiles, DirectoryEqualsZipInfo) {
         "zip -q -r ../tree.zip .",
         "zip -q -k ../dos.zip a.txt docs/readme.txt",
         "zip -q -r ../commented.zip a.txt docs && printf 'first comment\\nsecond\\n' | zip -q -c "
-        "../commented.zip a.txt docs/readme.txt && printf 'The archive comment\\nline two\\n' | zip -q -z ../commented.zip",
+        "../commented.zip a.txt docs/readme.txt && printf 'The archive comment\\nline two\\n' | zip -q -z "
+        "../commented.zip",
     };
     for (const char* c : commands) ASSERT_EQ(testing::Run(c, Dir.Path() / "src"), 0) << c;
     for (const char* z : {"stored.zip", "best.zip", "tree.zip", "dos.zip", "commented.zip"}) {
@@ -252,7 +259,8 @@ TEST_F(ZipReaderFiles, SortOrders) {
     testing::WriteFile(Dir / "src/b.txt", std::string(100, 'b'));
     testing::WriteFile(Dir / "src/c.txt", testing::RandomBytes(100, 3));
     testing::WriteFile(Dir / "src/A.TXT2", std::string(100, 'a'));
-    testing::Run("touch -d '2010-01-01 10:00:00' b.txt && touch -d '2015-01-01 10:00:00' c.txt A.TXT2", Dir.Path() / "src");
+    testing::Run("touch -d '2010-01-01 10:00:00' b.txt && touch -d '2015-01-01 10:00:00' c.txt A.TXT2",
+                 Dir.Path() / "src");
     ASSERT_EQ(testing::Run("zip -q -0 ../s.zip b.txt c.txt A.TXT2 a.txt", Dir.Path() / "src"), 0);
     TZipReader reader(nullptr);
     reader.SetZipName(Win(Dir / "s.zip"));
@@ -283,10 +291,12 @@ TEST_F(ZipReaderFiles, SortOrders) {
 TEST_F(ZipReaderFiles, SelfExtractorsReadWithAndWithoutOffsetFix) {
     if (!std::filesystem::exists("/usr/bin/unzipsfx")) GTEST_SKIP() << "unzipsfx is not installed";
     ASSERT_EQ(testing::Run("zip -q -r ../plain.zip a.txt docs", Dir.Path() / "src"), 0);
-    ASSERT_EQ(testing::Run("cat /usr/bin/unzipsfx plain.zip > raw.exe && cat /usr/bin/unzipsfx plain.zip > fixed.exe && "
-                           "zip -q -A fixed.exe",
-                           Dir.Path()),
-              0);
+    ASSERT_EQ(
+        testing::Run(
+            "cat /usr/bin/unzipsfx plain.zip > raw.exe && cat /usr/bin/unzipsfx plain.zip > fixed.exe && "
+            "zip -q -A fixed.exe",
+            Dir.Path()),
+        0);
     TZipReader fixed(nullptr);
     fixed.SetZipName(Win(Dir / "fixed.exe"));
     fixed.ReadZip();
@@ -339,7 +349,8 @@ TEST_F(ZipReaderFiles, CommentsSurviveAReadOfAChangedArchive) {
     reader.ReadZip();
     ASSERT_EQ(reader.Count(), 2);
     // The archive changes on disk: the comment read reads the directory again and still answers.
-    ASSERT_EQ(testing::Run("zip -q -d ../c.zip a.txt && printf 'other\\n' | zip -q -c ../c.zip empty.txt && touch -d '2030-01-01' ../c.zip",
+    ASSERT_EQ(testing::Run("zip -q -d ../c.zip a.txt && printf 'other\\n' | zip -q -c ../c.zip empty.txt && "
+                           "touch -d '2030-01-01' ../c.zip",
                            Dir.Path() / "src"),
               0);
     EXPECT_EQ(reader.GetFileComment(0), "other");
@@ -367,18 +378,29 @@ TEST(ZipReader, IsMatchTable) {
         bool Match;
     };
     const Case cases[] = {
-        {"FILE_ID.DIZ", "file_id.diz", true}, {"FILE_ID.DIZ", "docs\\file_id.diz", false},
-        {"*", "anything\\at all", true},      {"<a-z>.txt", "q.txt", true},
-        {"<a-z>.txt", "1.txt", false},        {"<!a>.txt", "a.txt", false},
-        {"<!a>.txt", "b.txt", true},          {"<^a>.txt", "b.txt", true},
-        {"*<0-9>", "abc123", false},          {"x*<0-9>", "x123", true},
-        {"*<0-9>.log", "2024.log", true},     {"*<0-9>.log", "20a4.log", false},
-        {"AB?", "AB", false},                 {"a?c", "abc", true},
-        {"*.txt", "readme.txt", true},        {"*.txt", "readme.doc", false},
-        {"<a-z", "a", false},                 {"<>", "a", false},
-        {"a*", "a", true},                    {"*b*", "abc", true},
+        {"FILE_ID.DIZ", "file_id.diz", true},
+        {"FILE_ID.DIZ", "docs\\file_id.diz", false},
+        {"*", "anything\\at all", true},
+        {"<a-z>.txt", "q.txt", true},
+        {"<a-z>.txt", "1.txt", false},
+        {"<!a>.txt", "a.txt", false},
+        {"<!a>.txt", "b.txt", true},
+        {"<^a>.txt", "b.txt", true},
+        {"*<0-9>", "abc123", false},
+        {"x*<0-9>", "x123", true},
+        {"*<0-9>.log", "2024.log", true},
+        {"*<0-9>.log", "20a4.log", false},
+        {"AB?", "AB", false},
+        {"a?c", "abc", true},
+        {"*.txt", "readme.txt", true},
+        {"*.txt", "readme.doc", false},
+        {"<a-z", "a", false},
+        {"<>", "a", false},
+        {"a*", "a", true},
+        {"*b*", "abc", true},
     };
-    for (const Case& c : cases) EXPECT_EQ(IsMatch(c.Pattern, c.Name), c.Match) << c.Pattern << " / " << c.Name;
+    for (const Case& c : cases)
+        EXPECT_EQ(IsMatch(c.Pattern, c.Name), c.Match) << c.Pattern << " / " << c.Name;
 }
 
 }  // namespace
@@ -411,7 +433,8 @@ TEST(ZipReaderForeignFiles, ReadAsZipInfoListsThemOrFailCleanly) {
             reader.ReadZip();
             if (reader.Count() > 0 || expected.empty()) {
                 ASSERT_EQ(reader.Count(), static_cast<int>(expected.size()));
-                for (int i = 0; i < reader.Count(); ++i) EXPECT_EQ(reader.GetFullName(i), expected[size_t(i)]);
+                for (int i = 0; i < reader.Count(); ++i)
+                    EXPECT_EQ(reader.GetFullName(i), expected[size_t(i)]);
                 ++listed;
             }
         } catch (const EBadZipFile&) {
