@@ -375,6 +375,37 @@ TEST(Deflate, CodeLengthsRespectTheLimitAndKraft) {
     }
 }
 
+// A destination that takes nothing.
+class TFullDisk : public framework::TStream {
+public:
+    int32_t Read(void*, int32_t) override { return 0; }
+    int32_t Write(const void*, int32_t) override { return 0; }
+    int64_t Seek(int64_t, framework::TSeekOrigin) override { return 0; }
+};
+
+TEST(Deflate, WriteFailureAndMisuse) {
+    framework::TStringStream src(TextLike(100000, 1));
+    TFullDisk full;
+    try {
+        Deflate(&src, &full, nullptr);
+        ADD_FAILURE();
+    } catch (const EArcDeflateError& e) {
+        EXPECT_EQ(e.Message,
+                  "Dravolin deflate error. (Internal cause: could not write to the output atream "
+                  "[TArcDfInBitStream.obsEmptyBuffer])");
+    }
+    TArcDeflateHelper none;
+    none.SetOptions(dfoLazy);
+    framework::TStringStream dst;
+    try {
+        Deflate(&src, &dst, &none);
+        ADD_FAILURE();
+    } catch (const EArcAssertion& e) {
+        EXPECT_EQ(e.Message, "Deflate: aHelper.Options must enable some kind of archiving");
+    }
+    EXPECT_THROW(Inflate(nullptr, &dst, nullptr), EArcAssertion);
+}
+
 TEST(Deflate, EncryptedRoundTrip) {
     const std::string data = TextLike(50000, 12);
     TArcDeflateHelper h;
