@@ -110,6 +110,8 @@ struct Hive {
 };
 
 const char kHexDigits[] = "0123456789abcdef";
+// The first line of every settings file; other comment lines are kept like unknown lines.
+constexpr std::string_view kFileHeader = "; Korvane registry";
 
 int HexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -307,13 +309,16 @@ void ParseHive(std::string_view text, Hive* hive) {
     hive->leadingLines.clear();
     Section* current = nullptr;
     size_t i = 0;
+    bool first = true;
     while (i < text.size()) {
         size_t j = text.find('\n', i);
         if (j == std::string_view::npos) j = text.size();
         std::string_view line = text.substr(i, j - i);
         i = j + 1;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (line.empty() || line.front() == ';') continue;
+        while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        bool header = first && line == kFileHeader;
+        first = false;
+        if (line.empty() || header) continue;
         std::string name;
         if (line.front() == '[' && line.back() == ']' &&
             UnescapeSection(line.substr(1, line.size() - 2), &name)) {
@@ -338,7 +343,7 @@ void ParseHive(std::string_view text, Hive* hive) {
 }
 
 std::string FormatHive(const Hive& hive) {
-    std::string out = "; Korvane registry\n";
+    std::string out = std::string(kFileHeader) + "\n";
     for (auto& l : hive.leadingLines) out += l + "\n";
     for (auto& s : hive.sections) {
         out += "\n[" + EscapeSection(s.path) + "]\n";
@@ -538,6 +543,12 @@ HKEY NewHandle(HKEY root, std::string path) {
 
 std::string RegistryFileName(HKEY root) {
     return FileOfRoot(root);
+}
+
+std::string NormalizeRegistryText(std::string_view fileText) {
+    Hive hive;
+    ParseHive(fileText, &hive);
+    return FormatHive(hive);
 }
 
 void SetRegistryWriteHook(RegistryWriteHook hook) {

@@ -128,6 +128,11 @@ private:
     HKEY key_ = 0;
 };
 
+// The text a settings file is rewritten as after it was read: what the registry understands in
+// its own layout, and every line it cannot read kept as it stands. Reading the result again gives
+// the same text.
+std::string NormalizeRegistryText(std::string_view fileText);
+
 // Writes of the settings files call this hook (when set) after half of the new file's bytes are
 // in its temporary file, to let a test stop the writer in the middle of a write.
 using RegistryWriteHook = void (*)();

@@ -190,7 +190,9 @@ TEST(Registry, LinesItCannotReadAreKeptOnRewrite) {
     ScopedUserEnv env;
     std::string file = RegistryFileName(HKEY_CURRENT_USER);
     WriteTextFile(file,
+                  "; Korvane registry\n"
                   "stray line before any section\n"
+                  "; a note of the user\n"
                   "[Software\\Korvane\\TMainForm]\r\n"
                   "\"Good\"=\"yes\"\r\n"
                   "\"Bad\"=dword:12\n"
@@ -202,10 +204,12 @@ TEST(Registry, LinesItCannotReadAreKeptOnRewrite) {
     EXPECT_EQ(ini.ReadString("TMainForm", "Bad", "none"), "none");
     EXPECT_TRUE(ini.WriteString("TMainForm", "New", "1"));
     std::string text = ReadTextFile(file);
-    for (const char* kept : {"stray line before any section", "\"Bad\"=dword:12", "\"Unterminated",
-                             "[broken%zz]", "\"Later\"=hex:01,0"})
+    EXPECT_EQ(text.find("; Korvane registry", 1), std::string::npos) << "one header";
+    for (const char* kept : {"stray line before any section", "; a note of the user", "\"Bad\"=dword:12",
+                             "\"Unterminated", "[broken%zz]", "\"Later\"=hex:01,0"})
         EXPECT_NE(text.find(kept), std::string::npos) << kept;
     EXPECT_EQ(ini.ReadString("TMainForm", "New", ""), "1");
+    EXPECT_EQ(NormalizeRegistryText(text), text) << "a rewritten file reads back as it is";
 }
 
 TEST(Registry, WriterKilledMidWriteLeavesTheOldFile) {

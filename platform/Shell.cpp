@@ -75,9 +75,8 @@ std::string FindOnPath(const std::string& program) {
     while (i <= dirs.size()) {
         size_t j = dirs.find(':', i);
         if (j == std::string::npos) j = dirs.size();
-        std::string dir = dirs.substr(i, j - i);
-        if (dir.empty()) dir = ".";
-        std::string candidate = dir + "/" + program;
+        // An empty entry of PATH is the current folder.
+        std::string candidate = (j > i ? dirs.substr(i, j - i) : std::string(".")) + "/" + program;
         struct stat st {};
         if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
             ::access(candidate.c_str(), X_OK) == 0)
@@ -330,6 +329,19 @@ bool IsKnownHandler(const std::string& type) {
     return false;
 }
 
+// A program is an executable file that starts as one: a script ("#!") or an ELF image. The
+// execute bit alone says little: FAT and NTFS mounts often give it to every file.
+bool IsProgram(const std::string& nativePath, const struct stat& st) {
+    if (!S_ISREG(st.st_mode) || ::access(nativePath.c_str(), X_OK) != 0) return false;
+    std::ifstream f(nativePath, std::ios::binary);
+    char magic[4] = {};
+    f.read(magic, sizeof magic);
+    return (f.gcount() >= 2 && magic[0] == '#' && magic[1] == '!') ||
+           (f.gcount() == 4 && std::string_view(magic, 4) ==
+                                   "\x7F"
+                                   "ELF");
+}
+
 }  // namespace
 
 std::string FileMimeType(const std::string& nativePath) {
@@ -395,7 +407,7 @@ bool ShellExecuteEx(SHELLEXECUTEINFO* info) {
         if (program.empty()) return FailWith(ERROR_NO_ASSOCIATION);
         args = {"--", native};
     } else if (verb == "open" || verb == "explore") {
-        if (verb == "open" && S_ISREG(st.st_mode) && ::access(native.c_str(), X_OK) == 0) {
+        if (verb == "open" && IsProgram(native, st)) {
             program = native;  // a program starts itself
             args = SplitParameters(info->lpParameters);
         } else {

@@ -34,6 +34,7 @@ protected:
         WriteTextFile(root_ + "/disk/docs/a.txt", "hello\n");
         WriteTextFile(root_ + "/disk/docs/data.qzx", std::string("\x00\x01\x02binary", 9));
         WriteTextFile(root_ + "/disk/docs/x.kvt", "kvt");
+        WriteTextFile(root_ + "/disk/docs/readme.txt", "executable bit, but a document\n", true);
         WriteTextFile(root_ + "/disk/docs/code.c", "int main;\n");
         WriteTextFile(root_ + "/disk/docs/run.sh",
                       "#!/bin/sh\nprintf '%s|' \"$@\" > \"$FAKE_OUT\"\npwd >> \"$FAKE_OUT\"\n", true);
@@ -76,6 +77,8 @@ TEST_F(ShellTest, OpenerReceivesTheNativePathOfAWindowsPath) {
     EXPECT_EQ(LaunchAndWait(info), root_ + "/disk/docs\n") << "a folder opens too";
     info.lpFile = "D:\\DOCS\\CODE.C";
     EXPECT_EQ(LaunchAndWait(info), root_ + "/disk/docs/code.c\n") << "through its parent type";
+    info.lpFile = "D:\\DOCS\\README.TXT";
+    EXPECT_EQ(LaunchAndWait(info), root_ + "/disk/docs/readme.txt\n") << "a document with the execute bit";
 }
 
 TEST_F(ShellTest, FailuresCarryTheSystemCodes) {

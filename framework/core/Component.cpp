@@ -95,7 +95,13 @@ void TComponent::Destroying() {
 void TComponent::DestroyComponents() {
     // Each child leaves this list as it is freed (through RemoveComponent), so the loop always
     // takes the component inserted last.
-    while (!FComponents.empty()) FComponents.back()->Free();
+    while (!FComponents.empty()) {
+        TComponent* last = FComponents.back();
+        last->Free();
+        // Only the address is compared: a handler that kept the child in this list cannot make
+        // the loop run forever.
+        if (!FComponents.empty() && FComponents.back() == last) FComponents.pop_back();
+    }
 }
 
 TComponent* TComponent::Components(int Index) const {

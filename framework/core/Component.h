@@ -135,9 +135,12 @@ extern thread_local bool DeferInsertNotification;
 
 template <class T, class... Args>
 T* NewComponent(TComponent* AOwner, Args&&... args) {
+    // The flag must not outlive this call, also when the allocation fails.
+    struct Reset {
+        ~Reset() { detail::DeferInsertNotification = false; }
+    } reset;
     detail::DeferInsertNotification = AOwner != nullptr;
     T* component = new T(AOwner, std::forward<Args>(args)...);
-    detail::DeferInsertNotification = false;
     if (AOwner != nullptr) AOwner->NotifyInserted(component);
     return component;
 }

@@ -284,6 +284,10 @@ TEST(StringListTest, ChangeEventsFireOncePerUpdate) {
     EXPECT_EQ(events, (Lines{"changing", "change 3"}));
     events.clear();
 
+    list.EndUpdate();  // without a BeginUpdate: ignored
+    EXPECT_EQ(list.UpdateCount(), 0);
+    EXPECT_TRUE(events.empty());
+
     TStringList sortedList;
     sortedList.SetSorted(true);
     sortedList.Add("k");
@@ -320,6 +324,43 @@ TEST(StringListTest, SortingOrders) {
     EXPECT_EQ(unsorted.IndexOf("TWO"), 1);  // without case
     unsorted.SetCaseSensitive(true);
     EXPECT_EQ(unsorted.IndexOf("TWO"), -1);
+}
+
+// The smallest TStrings a control could expose: only the required operations, no objects.
+class TPlainLines : public TStrings {
+public:
+    int Count() const override { return static_cast<int>(lines.size()); }
+    std::string Get(int Index) const override { return lines.at(static_cast<size_t>(Index)); }
+    void Insert(int Index, const std::string& S) override { lines.insert(lines.begin() + Index, S); }
+    void Delete(int Index) override { lines.erase(lines.begin() + Index); }
+    void Clear() override { lines.clear(); }
+    void SetUpdateState(bool Updating) override { updates.push_back(Updating); }
+
+    Lines lines;
+    std::vector<bool> updates;
+};
+
+TEST(StringsTest, GeneralOperationsWorkOnAnyLineStore) {
+    TPlainLines plain;
+    plain.SetText("b=2\nA=1\nc");
+    EXPECT_EQ(plain.lines, (Lines{"b=2", "A=1", "c"}));
+    EXPECT_EQ(plain.updates, (std::vector<bool>{true, false}));  // one update around the whole text
+    plain.Move(0, 2);
+    plain.Exchange(0, 1);
+    plain.Put(0, "C");
+    EXPECT_EQ(plain.lines, (Lines{"C", "A=1", "b=2"}));
+    EXPECT_EQ(plain.IndexOf("c"), 0);  // without regard to case
+    EXPECT_EQ(plain.Values("a"), "1");
+    plain.SetValue("b", "");
+    EXPECT_EQ(plain.CommaText(), "C,A=1");
+    EXPECT_EQ(plain.Objects(0), nullptr);
+
+    TStringList list;
+    list.Assign(&plain);
+    EXPECT_EQ(Contents(list), (Lines{"C", "A=1"}));
+    list.Add("x y");
+    plain.Assign(&list);
+    EXPECT_EQ(plain.lines, (Lines{"C", "A=1", "x y"}));
 }
 
 }  // namespace
