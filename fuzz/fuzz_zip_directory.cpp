@@ -29,7 +29,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::fwrite(data, 1, size, f);
         std::fclose(f);
     }
+    static const bool answered = [] {
+        codecs::SetZipMessageBox([](const std::string&, const std::string&, int) { return 1; });
+        return true;
+    }();
+    (void)answered;
     codecs::TZipReader reader(nullptr);
+    reader.OverwriteMode = codecs::Always;
     reader.IncompleteZipMode = size > 0 && (data[0] & 1) ? codecs::izAssumeBad : codecs::izAssumeMulti;
     reader.OnGetNextDisk = [](framework::TObject*, int32_t, std::string& name) { name.clear(); };
     reader.SetZipName(platform::NativeToWindowsPath(zip.string()));

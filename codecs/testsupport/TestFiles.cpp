@@ -1,5 +1,7 @@
 #include "codecs/testsupport/TestFiles.h"
 
+#include "codecs/zip/ZipReader.h"
+
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -7,6 +9,17 @@
 #include <stdexcept>
 
 namespace codecs::testing {
+
+namespace {
+// Codec tests never show a real message box: unless a test installs its own answers, every box
+// of the ZIP reader is answered OK (or Yes). This file is linked into every codec test.
+struct InstallAnswers {
+    InstallAnswers() {
+        SetZipMessageBox(
+            [](const std::string&, const std::string&, int buttons) { return buttons == 4 ? 6 : 1; });
+    }
+} installAnswers;
+}  // namespace
 
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "korvane-codecs-XXXXXX").string();

@@ -341,6 +341,7 @@ void TZipExtraction::ExtractEntry(int i) {
     decoder.UncompressedSize = uint32_t(e.UncompressedSize);
     decoder.Flags = static_cast<uint16_t>(e.Flags);
     decoder.Keys = e.IsEncrypted() ? &keys : nullptr;
+    if (R.DoProcessMessages) decoder.OnBeforeBlock = [] { PumpZipMessages(); };
     if (R.OnDecrypt)
         decoder.OnDecrypt = [this](uint8_t* buffer, int32_t length) {
             R.OnDecrypt(&R, buffer, length, R.Password);

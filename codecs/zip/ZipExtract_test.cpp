@@ -238,7 +238,8 @@ TEST_F(ZipExtractFiles, UnknownMethodsAreNeverCounted) {
         EXPECT_EQ(boxes, std::vector<std::string>{"Unknown Compression Method|Zip Error"});
         EXPECT_FALSE(fs::exists(Dir.Path() / "out" / "text.txt"));
     }
-    SetZipMessageBox(nullptr);
+    SetZipMessageBox(
+        [](const std::string&, const std::string&, int buttons) { return buttons == 4 ? 6 : 1; });
 }
 
 TEST_F(ZipExtractFiles, StoredPathsStayInsideTheDestination) {

@@ -6,6 +6,7 @@
 
 #include "codecs/zip/ZipDecoders.h"
 #include "framework/core/SysUtils.h"
+#include "framework/ui/Forms.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 #include "platform/Volume.h"
@@ -81,8 +82,29 @@ bool AskZipFileDialog(const std::string& title, const std::string& filter, const
 
 int ZipMessageBox(const std::string& text, const std::string& caption, int buttons) {
     if (MessageBoxHook()) return MessageBoxHook()(text, caption, buttons);
-    return buttons == 4 ? 6 : 1;
+    framework::TMessageBoxRequest request;
+    request.Text = text;
+    request.Caption = caption;
+    request.Flags = static_cast<uint32_t>(buttons);
+    return framework::ShowMessageBox(request);
 }
+
+void PumpZipMessages() {
+    if (framework::Application) framework::Application->ProcessMessages();
+}
+
+namespace {
+// Shows the hourglass while the directory is read and gives the old cursor back on every path.
+struct HourGlass {
+    framework::TCursor Saved = framework::Screen ? framework::Screen->Cursor() : framework::crDefault;
+    HourGlass() {
+        if (framework::Screen) framework::Screen->SetCursor(framework::crHourGlass);
+    }
+    ~HourGlass() {
+        if (framework::Screen) framework::Screen->SetCursor(Saved);
+    }
+};
+}  // namespace
 
 uint32_t NormalizeDosDateTime(uint32_t value) {
     uint32_t time = value & 0xFFFF, date = value >> 16;
@@ -436,6 +458,7 @@ uint64_t TZipReader::ArchiveDateTime() const {
 
 void TZipReader::ReadZip() {
     for (;;) {
+        HourGlass cursor;
         try {
             OpenZipFile();
         } catch (const EIncompleteZip&) {
@@ -692,7 +715,9 @@ bool TZipReader::ScanLocalHeaders() {
     int matched = 0;
     bool hit = false;
     uint8_t b;
+    int64_t examined = 0;
     while (!hit) {
+        if (DoProcessMessages && ++examined % 10240 == 0) PumpZipMessages();
         if (s->Read(&b, 1) != 1) return false;
         if (b == sig[matched]) {
             ++matched;

@@ -125,8 +125,8 @@ uint32_t NormalizeDosDateTime(uint32_t value);
 bool IsMatch(const std::string& pattern, const std::string& name);
 
 // Answers a message box: MB_OK (0), MB_OKCANCEL (1) or MB_YESNO (4); returns IDOK (1),
-// IDCANCEL (2), IDYES (6) or IDNO (7). The user-interface layer installs the real one; until
-// then OK and Yes are answered.
+// IDCANCEL (2), IDYES (6) or IDNO (7). Without an installed hook the class library's message box
+// shows it.
 using TZipMessageBox = std::function<int(const std::string& text, const std::string& caption, int buttons)>;
 void SetZipMessageBox(TZipMessageBox box);
 // Asks for a file (title, filter, initial folder) or a folder (title empty, filter empty, initial
@@ -135,6 +135,8 @@ using TZipFileDialog = std::function<bool(const std::string& title, const std::s
                                           const std::string& initialFolder, std::string& chosen)>;
 void SetZipFileDialog(TZipFileDialog dialog);
 int ZipMessageBox(const std::string& text, const std::string& caption, int buttons);
+// Lets the program's windows handle what is pending (during long reads and extractions).
+void PumpZipMessages();
 
 class TZipReader : public framework::TComponent {
 public:
