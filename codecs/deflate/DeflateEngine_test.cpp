@@ -8,6 +8,7 @@
 #include "codecs/deflate/Checksum.h"
 #include "codecs/deflate/Huffman.h"
 #include "codecs/testsupport/TestFiles.h"
+#include "platform/Paths.h"
 
 namespace codecs {
 namespace {
@@ -404,6 +405,20 @@ TEST(Deflate, WriteFailureAndMisuse) {
         EXPECT_EQ(e.Message, "Deflate: aHelper.Options must enable some kind of archiving");
     }
     EXPECT_THROW(Inflate(nullptr, &dst, nullptr), EArcAssertion);
+}
+
+TEST(Deflate, RunsWriteTheirLog) {
+    testing::TempDir dir;
+    TArcDeflateHelper h;
+    h.LogPath = platform::NativeToWindowsPath(dir / "deflate.log");
+    std::string compressed = DeflateOf("logged data", &h);
+    EXPECT_EQ(testing::ReadFile(dir / "deflate.log"),
+              "DEFLATING STREAM...\r\nNeed to recompile the app with UseLogging turned on\r\n");
+    h.LogPath = platform::NativeToWindowsPath(dir / "inflate.log");
+    std::string out;
+    InflateTo(compressed, out, &h);
+    EXPECT_EQ(out, "logged data");
+    EXPECT_EQ(testing::ReadFile(dir / "inflate.log").substr(0, 20), "INFLATING STREAM...\r");
 }
 
 TEST(Deflate, EncryptedRoundTrip) {

@@ -9,13 +9,15 @@ constexpr size_t kLogBufferSize = 4096;
 }
 
 TArcLogger::TArcLogger(const std::string& fileName, int lineDelimiter) : FDelimiter(lineDelimiter) {
-    FFile = std::fopen(fileName.c_str(), "wb");
-    if (!FFile) throw framework::EFCreateError("Cannot create file \"" + fileName + "\"");
+    FFile = std::make_unique<framework::TFileStream>(fileName, framework::fmCreate);
 }
 
 TArcLogger::~TArcLogger() {
-    Flush();
-    std::fclose(FFile);
+    try {
+        Flush();
+    } catch (...) {
+        // A log that cannot be written loses its last lines; the run's own result stands.
+    }
 }
 
 int32_t TArcLogger::Read(void*, int32_t) {
@@ -43,7 +45,7 @@ void TArcLogger::WriteLine(const std::string& text) {
 }
 
 void TArcLogger::Flush() {
-    if (!FBuffer.empty()) std::fwrite(FBuffer.data(), 1, FBuffer.size(), FFile);
+    if (!FBuffer.empty()) FFile->WriteBuffer(FBuffer.data(), static_cast<int32_t>(FBuffer.size()));
     FBuffer.clear();
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // A write-only log of an engine run: a created file written through a 4096-byte buffer.
 
-#include <cstdio>
+#include <memory>
 #include <string>
 
 #include "framework/core/Stream.h"
@@ -10,7 +10,7 @@ namespace codecs {
 
 class TArcLogger : public framework::TStream {
 public:
-    // Line ends: 0 CR LF, 1 LF, 2 none.
+    // Line ends: 0 CR LF, 1 LF, 2 none. Raises EFCreateError when the file cannot be created.
     explicit TArcLogger(const std::string& fileName, int lineDelimiter = 0);
     ~TArcLogger() override;
     TArcLogger(const TArcLogger&) = delete;
@@ -25,7 +25,7 @@ public:
 private:
     void Flush();
 
-    std::FILE* FFile = nullptr;
+    std::unique_ptr<framework::TFileStream> FFile;
     int FDelimiter;
     std::string FBuffer;
     int64_t FWritten = 0;
