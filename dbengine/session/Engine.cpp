@@ -1,0 +1,78 @@
+#include "dbengine/session/Engine.h"
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "dbengine/session/EngineError.h"
+
+namespace dbengine {
+
+namespace {
+
+struct EngineState {
+    bool EngineInitialized = false;
+    TDataSession* CurrentEngineSession = nullptr;
+    // Every session the engine created and not yet freed; the engine owns them.
+    std::vector<std::unique_ptr<TDataSession>> Sessions;
+};
+
+EngineState& Engine() {
+    static EngineState state;
+    return state;
+}
+
+// The engine library: the parts that live from InitializeEngine to FinalizeEngine.
+void StartEngineLibrary() {}
+
+void StopEngineLibrary() {}
+
+}  // namespace
+
+void InitializeEngine() {
+    EngineState& engine = Engine();
+    if (engine.EngineInitialized) return;
+    engine.EngineInitialized = true;
+    StartEngineLibrary();
+    TDataSession* session = nullptr;
+    CreateEngineSession(session, false);
+    engine.CurrentEngineSession = session;
+}
+
+void FinalizeEngine() {
+    EngineState& engine = Engine();
+    if (!engine.EngineInitialized) return;
+    FreeEngineSession(engine.CurrentEngineSession);
+    engine.CurrentEngineSession = nullptr;
+    StopEngineLibrary();
+    engine.EngineInitialized = false;
+}
+
+bool IsEngineInitialized() {
+    return Engine().EngineInitialized;
+}
+
+TDataSession* GetEngineSession() {
+    if (!Engine().EngineInitialized) RaiseEngineError(DBE_NOTINITIALIZED, {}, {}, {}, {});
+    return Engine().CurrentEngineSession;
+}
+
+void SetEngineSession(TDataSession* session) {
+    Engine().CurrentEngineSession = session;
+}
+
+void CreateEngineSession(TDataSession*& session, bool serverSide) {
+    auto owned = std::make_unique<TDataSession>(serverSide);
+    session = owned.get();
+    Engine().Sessions.push_back(std::move(owned));
+}
+
+void FreeEngineSession(TDataSession* session) {
+    if (session == nullptr) return;
+    auto& sessions = Engine().Sessions;
+    auto it = std::find_if(sessions.begin(), sessions.end(), [&](auto& s) { return s.get() == session; });
+    if (it != sessions.end()) sessions.erase(it);
+    if (Engine().CurrentEngineSession == session) Engine().CurrentEngineSession = nullptr;
+}
+
+}  // namespace dbengine
