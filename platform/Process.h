@@ -38,6 +38,7 @@ constexpr uint32_t ERROR_DIR_NOT_EMPTY = 145;
 constexpr uint32_t ERROR_NOT_LOCKED = 158;
 constexpr uint32_t ERROR_ALREADY_EXISTS = 183;
 constexpr uint32_t ERROR_FILENAME_EXCED_RANGE = 206;
+constexpr uint32_t ERROR_DIRECTORY = 267;  // the name is not a folder
 constexpr uint32_t ERROR_IO_DEVICE = 1117;
 
 // The calling thread's last error. Every call of this library that fails sets it.
