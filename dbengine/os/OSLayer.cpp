@@ -1,7 +1,6 @@
 #include "dbengine/os/OSLayer.h"
 
-#include <filesystem>
-
+#include "platform/Paths.h"
 #include "platform/Process.h"
 
 namespace dbengine {
@@ -133,15 +132,46 @@ bool SameCaseText(const std::string& a, const std::string& b) {
 namespace dbengine {
 
 std::string QueryCurrentDirectory() {
-    return std::filesystem::current_path().string();
+    return platform::GetCurrentDirectory();
 }
 
 std::string QueryTempDirectory() {
-    return std::filesystem::temp_directory_path().string() + "/";
+    return platform::GetTempPath();
 }
 
 std::string QueryComputerName() {
     return platform::GetComputerName();
+}
+
+}  // namespace dbengine
+
+#include <algorithm>
+
+namespace dbengine {
+
+void EnsureBufferSize(int64_t size, int64_t granularity, std::unique_ptr<uint8_t[]>& buffer,
+                      int64_t& capacity) {
+    if (size <= 0) {
+        if (capacity > 0) {
+            buffer.reset();
+            capacity = 0;
+        }
+        return;
+    }
+    if (granularity > 0 && size % granularity != 0) size += granularity - size % granularity;
+    if (size <= capacity) return;
+    auto grown = std::make_unique<uint8_t[]>(static_cast<size_t>(size));  // zero-filled
+    if (capacity > 0) std::copy_n(buffer.get(), static_cast<size_t>(capacity), grown.get());
+    buffer = std::move(grown);
+    capacity = size;
+}
+
+int64_t GetOSVersion() {
+    return 50000;
+}
+
+uint32_t GetOSPlatform() {
+    return 2;
 }
 
 }  // namespace dbengine

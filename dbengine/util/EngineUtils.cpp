@@ -267,7 +267,7 @@ int64_t BcdToCurrency(const TBcd& bcd) {
         if (decimalPos >= 0) ++keptDecimals;
     }
     for (; keptDecimals < 4; ++keptDecimals) units *= 10;
-    if (units > 9.2233720368547758e18L) throw framework::EConvertError("BCD overflow");
+    if (units > 9223372036854775807.0L) throw framework::EConvertError("BCD overflow");
     int64_t v = static_cast<int64_t>(units);
     return negative ? -v : v;
 }
@@ -386,7 +386,7 @@ bool IsFloatText(std::string_view s) {
 bool IsCurrencyText(std::string_view s) {
     if (!IsNumberText(s, true)) return false;
     long double v = std::strtold(std::string(s).c_str(), nullptr);
-    return std::fabs(v) * 10000 < 9.2233720368547758e18L;
+    return std::fabs(v) * 10000 <= 9223372036854775807.0L;
 }
 
 // ---- Strings ----
