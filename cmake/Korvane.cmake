@@ -57,3 +57,24 @@ function(korvane_tests name)
         PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
                    TIMEOUT 300)
 endfunction()
+
+# Every *.cpp in a folder becomes one executable linked with the named libraries that exist
+# (libraries of this project that are not built yet are skipped).
+function(korvane_programs)
+    cmake_parse_arguments(ARG "" "SUFFIX" "LIBRARIES;OPTIONS" ${ARGN})
+    file(GLOB programs CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
+    foreach(source IN LISTS programs)
+        get_filename_component(stem "${source}" NAME_WE)
+        set(target "${stem}${ARG_SUFFIX}")
+        add_executable(${target} "${source}")
+        foreach(lib IN LISTS ARG_LIBRARIES)
+            if(TARGET ${lib})
+                target_link_libraries(${target} PRIVATE ${lib})
+            endif()
+        endforeach()
+        target_compile_options(${target} PRIVATE ${ARG_OPTIONS})
+        target_link_options(${target} PRIVATE ${ARG_OPTIONS})
+        target_compile_definitions(${target} PRIVATE
+            KORVANE_SOURCE_DIR="${KORVANE_ROOT}" KORVANE_SHARED_DIR="${KORVANE_SHARED_DIR}")
+    endforeach()
+endfunction()

@@ -1,0 +1,16 @@
+#pragma once
+// Runs a piece of a test in a second process, for behaviour that must hold between processes
+// (sharing modes, byte-range locks). The child is a fork of the test: it sees the same files and
+// drive map, but every handle it opens is its own.
+
+#include <functional>
+
+namespace platform::testsupport {
+
+// Runs `body` in a forked child and returns its result (0–255), or -1 when the child died.
+int RunInChildProcess(const std::function<int()>& body);
+
+// The child's result for a call: 0 on success, else the last error (cut to 255).
+int ChildResult(bool ok);
+
+}  // namespace platform::testsupport
