@@ -1,5 +1,4 @@
 // The file primitives of the operating-system layer.
-#if __has_include("platform/Files.h")
 #include "dbengine/os/OSLayer.h"
 #include "platform/Files.h"
 #include "platform/Process.h"
@@ -130,4 +129,3 @@ bool OSFileExists(const std::string& name) {
 }
 
 }  // namespace dbengine
-#endif

@@ -42,6 +42,7 @@ void SetLastSocketErrorCode(uint32_t code) {
 #include <cstring>
 
 #include "platform/CodePage.h"
+#include "platform/Locale.h"
 
 namespace dbengine {
 
@@ -54,10 +55,9 @@ uint32_t MakeLocaleId(uint16_t languageId, uint16_t sortId) {
 }
 
 bool IsLocaleInstalled(uint32_t localeId) {
-    // Only the engine's own byte order is available on this system; every other language's
-    // collation is reported as not installed, which the engine turns into its
-    // "language driver not available" error.
-    return (localeId & 0xFFFF) == 0;
+    // Only the engine's own byte order (language 0) is installed on this system; every other
+    // language is refused at table create and open with the "language driver" error.
+    return platform::IsValidLocale(localeId, platform::LCID_INSTALLED);
 }
 
 namespace {
@@ -66,24 +66,14 @@ unsigned char Upper0(unsigned char c) {
     return platform::AnsiUpperChar(c);
 }
 
-int Sign(int v) {
-    return v < 0 ? -1 : (v > 0 ? 1 : 0);
+// Language 0 is case-mapped as English (United States) with the default sort.
+uint32_t MappingLocale(uint16_t languageId, uint16_t sortId) {
+    return languageId == 0 ? platform::MAKELCID(0x0409, 0) : platform::MAKELCID(languageId, sortId);
 }
 
-}  // namespace
-
-int CompareLocaleChar(uint16_t languageId, uint16_t sortId, char a, char b) {
-    (void)languageId;
-    (void)sortId;
-    // Only language 0 is installed (see IsLocaleInstalled), so every caller orders by it.
-    return Sign(int(Upper0(static_cast<unsigned char>(a))) - int(Upper0(static_cast<unsigned char>(b))));
-}
-
-int CompareLocaleText(uint16_t languageId, uint16_t sortId, const char* a, const char* b, size_t length,
-                      bool ignoreCase) {
-    (void)languageId;
-    (void)sortId;
-    if (a == nullptr) return 1;
+// Language 0: bytes (upper-cased when case is ignored) up to the first text's terminating zero,
+// or over exactly `length` bytes.
+int CompareAnsiBytes(const char* a, const char* b, size_t length, bool ignoreCase) {
     static const char empty[1] = {0};
     if (b == nullptr) b = empty;
     size_t count = length != 0 ? length : std::strlen(a) + 1;
@@ -102,21 +92,62 @@ int CompareLocaleText(uint16_t languageId, uint16_t sortId, const char* a, const
     return 0;
 }
 
-void UpperCaseLocale(uint16_t, uint16_t, char* text) {
-    for (; *text != '\0'; ++text) *text = static_cast<char>(Upper0(static_cast<unsigned char>(*text)));
+}  // namespace
+
+int CompareLocaleChar(uint16_t languageId, uint16_t sortId, char a, char b) {
+    if (languageId != 0) {
+        int r = platform::CompareString(platform::MAKELCID(languageId, sortId),
+                                        platform::SORT_STRINGSORT | platform::NORM_IGNORENONSPACE,
+                                        std::string_view(&a, 1), std::string_view(&b, 1));
+        if (r != 0) return r - 2;
+    }
+    unsigned char ua = Upper0(static_cast<unsigned char>(a)), ub = Upper0(static_cast<unsigned char>(b));
+    return ua < ub ? -1 : (ua > ub ? 1 : 0);
 }
 
-void LowerCaseLocale(uint16_t, uint16_t, char* text) {
-    for (; *text != '\0'; ++text)
-        *text = static_cast<char>(platform::AnsiLowerChar(static_cast<unsigned char>(*text)));
+int CompareLocaleText(uint16_t languageId, uint16_t sortId, const char* a, const char* b, size_t length,
+                      bool ignoreCase) {
+    if (a == nullptr) return 1;
+    if (languageId != 0) {
+        static const char empty[1] = {0};
+        const char* bb = b != nullptr ? b : empty;
+        std::string_view va = length != 0 ? std::string_view(a, length) : std::string_view(a);
+        std::string_view vb = length != 0 ? std::string_view(bb, length) : std::string_view(bb);
+        uint32_t flags = platform::SORT_STRINGSORT | platform::NORM_IGNORENONSPACE |
+                         (ignoreCase ? platform::NORM_IGNORECASE : 0);
+        int r = platform::CompareString(platform::MAKELCID(languageId, sortId), flags, va, vb);
+        if (r != 0) return r - 2;
+    }
+    return CompareAnsiBytes(a, b, length, ignoreCase);
 }
 
-void UpperCaseLocale(uint16_t, uint16_t, std::string& text) {
-    for (char& c : text) c = static_cast<char>(Upper0(static_cast<unsigned char>(c)));
+namespace {
+
+void MapCase(uint16_t languageId, uint16_t sortId, char* text, size_t length, uint32_t flag) {
+    std::string mapped;
+    // A language the system does not have leaves the text as it is.
+    if (platform::LCMapString(MappingLocale(languageId, sortId), flag, std::string_view(text, length),
+                              mapped) &&
+        mapped.size() == length)
+        std::memcpy(text, mapped.data(), length);
 }
 
-void LowerCaseLocale(uint16_t, uint16_t, std::string& text) {
-    for (char& c : text) c = static_cast<char>(platform::AnsiLowerChar(static_cast<unsigned char>(c)));
+}  // namespace
+
+void UpperCaseLocale(uint16_t languageId, uint16_t sortId, char* text) {
+    MapCase(languageId, sortId, text, std::strlen(text), platform::LCMAP_UPPERCASE);
+}
+
+void LowerCaseLocale(uint16_t languageId, uint16_t sortId, char* text) {
+    MapCase(languageId, sortId, text, std::strlen(text), platform::LCMAP_LOWERCASE);
+}
+
+void UpperCaseLocale(uint16_t languageId, uint16_t sortId, std::string& text) {
+    MapCase(languageId, sortId, text.data(), text.size(), platform::LCMAP_UPPERCASE);
+}
+
+void LowerCaseLocale(uint16_t languageId, uint16_t sortId, std::string& text) {
+    MapCase(languageId, sortId, text.data(), text.size(), platform::LCMAP_LOWERCASE);
 }
 
 bool SameNameText(const std::string& a, const std::string& b) {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "dbengine/os/FileList.h"
 #include "dbengine/session/EngineError.h"
 
 namespace dbengine {
@@ -23,9 +24,13 @@ EngineState& Engine() {
 }
 
 // The engine library: the parts that live from InitializeEngine to FinalizeEngine.
-void StartEngineLibrary() {}
+void StartEngineLibrary() {
+    CreateEngineFileList();
+}
 
-void StopEngineLibrary() {}
+void StopEngineLibrary() {
+    FreeEngineFileList();
+}
 
 }  // namespace
 
