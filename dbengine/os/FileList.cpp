@@ -308,9 +308,10 @@ void TFileList::Remove(TAbstractFile* file) {
 
 namespace {
 
+// Objects keep the trimmed name: it is what they are matched by and what the system opens.
 std::unique_ptr<TAbstractFile> NewFile(const std::string& name, bool inMemory) {
-    if (inMemory) return std::make_unique<TMemoryFile>(name);
-    return std::make_unique<TPhysicalFile>(name);
+    if (inMemory) return std::make_unique<TMemoryFile>(TrimText(name));
+    return std::make_unique<TPhysicalFile>(TrimText(name));
 }
 
 }  // namespace
@@ -392,13 +393,13 @@ int32_t TFileList::RenameFile(const std::string& name, bool inMemory, const std:
             if (target->HandleCount > 0) return -DBE_OSEACCES;
             Remove(target);  // a shell without handles; the file system decides
         }
-        return f->Rename(newName);
+        return f->Rename(TrimText(newName));
     }
     if (inMemory) return -DBE_OSENOENT;
     TAbstractFile* target = Find(newName, false);
     if (target != nullptr && target->HandleCount > 0) return -DBE_OSEACCES;
-    TPhysicalFile transient(name);
-    return transient.Rename(newName);
+    TPhysicalFile transient(TrimText(name));
+    return transient.Rename(TrimText(newName));
 }
 
 int32_t TFileList::DeleteFile(const std::string& name, bool inMemory) {
@@ -411,7 +412,7 @@ int32_t TFileList::DeleteFile(const std::string& name, bool inMemory) {
         return result;
     }
     if (inMemory) return -DBE_OSENOENT;
-    TPhysicalFile transient(name);
+    TPhysicalFile transient(TrimText(name));
     return transient.Delete();
 }
 
