@@ -163,6 +163,46 @@ TEST_F(RecordCacheTest, ReadAheadReadsOnceAndKeepsChangedRecords) {
     f->ReleaseRecord(three);
 }
 
+// A cursor that reports a changed table once, and visits records in steps it decides.
+class FakeFetchClient : public TRecordFetchClient {
+public:
+    bool SyncBeforeRead() override {
+        ++Syncs;
+        return ChangedOnce && Syncs == 1;
+    }
+    int32_t CountConsecutiveRecords(int32_t, int, int32_t max) override { return std::min(Consecutive, max); }
+
+    bool ChangedOnce = false;
+    int Syncs = 0;
+    int32_t Consecutive = 1;
+};
+
+TEST_F(RecordCacheTest, TheCursorIsAskedBeforeReadingAndForItsOrder) {
+    auto f = MakeTable(50);
+    FakeFetchClient cursor;
+    cursor.ChangedOnce = true;
+    cursor.Consecutive = 7;
+    TRecord* r = nullptr;
+    EXPECT_FALSE(f->GetRecord(&cursor, 10, 1, true, true, r));  // changed: the caller starts over
+    EXPECT_EQ(r, nullptr);
+    EXPECT_EQ(f->CachedCount(), 0u);
+    CountingFiles io;
+    ASSERT_TRUE(f->GetRecord(&cursor, 10, 1, true, true, r));
+    EXPECT_EQ(io.Reads, 1);
+    EXPECT_EQ(f->CachedCount(), 7u);  // the cursor's consecutive records, not the read-ahead size
+    EXPECT_NE(f->FindCached(16), nullptr);
+    EXPECT_EQ(f->FindCached(17), nullptr);
+    f->ReleaseRecord(r);
+    // Cached records need no synchronisation; strict change detection skips it altogether.
+    ASSERT_TRUE(f->GetRecord(&cursor, 12, 1, true, true, r));
+    f->ReleaseRecord(r);
+    EXPECT_EQ(cursor.Syncs, 2);
+    session.StrictChangeDetection = true;
+    ASSERT_TRUE(f->GetRecord(&cursor, 30, 1, false, false, r));
+    f->ReleaseRecord(r);
+    EXPECT_EQ(cursor.Syncs, 2);
+}
+
 TEST_F(RecordCacheTest, PinnedRecordsGrowTheCacheAndTrimBringsItBack) {
     auto f = MakeTable(10);
     session.DataBufferSize = 52;  // two records
