@@ -1,0 +1,491 @@
+#include "dbengine/index/IndexFile.h"
+
+#include <algorithm>
+
+#include "dbengine/data/DataFile.h"
+#include "dbengine/data/DataTable.h"
+#include "dbengine/os/OSLayer.h"
+#include "dbengine/session/DataSession.h"
+#include "dbengine/util/Coding.h"
+#include "dbengine/util/EngineUtils.h"
+#include "framework/core/Seams.h"
+
+namespace dbengine {
+
+namespace {
+
+// Header offsets.
+constexpr size_t OfsChangeCount = 0;
+constexpr size_t OfsVersion = 8;
+constexpr size_t OfsNextPageNo = 9;
+constexpr size_t OfsIndexCount = 13;
+constexpr size_t OfsDescriptors = 14;
+constexpr size_t OfsRecordCount = 3974;
+constexpr size_t OfsInternalPrimaryIndex = 3978;
+constexpr size_t OfsHeaderModified = 3979;
+
+// Descriptor offsets.
+constexpr size_t DOfsName = 0;
+constexpr size_t DOfsKeySize = 31;
+constexpr size_t DOfsDescending = 33;
+constexpr size_t DOfsCaseInsensitive = 34;
+constexpr size_t DOfsUnique = 35;
+constexpr size_t DOfsCompression = 36;
+constexpr size_t DOfsFieldCount = 37;
+constexpr size_t DOfsFieldDescending = 38;
+constexpr size_t DOfsFieldNumbers = 54;
+constexpr size_t DOfsRootPage = 86;
+constexpr size_t DOfsFreePage = 90;
+constexpr size_t DOfsByte94 = 94;
+constexpr size_t DOfsRemoveMark = 95;
+constexpr size_t DOfsDataRootPage = 96;
+constexpr size_t DOfsNoCounts = 100;
+constexpr size_t DOfsTemporary = 101;
+constexpr size_t DOfsReserved = 102;
+
+constexpr size_t MaxIndexNameLength = 30;
+constexpr uint32_t LockPauseMs = 3;
+
+// The last secondary descriptor of a count, which a damaged header may give beyond 30.
+int LastSecondary(int indexCount) {
+    return std::min(indexCount, MaxSecondaryIndexes);
+}
+
+const char SysDeletedName[] = "Sys Deleted";
+const char SysTextName[] = "Sys Text";
+const char PrimaryIndexName[] = "Primary";
+
+}  // namespace
+
+std::array<uint8_t, IndexDescriptorSize> TIndexDescriptor::Encode() const {
+    std::array<uint8_t, IndexDescriptorSize> b{};
+    uint8_t* p = b.data();
+    PutShortString(p + DOfsName, Name, MaxIndexNameLength);
+    PutUInt16(p + DOfsKeySize, KeySize);
+    p[DOfsDescending] = Descending;
+    p[DOfsCaseInsensitive] = CaseInsensitive;
+    p[DOfsUnique] = Unique;
+    p[DOfsCompression] = Compression;
+    p[DOfsFieldCount] = FieldCount;
+    for (int i = 0; i < MaxIndexFields; ++i) {
+        p[DOfsFieldDescending + i] = FieldDescending[i];
+        PutUInt16(p + DOfsFieldNumbers + 2 * i, FieldNumbers[i]);
+    }
+    PutInt32(p + DOfsRootPage, RootPage);
+    PutInt32(p + DOfsFreePage, FreePage);
+    p[DOfsByte94] = Byte94;
+    p[DOfsRemoveMark] = RemoveMark;
+    PutInt32(p + DOfsDataRootPage, DataRootPage);
+    p[DOfsNoCounts] = NoCounts;
+    p[DOfsTemporary] = Temporary;
+    std::copy(Reserved.begin(), Reserved.end(), p + DOfsReserved);
+    return b;
+}
+
+TIndexDescriptor TIndexDescriptor::Decode(const uint8_t* p) {
+    TIndexDescriptor d;
+    d.Name = GetShortString(p + DOfsName, MaxIndexNameLength);
+    d.KeySize = GetUInt16(p + DOfsKeySize);
+    d.Descending = p[DOfsDescending];
+    d.CaseInsensitive = p[DOfsCaseInsensitive];
+    d.Unique = p[DOfsUnique];
+    d.Compression = p[DOfsCompression];
+    d.FieldCount = p[DOfsFieldCount];
+    for (int i = 0; i < MaxIndexFields; ++i) {
+        d.FieldDescending[i] = p[DOfsFieldDescending + i];
+        d.FieldNumbers[i] = GetUInt16(p + DOfsFieldNumbers + 2 * i);
+    }
+    d.RootPage = GetInt32(p + DOfsRootPage);
+    d.FreePage = GetInt32(p + DOfsFreePage);
+    d.Byte94 = p[DOfsByte94];
+    d.RemoveMark = p[DOfsRemoveMark];
+    d.DataRootPage = GetInt32(p + DOfsDataRootPage);
+    d.NoCounts = p[DOfsNoCounts];
+    d.Temporary = p[DOfsTemporary];
+    std::copy(p + DOfsReserved, p + IndexDescriptorSize, d.Reserved.begin());
+    return d;
+}
+
+std::array<uint8_t, IndexHeaderSize> TIndexHeader::Encode() const {
+    std::array<uint8_t, IndexHeaderSize> b{};
+    uint8_t* p = b.data();
+    PutInt32(p + OfsChangeCount, ChangeCount);
+    std::copy(Reserved4.begin(), Reserved4.end(), p + 4);
+    p[OfsVersion] = Version;
+    PutInt32(p + OfsNextPageNo, NextPageNo);
+    p[OfsIndexCount] = IndexCount;
+    for (int i = 0; i < IndexDescriptorCount; ++i) {
+        auto d = Descriptors[i].Encode();
+        std::copy(d.begin(), d.end(), p + OfsDescriptors + IndexDescriptorSize * i);
+    }
+    PutInt32(p + OfsRecordCount, RecordCount);
+    p[OfsInternalPrimaryIndex] = InternalPrimaryIndex;
+    p[OfsHeaderModified] = HeaderModified;
+    return b;
+}
+
+TIndexHeader TIndexHeader::Decode(const uint8_t* p) {
+    TIndexHeader h;
+    h.ChangeCount = GetInt32(p + OfsChangeCount);
+    std::copy(p + 4, p + 8, h.Reserved4.begin());
+    h.Version = p[OfsVersion];
+    h.NextPageNo = GetInt32(p + OfsNextPageNo);
+    h.IndexCount = p[OfsIndexCount];
+    for (int i = 0; i < IndexDescriptorCount; ++i)
+        h.Descriptors[i] = TIndexDescriptor::Decode(p + OfsDescriptors + IndexDescriptorSize * i);
+    h.RecordCount = GetInt32(p + OfsRecordCount);
+    h.InternalPrimaryIndex = p[OfsInternalPrimaryIndex];
+    h.HeaderModified = p[OfsHeaderModified];
+    return h;
+}
+
+TIndexFile::~TIndexFile() {
+    try {
+        CloseFile();
+    } catch (...) {
+        // A destructor must not raise.
+    }
+}
+
+void TIndexFile::RaiseTable(TEngineErrorCode code, const std::string& field, const std::string& index) const {
+    std::string table = Table != nullptr && !Table->TableName.empty() ? Table->TableName : FileName;
+    RaiseEngineError(code, {}, {}, Table != nullptr ? Table->GetDatabaseName() : "", table, field, index);
+}
+
+bool TIndexFile::Encrypted() const {
+    return Fields != nullptr && Fields->Encrypted();
+}
+
+void TIndexFile::CreateIndexFile() {
+    TFileHandler::CreateFile();
+    TIndexHeader h;
+    h.Version = IndexFileVersion;
+    h.NextPageNo = 1;
+    h.Descriptors[SysDeletedIndexNo].Name = SysDeletedName;
+    h.Descriptors[SysDeletedIndexNo].KeySize = 5;
+    h.Descriptors[SysDeletedIndexNo].Compression = 0;
+    h.Descriptors[SysTextIndexNo].Name = SysTextName;
+    h.Descriptors[SysTextIndexNo].KeySize = 68;
+    h.Descriptors[SysTextIndexNo].Compression = 3;
+    h.RecordCount = 0;
+    h.HeaderModified = 1;
+    Header = h;
+}
+
+void TIndexFile::OpenFile() {
+    if (IsOpen) return;
+    TFileHandler::OpenFile();
+    try {
+        ReadHeader();
+        if (Header.IndexCount > 32) RaiseTable(DBE_HEADERCORRUPT);
+    } catch (...) {
+        CloseFile();
+        throw;
+    }
+}
+
+void TIndexFile::CloseFile() {
+    if (!IsOpen) return;
+    DropTemporaryIndexes();
+    TFileHandler::CloseFile();
+}
+
+void TIndexFile::ReadHeader() {
+    std::vector<uint8_t> bytes(IndexHeaderSize);
+    ReadAt(0, bytes.data(), IndexHeaderSize);
+    if (Fields != nullptr) Fields->UnscrambleRecord(bytes.data(), IndexHeaderSize);
+    Header = TIndexHeader::Decode(bytes.data());
+    Header.HeaderModified = 0;
+}
+
+bool TIndexFile::ReloadHeaderIfChanged() {
+    std::vector<uint8_t> bytes(IndexHeaderSize);
+    ReadAt(0, bytes.data(), IndexHeaderSize);
+    if (Fields != nullptr) Fields->UnscrambleRecord(bytes.data(), IndexHeaderSize);
+    if (GetInt32(bytes.data()) == Header.ChangeCount) return false;
+    Header = TIndexHeader::Decode(bytes.data());
+    return true;
+}
+
+bool TIndexFile::WriteHeader(bool force) {
+    if (!force && Header.HeaderModified == 0) return false;
+    ++Header.ChangeCount;
+    TIndexHeader copy = Header;
+    // Temporary descriptors never reach the disk. They always follow every permanent one
+    // (AddIndexDesc refuses a permanent index after a temporary one), so no hole is left.
+    for (int i = LastSecondary(copy.IndexCount); i >= 1; --i) {
+        if (copy.Descriptors[i].Temporary != 0) {
+            ClearIndexDesc(copy.Descriptors[i]);
+            --copy.IndexCount;
+        }
+    }
+    auto bytes = copy.Encode();
+    if (Fields != nullptr) Fields->ScrambleRecord(bytes.data(), IndexHeaderSize);
+    WriteAt(0, bytes.data(), IndexHeaderSize);
+    if (Table != nullptr) Table->FilesWritten = true;
+    Header.HeaderModified = 0;
+    return true;
+}
+
+void TIndexFile::MarkHeaderChanged() {
+    ++Header.ChangeCount;
+    Header.HeaderModified = 1;
+    if (Table != nullptr) Table->FilesWritten = true;
+}
+
+void TIndexFile::EmptyIndexFile() {
+    EnterFileLock();
+    try {
+        if (SeekFile(0, IndexHeaderSize) != static_cast<int64_t>(IndexHeaderSize)) RaiseTable(DBE_WRITEERR);
+        TruncateFile();
+    } catch (...) {
+        LeaveFileLock();
+        throw;
+    }
+    LeaveFileLock();
+    if (Table != nullptr && Table->ForceBufferFlush()) FlushFile();
+    Header.Version = IndexFileVersion;
+    Header.NextPageNo = 1;
+    Header.RecordCount = 0;
+    for (TIndexDescriptor& d : Header.Descriptors) {
+        d.RootPage = 0;
+        d.FreePage = 0;
+        d.DataRootPage = 0;
+    }
+    Header.HeaderModified = 1;
+}
+
+void TIndexFile::CheckVersion() {
+    if (Header.Version != IndexFileVersion) RaiseTable(DBE_OLDVERSION);
+}
+
+void TIndexFile::CheckIndexFields(const TIndexDescriptor& desc, const std::string& indexName) const {
+    if (Fields == nullptr) return;
+    for (int i = 0; i < desc.FieldCount && i < MaxIndexFields; ++i) {
+        TFieldDescriptor field;
+        if (!Fields->FindFieldByNumber(static_cast<int16_t>(desc.FieldNumbers[i]), field)) continue;
+        if (field.FieldType == fldBlob) RaiseTable(DBE_SEARCHCOLREQD, field.Name, indexName);
+    }
+}
+
+void TIndexFile::SetPrimaryIndexDesc(const TIndexDescriptor& desc) {
+    if (Header.Descriptors[PrimaryIndexNo].KeySize != 0)
+        RaiseTable(DBE_PRIMARYKEYREDEFINE, {}, PrimaryIndexName);
+    if (desc.FieldCount > MaxIndexFields) RaiseTable(DBE_INDEXLIMIT);
+    if (desc.FieldCount == 0) {
+        SetInternalPrimaryIndex(true);
+        Header.HeaderModified = 1;
+        return;
+    }
+    SetInternalPrimaryIndex(false);
+    for (int i = 0; i < desc.FieldCount; ++i) {
+        TFieldDescriptor field;
+        bool exists =
+            Fields == nullptr || Fields->FindFieldByNumber(static_cast<int16_t>(desc.FieldNumbers[i]), field);
+        if (!exists) RaiseTable(DBE_SEARCHCOLREQD, std::to_string(desc.FieldNumbers[i]), PrimaryIndexName);
+        if (Fields != nullptr && field.FieldType == fldBlob)
+            RaiseTable(DBE_SEARCHCOLREQD, field.Name, PrimaryIndexName);
+    }
+    TIndexDescriptor& d = Header.Descriptors[PrimaryIndexNo];
+    d.Name.clear();
+    d.KeySize = desc.KeySize;
+    d.Descending = desc.Descending;
+    d.CaseInsensitive = desc.CaseInsensitive;
+    d.Unique = 1;
+    d.NoCounts = desc.NoCounts;
+    d.Compression = desc.Compression;
+    d.FieldCount = desc.FieldCount;
+    d.FieldNumbers = desc.FieldNumbers;
+    d.FieldDescending = desc.FieldDescending;
+    Header.HeaderModified = 1;
+}
+
+void TIndexFile::AddIndexDesc(const TIndexDescriptor& desc) {
+    if (Header.IndexCount >= MaxSecondaryIndexes || desc.FieldCount > MaxIndexFields)
+        RaiseTable(DBE_INDEXLIMIT);
+    if (desc.Name.empty()) RaiseTable(DBE_INDEXNAMEREQUIRED);
+    if (!IsIdentStart(desc.Name[0])) RaiseTable(DBE_INVALIDINDEXNAME, {}, desc.Name);
+    std::string trimmed = TrimText(desc.Name);
+    for (int i = 1; i <= LastSecondary(Header.IndexCount); ++i)
+        if (SameNameText(TrimText(Header.Descriptors[i].Name), trimmed))
+            RaiseTable(DBE_INDEXEXISTS, {}, desc.Name);
+    CheckIndexFields(desc, desc.Name);
+    // A permanent index after a temporary one would sit above it; the stored header, which leaves
+    // temporary indexes out, would then lose it. The temporary index keeps the table in use.
+    if (desc.Temporary == 0)
+        for (int i = 1; i <= LastSecondary(Header.IndexCount); ++i)
+            if (Header.Descriptors[i].Temporary != 0) RaiseTable(DBE_TABLEOPEN);
+    ++Header.IndexCount;
+    TIndexDescriptor& d = Header.Descriptors[Header.IndexCount];
+    d.Name = desc.Name.substr(0, MaxIndexNameLength);
+    d.KeySize = desc.KeySize;
+    d.Descending = desc.Descending;
+    d.CaseInsensitive = desc.CaseInsensitive;
+    d.Unique = desc.Unique;
+    d.NoCounts = desc.NoCounts;
+    d.Compression = desc.Compression;
+    d.FieldCount = desc.FieldCount;
+    d.FieldNumbers = desc.FieldNumbers;
+    d.FieldDescending = desc.FieldDescending;
+    d.RootPage = 0;
+    d.Temporary = desc.Temporary;
+    if (desc.Temporary != 0 && !TempFile) {
+        auto temp = std::make_unique<TFileHandler>();
+        std::string dir = Table != nullptr && Table->Session != nullptr ? Table->Session->GetTempDirectory()
+                                                                        : QueryTempDirectory();
+        temp->InMemory = InMemory;
+        temp->FileName = MakeTempFileName(dir, ".IDX", InMemory);
+        temp->Temporary = true;
+        temp->CreateFile();
+        TempFile = std::move(temp);
+        TempNextPageNo = 1;
+    }
+    Header.HeaderModified = 1;
+}
+
+void TIndexFile::ReplaceIndexDesc(int index, const TIndexDescriptor& desc) {
+    TIndexDescriptor& d = Header.Descriptors.at(index);
+    d.Name = desc.Name.substr(0, MaxIndexNameLength);
+    d.KeySize = desc.KeySize;
+    d.Descending = desc.Descending;
+    d.CaseInsensitive = desc.CaseInsensitive;
+    d.Unique = desc.Unique;
+    d.NoCounts = desc.NoCounts;
+    d.Compression = desc.Compression;
+    d.FieldCount = desc.FieldCount;
+    d.FieldDescending = desc.FieldDescending;
+    d.FieldNumbers = desc.FieldNumbers;
+    d.Temporary = desc.Temporary;
+    d.RootPage = 0;
+    d.Byte94 = 0;
+    d.Reserved.fill(0);
+    Header.HeaderModified = 1;
+}
+
+void TIndexFile::RenameIndexDesc(int index, const TIndexDescriptor& desc) {
+    TIndexDescriptor& d = Header.Descriptors.at(index);
+    d.Name = desc.Name.substr(0, MaxIndexNameLength);
+    d.FieldNumbers = desc.FieldNumbers;
+    Header.HeaderModified = 1;
+}
+
+void TIndexFile::RemoveIndexDesc(int index, bool remove) {
+    if (index == PrimaryIndexNo) {
+        SetInternalPrimaryIndex(true);
+    } else if (remove && index >= 1 && index <= LastSecondary(Header.IndexCount)) {
+        int last = LastSecondary(Header.IndexCount);
+        TIndexDescriptor removed = Header.Descriptors[index];
+        for (int i = index; i < last; ++i) Header.Descriptors[i] = Header.Descriptors[i + 1];
+        // The removed descriptor, with its free-page chain, waits just past the last one for the
+        // next index added.
+        Header.Descriptors[last] = removed;
+        --Header.IndexCount;
+    }
+    Header.HeaderModified = 1;
+}
+
+void TIndexFile::DropTemporaryIndexes() {
+    for (int i = LastSecondary(Header.IndexCount); i >= 1; --i) {
+        if (Header.Descriptors[i].Temporary != 0) {
+            ClearIndexDesc(Header.Descriptors[i]);
+            --Header.IndexCount;
+        }
+    }
+    if (TempFile) {
+        TempFile->CloseFile();
+        try {
+            TempFile->DeleteFile();
+        } catch (const EDbEngineError&) {
+            // Already gone.
+        }
+        TempFile.reset();
+        TempNextPageNo = 1;
+    }
+}
+
+bool TIndexFile::IndexNameExists(const std::string& name) const {
+    for (int i = 0; i <= LastSecondary(Header.IndexCount); ++i)
+        if (SameNameText(Header.Descriptors[i].Name, name)) return true;
+    return false;
+}
+
+void TIndexFile::SetInternalPrimaryIndex(bool flag) {
+    if ((Header.InternalPrimaryIndex != 0) == flag) return;
+    Header.InternalPrimaryIndex = flag ? 1 : 0;
+    if (flag) ClearIndexDesc(Header.Descriptors[PrimaryIndexNo]);
+    Header.HeaderModified = 1;
+}
+
+int32_t TIndexFile::NextPageNo(int index) const {
+    return Header.Descriptors.at(index).Temporary != 0 ? TempNextPageNo : Header.NextPageNo;
+}
+
+int32_t TIndexFile::AppendPageNo(int index) {
+    int32_t p = NextPageNo(index);
+    if (p > MaxIndexPageNo || int64_t(p) * IndexPageSize + IndexPageSize > MaxIndexFileSize)
+        RaiseTable(DBE_TABLEFULL);
+    if (Header.Descriptors.at(index).Temporary != 0) {
+        ++TempNextPageNo;
+    } else {
+        ++Header.NextPageNo;
+        MarkHeaderChanged();
+    }
+    return p;
+}
+
+void TIndexFile::SetRecordCount(int32_t n) {
+    if (Header.RecordCount == n) return;
+    Header.RecordCount = n;
+    Header.HeaderModified = 1;
+}
+
+void TIndexFile::AddRecordCount(int32_t delta) {
+    Header.RecordCount += delta;
+    Header.HeaderModified = 1;
+}
+
+void TIndexFile::SetRootPage(int index, int32_t page) {
+    if (Header.Descriptors.at(index).RootPage == page) return;
+    Header.Descriptors[index].RootPage = page;
+    Header.HeaderModified = 1;
+}
+
+void TIndexFile::SetFreePage(int index, int32_t page) {
+    if (Header.Descriptors.at(index).FreePage == page) return;
+    Header.Descriptors[index].FreePage = page;
+    Header.HeaderModified = 1;
+}
+
+void TIndexFile::SetDataRootPage(int index, int32_t page) {
+    if (Header.Descriptors.at(index).DataRootPage == page) return;
+    Header.Descriptors[index].DataRootPage = page;
+    Header.HeaderModified = 1;
+}
+
+bool TIndexFile::LockForWrite() {
+    for (int32_t attempt = 0; attempt < LockAttempts; ++attempt) {
+        if (LockFileRange(true, IndexWriteLockOffset, IndexWriteLockLength)) return true;
+        framework::Sleep(LockPauseMs);
+    }
+    return false;
+}
+
+bool TIndexFile::UnlockForWrite() {
+    return LockFileRange(false, IndexWriteLockOffset, IndexWriteLockLength);
+}
+
+bool TIndexFile::LockForRead(int32_t& slot) {
+    for (int32_t attempt = 0; attempt < LockAttempts; ++attempt) {
+        slot = framework::Random(65536);
+        if (slot == 0) slot = 1;
+        if (LockFileRange(true, IndexReadSlotBase - slot, 1)) return true;
+        framework::Sleep(LockPauseMs);
+    }
+    return false;
+}
+
+bool TIndexFile::UnlockForRead(int32_t slot) {
+    return LockFileRange(false, IndexReadSlotBase - slot, 1);
+}
+
+}  // namespace dbengine
