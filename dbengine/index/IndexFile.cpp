@@ -152,6 +152,14 @@ void TIndexFile::RaiseTable(TEngineErrorCode code, const std::string& field, con
     RaiseEngineError(code, {}, {}, Table != nullptr ? Table->GetDatabaseName() : "", table, field, index);
 }
 
+void TIndexFile::ScramblePage(uint8_t* bytes) const {
+    if (Fields != nullptr) Fields->ScrambleRecord(bytes, IndexPageSize);
+}
+
+void TIndexFile::UnscramblePage(uint8_t* bytes) const {
+    if (Fields != nullptr) Fields->UnscrambleRecord(bytes, IndexPageSize);
+}
+
 bool TIndexFile::Encrypted() const {
     return Fields != nullptr && Fields->Encrypted();
 }

@@ -117,6 +117,11 @@ public:
     void SetFreePage(int index, int32_t page);
     void SetDataRootPage(int index, int32_t page);
 
+    // Pages: scrambled in place for an encrypted table (4096 bytes), and the page error.
+    void ScramblePage(uint8_t* bytes) const;
+    void UnscramblePage(uint8_t* bytes) const;
+    [[noreturn]] void RaisePageError() const { RaiseTable(DBE_INDEXCORRUPT); }
+
     bool LockForWrite();
     bool UnlockForWrite();
     bool LockForRead(int32_t& slot);
