@@ -1,6 +1,7 @@
 #include "dbengine/index/IndexFile.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "dbengine/data/DataFile.h"
 #include "dbengine/data/DataTable.h"
@@ -178,6 +179,7 @@ void TIndexFile::CreateIndexFile() {
     h.RecordCount = 0;
     h.HeaderModified = 1;
     Header = h;
+    ResetPageCaches();
 }
 
 void TIndexFile::OpenFile() {
@@ -186,6 +188,7 @@ void TIndexFile::OpenFile() {
     try {
         ReadHeader();
         if (Header.IndexCount > 32) RaiseTable(DBE_HEADERCORRUPT);
+        ResetPageCaches();
     } catch (...) {
         CloseFile();
         throw;
@@ -194,6 +197,12 @@ void TIndexFile::OpenFile() {
 
 void TIndexFile::CloseFile() {
     if (!IsOpen) return;
+    // Cached pages go without being written: the table flushes before it closes its files.
+    for (TPageList& list : Caches) {
+        for (auto& p : list.Pages) PagePool.Give(p);
+        list.Pages.clear();
+        list.Head = list.Tail = nullptr;
+    }
     DropTemporaryIndexes();
     TFileHandler::CloseFile();
 }
@@ -494,6 +503,420 @@ bool TIndexFile::LockForRead(int32_t& slot) {
 
 bool TIndexFile::UnlockForRead(int32_t slot) {
     return LockFileRange(false, IndexReadSlotBase - slot, 1);
+}
+
+}  // namespace dbengine
+
+// ---- Page cache ----
+
+namespace dbengine {
+
+namespace {
+
+// Pages looked at in the recency chain before the binary search.
+constexpr int RecentPageProbe = 2;
+// Growth of a list whose every page is pinned or dirty.
+constexpr size_t PageCacheGrowth = 4;
+
+bool ByPageNo(const std::unique_ptr<TPage>& p, int32_t n) {
+    return p->PageNo < n;
+}
+
+}  // namespace
+
+size_t TIndexFile::PagesPerIndex() const {
+    int64_t bufferSize = 16384;
+    if (Table != nullptr && Table->Session != nullptr) bufferSize = Table->Session->DataBufferSize;
+    return static_cast<size_t>(std::max<int64_t>(bufferSize / 8192, 0));
+}
+
+void TIndexFile::ResetPageCaches() {
+    for (TPageList& list : Caches) {
+        for (auto& p : list.Pages) PagePool.Give(p);
+        list.Pages.clear();
+        list.Head = list.Tail = nullptr;
+        list.Capacity = PagesPerIndex();
+    }
+}
+
+bool TIndexFile::IndexIsTemporary(int index) const {
+    return index <= MaxSecondaryIndexes && Header.Descriptors[index].Temporary != 0;
+}
+
+TFileHandler& TIndexFile::PageFile(int index) {
+    if (IndexIsTemporary(index) && TempFile) return *TempFile;
+    return *this;
+}
+
+void TIndexFile::SetPageSettings(int index, TPage& page) const {
+    const TIndexDescriptor& d = Header.Descriptors[index];
+    page.IndexNo = static_cast<uint8_t>(index);
+    page.KeySize = d.KeySize;
+    page.Descending = d.Descending != 0;
+    page.Unique = d.Unique != 0;
+    page.NoCounts = d.NoCounts != 0;
+    page.Compression = d.Compression;
+}
+
+void TIndexFile::LinkHead(TPageList& list, TPage* page) {
+    page->Older = list.Head;
+    page->Newer = nullptr;
+    if (list.Head != nullptr) list.Head->Newer = page;
+    list.Head = page;
+    if (list.Tail == nullptr) list.Tail = page;
+}
+
+void TIndexFile::UnlinkPage(TPageList& list, TPage* page) {
+    if (page->Newer != nullptr) page->Newer->Older = page->Older;
+    if (page->Older != nullptr) page->Older->Newer = page->Newer;
+    if (list.Head == page) list.Head = page->Older;
+    if (list.Tail == page) list.Tail = page->Newer;
+    page->Older = page->Newer = nullptr;
+}
+
+TPage* TIndexFile::FindCachedPage(int index, int32_t pageNo) const {
+    const TPageList& list = Caches.at(index);
+    auto it = std::lower_bound(list.Pages.begin(), list.Pages.end(), pageNo, ByPageNo);
+    return it != list.Pages.end() && (*it)->PageNo == pageNo ? it->get() : nullptr;
+}
+
+void TIndexFile::InsertPage(int index, std::unique_ptr<TPage> page) {
+    TPageList& list = Caches[index];
+    auto it = std::lower_bound(list.Pages.begin(), list.Pages.end(), page->PageNo, ByPageNo);
+    TPage* raw = page.get();
+    list.Pages.insert(it, std::move(page));
+    LinkHead(list, raw);
+}
+
+std::unique_ptr<TPage> TIndexFile::RemovePage(int index, TPage* page) {
+    TPageList& list = Caches[index];
+    auto it = std::lower_bound(list.Pages.begin(), list.Pages.end(), page->PageNo, ByPageNo);
+    if (it == list.Pages.end() || it->get() != page) RaisePageError();
+    std::unique_ptr<TPage> owned = std::move(*it);
+    list.Pages.erase(it);
+    UnlinkPage(list, page);
+    return owned;
+}
+
+TPage* TIndexFile::TakeRecyclable(TPageList& list) {
+    for (TPage* p = list.Tail; p != nullptr; p = p->Newer)
+        if (!p->Dirty && p->PinCount == 0) return p;
+    return nullptr;
+}
+
+std::unique_ptr<TPage> TIndexFile::ObtainPage(int index, int32_t pageNo) {
+    TPageList& list = Caches[index];
+    std::unique_ptr<TPage> page;
+    if (list.Pages.size() < list.Capacity) {
+        page = PagePool.Take();
+    } else {
+        TPage* victim = TakeRecyclable(list);
+        if (victim == nullptr && !(Table != nullptr && Table->HoldsTransactionLock)) {
+            if (FlushPages(IndexIsTemporary(index))) victim = TakeRecyclable(list);
+        }
+        if (victim == nullptr) {
+            list.Capacity += PageCacheGrowth;
+            page = PagePool.Take();
+        } else {
+            page = RemovePage(index, victim);
+            page->Reset();
+        }
+    }
+    page->PageNo = pageNo;
+    SetPageSettings(index, *page);
+    return page;
+}
+
+void TIndexFile::ReadPage(int index, int32_t pageNo, bool newPage) {
+    PageBuffer.assign(IndexPageSize, 0);
+    TFileHandler& file = PageFile(index);
+    uint32_t got = file.ReadAt(int64_t(pageNo) * IndexPageSize, PageBuffer.data(), IndexPageSize, true);
+    if (got < IndexPageSize) {
+        // Pages appended in memory may not be on disk yet.
+        bool written = Table != nullptr && Table->FilesWritten;
+        bool mayBeShort = &file != this || Temporary || (Table != nullptr && Table->HoldsTransactionLock);
+        if (!(written && mayBeShort)) RaiseTable(DBE_READERR);
+    }
+    std::unique_ptr<TPage> page = ObtainPage(index, pageNo);
+    page->LoadFromBuffer(PageBuffer.data(), newPage);
+    InsertPage(index, std::move(page));
+}
+
+bool TIndexFile::GetPage(TPageFetchClient* cursor, int32_t pageNo, bool newPage, TPage*& page) {
+    page = nullptr;
+    int index = cursor->CurrentIndex();
+    if (index < 0 || index >= IndexDescriptorCount) RaisePageError();
+    if (pageNo <= 0) RaisePageError();
+    TPageList& list = Caches[index];
+    if (pageNo == NextPageNo(index)) {
+        AppendPageNo(index);  // checks the file limits (9479)
+        std::unique_ptr<TPage> fresh = ObtainPage(index, pageNo);
+        fresh->Pin();
+        page = fresh.get();
+        InsertPage(index, std::move(fresh));
+        return true;
+    }
+    TPage* found = nullptr;
+    int probed = 0;
+    for (TPage* p = list.Head; p != nullptr && probed < RecentPageProbe; p = p->Older, ++probed)
+        if (p->PageNo == pageNo) {
+            found = p;
+            break;
+        }
+    if (found == nullptr) found = FindCachedPage(index, pageNo);
+    if (found == nullptr) {
+        bool strict = Table != nullptr && Table->Session != nullptr && Table->Session->StrictChangeDetection;
+        if (!strict && cursor->TableChanged()) return false;
+        if (pageNo > NextPageNo(index)) RaisePageError();  // beyond the file's pages
+        ReadPage(index, pageNo, newPage);
+        found = FindCachedPage(index, pageNo);
+        if (found == nullptr) RaisePageError();
+    }
+    UnlinkPage(list, found);
+    LinkHead(list, found);
+    found->Pin();
+    page = found;
+    return true;
+}
+
+void TIndexFile::ReleasePage(TPage* page) {
+    if (page != nullptr) page->Unpin();
+}
+
+bool TIndexFile::GetRootPage(TPageFetchClient* cursor, TPage*& page, bool& changed) {
+    page = nullptr;
+    changed = false;
+    int32_t root = Header.Descriptors.at(cursor->CurrentIndex()).RootPage;
+    if (root == 0) return false;
+    bool ok = GetPage(cursor, root, false, page);
+    changed = !ok;
+    return ok;
+}
+
+bool TIndexFile::GetDataRootPage(TPageFetchClient* cursor, TPage*& page, bool& changed) {
+    page = nullptr;
+    changed = false;
+    int32_t root = Header.Descriptors.at(cursor->CurrentIndex()).DataRootPage;
+    if (root == 0) return false;
+    changed = !GetPage(cursor, root, false, page);
+    return true;
+}
+
+bool TIndexFile::FlushPages(bool temporary) {
+    if (Header.IndexCount > 32) return false;
+    std::vector<TPage*> due;
+    for (int i = 0; i < IndexDescriptorCount; ++i) {
+        bool internal = i > MaxSecondaryIndexes;
+        if (internal ? temporary : IndexIsTemporary(i) != temporary) continue;
+        for (auto& p : Caches[i].Pages)
+            if (p->Dirty && p->PinCount == 0) due.push_back(p.get());
+    }
+    if (due.empty()) return false;
+    std::sort(due.begin(), due.end(), [](TPage* a, TPage* b) { return a->PageNo < b->PageNo; });
+    TFileHandler& file = temporary && TempFile ? *TempFile : static_cast<TFileHandler&>(*this);
+    std::vector<uint8_t> out;
+    for (size_t i = 0; i < due.size();) {
+        size_t j = i + 1;
+        while (j < due.size() && due[j]->PageNo == due[j - 1]->PageNo + 1) ++j;
+        out.assign((j - i) * IndexPageSize, 0);
+        for (size_t k = i; k < j; ++k) due[k]->SaveToBuffer(out.data() + (k - i) * IndexPageSize);
+        file.WriteAt(int64_t(due[i]->PageNo) * IndexPageSize, out.data(), static_cast<uint32_t>(out.size()));
+        if (Table != nullptr) Table->FilesWritten = true;
+        i = j;
+    }
+    return true;
+}
+
+void TIndexFile::DropPages(bool temporary) {
+    if (Header.IndexCount > 32) return;
+    for (int i = 0; i < IndexDescriptorCount; ++i) {
+        bool internal = i > MaxSecondaryIndexes;
+        if (internal ? temporary : IndexIsTemporary(i) != temporary) continue;
+        TPageList& list = Caches[i];
+        for (auto& p : list.Pages) PagePool.Give(p);
+        list.Pages.clear();
+        list.Head = list.Tail = nullptr;
+    }
+}
+
+void TIndexFile::TrimCache() {
+    if (Header.IndexCount > 32) return;
+    size_t n = PagesPerIndex();
+    for (int i = 0; i < IndexDescriptorCount; ++i) {
+        TPageList& list = Caches[i];
+        while (list.Pages.size() > n) {
+            TPage* victim = TakeRecyclable(list);
+            if (victim == nullptr) {
+                FlushPages(IndexIsTemporary(i));
+                victim = TakeRecyclable(list);
+            }
+            if (victim == nullptr) break;
+            std::unique_ptr<TPage> owned = RemovePage(i, victim);
+            PagePool.Give(owned);
+        }
+        list.Capacity = std::max(list.Pages.size(), n);
+    }
+}
+
+bool TIndexFile::AllocatePage(TPageFetchClient* cursor, TPage*& page) {
+    int index = cursor->CurrentIndex();
+    int32_t free = Header.Descriptors.at(index).FreePage;
+    int32_t pageNo = free != 0 ? free : NextPageNo(index);
+    if (!GetPage(cursor, pageNo, true, page)) return false;
+    if (free != 0) SetFreePage(index, page->NextPage);
+    SetPageSettings(index, *page);
+    page->Reset();
+    return true;
+}
+
+void TIndexFile::FreePage(TPageFetchClient* cursor, TPage* page) {
+    int index = cursor->CurrentIndex();
+    page->NextPage = Header.Descriptors.at(index).FreePage;
+    page->IsFree = true;
+    page->Dirty = true;
+    SetFreePage(index, page->PageNo);
+}
+
+// ---- The "Sys Text" parameter chain ----
+
+namespace {
+
+// Writes items into a chain of data pages, never splitting an item between two pages.
+class TParameterWriter {
+public:
+    TParameterWriter(TIndexFile& file, TPageFetchClient* cursor, TPage* first)
+        : File(file), Cursor(cursor), Page(first) {}
+    ~TParameterWriter() { File.ReleasePage(Page); }
+
+    void Put(const void* bytes, size_t size) {
+        if (Position + size > PageDataSize) NextPage();
+        std::memcpy(Page->Data() + Position, bytes, size);
+        Position += size;
+        Page->Dirty = true;
+    }
+    void PutLength(uint32_t n) {
+        uint8_t b[4];
+        PutUInt32(b, n);
+        Put(b, 4);
+    }
+
+private:
+    void NextPage() {
+        TPage* next = nullptr;
+        if (Page->NextPage != 0) {
+            if (!File.GetPage(Cursor, Page->NextPage, false, next)) File.RaisePageError();
+        } else {
+            if (!File.AllocatePage(Cursor, next)) File.RaisePageError();
+            next->PageType = ptData;
+            next->SetEntryCount(0);
+            Page->NextPage = next->PageNo;
+            next->PrevPage = Page->PageNo;
+        }
+        Page->Dirty = true;
+        File.ReleasePage(Page);
+        Page = next;
+        std::fill(Page->Data(), Page->Data() + PageDataSize, 0);
+        Page->Dirty = true;
+        Position = 0;
+    }
+
+    TIndexFile& File;
+    TPageFetchClient* Cursor;
+    TPage* Page;
+    size_t Position = 0;
+};
+
+class TParameterReader {
+public:
+    TParameterReader(TIndexFile& file, TPageFetchClient* cursor, TPage* first, int32_t maxPages)
+        : File(file), Cursor(cursor), Page(first), PagesLeft(maxPages) {
+        if (Page->PageType != ptData) File.RaisePageError();
+    }
+    ~TParameterReader() { File.ReleasePage(Page); }
+
+    void Get(void* bytes, size_t size) {
+        if (Position + size > PageDataSize) NextPage();
+        std::memcpy(bytes, Page->Data() + Position, size);
+        Position += size;
+    }
+    int32_t GetLength() {
+        uint8_t b[4];
+        Get(b, 4);
+        return GetInt32(b);
+    }
+
+private:
+    void NextPage() {
+        // A chain longer than the file has pages runs in a circle.
+        if (Page->NextPage == 0 || --PagesLeft <= 0) File.RaisePageError();
+        TPage* next = nullptr;
+        if (!File.GetPage(Cursor, Page->NextPage, false, next)) File.RaisePageError();
+        File.ReleasePage(Page);
+        Page = next;
+        if (Page->PageType != ptData) File.RaisePageError();
+        Position = 0;
+    }
+
+    TIndexFile& File;
+    TPageFetchClient* Cursor;
+    TPage* Page;
+    int32_t PagesLeft;
+    size_t Position = 0;
+};
+
+}  // namespace
+
+bool TIndexFile::ReadTextParameters(TPageFetchClient* cursor, TTextParameters& params) {
+    TPage* first = nullptr;
+    bool changed = true;
+    // A table changed by another process is read again, from its fresh header.
+    for (int attempt = 0; changed; ++attempt) {
+        if (attempt == 3) RaisePageError();
+        if (!GetDataRootPage(cursor, first, changed)) return false;
+    }
+    TParameterReader reader(*this, cursor, first, std::max(1, PageCount()));
+    int32_t words = reader.GetLength();
+    if (words < 0) RaisePageError();
+    params.StopWords.clear();
+    for (int32_t i = 0; i < words; ++i) {
+        int32_t length = reader.GetLength();
+        if (length < 0 || length > static_cast<int32_t>(PageDataSize)) RaisePageError();
+        std::string word(static_cast<size_t>(length), '\0');
+        reader.Get(word.data(), word.size());
+        params.StopWords.push_back(std::move(word));
+    }
+    for (auto* set : {&params.SpaceChars, &params.IncludeChars}) {
+        int32_t length = reader.GetLength();
+        if (length != 32) RaisePageError();
+        reader.Get(set->data(), 32);
+    }
+    return true;
+}
+
+void TIndexFile::WriteTextParameters(TPageFetchClient* cursor, const TTextParameters& params) {
+    TPage* first = nullptr;
+    bool changed = false;
+    int index = cursor->CurrentIndex();
+    if (!GetDataRootPage(cursor, first, changed)) {
+        if (!AllocatePage(cursor, first)) RaisePageError();
+        first->PageType = ptData;
+        first->SetEntryCount(0);
+        SetDataRootPage(index, first->PageNo);
+    } else if (changed) {
+        RaisePageError();
+    }
+    std::fill(first->Data(), first->Data() + PageDataSize, 0);
+    TParameterWriter writer(*this, cursor, first);
+    writer.PutLength(static_cast<uint32_t>(params.StopWords.size()));
+    for (const std::string& word : params.StopWords) {
+        std::string w = word.substr(0, 255);
+        writer.PutLength(static_cast<uint32_t>(w.size()));
+        writer.Put(w.data(), w.size());
+    }
+    for (const auto* set : {&params.SpaceChars, &params.IncludeChars}) {
+        writer.PutLength(32);
+        writer.Put(set->data(), 32);
+    }
 }
 
 }  // namespace dbengine

@@ -7,8 +7,10 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "dbengine/data/FieldDescriptor.h"
+#include "dbengine/index/Page.h"
 #include "dbengine/os/FileHandler.h"
 #include "dbengine/session/EngineError.h"
 
@@ -75,6 +77,23 @@ struct TIndexHeader {
     static TIndexHeader Decode(const uint8_t* bytes);
 };
 
+// What a page fetch asks of the cursor it serves; the cursor implements it.
+class TPageFetchClient {
+public:
+    virtual ~TPageFetchClient() = default;
+    // The cursor's current index, whose pages are fetched.
+    virtual int CurrentIndex() const = 0;
+    // Whether another process changed the table (the cursor then restarts its walk).
+    virtual bool TableChanged() = 0;
+};
+
+// The parameters of the full-text index kept in the "Sys Text" parameter chain.
+struct TTextParameters {
+    std::vector<std::string> StopWords;
+    std::array<uint8_t, 32> SpaceChars{};  // bit c of byte c div 8 for character code c
+    std::array<uint8_t, 32> IncludeChars{};
+};
+
 class TIndexFile : public TFileHandler {
 public:
     explicit TIndexFile(TDataTable* table) : Table(table) {}
@@ -122,6 +141,28 @@ public:
     void UnscramblePage(uint8_t* bytes) const;
     [[noreturn]] void RaisePageError() const { RaiseTable(DBE_INDEXCORRUPT); }
 
+    // ---- Page cache: per index a sorted list and a recency chain ----
+
+    // The page pinned; false with no page when another process changed the table.
+    bool GetPage(TPageFetchClient* cursor, int32_t pageNo, bool newPage, TPage*& page);
+    void ReleasePage(TPage* page);
+    bool GetRootPage(TPageFetchClient* cursor, TPage*& page, bool& changed);
+    bool GetDataRootPage(TPageFetchClient* cursor, TPage*& page, bool& changed);
+    bool FlushPages(bool temporary);
+    void DropPages(bool temporary);
+    void TrimCache();
+    // A page for the cursor's index from its free chain or appended, reset and pinned.
+    bool AllocatePage(TPageFetchClient* cursor, TPage*& page);
+    // Puts a page at the head of the index's free chain.
+    void FreePage(TPageFetchClient* cursor, TPage* page);
+    size_t CachedPageCount(int index) const { return Caches.at(index).Pages.size(); }
+    size_t PageCacheCapacity(int index) const { return Caches.at(index).Capacity; }
+    TPage* FindCachedPage(int index, int32_t pageNo) const;
+
+    // The full-text parameters: false when the index keeps the defaults (no chain).
+    bool ReadTextParameters(TPageFetchClient* cursor, TTextParameters& params);
+    void WriteTextParameters(TPageFetchClient* cursor, const TTextParameters& params);
+
     bool LockForWrite();
     bool UnlockForWrite();
     bool LockForRead(int32_t& slot);
@@ -139,8 +180,30 @@ private:
     bool Encrypted() const;
     void CheckIndexFields(const TIndexDescriptor& desc, const std::string& indexName) const;
 
+    struct TPageList {
+        std::vector<std::unique_ptr<TPage>> Pages;  // sorted by page number
+        size_t Capacity = 0;
+        TPage* Head = nullptr;  // most recently used
+        TPage* Tail = nullptr;
+    };
+    size_t PagesPerIndex() const;
+    void ResetPageCaches();
+    bool IndexIsTemporary(int index) const;
+    TFileHandler& PageFile(int index);
+    std::unique_ptr<TPage> ObtainPage(int index, int32_t pageNo);
+    TPage* TakeRecyclable(TPageList& list);
+    void InsertPage(int index, std::unique_ptr<TPage> page);
+    std::unique_ptr<TPage> RemovePage(int index, TPage* page);
+    void LinkHead(TPageList& list, TPage* page);
+    void UnlinkPage(TPageList& list, TPage* page);
+    void ReadPage(int index, int32_t pageNo, bool newPage);
+    void SetPageSettings(int index, TPage& page) const;
+
     std::unique_ptr<TFileHandler> TempFile;
     int32_t TempNextPageNo = 1;
+    std::array<TPageList, IndexDescriptorCount> Caches;
+    TPageStack PagePool{this};
+    std::vector<uint8_t> PageBuffer;
 };
 
 }  // namespace dbengine
