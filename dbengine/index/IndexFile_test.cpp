@@ -275,6 +275,58 @@ TEST_F(IndexFileTest, HeaderCheck) {
     }
 }
 
+TEST_F(IndexFileTest, EmptyingReplacingRenamingAndEncryption) {
+    index->AddIndexDesc(Desc("ByName", {1}));
+    index->SetRootPage(1, 3);
+    index->SetFreePage(1, 2);
+    index->SetDataRootPage(SysTextIndexNo, 4);
+    index->Header.NextPageNo = 5;
+    index->SetRecordCount(9);
+    index->WriteHeader(false);
+    index->EmptyIndexFile();
+    index->WriteHeader(false);
+    EXPECT_EQ(ReadNativeFile(root / "T.IDX").size(), 4096u);
+    EXPECT_EQ(index->Header.NextPageNo, 1);
+    EXPECT_EQ(index->Header.RecordCount, 0);
+    EXPECT_EQ(index->GetIndexDesc(1).Name, "ByName");  // the descriptors stay
+    EXPECT_EQ(index->GetIndexDesc(1).RootPage, 0);
+    EXPECT_EQ(index->GetIndexDesc(1).FreePage, 0);
+    EXPECT_EQ(index->GetIndexDesc(SysTextIndexNo).DataRootPage, 0);
+
+    index->SetFreePage(1, 7);
+    TIndexDescriptor other = Desc("ByCount", {2}, 9);
+    other.RootPage = 5;
+    index->ReplaceIndexDesc(1, other);
+    EXPECT_EQ(index->GetIndexDesc(1).Name, "ByCount");
+    EXPECT_EQ(index->GetIndexDesc(1).KeySize, 9);
+    EXPECT_EQ(index->GetIndexDesc(1).RootPage, 0);
+    EXPECT_EQ(index->GetIndexDesc(1).FreePage, 7);  // kept
+    index->RenameIndexDesc(1, Desc("Renamed", {1}, 99));
+    EXPECT_EQ(index->GetIndexDesc(1).Name, "Renamed");
+    EXPECT_EQ(index->GetIndexDesc(1).FieldNumbers[0], 1);
+    EXPECT_EQ(index->GetIndexDesc(1).KeySize, 9);
+
+    // An encrypted table stores its index header scrambled and reads it back plain.
+    TDataTable encTable(nullptr, &session);
+    encTable.TableName = "E";
+    TDataFile encData(&encTable);
+    encData.FileName = "D:\\E.DAT";
+    encData.CreateDataFile(0, 0, 0, 0, true, "pw", "", 0, {});
+    TIndexFile enc(&encTable);
+    enc.FileName = "D:\\E.IDX";
+    enc.Fields = &encData;
+    enc.CreateIndexFile();
+    enc.AddIndexDesc(Desc("Secret", {}));
+    enc.WriteHeader(false);
+    enc.CloseFile();
+    EXPECT_EQ(ReadNativeFile(root / "E.IDX").find("Sys Deleted"), std::string::npos);
+    enc.OpenFile();
+    EXPECT_EQ(enc.GetIndexDesc(1).Name, "Secret");
+    EXPECT_EQ(enc.GetIndexDesc(SysDeletedIndexNo).Name, "Sys Deleted");
+    enc.CloseFile();
+    encData.CloseFile();
+}
+
 // A damaged descriptor count never takes the engine past its 33 descriptors.
 TEST_F(IndexFileTest, DamagedIndexCounts) {
     index->WriteHeader(false);
