@@ -69,6 +69,7 @@ public:
     bool IsLeaf() const { return PageType == ptLeaf || PageType == ptLeafRoot; }
     bool IsInner() const { return PageType == ptInnerRoot || PageType == ptInner; }
     bool IsRoot() const { return PageType == ptInnerRoot || PageType == ptLeafRoot; }
+    bool IsCompressedLeaf() const { return IsLeaf() && Compression != icNone; }
     bool HasCounts() const { return IndexNo != SysTextIndex && !NoCounts; }
     uint32_t SlotSize() const { return KeySize + 10u; }
     // Bytes of one stored entry of an uncompressed page of this kind.
@@ -131,7 +132,6 @@ private:
     int BinarySearch(TIndexCursor& cursor, const uint8_t* key, bool& equal);
     // Rewrites both pages from one run of entries: `this` first keeps firstCount of them.
     void Redistribute(TPage& left, TPage& right, size_t leftCount);
-    bool IsCompressedLeaf() const { return IsLeaf() && Compression != icNone; }
     uint32_t StoredLeafEntrySize(int pos) const;
 
     // Entry slots; sized for the entries it holds (whole 4096-byte steps), never a fixed buffer.
