@@ -4,8 +4,10 @@
 #include <memory>
 #include <vector>
 
+#include "dbengine/cursor/RecordsBitmap.h"
 #include "dbengine/os/FileList.h"
 #include "dbengine/session/EngineError.h"
+#include "framework/core/Seams.h"
 
 namespace dbengine {
 
@@ -18,17 +20,24 @@ struct EngineState {
     std::vector<std::unique_ptr<TDataSession>> Sessions;
 };
 
+// The engine unit's start-up runs once, on first use: it seeds the random number generator
+// (temporary table names draw from it).
 EngineState& Engine() {
-    static EngineState state;
+    static EngineState state = [] {
+        framework::Randomize();
+        return EngineState{};
+    }();
     return state;
 }
 
 // The engine library: the parts that live from InitializeEngine to FinalizeEngine.
 void StartEngineLibrary() {
     CreateEngineFileList();
+    CreateRecordsBitmapPool();
 }
 
 void StopEngineLibrary() {
+    FreeRecordsBitmapPool();
     FreeEngineFileList();
 }
 
