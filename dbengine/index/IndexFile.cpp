@@ -223,12 +223,12 @@ void TIndexFile::CheckHeader() {
         int keyPart = 0;
         for (uint16_t n : d.FieldNumbers) {
             if (n == 0) break;
-            const TKeyField* field = Owner->FindField(n);
+            const TFieldDescriptor* field = Owner->FindField(n);
             if (field == nullptr) {
                 if (i == 0 && internalPrimary) break;
                 fail();
             }
-            if (field->FieldType == KeyFieldBlob) fail();
+            if (field->FieldType == fldBlob) fail();
             keyPart += KeyPartSize(*field) + 1;
         }
         if (keyPart > MaxKeyFieldPart) fail();
@@ -239,10 +239,10 @@ void TIndexFile::CheckHeader() {
     if (text.FieldCount > MaxIndexFields || hasGap(text)) fail();
     for (uint16_t n : text.FieldNumbers) {
         if (n == 0) break;
-        const TKeyField* field = Owner->FindField(n);
+        const TFieldDescriptor* field = Owner->FindField(n);
         if (field == nullptr) fail();
-        bool isText = field->FieldType == KeyFieldString ||
-                      (field->FieldType == KeyFieldBlob && field->SubType == KeyFieldMemoSubType);
+        bool isText =
+            field->FieldType == fldString || (field->FieldType == fldBlob && field->SubType == fldstMemo);
         if (!isText) fail();
     }
     if (!pointersValid(text)) fail();
@@ -252,8 +252,8 @@ void TIndexFile::CheckHeader() {
 
 void TIndexFile::DescriptorCheckFields(const TIndexDescriptor& desc, std::string_view indexName) {
     for (int j = 0; j < std::min<int>(desc.FieldCount, MaxIndexFields); ++j) {
-        const TKeyField* field = Owner->FindField(desc.FieldNumbers[j]);
-        if (field != nullptr && field->FieldType == KeyFieldBlob)
+        const TFieldDescriptor* field = Owner->FindField(desc.FieldNumbers[j]);
+        if (field != nullptr && field->FieldType == fldBlob)
             RaiseError(DBE_SEARCHCOLREQD, field->Name, indexName);
     }
 }
@@ -268,9 +268,9 @@ void TIndexFile::SetPrimaryIndexDesc(const TIndexDescriptor& desc) {
     }
     SetInternalPrimaryIndex(false);
     for (int j = 0; j < desc.FieldCount; ++j) {
-        const TKeyField* field = Owner->FindField(desc.FieldNumbers[j]);
+        const TFieldDescriptor* field = Owner->FindField(desc.FieldNumbers[j]);
         if (field == nullptr) RaiseError(DBE_SEARCHCOLREQD, std::to_string(desc.FieldNumbers[j]), "Primary");
-        if (field->FieldType == KeyFieldBlob) RaiseError(DBE_SEARCHCOLREQD, field->Name, "Primary");
+        if (field->FieldType == fldBlob) RaiseError(DBE_SEARCHCOLREQD, field->Name, "Primary");
     }
     TIndexDescriptor& d = Header.Descriptors[0];
     d.Name.clear();

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "dbengine/data/FieldDescriptor.h"
 #include "dbengine/index/IndexFormat.h"
 #include "dbengine/index/Page.h"
 #include "dbengine/os/FileHandler.h"
@@ -19,20 +20,6 @@ namespace dbengine {
 class TDataSession;
 class TIndexCursor;
 
-// What the index file reads of a table field: enough to check index fields and build keys.
-struct TKeyField {
-    uint16_t FieldNo = 0;
-    std::string Name;
-    uint8_t FieldType = 0;
-    uint8_t SubType = 0;
-    uint8_t ValueSize = 0;
-    uint16_t Offset = 0;  // of the NULL flag byte in the record (5 for an auto-increment field)
-};
-
-constexpr uint8_t KeyFieldString = 1;
-constexpr uint8_t KeyFieldBlob = 3;
-constexpr uint8_t KeyFieldMemoSubType = 22;
-
 // What the index file needs of the shared table that owns it.
 class TIndexFileOwner {
 public:
@@ -41,7 +28,7 @@ public:
     virtual std::string GetDatabaseName() = 0;
     virtual std::string GetTableName() = 0;
     // The table field of that number, or null.
-    virtual const TKeyField* FindField(uint16_t fieldNo) = 0;
+    virtual const TFieldDescriptor* FindField(uint16_t fieldNo) = 0;
     virtual bool GetFilesWritten() = 0;
     virtual void SetFilesWritten() = 0;
     virtual bool HoldsTransactionLock() = 0;

@@ -31,6 +31,8 @@ inline constexpr const char* SysTextName = "Sys Text";
 
 // Leaf compression of an index.
 enum TIndexCompression : uint8_t { icNone = 0, icDupByte = 1, icTrailByte = 2, icFull = 3 };
+// Names of the compression settings, by TIndexCompression.
+inline constexpr const char* IndexCompressionNames[4] = {"NONE", "DUPBYTE", "TRAILBYTE", "FULL"};
 
 // Header offsets.
 constexpr uint32_t IhChangeCount = 0;

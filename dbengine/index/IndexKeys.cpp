@@ -39,8 +39,8 @@ int64_t BcdValueToCurrency(const uint8_t* p) {
 
 }  // namespace
 
-uint8_t KeyPartSize(const TKeyField& field) {
-    return field.FieldType == FieldTypeBcd ? 8 : field.ValueSize;
+uint8_t KeyPartSize(const TFieldDescriptor& field) {
+    return field.FieldType == fldBCD ? 8 : field.ValueSize;
 }
 
 void EncodeKeyInteger(int32_t value, uint8_t* dest) {
@@ -77,12 +77,12 @@ void InvertKeyBytes(uint8_t* buffer, size_t count) {
     for (size_t i = 0; i < count; ++i) buffer[i] = static_cast<uint8_t>(255 - buffer[i]);
 }
 
-void EncodeKeyValue(const TKeyField& field, const uint8_t* value, uint8_t* dest, bool caseInsensitive,
+void EncodeKeyValue(const TFieldDescriptor& field, const uint8_t* value, uint8_t* dest, bool caseInsensitive,
                     bool descending, uint16_t languageId, uint16_t sortId) {
     uint8_t* out = dest + 1;
     uint8_t part = KeyPartSize(field);
     switch (field.FieldType) {
-        case KeyFieldString: {
+        case fldString: {
             size_t length = 0;
             while (length < part && value[length] != 0) ++length;
             std::memcpy(out, value, length);
@@ -94,34 +94,33 @@ void EncodeKeyValue(const TKeyField& field, const uint8_t* value, uint8_t* dest,
             }
             break;
         }
-        case FieldTypeDate:
-        case FieldTypeInteger:
-        case FieldTypeTime:
+        case fldDate:
+        case fldInteger:
+        case fldTime:
             EncodeKeyInteger(static_cast<int32_t>(GetLE(value, 4)), out);
             break;
-        case FieldTypeSmallInt:
+        case fldSmallInt:
             EncodeKeySmallInt(static_cast<int16_t>(GetLE(value, 2)), out);
             break;
-        case FieldTypeBoolean:
-        case FieldTypeWord:
+        case fldBoolean:
+        case fldWord:
             EncodeKeyWord(static_cast<uint16_t>(GetLE(value, 2)), out);
             break;
-        case FieldTypeFloat:
-        case FieldTypeTimestamp:
+        case fldFloat:
+        case fldTimestamp:
             EncodeKeyDouble(GetDoubleLE(value), out);
             break;
-        case FieldTypeBcd:
+        case fldBCD:
             EncodeKeyCurrency(BcdValueToCurrency(value), out);
             break;
-        case FieldTypeLargeInt:
+        case fldLargeInt:
             EncodeKeyLargeInt(static_cast<int64_t>(GetLE(value, 8)), out);
             break;
         default:
             std::memcpy(out, value, part);
             break;
     }
-    if (descending && languageId == 0)
-        InvertKeyBytes(dest, field.FieldType == KeyFieldString ? part : part + 1u);
+    if (descending && languageId == 0) InvertKeyBytes(dest, field.FieldType == fldString ? part : part + 1u);
 }
 
 void BuildKey(TIndexFile& file, uint8_t index, uint16_t languageId, uint16_t sortId, const uint8_t* record,
@@ -131,12 +130,12 @@ void BuildKey(TIndexFile& file, uint8_t index, uint16_t languageId, uint16_t sor
     size_t p = 0;
     int count = std::min<int>(d.FieldCount, MaxIndexFields);
     for (int i = 0; i < count; ++i) {
-        const TKeyField* field = file.Owner->FindField(d.FieldNumbers[i]);
+        const TFieldDescriptor* field = file.Owner->FindField(d.FieldNumbers[i]);
         if (field == nullptr) file.RaiseError(DBE_INVALIDIDXDESC, std::to_string(d.FieldNumbers[i]), d.Name);
         uint8_t part = KeyPartSize(*field);
         if (p + 1 + part > d.KeySize) file.RaiseError(DBE_INVALIDKEY, {}, d.Name);
         uint8_t value[KeyValueBufferSize] = {};
-        bool autoInc = field->FieldType == FieldTypeInteger && field->SubType == AutoIncSubType;
+        bool autoInc = field->FieldType == fldInteger && field->SubType == fldstAutoInc;
         bool hasValue;
         if (autoInc) {
             hasValue = true;
@@ -176,7 +175,8 @@ void TIndexCursor::PushLevel() {
 int TIndexCursor::CompareKeys(const uint8_t* key1, const uint8_t* key2, size_t length) const {
     const TIndexDescriptor& d =
         IndexFile->Header.Descriptors[CurrentIndex < IndexDescriptorCount ? CurrentIndex : 0];
-    if (CurrentIndex == SysTextIndex) {
+    // A "Sys Text" key is 68 bytes; a damaged descriptor with a shorter key size gets byte order.
+    if (CurrentIndex == SysTextIndex && length >= SysTextKeySize) {
         int r = CompareBytes(key1, key2, 3, false);
         if (r == 0)
             r = CompareLocaleText(LanguageId, SortId, reinterpret_cast<const char*>(key1 + 3),
@@ -184,17 +184,18 @@ int TIndexCursor::CompareKeys(const uint8_t* key1, const uint8_t* key2, size_t l
         if (r == 0) r = CompareBytes(key1 + 64, key2 + 64, 4, false);
         return r;
     }
-    if (CurrentIndex == SysDeletedIndex) return CompareBytes(key1, key2, length, false);
+    if (CurrentIndex == SysDeletedIndex || CurrentIndex == SysTextIndex)
+        return CompareBytes(key1, key2, length, false);
     if (LanguageId == 0) return CompareBytes(key1, key2, length, d.Descending != 0);
     size_t p = 0;
     int count = std::min<int>(d.FieldCount, MaxIndexFields);
     for (int i = 0; i < count && p < length; ++i) {
-        const TKeyField* field = IndexFile->Owner->FindField(d.FieldNumbers[i]);
+        const TFieldDescriptor* field = IndexFile->Owner->FindField(d.FieldNumbers[i]);
         if (field == nullptr) IndexFile->RaiseError(DBE_INDEXCORRUPT);
         bool desc = d.Descending != 0 || d.FieldDescending[i] != 0;
         uint8_t part = KeyPartSize(*field);
         int r;
-        if (field->FieldType == KeyFieldString) {
+        if (field->FieldType == fldString) {
             r = CompareBytes(key1 + p, key2 + p, 1, desc);
             if (r != 0) return r;
             size_t n = std::min<size_t>(part, length - p - 1);

@@ -16,21 +16,10 @@ namespace dbengine {
 // Record layout used by keys: byte 0 status, 1..4 record number or free link, 5..8 record ID.
 constexpr uint32_t RecordStatusOffset = 0;
 constexpr uint32_t RecordIdOffset = 5;
-constexpr uint8_t FieldTypeDate = 2;
-constexpr uint8_t FieldTypeBoolean = 4;
-constexpr uint8_t FieldTypeSmallInt = 5;
-constexpr uint8_t FieldTypeInteger = 6;
-constexpr uint8_t FieldTypeFloat = 7;
-constexpr uint8_t FieldTypeBcd = 8;
-constexpr uint8_t FieldTypeTime = 10;
-constexpr uint8_t FieldTypeTimestamp = 11;
-constexpr uint8_t FieldTypeWord = 12;
-constexpr uint8_t FieldTypeLargeInt = 18;
-constexpr uint8_t AutoIncSubType = 29;
 // Values are read into a zero-filled buffer of this size before they are encoded.
 constexpr size_t KeyValueBufferSize = 251;
 
-uint8_t KeyPartSize(const TKeyField& field);
+uint8_t KeyPartSize(const TFieldDescriptor& field);
 
 void EncodeKeyInteger(int32_t value, uint8_t* dest);
 void EncodeKeySmallInt(int16_t value, uint8_t* dest);
@@ -43,7 +32,7 @@ void InvertKeyBytes(uint8_t* buffer, size_t count);
 // Encodes one value (its stored bytes, little-endian as in the record) at dest + 1; dest is the
 // field's flag byte, which the caller has written. With descending set and language 0 the flag
 // byte and the value are inverted (a string keeps its last byte).
-void EncodeKeyValue(const TKeyField& field, const uint8_t* value, uint8_t* dest, bool caseInsensitive,
+void EncodeKeyValue(const TFieldDescriptor& field, const uint8_t* value, uint8_t* dest, bool caseInsensitive,
                     bool descending, uint16_t languageId, uint16_t sortId);
 
 // The key of `record` in index `index` of the file (not 31, 32 or 255); the record-ID suffix of a

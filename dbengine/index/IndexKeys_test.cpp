@@ -94,19 +94,19 @@ protected:
         file->FileName = "KEYS.IDX";
         file->InMemory = true;
         file->CreateIndexFile();
-        record.assign(table.NextOffset, 0);
+        record.assign(table.RecordSize, 0);
     }
     void TearDown() override {
         file.reset();
         FinalizeEngine();
     }
     void SetValue(uint16_t fieldNo, const void* value, size_t n) {
-        const TKeyField& f = table.Fields[fieldNo - 1];
+        const TFieldDescriptor& f = table.Fields[fieldNo - 1];
         record[f.Offset] = 1;
         std::memcpy(record.data() + f.Offset + 1, value, n);
     }
     void SetNull(uint16_t fieldNo) {
-        const TKeyField& f = table.Fields[fieldNo - 1];
+        const TFieldDescriptor& f = table.Fields[fieldNo - 1];
         record[f.Offset] = 0;
         std::memset(record.data() + f.Offset + 1, 0, f.ValueSize);
     }
@@ -138,7 +138,7 @@ protected:
     }
 
     TFakeIndexTable table;
-    const TKeyField* name = nullptr;
+    const TFieldDescriptor* name = nullptr;
     std::unique_ptr<TIndexFile> file;
     std::vector<uint8_t> record;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "dbengine/cursor/RecordsBitmap.h"
 #include "dbengine/index/IndexCursor.h"
 #include "dbengine/index/IndexFile.h"
 #include "dbengine/session/EngineError.h"
@@ -13,6 +14,11 @@ namespace dbengine {
 namespace {
 
 constexpr size_t EntryArrayStep = 4096;
+
+// Counts read from a damaged page can be anything: sums wrap instead of overflowing.
+int32_t AddWrapping(int32_t a, int32_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
 
 [[noreturn]] void RaiseCorrupt(const TPage& page) {
     if (page.Owner != nullptr) page.Owner->RaiseError(DBE_INDEXCORRUPT);
@@ -240,6 +246,9 @@ void TPage::PackEntries(uint8_t* dest) {
 
 void TPage::UnpackEntries(const uint8_t* source) {
     if (PageType == ptData) {
+        // A data page holds raw bytes, never entries, whatever its count field says.
+        EntryCount = 0;
+        UsedBytes = 0;
         Entries.assign(IndexPageSize, 0);
         std::memcpy(Entries.data(), source, PageDataSize);
         return;
@@ -399,7 +408,7 @@ void TPage::SetSubtreeCount(int pos, int32_t count) {
 int32_t TPage::TotalCount() const {
     if (IsLeaf()) return EntryCount;
     int32_t total = 0;
-    for (int i = 1; i <= EntryCount; ++i) total += GetSubtreeCount(i);
+    for (int i = 1; i <= EntryCount; ++i) total = AddWrapping(total, GetSubtreeCount(i));
     return total;
 }
 
@@ -416,7 +425,7 @@ const uint8_t* TPage::EntryKey(int pos) const {
 int32_t TPage::CountBefore(int pos) const {
     if (IsLeaf()) return pos - 1;
     int32_t total = 0;
-    for (int i = 1; i < pos && i <= EntryCount; ++i) total += GetSubtreeCount(i);
+    for (int i = 1; i < pos && i <= EntryCount; ++i) total = AddWrapping(total, GetSubtreeCount(i));
     return total;
 }
 
@@ -496,7 +505,7 @@ bool TPage::FindNearest(TIndexCursor& cursor, const uint8_t* key, bool after, in
         pos = smaller < EntryCount ? smaller + 1 : EntryCount;
     else
         pos = std::max(1, smaller);
-    count += CountBefore(pos);
+    count = AddWrapping(count, CountBefore(pos));
     return equal;
 }
 
@@ -510,14 +519,14 @@ int TPage::FindFirstGE(TIndexCursor& cursor, const uint8_t* key, int32_t& count)
         pos = smaller < EntryCount ? smaller + 1 : EntryCount;
     else
         pos = std::max(1, smaller);
-    count += CountBefore(pos);
+    count = AddWrapping(count, CountBefore(pos));
     return pos;
 }
 
 int TPage::FindLastLE(TIndexCursor& cursor, const uint8_t* key, int32_t& count) {
     bool equal;
     int pos = std::max(1, BinarySearch(cursor, key, equal));
-    count += CountBefore(pos);
+    count = AddWrapping(count, CountBefore(pos));
     return pos;
 }
 
@@ -526,7 +535,7 @@ int TPage::FirstPos(int32_t& /*count*/) {
 }
 
 int TPage::LastPos(int32_t& count) {
-    count += CountBefore(EntryCount);
+    count = AddWrapping(count, CountBefore(EntryCount));
     return EntryCount;
 }
 
@@ -542,12 +551,13 @@ bool TPage::ScanForKey(TIndexCursor& cursor, const uint8_t* key, const uint8_t* 
             if (IsLeaf() && exact) return false;
             if (i > 1) {
                 pos = i - 1;
-                count -= GetSubtreeCount(i - 1);
+                count = static_cast<int32_t>(static_cast<uint32_t>(count) -
+                                             static_cast<uint32_t>(GetSubtreeCount(i - 1)));
             }
             return false;
         }
         if (i == EntryCount) return false;
-        count += GetSubtreeCount(i);
+        count = AddWrapping(count, GetSubtreeCount(i));
     }
     return false;
 }
@@ -559,11 +569,58 @@ int TPage::CountConsecutive(int limit, bool forward, int pos) const {
     while (n < limit) {
         int next = pos + step;
         if (next < 1 || next > EntryCount) break;
-        if (GetValue(next) != GetValue(pos) + step) break;
+        if (static_cast<int64_t>(GetValue(next)) != static_cast<int64_t>(GetValue(pos)) + step) break;
         pos = next;
         ++n;
     }
     return n;
+}
+
+bool TPage::SkipUnmarkedForward(const TRecordsBitmap& bitmap, int& pos, int32_t& count) const {
+    while (pos >= 1 && pos <= EntryCount && !bitmap.Test(GetValue(pos))) {
+        ++pos;
+        ++count;
+    }
+    return pos >= 1 && pos <= EntryCount;
+}
+
+bool TPage::SkipUnmarkedBackward(const TRecordsBitmap& bitmap, int& pos, int32_t& count) const {
+    while (pos >= 1 && pos <= EntryCount && !bitmap.Test(GetValue(pos))) {
+        --pos;
+        --count;
+    }
+    return pos >= 1 && pos <= EntryCount;
+}
+
+bool TPage::SkipUnmarkedForwardTo(TIndexCursor& cursor, const TRecordsBitmap& bitmap, const uint8_t* limitKey,
+                                  int& pos, int32_t& count) const {
+    while (pos >= 1 && pos <= EntryCount) {
+        if (cursor.CompareKeys(Slot(pos), limitKey, KeySize) > 0) return false;
+        if (bitmap.Test(GetValue(pos))) return true;
+        ++pos;
+        ++count;
+    }
+    return false;
+}
+
+bool TPage::SkipUnmarkedBackwardTo(TIndexCursor& cursor, const TRecordsBitmap& bitmap,
+                                   const uint8_t* limitKey, int& pos, int32_t& count) const {
+    while (pos >= 1 && pos <= EntryCount) {
+        if (cursor.CompareKeys(Slot(pos), limitKey, KeySize) < 0) return false;
+        if (bitmap.Test(GetValue(pos))) return true;
+        --pos;
+        --count;
+    }
+    return false;
+}
+
+bool TPage::MarkRangeInBitmap(TIndexCursor& cursor, const uint8_t* key, TRecordsBitmap& bitmap,
+                              int pos) const {
+    for (int i = std::max(pos, 1); i <= EntryCount; ++i) {
+        if (cursor.CompareKeys(Slot(i), key, KeySize) > 0) return false;
+        bitmap.SetBit(GetValue(i));
+    }
+    return true;
 }
 
 // ---- Tree changes ----

@@ -102,6 +102,17 @@ public:
     bool ScanForKey(TIndexCursor& cursor, const uint8_t* key, const uint8_t* endKey, bool exact, int& pos,
                     int32_t& count);
     int CountConsecutive(int limit, bool forward, int pos) const;
+    // Leaf walks over entries whose record number is not in the bitmap, counting each step;
+    // false when the page's end (start) is reached, or an entry past limitKey is met.
+    bool SkipUnmarkedForward(const TRecordsBitmap& bitmap, int& pos, int32_t& count) const;
+    bool SkipUnmarkedBackward(const TRecordsBitmap& bitmap, int& pos, int32_t& count) const;
+    bool SkipUnmarkedForwardTo(TIndexCursor& cursor, const TRecordsBitmap& bitmap, const uint8_t* limitKey,
+                               int& pos, int32_t& count) const;
+    bool SkipUnmarkedBackwardTo(TIndexCursor& cursor, const TRecordsBitmap& bitmap, const uint8_t* limitKey,
+                                int& pos, int32_t& count) const;
+    // Marks the record numbers of the entries from pos on while they are not past key; true when
+    // the page's last entry was reached (the range may go on in the next page).
+    bool MarkRangeInBitmap(TIndexCursor& cursor, const uint8_t* key, TRecordsBitmap& bitmap, int pos) const;
 
     TIndexFile* Owner;
     bool Dirty = false;

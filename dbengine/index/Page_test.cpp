@@ -1,5 +1,7 @@
 #include "dbengine/index/Page.h"
 
+#include "dbengine/cursor/RecordsBitmap.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -165,6 +167,127 @@ TEST_F(BTreeTest, DeletingTheLastKeyEmptiesTheIndex) {
     bool changed = true;
     EXPECT_FALSE(file->GetRootPage(*cursor, root, changed));
     EXPECT_FALSE(changed);
+}
+
+// A leaf of keys 10, 20, 30, 40, 50 with record numbers 7, 8, 9, 3, 2.
+class LeafSearchTest : public BTreeTest {
+protected:
+    void SetUp() override {
+        BTreeTest::SetUp();
+        UseIndex(5, true);
+        leaf = std::make_unique<TPage>(file.get());
+        leaf->SetIndexSettings(0, 5, false, true, false, 0);
+        leaf->PageType = ptLeaf;
+        const int32_t records[] = {7, 8, 9, 3, 2};
+        for (int i = 0; i < 5; ++i)
+            leaf->SetValue(leaf->InsertEntry(i, IntKey((i + 1) * 10).data()), records[i]);
+    }
+    std::unique_ptr<TPage> leaf;
+};
+
+TEST_F(LeafSearchTest, FindPositions) {
+    struct Case {
+        int32_t key;
+        int insertPos, exactPos;
+        bool exact;
+        int nearestBefore, nearestAfter, firstGE, lastLE;
+    } cases[] = {
+        {5, 0, 1, false, 1, 1, 1, 1}, {10, 1, 1, true, 1, 1, 1, 1},  {25, 2, 2, false, 2, 3, 3, 2},
+        {50, 5, 5, true, 5, 5, 5, 5}, {60, 5, 5, false, 5, 5, 5, 5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        std::vector<uint8_t> key = IntKey(c.key);
+        EXPECT_EQ(leaf->FindInsertPos(*cursor, key.data()), c.insertPos);
+        int pos = 0;
+        EXPECT_EQ(leaf->FindExact(*cursor, key.data(), pos), c.exact);
+        EXPECT_EQ(pos, c.exactPos);
+        int32_t count = 100;
+        leaf->FindNearest(*cursor, key.data(), false, pos, count);
+        EXPECT_EQ(pos, c.nearestBefore);
+        EXPECT_EQ(count, 100 + pos - 1);
+        count = 0;
+        leaf->FindNearest(*cursor, key.data(), true, pos, count);
+        EXPECT_EQ(pos, c.nearestAfter);
+        count = 0;
+        EXPECT_EQ(leaf->FindFirstGE(*cursor, key.data(), count), c.firstGE);
+        EXPECT_EQ(count, c.firstGE - 1);
+        count = 0;
+        EXPECT_EQ(leaf->FindLastLE(*cursor, key.data(), count), c.lastLE);
+    }
+    int32_t count = 0;
+    EXPECT_EQ(leaf->LastPos(count), 5);
+    EXPECT_EQ(count, 4);
+}
+
+TEST_F(LeafSearchTest, ScansRunsAndBitmaps) {
+    int pos = 0;
+    int32_t count = 0;
+    EXPECT_TRUE(leaf->ScanForKey(*cursor, IntKey(30).data(), IntKey(50).data(), false, pos, count));
+    EXPECT_EQ(pos, 3);
+    EXPECT_EQ(count, 2);
+    count = 0;
+    EXPECT_FALSE(leaf->ScanForKey(*cursor, IntKey(35).data(), IntKey(50).data(), true, pos, count));
+    EXPECT_EQ(pos, 4);  // exact on a leaf: no step back
+    count = 0;
+    EXPECT_FALSE(leaf->ScanForKey(*cursor, IntKey(35).data(), IntKey(50).data(), false, pos, count));
+    EXPECT_EQ(pos, 3);
+    EXPECT_EQ(count, 2);
+
+    // Record numbers 7, 8, 9 run upward; 3, 2 downward.
+    EXPECT_EQ(leaf->CountConsecutive(10, true, 1), 3);
+    EXPECT_EQ(leaf->CountConsecutive(2, true, 1), 2);
+    EXPECT_EQ(leaf->CountConsecutive(10, false, 3), 3);
+    EXPECT_EQ(leaf->CountConsecutive(10, true, 4), 1);
+    EXPECT_EQ(leaf->CountConsecutive(10, true, 5), 1);
+
+    TRecordsBitmap bitmap;
+    bitmap.SetSize(10);
+    bitmap.SetBit(3);
+    pos = 1;
+    count = 0;
+    EXPECT_TRUE(leaf->SkipUnmarkedForward(bitmap, pos, count));
+    EXPECT_EQ(pos, 4);
+    EXPECT_EQ(count, 3);
+    pos = 5;
+    EXPECT_TRUE(leaf->SkipUnmarkedBackward(bitmap, pos, count));
+    EXPECT_EQ(pos, 4);
+    pos = 1;
+    EXPECT_FALSE(leaf->SkipUnmarkedForwardTo(*cursor, bitmap, IntKey(30).data(), pos, count));
+    EXPECT_EQ(pos, 4);
+    pos = 3;
+    EXPECT_FALSE(leaf->SkipUnmarkedBackward(bitmap, pos, count));
+
+    TRecordsBitmap marked;
+    marked.SetSize(10);
+    EXPECT_FALSE(leaf->MarkRangeInBitmap(*cursor, IntKey(35).data(), marked, 2));
+    EXPECT_EQ(marked.Count(), 2u);
+    EXPECT_TRUE(marked.Test(8) && marked.Test(9));
+    EXPECT_TRUE(leaf->MarkRangeInBitmap(*cursor, IntKey(99).data(), marked, 4));
+    EXPECT_EQ(marked.Count(), 4u);
+}
+
+TEST_F(BTreeTest, SplitOfTightlyCompressedLeavesNeedsNoFixedWorkArea) {
+    // Keys that differ only in their record ID compress to 7 bytes: a leaf then holds far more
+    // entries than three pages' worth of expanded entries would suggest.
+    UseIndex(68, false, 3);
+    GetEngineSession()->DataBufferSize = 8192 * 64;
+    file->TrimCache();
+    std::vector<uint8_t> key(68, 0);
+    key[0] = 1;
+    std::memcpy(key.data() + 3, "SAME", 4);
+    for (int id = 1; id <= 1500; ++id) {
+        EncodeKeyInteger(id, key.data() + 64);
+        TreeInsert(*cursor, key.data(), id);
+    }
+    TPage* root = Fetch(file->GetRootPage(0));
+    ASSERT_EQ(root->PageType, ptInnerRoot);
+    TPage* first = Fetch(root->GetValue(1));
+    EXPECT_GT(first->EntryCount * (68 + 10), 12249);
+    EXPECT_LE(first->UsedBytes, 4083);
+    EXPECT_EQ(root->TotalCount(), 1500);
+    file->ReleasePage(first);
+    file->ReleasePage(root);
 }
 
 // ---- Leaf compression ----

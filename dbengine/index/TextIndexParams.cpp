@@ -59,6 +59,7 @@ public:
 
     void ReadBytes(void* dest, uint32_t size) {
         ReadRoom(size);
+        if (size == 0) return;
         std::memcpy(dest, Page->Data() + Position, size);
         Position += size;
     }
@@ -116,7 +117,7 @@ void ReadSet(TChainWalk& walk, TCharSet& set) {
     std::vector<uint8_t> bytes(static_cast<size_t>(length));
     walk.ReadBytes(bytes.data(), static_cast<uint32_t>(length));
     set.fill(0);
-    std::memcpy(set.data(), bytes.data(), std::min<size_t>(bytes.size(), set.size()));
+    if (!bytes.empty()) std::memcpy(set.data(), bytes.data(), std::min<size_t>(bytes.size(), set.size()));
 }
 
 }  // namespace
