@@ -8,6 +8,7 @@
 
 #include "dbengine/index/IndexCursor.h"
 #include "dbengine/index/testsupport/IndexTestSupport.h"
+#include "dbengine/util/EngineUtils.h"
 
 namespace dbengine {
 namespace {
@@ -89,6 +90,7 @@ protected:
         table.AddField("Stamp", 11, 8);
         table.AddField("Moment", 10, 4);
         table.AddField("Num", 12, 2);
+        table.AddField("Price", 8, 34);  // 11: BCD
         name = &table.Fields[0];
         file = std::make_unique<TIndexFile>(&table);
         file->FileName = "KEYS.IDX";
@@ -168,6 +170,24 @@ TEST_F(IndexKeysTest, FieldEncodingsInAKey) {
               "01BFF0000000000000"  // timestamp 1.0
               "017FFFFFFB"          // time -5
               "011234");            // word
+}
+
+TEST_F(IndexKeysTest, BcdValuesEncodeAsCurrency) {
+    uint8_t index = AddIndex({11}, true);
+    EXPECT_EQ(file->GetIndexDesc(index).KeySize, 9);  // a BCD key part is 8 bytes
+    TBcd bcd;
+    ASSERT_TRUE(CurrencyToBcd(2, bcd, -12345600));  // -1234.56
+    uint8_t value[34];
+    value[0] = bcd.Precision;
+    value[1] = bcd.SignSpecialPlaces;
+    std::memcpy(value + 2, bcd.Fraction, 32);
+    SetValue(11, value, 34);
+    std::vector<uint8_t> key = Key(index);
+    EXPECT_EQ(Hex(key.data(), key.size()), "017FFFFFFFFF439F00");
+    value[0] = 0;  // precision 0: the value counts as 0
+    SetValue(11, value, 34);
+    key = Key(index);
+    EXPECT_EQ(Hex(key.data(), key.size()), "018000000000000000");
 }
 
 TEST_F(IndexKeysTest, StringsNullsAndAutoIncrement) {
