@@ -58,6 +58,12 @@ bool WaitUntil(Pred pred) {
 
 }  // namespace
 
+TServerReply TServerReply::Ok(std::vector<std::string> params) {
+    TServerReply reply;
+    reply.Params = std::move(params);
+    return reply;
+}
+
 TServerReply TServerReply::Error(uint16_t code, std::vector<std::string> strings) {
     TServerReply reply;
     reply.Code = code;
@@ -83,13 +89,16 @@ int64_t ParamNumber(const std::string& param) {
     return static_cast<int64_t>(v);
 }
 
-TRemoteTestServer::TRemoteTestServer() {
+TRemoteTestServer::TRemoteTestServer(uint16_t port) {
     ListenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (ListenFd < 0) throw std::runtime_error("test server: no socket");
+    // A fixed port may still be held by a closed connection of an earlier run.
+    int one = 1;
+    ::setsockopt(ListenFd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;  // the system picks a free port
+    addr.sin_port = htons(port);
     socklen_t len = sizeof addr;
     if (::bind(ListenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(ListenFd, 4) != 0 ||
         ::getsockname(ListenFd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {

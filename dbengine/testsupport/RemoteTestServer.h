@@ -35,6 +35,8 @@ struct TServerReply {
     // Sends these bytes instead of a reply built from Code and Params.
     std::optional<std::vector<uint8_t>> Raw;
 
+    // A success reply with these parameters.
+    static TServerReply Ok(std::vector<std::string> params);
     // An error reply: the code and the six strings (user, database, table, field, index, message).
     static TServerReply Error(uint16_t code, std::vector<std::string> strings = {"", "", "", "", "", ""});
 };
@@ -48,7 +50,8 @@ int64_t ParamNumber(const std::string& param);  // little-endian, any width up t
 
 class TRemoteTestServer {
 public:
-    TRemoteTestServer();
+    // Port 0: the system picks a free one. A port that cannot be had raises std::runtime_error.
+    explicit TRemoteTestServer(uint16_t port = 0);
     ~TRemoteTestServer();
     TRemoteTestServer(const TRemoteTestServer&) = delete;
     TRemoteTestServer& operator=(const TRemoteTestServer&) = delete;
