@@ -151,7 +151,8 @@ TEST(ClientSocket, LargeSendsArriveWhole) {
     std::string got(data.size(), '\0');
     for (int rounds = 0; rounds < 10000 && read < data.size(); ++rounds) {
         if (sent < data.size()) {
-            int32_t n = socket.SendBuf(data.data() + sent, static_cast<int32_t>(std::min<size_t>(65536, data.size() - sent)));
+            int32_t n = socket.SendBuf(data.data() + sent,
+                                       static_cast<int32_t>(std::min<size_t>(65536, data.size() - sent)));
             ASSERT_GT(n, 0);
             sent += static_cast<size_t>(n);
         }

@@ -101,11 +101,12 @@ void TRemoteClient::Open(bool reconnect) {
         }
         Connected = true;
         if (RemoteTrace) {
-            std::string what = reconnect ? "Re-connection to " : "Connection to ";
+            std::string what;
             if (!RemoteService.empty())
-                what += "service " + RemoteService;
+                what = (reconnect ? "Re-connection to service " : "Connection to service ") + RemoteService;
             else
-                what += "port " + std::to_string(RemotePort);
+                what = (reconnect ? "Re-connection to port " : "Connection to port ") +
+                       std::to_string(RemotePort);
             DoTrace(what + " at host " + GetServerName() + " completed in " + Elapsed(start) + " msecs");
         }
         if (reconnect)
@@ -320,7 +321,8 @@ void TRemoteClient::ReceiveReply() {
     while (received < total) {
         uint32_t piece = std::min(total - received, RemotePieceSize);
         if (received + piece > held) {
-            held = static_cast<uint32_t>(std::min<uint64_t>(total, std::max<uint64_t>(received + piece, uint64_t(held) * 2)));
+            held = static_cast<uint32_t>(
+                std::min<uint64_t>(total, std::max<uint64_t>(received + piece, uint64_t(held) * 2)));
             buffer = Reply.Reserve(held);
         }
         if (!ReceiveExact(buffer + received, piece)) RaiseLost();
@@ -333,8 +335,8 @@ void TRemoteClient::ReceiveReply() {
         throw;
     }
     if (RemoteTrace)
-        DoTrace("Receive reply - Code: " + GetEngineErrorName(Reply.GetReplyCode()) +
-                " Size: " + std::to_string(Reply.TotalLength()) + " Total Time: " + Elapsed(start) + " msecs");
+        DoTrace("Receive reply - Code: " + GetEngineErrorName(Reply.GetReplyCode()) + " Size: " +
+                std::to_string(Reply.TotalLength()) + " Total Time: " + Elapsed(start) + " msecs");
 }
 
 void TRemoteClient::CheckReplyError() {

@@ -98,8 +98,8 @@ TEST_F(RemoteClientTest, SessionParametersCarryTheLockProtocolFrom30400) {
         int64_t seen;
         bool lockProtocol;
     };
-    for (const Case& c : {Case{std::nullopt, 30300, false}, Case{30300, 30300, false}, Case{30400, 30400, true},
-                          Case{31100, 31100, true}}) {
+    for (const Case& c : {Case{std::nullopt, 30300, false}, Case{30300, 30300, false},
+                          Case{30400, 30400, true}, Case{31100, 31100, true}}) {
         SCOPED_TRACE(c.seen);
         TRemoteTestServer server;
         server.Configure([&](auto& s) { s.ServerVersion = c.version; });
@@ -224,9 +224,10 @@ TEST_F(RemoteClientTest, ThreeRejectedLoginsRaise11287AndDisconnect) {
     Client.Connect();
     EDbEngineError e = EngineErrorOf([&] { Client.Login(); });
     EXPECT_EQ(e.ErrorCode, DBE_REMOTEINVLOGIN);
-    EXPECT_EQ(std::string(e.what()),
-              "Engine Error # 11287 A connection to the database server at '127.0.0.1' cannot be established, "
-              "the login information provided is invalid");
+    EXPECT_EQ(
+        std::string(e.what()),
+        "Engine Error # 11287 A connection to the database server at '127.0.0.1' cannot be established, "
+        "the login information provided is invalid");
     EXPECT_EQ(e.ErrorUser, "user3");
     EXPECT_FALSE(Client.Connected);
     EXPECT_FALSE(Client.LoggedIn);
@@ -297,13 +298,15 @@ TEST_F(RemoteClientTest, LoginOutcomes) {
 TEST_F(RemoteClientTest, ErrorRepliesAreRaisedWithTheServerNameAndTheirStrings) {
     Client.RemoteHost = "localhost";
     Server.On(REQUEST_OPENDATADIR, [](const TServerRequest&) {
-        return TServerReply::Error(DBE_REMOTENODB, {"bob", "Sales", "CUSTOMER", "Name", "ByName", "not found"});
+        return TServerReply::Error(DBE_REMOTENODB,
+                                   {"bob", "Sales", "CUSTOMER", "Name", "ByName", "not found"});
     });
     Client.Connect();
     EDbEngineError e = EngineErrorOf([&] { Session.OpenDataDirectory("Sales", "", false); });
     EXPECT_EQ(e.ErrorCode, DBE_REMOTENODB);
-    EXPECT_EQ(std::string(e.what()),
-              "Engine Error # 11294 The database 'Sales' does not exist on the database server at 'localhost'");
+    EXPECT_EQ(
+        std::string(e.what()),
+        "Engine Error # 11294 The database 'Sales' does not exist on the database server at 'localhost'");
     EXPECT_EQ(e.ErrorServer, "localhost");
     EXPECT_EQ(e.ErrorUser, "bob");
     EXPECT_EQ(e.ErrorDatabase, "Sales");
@@ -391,7 +394,8 @@ TEST_F(RemoteClientTest, LargeMessagesTravelInPiecesBothWays) {
     for (bool lan : {true, false}) {
         SCOPED_TRACE(lan);
         TRemoteTestServer server;
-        server.On(REQUEST_GETBLOB, [](const TServerRequest& r) { return TServerReply::Ok({r.Params.at(0)}); });
+        server.On(REQUEST_GETBLOB,
+                  [](const TServerRequest& r) { return TServerReply::Ok({r.Params.at(0)}); });
         TDataSession session(false);
         session.SetLANMode(lan);
         TRemoteClient& client = InstallRemoteClient(session);
@@ -460,7 +464,8 @@ TEST_F(RemoteClientTest, SessionAndDatabaseOperationsSendTheirRequests) {
 
 TEST_F(RemoteClientTest, AFailedCloseStillFreesTheDatabase) {
     Server.On(REQUEST_OPENDATADIR, [](const TServerRequest&) { return TServerReply::Ok({Int32Param(5)}); });
-    Server.On(REQUEST_CLOSEDATADIR, [](const TServerRequest&) { return TServerReply::Error(DBE_REMOTENODB); });
+    Server.On(REQUEST_CLOSEDATADIR,
+              [](const TServerRequest&) { return TServerReply::Error(DBE_REMOTENODB); });
     Client.Connect();
     TDataDirectory* db = Session.OpenDataDirectory("Sales", "", false);
     Session.CloseDataDirectory(db, false);
@@ -482,7 +487,8 @@ TEST_F(RemoteClientTest, SettingsReachTheServerOnlyWhenChangedWhileLoggedIn) {
     Session.SetProgressSteps(10);
     auto sent = Server.RequestsOf(REQUEST_SESSIONPARAMS);
     ASSERT_EQ(sent.size(), 2u);
-    EXPECT_EQ(sent[1].Params, (Params{ByteParam(0), ByteParam(0), ByteParam(15), WordParam(300), WordParam(10)}));
+    EXPECT_EQ(sent[1].Params,
+              (Params{ByteParam(0), ByteParam(0), ByteParam(15), WordParam(300), WordParam(10)}));
     // Switching the transport while connected changes nothing.
     Session.SetLANMode(false);
     EXPECT_TRUE(Session.LANMode);
@@ -562,9 +568,15 @@ TEST_F(RemoteClientTest, TraceOfAConnectionByServiceName) {
     Client.RemoteHost = "localhost";
     Client.RemoteService = service;
     Client.RemotePort = 1;  // ignored when a service is named
+    server->Configure([](auto& s) {
+        s.Drops = 1;
+        s.DropCode = REQUEST_DELALLPASSWORDS;
+    });
     Client.Connect();
-    ASSERT_FALSE(lines.empty());
+    Session.RemoveAllPasswords();
+    ASSERT_EQ(lines.size(), 9u);
     EXPECT_EQ(lines[0], "Connection to service " + service + " at host localhost completed in 0 msecs");
+    EXPECT_EQ(lines[4], "Re-connection to service " + service + " at host localhost completed in 0 msecs");
     EXPECT_EQ(server->RequestsOf(REQUEST_CONNECTPARAMS).size(), 1u);
     // The client closes first, so the fixed port is free again at once for the next run.
     Client.Disconnect();

@@ -63,11 +63,11 @@ TEST(RemoteRequest, FramesParametersByteForByte) {
     r.AddRequestInt32(-2);
     r.AddRequestInt64(32400);
     r.FinishRequest(false);
-    EXPECT_EQ(Wire(r), (Bytes{41, 0, 0, 0, 12, 0, 31, 0, 0, 0,          //
-                              1, 0, 0, 0, 0xAB,                         //
-                              2, 0, 0, 0, 0x34, 0x12,                   //
-                              4, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF,       //
-                              8, 0, 0, 0, 0x90, 0x7E, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(Wire(r), (Bytes{41, 0, 0, 0, 12,   0,    31,   0,    0, 0,  //
+                              1,  0, 0, 0, 0xAB,                          //
+                              2,  0, 0, 0, 0x34, 0x12,                    //
+                              4,  0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF,        //
+                              8,  0, 0, 0, 0x90, 0x7E, 0,    0,    0, 0, 0, 0}));
 }
 
 TEST(RemoteRequest, CompressedBodyIsAZlibStreamWithItsOwnLengths) {
@@ -101,7 +101,9 @@ TEST(RemoteReply, ReadsParametersOfAPlainOrCompressedReply) {
         TRemoteReply reply;
         std::string longText(300, 'L');
         Decode(reply,
-               Message(0, {std::string("\x07\x00\x00\x00", 4), std::string("\x70\x76\0\0\0\0\0\0", 8), "x", longText},
+               Message(0,
+                       {std::string("\x07\x00\x00\x00", 4), std::string("\x70\x76\0\0\0\0\0\0", 8), "x",
+                        longText},
                        compressed),
                compressed);
         EXPECT_EQ(reply.GetReplyCode(), 0);

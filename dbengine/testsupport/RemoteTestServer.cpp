@@ -100,7 +100,8 @@ TRemoteTestServer::TRemoteTestServer(uint16_t port) {
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     addr.sin_port = htons(port);
     socklen_t len = sizeof addr;
-    if (::bind(ListenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(ListenFd, 4) != 0 ||
+    if (::bind(ListenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::listen(ListenFd, 4) != 0 ||
         ::getsockname(ListenFd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
         ::close(ListenFd);
         throw std::runtime_error("test server: cannot listen");
