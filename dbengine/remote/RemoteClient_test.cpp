@@ -585,3 +585,23 @@ TEST_F(RemoteClientTest, TraceOfAConnectionByServiceName) {
 
 }  // namespace
 }  // namespace dbengine
+
+namespace dbengine {
+namespace {
+
+TEST(RemoteClient, DestroyingTheSessionClosesItsConnection) {
+    testing::TRemoteTestServer server;
+    {
+        TDataSession session(false);
+        TRemoteClient& client = InstallRemoteClient(session);
+        EXPECT_TRUE(session.Remote);
+        EXPECT_EQ(&InstallRemoteClient(session), &client);  // installed once
+        client.RemotePort = server.Port();
+        client.Connect();
+        EXPECT_TRUE(session.RemoteLink->IsConnected());
+    }
+    EXPECT_TRUE(server.WaitForClose());
+}
+
+}  // namespace
+}  // namespace dbengine
