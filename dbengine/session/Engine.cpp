@@ -6,6 +6,7 @@
 
 #include "dbengine/os/FileList.h"
 #include "dbengine/session/EngineError.h"
+#include "dbengine/session/Library.h"
 
 namespace dbengine {
 
@@ -25,11 +26,11 @@ EngineState& Engine() {
 
 // The engine library: the parts that live from InitializeEngine to FinalizeEngine.
 void StartEngineLibrary() {
-    CreateEngineFileList();
+    LibraryStartup();
 }
 
 void StopEngineLibrary() {
-    FreeEngineFileList();
+    LibraryShutdown();
 }
 
 }  // namespace
