@@ -1,11 +1,13 @@
 #include "dbengine/session/Library.h"
 
 #include "dbengine/expr/CharMaps.h"
+#include "dbengine/expr/ExpToken.h"
 #include "dbengine/os/FileList.h"
 
 namespace dbengine {
 
 void LibraryStartup() {
+    CreateExpTokenPool();
     CreateLanguageCharMaps();
     CreateEngineFileList();
 }
@@ -13,6 +15,7 @@ void LibraryStartup() {
 void LibraryShutdown() {
     FreeEngineFileList();
     FreeLanguageCharMaps();
+    FreeExpTokenPool();
 }
 
 }  // namespace dbengine
