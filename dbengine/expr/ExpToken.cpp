@@ -1,5 +1,6 @@
 #include "dbengine/expr/ExpToken.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 
@@ -192,10 +193,46 @@ int64_t ExpTokensInUse() {
 
 void FreeExpTree(TExpToken*& t) {
     if (t == nullptr) return;
-    FreeExpTree(t->Left);
-    FreeExpTree(t->Right);
-    for (auto& argument : t->Arguments) FreeExpTree(argument);
-    ReleaseExpToken(t);
+    // Post-order over an explicit stack: a node is released once its subtrees are gone.
+    std::vector<TExpToken*> pending{t};
+    t = nullptr;
+    while (!pending.empty()) {
+        TExpToken* node = pending.back();
+        TExpToken** child = node->Left != nullptr    ? &node->Left
+                            : node->Right != nullptr ? &node->Right
+                                                     : nullptr;
+        if (child == nullptr) {
+            for (auto& argument : node->Arguments) {
+                if (argument != nullptr) {
+                    child = &argument;
+                    break;
+                }
+            }
+        }
+        if (child != nullptr) {
+            pending.push_back(*child);
+            *child = nullptr;
+            continue;
+        }
+        pending.pop_back();
+        ReleaseExpToken(node);
+    }
+}
+
+int ExpTreeDepth(const TExpToken* t) {
+    int deepest = 0;
+    std::vector<std::pair<const TExpToken*, int>> pending;
+    if (t != nullptr) pending.emplace_back(t, 1);
+    while (!pending.empty()) {
+        auto [node, depth] = pending.back();
+        pending.pop_back();
+        deepest = std::max(deepest, depth);
+        if (node->Left != nullptr) pending.emplace_back(node->Left, depth + 1);
+        if (node->Right != nullptr) pending.emplace_back(node->Right, depth + 1);
+        for (const TExpToken* a : node->Arguments)
+            if (a != nullptr) pending.emplace_back(a, depth + 1);
+    }
+    return deepest;
 }
 
 TExpToken* CopyExpTree(const TExpToken* t) {

@@ -94,6 +94,9 @@ constexpr uint8_t ecIdentCurrent = 72;
 constexpr int32_t ExpTokenBufferStep = 256;
 // Idle tokens the pool keeps at most.
 constexpr int ExpTokenPoolCapacity = 256;
+// The deepest tree a parse may build; the recursive walks over trees (checking, copying,
+// comparing, evaluating) stay well inside the thread's stack at this depth.
+constexpr int MaxExpTreeDepth = 2000;
 
 class TExpToken : public framework::TObject {
 public:
@@ -183,7 +186,10 @@ void ReleaseExpToken(TExpToken*& t);
 // Tokens taken by NewExpToken and not yet given back, process-wide.
 int64_t ExpTokensInUse();
 
+// Frees without recursion, so a tree of any depth can be given back.
 void FreeExpTree(TExpToken*& t);
+// Number of nodes on the longest path from t down (0 for nil), counted without recursion.
+int ExpTreeDepth(const TExpToken* t);
 TExpToken* CopyExpTree(const TExpToken* t);
 bool SameExpTree(const TExpToken* a, const TExpToken* b);
 TExpToken* FindColumnInExpTree(TExpToken* t);

@@ -93,6 +93,20 @@ TEST_F(ExpTokenTest, CopyAndCompareTrees) {
     EXPECT_FALSE(SameExpTree(a.get(), nullptr));
 }
 
+TEST_F(ExpTokenTest, FreeingAnyDepthNeedsNoRecursion) {
+    TExpToken* root = nullptr;
+    for (int i = 0; i < 100000; ++i) {
+        TExpToken* node = NewExpToken();
+        node->Kind = tkUnary;
+        node->Left = root;
+        if (i % 3 == 0) node->SetArgument(2, NewExpToken());
+        root = node;
+    }
+    EXPECT_EQ(ExpTreeDepth(root), 100001);  // the argument of the lowest node adds one
+    FreeExpTree(root);
+    EXPECT_EQ(root, nullptr);
+}
+
 TEST_F(ExpTokenTest, TreeQueries) {
     TExpTreeHolder t(Parse("1 + UPPER(x) = 'A' OR NOT (b AND c)"));
     EXPECT_TRUE(ExpTreeHasColumn(t.get()));

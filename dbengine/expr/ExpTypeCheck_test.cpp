@@ -372,6 +372,17 @@ TEST_F(TypeCheckTest, SubSelectsBindThroughTheQuery) {
     }
 }
 
+TEST_F(TypeCheckTest, DeepestAcceptedTreeIsWalkedSafely) {
+    // A comparison over a chain of additions, as deep as a parse accepts.
+    std::string text = "Num";
+    for (int i = 2; i < MaxExpTreeDepth; ++i) text += " + 1";
+    TExpTreeHolder t(Check(text + " > 0"));
+    EXPECT_EQ(ExpTreeDepth(t.get()), MaxExpTreeDepth);
+    EXPECT_EQ(t->Left->DataType, fldInteger);
+    TExpTreeHolder copy(CopyExpTree(t.get()));
+    EXPECT_TRUE(SameExpTree(t.get(), copy.get()));
+}
+
 TEST_F(TypeCheckTest, TypeTables) {
     EXPECT_TRUE(IsCastAllowed(fldString, fldBlob));
     EXPECT_FALSE(IsCastAllowed(fldDate, fldTime));

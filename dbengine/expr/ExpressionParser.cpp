@@ -298,9 +298,13 @@ TExpToken* TExpressionParser::Guarded(Level level, uint8_t Flags) {
     size_t params = Statement != nullptr ? Statement->ParamTokens().size() : 0;
     ++GuardDepth;
     try {
-        TExpToken* t = (this->*level)(Flags);
+        TExpTreeHolder t((this->*level)(Flags));
+        // Long operator chains build deep trees without deep parsing; refuse them here, before
+        // any recursive walk over the tree can run out of stack.
+        if (GuardDepth == 1 && ExpTreeDepth(t.get()) > MaxExpTreeDepth)
+            RaiseParseError("Expression too complex in " + ContextText);
         --GuardDepth;
-        return t;
+        return t.release();
     } catch (...) {
         --GuardDepth;
         // The nodes were given back to the pool; the statement must not keep pointers to them.
@@ -853,6 +857,12 @@ TExpToken* TExpressionParser::ParseFunction(uint8_t Flags) {
 }
 
 TExpToken* TExpressionParser::DoParsePrimary(uint8_t Flags) {
+    struct Nesting {
+        int& Depth;
+        explicit Nesting(int& depth) : Depth(depth) { ++Depth; }
+        ~Nesting() { --Depth; }
+    } nesting(PrimaryDepth);
+    if (PrimaryDepth > MaxExpNesting) RaiseParseError("Expression nested too deeply in " + ContextText);
     switch (FTokenKind) {
         case etName: {
             if (IsKeyword("SUM") || IsKeyword("RUNSUM") || IsKeyword("AVG") || IsKeyword("MIN") ||

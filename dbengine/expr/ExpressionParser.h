@@ -30,6 +30,9 @@ constexpr uint8_t etCharConstant = 5;
 constexpr uint8_t etInteger = 6;
 constexpr uint8_t etFloat = 7;
 
+// Parentheses, function calls and sub-selects nest at most this deep in one parse.
+constexpr int MaxExpNesting = 200;
+
 // Allow flags of the parse operations.
 constexpr uint8_t AllowAggregates = 1;
 constexpr uint8_t AllowAllColumns = 2;
@@ -127,6 +130,7 @@ private:
     size_t PrevTokenEnd = NoPos;
     uint8_t FTokenKind = etEnd;
     int GuardDepth = 0;
+    int PrimaryDepth = 0;  // primaries being parsed inside one another
 };
 
 }  // namespace dbengine

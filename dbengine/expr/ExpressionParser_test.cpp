@@ -160,9 +160,13 @@ TEST_F(ParserTest, KeywordsAndMarkedText) {
     p.NextToken();
     EXPECT_FALSE(p.IsKeyword("select"));
 
-    // Dotted and dotless i differ only in Turkish-style locales; keywords never see those rules.
+    // Keywords compare ASCII letters only: an accented capital is never its plain letter.
     Start(p, "like");
     EXPECT_TRUE(p.IsKeyword("LIKE"));
+    Start(p, "l\xCDke l\xEDke");
+    EXPECT_FALSE(p.IsKeyword("LIKE"));
+    p.NextToken();
+    EXPECT_FALSE(p.IsKeyword("LIKE"));
 
     Start(p, "a +\r\n b AS c");
     p.MarkTextStart();
@@ -346,6 +350,23 @@ TEST_F(ParserTest, GrammarErrors) {
     TExpTreeHolder qualified(Parse("t.*", AllowAllColumns));
     EXPECT_EQ(qualified->ColumnName, "*");
     EXPECT_EQ(qualified->TableName, "t");
+}
+
+TEST_F(ParserTest, OverlyDeepTextsAreRefused) {
+    EXPECT_EQ(Error(std::string(50000, '(') + "1" + std::string(50000, ')')),
+              "Expression nested too deeply in filter expression");
+    EXPECT_EQ(Error(std::string(300, '(') + "1" + std::string(300, ')')),
+              "Expression nested too deeply in filter expression");
+    std::string chain = "a";
+    for (int i = 0; i < 5000; ++i) chain += "+a";
+    EXPECT_EQ(Error(chain), "Expression too complex in filter expression");
+    std::string upper;
+    for (int i = 0; i < 1000; ++i) upper += "UPPER(";
+    EXPECT_EQ(Error(upper + "a" + std::string(1000, ')')),
+              "Expression nested too deeply in filter expression");
+    // Within the limits.
+    TExpTreeHolder nested(Parse(std::string(150, '(') + "1" + std::string(150, ')')));
+    EXPECT_EQ(nested->Kind, tkConstant);
 }
 
 TEST_F(ParserTest, Functions) {
