@@ -201,8 +201,13 @@ std::string FloatToText(double value) {
     // to_chars ignores every locale setting.
     auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
     std::string out(buf, r.ptr);
-    for (char& c : out)
-        if (c == 'e') c = 'E';
+    size_t e = out.find('e');
+    if (e != std::string::npos) {
+        // 1e-05 is written 1E-5: capital E, sign, exponent without leading zeros.
+        out[e] = 'E';
+        size_t digits = e + 2;
+        while (digits + 1 < out.size() && out[digits] == '0') out.erase(digits, 1);
+    }
     return out;
 }
 

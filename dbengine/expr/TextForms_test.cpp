@@ -135,7 +135,7 @@ TEST(TextFormsTest, NumbersIgnoreTheLocale) {
     } floats[] = {{0, "0"},
                   {-2.25, "-2.25"},
                   {0.1, "0.1"},
-                  {1e20, "1E+20"},
+                  {1e20, "1E+20"}, {1e-5, "1E-5"}, {-2.5e-300, "-2.5E-300"},
                   {123456789012345.0, "123456789012345"},
                   {1.0 / 3, "0.333333333333333"}};
     for (const auto& c : floats) EXPECT_EQ(FloatToText(c.Value), c.Text);
