@@ -4,9 +4,11 @@
 #include <memory>
 #include <vector>
 
+#include "dbengine/cursor/RecordsBitmap.h"
 #include "dbengine/os/FileList.h"
 #include "dbengine/session/EngineError.h"
 #include "dbengine/session/Library.h"
+#include "framework/core/Seams.h"
 
 namespace dbengine {
 
@@ -19,8 +21,13 @@ struct EngineState {
     std::vector<std::unique_ptr<TDataSession>> Sessions;
 };
 
+// The engine unit's start-up runs once, on first use: it seeds the random number generator
+// (temporary table names draw from it).
 EngineState& Engine() {
-    static EngineState state;
+    static EngineState state = [] {
+        framework::Randomize();
+        return EngineState{};
+    }();
     return state;
 }
 

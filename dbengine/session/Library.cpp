@@ -1,5 +1,6 @@
 #include "dbengine/session/Library.h"
 
+#include "dbengine/cursor/RecordsBitmap.h"
 #include "dbengine/expr/CharMaps.h"
 #include "dbengine/expr/ExpToken.h"
 #include "dbengine/os/FileList.h"
@@ -8,6 +9,7 @@ namespace dbengine {
 
 void LibraryStartup() {
     CreateExpTokenPool();
+    CreateRecordsBitmapPool();
     CreateLanguageCharMaps();
     CreateEngineFileList();
 }
@@ -15,6 +17,7 @@ void LibraryStartup() {
 void LibraryShutdown() {
     FreeEngineFileList();
     FreeLanguageCharMaps();
+    FreeRecordsBitmapPool();
     FreeExpTokenPool();
 }
 

@@ -4,7 +4,8 @@
 
 namespace dbengine {
 
-// Creates, in this order, the expression token pool, the character map cache and the file list.
+// Creates, in this order, the expression token pool, the record-bitmap pool, the character map
+// cache and the file list.
 void LibraryStartup();
 // Frees them in the opposite order.
 void LibraryShutdown();

@@ -8,6 +8,7 @@
 #include "dbengine/os/FileList.h"
 #include "dbengine/os/OSLayer.h"
 #include "dbengine/session/EngineError.h"
+#include "platform/CodePage.h"
 #include "platform/Process.h"
 
 namespace dbengine {
@@ -389,6 +390,104 @@ bool IsCurrencyText(std::string_view s) {
     if (!IsNumberText(s, true)) return false;
     long double v = std::strtold(std::string(s).c_str(), nullptr);
     return std::fabs(v) * 10000 <= 9223372036854775807.0L;
+}
+
+namespace {
+
+// A whole decimal integer text with an optional sign.
+bool ReadDecimal(std::string_view s, int& out) {
+    size_t i = 0;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+    if (i >= s.size() || s.size() - i > 9) return false;
+    int v = 0;
+    for (; i < s.size(); ++i) {
+        if (s[i] < '0' || s[i] > '9') return false;
+        v = v * 10 + (s[i] - '0');
+    }
+    out = negative ? -v : v;
+    return true;
+}
+
+bool IsLeapYear(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
+
+int DaysInMonth(int y, int m) {
+    static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return m == 2 && IsLeapYear(y) ? 29 : days[m - 1];
+}
+
+}  // namespace
+
+bool ReadDateText(std::string_view s, int& year, int& month, int& day) {
+    size_t a = s.find('-');
+    if (a == std::string_view::npos) return false;
+    std::string_view rest = s.substr(a + 1);
+    size_t b = rest.find('-');
+    if (b == std::string_view::npos) return false;
+    if (!ReadDecimal(s.substr(0, a), year) || !ReadDecimal(rest.substr(0, b), month) ||
+        !ReadDecimal(rest.substr(b + 1), day))
+        return false;
+    return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 &&
+           day <= DaysInMonth(year, month);
+}
+
+bool ReadTimeText(std::string_view s, int& hour, int& minute, int& second, int& millisecond) {
+    std::string text(s);
+    std::string upper = text;
+    for (char& c : upper) c = static_cast<char>(platform::AnsiUpperChar(static_cast<unsigned char>(c)));
+    int half = 0;  // 1 before noon, 2 after noon
+    size_t p = upper.find("AM");
+    if (p != std::string::npos) {
+        half = 1;
+    } else if ((p = upper.find("PM")) != std::string::npos) {
+        half = 2;
+    }
+    if (half != 0) text.erase(p, 2);
+    text = TrimText(text);
+    size_t colon = text.find(':');
+    if (colon == std::string::npos) return false;
+    std::string_view rest = std::string_view(text).substr(colon + 1);
+    second = 0;
+    millisecond = 0;
+    if (!ReadDecimal(std::string_view(text).substr(0, colon), hour)) return false;
+    size_t colon2 = rest.find(':');
+    if (colon2 == std::string_view::npos) {
+        if (!ReadDecimal(rest, minute)) return false;
+    } else {
+        if (!ReadDecimal(rest.substr(0, colon2), minute)) return false;
+        std::string_view sec = rest.substr(colon2 + 1);
+        size_t dot = sec.find('.');
+        if (dot == std::string_view::npos) {
+            if (!ReadDecimal(sec, second)) return false;
+        } else if (!ReadDecimal(sec.substr(0, dot), second) ||
+                   !ReadDecimal(sec.substr(dot + 1), millisecond)) {
+            return false;
+        }
+    }
+    if (half == 1 && hour == 12) hour = 0;
+    if (half == 2 && hour != 12) hour += 12;
+    return hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59 && second >= 0 && second <= 59 &&
+           millisecond >= 0 && millisecond <= 999;
+}
+
+bool IsDateText(std::string_view s) {
+    int y, m, d;
+    return ReadDateText(s, y, m, d);
+}
+
+bool IsTimeText(std::string_view s) {
+    int h, mi, sec, ms;
+    return ReadTimeText(s, h, mi, sec, ms);
+}
+
+bool IsTimestampText(std::string_view s) {
+    size_t blank = s.find(' ');
+    if (blank != std::string_view::npos)
+        return IsDateText(s.substr(0, blank)) && IsTimeText(s.substr(blank + 1));
+    if (s.find(':') != std::string_view::npos) return IsTimeText(s);
+    return IsDateText(s);
 }
 
 // ---- Strings ----

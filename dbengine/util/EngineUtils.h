@@ -117,6 +117,13 @@ bool IsLargeIntText(std::string_view s);
 bool IsBooleanText(std::string_view s);
 bool IsFloatText(std::string_view s);
 bool IsCurrencyText(std::string_view s);
+// Date "yyyy-mm-dd", time "hh:mm[:ss[.n]]" (also with AM or PM), and a date, a blank and a time.
+bool IsDateText(std::string_view s);
+bool IsTimeText(std::string_view s);
+bool IsTimestampText(std::string_view s);
+// The readers behind the three tests: false when the text is not such a date or time.
+bool ReadDateText(std::string_view s, int& year, int& month, int& day);
+bool ReadTimeText(std::string_view s, int& hour, int& minute, int& second, int& millisecond);
 
 // ---- Strings ----
 

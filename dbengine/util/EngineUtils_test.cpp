@@ -417,3 +417,50 @@ TEST(CharClassTest, Classes) {
 
 }  // namespace
 }  // namespace dbengine
+
+namespace dbengine {
+namespace {
+
+TEST(TextTestsTest, DateAndTimeTexts) {
+    struct Case {
+        const char* Text;
+        bool Date, Time, Timestamp;
+    };
+    const Case cases[] = {
+        {"2001-2-3", true, false, true},
+        {"2001/02/03", false, false, false},
+        {"2001-02-30", false, false, false},
+        {"2000-02-29", true, false, true},
+        {"1900-02-29", false, false, false},
+        {"", false, false, false},
+        {"12:00 AM", false, true, false},
+        {"12:30 pm", false, true, false},
+        {"1:05:09 PM", false, true, false},
+        {"13:00 PM", false, false, false},
+        {"10", false, false, false},
+        {"10:30:15.5", false, true, true},
+        {"10:30:15.5000", false, false, false},
+        {"23:59:59.999", false, true, true},
+        {"24:00", false, false, false},
+        {"2001-02-03 10:00", false, false, true},
+        {"2001-02-03 25:00", false, false, false},
+        {"0045-03-05", true, false, true},
+    };
+    // A time with AM or PM holds a blank, so as a date-and-time text it is split at the blank.
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Text);
+        EXPECT_EQ(IsDateText(c.Text), c.Date);
+        EXPECT_EQ(IsTimeText(c.Text), c.Time);
+        EXPECT_EQ(IsTimestampText(c.Text), c.Timestamp);
+    }
+    int h, m, s, ms;
+    ASSERT_TRUE(ReadTimeText("10:30:15.5", h, m, s, ms));
+    EXPECT_EQ(ms, 5);
+    ASSERT_TRUE(ReadTimeText("12:00 AM", h, m, s, ms));
+    EXPECT_EQ(h, 0);
+    ASSERT_TRUE(ReadTimeText("1:05:09 PM", h, m, s, ms));
+    EXPECT_EQ(h, 13);
+}
+
+}  // namespace
+}  // namespace dbengine

@@ -1,40 +1,13 @@
 #include "framework/core/SysUtils.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
+
+#include "platform/CodePage.h"
 
 namespace framework {
 
 namespace {
-
-// Windows-1252 case pairs outside the ASCII range: the Latin-1 letters 0xC0-0xDE / 0xE0-0xFE (except
-// the multiplication and division signs 0xD7 / 0xF7), and the four letters the code page keeps in
-// its 0x80-0x9F block (S and Z with caron, the OE ligature, Y with diaeresis). 0xB5 (micro sign) and
-// 0xDF (sharp s) have no upper-case form in the code page and stay as they are.
-struct CaseTables {
-    std::array<unsigned char, 256> upper{};
-    std::array<unsigned char, 256> lower{};
-    CaseTables() {
-        for (int c = 0; c < 256; ++c) upper[c] = lower[c] = static_cast<unsigned char>(c);
-        auto pair = [this](int up, int low) {
-            upper[low] = static_cast<unsigned char>(up);
-            lower[up] = static_cast<unsigned char>(low);
-        };
-        for (int c = 'A'; c <= 'Z'; ++c) pair(c, c + 32);
-        for (int c = 0xC0; c <= 0xDE; ++c)
-            if (c != 0xD7) pair(c, c + 32);
-        pair(0x8A, 0x9A);
-        pair(0x8C, 0x9C);
-        pair(0x8E, 0x9E);
-        pair(0x9F, 0xFF);
-    }
-};
-
-const CaseTables& Tables() {
-    static const CaseTables tables;
-    return tables;
-}
 
 unsigned char Byte(char c) {
     return static_cast<unsigned char>(c);
@@ -45,7 +18,7 @@ unsigned char AsciiUpper(unsigned char c) {
 }
 
 unsigned char AnsiUpperByte(unsigned char c) {
-    return Tables().upper[c];
+    return platform::AnsiUpperChar(c);
 }
 
 template <typename Key>
@@ -64,11 +37,13 @@ bool IsBlankOrControl(char c) {
 
 }  // namespace
 
+// The code page's case table is the one the platform pins, shared with the engine and every other
+// case-insensitive comparison of the system.
 char AnsiUpperChar(char c) {
-    return static_cast<char>(Tables().upper[Byte(c)]);
+    return static_cast<char>(platform::AnsiUpperChar(Byte(c)));
 }
 char AnsiLowerChar(char c) {
-    return static_cast<char>(Tables().lower[Byte(c)]);
+    return static_cast<char>(platform::AnsiLowerChar(Byte(c)));
 }
 
 std::string UpperCase(std::string_view s) {
