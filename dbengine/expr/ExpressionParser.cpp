@@ -1,37 +1,19 @@
 #include "dbengine/expr/ExpressionParser.h"
 
-#include <chrono>
+#include <cmath>
 #include <cstring>
-#include <ctime>
-#include <mutex>
 
 #include "dbengine/expr/TextForms.h"
 #include "dbengine/expr/ValueTypes.h"
 #include "dbengine/session/QueryHooks.h"
 #include "dbengine/util/EngineUtils.h"
+#include "framework/core/DateTime.h"
 #include "framework/core/Exception.h"
 #include "framework/core/SysUtils.h"
 
 namespace dbengine {
 
 namespace {
-
-std::mutex ClockLock;
-std::function<double()>& ClockFunction() {
-    static std::function<double()> clock;
-    return clock;
-}
-
-double SystemClockNow() {
-    auto now = std::chrono::system_clock::now();
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
-    std::time_t seconds = static_cast<std::time_t>(ms / 1000);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    int32_t day = EncodeDayNumber(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
-    int32_t msOfDay = ((local.tm_hour * 60 + local.tm_min) * 60 + local.tm_sec) * 1000 + int32_t(ms % 1000);
-    return double(day) * MSecsPerDay + msOfDay;
-}
 
 bool IsNameStart(uint8_t c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || (c >= 128 && c <= 254);
@@ -95,14 +77,15 @@ TExpToken* NewNode(uint8_t kind, uint8_t code, const std::string& text, uint8_t 
 
 }  // namespace
 
-void SetExpressionClock(std::function<double()> clock) {
-    std::lock_guard<std::mutex> guard(ClockLock);
-    ClockFunction() = std::move(clock);
-}
-
 double ExpressionClockNow() {
-    std::lock_guard<std::mutex> guard(ClockLock);
-    return ClockFunction() ? ClockFunction()() : SystemClockNow();
+    framework::TDateTime now = framework::Now();
+    double day = std::floor(now);
+    int64_t ms = std::llround((now - day) * MSecsPerDay);
+    if (ms >= MSecsPerDay) {
+        day += 1;
+        ms -= MSecsPerDay;
+    }
+    return (day + DateDelta) * MSecsPerDay + static_cast<double>(ms);
 }
 
 TExpressionParser::TExpressionParser(void* Owner, TQueryStatement* Statement)

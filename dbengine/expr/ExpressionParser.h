@@ -8,7 +8,6 @@
 // token pool.
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -40,10 +39,8 @@ constexpr uint8_t AllowPredicates = 4;
 constexpr uint8_t AllowParameters = 8;
 constexpr uint8_t AllowSubSelects = 16;
 
-// The clock CURRENT_DATE, CURRENT_TIME and CURRENT_TIMESTAMP read: the local date and time as a
-// timestamp (day number * 86,400,000 + milliseconds). Tests replace it; an empty function
-// restores the system clock.
-void SetExpressionClock(std::function<double()> clock);
+// The local date and time that CURRENT_DATE, CURRENT_TIME and CURRENT_TIMESTAMP take, from the
+// class library's clock seam, as a timestamp (day number * 86,400,000 + milliseconds).
 double ExpressionClockNow();
 
 class TExpressionParser : public framework::TObject {

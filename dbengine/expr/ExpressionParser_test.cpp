@@ -9,6 +9,7 @@
 #include "dbengine/expr/ValueTypes.h"
 #include "dbengine/session/Library.h"
 #include "dbengine/testsupport/FakeQuery.h"
+#include "framework/core/Seams.h"
 
 namespace dbengine {
 namespace {
@@ -253,7 +254,8 @@ TEST_F(ParserTest, Constants) {
         {"CURRENT_TIME()", fldTime, 4},
         {"CURRENT_TIMESTAMP", fldTimestamp, 8},
     };
-    SetExpressionClock([] { return double(EncodeDayNumber(2003, 4, 5)) * MSecsPerDay + 3723004; });
+    // 5 April 2003, 01:02:03.004 on the class library's clock.
+    framework::SetClock([] { return framework::EncodeDate(2003, 4, 5) + framework::EncodeTime(1, 2, 3, 4); });
     for (const auto& c : cases) {
         TExpTreeHolder t(Parse(c.Text));
         EXPECT_EQ(t->Kind, tkConstant) << c.Text;
@@ -268,7 +270,7 @@ TEST_F(ParserTest, Constants) {
     int32_t ms;
     std::memcpy(&ms, time->Data.get(), 4);
     EXPECT_EQ(ms, 3723004);
-    SetExpressionClock(nullptr);
+    framework::SetClock(nullptr);
 
     TExpTreeHolder big(Parse("2147483648"));
     int64_t v;

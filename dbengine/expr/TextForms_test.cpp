@@ -7,6 +7,7 @@
 
 #include "dbengine/expr/ValueTypes.h"
 #include "framework/core/Exception.h"
+#include "framework/core/SysUtils.h"
 
 namespace dbengine {
 namespace {
@@ -128,6 +129,14 @@ TEST(TextFormsTest, NumbersIgnoreTheLocale) {
     EXPECT_EQ(FloatToText(1.5), "1.5");
     EXPECT_EQ(TextToFloat("1.5"), 1.5);
     std::locale::global(previous);
+    // The same under the class library's own decimal separator.
+    char separator = framework::DecimalSeparator;
+    framework::DecimalSeparator = ',';
+    EXPECT_EQ(FloatToText(1.5), "1.5");
+    EXPECT_EQ(TextToFloat("1.5"), 1.5);
+    EXPECT_EQ(TextToCurrency("1.5"), 15000);
+    EXPECT_EQ(CurrencyToText(15000), "1.5");
+    framework::DecimalSeparator = separator;
 
     struct Case {
         double Value;
@@ -135,7 +144,9 @@ TEST(TextFormsTest, NumbersIgnoreTheLocale) {
     } floats[] = {{0, "0"},
                   {-2.25, "-2.25"},
                   {0.1, "0.1"},
-                  {1e20, "1E+20"}, {1e-5, "1E-5"}, {-2.5e-300, "-2.5E-300"},
+                  {1e20, "1E+20"},
+                  {1e-5, "1E-5"},
+                  {-2.5e-300, "-2.5E-300"},
                   {123456789012345.0, "123456789012345"},
                   {1.0 / 3, "0.333333333333333"}};
     for (const auto& c : floats) EXPECT_EQ(FloatToText(c.Value), c.Text);
