@@ -183,7 +183,9 @@ std::string TimeToText(int32_t milliseconds) {
 }
 
 std::string DateTimeToText(double timestamp) {
-    if (!std::isfinite(timestamp) || timestamp < 0 || timestamp > 1e18)
+    // Day 1 to the last day of year 9999; beyond that the day number would not fit.
+    const double last = (double(EncodeDayNumber(9999, 12, 31)) + 1) * MSecsPerDay;
+    if (!std::isfinite(timestamp) || timestamp < MSecsPerDay || timestamp >= last - 0.5)
         RaiseConvertError("'%s' is not a valid date and time", FloatToText(timestamp));
     int64_t ms = std::llround(timestamp);
     return DateToText(static_cast<int32_t>(ms / MSecsPerDay)) + " " +
@@ -280,7 +282,8 @@ int32_t TextToTime(std::string_view text) {
     }
     if (ok) {
         if (half == 1 && h == 12) h = 0;
-        if (half == 2 && h != 12) h += 12;
+        // Checked before adding, so a huge hour cannot overflow.
+        if (half == 2 && h != 12) h = h >= 0 && h <= 23 ? h + 12 : -1;
         ok = h >= 0 && h <= 23 && m >= 0 && m <= 59 && sec >= 0 && sec <= 59 && ms >= 0 && ms <= 999;
     }
     if (!ok) RaiseConvertError(InvalidTime, text);

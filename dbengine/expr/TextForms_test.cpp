@@ -74,7 +74,8 @@ TEST(TextFormsTest, ReadingTimes) {
         {"11:59 am", Ms(11, 59, 0, 0)},
     };
     for (const auto& c : cases) EXPECT_EQ(TextToTime(c.Text), c.Value) << c.Text;
-    for (const char* bad : {"13:00 PM", "10", "10:30:15.5000", "24:00", "10:60", "10:30:60", "", "a:b"}) {
+    for (const char* bad : {"13:00 PM", "10", "10:30:15.5000", "24:00", "10:60", "10:30:60", "", "a:b",
+                            "2147483647:00 PM", "-1:00 PM"}) {
         EXPECT_EQ(ConvertMessage([](std::string_view t) { TextToTime(t); }, bad),
                   "'" + std::string(bad) + "' is not a valid time");
     }
@@ -116,6 +117,10 @@ TEST(TextFormsTest, WritingDatesAndTimes) {
     EXPECT_THROW(DateToText(0), framework::EConvertError);
     EXPECT_THROW(TimeToText(MSecsPerDay), framework::EConvertError);
     EXPECT_THROW(DateTimeToText(-1), framework::EConvertError);
+    // A day number beyond year 9999 must not wrap round to some valid date.
+    EXPECT_THROW(DateTimeToText((4294967296.0 + 730120) * MSecsPerDay), framework::EConvertError);
+    EXPECT_EQ(DateTimeToText(double(Day(9999, 12, 31)) * MSecsPerDay + Ms(23, 59, 59, 999)),
+              "9999-12-31 23:59:59.999");
 }
 
 // A numeric punctuation with a comma as decimal separator, installed as the global locale, shows
