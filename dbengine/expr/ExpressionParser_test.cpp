@@ -415,6 +415,13 @@ TEST_F(ParserTest, Functions) {
     // IF's condition may use predicates where the surrounding flags forbid them.
     TExpTreeHolder ifLike(Parse("IF(a LIKE 'x%', 1, 0)", AllowAggregates));
     EXPECT_EQ(Show(ifLike.get()), "64(32(a,'x%'),'1','0')");
+    TExpTreeHolder upper(Parse("UPPER(a)"));
+    TExpTreeHolder upperSum(Parse("UPPER(a || 'x')"));
+    TExpTreeHolder search(Parse("TEXTSEARCH('w' IN m)"));
+    EXPECT_TRUE(TExpressionParser::IsUpperOfColumn(upper.get()));
+    EXPECT_FALSE(TExpressionParser::IsUpperOfColumn(upperSum.get()));
+    EXPECT_TRUE(TExpressionParser::IsTextSearchCall(search.get()));
+    EXPECT_FALSE(TExpressionParser::IsTextSearchCall(upper.get()));
     TExpTreeHolder blob(Parse("CAST(x AS BLOB(0, 1))"));
     EXPECT_EQ(blob->SubType, 0);
     TExpTreeHolder plainBlob(Parse("CAST(x AS BLOB)"));
