@@ -30,6 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         file.OpenFile();
         file.CheckVersion();
+        file.CheckHeader();
         for (int i = 0; i <= file.Header.IndexCount && i < IndexDescriptorCount; ++i) file.GetIndexDesc(i);
         file.WriteHeader(true);
     } catch (const EDbEngineError&) {

@@ -276,6 +276,65 @@ void TIndexFile::CheckVersion() {
     if (Header.Version != IndexFileVersion) RaiseTable(DBE_OLDVERSION);
 }
 
+void TIndexFile::CheckHeader() {
+    CheckVersion();
+    auto corrupt = [this] { RaiseTable(DBE_HEADERCORRUPT); };
+    auto pagesValid = [this](const TIndexDescriptor& d) {
+        return IsValidPageNumber(d.RootPage) && IsValidPageNumber(d.FreePage) &&
+               IsValidPageNumber(d.DataRootPage);
+    };
+    if (Header.IndexCount > MaxSecondaryIndexes) corrupt();
+    for (int i = 0; i <= Header.IndexCount; ++i) {
+        const TIndexDescriptor& d = Header.Descriptors[i];
+        bool internalPrimary = i == PrimaryIndexNo && Header.InternalPrimaryIndex != 0;
+        if (i == PrimaryIndexNo) {
+            if (!d.Name.empty() || (Header.InternalPrimaryIndex == 0 && d.Unique == 0)) corrupt();
+        } else {
+            std::string upper = TrimText(d.Name);
+            UpperCaseLocale(0, 0, upper);
+            if (upper.empty() || !IsIdentStart(upper[0])) corrupt();
+            for (int k = 1; k <= Header.IndexCount; ++k)
+                if (k != i && SameNameText(TrimText(Header.Descriptors[k].Name), upper)) corrupt();
+        }
+        if (d.FieldCount > MaxIndexFields) corrupt();
+        int keyPart = 0;
+        for (int j = 0; j < MaxIndexFields; ++j) {
+            uint16_t fieldNo = d.FieldNumbers[j];
+            if (fieldNo == 0) {
+                for (int later = j + 1; later < MaxIndexFields; ++later)
+                    if (d.FieldNumbers[later] != 0) corrupt();  // a gap in the list
+                break;
+            }
+            TFieldDescriptor field;
+            bool exists =
+                Fields != nullptr && Fields->FindFieldByNumber(static_cast<int16_t>(fieldNo), field);
+            if (!exists) {
+                if (internalPrimary) break;
+                corrupt();
+            }
+            if (field.FieldType == fldBlob) corrupt();
+            keyPart += KeyPartSize(field) + 1;
+        }
+        if (keyPart > MaxKeyPartSize || (keyPart == 0 && !internalPrimary)) corrupt();
+        if (!pagesValid(d)) corrupt();
+    }
+    const TIndexDescriptor& text = Header.Descriptors[SysTextIndexNo];
+    if (text.FieldCount > MaxIndexFields) corrupt();
+    for (int j = 0; j < MaxIndexFields; ++j) {
+        uint16_t fieldNo = text.FieldNumbers[j];
+        if (fieldNo == 0) {
+            for (int later = j + 1; later < MaxIndexFields; ++later)
+                if (text.FieldNumbers[later] != 0) corrupt();
+            break;
+        }
+        TFieldDescriptor field;
+        if (Fields == nullptr || !Fields->FindFieldByNumber(static_cast<int16_t>(fieldNo), field)) corrupt();
+        bool memo = field.FieldType == fldBlob && field.SubType == fldstMemo;
+        if (field.FieldType != fldString && !memo) corrupt();
+    }
+    if (!pagesValid(text)) corrupt();
+}
+
 void TIndexFile::CheckIndexFields(const TIndexDescriptor& desc, const std::string& indexName) const {
     if (Fields == nullptr) return;
     for (int i = 0; i < desc.FieldCount && i < MaxIndexFields; ++i) {

@@ -38,6 +38,8 @@ constexpr int64_t MaxIndexFileSize = 4000000000LL;
 constexpr int64_t IndexWriteLockOffset = 0xFFFEFFFFLL;
 constexpr int64_t IndexWriteLockLength = 65536;
 constexpr int64_t IndexReadSlotBase = 0xFFFFFFFFLL;
+// The most bytes the fields of one key take (flags and values).
+constexpr int MaxKeyPartSize = 522;
 
 struct TIndexDescriptor {
     std::string Name;
@@ -108,6 +110,12 @@ public:
     void MarkHeaderChanged();
     void EmptyIndexFile();
     void CheckVersion();
+    // The header against the table's fields: 12035 for the version, 8961 for anything else.
+    void CheckHeader();
+    // 0, or a page of the file (1 .. NextPageNo - 1).
+    bool IsValidPageNumber(int32_t page) const {
+        return page == 0 || (page >= 1 && page < Header.NextPageNo);
+    }
 
     void SetPrimaryIndexDesc(const TIndexDescriptor& desc);
     void AddIndexDesc(const TIndexDescriptor& desc);

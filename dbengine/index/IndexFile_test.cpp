@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 
 #include "dbengine/data/DataFile.h"
 #include "dbengine/data/DataTable.h"
@@ -215,6 +216,115 @@ TEST_F(IndexFileTest, TemporaryIndexesStayOffTheDisk) {
     TFileHandler probe;
     probe.FileName = tempName;
     EXPECT_FALSE(probe.FileExists());
+}
+
+TEST_F(IndexFileTest, HeaderCheck) {
+    index->SetPrimaryIndexDesc(Desc("", {1}));
+    index->AddIndexDesc(Desc("ByCount", {2}));
+    index->Header.Descriptors[SysTextIndexNo].FieldNumbers[0] = 1;
+    index->Header.Descriptors[SysTextIndexNo].FieldCount = 1;
+    index->Header.NextPageNo = 5;
+    const TIndexHeader valid = index->Header;
+    struct Case {
+        const char* What;
+        std::function<void(TIndexHeader&)> Damage;
+        TEngineErrorCode Code;
+    };
+    const Case cases[] = {
+        {"valid", [](TIndexHeader&) {}, 0},
+        {"version 4", [](TIndexHeader& h) { h.Version = 4; }, DBE_OLDVERSION},
+        {"name starting with a digit", [](TIndexHeader& h) { h.Descriptors[1].Name = "2ndIndex"; },
+         DBE_HEADERCORRUPT},
+        {"empty secondary name", [](TIndexHeader& h) { h.Descriptors[1].Name = " "; }, DBE_HEADERCORRUPT},
+        {"duplicate names",
+         [](TIndexHeader& h) {
+             h.IndexCount = 2;
+             h.Descriptors[2] = h.Descriptors[1];
+             h.Descriptors[2].Name = "bycount ";
+         },
+         DBE_HEADERCORRUPT},
+        {"primary with a name", [](TIndexHeader& h) { h.Descriptors[0].Name = "P"; }, DBE_HEADERCORRUPT},
+        {"primary not unique", [](TIndexHeader& h) { h.Descriptors[0].Unique = 0; }, DBE_HEADERCORRUPT},
+        {"17 fields", [](TIndexHeader& h) { h.Descriptors[1].FieldCount = 17; }, DBE_HEADERCORRUPT},
+        {"gap in the fields", [](TIndexHeader& h) { h.Descriptors[1].FieldNumbers[2] = 1; },
+         DBE_HEADERCORRUPT},
+        {"field not in the table", [](TIndexHeader& h) { h.Descriptors[1].FieldNumbers[0] = 9; },
+         DBE_HEADERCORRUPT},
+        {"BLOB field", [](TIndexHeader& h) { h.Descriptors[1].FieldNumbers[0] = 3; }, DBE_HEADERCORRUPT},
+        {"no fields", [](TIndexHeader& h) { h.Descriptors[1].FieldNumbers[0] = 0; }, DBE_HEADERCORRUPT},
+        {"root past the last page", [](TIndexHeader& h) { h.Descriptors[1].RootPage = 5; },
+         DBE_HEADERCORRUPT},
+        {"root on the last page", [](TIndexHeader& h) { h.Descriptors[1].RootPage = 4; }, 0},
+        {"negative free page", [](TIndexHeader& h) { h.Descriptors[0].FreePage = -1; }, DBE_HEADERCORRUPT},
+        {"internal primary ends at a missing field",
+         [](TIndexHeader& h) {
+             h.InternalPrimaryIndex = 1;
+             h.Descriptors[0] = TIndexDescriptor{};
+             h.Descriptors[0].FieldNumbers[0] = 9;
+         },
+         0},
+        {"full-text field of the wrong type",
+         [](TIndexHeader& h) { h.Descriptors[SysTextIndexNo].FieldNumbers[0] = 2; }, DBE_HEADERCORRUPT},
+        {"full-text data root past the end",
+         [](TIndexHeader& h) { h.Descriptors[SysTextIndexNo].DataRootPage = 9; }, DBE_HEADERCORRUPT},
+    };
+    for (const Case& c : cases) {
+        index->Header = valid;
+        c.Damage(index->Header);
+        EXPECT_EQ(CodeOf([&] { index->CheckHeader(); }), c.Code) << c.What;
+    }
+}
+
+TEST_F(IndexFileTest, EmptyingReplacingRenamingAndEncryption) {
+    index->AddIndexDesc(Desc("ByName", {1}));
+    index->SetRootPage(1, 3);
+    index->SetFreePage(1, 2);
+    index->SetDataRootPage(SysTextIndexNo, 4);
+    index->Header.NextPageNo = 5;
+    index->SetRecordCount(9);
+    index->WriteHeader(false);
+    index->EmptyIndexFile();
+    index->WriteHeader(false);
+    EXPECT_EQ(ReadNativeFile(root / "T.IDX").size(), 4096u);
+    EXPECT_EQ(index->Header.NextPageNo, 1);
+    EXPECT_EQ(index->Header.RecordCount, 0);
+    EXPECT_EQ(index->GetIndexDesc(1).Name, "ByName");  // the descriptors stay
+    EXPECT_EQ(index->GetIndexDesc(1).RootPage, 0);
+    EXPECT_EQ(index->GetIndexDesc(1).FreePage, 0);
+    EXPECT_EQ(index->GetIndexDesc(SysTextIndexNo).DataRootPage, 0);
+
+    index->SetFreePage(1, 7);
+    TIndexDescriptor other = Desc("ByCount", {2}, 9);
+    other.RootPage = 5;
+    index->ReplaceIndexDesc(1, other);
+    EXPECT_EQ(index->GetIndexDesc(1).Name, "ByCount");
+    EXPECT_EQ(index->GetIndexDesc(1).KeySize, 9);
+    EXPECT_EQ(index->GetIndexDesc(1).RootPage, 0);
+    EXPECT_EQ(index->GetIndexDesc(1).FreePage, 7);  // kept
+    index->RenameIndexDesc(1, Desc("Renamed", {1}, 99));
+    EXPECT_EQ(index->GetIndexDesc(1).Name, "Renamed");
+    EXPECT_EQ(index->GetIndexDesc(1).FieldNumbers[0], 1);
+    EXPECT_EQ(index->GetIndexDesc(1).KeySize, 9);
+
+    // An encrypted table stores its index header scrambled and reads it back plain.
+    TDataTable encTable(nullptr, &session);
+    encTable.TableName = "E";
+    TDataFile encData(&encTable);
+    encData.FileName = "D:\\E.DAT";
+    encData.CreateDataFile(0, 0, 0, 0, true, "pw", "", 0, {});
+    TIndexFile enc(&encTable);
+    enc.FileName = "D:\\E.IDX";
+    enc.Fields = &encData;
+    enc.CreateIndexFile();
+    enc.AddIndexDesc(Desc("Secret", {}));
+    enc.WriteHeader(false);
+    enc.CloseFile();
+    EXPECT_EQ(ReadNativeFile(root / "E.IDX").find("Sys Deleted"), std::string::npos);
+    enc.OpenFile();
+    EXPECT_EQ(enc.GetIndexDesc(1).Name, "Secret");
+    EXPECT_EQ(enc.GetIndexDesc(SysDeletedIndexNo).Name, "Sys Deleted");
+    enc.CloseFile();
+    encData.CloseFile();
 }
 
 // A damaged descriptor count never takes the engine past its 33 descriptors.
