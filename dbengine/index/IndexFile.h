@@ -1,106 +1,48 @@
 #pragma once
-// The index file of a table: a 4096-byte header with 33 index descriptors, followed by
-// 4096-byte pages shared by every index of the table.
+// The index file (".IDX") of one shared table: its header image with the index descriptors, the
+// page cache per index, page allocation with per-index free chains, temporary indexes in a
+// separate temporary file, and the table-wide byte-range locks that live in this file.
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "dbengine/data/FieldDescriptor.h"
+#include "dbengine/index/IndexFormat.h"
 #include "dbengine/index/Page.h"
 #include "dbengine/os/FileHandler.h"
 #include "dbengine/session/EngineError.h"
 
 namespace dbengine {
 
-class TDataTable;
-class TDataFile;
+class TDataSession;
+class TIndexCursor;
 
-constexpr size_t IndexPageSize = 4096;
-constexpr size_t IndexHeaderSize = 4096;
-constexpr size_t IndexDescriptorSize = 120;
-constexpr uint8_t IndexFileVersion = 5;
-constexpr int MaxSecondaryIndexes = 30;
-constexpr int MaxIndexFields = 16;
-// Index numbers.
-constexpr int PrimaryIndexNo = 0;
-constexpr int SysDeletedIndexNo = 31;
-constexpr int SysTextIndexNo = 32;
-constexpr int IndexDescriptorCount = 33;
-constexpr int NaturalOrderIndexNo = 255;
-// Page appends stop at 2,000,000,000 pages or a file of 4,000,000,000 bytes.
-constexpr int64_t MaxIndexPageNo = 2000000000LL;
-constexpr int64_t MaxIndexFileSize = 4000000000LL;
-// Table-wide locks in the index file: the write range covers every read slot byte.
-constexpr int64_t IndexWriteLockOffset = 0xFFFEFFFFLL;
-constexpr int64_t IndexWriteLockLength = 65536;
-constexpr int64_t IndexReadSlotBase = 0xFFFFFFFFLL;
-// The most bytes the fields of one key take (flags and values).
-constexpr int MaxKeyPartSize = 522;
-
-struct TIndexDescriptor {
-    std::string Name;
-    uint16_t KeySize = 0;
-    uint8_t Descending = 0;
-    uint8_t CaseInsensitive = 0;
-    uint8_t Unique = 0;
-    uint8_t Compression = 0;  // 0 none, 1 shared leading bytes, 2 trailing zeros dropped, 3 both
-    uint8_t FieldCount = 0;
-    std::array<uint8_t, MaxIndexFields> FieldDescending{};
-    std::array<uint16_t, MaxIndexFields> FieldNumbers{};
-    int32_t RootPage = 0;
-    int32_t FreePage = 0;
-    uint8_t Byte94 = 0;
-    uint8_t RemoveMark = 0;
-    int32_t DataRootPage = 0;
-    uint8_t NoCounts = 0;
-    uint8_t Temporary = 0;
-    std::array<uint8_t, 18> Reserved{};
-
-    std::array<uint8_t, IndexDescriptorSize> Encode() const;
-    static TIndexDescriptor Decode(const uint8_t* bytes);
-};
-
-struct TIndexHeader {
-    int32_t ChangeCount = 0;
-    std::array<uint8_t, 4> Reserved4{};
-    uint8_t Version = 0;
-    int32_t NextPageNo = 0;
-    uint8_t IndexCount = 0;
-    std::array<TIndexDescriptor, IndexDescriptorCount> Descriptors;
-    int32_t RecordCount = 0;
-    uint8_t InternalPrimaryIndex = 0;
-    uint8_t HeaderModified = 0;
-
-    std::array<uint8_t, IndexHeaderSize> Encode() const;
-    static TIndexHeader Decode(const uint8_t* bytes);
-};
-
-// What a page fetch asks of the cursor it serves; the cursor implements it.
-class TPageFetchClient {
+// What the index file needs of the shared table that owns it.
+class TIndexFileOwner {
 public:
-    virtual ~TPageFetchClient() = default;
-    // The cursor's current index, whose pages are fetched.
-    virtual int CurrentIndex() const = 0;
-    // Whether another process changed the table (the cursor then restarts its walk).
-    virtual bool TableChanged() = 0;
-};
-
-// The parameters of the full-text index kept in the "Sys Text" parameter chain.
-struct TTextParameters {
-    std::vector<std::string> StopWords;
-    std::array<uint8_t, 32> SpaceChars{};  // bit c of byte c div 8 for character code c
-    std::array<uint8_t, 32> IncludeChars{};
+    virtual ~TIndexFileOwner() = default;
+    virtual TDataSession* GetSession() = 0;
+    virtual std::string GetDatabaseName() = 0;
+    virtual std::string GetTableName() = 0;
+    // The table field of that number, or null.
+    virtual const TFieldDescriptor* FindField(uint16_t fieldNo) = 0;
+    virtual bool GetFilesWritten() = 0;
+    virtual void SetFilesWritten() = 0;
+    virtual bool HoldsTransactionLock() = 0;
+    // Encrypted tables scramble the header and every page with the data file's seed pair.
+    virtual bool IsEncrypted() { return false; }
+    virtual void GetScrambleSeeds(uint8_t& seed1, uint8_t& seed2) { seed1 = seed2 = 0; }
 };
 
 class TIndexFile : public TFileHandler {
 public:
-    explicit TIndexFile(TDataTable* table) : Table(table) {}
+    explicit TIndexFile(TIndexFileOwner* owner);
     ~TIndexFile() override;
 
+    // ---- File and header ----
     void CreateIndexFile();
     void OpenFile() override;
     void CloseFile() override;
@@ -110,108 +52,124 @@ public:
     void MarkHeaderChanged();
     void EmptyIndexFile();
     void CheckVersion();
-    // The header against the table's fields: 12035 for the version, 8961 for anything else.
     void CheckHeader();
-    // 0, or a page of the file (1 .. NextPageNo - 1).
-    bool IsValidPageNumber(int32_t page) const {
-        return page == 0 || (page >= 1 && page < Header.NextPageNo);
-    }
+    static bool IsValidPageNumber(int32_t page, int32_t nextPageNo);
 
+    // ---- Descriptors ----
     void SetPrimaryIndexDesc(const TIndexDescriptor& desc);
     void AddIndexDesc(const TIndexDescriptor& desc);
-    void ReplaceIndexDesc(int index, const TIndexDescriptor& desc);
-    void RenameIndexDesc(int index, const TIndexDescriptor& desc);
-    void RemoveIndexDesc(int index, bool remove);
+    void ReplaceIndexDesc(uint8_t index, const TIndexDescriptor& desc);
+    void RenameIndexDesc(uint8_t index, const TIndexDescriptor& desc);
+    void RemoveIndexDesc(uint8_t index, bool remove);
     void DropTemporaryIndexes();
-    static void ClearIndexDesc(TIndexDescriptor& desc) { desc = TIndexDescriptor{}; }
-    TIndexDescriptor GetIndexDesc(int index) const { return Header.Descriptors.at(index); }
-    std::array<uint16_t, MaxIndexFields> GetIndexFields(int index) const {
-        return Header.Descriptors.at(index).FieldNumbers;
-    }
+    static void ClearIndexDesc(TIndexDescriptor& desc);
+    TIndexDescriptor GetIndexDesc(uint8_t index) const;
+    std::array<uint16_t, MaxIndexFields> GetIndexFields(uint8_t index) const;
     bool IndexNameExists(const std::string& name) const;
     void SetInternalPrimaryIndex(bool flag);
 
-    // The page number the next page of the index is appended at, and the append itself
-    // (9479 past the file's limits). A temporary index counts its own pages.
-    int32_t NextPageNo(int index) const;
-    int32_t AppendPageNo(int index);
-    int32_t PageCount() const { return Header.NextPageNo - 1; }
-    TFileHandler* TemporaryFile() { return TempFile.get(); }
-
-    void SetRecordCount(int32_t n);
-    void AddRecordCount(int32_t delta);
-    void SetRootPage(int index, int32_t page);
-    void SetFreePage(int index, int32_t page);
-    void SetDataRootPage(int index, int32_t page);
-
-    // Pages: scrambled in place for an encrypted table (4096 bytes), and the page error.
-    void ScramblePage(uint8_t* bytes) const;
-    void UnscramblePage(uint8_t* bytes) const;
-    [[noreturn]] void RaisePageError() const { RaiseTable(DBE_INDEXCORRUPT); }
-
-    // ---- Page cache: per index a sorted list and a recency chain ----
-
-    // The page pinned; false with no page when another process changed the table.
-    bool GetPage(TPageFetchClient* cursor, int32_t pageNo, bool newPage, TPage*& page);
+    // ---- Pages ----
+    TPage* AllocatePage(TIndexCursor& cursor);
+    void FreePage(TIndexCursor& cursor, TPage& page);
+    // False with no page when another process changed the table (the caller starts again).
+    bool GetPage(TIndexCursor& cursor, int32_t pageNo, bool newPage, TPage*& page);
     void ReleasePage(TPage* page);
-    bool GetRootPage(TPageFetchClient* cursor, TPage*& page, bool& changed);
-    bool GetDataRootPage(TPageFetchClient* cursor, TPage*& page, bool& changed);
+    // A page of the index, pinned, without asking about other processes' changes: for the tree
+    // work of a writer, which holds the write lock.
+    TPage* FetchPage(uint8_t index, int32_t pageNo);
+    bool GetRootPage(TIndexCursor& cursor, TPage*& page, bool& changed);
+    bool GetDataRootPage(TIndexCursor& cursor, TPage*& page, bool& changed);
     bool FlushPages(bool temporary);
     void DropPages(bool temporary);
     void TrimCache();
-    // A page for the cursor's index from its free chain or appended, reset and pinned.
-    bool AllocatePage(TPageFetchClient* cursor, TPage*& page);
-    // Puts a page at the head of the index's free chain.
-    void FreePage(TPageFetchClient* cursor, TPage* page);
-    size_t CachedPageCount(int index) const { return Caches.at(index).Pages.size(); }
-    size_t PageCacheCapacity(int index) const { return Caches.at(index).Capacity; }
-    TPage* FindCachedPage(int index, int32_t pageNo) const;
+    std::unique_ptr<TPage> TakePageObject() { return PagePool.Take(); }
+    void ReturnPageObject(std::unique_ptr<TPage>& page) { PagePool.Give(page); }
 
-    // The full-text parameters: false when the index keeps the defaults (no chain).
-    bool ReadTextParameters(TPageFetchClient* cursor, TTextParameters& params);
-    void WriteTextParameters(TPageFetchClient* cursor, const TTextParameters& params);
-
+    // ---- Table-wide locks between processes ----
     bool LockForWrite();
     bool UnlockForWrite();
-    bool LockForRead(int32_t& slot);
-    bool UnlockForRead(int32_t slot);
-    int32_t LockAttempts = 32767;
+    bool LockForRead(uint16_t& slot);
+    bool UnlockForRead(uint16_t slot);
+    static constexpr int64_t WriteLockOffset = 0xFFFEFFFFLL;
+    static constexpr int64_t WriteLockLength = 65536;
+    static constexpr int64_t ReadLockBase = 0xFFFFFFFFLL;
+    static constexpr int LockAttempts = 32767;
+    static constexpr uint32_t LockRetryMs = 3;
 
-    TDataTable* Table;
-    // The table's data file: its fields (for the index field checks) and its encryption.
-    const TDataFile* Fields = nullptr;
+    // ---- Accessors ----
+    int32_t GetChangeCount() const { return Header.ChangeCount; }
+    int32_t GetRecordCount() const { return Header.RecordCount; }
+    void SetRecordCount(int32_t count);
+    void IncRecordCount();
+    void DecRecordCount();
+    uint8_t GetIndexCount() const { return Header.IndexCount; }
+    void SetIndexCount(uint8_t count);
+    bool GetInternalPrimaryIndex() const { return Header.InternalPrimaryIndex != 0; }
+    int32_t GetRootPage(uint8_t index) const { return Desc(index).RootPage; }
+    void SetRootPage(uint8_t index, int32_t page);
+    int32_t GetFreePage(uint8_t index) const { return Desc(index).FreePage; }
+    void SetFreePage(uint8_t index, int32_t page);
+    int32_t GetDataRootPage(uint8_t index) const { return Desc(index).DataRootPage; }
+    void SetDataRootPage(uint8_t index, int32_t page);
+    int32_t GetNextPageNo(uint8_t index) const;
+    void SetNextPageNo(uint8_t index, int32_t page);
+    int32_t GetPageCount() const { return Header.NextPageNo - 1; }
+    bool IsTemporaryIndex(uint8_t index) const {
+        return index <= MaxSecondaryIndexes && Desc(index).Temporary;
+    }
+    std::string GetDatabaseName() const { return Owner->GetDatabaseName(); }
+    std::string GetTableName() const { return Owner->GetTableName(); }
+    [[noreturn]] void RaiseError(TEngineErrorCode code, std::string_view field = {},
+                                 std::string_view index = {}) const;
+
+    // Cache state of one index, for the table's statistics and for tests.
+    size_t CachedPageCount(uint8_t index) const { return Caches[index].List.size(); }
+    int CacheCapacity(uint8_t index) const { return Caches[index].Capacity; }
+    bool IsCached(uint8_t index, int32_t pageNo) const;
+    TFileHandler* GetTempFile() const { return TempFile.get(); }
+
+    // The table's scrambler over one 4096-byte run; nothing for a table that is not encrypted.
+    void Scramble(uint8_t* buffer);
+    void Unscramble(uint8_t* buffer);
+
+    TIndexFileOwner* Owner;
     TIndexHeader Header;
 
 private:
-    [[noreturn]] void RaiseTable(TEngineErrorCode code, const std::string& field = {},
-                                 const std::string& index = {}) const;
-    bool Encrypted() const;
-    void CheckIndexFields(const TIndexDescriptor& desc, const std::string& indexName) const;
-
-    struct TPageList {
-        std::vector<std::unique_ptr<TPage>> Pages;  // sorted by page number
-        size_t Capacity = 0;
-        TPage* Head = nullptr;  // most recently used
-        TPage* Tail = nullptr;
+    struct TPageCache {
+        std::vector<std::unique_ptr<TPage>> List;  // ascending page numbers
+        TPage* MruHead = nullptr;
+        TPage* MruTail = nullptr;
+        int Capacity = 2;
     };
-    size_t PagesPerIndex() const;
-    void ResetPageCaches();
-    bool IndexIsTemporary(int index) const;
-    TFileHandler& PageFile(int index);
-    std::unique_ptr<TPage> ObtainPage(int index, int32_t pageNo);
-    TPage* TakeRecyclable(TPageList& list);
-    void InsertPage(int index, std::unique_ptr<TPage> page);
-    std::unique_ptr<TPage> RemovePage(int index, TPage* page);
-    void LinkHead(TPageList& list, TPage* page);
-    void UnlinkPage(TPageList& list, TPage* page);
-    void ReadPage(int index, int32_t pageNo, bool newPage);
-    void SetPageSettings(int index, TPage& page) const;
 
+    const TIndexDescriptor& Desc(uint8_t index) const;
+    TIndexDescriptor& Desc(uint8_t index);
+    TDataSession* Session() const;
+    int DefaultCacheCapacity() const;
+    TFileHandler& FileOf(uint8_t index);
+    void CheckAppend(int32_t pageNo) const;
+    // Index of the first cached page of `index` whose number is not below pageNo.
+    size_t LowerBound(uint8_t index, int32_t pageNo) const;
+    TPage* FindCached(uint8_t index, int32_t pageNo);
+    void MoveToHead(TPageCache& cache, TPage* page);
+    void Unlink(TPageCache& cache, TPage* page);
+    // Places a page object for pageNo at list position `at` (adjusted when a recycled page stood
+    // before it) and returns it, at the head of the recency chain.
+    TPage* ObtainPage(uint8_t index, int32_t pageNo, size_t at);
+    TPage* FindVictim(TPageCache& cache);
+    void ReadPage(uint8_t index, int32_t pageNo, bool newPage, TPage*& page);
+    void RemoveFromList(uint8_t index, TPage* page, size_t* at);
+    void DropIndexPages(uint8_t index);
+    void DescriptorCheckFields(const TIndexDescriptor& desc, std::string_view indexName);
+    void CreateTempFile();
+
+    std::vector<uint8_t> ReadBuf;
+    std::vector<uint8_t> WriteBuf;
+    TPageStack PagePool;
+    std::array<TPageCache, IndexDescriptorCount> Caches;
     std::unique_ptr<TFileHandler> TempFile;
     int32_t TempNextPageNo = 1;
-    std::array<TPageList, IndexDescriptorCount> Caches;
-    TPageStack PagePool{this};
-    std::vector<uint8_t> PageBuffer;
 };
 
 }  // namespace dbengine
