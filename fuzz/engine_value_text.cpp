@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "dbengine/data/FieldDescriptor.h"
 #include "dbengine/expr/FieldConvert.h"
 #include "dbengine/expr/TextForms.h"
 #include "dbengine/expr/ValueTypes.h"
@@ -15,7 +16,7 @@ using namespace dbengine;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string text(reinterpret_cast<const char*>(data), size);
-    const uint8_t types[] = {fldDate, fldBoolean,   fldSmallInt, fldInteger,  fldFloat, fldBcd,   fldBytes,
+    const uint8_t types[] = {fldDate, fldBoolean,   fldSmallInt, fldInteger,  fldFloat, fldBCD,   fldBytes,
                              fldTime, fldTimestamp, fldWord,     fldLargeInt, fldBlob,  fldString};
     for (uint8_t type : types) {
         uint8_t buffer[ConvertBufferSize] = {};

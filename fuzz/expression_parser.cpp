@@ -25,7 +25,7 @@ public:
             int32_t Size;
             uint8_t Scale;
         } kinds[] = {{fldString, 0, 21, 0},        {fldInteger, 0, 4, 0},   {fldSmallInt, 0, 2, 0},
-                     {fldFloat, fldstMoney, 8, 0}, {fldBcd, 0, 34, 2},      {fldDate, 0, 4, 0},
+                     {fldFloat, fldstMoney, 8, 0}, {fldBCD, 0, 34, 2},      {fldDate, 0, 4, 0},
                      {fldTime, 0, 4, 0},           {fldTimestamp, 0, 8, 0}, {fldBoolean, 0, 2, 0},
                      {fldBlob, fldstMemo, 8, 0},   {fldBytes, 0, 6, 0},     {fldLargeInt, 0, 8, 0}};
         if (node->ColumnName.size() != 1) return false;

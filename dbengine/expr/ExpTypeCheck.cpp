@@ -37,7 +37,7 @@ Group GroupOf(uint8_t type, uint8_t subType) {
             return gI;
         case fldFloat:
             return gF;
-        case fldBcd:
+        case fldBCD:
             return gC;
         case fldBytes:
             return gY;
@@ -191,7 +191,7 @@ int32_t FixedValueSize(uint8_t type) {
         case fldSmallInt:
         case fldWord:
             return 2;
-        case fldBcd:
+        case fldBCD:
             return BcdRecordSize;
         default:
             return -1;
@@ -535,7 +535,7 @@ void TTypeChecker::CheckFunction(TExpToken* node, bool constantsAsColumns) {
         case ecRound: {
             checkArg(0, constantsAsColumns);
             checkArg(1, false);
-            if (arg(0) == nullptr || (arg(0)->DataType != fldFloat && arg(0)->DataType != fldBcd))
+            if (arg(0) == nullptr || (arg(0)->DataType != fldFloat && arg(0)->DataType != fldBCD))
                 FailIn("Expression argument of ROUND function must be a floating-point or BCD type");
             if (arg(1) != nullptr) {
                 int64_t places;
@@ -697,7 +697,7 @@ void TTypeChecker::CheckDataType(TExpToken* node) {
             }
             break;
         }
-        case fldBcd:
+        case fldBCD:
             node->DataSize = BcdRecordSize;
             if (a1 != nullptr && a2 != nullptr) {
                 if (!ConstantInteger(a2, v)) FailIn("Scale argument must be an integer");
@@ -841,11 +841,11 @@ uint8_t BinaryResultType(uint8_t Operator, uint8_t LeftType, uint8_t RightType) 
         if (l == gI && r == gI)
             return LeftType == fldLargeInt || RightType == fldLargeInt ? fldLargeInt : fldInteger;
         if ((l == gF && IsNumeric(r)) || ((l == gI || l == gC) && r == gF)) return fldFloat;
-        if ((l == gC && (r == gI || r == gC)) || (l == gI && r == gC)) return fldBcd;
+        if ((l == gC && (r == gI || r == gC)) || (l == gI && r == gC)) return fldBCD;
     }
     if (Operator == ecDivide) {
         if ((l == gI && (r == gI || r == gF)) || l == gF) return fldFloat;
-        if ((l == gI && r == gC) || (l == gC && (r == gI || r == gC))) return fldBcd;
+        if ((l == gI && r == gC) || (l == gC && (r == gI || r == gC))) return fldBCD;
         if (l == gC && r == gF) return fldFloat;
     }
     return 0;
@@ -878,7 +878,7 @@ void SetBinaryResultType(TExpToken* Node, const TExpToken* Left, const TExpToken
         Node->DataSize = Left->DataSize + Right->DataSize - 1;
         return;
     }
-    if (Node->DataType == fldBcd) {
+    if (Node->DataType == fldBCD) {
         Node->DataSize = BcdRecordSize;
         Node->Scale = std::max(Left->Scale, Right->Scale);
         return;
@@ -901,7 +901,7 @@ bool IsUnaryOperandAllowed(uint8_t Operator, uint8_t OperandType) {
                 case fldSmallInt:
                 case fldInteger:
                 case fldFloat:
-                case fldBcd:
+                case fldBCD:
                 case fldTime:
                 case fldTimestamp:
                 case fldLargeInt:
@@ -943,17 +943,17 @@ bool IsCastAllowed(uint8_t TargetType, uint8_t SourceType) {
         case fldTimestamp:
             return any({0, fldString, fldDate, fldBytes, fldTime, fldTimestamp, fldVarBytes});
         case fldBoolean:
-            return any({0, fldString, fldBoolean, fldSmallInt, fldInteger, fldBcd, fldBytes, fldWord,
+            return any({0, fldString, fldBoolean, fldSmallInt, fldInteger, fldBCD, fldBytes, fldWord,
                         fldVarBytes, fldLargeInt});
         case fldSmallInt:
         case fldWord:
-            return any({0, fldString, fldBoolean, fldSmallInt, fldInteger, fldFloat, fldBcd, fldBytes,
+            return any({0, fldString, fldBoolean, fldSmallInt, fldInteger, fldFloat, fldBCD, fldBytes,
                         fldWord, fldVarBytes, fldLargeInt});
         case fldInteger:
         case fldFloat:
-        case fldBcd:
+        case fldBCD:
         case fldLargeInt:
-            return any({0, fldString, fldSmallInt, fldInteger, fldFloat, fldBcd, fldBytes, fldWord,
+            return any({0, fldString, fldSmallInt, fldInteger, fldFloat, fldBCD, fldBytes, fldWord,
                         fldVarBytes, fldLargeInt});
         default:
             return false;

@@ -39,7 +39,7 @@ public:
             {"FLAG", {fldBoolean, 0, 2, 0}},
             {"MEMO", {fldBlob, fldstMemo, 8, 0}},
             {"PIC", {fldBlob, fldstGraphic, 8, 0}},
-            {"PRICE", {fldBcd, 0, 34, 2}},
+            {"PRICE", {fldBCD, 0, 34, 2}},
             {"RAW", {fldBytes, 0, 10, 0}},
         };
         auto it = columns.find(framework::UpperCase(node->ColumnName));
@@ -174,7 +174,7 @@ TEST_F(TypeCheckTest, ResultTypes) {
         {"Stamp - DateCol", fldInteger, 0, 4},
         {"DateCol + 1", fldDate, 0, 4},
         {"1 + TimeCol", fldTime, 0, 4},
-        {"Price * 2", fldBcd, 0, 34},
+        {"Price * 2", fldBCD, 0, 34},
         {"Price / Rate", fldFloat, 0, 8},
         {"Memo || Name", fldBlob, fldstMemo, 8 + 31 - 1},
         {"Name + 'ab'", fldString, 0, 31 + 3 - 1},
@@ -240,14 +240,14 @@ TEST_F(TypeCheckTest, Functions) {
         {"EXTRACT(YEAR FROM DateCol)", fldInteger, 4},
         {"EXTRACT(HOUR FROM '10:30')", fldInteger, 4},
         {"ABS(Qty)", fldSmallInt, 2},
-        {"ROUND(Price TO 2)", fldBcd, 34},
+        {"ROUND(Price TO 2)", fldBCD, 34},
         {"IF(Num > 1, Name, 'x')", fldString, 31},
         {"IFNULL(Num THEN 'n/a' ELSE 'a longer text')", fldString, 14},
         {"COALESCE(Name, NULL)", fldString, 31},
         {"SUM(Amount)", fldFloat, 8},
         {"COUNT(Name)", fldInteger, 4},
         {"CAST(Name AS VARCHAR(20))", fldString, 21},
-        {"CAST(Num AS DECIMAL(10, 2))", fldBcd, 34},
+        {"CAST(Num AS DECIMAL(10, 2))", fldBCD, 34},
         {"CAST(Name AS BYTES(5))", fldBytes, 5},
         {"CAST(NULL AS DATE)", fldDate, 4},
         {"TEXTOCCURS('w' IN Memo)", fldInteger, 4},
@@ -390,7 +390,7 @@ TEST_F(TypeCheckTest, TypeTables) {
     EXPECT_FALSE(IsCastAllowed(fldBoolean, fldFloat));
     EXPECT_TRUE(IsCastAllowed(fldWord, fldBoolean));
     EXPECT_FALSE(IsCastAllowed(fldInteger, fldBoolean));
-    EXPECT_FALSE(IsCastAllowed(fldInt4, fldString));
+    EXPECT_FALSE(IsCastAllowed(fldFourBytes, fldString));
     EXPECT_TRUE(IsUnaryOperandAllowed(ecPlusSign, fldWord));
     EXPECT_FALSE(IsUnaryOperandAllowed(ecNegate, fldWord));
     EXPECT_TRUE(IsOperandTypeAllowed(ecEqual, fldBytes, 0, fldBytes, 0));
@@ -398,7 +398,7 @@ TEST_F(TypeCheckTest, TypeTables) {
     EXPECT_TRUE(IsOperandTypeAllowed(ecEqual, fldBlob, fldstMemo, fldString, 0));
     EXPECT_FALSE(IsOperandTypeAllowed(ecEqual, fldBlob, fldstBinary, fldString, 0));
     EXPECT_EQ(BinaryResultType(ecAdd, fldInteger, 0), 0);
-    EXPECT_EQ(BinaryResultType(ecDivide, fldBcd, fldInteger), fldBcd);
+    EXPECT_EQ(BinaryResultType(ecDivide, fldBCD, fldInteger), fldBCD);
     EXPECT_EQ(BinaryResultSubType(ecSubtract, fldFloat, 0, fldFloat, fldstMoney), 0);
 }
 

@@ -67,16 +67,16 @@ int ValueBytes(uint8_t type, uint8_t size) {
         case fldDate:
         case fldInteger:
         case fldTime:
-        case fldInt4:
+        case fldFourBytes:
             return 4;
         case fldFloat:
         case fldTimestamp:
         case fldLargeInt:
         case fldBlob:
             return 8;
-        case fldInt10:
+        case fldTenBytes:
             return 10;
-        case fldBcd:
+        case fldBCD:
             return BcdRecordSize;
         default:
             return std::min<int>(size, ConvertBufferSize);
@@ -91,7 +91,7 @@ bool HasConversionRow(uint8_t type) {
         case fldSmallInt:
         case fldInteger:
         case fldFloat:
-        case fldBcd:
+        case fldBCD:
         case fldBytes:
         case fldTime:
         case fldTimestamp:
@@ -146,7 +146,7 @@ bool PutInteger(uint8_t* buffer, int64_t v, uint8_t dstType, uint8_t dstScale) {
         case fldFloat:
             PutDouble(buffer, static_cast<double>(v));
             return true;
-        case fldBcd:
+        case fldBCD:
             if (v > INT64_MAX / 10000 || v < INT64_MIN / 10000) return false;
             return PutCurrencyAsBcd(buffer, v * 10000, dstScale);
         default:
@@ -200,7 +200,7 @@ bool ConvertValue(uint8_t srcType, uint8_t srcSize, const uint8_t* src, uint8_t 
                     case fldFloat:
                         PutDouble(buffer, TextToFloat(text));
                         return true;
-                    case fldBcd:
+                    case fldBCD:
                         return PutCurrencyAsBcd(buffer, TextToCurrency(text), dstScale);
                     case fldBytes:
                     case fldVarBytes:
@@ -266,7 +266,7 @@ bool ConvertValue(uint8_t srcType, uint8_t srcSize, const uint8_t* src, uint8_t 
                     int64_t v;
                     return TruncToInt64(d, v) && PutInteger(buffer, v, dstType, dstScale);
                 }
-                case fldBcd: {
+                case fldBCD: {
                     // Ties go to the even neighbour (the default rounding mode).
                     double units = std::nearbyint(d * 10000.0);
                     if (!(units >= -9223372036854775808.0 && units < 9223372036854775808.0)) return false;
@@ -276,7 +276,7 @@ bool ConvertValue(uint8_t srcType, uint8_t srcSize, const uint8_t* src, uint8_t 
                     return false;
             }
         }
-        case fldBcd: {
+        case fldBCD: {
             int64_t c = BcdToCurrency(GetBcd(src));
             switch (dstType) {
                 case fldString:
@@ -388,44 +388,6 @@ bool TextToDateTimeValue(void* Buffer, uint8_t Type) {
         else
             PutDouble(buffer, NullDateTimestamp);
         return false;
-    }
-}
-
-bool IsValidValueText(std::string_view Text, uint8_t Type) {
-    if (Text.empty()) return true;
-    auto is = [&](const char* word) { return framework::SameText(Text, word); };
-    auto reads = [&](auto reader) {
-        try {
-            reader(Text);
-            return true;
-        } catch (const framework::EConvertError&) {
-            return false;
-        }
-    };
-    switch (Type) {
-        case fldDate:
-            return is("CURRENT_DATE") || reads(TextToDate);
-        case fldBoolean:
-            return IsBooleanText(Text);
-        case fldSmallInt:
-            return IsSmallIntText(Text);
-        case fldInteger:
-            return IsIntegerText(Text);
-        case fldFloat:
-            return reads(TextToFloat);
-        case fldBcd:
-            return reads(TextToCurrency);
-        case fldTime:
-            return is("CURRENT_TIME") || reads(TextToTime);
-        case fldTimestamp:
-            return is("CURRENT_TIMESTAMP") || is("CURRENT_DATE") || is("CURRENT_TIME") ||
-                   reads(TextToDateTime);
-        case fldWord:
-            return IsWordText(Text);
-        case fldLargeInt:
-            return IsLargeIntText(Text);
-        default:
-            return true;
     }
 }
 

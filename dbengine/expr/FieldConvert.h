@@ -27,7 +27,6 @@ bool TextToDateTimeValue(void* Buffer, uint8_t Type);
 // 0 and 1 stay, every other 16-bit value becomes 1.
 uint16_t NormalizeBoolean(uint16_t Value);
 
-// Whether a default, minimum or maximum value text suits a field of the type.
-bool IsValidValueText(std::string_view Text, uint8_t Type);
+// IsValidValueText, the check of value texts in field descriptors, lives with the descriptors.
 
 }  // namespace dbengine

@@ -1,4 +1,5 @@
 #include "dbengine/expr/FieldConvert.h"
+#include "dbengine/data/FieldDescriptor.h"
 
 #include <gtest/gtest.h>
 
@@ -98,10 +99,10 @@ TEST(FieldConvertTest, NumbersBetweenTypes) {
         EXPECT_EQ(b.As<int32_t>(), 0);
     }
     b = Buf::Of(1.23456);
-    EXPECT_TRUE(Convert(b, fldFloat, fldBcd, 0, 0, 4));
+    EXPECT_TRUE(Convert(b, fldFloat, fldBCD, 0, 0, 4));
     EXPECT_EQ(b.Currency(), 12346);
     b = Buf::Of(2.5);
-    EXPECT_TRUE(Convert(b, fldFloat, fldBcd));
+    EXPECT_TRUE(Convert(b, fldFloat, fldBCD));
     EXPECT_EQ(b.Currency(), 25000);
     EXPECT_EQ(b.Bytes[1] & 0x3F, 4);  // places of the destination
     b = Buf::Of(int32_t(70000));
@@ -115,16 +116,16 @@ TEST(FieldConvertTest, NumbersBetweenTypes) {
     EXPECT_TRUE(Convert(b, fldWord, fldInteger));
     EXPECT_EQ(b.As<int32_t>(), 65535);
     b = Buf::Of(int64_t(INT64_MAX));
-    EXPECT_FALSE(Convert(b, fldLargeInt, fldBcd));  // beyond the currency range
+    EXPECT_FALSE(Convert(b, fldLargeInt, fldBCD));  // beyond the currency range
     b = Buf::Of(int32_t(-7));
-    EXPECT_TRUE(Convert(b, fldInteger, fldBcd, 0, 0, 2));
+    EXPECT_TRUE(Convert(b, fldInteger, fldBCD, 0, 0, 2));
     EXPECT_EQ(b.Currency(), -70000);
-    EXPECT_TRUE(Convert(b, fldBcd, fldString));
+    EXPECT_TRUE(Convert(b, fldBCD, fldString));
     EXPECT_EQ(b.Str(), "-7");
     b = Buf::Text("1.25");
-    EXPECT_TRUE(Convert(b, fldString, fldBcd, 10, 0, 2));  // "." whatever the locale
+    EXPECT_TRUE(Convert(b, fldString, fldBCD, 10, 0, 2));  // "." whatever the locale
     EXPECT_EQ(b.Currency(), 12500);
-    EXPECT_TRUE(Convert(b, fldBcd, fldFloat));
+    EXPECT_TRUE(Convert(b, fldBCD, fldFloat));
     EXPECT_EQ(b.As<double>(), 1.25);
     b = Buf::Of(1.5);
     EXPECT_TRUE(Convert(b, fldFloat, fldString));
@@ -154,7 +155,7 @@ TEST(FieldConvertTest, Booleans) {
     b = Buf::Text("false");
     EXPECT_TRUE(Convert(b, fldString, fldBoolean, 6));
     EXPECT_EQ(b.As<uint16_t>(), 0);
-    for (uint8_t src : {fldFloat, fldBcd}) {
+    for (uint8_t src : {fldFloat, fldBCD}) {
         b = Buf::Of(1.0);
         EXPECT_FALSE(Convert(b, src, fldBoolean));
     }
@@ -272,7 +273,7 @@ TEST(FieldConvertTest, ValueTextsOfFieldTypes) {
         {"TRUE", fldBoolean, true},
         {"1.5", fldFloat, true},
         {"1,5", fldFloat, false},
-        {"1.5", fldBcd, true},
+        {"1.5", fldBCD, true},
         {"anything", fldString, true},
         {"anything", fldBlob, true},
         {"9223372036854775807", fldLargeInt, true},

@@ -1,41 +1,11 @@
 #pragma once
-// Field type codes and subtypes as the engine stores them, and the fixed encodings of date, time
-// and timestamp values. The field descriptor code builds on these same numbers.
+// The fixed encodings of date, time and timestamp values, beside the field type codes.
 
 #include <cstdint>
 
+#include "dbengine/data/FieldDescriptor.h"
+
 namespace dbengine {
-
-// Field type codes (one byte in a field descriptor).
-constexpr uint8_t fldUnknown = 0;
-constexpr uint8_t fldString = 1;      // characters and a zero byte; the size counts the zero byte
-constexpr uint8_t fldDate = 2;        // int32 day number, 1 January of year 1 is day 1
-constexpr uint8_t fldBlob = 3;        // 8-byte reference into the BLOB file
-constexpr uint8_t fldBoolean = 4;     // 16 bits, 0 false, 1 true
-constexpr uint8_t fldSmallInt = 5;    // int16
-constexpr uint8_t fldInteger = 6;     // int32
-constexpr uint8_t fldFloat = 7;       // IEEE double
-constexpr uint8_t fldBcd = 8;         // 34-byte BCD record
-constexpr uint8_t fldBytes = 9;       // raw bytes of the declared size
-constexpr uint8_t fldTime = 10;       // int32 milliseconds since midnight
-constexpr uint8_t fldTimestamp = 11;  // double: day number * 86,400,000 + milliseconds of the day
-constexpr uint8_t fldWord = 12;       // uint16
-constexpr uint8_t fldInt4 = 13;       // 4 opaque bytes
-constexpr uint8_t fldInt10 = 14;      // 10 opaque bytes
-constexpr uint8_t fldVarBytes = 15;   // raw bytes of the declared size
-constexpr uint8_t fldLargeInt = 18;   // int64
-
-// Subtypes.
-constexpr uint8_t fldstNone = 0;
-constexpr uint8_t fldstMoney = 21;        // on float
-constexpr uint8_t fldstMemo = 22;         // on BLOB
-constexpr uint8_t fldstBinary = 23;       // on BLOB
-constexpr uint8_t fldstFmtMemo = 24;      // on BLOB
-constexpr uint8_t fldstGraphic = 26;      // on BLOB
-constexpr uint8_t fldstTypedBinary = 28;  // on BLOB
-constexpr uint8_t fldstAutoInc = 29;      // on integer
-constexpr uint8_t fldstFixed = 31;        // on string
-constexpr uint8_t fldstWideString = 32;   // on string
 
 // Size of a BCD value in a record.
 constexpr int BcdRecordSize = 34;
