@@ -39,10 +39,6 @@ int64_t BcdValueToCurrency(const uint8_t* p) {
 
 }  // namespace
 
-uint8_t KeyPartSize(const TFieldDescriptor& field) {
-    return field.FieldType == fldBCD ? 8 : field.ValueSize;
-}
-
 void EncodeKeyInteger(int32_t value, uint8_t* dest) {
     PutBE(static_cast<uint32_t>(value) ^ 0x80000000u, 4, dest);
 }

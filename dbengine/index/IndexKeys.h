@@ -19,7 +19,6 @@ constexpr uint32_t RecordIdOffset = 5;
 // Values are read into a zero-filled buffer of this size before they are encoded.
 constexpr size_t KeyValueBufferSize = 251;
 
-uint8_t KeyPartSize(const TFieldDescriptor& field);
 
 void EncodeKeyInteger(int32_t value, uint8_t* dest);
 void EncodeKeySmallInt(int16_t value, uint8_t* dest);
