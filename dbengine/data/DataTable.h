@@ -28,6 +28,8 @@ public:
     bool Temporary = false;
     // Set whenever one of the table's files was written.
     bool FilesWritten = false;
+    // The data file's header lock is held for a transaction.
+    bool TransactionLocked = false;
 };
 
 }  // namespace dbengine
