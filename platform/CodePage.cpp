@@ -155,6 +155,26 @@ std::string OemToAnsi(std::string_view oem) {
     return out;
 }
 
+std::string AnsiToOem(std::string_view ansi) {
+    static const auto table = [] {
+        std::array<char, 128> t{};
+        for (int b = 0x80; b < 0x100; ++b) {
+            t[b - 0x80] = '?';
+            const char32_t cp = AnsiToCodePoint(static_cast<unsigned char>(b));
+            for (std::size_t i = 0; i < kOemHigh.size(); ++i)
+                if (kOemHigh[i] == cp) t[b - 0x80] = static_cast<char>(0x80 + i);
+        }
+        return t;
+    }();
+    std::string out;
+    out.reserve(ansi.size());
+    for (char c : ansi) {
+        const auto b = static_cast<unsigned char>(c);
+        out += b < 0x80 ? c : table[b - 0x80];
+    }
+    return out;
+}
+
 unsigned char AnsiUpperChar(unsigned char c) {
     return Tables().upper[c];
 }

@@ -20,6 +20,10 @@ std::string Utf8ToAnsi(std::string_view utf8);
 // mathematical signs) becomes "?". Bytes below 0x80 are taken as ASCII.
 std::string OemToAnsi(std::string_view oem);
 
+// Windows-1252 to DOS code page 437, for names written into DOS-era archives; a character code
+// page 437 cannot hold becomes "?".
+std::string AnsiToOem(std::string_view ansi);
+
 // The case tables of Windows-1252, the case mapping of language 0. Upper: a–z, 0xE0–0xF6 and
 // 0xF8–0xFE to their capitals, 0x9A→0x8A, 0x9C→0x8C, 0x9E→0x8E, 0xFF→0x9F; ß, µ and ƒ have no
 // single-byte capital and stay. Lower is the inverse. Every other byte maps to itself.

@@ -88,6 +88,18 @@ TEST(CodePage, OemNamesBecomeAnsi) {
         {"\xE0\xE3", "??"},                // Greek alpha and pi
     };
     for (const auto& c : cases) EXPECT_EQ(Hex(OemToAnsi(c.oem)), Hex(c.ansi)) << Hex(c.oem);
+
+    // Back to code page 437: every byte that came through as itself returns, the rest become "?".
+    int mapped = 0;
+    for (int b = 0x80; b < 0x100; ++b) {
+        const std::string oem(1, static_cast<char>(b));
+        const std::string ansi = OemToAnsi(oem);
+        if (ansi == "?") continue;
+        ++mapped;
+        EXPECT_EQ(Hex(AnsiToOem(ansi)), Hex(oem)) << b;
+    }
+    EXPECT_EQ(mapped, 54);                              // as many as Python's cp437 codec finds in cp1252
+    EXPECT_EQ(AnsiToOem("\x80\x8A\xC3 ok"), "??? ok");  // €, Š, Ã have no place in code page 437
 }
 
 TEST(CodePage, CaseTablesAgreeWithTheCodec) {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <ctime>
@@ -37,8 +38,10 @@ constexpr int64_t kUnixEpochInFileTime = 116444736000000000LL;
 
 std::mutex hookMutex;
 TFileFaultHook faultHook;
+std::atomic<bool> hookSet{false};  // spares every read and write the lock while no hook is set
 
 TFileFault AskFault(TFileOperation op, const std::string& native, int64_t position, uint32_t count) {
+    if (!hookSet.load(std::memory_order_acquire)) return {};
     TFileFaultHook hook;
     {
         std::lock_guard lock(hookMutex);
@@ -453,7 +456,7 @@ bool ReadFile(HANDLE handle, void* buffer, uint32_t count, uint32_t* bytesRead) 
     uint32_t limit = count;
     uint32_t injected = 0;
     if (const TFileFault fault =
-            AskFault(TFileOperation::Read, file->native, lseek(file->fd, 0, SEEK_CUR), count);
+            AskFault(TFileOperation::Read, file->native, hookSet ? lseek(file->fd, 0, SEEK_CUR) : 0, count);
         fault.Error != 0 || fault.Limit >= 0) {
         if (fault.Limit >= 0) limit = static_cast<uint32_t>(std::min<int64_t>(fault.Limit, count));
         injected = fault.Error;
@@ -483,7 +486,7 @@ bool WriteFile(HANDLE handle, const void* buffer, uint32_t count, uint32_t* byte
     uint32_t limit = count;
     uint32_t injected = 0;
     if (const TFileFault fault =
-            AskFault(TFileOperation::Write, file->native, lseek(file->fd, 0, SEEK_CUR), count);
+            AskFault(TFileOperation::Write, file->native, hookSet ? lseek(file->fd, 0, SEEK_CUR) : 0, count);
         fault.Error != 0 || fault.Limit >= 0) {
         if (fault.Limit >= 0) limit = static_cast<uint32_t>(std::min<int64_t>(fault.Limit, count));
         injected = fault.Error;
@@ -973,6 +976,7 @@ bool FindClose(HANDLE findHandle) {
 
 void SetFileFaultHook(TFileFaultHook hook) {
     std::lock_guard lock(hookMutex);
+    hookSet.store(static_cast<bool>(hook), std::memory_order_release);
     faultHook = std::move(hook);
 }
 

@@ -13,6 +13,12 @@
 // Delete, rename and create-always look at the "is open" byte and refuse with
 // ERROR_SHARING_VIOLATION while any handle anywhere has the file open.
 //
+// Markers need a descriptor open for reading; a handle that may only write (a file with write but
+// no read permission) carries none and is invisible to the sharing checks of others.
+//
+// Delete-on-close: the file goes when the last handle of it closes. When other handles of this
+// process still have it open, the last of them deletes it; handles of other processes do not.
+//
 // Byte-range locks are exclusive, non-blocking and belong to the handle: a handle open for
 // writing takes a write lock; a read-only handle takes a read lock and then checks that no other
 // description holds any lock on the range. Byte ranges must end below kShareAreaStart.

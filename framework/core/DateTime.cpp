@@ -80,7 +80,7 @@ public:
         second_ = static_cast<int>(s.MSec / 1000 % 60);
         msec_ = static_cast<int>(s.MSec % 1000);
         dayOfWeek_ = static_cast<int>(((s.Day + DateDelta) % 7 + 7) % 7);  // 0 = Sunday
-        midnight_ = s.MSec == 0;
+        midnight_ = s.MSec < 1000;  // "c" leaves the time out when it has no whole second
     }
 
     void Write(std::string_view picture, int depth) {

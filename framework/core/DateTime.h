@@ -60,7 +60,7 @@ TDateTime Date();
 TDateTime Time();
 
 // FormatDateTime's picture language (letters without regard to case):
-//   c      ShortDateFormat, then LongTimeFormat unless the time is exactly midnight
+//   c      ShortDateFormat, then LongTimeFormat unless the time is within midnight's first second
 //   d dd   day (dd with leading zero)        ddd dddd  ShortDayNames / LongDayNames
 //   ddddd  ShortDateFormat                   dddddd    LongDateFormat
 //   m mm   month (minutes right after h/hh)  mmm mmmm  ShortMonthNames / LongMonthNames

@@ -318,7 +318,7 @@ TEST(SeamsTest, FakeTimeDrivesClockTicksAndSleep) {
         Sleep(1500);
         EXPECT_EQ(GetTickCount(), 2500u);
         EXPECT_EQ(fake.SleptMilliseconds(), 1500u);
-        EXPECT_EQ(DateTimeToStr(Now()), "1/3/2026 12:00:00 AM");
+        EXPECT_EQ(FormatDateTime("yyyy-mm-dd hh:nn:ss.zzz", Now()), "2026-01-03 00:00:00.500");
         fake.SetNow(EncodeDate(1999, 12, 31));
         EXPECT_EQ(Date(), EncodeDate(1999, 12, 31));
     }

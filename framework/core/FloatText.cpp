@@ -85,7 +85,7 @@ Decimal FromCurrency(Currency value) {
 void Increment(Decimal& d) {
     while (!d.Digits.empty() && d.Digits.back() == '9') d.Digits.pop_back();
     if (d.Digits.empty()) {
-        d.Digits = "1";
+        d.Digits.assign(1, '1');
         ++d.Exponent;
     } else {
         ++d.Digits.back();
@@ -317,6 +317,7 @@ PictureShape Analyze(std::string_view section) {
             break;  // the mantissa's places are all counted
         }
     }
+    if (shape.Scientific && shape.IntPlaces + shape.DecPlaces == 0) shape.IntPlaces = 1;  // "E+0" alone
     return shape;
 }
 
@@ -352,14 +353,14 @@ std::string Render(std::string_view section, const PictureShape& shape, const Pi
     const int length = static_cast<int>(v.Int.size());
     int position = length;              // integer digits not yet written
     auto writeDigits = [&](int upTo) {  // writes integer digits while more than upTo remain
-        while (position > upTo) {
+        while (position > upTo && position > 0) {
             out += v.Int[static_cast<std::size_t>(length - position)];
             --position;
             if (shape.Thousands && position > 0 && position % 3 == 0) out += ThousandSeparator;
         }
     };
     int intPlace = 0, decPlace = 0;
-    bool afterPoint = false;
+    bool afterPoint = false, afterExponent = false;
     char quote = 0;
     for (std::size_t i = 0; i < section.size(); ++i) {
         const char c = section[i];
@@ -372,6 +373,8 @@ std::string Render(std::string_view section, const PictureShape& shape, const Pi
         }
         if (c == '"' || c == '\'') {
             quote = c;
+        } else if (afterExponent) {
+            out += c;  // the picture's places end with the exponent; the rest is plain text
         } else if (c == '0' || c == '#') {
             if (!afterPoint) {
                 // The first place also takes every digit the picture has no place for.
@@ -396,8 +399,9 @@ std::string Render(std::string_view section, const PictureShape& shape, const Pi
             if (section[i + 1] == '+' || v.Exponent < 0) out += v.Exponent < 0 ? '-' : '+';
             out += ExponentDigits(v.Exponent, shape.ExpDigits);
             i += 2;
-            while (i < section.size() && section[i] == '0') ++i;
+            for (int k = 0; k < shape.ExpDigits; ++k) ++i;
             --i;
+            afterExponent = true;
         } else {
             out += c;
         }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 
 #include "framework/core/Exception.h"
 #include "framework/core/SysUtils.h"
@@ -33,6 +34,14 @@ TEST_F(NumberTextTest, IntegersToText) {
     EXPECT_EQ(IntToHex(int32_t(0xABC), 1), "ABC");
     EXPECT_EQ(IntToHex(int32_t(-1), 0), "FFFFFFFF");
     EXPECT_EQ(IntToHex(int64_t(-2), 0), "FFFFFFFFFFFFFFFE");
+    // Other integer types go by their own value and width.
+    EXPECT_EQ(IntToStr(4294967295u), "4294967295");
+    EXPECT_EQ(IntToStr(18446744073709551615ull), "18446744073709551615");
+    EXPECT_EQ(IntToStr(int16_t(-5)), "-5");
+    EXPECT_EQ(IntToStr(-5LL), "-5");
+    EXPECT_EQ(IntToHex(uint32_t(0xFFFFFFFF), 0), "FFFFFFFF");
+    EXPECT_EQ(IntToHex(int16_t(-1), 0), "FFFFFFFF");
+    EXPECT_EQ(IntToHex(uint64_t(1) << 40, 0), "10000000000");
 }
 
 TEST_F(NumberTextTest, StrToIntIsStrict) {
@@ -101,6 +110,26 @@ TEST_F(NumberTextTest, FloatToStrGivesFifteenSignificantDigits) {
     }
     DecimalSeparator = ',';
     EXPECT_EQ(FloatToStr(1.5), "1,5");
+}
+
+TEST_F(NumberTextTest, FloatToStrReadsBackWithinFifteenDigits) {
+    // Values spread over the whole exponent range, both signs; each text reads back to within the
+    // rounding of its fifteenth digit and holds no more than fifteen significant digits.
+    std::mt19937_64 random(20261210);
+    std::uniform_real_distribution<double> mantissa(1.0, 10.0);
+    std::uniform_int_distribution<int> exponent(-300, 300);
+    for (int i = 0; i < 3000; ++i) {
+        const double value = (i % 2 ? -1 : 1) * mantissa(random) * std::pow(10.0, exponent(random));
+        const std::string text = FloatToStr(value);
+        SCOPED_TRACE(text);
+        const double back = StrToFloat(text);
+        ASSERT_LE(std::fabs(back - value), std::fabs(value) * 5e-15);
+        std::string digits;
+        for (char c : text.substr(0, text.find('E')))
+            if (c >= '0' && c <= '9') digits += c;
+        digits.erase(0, digits.find_first_not_of('0'));
+        ASSERT_LE(digits.size(), 15u);
+    }
 }
 
 TEST_F(NumberTextTest, FloatToStrFForms) {
@@ -206,6 +235,8 @@ TEST_F(NumberTextTest, FormatFloatPictures) {
         {"0.00E+00", 9.999, "1.00E+01"},
         {"0.0e+0", 0, "0.0e+0"},
         {"00.0E+0", 5, "50.0E-1"},
+        {"0.0E+0 #0", 1234.5, "1.2E+3 #0"},  // places after the exponent are plain text
+        {"E+0", 1234.5, "1E+3"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.picture) + " <- " + std::to_string(c.value));

@@ -12,6 +12,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace framework {
 
@@ -129,10 +130,24 @@ void ResetFormatSettings();
 
 std::string IntToStr(int32_t value);
 std::string IntToStr(int64_t value);
+// Every other integer type (unsigned, long long, short) by its own value.
+template <typename T>
+requires std::is_integral_v<T> &&(!std::is_same_v<T, bool>)&&(!std::is_same_v<T, char>)std::string
+    IntToStr(T value) {
+    return std::to_string(value);
+}
 // Upper-case hexadecimal, zero-padded to at least digits characters. A negative value shows its
 // two's-complement bits (32 of them for the 32-bit form).
 std::string IntToHex(int32_t value, int digits);
 std::string IntToHex(int64_t value, int digits);
+// Other integer types: those of up to 32 bits show 32 bits, wider ones 64.
+template <typename T>
+requires std::is_integral_v<T> &&(!std::is_same_v<T, bool>)std::string IntToHex(T value, int digits) {
+    if constexpr (sizeof(T) <= 4)
+        return IntToHex(static_cast<int32_t>(value), digits);
+    else
+        return IntToHex(static_cast<int64_t>(value), digits);
+}
 
 // Decimal text with optional leading blanks and sign, or hexadecimal after "$" or "0x"; anything else,
 // including a value out of range, raises EConvertError "'<text>' is not a valid integer value".

@@ -1,0 +1,813 @@
+#include "framework/ui/Forms.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <QWidget>
+
+#include "framework/ui/WindowsImpl.h"
+
+namespace framework {
+
+namespace {
+TModalAnswerer* gAnswerer = nullptr;
+
+// Keyboard messages first go to the control as CN_ notifications: the dialog keys, default and
+// cancel buttons and accelerators are handled there, and a handled key goes no further.
+bool FilterKeyMessage(TMessage& M, HWND Wnd) {
+    UINT cn = 0;
+    switch (M.Msg) {
+        case WM_KEYDOWN:
+            cn = CN_KEYDOWN;
+            break;
+        case WM_SYSKEYDOWN:
+            cn = CN_SYSKEYDOWN;
+            break;
+        case WM_KEYUP:
+            cn = CN_KEYUP;
+            break;
+        case WM_CHAR:
+            cn = CN_CHAR;
+            break;
+        case WM_SYSCHAR:
+            cn = CN_SYSCHAR;
+            break;
+        default:
+            return false;
+    }
+    TWinControl* c = FindControl(Wnd);
+    if (!c) return false;
+    return c->Perform(cn, M.WParam, M.LParam) != 0;
+}
+
+struct Installer {
+    Installer() {
+        SetInputFilter(FilterKeyMessage);
+        ApplicationHandleException = [](TObject* Sender) { Application->HandleException(Sender); };
+    }
+};
+}  // namespace
+
+TApplication* Application = nullptr;
+TScreen* Screen = nullptr;
+
+namespace {
+// The two singletons exist from start-up to the end of the process.
+struct Globals {
+    Globals() {
+        Application = new TApplication(nullptr);
+        Screen = new TScreen(nullptr);
+        static Installer installer;
+    }
+} gGlobals;
+}  // namespace
+
+TCustomForm* GetParentForm(const TControl* Control) {
+    return Control ? Control->ParentForm() : nullptr;
+}
+
+void SetModalAnswerer(TModalAnswerer* Answerer) {
+    gAnswerer = Answerer;
+}
+TModalAnswerer* ModalAnswerer() {
+    return gAnswerer;
+}
+
+int ShowMessageBox(const TMessageBoxRequest& Request) {
+    if (gAnswerer) return gAnswerer->MessageBoxShown(Request);
+    EnsureGuiApplication();
+    auto q = [](const std::string& s) { return QString::fromStdU16String(AnsiToUtf16(s)); };
+    QMessageBox box;
+    box.setWindowTitle(q(Request.Caption));
+    box.setText(q(Request.Text));
+    switch (Request.Flags & 0xF0) {
+        case MB_ICONSTOP:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case MB_ICONQUESTION:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case MB_ICONWARNING:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case MB_ICONINFORMATION:
+            box.setIcon(QMessageBox::Information);
+            break;
+        default:
+            break;
+    }
+    struct B {
+        QMessageBox::StandardButton Q;
+        int Id;
+    };
+    std::vector<B> buttons;
+    switch (Request.Flags & 0x0F) {
+        case MB_OKCANCEL:
+            buttons = {{QMessageBox::Ok, IDOK}, {QMessageBox::Cancel, IDCANCEL}};
+            break;
+        case MB_ABORTRETRYIGNORE:
+            buttons = {{QMessageBox::Abort, IDABORT},
+                       {QMessageBox::Retry, IDRETRY},
+                       {QMessageBox::Ignore, IDIGNORE}};
+            break;
+        case MB_YESNOCANCEL:
+            buttons = {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}, {QMessageBox::Cancel, IDCANCEL}};
+            break;
+        case MB_YESNO:
+            buttons = {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}};
+            break;
+        case MB_RETRYCANCEL:
+            buttons = {{QMessageBox::Retry, IDRETRY}, {QMessageBox::Cancel, IDCANCEL}};
+            break;
+        default:
+            buttons = {{QMessageBox::Ok, IDOK}};
+            break;
+    }
+    QMessageBox::StandardButtons set;
+    for (auto& b : buttons) set |= b.Q;
+    box.setStandardButtons(set);
+    if ((Request.Flags & MB_DEFBUTTON2) && buttons.size() > 1) box.setDefaultButton(buttons[1].Q);
+    auto result = box.exec();
+    for (auto& b : buttons)
+        if (b.Q == result) return b.Id;
+    return IDCANCEL;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TCustomForm
+
+TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
+    Loading();  // until AfterConstruction: components being set up in code
+    FVisible = false;
+    FColor = clBtnFace;
+    ControlStyle |= csAcceptsControls;
+    FWidth = 320;
+    FHeight = 240;
+    Screen->AddForm(this);
+}
+
+TCustomForm::~TCustomForm() {
+    DoDestroy();  // only when freed without Free (the notification did it otherwise)
+    if (FModal) FModalResult = mrCancel;
+    Screen->RemoveForm(this);
+    Application->ForgetForm(this);
+}
+
+void TCustomForm::DoDestroy() {
+    if (FDestroyed) return;
+    FDestroyed = true;
+    if (OnDestroy) {
+        try {
+            OnDestroy(this);
+        } catch (...) {
+            Application->HandleException(this);
+        }
+    }
+}
+
+namespace {
+void LoadedTree(TComponent* c) {
+    for (int i = 0; i < c->ComponentCount(); ++i) {
+        TComponent* child = c->Components(i);
+        LoadedTree(child);
+        if (child->ComponentState() & csLoading) child->Loaded();
+    }
+}
+}  // namespace
+
+void TCustomForm::AfterConstruction() {
+    if (FCreated) return;
+    FCreated = true;
+    LoadedTree(this);
+    if (ComponentState() & csLoading) Loaded();
+    if (OnCreate) {
+        try {
+            OnCreate(this);
+        } catch (...) {
+            Application->HandleException(this);
+        }
+    }
+}
+
+void TCustomForm::Loaded() {
+    TWinControl::Loaded();
+    Realign();
+}
+
+void TCustomForm::FrameSize(int& Frame, int& Caption) const {
+    switch (FBorderStyle) {
+        case bsNone:
+            Frame = 0;
+            Caption = 0;
+            return;
+        case bsSizeable:
+            Frame = GetSystemMetrics(SM_CXFRAME);
+            Caption = GetSystemMetrics(SM_CYCAPTION);
+            return;
+        case bsSizeToolWin:
+            Frame = GetSystemMetrics(SM_CXFRAME);
+            Caption = GetSystemMetrics(SM_CYSMCAPTION);
+            return;
+        case bsToolWindow:
+            Frame = GetSystemMetrics(SM_CXDLGFRAME);
+            Caption = GetSystemMetrics(SM_CYSMCAPTION);
+            return;
+        default:
+            Frame = GetSystemMetrics(SM_CXDLGFRAME);
+            Caption = GetSystemMetrics(SM_CYCAPTION);
+            return;
+    }
+}
+
+TRect TCustomForm::WindowRectForBounds() const {
+    int f = 0, cap = 0;
+    FrameSize(f, cap);
+    return TRect{FLeft + f, FTop + f + cap, FLeft + FWidth - f, FTop + FHeight - f};
+}
+
+TRect TCustomForm::ClientRect() const {
+    if (FHandle) return TWinControl::ClientRect();
+    TRect r = WindowRectForBounds();
+    return TRect{0, 0, std::max(r.Width(), 0), std::max(r.Height(), 0)};
+}
+
+void TCustomForm::CreateParams(TCreateParams& P) {
+    TWinControl::CreateParams(P);
+    P.Style &= ~(WS_CHILD | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME);
+    P.Style |= WS_CLIPCHILDREN;
+    switch (FBorderStyle) {
+        case bsNone:
+            P.Style |= WS_POPUP;
+            break;
+        case bsSingle:
+        case bsToolWindow:
+            P.Style |= WS_CAPTION | WS_BORDER;
+            break;
+        case bsSizeable:
+        case bsSizeToolWin:
+            P.Style |= WS_CAPTION | WS_THICKFRAME;
+            break;
+        case bsDialog:
+            P.Style |= WS_POPUP | WS_CAPTION;
+            P.ExStyle |= WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
+            break;
+    }
+    if (FBorderStyle == bsToolWindow || FBorderStyle == bsSizeToolWin) P.ExStyle |= WS_EX_TOOLWINDOW;
+    if (FBorderStyle != bsNone) {
+        if (FBorderIcons & biSystemMenu) P.Style |= WS_SYSMENU;
+        if ((FBorderIcons & biMinimize) && FBorderStyle != bsDialog) P.Style |= WS_MINIMIZEBOX;
+        if ((FBorderIcons & biMaximize) && FBorderStyle != bsDialog) P.Style |= WS_MAXIMIZEBOX;
+        if (FBorderIcons & biHelp) P.ExStyle |= WS_EX_CONTEXTHELP;
+    }
+    if (FFormStyle == fsStayOnTop) P.ExStyle |= WS_EX_TOPMOST;
+    P.Style &= ~WS_VISIBLE;
+}
+
+void TCustomForm::CreateWnd() {
+    TWinControl::CreateWnd();
+    auto* r = FindRecord(FHandle);
+    if (!r || !r->Widget) return;
+    QWidget* w = r->Widget;
+    Qt::WindowFlags f = Qt::Window;
+    if (FBorderStyle == bsNone) f |= Qt::FramelessWindowHint;
+    if (FBorderStyle == bsDialog) f = Qt::Dialog;
+    if (FBorderStyle == bsToolWindow || FBorderStyle == bsSizeToolWin) f = Qt::Tool;
+    if (FBorderStyle != bsNone) {
+        f |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+        if (FBorderIcons & biSystemMenu) f |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+        if (FBorderIcons & biMinimize && FBorderStyle != bsDialog) f |= Qt::WindowMinimizeButtonHint;
+        if (FBorderIcons & biMaximize && FBorderStyle != bsDialog) f |= Qt::WindowMaximizeButtonHint;
+        if (FBorderIcons & biHelp) f |= Qt::WindowContextHelpButtonHint;
+    }
+    if (FFormStyle == fsStayOnTop) f |= Qt::WindowStaysOnTopHint;
+    w->setWindowFlags(f);
+    TRect wr = WindowRectForBounds();
+    w->setGeometry(wr.Left, wr.Top, wr.Width(), wr.Height());
+    if (FBorderStyle != bsSizeable && FBorderStyle != bsSizeToolWin) w->setFixedSize(wr.Width(), wr.Height());
+    SetWindowTitle(FHandle, FText);
+}
+
+void TCustomForm::SetBorderStyle(TFormBorderStyle Value) {
+    if (Value == FBorderStyle) return;
+    TRect client = ClientRect();
+    FBorderStyle = Value;
+    SetClientSize(client.Width(), client.Height());
+    RecreateWnd();
+}
+
+void TCustomForm::SetBorderIcons(TBorderIcons Value) {
+    if (Value == FBorderIcons) return;
+    FBorderIcons = Value;
+    RecreateWnd();
+}
+
+void TCustomForm::SetFormStyle(TFormStyle Value) {
+    if (Value == FFormStyle) return;
+    FFormStyle = Value;
+    RecreateWnd();
+}
+
+void TCustomForm::SetWindowState(TWindowState Value) {
+    if (Value == FWindowState) return;
+    FWindowState = Value;
+    if (!FHandle || !FVisible) return;
+    if (auto* r = FindRecord(FHandle); r && r->Widget) {
+        if (Value == wsMaximized)
+            r->Widget->showMaximized();
+        else if (Value == wsMinimized)
+            r->Widget->showMinimized();
+        else
+            r->Widget->showNormal();
+    }
+}
+
+void TCustomForm::SetActiveControl(TWinControl* Control) {
+    if (Control == FActiveControl) return;
+    if (Control && (Control == this || !ContainsControl(Control) || Control->ParentForm() != this))
+        throw EInvalidOperation("Invalid control for the active control");
+    if (Control && FVisible && FHandle && !(ComponentState() & csLoading)) {
+        if (!Control->CanFocus()) throw EInvalidOperation("Cannot focus a disabled or invisible window");
+        FActiveControl = Control;
+        if (FActive) ::framework::SetFocus(Control->Handle());
+        return;
+    }
+    FActiveControl = Control;
+}
+
+void TCustomForm::FocusControl(TWinControl* Control) {
+    if (!Control->CanFocus()) throw EInvalidOperation("Cannot focus a disabled or invisible window");
+    FActiveControl = Control;
+    if (FVisible && FHandle) ::framework::SetFocus(Control->Handle());
+}
+
+bool TCustomForm::SetFocusedControl(TWinControl* Control) {
+    if (FFocusedControl == Control) {
+        FActiveControl = Control;
+        return true;
+    }
+    Screen->SetActiveForm(this);
+    TWinControl* old = FFocusedControl;
+    FFocusedControl = Control;
+    if (Control != this) FActiveControl = Control;
+    // Exits go up from the control left to the common parent, enters down to the new control.
+    std::vector<TWinControl*> exits, enters;
+    for (TWinControl* c = old; c && !(Control && c->ContainsControl(Control)); c = c->Parent())
+        exits.push_back(c);
+    for (TWinControl* c = Control; c && !(old && c->ContainsControl(old)); c = c->Parent())
+        enters.push_back(c);
+    for (TWinControl* c : exits)
+        if (c != this) c->Perform(CM_EXIT, 0, 0);
+    for (auto it = enters.rbegin(); it != enters.rend(); ++it)
+        if (*it != this) (*it)->Perform(CM_ENTER, 0, 0);
+    if (FFocusedControl == Control) {
+        TMessage m{CM_FOCUSCHANGED, 0, reinterpret_cast<LPARAM>(Control), 0};
+        Broadcast(m);
+    }
+    return FFocusedControl == Control;
+}
+
+void TCustomForm::DefocusControl(TWinControl* Control, bool Removing) {
+    if (Removing && Control->ContainsControl(FFocusedControl)) FFocusedControl = Control->Parent();
+    if (Control->ContainsControl(FActiveControl)) {
+        FActiveControl = nullptr;
+        if (FHandle && GetFocus() && !IsWindow(GetFocus())) ::framework::SetFocus(FHandle);
+    }
+}
+
+void TCustomForm::ApplyPosition() {
+    auto center = [this](TRect area) {
+        SetBounds(area.Left + (area.Width() - FWidth) / 2, area.Top + (area.Height() - FHeight) / 2, FWidth,
+                  FHeight);
+    };
+    switch (Position) {
+        case poScreenCenter:
+        case poDesktopCenter:
+            center(Bounds(0, 0, Screen->Width(), Screen->Height()));
+            break;
+        case poMainFormCenter:
+        case poOwnerFormCenter: {
+            TCustomForm* ref = Position == poOwnerFormCenter ? dynamic_cast<TCustomForm*>(Owner()) : nullptr;
+            if (!ref) ref = Application->MainForm();
+            if (ref && ref != this)
+                center(ref->BoundsRect());
+            else
+                center(Bounds(0, 0, Screen->Width(), Screen->Height()));
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void TCustomForm::SetWindowFocus() {
+    if (!FActiveControl || !FActiveControl->CanFocus())
+        FActiveControl = FindNextControl(nullptr, true, true, false);
+    if (FActiveControl)
+        ::framework::SetFocus(FActiveControl->Handle());
+    else
+        ::framework::SetFocus(FHandle);
+}
+
+void TCustomForm::Show() {
+    AfterConstruction();
+    SetVisible(true);
+    BringToFront();
+}
+
+void TCustomForm::DoShow() {
+    if (OnShow) OnShow(this);
+}
+
+void TCustomForm::DoHide() {
+    if (OnHide) OnHide(this);
+}
+
+void TCustomForm::DoClose(TCloseAction& Action) {
+    if (OnClose) OnClose(this, Action);
+}
+
+bool TCustomForm::CloseQuery() {
+    bool can = true;
+    if (OnCloseQuery) OnCloseQuery(this, can);
+    return can;
+}
+
+void TCustomForm::Close() {
+    if (FModal) {
+        FModalResult = mrCancel;
+        return;
+    }
+    if (!CloseQuery()) return;
+    TCloseAction action = caHide;
+    DoClose(action);
+    if (action == caNone) return;
+    if (this == Application->MainForm()) {
+        Application->MainFormClosed();
+        Hide();
+        return;
+    }
+    if (action == caHide)
+        Hide();
+    else if (action == caMinimize)
+        SetWindowState(wsMinimized);
+    else if (action == caFree)
+        Release();
+}
+
+void TCustomForm::CloseModal() {
+    TCloseAction action = CloseQuery() ? caHide : caNone;
+    if (action != caNone) DoClose(action);
+    if (action == caNone) FModalResult = mrNone;
+}
+
+void TCustomForm::Release() {
+    PostMessage(Handle(), CM_RELEASE, 0, 0);
+}
+
+TModalResult TCustomForm::ShowModal() {
+    if (FVisible || !FEnabled || FModal) throw EInvalidOperation("Cannot make a visible window modal");
+    AfterConstruction();
+    if (GetCapture()) SendMessage(GetCapture(), WM_CANCELMODE, 0, 0);
+    ReleaseCapture();
+    FModal = true;
+    std::vector<HWND> disabled;
+    for (int i = 0; i < Screen->FormCount(); ++i) {
+        TCustomForm* f = Screen->Forms(i);
+        if (f == this || !f->HandleAllocated() || !f->Visible()) continue;
+        if (IsWindowEnabled(f->FHandle)) {
+            EnableWindow(f->FHandle, false);
+            disabled.push_back(f->FHandle);
+        }
+    }
+    HWND focusBefore = GetFocus();
+    auto restore = [&] {
+        for (HWND w : disabled) EnableWindow(w, true);
+        FModal = false;
+    };
+    try {
+        FModalResult = mrNone;
+        Show();
+        if (gAnswerer) gAnswerer->FormShownModal(*this);
+        while (FModalResult == mrNone || FModal) {
+            if (FModalResult != mrNone) {
+                CloseModal();
+                if (FModalResult != mrNone) break;
+                continue;
+            }
+            Application->ProcessMessages();
+            if (Application->Terminated() && FModalResult == mrNone) FModalResult = mrCancel;
+            if (FModalResult != mrNone) continue;
+            if (gAnswerer) {
+                if (HasPendingMessages()) continue;
+                TModalResult r = gAnswerer->ModalIdle(*this);
+                FModalResult = r == mrNone ? mrCancel : r;  // an answerer never leaves a form hanging
+                continue;
+            }
+            WaitForInput(20);
+        }
+        Hide();
+    } catch (...) {
+        restore();
+        if (FVisible) Hide();
+        throw;
+    }
+    restore();
+    if (focusBefore && IsWindow(focusBefore)) ::framework::SetFocus(focusBefore);
+    return FModalResult;
+}
+
+void TCustomForm::Activate() {
+    FActive = true;
+    Screen->SetActiveForm(this);
+    if (OnActivate) OnActivate(this);
+}
+
+void TCustomForm::Deactivate() {
+    FActive = false;
+    if (OnDeactivate) OnDeactivate(this);
+}
+
+void TCustomForm::Dispatch(TMessage& M) {
+    switch (M.Msg) {
+        case WM_CLOSE:
+            Close();
+            return;
+        case CM_RELEASE:
+            Free();
+            return;
+        case WM_ACTIVATE:
+            if (M.WParam) {
+                Activate();
+                HWND f = GetFocus();
+                TWinControl* fc = f ? FindControl(f) : nullptr;
+                if (!fc || !ContainsControl(fc)) SetWindowFocus();
+            } else {
+                Deactivate();
+            }
+            return;
+        case CM_VISIBLECHANGED:
+            if (FVisible) {
+                ApplyPosition();
+                HandleNeeded();
+                DoShow();
+                if (!FVisible) return;  // OnShow hid it again
+                if (FActiveControl == nullptr) FActiveControl = FindNextControl(nullptr, true, true, false);
+                ShowWindowRecord(FHandle, true);
+                if (FWindowState != wsNormal) {
+                    TWindowState s = FWindowState;
+                    FWindowState = wsNormal;
+                    SetWindowState(s);
+                }
+                ::framework::SetFocus(0);
+                SetWindowFocus();
+            } else {
+                DoHide();
+                if (FHandle) {
+                    if (HWND f = GetFocus();
+                        f == FHandle || (FindControl(f) && ContainsControl(FindControl(f))))
+                        ::framework::SetFocus(0);
+                    ShowWindowRecord(FHandle, false);
+                }
+                if (FActive) {
+                    Deactivate();
+                    if (Screen->ActiveForm() == this) Screen->SetActiveForm(nullptr);
+                }
+            }
+            return;
+        case CM_DIALOGKEY: {
+            int key = static_cast<int>(M.WParam);
+            if (key == VK_TAB && GetKeyState(VK_CONTROL) >= 0) {
+                SelectNext(FActiveControl, GetKeyState(VK_SHIFT) >= 0, true);
+                M.Result = 1;
+                return;
+            }
+            if (key == VK_LEFT || key == VK_RIGHT || key == VK_UP || key == VK_DOWN) {
+                if (FActiveControl && FActiveControl->Parent()) {
+                    FActiveControl->Parent()->SelectNext(FActiveControl, key == VK_RIGHT || key == VK_DOWN,
+                                                         false);
+                    M.Result = 1;
+                    return;
+                }
+            }
+            TWinControl::Dispatch(M);
+            return;
+        }
+        case WM_SETFOCUS:
+            // The form's own window has the focus: give it to the active control.
+            if (FActiveControl && FActiveControl != this && FActiveControl->CanFocus() &&
+                FActiveControl->HandleAllocated()) {
+                ::framework::SetFocus(FActiveControl->FHandle);
+                return;
+            }
+            SetFocusedControl(this);
+            return;
+        default:
+            TWinControl::Dispatch(M);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TCustomFrame::TCustomFrame(TComponent* AOwner) : TWinControl(AOwner) {
+    ControlStyle |= csAcceptsControls;
+    FWidth = 320;
+    FHeight = 240;
+    FParentColor = true;
+    FColor = clBtnFace;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TApplication
+
+TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {}
+TApplication::~TApplication() = default;
+
+void TApplication::Initialize() {
+    EnsureGuiApplication();
+}
+
+void TApplication::Run() {
+    EnsureGuiApplication();
+    if (FMainForm && ShowMainForm) FMainForm->Show();
+    while (!FTerminated) HandleMessage();
+}
+
+void TApplication::Terminate() {
+    FTerminated = true;
+    PostQuitMessage(0);
+}
+
+void TApplication::MainFormClosed() {
+    Terminate();
+}
+
+void TApplication::ForgetForm(TCustomForm* Form) {
+    if (FMainForm == Form) FMainForm = nullptr;
+}
+
+namespace {
+// Delivers pending messages; an exception escaping a handler goes to the error handler and the
+// delivery goes on with the next message.
+int PumpGuarded(TApplication& app) {
+    int total = 0;
+    for (;;) {
+        try {
+            total += ProcessPendingMessages();
+            return total;
+        } catch (...) {
+            ++total;
+            app.HandleException(&app);
+        }
+    }
+}
+}  // namespace
+
+void TApplication::TakeQuitRequest() {
+    if (!QuitRequested()) return;
+    ClearQuitRequest();
+    FTerminated = true;
+}
+
+void TApplication::ProcessMessages() {
+    PumpGuarded(*this);
+    TakeQuitRequest();
+}
+
+void TApplication::HandleMessage() {
+    if (PumpGuarded(*this) == 0) {
+        if (OnIdle) OnIdle(this);
+        TakeQuitRequest();
+        if (FTerminated) return;
+        WaitForInput(20);
+    }
+    TakeQuitRequest();
+}
+
+void TApplication::HandleException(TObject* Sender) {
+    std::exception_ptr p = std::current_exception();
+    if (!p) return;
+    try {
+        std::rethrow_exception(p);
+    } catch (const EAbort&) {
+        // silent by design
+    } catch (const std::exception& e) {
+        if (OnException)
+            OnException(Sender, e);
+        else
+            ShowException(e);
+    } catch (...) {
+        Exception e("Unknown error");
+        if (OnException)
+            OnException(Sender, e);
+        else
+            ShowException(e);
+    }
+}
+
+void TApplication::ShowException(const std::exception& E) {
+    std::string msg = E.what();
+    // The error box ends the message with a full stop, as the messages are written without one.
+    if (!msg.empty() && msg.back() > '.') msg += '.';
+    MessageBox(msg, Title, MB_OK | MB_ICONSTOP);
+}
+
+int TApplication::MessageBox(const std::string& Text, const std::string& Caption, uint32_t Flags) {
+    TMessageBoxRequest r;
+    r.Text = Text;
+    r.Caption = Caption.empty() ? Title : Caption;
+    r.Flags = Flags;
+    return ShowMessageBox(r);
+}
+
+bool TApplication::HelpCommand(uint32_t Command, uintptr_t Data) {
+    bool callHelp = true;
+    bool result = false;
+    if (OnHelp) result = OnHelp(Command, static_cast<intptr_t>(Data), callHelp);
+    if (callHelp && FHelpHandler && !HelpFile.empty()) result = FHelpHandler(HelpFile, Command, Data);
+    return result;
+}
+
+bool TApplication::HelpContext(int Context) {
+    return HelpCommand(HELP_CONTEXT, static_cast<uintptr_t>(Context));
+}
+
+bool TApplication::HelpJump(const std::string& JumpID) {
+    return HelpCommand(HELP_KEY, reinterpret_cast<uintptr_t>(JumpID.c_str()));
+}
+
+// ---------------------------------------------------------------------------------------------
+// TScreen
+
+TScreen::TScreen(TComponent* AOwner) : TComponent(AOwner) {}
+
+void TScreen::SetCursor(TCursor Value) {
+    if (Value == FCursor) return;
+    bool had = FCursor != crDefault;
+    FCursor = Value;
+    if (!QCoreApplication::instance() || !qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return;
+    if (had) QGuiApplication::restoreOverrideCursor();
+    if (Value != crDefault) {
+        Qt::CursorShape shape = Qt::ArrowCursor;
+        if (Value == crHourGlass || Value == crSQLWait)
+            shape = Qt::WaitCursor;
+        else if (Value == crAppStart)
+            shape = Qt::BusyCursor;
+        else if (Value == crIBeam)
+            shape = Qt::IBeamCursor;
+        else if (Value == crCross)
+            shape = Qt::CrossCursor;
+        else if (Value == crHandPoint)
+            shape = Qt::PointingHandCursor;
+        else if (Value == crNone)
+            shape = Qt::BlankCursor;
+        QGuiApplication::setOverrideCursor(QCursor(shape));
+    }
+}
+
+TWinControl* TScreen::ActiveControl() const {
+    return FActiveForm ? FActiveForm->ActiveControl() : nullptr;
+}
+
+int TScreen::Width() const {
+    return GetSystemMetrics(SM_CXSCREEN);
+}
+int TScreen::Height() const {
+    return GetSystemMetrics(SM_CYSCREEN);
+}
+
+TRect TScreen::WorkAreaRect() const {
+    EnsureGuiApplication();
+    if (QScreen* s = QGuiApplication::primaryScreen()) {
+        QRect a = s->availableGeometry();
+        return Bounds(a.x(), a.y(), a.width(), a.height());
+    }
+    return Bounds(0, 0, Width(), Height());
+}
+
+void TScreen::AddForm(TCustomForm* Form) {
+    FForms.push_back(Form);
+    Form->FreeNotification(this);
+}
+
+void TScreen::RemoveForm(TCustomForm* Form) {
+    FForms.erase(std::remove(FForms.begin(), FForms.end(), Form), FForms.end());
+    if (FActiveForm == Form) FActiveForm = nullptr;
+    Form->RemoveFreeNotification(this);
+}
+
+void TScreen::Notification(TComponent* AComponent, TOperation Operation) {
+    if (Operation == opRemove) {
+        // Free() tells us before any destructor runs: the form is still whole for OnDestroy.
+        if (auto* f = dynamic_cast<TCustomForm*>(AComponent)) {
+            f->DoDestroy();
+            FForms.erase(std::remove(FForms.begin(), FForms.end(), f), FForms.end());
+            if (FActiveForm == f) FActiveForm = nullptr;
+        }
+    }
+    TComponent::Notification(AComponent, Operation);
+}
+
+}  // namespace framework

@@ -1,0 +1,92 @@
+#pragma once
+// Private to the window layer: the record behind each handle and the Qt widget that shows it.
+// Only the layer's own sources include this header (it pulls in Qt).
+
+#include <QImage>
+#include <QPointer>
+#include <QRegion>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "framework/ui/Windows.h"
+
+class QScrollBar;
+class QPainter;
+
+namespace framework {
+
+class TWinControl;
+class WindowWidget;
+
+struct ScrollBarState {
+    TScrollInfo Info;  // nMin, nMax, nPage, nPos, nTrackPos are all kept
+    bool Shown = false;
+    QScrollBar* Bar = nullptr;  // owned by the widget
+    bool Tracking = false;
+};
+
+struct WindowRecord {
+    HWND Handle = 0;
+    TWinControl* Control = nullptr;  // nil for a hidden message window
+    TWndMethod Proc;                 // the installed window procedure
+    QPointer<QWidget> Widget;        // nil for a hidden message window
+    uint32_t Style = 0;
+    uint32_t ExStyle = 0;
+    uint32_t ClassStyle = 0;
+    QRegion Update;  // client coordinates still to be painted
+    bool Erase = false;
+    bool Redraw = true;  // WM_SETREDRAW
+    bool Enabled = true;
+    QImage Backing;  // client-area pixels painted by WM_PAINT
+    std::array<ScrollBarState, 2> Bars;
+};
+
+// The device context behind an HDC: a painter on a window's backing store.
+struct TDeviceContext {
+    HWND Wnd = 0;
+    std::unique_ptr<QPainter> Painter;
+    QImage* Target = nullptr;
+    QRegion Painted;  // what to show on screen when the context is released
+};
+
+WindowRecord* FindRecord(HWND Wnd);
+// Creates a window with its widget (a child of Parent's widget, or top level when Parent is 0).
+HWND CreateWindowRecord(TWinControl* Control, HWND Parent, uint32_t Style, uint32_t ExStyle,
+                        uint32_t ClassStyle, const TRect& Bounds, TWndMethod Proc);
+// Destroys the window (WM_DESTROY first) and forgets its handle. Child windows must be gone.
+void DestroyWindowRecord(HWND Wnd);
+// Geometry of the window (parent client coordinates; screen coordinates for a top-level window).
+void MoveWindowRecord(HWND Wnd, const TRect& Bounds);
+void ShowWindowRecord(HWND Wnd, bool Show);
+void SetWindowTitle(HWND Wnd, const std::string& Text);
+void RaiseWindowRecord(HWND Wnd);
+// The client-area rectangle in the window's own coordinates (inside border and scroll bars).
+TRect ClientRectOf(const WindowRecord& R);
+
+// Pre-translation of keyboard messages taken from the queue or from Qt: true when the filter ate
+// the message (the class library's dialog-key handling); installed by the application object.
+using TInputFilter = std::function<bool(TMessage& Msg, HWND Wnd)>;
+void SetInputFilter(TInputFilter Filter);
+
+// Keyboard input as it comes from Qt (or from a test driver through Qt events).
+void KeyInput(HWND Wnd, bool Down, int VirtKey, uint32_t ScanCode, bool Extended, bool Repeat,
+              int ModifierMask, const std::u16string& Text);
+// Blocks until Qt has an event or a timer may be due (at most MaxMs).
+void WaitForInput(int MaxMs);
+
+// Hooks into the control layer.
+void MouseLeftWindow(TWinControl& Control);
+void ScrollChildControls(TWinControl& Control, int DX, int DY);
+// WM_QUIT as the message loops see it.
+bool QuitRequested();
+void ClearQuitRequest();
+
+// The Qt shape of a cursor (crDefault and crArrow are the arrow).
+Qt::CursorShape ToQtCursor(int16_t Cursor);
+
+// Access to the painter of a DC, for the canvas.
+QPainter* PainterOf(uintptr_t Dc);
+
+}  // namespace framework
