@@ -163,7 +163,8 @@ bool TBlobBuffer::TryLoad() {
         Data.resize(static_cast<size_t>(got));
         if (n < want || n == 0 || got >= target || current->NextBlock() == 0) break;
         int32_t next = current->NextBlock();
-        if (next < 1 || next > File->BlockCount() || !seen.insert(next).second) File->RaiseTable(DBE_MEMOCORRUPT);
+        if (next < 1 || next > File->BlockCount() || !seen.insert(next).second)
+            File->RaiseTable(DBE_MEMOCORRUPT);
         TBlock* b = nullptr;
         if (!File->GetBlock(Cursor, next, b, BlobBlocksFor(target - got, dataSize), true)) return false;
         current.MoveTo(b);

@@ -333,6 +333,10 @@ void TBlobFile::CheckHeader() {
     // A block count below 0 or past the block limit cannot come from this engine.
     if (Header.NextBlockNo < 1 || Header.NextBlockNo > MaxBlobBlockNo + 1) RaiseTable(DBE_HEADERCORRUPT);
     if (!IsFreeBlockValid(Header.FirstFreeBlock)) RaiseTable(DBE_HEADERCORRUPT);
+    // Blocks are written before the header that counts them, so a header counting blocks past
+    // the end of the file is damaged; appending behind it would grow the file by the gap.
+    if (IsOpen && GetFileSize() < int64_t(BlobHeaderSize) + int64_t(BlockCount()) * BlockSize)
+        RaiseTable(DBE_HEADERCORRUPT);
 }
 
 bool TBlobFile::IsFreeBlockValid(int32_t blockNo) const {
@@ -503,7 +507,8 @@ void TBlobFile::ReadBlocks(int32_t firstNo, int32_t count) {
         uint32_t got = ReadAt(position, ReadBuf.get(), static_cast<uint32_t>(length), true);
         // Blocks this process appended may not be on disk yet; only a holder that nobody else
         // can write beside may take a short read for that.
-        if (got < length && !((Exclusive || TransactionLocked()) && FilesWrittenFlag())) RaiseTable(DBE_READERR);
+        if (got < length && !((Exclusive || TransactionLocked()) && FilesWrittenFlag()))
+            RaiseTable(DBE_READERR);
         int32_t whole = static_cast<int32_t>(got / BlockSize);
         for (int32_t i = whole - 1; i >= 0; --i) {
             const uint8_t* bytes = ReadBuf.get() + int64_t(i) * BlockSize;
@@ -545,7 +550,8 @@ bool TBlobFile::WriteDirtyBlocks() {
         while (j < dirty.size() && dirty[j]->BlockNo == dirty[j - 1]->BlockNo + 1) ++j;
         int64_t length = int64_t(j - i) * BlockSize;
         EnsureBufferSize(length, BufferGranularity, WriteBuf, WriteBufCapacity);
-        for (size_t k = i; k < j; ++k) dirty[k]->Encode(WriteBuf.get() + int64_t(k - i) * BlockSize, Encrypted);
+        for (size_t k = i; k < j; ++k)
+            dirty[k]->Encode(WriteBuf.get() + int64_t(k - i) * BlockSize, Encrypted);
         WriteAt(int64_t(BlobHeaderSize) + int64_t(dirty[i]->BlockNo - 1) * BlockSize, WriteBuf.get(),
                 static_cast<uint32_t>(length));
         MarkFilesWritten();

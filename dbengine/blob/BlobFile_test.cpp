@@ -84,9 +84,14 @@ TEST_F(BlobFileTest, ValuesTakeTheBlocksTheirSizeNeeds) {
         int32_t Blocks;
         uint16_t LastUsed;
     };
-    const Case cases[] = {{512, 1, 1, 1},       {512, 494, 1, 494},    {512, 495, 2, 1},
-                          {512, 988, 2, 494},   {512, 989, 3, 1},      {19, 5, 5, 1},
-                          {4096, 20000, 5, 20000 - 4 * 4078}, {1024, 70000, 70, 70000 - 69 * 1006}};
+    const Case cases[] = {{512, 1, 1, 1},
+                          {512, 494, 1, 494},
+                          {512, 495, 2, 1},
+                          {512, 988, 2, 494},
+                          {512, 989, 3, 1},
+                          {19, 5, 5, 1},
+                          {4096, 20000, 5, 20000 - 4 * 4078},
+                          {1024, 70000, 70, 70000 - 69 * 1006}};
     int n = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "block size " << c.BlockSize << ", " << c.Size << " bytes");
@@ -189,8 +194,8 @@ TEST_F(BlobFileTest, DamagedChainsStopWithAnErrorBeforeAnythingChanges) {
          TBlobImage().Block({0, 0, 494, 5, 600}).Block({0, 0, 106, 5, 106}).Bytes(), 5, DBE_ENDOFBLOB, 0},
         {"block with fewer bytes than it should hold",
          TBlobImage().Block({0, 2, 300, 5, 600}).Block({1, 0, 106, 5, 0}).Bytes(), 5, DBE_ENDOFBLOB, 0},
-        {"first block of another value", TBlobImage().Block({0, 0, 10, 6, 10}).Bytes(), 5, DBE_KEYORRECDELETED,
-         DBE_MEMOCORRUPT},
+        {"first block of another value", TBlobImage().Block({0, 0, 10, 6, 10}).Bytes(), 5,
+         DBE_KEYORRECDELETED, DBE_MEMOCORRUPT},
         {"later block of another value",
          TBlobImage().Block({0, 2, 494, 5, 600}).Block({1, 0, 106, 6, 0}).Bytes(), 5, DBE_KEYORRECDELETED,
          DBE_MEMOCORRUPT},
@@ -250,9 +255,12 @@ TEST_F(BlobFileTest, HeaderChecksAndLimits) {
     const Case cases[] = {
         {"fresh", TBlobImage().Bytes(), 0},
         {"free block without blocks", TBlobImage(512, 1, 1).Bytes(), DBE_HEADERCORRUPT},
-        {"free block past the count", TBlobImage(512, 3, 3).Bytes(), DBE_HEADERCORRUPT},
-        {"free block within the count", TBlobImage(512, 2, 3).Bytes(), 0},
-        {"negative free block", TBlobImage(512, -1, 3).Bytes(), DBE_HEADERCORRUPT},
+        {"free block past the count", TBlobImage().Block({}).Block({}).SetHeader(3, 3).Bytes(),
+         DBE_HEADERCORRUPT},
+        {"free block within the count", TBlobImage().Block({}).Block({}).SetHeader(2, 3).Bytes(), 0},
+        {"more blocks than the file holds", TBlobImage().Block({}).SetHeader(0, 3).Bytes(),
+         DBE_HEADERCORRUPT},
+        {"negative free block", TBlobImage().Block({}).Block({}).SetHeader(-1, 3).Bytes(), DBE_HEADERCORRUPT},
         {"next block 0", TBlobImage(512, 0, 0).Bytes(), DBE_HEADERCORRUPT},
         {"version 4", TBlobImage(512, 0, 1, 4).Bytes(), DBE_OLDVERSION},
         {"version 6 and bad free block", TBlobImage(512, 7, 1, 6).Bytes(), DBE_OLDVERSION},

@@ -90,8 +90,8 @@ std::vector<uint8_t> BlobFixture::Contents(TBlobBuffer& buffer) {
     return std::vector<uint8_t>(buffer.GetData(), buffer.GetData() + buffer.Size);
 }
 
-std::unique_ptr<TBlobBuffer> BlobFixture::SaveValue(TBlobFile& file, int32_t size, int32_t stamp, uint8_t seed,
-                                                    int32_t firstBlock) {
+std::unique_ptr<TBlobBuffer> BlobFixture::SaveValue(TBlobFile& file, int32_t size, int32_t stamp,
+                                                    uint8_t seed, int32_t firstBlock) {
     auto b = std::make_unique<TBlobBuffer>(nullptr, &file);
     b->FirstBlock = firstBlock;
     b->Stamp = stamp;
