@@ -203,7 +203,7 @@ void TBlobFile::RaiseTable(TEngineErrorCode code) const {
 }
 
 bool TBlobFile::TransactionLocked() const {
-    return Table != nullptr && Table->TransactionLocked;
+    return Table != nullptr && Table->HoldsTransactionLock;
 }
 
 bool TBlobFile::FilesWrittenFlag() const {

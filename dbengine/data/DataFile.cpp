@@ -4,9 +4,11 @@
 
 #include "dbengine/data/DataTable.h"
 #include "dbengine/os/OSLayer.h"
+#include "dbengine/session/DataSession.h"
 #include "dbengine/util/Coding.h"
 #include "dbengine/util/EngineUtils.h"
 #include "framework/core/DateTime.h"
+#include "framework/core/Seams.h"
 
 namespace dbengine {
 
@@ -134,6 +136,8 @@ void TDataFile::OpenFile() {
         if (RecordsPerRead == 0) RecordsPerRead = 1;
         if (Header.FieldCount > MaxFieldCount) RaiseTable(DBE_HEADERCORRUPT);
         ReadDescriptors();
+        DropCachedRecords();
+        Capacity = CacheLimit();
     } catch (...) {
         CloseFile();
         throw;
@@ -143,6 +147,7 @@ void TDataFile::OpenFile() {
 void TDataFile::CloseFile() {
     if (!IsOpen) return;
     Descriptors.clear();
+    DropCachedRecords();
     TFileHandler::CloseFile();
 }
 
@@ -186,6 +191,8 @@ void TDataFile::CreateDataFile(int16_t languageId, uint16_t sortId, int16_t user
     Descriptors = descriptors;
     DescriptorsModified = true;
     RecordsPerRead = std::max(1, 8192 / static_cast<int>(h.RecordSize));
+    DropCachedRecords();
+    Capacity = CacheLimit();
 }
 
 void TDataFile::ReadHeader() {
@@ -263,6 +270,7 @@ void TDataFile::EmptyFile() {
         LeaveFileLock();
     }
     if (ForceFlush()) FlushFile();
+    DropCachedRecords();  // none of the cached records exists any more
     Header.ChangeCount = 0;
     Header.FirstFreeRecord = 0;
     Header.NextRecordNo = 1;
@@ -416,6 +424,304 @@ void TDataFile::UpdateDescriptor(uint16_t position, const TFieldDescriptor& d) {
     stored.MaxValue = d.MaxValue.substr(0, MaxValueTextLength);
     stored.DefaultValue = d.DefaultValue.substr(0, MaxValueTextLength);
     DescriptorsModified = true;
+}
+
+}  // namespace dbengine
+
+// ---- Record cache ----
+
+namespace dbengine {
+
+namespace {
+
+// Records looked at in the recency list before the binary search.
+constexpr int RecentProbe = 4;
+// Growth of the cache when every cached record is pinned.
+constexpr size_t CacheGrowth = 64;
+constexpr uint32_t HeaderLockPauseMs = 3;
+
+bool ByNumber(const std::unique_ptr<TRecord>& r, int32_t n) {
+    return r->RecordNo < n;
+}
+
+}  // namespace
+
+void TDataFile::ScrambleRecord(uint8_t* bytes, size_t length) const {
+    if (Encrypted()) ScrambleBuffer(bytes, static_cast<uint32_t>(length), DataSeed1, DataSeed2);
+}
+
+void TDataFile::UnscrambleRecord(uint8_t* bytes, size_t length) const {
+    if (Encrypted()) UnscrambleBuffer(bytes, static_cast<uint32_t>(length), DataSeed1, DataSeed2);
+}
+
+size_t TDataFile::CacheLimit() const {
+    int64_t bufferSize = 16384, maxRecords = 8192;
+    if (Table != nullptr && Table->Session != nullptr) {
+        bufferSize = Table->Session->DataBufferSize;
+        maxRecords = Table->Session->MaxDataBufferRecords;
+    }
+    if (Header.RecordSize == 0) return static_cast<size_t>(std::max<int64_t>(maxRecords, 1));
+    return static_cast<size_t>(
+        std::max<int64_t>(std::min<int64_t>(bufferSize / Header.RecordSize, maxRecords), 1));
+}
+
+void TDataFile::LinkHead(TRecord* r) {
+    r->Older = RecentHead;
+    r->Newer = nullptr;
+    if (RecentHead != nullptr) RecentHead->Newer = r;
+    RecentHead = r;
+    if (RecentTail == nullptr) RecentTail = r;
+}
+
+void TDataFile::Unlink(TRecord* r) {
+    if (r->Newer != nullptr) r->Newer->Older = r->Older;
+    if (r->Older != nullptr) r->Older->Newer = r->Newer;
+    if (RecentHead == r) RecentHead = r->Older;
+    if (RecentTail == r) RecentTail = r->Newer;
+    r->Older = r->Newer = nullptr;
+}
+
+TRecord* TDataFile::FindCached(int32_t recordNo) const {
+    auto it = std::lower_bound(CachedRecords.begin(), CachedRecords.end(), recordNo, ByNumber);
+    return it != CachedRecords.end() && (*it)->RecordNo == recordNo ? it->get() : nullptr;
+}
+
+void TDataFile::InsertCached(std::unique_ptr<TRecord> record) {
+    auto it = std::lower_bound(CachedRecords.begin(), CachedRecords.end(), record->RecordNo, ByNumber);
+    TRecord* raw = record.get();
+    CachedRecords.insert(it, std::move(record));
+    LinkHead(raw);
+}
+
+std::unique_ptr<TRecord> TDataFile::RemoveCached(TRecord* record) {
+    auto it = std::lower_bound(CachedRecords.begin(), CachedRecords.end(), record->RecordNo, ByNumber);
+    if (it == CachedRecords.end() || it->get() != record) RaiseTable(DBE_FILECORRUPT);
+    std::unique_ptr<TRecord> owned = std::move(*it);
+    CachedRecords.erase(it);
+    Unlink(record);
+    return owned;
+}
+
+TRecord* TDataFile::TakeEvictable() {
+    for (TRecord* r = RecentTail; r != nullptr; r = r->Newer)
+        if (!r->Modified && r->PinCount == 0) return r;
+    return nullptr;
+}
+
+std::unique_ptr<TRecord> TDataFile::CacheSlot(int32_t recordNo) {
+    std::unique_ptr<TRecord> slot;
+    if (CachedRecords.size() < Capacity) {
+        slot = Pool.Pop();
+    } else {
+        TRecord* victim = TakeEvictable();
+        if (victim == nullptr && !(Table != nullptr && Table->HoldsTransactionLock)) {
+            WriteModifiedRecords();
+            victim = TakeEvictable();
+        }
+        if (victim == nullptr) {
+            Capacity += CacheGrowth;
+            slot = Pool.Pop();
+        } else {
+            slot = RemoveCached(victim);
+        }
+    }
+    slot->RecordNo = recordNo;
+    slot->SetBufferSize(Header.RecordSize);
+    slot->Init(false);
+    slot->PinCount = 0;
+    return slot;
+}
+
+void TDataFile::GroupRead(int32_t recordNo, int32_t count, int direction) {
+    int32_t first = direction == 1 ? recordNo : std::max(1, recordNo - count + 1);
+    int32_t last = direction == 1 ? recordNo + count - 1 : recordNo;
+    size_t length = static_cast<size_t>(last - first + 1) * Header.RecordSize;
+    if (IOBuffer.size() < length) IOBuffer.resize((length + 4095) / 4096 * 4096);
+    int64_t position = RecordOffset(first);
+    ReadWindowStart = position;
+    ReadWindowLength = static_cast<int64_t>(length);
+    uint32_t got = 0;
+    try {
+        got = ReadAt(position, IOBuffer.data(), static_cast<uint32_t>(length), true);
+    } catch (...) {
+        ReadWindowStart = ReadWindowLength = 0;
+        throw;
+    }
+    ReadWindowStart = ReadWindowLength = 0;
+    if (got < length) {
+        // Records appended in memory may not be on disk yet; only then is a short read expected.
+        bool accepted =
+            Table != nullptr && (Table->Exclusive || Table->HoldsTransactionLock) && Table->FilesWritten;
+        if (!accepted) RaiseTable(DBE_READERR);
+    }
+    int32_t whole = static_cast<int32_t>(got / Header.RecordSize);
+    auto merge = [&](int32_t n) {
+        uint8_t* bytes = IOBuffer.data() + static_cast<size_t>(n - first) * Header.RecordSize;
+        TRecord* cached = FindCached(n);
+        if (cached != nullptr) {
+            if (cached->PinCount == 0 && !cached->Modified) cached->LoadFrom(bytes);
+            return;
+        }
+        std::unique_ptr<TRecord> slot = CacheSlot(n);
+        slot->LoadFrom(bytes);
+        InsertCached(std::move(slot));
+    };
+    // From the far end towards the record asked for, which ends up most recently used.
+    if (direction == 1) {
+        for (int32_t n = first + whole - 1; n >= first; --n) merge(n);
+    } else {
+        for (int32_t n = first; n < first + whole; ++n)
+            if (n != recordNo) merge(n);
+        if (first + whole - 1 >= recordNo) merge(recordNo);
+    }
+}
+
+bool TDataFile::GetRecord(TRecordFetchClient* cursor, int32_t recordNo, int direction, bool useCursorOrder,
+                          bool readAhead, TRecord*& record) {
+    record = nullptr;
+    if (recordNo <= 0 || recordNo > Header.NextRecordNo) RaiseTable(DBE_FILECORRUPT);
+    if (recordNo == Header.NextRecordNo) {
+        int64_t end = static_cast<int64_t>(DataHeaderSize) +
+                      int64_t(Header.FieldCount) * FieldDescriptorSize +
+                      int64_t(Header.NextRecordNo) * Header.RecordSize;
+        if (Header.NextRecordNo > MaxRecordCount || end > MaxDataFileSize) RaiseTable(DBE_TABLEFULL);
+        std::unique_ptr<TRecord> slot = CacheSlot(recordNo);
+        slot->Pin();
+        record = slot.get();
+        InsertCached(std::move(slot));  // the largest number: it goes at the end
+        ++Header.NextRecordNo;
+        Header.HeaderModified = 1;
+        return true;
+    }
+    TRecord* found = nullptr;
+    int probed = 0;
+    for (TRecord* r = RecentHead; r != nullptr && probed < RecentProbe; r = r->Older, ++probed)
+        if (r->RecordNo == recordNo) {
+            found = r;
+            break;
+        }
+    if (found == nullptr) found = FindCached(recordNo);
+    if (found == nullptr) {
+        bool strict = Table != nullptr && Table->Session != nullptr && Table->Session->StrictChangeDetection;
+        if (!strict && cursor != nullptr && cursor->SyncBeforeRead()) return false;
+        int32_t count = 1;
+        if (readAhead) {
+            if (useCursorOrder && cursor != nullptr)
+                count = std::max(1, cursor->CountConsecutiveRecords(recordNo, direction, RecordsPerRead));
+            else
+                count = std::min(RecordsPerRead, direction == 1 ? Header.NextRecordNo - recordNo : recordNo);
+            count = std::max(count, 1);
+        }
+        GroupRead(recordNo, count, direction);
+        found = FindCached(recordNo);
+        if (found == nullptr) RaiseTable(DBE_FILECORRUPT);
+    }
+    Unlink(found);
+    LinkHead(found);
+    found->Pin();
+    record = found;
+    return true;
+}
+
+void TDataFile::ReleaseRecord(TRecord* record) {
+    if (record != nullptr) record->Unpin();
+}
+
+int32_t TDataFile::NextFreeRecord() const {
+    bool reuse = Table != nullptr && Table->HasUserPrimaryIndex;
+    return Header.FirstFreeRecord == 0 || !reuse ? Header.NextRecordNo : Header.FirstFreeRecord;
+}
+
+TRecord* TDataFile::GetFreeRecord(TRecordFetchClient* cursor) {
+    TRecord* record = nullptr;
+    while (!GetRecord(cursor, NextFreeRecord(), 1, false, false, record)) {
+        // The table changed under the cursor: the free chain is read again.
+    }
+    SetFirstFreeRecord(record->GetFreeLink());
+    return record;
+}
+
+void TDataFile::FreeRecord(TRecord* record) {
+    int32_t next = NextFreeRecord();
+    record->SetStatus(1);
+    record->SetFreeLink(next == Header.NextRecordNo ? 0 : next);
+    SetFirstFreeRecord(record->RecordNo);
+}
+
+void TDataFile::SetFirstFreeRecord(int32_t n) {
+    if (Header.FirstFreeRecord == n) return;
+    Header.FirstFreeRecord = n;
+    Header.HeaderModified = 1;
+}
+
+bool TDataFile::WriteModifiedRecords() {
+    std::vector<TRecord*> due;
+    for (auto& r : CachedRecords) {
+        if (!r->Modified || r->PinCount > 0) continue;
+        int64_t position = RecordOffset(r->RecordNo);
+        if (ReadWindowLength > 0 && position < ReadWindowStart + ReadWindowLength &&
+            position + Header.RecordSize > ReadWindowStart)
+            continue;
+        due.push_back(r.get());
+    }
+    bool wrote = false;
+    for (size_t i = 0; i < due.size();) {
+        size_t j = i + 1;
+        while (j < due.size() && due[j]->RecordNo == due[j - 1]->RecordNo + 1) ++j;
+        size_t length = (j - i) * Header.RecordSize;
+        if (OutBuffer.size() < length) OutBuffer.resize((length + 4095) / 4096 * 4096);
+        for (size_t k = i; k < j; ++k) due[k]->StoreTo(OutBuffer.data() + (k - i) * Header.RecordSize);
+        WriteAt(RecordOffset(due[i]->RecordNo), OutBuffer.data(), static_cast<uint32_t>(length));
+        if (Table != nullptr) Table->FilesWritten = true;
+        wrote = true;
+        i = j;
+    }
+    return wrote;
+}
+
+void TDataFile::DropCachedRecords() {
+    RecentHead = RecentTail = nullptr;
+    for (auto& r : CachedRecords) Pool.Push(r);
+    CachedRecords.clear();
+}
+
+void TDataFile::TrimCache() {
+    size_t limit = CacheLimit();
+    while (CachedRecords.size() > limit) {
+        TRecord* victim = TakeEvictable();
+        if (victim == nullptr) {
+            WriteModifiedRecords();
+            victim = TakeEvictable();
+        }
+        if (victim == nullptr) break;
+        std::unique_ptr<TRecord> owned = RemoveCached(victim);
+        Pool.Push(owned);
+    }
+    Capacity = std::max(CachedRecords.size(), limit);
+}
+
+bool TDataFile::LockRecord(int32_t recordNo) {
+    return LockFileRange(true, RecordLockBase - recordNo, 1);
+}
+
+bool TDataFile::UnlockRecord(int32_t recordNo) {
+    return LockFileRange(false, RecordLockBase - recordNo, 1);
+}
+
+bool TDataFile::UnlockAllRecords() {
+    return LockFileRange(false, AllRecordLocksStart, AllRecordLocksLength);
+}
+
+bool TDataFile::LockHeader() {
+    for (int32_t attempt = 0; attempt < HeaderLockAttempts; ++attempt) {
+        if (LockFileRange(true, HeaderLockOffset, 1)) return true;
+        framework::Sleep(HeaderLockPauseMs);
+    }
+    return false;
+}
+
+bool TDataFile::UnlockHeader() {
+    return LockFileRange(false, HeaderLockOffset, 1);
 }
 
 }  // namespace dbengine

@@ -8,12 +8,34 @@
 #include <vector>
 
 #include "dbengine/data/FieldDescriptor.h"
+#include "dbengine/data/Record.h"
 #include "dbengine/os/FileHandler.h"
 #include "dbengine/session/EngineError.h"
 
 namespace dbengine {
 
 class TDataTable;
+
+// What a record fetch asks of the cursor it serves; the cursor implements it.
+class TRecordFetchClient {
+public:
+    virtual ~TRecordFetchClient() = default;
+    // Takes the table's short-term shared lock and re-reads changed headers; true when the table
+    // had changed (the cursor has re-synchronised and the fetch starts over).
+    virtual bool SyncBeforeRead() = 0;
+    // How many of the records the cursor visits next in the direction, from r on, have
+    // consecutive physical numbers; at most max.
+    virtual int32_t CountConsecutiveRecords(int32_t r, int direction, int32_t max) = 0;
+};
+
+// Limits of a data file.
+constexpr int32_t MaxRecordCount = 200000000;
+constexpr int64_t MaxDataFileSize = 4000000000LL;
+// Lock bytes at the top of the 32-bit range: the header's, and record r's at 0xFFFFFFFE - r.
+constexpr int64_t HeaderLockOffset = 0xFFFFFFFFLL;
+constexpr int64_t RecordLockBase = 0xFFFFFFFELL;
+constexpr int64_t AllRecordLocksStart = 0xF4143DFDLL;
+constexpr int64_t AllRecordLocksLength = 200000001LL;
 
 constexpr size_t DataHeaderSize = 127;
 constexpr uint8_t DataFileVersion = 5;
@@ -112,6 +134,41 @@ public:
     uint16_t GetFieldPosition(const std::string& name) const;
     void UpdateDescriptor(uint16_t position, const TFieldDescriptor& d);
 
+    // ---- Record cache ----
+
+    // The record r, pinned: from the cache, read (with read-ahead) or, for r = NextRecordNo,
+    // appended as a zero record without reading. False (no record) when the cursor found the
+    // table changed and re-synchronised.
+    bool GetRecord(TRecordFetchClient* cursor, int32_t recordNo, int direction, bool useCursorOrder,
+                   bool readAhead, TRecord*& record);
+    void ReleaseRecord(TRecord* record);
+    TRecord* GetFreeRecord(TRecordFetchClient* cursor);
+    void FreeRecord(TRecord* record);
+    int32_t NextFreeRecord() const;
+    void SetFirstFreeRecord(int32_t n);
+    bool WriteModifiedRecords();
+    void DropCachedRecords();
+    void TrimCache();
+    std::unique_ptr<TRecord> NewRecord() { return Pool.Pop(); }
+    void DisposeRecord(std::unique_ptr<TRecord>& r) { Pool.Push(r); }
+    // The cache limit from the session's buffer settings.
+    size_t CacheLimit() const;
+    size_t CachedCount() const { return CachedRecords.size(); }
+    size_t CacheCapacity() const { return Capacity; }
+    TRecord* FindCached(int32_t recordNo) const;
+
+    void ScrambleRecord(uint8_t* bytes, size_t length) const;
+    void UnscrambleRecord(uint8_t* bytes, size_t length) const;
+
+    // ---- Locks between processes ----
+    bool LockRecord(int32_t recordNo);
+    bool UnlockRecord(int32_t recordNo);
+    bool UnlockAllRecords();
+    // Retries every 3 ms; false after HeaderLockAttempts failed tries.
+    bool LockHeader();
+    bool UnlockHeader();
+    int32_t HeaderLockAttempts = 32767;
+
     TDataTable* Table;
     TDataHeader Header;
     std::vector<TFieldDescriptor> Descriptors;
@@ -119,6 +176,24 @@ public:
     int32_t RecordsPerRead = 1;
 
 private:
+    std::unique_ptr<TRecord> CacheSlot(int32_t recordNo);
+    TRecord* TakeEvictable();
+    void InsertCached(std::unique_ptr<TRecord> record);
+    std::unique_ptr<TRecord> RemoveCached(TRecord* record);
+    void GroupRead(int32_t recordNo, int32_t count, int direction);
+    void LinkHead(TRecord* r);
+    void Unlink(TRecord* r);
+
+    std::vector<std::unique_ptr<TRecord>> CachedRecords;  // sorted by record number
+    size_t Capacity = 0;
+    TRecord* RecentHead = nullptr;  // most recently used
+    TRecord* RecentTail = nullptr;
+    TRecordStack Pool{this};
+    std::vector<uint8_t> IOBuffer;
+    std::vector<uint8_t> OutBuffer;  // the write buffer of write-back runs
+    int64_t ReadWindowStart = 0;
+    int64_t ReadWindowLength = 0;
+
     [[noreturn]] void RaiseTable(TEngineErrorCode code) const;
     std::string TableNameForErrors() const;
     bool ForceFlush() const;

@@ -28,8 +28,11 @@ public:
     bool Temporary = false;
     // Set whenever one of the table's files was written.
     bool FilesWritten = false;
-    // The data file's header lock is held for a transaction.
-    bool TransactionLocked = false;
+    // The primary index is defined by the user (not the internal record order): only then are
+    // deleted records reused.
+    bool HasUserPrimaryIndex = false;
+    // The table holds its transaction lock: changed records stay in memory until it ends.
+    bool HoldsTransactionLock = false;
 };
 
 }  // namespace dbengine

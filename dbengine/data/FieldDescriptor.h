@@ -96,6 +96,12 @@ uint32_t AssignFieldOffsets(std::vector<TFieldDescriptor>& fields);
 // Whether a default, minimum or maximum value text suits a field type.
 bool IsValidValueText(const std::string& text, uint8_t fieldType);
 
+// Bytes a field's value takes in an index key (after its flag byte): 8 for BCD, else the
+// value size.
+inline uint8_t KeyPartSize(const TFieldDescriptor& d) {
+    return d.FieldType == fldBCD ? 8 : d.ValueSize;
+}
+
 // A valid first character of a field name (of the upper-cased name).
 bool IsValidFieldNameStart(char c);
 

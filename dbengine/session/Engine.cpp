@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "dbengine/cursor/RecordsBitmap.h"
 #include "dbengine/os/FileList.h"
 #include "dbengine/session/EngineError.h"
 #include "framework/core/Seams.h"
@@ -32,9 +33,11 @@ EngineState& Engine() {
 // The engine library: the parts that live from InitializeEngine to FinalizeEngine.
 void StartEngineLibrary() {
     CreateEngineFileList();
+    CreateRecordsBitmapPool();
 }
 
 void StopEngineLibrary() {
+    FreeRecordsBitmapPool();
     FreeEngineFileList();
 }
 
