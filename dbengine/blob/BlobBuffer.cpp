@@ -71,7 +71,7 @@ void TBlobFile::FreeCheckedChain(TBlock* block, int32_t readCount, int32_t stamp
     FreeBlock(current.Get());
 }
 
-bool TBlobFile::FreeChainFrom(TCacheCursor* /*cursor*/, TBlock* block, int32_t readCount, int32_t stamp,
+bool TBlobFile::FreeChainFrom(TBlockFetchClient* /*cursor*/, TBlock* block, int32_t readCount, int32_t stamp,
                               int32_t /*recordNo*/, bool tolerant) {
     try {
         CheckChainFrom(block, std::max(readCount, 1), stamp, tolerant);
@@ -83,7 +83,7 @@ bool TBlobFile::FreeChainFrom(TCacheCursor* /*cursor*/, TBlock* block, int32_t r
     return true;
 }
 
-bool TBlobFile::FreeBlob(TCacheCursor* cursor, int32_t& firstBlock, int32_t stamp, int32_t /*recordNo*/,
+bool TBlobFile::FreeBlob(TBlockFetchClient* cursor, int32_t& firstBlock, int32_t stamp, int32_t /*recordNo*/,
                          bool tolerant) {
     if (firstBlock == 0) return true;
     if (firstBlock < 0 || firstBlock > BlockCount()) RaiseTable(DBE_MEMOCORRUPT);

@@ -457,7 +457,7 @@ std::unique_ptr<TBlock> TBlobFile::ObtainBlock(int32_t blockNo) {
 
 // ---- TBlobFile: getting, reading and writing blocks ----
 
-bool TBlobFile::GetBlock(TCacheCursor* cursor, int32_t blockNo, TBlock*& block, int32_t readCount,
+bool TBlobFile::GetBlock(TBlockFetchClient* cursor, int32_t blockNo, TBlock*& block, int32_t readCount,
                          bool readAhead) {
     block = nullptr;
     // Block 0 does not exist; a number past the next one can only come from a damaged link.
@@ -474,7 +474,7 @@ bool TBlobFile::GetBlock(TCacheCursor* cursor, int32_t blockNo, TBlock*& block, 
     }
     TBlock* b = Lookup(blockNo);
     if (b == nullptr) {
-        if (cursor != nullptr && !StrictChangeDetection() && cursor->LockAndResync()) return false;
+        if (cursor != nullptr && !StrictChangeDetection() && cursor->SyncBeforeRead()) return false;
         int32_t count = 1;
         if (readAhead)
             count = std::max(1, std::min({BlocksPerRead, readCount, Header.NextBlockNo - blockNo}));
@@ -597,7 +597,7 @@ void TBlobFile::DropAllBlocks() {
 
 // ---- TBlobFile: allocation ----
 
-TBlock* TBlobFile::AllocateBlock(TCacheCursor* cursor) {
+TBlock* TBlobFile::AllocateBlock(TBlockFetchClient* cursor) {
     TBlock* b = nullptr;
     do {
         if (!IsFreeBlockValid(Header.FirstFreeBlock)) RaiseTable(DBE_MEMOCORRUPT);
