@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "dbengine/os/FileHandler.h"
@@ -240,6 +241,13 @@ private:
     void Unlink(TBlock* block);
     void ReadBlocks(int32_t firstNo, int32_t count);
     bool DropOneBlock();
+    // The free chain as a set, walked once and then kept up to date, so that a block already
+    // free is never freed again (which would loop the free chain). Forgotten whenever the header
+    // or the cached links may have changed behind it.
+    void LearnFreeBlocks();
+    void ForgetFreeBlocks();
+    int32_t StoredNextBlock(int32_t blockNo);
+    void StoreFirstFree(int32_t blockNo);
     void FreeCheckedChain(TBlock* block, int32_t readCount, int32_t stamp, bool tolerant);
 
     TBlobHeader Header;
@@ -257,6 +265,8 @@ private:
     TBlockStack Pool;
     int32_t Capacity = 0;
     int32_t BlocksPerRead = 1;
+    std::unordered_set<int32_t> FreeBlocks;
+    bool FreeBlocksKnown = false;
 };
 
 }  // namespace dbengine
