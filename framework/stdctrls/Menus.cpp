@@ -230,19 +230,47 @@ void FillQMenu(QMenu& Menu, TMenuItem* Item, TMenuItem*& Chosen) {
 }
 }  // namespace
 
-void TPopupMenu::Popup(int X, int Y) {
-    FPopupPoint = TPoint{X, Y};
-    if (OnPopup) OnPopup(this);
+void TMenu::Track(TMenuItem& Items, TPoint At) {
     TMenuItem* chosen = nullptr;
     if (gTracker) {
-        chosen = gTracker(*this, FPopupPoint);
+        chosen = gTracker(*this, Items, At);
     } else {
         EnsureGuiApplication();
         QMenu menu;
-        FillQMenu(menu, Items(), chosen);
-        menu.exec(QPoint(X, Y));
+        FillQMenu(menu, &Items, chosen);
+        menu.exec(QPoint(At.X, At.Y));
     }
     if (chosen) chosen->Click();
+}
+
+void TPopupMenu::Popup(int X, int Y) {
+    FPopupPoint = TPoint{X, Y};
+    if (OnPopup) OnPopup(this);
+    Track(*Items(), FPopupPoint);
+}
+
+bool TMainMenu::IsAccelerator(uint16_t Key) {
+    for (int i = 0; i < Items()->Count(); ++i) {
+        TMenuItem* bar = Items()->Items(i);
+        if (bar->Visible && bar->Enabled && IsAccel(Key, bar->Caption)) {
+            Open(bar);
+            return true;
+        }
+    }
+    return false;
+}
+
+void TMainMenu::Open(TMenuItem* BarItem) {
+    if (!BarItem) return;
+    // The menu drops below the form's top-left corner (the bar is not drawn by the framework).
+    TPoint at;
+    if (auto* form = dynamic_cast<TCustomForm*>(Owner())) at = form->ClientToScreen(TPoint{0, 0});
+    if (BarItem->Count() == 0) {
+        BarItem->Click();
+        return;
+    }
+    if (BarItem->OnClick) BarItem->OnClick(BarItem);
+    Track(*BarItem, at);
 }
 
 void SetMenuTracker(TMenuTracker Tracker) {

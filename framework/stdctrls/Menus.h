@@ -90,6 +90,10 @@ public:
     // A key down (WM_KEYDOWN / CN_KEYDOWN): when it is the shortcut of an enabled item, clicks it.
     bool IsShortCut(TMessage& Message);
 
+protected:
+    // Shows the sub-items of Items at a screen point and clicks the one chosen.
+    void Track(TMenuItem& Items, TPoint At);
+
 private:
     std::unique_ptr<TMenuItem> FItems;
 };
@@ -97,6 +101,10 @@ private:
 class TMainMenu : public TMenu {
 public:
     using TMenu::TMenu;
+    // Alt+letter: opens the menu of the bar whose caption has that accelerator. True when found.
+    bool IsAccelerator(uint16_t Key);
+    // Opens a menu of the bar (one of Items()'s sub-items).
+    void Open(TMenuItem* BarItem);
 };
 
 enum TPopupAlignment { paLeft, paRight, paCenter };
@@ -120,9 +128,9 @@ private:
     TPoint FPopupPoint;
 };
 
-// Chooses the item of a shown popup menu (nil for none). Tests install one; without it the menu
-// opens on screen and the user chooses.
-using TMenuTracker = std::function<TMenuItem*(TPopupMenu& Menu, TPoint At)>;
+// Chooses the item among the sub-items of Items shown by a menu (a popup menu's root, or a menu
+// of the bar), nil for none. Tests install one; without it the menu opens on screen.
+using TMenuTracker = std::function<TMenuItem*(TMenu& Menu, TMenuItem& Items, TPoint At)>;
 void SetMenuTracker(TMenuTracker Tracker);
 
 // A new item (helper for building menus in code).

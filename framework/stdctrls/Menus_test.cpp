@@ -74,9 +74,21 @@ TEST_F(MenusTest, ShortcutsFireFromAnywhereInTheForm) {
     Driver.KeyTo(*edit, 'S');  // S alone is text
     EXPECT_EQ(edit->Text(), "s");
 
+    // Alt+F opens the File menu of the bar; the item chosen there is clicked.
+    Driver.AnswerMenu([&](TMenuItem& items) {
+        EXPECT_EQ(&items, file);
+        return items.Items(2);
+    });
+    Driver.KeyTo(*edit, 'F', ssAlt);
+    EXPECT_EQ(clicks.back(), "save");
+    EXPECT_EQ(Driver.Shown.back().Kind, "menu");
+    EXPECT_EQ(Driver.Shown.back().Caption, "File");
+    Driver.KeyTo(*edit, 'Q', ssAlt);  // no such menu: nothing opens
+    EXPECT_EQ(Driver.PendingAnswers(), 0u);
+
     file->Enabled = false;  // a disabled parent disables its items' shortcuts
     Driver.KeyTo(*edit, VK_F2);
-    EXPECT_EQ(clicks.size(), 4u);
+    EXPECT_EQ(clicks.size(), 5u);
 }
 
 TEST_F(MenusTest, PopupMenuShortcutsAndChoiceAtAScreenPoint) {
@@ -102,7 +114,7 @@ TEST_F(MenusTest, PopupMenuShortcutsAndChoiceAtAScreenPoint) {
     Driver.KeyTo(*other, VK_DELETE, ssCtrl);  // another control's popup is not asked
     EXPECT_EQ(log, std::vector<std::string>{"delete"});
 
-    Driver.AnswerMenu([&](TPopupMenu& m) { return m.Items()->Items(1); });
+    Driver.AnswerMenu([&](TMenuItem& items) { return items.Items(1); });
     popup->PopupComponent = list;
     popup->Popup(300, 200);
     EXPECT_EQ(popup->PopupPoint(), Point(300, 200));
@@ -112,7 +124,7 @@ TEST_F(MenusTest, PopupMenuShortcutsAndChoiceAtAScreenPoint) {
     EXPECT_EQ(Driver.Shown.back().Caption, "ListMenu");
 
     // A right click on the list (or on a control inside a parent with the menu) shows it.
-    Driver.AnswerMenu([&](TPopupMenu& m) { return m.Items()->Items(0); });
+    Driver.AnswerMenu([&](TMenuItem& items) { return items.Items(0); });
     Driver.Click(*list, 10, 10, TMouseButton::mbRight);
     EXPECT_EQ(log.back(), "delete");
     EXPECT_EQ(popup->PopupPoint(), list->ClientToScreen(Point(10, 10)));

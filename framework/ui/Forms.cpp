@@ -596,6 +596,13 @@ void TCustomForm::Dispatch(TMessage& M) {
                 }
             }
             return;
+        case CM_DIALOGCHAR:
+            // Alt+letter: the controls' accelerators first, then the menus of the bar.
+            TWinControl::Dispatch(M);
+            if (M.Result == 0 && FMenu && (KeyDataToShiftState(static_cast<uint32_t>(M.LParam)) & ssAlt) &&
+                FMenu->IsAccelerator(static_cast<uint16_t>(M.WParam)))
+                M.Result = 1;
+            return;
         case CM_DIALOGKEY: {
             int key = static_cast<int>(M.WParam);
             if (key == VK_TAB && GetKeyState(VK_CONTROL) >= 0) {

@@ -36,15 +36,21 @@ TFormDriver::TFormDriver() {
         Shown.push_back(s);
         return ok;
     });
-    SetMenuTracker([this](TPopupMenu& Menu, TPoint) -> TMenuItem* {
-        TShown s{"menu", Menu.ClassName(), Menu.Name(), "", 0, 0};
+    SetMenuTracker([this](TMenu& Menu, TMenuItem& Items, TPoint) -> TMenuItem* {
+        // A popup menu is known by its name, a menu of the bar by its caption.
+        TShown s{"menu",
+                 Menu.ClassName(),
+                 &Items == Menu.Items() ? Menu.Name() : StripHotkey(Items.Caption),
+                 "",
+                 0,
+                 0};
         TMenuItem* chosen = nullptr;
         if (FMenuAnswers.empty()) {
             if (Strict) ADD_FAILURE() << "popup menu " << Menu.Name() << " was not answered";
         } else {
             auto choose = std::move(FMenuAnswers.front());
             FMenuAnswers.pop_front();
-            chosen = choose(Menu);
+            chosen = choose(Items);
         }
         Shown.push_back(s);
         return chosen;
@@ -55,7 +61,7 @@ void TFormDriver::AnswerDialog(std::function<bool(TCommonDialog&)> Fill) {
     FDialogAnswers.push_back(std::move(Fill));
 }
 
-void TFormDriver::AnswerMenu(std::function<TMenuItem*(TPopupMenu&)> Choose) {
+void TFormDriver::AnswerMenu(std::function<TMenuItem*(TMenuItem&)> Choose) {
     FMenuAnswers.push_back(std::move(Choose));
 }
 

@@ -13,9 +13,8 @@
 
 namespace framework {
 class TCommonDialog;
-class TPopupMenu;
 class TMenuItem;
-}
+}  // namespace framework
 
 namespace framework {
 
@@ -79,8 +78,9 @@ public:
     // The next common dialog (open, save, font, colour, print, folder) is handed to Fill, which sets
     // its fields as a user would and returns whether the user accepted it.
     void AnswerDialog(std::function<bool(TCommonDialog&)> Fill);
-    // The next popup menu shown chooses the item Choose returns (nil: the menu is dismissed).
-    void AnswerMenu(std::function<TMenuItem*(TPopupMenu&)> Choose);
+    // The next menu shown (a popup menu, or a menu of a form's bar) chooses the item Choose returns
+    // among the sub-items of Items (nil: the menu is dismissed).
+    void AnswerMenu(std::function<TMenuItem*(TMenuItem& Items)> Choose);
     // Unanswered modal forms and message boxes fail the test; when false they get Cancel / OK.
     bool Strict = true;
 
@@ -107,7 +107,7 @@ private:
                    bool Held);
     std::deque<TAnswer> FAnswers;
     std::deque<std::function<bool(TCommonDialog&)>> FDialogAnswers;
-    std::deque<std::function<TMenuItem*(TPopupMenu&)>> FMenuAnswers;
+    std::deque<std::function<TMenuItem*(TMenuItem&)>> FMenuAnswers;
     std::vector<std::pair<TCustomForm*, TModalResult>> FFallbacks;  // forms answered by an action
     uint32_t FNow = 1000;
     TModalAnswerer* FPrevious = nullptr;
