@@ -277,5 +277,64 @@ TEST(Colors, SystemColoursResolveThroughTheTable) {
     EXPECT_EQ(static_cast<uint32_t>(b->Canvas().Pixel(0, 0)), GetSysColor(COLOR_BTNSHADOW));
 }
 
+
+TEST(Canvas, ExtTextOutFillsAndClipsToItsRectangle) {
+    auto b = Blank(120, 40);
+    TCanvas& c = b->Canvas();
+    HDC dc = c.Handle();
+    SetBkColor(dc, clAqua);
+    SetBkMode(dc, TRANSPARENT);
+    TRect r = Rect(10, 5, 40, 30);
+    ExtTextOut(dc, 12, 8, ETO_OPAQUE | ETO_CLIPPED, &r, "WWWWWWWWWW");
+    EXPECT_EQ(c.Pixel(10, 5), clAqua);  // the rectangle is filled whatever the background mode
+    EXPECT_EQ(c.Pixel(39, 29), clAqua);
+    EXPECT_EQ(c.Pixel(40, 10), clWhite);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 40; x < 120; ++x) ASSERT_EQ(c.Pixel(x, y), clWhite) << x << "," << y;
+}
+
+TEST(Canvas, SavedContextStateComesBackAndRegionsFillAndFrame) {
+    auto b = Blank(30, 30);
+    HDC dc = b->Canvas().Handle();
+    int saved = SaveDC(dc);
+    SetBkColor(dc, clRed);
+    IntersectClipRect(dc, 0, 0, 5, 5);
+    RestoreDC(dc, saved);
+    EXPECT_EQ(static_cast<uint32_t>(GetBkColor(dc)), 0xFFFFFFu);
+    TRect box;
+    GetClipBox(dc, &box);
+    EXPECT_EQ(box, Rect(0, 0, 30, 30));
+
+    HRGN rgn = CreateRectRgn(5, 5, 15, 15);
+    HBRUSH red = CreateSolidBrush(clRed), blue = CreateSolidBrush(clBlue);
+    FillRgn(dc, rgn, red);
+    FrameRgn(dc, rgn, blue, 1, 1);
+    TCanvas& c = b->Canvas();
+    EXPECT_EQ(c.Pixel(5, 5), clBlue);
+    EXPECT_EQ(c.Pixel(14, 14), clBlue);
+    EXPECT_EQ(c.Pixel(6, 6), clRed);
+    EXPECT_EQ(c.Pixel(15, 15), clWhite);
+    // Drawing through a viewport origin moves everything, clip regions included.
+    SetViewportOrgEx(dc, 10, 10, nullptr);
+    FillRect(dc, Rect(0, 0, 2, 2), blue);
+    EXPECT_EQ(c.Pixel(10, 10), clBlue);
+    for (HGDIOBJ h : {rgn, red, blue}) DeleteObject(h);
+}
+
+TEST(Bitmap, ScanLineChangesReachACanvasHeldAcrossThem) {
+    TBitmap b;
+    b.SetPixelFormat(pf24bit);
+    b.SetSize(3, 1);
+    TCanvas& c = b.Canvas();
+    c.SetPixel(0, 0, clRed);
+    uint8_t* row = b.ScanLine(0);
+    EXPECT_EQ(row[2], 0xFF);
+    row[3] = 0xFF;  // pixel 1 blue (it was white)
+    row[4] = row[5] = 0;
+    EXPECT_EQ(c.Pixel(1, 0), clBlue);
+    c.SetPixel(2, 0, clLime);
+    EXPECT_EQ(b.ScanLine(0)[7], 0xFF);
+}
+
 }  // namespace
 }  // namespace framework

@@ -203,6 +203,14 @@ uint32_t MonoOf(uint32_t rgb) {
 }
 
 uint32_t Rop2(int mode, uint32_t P, uint32_t D) {
+    switch (mode) {
+        case R2_COPYPEN: return P;
+        case R2_XORPEN: return P ^ D;
+        case R2_NOT: return ~D & 0xFFFFFF;
+        case R2_MASKPEN: return P & D;
+        case R2_MERGEPEN: return P | D;
+        default: break;
+    }
     unsigned t = static_cast<unsigned>(mode - 1) & 15;
     uint32_t r = 0;
     for (int i = 0; i < 4; ++i)
@@ -275,6 +283,16 @@ bool BrushAt(const Ctx& c, const BrushObj& b, int x, int y, uint32_t& rgb) {
 // Fills device rectangle R (within the clip) with the brush through the pen's mix mode.
 void FillDevice(Ctx& c, const QRect& r, const BrushObj& b, int rop2) {
     if (b.Style == BS_NULL || rop2 == R2_NOP) return;
+    if (b.Style == BS_SOLID && (rop2 == R2_COPYPEN || rop2 == R2_BLACK || rop2 == R2_WHITE)) {
+        uint32_t rgb = rop2 == R2_COPYPEN ? b.Rgb : rop2 == R2_WHITE ? 0xFFFFFF : 0;
+        uint32_t q = ToQRgb(c.Mono ? MonoOf(rgb) : rgb);
+        for (const QRect& part : c.Clip & QRegion(r))
+            for (int y = part.top(); y <= part.bottom(); ++y) {
+                auto* row = reinterpret_cast<uint32_t*>(c.Img->scanLine(y));
+                std::fill(row + part.left(), row + part.right() + 1, q);
+            }
+        return;
+    }
     for (const QRect& part : c.Clip & QRegion(r))
         for (int y = part.top(); y <= part.bottom(); ++y)
             for (int x = part.left(); x <= part.right(); ++x) {
@@ -1562,7 +1580,10 @@ bool Transfer(HDC Dest, QRect dst, HDC Src, QRect src, uint32_t Rop, const QImag
     Ctx c;
     if (!Open(Dest, c)) return false;
     uint8_t fore = (Rop >> 16) & 0xFF, back = (Rop >> 24) & 0xFF;
+    // An operation uses an operand when its truth table differs between the operand's two values.
     bool usesSource = ((fore >> 2) & 0x33) != (fore & 0x33) || (mask && ((back >> 2) & 0x33) != (back & 0x33));
+    bool usesPattern = ((fore >> 4) & 0x0F) != (fore & 0x0F) || (mask && ((back >> 4) & 0x0F) != (back & 0x0F)) ||
+                       keyBrush;
     SourceView sv;
     QImage copy;
     if (usesSource || Src) {
@@ -1571,8 +1592,12 @@ bool Transfer(HDC Dest, QRect dst, HDC Src, QRect src, uint32_t Rop, const QImag
             if (usesSource) return false;
         } else {
             // A copy keeps a transfer within one surface right when the areas overlap.
-            copy = s.Img->copy();
-            sv.Img = &copy;
+            if (s.Img == c.Img) {
+                copy = s.Img->copy();
+                sv.Img = &copy;
+            } else {
+                sv.Img = s.Img;
+            }
             sv.Mono = s.Mono;
             sv.Bk = s.St->BkColor;
             src.translate(s.St->Org);
@@ -1603,8 +1628,10 @@ bool Transfer(HDC Dest, QRect dst, HDC Src, QRect src, uint32_t Rop, const QImag
                     S = Convert(sv, raw, c);
                 }
                 uint32_t P = 0;
-                if (!BrushAt(c, c.St->Brush, x, y, P)) P = 0;
-                if (c.Mono) P = MonoOf(P);
+                if (usesPattern) {
+                    if (!BrushAt(c, c.St->Brush, x, y, P)) P = 0;
+                    if (c.Mono) P = MonoOf(P);
+                }
                 uint8_t t = fore;
                 if (mask) {
                     int mx = maskAt.x() + rx, my = maskAt.y() + ry;
