@@ -1576,7 +1576,7 @@ uint32_t Convert(const SourceView& s, uint32_t rgb, const Ctx& dest) {
 }
 
 bool Transfer(HDC Dest, QRect dst, HDC Src, QRect src, uint32_t Rop, const QImage* mask, QPoint maskAt,
-              int64_t key = -1, bool keyBrush = false) {
+              int64_t key = -1, bool keyBrush = false, bool flipX = false, bool flipY = false) {
     Ctx c;
     if (!Open(Dest, c)) return false;
     uint8_t fore = (Rop >> 16) & 0xFF, back = (Rop >> 24) & 0xFF;
@@ -1603,9 +1603,6 @@ bool Transfer(HDC Dest, QRect dst, HDC Src, QRect src, uint32_t Rop, const QImag
             src.translate(s.St->Org);
         }
     }
-    bool flipX = (dst.width() < 0) != (src.width() < 0), flipY = (dst.height() < 0) != (src.height() < 0);
-    dst = dst.normalized();
-    src = src.normalized();
     dst.translate(c.St->Org);
     if (dst.isEmpty()) return true;
     const int sw = src.width(), sh = src.height();
@@ -1653,8 +1650,12 @@ bool BitBlt(HDC Dest, int X, int Y, int Width, int Height, HDC Src, int XSrc, in
 bool StretchBlt(HDC Dest, int X, int Y, int Width, int Height, HDC Src, int XSrc, int YSrc, int SrcWidth,
                 int SrcHeight, uint32_t Rop) {
     if (Width == 0 || Height == 0 || SrcWidth == 0 || SrcHeight == 0) return false;
-    QRect d(X, Y, Width, Height), s(XSrc, YSrc, SrcWidth, SrcHeight);
-    return Transfer(Dest, d, Src, s, Rop, nullptr, {});
+    // A negative extent mirrors: the rectangle then runs from X + Width up to X - 1.
+    auto span = [](int x, int y, int w, int h) {
+        return QRect(w < 0 ? x + w : x, h < 0 ? y + h : y, std::abs(w), std::abs(h));
+    };
+    return Transfer(Dest, span(X, Y, Width, Height), Src, span(XSrc, YSrc, SrcWidth, SrcHeight), Rop, nullptr, {}, -1,
+                    false, (Width < 0) != (SrcWidth < 0), (Height < 0) != (SrcHeight < 0));
 }
 
 bool KeyedStretchBlt(HDC Dest, const TRect& D, HDC Src, const TRect& S, uint32_t KeyRgb, bool PaintBrush) {

@@ -134,6 +134,14 @@ TEST(BitBlt, StretchAndCopyRectScaleAndDrawHonoursTransparency) {
     EXPECT_EQ(dst->Canvas().Pixel(7, 7), clBlue);
     EXPECT_EQ(dst->Canvas().Pixel(8, 8), clWhite);
 
+    // A negative width mirrors.
+    auto row = Filled(3, 1, clRed);
+    row->Canvas().SetPixel(2, 0, clBlue);
+    auto m = Filled(3, 1, clWhite);
+    StretchBlt(m->Canvas().Handle(), 3, 0, -3, 1, row->Canvas().Handle(), 0, 0, 3, 1, SRCCOPY);
+    EXPECT_EQ(m->Canvas().Pixel(0, 0), clBlue);
+    EXPECT_EQ(m->Canvas().Pixel(2, 0), clRed);
+
     // Transparent drawing leaves pixels of the transparent colour (bottom-left, tmAuto) alone.
     auto t = Filled(3, 3, clLime);
     t->Canvas().SetPixel(1, 1, clNavy);
