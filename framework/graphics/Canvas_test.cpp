@@ -42,7 +42,7 @@ TEST(Canvas, RectangleCoversItsLeftTopCornerUpToButNotIncludingRightBottom) {
     struct {
         int X, Y;
         TColor Want;
-    } cases[] = {{0, 0, clBlack}, {9, 0, clBlack}, {0, 9, clBlack}, {9, 9, clBlack}, {5, 5, clRed},
+    } cases[] = {{0, 0, clBlack}, {9, 0, clBlack}, {0, 9, clBlack},  {9, 9, clBlack},  {5, 5, clRed},
                  {1, 1, clRed},   {8, 8, clRed},   {10, 5, clWhite}, {5, 10, clWhite}, {10, 10, clWhite}};
     for (auto& k : cases) EXPECT_EQ(c.Pixel(k.X, k.Y), k.Want) << k.X << "," << k.Y;
 }
@@ -68,7 +68,11 @@ TEST(Canvas, LineToLeavesOutItsEndPixel) {
     struct {
         int X0, Y0, X1, Y1;
         int LastX, LastY;  // the last pixel drawn
-    } cases[] = {{0, 5, 10, 5, 9, 5}, {10, 5, 0, 5, 1, 5}, {3, 0, 3, 10, 3, 9}, {0, 0, 8, 8, 7, 7}, {8, 0, 0, 8, 1, 7}};
+    } cases[] = {{0, 5, 10, 5, 9, 5},
+                 {10, 5, 0, 5, 1, 5},
+                 {3, 0, 3, 10, 3, 9},
+                 {0, 0, 8, 8, 7, 7},
+                 {8, 0, 0, 8, 1, 7}};
     for (auto& k : cases) {
         auto b = Blank(16, 16);
         TCanvas& c = b->Canvas();
@@ -105,8 +109,13 @@ TEST(Canvas, PenModesCombineWithTheDestination) {
     struct {
         TPenMode Mode;
         TColor Want;  // pen 0x0F0F0F... over 0x335577
-    } cases[] = {{pmCopy, 0x00F0F0}, {pmXor, 0x00F0F0 ^ 0x335577}, {pmNot, ~0x335577 & 0xFFFFFF},
-                 {pmMask, 0x00F0F0 & 0x335577}, {pmMerge, 0x00F0F0 | 0x335577}, {pmBlack, 0}, {pmWhite, 0xFFFFFF},
+    } cases[] = {{pmCopy, 0x00F0F0},
+                 {pmXor, 0x00F0F0 ^ 0x335577},
+                 {pmNot, ~0x335577 & 0xFFFFFF},
+                 {pmMask, 0x00F0F0 & 0x335577},
+                 {pmMerge, 0x00F0F0 | 0x335577},
+                 {pmBlack, 0},
+                 {pmWhite, 0xFFFFFF},
                  {pmNop, 0x335577}};
     for (auto& k : cases) {
         auto b = Blank(4, 4, 0x335577);
@@ -127,7 +136,8 @@ TEST(Canvas, DrawFocusRectInvertsEveryOtherFramePixelAndTwiceRestores) {
     int changed = 0;
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 20; ++x) {
-            bool onFrame = (x >= 2 && x <= 11 && (y == 2 || y == 8)) || (y >= 2 && y <= 8 && (x == 2 || x == 11));
+            bool onFrame =
+                (x >= 2 && x <= 11 && (y == 2 || y == 8)) || (y >= 2 && y <= 8 && (x == 2 || x == 11));
             bool differs = c.Pixel(x, y) != before[y * 20 + x];
             if (differs) {
                 ++changed;
@@ -276,7 +286,6 @@ TEST(Colors, SystemColoursResolveThroughTheTable) {
     auto b = Blank(2, 2, clBtnShadow);
     EXPECT_EQ(static_cast<uint32_t>(b->Canvas().Pixel(0, 0)), GetSysColor(COLOR_BTNSHADOW));
 }
-
 
 TEST(Canvas, ExtTextOutFillsAndClipsToItsRectangle) {
     auto b = Blank(120, 40);

@@ -58,8 +58,12 @@ TLogBrush TBrush::LogBrush() const {
         return b;
     }
     switch (Style) {
-        case bsSolid: b.Style = BS_SOLID; break;
-        case bsClear: b.Style = BS_NULL; break;
+        case bsSolid:
+            b.Style = BS_SOLID;
+            break;
+        case bsClear:
+            b.Style = BS_NULL;
+            break;
         default:
             b.Style = BS_HATCHED;
             b.Hatch = static_cast<int>(Style) - static_cast<int>(bsHorizontal);
@@ -69,8 +73,9 @@ TLogBrush TBrush::LogBrush() const {
 }
 
 int PenModeToROP2(TPenMode Mode) {
-    static const int rop[] = {R2_BLACK,       R2_WHITE,      R2_NOP,         R2_NOT,        R2_COPYPEN,   R2_NOTCOPYPEN,
-                              R2_MERGEPENNOT, R2_MASKPENNOT, R2_MERGENOTPEN, R2_MASKNOTPEN, R2_MERGEPEN,  R2_NOTMERGEPEN,
+    static const int rop[] = {R2_BLACK,       R2_WHITE,      R2_NOP,         R2_NOT,
+                              R2_COPYPEN,     R2_NOTCOPYPEN, R2_MERGEPENNOT, R2_MASKPENNOT,
+                              R2_MERGENOTPEN, R2_MASKNOTPEN, R2_MERGEPEN,    R2_NOTMERGEPEN,
                               R2_MASKPEN,     R2_NOTMASKPEN, R2_XORPEN,      R2_NOTXORPEN};
     return rop[Mode & 15];
 }
@@ -111,7 +116,8 @@ void TCanvas::Select() {
     TSelected& s = *FSelected;
     if (!s.PenValid || s.Pen.Color != Pen.Color || s.Pen.Width != Pen.Width || s.Pen.Style != Pen.Style ||
         s.Pen.Mode != Pen.Mode) {
-        static const int penStyles[] = {PS_SOLID, PS_DASH, PS_DOT, PS_DASHDOT, PS_DASHDOTDOT, PS_NULL, PS_INSIDEFRAME};
+        static const int penStyles[] = {PS_SOLID,      PS_DASH, PS_DOT,        PS_DASHDOT,
+                                        PS_DASHDOTDOT, PS_NULL, PS_INSIDEFRAME};
         HPEN pen = CreatePen(penStyles[std::min<int>(Pen.Style, 6)], Pen.Width, Pen.Color);
         SelectObject(dc, pen);
         DeleteObject(pen);  // the context keeps a copy
@@ -119,7 +125,8 @@ void TCanvas::Select() {
         s.Pen.Assign(Pen);
         s.PenValid = true;
     }
-    if (!s.BrushValid || s.Brush.Color != Brush.Color || s.Brush.Style != Brush.Style || s.Brush.Bitmap != Brush.Bitmap) {
+    if (!s.BrushValid || s.Brush.Color != Brush.Color || s.Brush.Style != Brush.Style ||
+        s.Brush.Bitmap != Brush.Bitmap) {
         HBRUSH brush = CreateBrushIndirect(Brush.LogBrush());
         SelectObject(dc, brush);
         DeleteObject(brush);
@@ -293,8 +300,8 @@ void TCanvas::StretchDraw(const TRect& R, TGraphic* Graphic) {
 void TCanvas::CopyRect(const TRect& DestRect, TCanvas& Source, const TRect& SourceRect) {
     HDC src = Source.Handle();
     Select();
-    StretchBlt(FHandle, DestRect.Left, DestRect.Top, DestRect.Width(), DestRect.Height(), src, SourceRect.Left,
-               SourceRect.Top, SourceRect.Width(), SourceRect.Height(), CopyMode);
+    StretchBlt(FHandle, DestRect.Left, DestRect.Top, DestRect.Width(), DestRect.Height(), src,
+               SourceRect.Left, SourceRect.Top, SourceRect.Width(), SourceRect.Height(), CopyMode);
 }
 
 void TCanvas::BrushCopy(const TRect& Dest, TBitmap* Bitmap, const TRect& Source, TColor Color) {
