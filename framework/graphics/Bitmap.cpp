@@ -129,9 +129,11 @@ struct TBitmapData {
     bool ImageStale = false;  // Dib was handed out and may have changed
     TColor TransparentColor = clDefault;
     HBITMAP Mask = 0;
+    HPALETTE Pal = 0;
     std::unique_ptr<TCanvas> Canvas;
 
     ~TBitmapData() {
+        if (Pal) DeleteObject(Pal);
         if (Dc) DeleteDC(Dc);
         if (Handle) DeleteObject(Handle);
         if (Mask) DeleteObject(Mask);
@@ -342,6 +344,16 @@ bool TBitmap::Monochrome() const {
 void TBitmap::SetMonochrome(bool Value) {
     if (Value == Monochrome()) return;
     SetPixelFormat(Value ? pf1bit : pf24bit);
+}
+
+HPALETTE TBitmap::Palette() {
+    if (D->Pal) DeleteObject(D->Pal);
+    D->Pal = 0;
+    if (D->Palette.empty()) return 0;
+    std::vector<TPaletteEntry> e;
+    for (uint32_t c : D->Palette) e.push_back(TPaletteEntry{GetRValue(c), GetGValue(c), GetBValue(c), 0});
+    D->Pal = CreatePalette(0x300, e);
+    return D->Pal;
 }
 
 uint8_t* TBitmap::ScanLine(int Row) {

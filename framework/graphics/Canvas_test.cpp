@@ -330,6 +330,32 @@ TEST(Canvas, SavedContextStateComesBackAndRegionsFillAndFrame) {
     for (HGDIOBJ h : {rgn, red, blue}) DeleteObject(h);
 }
 
+TEST(Bitmap, PalettesCarryTheColourTable) {
+    TBitmap b;
+    b.SetPixelFormat(pf4bit);
+    b.SetSize(2, 2);
+    b.SetColorTable({clBlack, clRed, clLime});
+    HPALETTE p = b.Palette();
+    ASSERT_NE(p, 0u);
+    EXPECT_EQ(GetPaletteEntries(p, 0, 0, nullptr), 16u);
+    TPaletteEntry e[2];
+    EXPECT_EQ(GetPaletteEntries(p, 1, 2, e), 2u);
+    EXPECT_EQ(e[0].peRed, 0xFF);
+    EXPECT_EQ(e[1].peGreen, 0xFF);
+    EXPECT_EQ(GetNearestPaletteIndex(p, RGB(250, 10, 0)), 1u);
+    HDC dc = b.Canvas().Handle();
+    HPALETTE old = SelectPalette(dc, p, false);
+    EXPECT_EQ(old, GetStockObject(DEFAULT_PALETTE));
+    RealizePalette(dc);
+    // Palette-relative colours draw as their RGB value.
+    b.Canvas().SetPixel(0, 0, PaletteRGB(0, 0xFF, 0));
+    EXPECT_EQ(b.Canvas().Pixel(0, 0), clLime);
+    EXPECT_EQ(SelectPalette(dc, old, false), p);
+    TBitmap t;
+    t.SetPixelFormat(pf24bit);
+    EXPECT_EQ(t.Palette(), 0u);
+}
+
 TEST(Bitmap, ScanLineChangesReachACanvasHeldAcrossThem) {
     TBitmap b;
     b.SetPixelFormat(pf24bit);

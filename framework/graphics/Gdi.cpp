@@ -42,7 +42,11 @@ struct BrushObj {
 struct RegionObj {
     QRegion Rgn;
 };
-using GdiObject = std::variant<PenObj, BrushObj, TLogFont, std::shared_ptr<TBitmapObject>, RegionObj>;
+struct PaletteObj {
+    std::vector<TPaletteEntry> Entries;
+};
+using GdiObject =
+    std::variant<PenObj, BrushObj, TLogFont, std::shared_ptr<TBitmapObject>, RegionObj, PaletteObj>;
 
 struct ObjectTable {
     std::map<uintptr_t, std::unique_ptr<GdiObject>> Objects;
@@ -94,6 +98,7 @@ struct State {
     TLogFont Font = DefaultFont();
     HGDIOBJ SelPen = 0, SelBrush = 0, SelFont = 0;
     HBITMAP SelBitmap = 0;
+    HPALETTE SelPalette = 0;
     uint32_t BkColor = 0xFFFFFF;
     uint32_t TextColor = 0;
     int BkMode = OPAQUE;
@@ -649,6 +654,17 @@ HGDIOBJ GetStockObject(int Index) {
         case DEFAULT_GUI_FONT:
             h = CreateFontIndirect(DefaultFont());
             break;
+        case DEFAULT_PALETTE: {
+            // The 20 static colours of a palette display.
+            static const uint32_t sys[20] = {0x000000, 0x000080, 0x008000, 0x008080, 0x800000,
+                                             0x800080, 0x808000, 0xC0C0C0, 0xC0DCC0, 0xF0CAA6,
+                                             0xF0FBFF, 0xA4A0A0, 0x808080, 0x0000FF, 0x00FF00,
+                                             0x00FFFF, 0xFF0000, 0xFF00FF, 0xFFFF00, 0xFFFFFF};
+            std::vector<TPaletteEntry> e;
+            for (uint32_t c : sys) e.push_back(TPaletteEntry{GetRValue(c), GetGValue(c), GetBValue(c), 0});
+            h = AddObject(PaletteObj{e});
+            break;
+        }
         default:
             return 0;
     }
@@ -1795,6 +1811,50 @@ bool MaskBlt(HDC Dest, int X, int Y, int Width, int Height, HDC Src, int XSrc, i
     if (!m) return BitBlt(Dest, X, Y, Width, Height, Src, XSrc, YSrc, Rop4 & 0xFFFFFF);
     return Transfer(Dest, QRect(X, Y, Width, Height), Src, QRect(XSrc, YSrc, Width, Height), Rop4, &m->Image,
                     QPoint(XMask, YMask));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Palettes
+
+HPALETTE CreatePalette(uint16_t Version, const std::vector<TPaletteEntry>& Entries) {
+    if (Version != 0x300 || Entries.empty() || Entries.size() > 1024) return 0;
+    return AddObject(PaletteObj{Entries});
+}
+
+HPALETTE SelectPalette(HDC Dc, HPALETTE Palette, bool) {
+    DcData* d = Data(Dc);
+    if (!d || !FindAs<PaletteObj>(Palette)) return 0;
+    HPALETTE old = d->St.SelPalette ? d->St.SelPalette : GetStockObject(DEFAULT_PALETTE);
+    d->St.SelPalette = Palette;
+    return old;
+}
+
+unsigned RealizePalette(HDC Dc) {
+    return Data(Dc) ? 0 : static_cast<unsigned>(-1);
+}
+
+unsigned GetPaletteEntries(HPALETTE Palette, unsigned Start, unsigned Count, TPaletteEntry* Entries) {
+    auto* p = FindAs<PaletteObj>(Palette);
+    if (!p) return 0;
+    if (!Entries) return static_cast<unsigned>(p->Entries.size());
+    unsigned n = 0;
+    for (unsigned i = Start; i < p->Entries.size() && n < Count; ++i) Entries[n++] = p->Entries[i];
+    return n;
+}
+
+unsigned GetNearestPaletteIndex(HPALETTE Palette, TColor Color) {
+    auto* p = FindAs<PaletteObj>(Palette);
+    if (!p) return static_cast<unsigned>(CLR_INVALID);
+    uint32_t rgb = ColorToRGB(Color);
+    unsigned best = 0;
+    int bestD = INT32_MAX;
+    for (unsigned i = 0; i < p->Entries.size(); ++i) {
+        const TPaletteEntry& e = p->Entries[i];
+        int dr = e.peRed - GetRValue(rgb), dg = e.peGreen - GetGValue(rgb), db = e.peBlue - GetBValue(rgb);
+        int dd = dr * dr + dg * dg + db * db;
+        if (dd < bestD) bestD = dd, best = i;
+    }
+    return best;
 }
 
 // ---------------------------------------------------------------------------------------------

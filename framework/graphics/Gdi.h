@@ -26,6 +26,7 @@ using HBRUSH = uintptr_t;
 using HFONT = uintptr_t;
 using HBITMAP = uintptr_t;
 using HRGN = uintptr_t;
+using HPALETTE = uintptr_t;
 
 // ---- Colours ----
 // The RGB value of a colour (system colours looked up in the system colour table).
@@ -286,6 +287,32 @@ int GetClipRgn(HDC Dc, HRGN Rgn);
 
 // ---- Bitmaps by handle ----
 int GetDeviceCaps(HDC Dc, int Index);
+
+// ---- Palettes ----
+// Surfaces hold true colour, so a palette only lends its colours to palette-index colours
+// (0x01000000 | index) drawn on a context it is selected into; palette-relative colours
+// (0x02000000 | RGB) are drawn as their RGB value.
+struct TPaletteEntry {
+    uint8_t peRed = 0;
+    uint8_t peGreen = 0;
+    uint8_t peBlue = 0;
+    uint8_t peFlags = 0;
+};
+constexpr uint8_t PC_RESERVED = 0x1, PC_EXPLICIT = 0x2, PC_NOCOLLAPSE = 0x4;
+constexpr TColor PaletteIndex(uint16_t Index) {
+    return static_cast<TColor>(0x01000000 | Index);
+}
+constexpr TColor PaletteRGB(uint8_t R, uint8_t G, uint8_t B) {
+    return static_cast<TColor>(0x02000000 | R | (G << 8) | (B << 16));
+}
+// Version is 0x300 as the platform expects; the entries are copied.
+HPALETTE CreatePalette(uint16_t Version, const std::vector<TPaletteEntry>& Entries);
+HPALETTE SelectPalette(HDC Dc, HPALETTE Palette, bool ForceBackground);
+// The number of entries mapped into the system palette: none on a true-colour surface.
+unsigned RealizePalette(HDC Dc);
+unsigned GetPaletteEntries(HPALETTE Palette, unsigned Start, unsigned Count, TPaletteEntry* Entries);
+unsigned GetNearestPaletteIndex(HPALETTE Palette, TColor Color);
+constexpr int DEFAULT_PALETTE = 15;
 constexpr int HORZRES = 8, VERTRES = 10, BITSPIXEL = 12, PLANES = 14, NUMCOLORS = 24, LOGPIXELSX = 88,
               LOGPIXELSY = 90, RASTERCAPS = 38, SIZEPALETTE = 104;
 

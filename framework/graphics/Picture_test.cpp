@@ -172,14 +172,13 @@ TEST(BitBlt, StretchAndCopyRectScaleAndDrawHonoursTransparency) {
 
 TEST(Bmp, OneBitWidthNineReadsNinePixelsFromPaddedRows) {
     // 9×2, bottom-up, rows of 2 data bytes and 2 bytes of padding; palette black, white.
-    std::vector<uint8_t> f = {
-        'B',  'M',  70,   0,    0, 0, 0, 0, 0,    0,    62, 0,    0,    0,           // file header
-        40,   0,    0,    0,    9, 0, 0, 0, 2,    0,    0,  0,    1,    0,    1, 0,  // size, width, height,
-                                                                                     // planes, bits
-        0,    0,    0,    0,    8, 0, 0, 0, 0x13, 0x0B, 0,  0,    0x13, 0x0B, 0, 0, 2,
-        0,    0,    0,    0,    0, 0, 0, 0, 0,    0,    0,  0xFF, 0xFF, 0xFF, 0,  // palette
-        0x80, 0x80, 0xFF, 0xFF,   // bottom row: pixels 0 and 8 white
-        0x55, 0x00, 0xFF, 0xFF};  // top row: pixels 1, 3, 5, 7 white
+    std::vector<uint8_t> f = {'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 62, 0, 0, 0,   // file header
+                              40, 0, 0, 0, 9, 0, 0, 0, 2, 0, 0, 0, 1, 0, 1, 0,  // size, width, height,
+                                                                                // planes, bits
+                              0, 0, 0, 0, 8, 0, 0, 0, 0x13, 0x0B, 0, 0, 0x13, 0x0B, 0, 0, 2, 0, 0, 0, 0, 0, 0,
+                              0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0,  // palette
+                              0x80, 0x80, 0xFF, 0xFF,              // bottom row: pixels 0 and 8 white
+                              0x55, 0x00, 0xFF, 0xFF};             // top row: pixels 1, 3, 5, 7 white
     TBitmap b;
     Load(b, f);
     EXPECT_EQ(b.Width(), 9);

@@ -329,6 +329,8 @@ public:
     void SetColorTable(const std::vector<TColor>& Colors);
     bool Monochrome() const;
     void SetMonochrome(bool Value);
+    // The colour table as a palette (owned by the bitmap; 0 for 24 and 32-bit bitmaps).
+    HPALETTE Palette();
     uint8_t* ScanLine(int Row);
 
     // Transparency: with tmAuto the colour of the bottom-left pixel, with tmFixed TransparentColor.
