@@ -330,6 +330,23 @@ TEST(Canvas, SavedContextStateComesBackAndRegionsFillAndFrame) {
     for (HGDIOBJ h : {rgn, red, blue}) DeleteObject(h);
 }
 
+TEST(Canvas, ObjectsSelectedByHandAndSelectedBackRestoreTheCanvasPen) {
+    auto b = Blank(10, 10);
+    TCanvas& c = b->Canvas();
+    c.Pen.Color = clRed;
+    HDC dc = c.Handle();
+    HPEN blue = CreatePen(PS_SOLID, 1, clBlue);
+    HGDIOBJ old = SelectObject(dc, blue);
+    MoveToEx(dc, 0, 0, nullptr);
+    LineTo(dc, 5, 0);
+    EXPECT_EQ(c.Pixel(0, 0), clBlue);
+    SelectObject(dc, old);
+    DeleteObject(blue);
+    MoveToEx(dc, 0, 1, nullptr);
+    LineTo(dc, 5, 1);
+    EXPECT_EQ(c.Pixel(0, 1), clRed);
+}
+
 TEST(Bitmap, PalettesCarryTheColourTable) {
     TBitmap b;
     b.SetPixelFormat(pf4bit);

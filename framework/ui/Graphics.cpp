@@ -97,6 +97,19 @@ struct TCanvas::TSelected {
     TFont Font;
     TPoint Origin;
     bool PenValid = false, BrushValid = false, FontValid = false;
+    // The objects selected for the canvas live while they are selected, so that code which selects
+    // its own into Handle() and then the old ones back gets the canvas's objects again.
+    HPEN PenHandle = 0;
+    HBRUSH BrushHandle = 0;
+    HFONT FontHandle = 0;
+    ~TSelected() {
+        for (HGDIOBJ h : {PenHandle, BrushHandle, FontHandle})
+            if (h) DeleteObject(h);
+    }
+    static void Replace(HGDIOBJ& Slot, HGDIOBJ New) {
+        if (Slot) DeleteObject(Slot);
+        Slot = New;
+    }
 };
 
 void TCanvas::SetHandle(HDC Dc) {
@@ -120,7 +133,7 @@ void TCanvas::Select() {
                                         PS_DASHDOTDOT, PS_NULL, PS_INSIDEFRAME};
         HPEN pen = CreatePen(penStyles[std::min<int>(Pen.Style, 6)], Pen.Width, Pen.Color);
         SelectObject(dc, pen);
-        DeleteObject(pen);  // the context keeps a copy
+        TSelected::Replace(s.PenHandle, pen);
         SetROP2(dc, PenModeToROP2(Pen.Mode));
         s.Pen.Assign(Pen);
         s.PenValid = true;
@@ -129,7 +142,7 @@ void TCanvas::Select() {
         s.Brush.Bitmap != Brush.Bitmap) {
         HBRUSH brush = CreateBrushIndirect(Brush.LogBrush());
         SelectObject(dc, brush);
-        DeleteObject(brush);
+        TSelected::Replace(s.BrushHandle, brush);
         // Hatched and clear brushes leave the background of text and hatches alone.
         if (Brush.Style == bsSolid) {
             SetBkColor(dc, Brush.Color);
@@ -144,7 +157,7 @@ void TCanvas::Select() {
     if (!s.FontValid || !(s.Font == Font)) {
         HFONT font = CreateFontIndirect(Font.LogFont());
         SelectObject(dc, font);
-        DeleteObject(font);
+        TSelected::Replace(s.FontHandle, font);
         SetTextColor(dc, Font.Color);
         s.Font.Name = Font.Name;
         s.Font.Color = Font.Color;
