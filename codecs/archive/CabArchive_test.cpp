@@ -49,9 +49,9 @@ uint16_t DosTime(int h, int mi, int s) {
 // Sizes, dates and names from `cabextract -l`, attributes from `gcab -lv` (the other tool does not
 // show them); names with "\" between folders as the cabinet stores them.
 std::vector<ToolEntry> ToolListing(const TempDir& dir, const std::string& cab) {
-    EXPECT_EQ(testing::Run("cabextract -l " + cab + " > list.txt && gcab -lv " + cab + " > attrs.txt",
-                           dir.Path()),
-              0);
+    EXPECT_EQ(
+        testing::Run("cabextract -l " + cab + " > list.txt && gcab -lv " + cab + " > attrs.txt", dir.Path()),
+        0);
     std::vector<ToolEntry> entries;
     std::istringstream list(testing::ReadFile(dir / "list.txt"));
     std::string line;
@@ -89,9 +89,10 @@ protected:
         testing::WriteFile(Dir / "src/b.bin", testing::RandomBytes(70000, 2));
         testing::WriteFile(Dir / "src/empty.txt", "");
         testing::WriteFile(Dir / "src/docs/readme.txt", "read me\r\n");
-        testing::Run("touch -d '2018-07-06 05:04:02' a.txt empty.txt && touch -d '2001-12-31 23:59:59' b.bin "
-                     "docs/readme.txt",
-                     Dir.Path() / "src");
+        testing::Run(
+            "touch -d '2018-07-06 05:04:02' a.txt empty.txt && touch -d '2001-12-31 23:59:59' b.bin "
+            "docs/readme.txt",
+            Dir.Path() / "src");
     }
     TempDir Dir;
 };
@@ -137,14 +138,17 @@ TEST_F(CabinetFiles, ListingMatchesTheToolsAndExtractionMatchesCabextract) {
         cab->SetBaseDirectory(Win(Dir / "out"));
         cab->ExtractOptions = eoCreateDirs | eoRestorePath;
         int failures = 0;
-        cab->OnItemFailure = [&](framework::TObject*, TArcArchiveItem*, int32_t, int32_t, int32_t) { ++failures; };
+        cab->OnItemFailure = [&](framework::TObject*, TArcArchiveItem*, int32_t, int32_t, int32_t) {
+            ++failures;
+        };
         for (int i = 0; i < cab->Count(); ++i) cab->ExtractItemAt(i);
         EXPECT_EQ(failures, 0);
         for (const char* name : {"a.txt", "b.bin", "empty.txt", "docs/readme.txt"}) {
             EXPECT_EQ(testing::ReadFile(Dir / (std::string("out/") + name)),
                       testing::ReadFile(Dir / (std::string("ref/") + name)))
                 << name;
-            EXPECT_EQ(fs::last_write_time(Dir.Path() / "out" / name), fs::last_write_time(Dir.Path() / "ref" / name))
+            EXPECT_EQ(fs::last_write_time(Dir.Path() / "out" / name),
+                      fs::last_write_time(Dir.Path() / "ref" / name))
                 << name;
         }
         browser.CloseArchive();
@@ -302,10 +306,10 @@ TEST(CabinetSet, SecondCabinetMarksTheContinuedEntry) {
     const std::string a = "first file", b = "second file spread over two cabinets", c = "third";
     // B's first 10 bytes end the first cabinet's folder; the second cabinet's folder goes on with
     // the rest of B and holds C.
-    testing::WriteFile(dir / "set1.cab", HandCabinet({{"A.TXT", a, 0}, {"B.TXT", b, 0xFFFE}}, a + b.substr(0, 10),
-                                                     2, 0x1234, 0, "", "set2.cab"));
-    testing::WriteFile(dir / "set2.cab", HandCabinet({{"B.TXT", b, 0xFFFD}, {"C.TXT", c, 0}}, b.substr(10) + c, 1,
-                                                     0x1234, 1, "set1.cab", ""));
+    testing::WriteFile(dir / "set1.cab", HandCabinet({{"A.TXT", a, 0}, {"B.TXT", b, 0xFFFE}},
+                                                     a + b.substr(0, 10), 2, 0x1234, 0, "", "set2.cab"));
+    testing::WriteFile(dir / "set2.cab", HandCabinet({{"B.TXT", b, 0xFFFD}, {"C.TXT", c, 0}},
+                                                     b.substr(10) + c, 1, 0x1234, 1, "set1.cab", ""));
     TArcCabBrowser first(nullptr);
     first.SetFileName(Win(dir / "set1.cab"));
     ASSERT_EQ(first.Count(), 2);
@@ -344,10 +348,12 @@ TEST(CabinetSet, DamagedHeadersRaiseTheLibrarysError) {
     std::string badFolder = good;
     badFolder[36 + 8 + 8] = 5;  // folder index 5 of one folder
     std::string badFilesAt = good;
-    badFilesAt[16] = '\xF0';  // file entries past the end
+    badFilesAt[16] = '\xF0';                              // file entries past the end
     std::string noNul = good.substr(0, 36 + 8 + 16 + 3);  // name cut before its NUL
-    const std::vector<Case> cases = {
-        {"folder index", badFolder}, {"file offset", badFilesAt}, {"cut name", noNul}, {"header only", good.substr(0, 30)}};
+    const std::vector<Case> cases = {{"folder index", badFolder},
+                                     {"file offset", badFilesAt},
+                                     {"cut name", noNul},
+                                     {"header only", good.substr(0, 30)}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.What);
         testing::WriteFile(dir / "bad.cab", c.Bytes);
