@@ -102,20 +102,26 @@ std::intptr_t ExtractNotify(platform::FDINOTIFICATIONTYPE type, platform::FDINOT
                     throw EArcNoSuchDirectory();
             }
             archive->ExtractTarget = target;
-            if (!FileExistsAt(target)) return platform::_lcreat(target, 0);
+            if (!FileExistsAt(target)) {
+                platform::HFILE created = platform::_lcreat(target, 0);
+                archive->TargetOpen = created != platform::HFILE_ERROR;
+                return created;  // HFILE_ERROR (-1) stops the copy, which is then reported
+            }
             bool confirm = true;
             archive->DoConfirmOverwrite(target, confirm);
             if (!confirm) return 0;
             archive->ExtractTarget = target;
             platform::HFILE hf = platform::_lopen(target, platform::OF_WRITE | platform::OF_SHARE_DENY_NONE);
-            if (hf == platform::HFILE_ERROR) return 0;
+            if (hf == platform::HFILE_ERROR) return hf;
             platform::_lwrite(hf, nullptr, 0);  // a zero-byte write empties the file from its position
+            archive->TargetOpen = true;
             return hf;
         }
         case platform::fdintCLOSE_FILE_INFO: {
             auto hf = static_cast<platform::HFILE>(n->hf);
             SetHandleDosTime(hf, n->date, n->time);
             platform::_lclose(hf);
+            archive->TargetOpen = false;
             WriteFileAttributes(archive->ExtractTarget, n->attribs);
             return 1;
         }
@@ -232,9 +238,14 @@ void TArcCabArchive::ListCabinet() {
 
 void TArcCabArchive::ExtractItemAt(int index) {
     ActiveItem = static_cast<TArcCabItem*>(ItemList->Get(index));
+    TargetOpen = false;
     if (!FdiContext ||
-        !platform::FDICopy(FdiContext, CabName.c_str(), CabPath.c_str(), 0, ExtractNotify, nullptr, this))
+        !platform::FDICopy(FdiContext, CabName.c_str(), CabPath.c_str(), 0, ExtractNotify, nullptr, this)) {
+        // The library has closed the target it was writing; what it holds is not the entry.
+        if (TargetOpen) platform::DeleteFile(ExtractTarget);
+        TargetOpen = false;
         DoProcessItemFailure(ActiveItem, ptExtract, ecCabinetError, 0);
+    }
 }
 
 void TArcCabArchive::PrepareCompression() {

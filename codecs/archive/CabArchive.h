@@ -66,6 +66,8 @@ public:
     uint16_t SetID = 0;
     // Target of the file being extracted (for the attributes applied when it is closed).
     std::string ExtractTarget;
+    // The target is open for the library to write (a partial file is removed when copying fails).
+    bool TargetOpen = false;
 
 private:
     void ListCabinet();

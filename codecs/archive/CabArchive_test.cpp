@@ -188,6 +188,26 @@ TEST_F(CabinetFiles, ExtractionOptionsAndOverwrite) {
     EXPECT_EQ(asked[0], Win(Dir / "out") + "\\a.txt");
 }
 
+TEST_F(CabinetFiles, DamagedDataIsReportedAndLeavesNoPartialFile) {
+    ASSERT_EQ(testing::Run("gcab -cz ../t.cab a.txt", Dir.Path() / "src"), 0);
+    std::string cab = testing::ReadFile(Dir / "t.cab");
+    for (size_t i = cab.size() - 200; i < cab.size() - 100; ++i) cab[i] = static_cast<char>(cab[i] ^ 0x5A);
+    testing::WriteFile(Dir / "bad.cab", cab);
+    TArcCabArchive archive(Win(Dir / "bad.cab"), 0);
+    archive.Load();
+    ASSERT_EQ(archive.Count(), 1);
+    fs::create_directories(Dir.Path() / "out");
+    archive.SetBaseDirectory(Win(Dir / "out"));
+    std::vector<int32_t> failure;
+    archive.OnItemFailure = [&](framework::TObject*, TArcArchiveItem*, int32_t type, int32_t cls,
+                                int32_t code) {
+        failure = {type, cls, code};
+    };
+    archive.ExtractItemAt(0);
+    EXPECT_EQ(failure, (std::vector<int32_t>{ptExtract, ecCabinetError, 0}));
+    EXPECT_FALSE(fs::exists(Dir.Path() / "out" / "a.txt"));
+}
+
 TEST(CabinetArchive, NotACabinetMissingFileAndReadModeRules) {
     TempDir dir;
     testing::WriteFile(dir / "fake.cab", "MSCX this is no cabinet at all, only text");
