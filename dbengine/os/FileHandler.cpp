@@ -1,0 +1,172 @@
+#include "dbengine/os/FileHandler.h"
+
+#include "dbengine/session/EngineError.h"
+
+namespace dbengine {
+
+namespace {
+
+TFileList& List() {
+    TFileList* list = EngineFileList();
+    if (list == nullptr) RaiseEngineError(DBE_NOTINITIALIZED, {}, {}, {}, {});
+    return *list;
+}
+
+// Leaves a file object's lock on every path.
+class TFileLockScope {
+public:
+    explicit TFileLockScope(TFileHandler& handler) : Handler(handler) { Handler.EnterFileLock(); }
+    ~TFileLockScope() { Handler.LeaveFileLock(); }
+    TFileLockScope(const TFileLockScope&) = delete;
+    TFileLockScope& operator=(const TFileLockScope&) = delete;
+
+private:
+    TFileHandler& Handler;
+};
+
+}  // namespace
+
+TFileHandler::~TFileHandler() {
+    if (IsOpen) {
+        try {
+            CloseFile();
+        } catch (...) {
+            // Closing never raises today; a destructor must not either way.
+        }
+    }
+}
+
+void TFileHandler::Raise(int32_t code) {
+    RaiseTableError(static_cast<TEngineErrorCode>(code), FileName);
+}
+
+void TFileHandler::OpenFile() {
+    if (IsOpen) return;
+    TFileList& list = List();
+    if (!list.FileExists(FileName, InMemory)) Raise(DBE_OSENOENT);
+    bool readOnly = false, byAttribute = false;
+    TAbstractFile* file = nullptr;
+    int32_t result = list.OpenFile(FileName, InMemory, Exclusive, Temporary, readOnly, byAttribute, file);
+    if (result < 0) Raise(-result);
+    File = file;
+    HandleNo = result;
+    ReadOnly = readOnly;
+    ReadOnlyByAttribute = byAttribute;
+    IsOpen = true;
+}
+
+void TFileHandler::CloseFile() {
+    if (HandleNo > 0 && File != nullptr) {
+        List().CloseFile(File, InMemory, HandleNo);
+        File = nullptr;
+        HandleNo = 0;
+    }
+    IsOpen = false;
+}
+
+void TFileHandler::CreateFile() {
+    TAbstractFile* file = nullptr;
+    int32_t result = List().CreateFile(FileName, InMemory, Temporary, &file);
+    if (result < 0) Raise(-result);
+    File = file;
+    HandleNo = result;
+    ReadOnly = false;
+    ReadOnlyByAttribute = false;
+    IsOpen = true;
+}
+
+void TFileHandler::DeleteFile() {
+    int32_t result = List().DeleteFile(FileName, InMemory);
+    if (result < 0) Raise(-result);
+}
+
+void TFileHandler::RenameFile(const std::string& newName) {
+    int32_t result = List().RenameFile(FileName, InMemory, newName);
+    if (result < 0) Raise(-result);
+    FileName = newName;
+}
+
+void TFileHandler::CopyToFile(const std::string& destName, bool compress, uint16_t progressStep,
+                              const TCopyProgressCallback& callback, void* callbackData) {
+    if (!IsOpen || File == nullptr) return;
+    int32_t result =
+        List().CopyTo(File, HandleNo, progressStep, callback, callbackData, compress, destName, InMemory);
+    if (result < 0) Raise(-result);
+}
+
+void TFileHandler::CopyFromFile(const std::string& sourceName, bool compress, uint16_t progressStep,
+                                const TCopyProgressCallback& callback, void* callbackData) {
+    if (!IsOpen || File == nullptr) return;
+    int32_t result =
+        List().CopyFrom(File, HandleNo, progressStep, callback, callbackData, compress, sourceName, InMemory);
+    if (result < 0) Raise(-result);
+}
+
+uint32_t TFileHandler::ReadBuffer(void* buffer, uint32_t count, bool allowShort) {
+    if (File == nullptr) Raise(DBE_READERR);
+    int32_t got = File->Read(HandleNo, buffer, count);
+    if (got < 0 || (static_cast<uint32_t>(got) != count && !allowShort)) Raise(DBE_READERR);
+    return static_cast<uint32_t>(got);
+}
+
+void TFileHandler::WriteBuffer(const void* buffer, uint32_t count) {
+    if (File == nullptr) Raise(DBE_WRITEERR);
+    if (count == 0) return;
+    if (File->Write(HandleNo, buffer, count) != static_cast<int32_t>(count)) Raise(DBE_WRITEERR);
+}
+
+void TFileHandler::TruncateFile() {
+    if (File == nullptr || File->Write(HandleNo, nullptr, 0) != 0) Raise(DBE_WRITEERR);
+}
+
+void TFileHandler::FlushFile() {
+    if (File == nullptr) return;
+    if (!File->Flush()) Raise(DBE_WRITEERR);
+}
+
+bool TFileHandler::LockFileRange(bool lock, int64_t offset, int64_t length) {
+    if (File == nullptr) return false;
+    return lock ? File->LockRange(offset, length) : File->UnlockRange(offset, length);
+}
+
+int64_t TFileHandler::SeekFile(int origin, int64_t offset) {
+    if (File == nullptr) return 0;
+    return File->Seek(HandleNo, origin, offset);
+}
+
+int64_t TFileHandler::GetFileSize() {
+    if (File == nullptr) return 0;
+    TFileLockScope scope(*this);
+    int64_t position = SeekFile(1, 0);
+    int64_t size = SeekFile(2, 0);
+    SeekFile(0, position);
+    return size < 0 ? 0 : size;
+}
+
+bool TFileHandler::FileExists() {
+    return List().FileExists(FileName, InMemory);
+}
+
+void TFileHandler::EnterFileLock() {
+    if (File != nullptr) File->Lock.Enter();
+}
+
+void TFileHandler::LeaveFileLock() {
+    if (File != nullptr) File->Lock.Leave();
+}
+
+uint32_t TFileHandler::ReadAt(int64_t offset, void* buffer, uint32_t count, bool allowShort) {
+    if (File == nullptr) Raise(DBE_READERR);
+    TFileLockScope scope(*this);
+    if (SeekFile(0, offset) != offset) Raise(DBE_READERR);
+    return ReadBuffer(buffer, count, allowShort);
+}
+
+void TFileHandler::WriteAt(int64_t offset, const void* buffer, uint32_t count) {
+    if (File == nullptr) Raise(DBE_WRITEERR);
+    TFileLockScope scope(*this);
+    if (SeekFile(0, offset) != offset) Raise(DBE_WRITEERR);
+    WriteBuffer(buffer, count);
+}
+
+}  // namespace dbengine

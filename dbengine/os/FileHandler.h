@@ -1,0 +1,70 @@
+#pragma once
+// The engine-side view of one table file (data, index or BLOB file): its name and open options,
+// a handle number on the shared file object, and every failure turned into an engine error
+// whose table item is the file name.
+//
+// Positioned transfers follow one rule: enter the file's lock, seek, transfer, leave the lock
+// (also on failure), because a physical file has one position for the whole process. ReadAt
+// and WriteAt do exactly that.
+
+#include <cstdint>
+#include <string>
+
+#include "dbengine/os/FileList.h"
+#include "framework/core/Object.h"
+
+namespace dbengine {
+
+class TFileHandler : public framework::TObject {
+public:
+    TFileHandler() = default;
+    ~TFileHandler() override;
+    TFileHandler(const TFileHandler&) = delete;
+    TFileHandler& operator=(const TFileHandler&) = delete;
+
+    virtual void OpenFile();
+    virtual void CloseFile();
+    // A new, empty file held exclusively by this handler.
+    virtual void CreateFile();
+    virtual void DeleteFile();
+    virtual void RenameFile(const std::string& newName);
+    virtual void CopyToFile(const std::string& destName, bool compress, uint16_t progressStep,
+                            const TCopyProgressCallback& callback, void* callbackData);
+    virtual void CopyFromFile(const std::string& sourceName, bool compress, uint16_t progressStep,
+                              const TCopyProgressCallback& callback, void* callbackData);
+    // Reads at the current position; fewer bytes than asked raise 9217 unless allowShort.
+    virtual uint32_t ReadBuffer(void* buffer, uint32_t count, bool allowShort = false);
+    // Writes at the current position; a short or failed write raises 9218. A count of 0 writes
+    // nothing: setting the end of the file is TruncateFile's alone.
+    virtual void WriteBuffer(const void* buffer, uint32_t count);
+    // Sets the end of the file at the current position; a failure raises 9218.
+    void TruncateFile();
+    virtual void FlushFile();
+    // Lock (true) or unlock (false) a byte range; false when no file is held. Never raises.
+    bool LockFileRange(bool lock, int64_t offset, int64_t length);
+    // The new position; 0 when no file is held, -1 when the seek failed.
+    int64_t SeekFile(int origin, int64_t offset);
+    int64_t GetFileSize();
+    bool FileExists();
+    void EnterFileLock();
+    void LeaveFileLock();
+
+    // The whole calling rule in one call; a failed seek raises 9217 or 9218 like the transfer.
+    uint32_t ReadAt(int64_t offset, void* buffer, uint32_t count, bool allowShort = false);
+    void WriteAt(int64_t offset, const void* buffer, uint32_t count);
+
+    bool InMemory = false;
+    TAbstractFile* File = nullptr;  // not owned
+    std::string FileName;
+    int32_t HandleNo = 0;
+    bool Exclusive = false;
+    bool ReadOnly = false;
+    bool ReadOnlyByAttribute = false;
+    bool IsOpen = false;
+    bool Temporary = false;
+
+private:
+    [[noreturn]] void Raise(int32_t code);
+};
+
+}  // namespace dbengine

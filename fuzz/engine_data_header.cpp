@@ -1,0 +1,42 @@
+// Opening a data file of unknown bytes and checking its header: any input either opens and
+// passes, or raises an engine error; never a crash, a hang or an unbounded allocation.
+#include <cstddef>
+#include <cstdint>
+
+#include "dbengine/data/DataFile.h"
+#include "dbengine/data/DataTable.h"
+#include "dbengine/session/Engine.h"
+#include "dbengine/session/EngineError.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace dbengine;
+    static bool started = [] {
+        InitializeEngine();
+        return true;
+    }();
+    (void)started;
+    TDataTable table(nullptr, nullptr);
+    table.TableName = "FUZZ";
+    {
+        TDataFile writer(&table);
+        writer.FileName = "FUZZ.DAT";
+        writer.InMemory = true;
+        writer.CreateFile();
+        writer.WriteAt(0, data, static_cast<uint32_t>(size));
+        writer.CloseFile();
+    }
+    TDataFile file(&table);
+    file.FileName = "FUZZ.DAT";
+    file.InMemory = true;
+    try {
+        file.OpenFile();
+        file.CheckHeader();
+        for (uint16_t i = 1; i <= file.FieldCount(); ++i) file.GetFieldDescriptor(i);
+        file.GetDescription();
+        file.GetPassword();
+    } catch (const EDbEngineError&) {
+    }
+    file.CloseFile();
+    file.DeleteFile();
+    return 0;
+}
