@@ -32,13 +32,15 @@ public:
             case 3:
                 return Number(1) + (Pick(2) ? " NOT" : "") + " BETWEEN " + Number(0) + " AND " + Number(0);
             case 4:
-                return Pick(2) ? Number(1) + (Pick(2) ? " NOT" : "") + " IN (" + Number(0) + ", " + Number(0) + ", " +
-                                     Number(0) + ")"
-                               : "Name" + std::string(Pick(2) ? " NOT" : "") + " IN (" + Text() + ", " + Text() + ")";
+                return Pick(2) ? Number(1) + (Pick(2) ? " NOT" : "") + " IN (" + Number(0) + ", " +
+                                     Number(0) + ", " + Number(0) + ")"
+                               : "Name" + std::string(Pick(2) ? " NOT" : "") + " IN (" + Text() + ", " +
+                                     Text() + ")";
             case 5:
                 return "Name" + std::string(Pick(3) == 0 ? " NOT" : "") + " LIKE " + Pattern();
             case 6:
-                return "(" + Condition(depth - 1) + ") " + (Pick(2) ? "AND" : "OR") + " (" + Condition(depth - 1) + ")";
+                return "(" + Condition(depth - 1) + ") " + (Pick(2) ? "AND" : "OR") + " (" +
+                       Condition(depth - 1) + ")";
             default:
                 return "NOT (" + Condition(depth - 1) + ")";
         }
@@ -59,7 +61,8 @@ private:
             case 2:
                 return "Rate";
             case 3:
-                return Pick(2) ? "(" + std::to_string(Pick(41) - 20) + ")" : std::to_string(Pick(20) / 2.0 + 0.5).substr(0, 4);
+                return Pick(2) ? "(" + std::to_string(Pick(41) - 20) + ")"
+                               : std::to_string(Pick(20) / 2.0 + 0.5).substr(0, 4);
             default: {
                 static const char* ops[] = {" + ", " - ", " * "};
                 return "(" + Number(depth - 1) + ops[Pick(3)] + Number(depth - 1) + ")";
@@ -87,8 +90,8 @@ TEST(ExpressionDifferentialTest, SameRowsAsSqlite) {
         std::vector<ExprRow> rows;
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
-        sqlite3_exec(db, "CREATE TABLE t(id INTEGER, Name TEXT, Num INTEGER, Qty INTEGER, Rate REAL)", nullptr,
-                     nullptr, nullptr);
+        sqlite3_exec(db, "CREATE TABLE t(id INTEGER, Name TEXT, Num INTEGER, Qty INTEGER, Rate REAL)",
+                     nullptr, nullptr, nullptr);
         for (int i = 0; i < 40; ++i) {
             ExprRow r;
             std::string name;
@@ -121,7 +124,8 @@ TEST(ExpressionDifferentialTest, SameRowsAsSqlite) {
             TExpTreeHolder prepared(PrepareExpTree(tree.get(), &table, 0, 0, false, true));
             std::set<int> plain, fast;
             for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
-                TExpTreeHolder a(EvaluateExpToken(tree.get(), records[static_cast<size_t>(i)].data(), &table, 0, 0));
+                TExpTreeHolder a(
+                    EvaluateExpToken(tree.get(), records[static_cast<size_t>(i)].data(), &table, 0, 0));
                 if (ExpIntegerValue(a.get()) != 0) plain.insert(i);
                 TExpTreeHolder b(
                     EvaluateExpToken(prepared.get(), records[static_cast<size_t>(i)].data(), &table, 0, 0));

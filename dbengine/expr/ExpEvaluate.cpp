@@ -168,7 +168,8 @@ int CompareValues(const TExpToken* l, const TExpToken* r, uint16_t language, uin
     if (lf == fInt && rf == fInt) return Order(ExpIntegerValue(l), ExpIntegerValue(r));
     if ((lf == fFloat && (rf == fInt || rf == fFloat)) || (lf == fInt && rf == fFloat))
         return Order(static_cast<long double>(AsReal(l)), AsReal(r));
-    if ((lf == fBcd && (rf == fInt || rf == fFloat || rf == fBcd)) || ((lf == fInt || lf == fFloat) && rf == fBcd))
+    if ((lf == fBcd && (rf == fInt || rf == fFloat || rf == fBcd)) ||
+        ((lf == fInt || lf == fFloat) && rf == fBcd))
         return Order(AsAmount(l), AsAmount(r));
     known = false;
     return 0;
@@ -222,11 +223,13 @@ void Arithmetic(uint8_t code, const TExpToken* l, const TExpToken* r, TExpToken*
     }
     if (lf == fInt && rf == fInt && code != ecDivide) {
         if (IsLargeInt(l) || IsLargeInt(r)) {
-            uint64_t a = static_cast<uint64_t>(ExpIntegerValue(l)), b = static_cast<uint64_t>(ExpIntegerValue(r));
+            uint64_t a = static_cast<uint64_t>(ExpIntegerValue(l)),
+                     b = static_cast<uint64_t>(ExpIntegerValue(r));
             uint64_t v = code == ecAdd ? a + b : code == ecSubtract ? a - b : a * b;
             SetExpInteger(result, static_cast<int64_t>(v));
         } else {
-            uint32_t a = static_cast<uint32_t>(ExpIntegerValue(l)), b = static_cast<uint32_t>(ExpIntegerValue(r));
+            uint32_t a = static_cast<uint32_t>(ExpIntegerValue(l)),
+                     b = static_cast<uint32_t>(ExpIntegerValue(r));
             uint32_t v = code == ecAdd ? a + b : code == ecSubtract ? a - b : a * b;
             SetExpInteger(result, static_cast<int32_t>(v));
         }
@@ -247,7 +250,10 @@ void Arithmetic(uint8_t code, const TExpToken* l, const TExpToken* r, TExpToken*
     if (lf == fFloat || rf == fFloat) {
         // Left op right over the values themselves, whichever side the float stands on.
         long double a = AsReal(l), b = AsReal(r);
-        long double v = code == ecAdd ? a + b : code == ecSubtract ? a - b : code == ecMultiply ? a * b : a / b;
+        long double v = code == ecAdd        ? a + b
+                        : code == ecSubtract ? a - b
+                        : code == ecMultiply ? a * b
+                                             : a / b;
         SetExpFloat(result, static_cast<double>(v));
         return;
     }
@@ -336,7 +342,8 @@ TExpToken* TEvaluator::Eval(const TExpToken* node) {
             if (node->Left == nullptr || node->Right == nullptr) break;
             if (node->Code == ecAnd || node->Code == ecOr) {
                 TExpTreeHolder r(Eval(node->Right));
-                bool rightDecides = node->Code == ecAnd ? BooleanValue(r.get()) == 0 : BooleanValue(r.get()) != 0;
+                bool rightDecides =
+                    node->Code == ecAnd ? BooleanValue(r.get()) == 0 : BooleanValue(r.get()) != 0;
                 if (rightDecides) {
                     SetBoolean(result, BooleanValue(r.get()) != 0);
                     result->IsNull = r->IsNull;
@@ -357,8 +364,8 @@ TExpToken* TEvaluator::Eval(const TExpToken* node) {
             TExpTreeHolder l(Eval(node->Left));
             TExpTreeHolder r(Eval(node->Right));
             if (FamilyOf(l.get()) == fString)
-                EvaluateOptionCompare(node->Code, node->CompareLength, node->CaseInsensitive, l.get(), r.get(),
-                                      result, Language, Sort);
+                EvaluateOptionCompare(node->Code, node->CompareLength, node->CaseInsensitive, l.get(),
+                                      r.get(), result, Language, Sort);
             else
                 EvaluateOperator(node->Code, l.get(), r.get(), result, Language, Sort);
             break;
@@ -367,8 +374,9 @@ TExpToken* TEvaluator::Eval(const TExpToken* node) {
             if (Source != nullptr && Source->SuppliesColumns()) {
                 Source->GetColumnValue(Record, result);
             } else if (!node->FromConstant) {
-                RaiseEngineError(DBE_SQLPARSE, {}, {}, {}, {}, {}, {},
-                                 "Internal error: Column '" + node->ColumnName + "'" + " specified illegally");
+                RaiseEngineError(
+                    DBE_SQLPARSE, {}, {}, {}, {}, {}, {},
+                    "Internal error: Column '" + node->ColumnName + "'" + " specified illegally");
             }
             break;
         case tkFunction:
@@ -412,7 +420,8 @@ void TEvaluator::Extract(uint8_t code, const TExpToken* v, TExpToken* result) {
             break;
     }
     int year = 0, month = 0, dayOfMonth = 0;
-    if (hasDate && !DecodeDayNumber(static_cast<int32_t>(day), year, month, dayOfMonth)) year = month = dayOfMonth = 0;
+    if (hasDate && !DecodeDayNumber(static_cast<int32_t>(day), year, month, dayOfMonth))
+        year = month = dayOfMonth = 0;
     const double libraryDate = static_cast<double>(day - DateDelta);
     int64_t answer = 0;
     switch (code) {
@@ -487,7 +496,9 @@ void TEvaluator::Function(const TExpToken* node, TExpToken* result) {
             }
             n = std::max<int64_t>(0, n);
             std::string part;
-            if (f <= length) part = text.substr(static_cast<size_t>(f - 1), static_cast<size_t>(std::min(n, length - f + 1)));
+            if (f <= length)
+                part =
+                    text.substr(static_cast<size_t>(f - 1), static_cast<size_t>(std::min(n, length - f + 1)));
             SetFunctionText(result, part);
             break;
         }
@@ -510,7 +521,8 @@ void TEvaluator::Function(const TExpToken* node, TExpToken* result) {
                 break;
             }
             const std::string text = ExpTextValue(t.get()), what = ExpTextValue(s.get());
-            SetExpInteger(result, static_cast<int64_t>(code == ecPos ? TextPos(what, text) : TextOccurrences(what, text)));
+            SetExpInteger(result, static_cast<int64_t>(code == ecPos ? TextPos(what, text)
+                                                                     : TextOccurrences(what, text)));
             result->IsNull = false;
             break;
         }
@@ -521,8 +533,8 @@ void TEvaluator::Function(const TExpToken* node, TExpToken* result) {
             TExpTreeHolder t(Arg(node, 1));
             const std::string ch = ExpTextValue(c.get());
             const std::string text = ExpTextValue(t.get());
-            std::string trimmed = ch.empty() ? text
-                                             : TrimRun(text, ch[0], code != ecTrimTrailing, code != ecTrimLeading);
+            std::string trimmed =
+                ch.empty() ? text : TrimRun(text, ch[0], code != ecTrimTrailing, code != ecTrimLeading);
             SetFunctionText(result, trimmed);
             break;
         }
@@ -636,9 +648,8 @@ void TEvaluator::Function(const TExpToken* node, TExpToken* result) {
             TExpTreeHolder s(Arg(node, 0));
             TExpTreeHolder c(Arg(node, 1));
             int32_t answer = 0;
-            if (Source == nullptr ||
-                !Source->TextSearch(c->Table, ExpTextValue(s.get()), ExpTextValue(c.get()), code == ecTextOccurs,
-                                    answer))
+            if (Source == nullptr || !Source->TextSearch(c->Table, ExpTextValue(s.get()),
+                                                         ExpTextValue(c.get()), code == ecTextOccurs, answer))
                 answer = 0;
             if (code == ecTextSearch)
                 SetBoolean(result, answer != 0);
@@ -755,7 +766,8 @@ int64_t ExpIntegerValue(const TExpToken* t) {
 
 double ExpFloatValue(const TExpToken* t) {
     if (t == nullptr || t->Capacity < 8) return 0;
-    if (t->DataType != fldFloat && t->DataType != fldTimestamp) return static_cast<double>(ExpIntegerValue(t));
+    if (t->DataType != fldFloat && t->DataType != fldTimestamp)
+        return static_cast<double>(ExpIntegerValue(t));
     uint64_t bits = GetLE(t->Data.get(), 8);
     double d;
     std::memcpy(&d, &bits, 8);
@@ -827,7 +839,8 @@ void SetExpText(TExpToken* t, const std::string& text) {
 }
 
 void SetExpNull(TExpToken* t) {
-    if (t->Capacity > 0) std::memset(t->Data.get(), 0, static_cast<size_t>(std::min(t->Capacity, std::max(t->DataSize, 8))));
+    if (t->Capacity > 0)
+        std::memset(t->Data.get(), 0, static_cast<size_t>(std::min(t->Capacity, std::max(t->DataSize, 8))));
     t->IsNull = true;
 }
 
@@ -858,7 +871,8 @@ void EvaluateUnaryOperator(uint8_t Code, const TExpToken* Operand, TExpToken* Re
                     SetExpFloat(Result, negate ? -ExpFloatValue(Operand) : ExpFloatValue(Operand));
                     break;
                 case fldBCD:
-                    SetExpBcd(Result, negate ? -ExpBcdAmount(Operand) : ExpBcdAmount(Operand), Operand->Scale);
+                    SetExpBcd(Result, negate ? -ExpBcdAmount(Operand) : ExpBcdAmount(Operand),
+                              Operand->Scale);
                     break;
                 case fldLargeInt:
                 case fldSmallInt:
@@ -976,7 +990,8 @@ void AssignConverted(TExpToken* Result, const TExpToken* Value) {
         if (Result->DataType != fldString) {
             Result->SetCapacity(valueSize + 1);
             std::memset(Result->Data.get(), 0, static_cast<size_t>(Result->Capacity));
-            if (valueSize > 0) std::memcpy(Result->Data.get(), Value->Data.get(), static_cast<size_t>(valueSize));
+            if (valueSize > 0)
+                std::memcpy(Result->Data.get(), Value->Data.get(), static_cast<size_t>(valueSize));
             Result->DataSize = Value->DataSize;
         } else if (Result->DataSize > 0) {
             Result->SetCapacity(Result->DataSize);
@@ -993,8 +1008,8 @@ void AssignConverted(TExpToken* Result, const TExpToken* Value) {
         return static_cast<uint8_t>(std::clamp<int32_t>(t->DataSize, 0, ConvertBufferSize));
     };
     if (Value->DataType == fldString) area[ConvertBufferSize - 1] = 0;
-    ConvertFieldValue(Value->DataType, sizeByte(Value), Value->Scale, Result->DataType, sizeByte(Result), Result->Scale,
-                      area);
+    ConvertFieldValue(Value->DataType, sizeByte(Value), Value->Scale, Result->DataType, sizeByte(Result),
+                      Result->Scale, area);
     const int32_t size = std::max(0, Result->DataSize);
     Result->SetCapacity(std::max(size, 8));
     std::memset(Result->Data.get(), 0, static_cast<size_t>(Result->Capacity));

@@ -89,7 +89,7 @@ void EvaluateOptionCompare(uint8_t Code, int32_t CompareLength, bool CaseInsensi
                            const TExpToken* Right, TExpToken* Result, uint16_t LanguageId, uint16_t SortId);
 
 // Value access shared by the evaluator, preparation and tests.
-int64_t ExpIntegerValue(const TExpToken* t);  // smallint, word, integer, largeint, date, time, boolean
+int64_t ExpIntegerValue(const TExpToken* t);   // smallint, word, integer, largeint, date, time, boolean
 double ExpFloatValue(const TExpToken* t);      // float, timestamp
 int64_t ExpBcdAmount(const TExpToken* t);      // BCD as a count of 1/10,000
 std::string ExpTextValue(const TExpToken* t);  // string or memo text up to its zero byte

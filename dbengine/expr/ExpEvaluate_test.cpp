@@ -90,17 +90,16 @@ TEST_F(EvaluateTest, NullRulesOfTheOperators) {
         const ExprRow& Row;
         bool Expected;
     } cases[] = {
-        {"Num = Qty", nulls, true},       {"Num <> Qty", nulls, false},      {"Num = 5", nulls, false},
-        {"Num <> 5", nulls, true},        {"Num > 5", nulls, false},         {"Num < 5", nulls, false},
-        {"Num >= Qty", nulls, true},      {"Num <= Qty", nulls, true},       {"Num > Qty", nulls, false},
-        {"Num = Qty", five, false},       {"Num <> Qty", five, true},        {"Name = 'a'", nulls, false},
-        {"Name <> 'a'", nulls, true},     {"Name < 'a'", nulls, true},       {"Name + 'a' = 'a'", nulls, true},
-        {"Name = Memo", nulls, true},     {"Name IS NULL", nulls, true},     {"Name IS NOT NULL", nulls, false},
-        {"Name IS NULL", five, false},    {"Num + 1 IS NULL", nulls, true},  {"Num * 2 = 10", five, true},
-        {"Num / 0 IS NULL", five, true},  {"Num / 2 IS NULL", five, false},
-        {"Price / 0 IS NULL", nulls, true},
-        {"NOT Flag", nulls, true},        {"Flag OR Num = 5", five, true},   {"Flag AND Num = 5", five, false},
-        {"-Num IS NULL", nulls, true},    {"-Num = -5", five, true},
+        {"Num = Qty", nulls, true},      {"Num <> Qty", nulls, false},     {"Num = 5", nulls, false},
+        {"Num <> 5", nulls, true},       {"Num > 5", nulls, false},        {"Num < 5", nulls, false},
+        {"Num >= Qty", nulls, true},     {"Num <= Qty", nulls, true},      {"Num > Qty", nulls, false},
+        {"Num = Qty", five, false},      {"Num <> Qty", five, true},       {"Name = 'a'", nulls, false},
+        {"Name <> 'a'", nulls, true},    {"Name < 'a'", nulls, true},      {"Name + 'a' = 'a'", nulls, true},
+        {"Name = Memo", nulls, true},    {"Name IS NULL", nulls, true},    {"Name IS NOT NULL", nulls, false},
+        {"Name IS NULL", five, false},   {"Num + 1 IS NULL", nulls, true}, {"Num * 2 = 10", five, true},
+        {"Num / 0 IS NULL", five, true}, {"Num / 2 IS NULL", five, false}, {"Price / 0 IS NULL", nulls, true},
+        {"NOT Flag", nulls, true},       {"Flag OR Num = 5", five, true},  {"Flag AND Num = 5", five, false},
+        {"-Num IS NULL", nulls, true},   {"-Num = -5", five, true},
     };
     for (const auto& c : cases) EXPECT_EQ(Matches(c.Text, c.Row), c.Expected) << c.Text;
 }
@@ -228,15 +227,17 @@ TEST_F(EvaluateTest, IsoWeekAndDayMatchTheIsoCalendar) {
     struct {
         int Y, M, D, Week, WeekDay, YearDay;
     } cases[] = {
-        {2005, 1, 1, 53, 6, 1},    {2004, 12, 31, 53, 5, 366}, {2008, 12, 29, 1, 1, 364}, {2010, 1, 3, 53, 7, 3},
-        {2009, 12, 31, 53, 4, 365}, {2012, 2, 29, 9, 3, 60},    {2015, 6, 15, 25, 1, 166}, {1999, 1, 1, 53, 5, 1},
-        {2020, 12, 31, 53, 4, 366}, {2021, 1, 4, 1, 1, 4},      {2026, 12, 10, 50, 4, 344}, {1900, 1, 1, 1, 1, 1},
+        {2005, 1, 1, 53, 6, 1},    {2004, 12, 31, 53, 5, 366}, {2008, 12, 29, 1, 1, 364},
+        {2010, 1, 3, 53, 7, 3},    {2009, 12, 31, 53, 4, 365}, {2012, 2, 29, 9, 3, 60},
+        {2015, 6, 15, 25, 1, 166}, {1999, 1, 1, 53, 5, 1},     {2020, 12, 31, 53, 4, 366},
+        {2021, 1, 4, 1, 1, 4},     {2026, 12, 10, 50, 4, 344}, {1900, 1, 1, 1, 1, 1},
     };
     for (const auto& c : cases) {
         ExprRow row;
         row.Day = DayNo(c.Y, c.M, c.D);
         row.Stamp = static_cast<double>(*row.Day) * MSecsPerDay + 1000;
-        EXPECT_EQ(Value("EXTRACT(WEEK FROM Day)", row), std::to_string(c.Week)) << c.Y << "-" << c.M << "-" << c.D;
+        EXPECT_EQ(Value("EXTRACT(WEEK FROM Day)", row), std::to_string(c.Week))
+            << c.Y << "-" << c.M << "-" << c.D;
         EXPECT_EQ(Value("EXTRACT(DAYOFWEEK FROM Stamp)", row), std::to_string(c.WeekDay));
         EXPECT_EQ(Value("EXTRACT(DAYOFYEAR FROM Day)", row), std::to_string(c.YearDay));
         EXPECT_EQ(Value("EXTRACT(MONTH FROM Stamp)", row), std::to_string(c.M));
@@ -254,11 +255,13 @@ TEST_F(EvaluateTest, LikeInAndBetween) {
         const ExprRow& Row;
         bool Expected;
     } cases[] = {
-        {"Name LIKE 'AB%'", abc, true},       {"Name LIKE 'a_c'", abc, true},      {"Name LIKE '%C'", abc, true},
-        {"Name LIKE 'ab'", abc, false},       {"Name LIKE '%'", nulls, false},     {"Name NOT LIKE 'x%'", nulls, true},
-        {"Name NOT LIKE 'a%'", abc, false},   {"Name LIKE Name", abc, true},
-        {"Num IN (1, 2, 3)", abc, true},      {"Num NOT IN (1, 3)", abc, true},    {"Num IN (1, NULL)", nulls, true},
-        {"Num IN (1, 3)", nulls, false},      {"Num BETWEEN 1 AND 3", abc, true},  {"Num NOT BETWEEN 3 AND 4", abc, true},
+        {"Name LIKE 'AB%'", abc, true},      {"Name LIKE 'a_c'", abc, true},
+        {"Name LIKE '%C'", abc, true},       {"Name LIKE 'ab'", abc, false},
+        {"Name LIKE '%'", nulls, false},     {"Name NOT LIKE 'x%'", nulls, true},
+        {"Name NOT LIKE 'a%'", abc, false},  {"Name LIKE Name", abc, true},
+        {"Num IN (1, 2, 3)", abc, true},     {"Num NOT IN (1, 3)", abc, true},
+        {"Num IN (1, NULL)", nulls, true},   {"Num IN (1, 3)", nulls, false},
+        {"Num BETWEEN 1 AND 3", abc, true},  {"Num NOT BETWEEN 3 AND 4", abc, true},
         {"Name IN ('x', 'abc')", abc, true},
     };
     for (const auto& c : cases) EXPECT_EQ(Matches(c.Text, c.Row), c.Expected) << c.Text;

@@ -227,8 +227,14 @@ bool ConvertFoldedValue(TExpToken* Value, const TExpToken* Reference) {
         case fldLargeInt: {
             if (!IsIntegerType(from) && from != fldFloat && from != fldBCD) return false;
             if (!WholeValue(Value, whole)) return false;
-            const int64_t low = to == fldSmallInt ? INT16_MIN : to == fldWord ? 0 : to == fldInteger ? INT32_MIN : INT64_MIN;
-            const int64_t high = to == fldSmallInt ? INT16_MAX : to == fldWord ? UINT16_MAX : to == fldInteger ? INT32_MAX : INT64_MAX;
+            const int64_t low = to == fldSmallInt  ? INT16_MIN
+                                : to == fldWord    ? 0
+                                : to == fldInteger ? INT32_MIN
+                                                   : INT64_MIN;
+            const int64_t high = to == fldSmallInt  ? INT16_MAX
+                                 : to == fldWord    ? UINT16_MAX
+                                 : to == fldInteger ? INT32_MAX
+                                                    : INT64_MAX;
             if (whole < low || whole > high) return false;
             TakeType(Value, Reference);
             SetExpInteger(Value, whole);
@@ -259,7 +265,8 @@ bool ConvertFoldedValue(TExpToken* Value, const TExpToken* Reference) {
                 amount = static_cast<long double>(ExpFloatValue(Value) * 10000.0);
             else
                 return false;
-            if (!std::isfinite(static_cast<double>(amount)) || amount != std::trunc(amount) || std::fabs(amount) >= 9.2e18L)
+            if (!std::isfinite(static_cast<double>(amount)) || amount != std::trunc(amount) ||
+                std::fabs(amount) >= 9.2e18L)
                 return false;
             int64_t units = static_cast<int64_t>(amount);
             int64_t step = 1;
@@ -284,8 +291,8 @@ TExpToken* FoldConstantOperand(const TExpToken* Reference, const TExpToken* Oper
     return value;
 }
 
-TExpToken* PrepareExpTree(const TExpToken* Node, TExpValueSource* Source, uint16_t LanguageId, uint16_t SortId,
-                          bool CaseInsensitive, bool NoPartialCompare) {
+TExpToken* PrepareExpTree(const TExpToken* Node, TExpValueSource* Source, uint16_t LanguageId,
+                          uint16_t SortId, bool CaseInsensitive, bool NoPartialCompare) {
     TPreparer preparer{Source, LanguageId, SortId, CaseInsensitive, NoPartialCompare};
     return preparer.Prepare(Node);
 }

@@ -16,8 +16,8 @@ namespace dbengine {
 
 // A new tree; Node is not changed. The caller frees the result with FreeExpTree. When folding
 // raises, every token taken so far is given back.
-TExpToken* PrepareExpTree(const TExpToken* Node, TExpValueSource* Source, uint16_t LanguageId, uint16_t SortId,
-                          bool CaseInsensitive, bool NoPartialCompare);
+TExpToken* PrepareExpTree(const TExpToken* Node, TExpValueSource* Source, uint16_t LanguageId,
+                          uint16_t SortId, bool CaseInsensitive, bool NoPartialCompare);
 
 // Operand computed once (no record buffer) and, where that loses nothing, put into Reference's
 // type, subtype, size and scale. The caller releases the result.

@@ -77,7 +77,8 @@ TEST_F(PrepareTest, WildcardAndCaseRewrites) {
             EXPECT_EQ(ExpTextValue(t->Right), c.Constant);
         }
         if (c.Kind == tkStringCompare) {
-            EXPECT_EQ(t->CaseInsensitive, c.CaseInsensitive || std::string(c.Text).find("LIKE") != std::string::npos);
+            EXPECT_EQ(t->CaseInsensitive,
+                      c.CaseInsensitive || std::string(c.Text).find("LIKE") != std::string::npos);
         }
     }
     // A constant on the left stays as it is.
@@ -123,23 +124,42 @@ TEST_F(PrepareTest, PreparationNeverChangesWhichRowsMatch) {
     }
     rows[3].Qty = 4464;  // 70000 cut to 16 bits
     const char* texts[] = {
-        "Name LIKE '%'",           "Name NOT LIKE '%'",        "Name = '*'",
-        "Name <> '*'",             "Name = 'ab*'",             "Name = 'ab**'",
-        "Name = 'ab***'",          "Name LIKE 'ab%'",          "Name LIKE 'AB%'",
-        "Name NOT LIKE 'ab%'",     "Name LIKE 'a_c%'",         "Name LIKE 'a_c'",
-        "Qty = 70000",             "Qty <> 70000",             "Num < 2.7",
-        "Num > 2.7",               "Num = 2.0",                "Num IN (1.5, 2, 3)",
-        "Num BETWEEN 0.5 AND 2.5", "Day < CAST('2020-05-05 12:00' AS TIMESTAMP)",
-        "Stamp >= CAST('2020-05-03' AS DATE)",                 "Price > 0.3",
-        "Price = 0.25",            "Rate > 1",                 "Price + 1 > 2",
-        "Qty IN (70000, -4000)",   "Name IN ('abc', 'b')",     "UPPER(Name) = UPPER('abc')",
+        "Name LIKE '%'",
+        "Name NOT LIKE '%'",
+        "Name = '*'",
+        "Name <> '*'",
+        "Name = 'ab*'",
+        "Name = 'ab**'",
+        "Name = 'ab***'",
+        "Name LIKE 'ab%'",
+        "Name LIKE 'AB%'",
+        "Name NOT LIKE 'ab%'",
+        "Name LIKE 'a_c%'",
+        "Name LIKE 'a_c'",
+        "Qty = 70000",
+        "Qty <> 70000",
+        "Num < 2.7",
+        "Num > 2.7",
+        "Num = 2.0",
+        "Num IN (1.5, 2, 3)",
+        "Num BETWEEN 0.5 AND 2.5",
+        "Day < CAST('2020-05-05 12:00' AS TIMESTAMP)",
+        "Stamp >= CAST('2020-05-03' AS DATE)",
+        "Price > 0.3",
+        "Price = 0.25",
+        "Rate > 1",
+        "Price + 1 > 2",
+        "Qty IN (70000, -4000)",
+        "Name IN ('abc', 'b')",
+        "UPPER(Name) = UPPER('abc')",
     };
     for (const char* text : texts) {
         // As the SQL layer prepares: case kept, "*" taken literally.
         TExpTreeHolder source(Table.Parse(text, true));
         TExpTreeHolder prepared(PrepareExpTree(source.get(), &Table, 0, 0, false, true));
         for (size_t r = 0; r < rows.size(); ++r)
-            EXPECT_EQ(Matches(prepared.get(), rows[r]), Matches(source.get(), rows[r])) << text << " row " << r;
+            EXPECT_EQ(Matches(prepared.get(), rows[r]), Matches(source.get(), rows[r]))
+                << text << " row " << r;
     }
     // With partial compare, a trailing "*" asks for a prefix; "*" alone for any value.
     struct {
@@ -171,7 +191,7 @@ TEST_F(PrepareTest, WildcardRunTest) {
     struct {
         const char* Text;
         bool Expected;
-    } cases[] = {{"", false},    {"*", true},     {"**", true},   {"***", false}, {"ab*", true},
+    } cases[] = {{"", false},    {"*", true},      {"**", true},   {"***", false},  {"ab*", true},
                  {"ab**", true}, {"ab***", false}, {"a*b", false}, {"a*b*", false}, {"abc", false}};
     for (const auto& c : cases) EXPECT_EQ(EndsWithWildcardRun(0, 0, c.Text, '*'), c.Expected) << c.Text;
 }

@@ -133,15 +133,16 @@ TExpToken* TTreeReader::Node(int depth, bool& ok) {
     if (depth > MaxExpTreeDepth) return nullptr;
     TExpTreeHolder holder(NewExpToken());
     TExpToken* t = holder.get();
-    uint64_t kind, code, level, fieldNo, dataSize, isNull, compareLength, caseInsensitive, type, subType, scale,
-        left, right, count, arguments;
+    uint64_t kind, code, level, fieldNo, dataSize, isNull, compareLength, caseInsensitive, type, subType,
+        scale, left, right, count, arguments;
     const uint8_t* value;
     uint32_t valueLength;
     if (!Text(t->Text, Size) || !Number(1, kind) || !Number(1, code) || !Number(1, level) ||
-        !Text(t->ColumnName, 255) || !Number(2, fieldNo) || !Number(4, dataSize) || !Item(value, valueLength) ||
-        valueLength != dataSize || !Number(1, isNull) || !Number(4, compareLength) || !Number(1, caseInsensitive) ||
-        !Number(1, type) || !Number(1, subType) || !Number(1, scale) || !Number(4, left) || !Number(4, right) ||
-        !Number(4, count) || !Number(4, arguments))
+        !Text(t->ColumnName, 255) || !Number(2, fieldNo) || !Number(4, dataSize) ||
+        !Item(value, valueLength) || valueLength != dataSize || !Number(1, isNull) ||
+        !Number(4, compareLength) || !Number(1, caseInsensitive) || !Number(1, type) || !Number(1, subType) ||
+        !Number(1, scale) || !Number(4, left) || !Number(4, right) || !Number(4, count) ||
+        !Number(4, arguments))
         return nullptr;
     // Every record takes at least the fixed bytes, so a count larger than that allows is false.
     if (count > (Size - Pos) / ExpRecordFixedSize) return nullptr;
@@ -150,7 +151,7 @@ TExpToken* TTreeReader::Node(int depth, bool& ok) {
     t->Code = static_cast<uint8_t>(code);
     t->OptimizeLevel = static_cast<uint8_t>(level);
     t->FieldNo = static_cast<uint16_t>(fieldNo);
-    t->SetCapacity(static_cast<int32_t>(valueLength));
+    if (valueLength > 0) t->SetCapacity(static_cast<int32_t>(valueLength));
     if (valueLength > 0) std::memcpy(t->Data.get(), value, valueLength);
     t->DataSize = static_cast<int32_t>(valueLength);
     t->IsNull = isNull != 0;
@@ -177,7 +178,8 @@ TExpToken* TTreeReader::Node(int depth, bool& ok) {
     for (size_t i = 0; i < t->Arguments.size(); ++i) {
         TExpToken* a = Node(depth + 1, childOk);
         if (!childOk) return nullptr;
-        if (a->Kind == 0 && a->DataSize == 0 && a->Left == nullptr && a->Right == nullptr && a->Arguments.empty()) {
+        if (a->Kind == 0 && a->DataSize == 0 && a->Text.empty() && a->ColumnName.empty() &&
+            a->Left == nullptr && a->Right == nullptr && a->Arguments.empty()) {
             ReleaseExpToken(a);
         } else {
             a->Parent = t;

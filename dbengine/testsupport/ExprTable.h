@@ -39,10 +39,12 @@ public:
         struct F {
             const char* Name;
             uint8_t Type, SubType, Size, Decimals;
-        } defs[] = {{"Name", fldString, 0, 20, 0},      {"Qty", fldSmallInt, 0, 0, 0},  {"Num", fldInteger, 0, 0, 0},
-                    {"Rate", fldFloat, 0, 0, 0},        {"Price", fldBCD, 0, 32, 2},    {"Cost", fldBCD, 0, 32, 4},
-                    {"Day", fldDate, 0, 0, 0},          {"Stamp", fldTimestamp, 0, 0, 0}, {"Flag", fldBoolean, 0, 0, 0},
-                    {"Memo", fldBlob, fldstMemo, 0, 0}, {"Big", fldLargeInt, 0, 0, 0},  {"Clock", fldTime, 0, 0, 0}};
+        } defs[] = {{"Name", fldString, 0, 20, 0}, {"Qty", fldSmallInt, 0, 0, 0},
+                    {"Num", fldInteger, 0, 0, 0},  {"Rate", fldFloat, 0, 0, 0},
+                    {"Price", fldBCD, 0, 32, 2},   {"Cost", fldBCD, 0, 32, 4},
+                    {"Day", fldDate, 0, 0, 0},     {"Stamp", fldTimestamp, 0, 0, 0},
+                    {"Flag", fldBoolean, 0, 0, 0}, {"Memo", fldBlob, fldstMemo, 0, 0},
+                    {"Big", fldLargeInt, 0, 0, 0}, {"Clock", fldTime, 0, 0, 0}};
         int16_t no = 1;
         for (const F& f : defs) {
             TFieldDescriptor d;
@@ -137,8 +139,8 @@ public:
         p.SetExpression(text);
         p.NextToken();
         TExpTreeHolder t(p.ParseExpression(AllowPredicates | AllowAggregates));
-        CheckExpTokenTypes(DBE_INVALIDFILTER, "DB", "T", "filter expression", t.get(), nullptr, this, condition,
-                           false);
+        CheckExpTokenTypes(DBE_INVALIDFILTER, "DB", "T", "filter expression", t.get(), nullptr, this,
+                           condition, false);
         return t.release();
     }
 
