@@ -1,6 +1,7 @@
 #include "dbengine/expr/ExpTreeStream.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -215,9 +216,31 @@ void ChainTargets(const TExpToken* t, std::vector<const TExpToken*>& targets) {
     }
 }
 
+// Most arguments a converted node may have: the links it moves to can hold no more.
+size_t LinkedArgumentLimit(uint8_t c) {
+    if ((c >= ecSum && c <= ecAvg) || c == ecUpper || c == ecLower || c == ecLength ||
+        (c >= ecExtractYear && c <= ecExtractSecond) || c == ecAbs)
+        return 1;
+    if (c == ecPos || c == ecOccurs || c == ecTrimLeading || c == ecTrimTrailing || c == ecTrimBoth ||
+        c == ecRound || c == ecLike || c == ecNotLike || c == ecInSelect || c == ecNotInSelect)
+        return 2;
+    if (c == ecSubstring || c == ecBetween || c == ecNotBetween || c == ecCast || c == ecReplace || c == ecIf)
+        return 3;
+    if (c == ecIn || c == ecNotIn) return SIZE_MAX;
+    return 0;  // not converted
+}
+
 bool CanConvert(const TExpToken* t, int depth) {
     if (t == nullptr) return true;
     if (depth > MaxExpTreeDepth) return false;
+    if (t->Third != nullptr) return false;
+    if (t->Kind == tkFunction || t->Kind == tkPredicate) {
+        size_t limit = LinkedArgumentLimit(t->Code);
+        if (limit > 0) {
+            // The node's own links are taken by its arguments.
+            if (t->Arguments.size() > limit || t->Left != nullptr || t->Right != nullptr) return false;
+        }
+    }
     std::vector<const TExpToken*> targets;
     ChainTargets(t, targets);
     for (const TExpToken* x : targets)

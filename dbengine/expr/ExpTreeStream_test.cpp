@@ -194,14 +194,21 @@ TEST_F(TreeStreamTest, KeptFuzzInputs) {
     const std::string dir = std::string(KORVANE_TESTDATA_DIR) + "/expr-tree-fuzz";
     std::ifstream list(dir + "/inputs.txt");
     std::string name;
+    int count = 0;
     while (std::getline(list, name)) {
         if (name.empty()) continue;
         std::ifstream in(dir + "/" + name, std::ios::binary);
         std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         TExpToken* t = nullptr;
         ReadExpTree(bytes.data(), bytes.size(), t);
-        FreeExpTree(t);
+        TExpTreeHolder tree(t);
+        // As the fuzz target does: a copy converted for the linked layout and written.
+        TExpTreeHolder linked(CopyExpTree(tree.get()));
+        std::vector<uint8_t> out;
+        if (ConvertToLinkedLayout(linked.get())) WriteExpTree(linked.get(), out, TExpTreeLayout::Linked);
+        ++count;
     }
+    EXPECT_GT(count, 0);
 }
 
 }  // namespace
