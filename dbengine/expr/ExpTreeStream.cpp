@@ -271,19 +271,19 @@ void Convert(TExpToken* t) {
         take();
         t->Left = arg(0);
         t->Right = arg(1);
-        if (t->Right != nullptr)
-            t->Right->Right = arg(2);
-        else
+        if (t->Right == nullptr)
             t->Right = arg(2);
+        else if (arg(2) != nullptr)
+            t->Right->Right = arg(2);
         Convert(t->Left);
     } else if (c == ecReplace) {
         take();
         t->Left = arg(2);
         t->Right = arg(0);
-        if (t->Right != nullptr)
-            t->Right->Right = arg(1);
-        else
+        if (t->Right == nullptr)
             t->Right = arg(1);
+        else if (arg(1) != nullptr)
+            t->Right->Right = arg(1);
         Convert(t->Left);
     } else if (c == ecPos || c == ecOccurs || c == ecTrimLeading || c == ecTrimTrailing || c == ecTrimBoth) {
         take();
