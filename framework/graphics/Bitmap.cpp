@@ -52,21 +52,31 @@ std::vector<uint8_t> ReadAll(TStream& Stream) {
 
 int BitsOf(TPixelFormat f) {
     switch (f) {
-        case pf1bit: return 1;
-        case pf4bit: return 4;
-        case pf8bit: return 8;
-        case pf32bit: return 32;
-        default: return 24;
+        case pf1bit:
+            return 1;
+        case pf4bit:
+            return 4;
+        case pf8bit:
+            return 8;
+        case pf32bit:
+            return 32;
+        default:
+            return 24;
     }
 }
 
 TPixelFormat FormatOf(int bits) {
     switch (bits) {
-        case 1: return pf1bit;
-        case 4: return pf4bit;
-        case 8: return pf8bit;
-        case 32: return pf32bit;
-        default: return pf24bit;
+        case 1:
+            return pf1bit;
+        case 4:
+            return pf4bit;
+        case 8:
+            return pf8bit;
+        case 32:
+            return pf32bit;
+        default:
+            return pf24bit;
     }
 }
 
@@ -115,13 +125,15 @@ struct TBitmapData {
     TPixelFormat Format = pfDevice;
     std::vector<uint32_t> Palette;
     TDib Dib;
-    bool DibCurrent = false;    // Dib matches the image
-    bool ImageStale = false;    // Dib was handed out and may have changed
+    bool DibCurrent = false;  // Dib matches the image
+    bool ImageStale = false;  // Dib was handed out and may have changed
     TColor TransparentColor = clDefault;
     HBITMAP Mask = 0;
+    HPALETTE Pal = 0;
     std::unique_ptr<TCanvas> Canvas;
 
     ~TBitmapData() {
+        if (Pal) DeleteObject(Pal);
         if (Dc) DeleteDC(Dc);
         if (Handle) DeleteObject(Handle);
         if (Mask) DeleteObject(Mask);
@@ -174,9 +186,15 @@ struct TBitmapData {
             for (int x = 0; x < Dib.Width; ++x) {
                 uint32_t rgb;
                 switch (Dib.BitCount) {
-                    case 1: rgb = Palette[(row[x / 8] >> (7 - (x & 7))) & 1]; break;
-                    case 4: rgb = Palette[(row[x / 2] >> ((x & 1) ? 0 : 4)) & 0xF]; break;
-                    case 8: rgb = Palette[row[x]]; break;
+                    case 1:
+                        rgb = Palette[(row[x / 8] >> (7 - (x & 7))) & 1];
+                        break;
+                    case 4:
+                        rgb = Palette[(row[x / 2] >> ((x & 1) ? 0 : 4)) & 0xF];
+                        break;
+                    case 8:
+                        rgb = Palette[row[x]];
+                        break;
                     default: {
                         const uint8_t* p = row + x * (Dib.BitCount / 8);
                         rgb = RGB(p[2], p[1], p[0]);
@@ -188,7 +206,8 @@ struct TBitmapData {
     }
 
     void UpdateMono() {
-        Obj->Monochrome = Format == pf1bit && Palette.size() == 2 && Palette[0] == 0 && Palette[1] == 0xFFFFFF;
+        Obj->Monochrome =
+            Format == pf1bit && Palette.size() == 2 && Palette[0] == 0 && Palette[1] == 0xFFFFFF;
     }
 };
 
@@ -266,7 +285,8 @@ void TBitmap::SetSize(int AWidth, int AHeight) {
         n.fill(Qt::white);
         if (!img.isNull())
             for (int y = 0; y < std::min(AHeight, img.height()); ++y)
-                std::memcpy(n.scanLine(y), img.constScanLine(y), 4 * static_cast<size_t>(std::min(AWidth, img.width())));
+                std::memcpy(n.scanLine(y), img.constScanLine(y),
+                            4 * static_cast<size_t>(std::min(AWidth, img.width())));
         img = n;
     }
     if (D->Format == pfDevice) D->Format = pf24bit;
@@ -326,6 +346,16 @@ void TBitmap::SetMonochrome(bool Value) {
     SetPixelFormat(Value ? pf1bit : pf24bit);
 }
 
+HPALETTE TBitmap::Palette() {
+    if (D->Pal) DeleteObject(D->Pal);
+    D->Pal = 0;
+    if (D->Palette.empty()) return 0;
+    std::vector<TPaletteEntry> e;
+    for (uint32_t c : D->Palette) e.push_back(TPaletteEntry{GetRValue(c), GetGValue(c), GetBValue(c), 0});
+    D->Pal = CreatePalette(0x300, e);
+    return D->Pal;
+}
+
 uint8_t* TBitmap::ScanLine(int Row) {
     if (Row < 0 || Row >= Height()) throw EInvalidGraphicOperation("Scan line index out of range");
     if (!D->ImageStale && !D->DibCurrent) {
@@ -341,7 +371,7 @@ TColor TBitmap::TransparentColor() const {
     if (Empty()) return clNone;
     auto& self = const_cast<TBitmap&>(*this);
     self.SyncImage();
-    return static_cast<TColor>(FromQRgb(D->Obj->Image.pixel(0, Height() - 1))) ;
+    return static_cast<TColor>(FromQRgb(D->Obj->Image.pixel(0, Height() - 1)));
 }
 
 void TBitmap::SetTransparentColor(TColor Value) {
@@ -385,7 +415,8 @@ void TBitmap::Draw(TCanvas& ACanvas, const TRect& Rect) {
     HDC dst = ACanvas.Handle();
     if (!dst) return;
     if (Transparent())
-        KeyedStretchBlt(dst, Rect, src, Bounds(0, 0, Width(), Height()), ColorToRGB(TransparentColor()), false);
+        KeyedStretchBlt(dst, Rect, src, Bounds(0, 0, Width(), Height()), ColorToRGB(TransparentColor()),
+                        false);
     else
         StretchBlt(dst, Rect.Left, Rect.Top, Rect.Width(), Rect.Height(), src, 0, 0, Width(), Height(),
                    ACanvas.CopyMode);
@@ -472,7 +503,8 @@ void TIcon::Draw(TCanvas& ACanvas, const TRect& Rect) {
     // Icons draw at their own size from the top-left corner of Rect.
     HBITMAP mask = FMask->Handle();
     HDC src = FImage->Canvas().Handle();
-    MaskBlt(dst, Rect.Left, Rect.Top, Width(), Height(), src, 0, 0, mask, 0, 0, MakeROP4(ROP_DstCopy, SRCCOPY));
+    MaskBlt(dst, Rect.Left, Rect.Top, Width(), Height(), src, 0, 0, mask, 0, 0,
+            MakeROP4(ROP_DstCopy, SRCCOPY));
 }
 
 void TIcon::LoadFromStream(TStream& Stream) {
@@ -502,7 +534,8 @@ void TIcon::LoadFromStream(TStream& Stream) {
     if (size >= 8 && std::memcmp(p, "\x89PNG", 4) == 0) {
         if (!rgba.loadFromData(p, static_cast<int>(size), "PNG")) throw EInvalidGraphic(NotValid);
         rgba = rgba.convertToFormat(QImage::Format_ARGB32);
-        if (static_cast<int64_t>(rgba.width()) * rgba.height() > MaxBmpPixels) throw EInvalidGraphic(NotValid);
+        if (static_cast<int64_t>(rgba.width()) * rgba.height() > MaxBmpPixels)
+            throw EInvalidGraphic(NotValid);
     } else {
         // A DIB without file header whose height counts the colour image and the AND mask.
         uint32_t hdr = p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24);

@@ -42,7 +42,7 @@ TEST(Canvas, RectangleCoversItsLeftTopCornerUpToButNotIncludingRightBottom) {
     struct {
         int X, Y;
         TColor Want;
-    } cases[] = {{0, 0, clBlack}, {9, 0, clBlack}, {0, 9, clBlack}, {9, 9, clBlack}, {5, 5, clRed},
+    } cases[] = {{0, 0, clBlack}, {9, 0, clBlack}, {0, 9, clBlack},  {9, 9, clBlack},  {5, 5, clRed},
                  {1, 1, clRed},   {8, 8, clRed},   {10, 5, clWhite}, {5, 10, clWhite}, {10, 10, clWhite}};
     for (auto& k : cases) EXPECT_EQ(c.Pixel(k.X, k.Y), k.Want) << k.X << "," << k.Y;
 }
@@ -68,7 +68,11 @@ TEST(Canvas, LineToLeavesOutItsEndPixel) {
     struct {
         int X0, Y0, X1, Y1;
         int LastX, LastY;  // the last pixel drawn
-    } cases[] = {{0, 5, 10, 5, 9, 5}, {10, 5, 0, 5, 1, 5}, {3, 0, 3, 10, 3, 9}, {0, 0, 8, 8, 7, 7}, {8, 0, 0, 8, 1, 7}};
+    } cases[] = {{0, 5, 10, 5, 9, 5},
+                 {10, 5, 0, 5, 1, 5},
+                 {3, 0, 3, 10, 3, 9},
+                 {0, 0, 8, 8, 7, 7},
+                 {8, 0, 0, 8, 1, 7}};
     for (auto& k : cases) {
         auto b = Blank(16, 16);
         TCanvas& c = b->Canvas();
@@ -105,8 +109,13 @@ TEST(Canvas, PenModesCombineWithTheDestination) {
     struct {
         TPenMode Mode;
         TColor Want;  // pen 0x0F0F0F... over 0x335577
-    } cases[] = {{pmCopy, 0x00F0F0}, {pmXor, 0x00F0F0 ^ 0x335577}, {pmNot, ~0x335577 & 0xFFFFFF},
-                 {pmMask, 0x00F0F0 & 0x335577}, {pmMerge, 0x00F0F0 | 0x335577}, {pmBlack, 0}, {pmWhite, 0xFFFFFF},
+    } cases[] = {{pmCopy, 0x00F0F0},
+                 {pmXor, 0x00F0F0 ^ 0x335577},
+                 {pmNot, ~0x335577 & 0xFFFFFF},
+                 {pmMask, 0x00F0F0 & 0x335577},
+                 {pmMerge, 0x00F0F0 | 0x335577},
+                 {pmBlack, 0},
+                 {pmWhite, 0xFFFFFF},
                  {pmNop, 0x335577}};
     for (auto& k : cases) {
         auto b = Blank(4, 4, 0x335577);
@@ -127,7 +136,8 @@ TEST(Canvas, DrawFocusRectInvertsEveryOtherFramePixelAndTwiceRestores) {
     int changed = 0;
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 20; ++x) {
-            bool onFrame = (x >= 2 && x <= 11 && (y == 2 || y == 8)) || (y >= 2 && y <= 8 && (x == 2 || x == 11));
+            bool onFrame =
+                (x >= 2 && x <= 11 && (y == 2 || y == 8)) || (y >= 2 && y <= 8 && (x == 2 || x == 11));
             bool differs = c.Pixel(x, y) != before[y * 20 + x];
             if (differs) {
                 ++changed;
@@ -275,6 +285,107 @@ TEST(Colors, SystemColoursResolveThroughTheTable) {
     // A system colour drawn lands as its RGB value.
     auto b = Blank(2, 2, clBtnShadow);
     EXPECT_EQ(static_cast<uint32_t>(b->Canvas().Pixel(0, 0)), GetSysColor(COLOR_BTNSHADOW));
+}
+
+TEST(Canvas, ExtTextOutFillsAndClipsToItsRectangle) {
+    auto b = Blank(120, 40);
+    TCanvas& c = b->Canvas();
+    HDC dc = c.Handle();
+    SetBkColor(dc, clAqua);
+    SetBkMode(dc, TRANSPARENT);
+    TRect r = Rect(10, 5, 40, 30);
+    ExtTextOut(dc, 12, 8, ETO_OPAQUE | ETO_CLIPPED, &r, "WWWWWWWWWW");
+    EXPECT_EQ(c.Pixel(10, 5), clAqua);  // the rectangle is filled whatever the background mode
+    EXPECT_EQ(c.Pixel(39, 29), clAqua);
+    EXPECT_EQ(c.Pixel(40, 10), clWhite);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 40; x < 120; ++x) ASSERT_EQ(c.Pixel(x, y), clWhite) << x << "," << y;
+}
+
+TEST(Canvas, SavedContextStateComesBackAndRegionsFillAndFrame) {
+    auto b = Blank(30, 30);
+    HDC dc = b->Canvas().Handle();
+    int saved = SaveDC(dc);
+    SetBkColor(dc, clRed);
+    IntersectClipRect(dc, 0, 0, 5, 5);
+    RestoreDC(dc, saved);
+    EXPECT_EQ(static_cast<uint32_t>(GetBkColor(dc)), 0xFFFFFFu);
+    TRect box;
+    GetClipBox(dc, &box);
+    EXPECT_EQ(box, Rect(0, 0, 30, 30));
+
+    HRGN rgn = CreateRectRgn(5, 5, 15, 15);
+    HBRUSH red = CreateSolidBrush(clRed), blue = CreateSolidBrush(clBlue);
+    FillRgn(dc, rgn, red);
+    FrameRgn(dc, rgn, blue, 1, 1);
+    TCanvas& c = b->Canvas();
+    EXPECT_EQ(c.Pixel(5, 5), clBlue);
+    EXPECT_EQ(c.Pixel(14, 14), clBlue);
+    EXPECT_EQ(c.Pixel(6, 6), clRed);
+    EXPECT_EQ(c.Pixel(15, 15), clWhite);
+    // Drawing through a viewport origin moves everything, clip regions included.
+    SetViewportOrgEx(dc, 10, 10, nullptr);
+    FillRect(dc, Rect(0, 0, 2, 2), blue);
+    EXPECT_EQ(c.Pixel(10, 10), clBlue);
+    for (HGDIOBJ h : {rgn, red, blue}) DeleteObject(h);
+}
+
+TEST(Canvas, ObjectsSelectedByHandAndSelectedBackRestoreTheCanvasPen) {
+    auto b = Blank(10, 10);
+    TCanvas& c = b->Canvas();
+    c.Pen.Color = clRed;
+    HDC dc = c.Handle();
+    HPEN blue = CreatePen(PS_SOLID, 1, clBlue);
+    HGDIOBJ old = SelectObject(dc, blue);
+    MoveToEx(dc, 0, 0, nullptr);
+    LineTo(dc, 5, 0);
+    EXPECT_EQ(c.Pixel(0, 0), clBlue);
+    SelectObject(dc, old);
+    DeleteObject(blue);
+    MoveToEx(dc, 0, 1, nullptr);
+    LineTo(dc, 5, 1);
+    EXPECT_EQ(c.Pixel(0, 1), clRed);
+}
+
+TEST(Bitmap, PalettesCarryTheColourTable) {
+    TBitmap b;
+    b.SetPixelFormat(pf4bit);
+    b.SetSize(2, 2);
+    b.SetColorTable({clBlack, clRed, clLime});
+    HPALETTE p = b.Palette();
+    ASSERT_NE(p, 0u);
+    EXPECT_EQ(GetPaletteEntries(p, 0, 0, nullptr), 16u);
+    TPaletteEntry e[2];
+    EXPECT_EQ(GetPaletteEntries(p, 1, 2, e), 2u);
+    EXPECT_EQ(e[0].peRed, 0xFF);
+    EXPECT_EQ(e[1].peGreen, 0xFF);
+    EXPECT_EQ(GetNearestPaletteIndex(p, RGB(250, 10, 0)), 1u);
+    HDC dc = b.Canvas().Handle();
+    HPALETTE old = SelectPalette(dc, p, false);
+    EXPECT_EQ(old, GetStockObject(DEFAULT_PALETTE));
+    RealizePalette(dc);
+    // Palette-relative colours draw as their RGB value.
+    b.Canvas().SetPixel(0, 0, PaletteRGB(0, 0xFF, 0));
+    EXPECT_EQ(b.Canvas().Pixel(0, 0), clLime);
+    EXPECT_EQ(SelectPalette(dc, old, false), p);
+    TBitmap t;
+    t.SetPixelFormat(pf24bit);
+    EXPECT_EQ(t.Palette(), 0u);
+}
+
+TEST(Bitmap, ScanLineChangesReachACanvasHeldAcrossThem) {
+    TBitmap b;
+    b.SetPixelFormat(pf24bit);
+    b.SetSize(3, 1);
+    TCanvas& c = b.Canvas();
+    c.SetPixel(0, 0, clRed);
+    uint8_t* row = b.ScanLine(0);
+    EXPECT_EQ(row[2], 0xFF);
+    row[3] = 0xFF;  // pixel 1 blue (it was white)
+    row[4] = row[5] = 0;
+    EXPECT_EQ(c.Pixel(1, 0), clBlue);
+    c.SetPixel(2, 0, clLime);
+    EXPECT_EQ(b.ScanLine(0)[7], 0xFF);
 }
 
 }  // namespace

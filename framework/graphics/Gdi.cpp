@@ -42,7 +42,11 @@ struct BrushObj {
 struct RegionObj {
     QRegion Rgn;
 };
-using GdiObject = std::variant<PenObj, BrushObj, TLogFont, std::shared_ptr<TBitmapObject>, RegionObj>;
+struct PaletteObj {
+    std::vector<TPaletteEntry> Entries;
+};
+using GdiObject =
+    std::variant<PenObj, BrushObj, TLogFont, std::shared_ptr<TBitmapObject>, RegionObj, PaletteObj>;
 
 struct ObjectTable {
     std::map<uintptr_t, std::unique_ptr<GdiObject>> Objects;
@@ -94,6 +98,7 @@ struct State {
     TLogFont Font = DefaultFont();
     HGDIOBJ SelPen = 0, SelBrush = 0, SelFont = 0;
     HBITMAP SelBitmap = 0;
+    HPALETTE SelPalette = 0;
     uint32_t BkColor = 0xFFFFFF;
     uint32_t TextColor = 0;
     int BkMode = OPAQUE;
@@ -203,6 +208,20 @@ uint32_t MonoOf(uint32_t rgb) {
 }
 
 uint32_t Rop2(int mode, uint32_t P, uint32_t D) {
+    switch (mode) {
+        case R2_COPYPEN:
+            return P;
+        case R2_XORPEN:
+            return P ^ D;
+        case R2_NOT:
+            return ~D & 0xFFFFFF;
+        case R2_MASKPEN:
+            return P & D;
+        case R2_MERGEPEN:
+            return P | D;
+        default:
+            break;
+    }
     unsigned t = static_cast<unsigned>(mode - 1) & 15;
     uint32_t r = 0;
     for (int i = 0; i < 4; ++i)
@@ -212,13 +231,20 @@ uint32_t Rop2(int mode, uint32_t P, uint32_t D) {
 
 uint32_t Rop3(uint8_t t, uint32_t P, uint32_t S, uint32_t D) {
     switch (t) {
-        case 0xCC: return S;
-        case 0x88: return S & D;
-        case 0xEE: return S | D;
-        case 0x66: return S ^ D;
-        case 0xF0: return P;
-        case 0xAA: return D;
-        default: break;
+        case 0xCC:
+            return S;
+        case 0x88:
+            return S & D;
+        case 0xEE:
+            return S | D;
+        case 0x66:
+            return S ^ D;
+        case 0xF0:
+            return P;
+        case 0xAA:
+            return D;
+        default:
+            break;
     }
     uint32_t r = 0;
     for (int i = 0; i < 8; ++i)
@@ -240,8 +266,11 @@ inline void Store(Ctx& c, int x, int y, uint32_t rgb) {
 // The brush colour at a device pixel; false where a hatch leaves the background alone.
 bool BrushAt(const Ctx& c, const BrushObj& b, int x, int y, uint32_t& rgb) {
     switch (b.Style) {
-        case BS_NULL: return false;
-        case BS_SOLID: rgb = b.Rgb; return true;
+        case BS_NULL:
+            return false;
+        case BS_SOLID:
+            rgb = b.Rgb;
+            return true;
         case BS_PATTERN: {
             if (b.Pattern.size() != 64) return false;
             int px = (x - c.St->BrushOrg.x()) & 7, py = (y - c.St->BrushOrg.y()) & 7;
@@ -253,12 +282,24 @@ bool BrushAt(const Ctx& c, const BrushObj& b, int x, int y, uint32_t& rgb) {
             bool h = py == 0, v = px == 0, f = px == py, d = px == 7 - py;
             bool on = false;
             switch (b.Hatch) {
-                case HS_HORIZONTAL: on = h; break;
-                case HS_VERTICAL: on = v; break;
-                case HS_FDIAGONAL: on = f; break;
-                case HS_BDIAGONAL: on = d; break;
-                case HS_CROSS: on = h || v; break;
-                default: on = f || d; break;
+                case HS_HORIZONTAL:
+                    on = h;
+                    break;
+                case HS_VERTICAL:
+                    on = v;
+                    break;
+                case HS_FDIAGONAL:
+                    on = f;
+                    break;
+                case HS_BDIAGONAL:
+                    on = d;
+                    break;
+                case HS_CROSS:
+                    on = h || v;
+                    break;
+                default:
+                    on = f || d;
+                    break;
             }
             if (on) {
                 rgb = b.Rgb;
@@ -275,7 +316,17 @@ bool BrushAt(const Ctx& c, const BrushObj& b, int x, int y, uint32_t& rgb) {
 // Fills device rectangle R (within the clip) with the brush through the pen's mix mode.
 void FillDevice(Ctx& c, const QRect& r, const BrushObj& b, int rop2) {
     if (b.Style == BS_NULL || rop2 == R2_NOP) return;
-    for (const QRect& part : c.Clip & QRegion(r))
+    if (b.Style == BS_SOLID && (rop2 == R2_COPYPEN || rop2 == R2_BLACK || rop2 == R2_WHITE)) {
+        uint32_t rgb = rop2 == R2_COPYPEN ? b.Rgb : rop2 == R2_WHITE ? 0xFFFFFF : 0;
+        uint32_t q = ToQRgb(c.Mono ? MonoOf(rgb) : rgb);
+        for (const QRect& part : c.Clip& QRegion(r))
+            for (int y = part.top(); y <= part.bottom(); ++y) {
+                auto* row = reinterpret_cast<uint32_t*>(c.Img->scanLine(y));
+                std::fill(row + part.left(), row + part.right() + 1, q);
+            }
+        return;
+    }
+    for (const QRect& part : c.Clip& QRegion(r))
         for (int y = part.top(); y <= part.bottom(); ++y)
             for (int x = part.left(); x <= part.right(); ++x) {
                 uint32_t rgb;
@@ -303,7 +354,7 @@ void ApplyShape(Ctx& c, QRect bounds, F draw, const std::function<bool(int, int,
         p.translate(-bounds.topLeft());
         draw(p);
     }
-    for (const QRect& part : c.Clip & QRegion(bounds))
+    for (const QRect& part : c.Clip& QRegion(bounds))
         for (int y = part.top(); y <= part.bottom(); ++y) {
             const auto* m = reinterpret_cast<const uint32_t*>(mask.constScanLine(y - bounds.top()));
             for (int x = part.left(); x <= part.right(); ++x) {
@@ -318,11 +369,16 @@ void ApplyShape(Ctx& c, QRect bounds, F draw, const std::function<bool(int, int,
 // Dash patterns of cosmetic pens, in pixels on/off.
 std::vector<int> DashOf(int style) {
     switch (style) {
-        case PS_DASH: return {18, 6};
-        case PS_DOT: return {3, 3};
-        case PS_DASHDOT: return {9, 6, 3, 6};
-        case PS_DASHDOTDOT: return {9, 3, 3, 3, 3, 3};
-        default: return {};
+        case PS_DASH:
+            return {18, 6};
+        case PS_DOT:
+            return {3, 3};
+        case PS_DASHDOT:
+            return {9, 6, 3, 6};
+        case PS_DASHDOTDOT:
+            return {9, 3, 3, 3, 3, 3};
+        default:
+            return {};
     }
 }
 
@@ -436,13 +492,20 @@ void Shape(Ctx& c, QRect box, Fill fill, Outline outline) {
 QString FamilyFor(const std::string& face) {
     // Faces the program asks for, on free fonts with the same metrics (where one exists).
     static const std::map<std::string, QString> map = {
-        {"ms sans serif", "Liberation Sans"}, {"arial", "Liberation Sans"},
-        {"helvetica", "Liberation Sans"},     {"system", "Liberation Sans"},
-        {"ms shell dlg", "Liberation Sans"},  {"ms shell dlg 2", "Liberation Sans"},
-        {"tahoma", "DejaVu Sans"},            {"verdana", "DejaVu Sans"},
-        {"courier new", "Liberation Mono"},   {"courier", "Liberation Mono"},
-        {"fixedsys", "Liberation Mono"},      {"terminal", "Liberation Mono"},
-        {"times new roman", "Liberation Serif"}, {"times", "Liberation Serif"},
+        {"ms sans serif", "Liberation Sans"},
+        {"arial", "Liberation Sans"},
+        {"helvetica", "Liberation Sans"},
+        {"system", "Liberation Sans"},
+        {"ms shell dlg", "Liberation Sans"},
+        {"ms shell dlg 2", "Liberation Sans"},
+        {"tahoma", "DejaVu Sans"},
+        {"verdana", "DejaVu Sans"},
+        {"courier new", "Liberation Mono"},
+        {"courier", "Liberation Mono"},
+        {"fixedsys", "Liberation Mono"},
+        {"terminal", "Liberation Mono"},
+        {"times new roman", "Liberation Serif"},
+        {"times", "Liberation Serif"},
         {"ms serif", "Liberation Serif"},
     };
     std::string low;
@@ -460,9 +523,10 @@ void LoadPinnedFonts() {
     EnsureGuiApplication();
     // The faces above come from these files whatever else fontconfig knows, so that measured
     // text and drawn pixels are the same on every machine.
-    for (const char* f : {"LiberationSans-Regular.ttf", "LiberationSans-Bold.ttf", "LiberationSans-Italic.ttf",
-                          "LiberationSans-BoldItalic.ttf", "LiberationMono-Regular.ttf", "LiberationMono-Bold.ttf",
-                          "LiberationSerif-Regular.ttf", "LiberationSerif-Bold.ttf"}) {
+    for (const char* f :
+         {"LiberationSans-Regular.ttf", "LiberationSans-Bold.ttf", "LiberationSans-Italic.ttf",
+          "LiberationSans-BoldItalic.ttf", "LiberationMono-Regular.ttf", "LiberationMono-Bold.ttf",
+          "LiberationSerif-Regular.ttf", "LiberationSerif-Bold.ttf"}) {
         QString path = QStringLiteral("/usr/share/fonts/truetype/liberation2/") + f;
         if (QFile::exists(path)) QFontDatabase::addApplicationFont(path);
     }
@@ -560,17 +624,49 @@ HGDIOBJ GetStockObject(int Index) {
     if (it != s.end()) return it->second;
     HGDIOBJ h = 0;
     switch (Index) {
-        case WHITE_BRUSH: h = CreateSolidBrush(0xFFFFFF); break;
-        case LTGRAY_BRUSH: h = CreateSolidBrush(0xC0C0C0); break;
-        case GRAY_BRUSH: h = CreateSolidBrush(0x808080); break;
-        case DKGRAY_BRUSH: h = CreateSolidBrush(0x404040); break;
-        case BLACK_BRUSH: h = CreateSolidBrush(0); break;
-        case NULL_BRUSH: h = AddObject(BrushObj{BS_NULL, 0, 0, {}}); break;
-        case WHITE_PEN: h = CreatePen(PS_SOLID, 1, 0xFFFFFF); break;
-        case BLACK_PEN: h = CreatePen(PS_SOLID, 1, 0); break;
-        case NULL_PEN: h = CreatePen(PS_NULL, 1, 0); break;
-        case DEFAULT_GUI_FONT: h = CreateFontIndirect(DefaultFont()); break;
-        default: return 0;
+        case WHITE_BRUSH:
+            h = CreateSolidBrush(0xFFFFFF);
+            break;
+        case LTGRAY_BRUSH:
+            h = CreateSolidBrush(0xC0C0C0);
+            break;
+        case GRAY_BRUSH:
+            h = CreateSolidBrush(0x808080);
+            break;
+        case DKGRAY_BRUSH:
+            h = CreateSolidBrush(0x404040);
+            break;
+        case BLACK_BRUSH:
+            h = CreateSolidBrush(0);
+            break;
+        case NULL_BRUSH:
+            h = AddObject(BrushObj{BS_NULL, 0, 0, {}});
+            break;
+        case WHITE_PEN:
+            h = CreatePen(PS_SOLID, 1, 0xFFFFFF);
+            break;
+        case BLACK_PEN:
+            h = CreatePen(PS_SOLID, 1, 0);
+            break;
+        case NULL_PEN:
+            h = CreatePen(PS_NULL, 1, 0);
+            break;
+        case DEFAULT_GUI_FONT:
+            h = CreateFontIndirect(DefaultFont());
+            break;
+        case DEFAULT_PALETTE: {
+            // The 20 static colours of a palette display.
+            static const uint32_t sys[20] = {0x000000, 0x000080, 0x008000, 0x008080, 0x800000,
+                                             0x800080, 0x808000, 0xC0C0C0, 0xC0DCC0, 0xF0CAA6,
+                                             0xF0FBFF, 0xA4A0A0, 0x808080, 0x0000FF, 0x00FF00,
+                                             0x00FFFF, 0xFF0000, 0xFF00FF, 0xFFFF00, 0xFFFFFF};
+            std::vector<TPaletteEntry> e;
+            for (uint32_t c : sys) e.push_back(TPaletteEntry{GetRValue(c), GetGValue(c), GetBValue(c), 0});
+            h = AddObject(PaletteObj{e});
+            break;
+        }
+        default:
+            return 0;
     }
     s[Index] = h;
     return h;
@@ -685,16 +781,16 @@ bool RestoreDC(HDC Dc, int Saved) {
     return true;
 }
 
-#define KORVANE_STATE(name, field, type)        \
-    type Set##name(HDC Dc, type Value) {        \
-        DcData* d = Data(Dc);                   \
-        if (!d) return 0;                       \
-        type old = static_cast<type>(d->St.field); \
-        d->St.field = Value;                    \
-        return old;                             \
-    }                                           \
-    type Get##name(HDC Dc) {                    \
-        DcData* d = Data(Dc);                   \
+#define KORVANE_STATE(name, field, type)               \
+    type Set##name(HDC Dc, type Value) {               \
+        DcData* d = Data(Dc);                          \
+        if (!d) return 0;                              \
+        type old = static_cast<type>(d->St.field);     \
+        d->St.field = Value;                           \
+        return old;                                    \
+    }                                                  \
+    type Get##name(HDC Dc) {                           \
+        DcData* d = Data(Dc);                          \
         return d ? static_cast<type>(d->St.field) : 0; \
     }
 KORVANE_STATE(BkMode, BkMode, int)
@@ -759,12 +855,18 @@ bool SetWindowOrgEx(HDC Dc, int X, int Y, TPoint* Old) {
 int GetDeviceCaps(HDC Dc, int Index) {
     switch (Index) {
         case LOGPIXELSX:
-        case LOGPIXELSY: return 96;
-        case BITSPIXEL: return Dc && IsMono(Dc) ? 1 : 24;
-        case PLANES: return 1;
-        case NUMCOLORS: return -1;
-        case SIZEPALETTE: return 0;
-        case RASTERCAPS: return 0x0001 | 0x0008 | 0x0800;  // bitblt, bitmap64, stretchblt
+        case LOGPIXELSY:
+            return 96;
+        case BITSPIXEL:
+            return Dc && IsMono(Dc) ? 1 : 24;
+        case PLANES:
+            return 1;
+        case NUMCOLORS:
+            return -1;
+        case SIZEPALETTE:
+            return 0;
+        case RASTERCAPS:
+            return 0x0001 | 0x0008 | 0x0800;  // bitblt, bitmap64, stretchblt
         case HORZRES:
         case VERTRES: {
             QImage* img = Dc ? ImageOf(Dc) : nullptr;
@@ -851,7 +953,8 @@ bool Rectangle(HDC Dc, int Left, int Top, int Right, int Bottom) {
                 FillDevice(c, QRect(tl, QPoint(br.x(), tl.y())), solid, c.St->Rop2);
                 if (br.y() > tl.y()) FillDevice(c, QRect(QPoint(tl.x(), br.y()), br), solid, c.St->Rop2);
                 if (br.y() - tl.y() > 1) {
-                    FillDevice(c, QRect(QPoint(tl.x(), tl.y() + 1), QPoint(tl.x(), br.y() - 1)), solid, c.St->Rop2);
+                    FillDevice(c, QRect(QPoint(tl.x(), tl.y() + 1), QPoint(tl.x(), br.y() - 1)), solid,
+                               c.St->Rop2);
                     if (br.x() > tl.x())
                         FillDevice(c, QRect(QPoint(br.x(), tl.y() + 1), QPoint(br.x(), br.y() - 1)), solid,
                                    c.St->Rop2);
@@ -874,8 +977,7 @@ bool RoundRect(HDC Dc, int Left, int Top, int Right, int Bottom, int Width, int 
     QRect box(c.Dev(Left, Top), c.Dev(Right, Bottom) - QPoint(1, 1));
     QRectF f = QRectF(box).adjusted(0.5, 0.5, -0.5, -0.5);
     Shape(
-        c, box,
-        [&](QPainter& p, QRectF a) { p.drawRoundedRect(a, Width / 2.0, Height / 2.0); },
+        c, box, [&](QPainter& p, QRectF a) { p.drawRoundedRect(a, Width / 2.0, Height / 2.0); },
         [&](QPainter& p) { p.drawRoundedRect(f.adjusted(0, 0, 1, 1), Width / 2.0, Height / 2.0); });
     return true;
 }
@@ -909,8 +1011,8 @@ bool Arc(HDC Dc, int Left, int Top, int Right, int Bottom, int X3, int Y3, int X
     QRect box(c.Dev(Left, Top), c.Dev(Right, Bottom) - QPoint(1, 1));
     QPoint o = c.St->Org;
     int start, span;
-    ArcAngles(QRectF(box).adjusted(0.5, 0.5, -0.5, -0.5), X3 + o.x(), Y3 + o.y(), X4 + o.x(), Y4 + o.y(), start,
-              span);
+    ArcAngles(QRectF(box).adjusted(0.5, 0.5, -0.5, -0.5), X3 + o.x(), Y3 + o.y(), X4 + o.x(), Y4 + o.y(),
+              start, span);
     int w = std::max(1, c.St->Pen.Width);
     ApplyShape(
         c, box.adjusted(-w, -w, w, w),
@@ -930,8 +1032,8 @@ bool Pie(HDC Dc, int Left, int Top, int Right, int Bottom, int X3, int Y3, int X
     QRect box(c.Dev(Left, Top), c.Dev(Right, Bottom) - QPoint(1, 1));
     QPoint o = c.St->Org;
     int start, span;
-    ArcAngles(QRectF(box).adjusted(0.5, 0.5, -0.5, -0.5), X3 + o.x(), Y3 + o.y(), X4 + o.x(), Y4 + o.y(), start,
-              span);
+    ArcAngles(QRectF(box).adjusted(0.5, 0.5, -0.5, -0.5), X3 + o.x(), Y3 + o.y(), X4 + o.x(), Y4 + o.y(),
+              start, span);
     Shape(
         c, box, [&](QPainter& p, QRectF a) { p.drawPie(a, start, span); },
         [&](QPainter& p) { p.drawPie(QRectF(box).adjusted(0.5, 0.5, -0.5, -0.5), start, span); });
@@ -984,7 +1086,7 @@ bool DrawFocusRect(HDC Dc, const TRect& R) {
     QPoint a = c.Dev(R.Left, R.Top), z = c.Dev(R.Right - 1, R.Bottom - 1);
     QRegion frame = QRegion(QRect(a, z)) - QRegion(QRect(a + QPoint(1, 1), z - QPoint(1, 1)));
     // Every other pixel of the frame, in a checkerboard fixed to the device, is inverted.
-    for (const QRect& part : c.Clip & frame)
+    for (const QRect& part : c.Clip& frame)
         for (int y = part.top(); y <= part.bottom(); ++y)
             for (int x = part.left(); x <= part.right(); ++x)
                 if (((x + y) & 1) == 0) Store(c, x, y, ~ReadRgb(c.Img, x, y) & 0xFFFFFF);
@@ -1119,9 +1221,11 @@ bool DrawFrameControl(HDC Dc, TRect& R, uint32_t Type, uint32_t State) {
     };
     if (Type == DFC_BUTTON && (State & 0x1F) == DFCS_BUTTONPUSH) {
         if (State & DFCS_PUSHED)
-            DrawEdge(Dc, r, (State & DFCS_FLAT) ? BDR_SUNKENOUTER : EDGE_SUNKEN, BF_RECT | BF_MIDDLE | BF_ADJUST);
+            DrawEdge(Dc, r, (State & DFCS_FLAT) ? BDR_SUNKENOUTER : EDGE_SUNKEN,
+                     BF_RECT | BF_MIDDLE | BF_ADJUST);
         else
-            DrawEdge(Dc, r, (State & DFCS_FLAT) ? BDR_RAISEDINNER : EDGE_RAISED, BF_RECT | BF_MIDDLE | BF_ADJUST);
+            DrawEdge(Dc, r, (State & DFCS_FLAT) ? BDR_RAISEDINNER : EDGE_RAISED,
+                     BF_RECT | BF_MIDDLE | BF_ADJUST);
     } else if (Type == DFC_BUTTON) {
         // Check box and radio button: a 13-pixel square or round box, at the left, centred.
         int size = std::min({13, r.Width(), r.Height()});
@@ -1132,29 +1236,61 @@ bool DrawFrameControl(HDC Dc, TRect& R, uint32_t Type, uint32_t State) {
         QRect q(box.Left + o.x(), box.Top + o.y(), box.Width(), box.Height());
         if (radio) {
             ApplyShape(
-                c, q.adjusted(-1, -1, 1, 1), [&](QPainter& p) { p.setPen(Qt::NoPen); p.setBrush(Qt::black); p.drawEllipse(q); },
-                [fill](int, int, uint32_t& v) { v = fill; return true; }, R2_COPYPEN);
+                c, q.adjusted(-1, -1, 1, 1),
+                [&](QPainter& p) {
+                    p.setPen(Qt::NoPen);
+                    p.setBrush(Qt::black);
+                    p.drawEllipse(q);
+                },
+                [fill](int, int, uint32_t& v) {
+                    v = fill;
+                    return true;
+                },
+                R2_COPYPEN);
             uint32_t sh = GetSysColor(COLOR_BTNSHADOW), hi = GetSysColor(COLOR_BTNHIGHLIGHT);
             ApplyShape(
                 c, q.adjusted(-1, -1, 1, 1),
-                [&](QPainter& p) { p.setPen(QPen(Qt::black, 0)); p.drawArc(QRectF(q).adjusted(0.5, 0.5, -0.5, -0.5), 45 * 16, 180 * 16); },
-                [sh](int, int, uint32_t& v) { v = sh; return true; }, R2_COPYPEN);
+                [&](QPainter& p) {
+                    p.setPen(QPen(Qt::black, 0));
+                    p.drawArc(QRectF(q).adjusted(0.5, 0.5, -0.5, -0.5), 45 * 16, 180 * 16);
+                },
+                [sh](int, int, uint32_t& v) {
+                    v = sh;
+                    return true;
+                },
+                R2_COPYPEN);
             ApplyShape(
                 c, q.adjusted(-1, -1, 1, 1),
-                [&](QPainter& p) { p.setPen(QPen(Qt::black, 0)); p.drawArc(QRectF(q).adjusted(0.5, 0.5, -0.5, -0.5), 225 * 16, 180 * 16); },
-                [hi](int, int, uint32_t& v) { v = hi; return true; }, R2_COPYPEN);
+                [&](QPainter& p) {
+                    p.setPen(QPen(Qt::black, 0));
+                    p.drawArc(QRectF(q).adjusted(0.5, 0.5, -0.5, -0.5), 225 * 16, 180 * 16);
+                },
+                [hi](int, int, uint32_t& v) {
+                    v = hi;
+                    return true;
+                },
+                R2_COPYPEN);
             if (State & DFCS_CHECKED) {
                 QRect dot = q.adjusted(4, 4, -4, -4);
                 uint32_t col = (State & DFCS_INACTIVE) ? gray : text;
                 ApplyShape(
-                    c, dot.adjusted(-1, -1, 1, 1), [&](QPainter& p) { p.setPen(Qt::NoPen); p.setBrush(Qt::black); p.drawEllipse(dot); },
-                    [col](int, int, uint32_t& v) { v = col; return true; }, R2_COPYPEN);
+                    c, dot.adjusted(-1, -1, 1, 1),
+                    [&](QPainter& p) {
+                        p.setPen(Qt::NoPen);
+                        p.setBrush(Qt::black);
+                        p.drawEllipse(dot);
+                    },
+                    [col](int, int, uint32_t& v) {
+                        v = col;
+                        return true;
+                    },
+                    R2_COPYPEN);
             }
         } else {
             TRect e = box;
             DrawEdge(Dc, e, (State & DFCS_FLAT) ? BDR_SUNKENOUTER : EDGE_SUNKEN, BF_RECT | BF_ADJUST);
-            FillDevice(c, QRect(e.Left + o.x(), e.Top + o.y(), e.Width(), e.Height()), BrushObj{BS_SOLID, fill, 0, {}},
-                       R2_COPYPEN);
+            FillDevice(c, QRect(e.Left + o.x(), e.Top + o.y(), e.Width(), e.Height()),
+                       BrushObj{BS_SOLID, fill, 0, {}}, R2_COPYPEN);
             if (State & DFCS_CHECKED) {
                 // The tick: a 7-pixel wide, 3-pixel thick check mark.
                 uint32_t col = (State & DFCS_INACTIVE) ? gray : text;
@@ -1182,18 +1318,24 @@ bool DrawFrameControl(HDC Dc, TRect& R, uint32_t Type, uint32_t State) {
         uint32_t kind = State & 0xFF;
         if (Type == DFC_SCROLL) {
             if (kind == DFCS_SCROLLUP)
-                glyph({QPoint(cx - s, cy + s / 2), QPoint(cx + s, cy + s / 2), QPoint(cx, cy - s / 2 - 1)}, col);
+                glyph({QPoint(cx - s, cy + s / 2), QPoint(cx + s, cy + s / 2), QPoint(cx, cy - s / 2 - 1)},
+                      col);
             else if (kind == DFCS_SCROLLDOWN || kind == DFCS_SCROLLCOMBOBOX)
-                glyph({QPoint(cx - s, cy - s / 2), QPoint(cx + s, cy - s / 2), QPoint(cx, cy + s / 2 + 1)}, col);
+                glyph({QPoint(cx - s, cy - s / 2), QPoint(cx + s, cy - s / 2), QPoint(cx, cy + s / 2 + 1)},
+                      col);
             else if (kind == DFCS_SCROLLLEFT)
-                glyph({QPoint(cx + s / 2, cy - s), QPoint(cx + s / 2, cy + s), QPoint(cx - s / 2 - 1, cy)}, col);
+                glyph({QPoint(cx + s / 2, cy - s), QPoint(cx + s / 2, cy + s), QPoint(cx - s / 2 - 1, cy)},
+                      col);
             else if (kind == DFCS_SCROLLRIGHT)
-                glyph({QPoint(cx - s / 2, cy - s), QPoint(cx - s / 2, cy + s), QPoint(cx + s / 2 + 1, cy)}, col);
+                glyph({QPoint(cx - s / 2, cy - s), QPoint(cx - s / 2, cy + s), QPoint(cx + s / 2 + 1, cy)},
+                      col);
         } else if (Type == DFC_MENU) {
             if (kind == DFCS_MENUARROW)
-                glyph({QPoint(cx - s / 2, cy - s), QPoint(cx - s / 2, cy + s), QPoint(cx + s / 2 + 1, cy)}, col);
+                glyph({QPoint(cx - s / 2, cy - s), QPoint(cx - s / 2, cy + s), QPoint(cx + s / 2 + 1, cy)},
+                      col);
             else if (kind == DFCS_MENUBULLET)
-                glyph({QPoint(cx - 2, cy - 2), QPoint(cx + 2, cy - 2), QPoint(cx + 2, cy + 2), QPoint(cx - 2, cy + 2)},
+                glyph({QPoint(cx - 2, cy - 2), QPoint(cx + 2, cy - 2), QPoint(cx + 2, cy + 2),
+                       QPoint(cx - 2, cy + 2)},
                       col);
             else
                 for (int i = 0; i < 7; ++i) {
@@ -1237,7 +1379,8 @@ bool GetTextMetrics(HDC Dc, TTextMetric& M) {
     M.tmItalic = lf.Italic;
     M.tmUnderlined = lf.Underline;
     M.tmStruckOut = lf.StrikeOut;
-    M.tmPitchAndFamily = static_cast<uint8_t>((info.fixedPitch() ? 0 : TMPF_FIXED_PITCH) | TMPF_VECTOR | TMPF_TRUETYPE);
+    M.tmPitchAndFamily =
+        static_cast<uint8_t>((info.fixedPitch() ? 0 : TMPF_FIXED_PITCH) | TMPF_VECTOR | TMPF_TRUETYPE);
     M.tmCharSet = lf.CharSet == DEFAULT_CHARSET ? ANSI_CHARSET : lf.CharSet;
     return true;
 }
@@ -1263,7 +1406,8 @@ void DrawRun(Ctx& c, QPoint p, const std::string& text, const QFont& f) {
 }
 }  // namespace
 
-bool ExtTextOut(HDC Dc, int X, int Y, uint32_t Options, const TRect* R, const std::string& Text, const int* Dx) {
+bool ExtTextOut(HDC Dc, int X, int Y, uint32_t Options, const TRect* R, const std::string& Text,
+                const int* Dx) {
     Ctx c;
     if (!Open(Dc, c)) return false;
     QFont f = MakeQFont(c.St->Font);
@@ -1288,9 +1432,11 @@ bool ExtTextOut(HDC Dc, int X, int Y, uint32_t Options, const TRect* R, const st
     if (R && (Options & ETO_OPAQUE))
         FillDevice(c, QRect(c.Dev(R->Left, R->Top), c.Dev(R->Right - 1, R->Bottom - 1)),
                    BrushObj{BS_SOLID, c.St->BkColor, 0, {}}, R2_COPYPEN);
-    if (R && (Options & ETO_CLIPPED)) c.Clip &= QRegion(QRect(c.Dev(R->Left, R->Top), c.Dev(R->Right - 1, R->Bottom - 1)));
+    if (R && (Options & ETO_CLIPPED))
+        c.Clip &= QRegion(QRect(c.Dev(R->Left, R->Top), c.Dev(R->Right - 1, R->Bottom - 1)));
     if (c.St->BkMode == OPAQUE && !c.St->Font.Escapement)
-        FillDevice(c, QRect(p.x(), p.y(), width, height), BrushObj{BS_SOLID, c.St->BkColor, 0, {}}, R2_COPYPEN);
+        FillDevice(c, QRect(p.x(), p.y(), width, height), BrushObj{BS_SOLID, c.St->BkColor, 0, {}},
+                   R2_COPYPEN);
     if (Dx) {
         int x = p.x();
         for (size_t i = 0; i < Text.size(); ++i) {
@@ -1420,8 +1566,8 @@ void DrawLineText(Ctx& c, const Measure& m, const QFont& f, QPoint p, const std:
         int x0 = p.x() + m.Width(s.substr(0, under));
         int w = TextWidthOf(m.M, s.substr(under, 1));
         int y = p.y() + m.M.ascent() + 1;
-        FillDevice(c, QRect(x0, y, w, 1), BrushObj{BS_SOLID, c.Mono ? MonoOf(c.St->TextColor) : c.St->TextColor, 0, {}},
-                   R2_COPYPEN);
+        FillDevice(c, QRect(x0, y, w, 1),
+                   BrushObj{BS_SOLID, c.Mono ? MonoOf(c.St->TextColor) : c.St->TextColor, 0, {}}, R2_COPYPEN);
     }
 }
 }  // namespace
@@ -1434,8 +1580,10 @@ int DrawTextEx(HDC Dc, std::string& Text, TRect& R, uint32_t Format) {
     QFont f = MakeQFont(lf);
     QFontMetrics qm(f);
     Measure m{qm, std::max(1, qm.averageCharWidth()) * 8, (Format & DT_EXPANDTABS) != 0};
-    if (Format & DT_TABSTOP) m.Tab = std::max(1, qm.averageCharWidth() * static_cast<int>((Format >> 8) & 0xFF));
-    int lineHeight = qm.ascent() + qm.descent() + ((Format & DT_EXTERNALLEADING) ? std::max(0, qm.leading()) : 0);
+    if (Format & DT_TABSTOP)
+        m.Tab = std::max(1, qm.averageCharWidth() * static_cast<int>((Format >> 8) & 0xFF));
+    int lineHeight =
+        qm.ascent() + qm.descent() + ((Format & DT_EXTERNALLEADING) ? std::max(0, qm.leading()) : 0);
     int width = R.Width();
     bool prefix = !(Format & DT_NOPREFIX);
 
@@ -1485,9 +1633,10 @@ int DrawTextEx(HDC Dc, std::string& Text, TRect& R, uint32_t Format) {
     if (ellipsis && !(Format & DT_CALCRECT && width <= 0)) {
         for (Line& l : lines) {
             if (m.Width(l.Text) <= width) continue;
-            std::string cut = (Format & DT_PATH_ELLIPSIS)
-                                  ? PathEllipsis(m, l.Text, width, Format & (DT_END_ELLIPSIS | DT_WORD_ELLIPSIS))
-                                  : EndEllipsis(m, l.Text, width);
+            std::string cut =
+                (Format & DT_PATH_ELLIPSIS)
+                    ? PathEllipsis(m, l.Text, width, Format & (DT_END_ELLIPSIS | DT_WORD_ELLIPSIS))
+                    : EndEllipsis(m, l.Text, width);
             if (l.Underline >= 0 && (l.Underline >= static_cast<int>(cut.size()) ||
                                      cut.compare(0, l.Underline + 1, l.Text, 0, l.Underline + 1) != 0))
                 l.Underline = -1;
@@ -1514,7 +1663,8 @@ int DrawTextEx(HDC Dc, std::string& Text, TRect& R, uint32_t Format) {
             top = R.Bottom - lineHeight;
     }
     QRegion saved = c.Clip;
-    if (!(Format & DT_NOCLIP)) c.Clip &= QRegion(QRect(c.Dev(R.Left, R.Top), c.Dev(R.Right - 1, R.Bottom - 1)));
+    if (!(Format & DT_NOCLIP))
+        c.Clip &= QRegion(QRect(c.Dev(R.Left, R.Top), c.Dev(R.Right - 1, R.Bottom - 1)));
     int y = top;
     for (const Line& l : lines) {
         int w = m.Width(l.Text);
@@ -1525,7 +1675,8 @@ int DrawTextEx(HDC Dc, std::string& Text, TRect& R, uint32_t Format) {
             x = R.Right - w;
         QPoint p = c.Dev(x, y);
         if (c.St->BkMode == OPAQUE && !(Format & DT_PREFIXONLY))
-            FillDevice(c, QRect(p.x(), p.y(), w, lineHeight), BrushObj{BS_SOLID, c.St->BkColor, 0, {}}, R2_COPYPEN);
+            FillDevice(c, QRect(p.x(), p.y(), w, lineHeight), BrushObj{BS_SOLID, c.St->BkColor, 0, {}},
+                       R2_COPYPEN);
         DrawLineText(c, m, f, p, l.Text, (Format & DT_HIDEPREFIX) ? -1 : l.Underline, Format & DT_PREFIXONLY);
         y += lineHeight;
     }
@@ -1558,11 +1709,15 @@ uint32_t Convert(const SourceView& s, uint32_t rgb, const Ctx& dest) {
 }
 
 bool Transfer(HDC Dest, QRect dst, HDC Src, QRect src, uint32_t Rop, const QImage* mask, QPoint maskAt,
-              int64_t key = -1, bool keyBrush = false) {
+              int64_t key = -1, bool keyBrush = false, bool flipX = false, bool flipY = false) {
     Ctx c;
     if (!Open(Dest, c)) return false;
     uint8_t fore = (Rop >> 16) & 0xFF, back = (Rop >> 24) & 0xFF;
-    bool usesSource = ((fore >> 2) & 0x33) != (fore & 0x33) || (mask && ((back >> 2) & 0x33) != (back & 0x33));
+    // An operation uses an operand when its truth table differs between the operand's two values.
+    bool usesSource =
+        ((fore >> 2) & 0x33) != (fore & 0x33) || (mask && ((back >> 2) & 0x33) != (back & 0x33));
+    bool usesPattern =
+        ((fore >> 4) & 0x0F) != (fore & 0x0F) || (mask && ((back >> 4) & 0x0F) != (back & 0x0F)) || keyBrush;
     SourceView sv;
     QImage copy;
     if (usesSource || Src) {
@@ -1571,28 +1726,32 @@ bool Transfer(HDC Dest, QRect dst, HDC Src, QRect src, uint32_t Rop, const QImag
             if (usesSource) return false;
         } else {
             // A copy keeps a transfer within one surface right when the areas overlap.
-            copy = s.Img->copy();
-            sv.Img = &copy;
+            if (s.Img == c.Img) {
+                copy = s.Img->copy();
+                sv.Img = &copy;
+            } else {
+                sv.Img = s.Img;
+            }
             sv.Mono = s.Mono;
             sv.Bk = s.St->BkColor;
             src.translate(s.St->Org);
         }
     }
-    bool flipX = (dst.width() < 0) != (src.width() < 0), flipY = (dst.height() < 0) != (src.height() < 0);
-    dst = dst.normalized();
-    src = src.normalized();
     dst.translate(c.St->Org);
     if (dst.isEmpty()) return true;
     const int sw = src.width(), sh = src.height();
-    for (const QRect& part : c.Clip & QRegion(dst))
+    for (const QRect& part : c.Clip& QRegion(dst))
         for (int y = part.top(); y <= part.bottom(); ++y) {
             int ry = y - dst.top();
-            int sy = src.top() + static_cast<int>(static_cast<int64_t>(flipY ? dst.height() - 1 - ry : ry) * sh / dst.height());
+            int sy = src.top() + static_cast<int>(static_cast<int64_t>(flipY ? dst.height() - 1 - ry : ry) *
+                                                  sh / dst.height());
             for (int x = part.left(); x <= part.right(); ++x) {
                 int rx = x - dst.left();
                 uint32_t S = 0;
                 if (sv.Img) {
-                    int sx = src.left() + static_cast<int>(static_cast<int64_t>(flipX ? dst.width() - 1 - rx : rx) * sw / dst.width());
+                    int sx = src.left() +
+                             static_cast<int>(static_cast<int64_t>(flipX ? dst.width() - 1 - rx : rx) * sw /
+                                              dst.width());
                     if (sx < 0 || sy < 0 || sx >= sv.Img->width() || sy >= sv.Img->height()) continue;
                     uint32_t raw = ReadRgb(sv.Img, sx, sy);
                     if (key >= 0 && raw == static_cast<uint32_t>(key)) {
@@ -1603,8 +1762,10 @@ bool Transfer(HDC Dest, QRect dst, HDC Src, QRect src, uint32_t Rop, const QImag
                     S = Convert(sv, raw, c);
                 }
                 uint32_t P = 0;
-                if (!BrushAt(c, c.St->Brush, x, y, P)) P = 0;
-                if (c.Mono) P = MonoOf(P);
+                if (usesPattern) {
+                    if (!BrushAt(c, c.St->Brush, x, y, P)) P = 0;
+                    if (c.Mono) P = MonoOf(P);
+                }
                 uint8_t t = fore;
                 if (mask) {
                     int mx = maskAt.x() + rx, my = maskAt.y() + ry;
@@ -1620,31 +1781,80 @@ bool Transfer(HDC Dest, QRect dst, HDC Src, QRect src, uint32_t Rop, const QImag
 }  // namespace
 
 bool BitBlt(HDC Dest, int X, int Y, int Width, int Height, HDC Src, int XSrc, int YSrc, uint32_t Rop) {
-    return Transfer(Dest, QRect(X, Y, Width, Height), Src, QRect(XSrc, YSrc, Width, Height), Rop, nullptr, {});
+    return Transfer(Dest, QRect(X, Y, Width, Height), Src, QRect(XSrc, YSrc, Width, Height), Rop, nullptr,
+                    {});
 }
 
 bool StretchBlt(HDC Dest, int X, int Y, int Width, int Height, HDC Src, int XSrc, int YSrc, int SrcWidth,
                 int SrcHeight, uint32_t Rop) {
     if (Width == 0 || Height == 0 || SrcWidth == 0 || SrcHeight == 0) return false;
-    QRect d(X, Y, Width, Height), s(XSrc, YSrc, SrcWidth, SrcHeight);
-    return Transfer(Dest, d, Src, s, Rop, nullptr, {});
+    // A negative extent mirrors: the rectangle then runs from X + Width up to X - 1.
+    auto span = [](int x, int y, int w, int h) {
+        return QRect(w < 0 ? x + w : x, h < 0 ? y + h : y, std::abs(w), std::abs(h));
+    };
+    return Transfer(Dest, span(X, Y, Width, Height), Src, span(XSrc, YSrc, SrcWidth, SrcHeight), Rop, nullptr,
+                    {}, -1, false, (Width < 0) != (SrcWidth < 0), (Height < 0) != (SrcHeight < 0));
 }
 
 bool KeyedStretchBlt(HDC Dest, const TRect& D, HDC Src, const TRect& S, uint32_t KeyRgb, bool PaintBrush) {
-    return Transfer(Dest, QRect(D.Left, D.Top, D.Width(), D.Height()), Src, QRect(S.Left, S.Top, S.Width(), S.Height()),
-                    SRCCOPY, nullptr, {}, KeyRgb, PaintBrush);
+    return Transfer(Dest, QRect(D.Left, D.Top, D.Width(), D.Height()), Src,
+                    QRect(S.Left, S.Top, S.Width(), S.Height()), SRCCOPY, nullptr, {}, KeyRgb, PaintBrush);
 }
 
 bool PatBlt(HDC Dc, int X, int Y, int Width, int Height, uint32_t Rop) {
     return Transfer(Dc, QRect(X, Y, Width, Height), 0, QRect(), Rop, nullptr, {});
 }
 
-bool MaskBlt(HDC Dest, int X, int Y, int Width, int Height, HDC Src, int XSrc, int YSrc, HBITMAP Mask, int XMask,
-             int YMask, uint32_t Rop4) {
+bool MaskBlt(HDC Dest, int X, int Y, int Width, int Height, HDC Src, int XSrc, int YSrc, HBITMAP Mask,
+             int XMask, int YMask, uint32_t Rop4) {
     TBitmapObject* m = BitmapObjectOf(Mask);
     if (!m) return BitBlt(Dest, X, Y, Width, Height, Src, XSrc, YSrc, Rop4 & 0xFFFFFF);
     return Transfer(Dest, QRect(X, Y, Width, Height), Src, QRect(XSrc, YSrc, Width, Height), Rop4, &m->Image,
                     QPoint(XMask, YMask));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Palettes
+
+HPALETTE CreatePalette(uint16_t Version, const std::vector<TPaletteEntry>& Entries) {
+    if (Version != 0x300 || Entries.empty() || Entries.size() > 1024) return 0;
+    return AddObject(PaletteObj{Entries});
+}
+
+HPALETTE SelectPalette(HDC Dc, HPALETTE Palette, bool) {
+    DcData* d = Data(Dc);
+    if (!d || !FindAs<PaletteObj>(Palette)) return 0;
+    HPALETTE old = d->St.SelPalette ? d->St.SelPalette : GetStockObject(DEFAULT_PALETTE);
+    d->St.SelPalette = Palette;
+    return old;
+}
+
+unsigned RealizePalette(HDC Dc) {
+    return Data(Dc) ? 0 : static_cast<unsigned>(-1);
+}
+
+unsigned GetPaletteEntries(HPALETTE Palette, unsigned Start, unsigned Count, TPaletteEntry* Entries) {
+    auto* p = FindAs<PaletteObj>(Palette);
+    if (!p) return 0;
+    if (!Entries) return static_cast<unsigned>(p->Entries.size());
+    unsigned n = 0;
+    for (unsigned i = Start; i < p->Entries.size() && n < Count; ++i) Entries[n++] = p->Entries[i];
+    return n;
+}
+
+unsigned GetNearestPaletteIndex(HPALETTE Palette, TColor Color) {
+    auto* p = FindAs<PaletteObj>(Palette);
+    if (!p) return static_cast<unsigned>(CLR_INVALID);
+    uint32_t rgb = ColorToRGB(Color);
+    unsigned best = 0;
+    int bestD = INT32_MAX;
+    for (unsigned i = 0; i < p->Entries.size(); ++i) {
+        const TPaletteEntry& e = p->Entries[i];
+        int dr = e.peRed - GetRValue(rgb), dg = e.peGreen - GetGValue(rgb), db = e.peBlue - GetBValue(rgb);
+        int dd = dr * dr + dg * dg + db * db;
+        if (dd < bestD) bestD = dd, best = i;
+    }
+    return best;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1689,12 +1899,23 @@ int CombineRgn(HRGN Dest, HRGN A, HRGN B, int Mode) {
     if (!d || !a || (Mode != RGN_COPY && !b)) return RGN_ERROR;
     QRegion r;
     switch (Mode) {
-        case RGN_AND: r = a->Rgn & b->Rgn; break;
-        case RGN_OR: r = a->Rgn | b->Rgn; break;
-        case RGN_XOR: r = a->Rgn ^ b->Rgn; break;
-        case RGN_DIFF: r = a->Rgn - b->Rgn; break;
-        case RGN_COPY: r = a->Rgn; break;
-        default: return RGN_ERROR;
+        case RGN_AND:
+            r = a->Rgn & b->Rgn;
+            break;
+        case RGN_OR:
+            r = a->Rgn | b->Rgn;
+            break;
+        case RGN_XOR:
+            r = a->Rgn ^ b->Rgn;
+            break;
+        case RGN_DIFF:
+            r = a->Rgn - b->Rgn;
+            break;
+        case RGN_COPY:
+            r = a->Rgn;
+            break;
+        default:
+            return RGN_ERROR;
     }
     d->Rgn = r;
     return TypeOf(r);
@@ -1771,11 +1992,21 @@ int ExtSelectClipRgn(HDC Dc, HRGN Rgn, int Mode) {
         QRegion n = r->Rgn.translated(s.Org);
         QRegion old = s.HasClip ? s.Clip : QRegion(QRect(-(1 << 28), -(1 << 28), 1 << 29, 1 << 29));
         switch (Mode) {
-            case RGN_AND: s.Clip = old & n; break;
-            case RGN_OR: s.Clip = old | n; break;
-            case RGN_XOR: s.Clip = old ^ n; break;
-            case RGN_DIFF: s.Clip = old - n; break;
-            default: s.Clip = n; break;
+            case RGN_AND:
+                s.Clip = old & n;
+                break;
+            case RGN_OR:
+                s.Clip = old | n;
+                break;
+            case RGN_XOR:
+                s.Clip = old ^ n;
+                break;
+            case RGN_DIFF:
+                s.Clip = old - n;
+                break;
+            default:
+                s.Clip = n;
+                break;
         }
         s.HasClip = true;
     }

@@ -26,6 +26,7 @@ using HBRUSH = uintptr_t;
 using HFONT = uintptr_t;
 using HBITMAP = uintptr_t;
 using HRGN = uintptr_t;
+using HPALETTE = uintptr_t;
 
 // ---- Colours ----
 // The RGB value of a colour (system colours looked up in the system colour table).
@@ -33,9 +34,15 @@ uint32_t ColorToRGB(TColor Color);
 constexpr TColor RGB(uint8_t R, uint8_t G, uint8_t B) {
     return static_cast<TColor>(R | (G << 8) | (B << 16));
 }
-constexpr uint8_t GetRValue(uint32_t C) { return C & 0xFF; }
-constexpr uint8_t GetGValue(uint32_t C) { return (C >> 8) & 0xFF; }
-constexpr uint8_t GetBValue(uint32_t C) { return (C >> 16) & 0xFF; }
+constexpr uint8_t GetRValue(uint32_t C) {
+    return C & 0xFF;
+}
+constexpr uint8_t GetGValue(uint32_t C) {
+    return (C >> 8) & 0xFF;
+}
+constexpr uint8_t GetBValue(uint32_t C) {
+    return (C >> 16) & 0xFF;
+}
 constexpr uint32_t CLR_INVALID = 0xFFFFFFFF;
 
 // ---- Pens, brushes, fonts ----
@@ -145,9 +152,8 @@ constexpr int FLOODFILLBORDER = 0, FLOODFILLSURFACE = 1;
 bool ExtFloodFill(HDC Dc, int X, int Y, TColor Color, int Type);
 
 // ---- Edges and frame controls ----
-constexpr uint32_t BDR_RAISEDOUTER = 0x1, BDR_SUNKENOUTER = 0x2, BDR_RAISEDINNER = 0x4,
-                   BDR_SUNKENINNER = 0x8, BDR_OUTER = 0x3, BDR_INNER = 0xC, BDR_RAISED = 0x5,
-                   BDR_SUNKEN = 0xA;
+constexpr uint32_t BDR_RAISEDOUTER = 0x1, BDR_SUNKENOUTER = 0x2, BDR_RAISEDINNER = 0x4, BDR_SUNKENINNER = 0x8,
+                   BDR_OUTER = 0x3, BDR_INNER = 0xC, BDR_RAISED = 0x5, BDR_SUNKEN = 0xA;
 constexpr uint32_t EDGE_RAISED = BDR_RAISEDOUTER | BDR_RAISEDINNER,
                    EDGE_SUNKEN = BDR_SUNKENOUTER | BDR_SUNKENINNER,
                    EDGE_ETCHED = BDR_SUNKENOUTER | BDR_RAISEDINNER,
@@ -167,9 +173,8 @@ constexpr uint32_t DFCS_CAPTIONCLOSE = 0x0, DFCS_CAPTIONMIN = 0x1, DFCS_CAPTIONM
 constexpr uint32_t DFCS_MENUARROW = 0x0, DFCS_MENUCHECK = 0x1, DFCS_MENUBULLET = 0x2;
 constexpr uint32_t DFCS_SCROLLUP = 0x0, DFCS_SCROLLDOWN = 0x1, DFCS_SCROLLLEFT = 0x2, DFCS_SCROLLRIGHT = 0x3,
                    DFCS_SCROLLCOMBOBOX = 0x5, DFCS_SCROLLSIZEGRIP = 0x8;
-constexpr uint32_t DFCS_ADJUSTRECT = 0x2000, DFCS_INACTIVE = 0x100, DFCS_PUSHED = 0x200,
-                   DFCS_CHECKED = 0x400, DFCS_TRANSPARENT = 0x800, DFCS_HOT = 0x1000, DFCS_FLAT = 0x4000,
-                   DFCS_MONO = 0x8000;
+constexpr uint32_t DFCS_ADJUSTRECT = 0x2000, DFCS_INACTIVE = 0x100, DFCS_PUSHED = 0x200, DFCS_CHECKED = 0x400,
+                   DFCS_TRANSPARENT = 0x800, DFCS_HOT = 0x1000, DFCS_FLAT = 0x4000, DFCS_MONO = 0x8000;
 bool DrawFrameControl(HDC Dc, TRect& R, uint32_t Type, uint32_t State);
 
 // ---- Text ----
@@ -225,11 +230,11 @@ int DrawTextEx(HDC Dc, std::string& Text, TRect& R, uint32_t Format);
 
 // ---- Bit transfers ----
 // Ternary raster operations (P pattern = brush, S source, D destination).
-constexpr uint32_t SRCCOPY = 0x00CC0020, SRCPAINT = 0x00EE0086, SRCAND = 0x008800C6,
-                   SRCINVERT = 0x00660046, SRCERASE = 0x00440328, NOTSRCCOPY = 0x00330008,
-                   NOTSRCERASE = 0x001100A6, MERGECOPY = 0x00C000CA, MERGEPAINT = 0x00BB0226,
-                   PATCOPY = 0x00F00021, PATPAINT = 0x00FB0A09, PATINVERT = 0x005A0049,
-                   DSTINVERT = 0x00550009, BLACKNESS = 0x00000042, WHITENESS = 0x00FF0062;
+constexpr uint32_t SRCCOPY = 0x00CC0020, SRCPAINT = 0x00EE0086, SRCAND = 0x008800C6, SRCINVERT = 0x00660046,
+                   SRCERASE = 0x00440328, NOTSRCCOPY = 0x00330008, NOTSRCERASE = 0x001100A6,
+                   MERGECOPY = 0x00C000CA, MERGEPAINT = 0x00BB0226, PATCOPY = 0x00F00021,
+                   PATPAINT = 0x00FB0A09, PATINVERT = 0x005A0049, DSTINVERT = 0x00550009,
+                   BLACKNESS = 0x00000042, WHITENESS = 0x00FF0062;
 // The mask operation: D where the mask is white, S where it is black (used for transparent copies).
 constexpr uint32_t ROP_DstCopy = 0x00AA0029;
 constexpr uint32_t MakeROP4(uint32_t Fore, uint32_t Back) {
@@ -282,6 +287,32 @@ int GetClipRgn(HDC Dc, HRGN Rgn);
 
 // ---- Bitmaps by handle ----
 int GetDeviceCaps(HDC Dc, int Index);
+
+// ---- Palettes ----
+// Surfaces hold true colour, so a palette only lends its colours to palette-index colours
+// (0x01000000 | index) drawn on a context it is selected into; palette-relative colours
+// (0x02000000 | RGB) are drawn as their RGB value.
+struct TPaletteEntry {
+    uint8_t peRed = 0;
+    uint8_t peGreen = 0;
+    uint8_t peBlue = 0;
+    uint8_t peFlags = 0;
+};
+constexpr uint8_t PC_RESERVED = 0x1, PC_EXPLICIT = 0x2, PC_NOCOLLAPSE = 0x4;
+constexpr TColor PaletteIndex(uint16_t Index) {
+    return static_cast<TColor>(0x01000000 | Index);
+}
+constexpr TColor PaletteRGB(uint8_t R, uint8_t G, uint8_t B) {
+    return static_cast<TColor>(0x02000000 | R | (G << 8) | (B << 16));
+}
+// Version is 0x300 as the platform expects; the entries are copied.
+HPALETTE CreatePalette(uint16_t Version, const std::vector<TPaletteEntry>& Entries);
+HPALETTE SelectPalette(HDC Dc, HPALETTE Palette, bool ForceBackground);
+// The number of entries mapped into the system palette: none on a true-colour surface.
+unsigned RealizePalette(HDC Dc);
+unsigned GetPaletteEntries(HPALETTE Palette, unsigned Start, unsigned Count, TPaletteEntry* Entries);
+unsigned GetNearestPaletteIndex(HPALETTE Palette, TColor Color);
+constexpr int DEFAULT_PALETTE = 15;
 constexpr int HORZRES = 8, VERTRES = 10, BITSPIXEL = 12, PLANES = 14, NUMCOLORS = 24, LOGPIXELSX = 88,
               LOGPIXELSY = 90, RASTERCAPS = 38, SIZEPALETTE = 104;
 

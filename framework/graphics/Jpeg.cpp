@@ -1,10 +1,10 @@
 #include "framework/graphics/Jpeg.h"
 
+#include <jerror.h>
+#include <jpeglib.h>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
-#include <jpeglib.h>
-#include <jerror.h>
 
 #include "framework/core/Stream.h"
 #include "framework/graphics/BmpFormat.h"
@@ -180,7 +180,8 @@ void TJPEGImage::SetHeight(int) {
 
 void TJPEGImage::LoadFromStream(TStream& Stream) {
     int64_t n = Stream.Size() - Stream.Position();
-    if (n <= 0 || n > (int64_t(1) << 30)) throw EInvalidGraphic("JPEG error #" + std::to_string(JERR_INPUT_EMPTY));
+    if (n <= 0 || n > (int64_t(1) << 30))
+        throw EInvalidGraphic("JPEG error #" + std::to_string(JERR_INPUT_EMPTY));
     std::vector<uint8_t> data(static_cast<size_t>(n));
     Stream.ReadBuffer(data.data(), static_cast<int32_t>(n));
     std::swap(FData, data);

@@ -71,14 +71,22 @@ TEST(BitBlt, RasterOperationsCombineSourceBrushAndDestination) {
         uint32_t Rop;
         uint32_t Want;
     } cases[] = {
-        {"SRCCOPY", SRCCOPY, S},          {"SRCAND", SRCAND, S & D},
-        {"SRCPAINT", SRCPAINT, S | D},    {"SRCINVERT", SRCINVERT, S ^ D},
-        {"SRCERASE", SRCERASE, S & (~D & M)}, {"NOTSRCCOPY", NOTSRCCOPY, ~S & M},
-        {"NOTSRCERASE", NOTSRCERASE, ~(S | D) & M}, {"MERGECOPY", MERGECOPY, P & S},
-        {"MERGEPAINT", MERGEPAINT, (~S & M) | D}, {"PATCOPY", PATCOPY, P},
-        {"PATINVERT", PATINVERT, P ^ D},  {"DSTINVERT", DSTINVERT, ~D & M},
-        {"BLACKNESS", BLACKNESS, 0},      {"WHITENESS", WHITENESS, M},
-        {"DSna (mask)", 0x00220326, D & (~S & M)}, {"DSPDxax", 0x00E20746, ((P ^ D) & S) ^ D},
+        {"SRCCOPY", SRCCOPY, S},
+        {"SRCAND", SRCAND, S & D},
+        {"SRCPAINT", SRCPAINT, S | D},
+        {"SRCINVERT", SRCINVERT, S ^ D},
+        {"SRCERASE", SRCERASE, S & (~D & M)},
+        {"NOTSRCCOPY", NOTSRCCOPY, ~S & M},
+        {"NOTSRCERASE", NOTSRCERASE, ~(S | D) & M},
+        {"MERGECOPY", MERGECOPY, P & S},
+        {"MERGEPAINT", MERGEPAINT, (~S & M) | D},
+        {"PATCOPY", PATCOPY, P},
+        {"PATINVERT", PATINVERT, P ^ D},
+        {"DSTINVERT", DSTINVERT, ~D & M},
+        {"BLACKNESS", BLACKNESS, 0},
+        {"WHITENESS", WHITENESS, M},
+        {"DSna (mask)", 0x00220326, D & (~S & M)},
+        {"DSPDxax", 0x00E20746, ((P ^ D) & S) ^ D},
     };
     auto src = Filled(4, 4, static_cast<TColor>(S));
     for (auto& k : cases) {
@@ -110,8 +118,8 @@ TEST(BitBlt, MonochromeConversionsAndTheTransparentMaskIdiom) {
     HDC d = dst->Canvas().Handle();
     SetTextColor(d, clBlack);
     SetBkColor(d, clWhite);
-    BitBlt(d, 0, 0, 8, 8, mask.Canvas().Handle(), 0, 0, SRCAND);          // background kept, square black
-    BitBlt(mask.Canvas().Handle(), 0, 0, 8, 8, 0, 0, 0, DSTINVERT);        // invert the mask
+    BitBlt(d, 0, 0, 8, 8, mask.Canvas().Handle(), 0, 0, SRCAND);     // background kept, square black
+    BitBlt(mask.Canvas().Handle(), 0, 0, 8, 8, 0, 0, 0, DSTINVERT);  // invert the mask
     SetBkColor(pic->Canvas().Handle(), clBlack);
     auto masked = Filled(8, 8, clBlack);
     BitBlt(masked->Canvas().Handle(), 0, 0, 8, 8, pic->Canvas().Handle(), 0, 0, SRCCOPY);
@@ -133,6 +141,14 @@ TEST(BitBlt, StretchAndCopyRectScaleAndDrawHonoursTransparency) {
     EXPECT_EQ(dst->Canvas().Pixel(4, 4), clBlue);
     EXPECT_EQ(dst->Canvas().Pixel(7, 7), clBlue);
     EXPECT_EQ(dst->Canvas().Pixel(8, 8), clWhite);
+
+    // A negative width mirrors.
+    auto row = Filled(3, 1, clRed);
+    row->Canvas().SetPixel(2, 0, clBlue);
+    auto m = Filled(3, 1, clWhite);
+    StretchBlt(m->Canvas().Handle(), 3, 0, -3, 1, row->Canvas().Handle(), 0, 0, 3, 1, SRCCOPY);
+    EXPECT_EQ(m->Canvas().Pixel(0, 0), clBlue);
+    EXPECT_EQ(m->Canvas().Pixel(2, 0), clRed);
 
     // Transparent drawing leaves pixels of the transparent colour (bottom-left, tmAuto) alone.
     auto t = Filled(3, 3, clLime);
@@ -156,12 +172,13 @@ TEST(BitBlt, StretchAndCopyRectScaleAndDrawHonoursTransparency) {
 
 TEST(Bmp, OneBitWidthNineReadsNinePixelsFromPaddedRows) {
     // 9×2, bottom-up, rows of 2 data bytes and 2 bytes of padding; palette black, white.
-    std::vector<uint8_t> f = {'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 62, 0, 0, 0,  // file header
-                              40, 0, 0, 0, 9, 0, 0, 0, 2, 0, 0, 0, 1, 0, 1, 0,  // size, width, height, planes, bits
-                              0, 0, 0, 0, 8, 0, 0, 0, 0x13, 0x0B, 0, 0, 0x13, 0x0B, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0,
-                              0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0,  // palette
-                              0x80, 0x80, 0xFF, 0xFF,           // bottom row: pixels 0 and 8 white
-                              0x55, 0x00, 0xFF, 0xFF};          // top row: pixels 1, 3, 5, 7 white
+    std::vector<uint8_t> f = {'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 62, 0, 0, 0,   // file header
+                              40, 0, 0, 0, 9, 0, 0, 0, 2, 0, 0, 0, 1, 0, 1, 0,  // size, width, height,
+                                                                                // planes, bits
+                              0, 0, 0, 0, 8, 0, 0, 0, 0x13, 0x0B, 0, 0, 0x13, 0x0B, 0, 0, 2, 0, 0, 0, 0, 0, 0,
+                              0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0,  // palette
+                              0x80, 0x80, 0xFF, 0xFF,              // bottom row: pixels 0 and 8 white
+                              0x55, 0x00, 0xFF, 0xFF};             // top row: pixels 1, 3, 5, 7 white
     TBitmap b;
     Load(b, f);
     EXPECT_EQ(b.Width(), 9);
@@ -218,12 +235,13 @@ TEST(Bmp, FilesWrittenRoundTripThroughNetpbm) {
         b.SetPixelFormat(fmt);
         b.SetSize(13, 5);  // an odd width exercises the row padding
         for (int y = 0; y < 5; ++y)
-            for (int x = 0; x < 13; ++x) b.Canvas().SetPixel(x, y, colors[(x + 2 * y) % (fmt == pf1bit ? 2 : 8)]);
+            for (int x = 0; x < 13; ++x)
+                b.Canvas().SetPixel(x, y, colors[(x + 2 * y) % (fmt == pf1bit ? 2 : 8)]);
         std::string bmp = dir / "a.bmp", pnm = dir / "a.pnm", back = dir / "b.bmp";
         WriteFile(bmp, Bytes(b));
         int bits = fmt == pf1bit ? 1 : fmt == pf4bit ? 4 : fmt == pf8bit ? 8 : 24;
-        std::string cmd = "bmptopnm " + bmp + " > " + pnm + " 2>/dev/null && ppmtobmp -bpp " + std::to_string(bits) +
-                          " " + pnm + " > " + back + " 2>/dev/null";
+        std::string cmd = "bmptopnm " + bmp + " > " + pnm + " 2>/dev/null && ppmtobmp -bpp " +
+                          std::to_string(bits) + " " + pnm + " > " + back + " 2>/dev/null";
         ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
         TBitmap r;
         Load(r, ReadFile(back));
@@ -231,7 +249,8 @@ TEST(Bmp, FilesWrittenRoundTripThroughNetpbm) {
         ASSERT_EQ(r.Height(), 5);
         for (int y = 0; y < 5; ++y)
             for (int x = 0; x < 13; ++x)
-                ASSERT_EQ(r.Canvas().Pixel(x, y), b.Canvas().Pixel(x, y)) << bits << " bits at " << x << "," << y;
+                ASSERT_EQ(r.Canvas().Pixel(x, y), b.Canvas().Pixel(x, y))
+                    << bits << " bits at " << x << "," << y;
     }
 }
 
@@ -246,15 +265,16 @@ TEST(Bmp, DamagedFilesRaiseThePictureError) {
     std::vector<std::vector<uint8_t>> bad = {
         {},
         {'B', 'M'},
-        with(0, {'X'}),                                  // signature
+        with(0, {'X'}),                                // signature
         std::vector<uint8_t>(f.begin(), f.end() - 5),  // pixels cut short
-        with(18, {0, 0, 0, 0}),                          // width 0
-        with(18, {0xFF, 0xFF, 0, 0}), with(22, {0xFF, 0xFF, 0, 0}),  // larger than the data
-        with(18, {0xFF, 0xFF, 0xFF, 0x7F}),              // absurd size
-        with(28, {7, 0}),                                // 7 bits per pixel
-        with(26, {2, 0}),                                // planes
-        with(14, {41, 0, 0, 0}),                         // header size
-        with(30, {9, 0, 0, 0}),                          // compression
+        with(18, {0, 0, 0, 0}),                        // width 0
+        with(18, {0xFF, 0xFF, 0, 0}),
+        with(22, {0xFF, 0xFF, 0, 0}),        // larger than the data
+        with(18, {0xFF, 0xFF, 0xFF, 0x7F}),  // absurd size
+        with(28, {7, 0}),                    // 7 bits per pixel
+        with(26, {2, 0}),                    // planes
+        with(14, {41, 0, 0, 0}),             // header size
+        with(30, {9, 0, 0, 0}),              // compression
     };
     for (size_t i = 0; i < bad.size(); ++i) {
         TBitmap b;
@@ -264,9 +284,10 @@ TEST(Bmp, DamagedFilesRaiseThePictureError) {
 
 TEST(Bmp, RunLengthEncodedEightBit) {
     // 4×2, RLE8: bottom row "run of 4 × index 1", top row absolute 2,0,2,0 then end.
-    std::vector<uint8_t> f = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 62, 0, 0, 0, 40, 0, 0, 0, 4, 0, 0, 0, 2, 0, 0, 0,
-                              1, 0, 8, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0,
-                              0, 0, 0, 0, 0, 0, 0xFF, 0, 4, 1, 0, 0, 0, 4, 2, 0, 2, 0, 0, 1};
+    std::vector<uint8_t> f = {'B', 'M', 0, 0,    0, 0, 0, 0, 0, 0, 62, 0, 0, 0, 40, 0, 0, 0, 4,
+                              0,   0,   0, 2,    0, 0, 0, 1, 0, 8, 0,  1, 0, 0, 0,  0, 0, 0, 0,
+                              0,   0,   0, 0,    0, 0, 0, 0, 2, 0, 0,  0, 0, 0, 0,  0, 0, 0, 0,
+                              0,   0,   0, 0xFF, 0, 4, 1, 0, 0, 0, 4,  2, 0, 2, 0,  0, 1};
     TBitmap b;
     Load(b, f);
     EXPECT_EQ(b.PixelFormat(), pf8bit);

@@ -125,7 +125,8 @@ TEST_F(TextTest, MetricsOfTheMappedFaces) {
     struct {
         const char* Name;
         bool Fixed;
-    } faces[] = {{"MS Sans Serif", false}, {"Arial", false}, {"Courier New", true}, {"Times New Roman", false}};
+    } faces[] = {
+        {"MS Sans Serif", false}, {"Arial", false}, {"Courier New", true}, {"Times New Roman", false}};
     for (auto& f : faces) {
         C->Font.Name = f.Name;
         C->Font.SetHeight(-13);

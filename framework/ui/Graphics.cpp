@@ -58,8 +58,12 @@ TLogBrush TBrush::LogBrush() const {
         return b;
     }
     switch (Style) {
-        case bsSolid: b.Style = BS_SOLID; break;
-        case bsClear: b.Style = BS_NULL; break;
+        case bsSolid:
+            b.Style = BS_SOLID;
+            break;
+        case bsClear:
+            b.Style = BS_NULL;
+            break;
         default:
             b.Style = BS_HATCHED;
             b.Hatch = static_cast<int>(Style) - static_cast<int>(bsHorizontal);
@@ -69,8 +73,9 @@ TLogBrush TBrush::LogBrush() const {
 }
 
 int PenModeToROP2(TPenMode Mode) {
-    static const int rop[] = {R2_BLACK,       R2_WHITE,      R2_NOP,         R2_NOT,        R2_COPYPEN,   R2_NOTCOPYPEN,
-                              R2_MERGEPENNOT, R2_MASKPENNOT, R2_MERGENOTPEN, R2_MASKNOTPEN, R2_MERGEPEN,  R2_NOTMERGEPEN,
+    static const int rop[] = {R2_BLACK,       R2_WHITE,      R2_NOP,         R2_NOT,
+                              R2_COPYPEN,     R2_NOTCOPYPEN, R2_MERGEPENNOT, R2_MASKPENNOT,
+                              R2_MERGENOTPEN, R2_MASKNOTPEN, R2_MERGEPEN,    R2_NOTMERGEPEN,
                               R2_MASKPEN,     R2_NOTMASKPEN, R2_XORPEN,      R2_NOTXORPEN};
     return rop[Mode & 15];
 }
@@ -92,6 +97,19 @@ struct TCanvas::TSelected {
     TFont Font;
     TPoint Origin;
     bool PenValid = false, BrushValid = false, FontValid = false;
+    // The objects selected for the canvas live while they are selected, so that code which selects
+    // its own into Handle() and then the old ones back gets the canvas's objects again.
+    HPEN PenHandle = 0;
+    HBRUSH BrushHandle = 0;
+    HFONT FontHandle = 0;
+    ~TSelected() {
+        for (HGDIOBJ h : {PenHandle, BrushHandle, FontHandle})
+            if (h) DeleteObject(h);
+    }
+    static void Replace(HGDIOBJ& Slot, HGDIOBJ New) {
+        if (Slot) DeleteObject(Slot);
+        Slot = New;
+    }
 };
 
 void TCanvas::SetHandle(HDC Dc) {
@@ -111,18 +129,20 @@ void TCanvas::Select() {
     TSelected& s = *FSelected;
     if (!s.PenValid || s.Pen.Color != Pen.Color || s.Pen.Width != Pen.Width || s.Pen.Style != Pen.Style ||
         s.Pen.Mode != Pen.Mode) {
-        static const int penStyles[] = {PS_SOLID, PS_DASH, PS_DOT, PS_DASHDOT, PS_DASHDOTDOT, PS_NULL, PS_INSIDEFRAME};
+        static const int penStyles[] = {PS_SOLID,      PS_DASH, PS_DOT,        PS_DASHDOT,
+                                        PS_DASHDOTDOT, PS_NULL, PS_INSIDEFRAME};
         HPEN pen = CreatePen(penStyles[std::min<int>(Pen.Style, 6)], Pen.Width, Pen.Color);
         SelectObject(dc, pen);
-        DeleteObject(pen);  // the context keeps a copy
+        TSelected::Replace(s.PenHandle, pen);
         SetROP2(dc, PenModeToROP2(Pen.Mode));
         s.Pen.Assign(Pen);
         s.PenValid = true;
     }
-    if (!s.BrushValid || s.Brush.Color != Brush.Color || s.Brush.Style != Brush.Style || s.Brush.Bitmap != Brush.Bitmap) {
+    if (!s.BrushValid || s.Brush.Color != Brush.Color || s.Brush.Style != Brush.Style ||
+        s.Brush.Bitmap != Brush.Bitmap) {
         HBRUSH brush = CreateBrushIndirect(Brush.LogBrush());
         SelectObject(dc, brush);
-        DeleteObject(brush);
+        TSelected::Replace(s.BrushHandle, brush);
         // Hatched and clear brushes leave the background of text and hatches alone.
         if (Brush.Style == bsSolid) {
             SetBkColor(dc, Brush.Color);
@@ -137,7 +157,7 @@ void TCanvas::Select() {
     if (!s.FontValid || !(s.Font == Font)) {
         HFONT font = CreateFontIndirect(Font.LogFont());
         SelectObject(dc, font);
-        DeleteObject(font);
+        TSelected::Replace(s.FontHandle, font);
         SetTextColor(dc, Font.Color);
         s.Font.Name = Font.Name;
         s.Font.Color = Font.Color;
@@ -293,8 +313,8 @@ void TCanvas::StretchDraw(const TRect& R, TGraphic* Graphic) {
 void TCanvas::CopyRect(const TRect& DestRect, TCanvas& Source, const TRect& SourceRect) {
     HDC src = Source.Handle();
     Select();
-    StretchBlt(FHandle, DestRect.Left, DestRect.Top, DestRect.Width(), DestRect.Height(), src, SourceRect.Left,
-               SourceRect.Top, SourceRect.Width(), SourceRect.Height(), CopyMode);
+    StretchBlt(FHandle, DestRect.Left, DestRect.Top, DestRect.Width(), DestRect.Height(), src,
+               SourceRect.Left, SourceRect.Top, SourceRect.Width(), SourceRect.Height(), CopyMode);
 }
 
 void TCanvas::BrushCopy(const TRect& Dest, TBitmap* Bitmap, const TRect& Source, TColor Color) {

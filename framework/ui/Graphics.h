@@ -120,7 +120,16 @@ private:
     int FSize = 8;
 };
 
-enum TBrushStyle : uint8_t { bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross, bsDiagCross };
+enum TBrushStyle : uint8_t {
+    bsSolid,
+    bsClear,
+    bsHorizontal,
+    bsVertical,
+    bsFDiagonal,
+    bsBDiagonal,
+    bsCross,
+    bsDiagCross
+};
 
 // Fills. With a Bitmap the brush paints its top-left 8×8 pixels as a repeating pattern.
 class TBrush : public TObject {
@@ -139,8 +148,22 @@ public:
 enum TPenStyle : uint8_t { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame };
 // How pen and brush pixels combine with what is there.
 enum TPenMode : uint8_t {
-    pmBlack, pmWhite, pmNop, pmNot, pmCopy, pmNotCopy, pmMergePenNot, pmMaskPenNot, pmMergeNotPen,
-    pmMaskNotPen, pmMerge, pmNotMerge, pmMask, pmNotMask, pmXor, pmNotXor
+    pmBlack,
+    pmWhite,
+    pmNop,
+    pmNot,
+    pmCopy,
+    pmNotCopy,
+    pmMergePenNot,
+    pmMaskPenNot,
+    pmMergeNotPen,
+    pmMaskNotPen,
+    pmMerge,
+    pmNotMerge,
+    pmMask,
+    pmNotMask,
+    pmXor,
+    pmNotXor
 };
 int PenModeToROP2(TPenMode Mode);
 
@@ -258,7 +281,17 @@ protected:
     bool FTransparent = false;
 };
 
-enum TPixelFormat : uint8_t { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
+enum TPixelFormat : uint8_t {
+    pfDevice,
+    pf1bit,
+    pf4bit,
+    pf8bit,
+    pf15bit,
+    pf16bit,
+    pf24bit,
+    pf32bit,
+    pfCustom
+};
 enum TTransparentMode : uint8_t { tmAuto, tmFixed };
 
 struct TBitmapData;
@@ -296,6 +329,8 @@ public:
     void SetColorTable(const std::vector<TColor>& Colors);
     bool Monochrome() const;
     void SetMonochrome(bool Value);
+    // The colour table as a palette (owned by the bitmap; 0 for 24 and 32-bit bitmaps).
+    HPALETTE Palette();
     uint8_t* ScanLine(int Row);
 
     // Transparency: with tmAuto the colour of the bottom-left pixel, with tmFixed TransparentColor.
