@@ -33,6 +33,8 @@ public:
     bool HasUserPrimaryIndex = false;
     // The table holds its transaction lock: changed records stay in memory until it ends.
     bool HoldsTransactionLock = false;
+    // The data file's header lock is held for a transaction.
+    bool TransactionLocked = false;
 };
 
 }  // namespace dbengine

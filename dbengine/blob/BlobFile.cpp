@@ -1,0 +1,653 @@
+#include "dbengine/blob/BlobFile.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "dbengine/data/DataTable.h"
+#include "dbengine/session/DataSession.h"
+#include "dbengine/util/Coding.h"
+#include "dbengine/util/EngineUtils.h"
+#include "framework/core/Seams.h"
+
+namespace dbengine {
+
+namespace {
+
+// Header offsets.
+constexpr size_t OfsChangeCount = 0;
+constexpr size_t OfsVersion = 8;
+constexpr size_t OfsFirstFreeBlock = 9;
+constexpr size_t OfsNextBlockNo = 13;
+constexpr size_t OfsHeaderModified = 17;
+
+// Block header offsets.
+constexpr size_t OfsPrevBlock = 0;
+constexpr size_t OfsNextBlock = 4;
+constexpr size_t OfsUsedBytes = 8;
+constexpr size_t OfsStamp = 10;
+constexpr size_t OfsBlobSize = 14;
+
+// Read and write buffers grow in steps of this many bytes.
+constexpr int64_t BufferGranularity = 4096;
+// The cache grows by this many blocks when every block is dirty or held.
+constexpr int32_t CacheGrowth = 32;
+// Lookups scan this many most recently used blocks before the binary search.
+constexpr int RecentScan = 4;
+
+}  // namespace
+
+int32_t BlobBlocksFor(int64_t bytes, uint16_t blockDataSize) {
+    if (bytes <= 0 || blockDataSize == 0) return 0;
+    int64_t blocks = bytes / blockDataSize + (bytes % blockDataSize != 0 ? 1 : 0);
+    return static_cast<int32_t>(std::min<int64_t>(blocks, INT32_MAX));
+}
+
+// ---- TBlobHeader ----
+
+std::array<uint8_t, BlobHeaderSize> TBlobHeader::Encode() const {
+    std::array<uint8_t, BlobHeaderSize> b = Raw;
+    uint8_t* p = b.data();
+    PutInt32(p + OfsChangeCount, ChangeCount);
+    p[OfsVersion] = Version;
+    PutInt32(p + OfsFirstFreeBlock, FirstFreeBlock);
+    PutInt32(p + OfsNextBlockNo, NextBlockNo);
+    p[OfsHeaderModified] = HeaderModified;
+    return b;
+}
+
+TBlobHeader TBlobHeader::Decode(const uint8_t* p) {
+    TBlobHeader h;
+    std::memcpy(h.Raw.data(), p, BlobHeaderSize);
+    h.ChangeCount = GetInt32(p + OfsChangeCount);
+    h.Version = p[OfsVersion];
+    h.FirstFreeBlock = GetInt32(p + OfsFirstFreeBlock);
+    h.NextBlockNo = GetInt32(p + OfsNextBlockNo);
+    h.HeaderModified = 0;  // the stored flag means nothing to a reader
+    return h;
+}
+
+// ---- TBlockHeader ----
+
+void TBlockHeader::EncodeTo(uint8_t* p) const {
+    PutInt32(p + OfsPrevBlock, PrevBlock);
+    PutInt32(p + OfsNextBlock, NextBlock);
+    PutUInt16(p + OfsUsedBytes, UsedBytes);
+    PutInt32(p + OfsStamp, Stamp);
+    PutInt32(p + OfsBlobSize, BlobSize);
+}
+
+TBlockHeader TBlockHeader::Decode(const uint8_t* p) {
+    TBlockHeader h;
+    h.PrevBlock = GetInt32(p + OfsPrevBlock);
+    h.NextBlock = GetInt32(p + OfsNextBlock);
+    h.UsedBytes = GetUInt16(p + OfsUsedBytes);
+    h.Stamp = GetInt32(p + OfsStamp);
+    h.BlobSize = GetInt32(p + OfsBlobSize);
+    return h;
+}
+
+// ---- TBlock ----
+
+TBlock::TBlock(TBlobFile* owner, uint16_t dataSize) : Owner(owner), Data(dataSize, 0) {}
+
+void TBlock::SetField(int32_t& field, int32_t value) {
+    if (field == value) return;
+    field = value;
+    Dirty = 1;
+}
+
+void TBlock::SetPrevBlock(int32_t value) {
+    SetField(Fields.PrevBlock, value);
+}
+void TBlock::SetNextBlock(int32_t value) {
+    SetField(Fields.NextBlock, value);
+}
+void TBlock::SetStamp(int32_t value) {
+    SetField(Fields.Stamp, value);
+}
+void TBlock::SetBlobSize(int32_t value) {
+    SetField(Fields.BlobSize, value);
+}
+void TBlock::SetUsedBytes(uint16_t value) {
+    if (Fields.UsedBytes == value) return;
+    Fields.UsedBytes = value;
+    Dirty = 1;
+}
+
+uint32_t TBlock::ReadData(uint32_t offset, uint32_t count, void* dest) const {
+    if (count > Data.size()) Owner->RaiseTable(DBE_INVALIDBLOBLEN);
+    // A damaged UsedBytes may claim more than the block holds: never copy past the data area.
+    uint32_t n = std::min<uint32_t>(count, Fields.UsedBytes);
+    if (offset >= Data.size()) return 0;
+    n = std::min<uint32_t>(n, static_cast<uint32_t>(Data.size()) - offset);
+    std::memcpy(dest, Data.data() + offset, n);
+    return n;
+}
+
+uint32_t TBlock::WriteData(uint32_t offset, uint32_t count, const void* source) {
+    if (count > Data.size() || offset > Data.size() - count) Owner->RaiseTable(DBE_INVALIDBLOBLEN);
+    std::memcpy(Data.data() + offset, source, count);
+    Fields.UsedBytes = static_cast<uint16_t>(offset + count);
+    Dirty = 1;
+    return count;
+}
+
+void TBlock::Encode(uint8_t* out, bool encrypted) {
+    Fields.EncodeTo(RawHeader.data());
+    std::memcpy(out, RawHeader.data(), BlockHeaderSize);
+    std::memcpy(out + BlockHeaderSize, Data.data(), Data.size());
+    if (encrypted) {
+        ScrambleBuffer(out, BlockHeaderSize, BlobSeed1, BlobSeed2);
+        ScrambleBuffer(out + BlockHeaderSize, static_cast<uint32_t>(Data.size()), BlobSeed1, BlobSeed2);
+    }
+    Dirty = 0;
+}
+
+void TBlock::Decode(const uint8_t* in, bool encrypted) {
+    std::memcpy(RawHeader.data(), in, BlockHeaderSize);
+    std::memcpy(Data.data(), in + BlockHeaderSize, Data.size());
+    if (encrypted) {
+        UnscrambleBuffer(RawHeader.data(), BlockHeaderSize, BlobSeed1, BlobSeed2);
+        UnscrambleBuffer(Data.data(), static_cast<uint32_t>(Data.size()), BlobSeed1, BlobSeed2);
+    }
+    Fields = TBlockHeader::Decode(RawHeader.data());
+    Dirty = 0;
+}
+
+void TBlock::Reset() {
+    RawHeader.fill(0);
+    std::fill(Data.begin(), Data.end(), uint8_t{0});
+    Fields = TBlockHeader{};
+    Dirty = 0;
+}
+
+// ---- TBlockStack ----
+
+std::unique_ptr<TBlock> TBlockStack::Take(TBlobFile* owner, uint16_t dataSize) {
+    while (!Spare.empty()) {
+        std::unique_ptr<TBlock> b = std::move(Spare.back());
+        Spare.pop_back();
+        if (b->Owner != owner || b->DataSize() != dataSize) continue;  // block size changed
+        b->Reset();
+        b->RefCount = 0;
+        b->BlockNo = 0;
+        b->MoreRecent = b->LessRecent = nullptr;
+        b->Detached = false;
+        return b;
+    }
+    return std::make_unique<TBlock>(owner, dataSize);
+}
+
+void TBlockStack::Return(std::unique_ptr<TBlock> block) {
+    if (block && Spare.size() < MaxSpare) {
+        if (Spare.capacity() < MaxSpare) Spare.reserve(MaxSpare);
+        Spare.push_back(std::move(block));
+    }
+}
+
+// ---- TBlobFile: table and session ----
+
+TBlobFile::TBlobFile(TDataTable* table) : Table(table) {}
+
+TBlobFile::~TBlobFile() {
+    try {
+        CloseFile();
+    } catch (...) {
+        // A destructor must not raise.
+    }
+}
+
+void TBlobFile::RaiseTable(TEngineErrorCode code) const {
+    std::string table = Table != nullptr && !Table->TableName.empty() ? Table->TableName : FileName;
+    RaiseEngineError(code, {}, {}, Table != nullptr ? Table->GetDatabaseName() : "", table);
+}
+
+bool TBlobFile::TransactionLocked() const {
+    return Table != nullptr && Table->TransactionLocked;
+}
+
+bool TBlobFile::FilesWrittenFlag() const {
+    return Table != nullptr && Table->FilesWritten;
+}
+
+void TBlobFile::MarkFilesWritten() {
+    if (Table != nullptr) Table->FilesWritten = true;
+}
+
+bool TBlobFile::StrictChangeDetection() const {
+    return Table != nullptr && Table->Session != nullptr && Table->Session->StrictChangeDetection;
+}
+
+int32_t TBlobFile::CacheLimit() const {
+    int32_t bufferSize = 32768, maxBlocks = 8192;
+    if (Table != nullptr && Table->Session != nullptr) {
+        bufferSize = Table->Session->BlobBufferSize;
+        maxBlocks = Table->Session->MaxBlobBufferBlocks;
+    }
+    if (BlockSize == 0) return maxBlocks;
+    return std::min(bufferSize / BlockSize, maxBlocks);
+}
+
+void TBlobFile::SetupCache() {
+    // A block needs room for its header and at least one data byte.
+    if (BlockSize == 0) BlockSize = DefaultBlobBlockSize;
+    if (BlockSize <= BlockHeaderSize) RaiseTable(DBE_HEADERCORRUPT);
+    Capacity = std::max(CacheLimit(), 0);
+    BlocksPerRead = std::max<int32_t>(1, static_cast<int32_t>(BlobReadAheadBytes / BlockSize));
+}
+
+// ---- TBlobFile: file and header ----
+
+void TBlobFile::OpenFile() {
+    if (IsOpen) return;
+    if (BlockSize == 0) BlockSize = DefaultBlobBlockSize;
+    if (BlockSize <= BlockHeaderSize) RaiseTable(DBE_HEADERCORRUPT);
+    TFileHandler::OpenFile();
+    try {
+        ReadHeader();
+        SetupCache();
+    } catch (...) {
+        TFileHandler::CloseFile();
+        throw;
+    }
+}
+
+void TBlobFile::CloseFile() {
+    if (!IsOpen) return;
+    DropAllBlocks();
+    TFileHandler::CloseFile();
+}
+
+void TBlobFile::CreateFile() {
+    if (BlockSize == 0) BlockSize = DefaultBlobBlockSize;
+    if (BlockSize <= BlockHeaderSize) RaiseTable(DBE_HEADERCORRUPT);
+    TFileHandler::CreateFile();
+    DropAllBlocks();
+    Header = TBlobHeader{};
+    Header.Version = BlobFileVersion;
+    Header.FirstFreeBlock = 0;
+    Header.NextBlockNo = 1;
+    Header.HeaderModified = 1;
+    SetupCache();
+}
+
+void TBlobFile::ReadHeader() {
+    uint8_t bytes[BlobHeaderSize];
+    ReadAt(0, bytes, BlobHeaderSize);
+    if (Encrypted) UnscrambleBuffer(bytes, BlobHeaderSize, BlobSeed1, BlobSeed2);
+    Header = TBlobHeader::Decode(bytes);
+}
+
+bool TBlobFile::WriteHeader(bool force) {
+    if (!force && Header.HeaderModified == 0) return false;
+    ++Header.ChangeCount;
+    // The stored flag tells whether the header was written because it had changed.
+    auto bytes = Header.Encode();
+    if (Encrypted) ScrambleBuffer(bytes.data(), BlobHeaderSize, BlobSeed1, BlobSeed2);
+    EnsureBufferSize(BlobHeaderSize, BufferGranularity, WriteBuf, WriteBufCapacity);
+    std::memcpy(WriteBuf.get(), bytes.data(), BlobHeaderSize);
+    WriteAt(0, WriteBuf.get(), BlobHeaderSize);
+    MarkFilesWritten();
+    Header.HeaderModified = 0;
+    return true;
+}
+
+void TBlobFile::TouchHeader() {
+    ++Header.ChangeCount;
+    Header.HeaderModified = 1;
+    MarkFilesWritten();
+}
+
+bool TBlobFile::ReloadHeaderIfChanged() {
+    uint8_t bytes[BlobHeaderSize];
+    ReadAt(0, bytes, BlobHeaderSize);
+    if (Encrypted) UnscrambleBuffer(bytes, BlobHeaderSize, BlobSeed1, BlobSeed2);
+    if (GetInt32(bytes + OfsChangeCount) == Header.ChangeCount) return false;
+    Header = TBlobHeader::Decode(bytes);
+    return true;
+}
+
+void TBlobFile::EmptyFile() {
+    EnterFileLock();
+    try {
+        if (SeekFile(0, BlobHeaderSize) != BlobHeaderSize) RaiseTable(DBE_WRITEERR);
+        TruncateFile();
+    } catch (...) {
+        LeaveFileLock();
+        throw;
+    }
+    LeaveFileLock();
+    if (Table != nullptr && Table->ForceBufferFlush()) FlushFile();
+    Header.Version = BlobFileVersion;
+    Header.NextBlockNo = 1;
+    Header.FirstFreeBlock = 0;
+    Header.HeaderModified = 1;
+}
+
+void TBlobFile::CheckVersion() {
+    if (Header.Version != BlobFileVersion) RaiseTable(DBE_OLDVERSION);
+}
+
+void TBlobFile::CheckHeader() {
+    CheckVersion();
+    // A block count below 0 or past the block limit cannot come from this engine.
+    if (Header.NextBlockNo < 1 || Header.NextBlockNo > MaxBlobBlockNo + 1) RaiseTable(DBE_HEADERCORRUPT);
+    if (!IsFreeBlockValid(Header.FirstFreeBlock)) RaiseTable(DBE_HEADERCORRUPT);
+    // Blocks are written before the header that counts them, so a header counting blocks past
+    // the end of the file is damaged; appending behind it would grow the file by the gap.
+    if (IsOpen && GetFileSize() < int64_t(BlobHeaderSize) + int64_t(BlockCount()) * BlockSize)
+        RaiseTable(DBE_HEADERCORRUPT);
+}
+
+bool TBlobFile::IsFreeBlockValid(int32_t blockNo) const {
+    if (Header.NextBlockNo == 1) return blockNo == 0;
+    return blockNo >= 0 && blockNo <= BlockCount();
+}
+
+void TBlobFile::ReceiveHeader(const uint8_t* image) {
+    Header = TBlobHeader::Decode(image);
+}
+
+int32_t TBlobFile::NewBlockNumber() const {
+    return Header.FirstFreeBlock != 0 ? Header.FirstFreeBlock : Header.NextBlockNo;
+}
+
+void TBlobFile::SetFirstFreeBlock(int32_t blockNo) {
+    if (Header.FirstFreeBlock == blockNo) return;
+    Header.FirstFreeBlock = blockNo;
+    Header.HeaderModified = 1;
+}
+
+// ---- TBlobFile: the cache lists ----
+
+void TBlobFile::LinkFront(TBlock* b) {
+    b->LessRecent = MostRecent;
+    b->MoreRecent = nullptr;
+    if (MostRecent != nullptr) MostRecent->MoreRecent = b;
+    MostRecent = b;
+    if (LeastRecent == nullptr) LeastRecent = b;
+}
+
+void TBlobFile::Unlink(TBlock* b) {
+    if (b->MoreRecent != nullptr)
+        b->MoreRecent->LessRecent = b->LessRecent;
+    else if (MostRecent == b)
+        MostRecent = b->LessRecent;
+    if (b->LessRecent != nullptr)
+        b->LessRecent->MoreRecent = b->MoreRecent;
+    else if (LeastRecent == b)
+        LeastRecent = b->MoreRecent;
+    b->MoreRecent = b->LessRecent = nullptr;
+}
+
+TBlock* TBlobFile::FindCached(int32_t blockNo) const {
+    auto it = std::lower_bound(Sorted.begin(), Sorted.end(), blockNo,
+                               [](const std::unique_ptr<TBlock>& b, int32_t no) { return b->BlockNo < no; });
+    return it != Sorted.end() && (*it)->BlockNo == blockNo ? it->get() : nullptr;
+}
+
+TBlock* TBlobFile::Lookup(int32_t blockNo) {
+    TBlock* found = nullptr;
+    TBlock* b = MostRecent;
+    for (int i = 0; i < RecentScan && b != nullptr; ++i, b = b->LessRecent) {
+        if (b->BlockNo == blockNo) {
+            found = b;
+            break;
+        }
+    }
+    if (found == nullptr) found = FindCached(blockNo);
+    if (found != nullptr && found != MostRecent) {
+        Unlink(found);
+        LinkFront(found);
+    }
+    return found;
+}
+
+std::unique_ptr<TBlock> TBlobFile::RemoveSorted(TBlock* block) {
+    auto it = std::lower_bound(Sorted.begin(), Sorted.end(), block->BlockNo,
+                               [](const std::unique_ptr<TBlock>& b, int32_t no) { return b->BlockNo < no; });
+    if (it == Sorted.end() || it->get() != block) RaiseTable(DBE_MEMOCORRUPT);
+    std::unique_ptr<TBlock> owned = std::move(*it);
+    Sorted.erase(it);
+    return owned;
+}
+
+TBlock* TBlobFile::InsertSorted(std::unique_ptr<TBlock> block) {
+    auto it = std::lower_bound(Sorted.begin(), Sorted.end(), block->BlockNo,
+                               [](const std::unique_ptr<TBlock>& b, int32_t no) { return b->BlockNo < no; });
+    if (it != Sorted.end() && (*it)->BlockNo == block->BlockNo) {
+        Unlink(block.get());
+        RaiseTable(DBE_MEMOCORRUPT);
+    }
+    TBlock* raw = block.get();
+    Sorted.insert(it, std::move(block));
+    return raw;
+}
+
+TBlock* TBlobFile::FindRecyclable() const {
+    for (TBlock* b = LeastRecent; b != nullptr; b = b->MoreRecent)
+        if (b->Dirty == 0 && b->RefCount == 0) return b;
+    return nullptr;
+}
+
+std::unique_ptr<TBlock> TBlobFile::ObtainBlock(int32_t blockNo) {
+    std::unique_ptr<TBlock> b;
+    if (static_cast<int64_t>(Sorted.size()) < Capacity) {
+        b = Pool.Take(this, BlockDataSize());
+    } else {
+        TBlock* victim = FindRecyclable();
+        if (victim == nullptr && !TransactionLocked()) {
+            WriteDirtyBlocks();
+            victim = FindRecyclable();
+        }
+        if (victim != nullptr) {
+            b = RemoveSorted(victim);
+            Unlink(victim);
+        } else {
+            Capacity += CacheGrowth;
+            b = Pool.Take(this, BlockDataSize());
+        }
+    }
+    b->Reset();
+    b->RefCount = 0;
+    b->BlockNo = blockNo;
+    LinkFront(b.get());
+    return b;
+}
+
+// ---- TBlobFile: getting, reading and writing blocks ----
+
+bool TBlobFile::GetBlock(TCacheCursor* cursor, int32_t blockNo, TBlock*& block, int32_t readCount,
+                         bool readAhead) {
+    block = nullptr;
+    // Block 0 does not exist; a number past the next one can only come from a damaged link.
+    if (blockNo <= 0 || blockNo > Header.NextBlockNo) RaiseTable(DBE_MEMOCORRUPT);
+    if (blockNo == Header.NextBlockNo) {
+        int64_t end = int64_t(BlobHeaderSize) + int64_t(Header.NextBlockNo) * BlockSize;
+        if (Header.NextBlockNo > MaxBlobBlockNo || end > MaxBlobFileSize) RaiseTable(DBE_TABLEFULL);
+        TBlock* b = InsertSorted(ObtainBlock(blockNo));
+        ++Header.NextBlockNo;
+        Header.HeaderModified = 1;
+        ++b->RefCount;
+        block = b;
+        return true;
+    }
+    TBlock* b = Lookup(blockNo);
+    if (b == nullptr) {
+        if (cursor != nullptr && !StrictChangeDetection() && cursor->LockAndResync()) return false;
+        int32_t count = 1;
+        if (readAhead)
+            count = std::max(1, std::min({BlocksPerRead, readCount, Header.NextBlockNo - blockNo}));
+        ReadBlocks(blockNo, count);
+        b = Lookup(blockNo);
+    }
+    if (b == nullptr || b->BlockNo != blockNo) RaiseTable(DBE_MEMOCORRUPT);
+    ++b->RefCount;
+    block = b;
+    return true;
+}
+
+void TBlobFile::ReleaseBlock(TBlock* block) {
+    if (block == nullptr) return;
+    if (block->RefCount > 0) --block->RefCount;
+    if (block->Detached && block->RefCount == 0) {
+        auto it = std::find_if(DetachedBlocks.begin(), DetachedBlocks.end(),
+                               [&](const std::unique_ptr<TBlock>& b) { return b.get() == block; });
+        if (it != DetachedBlocks.end()) DetachedBlocks.erase(it);
+    }
+}
+
+void TBlobFile::ReadBlocks(int32_t firstNo, int32_t count) {
+    int64_t position = int64_t(BlobHeaderSize) + int64_t(firstNo - 1) * BlockSize;
+    int64_t length = int64_t(count) * BlockSize;
+    EnsureBufferSize(length, BufferGranularity, ReadBuf, ReadBufCapacity);
+    ReadWindowPos = position;
+    ReadWindowLen = length;
+    try {
+        uint32_t got = ReadAt(position, ReadBuf.get(), static_cast<uint32_t>(length), true);
+        // Blocks this process appended may not be on disk yet; only a holder that nobody else
+        // can write beside may take a short read for that.
+        if (got < length && !((Exclusive || TransactionLocked()) && FilesWrittenFlag()))
+            RaiseTable(DBE_READERR);
+        int32_t whole = static_cast<int32_t>(got / BlockSize);
+        for (int32_t i = whole - 1; i >= 0; --i) {
+            const uint8_t* bytes = ReadBuf.get() + int64_t(i) * BlockSize;
+            int32_t no = firstNo + i;
+            TBlock* b = FindCached(no);
+            if (b != nullptr) {
+                if (b->Dirty == 0 && b->RefCount == 0) b->Decode(bytes, Encrypted);
+                if (b != MostRecent) {
+                    Unlink(b);
+                    LinkFront(b);
+                }
+            } else {
+                std::unique_ptr<TBlock> fresh = ObtainBlock(no);
+                fresh->Decode(bytes, Encrypted);
+                InsertSorted(std::move(fresh));
+            }
+        }
+    } catch (...) {
+        ReadWindowPos = ReadWindowLen = 0;
+        throw;
+    }
+    ReadWindowPos = ReadWindowLen = 0;
+}
+
+bool TBlobFile::WriteDirtyBlocks() {
+    std::vector<TBlock*> dirty;
+    for (const auto& b : Sorted) {
+        if (b->Dirty == 0 || b->RefCount != 0) continue;
+        int64_t position = int64_t(BlobHeaderSize) + int64_t(b->BlockNo - 1) * BlockSize;
+        if (ReadWindowLen > 0 && position < ReadWindowPos + ReadWindowLen &&
+            position + BlockSize > ReadWindowPos)
+            continue;
+        dirty.push_back(b.get());
+    }
+    if (dirty.empty()) return false;
+    size_t i = 0;
+    while (i < dirty.size()) {
+        size_t j = i + 1;
+        while (j < dirty.size() && dirty[j]->BlockNo == dirty[j - 1]->BlockNo + 1) ++j;
+        int64_t length = int64_t(j - i) * BlockSize;
+        EnsureBufferSize(length, BufferGranularity, WriteBuf, WriteBufCapacity);
+        for (size_t k = i; k < j; ++k)
+            dirty[k]->Encode(WriteBuf.get() + int64_t(k - i) * BlockSize, Encrypted);
+        WriteAt(int64_t(BlobHeaderSize) + int64_t(dirty[i]->BlockNo - 1) * BlockSize, WriteBuf.get(),
+                static_cast<uint32_t>(length));
+        MarkFilesWritten();
+        i = j;
+    }
+    return true;
+}
+
+bool TBlobFile::DropOneBlock() {
+    TBlock* victim = FindRecyclable();
+    if (victim == nullptr) {
+        WriteDirtyBlocks();
+        victim = FindRecyclable();
+    }
+    if (victim == nullptr) return false;
+    std::unique_ptr<TBlock> owned = RemoveSorted(victim);
+    Unlink(victim);
+    Pool.Return(std::move(owned));
+    return true;
+}
+
+void TBlobFile::TrimCache() {
+    int32_t limit = CacheLimit();
+    while (static_cast<int64_t>(Sorted.size()) > limit)
+        if (!DropOneBlock()) break;
+    Capacity = std::max(static_cast<int32_t>(Sorted.size()), limit);
+}
+
+void TBlobFile::DropAllBlocks() {
+    for (auto& b : Sorted) {
+        b->MoreRecent = b->LessRecent = nullptr;
+        if (b->RefCount > 0) {
+            // A holder still points at it: keep it alive, out of the cache, until released.
+            b->Detached = true;
+            DetachedBlocks.push_back(std::move(b));
+        } else {
+            Pool.Return(std::move(b));
+        }
+    }
+    Sorted.clear();
+    MostRecent = LeastRecent = nullptr;
+}
+
+// ---- TBlobFile: allocation ----
+
+TBlock* TBlobFile::AllocateBlock(TCacheCursor* cursor) {
+    TBlock* b = nullptr;
+    do {
+        if (!IsFreeBlockValid(Header.FirstFreeBlock)) RaiseTable(DBE_MEMOCORRUPT);
+    } while (!GetBlock(cursor, NewBlockNumber(), b, 1, false));
+    if (Header.FirstFreeBlock != 0) {
+        // A free block must not be in use, and its link must lead to another valid free block.
+        if (b->RefCount > 1 || b->NextBlock() == b->BlockNo || !IsFreeBlockValid(b->NextBlock())) {
+            ReleaseBlock(b);
+            RaiseTable(DBE_MEMOCORRUPT);
+        }
+        SetFirstFreeBlock(b->NextBlock());
+    }
+    b->Reset();
+    return b;
+}
+
+void TBlobFile::FreeBlock(TBlock* block) {
+    block->SetNextBlock(NewBlockNumber() == Header.NextBlockNo ? 0 : Header.FirstFreeBlock);
+    SetFirstFreeBlock(block->BlockNo);
+}
+
+// ---- TBlobFile: locks ----
+
+bool TBlobFile::LockExclusive() {
+    for (int attempt = 0; attempt <= BlobLockRetries; ++attempt) {
+        if (attempt > 0) framework::Sleep(BlobLockPauseMs);
+        if (LockFileRange(true, BlobExclusiveLockOffset, BlobExclusiveLockLength)) return true;
+    }
+    return false;
+}
+
+bool TBlobFile::UnlockExclusive() {
+    return LockFileRange(false, BlobExclusiveLockOffset, BlobExclusiveLockLength);
+}
+
+bool TBlobFile::LockShared(uint16_t& slot) {
+    for (int attempt = 0; attempt <= BlobLockRetries; ++attempt) {
+        if (attempt > 0) framework::Sleep(BlobLockPauseMs);
+        int32_t drawn = framework::Random(65536);
+        uint16_t s = static_cast<uint16_t>(drawn == 0 ? 1 : drawn);
+        if (LockFileRange(true, BlobSharedLockBase - s, 1)) {
+            slot = s;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool TBlobFile::UnlockShared(uint16_t slot) {
+    return LockFileRange(false, BlobSharedLockBase - slot, 1);
+}
+
+}  // namespace dbengine

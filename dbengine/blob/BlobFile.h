@@ -1,0 +1,260 @@
+#pragma once
+// The BLOB file of a table (".BLB"): a 512-byte header, then blocks of the table's BLOB block size,
+// block n at 512 + (n - 1) * BlockSize. Each block is an 18-byte block header and BlockSize - 18
+// data bytes; one BLOB value lives in a chain of blocks, free blocks form a chain whose head is in
+// the header. Block number 0 means "no block" everywhere.
+//
+// The file keeps a cache of blocks (a list sorted by number plus a recency list) with a pool of
+// spare block objects. Blocks are changed in the cache and reach the file when the shared table
+// writes its buffers (WriteDirtyBlocks, WriteHeader).
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dbengine/os/FileHandler.h"
+#include "dbengine/session/EngineError.h"
+
+namespace dbengine {
+
+class TDataTable;
+class TBlobFile;
+
+constexpr uint32_t BlobHeaderSize = 512;
+constexpr uint32_t BlockHeaderSize = 18;
+constexpr uint8_t BlobFileVersion = 5;
+constexpr uint16_t DefaultBlobBlockSize = 512;
+// Appending stops at this block number and at this file size (64-bit arithmetic): 9479.
+constexpr int32_t MaxBlobBlockNo = 2000000000;
+constexpr int64_t MaxBlobFileSize = 4000000000;
+// Multi-block reads are at most this many bytes.
+constexpr uint32_t BlobReadAheadBytes = 16384;
+// Byte-range locks between processes: the exclusive range covers every shared slot byte
+// (0xFFFFFFFF - slot for slot 1..65535), so exclusive and shared holders exclude each other.
+constexpr int64_t BlobExclusiveLockOffset = 0xFFFEFFFF;
+constexpr int64_t BlobExclusiveLockLength = 65536;
+constexpr int64_t BlobSharedLockBase = 0xFFFFFFFF;
+constexpr int BlobLockRetries = 32766;
+constexpr uint32_t BlobLockPauseMs = 3;
+// Scrambler seeds of the header and blocks of an encrypted table.
+constexpr uint8_t BlobSeed1 = 0xC5;
+constexpr uint8_t BlobSeed2 = 0x3A;
+
+// Blocks that n bytes need with the given data bytes per block; 0 bytes need none.
+int32_t BlobBlocksFor(int64_t bytes, uint16_t blockDataSize);
+
+// The 512-byte header. Bytes 4..7 and 18..511 are kept as read and written back unchanged.
+struct TBlobHeader {
+    int32_t ChangeCount = 0;
+    uint8_t Version = 0;
+    int32_t FirstFreeBlock = 0;
+    int32_t NextBlockNo = 0;
+    uint8_t HeaderModified = 0;
+    std::array<uint8_t, BlobHeaderSize> Raw{};
+
+    std::array<uint8_t, BlobHeaderSize> Encode() const;
+    static TBlobHeader Decode(const uint8_t* bytes);
+};
+
+// The 18-byte block header.
+struct TBlockHeader {
+    int32_t PrevBlock = 0;
+    int32_t NextBlock = 0;
+    uint16_t UsedBytes = 0;
+    int32_t Stamp = 0;
+    int32_t BlobSize = 0;
+
+    void EncodeTo(uint8_t* bytes) const;
+    static TBlockHeader Decode(const uint8_t* bytes);
+};
+
+// One cached block. Setting a header field to a different value marks the block dirty.
+class TBlock {
+public:
+    TBlock(TBlobFile* owner, uint16_t dataSize);
+
+    int32_t PrevBlock() const { return Fields.PrevBlock; }
+    int32_t NextBlock() const { return Fields.NextBlock; }
+    uint16_t UsedBytes() const { return Fields.UsedBytes; }
+    int32_t Stamp() const { return Fields.Stamp; }
+    int32_t BlobSize() const { return Fields.BlobSize; }
+    void SetPrevBlock(int32_t value);
+    void SetNextBlock(int32_t value);
+    void SetUsedBytes(uint16_t value);
+    void SetStamp(int32_t value);
+    void SetBlobSize(int32_t value);
+
+    // Copies min(count, UsedBytes) bytes from data offset `offset` (never past the data area);
+    // a count above the data size raises 10029.
+    uint32_t ReadData(uint32_t offset, uint32_t count, void* dest) const;
+    // Copies count bytes to data offset `offset`, UsedBytes := offset + count, marks dirty; a
+    // count above the data size, or one that would not fit behind the offset, raises 10029.
+    uint32_t WriteData(uint32_t offset, uint32_t count, const void* source);
+
+    // BlockSize bytes: header run then data run, each scrambled afresh when encrypted.
+    void Encode(uint8_t* out, bool encrypted);
+    void Decode(const uint8_t* in, bool encrypted);
+    void Reset();
+    uint16_t DataSize() const { return static_cast<uint16_t>(Data.size()); }
+    const uint8_t* DataBytes() const { return Data.data(); }
+
+    TBlobFile* Owner;
+    uint8_t Dirty = 0;
+    uint16_t RefCount = 0;
+    int32_t BlockNo = 0;
+    std::array<uint8_t, BlockHeaderSize> RawHeader{};
+    // Recency links: towards the most and the least recently used block.
+    TBlock* MoreRecent = nullptr;
+    TBlock* LessRecent = nullptr;
+    // Dropped from the cache while still held; destroyed by its last release.
+    bool Detached = false;
+
+private:
+    void SetField(int32_t& field, int32_t value);
+
+    TBlockHeader Fields;
+    std::vector<uint8_t> Data;
+};
+
+// Spare block objects of one file.
+class TBlockStack {
+public:
+    static constexpr size_t MaxSpare = 32;
+
+    // The last spare block, reset and unheld, or a new one.
+    std::unique_ptr<TBlock> Take(TBlobFile* owner, uint16_t dataSize);
+    // Kept while fewer than MaxSpare are kept, destroyed otherwise.
+    void Return(std::unique_ptr<TBlock> block);
+    size_t Count() const { return Spare.size(); }
+
+private:
+    std::vector<std::unique_ptr<TBlock>> Spare;
+};
+
+// What the block cache needs of the cursor it works for: on a cache miss the cursor takes the
+// table's short-term shared lock and checks for changes by other processes; true when the table
+// had changed and the cursor was resynchronised, in which case the caller starts over.
+class TCacheCursor {
+public:
+    virtual ~TCacheCursor() = default;
+    virtual bool LockAndResync() = 0;
+};
+
+class TBlobFile : public TFileHandler {
+public:
+    explicit TBlobFile(TDataTable* table);
+    ~TBlobFile() override;
+
+    void OpenFile() override;
+    void CloseFile() override;
+    // Creates the file; the header (version 5, no free block, next block 1) reaches the disk
+    // with the next WriteHeader.
+    void CreateFile() override;
+
+    void ReadHeader();
+    bool WriteHeader(bool force);
+    void TouchHeader();
+    // True (and the new header image taken) when another writer changed the header.
+    bool ReloadHeaderIfChanged();
+    // Cuts the file after the header and starts numbering again.
+    void EmptyFile();
+    void CheckHeader();
+    void CheckVersion();
+    bool IsFreeBlockValid(int32_t blockNo) const;
+    // For a remote table: the header image as the server sent it (512 bytes).
+    void ReceiveHeader(const uint8_t* image);
+
+    int32_t GetChangeCount() const { return Header.ChangeCount; }
+    int32_t BlockCount() const { return Header.NextBlockNo - 1; }
+    uint16_t BlockDataSize() const { return static_cast<uint16_t>(BlockSize - BlockHeaderSize); }
+    int32_t NewBlockNumber() const;
+    void SetFirstFreeBlock(int32_t blockNo);
+    int32_t FirstFreeBlock() const { return Header.FirstFreeBlock; }
+    int32_t NextBlockNo() const { return Header.NextBlockNo; }
+    bool HeaderModified() const { return Header.HeaderModified != 0; }
+    std::array<uint8_t, BlobHeaderSize> HeaderImage() const { return Header.Encode(); }
+
+    // The block, held (RefCount raised), read from the file when not cached; block NextBlockNo
+    // appends a new one. False, with no block, when the cursor was resynchronised on a miss.
+    bool GetBlock(TCacheCursor* cursor, int32_t blockNo, TBlock*& block, int32_t readCount, bool readAhead);
+    // Lowers RefCount unless 0; null is allowed.
+    void ReleaseBlock(TBlock* block);
+    // A held, zeroed, clean block for new data: the head of the free chain or an appended one.
+    TBlock* AllocateBlock(TCacheCursor* cursor);
+    // Puts the block at the head of the free chain; its other fields and data stay.
+    void FreeBlock(TBlock* block);
+
+    // Frees the chain at firstBlock (which becomes 0); stamps must match unless tolerant.
+    bool FreeBlob(TCacheCursor* cursor, int32_t& firstBlock, int32_t stamp, int32_t recordNo, bool tolerant);
+    // Frees the held block and the chain behind it, `readCount` blocks in all, and releases it.
+    bool FreeChainFrom(TCacheCursor* cursor, TBlock* block, int32_t readCount, int32_t stamp,
+                       int32_t recordNo, bool tolerant);
+
+    // Walks the chain behind a held block without changing anything: every link in range, no
+    // block twice, no held block, at most maxBlocks blocks, stamps equal unless tolerant.
+    void CheckChainFrom(TBlock* block, int32_t maxBlocks, int32_t stamp, bool tolerant);
+
+    bool WriteDirtyBlocks();
+    void DropAllBlocks();
+    void TrimCache();
+
+    bool LockExclusive();
+    bool UnlockExclusive();
+    bool LockShared(uint16_t& slot);
+    bool UnlockShared(uint16_t slot);
+
+    // Cache inspection.
+    size_t CachedBlockCount() const { return Sorted.size(); }
+    int32_t CacheCapacity() const { return Capacity; }
+    int32_t GetBlocksPerRead() const { return BlocksPerRead; }
+    // The cached block of that number, or null; does not hold it or change the recency order.
+    TBlock* FindCached(int32_t blockNo) const;
+
+    TDataTable* Table;
+    // Set by the shared table from the data file before the file is opened or created.
+    uint16_t BlockSize = 0;
+    bool Encrypted = false;
+
+    [[noreturn]] void RaiseTable(TEngineErrorCode code) const;
+
+private:
+    friend class TBlock;
+
+    void SetupCache();
+    int32_t CacheLimit() const;
+    bool TransactionLocked() const;
+    bool FilesWrittenFlag() const;
+    void MarkFilesWritten();
+    bool StrictChangeDetection() const;
+
+    TBlock* Lookup(int32_t blockNo);
+    std::unique_ptr<TBlock> ObtainBlock(int32_t blockNo);
+    TBlock* FindRecyclable() const;
+    std::unique_ptr<TBlock> RemoveSorted(TBlock* block);
+    TBlock* InsertSorted(std::unique_ptr<TBlock> block);
+    void LinkFront(TBlock* block);
+    void Unlink(TBlock* block);
+    void ReadBlocks(int32_t firstNo, int32_t count);
+    bool DropOneBlock();
+    void FreeCheckedChain(TBlock* block, int32_t readCount, int32_t stamp, bool tolerant);
+
+    TBlobHeader Header;
+    std::unique_ptr<uint8_t[]> ReadBuf;
+    int64_t ReadBufCapacity = 0;
+    std::unique_ptr<uint8_t[]> WriteBuf;
+    int64_t WriteBufCapacity = 0;
+    int64_t ReadWindowPos = 0;
+    int64_t ReadWindowLen = 0;
+
+    std::vector<std::unique_ptr<TBlock>> Sorted;
+    std::vector<std::unique_ptr<TBlock>> DetachedBlocks;
+    TBlock* MostRecent = nullptr;
+    TBlock* LeastRecent = nullptr;
+    TBlockStack Pool;
+    int32_t Capacity = 0;
+    int32_t BlocksPerRead = 1;
+};
+
+}  // namespace dbengine
