@@ -80,6 +80,16 @@ void Run(TBlobFile& file, const uint8_t* data, size_t size) {
     if (first != 0) __builtin_trap();
     // Allocation after the frees follows the free chain without looping.
     for (int i = 0; i < 4; ++i) file.ReleaseBlock(file.AllocateBlock(nullptr));
+    // What was left without an error has a free chain that ends.
+    std::vector<bool> seen(static_cast<size_t>(file.BlockCount()) + 1, false);
+    for (int32_t no = file.FirstFreeBlock(); no != 0;) {
+        if (no < 1 || no > file.BlockCount() || seen[static_cast<size_t>(no)]) __builtin_trap();
+        seen[static_cast<size_t>(no)] = true;
+        TBlock* b = nullptr;
+        file.GetBlock(nullptr, no, b, 1, false);
+        no = b->NextBlock();
+        file.ReleaseBlock(b);
+    }
 }
 
 }  // namespace

@@ -36,11 +36,15 @@ private:
 void TBlobFile::CheckChainFrom(TBlock* block, int32_t maxBlocks, int32_t stamp, bool tolerant) {
     // Nothing is changed here: a damaged chain is reported before the first block is freed or
     // rewritten. The walk ends after maxBlocks blocks, so a cycle or a runaway link cannot hang.
+    // A block already on the free chain is no block of a live chain.
+    LearnFreeBlocks();
+    if (FreeBlocks.count(block->BlockNo) != 0) RaiseTable(DBE_MEMOCORRUPT);
     std::unordered_set<int32_t> seen{block->BlockNo};
     int32_t count = 1;
     int32_t next = block->NextBlock();
     while (next != 0) {
-        if (next < 1 || next > BlockCount() || !seen.insert(next).second || ++count > maxBlocks)
+        if (next < 1 || next > BlockCount() || !seen.insert(next).second || ++count > maxBlocks ||
+            FreeBlocks.count(next) != 0)
             RaiseTable(DBE_MEMOCORRUPT);
         TBlock* b = nullptr;
         GetBlock(nullptr, next, b, maxBlocks - count + 1, true);
@@ -71,7 +75,7 @@ void TBlobFile::FreeCheckedChain(TBlock* block, int32_t readCount, int32_t stamp
     FreeBlock(current.Get());
 }
 
-bool TBlobFile::FreeChainFrom(TCacheCursor* /*cursor*/, TBlock* block, int32_t readCount, int32_t stamp,
+bool TBlobFile::FreeChainFrom(TBlockFetchClient* /*cursor*/, TBlock* block, int32_t readCount, int32_t stamp,
                               int32_t /*recordNo*/, bool tolerant) {
     try {
         CheckChainFrom(block, std::max(readCount, 1), stamp, tolerant);
@@ -83,7 +87,7 @@ bool TBlobFile::FreeChainFrom(TCacheCursor* /*cursor*/, TBlock* block, int32_t r
     return true;
 }
 
-bool TBlobFile::FreeBlob(TCacheCursor* cursor, int32_t& firstBlock, int32_t stamp, int32_t /*recordNo*/,
+bool TBlobFile::FreeBlob(TBlockFetchClient* cursor, int32_t& firstBlock, int32_t stamp, int32_t /*recordNo*/,
                          bool tolerant) {
     if (firstBlock == 0) return true;
     if (firstBlock < 0 || firstBlock > BlockCount()) RaiseTable(DBE_MEMOCORRUPT);

@@ -14,7 +14,7 @@ constexpr uint8_t BlobOpenWrite = 2;
 
 class TBlobBuffer {
 public:
-    TBlobBuffer(TCacheCursor* cursor, TBlobFile* file) : Cursor(cursor), File(file) {}
+    TBlobBuffer(TBlockFetchClient* cursor, TBlobFile* file) : Cursor(cursor), File(file) {}
 
     // A different size marks the value modified; growing adds zero bytes; 0 or less empties the
     // value and frees its bytes. A smaller positive size cuts the value (the area is kept).
@@ -34,7 +34,7 @@ public:
     // Frees the chain of a value whose size dropped below 1.
     void Delete();
 
-    TCacheCursor* Cursor;
+    TBlockFetchClient* Cursor;
     TBlobFile* File;
     bool Modified = false;
     int32_t Stamp = 0;

@@ -203,7 +203,7 @@ void TBlobFile::RaiseTable(TEngineErrorCode code) const {
 }
 
 bool TBlobFile::TransactionLocked() const {
-    return Table != nullptr && Table->TransactionLocked;
+    return Table != nullptr && Table->HoldsTransactionLock;
 }
 
 bool TBlobFile::FilesWrittenFlag() const {
@@ -268,6 +268,7 @@ void TBlobFile::CreateFile() {
     Header.FirstFreeBlock = 0;
     Header.NextBlockNo = 1;
     Header.HeaderModified = 1;
+    ForgetFreeBlocks();
     SetupCache();
 }
 
@@ -276,6 +277,7 @@ void TBlobFile::ReadHeader() {
     ReadAt(0, bytes, BlobHeaderSize);
     if (Encrypted) UnscrambleBuffer(bytes, BlobHeaderSize, BlobSeed1, BlobSeed2);
     Header = TBlobHeader::Decode(bytes);
+    ForgetFreeBlocks();
 }
 
 bool TBlobFile::WriteHeader(bool force) {
@@ -304,6 +306,7 @@ bool TBlobFile::ReloadHeaderIfChanged() {
     if (Encrypted) UnscrambleBuffer(bytes, BlobHeaderSize, BlobSeed1, BlobSeed2);
     if (GetInt32(bytes + OfsChangeCount) == Header.ChangeCount) return false;
     Header = TBlobHeader::Decode(bytes);
+    ForgetFreeBlocks();
     return true;
 }
 
@@ -322,6 +325,7 @@ void TBlobFile::EmptyFile() {
     Header.NextBlockNo = 1;
     Header.FirstFreeBlock = 0;
     Header.HeaderModified = 1;
+    ForgetFreeBlocks();
 }
 
 void TBlobFile::CheckVersion() {
@@ -346,6 +350,7 @@ bool TBlobFile::IsFreeBlockValid(int32_t blockNo) const {
 
 void TBlobFile::ReceiveHeader(const uint8_t* image) {
     Header = TBlobHeader::Decode(image);
+    ForgetFreeBlocks();
 }
 
 int32_t TBlobFile::NewBlockNumber() const {
@@ -353,9 +358,40 @@ int32_t TBlobFile::NewBlockNumber() const {
 }
 
 void TBlobFile::SetFirstFreeBlock(int32_t blockNo) {
+    if (Header.FirstFreeBlock != blockNo) ForgetFreeBlocks();
+    StoreFirstFree(blockNo);
+}
+
+void TBlobFile::StoreFirstFree(int32_t blockNo) {
     if (Header.FirstFreeBlock == blockNo) return;
     Header.FirstFreeBlock = blockNo;
     Header.HeaderModified = 1;
+}
+
+void TBlobFile::ForgetFreeBlocks() {
+    FreeBlocks.clear();
+    FreeBlocksKnown = false;
+}
+
+int32_t TBlobFile::StoredNextBlock(int32_t blockNo) {
+    if (TBlock* b = FindCached(blockNo)) return b->NextBlock();
+    uint8_t bytes[BlockHeaderSize];
+    ReadAt(int64_t(BlobHeaderSize) + int64_t(blockNo - 1) * BlockSize, bytes, BlockHeaderSize);
+    if (Encrypted) UnscrambleBuffer(bytes, BlockHeaderSize, BlobSeed1, BlobSeed2);
+    return TBlockHeader::Decode(bytes).NextBlock;
+}
+
+void TBlobFile::LearnFreeBlocks() {
+    if (FreeBlocksKnown) return;
+    FreeBlocks.clear();
+    // Every step takes a new block number within the count, so the walk ends.
+    for (int32_t no = Header.FirstFreeBlock; no != 0; no = StoredNextBlock(no)) {
+        if (no < 1 || no > BlockCount() || !FreeBlocks.insert(no).second) {
+            FreeBlocks.clear();
+            RaiseTable(DBE_MEMOCORRUPT);
+        }
+    }
+    FreeBlocksKnown = true;
 }
 
 // ---- TBlobFile: the cache lists ----
@@ -457,7 +493,7 @@ std::unique_ptr<TBlock> TBlobFile::ObtainBlock(int32_t blockNo) {
 
 // ---- TBlobFile: getting, reading and writing blocks ----
 
-bool TBlobFile::GetBlock(TCacheCursor* cursor, int32_t blockNo, TBlock*& block, int32_t readCount,
+bool TBlobFile::GetBlock(TBlockFetchClient* cursor, int32_t blockNo, TBlock*& block, int32_t readCount,
                          bool readAhead) {
     block = nullptr;
     // Block 0 does not exist; a number past the next one can only come from a damaged link.
@@ -474,7 +510,7 @@ bool TBlobFile::GetBlock(TCacheCursor* cursor, int32_t blockNo, TBlock*& block, 
     }
     TBlock* b = Lookup(blockNo);
     if (b == nullptr) {
-        if (cursor != nullptr && !StrictChangeDetection() && cursor->LockAndResync()) return false;
+        if (cursor != nullptr && !StrictChangeDetection() && cursor->SyncBeforeRead()) return false;
         int32_t count = 1;
         if (readAhead)
             count = std::max(1, std::min({BlocksPerRead, readCount, Header.NextBlockNo - blockNo}));
@@ -593,30 +629,37 @@ void TBlobFile::DropAllBlocks() {
     }
     Sorted.clear();
     MostRecent = LeastRecent = nullptr;
+    ForgetFreeBlocks();  // links changed in dropped blocks are gone
 }
 
 // ---- TBlobFile: allocation ----
 
-TBlock* TBlobFile::AllocateBlock(TCacheCursor* cursor) {
+TBlock* TBlobFile::AllocateBlock(TBlockFetchClient* cursor) {
     TBlock* b = nullptr;
     do {
         if (!IsFreeBlockValid(Header.FirstFreeBlock)) RaiseTable(DBE_MEMOCORRUPT);
+        // Knowing the whole free chain catches a chain that loops back into blocks in use.
+        if (Header.FirstFreeBlock != 0) LearnFreeBlocks();
     } while (!GetBlock(cursor, NewBlockNumber(), b, 1, false));
     if (Header.FirstFreeBlock != 0) {
-        // A free block must not be in use, and its link must lead to another valid free block.
-        if (b->RefCount > 1 || b->NextBlock() == b->BlockNo || !IsFreeBlockValid(b->NextBlock())) {
+        // A free block must not be in use, and its link must lead to another free block.
+        if (b->RefCount > 1 || !FreeBlocksKnown || FreeBlocks.erase(b->BlockNo) == 0 ||
+            b->NextBlock() == b->BlockNo || !IsFreeBlockValid(b->NextBlock())) {
             ReleaseBlock(b);
+            ForgetFreeBlocks();
             RaiseTable(DBE_MEMOCORRUPT);
         }
-        SetFirstFreeBlock(b->NextBlock());
+        StoreFirstFree(b->NextBlock());
     }
     b->Reset();
     return b;
 }
 
 void TBlobFile::FreeBlock(TBlock* block) {
+    if (FreeBlocksKnown && FreeBlocks.count(block->BlockNo) != 0) RaiseTable(DBE_MEMOCORRUPT);
     block->SetNextBlock(NewBlockNumber() == Header.NextBlockNo ? 0 : Header.FirstFreeBlock);
-    SetFirstFreeBlock(block->BlockNo);
+    StoreFirstFree(block->BlockNo);
+    if (FreeBlocksKnown) FreeBlocks.insert(block->BlockNo);
 }
 
 // ---- TBlobFile: locks ----

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "dbengine/os/FileHandler.h"
@@ -133,13 +134,13 @@ private:
     std::vector<std::unique_ptr<TBlock>> Spare;
 };
 
-// What the block cache needs of the cursor it works for: on a cache miss the cursor takes the
-// table's short-term shared lock and checks for changes by other processes; true when the table
-// had changed and the cursor was resynchronised, in which case the caller starts over.
-class TCacheCursor {
+// What a block fetch asks of the cursor it serves; the cursor implements it.
+class TBlockFetchClient {
 public:
-    virtual ~TCacheCursor() = default;
-    virtual bool LockAndResync() = 0;
+    virtual ~TBlockFetchClient() = default;
+    // On a cache miss: takes the table's short-term shared lock and re-reads changed headers;
+    // true when the table had changed (the cursor has re-synchronised and the caller starts over).
+    virtual bool SyncBeforeRead() = 0;
 };
 
 class TBlobFile : public TFileHandler {
@@ -178,18 +179,20 @@ public:
 
     // The block, held (RefCount raised), read from the file when not cached; block NextBlockNo
     // appends a new one. False, with no block, when the cursor was resynchronised on a miss.
-    bool GetBlock(TCacheCursor* cursor, int32_t blockNo, TBlock*& block, int32_t readCount, bool readAhead);
+    bool GetBlock(TBlockFetchClient* cursor, int32_t blockNo, TBlock*& block, int32_t readCount,
+                  bool readAhead);
     // Lowers RefCount unless 0; null is allowed.
     void ReleaseBlock(TBlock* block);
     // A held, zeroed, clean block for new data: the head of the free chain or an appended one.
-    TBlock* AllocateBlock(TCacheCursor* cursor);
+    TBlock* AllocateBlock(TBlockFetchClient* cursor);
     // Puts the block at the head of the free chain; its other fields and data stay.
     void FreeBlock(TBlock* block);
 
     // Frees the chain at firstBlock (which becomes 0); stamps must match unless tolerant.
-    bool FreeBlob(TCacheCursor* cursor, int32_t& firstBlock, int32_t stamp, int32_t recordNo, bool tolerant);
+    bool FreeBlob(TBlockFetchClient* cursor, int32_t& firstBlock, int32_t stamp, int32_t recordNo,
+                  bool tolerant);
     // Frees the held block and the chain behind it, `readCount` blocks in all, and releases it.
-    bool FreeChainFrom(TCacheCursor* cursor, TBlock* block, int32_t readCount, int32_t stamp,
+    bool FreeChainFrom(TBlockFetchClient* cursor, TBlock* block, int32_t readCount, int32_t stamp,
                        int32_t recordNo, bool tolerant);
 
     // Walks the chain behind a held block without changing anything: every link in range, no
@@ -238,6 +241,13 @@ private:
     void Unlink(TBlock* block);
     void ReadBlocks(int32_t firstNo, int32_t count);
     bool DropOneBlock();
+    // The free chain as a set, walked once and then kept up to date, so that a block already
+    // free is never freed again (which would loop the free chain). Forgotten whenever the header
+    // or the cached links may have changed behind it.
+    void LearnFreeBlocks();
+    void ForgetFreeBlocks();
+    int32_t StoredNextBlock(int32_t blockNo);
+    void StoreFirstFree(int32_t blockNo);
     void FreeCheckedChain(TBlock* block, int32_t readCount, int32_t stamp, bool tolerant);
 
     TBlobHeader Header;
@@ -255,6 +265,8 @@ private:
     TBlockStack Pool;
     int32_t Capacity = 0;
     int32_t BlocksPerRead = 1;
+    std::unordered_set<int32_t> FreeBlocks;
+    bool FreeBlocksKnown = false;
 };
 
 }  // namespace dbengine

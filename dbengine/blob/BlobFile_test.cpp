@@ -246,6 +246,67 @@ TEST_F(BlobFileTest, TolerantFreeCorrectsStampsAndSaveRefusesADamagedOldChain) {
     EXPECT_FALSE(g->HeaderModified());
 }
 
+// Freeing a block that is already free would loop the free chain and later hand one block to two
+// values: every such free is refused before anything changes.
+TEST_F(BlobFileTest, ABlockAlreadyFreeIsNeverFreedAgain) {
+    auto f = Create();
+    auto a = SaveValue(*f, 600, 1);     // blocks 1, 2
+    auto b = SaveValue(*f, 100, 2, 3);  // block 3
+    int32_t stale = a->FirstBlock;
+    a->SetSize(0);
+    a->Delete();
+    ASSERT_EQ(f->FirstFreeBlock(), 2);
+    // A second delete through a stale reference: the stamps still match, the blocks are free.
+    for (bool tolerant : {false, true}) {
+        int32_t first = stale;
+        EXPECT_EQ(CodeOf([&] { f->FreeBlob(nullptr, first, 1, 1, tolerant); }), DBE_MEMOCORRUPT);
+        EXPECT_EQ(first, stale);
+    }
+    EXPECT_EQ(f->FirstFreeBlock(), 2);
+    EXPECT_EQ(f->FindCached(2)->NextBlock(), 1);
+    EXPECT_EQ(f->FindCached(1)->NextBlock(), 0);
+    // Allocation still walks 2, 1, then appends.
+    auto c = SaveValue(*f, 1200, 4, 4);
+    EXPECT_EQ(c->FirstBlock, 2);
+    EXPECT_EQ(f->FindCached(2)->NextBlock(), 1);
+    EXPECT_EQ(f->FindCached(1)->NextBlock(), 4);
+    EXPECT_EQ(f->FirstFreeBlock(), 0);
+
+    // Read from the disk: a chain that runs into the free chain, and a free chain with a cycle.
+    using B = TBlobImage::TBlockSpec;
+    struct Case {
+        const char* Name;
+        std::string Image;
+    };
+    const Case cases[] = {
+        {"chain into the free chain",
+         TBlobImage().Block(B{0, 2, 494, 5, 600}).Block(B{1, 0, 106, 5, 0}).SetHeader(2, 3).Bytes()},
+        {"free chain with a cycle", TBlobImage()
+                                        .Block(B{0, 0, 10, 5, 10})
+                                        .Block(B{0, 3, 0, 5, 0})
+                                        .Block(B{0, 2, 0, 5, 0})
+                                        .SetHeader(2, 4)
+                                        .Bytes()},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.Name);
+        f.reset();
+        WriteImage(k.Image);
+        auto g = Open();
+        int32_t first = 1;
+        EXPECT_EQ(CodeOf([&] { g->FreeBlob(nullptr, first, 5, 1, true); }), DBE_MEMOCORRUPT);
+        EXPECT_EQ(CodeOf([&] { SaveValue(*g, 50, 5, 1, 1); }), DBE_MEMOCORRUPT);
+        EXPECT_FALSE(g->WriteDirtyBlocks());
+        EXPECT_FALSE(g->HeaderModified());
+    }
+    // Allocating from a looping free chain would hand out a block twice.
+    TBlock* taken = nullptr;
+    auto g = Open();
+    EXPECT_EQ(CodeOf([&] { taken = g->AllocateBlock(nullptr); }), DBE_MEMOCORRUPT);
+    EXPECT_EQ(g->FirstFreeBlock(), 2);
+    EXPECT_EQ(g->FindCached(2), nullptr);
+}
+
 TEST_F(BlobFileTest, HeaderChecksAndLimits) {
     struct Case {
         const char* Name;

@@ -7,6 +7,7 @@
 #include "dbengine/cursor/RecordsBitmap.h"
 #include "dbengine/os/FileList.h"
 #include "dbengine/session/EngineError.h"
+#include "dbengine/session/Library.h"
 #include "framework/core/Seams.h"
 
 namespace dbengine {
@@ -32,13 +33,11 @@ EngineState& Engine() {
 
 // The engine library: the parts that live from InitializeEngine to FinalizeEngine.
 void StartEngineLibrary() {
-    CreateEngineFileList();
-    CreateRecordsBitmapPool();
+    LibraryStartup();
 }
 
 void StopEngineLibrary() {
-    FreeRecordsBitmapPool();
-    FreeEngineFileList();
+    LibraryShutdown();
 }
 
 }  // namespace

@@ -28,10 +28,10 @@ TEngineErrorCode CodeOf(F&& f) {
 
 // A cursor that, on a cache miss, reloads a changed header and drops the cache as the shared
 // table would, and counts its calls.
-class TFakeCursor : public TCacheCursor {
+class TFakeCursor : public TBlockFetchClient {
 public:
     explicit TFakeCursor(TBlobFile* file) : File(file) {}
-    bool LockAndResync() override {
+    bool SyncBeforeRead() override {
         ++Calls;
         if (File->ReloadHeaderIfChanged()) {
             File->DropAllBlocks();
