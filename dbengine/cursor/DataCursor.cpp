@@ -1,0 +1,286 @@
+#include "dbengine/cursor/DataCursor.h"
+
+#include "dbengine/data/DataTable.h"
+#include "dbengine/session/DataDirectory.h"
+#include "dbengine/session/DataSession.h"
+#include "dbengine/util/EngineUtils.h"
+
+namespace dbengine {
+
+namespace {
+
+std::unique_ptr<TRecordsBitmap> PooledBitmap() {
+    return RecordsBitmapPool() != nullptr ? GetRecordsBitmap() : std::make_unique<TRecordsBitmap>();
+}
+
+void ReturnBitmap(std::unique_ptr<TRecordsBitmap>& b) {
+    if (b && RecordsBitmapPool() != nullptr) ReleaseRecordsBitmap(b);
+    b.reset();
+}
+
+}  // namespace
+
+TDataCursor::TDataCursor(TDataDirectory* database) : Database(database) {
+    VisibleBitmap = PooledBitmap();
+    RangeBitmap = PooledBitmap();
+    LiveBitmap = PooledBitmap();
+}
+
+TDataCursor::~TDataCursor() {
+    try {
+        CloseCursor(true);
+    } catch (...) {
+        // A destructor must not raise; the table was given back by the close all the same.
+    }
+    ReturnBitmap(VisibleBitmap);
+    ReturnBitmap(RangeBitmap);
+    ReturnBitmap(LiveBitmap);
+}
+
+bool TDataCursor::IsRemote() const {
+    return Database != nullptr && Database->Session != nullptr && Database->Session->Remote;
+}
+
+std::string TDataCursor::GetDatabaseName() const {
+    return Database != nullptr ? Database->GetDatabaseName() : "";
+}
+
+void TDataCursor::RaiseCursor(TEngineErrorCode code) const {
+    RaiseEngineError(code, {}, {}, GetDatabaseName(), TableName);
+}
+
+// ---- Checks ----
+
+void TDataCursor::CheckExclusive() const {
+    if (!Exclusive) RaiseCursor(DBE_NEEDEXCLACCESS);
+}
+
+void TDataCursor::CheckWritable() const {
+    if (ReadOnly) RaiseCursor(DBE_OSEACCES);
+}
+
+void TDataCursor::CheckClosed() const {
+    if (IsOpen) RaiseCursor(DBE_TABLEOPEN);
+}
+
+// ---- Options ----
+
+void TDataCursor::SetTableName(const std::string& name) {
+    CheckClosed();
+    std::string cleaned = ExtractTableName(name, ".DAT");
+    if (cleaned != TableName) TableName = cleaned;
+}
+
+void TDataCursor::SetExclusive(bool value) {
+    CheckClosed();
+    Exclusive = value;
+}
+
+void TDataCursor::SetShareExclusive(bool value) {
+    CheckClosed();
+    ShareExclusive = value;
+}
+
+void TDataCursor::SetReadOnly(bool value) {
+    CheckClosed();
+    ReadOnly = value;
+}
+
+void TDataCursor::SetInMemory(bool value) {
+    CheckClosed();
+    InMemory = value;
+}
+
+void TDataCursor::SetQuerySource(bool value) {
+    CheckClosed();
+    IsQuerySource = value;
+}
+
+void TDataCursor::SetTemporary(bool value) {
+    CheckClosed();
+    IsTemporary = value;
+}
+
+void TDataCursor::SetSuppressAutoInc(bool value) {
+    if (!IsOpen || !HasAutoIncField || value == SuppressAutoInc) return;
+    SuppressAutoInc = value;
+}
+
+// ---- Life cycle ----
+
+void TDataCursor::OpenCursor() {
+    if (IsOpen) return;
+    FieldDescs.clear();
+    TDataTable* table = nullptr;
+    int32_t result = Database->OpenSharedTable(TableName, table, Exclusive, ShareExclusive, InMemory,
+                                               IsTemporary, IsQueryResult, IsQuerySource);
+    if (result < 0) RaiseCursor(static_cast<TEngineErrorCode>(-result));
+    Table = table;
+    IsOpen = true;
+    try {
+        OpenLocal();
+    } catch (...) {
+        try {
+            CloseCursor(true);
+        } catch (...) {
+            // The first failure is the one reported.
+        }
+        throw;
+    }
+}
+
+void TDataCursor::OpenLocal() {
+    if (Table->ReadOnly) ReadOnly = true;
+    ReadOnlyByAttribute = Table->ReadOnlyByAttribute;
+    if (ReadOnlyByAttribute) ReadOnly = true;
+    if (IsRemote()) return;
+
+    if (!VerifyMode && !RestructureMode && Table->OpenCount == 1 &&
+        (!Table->InTransaction || !Table->FilesWritten)) {
+        Table->BeginAccess();
+        try {
+            Table->CheckHeaders();
+        } catch (...) {
+            Table->EndAccess();
+            throw;
+        }
+        Table->EndAccess();
+    } else if (VerifyMode || RestructureMode) {
+        Table->CheckVersions();
+    }
+
+    if (IsEncrypted()) {
+        TDataSession* session = Database->Session;
+        while (session == nullptr || !session->HasPassword(GetTablePassword()))
+            if (!AskPassword()) RaiseCursor(DBE_NOTSUFFTABLERIGHTS);
+    }
+
+    LanguageId = static_cast<uint16_t>(Table->DataFile->LanguageId());
+    SortId = Table->DataFile->SortId();
+    GetCharMap(LanguageId, SortId, CharOrder);
+    FieldCount = Table->DataFile->FieldCount();
+    RecordSize = Table->DataFile->RecordSize();
+    SaveChangeCounters();
+    LoadFieldDescriptors();
+    OwnedRecord = Table->DataFile->NewRecord();
+    OwnedRecord->SetBufferSize(RecordSize);
+    CurrentRecord = OwnedRecord.get();
+}
+
+void TDataCursor::CloseCursor(bool discard) {
+    if (!IsOpen) return;
+    VisibleBitmap->SetSize(0);
+    RangeBitmap->SetSize(0);
+    LiveBitmap->SetSize(0);
+    if (OwnedRecord && Table != nullptr) Table->DataFile->DisposeRecord(OwnedRecord);
+    OwnedRecord.reset();
+    CurrentRecord = nullptr;
+    int32_t result = 0;
+    if (Table != nullptr) {
+        TDataTable* table = Table;
+        Table = nullptr;
+        try {
+            result = Database->ReleaseSharedTable(table, discard, IsQueryResult, IsQuerySource);
+        } catch (...) {
+            LanguageId = SortId = 0;
+            FreeFieldDescriptors();
+            ClearCallbacks();
+            IsOpen = false;
+            throw;
+        }
+    }
+    LanguageId = SortId = 0;
+    FreeFieldDescriptors();
+    ClearCallbacks();
+    IsOpen = false;
+    if (result < 0) RaiseCursor(static_cast<TEngineErrorCode>(-result));
+}
+
+// ---- Field descriptors ----
+
+void TDataCursor::LoadFieldDescriptors() {
+    FieldDescs.clear();
+    FieldDescs.reserve(FieldCount);
+    bool serverSide = Database->Session != nullptr && Database->Session->ServerSide;
+    for (uint16_t i = 1; i <= FieldCount; ++i) {
+        TFieldDescriptor d = Table->DataFile->GetFieldDescriptor(i);
+        d.Position = i;
+        if (d.IsAutoInc()) HasAutoIncField = true;
+        if (d.Required != 0 || !d.MinValue.empty() || !d.MaxValue.empty()) HasValidityChecks = true;
+        if (!d.DefaultValue.empty()) HasDefaults = true;
+        if (!IsQueryResult) {
+            d.OriginName = (TableName + "." + d.Name).substr(0, MaxOriginNameLength);
+            d.OriginFieldNo = d.FieldNo;
+            d.DatabaseName =
+                (serverSide ? Database->DatabaseName : Database->Directory).substr(0, MaxOriginNameLength);
+        } else if (!IsQuerySource) {
+            d.OriginFieldNo = d.FieldNo;
+        }
+        FieldDescs.push_back(std::move(d));
+    }
+}
+
+void TDataCursor::FreeFieldDescriptors() {
+    FieldDescs.clear();
+    FieldCount = RecordSize = 0;
+    HasValidityChecks = HasDefaults = HasCalculatedFields = HasAutoIncField = false;
+}
+
+// ---- Change counters ----
+
+void TDataCursor::SaveChangeCounters() {
+    if (Table == nullptr) return;
+    DataChangeCount = Table->DataChangeCount();
+    IndexChangeCount = Table->IndexChangeCount();
+    BlobChangeCount = Table->BlobChangeCount();
+}
+
+bool TDataCursor::HasTableChanged() const {
+    if ((Exclusive && !ShareExclusive) || Table == nullptr || Table->ReadOnlyByAttribute) return false;
+    return DataChangeCount != Table->DataChangeCount() || IndexChangeCount != Table->IndexChangeCount() ||
+           BlobChangeCount != Table->BlobChangeCount();
+}
+
+// ---- Properties ----
+
+int16_t TDataCursor::GetUserMajorVersion() const {
+    return Table != nullptr ? Table->DataFile->UserMajorVersion() : 0;
+}
+
+int16_t TDataCursor::GetUserMinorVersion() const {
+    return Table != nullptr ? Table->DataFile->UserMinorVersion() : 0;
+}
+
+uint32_t TDataCursor::GetBlobBlockSize() const {
+    return Table != nullptr ? Table->DataFile->BlobBlockSize() : 512;
+}
+
+int32_t TDataCursor::GetLastRecordId() const {
+    return Table != nullptr ? Table->DataFile->LastRecordId() : 0;
+}
+
+bool TDataCursor::IsEncrypted() const {
+    return Table != nullptr && Table->DataFile->Encrypted();
+}
+
+std::string TDataCursor::GetTableDescription() const {
+    return Table != nullptr ? Table->DataFile->GetDescription() : "";
+}
+
+std::string TDataCursor::GetTablePassword() const {
+    return Table != nullptr ? Table->DataFile->GetPassword() : "";
+}
+
+int32_t TDataCursor::GetPhysicalRecordCount() const {
+    return Table != nullptr ? Table->DataFile->RecordCount() : 0;
+}
+
+uint16_t TDataCursor::GetProgressIncrement() const {
+    return Database->Session != nullptr ? Database->Session->GetProgressIncrement() : 5;
+}
+
+bool TDataCursor::AskPassword() {
+    return PasswordCallback ? PasswordCallback(*this) : false;
+}
+
+}  // namespace dbengine

@@ -1,0 +1,134 @@
+#pragma once
+// A cursor: one open view of one table. It holds the table's name and its open options, borrows
+// the shared table from its database while it is open, and keeps what belongs to this one view:
+// its copies of the field descriptors, the table's language and character order, the change
+// counters it last saw, its record bitmaps and its callbacks.
+//
+// Options are set while the cursor is closed (10031 otherwise) and take effect at the next open;
+// callbacks live from their setter to the next close.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dbengine/cursor/RecordsBitmap.h"
+#include "dbengine/data/FieldDescriptor.h"
+#include "dbengine/expr/CharMaps.h"
+#include "dbengine/session/EngineError.h"
+#include "framework/core/Object.h"
+
+namespace dbengine {
+
+class TDataDirectory;
+class TDataTable;
+class TRecord;
+
+class TDataCursor : public framework::TObject {
+public:
+    // Asked when the table's password is not among the session's: true asks the cursor to look
+    // again (the callback has added it, say).
+    using TPasswordCallback = std::function<bool(TDataCursor& cursor)>;
+
+    explicit TDataCursor(TDataDirectory* database);
+    ~TDataCursor() override;
+    TDataCursor(const TDataCursor&) = delete;
+    TDataCursor& operator=(const TDataCursor&) = delete;
+
+    // ---- Life cycle ----
+    // Nothing when open already; on any failure after the shared table was had, the cursor is
+    // closed again (the table given back) before the error goes on.
+    void OpenCursor();
+    // Nothing when not open.
+    void CloseCursor(bool discard);
+
+    // ---- Options ----
+    void SetTableName(const std::string& name);
+    void SetExclusive(bool value);
+    void SetShareExclusive(bool value);
+    void SetReadOnly(bool value);
+    void SetInMemory(bool value);
+    void SetQuerySource(bool value);
+    void SetTemporary(bool value);
+    // Stored at any time.
+    void SetQueryResult(bool value) { IsQueryResult = value; }
+    // Only on an open cursor of a table with an auto-increment field.
+    void SetSuppressAutoInc(bool value);
+
+    // ---- Checks ----
+    void CheckExclusive() const;
+    void CheckWritable() const;
+    void CheckClosed() const;
+
+    // ---- Change counters ----
+    void SaveChangeCounters();
+    bool HasTableChanged() const;
+
+    // ---- Table properties of an open cursor ----
+    uint16_t GetLanguageId() const { return LanguageId; }
+    uint16_t GetSortId() const { return SortId; }
+    int16_t GetUserMajorVersion() const;
+    int16_t GetUserMinorVersion() const;
+    uint32_t GetBlobBlockSize() const;
+    uint32_t GetBlobDataSize() const { return GetBlobBlockSize() - 18; }
+    int32_t GetLastRecordId() const;
+    bool IsEncrypted() const;
+    std::string GetTableDescription() const;
+    std::string GetTablePassword() const;
+    int32_t GetPhysicalRecordCount() const;
+    uint16_t GetProgressIncrement() const;
+
+    // ---- Callbacks ----
+    void SetPasswordCallback(TPasswordCallback callback) { PasswordCallback = std::move(callback); }
+    bool AskPassword();
+
+    bool IsRemote() const;
+    std::string GetDatabaseName() const;
+
+    TDataDirectory* Database;
+    TDataTable* Table = nullptr;
+    std::string TableName;
+    int32_t DataChangeCount = 0;
+    int32_t IndexChangeCount = 0;
+    int32_t BlobChangeCount = 0;
+    bool IsOpen = false;
+    bool Exclusive = false;
+    bool ShareExclusive = false;
+    bool ReadOnly = false;
+    bool ReadOnlyByAttribute = false;
+    bool InMemory = false;
+    bool IsQueryResult = false;
+    bool IsTemporary = false;
+    bool VerifyMode = false;
+    bool RestructureMode = false;
+    bool SuppressAutoInc = false;
+    bool IsQuerySource = false;
+    TRecord* CurrentRecord = nullptr;  // the table's record object, lent while open
+    // The cursor's own copies of the field descriptors, field 1 at index 0.
+    std::vector<TFieldDescriptor> FieldDescs;
+    uint16_t LanguageId = 0;
+    uint16_t SortId = 0;
+    TCharMap CharOrder{};
+    uint16_t FieldCount = 0;
+    uint16_t RecordSize = 0;
+    bool HasValidityChecks = false;
+    bool HasDefaults = false;
+    bool HasCalculatedFields = false;
+    bool HasAutoIncField = false;
+    std::unique_ptr<TRecordsBitmap> VisibleBitmap;
+    std::unique_ptr<TRecordsBitmap> RangeBitmap;
+    std::unique_ptr<TRecordsBitmap> LiveBitmap;
+
+private:
+    void LoadFieldDescriptors();
+    void FreeFieldDescriptors();
+    void OpenLocal();
+    void ClearCallbacks() { PasswordCallback = nullptr; }
+    [[noreturn]] void RaiseCursor(TEngineErrorCode code) const;
+
+    TPasswordCallback PasswordCallback;
+    std::unique_ptr<TRecord> OwnedRecord;
+};
+
+}  // namespace dbengine
