@@ -149,11 +149,7 @@ void TDataCursor::OpenLocal() {
         Table->CheckVersions();
     }
 
-    if (IsEncrypted()) {
-        TDataSession* session = Database->Session;
-        while (session == nullptr || !session->HasPassword(GetTablePassword()))
-            if (!AskPassword()) RaiseCursor(DBE_NOTSUFFTABLERIGHTS);
-    }
+    if (IsEncrypted()) RequirePassword(GetTablePassword());
 
     LanguageId = static_cast<uint16_t>(Table->DataFile->LanguageId());
     SortId = Table->DataFile->SortId();

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "dbengine/cursor/RecordsBitmap.h"
+#include "dbengine/data/DataTable.h"
 #include "dbengine/data/FieldDescriptor.h"
 #include "dbengine/expr/CharMaps.h"
 #include "dbengine/session/EngineError.h"
@@ -60,6 +61,24 @@ public:
     void CheckExclusive() const;
     void CheckWritable() const;
     void CheckClosed() const;
+
+    // ---- Table definitions and table files ----
+    // The checks may rewrite the definition: trimmed names, sizes and decimals of types that
+    // have none, value sizes, offsets (with assignOffsets), key sizes and field counts.
+    void CheckTableDefinition(TTableDefinition& definition, int32_t lastAutoInc, bool allowAutoPrimary,
+                              bool allowCalculated);
+    void CheckFieldDescs(std::vector<TFieldDescriptor>& fields, bool allowCalculated, bool assignOffsets);
+    void CheckIndexDescs(const std::vector<TFieldDescriptor>& fields, TTableDefinition& definition,
+                         bool allowAutoPrimary);
+    // Creates the table named by the cursor (which must be exclusive and writable) and leaves
+    // the cursor closed; an existing table is replaced only with overwrite (else 13060, and no
+    // file is touched).
+    void CreateTable(TTableDefinition definition, bool allowAutoPrimary, bool overwrite);
+    void DeleteTable();
+    void RenameTable(const std::string& newName);
+    // The data file header, also of a closed cursor's table (whose password must be known).
+    TDataHeader ReadTableHeader();
+    bool IndexExists(const std::string& name) const;
 
     // ---- Change counters ----
     void SaveChangeCounters();
@@ -126,6 +145,11 @@ private:
     void OpenLocal();
     void ClearCallbacks() { PasswordCallback = nullptr; }
     [[noreturn]] void RaiseCursor(TEngineErrorCode code) const;
+    [[noreturn]] void RaiseField(TEngineErrorCode code, const std::string& field) const;
+    [[noreturn]] void RaiseIndex(TEngineErrorCode code, const std::string& index,
+                                 const std::string& field = {}) const;
+    // Asks the password callback until the session knows the password; 10498 when it gives up.
+    void RequirePassword(const std::string& password);
 
     TPasswordCallback PasswordCallback;
     std::unique_ptr<TRecord> OwnedRecord;
