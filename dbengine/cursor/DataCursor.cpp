@@ -1,5 +1,7 @@
 #include "dbengine/cursor/DataCursor.h"
 
+#include <exception>
+
 #include "dbengine/data/DataTable.h"
 #include "dbengine/session/DataDirectory.h"
 #include "dbengine/session/DataSession.h"
@@ -20,7 +22,10 @@ void ReturnBitmap(std::unique_ptr<TRecordsBitmap>& b) {
 
 }  // namespace
 
-TDataCursor::TDataCursor(TDataDirectory* database) : Database(database) {
+TDataCursor::TDataCursor(TDataDirectory* database)
+    : Database(database), StopWords(std::make_unique<TLanguageStringList>()) {
+    StopWords->SetSorted(true);
+    StopWords->Duplicates = framework::dupIgnore;
     VisibleBitmap = PooledBitmap();
     RangeBitmap = PooledBitmap();
     LiveBitmap = PooledBitmap();
@@ -68,7 +73,10 @@ void TDataCursor::CheckClosed() const {
 void TDataCursor::SetTableName(const std::string& name) {
     CheckClosed();
     std::string cleaned = ExtractTableName(name, ".DAT");
-    if (cleaned != TableName) TableName = cleaned;
+    if (cleaned == TableName) return;
+    TableName = cleaned;
+    // Another table has parameters of its own.
+    TextParamsLoaded = false;
 }
 
 void TDataCursor::SetExclusive(bool value) {
@@ -165,6 +173,15 @@ void TDataCursor::OpenLocal() {
 
 void TDataCursor::CloseCursor(bool discard) {
     if (!IsOpen) return;
+    std::exception_ptr failure;
+    try {
+        WriteTextIndexParams();
+    } catch (...) {
+        // The cursor closes all the same; the failure is reported after.
+        failure = std::current_exception();
+    }
+    TextParamsLoaded = false;
+    TextParamsChanged = false;
     VisibleBitmap->SetSize(0);
     RangeBitmap->SetSize(0);
     LiveBitmap->SetSize(0);
@@ -189,6 +206,7 @@ void TDataCursor::CloseCursor(bool discard) {
     FreeFieldDescriptors();
     ClearCallbacks();
     IsOpen = false;
+    if (failure) std::rethrow_exception(failure);
     if (result < 0) RaiseCursor(static_cast<TEngineErrorCode>(-result));
 }
 

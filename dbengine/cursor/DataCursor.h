@@ -17,6 +17,7 @@
 #include "dbengine/data/DataTable.h"
 #include "dbengine/data/FieldDescriptor.h"
 #include "dbengine/expr/CharMaps.h"
+#include "dbengine/index/TextIndexParams.h"
 #include "dbengine/session/EngineError.h"
 #include "framework/core/Object.h"
 
@@ -80,6 +81,18 @@ public:
     TDataHeader ReadTableHeader();
     bool IndexExists(const std::string& name) const;
 
+    // ---- Full-text parameters ----
+    // Loaded once per open table: a new table name or a close makes the next use load again.
+    void LoadTextIndexParams();
+    void ReadTextIndexParams();
+    // Replaces the parameters (no list: an empty one); they are written when the cursor closes.
+    void SetTextIndexParams(const std::vector<std::string>* words, const TCharSet& spaceChars,
+                            const TCharSet& includeChars);
+    void WriteTextIndexParams();
+    TLanguageStringList& GetStopWords();
+    TCharSet GetSpaceChars();
+    TCharSet GetIncludeChars();
+
     // ---- Change counters ----
     void SaveChangeCounters();
     bool HasTableChanged() const;
@@ -138,6 +151,11 @@ public:
     std::unique_ptr<TRecordsBitmap> VisibleBitmap;
     std::unique_ptr<TRecordsBitmap> RangeBitmap;
     std::unique_ptr<TRecordsBitmap> LiveBitmap;
+    std::unique_ptr<TLanguageStringList> StopWords;
+    TCharSet SpaceChars{};
+    TCharSet IncludeChars{};
+    bool TextParamsChanged = false;
+    bool TextParamsLoaded = false;
 
 private:
     void LoadFieldDescriptors();

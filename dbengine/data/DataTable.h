@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #include "dbengine/cursor/RecordsBitmap.h"
 #include "dbengine/data/DataFile.h"
 #include "dbengine/index/IndexFile.h"
+#include "dbengine/index/TextIndexParams.h"
 #include "framework/core/Object.h"
 
 namespace dbengine {
@@ -42,6 +44,11 @@ struct TTableDefinition {
     TIndexDescriptor PrimaryIndex;  // no fields: the internal record order
     std::vector<TIndexDescriptor> SecondaryIndexes;
     TIndexDescriptor TextIndex;
+    // Full-text parameters: no list means the default stop words, an all-zero set the default
+    // set. The shared table does not store them; the creating cursor does.
+    std::optional<std::vector<std::string>> StopWords;
+    TCharSet SpaceChars{};
+    TCharSet IncludeChars{};
 };
 
 class TDataTable : public framework::TObject, public TIndexFileOwner {

@@ -5,6 +5,7 @@
 
 #include "dbengine/cursor/DataCursor.h"
 #include "dbengine/data/DataTable.h"
+#include "dbengine/index/DefaultTextParams.h"
 #include "dbengine/os/FileHandler.h"
 #include "dbengine/os/OSLayer.h"
 #include "dbengine/session/DataDirectory.h"
@@ -165,7 +166,26 @@ void TDataCursor::CreateTable(TTableDefinition definition, bool allowAutoPrimary
     if (result < 0) RaiseCursor(static_cast<TEngineErrorCode>(-result));
     Table = Database->FindTable(TableName, InMemory);
     IsOpen = Table != nullptr;
-    // The new table's changes are written as the cursor lets it go.
+    try {
+        if (Table != nullptr && !IsRemote()) {
+            LanguageId = static_cast<uint16_t>(definition.LanguageId);
+            SortId = definition.SortId;
+            std::vector<std::string> words;
+            if (definition.StopWords) {
+                words = *definition.StopWords;
+            } else {
+                for (const char* w : DefaultStopWords) words.emplace_back(w);
+            }
+            SetTextIndexParams(
+                &words, CharSetIsEmpty(definition.SpaceChars) ? DefaultSpaceChars() : definition.SpaceChars,
+                CharSetIsEmpty(definition.IncludeChars) ? DefaultIncludeChars() : definition.IncludeChars);
+        }
+    } catch (...) {
+        CloseCursor(false);
+        throw;
+    }
+    // The new table's changes, its full-text parameters among them, are written as the cursor
+    // lets it go.
     CloseCursor(false);
 }
 
