@@ -257,32 +257,56 @@ bool TDataCursor::HasTableChanged() const {
 
 // ---- Properties ----
 
-int16_t TDataCursor::GetUserMajorVersion() const {
-    return Table != nullptr ? Table->DataFile->UserMajorVersion() : 0;
+namespace {
+
+// The description or password characters of a header as the user gave them.
+std::string Unscrambled(const TDataHeader& header, bool password) {
+    TDataFile reader(nullptr);
+    reader.Header = header;
+    return password ? reader.GetPassword() : reader.GetDescription();
 }
 
-int16_t TDataCursor::GetUserMinorVersion() const {
-    return Table != nullptr ? Table->DataFile->UserMinorVersion() : 0;
+}  // namespace
+
+uint16_t TDataCursor::GetLanguageId() {
+    return IsOpen ? LanguageId : static_cast<uint16_t>(ReadTableHeader().LanguageId);
 }
 
-uint32_t TDataCursor::GetBlobBlockSize() const {
-    return Table != nullptr ? Table->DataFile->BlobBlockSize() : 512;
+uint16_t TDataCursor::GetSortId() {
+    return IsOpen ? SortId : ReadTableHeader().SortId;
 }
 
-int32_t TDataCursor::GetLastRecordId() const {
-    return Table != nullptr ? Table->DataFile->LastRecordId() : 0;
+int16_t TDataCursor::GetUserMajorVersion() {
+    return IsOpen && Table != nullptr ? Table->DataFile->UserMajorVersion()
+                                      : ReadTableHeader().UserMajorVersion;
 }
 
-bool TDataCursor::IsEncrypted() const {
-    return Table != nullptr && Table->DataFile->Encrypted();
+int16_t TDataCursor::GetUserMinorVersion() {
+    return IsOpen && Table != nullptr ? Table->DataFile->UserMinorVersion()
+                                      : ReadTableHeader().UserMinorVersion;
 }
 
-std::string TDataCursor::GetTableDescription() const {
-    return Table != nullptr ? Table->DataFile->GetDescription() : "";
+uint32_t TDataCursor::GetBlobBlockSize() {
+    return IsOpen && Table != nullptr ? Table->DataFile->BlobBlockSize()
+                                      : ReadTableHeader().BlobBlockSize & 0xFFFF;
 }
 
-std::string TDataCursor::GetTablePassword() const {
-    return Table != nullptr ? Table->DataFile->GetPassword() : "";
+int32_t TDataCursor::GetLastRecordId() {
+    return IsOpen && Table != nullptr ? Table->DataFile->LastRecordId() : ReadTableHeader().LastRecordId;
+}
+
+bool TDataCursor::IsEncrypted() {
+    return IsOpen && Table != nullptr ? Table->DataFile->Encrypted() : ReadTableHeader().Encrypted != 0;
+}
+
+std::string TDataCursor::GetTableDescription() {
+    if (IsOpen && Table != nullptr) return Table->DataFile->GetDescription();
+    return Unscrambled(ReadTableHeader(), false);
+}
+
+std::string TDataCursor::GetTablePassword() {
+    if (IsOpen && Table != nullptr) return Table->DataFile->GetPassword();
+    return Unscrambled(ReadTableHeader(), true);
 }
 
 int32_t TDataCursor::GetPhysicalRecordCount() const {

@@ -80,6 +80,12 @@ public:
     // The data file header, also of a closed cursor's table (whose password must be known).
     TDataHeader ReadTableHeader();
     bool IndexExists(const std::string& name) const;
+    // Exclusive and writable; the full-text parameters survive (they live in the index file).
+    void EmptyTable();
+    void SetTableInfo(const std::string& password, const std::string& description, int32_t lastRecordId,
+                      int16_t userMajorVersion, int16_t userMinorVersion);
+    void ReplaceIndexDesc(uint8_t indexNo, const TIndexDescriptor& desc);
+    void RenameIndexDesc(uint8_t indexNo, const TIndexDescriptor& desc);
 
     // ---- Full-text parameters ----
     // Loaded once per open table: a new table name or a close makes the next use load again.
@@ -97,17 +103,19 @@ public:
     void SaveChangeCounters();
     bool HasTableChanged() const;
 
-    // ---- Table properties of an open cursor ----
-    uint16_t GetLanguageId() const { return LanguageId; }
-    uint16_t GetSortId() const { return SortId; }
-    int16_t GetUserMajorVersion() const;
-    int16_t GetUserMinorVersion() const;
-    uint32_t GetBlobBlockSize() const;
-    uint32_t GetBlobDataSize() const { return GetBlobBlockSize() - 18; }
-    int32_t GetLastRecordId() const;
-    bool IsEncrypted() const;
-    std::string GetTableDescription() const;
-    std::string GetTablePassword() const;
+    // ---- Table properties: of an open cursor from its table, of a closed one from the data
+    // file's header (whose password must then be known) ----
+    uint16_t GetLanguageId();
+    uint16_t GetSortId();
+    int16_t GetUserMajorVersion();
+    int16_t GetUserMinorVersion();
+    // Open: a stored 0 reads as 512; closed: the low 16 bits as stored.
+    uint32_t GetBlobBlockSize();
+    uint32_t GetBlobDataSize() { return GetBlobBlockSize() - 18; }
+    int32_t GetLastRecordId();
+    bool IsEncrypted();
+    std::string GetTableDescription();
+    std::string GetTablePassword();
     int32_t GetPhysicalRecordCount() const;
     uint16_t GetProgressIncrement() const;
 

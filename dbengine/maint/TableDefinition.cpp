@@ -230,6 +230,33 @@ void TDataCursor::RenameTable(const std::string& newName) {
     if (result < 0) RaiseCursor(static_cast<TEngineErrorCode>(-result));
 }
 
+void TDataCursor::EmptyTable() {
+    CheckExclusive();
+    CheckWritable();
+    if (Table == nullptr || IsRemote()) return;
+    // The parameters live in the index file, which is emptied: they are read first and written
+    // again at close.
+    LoadTextIndexParams();
+    Table->EmptyTable();
+    TextParamsChanged = true;
+    SaveChangeCounters();
+}
+
+void TDataCursor::SetTableInfo(const std::string& password, const std::string& description,
+                               int32_t lastRecordId, int16_t userMajorVersion, int16_t userMinorVersion) {
+    if (Table != nullptr)
+        Table->DataFile->SetTableInfo(password, description, lastRecordId, userMajorVersion,
+                                      userMinorVersion);
+}
+
+void TDataCursor::ReplaceIndexDesc(uint8_t indexNo, const TIndexDescriptor& desc) {
+    if (Table != nullptr) Table->IndexFile->ReplaceIndexDesc(indexNo, desc);
+}
+
+void TDataCursor::RenameIndexDesc(uint8_t indexNo, const TIndexDescriptor& desc) {
+    if (Table != nullptr) Table->IndexFile->RenameIndexDesc(indexNo, desc);
+}
+
 bool TDataCursor::IndexExists(const std::string& name) const {
     if (Table == nullptr) return false;
     return Table->IndexFile->IndexNameExists(name);

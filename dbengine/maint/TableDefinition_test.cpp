@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <tuple>
+
 #include "dbengine/cursor/DataCursor.h"
+#include "dbengine/index/DefaultTextParams.h"
 #include "dbengine/testsupport/TableFixture.h"
 
 namespace dbengine {
@@ -249,6 +252,86 @@ TEST_F(TableDefinitionTest, DeleteAndRenameThroughACursor) {
     EXPECT_FALSE(Exists("U.IDX"));
     EXPECT_FALSE(Exists("U.BLB"));
     EXPECT_EQ(ErrorOf([&] { c->DeleteTable(); }), DBE_OSENOENT);
+}
+
+}  // namespace
+}  // namespace dbengine
+
+namespace dbengine {
+namespace {
+
+class TablePropertiesTest : public testsupport::TableFixture {};
+
+TEST_F(TablePropertiesTest, ClosedCursorReadsTheHeader) {
+    TTableDefinition def = Definition(true);
+    def.UserMajorVersion = 3;
+    def.UserMinorVersion = 7;
+    def.BlobBlockSize = 1024;
+    def.Description = "Entries";
+    auto maker = std::make_unique<TDataCursor>(Database);
+    maker->SetTableName("T");
+    maker->SetExclusive(true);
+    maker->CreateTable(def, true, false);
+
+    auto c = std::make_unique<TDataCursor>(Database);
+    c->SetTableName("T");
+    auto snapshot = [&] {
+        return std::make_tuple(c->GetLanguageId(), c->GetSortId(), c->GetUserMajorVersion(),
+                               c->GetUserMinorVersion(), c->GetBlobBlockSize(), c->GetBlobDataSize(),
+                               c->GetLastRecordId(), c->IsEncrypted(), c->GetTableDescription(),
+                               c->GetTablePassword());
+    };
+    auto closed = snapshot();
+    EXPECT_EQ(std::get<2>(closed), 3);
+    EXPECT_EQ(std::get<4>(closed), 1024u);
+    EXPECT_EQ(std::get<5>(closed), 1006u);
+    EXPECT_EQ(std::get<8>(closed), "Entries");
+    EXPECT_EQ(std::get<9>(closed), "");
+    c->OpenCursor();
+    EXPECT_EQ(snapshot(), closed);
+    c->CloseCursor(false);
+
+    c->SetTableName("Missing");
+    EXPECT_EQ(testsupport::ErrorOf([&] { c->GetLanguageId(); }), DBE_OSENOENT);
+}
+
+TEST_F(TablePropertiesTest, EncryptedClosedTableNeedsItsPassword) {
+    TTableDefinition def = Definition(false);
+    def.Encrypted = true;
+    def.Password = "Key1";
+    def.Description = "Hidden";
+    auto c = std::make_unique<TDataCursor>(Database);
+    c->SetTableName("E");
+    c->SetExclusive(true);
+    c->CreateTable(def, true, false);
+    EXPECT_EQ(testsupport::ErrorOf([&] { c->GetTableDescription(); }), DBE_NOTSUFFTABLERIGHTS);
+    EXPECT_EQ(testsupport::ErrorOf([&] { c->DeleteTable(); }), DBE_NOTSUFFTABLERIGHTS);
+    EXPECT_TRUE(Exists("E.DAT"));
+    Session->AddPassword("Key1");
+    EXPECT_EQ(c->GetTableDescription(), "Hidden");
+    EXPECT_EQ(c->GetTablePassword(), "Key1");
+}
+
+TEST_F(TablePropertiesTest, EmptyTableKeepsTheFullTextParameters) {
+    MakeTable("T", false, 4);
+    auto c = std::make_unique<TDataCursor>(Database);
+    c->SetTableName("T");
+    c->OpenCursor();
+    EXPECT_EQ(testsupport::ErrorOf([&] { c->EmptyTable(); }), DBE_NEEDEXCLACCESS);
+    c->CloseCursor(false);
+    c->SetExclusive(true);
+    c->OpenCursor();
+    std::vector<std::string> words = {"KEEP"};
+    c->SetTextIndexParams(&words, DefaultSpaceChars(), DefaultIncludeChars());
+    c->CloseCursor(false);
+    c->OpenCursor();
+    c->EmptyTable();
+    EXPECT_EQ(c->GetPhysicalRecordCount(), 0);
+    c->CloseCursor(false);
+    EXPECT_EQ(Bytes("T.DAT").size(), DataHeaderSize + 2 * FieldDescriptorSize);
+    c->OpenCursor();
+    EXPECT_EQ(c->GetStopWords().Count(), 1);
+    EXPECT_EQ(c->GetStopWords().Get(0), "KEEP");
 }
 
 }  // namespace
