@@ -210,6 +210,22 @@ void TDataCursor::CloseCursor(bool discard) {
     if (result < 0) RaiseCursor(static_cast<TEngineErrorCode>(-result));
 }
 
+std::unique_ptr<TDataCursor> TDataCursor::CloneCursor() {
+    auto clone = std::make_unique<TDataCursor>(Database);
+    clone->TableName = TableName;
+    clone->Exclusive = Exclusive;
+    clone->ShareExclusive = Exclusive;
+    clone->ReadOnly = ReadOnly;
+    clone->InMemory = InMemory;
+    clone->IsQueryResult = IsQueryResult;
+    clone->IsQuerySource = IsQuerySource;
+    clone->IsTemporary = IsTemporary;
+    clone->OpenCursor();
+    clone->FieldDescs = FieldDescs;
+    clone->HasCalculatedFields = HasCalculatedFields;
+    return clone;
+}
+
 // ---- Field descriptors ----
 
 void TDataCursor::LoadFieldDescriptors() {

@@ -44,6 +44,9 @@ public:
     void OpenCursor();
     // Nothing when not open.
     void CloseCursor(bool discard);
+    // A new open cursor on the same table with the same options (a clone of an exclusive cursor
+    // shares its table) and this cursor's field descriptors.
+    std::unique_ptr<TDataCursor> CloneCursor();
 
     // ---- Options ----
     void SetTableName(const std::string& name);

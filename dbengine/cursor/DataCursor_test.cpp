@@ -149,6 +149,14 @@ TEST_F(DataCursorTest, ExclusiveCursorAndItsClone) {
         EXPECT_FALSE(other->IsOpen);
     }
     EXPECT_EQ(owner->Table->OpenCount, 2);
+    // A clone made by the cursor itself shares the table the same way.
+    std::unique_ptr<TDataCursor> made = owner->CloneCursor();
+    EXPECT_TRUE(made->IsOpen);
+    EXPECT_TRUE(made->ShareExclusive);
+    EXPECT_EQ(made->Table, owner->Table);
+    EXPECT_EQ(made->FieldDescs.size(), owner->FieldDescs.size());
+    made.reset();
+    EXPECT_EQ(owner->Table->OpenCount, 2);
     // The clone keeps its change detection; the owner sees no other writer.
     EXPECT_FALSE(owner->HasTableChanged());
     owner->Table->DataFile->MarkChanged();
