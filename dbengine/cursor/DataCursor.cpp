@@ -333,6 +333,35 @@ uint16_t TDataCursor::GetProgressIncrement() const {
     return Database->Session != nullptr ? Database->Session->GetProgressIncrement() : 5;
 }
 
+void TDataCursor::ClearCallbacks() {
+    PasswordCallback = nullptr;
+    VerifyProgressCallback = nullptr;
+    VerifyLogCallback = nullptr;
+    IndexProgressCallback = nullptr;
+    RestructureProgressCallback = nullptr;
+    DataLostCallback = nullptr;
+}
+
+void TDataCursor::DoVerifyProgress(const std::string& message, int percent) {
+    if (VerifyProgressCallback) VerifyProgressCallback(*this, message, percent);
+}
+
+void TDataCursor::DoVerifyLog(const std::string& message) {
+    if (VerifyLogCallback) VerifyLogCallback(*this, message);
+}
+
+void TDataCursor::DoIndexProgress(int percent) {
+    if (IndexProgressCallback) IndexProgressCallback(*this, percent);
+}
+
+void TDataCursor::DoRestructureProgress(int percent) {
+    if (RestructureProgressCallback) RestructureProgressCallback(*this, percent);
+}
+
+void TDataCursor::DoDataLost(int cause, const std::string& context, bool& continueWork, bool& stopAsking) {
+    if (DataLostCallback) DataLostCallback(*this, cause, context, continueWork, stopAsking);
+}
+
 bool TDataCursor::AskPassword() {
     return PasswordCallback ? PasswordCallback(*this) : false;
 }

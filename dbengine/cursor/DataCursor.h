@@ -126,6 +126,29 @@ public:
     void SetPasswordCallback(TPasswordCallback callback) { PasswordCallback = std::move(callback); }
     bool AskPassword();
 
+    // Maintenance callbacks (verify, repair, index build, restructure); each gets the cursor
+    // first. Percentages are whole numbers.
+    using TProgressMessageCallback =
+        std::function<void(TDataCursor&, const std::string& message, int percent)>;
+    using TMessageCallback = std::function<void(TDataCursor&, const std::string& message)>;
+    using TPercentCallback = std::function<void(TDataCursor&, int percent)>;
+    using TDataLostCallback = std::function<void(TDataCursor&, int cause, const std::string& context,
+                                                 bool& continueWork, bool& stopAsking)>;
+    void SetSteppedProgressCallback(TProgressMessageCallback callback) {
+        VerifyProgressCallback = std::move(callback);
+    }
+    void SetLogCallback(TMessageCallback callback) { VerifyLogCallback = std::move(callback); }
+    void SetRestructureProgressCallback(TPercentCallback callback) {
+        RestructureProgressCallback = std::move(callback);
+    }
+    void SetDataLostCallback(TDataLostCallback callback) { DataLostCallback = std::move(callback); }
+    // Each calls its callback only when one is set.
+    void DoVerifyProgress(const std::string& message, int percent);
+    void DoVerifyLog(const std::string& message);
+    void DoIndexProgress(int percent);
+    void DoRestructureProgress(int percent);
+    void DoDataLost(int cause, const std::string& context, bool& continueWork, bool& stopAsking);
+
     bool IsRemote() const;
     std::string GetDatabaseName() const;
 
@@ -172,7 +195,7 @@ private:
     void LoadFieldDescriptors();
     void FreeFieldDescriptors();
     void OpenLocal();
-    void ClearCallbacks() { PasswordCallback = nullptr; }
+    void ClearCallbacks();
     [[noreturn]] void RaiseCursor(TEngineErrorCode code) const;
     [[noreturn]] void RaiseField(TEngineErrorCode code, const std::string& field) const;
     [[noreturn]] void RaiseIndex(TEngineErrorCode code, const std::string& index,
@@ -181,6 +204,11 @@ private:
     void RequirePassword(const std::string& password);
 
     TPasswordCallback PasswordCallback;
+    TProgressMessageCallback VerifyProgressCallback;
+    TMessageCallback VerifyLogCallback;
+    TPercentCallback IndexProgressCallback;  // no setter: the index build reports through it
+    TPercentCallback RestructureProgressCallback;
+    TDataLostCallback DataLostCallback;
     std::unique_ptr<TRecord> OwnedRecord;
 };
 

@@ -166,6 +166,37 @@ TEST_F(DataCursorTest, ExclusiveCursorAndItsClone) {
     EXPECT_FALSE(clone->HasTableChanged());
 }
 
+TEST_F(DataCursorTest, MaintenanceCallbacksLastUntilClose) {
+    MakeTable("T", false);
+    auto c = Cursor("T");
+    std::vector<std::string> heard;
+    c->SetSteppedProgressCallback(
+        [&](TDataCursor&, const std::string& m, int p) { heard.push_back(m + " " + std::to_string(p)); });
+    c->SetLogCallback([&](TDataCursor&, const std::string& m) { heard.push_back(m); });
+    c->SetRestructureProgressCallback([&](TDataCursor&, int p) { heard.push_back(std::to_string(p)); });
+    c->SetDataLostCallback([&](TDataCursor&, int cause, const std::string& context, bool& go, bool& stop) {
+        heard.push_back(context + std::to_string(cause));
+        go = true;
+        stop = true;
+    });
+    c->OpenCursor();
+    bool go = false, stop = false;
+    c->DoVerifyProgress("Checking", 40);
+    c->DoVerifyLog("Record 3, error fixed");
+    c->DoIndexProgress(10);  // nobody listens
+    c->DoRestructureProgress(100);
+    c->DoDataLost(2, "Name", go, stop);
+    EXPECT_EQ(heard, (std::vector<std::string>{"Checking 40", "Record 3, error fixed", "100", "Name2"}));
+    EXPECT_TRUE(go && stop);
+    c->CloseCursor(false);
+    c->OpenCursor();
+    c->DoVerifyLog("unheard");
+    go = stop = false;
+    c->DoDataLost(1, "x", go, stop);
+    EXPECT_EQ(heard.size(), 4u);
+    EXPECT_FALSE(go || stop);
+}
+
 TEST_F(DataCursorTest, MissingTableAndChecks) {
     auto c = Cursor("Nothing");
     EXPECT_EQ(ErrorOf([&] { c->OpenCursor(); }), DBE_OSENOENT);
