@@ -37,6 +37,10 @@ constexpr int64_t RecordLockBase = 0xFFFFFFFELL;
 constexpr int64_t AllRecordLocksStart = 0xF4143DFDLL;
 constexpr int64_t AllRecordLocksLength = 200000001LL;
 
+// Scrambler seeds of an encrypted table's records and descriptors (its index pages use them too).
+constexpr uint8_t DataSeed1 = 0x6B;
+constexpr uint8_t DataSeed2 = 0x2F;
+
 constexpr size_t DataHeaderSize = 127;
 constexpr uint8_t DataFileVersion = 5;
 // The engine version written by every header write: 3.24 as major * 10000 + minor * 100.
