@@ -23,7 +23,7 @@ void ReturnBitmap(std::unique_ptr<TRecordsBitmap>& b) {
 }  // namespace
 
 TDataCursor::TDataCursor(TDataDirectory* database)
-    : Database(database), StopWords(std::make_unique<TLanguageStringList>()) {
+    : TIndexCursor(nullptr), Database(database), StopWords(std::make_unique<TLanguageStringList>()) {
     StopWords->SetSorted(true);
     StopWords->Duplicates = framework::dupIgnore;
     VisibleBitmap = PooledBitmap();
@@ -169,6 +169,22 @@ void TDataCursor::OpenLocal() {
     OwnedRecord = Table->DataFile->NewRecord();
     OwnedRecord->SetBufferSize(RecordSize);
     CurrentRecord = OwnedRecord.get();
+
+    IndexFile = Table->IndexFile.get();
+    ClearRange();
+    EntryNo = 1;
+    SeqNo = 1;
+    BitmapNavigation = false;
+    AtBeginning = AtEnd = false;
+    if (VerifyMode) return;
+    // A SQL source reads in natural order; everyone else starts on the primary index.
+    SelectIndex(IsQuerySource ? NaturalOrderIndex : PrimaryIndex);
+    if (IsNaturalOrder()) {
+        BitmapNavigation = true;
+        ComputeRangeBounds();
+        RebuildBitmaps();
+    }
+    SetToBegin();
 }
 
 void TDataCursor::CloseCursor(bool discard) {
@@ -182,6 +198,9 @@ void TDataCursor::CloseCursor(bool discard) {
     }
     TextParamsLoaded = false;
     TextParamsChanged = false;
+    ResetIndexState();
+    CurrentIndex = PrimaryIndex;
+    IndexFile = nullptr;
     VisibleBitmap->SetSize(0);
     RangeBitmap->SetSize(0);
     LiveBitmap->SetSize(0);
@@ -220,9 +239,25 @@ std::unique_ptr<TDataCursor> TDataCursor::CloneCursor() {
     clone->IsQueryResult = IsQueryResult;
     clone->IsQuerySource = IsQuerySource;
     clone->IsTemporary = IsTemporary;
+    CheckForChanges();
     clone->OpenCursor();
     clone->FieldDescs = FieldDescs;
     clone->HasCalculatedFields = HasCalculatedFields;
+    clone->RecordSize = RecordSize;
+    if (clone->CurrentRecord != nullptr) clone->CurrentRecord->SetBufferSize(RecordSize);
+    if (IsRemote() || VerifyMode) return clone;
+    if (CurrentIndex != clone->CurrentIndex) {
+        if (CurrentIndex == NaturalOrderIndex || CurrentIndex > MaxSecondaryIndexes)
+            clone->SetIndexNumber(CurrentIndex);
+        else
+            clone->SetIndexName(CurrentIndexName);
+    }
+    if (RangeActive) clone->SetRange(true, RangeStartKey.data(), 0, RangeEndKey.data(), 0);
+    if (AtBeginning && AtEnd) {
+        clone->SetNoCurrent();
+    } else {
+        clone->SetToCursor(*this);
+    }
     return clone;
 }
 

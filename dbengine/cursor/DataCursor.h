@@ -7,6 +7,7 @@
 // Options are set while the cursor is closed (10031 otherwise) and take effect at the next open;
 // callbacks live from their setter to the next close.
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -17,6 +18,8 @@
 #include "dbengine/data/DataTable.h"
 #include "dbengine/data/FieldDescriptor.h"
 #include "dbengine/expr/CharMaps.h"
+#include "dbengine/index/IndexCursor.h"
+#include "dbengine/index/Page.h"
 #include "dbengine/index/TextIndexParams.h"
 #include "dbengine/session/EngineError.h"
 #include "framework/core/Object.h"
@@ -27,7 +30,7 @@ class TDataDirectory;
 class TDataTable;
 class TRecord;
 
-class TDataCursor : public framework::TObject {
+class TDataCursor : public framework::TObject, public TIndexCursor, public TRecordFetchClient {
 public:
     // Asked when the table's password is not among the session's: true asks the cursor to look
     // again (the callback has added it, say).
@@ -154,6 +157,110 @@ public:
     void DoRestructureProgress(int percent);
     void DoDataLost(int cause, const std::string& context, bool& continueWork, bool& stopAsking);
 
+    // ---- Refreshing ----
+    // Recomputes range positions and bitmaps and returns to the current record.
+    void Refresh();
+    // When another cursor or process changed the table: new counters, range and bitmaps, back to
+    // the record the cursor stood on (or the nearest). True when it did so.
+    bool ResyncIfChanged();
+    void CheckForChanges();
+    // Reloads the current index's state after its descriptor was replaced.
+    void ReloadIndexState();
+
+    // ---- Index selection ----
+    uint8_t GetSecondaryIndexCount() const;
+    TIndexDescriptor GetIndexDesc(uint8_t indexNo) const;
+    std::array<uint16_t, MaxIndexFields> GetIndexFieldNumbers(uint8_t indexNo) const;
+    // Index 0 is the engine's own record order (no primary index of the user's).
+    bool HasInternalPrimaryIndex() const;
+    bool IsNaturalOrder() const;
+    // Makes the named index current (10022 when the table has none of that name); the cursor
+    // stays on its record, now without range.
+    void SetIndexName(const std::string& name);
+    void SetIndexNumber(uint8_t indexNo);
+    // Sets the current index and loads its state; range and position are not touched.
+    void SelectIndex(uint8_t indexNo);
+
+    // ---- Key search and ranges ----
+    // Key is a ready key (keyGiven) or a record buffer to build it from; fieldCount leading
+    // index fields and partialLength characters of the next one count. outRecord receives the
+    // record found (record size bytes).
+    bool FindKey(bool keyGiven, const uint8_t* key, int fieldCount, bool nearest, int partialLength,
+                 uint8_t* outRecord);
+    // Both ends included; a missing end is open.
+    void SetRange(bool keysGiven, const uint8_t* startKey, int startFieldCount, const uint8_t* endKey,
+                  int endFieldCount);
+    void ResetRange();
+    bool SeekKey(const uint8_t* key, bool nearest, bool keepCrack);
+    void ComputeRangeBounds();
+    void SetRangeStartKey(const uint8_t* key);
+    void SetRangeEndKey(const uint8_t* key);
+    void ClearRange();
+    void RefreshRange();
+    // Key of a record buffer in the current index (not natural order), into key.
+    void BuildKey(const uint8_t* record, uint8_t* key);
+    // Fills key after its first length bytes with the lowest (highest) values of the index order.
+    void FillKeyLow(uint8_t* key, int length);
+    void FillKeyHigh(uint8_t* key, int length);
+
+    // ---- Positioning and navigation ----
+    void SetToBegin();
+    void SetToEnd();
+    bool SetToRecNo(int32_t recNo);
+    // 0, or 8709 (no current record), 8705 (at the beginning), 8706 (at the end); the buffer is
+    // then zero-filled.
+    TEngineErrorCode GetCurrentRecord(uint8_t* buffer, bool lock);
+    TEngineErrorCode GetNextRecord(uint8_t* buffer);
+    TEngineErrorCode GetPriorRecord(uint8_t* buffer);
+    TEngineErrorCode ReadRecordBlock(int32_t& count, uint8_t* buffers);
+    int32_t GetRecNo() const;
+    int32_t GetPhysicalRecNo() const;
+    int32_t GetRecordCount() const;
+    uint16_t GetBookmarkSize() const;
+    void GetBookmark(uint8_t* buffer) const;
+    std::vector<uint8_t> GetBookmark() const;
+    bool SetToBookmark(const uint8_t* bookmark, bool keepCrack, bool noBracket);
+    int CompareBookmarks(const uint8_t* b1, const uint8_t* b2) const;
+    // 0, or 8710 when this cursor has no record for the one current in other.
+    TEngineErrorCode SetToCursor(TDataCursor& other);
+    void MoveBy(int32_t count);
+    void SeekFirst();
+    void SeekLast();
+    void SeekRecNo(int32_t recNo);
+    void SeekPhysicalRecNo(int32_t recNo);
+    void SetNoCurrent();
+    void Resync();
+    void LoadCurrentRecord(int direction);
+
+    // ---- TRecordFetchClient ----
+    bool SyncBeforeRead() override { return false; }
+    int32_t CountConsecutiveRecords(int32_t r, int direction, int32_t max) override;
+
+    // ---- Index and position state ----
+    std::string CurrentIndexName;
+    uint16_t KeySize = 0;
+    uint8_t IndexFieldCount = 0;
+    bool IndexDescending = false;
+    bool IndexCaseInsensitive = false;
+    bool IndexUnique = false;
+    std::array<uint8_t, MaxIndexFields> IndexFieldDescending{};
+    std::vector<TFieldDescriptor> IndexFieldDescs;
+    std::vector<uint8_t> RangeStartKey;  // MaxKeyFieldPart bytes each while open
+    std::vector<uint8_t> RangeEndKey;
+    bool RangeActive = false;
+    int32_t RangeStart = 0;  // 1-based positions over the whole index; 0: none
+    int32_t RangeEnd = 0;
+    bool ComputingRange = false;
+    bool BitmapNavigation = false;
+    bool AtBeginning = false;
+    bool AtEnd = false;
+    TPage CurrentPage;  // copy of the current leaf (index order)
+    int32_t EntryNo = 0;
+    int32_t SeqNo = 0;
+    int32_t PhysRecNo = 0;  // natural order
+    // Index pages fetched through the page cache by this cursor (statistics for tests).
+    int64_t PageFetches = 0;
+
     bool IsRemote() const;
     std::string GetDatabaseName() const;
 
@@ -178,8 +285,7 @@ public:
     TRecord* CurrentRecord = nullptr;  // the table's record object, lent while open
     // The cursor's own copies of the field descriptors, field 1 at index 0.
     std::vector<TFieldDescriptor> FieldDescs;
-    uint16_t LanguageId = 0;
-    uint16_t SortId = 0;
+    // LanguageId, SortId, CurrentIndex and IndexFile come from TIndexCursor.
     TCharMap CharOrder{};
     uint16_t FieldCount = 0;
     uint16_t RecordSize = 0;
@@ -201,6 +307,24 @@ private:
     void FreeFieldDescriptors();
     void PlaceCalculatedField(TFieldDescriptor& d);
     void OpenLocal();
+    // Navigation helpers (CursorNavigation.cpp).
+    TPage* FetchIndexPage(int32_t pageNo);
+    void PlaceOn(const TPage& leaf, int32_t entry, int32_t seq);
+    // Leaf entry at the first key >= key (false: none), counting the entries before it.
+    bool DescendFirstGE(const uint8_t* key, TPage& leaf, int32_t& entry, int32_t& seq);
+    bool DescendLastLE(const uint8_t* key, TPage& leaf, int32_t& entry, int32_t& seq);
+    bool DescendToSeq(int32_t seq, TPage& leaf, int32_t& entry);
+    bool StepEntry(TPage& leaf, int32_t& entry, bool forward);
+    void LoadIndexState();
+    void BuildLiveBitmap();
+    void RebuildBitmaps();
+    int PrefixLength(int fieldCount, int partialLength) const;
+    void CompleteKey(uint8_t* key, int fieldCount, bool high);
+    void RestoreKeepCrack(bool wasBeginning, bool wasEnd);
+    // Forgets the current index, range and position (at close).
+    void ResetIndexState();
+    // Range and bitmaps recomputed, then back to the current record (or the nearest).
+    void ReturnToRecord();
     void ClearCallbacks();
     [[noreturn]] void RaiseCursor(TEngineErrorCode code) const;
     [[noreturn]] void RaiseField(TEngineErrorCode code, const std::string& field) const;

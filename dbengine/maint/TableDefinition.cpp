@@ -250,11 +250,16 @@ void TDataCursor::SetTableInfo(const std::string& password, const std::string& d
 }
 
 void TDataCursor::ReplaceIndexDesc(uint8_t indexNo, const TIndexDescriptor& desc) {
-    if (Table != nullptr) Table->IndexFile->ReplaceIndexDesc(indexNo, desc);
+    if (Table == nullptr) return;
+    Table->IndexFile->ReplaceIndexDesc(indexNo, desc);
+    // The cursor's copy of the current index's state must follow its descriptor.
+    if (indexNo == CurrentIndex) ReloadIndexState();
 }
 
 void TDataCursor::RenameIndexDesc(uint8_t indexNo, const TIndexDescriptor& desc) {
-    if (Table != nullptr) Table->IndexFile->RenameIndexDesc(indexNo, desc);
+    if (Table == nullptr) return;
+    Table->IndexFile->RenameIndexDesc(indexNo, desc);
+    if (indexNo == CurrentIndex) ReloadIndexState();
 }
 
 void TDataCursor::PlaceCalculatedField(TFieldDescriptor& d) {
