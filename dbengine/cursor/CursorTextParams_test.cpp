@@ -3,6 +3,7 @@
 #include "dbengine/cursor/DataCursor.h"
 #include "dbengine/index/DefaultTextParams.h"
 #include "dbengine/testsupport/TableFixture.h"
+#include "dbengine/util/Coding.h"
 
 namespace dbengine {
 namespace {
@@ -26,6 +27,45 @@ protected:
         std::vector<std::string> out;
         TLanguageStringList& list = c.GetStopWords();
         for (int i = 0; i < list.Count(); ++i) out.push_back(list.Get(i));
+        return out;
+    }
+    // The words and the two sets read from the raw bytes of the parameter chain, items never
+    // crossing a page: a reader that assumed so would misread a split item.
+    static std::vector<std::string> StoredItems(TDataCursor& c) {
+        TIndexFile& file = *c.Table->IndexFile;
+        std::vector<std::vector<uint8_t>> pages;
+        for (int32_t p = file.GetDataRootPage(SysTextIndex); p != 0;) {
+            TPage* page = file.FetchPage(SysTextIndex, p);
+            pages.emplace_back(page->Data(), page->Data() + 4083);
+            p = page->NextPage;
+            file.ReleasePage(page);
+        }
+        size_t page = 0, pos = 0;
+        auto item = [&](size_t size) {
+            if (pos + size > 4083) {
+                // The rest of the page stays unused: the item begins the next page whole.
+                ++page;
+                pos = 0;
+            }
+            EXPECT_LT(page, pages.size());
+            if (page >= pages.size()) return std::string();
+            std::string bytes(reinterpret_cast<const char*>(pages[page].data() + pos), size);
+            pos += size;
+            return bytes;
+        };
+        auto length = [&] {
+            std::string b = item(4);
+            return b.size() == 4 ? static_cast<size_t>(GetInt32(reinterpret_cast<const uint8_t*>(b.data())))
+                                 : 0;
+        };
+        std::vector<std::string> out;
+        size_t count = length();
+        for (size_t i = 0; i < count && !testing::Test::HasFailure(); ++i) out.push_back(item(length()));
+        for (int set = 0; set < 2; ++set) {
+            EXPECT_EQ(length(), 32u);
+            out.push_back(item(32));
+        }
+        EXPECT_EQ(page + 1, pages.size());
         return out;
     }
     // Pages in the parameter chain of the table's full-text index.
@@ -83,6 +123,12 @@ TEST_F(CursorTextParamsTest, ThousandStopWordsSpanPagesAndReadBackEqual) {
     EXPECT_EQ(sortedGot, sortedWords);
     EXPECT_GT(ChainLength(*c), 2);
     EXPECT_EQ(c->GetSpaceChars(), DefaultSpaceChars());
+    // The stored bytes: every item (a 4-byte length, or a block of that many bytes) lies whole
+    // inside one page's 4083 data bytes, and an item that would not fit starts the next page.
+    std::vector<std::string> stored = StoredItems(*c);
+    ASSERT_EQ(stored.size(), 1000u + 2u);
+    EXPECT_EQ(std::vector<std::string>(stored.begin(), stored.begin() + 1000), got);
+    EXPECT_EQ(stored[1000], std::string(reinterpret_cast<const char*>(DefaultSpaceChars().data()), 32));
 
     // Replaced through an open shared cursor, they are written at its close.
     TCharSet space{};
