@@ -745,6 +745,7 @@ void TDataCursor::LoadCurrentRecord(int direction) {
     } else {
         std::fill(CurrentRecord->Data(), CurrentRecord->Data() + RecordSize, uint8_t{0});
     }
+    if (HasCalculatedFields) ComputeCalculatedFields(CurrentRecord->Data());
 }
 
 int32_t TDataCursor::CountConsecutiveRecords(int32_t r, int direction, int32_t max) {

@@ -7,9 +7,12 @@
 #include <random>
 
 #include "dbengine/cursor/DataCursor.h"
+#include "dbengine/expr/ExpTypeCheck.h"
+#include "dbengine/expr/ExpressionParser.h"
 #include "dbengine/index/IndexKeys.h"
 #include "dbengine/index/testsupport/IndexTestSupport.h"
 #include "dbengine/testsupport/TableFixture.h"
+#include "framework/core/SysUtils.h"
 
 namespace dbengine {
 namespace {
@@ -460,6 +463,77 @@ TEST_F(CursorNavigationTest, ReplacedDescriptorReloadsTheCurrentIndex) {
     EXPECT_EQ(c.CurrentIndexName, "CountOrder");
     c.SetIndexName("countorder");
     EXPECT_EQ(c.CurrentIndex, 1);
+}
+
+// Columns of the cursor's descriptors, for parsing the expressions of calculated fields.
+class TCursorColumns : public TExpTypeResolver {
+public:
+    explicit TCursorColumns(const std::vector<TFieldDescriptor>& fields) : Fields(fields) {}
+    bool ResolveColumn(TExpToken* node) override {
+        for (const TFieldDescriptor& d : Fields) {
+            if (!framework::AnsiSameText(d.Name, node->ColumnName)) continue;
+            node->FieldNo = static_cast<uint16_t>(d.FieldNo);
+            node->DataType = d.FieldType;
+            node->SubType = d.SubType;
+            node->DataSize = d.ValueSize;
+            node->Scale = d.ValueDecimals;
+            return true;
+        }
+        return false;
+    }
+    const std::vector<TFieldDescriptor>& Fields;
+};
+
+TExpToken* ParseExpression(const std::string& text, const std::vector<TFieldDescriptor>& fields) {
+    TExpressionParser p;
+    p.ErrorCode = DBE_INVALIDFILTER;
+    p.ContextText = "calculated field";
+    p.SetExpression(text);
+    p.NextToken();
+    TExpTreeHolder t(p.ParseExpression(0));
+    TCursorColumns columns(fields);
+    CheckExpTokenTypes(DBE_INVALIDFILTER, "DB", "T", "calculated field", t.get(), nullptr, &columns, false,
+                       false);
+    return t.release();
+}
+
+TEST_F(CursorNavigationTest, LoadedRecordsCarryTheirCalculatedFields) {
+    Create(true);
+    auto c = Open();
+    Fill(*c, Rows);
+    std::vector<TFieldDescriptor> fields = c->FieldDescs;
+    fields.push_back(Field(4, "Double", fldInteger));
+    fields.push_back(Field(5, "Label", fldString, 30));
+    fields.push_back(Field(6, "Nothing", fldInteger));
+    for (size_t i = 3; i < 6; ++i) {
+        fields[i].Calculated = 1;
+        ComputeValueSize(fields[i]);
+    }
+    TExpTreeHolder twice(ParseExpression("T.Count * 2", fields));
+    TExpTreeHolder label(ParseExpression("Name + '/' + City", fields));
+    TExpTreeHolder nothing(ParseExpression("NULL", fields));
+    fields[3].Expression = twice.get();
+    fields[4].Expression = label.get();
+    fields[5].Expression = nothing.get();
+    c->SetFieldDescs(fields);
+    ASSERT_TRUE(c->HasCalculatedFields);
+    std::vector<uint8_t> buffer(c->RecordSize, 0xEE);
+    auto key = Buffer(*c, {"Davis", "", 0});
+    ASSERT_TRUE(c->FindKey(false, key.data(), 0, false, 0, buffer.data()));
+    const TFieldDescriptor& d = c->FieldDescs[3];
+    const TFieldDescriptor& l = c->FieldDescs[4];
+    const TFieldDescriptor& n = c->FieldDescs[5];
+    EXPECT_EQ(buffer[d.Offset], 1);
+    EXPECT_EQ(GetInt32(buffer.data() + d.Offset + 1), 80);
+    EXPECT_EQ(buffer[l.Offset], 1);
+    EXPECT_STREQ(reinterpret_cast<const char*>(buffer.data() + l.Offset + 1), "Davis/Paris");
+    EXPECT_EQ(buffer[n.Offset], 0);
+    EXPECT_EQ(GetInt32(buffer.data() + n.Offset + 1), 0);
+    // The next record gets its own values.
+    ASSERT_EQ(c->GetNextRecord(buffer.data()), 0);
+    EXPECT_EQ(GetInt32(buffer.data() + d.Offset + 1), 100);
+    EXPECT_STREQ(reinterpret_cast<const char*>(buffer.data() + l.Offset + 1), "Evans/Rome");
+    c->CloseCursor(false);
 }
 
 }  // namespace

@@ -164,6 +164,9 @@ public:
     // the record the cursor stood on (or the nearest). True when it did so.
     bool ResyncIfChanged();
     void CheckForChanges();
+    // Evaluates every calculated field's expression for the record in buffer and stores the
+    // result (NULL as NULL) in the field's room at the end of the record.
+    void ComputeCalculatedFields(uint8_t* buffer);
     // Reloads the current index's state after its descriptor was replaced.
     void ReloadIndexState();
 
