@@ -217,6 +217,18 @@ void TDataCursor::ResetIndexState() {
     BitmapNavigation = false;
 }
 
+void TDataCursor::ClearIndexes() {
+    if (Table == nullptr || IsRemote()) return;
+    // Cached pages would otherwise be written back over the emptied file.
+    Table->IndexFile->DropPages(false);
+    Table->IndexFile->DropPages(true);
+    Table->IndexFile->EmptyIndexFile();
+    Table->SetFilesWritten();
+    ComputeRangeBounds();
+    if (BitmapNavigation) RebuildBitmaps();
+    SetNoCurrent();
+}
+
 void TDataCursor::SetIndexName(const std::string& name) {
     if (framework::AnsiSameText(name, CurrentIndexName) && CurrentIndex != NaturalOrderIndex) return;
     CheckForChanges();

@@ -465,6 +465,27 @@ TEST_F(CursorNavigationTest, ReplacedDescriptorReloadsTheCurrentIndex) {
     EXPECT_EQ(c.CurrentIndex, 1);
 }
 
+TEST_F(CursorNavigationTest, ClearedIndexesHoldNothing) {
+    Create(true);
+    TDataCursor c(Database);
+    c.SetTableName("T");
+    c.SetExclusive(true);
+    c.OpenCursor();
+    Fill(c, Rows);
+    c.Table->FlushBuffers();
+    c.ClearIndexes();
+    EXPECT_EQ(c.GetRecordCount(), 0);
+    EXPECT_EQ(c.GetCurrentRecord(nullptr, false), DBE_NOCURRREC);
+    for (int i = 0; i <= 2; ++i) EXPECT_EQ(c.Table->IndexFile->GetRootPage(static_cast<uint8_t>(i)), 0);
+    EXPECT_EQ(c.GetIndexDesc(1).Name, "ByCount");
+    c.CloseCursor(false);
+    EXPECT_EQ(Bytes("T.IDX").size(), 4096u);
+    // The data stays; another cursor finds the emptied indexes.
+    c.OpenCursor();
+    EXPECT_EQ(c.GetRecordCount(), 0);
+    EXPECT_EQ(c.Table->DataFile->RecordCount(), 6);
+}
+
 // Columns of the cursor's descriptors, for parsing the expressions of calculated fields.
 class TCursorColumns : public TExpTypeResolver {
 public:

@@ -167,6 +167,9 @@ public:
     // Evaluates every calculated field's expression for the record in buffer and stores the
     // result (NULL as NULL) in the field's room at the end of the record.
     void ComputeCalculatedFields(uint8_t* buffer);
+    // Empties every index of the table's index file (descriptors kept) for a rebuild; the
+    // cursor is left without a current record.
+    void ClearIndexes();
     // Reloads the current index's state after its descriptor was replaced.
     void ReloadIndexState();
 
