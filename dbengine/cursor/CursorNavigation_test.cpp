@@ -52,7 +52,9 @@ protected:
         def.Fields = {Field(1, "Name", fldString, 20), Field(2, "City", fldString, 20),
                       Field(3, "Count", fldInteger)};
         if (userPrimary) def.PrimaryIndex = Index("", {1}, true);
-        def.SecondaryIndexes = {Index("ByCount", {3}, false), Index("ByCityName", {2, 1}, true)};
+        def.SecondaryIndexes = {Index("ByCount", {3}, false), Index("ByCityName", {2, 1}, true),
+                                Index("CountDown", {3}, false)};
+        def.SecondaryIndexes[2].Descending = 1;
         TDataCursor creator(Database);
         creator.SetTableName("T");
         creator.SetExclusive(true);
@@ -484,6 +486,91 @@ TEST_F(CursorNavigationTest, ClearedIndexesHoldNothing) {
     c.OpenCursor();
     EXPECT_EQ(c.GetRecordCount(), 0);
     EXPECT_EQ(c.Table->DataFile->RecordCount(), 6);
+}
+
+TEST_F(CursorNavigationTest, DescendingIndex) {
+    Create(true);
+    auto c = Open();
+    Fill(*c, Rows);
+    c->SetIndexName("CountDown");
+    std::vector<std::string> walked = Walk(*c);
+    ASSERT_EQ(walked.size(), 6u);
+    EXPECT_EQ(walked.front(), "Evans");
+    EXPECT_EQ(walked.back(), "Adams");
+    // A prefix search over all fields lands on the first of the two 30s in this order.
+    auto thirty = Buffer(*c, {"", "", 30});
+    ASSERT_TRUE(c->FindKey(false, thirty.data(), 0, false, 0, nullptr));
+    EXPECT_EQ(CountOf(*c), 30);
+    EXPECT_EQ(c->GetRecNo(), 3);
+    // Start 40, end 20: the range in this index's order.
+    auto from = Buffer(*c, {"", "", 40});
+    auto to = Buffer(*c, {"", "", 20});
+    c->SetRange(false, from.data(), 0, to.data(), 0);
+    EXPECT_EQ(c->GetRecordCount(), 4);
+    std::vector<int32_t> counts;
+    c->SetToBegin();
+    while (c->GetNextRecord(nullptr) == 0) counts.push_back(CountOf(*c));
+    EXPECT_EQ(counts, (std::vector<int32_t>{40, 30, 30, 20}));
+    c->SetRange(false, nullptr, 0, from.data(), 0);
+    EXPECT_EQ(Walk(*c), (std::vector<std::string>{"Evans", "Davis"}));
+}
+
+TEST_F(CursorNavigationTest, BeginningAndEndSurviveARefresh) {
+    Create(true);
+    auto c = Open();
+    Fill(*c, Rows);
+    c->SetToBegin();
+    c->Refresh();
+    EXPECT_EQ(c->GetCurrentRecord(nullptr, false), DBE_BOF);
+    EXPECT_EQ(c->GetNextRecord(nullptr), 0);
+    EXPECT_EQ(NameOf(*c), "Adams");
+    c->SetToEnd();
+    c->Refresh();
+    EXPECT_EQ(c->GetCurrentRecord(nullptr, false), DBE_EOF);
+    EXPECT_EQ(c->GetPriorRecord(nullptr), 0);
+    EXPECT_EQ(NameOf(*c), "Evans");
+    // A record added before the current one moves its number on.
+    c->SetToRecNo(2);
+    EXPECT_EQ(NameOf(*c), "Baker");
+    Insert(*c->Table, {"Abel", "Oslo", 1});
+    c->Refresh();
+    EXPECT_EQ(NameOf(*c), "Baker");
+    EXPECT_EQ(c->GetRecNo(), 3);
+    EXPECT_EQ(c->GetRecordCount(), 7);
+}
+
+TEST_F(CursorNavigationTest, FilledKeysFollowTheTablesCollation) {
+    Create(true);
+    auto c = Open();
+    c->SetIndexName("ByCityName");
+    // A table language other than 0, with lowest and highest characters that differ from the
+    // plain fill bytes.
+    c->LanguageId = 1033;
+    c->CharOrder[0] = '!';
+    c->CharOrder[255] = '~';
+    std::vector<uint8_t> key(c->KeySize, 0xAA);
+    int city = KeyPartSize(c->IndexFieldDescs[0]) + 1;
+    // Everything after the city's part: the name's flag and characters get the order's
+    // lowest (highest) character, nothing else exists in this unique key.
+    c->FillKeyLow(key.data(), city);
+    for (int i = 0; i < city; ++i) ASSERT_EQ(key[i], 0xAA) << i;
+    for (int i = city; i < c->KeySize; ++i) ASSERT_EQ(key[i], c->CharOrder[0]) << i;
+    c->FillKeyHigh(key.data(), city + 3);
+    for (int i = city; i < city + 3; ++i) ASSERT_EQ(key[i], c->CharOrder[0]) << i;
+    for (int i = city + 3; i < c->KeySize; ++i) ASSERT_EQ(key[i], c->CharOrder[255]) << i;
+    // A number part and the record-ID suffix get plain bytes.
+    c->SetIndexName("ByCount");
+    std::vector<uint8_t> count(c->KeySize, 0xAA);
+    c->FillKeyHigh(count.data(), 1);
+    EXPECT_EQ(count[0], 0xAA);
+    for (int i = 1; i < c->KeySize; ++i) ASSERT_EQ(count[i], 255) << i;
+    // The full-text index: word characters up to byte 63, the record ID plain.
+    c->SelectIndex(SysTextIndex);
+    std::vector<uint8_t> word(SysTextKeySize, 0xAA);
+    c->FillKeyLow(word.data(), 3);
+    for (int i = 0; i < 5; ++i) ASSERT_EQ(word[i], 0xAA) << i;
+    for (int i = 5; i < 64; ++i) ASSERT_EQ(word[i], c->CharOrder[0]) << i;
+    for (int i = 64; i < 68; ++i) ASSERT_EQ(word[i], 0) << i;
 }
 
 // Columns of the cursor's descriptors, for parsing the expressions of calculated fields.
