@@ -522,9 +522,14 @@ void TDataCursor::BuildLiveBitmap() {
         TPage leaf;
         int32_t entry = 0, seq = 0;
         bool more = DescendFirstGE(low, leaf, entry, seq);
+        // A damaged leaf chain may loop: no walk crosses more leaves than the file has pages.
+        int64_t crossings = 0;
         while (more && leaf.EntryKey(entry)[0] == 1) {
             LiveBitmap->SetBit(leaf.GetValue(entry));
+            int32_t page = leaf.PageNo;
             more = StepEntry(leaf, entry, true);
+            if (leaf.PageNo != page && ++crossings > IndexFile->GetPageCount())
+                IndexFile->RaiseError(DBE_INDEXCORRUPT);
         }
     } catch (...) {
         CurrentIndex = saved;
@@ -638,6 +643,7 @@ void TDataCursor::MoveBy(int32_t count) {
     int32_t entry = std::clamp<int32_t>(EntryNo, 1, leaf.EntryCount);
     int32_t seq = SeqNo;
     bool ranOut = false;
+    int64_t crossings = 0;
     while (steps > 0) {
         TPage next;
         next.Assign(leaf);
@@ -646,6 +652,9 @@ void TDataCursor::MoveBy(int32_t count) {
             ranOut = true;
             break;
         }
+        // A damaged leaf chain may loop: no walk crosses more leaves than the file has pages.
+        if (next.PageNo != leaf.PageNo && ++crossings > IndexFile->GetPageCount())
+            IndexFile->RaiseError(DBE_INDEXCORRUPT);
         if (RangeActive) {
             const uint8_t* k = next.EntryKey(e);
             if (forward ? CompareKeys(k, RangeEndKey.data(), KeySize) > 0

@@ -368,6 +368,26 @@ TEST_F(CursorNavigationTest, RecordNumbersUseTheCountedTree) {
     EXPECT_EQ(c->GetRecNo(), 101);
 }
 
+TEST_F(CursorNavigationTest, ALoopingLeafChainIsACorruptIndex) {
+    Create(true);
+    auto c = Open();
+    char name[16];
+    for (int i = 0; i < 1500; ++i) {
+        std::snprintf(name, sizeof name, "N%05d", i);
+        Insert(*c->Table, {name, "X", i});
+    }
+    c->Refresh();
+    c->SetToRecNo(1);
+    int32_t first = c->CurrentPage.PageNo;
+    c->SetToRecNo(1500);
+    int32_t last = c->CurrentPage.PageNo;
+    ASSERT_NE(first, last);
+    TPage* page = c->Table->IndexFile->FetchPage(0, last);
+    page->SetNextPage(first);
+    c->Table->IndexFile->ReleasePage(page);
+    EXPECT_EQ(ErrorOf([&] { c->MoveBy(1000000); }), DBE_INDEXCORRUPT);
+}
+
 TEST_F(CursorNavigationTest, BookmarksAndOtherCursors) {
     Create(true);
     auto c = Open();
