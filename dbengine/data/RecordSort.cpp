@@ -240,8 +240,9 @@ void TDataFile::BuildSortKey(TRecord& record) const {
             key[p] = 1;
             std::memcpy(value, data + RecordIdOffset, 4);
         } else if (field.Offset < recordSize) {
+            // A descriptor reaching past the record reads no further than its end.
             key[p] = data[field.Offset];
-            size_t available = recordSize - field.Offset - 1;
+            size_t available = recordSize - field.Offset - 1u;
             std::memcpy(value, data + field.Offset + 1, std::min<size_t>(field.ValueSize, available));
         }
         EncodeKeyValue(field, value, key + p, SortCaseInsensitive, field.SortDescending != 0,
@@ -304,6 +305,7 @@ void TDataFile::SortRecords(const std::vector<TFieldDescriptor>& fields, bool ca
     for (const TFieldDescriptor& f : SortFields) SortKeySize += KeyPartSize(f) + 1u;
 
     const size_t recordSize = Header.RecordSize;
+    if (recordSize < RecordHeaderSize) RaiseTable(DBE_FILECORRUPT);
     const int32_t total = Header.NextRecordNo - 1;
     auto before = [this](const TRecord* a, const TRecord* b) {
         return CompareSortKeys(a->SortKey.data(), b->SortKey.data(), true) < 0;

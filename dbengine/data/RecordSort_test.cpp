@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -30,7 +31,8 @@ constexpr size_t CountOffset = 21;
 constexpr size_t RecSize = 26;
 
 std::string NameOf(const uint8_t* r) {
-    return std::string(reinterpret_cast<const char*>(r + NameOffset + 1));
+    const char* text = reinterpret_cast<const char*>(r + NameOffset + 1);
+    return std::string(text, strnlen(text, CountOffset - NameOffset - 1));
 }
 int32_t CountOf(const uint8_t* r) {
     return GetInt32(r + CountOffset + 1);
@@ -355,6 +357,18 @@ TEST_F(RecordSortRunTest, RunSortGivesTheInMemoryResult) {
         EXPECT_EQ(tempWrites, 9);  // one write per run of five
         EXPECT_EQ(runs->Header.NextRecordNo, memory->Header.NextRecordNo);
         EXPECT_EQ(RecordBytes(*runs), RecordBytes(*memory));
+        auto sorted = Records(*memory);  // unscrambled: the names must come out in order
+        auto key = [&](const std::vector<uint8_t>& r) {
+            std::string name = NameOf(r.data());
+            if (c.CaseInsensitive)
+                for (char& ch : name) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+            return name;
+        };
+        for (size_t i = 1; i < sorted.size(); ++i) EXPECT_GE(key(sorted[i - 1]), key(sorted[i])) << i;
+        for (auto& r : sorted) {
+            EXPECT_GE(CountOf(r.data()), 960);
+            EXPECT_LE(CountOf(r.data()), 1000);
+        }
         EXPECT_TRUE(TempFiles().empty());
         if (c.Distinct) {
             EXPECT_EQ(memory->Header.NextRecordNo, 6);  // ZULU KILO ECHO DELTA ALFA
