@@ -88,6 +88,11 @@ public:
     void SetTableInfo(const std::string& password, const std::string& description, int32_t lastRecordId,
                       int16_t userMajorVersion, int16_t userMinorVersion);
     void ReplaceIndexDesc(uint8_t indexNo, const TIndexDescriptor& desc);
+    // Installs checked copies of the descriptors (calculated ones allowed, offsets kept); each
+    // calculated field gets room at the end of the cursor's record buffer.
+    void SetFieldDescs(std::vector<TFieldDescriptor> fields);
+    // Calculated fields get their room as above; every field names this table as its origin.
+    void SetFieldOrigins();
     void RenameIndexDesc(uint8_t indexNo, const TIndexDescriptor& desc);
 
     // ---- Full-text parameters ----
@@ -194,6 +199,7 @@ public:
 private:
     void LoadFieldDescriptors();
     void FreeFieldDescriptors();
+    void PlaceCalculatedField(TFieldDescriptor& d);
     void OpenLocal();
     void ClearCallbacks();
     [[noreturn]] void RaiseCursor(TEngineErrorCode code) const;

@@ -257,6 +257,33 @@ void TDataCursor::RenameIndexDesc(uint8_t indexNo, const TIndexDescriptor& desc)
     if (Table != nullptr) Table->IndexFile->RenameIndexDesc(indexNo, desc);
 }
 
+void TDataCursor::PlaceCalculatedField(TFieldDescriptor& d) {
+    if (d.Calculated == 0) return;
+    d.Offset = RecordSize;
+    RecordSize = static_cast<uint16_t>(RecordSize + d.ValueSize + 1);
+}
+
+void TDataCursor::SetFieldDescs(std::vector<TFieldDescriptor> fields) {
+    CheckFieldDescs(fields, true, false);
+    for (TFieldDescriptor& d : fields) {
+        PlaceCalculatedField(d);
+        if (d.Calculated != 0 && d.Expression != nullptr) HasCalculatedFields = true;
+    }
+    FieldDescs = std::move(fields);
+    FieldCount = static_cast<uint16_t>(FieldDescs.size());
+}
+
+void TDataCursor::SetFieldOrigins() {
+    bool serverSide = Database->Session != nullptr && Database->Session->ServerSide;
+    for (TFieldDescriptor& d : FieldDescs) {
+        PlaceCalculatedField(d);
+        d.OriginName = (TableName + "." + d.Name).substr(0, MaxOriginNameLength);
+        d.OriginFieldNo = d.FieldNo;
+        d.DatabaseName =
+            (serverSide ? Database->DatabaseName : Database->Directory).substr(0, MaxOriginNameLength);
+    }
+}
+
 bool TDataCursor::IndexExists(const std::string& name) const {
     if (Table == nullptr) return false;
     return Table->IndexFile->IndexNameExists(name);

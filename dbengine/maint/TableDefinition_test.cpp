@@ -295,6 +295,29 @@ TEST_F(TablePropertiesTest, ClosedCursorReadsTheHeader) {
     EXPECT_EQ(testsupport::ErrorOf([&] { c->GetLanguageId(); }), DBE_OSENOENT);
 }
 
+TEST_F(TablePropertiesTest, ResultDescriptorsWithCalculatedFields) {
+    MakeTable("R", false, 1);
+    auto c = std::make_unique<TDataCursor>(Database);
+    c->SetTableName("R");
+    c->OpenCursor();
+    uint16_t stored = c->RecordSize;
+    std::vector<TFieldDescriptor> fields = {Field(1, "Name", fldString, 20), Field(2, "Count", fldInteger),
+                                            Field(3, "Twice", fldInteger)};
+    fields[0].Offset = 9;
+    fields[1].Offset = 31;
+    fields[2].Calculated = 1;
+    c->SetFieldDescs(fields);
+    EXPECT_EQ(c->FieldCount, 3);
+    EXPECT_EQ(c->FieldDescs[1].Offset, 31) << "offsets are kept";
+    EXPECT_EQ(c->FieldDescs[2].Offset, stored);
+    EXPECT_EQ(c->RecordSize, stored + 5);
+    c->SetFieldOrigins();
+    EXPECT_EQ(c->FieldDescs[2].OriginName, "R.Twice");
+    EXPECT_EQ(c->FieldDescs[2].OriginFieldNo, 3);
+    fields.push_back(Field(4, "twice", fldInteger));
+    EXPECT_EQ(testsupport::ErrorOf([&] { c->SetFieldDescs(fields); }), DBE_INVALIDFIELDNAME);
+}
+
 TEST_F(TablePropertiesTest, EncryptedClosedTableNeedsItsPassword) {
     TTableDefinition def = Definition(false);
     def.Encrypted = true;

@@ -23,6 +23,7 @@
 #include "framework/core/Component.h"
 #include "framework/core/DateTime.h"
 #include "framework/data/FieldDefs.h"
+#include "framework/ui/Types.h"
 #include "framework/data/Variant.h"
 
 namespace framework {
@@ -31,7 +32,6 @@ class TDataSet;
 class TField;
 
 enum TFieldKind { fkData, fkCalculated, fkLookup, fkInternalCalc, fkAggregate };
-enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 
 using TFieldNotifyEvent = std::function<void(TField* Sender)>;
 using TFieldGetTextEvent = std::function<void(TField* Sender, std::string& Text, bool DisplayText)>;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "framework/stdctrls/Menus.h"
 #include "framework/ui/Forms.h"
 #include "framework/ui/WindowsImpl.h"
 
@@ -228,8 +229,22 @@ void TControl::Dispatch(TMessage& M) {
         case WM_RBUTTONDOWN:
             MouseButtonMessage(M, TMouseButton::mbRight, 0);
             return;
-        case WM_RBUTTONUP:
+        case WM_RBUTTONUP: {
             MouseButtonMessage(M, TMouseButton::mbRight, 1);
+            // A right click asks for the context menu at the pointer (screen coordinates).
+            TPoint p = ClientToScreen(TPoint{GetXLParam(M.LParam), GetYLParam(M.LParam)});
+            Perform(WM_CONTEXTMENU, 0, MakeLParam(p.X, p.Y));
+            return;
+        }
+        case WM_CONTEXTMENU:
+            // The control's popup menu shows; without one the parent's is asked.
+            if (FPopupMenu && FPopupMenu->AutoPopup) {
+                FPopupMenu->PopupComponent = this;
+                FPopupMenu->Popup(GetXLParam(M.LParam), GetYLParam(M.LParam));
+                M.Result = 1;
+            } else if (FParent) {
+                M.Result = FParent->Perform(WM_CONTEXTMENU, M.WParam, M.LParam);
+            }
             return;
         case WM_RBUTTONDBLCLK:
             MouseButtonMessage(M, TMouseButton::mbRight, 2);
@@ -533,6 +548,13 @@ void TControl::Changed() {
 
 void TControl::Notification(TComponent* AComponent, TOperation Operation) {
     TComponent::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == FPopupMenu) FPopupMenu = nullptr;
+}
+
+void TControl::SetPopupMenu(TPopupMenu* Value) {
+    if (FPopupMenu) FPopupMenu->RemoveFreeNotification(this);
+    FPopupMenu = Value;
+    if (FPopupMenu) FPopupMenu->FreeNotification(this);
 }
 
 TCustomForm* TControl::ParentForm() const {
@@ -680,6 +702,13 @@ void TWinControl::WndProc(TMessage& M) {
     TControl::WndProc(M);
 }
 
+bool TWinControl::IsMenuKey(TMessage& M) {
+    for (TControl* c = this; c; c = c->Parent())
+        if (c->FPopupMenu && c->FPopupMenu->IsShortCut(M)) return true;
+    if (TCustomForm* f = ParentForm()) return f->IsShortCut(M);
+    return false;
+}
+
 void TWinControl::Dispatch(TMessage& M) {
     switch (M.Msg) {
         case WM_PAINT:
@@ -726,8 +755,39 @@ void TWinControl::Dispatch(TMessage& M) {
             DefaultHandler(M);
             return;
         }
+        case WM_COMMAND:
+        case WM_HSCROLL:
+        case WM_VSCROLL:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORLISTBOX:
+        case WM_CTLCOLORSTATIC:
+            // Notifications from a child window go back to the control that sent them.
+            if (M.LParam != 0) {
+                if (TWinControl* c = FindControl(static_cast<HWND>(M.LParam)); c && c != this) {
+                    M.Result = c->Perform(CN_BASE + M.Msg, M.WParam, M.LParam);
+                    return;
+                }
+            }
+            DefaultHandler(M);
+            return;
+        case WM_DRAWITEM:
+        case WM_MEASUREITEM: {
+            HWND item = M.Msg == WM_DRAWITEM ? reinterpret_cast<TDrawItemStruct*>(M.LParam)->hwndItem
+                                             : reinterpret_cast<TMeasureItemStruct*>(M.LParam)->hwndItem;
+            if (TWinControl* c = FindControl(item); c && c != this) {
+                M.Result = c->Perform(CN_BASE + M.Msg, M.WParam, M.LParam);
+                return;
+            }
+            DefaultHandler(M);
+            return;
+        }
         case CN_KEYDOWN:
         case CN_SYSKEYDOWN: {
+            // Shortcuts of the menus come before the control's own keys.
+            if (IsMenuKey(M)) {
+                M.Result = 1;
+                return;
+            }
             // Dialog keys the control does not want go to its form (Tab, arrows, Enter, Escape).
             M.Result = 1;
             LRESULT mask = 0;
@@ -772,6 +832,7 @@ void TWinControl::Dispatch(TMessage& M) {
         }
         case CM_DIALOGKEY:
         case CM_DIALOGCHAR:
+        case CM_FOCUSCHANGED:
             Broadcast(M);
             return;
         case CM_ENTER:

@@ -198,6 +198,10 @@ public:
     void SetParentShowHint(bool Value);
     TCursor Cursor() const { return FCursor; }
     void SetCursor(TCursor Value);
+    // The menu shown on a right click (WM_CONTEXTMENU); its shortcuts work while the control or
+    // one of its children has the focus.
+    class TPopupMenu* PopupMenu() const { return FPopupMenu; }
+    void SetPopupMenu(class TPopupMenu* Value);
     TControlStyle ControlStyle = csCaptureMouse | csClickEvents | csSetCaption | csDoubleClicks;
     TControlState ControlState = 0;
     bool MouseCapture() const;
@@ -256,6 +260,7 @@ protected:
     TAlign FAlign = alNone;
     TAnchors FAnchors = akLeft | akTop;
     TSizeConstraints FConstraints;
+    class TPopupMenu* FPopupMenu = nullptr;
 
     friend class TWinControl;
 
@@ -330,6 +335,8 @@ public:
     virtual bool DoKeyDown(TMessage& Message);
     virtual bool DoKeyUp(TMessage& Message);
     virtual bool DoKeyPress(TMessage& Message);
+    // A key that is a shortcut of a menu (the form's main menu or a popup menu): runs the item.
+    virtual bool IsMenuKey(TMessage& Message);
 
 protected:
     virtual void CreateParams(TCreateParams& Params);

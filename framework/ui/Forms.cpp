@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QWidget>
 
+#include "framework/stdctrls/Menus.h"
 #include "framework/ui/WindowsImpl.h"
 
 namespace framework {
@@ -189,6 +190,25 @@ void TCustomForm::AfterConstruction() {
             Application->HandleException(this);
         }
     }
+}
+
+void TCustomForm::SetMenu(TMainMenu* Value) {
+    if (FMenu == Value) return;
+    if (FMenu) FMenu->RemoveFreeNotification(this);
+    FMenu = Value;
+    if (FMenu) FMenu->FreeNotification(this);
+}
+
+bool TCustomForm::IsShortCut(TMessage& Message) {
+    bool handled = false;
+    if (OnShortCut) OnShortCut(Message, handled);
+    if (!handled && FMenu) handled = FMenu->IsShortCut(Message);
+    return handled;
+}
+
+void TCustomForm::Notification(TComponent* AComponent, TOperation Operation) {
+    TWinControl::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == FMenu) FMenu = nullptr;
 }
 
 void TCustomForm::Loaded() {
@@ -575,6 +595,13 @@ void TCustomForm::Dispatch(TMessage& M) {
                     if (Screen->ActiveForm() == this) Screen->SetActiveForm(nullptr);
                 }
             }
+            return;
+        case CM_DIALOGCHAR:
+            // Alt+letter: the controls' accelerators first, then the menus of the bar.
+            TWinControl::Dispatch(M);
+            if (M.Result == 0 && FMenu && (KeyDataToShiftState(static_cast<uint32_t>(M.LParam)) & ssAlt) &&
+                FMenu->IsAccelerator(static_cast<uint16_t>(M.WParam)))
+                M.Result = 1;
             return;
         case CM_DIALOGKEY: {
             int key = static_cast<int>(M.WParam);

@@ -76,6 +76,12 @@ public:
     TWinControl* ActiveControl() const { return FActiveControl; }
     void SetActiveControl(TWinControl* Control);
     bool KeyPreview = false;
+    // The menu bar of the form; its items' shortcuts work from every control of the form.
+    class TMainMenu* Menu() const { return FMenu; }
+    void SetMenu(class TMainMenu* Value);
+    // A key down that may be a shortcut: OnShortCut first, then the main menu. True when used.
+    virtual bool IsShortCut(TMessage& Message);
+    std::function<void(TMessage& Message, bool& Handled)> OnShortCut;
     TModalResult ModalResult() const { return FModalResult; }
     void SetModalResult(TModalResult Value) { FModalResult = Value; }
     bool Active() const { return FActive; }
@@ -121,6 +127,7 @@ protected:
     virtual void Activate();
     virtual void Deactivate();
     void Loaded() override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
 
 private:
     void FrameSize(int& Frame, int& Caption) const;
@@ -130,6 +137,7 @@ private:
 
     TFormBorderStyle FBorderStyle = bsSizeable;
     TBorderIcons FBorderIcons = biSystemMenu | biMinimize | biMaximize;
+    class TMainMenu* FMenu = nullptr;
     TFormStyle FFormStyle = fsNormal;
     TWindowState FWindowState = wsNormal;
     TWinControl* FActiveControl = nullptr;

@@ -481,6 +481,60 @@ constexpr LRESULT DLGC_WANTCHARS = 0x0080;
 constexpr LRESULT DLGC_STATIC = 0x0100;
 constexpr LRESULT DLGC_BUTTON = 0x2000;
 
+// ---- Control notifications (high word of WM_COMMAND's wParam) ----
+constexpr UINT EN_CHANGE = 0x0300;
+constexpr UINT EN_UPDATE = 0x0400;
+constexpr UINT LBN_SELCHANGE = 1;
+constexpr UINT LBN_DBLCLK = 2;
+constexpr UINT CBN_SELCHANGE = 1;
+constexpr UINT CBN_DBLCLK = 2;
+constexpr UINT CBN_EDITCHANGE = 5;
+constexpr UINT CBN_EDITUPDATE = 6;
+constexpr UINT CBN_DROPDOWN = 7;
+constexpr UINT CBN_CLOSEUP = 8;
+constexpr UINT CBN_SELENDOK = 9;
+constexpr UINT CBN_SELENDCANCEL = 10;
+constexpr UINT LB_SETTABSTOPS = 0x0192;
+constexpr UINT LB_GETHORIZONTALEXTENT = 0x0193;
+constexpr UINT CB_SETEXTENDEDUI = 0x0155;
+
+// ---- Owner drawing (WM_DRAWITEM / WM_MEASUREITEM, reflected as CN_ to the control) ----
+constexpr UINT ODT_LISTBOX = 2;
+constexpr UINT ODT_COMBOBOX = 3;
+constexpr UINT ODA_DRAWENTIRE = 0x0001;
+constexpr UINT ODA_SELECT = 0x0002;
+constexpr UINT ODA_FOCUS = 0x0004;
+constexpr UINT ODS_SELECTED = 0x0001;
+constexpr UINT ODS_GRAYED = 0x0002;
+constexpr UINT ODS_DISABLED = 0x0004;
+constexpr UINT ODS_CHECKED = 0x0008;
+constexpr UINT ODS_FOCUS = 0x0010;
+constexpr UINT ODS_DEFAULT = 0x0020;
+constexpr UINT ODS_COMBOBOXEDIT = 0x1000;
+// lParam of WM_DRAWITEM. hDC is the device context the item is drawn on.
+struct TDrawItemStruct {
+    UINT CtlType = 0;
+    UINT CtlID = 0;
+    UINT itemID = 0;
+    UINT itemAction = 0;
+    UINT itemState = 0;
+    HWND hwndItem = 0;
+    uintptr_t hDC = 0;
+    int32_t rcLeft = 0, rcTop = 0, rcRight = 0, rcBottom = 0;
+    uintptr_t itemData = 0;
+};
+// lParam of WM_MEASUREITEM; the control answers itemHeight. hwndItem names the control (the
+// platform passes the control id; handles are what the reflection needs here).
+struct TMeasureItemStruct {
+    UINT CtlType = 0;
+    UINT CtlID = 0;
+    UINT itemID = 0;
+    UINT itemWidth = 0;
+    UINT itemHeight = 0;
+    uintptr_t itemData = 0;
+    HWND hwndItem = 0;
+};
+
 // ---- Key data bits (lParam of key messages) ----
 constexpr uint32_t KF_EXTENDED = 0x0100;  // in the high word
 constexpr uint32_t KF_ALTDOWN = 0x2000;

@@ -63,6 +63,9 @@ using TShiftState = uint8_t;
 
 enum class TMouseButton { mbLeft, mbRight, mbMiddle };
 
+// Horizontal alignment of text in a field or a control.
+enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+
 using TNotifyEvent = std::function<void(class TObject* Sender)>;
 
 }  // namespace framework

@@ -10,6 +10,8 @@
 #include <QWheelEvent>
 
 #include "framework/core/Seams.h"
+#include "framework/stdctrls/Dialogs.h"
+#include "framework/stdctrls/Menus.h"
 #include "framework/ui/KeyMap.h"
 #include "framework/ui/WindowsImpl.h"
 
@@ -20,11 +22,54 @@ TFormDriver::TFormDriver() {
     FPrevious = ModalAnswerer();
     SetModalAnswerer(this);
     FPreviousTicks = SetTickCountSource([this] { return FNow; });
+    SetCommonDialogAnswerer([this](TCommonDialog& Dialog) {
+        TShown s{"dialog", Dialog.ClassName(), Dialog.DisplayTitle(), "", 0, 0};
+        bool ok = false;
+        if (FDialogAnswers.empty()) {
+            if (Strict) ADD_FAILURE() << "dialog " << Dialog.ClassName() << " was not answered";
+        } else {
+            auto fill = std::move(FDialogAnswers.front());
+            FDialogAnswers.pop_front();
+            ok = fill(Dialog);
+        }
+        s.Answer = ok ? mrOk : mrCancel;
+        Shown.push_back(s);
+        return ok;
+    });
+    SetMenuTracker([this](TMenu& Menu, TMenuItem& Items, TPoint) -> TMenuItem* {
+        // A popup menu is known by its name, a menu of the bar by its caption.
+        TShown s{"menu",
+                 Menu.ClassName(),
+                 &Items == Menu.Items() ? Menu.Name() : StripHotkey(Items.Caption),
+                 "",
+                 0,
+                 0};
+        TMenuItem* chosen = nullptr;
+        if (FMenuAnswers.empty()) {
+            if (Strict) ADD_FAILURE() << "popup menu " << Menu.Name() << " was not answered";
+        } else {
+            auto choose = std::move(FMenuAnswers.front());
+            FMenuAnswers.pop_front();
+            chosen = choose(Items);
+        }
+        Shown.push_back(s);
+        return chosen;
+    });
+}
+
+void TFormDriver::AnswerDialog(std::function<bool(TCommonDialog&)> Fill) {
+    FDialogAnswers.push_back(std::move(Fill));
+}
+
+void TFormDriver::AnswerMenu(std::function<TMenuItem*(TMenuItem&)> Choose) {
+    FMenuAnswers.push_back(std::move(Choose));
 }
 
 TFormDriver::~TFormDriver() {
     SetModalAnswerer(FPrevious);
     SetTickCountSource(FPreviousTicks);
+    SetCommonDialogAnswerer({});
+    SetMenuTracker({});
 }
 
 int TFormDriver::RunPending() {
@@ -292,6 +337,12 @@ void TFormDriver::AnswerWith(std::function<void(TCustomForm&)> Act, TModalResult
 void TFormDriver::FormShownModal(TCustomForm& Form) {
     Shown.push_back(TShown{"form", Form.ClassName(), Form.Caption(), "", 0, 0});
     size_t index = Shown.size() - 1;
+    if (auto* m = dynamic_cast<TMessageForm*>(&Form)) {
+        Shown[index].Kind = "message";
+        Shown[index].Text = m->Message();
+        Shown[index].DlgType = m->DlgType();
+        Shown[index].Buttons = m->Buttons().Bits();
+    }
     if (FAnswers.empty()) {
         if (Strict)
             ADD_FAILURE() << "modal form " << Form.ClassName() << " \"" << Form.Caption()
@@ -327,7 +378,7 @@ TModalResult TFormDriver::ModalIdle(TCustomForm& Form) {
         fallback = mrCancel;
     }
     for (auto it = Shown.rbegin(); it != Shown.rend(); ++it)
-        if (it->Kind == "form" && it->ClassName == Form.ClassName()) {
+        if ((it->Kind == "form" || it->Kind == "message") && it->ClassName == Form.ClassName()) {
             it->Answer = fallback;
             break;
         }

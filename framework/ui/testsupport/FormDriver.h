@@ -12,6 +12,11 @@
 #include "framework/ui/Forms.h"
 
 namespace framework {
+class TCommonDialog;
+class TMenuItem;
+}  // namespace framework
+
+namespace framework {
 
 class TFormDriver : public TModalAnswerer {
 public:
@@ -54,12 +59,14 @@ public:
 
     // ---- Modal forms and message boxes ----
     struct TShown {
-        std::string Kind;  // "form" or "message"
+        std::string Kind;  // "form", "message" (message boxes and MessageDlg), "dialog" or "menu"
         std::string ClassName;
         std::string Caption;
         std::string Text;
         uint32_t Flags = 0;
         int Answer = 0;
+        int DlgType = -1;      // a MessageDlg's TMsgDlgType
+        uint32_t Buttons = 0;  // a MessageDlg's button set (TMsgDlgButtons bits)
     };
     std::vector<TShown> Shown;
     // The next modal form or message box gets this result (button ID for a message box).
@@ -68,6 +75,12 @@ public:
     // still open once the messages settle, it is closed with Fallback (an error without one).
     void AnswerWith(std::function<void(TCustomForm&)> Act, TModalResult Fallback = mrNone);
     size_t PendingAnswers() const { return FAnswers.size(); }
+    // The next common dialog (open, save, font, colour, print, folder) is handed to Fill, which sets
+    // its fields as a user would and returns whether the user accepted it.
+    void AnswerDialog(std::function<bool(TCommonDialog&)> Fill);
+    // The next menu shown (a popup menu, or a menu of a form's bar) chooses the item Choose returns
+    // among the sub-items of Items (nil: the menu is dismissed).
+    void AnswerMenu(std::function<TMenuItem*(TMenuItem& Items)> Choose);
     // Unanswered modal forms and message boxes fail the test; when false they get Cancel / OK.
     bool Strict = true;
 
@@ -93,6 +106,8 @@ private:
     void SendMouse(TControl& Control, int Type, int X, int Y, TMouseButton Button, TShiftState Shift,
                    bool Held);
     std::deque<TAnswer> FAnswers;
+    std::deque<std::function<bool(TCommonDialog&)>> FDialogAnswers;
+    std::deque<std::function<TMenuItem*(TMenuItem&)>> FMenuAnswers;
     std::vector<std::pair<TCustomForm*, TModalResult>> FFallbacks;  // forms answered by an action
     uint32_t FNow = 1000;
     TModalAnswerer* FPrevious = nullptr;

@@ -1,0 +1,193 @@
+#include "framework/stdctrls/Dialogs.h"
+
+#include <gtest/gtest.h>
+
+#include "framework/ui/testsupport/FormDriver.h"
+#include "platform/Beep.h"
+#include "platform/testsupport/TestDrives.h"
+
+namespace framework {
+namespace {
+
+class DialogsTest : public ::testing::Test {
+protected:
+    TFormDriver Driver;
+};
+
+TEST_F(DialogsTest, MessageDlgReturnsTheQueuedAnswerAndRecordsWhatItShowed) {
+    Driver.Answer(mrNo);
+    EXPECT_EQ(MessageDlg("Delete the catalog?", mtConfirmation, {mbYes, mbNo}, 0), mrNo);
+    ASSERT_EQ(Driver.Shown.size(), 1u);
+    const auto& s = Driver.Shown[0];
+    EXPECT_EQ(s.Kind, "message");
+    EXPECT_EQ(s.Caption, "Confirm");
+    EXPECT_EQ(s.Text, "Delete the catalog?");
+    EXPECT_EQ(s.DlgType, mtConfirmation);
+    EXPECT_EQ(TMsgDlgButtons::FromBits(s.Buttons), (TMsgDlgButtons{mbYes, mbNo}));
+    EXPECT_EQ(s.Answer, mrNo);
+
+    struct TCase {
+        TMsgDlgType Type;
+        const char* Caption;
+    };
+    for (const TCase& c : std::vector<TCase>{{mtWarning, "Warning"},
+                                             {mtError, "Error"},
+                                             {mtInformation, "Information"},
+                                             {mtConfirmation, "Confirm"}}) {
+        Driver.Answer(mrOk);
+        MessageDlg("x", c.Type, {mbOK}, 0);
+        EXPECT_EQ(Driver.Shown.back().Caption, c.Caption);
+    }
+    Application->Title = "Korvane";
+    Driver.Answer(mrOk);
+    ShowMessage("Done.");
+    EXPECT_EQ(Driver.Shown.back().Caption, "Korvane");
+    EXPECT_EQ(Driver.Shown.back().DlgType, mtCustom);
+}
+
+TEST_F(DialogsTest, EscapeAndEnterOnMessageDialogsPressTheButtonsTheSetHas) {
+    struct TCase {
+        const char* Name;
+        TMsgDlgButtons Buttons;
+        int Key;
+        TModalResult Expected;  // mrAbort: the dialog stayed open (closed by the fallback)
+    };
+    for (const TCase& c : std::vector<TCase>{
+             {"escape on yes/no gives no", {mbYes, mbNo}, VK_ESCAPE, mrNo},
+             {"escape on yes/no/cancel gives cancel", mbYesNoCancel, VK_ESCAPE, mrCancel},
+             {"escape on ok gives ok", {mbOK}, VK_ESCAPE, mrOk},
+             {"escape without cancel, no or ok does nothing", {mbYes, mbYesToAll}, VK_ESCAPE, mrAbort},
+             {"enter on yes/no gives yes", {mbYes, mbNo}, VK_RETURN, mrYes},
+             {"enter on ok/cancel gives ok", mbOKCancel, VK_RETURN, mrOk},
+             {"enter on abort/retry/ignore gives retry", mbAbortRetryIgnore, VK_RETURN, mrRetry},
+         }) {
+        SCOPED_TRACE(c.Name);
+        Driver.AnswerWith([&](TCustomForm&) { Driver.Key(c.Key); }, mrAbort);
+        EXPECT_EQ(MessageDlg("Question", mtConfirmation, c.Buttons, 0), c.Expected);
+    }
+    // An accelerator presses its button.
+    Driver.AnswerWith([&](TCustomForm&) { Driver.Key('N', ssAlt); });
+    EXPECT_EQ(MessageDlg("Question", mtConfirmation, mbYesNoCancel, 0), mrNo);
+}
+
+TEST_F(DialogsTest, MessageBoxInputQueryAndBeep) {
+    Driver.Answer(IDYES);
+    EXPECT_EQ(MessageBox("Replace?", "Copy", MB_YESNO | MB_ICONQUESTION), IDYES);
+    EXPECT_EQ(Driver.Shown.back().Kind, "message");
+    EXPECT_EQ(Driver.Shown.back().Flags, MB_YESNO | MB_ICONQUESTION);
+    EXPECT_EQ(Driver.Shown.back().Caption, "Copy");
+
+    std::string value = "Disk";
+    Driver.AnswerWith([&](TCustomForm&) {
+        Driver.Key(VK_END);  // the text comes selected; End keeps it
+        Driver.Type(" 7");
+        Driver.Key(VK_RETURN);
+    });
+    EXPECT_TRUE(InputQuery("Rename", "New name:", value));
+    EXPECT_EQ(value, "Disk 7");
+    Driver.AnswerWith([&](TCustomForm&) {
+        Driver.Type("lost");
+        Driver.Key(VK_ESCAPE);
+    });
+    EXPECT_FALSE(InputQuery("Rename", "New name:", value));
+    EXPECT_EQ(value, "Disk 7");
+    Driver.AnswerWith([&](TCustomForm&) {
+        Driver.Type("Tape");  // typing replaces the selected text
+        Driver.Key(VK_RETURN);
+    });
+    EXPECT_EQ(InputBox("Rename", "New name:", value), "Tape");
+
+    platform::ClearBeepHistory();
+    MessageBeep(MB_ICONHAND);
+    EXPECT_EQ(platform::BeepHistory(), std::vector<uint32_t>{MB_ICONHAND});
+}
+
+TEST_F(DialogsTest, SaveDialogAddsTheDefaultExtensionAndAsksBeforeReplacing) {
+    platform::testsupport::TTempFolder dir;
+    platform::testsupport::TScopedDrives drives("D=" + dir.Path());
+    TSaveDialog save(nullptr);
+    save.Title = "Export catalog";
+    save.DefaultExt = "txt";
+    save.Filter = "Text files (*.txt)|*.txt|All files|*.*";
+    save.Options |= ofOverwritePrompt;
+    std::string folder = "D:";
+    Driver.AnswerDialog([&](TCommonDialog& d) {
+        auto& s = dynamic_cast<TSaveDialog&>(d);
+        s.FileName = folder + "\\report";
+        s.FilterIndex = 2;
+        return true;
+    });
+    ASSERT_TRUE(save.Execute());
+    EXPECT_EQ(save.FileName, folder + "\\report.txt");
+    EXPECT_EQ(save.FilterIndex, 2);
+    EXPECT_EQ(Driver.Shown.back().Kind, "dialog");
+    EXPECT_EQ(Driver.Shown.back().ClassName, "TSaveDialog");
+    EXPECT_EQ(Driver.Shown.back().Caption, "Export catalog");
+
+    // The file exists now: the user is asked, and No cancels the dialog.
+    dir.WriteFile("report.txt", "x");
+    Driver.AnswerDialog([&](TCommonDialog& d) {
+        dynamic_cast<TSaveDialog&>(d).FileName = folder + "\\report.txt";
+        return true;
+    });
+    Driver.Answer(IDNO);
+    EXPECT_FALSE(save.Execute());
+    EXPECT_EQ(Driver.Shown.back().Text, folder + "\\report.txt already exists.\nDo you want to replace it?");
+    EXPECT_EQ(Driver.Shown.back().Caption, "Export catalog");
+
+    Driver.AnswerDialog([](TCommonDialog&) { return false; });
+    EXPECT_FALSE(save.Execute());
+}
+
+TEST_F(DialogsTest, FontColorPrintAndFolderDialogsAreAnswerable) {
+    TFontDialog font(nullptr);
+    Driver.AnswerDialog([](TCommonDialog& d) {
+        auto& f = dynamic_cast<TFontDialog&>(d).Font();
+        f.Name = "Arial";
+        f.Style = fsBold;
+        return true;
+    });
+    EXPECT_TRUE(font.Execute());
+    EXPECT_EQ(font.Font().Name, "Arial");
+
+    TColorDialog color(nullptr);
+    color.CustomColors().Add("ColorA=FF0000");
+    Driver.AnswerDialog([](TCommonDialog& d) {
+        auto& c = dynamic_cast<TColorDialog&>(d);
+        EXPECT_EQ(c.CustomColors().Values("ColorA"), "FF0000");
+        c.Color = clTeal;
+        return true;
+    });
+    EXPECT_TRUE(color.Execute());
+    EXPECT_EQ(color.Color, clTeal);
+
+    TPrintDialog print(nullptr);
+    print.MinPage = 1;
+    print.MaxPage = 10;
+    Driver.AnswerDialog([](TCommonDialog& d) {
+        auto& p = dynamic_cast<TPrintDialog&>(d);
+        p.PrintRange = prPageNums;
+        p.FromPage = 0;
+        p.ToPage = 40;
+        return true;
+    });
+    EXPECT_TRUE(print.Execute());
+    EXPECT_EQ(print.FromPage, 1);
+    EXPECT_EQ(print.ToPage, 10);
+
+    TPrinterSetupDialog setup(nullptr);
+    Driver.AnswerDialog([](TCommonDialog&) { return false; });
+    EXPECT_FALSE(setup.Execute());
+
+    std::string dir = "C:\\";
+    Driver.AnswerDialog([](TCommonDialog& d) {
+        dynamic_cast<TSelectDirectoryDialog&>(d).Directory = "D:\\DOCS";
+        return true;
+    });
+    EXPECT_TRUE(SelectDirectory("Choose a folder", "", dir));
+    EXPECT_EQ(dir, "D:\\DOCS");
+    EXPECT_EQ(Driver.Shown.back().Caption, "Choose a folder");
+}
+
+}  // namespace
+}  // namespace framework
