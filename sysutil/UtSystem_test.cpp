@@ -1,6 +1,9 @@
 #include "sysutil/UtSystem.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
 #include <sys/statvfs.h>
 
 #include <cstdio>
@@ -115,7 +118,8 @@ TEST_F(VolumeRoutinesTest, QueryDiskSpaceAgreesWithDf) {
     uint32_t freeClusters = 0, totalClusters = 0, bytesPerSector = 0, sectorsPerCluster = 0;
     uint64_t cluster = 0, size = 0, avail = 0;
     auto near = [&cluster](uint64_t a, uint64_t b) { return (a > b ? a - b : b - a) <= cluster; };
-    for (int attempt = 0; attempt < 50; ++attempt) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
         ASSERT_TRUE(QueryDiskSpace('t', freeClusters, totalClusters, bytesPerSector, sectorsPerCluster));
         std::tie(size, avail) = df();
         cluster = uint64_t{bytesPerSector} * sectorsPerCluster;  // the caller's product, in 64 bits

@@ -103,6 +103,18 @@ private:
 class TArcArchiveStreamHelper : public framework::TObject {
 public:
     explicit TArcArchiveStreamHelper(framework::TStream* stream);
+
+    virtual void ExtractItemData(framework::TStream* dest) = 0;
+    virtual bool FindFirstItem() = 0;
+    virtual bool FindNextItem() = 0;
+    virtual void ReadItemHeader() = 0;
+    virtual void ReadTail() = 0;
+    virtual bool FindItemAt(int index) = 0;
+    virtual void WriteItemHeader() = 0;
+    virtual void WriteItemData(framework::TStream* source) = 0;
+    virtual void WriteTail() = 0;
+    virtual int GetItemCount() = 0;
+
     framework::TStream* Stream;
 };
 

@@ -198,8 +198,10 @@ void FreeExpTree(TExpToken*& t) {
     t = nullptr;
     while (!pending.empty()) {
         TExpToken* node = pending.back();
+        // Third links only trees rewired for the linked byte layout.
         TExpToken** child = node->Left != nullptr    ? &node->Left
                             : node->Right != nullptr ? &node->Right
+                            : node->Third != nullptr ? &node->Third
                                                      : nullptr;
         if (child == nullptr) {
             for (auto& argument : node->Arguments) {

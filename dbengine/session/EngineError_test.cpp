@@ -188,6 +188,7 @@ TEST(EngineErrorTest, CodesWithoutTextOfTheirOwnGiveTheGenericText) {
 
 TEST(EngineErrorTest, EmptyContextAndItemNumbers) {
     platform::SetLastError(0);
+    SetLastSocketErrorCode(0);
     try {
         RaiseEngineError(DBE_OSENOENT, {}, {}, {}, {});
     } catch (const EDbEngineError& e) {

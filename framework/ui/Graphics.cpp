@@ -1,35 +1,11 @@
 #include "framework/ui/Graphics.h"
 
-#include <QFont>
-#include <QFontMetrics>
-#include <QPainter>
-
-#include "framework/ui/WindowsImpl.h"
+#include <algorithm>
 
 namespace framework {
 
-uint32_t ColorToRGB(TColor Color) {
-    uint32_t c = static_cast<uint32_t>(Color);
-    if (c & 0x80000000u) return GetSysColor(static_cast<int>(c & 0xFF));
-    return c & 0xFFFFFF;
-}
-
-namespace {
-QColor ToQColor(TColor c) {
-    uint32_t rgb = ColorToRGB(c);
-    return QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);
-}
-
-QFont ToQFont(const TFont& f) {
-    QFont q(QString::fromStdU16String(AnsiToUtf16(f.Name)));
-    q.setPixelSize(-f.Height());
-    q.setBold(f.Style & fsBold);
-    q.setItalic(f.Style & fsItalic);
-    q.setUnderline(f.Style & fsUnderline);
-    q.setStrikeOut(f.Style & fsStrikeOut);
-    return q;
-}
-}  // namespace
+// ---------------------------------------------------------------------------------------------
+// Fonts, brushes, pens
 
 TFont::TFont() = default;
 
@@ -49,9 +25,63 @@ void TFont::Assign(const TFont& Source) {
     Name = Source.Name;
     Color = Source.Color;
     Style = Source.Style;
+    Charset = Source.Charset;
+    Pitch = Source.Pitch;
+    Orientation = Source.Orientation;
     FSize = Source.FSize;
     Changed();
 }
+
+TLogFont TFont::LogFont() const {
+    TLogFont f;
+    f.Height = Height();
+    f.Escapement = f.Orientation = Orientation;
+    f.Weight = (Style & fsBold) ? FW_BOLD : FW_NORMAL;
+    f.Italic = Style & fsItalic;
+    f.Underline = Style & fsUnderline;
+    f.StrikeOut = Style & fsStrikeOut;
+    f.CharSet = Charset;
+    f.PitchAndFamily = Pitch == fpFixed ? FIXED_PITCH : Pitch == fpVariable ? VARIABLE_PITCH : DEFAULT_PITCH;
+    f.FaceName = Name;
+    return f;
+}
+
+TLogBrush TBrush::LogBrush() const {
+    TLogBrush b;
+    b.Color = Color;
+    if (Bitmap && !Bitmap->Empty()) {
+        b.Style = BS_PATTERN;
+        TCanvas& c = Bitmap->Canvas();
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x)
+                b.Pattern.push_back(ColorToRGB(c.Pixel(x % Bitmap->Width(), y % Bitmap->Height())));
+        return b;
+    }
+    switch (Style) {
+        case bsSolid:
+            b.Style = BS_SOLID;
+            break;
+        case bsClear:
+            b.Style = BS_NULL;
+            break;
+        default:
+            b.Style = BS_HATCHED;
+            b.Hatch = static_cast<int>(Style) - static_cast<int>(bsHorizontal);
+            break;
+    }
+    return b;
+}
+
+int PenModeToROP2(TPenMode Mode) {
+    static const int rop[] = {R2_BLACK,       R2_WHITE,      R2_NOP,         R2_NOT,
+                              R2_COPYPEN,     R2_NOTCOPYPEN, R2_MERGEPENNOT, R2_MASKPENNOT,
+                              R2_MERGENOTPEN, R2_MASKNOTPEN, R2_MERGEPEN,    R2_NOTMERGEPEN,
+                              R2_MASKPEN,     R2_NOTMASKPEN, R2_XORPEN,      R2_NOTXORPEN};
+    return rop[Mode & 15];
+}
+
+// ---------------------------------------------------------------------------------------------
+// Canvas
 
 TCanvas::TCanvas() = default;
 TCanvas::~TCanvas() = default;
@@ -60,33 +90,144 @@ void TCanvas::SetOrigin(int X, int Y) {
     FOrigin = TPoint{X, Y};
 }
 
-#define KORVANE_PAINTER(p)            \
-    QPainter* p = PainterOf(FHandle); \
-    if (!p) return
+struct TCanvas::TSelected {
+    HDC Dc = 0;
+    TPen Pen;
+    TBrush Brush;
+    TFont Font;
+    TPoint Origin;
+    bool PenValid = false, BrushValid = false, FontValid = false;
+    // The objects selected for the canvas live while they are selected, so that code which selects
+    // its own into Handle() and then the old ones back gets the canvas's objects again.
+    HPEN PenHandle = 0;
+    HBRUSH BrushHandle = 0;
+    HFONT FontHandle = 0;
+    ~TSelected() {
+        for (HGDIOBJ h : {PenHandle, BrushHandle, FontHandle})
+            if (h) DeleteObject(h);
+    }
+    static void Replace(HGDIOBJ& Slot, HGDIOBJ New) {
+        if (Slot) DeleteObject(Slot);
+        Slot = New;
+    }
+};
+
+void TCanvas::SetHandle(HDC Dc) {
+    if (Dc == FHandle) return;
+    FHandle = Dc;
+    FSelected.reset();
+}
+
+void TCanvas::Select() {
+    BeforeDraw();
+    if (!FHandle) return;
+    HDC dc = FHandle;
+    if (!FSelected || FSelected->Dc != dc) {
+        FSelected = std::make_unique<TSelected>();
+        FSelected->Dc = dc;
+    }
+    TSelected& s = *FSelected;
+    if (!s.PenValid || s.Pen.Color != Pen.Color || s.Pen.Width != Pen.Width || s.Pen.Style != Pen.Style ||
+        s.Pen.Mode != Pen.Mode) {
+        static const int penStyles[] = {PS_SOLID,      PS_DASH, PS_DOT,        PS_DASHDOT,
+                                        PS_DASHDOTDOT, PS_NULL, PS_INSIDEFRAME};
+        HPEN pen = CreatePen(penStyles[std::min<int>(Pen.Style, 6)], Pen.Width, Pen.Color);
+        SelectObject(dc, pen);
+        TSelected::Replace(s.PenHandle, pen);
+        SetROP2(dc, PenModeToROP2(Pen.Mode));
+        s.Pen.Assign(Pen);
+        s.PenValid = true;
+    }
+    if (!s.BrushValid || s.Brush.Color != Brush.Color || s.Brush.Style != Brush.Style ||
+        s.Brush.Bitmap != Brush.Bitmap) {
+        HBRUSH brush = CreateBrushIndirect(Brush.LogBrush());
+        SelectObject(dc, brush);
+        TSelected::Replace(s.BrushHandle, brush);
+        // Hatched and clear brushes leave the background of text and hatches alone.
+        if (Brush.Style == bsSolid) {
+            SetBkColor(dc, Brush.Color);
+            SetBkMode(dc, OPAQUE);
+        } else {
+            SetBkColor(dc, static_cast<TColor>(~ColorToRGB(Brush.Color) & 0xFFFFFF));
+            SetBkMode(dc, TRANSPARENT);
+        }
+        s.Brush.Assign(Brush);
+        s.BrushValid = true;
+    }
+    if (!s.FontValid || !(s.Font == Font)) {
+        HFONT font = CreateFontIndirect(Font.LogFont());
+        SelectObject(dc, font);
+        TSelected::Replace(s.FontHandle, font);
+        SetTextColor(dc, Font.Color);
+        s.Font.Name = Font.Name;
+        s.Font.Color = Font.Color;
+        s.Font.Style = Font.Style;
+        s.Font.Charset = Font.Charset;
+        s.Font.Pitch = Font.Pitch;
+        s.Font.Orientation = Font.Orientation;
+        s.Font.SetSize(Font.Size());
+        s.FontValid = true;
+    }
+    // The origin and the pen position are the canvas's own and always hold.
+    SetViewportOrgEx(dc, FOrigin.X, FOrigin.Y, nullptr);
+    MoveToEx(dc, PenPos.X, PenPos.Y, nullptr);
+}
+
+HDC TCanvas::Handle() {
+    Select();
+    return FHandle;
+}
 
 void TCanvas::FillRect(const TRect& R) {
-    KORVANE_PAINTER(p);
-    if (Brush.Clear) return;
-    p->fillRect(R.Left + FOrigin.X, R.Top + FOrigin.Y, R.Width(), R.Height(), ToQColor(Brush.Color));
+    Select();
+    if (!FHandle || Brush.Style == bsClear) return;
+    HBRUSH b = CreateBrushIndirect(Brush.LogBrush());
+    ::framework::FillRect(FHandle, R, b);
+    DeleteObject(b);
 }
 
 void TCanvas::FrameRect(const TRect& R) {
-    KORVANE_PAINTER(p);
-    QColor c = ToQColor(Brush.Color);
-    int l = R.Left + FOrigin.X, t = R.Top + FOrigin.Y;
-    p->fillRect(l, t, R.Width(), 1, c);
-    p->fillRect(l, t + R.Height() - 1, R.Width(), 1, c);
-    p->fillRect(l, t, 1, R.Height(), c);
-    p->fillRect(l + R.Width() - 1, t, 1, R.Height(), c);
+    Select();
+    if (!FHandle) return;
+    HBRUSH b = CreateBrushIndirect(Brush.LogBrush());
+    ::framework::FrameRect(FHandle, R, b);
+    DeleteObject(b);
 }
 
 void TCanvas::Rectangle(int X1, int Y1, int X2, int Y2) {
-    KORVANE_PAINTER(p);
-    TRect r{X1, Y1, X2, Y2};
-    if (!Brush.Clear) FillRect(r);
-    p->setPen(QPen(ToQColor(Pen.Color), Pen.Width));
-    p->setBrush(Qt::NoBrush);
-    p->drawRect(X1 + FOrigin.X, Y1 + FOrigin.Y, r.Width() - 1, r.Height() - 1);
+    Select();
+    ::framework::Rectangle(FHandle, X1, Y1, X2, Y2);
+}
+
+void TCanvas::RoundRect(int X1, int Y1, int X2, int Y2, int X3, int Y3) {
+    Select();
+    ::framework::RoundRect(FHandle, X1, Y1, X2, Y2, X3, Y3);
+}
+
+void TCanvas::Ellipse(int X1, int Y1, int X2, int Y2) {
+    Select();
+    ::framework::Ellipse(FHandle, X1, Y1, X2, Y2);
+}
+
+void TCanvas::Arc(int X1, int Y1, int X2, int Y2, int X3, int Y3, int X4, int Y4) {
+    Select();
+    ::framework::Arc(FHandle, X1, Y1, X2, Y2, X3, Y3, X4, Y4);
+}
+
+void TCanvas::Pie(int X1, int Y1, int X2, int Y2, int X3, int Y3, int X4, int Y4) {
+    Select();
+    ::framework::Pie(FHandle, X1, Y1, X2, Y2, X3, Y3, X4, Y4);
+}
+
+void TCanvas::Polygon(const std::vector<TPoint>& Points) {
+    Select();
+    ::framework::Polygon(FHandle, Points.data(), static_cast<int>(Points.size()));
+}
+
+void TCanvas::Polyline(const std::vector<TPoint>& Points) {
+    Select();
+    ::framework::Polyline(FHandle, Points.data(), static_cast<int>(Points.size()));
+    if (!Points.empty()) PenPos = Points.back();
 }
 
 void TCanvas::MoveTo(int X, int Y) {
@@ -94,59 +235,100 @@ void TCanvas::MoveTo(int X, int Y) {
 }
 
 void TCanvas::LineTo(int X, int Y) {
-    KORVANE_PAINTER(p);
-    p->setPen(QPen(ToQColor(Pen.Color), Pen.Width));
-    // The end point itself is not drawn.
-    QLineF line(PenPos.X + FOrigin.X, PenPos.Y + FOrigin.Y, X + FOrigin.X, Y + FOrigin.Y);
-    if (line.length() >= 1) {
-        line.setLength(line.length() - 1);
-        p->drawLine(line);
-    }
+    Select();
+    ::framework::LineTo(FHandle, X, Y);
     PenPos = TPoint{X, Y};
 }
 
-void TCanvas::TextOut(int X, int Y, const std::string& Text) {
-    KORVANE_PAINTER(p);
-    QFont f = ToQFont(Font);
-    QFontMetrics m(f);
-    QString s = QString::fromStdU16String(AnsiToUtf16(Text));
-    if (!Brush.Clear)
-        p->fillRect(X + FOrigin.X, Y + FOrigin.Y, m.horizontalAdvance(s), m.height(), ToQColor(Brush.Color));
-    p->setFont(f);
-    p->setPen(ToQColor(Font.Color));
-    p->drawText(X + FOrigin.X, Y + FOrigin.Y + m.ascent(), s);
-    PenPos = TPoint{X + m.horizontalAdvance(s), Y};
-}
-
-void TCanvas::TextRect(const TRect& R, int X, int Y, const std::string& Text) {
-    KORVANE_PAINTER(p);
-    p->save();
-    p->setClipRect(R.Left + FOrigin.X, R.Top + FOrigin.Y, R.Width(), R.Height(), Qt::IntersectClip);
-    if (!Brush.Clear) FillRect(R);
-    bool clear = Brush.Clear;
-    Brush.Clear = true;
-    TextOut(X, Y, Text);
-    Brush.Clear = clear;
-    p->restore();
-}
-
-int TCanvas::TextWidth(const std::string& Text) {
-    EnsureGuiApplication();
-    return QFontMetrics(ToQFont(Font)).horizontalAdvance(QString::fromStdU16String(AnsiToUtf16(Text)));
-}
-
-int TCanvas::TextHeight(const std::string&) {
-    EnsureGuiApplication();
-    return QFontMetrics(ToQFont(Font)).height();
+void TCanvas::FloodFill(int X, int Y, TColor Color, bool Surface) {
+    Select();
+    ExtFloodFill(FHandle, X, Y, Color, Surface ? FLOODFILLSURFACE : FLOODFILLBORDER);
 }
 
 TColor TCanvas::Pixel(int X, int Y) {
-    auto* p = PainterOf(FHandle);
-    if (!p) return clNone;
-    auto* img = dynamic_cast<QImage*>(p->device());
-    if (!img || !img->valid(X + FOrigin.X, Y + FOrigin.Y)) return clNone;
-    QRgb c = img->pixel(X + FOrigin.X, Y + FOrigin.Y);
-    return static_cast<TColor>(qRed(c) | (qGreen(c) << 8) | (qBlue(c) << 16));
+    Select();
+    TColor c = GetPixel(FHandle, X, Y);
+    return c == static_cast<TColor>(CLR_INVALID) ? clNone : c;
+}
+
+void TCanvas::SetPixel(int X, int Y, TColor Color) {
+    Select();
+    ::framework::SetPixel(FHandle, X, Y, Color);
+}
+
+void TCanvas::TextOut(int X, int Y, const std::string& Text) {
+    Select();
+    if (!FHandle) return;
+    ExtTextOut(FHandle, X, Y, 0, nullptr, Text);
+    PenPos = TPoint{X + TextWidth(Text), Y};
+}
+
+void TCanvas::TextRect(const TRect& R, int X, int Y, const std::string& Text) {
+    Select();
+    if (!FHandle) return;
+    uint32_t opts = ETO_CLIPPED | (Brush.Style != bsClear ? ETO_OPAQUE : 0);
+    ExtTextOut(FHandle, X, Y, opts, &R, Text);
+}
+
+TSize TCanvas::TextExtent(const std::string& Text) {
+    TSize s;
+    if (FHandle) {
+        Select();
+        GetTextExtentPoint32(FHandle, Text, s);
+        return s;
+    }
+    // Measuring needs no surface: a memory context carries the font.
+    HDC dc = CreateCompatibleDC(0);
+    HFONT f = CreateFontIndirect(Font.LogFont());
+    SelectObject(dc, f);
+    GetTextExtentPoint32(dc, Text, s);
+    DeleteDC(dc);
+    DeleteObject(f);
+    return s;
+}
+
+int TCanvas::TextWidth(const std::string& Text) {
+    return TextExtent(Text).cx;
+}
+
+int TCanvas::TextHeight(const std::string& Text) {
+    return TextExtent(Text).cy;
+}
+
+void TCanvas::DrawFocusRect(const TRect& R) {
+    Select();
+    ::framework::DrawFocusRect(FHandle, R);
+}
+
+void TCanvas::Draw(int X, int Y, TGraphic* Graphic) {
+    if (!Graphic || Graphic->Empty()) return;
+    Graphic->Draw(*this, Bounds(X, Y, Graphic->Width(), Graphic->Height()));
+}
+
+void TCanvas::StretchDraw(const TRect& R, TGraphic* Graphic) {
+    if (!Graphic || Graphic->Empty()) return;
+    Graphic->Draw(*this, R);
+}
+
+void TCanvas::CopyRect(const TRect& DestRect, TCanvas& Source, const TRect& SourceRect) {
+    HDC src = Source.Handle();
+    Select();
+    StretchBlt(FHandle, DestRect.Left, DestRect.Top, DestRect.Width(), DestRect.Height(), src,
+               SourceRect.Left, SourceRect.Top, SourceRect.Width(), SourceRect.Height(), CopyMode);
+}
+
+void TCanvas::BrushCopy(const TRect& Dest, TBitmap* Bitmap, const TRect& Source, TColor Color) {
+    if (!Bitmap) return;
+    HDC src = Bitmap->Canvas().Handle();
+    Select();
+    KeyedStretchBlt(FHandle, Dest, src, Source, ColorToRGB(Color), true);
+}
+
+TRect TCanvas::ClipRect() {
+    Select();
+    TRect r;
+    if (FHandle) GetClipBox(FHandle, &r);
+    return r;
 }
 
 }  // namespace framework

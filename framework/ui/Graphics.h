@@ -1,17 +1,30 @@
 #pragma once
-// Colours, fonts, pens, brushes and the canvas: the small part that windows and painting need
-// now. The canvas draws on a device context (a window's pixels) through Qt, kept out of sight.
+// Colours, fonts, pens, brushes, the canvas, and the graphics drawn on it (bitmaps, icons, pictures).
+// The canvas draws on a device context (a window's pixels or a bitmap) through the drawing layer of
+// framework/graphics/Gdi.h; Qt stays out of sight.
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "framework/core/Exception.h"
 #include "framework/core/Object.h"
+#include "framework/graphics/Gdi.h"
 #include "framework/ui/Types.h"
 #include "framework/ui/Windows.h"
 
 namespace framework {
+
+class TStream;
+class TBitmap;
+class TGraphic;
+
+// A picture that cannot be read or drawn: "Bitmap image is not valid", a damaged JPEG, an unknown
+// file extension.
+KORVANE_DECLARE_EXCEPTION(EInvalidGraphic, Exception);
+KORVANE_DECLARE_EXCEPTION(EInvalidGraphicOperation, Exception);
 
 // RGB colours, 0x00BBGGRR.
 constexpr TColor clBlack = 0x000000;
@@ -62,11 +75,18 @@ constexpr TColor cl3DLight = SystemColor(COLOR_3DLIGHT);
 constexpr TColor clInfoText = SystemColor(COLOR_INFOTEXT);
 constexpr TColor clInfoBk = SystemColor(COLOR_INFOBK);
 
-// The RGB value of a colour (system colours looked up).
-uint32_t ColorToRGB(TColor Color);
+// Named colours of 16-bit displays and the colour "none" of image lists.
+constexpr TColor clMoneyGreen = 0xC0DCC0;
+constexpr TColor clSkyBlue = 0xF0CAA6;
+constexpr TColor clCream = 0xF0FBFF;
+constexpr TColor clMedGray = 0xA4A0A0;
+constexpr TColor clLtGray = 0xC0C0C0;
+constexpr TColor clDkGray = 0x808080;
 
 enum TFontStyle : uint8_t { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
 using TFontStyles = uint8_t;
+enum TFontPitch : uint8_t { fpDefault, fpVariable, fpFixed };
+using TFontCharset = uint8_t;
 
 // A font description. Size is in points, Height in pixels (negative: character height without the
 // internal leading); they are two views of one value at 96 dots per inch.
@@ -76,14 +96,20 @@ public:
     std::string Name = "MS Sans Serif";
     TColor Color = clWindowText;
     TFontStyles Style = 0;
+    TFontCharset Charset = DEFAULT_CHARSET;
+    TFontPitch Pitch = fpDefault;
+    int Orientation = 0;  // tenths of a degree, anticlockwise
     int Size() const { return FSize; }
     void SetSize(int Points);
     int Height() const { return -((FSize * 96 + 36) / 72); }
     void SetHeight(int Pixels);
     void Assign(const TFont& Source);
     bool operator==(const TFont& o) const {
-        return Name == o.Name && Color == o.Color && Style == o.Style && FSize == o.FSize;
+        return Name == o.Name && Color == o.Color && Style == o.Style && FSize == o.FSize &&
+               Charset == o.Charset && Pitch == o.Pitch && Orientation == o.Orientation;
     }
+    // The font as the drawing layer describes it.
+    TLogFont LogFont() const;
     // Fired by Changed(); the owning control re-reads the font.
     std::function<void()> OnChange;
     void Changed() {
@@ -94,19 +120,70 @@ private:
     int FSize = 8;
 };
 
+enum TBrushStyle : uint8_t {
+    bsSolid,
+    bsClear,
+    bsHorizontal,
+    bsVertical,
+    bsFDiagonal,
+    bsBDiagonal,
+    bsCross,
+    bsDiagCross
+};
+
+// Fills. With a Bitmap the brush paints its top-left 8×8 pixels as a repeating pattern.
 class TBrush : public TObject {
 public:
     TColor Color = clWhite;
-    bool Clear = false;  // bsClear: nothing is filled
+    TBrushStyle Style = bsSolid;
+    TBitmap* Bitmap = nullptr;  // not owned
+    void Assign(const TBrush& Source) {
+        Color = Source.Color;
+        Style = Source.Style;
+        Bitmap = Source.Bitmap;
+    }
+    TLogBrush LogBrush() const;
 };
+
+enum TPenStyle : uint8_t { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame };
+// How pen and brush pixels combine with what is there.
+enum TPenMode : uint8_t {
+    pmBlack,
+    pmWhite,
+    pmNop,
+    pmNot,
+    pmCopy,
+    pmNotCopy,
+    pmMergePenNot,
+    pmMaskPenNot,
+    pmMergeNotPen,
+    pmMaskNotPen,
+    pmMerge,
+    pmNotMerge,
+    pmMask,
+    pmNotMask,
+    pmXor,
+    pmNotXor
+};
+int PenModeToROP2(TPenMode Mode);
 
 class TPen : public TObject {
 public:
     TColor Color = clBlack;
     int Width = 1;
+    TPenStyle Style = psSolid;
+    TPenMode Mode = pmCopy;
+    void Assign(const TPen& Source) {
+        Color = Source.Color;
+        Width = Source.Width;
+        Style = Source.Style;
+        Mode = Source.Mode;
+    }
 };
 
-// Drawing on a device context. A control's canvas is bound to its window during painting.
+// Drawing on a device context. A control's canvas is bound to its window during painting; a
+// bitmap's canvas draws on the bitmap. Every call first selects Font, Brush and Pen into the
+// context (reading Handle() does too, so calls of the drawing layer on it see them).
 class TCanvas : public TObject {
 public:
     TCanvas();
@@ -114,8 +191,8 @@ public:
     TCanvas(const TCanvas&) = delete;
     TCanvas& operator=(const TCanvas&) = delete;
 
-    HDC Handle() const { return FHandle; }
-    void SetHandle(HDC Dc) { FHandle = Dc; }
+    HDC Handle();
+    void SetHandle(HDC Dc);
     bool HandleAllocated() const { return FHandle != 0; }
     // Moves the origin (a windowless control paints in its parent's coordinates).
     void SetOrigin(int X, int Y);
@@ -124,21 +201,209 @@ public:
     TBrush Brush;
     TPen Pen;
     TPoint PenPos;
+    uint32_t CopyMode = SRCCOPY;  // raster operation of CopyRect and Draw
 
     void FillRect(const TRect& R);
     void FrameRect(const TRect& R);
     void Rectangle(int X1, int Y1, int X2, int Y2);
+    void Rectangle(const TRect& R) { Rectangle(R.Left, R.Top, R.Right, R.Bottom); }
+    void RoundRect(int X1, int Y1, int X2, int Y2, int X3, int Y3);
+    void Ellipse(int X1, int Y1, int X2, int Y2);
+    void Ellipse(const TRect& R) { Ellipse(R.Left, R.Top, R.Right, R.Bottom); }
+    void Arc(int X1, int Y1, int X2, int Y2, int X3, int Y3, int X4, int Y4);
+    void Pie(int X1, int Y1, int X2, int Y2, int X3, int Y3, int X4, int Y4);
+    void Polygon(const std::vector<TPoint>& Points);
+    void Polyline(const std::vector<TPoint>& Points);
     void MoveTo(int X, int Y);
     void LineTo(int X, int Y);
+    void FloodFill(int X, int Y, TColor Color, bool Surface);
+    // Pixels[X][Y]: clNone outside what can be read.
+    TColor Pixel(int X, int Y);
+    void SetPixel(int X, int Y, TColor Color);
+    // Text with the top-left of its cell at (X,Y); the background is filled unless Brush is clear.
     void TextOut(int X, int Y, const std::string& Text);
+    // As TextOut, clipped to R (and R filled first unless Brush is clear).
     void TextRect(const TRect& R, int X, int Y, const std::string& Text);
     int TextWidth(const std::string& Text);
     int TextHeight(const std::string& Text);
-    TColor Pixel(int X, int Y);
+    TSize TextExtent(const std::string& Text);
+    void DrawFocusRect(const TRect& R);
+    // Draws a graphic at its own size, or stretched into R.
+    void Draw(int X, int Y, TGraphic* Graphic);
+    void StretchDraw(const TRect& R, TGraphic* Graphic);
+    // Copies Source's SourceRect into DestRect (stretching) with CopyMode.
+    void CopyRect(const TRect& DestRect, TCanvas& Source, const TRect& SourceRect);
+    // Copies the bitmap's Source area into Dest, painting the pixels of Color with Brush.
+    void BrushCopy(const TRect& Dest, TBitmap* Bitmap, const TRect& Source, TColor Color);
+    // The bounds of what may be drawn.
+    TRect ClipRect();
+
+protected:
+    // Called before the context is used; a bitmap's canvas brings its pixels up to date here.
+    virtual void BeforeDraw() {}
 
 private:
+    void Select();
     HDC FHandle = 0;
     TPoint FOrigin;
+    // What was last selected into FHandle: only what changed since is selected again, so that
+    // colours and modes set on Handle() directly stay until the canvas's own objects change.
+    struct TSelected;
+    std::unique_ptr<TSelected> FSelected;
+};
+
+// ---- Graphics ----
+
+// Something that draws itself on a canvas and is read from and written to streams and files.
+class TGraphic : public TObject {
+public:
+    ~TGraphic() override;
+    virtual void Draw(TCanvas& ACanvas, const TRect& Rect) = 0;
+    virtual bool Empty() const = 0;
+    virtual int Width() const = 0;
+    virtual int Height() const = 0;
+    virtual void SetWidth(int Value) = 0;
+    virtual void SetHeight(int Value) = 0;
+    virtual void LoadFromStream(TStream& Stream) = 0;
+    virtual void SaveToStream(TStream& Stream) = 0;
+    // A copy of Source when it is of a kind this class can take; EInvalidGraphic otherwise.
+    virtual void Assign(const TGraphic& Source) = 0;
+    // FileName is a Windows-form path.
+    void LoadFromFile(const std::string& FileName);
+    void SaveToFile(const std::string& FileName);
+    bool Transparent() const { return FTransparent; }
+    virtual void SetTransparent(bool Value);
+    bool Modified = false;
+    TNotifyEvent OnChange;
+
+protected:
+    void Changed();
+    bool FTransparent = false;
+};
+
+enum TPixelFormat : uint8_t {
+    pfDevice,
+    pf1bit,
+    pf4bit,
+    pf8bit,
+    pf15bit,
+    pf16bit,
+    pf24bit,
+    pf32bit,
+    pfCustom
+};
+enum TTransparentMode : uint8_t { tmAuto, tmFixed };
+
+struct TBitmapData;
+
+// A device-independent bitmap of 1, 4, 8, 24 or 32 bits per pixel. The pixels can be drawn through
+// Canvas() and read and written row by row through ScanLine(); rows are in the Windows layout of
+// the pixel format (bits from the left, palette indexes, or blue-green-red bytes). A ScanLine
+// pointer is good until the next call on the bitmap or its canvas.
+class TBitmap : public TGraphic {
+public:
+    TBitmap();
+    ~TBitmap() override;
+    TBitmap(const TBitmap&) = delete;
+    TBitmap& operator=(const TBitmap&) = delete;
+
+    void Draw(TCanvas& ACanvas, const TRect& Rect) override;
+    bool Empty() const override;
+    int Width() const override;
+    int Height() const override;
+    void SetWidth(int Value) override;
+    void SetHeight(int Value) override;
+    void SetSize(int AWidth, int AHeight);
+    void LoadFromStream(TStream& Stream) override;
+    // Writes a BMP file: bottom-up rows, no compression, the colour table of the pixel format.
+    void SaveToStream(TStream& Stream) override;
+    void Assign(const TGraphic& Source) override;
+
+    TCanvas& Canvas();
+    HBITMAP Handle();
+    TPixelFormat PixelFormat() const;
+    // Changing the format keeps the picture (colours are mapped to the nearest of the new table).
+    void SetPixelFormat(TPixelFormat Value);
+    // The colour table (RGB values, 0x00BBGGRR) of a 1, 4 or 8-bit bitmap.
+    std::vector<TColor> ColorTable() const;
+    void SetColorTable(const std::vector<TColor>& Colors);
+    bool Monochrome() const;
+    void SetMonochrome(bool Value);
+    // The colour table as a palette (owned by the bitmap; 0 for 24 and 32-bit bitmaps).
+    HPALETTE Palette();
+    uint8_t* ScanLine(int Row);
+
+    // Transparency: with tmAuto the colour of the bottom-left pixel, with tmFixed TransparentColor.
+    TColor TransparentColor() const;
+    void SetTransparentColor(TColor Value);
+    TTransparentMode TransparentMode = tmAuto;
+    // A monochrome bitmap, white where the bitmap has TransparentColor (the mask that Draw uses).
+    HBITMAP MaskHandle();
+    void Mask(TColor TransparentColor);
+    // Drops the pixels (Empty afterwards).
+    void FreeImage();
+    void Dormant() {}
+
+private:
+    friend class TBitmapCanvas;
+    void SyncImage();
+    std::unique_ptr<TBitmapData> D;
+};
+
+// An icon: an image with a mask, drawn at its own size with the masked pixels left alone.
+class TIcon : public TGraphic {
+public:
+    TIcon();
+    ~TIcon() override;
+    void Draw(TCanvas& ACanvas, const TRect& Rect) override;
+    bool Empty() const override;
+    int Width() const override;
+    int Height() const override;
+    void SetWidth(int) override;
+    void SetHeight(int) override;
+    // Reads an icon file (the entry nearest 32×32); EInvalidGraphic when it holds none.
+    void LoadFromStream(TStream& Stream) override;
+    void SaveToStream(TStream& Stream) override;
+    void Assign(const TGraphic& Source) override;
+    TBitmap& Image() { return *FImage; }
+    TBitmap& MaskBitmap() { return *FMask; }
+
+private:
+    std::unique_ptr<TBitmap> FImage;
+    std::unique_ptr<TBitmap> FMask;  // white: transparent
+    std::vector<uint8_t> FData;      // the file as read, written back unchanged
+};
+
+// Holds one graphic of any registered kind; files are read by the class registered for their
+// extension.
+class TPicture : public TObject {
+public:
+    TPicture();
+    ~TPicture() override;
+    TGraphic* Graphic() const { return FGraphic.get(); }
+    // Takes a copy of the graphic (nil empties the picture).
+    void SetGraphic(const TGraphic* Value);
+    // The graphic as a bitmap; any other kind is replaced by an empty bitmap.
+    TBitmap& Bitmap();
+    TIcon& Icon();
+    int Width() const { return FGraphic ? FGraphic->Width() : 0; }
+    int Height() const { return FGraphic ? FGraphic->Height() : 0; }
+    void LoadFromFile(const std::string& FileName);
+    void SaveToFile(const std::string& FileName);
+    void Assign(const TPicture& Source);
+    TNotifyEvent OnChange;
+
+    using TGraphicFactory = std::function<std::unique_ptr<TGraphic>()>;
+    // Extension without the dot, any case.
+    static void RegisterFileFormat(const std::string& Extension, const std::string& Description,
+                                   TGraphicFactory Factory);
+    static void UnregisterFileFormat(const std::string& Extension);
+    // "All (*.bmp;*.jpg)|*.bmp;*.jpg|Bitmaps (*.bmp)|*.bmp|…", for open-picture dialogs.
+    static std::string GraphicFilter();
+
+private:
+    void Changed();
+    std::unique_ptr<TGraphic> FGraphic;
 };
 
 }  // namespace framework

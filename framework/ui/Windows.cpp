@@ -1061,6 +1061,27 @@ HDC ActiveContextOf(HWND wnd) {
 }
 }  // namespace
 
+TDeviceContext* ContextOf(uintptr_t Dc) {
+    auto& c = S().Contexts;
+    auto it = c.find(Dc);
+    return it == c.end() ? nullptr : it->second.get();
+}
+
+uintptr_t CreateMemoryContext() {
+    auto dc = std::make_unique<TDeviceContext>();
+    HDC h = reinterpret_cast<HDC>(dc.get());
+    S().Contexts.emplace(h, std::move(dc));
+    return h;
+}
+
+void DeleteMemoryContext(uintptr_t Dc) {
+    auto& c = S().Contexts;
+    auto it = c.find(Dc);
+    if (it == c.end() || it->second->Wnd != 0 || it->second->Painter) return;
+    auto dc = std::move(it->second);  // freed after it has left the map
+    c.erase(it);
+}
+
 QPainter* PainterOf(uintptr_t Dc) {
     auto& c = S().Contexts;
     auto it = c.find(Dc);

@@ -49,6 +49,8 @@ struct TDeviceContext {
     std::unique_ptr<QPainter> Painter;
     QImage* Target = nullptr;
     QRegion Painted;  // what to show on screen when the context is released
+    // Drawing state of the graphics layer (pen, brush, font, colours, clip), made on first use.
+    std::shared_ptr<void> Gdi;
 };
 
 WindowRecord* FindRecord(HWND Wnd);
@@ -88,5 +90,10 @@ Qt::CursorShape ToQtCursor(int16_t Cursor);
 
 // Access to the painter of a DC, for the canvas.
 QPainter* PainterOf(uintptr_t Dc);
+// The context behind a handle (nil when there is none).
+TDeviceContext* ContextOf(uintptr_t Dc);
+// A context of no window, with neither painter nor target (the graphics layer gives it a bitmap).
+uintptr_t CreateMemoryContext();
+void DeleteMemoryContext(uintptr_t Dc);
 
 }  // namespace framework

@@ -108,9 +108,9 @@ void TTestButton::Paint() {
     std::string caption;
     for (size_t i = 0; i < Caption().size(); ++i)
         if (Caption()[i] != '&') caption += Caption()[i];
-    c.Brush.Clear = true;
+    c.Brush.Style = bsClear;
     c.TextOut(8, 5, caption);
-    c.Brush.Clear = false;
+    c.Brush.Style = bsSolid;
 }
 
 TTestGraphic::TTestGraphic(TComponent* AOwner) : TGraphicControl(AOwner) {

@@ -1,0 +1,569 @@
+#include "codecs/archive/TarGzip.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "codecs/archive/ArcErrors.h"
+#include "codecs/archive/ArcUtils.h"
+#include "codecs/archive/SpanStream.h"
+#include "codecs/deflate/DeflateEngine.h"
+#include "framework/core/DateTime.h"
+
+namespace codecs {
+
+namespace {
+
+uint16_t Get16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+uint32_t Get32(const uint8_t* p) {
+    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+void Put32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+// Puts the stream back where it was on every way out.
+struct TPositionKeeper {
+    framework::TStream* S;
+    int64_t Saved;
+    explicit TPositionKeeper(framework::TStream* s) : S(s), Saved(s->Position()) {}
+    ~TPositionKeeper() { S->Seek(Saved, framework::soFromBeginning); }
+};
+
+int64_t FloorMod(int64_t a, int64_t b) {
+    int64_t m = a % b;
+    return m < 0 ? m + b : m;
+}
+
+// High and low word of the file date-time stamp of a Unix time.
+uint32_t StampOfUnix(int64_t seconds) {
+    return static_cast<uint32_t>(framework::DateTimeToFileDate(UnixSecondsToDateTime(seconds)));
+}
+
+// The Unix time with its day replaced by the day of a DOS date (unchanged for an impossible date).
+int64_t WithDosDate(int64_t seconds, uint16_t date) {
+    framework::TDateTime day;
+    if (!framework::TryEncodeDate((date >> 9) + 1980, (date >> 5) & 0x0F, date & 0x1F, day)) return seconds;
+    return DateTimeToUnixSeconds(day) + FloorMod(seconds, 86400);
+}
+
+// The Unix time with its seconds within the day replaced by those of a DOS time.
+int64_t WithDosTime(int64_t seconds, uint16_t time) {
+    int64_t secs = (time >> 11) * 3600 + ((time >> 5) & 0x3F) * 60 + 2 * (time & 0x1F);
+    return seconds - FloorMod(seconds, 86400) + secs;
+}
+
+std::string FieldText(const uint8_t* field, int width) {
+    const void* nul = std::memchr(field, 0, static_cast<size_t>(width));
+    size_t n =
+        nul ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - field) : static_cast<size_t>(width);
+    return std::string(reinterpret_cast<const char*>(field), n);
+}
+
+// A NUL-terminated text read in 1023-byte pieces; the stream is left after the NUL. A text
+// without its NUL before the end of the stream raises EReadError.
+std::string ReadZeroTerminated(framework::TStream* stream) {
+    std::string text;
+    char piece[1023];
+    for (;;) {
+        int64_t at = stream->Position();
+        int32_t n = stream->Read(piece, sizeof piece);
+        if (n <= 0) throw framework::EReadError("Stream read error");
+        const void* nul = std::memchr(piece, 0, static_cast<size_t>(n));
+        if (nul) {
+            size_t len = static_cast<size_t>(static_cast<const char*>(nul) - piece);
+            text.append(piece, len);
+            stream->Seek(at + static_cast<int64_t>(len) + 1, framework::soFromBeginning);
+            return text;
+        }
+        text.append(piece, static_cast<size_t>(n));
+    }
+}
+
+std::string SlashesToBackslashes(std::string s) {
+    std::replace(s.begin(), s.end(), '/', '\\');
+    return s;
+}
+
+}  // namespace
+
+// ---- TAR fields ---------------------------------------------------------------------------------
+
+int64_t RoundUpToBlock(int64_t n) {
+    return (n + 511) & ~int64_t{511};
+}
+
+int64_t ReadOctalField(const uint8_t* field, int width) {
+    int i = 0;
+    while (i < width && field[i] == ' ') ++i;
+    int64_t value = 0;
+    for (; i < width && field[i] >= '0' && field[i] <= '7'; ++i) value = value * 8 + (field[i] - '0');
+    return value;
+}
+
+void WriteOctalField(uint8_t* field, int width, int64_t value) {
+    char digits[24];
+    int n = 0;
+    uint64_t v = value < 0 ? 0 : static_cast<uint64_t>(value);
+    do {
+        digits[n++] = static_cast<char>('0' + (v & 7));
+        v >>= 3;
+    } while (v);
+    // A value too long for its field keeps its low digits, so nothing is written past the field.
+    n = std::min(n, width - 1);
+    std::memset(field, ' ', static_cast<size_t>(width));
+    for (int i = 0; i < n; ++i) field[width - 2 - i] = static_cast<uint8_t>(digits[i]);
+}
+
+uint32_t TarHeaderChecksum(const uint8_t* record) {
+    uint32_t sum = 0;
+    for (int i = 0; i < kTarHeaderSize; ++i)
+        sum += (i >= tar::Checksum && i < tar::Checksum + tar::ChecksumSize) ? ' ' : record[i];
+    return sum;
+}
+
+// ---- TAR item -----------------------------------------------------------------------------------
+
+TArcTarItem::TArcTarItem() {
+    std::memset(TarHeader, 0, sizeof TarHeader);
+    std::memcpy(TarHeader + tar::Magic, "ustar  ", 8);
+    WriteOctalField(TarHeader + tar::Mode, tar::ModeSize, 0744);
+    WriteOctalField(TarHeader + tar::Uid, tar::IdSize, 0);
+    WriteOctalField(TarHeader + tar::Gid, tar::IdSize, 0);
+    TarHeader[tar::TypeFlag] = '0';
+    WriteOctalField(TarHeader + tar::DevMajor, tar::DevSize, 0);
+    WriteOctalField(TarHeader + tar::DevMinor, tar::DevSize, 0);
+}
+
+int32_t TArcTarItem::GetPackedSize() const {
+    return static_cast<int32_t>(ReadOctalField(TarHeader + tar::Size, tar::SizeSize));
+}
+uint32_t TArcTarItem::GetUnpackedSize() const {
+    return static_cast<uint32_t>(ReadOctalField(TarHeader + tar::Size, tar::SizeSize));
+}
+uint32_t TArcTarItem::GetAttributes() const {
+    return static_cast<uint32_t>(ReadOctalField(TarHeader + tar::Mode, tar::ModeSize));
+}
+std::string TArcTarItem::GetStoredName() const {
+    return FieldText(TarHeader + tar::Name, tar::NameSize);
+}
+int64_t TArcTarItem::ModificationTime() const {
+    return ReadOctalField(TarHeader + tar::MTime, tar::MTimeSize);
+}
+void TArcTarItem::SetModificationTime(int64_t seconds) {
+    WriteOctalField(TarHeader + tar::MTime, tar::MTimeSize, seconds);
+}
+uint16_t TArcTarItem::GetDosDate() const {
+    return static_cast<uint16_t>(StampOfUnix(ModificationTime()) >> 16);
+}
+uint16_t TArcTarItem::GetDosTime() const {
+    return static_cast<uint16_t>(StampOfUnix(ModificationTime()) & 0xFFFF);
+}
+void TArcTarItem::SetPackedSize(int32_t value) {
+    WriteOctalField(TarHeader + tar::Size, tar::SizeSize, value);
+}
+void TArcTarItem::SetUnpackedSize(uint32_t value) {
+    WriteOctalField(TarHeader + tar::Size, tar::SizeSize, value);
+}
+void TArcTarItem::SetAttributes(uint32_t value) {
+    WriteOctalField(TarHeader + tar::Mode, tar::ModeSize, value);
+}
+void TArcTarItem::SetStoredName(const std::string& value) {
+    // At most 99 bytes, so the NUL always fits.
+    size_t n = std::min<size_t>(value.size(), tar::NameSize - 1);
+    std::memset(TarHeader + tar::Name, 0, tar::NameSize);
+    std::memcpy(TarHeader + tar::Name, value.data(), n);
+}
+void TArcTarItem::SetDosDate(uint16_t value) {
+    SetModificationTime(WithDosDate(ModificationTime(), value));
+}
+void TArcTarItem::SetDosTime(uint16_t value) {
+    SetModificationTime(WithDosTime(ModificationTime(), value));
+}
+void TArcTarItem::SetUserId(int64_t value) {
+    WriteOctalField(TarHeader + tar::Uid, tar::IdSize, value);
+}
+void TArcTarItem::SetGroupId(int64_t value) {
+    WriteOctalField(TarHeader + tar::Gid, tar::IdSize, value);
+}
+void TArcTarItem::SetDeviceMajor(int64_t value) {
+    WriteOctalField(TarHeader + tar::DevMajor, tar::DevSize, value);
+}
+void TArcTarItem::SetDeviceMinor(int64_t value) {
+    WriteOctalField(TarHeader + tar::DevMinor, tar::DevSize, value);
+}
+void TArcTarItem::SetUserName(const std::string& value) {
+    std::memset(TarHeader + tar::UName, 0, tar::OwnerNameSize);
+    std::memcpy(TarHeader + tar::UName, value.data(), std::min<size_t>(value.size(), tar::OwnerNameSize - 1));
+}
+void TArcTarItem::SetGroupName(const std::string& value) {
+    std::memset(TarHeader + tar::GName, 0, tar::OwnerNameSize);
+    std::memcpy(TarHeader + tar::GName, value.data(), std::min<size_t>(value.size(), tar::OwnerNameSize - 1));
+}
+
+void TArcTarItem::ReadTarHeader(framework::TStream* stream) {
+    stream->ReadBuffer(TarHeader, kTarHeaderSize);
+    stream->Seek(-kTarHeaderSize, framework::soFromCurrent);
+    SourcePath = SlashesToBackslashes(GetStoredName());
+    PendingAction = paNone;
+}
+
+// ---- TAR stream reader --------------------------------------------------------------------------
+
+bool TArcTarStreamHelper::ReadHeaderAt(int64_t position) {
+    if (position < 0 || Stream->Seek(position, framework::soFromBeginning) != position) return false;
+    HeaderStart = position;
+    return Stream->Read(Header, kTarHeaderSize) == kTarHeaderSize;
+}
+
+int64_t TArcTarStreamHelper::EntrySize() const {
+    return ReadOctalField(Header + tar::Size, tar::SizeSize);
+}
+
+bool TArcTarStreamHelper::SearchRegular(bool stopAtEmptyName) {
+    int64_t position = HeaderStart;
+    for (;;) {
+        if (!ReadHeaderAt(position)) return false;
+        if (stopAtEmptyName && Header[tar::Name] == 0) return false;
+        uint8_t type = Header[tar::TypeFlag];
+        if (type == 0 || type == '0') {
+            Stream->Seek(HeaderStart, framework::soFromBeginning);
+            return true;
+        }
+        // Every step moves forward by at least one block, so the walk ends.
+        position = HeaderStart + RoundUpToBlock(EntrySize()) + kTarBlock;
+    }
+}
+
+bool TArcTarStreamHelper::FindFirstItem() {
+    HeaderStart = 0;
+    return SearchRegular(false);
+}
+
+bool TArcTarStreamHelper::FindNextItem() {
+    HeaderStart += RoundUpToBlock(EntrySize()) + kTarBlock;
+    return SearchRegular(true);
+}
+
+void TArcTarStreamHelper::ExtractItemData(framework::TStream* dest) {
+    Stream->Seek(HeaderStart + kTarBlock, framework::soFromBeginning);
+    int64_t size = EntrySize();
+    if (size > 0) dest->CopyFrom(Stream, size);
+    Stream->Seek(HeaderStart, framework::soFromBeginning);
+}
+
+void TArcTarStreamHelper::WriteItemData(framework::TStream* source) {
+    int64_t size = Stream->CopyFrom(source, 0);
+    std::vector<uint8_t> zeros(static_cast<size_t>(RoundUpToBlock(size) - size), 0);
+    if (!zeros.empty()) Stream->WriteBuffer(zeros.data(), static_cast<int32_t>(zeros.size()));
+}
+
+void TArcTarStreamHelper::WriteTail() {
+    uint8_t zeros[kTarBlock] = {};
+    Stream->WriteBuffer(zeros, kTarBlock);
+}
+
+int TArcTarStreamHelper::GetItemCount() {
+    if (!FindFirstItem()) return 0;
+    int n = 1;
+    while (FindNextItem()) ++n;
+    return n;
+}
+
+bool TArcTarStreamHelper::FindItemAt(int index) {
+    bool found = FindFirstItem();
+    for (int i = 1; found && i < index; ++i) found = FindNextItem();
+    return found;
+}
+
+// ---- GZIP item ----------------------------------------------------------------------------------
+
+uint16_t TArcGzipItem::GetDosDate() const {
+    return static_cast<uint16_t>(StampOfUnix(ModTime) >> 16);
+}
+uint16_t TArcGzipItem::GetDosTime() const {
+    return static_cast<uint16_t>(StampOfUnix(ModTime) & 0xFFFF);
+}
+void TArcGzipItem::SetStoredName(const std::string& value) {
+    TArcArchiveItem::SetStoredName(value);
+    if (value.empty())
+        Flags &= static_cast<uint8_t>(~gzFName);
+    else
+        Flags |= gzFName;
+}
+void TArcGzipItem::SetDosDate(uint16_t value) {
+    ModTime = static_cast<int32_t>(WithDosDate(ModTime, value));
+}
+void TArcGzipItem::SetDosTime(uint16_t value) {
+    ModTime = static_cast<int32_t>(WithDosTime(ModTime, value));
+}
+
+void TArcGzipItem::ReadItemHeader(framework::TStream* stream) {
+    // ID1, ID2, CM, FLG, MTIME (4), XFL, OS.
+    uint8_t fixed[10];
+    stream->ReadBuffer(fixed, 10);
+    Id1 = fixed[0];
+    Id2 = fixed[1];
+    Method = fixed[2];
+    Flags = fixed[3];
+    ModTime = static_cast<int32_t>(Get32(fixed + 4));
+    ExtraFlags = fixed[8];
+    OsCode = fixed[9];
+    ExtraField.clear();
+    if (Flags & gzFExtra) {
+        uint8_t len[2];
+        stream->ReadBuffer(len, 2);
+        ExtraField.resize(Get16(len));
+        if (!ExtraField.empty())
+            stream->ReadBuffer(ExtraField.data(), static_cast<int32_t>(ExtraField.size()));
+    }
+    // The name is set past the FNAME bookkeeping of SetStoredName: the flags stay as read.
+    TArcArchiveItem::SetStoredName((Flags & gzFName) ? ReadZeroTerminated(stream) : std::string("unknown"));
+    Comment = (Flags & gzFComment) ? ReadZeroTerminated(stream) : std::string();
+    if (Flags & gzFHcrc) {
+        uint8_t crc[2];
+        stream->ReadBuffer(crc, 2);
+        HeaderCrc = crc[0];
+    }
+    SetPackedSize(static_cast<int32_t>(stream->Size() - stream->Position() - 8));
+    SourcePath = SlashesToBackslashes(GetStoredName());
+    PendingAction = paNone;
+}
+
+void TArcGzipItem::WriteItemHeader(framework::TStream* stream) {
+    std::string name = GetStoredName();
+    uint8_t flags = 0;
+    if (!ExtraField.empty()) flags |= gzFExtra;
+    if (!name.empty()) flags |= gzFName;
+    if (!Comment.empty()) flags |= gzFComment;
+    std::vector<uint8_t> h = {31, 139, 8, flags, 0, 0, 0, 0, ExtraFlags, OsCode};
+    Put32(h.data() + 4, static_cast<uint32_t>(ModTime));
+    if (flags & gzFExtra) {
+        size_t n = std::min<size_t>(ExtraField.size(), 0xFFFF);
+        h.push_back(static_cast<uint8_t>(n));
+        h.push_back(static_cast<uint8_t>(n >> 8));
+        h.insert(h.end(), ExtraField.begin(), ExtraField.begin() + static_cast<std::ptrdiff_t>(n));
+    }
+    if (flags & gzFName) {
+        h.insert(h.end(), name.begin(), name.end());
+        h.push_back(0);
+    }
+    if (flags & gzFComment) {
+        h.insert(h.end(), Comment.begin(), Comment.end());
+        h.push_back(0);
+    }
+    stream->WriteBuffer(h.data(), static_cast<int32_t>(h.size()));
+}
+
+// ---- GZIP stream reader -------------------------------------------------------------------------
+
+TArcGzipStreamHelper::TArcGzipStreamHelper(framework::TStream* stream)
+    : TArcArchiveStreamHelper(stream), Item(std::make_unique<TArcGzipItem>()) {}
+
+bool TArcGzipStreamHelper::FindFirstItem() {
+    Stream->Seek(0, framework::soFromBeginning);
+    uint8_t fixed[10];
+    bool found = Stream->Read(fixed, 10) == 10 && fixed[0] == 31 && fixed[1] == 139 && fixed[2] == 8;
+    if (found) {
+        Item->Id1 = fixed[0];
+        Item->Id2 = fixed[1];
+        Item->Method = fixed[2];
+        Item->Flags = fixed[3];
+        Item->ModTime = static_cast<int32_t>(Get32(fixed + 4));
+        Item->ExtraFlags = fixed[8];
+        Item->OsCode = fixed[9];
+    }
+    Stream->Seek(0, framework::soFromBeginning);
+    return found;
+}
+
+void TArcGzipStreamHelper::ReadItemHeader() {
+    Item->ReadItemHeader(Stream);
+}
+
+void TArcGzipStreamHelper::ReadTail() {
+    Stream->ReadBuffer(Tail, 8);
+}
+
+void TArcGzipStreamHelper::ExtractItemData(framework::TStream* dest) {
+    Stream->Seek(0, framework::soFromBeginning);
+    Item->ReadItemHeader(Stream);
+    TArcDeflateHelper settings;
+    if (TestOnly) settings.SetOptions(settings.Options() | dfoTestOnly);
+    Item->DataCrc = Inflate(Stream, dest, &settings);
+    Item->SetUnpackedSize(static_cast<uint32_t>(dest->Size()));
+}
+
+void TArcGzipStreamHelper::WriteItemHeader() {
+    Item->WriteItemHeader(Stream);
+}
+
+void TArcGzipStreamHelper::WriteItemData(framework::TStream* source) {
+    TArcDeflateHelper settings;
+    Item->DataCrc = Deflate(source, Stream, &settings);
+    Item->SetUnpackedSize(static_cast<uint32_t>(source->Size()));
+}
+
+void TArcGzipStreamHelper::WriteTail() {
+    uint8_t tail[8];
+    Put32(tail, Item->DataCrc);
+    Put32(tail + 4, Item->GetUnpackedSize());
+    Stream->WriteBuffer(tail, 8);
+}
+
+// ---- ZIP end record -----------------------------------------------------------------------------
+
+void TArcZipDirectoryFileFooter::ReadFooter(framework::TStream* stream) {
+    // Signature, disk, directory start disk, entries here, entries in all, directory size and
+    // offset, comment length (22 bytes), then the comment.
+    uint8_t r[22];
+    stream->ReadBuffer(r, 22);
+    FooterSignature = Get32(r);
+    if (FooterSignature != ExpectedSignature) throw EArcZipInvalid();
+    DiskNumber = Get16(r + 4);
+    StartDiskNumber = Get16(r + 6);
+    EntriesOnDisk = Get16(r + 8);
+    TotalEntries = Get16(r + 10);
+    DirectorySize = Get32(r + 12);
+    DirectoryOffset = Get32(r + 16);
+    FooterCommentLength = Get16(r + 20);
+    FooterComment.clear();
+    if (FooterCommentLength) {
+        FooterComment.resize(FooterCommentLength);
+        stream->ReadBuffer(FooterComment.data(), FooterCommentLength);
+        FooterComment.resize(std::strlen(FooterComment.c_str()));
+    }
+}
+
+// ---- signature tests ----------------------------------------------------------------------------
+
+int64_t FindDirectoryTail(framework::TStream* stream) {
+    constexpr int32_t kRecord = 22;
+    constexpr uint32_t kEndSignature = TArcZipDirectoryFileFooter::ExpectedSignature;
+    int64_t limit = 65536;
+    struct TSingleVolume {
+        TArcSpanStream* Span = nullptr;
+        bool Saved = false;
+        ~TSingleVolume() {
+            if (Span) Span->SingleVolume = Saved;
+        }
+    } single;
+    int64_t size = stream->Size();
+    if (auto* span = dynamic_cast<TArcSpanStream*>(stream)) {
+        if (size > 0 && size < 65536) limit = size;
+        single.Span = span;
+        single.Saved = span->SingleVolume;
+        span->SingleVolume = true;
+    }
+    const int64_t saved = stream->Position();
+    uint8_t record[kRecord];
+    if (size >= kRecord && stream->Seek(size - kRecord, framework::soFromBeginning) == size - kRecord &&
+        stream->Read(record, kRecord) == kRecord && Get32(record) == kEndSignature &&
+        Get16(record + 20) == 0) {
+        stream->Seek(size - kRecord, framework::soFromBeginning);
+        return size - kRecord;
+    }
+    // Windows read backwards from the end. A record found must lie wholly inside the window, so
+    // each window ends 21 bytes after the start of the one before: the last position looked at
+    // then adjoins the first one of the previous window.
+    int64_t window = 512;
+    int64_t end = size;
+    std::vector<uint8_t> buffer;
+    for (;;) {
+        int64_t start = end - window;
+        bool last = start <= 0;
+        if (last) start = 0;
+        buffer.resize(static_cast<size_t>(end - start));
+        stream->Seek(start, framework::soFromBeginning);
+        int64_t got = 0;
+        while (got < end - start) {
+            int32_t n = stream->Read(buffer.data() + got, static_cast<int32_t>(end - start - got));
+            if (n <= 0) break;
+            got += n;
+        }
+        for (int64_t p = got - kRecord; p >= 0; --p) {
+            const uint8_t* r = buffer.data() + p;
+            if (Get32(r) != kEndSignature) continue;
+            int64_t at = start + p;
+            if (size - (at + kRecord) >= Get16(r + 20)) {
+                stream->Seek(at, framework::soFromBeginning);
+                return at;
+            }
+        }
+        if (last) break;
+        // The limit is at least 512 here (a smaller stream is done in one pass), so every window
+        // starts before the one it follows.
+        window = std::min(window * 2, limit);
+        end = std::min(start + kRecord - 1, size);
+    }
+    stream->Seek(saved, framework::soFromBeginning);
+    return -1;
+}
+
+int ZipSignatureTest(framework::TStream* stream) {
+    TPositionKeeper keep(stream);
+    stream->Seek(0, framework::soFromBeginning);
+    uint8_t head[4];
+    if (stream->Read(head, 4) == 4) {
+        uint32_t sig = Get32(head);
+        if (sig == 0x08074B50 || sig == 0x30304B50) return 2;
+    }
+    if (FindDirectoryTail(stream) >= 0) {
+        TArcZipDirectoryFileFooter footer;
+        footer.ReadFooter(stream);
+        if (footer.FooterSignature == TArcZipDirectoryFileFooter::ExpectedSignature) return 1;
+    }
+    return 0;
+}
+
+int SfxSignatureTest(framework::TStream* stream) {
+    TPositionKeeper keep(stream);
+    stream->Seek(0, framework::soFromBeginning);
+    uint8_t head[4] = {};
+    int32_t n = stream->Read(head, 4);
+    bool executable = (n >= 2 && head[0] == 'M' && head[1] == 'Z') ||
+                      (n == 4 && head[0] == 0x7F && head[1] == 'E' && head[2] == 'L' && head[3] == 'F');
+    return executable && ZipSignatureTest(stream) == 1 ? 3 : 0;
+}
+
+int TarSignatureTest(framework::TStream* stream) {
+    TArcTarStreamHelper reader(stream);
+    TArcTarItem item;
+    try {
+        item.ReadTarHeader(reader.Stream);
+    } catch (const framework::EReadError&) {
+        return 0;  // shorter than one header
+    }
+    uint32_t stored =
+        static_cast<uint32_t>(ReadOctalField(item.TarHeader + tar::Checksum, tar::ChecksumSize));
+    if (stored == TarHeaderChecksum(item.TarHeader)) return 4;
+    std::string magic = FieldText(item.TarHeader + tar::Magic, tar::MagicSize);
+    return magic == "ustar  " || magic == "GNUtar " ? 4 : 0;
+}
+
+int GzipSignatureTest(framework::TStream* stream) {
+    TPositionKeeper keep(stream);
+    TArcGzipStreamHelper reader(stream);
+    try {
+        stream->Seek(0, framework::soFromBeginning);
+        reader.ReadItemHeader();
+    } catch (const framework::EReadError&) {
+        return 0;  // the header runs past the end of the file
+    }
+    const TArcGzipItem& item = *reader.Item;
+    if (item.Id1 != 31 || item.Id2 != 139 || item.Method != 8) return 0;
+    stream->Seek(0, framework::soFromBeginning);
+    reader.ReadItemHeader();
+    framework::TMemoryStream head;
+    head.SetSize(1024);
+    head.SetSize(0);
+    TArcDeflateHelper settings;
+    settings.StopAfterBytes = 512;
+    Inflate(stream, &head, &settings);
+    head.Seek(0, framework::soFromBeginning);
+    return TarSignatureTest(&head) == 4 ? 6 : 5;
+}
+
+}  // namespace codecs
