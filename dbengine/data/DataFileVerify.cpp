@@ -61,7 +61,13 @@ bool TDataFile::VerifyHeader(TDataCursor& cursor, bool verifyOnly) {
     for (size_t i = 0; i < Descriptors.size(); ++i) {
         TFieldDescriptor& d = Descriptors[i];
         const int32_t position = static_cast<int32_t>(i + 1);
+        const uint8_t storedValueSize = d.ValueSize;
         ComputeValueSize(d);
+        // A field whose type or size cannot be repaired keeps the value size it was stored with:
+        // nothing better is known of its place in the record, and a size computed from the damage
+        // would move every later field and cut the records as misaligned.
+        if (d.FieldType == fldNone || (IsSizedType(d.FieldType) && d.Size == 0))
+            d.ValueSize = storedValueSize;
         std::string upper = TrimText(d.Name);
         UpperCaseLocale(0, 0, upper);
         std::string dupKey = upper;
