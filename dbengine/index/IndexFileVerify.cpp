@@ -19,9 +19,10 @@ bool TIndexFile::VerifyHeader(TDataCursor& cursor, bool verifyOnly) {
     const char* errorFixed = ", error fixed";
     const char* fieldRemoved = ", error fixed and field removed from index";
 
-    // The descriptors are examined as copies with every fix applied, so that verification reports
-    // exactly what repair fixes; only repair stores them back. The count read from the file may
-    // exceed the descriptor slots: only the slots that exist are looked at.
+    // The descriptors are examined as copies with every fix but the renames applied, so that
+    // verification reports what repair fixes; only repair stores them back. Names change only in
+    // repair: verification reports both of two equal names, repair renames the first it meets. The count read
+    // from the file may exceed the descriptor slots: only the slots that exist are looked at.
     const int count = std::min<int>(Header.IndexCount, MaxSecondaryIndexes);
     bool internalPrimary = Header.InternalPrimaryIndex != 0;
     std::array<TIndexDescriptor, IndexDescriptorCount> work = Header.Descriptors;
@@ -91,13 +92,13 @@ bool TIndexFile::VerifyHeader(TDataCursor& cursor, bool verifyOnly) {
             UpperCaseLocale(0, 0, u);
             if (u.empty() || !IsIdentStart(u[0])) {
                 report("Invalid index name for index " + d.Name, errorFixed);
-                d.Name = ("_" + d.Name).substr(0, MaxIndexNameLength);
+                if (!verifyOnly) d.Name = ("_" + d.Name).substr(0, MaxIndexNameLength);
             }
             if (!u.empty()) {
                 for (int k = 1; k <= count; ++k) {
                     if (k == i || !SameNameText(TrimText(work[k].Name), u)) continue;
                     report("Duplicate index name for index " + d.Name, errorFixed);
-                    d.Name = ("_" + d.Name).substr(0, MaxIndexNameLength);
+                    if (!verifyOnly) d.Name = ("_" + d.Name).substr(0, MaxIndexNameLength);
                 }
             }
         } else if (!d.Name.empty() || d.Unique == 0) {
