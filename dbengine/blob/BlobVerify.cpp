@@ -73,7 +73,8 @@ bool TBlobFile::VerifyBlobs(TDataCursor& cursor, bool verifyOnly, int32_t& first
         cursor.DoVerifyLog(prefix + number + (verifyOnly ? "" : ", error fixed"));
         return !verifyOnly;
     };
-    const int32_t blockCount = BlockCount();
+    // 64-bit: a damaged header may hold any counter.
+    const int64_t blockCount = int64_t{Header.NextBlockNo} - 1;
     // A first block outside the file would be appended by the fetch: it is a bad reference.
     if (firstBlock < 1 || firstBlock > blockCount) {
         if (report("Invalid BLOB offset in BLOB file for physical record # ")) firstBlock = 0;
@@ -154,11 +155,24 @@ bool TBlobFile::VerifyBlobs(TDataCursor& cursor, bool verifyOnly, int32_t& first
         prev = block;
         block = next;
     }
-    total += block->UsedBytes();
+    // The last block is not held to a size by the walk; it still cannot hold more than its data
+    // area, and a value counted with such bytes could never be read.
+    if (block->UsedBytes() > BlockDataSize()) {
+        valid = false;
+        if (report("Invalid block size in BLOB file for physical record # "))
+            block->SetUsedBytes(BlockDataSize());
+    }
+    total += std::min<int64_t>(block->UsedBytes(), BlockDataSize());
     if (total != size) {
         valid = false;
-        if (report("BLOB size mismatch in BLOB file for physical record # "))
-            first.Block->SetBlobSize(static_cast<int32_t>(total));
+        if (report("BLOB size mismatch in BLOB file for physical record # ")) {
+            // A chain that holds no byte at all is no value: the field loses its reference rather
+            // than keep a size of 0, which the next check would reject.
+            if (total == 0)
+                firstBlock = 0;
+            else
+                first.Block->SetBlobSize(static_cast<int32_t>(total));
+        }
     }
     return valid;
 }

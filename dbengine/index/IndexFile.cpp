@@ -129,7 +129,7 @@ bool TIndexFile::ReloadHeaderIfChanged() {
 
 bool TIndexFile::WriteHeader(bool force) {
     if (!force && Header.HeaderModified == 0) return false;
-    ++Header.ChangeCount;
+    Header.ChangeCount = static_cast<int32_t>(static_cast<uint32_t>(Header.ChangeCount) + 1u);  // wraps
     TIndexHeader copy = Header;
     // Temporary descriptors never reach the disk; they always follow the permanent ones (a
     // permanent index cannot be added while a temporary one exists), so this leaves no hole.
@@ -151,7 +151,7 @@ bool TIndexFile::WriteHeader(bool force) {
 }
 
 void TIndexFile::MarkHeaderChanged() {
-    ++Header.ChangeCount;
+    Header.ChangeCount = static_cast<int32_t>(static_cast<uint32_t>(Header.ChangeCount) + 1u);  // wraps
     Header.HeaderModified = 1;
     Owner->SetFilesWritten();
 }
