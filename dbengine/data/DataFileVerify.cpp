@@ -71,6 +71,7 @@ bool TDataFile::VerifyHeader(TDataCursor& cursor, bool verifyOnly) {
         std::string upper = TrimText(d.Name);
         UpperCaseLocale(0, 0, upper);
         std::string dupKey = upper;
+        const std::string storedName = d.Name;
         upper = d.Name;
         UpperCaseLocale(0, 0, upper);
 
@@ -84,6 +85,13 @@ bool TDataFile::VerifyHeader(TDataCursor& cursor, bool verifyOnly) {
         if (upper.size() > MaxFieldNameLength) {
             if (report("Invalid field name (too long) for field " + d.Name + tail, true))
                 d.Name = d.Name.substr(0, MaxFieldNameLength);
+        }
+        // A name given by a repair above may be one that another field has already: it is made
+        // unique at once, so that the repaired header never holds two equal names.
+        if (!verifyOnly && d.Name != storedName) {
+            std::string now = TrimText(d.Name);
+            UpperCaseLocale(0, 0, now);
+            if (NameTaken(Descriptors, i, now)) d.Name = UniqueFieldName(Descriptors, i);
         }
         if (!dupKey.empty()) {
             for (size_t j = 0; j < Descriptors.size(); ++j) {

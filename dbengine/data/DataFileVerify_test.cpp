@@ -142,6 +142,23 @@ TEST_F(DataFileVerifyTest, EachCheckReportsInBothModesAndRepairFixesWhatItCan) {
          {},
          true,
          [](TDataFile& f) { EXPECT_EQ(f.Descriptors[0].Name, "Repaired_Fld1"); }},
+        // Both repaired names would be Repaired_Fld1; the second is made unique.
+        {"two blank names with one field number",
+         [](std::string& b) {
+             SetName(b, 0, "");
+             SetName(b, 1, "");
+             b[Desc(1, 0)] = 1;
+         },
+         {"Invalid field name (blank) for field # 1" + h, "Invalid field name (blank) for field # 1" + h,
+          "Invalid field number for field " + h},
+         {"Invalid field name (blank) for field # 1" + h + ", error fixed",
+          "Invalid field name (blank) for field # 1" + h + ", error fixed",
+          "Invalid field number for field Repaired_Fld1_1" + h + ", error fixed"},
+         true,
+         [](TDataFile& f) {
+             EXPECT_EQ(f.Descriptors[0].Name, "Repaired_Fld1");
+             EXPECT_EQ(f.Descriptors[1].Name, "Repaired_Fld1_1");
+         }},
         {"name starting with a digit",
          [](std::string& b) { SetName(b, 0, "1Name"); },
          {"Invalid field name (first character) for field 1Name" + h},
