@@ -67,11 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             file.VerifyHeader(cursor, false);
             file.WriteHeader(false);
             file.WriteDescriptors();
-            // Encrypted descriptors are read back through the scrambler; the property is held
-            // to plain files.
-            const bool encrypted = file.Encrypted();
             file.CloseFile();
-            if (!unfixable && !encrypted) {
+            if (!unfixable) {
                 TDataFile again(&table);
                 if (!Open(again)) __builtin_trap();
                 try {

@@ -27,7 +27,9 @@ bool NameTaken(const std::vector<TFieldDescriptor>& fields, size_t self, const s
 // characters, the number counting up from the field number until no other field has the name.
 // At most one try per field plus one, so the search always ends.
 std::string UniqueFieldName(const std::vector<TFieldDescriptor>& fields, size_t self) {
-    std::string base = TrimText(fields[self].Name);
+    // Names compare as far as a zero byte: what follows one could never tell two names apart.
+    const std::string& name = fields[self].Name;
+    std::string base = TrimText(name.substr(0, name.find('\0')));
     std::string upper = base;
     UpperCaseLocale(0, 0, upper);
     if (upper.empty() || !IsValidFieldNameStart(upper[0])) base = "_" + base;
