@@ -214,6 +214,7 @@ void TIndexFile::CheckHeader() {
             if (!d.Name.empty() || (!internalPrimary && d.Unique == 0)) fail();
         } else {
             std::string u = TrimText(d.Name);
+            UpperCaseLocale(0, 0, u);  // a lower-case y with diaeresis (255) starts a name as 159
             if (u.empty() || !IsIdentStart(u[0])) fail();
             for (int k = 1; k <= Header.IndexCount; ++k)
                 if (k != i && SameNameText(TrimText(Header.Descriptors[k].Name), u)) fail();

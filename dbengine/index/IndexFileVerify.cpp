@@ -135,6 +135,32 @@ bool TIndexFile::VerifyHeader(TDataCursor& cursor, bool verifyOnly) {
     }
 
     if (!verifyOnly) {
+        // The renames above may leave two names equal (two blank names both become "_", a name
+        // cut to 30 characters may meet another): each later one of such a pair gets a number.
+        // A zero byte ends a name for every comparison, so the new name is built from what
+        // stands before it.
+        for (int i = 2; i <= count; ++i) {
+            auto taken = [&](const std::string& name) {
+                for (int k = 1; k <= count; ++k)
+                    if (k != i && SameNameText(TrimText(work[k].Name), TrimText(name))) return true;
+                return false;
+            };
+            if (!taken(work[i].Name)) continue;
+            const std::string& name = work[i].Name;
+            std::string base = TrimText(name.substr(0, name.find('\0')));
+            if (base.empty() || !IsIdentStart(base[0])) base = "_" + base;
+            for (int n = i; n <= i + count + 1; ++n) {
+                std::string suffix = "_" + std::to_string(n);
+                std::string candidate = base.substr(0, MaxIndexNameLength - suffix.size()) + suffix;
+                if (!taken(candidate)) {
+                    work[i].Name = candidate;
+                    break;
+                }
+            }
+        }
+        // Under the internal record-order index descriptor 0 holds nothing, as the engine
+        // writes it; whatever a damaged one still lists behind a missing field goes.
+        if (internalPrimary) ClearIndexDesc(work[0]);
         Header.Descriptors = work;
         Header.IndexCount = static_cast<uint8_t>(count);
         Header.InternalPrimaryIndex = internalPrimary ? 1 : 0;

@@ -117,6 +117,25 @@ TEST_F(IndexFileVerifyTest, EachRuleReportsInBothModesAndRepairFixesTheHeader) {
          {},
          true,
          [](TIndexFile& f) { EXPECT_EQ(f.Header.Descriptors[1].Name, "_  "); }},
+        // Both become "_": the second of the pair gets a number.
+        {"two blank names",
+         [](TIndexFile& f) {
+             f.Header.Descriptors[1].Name = "  ";
+             f.Header.Descriptors[2].Name = "";
+         },
+         {"Invalid index name for index   ", "Invalid index name for index "},
+         {},
+         true,
+         [](TIndexFile& f) {
+             EXPECT_EQ(f.Header.Descriptors[1].Name, "_  ");
+             EXPECT_EQ(f.Header.Descriptors[2].Name, "__2");
+         }},
+        {"name starting with a lower-case y with diaeresis",
+         [](TIndexFile& f) { f.Header.Descriptors[1].Name = "\xFFndex"; },
+         {},
+         {},
+         true,
+         nullptr},
         {"names differing in case",
          [](TIndexFile& f) { f.Header.Descriptors[2].Name = "byname"; },
          {"Duplicate index name for index ByName", "Duplicate index name for index byname"},
@@ -252,11 +271,11 @@ TEST_F(IndexFileVerifyTest, EachRuleReportsInBothModesAndRepairFixesTheHeader) {
         const std::vector<uint8_t> before = Image(f.Header);
         bool result = true;
         EXPECT_EQ(Verify(f, true, result), c.Verify);
-        EXPECT_FALSE(result);
+        EXPECT_EQ(result, c.Verify.empty());
         EXPECT_EQ(Image(f.Header), before) << "verification changed the header";
 
         EXPECT_EQ(Verify(f, false, result), c.Repair.empty() ? Suffixed(c.Verify) : c.Repair);
-        EXPECT_FALSE(result);
+        EXPECT_EQ(result, c.Verify.empty());
         EXPECT_EQ(f.Header.HeaderModified, 1);
         EXPECT_EQ(f.Header.Descriptors[SysDeletedIndex].Name, "Sys Deleted");
         if (c.Check) c.Check(f);
