@@ -282,7 +282,7 @@ void TBlobFile::ReadHeader() {
 
 bool TBlobFile::WriteHeader(bool force) {
     if (!force && Header.HeaderModified == 0) return false;
-    ++Header.ChangeCount;
+    Header.ChangeCount = static_cast<int32_t>(static_cast<uint32_t>(Header.ChangeCount) + 1u);  // wraps
     // The stored flag tells whether the header was written because it had changed.
     auto bytes = Header.Encode();
     if (Encrypted) ScrambleBuffer(bytes.data(), BlobHeaderSize, BlobSeed1, BlobSeed2);
@@ -295,7 +295,7 @@ bool TBlobFile::WriteHeader(bool force) {
 }
 
 void TBlobFile::TouchHeader() {
-    ++Header.ChangeCount;
+    Header.ChangeCount = static_cast<int32_t>(static_cast<uint32_t>(Header.ChangeCount) + 1u);  // wraps
     Header.HeaderModified = 1;
     MarkFilesWritten();
 }

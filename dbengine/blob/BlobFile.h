@@ -20,6 +20,7 @@
 
 namespace dbengine {
 
+class TDataCursor;
 class TDataTable;
 class TBlobFile;
 
@@ -163,6 +164,15 @@ public:
     void EmptyFile();
     void CheckHeader();
     void CheckVersion();
+    // Checks the header against the file's length, logging each problem through the cursor;
+    // unless verifyOnly, cuts a partial block off the file and fixes the header in memory. True
+    // when nothing was found.
+    bool VerifyHeader(TDataCursor& cursor, bool verifyOnly);
+    // Checks the chain of one BLOB value of physical record recordNo, logging each problem;
+    // unless verifyOnly, repairs the chain in the cache (firstBlock becomes 0 when the value
+    // cannot be kept). Tolerant corrects differing stamps silently (in repair). True when sound.
+    bool VerifyBlobs(TDataCursor& cursor, bool verifyOnly, int32_t& firstBlock, int32_t stamp, int32_t recordNo,
+                     bool tolerant);
     bool IsFreeBlockValid(int32_t blockNo) const;
     // For a remote table: the header image as the server sent it (512 bytes).
     void ReceiveHeader(const uint8_t* image);

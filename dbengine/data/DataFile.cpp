@@ -209,7 +209,7 @@ bool TDataFile::ReloadHeaderIfChanged() {
 
 bool TDataFile::WriteHeader(bool force) {
     if (!force && Header.HeaderModified == 0) return false;
-    ++Header.ChangeCount;
+    Header.ChangeCount = static_cast<int32_t>(static_cast<uint32_t>(Header.ChangeCount) + 1u);  // wraps
     Header.WriterVersion = EngineWriterVersion;
     Header.Reserved120 = 0;
     Header.LastWriteTime = framework::Now() - StoredTimeBias;
@@ -221,7 +221,7 @@ bool TDataFile::WriteHeader(bool force) {
 }
 
 void TDataFile::MarkChanged() {
-    ++Header.ChangeCount;
+    Header.ChangeCount = static_cast<int32_t>(static_cast<uint32_t>(Header.ChangeCount) + 1u);  // wraps
     Header.HeaderModified = 1;
     if (Table != nullptr) Table->FilesWritten = true;
 }

@@ -16,6 +16,7 @@ namespace dbengine {
 
 class TDataQuery;
 class TDataTable;
+class TDataCursor;
 
 // What a record fetch asks of the cursor it serves; the cursor implements it.
 class TRecordFetchClient {
@@ -108,6 +109,10 @@ public:
     void EmptyFile();
     void CheckVersion();
     void CheckHeader();
+    // Runs every header and descriptor check, logging each problem through the cursor; unless
+    // verifyOnly, fixes what it can in memory (written with the next header and descriptor
+    // writes) and cuts a partial record off the file. True when nothing was found.
+    bool VerifyHeader(TDataCursor& cursor, bool verifyOnly);
     void SetTableInfo(const std::string& password, const std::string& description, int32_t lastRecordId,
                       int16_t userMajorVersion, int16_t userMinorVersion);
     int32_t NextRecordId();

@@ -26,6 +26,7 @@
 
 namespace dbengine {
 
+class TDataCursor;
 class TDataDirectory;
 class TDataSession;
 
@@ -102,6 +103,12 @@ public:
     void FlushOSBuffers();
     void CheckHeaders();
     void CheckVersions();
+    // The header verification (repair unless verifyOnly) of the three files; the BLOB result is
+    // true for a table without BLOB fields.
+    void VerifyFiles(TDataCursor& cursor, bool verifyOnly, bool& dataOk, bool& indexOk, bool& blobOk);
+    // The BLOB chain check of one value; true when the table has no open BLOB file.
+    bool VerifyBlobs(TDataCursor& cursor, bool verifyOnly, int32_t& firstBlock, int32_t stamp, int32_t recordNo,
+                     bool tolerant);
     int32_t DataChangeCount() const { return DataFile->Header.ChangeCount; }
     int32_t IndexChangeCount() const { return IndexFile->GetChangeCount(); }
     int32_t BlobChangeCount() const { return HasBlobFields() ? BlobFile->GetChangeCount() : 0; }

@@ -129,7 +129,7 @@ bool TIndexFile::ReloadHeaderIfChanged() {
 
 bool TIndexFile::WriteHeader(bool force) {
     if (!force && Header.HeaderModified == 0) return false;
-    ++Header.ChangeCount;
+    Header.ChangeCount = static_cast<int32_t>(static_cast<uint32_t>(Header.ChangeCount) + 1u);  // wraps
     TIndexHeader copy = Header;
     // Temporary descriptors never reach the disk; they always follow the permanent ones (a
     // permanent index cannot be added while a temporary one exists), so this leaves no hole.
@@ -151,7 +151,7 @@ bool TIndexFile::WriteHeader(bool force) {
 }
 
 void TIndexFile::MarkHeaderChanged() {
-    ++Header.ChangeCount;
+    Header.ChangeCount = static_cast<int32_t>(static_cast<uint32_t>(Header.ChangeCount) + 1u);  // wraps
     Header.HeaderModified = 1;
     Owner->SetFilesWritten();
 }
@@ -214,6 +214,7 @@ void TIndexFile::CheckHeader() {
             if (!d.Name.empty() || (!internalPrimary && d.Unique == 0)) fail();
         } else {
             std::string u = TrimText(d.Name);
+            UpperCaseLocale(0, 0, u);  // a lower-case y with diaeresis (255) starts a name as 159
             if (u.empty() || !IsIdentStart(u[0])) fail();
             for (int k = 1; k <= Header.IndexCount; ++k)
                 if (k != i && SameNameText(TrimText(Header.Descriptors[k].Name), u)) fail();

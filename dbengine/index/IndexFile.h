@@ -17,6 +17,7 @@
 
 namespace dbengine {
 
+class TDataCursor;
 class TDataSession;
 class TIndexCursor;
 
@@ -53,6 +54,10 @@ public:
     void EmptyIndexFile();
     void CheckVersion();
     void CheckHeader();
+    // Walks the header rules, logging each problem through the cursor; unless verifyOnly, fixes
+    // the header image (written by the caller later) and drops descriptors that cannot be kept.
+    // True when nothing was found.
+    bool VerifyHeader(TDataCursor& cursor, bool verifyOnly);
     static bool IsValidPageNumber(int32_t page, int32_t nextPageNo);
 
     // ---- Descriptors ----
