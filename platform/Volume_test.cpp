@@ -1,6 +1,9 @@
 #include "platform/Volume.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
 #include <sys/statvfs.h>
 
 #include <filesystem>
@@ -241,7 +244,8 @@ TEST_F(VolumeTest, SizesOfTmpAgreeWithDf) {
         return total == size && near(freeToCaller, avail) && near(uint64_t{totalClusters} * cluster, size) &&
                near(uint64_t{freeClusters} * cluster, avail);
     };
-    for (int attempt = 0; attempt < 50; ++attempt) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
         ASSERT_TRUE(GetDiskFreeSpaceEx("T:\\", &freeToCaller, &total, &totalFree));
         ASSERT_TRUE(GetDiskFreeSpace("t:\\", &spc, &bps, &freeClusters, &totalClusters));
         std::tie(size, avail) = df();
