@@ -17,7 +17,7 @@
 namespace dbengine {
 namespace {
 
-using testsupport::ErrorOf;
+using testsupport::CodeOf;
 
 TFieldDescriptor Field(int16_t no, const std::string& name, uint8_t type, uint8_t size = 0) {
     TFieldDescriptor d;
@@ -174,8 +174,8 @@ TEST_F(CursorNavigationTest, OpensOnThePrimaryIndexBeforeTheFirstRecord) {
     c->SetIndexName("bycount");
     EXPECT_EQ(c->CurrentIndex, 1);
     EXPECT_EQ(Walk(*c), (std::vector<std::string>{"Adams", "Baker", "Clark", "Bakst", "Davis", "Evans"}));
-    EXPECT_EQ(ErrorOf([&] { c->SetIndexName("NoSuchIndex"); }), DBE_INVALIDINDEXNAME);
-    EXPECT_EQ(ErrorOf([&] { c->SetIndexName("Sys Deleted"); }), DBE_INVALIDINDEXNAME);
+    EXPECT_EQ(CodeOf([&] { c->SetIndexName("NoSuchIndex"); }), DBE_INVALIDINDEXNAME);
+    EXPECT_EQ(CodeOf([&] { c->SetIndexName("Sys Deleted"); }), DBE_INVALIDINDEXNAME);
 
     // A fresh cursor on the filled table stands before its first record.
     auto d = Open();
@@ -388,7 +388,7 @@ TEST_F(CursorNavigationTest, ALoopingLeafChainIsACorruptIndex) {
     TPage* page = c->Table->IndexFile->FetchPage(0, last);
     page->SetNextPage(first);
     c->Table->IndexFile->ReleasePage(page);
-    EXPECT_EQ(ErrorOf([&] { c->MoveBy(1000000); }), DBE_INDEXCORRUPT);
+    EXPECT_EQ(CodeOf([&] { c->MoveBy(1000000); }), DBE_INDEXCORRUPT);
 }
 
 TEST_F(CursorNavigationTest, BookmarksAndOtherCursors) {

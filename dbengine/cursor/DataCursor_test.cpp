@@ -7,7 +7,7 @@
 namespace dbengine {
 namespace {
 
-using testsupport::ErrorOf;
+using testsupport::CodeOf;
 
 class DataCursorTest : public testsupport::TableFixture {
 protected:
@@ -68,12 +68,12 @@ TEST_F(DataCursorTest, OptionsAreSetWhileClosed) {
         {"query source", [](TDataCursor& x) { x.SetQuerySource(true); }},
         {"temporary", [](TDataCursor& x) { x.SetTemporary(true); }},
     };
-    for (const Case& k : cases) EXPECT_EQ(ErrorOf([&] { k.Set(*c); }), DBE_TABLEOPEN) << k.Name;
+    for (const Case& k : cases) EXPECT_EQ(CodeOf([&] { k.Set(*c); }), DBE_TABLEOPEN) << k.Name;
     EXPECT_EQ(c->TableName, "T");
     EXPECT_FALSE(c->Exclusive || c->ShareExclusive || c->ReadOnly || c->InMemory || c->IsQuerySource ||
                  c->IsTemporary);
     // The two exempt ones.
-    EXPECT_EQ(ErrorOf([&] { c->SetQueryResult(true); }), 0);
+    EXPECT_EQ(CodeOf([&] { c->SetQueryResult(true); }), 0);
     EXPECT_TRUE(c->IsQueryResult);
     c->SetQueryResult(false);
     c->SetSuppressAutoInc(true);
@@ -95,7 +95,7 @@ TEST_F(DataCursorTest, OptionsAreSetWhileClosed) {
 TEST_F(DataCursorTest, EncryptedTableNeedsItsPassword) {
     MakeEncrypted("E", "Open Sesame");
     auto c = Cursor("E");
-    EXPECT_EQ(ErrorOf([&] { c->OpenCursor(); }), DBE_NOTSUFFTABLERIGHTS);
+    EXPECT_EQ(CodeOf([&] { c->OpenCursor(); }), DBE_NOTSUFFTABLERIGHTS);
     EXPECT_FALSE(c->IsOpen);
     EXPECT_TRUE(Database->Tables.empty()) << "the shared table was given back";
 
@@ -117,14 +117,14 @@ TEST_F(DataCursorTest, EncryptedTableNeedsItsPassword) {
     Session->RemovePassword("Open Sesame");
     auto second = Cursor("E");
     second->SetPasswordCallback([](TDataCursor&) { return false; });
-    EXPECT_EQ(ErrorOf([&] { second->OpenCursor(); }), DBE_NOTSUFFTABLERIGHTS);
+    EXPECT_EQ(CodeOf([&] { second->OpenCursor(); }), DBE_NOTSUFFTABLERIGHTS);
     EXPECT_FALSE(second->IsOpen);
     EXPECT_EQ(c->Table->OpenCount, 1);
     EXPECT_EQ(c->Table->UserCursorCount, 1);
     // Closing clears the callbacks: the next open asks nobody.
     c->CloseCursor(false);
     EXPECT_FALSE(c->AskPassword());
-    EXPECT_EQ(ErrorOf([&] { c->OpenCursor(); }), DBE_NOTSUFFTABLERIGHTS);
+    EXPECT_EQ(CodeOf([&] { c->OpenCursor(); }), DBE_NOTSUFFTABLERIGHTS);
     EXPECT_EQ(asked, 1);
 }
 
@@ -145,7 +145,7 @@ TEST_F(DataCursorTest, ExclusiveCursorAndItsClone) {
     for (bool exclusive : {true, false}) {
         auto other = Cursor("T");
         other->SetExclusive(exclusive);
-        EXPECT_EQ(ErrorOf([&] { other->OpenCursor(); }), DBE_OSEACCES);
+        EXPECT_EQ(CodeOf([&] { other->OpenCursor(); }), DBE_OSEACCES);
         EXPECT_FALSE(other->IsOpen);
     }
     EXPECT_EQ(owner->Table->OpenCount, 2);
@@ -199,13 +199,13 @@ TEST_F(DataCursorTest, MaintenanceCallbacksLastUntilClose) {
 
 TEST_F(DataCursorTest, MissingTableAndChecks) {
     auto c = Cursor("Nothing");
-    EXPECT_EQ(ErrorOf([&] { c->OpenCursor(); }), DBE_OSENOENT);
+    EXPECT_EQ(CodeOf([&] { c->OpenCursor(); }), DBE_OSENOENT);
     EXPECT_FALSE(c->IsOpen);
-    EXPECT_EQ(ErrorOf([&] { c->CheckExclusive(); }), DBE_NEEDEXCLACCESS);
-    EXPECT_EQ(ErrorOf([&] { c->CheckWritable(); }), 0);
+    EXPECT_EQ(CodeOf([&] { c->CheckExclusive(); }), DBE_NEEDEXCLACCESS);
+    EXPECT_EQ(CodeOf([&] { c->CheckWritable(); }), 0);
     c->SetReadOnly(true);
-    EXPECT_EQ(ErrorOf([&] { c->CheckWritable(); }), DBE_OSEACCES);
-    EXPECT_EQ(ErrorOf([&] { c->CheckClosed(); }), 0);
+    EXPECT_EQ(CodeOf([&] { c->CheckWritable(); }), DBE_OSEACCES);
+    EXPECT_EQ(CodeOf([&] { c->CheckClosed(); }), 0);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "dbengine/data/DataFile.h"
+#include "dbengine/testsupport/ErrorCode.h"
 
 #include <gtest/gtest.h>
 
@@ -16,18 +17,12 @@
 namespace dbengine {
 namespace {
 
+using dbengine::testsupport::CodeOf;
+
 using platform::testsupport::ReadNativeFile;
 using platform::testsupport::TScopedDrives;
 using platform::testsupport::TTempFolder;
 
-TEngineErrorCode CodeOf(auto&& f) {
-    try {
-        f();
-    } catch (const EDbEngineError& e) {
-        return e.ErrorCode;
-    }
-    return 0;
-}
 
 TFieldDescriptor Field(int16_t no, const std::string& name, uint8_t type, uint8_t size = 0,
                        uint8_t subType = 0, uint8_t decimals = 0) {

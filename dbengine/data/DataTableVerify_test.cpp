@@ -83,7 +83,7 @@ TEST_F(DataTableVerifyTest, PartialRecordAndPartialBlockAreReportedThenCutByRepa
     EXPECT_TRUE(dataOk && indexOk && blobOk);
     TDataTable* t = Open("T");
     ASSERT_NE(t, nullptr);
-    EXPECT_EQ(testsupport::ErrorOf([&] { t->CheckHeaders(); }), 0);
+    EXPECT_EQ(testsupport::CodeOf([&] { t->CheckHeaders(); }), 0);
     EXPECT_EQ(GetCount(*t, 2), 20);  // the records survive
     int32_t first = 5;
     EXPECT_FALSE(t->VerifyBlobs(cursor, true, first, 1, 1, false));  // past the blocks

@@ -15,7 +15,7 @@ namespace dbengine {
 namespace {
 
 using platform::testsupport::RunInChildProcess;
-using testsupport::ErrorOf;
+using testsupport::CodeOf;
 using testsupport::TLockHolderProcess;
 
 // Counts the writes and flushes that reach the platform's files; can make writes fail.
@@ -62,7 +62,7 @@ TEST_F(DataTableTest, CreateWritesTheFileSetWhichReopens) {
         EXPECT_TRUE(t->IsOpen);
         EXPECT_FALSE(t->IndexRecreated);
         EXPECT_FALSE(t->ReadOnly);
-        EXPECT_EQ(ErrorOf([&] { t->CheckHeaders(); }), 0);
+        EXPECT_EQ(CodeOf([&] { t->CheckHeaders(); }), 0);
         EXPECT_EQ(t->IndexFile->GetIndexDesc(0).FieldNumbers[0], 1);
         EXPECT_EQ(t->IndexFile->GetIndexDesc(SysTextIndex).Name, SysTextName);
         EXPECT_EQ(t->BlobFile->IsOpen, t->HasBlobFields());
@@ -82,7 +82,7 @@ TEST_F(DataTableTest, MissingIndexFileIsRecreatedEmpty) {
     EXPECT_TRUE(Exists("T.IDX"));
     EXPECT_EQ(Bytes("T.IDX").size(), IndexHeaderSize);
     // The full index checks are skipped for a recreated index file.
-    EXPECT_EQ(ErrorOf([&] { t->CheckHeaders(); }), 0);
+    EXPECT_EQ(CodeOf([&] { t->CheckHeaders(); }), 0);
     EXPECT_EQ(t->DataFile->RecordCount(), 2);
     ASSERT_EQ(Database->ReleaseSharedTable(t, false, false, false), 0);
     EXPECT_FALSE(Open("T")->IndexRecreated);
@@ -92,7 +92,7 @@ TEST_F(DataTableTest, MissingBlobFileFailsAndLeavesTheTableClosed) {
     MakeTable("T", true);
     std::remove((Root / "T.BLB").c_str());
     TDataTable* t = nullptr;
-    EXPECT_EQ(ErrorOf([&] { Database->OpenSharedTable("T", t, false, false, false, false, false, false); }),
+    EXPECT_EQ(CodeOf([&] { Database->OpenSharedTable("T", t, false, false, false, false, false, false); }),
               DBE_OSENOENT);
     EXPECT_TRUE(Database->Tables.empty());
     // Nothing of the table stays open: its data file can be deleted and made again.
@@ -106,7 +106,7 @@ TEST_F(DataTableTest, FailedCreateLeavesNoFileBehind) {
     def.SecondaryIndexes.resize(1);
     def.SecondaryIndexes[0].FieldCount = 1;
     def.SecondaryIndexes[0].FieldNumbers[0] = 2;  // no name: refused
-    EXPECT_EQ(ErrorOf([&] { Database->CreateSharedTable("T", false, false, def); }), DBE_INDEXNAMEREQUIRED);
+    EXPECT_EQ(CodeOf([&] { Database->CreateSharedTable("T", false, false, def); }), DBE_INDEXNAMEREQUIRED);
     EXPECT_TRUE(Database->Tables.empty());
     EXPECT_FALSE(Exists("T.DAT"));
     EXPECT_FALSE(Exists("T.IDX"));
@@ -118,7 +118,7 @@ TEST_F(DataTableTest, RenameAsBackupAndOntoAnExistingTable) {
     std::string t = Bytes("T.DAT"), u = Bytes("U.DAT");
 
     // A normal rename onto an existing table fails and changes nothing.
-    EXPECT_NE(ErrorOf([&] { Database->RenameTableFiles("T", "U", false, false); }), 0);
+    EXPECT_NE(CodeOf([&] { Database->RenameTableFiles("T", "U", false, false); }), 0);
     EXPECT_EQ(Bytes("T.DAT"), t);
     EXPECT_EQ(Bytes("U.DAT"), u);
     EXPECT_TRUE(Exists("T.IDX"));
@@ -224,23 +224,23 @@ TEST_F(DataTableTest, RecordLockedByAnotherProcessFailsAfterTheRetries) {
         SCOPED_TRACE(int(retries));
         Session->LockRetryCount = retries;
         Sleeps.clear();
-        EXPECT_EQ(ErrorOf([&] { t->LockRecord(3); }), DBE_RECLOCKFAILED);
+        EXPECT_EQ(CodeOf([&] { t->LockRecord(3); }), DBE_RECLOCKFAILED);
         // retries + 1 tries with one pause of LockWaitTime between two of them.
         EXPECT_EQ(std::count(Sleeps.begin(), Sleeps.end(), 7u), retries);
         EXPECT_FALSE(t->LockedRecords.Test(3));
         EXPECT_FALSE(t->AccessLocked);
     }
     // Another record is free; record 0 is never a record.
-    EXPECT_EQ(ErrorOf([&] { t->LockRecord(4); }), 0);
+    EXPECT_EQ(CodeOf([&] { t->LockRecord(4); }), 0);
     EXPECT_TRUE(t->LockedRecords.Test(4));
     t->EndAccess();
-    EXPECT_EQ(ErrorOf([&] { t->LockRecord(0); }), DBE_RECLOCKFAILED);
+    EXPECT_EQ(CodeOf([&] { t->LockRecord(0); }), DBE_RECLOCKFAILED);
     holder.Release();
-    EXPECT_EQ(ErrorOf([&] { t->LockRecord(3); }), 0);
+    EXPECT_EQ(CodeOf([&] { t->LockRecord(3); }), 0);
     t->EndAccess();
     t->UnlockRecord(3);
     t->UnlockRecord(4);
-    EXPECT_EQ(ErrorOf([&] { t->UnlockRecord(4); }), DBE_UNLOCKFAILED) << "not held any more";
+    EXPECT_EQ(CodeOf([&] { t->UnlockRecord(4); }), DBE_UNLOCKFAILED) << "not held any more";
 }
 
 TEST_F(DataTableTest, TwoCursorsOfOneProcessConflictOnARecord) {
@@ -251,9 +251,9 @@ TEST_F(DataTableTest, TwoCursorsOfOneProcessConflictOnARecord) {
     Session->LockRetryCount = 2;
     a->LockRecord(1);
     a->EndAccess();
-    EXPECT_EQ(ErrorOf([&] { b->LockRecord(1); }), DBE_RECLOCKFAILED);
+    EXPECT_EQ(CodeOf([&] { b->LockRecord(1); }), DBE_RECLOCKFAILED);
     a->UnlockRecord(1);
-    EXPECT_EQ(ErrorOf([&] { b->LockRecord(1); }), 0);
+    EXPECT_EQ(CodeOf([&] { b->LockRecord(1); }), 0);
     b->EndAccess();
 }
 
@@ -285,7 +285,7 @@ TEST_F(DataTableTest, WriteLockFailingPartWayReleasesTheHeaderByte) {
     {
         TLockHolderProcess holder("D:\\T.IDX", {{TIndexFile::WriteLockOffset, TIndexFile::WriteLockLength}});
         ASSERT_TRUE(holder.Holding());
-        EXPECT_EQ(ErrorOf([&] { t->LockForWrite(); }), DBE_LOCKTIMEOUT);
+        EXPECT_EQ(CodeOf([&] { t->LockForWrite(); }), DBE_LOCKTIMEOUT);
         EXPECT_FALSE(t->WriteLocked);
         int child = RunInChildProcess([] {
             TFileList list;
@@ -410,7 +410,7 @@ TEST_F(DataTableTest, CommitEndsTheTransactionEvenWhenWritingFails) {
     {
         CountingFiles io;
         io.FailWrites = true;
-        EXPECT_EQ(ErrorOf([&] { Database->Commit(true, false, false); }), DBE_WRITEERR);
+        EXPECT_EQ(CodeOf([&] { Database->Commit(true, false, false); }), DBE_WRITEERR);
     }
     EXPECT_FALSE(Database->InTransaction);
     EXPECT_TRUE(Database->Tables.empty());

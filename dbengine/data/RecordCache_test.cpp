@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "dbengine/data/DataFile.h"
+#include "dbengine/testsupport/ErrorCode.h"
 #include "dbengine/data/DataTable.h"
 #include "dbengine/session/DataSession.h"
 #include "dbengine/session/Engine.h"
@@ -16,18 +17,12 @@
 namespace dbengine {
 namespace {
 
+using dbengine::testsupport::CodeOf;
+
 using platform::testsupport::RunInChildProcess;
 using platform::testsupport::TScopedDrives;
 using platform::testsupport::TTempFolder;
 
-TEngineErrorCode CodeOf(auto&& f) {
-    try {
-        f();
-    } catch (const EDbEngineError& e) {
-        return e.ErrorCode;
-    }
-    return 0;
-}
 
 // Counts the reads and writes that reach the platform's files.
 struct CountingFiles {

@@ -10,7 +10,7 @@
 namespace dbengine {
 namespace {
 
-using testsupport::ErrorOf;
+using testsupport::CodeOf;
 
 TFieldDescriptor Field(int16_t no, const std::string& name, uint8_t type, uint8_t size = 0,
                        uint8_t subType = 0) {
@@ -68,7 +68,7 @@ protected:
     }
     TEngineErrorCode CheckOf(TTableDefinition def, bool allowAutoPrimary = true) {
         auto c = Cursor("T");
-        return ErrorOf([&] { c->CheckTableDefinition(def, 0, allowAutoPrimary, false); });
+        return CodeOf([&] { c->CheckTableDefinition(def, 0, allowAutoPrimary, false); });
     }
 };
 
@@ -205,7 +205,7 @@ TEST_F(TableDefinitionTest, CatalogEntriesTableIsCreatedAndReopened) {
     reader->CloseCursor(false);
 
     auto wide = Cursor("Wide_CAT");
-    EXPECT_EQ(ErrorOf([&] { wide->CreateTable(CatalogEntries(200, 200, 104), true, false); }),
+    EXPECT_EQ(CodeOf([&] { wide->CreateTable(CatalogEntries(200, 200, 104), true, false); }),
               DBE_INVALIDKEY);
     EXPECT_FALSE(Exists("Wide_CAT.DAT"));
 }
@@ -216,7 +216,7 @@ TEST_F(TableDefinitionTest, ExistingTableIsKeptWithoutOverwrite) {
     ASSERT_EQ(stat((Root / "T.DAT").c_str(), &before), 0);
     std::string bytes = Bytes("T.DAT");
     auto c = Cursor("T");
-    EXPECT_EQ(ErrorOf([&] { c->CreateTable(Definition(false), true, false); }), DBE_TABLEEXISTS);
+    EXPECT_EQ(CodeOf([&] { c->CreateTable(Definition(false), true, false); }), DBE_TABLEEXISTS);
     struct stat after {};
     ASSERT_EQ(stat((Root / "T.DAT").c_str(), &after), 0);
     EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
@@ -230,10 +230,10 @@ TEST_F(TableDefinitionTest, ExistingTableIsKeptWithoutOverwrite) {
 TEST_F(TableDefinitionTest, CreateNeedsAnExclusiveWritableCursor) {
     auto c = std::make_unique<TDataCursor>(Database);
     c->SetTableName("T");
-    EXPECT_EQ(ErrorOf([&] { c->CreateTable(Definition(false), true, false); }), DBE_NEEDEXCLACCESS);
+    EXPECT_EQ(CodeOf([&] { c->CreateTable(Definition(false), true, false); }), DBE_NEEDEXCLACCESS);
     c->SetExclusive(true);
     c->SetReadOnly(true);
-    EXPECT_EQ(ErrorOf([&] { c->CreateTable(Definition(false), true, false); }), DBE_OSEACCES);
+    EXPECT_EQ(CodeOf([&] { c->CreateTable(Definition(false), true, false); }), DBE_OSEACCES);
     EXPECT_FALSE(Exists("T.DAT"));
 }
 
@@ -245,13 +245,13 @@ TEST_F(TableDefinitionTest, DeleteAndRenameThroughACursor) {
     EXPECT_TRUE(Exists("U.BLB"));
     c->SetTableName("U");
     TDataTable* open = Open("U");
-    EXPECT_EQ(ErrorOf([&] { c->DeleteTable(); }), DBE_OSEACCES);
+    EXPECT_EQ(CodeOf([&] { c->DeleteTable(); }), DBE_OSEACCES);
     Database->ReleaseSharedTable(open, false, false, false);
     c->DeleteTable();
     EXPECT_FALSE(Exists("U.DAT"));
     EXPECT_FALSE(Exists("U.IDX"));
     EXPECT_FALSE(Exists("U.BLB"));
-    EXPECT_EQ(ErrorOf([&] { c->DeleteTable(); }), DBE_OSENOENT);
+    EXPECT_EQ(CodeOf([&] { c->DeleteTable(); }), DBE_OSENOENT);
 }
 
 }  // namespace
@@ -292,7 +292,7 @@ TEST_F(TablePropertiesTest, ClosedCursorReadsTheHeader) {
     c->CloseCursor(false);
 
     c->SetTableName("Missing");
-    EXPECT_EQ(testsupport::ErrorOf([&] { c->GetLanguageId(); }), DBE_OSENOENT);
+    EXPECT_EQ(testsupport::CodeOf([&] { c->GetLanguageId(); }), DBE_OSENOENT);
 }
 
 TEST_F(TablePropertiesTest, ResultDescriptorsWithCalculatedFields) {
@@ -315,7 +315,7 @@ TEST_F(TablePropertiesTest, ResultDescriptorsWithCalculatedFields) {
     EXPECT_EQ(c->FieldDescs[2].OriginName, "R.Twice");
     EXPECT_EQ(c->FieldDescs[2].OriginFieldNo, 3);
     fields.push_back(Field(4, "twice", fldInteger));
-    EXPECT_EQ(testsupport::ErrorOf([&] { c->SetFieldDescs(fields); }), DBE_INVALIDFIELDNAME);
+    EXPECT_EQ(testsupport::CodeOf([&] { c->SetFieldDescs(fields); }), DBE_INVALIDFIELDNAME);
 }
 
 TEST_F(TablePropertiesTest, EncryptedClosedTableNeedsItsPassword) {
@@ -327,8 +327,8 @@ TEST_F(TablePropertiesTest, EncryptedClosedTableNeedsItsPassword) {
     c->SetTableName("E");
     c->SetExclusive(true);
     c->CreateTable(def, true, false);
-    EXPECT_EQ(testsupport::ErrorOf([&] { c->GetTableDescription(); }), DBE_NOTSUFFTABLERIGHTS);
-    EXPECT_EQ(testsupport::ErrorOf([&] { c->DeleteTable(); }), DBE_NOTSUFFTABLERIGHTS);
+    EXPECT_EQ(testsupport::CodeOf([&] { c->GetTableDescription(); }), DBE_NOTSUFFTABLERIGHTS);
+    EXPECT_EQ(testsupport::CodeOf([&] { c->DeleteTable(); }), DBE_NOTSUFFTABLERIGHTS);
     EXPECT_TRUE(Exists("E.DAT"));
     Session->AddPassword("Key1");
     EXPECT_EQ(c->GetTableDescription(), "Hidden");
@@ -340,7 +340,7 @@ TEST_F(TablePropertiesTest, EmptyTableKeepsTheFullTextParameters) {
     auto c = std::make_unique<TDataCursor>(Database);
     c->SetTableName("T");
     c->OpenCursor();
-    EXPECT_EQ(testsupport::ErrorOf([&] { c->EmptyTable(); }), DBE_NEEDEXCLACCESS);
+    EXPECT_EQ(testsupport::CodeOf([&] { c->EmptyTable(); }), DBE_NEEDEXCLACCESS);
     c->CloseCursor(false);
     c->SetExclusive(true);
     c->OpenCursor();

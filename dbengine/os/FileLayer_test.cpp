@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include "dbengine/os/FileHandler.h"
+#include "dbengine/testsupport/ErrorCode.h"
 #include "dbengine/os/FileList.h"
 #include "dbengine/session/Engine.h"
 #include "dbengine/session/EngineError.h"
@@ -14,19 +15,13 @@
 namespace dbengine {
 namespace {
 
+using dbengine::testsupport::CodeOf;
+
 using platform::testsupport::ReadNativeFile;
 using platform::testsupport::RunInChildProcess;
 using platform::testsupport::TScopedDrives;
 using platform::testsupport::TTempFolder;
 
-TEngineErrorCode CodeOf(auto&& f) {
-    try {
-        f();
-    } catch (const EDbEngineError& e) {
-        return e.ErrorCode;
-    }
-    return 0;
-}
 
 class FileLayerTest : public ::testing::Test {
 protected:

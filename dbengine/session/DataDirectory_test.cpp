@@ -7,7 +7,7 @@
 namespace dbengine {
 namespace {
 
-using testsupport::ErrorOf;
+using testsupport::CodeOf;
 
 class DataDirectoryTest : public testsupport::TableFixture {
 protected:
@@ -165,7 +165,7 @@ TEST_F(DataDirectoryTest, TablesOfATransactionStayUntilItEnds) {
 
 TEST_F(DataDirectoryTest, FailedOpenLeavesTheRegistryAsItWas) {
     TDataTable* t = nullptr;
-    EXPECT_EQ(ErrorOf([&] { OpenResult("Missing", false, false, t); }), DBE_OSENOENT);
+    EXPECT_EQ(CodeOf([&] { OpenResult("Missing", false, false, t); }), DBE_OSENOENT);
     EXPECT_TRUE(Database->Tables.empty());
     MakeTable("T", false);
     TDataTable* open = Open("T");

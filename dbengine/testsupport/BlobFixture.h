@@ -10,21 +10,13 @@
 #include <vector>
 
 #include "dbengine/blob/BlobBuffer.h"
+#include "dbengine/testsupport/ErrorCode.h"
 #include "dbengine/blob/BlobFile.h"
 #include "dbengine/data/DataTable.h"
 #include "platform/testsupport/TestDrives.h"
 
 namespace dbengine::testsupport {
 
-template <typename F>
-TEngineErrorCode CodeOf(F&& f) {
-    try {
-        f();
-    } catch (const EDbEngineError& e) {
-        return e.ErrorCode;
-    }
-    return 0;
-}
 
 // A cursor that, on a cache miss, reloads a changed header and drops the cache as the shared
 // table would, and counts its calls.

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "dbengine/data/DataTable.h"
+#include "dbengine/testsupport/ErrorCode.h"
 #include "dbengine/session/DataDirectory.h"
 #include "dbengine/session/DataSession.h"
 #include "dbengine/session/Engine.h"
@@ -19,17 +20,6 @@
 #include "platform/testsupport/TestDrives.h"
 
 namespace dbengine::testsupport {
-
-// The engine error code a call raises; 0 when it raises none.
-template <typename F>
-TEngineErrorCode ErrorOf(F&& f) {
-    try {
-        f();
-    } catch (const EDbEngineError& e) {
-        return e.ErrorCode;
-    }
-    return 0;
-}
 
 class TableFixture : public ::testing::Test {
 protected:

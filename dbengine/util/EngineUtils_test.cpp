@@ -1,4 +1,5 @@
 #include "dbengine/util/EngineUtils.h"
+#include "dbengine/testsupport/ErrorCode.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -13,6 +14,8 @@
 namespace dbengine {
 namespace {
 
+using dbengine::testsupport::CodeOf;
+
 std::vector<uint8_t> FromHex(std::string_view hex) {
     std::vector<uint8_t> out;
     for (size_t i = 0; i + 1 < hex.size(); i += 2)
@@ -20,14 +23,6 @@ std::vector<uint8_t> FromHex(std::string_view hex) {
     return out;
 }
 
-TEngineErrorCode CodeOf(auto&& f) {
-    try {
-        f();
-    } catch (const EDbEngineError& e) {
-        return e.ErrorCode;
-    }
-    return 0;
-}
 
 // ---- LIKE ----
 

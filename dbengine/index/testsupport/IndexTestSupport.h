@@ -12,6 +12,7 @@
 #include "dbengine/index/IndexFile.h"
 #include "dbengine/index/TextIndexParams.h"
 #include "dbengine/os/FileList.h"
+#include "dbengine/testsupport/ErrorCode.h"
 #include "dbengine/session/Engine.h"
 #include "dbengine/session/EngineError.h"
 
@@ -72,14 +73,7 @@ public:
     int ChangeChecks = 0;
 };
 
-inline TEngineErrorCode CodeOf(auto&& f) {
-    try {
-        f();
-    } catch (const EDbEngineError& e) {
-        return e.ErrorCode;
-    }
-    return 0;
-}
+using dbengine::testsupport::CodeOf;
 
 // Inserts key with value into the cursor's current index.
 inline void TreeInsert(TIndexCursor& c, const uint8_t* key, int32_t value) {
