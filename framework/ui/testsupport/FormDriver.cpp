@@ -36,7 +36,8 @@ TFormDriver::TFormDriver() {
         Shown.push_back(s);
         return ok;
     });
-    SetMenuTracker([this](TMenu& Menu, TMenuItem& Items, TPoint) -> TMenuItem* {
+    SetMenuTracker([this](TMenu& Menu, TMenuItem& Items, TPoint, TMenuItem*& chosen) -> bool {
+        if (LiveMenus && FMenuAnswers.empty()) return false;
         // A popup menu is known by its name, a menu of the bar by its caption.
         TShown s{"menu",
                  Menu.ClassName(),
@@ -44,7 +45,7 @@ TFormDriver::TFormDriver() {
                  "",
                  0,
                  0};
-        TMenuItem* chosen = nullptr;
+        chosen = nullptr;
         if (FMenuAnswers.empty()) {
             if (Strict) ADD_FAILURE() << "popup menu " << Menu.Name() << " was not answered";
         } else {
@@ -53,7 +54,7 @@ TFormDriver::TFormDriver() {
             chosen = choose(Items);
         }
         Shown.push_back(s);
-        return chosen;
+        return true;
     });
 }
 
@@ -69,6 +70,7 @@ TFormDriver::~TFormDriver() {
     SetModalAnswerer(FPrevious);
     SetTickCountSource(FPreviousTicks);
     SetCommonDialogAnswerer({});
+    CloseMenus();
     SetMenuTracker({});
 }
 

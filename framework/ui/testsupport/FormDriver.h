@@ -81,6 +81,9 @@ public:
     // The next menu shown (a popup menu, or a menu of a form's bar) chooses the item Choose returns
     // among the sub-items of Items (nil: the menu is dismissed).
     void AnswerMenu(std::function<TMenuItem*(TMenuItem& Items)> Choose);
+    // With no answer queued, menus open on screen (drawn, driven by keys and clicks) instead of
+    // failing the test.
+    bool LiveMenus = false;
     // Unanswered modal forms and message boxes fail the test; when false they get Cancel / OK.
     bool Strict = true;
 
