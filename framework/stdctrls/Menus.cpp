@@ -235,6 +235,7 @@ void FillQMenu(QMenu& Menu, TMenuItem* Item, TMenuItem*& Chosen) {
 }  // namespace
 
 void OpenMenuAt(TMenu& Menu, TMenuItem& Items, TPoint At);
+void OpenBarMenu(TMainMenu& Menu, int Index, bool DropDown, bool InitClick = true);
 
 void TMenu::Track(TMenuItem& Items, TPoint At) {
     TMenuItem* chosen = nullptr;
@@ -317,6 +318,7 @@ protected:
     }
     void Paint() override;
     void MouseMove(TShiftState Shift, int X, int Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
 
 private:
     TMenuItem* FItems;
@@ -330,6 +332,10 @@ struct TMenuState {
     int BarIndex = -1;
     TMenu* Owner = nullptr;
     std::vector<std::unique_ptr<TMenuWindow>> Windows;
+    // Menus closed while their own input may still be on the way (a press that chose an item is
+    // followed by its release): hidden now, freed once the pending messages have run.
+    std::vector<std::unique_ptr<TMenuWindow>> Closed;
+    HWND Sweeper = 0;
     bool AltAlone = false;  // Alt is down and no other key came since
 };
 TMenuState& MS() {
@@ -342,14 +348,28 @@ void RepaintBar() {
     if (s.Form && s.Form->HandleAllocated()) UpdateTopBand(s.Form->Handle());
 }
 
+void FreeClosed() {
+    auto& s = MS();
+    std::vector<std::unique_ptr<TMenuWindow>> closed = std::move(s.Closed);
+    for (auto& w : closed) w.release()->Free();
+}
+
 void CloseFrom(size_t Level) {
     auto& s = MS();
+    bool any = false;
     while (s.Windows.size() > Level) {
         std::unique_ptr<TMenuWindow> w = std::move(s.Windows.back());
         s.Windows.pop_back();
-        w->Free();
-        w.release();
+        if (w->HandleAllocated()) ShowWindowRecord(w->Handle(), false);
+        s.Closed.push_back(std::move(w));
+        any = true;
     }
+    if (!any) return;
+    if (!s.Sweeper)
+        s.Sweeper = AllocateHWnd([](TMessage& M) {
+            if (M.Msg == WM_USER) FreeClosed();
+        });
+    PostMessage(s.Sweeper, WM_USER, 0, 0);
 }
 
 void ShowMenuWindow(TMenuItem& Items, TPoint At) {
@@ -521,6 +541,13 @@ void TMenuWindow::MouseMove(TShiftState, int X, int Y) {
     if (FItems->Items(i)->Count() > 0) OpenSubMenu(false);
 }
 
+void TMenuWindow::MouseUp(TMouseButton, TShiftState, int X, int Y) {
+    int i = ItemAt(X, Y);
+    if (i < 0 || i != Selected) return;
+    TMenuItem* item = FItems->Items(i);
+    if (Selectable(item) && item->Count() == 0 && item->Enabled) Choose(item);
+}
+
 // A press while menus are open: on a menu, its item; on the bar, the bar's own handling; anywhere
 // else, the menus close and the press is eaten (as the platform's menus do).
 bool MenuMouseDown(HWND Wnd, int X, int Y) {
@@ -533,12 +560,10 @@ bool MenuMouseDown(HWND Wnd, int X, int Y) {
         if (i < 0) return true;
         TMenuItem* item = w->ItemsShown()->Items(i);
         if (!Selectable(item)) return true;
+        // The press selects (and opens a sub-menu); the release on the item chooses it.
         CloseFrom(l + 1);
         s.Windows[l]->Select(i);
-        if (item->Count() > 0)
-            OpenSubMenu(false);
-        else if (item->Enabled)
-            Choose(item);
+        if (item->Count() > 0) OpenSubMenu(false);
         return true;
     }
     if (s.Form && s.Form->HandleAllocated() && Wnd == s.Form->Handle() && Y < 0) return false;
@@ -557,7 +582,7 @@ void OpenMenuAt(TMenu& Menu, TMenuItem& Items, TPoint At) {
     ShowMenuWindow(Items, At);
 }
 
-void OpenBarMenu(TMainMenu& Menu, int Index, bool DropDown) {
+void OpenBarMenu(TMainMenu& Menu, int Index, bool DropDown, bool InitClick) {
     auto& s = MS();
     auto* form = dynamic_cast<TCustomForm*>(Menu.Owner());
     if (!form || Index < 0) return;
@@ -570,7 +595,7 @@ void OpenBarMenu(TMainMenu& Menu, int Index, bool DropDown) {
     if (!DropDown) return;
     TMenuItem* bar = Menu.Items()->Items(Index);
     if (bar->Count() == 0 || !bar->Enabled) return;
-    if (bar->OnClick) bar->OnClick(bar);
+    if (InitClick && bar->OnClick) bar->OnClick(bar);
     TRect r = Menu.BarItemRect(Index);
     ShowMenuWindow(*bar, form->ClientToScreen(TPoint{r.Left, r.Bottom - form->MenuHeight()}));
 }
@@ -598,6 +623,12 @@ TWinControl* OpenMenuWindow(int Level) {
     return s.Windows[static_cast<size_t>(Level)].get();
 }
 
+TRect OpenMenuItemRect(int Level, int Index) {
+    auto& s = MS();
+    if (Level < 0 || static_cast<size_t>(Level) >= s.Windows.size()) return TRect{};
+    return s.Windows[static_cast<size_t>(Level)]->ItemRect(Index);
+}
+
 int OpenMenuSelection(int Level) {
     auto& s = MS();
     if (Level < 0 || static_cast<size_t>(Level) >= s.Windows.size()) return -1;
@@ -606,6 +637,7 @@ int OpenMenuSelection(int Level) {
 
 void CloseMenus() {
     auto& s = MS();
+    if (!MenuActive()) FreeClosed();  // nothing open: what was closed can go now
     CloseFrom(0);
     bool bar = s.BarIndex >= 0;
     s.BarIndex = -1;
@@ -794,8 +826,6 @@ bool TMainMenu::IsAccelerator(uint16_t Key) {
     return false;
 }
 
-void OpenBarMenu(TMainMenu& Menu, int Index, bool DropDown);
-
 void TMainMenu::Open(TMenuItem* BarItem) {
     if (!BarItem) return;
     if (BarItem->Count() == 0) {
@@ -814,10 +844,12 @@ void TMainMenu::Open(TMenuItem* BarItem) {
             if (chosen) chosen->Click();
             return;
         }
+        OpenBarMenu(*this, Items()->IndexOf(BarItem), true, false);  // OnClick has run
+    } else {
         OpenBarMenu(*this, Items()->IndexOf(BarItem), true);
-        return;
     }
-    OpenBarMenu(*this, Items()->IndexOf(BarItem), true);
+    // Opened from the keyboard: the first item is selected.
+    if (TMenuWindow* w = Top()) w->Select(NextItem(*w, 1));
 }
 
 void SetMenuTracker(TMenuTracker Tracker) {

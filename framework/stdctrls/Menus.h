@@ -131,6 +131,8 @@ TMenuItem* MenuBarSelection();
 std::vector<TMenuItem*> OpenMenus();
 // The window of an open menu (0 = outermost), for tests and grabs; nil when not open.
 class TWinControl* OpenMenuWindow(int Level);
+// The row of an item in an open menu (client coordinates of its window); empty when hidden.
+TRect OpenMenuItemRect(int Level, int Index);
 // The item selected in an open menu, -1 for none.
 int OpenMenuSelection(int Level);
 // Closes every menu and leaves the bar.

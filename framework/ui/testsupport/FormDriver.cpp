@@ -71,6 +71,7 @@ TFormDriver::~TFormDriver() {
     SetTickCountSource(FPreviousTicks);
     SetCommonDialogAnswerer({});
     CloseMenus();
+    CloseMenus();  // the second call frees the closed menu windows
     SetMenuTracker({});
 }
 
@@ -203,8 +204,8 @@ void TFormDriver::SendMouse(TControl& Control, int Type, int X, int Y, TMouseBut
     QWidget* w = WidgetOf(window->Handle());
     auto* r = FindRecord(window->Handle());
     if (!w || !r) return;
-    int b = (r->ExStyle & WS_EX_CLIENTEDGE) ? 2 : ((r->Style & WS_BORDER) && (r->Style & WS_CHILD)) ? 1 : 0;
-    QPointF local(x + b, y + b);
+    QPoint o = ClientOffset(*r);  // a negative Y reaches the band above the client area (menu bar)
+    QPointF local(x + o.x(), y + o.y());
     Qt::MouseButton qb = Button == TMouseButton::mbRight    ? Qt::RightButton
                          : Button == TMouseButton::mbMiddle ? Qt::MiddleButton
                                                             : Qt::LeftButton;
