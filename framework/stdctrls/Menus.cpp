@@ -572,7 +572,7 @@ bool MenuMouseDown(HWND Wnd, int X, int Y) {
 }
 
 struct TMouseInstaller {
-    TMouseInstaller() { SetMouseDownFilter(MenuMouseDown); }
+    TMouseInstaller() { AddMouseDownFilter(MenuMouseDown); }
 } gMouseInstaller;
 }  // namespace
 

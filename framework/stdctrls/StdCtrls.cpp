@@ -5,6 +5,7 @@
 
 #include "framework/core/SysUtils.h"
 #include "framework/ui/Clipbrd.h"
+#include "framework/ui/WindowsImpl.h"
 
 namespace framework {
 
@@ -1732,8 +1733,72 @@ void TCustomListBox::Dispatch(TMessage& M) {
 // TCustomComboBox
 
 namespace {
-constexpr int kButtonWidth = 17;  // the drop-down button at the right of the edit field
-}
+constexpr int kButtonWidth = 17;           // the drop-down button at the right of the edit field
+constexpr int kListBorder = 1;             // the frame of the dropped-down list
+TCustomComboBox* gDroppedCombo = nullptr;  // the combo box whose list is down
+}  // namespace
+
+// The dropped-down list: a top-level window without frame below the combo box that draws the
+// rows through the combo box's own draw-item path and turns clicks and moves into choices.
+class TComboListWindow : public TCustomControl {
+public:
+    explicit TComboListWindow(TCustomComboBox& Combo) : TCustomControl(nullptr), FCombo(Combo) {
+        ControlStyle |= csOpaque;
+    }
+    // The row at a client point, -1 for none.
+    int RowAt(int X, int Y) const {
+        if (X < 0 || X >= FWidth) return -1;
+        int y = kListBorder;
+        for (int i = FCombo.FListTop; i < FCombo.FList.Count(); ++i) {
+            int h = FCombo.DropDownItemRect(i).Height();
+            if (Y >= y && Y < y + h) return i;
+            y += h;
+            if (y >= FHeight) break;
+        }
+        return -1;
+    }
+    TRect RowRect(int Index) const {
+        int y = kListBorder;
+        for (int i = FCombo.FListTop; i < Index && i < FCombo.FList.Count(); ++i)
+            y += FCombo.DropDownItemRect(i).Height();
+        return Rect(kListBorder, y, FWidth - kListBorder, y + FCombo.DropDownItemRect(Index).Height());
+    }
+
+protected:
+    void CreateParams(TCreateParams& P) override {
+        TCustomControl::CreateParams(P);
+        P.Style = WS_POPUP;
+    }
+    void Paint() override {
+        TCanvas& c = Canvas();
+        c.Pen.Color = clWindowFrame;
+        c.Brush.Color = FCombo.Color();
+        c.Rectangle(0, 0, FWidth, FHeight);
+        int hot = FCombo.FListHot >= 0 ? FCombo.FListHot : FCombo.FItemIndex;
+        for (int i = FCombo.FListTop; i < FCombo.FList.Count(); ++i) {
+            TRect r = RowRect(i);
+            if (r.Top >= FHeight - kListBorder) break;
+            FCombo.DrawItemOn(c.Handle(), i, r, i == hot ? ODS_SELECTED | ODS_FOCUS : 0);
+        }
+    }
+    void MouseMove(TShiftState, int X, int Y) override {
+        int i = RowAt(X, Y);
+        if (i >= 0 && i != FCombo.FListHot) {
+            FCombo.FListHot = i;
+            Invalidate();
+        }
+    }
+    void MouseUp(TMouseButton Button, TShiftState, int X, int Y) override {
+        if (Button != TMouseButton::mbLeft) return;
+        int i = RowAt(X, Y);
+        if (i >= 0) FCombo.ListChoose(i);
+    }
+
+private:
+    TCustomComboBox& FCombo;
+};
+
+namespace {}
 
 TCustomComboBox::TCustomComboBox(TComponent* AOwner)
     : TCustomEdit(AOwner),
@@ -1746,7 +1811,9 @@ TCustomComboBox::TCustomComboBox(TComponent* AOwner)
     AutoSelect = true;
     FCursor = crDefault;
 }
-TCustomComboBox::~TCustomComboBox() = default;
+TCustomComboBox::~TCustomComboBox() {
+    if (gDroppedCombo == this) gDroppedCombo = nullptr;
+}
 
 void TCustomComboBox::Notify(UINT Code) {
     NotifyParent(*this, Code);
@@ -1812,10 +1879,118 @@ void TCustomComboBox::SetSorted(bool Value) {
 }
 
 void TCustomComboBox::SetDroppedDown(bool Value) {
-    if (FDropped == Value) return;
+    if (FDropped == Value || (Value && FStyle == csSimple)) return;
     FDropped = Value;
     Invalidate();
-    Notify(Value ? CBN_DROPDOWN : CBN_CLOSEUP);
+    if (Value) {
+        // The owner hears of the drop first (it may fill the list), then the list shows.
+        Notify(CBN_DROPDOWN);
+        if (FDropped) ShowList();
+    } else {
+        if (gDroppedCombo == this) gDroppedCombo = nullptr;
+        HideList();
+        Notify(CBN_CLOSEUP);
+    }
+}
+
+namespace {
+// A press anywhere but on the combo box whose list is down, or on its list, closes the list and
+// is eaten.
+struct TComboMouseInstaller {
+    TComboMouseInstaller() {
+        AddMouseDownFilter([](HWND Wnd, int, int) {
+            TCustomComboBox* c = gDroppedCombo;
+            if (!c || !c->DroppedDown()) return false;
+            if ((c->HandleAllocated() && Wnd == c->Handle()) ||
+                (c->ListWindow() && c->ListWindow()->HandleAllocated() && Wnd == c->ListWindow()->Handle()))
+                return false;
+            c->Perform(CB_SHOWDROPDOWN, 0, 0);
+            return true;
+        });
+    }
+} gComboMouseInstaller;
+}  // namespace
+
+int TCustomComboBox::ListRows() const {
+    return std::max(1, std::min(DropDownCount, FList.Count()));
+}
+
+void TCustomComboBox::ShowList() {
+    if (!FListWindow) FListWindow = std::make_unique<TComboListWindow>(*this);
+    FListTop = 0;
+    FListHot = -1;
+    ListMakeVisible(FItemIndex);
+    int h = 0;
+    for (int i = FListTop; i < FListTop + ListRows(); ++i) h += DropDownItemRect(i).Height();
+    TPoint at = ClientToScreen(Point(0, FHeight));
+    FListWindow->SetBounds(at.X, at.Y, FWidth, std::max(h, FItemHeight) + 2 * kListBorder);
+    FListWindow->HandleNeeded();
+    ShowWindowRecord(FListWindow->Handle(), true);
+    RaiseWindowRecord(FListWindow->Handle());
+    FListWindow->Invalidate();
+    gDroppedCombo = this;
+}
+
+void TCustomComboBox::HideList() {
+    FListHot = -1;
+    if (FListWindow && FListWindow->HandleAllocated()) ShowWindowRecord(FListWindow->Handle(), false);
+}
+
+void TCustomComboBox::SetListTop(int Value) {
+    Value = std::max(0, std::min(Value, FList.Count() - ListRows()));
+    if (Value == FListTop) return;
+    FListTop = Value;
+    if (FListWindow) FListWindow->Invalidate();
+}
+
+void TCustomComboBox::ListMakeVisible(int Index) {
+    if (!FList.Valid(Index)) return;
+    if (Index < FListTop)
+        SetListTop(Index);
+    else if (Index >= FListTop + ListRows())
+        SetListTop(Index - ListRows() + 1);
+}
+
+void TCustomComboBox::ListChoose(int Index) {
+    // A click: the selection changes (CBN_SELCHANGE when it is new), is confirmed
+    // (CBN_SELENDOK) and the list closes (CBN_CLOSEUP).
+    Select(Index, true);
+    Notify(CBN_SELENDOK);
+    SetDroppedDown(false);
+}
+
+bool TCustomComboBox::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) {
+    if (TCustomEdit::DoMouseWheel(Shift, WheelDelta, MousePos)) return true;
+    int steps = WheelDelta / 120;
+    if (steps == 0) return false;
+    if (FDropped) {
+        SetListTop(FListTop - 3 * steps);  // three rows a notch, as lists scroll
+    } else if (FList.Count() > 0) {
+        Select(std::max(0, std::min(FList.Count() - 1, FItemIndex - steps)), true);
+    }
+    return true;
+}
+
+void TCustomComboBox::DrawItemOn(HDC Dc, int Index, const TRect& R, UINT State) {
+    TDrawItemStruct di;
+    di.CtlType = ODT_COMBOBOX;
+    di.itemID = static_cast<UINT>(Index);
+    di.itemAction = ODA_DRAWENTIRE;
+    di.itemState = State;
+    di.hwndItem = HandleAllocated() ? Handle() : 0;
+    di.hDC = Dc;
+    di.rcLeft = R.Left;
+    di.rcTop = R.Top;
+    di.rcRight = R.Right;
+    di.rcBottom = R.Bottom;
+    di.itemData = FList.Valid(Index) ? FList.Items[static_cast<size_t>(Index)].Data : 0;
+    TCanvas& c = Canvas();
+    HDC own = c.Handle();
+    if (OwnerDraw() && di.hwndItem && FParent && FParent->HandleAllocated())
+        SendMessage(FParent->Handle(), WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&di));
+    else
+        Perform(CN_DRAWITEM, 0, reinterpret_cast<LPARAM>(&di));
+    c.SetHandle(own);
 }
 
 void TCustomComboBox::Clear() {
@@ -1859,25 +2034,8 @@ void TCustomComboBox::Paint() {
         UINT state = ODS_COMBOBOXEDIT;
         if (Focused()) state |= ODS_SELECTED | ODS_FOCUS;
         if (!FEnabled) state |= ODS_DISABLED;
-        TDrawItemStruct di;
-        di.CtlType = ODT_COMBOBOX;
-        di.itemID = static_cast<UINT>(FItemIndex);
-        di.itemAction = ODA_DRAWENTIRE;
-        di.itemState = state;
-        di.hwndItem = HandleAllocated() ? Handle() : 0;
-        di.hDC = c.Handle();
-        TRect r = Rect(edit.Left + 1, edit.Top + 1, edit.Right - 1, edit.Bottom - 1);
-        di.rcLeft = r.Left;
-        di.rcTop = r.Top;
-        di.rcRight = r.Right;
-        di.rcBottom = r.Bottom;
-        di.itemData = FList.Valid(FItemIndex) ? FList.Items[static_cast<size_t>(FItemIndex)].Data : 0;
-        HDC dc = c.Handle();
-        if (OwnerDraw() && di.hwndItem && FParent && FParent->HandleAllocated())
-            SendMessage(FParent->Handle(), WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&di));
-        else
-            Perform(CN_DRAWITEM, 0, reinterpret_cast<LPARAM>(&di));
-        c.SetHandle(dc);
+        DrawItemOn(c.Handle(), FItemIndex, Rect(edit.Left + 1, edit.Top + 1, edit.Right - 1, edit.Bottom - 1),
+                   state);
     }
     // The drop-down button.
     TRect b = Rect(client.Right - kButtonWidth, client.Top, client.Right, client.Bottom);
@@ -1939,7 +2097,18 @@ void TCustomComboBox::KeyDown(uint16_t& Key, TShiftState Shift) {
     }
     TCustomControl::KeyDown(Key, Shift);
     if (Key == 0 || n == 0) return;
+    if (FDropped && FListHot >= 0) {
+        // The keys move on from the row the pointer highlighted.
+        int from = FListHot;
+        FListHot = -1;
+        if (Key == VK_UP) to = std::max(0, from - 1);
+        if (Key == VK_DOWN) to = std::min(n - 1, from + 1);
+    }
     Select(to, true);
+    if (FDropped) {
+        ListMakeVisible(FItemIndex);
+        if (FListWindow) FListWindow->Invalidate();
+    }
 }
 
 void TCustomComboBox::KeyPress(char& Key) {

@@ -392,6 +392,13 @@ public:
     void Dispatch(TMessage& Message) override;
     // Where the dropped-down list shows its items (client coordinates of the combo box).
     TRect DropDownItemRect(int Index) const;
+    // The window of the dropped-down list (nil while closed), its first row shown and the row
+    // under the pointer (-1: none; the selected item is highlighted then).
+    TCustomControl* ListWindow() const { return FListWindow.get(); }
+    int ListTopIndex() const { return FListTop; }
+    int ListHotIndex() const { return FListHot; }
+    // Rows the list shows at once: DropDownCount, or fewer items.
+    int ListRows() const;
 
 protected:
     void Paint() override;
@@ -405,6 +412,21 @@ protected:
     void Notify(UINT Code);
     void Select(int Index, bool User);
     void Measure(int Index);
+    bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) override;
+
+    friend class TComboListWindow;
+    // Draws an item through WM_DRAWITEM (owner-drawn styles) or CN_DRAWITEM on a device context.
+    void DrawItemOn(HDC Dc, int Index, const TRect& Rect, UINT State);
+    void ShowList();
+    void HideList();
+    // Scrolls the list so that Index is among its rows.
+    void ListMakeVisible(int Index);
+    void SetListTop(int Value);
+    // A click on a row of the list: the item is chosen and the list closes.
+    void ListChoose(int Index);
+    std::unique_ptr<TCustomControl> FListWindow;
+    int FListTop = 0;
+    int FListHot = -1;
 
     TListItems FList;
     int FItemIndex = -1;

@@ -128,7 +128,7 @@ struct State {
     std::array<uint8_t, 256> Async{};    // as the input has left it
     Caret TheCaret;
     TInputFilter Filter;
-    TMouseDownFilter MouseFilter;
+    std::vector<TMouseDownFilter> MouseFilters;
     std::map<uintptr_t, std::unique_ptr<TDeviceContext>> Contexts;
 };
 
@@ -443,8 +443,8 @@ void UpdateTopBand(HWND Wnd) {
         r->Widget->update(BorderWidth(*r), BorderWidth(*r), r->Widget->width(), r->TopInset);
 }
 
-void SetMouseDownFilter(TMouseDownFilter Filter) {
-    S().MouseFilter = std::move(Filter);
+void AddMouseDownFilter(TMouseDownFilter Filter) {
+    S().MouseFilters.push_back(std::move(Filter));
 }
 
 void DestroyWindowRecord(HWND Wnd) {
@@ -925,7 +925,9 @@ void WindowWidget::Mouse(QMouseEvent* e, int kind) {
         pos = e->position().toPoint() + mine - origin;
     }
     pos -= ClientOffset(*r);
-    if ((kind == 0 || kind == 2) && s.MouseFilter && s.MouseFilter(target, pos.x(), pos.y())) return;
+    if (kind == 0 || kind == 2)
+        for (const auto& f : s.MouseFilters)
+            if (f(target, pos.x(), pos.y())) return;
     // A click into an inactive window activates it (its form then focuses its active control).
     if (kind == 0 || kind == 2)
         if (HWND top = TopLevelOf(Wnd); top && top != s.Active && IsWindowEnabled(top)) ActivateTopLevel(top);

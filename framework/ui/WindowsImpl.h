@@ -78,8 +78,9 @@ void SetTopBand(HWND Wnd, int Height, std::function<void(QPainter& Painter, int 
 void UpdateTopBand(HWND Wnd);
 // Sees every mouse press (client coordinates of the window hit; negative Y is the top band) before
 // its window does; true eats it (an open menu takes presses on itself and closes on others).
+// Filters are asked in the order they were added.
 using TMouseDownFilter = std::function<bool(HWND Wnd, int X, int Y)>;
-void SetMouseDownFilter(TMouseDownFilter Filter);
+void AddMouseDownFilter(TMouseDownFilter Filter);
 
 // Pre-translation of keyboard messages taken from the queue or from Qt: true when the filter ate
 // the message (the class library's dialog-key handling); installed by the application object.
