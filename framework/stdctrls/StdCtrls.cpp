@@ -641,6 +641,7 @@ void TCustomEdit::SetSelection(int Anchor, int Caret) {
     };
     fix(FAnchor);
     fix(FCaret);
+    ScrollCaretIntoView();
     Invalidate();
 }
 
@@ -729,6 +730,53 @@ int TCustomEdit::LineOf(int Pos) const {
     return static_cast<int>(std::upper_bound(s.begin(), s.end(), Pos) - s.begin()) - 1;
 }
 
+std::vector<TCustomEdit::TTextRow> TCustomEdit::TextRows() {
+    std::vector<int> s = LineStarts();
+    std::vector<TTextRow> rows;
+    for (size_t l = 0; l < s.size(); ++l)
+        rows.push_back({s[l], l + 1 < s.size() ? s[l + 1] - 2 : static_cast<int>(FText.size())});
+    if (!MultiLine()) rows = {TTextRow{0, static_cast<int>(FText.size())}};
+    return rows;
+}
+
+int TCustomEdit::RowOf(const std::vector<TTextRow>& Rows, int Pos) {
+    // The last row starting at or before Pos: a position at a wrap point belongs to the row after.
+    int r = 0;
+    for (size_t i = 0; i < Rows.size(); ++i)
+        if (Rows[i].From <= Pos) r = static_cast<int>(i);
+    return r;
+}
+
+int TCustomEdit::RowHeight() {
+    Canvas().Font.Assign(FFont);
+    return std::max(1, Canvas().TextHeight("Wg"));
+}
+
+int TCustomEdit::VisibleRows() {
+    return std::max(1, (ClientHeight() - 2) / RowHeight());
+}
+
+void TCustomEdit::ScrollCaretIntoView() {
+    if (!MultiLine()) return;
+    std::vector<TTextRow> rows = TextRows();
+    int r = RowOf(rows, FCaret);
+    int vis = VisibleRows();
+    if (r < FTopLine)
+        FTopLine = r;
+    else if (r >= FTopLine + vis)
+        FTopLine = r - vis + 1;
+    FTopLine = std::clamp(FTopLine, 0, std::max(0, static_cast<int>(rows.size()) - 1));
+    // Sideways: the caret's pixel column stays inside the text area.
+    const TTextRow& row = rows[static_cast<size_t>(r)];
+    int x = Canvas().TextWidth(
+        FText.substr(static_cast<size_t>(row.From), static_cast<size_t>(FCaret - row.From)));
+    int room = std::max(1, ClientWidth() - 4);
+    if (x < FScrollX)
+        FScrollX = x;
+    else if (x > FScrollX + room)
+        FScrollX = x - room;
+}
+
 void TCustomEdit::DoEnter() {
     if (AutoSelect && !MultiLine() && !(GetKeyState(VK_LBUTTON) < 0)) SelectAll();
     TCustomControl::DoEnter();
@@ -739,15 +787,14 @@ void TCustomEdit::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y
         if (!Focused()) SetFocus();
         // The caret goes to the character boundary nearest the click.
         Canvas().Font.Assign(FFont);
-        std::vector<int> starts = LineStarts();
-        int line = MultiLine() ? std::clamp(FTopLine + (Y - 2) / std::max(1, Canvas().TextHeight("Wg")), 0,
-                                            static_cast<int>(starts.size()) - 1)
-                               : 0;
-        int from = starts[static_cast<size_t>(line)];
-        int to = line + 1 < static_cast<int>(starts.size()) ? starts[static_cast<size_t>(line) + 1] - 2
-                                                            : static_cast<int>(FText.size());
+        std::vector<TTextRow> rows = TextRows();
+        int line = MultiLine()
+                       ? std::clamp(FTopLine + (Y - 1) / RowHeight(), 0, static_cast<int>(rows.size()) - 1)
+                       : 0;
+        int from = rows[static_cast<size_t>(line)].From;
+        int to = rows[static_cast<size_t>(line)].To;
         int pos = from;
-        int x = X - 2 + (MultiLine() ? 0 : FScrollX);
+        int x = X - 2 + FScrollX;
         for (int p = from; p <= to; ++p) {
             std::string shown = FText.substr(static_cast<size_t>(from), static_cast<size_t>(p - from));
             if (FPasswordChar) shown.assign(shown.size(), FPasswordChar);
@@ -770,10 +817,10 @@ void TCustomEdit::KeyDown(uint16_t& Key, TShiftState Shift) {
     auto move = [&](int to) { SetSelection(shift ? FAnchor : to, to); };
     int lineStart = 0, lineEnd = n;
     if (MultiLine()) {
-        std::vector<int> s = LineStarts();
-        int l = LineOf(FCaret);
-        lineStart = s[static_cast<size_t>(l)];
-        lineEnd = l + 1 < static_cast<int>(s.size()) ? s[static_cast<size_t>(l) + 1] - 2 : n;
+        std::vector<TTextRow> rows = TextRows();
+        const TTextRow& row = rows[static_cast<size_t>(RowOf(rows, FCaret))];
+        lineStart = row.From;
+        lineEnd = row.To;
     }
     switch (Key) {
         case VK_LEFT:
@@ -858,16 +905,19 @@ void TCustomEdit::Paint() {
     c.Font.Assign(FFont);
     if (!FEnabled) c.Font.Color = clGrayText;
     int lh = c.TextHeight("Wg");
-    std::vector<int> starts = LineStarts();
+    std::vector<TTextRow> rows = TextRows();
+    c.Font.Assign(FFont);
+    if (!FEnabled) c.Font.Color = clGrayText;
     bool showSel = Focused() || !HideSelection;
     int selA = SelStart(), selB = SelStart() + SelLength();
     int y = 1;
-    for (size_t l = static_cast<size_t>(MultiLine() ? FTopLine : 0); l < starts.size() && y < r.Bottom; ++l) {
-        int from = starts[l];
-        int to = l + 1 < starts.size() ? starts[l + 1] - 2 : static_cast<int>(FText.size());
+    int caretRow = RowOf(rows, FCaret);
+    for (size_t l = static_cast<size_t>(MultiLine() ? FTopLine : 0); l < rows.size() && y < r.Bottom; ++l) {
+        int from = rows[l].From;
+        int to = rows[l].To;
         std::string line = FText.substr(static_cast<size_t>(from), static_cast<size_t>(to - from));
         if (FPasswordChar) line.assign(line.size(), FPasswordChar);
-        int x0 = 2 - (MultiLine() ? 0 : FScrollX);
+        int x0 = 2 - FScrollX;
         c.Brush.Style = bsClear;
         c.TextOut(x0, y, line);
         int a = std::clamp(selA - from, 0, to - from), b = std::clamp(selB - from, 0, to - from);
@@ -881,7 +931,7 @@ void TCustomEdit::Paint() {
                        line.substr(static_cast<size_t>(a), static_cast<size_t>(b - a)));
             c.Font.Color = FFont.Color;
         }
-        if (Focused() && FCaret >= from && FCaret <= to) {
+        if (Focused() && static_cast<int>(l) == caretRow) {
             int xc = x0 + c.TextWidth(line.substr(0, static_cast<size_t>(FCaret - from)));
             c.Pen.Color = FFont.Color;
             c.MoveTo(xc, y);
@@ -1086,25 +1136,176 @@ void TCustomMemo::KeyDown(uint16_t& Key, TShiftState Shift) {
     if (Key == VK_UP || Key == VK_DOWN || Key == VK_PRIOR || Key == VK_NEXT) {
         TCustomControl::KeyDown(Key, Shift);
         if (Key == 0) return;
-        std::vector<int> s = LineStarts();
-        int l = LineOf(FCaret);
-        int col = FCaret - s[static_cast<size_t>(l)];
-        int step = (Key == VK_UP || Key == VK_DOWN)
-                       ? 1
-                       : std::max(1, ClientHeight() / std::max(1, Canvas().TextHeight("Wg")));
+        // Up and down go by rows as shown (a wrapped line is several), keeping the column.
+        std::vector<TTextRow> rows = TextRows();
+        int l = RowOf(rows, FCaret);
+        int col = FCaret - rows[static_cast<size_t>(l)].From;
+        int step = (Key == VK_UP || Key == VK_DOWN) ? 1 : VisibleRows();
         int nl = std::clamp(l + ((Key == VK_UP || Key == VK_PRIOR) ? -step : step), 0,
-                            static_cast<int>(s.size()) - 1);
-        int end = nl + 1 < static_cast<int>(s.size()) ? s[static_cast<size_t>(nl) + 1] - 2
-                                                      : static_cast<int>(FText.size());
-        int to = std::min(s[static_cast<size_t>(nl)] + col, end);
-        SetSelection((Shift & ssShift) ? FAnchor : to, to);
+                            static_cast<int>(rows.size()) - 1);
+        const TTextRow& to = rows[static_cast<size_t>(nl)];
+        int p = std::min(to.From + col, to.To);
+        SetSelection((Shift & ssShift) ? FAnchor : p, p);
         return;
     }
     TCustomEdit::KeyDown(Key, Shift);
 }
 
+void TCustomMemo::CreateParams(TCreateParams& P) {
+    TCustomEdit::CreateParams(P);
+    if (ScrollBars == ssVertical || ScrollBars == ssBoth) P.Style |= WS_VSCROLL;
+    if (ScrollBars == ssHorizontal || ScrollBars == ssBoth) P.Style |= WS_HSCROLL;
+}
+
+std::vector<TCustomEdit::TTextRow> TCustomMemo::TextRows() {
+    std::vector<TTextRow> lines = TCustomEdit::TextRows();
+    if (!Wraps()) return lines;
+    TCanvas& c = Canvas();
+    c.Font.Assign(FFont);
+    int width = std::max(1, ClientWidth() - 4);  // 2 pixels of margin each side
+    std::vector<TTextRow> rows;
+    for (const TTextRow& line : lines) {
+        int s = line.From;
+        if (s == line.To) rows.push_back(line);
+        while (s < line.To) {
+            auto fits = [&](int e) {
+                return c.TextWidth(FText.substr(static_cast<size_t>(s), static_cast<size_t>(e - s))) <= width;
+            };
+            if (fits(line.To)) {
+                rows.push_back({s, line.To});
+                break;
+            }
+            // The longest piece that fits (binary search: widths grow with the length).
+            int lo = s + 1, hi = line.To;
+            while (lo < hi) {
+                int mid = (lo + hi + 1) / 2;
+                if (fits(mid))
+                    lo = mid;
+                else
+                    hi = mid - 1;
+            }
+            int e = lo;
+            // Break after the last space of the piece; a word longer than the row breaks anywhere.
+            // Spaces at the break stay on the row they end (they need no room at its edge).
+            int sp = e;
+            while (sp > s && FText[static_cast<size_t>(sp)] != ' ' &&
+                   FText[static_cast<size_t>(sp) - 1] != ' ')
+                --sp;
+            if (sp > s) e = sp;
+            while (e < line.To && FText[static_cast<size_t>(e)] == ' ') ++e;
+            rows.push_back({s, e});
+            s = e;
+        }
+    }
+    return rows;
+}
+
+std::vector<std::string> TCustomMemo::DisplayRows() {
+    std::vector<std::string> r;
+    for (const TTextRow& row : TextRows())
+        r.push_back(FText.substr(static_cast<size_t>(row.From), static_cast<size_t>(row.To - row.From)));
+    return r;
+}
+
+void TCustomMemo::Paint() {
+    UpdateScrollBars();
+    TCustomEdit::Paint();
+}
+
+void TCustomMemo::UpdateScrollBars() {
+    if (!HandleAllocated()) return;
+    bool v = ScrollBars == ssVertical || ScrollBars == ssBoth;
+    bool h = ScrollBars == ssHorizontal || ScrollBars == ssBoth;
+    ShowScrollBar(Handle(), SB_VERT, v);
+    ShowScrollBar(Handle(), SB_HORZ, h);
+    std::vector<TTextRow> rows = TextRows();
+    if (v) {
+        TScrollInfo si;
+        si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+        si.nMin = 0;
+        si.nMax = static_cast<int>(rows.size()) - 1;
+        si.nPage = static_cast<uint32_t>(VisibleRows());
+        si.nPos = FTopLine;
+        SetScrollInfo(Handle(), SB_VERT, si, true);
+    }
+    if (h) {
+        int widest = 0;
+        for (const TTextRow& r : rows)
+            widest = std::max(widest, Canvas().TextWidth(FText.substr(static_cast<size_t>(r.From),
+                                                                      static_cast<size_t>(r.To - r.From))));
+        TScrollInfo si;
+        si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+        si.nMin = 0;
+        si.nMax = widest + 4;
+        si.nPage = static_cast<uint32_t>(std::max(1, ClientWidth()));
+        si.nPos = FScrollX;
+        SetScrollInfo(Handle(), SB_HORZ, si, true);
+    }
+}
+
+void TCustomMemo::ScrollTo(int Top, int Left) {
+    std::vector<TTextRow> rows = TextRows();
+    Top = std::clamp(Top, 0, std::max(0, static_cast<int>(rows.size()) - VisibleRows()));
+    int widest = 0;
+    if (!Wraps())
+        for (const TTextRow& r : rows)
+            widest = std::max(widest, Canvas().TextWidth(FText.substr(static_cast<size_t>(r.From),
+                                                                      static_cast<size_t>(r.To - r.From))));
+    Left = std::clamp(Left, 0, std::max(0, widest + 4 - ClientWidth()));
+    if (Top == FTopLine && Left == FScrollX) return;
+    FTopLine = Top;
+    FScrollX = Left;
+    Invalidate();
+}
+
+bool TCustomMemo::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) {
+    if (TCustomEdit::DoMouseWheel(Shift, WheelDelta, MousePos)) return true;
+    ScrollTo(FTopLine - 3 * (WheelDelta / 120), FScrollX);  // three rows a notch
+    return true;
+}
+
 void TCustomMemo::Dispatch(TMessage& M) {
     switch (M.Msg) {
+        case WM_VSCROLL:
+        case WM_HSCROLL: {
+            bool vert = M.Msg == WM_VSCROLL;
+            int code = static_cast<int>(M.WParam & 0xFFFF);
+            int line = vert ? 1 : std::max(1, Canvas().TextWidth("W"));
+            int page = vert ? std::max(1, VisibleRows() - 1) : std::max(1, ClientWidth() - 8);
+            int pos = vert ? FTopLine : FScrollX;
+            switch (code) {
+                case SB_LINEUP:
+                    pos -= line;
+                    break;
+                case SB_LINEDOWN:
+                    pos += line;
+                    break;
+                case SB_PAGEUP:
+                    pos -= page;
+                    break;
+                case SB_PAGEDOWN:
+                    pos += page;
+                    break;
+                case SB_THUMBTRACK:
+                case SB_THUMBPOSITION:
+                    pos = static_cast<int16_t>(M.WParamHi());
+                    break;
+                case SB_TOP:
+                    pos = 0;
+                    break;
+                case SB_BOTTOM:
+                    pos = 1 << 20;
+                    break;
+                default:
+                    return;
+            }
+            if (vert)
+                ScrollTo(pos, FScrollX);
+            else
+                ScrollTo(FTopLine, pos);
+            M.Result = 0;
+            return;
+        }
         case WM_GETDLGCODE: {
             LRESULT r = DLGC_WANTCHARS | DLGC_WANTARROWS | DLGC_HASSETSEL;
             if (WantReturns) r |= DLGC_WANTALLKEYS;
