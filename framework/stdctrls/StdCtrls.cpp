@@ -1207,39 +1207,62 @@ std::vector<std::string> TCustomMemo::DisplayRows() {
     return r;
 }
 
+namespace {
+// Posted to a memo whose ScrollBars changed after its window was made: showing or hiding a bar
+// resizes the client area, which may not happen while it paints.
+constexpr UINT kMemoShowBars = WM_USER + 0x7E0;
+}  // namespace
+
 void TCustomMemo::Paint() {
-    UpdateScrollBars();
+    UpdateScrollBars(false);
     TCustomEdit::Paint();
 }
 
-void TCustomMemo::UpdateScrollBars() {
+void TCustomMemo::UpdateScrollBars(bool Apply) {
     if (!HandleAllocated()) return;
-    bool v = ScrollBars == ssVertical || ScrollBars == ssBoth;
-    bool h = ScrollBars == ssHorizontal || ScrollBars == ssBoth;
-    ShowScrollBar(Handle(), SB_VERT, v);
-    ShowScrollBar(Handle(), SB_HORZ, h);
+    bool want[2] = {ScrollBars == ssHorizontal || ScrollBars == ssBoth,
+                    ScrollBars == ssVertical || ScrollBars == ssBoth};
     std::vector<TTextRow> rows = TextRows();
-    if (v) {
-        TScrollInfo si;
-        si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
-        si.nMin = 0;
-        si.nMax = static_cast<int>(rows.size()) - 1;
-        si.nPage = static_cast<uint32_t>(VisibleRows());
-        si.nPos = FTopLine;
-        SetScrollInfo(Handle(), SB_VERT, si, true);
-    }
-    if (h) {
-        int widest = 0;
+    int widest = 0;
+    if (want[SB_HORZ])
         for (const TTextRow& r : rows)
             widest = std::max(widest, Canvas().TextWidth(FText.substr(static_cast<size_t>(r.From),
                                                                       static_cast<size_t>(r.To - r.From))));
-        TScrollInfo si;
-        si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
-        si.nMin = 0;
-        si.nMax = widest + 4;
-        si.nPage = static_cast<uint32_t>(std::max(1, ClientWidth()));
-        si.nPos = FScrollX;
-        SetScrollInfo(Handle(), SB_HORZ, si, true);
+    // The bars asked for stay shown (disabled when everything fits), as the platform's memo does.
+    TScrollInfo si[2];
+    si[SB_VERT].nMax = static_cast<int>(rows.size()) - 1;
+    si[SB_VERT].nPage = static_cast<uint32_t>(VisibleRows());
+    si[SB_VERT].nPos = FTopLine;
+    si[SB_HORZ].nMax = widest + 4;
+    si[SB_HORZ].nPage = static_cast<uint32_t>(std::max(1, ClientWidth()));
+    si[SB_HORZ].nPos = FScrollX;
+    uint32_t style = GetWindowLong(Handle(), GWL_STYLE);
+    bool same = true;
+    for (int bar : {SB_HORZ, SB_VERT}) {
+        bool shown = (style & (bar == SB_HORZ ? WS_HSCROLL : WS_VSCROLL)) != 0;
+        if (shown != want[bar]) same = false;
+        if (!want[bar]) continue;
+        TScrollInfo now;
+        now.fMask = SIF_ALL;
+        GetScrollInfo(Handle(), bar, now);
+        if (now.nMax != si[bar].nMax || now.nPage != std::min<uint32_t>(si[bar].nPage, si[bar].nMax + 1) ||
+            now.nPos != si[bar].nPos)
+            same = false;
+    }
+    if (same) return;
+    if (!Apply) {
+        if (!FBarsPosted) PostMessage(Handle(), kMemoShowBars, 0, 0);
+        FBarsPosted = true;
+        return;
+    }
+    for (int bar : {SB_HORZ, SB_VERT}) {
+        if (!want[bar]) {
+            ShowScrollBar(Handle(), bar, false);
+            continue;
+        }
+        ShowScrollBar(Handle(), bar, true);
+        si[bar].fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
+        SetScrollInfo(Handle(), bar, si[bar], true);
     }
 }
 
@@ -1266,6 +1289,10 @@ bool TCustomMemo::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePo
 
 void TCustomMemo::Dispatch(TMessage& M) {
     switch (M.Msg) {
+        case kMemoShowBars:
+            FBarsPosted = false;
+            UpdateScrollBars(true);
+            return;
         case WM_VSCROLL:
         case WM_HSCROLL: {
             bool vert = M.Msg == WM_VSCROLL;

@@ -279,8 +279,11 @@ protected:
     std::vector<TTextRow> TextRows() override;
     bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) override;
     bool Wraps() const { return WordWrap && ScrollBars != ssHorizontal && ScrollBars != ssBoth; }
-    void UpdateScrollBars();
+    // The scroll bars as the view needs them: Apply false only checks and posts the change (a
+    // bar may not change the client area while the memo paints).
+    void UpdateScrollBars(bool Apply);
     void ScrollTo(int TopRow, int Left);
+    bool FBarsPosted = false;
 
 private:
     std::unique_ptr<TStrings> FLines;
