@@ -676,12 +676,25 @@ namespace {
 constexpr UINT kScrollBoxUpdate = WM_USER + 0x7E1;
 }  // namespace
 
-void TScrollBox::AlignControls(TControl* AControl, TRect& Rect) {
-    TWinControl::AlignControls(AControl, Rect);
+void TScrollBox::PostUpdate() {
     if (AutoScroll && HandleAllocated() && !FUpdatePosted) {
         FUpdatePosted = true;
         PostMessage(Handle(), kScrollBoxUpdate, 0, 0);
     }
+}
+
+void TScrollBox::AlignControls(TControl* AControl, TRect& Rect) {
+    TWinControl::AlignControls(AControl, Rect);
+    PostUpdate();
+}
+
+void TScrollBox::ChildLayoutChanged(TControl*) {
+    PostUpdate();
+}
+
+void TScrollBox::CreateWnd() {
+    TWinControl::CreateWnd();
+    PostUpdate();
 }
 
 void TScrollBox::UpdateScrollBars() {
@@ -772,11 +785,11 @@ void TScrollBox::Dispatch(TMessage& M) {
             return;
         }
         case WM_SIZE:
+        case WM_PAINT:
+            // A child moved or the box changed size: the extent is checked again (the update
+            // changes nothing, and so paints nothing, when it still holds).
             TWinControl::Dispatch(M);
-            if (AutoScroll && HandleAllocated() && !FUpdatePosted) {
-                FUpdatePosted = true;
-                PostMessage(Handle(), kScrollBoxUpdate, 0, 0);
-            }
+            PostUpdate();
             return;
         default:
             TWinControl::Dispatch(M);

@@ -256,10 +256,13 @@ public:
 protected:
     void CreateParams(TCreateParams& Params) override;
     void AlignControls(TControl* AControl, TRect& Rect) override;
+    void CreateWnd() override;
+    void ChildLayoutChanged(TControl* Child) override;
     bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) override;
 
 private:
     void ScrollTo(int X, int Y);
+    void PostUpdate();
     TPoint FScrollPos;
     TSize FExtent;
     bool FUpdatePosted = false;
