@@ -68,6 +68,8 @@ TEST_F(ComboListTest, TheListDropsBelowAndAClickChoosesWithItsNotices) {
     EXPECT_EQ(Combo->ItemIndex(), 3);
     EXPECT_EQ(Combo->Text(), "Item 3");
     EXPECT_EQ(Notices, (std::vector<int>{CBN_DROPDOWN, CBN_SELCHANGE, CBN_SELENDOK, CBN_CLOSEUP}));
+    EXPECT_TRUE(Form->Active());  // the list takes neither the activation nor the focus
+    EXPECT_TRUE(Combo->Focused());
 
     // The same item again: no change notice.
     Notices.clear();

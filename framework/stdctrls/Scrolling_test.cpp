@@ -114,6 +114,8 @@ TEST_F(ScrollingTest, MessageDialogsShowThePictureOfTheirKind) {
             for (int x = 0; x < 32; ++x)
                 ++count[Driver.PixelAt(*f, f->Icon()->Left() + x, f->Icon()->Top() + y)];
         EXPECT_GT(count[colour], 200) << kind;
+        if (const char* out = std::getenv("KORVANE_MENU_GRAB"))
+            Driver.Grab(*f, std::string(out) + "-dialog" + std::to_string(kind) + ".png");
         f->Free();
         Driver.RunPending();
     }

@@ -1996,6 +1996,7 @@ protected:
     void CreateParams(TCreateParams& P) override {
         TCustomControl::CreateParams(P);
         P.Style = WS_POPUP;
+        P.ExStyle = WS_EX_NOACTIVATE | WS_EX_TOPMOST;
     }
     void Paint() override {
         TCanvas& c = Canvas();

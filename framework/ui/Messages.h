@@ -568,6 +568,7 @@ constexpr uint32_t WS_EX_DLGMODALFRAME = 0x00000001;
 constexpr uint32_t WS_EX_TOPMOST = 0x00000008;
 constexpr uint32_t WS_EX_TRANSPARENT = 0x00000020;
 constexpr uint32_t WS_EX_TOOLWINDOW = 0x00000080;
+constexpr uint32_t WS_EX_NOACTIVATE = 0x08000000;  // a click does not activate it (menus, lists)
 constexpr uint32_t WS_EX_WINDOWEDGE = 0x00000100;
 constexpr uint32_t WS_EX_CLIENTEDGE = 0x00000200;
 constexpr uint32_t WS_EX_CONTEXTHELP = 0x00000400;

@@ -399,6 +399,11 @@ HWND CreateWindowRecord(TWinControl* Control, HWND Parent, uint32_t Style, uint3
         if (ExStyle & WS_EX_TOPMOST) f |= Qt::WindowStaysOnTopHint;
         if (ExStyle & WS_EX_TOOLWINDOW) f |= Qt::Tool;
         if (!(Style & WS_CAPTION) && (Style & WS_POPUP)) f |= Qt::FramelessWindowHint;
+        if (ExStyle & WS_EX_NOACTIVATE) {
+            // A drop-down: over everything, never taking the activation from the form under it.
+            f = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus;
+            w->setAttribute(Qt::WA_ShowWithoutActivating);
+        }
         w->setWindowFlags(f);
     } else {
         int b = BorderWidth(*parentRec);
@@ -886,8 +891,9 @@ void ActivateTopLevel(HWND top);
 void WindowWidget::Key(QKeyEvent* e, bool down) {
     // Keys typed into another top-level window than the one holding the focus: the user has
     // activated that window, which takes the focus.
-    if (HWND top = TopLevelOf(Wnd);
-        top && (!S().Focus || TopLevelOf(S().Focus) != top) && IsWindowEnabled(top))
+    if (HWND top = TopLevelOf(Wnd); top && (!S().Focus || TopLevelOf(S().Focus) != top) &&
+                                    IsWindowEnabled(top) &&
+                                    !(GetWindowLong(top, GWL_EXSTYLE) & WS_EX_NOACTIVATE))
         SetFocus(Wnd);
     auto mods = e->modifiers();
     KeyCodes k = QtKeyToVirtualKey(e->key(), mods & Qt::KeypadModifier);
@@ -930,7 +936,9 @@ void WindowWidget::Mouse(QMouseEvent* e, int kind) {
             if (f(target, pos.x(), pos.y())) return;
     // A click into an inactive window activates it (its form then focuses its active control).
     if (kind == 0 || kind == 2)
-        if (HWND top = TopLevelOf(Wnd); top && top != s.Active && IsWindowEnabled(top)) ActivateTopLevel(top);
+        if (HWND top = TopLevelOf(Wnd); top && top != s.Active && IsWindowEnabled(top) &&
+                                        !(GetWindowLong(top, GWL_EXSTYLE) & WS_EX_NOACTIVATE))
+            ActivateTopLevel(top);
     r = FindRecord(target);
     if (!r || !r->Widget) return;
     if (r->TopInset > 0 && pos.y() < 0 && target == Wnd) {

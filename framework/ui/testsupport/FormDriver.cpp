@@ -9,8 +9,11 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
+#include <QApplication>
+#include <QPainter>
 #include "framework/core/Seams.h"
 #include "framework/stdctrls/Dialogs.h"
+
 #include "framework/stdctrls/Menus.h"
 #include "framework/ui/KeyMap.h"
 #include "framework/ui/WindowsImpl.h"
@@ -319,6 +322,17 @@ bool TFormDriver::Grab(TWinControl& Control, const std::string& PngPath) {
     QWidget* w = WidgetOf(Control.Handle());
     if (!w) return false;
     return w->grab().save(QString::fromStdString(PngPath), "PNG");
+}
+
+bool TFormDriver::GrabScreen(const TRect& Area, const std::string& PngPath) {
+    RunPending();
+    QImage shot(std::max(Area.Width(), 1), std::max(Area.Height(), 1), QImage::Format_RGB32);
+    shot.fill(QColor(0, 128, 128));
+    QPainter p(&shot);
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible()) p.drawPixmap(w->x() - Area.Left, w->y() - Area.Top, w->grab());
+    p.end();
+    return shot.save(QString::fromStdString(PngPath), "PNG");
 }
 
 uint32_t TFormDriver::PixelAt(TWinControl& Control, int X, int Y) {
