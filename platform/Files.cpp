@@ -366,7 +366,14 @@ HANDLE CreateFile(std::string_view fileName, uint32_t desiredAccess, uint32_t sh
     if (!exists) {
         file->fd = open(path.Native.c_str(), flags | O_CREAT | O_EXCL, 0666);
         created = file->fd >= 0;
-        if (file->fd < 0 && errno == EEXIST) file->fd = open(path.Native.c_str(), flags);
+        if (file->fd < 0 && errno == EEXIST) {
+            // Created by someone else since the check: create-new must not take it over.
+            if (creationDisposition == CREATE_NEW) {
+                SetLastError(ERROR_FILE_EXISTS);
+                return INVALID_HANDLE_VALUE;
+            }
+            file->fd = open(path.Native.c_str(), flags);
+        }
     } else {
         file->fd = open(path.Native.c_str(), flags);
         if (file->fd < 0 && errno == EACCES && needsWriteFd && !wantRead)

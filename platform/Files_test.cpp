@@ -216,6 +216,26 @@ TEST_F(Files, LocksOfOneHandleDoNotOverlapAndUnlockOnlyExactRanges) {
     CloseHandle(other);
 }
 
+TEST_F(Files, CreateNewRefusesAFileThatAppearsDuringTheCall) {
+    // Another process creates the file after the name was resolved: create-new must fail and
+    // leave that file as it is, never open it as its own.
+    {
+        TScopedFileFault race([&](TFileOperation op, const std::string& path, int64_t, uint32_t) {
+            if (op == TFileOperation::Open) {
+                int fd = open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY, 0666);
+                if (fd >= 0) {
+                    EXPECT_EQ(write(fd, "theirs", 6), 6);
+                    close(fd);
+                }
+            }
+            return TFileFault{};
+        });
+        EXPECT_EQ(Open("C:\\RACE.BIN", RW, 0, CREATE_NEW), INVALID_HANDLE_VALUE);
+        EXPECT_EQ(GetLastError(), ERROR_FILE_EXISTS);
+    }
+    EXPECT_EQ(ReadNativeFile(root / "RACE.BIN"), "theirs");
+}
+
 TEST_F(Files, ReadWriteSeekAndEndOfFile) {
     const HANDLE h = Open("C:\\NEW.BIN", RW, 0, CREATE_NEW);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);

@@ -65,7 +65,7 @@ TEST_F(BlobBufferTest, ShortReadsAreTakenOnlyByAWriterThatNobodyCanWriteBeside) 
         auto f = NewFile();
         f->Exclusive = c.Exclusive;
         f->OpenFile();
-        table->HoldsTransactionLock = c.TransactionLocked;
+        table->TransactionLocked = c.TransactionLocked;
         table->FilesWritten = c.FilesWritten;
         // Block 1 with read-ahead over all three blocks.
         TBlock* b = nullptr;

@@ -203,7 +203,7 @@ void TBlobFile::RaiseTable(TEngineErrorCode code) const {
 }
 
 bool TBlobFile::TransactionLocked() const {
-    return Table != nullptr && Table->HoldsTransactionLock;
+    return Table != nullptr && Table->TransactionLocked;
 }
 
 bool TBlobFile::FilesWrittenFlag() const {

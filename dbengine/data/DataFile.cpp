@@ -37,10 +37,7 @@ constexpr size_t OfsLastBlobStamp = 112;
 constexpr size_t OfsWriterVersion = 116;
 constexpr size_t OfsReserved120 = 120;
 
-// Scrambler seeds of encrypted tables: one pair for records and descriptors, one for the
-// header's description and password characters.
-constexpr uint8_t DataSeed1 = 0x6B;
-constexpr uint8_t DataSeed2 = 0x2F;
+// Scrambler seeds of the header's description and password characters.
 constexpr uint8_t TextSeed1 = 0x91;
 constexpr uint8_t TextSeed2 = 0xD4;
 
@@ -514,7 +511,7 @@ std::unique_ptr<TRecord> TDataFile::CacheSlot(int32_t recordNo) {
         slot = Pool.Pop();
     } else {
         TRecord* victim = TakeEvictable();
-        if (victim == nullptr && !(Table != nullptr && Table->HoldsTransactionLock)) {
+        if (victim == nullptr && !(Table != nullptr && Table->TransactionLocked)) {
             WriteModifiedRecords();
             victim = TakeEvictable();
         }
@@ -551,7 +548,7 @@ void TDataFile::GroupRead(int32_t recordNo, int32_t count, int direction) {
     if (got < length) {
         // Records appended in memory may not be on disk yet; only then is a short read expected.
         bool accepted =
-            Table != nullptr && (Table->Exclusive || Table->HoldsTransactionLock) && Table->FilesWritten;
+            Table != nullptr && (Table->Exclusive || Table->TransactionLocked) && Table->FilesWritten;
         if (!accepted) RaiseTable(DBE_READERR);
     }
     int32_t whole = static_cast<int32_t>(got / Header.RecordSize);
@@ -628,7 +625,7 @@ void TDataFile::ReleaseRecord(TRecord* record) {
 }
 
 int32_t TDataFile::NextFreeRecord() const {
-    bool reuse = Table != nullptr && Table->HasUserPrimaryIndex;
+    bool reuse = Table != nullptr && Table->HasUserPrimaryIndex();
     return Header.FirstFreeRecord == 0 || !reuse ? Header.NextRecordNo : Header.FirstFreeRecord;
 }
 

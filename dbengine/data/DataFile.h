@@ -14,6 +14,7 @@
 
 namespace dbengine {
 
+class TDataQuery;
 class TDataTable;
 
 // What a record fetch asks of the cursor it serves; the cursor implements it.
@@ -36,6 +37,10 @@ constexpr int64_t HeaderLockOffset = 0xFFFFFFFFLL;
 constexpr int64_t RecordLockBase = 0xFFFFFFFELL;
 constexpr int64_t AllRecordLocksStart = 0xF4143DFDLL;
 constexpr int64_t AllRecordLocksLength = 200000001LL;
+
+// Scrambler seeds of an encrypted table's records and descriptors (its index pages use them too).
+constexpr uint8_t DataSeed1 = 0x6B;
+constexpr uint8_t DataSeed2 = 0x2F;
 
 constexpr size_t DataHeaderSize = 127;
 constexpr uint8_t DataFileVersion = 5;
@@ -159,6 +164,25 @@ public:
 
     void ScrambleRecord(uint8_t* bytes, size_t length) const;
     void UnscrambleRecord(uint8_t* bytes, size_t length) const;
+
+    // ---- Record sort (RecordSort.cpp) ----
+
+    // Rewrites the records in place in the order of the sort fields (each descriptor's
+    // SortDescending gives its direction). limit < 0 keeps every output record. With distinct a
+    // record whose key repeats the previous one is dropped; with grouping records of equal keys
+    // are folded into one through the query's AccumulateGroupRecord, and with finish and filter
+    // every completed group passes FinishGroupRecord and GroupFilter. Sorts in memory when every
+    // record is cached, otherwise through sorted runs in temporary files.
+    void SortRecords(const std::vector<TFieldDescriptor>& fields, bool caseInsensitive, int32_t limit,
+                     bool distinct, bool grouping, bool finish, bool filter, TDataQuery* context);
+    // Fills record.SortKey: per sort field its flag byte and encoded value, then the record ID.
+    void BuildSortKey(TRecord& record) const;
+    // -1, 0 or 1; without withRecordId the trailing record ID is not compared.
+    int CompareSortKeys(const uint8_t* a, const uint8_t* b, bool withRecordId) const;
+    std::vector<TFieldDescriptor> SortFields;
+    uint16_t SortFieldCount = 0;
+    bool SortCaseInsensitive = false;
+    size_t SortKeySize = 0;
 
     // ---- Locks between processes ----
     bool LockRecord(int32_t recordNo);

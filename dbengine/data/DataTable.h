@@ -1,9 +1,27 @@
 #pragma once
-// The shared table: one per open table and database in the process, owning the table's three
-// file objects. This holds what the table files rely on so far.
+// The shared table: one per open table and database in the process. It owns the table's three
+// file objects (data, index, BLOB), builds their names, opens and closes them as cursors come
+// and go, decides when cached changes are written, and holds every lock the process has on the
+// table together with the table's part of a database transaction.
+//
+// Lock state between processes (byte ranges at the top of each file):
+//   AccessLocked       a shared slot of the index (and BLOB) file for one cursor operation
+//   ReadLocked         the same, held for a whole SQL statement
+//   WriteLocked        the data header byte and the exclusive ranges, while writing
+//   TransactionLocked  the data header byte, from the start to the end of a transaction
+// Exclusive tables and tables whose files are read-only by attribute take no locks at all.
 
+#include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "dbengine/blob/BlobFile.h"
+#include "dbengine/cursor/RecordsBitmap.h"
+#include "dbengine/data/DataFile.h"
+#include "dbengine/index/IndexFile.h"
+#include "dbengine/index/TextIndexParams.h"
 #include "framework/core/Object.h"
 
 namespace dbengine {
@@ -11,28 +29,165 @@ namespace dbengine {
 class TDataDirectory;
 class TDataSession;
 
-class TDataTable : public framework::TObject {
+// What a new table is made of: the header values, the field descriptors, the primary and the
+// secondary index descriptors and the full-text index descriptor.
+struct TTableDefinition {
+    int16_t LanguageId = 0;
+    uint16_t SortId = 0;
+    int16_t UserMajorVersion = 0;
+    int16_t UserMinorVersion = 0;
+    bool Encrypted = false;
+    std::string Password;
+    std::string Description;
+    uint16_t BlobBlockSize = 0;  // 0: the default of 512
+    std::vector<TFieldDescriptor> Fields;
+    TIndexDescriptor PrimaryIndex;  // no fields: the internal record order
+    std::vector<TIndexDescriptor> SecondaryIndexes;
+    TIndexDescriptor TextIndex;
+    // Full-text parameters: no list means the default stop words, an all-zero set the default
+    // set. The shared table does not store them; the creating cursor does.
+    std::optional<std::vector<std::string>> StopWords;
+    TCharSet SpaceChars{};
+    TCharSet IncludeChars{};
+};
+
+class TDataTable : public framework::TObject, public TIndexFileOwner {
 public:
-    TDataTable(TDataDirectory* database, TDataSession* session) : Database(database), Session(session) {}
+    // The session is the directory's; a table without a directory (tests) names its own.
+    TDataTable(TDataDirectory* directory, TDataSession* session);
+    ~TDataTable() override;
+    TDataTable(const TDataTable&) = delete;
+    TDataTable& operator=(const TDataTable&) = delete;
 
     // The database's name as messages show it (its folder for a local database).
     std::string GetDatabaseName() const;
     // Whether buffers written are also to be flushed to disk (the session's setting).
     bool ForceBufferFlush() const;
+    // Deleted records are reused only under a primary index of the user's.
+    bool HasUserPrimaryIndex() const;
+    bool HasBlobFields() const;
+    bool IsRemote() const;
 
-    TDataDirectory* Database;
+    // Flags, before opening.
+    void SetExclusive(bool value) { Exclusive = value; }
+    void SetInMemory(bool value) { InMemory = value; }
+    void SetTemporary(bool value) { Temporary = value; }
+    void SetTableName(const std::string& name);
+    void IncOpenCount() { ++OpenCount; }
+    void DecOpenCount() {
+        if (OpenCount > 0) --OpenCount;
+    }
+    void IncUserCursorCount() { ++UserCursorCount; }
+    void DecUserCursorCount() {
+        if (UserCursorCount > 0) --UserCursorCount;
+    }
+
+    // ---- Files ----
+    void BuildFileNames();
+    void OpenTable();
+    void CloseTable(bool discard);
+    // Leaves the table open (OpenCount raised) for the creating cursor.
+    void CreateTable(const TTableDefinition& definition);
+    void DeleteTable();
+    void RenameTable(const std::string& newName, bool asBackup);
+    void EmptyTable();
+    void BackupIndexFile();
+    void RestoreIndexFile(bool keepCurrent, bool deleteBackup);
+    // True (and the stale caches dropped) when another process changed the table.
+    bool ReloadIfChanged();
+    void FlushBuffers(bool trim = false, bool forceDataHeader = false, bool forceIndexHeader = false,
+                      bool forceBlobHeader = false, bool forceOSFlush = false);
+    void MarkFilesChanged(bool data, bool index, bool blob);
+    void DiscardBuffers(bool trim, bool rereadHeaders);
+    void FlushOSBuffers();
+    void CheckHeaders();
+    void CheckVersions();
+    int32_t DataChangeCount() const { return DataFile->Header.ChangeCount; }
+    int32_t IndexChangeCount() const { return IndexFile->GetChangeCount(); }
+    int32_t BlobChangeCount() const { return HasBlobFields() ? BlobFile->GetChangeCount() : 0; }
+
+    // ---- Locks ----
+    bool LockRecord(int32_t recordNo);
+    void UnlockRecord(int32_t recordNo);
+    void ReleaseRecordLocks(bool deferredOnly);
+    bool LockForRead();
+    void UnlockForRead();
+    bool BeginAccess();
+    void EndAccess();
+    bool LockForWrite();
+    void UnlockForWrite();
+    void LockForTransaction();
+    void UnlockForTransaction();
+
+    // ---- Transactions ----
+    void StartTransaction();
+    void CommitLock();
+    void CommitWrite(bool trim, bool flushToDisk);
+    void CommitEnd(bool endTransaction);
+    void Rollback();
+
+    // ---- TIndexFileOwner ----
+    TDataSession* GetSession() override { return Session; }
+    std::string GetDatabaseName() override;
+    std::string GetTableName() override { return TableName; }
+    const TFieldDescriptor* FindField(uint16_t fieldNo) override;
+    bool GetFilesWritten() override { return FilesWritten; }
+    void SetFilesWritten() override { FilesWritten = true; }
+    bool HoldsTransactionLock() override { return TransactionLocked; }
+    bool IsEncrypted() override { return DataFile->Encrypted(); }
+    void GetScrambleSeeds(uint8_t& seed1, uint8_t& seed2) override {
+        seed1 = DataSeed1;
+        seed2 = DataSeed2;
+    }
+
+    TDataDirectory* Directory;
     TDataSession* Session;
+    uint16_t OpenCount = 0;
+    uint16_t UserCursorCount = 0;
     std::string TableName;
-    bool InMemory = false;
+    bool IsOpen = false;
     bool Exclusive = false;
+    bool ReadOnly = false;
+    bool ReadOnlyByAttribute = false;
+    bool InMemory = false;
     bool Temporary = false;
-    // Set whenever one of the table's files was written.
+    std::unique_ptr<TDataFile> DataFile;
+    std::unique_ptr<TIndexFile> IndexFile;
+    std::unique_ptr<TBlobFile> BlobFile;
+    bool IndexRecreated = false;
+    TRecordsBitmap LockedRecords;
+    TRecordsBitmap EditLocks;
+    TRecordsBitmap DeferredUnlocks;
+    bool ReadLocked = false;
+    bool AllRecordsLocked = false;
+    bool SavedAllRecordsLocked = false;
+    bool DeferredAllUnlock = false;
+    bool AccessLocked = false;
+    bool WriteLocked = false;
+    uint16_t AccessIndexSlot = 0;
+    uint16_t AccessBlobSlot = 0;
+    uint16_t ReadIndexSlot = 0;
+    uint16_t ReadBlobSlot = 0;
+    bool TransactionLocked = false;
+    bool InTransaction = false;
+    // Set whenever one of the files writes or marks its header, records, pages or blocks;
+    // cleared when the files close.
     bool FilesWritten = false;
-    // The primary index is defined by the user (not the internal record order): only then are
-    // deleted records reused.
-    bool HasUserPrimaryIndex = false;
-    // The table holds its transaction lock: changed records stay in memory until it ends.
-    bool HoldsTransactionLock = false;
+
+private:
+    // Opens the three files (steps common to opening and creating); closes them on failure.
+    void OpenFiles();
+    void CloseFiles();
+    // Grows the three lock bitmaps to the record count + 1 (at least to atLeast records).
+    void SizeBitmaps(int32_t atLeast = 0);
+    void ReleaseAllRecordsLock();
+    // Takes a shared slot of the index file and, with BLOB fields, of the BLOB file; on failure
+    // nothing stays taken.
+    void TakeSharedSlots(uint16_t& indexSlot, uint16_t& blobSlot);
+    void ReleaseSharedSlots(uint16_t& indexSlot, uint16_t& blobSlot);
+    [[noreturn]] void RaiseTable(TEngineErrorCode code) const;
+    bool TakesNoLocks() const { return Exclusive || ReadOnlyByAttribute; }
+    bool BlobOpen() const { return HasBlobFields() && BlobFile->IsOpen; }
 };
 
 }  // namespace dbengine

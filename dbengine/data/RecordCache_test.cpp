@@ -233,7 +233,7 @@ TEST_F(RecordCacheTest, PinnedRecordsGrowTheCacheAndTrimBringsItBack) {
 
 TEST_F(RecordCacheTest, FreeChain) {
     auto f = MakeTable(10);
-    table.HasUserPrimaryIndex = true;
+    table.IndexFile->SetInternalPrimaryIndex(false);
     TRecord* r = nullptr;
     for (int n : {5, 9}) {
         ASSERT_TRUE(f->GetRecord(nullptr, n, 1, false, false, r));
@@ -254,7 +254,7 @@ TEST_F(RecordCacheTest, FreeChain) {
     f->ReleaseRecord(reused);
 
     // A table in internal record order never reuses: it appends and keeps no chain.
-    table.HasUserPrimaryIndex = false;
+    table.IndexFile->SetInternalPrimaryIndex(true);
     ASSERT_TRUE(f->GetRecord(nullptr, 2, 1, false, false, r));
     f->FreeRecord(r);
     EXPECT_EQ(r->GetFreeLink(), 0);

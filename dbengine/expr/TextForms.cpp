@@ -261,7 +261,7 @@ int32_t TextToTime(std::string_view text) {
     std::string_view s =
         b == std::string::npos ? std::string_view() : std::string_view(t).substr(b, e - b + 1);
 
-    int h, m, sec = 0, ms = 0;
+    int h = 0, m = 0, sec = 0, ms = 0;
     size_t colon = s.find(':');
     bool ok = colon != std::string_view::npos && ParseSmall(s.substr(0, colon), h);
     if (ok) {

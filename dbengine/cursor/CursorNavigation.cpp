@@ -1,0 +1,992 @@
+// The cursor's current index, key search, key range, position and movement.
+//
+// Index order: the position is a copy of the current leaf page, the entry number on it (1-based)
+// and the sequence number of that entry over the whole index (1-based). Natural order: the
+// physical record number and the count of visible records up to it, walking VisibleBitmap.
+
+#include <algorithm>
+#include <cstring>
+
+#include "dbengine/cursor/DataCursor.h"
+#include "dbengine/data/DataTable.h"
+#include "dbengine/index/IndexKeys.h"
+#include "dbengine/session/DataDirectory.h"
+#include "dbengine/util/Coding.h"
+#include "dbengine/util/EngineUtils.h"
+#include "framework/core/SysUtils.h"
+
+namespace dbengine {
+
+namespace {
+
+// A page read that reports another process's change is tried again this many times before the
+// cursor gives up; the page cache has re-synchronised by then.
+constexpr int PageRetries = 8;
+
+}  // namespace
+
+// ---- Pages and descents ----
+
+TPage* TDataCursor::FetchIndexPage(int32_t pageNo) {
+    TPage* page = nullptr;
+    for (int attempt = 0; attempt < PageRetries; ++attempt) {
+        ++PageFetches;
+        if (IndexFile->GetPage(*this, pageNo, false, page)) return page;
+    }
+    IndexFile->RaiseError(DBE_INDEXCORRUPT);
+}
+
+void TDataCursor::PlaceOn(const TPage& leaf, int32_t entry, int32_t seq) {
+    if (&leaf != &CurrentPage) CurrentPage.Assign(leaf);
+    EntryNo = entry;
+    SeqNo = seq;
+    PhysRecNo = CurrentPage.GetValue(entry);
+}
+
+bool TDataCursor::DescendFirstGE(const uint8_t* key, TPage& leaf, int32_t& entry, int32_t& seq) {
+    int32_t pageNo = IndexFile->GetRootPage(CurrentIndex);
+    if (pageNo == 0) return false;
+    int32_t count = 0;
+    for (int depth = 0; depth <= MaxTreeLevels; ++depth) {
+        TPage* p = FetchIndexPage(pageNo);
+        if (p->EntryCount == 0) {
+            IndexFile->ReleasePage(p);
+            return false;
+        }
+        int pos = p->FindFirstGE(*this, key, count);
+        if (p->IsInner()) {
+            pageNo = p->GetValue(pos);
+            IndexFile->ReleasePage(p);
+            continue;
+        }
+        leaf.Assign(*p);
+        IndexFile->ReleasePage(p);
+        entry = pos;
+        seq = count + 1;
+        if (CompareKeys(leaf.EntryKey(entry), key, KeySize) >= 0) return true;
+        // Every key of this leaf is smaller: the answer is the next leaf's first entry.
+        ++seq;
+        return StepEntry(leaf, entry, true);
+    }
+    IndexFile->RaiseError(DBE_INDEXCORRUPT);
+}
+
+bool TDataCursor::DescendLastLE(const uint8_t* key, TPage& leaf, int32_t& entry, int32_t& seq) {
+    int32_t pageNo = IndexFile->GetRootPage(CurrentIndex);
+    if (pageNo == 0) return false;
+    int32_t count = 0;
+    for (int depth = 0; depth <= MaxTreeLevels; ++depth) {
+        TPage* p = FetchIndexPage(pageNo);
+        if (p->EntryCount == 0) {
+            IndexFile->ReleasePage(p);
+            return false;
+        }
+        int pos = p->FindLastLE(*this, key, count);
+        if (p->IsInner()) {
+            pageNo = p->GetValue(pos);
+            IndexFile->ReleasePage(p);
+            continue;
+        }
+        leaf.Assign(*p);
+        IndexFile->ReleasePage(p);
+        entry = pos;
+        seq = count + 1;
+        if (CompareKeys(leaf.EntryKey(entry), key, KeySize) <= 0) return true;
+        --seq;
+        return StepEntry(leaf, entry, false);
+    }
+    IndexFile->RaiseError(DBE_INDEXCORRUPT);
+}
+
+bool TDataCursor::DescendToSeq(int32_t seq, TPage& leaf, int32_t& entry) {
+    int32_t pageNo = IndexFile->GetRootPage(CurrentIndex);
+    if (pageNo == 0 || seq < 1) return false;
+    int32_t before = 0;  // entries left of the page being searched
+    for (int depth = 0; depth <= MaxTreeLevels; ++depth) {
+        TPage* p = FetchIndexPage(pageNo);
+        if (p->EntryCount == 0) {
+            IndexFile->ReleasePage(p);
+            return false;
+        }
+        if (p->IsLeaf()) {
+            int32_t pos = seq - before;
+            bool ok = pos >= 1 && pos <= p->EntryCount;
+            if (ok) leaf.Assign(*p);
+            IndexFile->ReleasePage(p);
+            entry = pos;
+            return ok;
+        }
+        // The subtree counts of the inner entries tell which child holds the wanted entry.
+        int pos = 1;
+        while (pos < p->EntryCount && before + p->GetSubtreeCount(pos) < seq) {
+            before += p->GetSubtreeCount(pos);
+            ++pos;
+        }
+        pageNo = p->GetValue(pos);
+        IndexFile->ReleasePage(p);
+    }
+    IndexFile->RaiseError(DBE_INDEXCORRUPT);
+}
+
+bool TDataCursor::StepEntry(TPage& leaf, int32_t& entry, bool forward) {
+    if (forward && entry < leaf.EntryCount) {
+        ++entry;
+        return true;
+    }
+    if (!forward && entry > 1) {
+        --entry;
+        return true;
+    }
+    int32_t next = forward ? leaf.NextPage : leaf.PrevPage;
+    // A leaf chain never leads back to the same page; an empty neighbour is a damaged chain.
+    if (next == 0) return false;
+    if (next == leaf.PageNo) IndexFile->RaiseError(DBE_INDEXCORRUPT);
+    TPage* p = FetchIndexPage(next);
+    if (p->EntryCount == 0 || !p->IsLeaf()) {
+        IndexFile->ReleasePage(p);
+        IndexFile->RaiseError(DBE_INDEXCORRUPT);
+    }
+    leaf.Assign(*p);
+    IndexFile->ReleasePage(p);
+    entry = forward ? 1 : leaf.EntryCount;
+    return true;
+}
+
+// ---- Index state ----
+
+uint8_t TDataCursor::GetSecondaryIndexCount() const {
+    return IndexFile != nullptr ? IndexFile->GetIndexCount() : 0;
+}
+
+TIndexDescriptor TDataCursor::GetIndexDesc(uint8_t indexNo) const {
+    if (indexNo == NaturalOrderIndex || IndexFile == nullptr) return {};
+    return IndexFile->GetIndexDesc(indexNo);
+}
+
+std::array<uint16_t, MaxIndexFields> TDataCursor::GetIndexFieldNumbers(uint8_t indexNo) const {
+    return GetIndexDesc(indexNo).FieldNumbers;
+}
+
+bool TDataCursor::HasInternalPrimaryIndex() const {
+    return IndexFile != nullptr && IndexFile->GetInternalPrimaryIndex();
+}
+
+bool TDataCursor::IsNaturalOrder() const {
+    return CurrentIndex == NaturalOrderIndex || (CurrentIndex == PrimaryIndex && HasInternalPrimaryIndex());
+}
+
+void TDataCursor::LoadIndexState() {
+    TIndexDescriptor d = GetIndexDesc(CurrentIndex);
+    CurrentIndexName = d.Name;
+    KeySize = d.KeySize;
+    IndexFieldCount = std::min<uint8_t>(d.FieldCount, MaxIndexFields);
+    IndexDescending = d.Descending != 0;
+    IndexCaseInsensitive = d.CaseInsensitive != 0;
+    IndexUnique = d.Unique != 0;
+    IndexFieldDescending = d.FieldDescending;
+    IndexFieldDescs.clear();
+    for (int i = 0; i < IndexFieldCount; ++i) {
+        const TFieldDescriptor* f = Table->FindField(d.FieldNumbers[i]);
+        if (f == nullptr) IndexFile->RaiseError(DBE_INDEXCORRUPT);
+        IndexFieldDescs.push_back(*f);
+    }
+}
+
+void TDataCursor::SelectIndex(uint8_t indexNo) {
+    CurrentIndex = indexNo;
+    LoadIndexState();
+    BitmapNavigation = IsNaturalOrder();
+}
+
+void TDataCursor::ReloadIndexState() {
+    if (IsOpen && !IsRemote()) LoadIndexState();
+}
+
+void TDataCursor::ResetIndexState() {
+    IndexFieldDescs.clear();
+    CurrentIndexName.clear();
+    KeySize = 0;
+    IndexFieldCount = 0;
+    RangeActive = false;
+    RangeStartKey.clear();
+    RangeEndKey.clear();
+    RangeStart = RangeEnd = 0;
+    CurrentPage.Reset();
+    EntryNo = SeqNo = PhysRecNo = 0;
+    AtBeginning = AtEnd = false;
+    BitmapNavigation = false;
+}
+
+void TDataCursor::ClearIndexes() {
+    if (Table == nullptr || IsRemote()) return;
+    // Cached pages would otherwise be written back over the emptied file.
+    Table->IndexFile->DropPages(false);
+    Table->IndexFile->DropPages(true);
+    Table->IndexFile->EmptyIndexFile();
+    Table->SetFilesWritten();
+    ComputeRangeBounds();
+    if (BitmapNavigation) RebuildBitmaps();
+    SetNoCurrent();
+}
+
+void TDataCursor::SetIndexName(const std::string& name) {
+    if (framework::AnsiSameText(name, CurrentIndexName) && CurrentIndex != NaturalOrderIndex) return;
+    CheckForChanges();
+    uint8_t count = GetSecondaryIndexCount();
+    for (int i = 0; i <= count; ++i) {
+        if (framework::AnsiSameText(name, IndexFile->GetIndexDesc(static_cast<uint8_t>(i)).Name)) {
+            ClearRange();
+            SelectIndex(static_cast<uint8_t>(i));
+            RefreshRange();
+            Resync();
+            return;
+        }
+    }
+    RaiseIndex(DBE_INVALIDINDEXNAME, name);
+}
+
+void TDataCursor::SetIndexNumber(uint8_t indexNo) {
+    if (indexNo == CurrentIndex) return;
+    if (indexNo != NaturalOrderIndex && indexNo > GetSecondaryIndexCount())
+        RaiseIndex(DBE_INVALIDINDEXNAME, std::to_string(indexNo));
+    CheckForChanges();
+    ClearRange();
+    SelectIndex(indexNo);
+    RefreshRange();
+    Resync();
+}
+
+// ---- Keys ----
+
+void TDataCursor::BuildKey(const uint8_t* record, uint8_t* key) {
+    dbengine::BuildKey(*IndexFile, CurrentIndex, LanguageId, SortId, record, key, record);
+}
+
+int TDataCursor::PrefixLength(int fieldCount, int partialLength) const {
+    int length = 0;
+    for (int i = 0; i < fieldCount && i < static_cast<int>(IndexFieldDescs.size()); ++i)
+        length += KeyPartSize(IndexFieldDescs[static_cast<size_t>(i)]) + 1;
+    if (partialLength != 0) length += partialLength + 1;
+    return std::min<int>(length, KeySize);
+}
+
+namespace {
+
+void FillKey(uint8_t* key, int length, bool high, const TDataCursor& c) {
+    uint8_t plain = high ? 255 : 0;
+    uint8_t text = high ? c.CharOrder[255] : c.CharOrder[0];
+    int keySize = c.KeySize;
+    if (c.CurrentIndex == SysTextIndex) {
+        // Flag byte and word characters from L + 2 (never before byte 3) up to byte 63; the
+        // record ID always gets plain bytes.
+        for (int i = std::max(length + 2, 3); i < 64 && i < keySize; ++i) key[i] = text;
+        for (int i = 64; i < 68 && i < keySize; ++i) key[i] = plain;
+        return;
+    }
+    if (c.CurrentIndex == SysDeletedIndex || c.LanguageId == 0) {
+        for (int i = length; i < keySize; ++i) key[i] = plain;
+        return;
+    }
+    int at = 0;
+    for (const TFieldDescriptor& f : c.IndexFieldDescs) {
+        int end = at + KeyPartSize(f) + 1;
+        if (end > length) {
+            uint8_t fill = f.FieldType == fldString ? text : plain;
+            for (int i = std::max(at, length); i < end && i < keySize; ++i) key[i] = fill;
+        }
+        at = end;
+    }
+    for (int i = std::max(at, length); i < keySize; ++i) key[i] = plain;
+}
+
+}  // namespace
+
+void TDataCursor::FillKeyLow(uint8_t* key, int length) {
+    FillKey(key, length, false, *this);
+}
+
+void TDataCursor::FillKeyHigh(uint8_t* key, int length) {
+    FillKey(key, length, true, *this);
+}
+
+// ---- Key search ----
+
+bool TDataCursor::SeekKey(const uint8_t* key, bool nearest, bool keepCrack) {
+    bool wasBeginning = AtBeginning;
+    bool wasEnd = AtEnd;
+    if (GetRecordCount() == 0) {
+        SetNoCurrent();
+        return false;
+    }
+    bool found = false;
+    if (RangeActive && CompareKeys(key, RangeStartKey.data(), KeySize) < 0) {
+        if (!nearest) return false;
+        SeekFirst();
+        found = !AtEnd && CompareKeys(CurrentPage.EntryKey(EntryNo), key, KeySize) == 0;
+    } else if (RangeActive && CompareKeys(key, RangeEndKey.data(), KeySize) > 0) {
+        if (!nearest) return false;
+        SeekLast();
+        if (!(AtBeginning && AtEnd)) AtEnd = true;
+    } else {
+        TPage leaf;
+        int32_t entry = 0, seq = 0;
+        bool exists = DescendFirstGE(key, leaf, entry, seq);
+        found = exists && CompareKeys(leaf.EntryKey(entry), key, KeySize) == 0;
+        bool inRange =
+            exists && (!RangeActive || CompareKeys(leaf.EntryKey(entry), RangeEndKey.data(), KeySize) <= 0);
+        if (found) {
+            PlaceOn(leaf, entry, seq);
+            AtBeginning = AtEnd = false;
+        } else if (!nearest) {
+            return false;
+        } else if (inRange) {
+            PlaceOn(leaf, entry, seq);
+            AtBeginning = AtEnd = false;
+        } else {
+            // Nothing at or after the key: the last record, standing after it.
+            SeekLast();
+            if (!(AtBeginning && AtEnd)) AtEnd = true;
+        }
+    }
+    if (keepCrack) RestoreKeepCrack(wasBeginning, wasEnd);
+    return found;
+}
+
+void TDataCursor::RestoreKeepCrack(bool wasBeginning, bool wasEnd) {
+    if (AtBeginning && AtEnd) return;
+    if (wasBeginning && !wasEnd) {
+        MoveBy(-1);
+        if (!AtBeginning) MoveBy(1);
+    } else if (wasEnd && !wasBeginning) {
+        MoveBy(1);
+        if (!AtEnd) MoveBy(-1);
+    } else {
+        AtBeginning = AtEnd = false;
+    }
+}
+
+bool TDataCursor::FindKey(bool keyGiven, const uint8_t* key, int fieldCount, bool nearest, int partialLength,
+                          uint8_t* outRecord) {
+    if (key == nullptr || IsNaturalOrder()) return false;
+    CheckForChanges();
+    std::vector<uint8_t> search(MaxKeyFieldPart, 0);
+    if (keyGiven)
+        std::memcpy(search.data(), key, KeySize);
+    else
+        BuildKey(key, search.data());
+    bool prefix = (fieldCount > 0 && fieldCount < IndexFieldCount) || !IndexUnique ||
+                  (fieldCount == 0 && partialLength != 0);
+    bool found;
+    if (prefix) {
+        if (!IndexUnique && fieldCount == 0 && partialLength == 0) fieldCount = IndexFieldCount;
+        int length = PrefixLength(fieldCount, partialLength);
+        if (IndexDescending)
+            FillKeyHigh(search.data(), length);
+        else
+            FillKeyLow(search.data(), length);
+        SeekKey(search.data(), true, false);
+        found = GetRecordCount() != 0 && !(AtBeginning && AtEnd) &&
+                CompareKeys(CurrentPage.EntryKey(EntryNo), search.data(), static_cast<size_t>(length)) == 0;
+        if (AtEnd) found = false;
+    } else {
+        found = SeekKey(search.data(), nearest, false);
+    }
+    if (AtEnd && !AtBeginning) SeekLast();
+    LoadCurrentRecord(1);
+    if (outRecord != nullptr) std::memcpy(outRecord, CurrentRecord->Data(), RecordSize);
+    return found;
+}
+
+// ---- Ranges ----
+
+void TDataCursor::SetRangeStartKey(const uint8_t* key) {
+    if (IsNaturalOrder()) return;
+    RangeStartKey.assign(MaxKeyFieldPart, 0);
+    std::memcpy(RangeStartKey.data(), key, KeySize);
+}
+
+void TDataCursor::SetRangeEndKey(const uint8_t* key) {
+    if (IsNaturalOrder()) return;
+    RangeEndKey.assign(MaxKeyFieldPart, 0);
+    std::memcpy(RangeEndKey.data(), key, KeySize);
+}
+
+void TDataCursor::ClearRange() {
+    RangeStartKey.assign(MaxKeyFieldPart, 0);
+    RangeEndKey.assign(MaxKeyFieldPart, 255);
+    RangeActive = false;
+    RangeStart = 1;
+    RangeEnd = Table != nullptr ? Table->IndexFile->GetRecordCount() : 0;
+}
+
+void TDataCursor::CompleteKey(uint8_t* key, int fieldCount, bool high) {
+    if ((fieldCount > 0 && fieldCount < IndexFieldCount) || !IndexUnique) {
+        if (fieldCount == 0) fieldCount = IndexFieldCount;
+        int length = PrefixLength(fieldCount, 0);
+        if (high != IndexDescending)
+            FillKeyHigh(key, length);
+        else
+            FillKeyLow(key, length);
+    }
+}
+
+void TDataCursor::SetRange(bool keysGiven, const uint8_t* startKey, int startFieldCount,
+                           const uint8_t* endKey, int endFieldCount) {
+    if (IsNaturalOrder()) return;
+    CheckForChanges();
+    std::vector<uint8_t> key(MaxKeyFieldPart, 0);
+    // A missing end is open: the lowest (start) or highest (end) key of the index order.
+    if (startKey == nullptr) {
+        std::fill(key.begin(), key.end(), 0);
+        if (IndexDescending)
+            FillKeyHigh(key.data(), 0);
+        else
+            FillKeyLow(key.data(), 0);
+    } else {
+        if (keysGiven)
+            std::memcpy(key.data(), startKey, KeySize);
+        else
+            BuildKey(startKey, key.data());
+        CompleteKey(key.data(), startFieldCount, false);
+    }
+    SetRangeStartKey(key.data());
+    std::fill(key.begin(), key.end(), 0);
+    if (endKey == nullptr) {
+        if (IndexDescending)
+            FillKeyLow(key.data(), 0);
+        else
+            FillKeyHigh(key.data(), 0);
+    } else {
+        if (keysGiven)
+            std::memcpy(key.data(), endKey, KeySize);
+        else
+            BuildKey(endKey, key.data());
+        CompleteKey(key.data(), endFieldCount, true);
+    }
+    SetRangeEndKey(key.data());
+    RangeActive = true;
+    RefreshRange();
+    Resync();
+}
+
+void TDataCursor::ResetRange() {
+    CheckForChanges();
+    ClearRange();
+    RefreshRange();
+    Resync();
+}
+
+void TDataCursor::ComputeRangeBounds() {
+    if (ComputingRange) return;
+    ComputingRange = true;
+    try {
+        RangeStart = 1;
+        RangeEnd = Table->IndexFile->GetRecordCount();
+        if (!IsNaturalOrder() && RangeActive) {
+            TPage leaf;
+            int32_t entry = 0, first = 0, last = 0;
+            if (CompareKeys(RangeStartKey.data(), RangeEndKey.data(), KeySize) > 0 ||
+                !DescendFirstGE(RangeStartKey.data(), leaf, entry, first) ||
+                !DescendLastLE(RangeEndKey.data(), leaf, entry, last) || first > last) {
+                RangeStart = RangeEnd = 0;
+            } else {
+                RangeStart = first;
+                RangeEnd = last;
+            }
+        }
+    } catch (...) {
+        ComputingRange = false;
+        throw;
+    }
+    ComputingRange = false;
+}
+
+void TDataCursor::RefreshRange() {
+    ComputeRangeBounds();
+    if (BitmapNavigation) RebuildBitmaps();
+}
+
+void TDataCursor::BuildLiveBitmap() {
+    int32_t physical = Table->DataFile->RecordCount();
+    LiveBitmap->SetSize(static_cast<uint32_t>(physical));
+    LiveBitmap->SetAll();
+    if (Table->IndexFile->GetRecordCount() == physical) return;
+    // Deleted records have status 1 in the keys of the internal record index.
+    LiveBitmap->ClearAll();
+    uint8_t saved = CurrentIndex;
+    uint16_t savedKeySize = KeySize;
+    CurrentIndex = SysDeletedIndex;
+    KeySize = SysDeletedKeySize;
+    try {
+        uint8_t low[SysDeletedKeySize] = {1, 0, 0, 0, 0};
+        TPage leaf;
+        int32_t entry = 0, seq = 0;
+        bool more = DescendFirstGE(low, leaf, entry, seq);
+        // A damaged leaf chain may loop: no walk crosses more leaves than the file has pages.
+        int64_t crossings = 0;
+        while (more && leaf.EntryKey(entry)[0] == 1) {
+            LiveBitmap->SetBit(leaf.GetValue(entry));
+            int32_t page = leaf.PageNo;
+            more = StepEntry(leaf, entry, true);
+            if (leaf.PageNo != page && ++crossings > IndexFile->GetPageCount())
+                IndexFile->RaiseError(DBE_INDEXCORRUPT);
+        }
+    } catch (...) {
+        CurrentIndex = saved;
+        KeySize = savedKeySize;
+        throw;
+    }
+    CurrentIndex = saved;
+    KeySize = savedKeySize;
+    LiveBitmap->Invert();
+}
+
+void TDataCursor::RebuildBitmaps() {
+    BuildLiveBitmap();
+    VisibleBitmap->Assign(*LiveBitmap);
+}
+
+// ---- Position ----
+
+void TDataCursor::SetNoCurrent() {
+    SeqNo = 0;
+    AtBeginning = AtEnd = true;
+    CurrentPage.Reset();
+    CurrentPage.PageNo = 0;
+    EntryNo = 0;
+    PhysRecNo = 0;
+}
+
+void TDataCursor::SeekFirst() {
+    if (BitmapNavigation) {
+        int32_t r = 0, seq = 0;
+        if (VisibleBitmap->Count() == 0 || !VisibleBitmap->StepForward(r, 1, seq)) {
+            SetNoCurrent();
+            return;
+        }
+        PhysRecNo = r;
+        SeqNo = seq;
+        AtBeginning = AtEnd = false;
+        return;
+    }
+    TPage leaf;
+    int32_t entry = 0, seq = 1;
+    bool ok =
+        RangeActive ? DescendFirstGE(RangeStartKey.data(), leaf, entry, seq) : DescendToSeq(1, leaf, entry);
+    if (!ok || (RangeActive && CompareKeys(leaf.EntryKey(entry), RangeEndKey.data(), KeySize) > 0)) {
+        SetNoCurrent();
+        return;
+    }
+    PlaceOn(leaf, entry, seq);
+    AtBeginning = AtEnd = false;
+}
+
+void TDataCursor::SeekLast() {
+    if (BitmapNavigation) {
+        int32_t physical = Table->DataFile->RecordCount();
+        // Counted from the visible records, so that a sequence number never exceeds the count.
+        int32_t r = physical + 1;
+        int32_t seq = static_cast<int32_t>(VisibleBitmap->Count()) + 1;
+        if (VisibleBitmap->Count() == 0 || !VisibleBitmap->StepBack(r, 1, seq)) {
+            SetNoCurrent();
+            return;
+        }
+        PhysRecNo = r;
+        SeqNo = seq;
+        AtBeginning = AtEnd = false;
+        return;
+    }
+    TPage leaf;
+    int32_t entry = 0, seq = 0;
+    bool ok;
+    if (RangeActive) {
+        ok = DescendLastLE(RangeEndKey.data(), leaf, entry, seq) &&
+             CompareKeys(leaf.EntryKey(entry), RangeStartKey.data(), KeySize) >= 0;
+    } else {
+        seq = Table->IndexFile->GetRecordCount();
+        ok = DescendToSeq(seq, leaf, entry);
+    }
+    if (!ok) {
+        SetNoCurrent();
+        return;
+    }
+    PlaceOn(leaf, entry, seq);
+    AtBeginning = AtEnd = false;
+}
+
+void TDataCursor::MoveBy(int32_t count) {
+    if (count == 0 || (AtBeginning && AtEnd)) return;
+    bool forward = count > 0;
+    int32_t steps = forward ? count : -count;
+    if (BitmapNavigation) {
+        int32_t r = PhysRecNo, seq = SeqNo;
+        bool ok =
+            forward ? VisibleBitmap->StepForward(r, steps, seq) : VisibleBitmap->StepBack(r, steps, seq);
+        PhysRecNo = r;
+        SeqNo = seq;
+        if (!ok) {
+            AtEnd = forward;
+            AtBeginning = !forward;
+        }
+        return;
+    }
+    // The current leaf is read again by its number: another cursor may have changed it.
+    TPage* p = FetchIndexPage(CurrentPage.PageNo);
+    if (!p->IsLeaf() || p->EntryCount == 0) {
+        IndexFile->ReleasePage(p);
+        SetNoCurrent();
+        return;
+    }
+    TPage leaf;
+    leaf.Assign(*p);
+    IndexFile->ReleasePage(p);
+    int32_t entry = std::clamp<int32_t>(EntryNo, 1, leaf.EntryCount);
+    int32_t seq = SeqNo;
+    bool ranOut = false;
+    int64_t crossings = 0;
+    while (steps > 0) {
+        TPage next;
+        next.Assign(leaf);
+        int32_t e = entry;
+        if (!StepEntry(next, e, forward)) {
+            ranOut = true;
+            break;
+        }
+        // A damaged leaf chain may loop: no walk crosses more leaves than the file has pages.
+        if (next.PageNo != leaf.PageNo && ++crossings > IndexFile->GetPageCount())
+            IndexFile->RaiseError(DBE_INDEXCORRUPT);
+        if (RangeActive) {
+            const uint8_t* k = next.EntryKey(e);
+            if (forward ? CompareKeys(k, RangeEndKey.data(), KeySize) > 0
+                        : CompareKeys(k, RangeStartKey.data(), KeySize) < 0) {
+                ranOut = true;
+                break;
+            }
+        }
+        leaf.Assign(next);
+        entry = e;
+        seq += forward ? 1 : -1;
+        --steps;
+    }
+    PlaceOn(leaf, entry, seq);
+    AtBeginning = !forward && ranOut;
+    AtEnd = forward && ranOut;
+}
+
+void TDataCursor::SeekRecNo(int32_t recNo) {
+    if (BitmapNavigation) {
+        int32_t r = 0, seq = 0;
+        AtBeginning = AtEnd = false;
+        if (VisibleBitmap->Count() == 0) {
+            SetNoCurrent();
+            return;
+        }
+        if (recNo < 1) {
+            SeekFirst();
+            AtBeginning = true;
+            return;
+        }
+        if (!VisibleBitmap->StepForward(r, recNo, seq)) AtEnd = true;
+        PhysRecNo = r;
+        SeqNo = seq;
+        return;
+    }
+    int32_t count = GetRecordCount();
+    if (count == 0) {
+        SetNoCurrent();
+        return;
+    }
+    if (recNo < 1) {
+        SeekFirst();
+        MoveBy(-1);
+        return;
+    }
+    if (recNo > count) {
+        SeekLast();
+        MoveBy(1);
+        return;
+    }
+    TPage leaf;
+    int32_t entry = 0;
+    int32_t seq = RangeStart + recNo - 1;
+    if (!DescendToSeq(seq, leaf, entry)) IndexFile->RaiseError(DBE_INDEXCORRUPT);
+    PlaceOn(leaf, entry, seq);
+    AtBeginning = AtEnd = false;
+}
+
+void TDataCursor::SeekPhysicalRecNo(int32_t recNo) {
+    if (!IsNaturalOrder() || recNo == 0) return;
+    AtBeginning = AtEnd = false;
+    int32_t physical = Table->DataFile->RecordCount();
+    recNo = std::clamp<int32_t>(recNo, 1, std::max(physical, 1));
+    int32_t r = recNo - 1, seq = 0;
+    if (!VisibleBitmap->StepForward(r, 1, seq)) {
+        r = recNo + 1;
+        if (!VisibleBitmap->StepBack(r, 1, seq)) {
+            SetNoCurrent();
+            return;
+        }
+    }
+    PhysRecNo = r;
+    SeqNo = static_cast<int32_t>(VisibleBitmap->CountBefore(r)) + 1;
+}
+
+void TDataCursor::Resync() {
+    if (BitmapNavigation) {
+        if (PhysRecNo == 0) {
+            SeekFirst();
+            if (!(AtBeginning && AtEnd)) AtBeginning = true;
+        } else {
+            bool b = AtBeginning, e = AtEnd;
+            SeekPhysicalRecNo(PhysRecNo);
+            if (!(AtBeginning && AtEnd) && b != e) {
+                AtBeginning = b;
+                AtEnd = e;
+            }
+        }
+    } else if (PhysRecNo == 0) {
+        SetToBegin();
+    } else {
+        std::vector<uint8_t> key(MaxKeyFieldPart, 0);
+        BuildKey(CurrentRecord->Data(), key.data());
+        SeekKey(key.data(), true, true);
+    }
+    LoadCurrentRecord(1);
+}
+
+void TDataCursor::LoadCurrentRecord(int direction) {
+    if (!(AtBeginning && AtEnd) && PhysRecNo != 0) {
+        TRecord* record = nullptr;
+        bool ok = Table->DataFile->GetRecord(this, PhysRecNo, direction, false, true, record);
+        if (!ok) ok = Table->DataFile->GetRecord(this, PhysRecNo, direction, false, true, record);
+        if (!ok) IndexFile->RaiseError(DBE_INDEXCORRUPT);
+        CurrentRecord->Assign(*record);
+        CurrentRecord->SetBufferSize(RecordSize);
+        Table->DataFile->ReleaseRecord(record);
+    } else {
+        std::fill(CurrentRecord->Data(), CurrentRecord->Data() + RecordSize, uint8_t{0});
+    }
+    if (HasCalculatedFields) ComputeCalculatedFields(CurrentRecord->Data());
+}
+
+int32_t TDataCursor::CountConsecutiveRecords(int32_t r, int direction, int32_t max) {
+    bool forward = direction != 2;
+    if (max < 1) return 0;
+    if (!BitmapNavigation) {
+        if (CurrentPage.PageNo == 0 || EntryNo < 1 || EntryNo > CurrentPage.EntryCount ||
+            CurrentPage.GetValue(EntryNo) != r)
+            return 1;
+        return CurrentPage.CountConsecutive(max, forward, EntryNo);
+    }
+    int32_t n = 1;
+    while (n < max && VisibleBitmap->Test(forward ? r + n : r - n)) ++n;
+    return n;
+}
+
+// ---- Moving and fetching ----
+
+void TDataCursor::SetToBegin() {
+    CheckForChanges();
+    SeekFirst();
+    if (AtBeginning && AtEnd) return;
+    if (BitmapNavigation)
+        AtBeginning = true;
+    else
+        MoveBy(-1);
+}
+
+void TDataCursor::SetToEnd() {
+    CheckForChanges();
+    SeekLast();
+    if (AtBeginning && AtEnd) return;
+    if (BitmapNavigation)
+        AtEnd = true;
+    else
+        MoveBy(1);
+}
+
+bool TDataCursor::SetToRecNo(int32_t recNo) {
+    CheckForChanges();
+    SeekRecNo(recNo);
+    LoadCurrentRecord(1);
+    return GetRecNo() == recNo && !AtBeginning && !AtEnd;
+}
+
+TEngineErrorCode TDataCursor::GetCurrentRecord(uint8_t* buffer, bool /*lock*/) {
+    CheckForChanges();
+    TEngineErrorCode code = 0;
+    if (AtBeginning && AtEnd)
+        code = DBE_NOCURRREC;
+    else if (AtBeginning)
+        code = DBE_BOF;
+    else if (AtEnd)
+        code = DBE_EOF;
+    if (code != 0) {
+        if (buffer != nullptr) std::memset(buffer, 0, RecordSize);
+        return code;
+    }
+    LoadCurrentRecord(1);
+    if (buffer != nullptr) std::memcpy(buffer, CurrentRecord->Data(), RecordSize);
+    return 0;
+}
+
+TEngineErrorCode TDataCursor::GetNextRecord(uint8_t* buffer) {
+    CheckForChanges();
+    if (AtBeginning)
+        SeekFirst();
+    else
+        MoveBy(1);
+    if (AtEnd) {
+        if (buffer != nullptr) std::memset(buffer, 0, RecordSize);
+        return DBE_EOF;
+    }
+    LoadCurrentRecord(1);
+    if (buffer != nullptr) std::memcpy(buffer, CurrentRecord->Data(), RecordSize);
+    return 0;
+}
+
+TEngineErrorCode TDataCursor::GetPriorRecord(uint8_t* buffer) {
+    CheckForChanges();
+    if (AtEnd)
+        SeekLast();
+    else
+        MoveBy(-1);
+    if (AtBeginning) {
+        if (buffer != nullptr) std::memset(buffer, 0, RecordSize);
+        return DBE_BOF;
+    }
+    LoadCurrentRecord(2);
+    if (buffer != nullptr) std::memcpy(buffer, CurrentRecord->Data(), RecordSize);
+    return 0;
+}
+
+TEngineErrorCode TDataCursor::ReadRecordBlock(int32_t& count, uint8_t* buffers) {
+    for (int32_t i = 0; i < count; ++i) {
+        TEngineErrorCode code = GetNextRecord(buffers + static_cast<size_t>(i) * RecordSize);
+        if (code != 0) {
+            count = i;
+            return code;
+        }
+    }
+    return 0;
+}
+
+int32_t TDataCursor::GetRecNo() const {
+    if (BitmapNavigation || IsRemote()) return SeqNo;
+    return SeqNo == 0 ? 0 : SeqNo - RangeStart + 1;
+}
+
+int32_t TDataCursor::GetPhysicalRecNo() const {
+    if (GetRecordCount() == 0) return 0;
+    if (BitmapNavigation) return PhysRecNo;
+    if (CurrentPage.PageNo == 0 || EntryNo < 1 || EntryNo > CurrentPage.EntryCount) return 0;
+    return CurrentPage.GetValue(EntryNo);
+}
+
+int32_t TDataCursor::GetRecordCount() const {
+    if (Table == nullptr) return 0;
+    if (BitmapNavigation) return static_cast<int32_t>(VisibleBitmap->Count());
+    if (RangeStart == 0 || RangeEnd == 0) return 0;
+    return RangeEnd - RangeStart + 1;
+}
+
+uint16_t TDataCursor::GetBookmarkSize() const {
+    return IsNaturalOrder() ? 4 : KeySize;
+}
+
+void TDataCursor::GetBookmark(uint8_t* buffer) const {
+    if (IsNaturalOrder()) {
+        PutInt32(buffer, PhysRecNo);
+        return;
+    }
+    if (CurrentPage.PageNo == 0 || EntryNo < 1 || EntryNo > CurrentPage.EntryCount)
+        std::memset(buffer, 0, KeySize);
+    else
+        std::memcpy(buffer, CurrentPage.EntryKey(EntryNo), KeySize);
+}
+
+std::vector<uint8_t> TDataCursor::GetBookmark() const {
+    std::vector<uint8_t> b(GetBookmarkSize());
+    if (!b.empty()) GetBookmark(b.data());
+    return b;
+}
+
+bool TDataCursor::SetToBookmark(const uint8_t* bookmark, bool keepCrack, bool noBracket) {
+    if (!noBracket) CheckForChanges();
+    if (IsNaturalOrder())
+        SeekPhysicalRecNo(GetInt32(bookmark));
+    else
+        SeekKey(bookmark, true, keepCrack);
+    LoadCurrentRecord(1);
+    if (keepCrack) return true;
+    if (AtBeginning && AtEnd) return false;
+    std::vector<uint8_t> now = GetBookmark();
+    return CompareBookmarks(now.data(), bookmark) == 0;
+}
+
+int TDataCursor::CompareBookmarks(const uint8_t* b1, const uint8_t* b2) const {
+    if (IsNaturalOrder()) {
+        int32_t a = GetInt32(b1), b = GetInt32(b2);
+        return a < b ? -1 : a > b ? 1 : 0;
+    }
+    return CompareKeys(b1, b2, KeySize);
+}
+
+TEngineErrorCode TDataCursor::SetToCursor(TDataCursor& other) {
+    CheckForChanges();
+    TEngineErrorCode code = 0;
+    if (other.AtBeginning && other.AtEnd) {
+        SetNoCurrent();
+        code = DBE_RECNOTFOUND;
+    } else if (IsNaturalOrder()) {
+        int32_t wanted = other.GetPhysicalRecNo();
+        SeekPhysicalRecNo(wanted);
+        if (PhysRecNo != wanted || (AtBeginning && AtEnd)) code = DBE_RECNOTFOUND;
+    } else {
+        std::vector<uint8_t> key(MaxKeyFieldPart, 0);
+        BuildKey(other.CurrentRecord->Data(), key.data());
+        if (!SeekKey(key.data(), false, false)) code = DBE_RECNOTFOUND;
+    }
+    if (code == 0 && !(other.AtBeginning && other.AtEnd)) {
+        // The other cursor may stand before its first or after its last record.
+        AtBeginning = other.AtBeginning;
+        AtEnd = other.AtEnd;
+    }
+    LoadCurrentRecord(1);
+    return code;
+}
+
+// ---- Refreshing ----
+
+bool TDataCursor::ResyncIfChanged() {
+    if (!IsOpen || IsRemote() || !HasTableChanged()) return false;
+    SaveChangeCounters();
+    ReturnToRecord();
+    return true;
+}
+
+void TDataCursor::CheckForChanges() {
+    ResyncIfChanged();
+}
+
+void TDataCursor::Refresh() {
+    if (!IsOpen || IsRemote()) return;
+    if (ResyncIfChanged()) return;
+    ReturnToRecord();
+}
+
+void TDataCursor::ReturnToRecord() {
+    if (AtBeginning && AtEnd) {
+        // No record to return to: the table may have records now.
+        RefreshRange();
+        SeekFirst();
+        if (!(AtBeginning && AtEnd)) AtBeginning = true;
+        LoadCurrentRecord(1);
+        return;
+    }
+    std::vector<uint8_t> bookmark = GetBookmark();
+    RefreshRange();
+    SetToBookmark(bookmark.data(), true, true);
+}
+
+}  // namespace dbengine

@@ -1,0 +1,351 @@
+#pragma once
+// A cursor: one open view of one table. It holds the table's name and its open options, borrows
+// the shared table from its database while it is open, and keeps what belongs to this one view:
+// its copies of the field descriptors, the table's language and character order, the change
+// counters it last saw, its record bitmaps and its callbacks.
+//
+// Options are set while the cursor is closed (10031 otherwise) and take effect at the next open;
+// callbacks live from their setter to the next close.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dbengine/cursor/RecordsBitmap.h"
+#include "dbengine/data/DataTable.h"
+#include "dbengine/data/FieldDescriptor.h"
+#include "dbengine/expr/CharMaps.h"
+#include "dbengine/index/IndexCursor.h"
+#include "dbengine/index/Page.h"
+#include "dbengine/index/TextIndexParams.h"
+#include "dbengine/session/EngineError.h"
+#include "framework/core/Object.h"
+
+namespace dbengine {
+
+class TDataDirectory;
+class TDataTable;
+class TRecord;
+
+class TDataCursor : public framework::TObject, public TIndexCursor, public TRecordFetchClient {
+public:
+    // Asked when the table's password is not among the session's: true asks the cursor to look
+    // again (the callback has added it, say).
+    using TPasswordCallback = std::function<bool(TDataCursor& cursor)>;
+
+    explicit TDataCursor(TDataDirectory* database);
+    ~TDataCursor() override;
+    TDataCursor(const TDataCursor&) = delete;
+    TDataCursor& operator=(const TDataCursor&) = delete;
+
+    // ---- Life cycle ----
+    // Nothing when open already; on any failure after the shared table was had, the cursor is
+    // closed again (the table given back) before the error goes on.
+    void OpenCursor();
+    // Nothing when not open.
+    void CloseCursor(bool discard);
+    // A new open cursor on the same table with the same options (a clone of an exclusive cursor
+    // shares its table) and this cursor's field descriptors.
+    std::unique_ptr<TDataCursor> CloneCursor();
+
+    // ---- Options ----
+    void SetTableName(const std::string& name);
+    void SetExclusive(bool value);
+    void SetShareExclusive(bool value);
+    void SetReadOnly(bool value);
+    void SetInMemory(bool value);
+    void SetQuerySource(bool value);
+    void SetTemporary(bool value);
+    // Stored at any time.
+    void SetQueryResult(bool value) { IsQueryResult = value; }
+    // Only on an open cursor of a table with an auto-increment field.
+    void SetSuppressAutoInc(bool value);
+
+    // ---- Checks ----
+    void CheckExclusive() const;
+    void CheckWritable() const;
+    void CheckClosed() const;
+
+    // ---- Table definitions and table files ----
+    // The checks may rewrite the definition: trimmed names, sizes and decimals of types that
+    // have none, value sizes, offsets (with assignOffsets), key sizes and field counts.
+    void CheckTableDefinition(TTableDefinition& definition, int32_t lastAutoInc, bool allowAutoPrimary,
+                              bool allowCalculated);
+    void CheckFieldDescs(std::vector<TFieldDescriptor>& fields, bool allowCalculated, bool assignOffsets);
+    void CheckIndexDescs(const std::vector<TFieldDescriptor>& fields, TTableDefinition& definition,
+                         bool allowAutoPrimary);
+    // Creates the table named by the cursor (which must be exclusive and writable) and leaves
+    // the cursor closed; an existing table is replaced only with overwrite (else 13060, and no
+    // file is touched).
+    void CreateTable(TTableDefinition definition, bool allowAutoPrimary, bool overwrite);
+    void DeleteTable();
+    void RenameTable(const std::string& newName);
+    // The data file header, also of a closed cursor's table (whose password must be known).
+    TDataHeader ReadTableHeader();
+    bool IndexExists(const std::string& name) const;
+    // Exclusive and writable; the full-text parameters survive (they live in the index file).
+    void EmptyTable();
+    void SetTableInfo(const std::string& password, const std::string& description, int32_t lastRecordId,
+                      int16_t userMajorVersion, int16_t userMinorVersion);
+    void ReplaceIndexDesc(uint8_t indexNo, const TIndexDescriptor& desc);
+    // Installs checked copies of the descriptors (calculated ones allowed, offsets kept); each
+    // calculated field gets room at the end of the cursor's record buffer.
+    void SetFieldDescs(std::vector<TFieldDescriptor> fields);
+    // Calculated fields get their room as above; every field names this table as its origin.
+    void SetFieldOrigins();
+    void RenameIndexDesc(uint8_t indexNo, const TIndexDescriptor& desc);
+
+    // ---- Full-text parameters ----
+    // Loaded once per open table: a new table name or a close makes the next use load again.
+    void LoadTextIndexParams();
+    void ReadTextIndexParams();
+    // Replaces the parameters (no list: an empty one); they are written when the cursor closes.
+    void SetTextIndexParams(const std::vector<std::string>* words, const TCharSet& spaceChars,
+                            const TCharSet& includeChars);
+    void WriteTextIndexParams();
+    TLanguageStringList& GetStopWords();
+    TCharSet GetSpaceChars();
+    TCharSet GetIncludeChars();
+
+    // ---- Change counters ----
+    void SaveChangeCounters();
+    bool HasTableChanged() const;
+
+    // ---- Table properties: of an open cursor from its table, of a closed one from the data
+    // file's header (whose password must then be known) ----
+    uint16_t GetLanguageId();
+    uint16_t GetSortId();
+    int16_t GetUserMajorVersion();
+    int16_t GetUserMinorVersion();
+    // Open: a stored 0 reads as 512; closed: the low 16 bits as stored.
+    uint32_t GetBlobBlockSize();
+    uint32_t GetBlobDataSize() { return GetBlobBlockSize() - 18; }
+    int32_t GetLastRecordId();
+    bool IsEncrypted();
+    std::string GetTableDescription();
+    std::string GetTablePassword();
+    int32_t GetPhysicalRecordCount() const;
+    uint16_t GetProgressIncrement() const;
+
+    // ---- Callbacks ----
+    void SetPasswordCallback(TPasswordCallback callback) { PasswordCallback = std::move(callback); }
+    bool AskPassword();
+
+    // Maintenance callbacks (verify, repair, index build, restructure); each gets the cursor
+    // first. Percentages are whole numbers.
+    using TProgressMessageCallback =
+        std::function<void(TDataCursor&, const std::string& message, int percent)>;
+    using TMessageCallback = std::function<void(TDataCursor&, const std::string& message)>;
+    using TPercentCallback = std::function<void(TDataCursor&, int percent)>;
+    using TDataLostCallback = std::function<void(TDataCursor&, int cause, const std::string& context,
+                                                 bool& continueWork, bool& stopAsking)>;
+    void SetSteppedProgressCallback(TProgressMessageCallback callback) {
+        VerifyProgressCallback = std::move(callback);
+    }
+    void SetLogCallback(TMessageCallback callback) { VerifyLogCallback = std::move(callback); }
+    void SetRestructureProgressCallback(TPercentCallback callback) {
+        RestructureProgressCallback = std::move(callback);
+    }
+    void SetDataLostCallback(TDataLostCallback callback) { DataLostCallback = std::move(callback); }
+    // Each calls its callback only when one is set.
+    void DoVerifyProgress(const std::string& message, int percent);
+    void DoVerifyLog(const std::string& message);
+    void DoIndexProgress(int percent);
+    void DoRestructureProgress(int percent);
+    void DoDataLost(int cause, const std::string& context, bool& continueWork, bool& stopAsking);
+
+    // ---- Refreshing ----
+    // Recomputes range positions and bitmaps and returns to the current record.
+    void Refresh();
+    // When another cursor or process changed the table: new counters, range and bitmaps, back to
+    // the record the cursor stood on (or the nearest). True when it did so.
+    bool ResyncIfChanged();
+    void CheckForChanges();
+    // Evaluates every calculated field's expression for the record in buffer and stores the
+    // result (NULL as NULL) in the field's room at the end of the record.
+    void ComputeCalculatedFields(uint8_t* buffer);
+    // Empties every index of the table's index file (descriptors kept) for a rebuild; the
+    // cursor is left without a current record.
+    void ClearIndexes();
+    // Reloads the current index's state after its descriptor was replaced.
+    void ReloadIndexState();
+
+    // ---- Index selection ----
+    uint8_t GetSecondaryIndexCount() const;
+    TIndexDescriptor GetIndexDesc(uint8_t indexNo) const;
+    std::array<uint16_t, MaxIndexFields> GetIndexFieldNumbers(uint8_t indexNo) const;
+    // Index 0 is the engine's own record order (no primary index of the user's).
+    bool HasInternalPrimaryIndex() const;
+    bool IsNaturalOrder() const;
+    // Makes the named index current (10022 when the table has none of that name); the cursor
+    // stays on its record, now without range.
+    void SetIndexName(const std::string& name);
+    void SetIndexNumber(uint8_t indexNo);
+    // Sets the current index and loads its state; range and position are not touched.
+    void SelectIndex(uint8_t indexNo);
+
+    // ---- Key search and ranges ----
+    // Key is a ready key (keyGiven) or a record buffer to build it from; fieldCount leading
+    // index fields and partialLength characters of the next one count. outRecord receives the
+    // record found (record size bytes).
+    bool FindKey(bool keyGiven, const uint8_t* key, int fieldCount, bool nearest, int partialLength,
+                 uint8_t* outRecord);
+    // Both ends included; a missing end is open.
+    void SetRange(bool keysGiven, const uint8_t* startKey, int startFieldCount, const uint8_t* endKey,
+                  int endFieldCount);
+    void ResetRange();
+    bool SeekKey(const uint8_t* key, bool nearest, bool keepCrack);
+    void ComputeRangeBounds();
+    void SetRangeStartKey(const uint8_t* key);
+    void SetRangeEndKey(const uint8_t* key);
+    void ClearRange();
+    void RefreshRange();
+    // Key of a record buffer in the current index (not natural order), into key.
+    void BuildKey(const uint8_t* record, uint8_t* key);
+    // Fills key after its first length bytes with the lowest (highest) values of the index order.
+    void FillKeyLow(uint8_t* key, int length);
+    void FillKeyHigh(uint8_t* key, int length);
+
+    // ---- Positioning and navigation ----
+    void SetToBegin();
+    void SetToEnd();
+    bool SetToRecNo(int32_t recNo);
+    // 0, or 8709 (no current record), 8705 (at the beginning), 8706 (at the end); the buffer is
+    // then zero-filled.
+    TEngineErrorCode GetCurrentRecord(uint8_t* buffer, bool lock);
+    TEngineErrorCode GetNextRecord(uint8_t* buffer);
+    TEngineErrorCode GetPriorRecord(uint8_t* buffer);
+    TEngineErrorCode ReadRecordBlock(int32_t& count, uint8_t* buffers);
+    int32_t GetRecNo() const;
+    int32_t GetPhysicalRecNo() const;
+    int32_t GetRecordCount() const;
+    uint16_t GetBookmarkSize() const;
+    void GetBookmark(uint8_t* buffer) const;
+    std::vector<uint8_t> GetBookmark() const;
+    bool SetToBookmark(const uint8_t* bookmark, bool keepCrack, bool noBracket);
+    int CompareBookmarks(const uint8_t* b1, const uint8_t* b2) const;
+    // 0, or 8710 when this cursor has no record for the one current in other.
+    TEngineErrorCode SetToCursor(TDataCursor& other);
+    void MoveBy(int32_t count);
+    void SeekFirst();
+    void SeekLast();
+    void SeekRecNo(int32_t recNo);
+    void SeekPhysicalRecNo(int32_t recNo);
+    void SetNoCurrent();
+    void Resync();
+    void LoadCurrentRecord(int direction);
+
+    // ---- TRecordFetchClient ----
+    bool SyncBeforeRead() override { return false; }
+    int32_t CountConsecutiveRecords(int32_t r, int direction, int32_t max) override;
+
+    // ---- Index and position state ----
+    std::string CurrentIndexName;
+    uint16_t KeySize = 0;
+    uint8_t IndexFieldCount = 0;
+    bool IndexDescending = false;
+    bool IndexCaseInsensitive = false;
+    bool IndexUnique = false;
+    std::array<uint8_t, MaxIndexFields> IndexFieldDescending{};
+    std::vector<TFieldDescriptor> IndexFieldDescs;
+    std::vector<uint8_t> RangeStartKey;  // MaxKeyFieldPart bytes each while open
+    std::vector<uint8_t> RangeEndKey;
+    bool RangeActive = false;
+    int32_t RangeStart = 0;  // 1-based positions over the whole index; 0: none
+    int32_t RangeEnd = 0;
+    bool ComputingRange = false;
+    bool BitmapNavigation = false;
+    bool AtBeginning = false;
+    bool AtEnd = false;
+    TPage CurrentPage;  // copy of the current leaf (index order)
+    int32_t EntryNo = 0;
+    int32_t SeqNo = 0;
+    int32_t PhysRecNo = 0;  // natural order
+    // Index pages fetched through the page cache by this cursor (statistics for tests).
+    int64_t PageFetches = 0;
+
+    bool IsRemote() const;
+    std::string GetDatabaseName() const;
+
+    TDataDirectory* Database;
+    TDataTable* Table = nullptr;
+    std::string TableName;
+    int32_t DataChangeCount = 0;
+    int32_t IndexChangeCount = 0;
+    int32_t BlobChangeCount = 0;
+    bool IsOpen = false;
+    bool Exclusive = false;
+    bool ShareExclusive = false;
+    bool ReadOnly = false;
+    bool ReadOnlyByAttribute = false;
+    bool InMemory = false;
+    bool IsQueryResult = false;
+    bool IsTemporary = false;
+    bool VerifyMode = false;
+    bool RestructureMode = false;
+    bool SuppressAutoInc = false;
+    bool IsQuerySource = false;
+    TRecord* CurrentRecord = nullptr;  // the table's record object, lent while open
+    // The cursor's own copies of the field descriptors, field 1 at index 0.
+    std::vector<TFieldDescriptor> FieldDescs;
+    // LanguageId, SortId, CurrentIndex and IndexFile come from TIndexCursor.
+    TCharMap CharOrder{};
+    uint16_t FieldCount = 0;
+    uint16_t RecordSize = 0;
+    bool HasValidityChecks = false;
+    bool HasDefaults = false;
+    bool HasCalculatedFields = false;
+    bool HasAutoIncField = false;
+    std::unique_ptr<TRecordsBitmap> VisibleBitmap;
+    std::unique_ptr<TRecordsBitmap> RangeBitmap;
+    std::unique_ptr<TRecordsBitmap> LiveBitmap;
+    std::unique_ptr<TLanguageStringList> StopWords;
+    TCharSet SpaceChars{};
+    TCharSet IncludeChars{};
+    bool TextParamsChanged = false;
+    bool TextParamsLoaded = false;
+
+private:
+    void LoadFieldDescriptors();
+    void FreeFieldDescriptors();
+    void PlaceCalculatedField(TFieldDescriptor& d);
+    void OpenLocal();
+    // Navigation helpers (CursorNavigation.cpp).
+    TPage* FetchIndexPage(int32_t pageNo);
+    void PlaceOn(const TPage& leaf, int32_t entry, int32_t seq);
+    // Leaf entry at the first key >= key (false: none), counting the entries before it.
+    bool DescendFirstGE(const uint8_t* key, TPage& leaf, int32_t& entry, int32_t& seq);
+    bool DescendLastLE(const uint8_t* key, TPage& leaf, int32_t& entry, int32_t& seq);
+    bool DescendToSeq(int32_t seq, TPage& leaf, int32_t& entry);
+    bool StepEntry(TPage& leaf, int32_t& entry, bool forward);
+    void LoadIndexState();
+    void BuildLiveBitmap();
+    void RebuildBitmaps();
+    int PrefixLength(int fieldCount, int partialLength) const;
+    void CompleteKey(uint8_t* key, int fieldCount, bool high);
+    void RestoreKeepCrack(bool wasBeginning, bool wasEnd);
+    // Forgets the current index, range and position (at close).
+    void ResetIndexState();
+    // Range and bitmaps recomputed, then back to the current record (or the nearest).
+    void ReturnToRecord();
+    void ClearCallbacks();
+    [[noreturn]] void RaiseCursor(TEngineErrorCode code) const;
+    [[noreturn]] void RaiseField(TEngineErrorCode code, const std::string& field) const;
+    [[noreturn]] void RaiseIndex(TEngineErrorCode code, const std::string& index,
+                                 const std::string& field = {}) const;
+    // Asks the password callback until the session knows the password; 10498 when it gives up.
+    void RequirePassword(const std::string& password);
+
+    TPasswordCallback PasswordCallback;
+    TProgressMessageCallback VerifyProgressCallback;
+    TMessageCallback VerifyLogCallback;
+    TPercentCallback IndexProgressCallback;  // no setter: the index build reports through it
+    TPercentCallback RestructureProgressCallback;
+    TDataLostCallback DataLostCallback;
+    std::unique_ptr<TRecord> OwnedRecord;
+};
+
+}  // namespace dbengine
