@@ -217,6 +217,23 @@ TEST_F(MenuBarTest, PopupMenusDrawMarksAndOpenSubMenusOnScreen) {
     EXPECT_FALSE(MenuActive());
 }
 
+TEST_F(MenuBarTest, FreeingAnOpenMenuClosesIt) {
+    Driver.Key('F', ssAlt);
+    Driver.Key(VK_DOWN);  // Recent
+    Driver.Key(VK_RIGHT);
+    ASSERT_EQ(OpenMenus().size(), 2u);
+    Recent->Free();  // the sub-menu shown goes: everything closes, nothing is clicked
+    EXPECT_FALSE(MenuActive());
+    Clicks.clear();
+    Driver.Key(VK_RETURN);
+    EXPECT_TRUE(Clicks.empty());
+    Driver.Key(VK_F10);
+    Menu->Free();  // the form's bar goes while selected
+    EXPECT_FALSE(MenuActive());
+    EXPECT_EQ(Form->Menu(), nullptr);
+    EXPECT_EQ(Form->MenuHeight(), 0);
+}
+
 TEST_F(MenuBarTest, MenuPixelsShowSelectionMarksAndGreyText) {
     Driver.Key('V', ssAlt);  // opens View with its first item selected
     Driver.Key(VK_DOWN);     // List (a checked radio item)

@@ -112,7 +112,10 @@ std::string StripHotkey(const std::string& Text) {
 
 TMenuItem::TMenuItem(TComponent* AOwner) : TComponent(AOwner) {}
 
+void ForgetOpenMenus(const TMenu* Menu, const TMenuItem* Item);
+
 TMenuItem::~TMenuItem() {
+    ForgetOpenMenus(nullptr, this);
     if (FParent) FParent->Remove(this);
     Clear();
 }
@@ -180,7 +183,9 @@ void TMenuItem::Click() {
 // ---------------------------------------------------------------------------------------------
 
 TMenu::TMenu(TComponent* AOwner) : TComponent(AOwner), FItems(std::make_unique<TMenuItem>(nullptr)) {}
-TMenu::~TMenu() = default;
+TMenu::~TMenu() {
+    ForgetOpenMenus(this, nullptr);
+}
 
 bool TMenu::IsShortCut(TMessage& Message) {
     TShiftState shift = KeyboardStateToShiftState() & (ssShift | ssCtrl | ssAlt);
@@ -599,6 +604,23 @@ void OpenBarMenu(TMainMenu& Menu, int Index, bool DropDown, bool InitClick) {
     if (InitClick && bar->OnClick) bar->OnClick(bar);
     TRect r = Menu.BarItemRect(Index);
     ShowMenuWindow(*bar, form->ClientToScreen(TPoint{r.Left, r.Bottom - form->MenuHeight()}));
+}
+
+// A menu or item being freed while it is open: the menus close without repainting anything
+// (the form under them may be going too) and nothing is clicked.
+void ForgetOpenMenus(const TMenu* Menu, const TMenuItem* Item) {
+    auto& s = MS();
+    if (!MenuActive()) return;
+    bool involved = Menu && (s.Owner == Menu || s.Bar == Menu);
+    for (auto& w : s.Windows)
+        if (Item && w->ItemsShown() == Item) involved = true;
+    if (Item && MenuBarSelection() == Item) involved = true;
+    if (!involved) return;
+    CloseFrom(0);
+    s.BarIndex = -1;
+    s.Form = nullptr;
+    s.Bar = nullptr;
+    s.Owner = nullptr;
 }
 
 bool MenuActive() {
