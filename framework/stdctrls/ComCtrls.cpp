@@ -582,18 +582,33 @@ void TSplitter::Paint() {
     Canvas().FillRect(ClientRect());
 }
 
+void TSplitter::DrawLine() {
+    if (FLinePos < 0 || !FParent || !FParent->HandleAllocated()) return;
+    HDC dc = GetDC(FParent->Handle());
+    if (FAlign == alLeft || FAlign == alRight)
+        PatBlt(dc, FLinePos, FTop, FWidth, FHeight, DSTINVERT);
+    else
+        PatBlt(dc, FLeft, FLinePos, FWidth, FHeight, DSTINVERT);
+    ReleaseDC(FParent->Handle(), dc);
+}
+
 void TSplitter::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
     TGraphicControl::MouseDown(Button, Shift, X, Y);
     if (Button != TMouseButton::mbLeft) return;
     FControl = FindControl();
     FDownPos = ClientToScreen(Point(X, Y));
-    if (FControl)
-        FStartSize = (FAlign == alLeft || FAlign == alRight) ? FControl->Width() : FControl->Height();
+    if (!FControl) return;
+    FStartSize = (FAlign == alLeft || FAlign == alRight) ? FControl->Width() : FControl->Height();
+    FNewSize = FStartSize;
+    // While the mouse drags, an inverted line shows where the edge will go; the neighbour is
+    // resized once, when the button is released.
+    FLinePos = (FAlign == alLeft || FAlign == alRight) ? FLeft : FTop;
+    DrawLine();
 }
 
 void TSplitter::MouseMove(TShiftState Shift, int X, int Y) {
     TGraphicControl::MouseMove(Shift, X, Y);
-    if (!FControl || !(Shift & ssLeft)) return;
+    if (!FControl || FLinePos < 0 || !(Shift & ssLeft)) return;
     TPoint p = ClientToScreen(Point(X, Y));
     int delta = 0;
     switch (FAlign) {
@@ -613,18 +628,31 @@ void TSplitter::MouseMove(TShiftState Shift, int X, int Y) {
             break;
     }
     int size = std::max(MinSize, FStartSize + delta);
-    if (FAlign == alLeft || FAlign == alRight)
-        FControl->SetWidth(size);
-    else
-        FControl->SetHeight(size);
+    if (size == FNewSize) return;
+    int moved = size - FStartSize;
+    DrawLine();
+    FNewSize = size;
+    FLinePos = (FAlign == alLeft)    ? FLeft + moved
+               : (FAlign == alRight) ? FLeft - moved
+               : (FAlign == alTop)   ? FTop + moved
+                                     : FTop - moved;
+    DrawLine();
 }
 
 void TSplitter::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
     TGraphicControl::MouseUp(Button, Shift, X, Y);
-    if (Button == TMouseButton::mbLeft && FControl) {
-        FControl = nullptr;
-        if (OnMoved) OnMoved(this);
+    if (Button != TMouseButton::mbLeft || !FControl) return;
+    DrawLine();
+    FLinePos = -1;
+    TControl* c = FControl;
+    FControl = nullptr;
+    if (FNewSize != FStartSize) {
+        if (FAlign == alLeft || FAlign == alRight)
+            c->SetWidth(FNewSize);
+        else
+            c->SetHeight(FNewSize);
     }
+    if (OnMoved) OnMoved(this);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -640,6 +668,132 @@ TScrollBox::TScrollBox(TComponent* AOwner) : TWinControl(AOwner) {
 void TScrollBox::CreateParams(TCreateParams& P) {
     TWinControl::CreateParams(P);
     if (BorderStyle == bsSingle) P.ExStyle |= WS_EX_CLIENTEDGE;
+}
+
+namespace {
+// Posted after a layout: the scroll bars change the client area, which a layout in progress
+// must not see change under it.
+constexpr UINT kScrollBoxUpdate = WM_USER + 0x7E1;
+}  // namespace
+
+void TScrollBox::PostUpdate() {
+    if (AutoScroll && HandleAllocated() && !FUpdatePosted) {
+        FUpdatePosted = true;
+        PostMessage(Handle(), kScrollBoxUpdate, 0, 0);
+    }
+}
+
+void TScrollBox::AlignControls(TControl* AControl, TRect& Rect) {
+    TWinControl::AlignControls(AControl, Rect);
+    PostUpdate();
+}
+
+void TScrollBox::ChildLayoutChanged(TControl*) {
+    PostUpdate();
+}
+
+void TScrollBox::CreateWnd() {
+    TWinControl::CreateWnd();
+    PostUpdate();
+}
+
+void TScrollBox::UpdateScrollBars() {
+    if (!HandleAllocated()) return;
+    // The extent: the far edges of the visible children, where they sit unscrolled.
+    int w = 0, h = 0;
+    for (int i = 0; i < ControlCount(); ++i) {
+        TControl* c = Controls(i);
+        if (!c->Visible() || c->Align() != alNone) continue;
+        w = std::max(w, c->Left() + c->Width() + FScrollPos.X);
+        h = std::max(h, c->Top() + c->Height() + FScrollPos.Y);
+    }
+    FExtent = TSize{w, h};
+    for (int bar : {SB_HORZ, SB_VERT}) {
+        TScrollInfo si;
+        si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+        si.nMin = 0;
+        si.nMax = AutoScroll ? (bar == SB_HORZ ? w : h) - 1 : 0;
+        si.nPage = static_cast<uint32_t>(std::max(1, bar == SB_HORZ ? ClientWidth() : ClientHeight()));
+        si.nPos = bar == SB_HORZ ? FScrollPos.X : FScrollPos.Y;
+        SetScrollInfo(Handle(), bar, si, true);
+    }
+    // A bar that came or went changed the client area: keep the view inside the extent.
+    ScrollTo(FScrollPos.X, FScrollPos.Y);
+}
+
+void TScrollBox::ScrollTo(int X, int Y) {
+    X = std::clamp(X, 0, std::max(0, FExtent.cx - ClientWidth()));
+    Y = std::clamp(Y, 0, std::max(0, FExtent.cy - ClientHeight()));
+    if (X == FScrollPos.X && Y == FScrollPos.Y) return;
+    int dx = FScrollPos.X - X, dy = FScrollPos.Y - Y;
+    FScrollPos = Point(X, Y);
+    ScrollBy(dx, dy);
+    if (HandleAllocated()) {
+        SetScrollPos(Handle(), SB_HORZ, X, true);
+        SetScrollPos(Handle(), SB_VERT, Y, true);
+    }
+}
+
+bool TScrollBox::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) {
+    if (TWinControl::DoMouseWheel(Shift, WheelDelta, MousePos)) return true;
+    ScrollTo(FScrollPos.X, FScrollPos.Y - WheelDelta / 120 * 24);  // 24 pixels a notch
+    return true;
+}
+
+void TScrollBox::Dispatch(TMessage& M) {
+    switch (M.Msg) {
+        case kScrollBoxUpdate:
+            FUpdatePosted = false;
+            UpdateScrollBars();
+            return;
+        case WM_HSCROLL:
+        case WM_VSCROLL: {
+            bool vert = M.Msg == WM_VSCROLL;
+            int pos = vert ? FScrollPos.Y : FScrollPos.X;
+            int page = std::max(1, vert ? ClientHeight() : ClientWidth());
+            int line = std::max(1, page / 10);  // a tenth of the view per arrow press
+            switch (static_cast<int>(M.WParam & 0xFFFF)) {
+                case SB_LINEUP:
+                    pos -= line;
+                    break;
+                case SB_LINEDOWN:
+                    pos += line;
+                    break;
+                case SB_PAGEUP:
+                    pos -= page;
+                    break;
+                case SB_PAGEDOWN:
+                    pos += page;
+                    break;
+                case SB_THUMBTRACK:
+                case SB_THUMBPOSITION:
+                    pos = static_cast<int16_t>(M.WParamHi());
+                    break;
+                case SB_TOP:
+                    pos = 0;
+                    break;
+                case SB_BOTTOM:
+                    pos = 1 << 20;
+                    break;
+                default:
+                    return;
+            }
+            if (vert)
+                ScrollTo(FScrollPos.X, pos);
+            else
+                ScrollTo(pos, FScrollPos.Y);
+            return;
+        }
+        case WM_SIZE:
+        case WM_PAINT:
+            // A child moved or the box changed size: the extent is checked again (the update
+            // changes nothing, and so paints nothing, when it still holds).
+            TWinControl::Dispatch(M);
+            PostUpdate();
+            return;
+        default:
+            TWinControl::Dispatch(M);
+    }
 }
 
 }  // namespace framework

@@ -232,18 +232,40 @@ protected:
     void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
 
 private:
+    // Inverts the drag line at FLinePos on the parent's window (drawing it twice removes it).
+    void DrawLine();
     TControl* FControl = nullptr;
     TPoint FDownPos;
     int FStartSize = 0;
+    int FNewSize = 0;
+    int FLinePos = -1;  // left (or top) of the drag line in the parent's client area; -1: none
 };
 
+// Scrolls its children: when they reach beyond the client area, scroll bars show and move them.
 class TScrollBox : public TWinControl {
 public:
     explicit TScrollBox(TComponent* AOwner);
     TFormBorderStyle BorderStyle = bsSingle;
+    bool AutoScroll = true;
+    // How far the children are scrolled (pixels).
+    TPoint ScrollPos() const { return FScrollPos; }
+    // Re-reads the extent of the children and sets the scroll bars (done after every layout).
+    void UpdateScrollBars();
+    void Dispatch(TMessage& Message) override;
 
 protected:
     void CreateParams(TCreateParams& Params) override;
+    void AlignControls(TControl* AControl, TRect& Rect) override;
+    void CreateWnd() override;
+    void ChildLayoutChanged(TControl* Child) override;
+    bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) override;
+
+private:
+    void ScrollTo(int X, int Y);
+    void PostUpdate();
+    TPoint FScrollPos;
+    TSize FExtent;
+    bool FUpdatePosted = false;
 };
 
 }  // namespace framework

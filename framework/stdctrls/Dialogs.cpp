@@ -98,6 +98,53 @@ std::string MsgDlgTypeCaption(TMsgDlgType T) {
     return Application ? Application->Title : "";
 }
 
+TMessageIcon::TMessageIcon(TComponent* AOwner, TMsgDlgType Kind) : TGraphicControl(AOwner), FKind(Kind) {
+    FWidth = 32;
+    FHeight = 32;
+}
+
+void TMessageIcon::Paint() {
+    TCanvas& c = Canvas();
+    c.Pen.Color = clBlack;
+    c.Font.Name = "Arial";
+    c.Font.Style = fsBold;
+    c.Font.SetSize(16);
+    auto mark = [&](const std::string& Text, TColor Color, int Y) {
+        c.Brush.Style = bsClear;
+        c.Font.Color = Color;
+        c.TextOut((32 - c.TextWidth(Text)) / 2, Y, Text);
+        c.Brush.Style = bsSolid;
+    };
+    switch (FKind) {
+        case mtWarning:
+            c.Brush.Color = clYellow;
+            c.Polygon({Point(15, 1), Point(16, 1), Point(31, 29), Point(0, 29)});
+            mark("!", clBlack, 6);
+            break;
+        case mtError:
+            c.Brush.Color = clRed;
+            c.Ellipse(1, 1, 31, 31);
+            c.Pen.Color = clWhite;
+            c.Pen.Width = 3;
+            c.MoveTo(10, 10);
+            c.LineTo(22, 22);
+            c.MoveTo(22, 10);
+            c.LineTo(10, 22);
+            c.Pen.Width = 1;
+            break;
+        case mtInformation:
+        case mtConfirmation:
+            // A balloon: a white disc with a tail at the bottom left, the mark in blue.
+            c.Brush.Color = clWhite;
+            c.Polygon({Point(6, 22), Point(4, 31), Point(14, 25)});
+            c.Ellipse(1, 1, 31, 27);
+            mark(FKind == mtInformation ? "i" : "?", clBlue, 2);
+            break;
+        case mtCustom:
+            break;
+    }
+}
+
 TMessageForm::TMessageForm(TComponent* AOwner, const std::string& Msg, TMsgDlgType DlgType,
                            TMsgDlgButtons Buttons)
     : TForm(AOwner), FDlgType(DlgType), FButtons(Buttons), FMessage(Msg) {
@@ -121,6 +168,12 @@ TMessageForm::TMessageForm(TComponent* AOwner, const std::string& Msg, TMsgDlgTy
     }
     FLabel->SetLeft(left);
     FLabel->SetTop(kMargin + 4);
+    if (DlgType != mtCustom) {
+        FIcon = NewComponent<TMessageIcon>(this, DlgType);
+        FIcon->SetName("Image");
+        FIcon->SetParent(this);
+        FIcon->SetBounds(kMargin, kMargin, 32, 32);
+    }
 
     TMsgDlgBtn def = Buttons.Contains(mbOK) ? mbOK : Buttons.Contains(mbYes) ? mbYes : mbRetry;
     TMsgDlgBtn cancel = Buttons.Contains(mbCancel) ? mbCancel : Buttons.Contains(mbNo) ? mbNo : mbOK;

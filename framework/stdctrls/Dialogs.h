@@ -62,6 +62,20 @@ std::string MsgDlgTypeCaption(TMsgDlgType DlgType);
 
 // The form MessageDlg shows: the text, one button per member of the set. Enter presses OK (else
 // Yes, else Retry); Escape presses Cancel (else No, else OK) when the set has it.
+// The 32 by 32 picture of a message dialog's kind: a warning triangle, an error disc, an
+// information or a question balloon. Nothing for mtCustom.
+class TMessageIcon : public TGraphicControl {
+public:
+    TMessageIcon(TComponent* AOwner, TMsgDlgType Kind);
+    TMsgDlgType Kind() const { return FKind; }
+
+protected:
+    void Paint() override;
+
+private:
+    TMsgDlgType FKind;
+};
+
 class TMessageForm : public TForm {
 public:
     TMessageForm(TComponent* AOwner, const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons);
@@ -70,12 +84,15 @@ public:
     const std::string& Message() const { return FMessage; }
     TButton* Button(TMsgDlgBtn B) const;
     TLabel* MessageLabel() const { return FLabel; }
+    // The picture of the kind (nil for mtCustom).
+    TMessageIcon* Icon() const { return FIcon; }
 
 private:
     TMsgDlgType FDlgType;
     TMsgDlgButtons FButtons;
     std::string FMessage;
     TLabel* FLabel = nullptr;
+    TMessageIcon* FIcon = nullptr;
     std::vector<std::pair<TMsgDlgBtn, TButton*>> FButtonList;
 };
 

@@ -13,6 +13,8 @@
 #include "framework/ui/Messages.h"
 #include "framework/ui/Types.h"
 
+class QPainter;
+
 namespace framework {
 
 // A key with its shift state: low byte the virtual-key code, high bits the shift keys.
@@ -105,7 +107,38 @@ public:
     bool IsAccelerator(uint16_t Key);
     // Opens a menu of the bar (one of Items()'s sub-items).
     void Open(TMenuItem* BarItem);
+    // The place of a bar item in the bar (band coordinates: 0,0 is the bar's top-left corner);
+    // empty for a hidden one. Index counts all of Items()'s sub-items.
+    TRect BarItemRect(int Index) const;
+    // The bar item at a point of the bar, -1 for none.
+    int BarItemAt(int X, int Y) const;
+    // Draws the bar, Width pixels wide, SM_CYMENU high.
+    void PaintBar(QPainter& Painter, int Width) const;
+    // A left press on the bar (band coordinates): opens the menu of the item there, or closes it.
+    void BarClick(int X, int Y);
 };
+
+// ---- Menus open on screen ----
+// The bar of a form and the drop-down and popup menus are drawn by the framework. While one is
+// open, the keyboard drives it (arrows, Enter, Escape, accelerators) and a press outside closes
+// it. F10, or Alt pressed and released alone, selects the first menu of the focused form's bar.
+
+// True while a menu is open or the bar of a form is selected.
+bool MenuActive();
+// The bar item selected (or whose menu is open) while a form's bar is in use, else nil.
+TMenuItem* MenuBarSelection();
+// The chain of open menu windows, outermost first: the items each shows.
+std::vector<TMenuItem*> OpenMenus();
+// The window of an open menu (0 = outermost), for tests and grabs; nil when not open.
+class TWinControl* OpenMenuWindow(int Level);
+// The row of an item in an open menu (client coordinates of its window); empty when hidden.
+TRect OpenMenuItemRect(int Level, int Index);
+// The item selected in an open menu, -1 for none.
+int OpenMenuSelection(int Level);
+// Closes every menu and leaves the bar.
+void CloseMenus();
+// Keyboard messages pass here first (the application's key filter); true when the menu used it.
+bool MenuKeyFilter(TMessage& Message, HWND Wnd);
 
 enum TPopupAlignment { paLeft, paRight, paCenter };
 
@@ -130,7 +163,8 @@ private:
 
 // Chooses the item among the sub-items of Items shown by a menu (a popup menu's root, or a menu
 // of the bar), nil for none. Tests install one; without it the menu opens on screen.
-using TMenuTracker = std::function<TMenuItem*(TMenu& Menu, TMenuItem& Items, TPoint At)>;
+// The tracker returns false to let the menu open on screen instead.
+using TMenuTracker = std::function<bool(TMenu& Menu, TMenuItem& Items, TPoint At, TMenuItem*& Chosen)>;
 void SetMenuTracker(TMenuTracker Tracker);
 
 // A new item (helper for building menus in code).

@@ -5,6 +5,7 @@
 
 #include "framework/core/SysUtils.h"
 #include "framework/ui/Clipbrd.h"
+#include "framework/ui/WindowsImpl.h"
 
 namespace framework {
 
@@ -640,6 +641,7 @@ void TCustomEdit::SetSelection(int Anchor, int Caret) {
     };
     fix(FAnchor);
     fix(FCaret);
+    ScrollCaretIntoView();
     Invalidate();
 }
 
@@ -728,6 +730,53 @@ int TCustomEdit::LineOf(int Pos) const {
     return static_cast<int>(std::upper_bound(s.begin(), s.end(), Pos) - s.begin()) - 1;
 }
 
+std::vector<TCustomEdit::TTextRow> TCustomEdit::TextRows() {
+    std::vector<int> s = LineStarts();
+    std::vector<TTextRow> rows;
+    for (size_t l = 0; l < s.size(); ++l)
+        rows.push_back({s[l], l + 1 < s.size() ? s[l + 1] - 2 : static_cast<int>(FText.size())});
+    if (!MultiLine()) rows = {TTextRow{0, static_cast<int>(FText.size())}};
+    return rows;
+}
+
+int TCustomEdit::RowOf(const std::vector<TTextRow>& Rows, int Pos) {
+    // The last row starting at or before Pos: a position at a wrap point belongs to the row after.
+    int r = 0;
+    for (size_t i = 0; i < Rows.size(); ++i)
+        if (Rows[i].From <= Pos) r = static_cast<int>(i);
+    return r;
+}
+
+int TCustomEdit::RowHeight() {
+    Canvas().Font.Assign(FFont);
+    return std::max(1, Canvas().TextHeight("Wg"));
+}
+
+int TCustomEdit::VisibleRows() {
+    return std::max(1, (ClientHeight() - 2) / RowHeight());
+}
+
+void TCustomEdit::ScrollCaretIntoView() {
+    if (!MultiLine()) return;
+    std::vector<TTextRow> rows = TextRows();
+    int r = RowOf(rows, FCaret);
+    int vis = VisibleRows();
+    if (r < FTopLine)
+        FTopLine = r;
+    else if (r >= FTopLine + vis)
+        FTopLine = r - vis + 1;
+    FTopLine = std::clamp(FTopLine, 0, std::max(0, static_cast<int>(rows.size()) - 1));
+    // Sideways: the caret's pixel column stays inside the text area.
+    const TTextRow& row = rows[static_cast<size_t>(r)];
+    int x = Canvas().TextWidth(
+        FText.substr(static_cast<size_t>(row.From), static_cast<size_t>(FCaret - row.From)));
+    int room = std::max(1, ClientWidth() - 4);
+    if (x < FScrollX)
+        FScrollX = x;
+    else if (x > FScrollX + room)
+        FScrollX = x - room;
+}
+
 void TCustomEdit::DoEnter() {
     if (AutoSelect && !MultiLine() && !(GetKeyState(VK_LBUTTON) < 0)) SelectAll();
     TCustomControl::DoEnter();
@@ -738,15 +787,14 @@ void TCustomEdit::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y
         if (!Focused()) SetFocus();
         // The caret goes to the character boundary nearest the click.
         Canvas().Font.Assign(FFont);
-        std::vector<int> starts = LineStarts();
-        int line = MultiLine() ? std::clamp(FTopLine + (Y - 2) / std::max(1, Canvas().TextHeight("Wg")), 0,
-                                            static_cast<int>(starts.size()) - 1)
-                               : 0;
-        int from = starts[static_cast<size_t>(line)];
-        int to = line + 1 < static_cast<int>(starts.size()) ? starts[static_cast<size_t>(line) + 1] - 2
-                                                            : static_cast<int>(FText.size());
+        std::vector<TTextRow> rows = TextRows();
+        int line = MultiLine()
+                       ? std::clamp(FTopLine + (Y - 1) / RowHeight(), 0, static_cast<int>(rows.size()) - 1)
+                       : 0;
+        int from = rows[static_cast<size_t>(line)].From;
+        int to = rows[static_cast<size_t>(line)].To;
         int pos = from;
-        int x = X - 2 + (MultiLine() ? 0 : FScrollX);
+        int x = X - 2 + FScrollX;
         for (int p = from; p <= to; ++p) {
             std::string shown = FText.substr(static_cast<size_t>(from), static_cast<size_t>(p - from));
             if (FPasswordChar) shown.assign(shown.size(), FPasswordChar);
@@ -769,10 +817,10 @@ void TCustomEdit::KeyDown(uint16_t& Key, TShiftState Shift) {
     auto move = [&](int to) { SetSelection(shift ? FAnchor : to, to); };
     int lineStart = 0, lineEnd = n;
     if (MultiLine()) {
-        std::vector<int> s = LineStarts();
-        int l = LineOf(FCaret);
-        lineStart = s[static_cast<size_t>(l)];
-        lineEnd = l + 1 < static_cast<int>(s.size()) ? s[static_cast<size_t>(l) + 1] - 2 : n;
+        std::vector<TTextRow> rows = TextRows();
+        const TTextRow& row = rows[static_cast<size_t>(RowOf(rows, FCaret))];
+        lineStart = row.From;
+        lineEnd = row.To;
     }
     switch (Key) {
         case VK_LEFT:
@@ -857,16 +905,19 @@ void TCustomEdit::Paint() {
     c.Font.Assign(FFont);
     if (!FEnabled) c.Font.Color = clGrayText;
     int lh = c.TextHeight("Wg");
-    std::vector<int> starts = LineStarts();
+    std::vector<TTextRow> rows = TextRows();
+    c.Font.Assign(FFont);
+    if (!FEnabled) c.Font.Color = clGrayText;
     bool showSel = Focused() || !HideSelection;
     int selA = SelStart(), selB = SelStart() + SelLength();
     int y = 1;
-    for (size_t l = static_cast<size_t>(MultiLine() ? FTopLine : 0); l < starts.size() && y < r.Bottom; ++l) {
-        int from = starts[l];
-        int to = l + 1 < starts.size() ? starts[l + 1] - 2 : static_cast<int>(FText.size());
+    int caretRow = RowOf(rows, FCaret);
+    for (size_t l = static_cast<size_t>(MultiLine() ? FTopLine : 0); l < rows.size() && y < r.Bottom; ++l) {
+        int from = rows[l].From;
+        int to = rows[l].To;
         std::string line = FText.substr(static_cast<size_t>(from), static_cast<size_t>(to - from));
         if (FPasswordChar) line.assign(line.size(), FPasswordChar);
-        int x0 = 2 - (MultiLine() ? 0 : FScrollX);
+        int x0 = 2 - FScrollX;
         c.Brush.Style = bsClear;
         c.TextOut(x0, y, line);
         int a = std::clamp(selA - from, 0, to - from), b = std::clamp(selB - from, 0, to - from);
@@ -880,7 +931,7 @@ void TCustomEdit::Paint() {
                        line.substr(static_cast<size_t>(a), static_cast<size_t>(b - a)));
             c.Font.Color = FFont.Color;
         }
-        if (Focused() && FCaret >= from && FCaret <= to) {
+        if (Focused() && static_cast<int>(l) == caretRow) {
             int xc = x0 + c.TextWidth(line.substr(0, static_cast<size_t>(FCaret - from)));
             c.Pen.Color = FFont.Color;
             c.MoveTo(xc, y);
@@ -1085,25 +1136,203 @@ void TCustomMemo::KeyDown(uint16_t& Key, TShiftState Shift) {
     if (Key == VK_UP || Key == VK_DOWN || Key == VK_PRIOR || Key == VK_NEXT) {
         TCustomControl::KeyDown(Key, Shift);
         if (Key == 0) return;
-        std::vector<int> s = LineStarts();
-        int l = LineOf(FCaret);
-        int col = FCaret - s[static_cast<size_t>(l)];
-        int step = (Key == VK_UP || Key == VK_DOWN)
-                       ? 1
-                       : std::max(1, ClientHeight() / std::max(1, Canvas().TextHeight("Wg")));
+        // Up and down go by rows as shown (a wrapped line is several), keeping the column.
+        std::vector<TTextRow> rows = TextRows();
+        int l = RowOf(rows, FCaret);
+        int col = FCaret - rows[static_cast<size_t>(l)].From;
+        int step = (Key == VK_UP || Key == VK_DOWN) ? 1 : VisibleRows();
         int nl = std::clamp(l + ((Key == VK_UP || Key == VK_PRIOR) ? -step : step), 0,
-                            static_cast<int>(s.size()) - 1);
-        int end = nl + 1 < static_cast<int>(s.size()) ? s[static_cast<size_t>(nl) + 1] - 2
-                                                      : static_cast<int>(FText.size());
-        int to = std::min(s[static_cast<size_t>(nl)] + col, end);
-        SetSelection((Shift & ssShift) ? FAnchor : to, to);
+                            static_cast<int>(rows.size()) - 1);
+        const TTextRow& to = rows[static_cast<size_t>(nl)];
+        int p = std::min(to.From + col, to.To);
+        SetSelection((Shift & ssShift) ? FAnchor : p, p);
         return;
     }
     TCustomEdit::KeyDown(Key, Shift);
 }
 
+void TCustomMemo::CreateParams(TCreateParams& P) {
+    TCustomEdit::CreateParams(P);
+    if (ScrollBars == ssVertical || ScrollBars == ssBoth) P.Style |= WS_VSCROLL;
+    if (ScrollBars == ssHorizontal || ScrollBars == ssBoth) P.Style |= WS_HSCROLL;
+}
+
+std::vector<TCustomEdit::TTextRow> TCustomMemo::TextRows() {
+    std::vector<TTextRow> lines = TCustomEdit::TextRows();
+    if (!Wraps()) return lines;
+    TCanvas& c = Canvas();
+    c.Font.Assign(FFont);
+    int width = std::max(1, ClientWidth() - 4);  // 2 pixels of margin each side
+    std::vector<TTextRow> rows;
+    for (const TTextRow& line : lines) {
+        int s = line.From;
+        if (s == line.To) rows.push_back(line);
+        while (s < line.To) {
+            auto fits = [&](int e) {
+                return c.TextWidth(FText.substr(static_cast<size_t>(s), static_cast<size_t>(e - s))) <= width;
+            };
+            if (fits(line.To)) {
+                rows.push_back({s, line.To});
+                break;
+            }
+            // The longest piece that fits (binary search: widths grow with the length).
+            int lo = s + 1, hi = line.To;
+            while (lo < hi) {
+                int mid = (lo + hi + 1) / 2;
+                if (fits(mid))
+                    lo = mid;
+                else
+                    hi = mid - 1;
+            }
+            int e = lo;
+            // Break after the last space of the piece; a word longer than the row breaks anywhere.
+            // Spaces at the break stay on the row they end (they need no room at its edge).
+            int sp = e;
+            while (sp > s && FText[static_cast<size_t>(sp)] != ' ' &&
+                   FText[static_cast<size_t>(sp) - 1] != ' ')
+                --sp;
+            if (sp > s) e = sp;
+            while (e < line.To && FText[static_cast<size_t>(e)] == ' ') ++e;
+            rows.push_back({s, e});
+            s = e;
+        }
+    }
+    return rows;
+}
+
+std::vector<std::string> TCustomMemo::DisplayRows() {
+    std::vector<std::string> r;
+    for (const TTextRow& row : TextRows())
+        r.push_back(FText.substr(static_cast<size_t>(row.From), static_cast<size_t>(row.To - row.From)));
+    return r;
+}
+
+namespace {
+// Posted to a memo whose ScrollBars changed after its window was made: showing or hiding a bar
+// resizes the client area, which may not happen while it paints.
+constexpr UINT kMemoShowBars = WM_USER + 0x7E0;
+}  // namespace
+
+void TCustomMemo::Paint() {
+    UpdateScrollBars(false);
+    TCustomEdit::Paint();
+}
+
+void TCustomMemo::UpdateScrollBars(bool Apply) {
+    if (!HandleAllocated()) return;
+    bool want[2] = {ScrollBars == ssHorizontal || ScrollBars == ssBoth,
+                    ScrollBars == ssVertical || ScrollBars == ssBoth};
+    std::vector<TTextRow> rows = TextRows();
+    int widest = 0;
+    if (want[SB_HORZ])
+        for (const TTextRow& r : rows)
+            widest = std::max(widest, Canvas().TextWidth(FText.substr(static_cast<size_t>(r.From),
+                                                                      static_cast<size_t>(r.To - r.From))));
+    // The bars asked for stay shown (disabled when everything fits), as the platform's memo does.
+    TScrollInfo si[2];
+    si[SB_VERT].nMax = static_cast<int>(rows.size()) - 1;
+    si[SB_VERT].nPage = static_cast<uint32_t>(VisibleRows());
+    si[SB_VERT].nPos = FTopLine;
+    si[SB_HORZ].nMax = widest + 4;
+    si[SB_HORZ].nPage = static_cast<uint32_t>(std::max(1, ClientWidth()));
+    si[SB_HORZ].nPos = FScrollX;
+    uint32_t style = GetWindowLong(Handle(), GWL_STYLE);
+    bool same = true;
+    for (int bar : {SB_HORZ, SB_VERT}) {
+        bool shown = (style & (bar == SB_HORZ ? WS_HSCROLL : WS_VSCROLL)) != 0;
+        if (shown != want[bar]) same = false;
+        if (!want[bar]) continue;
+        TScrollInfo now;
+        now.fMask = SIF_ALL;
+        GetScrollInfo(Handle(), bar, now);
+        if (now.nMax != si[bar].nMax || now.nPage != std::min<uint32_t>(si[bar].nPage, si[bar].nMax + 1) ||
+            now.nPos != si[bar].nPos)
+            same = false;
+    }
+    if (same) return;
+    if (!Apply) {
+        if (!FBarsPosted) PostMessage(Handle(), kMemoShowBars, 0, 0);
+        FBarsPosted = true;
+        return;
+    }
+    for (int bar : {SB_HORZ, SB_VERT}) {
+        if (!want[bar]) {
+            ShowScrollBar(Handle(), bar, false);
+            continue;
+        }
+        ShowScrollBar(Handle(), bar, true);
+        si[bar].fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
+        SetScrollInfo(Handle(), bar, si[bar], true);
+    }
+}
+
+void TCustomMemo::ScrollTo(int Top, int Left) {
+    std::vector<TTextRow> rows = TextRows();
+    Top = std::clamp(Top, 0, std::max(0, static_cast<int>(rows.size()) - VisibleRows()));
+    int widest = 0;
+    if (!Wraps())
+        for (const TTextRow& r : rows)
+            widest = std::max(widest, Canvas().TextWidth(FText.substr(static_cast<size_t>(r.From),
+                                                                      static_cast<size_t>(r.To - r.From))));
+    Left = std::clamp(Left, 0, std::max(0, widest + 4 - ClientWidth()));
+    if (Top == FTopLine && Left == FScrollX) return;
+    FTopLine = Top;
+    FScrollX = Left;
+    Invalidate();
+}
+
+bool TCustomMemo::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) {
+    if (TCustomEdit::DoMouseWheel(Shift, WheelDelta, MousePos)) return true;
+    ScrollTo(FTopLine - 3 * (WheelDelta / 120), FScrollX);  // three rows a notch
+    return true;
+}
+
 void TCustomMemo::Dispatch(TMessage& M) {
     switch (M.Msg) {
+        case kMemoShowBars:
+            FBarsPosted = false;
+            UpdateScrollBars(true);
+            return;
+        case WM_VSCROLL:
+        case WM_HSCROLL: {
+            bool vert = M.Msg == WM_VSCROLL;
+            int code = static_cast<int>(M.WParam & 0xFFFF);
+            int line = vert ? 1 : std::max(1, Canvas().TextWidth("W"));
+            int page = vert ? std::max(1, VisibleRows() - 1) : std::max(1, ClientWidth() - 8);
+            int pos = vert ? FTopLine : FScrollX;
+            switch (code) {
+                case SB_LINEUP:
+                    pos -= line;
+                    break;
+                case SB_LINEDOWN:
+                    pos += line;
+                    break;
+                case SB_PAGEUP:
+                    pos -= page;
+                    break;
+                case SB_PAGEDOWN:
+                    pos += page;
+                    break;
+                case SB_THUMBTRACK:
+                case SB_THUMBPOSITION:
+                    pos = static_cast<int16_t>(M.WParamHi());
+                    break;
+                case SB_TOP:
+                    pos = 0;
+                    break;
+                case SB_BOTTOM:
+                    pos = 1 << 20;
+                    break;
+                default:
+                    return;
+            }
+            if (vert)
+                ScrollTo(pos, FScrollX);
+            else
+                ScrollTo(FTopLine, pos);
+            M.Result = 0;
+            return;
+        }
         case WM_GETDLGCODE: {
             LRESULT r = DLGC_WANTCHARS | DLGC_WANTARROWS | DLGC_HASSETSEL;
             if (WantReturns) r |= DLGC_WANTALLKEYS;
@@ -1732,8 +1961,73 @@ void TCustomListBox::Dispatch(TMessage& M) {
 // TCustomComboBox
 
 namespace {
-constexpr int kButtonWidth = 17;  // the drop-down button at the right of the edit field
-}
+constexpr int kButtonWidth = 17;           // the drop-down button at the right of the edit field
+constexpr int kListBorder = 1;             // the frame of the dropped-down list
+TCustomComboBox* gDroppedCombo = nullptr;  // the combo box whose list is down
+}  // namespace
+
+// The dropped-down list: a top-level window without frame below the combo box that draws the
+// rows through the combo box's own draw-item path and turns clicks and moves into choices.
+class TComboListWindow : public TCustomControl {
+public:
+    explicit TComboListWindow(TCustomComboBox& Combo) : TCustomControl(nullptr), FCombo(Combo) {
+        ControlStyle |= csOpaque;
+    }
+    // The row at a client point, -1 for none.
+    int RowAt(int X, int Y) const {
+        if (X < 0 || X >= FWidth) return -1;
+        int y = kListBorder;
+        for (int i = FCombo.FListTop; i < FCombo.FList.Count(); ++i) {
+            int h = FCombo.DropDownItemRect(i).Height();
+            if (Y >= y && Y < y + h) return i;
+            y += h;
+            if (y >= FHeight) break;
+        }
+        return -1;
+    }
+    TRect RowRect(int Index) const {
+        int y = kListBorder;
+        for (int i = FCombo.FListTop; i < Index && i < FCombo.FList.Count(); ++i)
+            y += FCombo.DropDownItemRect(i).Height();
+        return Rect(kListBorder, y, FWidth - kListBorder, y + FCombo.DropDownItemRect(Index).Height());
+    }
+
+protected:
+    void CreateParams(TCreateParams& P) override {
+        TCustomControl::CreateParams(P);
+        P.Style = WS_POPUP;
+        P.ExStyle = WS_EX_NOACTIVATE | WS_EX_TOPMOST;
+    }
+    void Paint() override {
+        TCanvas& c = Canvas();
+        c.Pen.Color = clWindowFrame;
+        c.Brush.Color = FCombo.Color();
+        c.Rectangle(0, 0, FWidth, FHeight);
+        int hot = FCombo.FListHot >= 0 ? FCombo.FListHot : FCombo.FItemIndex;
+        for (int i = FCombo.FListTop; i < FCombo.FList.Count(); ++i) {
+            TRect r = RowRect(i);
+            if (r.Top >= FHeight - kListBorder) break;
+            FCombo.DrawItemOn(c.Handle(), i, r, i == hot ? ODS_SELECTED | ODS_FOCUS : 0);
+        }
+    }
+    void MouseMove(TShiftState, int X, int Y) override {
+        int i = RowAt(X, Y);
+        if (i >= 0 && i != FCombo.FListHot) {
+            FCombo.FListHot = i;
+            Invalidate();
+        }
+    }
+    void MouseUp(TMouseButton Button, TShiftState, int X, int Y) override {
+        if (Button != TMouseButton::mbLeft) return;
+        int i = RowAt(X, Y);
+        if (i >= 0) FCombo.ListChoose(i);
+    }
+
+private:
+    TCustomComboBox& FCombo;
+};
+
+namespace {}
 
 TCustomComboBox::TCustomComboBox(TComponent* AOwner)
     : TCustomEdit(AOwner),
@@ -1746,7 +2040,9 @@ TCustomComboBox::TCustomComboBox(TComponent* AOwner)
     AutoSelect = true;
     FCursor = crDefault;
 }
-TCustomComboBox::~TCustomComboBox() = default;
+TCustomComboBox::~TCustomComboBox() {
+    if (gDroppedCombo == this) gDroppedCombo = nullptr;
+}
 
 void TCustomComboBox::Notify(UINT Code) {
     NotifyParent(*this, Code);
@@ -1812,10 +2108,118 @@ void TCustomComboBox::SetSorted(bool Value) {
 }
 
 void TCustomComboBox::SetDroppedDown(bool Value) {
-    if (FDropped == Value) return;
+    if (FDropped == Value || (Value && FStyle == csSimple)) return;
     FDropped = Value;
     Invalidate();
-    Notify(Value ? CBN_DROPDOWN : CBN_CLOSEUP);
+    if (Value) {
+        // The owner hears of the drop first (it may fill the list), then the list shows.
+        Notify(CBN_DROPDOWN);
+        if (FDropped) ShowList();
+    } else {
+        if (gDroppedCombo == this) gDroppedCombo = nullptr;
+        HideList();
+        Notify(CBN_CLOSEUP);
+    }
+}
+
+namespace {
+// A press anywhere but on the combo box whose list is down, or on its list, closes the list and
+// is eaten.
+struct TComboMouseInstaller {
+    TComboMouseInstaller() {
+        AddMouseDownFilter([](HWND Wnd, int, int) {
+            TCustomComboBox* c = gDroppedCombo;
+            if (!c || !c->DroppedDown()) return false;
+            if ((c->HandleAllocated() && Wnd == c->Handle()) ||
+                (c->ListWindow() && c->ListWindow()->HandleAllocated() && Wnd == c->ListWindow()->Handle()))
+                return false;
+            c->Perform(CB_SHOWDROPDOWN, 0, 0);
+            return true;
+        });
+    }
+} gComboMouseInstaller;
+}  // namespace
+
+int TCustomComboBox::ListRows() const {
+    return std::max(1, std::min(DropDownCount, FList.Count()));
+}
+
+void TCustomComboBox::ShowList() {
+    if (!FListWindow) FListWindow = std::make_unique<TComboListWindow>(*this);
+    FListTop = 0;
+    FListHot = -1;
+    ListMakeVisible(FItemIndex);
+    int h = 0;
+    for (int i = FListTop; i < FListTop + ListRows(); ++i) h += DropDownItemRect(i).Height();
+    TPoint at = ClientToScreen(Point(0, FHeight));
+    FListWindow->SetBounds(at.X, at.Y, FWidth, std::max(h, FItemHeight) + 2 * kListBorder);
+    FListWindow->HandleNeeded();
+    ShowWindowRecord(FListWindow->Handle(), true);
+    RaiseWindowRecord(FListWindow->Handle());
+    FListWindow->Invalidate();
+    gDroppedCombo = this;
+}
+
+void TCustomComboBox::HideList() {
+    FListHot = -1;
+    if (FListWindow && FListWindow->HandleAllocated()) ShowWindowRecord(FListWindow->Handle(), false);
+}
+
+void TCustomComboBox::SetListTop(int Value) {
+    Value = std::max(0, std::min(Value, FList.Count() - ListRows()));
+    if (Value == FListTop) return;
+    FListTop = Value;
+    if (FListWindow) FListWindow->Invalidate();
+}
+
+void TCustomComboBox::ListMakeVisible(int Index) {
+    if (!FList.Valid(Index)) return;
+    if (Index < FListTop)
+        SetListTop(Index);
+    else if (Index >= FListTop + ListRows())
+        SetListTop(Index - ListRows() + 1);
+}
+
+void TCustomComboBox::ListChoose(int Index) {
+    // A click: the selection changes (CBN_SELCHANGE when it is new), is confirmed
+    // (CBN_SELENDOK) and the list closes (CBN_CLOSEUP).
+    Select(Index, true);
+    Notify(CBN_SELENDOK);
+    SetDroppedDown(false);
+}
+
+bool TCustomComboBox::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) {
+    if (TCustomEdit::DoMouseWheel(Shift, WheelDelta, MousePos)) return true;
+    int steps = WheelDelta / 120;
+    if (steps == 0) return false;
+    if (FDropped) {
+        SetListTop(FListTop - 3 * steps);  // three rows a notch, as lists scroll
+    } else if (FList.Count() > 0) {
+        Select(std::max(0, std::min(FList.Count() - 1, FItemIndex - steps)), true);
+    }
+    return true;
+}
+
+void TCustomComboBox::DrawItemOn(HDC Dc, int Index, const TRect& R, UINT State) {
+    TDrawItemStruct di;
+    di.CtlType = ODT_COMBOBOX;
+    di.itemID = static_cast<UINT>(Index);
+    di.itemAction = ODA_DRAWENTIRE;
+    di.itemState = State;
+    di.hwndItem = HandleAllocated() ? Handle() : 0;
+    di.hDC = Dc;
+    di.rcLeft = R.Left;
+    di.rcTop = R.Top;
+    di.rcRight = R.Right;
+    di.rcBottom = R.Bottom;
+    di.itemData = FList.Valid(Index) ? FList.Items[static_cast<size_t>(Index)].Data : 0;
+    TCanvas& c = Canvas();
+    HDC own = c.Handle();
+    if (OwnerDraw() && di.hwndItem && FParent && FParent->HandleAllocated())
+        SendMessage(FParent->Handle(), WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&di));
+    else
+        Perform(CN_DRAWITEM, 0, reinterpret_cast<LPARAM>(&di));
+    c.SetHandle(own);
 }
 
 void TCustomComboBox::Clear() {
@@ -1859,25 +2263,8 @@ void TCustomComboBox::Paint() {
         UINT state = ODS_COMBOBOXEDIT;
         if (Focused()) state |= ODS_SELECTED | ODS_FOCUS;
         if (!FEnabled) state |= ODS_DISABLED;
-        TDrawItemStruct di;
-        di.CtlType = ODT_COMBOBOX;
-        di.itemID = static_cast<UINT>(FItemIndex);
-        di.itemAction = ODA_DRAWENTIRE;
-        di.itemState = state;
-        di.hwndItem = HandleAllocated() ? Handle() : 0;
-        di.hDC = c.Handle();
-        TRect r = Rect(edit.Left + 1, edit.Top + 1, edit.Right - 1, edit.Bottom - 1);
-        di.rcLeft = r.Left;
-        di.rcTop = r.Top;
-        di.rcRight = r.Right;
-        di.rcBottom = r.Bottom;
-        di.itemData = FList.Valid(FItemIndex) ? FList.Items[static_cast<size_t>(FItemIndex)].Data : 0;
-        HDC dc = c.Handle();
-        if (OwnerDraw() && di.hwndItem && FParent && FParent->HandleAllocated())
-            SendMessage(FParent->Handle(), WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&di));
-        else
-            Perform(CN_DRAWITEM, 0, reinterpret_cast<LPARAM>(&di));
-        c.SetHandle(dc);
+        DrawItemOn(c.Handle(), FItemIndex, Rect(edit.Left + 1, edit.Top + 1, edit.Right - 1, edit.Bottom - 1),
+                   state);
     }
     // The drop-down button.
     TRect b = Rect(client.Right - kButtonWidth, client.Top, client.Right, client.Bottom);
@@ -1939,7 +2326,18 @@ void TCustomComboBox::KeyDown(uint16_t& Key, TShiftState Shift) {
     }
     TCustomControl::KeyDown(Key, Shift);
     if (Key == 0 || n == 0) return;
+    if (FDropped && FListHot >= 0) {
+        // The keys move on from the row the pointer highlighted.
+        int from = FListHot;
+        FListHot = -1;
+        if (Key == VK_UP) to = std::max(0, from - 1);
+        if (Key == VK_DOWN) to = std::min(n - 1, from + 1);
+    }
     Select(to, true);
+    if (FDropped) {
+        ListMakeVisible(FItemIndex);
+        if (FListWindow) FListWindow->Invalidate();
+    }
 }
 
 void TCustomComboBox::KeyPress(char& Key) {

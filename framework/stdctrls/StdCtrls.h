@@ -218,6 +218,19 @@ protected:
     void ReplaceText(const std::string& Value, bool User);
     // Line starts of the text (CR LF separates lines); one entry for an empty text.
     std::vector<int> LineStarts() const;
+    // A row as displayed: the text [From, To) (a line break is never part of it). One row for a
+    // single-line edit; a line per row in a multi-line one, or more where the text wraps.
+    struct TTextRow {
+        int From;
+        int To;
+    };
+    virtual std::vector<TTextRow> TextRows();
+    static int RowOf(const std::vector<TTextRow>& Rows, int Pos);
+    int RowHeight();
+    // Rows that fit the client area (at least one).
+    int VisibleRows();
+    // Moves the view so that the caret shows (multi-line edits).
+    void ScrollCaretIntoView();
     int LineOf(int Pos) const;
     std::string ApplyCase(const std::string& S) const;
 
@@ -246,13 +259,31 @@ public:
     TStrings& Lines() { return *FLines; }
     bool WantReturns = true;
     bool WantTabs = false;
+    // Long lines wrap at the right edge (at a space where there is one). A horizontal scroll bar
+    // turns wrapping off, as the text then scrolls sideways instead.
     bool WordWrap = true;
+    // Scroll bars shown; they move the view with the SB_ codes of WM_VSCROLL and WM_HSCROLL.
     TScrollStyle ScrollBars = ssNone;
     void Dispatch(TMessage& Message) override;
+    // First row shown and the sideways offset in pixels.
+    int TopRow() const { return FTopLine; }
+    int ScrollLeft() const { return FScrollX; }
+    // The rows as shown now (the text of each, line breaks left out).
+    std::vector<std::string> DisplayRows();
 
 protected:
     bool MultiLine() const override { return true; }
     void KeyDown(uint16_t& Key, TShiftState Shift) override;
+    void CreateParams(TCreateParams& Params) override;
+    void Paint() override;
+    std::vector<TTextRow> TextRows() override;
+    bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) override;
+    bool Wraps() const { return WordWrap && ScrollBars != ssHorizontal && ScrollBars != ssBoth; }
+    // The scroll bars as the view needs them: Apply false only checks and posts the change (a
+    // bar may not change the client area while the memo paints).
+    void UpdateScrollBars(bool Apply);
+    void ScrollTo(int TopRow, int Left);
+    bool FBarsPosted = false;
 
 private:
     std::unique_ptr<TStrings> FLines;
@@ -392,6 +423,13 @@ public:
     void Dispatch(TMessage& Message) override;
     // Where the dropped-down list shows its items (client coordinates of the combo box).
     TRect DropDownItemRect(int Index) const;
+    // The window of the dropped-down list (nil while closed), its first row shown and the row
+    // under the pointer (-1: none; the selected item is highlighted then).
+    TCustomControl* ListWindow() const { return FListWindow.get(); }
+    int ListTopIndex() const { return FListTop; }
+    int ListHotIndex() const { return FListHot; }
+    // Rows the list shows at once: DropDownCount, or fewer items.
+    int ListRows() const;
 
 protected:
     void Paint() override;
@@ -405,6 +443,21 @@ protected:
     void Notify(UINT Code);
     void Select(int Index, bool User);
     void Measure(int Index);
+    bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) override;
+
+    friend class TComboListWindow;
+    // Draws an item through WM_DRAWITEM (owner-drawn styles) or CN_DRAWITEM on a device context.
+    void DrawItemOn(HDC Dc, int Index, const TRect& Rect, UINT State);
+    void ShowList();
+    void HideList();
+    // Scrolls the list so that Index is among its rows.
+    void ListMakeVisible(int Index);
+    void SetListTop(int Value);
+    // A click on a row of the list: the item is chosen and the list closes.
+    void ListChoose(int Index);
+    std::unique_ptr<TCustomControl> FListWindow;
+    int FListTop = 0;
+    int FListHot = -1;
 
     TListItems FList;
     int FItemIndex = -1;

@@ -379,7 +379,9 @@ void TControl::SetAlign(TAlign Value) {
 }
 
 void TControl::RequestAlign() {
-    if (FParent) FParent->Realign();
+    if (!FParent) return;
+    FParent->Realign();
+    FParent->ChildLayoutChanged(this);
 }
 
 void TControl::Resize() {

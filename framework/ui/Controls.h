@@ -200,7 +200,9 @@ public:
     void SetCursor(TCursor Value);
     // The menu shown on a right click (WM_CONTEXTMENU); its shortcuts work while the control or
     // one of its children has the focus.
-    class TPopupMenu* PopupMenu() const { return FPopupMenu; }
+    class TPopupMenu* PopupMenu() const {
+        return FPopupMenu;
+    }
     void SetPopupMenu(class TPopupMenu* Value);
     TControlStyle ControlStyle = csCaptureMouse | csClickEvents | csSetCaption | csDoubleClicks;
     TControlState ControlState = 0;
@@ -347,6 +349,9 @@ protected:
     // The widget rectangle for the control's bounds (forms place their client area).
     virtual TRect WindowRectForBounds() const { return BoundsRect(); }
     virtual void AlignControls(TControl* AControl, TRect& Rect);
+    // A child moved, was resized, shown or hidden (after any realignment); scrolling containers
+    // re-measure their extent here.
+    virtual void ChildLayoutChanged(TControl* Child) { (void)Child; }
     virtual void PaintWindow(HDC DC);
     void PaintHandler(TMessage& Message);
     void PaintControls(HDC DC, TControl* First);

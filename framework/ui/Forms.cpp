@@ -18,6 +18,7 @@ TModalAnswerer* gAnswerer = nullptr;
 // Keyboard messages first go to the control as CN_ notifications: the dialog keys, default and
 // cancel buttons and accelerators are handled there, and a handled key goes no further.
 bool FilterKeyMessage(TMessage& M, HWND Wnd) {
+    if (MenuKeyFilter(M, Wnd)) return true;
     UINT cn = 0;
     switch (M.Msg) {
         case WM_KEYDOWN:
@@ -197,6 +198,23 @@ void TCustomForm::SetMenu(TMainMenu* Value) {
     if (FMenu) FMenu->RemoveFreeNotification(this);
     FMenu = Value;
     if (FMenu) FMenu->FreeNotification(this);
+    if (FHandle) ApplyMenuBand();
+}
+
+int TCustomForm::MenuHeight() const {
+    return FMenu ? GetSystemMetrics(SM_CYMENU) : 0;
+}
+
+void TCustomForm::ApplyMenuBand() {
+    TMainMenu* menu = FMenu;
+    SetTopBand(FHandle, MenuHeight(), [menu](QPainter& p, int w) {
+        if (menu) menu->PaintBar(p, w);
+    });
+}
+
+TPoint TCustomForm::ClientOrigin() const {
+    TPoint p = TWinControl::ClientOrigin();
+    return TPoint{p.X, p.Y + MenuHeight()};
 }
 
 bool TCustomForm::IsShortCut(TMessage& Message) {
@@ -208,7 +226,10 @@ bool TCustomForm::IsShortCut(TMessage& Message) {
 
 void TCustomForm::Notification(TComponent* AComponent, TOperation Operation) {
     TWinControl::Notification(AComponent, Operation);
-    if (Operation == opRemove && AComponent == FMenu) FMenu = nullptr;
+    if (Operation == opRemove && AComponent == FMenu) {
+        FMenu = nullptr;
+        if (FHandle) ApplyMenuBand();
+    }
 }
 
 void TCustomForm::Loaded() {
@@ -250,7 +271,7 @@ TRect TCustomForm::WindowRectForBounds() const {
 TRect TCustomForm::ClientRect() const {
     if (FHandle) return TWinControl::ClientRect();
     TRect r = WindowRectForBounds();
-    return TRect{0, 0, std::max(r.Width(), 0), std::max(r.Height(), 0)};
+    return TRect{0, 0, std::max(r.Width(), 0), std::max(r.Height() - MenuHeight(), 0)};
 }
 
 void TCustomForm::CreateParams(TCreateParams& P) {
@@ -307,6 +328,7 @@ void TCustomForm::CreateWnd() {
     w->setGeometry(wr.Left, wr.Top, wr.Width(), wr.Height());
     if (FBorderStyle != bsSizeable && FBorderStyle != bsSizeToolWin) w->setFixedSize(wr.Width(), wr.Height());
     SetWindowTitle(FHandle, FText);
+    if (FMenu) ApplyMenuBand();
 }
 
 void TCustomForm::SetBorderStyle(TFormBorderStyle Value) {
@@ -595,6 +617,11 @@ void TCustomForm::Dispatch(TMessage& M) {
                     if (Screen->ActiveForm() == this) Screen->SetActiveForm(nullptr);
                 }
             }
+            return;
+        case WM_NCLBUTTONDOWN:
+            if (M.WParam == static_cast<WPARAM>(HTMENU) && FMenu)
+                FMenu->BarClick(static_cast<int16_t>(M.LParam & 0xFFFF),
+                                static_cast<int16_t>((M.LParam >> 16) & 0xFFFF));
             return;
         case CM_DIALOGCHAR:
             // Alt+letter: the controls' accelerators first, then the menus of the bar.

@@ -77,7 +77,9 @@ public:
     void SetActiveControl(TWinControl* Control);
     bool KeyPreview = false;
     // The menu bar of the form; its items' shortcuts work from every control of the form.
-    class TMainMenu* Menu() const { return FMenu; }
+    class TMainMenu* Menu() const {
+        return FMenu;
+    }
     void SetMenu(class TMainMenu* Value);
     // A key down that may be a shortcut: OnShortCut first, then the main menu. True when used.
     virtual bool IsShortCut(TMessage& Message);
@@ -112,7 +114,10 @@ public:
     void DefocusControl(TWinControl* Control, bool Removing);
 
     TRect ClientRect() const override;
+    TPoint ClientOrigin() const override;
     void Dispatch(TMessage& Message) override;
+    // Height of the menu bar above the client area (0 without a menu).
+    int MenuHeight() const;
 
     // Called when the form is freed (through Free, Release or its owner) before its destructors.
     void DoDestroy();
@@ -131,6 +136,7 @@ protected:
 
 private:
     void FrameSize(int& Frame, int& Caption) const;
+    void ApplyMenuBand();
     void ApplyPosition();
     void SetWindowFocus();
     void CloseModal();

@@ -128,6 +128,7 @@ struct State {
     std::array<uint8_t, 256> Async{};    // as the input has left it
     Caret TheCaret;
     TInputFilter Filter;
+    std::vector<TMouseDownFilter> MouseFilters;
     std::map<uintptr_t, std::unique_ptr<TDeviceContext>> Contexts;
 };
 
@@ -165,7 +166,7 @@ void EnsureBacking(WindowRecord& r) {
 void LayoutBars(WindowRecord& r) {
     if (!r.Widget) return;
     int b = BorderWidth(r);
-    int w = r.Widget->width() - 2 * b, h = r.Widget->height() - 2 * b;
+    int w = r.Widget->width() - 2 * b, h = r.Widget->height() - 2 * b - r.TopInset;
     int sv = GetSystemMetrics(SM_CXVSCROLL), sh = GetSystemMetrics(SM_CYHSCROLL);
     bool hs = r.Bars[SB_HORZ].Shown, vs = r.Bars[SB_VERT].Shown;
     for (int bar = 0; bar < 2; ++bar) {
@@ -234,9 +235,9 @@ void LayoutBars(WindowRecord& r) {
         st.Bar->setPageStep(std::max(page, 1));
         st.Bar->setValue(i.nPos);
         if (bar == SB_HORZ)
-            st.Bar->setGeometry(b, b + h - sh, w - (vs ? sv : 0), sh);
+            st.Bar->setGeometry(b, b + r.TopInset + h - sh, w - (vs ? sv : 0), sh);
         else
-            st.Bar->setGeometry(b + w - sv, b, sv, h - (hs ? sh : 0));
+            st.Bar->setGeometry(b + w - sv, b + r.TopInset, sv, h - (hs ? sh : 0));
         st.Bar->show();
     }
 }
@@ -361,10 +362,15 @@ WindowRecord* FindRecord(HWND Wnd) {
     return it == w.end() ? nullptr : it->second.get();
 }
 
+QPoint ClientOffset(const WindowRecord& r) {
+    int b = BorderWidth(r);
+    return QPoint(b, b + r.TopInset);
+}
+
 TRect ClientRectOf(const WindowRecord& r) {
     if (!r.Widget) return TRect{};
     int b = BorderWidth(r);
-    int w = r.Widget->width() - 2 * b, h = r.Widget->height() - 2 * b;
+    int w = r.Widget->width() - 2 * b, h = r.Widget->height() - 2 * b - r.TopInset;
     if (r.Bars[SB_VERT].Shown) w -= GetSystemMetrics(SM_CXVSCROLL);
     if (r.Bars[SB_HORZ].Shown) h -= GetSystemMetrics(SM_CYHSCROLL);
     return TRect{0, 0, std::max(w, 0), std::max(h, 0)};
@@ -393,6 +399,11 @@ HWND CreateWindowRecord(TWinControl* Control, HWND Parent, uint32_t Style, uint3
         if (ExStyle & WS_EX_TOPMOST) f |= Qt::WindowStaysOnTopHint;
         if (ExStyle & WS_EX_TOOLWINDOW) f |= Qt::Tool;
         if (!(Style & WS_CAPTION) && (Style & WS_POPUP)) f |= Qt::FramelessWindowHint;
+        if (ExStyle & WS_EX_NOACTIVATE) {
+            // A drop-down: over everything, never taking the activation from the form under it.
+            f = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus;
+            w->setAttribute(Qt::WA_ShowWithoutActivating);
+        }
         w->setWindowFlags(f);
     } else {
         int b = BorderWidth(*parentRec);
@@ -401,14 +412,44 @@ HWND CreateWindowRecord(TWinControl* Control, HWND Parent, uint32_t Style, uint3
     rec->Widget = w;
     WindowRecord* r = rec.get();
     s.Windows.emplace(wnd, std::move(rec));
-    int b = parentRec ? BorderWidth(*parentRec) : 0;
-    w->setGeometry(B.Left + b, B.Top + b, std::max(B.Width(), 0), std::max(B.Height(), 0));
+    QPoint o = parentRec ? ClientOffset(*parentRec) : QPoint();
+    w->setGeometry(B.Left + o.x(), B.Top + o.y(), std::max(B.Width(), 0), std::max(B.Height(), 0));
     LayoutBars(*r);
     EnsureBacking(*r);
     r->Update = QRegion(ToQ(ClientRectOf(*r)));
     r->Erase = true;
     if (Style & WS_VISIBLE) w->show();
     return wnd;
+}
+
+void SetTopBand(HWND Wnd, int Height, std::function<void(QPainter& Painter, int Width)> Paint) {
+    auto* r = FindRecord(Wnd);
+    if (!r || !r->Widget) return;
+    r->PaintTopBand = std::move(Paint);
+    if (r->TopInset == Height) {
+        UpdateTopBand(Wnd);
+        return;
+    }
+    r->TopInset = Height;
+    LayoutBars(*r);
+    EnsureBacking(*r);
+    // Children keep their client coordinates: move their widgets with the client area.
+    for (auto& [h, rec] : S().Windows)
+        if (rec->Widget && rec->Widget->parentWidget() == r->Widget && rec->Control)
+            MoveWindowRecord(h, rec->Control->BoundsRect());
+    InvalidateRect(Wnd, nullptr, true);
+    r->Widget->update();
+    TRect c = ClientRectOf(*r);
+    SendMessage(Wnd, WM_SIZE, SIZE_RESTORED, MakeLParam(c.Width(), c.Height()));
+}
+
+void UpdateTopBand(HWND Wnd) {
+    if (auto* r = FindRecord(Wnd); r && r->Widget && r->TopInset > 0)
+        r->Widget->update(BorderWidth(*r), BorderWidth(*r), r->Widget->width(), r->TopInset);
+}
+
+void AddMouseDownFilter(TMouseDownFilter Filter) {
+    S().MouseFilters.push_back(std::move(Filter));
 }
 
 void DestroyWindowRecord(HWND Wnd) {
@@ -438,10 +479,10 @@ void DestroyWindowRecord(HWND Wnd) {
 void MoveWindowRecord(HWND Wnd, const TRect& B) {
     auto* r = FindRecord(Wnd);
     if (!r || !r->Widget) return;
-    int b = 0;
+    QPoint o;
     if (auto* pw = dynamic_cast<WindowWidget*>(r->Widget->parentWidget()))
-        if (auto* pr = FindRecord(pw->Wnd)) b = BorderWidth(*pr);
-    QRect g(B.Left + b, B.Top + b, std::max(B.Width(), 0), std::max(B.Height(), 0));
+        if (auto* pr = FindRecord(pw->Wnd)) o = ClientOffset(*pr);
+    QRect g(B.Left + o.x(), B.Top + o.y(), std::max(B.Width(), 0), std::max(B.Height(), 0));
     if (r->Widget->geometry() == g) return;
     bool resized = r->Widget->size() != g.size();
     // A window of fixed size (a form that cannot be resized by the user) is resized by the program.
@@ -850,8 +891,9 @@ void ActivateTopLevel(HWND top);
 void WindowWidget::Key(QKeyEvent* e, bool down) {
     // Keys typed into another top-level window than the one holding the focus: the user has
     // activated that window, which takes the focus.
-    if (HWND top = TopLevelOf(Wnd);
-        top && (!S().Focus || TopLevelOf(S().Focus) != top) && IsWindowEnabled(top))
+    if (HWND top = TopLevelOf(Wnd); top && (!S().Focus || TopLevelOf(S().Focus) != top) &&
+                                    IsWindowEnabled(top) &&
+                                    !(GetWindowLong(top, GWL_EXSTYLE) & WS_EX_NOACTIVATE))
         SetFocus(Wnd);
     auto mods = e->modifiers();
     KeyCodes k = QtKeyToVirtualKey(e->key(), mods & Qt::KeypadModifier);
@@ -871,9 +913,6 @@ void WindowWidget::Key(QKeyEvent* e, bool down) {
 
 void WindowWidget::Mouse(QMouseEvent* e, int kind) {
     auto& s = S();
-    // A click into an inactive window activates it (its form then focuses its active control).
-    if (kind == 0 || kind == 2)
-        if (HWND top = TopLevelOf(Wnd); top && top != s.Active && IsWindowEnabled(top)) ActivateTopLevel(top);
     HWND target = s.Capture && IsWindow(s.Capture) ? s.Capture : Wnd;
     auto* r = FindRecord(target);
     if (!r || !r->Widget) return;
@@ -891,8 +930,23 @@ void WindowWidget::Mouse(QMouseEvent* e, int kind) {
         for (QWidget* w = this; w && !w->isWindow(); w = w->parentWidget()) mine += w->pos();
         pos = e->position().toPoint() + mine - origin;
     }
-    int b = BorderWidth(*r);
-    pos -= QPoint(b, b);
+    pos -= ClientOffset(*r);
+    if (kind == 0 || kind == 2)
+        for (const auto& f : s.MouseFilters)
+            if (f(target, pos.x(), pos.y())) return;
+    // A click into an inactive window activates it (its form then focuses its active control).
+    if (kind == 0 || kind == 2)
+        if (HWND top = TopLevelOf(Wnd); top && top != s.Active && IsWindowEnabled(top) &&
+                                        !(GetWindowLong(top, GWL_EXSTYLE) & WS_EX_NOACTIVATE))
+            ActivateTopLevel(top);
+    r = FindRecord(target);
+    if (!r || !r->Widget) return;
+    if (r->TopInset > 0 && pos.y() < 0 && target == Wnd) {
+        // The top band (the menu bar) takes left presses and nothing else.
+        if (kind == 0 && e->button() == Qt::LeftButton)
+            SendMessage(target, WM_NCLBUTTONDOWN, HTMENU, MakeLParam(pos.x(), pos.y() + r->TopInset));
+        return;
+    }
     auto buttons = e->buttons();
     auto mods = e->modifiers();
     SetKey(s.Async, VK_LBUTTON, buttons & Qt::LeftButton);
@@ -953,7 +1007,14 @@ void WindowWidget::paintEvent(QPaintEvent*) {
     if (!r) return;
     QPainter p(this);
     int b = BorderWidth(*r);
-    p.drawImage(b, b, r->Backing);
+    p.drawImage(ClientOffset(*r), r->Backing);
+    if (r->TopInset > 0 && r->PaintTopBand) {
+        p.save();
+        p.translate(b, b);
+        p.setClipRect(0, 0, width() - 2 * b, r->TopInset);
+        r->PaintTopBand(p, width() - 2 * b);
+        p.restore();
+    }
     if (b == 1) {
         p.setPen(QColor(0, 0, 0));
         p.drawRect(0, 0, width() - 1, height() - 1);
@@ -971,7 +1032,7 @@ void WindowWidget::paintEvent(QPaintEvent*) {
     const Caret& c = S().TheCaret;
     if (c.Owner == Wnd && c.HideCount == 0) {
         p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-        p.fillRect(c.Pos.X + b, c.Pos.Y + b, c.Width, c.Height,
+        p.fillRect(c.Pos.X + b, c.Pos.Y + b + r->TopInset, c.Width, c.Height,
                    c.Gray ? QColor(128, 128, 128) : QColor(255, 255, 255));
     }
 }
@@ -1049,8 +1110,7 @@ void FreeContext(HDC h) {
     c.erase(it);
     dc->Painter->end();
     if (auto* r = FindRecord(dc->Wnd); r && r->Widget) {
-        int b = BorderWidth(*r);
-        r->Widget->update(dc->Painted.translated(b, b));
+        r->Widget->update(dc->Painted.translated(ClientOffset(*r)));
     }
 }
 
@@ -1147,8 +1207,7 @@ bool ScrollWindow(HWND Wnd, int DX, int DY, const TRect* Scroll, const TRect* Cl
         r->Erase = true;
     }
     if (!Scroll && r->Control) ScrollChildControls(*r->Control, DX, DY);
-    int b = BorderWidth(*r);
-    r->Widget->update(clip.translated(b, b));
+    r->Widget->update(clip.translated(ClientOffset(*r)));
     return true;
 }
 

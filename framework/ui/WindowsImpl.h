@@ -41,6 +41,10 @@ struct WindowRecord {
     bool Enabled = true;
     QImage Backing;  // client-area pixels painted by WM_PAINT
     std::array<ScrollBarState, 2> Bars;
+    // A band above the client area (a form's menu bar), TopInset pixels high, painted by PaintTopBand
+    // in band coordinates; a left press in it arrives as WM_NCLBUTTONDOWN with HTMENU.
+    int TopInset = 0;
+    std::function<void(QPainter& Painter, int Width)> PaintTopBand;
 };
 
 // The device context behind an HDC: a painter on a window's backing store.
@@ -66,6 +70,17 @@ void SetWindowTitle(HWND Wnd, const std::string& Text);
 void RaiseWindowRecord(HWND Wnd);
 // The client-area rectangle in the window's own coordinates (inside border and scroll bars).
 TRect ClientRectOf(const WindowRecord& R);
+// Where the client area starts inside the widget (border, and the top band).
+QPoint ClientOffset(const WindowRecord& R);
+// Sets the height of the window's top band (0: none) and repaints it; the client area shrinks.
+void SetTopBand(HWND Wnd, int Height, std::function<void(QPainter& Painter, int Width)> Paint);
+// Repaints the top band.
+void UpdateTopBand(HWND Wnd);
+// Sees every mouse press (client coordinates of the window hit; negative Y is the top band) before
+// its window does; true eats it (an open menu takes presses on itself and closes on others).
+// Filters are asked in the order they were added.
+using TMouseDownFilter = std::function<bool(HWND Wnd, int X, int Y)>;
+void AddMouseDownFilter(TMouseDownFilter Filter);
 
 // Pre-translation of keyboard messages taken from the queue or from Qt: true when the filter ate
 // the message (the class library's dialog-key handling); installed by the application object.

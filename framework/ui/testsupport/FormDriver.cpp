@@ -9,8 +9,11 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
+#include <QApplication>
+#include <QPainter>
 #include "framework/core/Seams.h"
 #include "framework/stdctrls/Dialogs.h"
+
 #include "framework/stdctrls/Menus.h"
 #include "framework/ui/KeyMap.h"
 #include "framework/ui/WindowsImpl.h"
@@ -36,7 +39,8 @@ TFormDriver::TFormDriver() {
         Shown.push_back(s);
         return ok;
     });
-    SetMenuTracker([this](TMenu& Menu, TMenuItem& Items, TPoint) -> TMenuItem* {
+    SetMenuTracker([this](TMenu& Menu, TMenuItem& Items, TPoint, TMenuItem*& chosen) -> bool {
+        if (LiveMenus && FMenuAnswers.empty()) return false;
         // A popup menu is known by its name, a menu of the bar by its caption.
         TShown s{"menu",
                  Menu.ClassName(),
@@ -44,7 +48,7 @@ TFormDriver::TFormDriver() {
                  "",
                  0,
                  0};
-        TMenuItem* chosen = nullptr;
+        chosen = nullptr;
         if (FMenuAnswers.empty()) {
             if (Strict) ADD_FAILURE() << "popup menu " << Menu.Name() << " was not answered";
         } else {
@@ -53,7 +57,7 @@ TFormDriver::TFormDriver() {
             chosen = choose(Items);
         }
         Shown.push_back(s);
-        return chosen;
+        return true;
     });
 }
 
@@ -69,6 +73,8 @@ TFormDriver::~TFormDriver() {
     SetModalAnswerer(FPrevious);
     SetTickCountSource(FPreviousTicks);
     SetCommonDialogAnswerer({});
+    CloseMenus();
+    CloseMenus();  // the second call frees the closed menu windows
     SetMenuTracker({});
 }
 
@@ -201,8 +207,8 @@ void TFormDriver::SendMouse(TControl& Control, int Type, int X, int Y, TMouseBut
     QWidget* w = WidgetOf(window->Handle());
     auto* r = FindRecord(window->Handle());
     if (!w || !r) return;
-    int b = (r->ExStyle & WS_EX_CLIENTEDGE) ? 2 : ((r->Style & WS_BORDER) && (r->Style & WS_CHILD)) ? 1 : 0;
-    QPointF local(x + b, y + b);
+    QPoint o = ClientOffset(*r);  // a negative Y reaches the band above the client area (menu bar)
+    QPointF local(x + o.x(), y + o.y());
     Qt::MouseButton qb = Button == TMouseButton::mbRight    ? Qt::RightButton
                          : Button == TMouseButton::mbMiddle ? Qt::MiddleButton
                                                             : Qt::LeftButton;
@@ -316,6 +322,17 @@ bool TFormDriver::Grab(TWinControl& Control, const std::string& PngPath) {
     QWidget* w = WidgetOf(Control.Handle());
     if (!w) return false;
     return w->grab().save(QString::fromStdString(PngPath), "PNG");
+}
+
+bool TFormDriver::GrabScreen(const TRect& Area, const std::string& PngPath) {
+    RunPending();
+    QImage shot(std::max(Area.Width(), 1), std::max(Area.Height(), 1), QImage::Format_RGB32);
+    shot.fill(QColor(0, 128, 128));
+    QPainter p(&shot);
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible()) p.drawPixmap(w->x() - Area.Left, w->y() - Area.Top, w->grab());
+    p.end();
+    return shot.save(QString::fromStdString(PngPath), "PNG");
 }
 
 uint32_t TFormDriver::PixelAt(TWinControl& Control, int X, int Y) {

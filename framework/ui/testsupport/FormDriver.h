@@ -81,6 +81,9 @@ public:
     // The next menu shown (a popup menu, or a menu of a form's bar) chooses the item Choose returns
     // among the sub-items of Items (nil: the menu is dismissed).
     void AnswerMenu(std::function<TMenuItem*(TMenuItem& Items)> Choose);
+    // With no answer queued, menus open on screen (drawn, driven by keys and clicks) instead of
+    // failing the test.
+    bool LiveMenus = false;
     // Unanswered modal forms and message boxes fail the test; when false they get Cancel / OK.
     bool Strict = true;
 
@@ -90,6 +93,9 @@ public:
     // ---- Pictures ----
     // Writes the window of a control (a form with its children) to a PNG file.
     bool Grab(TWinControl& Control, const std::string& PngPath);
+    // Writes a screen area with every visible top-level window in it (forms, open menus and lists),
+    // each at its place, later windows over earlier ones.
+    bool GrabScreen(const TRect& Area, const std::string& PngPath);
     // The colour (0x00BBGGRR) shown at a client point of a windowed control, after painting.
     uint32_t PixelAt(TWinControl& Control, int X, int Y);
 
