@@ -18,10 +18,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::TempDir;
+using testing::Win;
+using testing::Put32;
 
-std::string Win(const std::string& native) {
-    return platform::NativeToWindowsPath(native);
-}
 
 // A memory stream holding the bytes, positioned at its start.
 struct MemStream : framework::TMemoryStream {
@@ -263,9 +262,6 @@ std::string RawDeflate(const std::string& data) {
     return out;
 }
 
-void Put32(std::string& s, uint32_t v) {
-    for (int i = 0; i < 4; ++i) s += static_cast<char>(v >> (8 * i));
-}
 
 // A member with every optional header field.
 std::string FullMember(const std::string& data, std::string& headerOnly) {

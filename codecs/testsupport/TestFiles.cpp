@@ -1,6 +1,7 @@
 #include "codecs/testsupport/TestFiles.h"
 
 #include "codecs/zip/ZipReader.h"
+#include "platform/Paths.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -71,6 +72,18 @@ std::string TextLike(size_t size, uint32_t seed) {
     while (s.size() < size) s += kWords[g() % (sizeof kWords / sizeof *kWords)];
     s.resize(size);
     return s;
+}
+
+std::string Win(const std::string& native) { return platform::NativeToWindowsPath(native); }
+
+void Put16(std::string& s, uint32_t v) {
+    s += static_cast<char>(v & 0xFF);
+    s += static_cast<char>((v >> 8) & 0xFF);
+}
+
+void Put32(std::string& s, uint32_t v) {
+    Put16(s, v & 0xFFFF);
+    Put16(s, v >> 16);
 }
 
 }  // namespace codecs::testing

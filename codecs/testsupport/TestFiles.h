@@ -30,5 +30,10 @@ void WriteFile(const std::string& path, const std::string& data);
 // Deterministic test data: random bytes, or text-like words.
 std::string RandomBytes(size_t size, uint32_t seed);
 std::string TextLike(size_t size, uint32_t seed);
+// The Windows form of a native path.
+std::string Win(const std::string& native);
+// Little-endian numbers appended to hand-made archive bytes.
+void Put16(std::string& s, uint32_t v);
+void Put32(std::string& s, uint32_t v);
 
 }  // namespace codecs::testing

@@ -14,19 +14,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::TempDir;
+using testing::Win;
+using testing::Put16;
+using testing::Put32;
 
-std::string Win(const std::string& native) {
-    return platform::NativeToWindowsPath(native);
-}
 
-void Put16(std::string& s, uint32_t v) {
-    s += static_cast<char>(v & 0xFF);
-    s += static_cast<char>((v >> 8) & 0xFF);
-}
-void Put32(std::string& s, uint32_t v) {
-    Put16(s, v & 0xFFFF);
-    Put16(s, v >> 16);
-}
 
 // A one-entry stored archive written field by field: local header, data, central header, end
 // record.

@@ -16,6 +16,7 @@ namespace codecs {
 namespace {
 
 using testing::TempDir;
+using testing::Win;
 
 // What `zipinfo -v` says of each entry.
 struct InfoEntry {
@@ -109,9 +110,6 @@ std::string WithoutCR(std::string s) {
     return s;
 }
 
-std::string Win(const std::string& native) {
-    return platform::NativeToWindowsPath(native);
-}
 
 void ExpectSameAsZipInfo(const std::string& zip) {
     std::string archiveComment;
