@@ -17,6 +17,8 @@
 #include "dbengine/session/EngineError.h"
 #include "dbengine/util/Coding.h"
 
+#include "EngineFuzz.h"
+
 using namespace dbengine;
 
 namespace {
@@ -95,11 +97,7 @@ void Run(TBlobFile& file, const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool started = [] {
-        InitializeEngine();
-        return true;
-    }();
-    (void)started;
+    fuzzsupport::StartEngineOnce();
     if (size < 12) return 0;
     static const uint16_t blockSizes[] = {19, 20, 64, 512, 1024, 4096, 0, 18};
     TDataSession* session = GetEngineSession();

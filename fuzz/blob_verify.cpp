@@ -15,6 +15,8 @@
 #include "dbengine/session/EngineError.h"
 #include "dbengine/util/Coding.h"
 
+#include "EngineFuzz.h"
+
 using namespace dbengine;
 
 namespace {
@@ -62,11 +64,7 @@ void Run(TBlobFile& file, const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool started = [] {
-        InitializeEngine();
-        return true;
-    }();
-    (void)started;
+    fuzzsupport::StartEngineOnce();
     if (size < 10) return 0;
     static const uint16_t blockSizes[] = {64, 512, 1024, 4096};
     TDataSession* session = GetEngineSession();

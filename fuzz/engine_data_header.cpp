@@ -8,23 +8,14 @@
 #include "dbengine/session/Engine.h"
 #include "dbengine/session/EngineError.h"
 
+#include "EngineFuzz.h"
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace dbengine;
-    static bool started = [] {
-        InitializeEngine();
-        return true;
-    }();
-    (void)started;
+    fuzzsupport::StartEngineOnce();
     TDataTable table(nullptr, nullptr);
     table.TableName = "FUZZ";
-    {
-        TDataFile writer(&table);
-        writer.FileName = "FUZZ.DAT";
-        writer.InMemory = true;
-        writer.CreateFile();
-        writer.WriteAt(0, data, static_cast<uint32_t>(size));
-        writer.CloseFile();
-    }
+    fuzzsupport::PutDataFile(table, data, size);
     TDataFile file(&table);
     file.FileName = "FUZZ.DAT";
     file.InMemory = true;

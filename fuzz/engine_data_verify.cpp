@@ -13,6 +13,8 @@
 #include "dbengine/session/Engine.h"
 #include "dbengine/session/EngineError.h"
 
+#include "EngineFuzz.h"
+
 using namespace dbengine;
 
 namespace {
@@ -31,21 +33,10 @@ bool Open(TDataFile& file) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static bool started = [] {
-        InitializeEngine();
-        return true;
-    }();
-    (void)started;
+    fuzzsupport::StartEngineOnce();
     TDataTable table(nullptr, nullptr);
     table.TableName = "FUZZ";
-    {
-        TDataFile writer(&table);
-        writer.FileName = "FUZZ.DAT";
-        writer.InMemory = true;
-        writer.CreateFile();
-        writer.WriteAt(0, data, static_cast<uint32_t>(size));
-        writer.CloseFile();
-    }
+    fuzzsupport::PutDataFile(table, data, size);
     bool unfixable = false;
     TDataCursor cursor(nullptr);
     cursor.SetLogCallback([&](TDataCursor&, const std::string& text) {

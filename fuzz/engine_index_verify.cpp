@@ -12,14 +12,12 @@
 #include "dbengine/session/DataSession.h"
 #include "dbengine/session/Engine.h"
 
+#include "EngineFuzz.h"
+
 using namespace dbengine;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static bool started = [] {
-        InitializeEngine();
-        return true;
-    }();
-    (void)started;
+    fuzzsupport::StartEngineOnce();
     if (size > 2 * IndexHeaderSize) return 0;
     testsupport::TFakeIndexTable table;
     table.AddField("Name", fldString, 21);

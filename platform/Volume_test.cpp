@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 #include <sys/statvfs.h>
@@ -234,21 +235,31 @@ TEST_F(VolumeTest, SizesOfTmpAgreeWithDf) {
         in >> size >> avail;
         return std::pair{size, avail};
     };
-    // /tmp is shared with other processes, which write and remove files between any two
-    // readings: a wrong figure disagrees every time, a moving /tmp only now and then, so a few
-    // readings are taken until one agrees.
+    // /tmp is shared with other processes, which write and remove files all the time: our figures
+    // are read just before and just after df, and df's must lie between them (within a cluster).
+    // A wrong figure disagrees every time, a moving /tmp only now and then, so a few rounds are
+    // taken until one agrees.
     uint64_t freeToCaller = 0, total = 0, totalFree = 0, cluster = 0, size = 0, avail = 0;
+    uint64_t freeBefore = 0, clustersFreeBefore = 0;
     uint32_t spc = 0, bps = 0, freeClusters = 0, totalClusters = 0;
     auto near = [&cluster](uint64_t a, uint64_t b) { return (a > b ? a - b : b - a) <= cluster; };
+    auto between = [&cluster](uint64_t a, uint64_t b, uint64_t x) {
+        uint64_t low = std::min(a, b), high = std::max(a, b);
+        return x + cluster >= low && x <= high + cluster;
+    };
     auto agrees = [&] {
-        return total == size && near(freeToCaller, avail) && near(uint64_t{totalClusters} * cluster, size) &&
-               near(uint64_t{freeClusters} * cluster, avail);
+        return total == size && between(freeBefore, freeToCaller, avail) &&
+               near(uint64_t{totalClusters} * cluster, size) &&
+               between(clustersFreeBefore, uint64_t{freeClusters} * cluster, avail);
     };
     for (int attempt = 0; attempt < 100; ++attempt) {
         if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_TRUE(GetDiskFreeSpaceEx("T:\\", &freeBefore, &total, &totalFree));
+        ASSERT_TRUE(GetDiskFreeSpace("t:\\", &spc, &bps, &freeClusters, &totalClusters));
+        clustersFreeBefore = uint64_t{freeClusters} * spc * bps;
+        std::tie(size, avail) = df();
         ASSERT_TRUE(GetDiskFreeSpaceEx("T:\\", &freeToCaller, &total, &totalFree));
         ASSERT_TRUE(GetDiskFreeSpace("t:\\", &spc, &bps, &freeClusters, &totalClusters));
-        std::tie(size, avail) = df();
         cluster = uint64_t{spc} * bps;
         if (agrees()) break;
     }
@@ -259,9 +270,7 @@ TEST_F(VolumeTest, SizesOfTmpAgreeWithDf) {
     EXPECT_EQ(cluster, vfs.f_frsize);
     EXPECT_EQ(total, size);
     EXPECT_GE(totalFree, freeToCaller);
-    EXPECT_TRUE(near(freeToCaller, avail)) << freeToCaller << " " << avail;
-    EXPECT_TRUE(near(uint64_t{totalClusters} * cluster, size));
-    EXPECT_TRUE(near(uint64_t{freeClusters} * cluster, avail));
+    EXPECT_TRUE(agrees()) << freeBefore << " " << avail << " " << freeToCaller;
 
     // Any folder of a drive gives the sizes of its volume; a missing one fails.
     std::filesystem::create_directories(root_ + "/f/sub");

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 #include <sys/statvfs.h>
@@ -112,25 +113,32 @@ TEST_F(VolumeRoutinesTest, QueryDiskSpaceAgreesWithDf) {
         in >> size >> avail;
         return std::pair{size, avail};
     };
-    // /tmp is shared with other processes, which write and remove files between any two
-    // readings: a wrong figure disagrees every time, a moving /tmp only now and then, so a few
-    // readings are taken until one agrees.
+    // /tmp is shared with other processes, which write and remove files all the time: the free
+    // clusters are read just before and just after df, and df's figure must lie between them
+    // (within a cluster). A wrong figure disagrees every time, a moving /tmp only now and then, so
+    // a few rounds are taken until one agrees.
     uint32_t freeClusters = 0, totalClusters = 0, bytesPerSector = 0, sectorsPerCluster = 0;
+    uint32_t freeBefore = 0;
     uint64_t cluster = 0, size = 0, avail = 0;
-    auto near = [&cluster](uint64_t a, uint64_t b) { return (a > b ? a - b : b - a) <= cluster; };
+    auto agrees = [&] {
+        auto near = [&](uint64_t a, uint64_t b) { return (a > b ? a - b : b - a) <= cluster; };
+        uint64_t low = uint64_t{std::min(freeBefore, freeClusters)} * cluster;
+        uint64_t high = uint64_t{std::max(freeBefore, freeClusters)} * cluster;
+        return near(uint64_t{totalClusters} * cluster, size) && avail + cluster >= low &&
+               avail <= high + cluster;
+    };
     for (int attempt = 0; attempt < 100; ++attempt) {
         if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        ASSERT_TRUE(QueryDiskSpace('t', freeClusters, totalClusters, bytesPerSector, sectorsPerCluster));
+        ASSERT_TRUE(QueryDiskSpace('t', freeBefore, totalClusters, bytesPerSector, sectorsPerCluster));
         std::tie(size, avail) = df();
+        ASSERT_TRUE(QueryDiskSpace('t', freeClusters, totalClusters, bytesPerSector, sectorsPerCluster));
         cluster = uint64_t{bytesPerSector} * sectorsPerCluster;  // the caller's product, in 64 bits
-        if (near(uint64_t{totalClusters} * cluster, size) && near(uint64_t{freeClusters} * cluster, avail))
-            break;
+        if (agrees()) break;
     }
     struct statvfs vfs {};
     ASSERT_EQ(::statvfs("/tmp", &vfs), 0);
     EXPECT_EQ(cluster, vfs.f_frsize);
-    EXPECT_TRUE(near(uint64_t{totalClusters} * cluster, size));
-    EXPECT_TRUE(near(uint64_t{freeClusters} * cluster, avail));
+    EXPECT_TRUE(agrees()) << freeBefore << " " << avail / cluster << " " << freeClusters;
 
     ASSERT_TRUE(platform::SetCurrentDirectory("T:\\"));
     uint32_t f2 = 0, t2 = 0, b2 = 0, s2 = 0;

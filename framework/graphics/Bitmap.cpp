@@ -637,7 +637,8 @@ std::string ExtensionOf(const std::string& name) {
 std::unique_ptr<TGraphic> CopyOf(const TGraphic& g) {
     for (auto& [ext, f] : Formats()) {
         std::unique_ptr<TGraphic> n = f.Factory();
-        if (typeid(*n) == typeid(g)) {
+        const TGraphic& made = *n;
+        if (typeid(made) == typeid(g)) {
             n->Assign(g);
             return n;
         }

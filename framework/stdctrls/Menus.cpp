@@ -1,7 +1,6 @@
 #include "framework/stdctrls/Menus.h"
 
 #include <QAction>
-#include <QMenu>
 #include <QPainter>
 #include <algorithm>
 #include <map>
@@ -210,34 +209,6 @@ void TPopupMenu::Notification(TComponent* AComponent, TOperation Operation) {
     TMenu::Notification(AComponent, Operation);
     if (Operation == opRemove && AComponent == PopupComponent) PopupComponent = nullptr;
 }
-
-namespace {
-void FillQMenu(QMenu& Menu, TMenuItem* Item, TMenuItem*& Chosen) {
-    for (int i = 0; i < Item->Count(); ++i) {
-        TMenuItem* sub = Item->Items(i);
-        if (!sub->Visible) continue;
-        if (sub->IsLine()) {
-            Menu.addSeparator();
-            continue;
-        }
-        QString text = QString::fromStdU16String(AnsiToUtf16(sub->Caption));
-        if (sub->Count() > 0) {
-            QMenu* child = Menu.addMenu(text);
-            child->setEnabled(sub->Enabled);
-            FillQMenu(*child, sub, Chosen);
-            continue;
-        }
-        QAction* a = Menu.addAction(text);
-        a->setEnabled(sub->Enabled);
-        a->setCheckable(sub->Checked);
-        a->setChecked(sub->Checked);
-        if (sub->ShortCut)
-            a->setShortcut(
-                QKeySequence(QString::fromStdU16String(AnsiToUtf16(ShortCutToText(sub->ShortCut)))));
-        QObject::connect(a, &QAction::triggered, [sub, &Chosen] { Chosen = sub; });
-    }
-}
-}  // namespace
 
 void OpenMenuAt(TMenu& Menu, TMenuItem& Items, TPoint At);
 void OpenBarMenu(TMainMenu& Menu, int Index, bool DropDown, bool InitClick = true);
