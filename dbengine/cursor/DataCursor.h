@@ -211,6 +211,24 @@ public:
     void CheckError(TEngineErrorCode code, const std::string& message) const;
     void CheckFieldError(TEngineErrorCode code, const std::string& fieldName) const;
 
+    // ---- Keys of the current index and the live-record count ----
+    void InsertKey(const uint8_t* key, int32_t recNo);
+    // 8965 when no equal key exists.
+    void DeleteKey(const uint8_t* key);
+    void ReplaceKey(const uint8_t* oldKey, const uint8_t* newKey, int32_t recNo);
+    bool KeyInIndex(const uint8_t* key);
+    bool KeyEntryExists(const uint8_t* key, int32_t recNo);
+    // Only a unique index and the internal ones refuse an equal key.
+    bool IsDuplicateKey(const uint8_t* key);
+    // 9729 naming the current index.
+    [[noreturn]] void RaiseDuplicateKey() const;
+    int32_t GetTableRecordCount() const;
+    void SetTableRecordCount(int32_t count);
+    void IncTableRecordCount();
+    void DecTableRecordCount();
+    // BLOB blocks that size bytes occupy.
+    int32_t BlobBlocksFor(int32_t size);
+
     // ---- Index selection ----
     uint8_t GetSecondaryIndexCount() const;
     TIndexDescriptor GetIndexDesc(uint8_t indexNo) const;
