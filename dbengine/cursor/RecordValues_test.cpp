@@ -311,3 +311,32 @@ TEST_F(RecordValuesTest, NewRecordsGetTheDefaults) {
 
 }  // namespace
 }  // namespace dbengine
+
+namespace dbengine {
+namespace {
+
+TEST_F(RecordValuesTest, CheckErrorRaisesOnlyForAnErrorCode) {
+    auto c = Open();
+    EXPECT_EQ(testsupport::CodeOf([&] { c->CheckError(0, "ignored"); }), 0);
+    EXPECT_EQ(testsupport::CodeOf([&] { c->CheckFieldError(0, "Name"); }), 0);
+    try {
+        c->CheckError(DBE_KEYVIOL, "context");
+        ADD_FAILURE();
+    } catch (const EDbEngineError& e) {
+        EXPECT_EQ(e.ErrorCode, DBE_KEYVIOL);
+        EXPECT_EQ(e.ErrorTable, "T");
+        EXPECT_EQ(e.ErrorDatabase, "D:\\");
+        EXPECT_EQ(e.ErrorContext, "context");
+    }
+    try {
+        c->CheckFieldError(DBE_REQDERR, "Count");
+        ADD_FAILURE();
+    } catch (const EDbEngineError& e) {
+        EXPECT_EQ(e.ErrorCode, DBE_REQDERR);
+        EXPECT_EQ(e.ErrorField, "Count");
+        EXPECT_EQ(e.ErrorTable, "T");
+    }
+}
+
+}  // namespace
+}  // namespace dbengine
