@@ -173,6 +173,62 @@ public:
     // Reloads the current index's state after its descriptor was replaced.
     void ReloadIndexState();
 
+    // ---- Record values and validity ----
+    // Field numbers address the cursor's (Table: the table's) fields by position, or by field
+    // number in a cursor opened for restructure. Value buffers hold the field's value size (4
+    // bytes for a BLOB handle); a null value makes the field NULL.
+    void ClearRecordBuffer(uint8_t* buffer) const;
+    void InitRecord(uint8_t* buffer);
+    void GetField(uint16_t fieldNo, const uint8_t* record, uint8_t* value, bool& isBlank);
+    void GetTableField(uint16_t fieldNo, const uint8_t* record, uint8_t* value, bool& isBlank);
+    void GetFieldValue(const TFieldDescriptor& desc, const uint8_t* record, uint8_t* value,
+                       bool& isBlank) const;
+    void PutField(uint16_t fieldNo, uint8_t* record, const uint8_t* value, bool force, bool blobBlank);
+    void PutTableField(uint16_t fieldNo, uint8_t* record, const uint8_t* value, bool blobBlank);
+    void PutFieldValue(const TFieldDescriptor& desc, uint8_t* record, const uint8_t* value, bool force,
+                       bool blobBlank);
+    // Raises the first required (9732), minimum (9730) or maximum (9731) violation.
+    void CheckRecordValidity(const uint8_t* record);
+    // Whether value passes the limit (a minimum, or with isMax a maximum).
+    bool CheckFieldLimit(const std::string& limitText, bool isMax, const TFieldDescriptor& desc,
+                         const uint8_t* value) const;
+    // 9985 for an unknown field.
+    void GetFieldDesc(uint16_t fieldNo, TFieldDescriptor& desc) const;
+    void GetFieldDescAt(uint16_t position, TFieldDescriptor& desc) const;
+    void GetFieldDescByNumber(int16_t fieldNo, TFieldDescriptor& desc) const;
+    void FindFieldDescByName(const std::string& name, TFieldDescriptor& desc) const;
+    bool GetSourceFieldDesc(const std::string& name, TFieldDescriptor& desc) const;
+    void GetTableFieldDesc(uint16_t fieldNo, TFieldDescriptor& desc) const;
+    void GetDataFileFieldDesc(uint16_t position, TFieldDescriptor& desc) const;
+    void GetMappedTableFieldDesc(int16_t fieldNo, TFieldDescriptor& desc) const;
+    bool GetTableFieldDescByName(const std::string& name, TFieldDescriptor& desc) const;
+    uint16_t GetTableFieldNumber(const std::string& name) const;
+    void PutTableFieldDesc(uint16_t fieldNo, const TFieldDescriptor& desc);
+    uint16_t GetTableRecordSize() const;
+    uint16_t GetTableFieldCount() const;
+    int16_t GetTableBlobFieldCount() const;
+    // Nothing for code 0; else the engine error with this table's and database's names.
+    void CheckError(TEngineErrorCode code, const std::string& message) const;
+    void CheckFieldError(TEngineErrorCode code, const std::string& fieldName) const;
+
+    // ---- Keys of the current index and the live-record count ----
+    void InsertKey(const uint8_t* key, int32_t recNo);
+    // 8965 when no equal key exists.
+    void DeleteKey(const uint8_t* key);
+    void ReplaceKey(const uint8_t* oldKey, const uint8_t* newKey, int32_t recNo);
+    bool KeyInIndex(const uint8_t* key);
+    bool KeyEntryExists(const uint8_t* key, int32_t recNo);
+    // Only a unique index and the internal ones refuse an equal key.
+    bool IsDuplicateKey(const uint8_t* key);
+    // 9729 naming the current index.
+    [[noreturn]] void RaiseDuplicateKey() const;
+    int32_t GetTableRecordCount() const;
+    void SetTableRecordCount(int32_t count);
+    void IncTableRecordCount();
+    void DecTableRecordCount();
+    // BLOB blocks that size bytes occupy.
+    int32_t BlobBlocksFor(int32_t size);
+
     // ---- Index selection ----
     uint8_t GetSecondaryIndexCount() const;
     TIndexDescriptor GetIndexDesc(uint8_t indexNo) const;

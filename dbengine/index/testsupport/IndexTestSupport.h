@@ -1,7 +1,5 @@
 #pragma once
-// Test doubles for the index file: a table that owns it, and the cursor's side of a B-tree
-// insert and delete (descend from the root, adjust the subtree counts on the path, then let the
-// leaf insert or delete).
+// Test doubles for the index file: a table that owns it, a cursor, and walks over unknown bytes.
 
 #include <memory>
 #include <set>
@@ -10,11 +8,12 @@
 
 #include "dbengine/index/IndexCursor.h"
 #include "dbengine/index/IndexFile.h"
+#include "dbengine/index/IndexTree.h"
 #include "dbengine/index/TextIndexParams.h"
 #include "dbengine/os/FileList.h"
-#include "dbengine/testsupport/ErrorCode.h"
 #include "dbengine/session/Engine.h"
 #include "dbengine/session/EngineError.h"
+#include "dbengine/testsupport/ErrorCode.h"
 
 namespace dbengine::testsupport {
 
@@ -75,79 +74,12 @@ public:
 
 using dbengine::testsupport::CodeOf;
 
-// Inserts key with value into the cursor's current index.
+// The product's descent, under the names the index tests use.
 inline void TreeInsert(TIndexCursor& c, const uint8_t* key, int32_t value) {
-    TIndexFile& f = *c.IndexFile;
-    uint8_t index = c.CurrentIndex;
-    c.ClearPath();
-    int32_t pageNo = f.GetRootPage(index);
-    if (pageNo == 0) {
-        TPage* root = f.AllocatePage(c);
-        root->SetPageType(ptLeafRoot);
-        f.SetRootPage(index, root->PageNo);
-        c.SetPathPage(root->PageNo);
-        c.SetPathPos(0);
-        root->InsertKey(c, key, 1, value);
-        f.ReleasePage(root);
-        return;
-    }
-    for (;;) {
-        TPage* p = f.FetchPage(index, pageNo);
-        c.SetPathPage(pageNo);
-        int pos = p->FindInsertPos(c, key);
-        if (p->IsLeaf()) {
-            c.SetPathPos(pos);
-            p->InsertKey(c, key, 1, value);
-            f.ReleasePage(p);
-            return;
-        }
-        int child = pos < 1 ? 1 : pos;
-        c.SetPathPos(child);
-        p->SetSubtreeCount(child, static_cast<int32_t>(static_cast<uint32_t>(p->GetSubtreeCount(child)) + 1));
-        pageNo = p->GetValue(child);
-        f.ReleasePage(p);
-        c.PushLevel();
-    }
+    InsertTreeKey(c, key, value);
 }
-
-// Deletes key from the cursor's current index; false when it is not there (nothing changes).
 inline bool TreeDelete(TIndexCursor& c, const uint8_t* key) {
-    TIndexFile& f = *c.IndexFile;
-    uint8_t index = c.CurrentIndex;
-    // First find it without changing anything, so that a missing key leaves the counts alone.
-    int32_t pageNo = f.GetRootPage(index);
-    if (pageNo == 0) return false;
-    std::vector<std::pair<int32_t, int>> path;
-    for (;;) {
-        TPage* p = f.FetchPage(index, pageNo);
-        int pos = 0;
-        bool found = p->FindExact(c, key, pos);
-        bool leaf = p->IsLeaf();
-        int32_t next = leaf ? 0 : p->GetValue(pos);
-        f.ReleasePage(p);
-        path.emplace_back(pageNo, pos);
-        if (leaf) {
-            if (!found) return false;
-            break;
-        }
-        pageNo = next;
-    }
-    c.ClearPath();
-    for (size_t level = 0; level < path.size(); ++level) {
-        if (level > 0) c.PushLevel();
-        c.SetPathPage(path[level].first);
-        c.SetPathPos(path[level].second);
-        TPage* p = f.FetchPage(index, path[level].first);
-        if (level + 1 < path.size()) {
-            p->SetSubtreeCount(
-                path[level].second,
-                static_cast<int32_t>(static_cast<uint32_t>(p->GetSubtreeCount(path[level].second)) - 1));
-        } else {
-            p->DeleteKey(c);
-        }
-        f.ReleasePage(p);
-    }
-    return true;
+    return DeleteTreeKey(c, key);
 }
 
 // Walks the first entries down and each level's chain along; page numbers seen twice end a
