@@ -229,6 +229,22 @@ public:
     // BLOB blocks that size bytes occupy.
     int32_t BlobBlocksFor(int32_t size);
 
+    // ---- Record insert, modify and delete ----
+    // Buffers hold the cursor's record size. Every refusal (validity, 9729 duplicate key, 8708
+    // changed record) comes before anything is written; a later failure gives back the keys and
+    // record slot already written. Locks taken are released and the current index restored.
+    void InsertRecord(uint8_t* buffer, bool reposition);
+    void ModifyRecord(uint8_t* buffer, bool unlock, bool reposition);
+    // buffer: the caller's copy of the current record.
+    void DeleteRecord(const uint8_t* buffer, bool reposition);
+    void CancelRecord();
+    // 0, or 8709 without a current record.
+    TEngineErrorCode CloneCurrentRecord(uint8_t* buffer);
+    void RefreshAfterInsert(int32_t recNo, const uint8_t* record);
+    void RefreshAfterDelete(int32_t recNo);
+    // Set when an optimistic modification found the record changed by someone else.
+    bool RecordChangedMark = false;
+
     // ---- Index selection ----
     uint8_t GetSecondaryIndexCount() const;
     TIndexDescriptor GetIndexDesc(uint8_t indexNo) const;
@@ -394,6 +410,16 @@ private:
                                  const std::string& field = {}) const;
     // Asks the password callback until the session knows the password; 10498 when it gives up.
     void RequirePassword(const std::string& password);
+
+    // Record edits (RecordUpdate.cpp).
+    class TKeyLog;
+    // Indexes kept by an edit: 0 with a user primary index, then every secondary one.
+    std::vector<uint8_t> EditIndexes() const;
+    // Key of record in the current index, record-ID suffix from idRecord (key size bytes).
+    std::vector<uint8_t> RecordKey(const uint8_t* record, const uint8_t* idRecord);
+    bool ChecksDuplicates() const;
+    void FinishEdit(uint8_t savedIndex, bool reposition, bool deleted, int32_t recNo, bool unlockRecord,
+                    bool unlockTable);
 
     TPasswordCallback PasswordCallback;
     TProgressMessageCallback VerifyProgressCallback;

@@ -1,0 +1,411 @@
+// Adding, changing and removing records through a cursor: checks, locks, keys of every index and
+// of the record-status index, the record slot and the live-record count.
+//
+// Every check that can refuse the edit runs before anything is written. A failure after the
+// first key was written gives back what was written (keys, record slot, data header), so the
+// files end as they were.
+
+#include <algorithm>
+#include <cstring>
+
+#include "dbengine/cursor/DataCursor.h"
+#include "dbengine/data/DataFile.h"
+#include "dbengine/data/Record.h"
+#include "dbengine/index/IndexFile.h"
+#include "dbengine/index/IndexKeys.h"
+#include "dbengine/session/DataSession.h"
+#include "dbengine/util/Coding.h"
+
+namespace dbengine {
+
+namespace {
+
+constexpr uint8_t StatusLive = 0;
+constexpr uint8_t StatusDeleted = 1;
+
+// One key change made during an edit, undone in reverse order when a later step fails.
+struct TKeyChange {
+    uint8_t Index;
+    std::vector<uint8_t> OldKey;  // empty: the key was inserted
+    std::vector<uint8_t> NewKey;  // empty: the key was deleted
+    int32_t RecNo;
+};
+
+// The record-status key of a record with the given status and the record ID of idRecord.
+std::vector<uint8_t> StatusKey(uint8_t status, const uint8_t* idRecord) {
+    uint8_t record[RecordHeaderSize] = {};
+    record[0] = status;
+    std::vector<uint8_t> key(SysDeletedKeySize + 8, 0);
+    BuildRecordIdKey(record, key.data(), idRecord);
+    return key;
+}
+
+}  // namespace
+
+// Undoes key changes in reverse; keeps going past a failing step, the first error is not hidden
+// by a later one (the caller re-raises the original).
+class TDataCursor::TKeyLog {
+public:
+    explicit TKeyLog(TDataCursor& c) : C(c) {}
+    void Inserted(const std::vector<uint8_t>& key, int32_t recNo) {
+        Changes.push_back({C.CurrentIndex, {}, key, recNo});
+    }
+    void Deleted(const std::vector<uint8_t>& key, int32_t recNo) {
+        Changes.push_back({C.CurrentIndex, key, {}, recNo});
+    }
+    void Replaced(const std::vector<uint8_t>& oldKey, const std::vector<uint8_t>& newKey, int32_t recNo) {
+        Changes.push_back({C.CurrentIndex, oldKey, newKey, recNo});
+    }
+    void Undo() noexcept {
+        for (auto it = Changes.rbegin(); it != Changes.rend(); ++it) {
+            try {
+                C.SelectIndex(it->Index);
+                if (it->OldKey.empty())
+                    C.DeleteKey(it->NewKey.data());
+                else if (it->NewKey.empty())
+                    C.InsertKey(it->OldKey.data(), it->RecNo);
+                else
+                    C.ReplaceKey(it->NewKey.data(), it->OldKey.data(), it->RecNo);
+            } catch (...) {
+                // Best effort: the remaining changes are still undone.
+            }
+        }
+        Changes.clear();
+    }
+
+private:
+    TDataCursor& C;
+    std::vector<TKeyChange> Changes;
+};
+
+std::vector<uint8_t> TDataCursor::EditIndexes() const {
+    std::vector<uint8_t> list;
+    if (Table->HasUserPrimaryIndex()) list.push_back(0);
+    for (uint8_t i = 1; i <= GetSecondaryIndexCount(); ++i) list.push_back(i);
+    return list;
+}
+
+std::vector<uint8_t> TDataCursor::RecordKey(const uint8_t* record, const uint8_t* idRecord) {
+    std::vector<uint8_t> key(static_cast<size_t>(KeySize) + 16, 0);
+    dbengine::BuildKey(*IndexFile, CurrentIndex, LanguageId, SortId, record, key.data(), idRecord);
+    key.resize(KeySize);
+    return key;
+}
+
+bool TDataCursor::ChecksDuplicates() const {
+    return !(IsQueryResult && !IsQuerySource);
+}
+
+void TDataCursor::InsertRecord(uint8_t* buffer, bool reposition) {
+    CheckWritable();
+    CheckRecordValidity(buffer);
+    TDataFile& data = *Table->DataFile;
+    bool tookWrite = !Table->WriteLocked;
+    Table->LockForWrite();
+    uint8_t savedIndex = CurrentIndex;
+    TDataHeader savedHeader = data.Header;
+    int32_t savedIndexCount = GetTableRecordCount();
+    int32_t recNo = 0;
+    bool lockedRecord = false;
+    TKeyLog log(*this);
+    TRecord* slot = nullptr;
+    std::vector<uint8_t> slotBefore;
+    bool appended = false;
+    try {
+        recNo = data.NextFreeRecord();
+        Table->LockRecord(recNo);
+        lockedRecord = Table->LockedRecords.Test(recNo);
+        if (!SuppressAutoInc) {
+            int32_t id = data.LastRecordId() == 2147483647 ? 1 : data.LastRecordId() + 1;
+            PutInt32(buffer + RecordIdOffset, id);
+        }
+        std::vector<uint8_t> liveKey = StatusKey(StatusLive, buffer);
+
+        if (ChecksDuplicates()) {
+            for (uint8_t i : EditIndexes()) {
+                SelectIndex(i);
+                if (IsDuplicateKey(RecordKey(buffer, buffer).data())) RaiseDuplicateKey();
+            }
+            if (SuppressAutoInc) {
+                SelectIndex(SysDeletedIndex);
+                if (KeyInIndex(liveKey.data())) RaiseDuplicateKey();
+            }
+        }
+        for (uint8_t i : EditIndexes()) {
+            SelectIndex(i);
+            std::vector<uint8_t> key = RecordKey(buffer, buffer);
+            InsertKey(key.data(), recNo);
+            log.Inserted(key, recNo);
+        }
+
+        SelectIndex(SysDeletedIndex);
+        appended = recNo == data.Header.NextRecordNo;
+        if (appended) {
+            if (!data.GetRecord(this, recNo, 1, false, false, slot) || slot == nullptr)
+                RaiseCursor(DBE_KEYORRECDELETED);
+            slotBefore.assign(slot->Data(), slot->Data() + data.RecordSize());
+            InsertKey(liveKey.data(), recNo);
+            log.Inserted(liveKey, recNo);
+        } else {
+            slot = data.GetFreeRecord(this);
+            slotBefore.assign(slot->Data(), slot->Data() + data.RecordSize());
+            std::vector<uint8_t> oldKey = StatusKey(StatusDeleted, slot->Data());
+            ReplaceKey(oldKey.data(), liveKey.data(), recNo);
+            log.Replaced(oldKey, liveKey, recNo);
+        }
+        // The ID went into the buffer above; the header's counter follows it.
+        int32_t id = GetInt32(buffer + RecordIdOffset);
+        slot->Init(false);
+        if (SuppressAutoInc)
+            data.SetLastRecordId(std::max(data.LastRecordId(), id));
+        else
+            data.SetLastRecordId(id);
+        slot->CopyFields(buffer);
+        slot->SetRecordId(id);
+        slot->Modified = true;
+        IncTableRecordCount();
+        CurrentRecord->Assign(*slot);
+        CurrentRecord->SetBufferSize(RecordSize);
+        if (appended) PhysRecNo = recNo;
+        data.ReleaseRecord(slot);
+        slot = nullptr;
+        Table->FlushBuffers();
+    } catch (...) {
+        log.Undo();
+        if (slot != nullptr) {
+            std::memcpy(slot->Data(), slotBefore.data(), slotBefore.size());
+            slot->Modified = false;
+            data.ReleaseRecord(slot);
+        }
+        data.Header = savedHeader;
+        SetTableRecordCount(savedIndexCount);
+        if (appended) {
+            // The appended slot lies past the restored end of the file: the cache forgets it.
+            try {
+                data.WriteModifiedRecords();
+            } catch (...) {
+            }
+            data.DropCachedRecords();
+        }
+        FinishEdit(savedIndex, reposition, false, recNo, lockedRecord, tookWrite);
+        throw;
+    }
+    FinishEdit(savedIndex, reposition, false, recNo, lockedRecord, tookWrite);
+}
+
+void TDataCursor::FinishEdit(uint8_t savedIndex, bool reposition, bool deleted, int32_t recNo,
+                             bool unlockRecord, bool unlockTable) {
+    // Each step runs even when an earlier one fails; the first failure goes on afterwards.
+    std::exception_ptr first;
+    auto run = [&first](auto&& step) {
+        try {
+            step();
+        } catch (...) {
+            if (!first) first = std::current_exception();
+        }
+    };
+    run([&] { SelectIndex(savedIndex); });
+    if (reposition)
+        run([&] {
+            if (deleted) {
+                RefreshAfterDelete(recNo);
+                // In index order the record is gone from the index: standing in the crack after
+                // it makes the seek land on the record that followed, or at the end.
+                if (!BitmapNavigation && PhysRecNo != 0) AtEnd = true;
+            } else
+                RefreshAfterInsert(recNo, CurrentRecord->Data());
+            Resync();
+        });
+    if (unlockRecord) run([&] { Table->UnlockRecord(recNo); });
+    if (unlockTable) run([&] { Table->UnlockForWrite(); });
+    if (first && !std::uncaught_exceptions()) std::rethrow_exception(first);
+}
+
+void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
+    CheckWritable();
+    CheckRecordValidity(buffer);
+    if (PhysRecNo == 0 || (AtBeginning && AtEnd)) RaiseCursor(DBE_NOCURRREC);
+    TDataFile& data = *Table->DataFile;
+    bool optimistic = Table->Session != nullptr && Table->Session->LockProtocol == lpOptimistic;
+    std::vector<uint8_t> seen(CurrentRecord->Data(), CurrentRecord->Data() + RecordSize);
+    bool tookWrite = !Table->WriteLocked;
+    uint8_t savedIndex = CurrentIndex;
+    int32_t recNo = PhysRecNo;
+    bool lockedHere = false;
+    TKeyLog log(*this);
+    TRecord* rec = nullptr;
+    std::vector<uint8_t> recBefore;
+    TDataHeader savedHeader = data.Header;
+    try {
+        if (Table->LockForWrite()) LoadCurrentRecord(1);
+        if (optimistic && !Exclusive) {
+            LoadCurrentRecord(1);
+            if (RecordChangedMark || std::memcmp(seen.data(), CurrentRecord->Data(), RecordSize) != 0) {
+                RecordChangedMark = true;
+                RaiseCursor(DBE_KEYORRECDELETED);
+            }
+            if (!Table->LockedRecords.Test(recNo)) {
+                Table->LockRecord(recNo);
+                lockedHere = Table->LockedRecords.Test(recNo);
+            }
+        }
+        const uint8_t* current = CurrentRecord->Data();
+        if (SuppressAutoInc)
+            data.SetLastRecordId(std::max(data.LastRecordId(), GetInt32(buffer + RecordIdOffset)));
+        else
+            std::memcpy(buffer + RecordIdOffset, current + RecordIdOffset, 4);
+
+        std::vector<uint8_t> oldStatus = StatusKey(StatusLive, current);
+        std::vector<uint8_t> newStatus = StatusKey(StatusLive, buffer);
+        if (ChecksDuplicates()) {
+            for (uint8_t i : EditIndexes()) {
+                SelectIndex(i);
+                std::vector<uint8_t> oldKey = RecordKey(current, current);
+                std::vector<uint8_t> newKey = RecordKey(buffer, buffer);
+                if (oldKey != newKey && IsDuplicateKey(newKey.data())) RaiseDuplicateKey();
+            }
+            if (SuppressAutoInc && oldStatus != newStatus) {
+                SelectIndex(SysDeletedIndex);
+                if (KeyInIndex(newStatus.data())) RaiseDuplicateKey();
+            }
+        }
+        bool keyChanged = false;
+        for (uint8_t i : EditIndexes()) {
+            SelectIndex(i);
+            std::vector<uint8_t> oldKey = RecordKey(current, current);
+            std::vector<uint8_t> newKey = RecordKey(buffer, buffer);
+            if (oldKey == newKey) continue;
+            ReplaceKey(oldKey.data(), newKey.data(), recNo);
+            log.Replaced(oldKey, newKey, recNo);
+            keyChanged = true;
+        }
+        if (SuppressAutoInc && oldStatus != newStatus) {
+            SelectIndex(SysDeletedIndex);
+            ReplaceKey(oldStatus.data(), newStatus.data(), recNo);
+            log.Replaced(oldStatus, newStatus, recNo);
+            keyChanged = true;
+        }
+        if (!data.GetRecord(this, recNo, 1, false, false, rec) || rec == nullptr)
+            RaiseCursor(DBE_KEYORRECDELETED);
+        recBefore.assign(rec->Data(), rec->Data() + data.RecordSize());
+        bool wasModified = rec->Modified;
+        rec->CopyFields(buffer);
+        rec->SetRecordId(GetInt32(buffer + RecordIdOffset));
+        rec->Modified = true;
+        CurrentRecord->Assign(*rec);
+        CurrentRecord->SetBufferSize(RecordSize);
+        (void)wasModified;
+        data.ReleaseRecord(rec);
+        rec = nullptr;
+        (void)keyChanged;
+        Table->FlushBuffers();
+        if (unlock && !optimistic && Table->LockedRecords.Test(recNo)) Table->UnlockRecord(recNo);
+    } catch (...) {
+        log.Undo();
+        if (rec != nullptr) {
+            std::memcpy(rec->Data(), recBefore.data(), recBefore.size());
+            data.ReleaseRecord(rec);
+        }
+        data.Header.LastRecordId = savedHeader.LastRecordId;
+        FinishEdit(savedIndex, reposition, false, recNo, optimistic && lockedHere, tookWrite);
+        throw;
+    }
+    FinishEdit(savedIndex, reposition, false, recNo, optimistic && lockedHere, tookWrite);
+}
+
+void TDataCursor::DeleteRecord(const uint8_t* buffer, bool reposition) {
+    CheckWritable();
+    if (PhysRecNo == 0 || (AtBeginning && AtEnd)) RaiseCursor(DBE_NOCURRREC);
+    TDataFile& data = *Table->DataFile;
+    bool tookWrite = !Table->WriteLocked;
+    uint8_t savedIndex = CurrentIndex;
+    int32_t recNo = PhysRecNo;
+    bool lockedHere = false;
+    TKeyLog log(*this);
+    TDataHeader savedHeader = data.Header;
+    int32_t savedIndexCount = 0;
+    TRecord* rec = nullptr;
+    std::vector<uint8_t> recBefore;
+    try {
+        if (Table->LockForWrite()) LoadCurrentRecord(1);
+        savedIndexCount = GetTableRecordCount();
+        if (!Table->LockedRecords.Test(recNo)) {
+            if (!Exclusive) {
+                LoadCurrentRecord(1);
+                if (std::memcmp(buffer + RecordHeaderSize, CurrentRecord->Data() + RecordHeaderSize,
+                                RecordSize - RecordHeaderSize) != 0)
+                    RaiseCursor(DBE_KEYORRECDELETED);
+            }
+            Table->LockRecord(recNo);
+            lockedHere = Table->LockedRecords.Test(recNo);
+        }
+        const uint8_t* current = CurrentRecord->Data();
+        for (uint8_t i : EditIndexes()) {
+            SelectIndex(i);
+            std::vector<uint8_t> key = RecordKey(current, current);
+            DeleteKey(key.data());
+            log.Deleted(key, recNo);
+        }
+        SelectIndex(SysDeletedIndex);
+        std::vector<uint8_t> liveKey = StatusKey(StatusLive, current);
+        std::vector<uint8_t> deadKey = StatusKey(StatusDeleted, current);
+        ReplaceKey(liveKey.data(), deadKey.data(), recNo);
+        log.Replaced(liveKey, deadKey, recNo);
+        DecTableRecordCount();
+        if (!data.GetRecord(this, recNo, 1, false, false, rec) || rec == nullptr)
+            RaiseCursor(DBE_KEYORRECDELETED);
+        recBefore.assign(rec->Data(), rec->Data() + data.RecordSize());
+        data.FreeRecord(rec);
+        rec->Modified = true;
+        data.ReleaseRecord(rec);
+        rec = nullptr;
+        Table->FlushBuffers();
+    } catch (...) {
+        log.Undo();
+        if (rec != nullptr) {
+            std::memcpy(rec->Data(), recBefore.data(), recBefore.size());
+            data.ReleaseRecord(rec);
+        }
+        data.Header = savedHeader;
+        if (savedIndexCount != 0) SetTableRecordCount(savedIndexCount);
+        FinishEdit(savedIndex, reposition, true, recNo, lockedHere, tookWrite);
+        throw;
+    }
+    FinishEdit(savedIndex, reposition, true, recNo, lockedHere, tookWrite);
+}
+
+void TDataCursor::CancelRecord() {
+    RecordChangedMark = false;
+    if (PhysRecNo != 0 && Table != nullptr && Table->LockedRecords.Test(PhysRecNo))
+        Table->UnlockRecord(PhysRecNo);
+}
+
+TEngineErrorCode TDataCursor::CloneCurrentRecord(uint8_t* buffer) {
+    if (AtBeginning && AtEnd) return DBE_NOCURRREC;
+    LoadCurrentRecord(1);
+    ClearRecordBuffer(buffer);
+    std::vector<uint8_t> value(256, 0);
+    for (uint16_t f = 1; f <= FieldCount; ++f) {
+        TFieldDescriptor d;
+        GetFieldDesc(f, d);
+        if (d.FieldType == fldBlob) continue;  // BLOB copies come with cursor BLOB access
+        if (value.size() < d.ValueSize + 8u) value.resize(d.ValueSize + 8u);
+        bool blank = false;
+        GetField(f, CurrentRecord->Data(), value.data(), blank);
+        if (!blank) PutField(f, buffer, value.data(), true, false);
+    }
+    if (SuppressAutoInc) std::memcpy(buffer + RecordIdOffset, CurrentRecord->Data() + RecordIdOffset, 4);
+    return 0;
+}
+
+void TDataCursor::RefreshAfterInsert(int32_t /*recNo*/, const uint8_t* /*record*/) {
+    // The bitmaps are rebuilt whole: the new record is tested against the range (and any
+    // filter) exactly as every other record.
+    RefreshRange();
+}
+
+void TDataCursor::RefreshAfterDelete(int32_t /*recNo*/) {
+    RefreshRange();
+}
+
+}  // namespace dbengine

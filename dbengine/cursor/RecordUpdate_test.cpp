@@ -1,0 +1,302 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "dbengine/cursor/DataCursor.h"
+#include "dbengine/data/DataFile.h"
+#include "dbengine/data/Record.h"
+#include "dbengine/index/IndexFile.h"
+#include "dbengine/testsupport/TableFixture.h"
+#include "dbengine/util/Coding.h"
+
+namespace dbengine {
+namespace {
+
+using testsupport::CodeOf;
+
+TFieldDescriptor Field(int16_t no, const std::string& name, uint8_t type, uint8_t size = 0) {
+    TFieldDescriptor d;
+    d.FieldNo = no;
+    d.Name = name;
+    d.FieldType = type;
+    d.Size = size;
+    return d;
+}
+
+TIndexDescriptor Index(const std::string& name, std::initializer_list<uint16_t> fields, bool unique) {
+    TIndexDescriptor d;
+    d.Name = name;
+    int k = 0;
+    for (uint16_t f : fields) d.FieldNumbers[k++] = f;
+    d.Unique = unique ? 1 : 0;
+    return d;
+}
+
+struct TRow {
+    std::string Name;
+    std::string City;
+    int32_t Count;
+    std::string Note;
+};
+
+// Name, City, Count, Note; the primary index on Name (or the engine's own order), "ByCity"
+// (not unique) and "ByCount" (unique). Note is in no index.
+class RecordUpdateTest : public testsupport::TableFixture {
+protected:
+    void Create(bool userPrimary) {
+        TTableDefinition def;
+        def.Fields = {Field(1, "Name", fldString, 20), Field(2, "City", fldString, 20),
+                      Field(3, "Count", fldInteger), Field(4, "Note", fldString, 10)};
+        if (userPrimary) def.PrimaryIndex = Index("", {1}, true);
+        def.SecondaryIndexes = {Index("ByCity", {2}, false), Index("ByCount", {3}, true)};
+        TDataCursor creator(Database);
+        creator.SetTableName("T");
+        creator.SetExclusive(true);
+        creator.CreateTable(def, !userPrimary, false);
+        Open();
+    }
+    void Open() {
+        C = std::make_unique<TDataCursor>(Database);
+        C->SetTableName("T");
+        C->OpenCursor();
+        C->SelectIndex(C->HasInternalPrimaryIndex() ? 1 : 0);
+    }
+    void Close() { C.reset(); }
+    void TearDown() override {
+        C.reset();
+        TableFixture::TearDown();
+    }
+
+    std::vector<uint8_t> Buffer(const TRow& row) {
+        std::vector<uint8_t> b(C->RecordSize, 0);
+        C->ClearRecordBuffer(b.data());
+        PutText(1, b.data(), row.Name);
+        PutText(2, b.data(), row.City);
+        PutInt(3, b.data(), row.Count);
+        PutText(4, b.data(), row.Note);
+        return b;
+    }
+    void PutText(uint16_t f, uint8_t* b, const std::string& s) {
+        uint8_t v[64] = {};
+        std::memcpy(v, s.data(), s.size());
+        C->PutField(f, b, v, false, false);
+    }
+    void PutInt(uint16_t f, uint8_t* b, int32_t n) {
+        uint8_t v[4];
+        PutInt32(v, n);
+        C->PutField(f, b, v, false, false);
+    }
+    TRow Read(const uint8_t* b) {
+        TRow r;
+        uint8_t v[64] = {};
+        bool blank = false;
+        C->GetField(1, b, v, blank);
+        r.Name = reinterpret_cast<char*>(v);
+        std::memset(v, 0, sizeof v);
+        C->GetField(2, b, v, blank);
+        r.City = reinterpret_cast<char*>(v);
+        C->GetField(3, b, v, blank);
+        r.Count = GetInt32(v);
+        std::memset(v, 0, sizeof v);
+        C->GetField(4, b, v, blank);
+        r.Note = reinterpret_cast<char*>(v);
+        return r;
+    }
+    int32_t Insert(const TRow& row) {
+        auto b = Buffer(row);
+        C->InsertRecord(b.data(), true);
+        return C->GetPhysicalRecNo();
+    }
+    // The rows in the order of the named index ("" for index 0).
+    std::vector<std::string> Names(const std::string& index) {
+        if (index.empty())
+            C->SetIndexNumber(0);
+        else
+            C->SetIndexName(index);
+        std::vector<std::string> out;
+        std::vector<uint8_t> b(C->RecordSize);
+        C->SetToBegin();
+        while (C->GetNextRecord(b.data()) == 0) out.push_back(Read(b.data()).Name);
+        return out;
+    }
+    // Stands the cursor on the record named name (user primary index).
+    void Find(const std::string& name) {
+        C->SetIndexNumber(0);
+        auto b = Buffer({name, "", 0, ""});
+        std::vector<uint8_t> out(C->RecordSize);
+        ASSERT_TRUE(C->FindKey(false, b.data(), 1, false, 0, out.data())) << name;
+    }
+    std::vector<uint8_t> Current() {
+        std::vector<uint8_t> b(C->RecordSize);
+        EXPECT_EQ(C->GetCurrentRecord(b.data(), false), 0);
+        return b;
+    }
+
+    std::unique_ptr<TDataCursor> C;
+};
+
+TEST_F(RecordUpdateTest, InsertedRecordsAreInEveryIndexAndTheCursorStandsOnThem) {
+    for (bool userPrimary : {true, false}) {
+        SCOPED_TRACE(userPrimary);
+        Create(userPrimary);
+        Insert({"carol", "Rome", 30, "c"});
+        Insert({"alice", "Paris", 10, "a"});
+        Insert({"bob", "Oslo", 20, "b"});
+        EXPECT_EQ(Read(Current().data()).Name, "bob") << "reposition stands on the new record";
+        EXPECT_EQ(C->GetTableRecordCount(), 3);
+        EXPECT_EQ(C->GetLastRecordId(), 3);
+        EXPECT_EQ(Current()[5], 3) << "the new record got the next record ID";
+        EXPECT_EQ(Names("ByCity"), (std::vector<std::string>{"bob", "alice", "carol"}));
+        EXPECT_EQ(Names("ByCount"), (std::vector<std::string>{"alice", "bob", "carol"}));
+        if (userPrimary) {
+            EXPECT_EQ(Names(""), (std::vector<std::string>{"alice", "bob", "carol"}));
+        }
+        Close();
+        Open();
+        EXPECT_EQ(Names("ByCount"), (std::vector<std::string>{"alice", "bob", "carol"})) << "after reopen";
+        Close();
+        Database->DeleteTableFiles("T", false);
+    }
+}
+
+TEST_F(RecordUpdateTest, DuplicateInTheSecondSecondaryIndexChangesNoFile) {
+    Create(true);
+    Insert({"alice", "Paris", 10, ""});
+    Insert({"bob", "Rome", 20, ""});
+    Close();
+    std::string dat = Bytes("T.DAT"), idx = Bytes("T.IDX");
+    Open();
+    auto b = Buffer({"carol", "Paris", 20, ""});  // City repeats (allowed), Count repeats (unique)
+    try {
+        C->InsertRecord(b.data(), true);
+        ADD_FAILURE() << "no error";
+    } catch (const EDbEngineError& e) {
+        EXPECT_EQ(e.ErrorCode, DBE_KEYVIOL);
+        EXPECT_EQ(e.ErrorIndex, "ByCount");
+    }
+    EXPECT_FALSE(C->Table->WriteLocked) << "the table write lock is given back";
+    EXPECT_EQ(C->GetTableRecordCount(), 2);
+    Close();
+    EXPECT_EQ(Bytes("T.DAT"), dat);
+    EXPECT_EQ(Bytes("T.IDX"), idx);
+}
+
+TEST_F(RecordUpdateTest, ModifyReplacesOnlyChangedKeys) {
+    Create(true);
+    Insert({"alice", "Paris", 10, "a"});
+    Insert({"bob", "Rome", 20, "b"});
+    Close();
+    std::string idx = Bytes("T.IDX"), dat = Bytes("T.DAT");
+    Open();
+    Find("bob");
+    auto b = Current();
+    PutText(4, b.data(), "changed");
+    C->ModifyRecord(b.data(), true, true);
+    Close();
+    EXPECT_EQ(Bytes("T.IDX"), idx) << "only a field in no index changed";
+    EXPECT_NE(Bytes("T.DAT"), dat);
+
+    Open();
+    Find("bob");
+    EXPECT_EQ(Read(Current().data()).Note, "changed");
+    b = Current();
+    PutText(2, b.data(), "Athens");
+    PutInt(3, b.data(), 5);
+    C->ModifyRecord(b.data(), true, true);
+    EXPECT_EQ(Read(Current().data()).City, "Athens");
+    EXPECT_EQ(Names("ByCity"), (std::vector<std::string>{"bob", "alice"}));
+    EXPECT_EQ(Names("ByCount"), (std::vector<std::string>{"bob", "alice"}));
+    EXPECT_EQ(C->GetTableRecordCount(), 2);
+
+    // A new key that another record has: refused, nothing changes.
+    Find("bob");
+    b = Current();
+    PutInt(3, b.data(), 10);
+    PutText(2, b.data(), "Zagreb");
+    EXPECT_EQ(CodeOf([&] { C->ModifyRecord(b.data(), true, true); }), DBE_KEYVIOL);
+    EXPECT_EQ(Names("ByCity"), (std::vector<std::string>{"bob", "alice"}));
+    EXPECT_EQ(Names("ByCount"), (std::vector<std::string>{"bob", "alice"}));
+}
+
+TEST_F(RecordUpdateTest, DeleteRemovesEveryKeyAndRepositions) {
+    Create(true);
+    for (const char* n : {"a", "b", "c", "d"}) Insert({n, n, n[0], ""});
+    struct Case {
+        std::string Delete;
+        std::string StandsOn;  // the record that followed it, or "" at the end
+    } cases[] = {{"b", "c"}, {"d", ""}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.Delete);
+        Find(k.Delete);
+        auto b = Current();
+        C->DeleteRecord(b.data(), true);
+        std::vector<uint8_t> now(C->RecordSize);
+        TEngineErrorCode code = C->GetCurrentRecord(now.data(), false);
+        if (k.StandsOn.empty())
+            EXPECT_NE(code, 0) << Read(now.data()).Name << " at end " << C->AtEnd;
+        else
+            EXPECT_EQ(Read(now.data()).Name, k.StandsOn);
+    }
+    EXPECT_EQ(C->GetTableRecordCount(), 2);
+    EXPECT_EQ(Names(""), (std::vector<std::string>{"a", "c"}));
+    EXPECT_EQ(Names("ByCity"), (std::vector<std::string>{"a", "c"}));
+    EXPECT_EQ(Names("ByCount"), (std::vector<std::string>{"a", "c"}));
+}
+
+TEST_F(RecordUpdateTest, UserPrimaryIndexReusesTheMostRecentlyDeletedSlot) {
+    struct Case {
+        bool UserPrimary;
+        std::vector<int32_t> NewSlots;
+    } cases[] = {{true, {3, 2, 5}}, {false, {5, 6, 7}}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.UserPrimary);
+        Create(k.UserPrimary);
+        for (const char* n : {"a", "b", "c", "d"}) Insert({n, n, n[0], ""});
+        // b then c deleted: c's slot (3) is the most recent.
+        for (const char* n : {"b", "c"}) {
+            C->SetIndexName("ByCount");
+            auto key = Buffer({"", "", n[0], ""});
+            std::vector<uint8_t> out(C->RecordSize);
+            ASSERT_TRUE(C->FindKey(false, key.data(), 1, false, 0, out.data()));
+            C->DeleteRecord(out.data(), true);
+        }
+        std::vector<int32_t> slots;
+        for (const char* n : {"x", "y", "z"}) slots.push_back(Insert({n, n, n[0], ""}));
+        EXPECT_EQ(slots, k.NewSlots);
+        EXPECT_EQ(C->GetTableRecordCount(), 5);
+        EXPECT_EQ(Names("ByCount"), (std::vector<std::string>{"a", "d", "x", "y", "z"}));
+        Close();
+        Database->DeleteTableFiles("T", false);
+    }
+}
+
+TEST_F(RecordUpdateTest, CloneCopiesTheCurrentRecordReadyForInsert) {
+    Create(true);
+    std::vector<uint8_t> b(64);
+    EXPECT_EQ(C->CloneCurrentRecord(b.data()), DBE_NOCURRREC);
+    Insert({"alice", "Paris", 10, "n"});
+    b.assign(C->RecordSize, 0);
+    ASSERT_EQ(C->CloneCurrentRecord(b.data()), 0);
+    TRow r = Read(b.data());
+    EXPECT_EQ(r.City, "Paris");
+    EXPECT_EQ(r.Note, "n");
+    EXPECT_EQ(GetInt32(b.data() + 5), 0) << "no record ID without SuppressAutoInc";
+    PutText(1, b.data(), "bob");
+    PutInt(3, b.data(), 11);
+    C->InsertRecord(b.data(), true);
+    EXPECT_EQ(Names(""), (std::vector<std::string>{"alice", "bob"}));
+}
+
+TEST_F(RecordUpdateTest, ReadOnlyCursorIsRefused) {
+    Create(true);
+    Close();
+    C = std::make_unique<TDataCursor>(Database);
+    C->SetTableName("T");
+    C->SetReadOnly(true);
+    C->OpenCursor();
+    auto b = Buffer({"a", "b", 1, ""});
+    EXPECT_EQ(CodeOf([&] { C->InsertRecord(b.data(), true); }), DBE_OSEACCES);
+}
+
+}  // namespace
+}  // namespace dbengine
