@@ -8,6 +8,7 @@
 #include "dbengine/index/IndexFile.h"
 #include "dbengine/index/IndexFormat.h"
 #include "dbengine/index/IndexKeys.h"
+#include "dbengine/session/DataSession.h"
 #include "dbengine/testsupport/TableFixture.h"
 #include "dbengine/util/Coding.h"
 
@@ -45,10 +46,15 @@ struct TRow {
 // (not unique) and "ByCount" (unique). Note is in no index.
 class RecordUpdateTest : public testsupport::TableFixture {
 protected:
-    void Create(bool userPrimary) {
+    // With autoInc a fifth field Id shows the record ID.
+    void Create(bool userPrimary, bool autoInc = false) {
         TTableDefinition def;
         def.Fields = {Field(1, "Name", fldString, 20), Field(2, "City", fldString, 20),
                       Field(3, "Count", fldInteger), Field(4, "Note", fldString, 10)};
+        if (autoInc) {
+            def.Fields.push_back(Field(5, "Id", fldInteger));
+            def.Fields.back().SubType = fldstAutoInc;
+        }
         if (userPrimary) def.PrimaryIndex = Index("", {1}, true);
         def.SecondaryIndexes = {Index("ByCity", {2}, false), Index("ByCount", {3}, true)};
         TDataCursor creator(Database);
@@ -245,6 +251,26 @@ TEST_F(RecordUpdateTest, DeleteRemovesEveryKeyAndRepositions) {
     EXPECT_EQ(Names("ByCount"), (std::vector<std::string>{"a", "c"}));
 }
 
+TEST_F(RecordUpdateTest, DeleteInNaturalOrderRepositionsOnANeighbour) {
+    Create(false);
+    for (const char* n : {"a", "b", "c", "d"}) Insert({n, n, n[0], ""});
+    C->SetIndexNumber(0);
+    struct Case {
+        int32_t Delete;
+        std::string StandsOn;  // the next live record, or the preceding one after the last
+    } cases[] = {{2, "c"}, {4, "c"}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.Delete);
+        C->SeekPhysicalRecNo(k.Delete);
+        auto b = Current();
+        C->DeleteRecord(b.data(), true);
+        std::vector<uint8_t> now(C->RecordSize);
+        ASSERT_EQ(C->GetCurrentRecord(now.data(), false), 0);
+        EXPECT_EQ(Read(now.data()).Name, k.StandsOn);
+    }
+    EXPECT_EQ(Names(""), (std::vector<std::string>{"a", "c"}));
+}
+
 TEST_F(RecordUpdateTest, UserPrimaryIndexReusesTheMostRecentlyDeletedSlot) {
     struct Case {
         bool UserPrimary;
@@ -303,6 +329,61 @@ TEST_F(RecordUpdateTest, FailureAfterKeysWereWrittenLeavesTheFilesAsTheyWere) {
     Close();
     EXPECT_TRUE(Bytes("T.DAT") == dat) << "data file changed";
     EXPECT_TRUE(Bytes("T.IDX") == idx) << "index file changed";
+}
+
+TEST_F(RecordUpdateTest, OptimisticConflictHoldsUntilCancel) {
+    Create(true);
+    Insert({"a", "Paris", 1, ""});
+    Close();
+    Session->LockProtocol = lpOptimistic;
+    Open();
+    TDataCursor other(Database);
+    other.SetTableName("T");
+    other.OpenCursor();
+    Find("a");
+    auto mine = Current();
+    other.SetToBegin();
+    std::vector<uint8_t> theirs(other.RecordSize);
+    ASSERT_EQ(other.GetNextRecord(theirs.data()), 0);
+    theirs[other.FieldDescs[3].Offset] = 1;
+    std::memcpy(theirs.data() + other.FieldDescs[3].Offset + 1, "other", 6);
+    other.ModifyRecord(theirs.data(), true, true);
+
+    PutText(4, mine.data(), "mine");
+    EXPECT_EQ(CodeOf([&] { C->ModifyRecord(mine.data(), true, true); }), DBE_KEYORRECDELETED);
+    EXPECT_TRUE(C->RecordChangedMark);
+    // The cursor now holds the other's record, yet the mark keeps refusing.
+    auto again = Current();
+    PutText(4, again.data(), "mine");
+    EXPECT_EQ(CodeOf([&] { C->ModifyRecord(again.data(), true, true); }), DBE_KEYORRECDELETED);
+    C->CancelRecord();
+    C->ModifyRecord(again.data(), true, true);
+    EXPECT_EQ(Read(Current().data()).Note, "mine");
+    EXPECT_FALSE(C->Table->LockedRecords.Test(1)) << "the optimistic record lock is given back";
+}
+
+TEST_F(RecordUpdateTest, SuppressedAutoIncrementKeepsTheGivenRecordId) {
+    Create(true, true);
+    Insert({"a", "Paris", 1, ""});
+    C->SetSuppressAutoInc(true);
+    ASSERT_TRUE(C->SuppressAutoInc);
+    struct Case {
+        std::string Name;
+        int32_t Id;
+        TEngineErrorCode Code;
+        int32_t LastIdAfter;
+    } cases[] = {{"b", 1, DBE_KEYVIOL, 1}, {"c", 40, 0, 40}, {"d", 7, 0, 40}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.Name);
+        auto b = Buffer({k.Name, k.Name, k.Id + 100, ""});
+        PutInt32(b.data() + 5, k.Id);
+        EXPECT_EQ(CodeOf([&] { C->InsertRecord(b.data(), true); }), k.Code);
+        EXPECT_EQ(C->GetLastRecordId(), k.LastIdAfter);
+        if (k.Code == 0) {
+            EXPECT_EQ(GetInt32(Current().data() + 5), k.Id);
+        }
+    }
+    EXPECT_EQ(C->GetTableRecordCount(), 3);
 }
 
 TEST_F(RecordUpdateTest, CloneCopiesTheCurrentRecordReadyForInsert) {
