@@ -419,7 +419,7 @@ private:
     std::vector<uint8_t> RecordKey(const uint8_t* record, const uint8_t* idRecord);
     bool ChecksDuplicates() const;
     void FinishEdit(uint8_t savedIndex, bool reposition, bool deleted, int32_t recNo, bool unlockRecord,
-                    bool unlockTable);
+                    bool unlockTable, bool failing);
 
     TPasswordCallback PasswordCallback;
     TProgressMessageCallback VerifyProgressCallback;

@@ -187,15 +187,16 @@ void TDataCursor::InsertRecord(uint8_t* buffer, bool reposition) {
             }
             data.DropCachedRecords();
         }
-        FinishEdit(savedIndex, reposition, false, recNo, lockedRecord, tookWrite);
+        FinishEdit(savedIndex, reposition, false, recNo, lockedRecord, tookWrite, true);
         throw;
     }
-    FinishEdit(savedIndex, reposition, false, recNo, lockedRecord, tookWrite);
+    FinishEdit(savedIndex, reposition, false, recNo, lockedRecord, tookWrite, false);
 }
 
 void TDataCursor::FinishEdit(uint8_t savedIndex, bool reposition, bool deleted, int32_t recNo,
-                             bool unlockRecord, bool unlockTable) {
-    // Each step runs even when an earlier one fails; the first failure goes on afterwards.
+                             bool unlockRecord, bool unlockTable, bool failing) {
+    // Each step runs even when an earlier one fails; the first failure goes on afterwards,
+    // unless the edit is already failing (its own error is the one the caller sees).
     std::exception_ptr first;
     auto run = [&first](auto&& step) {
         try {
@@ -218,7 +219,7 @@ void TDataCursor::FinishEdit(uint8_t savedIndex, bool reposition, bool deleted, 
         });
     if (unlockRecord) run([&] { Table->UnlockRecord(recNo); });
     if (unlockTable) run([&] { Table->UnlockForWrite(); });
-    if (first && !std::uncaught_exceptions()) std::rethrow_exception(first);
+    if (first && !failing) std::rethrow_exception(first);
 }
 
 void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
@@ -269,7 +270,6 @@ void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
                 if (KeyInIndex(newStatus.data())) RaiseDuplicateKey();
             }
         }
-        bool keyChanged = false;
         for (uint8_t i : EditIndexes()) {
             SelectIndex(i);
             std::vector<uint8_t> oldKey = RecordKey(current, current);
@@ -277,27 +277,22 @@ void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
             if (oldKey == newKey) continue;
             ReplaceKey(oldKey.data(), newKey.data(), recNo);
             log.Replaced(oldKey, newKey, recNo);
-            keyChanged = true;
         }
         if (SuppressAutoInc && oldStatus != newStatus) {
             SelectIndex(SysDeletedIndex);
             ReplaceKey(oldStatus.data(), newStatus.data(), recNo);
             log.Replaced(oldStatus, newStatus, recNo);
-            keyChanged = true;
         }
         if (!data.GetRecord(this, recNo, 1, false, false, rec) || rec == nullptr)
             RaiseCursor(DBE_KEYORRECDELETED);
         recBefore.assign(rec->Data(), rec->Data() + data.RecordSize());
-        bool wasModified = rec->Modified;
         rec->CopyFields(buffer);
         rec->SetRecordId(GetInt32(buffer + RecordIdOffset));
         rec->Modified = true;
         CurrentRecord->Assign(*rec);
         CurrentRecord->SetBufferSize(RecordSize);
-        (void)wasModified;
         data.ReleaseRecord(rec);
         rec = nullptr;
-        (void)keyChanged;
         Table->FlushBuffers();
         if (unlock && !optimistic && Table->LockedRecords.Test(recNo)) Table->UnlockRecord(recNo);
     } catch (...) {
@@ -307,10 +302,10 @@ void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
             data.ReleaseRecord(rec);
         }
         data.Header.LastRecordId = savedHeader.LastRecordId;
-        FinishEdit(savedIndex, reposition, false, recNo, optimistic && lockedHere, tookWrite);
+        FinishEdit(savedIndex, reposition, false, recNo, optimistic && lockedHere, tookWrite, true);
         throw;
     }
-    FinishEdit(savedIndex, reposition, false, recNo, optimistic && lockedHere, tookWrite);
+    FinishEdit(savedIndex, reposition, false, recNo, optimistic && lockedHere, tookWrite, false);
 }
 
 void TDataCursor::DeleteRecord(const uint8_t* buffer, bool reposition) {
@@ -368,10 +363,10 @@ void TDataCursor::DeleteRecord(const uint8_t* buffer, bool reposition) {
         }
         data.Header = savedHeader;
         if (savedIndexCount != 0) SetTableRecordCount(savedIndexCount);
-        FinishEdit(savedIndex, reposition, true, recNo, lockedHere, tookWrite);
+        FinishEdit(savedIndex, reposition, true, recNo, lockedHere, tookWrite, true);
         throw;
     }
-    FinishEdit(savedIndex, reposition, true, recNo, lockedHere, tookWrite);
+    FinishEdit(savedIndex, reposition, true, recNo, lockedHere, tookWrite, false);
 }
 
 void TDataCursor::CancelRecord() {

@@ -331,6 +331,35 @@ TEST_F(RecordUpdateTest, FailureAfterKeysWereWrittenLeavesTheFilesAsTheyWere) {
     EXPECT_TRUE(Bytes("T.IDX") == idx) << "index file changed";
 }
 
+TEST_F(RecordUpdateTest, FailedModifyTakesBackTheKeysItReplaced) {
+    Create(true);
+    Insert({"a", "Paris", 1, ""});
+    Insert({"b", "Rome", 2, ""});
+    // A damaged table: b's entry in "ByCount" is gone, so a modify fails there, after "ByCity"
+    // already took b's new key.
+    Find("b");
+    auto b = Current();
+    C->SetIndexName("ByCount");
+    std::vector<uint8_t> key(C->KeySize + 16, 0);
+    C->BuildKey(b.data(), key.data());
+    C->DeleteKey(key.data());
+    C->Table->FlushBuffers();
+    Close();
+    std::string dat = Bytes("T.DAT"), idx = Bytes("T.IDX");
+
+    Open();
+    Find("b");
+    b = Current();
+    PutText(2, b.data(), "Athens");
+    PutInt(3, b.data(), 5);
+    EXPECT_EQ(CodeOf([&] { C->ModifyRecord(b.data(), true, true); }), DBE_INDEXCORRUPT);
+    EXPECT_FALSE(C->Table->WriteLocked);
+    EXPECT_EQ(Names("ByCity"), (std::vector<std::string>{"a", "b"}));
+    Close();
+    EXPECT_TRUE(Bytes("T.DAT") == dat) << "data file changed";
+    EXPECT_TRUE(Bytes("T.IDX") == idx) << "index file changed";
+}
+
 TEST_F(RecordUpdateTest, OptimisticConflictHoldsUntilCancel) {
     Create(true);
     Insert({"a", "Paris", 1, ""});
