@@ -195,7 +195,7 @@ void TDataCursor::LoadIndexState() {
 void TDataCursor::SelectIndex(uint8_t indexNo) {
     CurrentIndex = indexNo;
     LoadIndexState();
-    BitmapNavigation = IsNaturalOrder();
+    BitmapNavigation = IsNaturalOrder() || HasActiveFilter();
 }
 
 void TDataCursor::ReloadIndexState() {
@@ -541,10 +541,6 @@ void TDataCursor::BuildLiveBitmap() {
     LiveBitmap->Invert();
 }
 
-void TDataCursor::RebuildBitmaps() {
-    BuildLiveBitmap();
-    VisibleBitmap->Assign(*LiveBitmap);
-}
 
 // ---- Position ----
 
