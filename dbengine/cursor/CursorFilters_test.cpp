@@ -319,8 +319,38 @@ TEST_F(CursorFiltersTest, IndexOrderWithRangeAndFilterShowsTheirIntersection) {
     c->ActivateFilter(f);
     EXPECT_EQ(Visible(*c), (std::set<std::string>{"Clark", "Bakst"}));
     EXPECT_EQ(c->GetRecordCount(), 2);
+    auto clone = c->CloneCursor();
+    EXPECT_EQ(Walk(*clone), Walk(*c));
+    clone->CloseCursor(false);
     c->DeactivateFilter(f);
     EXPECT_EQ(c->GetRecordCount(), 4);
+    c->CloseCursor(false);
+}
+
+TEST_F(CursorFiltersTest, IndexOrderIsKeptUnderAFilterBothWays) {
+    auto c = Open("ByCount");
+    Fill(*c);
+    std::vector<std::string> all = Walk(*c);
+    ASSERT_EQ(all.size(), 6u);
+    std::vector<std::string> expected;
+    for (const std::string& name : all)
+        if (name != "Baker" && name != "Davis" && name != "Adams") expected.push_back(name);
+    TFilter* f = AddText(*c, "City <> 'Paris' and Name <> 'Adams'");
+    c->ActivateFilter(f);
+    EXPECT_EQ(Walk(*c), expected);
+    std::vector<std::string> backward;
+    c->SetToEnd();
+    while (c->GetPriorRecord(nullptr) == 0) backward.push_back(NameOf(*c));
+    EXPECT_EQ(std::vector<std::string>(backward.rbegin(), backward.rend()), expected);
+    c->SetToBegin();
+    ASSERT_EQ(c->GetNextRecord(nullptr), 0);
+    ASSERT_EQ(c->GetNextRecord(nullptr), 0);
+    EXPECT_EQ(NameOf(*c), expected[1]);
+    ASSERT_EQ(c->GetNextRecord(nullptr), 0);
+    ASSERT_EQ(NameOf(*c), "Evans");  // the only key 50: found again by its key
+    c->DeactivateFilter(f);
+    EXPECT_EQ(NameOf(*c), "Evans") << "the cursor stays on its record";
+    EXPECT_EQ(Walk(*c), all);
     c->CloseCursor(false);
 }
 

@@ -358,6 +358,14 @@ private:
     void BuildLiveBitmap();
     void RebuildBitmaps();
     void BuildRangeBitmap();
+    // Natural order walks the visible bitmap; index order walks the index, passing over the
+    // entries of records an active filter hides.
+    bool WalksBitmap() const { return BitmapNavigation && IsNaturalOrder(); }
+    // From leaf/entry towards forward to the nearest entry of a visible record inside the range;
+    // false when there is none.
+    bool SkipHidden(TPage& leaf, int32_t& entry, int32_t& seq, bool forward);
+    // Index order under a filter: off a hidden record to the nearest visible one.
+    void SettleOnVisible();
     // The candidate records of a filter before its own test.
     void SeedFilterBitmap(TFilter& filter);
     std::vector<std::unique_ptr<TFilter>>::iterator FindFilter(TFilter* filter);
