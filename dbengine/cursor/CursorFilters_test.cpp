@@ -354,6 +354,29 @@ TEST_F(CursorFiltersTest, IndexOrderIsKeptUnderAFilterBothWays) {
     c->CloseCursor(false);
 }
 
+TEST_F(CursorFiltersTest, GivenTreesAreUsedAndReplacedOnActiveFiltersOnly) {
+    auto c = Open();
+    Fill(*c);
+    auto prepared = [&](const std::string& text) {
+        TExpTreeHolder t(c->ParseFilterExpression(text));
+        c->CheckFilterExpression(t.get());
+        return t.release();
+    };
+    TFilter* f = c->AddFilter(nullptr, {}, prepared("City = 'Paris'"), true, nullptr, false, false, false,
+                              false, false);
+    TExpTreeHolder spare(prepared("City = 'Bonn'"));
+    EXPECT_EQ(CodeOf([&] { c->ReplaceFilterExpression(spare.get(), f); }), DBE_NOSUCHFILTER)
+        << "an inactive filter";
+    c->ActivateFilter(f);
+    EXPECT_EQ(Visible(*c), (std::set<std::string>{"Baker", "Davis"}));
+    c->ReplaceFilterExpression(nullptr, f);
+    EXPECT_EQ(c->GetRecordCount(), 2);
+    c->ReplaceFilterExpression(spare.release(), f);
+    EXPECT_EQ(Visible(*c), (std::set<std::string>{"Clark"}));
+    c->CloseCursor(false);
+    EXPECT_TRUE(c->Filters.empty()) << "closing frees the filters";
+}
+
 TEST_F(CursorFiltersTest, CloneShowsTheSameRecordsOnTheSameRecord) {
     auto c = Open();
     Fill(*c);
