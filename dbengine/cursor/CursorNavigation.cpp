@@ -195,7 +195,7 @@ void TDataCursor::LoadIndexState() {
 void TDataCursor::SelectIndex(uint8_t indexNo) {
     CurrentIndex = indexNo;
     LoadIndexState();
-    BitmapNavigation = IsNaturalOrder();
+    BitmapNavigation = IsNaturalOrder() || HasActiveFilter();
 }
 
 void TDataCursor::ReloadIndexState() {
@@ -541,11 +541,6 @@ void TDataCursor::BuildLiveBitmap() {
     LiveBitmap->Invert();
 }
 
-void TDataCursor::RebuildBitmaps() {
-    BuildLiveBitmap();
-    VisibleBitmap->Assign(*LiveBitmap);
-}
-
 // ---- Position ----
 
 void TDataCursor::SetNoCurrent() {
@@ -558,7 +553,7 @@ void TDataCursor::SetNoCurrent() {
 }
 
 void TDataCursor::SeekFirst() {
-    if (BitmapNavigation) {
+    if (WalksBitmap()) {
         int32_t r = 0, seq = 0;
         if (VisibleBitmap->Count() == 0 || !VisibleBitmap->StepForward(r, 1, seq)) {
             SetNoCurrent();
@@ -573,7 +568,8 @@ void TDataCursor::SeekFirst() {
     int32_t entry = 0, seq = 1;
     bool ok =
         RangeActive ? DescendFirstGE(RangeStartKey.data(), leaf, entry, seq) : DescendToSeq(1, leaf, entry);
-    if (!ok || (RangeActive && CompareKeys(leaf.EntryKey(entry), RangeEndKey.data(), KeySize) > 0)) {
+    if (!ok || (RangeActive && CompareKeys(leaf.EntryKey(entry), RangeEndKey.data(), KeySize) > 0) ||
+        (BitmapNavigation && !SkipHidden(leaf, entry, seq, true))) {
         SetNoCurrent();
         return;
     }
@@ -582,7 +578,7 @@ void TDataCursor::SeekFirst() {
 }
 
 void TDataCursor::SeekLast() {
-    if (BitmapNavigation) {
+    if (WalksBitmap()) {
         int32_t physical = Table->DataFile->RecordCount();
         // Counted from the visible records, so that a sequence number never exceeds the count.
         int32_t r = physical + 1;
@@ -606,7 +602,7 @@ void TDataCursor::SeekLast() {
         seq = Table->IndexFile->GetRecordCount();
         ok = DescendToSeq(seq, leaf, entry);
     }
-    if (!ok) {
+    if (!ok || (BitmapNavigation && !SkipHidden(leaf, entry, seq, false))) {
         SetNoCurrent();
         return;
     }
@@ -618,7 +614,7 @@ void TDataCursor::MoveBy(int32_t count) {
     if (count == 0 || (AtBeginning && AtEnd)) return;
     bool forward = count > 0;
     int32_t steps = forward ? count : -count;
-    if (BitmapNavigation) {
+    if (WalksBitmap()) {
         int32_t r = PhysRecNo, seq = SeqNo;
         bool ok =
             forward ? VisibleBitmap->StepForward(r, steps, seq) : VisibleBitmap->StepBack(r, steps, seq);
@@ -644,6 +640,10 @@ void TDataCursor::MoveBy(int32_t count) {
     int32_t seq = SeqNo;
     bool ranOut = false;
     int64_t crossings = 0;
+    // Under a filter only visible entries count as steps, and the walk ends on the last one.
+    TPage lastLeaf;
+    lastLeaf.Assign(leaf);
+    int32_t lastEntry = entry, lastSeq = seq;
     while (steps > 0) {
         TPage next;
         next.Assign(leaf);
@@ -666,15 +666,58 @@ void TDataCursor::MoveBy(int32_t count) {
         leaf.Assign(next);
         entry = e;
         seq += forward ? 1 : -1;
+        if (BitmapNavigation) {
+            if (!VisibleBitmap->Test(leaf.GetValue(entry))) continue;
+            lastLeaf.Assign(leaf);
+            lastEntry = entry;
+            lastSeq = seq;
+        }
         --steps;
     }
-    PlaceOn(leaf, entry, seq);
+    if (BitmapNavigation)
+        PlaceOn(lastLeaf, lastEntry, lastSeq);
+    else
+        PlaceOn(leaf, entry, seq);
     AtBeginning = !forward && ranOut;
     AtEnd = forward && ranOut;
 }
 
+bool TDataCursor::SkipHidden(TPage& leaf, int32_t& entry, int32_t& seq, bool forward) {
+    int64_t crossings = 0;
+    while (!VisibleBitmap->Test(leaf.GetValue(entry))) {
+        int32_t page = leaf.PageNo;
+        if (!StepEntry(leaf, entry, forward)) return false;
+        if (leaf.PageNo != page && ++crossings > IndexFile->GetPageCount())
+            IndexFile->RaiseError(DBE_INDEXCORRUPT);
+        seq += forward ? 1 : -1;
+        if (RangeActive) {
+            const uint8_t* k = leaf.EntryKey(entry);
+            if (forward ? CompareKeys(k, RangeEndKey.data(), KeySize) > 0
+                        : CompareKeys(k, RangeStartKey.data(), KeySize) < 0)
+                return false;
+        }
+    }
+    return true;
+}
+
+void TDataCursor::SettleOnVisible() {
+    if (!BitmapNavigation || IsNaturalOrder() || (AtBeginning && AtEnd) || CurrentPage.PageNo == 0 ||
+        EntryNo < 1 || EntryNo > CurrentPage.EntryCount || VisibleBitmap->Test(PhysRecNo))
+        return;
+    for (bool forward : {true, false}) {
+        TPage leaf;
+        leaf.Assign(CurrentPage);
+        int32_t entry = EntryNo, seq = SeqNo;
+        if (SkipHidden(leaf, entry, seq, forward)) {
+            PlaceOn(leaf, entry, seq);
+            return;
+        }
+    }
+    SetNoCurrent();
+}
+
 void TDataCursor::SeekRecNo(int32_t recNo) {
-    if (BitmapNavigation) {
+    if (WalksBitmap()) {
         int32_t r = 0, seq = 0;
         AtBeginning = AtEnd = false;
         if (VisibleBitmap->Count() == 0) {
@@ -699,6 +742,12 @@ void TDataCursor::SeekRecNo(int32_t recNo) {
     if (recNo < 1) {
         SeekFirst();
         MoveBy(-1);
+        return;
+    }
+    if (BitmapNavigation) {
+        // Under a filter the visible entries are counted from the first.
+        SeekFirst();
+        if (!(AtBeginning && AtEnd)) MoveBy(recNo - 1);
         return;
     }
     if (recNo > count) {
@@ -732,7 +781,7 @@ void TDataCursor::SeekPhysicalRecNo(int32_t recNo) {
 }
 
 void TDataCursor::Resync() {
-    if (BitmapNavigation) {
+    if (WalksBitmap()) {
         if (PhysRecNo == 0) {
             SeekFirst();
             if (!(AtBeginning && AtEnd)) AtBeginning = true;
@@ -750,6 +799,7 @@ void TDataCursor::Resync() {
         std::vector<uint8_t> key(MaxKeyFieldPart, 0);
         BuildKey(CurrentRecord->Data(), key.data());
         SeekKey(key.data(), true, true);
+        SettleOnVisible();
     }
     LoadCurrentRecord(1);
 }
@@ -772,7 +822,7 @@ void TDataCursor::LoadCurrentRecord(int direction) {
 int32_t TDataCursor::CountConsecutiveRecords(int32_t r, int direction, int32_t max) {
     bool forward = direction != 2;
     if (max < 1) return 0;
-    if (!BitmapNavigation) {
+    if (!WalksBitmap()) {
         if (CurrentPage.PageNo == 0 || EntryNo < 1 || EntryNo > CurrentPage.EntryCount ||
             CurrentPage.GetValue(EntryNo) != r)
             return 1;
@@ -789,7 +839,7 @@ void TDataCursor::SetToBegin() {
     CheckForChanges();
     SeekFirst();
     if (AtBeginning && AtEnd) return;
-    if (BitmapNavigation)
+    if (WalksBitmap())
         AtBeginning = true;
     else
         MoveBy(-1);
@@ -799,7 +849,7 @@ void TDataCursor::SetToEnd() {
     CheckForChanges();
     SeekLast();
     if (AtBeginning && AtEnd) return;
-    if (BitmapNavigation)
+    if (WalksBitmap())
         AtEnd = true;
     else
         MoveBy(1);

@@ -667,5 +667,24 @@ TEST_F(CursorNavigationTest, LoadedRecordsCarryTheirCalculatedFields) {
     c->CloseCursor(false);
 }
 
+TEST_F(CursorNavigationTest, RefreshKeepsTheRecordAmongEqualKeys) {
+    // Clark and Bakst share the count 30 in the non-unique ByCount index.
+    Create(true);
+    auto c = Open();
+    Fill(*c, Rows);
+    c->SetIndexName("ByCount");
+    c->SetToBegin();
+    std::vector<std::string> order;
+    while (c->GetNextRecord(nullptr) == 0) order.push_back(NameOf(*c));
+    ASSERT_EQ(order.size(), 6u);
+    c->SetToRecNo(4);
+    ASSERT_EQ(CountOf(*c), 30);
+    std::string second = NameOf(*c);
+    EXPECT_EQ(second, order[3]);
+    c->Refresh();
+    EXPECT_EQ(NameOf(*c), second);
+    EXPECT_EQ(c->GetRecNo(), 4);
+}
+
 }  // namespace
 }  // namespace dbengine

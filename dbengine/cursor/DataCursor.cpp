@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "dbengine/data/DataTable.h"
+#include "dbengine/expr/ExpToken.h"
 #include "dbengine/session/DataDirectory.h"
 #include "dbengine/session/DataSession.h"
 #include "dbengine/util/EngineUtils.h"
@@ -198,6 +199,7 @@ void TDataCursor::CloseCursor(bool discard) {
     }
     TextParamsLoaded = false;
     TextParamsChanged = false;
+    Filters.clear();
     ResetIndexState();
     CurrentIndex = PrimaryIndex;
     IndexFile = nullptr;
@@ -253,6 +255,17 @@ std::unique_ptr<TDataCursor> TDataCursor::CloneCursor() {
             clone->SetIndexName(CurrentIndexName);
     }
     if (RangeActive) clone->SetRange(true, RangeStartKey.data(), 0, RangeEndKey.data(), 0);
+    for (const auto& f : Filters) {
+        TExpToken* tree = f->IsCallback ? nullptr : CopyExpTree(f->Expression);
+        TFilter* copy = clone->AddFilter(f->Owner, {}, tree, true, f->Callback, f->EvaluateLast,
+                                         f->EstimateCounts, f->CostBased, false, false);
+        copy->OptimizeLevel = f->OptimizeLevel;
+        if (f->Active) copy->Activate();
+    }
+    if (clone->HasActiveFilter()) {
+        clone->UpdateBitmapNavigation();
+        clone->RebuildBitmaps();
+    }
     if (AtBeginning && AtEnd) {
         clone->SetNoCurrent();
     } else {

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "dbengine/cursor/CursorFilters.h"
 #include "dbengine/cursor/RecordsBitmap.h"
 #include "dbengine/data/DataTable.h"
 #include "dbengine/data/FieldDescriptor.h"
@@ -310,6 +311,35 @@ public:
     void Resync();
     void LoadCurrentRecord(int direction);
 
+    // ---- Filters (CursorFilters.cpp) ----
+    static constexpr size_t MaxFilters = 64;
+    // An inactive filter: from the text (which wins), else the tree as given (owned when
+    // ownsTree), else the callback. Nothing is evaluated.
+    TFilter* AddFilter(void* owner, const std::string& expressionText, TExpToken* tree, bool ownsTree,
+                       TFilterCallback callback, bool evaluateLast, bool estimateCounts, bool costBased,
+                       bool caseInsensitive, bool noPartialCompare);
+    // A null filter means all of them; a filter not of this cursor raises 10050.
+    void DropFilter(TFilter* filter);
+    void ActivateFilter(TFilter* filter);
+    void DeactivateFilter(TFilter* filter);
+    // Nothing for a null tree; the filter must be active (else 10050).
+    void ReplaceFilterExpression(TExpToken* tree, TFilter* filter);
+    TExpToken* ParseFilterExpression(const std::string& text);
+    void CheckFilterExpression(TExpToken* tree);
+    // Puts the column on the left of every comparison that has its constant there.
+    static void NormalizeComparisons(TExpToken* tree);
+    void ActivateAllFilters();
+    void DeactivateAllFilters();
+    void FreeAllFilters();
+    void UpdateBitmapNavigation();
+    bool HasActiveFilter() const;
+    void EvaluateFilter(TFilter* filter);
+    void CombineBitmaps();
+    // Clears the record's bit in bitmap when it fails the filter.
+    void TestRecord(TFilter& filter, const uint8_t* buffer, int32_t recordNo, TRecordsBitmap& bitmap);
+    void BitmapsRecordInserted(int32_t recordNo, const uint8_t* buffer);
+    void BitmapsRecordDeleted(int32_t recordNo);
+
     // ---- TRecordFetchClient ----
     bool SyncBeforeRead() override { return false; }
     int32_t CountConsecutiveRecords(int32_t r, int direction, int32_t max) override;
@@ -374,6 +404,9 @@ public:
     std::unique_ptr<TRecordsBitmap> VisibleBitmap;
     std::unique_ptr<TRecordsBitmap> RangeBitmap;
     std::unique_ptr<TRecordsBitmap> LiveBitmap;
+    // In evaluation order: those without EvaluateLast first, each group in the order added.
+    std::vector<std::unique_ptr<TFilter>> Filters;
+    bool Rebuilding = false;
     std::unique_ptr<TLanguageStringList> StopWords;
     TCharSet SpaceChars{};
     TCharSet IncludeChars{};
@@ -396,6 +429,18 @@ private:
     void LoadIndexState();
     void BuildLiveBitmap();
     void RebuildBitmaps();
+    void BuildRangeBitmap();
+    // Natural order walks the visible bitmap; index order walks the index, passing over the
+    // entries of records an active filter hides.
+    bool WalksBitmap() const { return BitmapNavigation && IsNaturalOrder(); }
+    // From leaf/entry towards forward to the nearest entry of a visible record inside the range;
+    // false when there is none.
+    bool SkipHidden(TPage& leaf, int32_t& entry, int32_t& seq, bool forward);
+    // Index order under a filter: off a hidden record to the nearest visible one.
+    void SettleOnVisible();
+    // The candidate records of a filter before its own test.
+    void SeedFilterBitmap(TFilter& filter);
+    std::vector<std::unique_ptr<TFilter>>::iterator FindFilter(TFilter* filter);
     int PrefixLength(int fieldCount, int partialLength) const;
     void CompleteKey(uint8_t* key, int fieldCount, bool high);
     void RestoreKeepCrack(bool wasBeginning, bool wasEnd);

@@ -1,0 +1,58 @@
+#pragma once
+// A filter of a cursor: an expression over the table's columns or a callback of the caller,
+// asked record by record. Each filter keeps the bitmap of the records that pass it; the
+// cursor's visible records are the live records of its range that pass every active filter.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "dbengine/cursor/RecordsBitmap.h"
+#include "framework/core/Object.h"
+
+namespace dbengine {
+
+class TDataCursor;
+class TExpToken;
+
+// True when the record passes. Owner is what the caller gave when adding the filter.
+using TFilterCallback =
+    std::function<bool(void* owner, TDataCursor& cursor, const uint8_t* recordBuffer, int32_t recordNo)>;
+
+class TFilter : public framework::TObject {
+public:
+    // A filter with an expression or (expression null) with a callback; inactive.
+    TFilter(TDataCursor* cursor, TExpToken* expression, bool ownsExpression, void* owner,
+            TFilterCallback callback, bool evaluateLast, bool estimateCounts, bool costBased);
+    ~TFilter() override;
+    TFilter(const TFilter&) = delete;
+    TFilter& operator=(const TFilter&) = delete;
+
+    void Activate() { Active = true; }
+    void Deactivate() { Active = false; }
+    // Narrows Bitmap (holding the candidate records) to the records that pass.
+    void Evaluate(bool& restart);
+    // Under AND (parentOp 10) only the records set in bitmap are tested; otherwise every live
+    // record is, deleted ones keeping their bit. A read that finds the table changed sets restart.
+    void TestRecords(TRecordsBitmap& bitmap, bool& restart, uint8_t parentOp);
+    void RecordAdded(int32_t recordNo, const uint8_t* buffer);
+    void RecordRemoved(int32_t recordNo);
+    // Takes tree in place of the current expression, which is freed.
+    void ReplaceExpression(TExpToken* tree);
+
+    TDataCursor* Cursor;
+    bool OwnsExpression;
+    TExpToken* Expression;
+    void* Owner;
+    TFilterCallback Callback;
+    std::unique_ptr<TRecordsBitmap> Bitmap;
+    bool Active = false;
+    bool IsCallback;
+    uint8_t OptimizeLevel = 0;
+    bool EvaluateLast;
+    bool EstimateCounts;
+    bool CostBased;
+    uint32_t ServerHandle = 0;
+};
+
+}  // namespace dbengine
