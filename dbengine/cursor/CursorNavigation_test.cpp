@@ -11,31 +11,17 @@
 #include "dbengine/expr/ExpressionParser.h"
 #include "dbengine/index/IndexKeys.h"
 #include "dbengine/index/testsupport/IndexTestSupport.h"
+#include "dbengine/testsupport/Descriptors.h"
 #include "dbengine/testsupport/TableFixture.h"
 #include "framework/core/SysUtils.h"
 
 namespace dbengine {
 namespace {
 
+using testsupport::Field;
 using testsupport::CodeOf;
-
-TFieldDescriptor Field(int16_t no, const std::string& name, uint8_t type, uint8_t size = 0) {
-    TFieldDescriptor d;
-    d.FieldNo = no;
-    d.Name = name;
-    d.FieldType = type;
-    d.Size = size;
-    return d;
-}
-
-TIndexDescriptor Index(const std::string& name, std::initializer_list<uint16_t> fields, bool unique) {
-    TIndexDescriptor d;
-    d.Name = name;
-    int k = 0;
-    for (uint16_t f : fields) d.FieldNumbers[k++] = f;
-    d.Unique = unique ? 1 : 0;
-    return d;
-}
+using testsupport::Field;
+using testsupport::Index;
 
 struct TRow {
     std::string Name;

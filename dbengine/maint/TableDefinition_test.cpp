@@ -5,32 +5,16 @@
 
 #include "dbengine/cursor/DataCursor.h"
 #include "dbengine/index/DefaultTextParams.h"
+#include "dbengine/testsupport/Descriptors.h"
 #include "dbengine/testsupport/TableFixture.h"
 
 namespace dbengine {
 namespace {
 
+using testsupport::Field;
 using testsupport::CodeOf;
-
-TFieldDescriptor Field(int16_t no, const std::string& name, uint8_t type, uint8_t size = 0,
-                       uint8_t subType = 0) {
-    TFieldDescriptor d;
-    d.FieldNo = no;
-    d.Name = name;
-    d.FieldType = type;
-    d.Size = size;
-    d.SubType = subType;
-    return d;
-}
-
-TIndexDescriptor Index(const std::string& name, std::initializer_list<uint16_t> fields, bool unique = false) {
-    TIndexDescriptor d;
-    d.Name = name;
-    int k = 0;
-    for (uint16_t f : fields) d.FieldNumbers[k++] = f;
-    d.Unique = unique ? 1 : 0;
-    return d;
-}
+using testsupport::Field;
+using testsupport::Index;
 
 // The file entries of a catalog, with the three name lengths of its configuration.
 TTableDefinition CatalogEntries(uint8_t fileName, uint8_t folderName, uint8_t archiveId) {
