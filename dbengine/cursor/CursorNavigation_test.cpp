@@ -18,7 +18,6 @@
 namespace dbengine {
 namespace {
 
-using testsupport::Field;
 using testsupport::CodeOf;
 using testsupport::Field;
 using testsupport::Index;
