@@ -1383,11 +1383,22 @@ int TListItems::Find(const std::string& S, intptr_t Start, bool Exact) const {
 
 namespace {
 // TStrings over a list or combo box: every operation is one of the control's messages.
+// The message numbers of a list box or a combo box for the same item operations.
+struct TListCodes {
+    UINT Add, Insert, Delete, Reset, Count, Text, TextLen, GetData, SetData, Find, FindPrefix;
+    LRESULT Error;
+};
+
+const TListCodes ListBoxCodes{LB_ADDSTRING,  LB_INSERTSTRING, LB_DELETESTRING, LB_RESETCONTENT,
+                              LB_GETCOUNT,   LB_GETTEXT,      LB_GETTEXTLEN,   LB_GETITEMDATA,
+                              LB_SETITEMDATA, LB_FINDSTRINGEXACT, LB_FINDSTRING, LB_ERR};
+const TListCodes ComboBoxCodes{CB_ADDSTRING,  CB_INSERTSTRING, CB_DELETESTRING, CB_RESETCONTENT,
+                               CB_GETCOUNT,   CB_GETLBTEXT,    CB_GETLBTEXTLEN, CB_GETITEMDATA,
+                               CB_SETITEMDATA, CB_FINDSTRINGEXACT, CB_FINDSTRING, CB_ERR};
+
 class TListMessageStrings : public TStrings {
 public:
-    struct Codes {
-        UINT Add, Insert, Delete, Reset, Count, Text, TextLen, GetData, SetData, Find;
-    };
+    using Codes = TListCodes;
     TListMessageStrings(TWinControl& Control, Codes C) : FControl(Control), FC(C) {}
     int Count() const override { return static_cast<int>(FControl.Perform(FC.Count, 0, 0)); }
     std::string Get(int Index) const override {
@@ -1440,6 +1451,35 @@ const char* StrOf(LPARAM L) {
     return L ? reinterpret_cast<const char*>(L) : "";
 }
 
+// Answers the messages that only read the items or tag them with data, the same for list and
+// combo boxes; false for any other message.
+bool AnswerItemQuery(TListItems& List, TMessage& M, const TListCodes& C) {
+    auto index = static_cast<intptr_t>(M.WParam);
+    if (M.Msg == C.Count) {
+        M.Result = List.Count();
+    } else if (M.Msg == C.TextLen) {
+        M.Result = List.Valid(index) ? static_cast<LRESULT>(List.Items[M.WParam].Text.size()) : C.Error;
+    } else if (M.Msg == C.Text) {
+        if (!List.Valid(index)) {
+            M.Result = C.Error;
+        } else {
+            const std::string& t = List.Items[M.WParam].Text;
+            if (M.LParam) std::memcpy(reinterpret_cast<char*>(M.LParam), t.c_str(), t.size() + 1);
+            M.Result = static_cast<LRESULT>(t.size());
+        }
+    } else if (M.Msg == C.GetData) {
+        M.Result = List.Valid(index) ? static_cast<LRESULT>(List.Items[M.WParam].Data) : C.Error;
+    } else if (M.Msg == C.SetData) {
+        if (List.Valid(index)) List.Items[M.WParam].Data = static_cast<uintptr_t>(M.LParam);
+        M.Result = List.Valid(index) ? 0 : C.Error;
+    } else if (M.Msg == C.Find || M.Msg == C.FindPrefix) {
+        M.Result = List.Find(StrOf(M.LParam), index, M.Msg == C.Find);
+    } else {
+        return false;
+    }
+    return true;
+}
+
 void NotifyParent(TWinControl& Control, UINT Code) {
     if (!Control.HandleAllocated() || !Control.Parent() || !Control.Parent()->HandleAllocated()) {
         // Without windows the notice goes straight to the control, as the parent would reflect it.
@@ -1454,9 +1494,7 @@ void NotifyParent(TWinControl& Control, UINT Code) {
 TCustomListBox::TCustomListBox(TComponent* AOwner)
     : TCustomControl(AOwner),
       FItemsView(std::make_unique<TListMessageStrings>(
-          *this, TListMessageStrings::Codes{LB_ADDSTRING, LB_INSERTSTRING, LB_DELETESTRING, LB_RESETCONTENT,
-                                            LB_GETCOUNT, LB_GETTEXT, LB_GETTEXTLEN, LB_GETITEMDATA,
-                                            LB_SETITEMDATA, LB_FINDSTRINGEXACT})) {
+          *this, ListBoxCodes)) {
     FWidth = 121;
     FHeight = 97;
     FTabStop = true;
@@ -1739,6 +1777,7 @@ void TCustomListBox::Dispatch(TMessage& M) {
         Invalidate();
         return At;
     };
+    if (AnswerItemQuery(FList, M, ListBoxCodes)) return;
     switch (M.Msg) {
         case LB_ADDSTRING: {
             const char* s = StrOf(M.LParam);
@@ -1773,42 +1812,6 @@ void TCustomListBox::Dispatch(TMessage& M) {
             FItemIndex = -1;
             FTopIndex = 0;
             Invalidate();
-            return;
-        case LB_GETCOUNT:
-            M.Result = FList.Count();
-            return;
-        case LB_GETTEXTLEN:
-            M.Result = FList.Valid(static_cast<intptr_t>(M.WParam))
-                           ? static_cast<LRESULT>(FList.Items[M.WParam].Text.size())
-                           : LB_ERR;
-            return;
-        case LB_GETTEXT: {
-            if (!FList.Valid(static_cast<intptr_t>(M.WParam))) {
-                M.Result = LB_ERR;
-                return;
-            }
-            const std::string& t = FList.Items[M.WParam].Text;
-            if (M.LParam) std::memcpy(reinterpret_cast<char*>(M.LParam), t.c_str(), t.size() + 1);
-            M.Result = static_cast<LRESULT>(t.size());
-            return;
-        }
-        case LB_GETITEMDATA:
-            M.Result = FList.Valid(static_cast<intptr_t>(M.WParam))
-                           ? static_cast<LRESULT>(FList.Items[M.WParam].Data)
-                           : LB_ERR;
-            return;
-        case LB_SETITEMDATA:
-            if (!FList.Valid(static_cast<intptr_t>(M.WParam))) {
-                M.Result = LB_ERR;
-                return;
-            }
-            FList.Items[M.WParam].Data = static_cast<uintptr_t>(M.LParam);
-            M.Result = 0;
-            return;
-        case LB_FINDSTRING:
-        case LB_FINDSTRINGEXACT:
-            M.Result =
-                FList.Find(StrOf(M.LParam), static_cast<intptr_t>(M.WParam), M.Msg == LB_FINDSTRINGEXACT);
             return;
         case LB_SELECTSTRING: {
             int i = FList.Find(StrOf(M.LParam), static_cast<intptr_t>(M.WParam), false);
@@ -2032,9 +2035,7 @@ namespace {}
 TCustomComboBox::TCustomComboBox(TComponent* AOwner)
     : TCustomEdit(AOwner),
       FItemsView(std::make_unique<TListMessageStrings>(
-          *this, TListMessageStrings::Codes{CB_ADDSTRING, CB_INSERTSTRING, CB_DELETESTRING, CB_RESETCONTENT,
-                                            CB_GETCOUNT, CB_GETLBTEXT, CB_GETLBTEXTLEN, CB_GETITEMDATA,
-                                            CB_SETITEMDATA, CB_FINDSTRINGEXACT})) {
+          *this, ComboBoxCodes)) {
     FWidth = 145;
     FHeight = 21;
     AutoSelect = true;
@@ -2372,6 +2373,7 @@ void TCustomComboBox::Dispatch(TMessage& M) {
         Measure(At);
         return At;
     };
+    if (AnswerItemQuery(FList, M, ComboBoxCodes)) return;
     switch (M.Msg) {
         case CB_ADDSTRING: {
             const char* s = StrOf(M.LParam);
@@ -2402,41 +2404,6 @@ void TCustomComboBox::Dispatch(TMessage& M) {
             FItemIndex = -1;
             if (!EditableText()) TWinControl::SetText("");
             Invalidate();
-            return;
-        case CB_GETCOUNT:
-            M.Result = FList.Count();
-            return;
-        case CB_GETLBTEXTLEN:
-            M.Result = FList.Valid(static_cast<intptr_t>(M.WParam))
-                           ? static_cast<LRESULT>(FList.Items[M.WParam].Text.size())
-                           : CB_ERR;
-            return;
-        case CB_GETLBTEXT: {
-            if (!FList.Valid(static_cast<intptr_t>(M.WParam))) {
-                M.Result = CB_ERR;
-                return;
-            }
-            const std::string& t = FList.Items[M.WParam].Text;
-            if (M.LParam) std::memcpy(reinterpret_cast<char*>(M.LParam), t.c_str(), t.size() + 1);
-            M.Result = static_cast<LRESULT>(t.size());
-            return;
-        }
-        case CB_GETITEMDATA:
-            M.Result = FList.Valid(static_cast<intptr_t>(M.WParam))
-                           ? static_cast<LRESULT>(FList.Items[M.WParam].Data)
-                           : CB_ERR;
-            return;
-        case CB_SETITEMDATA:
-            if (!FList.Valid(static_cast<intptr_t>(M.WParam))) {
-                M.Result = CB_ERR;
-                return;
-            }
-            FList.Items[M.WParam].Data = static_cast<uintptr_t>(M.LParam);
-            return;
-        case CB_FINDSTRING:
-        case CB_FINDSTRINGEXACT:
-            M.Result =
-                FList.Find(StrOf(M.LParam), static_cast<intptr_t>(M.WParam), M.Msg == CB_FINDSTRINGEXACT);
             return;
         case CB_SELECTSTRING: {
             int i = FList.Find(StrOf(M.LParam), static_cast<intptr_t>(M.WParam), false);
