@@ -752,32 +752,9 @@ void TScrollBox::Dispatch(TMessage& M) {
             int pos = vert ? FScrollPos.Y : FScrollPos.X;
             int page = std::max(1, vert ? ClientHeight() : ClientWidth());
             int line = std::max(1, page / 10);  // a tenth of the view per arrow press
-            switch (static_cast<int>(M.WParam & 0xFFFF)) {
-                case SB_LINEUP:
-                    pos -= line;
-                    break;
-                case SB_LINEDOWN:
-                    pos += line;
-                    break;
-                case SB_PAGEUP:
-                    pos -= page;
-                    break;
-                case SB_PAGEDOWN:
-                    pos += page;
-                    break;
-                case SB_THUMBTRACK:
-                case SB_THUMBPOSITION:
-                    pos = static_cast<int16_t>(M.WParamHi());
-                    break;
-                case SB_TOP:
-                    pos = 0;
-                    break;
-                case SB_BOTTOM:
-                    pos = 1 << 20;
-                    break;
-                default:
-                    return;
-            }
+            std::optional<int> target = ScrollCodePosition(M, pos, line, page);
+            if (!target) return;
+            pos = *target;
             if (vert)
                 ScrollTo(FScrollPos.X, pos);
             else

@@ -1296,36 +1296,12 @@ void TCustomMemo::Dispatch(TMessage& M) {
         case WM_VSCROLL:
         case WM_HSCROLL: {
             bool vert = M.Msg == WM_VSCROLL;
-            int code = static_cast<int>(M.WParam & 0xFFFF);
             int line = vert ? 1 : std::max(1, Canvas().TextWidth("W"));
             int page = vert ? std::max(1, VisibleRows() - 1) : std::max(1, ClientWidth() - 8);
             int pos = vert ? FTopLine : FScrollX;
-            switch (code) {
-                case SB_LINEUP:
-                    pos -= line;
-                    break;
-                case SB_LINEDOWN:
-                    pos += line;
-                    break;
-                case SB_PAGEUP:
-                    pos -= page;
-                    break;
-                case SB_PAGEDOWN:
-                    pos += page;
-                    break;
-                case SB_THUMBTRACK:
-                case SB_THUMBPOSITION:
-                    pos = static_cast<int16_t>(M.WParamHi());
-                    break;
-                case SB_TOP:
-                    pos = 0;
-                    break;
-                case SB_BOTTOM:
-                    pos = 1 << 20;
-                    break;
-                default:
-                    return;
-            }
+            std::optional<int> target = ScrollCodePosition(M, pos, line, page);
+            if (!target) return;
+            pos = *target;
             if (vert)
                 ScrollTo(pos, FScrollX);
             else
@@ -1365,6 +1341,28 @@ int TListItems::SortedIndex(const std::string& S) const {
     int i = 0;
     while (i < Count() && AnsiCompareText(Items[static_cast<size_t>(i)].Text, S) <= 0) ++i;
     return i;
+}
+
+std::optional<int> ScrollCodePosition(const TMessage& M, int Pos, int Line, int Page) {
+    switch (static_cast<int>(M.WParam & 0xFFFF)) {
+        case SB_LINEUP:
+            return Pos - Line;
+        case SB_LINEDOWN:
+            return Pos + Line;
+        case SB_PAGEUP:
+            return Pos - Page;
+        case SB_PAGEDOWN:
+            return Pos + Page;
+        case SB_THUMBTRACK:
+        case SB_THUMBPOSITION:
+            return static_cast<int16_t>(M.WParamHi());
+        case SB_TOP:
+            return 0;
+        case SB_BOTTOM:
+            return 1 << 20;
+        default:
+            return std::nullopt;
+    }
 }
 
 int TListItems::Find(const std::string& S, intptr_t Start, bool Exact) const {

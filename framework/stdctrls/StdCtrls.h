@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -311,6 +312,11 @@ using TMeasureItemEvent = std::function<void(TWinControl* Control, int Index, in
 
 // The items of a list or combo box: text, a pointer-sized value and, for variable owner-drawn
 // lists, the measured height of each.
+// The scroll position a WM_HSCROLL/WM_VSCROLL code asks for, starting from Pos with the given line
+// and page steps (SB_BOTTOM asks for a position past any end; the caller clamps); nothing for a code
+// that does not move (SB_ENDSCROLL).
+std::optional<int> ScrollCodePosition(const TMessage& M, int Pos, int Line, int Page);
+
 struct TListItems {
     struct Item {
         std::string Text;
