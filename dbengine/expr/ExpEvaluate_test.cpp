@@ -11,6 +11,7 @@
 #include "dbengine/session/Library.h"
 #include "dbengine/testsupport/ExprTable.h"
 #include "dbengine/testsupport/FakeQuery.h"
+#include "dbengine/testsupport/TokenCountingTest.h"
 
 namespace dbengine {
 namespace {
@@ -52,17 +53,8 @@ std::string Show(const TExpToken* v) {
     }
 }
 
-class EvaluateTest : public ::testing::Test {
+class EvaluateTest : public testsupport::TokenCountingTest {
 protected:
-    void SetUp() override {
-        LibraryStartup();
-        InUse = ExpTokensInUse();
-    }
-    void TearDown() override {
-        EXPECT_EQ(ExpTokensInUse(), InUse) << "tokens not given back";
-        LibraryShutdown();
-    }
-
     std::string Value(const std::string& text, const ExprRow& row = {}) {
         TExpTreeHolder tree(Table.Parse(text, false));
         auto record = Table.Record(row);
@@ -77,7 +69,6 @@ protected:
     }
 
     testing::ExprTable Table;
-    int64_t InUse = 0;
 };
 
 TEST_F(EvaluateTest, NullRulesOfTheOperators) {

@@ -8,23 +8,15 @@
 #include "dbengine/expr/ValueTypes.h"
 #include "dbengine/session/Library.h"
 #include "dbengine/testsupport/ExprTable.h"
+#include "dbengine/testsupport/TokenCountingTest.h"
 
 namespace dbengine {
 namespace {
 
 using testing::ExprRow;
 
-class PrepareTest : public ::testing::Test {
+class PrepareTest : public testsupport::TokenCountingTest {
 protected:
-    void SetUp() override {
-        LibraryStartup();
-        InUse = ExpTokensInUse();
-    }
-    void TearDown() override {
-        EXPECT_EQ(ExpTokensInUse(), InUse) << "tokens not given back";
-        LibraryShutdown();
-    }
-
     TExpToken* Prepared(const std::string& text, bool caseInsensitive = false, bool noPartial = false) {
         TExpTreeHolder tree(Table.Parse(text, true));
         return PrepareExpTree(tree.get(), &Table, 0, 0, caseInsensitive, noPartial);
@@ -36,7 +28,6 @@ protected:
     }
 
     testing::ExprTable Table;
-    int64_t InUse = 0;
 };
 
 TEST_F(PrepareTest, WildcardAndCaseRewrites) {

@@ -6,20 +6,13 @@
 
 #include "dbengine/expr/ExpressionParser.h"
 #include "dbengine/session/Library.h"
+#include "dbengine/testsupport/TokenCountingTest.h"
 
 namespace dbengine {
 namespace {
 
-class ExpTokenTest : public ::testing::Test {
+class ExpTokenTest : public testsupport::TokenCountingTest {
 protected:
-    void SetUp() override {
-        LibraryStartup();
-        InUse = ExpTokensInUse();
-    }
-    void TearDown() override {
-        EXPECT_EQ(ExpTokensInUse(), InUse) << "tokens not given back";
-        LibraryShutdown();
-    }
     TExpToken* Parse(const char* text, uint8_t flags = AllowPredicates | AllowAggregates) {
         TExpressionParser parser;
         parser.ContextText = "filter expression";
@@ -27,7 +20,6 @@ protected:
         parser.NextToken();
         return parser.ParseExpression(flags);
     }
-    int64_t InUse = 0;
 };
 
 TEST_F(ExpTokenTest, PoolRecyclesClearedTokensAndKeepsAtMost256) {

@@ -10,24 +10,16 @@
 #include "dbengine/expr/ExpressionParser.h"
 #include "dbengine/session/Library.h"
 #include "dbengine/testsupport/ExprTable.h"
+#include "dbengine/testsupport/TokenCountingTest.h"
 
 namespace dbengine {
 namespace {
 
-class TreeStreamTest : public ::testing::Test {
+class TreeStreamTest : public testsupport::TokenCountingTest {
 protected:
-    void SetUp() override {
-        LibraryStartup();
-        InUse = ExpTokensInUse();
-    }
-    void TearDown() override {
-        EXPECT_EQ(ExpTokensInUse(), InUse) << "tokens not given back";
-        LibraryShutdown();
-    }
     TExpToken* Parse(const std::string& text) { return Table.Parse(text, true); }
 
     testing::ExprTable Table;
-    int64_t InUse = 0;
 };
 
 // Every field the byte form carries, over the whole tree.

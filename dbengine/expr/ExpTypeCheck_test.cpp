@@ -10,6 +10,7 @@
 #include "dbengine/expr/ValueTypes.h"
 #include "dbengine/session/Library.h"
 #include "dbengine/testsupport/FakeQuery.h"
+#include "dbengine/testsupport/TokenCountingTest.h"
 #include "framework/core/SysUtils.h"
 
 namespace dbengine {
@@ -59,17 +60,8 @@ public:
     std::string Linked;
 };
 
-class TypeCheckTest : public ::testing::Test {
+class TypeCheckTest : public testsupport::TokenCountingTest {
 protected:
-    void SetUp() override {
-        LibraryStartup();
-        InUse = ExpTokensInUse();
-    }
-    void TearDown() override {
-        EXPECT_EQ(ExpTokensInUse(), InUse) << "tokens not given back";
-        LibraryShutdown();
-    }
-
     TExpToken* ParseText(const std::string& text) {
         TExpressionParser p;
         p.ErrorCode = DBE_INVALIDFILTER;
@@ -102,7 +94,6 @@ protected:
     }
 
     TableResolver Resolver;
-    int64_t InUse = 0;
 };
 
 TEST_F(TypeCheckTest, NullOperands) {

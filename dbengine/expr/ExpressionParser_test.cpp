@@ -9,6 +9,7 @@
 #include "dbengine/expr/ValueTypes.h"
 #include "dbengine/session/Library.h"
 #include "dbengine/testsupport/FakeQuery.h"
+#include "dbengine/testsupport/TokenCountingTest.h"
 #include "framework/core/Seams.h"
 
 namespace dbengine {
@@ -17,17 +18,8 @@ namespace {
 const char* const Ctx = "filter expression";
 
 // Every test checks that the tokens it took went back to the pool, also after errors.
-class ParserTest : public ::testing::Test {
+class ParserTest : public testsupport::TokenCountingTest {
 protected:
-    void SetUp() override {
-        LibraryStartup();
-        InUse = ExpTokensInUse();
-    }
-    void TearDown() override {
-        EXPECT_EQ(ExpTokensInUse(), InUse) << "tokens not given back";
-        LibraryShutdown();
-    }
-
     void Start(TExpressionParser& p, const std::string& text, bool readFirst = true) {
         p.ErrorCode = DBE_INVALIDFILTER;
         p.TableName = "Parts";
@@ -71,7 +63,6 @@ protected:
         return out;
     }
 
-    int64_t InUse = 0;
 };
 
 // Compact text of a tree: kind/code(children...) for operators, names and constant texts at
