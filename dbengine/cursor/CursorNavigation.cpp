@@ -44,34 +44,16 @@ void TDataCursor::PlaceOn(const TPage& leaf, int32_t entry, int32_t seq) {
 }
 
 bool TDataCursor::DescendFirstGE(const uint8_t* key, TPage& leaf, int32_t& entry, int32_t& seq) {
-    int32_t pageNo = IndexFile->GetRootPage(CurrentIndex);
-    if (pageNo == 0) return false;
-    int32_t count = 0;
-    for (int depth = 0; depth <= MaxTreeLevels; ++depth) {
-        TPage* p = FetchIndexPage(pageNo);
-        if (p->EntryCount == 0) {
-            IndexFile->ReleasePage(p);
-            return false;
-        }
-        int pos = p->FindFirstGE(*this, key, count);
-        if (p->IsInner()) {
-            pageNo = p->GetValue(pos);
-            IndexFile->ReleasePage(p);
-            continue;
-        }
-        leaf.Assign(*p);
-        IndexFile->ReleasePage(p);
-        entry = pos;
-        seq = count + 1;
-        if (CompareKeys(leaf.EntryKey(entry), key, KeySize) >= 0) return true;
-        // Every key of this leaf is smaller: the answer is the next leaf's first entry.
-        ++seq;
-        return StepEntry(leaf, entry, true);
-    }
-    IndexFile->RaiseError(DBE_INDEXCORRUPT);
+    return DescendToKey(key, true, leaf, entry, seq);
 }
 
 bool TDataCursor::DescendLastLE(const uint8_t* key, TPage& leaf, int32_t& entry, int32_t& seq) {
+    return DescendToKey(key, false, leaf, entry, seq);
+}
+
+// The first entry not below key (forward) or the last entry not above it (backward), with its
+// sequence number; false when there is none.
+bool TDataCursor::DescendToKey(const uint8_t* key, bool forward, TPage& leaf, int32_t& entry, int32_t& seq) {
     int32_t pageNo = IndexFile->GetRootPage(CurrentIndex);
     if (pageNo == 0) return false;
     int32_t count = 0;
@@ -81,7 +63,7 @@ bool TDataCursor::DescendLastLE(const uint8_t* key, TPage& leaf, int32_t& entry,
             IndexFile->ReleasePage(p);
             return false;
         }
-        int pos = p->FindLastLE(*this, key, count);
+        int pos = forward ? p->FindFirstGE(*this, key, count) : p->FindLastLE(*this, key, count);
         if (p->IsInner()) {
             pageNo = p->GetValue(pos);
             IndexFile->ReleasePage(p);
@@ -91,9 +73,12 @@ bool TDataCursor::DescendLastLE(const uint8_t* key, TPage& leaf, int32_t& entry,
         IndexFile->ReleasePage(p);
         entry = pos;
         seq = count + 1;
-        if (CompareKeys(leaf.EntryKey(entry), key, KeySize) <= 0) return true;
-        --seq;
-        return StepEntry(leaf, entry, false);
+        int order = CompareKeys(leaf.EntryKey(entry), key, KeySize);
+        if (forward ? order >= 0 : order <= 0) return true;
+        // Every key of this leaf lies on the wrong side: the answer is the neighbouring leaf's
+        // nearest entry.
+        seq += forward ? 1 : -1;
+        return StepEntry(leaf, entry, forward);
     }
     IndexFile->RaiseError(DBE_INDEXCORRUPT);
 }

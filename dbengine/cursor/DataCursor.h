@@ -424,6 +424,7 @@ private:
     // Leaf entry at the first key >= key (false: none), counting the entries before it.
     bool DescendFirstGE(const uint8_t* key, TPage& leaf, int32_t& entry, int32_t& seq);
     bool DescendLastLE(const uint8_t* key, TPage& leaf, int32_t& entry, int32_t& seq);
+    bool DescendToKey(const uint8_t* key, bool forward, TPage& leaf, int32_t& entry, int32_t& seq);
     bool DescendToSeq(int32_t seq, TPage& leaf, int32_t& entry);
     bool StepEntry(TPage& leaf, int32_t& entry, bool forward);
     void LoadIndexState();
