@@ -165,7 +165,8 @@ public:
     // exclusive (and writable for a repair); it is left closed. True when nothing was wrong.
     // hasProgress and hasLog only tell a server whether the caller listens; local callbacks are
     // called whenever they are set.
-    bool VerifyRepairTable(bool verifyOnly, bool tolerant, bool hasProgress, bool hasLog, bool forceIndexRebuild);
+    bool VerifyRepairTable(bool verifyOnly, bool tolerant, bool hasProgress, bool hasLog,
+                           bool forceIndexRebuild);
     // The header checks of the three files (repair unless verifyOnly); indexOk receives the index
     // file's result. True when all three files passed.
     bool VerifyTableHeaders(bool verifyOnly, bool& indexOk);
