@@ -272,7 +272,7 @@ TEST_F(VerifyRepairTest, PreconditionsComeFirst) {
     EXPECT_TRUE(Snapshot() == before);
 }
 
-// Each case damages a sound table of six records (memos on records 1 and 2, record 6 deleted)
+// Each case damages a sound table of six records (memos on records 1, 2 and 5, record 6 deleted)
 // the way a torn write or a stray byte would; verification reports it and changes nothing,
 // repair fixes it, and a second verification finds nothing.
 TEST_F(VerifyRepairTest, EveryCheckReportsInBothModesAndRepairFixesIt) {
@@ -331,6 +331,8 @@ TEST_F(VerifyRepairTest, EveryCheckReportsInBothModesAndRepairFixesIt) {
           "Invalid indexes fixed"},
          [&] {
              EXPECT_EQ(Names(), (std::vector<std::string>{"N1", "N2", "N3", "N4"}));
+             // The dropped record's memo went to the free blocks.
+             EXPECT_EQ(GetInt32(reinterpret_cast<const uint8_t*>(Bytes("T.BLB").data()) + 9), 4);
          }},
         {"unreadable full-text parameters",
          [&] {
@@ -397,6 +399,7 @@ TEST_F(VerifyRepairTest, EveryCheckReportsInBothModesAndRepairFixesIt) {
         Create(6, true);
         stamp1 = PutMemo(1, 900);  // blocks 1 and 2
         PutMemo(2, 100);           // block 3
+        PutMemo(5, 50);            // block 4
         DeleteByName("N6");
         ASSERT_TRUE(Run(true).Valid);
         c.Damage();
@@ -441,6 +444,48 @@ TEST_F(VerifyRepairTest, AFailingReadIsLoggedAndThePassGoesOn) {
     }
     EXPECT_TRUE(Run(true).Valid);
     EXPECT_EQ(Names().size(), 4u);
+}
+
+TEST_F(VerifyRepairTest, AFailingReadWhileRebuildingCostsOnlyThatRecordsKeys) {
+    Create(6);
+    // One record in the cache: the rebuild reads record 3 from the file again, by itself.
+    Session->DataBufferSize = 1;
+    PatchInt32("T.IDX", IhRecordCount, 99);
+    bool rebuilding = false;
+    const int64_t third = RecordOffset(3);
+    TRunResult run;
+    {
+        platform::TScopedFileFault scoped(
+            [&](platform::TFileOperation op, const std::string& path, int64_t position, uint32_t) {
+                platform::TFileFault result;
+                if (rebuilding && op == platform::TFileOperation::Read && path.size() > 4 &&
+                    path.substr(path.size() - 4) == ".DAT" && position == third)
+                    result.Error = platform::ERROR_IO_DEVICE;
+                return result;
+            });
+        TDataCursor c(Database);
+        c.SetTableName("T");
+        c.SetExclusive(true);
+        c.SetLogCallback([&](TDataCursor&, const std::string& text) {
+            run.Log.push_back(text);
+            if (text == Rebuilt[0]) rebuilding = true;
+        });
+        run.Valid = c.VerifyRepairTable(false, false, false, true, false);
+    }
+    EXPECT_FALSE(run.Valid);
+    ASSERT_EQ(run.Log.size(), 5u);
+    EXPECT_EQ(
+        Lines(run.Log.begin() + 1, run.Log.end() - 1),
+        (Lines{Rebuilt[0],
+               "Unexpected error 9217 during rebuild of index keys for physical record # 3, continuing with "
+               "repair",
+               Rebuilt[1]}));
+    // The record missing from the indexes is found by the next verification and put back.
+    Session->DataBufferSize = 16384;
+    EXPECT_EQ(Run(true).Log, Lines{Mismatch});
+    EXPECT_FALSE(Run(false).Valid);
+    EXPECT_TRUE(Run(true).Valid);
+    EXPECT_EQ(Names().size(), 6u);
 }
 
 }  // namespace
