@@ -83,6 +83,10 @@ private:
         const framework::TDateTime now = framework::Now();
         return framework::DateToStr(now) + " " + framework::TimeToStr(now);
     }
+    void LogRecordId(int32_t recNo) {
+        Log("Logical record ID for physical record # " + std::to_string(recNo) + " is " +
+            (VerifyOnly ? "invalid" : "invalid, error fixed"));
+    }
     std::string Title() const {
         return (VerifyOnly ? "Verification of table " : "Repair of table ") + C.TableName + " ";
     }
@@ -208,7 +212,8 @@ bool TDataCursor::TVerifyRun::Execute() {
         if (!IndexesOk) Valid = false;
     }
     if (idTooSmall) {
-        LogFixed("Invalid next available record ID (auto-increment)");
+        Log(VerifyOnly ? "Invalid next available record ID (auto-increment)"
+                       : "Invalid next available record ID (auto-increment), error fixed");
         Valid = false;
     }
     Log(Title() + "completed at " + When());
@@ -223,7 +228,8 @@ void TDataCursor::TVerifyRun::CheckTextParams() {
     } catch (const EDbEngineError&) {
         // Reported below; repair puts the defaults in their place.
     }
-    LogFixed("Invalid or corrupt text indexing parameters in index");
+    Log(VerifyOnly ? "Invalid or corrupt text indexing parameters in index"
+                   : "Invalid or corrupt text indexing parameters in index, error fixed");
     Valid = false;
     if (VerifyOnly) return;
     std::vector<std::string> words(std::begin(DefaultStopWords), std::end(DefaultStopWords));
@@ -289,7 +295,7 @@ void TDataCursor::TVerifyRun::RecordPass() {
 
 void TDataCursor::TVerifyRun::CheckRecord(TRecord& record, int32_t recNo) {
     if (record.RecordId() == 0) {
-        LogFixed("Logical record ID for physical record # " + std::to_string(recNo) + " is invalid");
+        LogRecordId(recNo);
         if (!VerifyOnly) GiveNewRecordId(record);
         Valid = false;
     }
@@ -354,7 +360,7 @@ void TDataCursor::TVerifyRun::CheckLiveRecord(TRecord& record, int32_t recNo) {
             }
             if (IndexesOk && !HasEntry(SysDeletedIndex, StatusKey(StatusLive, record.Data()), recNo)) {
                 IndexesOk = false;
-                LogFixed("Logical record ID for physical record # " + std::to_string(recNo) + " is invalid");
+                LogRecordId(recNo);
                 if (!VerifyOnly) GiveNewRecordId(record);
             }
         } catch (...) {
@@ -445,7 +451,7 @@ void TDataCursor::TVerifyRun::RebuildRecord(TRecord& record, int32_t recNo) {
     // every non-unique index: the later one in physical order gets a new ID.
     C.SelectIndex(SysDeletedIndex);
     if (C.KeyInIndex(StatusKey(StatusLive, record.Data()).data())) {
-        LogFixed("Logical record ID for physical record # " + std::to_string(recNo) + " is invalid");
+        LogRecordId(recNo);
         GiveNewRecordId(record);
         Valid = false;
     }
