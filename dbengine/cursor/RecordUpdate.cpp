@@ -56,6 +56,16 @@ public:
     void Replaced(const std::vector<uint8_t>& oldKey, const std::vector<uint8_t>& newKey, int32_t recNo) {
         Changes.push_back({C.CurrentIndex, oldKey, newKey, recNo});
     }
+    // Word keys written in the text index go into the log like any other key.
+    TWordKeyNote WordKeys() {
+        return [this](bool inserted, const uint8_t* key, int32_t recNo) {
+            std::vector<uint8_t> k(key, key + SysTextKeySize);
+            if (inserted)
+                Inserted(k, recNo);
+            else
+                Deleted(k, recNo);
+        };
+    }
     void Undo() noexcept {
         for (auto it = Changes.rbegin(); it != Changes.rend(); ++it) {
             try {
@@ -164,6 +174,7 @@ void TDataCursor::InsertRecord(uint8_t* buffer, bool reposition) {
         slot->SetRecordId(id);
         slot->Modified = true;
         IncTableRecordCount();
+        AddRecordWords(slot->Data(), log.WordKeys());
         CurrentRecord->Assign(*slot);
         CurrentRecord->SetBufferSize(RecordSize);
         if (appended) PhysRecNo = recNo;
@@ -283,6 +294,7 @@ void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
             ReplaceKey(oldStatus.data(), newStatus.data(), recNo);
             log.Replaced(oldStatus, newStatus, recNo);
         }
+        UpdateRecordWords(buffer, current, log.WordKeys());
         if (!data.GetRecord(this, recNo, 1, false, false, rec) || rec == nullptr)
             RaiseCursor(DBE_KEYORRECDELETED);
         recBefore.assign(rec->Data(), rec->Data() + data.RecordSize());
@@ -347,6 +359,7 @@ void TDataCursor::DeleteRecord(const uint8_t* buffer, bool reposition) {
         ReplaceKey(liveKey.data(), deadKey.data(), recNo);
         log.Replaced(liveKey, deadKey, recNo);
         DecTableRecordCount();
+        RemoveRecordWords(current, log.WordKeys());
         if (!data.GetRecord(this, recNo, 1, false, false, rec) || rec == nullptr)
             RaiseCursor(DBE_KEYORRECDELETED);
         recBefore.assign(rec->Data(), rec->Data() + data.RecordSize());
