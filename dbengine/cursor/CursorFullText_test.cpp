@@ -8,6 +8,10 @@
 #include "dbengine/cursor/DataCursor.h"
 #include "dbengine/index/FullTextIndex.h"
 #include "dbengine/index/IndexFormat.h"
+#include "dbengine/blob/BlobBuffer.h"
+#include "dbengine/data/DataFile.h"
+#include "dbengine/data/Record.h"
+#include "dbengine/testsupport/BlobFixture.h"
 #include "dbengine/testsupport/Descriptors.h"
 #include "dbengine/testsupport/TableFixture.h"
 #include "dbengine/util/Coding.h"
@@ -23,10 +27,12 @@ using testsupport::Index;
 // auto-increment field showing the record ID).
 class CursorFullTextTest : public testsupport::TableFixture {
 protected:
-    void Create(std::optional<std::vector<std::string>> stopWords = std::nullopt) {
+    // With memoBody, Body is a memo.
+    void Create(std::optional<std::vector<std::string>> stopWords = std::nullopt, bool memoBody = false) {
         TTableDefinition def;
         def.Fields = {Field(1, "Name", fldString, 20), Field(2, "Title", fldString, 80),
-                      Field(3, "Body", fldString, 120), Field(4, "Count", fldInteger),
+                      memoBody ? Field(3, "Body", fldBlob, 0, fldstMemo) : Field(3, "Body", fldString, 120),
+                      Field(4, "Count", fldInteger),
                       Field(5, "Id", fldInteger, 0, fldstAutoInc)};
         def.PrimaryIndex = Index("", {1}, true);
         def.TextIndex.FieldNumbers[0] = 2;
@@ -46,12 +52,13 @@ protected:
         TableFixture::TearDown();
     }
 
-    std::vector<uint8_t> Buffer(const std::string& name, const std::string& title, const std::string& body = "") {
+    std::vector<uint8_t> Buffer(const std::string& name, const std::string& title,
+                                const std::string& body = "") {
         std::vector<uint8_t> b(C->RecordSize, 0);
         C->ClearRecordBuffer(b.data());
         Put(1, b.data(), name);
         if (!title.empty()) Put(2, b.data(), title);
-        if (!body.empty()) Put(3, b.data(), body);
+        if (!body.empty()) Put(3, b.data(), body);  // string Body only
         return b;
     }
     void Put(uint16_t f, uint8_t* b, const std::string& s) {
@@ -81,6 +88,29 @@ protected:
         C->ModifyRecord(b.data(), true, true);
     }
 
+    // Stores text as the Body memo of the named record, straight into the table's files.
+    void StoreMemo(const std::string& name, const std::string& text) {
+        Find(name);
+        TDataTable& t = *C->Table;
+        testsupport::TFakeCursor client(t.BlobFile.get());
+        TBlobBuffer blob(&client, t.BlobFile.get());
+        blob.SetSize(static_cast<int32_t>(text.size()));
+        std::memcpy(blob.GetData(), text.data(), text.size());
+        blob.Stamp = t.DataFile->NextBlobStamp();
+        blob.RecordNo = C->GetPhysicalRecNo();
+        blob.Save();
+        TRecord* rec = nullptr;
+        ASSERT_TRUE(t.DataFile->GetRecord(nullptr, blob.RecordNo, 1, false, false, rec));
+        uint16_t at = t.DataFile->GetFieldDescriptor(3).Offset;
+        rec->Data()[at] = 1;
+        PutInt32(rec->Data() + at + 1, blob.FirstBlock);
+        PutInt32(rec->Data() + at + 5, blob.Stamp);
+        rec->Modified = true;
+        t.DataFile->ReleaseRecord(rec);
+        t.FlushBuffers();
+        Find(name);
+    }
+
     // Every key of the text index as "field:WORD#id@recno", in index order, read by walking the
     // index with a second cursor.
     std::vector<std::string> WordKeys() {
@@ -96,7 +126,8 @@ protected:
             int field = key[1] << 8 | key[2];
             std::string word(reinterpret_cast<const char*>(key.data() + 3));
             int32_t id = static_cast<int32_t>(
-                (static_cast<uint32_t>(key[64]) << 24 | key[65] << 16 | key[66] << 8 | key[67]) ^ 0x80000000u);
+                (static_cast<uint32_t>(key[64]) << 24 | key[65] << 16 | key[66] << 8 | key[67]) ^
+                0x80000000u);
             out.push_back(std::to_string(field) + ":" + word + "#" + std::to_string(id) + "@" +
                           std::to_string(reader.GetPhysicalRecNo()));
         }
@@ -122,9 +153,9 @@ TEST_F(CursorFullTextTest, InsertedRecordsGetTheKeysOfTheirWords) {
     Create();
     Insert("a", "Don't stop-believing, e-mail me");
     Insert("b", "The cat and THE hat", std::string(70, 'q') + " cat");
-    EXPECT_EQ(WordKeys(), (std::vector<std::string>{
-                              "2:BELIEVING#1@1", "2:CAT#2@2", "2:DONT#1@1", "2:E#1@1", "2:HAT#2@2", "2:MAIL#1@1",
-                              "2:ME#1@1", "2:STOP#1@1", "3:CAT#2@2", "3:" + std::string(60, 'Q') + "#2@2"}))
+    EXPECT_EQ(WordKeys(), (std::vector<std::string>{"2:BELIEVING#1@1", "2:CAT#2@2", "2:DONT#1@1", "2:E#1@1",
+                                                    "2:HAT#2@2", "2:MAIL#1@1", "2:ME#1@1", "2:STOP#1@1",
+                                                    "3:CAT#2@2", "3:" + std::string(60, 'Q') + "#2@2"}))
         << "stop words (THE, AND) get no key; each field keys its own words once";
     EXPECT_TRUE(C->IsTextIndexedField(2));
     EXPECT_TRUE(C->IsTextIndexedField(3));
@@ -144,7 +175,8 @@ TEST_F(CursorFullTextTest, ModifyingKeepsTheWordsBothTextsShare) {
     Insert("a", "red green", "sky");
     Insert("b", "green", "");
     Modify("a", "green blue", "sky");
-    EXPECT_EQ(WordKeys(), (std::vector<std::string>{"2:BLUE#1@1", "2:GREEN#1@1", "2:GREEN#2@2", "3:SKY#1@1"}));
+    EXPECT_EQ(WordKeys(),
+              (std::vector<std::string>{"2:BLUE#1@1", "2:GREEN#1@1", "2:GREEN#2@2", "3:SKY#1@1"}));
 
     // The same edit seen key by key: RED goes, BLUE comes, nothing else is touched.
     Find("a");
@@ -152,10 +184,11 @@ TEST_F(CursorFullTextTest, ModifyingKeepsTheWordsBothTextsShare) {
     auto next = Buffer("a", "green red", "sky");
     std::memcpy(next.data() + 1, old.data() + 1, 8);
     std::vector<std::string> log;
-    bool changed = C->UpdateRecordWords(next.data(), old.data(), [&](bool inserted, const uint8_t* key, int32_t r) {
-        log.push_back((inserted ? "+" : "-") + std::string(reinterpret_cast<const char*>(key + 3)) + "@" +
-                      std::to_string(r));
-    });
+    bool changed =
+        C->UpdateRecordWords(next.data(), old.data(), [&](bool inserted, const uint8_t* key, int32_t r) {
+            log.push_back((inserted ? "+" : "-") + std::string(reinterpret_cast<const char*>(key + 3)) + "@" +
+                          std::to_string(r));
+        });
     EXPECT_TRUE(changed);
     EXPECT_EQ(log, (std::vector<std::string>{"-BLUE@1", "+RED@1"}));
     // Case and order alone change no key.
@@ -249,13 +282,46 @@ TEST_F(CursorFullTextTest, CheckAndRebuildOfTheWords) {
     EXPECT_FALSE(C->CheckRecordWords(record.data()));
 }
 
+TEST_F(CursorFullTextTest, StoredMemosAreReadWhereTheirWordsAreNeeded) {
+    Create(std::nullopt, true);
+    Insert("a", "red");
+    Insert("b", "blue");
+    StoreMemo("a", "the sea and the sky");
+    std::vector<uint8_t> record = Current();
+    EXPECT_FALSE(C->CheckRecordWords(record.data())) << "the memo's words are not in the index yet";
+    DropKey(2, "red", 1);  // a rebuild starts from an empty index
+    C->AddRecordWordsLoadingBlobs(record.data());
+    EXPECT_EQ(WordKeys(), (std::vector<std::string>{"2:BLUE#2@2", "2:RED#1@1", "3:SEA#1@1", "3:SKY#1@1"}));
+    EXPECT_TRUE(C->CheckRecordWords(record.data()));
+
+    // An edit that leaves the memo closed leaves its keys alone...
+    Find("a");
+    auto b = Current();
+    Put(2, b.data(), "green");
+    C->ModifyRecord(b.data(), true, true);
+    EXPECT_EQ(WordKeys(), (std::vector<std::string>{"2:BLUE#2@2", "2:GREEN#1@1", "3:SEA#1@1", "3:SKY#1@1"}));
+    // ...unless the record gets a new ID: the keys follow it.
+    C->SetSuppressAutoInc(true);
+    Find("a");
+    b = Current();
+    PutInt32(b.data() + 5, 9);
+    C->ModifyRecord(b.data(), true, true);
+    EXPECT_EQ(WordKeys(), (std::vector<std::string>{"2:BLUE#2@2", "2:GREEN#9@1", "3:SEA#9@1", "3:SKY#9@1"}));
+    // Deleting the record takes the memo's words with it.
+    Find("a");
+    C->DeleteRecord(Current().data(), true);
+    EXPECT_EQ(WordKeys(), (std::vector<std::string>{"2:BLUE#2@2"}));
+}
+
 TEST_F(CursorFullTextTest, TextSearchAndOccursUseTheTablesWords) {
     Create(std::vector<std::string>{"engine"});
     auto search = [&](const std::string& s, const std::string& v) {
-        return C->TextSearch(s.data(), static_cast<int32_t>(s.size()), v.data(), static_cast<int32_t>(v.size()));
+        return C->TextSearch(s.data(), static_cast<int32_t>(s.size()), v.data(),
+                             static_cast<int32_t>(v.size()));
     };
     auto occurs = [&](const std::string& s, const std::string& v) {
-        return C->TextOccurs(s.data(), static_cast<int32_t>(s.size()), v.data(), static_cast<int32_t>(v.size()));
+        return C->TextOccurs(s.data(), static_cast<int32_t>(s.size()), v.data(),
+                             static_cast<int32_t>(v.size()));
     };
     EXPECT_TRUE(search("data*", "database engine"));
     EXPECT_FALSE(search("data", "database engine"));

@@ -139,8 +139,8 @@ public:
                        int32_t valueLength);
     // The answer an expression over this cursor's records gets for TEXTSEARCH (count false) or
     // TEXTOCCURS (count true); false when table is not this cursor.
-    bool AnswerTextSearch(void* table, const std::string& searchText, const std::string& valueText, bool count,
-                          int32_t& answer);
+    bool AnswerTextSearch(void* table, const std::string& searchText, const std::string& valueText,
+                          bool count, int32_t& answer);
 
     // ---- Change counters ----
     void SaveChangeCounters();

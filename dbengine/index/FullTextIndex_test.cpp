@@ -16,7 +16,8 @@ namespace {
 // word=count pairs in list order.
 std::vector<std::string> Listed(const TTextWordList& list) {
     std::vector<std::string> out;
-    for (int i = 0; i < list.Count(); ++i) out.push_back(list.Get(i) + "=" + std::to_string(list.Occurrences(i)));
+    for (int i = 0; i < list.Count(); ++i)
+        out.push_back(list.Get(i) + "=" + std::to_string(list.Occurrences(i)));
     return out;
 }
 
@@ -34,7 +35,8 @@ TEST(FullTextIndexTest, SplitsWordsWithTheDefaultCharacters) {
         std::vector<std::string> Words;
     } cases[] = {
         // The apostrophe is in neither set: dropped without ending the word.
-        {"Don't stop-believing, e-mail me", false,
+        {"Don't stop-believing, e-mail me",
+         false,
          {"believing=1", "Dont=1", "e=1", "mail=1", "me=1", "stop=1"}},
         {"The cat and THE hat", false, {"and=1", "cat=1", "hat=1", "The=2"}},
         {"", false, {}},
