@@ -239,6 +239,13 @@ public:
     // buffer: the caller's copy of the current record.
     void DeleteRecord(const uint8_t* buffer, bool reposition);
     void CancelRecord();
+    // Removes one live record from the table, for maintenance work that finds it cannot keep it
+    // (a duplicate key while an index is built): its entry in every index but keepIndex (an
+    // index that lacks the entry is passed over), its record-status key moved to the deleted
+    // group, the live count lowered and its slot put at the head of the free chain. No locks are
+    // taken and nothing is flushed: the caller holds the table exclusively or write-locked. The
+    // current index is kept; on failure the keys already removed are put back.
+    void DropRecordEverywhere(const uint8_t* record, int32_t recNo, uint8_t keepIndex = NaturalOrderIndex);
     // 0, or 8709 without a current record.
     TEngineErrorCode CloneCurrentRecord(uint8_t* buffer);
     void RefreshAfterInsert(int32_t recNo, const uint8_t* record);
@@ -464,6 +471,9 @@ private:
     // Key of record in the current index, record-ID suffix from idRecord (key size bytes).
     std::vector<uint8_t> RecordKey(const uint8_t* record, const uint8_t* idRecord);
     bool ChecksDuplicates() const;
+    // The removal shared by DeleteRecord and DropRecordEverywhere (keys, record-status key, live
+    // count, slot); tolerant passes over index entries that are missing.
+    void RemoveRecord(const uint8_t* record, int32_t recNo, uint8_t keepIndex, bool tolerant, TKeyLog& log);
     void FinishEdit(uint8_t savedIndex, bool reposition, bool deleted, int32_t recNo, bool unlockRecord,
                     bool unlockTable, bool failing);
 
