@@ -266,7 +266,7 @@ bool TDataCursor::UpdateRecordWords(const uint8_t* newRecord, const uint8_t* old
     return changed;
 }
 
-void TDataCursor::RemoveRecordWords(const uint8_t* record, const TWordKeyNote& note) {
+void TDataCursor::RemoveRecordWords(const uint8_t* record, const TWordKeyNote& note, bool tolerant) {
     std::vector<TTextField> fields = TextIndexFields();
     if (fields.empty()) return;
     TTextIndexSelection selection(*this);
@@ -280,6 +280,8 @@ void TDataCursor::RemoveRecordWords(const uint8_t* record, const TWordKeyNote& n
             std::string word = words.Get(i);
             if (IsStop(*this, word)) continue;
             BuildTextWordKey(fieldNo, word, id, LanguageId, SortId, key.data());
+            // An index being rebuilt may not hold the record's words yet.
+            if (tolerant && !KeyEntryExists(key.data(), recNo)) continue;
             DeleteKey(key.data());
             if (note) note(false, key.data(), recNo);
         }
@@ -297,7 +299,14 @@ void TDataCursor::RemoveRecordWords(const uint8_t* record, const TWordKeyNote& n
         // A memo that no open BLOB emptied still has its words in the index; they go with the
         // record, read from the stored value. (A value open in a cursor is not a stored chain.)
         if (blobs.empty() && record[f.Desc.Offset] != 0 && GetInt32(record + f.Desc.Offset + 1) > 0) {
-            std::string text = ReadStoredMemo(f.Desc, record);
+            std::string text;
+            try {
+                text = ReadStoredMemo(f.Desc, record);
+            } catch (const EDbEngineError&) {
+                // Maintenance drops records whatever state their values are in.
+                if (!tolerant) throw;
+                continue;
+            }
             removeWords(f.FieldNo, text.data(), static_cast<int32_t>(text.size()));
         }
     }

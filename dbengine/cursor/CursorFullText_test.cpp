@@ -229,6 +229,18 @@ TEST_F(CursorFullTextTest, DeletingARecordRemovesItsWords) {
     EXPECT_EQ(WordKeys(), (std::vector<std::string>{"2:BETA#2@2", "2:DELTA#3@1"}));
 }
 
+TEST_F(CursorFullTextTest, MaintenanceDropsARecordsWordsEvenWhenSomeAreMissing) {
+    Create();
+    Insert("a", "alpha beta", "gamma");
+    Insert("b", "beta");
+    DropKey(2, "alpha", 1);
+    Find("a");
+    std::vector<uint8_t> record = Current();
+    C->DropRecordEverywhere(record.data(), 1);
+    EXPECT_EQ(WordKeys(), (std::vector<std::string>{"2:BETA#2@2"}));
+    EXPECT_EQ(C->GetTableRecordCount(), 1);
+}
+
 TEST_F(CursorFullTextTest, AFailingEditLeavesKeysAndRecordsAsTheyWere) {
     Create();
     Insert("a", "red yellow", "sky");
