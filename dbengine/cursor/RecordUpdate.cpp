@@ -56,6 +56,16 @@ public:
     void Replaced(const std::vector<uint8_t>& oldKey, const std::vector<uint8_t>& newKey, int32_t recNo) {
         Changes.push_back({C.CurrentIndex, oldKey, newKey, recNo});
     }
+    // Word keys written in the text index go into the log like any other key.
+    TWordKeyNote WordKeys() {
+        return [this](bool inserted, const uint8_t* key, int32_t recNo) {
+            std::vector<uint8_t> k(key, key + SysTextKeySize);
+            if (inserted)
+                Inserted(k, recNo);
+            else
+                Deleted(k, recNo);
+        };
+    }
     void Undo() noexcept {
         for (auto it = Changes.rbegin(); it != Changes.rend(); ++it) {
             try {
@@ -164,6 +174,7 @@ void TDataCursor::InsertRecord(uint8_t* buffer, bool reposition) {
         slot->SetRecordId(id);
         slot->Modified = true;
         IncTableRecordCount();
+        AddRecordWords(slot->Data(), log.WordKeys());
         CurrentRecord->Assign(*slot);
         CurrentRecord->SetBufferSize(RecordSize);
         if (appended) PhysRecNo = recNo;
@@ -283,6 +294,7 @@ void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
             ReplaceKey(oldStatus.data(), newStatus.data(), recNo);
             log.Replaced(oldStatus, newStatus, recNo);
         }
+        UpdateRecordWords(buffer, current, log.WordKeys());
         if (!data.GetRecord(this, recNo, 1, false, false, rec) || rec == nullptr)
             RaiseCursor(DBE_KEYORRECDELETED);
         recBefore.assign(rec->Data(), rec->Data() + data.RecordSize());
@@ -319,8 +331,6 @@ void TDataCursor::DeleteRecord(const uint8_t* buffer, bool reposition) {
     TKeyLog log(*this);
     TDataHeader savedHeader = data.Header;
     int32_t savedIndexCount = 0;
-    TRecord* rec = nullptr;
-    std::vector<uint8_t> recBefore;
     try {
         if (Table->LockForWrite()) LoadCurrentRecord(1);
         savedIndexCount = GetTableRecordCount();
@@ -334,39 +344,82 @@ void TDataCursor::DeleteRecord(const uint8_t* buffer, bool reposition) {
             Table->LockRecord(recNo);
             lockedHere = Table->LockedRecords.Test(recNo);
         }
-        const uint8_t* current = CurrentRecord->Data();
-        for (uint8_t i : EditIndexes()) {
-            SelectIndex(i);
-            std::vector<uint8_t> key = RecordKey(current, current);
-            DeleteKey(key.data());
-            log.Deleted(key, recNo);
-        }
-        SelectIndex(SysDeletedIndex);
-        std::vector<uint8_t> liveKey = StatusKey(StatusLive, current);
-        std::vector<uint8_t> deadKey = StatusKey(StatusDeleted, current);
-        ReplaceKey(liveKey.data(), deadKey.data(), recNo);
-        log.Replaced(liveKey, deadKey, recNo);
-        DecTableRecordCount();
-        if (!data.GetRecord(this, recNo, 1, false, false, rec) || rec == nullptr)
-            RaiseCursor(DBE_KEYORRECDELETED);
-        recBefore.assign(rec->Data(), rec->Data() + data.RecordSize());
-        data.FreeRecord(rec);
-        rec->Modified = true;
-        data.ReleaseRecord(rec);
-        rec = nullptr;
+        RemoveRecord(CurrentRecord->Data(), recNo, NaturalOrderIndex, false, log);
         Table->FlushBuffers();
     } catch (...) {
         log.Undo();
-        if (rec != nullptr) {
-            std::memcpy(rec->Data(), recBefore.data(), recBefore.size());
-            data.ReleaseRecord(rec);
-        }
         data.Header = savedHeader;
         if (savedIndexCount != 0) SetTableRecordCount(savedIndexCount);
         FinishEdit(savedIndex, reposition, true, recNo, lockedHere, tookWrite, true);
         throw;
     }
     FinishEdit(savedIndex, reposition, true, recNo, lockedHere, tookWrite, false);
+}
+
+void TDataCursor::RemoveRecord(const uint8_t* record, int32_t recNo, uint8_t keepIndex, bool tolerant,
+                               TKeyLog& log) {
+    TDataFile& data = *Table->DataFile;
+    // 1. The record's key in every index that holds records.
+    for (uint8_t i : EditIndexes()) {
+        if (i == keepIndex) continue;
+        SelectIndex(i);
+        std::vector<uint8_t> key = RecordKey(record, record);
+        if (tolerant) {
+            // An index being rebuilt may not hold the record yet, and a unique index may hold
+            // an equal key of another record: only this record's own entry goes.
+            if (!KeyEntryExists(key.data(), recNo)) continue;
+        }
+        DeleteKey(key.data());
+        log.Deleted(key, recNo);
+    }
+    // 2. The record-status key moves to the deleted group.
+    SelectIndex(SysDeletedIndex);
+    std::vector<uint8_t> liveKey = StatusKey(StatusLive, record);
+    std::vector<uint8_t> deadKey = StatusKey(StatusDeleted, record);
+    if (tolerant && !KeyEntryExists(liveKey.data(), recNo)) {
+        if (!KeyEntryExists(deadKey.data(), recNo)) {
+            InsertKey(deadKey.data(), recNo);
+            log.Inserted(deadKey, recNo);
+        }
+    } else {
+        ReplaceKey(liveKey.data(), deadKey.data(), recNo);
+        log.Replaced(liveKey, deadKey, recNo);
+    }
+    DecTableRecordCount();
+    // 3. Its words leave the text index.
+    RemoveRecordWords(record, log.WordKeys(), tolerant);
+    // 4. The slot becomes the head of the free chain.
+    TRecord* rec = nullptr;
+    if (!data.GetRecord(this, recNo, 1, false, false, rec) || rec == nullptr)
+        RaiseCursor(DBE_KEYORRECDELETED);
+    std::vector<uint8_t> before(rec->Data(), rec->Data() + data.RecordSize());
+    try {
+        data.FreeRecord(rec);
+        rec->Modified = true;
+    } catch (...) {
+        std::memcpy(rec->Data(), before.data(), before.size());
+        data.ReleaseRecord(rec);
+        throw;
+    }
+    data.ReleaseRecord(rec);
+}
+
+void TDataCursor::DropRecordEverywhere(const uint8_t* record, int32_t recNo, uint8_t keepIndex) {
+    uint8_t savedIndex = CurrentIndex;
+    int32_t savedCount = GetTableRecordCount();
+    TKeyLog log(*this);
+    try {
+        RemoveRecord(record, recNo, keepIndex, true, log);
+    } catch (...) {
+        log.Undo();
+        SetTableRecordCount(savedCount);
+        try {
+            SelectIndex(savedIndex);
+        } catch (...) {
+        }
+        throw;
+    }
+    SelectIndex(savedIndex);
 }
 
 void TDataCursor::CancelRecord() {
