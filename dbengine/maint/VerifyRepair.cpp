@@ -368,6 +368,13 @@ void TDataCursor::TVerifyRun::CheckLiveRecord(TRecord& record, int32_t recNo) {
         }
     }
     CheckBlobFields(record, recNo, true);
+    if (IndexesOk) {
+        try {
+            if (!C.CheckRecordWords(record.Data())) IndexesOk = false;
+        } catch (...) {
+            IndexesOk = false;
+        }
+    }
 }
 
 void TDataCursor::TVerifyRun::CheckBlobFields(TRecord& record, int32_t recNo, bool live) {
@@ -394,12 +401,19 @@ void TDataCursor::TVerifyRun::CheckBlobFields(TRecord& record, int32_t recNo, bo
             continue;
         }
         const int32_t before = firstBlock;
+        bool sound = true;
         if (firstBlock < 0 || firstBlock > blockCount) {
             LogFixed(offsetLine);
             firstBlock = 0;
+            sound = false;
+        } else {
+            sound = C.VerifyBlobs(VerifyOnly, firstBlock, stamp, recNo, Tolerant);
+        }
+        if (!sound) {
             Valid = false;
-        } else if (!C.VerifyBlobs(VerifyOnly, firstBlock, stamp, recNo, Tolerant)) {
-            Valid = false;
+            // The words of a damaged memo (and of the one repair leaves) are not those the text
+            // index holds for it: its keys are rebuilt, or stale ones would go on finding it.
+            if (C.IsTextIndexedField(static_cast<uint16_t>(d.FieldNo))) IndexesOk = false;
         }
         if (VerifyOnly || firstBlock == before) continue;
         // A value whose chain could not be kept loses its reference: the field becomes NULL.
@@ -472,6 +486,7 @@ void TDataCursor::TVerifyRun::RebuildRecord(TRecord& record, int32_t recNo) {
     }
     C.SelectIndex(SysDeletedIndex);
     C.InsertKey(StatusKey(StatusLive, record.Data()).data(), recNo);
+    C.AddRecordWordsLoadingBlobs(record.Data());
     ++LiveCount;
 }
 
@@ -479,6 +494,8 @@ void TDataCursor::TVerifyRun::DropDuplicate(TRecord& record, int32_t recNo) {
     Log("Error rebuilding index keys for physical record # " + std::to_string(recNo) +
         ", error fixed but physical record deleted");
     Valid = false;
+    // Its words were not added yet; tolerant removal touches no other record's keys.
+    C.RemoveRecordWords(record.Data(), {}, true);
     if (C.Table->HasBlobFields() && C.Table->BlobFile->IsOpen) {
         for (const TFieldDescriptor& d : C.Table->DataFile->Descriptors) {
             if (d.FieldType != fldBlob) continue;

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -49,6 +50,8 @@ protected:
                       Field(3, "Count", fldInteger), Field(4, "Notes", fldBlob, 0, fldstMemo)};
         def.PrimaryIndex = Index("", {1}, true);
         def.SecondaryIndexes = {Index("ByCity", {2}, false), Index("ByCount", {3}, true)};
+        def.TextIndex.FieldNumbers[0] = 2;
+        def.TextIndex.FieldNumbers[1] = 4;
         TDataCursor creator(Database);
         creator.SetTableName("T");
         creator.SetExclusive(true);
@@ -75,13 +78,15 @@ protected:
         }
     }
 
-    // Gives record r a memo of size bytes and returns its stamp.
+    // Gives record r a memo of size bytes and returns its stamp. The memo's words reach the
+    // full-text index with the next index rebuild.
     int32_t PutMemo(int32_t r, int32_t size) {
         TDataTable* t = Open("T", true);
         TBlobBuffer blob(nullptr, t->BlobFile.get());
         blob.Stamp = t->DataFile->NextBlobStamp();
         blob.SetSize(size);
-        for (int32_t i = 0; i < size; ++i) blob.GetData()[i] = static_cast<uint8_t>('a' + i % 26);
+        const std::string text = "lorem ipsum dolor sit amet ";
+        for (int32_t i = 0; i < size; ++i) blob.GetData()[i] = static_cast<uint8_t>(text[i % text.size()]);
         blob.Save();
         TRecord* rec = nullptr;
         EXPECT_TRUE(t->DataFile->GetRecord(nullptr, r, 1, false, false, rec));
@@ -126,6 +131,21 @@ protected:
         }
         EXPECT_EQ(c.GetTableRecordCount(), static_cast<int32_t>(names.size()));
         return names;
+    }
+
+    // The physical records that have word keys of the memo (field 4) in the full-text index.
+    std::set<int32_t> MemoWordRecords() {
+        TDataCursor reader(Database);
+        reader.SetTableName("T");
+        reader.OpenCursor();
+        reader.SelectIndex(SysTextIndex);
+        std::set<int32_t> records;
+        reader.SetToBegin();
+        while (reader.GetNextRecord(nullptr) == 0) {
+            std::vector<uint8_t> key = reader.GetBookmark();
+            if ((key[1] << 8 | key[2]) == 4) records.insert(reader.GetPhysicalRecNo());
+        }
+        return records;
     }
 
     int64_t RecordOffset(int32_t r) const {
@@ -199,6 +219,7 @@ Lines Concat(Lines a, const Lines& b) {
 TEST_F(VerifyRepairTest, SoundTableLogsOnlyStartAndEndAndChangesNothing) {
     Create(40);
     PutMemo(3, 900);
+    Run(false, true);
     Session->SetProgressSteps(8);  // an increment of 12 percent
     const std::string before = Snapshot();
     for (bool verifyOnly : {true, false}) {
@@ -273,6 +294,7 @@ TEST_F(VerifyRepairTest, PreconditionsComeFirst) {
 }
 
 // Each case damages a sound table of six records (memos on records 1, 2 and 5, record 6 deleted)
+// A damaged memo's words no longer match the full-text index, whose keys repair then rebuilds.
 // the way a torn write or a stray byte would; verification reports it and changes nothing,
 // repair fixes it, and a second verification finds nothing.
 TEST_F(VerifyRepairTest, EveryCheckReportsInBothModesAndRepairFixesIt) {
@@ -310,9 +332,13 @@ TEST_F(VerifyRepairTest, EveryCheckReportsInBothModesAndRepairFixesIt) {
          [&] { EXPECT_EQ(Bytes("T.DAT").substr(FieldOffset(6, 4), 9), std::string(9, '\0')); }},
         {"BLOB reference past the last block",
          [&] { PatchInt32("T.DAT", FieldOffset(1, 4) + 1, 99); },
-         {"Invalid BLOB offset into BLOB file for physical record # 1"},
-         Fixed({"Invalid BLOB offset into BLOB file for physical record # 1"}),
-         [&] { EXPECT_EQ(Bytes("T.DAT").substr(FieldOffset(1, 4), 9), std::string(9, '\0')); }},
+         {"Invalid BLOB offset into BLOB file for physical record # 1", Mismatch},
+         Concat(Fixed({"Invalid BLOB offset into BLOB file for physical record # 1"}), Rebuilt),
+         [&] {
+             EXPECT_EQ(Bytes("T.DAT").substr(FieldOffset(1, 4), 9), std::string(9, '\0'));
+             // The lost memo's words went with it.
+             EXPECT_EQ(MemoWordRecords(), (std::set<int32_t>{2, 5}));
+         }},
         {"NULL field holding a reference",
          [&] { PatchInt32("T.DAT", FieldOffset(4, 4) + 1, 1); },
          {"Invalid BLOB offset into BLOB file for physical record # 4"},
@@ -334,6 +360,11 @@ TEST_F(VerifyRepairTest, EveryCheckReportsInBothModesAndRepairFixesIt) {
              // The dropped record's memo went to the free blocks.
              EXPECT_EQ(GetInt32(reinterpret_cast<const uint8_t*>(Bytes("T.BLB").data()) + 9), 4);
          }},
+        {"memo word missing from the full-text index",
+         [&] { Patch("T.BLB", BlockOffset(3) + BlockHeaderSize, "x"); },
+         {Mismatch},
+         Rebuilt,
+         nullptr},
         {"unreadable full-text parameters",
          [&] {
              TDataTable* t = Open("T");
@@ -343,7 +374,7 @@ TEST_F(VerifyRepairTest, EveryCheckReportsInBothModesAndRepairFixesIt) {
              Patch("T.IDX", int64_t{IndexHeaderSize} + int64_t(page - 1) * IndexPageSize,
                    std::string(IndexPageSize, '\xFF'));
          },
-         {"Invalid or corrupt text indexing parameters in index"},
+         {"Invalid or corrupt text indexing parameters in index", Mismatch},
          Concat(Fixed({"Invalid or corrupt text indexing parameters in index"}), Rebuilt),
          [&] {
              TDataCursor c(Database);
@@ -370,13 +401,13 @@ TEST_F(VerifyRepairTest, EveryCheckReportsInBothModesAndRepairFixesIt) {
          }},
         {"chain leading back into itself",
          [&] { PatchInt32("T.BLB", BlockOffset(2) + 4, 1); },
-         {"Recursive intra-block pointer in BLOB file for physical record # 1"},
-         Fixed({"Recursive intra-block pointer in BLOB file for physical record # 1"}),
+         {"Recursive intra-block pointer in BLOB file for physical record # 1", Mismatch},
+         Concat(Fixed({"Recursive intra-block pointer in BLOB file for physical record # 1"}), Rebuilt),
          [&] { EXPECT_EQ(Bytes("T.BLB").substr(BlockOffset(2) + 4, 4), std::string(4, '\0')); }},
         {"size of 1000 with 900 bytes in the chain",
          [&] { PatchInt32("T.BLB", BlockOffset(1) + 14, 1000); },
-         {"BLOB size mismatch in BLOB file for physical record # 1"},
-         Fixed({"BLOB size mismatch in BLOB file for physical record # 1"}),
+         {"BLOB size mismatch in BLOB file for physical record # 1", Mismatch},
+         Concat(Fixed({"BLOB size mismatch in BLOB file for physical record # 1"}), Rebuilt),
          [&] {
              TDataTable* t = Open("T");
              TBlobBuffer blob(nullptr, t->BlobFile.get());
@@ -389,9 +420,10 @@ TEST_F(VerifyRepairTest, EveryCheckReportsInBothModesAndRepairFixesIt) {
         {"block of another value in the chain",
          [&] { PatchInt32("T.BLB", BlockOffset(1) + 4, 3); },
          {"Invalid intra-block pointer in BLOB file for physical record # 1",
-          "BLOB size mismatch in BLOB file for physical record # 1"},
-         Fixed({"Invalid intra-block pointer in BLOB file for physical record # 1",
-                "BLOB size mismatch in BLOB file for physical record # 1"}),
+          "BLOB size mismatch in BLOB file for physical record # 1", Mismatch},
+         Concat(Fixed({"Invalid intra-block pointer in BLOB file for physical record # 1",
+                       "BLOB size mismatch in BLOB file for physical record # 1"}),
+                Rebuilt),
          nullptr},
     };
     for (const Case& c : cases) {
@@ -401,6 +433,7 @@ TEST_F(VerifyRepairTest, EveryCheckReportsInBothModesAndRepairFixesIt) {
         PutMemo(2, 100);           // block 3
         PutMemo(5, 50);            // block 4
         DeleteByName("N6");
+        Run(false, true);
         ASSERT_TRUE(Run(true).Valid);
         c.Damage();
         const std::string damaged = Snapshot();
@@ -421,6 +454,7 @@ TEST_F(VerifyRepairTest, EveryCheckReportsInBothModesAndRepairFixesIt) {
 TEST_F(VerifyRepairTest, AFailingReadIsLoggedAndThePassGoesOn) {
     Create(4);
     PutMemo(2, 100);
+    Run(false, true);
     auto fault = [&](platform::TFileOperation op, const std::string& path, int64_t position, uint32_t) {
         platform::TFileFault result;
         if (op == platform::TFileOperation::Read && path.size() > 4 &&
