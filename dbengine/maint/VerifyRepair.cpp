@@ -121,6 +121,7 @@ private:
     int32_t LiveCount = 0;
     int32_t LargestId = 0;
     int32_t RecordCount = 0;
+    bool ReadAhead = true;
     std::vector<uint8_t> EditIndexes;
 };
 
@@ -194,6 +195,8 @@ bool TDataCursor::TVerifyRun::Execute() {
     if (!FieldsFit) IndexesOk = false;
     EditIndexes = C.EditIndexes();
     RecordCount = RecordsToScan();
+    // Reading ahead goes by the header's count, which must then not reach past the file.
+    ReadAhead = RecordCount == C.Table->DataFile->RecordCount();
     RecordPass();
     if (C.GetTableRecordCount() != LiveCount) IndexesOk = false;
 
@@ -260,7 +263,7 @@ int32_t TDataCursor::TVerifyRun::RecordsToScan() const {
 
 TRecord* TDataCursor::TVerifyRun::Fetch(int32_t recNo) {
     TRecord* record = nullptr;
-    if (!C.Table->DataFile->GetRecord(&C, recNo, 1, false, true, record) || record == nullptr)
+    if (!C.Table->DataFile->GetRecord(&C, recNo, 1, false, ReadAhead, record) || record == nullptr)
         C.RaiseCursor(DBE_KEYORRECDELETED);
     return record;
 }

@@ -399,6 +399,19 @@ TEST_F(VerifyRepairTest, EveryCheckReportsInBothModesAndRepairFixesIt) {
              EXPECT_EQ(dataRecords() * RecordSize + RecordOffset(1), Bytes("T.DAT").size());
              EXPECT_EQ((Bytes("T.BLB").size() - BlobHeaderSize) % 512, 0u);
          }},
+        {"record count far past the file's records",
+         [&] { PatchInt32("T.DAT", 13, 1000000000); },
+         {"Physical record count not correct"},
+         Fixed({"Physical record count not correct"}),
+         nullptr},
+        // Verification reads no record by a layout that does not fit the fields.
+        {"record length too short for the fields",
+         [&] { Patch("T.DAT", 21, std::string("\x05\x00", 2)); },
+         {"Invalid physical record length in table header",
+          "Physical records not aligned on even record size boundaries", "Physical record count not correct",
+          Mismatch},
+         Fixed({"Invalid physical record length in table header"}),
+         nullptr},
         {"chain leading back into itself",
          [&] { PatchInt32("T.BLB", BlockOffset(2) + 4, 1); },
          {"Recursive intra-block pointer in BLOB file for physical record # 1", Mismatch},
