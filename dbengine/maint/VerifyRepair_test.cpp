@@ -313,6 +313,20 @@ TEST_F(VerifyRepairTest, EveryCheckReportsInBothModesAndRepairFixesIt) {
          {"Logical record ID for physical record # 2 is invalid", Mismatch},
          Concat(Fixed({"Logical record ID for physical record # 2 is invalid"}), Rebuilt),
          [&] { EXPECT_EQ(Names().size(), 5u); }},
+        {"record-status entry naming another record",
+         [&] {
+             // Descriptor 31's root: a leaf of uncompressed 9-byte entries (status and record ID,
+             // then the record number) from byte 13; the third is record 3's.
+             const std::string idx = Bytes("T.IDX");
+             const int32_t root = GetInt32(reinterpret_cast<const uint8_t*>(idx.data()) + IhDescriptors +
+                                           SysDeletedIndex * IndexDescriptorSize + IdRootPage);
+             ASSERT_GT(root, 0);
+             PatchInt32("T.IDX",
+                        int64_t{IndexHeaderSize} + int64_t(root - 1) * IndexPageSize + 13 + 2 * 9 + 5, 99);
+         },
+         {"Logical record ID for physical record # 3 is invalid", Mismatch},
+         Concat(Fixed({"Logical record ID for physical record # 3 is invalid"}), Rebuilt),
+         [&] { EXPECT_EQ(Names().size(), 5u); }},
         {"last record ID below a record's ID",
          [&] { PatchInt32("T.DAT", 17, 4); },
          {"Invalid next available record ID (auto-increment)"},
