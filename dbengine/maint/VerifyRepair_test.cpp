@@ -44,18 +44,19 @@ struct TRunResult {
 // Notes. Record r is named "N<r>", lives in one of two cities and counts r * 10.
 class VerifyRepairTest : public testsupport::TableFixture {
 protected:
-    void Create(int rows, bool overwrite = false) {
+    // Without userPrimary the table keeps its records in the engine's own order.
+    void Create(int rows, bool overwrite = false, bool userPrimary = true) {
         TTableDefinition def;
         def.Fields = {Field(1, "Name", fldString, 20), Field(2, "City", fldString, 20),
                       Field(3, "Count", fldInteger), Field(4, "Notes", fldBlob, 0, fldstMemo)};
-        def.PrimaryIndex = Index("", {1}, true);
+        if (userPrimary) def.PrimaryIndex = Index("", {1}, true);
         def.SecondaryIndexes = {Index("ByCity", {2}, false), Index("ByCount", {3}, true)};
         def.TextIndex.FieldNumbers[0] = 2;
         def.TextIndex.FieldNumbers[1] = 4;
         TDataCursor creator(Database);
         creator.SetTableName("T");
         creator.SetExclusive(true);
-        creator.CreateTable(def, false, overwrite);
+        creator.CreateTable(def, !userPrimary, overwrite);
         TDataCursor c(Database);
         c.SetTableName("T");
         c.OpenCursor();
@@ -110,6 +111,20 @@ protected:
         uint8_t v[32] = {};
         std::memcpy(v, name.data(), name.size());
         c.PutField(1, b.data(), v, false, false);
+        ASSERT_TRUE(c.FindKey(false, b.data(), 1, false, 0, out.data()));
+        c.DeleteRecord(out.data(), false);
+    }
+
+    void DeleteByCount(int32_t count) {
+        TDataCursor c(Database);
+        c.SetTableName("T");
+        c.OpenCursor();
+        c.SetIndexName("ByCount");
+        std::vector<uint8_t> b(c.RecordSize, 0), out(c.RecordSize, 0);
+        c.ClearRecordBuffer(b.data());
+        uint8_t v[4];
+        PutInt32(v, count);
+        c.PutField(3, b.data(), v, false, false);
         ASSERT_TRUE(c.FindKey(false, b.data(), 1, false, 0, out.data()));
         c.DeleteRecord(out.data(), false);
     }
@@ -248,6 +263,21 @@ TEST_F(VerifyRepairTest, SoundTableLogsOnlyStartAndEndAndChangesNothing) {
         }
     }
     EXPECT_EQ(Names().size(), 40u);
+}
+
+TEST_F(VerifyRepairTest, TableInTheEnginesOwnOrderVerifiesAndRepairsItsSecondaryIndexes) {
+    Create(8, false, false);
+    DeleteByCount(30);
+    EXPECT_TRUE(Run(true).Valid);
+    EXPECT_TRUE(Run(false, true).Valid);
+    PatchInt32("T.DAT", FieldOffset(5, 3) + 1, 20);  // a second Count of 20
+    EXPECT_EQ(Run(true).Log, Lines{Mismatch});
+    EXPECT_EQ(
+        Run(false).Log,
+        (Lines{Rebuilt[0],
+               "Error rebuilding index keys for physical record # 5, error fixed but physical record deleted",
+               Rebuilt[1]}));
+    EXPECT_TRUE(Run(true).Valid);
 }
 
 TEST_F(VerifyRepairTest, EmptyTableReportsTheRecordPassOnce) {
