@@ -31,7 +31,6 @@ namespace dbengine {
 namespace {
 
 constexpr uint8_t StatusLive = 0;
-constexpr uint8_t StatusDeleted = 1;
 // A BLOB field's value bytes: the first block number, then the stamp.
 constexpr uint32_t BlobStampOffset = 4;
 constexpr uint32_t BlobReferenceSize = 8;
