@@ -357,6 +357,15 @@ TEST_F(VerifyRepairTest, EveryCheckReportsInBothModesAndRepairFixesIt) {
          {"Logical record ID for physical record # 3 is invalid", Mismatch},
          Concat(Fixed({"Logical record ID for physical record # 3 is invalid"}), Rebuilt),
          [&] { EXPECT_EQ(Names().size(), 5u); }},
+        {"two live records with one record ID",
+         [&] { PatchInt32("T.DAT", RecordOffset(4) + 5, 2); },
+         {Mismatch},
+         {Rebuilt[0], "Logical record ID for physical record # 4 is invalid, error fixed", Rebuilt[1]},
+         [&] {
+             EXPECT_EQ(Names().size(), 5u);
+             EXPECT_EQ(
+                 GetInt32(reinterpret_cast<const uint8_t*>(Bytes("T.DAT").data()) + RecordOffset(4) + 5), 7);
+         }},
         {"last record ID below a record's ID",
          [&] { PatchInt32("T.DAT", 17, 4); },
          {"Invalid next available record ID (auto-increment)"},
