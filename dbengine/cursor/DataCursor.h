@@ -378,6 +378,30 @@ public:
     void SortRecords(const std::vector<TFieldDescriptor>& fields, bool caseInsensitive, int32_t limit,
                      bool distinct, bool grouping, bool finish, bool filter, TDataQuery* context);
 
+    // ---- Table restructure (Restructure.cpp) ----
+    // A new definition for the table the closed cursor names (exclusive, writable). A new field
+    // continues the old field of the same FieldNo; StopWords unset and all-zero character sets
+    // keep the table's full-text parameters; lastAutoInc -1 keeps the last record ID. Losses go
+    // to the data-lost callback, progress to the restructure progress callback. hasProgress and
+    // hasDataLost are the remote protocol's. The cursor is closed afterwards.
+    void RestructureTable(TTableDefinition definition, bool allowAutoPrimary, int32_t lastAutoInc,
+                          bool suppressBackup, bool hasProgress, bool hasDataLost);
+    bool FieldDefChanged(const TFieldDescriptor& oldDesc, const TFieldDescriptor& newDesc) const;
+    // 9985 when newDesc names a field that fields lack.
+    bool IndexDefChanged(const TIndexDescriptor& oldDesc, const TIndexDescriptor& newDesc,
+                         const std::vector<TFieldDescriptor>& fields) const;
+    // Field k gets number k; every index's field list (the full-text index's too) follows.
+    void RenumberFields();
+    // Field numbers of desc become the positions of the fields they name.
+    void RemapIndexFields(TIndexDescriptor& desc) const;
+    // Renames the closed table's files to ".DBK", ".IBK", ".BBK" (an old backup is replaced).
+    void BackupTableFiles();
+    // The table's buffers written and its index file copied to ".IBK".
+    void BackupIndexFile();
+    // noRestore keeps the current index file, else it is copied back from ".IBK" and the cached
+    // buffers and headers are read again; deleteBackup removes the copy.
+    void EndIndexBackup(bool noRestore, bool deleteBackup);
+
     // ---- TRecordFetchClient ----
     bool SyncBeforeRead() override { return false; }
     int32_t CountConsecutiveRecords(int32_t r, int direction, int32_t max) override;

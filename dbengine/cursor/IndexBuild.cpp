@@ -189,7 +189,8 @@ void TDataCursor::DeleteIndex(const std::string& name, bool flag) {
 void TDataCursor::DropIndexNumber(uint8_t indexNo, bool flag) {
     CheckExclusive();
     CheckWritable();
-    if (indexNo > GetSecondaryIndexCount()) RaiseIndex(DBE_INVALIDINDEXNAME, std::to_string(indexNo));
+    if (indexNo > GetSecondaryIndexCount() && indexNo != SysTextIndex)
+        RaiseIndex(DBE_INVALIDINDEXNAME, std::to_string(indexNo));
     FreeIndexOf(indexNo);
     IndexFile->RemoveIndexDesc(indexNo, flag);
 }
