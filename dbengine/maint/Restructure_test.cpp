@@ -66,6 +66,7 @@ protected:
         TDataCursor creator(Database);
         creator.SetTableName("T");
         creator.SetExclusive(true);
+        creator.SetInMemory(InMemory);
         creator.CreateTable(Definition(), false, false);
         Open();
         for (const TRow& r : rows) Insert(r);
@@ -75,6 +76,7 @@ protected:
         C = std::make_unique<TDataCursor>(Database);
         C->SetTableName("T");
         C->SetExclusive(true);
+        C->SetInMemory(InMemory);
         C->OpenCursor();
     }
     void Close() { C.reset(); }
@@ -124,7 +126,7 @@ protected:
                 C->GetFieldValue(d, b.data(), v, blank);
                 r.Count = d.FieldType == fldFloat ? static_cast<int32_t>(GetDouble(v)) : GetInt32(v);
             }
-            if (Desc("Notes", d) && b[d.Offset] != 0) {
+            if (Desc("Notes", d) && d.FieldType == fldBlob && b[d.Offset] != 0) {
                 TBlobBuffer blob(nullptr, C->Table->BlobFile.get());
                 blob.FirstBlock = GetInt32(b.data() + d.Offset + 1);
                 blob.Stamp = GetInt32(b.data() + d.Offset + 5);
@@ -153,6 +155,7 @@ protected:
         auto c = std::make_unique<TDataCursor>(Database);
         c->SetTableName("T");
         c->SetExclusive(true);
+        c->SetInMemory(InMemory);
         c->SetDataLostCallback(
             [&](TDataCursor&, int cause, const std::string& context, bool& go, bool& stop) {
                 Losses.push_back({cause, context});
@@ -193,6 +196,7 @@ protected:
                 {"dave", "Paris", 40, "dd"}};
     }
 
+    bool InMemory = false;
     std::unique_ptr<TDataCursor> C;
     std::vector<TLoss> Losses;
     std::vector<int> Progress;
@@ -330,6 +334,18 @@ TEST_F(RestructureTest, LostRecordsAreReportedWithTheirCause) {
     Losses.clear();
     Database->DeleteTableFiles("T", false);
 
+    // A memo that becomes a string cannot be converted: asked for each memo held.
+    Create(Sample());
+    def = Definition();
+    def.Fields[3] = Field(4, "Notes", fldString, 10);
+    Restructure(def);
+    EXPECT_EQ(Losses, (std::vector<TLoss>(3, {4, "Notes"})));
+    rows = Rows();
+    ASSERT_EQ(rows.size(), 4u) << "the records stay, without the value";
+    for (const TRow& r : rows) EXPECT_EQ(r.Notes, "");
+    Losses.clear();
+    Database->DeleteTableFiles("T", false);
+
     // A new unique index over repeated values, with a copy and in place.
     for (bool copy : {true, false}) {
         SCOPED_TRACE(copy);
@@ -450,6 +466,42 @@ TEST_F(RestructureTest, NewFilesAreCopiedWhenTheyCannotBeRenamed) {
     EXPECT_EQ(refused, 3);
     EXPECT_TRUE(SameRows(Rows(), rows));
     for (const std::string& n : FileNames()) EXPECT_FALSE(n.starts_with("TMP/")) << n;
+}
+
+TEST_F(RestructureTest, AnInMemoryTableIsRebuiltInMemory) {
+    Database = Session->OpenDataDirectory("Memory", "", false);
+    InMemory = true;
+    Create(Sample());
+    std::vector<TRow> rows = Rows();
+    auto files = FileNames();
+    TTableDefinition def = Definition();
+    def.Fields[1].Size = 35;
+    def.SecondaryIndexes.push_back(Index("ByCount", {3}, true));
+    Restructure(def);
+    EXPECT_TRUE(Losses.empty());
+    EXPECT_TRUE(SameRows(Rows(), rows));
+    EXPECT_EQ(FileNames(), files) << "nothing reaches the disk";
+    Open();
+    EXPECT_EQ(C->GetSecondaryIndexCount(), 2);
+    TFieldDescriptor d;
+    C->GetTableFieldDesc(2, d);
+    EXPECT_EQ(d.Size, 35);
+    Close();
+    EXPECT_FALSE(Database->TableExists("T.DBK", true));
+}
+
+TEST_F(RestructureTest, EncryptingNeedsThePasswordOnlyAfterwards) {
+    Create(Sample());
+    std::vector<TRow> rows = Rows();
+    TTableDefinition def = Definition();
+    def.Encrypted = true;
+    def.Password = "secret";
+    Restructure(def, true);
+    EXPECT_FALSE(Session->HasPassword("secret")) << "the password was the restructure's only";
+    EXPECT_EQ(CodeOf([&] { Open(); }), DBE_NOTSUFFTABLERIGHTS);
+    Session->AddPassword("secret");
+    EXPECT_TRUE(SameRows(Rows(), rows));
+    EXPECT_EQ(Bytes("T.DAT").find("alice"), std::string::npos) << "records are scrambled";
 }
 
 TEST_F(RestructureTest, PreconditionsAndDefinitionErrorsChangeNothing) {
