@@ -94,7 +94,9 @@ void TDataCursor::AddIndex(TIndexDescriptor desc, bool /*flag*/) {
     // appends pages, so that undoing it leaves the file byte for byte as it was. Everything
     // pending reaches the file first, so that cached pages can then be thrown away and the file
     // cut without losing anyone else's changes.
-    bool appendOnly = !temporary && desc.Unique != 0;
+    // Inside a transaction pending pages of other indexes may not be written yet: there the
+    // failed build is undone by freeing its pages instead.
+    bool appendOnly = !temporary && desc.Unique != 0 && !Table->InTransaction;
     if (appendOnly) Table->FlushBuffers();
     TIndexHeader savedHeader = file.Header;
     int64_t savedSize = appendOnly ? file.GetFileSize() : 0;
