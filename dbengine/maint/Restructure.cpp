@@ -656,7 +656,13 @@ private:
             std::string spare = C.Database->GetTempTableName(inMemory);
             asideBase = C.Database->Directory + spare.substr(0, spare.size() - 4);
         }
-        // 1. The old files move aside.
+        // 1. The old files move aside. Backups of an earlier restructure go first, all three, so
+        // that no stale one stays beside the new set.
+        if (keepBackup)
+            for (int i : ExistingFiles(asideBase, inMemory, asideExtensions)) {
+                std::string stale = NameWith(asideBase, asideExtensions[i]);
+                RaiseFileResult(Files().DeleteFile(stale, inMemory), stale);
+            }
         std::vector<int> oldFiles = ExistingFiles(base, inMemory, TableExtensions);
         std::vector<int> movedAside;
         try {
