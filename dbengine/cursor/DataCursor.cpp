@@ -199,6 +199,7 @@ void TDataCursor::CloseCursor(bool discard) {
     }
     TextParamsLoaded = false;
     TextParamsChanged = false;
+    FreeAllBlobs(true, false);
     Filters.clear();
     ResetIndexState();
     CurrentIndex = PrimaryIndex;
