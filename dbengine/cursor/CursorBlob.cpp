@@ -325,8 +325,33 @@ void TBlobRecordWrite::EmptyAll() {
 
 bool TBlobRecordWrite::Store() {
     if (!Active) return false;
-    Cursor.StampBlobs(Record, false);
-    bool stored = Cursor.SaveBlobs();
+    // A negative reference that is no open value would go into the file as it stands.
+    for (uint16_t f = 1; f <= Cursor.FieldCount; ++f) {
+        TFieldDescriptor d;
+        Cursor.GetFieldDesc(f, d);
+        if (d.FieldType != fldBlob) continue;
+        int32_t value = GetInt32(Record + d.Offset + 1);
+        if (value < 0 && Cursor.FindOpenBlob(value) == nullptr) Cursor.CheckError(DBE_INVALIDBLOBHANDLE, {});
+    }
+    // Only the values this record holds are saved with it: a changed value open in another
+    // record buffer would get a chain that no record points at.
+    std::vector<TBlobBuffer*> others;
+    for (const auto& b : Cursor.OpenBlobs) {
+        TFieldDescriptor d;
+        if (!b->Modified) continue;
+        if (FindBlobField(Cursor, b->FieldNo, false, d) && HoldsHandle(Record + d.Offset, *b)) continue;
+        others.push_back(b.get());
+        b->Modified = false;
+    }
+    bool stored = false;
+    try {
+        Cursor.StampBlobs(Record, false);
+        stored = Cursor.SaveBlobs();
+    } catch (...) {
+        for (TBlobBuffer* b : others) b->Modified = true;
+        throw;
+    }
+    for (TBlobBuffer* b : others) b->Modified = true;
     Cursor.PutBlobHandles(Record, false);
     return stored;
 }
