@@ -308,9 +308,18 @@ void TDataCursor::CloneBlob(uint16_t fieldNo, const uint8_t* source, uint8_t* de
 // ---- TBlobRecordWrite ----
 
 TBlobRecordWrite::TBlobRecordWrite(TDataCursor& cursor, uint8_t* record) : Cursor(cursor), Record(record) {
+    Begin();
+}
+
+TBlobRecordWrite::TBlobRecordWrite(TDataCursor& cursor, const uint8_t* record, TOnCopy)
+    : Cursor(cursor), Copy(record, record + cursor.RecordSize), Record(Copy.data()) {
+    Begin();
+}
+
+void TBlobRecordWrite::Begin() {
     if (Cursor.Table == nullptr || !Cursor.Table->HasBlobFields() || !Cursor.Table->BlobFile->IsOpen) return;
     for (const auto& b : Cursor.OpenBlobs) Before.push_back({b.get(), b->FirstBlock, b->Stamp, b->Modified});
-    RecordBefore.assign(record, record + Cursor.RecordSize);
+    RecordBefore.assign(Record, Record + Cursor.RecordSize);
     Cursor.Table->BlobFile->BeginChanges();
     Active = true;
 }

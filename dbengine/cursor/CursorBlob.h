@@ -20,6 +20,9 @@ class TBlobRecordWrite {
 public:
     // Does nothing at all for a table without BLOB fields.
     TBlobRecordWrite(TDataCursor& cursor, uint8_t* record);
+    // Works on a copy of record (a delete works on the stored record).
+    enum TOnCopy { OnCopy };
+    TBlobRecordWrite(TDataCursor& cursor, const uint8_t* record, TOnCopy);
     ~TBlobRecordWrite();
     TBlobRecordWrite(const TBlobRecordWrite&) = delete;
     TBlobRecordWrite& operator=(const TBlobRecordWrite&) = delete;
@@ -34,6 +37,8 @@ public:
     void TakeBack() noexcept;
 
 private:
+    void Begin();
+
     struct TSavedState {
         TBlobBuffer* Buffer;
         int32_t FirstBlock;
@@ -42,6 +47,7 @@ private:
     };
 
     TDataCursor& Cursor;
+    std::vector<uint8_t> Copy;
     uint8_t* Record;
     bool Active = false;
     std::vector<TSavedState> Before;

@@ -401,6 +401,25 @@ TEST_F(CursorBlobTest, InsertModifyAndDeleteStoreReuseAndFreeChains) {
     EXPECT_EQ(Value(Find("b"), FNotes), Pattern(2 * BlockData, 'b'));
 }
 
+TEST_F(CursorBlobTest, DroppingARecordEverywhereFreesItsChains) {
+    auto a = NewRecord("a");
+    Write(a, FNotes, Pattern(800, 'd'));
+    Insert(a);
+    auto b = NewRecord("b");
+    Write(b, FNotes, "stays");
+    Insert(b);
+    auto stored = Find("a");
+    C->DropRecordEverywhere(stored.data(), C->GetPhysicalRecNo());
+    EXPECT_TRUE(C->OpenBlobs.empty());
+    EXPECT_EQ(Blb().FirstFreeBlock(), 2) << "a's two blocks are free";
+    EXPECT_EQ(C->GetTableRecordCount(), 1);
+    TRecord* slot = nullptr;
+    ASSERT_TRUE(C->Table->DataFile->GetRecord(nullptr, 1, 1, false, false, slot));
+    EXPECT_EQ(GetInt32(slot->Data() + Desc(FNotes).Offset + 1), 0);
+    C->Table->DataFile->ReleaseRecord(slot);
+    EXPECT_EQ(Value(Find("b"), FNotes), "stays");
+}
+
 TEST_F(CursorBlobTest, ACancelledEditLeavesTheBlobFileAsItWas) {
     auto a = NewRecord("a");
     Write(a, FNotes, "kept");

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,8 +30,10 @@
 namespace dbengine {
 
 class TDataDirectory;
+class TDataQuery;
 class TDataTable;
 class TRecord;
+class TBlobRecordWrite;
 
 class TDataCursor : public framework::TObject, public TIndexCursor, public TRecordFetchClient {
 public:
@@ -240,6 +243,13 @@ public:
     // buffer: the caller's copy of the current record.
     void DeleteRecord(const uint8_t* buffer, bool reposition);
     void CancelRecord();
+    // Removes one live record from the table, for maintenance work that finds it cannot keep it
+    // (a duplicate key while an index is built): its entry in every index but keepIndex (an
+    // index that lacks the entry is passed over), its record-status key moved to the deleted
+    // group, the live count lowered and its slot put at the head of the free chain. No locks are
+    // taken and nothing is flushed: the caller holds the table exclusively or write-locked. The
+    // current index is kept; on failure the keys already removed are put back.
+    void DropRecordEverywhere(const uint8_t* record, int32_t recNo, uint8_t keepIndex = NaturalOrderIndex);
     // 0, or 8709 without a current record.
     TEngineErrorCode CloneCurrentRecord(uint8_t* buffer);
     void RefreshAfterInsert(int32_t recNo, const uint8_t* record);
@@ -378,6 +388,36 @@ public:
     void BitmapsRecordInserted(int32_t recordNo, const uint8_t* buffer);
     void BitmapsRecordDeleted(int32_t recordNo);
 
+    // ---- Adding and deleting secondary indexes, record sort, maintenance forwarders (IndexBuild.cpp) ----
+    // Completes the descriptor (key size, field count) and builds the new last secondary index
+    // from every live record; a temporary index needs neither exclusive nor writable. 10026 for
+    // a key over 522 bytes; a unique index over repeated keys raises 9729 naming the index. Any
+    // failure leaves the index file as it was (no descriptor, no page). Ends before the first
+    // record. flag is the remote protocol's and unused here.
+    void AddIndex(TIndexDescriptor desc, bool flag);
+    // The index named (blanks around it and letter case do not count; 10022 when none), its
+    // pages freed; flag moves the later descriptors down. Ends on the primary index before the
+    // first record.
+    void DeleteIndex(const std::string& name, bool flag);
+    // The same by number (table restructure); the current index and position are left alone.
+    void DropIndexNumber(uint8_t indexNo, bool flag);
+    // Frees the page of the current index and, for an inner page, every page below it.
+    void FreeIndexPages(int32_t pageNo);
+    // "Sys Deleted" and the live-record count made from the data file (after the index file was
+    // found missing and created empty); the primary index becomes the engine's own order.
+    void RebuildInternalIndex();
+    void SetHasInternalPrimaryIndex(bool value);
+    // The index file header's secondary index count.
+    void SetIndexHeaderByte(uint8_t value);
+    // Writes every changed buffer of the three files; dropCaches trims the caches after, extra
+    // writes the headers and flushes the files to disk even when nothing changed.
+    void WriteAllBuffers(bool dropCaches, bool extra);
+    // Physical sort of the records (exclusive cursor); only for a table with no secondary index
+    // whose primary index is the engine's own order, otherwise nothing happens. The
+    // record-status index is made again and the cursor stands before the first record.
+    void SortRecords(const std::vector<TFieldDescriptor>& fields, bool caseInsensitive, int32_t limit,
+                     bool distinct, bool grouping, bool finish, bool filter, TDataQuery* context);
+
     // ---- TRecordFetchClient ----
     bool SyncBeforeRead() override { return false; }
     int32_t CountConsecutiveRecords(int32_t r, int direction, int32_t max) override;
@@ -502,6 +542,18 @@ private:
     // Key of record in the current index, record-ID suffix from idRecord (key size bytes).
     std::vector<uint8_t> RecordKey(const uint8_t* record, const uint8_t* idRecord);
     bool ChecksDuplicates() const;
+    // The removal shared by DeleteRecord and DropRecordEverywhere (keys, record-status key, live
+    // count, slot); tolerant passes over index entries that are missing.
+    void RemoveRecord(const uint8_t* record, int32_t recNo, uint8_t keepIndex, bool tolerant, TKeyLog& log,
+                      std::optional<TBlobRecordWrite>& blobs);
+    // Index building (IndexBuild.cpp).
+    friend class TIndexBuildTestAccess;
+    void BuildIndexKeys(uint8_t indexNo);
+    uint8_t FindIndexByName(const std::string& name) const;
+    // Frees every page of the index and zeroes its root page number.
+    void FreeIndexOf(uint8_t indexNo);
+    // Inserts every record's record-status key; countLive also counts the live records.
+    void RebuildRecordStatusKeys(bool countLive);
     void FinishEdit(uint8_t savedIndex, bool reposition, bool deleted, int32_t recNo, bool unlockRecord,
                     bool unlockTable, bool failing);
 

@@ -333,10 +333,7 @@ void TDataCursor::DeleteRecord(const uint8_t* buffer, bool reposition) {
     TKeyLog log(*this);
     TDataHeader savedHeader = data.Header;
     int32_t savedIndexCount = 0;
-    TRecord* rec = nullptr;
-    std::vector<uint8_t> recBefore;
     std::optional<TBlobRecordWrite> blobs;
-    std::vector<uint8_t> blobRecord;
     try {
         if (Table->LockForWrite()) LoadCurrentRecord(1);
         savedIndexCount = GetTableRecordCount();
@@ -353,48 +350,91 @@ void TDataCursor::DeleteRecord(const uint8_t* buffer, bool reposition) {
             // The record was being edited here: its open values die with it, unsaved.
             FreeAllBlobs(true, false);
         }
-        const uint8_t* current = CurrentRecord->Data();
-        for (uint8_t i : EditIndexes()) {
-            SelectIndex(i);
-            std::vector<uint8_t> key = RecordKey(current, current);
-            DeleteKey(key.data());
-            log.Deleted(key, recNo);
-        }
-        SelectIndex(SysDeletedIndex);
-        std::vector<uint8_t> liveKey = StatusKey(StatusLive, current);
-        std::vector<uint8_t> deadKey = StatusKey(StatusDeleted, current);
-        ReplaceKey(liveKey.data(), deadKey.data(), recNo);
-        log.Replaced(liveKey, deadKey, recNo);
-        DecTableRecordCount();
-        // Every BLOB of the record is emptied, which frees its chain; the freed slot keeps no
-        // reference to a chain.
-        blobRecord.assign(current, current + RecordSize);
-        blobs.emplace(*this, blobRecord.data());
-        blobs->EmptyAll();
-        blobs->Store();
-        if (!data.GetRecord(this, recNo, 1, false, false, rec) || rec == nullptr)
-            RaiseCursor(DBE_KEYORRECDELETED);
-        recBefore.assign(rec->Data(), rec->Data() + data.RecordSize());
-        blobs->CopyFieldsTo(rec->Data());
-        data.FreeRecord(rec);
-        rec->Modified = true;
-        data.ReleaseRecord(rec);
-        rec = nullptr;
+        RemoveRecord(CurrentRecord->Data(), recNo, NaturalOrderIndex, false, log, blobs);
         Table->FlushBuffers();
         blobs->Finish();
     } catch (...) {
         if (blobs) blobs->TakeBack();
         log.Undo();
-        if (rec != nullptr) {
-            std::memcpy(rec->Data(), recBefore.data(), recBefore.size());
-            data.ReleaseRecord(rec);
-        }
         data.Header = savedHeader;
         if (savedIndexCount != 0) SetTableRecordCount(savedIndexCount);
         FinishEdit(savedIndex, reposition, true, recNo, lockedHere, tookWrite, true);
         throw;
     }
     FinishEdit(savedIndex, reposition, true, recNo, lockedHere, tookWrite, false);
+}
+
+void TDataCursor::RemoveRecord(const uint8_t* record, int32_t recNo, uint8_t keepIndex, bool tolerant,
+                               TKeyLog& log, std::optional<TBlobRecordWrite>& blobs) {
+    TDataFile& data = *Table->DataFile;
+    // 1. The record's key in every index that holds records.
+    for (uint8_t i : EditIndexes()) {
+        if (i == keepIndex) continue;
+        SelectIndex(i);
+        std::vector<uint8_t> key = RecordKey(record, record);
+        if (tolerant) {
+            // An index being rebuilt may not hold the record yet, and a unique index may hold
+            // an equal key of another record: only this record's own entry goes.
+            if (!KeyEntryExists(key.data(), recNo)) continue;
+        }
+        DeleteKey(key.data());
+        log.Deleted(key, recNo);
+    }
+    // 2. The record-status key moves to the deleted group.
+    SelectIndex(SysDeletedIndex);
+    std::vector<uint8_t> liveKey = StatusKey(StatusLive, record);
+    std::vector<uint8_t> deadKey = StatusKey(StatusDeleted, record);
+    if (tolerant && !KeyEntryExists(liveKey.data(), recNo)) {
+        if (!KeyEntryExists(deadKey.data(), recNo)) {
+            InsertKey(deadKey.data(), recNo);
+            log.Inserted(deadKey, recNo);
+        }
+    } else {
+        ReplaceKey(liveKey.data(), deadKey.data(), recNo);
+        log.Replaced(liveKey, deadKey, recNo);
+    }
+    DecTableRecordCount();
+    // 3. Every BLOB of the record is emptied, which frees its chain (the caller finishes or takes
+    // back the BLOB changes with the rest of its work).
+    blobs.emplace(*this, record, TBlobRecordWrite::OnCopy);
+    blobs->EmptyAll();
+    blobs->Store();
+    // 4. The slot becomes the head of the free chain, keeping no reference to a chain.
+    TRecord* rec = nullptr;
+    if (!data.GetRecord(this, recNo, 1, false, false, rec) || rec == nullptr)
+        RaiseCursor(DBE_KEYORRECDELETED);
+    std::vector<uint8_t> before(rec->Data(), rec->Data() + data.RecordSize());
+    try {
+        blobs->CopyFieldsTo(rec->Data());
+        data.FreeRecord(rec);
+        rec->Modified = true;
+    } catch (...) {
+        std::memcpy(rec->Data(), before.data(), before.size());
+        data.ReleaseRecord(rec);
+        throw;
+    }
+    data.ReleaseRecord(rec);
+}
+
+void TDataCursor::DropRecordEverywhere(const uint8_t* record, int32_t recNo, uint8_t keepIndex) {
+    uint8_t savedIndex = CurrentIndex;
+    int32_t savedCount = GetTableRecordCount();
+    TKeyLog log(*this);
+    std::optional<TBlobRecordWrite> blobs;
+    try {
+        RemoveRecord(record, recNo, keepIndex, true, log, blobs);
+        blobs->Finish();
+    } catch (...) {
+        if (blobs) blobs->TakeBack();
+        log.Undo();
+        SetTableRecordCount(savedCount);
+        try {
+            SelectIndex(savedIndex);
+        } catch (...) {
+        }
+        throw;
+    }
+    SelectIndex(savedIndex);
 }
 
 void TDataCursor::CancelRecord() {
