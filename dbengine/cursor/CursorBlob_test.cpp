@@ -40,23 +40,28 @@ class CursorBlobTest : public testsupport::TableFixture {
 protected:
     void SetUp() override {
         TableFixture::SetUp();
+        Create("T", false);
+        Open();
+    }
+    // With textIndex, Notes is in the table's full-text index.
+    void Create(const std::string& name, bool textIndex) {
         TTableDefinition def;
         def.Fields = {Field(1, "Name", fldString, 20), Field(2, "Notes", fldBlob, 0, fldstMemo),
                       Field(3, "Data", fldBlob, 0, fldstBinary), Field(4, "Count", fldInteger)};
         def.PrimaryIndex = Index("", {1}, true);
+        if (textIndex) def.TextIndex.FieldNumbers[0] = FNotes;
         TDataCursor creator(Database);
-        creator.SetTableName("T");
+        creator.SetTableName(name);
         creator.SetExclusive(true);
         creator.CreateTable(def, false, false);
-        Open();
     }
     void TearDown() override {
         C.reset();
         TableFixture::TearDown();
     }
-    void Open() {
+    void Open(const std::string& name = "T") {
         C = std::make_unique<TDataCursor>(Database);
-        C->SetTableName("T");
+        C->SetTableName(name);
         C->OpenCursor();
     }
     void Close() { C.reset(); }
@@ -401,6 +406,24 @@ TEST_F(CursorBlobTest, InsertModifyAndDeleteStoreReuseAndFreeChains) {
     EXPECT_EQ(Value(Find("b"), FNotes), Pattern(2 * BlockData, 'b'));
 }
 
+TEST_F(CursorBlobTest, AMemoOfTheFullTextIndexKeepsItsOldBytesWhenOpened) {
+    Close();
+    Create("U", true);
+    Open("U");
+    auto a = NewRecord("a");
+    Write(a, FNotes, "old words");
+    Write(a, FData, "bytes");
+    Insert(a);
+    auto current = Find("a");
+    Write(current, FNotes, "new");
+    Write(current, FData, "x");
+    ASSERT_EQ(C->OpenBlobs.size(), 2u);
+    const TBlobBuffer& notes = *C->OpenBlobs[0];
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(notes.GetOldData()), notes.GetOldSize()),
+              "old words");
+    EXPECT_EQ(C->OpenBlobs[1]->GetOldSize(), 0) << "a value outside the index keeps no copy";
+}
+
 TEST_F(CursorBlobTest, DroppingARecordEverywhereFreesItsChains) {
     auto a = NewRecord("a");
     Write(a, FNotes, Pattern(800, 'd'));
@@ -513,7 +536,8 @@ protected:
 
 TEST_F(CursorBlobFailureTest, AModifyThatFailsSavingItsSecondValueChangesNoFile) {
     auto current = Find("a");
-    Write(current, FNotes, Pattern(1000, 'q'));  // grows into new blocks
+    // Grows into more new blocks than the cache holds (64 at this block size).
+    Write(current, FNotes, Pattern(100 * BlockData, 'q'));
     Write(current, FData, "new");
     auto sent = current;
     EXPECT_EQ(CodeOf([&] { C->ModifyRecord(current.data(), true, true); }), DBE_MEMOCORRUPT);
@@ -532,7 +556,7 @@ TEST_F(CursorBlobFailureTest, AModifyThatFailsSavingItsSecondValueChangesNoFile)
 TEST_F(CursorBlobFailureTest, AnInsertThatFailsSavingItsSecondValueChangesNoFile) {
     // The new record's binary value starts from a's stored one (a copied reference).
     auto n = NewRecord("n");
-    Write(n, FNotes, Pattern(1500, 'n'));
+    Write(n, FNotes, Pattern(100 * BlockData, 'n'));
     uint8_t* at = n.data() + Desc(FData).Offset;
     at[0] = 1;
     PutInt32(at + 1, DataRef);
