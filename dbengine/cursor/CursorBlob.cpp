@@ -88,7 +88,7 @@ TEngineErrorCode TDataCursor::OpenBlob(uint16_t fieldNo, uint8_t* record, uint8_
                                        bool recordBound, int32_t& size, bool /*keepRemoteHandle*/) {
     size = 0;
     // Inside a record write the table cannot change under the cursor, which must not move.
-    if (!Table->BlobFile->InChanges()) CheckForChanges();
+    if (Table != nullptr && !Table->BlobFile->InChanges()) CheckForChanges();
     TFieldDescriptor d;
     if (!FindBlobField(*this, fieldNo, byTableDesc, d)) return DBE_NOTABLOB;
     uint8_t* at = record + d.Offset;
@@ -312,7 +312,10 @@ TBlobRecordWrite::TBlobRecordWrite(TDataCursor& cursor, uint8_t* record) : Curso
 }
 
 TBlobRecordWrite::TBlobRecordWrite(TDataCursor& cursor, const uint8_t* record, TOnCopy)
-    : Cursor(cursor), Copy(record, record + cursor.RecordSize), Record(Copy.data()) {
+    : Cursor(cursor), Copy(record, record + cursor.GetTableRecordSize()), Record(nullptr) {
+    // A table record: room for the cursor's calculated fields is added, zero.
+    Copy.resize(std::max<size_t>(Copy.size(), Cursor.RecordSize), 0);
+    Record = Copy.data();
     Begin();
 }
 

@@ -20,7 +20,7 @@ class TBlobRecordWrite {
 public:
     // Does nothing at all for a table without BLOB fields.
     TBlobRecordWrite(TDataCursor& cursor, uint8_t* record);
-    // Works on a copy of record (a delete works on the stored record).
+    // Works on a copy of record, a table record (a delete works on the stored record).
     enum TOnCopy { OnCopy };
     TBlobRecordWrite(TDataCursor& cursor, const uint8_t* record, TOnCopy);
     ~TBlobRecordWrite();

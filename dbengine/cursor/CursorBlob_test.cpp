@@ -282,6 +282,9 @@ TEST_F(CursorBlobTest, BadFieldsHandlesOffsetsAndLengthsAreRefusedAndChangeNothi
     }
     EXPECT_EQ(C->OpenBlobs.size(), 1u);
 
+    TDataCursor unopened(Database);
+    EXPECT_EQ(unopened.OpenBlob(FNotes, closed.data(), BlobOpenRead, false, true, size), DBE_NOTABLOB);
+
     // A negative value that is no open handle of this cursor, and one with no positive twin.
     for (int32_t stale : {-12345, INT32_MIN}) {
         PutInt32(closed.data() + Desc(FData).Offset + 1, stale);
