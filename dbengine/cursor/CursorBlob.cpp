@@ -323,6 +323,8 @@ void TBlobRecordWrite::Begin() {
     if (Cursor.Table == nullptr || !Cursor.Table->HasBlobFields() || !Cursor.Table->BlobFile->IsOpen) return;
     for (const auto& b : Cursor.OpenBlobs) Before.push_back({b.get(), b->FirstBlock, b->Stamp, b->Modified});
     RecordBefore.assign(Record, Record + Cursor.RecordSize);
+    LastBlobStampBefore = Cursor.Table->DataFile->Header.LastBlobStamp;
+    DataHeaderModifiedBefore = Cursor.Table->DataFile->Header.HeaderModified;
     Cursor.Table->BlobFile->BeginChanges();
     Active = true;
 }
@@ -388,6 +390,8 @@ void TBlobRecordWrite::TakeBack() noexcept {
     if (!Active) return;
     Active = false;
     Cursor.Table->BlobFile->TakeBackChanges();
+    Cursor.Table->DataFile->Header.LastBlobStamp = LastBlobStampBefore;
+    Cursor.Table->DataFile->Header.HeaderModified = DataHeaderModifiedBefore;
     // Values opened by this write (a delete's) go; the others are as they were before it.
     std::unordered_set<const TBlobBuffer*> kept;
     for (const TSavedState& s : Before) {

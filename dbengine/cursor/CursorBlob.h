@@ -52,6 +52,9 @@ private:
     bool Active = false;
     std::vector<TSavedState> Before;
     std::vector<uint8_t> RecordBefore;
+    // The data file header's BLOB stamp counter, which stamping raises.
+    int32_t LastBlobStampBefore = 0;
+    uint8_t DataHeaderModifiedBefore = 0;
 };
 
 }  // namespace dbengine

@@ -314,8 +314,6 @@ void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
             data.ReleaseRecord(rec);
         }
         data.Header.LastRecordId = savedHeader.LastRecordId;
-        data.Header.LastBlobStamp = savedHeader.LastBlobStamp;
-        data.Header.HeaderModified = savedHeader.HeaderModified;
         FinishEdit(savedIndex, reposition, false, recNo, optimistic && lockedHere, tookWrite, true);
         throw;
     }
