@@ -163,6 +163,10 @@ void TDataCursor::InsertRecord(uint8_t* buffer, bool reposition) {
             ReplaceKey(oldKey.data(), liveKey.data(), recNo);
             log.Replaced(oldKey, liveKey, recNo);
         }
+        // The record's words, while its changed memos are still open with their new text.
+        std::vector<uint8_t> placed(buffer, buffer + RecordSize);
+        PutInt32(placed.data() + 1, recNo);
+        AddRecordWords(placed.data(), log.WordKeys());
         // The ID went into the buffer above; the header's counter follows it.
         int32_t id = GetInt32(buffer + RecordIdOffset);
         slot->Init(false);
@@ -174,7 +178,6 @@ void TDataCursor::InsertRecord(uint8_t* buffer, bool reposition) {
         slot->SetRecordId(id);
         slot->Modified = true;
         IncTableRecordCount();
-        AddRecordWords(slot->Data(), log.WordKeys());
         CurrentRecord->Assign(*slot);
         CurrentRecord->SetBufferSize(RecordSize);
         if (appended) PhysRecNo = recNo;
