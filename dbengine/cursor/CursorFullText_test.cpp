@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "dbengine/cursor/DataCursor.h"
-#include "dbengine/index/FullTextIndex.h"
-#include "dbengine/index/IndexFormat.h"
 #include "dbengine/blob/BlobBuffer.h"
+#include "dbengine/cursor/DataCursor.h"
 #include "dbengine/data/DataFile.h"
 #include "dbengine/data/Record.h"
+#include "dbengine/index/FullTextIndex.h"
+#include "dbengine/index/IndexFormat.h"
 #include "dbengine/testsupport/BlobFixture.h"
 #include "dbengine/testsupport/Descriptors.h"
 #include "dbengine/testsupport/TableFixture.h"
@@ -32,8 +32,7 @@ protected:
         TTableDefinition def;
         def.Fields = {Field(1, "Name", fldString, 20), Field(2, "Title", fldString, 80),
                       memoBody ? Field(3, "Body", fldBlob, 0, fldstMemo) : Field(3, "Body", fldString, 120),
-                      Field(4, "Count", fldInteger),
-                      Field(5, "Id", fldInteger, 0, fldstAutoInc)};
+                      Field(4, "Count", fldInteger), Field(5, "Id", fldInteger, 0, fldstAutoInc)};
         def.PrimaryIndex = Index("", {1}, true);
         def.TextIndex.FieldNumbers[0] = 2;
         def.TextIndex.FieldNumbers[1] = 3;
