@@ -29,7 +29,6 @@
 namespace dbengine {
 
 class TDataDirectory;
-class TBlobBuffer;
 class TDataQuery;
 class TDataTable;
 class TRecord;
@@ -547,12 +546,6 @@ private:
     void RebuildRecordStatusKeys(bool countLive);
     void FinishEdit(uint8_t savedIndex, bool reposition, bool deleted, int32_t recNo, bool unlockRecord,
                     bool unlockTable, bool failing);
-
-    // Full-text word upkeep (CursorFullText.cpp).
-    struct TTextField;
-    std::vector<TTextField> TextIndexFields() const;
-    std::vector<TBlobBuffer*> ModifiedTextBlobs(uint16_t fieldNo);
-    std::string ReadStoredMemo(const TFieldDescriptor& desc, const uint8_t* record);
 
     TPasswordCallback PasswordCallback;
     TProgressMessageCallback VerifyProgressCallback;
