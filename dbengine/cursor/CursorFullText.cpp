@@ -80,10 +80,12 @@ std::vector<TTextField> TextIndexFields(const TDataCursor& c) {
     return fields;
 }
 
-// The open, modified BLOB buffers of the field among the cursor's open BLOBs. The cursor holds
-// no open BLOBs of its own yet, so no memo carries changed data into an edit.
-std::vector<TBlobBuffer*> ModifiedTextBlobs(TDataCursor& /*c*/, uint16_t /*fieldNo*/) {
-    return {};
+// The open, modified BLOB buffers of the field among the cursor's open BLOBs, in opening order.
+std::vector<TBlobBuffer*> ModifiedTextBlobs(TDataCursor& c, uint16_t fieldNo) {
+    std::vector<TBlobBuffer*> found;
+    for (const auto& blob : c.OpenBlobs)
+        if (blob->Modified && blob->FieldNo == fieldNo) found.push_back(blob.get());
+    return found;
 }
 
 // The stored value of a memo field of a table record ("" when NULL or empty).
