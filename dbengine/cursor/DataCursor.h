@@ -21,6 +21,7 @@
 #include "dbengine/data/DataTable.h"
 #include "dbengine/data/FieldDescriptor.h"
 #include "dbengine/expr/CharMaps.h"
+#include "dbengine/index/FullTextIndex.h"
 #include "dbengine/index/IndexCursor.h"
 #include "dbengine/index/Page.h"
 #include "dbengine/index/TextIndexParams.h"
@@ -114,6 +115,36 @@ public:
     TLanguageStringList& GetStopWords();
     TCharSet GetSpaceChars();
     TCharSet GetIncludeChars();
+
+    // ---- Full-text index words (CursorFullText.cpp) ----
+    // Told of every word key a routine inserts (true) or deletes (false) in the text index, so
+    // that a failing edit can give the keys back.
+    using TWordKeyNote = std::function<void(bool inserted, const uint8_t* key, int32_t recNo)>;
+    // Words of a text with the cursor's parameters (loaded first); with wildcard "*" is a word
+    // character.
+    void SplitTextWords(const char* text, int32_t length, bool wildcard, TTextWordList& list);
+    bool IsTextIndexedField(uint16_t fieldNo) const;
+    // Key upkeep for the words of a table record's full-text fields. Records are table record
+    // buffers: the physical number in bytes 1..4, the record ID in bytes 5..8. Each routine
+    // works in the text index and gives the current index back when done.
+    void AddRecordWords(const uint8_t* record, const TWordKeyNote& note = {});
+    // As AddRecordWords, with every memo read from its stored value (index rebuilds).
+    void AddRecordWordsLoadingBlobs(const uint8_t* record);
+    // True when a key was deleted or inserted.
+    bool UpdateRecordWords(const uint8_t* newRecord, const uint8_t* oldRecord, const TWordKeyNote& note = {});
+    // 8965 when a word's key is missing; tolerant (maintenance work) passes over a missing key
+    // and over a memo whose stored value cannot be read.
+    void RemoveRecordWords(const uint8_t* record, const TWordKeyNote& note = {}, bool tolerant = false);
+    // True when the key of every word of the record is in the text index, with its number.
+    bool CheckRecordWords(const uint8_t* record);
+    // TEXTSEARCH and TEXTOCCURS of a search text over a value text.
+    bool TextSearch(const char* searchText, int32_t searchLength, const char* valueText, int32_t valueLength);
+    int32_t TextOccurs(const char* searchText, int32_t searchLength, const char* valueText,
+                       int32_t valueLength);
+    // The answer an expression over this cursor's records gets for TEXTSEARCH (count false) or
+    // TEXTOCCURS (count true); false when table is not this cursor.
+    bool AnswerTextSearch(void* table, const std::string& searchText, const std::string& valueText,
+                          bool count, int32_t& answer);
 
     // ---- Change counters ----
     void SaveChangeCounters();
