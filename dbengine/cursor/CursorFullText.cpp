@@ -16,13 +16,14 @@
 
 namespace dbengine {
 
-struct TDataCursor::TTextField {
+namespace {
+
+// A field of the full-text index: its number there and the table's descriptor.
+struct TTextField {
     uint16_t FieldNo;
     TFieldDescriptor Desc;
     bool Memo;
 };
-
-namespace {
 
 // A key buffer of the largest key size, so a key routine never reads past it.
 using TKeyBytes = std::array<uint8_t, MaxKeyFieldPart + 8>;
@@ -63,22 +64,50 @@ int32_t RecordIdOf(const uint8_t* record) {
     return GetInt32(record + RecordIdOffset);
 }
 
-}  // namespace
-
-std::vector<TDataCursor::TTextField> TDataCursor::TextIndexFields() const {
+// The string and memo fields of the full-text index, in its order (up to the first 0).
+std::vector<TTextField> TextIndexFields(const TDataCursor& c) {
     std::vector<TTextField> fields;
-    if (Table == nullptr || IndexFile == nullptr) return fields;
-    std::array<uint16_t, MaxIndexFields> numbers = IndexFile->GetIndexFields(SysTextIndex);
+    if (c.Table == nullptr || c.IndexFile == nullptr) return fields;
+    std::array<uint16_t, MaxIndexFields> numbers = c.IndexFile->GetIndexFields(SysTextIndex);
     for (uint16_t number : numbers) {
         if (number == 0) break;
         TFieldDescriptor d;
-        if (!Table->DataFile->FindFieldByNumber(static_cast<int16_t>(number), d))
-            IndexFile->RaiseError(DBE_INDEXCORRUPT);
+        if (!c.Table->DataFile->FindFieldByNumber(static_cast<int16_t>(number), d))
+            c.IndexFile->RaiseError(DBE_INDEXCORRUPT);
         bool memo = d.FieldType == fldBlob && d.SubType == fldstMemo;
         if (d.FieldType == fldString || memo) fields.push_back({number, d, memo});
     }
     return fields;
 }
+
+// The open, modified BLOB buffers of the field among the cursor's open BLOBs, in opening order.
+std::vector<TBlobBuffer*> ModifiedTextBlobs(TDataCursor& c, uint16_t fieldNo) {
+    std::vector<TBlobBuffer*> found;
+    for (const auto& blob : c.OpenBlobs)
+        if (blob->Modified && blob->FieldNo == fieldNo) found.push_back(blob.get());
+    return found;
+}
+
+// The stored value of a memo field of a table record ("" when NULL or empty).
+std::string ReadStoredMemo(TDataCursor& c, const TFieldDescriptor& desc, const uint8_t* record) {
+    const uint8_t* at = record + desc.Offset;
+    if (at[0] == 0) return {};
+    int32_t firstBlock = GetInt32(at + 1);
+    // A negative value is the handle of a BLOB open in some cursor, not a stored chain.
+    if (firstBlock < 0)
+        RaiseEngineError(DBE_INVALIDBLOBOFFSET, {}, {}, c.GetDatabaseName(), c.TableName, desc.Name);
+    if (firstBlock == 0 || !c.Table->HasBlobFields()) return {};
+    TStoredMemoReader reader;
+    TBlobBuffer buffer(&reader, c.Table->BlobFile.get());
+    buffer.FieldNo = static_cast<uint16_t>(desc.FieldNo);
+    buffer.FirstBlock = firstBlock;
+    buffer.Stamp = GetInt32(at + 5);
+    buffer.RecordNo = RecordNumberOf(record);
+    buffer.Load();
+    return {reinterpret_cast<const char*>(buffer.GetData()), static_cast<size_t>(buffer.Size)};
+}
+
+}  // namespace
 
 bool TDataCursor::IsTextIndexedField(uint16_t fieldNo) const {
     if (fieldNo == 0 || IndexFile == nullptr) return false;
@@ -94,29 +123,6 @@ void TDataCursor::SplitTextWords(const char* text, int32_t length, bool wildcard
     list.LanguageId = LanguageId;
     list.SortId = SortId;
     ExtractTextIndexWords(text, length, list, wildcard, SpaceChars, IncludeChars);
-}
-
-std::vector<TBlobBuffer*> TDataCursor::ModifiedTextBlobs(uint16_t /*fieldNo*/) {
-    // The open, modified BLOB buffers of the field among the cursor's open BLOBs. The cursor
-    // holds no open BLOBs of its own yet, so no memo carries changed data into an edit.
-    return {};
-}
-
-std::string TDataCursor::ReadStoredMemo(const TFieldDescriptor& desc, const uint8_t* record) {
-    const uint8_t* at = record + desc.Offset;
-    if (at[0] == 0) return {};
-    int32_t firstBlock = GetInt32(at + 1);
-    // A negative value is the handle of a BLOB open in some cursor, not a stored chain.
-    if (firstBlock < 0) RaiseField(DBE_INVALIDBLOBOFFSET, desc.Name);
-    if (firstBlock == 0 || !Table->HasBlobFields()) return {};
-    TStoredMemoReader reader;
-    TBlobBuffer buffer(&reader, Table->BlobFile.get());
-    buffer.FieldNo = static_cast<uint16_t>(desc.FieldNo);
-    buffer.FirstBlock = firstBlock;
-    buffer.Stamp = GetInt32(at + 5);
-    buffer.RecordNo = RecordNumberOf(record);
-    buffer.Load();
-    return {reinterpret_cast<const char*>(buffer.GetData()), static_cast<size_t>(buffer.Size)};
 }
 
 namespace {
@@ -139,7 +145,7 @@ bool IsStop(TDataCursor& c, const std::string& word) {
 }  // namespace
 
 void TDataCursor::AddRecordWords(const uint8_t* record, const TWordKeyNote& note) {
-    std::vector<TTextField> fields = TextIndexFields();
+    std::vector<TTextField> fields = TextIndexFields(*this);
     if (fields.empty()) return;
     TTextIndexSelection selection(*this);
     int32_t recNo = RecordNumberOf(record);
@@ -165,7 +171,7 @@ void TDataCursor::AddRecordWords(const uint8_t* record, const TWordKeyNote& note
             SplitTextWords(text.data(), static_cast<int32_t>(text.size()), false, words);
             insertWords(keyFieldNo);
         } else {
-            for (TBlobBuffer* blob : ModifiedTextBlobs(f.FieldNo)) {
+            for (TBlobBuffer* blob : ModifiedTextBlobs(*this, f.FieldNo)) {
                 SplitTextWords(reinterpret_cast<const char*>(blob->GetData()), blob->Size, false, words);
                 insertWords(keyFieldNo);
             }
@@ -174,7 +180,7 @@ void TDataCursor::AddRecordWords(const uint8_t* record, const TWordKeyNote& note
 }
 
 void TDataCursor::AddRecordWordsLoadingBlobs(const uint8_t* record) {
-    std::vector<TTextField> fields = TextIndexFields();
+    std::vector<TTextField> fields = TextIndexFields(*this);
     if (fields.empty()) return;
     TTextIndexSelection selection(*this);
     int32_t recNo = RecordNumberOf(record);
@@ -184,7 +190,7 @@ void TDataCursor::AddRecordWordsLoadingBlobs(const uint8_t* record) {
     for (const TTextField& f : fields) {
         std::string text;
         if (f.Memo)
-            text = ReadStoredMemo(f.Desc, record);
+            text = ReadStoredMemo(*this, f.Desc, record);
         else if (!StringFieldText(*this, f.Desc, record, text))
             continue;
         SplitTextWords(text.data(), static_cast<int32_t>(text.size()), false, words);
@@ -199,7 +205,7 @@ void TDataCursor::AddRecordWordsLoadingBlobs(const uint8_t* record) {
 
 bool TDataCursor::UpdateRecordWords(const uint8_t* newRecord, const uint8_t* oldRecord,
                                     const TWordKeyNote& note) {
-    std::vector<TTextField> fields = TextIndexFields();
+    std::vector<TTextField> fields = TextIndexFields(*this);
     if (fields.empty()) return false;
     TTextIndexSelection selection(*this);
     int32_t recNo = RecordNumberOf(oldRecord);
@@ -251,14 +257,14 @@ bool TDataCursor::UpdateRecordWords(const uint8_t* newRecord, const uint8_t* old
                     static_cast<int32_t>(newText.size()));
             continue;
         }
-        std::vector<TBlobBuffer*> blobs = ModifiedTextBlobs(f.FieldNo);
+        std::vector<TBlobBuffer*> blobs = ModifiedTextBlobs(*this, f.FieldNo);
         for (TBlobBuffer* blob : blobs)
             replace(f.FieldNo, reinterpret_cast<const char*>(blob->GetOldData()), blob->GetOldSize(),
                     reinterpret_cast<const char*>(blob->GetData()), blob->Size);
         if (blobs.empty() && oldId != newId) {
             // A memo the edit left alone keeps its words, but their keys carry the record ID: they
             // move to the new one, or deleting the record later would miss them.
-            std::string text = ReadStoredMemo(f.Desc, oldRecord);
+            std::string text = ReadStoredMemo(*this, f.Desc, oldRecord);
             replace(f.FieldNo, text.data(), static_cast<int32_t>(text.size()), text.data(),
                     static_cast<int32_t>(text.size()));
         }
@@ -267,7 +273,7 @@ bool TDataCursor::UpdateRecordWords(const uint8_t* newRecord, const uint8_t* old
 }
 
 void TDataCursor::RemoveRecordWords(const uint8_t* record, const TWordKeyNote& note, bool tolerant) {
-    std::vector<TTextField> fields = TextIndexFields();
+    std::vector<TTextField> fields = TextIndexFields(*this);
     if (fields.empty()) return;
     TTextIndexSelection selection(*this);
     int32_t recNo = RecordNumberOf(record);
@@ -293,7 +299,7 @@ void TDataCursor::RemoveRecordWords(const uint8_t* record, const TWordKeyNote& n
                 removeWords(f.FieldNo, text.data(), static_cast<int32_t>(text.size()));
             continue;
         }
-        std::vector<TBlobBuffer*> blobs = ModifiedTextBlobs(f.FieldNo);
+        std::vector<TBlobBuffer*> blobs = ModifiedTextBlobs(*this, f.FieldNo);
         for (TBlobBuffer* blob : blobs)
             removeWords(f.FieldNo, reinterpret_cast<const char*>(blob->GetOldData()), blob->GetOldSize());
         // A memo that no open BLOB emptied still has its words in the index; they go with the
@@ -301,7 +307,7 @@ void TDataCursor::RemoveRecordWords(const uint8_t* record, const TWordKeyNote& n
         if (blobs.empty() && record[f.Desc.Offset] != 0 && GetInt32(record + f.Desc.Offset + 1) > 0) {
             std::string text;
             try {
-                text = ReadStoredMemo(f.Desc, record);
+                text = ReadStoredMemo(*this, f.Desc, record);
             } catch (const EDbEngineError&) {
                 // Maintenance drops records whatever state their values are in.
                 if (!tolerant) throw;
@@ -313,7 +319,7 @@ void TDataCursor::RemoveRecordWords(const uint8_t* record, const TWordKeyNote& n
 }
 
 bool TDataCursor::CheckRecordWords(const uint8_t* record) {
-    std::vector<TTextField> fields = TextIndexFields();
+    std::vector<TTextField> fields = TextIndexFields(*this);
     if (fields.empty()) return true;
     TTextIndexSelection selection(*this);
     int32_t recNo = RecordNumberOf(record);
@@ -323,7 +329,7 @@ bool TDataCursor::CheckRecordWords(const uint8_t* record) {
     for (const TTextField& f : fields) {
         std::string text;
         if (f.Memo)
-            text = ReadStoredMemo(f.Desc, record);
+            text = ReadStoredMemo(*this, f.Desc, record);
         else if (!StringFieldText(*this, f.Desc, record, text))
             continue;
         SplitTextWords(text.data(), static_cast<int32_t>(text.size()), false, words);

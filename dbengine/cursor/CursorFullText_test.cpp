@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "dbengine/cursor/DataCursor.h"
-#include "dbengine/index/FullTextIndex.h"
-#include "dbengine/index/IndexFormat.h"
 #include "dbengine/blob/BlobBuffer.h"
+#include "dbengine/cursor/DataCursor.h"
 #include "dbengine/data/DataFile.h"
 #include "dbengine/data/Record.h"
+#include "dbengine/index/FullTextIndex.h"
+#include "dbengine/index/IndexFormat.h"
 #include "dbengine/testsupport/BlobFixture.h"
 #include "dbengine/testsupport/Descriptors.h"
 #include "dbengine/testsupport/TableFixture.h"
@@ -32,8 +32,7 @@ protected:
         TTableDefinition def;
         def.Fields = {Field(1, "Name", fldString, 20), Field(2, "Title", fldString, 80),
                       memoBody ? Field(3, "Body", fldBlob, 0, fldstMemo) : Field(3, "Body", fldString, 120),
-                      Field(4, "Count", fldInteger),
-                      Field(5, "Id", fldInteger, 0, fldstAutoInc)};
+                      Field(4, "Count", fldInteger), Field(5, "Id", fldInteger, 0, fldstAutoInc)};
         def.PrimaryIndex = Index("", {1}, true);
         def.TextIndex.FieldNumbers[0] = 2;
         def.TextIndex.FieldNumbers[1] = 3;
@@ -320,6 +319,45 @@ TEST_F(CursorFullTextTest, StoredMemosAreReadWhereTheirWordsAreNeeded) {
     C->ModifyRecord(b.data(), true, true);
     EXPECT_EQ(WordKeys(), (std::vector<std::string>{"2:BLUE#2@2", "2:GREEN#9@1", "3:SEA#9@1", "3:SKY#9@1"}));
     // Deleting the record takes the memo's words with it.
+    Find("a");
+    C->DeleteRecord(Current().data(), true);
+    EXPECT_EQ(WordKeys(), (std::vector<std::string>{"2:BLUE#2@2"}));
+}
+
+TEST_F(CursorFullTextTest, OpenMemosCarryTheirWordsIntoEdits) {
+    Create(std::nullopt, true);
+    auto writeMemo = [&](std::vector<uint8_t>& record, const std::string& text) {
+        int32_t size = 0;
+        ASSERT_EQ(C->OpenBlob(3, record.data(), BlobOpenWrite, false, true, size), 0);
+        ASSERT_EQ(C->TruncateBlob(3, record.data(), 0, false), 0);
+        ASSERT_EQ(C->PutBlob(3, record.data(), 0, reinterpret_cast<const uint8_t*>(text.data()),
+                             static_cast<int32_t>(text.size()), false),
+                  0);
+    };
+    auto a = Buffer("a", "red");
+    writeMemo(a, "sea and sky");
+    C->InsertRecord(a.data(), true);
+    Insert("b", "blue");
+    EXPECT_EQ(WordKeys(), (std::vector<std::string>{"2:BLUE#2@2", "2:RED#1@1", "3:SEA#1@1", "3:SKY#1@1"}));
+
+    // A memo rewritten in an edit: SEA goes, SUN comes, SKY stays.
+    Find("a");
+    auto b = Current();
+    writeMemo(b, "sky sun");
+    C->ModifyRecord(b.data(), true, true);
+    EXPECT_EQ(WordKeys(), (std::vector<std::string>{"2:BLUE#2@2", "2:RED#1@1", "3:SKY#1@1", "3:SUN#1@1"}));
+    Find("a");
+    EXPECT_TRUE(C->CheckRecordWords(Current().data()));
+
+    // An edit that opens the memo only to read it changes none of its keys.
+    Find("a");
+    b = Current();
+    int32_t size = 0;
+    ASSERT_EQ(C->OpenBlob(3, b.data(), BlobOpenRead, false, true, size), 0);
+    Put(2, b.data(), "green");
+    C->ModifyRecord(b.data(), true, true);
+    EXPECT_EQ(WordKeys(), (std::vector<std::string>{"2:BLUE#2@2", "2:GREEN#1@1", "3:SKY#1@1", "3:SUN#1@1"}));
+
     Find("a");
     C->DeleteRecord(Current().data(), true);
     EXPECT_EQ(WordKeys(), (std::vector<std::string>{"2:BLUE#2@2"}));

@@ -201,6 +201,7 @@ void TDataCursor::CloseCursor(bool discard) {
     }
     TextParamsLoaded = false;
     TextParamsChanged = false;
+    FreeAllBlobs(true, false);
     Filters.clear();
     ResetIndexState();
     CurrentIndex = PrimaryIndex;

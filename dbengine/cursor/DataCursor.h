@@ -11,9 +11,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "dbengine/blob/BlobBuffer.h"
 #include "dbengine/cursor/CursorFilters.h"
 #include "dbengine/cursor/RecordsBitmap.h"
 #include "dbengine/data/DataTable.h"
@@ -29,10 +31,10 @@
 namespace dbengine {
 
 class TDataDirectory;
-class TBlobBuffer;
 class TDataQuery;
 class TDataTable;
 class TRecord;
+class TBlobRecordWrite;
 
 class TDataCursor : public framework::TObject, public TIndexCursor, public TRecordFetchClient {
 public:
@@ -301,6 +303,43 @@ public:
     // Set when an optimistic modification found the record changed by someone else.
     bool RecordChangedMark = false;
 
+    // ---- BLOB access (CursorBlob.cpp) ----
+    // A BLOB field of a record buffer holds its first block number (closed) or, while the value
+    // is open in this cursor, the negated handle of its buffer. The six value operations return
+    // a code (0: success); errors while loading a chain are raised. Field numbers go by the
+    // table's descriptors (byTableDesc) or by the cursor's. Offsets and lengths are bytes.
+    static constexpr size_t MaxOpenBlobs = 128;
+    TEngineErrorCode OpenBlob(uint16_t fieldNo, uint8_t* record, uint8_t mode, bool byTableDesc,
+                              bool recordBound, int32_t& size, bool keepRemoteHandle = false);
+    TEngineErrorCode FreeBlob(uint16_t fieldNo, uint8_t* record, bool byTableDesc, bool flag = false);
+    TEngineErrorCode GetBlob(uint16_t fieldNo, const uint8_t* record, int32_t offset, uint8_t* dest,
+                             int32_t count, int32_t& bytesRead, bool byTableDesc);
+    TEngineErrorCode PutBlob(uint16_t fieldNo, uint8_t* record, int32_t offset, const uint8_t* source,
+                             int32_t count, bool byTableDesc);
+    TEngineErrorCode TruncateBlob(uint16_t fieldNo, uint8_t* record, int32_t newLength, bool byTableDesc);
+    TEngineErrorCode GetBlobSize(uint16_t fieldNo, const uint8_t* record, int32_t& size, bool byTableDesc);
+    bool IsBlobOpen(const TBlobBuffer* buffer) const;
+    // Opens every BLOB of the table's fields in record for writing and empties it, so that
+    // saving frees the chains (before a delete).
+    void EmptyRecordBlobs(uint8_t* record);
+    // Each changed value open in record gets the table's next BLOB stamp, also in its field.
+    void StampBlobs(uint8_t* record, bool byTableDesc);
+    // Saves (or, when empty, frees) every changed open value; 8963 when they come from different
+    // records. True when anything was saved or freed.
+    bool SaveBlobs();
+    // Each value open in record goes back into its field as its first block number.
+    void PutBlobHandles(uint8_t* record, bool byTableDesc);
+    // Frees the values that record holds open (the changes are dropped).
+    void FreeRecordBlobs(uint8_t* record);
+    // From the last opened to the first: every value (all) or those bound to their record.
+    void FreeAllBlobs(bool all, bool localOnly);
+    // Opens a new value in dest's field with the bytes of source's value of the same field.
+    void CloneBlob(uint16_t fieldNo, const uint8_t* source, uint8_t* dest);
+    // The open value whose negated handle a field holds, or null.
+    TBlobBuffer* FindOpenBlob(int32_t fieldValue) const;
+    std::vector<std::unique_ptr<TBlobBuffer>> OpenBlobs;  // in opening order
+    std::unique_ptr<TBlockFetchClient> BlobFetchClient;
+
     // ---- Index selection ----
     uint8_t GetSecondaryIndexCount() const;
     TIndexDescriptor GetIndexDesc(uint8_t indexNo) const;
@@ -424,6 +463,30 @@ public:
     // record-status index is made again and the cursor stands before the first record.
     void SortRecords(const std::vector<TFieldDescriptor>& fields, bool caseInsensitive, int32_t limit,
                      bool distinct, bool grouping, bool finish, bool filter, TDataQuery* context);
+
+    // ---- Table restructure (Restructure.cpp) ----
+    // A new definition for the table the closed cursor names (exclusive, writable). A new field
+    // continues the old field of the same FieldNo; StopWords unset and all-zero character sets
+    // keep the table's full-text parameters; lastAutoInc -1 keeps the last record ID. Losses go
+    // to the data-lost callback, progress to the restructure progress callback. hasProgress and
+    // hasDataLost are the remote protocol's. The cursor is closed afterwards.
+    void RestructureTable(TTableDefinition definition, bool allowAutoPrimary, int32_t lastAutoInc,
+                          bool suppressBackup, bool hasProgress, bool hasDataLost);
+    bool FieldDefChanged(const TFieldDescriptor& oldDesc, const TFieldDescriptor& newDesc) const;
+    // 9985 when newDesc names a field that fields lack.
+    bool IndexDefChanged(const TIndexDescriptor& oldDesc, const TIndexDescriptor& newDesc,
+                         const std::vector<TFieldDescriptor>& fields) const;
+    // Field k gets number k; every index's field list (the full-text index's too) follows.
+    void RenumberFields();
+    // Field numbers of desc become the positions of the fields they name.
+    void RemapIndexFields(TIndexDescriptor& desc) const;
+    // Renames the closed table's files to ".DBK", ".IBK", ".BBK" (an old backup is replaced).
+    void BackupTableFiles();
+    // The table's buffers written and its index file copied to ".IBK".
+    void BackupIndexFile();
+    // noRestore keeps the current index file, else it is copied back from ".IBK" and the cached
+    // buffers and headers are read again; deleteBackup removes the copy.
+    void EndIndexBackup(bool noRestore, bool deleteBackup);
 
     // ---- TRecordFetchClient ----
     bool SyncBeforeRead() override { return false; }
@@ -553,7 +616,8 @@ private:
     bool ChecksDuplicates() const;
     // The removal shared by DeleteRecord and DropRecordEverywhere (keys, record-status key, live
     // count, slot); tolerant passes over index entries that are missing.
-    void RemoveRecord(const uint8_t* record, int32_t recNo, uint8_t keepIndex, bool tolerant, TKeyLog& log);
+    void RemoveRecord(const uint8_t* record, int32_t recNo, uint8_t keepIndex, bool tolerant, TKeyLog& log,
+                      std::optional<TBlobRecordWrite>& blobs);
     // Index building (IndexBuild.cpp).
     friend class TIndexBuildTestAccess;
     void BuildIndexKeys(uint8_t indexNo);
@@ -564,12 +628,6 @@ private:
     void RebuildRecordStatusKeys(bool countLive);
     void FinishEdit(uint8_t savedIndex, bool reposition, bool deleted, int32_t recNo, bool unlockRecord,
                     bool unlockTable, bool failing);
-
-    // Full-text word upkeep (CursorFullText.cpp).
-    struct TTextField;
-    std::vector<TTextField> TextIndexFields() const;
-    std::vector<TBlobBuffer*> ModifiedTextBlobs(uint16_t fieldNo);
-    std::string ReadStoredMemo(const TFieldDescriptor& desc, const uint8_t* record);
 
     TPasswordCallback PasswordCallback;
     TProgressMessageCallback VerifyProgressCallback;

@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
+#include "dbengine/cursor/CursorBlob.h"
 #include "dbengine/cursor/DataCursor.h"
 #include "dbengine/data/DataFile.h"
 #include "dbengine/data/Record.h"
@@ -121,6 +123,7 @@ void TDataCursor::InsertRecord(uint8_t* buffer, bool reposition) {
     TRecord* slot = nullptr;
     std::vector<uint8_t> slotBefore;
     bool appended = false;
+    std::optional<TBlobRecordWrite> blobs;
     try {
         recNo = data.NextFreeRecord();
         Table->LockRecord(recNo);
@@ -163,6 +166,10 @@ void TDataCursor::InsertRecord(uint8_t* buffer, bool reposition) {
             ReplaceKey(oldKey.data(), liveKey.data(), recNo);
             log.Replaced(oldKey, liveKey, recNo);
         }
+        // The record's words, while its changed memos are still open with their new text.
+        std::vector<uint8_t> placed(buffer, buffer + RecordSize);
+        PutInt32(placed.data() + 1, recNo);
+        AddRecordWords(placed.data(), log.WordKeys());
         // The ID went into the buffer above; the header's counter follows it.
         int32_t id = GetInt32(buffer + RecordIdOffset);
         slot->Init(false);
@@ -170,18 +177,21 @@ void TDataCursor::InsertRecord(uint8_t* buffer, bool reposition) {
             data.SetLastRecordId(std::max(data.LastRecordId(), id));
         else
             data.SetLastRecordId(id);
+        blobs.emplace(*this, buffer);
+        blobs->Store();
         slot->CopyFields(buffer);
         slot->SetRecordId(id);
         slot->Modified = true;
         IncTableRecordCount();
-        AddRecordWords(slot->Data(), log.WordKeys());
         CurrentRecord->Assign(*slot);
         CurrentRecord->SetBufferSize(RecordSize);
         if (appended) PhysRecNo = recNo;
         data.ReleaseRecord(slot);
         slot = nullptr;
         Table->FlushBuffers();
+        blobs->Finish();
     } catch (...) {
+        if (blobs) blobs->TakeBack();
         log.Undo();
         if (slot != nullptr) {
             std::memcpy(slot->Data(), slotBefore.data(), slotBefore.size());
@@ -248,6 +258,7 @@ void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
     TRecord* rec = nullptr;
     std::vector<uint8_t> recBefore;
     TDataHeader savedHeader = data.Header;
+    std::optional<TBlobRecordWrite> blobs;
     try {
         if (Table->LockForWrite()) LoadCurrentRecord(1);
         if (optimistic && !Exclusive) {
@@ -298,6 +309,8 @@ void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
         if (!data.GetRecord(this, recNo, 1, false, false, rec) || rec == nullptr)
             RaiseCursor(DBE_KEYORRECDELETED);
         recBefore.assign(rec->Data(), rec->Data() + data.RecordSize());
+        blobs.emplace(*this, buffer);
+        blobs->Store();
         rec->CopyFields(buffer);
         rec->SetRecordId(GetInt32(buffer + RecordIdOffset));
         rec->Modified = true;
@@ -306,8 +319,10 @@ void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
         data.ReleaseRecord(rec);
         rec = nullptr;
         Table->FlushBuffers();
+        blobs->Finish();
         if (unlock && !optimistic && Table->LockedRecords.Test(recNo)) Table->UnlockRecord(recNo);
     } catch (...) {
+        if (blobs) blobs->TakeBack();
         log.Undo();
         if (rec != nullptr) {
             std::memcpy(rec->Data(), recBefore.data(), recBefore.size());
@@ -331,6 +346,7 @@ void TDataCursor::DeleteRecord(const uint8_t* buffer, bool reposition) {
     TKeyLog log(*this);
     TDataHeader savedHeader = data.Header;
     int32_t savedIndexCount = 0;
+    std::optional<TBlobRecordWrite> blobs;
     try {
         if (Table->LockForWrite()) LoadCurrentRecord(1);
         savedIndexCount = GetTableRecordCount();
@@ -343,10 +359,15 @@ void TDataCursor::DeleteRecord(const uint8_t* buffer, bool reposition) {
             }
             Table->LockRecord(recNo);
             lockedHere = Table->LockedRecords.Test(recNo);
+        } else if (Table->HasBlobFields()) {
+            // The record was being edited here: its open values die with it, unsaved.
+            FreeAllBlobs(true, false);
         }
-        RemoveRecord(CurrentRecord->Data(), recNo, NaturalOrderIndex, false, log);
+        RemoveRecord(CurrentRecord->Data(), recNo, NaturalOrderIndex, false, log, blobs);
         Table->FlushBuffers();
+        blobs->Finish();
     } catch (...) {
+        if (blobs) blobs->TakeBack();
         log.Undo();
         data.Header = savedHeader;
         if (savedIndexCount != 0) SetTableRecordCount(savedIndexCount);
@@ -357,7 +378,7 @@ void TDataCursor::DeleteRecord(const uint8_t* buffer, bool reposition) {
 }
 
 void TDataCursor::RemoveRecord(const uint8_t* record, int32_t recNo, uint8_t keepIndex, bool tolerant,
-                               TKeyLog& log) {
+                               TKeyLog& log, std::optional<TBlobRecordWrite>& blobs) {
     TDataFile& data = *Table->DataFile;
     // 1. The record's key in every index that holds records.
     for (uint8_t i : EditIndexes()) {
@@ -386,14 +407,20 @@ void TDataCursor::RemoveRecord(const uint8_t* record, int32_t recNo, uint8_t kee
         log.Replaced(liveKey, deadKey, recNo);
     }
     DecTableRecordCount();
-    // 3. Its words leave the text index.
+    // 3. Every BLOB of the record is emptied, which frees its chain when stored (the caller
+    // finishes or takes back the BLOB changes with the rest of its work). Its words leave the
+    // text index in between, while the emptied memos still hold their old text.
+    blobs.emplace(*this, record, TBlobRecordWrite::OnCopy);
+    blobs->EmptyAll();
     RemoveRecordWords(record, log.WordKeys(), tolerant);
-    // 4. The slot becomes the head of the free chain.
+    blobs->Store();
+    // 4. The slot becomes the head of the free chain, keeping no reference to a chain.
     TRecord* rec = nullptr;
     if (!data.GetRecord(this, recNo, 1, false, false, rec) || rec == nullptr)
         RaiseCursor(DBE_KEYORRECDELETED);
     std::vector<uint8_t> before(rec->Data(), rec->Data() + data.RecordSize());
     try {
+        blobs->CopyFieldsTo(rec->Data());
         data.FreeRecord(rec);
         rec->Modified = true;
     } catch (...) {
@@ -408,9 +435,12 @@ void TDataCursor::DropRecordEverywhere(const uint8_t* record, int32_t recNo, uin
     uint8_t savedIndex = CurrentIndex;
     int32_t savedCount = GetTableRecordCount();
     TKeyLog log(*this);
+    std::optional<TBlobRecordWrite> blobs;
     try {
-        RemoveRecord(record, recNo, keepIndex, true, log);
+        RemoveRecord(record, recNo, keepIndex, true, log, blobs);
+        blobs->Finish();
     } catch (...) {
+        if (blobs) blobs->TakeBack();
         log.Undo();
         SetTableRecordCount(savedCount);
         try {
@@ -436,11 +466,16 @@ TEngineErrorCode TDataCursor::CloneCurrentRecord(uint8_t* buffer) {
     for (uint16_t f = 1; f <= FieldCount; ++f) {
         TFieldDescriptor d;
         GetFieldDesc(f, d);
-        if (d.FieldType == fldBlob) continue;  // BLOB copies come with cursor BLOB access
         if (value.size() < d.ValueSize + 8u) value.resize(d.ValueSize + 8u);
         bool blank = false;
         GetField(f, CurrentRecord->Data(), value.data(), blank);
-        if (!blank) PutField(f, buffer, value.data(), true, false);
+        if (blank) continue;
+        // A BLOB gets a value of its own: sharing the source's chain would let either record's
+        // next write change the other's value.
+        if (d.FieldType == fldBlob)
+            CloneBlob(f, CurrentRecord->Data(), buffer);
+        else
+            PutField(f, buffer, value.data(), true, false);
     }
     if (SuppressAutoInc) std::memcpy(buffer + RecordIdOffset, CurrentRecord->Data() + RecordIdOffset, 4);
     return 0;
