@@ -280,6 +280,33 @@ TEST_F(VerifyRepairTest, TableInTheEnginesOwnOrderVerifiesAndRepairsItsSecondary
     EXPECT_TRUE(Run(true).Valid);
 }
 
+TEST_F(VerifyRepairTest, MemosWrittenAndDeletedThroughACursorVerifyClean) {
+    Create(4);
+    {
+        TDataCursor c(Database);
+        c.SetTableName("T");
+        c.OpenCursor();
+        for (const char* name : {"N2", "N3"}) {
+            std::vector<uint8_t> key(c.RecordSize, 0), r(c.RecordSize, 0);
+            c.ClearRecordBuffer(key.data());
+            uint8_t v[32] = {};
+            std::memcpy(v, name, 2);
+            c.PutField(1, key.data(), v, false, false);
+            ASSERT_TRUE(c.FindKey(false, key.data(), 1, false, 0, r.data()));
+            int32_t size = 0;
+            ASSERT_EQ(c.OpenBlob(4, r.data(), BlobOpenWrite, false, true, size), 0);
+            const std::string text(700, 'w');
+            ASSERT_EQ(c.PutBlob(4, r.data(), 0, reinterpret_cast<const uint8_t*>(text.data()), 700, false),
+                      0);
+            c.ModifyRecord(r.data(), true, false);
+        }
+    }
+    DeleteByName("N3");
+    EXPECT_TRUE(Run(true).Valid);
+    EXPECT_EQ(MemoWordRecords(), std::set<int32_t>{2});
+    EXPECT_TRUE(Run(false).Valid);
+}
+
 TEST_F(VerifyRepairTest, EmptyTableReportsTheRecordPassOnce) {
     Create(0);
     TRunResult run = Run(true);
