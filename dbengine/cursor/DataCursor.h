@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "dbengine/cursor/CursorFilters.h"
+#include "dbengine/cursor/FilterOptimizer.h"
 #include "dbengine/cursor/RecordsBitmap.h"
 #include "dbengine/data/DataTable.h"
 #include "dbengine/data/FieldDescriptor.h"
@@ -339,6 +340,34 @@ public:
     void TestRecord(TFilter& filter, const uint8_t* buffer, int32_t recordNo, TRecordsBitmap& bitmap);
     void BitmapsRecordInserted(int32_t recordNo, const uint8_t* buffer);
     void BitmapsRecordDeleted(int32_t recordNo);
+
+    // ---- Filter optimisation over indexes (FilterOptimizer.cpp) ----
+    // Rates node and its subtree (OptimizeLevel 0 none, 1 partly, 2 wholly answered from indexes;
+    // EstimatedCount and EstimatedCost with estimateCounts) and returns the node's level. With
+    // costRule a condition matching more than 90 % of the records is left to record tests. The
+    // current index is the same afterwards.
+    uint8_t GetConditionOptimizeLevel(TExpToken* node, bool estimateCounts, bool costRule);
+    // Makes current the first index (0 unless internal, then the secondary ones) whose first
+    // field is fieldNo and, for a string field unless anyCase, whose case rule is caseInsensitive.
+    bool SelectIndexForField(uint16_t fieldNo, bool caseInsensitive, bool anyCase);
+    // With the index for node current: the key ranges of what node selects; false when this index
+    // cannot answer node exactly.
+    bool BuildConditionRanges(const TExpToken* node, TConditionRanges& ranges);
+    // Index entries node selects in the index SelectIndexForField finds for it; -1 when none can.
+    int32_t EstimateMatches(const TExpToken* node);
+    // Entries of the current index inside range.
+    int32_t CountKeysInRange(const TKeyRange& range);
+    // Walks the entries of range, setting their records' bits in bitmap when one is given (it
+    // is not cleared first); the number of entries walked.
+    int32_t ScanRange(const TKeyRange& range, TRecordsBitmap* bitmap);
+    // Entries of the current index before bound: below it, or with orEqual not above it.
+    int32_t CountEntriesBefore(const TKeyBound& bound, bool orEqual);
+    // Whether node passes for the record in buffer.
+    bool RecordPassesNode(const TExpToken* node, const uint8_t* buffer);
+    // Records read for filter record tests (statistics for tests and benchmarks).
+    int64_t FilterRecordReads = 0;
+    // Key ranges answered through their complement (statistics for tests).
+    int64_t ComplementScans = 0;
 
     // ---- TRecordFetchClient ----
     bool SyncBeforeRead() override { return false; }
