@@ -452,6 +452,7 @@ void TDataCursor::RebuildBitmaps() {
 
 void TDataCursor::CombineBitmaps() {
     if (Rebuilding || ComputingRange || !BitmapNavigation) return;
+    VisibleSeqNo = 0;
     if (VisibleBitmap->Size == 0) return;
     VisibleBitmap->Assign(*LiveBitmap);
     if (RangeBitmap->Size != 0) VisibleBitmap->AndWith(*RangeBitmap);

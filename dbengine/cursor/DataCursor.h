@@ -368,6 +368,10 @@ public:
     int64_t FilterRecordReads = 0;
     // Key ranges answered through their complement (statistics for tests).
     int64_t ComplementScans = 0;
+    // Index order under a filter: the current record's place among the visible records of the
+    // range; 0 until GetRecNo counts it (moves keep it up to date once known).
+    mutable int32_t VisibleSeqNo = 0;
+    int32_t CountVisibleUpToCurrent();
 
     // ---- TRecordFetchClient ----
     bool SyncBeforeRead() override { return false; }

@@ -229,6 +229,53 @@ TEST_F(FilterLevelsTest, LargeRangesAreScannedThroughTheirComplement) {
     }
 }
 
+TEST_F(FilterLevelsTest, RecordNumbersCountVisibleRecordsInIndexOrder) {
+    TDataCursor& c = Open("T", "ByName");
+    TFilter* f = Add(c, "Amount > 50 and Note = 'n'");
+    c.ActivateFilter(f);
+    ASSERT_EQ(c.GetRecordCount(), 50);
+    std::vector<int32_t> ids;
+    c.SetToBegin();
+    while (c.GetNextRecord(nullptr) == 0) {
+        ids.push_back(IdOf(c));
+        EXPECT_EQ(c.GetRecNo(), static_cast<int32_t>(ids.size()));
+    }
+    ASSERT_EQ(ids.size(), 50u);
+    for (int32_t k : {1, 2, 25, 49, 50}) {
+        EXPECT_TRUE(c.SetToRecNo(k)) << k;
+        EXPECT_EQ(IdOf(c), ids[static_cast<size_t>(k - 1)]) << k;
+        EXPECT_EQ(c.GetRecNo(), k);
+    }
+    EXPECT_FALSE(c.SetToRecNo(51));
+    ASSERT_EQ(c.GetPriorRecord(nullptr), 0);
+    EXPECT_EQ(c.GetRecNo(), 50);
+    ASSERT_EQ(c.GetPriorRecord(nullptr), 0);
+    EXPECT_EQ(c.GetRecNo(), 49);
+    // Reached by key: counted when asked.
+    c.SetToRecNo(30);
+    std::vector<uint8_t> bookmark = c.GetBookmark();
+    c.SetToBegin();
+    ASSERT_TRUE(c.SetToBookmark(bookmark.data(), false, false));
+    EXPECT_EQ(c.GetRecNo(), 30);
+    ASSERT_EQ(c.GetNextRecord(nullptr), 0);
+    EXPECT_EQ(c.GetRecNo(), 31);
+
+    // Within a range: Names N2 .. N4 hold 30 records, 15 of them above 50.
+    std::vector<uint8_t> from(c.RecordSize, 0), to(c.RecordSize, 0);
+    c.ClearRecordBuffer(from.data());
+    c.ClearRecordBuffer(to.data());
+    c.PutField(2, from.data(), Text("N2").Bytes.data(), false, false);
+    c.PutField(2, to.data(), Text("N4").Bytes.data(), false, false);
+    c.SetRange(false, from.data(), 1, to.data(), 1);
+    EXPECT_EQ(c.GetRecordCount(), 15);
+    int32_t n = 0;
+    c.SetToBegin();
+    while (c.GetNextRecord(nullptr) == 0) EXPECT_EQ(c.GetRecNo(), ++n);
+    EXPECT_EQ(n, 15);
+    EXPECT_TRUE(c.SetToRecNo(15));
+    EXPECT_FALSE(c.SetToRecNo(16));
+}
+
 // Random small tables and random filters: the records an index path selects are, row for row,
 // those the record-by-record test selects.
 class FilterDifferentialTest : public FilterIndexTest {
