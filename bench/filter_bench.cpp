@@ -50,7 +50,8 @@ TResult TimeFilter(TDataCursor& cursor, const std::string& text, int runs) {
     auto start = Clock::now();
     for (int i = 0; i < runs; ++i) {
         cursor.FilterRecordReads = 0;
-        TFilter* f = cursor.AddFilter(nullptr, text, nullptr, false, nullptr, false, true, true, false, false);
+        TFilter* f =
+            cursor.AddFilter(nullptr, text, nullptr, false, nullptr, false, true, true, false, false);
         cursor.ActivateFilter(f);
         r.Matches = cursor.GetRecordCount();
         r.Reads = cursor.FilterRecordReads;
@@ -141,7 +142,8 @@ int main(int argc, char** argv) {
     // SQLite over the same rows, in memory.
     sqlite3* db = nullptr;
     sqlite3_open(":memory:", &db);
-    sqlite3_exec(db, "CREATE TABLE catalog(id INTEGER PRIMARY KEY, disk INTEGER, diskcopy INTEGER, name TEXT)",
+    sqlite3_exec(db,
+                 "CREATE TABLE catalog(id INTEGER PRIMARY KEY, disk INTEGER, diskcopy INTEGER, name TEXT)",
                  nullptr, nullptr, nullptr);
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
     sqlite3_stmt* insert = nullptr;
@@ -160,7 +162,8 @@ int main(int argc, char** argv) {
     sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
     sqlite3_exec(db, "CREATE INDEX bydisk ON catalog(disk)", nullptr, nullptr, nullptr);
     int32_t sqlIndexedMatches = 0, sqlScannedMatches = 0;
-    double sqlIndexed = TimeSqlite(db, "SELECT count(*) FROM catalog WHERE disk = 123", runs, sqlIndexedMatches);
+    double sqlIndexed =
+        TimeSqlite(db, "SELECT count(*) FROM catalog WHERE disk = 123", runs, sqlIndexedMatches);
     double sqlScanned =
         TimeSqlite(db, "SELECT count(*) FROM catalog WHERE diskcopy = 123", runs, sqlScannedMatches);
     sqlite3_close(db);
@@ -173,7 +176,8 @@ int main(int argc, char** argv) {
                 indexed.Milliseconds > 0 ? scanned.Milliseconds / indexed.Milliseconds : 0.0);
     std::printf("sqlite, indexed equality : %9.3f ms, %d matches\n", sqlIndexed, sqlIndexedMatches);
     std::printf("sqlite, full scan        : %9.3f ms, %d matches\n", sqlScanned, sqlScannedMatches);
-    std::printf("index path engine / sqlite: %8.1f x\n", sqlIndexed > 0 ? indexed.Milliseconds / sqlIndexed : 0.0);
+    std::printf("index path engine / sqlite: %8.1f x\n",
+                sqlIndexed > 0 ? indexed.Milliseconds / sqlIndexed : 0.0);
     std::filesystem::remove_all(folder);
     return indexed.Matches == scanned.Matches && indexed.Reads == 0 ? 0 : 1;
 }

@@ -195,8 +195,8 @@ public:
             return true;
         }
         if (constant->DataType != Field.FieldType) return false;
-        size_t n = std::min<size_t>({static_cast<size_t>(std::max(0, constant->Capacity)), Field.ValueSize,
-                                     sizeof value});
+        size_t n = std::min<size_t>(
+            {static_cast<size_t>(std::max(0, constant->Capacity)), Field.ValueSize, sizeof value});
         if (n < Field.ValueSize) return false;
         std::memcpy(value, constant->Data.get(), n);
         return Encode(value, length, strict, b);
@@ -447,14 +447,16 @@ int32_t TDataCursor::ScanRange(const TKeyRange& range, TRecordsBitmap* bitmap) {
     int32_t walked = 0;
     int64_t crossings = 0;
     for (;;) {
-        int c = CompareKeys(leaf.EntryKey(entry), range.End.Key.data(), static_cast<size_t>(range.End.Length));
+        int c =
+            CompareKeys(leaf.EntryKey(entry), range.End.Key.data(), static_cast<size_t>(range.End.Length));
         if (range.End.Strict ? c >= 0 : c > 0) break;
         ++walked;
         if (bitmap != nullptr) bitmap->SetBit(leaf.GetValue(entry));
         int32_t page = leaf.PageNo;
         if (!StepEntry(leaf, entry, true)) break;
         // A damaged leaf chain may loop: no walk crosses more leaves than the file has pages.
-        if (leaf.PageNo != page && ++crossings > IndexFile->GetPageCount()) IndexFile->RaiseError(DBE_INDEXCORRUPT);
+        if (leaf.PageNo != page && ++crossings > IndexFile->GetPageCount())
+            IndexFile->RaiseError(DBE_INDEXCORRUPT);
     }
     return walked;
 }
@@ -498,7 +500,8 @@ uint8_t TDataCursor::GetConditionOptimizeLevel(TExpToken* node, bool estimateCou
     node->EstimatedCost = -1;
     node->OptimizeFlag1 = 0;
     node->OptimizeFlag2 = 0;
-    if (node->Kind == tkUnary && (node->Code == ecNot || node->Code == ecNegate || node->Code == ecPlusSign)) {
+    if (node->Kind == tkUnary &&
+        (node->Code == ecNot || node->Code == ecNegate || node->Code == ecPlusSign)) {
         if (node->Left == nullptr) return 0;
         GetConditionOptimizeLevel(node->Left, estimateCounts, costRule);
         node->OptimizeLevel = node->Left->OptimizeLevel;
@@ -618,7 +621,8 @@ bool TFilter::ScanCondition(TRecordsBitmap& bitmap, const TExpToken* node) {
 void TFilter::EvaluateNode(TRecordsBitmap& bitmap, TExpToken* node, bool& restart, uint8_t parentOp) {
     if (bitmap.Size == 0 || node == nullptr) return;
     const bool index = UseIndex(node->OptimizeLevel, node->EstimatedCost, bitmap.Count());
-    if (node->Kind == tkUnary && (node->Code == ecNot || node->Code == ecNegate || node->Code == ecPlusSign)) {
+    if (node->Kind == tkUnary &&
+        (node->Code == ecNot || node->Code == ecNegate || node->Code == ecPlusSign)) {
         if (!index || node->Left == nullptr) {
             TestRecords(bitmap, restart, parentOp, node);
             return;

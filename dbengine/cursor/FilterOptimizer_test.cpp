@@ -48,7 +48,7 @@ protected:
         return *Cursors.back();
     }
 
-    // Field values by field number; std::nullopt leaves the field NULL.
+    // A field value for Insert, in the bytes PutField takes; Null leaves the field NULL.
     struct TValue {
         bool Null = true;
         std::vector<uint8_t> Bytes;
@@ -80,8 +80,8 @@ protected:
         std::vector<uint8_t> b(c.RecordSize, 0);
         c.ClearRecordBuffer(b.data());
         for (size_t i = 0; i < values.size(); ++i)
-            c.PutField(static_cast<uint16_t>(i + 1), b.data(), values[i].Null ? nullptr : values[i].Bytes.data(),
-                       false, false);
+            c.PutField(static_cast<uint16_t>(i + 1), b.data(),
+                       values[i].Null ? nullptr : values[i].Bytes.data(), false, false);
         c.InsertRecord(b.data(), false);
     }
 
@@ -102,8 +102,8 @@ protected:
 
     static TFilter* Add(TDataCursor& c, const std::string& text, bool estimate = true, bool costBased = true,
                         bool caseInsensitive = false, bool noPartial = false) {
-        return c.AddFilter(nullptr, text, nullptr, false, nullptr, false, estimate, costBased, caseInsensitive,
-                           noPartial);
+        return c.AddFilter(nullptr, text, nullptr, false, nullptr, false, estimate, costBased,
+                           caseInsensitive, noPartial);
     }
 
     std::vector<std::unique_ptr<TDataCursor>> Cursors;
@@ -117,9 +117,9 @@ protected:
     void SetUp() override {
         FilterIndexTest::SetUp();
         TTableDefinition def;
-        def.Fields = {Field(1, "Id", fldInteger),       Field(2, "Name", fldString, 10),
-                      Field(3, "Code", fldString, 10),  Field(4, "City", fldString, 10),
-                      Field(5, "Amount", fldInteger),   Field(6, "Note", fldString, 10)};
+        def.Fields = {Field(1, "Id", fldInteger),      Field(2, "Name", fldString, 10),
+                      Field(3, "Code", fldString, 10), Field(4, "City", fldString, 10),
+                      Field(5, "Amount", fldInteger),  Field(6, "Note", fldString, 10)};
         def.PrimaryIndex = Index("", {1}, true);
         TIndexDescriptor byCode = Index("ByCode", {3});
         byCode.CaseInsensitive = 1;
@@ -144,10 +144,10 @@ TEST_F(FilterLevelsTest, ConditionsAreRatedByTheIndexesThatCanAnswerThem) {
         int32_t Count;
         uint8_t Flag1;
     } cases[] = {
-        {"City = 'Oslo'", false, true, false, 0, -1, 0},   // second field of an index only
-        {"Note = 'n'", false, true, false, 0, -1, 0},      // in no index
-        {"Code = 'c1'", false, true, false, 0, -1, 0},     // its only index ignores case
-        {"Code = 'c1'", false, true, true, 2, 20, 0},      // ... as the comparison does then
+        {"City = 'Oslo'", false, true, false, 0, -1, 0},  // second field of an index only
+        {"Note = 'n'", false, true, false, 0, -1, 0},     // in no index
+        {"Code = 'c1'", false, true, false, 0, -1, 0},    // its only index ignores case
+        {"Code = 'c1'", false, true, true, 2, 20, 0},     // ... as the comparison does then
         {"UPPER(Code) = 'C1'", false, true, false, 2, 20, 0},
         {"Name = 'N1'", false, true, false, 2, 10, 0},
         {"Name = 'N1' and City = 'Oslo'", false, true, false, 1, 10, 0},
@@ -164,7 +164,7 @@ TEST_F(FilterLevelsTest, ConditionsAreRatedByTheIndexesThatCanAnswerThem) {
         {"Amount >= 6", false, false, false, 2, -1, 0},  // no estimates: indexed means level 2
         {"Amount >= 6", true, true, false, 0, 95, 1},    // 95 of 100 records
         {"Amount >= 10", true, true, false, 0, 91, 1},
-        {"Amount >= 11", true, true, false, 2, 90, 0},   // 90 is not above 90 % of 100
+        {"Amount >= 11", true, true, false, 2, 90, 0},  // 90 is not above 90 % of 100
         {"Amount >= 6 and Name = 'N1'", true, true, false, 2, 10, 0},
         {"Amount >= 6 or Name = 'N1'", true, true, false, 2, 95, 0},
         {"Amount >= 6 and Note = 'n'", true, true, false, 0, 95, 0},
@@ -286,8 +286,8 @@ protected:
     bool Chance(int percent) { return Pick(100) < percent; }
 
     // Strings of up to 4 characters; case pairs, accented letters and the empty text.
-    const std::vector<std::string> Texts = {"",  "a",  "A",  "ab", "aB",   "Ab",     "b",    "B",
-                                            "ba", "\xE9", "\xC9", "\xFF", "abc", "z",      "zz"};
+    const std::vector<std::string> Texts = {"",   "a",    "A",    "ab",   "aB",  "Ab", "b", "B",
+                                            "ba", "\xE9", "\xC9", "\xFF", "abc", "z",  "zz"};
 
     std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
@@ -327,7 +327,8 @@ protected:
             case 6:
                 return std::string(Chance(50) ? s : n) + (Chance(50) ? " is null" : " is not null");
             case 7:
-                return s + (Chance(30) ? " not" : "") + " in (" + TextConstant() + ", " + TextConstant() + ")";
+                return s + (Chance(30) ? " not" : "") + " in (" + TextConstant() + ", " + TextConstant() +
+                       ")";
             case 8:
                 return n + (Chance(30) ? " not" : "") + " in (" + NumberConstant() + ", " + NumberConstant() +
                        ")";
@@ -335,7 +336,8 @@ protected:
                 return n + (Chance(30) ? " not" : "") + " between " + NumberConstant() + " and " +
                        NumberConstant();
             case 10:
-                return s + (Chance(30) ? " not" : "") + " between " + TextConstant() + " and " + TextConstant();
+                return s + (Chance(30) ? " not" : "") + " between " + TextConstant() + " and " +
+                       TextConstant();
             default:
                 return s + (Chance(30) ? " not" : "") + " like '" + (Chance(50) ? "a" : "B") + "%'";
         }
@@ -379,8 +381,8 @@ TEST_F(FilterDifferentialTest, IndexPathSelectsWhatRecordTestsSelect) {
         // S string (case-sensitive index), T string (case-insensitive index), U string (first
         // field of a case-sensitive index after F), N integer, F float, M smallint (no index).
         TTableDefinition def;
-        def.Fields = {Field(1, "Id", fldInteger),   Field(2, "S", fldString, 4), Field(3, "T", fldString, 4),
-                      Field(4, "U", fldString, 4),  Field(5, "N", fldInteger),   Field(6, "F", fldFloat),
+        def.Fields = {Field(1, "Id", fldInteger),  Field(2, "S", fldString, 4), Field(3, "T", fldString, 4),
+                      Field(4, "U", fldString, 4), Field(5, "N", fldInteger),   Field(6, "F", fldFloat),
                       Field(7, "M", fldSmallInt)};
         def.PrimaryIndex = Index("", {1}, true);
         TIndexDescriptor iS = Index("iS", {2}), iT = Index("iT", {3}), iN = Index("iN", {5}),
@@ -396,10 +398,10 @@ TEST_F(FilterDifferentialTest, IndexPathSelectsWhatRecordTestsSelect) {
         TDataCursor& writer = Open(name, "");
         int rows = 20 + Pick(20);
         for (int i = 1; i <= rows; ++i) {
-            Insert(writer, {Int(i), RandomText(), RandomText(), RandomText(),
-                            Chance(15) ? Null() : Int(Pick(7) - 3),
-                            Chance(15) ? Null() : Float(std::vector<double>{-1.5, 0, 0.5, 2.25, 3}[Pick(5)]),
-                            Small(static_cast<int16_t>(Pick(4)))});
+            Insert(writer,
+                   {Int(i), RandomText(), RandomText(), RandomText(), Chance(15) ? Null() : Int(Pick(7) - 3),
+                    Chance(15) ? Null() : Float(std::vector<double>{-1.5, 0, 0.5, 2.25, 3}[Pick(5)]),
+                    Small(static_cast<int16_t>(Pick(4)))});
         }
         writer.Refresh();
         // A few deleted records, so the live records are not all the physical ones.
@@ -428,9 +430,9 @@ TEST_F(FilterDifferentialTest, IndexPathSelectsWhatRecordTestsSelect) {
             byRecord.ActivateFilter(g);
             if (f->OptimizeLevel != 0) ++indexed;
             ++compared;
-            EXPECT_EQ(Walk(byIndex), Walk(byRecord)) << name << " order '" << order << "': " << text
-                                                     << (ci ? " [case-insensitive]" : "")
-                                                     << (noPartial ? " [no partial]" : "");
+            EXPECT_EQ(Walk(byIndex), Walk(byRecord))
+                << name << " order '" << order << "': " << text << (ci ? " [case-insensitive]" : "")
+                << (noPartial ? " [no partial]" : "");
             EXPECT_EQ(byIndex.GetRecordCount(), byRecord.GetRecordCount()) << text;
             byIndex.DropFilter(f);
             byRecord.DropFilter(g);
