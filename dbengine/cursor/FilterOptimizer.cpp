@@ -49,7 +49,8 @@ public:
         try {
             Cursor.SelectIndex(Saved);
         } catch (...) {
-            // The index was usable when the scope began; its state is loaded again on the next use.
+            // Only a damaged descriptor raises here, and the next use of that index reports it
+            // again; a destructor must not raise.
             Cursor.CurrentIndex = Saved;
         }
     }

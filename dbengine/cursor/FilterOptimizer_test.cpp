@@ -276,6 +276,52 @@ TEST_F(FilterLevelsTest, RecordNumbersCountVisibleRecordsInIndexOrder) {
     EXPECT_FALSE(c.SetToRecNo(16));
 }
 
+// NULLs, the highest character and lists answered from the indexes, with the evaluator's rules.
+TEST_F(FilterIndexTest, IndexPathKeepsTheEvaluatorsNullAndOrderRules) {
+    TTableDefinition def;
+    def.Fields = {Field(1, "Id", fldInteger), Field(2, "S", fldString, 4), Field(3, "N", fldInteger)};
+    def.PrimaryIndex = Index("", {1}, true);
+    def.SecondaryIndexes = {Index("iS", {2}), Index("iN", {3})};
+    Create("E", def);
+    TDataCursor& writer = Open("E", "");
+    Insert(writer, {Int(1), Text("a"), Int(1)});
+    Insert(writer, {Int(2), Null(), Null()});
+    Insert(writer, {Int(3), Text("a\xFF"), Int(2)});
+    Insert(writer, {Int(4), Text("b"), Int(3)});
+    Insert(writer, {Int(5), Text("B"), Int(-1)});
+    Insert(writer, {Int(6), Text("ab"), Null()});
+    TDataCursor& c = Open("E", "");
+    struct {
+        std::string Text;
+        std::vector<int32_t> Ids;
+    } cases[] = {
+        {"N <> 1", {2, 3, 4, 5, 6}},  // NULL differs from every value
+        {"N <> NULL", {1, 3, 4, 5}},
+        {"N = NULL", {2, 6}},
+        {"N >= NULL", {2, 6}},  // two NULLs compare their equal stored values
+        {"N > NULL", {}},
+        {"S > 'a\xFF'", {4}},
+        {"S < 'a'", {2, 5}},  // a NULL text orders as the empty text
+        {"S >= ''", {1, 2, 3, 4, 5, 6}},
+        {"S in ('a', NULL)", {1, 2}},
+        {"S not in ('a', 'b')", {2, 3, 5, 6}},
+        {"S not in ('a', NULL)", {3, 4, 5, 6}},
+        {"N between 1 and 2", {1, 3}},
+        {"N not between 1 and 2", {2, 4, 5, 6}},
+        {"S = 'a*'", {1, 3, 6}},
+        {"S <> 'a*'", {2, 4, 5}},
+    };
+    for (const auto& k : cases) {
+        TFilter* f = Add(c, k.Text);
+        EXPECT_EQ(f->OptimizeLevel, 2) << k.Text;
+        c.FilterRecordReads = 0;
+        c.ActivateFilter(f);
+        EXPECT_EQ(Walk(c), k.Ids) << k.Text;
+        EXPECT_EQ(c.FilterRecordReads, 0) << k.Text;
+        c.DropFilter(f);
+    }
+}
+
 // Random small tables and random filters: the records an index path selects are, row for row,
 // those the record-by-record test selects.
 class FilterDifferentialTest : public FilterIndexTest {
