@@ -106,6 +106,21 @@ protected:
                            caseInsensitive, noPartial);
     }
 
+    // Leaves every node of the filter to the record-by-record test.
+    static void ForceRecordTests(TFilter& f) {
+        std::vector<TExpToken*> pending{f.Expression};
+        while (!pending.empty()) {
+            TExpToken* t = pending.back();
+            pending.pop_back();
+            if (t == nullptr) continue;
+            t->OptimizeLevel = 0;
+            pending.push_back(t->Left);
+            pending.push_back(t->Right);
+            for (TExpToken* a : t->Arguments) pending.push_back(a);
+        }
+        f.OptimizeLevel = 0;
+    }
+
     std::vector<std::unique_ptr<TDataCursor>> Cursors;
 };
 
@@ -290,26 +305,41 @@ TEST_F(FilterIndexTest, IndexPathKeepsTheEvaluatorsNullAndOrderRules) {
     Insert(writer, {Int(4), Text("b"), Int(3)});
     Insert(writer, {Int(5), Text("B"), Int(-1)});
     Insert(writer, {Int(6), Text("ab"), Null()});
+    {
+        // NULL flags over left-over value bytes: the values still read as NULL (zero, empty).
+        std::vector<uint8_t> b(writer.RecordSize, 0);
+        writer.ClearRecordBuffer(b.data());
+        writer.PutField(1, b.data(), Int(7).Bytes.data(), false, false);
+        uint8_t* s = b.data() + writer.FieldDescs[1].Offset;
+        uint8_t* n = b.data() + writer.FieldDescs[2].Offset;
+        s[0] = 0;
+        std::memcpy(s + 1, "zz", 2);
+        n[0] = 0;
+        PutInt32(n + 1, 5);
+        writer.InsertRecord(b.data(), false);
+    }
     TDataCursor& c = Open("E", "");
+    TDataCursor& tested = Open("E", "");
     struct {
         std::string Text;
         std::vector<int32_t> Ids;
     } cases[] = {
-        {"N <> 1", {2, 3, 4, 5, 6}},  // NULL differs from every value
+        {"N <> 1", {2, 3, 4, 5, 6, 7}},  // NULL differs from every value
         {"N <> NULL", {1, 3, 4, 5}},
-        {"N = NULL", {2, 6}},
-        {"N >= NULL", {2, 6}},  // two NULLs compare their equal stored values
+        {"N = NULL", {2, 6, 7}},
+        {"N >= NULL", {2, 6, 7}},  // two NULLs compare their equal stored values
         {"N > NULL", {}},
         {"S > 'a\xFF'", {4}},
-        {"S < 'a'", {2, 5}},  // a NULL text orders as the empty text
-        {"S >= ''", {1, 2, 3, 4, 5, 6}},
-        {"S in ('a', NULL)", {1, 2}},
-        {"S not in ('a', 'b')", {2, 3, 5, 6}},
+        {"S < 'a'", {2, 5, 7}},  // a NULL text orders as the empty text
+        {"S >= ''", {1, 2, 3, 4, 5, 6, 7}},
+        {"N <= NULL", {2, 6, 7}},
+        {"S in ('a', NULL)", {1, 2, 7}},
+        {"S not in ('a', 'b')", {2, 3, 5, 6, 7}},
         {"S not in ('a', NULL)", {3, 4, 5, 6}},
         {"N between 1 and 2", {1, 3}},
-        {"N not between 1 and 2", {2, 4, 5, 6}},
+        {"N not between 1 and 2", {2, 4, 5, 6, 7}},
         {"S = 'a*'", {1, 3, 6}},
-        {"S <> 'a*'", {2, 4, 5}},
+        {"S <> 'a*'", {2, 4, 5, 7}},
     };
     for (const auto& k : cases) {
         TFilter* f = Add(c, k.Text);
@@ -319,6 +349,11 @@ TEST_F(FilterIndexTest, IndexPathKeepsTheEvaluatorsNullAndOrderRules) {
         EXPECT_EQ(Walk(c), k.Ids) << k.Text;
         EXPECT_EQ(c.FilterRecordReads, 0) << k.Text;
         c.DropFilter(f);
+        TFilter* g = Add(tested, k.Text);
+        ForceRecordTests(*g);
+        tested.ActivateFilter(g);
+        EXPECT_EQ(Walk(tested), k.Ids) << k.Text << " (record tests)";
+        tested.DropFilter(g);
     }
 }
 
@@ -403,20 +438,6 @@ protected:
 
     TValue RandomText() {
         return Chance(15) ? Null() : Text(Texts[static_cast<size_t>(Pick(static_cast<int>(Texts.size())))]);
-    }
-
-    static void ForceRecordTests(TFilter& f) {
-        std::vector<TExpToken*> pending{f.Expression};
-        while (!pending.empty()) {
-            TExpToken* t = pending.back();
-            pending.pop_back();
-            if (t == nullptr) continue;
-            t->OptimizeLevel = 0;
-            pending.push_back(t->Left);
-            pending.push_back(t->Right);
-            for (TExpToken* a : t->Arguments) pending.push_back(a);
-        }
-        f.OptimizeLevel = 0;
     }
 };
 
