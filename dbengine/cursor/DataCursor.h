@@ -11,15 +11,18 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "dbengine/blob/BlobBuffer.h"
 #include "dbengine/cursor/CursorFilters.h"
 #include "dbengine/cursor/FilterOptimizer.h"
 #include "dbengine/cursor/RecordsBitmap.h"
 #include "dbengine/data/DataTable.h"
 #include "dbengine/data/FieldDescriptor.h"
 #include "dbengine/expr/CharMaps.h"
+#include "dbengine/index/FullTextIndex.h"
 #include "dbengine/index/IndexCursor.h"
 #include "dbengine/index/Page.h"
 #include "dbengine/index/TextIndexParams.h"
@@ -29,8 +32,10 @@
 namespace dbengine {
 
 class TDataDirectory;
+class TDataQuery;
 class TDataTable;
 class TRecord;
+class TBlobRecordWrite;
 
 class TDataCursor : public framework::TObject, public TIndexCursor, public TRecordFetchClient {
 public:
@@ -111,6 +116,36 @@ public:
     TLanguageStringList& GetStopWords();
     TCharSet GetSpaceChars();
     TCharSet GetIncludeChars();
+
+    // ---- Full-text index words (CursorFullText.cpp) ----
+    // Told of every word key a routine inserts (true) or deletes (false) in the text index, so
+    // that a failing edit can give the keys back.
+    using TWordKeyNote = std::function<void(bool inserted, const uint8_t* key, int32_t recNo)>;
+    // Words of a text with the cursor's parameters (loaded first); with wildcard "*" is a word
+    // character.
+    void SplitTextWords(const char* text, int32_t length, bool wildcard, TTextWordList& list);
+    bool IsTextIndexedField(uint16_t fieldNo) const;
+    // Key upkeep for the words of a table record's full-text fields. Records are table record
+    // buffers: the physical number in bytes 1..4, the record ID in bytes 5..8. Each routine
+    // works in the text index and gives the current index back when done.
+    void AddRecordWords(const uint8_t* record, const TWordKeyNote& note = {});
+    // As AddRecordWords, with every memo read from its stored value (index rebuilds).
+    void AddRecordWordsLoadingBlobs(const uint8_t* record);
+    // True when a key was deleted or inserted.
+    bool UpdateRecordWords(const uint8_t* newRecord, const uint8_t* oldRecord, const TWordKeyNote& note = {});
+    // 8965 when a word's key is missing; tolerant (maintenance work) passes over a missing key
+    // and over a memo whose stored value cannot be read.
+    void RemoveRecordWords(const uint8_t* record, const TWordKeyNote& note = {}, bool tolerant = false);
+    // True when the key of every word of the record is in the text index, with its number.
+    bool CheckRecordWords(const uint8_t* record);
+    // TEXTSEARCH and TEXTOCCURS of a search text over a value text.
+    bool TextSearch(const char* searchText, int32_t searchLength, const char* valueText, int32_t valueLength);
+    int32_t TextOccurs(const char* searchText, int32_t searchLength, const char* valueText,
+                       int32_t valueLength);
+    // The answer an expression over this cursor's records gets for TEXTSEARCH (count false) or
+    // TEXTOCCURS (count true); false when table is not this cursor.
+    bool AnswerTextSearch(void* table, const std::string& searchText, const std::string& valueText,
+                          bool count, int32_t& answer);
 
     // ---- Change counters ----
     void SaveChangeCounters();
@@ -240,12 +275,56 @@ public:
     // buffer: the caller's copy of the current record.
     void DeleteRecord(const uint8_t* buffer, bool reposition);
     void CancelRecord();
+    // Removes one live record from the table, for maintenance work that finds it cannot keep it
+    // (a duplicate key while an index is built): its entry in every index but keepIndex (an
+    // index that lacks the entry is passed over), its record-status key moved to the deleted
+    // group, the live count lowered and its slot put at the head of the free chain. No locks are
+    // taken and nothing is flushed: the caller holds the table exclusively or write-locked. The
+    // current index is kept; on failure the keys already removed are put back.
+    void DropRecordEverywhere(const uint8_t* record, int32_t recNo, uint8_t keepIndex = NaturalOrderIndex);
     // 0, or 8709 without a current record.
     TEngineErrorCode CloneCurrentRecord(uint8_t* buffer);
     void RefreshAfterInsert(int32_t recNo, const uint8_t* record);
     void RefreshAfterDelete(int32_t recNo);
     // Set when an optimistic modification found the record changed by someone else.
     bool RecordChangedMark = false;
+
+    // ---- BLOB access (CursorBlob.cpp) ----
+    // A BLOB field of a record buffer holds its first block number (closed) or, while the value
+    // is open in this cursor, the negated handle of its buffer. The six value operations return
+    // a code (0: success); errors while loading a chain are raised. Field numbers go by the
+    // table's descriptors (byTableDesc) or by the cursor's. Offsets and lengths are bytes.
+    static constexpr size_t MaxOpenBlobs = 128;
+    TEngineErrorCode OpenBlob(uint16_t fieldNo, uint8_t* record, uint8_t mode, bool byTableDesc,
+                              bool recordBound, int32_t& size, bool keepRemoteHandle = false);
+    TEngineErrorCode FreeBlob(uint16_t fieldNo, uint8_t* record, bool byTableDesc, bool flag = false);
+    TEngineErrorCode GetBlob(uint16_t fieldNo, const uint8_t* record, int32_t offset, uint8_t* dest,
+                             int32_t count, int32_t& bytesRead, bool byTableDesc);
+    TEngineErrorCode PutBlob(uint16_t fieldNo, uint8_t* record, int32_t offset, const uint8_t* source,
+                             int32_t count, bool byTableDesc);
+    TEngineErrorCode TruncateBlob(uint16_t fieldNo, uint8_t* record, int32_t newLength, bool byTableDesc);
+    TEngineErrorCode GetBlobSize(uint16_t fieldNo, const uint8_t* record, int32_t& size, bool byTableDesc);
+    bool IsBlobOpen(const TBlobBuffer* buffer) const;
+    // Opens every BLOB of the table's fields in record for writing and empties it, so that
+    // saving frees the chains (before a delete).
+    void EmptyRecordBlobs(uint8_t* record);
+    // Each changed value open in record gets the table's next BLOB stamp, also in its field.
+    void StampBlobs(uint8_t* record, bool byTableDesc);
+    // Saves (or, when empty, frees) every changed open value; 8963 when they come from different
+    // records. True when anything was saved or freed.
+    bool SaveBlobs();
+    // Each value open in record goes back into its field as its first block number.
+    void PutBlobHandles(uint8_t* record, bool byTableDesc);
+    // Frees the values that record holds open (the changes are dropped).
+    void FreeRecordBlobs(uint8_t* record);
+    // From the last opened to the first: every value (all) or those bound to their record.
+    void FreeAllBlobs(bool all, bool localOnly);
+    // Opens a new value in dest's field with the bytes of source's value of the same field.
+    void CloneBlob(uint16_t fieldNo, const uint8_t* source, uint8_t* dest);
+    // The open value whose negated handle a field holds, or null.
+    TBlobBuffer* FindOpenBlob(int32_t fieldValue) const;
+    std::vector<std::unique_ptr<TBlobBuffer>> OpenBlobs;  // in opening order
+    std::unique_ptr<TBlockFetchClient> BlobFetchClient;
 
     // ---- Index selection ----
     uint8_t GetSecondaryIndexCount() const;
@@ -373,6 +452,60 @@ public:
     mutable int32_t VisibleSeqNo = 0;
     int32_t CountVisibleUpToCurrent();
 
+    // ---- Adding and deleting secondary indexes, record sort, maintenance forwarders (IndexBuild.cpp) ----
+    // Completes the descriptor (key size, field count) and builds the new last secondary index
+    // from every live record; a temporary index needs neither exclusive nor writable. 10026 for
+    // a key over 522 bytes; a unique index over repeated keys raises 9729 naming the index. Any
+    // failure leaves the index file as it was (no descriptor, no page). Ends before the first
+    // record. flag is the remote protocol's and unused here.
+    void AddIndex(TIndexDescriptor desc, bool flag);
+    // The index named (blanks around it and letter case do not count; 10022 when none), its
+    // pages freed; flag moves the later descriptors down. Ends on the primary index before the
+    // first record.
+    void DeleteIndex(const std::string& name, bool flag);
+    // The same by number (table restructure); the current index and position are left alone.
+    void DropIndexNumber(uint8_t indexNo, bool flag);
+    // Frees the page of the current index and, for an inner page, every page below it.
+    void FreeIndexPages(int32_t pageNo);
+    // "Sys Deleted" and the live-record count made from the data file (after the index file was
+    // found missing and created empty); the primary index becomes the engine's own order.
+    void RebuildInternalIndex();
+    void SetHasInternalPrimaryIndex(bool value);
+    // The index file header's secondary index count.
+    void SetIndexHeaderByte(uint8_t value);
+    // Writes every changed buffer of the three files; dropCaches trims the caches after, extra
+    // writes the headers and flushes the files to disk even when nothing changed.
+    void WriteAllBuffers(bool dropCaches, bool extra);
+    // Physical sort of the records (exclusive cursor); only for a table with no secondary index
+    // whose primary index is the engine's own order, otherwise nothing happens. The
+    // record-status index is made again and the cursor stands before the first record.
+    void SortRecords(const std::vector<TFieldDescriptor>& fields, bool caseInsensitive, int32_t limit,
+                     bool distinct, bool grouping, bool finish, bool filter, TDataQuery* context);
+
+    // ---- Table restructure (Restructure.cpp) ----
+    // A new definition for the table the closed cursor names (exclusive, writable). A new field
+    // continues the old field of the same FieldNo; StopWords unset and all-zero character sets
+    // keep the table's full-text parameters; lastAutoInc -1 keeps the last record ID. Losses go
+    // to the data-lost callback, progress to the restructure progress callback. hasProgress and
+    // hasDataLost are the remote protocol's. The cursor is closed afterwards.
+    void RestructureTable(TTableDefinition definition, bool allowAutoPrimary, int32_t lastAutoInc,
+                          bool suppressBackup, bool hasProgress, bool hasDataLost);
+    bool FieldDefChanged(const TFieldDescriptor& oldDesc, const TFieldDescriptor& newDesc) const;
+    // 9985 when newDesc names a field that fields lack.
+    bool IndexDefChanged(const TIndexDescriptor& oldDesc, const TIndexDescriptor& newDesc,
+                         const std::vector<TFieldDescriptor>& fields) const;
+    // Field k gets number k; every index's field list (the full-text index's too) follows.
+    void RenumberFields();
+    // Field numbers of desc become the positions of the fields they name.
+    void RemapIndexFields(TIndexDescriptor& desc) const;
+    // Renames the closed table's files to ".DBK", ".IBK", ".BBK" (an old backup is replaced).
+    void BackupTableFiles();
+    // The table's buffers written and its index file copied to ".IBK".
+    void BackupIndexFile();
+    // noRestore keeps the current index file, else it is copied back from ".IBK" and the cached
+    // buffers and headers are read again; deleteBackup removes the copy.
+    void EndIndexBackup(bool noRestore, bool deleteBackup);
+
     // ---- TRecordFetchClient ----
     bool SyncBeforeRead() override { return false; }
     int32_t CountConsecutiveRecords(int32_t r, int direction, int32_t max) override;
@@ -497,6 +630,18 @@ private:
     // Key of record in the current index, record-ID suffix from idRecord (key size bytes).
     std::vector<uint8_t> RecordKey(const uint8_t* record, const uint8_t* idRecord);
     bool ChecksDuplicates() const;
+    // The removal shared by DeleteRecord and DropRecordEverywhere (keys, record-status key, live
+    // count, slot); tolerant passes over index entries that are missing.
+    void RemoveRecord(const uint8_t* record, int32_t recNo, uint8_t keepIndex, bool tolerant, TKeyLog& log,
+                      std::optional<TBlobRecordWrite>& blobs);
+    // Index building (IndexBuild.cpp).
+    friend class TIndexBuildTestAccess;
+    void BuildIndexKeys(uint8_t indexNo);
+    uint8_t FindIndexByName(const std::string& name) const;
+    // Frees every page of the index and zeroes its root page number.
+    void FreeIndexOf(uint8_t indexNo);
+    // Inserts every record's record-status key; countLive also counts the live records.
+    void RebuildRecordStatusKeys(bool countLive);
     void FinishEdit(uint8_t savedIndex, bool reposition, bool deleted, int32_t recNo, bool unlockRecord,
                     bool unlockTable, bool failing);
 
