@@ -261,7 +261,7 @@ void TDataCursor::DropFilter(TFilter* filter) {
     UpdateBitmapNavigation();
     if (!found) RaiseCursor(DBE_NOSUCHFILTER);
     if (IsRemote() || !IsOpen) return;
-    CheckForChanges();
+    TReadBracket bracket(*this);
     CombineBitmaps();
     Resync();
 }
@@ -278,7 +278,7 @@ void TDataCursor::ActivateFilter(TFilter* filter) {
     UpdateBitmapNavigation();
     if (!found) RaiseCursor(DBE_NOSUCHFILTER);
     if (IsRemote() || !IsOpen) return;
-    CheckForChanges();
+    TReadBracket bracket(*this);
     if (filter == nullptr)
         RebuildBitmaps();
     else
@@ -299,7 +299,7 @@ void TDataCursor::DeactivateFilter(TFilter* filter) {
     UpdateBitmapNavigation();
     if (!found) RaiseCursor(DBE_NOSUCHFILTER);
     if (IsRemote() || !IsOpen) return;
-    CheckForChanges();
+    TReadBracket bracket(*this);
     if (BitmapNavigation && VisibleBitmap->Size == 0) RebuildBitmaps();
     CombineBitmaps();
     Resync();
@@ -307,7 +307,7 @@ void TDataCursor::DeactivateFilter(TFilter* filter) {
 
 void TDataCursor::ReplaceFilterExpression(TExpToken* tree, TFilter* filter) {
     if (tree == nullptr || IsRemote()) return;
-    CheckForChanges();
+    TReadBracket bracket(*this);
     auto it = FindFilter(filter);
     if (it == Filters.end() || !filter->Active || filter->IsCallback) RaiseCursor(DBE_NOSUCHFILTER);
     filter->ReplaceExpression(tree);

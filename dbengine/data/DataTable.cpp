@@ -347,6 +347,10 @@ void TDataTable::RestoreIndexFile(bool keepCurrent, bool deleteBackup) {
 }
 
 bool TDataTable::ReloadIfChanged() {
+    // Headers changed in memory and not yet written belong to this process's own work; another
+    // writer has waited for them (its write lock needs ours released, and ours writes them
+    // first). Re-reading the files now would throw that work away.
+    if (HoldsUnwrittenChanges()) return false;
     bool changed = false;
     if (IndexFile->IsOpen && IndexFile->ReloadHeaderIfChanged()) {
         IndexFile->DropPages(false);
@@ -362,6 +366,17 @@ bool TDataTable::ReloadIfChanged() {
         return true;
     }
     return changed;
+}
+
+bool TDataTable::HoldsUnwrittenChanges() const {
+    return DataFile->Header.HeaderModified != 0 || IndexFile->Header.HeaderModified != 0 ||
+           (BlobOpen() && BlobFile->HeaderModified());
+}
+
+bool TDataTable::ChangedOnDisk() {
+    if (!IsOpen || IsRemote() || InMemory || TakesNoLocks() || !DataFile->IsOpen) return false;
+    if (AccessLocked || ReadLocked || WriteLocked || TransactionLocked) return false;
+    return DataFile->StoredChangeCount() != DataFile->Header.ChangeCount;
 }
 
 void TDataTable::FlushBuffers(bool trim, bool forceDataHeader, bool forceIndexHeader, bool forceBlobHeader,
