@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "dbengine/testsupport/LockHolder.h"
 #include "dbengine/testsupport/TableFixture.h"
 #include "dbengine/util/Coding.h"
+#include "platform/Files.h"
 #include "platform/testsupport/ChildProcess.h"
 
 namespace dbengine {
@@ -359,6 +361,71 @@ TEST_F(RecordLocksTest, RecordsAppendedByAnotherProcessShowAtTheNextNavigation) 
         // A second cursor of this process, opened before the append, catches up too.
         EXPECT_EQ(All(idle).size(), 5u);
     }
+}
+
+// A record or page read from disk first checks for another process's writes; when it finds
+// some, the cursor goes back to its record with a fresh range and the reader starts over.
+TEST_F(RecordLocksTest, AReadFromDiskAfterAnotherProcessWroteResynchronisesTheCursor) {
+    Fill({"Ann", "Bob", "Cid"});
+    TDataCursor& c = Cursor();
+    c.SetIndexNumber(NaturalOrderIndex);
+    std::vector<uint8_t> buf(c.RecordSize);
+    c.SetToEnd();
+    ASSERT_EQ(c.GetPriorRecord(buf.data()), 0);
+    EXPECT_FALSE(c.SyncBeforeRead()) << "nothing changed";
+    EXPECT_TRUE(Table().AccessLocked);
+    c.ReleaseReadLock();
+    ASSERT_EQ(InOtherProcess([](TDataCursor& other) { Insert(other, "Dan", 4); }), 0);
+    EXPECT_EQ(c.GetRecordCount(), 3);
+    EXPECT_TRUE(c.TableChangedByOthers());
+    EXPECT_EQ(c.GetRecordCount(), 4);
+    EXPECT_EQ(c.GetPhysicalRecNo(), 3) << "still on its record";
+    EXPECT_TRUE(Table().AccessLocked) << "held until the operation ends";
+    EXPECT_FALSE(c.SyncBeforeRead());
+    c.ReleaseReadLock();
+    EXPECT_FALSE(Table().AccessLocked);
+    EXPECT_EQ(Rest(c), std::vector<std::string>{"Dan"});
+}
+
+// Strict change detection runs every operation under the short-term shared lock; otherwise the
+// lock is taken only when the stored counter moved or a read goes to disk.
+TEST_F(RecordLocksTest, StrictChangeDetectionHoldsTheSharedLockForTheWholeOperation) {
+    Fill({"Ann", "Bob"});
+    for (bool strict : {false, true}) {
+        SCOPED_TRACE(strict);
+        Session->StrictChangeDetection = strict;
+        TDataCursor& c = Cursor();
+        // Every record in the cache: a miss takes the shared lock whatever the setting.
+        ASSERT_EQ(All(c).size(), 2u);
+        EXPECT_FALSE(Table().AccessLocked);
+        std::vector<bool> lockedDuring;
+        TFilter* f = c.AddFilter(nullptr, "", nullptr, false,
+                                 [&](void*, TDataCursor&, const uint8_t*, int32_t) {
+                                     lockedDuring.push_back(Table().AccessLocked);
+                                     return true;
+                                 },
+                                 false, false, false, false, false);
+        c.ActivateFilter(f);
+        ASSERT_FALSE(lockedDuring.empty());
+        for (bool locked : lockedDuring) EXPECT_EQ(locked, strict);
+        EXPECT_FALSE(Table().AccessLocked);
+    }
+}
+
+TEST_F(RecordLocksTest, FlushingToDiskAsksForTheTableFilesUnlessEveryWriteIsFlushedAlready) {
+    Fill({"Ann"});
+    std::atomic<int> flushes{0};
+    platform::TScopedFileFault hook([&](platform::TFileOperation op, const std::string&, int64_t, uint32_t) {
+        if (op == platform::TFileOperation::Flush) ++flushes;
+        return platform::TFileFault{};
+    });
+    TDataCursor& c = Cursor();
+    c.FlushOSBuffers();
+    EXPECT_EQ(flushes, 2) << "data and index file; no BLOB file";
+    flushes = 0;
+    Session->ForceBufferFlush = true;
+    c.FlushOSBuffers();
+    EXPECT_EQ(flushes, 0);
 }
 
 TEST_F(RecordLocksTest, TheStatementReadLockKeepsOtherWritersOutUntilReleased) {
