@@ -291,6 +291,8 @@ public:
 
 private:
     bool SkipsLocks() const;
+    // The short-term shared lock for a reader; true when the table had changed.
+    bool BeginReadAccess();
     // After a lock was taken: when it reported a change, or the counters differ, new counters
     // and back to the record (or the nearest one). True when it went back.
     bool ResyncAfterLock(bool changed);
@@ -301,7 +303,6 @@ private:
     bool DiffersFromCurrent(const uint8_t* seen) const;
 
 public:
-
     // ---- Index selection ----
     uint8_t GetSecondaryIndexCount() const;
     TIndexDescriptor GetIndexDesc(uint8_t indexNo) const;

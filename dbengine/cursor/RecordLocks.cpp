@@ -29,6 +29,14 @@ bool TDataCursor::SkipsLocks() const {
     return Exclusive || ReadOnlyByAttribute || Table == nullptr;
 }
 
+bool TDataCursor::BeginReadAccess() {
+    // Headers changed here and not written yet are this process's own work in progress: a
+    // reader must not re-read the files over it. Another process writes only under the write
+    // lock, and taking that lock re-reads the files in any case.
+    if (Table->HoldsUnwrittenChanges()) return false;
+    return Table->BeginAccess();
+}
+
 bool TDataCursor::ResyncAfterLock(bool changed) {
     if (IsRemote() || !(changed || HasTableChanged())) return false;
     SaveChangeCounters();
@@ -71,13 +79,13 @@ void TDataCursor::CheckForChanges() {
         return;
     }
     // The look at the stored counter costs one small read; the lock is taken only when it moved.
-    if (Table->ChangedOnDisk()) Table->BeginAccess();
+    if (Table->ChangedOnDisk()) BeginReadAccess();
     ResyncIfChanged();
 }
 
 bool TDataCursor::LockAndResync() {
     if (!IsOpen || Table == nullptr || IsRemote()) return false;
-    bool changed = SkipsLocks() ? false : Table->BeginAccess();
+    bool changed = SkipsLocks() ? false : BeginReadAccess();
     return ResyncAfterLock(changed);
 }
 
@@ -88,7 +96,7 @@ void TDataCursor::ReleaseReadLock() {
 
 bool TDataCursor::SyncBeforeRead() {
     if (!IsOpen || Table == nullptr || IsRemote() || SkipsLocks()) return false;
-    return ResyncAfterLock(Table->BeginAccess());
+    return ResyncAfterLock(BeginReadAccess());
 }
 
 bool TDataCursor::TableChangedByOthers() {

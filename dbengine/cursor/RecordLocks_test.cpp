@@ -399,12 +399,13 @@ TEST_F(RecordLocksTest, StrictChangeDetectionHoldsTheSharedLockForTheWholeOperat
         ASSERT_EQ(All(c).size(), 2u);
         EXPECT_FALSE(Table().AccessLocked);
         std::vector<bool> lockedDuring;
-        TFilter* f = c.AddFilter(nullptr, "", nullptr, false,
-                                 [&](void*, TDataCursor&, const uint8_t*, int32_t) {
-                                     lockedDuring.push_back(Table().AccessLocked);
-                                     return true;
-                                 },
-                                 false, false, false, false, false);
+        TFilter* f = c.AddFilter(
+            nullptr, "", nullptr, false,
+            [&](void*, TDataCursor&, const uint8_t*, int32_t) {
+                lockedDuring.push_back(Table().AccessLocked);
+                return true;
+            },
+            false, false, false, false, false);
         c.ActivateFilter(f);
         ASSERT_FALSE(lockedDuring.empty());
         for (bool locked : lockedDuring) EXPECT_EQ(locked, strict);

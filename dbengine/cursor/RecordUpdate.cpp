@@ -248,7 +248,8 @@ void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
         bool gone = PhysRecNo != recNo || AtBeginning || AtEnd;
         if (optimistic && !Exclusive) {
             LoadCurrentRecord(1);
-            if (RecordChangedMark || gone || std::memcmp(seen.data(), CurrentRecord->Data(), RecordSize) != 0) {
+            if (RecordChangedMark || gone ||
+                std::memcmp(seen.data(), CurrentRecord->Data(), RecordSize) != 0) {
                 RecordChangedMark = true;
                 RaiseCursor(DBE_KEYORRECDELETED);
             }

@@ -347,10 +347,6 @@ void TDataTable::RestoreIndexFile(bool keepCurrent, bool deleteBackup) {
 }
 
 bool TDataTable::ReloadIfChanged() {
-    // Headers changed in memory and not yet written belong to this process's own work; another
-    // writer has waited for them (its write lock needs ours released, and ours writes them
-    // first). Re-reading the files now would throw that work away.
-    if (HoldsUnwrittenChanges()) return false;
     bool changed = false;
     if (IndexFile->IsOpen && IndexFile->ReloadHeaderIfChanged()) {
         IndexFile->DropPages(false);
