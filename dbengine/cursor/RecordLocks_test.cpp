@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "dbengine/blob/BlobBuffer.h"
 #include "dbengine/cursor/DataCursor.h"
 #include "dbengine/data/DataFile.h"
 #include "dbengine/data/Record.h"
@@ -486,6 +487,45 @@ TEST_F(RecordLocksTest, AnExclusiveCursorWritesTheFilesOnlyAtAForcedFlushOrAtClo
     TDataCursor& shared = Cursor();
     EXPECT_EQ(All(shared), (std::vector<std::string>{"Bob", "Cid", "Dan", "Eve"}));
     EXPECT_EQ(CountOf(shared, Find(shared, "Bob").data()), 22);
+}
+
+TEST_F(RecordLocksTest, AnExclusiveCursorsBlobWritesWaitForTheForcedFlushToo) {
+    {
+        TDataCursor creator(Database);
+        creator.SetTableName("M");
+        creator.SetExclusive(true);
+        creator.CreateTable(Definition(true), false, false);
+    }
+    const std::string dat0 = Bytes("M.DAT"), blb0 = Bytes("M.BLB");
+    const uint16_t notes = 3;
+    const std::string text(3000, 'x');  // several blocks
+    auto c = std::make_unique<TDataCursor>(Database);
+    c->SetTableName("M");
+    c->SetExclusive(true);
+    c->OpenCursor();
+    auto r = Row(*c, "Ann", 1);
+    int32_t size = 0;
+    ASSERT_EQ(c->OpenBlob(notes, r.data(), BlobOpenWrite, false, true, size), 0);
+    ASSERT_EQ(c->PutBlob(notes, r.data(), 0, reinterpret_cast<const uint8_t*>(text.data()),
+                         static_cast<int32_t>(text.size()), false),
+              0);
+    c->InsertRecord(r.data(), false);
+    EXPECT_EQ(Bytes("M.DAT"), dat0);
+    EXPECT_EQ(Bytes("M.BLB"), blb0);
+    c->FlushBuffers(true, false, false, false, false);
+    EXPECT_NE(Bytes("M.DAT"), dat0);
+    EXPECT_GT(Bytes("M.BLB").size(), blb0.size() + text.size());
+    c.reset();
+
+    auto shared = std::make_unique<TDataCursor>(Database);
+    shared->SetTableName("M");
+    shared->OpenCursor();
+    std::vector<uint8_t> b(shared->RecordSize);
+    shared->SetToBegin();
+    ASSERT_EQ(shared->GetNextRecord(b.data()), 0);
+    ASSERT_EQ(shared->OpenBlob(notes, b.data(), BlobOpenRead, false, true, size), 0);
+    EXPECT_EQ(size, static_cast<int32_t>(text.size()));
+    shared->FreeBlob(notes, b.data(), false);
 }
 
 TEST_F(RecordLocksTest, ASharedCursorsEditReachesTheFilesAtOnce) {
