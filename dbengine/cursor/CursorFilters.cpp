@@ -28,6 +28,10 @@ class TFilterValueSource : public TRecordValueSource {
 public:
     explicit TFilterValueSource(TDataCursor& cursor)
         : TRecordValueSource(cursor.FieldDescs, &cursor), Cursor(cursor) {}
+    bool TextSearch(void* table, const std::string& search, const std::string& text, bool count,
+                    int32_t& answer) override {
+        return Cursor.AnswerTextSearch(table, search, text, count, answer);
+    }
 
 protected:
     // The cursor has no BLOB reading of its own yet: a filter over a BLOB column is refused

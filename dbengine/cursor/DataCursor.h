@@ -21,6 +21,7 @@
 #include "dbengine/data/DataTable.h"
 #include "dbengine/data/FieldDescriptor.h"
 #include "dbengine/expr/CharMaps.h"
+#include "dbengine/index/FullTextIndex.h"
 #include "dbengine/index/IndexCursor.h"
 #include "dbengine/index/Page.h"
 #include "dbengine/index/TextIndexParams.h"
@@ -114,6 +115,36 @@ public:
     TLanguageStringList& GetStopWords();
     TCharSet GetSpaceChars();
     TCharSet GetIncludeChars();
+
+    // ---- Full-text index words (CursorFullText.cpp) ----
+    // Told of every word key a routine inserts (true) or deletes (false) in the text index, so
+    // that a failing edit can give the keys back.
+    using TWordKeyNote = std::function<void(bool inserted, const uint8_t* key, int32_t recNo)>;
+    // Words of a text with the cursor's parameters (loaded first); with wildcard "*" is a word
+    // character.
+    void SplitTextWords(const char* text, int32_t length, bool wildcard, TTextWordList& list);
+    bool IsTextIndexedField(uint16_t fieldNo) const;
+    // Key upkeep for the words of a table record's full-text fields. Records are table record
+    // buffers: the physical number in bytes 1..4, the record ID in bytes 5..8. Each routine
+    // works in the text index and gives the current index back when done.
+    void AddRecordWords(const uint8_t* record, const TWordKeyNote& note = {});
+    // As AddRecordWords, with every memo read from its stored value (index rebuilds).
+    void AddRecordWordsLoadingBlobs(const uint8_t* record);
+    // True when a key was deleted or inserted.
+    bool UpdateRecordWords(const uint8_t* newRecord, const uint8_t* oldRecord, const TWordKeyNote& note = {});
+    // 8965 when a word's key is missing; tolerant (maintenance work) passes over a missing key
+    // and over a memo whose stored value cannot be read.
+    void RemoveRecordWords(const uint8_t* record, const TWordKeyNote& note = {}, bool tolerant = false);
+    // True when the key of every word of the record is in the text index, with its number.
+    bool CheckRecordWords(const uint8_t* record);
+    // TEXTSEARCH and TEXTOCCURS of a search text over a value text.
+    bool TextSearch(const char* searchText, int32_t searchLength, const char* valueText, int32_t valueLength);
+    int32_t TextOccurs(const char* searchText, int32_t searchLength, const char* valueText,
+                       int32_t valueLength);
+    // The answer an expression over this cursor's records gets for TEXTSEARCH (count false) or
+    // TEXTOCCURS (count true); false when table is not this cursor.
+    bool AnswerTextSearch(void* table, const std::string& searchText, const std::string& valueText,
+                          bool count, int32_t& answer);
 
     // ---- Change counters ----
     void SaveChangeCounters();
@@ -474,6 +505,30 @@ public:
     // record-status index is made again and the cursor stands before the first record.
     void SortRecords(const std::vector<TFieldDescriptor>& fields, bool caseInsensitive, int32_t limit,
                      bool distinct, bool grouping, bool finish, bool filter, TDataQuery* context);
+
+    // ---- Table restructure (Restructure.cpp) ----
+    // A new definition for the table the closed cursor names (exclusive, writable). A new field
+    // continues the old field of the same FieldNo; StopWords unset and all-zero character sets
+    // keep the table's full-text parameters; lastAutoInc -1 keeps the last record ID. Losses go
+    // to the data-lost callback, progress to the restructure progress callback. hasProgress and
+    // hasDataLost are the remote protocol's. The cursor is closed afterwards.
+    void RestructureTable(TTableDefinition definition, bool allowAutoPrimary, int32_t lastAutoInc,
+                          bool suppressBackup, bool hasProgress, bool hasDataLost);
+    bool FieldDefChanged(const TFieldDescriptor& oldDesc, const TFieldDescriptor& newDesc) const;
+    // 9985 when newDesc names a field that fields lack.
+    bool IndexDefChanged(const TIndexDescriptor& oldDesc, const TIndexDescriptor& newDesc,
+                         const std::vector<TFieldDescriptor>& fields) const;
+    // Field k gets number k; every index's field list (the full-text index's too) follows.
+    void RenumberFields();
+    // Field numbers of desc become the positions of the fields they name.
+    void RemapIndexFields(TIndexDescriptor& desc) const;
+    // Renames the closed table's files to ".DBK", ".IBK", ".BBK" (an old backup is replaced).
+    void BackupTableFiles();
+    // The table's buffers written and its index file copied to ".IBK".
+    void BackupIndexFile();
+    // noRestore keeps the current index file, else it is copied back from ".IBK" and the cached
+    // buffers and headers are read again; deleteBackup removes the copy.
+    void EndIndexBackup(bool noRestore, bool deleteBackup);
 
     // ---- TRecordFetchClient ----
     bool SyncBeforeRead() override;
