@@ -319,7 +319,7 @@ void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
             log.Replaced(oldStatus, newStatus, recNo);
             keyChanged = true;
         }
-        UpdateRecordWords(buffer, current, log.WordKeys());
+        if (UpdateRecordWords(buffer, current, log.WordKeys())) keyChanged = true;
         if (!data.GetRecord(this, recNo, 1, false, false, rec) || rec == nullptr)
             RaiseCursor(DBE_KEYORRECDELETED);
         recBefore.assign(rec->Data(), rec->Data() + data.RecordSize());
