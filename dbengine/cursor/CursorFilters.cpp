@@ -276,7 +276,7 @@ void TDataCursor::DropFilter(TFilter* filter) {
     UpdateBitmapNavigation();
     if (!found) RaiseCursor(DBE_NOSUCHFILTER);
     if (IsRemote() || !IsOpen) return;
-    CheckForChanges();
+    TReadBracket bracket(*this);
     CombineBitmaps();
     Resync();
 }
@@ -293,7 +293,7 @@ void TDataCursor::ActivateFilter(TFilter* filter) {
     UpdateBitmapNavigation();
     if (!found) RaiseCursor(DBE_NOSUCHFILTER);
     if (IsRemote() || !IsOpen) return;
-    CheckForChanges();
+    TReadBracket bracket(*this);
     if (filter == nullptr)
         RebuildBitmaps();
     else
@@ -314,7 +314,7 @@ void TDataCursor::DeactivateFilter(TFilter* filter) {
     UpdateBitmapNavigation();
     if (!found) RaiseCursor(DBE_NOSUCHFILTER);
     if (IsRemote() || !IsOpen) return;
-    CheckForChanges();
+    TReadBracket bracket(*this);
     if (BitmapNavigation && VisibleBitmap->Size == 0) RebuildBitmaps();
     CombineBitmaps();
     Resync();
@@ -322,7 +322,7 @@ void TDataCursor::DeactivateFilter(TFilter* filter) {
 
 void TDataCursor::ReplaceFilterExpression(TExpToken* tree, TFilter* filter) {
     if (tree == nullptr || IsRemote()) return;
-    CheckForChanges();
+    TReadBracket bracket(*this);
     auto it = FindFilter(filter);
     if (it == Filters.end() || !filter->Active || filter->IsCallback) RaiseCursor(DBE_NOSUCHFILTER);
     filter->ReplaceExpression(tree);

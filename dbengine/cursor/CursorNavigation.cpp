@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "dbengine/cursor/DataCursor.h"
 #include "dbengine/data/DataTable.h"
@@ -217,7 +218,7 @@ void TDataCursor::ClearIndexes() {
 
 void TDataCursor::SetIndexName(const std::string& name) {
     if (framework::AnsiSameText(name, CurrentIndexName) && CurrentIndex != NaturalOrderIndex) return;
-    CheckForChanges();
+    TReadBracket bracket(*this);
     uint8_t count = GetSecondaryIndexCount();
     for (int i = 0; i <= count; ++i) {
         if (framework::AnsiSameText(name, IndexFile->GetIndexDesc(static_cast<uint8_t>(i)).Name)) {
@@ -235,7 +236,7 @@ void TDataCursor::SetIndexNumber(uint8_t indexNo) {
     if (indexNo == CurrentIndex) return;
     if (indexNo != NaturalOrderIndex && indexNo > GetSecondaryIndexCount())
         RaiseIndex(DBE_INVALIDINDEXNAME, std::to_string(indexNo));
-    CheckForChanges();
+    TReadBracket bracket(*this);
     ClearRange();
     SelectIndex(indexNo);
     RefreshRange();
@@ -354,7 +355,7 @@ void TDataCursor::RestoreKeepCrack(bool wasBeginning, bool wasEnd) {
 bool TDataCursor::FindKey(bool keyGiven, const uint8_t* key, int fieldCount, bool nearest, int partialLength,
                           uint8_t* outRecord) {
     if (key == nullptr || IsNaturalOrder()) return false;
-    CheckForChanges();
+    TReadBracket bracket(*this);
     std::vector<uint8_t> search(MaxKeyFieldPart, 0);
     if (keyGiven)
         std::memcpy(search.data(), key, KeySize);
@@ -419,7 +420,7 @@ void TDataCursor::CompleteKey(uint8_t* key, int fieldCount, bool high) {
 void TDataCursor::SetRange(bool keysGiven, const uint8_t* startKey, int startFieldCount,
                            const uint8_t* endKey, int endFieldCount) {
     if (IsNaturalOrder()) return;
-    CheckForChanges();
+    TReadBracket bracket(*this);
     std::vector<uint8_t> key(MaxKeyFieldPart, 0);
     // A missing end is open: the lowest (start) or highest (end) key of the index order.
     if (startKey == nullptr) {
@@ -456,7 +457,7 @@ void TDataCursor::SetRange(bool keysGiven, const uint8_t* startKey, int startFie
 }
 
 void TDataCursor::ResetRange() {
-    CheckForChanges();
+    TReadBracket bracket(*this);
     ClearRange();
     RefreshRange();
     Resync();
@@ -809,6 +810,8 @@ void TDataCursor::LoadCurrentRecord(int direction) {
         CurrentRecord->SetBufferSize(RecordSize);
         Table->DataFile->ReleaseRecord(record);
     } else {
+        // The record size may have grown by calculated fields since the buffer was sized.
+        CurrentRecord->SetBufferSize(RecordSize);
         std::fill(CurrentRecord->Data(), CurrentRecord->Data() + RecordSize, uint8_t{0});
     }
     if (HasCalculatedFields) ComputeCalculatedFields(CurrentRecord->Data());
@@ -831,7 +834,7 @@ int32_t TDataCursor::CountConsecutiveRecords(int32_t r, int direction, int32_t m
 // ---- Moving and fetching ----
 
 void TDataCursor::SetToBegin() {
-    CheckForChanges();
+    TReadBracket bracket(*this);
     SeekFirst();
     if (AtBeginning && AtEnd) return;
     if (WalksBitmap())
@@ -841,7 +844,7 @@ void TDataCursor::SetToBegin() {
 }
 
 void TDataCursor::SetToEnd() {
-    CheckForChanges();
+    TReadBracket bracket(*this);
     SeekLast();
     if (AtBeginning && AtEnd) return;
     if (WalksBitmap())
@@ -851,14 +854,14 @@ void TDataCursor::SetToEnd() {
 }
 
 bool TDataCursor::SetToRecNo(int32_t recNo) {
-    CheckForChanges();
+    TReadBracket bracket(*this);
     SeekRecNo(recNo);
     LoadCurrentRecord(1);
     return GetRecNo() == recNo && !AtBeginning && !AtEnd;
 }
 
-TEngineErrorCode TDataCursor::GetCurrentRecord(uint8_t* buffer, bool /*lock*/) {
-    CheckForChanges();
+TEngineErrorCode TDataCursor::GetCurrentRecord(uint8_t* buffer, bool lock) {
+    TReadBracket bracket(*this);
     TEngineErrorCode code = 0;
     if (AtBeginning && AtEnd)
         code = DBE_NOCURRREC;
@@ -871,12 +874,13 @@ TEngineErrorCode TDataCursor::GetCurrentRecord(uint8_t* buffer, bool /*lock*/) {
         return code;
     }
     LoadCurrentRecord(1);
+    if (lock && !IsRemote()) LockForEdit(buffer);
     if (buffer != nullptr) std::memcpy(buffer, CurrentRecord->Data(), RecordSize);
     return 0;
 }
 
 TEngineErrorCode TDataCursor::GetNextRecord(uint8_t* buffer) {
-    CheckForChanges();
+    TReadBracket bracket(*this);
     if (AtBeginning)
         SeekFirst();
     else
@@ -891,7 +895,7 @@ TEngineErrorCode TDataCursor::GetNextRecord(uint8_t* buffer) {
 }
 
 TEngineErrorCode TDataCursor::GetPriorRecord(uint8_t* buffer) {
-    CheckForChanges();
+    TReadBracket bracket(*this);
     if (AtEnd)
         SeekLast();
     else
@@ -985,7 +989,8 @@ std::vector<uint8_t> TDataCursor::GetBookmark() const {
 }
 
 bool TDataCursor::SetToBookmark(const uint8_t* bookmark, bool keepCrack, bool noBracket) {
-    if (!noBracket) CheckForChanges();
+    std::optional<TReadBracket> bracket;
+    if (!noBracket) bracket.emplace(*this);
     if (IsNaturalOrder())
         SeekPhysicalRecNo(GetInt32(bookmark));
     else
@@ -1006,7 +1011,7 @@ int TDataCursor::CompareBookmarks(const uint8_t* b1, const uint8_t* b2) const {
 }
 
 TEngineErrorCode TDataCursor::SetToCursor(TDataCursor& other) {
-    CheckForChanges();
+    TReadBracket bracket(*this);
     TEngineErrorCode code = 0;
     if (other.AtBeginning && other.AtEnd) {
         SetNoCurrent();
@@ -1038,13 +1043,11 @@ bool TDataCursor::ResyncIfChanged() {
     return true;
 }
 
-void TDataCursor::CheckForChanges() {
-    ResyncIfChanged();
-}
-
 void TDataCursor::Refresh() {
     if (!IsOpen || IsRemote()) return;
-    if (ResyncIfChanged()) return;
+    // Always under the short-term lock, strict change detection or not.
+    TReadBracket bracket(*this);
+    if (LockAndResync()) return;
     ReturnToRecord();
 }
 
