@@ -17,9 +17,11 @@ int RunInChildProcess(const std::function<int()>& body) {
     if (pid < 0) return -1;
     if (pid == 0) _exit(body() & 255);  // no destructors, no test framework in the child
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    pid_t done;
+    do {
+        done = waitpid(pid, &status, 0);
+    } while (done < 0 && errno == EINTR);
+    return done == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 int ChildResult(bool ok) {
