@@ -202,6 +202,15 @@ void TDataCursor::CloseCursor(bool discard) {
     }
     LockedRecNo = 0;
     RecordChangedMark = false;
+    if (BracketTable != nullptr) {
+        // Closed inside its own operation: that operation no longer counts among the table's.
+        LeaveTableBracket();
+        try {
+            ReleaseReadLock();
+        } catch (...) {
+            if (!failure) failure = std::current_exception();
+        }
+    }
     try {
         WriteTextIndexParams();
     } catch (...) {

@@ -299,8 +299,10 @@ public:
     void DropRecordEverywhere(const uint8_t* record, int32_t recNo, uint8_t keepIndex = NaturalOrderIndex);
     // 0, or 8709 without a current record.
     TEngineErrorCode CloneCurrentRecord(uint8_t* buffer);
-    void RefreshAfterInsert(int32_t recNo, const uint8_t* record);
-    void RefreshAfterDelete(int32_t recNo);
+    // New range positions; the bitmaps rebuilt, or with incremental (the cursor's view was
+    // current before the edit) only the one record entered or removed.
+    void RefreshAfterInsert(int32_t recNo, const uint8_t* record, bool incremental = false);
+    void RefreshAfterDelete(int32_t recNo, bool incremental = false);
     // Set when an optimistic modification found the record changed by someone else.
     bool RecordChangedMark = false;
 
@@ -346,9 +348,14 @@ public:
     // The record this cursor holds locked for editing; 0: none.
     int32_t LockedRecNo = 0;
     int ReadBracketDepth = 0;
+    // The table whose AccessHolders this cursor's outermost read bracket counts in; null when none.
+    TDataTable* BracketTable = nullptr;
 
 private:
     bool SkipsLocks() const;
+    // Counts this cursor's running operation among the table's (outermost bracket only).
+    void JoinTableBracket();
+    void LeaveTableBracket();
     // The short-term shared lock for a reader; true when the table had changed.
     bool BeginReadAccess();
     // After a lock was taken: when it reported a change, or the counters differ, new counters
@@ -716,6 +723,10 @@ private:
     void FreeIndexOf(uint8_t indexNo);
     // Inserts every record's record-status key; countLive also counts the live records.
     void RebuildRecordStatusKeys(bool countLive);
+    // Whether the cursor's range and bitmaps matched the table when the edit took the write lock
+    // (an exclusive cursor is told nothing of its clones' writes).
+    bool ViewMatchesTable() const;
+    bool ViewCurrentAtEdit = false;
     void FinishEdit(uint8_t savedIndex, bool reposition, bool deleted, int32_t recNo, bool unlockRecord,
                     bool unlockTable, bool failing);
 

@@ -46,13 +46,28 @@ bool TDataCursor::ResyncAfterLock(bool changed) {
 
 // ---- Read bracket ----
 
+void TDataCursor::JoinTableBracket() {
+    if (Table == nullptr || BracketTable != nullptr) return;
+    BracketTable = Table;
+    ++Table->AccessHolders;
+}
+
+void TDataCursor::LeaveTableBracket() {
+    if (BracketTable == nullptr) return;
+    // A cursor closed inside its own operation has left already (CloseCursor).
+    if (BracketTable == Table && Table->AccessHolders > 0) --Table->AccessHolders;
+    BracketTable = nullptr;
+}
+
 TDataCursor::TReadBracket::TReadBracket(TDataCursor& cursor) : Cursor(cursor) {
     ++Cursor.ReadBracketDepth;
     if (Cursor.ReadBracketDepth > 1) return;
+    Cursor.JoinTableBracket();
     try {
         Cursor.CheckForChanges();
     } catch (...) {
         --Cursor.ReadBracketDepth;
+        Cursor.LeaveTableBracket();
         try {
             Cursor.ReleaseReadLock();
         } catch (...) {
@@ -64,6 +79,7 @@ TDataCursor::TReadBracket::TReadBracket(TDataCursor& cursor) : Cursor(cursor) {
 
 TDataCursor::TReadBracket::~TReadBracket() {
     if (--Cursor.ReadBracketDepth > 0) return;
+    Cursor.LeaveTableBracket();
     try {
         Cursor.ReleaseReadLock();
     } catch (...) {
@@ -91,6 +107,8 @@ bool TDataCursor::LockAndResync() {
 
 void TDataCursor::ReleaseReadLock() {
     if (Table == nullptr || IsRemote()) return;
+    // Another operation on the table is still running (this one ran inside it): the lock is its.
+    if (Table->AccessHolders > 0) return;
     Table->EndAccess();
 }
 

@@ -115,6 +115,7 @@ void TDataCursor::InsertRecord(uint8_t* buffer, bool reposition) {
     bool tookWrite = !Table->WriteLocked;
     // Taken first: it may re-read the headers that the undo below restores.
     LockTableForWrite();
+    ViewCurrentAtEdit = ViewMatchesTable();
     uint8_t savedIndex = CurrentIndex;
     TDataHeader savedHeader = data.Header;
     int32_t savedIndexCount = GetTableRecordCount();
@@ -229,15 +230,24 @@ void TDataCursor::FinishEdit(uint8_t savedIndex, bool reposition, bool deleted, 
         }
     };
     run([&] { SelectIndex(savedIndex); });
+    // The range positions and bitmaps follow every edit that went through, repositioned or not,
+    // so that the record count is right at once. A failed edit changed nothing to follow.
+    bool incremental = !failing && ViewCurrentAtEdit;
+    ViewCurrentAtEdit = false;
+    if (!failing || reposition)
+        run([&] {
+            if (failing)
+                RefreshRange();
+            else if (deleted)
+                RefreshAfterDelete(recNo, incremental);
+            else
+                RefreshAfterInsert(recNo, CurrentRecord->Data(), incremental);
+        });
     if (reposition)
         run([&] {
-            if (deleted) {
-                RefreshAfterDelete(recNo);
-                // In index order the record is gone from the index: standing in the crack after
-                // it makes the seek land on the record that followed, or at the end.
-                if (!BitmapNavigation && PhysRecNo != 0) AtEnd = true;
-            } else
-                RefreshAfterInsert(recNo, CurrentRecord->Data());
+            // In index order the record is gone from the index: standing in the crack after it
+            // makes the seek land on the record that followed, or at the end.
+            if (deleted && !BitmapNavigation && PhysRecNo != 0) AtEnd = true;
             Resync();
         });
     if (unlockRecord) run([&] { UnlockRecord(recNo, true); });
@@ -267,6 +277,7 @@ void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
     std::optional<TBlobRecordWrite> blobs;
     try {
         LockTableForWrite();
+        ViewCurrentAtEdit = ViewMatchesTable();
         savedHeader = data.Header;
         // Going back to the record after another process's change may find it gone.
         bool gone = PhysRecNo != recNo || AtBeginning || AtEnd;
@@ -363,6 +374,7 @@ void TDataCursor::DeleteRecord(const uint8_t* buffer, bool reposition) {
     std::optional<TBlobRecordWrite> blobs;
     try {
         LockTableForWrite();
+        ViewCurrentAtEdit = ViewMatchesTable();
         savedHeader = data.Header;
         savedIndexCount = GetTableRecordCount();
         if (PhysRecNo != recNo || AtBeginning || AtEnd) RaiseCursor(DBE_KEYORRECDELETED);
@@ -501,14 +513,43 @@ TEngineErrorCode TDataCursor::CloneCurrentRecord(uint8_t* buffer) {
     return 0;
 }
 
-void TDataCursor::RefreshAfterInsert(int32_t /*recNo*/, const uint8_t* /*record*/) {
-    // The bitmaps are rebuilt whole: the new record is tested against the range (and any
-    // filter) exactly as every other record.
-    RefreshRange();
+bool TDataCursor::ViewMatchesTable() const {
+    return Table != nullptr && DataChangeCount == Table->DataChangeCount() &&
+           IndexChangeCount == Table->IndexChangeCount() && BlobChangeCount == Table->BlobChangeCount();
 }
 
-void TDataCursor::RefreshAfterDelete(int32_t /*recNo*/) {
-    RefreshRange();
+void TDataCursor::RefreshAfterInsert(int32_t recNo, const uint8_t* record, bool incremental) {
+    ComputeRangeBounds();
+    if (!BitmapNavigation) return;
+    if (!incremental || recNo <= 0 || VisibleBitmap->Size == 0) {
+        // The bitmaps may miss other changes too (or were never built): rebuilt whole.
+        RebuildBitmaps();
+        return;
+    }
+    // Only the one record is tested against the range and the active filters, as filters see
+    // it: with its calculated fields.
+    std::vector<uint8_t> buffer(record, record + RecordSize);
+    if (HasCalculatedFields) ComputeCalculatedFields(buffer.data());
+    BitmapsRecordInserted(recNo, buffer.data());
+    bool visible = LiveBitmap->Test(recNo) && (RangeBitmap->Size == 0 || RangeBitmap->Test(recNo));
+    for (auto& f : Filters)
+        if (visible && f->Active) visible = f->Bitmap->Test(recNo);
+    if (visible)
+        VisibleBitmap->SetBit(recNo);
+    else
+        VisibleBitmap->ClearBit(recNo);
+    VisibleSeqNo = 0;
+}
+
+void TDataCursor::RefreshAfterDelete(int32_t recNo, bool incremental) {
+    ComputeRangeBounds();
+    if (!BitmapNavigation) return;
+    if (!incremental || recNo <= 0 || VisibleBitmap->Size == 0) {
+        RebuildBitmaps();
+        return;
+    }
+    BitmapsRecordDeleted(recNo);
+    VisibleSeqNo = 0;
 }
 
 }  // namespace dbengine

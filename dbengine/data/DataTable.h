@@ -182,6 +182,11 @@ public:
     bool SavedAllRecordsLocked = false;
     bool DeferredAllUnlock = false;
     bool AccessLocked = false;
+    // Cursor operations of this process running on the table (one per cursor, however deeply its
+    // own operations nest). An operation run inside another (a clone being set up, a callback
+    // filter reading through a second cursor) must not release the short-term lock that the
+    // outer one still relies on: only the last one to end releases it.
+    int32_t AccessHolders = 0;
     bool WriteLocked = false;
     uint16_t AccessIndexSlot = 0;
     uint16_t AccessBlobSlot = 0;
