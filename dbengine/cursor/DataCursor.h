@@ -726,6 +726,11 @@ private:
     // Whether the cursor's range and bitmaps matched the table when the edit took the write lock
     // (an exclusive cursor is told nothing of its clones' writes).
     bool ViewMatchesTable() const;
+    // After a failed edit was undone in memory, a non-exclusive cursor writes that state back:
+    // its flush may have left part of the edit in the files, and headers changed by the undo
+    // would otherwise stay unwritten, which stops this process from re-reading the files when
+    // another process writes them.
+    void WriteBackUndoneEdit(bool flushStarted, bool blobChanged) noexcept;
     bool ViewCurrentAtEdit = false;
     void FinishEdit(uint8_t savedIndex, bool reposition, bool deleted, int32_t recNo, bool unlockRecord,
                     bool unlockTable, bool failing);

@@ -414,6 +414,102 @@ TEST_F(RecordLocksTest, StrictChangeDetectionHoldsTheSharedLockForTheWholeOperat
     }
 }
 
+// An operation run inside another on the same table (a clone being set up, a callback filter
+// reading through a second cursor) leaves the short-term lock to the outer operation, which
+// keeps other processes' writers out until it ends.
+TEST_F(RecordLocksTest, NestedOperationsLeaveTheSharedLockToTheOutermostOne) {
+    Fill({"Ann", "Bob", "Cid"});
+    Session->StrictChangeDetection = true;
+    TDataCursor& c = Cursor();
+    TDataCursor& other = Cursor();
+    std::vector<bool> heldAfterInner;
+    int append = -1;
+    TFilter* f = c.AddFilter(
+        nullptr, "", nullptr, false,
+        [&](void*, TDataCursor&, const uint8_t*, int32_t) {
+            EXPECT_EQ(All(other).size(), 3u);
+            heldAfterInner.push_back(Table().AccessLocked);
+            if (append < 0) append = InOtherProcess([](TDataCursor& o) { Insert(o, "Dan", 4); });
+            return true;
+        },
+        false, false, false, false, false);
+    c.ActivateFilter(f);
+    ASSERT_FALSE(heldAfterInner.empty());
+    for (bool held : heldAfterInner) EXPECT_TRUE(held);
+    EXPECT_EQ(append, DBE_LOCKTIMEOUT % 250 + 1) << "another writer waits for the outer operation";
+    EXPECT_FALSE(Table().AccessLocked);
+
+    // The clone's own operations run inside the cloning one; the copied filter asks while the
+    // clone is set up.
+    heldAfterInner.clear();
+    auto clone = c.CloneCursor();
+    ASSERT_FALSE(heldAfterInner.empty());
+    for (bool held : heldAfterInner) EXPECT_TRUE(held);
+    EXPECT_FALSE(Table().AccessLocked);
+    EXPECT_EQ(Table().AccessHolders, 0);
+    EXPECT_EQ(All(*clone).size(), 3u);
+}
+
+// An edit whose write fails is taken back in the files as well as in memory; afterwards this
+// process still notices what another process writes, and the other process finds no trace of
+// the failed edit. A failing index write comes after the data file was written.
+TEST_F(RecordLocksTest, AnEditFailingOnAWriteLeavesChangeDetectionWorking) {
+    enum TEdit { Append, Rename, Remove };
+    struct TCase {
+        TEdit Edit;
+        const char* File;  // the first write to it fails
+        bool Strict;
+    };
+    const TCase cases[] = {{Append, ".DAT", false}, {Append, ".IDX", false}, {Append, ".IDX", true},
+                           {Rename, ".DAT", false}, {Rename, ".IDX", false}, {Remove, ".DAT", false},
+                           {Remove, ".IDX", true}};
+    for (const TCase& k : cases) {
+        SCOPED_TRACE(testing::Message() << "edit " << k.Edit << ", " << k.File << ", strict " << k.Strict);
+        Cursors.clear();
+        Session->StrictChangeDetection = k.Strict;
+        Wipe();
+        Fill({"Ann", "Bob"});
+        TDataCursor& c = Cursor();
+        auto bob = Find(c, "Bob");
+        int32_t bobNo = c.GetPhysicalRecNo();
+        {
+            bool failed = false;
+            platform::TScopedFileFault fault(
+                [&](platform::TFileOperation op, const std::string& path, int64_t, uint32_t) {
+                    if (op != platform::TFileOperation::Write || failed || !path.ends_with(k.File))
+                        return platform::TFileFault{};
+                    failed = true;
+                    return platform::TFileFault{29};  // write fault
+                });
+            auto row = Row(c, k.Edit == Append ? "Cid" : "Bea", 2);
+            TEngineErrorCode code = CodeOf([&] {
+                if (k.Edit == Append)
+                    c.InsertRecord(row.data(), false);
+                else if (k.Edit == Rename)
+                    c.ModifyRecord(row.data(), true, false);
+                else
+                    c.DeleteRecord(bob.data(), false);
+            });
+            EXPECT_NE(code, 0);
+            EXPECT_TRUE(failed);
+        }
+        ExpectNoLocksHeld();
+        EXPECT_FALSE(Table().HoldsUnwrittenChanges());
+        std::string dat = Bytes("T.DAT");
+        EXPECT_EQ(dat.size(), static_cast<size_t>(Table().DataFile->RecordOffset(3))) << "two record slots";
+        ASSERT_GT(dat.size(), static_cast<size_t>(Table().DataFile->RecordOffset(bobNo)));
+        EXPECT_EQ(dat[Table().DataFile->RecordOffset(bobNo)], 0) << "Bob's slot holds a live record";
+        EXPECT_EQ(All(c), (std::vector<std::string>{"Ann", "Bob"}));
+        ASSERT_EQ(InOtherProcess([](TDataCursor& other) {
+                      if (All(other) != std::vector<std::string>{"Ann", "Bob"}) throw 1;
+                      Insert(other, "Dan", 4);
+                  }),
+                  0);
+        EXPECT_EQ(All(c), (std::vector<std::string>{"Ann", "Bob", "Dan"}));
+        EXPECT_EQ(c.GetRecordCount(), 3);
+    }
+}
+
 TEST_F(RecordLocksTest, FlushingToDiskAsksForTheTableFilesUnlessEveryWriteIsFlushedAlready) {
     Fill({"Ann"});
     std::atomic<int> flushes{0};

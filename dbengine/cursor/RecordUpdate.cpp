@@ -42,6 +42,17 @@ std::vector<uint8_t> StatusKey(uint8_t status, const uint8_t* idRecord) {
     return key;
 }
 
+// Puts the bytes a record slot held before a failed edit back into the cached slot and marks it
+// for writing: the edit's flush may have written, or may still write, the changed slot.
+void RestoreSlot(TDataCursor& cursor, TDataFile& data, int32_t recNo, const std::vector<uint8_t>& before) {
+    if (recNo <= 0 || before.empty()) return;
+    TRecord* rec = nullptr;
+    if (!data.GetRecord(&cursor, recNo, 1, false, false, rec) || rec == nullptr) return;
+    std::memcpy(rec->Data(), before.data(), std::min<size_t>(before.size(), data.RecordSize()));
+    rec->Modified = true;
+    data.ReleaseRecord(rec);
+}
+
 }  // namespace
 
 // Undoes key changes in reverse; keeps going past a failing step, the first error is not hidden
@@ -126,6 +137,7 @@ void TDataCursor::InsertRecord(uint8_t* buffer, bool reposition) {
     std::vector<uint8_t> slotBefore;
     bool appended = false;
     bool blobChanged = false;
+    bool flushing = false;
     std::optional<TBlobRecordWrite> blobs;
     try {
         recNo = data.NextFreeRecord();
@@ -191,6 +203,7 @@ void TDataCursor::InsertRecord(uint8_t* buffer, bool reposition) {
         if (appended) PhysRecNo = recNo;
         data.ReleaseRecord(slot);
         slot = nullptr;
+        flushing = true;
         FlushBuffers(false, false, true, true, blobChanged);
         blobs->Finish();
     } catch (...) {
@@ -200,21 +213,54 @@ void TDataCursor::InsertRecord(uint8_t* buffer, bool reposition) {
             std::memcpy(slot->Data(), slotBefore.data(), slotBefore.size());
             slot->Modified = false;
             data.ReleaseRecord(slot);
+        } else if (!appended) {
+            // A reused slot goes back to being the free one at the head of the chain.
+            try {
+                RestoreSlot(*this, data, recNo, slotBefore);
+            } catch (...) {
+            }
         }
         data.Header = savedHeader;
         SetTableRecordCount(savedIndexCount);
         if (appended) {
-            // The appended slot lies past the restored end of the file: the cache forgets it.
+            // The appended slot lies past the restored end of the file: the cache forgets it,
+            // and the file is cut back to that end (the flush, or the write just here, may have
+            // written the slot, and a file longer than its header says is a damaged one).
             try {
                 data.WriteModifiedRecords();
             } catch (...) {
             }
             data.DropCachedRecords();
+            try {
+                int64_t end = data.RecordOffset(data.Header.NextRecordNo);
+                data.EnterFileLock();
+                try {
+                    if (data.GetFileSize() > end && data.SeekFile(0, end) == end) data.TruncateFile();
+                } catch (...) {
+                    data.LeaveFileLock();
+                    throw;
+                }
+                data.LeaveFileLock();
+            } catch (...) {
+            }
         }
+        WriteBackUndoneEdit(flushing, blobChanged);
         FinishEdit(savedIndex, reposition, false, recNo, lockedRecord, tookWrite, true);
         throw;
     }
     FinishEdit(savedIndex, reposition, false, recNo, lockedRecord, tookWrite, false);
+}
+
+void TDataCursor::WriteBackUndoneEdit(bool flushStarted, bool blobChanged) noexcept {
+    // An exclusive cursor writes at the forced flush or the close; a transaction at its end.
+    if (Exclusive || Table == nullptr || Table->ReadOnly || Table->InTransaction) return;
+    try {
+        // Headers forced once the edit's own flush had begun: it may have written some of them.
+        FlushBuffers(false, false, flushStarted, flushStarted, flushStarted && blobChanged);
+    } catch (...) {
+        // The files stay behind the memory, which holds the only whole state; the next write
+        // tries again. The edit's own error is the one reported.
+    }
 }
 
 void TDataCursor::FinishEdit(uint8_t savedIndex, bool reposition, bool deleted, int32_t recNo,
@@ -274,6 +320,7 @@ void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
     TDataHeader savedHeader = data.Header;
     bool keyChanged = false;
     bool blobChanged = false;
+    bool flushing = false;
     std::optional<TBlobRecordWrite> blobs;
     try {
         LockTableForWrite();
@@ -343,6 +390,7 @@ void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
         CurrentRecord->SetBufferSize(RecordSize);
         data.ReleaseRecord(rec);
         rec = nullptr;
+        flushing = true;
         FlushBuffers(false, false, true, keyChanged, blobChanged);
         blobs->Finish();
         if (unlock && !optimistic && LockedRecNo == recNo) UnlockRecord(recNo, false);
@@ -352,8 +400,14 @@ void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
         if (rec != nullptr) {
             std::memcpy(rec->Data(), recBefore.data(), recBefore.size());
             data.ReleaseRecord(rec);
+        } else {
+            try {
+                RestoreSlot(*this, data, recNo, recBefore);
+            } catch (...) {
+            }
         }
         data.Header.LastRecordId = savedHeader.LastRecordId;
+        WriteBackUndoneEdit(flushing, blobChanged);
         FinishEdit(savedIndex, reposition, false, recNo, optimistic && lockedHere, tookWrite, true);
         throw;
     }
@@ -371,6 +425,8 @@ void TDataCursor::DeleteRecord(const uint8_t* buffer, bool reposition) {
     TKeyLog log(*this);
     TDataHeader savedHeader = data.Header;
     int32_t savedIndexCount = 0;
+    std::vector<uint8_t> slotBefore;
+    bool flushing = false;
     std::optional<TBlobRecordWrite> blobs;
     try {
         LockTableForWrite();
@@ -394,7 +450,15 @@ void TDataCursor::DeleteRecord(const uint8_t* buffer, bool reposition) {
             LockRecord(recNo);
             lockedHere = LockedRecNo == recNo;
         }
+        {
+            TRecord* rec = nullptr;
+            if (data.GetRecord(this, recNo, 1, false, false, rec) && rec != nullptr) {
+                slotBefore.assign(rec->Data(), rec->Data() + data.RecordSize());
+                data.ReleaseRecord(rec);
+            }
+        }
         RemoveRecord(CurrentRecord->Data(), recNo, NaturalOrderIndex, false, log, blobs);
+        flushing = true;
         FlushBuffers(false, false, true, true, Table->HasBlobFields());
         blobs->Finish();
     } catch (...) {
@@ -402,6 +466,12 @@ void TDataCursor::DeleteRecord(const uint8_t* buffer, bool reposition) {
         log.Undo();
         data.Header = savedHeader;
         if (savedIndexCount != 0) SetTableRecordCount(savedIndexCount);
+        // The freed slot becomes the live record again.
+        try {
+            RestoreSlot(*this, data, recNo, slotBefore);
+        } catch (...) {
+        }
+        WriteBackUndoneEdit(flushing, Table->HasBlobFields());
         FinishEdit(savedIndex, reposition, true, recNo, lockedHere, tookWrite, true);
         throw;
     }

@@ -417,6 +417,96 @@ TEST_F(RecordUpdateTest, CloneCopiesTheCurrentRecordReadyForInsert) {
     EXPECT_EQ(Names(""), (std::vector<std::string>{"alice", "bob"}));
 }
 
+// Without repositioning, the cursor's record count still follows each edit at once, however
+// the cursor moves: index order with or without a range, natural order, under a filter. A
+// clone, which computes everything afresh, agrees after every step.
+TEST_F(RecordUpdateTest, EditsWithoutRepositioningKeepTheRecordCountRight) {
+    struct TCase {
+        const char* What;
+        const char* Index;  // "" primary, nullptr natural order
+        bool Range;         // Count 2 to 5
+        const char* Filter;
+        int32_t Start, Inserted, Modified, Deleted;
+    };
+    const TCase cases[] = {
+        {"primary", "", false, nullptr, 3, 4, 4, 3},
+        {"natural", nullptr, false, nullptr, 3, 4, 4, 3},
+        {"range", "ByCount", true, nullptr, 2, 3, 2, 2},
+        {"primary, filter", "", false, "City = 'Paris'", 2, 3, 2, 2},
+        {"natural, filter", nullptr, false, "City = 'Paris'", 2, 3, 2, 2},
+        {"range, filter", "ByCount", true, "City = 'Paris'", 1, 2, 1, 1},
+    };
+    for (const TCase& k : cases) {
+        SCOPED_TRACE(k.What);
+        if (!C) {
+            Create(true);
+        } else {
+            Close();
+            TDataCursor wipe(Database);
+            wipe.SetTableName("T");
+            wipe.SetExclusive(true);
+            wipe.OpenCursor();
+            wipe.EmptyTable();
+            wipe.CloseCursor(false);
+            Open();
+        }
+        Insert({"a", "Paris", 1, ""});
+        Insert({"b", "Rome", 2, ""});
+        Insert({"c", "Paris", 3, ""});
+        if (k.Index == nullptr)
+            C->SetIndexNumber(NaturalOrderIndex);
+        else if (*k.Index == 0)
+            C->SetIndexNumber(0);
+        else
+            C->SetIndexName(k.Index);
+        if (k.Range) {
+            auto low = Buffer({"", "", 2, ""}), high = Buffer({"", "", 5, ""});
+            C->SetRange(false, low.data(), 1, high.data(), 1);
+        }
+        if (k.Filter != nullptr)
+            C->ActivateFilter(
+                C->AddFilter(nullptr, k.Filter, nullptr, false, nullptr, false, false, false, false, false));
+        auto expectCount = [&](int32_t n, const char* step) {
+            EXPECT_EQ(C->GetRecordCount(), n) << step;
+            auto fresh = C->CloneCursor();
+            EXPECT_EQ(fresh->GetRecordCount(), n) << step << ", clone";
+        };
+        expectCount(k.Start, "start");
+        auto d = Buffer({"d", "Paris", 4, ""});
+        C->InsertRecord(d.data(), false);
+        expectCount(k.Inserted, "insert");
+        // The first record shown leaves the range and the filter.
+        C->SetToBegin();
+        std::vector<uint8_t> current(C->RecordSize);
+        ASSERT_EQ(C->GetNextRecord(current.data()), 0);
+        PutText(2, current.data(), "Oslo");
+        PutInt(3, current.data(), 9);
+        C->ModifyRecord(current.data(), true, false);
+        expectCount(k.Modified, "modify");
+        C->DeleteRecord(current.data(), false);
+        expectCount(k.Deleted, "delete");
+    }
+}
+
+// An exclusive cursor is not told of its clone's writes: its own edit then counts everything
+// afresh instead of adding just its record to a view that misses the clone's.
+TEST_F(RecordUpdateTest, AnExclusiveCursorsEditCountsTheRecordsItsCloneAdded) {
+    Create(true);
+    Close();
+    C = std::make_unique<TDataCursor>(Database);
+    C->SetTableName("T");
+    C->SetExclusive(true);
+    C->OpenCursor();
+    C->SetIndexNumber(NaturalOrderIndex);
+    Insert({"a", "Paris", 1, ""});
+    auto clone = C->CloneCursor();
+    auto b = Buffer({"b", "Rome", 2, ""});
+    clone->InsertRecord(b.data(), false);
+    auto c = Buffer({"c", "Oslo", 3, ""});
+    C->InsertRecord(c.data(), false);
+    EXPECT_EQ(C->GetRecordCount(), 3);
+}
+
 TEST_F(RecordUpdateTest, ReadOnlyCursorIsRefused) {
     Create(true);
     Close();
