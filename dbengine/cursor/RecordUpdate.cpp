@@ -260,7 +260,11 @@ void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
     TDataHeader savedHeader = data.Header;
     std::optional<TBlobRecordWrite> blobs;
     try {
-        if (Table->LockForWrite()) LoadCurrentRecord(1);
+        bool reloaded = Table->LockForWrite();
+        // The header as the lock left it: taking the copy earlier would give back, on failure,
+        // a header that predates another process's changes.
+        savedHeader = data.Header;
+        if (reloaded) LoadCurrentRecord(1);
         if (optimistic && !Exclusive) {
             LoadCurrentRecord(1);
             if (RecordChangedMark || std::memcmp(seen.data(), CurrentRecord->Data(), RecordSize) != 0) {
@@ -348,7 +352,9 @@ void TDataCursor::DeleteRecord(const uint8_t* buffer, bool reposition) {
     int32_t savedIndexCount = 0;
     std::optional<TBlobRecordWrite> blobs;
     try {
-        if (Table->LockForWrite()) LoadCurrentRecord(1);
+        bool reloaded = Table->LockForWrite();
+        savedHeader = data.Header;  // as above: never a copy older than the lock
+        if (reloaded) LoadCurrentRecord(1);
         savedIndexCount = GetTableRecordCount();
         if (!Table->LockedRecords.Test(recNo)) {
             if (!Exclusive) {
