@@ -80,21 +80,11 @@ std::vector<TTextField> TextIndexFields(const TDataCursor& c) {
     return fields;
 }
 
-// The open, modified BLOB buffers of the field with number fieldNo among the cursor's open
-// BLOBs, in opening order. A buffer knows its field by the number the cursor's routines address
-// it with (a position, unless the cursor was opened for restructure), which is looked up here.
+// The open, modified BLOB buffers of the field among the cursor's open BLOBs, in opening order.
 std::vector<TBlobBuffer*> ModifiedTextBlobs(TDataCursor& c, uint16_t fieldNo) {
     std::vector<TBlobBuffer*> found;
-    for (const auto& blob : c.OpenBlobs) {
-        if (!blob->Modified) continue;
-        TFieldDescriptor d;
-        try {
-            c.GetFieldDesc(blob->FieldNo, d);
-        } catch (const EDbEngineError&) {
-            continue;
-        }
-        if (d.FieldNo == static_cast<int16_t>(fieldNo)) found.push_back(blob.get());
-    }
+    for (const auto& blob : c.OpenBlobs)
+        if (blob->Modified && blob->FieldNo == fieldNo) found.push_back(blob.get());
     return found;
 }
 
