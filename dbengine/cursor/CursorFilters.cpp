@@ -99,7 +99,11 @@ TFilter::TFilter(TDataCursor* cursor, TExpToken* expression, bool ownsExpression
       IsCallback(expression == nullptr),
       EvaluateLast(evaluateLast),
       EstimateCounts(estimateCounts),
-      CostBased(costBased) {}
+      CostBased(costBased) {
+    if (!IsCallback && cursor->IsOpen && !cursor->IsRemote())
+        OptimizeLevel = cursor->GetConditionOptimizeLevel(
+            Expression, EstimateCounts, CostBased && cursor->IsQuerySource && !cursor->IsQueryResult);
+}
 
 TFilter::~TFilter() {
     if (OwnsExpression) FreeExpTree(Expression);
@@ -109,16 +113,20 @@ TFilter::~TFilter() {
 }
 
 void TFilter::Evaluate(bool& restart) {
-    // Every record left is tested one by one; no index answers any part of the condition yet.
-    OptimizeLevel = 0;
-    TestRecords(*Bitmap, restart, ecAnd);
+    if (IsCallback) {
+        OptimizeLevel = 0;
+        TestRecords(*Bitmap, restart, ecAnd);
+        return;
+    }
+    EvaluateNode(*Bitmap, Expression, restart, ecAnd);
 }
 
-void TFilter::TestRecords(TRecordsBitmap& bitmap, bool& restart, uint8_t parentOp) {
+void TFilter::TestRecords(TRecordsBitmap& bitmap, bool& restart, uint8_t parentOp, const TExpToken* node) {
     TDataFile& file = *Cursor->Table->DataFile;
     std::vector<uint8_t> buffer(Cursor->RecordSize, 0);
     auto test = [&](int32_t r) -> bool {
         TRecord* record = nullptr;
+        ++Cursor->FilterRecordReads;
         if (!file.GetRecord(Cursor, r, 1, false, true, record)) {
             restart = true;
             return false;
@@ -129,7 +137,10 @@ void TFilter::TestRecords(TRecordsBitmap& bitmap, bool& restart, uint8_t parentO
         file.ReleaseRecord(record);
         if (!deleted || parentOp == ecAnd) {
             if (Cursor->HasCalculatedFields) Cursor->ComputeCalculatedFields(buffer.data());
-            Cursor->TestRecord(*this, buffer.data(), r, bitmap);
+            if (node == nullptr || node == Expression)
+                Cursor->TestRecord(*this, buffer.data(), r, bitmap);
+            else if (!Cursor->RecordPassesNode(node, buffer.data()))
+                bitmap.ClearBit(r);
         }
         return true;
     };
@@ -159,7 +170,7 @@ void TFilter::RecordRemoved(int32_t recordNo) {
 void TFilter::ReplaceExpression(TExpToken* tree) {
     FreeExpTree(Expression);
     Expression = tree;
-    OptimizeLevel = 0;
+    OptimizeLevel = Cursor->IsRemote() ? 0 : Cursor->GetConditionOptimizeLevel(Expression, false, false);
 }
 
 // ---- Parsing ----
@@ -262,7 +273,7 @@ void TDataCursor::DropFilter(TFilter* filter) {
     UpdateBitmapNavigation();
     if (!found) RaiseCursor(DBE_NOSUCHFILTER);
     if (IsRemote() || !IsOpen) return;
-    CheckForChanges();
+    TReadBracket bracket(*this);
     CombineBitmaps();
     Resync();
 }
@@ -279,7 +290,7 @@ void TDataCursor::ActivateFilter(TFilter* filter) {
     UpdateBitmapNavigation();
     if (!found) RaiseCursor(DBE_NOSUCHFILTER);
     if (IsRemote() || !IsOpen) return;
-    CheckForChanges();
+    TReadBracket bracket(*this);
     if (filter == nullptr)
         RebuildBitmaps();
     else
@@ -300,7 +311,7 @@ void TDataCursor::DeactivateFilter(TFilter* filter) {
     UpdateBitmapNavigation();
     if (!found) RaiseCursor(DBE_NOSUCHFILTER);
     if (IsRemote() || !IsOpen) return;
-    CheckForChanges();
+    TReadBracket bracket(*this);
     if (BitmapNavigation && VisibleBitmap->Size == 0) RebuildBitmaps();
     CombineBitmaps();
     Resync();
@@ -308,7 +319,7 @@ void TDataCursor::DeactivateFilter(TFilter* filter) {
 
 void TDataCursor::ReplaceFilterExpression(TExpToken* tree, TFilter* filter) {
     if (tree == nullptr || IsRemote()) return;
-    CheckForChanges();
+    TReadBracket bracket(*this);
     auto it = FindFilter(filter);
     if (it == Filters.end() || !filter->Active || filter->IsCallback) RaiseCursor(DBE_NOSUCHFILTER);
     filter->ReplaceExpression(tree);
@@ -442,6 +453,7 @@ void TDataCursor::RebuildBitmaps() {
 
 void TDataCursor::CombineBitmaps() {
     if (Rebuilding || ComputingRange || !BitmapNavigation) return;
+    VisibleSeqNo = 0;
     if (VisibleBitmap->Size == 0) return;
     VisibleBitmap->Assign(*LiveBitmap);
     if (RangeBitmap->Size != 0) VisibleBitmap->AndWith(*RangeBitmap);
@@ -462,6 +474,15 @@ void TDataCursor::TestRecord(TFilter& filter, const uint8_t* buffer, int32_t rec
         ReleaseExpToken(result);
     }
     if (!passes) bitmap.ClearBit(recordNo);
+}
+
+bool TDataCursor::RecordPassesNode(const TExpToken* node, const uint8_t* buffer) {
+    TFilterValueSource source(*this);
+    TExpToken* result = EvaluateExpToken(node, buffer, &source, LanguageId, SortId);
+    bool passes = result != nullptr && !result->IsNull && result->Capacity >= 2 &&
+                  (result->Data[0] | result->Data[1] << 8) != 0;
+    ReleaseExpToken(result);
+    return passes;
 }
 
 void TDataCursor::BitmapsRecordInserted(int32_t recordNo, const uint8_t* buffer) {

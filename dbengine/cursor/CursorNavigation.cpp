@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "dbengine/cursor/DataCursor.h"
 #include "dbengine/data/DataTable.h"
@@ -41,6 +42,7 @@ void TDataCursor::PlaceOn(const TPage& leaf, int32_t entry, int32_t seq) {
     EntryNo = entry;
     SeqNo = seq;
     PhysRecNo = CurrentPage.GetValue(entry);
+    VisibleSeqNo = 0;
 }
 
 bool TDataCursor::DescendFirstGE(const uint8_t* key, TPage& leaf, int32_t& entry, int32_t& seq) {
@@ -216,7 +218,7 @@ void TDataCursor::ClearIndexes() {
 
 void TDataCursor::SetIndexName(const std::string& name) {
     if (framework::AnsiSameText(name, CurrentIndexName) && CurrentIndex != NaturalOrderIndex) return;
-    CheckForChanges();
+    TReadBracket bracket(*this);
     uint8_t count = GetSecondaryIndexCount();
     for (int i = 0; i <= count; ++i) {
         if (framework::AnsiSameText(name, IndexFile->GetIndexDesc(static_cast<uint8_t>(i)).Name)) {
@@ -234,7 +236,7 @@ void TDataCursor::SetIndexNumber(uint8_t indexNo) {
     if (indexNo == CurrentIndex) return;
     if (indexNo != NaturalOrderIndex && indexNo > GetSecondaryIndexCount())
         RaiseIndex(DBE_INVALIDINDEXNAME, std::to_string(indexNo));
-    CheckForChanges();
+    TReadBracket bracket(*this);
     ClearRange();
     SelectIndex(indexNo);
     RefreshRange();
@@ -353,7 +355,7 @@ void TDataCursor::RestoreKeepCrack(bool wasBeginning, bool wasEnd) {
 bool TDataCursor::FindKey(bool keyGiven, const uint8_t* key, int fieldCount, bool nearest, int partialLength,
                           uint8_t* outRecord) {
     if (key == nullptr || IsNaturalOrder()) return false;
-    CheckForChanges();
+    TReadBracket bracket(*this);
     std::vector<uint8_t> search(MaxKeyFieldPart, 0);
     if (keyGiven)
         std::memcpy(search.data(), key, KeySize);
@@ -418,7 +420,7 @@ void TDataCursor::CompleteKey(uint8_t* key, int fieldCount, bool high) {
 void TDataCursor::SetRange(bool keysGiven, const uint8_t* startKey, int startFieldCount,
                            const uint8_t* endKey, int endFieldCount) {
     if (IsNaturalOrder()) return;
-    CheckForChanges();
+    TReadBracket bracket(*this);
     std::vector<uint8_t> key(MaxKeyFieldPart, 0);
     // A missing end is open: the lowest (start) or highest (end) key of the index order.
     if (startKey == nullptr) {
@@ -455,7 +457,7 @@ void TDataCursor::SetRange(bool keysGiven, const uint8_t* startKey, int startFie
 }
 
 void TDataCursor::ResetRange() {
-    CheckForChanges();
+    TReadBracket bracket(*this);
     ClearRange();
     RefreshRange();
     Resync();
@@ -530,6 +532,7 @@ void TDataCursor::BuildLiveBitmap() {
 
 void TDataCursor::SetNoCurrent() {
     SeqNo = 0;
+    VisibleSeqNo = 0;
     AtBeginning = AtEnd = true;
     CurrentPage.Reset();
     CurrentPage.PageNo = 0;
@@ -559,6 +562,7 @@ void TDataCursor::SeekFirst() {
         return;
     }
     PlaceOn(leaf, entry, seq);
+    if (BitmapNavigation) VisibleSeqNo = 1;
     AtBeginning = AtEnd = false;
 }
 
@@ -592,6 +596,7 @@ void TDataCursor::SeekLast() {
         return;
     }
     PlaceOn(leaf, entry, seq);
+    if (BitmapNavigation) VisibleSeqNo = static_cast<int32_t>(VisibleBitmap->Count());
     AtBeginning = AtEnd = false;
 }
 
@@ -611,6 +616,8 @@ void TDataCursor::MoveBy(int32_t count) {
         }
         return;
     }
+    const int32_t knownVisible = VisibleSeqNo;
+    const int32_t wanted = steps;
     // The current leaf is read again by its number: another cursor may have changed it.
     TPage* p = FetchIndexPage(CurrentPage.PageNo);
     if (!p->IsLeaf() || p->EntryCount == 0) {
@@ -659,10 +666,14 @@ void TDataCursor::MoveBy(int32_t count) {
         }
         --steps;
     }
-    if (BitmapNavigation)
+    if (BitmapNavigation) {
         PlaceOn(lastLeaf, lastEntry, lastSeq);
-    else
+        // Each step counted passed one visible record.
+        int32_t moved = wanted - steps;
+        if (knownVisible != 0) VisibleSeqNo = knownVisible + (forward ? moved : -moved);
+    } else {
         PlaceOn(leaf, entry, seq);
+    }
     AtBeginning = !forward && ranOut;
     AtEnd = forward && ranOut;
 }
@@ -799,6 +810,8 @@ void TDataCursor::LoadCurrentRecord(int direction) {
         CurrentRecord->SetBufferSize(RecordSize);
         Table->DataFile->ReleaseRecord(record);
     } else {
+        // The record size may have grown by calculated fields since the buffer was sized.
+        CurrentRecord->SetBufferSize(RecordSize);
         std::fill(CurrentRecord->Data(), CurrentRecord->Data() + RecordSize, uint8_t{0});
     }
     if (HasCalculatedFields) ComputeCalculatedFields(CurrentRecord->Data());
@@ -821,7 +834,7 @@ int32_t TDataCursor::CountConsecutiveRecords(int32_t r, int direction, int32_t m
 // ---- Moving and fetching ----
 
 void TDataCursor::SetToBegin() {
-    CheckForChanges();
+    TReadBracket bracket(*this);
     SeekFirst();
     if (AtBeginning && AtEnd) return;
     if (WalksBitmap())
@@ -831,7 +844,7 @@ void TDataCursor::SetToBegin() {
 }
 
 void TDataCursor::SetToEnd() {
-    CheckForChanges();
+    TReadBracket bracket(*this);
     SeekLast();
     if (AtBeginning && AtEnd) return;
     if (WalksBitmap())
@@ -841,14 +854,14 @@ void TDataCursor::SetToEnd() {
 }
 
 bool TDataCursor::SetToRecNo(int32_t recNo) {
-    CheckForChanges();
+    TReadBracket bracket(*this);
     SeekRecNo(recNo);
     LoadCurrentRecord(1);
     return GetRecNo() == recNo && !AtBeginning && !AtEnd;
 }
 
-TEngineErrorCode TDataCursor::GetCurrentRecord(uint8_t* buffer, bool /*lock*/) {
-    CheckForChanges();
+TEngineErrorCode TDataCursor::GetCurrentRecord(uint8_t* buffer, bool lock) {
+    TReadBracket bracket(*this);
     TEngineErrorCode code = 0;
     if (AtBeginning && AtEnd)
         code = DBE_NOCURRREC;
@@ -861,12 +874,13 @@ TEngineErrorCode TDataCursor::GetCurrentRecord(uint8_t* buffer, bool /*lock*/) {
         return code;
     }
     LoadCurrentRecord(1);
+    if (lock && !IsRemote()) LockForEdit(buffer);
     if (buffer != nullptr) std::memcpy(buffer, CurrentRecord->Data(), RecordSize);
     return 0;
 }
 
 TEngineErrorCode TDataCursor::GetNextRecord(uint8_t* buffer) {
-    CheckForChanges();
+    TReadBracket bracket(*this);
     if (AtBeginning)
         SeekFirst();
     else
@@ -881,7 +895,7 @@ TEngineErrorCode TDataCursor::GetNextRecord(uint8_t* buffer) {
 }
 
 TEngineErrorCode TDataCursor::GetPriorRecord(uint8_t* buffer) {
-    CheckForChanges();
+    TReadBracket bracket(*this);
     if (AtEnd)
         SeekLast();
     else
@@ -907,8 +921,36 @@ TEngineErrorCode TDataCursor::ReadRecordBlock(int32_t& count, uint8_t* buffers) 
 }
 
 int32_t TDataCursor::GetRecNo() const {
-    if (BitmapNavigation || IsRemote()) return SeqNo;
-    return SeqNo == 0 ? 0 : SeqNo - RangeStart + 1;
+    if (IsRemote() || WalksBitmap()) return SeqNo;
+    if (SeqNo == 0) return 0;
+    if (BitmapNavigation) {
+        // Under a filter the number counts the visible records only, as GetRecordCount does.
+        if (VisibleSeqNo == 0) VisibleSeqNo = const_cast<TDataCursor*>(this)->CountVisibleUpToCurrent();
+        return VisibleSeqNo;
+    }
+    return SeqNo - RangeStart + 1;
+}
+
+int32_t TDataCursor::CountVisibleUpToCurrent() {
+    if (CurrentPage.PageNo == 0 || EntryNo < 1 || EntryNo > CurrentPage.EntryCount) return 0;
+    std::vector<uint8_t> current(CurrentPage.EntryKey(EntryNo), CurrentPage.EntryKey(EntryNo) + KeySize);
+    TPage leaf;
+    int32_t entry = 0, seq = 1;
+    bool more =
+        RangeActive ? DescendFirstGE(RangeStartKey.data(), leaf, entry, seq) : DescendToSeq(1, leaf, entry);
+    int32_t visible = 0;
+    int64_t crossings = 0;
+    while (more) {
+        int order = CompareKeys(leaf.EntryKey(entry), current.data(), KeySize);
+        if (order > 0) break;
+        if (VisibleBitmap->Test(leaf.GetValue(entry))) ++visible;
+        if (order == 0) break;
+        int32_t page = leaf.PageNo;
+        more = StepEntry(leaf, entry, true);
+        if (leaf.PageNo != page && ++crossings > IndexFile->GetPageCount())
+            IndexFile->RaiseError(DBE_INDEXCORRUPT);
+    }
+    return visible;
 }
 
 int32_t TDataCursor::GetPhysicalRecNo() const {
@@ -947,7 +989,8 @@ std::vector<uint8_t> TDataCursor::GetBookmark() const {
 }
 
 bool TDataCursor::SetToBookmark(const uint8_t* bookmark, bool keepCrack, bool noBracket) {
-    if (!noBracket) CheckForChanges();
+    std::optional<TReadBracket> bracket;
+    if (!noBracket) bracket.emplace(*this);
     if (IsNaturalOrder())
         SeekPhysicalRecNo(GetInt32(bookmark));
     else
@@ -968,7 +1011,7 @@ int TDataCursor::CompareBookmarks(const uint8_t* b1, const uint8_t* b2) const {
 }
 
 TEngineErrorCode TDataCursor::SetToCursor(TDataCursor& other) {
-    CheckForChanges();
+    TReadBracket bracket(*this);
     TEngineErrorCode code = 0;
     if (other.AtBeginning && other.AtEnd) {
         SetNoCurrent();
@@ -1000,13 +1043,11 @@ bool TDataCursor::ResyncIfChanged() {
     return true;
 }
 
-void TDataCursor::CheckForChanges() {
-    ResyncIfChanged();
-}
-
 void TDataCursor::Refresh() {
     if (!IsOpen || IsRemote()) return;
-    if (ResyncIfChanged()) return;
+    // Always under the short-term lock, strict change detection or not.
+    TReadBracket bracket(*this);
+    if (LockAndResync()) return;
     ReturnToRecord();
 }
 

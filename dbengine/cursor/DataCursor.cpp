@@ -194,10 +194,19 @@ void TDataCursor::CloseCursor(bool discard) {
     if (!IsOpen) return;
     std::exception_ptr failure;
     try {
+        // An edit left open ends with the cursor: its record lock goes, also when other cursors
+        // keep the table open.
+        if (LockedRecNo != 0 && Table != nullptr) UnlockRecord(LockedRecNo, false);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    LockedRecNo = 0;
+    RecordChangedMark = false;
+    try {
         WriteTextIndexParams();
     } catch (...) {
         // The cursor closes all the same; the failure is reported after.
-        failure = std::current_exception();
+        if (!failure) failure = std::current_exception();
     }
     TextParamsLoaded = false;
     TextParamsChanged = false;
@@ -244,7 +253,7 @@ std::unique_ptr<TDataCursor> TDataCursor::CloneCursor() {
     clone->IsQueryResult = IsQueryResult;
     clone->IsQuerySource = IsQuerySource;
     clone->IsTemporary = IsTemporary;
-    CheckForChanges();
+    TReadBracket bracket(*this);
     clone->OpenCursor();
     clone->FieldDescs = FieldDescs;
     clone->HasCalculatedFields = HasCalculatedFields;

@@ -91,8 +91,7 @@ protected:
             try {
                 auto c = Open(OtherProcessDatabase());
                 if (changeA) {
-                    Find(*c, "a");
-                    std::vector<uint8_t> b(c->RecordSize);
+                    auto b = Find(*c, "a");
                     if (c->GetCurrentRecord(b.data(), true) != 0) return 1;
                     uint8_t v[4];
                     PutInt32(v, 10);
@@ -101,8 +100,10 @@ protected:
                 }
                 Insert(*c, "c", 3);
                 c->CloseCursor(false);
+            } catch (const EDbEngineError& e) {
+                return e.ErrorCode % 250 + 2;
             } catch (...) {
-                return 2;
+                return 255;
             }
             return 0;
         });
