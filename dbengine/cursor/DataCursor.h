@@ -194,6 +194,21 @@ public:
     void DoRestructureProgress(int percent);
     void DoDataLost(int cause, const std::string& context, bool& continueWork, bool& stopAsking);
 
+    // ---- Verify and repair (maint/VerifyRepair.cpp) ----
+    // Checks the whole table (headers, records, BLOB chains, index entries, full-text parameters,
+    // next record ID) and, unless verifyOnly, fixes what it finds, rebuilding every index when they
+    // do not match the records (always with forceIndexRebuild). The cursor must be closed and
+    // exclusive (and writable for a repair); it is left closed. True when nothing was wrong.
+    // hasProgress and hasLog only tell a server whether the caller listens; local callbacks are
+    // called whenever they are set.
+    bool VerifyRepairTable(bool verifyOnly, bool tolerant, bool hasProgress, bool hasLog,
+                           bool forceIndexRebuild);
+    // The header checks of the three files (repair unless verifyOnly); indexOk receives the index
+    // file's result. True when all three files passed.
+    bool VerifyTableHeaders(bool verifyOnly, bool& indexOk);
+    // The chain check of one BLOB value through the shared table (true without a BLOB file).
+    bool VerifyBlobs(bool verifyOnly, int32_t& firstBlock, int32_t stamp, int32_t recordNo, bool tolerant);
+
     // ---- Refreshing ----
     // Recomputes range positions and bitmaps and returns to the current record.
     void Refresh();
@@ -688,6 +703,8 @@ private:
     // Asks the password callback until the session knows the password; 10498 when it gives up.
     void RequirePassword(const std::string& password);
 
+    // Verify and repair: one run of VerifyRepairTable (maint/VerifyRepair.cpp).
+    class TVerifyRun;
     // Record edits (RecordUpdate.cpp).
     class TKeyLog;
     // Indexes kept by an edit: 0 with a user primary index, then every secondary one.
