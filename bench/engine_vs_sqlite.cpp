@@ -413,7 +413,7 @@ public:
 
     void Lookups(int64_t& count, int64_t& sum) override {
         for (int64_t k = 0; k < Sizes.Lookups; ++k) {
-            Fill(Record.data(), LookupKey(k, Sizes.Records));
+            FillKey(Record.data(), LookupKey(k, Sizes.Records));
             if (Reader->FindKey(false, Record.data(), 4, false, 0, Out.data())) {
                 ++count;
                 sum += TagOf(Out.data());
@@ -533,11 +533,20 @@ private:
     }
 
     bool FindEntry(const TEntry& e) {
-        Fill(Record.data(), e);
+        FillKey(Record.data(), e);
         return Reader->FindKey(false, Record.data(), 4, false, 0, Out.data());
     }
 
     void Fill(uint8_t* buffer, const TEntry& e) { FillWith(*Reader, buffer, e); }
+
+    // Only the four fields of the primary key, as a search needs them.
+    void FillKey(uint8_t* buffer, const TEntry& e) {
+        Reader->ClearRecordBuffer(buffer);
+        PutText(buffer, fnFileName, e.FileName);
+        PutText(buffer, fnVolumeLabel, e.VolumeLabel);
+        PutText(buffer, fnFolderName, e.FolderName);
+        PutText(buffer, fnArchiveId, e.ArchiveId);
+    }
 
     static void FillWith(TDataCursor& c, uint8_t* buffer, const TEntry& e) {
         c.ClearRecordBuffer(buffer);
@@ -606,6 +615,11 @@ private:
 
 // ---- SQLite ----
 
+// Reads return whole records, as the engine's cursor does; Tag comes first for the checksum.
+const std::string AllColumns =
+    "Tag, FileName, VolumeLabel, FolderName, ArchiveID, FileSize, DateModified, TimeModified, Attribute, "
+    "CategoryCode, Comment";
+
 class TSqliteSide : public TSide {
 public:
     TSqliteSide(const std::string& folder, int64_t bufferMb) : BufferMb(bufferMb) { Folder = folder; }
@@ -652,9 +666,9 @@ public:
     }
 
     void Lookups(int64_t& count, int64_t& sum) override {
-        sqlite3_stmt* s = Prepare(
-            "SELECT Tag FROM Bench_CAT WHERE FileName = ?1 AND VolumeLabel = ?2 AND "
-            "FolderName = ?3 AND ArchiveID = ?4");
+        sqlite3_stmt* s = Prepare("SELECT " + AllColumns +
+                                  " FROM Bench_CAT WHERE FileName = ?1 AND VolumeLabel = ?2 AND FolderName = "
+                                  "?3 AND ArchiveID = ?4");
         for (int64_t k = 0; k < Sizes.Lookups; ++k) {
             TEntry e = LookupKey(k, Sizes.Records);
             BindKey(s, e, 1);
@@ -668,8 +682,8 @@ public:
 
     void Ranges(int64_t& count, int64_t& sum) override {
         sqlite3_stmt* s = Prepare(
-            "SELECT Tag FROM Bench_CAT WHERE VolumeLabel = ?1 ORDER BY VolumeLabel, FileName, FolderName, "
-            "ArchiveID");
+            "SELECT " + AllColumns +
+            " FROM Bench_CAT WHERE VolumeLabel = ?1 ORDER BY VolumeLabel, FileName, FolderName, ArchiveID");
         for (int64_t r = 0; r < Sizes.Ranges; ++r) {
             BindText(s, 1, Lower(VolumeLabelOf(Permuted(r, Sizes.Volumes))));
             Drain(s, count, sum);
@@ -695,8 +709,8 @@ public:
 
     void Positions(int64_t& count, int64_t& sum) override {
         sqlite3_stmt* s = Prepare(
-            "SELECT Tag FROM Bench_CAT ORDER BY FileName, VolumeLabel, FolderName, ArchiveID LIMIT 1 OFFSET "
-            "?1");
+            "SELECT " + AllColumns +
+            " FROM Bench_CAT ORDER BY FileName, VolumeLabel, FolderName, ArchiveID LIMIT 1 OFFSET ?1");
         for (int64_t k = 0; k < Sizes.Positions; ++k) {
             sqlite3_bind_int64(s, 1, Permuted(k, Sizes.Records));
             if (sqlite3_step(s) == SQLITE_ROW) {
@@ -810,7 +824,7 @@ private:
                "ArchiveID = ?4";
     }
     static std::string WalkText(const TFilterCase& f) {
-        return "SELECT Tag FROM Bench_CAT WHERE " + f.SqlWhere +
+        return "SELECT " + AllColumns + " FROM Bench_CAT WHERE " + f.SqlWhere +
                " ORDER BY FileName, VolumeLabel, FolderName, ArchiveID";
     }
 
