@@ -269,7 +269,6 @@ int64_t FolderBytes(const std::string& folder, const std::string& prefix) {
 class TSide {
 public:
     virtual ~TSide() = default;
-    virtual const char* Name() const = 0;
     // Bytes the main table occupies on disk.
     virtual int64_t DiskBytes() = 0;
     // Bytes of the table of the shared insert, measured before it is dropped.
@@ -405,7 +404,6 @@ public:
         Reader.reset();
         FinalizeEngine();
     }
-    const char* Name() const override { return "engine"; }
 
     int64_t DiskBytes() override { return FolderBytes(Folder, MainTable + "."); }
 
@@ -668,7 +666,6 @@ public:
         for (auto& [text, statement] : Statements) sqlite3_finalize(statement);
         if (Db != nullptr) sqlite3_close(Db);
     }
-    const char* Name() const override { return "sqlite"; }
 
     int64_t DiskBytes() override { return FolderBytes(Folder, "bench.db"); }
 
