@@ -247,6 +247,10 @@ public:
     // 9985 for an unknown field.
     void GetFieldDesc(uint16_t fieldNo, TFieldDescriptor& desc) const;
     void GetFieldDescAt(uint16_t position, TFieldDescriptor& desc) const;
+    // The number by which the routines above address the field at position whose descriptor
+    // (the cursor's or the table's) is desc: the position, or in a cursor opened for restructure
+    // the field number. Loops over positions pass it on to routines taking a field number.
+    uint16_t FieldAddress(uint16_t position, const TFieldDescriptor& desc) const;
     void GetFieldDescByNumber(int16_t fieldNo, TFieldDescriptor& desc) const;
     void FindFieldDescByName(const std::string& name, TFieldDescriptor& desc) const;
     bool GetSourceFieldDesc(const std::string& name, TFieldDescriptor& desc) const;
@@ -400,6 +404,10 @@ public:
     void FreeAllBlobs(bool all, bool localOnly);
     // Opens a new value in dest's field with the bytes of source's value of the same field.
     void CloneBlob(uint16_t fieldNo, const uint8_t* source, uint8_t* dest);
+    // The whole value of the BLOB field desc (a cursor descriptor) of record, without opening it:
+    // the bytes of the value this cursor holds open there, else of the stored chain; "" for
+    // none. No handle is taken and the cursor does not move (filters, calculated fields).
+    std::string ReadBlobValue(const uint8_t* record, const TFieldDescriptor& desc);
     // The open value whose negated handle a field holds, or null.
     TBlobBuffer* FindOpenBlob(int32_t fieldValue) const;
     std::vector<std::unique_ptr<TBlobBuffer>> OpenBlobs;  // in opening order
