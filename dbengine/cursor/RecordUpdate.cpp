@@ -256,6 +256,13 @@ void TDataCursor::WriteBackUndoneEdit(bool flushStarted, bool blobChanged) noexc
     if (Exclusive || Table == nullptr || Table->ReadOnly || Table->InTransaction) return;
     try {
         // Headers forced once the edit's own flush had begun: it may have written some of them.
+        // The data header the undo restored carries the counter from before the edit, which a
+        // header written by that flush may hold already: the rewrite goes past it.
+        if (flushStarted) {
+            TDataFile& data = *Table->DataFile;
+            int32_t stored = data.StoredChangeCount();
+            if (stored != data.Header.ChangeCount) data.Header.ChangeCount = stored;
+        }
         FlushBuffers(false, false, flushStarted, flushStarted, flushStarted && blobChanged);
     } catch (...) {
         // The files stay behind the memory, which holds the only whole state; the next write
