@@ -413,6 +413,9 @@ public:
     bool TextParamsChanged = false;
     bool TextParamsLoaded = false;
 
+    // ---- Remote cursors: the request and reply side lives in TRemoteCursor ----
+    friend class TRemoteCursor;
+
 private:
     void LoadFieldDescriptors();
     void FreeFieldDescriptors();

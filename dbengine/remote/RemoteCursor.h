@@ -1,0 +1,194 @@
+#pragma once
+// The remote side of a cursor: every cursor operation of a remote session as a request to the
+// database server, and the reading of the new cursor state from the server's reply.
+//
+// Most requests start with the request head: the cursor's server handle (4), the bookmark of the
+// current record as the last reply gave it, and the beginning and end flags (1 each). Replies
+// that move the cursor end with the position reply:
+//   sequence number (4), physical record number (4), record count (4),
+//   the table's counts: data record count (4), last record ID (4), last write time (8, as a
+//   day count 693594 days larger than the engine's date), index change count (4), index record
+//   count (4),
+//   the bookmark (its length is the item's), beginning flag (1), end flag (1).
+// Every length taken from a reply is checked against what the reply holds and against the room
+// it goes to; a reply that does not fit raises 15002.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "dbengine/data/DataTable.h"
+#include "dbengine/index/TextIndexParams.h"
+#include "dbengine/remote/RemoteMessage.h"
+#include "dbengine/session/EngineError.h"
+
+namespace dbengine {
+
+class TBlobBuffer;
+class TDataCursor;
+class TDataTable;
+class TExpToken;
+class TFilter;
+class TRemoteClient;
+class TStrings;
+
+// Server engine versions at which requests change form.
+constexpr int64_t RemoteVersionLockProtocol = 30400;
+constexpr int64_t RemoteVersionOpenOnce = 30500;
+constexpr int64_t RemoteVersionUserCursors = 30600;
+constexpr int64_t RemoteVersionTableState = 30800;
+constexpr int64_t RemoteVersionCancel = 30900;
+constexpr int64_t RemoteVersionLocalBlobs = 31100;
+
+// The reply code by which a server asks the client to run a callback before it answers.
+constexpr uint16_t RemoteCallbackReply = 11284;
+// Days between the server's day count and the engine's dates.
+constexpr double RemoteDayOffset = 693594.0;
+
+// The headers of a shared table as a server sends them: the read-only flags (servers of 30800 and
+// later), the 127-byte data header, one 768-byte descriptor per field, the 4096-byte index header
+// and the 512-byte BLOB header.
+void ReceiveTableHeaders(TRemoteReply& reply, TDataTable& table, int64_t serverVersion);
+// Data record count, last record ID, last write time, index change count and record count.
+void ReceiveTableCounts(TRemoteReply& reply, TDataTable& table);
+
+class TRemoteCursor {
+public:
+    explicit TRemoteCursor(TDataCursor& cursor);
+    TRemoteCursor(const TRemoteCursor&) = delete;
+    TRemoteCursor& operator=(const TRemoteCursor&) = delete;
+
+    TDataCursor& Cursor;
+    uint32_t ServerHandle = 0;
+    // Bookmark of the current record as the last position reply gave it.
+    std::vector<uint8_t> PositionKey;
+    int32_t RemoteRecordCount = 0;
+    // Header of the last request whose reply may serve later fetches.
+    std::array<uint8_t, RemoteHeaderSize> LastRequestHeader{};
+    // Records fetched per block read.
+    int32_t RemoteReadSize = 1;
+
+    // ---- The request cycle ----
+    TRemoteClient& Client() const;
+    int64_t ServerVersion() const;
+    // Connects when needed and starts a request of this code.
+    void BeginRequest(uint16_t code);
+    // Handle, bookmark and the beginning and end flags.
+    void PutRequestHead();
+    // Sends, runs the callbacks the server asks for while it works, and raises an error reply.
+    void SendAndReceive();
+    uint16_t GetLastRequestCode() const;
+    // Copies the current reply for later fetches and reads on from its first item.
+    void KeepReply();
+    bool GetKeptReplyRemaining() const { return Kept.HasReplyParam(); }
+    TRemoteReply& Reply();
+
+    // ---- Reply readers ----
+    void ReadPositionReply(TRemoteReply& reply);
+    void ReadPositionReply();
+    // A record item into buffer (the cursor's record size); shorter items are zero-filled.
+    void ReadRecordReply(TRemoteReply& reply, uint8_t* buffer);
+    // The open reply: headers when the server sends them, position, index number.
+    void ReadOpenReply();
+
+    // ---- Life cycle ----
+    void CreateCursor();
+    // Failures are swallowed: the server drops the cursor with the connection anyway.
+    void FreeCursor();
+    void OpenCursor(bool noRemoteRequest);
+    void CloseCursor();
+    // The clone's handle and its open reply; the clone must have been created without a handle.
+    void CloneCursor(TDataCursor& clone, TRemoteCursor& cloneRemote);
+    void Refresh();
+
+    // ---- Index selection, key search and ranges ----
+    void SetIndexName(const std::string& name);
+    bool FindKey(const uint8_t* key, int32_t fieldCount, bool nearest, int partialLength, uint8_t* outRecord);
+    // A missing key travels as zero bytes.
+    void SetRange(const uint8_t* startKey, int32_t startFieldCount, const uint8_t* endKey,
+                  int32_t endFieldCount);
+    void ResetRange();
+
+    // ---- Positioning and navigation ----
+    void SetToBegin();
+    void SetToEnd();
+    bool SetToRecNo(int32_t recNo);
+    TEngineErrorCode GetCurrentRecord(uint8_t* buffer, bool lock);
+    TEngineErrorCode GetNextRecord(uint8_t* buffer);
+    TEngineErrorCode GetPriorRecord(uint8_t* buffer);
+    TEngineErrorCode ReadRecordBlock(int32_t& count, uint8_t* buffers);
+    bool SetToBookmark(const uint8_t* bookmark, bool keepCrack, bool noBracket);
+    TEngineErrorCode SetToCursor(TRemoteCursor& other);
+
+    // ---- Record edits and locks ----
+    void InsertRecord(const uint8_t* buffer, bool reposition);
+    void ModifyRecord(const uint8_t* buffer, bool unlock, bool reposition);
+    void DeleteRecord(const uint8_t* buffer, bool reposition);
+    void CancelRecord();
+    TEngineErrorCode CloneCurrentRecord(uint8_t* buffer);
+    void UnlockRecord(int32_t recNo);
+    void FlushBuffers(bool force, bool dropCaches, bool dataChanged, bool indexChanged, bool blobChanged);
+    void FlushOSBuffers();
+    void SetSuppressAutoInc(bool value);
+
+    // ---- Filters ----
+    // The filter's server handle and, for an expression, its optimize level come back.
+    void AddFilter(TFilter& filter, bool ownsTree);
+    // Drop (71), activate (72) or deactivate (73); no filter: all of them.
+    void FilterRequest(uint16_t code, const TFilter* filter);
+
+    // ---- Table definitions and full-text parameters ----
+    void CreateTable(const TTableDefinition& definition, bool allowAutoPrimary, bool overwrite);
+    void DeleteTable();
+    void RenameTable(const std::string& newName);
+    void EmptyTable();
+    TDataHeader ReadTableHeader();
+    void AddIndex(const TIndexDescriptor& desc, bool flag);
+    void DeleteIndex(const std::string& name, bool flag);
+    void LoadTextIndexParams();
+    // No words: the defaults.
+    void PutTextIndexParams(const std::vector<std::string>* words, const TCharSet& spaceChars,
+                            const TCharSet& includeChars);
+    void ReadTextIndexParamsReply(TRemoteReply& reply);
+
+    // ---- BLOBs ----
+    // Each returns the server's result code; record (the cursor's record size) comes back
+    // updated where the reply carries it. OpenBlob from a server of 31100 or later also delivers
+    // the value, which loadInto receives when given.
+    TEngineErrorCode OpenBlob(uint16_t fieldNo, uint8_t* record, uint8_t mode, bool byTableDesc,
+                              bool recordBound, TBlobBuffer* loadInto);
+    TEngineErrorCode FreeBlob(uint16_t fieldNo, uint8_t* record, bool byTableDesc, bool flag);
+    TEngineErrorCode GetBlob(uint16_t fieldNo, const uint8_t* record, int32_t offset, int32_t count,
+                             void* dest, int32_t& bytesRead, bool byTableDesc);
+    TEngineErrorCode PutBlob(uint16_t fieldNo, uint8_t* record, int32_t offset, int32_t count,
+                             const void* source, bool byTableDesc);
+    TEngineErrorCode TruncateBlob(uint16_t fieldNo, uint8_t* record, int32_t newLength, bool byTableDesc);
+    TEngineErrorCode GetBlobSize(uint16_t fieldNo, const uint8_t* record, int32_t& size, bool byTableDesc);
+    void FreeAllBlobs(bool all);
+    // The value of a buffer from the current reply: its size (4), then the bytes.
+    void LoadBlob(TRemoteReply& reply, TBlobBuffer& buffer);
+    // Into the request being built: handle, size and bytes (save) or handle and size (delete).
+    void SaveBlob(const TBlobBuffer& buffer);
+    void DeleteBlob(const TBlobBuffer& buffer);
+    // The modified buffers of a record edit: their count (4), then each save or delete.
+    void PutModifiedBlobs(const std::vector<TBlobBuffer*>& buffers);
+    // The open buffers of the record being written, for servers of 31100 and later.
+    std::vector<TBlobBuffer*> RecordBlobs;
+
+private:
+    // Records the header of the request just sent unless its code leaves the position alone.
+    void NoteRequestHeader();
+    // Runs one callback the server asked for; true when the reply to it was read already.
+    bool RunCallback();
+    TEngineErrorCode ReadFetchEntry(TRemoteReply& reply, uint8_t* buffer);
+    TEngineErrorCode FetchRecord(uint16_t code, uint8_t* buffer);
+    void PutBlobHead(uint16_t code, uint16_t fieldNo, const uint8_t* record);
+    TEngineErrorCode ReadBlobResult(uint8_t* record);
+    void PutTableHead(uint16_t code);
+    [[noreturn]] void RaiseMalformed() const;
+
+    TRemoteReply Kept;
+};
+
+}  // namespace dbengine
