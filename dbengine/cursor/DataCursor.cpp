@@ -4,6 +4,7 @@
 
 #include "dbengine/data/DataTable.h"
 #include "dbengine/expr/ExpToken.h"
+#include "dbengine/remote/RemoteCursor.h"
 #include "dbengine/session/DataDirectory.h"
 #include "dbengine/session/DataSession.h"
 #include "dbengine/util/EngineUtils.h"
@@ -30,6 +31,7 @@ TDataCursor::TDataCursor(TDataDirectory* database)
     VisibleBitmap = PooledBitmap();
     RangeBitmap = PooledBitmap();
     LiveBitmap = PooledBitmap();
+    if (IsRemote()) Remote().CreateCursor();
 }
 
 TDataCursor::~TDataCursor() {
@@ -38,9 +40,15 @@ TDataCursor::~TDataCursor() {
     } catch (...) {
         // A destructor must not raise; the table was given back by the close all the same.
     }
+    if (IsRemote() && !IsQueryResult) Remote().FreeCursor();
     ReturnBitmap(VisibleBitmap);
     ReturnBitmap(RangeBitmap);
     ReturnBitmap(LiveBitmap);
+}
+
+TRemoteCursor& TDataCursor::Remote() const {
+    if (RemoteState == nullptr) RemoteState = std::make_unique<TRemoteCursor>(const_cast<TDataCursor&>(*this));
+    return *RemoteState;
 }
 
 bool TDataCursor::IsRemote() const {
@@ -112,6 +120,7 @@ void TDataCursor::SetTemporary(bool value) {
 
 void TDataCursor::SetSuppressAutoInc(bool value) {
     if (!IsOpen || !HasAutoIncField || value == SuppressAutoInc) return;
+    if (IsRemote()) Remote().SetSuppressAutoInc(value);
     SuppressAutoInc = value;
 }
 
@@ -142,7 +151,7 @@ void TDataCursor::OpenLocal() {
     if (Table->ReadOnly) ReadOnly = true;
     ReadOnlyByAttribute = Table->ReadOnlyByAttribute;
     if (ReadOnlyByAttribute) ReadOnly = true;
-    if (IsRemote()) return;
+    if (IsRemote()) return Remote().OpenCursor();
 
     if (!VerifyMode && !RestructureMode && Table->OpenCount == 1 &&
         (!Table->InTransaction || !Table->FilesWritten)) {
@@ -190,6 +199,7 @@ void TDataCursor::OpenLocal() {
 
 void TDataCursor::CloseCursor(bool discard) {
     if (!IsOpen) return;
+    if (IsRemote()) Remote().CloseCursor();
     std::exception_ptr failure;
     try {
         WriteTextIndexParams();
@@ -232,6 +242,7 @@ void TDataCursor::CloseCursor(bool discard) {
 }
 
 std::unique_ptr<TDataCursor> TDataCursor::CloneCursor() {
+    if (IsRemote()) return Remote().CloneCursor();
     auto clone = std::make_unique<TDataCursor>(Database);
     clone->TableName = TableName;
     clone->Exclusive = Exclusive;

@@ -29,6 +29,7 @@ namespace dbengine {
 
 class TDataDirectory;
 class TDataTable;
+class TRemoteCursor;
 class TRecord;
 
 class TDataCursor : public framework::TObject, public TIndexCursor, public TRecordFetchClient {
@@ -415,6 +416,9 @@ public:
 
     // ---- Remote cursors: the request and reply side lives in TRemoteCursor ----
     friend class TRemoteCursor;
+    // The remote state, made on first use.
+    TRemoteCursor& Remote() const;
+    mutable std::unique_ptr<TRemoteCursor> RemoteState;
 
 private:
     void LoadFieldDescriptors();

@@ -13,6 +13,7 @@
 #include "dbengine/data/Record.h"
 #include "dbengine/index/IndexFile.h"
 #include "dbengine/index/IndexKeys.h"
+#include "dbengine/remote/RemoteCursor.h"
 #include "dbengine/session/DataSession.h"
 #include "dbengine/util/Coding.h"
 
@@ -99,6 +100,7 @@ bool TDataCursor::ChecksDuplicates() const {
 void TDataCursor::InsertRecord(uint8_t* buffer, bool reposition) {
     CheckWritable();
     CheckRecordValidity(buffer);
+    if (IsRemote()) return Remote().InsertRecord(buffer, reposition);
     TDataFile& data = *Table->DataFile;
     bool tookWrite = !Table->WriteLocked;
     Table->LockForWrite();
@@ -225,6 +227,7 @@ void TDataCursor::FinishEdit(uint8_t savedIndex, bool reposition, bool deleted, 
 void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
     CheckWritable();
     CheckRecordValidity(buffer);
+    if (IsRemote()) return Remote().ModifyRecord(buffer, unlock, reposition);
     if (PhysRecNo == 0 || (AtBeginning && AtEnd)) RaiseCursor(DBE_NOCURRREC);
     TDataFile& data = *Table->DataFile;
     bool optimistic = Table->Session != nullptr && Table->Session->LockProtocol == lpOptimistic;
@@ -310,6 +313,7 @@ void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
 
 void TDataCursor::DeleteRecord(const uint8_t* buffer, bool reposition) {
     CheckWritable();
+    if (IsRemote()) return Remote().DeleteRecord(buffer, reposition);
     if (PhysRecNo == 0 || (AtBeginning && AtEnd)) RaiseCursor(DBE_NOCURRREC);
     TDataFile& data = *Table->DataFile;
     bool tookWrite = !Table->WriteLocked;
@@ -370,12 +374,14 @@ void TDataCursor::DeleteRecord(const uint8_t* buffer, bool reposition) {
 }
 
 void TDataCursor::CancelRecord() {
+    if (IsRemote()) return Remote().CancelRecord();
     RecordChangedMark = false;
     if (PhysRecNo != 0 && Table != nullptr && Table->LockedRecords.Test(PhysRecNo))
         Table->UnlockRecord(PhysRecNo);
 }
 
 TEngineErrorCode TDataCursor::CloneCurrentRecord(uint8_t* buffer) {
+    if (IsRemote()) return Remote().CloneCurrentRecord(buffer);
     if (AtBeginning && AtEnd) return DBE_NOCURRREC;
     LoadCurrentRecord(1);
     ClearRecordBuffer(buffer);

@@ -321,8 +321,8 @@ void TRemoteCursor::FreeCursor() {
     }
 }
 
-void TRemoteCursor::OpenCursor(bool noRemoteRequest) {
-    if (!noRemoteRequest) {
+void TRemoteCursor::OpenCursor() {
+    if (!OpenReplyReady) {
         BeginRequest(REQUEST_OPENCURSOR);
         TRemoteClient& client = Client();
         client.AddRequestUInt32(ServerHandle);
@@ -332,6 +332,7 @@ void TRemoteCursor::OpenCursor(bool noRemoteRequest) {
         client.AddRequestBoolean(Cursor.InMemory);
         SendAndReceive();
     }
+    OpenReplyReady = false;
     ReadOpenReply();
 }
 
@@ -350,16 +351,28 @@ void TRemoteCursor::CloseCursor() {
     Kept = TRemoteReply();
 }
 
-void TRemoteCursor::CloneCursor(TDataCursor& clone, TRemoteCursor& cloneRemote) {
+std::unique_ptr<TDataCursor> TRemoteCursor::CloneCursor() {
+    // Made outside the session so that it asks the server for no handle of its own: the clone
+    // request gives it one.
+    auto clone = std::make_unique<TDataCursor>(nullptr);
+    clone->Database = Cursor.Database;
     BeginRequest(REQUEST_CLONECURSOR);
-    TRemoteClient& client = Client();
-    client.AddRequestUInt32(ServerHandle);
-    client.AddRequestParam(PositionKey.data(), static_cast<uint32_t>(PositionKey.size()));
-    client.AddRequestBoolean(Cursor.AtBeginning);
-    client.AddRequestBoolean(Cursor.AtEnd);
+    PutRequestHead();
     SendAndReceive();
-    cloneRemote.ServerHandle = client.ReadReplyUInt32();
-    (void)clone;
+    TRemoteCursor& remote = clone->Remote();
+    remote.ServerHandle = Client().ReadReplyUInt32();
+    clone->TableName = Cursor.TableName;
+    clone->Exclusive = Cursor.Exclusive;
+    clone->ShareExclusive = Cursor.Exclusive;
+    clone->ReadOnly = Cursor.ReadOnly;
+    clone->InMemory = Cursor.InMemory;
+    clone->IsQueryResult = Cursor.IsQueryResult;
+    clone->IsQuerySource = Cursor.IsQuerySource;
+    clone->IsTemporary = Cursor.IsTemporary;
+    remote.RemoteReadSize = RemoteReadSize;
+    remote.OpenReplyReady = true;
+    clone->OpenCursor();
+    return clone;
 }
 
 void TRemoteCursor::Refresh() {
@@ -385,8 +398,13 @@ void TRemoteCursor::SetIndexName(const std::string& name) {
     Cursor.BitmapNavigation = Cursor.IsNaturalOrder() || Cursor.HasActiveFilter();
 }
 
-bool TRemoteCursor::FindKey(const uint8_t* key, int32_t fieldCount, bool nearest, int partialLength,
-                            uint8_t* outRecord) {
+bool TRemoteCursor::FindKey(bool keyGiven, const uint8_t* key, int32_t fieldCount, bool nearest,
+                            int partialLength, uint8_t* outRecord) {
+    std::vector<uint8_t> built(MaxKeyFieldPart + 4, 0);
+    if (!keyGiven) {
+        Cursor.BuildKey(key, built.data());
+        key = built.data();
+    }
     BeginRequest(REQUEST_FIND);
     PutRequestHead();
     TRemoteClient& client = Client();
@@ -402,8 +420,17 @@ bool TRemoteCursor::FindKey(const uint8_t* key, int32_t fieldCount, bool nearest
     return found;
 }
 
-void TRemoteCursor::SetRange(const uint8_t* startKey, int32_t startFieldCount, const uint8_t* endKey,
-                             int32_t endFieldCount) {
+void TRemoteCursor::SetRange(bool keysGiven, const uint8_t* startKey, int32_t startFieldCount,
+                             const uint8_t* endKey, int32_t endFieldCount) {
+    std::vector<uint8_t> builtStart(MaxKeyFieldPart + 4, 0), builtEnd(MaxKeyFieldPart + 4, 0);
+    if (!keysGiven && startKey != nullptr) {
+        Cursor.BuildKey(startKey, builtStart.data());
+        startKey = builtStart.data();
+    }
+    if (!keysGiven && endKey != nullptr) {
+        Cursor.BuildKey(endKey, builtEnd.data());
+        endKey = builtEnd.data();
+    }
     BeginRequest(REQUEST_SETRANGE);
     PutRequestHead();
     TRemoteClient& client = Client();
@@ -543,6 +570,12 @@ TEngineErrorCode TRemoteCursor::SetToCursor(TRemoteCursor& other) {
     return code;
 }
 
+void TRemoteCursor::GetPositionKey(uint8_t* buffer) const {
+    size_t size = Cursor.GetBookmarkSize();
+    std::memset(buffer, 0, size);
+    std::memcpy(buffer, PositionKey.data(), std::min(size, PositionKey.size()));
+}
+
 // ---- Record edits and locks ----
 
 void TRemoteCursor::PutModifiedBlobs(const std::vector<TBlobBuffer*>& buffers) {
@@ -636,6 +669,19 @@ void TRemoteCursor::SetSuppressAutoInc(bool value) {
 // ---- Filters ----
 
 void TRemoteCursor::AddFilter(TFilter& filter, bool ownsTree) {
+    try {
+        SendFilter(filter, ownsTree);
+    } catch (...) {
+        // The server has no such filter: neither does the cursor.
+        auto& list = Cursor.Filters;
+        list.erase(
+            std::remove_if(list.begin(), list.end(), [&](const auto& f) { return f.get() == &filter; }),
+            list.end());
+        throw;
+    }
+}
+
+void TRemoteCursor::SendFilter(TFilter& filter, bool ownsTree) {
     TRemoteClient& client = Client();
     bool estimates = ServerVersion() >= RemoteVersionLocalBlobs;
     if (filter.IsCallback) {
@@ -669,10 +715,16 @@ void TRemoteCursor::AddFilter(TFilter& filter, bool ownsTree) {
     filter.OptimizeLevel = client.ReadReplyByte();
 }
 
-void TRemoteCursor::FilterRequest(uint16_t code, const TFilter* filter) {
+uint32_t TRemoteCursor::HandleOf(const TFilter* filter) const {
+    for (const auto& f : Cursor.Filters)
+        if (f.get() == filter) return f->ServerHandle;
+    return 0;
+}
+
+void TRemoteCursor::FilterRequest(uint16_t code, uint32_t filterHandle) {
     BeginRequest(code);
     PutRequestHead();
-    Client().AddRequestUInt32(filter != nullptr ? filter->ServerHandle : 0);
+    Client().AddRequestUInt32(filterHandle);
     SendAndReceive();
     ReadPositionReply();
 }

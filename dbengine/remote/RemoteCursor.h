@@ -15,6 +15,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -96,17 +97,22 @@ public:
     void CreateCursor();
     // Failures are swallowed: the server drops the cursor with the connection anyway.
     void FreeCursor();
-    void OpenCursor(bool noRemoteRequest);
+    // Sends the open request unless a clone's reply already holds what it answers.
+    void OpenCursor();
+    bool OpenReplyReady = false;
     void CloseCursor();
-    // The clone's handle and its open reply; the clone must have been created without a handle.
-    void CloneCursor(TDataCursor& clone, TRemoteCursor& cloneRemote);
+    // A new open cursor on the server's clone of this one (same options, index, range, filters
+    // and position there); the clone's filters live on the server only.
+    std::unique_ptr<TDataCursor> CloneCursor();
     void Refresh();
 
     // ---- Index selection, key search and ranges ----
     void SetIndexName(const std::string& name);
-    bool FindKey(const uint8_t* key, int32_t fieldCount, bool nearest, int partialLength, uint8_t* outRecord);
+    // A key not given is built from the record buffer it points at.
+    bool FindKey(bool keyGiven, const uint8_t* key, int32_t fieldCount, bool nearest, int partialLength,
+                 uint8_t* outRecord);
     // A missing key travels as zero bytes.
-    void SetRange(const uint8_t* startKey, int32_t startFieldCount, const uint8_t* endKey,
+    void SetRange(bool keysGiven, const uint8_t* startKey, int32_t startFieldCount, const uint8_t* endKey,
                   int32_t endFieldCount);
     void ResetRange();
 
@@ -120,6 +126,8 @@ public:
     TEngineErrorCode ReadRecordBlock(int32_t& count, uint8_t* buffers);
     bool SetToBookmark(const uint8_t* bookmark, bool keepCrack, bool noBracket);
     TEngineErrorCode SetToCursor(TRemoteCursor& other);
+    // The bookmark of the last reply, in the current index's key size.
+    void GetPositionKey(uint8_t* buffer) const;
 
     // ---- Record edits and locks ----
     void InsertRecord(const uint8_t* buffer, bool reposition);
@@ -136,7 +144,9 @@ public:
     // The filter's server handle and, for an expression, its optimize level come back.
     void AddFilter(TFilter& filter, bool ownsTree);
     // Drop (71), activate (72) or deactivate (73); no filter: all of them.
-    void FilterRequest(uint16_t code, const TFilter* filter);
+    void FilterRequest(uint16_t code, uint32_t filterHandle);
+    // The server handle of a filter of the cursor; 0 for none or one not in the list.
+    uint32_t HandleOf(const TFilter* filter) const;
 
     // ---- Table definitions and full-text parameters ----
     void CreateTable(const TTableDefinition& definition, bool allowAutoPrimary, bool overwrite);
@@ -179,6 +189,7 @@ public:
 private:
     // Records the header of the request just sent unless its code leaves the position alone.
     void NoteRequestHeader();
+    void SendFilter(TFilter& filter, bool ownsTree);
     // Runs one callback the server asked for; true when the reply to it was read already.
     bool RunCallback();
     TEngineErrorCode ReadFetchEntry(TRemoteReply& reply, uint8_t* buffer);
