@@ -950,7 +950,8 @@ void TRemoteCursor::FreeAllBlobs(bool all) {
 
 void TRemoteCursor::LoadBlob(TRemoteReply& reply, TBlobBuffer& buffer) {
     int32_t size = reply.ReadReplyInt32();
-    if (size < 0) RaiseMalformed();
+    // Checked before the buffer grows: a reply cannot hold more bytes than its own length.
+    if (size < 0 || static_cast<uint32_t>(size) > reply.TotalLength()) RaiseMalformed();
     buffer.SetSize(size);
     if (reply.ReadReplyParam(buffer.GetData(), static_cast<uint32_t>(size)) != static_cast<uint32_t>(size))
         RaiseMalformed();

@@ -61,6 +61,7 @@ protected:
         TableFixture::SetUp();
         Server = std::make_unique<TRemoteEngineServer>(Database, ServerVersion());
         ClientSession = std::make_unique<TDataSession>(false);
+        ClientSession->SetLANMode(LANMode());
         Client = &InstallRemoteClient(*ClientSession);
         Client->RemotePort = Server->Port();
         Client->RemoteUser = "user";
@@ -76,6 +77,7 @@ protected:
         TableFixture::TearDown();
     }
     virtual int64_t ServerVersion() const { return 31100; }
+    virtual bool LANMode() const { return true; }
 
     static TFieldDescriptor Field(int16_t no, const std::string& name, uint8_t type, uint8_t size) {
         TFieldDescriptor d;
@@ -153,7 +155,8 @@ protected:
 
     // Creates, fills, searches, ranges, filters, edits and reads back one table; every answer
     // in order.
-    static std::vector<std::string> Scenario(TDataDirectory* db, const std::string& name) {
+    static std::vector<std::string> Scenario(TDataDirectory* db, const std::string& name,
+                                             bool filter = true) {
         std::vector<std::string> log;
         Create(db, name);
         auto c = Open(db, name);
@@ -187,12 +190,14 @@ protected:
         log.push_back("at 3 " + Describe(*c, current.data()));
         c->ResetRange();
 
-        TFilter* oslo =
-            c->AddFilter(nullptr, "City = 'Oslo'", nullptr, false, {}, false, false, false, false, false);
-        c->ActivateFilter(oslo);
-        for (auto& line : Walk(*c)) log.push_back("oslo " + line);
-        c->DeactivateFilter(oslo);
-        c->DropFilter(oslo);
+        if (filter) {
+            TFilter* oslo =
+                c->AddFilter(nullptr, "City = 'Oslo'", nullptr, false, {}, false, false, false, false, false);
+            c->ActivateFilter(oslo);
+            for (auto& line : Walk(*c)) log.push_back("oslo " + line);
+            c->DeactivateFilter(oslo);
+            c->DropFilter(oslo);
+        }
 
         c->SetIndexName("");
         key = Record(*c, {"Echo", "", 0});
@@ -260,6 +265,12 @@ TEST_F(RemoteCursorTest, BlocksOfRecordsServeLaterFetchesWithoutRequests) {
     c->Refresh();
     ASSERT_EQ(c->GetNextRecord(b.data()), 0);
     EXPECT_EQ(Describe(*c, b.data()), "Charlie/Rome/30");
+    // A request that neither moves the cursor nor fetches leaves the block to serve on.
+    size_t asked = Server->Scripted().RequestsOf(REQUEST_GETNEXTRECORD).size();
+    c->Remote().FlushBuffers(false, false, false, false, false);
+    ASSERT_EQ(c->GetNextRecord(b.data()), 0);
+    EXPECT_EQ(Describe(*c, b.data()), "Delta/Oslo/40");
+    EXPECT_EQ(Server->Scripted().RequestsOf(REQUEST_GETNEXTRECORD).size(), asked);
 }
 
 TEST_F(RemoteCursorTest, CloneStandsOnTheSameRecord) {
@@ -598,6 +609,49 @@ TEST_F(RemoteCursorTest, ServerCallbacksRunOnTheClient) {
     auto answers = Server->Scripted().RequestsOf(REQUEST_CALLBACKRESPONSE);
     ASSERT_EQ(answers.size(), 1u);
     EXPECT_EQ(answers[0].Params, (Params{ByteParam(0), ByteParam(1)}));
+}
+
+// A server of the oldest version over the compressed transport.
+class OldServerRemoteCursorTest : public RemoteCursorTest {
+protected:
+    int64_t ServerVersion() const override { return 30300; }
+    bool LANMode() const override { return false; }
+};
+
+// The test server reads filter trees in the argument layout only: no filter here.
+TEST_F(OldServerRemoteCursorTest, TableThroughServerAnswersAsLocalTable) {
+    std::vector<std::string> local = Scenario(Database, "LocalT", false);
+    std::vector<std::string> remote = Scenario(RemoteDb, "RemoteT", false);
+    EXPECT_EQ(remote, local);
+    auto requests = Server->Scripted().RequestsOf(REQUEST_APPENDRECORD);
+    ASSERT_FALSE(requests.empty());
+    EXPECT_TRUE(requests[0].Compressed);
+    // No BLOB count after the record for a server before 31100.
+    EXPECT_EQ(requests[0].Params.size(), 6u);
+}
+
+TEST_F(OldServerRemoteCursorTest, RequestsAnOldServerDoesNotKnowAreNotSent) {
+    Create(RemoteDb, "T");
+    auto c = Open(RemoteDb, "T");
+    size_t before = Server->Scripted().Requests().size();
+    c->CancelRecord();
+    c->LoadTextIndexParams();
+    EXPECT_EQ(Server->Scripted().Requests().size(), before);
+    // The table definition goes without the full-text descriptor and parameters.
+    auto create = Server->Scripted().RequestsOf(REQUEST_CREATETABLE);
+    ASSERT_EQ(create.size(), 1u);
+    EXPECT_EQ(create[0].Params.size(), 21u);
+    // A callback filter without the estimate flag.
+    Server->Scripted().On(REQUEST_ADDCALLBACKFILTER,
+                          [](const TServerRequest&) { return TServerReply::Ok({Int32Param(5)}); });
+    TFilter* f = c->AddFilter(
+        nullptr, {}, nullptr, false, [](void*, TDataCursor&, const uint8_t*, int32_t) { return true; }, true,
+        true, false, false, false);
+    EXPECT_EQ(f->ServerHandle, 5u);
+    auto add = Server->Scripted().RequestsOf(REQUEST_ADDCALLBACKFILTER);
+    ASSERT_EQ(add.size(), 1u);
+    EXPECT_EQ(add[0].Params, (Params{Int32Param(static_cast<int32_t>(c->Remote().ServerHandle)), ByteParam(1),
+                                     ByteParam(0)}));
 }
 
 }  // namespace
