@@ -6,6 +6,7 @@
 #include "dbengine/blob/BlobBuffer.h"
 #include "dbengine/cursor/DataCursor.h"
 #include "dbengine/expr/CharMaps.h"
+#include "dbengine/expr/ExpToken.h"
 #include "dbengine/expr/ExpTreeStream.h"
 #include "dbengine/remote/RemoteClient.h"
 #include "dbengine/session/DataDirectory.h"
@@ -110,6 +111,10 @@ void ReceiveTableCounts(TRemoteReply& reply, TDataTable& table) {
 }
 
 TRemoteCursor::TRemoteCursor(TDataCursor& cursor) : Cursor(cursor) {}
+
+TRemoteCursor::~TRemoteCursor() {
+    for (TExpToken*& t : ReceivedTrees) FreeExpTree(t);
+}
 
 // ---- The request cycle ----
 
@@ -241,6 +246,16 @@ void TRemoteCursor::KeepReply() {
     Kept.DecodeReply(reply.TotalLength(), false);
 }
 
+bool TRemoteCursor::Pessimistic() const {
+    TDataSession* session = Cursor.Database != nullptr ? Cursor.Database->Session : nullptr;
+    return session != nullptr && session->LockProtocol == lpPessimistic;
+}
+
+void TRemoteCursor::DropLocalLock(int32_t recNo) {
+    TDataTable* table = Cursor.Table;
+    if (table != nullptr && recNo > 0 && table->LockedRecords.Test(recNo)) table->UnlockRecord(recNo);
+}
+
 // ---- Reply readers ----
 
 void TRemoteCursor::ReadPositionReply(TRemoteReply& reply) {
@@ -301,6 +316,48 @@ void TRemoteCursor::ReadOpenReply() {
     Cursor.CurrentIndex = indexNo;
     Cursor.LoadIndexState();
     Cursor.BitmapNavigation = Cursor.IsNaturalOrder();
+}
+
+void TRemoteCursor::ReadCursorReply(TRemoteReply& reply) {
+    uint32_t handle = reply.ReadReplyUInt32();
+    std::string name = reply.ReadReplyString(ShortStringMax);
+    Cursor.Exclusive = reply.ReadReplyBoolean();
+    Cursor.InMemory = reply.ReadReplyBoolean();
+    Cursor.IsTemporary = reply.ReadReplyBoolean();
+    Cursor.IsQueryResult = reply.ReadReplyBoolean();
+    Cursor.IsQuerySource = reply.ReadReplyBoolean();
+    ServerHandle = handle;
+    Cursor.TableName = name;
+}
+
+void TRemoteCursor::ReadFieldDescsReply(TRemoteReply& reply) {
+    uint16_t count = reply.ReadReplyWord();
+    if (count > MaxFieldCount) RaiseMalformed();
+    bool expressions = ServerVersion() >= RemoteVersionTableState;
+    std::vector<TFieldDescriptor> fields;
+    std::vector<TExpToken*> trees;
+    try {
+        uint8_t image[FieldDescriptorSize];
+        for (uint16_t i = 0; i < count; ++i) {
+            ReadExactItem(reply, image, FieldDescriptorSize);
+            TFieldDescriptor d = TFieldDescriptor::Decode(image);
+            if (expressions && d.Calculated != 0) {
+                // A copy, so the tree reader sees exactly the item's bytes.
+                std::vector<uint8_t> bytes(reply.TotalLength());
+                uint32_t length = reply.ReadReplyParam(bytes.data(), static_cast<uint32_t>(bytes.size()));
+                TExpToken* tree = nullptr;
+                if (length > 0 && ReadExpTree(bytes.data(), length, tree) == 0) RaiseMalformed();
+                if (tree != nullptr) trees.push_back(tree);
+                d.Expression = tree;
+            }
+            fields.push_back(std::move(d));
+        }
+        Cursor.SetFieldDescs(std::move(fields));
+    } catch (...) {
+        for (TExpToken*& t : trees) FreeExpTree(t);
+        throw;
+    }
+    ReceivedTrees.insert(ReceivedTrees.end(), trees.begin(), trees.end());
 }
 
 // ---- Life cycle ----
@@ -488,6 +545,9 @@ TEngineErrorCode TRemoteCursor::GetCurrentRecord(uint8_t* buffer, bool lock) {
     TEngineErrorCode code = Client().ReadReplyWord();
     ReadPositionReply();
     ReadRecordReply(Reply(), record);
+    // The server holds the lock; the table keeps its note of it.
+    if (lock && code == DBE_NONE && Pessimistic() && Cursor.Table != nullptr && Cursor.PhysRecNo > 0)
+        Cursor.Table->LockRecord(Cursor.PhysRecNo);
     return code;
 }
 
@@ -603,6 +663,7 @@ void TRemoteCursor::InsertRecord(const uint8_t* buffer, bool reposition) {
 }
 
 void TRemoteCursor::ModifyRecord(const uint8_t* buffer, bool unlock, bool reposition) {
+    int32_t recNo = Cursor.PhysRecNo;
     BeginRequest(REQUEST_MODIFYRECORD);
     PutRequestHead();
     Client().AddRequestParam(buffer, Cursor.RecordSize);
@@ -611,15 +672,18 @@ void TRemoteCursor::ModifyRecord(const uint8_t* buffer, bool unlock, bool reposi
     if (ServerVersion() >= RemoteVersionLocalBlobs) PutModifiedBlobs(RecordBlobs);
     SendAndReceive();
     ReadPositionReply();
+    if (unlock && Pessimistic()) DropLocalLock(recNo);
 }
 
 void TRemoteCursor::DeleteRecord(const uint8_t* buffer, bool reposition) {
+    int32_t recNo = Cursor.PhysRecNo;
     BeginRequest(REQUEST_DELETERECORD);
     PutRequestHead();
     Client().AddRequestParam(buffer, Cursor.RecordSize);
     Client().AddRequestBoolean(reposition);
     SendAndReceive();
     ReadPositionReply();
+    DropLocalLock(recNo);
 }
 
 void TRemoteCursor::CancelRecord() {
@@ -627,6 +691,7 @@ void TRemoteCursor::CancelRecord() {
     BeginRequest(REQUEST_CANCELRECORD);
     Client().AddRequestUInt32(ServerHandle);
     SendAndReceive();
+    if (Pessimistic()) DropLocalLock(Cursor.PhysRecNo);
 }
 
 TEngineErrorCode TRemoteCursor::CloneCurrentRecord(uint8_t* buffer) {
@@ -641,6 +706,7 @@ void TRemoteCursor::UnlockRecord(int32_t recNo) {
     PutRequestHead();
     Client().AddRequestInt32(recNo);
     SendAndReceive();
+    DropLocalLock(recNo != 0 ? recNo : Cursor.PhysRecNo);
 }
 
 void TRemoteCursor::FlushBuffers(bool force, bool dropCaches, bool dataChanged, bool indexChanged,

@@ -57,6 +57,7 @@ void ReceiveTableCounts(TRemoteReply& reply, TDataTable& table);
 class TRemoteCursor {
 public:
     explicit TRemoteCursor(TDataCursor& cursor);
+    ~TRemoteCursor();
     TRemoteCursor(const TRemoteCursor&) = delete;
     TRemoteCursor& operator=(const TRemoteCursor&) = delete;
 
@@ -92,6 +93,11 @@ public:
     void ReadRecordReply(TRemoteReply& reply, uint8_t* buffer);
     // The open reply: headers when the server sends them, position, index number.
     void ReadOpenReply();
+    // A result cursor of a remote statement: handle, table name and the five flags.
+    void ReadCursorReply(TRemoteReply& reply);
+    // A count and the descriptors, installed in the cursor; from 30800 on a calculated field's
+    // descriptor is followed by its expression, which the cursor then holds.
+    void ReadFieldDescsReply(TRemoteReply& reply);
 
     // ---- Life cycle ----
     void CreateCursor();
@@ -135,6 +141,7 @@ public:
     void DeleteRecord(const uint8_t* buffer, bool reposition);
     void CancelRecord();
     TEngineErrorCode CloneCurrentRecord(uint8_t* buffer);
+    // recNo 0: the current record.
     void UnlockRecord(int32_t recNo);
     void FlushBuffers(bool force, bool dropCaches, bool dataChanged, bool indexChanged, bool blobChanged);
     void FlushOSBuffers();
@@ -189,6 +196,9 @@ public:
 private:
     // Records the header of the request just sent unless its code leaves the position alone.
     void NoteRequestHeader();
+    bool Pessimistic() const;
+    // Forgets the table's note of a record lock this process holds through the server.
+    void DropLocalLock(int32_t recNo);
     void SendFilter(TFilter& filter, bool ownsTree);
     // Runs one callback the server asked for; true when the reply to it was read already.
     bool RunCallback();
@@ -200,6 +210,8 @@ private:
     [[noreturn]] void RaiseMalformed() const;
 
     TRemoteReply Kept;
+    // Expressions of calculated fields read from replies; freed with this object.
+    std::vector<TExpToken*> ReceivedTrees;
 };
 
 }  // namespace dbengine

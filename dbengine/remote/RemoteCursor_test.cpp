@@ -10,6 +10,8 @@
 
 #include "dbengine/blob/BlobBuffer.h"
 #include "dbengine/cursor/DataCursor.h"
+#include "dbengine/expr/ExpToken.h"
+#include "dbengine/expr/ExpTreeStream.h"
 #include "dbengine/remote/RemoteClient.h"
 #include "dbengine/session/DataDirectory.h"
 #include "dbengine/session/DataSession.h"
@@ -609,6 +611,81 @@ TEST_F(RemoteCursorTest, ServerCallbacksRunOnTheClient) {
     auto answers = Server->Scripted().RequestsOf(REQUEST_CALLBACKRESPONSE);
     ASSERT_EQ(answers.size(), 1u);
     EXPECT_EQ(answers[0].Params, (Params{ByteParam(0), ByteParam(1)}));
+}
+
+TEST_F(RemoteCursorTest, RecordLocksTakenThroughTheServerAreNotedInTheTable) {
+    Create(RemoteDb, "T");
+    auto c = Open(RemoteDb, "T");
+    for (const TRow& row : Rows) c->InsertRecord(Record(*c, row).data(), false);
+    std::vector<uint8_t> b = Record(*c, {"Golf", "", 0});
+    ASSERT_TRUE(c->FindKey(false, b.data(), 1, false, 0, nullptr));
+    int32_t recNo = c->GetPhysicalRecNo();
+    ASSERT_GT(recNo, 0);
+    ASSERT_EQ(c->GetCurrentRecord(b.data(), true), 0);
+    EXPECT_TRUE(c->Table->LockedRecords.Test(recNo));
+    std::vector<uint8_t> changed = Record(*c, {"Golf", "Lima", 71});
+    c->ModifyRecord(changed.data(), true, true);
+    EXPECT_FALSE(c->Table->LockedRecords.Test(recNo));
+    // Locked again, then given up by cancelling the edit.
+    ASSERT_EQ(c->GetCurrentRecord(b.data(), true), 0);
+    c->CancelRecord();
+    EXPECT_FALSE(c->Table->LockedRecords.Test(recNo));
+}
+
+// A result cursor of a remote statement, as the SQL layer reads it from a statement's reply.
+TEST_F(RemoteCursorTest, CursorAndFieldDescriptorRepliesFillTheCursor) {
+    TDataCursor c(RemoteDb);
+    TRemoteCursor& r = c.Remote();
+    TFieldDescriptor plain;
+    plain.FieldNo = 1;
+    plain.Name = "Total";
+    plain.FieldType = fldInteger;
+    ComputeValueSize(plain);
+    TFieldDescriptor calculated = plain;
+    calculated.FieldNo = 2;
+    calculated.Name = "Twice";
+    calculated.Calculated = 1;
+    TExpToken* tree = NewExpToken();
+    tree->Kind = 1;
+    tree->Text = "Total";
+    std::vector<uint8_t> treeBytes;
+    WriteExpTree(tree, treeBytes, TExpTreeLayout::Arguments);
+    FreeExpTree(tree);
+    auto bytesOf = [](const TFieldDescriptor& d) {
+        auto b = d.Encode();
+        return std::string(b.begin(), b.end());
+    };
+    auto replyOf = [](const Params& params) {
+        std::string wire = Wire(0, params);
+        auto reply = std::make_unique<TRemoteReply>();
+        reply->SetMessage(reinterpret_cast<const uint8_t*>(wire.data()), static_cast<uint32_t>(wire.size()));
+        reply->DecodeReply(static_cast<uint32_t>(wire.size()), false);
+        return reply;
+    };
+    auto cursorReply = replyOf(
+        {Int32Param(77), "Result_1", ByteParam(1), ByteParam(0), ByteParam(1), ByteParam(1), ByteParam(0)});
+    r.ReadCursorReply(*cursorReply);
+    EXPECT_EQ(r.ServerHandle, 77u);
+    EXPECT_EQ(c.TableName, "Result_1");
+    EXPECT_TRUE(c.Exclusive);
+    EXPECT_TRUE(c.IsTemporary);
+    EXPECT_TRUE(c.IsQueryResult);
+    EXPECT_FALSE(c.IsQuerySource);
+
+    auto descs = replyOf({WordParam(2), bytesOf(plain), bytesOf(calculated), AsString(treeBytes)});
+    r.ReadFieldDescsReply(*descs);
+    ASSERT_EQ(c.FieldCount, 2);
+    EXPECT_EQ(c.FieldDescs[1].Name, "Twice");
+    ASSERT_NE(c.FieldDescs[1].Expression, nullptr);
+    EXPECT_EQ(c.FieldDescs[1].Expression->Text, "Total");
+    EXPECT_TRUE(c.HasCalculatedFields);
+
+    // A damaged tree or a descriptor of the wrong size: 15002, nothing installed.
+    auto badTree = replyOf({WordParam(1), bytesOf(calculated), "xx"});
+    EXPECT_EQ(CodeOf([&] { r.ReadFieldDescsReply(*badTree); }), DBE_UNCOMPRESS);
+    auto shortDesc = replyOf({WordParam(1), bytesOf(plain).substr(1)});
+    EXPECT_EQ(CodeOf([&] { r.ReadFieldDescsReply(*shortDesc); }), DBE_UNCOMPRESS);
+    EXPECT_EQ(c.FieldCount, 2);
 }
 
 // A server of the oldest version over the compressed transport.
