@@ -805,11 +805,8 @@ void TRemoteCursor::PutTableHead(uint16_t code) {
     client.AddRequestBoolean(Cursor.InMemory);
 }
 
-void TRemoteCursor::CreateTable(const TTableDefinition& definition, bool allowAutoPrimary, bool overwrite) {
-    PutTableHead(REQUEST_CREATETABLE);
+void TRemoteCursor::PutDefinition(const TTableDefinition& definition) {
     TRemoteClient& client = Client();
-    // The cursor's open option that shapes the files: temporary files.
-    client.AddRequestBoolean(Cursor.IsTemporary);
     client.AddRequestWord(static_cast<uint16_t>(definition.LanguageId));
     client.AddRequestWord(definition.SortId);
     client.AddRequestWord(static_cast<uint16_t>(definition.UserMajorVersion));
@@ -837,9 +834,42 @@ void TRemoteCursor::CreateTable(const TTableDefinition& definition, bool allowAu
         PutTextIndexParams(definition.StopWords ? &*definition.StopWords : nullptr, definition.SpaceChars,
                            definition.IncludeChars);
     }
+}
+
+void TRemoteCursor::CreateTable(const TTableDefinition& definition, bool allowAutoPrimary, bool overwrite) {
+    PutTableHead(REQUEST_CREATETABLE);
+    TRemoteClient& client = Client();
+    // The cursor's open option that shapes the files: temporary files.
+    client.AddRequestBoolean(Cursor.IsTemporary);
+    PutDefinition(definition);
     client.AddRequestBoolean(allowAutoPrimary);
     client.AddRequestBoolean(overwrite);
     SendAndReceive();
+}
+
+void TRemoteCursor::RestructureTable(const TTableDefinition& definition, bool allowAutoPrimary,
+                                     int32_t lastAutoInc, bool suppressBackup) {
+    PutTableHead(REQUEST_RESTRUCTURETABLE);
+    TRemoteClient& client = Client();
+    PutDefinition(definition);
+    client.AddRequestBoolean(allowAutoPrimary);
+    client.AddRequestInt32(lastAutoInc);
+    client.AddRequestBoolean(suppressBackup);
+    client.AddRequestBoolean(static_cast<bool>(Cursor.RestructureProgressCallback));
+    client.AddRequestBoolean(static_cast<bool>(Cursor.DataLostCallback));
+    SendAndReceive();
+}
+
+bool TRemoteCursor::RepairTable(bool verifyOnly, bool tolerant, bool forceIndexRebuild) {
+    PutTableHead(REQUEST_REPAIRTABLE);
+    TRemoteClient& client = Client();
+    client.AddRequestBoolean(verifyOnly);
+    client.AddRequestBoolean(tolerant);
+    client.AddRequestBoolean(static_cast<bool>(Cursor.VerifyProgressCallback));
+    client.AddRequestBoolean(static_cast<bool>(Cursor.VerifyLogCallback));
+    if (ServerVersion() >= RemoteVersionTableState) client.AddRequestBoolean(forceIndexRebuild);
+    SendAndReceive();
+    return client.ReadReplyBoolean();
 }
 
 void TRemoteCursor::DeleteTable() {

@@ -157,6 +157,12 @@ public:
 
     // ---- Table definitions and full-text parameters ----
     void CreateTable(const TTableDefinition& definition, bool allowAutoPrimary, bool overwrite);
+    // The new definition (checked already); progress and data-lost questions come back as
+    // callbacks of the cursor.
+    void RestructureTable(const TTableDefinition& definition, bool allowAutoPrimary, int32_t lastAutoInc,
+                          bool suppressBackup);
+    // Verifies or repairs the cursor's table on the server; true when it is sound (or repaired).
+    bool RepairTable(bool verifyOnly, bool tolerant, bool forceIndexRebuild);
     void DeleteTable();
     void RenameTable(const std::string& newName);
     void EmptyTable();
@@ -207,6 +213,8 @@ private:
     void PutBlobHead(uint16_t code, uint16_t fieldNo, const uint8_t* record);
     TEngineErrorCode ReadBlobResult(uint8_t* record);
     void PutTableHead(uint16_t code);
+    // Header values, fields, indexes and (30400 on) the full-text descriptor and parameters.
+    void PutDefinition(const TTableDefinition& definition);
     [[noreturn]] void RaiseMalformed() const;
 
     TRemoteReply Kept;

@@ -426,6 +426,13 @@ TEST_F(RemoteCursorTest, RequestsCarryTheirParametersInOrder) {
     index.KeySize = 26;
     uint8_t indexBytes[IndexDescriptorSize];
     EncodeIndexDescriptor(index, indexBytes);
+    TTableDefinition small;
+    small.UserMajorVersion = 2;
+    small.UserMinorVersion = 5;
+    small.Password = "pw";
+    small.Description = "about";
+    small.BlobBlockSize = 1024;
+    small.Fields = {Field(1, "Only", fldInteger, 0)};
     TBlobBuffer blob(nullptr, nullptr);
     blob.ServerHandle = 9;
     blob.SetSize(3);
@@ -526,6 +533,68 @@ TEST_F(RemoteCursorTest, RequestsCarryTheirParametersInOrder) {
              r.RecordBlobs.clear();
          }},
         {REQUEST_TEXTINDEXPARAMS, [&] { return Params{handle}; }, [&] { r.LoadTextIndexParams(); }},
+        {REQUEST_TRUNCATEBLOB,
+         [&] {
+             return Params{handle, WordParam(3), rec, Int32Param(12), ByteParam(1)};
+         },
+         [&] { r.TruncateBlob(3, record.data(), 12, true); }},
+        {REQUEST_GETBLOBSIZE,
+         [&] {
+             return Params{handle, WordParam(3), rec, ByteParam(0)};
+         },
+         [&] {
+             int32_t size = 0;
+             r.GetBlobSize(3, record.data(), size, false);
+         }},
+        {REQUEST_RENAMETABLE,
+         [&] {
+             return Params{handle, "T", ByteParam(0), "Renamed"};
+         },
+         [&] { r.RenameTable("Renamed"); }},
+        {REQUEST_REPAIRTABLE,
+         [&] {
+             return Params{handle,       "T",          ByteParam(0), ByteParam(1),
+                           ByteParam(0), ByteParam(0), ByteParam(1), ByteParam(1)};
+         },
+         [&] {
+             c->SetLogCallback([](TDataCursor&, const std::string&) {});
+             r.RepairTable(true, false, true);
+         }},
+        {REQUEST_RESTRUCTURETABLE,
+         [&] {
+             auto field = small.Fields[0].Encode();
+             uint8_t primary[IndexDescriptorSize], text[IndexDescriptorSize];
+             EncodeIndexDescriptor(small.PrimaryIndex, primary);
+             EncodeIndexDescriptor(small.TextIndex, text);
+             return Params{handle,
+                           "T",
+                           ByteParam(0),
+                           WordParam(0),
+                           WordParam(0),
+                           WordParam(2),
+                           WordParam(5),
+                           ByteParam(0),
+                           "pw",
+                           "about",
+                           WordParam(1024),
+                           WordParam(1),
+                           std::string(field.begin(), field.end()),
+                           ByteParam(0),
+                           std::string(reinterpret_cast<char*>(primary), IndexDescriptorSize),
+                           std::string(reinterpret_cast<char*>(text), IndexDescriptorSize),
+                           Int32Param(-1),
+                           "",
+                           "",
+                           ByteParam(1),
+                           Int32Param(-1),
+                           ByteParam(1),
+                           ByteParam(0),
+                           ByteParam(1)};
+         },
+         [&] {
+             c->SetDataLostCallback([](TDataCursor&, int, const std::string&, bool&, bool&) {});
+             r.RestructureTable(small, true, -1, true);
+         }},
         {REQUEST_SUPPRESSAUTOINC,
          [&] {
              return Params{handle, ByteParam(1)};
