@@ -87,8 +87,17 @@ void ReceiveTableHeaders(TRemoteReply& reply, TDataTable& table, int64_t serverV
         ReadExactItem(reply, image.data(), FieldDescriptorSize);
         descriptors.push_back(TFieldDescriptor::Decode(image.data()));
     }
+    // Every field inside the record, every key inside a key buffer: the cursor's record and key
+    // buffers are sized by what arrives here.
+    if (header.RecordSize < RecordHeaderSize) Malformed();
+    for (TFieldDescriptor& d : descriptors) {
+        ComputeValueSize(d);
+        if (uint32_t(d.Offset) + 1u + d.ValueSize > header.RecordSize) Malformed();
+    }
     ReadExactItem(reply, image.data(), IndexHeaderSize);
     TIndexHeader indexHeader = DecodeIndexHeader(image.data());
+    for (const TIndexDescriptor& d : indexHeader.Descriptors)
+        if (d.KeySize > MaxKeyFieldPart + 4 || d.FieldCount > MaxIndexFields) Malformed();
     ReadExactItem(reply, image.data(), BlobHeaderSize);
     table.DataFile->Header = header;
     table.DataFile->Descriptors = std::move(descriptors);
@@ -530,7 +539,7 @@ bool TRemoteCursor::SetToRecNo(int32_t recNo) {
     Client().AddRequestInt32(recNo);
     SendAndReceive();
     ReadPositionReply();
-    return Cursor.SeqNo == recNo;
+    return Cursor.SeqNo == recNo && !Cursor.AtBeginning && !Cursor.AtEnd;
 }
 
 TEngineErrorCode TRemoteCursor::GetCurrentRecord(uint8_t* buffer, bool lock) {
