@@ -757,6 +757,51 @@ TEST_F(RemoteCursorTest, CursorAndFieldDescriptorRepliesFillTheCursor) {
     EXPECT_EQ(c.FieldCount, 2);
 }
 
+// From 31100 on the value of an opened BLOB arrives with the open reply, and a record edit
+// carries the values changed: size and bytes, or size alone for one emptied.
+TEST_F(RemoteCursorTest, BlobValuesTravelWithTheirSize) {
+    Create(RemoteDb, "T");
+    auto c = Open(RemoteDb, "T");
+    TRemoteCursor& r = c->Remote();
+    std::vector<uint8_t> record(c->RecordSize, 0);
+    std::string sentRecord(c->RecordSize, 'R');
+    auto openReply = [&](const std::string& size, const std::string& bytes) {
+        Server->Scripted().On(REQUEST_OPENBLOB, [=](const TServerRequest&) {
+            return TServerReply::Ok({WordParam(0), sentRecord, size, bytes});
+        });
+    };
+    TBlobBuffer blob(nullptr, nullptr);
+    openReply(Int32Param(3), "abc");
+    ASSERT_EQ(r.OpenBlob(2, record.data(), 2, false, true, &blob), 0);
+    EXPECT_EQ(AsString(record), sentRecord);
+    ASSERT_EQ(blob.Size, 3);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(blob.GetData()), 3), "abc");
+    EXPECT_FALSE(blob.Modified);
+    // A size the bytes do not match, or one larger than the whole reply: 15002, nothing grown.
+    for (const std::string& size : {Int32Param(5), Int32Param(0x7FFFFFFF), Int32Param(-1)}) {
+        TBlobBuffer other(nullptr, nullptr);
+        openReply(size, "abc");
+        EXPECT_EQ(CodeOf([&] { r.OpenBlob(2, record.data(), 2, false, true, &other); }), DBE_UNCOMPRESS);
+        EXPECT_LE(other.Size, 5);
+    }
+    // A value emptied travels as its handle and size 0.
+    TBlobBuffer emptied(nullptr, nullptr);
+    emptied.ServerHandle = 4;
+    emptied.SetSize(2);
+    emptied.SetSize(0);
+    blob.ServerHandle = 3;
+    blob.SetSize(2);
+    r.RecordBlobs = {&blob, &emptied};
+    c->InsertRecord(Record(*c, Rows[0]).data(), false);
+    r.RecordBlobs.clear();
+    auto sent = Server->Scripted().RequestsOf(REQUEST_APPENDRECORD);
+    ASSERT_EQ(sent.size(), 1u);
+    const Params& p = sent[0].Params;
+    ASSERT_EQ(p.size(), 12u);
+    EXPECT_EQ(Params(p.begin() + 6, p.end()),
+              (Params{Int32Param(2), Int32Param(3), Int32Param(2), "ab", Int32Param(4), Int32Param(0)}));
+}
+
 // A server of the oldest version over the compressed transport.
 class OldServerRemoteCursorTest : public RemoteCursorTest {
 protected:
