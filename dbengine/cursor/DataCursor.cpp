@@ -51,6 +51,10 @@ TRemoteCursor& TDataCursor::Remote() const {
     return *RemoteState;
 }
 
+double TDataCursor::GetServerVersion() const {
+    return IsRemote() ? static_cast<double>(Remote().ServerVersion()) : 0.0;
+}
+
 bool TDataCursor::IsRemote() const {
     return Database != nullptr && Database->Session != nullptr && Database->Session->Remote;
 }

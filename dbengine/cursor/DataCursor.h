@@ -418,6 +418,8 @@ public:
     friend class TRemoteCursor;
     // The remote state, made on first use.
     TRemoteCursor& Remote() const;
+    // The server's engine version times 10000 (31100, say); 0 for a local cursor.
+    double GetServerVersion() const;
     mutable std::unique_ptr<TRemoteCursor> RemoteState;
 
 private:

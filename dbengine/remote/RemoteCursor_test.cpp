@@ -242,6 +242,8 @@ TEST_F(RemoteCursorTest, OpenReceivesHeadersDescriptorsAndIndex) {
     EXPECT_EQ(c->GetIndexDesc(1).Name, "ByAmount");
     EXPECT_TRUE(c->AtBeginning);
     auto local = Open(Database, "T");
+    EXPECT_EQ(c->GetServerVersion(), 31100.0);
+    EXPECT_EQ(local->GetServerVersion(), 0.0);
     EXPECT_EQ(c->RecordSize, local->RecordSize);
     EXPECT_EQ(c->KeySize, local->KeySize);
 }
