@@ -277,6 +277,24 @@ TEST_F(RemoteCursorTest, BlocksOfRecordsServeLaterFetchesWithoutRequests) {
     EXPECT_EQ(Server->Scripted().RequestsOf(REQUEST_GETNEXTRECORD).size(), asked);
 }
 
+TEST_F(RemoteCursorTest, AFetchCutOffOnceIsSentAgainAfterAReconnect) {
+    Create(RemoteDb, "T");
+    auto c = Open(RemoteDb, "T");
+    for (const TRow& row : Rows) c->InsertRecord(Record(*c, row).data(), false);
+    c->SetToBegin();
+    Server->Scripted().Configure([](auto& s) {
+        s.Drops = 1;
+        s.DropCode = REQUEST_GETNEXTRECORD;
+    });
+    std::vector<uint8_t> b(c->RecordSize);
+    ASSERT_EQ(c->GetNextRecord(b.data()), 0);
+    EXPECT_EQ(Describe(*c, b.data()), "Alpha/Rome/10");
+    EXPECT_EQ(Server->Scripted().ConnectionsAccepted(), 2);
+    EXPECT_EQ(Server->Scripted().RequestsOf(REQUEST_RECONNECT).size(), 1u);
+    ASSERT_EQ(c->GetNextRecord(b.data()), 0);
+    EXPECT_EQ(Describe(*c, b.data()), "Bravo/Oslo/20");
+}
+
 TEST_F(RemoteCursorTest, CloneStandsOnTheSameRecord) {
     Create(RemoteDb, "T");
     auto c = Open(RemoteDb, "T");
