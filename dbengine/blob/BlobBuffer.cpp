@@ -138,6 +138,8 @@ void TBlobBuffer::KeepOldData() {
 
 void TBlobBuffer::Load() {
     if (FirstBlock == 0) return;
+    // A reference from a damaged record must not reach the block that would be appended next.
+    if (FirstBlock < 0 || FirstBlock > File->BlockCount()) File->RaiseTable(DBE_MEMOCORRUPT);
     while (!TryLoad()) {
     }
 }
@@ -245,8 +247,10 @@ bool TBlobBuffer::TrySave() {
 }
 
 void TBlobBuffer::Delete() {
-    if (FirstBlock == 0) return;
-    File->FreeBlob(Cursor, FirstBlock, Stamp, RecordNo, true);
+    if (FirstBlock != 0) File->FreeBlob(Cursor, FirstBlock, Stamp, RecordNo, true);
+    // An emptied value has nothing left to save; left marked, it would be "saved" again with
+    // whatever record is written next.
+    Modified = false;
 }
 
 }  // namespace dbengine

@@ -26,7 +26,8 @@ public:
     int32_t GetOldSize() const { return OldSize; }
     void KeepOldData();
 
-    // Fills the value from the chain at FirstBlock (nothing when 0).
+    // Fills the value from the chain at FirstBlock (nothing when 0; 8963 for a number that is no
+    // block of the file).
     void Load();
     // Writes the value (size at least 1) into the chain at FirstBlock, reusing its blocks, taking
     // more from the free chain or the end, and freeing the surplus.
@@ -46,6 +47,8 @@ public:
     uint16_t OpenCount = 0;
     bool RecordBound = false;
     int32_t ServerHandle = 0;
+    // The positive number a record buffer holds, negated, while the value is open in a cursor.
+    int32_t Handle = 0;
 
 private:
     bool TryLoad();

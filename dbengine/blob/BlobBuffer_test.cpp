@@ -110,5 +110,46 @@ TEST_F(BlobBufferTest, EmptyingTouchingAndReloadingTheHeader) {
     EXPECT_EQ(again->FirstBlock, 1);
 }
 
+TEST_F(BlobBufferTest, ChangesTakenBackLeaveTheFileAsItWasAndKeptChangesAreWritten) {
+    auto f = Create();
+    // Value 1: three blocks; value 2: one block, then freed, so the free chain is not empty.
+    auto one = SaveValue(*f, 3 * 494, 7, 1);
+    auto two = SaveValue(*f, 10, 8, 2);
+    f->FreeBlob(nullptr, two->FirstBlock, 8, 0, false);
+    f->WriteDirtyBlocks();
+    f->WriteHeader(false);
+    std::string before = FileBytes();
+
+    for (bool keep : {false, true}) {
+        SCOPED_TRACE(keep);
+        f->BeginChanges();
+        EXPECT_TRUE(f->InChanges());
+        // Rewritten shorter (surplus freed), a new value of more blocks than the cache holds
+        // (the free block first, then appended), one block rewritten in place.
+        one->SetSize(20);
+        std::fill(one->GetData(), one->GetData() + 20, uint8_t{0x55});
+        one->Save();
+        auto big = SaveValue(*f, 100 * 494, 9, 3);
+        EXPECT_GT(f->NextBlockNo(), 100);
+        if (keep) {
+            f->EndChanges();
+        } else {
+            f->TakeBackChanges();
+            EXPECT_FALSE(f->InChanges());
+            one->FirstBlock = 1;
+        }
+        f->WriteDirtyBlocks();
+        f->WriteHeader(false);
+        if (!keep) {
+            EXPECT_TRUE(FileBytes() == before) << "taken-back changes reached the file";
+            EXPECT_EQ(LoadValue(*f, 1, 7)->Size, 3 * 494);
+        } else {
+            EXPECT_FALSE(FileBytes() == before);
+            EXPECT_EQ(Contents(*LoadValue(*f, big->FirstBlock, 9)), Pattern(100 * 494, 3));
+            EXPECT_EQ(LoadValue(*f, 1, 7)->Size, 20);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace dbengine

@@ -90,8 +90,24 @@ TBlockHeader TBlockHeader::Decode(const uint8_t* p) {
 
 TBlock::TBlock(TBlobFile* owner, uint16_t dataSize) : Owner(owner), Data(dataSize, 0) {}
 
+void TBlock::BeforeChange() {
+    if (Owner != nullptr && Owner->Changing) Owner->NoteChange(this);
+}
+
+TBlock::TImage TBlock::Snapshot() const {
+    return TImage{BlockNo, Dirty, RawHeader, Fields, Data};
+}
+
+void TBlock::Restore(const TImage& image) {
+    RawHeader = image.RawHeader;
+    Fields = image.Fields;
+    std::copy(image.Data.begin(), image.Data.end(), Data.begin());
+    Dirty = image.Dirty;
+}
+
 void TBlock::SetField(int32_t& field, int32_t value) {
     if (field == value) return;
+    BeforeChange();
     field = value;
     Dirty = 1;
 }
@@ -110,6 +126,7 @@ void TBlock::SetBlobSize(int32_t value) {
 }
 void TBlock::SetUsedBytes(uint16_t value) {
     if (Fields.UsedBytes == value) return;
+    BeforeChange();
     Fields.UsedBytes = value;
     Dirty = 1;
 }
@@ -126,6 +143,7 @@ uint32_t TBlock::ReadData(uint32_t offset, uint32_t count, void* dest) const {
 
 uint32_t TBlock::WriteData(uint32_t offset, uint32_t count, const void* source) {
     if (count > Data.size() || offset > Data.size() - count) Owner->RaiseTable(DBE_INVALIDBLOBLEN);
+    BeforeChange();
     std::memcpy(Data.data() + offset, source, count);
     Fields.UsedBytes = static_cast<uint16_t>(offset + count);
     Dirty = 1;
@@ -288,6 +306,7 @@ bool TBlobFile::WriteHeader(bool force) {
     if (Encrypted) ScrambleBuffer(bytes.data(), BlobHeaderSize, BlobSeed1, BlobSeed2);
     EnsureBufferSize(BlobHeaderSize, BufferGranularity, WriteBuf, WriteBufCapacity);
     std::memcpy(WriteBuf.get(), bytes.data(), BlobHeaderSize);
+    if (Changing) WrittenWhileChanging = true;
     WriteAt(0, WriteBuf.get(), BlobHeaderSize);
     MarkFilesWritten();
     Header.HeaderModified = 0;
@@ -472,7 +491,7 @@ std::unique_ptr<TBlock> TBlobFile::ObtainBlock(int32_t blockNo) {
         b = Pool.Take(this, BlockDataSize());
     } else {
         TBlock* victim = FindRecyclable();
-        if (victim == nullptr && !TransactionLocked()) {
+        if (victim == nullptr && !TransactionLocked() && !Changing) {
             WriteDirtyBlocks();
             victim = FindRecyclable();
         }
@@ -588,6 +607,7 @@ bool TBlobFile::WriteDirtyBlocks() {
         EnsureBufferSize(length, BufferGranularity, WriteBuf, WriteBufCapacity);
         for (size_t k = i; k < j; ++k)
             dirty[k]->Encode(WriteBuf.get() + int64_t(k - i) * BlockSize, Encrypted);
+        if (Changing) WrittenWhileChanging = true;
         WriteAt(int64_t(BlobHeaderSize) + int64_t(dirty[i]->BlockNo - 1) * BlockSize, WriteBuf.get(),
                 static_cast<uint32_t>(length));
         MarkFilesWritten();
@@ -598,7 +618,7 @@ bool TBlobFile::WriteDirtyBlocks() {
 
 bool TBlobFile::DropOneBlock() {
     TBlock* victim = FindRecyclable();
-    if (victim == nullptr) {
+    if (victim == nullptr && !Changing) {
         WriteDirtyBlocks();
         victim = FindRecyclable();
     }
@@ -651,6 +671,7 @@ TBlock* TBlobFile::AllocateBlock(TBlockFetchClient* cursor) {
         }
         StoreFirstFree(b->NextBlock());
     }
+    if (Changing) NoteChange(b);
     b->Reset();
     return b;
 }
@@ -660,6 +681,65 @@ void TBlobFile::FreeBlock(TBlock* block) {
     block->SetNextBlock(NewBlockNumber() == Header.NextBlockNo ? 0 : Header.FirstFreeBlock);
     StoreFirstFree(block->BlockNo);
     if (FreeBlocksKnown) FreeBlocks.insert(block->BlockNo);
+}
+
+// ---- TBlobFile: taking changes back ----
+
+void TBlobFile::BeginChanges() {
+    HeaderBefore = Header;
+    ImagesBefore.clear();
+    Noted.clear();
+    WrittenWhileChanging = false;
+    Changing = true;
+}
+
+void TBlobFile::EndChanges() {
+    Changing = false;
+    ImagesBefore.clear();
+    Noted.clear();
+}
+
+void TBlobFile::NoteChange(TBlock* block) {
+    // Blocks appended since the start did not exist: taking back drops them whole.
+    if (block->BlockNo >= HeaderBefore.NextBlockNo) return;
+    if (Noted.insert(block->BlockNo).second) ImagesBefore.push_back(block->Snapshot());
+}
+
+void TBlobFile::DiscardBlock(TBlock* block) {
+    Unlink(block);
+    std::unique_ptr<TBlock> owned = RemoveSorted(block);
+    if (owned->RefCount > 0) {
+        owned->Detached = true;
+        DetachedBlocks.push_back(std::move(owned));
+    } else {
+        Pool.Return(std::move(owned));
+    }
+}
+
+void TBlobFile::TakeBackChanges() {
+    if (!Changing) return;
+    Changing = false;
+    // Nothing was written since the start, so a changed block is still cached (dirty blocks are
+    // never recycled) or, when it left the cache clean, the file holds its old bytes.
+    // A flush that failed part way may have written some of it: then the old images go out
+    // again with the next flush.
+    for (const TBlock::TImage& image : ImagesBefore)
+        if (TBlock* b = FindCached(image.BlockNo)) {
+            b->Restore(image);
+            if (WrittenWhileChanging) b->Dirty = 1;
+        }
+    std::vector<TBlock*> appended;
+    for (const auto& b : Sorted)
+        if (b->BlockNo >= HeaderBefore.NextBlockNo) appended.push_back(b.get());
+    for (TBlock* b : appended) DiscardBlock(b);
+    // The change counter only ever grows: other processes compare it.
+    int32_t changeCount = Header.ChangeCount;
+    Header = HeaderBefore;
+    if (changeCount != HeaderBefore.ChangeCount || WrittenWhileChanging) Header.HeaderModified = 1;
+    Header.ChangeCount = changeCount;
+    ImagesBefore.clear();
+    Noted.clear();
+    ForgetFreeBlocks();
 }
 
 // ---- TBlobFile: locks ----

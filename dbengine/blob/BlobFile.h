@@ -113,8 +113,21 @@ public:
     // Dropped from the cache while still held; destroyed by its last release.
     bool Detached = false;
 
+    // What a block was before a change, to put it back when the change is taken back.
+    struct TImage {
+        int32_t BlockNo = 0;
+        uint8_t Dirty = 0;
+        std::array<uint8_t, BlockHeaderSize> RawHeader{};
+        TBlockHeader Fields;
+        std::vector<uint8_t> Data;
+    };
+    TImage Snapshot() const;
+    void Restore(const TImage& image);
+
 private:
     void SetField(int32_t& field, int32_t value);
+    // Tells the owner, before the first change, so that it can keep the block's old image.
+    void BeforeChange();
 
     TBlockHeader Fields;
     std::vector<uint8_t> Data;
@@ -213,6 +226,15 @@ public:
     void DropAllBlocks();
     void TrimCache();
 
+    // One all-or-nothing change of the file (the BLOB part of a record write). Between
+    // BeginChanges and EndChanges every changed block keeps its old image and no dirty block is
+    // written (the cache grows instead), so the file on disk stays as it was and TakeBackChanges
+    // can return blocks and header to where they stood. EndChanges keeps the changes.
+    void BeginChanges();
+    void EndChanges();
+    void TakeBackChanges();
+    bool InChanges() const { return Changing; }
+
     bool LockExclusive();
     bool UnlockExclusive();
     bool LockShared(uint16_t& slot);
@@ -277,6 +299,15 @@ private:
     int32_t BlocksPerRead = 1;
     std::unordered_set<int32_t> FreeBlocks;
     bool FreeBlocksKnown = false;
+
+    // Old images of the blocks changed since BeginChanges, and the header as it was then.
+    void NoteChange(TBlock* block);
+    void DiscardBlock(TBlock* block);
+    bool Changing = false;
+    bool WrittenWhileChanging = false;
+    TBlobHeader HeaderBefore;
+    std::vector<TBlock::TImage> ImagesBefore;
+    std::unordered_set<int32_t> Noted;
 };
 
 }  // namespace dbengine

@@ -191,6 +191,8 @@ void TDataCursor::OpenLocal() {
     BitmapNavigation = false;
     AtBeginning = AtEnd = false;
     if (VerifyMode) return;
+    // An index file made anew at open knows no record yet.
+    if (Table->IndexRecreated) RebuildInternalIndex();
     // A SQL source reads in natural order; everyone else starts on the primary index.
     SelectIndex(IsQuerySource ? NaturalOrderIndex : PrimaryIndex);
     if (IsNaturalOrder()) {
@@ -213,6 +215,7 @@ void TDataCursor::CloseCursor(bool discard) {
     }
     TextParamsLoaded = false;
     TextParamsChanged = false;
+    FreeAllBlobs(true, false);
     Filters.clear();
     ResetIndexState();
     CurrentIndex = PrimaryIndex;

@@ -11,9 +11,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "dbengine/blob/BlobBuffer.h"
 #include "dbengine/cursor/CursorFilters.h"
 #include "dbengine/cursor/RecordsBitmap.h"
 #include "dbengine/data/DataTable.h"
@@ -28,9 +30,11 @@
 namespace dbengine {
 
 class TDataDirectory;
+class TDataQuery;
 class TDataTable;
 class TRemoteCursor;
 class TRecord;
+class TBlobRecordWrite;
 
 class TDataCursor : public framework::TObject, public TIndexCursor, public TRecordFetchClient {
 public:
@@ -240,12 +244,56 @@ public:
     // buffer: the caller's copy of the current record.
     void DeleteRecord(const uint8_t* buffer, bool reposition);
     void CancelRecord();
+    // Removes one live record from the table, for maintenance work that finds it cannot keep it
+    // (a duplicate key while an index is built): its entry in every index but keepIndex (an
+    // index that lacks the entry is passed over), its record-status key moved to the deleted
+    // group, the live count lowered and its slot put at the head of the free chain. No locks are
+    // taken and nothing is flushed: the caller holds the table exclusively or write-locked. The
+    // current index is kept; on failure the keys already removed are put back.
+    void DropRecordEverywhere(const uint8_t* record, int32_t recNo, uint8_t keepIndex = NaturalOrderIndex);
     // 0, or 8709 without a current record.
     TEngineErrorCode CloneCurrentRecord(uint8_t* buffer);
     void RefreshAfterInsert(int32_t recNo, const uint8_t* record);
     void RefreshAfterDelete(int32_t recNo);
     // Set when an optimistic modification found the record changed by someone else.
     bool RecordChangedMark = false;
+
+    // ---- BLOB access (CursorBlob.cpp) ----
+    // A BLOB field of a record buffer holds its first block number (closed) or, while the value
+    // is open in this cursor, the negated handle of its buffer. The six value operations return
+    // a code (0: success); errors while loading a chain are raised. Field numbers go by the
+    // table's descriptors (byTableDesc) or by the cursor's. Offsets and lengths are bytes.
+    static constexpr size_t MaxOpenBlobs = 128;
+    TEngineErrorCode OpenBlob(uint16_t fieldNo, uint8_t* record, uint8_t mode, bool byTableDesc,
+                              bool recordBound, int32_t& size, bool keepRemoteHandle = false);
+    TEngineErrorCode FreeBlob(uint16_t fieldNo, uint8_t* record, bool byTableDesc, bool flag = false);
+    TEngineErrorCode GetBlob(uint16_t fieldNo, const uint8_t* record, int32_t offset, uint8_t* dest,
+                             int32_t count, int32_t& bytesRead, bool byTableDesc);
+    TEngineErrorCode PutBlob(uint16_t fieldNo, uint8_t* record, int32_t offset, const uint8_t* source,
+                             int32_t count, bool byTableDesc);
+    TEngineErrorCode TruncateBlob(uint16_t fieldNo, uint8_t* record, int32_t newLength, bool byTableDesc);
+    TEngineErrorCode GetBlobSize(uint16_t fieldNo, const uint8_t* record, int32_t& size, bool byTableDesc);
+    bool IsBlobOpen(const TBlobBuffer* buffer) const;
+    // Opens every BLOB of the table's fields in record for writing and empties it, so that
+    // saving frees the chains (before a delete).
+    void EmptyRecordBlobs(uint8_t* record);
+    // Each changed value open in record gets the table's next BLOB stamp, also in its field.
+    void StampBlobs(uint8_t* record, bool byTableDesc);
+    // Saves (or, when empty, frees) every changed open value; 8963 when they come from different
+    // records. True when anything was saved or freed.
+    bool SaveBlobs();
+    // Each value open in record goes back into its field as its first block number.
+    void PutBlobHandles(uint8_t* record, bool byTableDesc);
+    // Frees the values that record holds open (the changes are dropped).
+    void FreeRecordBlobs(uint8_t* record);
+    // From the last opened to the first: every value (all) or those bound to their record.
+    void FreeAllBlobs(bool all, bool localOnly);
+    // Opens a new value in dest's field with the bytes of source's value of the same field.
+    void CloneBlob(uint16_t fieldNo, const uint8_t* source, uint8_t* dest);
+    // The open value whose negated handle a field holds, or null.
+    TBlobBuffer* FindOpenBlob(int32_t fieldValue) const;
+    std::vector<std::unique_ptr<TBlobBuffer>> OpenBlobs;  // in opening order
+    std::unique_ptr<TBlockFetchClient> BlobFetchClient;
 
     // ---- Index selection ----
     uint8_t GetSecondaryIndexCount() const;
@@ -340,6 +388,36 @@ public:
     void TestRecord(TFilter& filter, const uint8_t* buffer, int32_t recordNo, TRecordsBitmap& bitmap);
     void BitmapsRecordInserted(int32_t recordNo, const uint8_t* buffer);
     void BitmapsRecordDeleted(int32_t recordNo);
+
+    // ---- Adding and deleting secondary indexes, record sort, maintenance forwarders (IndexBuild.cpp) ----
+    // Completes the descriptor (key size, field count) and builds the new last secondary index
+    // from every live record; a temporary index needs neither exclusive nor writable. 10026 for
+    // a key over 522 bytes; a unique index over repeated keys raises 9729 naming the index. Any
+    // failure leaves the index file as it was (no descriptor, no page). Ends before the first
+    // record. flag is the remote protocol's and unused here.
+    void AddIndex(TIndexDescriptor desc, bool flag);
+    // The index named (blanks around it and letter case do not count; 10022 when none), its
+    // pages freed; flag moves the later descriptors down. Ends on the primary index before the
+    // first record.
+    void DeleteIndex(const std::string& name, bool flag);
+    // The same by number (table restructure); the current index and position are left alone.
+    void DropIndexNumber(uint8_t indexNo, bool flag);
+    // Frees the page of the current index and, for an inner page, every page below it.
+    void FreeIndexPages(int32_t pageNo);
+    // "Sys Deleted" and the live-record count made from the data file (after the index file was
+    // found missing and created empty); the primary index becomes the engine's own order.
+    void RebuildInternalIndex();
+    void SetHasInternalPrimaryIndex(bool value);
+    // The index file header's secondary index count.
+    void SetIndexHeaderByte(uint8_t value);
+    // Writes every changed buffer of the three files; dropCaches trims the caches after, extra
+    // writes the headers and flushes the files to disk even when nothing changed.
+    void WriteAllBuffers(bool dropCaches, bool extra);
+    // Physical sort of the records (exclusive cursor); only for a table with no secondary index
+    // whose primary index is the engine's own order, otherwise nothing happens. The
+    // record-status index is made again and the cursor stands before the first record.
+    void SortRecords(const std::vector<TFieldDescriptor>& fields, bool caseInsensitive, int32_t limit,
+                     bool distinct, bool grouping, bool finish, bool filter, TDataQuery* context);
 
     // ---- TRecordFetchClient ----
     bool SyncBeforeRead() override { return false; }
@@ -473,6 +551,18 @@ private:
     // Key of record in the current index, record-ID suffix from idRecord (key size bytes).
     std::vector<uint8_t> RecordKey(const uint8_t* record, const uint8_t* idRecord);
     bool ChecksDuplicates() const;
+    // The removal shared by DeleteRecord and DropRecordEverywhere (keys, record-status key, live
+    // count, slot); tolerant passes over index entries that are missing.
+    void RemoveRecord(const uint8_t* record, int32_t recNo, uint8_t keepIndex, bool tolerant, TKeyLog& log,
+                      std::optional<TBlobRecordWrite>& blobs);
+    // Index building (IndexBuild.cpp).
+    friend class TIndexBuildTestAccess;
+    void BuildIndexKeys(uint8_t indexNo);
+    uint8_t FindIndexByName(const std::string& name) const;
+    // Frees every page of the index and zeroes its root page number.
+    void FreeIndexOf(uint8_t indexNo);
+    // Inserts every record's record-status key; countLive also counts the live records.
+    void RebuildRecordStatusKeys(bool countLive);
     void FinishEdit(uint8_t savedIndex, bool reposition, bool deleted, int32_t recNo, bool unlockRecord,
                     bool unlockTable, bool failing);
 

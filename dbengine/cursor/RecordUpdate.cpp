@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
+#include "dbengine/cursor/CursorBlob.h"
 #include "dbengine/cursor/DataCursor.h"
 #include "dbengine/data/DataFile.h"
 #include "dbengine/data/Record.h"
@@ -113,6 +115,7 @@ void TDataCursor::InsertRecord(uint8_t* buffer, bool reposition) {
     TRecord* slot = nullptr;
     std::vector<uint8_t> slotBefore;
     bool appended = false;
+    std::optional<TBlobRecordWrite> blobs;
     try {
         recNo = data.NextFreeRecord();
         Table->LockRecord(recNo);
@@ -162,6 +165,8 @@ void TDataCursor::InsertRecord(uint8_t* buffer, bool reposition) {
             data.SetLastRecordId(std::max(data.LastRecordId(), id));
         else
             data.SetLastRecordId(id);
+        blobs.emplace(*this, buffer);
+        blobs->Store();
         slot->CopyFields(buffer);
         slot->SetRecordId(id);
         slot->Modified = true;
@@ -172,7 +177,9 @@ void TDataCursor::InsertRecord(uint8_t* buffer, bool reposition) {
         data.ReleaseRecord(slot);
         slot = nullptr;
         Table->FlushBuffers();
+        blobs->Finish();
     } catch (...) {
+        if (blobs) blobs->TakeBack();
         log.Undo();
         if (slot != nullptr) {
             std::memcpy(slot->Data(), slotBefore.data(), slotBefore.size());
@@ -240,6 +247,7 @@ void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
     TRecord* rec = nullptr;
     std::vector<uint8_t> recBefore;
     TDataHeader savedHeader = data.Header;
+    std::optional<TBlobRecordWrite> blobs;
     try {
         if (Table->LockForWrite()) LoadCurrentRecord(1);
         if (optimistic && !Exclusive) {
@@ -289,6 +297,8 @@ void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
         if (!data.GetRecord(this, recNo, 1, false, false, rec) || rec == nullptr)
             RaiseCursor(DBE_KEYORRECDELETED);
         recBefore.assign(rec->Data(), rec->Data() + data.RecordSize());
+        blobs.emplace(*this, buffer);
+        blobs->Store();
         rec->CopyFields(buffer);
         rec->SetRecordId(GetInt32(buffer + RecordIdOffset));
         rec->Modified = true;
@@ -297,8 +307,10 @@ void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
         data.ReleaseRecord(rec);
         rec = nullptr;
         Table->FlushBuffers();
+        blobs->Finish();
         if (unlock && !optimistic && Table->LockedRecords.Test(recNo)) Table->UnlockRecord(recNo);
     } catch (...) {
+        if (blobs) blobs->TakeBack();
         log.Undo();
         if (rec != nullptr) {
             std::memcpy(rec->Data(), recBefore.data(), recBefore.size());
@@ -323,8 +335,7 @@ void TDataCursor::DeleteRecord(const uint8_t* buffer, bool reposition) {
     TKeyLog log(*this);
     TDataHeader savedHeader = data.Header;
     int32_t savedIndexCount = 0;
-    TRecord* rec = nullptr;
-    std::vector<uint8_t> recBefore;
+    std::optional<TBlobRecordWrite> blobs;
     try {
         if (Table->LockForWrite()) LoadCurrentRecord(1);
         savedIndexCount = GetTableRecordCount();
@@ -337,40 +348,95 @@ void TDataCursor::DeleteRecord(const uint8_t* buffer, bool reposition) {
             }
             Table->LockRecord(recNo);
             lockedHere = Table->LockedRecords.Test(recNo);
+        } else if (Table->HasBlobFields()) {
+            // The record was being edited here: its open values die with it, unsaved.
+            FreeAllBlobs(true, false);
         }
-        const uint8_t* current = CurrentRecord->Data();
-        for (uint8_t i : EditIndexes()) {
-            SelectIndex(i);
-            std::vector<uint8_t> key = RecordKey(current, current);
-            DeleteKey(key.data());
-            log.Deleted(key, recNo);
-        }
-        SelectIndex(SysDeletedIndex);
-        std::vector<uint8_t> liveKey = StatusKey(StatusLive, current);
-        std::vector<uint8_t> deadKey = StatusKey(StatusDeleted, current);
-        ReplaceKey(liveKey.data(), deadKey.data(), recNo);
-        log.Replaced(liveKey, deadKey, recNo);
-        DecTableRecordCount();
-        if (!data.GetRecord(this, recNo, 1, false, false, rec) || rec == nullptr)
-            RaiseCursor(DBE_KEYORRECDELETED);
-        recBefore.assign(rec->Data(), rec->Data() + data.RecordSize());
-        data.FreeRecord(rec);
-        rec->Modified = true;
-        data.ReleaseRecord(rec);
-        rec = nullptr;
+        RemoveRecord(CurrentRecord->Data(), recNo, NaturalOrderIndex, false, log, blobs);
         Table->FlushBuffers();
+        blobs->Finish();
     } catch (...) {
+        if (blobs) blobs->TakeBack();
         log.Undo();
-        if (rec != nullptr) {
-            std::memcpy(rec->Data(), recBefore.data(), recBefore.size());
-            data.ReleaseRecord(rec);
-        }
         data.Header = savedHeader;
         if (savedIndexCount != 0) SetTableRecordCount(savedIndexCount);
         FinishEdit(savedIndex, reposition, true, recNo, lockedHere, tookWrite, true);
         throw;
     }
     FinishEdit(savedIndex, reposition, true, recNo, lockedHere, tookWrite, false);
+}
+
+void TDataCursor::RemoveRecord(const uint8_t* record, int32_t recNo, uint8_t keepIndex, bool tolerant,
+                               TKeyLog& log, std::optional<TBlobRecordWrite>& blobs) {
+    TDataFile& data = *Table->DataFile;
+    // 1. The record's key in every index that holds records.
+    for (uint8_t i : EditIndexes()) {
+        if (i == keepIndex) continue;
+        SelectIndex(i);
+        std::vector<uint8_t> key = RecordKey(record, record);
+        if (tolerant) {
+            // An index being rebuilt may not hold the record yet, and a unique index may hold
+            // an equal key of another record: only this record's own entry goes.
+            if (!KeyEntryExists(key.data(), recNo)) continue;
+        }
+        DeleteKey(key.data());
+        log.Deleted(key, recNo);
+    }
+    // 2. The record-status key moves to the deleted group.
+    SelectIndex(SysDeletedIndex);
+    std::vector<uint8_t> liveKey = StatusKey(StatusLive, record);
+    std::vector<uint8_t> deadKey = StatusKey(StatusDeleted, record);
+    if (tolerant && !KeyEntryExists(liveKey.data(), recNo)) {
+        if (!KeyEntryExists(deadKey.data(), recNo)) {
+            InsertKey(deadKey.data(), recNo);
+            log.Inserted(deadKey, recNo);
+        }
+    } else {
+        ReplaceKey(liveKey.data(), deadKey.data(), recNo);
+        log.Replaced(liveKey, deadKey, recNo);
+    }
+    DecTableRecordCount();
+    // 3. Every BLOB of the record is emptied, which frees its chain (the caller finishes or takes
+    // back the BLOB changes with the rest of its work).
+    blobs.emplace(*this, record, TBlobRecordWrite::OnCopy);
+    blobs->EmptyAll();
+    blobs->Store();
+    // 4. The slot becomes the head of the free chain, keeping no reference to a chain.
+    TRecord* rec = nullptr;
+    if (!data.GetRecord(this, recNo, 1, false, false, rec) || rec == nullptr)
+        RaiseCursor(DBE_KEYORRECDELETED);
+    std::vector<uint8_t> before(rec->Data(), rec->Data() + data.RecordSize());
+    try {
+        blobs->CopyFieldsTo(rec->Data());
+        data.FreeRecord(rec);
+        rec->Modified = true;
+    } catch (...) {
+        std::memcpy(rec->Data(), before.data(), before.size());
+        data.ReleaseRecord(rec);
+        throw;
+    }
+    data.ReleaseRecord(rec);
+}
+
+void TDataCursor::DropRecordEverywhere(const uint8_t* record, int32_t recNo, uint8_t keepIndex) {
+    uint8_t savedIndex = CurrentIndex;
+    int32_t savedCount = GetTableRecordCount();
+    TKeyLog log(*this);
+    std::optional<TBlobRecordWrite> blobs;
+    try {
+        RemoveRecord(record, recNo, keepIndex, true, log, blobs);
+        blobs->Finish();
+    } catch (...) {
+        if (blobs) blobs->TakeBack();
+        log.Undo();
+        SetTableRecordCount(savedCount);
+        try {
+            SelectIndex(savedIndex);
+        } catch (...) {
+        }
+        throw;
+    }
+    SelectIndex(savedIndex);
 }
 
 void TDataCursor::CancelRecord() {
@@ -389,11 +455,16 @@ TEngineErrorCode TDataCursor::CloneCurrentRecord(uint8_t* buffer) {
     for (uint16_t f = 1; f <= FieldCount; ++f) {
         TFieldDescriptor d;
         GetFieldDesc(f, d);
-        if (d.FieldType == fldBlob) continue;  // BLOB copies come with cursor BLOB access
         if (value.size() < d.ValueSize + 8u) value.resize(d.ValueSize + 8u);
         bool blank = false;
         GetField(f, CurrentRecord->Data(), value.data(), blank);
-        if (!blank) PutField(f, buffer, value.data(), true, false);
+        if (blank) continue;
+        // A BLOB gets a value of its own: sharing the source's chain would let either record's
+        // next write change the other's value.
+        if (d.FieldType == fldBlob)
+            CloneBlob(f, CurrentRecord->Data(), buffer);
+        else
+            PutField(f, buffer, value.data(), true, false);
     }
     if (SuppressAutoInc) std::memcpy(buffer + RecordIdOffset, CurrentRecord->Data() + RecordIdOffset, 4);
     return 0;

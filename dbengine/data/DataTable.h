@@ -99,6 +99,11 @@ public:
     void FlushBuffers(bool trim = false, bool forceDataHeader = false, bool forceIndexHeader = false,
                       bool forceBlobHeader = false, bool forceOSFlush = false);
     void MarkFilesChanged(bool data, bool index, bool blob);
+    // The data file's physical record sort.
+    void SortRecords(const std::vector<TFieldDescriptor>& fields, bool caseInsensitive, int32_t limit,
+                     bool distinct, bool grouping, bool finish, bool filter, TDataQuery* context) {
+        DataFile->SortRecords(fields, caseInsensitive, limit, distinct, grouping, finish, filter, context);
+    }
     void DiscardBuffers(bool trim, bool rereadHeaders);
     void FlushOSBuffers();
     void CheckHeaders();
