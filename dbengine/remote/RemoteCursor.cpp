@@ -1,6 +1,7 @@
 #include "dbengine/remote/RemoteCursor.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "dbengine/blob/BlobBuffer.h"
@@ -647,12 +648,12 @@ void TRemoteCursor::GetPositionKey(uint8_t* buffer) const {
 
 // ---- Record edits and locks ----
 
-void TRemoteCursor::PutModifiedBlobs(const std::vector<TBlobBuffer*>& buffers) {
+void TRemoteCursor::PutModifiedBlobs() {
     int32_t modified = 0;
-    for (const TBlobBuffer* b : buffers)
+    for (const auto& b : Cursor.OpenBlobs)
         if (b->Modified) ++modified;
     Client().AddRequestInt32(modified);
-    for (const TBlobBuffer* b : buffers) {
+    for (const auto& b : Cursor.OpenBlobs) {
         if (!b->Modified) continue;
         if (b->Size < 1)
             DeleteBlob(*b);
@@ -666,9 +667,10 @@ void TRemoteCursor::InsertRecord(const uint8_t* buffer, bool reposition) {
     PutRequestHead();
     Client().AddRequestParam(buffer, Cursor.RecordSize);
     Client().AddRequestBoolean(reposition);
-    if (ServerVersion() >= RemoteVersionLocalBlobs) PutModifiedBlobs(RecordBlobs);
+    if (ServerVersion() >= RemoteVersionLocalBlobs) PutModifiedBlobs();
     SendAndReceive();
     ReadPositionReply();
+    AfterRecordWrite();
 }
 
 void TRemoteCursor::ModifyRecord(const uint8_t* buffer, bool unlock, bool reposition) {
@@ -678,9 +680,10 @@ void TRemoteCursor::ModifyRecord(const uint8_t* buffer, bool unlock, bool reposi
     Client().AddRequestParam(buffer, Cursor.RecordSize);
     Client().AddRequestBoolean(unlock);
     Client().AddRequestBoolean(reposition);
-    if (ServerVersion() >= RemoteVersionLocalBlobs) PutModifiedBlobs(RecordBlobs);
+    if (ServerVersion() >= RemoteVersionLocalBlobs) PutModifiedBlobs();
     SendAndReceive();
     ReadPositionReply();
+    AfterRecordWrite();
     if (unlock && Pessimistic()) DropLocalLock(recNo);
 }
 
@@ -692,6 +695,8 @@ void TRemoteCursor::DeleteRecord(const uint8_t* buffer, bool reposition) {
     Client().AddRequestBoolean(reposition);
     SendAndReceive();
     ReadPositionReply();
+    // The server freed the record's values with it.
+    if (ServerVersion() >= RemoteVersionLocalBlobs) Cursor.OpenBlobs.clear();
     DropLocalLock(recNo);
 }
 
@@ -916,6 +921,8 @@ void TRemoteCursor::AddIndex(const TIndexDescriptor& desc, bool flag) {
     Client().AddRequestBoolean(flag);
     SendAndReceive();
     ReadPositionReply();
+    // The header image follows the server's index file, so that the new index can be chosen.
+    Cursor.IndexFile->AddIndexDesc(desc);
 }
 
 void TRemoteCursor::DeleteIndex(const std::string& name, bool flag) {
@@ -927,6 +934,9 @@ void TRemoteCursor::DeleteIndex(const std::string& name, bool flag) {
     uint8_t indexNo = Client().ReadReplyByte();
     if (indexNo != NaturalOrderIndex && indexNo >= IndexDescriptorCount) RaiseMalformed();
     ReadPositionReply();
+    // The header image loses the index as the server's file did; those after it move down.
+    Cursor.IndexFile->RemoveIndexDesc(Cursor.FindIndexByName(name), flag);
+    Cursor.RangeActive = false;
     Cursor.CurrentIndex = indexNo;
     if (indexNo != NaturalOrderIndex) Cursor.LoadIndexState();
 }
@@ -976,8 +986,8 @@ TEngineErrorCode TRemoteCursor::ReadBlobResult(uint8_t* record) {
     return code;
 }
 
-TEngineErrorCode TRemoteCursor::OpenBlob(uint16_t fieldNo, uint8_t* record, uint8_t mode, bool byTableDesc,
-                                         bool recordBound, TBlobBuffer* loadInto) {
+TEngineErrorCode TRemoteCursor::RequestOpenBlob(uint16_t fieldNo, uint8_t* record, uint8_t mode,
+                                                bool byTableDesc, bool recordBound, TBlobBuffer* loadInto) {
     PutBlobHead(REQUEST_OPENBLOB, fieldNo, record);
     TRemoteClient& client = Client();
     client.AddRequestByte(mode);
@@ -990,7 +1000,8 @@ TEngineErrorCode TRemoteCursor::OpenBlob(uint16_t fieldNo, uint8_t* record, uint
     return code;
 }
 
-TEngineErrorCode TRemoteCursor::FreeBlob(uint16_t fieldNo, uint8_t* record, bool byTableDesc, bool flag) {
+TEngineErrorCode TRemoteCursor::RequestFreeBlob(uint16_t fieldNo, uint8_t* record, bool byTableDesc,
+                                                bool flag) {
     PutBlobHead(REQUEST_FREEBLOB, fieldNo, record);
     Client().AddRequestBoolean(byTableDesc);
     Client().AddRequestBoolean(flag);
@@ -998,8 +1009,9 @@ TEngineErrorCode TRemoteCursor::FreeBlob(uint16_t fieldNo, uint8_t* record, bool
     return ReadBlobResult(record);
 }
 
-TEngineErrorCode TRemoteCursor::GetBlob(uint16_t fieldNo, const uint8_t* record, int32_t offset,
-                                        int32_t count, void* dest, int32_t& bytesRead, bool byTableDesc) {
+TEngineErrorCode TRemoteCursor::RequestGetBlob(uint16_t fieldNo, const uint8_t* record, int32_t offset,
+                                               int32_t count, void* dest, int32_t& bytesRead,
+                                               bool byTableDesc) {
     PutBlobHead(REQUEST_GETBLOB, fieldNo, record);
     TRemoteClient& client = Client();
     client.AddRequestInt32(offset);
@@ -1015,8 +1027,8 @@ TEngineErrorCode TRemoteCursor::GetBlob(uint16_t fieldNo, const uint8_t* record,
     return code;
 }
 
-TEngineErrorCode TRemoteCursor::PutBlob(uint16_t fieldNo, uint8_t* record, int32_t offset, int32_t count,
-                                        const void* source, bool byTableDesc) {
+TEngineErrorCode TRemoteCursor::RequestPutBlob(uint16_t fieldNo, uint8_t* record, int32_t offset,
+                                               int32_t count, const void* source, bool byTableDesc) {
     PutBlobHead(REQUEST_PUTBLOB, fieldNo, record);
     TRemoteClient& client = Client();
     client.AddRequestInt32(offset);
@@ -1027,8 +1039,8 @@ TEngineErrorCode TRemoteCursor::PutBlob(uint16_t fieldNo, uint8_t* record, int32
     return ReadBlobResult(record);
 }
 
-TEngineErrorCode TRemoteCursor::TruncateBlob(uint16_t fieldNo, uint8_t* record, int32_t newLength,
-                                             bool byTableDesc) {
+TEngineErrorCode TRemoteCursor::RequestTruncateBlob(uint16_t fieldNo, uint8_t* record, int32_t newLength,
+                                                    bool byTableDesc) {
     PutBlobHead(REQUEST_TRUNCATEBLOB, fieldNo, record);
     Client().AddRequestInt32(newLength);
     Client().AddRequestBoolean(byTableDesc);
@@ -1036,8 +1048,8 @@ TEngineErrorCode TRemoteCursor::TruncateBlob(uint16_t fieldNo, uint8_t* record, 
     return ReadBlobResult(record);
 }
 
-TEngineErrorCode TRemoteCursor::GetBlobSize(uint16_t fieldNo, const uint8_t* record, int32_t& size,
-                                            bool byTableDesc) {
+TEngineErrorCode TRemoteCursor::RequestGetBlobSize(uint16_t fieldNo, const uint8_t* record, int32_t& size,
+                                                   bool byTableDesc) {
     PutBlobHead(REQUEST_GETBLOBSIZE, fieldNo, record);
     Client().AddRequestBoolean(byTableDesc);
     SendAndReceive();
@@ -1046,11 +1058,162 @@ TEngineErrorCode TRemoteCursor::GetBlobSize(uint16_t fieldNo, const uint8_t* rec
     return code;
 }
 
-void TRemoteCursor::FreeAllBlobs(bool all) {
+void TRemoteCursor::RequestFreeAllBlobs(bool all) {
     BeginRequest(REQUEST_FREEALLBLOBS);
     Client().AddRequestUInt32(ServerHandle);
     Client().AddRequestBoolean(all);
     SendAndReceive();
+}
+
+namespace {
+
+// Handles of values opened through a server, apart from those of local cursors in practice.
+std::atomic<uint32_t> RemoteHandleCounter{0};
+
+void WriteOpenValue(uint8_t* at, const TBlobBuffer& buffer) {
+    PutInt32(at + 1, -buffer.Handle);
+    at[0] = buffer.Size != 0 ? 1 : 0;
+}
+
+}  // namespace
+
+bool TRemoteCursor::FindBlobField(uint16_t fieldNo, bool byTableDesc, TFieldDescriptor& desc) const {
+    try {
+        if (byTableDesc)
+            Cursor.GetTableFieldDesc(fieldNo, desc);
+        else
+            Cursor.GetFieldDesc(fieldNo, desc);
+    } catch (const EDbEngineError&) {
+        return false;
+    }
+    return desc.FieldType == fldBlob;
+}
+
+TEngineErrorCode TRemoteCursor::OpenBlob(uint16_t fieldNo, uint8_t* record, uint8_t mode, bool byTableDesc,
+                                         bool recordBound, int32_t& size, bool keepRemoteHandle) {
+    size = 0;
+    TFieldDescriptor d;
+    if (!FindBlobField(fieldNo, byTableDesc, d)) return DBE_NOTABLOB;
+    uint8_t* at = record + d.Offset;
+    int32_t value = GetInt32(at + 1);
+    if (value < 0) {
+        TBlobBuffer* open = Cursor.FindOpenBlob(value);
+        if (open != nullptr) {
+            if (mode == BlobOpenWrite) open->RecordBound = recordBound;
+            open->AddRef();
+            size = open->Size;
+            return 0;
+        }
+        if (!keepRemoteHandle) return DBE_INVALIDBLOBOFFSET;
+    }
+    if (Cursor.OpenBlobs.size() >= TDataCursor::MaxOpenBlobs) return DBE_OPENBLOBLIMIT;
+    auto buffer = std::make_unique<TBlobBuffer>(nullptr, Cursor.Table->BlobFile.get());
+    if (keepRemoteHandle) {
+        // The field holds the server's handle already.
+        buffer->ServerHandle = -value;
+    } else {
+        TEngineErrorCode code = RequestOpenBlob(fieldNo, record, mode, byTableDesc, recordBound,
+                                                BlobsOnServer() ? nullptr : buffer.get());
+        if (code != DBE_NONE) return code;
+        buffer->ServerHandle = -GetInt32(at + 1);
+        buffer->FirstBlock = value;
+    }
+    buffer->FieldNo = fieldNo;
+    buffer->OpenMode = mode;
+    buffer->RecordBound = recordBound;
+    buffer->Stamp = GetInt32(at + 5);
+    buffer->RecordNo = GetInt32(record + 1);
+    buffer->Modified = false;
+    buffer->AddRef();
+    do {
+        buffer->Handle = static_cast<int32_t>(RemoteHandleCounter.fetch_add(1) % 0x3FFFFFFF + 0x40000000);
+    } while (Cursor.FindOpenBlob(-buffer->Handle) != nullptr);
+    size = buffer->Size;
+    // An old server keeps the value: its flag in the field stays as the server set it.
+    if (BlobsOnServer())
+        PutInt32(at + 1, -buffer->Handle);
+    else
+        WriteOpenValue(at, *buffer);
+    Cursor.OpenBlobs.push_back(std::move(buffer));
+    return 0;
+}
+
+TEngineErrorCode TRemoteCursor::FreeBlob(uint16_t fieldNo, uint8_t* record, bool byTableDesc, bool flag) {
+    TFieldDescriptor d;
+    if (!FindBlobField(fieldNo, byTableDesc, d)) return DBE_NOTABLOB;
+    uint8_t* at = record + d.Offset;
+    TBlobBuffer* buffer = Cursor.FindOpenBlob(GetInt32(at + 1));
+    if (buffer == nullptr) return DBE_INVALIDBLOBHANDLE;
+    buffer->Release();
+    if (buffer->OpenCount > 0) {
+        WriteOpenValue(at, *buffer);
+        return 0;
+    }
+    PutInt32(at + 1, -buffer->ServerHandle);
+    TEngineErrorCode code = RequestFreeBlob(fieldNo, record, byTableDesc, flag);
+    if (code != DBE_NONE) {
+        buffer->AddRef();
+        WriteOpenValue(at, *buffer);
+        return code;
+    }
+    int32_t firstBlock = buffer->FirstBlock;
+    auto& list = Cursor.OpenBlobs;
+    list.erase(std::find_if(list.begin(), list.end(), [buffer](const auto& b) { return b.get() == buffer; }));
+    PutInt32(at + 1, firstBlock);
+    at[0] = firstBlock != 0 ? 1 : 0;
+    return 0;
+}
+
+TEngineErrorCode TRemoteCursor::OnServerValue(uint16_t fieldNo, uint8_t* record, bool byTableDesc,
+                                              const std::function<TEngineErrorCode(uint8_t* copy)>& request) {
+    TFieldDescriptor d;
+    if (!FindBlobField(fieldNo, byTableDesc, d)) return DBE_NOTABLOB;
+    TBlobBuffer* buffer = Cursor.FindOpenBlob(GetInt32(record + d.Offset + 1));
+    if (buffer == nullptr) return DBE_INVALIDBLOBHANDLE;
+    std::vector<uint8_t> copy(record, record + Cursor.RecordSize);
+    PutInt32(copy.data() + d.Offset + 1, -buffer->ServerHandle);
+    TEngineErrorCode code = request(copy.data());
+    PutInt32(copy.data() + d.Offset + 1, -buffer->Handle);
+    std::memcpy(record, copy.data(), Cursor.RecordSize);
+    return code;
+}
+
+TEngineErrorCode TRemoteCursor::GetBlob(uint16_t fieldNo, const uint8_t* record, int32_t offset,
+                                        uint8_t* dest, int32_t count, int32_t& bytesRead, bool byTableDesc) {
+    bytesRead = 0;
+    std::vector<uint8_t> copy(record, record + Cursor.RecordSize);
+    return OnServerValue(fieldNo, copy.data(), byTableDesc, [&](uint8_t* sent) {
+        return RequestGetBlob(fieldNo, sent, offset, count, dest, bytesRead, byTableDesc);
+    });
+}
+
+TEngineErrorCode TRemoteCursor::PutBlob(uint16_t fieldNo, uint8_t* record, int32_t offset,
+                                        const uint8_t* source, int32_t count, bool byTableDesc) {
+    return OnServerValue(fieldNo, record, byTableDesc, [&](uint8_t* sent) {
+        return RequestPutBlob(fieldNo, sent, offset, count, source, byTableDesc);
+    });
+}
+
+TEngineErrorCode TRemoteCursor::TruncateBlob(uint16_t fieldNo, uint8_t* record, int32_t newLength,
+                                             bool byTableDesc) {
+    return OnServerValue(fieldNo, record, byTableDesc, [&](uint8_t* sent) {
+        return RequestTruncateBlob(fieldNo, sent, newLength, byTableDesc);
+    });
+}
+
+TEngineErrorCode TRemoteCursor::GetBlobSize(uint16_t fieldNo, const uint8_t* record, int32_t& size,
+                                            bool byTableDesc) {
+    size = 0;
+    std::vector<uint8_t> copy(record, record + Cursor.RecordSize);
+    return OnServerValue(fieldNo, copy.data(), byTableDesc,
+                         [&](uint8_t* sent) { return RequestGetBlobSize(fieldNo, sent, size, byTableDesc); });
+}
+
+void TRemoteCursor::AfterRecordWrite() {
+    if (ServerVersion() < RemoteVersionLocalBlobs) return;
+    for (auto& b : Cursor.OpenBlobs) b->Modified = false;
+    // The server freed its values bound to the record; the cursor's go the same way.
+    Cursor.FreeAllBlobs(false, true);
 }
 
 void TRemoteCursor::LoadBlob(TRemoteReply& reply, TBlobBuffer& buffer) {

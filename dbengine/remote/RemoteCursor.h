@@ -15,6 +15,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -176,28 +177,45 @@ public:
     void ReadTextIndexParamsReply(TRemoteReply& reply);
 
     // ---- BLOBs ----
-    // Each returns the server's result code; record (the cursor's record size) comes back
-    // updated where the reply carries it. OpenBlob from a server of 31100 or later also delivers
-    // the value, which loadInto receives when given.
+    // The requests as they travel. Each returns the server's result code; record (the cursor's
+    // record size) comes back as the reply carries it. From 31100 on an open reply also holds the
+    // value, which loadInto receives when given.
+    TEngineErrorCode RequestOpenBlob(uint16_t fieldNo, uint8_t* record, uint8_t mode, bool byTableDesc,
+                                     bool recordBound, TBlobBuffer* loadInto);
+    TEngineErrorCode RequestFreeBlob(uint16_t fieldNo, uint8_t* record, bool byTableDesc, bool flag);
+    TEngineErrorCode RequestGetBlob(uint16_t fieldNo, const uint8_t* record, int32_t offset, int32_t count,
+                                    void* dest, int32_t& bytesRead, bool byTableDesc);
+    TEngineErrorCode RequestPutBlob(uint16_t fieldNo, uint8_t* record, int32_t offset, int32_t count,
+                                    const void* source, bool byTableDesc);
+    TEngineErrorCode RequestTruncateBlob(uint16_t fieldNo, uint8_t* record, int32_t newLength,
+                                         bool byTableDesc);
+    TEngineErrorCode RequestGetBlobSize(uint16_t fieldNo, const uint8_t* record, int32_t& size,
+                                        bool byTableDesc);
+    void RequestFreeAllBlobs(bool all);
+
+    // The cursor's BLOB operations. Every value open in the cursor has a buffer with a handle of
+    // the cursor's own (in the record's field, negated) and the server's handle. From 31100 on the
+    // buffer holds the value and reading, writing, truncating and sizing work on it; before, each
+    // of them is a request, sent with the server's handle in the field.
     TEngineErrorCode OpenBlob(uint16_t fieldNo, uint8_t* record, uint8_t mode, bool byTableDesc,
-                              bool recordBound, TBlobBuffer* loadInto);
+                              bool recordBound, int32_t& size, bool keepRemoteHandle);
     TEngineErrorCode FreeBlob(uint16_t fieldNo, uint8_t* record, bool byTableDesc, bool flag);
-    TEngineErrorCode GetBlob(uint16_t fieldNo, const uint8_t* record, int32_t offset, int32_t count,
-                             void* dest, int32_t& bytesRead, bool byTableDesc);
-    TEngineErrorCode PutBlob(uint16_t fieldNo, uint8_t* record, int32_t offset, int32_t count,
-                             const void* source, bool byTableDesc);
+    TEngineErrorCode GetBlob(uint16_t fieldNo, const uint8_t* record, int32_t offset, uint8_t* dest,
+                             int32_t count, int32_t& bytesRead, bool byTableDesc);
+    TEngineErrorCode PutBlob(uint16_t fieldNo, uint8_t* record, int32_t offset, const uint8_t* source,
+                             int32_t count, bool byTableDesc);
     TEngineErrorCode TruncateBlob(uint16_t fieldNo, uint8_t* record, int32_t newLength, bool byTableDesc);
     TEngineErrorCode GetBlobSize(uint16_t fieldNo, const uint8_t* record, int32_t& size, bool byTableDesc);
-    void FreeAllBlobs(bool all);
+    // Whether the four value operations go to the server (servers before 31100).
+    bool BlobsOnServer() const { return ServerVersion() < RemoteVersionLocalBlobs; }
+
     // The value of a buffer from the current reply: its size (4), then the bytes.
     void LoadBlob(TRemoteReply& reply, TBlobBuffer& buffer);
     // Into the request being built: handle, size and bytes (save) or handle and size (delete).
     void SaveBlob(const TBlobBuffer& buffer);
     void DeleteBlob(const TBlobBuffer& buffer);
-    // The modified buffers of a record edit: their count (4), then each save or delete.
-    void PutModifiedBlobs(const std::vector<TBlobBuffer*>& buffers);
-    // The open buffers of the record being written, for servers of 31100 and later.
-    std::vector<TBlobBuffer*> RecordBlobs;
+    // The changed values open in the cursor: their count (4), then each save or delete.
+    void PutModifiedBlobs();
 
 private:
     // Records the header of the request just sent unless its code leaves the position alone.
@@ -212,6 +230,14 @@ private:
     TEngineErrorCode FetchRecord(uint16_t code, uint8_t* buffer);
     void PutBlobHead(uint16_t code, uint16_t fieldNo, const uint8_t* record);
     TEngineErrorCode ReadBlobResult(uint8_t* record);
+    // The field of a BLOB (10753 when it is none) and its place in record.
+    bool FindBlobField(uint16_t fieldNo, bool byTableDesc, TFieldDescriptor& desc) const;
+    // A request of an old server on a copy of record whose field holds the server's handle; the
+    // reply's record comes back with the cursor's handle in the field again.
+    TEngineErrorCode OnServerValue(uint16_t fieldNo, uint8_t* record, bool byTableDesc,
+                                   const std::function<TEngineErrorCode(uint8_t* copy)>& request);
+    // After a record write: the values it carried are saved, those bound to it freed.
+    void AfterRecordWrite();
     void PutTableHead(uint16_t code);
     // Header values, fields, indexes and (30400 on) the full-text descriptor and parameters.
     void PutDefinition(const TTableDefinition& definition);

@@ -453,10 +453,10 @@ TEST_F(RemoteCursorTest, RequestsCarryTheirParametersInOrder) {
     small.Description = "about";
     small.BlobBlockSize = 1024;
     small.Fields = {Field(1, "Only", fldInteger, 0)};
-    TBlobBuffer blob(nullptr, nullptr);
-    blob.ServerHandle = 9;
-    blob.SetSize(3);
-    std::memcpy(blob.GetData(), "xyz", 3);
+    auto blob = std::make_unique<TBlobBuffer>(nullptr, nullptr);
+    blob->ServerHandle = 9;
+    blob->SetSize(3);
+    std::memcpy(blob->GetData(), "xyz", 3);
     struct TCase {
         uint16_t Code;
         std::function<Params()> Expected;
@@ -528,43 +528,42 @@ TEST_F(RemoteCursorTest, RequestsCarryTheirParametersInOrder) {
          [&] {
              char dest[10];
              int32_t read = 0;
-             r.GetBlob(2, record.data(), 5, 10, dest, read, true);
+             r.RequestGetBlob(2, record.data(), 5, 10, dest, read, true);
          }},
         {REQUEST_PUTBLOB,
          [&] { return Params{handle, WordParam(2), rec, Int32Param(0), Int32Param(3), "abc", ByteParam(0)}; },
-         [&] { r.PutBlob(2, record.data(), 0, 3, "abc", false); }},
+         [&] { r.RequestPutBlob(2, record.data(), 0, 3, "abc", false); }},
         {REQUEST_OPENBLOB,
          [&] { return Params{handle, WordParam(2), rec, ByteParam(2), ByteParam(0), ByteParam(1)}; },
-         [&] { r.OpenBlob(2, record.data(), 2, false, true, nullptr); }},
+         [&] { r.RequestOpenBlob(2, record.data(), 2, false, true, nullptr); }},
         {REQUEST_FREEALLBLOBS,
          [&] {
              return Params{handle, ByteParam(1)};
          },
-         [&] { r.FreeAllBlobs(true); }},
+         [&] { r.RequestFreeAllBlobs(true); }},
         {REQUEST_APPENDRECORD,
          [&] {
              // From 31100 on the record's modified BLOBs follow: their count, then each saved value.
              return with(head(), {rec, ByteParam(0), Int32Param(1), Int32Param(9), Int32Param(3), "xyz"});
          },
          [&] {
-             r.RecordBlobs = {&blob};
-             blob.Modified = true;
+             c->OpenBlobs.push_back(std::move(blob));
              c->InsertRecord(Record(*c, {"Zulu", "Lima", 1}).data(), false);
-             r.RecordBlobs.clear();
+             c->OpenBlobs.clear();
          }},
         {REQUEST_TEXTINDEXPARAMS, [&] { return Params{handle}; }, [&] { r.LoadTextIndexParams(); }},
         {REQUEST_TRUNCATEBLOB,
          [&] {
              return Params{handle, WordParam(3), rec, Int32Param(12), ByteParam(1)};
          },
-         [&] { r.TruncateBlob(3, record.data(), 12, true); }},
+         [&] { r.RequestTruncateBlob(3, record.data(), 12, true); }},
         {REQUEST_GETBLOBSIZE,
          [&] {
              return Params{handle, WordParam(3), rec, ByteParam(0)};
          },
          [&] {
              int32_t size = 0;
-             r.GetBlobSize(3, record.data(), size, false);
+             r.RequestGetBlobSize(3, record.data(), size, false);
          }},
         {REQUEST_RENAMETABLE,
          [&] {
@@ -792,7 +791,7 @@ TEST_F(RemoteCursorTest, BlobValuesTravelWithTheirSize) {
     };
     TBlobBuffer blob(nullptr, nullptr);
     openReply(Int32Param(3), "abc");
-    ASSERT_EQ(r.OpenBlob(2, record.data(), 2, false, true, &blob), 0);
+    ASSERT_EQ(r.RequestOpenBlob(2, record.data(), 2, false, true, &blob), 0);
     EXPECT_EQ(AsString(record), sentRecord);
     ASSERT_EQ(blob.Size, 3);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(blob.GetData()), 3), "abc");
@@ -801,19 +800,29 @@ TEST_F(RemoteCursorTest, BlobValuesTravelWithTheirSize) {
     for (const std::string& size : {Int32Param(5), Int32Param(0x7FFFFFFF), Int32Param(-1)}) {
         TBlobBuffer other(nullptr, nullptr);
         openReply(size, "abc");
-        EXPECT_EQ(CodeOf([&] { r.OpenBlob(2, record.data(), 2, false, true, &other); }), DBE_UNCOMPRESS);
+        EXPECT_EQ(CodeOf([&] { r.RequestOpenBlob(2, record.data(), 2, false, true, &other); }), DBE_UNCOMPRESS);
         EXPECT_LE(other.Size, 5);
     }
     // A value emptied travels as its handle and size 0.
-    TBlobBuffer emptied(nullptr, nullptr);
-    emptied.ServerHandle = 4;
-    emptied.SetSize(2);
-    emptied.SetSize(0);
-    blob.ServerHandle = 3;
-    blob.SetSize(2);
-    r.RecordBlobs = {&blob, &emptied};
+    auto kept = std::make_unique<TBlobBuffer>(nullptr, nullptr);
+    kept->ServerHandle = 3;
+    kept->SetSize(2);
+    std::memcpy(kept->GetData(), "ab", 2);
+    auto emptied = std::make_unique<TBlobBuffer>(nullptr, nullptr);
+    emptied->ServerHandle = 4;
+    emptied->SetSize(2);
+    emptied->SetSize(0);
+    auto untouched = std::make_unique<TBlobBuffer>(nullptr, nullptr);
+    untouched->ServerHandle = 5;
+    untouched->RecordBound = true;
+    c->OpenBlobs.push_back(std::move(kept));
+    c->OpenBlobs.push_back(std::move(emptied));
+    c->OpenBlobs.push_back(std::move(untouched));
     c->InsertRecord(Record(*c, Rows[0]).data(), false);
-    r.RecordBlobs.clear();
+    // Saved with the record: no longer changed; the value bound to the record is gone with it.
+    ASSERT_EQ(c->OpenBlobs.size(), 2u);
+    EXPECT_FALSE(c->OpenBlobs[0]->Modified);
+    c->OpenBlobs.clear();
     auto sent = Server->Scripted().RequestsOf(REQUEST_APPENDRECORD);
     ASSERT_EQ(sent.size(), 1u);
     const Params& p = sent[0].Params;
