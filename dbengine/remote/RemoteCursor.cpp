@@ -665,7 +665,7 @@ void TRemoteCursor::PutModifiedBlobs() {
 void TRemoteCursor::InsertRecord(const uint8_t* buffer, bool reposition) {
     BeginRequest(REQUEST_APPENDRECORD);
     PutRequestHead();
-    Client().AddRequestParam(buffer, Cursor.RecordSize);
+    Client().AddRequestParam(ServerRecord(buffer).data(), Cursor.RecordSize);
     Client().AddRequestBoolean(reposition);
     if (ServerVersion() >= RemoteVersionLocalBlobs) PutModifiedBlobs();
     SendAndReceive();
@@ -677,7 +677,7 @@ void TRemoteCursor::ModifyRecord(const uint8_t* buffer, bool unlock, bool reposi
     int32_t recNo = Cursor.PhysRecNo;
     BeginRequest(REQUEST_MODIFYRECORD);
     PutRequestHead();
-    Client().AddRequestParam(buffer, Cursor.RecordSize);
+    Client().AddRequestParam(ServerRecord(buffer).data(), Cursor.RecordSize);
     Client().AddRequestBoolean(unlock);
     Client().AddRequestBoolean(reposition);
     if (ServerVersion() >= RemoteVersionLocalBlobs) PutModifiedBlobs();
@@ -691,12 +691,15 @@ void TRemoteCursor::DeleteRecord(const uint8_t* buffer, bool reposition) {
     int32_t recNo = Cursor.PhysRecNo;
     BeginRequest(REQUEST_DELETERECORD);
     PutRequestHead();
-    Client().AddRequestParam(buffer, Cursor.RecordSize);
+    Client().AddRequestParam(ServerRecord(buffer).data(), Cursor.RecordSize);
     Client().AddRequestBoolean(reposition);
     SendAndReceive();
     ReadPositionReply();
     // The server freed the record's values with it.
-    if (ServerVersion() >= RemoteVersionLocalBlobs) Cursor.OpenBlobs.clear();
+    if (ServerVersion() >= RemoteVersionLocalBlobs)
+        Cursor.OpenBlobs.clear();
+    else
+        Cursor.FreeAllBlobs(false, true);
     DropLocalLock(recNo);
 }
 
@@ -1209,8 +1212,18 @@ TEngineErrorCode TRemoteCursor::GetBlobSize(uint16_t fieldNo, const uint8_t* rec
                          [&](uint8_t* sent) { return RequestGetBlobSize(fieldNo, sent, size, byTableDesc); });
 }
 
+std::vector<uint8_t> TRemoteCursor::ServerRecord(const uint8_t* record) const {
+    std::vector<uint8_t> copy(record, record + Cursor.RecordSize);
+    for (const auto& b : Cursor.OpenBlobs) {
+        TFieldDescriptor d;
+        if (!FindBlobField(b->FieldNo, false, d)) continue;
+        uint8_t* at = copy.data() + d.Offset;
+        if (GetInt32(at + 1) == -b->Handle) PutInt32(at + 1, -b->ServerHandle);
+    }
+    return copy;
+}
+
 void TRemoteCursor::AfterRecordWrite() {
-    if (ServerVersion() < RemoteVersionLocalBlobs) return;
     for (auto& b : Cursor.OpenBlobs) b->Modified = false;
     // The server freed its values bound to the record; the cursor's go the same way.
     Cursor.FreeAllBlobs(false, true);

@@ -236,6 +236,8 @@ private:
     // reply's record comes back with the cursor's handle in the field again.
     TEngineErrorCode OnServerValue(uint16_t fieldNo, uint8_t* record, bool byTableDesc,
                                    const std::function<TEngineErrorCode(uint8_t* copy)>& request);
+    // A copy of record whose fields name its open values by the server's handles.
+    std::vector<uint8_t> ServerRecord(const uint8_t* record) const;
     // After a record write: the values it carried are saved, those bound to it freed.
     void AfterRecordWrite();
     void PutTableHead(uint16_t code);

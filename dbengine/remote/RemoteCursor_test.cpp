@@ -215,6 +215,93 @@ protected:
         return log;
     }
 
+    // Name (string 20, primary index) and Notes (memo): written, changed and read back.
+    static std::vector<std::string> MemoScenario(TDataDirectory* db, const std::string& name) {
+        TTableDefinition def;
+        def.Fields = {Field(1, "Name", fldString, 20), Field(2, "Notes", fldBlob, 0)};
+        def.Fields[1].SubType = fldstMemo;
+        def.PrimaryIndex.FieldNumbers[0] = 1;
+        def.PrimaryIndex.Unique = 1;
+        {
+            TDataCursor creator(db);
+            creator.SetTableName(name);
+            creator.SetExclusive(true);
+            creator.CreateTable(def, false, false);
+        }
+        auto c = Open(db, name);
+        std::vector<std::string> log;
+        auto write = [&](uint8_t* record, const std::string& text) {
+            int32_t size = 0;
+            c->CheckError(c->OpenBlob(2, record, BlobOpenWrite, false, true, size), {});
+            c->CheckError(c->TruncateBlob(2, record, 0, false), {});
+            c->CheckError(c->PutBlob(2, record, 0, reinterpret_cast<const uint8_t*>(text.data()),
+                                     static_cast<int32_t>(text.size()), false),
+                          {});
+        };
+        for (std::string n : {"Bravo", "Alpha", "Charlie"}) {
+            std::vector<uint8_t> b(c->RecordSize, 0);
+            c->InitRecord(b.data());
+            uint8_t value[32] = {};
+            std::memcpy(value, n.c_str(), n.size());
+            c->PutField(1, b.data(), value, false, false);
+            write(b.data(), "notes of " + n + std::string(n.size() * 100, '.'));
+            c->InsertRecord(b.data(), false);
+        }
+        // Alpha's notes replaced by shorter ones.
+        std::vector<uint8_t> b(c->RecordSize);
+        c->SetToBegin();
+        c->CheckError(c->GetNextRecord(b.data()), {});
+        write(b.data(), "short");
+        c->ModifyRecord(b.data(), false, true);
+        c->SetToBegin();
+        while (c->GetNextRecord(b.data()) == 0) {
+            int32_t size = 0;
+            c->CheckError(c->OpenBlob(2, b.data(), BlobOpenRead, false, false, size), {});
+            int32_t sized = 0;
+            c->CheckError(c->GetBlobSize(2, b.data(), sized, false), {});
+            std::string text(static_cast<size_t>(sized), '\0');
+            int32_t read = 0;
+            c->CheckError(
+                c->GetBlob(2, b.data(), 0, reinterpret_cast<uint8_t*>(text.data()), sized, read, false), {});
+            // Past the end: what there is, and the end-of-value code.
+            uint8_t tail[8];
+            TEngineErrorCode past = c->GetBlob(2, b.data(), sized - 2, tail, 8, read, false);
+            c->CheckError(c->FreeBlob(2, b.data(), false), {});
+            uint8_t key[32] = {};
+            bool blank = false;
+            c->GetField(1, b.data(), key, blank);
+            log.push_back(std::string(reinterpret_cast<char*>(key)) + " " + std::to_string(sized) + " " +
+                          text.substr(0, 12) + " " + std::to_string(past) + "/" + std::to_string(read));
+        }
+        log.push_back("open " + std::to_string(c->OpenBlobs.size()));
+        return log;
+    }
+
+    // Adds an index on City and removes the one on Amount, walking the table by the new one.
+    static std::vector<std::string> IndexScenario(TDataDirectory* db, const std::string& name) {
+        Create(db, name);
+        auto c = std::make_unique<TDataCursor>(db);
+        c->SetTableName(name);
+        c->SetExclusive(true);
+        c->OpenCursor();
+        for (const TRow& row : Rows) c->InsertRecord(Record(*c, row).data(), false);
+        TIndexDescriptor byCity;
+        byCity.Name = "ByCity";
+        byCity.FieldNumbers[0] = 2;
+        byCity.FieldNumbers[1] = 1;
+        c->AddIndex(byCity, false);
+        std::vector<std::string> log;
+        c->SetIndexName("ByCity");
+        for (auto& line : Walk(*c)) log.push_back("city " + line);
+        c->DeleteIndex("ByAmount", true);
+        log.push_back("indexes " + std::to_string(c->GetSecondaryIndexCount()) + " current " +
+                      std::to_string(c->CurrentIndex));
+        c->SetIndexName("ByCity");
+        for (auto& line : Walk(*c)) log.push_back("after " + line);
+        log.push_back("missing " + std::to_string(CodeOf([&] { c->SetIndexName("ByAmount"); })));
+        return log;
+    }
+
     std::unique_ptr<TRemoteEngineServer> Server;
     std::unique_ptr<TDataSession> ClientSession;
     TRemoteClient* Client = nullptr;
@@ -229,6 +316,23 @@ TEST_F(RemoteCursorTest, TableThroughServerAnswersAsLocalTable) {
     // The server's own table holds what the remote cursor wrote.
     auto check = Open(Database, "RemoteT");
     EXPECT_EQ(check->GetRecordCount(), static_cast<int32_t>(Rows.size()) - 1);
+}
+
+TEST_F(RemoteCursorTest, MemosThroughServerAnswerAsLocalMemos) {
+    std::vector<std::string> local = MemoScenario(Database, "LocalM");
+    std::vector<std::string> remote = MemoScenario(RemoteDb, "RemoteM");
+    ASSERT_EQ(local.size(), 4u);
+    EXPECT_EQ(remote, local);
+    // From 31100 on reading, writing and sizing stay on the client.
+    EXPECT_TRUE(Server->Scripted().RequestsOf(REQUEST_PUTBLOB).empty());
+    EXPECT_TRUE(Server->Scripted().RequestsOf(REQUEST_GETBLOB).empty());
+}
+
+TEST_F(RemoteCursorTest, IndexesAddedAndDeletedThroughServerAnswerAsLocalOnes) {
+    std::vector<std::string> local = IndexScenario(Database, "LocalI");
+    std::vector<std::string> remote = IndexScenario(RemoteDb, "RemoteI");
+    ASSERT_GT(local.size(), Rows.size() * 4);
+    EXPECT_EQ(remote, local);
 }
 
 TEST_F(RemoteCursorTest, OpenReceivesHeadersDescriptorsAndIndex) {
@@ -800,7 +904,8 @@ TEST_F(RemoteCursorTest, BlobValuesTravelWithTheirSize) {
     for (const std::string& size : {Int32Param(5), Int32Param(0x7FFFFFFF), Int32Param(-1)}) {
         TBlobBuffer other(nullptr, nullptr);
         openReply(size, "abc");
-        EXPECT_EQ(CodeOf([&] { r.RequestOpenBlob(2, record.data(), 2, false, true, &other); }), DBE_UNCOMPRESS);
+        EXPECT_EQ(CodeOf([&] { r.RequestOpenBlob(2, record.data(), 2, false, true, &other); }),
+                  DBE_UNCOMPRESS);
         EXPECT_LE(other.Size, 5);
     }
     // A value emptied travels as its handle and size 0.
@@ -818,6 +923,12 @@ TEST_F(RemoteCursorTest, BlobValuesTravelWithTheirSize) {
     c->OpenBlobs.push_back(std::move(kept));
     c->OpenBlobs.push_back(std::move(emptied));
     c->OpenBlobs.push_back(std::move(untouched));
+    // The handles are made up: the server only answers with a position.
+    Server->Scripted().On(REQUEST_APPENDRECORD, [&](const TServerRequest&) {
+        return TServerReply::Ok({Int32Param(1), Int32Param(1), Int32Param(1), Int32Param(1), Int32Param(1),
+                                 std::string(8, '\0'), Int32Param(1), Int32Param(1),
+                                 std::string(c->KeySize, '\0'), ByteParam(0), ByteParam(0)});
+    });
     c->InsertRecord(Record(*c, Rows[0]).data(), false);
     // Saved with the record: no longer changed; the value bound to the record is gone with it.
     ASSERT_EQ(c->OpenBlobs.size(), 2u);
@@ -848,6 +959,15 @@ TEST_F(OldServerRemoteCursorTest, TableThroughServerAnswersAsLocalTable) {
     EXPECT_TRUE(requests[0].Compressed);
     // No BLOB count after the record for a server before 31100.
     EXPECT_EQ(requests[0].Params.size(), 6u);
+}
+
+// Before 31100 every BLOB operation is a request of its own, the server holding the value.
+TEST_F(OldServerRemoteCursorTest, MemosThroughServerAnswerAsLocalMemos) {
+    std::vector<std::string> local = MemoScenario(Database, "LocalM");
+    std::vector<std::string> remote = MemoScenario(RemoteDb, "RemoteM");
+    EXPECT_EQ(remote, local);
+    EXPECT_FALSE(Server->Scripted().RequestsOf(REQUEST_PUTBLOB).empty());
+    EXPECT_FALSE(Server->Scripted().RequestsOf(REQUEST_GETBLOB).empty());
 }
 
 TEST_F(OldServerRemoteCursorTest, RequestsAnOldServerDoesNotKnowAreNotSent) {

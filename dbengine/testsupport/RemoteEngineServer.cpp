@@ -1,8 +1,10 @@
 #include "dbengine/testsupport/RemoteEngineServer.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
+#include "dbengine/blob/BlobBuffer.h"
 #include "dbengine/cursor/DataCursor.h"
 #include "dbengine/expr/ExpToken.h"
 #include "dbengine/expr/ExpTreeStream.h"
@@ -10,6 +12,7 @@
 #include "dbengine/remote/RemoteMessage.h"
 #include "dbengine/session/DataDirectory.h"
 #include "dbengine/session/EngineError.h"
+#include "dbengine/util/Coding.h"
 
 namespace dbengine::testing {
 
@@ -118,6 +121,29 @@ void TRemoteEngineServer::OpenReply(TDataCursor& c, std::vector<std::string>& ou
     if (headers) Headers(c, out);
     Position(c, out);
     out.push_back(ByteParam(c.CurrentIndex));
+}
+
+void TRemoteEngineServer::TakeBlobs(TDataCursor& c, TArgs& args, std::vector<uint8_t>& record) const {
+    if (!args.More()) return;
+    int32_t count = args.Int();
+    for (int32_t i = 0; i < count; ++i) {
+        int32_t handle = args.Int();
+        int32_t size = args.Int();
+        TBlobBuffer* buffer = c.FindOpenBlob(-handle);
+        if (buffer == nullptr) throw std::runtime_error("test server: unknown BLOB handle");
+        buffer->SetSize(size);
+        if (size > 0) {
+            std::vector<uint8_t> bytes = args.Data();
+            std::memcpy(buffer->GetData(), bytes.data(), std::min<size_t>(bytes.size(), size_t(size)));
+        }
+        buffer->Modified = true;
+        // The record names the value by the server's handle.
+        TFieldDescriptor d;
+        c.GetFieldDesc(buffer->FieldNo, d);
+        uint8_t* at = record.data() + d.Offset;
+        PutInt32(at + 1, -handle);
+        at[0] = size != 0 ? 1 : 0;
+    }
 }
 
 TDataCursor& TRemoteEngineServer::Head(TArgs& args) {
@@ -335,7 +361,9 @@ void TRemoteEngineServer::Install() {
         TDataCursor& c = Head(a);
         std::vector<uint8_t> record = a.Data();
         record.resize(c.RecordSize);
-        c.InsertRecord(record.data(), a.Bool());
+        bool reposition = a.Bool();
+        TakeBlobs(c, a, record);
+        c.InsertRecord(record.data(), reposition);
         Position(c, out);
     });
     on(REQUEST_MODIFYRECORD, [this](TArgs& a, std::vector<std::string>& out) {
@@ -343,7 +371,9 @@ void TRemoteEngineServer::Install() {
         std::vector<uint8_t> record = a.Data();
         record.resize(c.RecordSize);
         bool unlock = a.Bool();
-        c.ModifyRecord(record.data(), unlock, a.Bool());
+        bool reposition = a.Bool();
+        TakeBlobs(c, a, record);
+        c.ModifyRecord(record.data(), unlock, reposition);
         Position(c, out);
     });
     on(REQUEST_DELETERECORD, [this](TArgs& a, std::vector<std::string>& out) {
@@ -386,6 +416,96 @@ void TRemoteEngineServer::Install() {
             Position(c, out);
         });
     }
+    on(REQUEST_OPENBLOB, [this, cursorOf](TArgs& a, std::vector<std::string>& out) {
+        TDataCursor& c = cursorOf(a);
+        uint16_t fieldNo = static_cast<uint16_t>(a.Number());
+        std::vector<uint8_t> record = a.Data();
+        record.resize(c.RecordSize);
+        uint8_t mode = static_cast<uint8_t>(a.Number());
+        bool byTableDesc = a.Bool();
+        bool recordBound = a.Bool();
+        int32_t size = 0;
+        TEngineErrorCode code = c.OpenBlob(fieldNo, record.data(), mode, byTableDesc, recordBound, size);
+        out.push_back(WordParam(code));
+        out.push_back(Bytes(record.data(), record.size()));
+        if (code == 0 && Version >= RemoteVersionLocalBlobs) {
+            std::vector<uint8_t> bytes(static_cast<size_t>(size));
+            int32_t read = 0;
+            c.GetBlob(fieldNo, record.data(), 0, bytes.data(), size, read, byTableDesc);
+            out.push_back(Int32Param(size));
+            out.push_back(Bytes(bytes.data(), bytes.size()));
+        }
+    });
+    on(REQUEST_FREEBLOB, [cursorOf](TArgs& a, std::vector<std::string>& out) {
+        TDataCursor& c = cursorOf(a);
+        uint16_t fieldNo = static_cast<uint16_t>(a.Number());
+        std::vector<uint8_t> record = a.Data();
+        record.resize(c.RecordSize);
+        bool byTableDesc = a.Bool();
+        TEngineErrorCode code = c.FreeBlob(fieldNo, record.data(), byTableDesc, a.Bool());
+        out.push_back(WordParam(code));
+        out.push_back(Bytes(record.data(), record.size()));
+    });
+    on(REQUEST_GETBLOB, [cursorOf](TArgs& a, std::vector<std::string>& out) {
+        TDataCursor& c = cursorOf(a);
+        uint16_t fieldNo = static_cast<uint16_t>(a.Number());
+        std::vector<uint8_t> record = a.Data();
+        int32_t offset = a.Int();
+        int32_t count = a.Int();
+        std::vector<uint8_t> bytes(static_cast<size_t>(std::max(count, 0)));
+        int32_t read = 0;
+        TEngineErrorCode code =
+            c.GetBlob(fieldNo, record.data(), offset, bytes.data(), count, read, a.Bool());
+        out.push_back(WordParam(code));
+        out.push_back(Int32Param(read));
+        out.push_back(Bytes(bytes.data(), static_cast<size_t>(read)));
+    });
+    on(REQUEST_PUTBLOB, [cursorOf](TArgs& a, std::vector<std::string>& out) {
+        TDataCursor& c = cursorOf(a);
+        uint16_t fieldNo = static_cast<uint16_t>(a.Number());
+        std::vector<uint8_t> record = a.Data();
+        int32_t offset = a.Int();
+        int32_t count = a.Int();
+        std::vector<uint8_t> bytes = a.Data();
+        TEngineErrorCode code = c.PutBlob(fieldNo, record.data(), offset, bytes.data(), count, a.Bool());
+        out.push_back(WordParam(code));
+        out.push_back(Bytes(record.data(), record.size()));
+    });
+    on(REQUEST_TRUNCATEBLOB, [cursorOf](TArgs& a, std::vector<std::string>& out) {
+        TDataCursor& c = cursorOf(a);
+        uint16_t fieldNo = static_cast<uint16_t>(a.Number());
+        std::vector<uint8_t> record = a.Data();
+        int32_t length = a.Int();
+        TEngineErrorCode code = c.TruncateBlob(fieldNo, record.data(), length, a.Bool());
+        out.push_back(WordParam(code));
+        out.push_back(Bytes(record.data(), record.size()));
+    });
+    on(REQUEST_GETBLOBSIZE, [cursorOf](TArgs& a, std::vector<std::string>& out) {
+        TDataCursor& c = cursorOf(a);
+        uint16_t fieldNo = static_cast<uint16_t>(a.Number());
+        std::vector<uint8_t> record = a.Data();
+        int32_t size = 0;
+        TEngineErrorCode code = c.GetBlobSize(fieldNo, record.data(), size, a.Bool());
+        out.push_back(WordParam(code));
+        out.push_back(Int32Param(size));
+    });
+    on(REQUEST_FREEALLBLOBS, [cursorOf](TArgs& a, std::vector<std::string>&) {
+        TDataCursor& c = cursorOf(a);
+        c.FreeAllBlobs(a.Bool(), false);
+    });
+    on(REQUEST_ADDSECONDARYINDEX, [this](TArgs& a, std::vector<std::string>& out) {
+        TDataCursor& c = Head(a);
+        TIndexDescriptor desc = DecodeIndexDescriptor(a.Data().data());
+        c.AddIndex(desc, a.Bool());
+        Position(c, out);
+    });
+    on(REQUEST_DELETEINDEX, [this](TArgs& a, std::vector<std::string>& out) {
+        TDataCursor& c = Head(a);
+        std::string name = a.Item();
+        c.DeleteIndex(name, a.Bool());
+        out.push_back(ByteParam(c.CurrentIndex));
+        Position(c, out);
+    });
     on(REQUEST_EMPTYTABLE, [this, cursorOf](TArgs& a, std::vector<std::string>& out) {
         TDataCursor& c = cursorOf(a);
         c.EmptyTable();

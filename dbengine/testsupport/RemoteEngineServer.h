@@ -44,6 +44,9 @@ private:
     // Headers when the client's table has not had them, position, index number.
     void OpenReply(TDataCursor& c, std::vector<std::string>& out) const;
     TDataCursor& Head(TArgs& args);
+    // The BLOB values a record write carries into the server's open buffers, and their handles
+    // into the record's fields.
+    void TakeBlobs(TDataCursor& c, TArgs& args, std::vector<uint8_t>& record) const;
 
     TDataDirectory* Database;
     int64_t Version;
