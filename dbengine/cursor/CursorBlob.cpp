@@ -355,7 +355,8 @@ bool TBlobRecordWrite::Store() {
     // A negative reference that is no open value would go into the file as it stands.
     for (uint16_t f = 1; f <= Cursor.FieldCount; ++f) {
         TFieldDescriptor d;
-        Cursor.GetFieldDesc(f, d);
+        // By position: a cursor opened for restructure numbers its fields by field number.
+        Cursor.GetFieldDescAt(f, d);
         if (d.FieldType != fldBlob) continue;
         int32_t value = GetInt32(Record + d.Offset + 1);
         if (value < 0 && Cursor.FindOpenBlob(value) == nullptr) Cursor.CheckError(DBE_INVALIDBLOBHANDLE, {});

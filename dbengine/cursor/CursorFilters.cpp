@@ -29,6 +29,10 @@ class TFilterValueSource : public TRecordValueSource {
 public:
     explicit TFilterValueSource(TDataCursor& cursor)
         : TRecordValueSource(cursor.FieldDescs, &cursor), Cursor(cursor) {}
+    bool TextSearch(void* table, const std::string& search, const std::string& text, bool count,
+                    int32_t& answer) override {
+        return Cursor.AnswerTextSearch(table, search, text, count, answer);
+    }
 
 protected:
     // The cursor has no BLOB reading of its own yet: a filter over a BLOB column is refused
@@ -99,7 +103,11 @@ TFilter::TFilter(TDataCursor* cursor, TExpToken* expression, bool ownsExpression
       IsCallback(expression == nullptr),
       EvaluateLast(evaluateLast),
       EstimateCounts(estimateCounts),
-      CostBased(costBased) {}
+      CostBased(costBased) {
+    if (!IsCallback && cursor->IsOpen && !cursor->IsRemote())
+        OptimizeLevel = cursor->GetConditionOptimizeLevel(
+            Expression, EstimateCounts, CostBased && cursor->IsQuerySource && !cursor->IsQueryResult);
+}
 
 TFilter::~TFilter() {
     if (OwnsExpression) FreeExpTree(Expression);
@@ -109,16 +117,20 @@ TFilter::~TFilter() {
 }
 
 void TFilter::Evaluate(bool& restart) {
-    // Every record left is tested one by one; no index answers any part of the condition yet.
-    OptimizeLevel = 0;
-    TestRecords(*Bitmap, restart, ecAnd);
+    if (IsCallback) {
+        OptimizeLevel = 0;
+        TestRecords(*Bitmap, restart, ecAnd);
+        return;
+    }
+    EvaluateNode(*Bitmap, Expression, restart, ecAnd);
 }
 
-void TFilter::TestRecords(TRecordsBitmap& bitmap, bool& restart, uint8_t parentOp) {
+void TFilter::TestRecords(TRecordsBitmap& bitmap, bool& restart, uint8_t parentOp, const TExpToken* node) {
     TDataFile& file = *Cursor->Table->DataFile;
     std::vector<uint8_t> buffer(Cursor->RecordSize, 0);
     auto test = [&](int32_t r) -> bool {
         TRecord* record = nullptr;
+        ++Cursor->FilterRecordReads;
         if (!file.GetRecord(Cursor, r, 1, false, true, record)) {
             restart = true;
             return false;
@@ -129,7 +141,10 @@ void TFilter::TestRecords(TRecordsBitmap& bitmap, bool& restart, uint8_t parentO
         file.ReleaseRecord(record);
         if (!deleted || parentOp == ecAnd) {
             if (Cursor->HasCalculatedFields) Cursor->ComputeCalculatedFields(buffer.data());
-            Cursor->TestRecord(*this, buffer.data(), r, bitmap);
+            if (node == nullptr || node == Expression)
+                Cursor->TestRecord(*this, buffer.data(), r, bitmap);
+            else if (!Cursor->RecordPassesNode(node, buffer.data()))
+                bitmap.ClearBit(r);
         }
         return true;
     };
@@ -159,7 +174,7 @@ void TFilter::RecordRemoved(int32_t recordNo) {
 void TFilter::ReplaceExpression(TExpToken* tree) {
     FreeExpTree(Expression);
     Expression = tree;
-    OptimizeLevel = 0;
+    OptimizeLevel = Cursor->IsRemote() ? 0 : Cursor->GetConditionOptimizeLevel(Expression, false, false);
 }
 
 // ---- Parsing ----
@@ -447,6 +462,7 @@ void TDataCursor::RebuildBitmaps() {
 
 void TDataCursor::CombineBitmaps() {
     if (Rebuilding || ComputingRange || !BitmapNavigation) return;
+    VisibleSeqNo = 0;
     if (VisibleBitmap->Size == 0) return;
     VisibleBitmap->Assign(*LiveBitmap);
     if (RangeBitmap->Size != 0) VisibleBitmap->AndWith(*RangeBitmap);
@@ -467,6 +483,15 @@ void TDataCursor::TestRecord(TFilter& filter, const uint8_t* buffer, int32_t rec
         ReleaseExpToken(result);
     }
     if (!passes) bitmap.ClearBit(recordNo);
+}
+
+bool TDataCursor::RecordPassesNode(const TExpToken* node, const uint8_t* buffer) {
+    TFilterValueSource source(*this);
+    TExpToken* result = EvaluateExpToken(node, buffer, &source, LanguageId, SortId);
+    bool passes = result != nullptr && !result->IsNull && result->Capacity >= 2 &&
+                  (result->Data[0] | result->Data[1] << 8) != 0;
+    ReleaseExpToken(result);
+    return passes;
 }
 
 void TDataCursor::BitmapsRecordInserted(int32_t recordNo, const uint8_t* buffer) {

@@ -34,7 +34,19 @@ public:
     void Evaluate(bool& restart);
     // Under AND (parentOp 10) only the records set in bitmap are tested; otherwise every live
     // record is, deleted ones keeping their bit. A read that finds the table changed sets restart.
-    void TestRecords(TRecordsBitmap& bitmap, bool& restart, uint8_t parentOp);
+    // node: the part of the expression to test (the whole expression when null).
+    void TestRecords(TRecordsBitmap& bitmap, bool& restart, uint8_t parentOp,
+                     const TExpToken* node = nullptr);
+    // Index path (FilterOptimizer.cpp). Bitmap holds the candidate records on entry and on exit
+    // the result, which is right for every candidate; a part answered from an index answers for
+    // the whole table.
+    void EvaluateNode(TRecordsBitmap& bitmap, TExpToken* node, bool& restart, uint8_t parentOp);
+    // Whether a node of this level and estimated cost is answered from its index rather than by
+    // reading the candidates.
+    bool UseIndex(uint8_t level, int32_t cost, int64_t candidateCount) const;
+    // The records node selects, from its index, into bitmap; false (bitmap untouched) when no
+    // index answers it exactly.
+    bool ScanCondition(TRecordsBitmap& bitmap, const TExpToken* node);
     void RecordAdded(int32_t recordNo, const uint8_t* buffer);
     void RecordRemoved(int32_t recordNo);
     // Takes tree in place of the current expression, which is freed.

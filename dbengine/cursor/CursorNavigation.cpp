@@ -42,6 +42,7 @@ void TDataCursor::PlaceOn(const TPage& leaf, int32_t entry, int32_t seq) {
     EntryNo = entry;
     SeqNo = seq;
     PhysRecNo = CurrentPage.GetValue(entry);
+    VisibleSeqNo = 0;
 }
 
 bool TDataCursor::DescendFirstGE(const uint8_t* key, TPage& leaf, int32_t& entry, int32_t& seq) {
@@ -535,6 +536,7 @@ void TDataCursor::BuildLiveBitmap() {
 
 void TDataCursor::SetNoCurrent() {
     SeqNo = 0;
+    VisibleSeqNo = 0;
     AtBeginning = AtEnd = true;
     CurrentPage.Reset();
     CurrentPage.PageNo = 0;
@@ -564,6 +566,7 @@ void TDataCursor::SeekFirst() {
         return;
     }
     PlaceOn(leaf, entry, seq);
+    if (BitmapNavigation) VisibleSeqNo = 1;
     AtBeginning = AtEnd = false;
 }
 
@@ -597,6 +600,7 @@ void TDataCursor::SeekLast() {
         return;
     }
     PlaceOn(leaf, entry, seq);
+    if (BitmapNavigation) VisibleSeqNo = static_cast<int32_t>(VisibleBitmap->Count());
     AtBeginning = AtEnd = false;
 }
 
@@ -616,6 +620,8 @@ void TDataCursor::MoveBy(int32_t count) {
         }
         return;
     }
+    const int32_t knownVisible = VisibleSeqNo;
+    const int32_t wanted = steps;
     // The current leaf is read again by its number: another cursor may have changed it.
     TPage* p = FetchIndexPage(CurrentPage.PageNo);
     if (!p->IsLeaf() || p->EntryCount == 0) {
@@ -664,10 +670,14 @@ void TDataCursor::MoveBy(int32_t count) {
         }
         --steps;
     }
-    if (BitmapNavigation)
+    if (BitmapNavigation) {
         PlaceOn(lastLeaf, lastEntry, lastSeq);
-    else
+        // Each step counted passed one visible record.
+        int32_t moved = wanted - steps;
+        if (knownVisible != 0) VisibleSeqNo = knownVisible + (forward ? moved : -moved);
+    } else {
         PlaceOn(leaf, entry, seq);
+    }
     AtBeginning = !forward && ranOut;
     AtEnd = forward && ranOut;
 }
@@ -919,8 +929,36 @@ TEngineErrorCode TDataCursor::ReadRecordBlock(int32_t& count, uint8_t* buffers) 
 }
 
 int32_t TDataCursor::GetRecNo() const {
-    if (BitmapNavigation || IsRemote()) return SeqNo;
-    return SeqNo == 0 ? 0 : SeqNo - RangeStart + 1;
+    if (IsRemote() || WalksBitmap()) return SeqNo;
+    if (SeqNo == 0) return 0;
+    if (BitmapNavigation) {
+        // Under a filter the number counts the visible records only, as GetRecordCount does.
+        if (VisibleSeqNo == 0) VisibleSeqNo = const_cast<TDataCursor*>(this)->CountVisibleUpToCurrent();
+        return VisibleSeqNo;
+    }
+    return SeqNo - RangeStart + 1;
+}
+
+int32_t TDataCursor::CountVisibleUpToCurrent() {
+    if (CurrentPage.PageNo == 0 || EntryNo < 1 || EntryNo > CurrentPage.EntryCount) return 0;
+    std::vector<uint8_t> current(CurrentPage.EntryKey(EntryNo), CurrentPage.EntryKey(EntryNo) + KeySize);
+    TPage leaf;
+    int32_t entry = 0, seq = 1;
+    bool more =
+        RangeActive ? DescendFirstGE(RangeStartKey.data(), leaf, entry, seq) : DescendToSeq(1, leaf, entry);
+    int32_t visible = 0;
+    int64_t crossings = 0;
+    while (more) {
+        int order = CompareKeys(leaf.EntryKey(entry), current.data(), KeySize);
+        if (order > 0) break;
+        if (VisibleBitmap->Test(leaf.GetValue(entry))) ++visible;
+        if (order == 0) break;
+        int32_t page = leaf.PageNo;
+        more = StepEntry(leaf, entry, true);
+        if (leaf.PageNo != page && ++crossings > IndexFile->GetPageCount())
+            IndexFile->RaiseError(DBE_INDEXCORRUPT);
+    }
+    return visible;
 }
 
 int32_t TDataCursor::GetPhysicalRecNo() const {

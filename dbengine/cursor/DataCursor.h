@@ -17,10 +17,12 @@
 
 #include "dbengine/blob/BlobBuffer.h"
 #include "dbengine/cursor/CursorFilters.h"
+#include "dbengine/cursor/FilterOptimizer.h"
 #include "dbengine/cursor/RecordsBitmap.h"
 #include "dbengine/data/DataTable.h"
 #include "dbengine/data/FieldDescriptor.h"
 #include "dbengine/expr/CharMaps.h"
+#include "dbengine/index/FullTextIndex.h"
 #include "dbengine/index/IndexCursor.h"
 #include "dbengine/index/Page.h"
 #include "dbengine/index/TextIndexParams.h"
@@ -115,6 +117,36 @@ public:
     TLanguageStringList& GetStopWords();
     TCharSet GetSpaceChars();
     TCharSet GetIncludeChars();
+
+    // ---- Full-text index words (CursorFullText.cpp) ----
+    // Told of every word key a routine inserts (true) or deletes (false) in the text index, so
+    // that a failing edit can give the keys back.
+    using TWordKeyNote = std::function<void(bool inserted, const uint8_t* key, int32_t recNo)>;
+    // Words of a text with the cursor's parameters (loaded first); with wildcard "*" is a word
+    // character.
+    void SplitTextWords(const char* text, int32_t length, bool wildcard, TTextWordList& list);
+    bool IsTextIndexedField(uint16_t fieldNo) const;
+    // Key upkeep for the words of a table record's full-text fields. Records are table record
+    // buffers: the physical number in bytes 1..4, the record ID in bytes 5..8. Each routine
+    // works in the text index and gives the current index back when done.
+    void AddRecordWords(const uint8_t* record, const TWordKeyNote& note = {});
+    // As AddRecordWords, with every memo read from its stored value (index rebuilds).
+    void AddRecordWordsLoadingBlobs(const uint8_t* record);
+    // True when a key was deleted or inserted.
+    bool UpdateRecordWords(const uint8_t* newRecord, const uint8_t* oldRecord, const TWordKeyNote& note = {});
+    // 8965 when a word's key is missing; tolerant (maintenance work) passes over a missing key
+    // and over a memo whose stored value cannot be read.
+    void RemoveRecordWords(const uint8_t* record, const TWordKeyNote& note = {}, bool tolerant = false);
+    // True when the key of every word of the record is in the text index, with its number.
+    bool CheckRecordWords(const uint8_t* record);
+    // TEXTSEARCH and TEXTOCCURS of a search text over a value text.
+    bool TextSearch(const char* searchText, int32_t searchLength, const char* valueText, int32_t valueLength);
+    int32_t TextOccurs(const char* searchText, int32_t searchLength, const char* valueText,
+                       int32_t valueLength);
+    // The answer an expression over this cursor's records gets for TEXTSEARCH (count false) or
+    // TEXTOCCURS (count true); false when table is not this cursor.
+    bool AnswerTextSearch(void* table, const std::string& searchText, const std::string& valueText,
+                          bool count, int32_t& answer);
 
     // ---- Change counters ----
     void SaveChangeCounters();
@@ -389,6 +421,38 @@ public:
     void BitmapsRecordInserted(int32_t recordNo, const uint8_t* buffer);
     void BitmapsRecordDeleted(int32_t recordNo);
 
+    // ---- Filter optimisation over indexes (FilterOptimizer.cpp) ----
+    // Rates node and its subtree (OptimizeLevel 0 none, 1 partly, 2 wholly answered from indexes;
+    // EstimatedCount and EstimatedCost with estimateCounts) and returns the node's level. With
+    // costRule a condition matching more than 90 % of the records is left to record tests. The
+    // current index is the same afterwards.
+    uint8_t GetConditionOptimizeLevel(TExpToken* node, bool estimateCounts, bool costRule);
+    // Makes current the first index (0 unless internal, then the secondary ones) whose first
+    // field is fieldNo and, for a string field unless anyCase, whose case rule is caseInsensitive.
+    bool SelectIndexForField(uint16_t fieldNo, bool caseInsensitive, bool anyCase);
+    // With the index for node current: the key ranges of what node selects; false when this index
+    // cannot answer node exactly.
+    bool BuildConditionRanges(const TExpToken* node, TConditionRanges& ranges);
+    // Index entries node selects in the index SelectIndexForField finds for it; -1 when none can.
+    int32_t EstimateMatches(const TExpToken* node);
+    // Entries of the current index inside range.
+    int32_t CountKeysInRange(const TKeyRange& range);
+    // Walks the entries of range, setting their records' bits in bitmap when one is given (it
+    // is not cleared first); the number of entries walked.
+    int32_t ScanRange(const TKeyRange& range, TRecordsBitmap* bitmap);
+    // Entries of the current index before bound: below it, or with orEqual not above it.
+    int32_t CountEntriesBefore(const TKeyBound& bound, bool orEqual);
+    // Whether node passes for the record in buffer.
+    bool RecordPassesNode(const TExpToken* node, const uint8_t* buffer);
+    // Records read for filter record tests (statistics for tests and benchmarks).
+    int64_t FilterRecordReads = 0;
+    // Key ranges answered through their complement (statistics for tests).
+    int64_t ComplementScans = 0;
+    // Index order under a filter: the current record's place among the visible records of the
+    // range; 0 until GetRecNo counts it (moves keep it up to date once known).
+    mutable int32_t VisibleSeqNo = 0;
+    int32_t CountVisibleUpToCurrent();
+
     // ---- Adding and deleting secondary indexes, record sort, maintenance forwarders (IndexBuild.cpp) ----
     // Completes the descriptor (key size, field count) and builds the new last secondary index
     // from every live record; a temporary index needs neither exclusive nor writable. 10026 for
@@ -418,6 +482,30 @@ public:
     // record-status index is made again and the cursor stands before the first record.
     void SortRecords(const std::vector<TFieldDescriptor>& fields, bool caseInsensitive, int32_t limit,
                      bool distinct, bool grouping, bool finish, bool filter, TDataQuery* context);
+
+    // ---- Table restructure (Restructure.cpp) ----
+    // A new definition for the table the closed cursor names (exclusive, writable). A new field
+    // continues the old field of the same FieldNo; StopWords unset and all-zero character sets
+    // keep the table's full-text parameters; lastAutoInc -1 keeps the last record ID. Losses go
+    // to the data-lost callback, progress to the restructure progress callback. hasProgress and
+    // hasDataLost are the remote protocol's. The cursor is closed afterwards.
+    void RestructureTable(TTableDefinition definition, bool allowAutoPrimary, int32_t lastAutoInc,
+                          bool suppressBackup, bool hasProgress, bool hasDataLost);
+    bool FieldDefChanged(const TFieldDescriptor& oldDesc, const TFieldDescriptor& newDesc) const;
+    // 9985 when newDesc names a field that fields lack.
+    bool IndexDefChanged(const TIndexDescriptor& oldDesc, const TIndexDescriptor& newDesc,
+                         const std::vector<TFieldDescriptor>& fields) const;
+    // Field k gets number k; every index's field list (the full-text index's too) follows.
+    void RenumberFields();
+    // Field numbers of desc become the positions of the fields they name.
+    void RemapIndexFields(TIndexDescriptor& desc) const;
+    // Renames the closed table's files to ".DBK", ".IBK", ".BBK" (an old backup is replaced).
+    void BackupTableFiles();
+    // The table's buffers written and its index file copied to ".IBK".
+    void BackupIndexFile();
+    // noRestore keeps the current index file, else it is copied back from ".IBK" and the cached
+    // buffers and headers are read again; deleteBackup removes the copy.
+    void EndIndexBackup(bool noRestore, bool deleteBackup);
 
     // ---- TRecordFetchClient ----
     bool SyncBeforeRead() override { return false; }

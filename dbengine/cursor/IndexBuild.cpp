@@ -96,7 +96,9 @@ void TDataCursor::AddIndex(TIndexDescriptor desc, bool flag) {
     // appends pages, so that undoing it leaves the file byte for byte as it was. Everything
     // pending reaches the file first, so that cached pages can then be thrown away and the file
     // cut without losing anyone else's changes.
-    bool appendOnly = !temporary && desc.Unique != 0;
+    // Inside a transaction pending pages of other indexes may not be written yet: there the
+    // failed build is undone by freeing its pages instead.
+    bool appendOnly = !temporary && desc.Unique != 0 && !Table->InTransaction;
     if (appendOnly) Table->FlushBuffers();
     TIndexHeader savedHeader = file.Header;
     int64_t savedSize = appendOnly ? file.GetFileSize() : 0;
@@ -192,7 +194,8 @@ void TDataCursor::DeleteIndex(const std::string& name, bool flag) {
 void TDataCursor::DropIndexNumber(uint8_t indexNo, bool flag) {
     CheckExclusive();
     CheckWritable();
-    if (indexNo > GetSecondaryIndexCount()) RaiseIndex(DBE_INVALIDINDEXNAME, std::to_string(indexNo));
+    if (indexNo > GetSecondaryIndexCount() && indexNo != SysTextIndex)
+        RaiseIndex(DBE_INVALIDINDEXNAME, std::to_string(indexNo));
     FreeIndexOf(indexNo);
     IndexFile->RemoveIndexDesc(indexNo, flag);
 }

@@ -59,6 +59,16 @@ public:
     void Replaced(const std::vector<uint8_t>& oldKey, const std::vector<uint8_t>& newKey, int32_t recNo) {
         Changes.push_back({C.CurrentIndex, oldKey, newKey, recNo});
     }
+    // Word keys written in the text index go into the log like any other key.
+    TWordKeyNote WordKeys() {
+        return [this](bool inserted, const uint8_t* key, int32_t recNo) {
+            std::vector<uint8_t> k(key, key + SysTextKeySize);
+            if (inserted)
+                Inserted(k, recNo);
+            else
+                Deleted(k, recNo);
+        };
+    }
     void Undo() noexcept {
         for (auto it = Changes.rbegin(); it != Changes.rend(); ++it) {
             try {
@@ -158,6 +168,10 @@ void TDataCursor::InsertRecord(uint8_t* buffer, bool reposition) {
             ReplaceKey(oldKey.data(), liveKey.data(), recNo);
             log.Replaced(oldKey, liveKey, recNo);
         }
+        // The record's words, while its changed memos are still open with their new text.
+        std::vector<uint8_t> placed(buffer, buffer + RecordSize);
+        PutInt32(placed.data() + 1, recNo);
+        AddRecordWords(placed.data(), log.WordKeys());
         // The ID went into the buffer above; the header's counter follows it.
         int32_t id = GetInt32(buffer + RecordIdOffset);
         slot->Init(false);
@@ -294,6 +308,7 @@ void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
             ReplaceKey(oldStatus.data(), newStatus.data(), recNo);
             log.Replaced(oldStatus, newStatus, recNo);
         }
+        UpdateRecordWords(buffer, current, log.WordKeys());
         if (!data.GetRecord(this, recNo, 1, false, false, rec) || rec == nullptr)
             RaiseCursor(DBE_KEYORRECDELETED);
         recBefore.assign(rec->Data(), rec->Data() + data.RecordSize());
@@ -396,10 +411,12 @@ void TDataCursor::RemoveRecord(const uint8_t* record, int32_t recNo, uint8_t kee
         log.Replaced(liveKey, deadKey, recNo);
     }
     DecTableRecordCount();
-    // 3. Every BLOB of the record is emptied, which frees its chain (the caller finishes or takes
-    // back the BLOB changes with the rest of its work).
+    // 3. Every BLOB of the record is emptied, which frees its chain when stored (the caller
+    // finishes or takes back the BLOB changes with the rest of its work). Its words leave the
+    // text index in between, while the emptied memos still hold their old text.
     blobs.emplace(*this, record, TBlobRecordWrite::OnCopy);
     blobs->EmptyAll();
+    RemoveRecordWords(record, log.WordKeys(), tolerant);
     blobs->Store();
     // 4. The slot becomes the head of the free chain, keeping no reference to a chain.
     TRecord* rec = nullptr;

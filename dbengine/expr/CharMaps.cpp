@@ -110,7 +110,9 @@ bool TLanguageStringList::Search(const std::string& S, int& Index, int Low, int 
             high = middle - 1;
             if (c == 0) {
                 found = true;
-                if (Duplicates != framework::dupAccept) low = middle;
+                // A prefix matches a run of neighbours: keep going left to the first of them,
+                // or a walk from there would miss the ones before.
+                if (Duplicates != framework::dupAccept && Length == 0) low = middle;
             }
         }
     }

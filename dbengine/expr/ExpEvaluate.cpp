@@ -1051,7 +1051,8 @@ bool TRecordValueSource::GetColumnValue(const uint8_t* RecordBuffer, TExpToken* 
     }
     Column->SetCapacity(field->ValueSize + 1);
     std::memset(Column->Data.get(), 0, static_cast<size_t>(Column->Capacity));
-    std::memcpy(Column->Data.get(), value, field->ValueSize);
+    // A NULL value reads as zero bytes whatever the record holds behind its flag.
+    if (!isNull) std::memcpy(Column->Data.get(), value, field->ValueSize);
     if (field->FieldType == fldString) {
         const char* text = reinterpret_cast<const char*>(Column->Data.get());
         Column->DataSize = static_cast<int32_t>(strnlen(text, field->ValueSize)) + 1;

@@ -188,8 +188,7 @@ TEST_F(TableDefinitionTest, CatalogEntriesTableIsCreatedAndReopened) {
     reader->CloseCursor(false);
 
     auto wide = Cursor("Wide_CAT");
-    EXPECT_EQ(CodeOf([&] { wide->CreateTable(CatalogEntries(200, 200, 104), true, false); }),
-              DBE_INVALIDKEY);
+    EXPECT_EQ(CodeOf([&] { wide->CreateTable(CatalogEntries(200, 200, 104), true, false); }), DBE_INVALIDKEY);
     EXPECT_FALSE(Exists("Wide_CAT.DAT"));
 }
 
