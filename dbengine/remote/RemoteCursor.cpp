@@ -9,6 +9,7 @@
 #include "dbengine/expr/CharMaps.h"
 #include "dbengine/expr/ExpToken.h"
 #include "dbengine/expr/ExpTreeStream.h"
+#include "dbengine/index/FullTextIndex.h"
 #include "dbengine/remote/RemoteClient.h"
 #include "dbengine/session/DataDirectory.h"
 #include "dbengine/session/DataSession.h"
@@ -32,23 +33,6 @@ double ReadDouble(TRemoteReply& reply) {
     double value = 0;
     std::memcpy(&value, &bits, sizeof value);
     return value;
-}
-
-// The characters 1 to 255 of a set, ascending: character 0 cannot travel.
-std::string CharSetToString(const TCharSet& set) {
-    std::string s;
-    for (int c = 1; c < 256; ++c)
-        if (set[static_cast<size_t>(c >> 3)] & (1u << (c & 7))) s.push_back(static_cast<char>(c));
-    return s;
-}
-
-TCharSet CharsToSet(const std::string& chars) {
-    TCharSet set{};
-    for (char ch : chars) {
-        auto c = static_cast<uint8_t>(ch);
-        set[c >> 3] = static_cast<uint8_t>(set[c >> 3] | (1u << (c & 7)));
-    }
-    return set;
 }
 
 // Requests that neither move the cursor nor fetch records leave the last request header alone.

@@ -8,6 +8,7 @@
 #include "dbengine/cursor/DataCursor.h"
 #include "dbengine/expr/ExpToken.h"
 #include "dbengine/expr/ExpTreeStream.h"
+#include "dbengine/index/FullTextIndex.h"
 #include "dbengine/remote/RemoteCursor.h"
 #include "dbengine/remote/RemoteMessage.h"
 #include "dbengine/session/DataDirectory.h"
@@ -30,15 +31,6 @@ std::string DoubleParam(double value) {
     int64_t bits = 0;
     std::memcpy(&bits, &value, sizeof bits);
     return Int64Param(bits);
-}
-
-TCharSet ToSet(const std::string& chars) {
-    TCharSet set{};
-    for (char ch : chars) {
-        auto c = static_cast<uint8_t>(ch);
-        set[c >> 3] = static_cast<uint8_t>(set[c >> 3] | (1u << (c & 7)));
-    }
-    return set;
 }
 
 }  // namespace
@@ -235,8 +227,8 @@ void TRemoteEngineServer::Install() {
                 def.StopWords.emplace();
                 for (int i = 0; i < words; ++i) def.StopWords->push_back(a.Item());
             }
-            def.SpaceChars = ToSet(a.Item());
-            def.IncludeChars = ToSet(a.Item());
+            def.SpaceChars = CharsToSet(a.Item());
+            def.IncludeChars = CharsToSet(a.Item());
         }
         bool allowAutoPrimary = a.Bool();
         bool overwrite = a.Bool();
