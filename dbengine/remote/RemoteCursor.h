@@ -29,11 +29,9 @@ namespace dbengine {
 
 class TBlobBuffer;
 class TDataCursor;
-class TDataTable;
 class TExpToken;
 class TFilter;
 class TRemoteClient;
-class TStrings;
 
 // Server engine versions at which requests change form.
 constexpr int64_t RemoteVersionLockProtocol = 30400;
@@ -50,7 +48,8 @@ constexpr double RemoteDayOffset = 693594.0;
 
 // The headers of a shared table as a server sends them: the read-only flags (servers of 30800 and
 // later), the 127-byte data header, one 768-byte descriptor per field, the 4096-byte index header
-// and the 512-byte BLOB header.
+// and the 512-byte BLOB header. Every field must lie inside the record and every key fit a key
+// buffer, or the reply is malformed (15002) and the table keeps the headers it had.
 void ReceiveTableHeaders(TRemoteReply& reply, TDataTable& table, int64_t serverVersion);
 // Data record count, last record ID, last write time, index change count and record count.
 void ReceiveTableCounts(TRemoteReply& reply, TDataTable& table);

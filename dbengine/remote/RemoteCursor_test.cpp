@@ -798,11 +798,32 @@ TEST_F(RemoteCursorTest, ServerCallbacksRunOnTheClient) {
         r.Raw = std::vector<uint8_t>(raw.begin(), raw.end());
         return r;
     });
+    // The answer to the data-lost question brings one more: the callback filter's, on a record.
+    std::string record(c->RecordSize, 'r');
+    std::string filterAsks = Wire(RemoteCallbackReply, {ByteParam(1), record, Int32Param(7)});
+    int answered = 0;
+    Server->Scripted().On(REQUEST_CALLBACKRESPONSE, [&](const TServerRequest&) {
+        if (++answered > 1) return TServerReply::Ok({});
+        TServerReply r;
+        r.Raw = std::vector<uint8_t>(filterAsks.begin(), filterAsks.end());
+        return r;
+    });
+    Server->Scripted().On(REQUEST_ADDCALLBACKFILTER,
+                          [](const TServerRequest&) { return TServerReply::Ok({Int32Param(5)}); });
+    c->AddFilter(
+        nullptr, {}, nullptr, false,
+        [&](void*, TDataCursor&, const uint8_t* buffer, int32_t recNo) {
+            seen.push_back("filter " + std::to_string(recNo) + " " +
+                           std::string(1, static_cast<char>(buffer[0])));
+            return true;
+        },
+        false, false, false, false, false);
     c->Remote().FlushOSBuffers();
-    EXPECT_EQ(seen, (std::vector<std::string>{"log checking", "lost 2 field"}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"log checking", "lost 2 field", "filter 7 r"}));
     auto answers = Server->Scripted().RequestsOf(REQUEST_CALLBACKRESPONSE);
-    ASSERT_EQ(answers.size(), 1u);
+    ASSERT_EQ(answers.size(), 2u);
     EXPECT_EQ(answers[0].Params, (Params{ByteParam(0), ByteParam(1)}));
+    EXPECT_EQ(answers[1].Params, (Params{ByteParam(1)}));
 }
 
 TEST_F(RemoteCursorTest, RecordLocksTakenThroughTheServerAreNotedInTheTable) {
