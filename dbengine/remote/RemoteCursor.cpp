@@ -50,7 +50,7 @@ bool KeepsLastRequest(uint16_t code) {
             break;
     }
     return (code >= REQUEST_WRITEUNLOCKTABLE && code <= REQUEST_GETDATAHEADER) ||
-           (code >= REQUEST_SUPPRESSAUTOINC && code <= REQUEST_ADDEXPRFILTER) ||
+           (code >= REQUEST_SUPPRESSAUTOINC && code <= REQUEST_ADDCALLBACKFILTER) ||
            (code >= REQUEST_BEGINBUFFERLOAD && code <= REQUEST_BEGINBUFFERSAVE);
 }
 

@@ -381,6 +381,30 @@ TEST_F(RemoteCursorTest, BlocksOfRecordsServeLaterFetchesWithoutRequests) {
     EXPECT_EQ(Server->Scripted().RequestsOf(REQUEST_GETNEXTRECORD).size(), asked);
 }
 
+// Requests that neither move the cursor nor fetch leave the last request as it was, so that a
+// block of records keeps serving; any other request ends it.
+TEST_F(RemoteCursorTest, OnlyRequestsThatMayMoveTheCursorReplaceTheLastRequest) {
+    Create(RemoteDb, "T");
+    auto c = Open(RemoteDb, "T");
+    TRemoteCursor& r = c->Remote();
+    c->SetToBegin();
+    c->GetNextRecord(nullptr);
+    ASSERT_EQ(r.GetLastRequestCode(), REQUEST_GETNEXTRECORD);
+    auto send = [&](uint16_t code) {
+        Server->Scripted().On(code, [](const TServerRequest&) { return TServerReply::Ok({}); });
+        r.BeginRequest(code);
+        r.SendAndReceive();
+    };
+    for (uint16_t code : {17, 31, 32, 38, 39, 41, 42, 43, 44, 45, 61, 64, 68, 69, 70, 75, 83, 84, 85, 120}) {
+        send(code);
+        EXPECT_EQ(r.GetLastRequestCode(), REQUEST_GETNEXTRECORD) << code;
+    }
+    for (uint16_t code : {40, 46, 60, 71, 86, 123}) {
+        send(code);
+        EXPECT_EQ(r.GetLastRequestCode(), code);
+    }
+}
+
 TEST_F(RemoteCursorTest, AFetchCutOffOnceIsSentAgainAfterAReconnect) {
     Create(RemoteDb, "T");
     auto c = Open(RemoteDb, "T");
