@@ -215,7 +215,8 @@ void TDataCursor::CloseCursor(bool discard) {
     }
     TextParamsLoaded = false;
     TextParamsChanged = false;
-    FreeAllBlobs(true, false);
+    // A remote cursor's values went with the server's close.
+    FreeAllBlobs(true, IsRemote());
     Filters.clear();
     ResetIndexState();
     CurrentIndex = PrimaryIndex;
