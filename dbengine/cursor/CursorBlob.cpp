@@ -12,6 +12,7 @@
 #include <atomic>
 #include <climits>
 #include <cstring>
+#include <optional>
 #include <unordered_set>
 
 #include "dbengine/cursor/DataCursor.h"
@@ -91,7 +92,8 @@ TEngineErrorCode TDataCursor::OpenBlob(uint16_t fieldNo, uint8_t* record, uint8_
         return Remote().OpenBlob(fieldNo, record, mode, byTableDesc, recordBound, size, keepRemoteHandle);
     size = 0;
     // Inside a record write the table cannot change under the cursor, which must not move.
-    if (Table != nullptr && !Table->BlobFile->InChanges()) CheckForChanges();
+    std::optional<TReadBracket> bracket;
+    if (Table != nullptr && !Table->BlobFile->InChanges()) bracket.emplace(*this);
     TFieldDescriptor d;
     if (!FindBlobField(*this, fieldNo, byTableDesc, d)) return DBE_NOTABLOB;
     uint8_t* at = record + d.Offset;

@@ -280,7 +280,7 @@ void TDataCursor::DropFilter(TFilter* filter) {
     if (!found) RaiseCursor(DBE_NOSUCHFILTER);
     if (IsRemote() && IsOpen) Remote().FilterRequest(REQUEST_DROPFILTER, remoteHandle);
     if (IsRemote() || !IsOpen) return;
-    CheckForChanges();
+    TReadBracket bracket(*this);
     CombineBitmaps();
     Resync();
 }
@@ -298,7 +298,7 @@ void TDataCursor::ActivateFilter(TFilter* filter) {
     if (!found) RaiseCursor(DBE_NOSUCHFILTER);
     if (IsRemote() && IsOpen) Remote().FilterRequest(REQUEST_ACTIVATEFILTER, Remote().HandleOf(filter));
     if (IsRemote() || !IsOpen) return;
-    CheckForChanges();
+    TReadBracket bracket(*this);
     if (filter == nullptr)
         RebuildBitmaps();
     else
@@ -320,7 +320,7 @@ void TDataCursor::DeactivateFilter(TFilter* filter) {
     if (!found) RaiseCursor(DBE_NOSUCHFILTER);
     if (IsRemote() && IsOpen) Remote().FilterRequest(REQUEST_DEACTIVATEFILTER, Remote().HandleOf(filter));
     if (IsRemote() || !IsOpen) return;
-    CheckForChanges();
+    TReadBracket bracket(*this);
     if (BitmapNavigation && VisibleBitmap->Size == 0) RebuildBitmaps();
     CombineBitmaps();
     Resync();
@@ -328,7 +328,7 @@ void TDataCursor::DeactivateFilter(TFilter* filter) {
 
 void TDataCursor::ReplaceFilterExpression(TExpToken* tree, TFilter* filter) {
     if (tree == nullptr || IsRemote()) return;
-    CheckForChanges();
+    TReadBracket bracket(*this);
     auto it = FindFilter(filter);
     if (it == Filters.end() || !filter->Active || filter->IsCallback) RaiseCursor(DBE_NOSUCHFILTER);
     filter->ReplaceExpression(tree);

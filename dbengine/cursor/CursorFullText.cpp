@@ -142,6 +142,34 @@ bool IsStop(TDataCursor& c, const std::string& word) {
     return c.StopWords->Find(word, index);
 }
 
+// Calls visit(key, recNo) for the word key of every indexed word the stored record holds, memos read
+// from the BLOB file; stops early and returns false as soon as visit does.
+template <class Visit>
+bool VisitStoredWordKeys(TDataCursor& c, const uint8_t* record, Visit visit) {
+    std::vector<TTextField> fields = TextIndexFields(c);
+    if (fields.empty()) return true;
+    TTextIndexSelection selection(c);
+    int32_t recNo = RecordNumberOf(record);
+    int32_t id = RecordIdOf(record);
+    TTextWordList words(c.GetLanguageId(), c.GetSortId());
+    TKeyBytes key{};
+    for (const TTextField& f : fields) {
+        std::string text;
+        if (f.Memo)
+            text = ReadStoredMemo(c, f.Desc, record);
+        else if (!StringFieldText(c, f.Desc, record, text))
+            continue;
+        c.SplitTextWords(text.data(), static_cast<int32_t>(text.size()), false, words);
+        for (int i = 0; i < words.Count(); ++i) {
+            std::string word = words.Get(i);
+            if (IsStop(c, word)) continue;
+            BuildTextWordKey(f.FieldNo, word, id, c.GetLanguageId(), c.GetSortId(), key.data());
+            if (!visit(key.data(), recNo)) return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 void TDataCursor::AddRecordWords(const uint8_t* record, const TWordKeyNote& note) {
@@ -180,27 +208,10 @@ void TDataCursor::AddRecordWords(const uint8_t* record, const TWordKeyNote& note
 }
 
 void TDataCursor::AddRecordWordsLoadingBlobs(const uint8_t* record) {
-    std::vector<TTextField> fields = TextIndexFields(*this);
-    if (fields.empty()) return;
-    TTextIndexSelection selection(*this);
-    int32_t recNo = RecordNumberOf(record);
-    int32_t id = RecordIdOf(record);
-    TTextWordList words(LanguageId, SortId);
-    TKeyBytes key{};
-    for (const TTextField& f : fields) {
-        std::string text;
-        if (f.Memo)
-            text = ReadStoredMemo(*this, f.Desc, record);
-        else if (!StringFieldText(*this, f.Desc, record, text))
-            continue;
-        SplitTextWords(text.data(), static_cast<int32_t>(text.size()), false, words);
-        for (int i = 0; i < words.Count(); ++i) {
-            std::string word = words.Get(i);
-            if (IsStop(*this, word)) continue;
-            BuildTextWordKey(f.FieldNo, word, id, LanguageId, SortId, key.data());
-            InsertKey(key.data(), recNo);
-        }
-    }
+    VisitStoredWordKeys(*this, record, [this](const uint8_t* key, int32_t recNo) {
+        InsertKey(key, recNo);
+        return true;
+    });
 }
 
 bool TDataCursor::UpdateRecordWords(const uint8_t* newRecord, const uint8_t* oldRecord,
@@ -319,28 +330,9 @@ void TDataCursor::RemoveRecordWords(const uint8_t* record, const TWordKeyNote& n
 }
 
 bool TDataCursor::CheckRecordWords(const uint8_t* record) {
-    std::vector<TTextField> fields = TextIndexFields(*this);
-    if (fields.empty()) return true;
-    TTextIndexSelection selection(*this);
-    int32_t recNo = RecordNumberOf(record);
-    int32_t id = RecordIdOf(record);
-    TTextWordList words(LanguageId, SortId);
-    TKeyBytes key{};
-    for (const TTextField& f : fields) {
-        std::string text;
-        if (f.Memo)
-            text = ReadStoredMemo(*this, f.Desc, record);
-        else if (!StringFieldText(*this, f.Desc, record, text))
-            continue;
-        SplitTextWords(text.data(), static_cast<int32_t>(text.size()), false, words);
-        for (int i = 0; i < words.Count(); ++i) {
-            std::string word = words.Get(i);
-            if (IsStop(*this, word)) continue;
-            BuildTextWordKey(f.FieldNo, word, id, LanguageId, SortId, key.data());
-            if (!KeyEntryExists(key.data(), recNo)) return false;
-        }
-    }
-    return true;
+    return VisitStoredWordKeys(*this, record, [this](const uint8_t* key, int32_t recNo) {
+        return KeyEntryExists(key, recNo);
+    });
 }
 
 bool TDataCursor::TextSearch(const char* searchText, int32_t searchLength, const char* valueText,

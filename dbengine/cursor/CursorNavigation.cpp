@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "dbengine/cursor/DataCursor.h"
 #include "dbengine/data/DataTable.h"
@@ -219,7 +220,7 @@ void TDataCursor::ClearIndexes() {
 void TDataCursor::SetIndexName(const std::string& name) {
     if (IsRemote()) return Remote().SetIndexName(name);
     if (framework::AnsiSameText(name, CurrentIndexName) && CurrentIndex != NaturalOrderIndex) return;
-    CheckForChanges();
+    TReadBracket bracket(*this);
     uint8_t count = GetSecondaryIndexCount();
     for (int i = 0; i <= count; ++i) {
         if (framework::AnsiSameText(name, IndexFile->GetIndexDesc(static_cast<uint8_t>(i)).Name)) {
@@ -237,7 +238,7 @@ void TDataCursor::SetIndexNumber(uint8_t indexNo) {
     if (indexNo == CurrentIndex) return;
     if (indexNo != NaturalOrderIndex && indexNo > GetSecondaryIndexCount())
         RaiseIndex(DBE_INVALIDINDEXNAME, std::to_string(indexNo));
-    CheckForChanges();
+    TReadBracket bracket(*this);
     ClearRange();
     SelectIndex(indexNo);
     RefreshRange();
@@ -357,7 +358,7 @@ bool TDataCursor::FindKey(bool keyGiven, const uint8_t* key, int fieldCount, boo
                           uint8_t* outRecord) {
     if (key == nullptr || IsNaturalOrder()) return false;
     if (IsRemote()) return Remote().FindKey(keyGiven, key, fieldCount, nearest, partialLength, outRecord);
-    CheckForChanges();
+    TReadBracket bracket(*this);
     std::vector<uint8_t> search(MaxKeyFieldPart, 0);
     if (keyGiven)
         std::memcpy(search.data(), key, KeySize);
@@ -423,7 +424,7 @@ void TDataCursor::SetRange(bool keysGiven, const uint8_t* startKey, int startFie
                            const uint8_t* endKey, int endFieldCount) {
     if (IsNaturalOrder()) return;
     if (IsRemote()) return Remote().SetRange(keysGiven, startKey, startFieldCount, endKey, endFieldCount);
-    CheckForChanges();
+    TReadBracket bracket(*this);
     std::vector<uint8_t> key(MaxKeyFieldPart, 0);
     // A missing end is open: the lowest (start) or highest (end) key of the index order.
     if (startKey == nullptr) {
@@ -461,7 +462,7 @@ void TDataCursor::SetRange(bool keysGiven, const uint8_t* startKey, int startFie
 
 void TDataCursor::ResetRange() {
     if (IsRemote()) return Remote().ResetRange();
-    CheckForChanges();
+    TReadBracket bracket(*this);
     ClearRange();
     RefreshRange();
     Resync();
@@ -814,6 +815,8 @@ void TDataCursor::LoadCurrentRecord(int direction) {
         CurrentRecord->SetBufferSize(RecordSize);
         Table->DataFile->ReleaseRecord(record);
     } else {
+        // The record size may have grown by calculated fields since the buffer was sized.
+        CurrentRecord->SetBufferSize(RecordSize);
         std::fill(CurrentRecord->Data(), CurrentRecord->Data() + RecordSize, uint8_t{0});
     }
     if (HasCalculatedFields) ComputeCalculatedFields(CurrentRecord->Data());
@@ -837,7 +840,7 @@ int32_t TDataCursor::CountConsecutiveRecords(int32_t r, int direction, int32_t m
 
 void TDataCursor::SetToBegin() {
     if (IsRemote()) return Remote().SetToBegin();
-    CheckForChanges();
+    TReadBracket bracket(*this);
     SeekFirst();
     if (AtBeginning && AtEnd) return;
     if (WalksBitmap())
@@ -848,7 +851,7 @@ void TDataCursor::SetToBegin() {
 
 void TDataCursor::SetToEnd() {
     if (IsRemote()) return Remote().SetToEnd();
-    CheckForChanges();
+    TReadBracket bracket(*this);
     SeekLast();
     if (AtBeginning && AtEnd) return;
     if (WalksBitmap())
@@ -859,7 +862,7 @@ void TDataCursor::SetToEnd() {
 
 bool TDataCursor::SetToRecNo(int32_t recNo) {
     if (IsRemote()) return Remote().SetToRecNo(recNo);
-    CheckForChanges();
+    TReadBracket bracket(*this);
     SeekRecNo(recNo);
     LoadCurrentRecord(1);
     return GetRecNo() == recNo && !AtBeginning && !AtEnd;
@@ -867,7 +870,7 @@ bool TDataCursor::SetToRecNo(int32_t recNo) {
 
 TEngineErrorCode TDataCursor::GetCurrentRecord(uint8_t* buffer, bool lock) {
     if (IsRemote()) return Remote().GetCurrentRecord(buffer, lock);
-    CheckForChanges();
+    TReadBracket bracket(*this);
     TEngineErrorCode code = 0;
     if (AtBeginning && AtEnd)
         code = DBE_NOCURRREC;
@@ -880,13 +883,14 @@ TEngineErrorCode TDataCursor::GetCurrentRecord(uint8_t* buffer, bool lock) {
         return code;
     }
     LoadCurrentRecord(1);
+    if (lock && !IsRemote()) LockForEdit(buffer);
     if (buffer != nullptr) std::memcpy(buffer, CurrentRecord->Data(), RecordSize);
     return 0;
 }
 
 TEngineErrorCode TDataCursor::GetNextRecord(uint8_t* buffer) {
     if (IsRemote()) return Remote().GetNextRecord(buffer);
-    CheckForChanges();
+    TReadBracket bracket(*this);
     if (AtBeginning)
         SeekFirst();
     else
@@ -902,7 +906,7 @@ TEngineErrorCode TDataCursor::GetNextRecord(uint8_t* buffer) {
 
 TEngineErrorCode TDataCursor::GetPriorRecord(uint8_t* buffer) {
     if (IsRemote()) return Remote().GetPriorRecord(buffer);
-    CheckForChanges();
+    TReadBracket bracket(*this);
     if (AtEnd)
         SeekLast();
     else
@@ -1000,7 +1004,8 @@ std::vector<uint8_t> TDataCursor::GetBookmark() const {
 
 bool TDataCursor::SetToBookmark(const uint8_t* bookmark, bool keepCrack, bool noBracket) {
     if (IsRemote()) return Remote().SetToBookmark(bookmark, keepCrack, noBracket);
-    if (!noBracket) CheckForChanges();
+    std::optional<TReadBracket> bracket;
+    if (!noBracket) bracket.emplace(*this);
     if (IsNaturalOrder())
         SeekPhysicalRecNo(GetInt32(bookmark));
     else
@@ -1022,7 +1027,7 @@ int TDataCursor::CompareBookmarks(const uint8_t* b1, const uint8_t* b2) const {
 
 TEngineErrorCode TDataCursor::SetToCursor(TDataCursor& other) {
     if (IsRemote()) return Remote().SetToCursor(other.Remote());
-    CheckForChanges();
+    TReadBracket bracket(*this);
     TEngineErrorCode code = 0;
     if (other.AtBeginning && other.AtEnd) {
         SetNoCurrent();
@@ -1054,14 +1059,12 @@ bool TDataCursor::ResyncIfChanged() {
     return true;
 }
 
-void TDataCursor::CheckForChanges() {
-    ResyncIfChanged();
-}
-
 void TDataCursor::Refresh() {
     if (IsRemote()) return Remote().Refresh();
     if (!IsOpen || IsRemote()) return;
-    if (ResyncIfChanged()) return;
+    // Always under the short-term lock, strict change detection or not.
+    TReadBracket bracket(*this);
+    if (LockAndResync()) return;
     ReturnToRecord();
 }
 

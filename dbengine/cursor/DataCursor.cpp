@@ -47,7 +47,8 @@ TDataCursor::~TDataCursor() {
 }
 
 TRemoteCursor& TDataCursor::Remote() const {
-    if (RemoteState == nullptr) RemoteState = std::make_unique<TRemoteCursor>(const_cast<TDataCursor&>(*this));
+    if (RemoteState == nullptr)
+        RemoteState = std::make_unique<TRemoteCursor>(const_cast<TDataCursor&>(*this));
     return *RemoteState;
 }
 
@@ -208,10 +209,20 @@ void TDataCursor::CloseCursor(bool discard) {
     if (IsRemote()) Remote().CloseCursor();
     std::exception_ptr failure;
     try {
+        // An edit left open ends with the cursor: its record lock goes, also when other cursors
+        // keep the table open.
+        // (A remote cursor's lock went with the server's close.)
+        if (LockedRecNo != 0 && Table != nullptr) UnlockRecord(LockedRecNo, IsRemote());
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    LockedRecNo = 0;
+    RecordChangedMark = false;
+    try {
         WriteTextIndexParams();
     } catch (...) {
         // The cursor closes all the same; the failure is reported after.
-        failure = std::current_exception();
+        if (!failure) failure = std::current_exception();
     }
     TextParamsLoaded = false;
     TextParamsChanged = false;
@@ -260,7 +271,7 @@ std::unique_ptr<TDataCursor> TDataCursor::CloneCursor() {
     clone->IsQueryResult = IsQueryResult;
     clone->IsQuerySource = IsQuerySource;
     clone->IsTemporary = IsTemporary;
-    CheckForChanges();
+    TReadBracket bracket(*this);
     clone->OpenCursor();
     clone->FieldDescs = FieldDescs;
     clone->HasCalculatedFields = HasCalculatedFields;

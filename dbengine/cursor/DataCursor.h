@@ -290,6 +290,63 @@ public:
     // Set when an optimistic modification found the record changed by someone else.
     bool RecordChangedMark = false;
 
+    // ---- Record locks, change detection and buffer flushing (RecordLocks.cpp) ----
+    // Every lock and unlock returns at once for an exclusive cursor and for one whose table is
+    // read-only by attribute: nobody else can write such a table.
+    // Locks physical record recNo (0: the current record) for editing by this cursor; 10258 when
+    // a cursor of this process edits it already or another process holds it past the retries.
+    void LockRecord(int32_t recNo);
+    // Ends the edit lock of recNo (0: the current record).
+    void UnlockRecord(int32_t recNo, bool localOnly);
+    // The statement read lock that the SQL layer holds while a statement runs.
+    void LockTableForRead();
+    void UnlockTableForRead();
+    // The write lock around every record edit and index build.
+    void LockTableForWrite();
+    void UnlockTableForWrite();
+    // Takes the short-term shared lock; true when the cursor found the table changed and went
+    // back to its record (or the nearest one).
+    bool LockAndResync();
+    // Releases the short-term shared lock, whoever took it during the operation.
+    void ReleaseReadLock();
+    // Written buffers to the files: always for a non-exclusive cursor, for an exclusive one only
+    // when forced (otherwise the changed headers are only marked and counted in memory).
+    void FlushBuffers(bool force, bool dropCaches, bool dataChanged, bool indexChanged, bool blobChanged);
+    void FlushOSBuffers();
+    bool InTransaction() const;
+    // TIndexCursor: on a page cache miss, the same as SyncBeforeRead.
+    bool TableChangedByOthers() override;
+    // The read bracket of one operation: the check for changes at its start, the release of the
+    // short-term lock (taken by that check or by a cache miss) at its end. Brackets nest; the
+    // outermost one releases.
+    class TReadBracket {
+    public:
+        explicit TReadBracket(TDataCursor& cursor);
+        ~TReadBracket();
+        TReadBracket(const TReadBracket&) = delete;
+        TReadBracket& operator=(const TReadBracket&) = delete;
+
+    private:
+        TDataCursor& Cursor;
+    };
+    // The record this cursor holds locked for editing; 0: none.
+    int32_t LockedRecNo = 0;
+    int ReadBracketDepth = 0;
+
+private:
+    bool SkipsLocks() const;
+    // The short-term shared lock for a reader; true when the table had changed.
+    bool BeginReadAccess();
+    // After a lock was taken: when it reported a change, or the counters differ, new counters
+    // and back to the record (or the nearest one). True when it went back.
+    bool ResyncAfterLock(bool changed);
+    // The start of an edit of the current record (a read with lock): under the pessimistic
+    // protocol the record is locked until post, cancel or delete; under either protocol a record
+    // that differs from the caller's copy seen (when given) raises 8708 with nothing locked.
+    void LockForEdit(const uint8_t* seen);
+    bool DiffersFromCurrent(const uint8_t* seen) const;
+
+public:
     // ---- BLOB access (CursorBlob.cpp) ----
     // A BLOB field of a record buffer holds its first block number (closed) or, while the value
     // is open in this cursor, the negated handle of its buffer. The six value operations return
@@ -508,7 +565,7 @@ public:
     void EndIndexBackup(bool noRestore, bool deleteBackup);
 
     // ---- TRecordFetchClient ----
-    bool SyncBeforeRead() override { return false; }
+    bool SyncBeforeRead() override;
     int32_t CountConsecutiveRecords(int32_t r, int direction, int32_t max) override;
 
     // ---- Index and position state ----

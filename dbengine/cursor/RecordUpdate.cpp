@@ -115,7 +115,8 @@ void TDataCursor::InsertRecord(uint8_t* buffer, bool reposition) {
     if (IsRemote()) return Remote().InsertRecord(buffer, reposition);
     TDataFile& data = *Table->DataFile;
     bool tookWrite = !Table->WriteLocked;
-    Table->LockForWrite();
+    // Taken first: it may re-read the headers that the undo below restores.
+    LockTableForWrite();
     uint8_t savedIndex = CurrentIndex;
     TDataHeader savedHeader = data.Header;
     int32_t savedIndexCount = GetTableRecordCount();
@@ -125,6 +126,7 @@ void TDataCursor::InsertRecord(uint8_t* buffer, bool reposition) {
     TRecord* slot = nullptr;
     std::vector<uint8_t> slotBefore;
     bool appended = false;
+    bool blobChanged = false;
     std::optional<TBlobRecordWrite> blobs;
     try {
         recNo = data.NextFreeRecord();
@@ -180,7 +182,7 @@ void TDataCursor::InsertRecord(uint8_t* buffer, bool reposition) {
         else
             data.SetLastRecordId(id);
         blobs.emplace(*this, buffer);
-        blobs->Store();
+        blobChanged = blobs->Store();
         slot->CopyFields(buffer);
         slot->SetRecordId(id);
         slot->Modified = true;
@@ -190,7 +192,7 @@ void TDataCursor::InsertRecord(uint8_t* buffer, bool reposition) {
         if (appended) PhysRecNo = recNo;
         data.ReleaseRecord(slot);
         slot = nullptr;
-        Table->FlushBuffers();
+        FlushBuffers(false, false, true, true, blobChanged);
         blobs->Finish();
     } catch (...) {
         if (blobs) blobs->TakeBack();
@@ -240,8 +242,10 @@ void TDataCursor::FinishEdit(uint8_t savedIndex, bool reposition, bool deleted, 
                 RefreshAfterInsert(recNo, CurrentRecord->Data());
             Resync();
         });
-    if (unlockRecord) run([&] { Table->UnlockRecord(recNo); });
+    if (unlockRecord) run([&] { UnlockRecord(recNo, true); });
     if (unlockTable) run([&] { Table->UnlockForWrite(); });
+    // The short-term lock that a record lock took goes with the edit.
+    if (ReadBracketDepth == 0) run([&] { ReleaseReadLock(); });
     if (first && !failing) std::rethrow_exception(first);
 }
 
@@ -261,19 +265,27 @@ void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
     TRecord* rec = nullptr;
     std::vector<uint8_t> recBefore;
     TDataHeader savedHeader = data.Header;
+    bool keyChanged = false;
+    bool blobChanged = false;
     std::optional<TBlobRecordWrite> blobs;
     try {
-        if (Table->LockForWrite()) LoadCurrentRecord(1);
+        LockTableForWrite();
+        savedHeader = data.Header;
+        // Going back to the record after another process's change may find it gone.
+        bool gone = PhysRecNo != recNo || AtBeginning || AtEnd;
         if (optimistic && !Exclusive) {
             LoadCurrentRecord(1);
-            if (RecordChangedMark || std::memcmp(seen.data(), CurrentRecord->Data(), RecordSize) != 0) {
+            if (RecordChangedMark || gone ||
+                std::memcmp(seen.data(), CurrentRecord->Data(), RecordSize) != 0) {
                 RecordChangedMark = true;
                 RaiseCursor(DBE_KEYORRECDELETED);
             }
-            if (!Table->LockedRecords.Test(recNo)) {
-                Table->LockRecord(recNo);
-                lockedHere = Table->LockedRecords.Test(recNo);
-            }
+            LockRecord(recNo);
+            lockedHere = LockedRecNo == recNo;
+        } else {
+            if (gone) RaiseCursor(DBE_KEYORRECDELETED);
+            // Another cursor of this process is editing the record.
+            if (Table->EditLocks.Test(recNo) && LockedRecNo != recNo) RaiseCursor(DBE_RECLOCKFAILED);
         }
         const uint8_t* current = CurrentRecord->Data();
         if (SuppressAutoInc)
@@ -302,18 +314,20 @@ void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
             if (oldKey == newKey) continue;
             ReplaceKey(oldKey.data(), newKey.data(), recNo);
             log.Replaced(oldKey, newKey, recNo);
+            keyChanged = true;
         }
         if (SuppressAutoInc && oldStatus != newStatus) {
             SelectIndex(SysDeletedIndex);
             ReplaceKey(oldStatus.data(), newStatus.data(), recNo);
             log.Replaced(oldStatus, newStatus, recNo);
+            keyChanged = true;
         }
-        UpdateRecordWords(buffer, current, log.WordKeys());
+        if (UpdateRecordWords(buffer, current, log.WordKeys())) keyChanged = true;
         if (!data.GetRecord(this, recNo, 1, false, false, rec) || rec == nullptr)
             RaiseCursor(DBE_KEYORRECDELETED);
         recBefore.assign(rec->Data(), rec->Data() + data.RecordSize());
         blobs.emplace(*this, buffer);
-        blobs->Store();
+        blobChanged = blobs->Store();
         rec->CopyFields(buffer);
         rec->SetRecordId(GetInt32(buffer + RecordIdOffset));
         rec->Modified = true;
@@ -321,9 +335,9 @@ void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
         CurrentRecord->SetBufferSize(RecordSize);
         data.ReleaseRecord(rec);
         rec = nullptr;
-        Table->FlushBuffers();
+        FlushBuffers(false, false, true, keyChanged, blobChanged);
         blobs->Finish();
-        if (unlock && !optimistic && Table->LockedRecords.Test(recNo)) Table->UnlockRecord(recNo);
+        if (unlock && !optimistic && LockedRecNo == recNo) UnlockRecord(recNo, false);
     } catch (...) {
         if (blobs) blobs->TakeBack();
         log.Undo();
@@ -352,23 +366,28 @@ void TDataCursor::DeleteRecord(const uint8_t* buffer, bool reposition) {
     int32_t savedIndexCount = 0;
     std::optional<TBlobRecordWrite> blobs;
     try {
-        if (Table->LockForWrite()) LoadCurrentRecord(1);
+        LockTableForWrite();
+        savedHeader = data.Header;
         savedIndexCount = GetTableRecordCount();
-        if (!Table->LockedRecords.Test(recNo)) {
+        if (PhysRecNo != recNo || AtBeginning || AtEnd) RaiseCursor(DBE_KEYORRECDELETED);
+        if (Table->EditLocks.Test(recNo)) {
+            // Only the cursor that edits the record may delete it; the delete ends that edit.
+            if (LockedRecNo != recNo) RaiseCursor(DBE_RECLOCKFAILED);
+            lockedHere = true;
+            // The record was being edited here: its open values die with it, unsaved.
+            if (Table->HasBlobFields()) FreeAllBlobs(true, false);
+        } else {
             if (!Exclusive) {
                 LoadCurrentRecord(1);
                 if (std::memcmp(buffer + RecordHeaderSize, CurrentRecord->Data() + RecordHeaderSize,
                                 RecordSize - RecordHeaderSize) != 0)
                     RaiseCursor(DBE_KEYORRECDELETED);
             }
-            Table->LockRecord(recNo);
-            lockedHere = Table->LockedRecords.Test(recNo);
-        } else if (Table->HasBlobFields()) {
-            // The record was being edited here: its open values die with it, unsaved.
-            FreeAllBlobs(true, false);
+            LockRecord(recNo);
+            lockedHere = LockedRecNo == recNo;
         }
         RemoveRecord(CurrentRecord->Data(), recNo, NaturalOrderIndex, false, log, blobs);
-        Table->FlushBuffers();
+        FlushBuffers(false, false, true, true, Table->HasBlobFields());
         blobs->Finish();
     } catch (...) {
         if (blobs) blobs->TakeBack();
@@ -459,12 +478,13 @@ void TDataCursor::DropRecordEverywhere(const uint8_t* record, int32_t recNo, uin
 void TDataCursor::CancelRecord() {
     if (IsRemote()) return Remote().CancelRecord();
     RecordChangedMark = false;
-    if (PhysRecNo != 0 && Table != nullptr && Table->LockedRecords.Test(PhysRecNo))
-        Table->UnlockRecord(PhysRecNo);
+    // Only the edit lock this cursor holds: another cursor's lock on the record is not ours.
+    if (LockedRecNo != 0) UnlockRecord(LockedRecNo, false);
 }
 
 TEngineErrorCode TDataCursor::CloneCurrentRecord(uint8_t* buffer) {
     if (IsRemote()) return Remote().CloneCurrentRecord(buffer);
+    TReadBracket bracket(*this);
     if (AtBeginning && AtEnd) return DBE_NOCURRREC;
     LoadCurrentRecord(1);
     ClearRecordBuffer(buffer);

@@ -207,6 +207,12 @@ bool TDataFile::ReloadHeaderIfChanged() {
     return true;
 }
 
+int32_t TDataFile::StoredChangeCount() {
+    uint8_t bytes[4];
+    ReadAt(OfsChangeCount, bytes, sizeof bytes);
+    return GetInt32(bytes);
+}
+
 bool TDataFile::WriteHeader(bool force) {
     if (!force && Header.HeaderModified == 0) return false;
     Header.ChangeCount = static_cast<int32_t>(static_cast<uint32_t>(Header.ChangeCount) + 1u);  // wraps

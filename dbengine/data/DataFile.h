@@ -101,6 +101,9 @@ public:
     void ReadHeader();
     // True (and the new header taken) when another writer changed the header since it was read.
     bool ReloadHeaderIfChanged();
+    // The change counter as the file holds it now, read without any lock (a torn read only
+    // makes the caller look again under a lock).
+    int32_t StoredChangeCount();
     bool WriteHeader(bool force);
     void MarkChanged();
     void ReadDescriptors();

@@ -364,6 +364,17 @@ bool TDataTable::ReloadIfChanged() {
     return changed;
 }
 
+bool TDataTable::HoldsUnwrittenChanges() const {
+    return DataFile->Header.HeaderModified != 0 || IndexFile->Header.HeaderModified != 0 ||
+           (BlobOpen() && BlobFile->HeaderModified());
+}
+
+bool TDataTable::ChangedOnDisk() {
+    if (!IsOpen || IsRemote() || InMemory || TakesNoLocks() || !DataFile->IsOpen) return false;
+    if (AccessLocked || ReadLocked || WriteLocked || TransactionLocked) return false;
+    return DataFile->StoredChangeCount() != DataFile->Header.ChangeCount;
+}
+
 void TDataTable::FlushBuffers(bool trim, bool forceDataHeader, bool forceIndexHeader, bool forceBlobHeader,
                               bool forceOSFlush) {
     if (ReadOnly) return;

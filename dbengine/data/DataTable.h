@@ -96,6 +96,13 @@ public:
     void RestoreIndexFile(bool keepCurrent, bool deleteBackup);
     // True (and the stale caches dropped) when another process changed the table.
     bool ReloadIfChanged();
+    // Whether another process has written the table since its headers were last read: a look at
+    // the data file's change counter without a lock. Every write of a record raises that counter,
+    // so it alone tells. False while a lock that keeps writers out is held (the state is fresh
+    // then), and for tables that take no locks or live in memory.
+    bool ChangedOnDisk();
+    // Whether a file header was changed in memory and is not written yet.
+    bool HoldsUnwrittenChanges() const;
     void FlushBuffers(bool trim = false, bool forceDataHeader = false, bool forceIndexHeader = false,
                       bool forceBlobHeader = false, bool forceOSFlush = false);
     void MarkFilesChanged(bool data, bool index, bool blob);

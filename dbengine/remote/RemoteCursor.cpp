@@ -247,7 +247,9 @@ bool TRemoteCursor::Pessimistic() const {
 
 void TRemoteCursor::DropLocalLock(int32_t recNo) {
     TDataTable* table = Cursor.Table;
-    if (table != nullptr && recNo > 0 && table->LockedRecords.Test(recNo)) table->UnlockRecord(recNo);
+    if (table == nullptr || recNo <= 0) return;
+    if (Cursor.LockedRecNo == recNo || table->EditLocks.Test(recNo) || table->LockedRecords.Test(recNo))
+        Cursor.UnlockRecord(recNo, true);
 }
 
 // ---- Reply readers ----
@@ -540,8 +542,9 @@ TEngineErrorCode TRemoteCursor::GetCurrentRecord(uint8_t* buffer, bool lock) {
     ReadPositionReply();
     ReadRecordReply(Reply(), record);
     // The server holds the lock; the table keeps its note of it.
-    if (lock && code == DBE_NONE && Pessimistic() && Cursor.Table != nullptr && Cursor.PhysRecNo > 0)
-        Cursor.Table->LockRecord(Cursor.PhysRecNo);
+    if (lock && code == DBE_NONE && Pessimistic() && Cursor.Table != nullptr && Cursor.PhysRecNo > 0 &&
+        Cursor.LockedRecNo != Cursor.PhysRecNo)
+        Cursor.LockRecord(Cursor.PhysRecNo);
     return code;
 }
 
@@ -692,7 +695,7 @@ void TRemoteCursor::CancelRecord() {
     BeginRequest(REQUEST_CANCELRECORD);
     Client().AddRequestUInt32(ServerHandle);
     SendAndReceive();
-    if (Pessimistic()) DropLocalLock(Cursor.PhysRecNo);
+    if (Pessimistic()) DropLocalLock(Cursor.LockedRecNo);
 }
 
 TEngineErrorCode TRemoteCursor::CloneCurrentRecord(uint8_t* buffer) {
@@ -707,7 +710,6 @@ void TRemoteCursor::UnlockRecord(int32_t recNo) {
     PutRequestHead();
     Client().AddRequestInt32(recNo);
     SendAndReceive();
-    DropLocalLock(recNo != 0 ? recNo : Cursor.PhysRecNo);
 }
 
 void TRemoteCursor::FlushBuffers(bool force, bool dropCaches, bool dataChanged, bool indexChanged,

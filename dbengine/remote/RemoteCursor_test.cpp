@@ -164,7 +164,7 @@ protected:
         auto c = Open(db, name);
         for (const TRow& row : Rows) {
             std::vector<uint8_t> b = Record(*c, row);
-            c->InsertRecord(b.data(), false);
+            c->InsertRecord(b.data(), true);
         }
         for (auto& line : Walk(*c)) log.push_back(line);
 
@@ -245,7 +245,7 @@ protected:
             std::memcpy(value, n.c_str(), n.size());
             c->PutField(1, b.data(), value, false, false);
             write(b.data(), "notes of " + n + std::string(n.size() * 100, '.'));
-            c->InsertRecord(b.data(), false);
+            c->InsertRecord(b.data(), true);
         }
         // Alpha's notes replaced by shorter ones.
         std::vector<uint8_t> b(c->RecordSize);
@@ -284,7 +284,7 @@ protected:
         c->SetTableName(name);
         c->SetExclusive(true);
         c->OpenCursor();
-        for (const TRow& row : Rows) c->InsertRecord(Record(*c, row).data(), false);
+        for (const TRow& row : Rows) c->InsertRecord(Record(*c, row).data(), true);
         TIndexDescriptor byCity;
         byCity.Name = "ByCity";
         byCity.FieldNumbers[0] = 2;
@@ -355,7 +355,7 @@ TEST_F(RemoteCursorTest, OpenReceivesHeadersDescriptorsAndIndex) {
 TEST_F(RemoteCursorTest, BlocksOfRecordsServeLaterFetchesWithoutRequests) {
     Create(RemoteDb, "T");
     auto c = Open(RemoteDb, "T");
-    for (const TRow& row : Rows) c->InsertRecord(Record(*c, row).data(), false);
+    for (const TRow& row : Rows) c->InsertRecord(Record(*c, row).data(), true);
     c->Remote().RemoteReadSize = 4;
     std::vector<uint8_t> b(c->RecordSize);
     c->SetToBegin();
@@ -408,7 +408,7 @@ TEST_F(RemoteCursorTest, OnlyRequestsThatMayMoveTheCursorReplaceTheLastRequest) 
 TEST_F(RemoteCursorTest, AFetchCutOffOnceIsSentAgainAfterAReconnect) {
     Create(RemoteDb, "T");
     auto c = Open(RemoteDb, "T");
-    for (const TRow& row : Rows) c->InsertRecord(Record(*c, row).data(), false);
+    for (const TRow& row : Rows) c->InsertRecord(Record(*c, row).data(), true);
     c->SetToBegin();
     Server->Scripted().Configure([](auto& s) {
         s.Drops = 1;
@@ -426,7 +426,7 @@ TEST_F(RemoteCursorTest, AFetchCutOffOnceIsSentAgainAfterAReconnect) {
 TEST_F(RemoteCursorTest, CloneStandsOnTheSameRecord) {
     Create(RemoteDb, "T");
     auto c = Open(RemoteDb, "T");
-    for (const TRow& row : Rows) c->InsertRecord(Record(*c, row).data(), false);
+    for (const TRow& row : Rows) c->InsertRecord(Record(*c, row).data(), true);
     std::vector<uint8_t> key = Record(*c, {"India", "", 0});
     ASSERT_TRUE(c->FindKey(false, key.data(), 1, false, 0, nullptr));
     auto clone = c->CloneCursor();
@@ -457,9 +457,9 @@ TEST_F(RemoteCursorTest, ServerErrorsAreRaisedWithTheServerName) {
     // A duplicate key on the server.
     Create(RemoteDb, "T");
     auto t = Open(RemoteDb, "T");
-    t->InsertRecord(Record(*t, Rows[0]).data(), false);
+    t->InsertRecord(Record(*t, Rows[0]).data(), true);
     try {
-        t->InsertRecord(Record(*t, Rows[0]).data(), false);
+        t->InsertRecord(Record(*t, Rows[0]).data(), true);
         FAIL() << "no error";
     } catch (const EDbEngineError& e) {
         EXPECT_EQ(e.ErrorCode, 9729);
@@ -472,7 +472,7 @@ TEST_F(RemoteCursorTest, ServerErrorsAreRaisedWithTheServerName) {
 TEST_F(RemoteCursorTest, MalformedRepliesRaise15002) {
     Create(RemoteDb, "T");
     auto c = Open(RemoteDb, "T");
-    c->InsertRecord(Record(*c, Rows[0]).data(), false);
+    c->InsertRecord(Record(*c, Rows[0]).data(), true);
     std::vector<uint8_t> b(c->RecordSize + 64);
     std::string position = Int32Param(1) + Int32Param(1) + Int32Param(1);
     Params counts = {Int32Param(1), Int32Param(1), std::string(8, '\0'), Int32Param(1), Int32Param(1)};
@@ -551,7 +551,7 @@ TEST_F(RemoteCursorTest, MalformedRepliesRaise15002) {
 TEST_F(RemoteCursorTest, RequestsCarryTheirParametersInOrder) {
     Create(RemoteDb, "T");
     auto c = Open(RemoteDb, "T");
-    for (const TRow& row : Rows) c->InsertRecord(Record(*c, row).data(), false);
+    for (const TRow& row : Rows) c->InsertRecord(Record(*c, row).data(), true);
     TRemoteCursor& r = c->Remote();
     std::string handle = Int32Param(static_cast<int32_t>(r.ServerHandle));
     std::vector<uint8_t> record = Record(*c, {"Golf", "Lima", 70});
@@ -672,11 +672,11 @@ TEST_F(RemoteCursorTest, RequestsCarryTheirParametersInOrder) {
         {REQUEST_APPENDRECORD,
          [&] {
              // From 31100 on the record's modified BLOBs follow: their count, then each saved value.
-             return with(head(), {rec, ByteParam(0), Int32Param(1), Int32Param(9), Int32Param(3), "xyz"});
+             return with(head(), {rec, ByteParam(1), Int32Param(1), Int32Param(9), Int32Param(3), "xyz"});
          },
          [&] {
              c->OpenBlobs.push_back(std::move(blob));
-             c->InsertRecord(Record(*c, {"Zulu", "Lima", 1}).data(), false);
+             c->InsertRecord(Record(*c, {"Zulu", "Lima", 1}).data(), true);
              c->OpenBlobs.clear();
          }},
         {REQUEST_TEXTINDEXPARAMS, [&] { return Params{handle}; }, [&] { r.LoadTextIndexParams(); }},
@@ -853,20 +853,37 @@ TEST_F(RemoteCursorTest, ServerCallbacksRunOnTheClient) {
 TEST_F(RemoteCursorTest, RecordLocksTakenThroughTheServerAreNotedInTheTable) {
     Create(RemoteDb, "T");
     auto c = Open(RemoteDb, "T");
-    for (const TRow& row : Rows) c->InsertRecord(Record(*c, row).data(), false);
+    for (const TRow& row : Rows) c->InsertRecord(Record(*c, row).data(), true);
     std::vector<uint8_t> b = Record(*c, {"Golf", "", 0});
     ASSERT_TRUE(c->FindKey(false, b.data(), 1, false, 0, nullptr));
     int32_t recNo = c->GetPhysicalRecNo();
     ASSERT_GT(recNo, 0);
+    // An edit starts from the record as read: the server compares the copy the lock carries.
+    ASSERT_EQ(c->GetCurrentRecord(b.data(), false), 0);
     ASSERT_EQ(c->GetCurrentRecord(b.data(), true), 0);
     EXPECT_TRUE(c->Table->LockedRecords.Test(recNo));
+    EXPECT_EQ(c->LockedRecNo, recNo);
     std::vector<uint8_t> changed = Record(*c, {"Golf", "Lima", 71});
     c->ModifyRecord(changed.data(), true, true);
     EXPECT_FALSE(c->Table->LockedRecords.Test(recNo));
     // Locked again, then given up by cancelling the edit.
+    ASSERT_EQ(c->GetCurrentRecord(b.data(), false), 0);
     ASSERT_EQ(c->GetCurrentRecord(b.data(), true), 0);
     c->CancelRecord();
     EXPECT_FALSE(c->Table->LockedRecords.Test(recNo));
+    EXPECT_EQ(c->LockedRecNo, 0);
+    // Unlocking through the cursor asks the server, then forgets the note.
+    ASSERT_EQ(c->GetCurrentRecord(b.data(), false), 0);
+    ASSERT_EQ(c->GetCurrentRecord(b.data(), true), 0);
+    size_t unlocks = Server->Scripted().RequestsOf(REQUEST_WRITEUNLOCKRECORD).size();
+    c->UnlockRecord(0, false);
+    EXPECT_EQ(Server->Scripted().RequestsOf(REQUEST_WRITEUNLOCKRECORD).size(), unlocks + 1);
+    EXPECT_FALSE(c->Table->LockedRecords.Test(recNo));
+    // An edit left open ends with the cursor, without a request after the close.
+    ASSERT_EQ(c->GetCurrentRecord(b.data(), false), 0);
+    ASSERT_EQ(c->GetCurrentRecord(b.data(), true), 0);
+    c->CloseCursor(false);
+    EXPECT_EQ(Server->Scripted().RequestsOf(REQUEST_WRITEUNLOCKRECORD).size(), unlocks + 1);
 }
 
 // A result cursor of a remote statement, as the SQL layer reads it from a statement's reply.
@@ -974,7 +991,7 @@ TEST_F(RemoteCursorTest, BlobValuesTravelWithTheirSize) {
                                  std::string(8, '\0'), Int32Param(1), Int32Param(1),
                                  std::string(c->KeySize, '\0'), ByteParam(0), ByteParam(0)});
     });
-    c->InsertRecord(Record(*c, Rows[0]).data(), false);
+    c->InsertRecord(Record(*c, Rows[0]).data(), true);
     // Saved with the record: no longer changed; the value bound to the record is gone with it.
     ASSERT_EQ(c->OpenBlobs.size(), 2u);
     EXPECT_FALSE(c->OpenBlobs[0]->Modified);

@@ -149,7 +149,8 @@ TDataCursor& TRemoteEngineServer::Head(TArgs& args) {
     else if (atEnd)
         c->SetToEnd();
     else if (!key.empty() && key.size() == c->GetBookmarkSize())
-        c->SetToBookmark(key.data(), true, false);
+        // On the record itself, not in the crack before it: the next step moves off it.
+        c->SetToBookmark(key.data(), false, false);
     return *c;
 }
 
@@ -498,6 +499,18 @@ void TRemoteEngineServer::Install() {
         out.push_back(ByteParam(c.CurrentIndex));
         Position(c, out);
     });
+    on(REQUEST_WRITEUNLOCKRECORD, [this](TArgs& a, std::vector<std::string>&) {
+        TDataCursor& c = Head(a);
+        c.UnlockRecord(a.Int(), false);
+    });
+    on(REQUEST_CANCELRECORD, [cursorOf](TArgs& a, std::vector<std::string>&) { cursorOf(a).CancelRecord(); });
+    on(REQUEST_FLUSHBUFFERS, [cursorOf](TArgs& a, std::vector<std::string>&) {
+        TDataCursor& c = cursorOf(a);
+        bool force = a.Bool(), drop = a.Bool(), data = a.Bool(), index = a.Bool(), blob = a.Bool();
+        c.FlushBuffers(force, drop, data, index, blob);
+    });
+    on(REQUEST_FLUSHOSBUFFERS,
+       [cursorOf](TArgs& a, std::vector<std::string>&) { cursorOf(a).FlushOSBuffers(); });
     on(REQUEST_EMPTYTABLE, [this, cursorOf](TArgs& a, std::vector<std::string>& out) {
         TDataCursor& c = cursorOf(a);
         c.EmptyTable();

@@ -1,0 +1,230 @@
+// The cursor's side of sharing a table: the table locks around reads and writes, noticing that
+// another process wrote the table, the edit lock of a record under the pessimistic and the
+// optimistic protocol, and when written buffers reach the files.
+//
+// Another process's writes show in the change counters of the file headers. A read bracket
+// looks at the data file's stored counter (without a lock) at the start of each operation; when
+// it moved, the short-term shared lock is taken, which re-reads the headers and drops the stale
+// caches, and the cursor goes back to its record with a fresh range and fresh bitmaps.
+
+#include <algorithm>
+#include <cstring>
+
+#include "dbengine/cursor/DataCursor.h"
+#include "dbengine/data/DataFile.h"
+#include "dbengine/data/Record.h"
+#include "dbengine/remote/RemoteCursor.h"
+#include "dbengine/session/DataSession.h"
+
+namespace dbengine {
+
+namespace {
+
+bool StrictChangeDetection(const TDataTable* table) {
+    return table != nullptr && table->Session != nullptr && table->Session->StrictChangeDetection;
+}
+
+}  // namespace
+
+bool TDataCursor::SkipsLocks() const {
+    return Exclusive || ReadOnlyByAttribute || Table == nullptr;
+}
+
+bool TDataCursor::BeginReadAccess() {
+    // Headers changed here and not written yet are this process's own work in progress: a
+    // reader must not re-read the files over it. Another process writes only under the write
+    // lock, and taking that lock re-reads the files in any case.
+    if (Table->HoldsUnwrittenChanges()) return false;
+    return Table->BeginAccess();
+}
+
+bool TDataCursor::ResyncAfterLock(bool changed) {
+    if (IsRemote() || !(changed || HasTableChanged())) return false;
+    SaveChangeCounters();
+    ReturnToRecord();
+    return true;
+}
+
+// ---- Read bracket ----
+
+TDataCursor::TReadBracket::TReadBracket(TDataCursor& cursor) : Cursor(cursor) {
+    ++Cursor.ReadBracketDepth;
+    if (Cursor.ReadBracketDepth > 1) return;
+    try {
+        Cursor.CheckForChanges();
+    } catch (...) {
+        --Cursor.ReadBracketDepth;
+        try {
+            Cursor.ReleaseReadLock();
+        } catch (...) {
+            // The check's own failure is the one reported.
+        }
+        throw;
+    }
+}
+
+TDataCursor::TReadBracket::~TReadBracket() {
+    if (--Cursor.ReadBracketDepth > 0) return;
+    try {
+        Cursor.ReleaseReadLock();
+    } catch (...) {
+        // Releasing a shared slot does not fail short of a broken file handle; a destructor must
+        // not raise.
+    }
+}
+
+void TDataCursor::CheckForChanges() {
+    if (!IsOpen || Table == nullptr || IsRemote()) return;
+    if (StrictChangeDetection(Table)) {
+        LockAndResync();
+        return;
+    }
+    // The look at the stored counter costs one small read; the lock is taken only when it moved.
+    if (Table->ChangedOnDisk()) BeginReadAccess();
+    ResyncIfChanged();
+}
+
+bool TDataCursor::LockAndResync() {
+    if (!IsOpen || Table == nullptr || IsRemote()) return false;
+    bool changed = SkipsLocks() ? false : BeginReadAccess();
+    return ResyncAfterLock(changed);
+}
+
+void TDataCursor::ReleaseReadLock() {
+    if (Table == nullptr || IsRemote()) return;
+    Table->EndAccess();
+}
+
+bool TDataCursor::SyncBeforeRead() {
+    if (!IsOpen || Table == nullptr || IsRemote() || SkipsLocks()) return false;
+    return ResyncAfterLock(BeginReadAccess());
+}
+
+bool TDataCursor::TableChangedByOthers() {
+    return SyncBeforeRead();
+}
+
+// ---- Table locks ----
+
+void TDataCursor::LockTableForRead() {
+    if (SkipsLocks()) return;
+    ResyncAfterLock(Table->LockForRead());
+}
+
+void TDataCursor::UnlockTableForRead() {
+    if (SkipsLocks()) return;
+    Table->UnlockForRead();
+}
+
+void TDataCursor::LockTableForWrite() {
+    if (SkipsLocks()) return;
+    bool took = !Table->WriteLocked;
+    bool changed = Table->LockForWrite();
+    try {
+        ResyncAfterLock(changed);
+    } catch (...) {
+        // A failed lock leaves no lock behind.
+        if (took) {
+            try {
+                Table->UnlockForWrite();
+            } catch (...) {
+            }
+        }
+        throw;
+    }
+}
+
+void TDataCursor::UnlockTableForWrite() {
+    if (SkipsLocks()) return;
+    Table->UnlockForWrite();
+}
+
+// ---- Record locks ----
+
+void TDataCursor::LockRecord(int32_t recNo) {
+    if (SkipsLocks()) return;
+    if (recNo == 0) recNo = (AtBeginning && AtEnd) ? 0 : PhysRecNo;
+    if (Table->EditLocks.Test(recNo)) RaiseCursor(DBE_RECLOCKFAILED);
+    // The position is kept as a copy of the leaf (or the physical number): going back to it
+    // after the lock needs nothing the lock may have dropped.
+    bool changed = Table->LockRecord(recNo);
+    Table->EditLocks.SetBit(recNo);
+    LockedRecNo = recNo;
+    try {
+        ResyncAfterLock(changed);
+    } catch (...) {
+        // A failed lock leaves no lock behind.
+        try {
+            UnlockRecord(recNo, true);
+        } catch (...) {
+        }
+        throw;
+    }
+}
+
+void TDataCursor::UnlockRecord(int32_t recNo, bool localOnly) {
+    if (IsRemote() && !localOnly && IsOpen) Remote().UnlockRecord(recNo);
+    if (SkipsLocks()) return;
+    if (recNo == 0) recNo = PhysRecNo;
+    Table->EditLocks.ClearBit(recNo);
+    if (LockedRecNo == recNo) LockedRecNo = 0;
+    Table->UnlockRecord(recNo);
+}
+
+// ---- Edits ----
+
+bool TDataCursor::DiffersFromCurrent(const uint8_t* seen) const {
+    if (seen == nullptr) return false;
+    // The stored part of the record: calculated fields follow it and are no one's change.
+    size_t stored = std::min<size_t>(RecordSize, Table->DataFile->RecordSize());
+    return std::memcmp(seen, CurrentRecord->Data(), stored) != 0;
+}
+
+void TDataCursor::LockForEdit(const uint8_t* seen) {
+    bool optimistic = Table->Session != nullptr && Table->Session->LockProtocol == lpOptimistic;
+    if (optimistic) {
+        // Nothing is locked before the post, which looks again.
+        if (DiffersFromCurrent(seen)) RaiseCursor(DBE_KEYORRECDELETED);
+        return;
+    }
+    LockRecord(0);
+    if (Exclusive) return;
+    try {
+        LoadCurrentRecord(1);
+    } catch (...) {
+        if (LockedRecNo != 0) UnlockRecord(LockedRecNo, true);
+        throw;
+    }
+    if (DiffersFromCurrent(seen)) {
+        if (LockedRecNo != 0) UnlockRecord(LockedRecNo, true);
+        RaiseCursor(DBE_KEYORRECDELETED);
+    }
+}
+
+// ---- Flushing ----
+
+void TDataCursor::FlushBuffers(bool force, bool dropCaches, bool dataChanged, bool indexChanged,
+                               bool blobChanged) {
+    if (IsRemote() && Table != nullptr)
+        return Remote().FlushBuffers(force, dropCaches, dataChanged, indexChanged, blobChanged);
+    if (Table == nullptr || IsRemote()) return;
+    if (!Exclusive || force)
+        Table->FlushBuffers(dropCaches, dataChanged, indexChanged, blobChanged, false);
+    else
+        // Nobody else reads the files meanwhile: they are written at a forced flush or at close.
+        Table->MarkFilesChanged(dataChanged, indexChanged, blobChanged);
+    // The cursor's own writes are not another's.
+    SaveChangeCounters();
+}
+
+void TDataCursor::FlushOSBuffers() {
+    if (IsRemote() && Table != nullptr) return Remote().FlushOSBuffers();
+    if (Table == nullptr || IsRemote()) return;
+    Table->FlushOSBuffers();
+}
+
+bool TDataCursor::InTransaction() const {
+    return Table != nullptr && Table->InTransaction;
+}
+
+}  // namespace dbengine
