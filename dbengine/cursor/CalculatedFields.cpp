@@ -37,11 +37,8 @@ public:
     }
 
 protected:
-    // The cursor has no BLOB reading of its own yet: an expression over a BLOB column is refused
-    // rather than computed from an empty value.
-    std::string ReadBlob(const uint8_t*, const TFieldDescriptor& field) override {
-        RaiseEngineError(DBE_INVALIDBLOBHANDLE, {}, {}, Cursor.GetDatabaseName(), Cursor.TableName,
-                         field.Name);
+    std::string ReadBlob(const uint8_t* record, const TFieldDescriptor& field) override {
+        return Cursor.ReadBlobValue(record, field);
     }
 
 private:

@@ -230,10 +230,13 @@ TEngineErrorCode TDataCursor::GetBlobSize(uint16_t fieldNo, const uint8_t* recor
 // ---- Record-level steps ----
 
 void TDataCursor::EmptyRecordBlobs(uint8_t* record) {
-    for (uint16_t f = 1; f <= GetTableFieldCount(); ++f) {
+    // By position: a cursor opened for restructure numbers its fields by field number, which
+    // may run past the field count.
+    for (uint16_t p = 1; p <= GetTableFieldCount(); ++p) {
         TFieldDescriptor d;
-        GetTableFieldDesc(f, d);
+        GetDataFileFieldDesc(p, d);
         if (d.FieldType != fldBlob) continue;
+        uint16_t f = FieldAddress(p, d);
         int32_t size = 0;
         TEngineErrorCode code = OpenBlob(f, record, BlobOpenWrite, true, true, size);
         if (code == 0) code = TruncateBlob(f, record, 0, true);
@@ -287,14 +290,14 @@ void TDataCursor::PutBlobHandles(uint8_t* record, bool byTableDesc) {
 }
 
 void TDataCursor::FreeRecordBlobs(uint8_t* record) {
-    for (uint16_t f = 1; f <= FieldCount; ++f) {
+    for (uint16_t p = 1; p <= FieldCount; ++p) {
         TFieldDescriptor d;
-        GetFieldDesc(f, d);
+        GetFieldDescAt(p, d);
         if (d.FieldType != fldBlob) continue;
         // An open empty value is NULL, yet open: it is freed as well, or its changes would stay
         // behind to be saved with a later record.
         if (FindOpenBlob(GetInt32(record + d.Offset + 1)) == nullptr) continue;
-        CheckError(FreeBlob(f, record, false), {});
+        CheckError(FreeBlob(FieldAddress(p, d), record, false), {});
     }
 }
 
@@ -318,6 +321,31 @@ void TDataCursor::CloneBlob(uint16_t fieldNo, const uint8_t* source, uint8_t* de
     int32_t newSize = 0;
     CheckError(OpenBlob(fieldNo, dest, BlobOpenWrite, false, true, newSize), {});
     CheckError(PutBlob(fieldNo, dest, 0, bytes.data(), got, false), {});
+}
+
+std::string TDataCursor::ReadBlobValue(const uint8_t* record, const TFieldDescriptor& desc) {
+    const uint8_t* at = record + desc.Offset;
+    int32_t value = GetInt32(at + 1);
+    if (value < 0) {
+        // A value being edited in this record buffer: its current bytes, saved or not.
+        TBlobBuffer* open = FindOpenBlob(value);
+        if (open == nullptr) {
+            CheckFieldError(DBE_INVALIDBLOBOFFSET, desc.Name);
+            return {};
+        }
+        return {reinterpret_cast<const char*>(open->GetData()), static_cast<size_t>(open->Size)};
+    }
+    if (at[0] == 0 || value == 0 || Table == nullptr || !Table->HasBlobFields()) return {};
+    // A buffer of its own, never one of the open values: reading must not use up a handle, nor
+    // ask for a table check that would move the cursor in the middle of a filter's pass (the
+    // caller's read bracket has seen to changes). Load raises with the table's names.
+    TBlobBuffer buffer(nullptr, Table->BlobFile.get());
+    buffer.FieldNo = static_cast<uint16_t>(desc.FieldNo);
+    buffer.FirstBlock = value;
+    buffer.Stamp = GetInt32(at + 5);
+    buffer.RecordNo = GetInt32(record + 1);
+    buffer.Load();
+    return {reinterpret_cast<const char*>(buffer.GetData()), static_cast<size_t>(buffer.Size)};
 }
 
 // ---- TBlobRecordWrite ----
@@ -388,9 +416,9 @@ bool TBlobRecordWrite::Store() {
 
 void TBlobRecordWrite::CopyFieldsTo(uint8_t* dest) const {
     if (!Active) return;
-    for (uint16_t f = 1; f <= Cursor.GetTableFieldCount(); ++f) {
+    for (uint16_t p = 1; p <= Cursor.GetTableFieldCount(); ++p) {
         TFieldDescriptor d;
-        Cursor.GetTableFieldDesc(f, d);
+        Cursor.GetDataFileFieldDesc(p, d);
         if (d.FieldType == fldBlob) std::memcpy(dest + d.Offset, Record + d.Offset, 9);
     }
 }

@@ -503,6 +503,74 @@ TEST_F(CursorBlobTest, CloneGivesTheCopyValuesOfItsOwn) {
     EXPECT_EQ(Value(Find("a"), FNotes), Pattern(700, 'n')) << "the original keeps its value";
 }
 
+// A cursor opened for restructure addresses its fields by field number. With a field dropped
+// those run past the field count: here Name 1, Notes 3 and Data 5 at positions 1 to 3.
+TEST_F(CursorBlobTest, ACursorOpenedForRestructureReachesEveryValueByItsFieldNumber) {
+    Close();
+    TTableDefinition def;
+    def.Fields = {Field(1, "Name", fldString, 20), Field(3, "Notes", fldBlob, 0, fldstMemo),
+                  Field(5, "Data", fldBlob, 0, fldstBinary)};
+    def.PrimaryIndex = Index("", {1}, true);
+    {
+        TDataCursor creator(Database);
+        creator.SetTableName("R");
+        creator.SetExclusive(true);
+        creator.CreateTable(def, false, false);
+    }
+    C = std::make_unique<TDataCursor>(Database);
+    C->SetTableName("R");
+    C->SetExclusive(true);
+    C->RestructureMode = true;
+    C->OpenCursor();
+    constexpr uint16_t notes = 3, data = 5;
+    const TFieldDescriptor& dataDesc = C->FieldDescs[2];
+    ASSERT_EQ(dataDesc.FieldNo, data);
+
+    auto a = NewRecord("a");
+    Write(a, notes, Pattern(BlockData + 10, 'n'));
+    Write(a, data, "bytes");
+    Insert(a);
+    ASSERT_EQ(Blb().NextBlockNo(), 4);  // two blocks for the memo, one for the binary value
+    ASSERT_TRUE(C->OpenBlobs.empty());
+
+    // Freeing a record's open values reaches the field past the field count.
+    auto current = Find("a");
+    auto held = current;
+    int32_t size = 0;
+    ASSERT_EQ(C->OpenBlob(data, held.data(), BlobOpenWrite, false, true, size), 0);
+    ASSERT_EQ(C->PutBlob(data, held.data(), 0, reinterpret_cast<const uint8_t*>("x"), 1, false), 0);
+    C->FreeRecordBlobs(held.data());
+    EXPECT_TRUE(C->OpenBlobs.empty());
+    EXPECT_EQ(GetInt32(held.data() + dataDesc.Offset + 1), GetInt32(current.data() + dataDesc.Offset + 1))
+        << "the field is closed again on its stored chain";
+
+    // A copy of the record gets both values.
+    std::vector<uint8_t> copy(C->RecordSize);
+    ASSERT_EQ(C->CloneCurrentRecord(copy.data()), 0);
+    EXPECT_EQ(C->OpenBlobs.size(), 2u);
+    std::string bytes(5, '\0');
+    int32_t got = 0;
+    EXPECT_EQ(C->GetBlob(data, copy.data(), 0, reinterpret_cast<uint8_t*>(bytes.data()), 5, got, false), 0);
+    EXPECT_EQ(bytes, "bytes");
+    C->FreeRecordBlobs(copy.data());
+    EXPECT_TRUE(C->OpenBlobs.empty());
+
+    // Deleting frees both chains and leaves the freed slot pointing at neither: a record of the
+    // same sizes fits in the freed blocks.
+    C->DeleteRecord(Find("a").data(), true);
+    TRecord* slot = nullptr;
+    ASSERT_TRUE(C->Table->DataFile->GetRecord(nullptr, 1, 1, false, false, slot));
+    EXPECT_EQ(GetInt32(slot->Data() + dataDesc.Offset + 1), 0);
+    C->Table->DataFile->ReleaseRecord(slot);
+    auto b = NewRecord("b");
+    Write(b, notes, Pattern(BlockData + 10, 'm'));
+    Write(b, data, "other");
+    Insert(b);
+    EXPECT_EQ(Blb().NextBlockNo(), 4);
+    EXPECT_EQ(Blb().FirstFreeBlock(), 0);
+    C->RestructureMode = false;
+}
+
 // The binary value's chain is damaged past its end: loading stops at the value's size, saving
 // walks the old chain first and refuses it.
 class CursorBlobFailureTest : public CursorBlobTest {

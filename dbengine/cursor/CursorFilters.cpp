@@ -35,11 +35,8 @@ public:
     }
 
 protected:
-    // The cursor has no BLOB reading of its own yet: a filter over a BLOB column is refused
-    // rather than tested against an empty value.
-    std::string ReadBlob(const uint8_t*, const TFieldDescriptor& field) override {
-        RaiseEngineError(DBE_INVALIDBLOBHANDLE, {}, {}, Cursor.GetDatabaseName(), Cursor.TableName,
-                         field.Name);
+    std::string ReadBlob(const uint8_t* record, const TFieldDescriptor& field) override {
+        return Cursor.ReadBlobValue(record, field);
     }
 
 private:

@@ -9,6 +9,8 @@
 #include "dbengine/cursor/DataCursor.h"
 #include "dbengine/data/DataFile.h"
 #include "dbengine/data/Record.h"
+#include "dbengine/expr/ExpTypeCheck.h"
+#include "dbengine/expr/ExpressionParser.h"
 #include "dbengine/index/FullTextIndex.h"
 #include "dbengine/index/IndexFormat.h"
 #include "dbengine/testsupport/BlobFixture.h"
@@ -408,6 +410,146 @@ TEST_F(CursorFullTextTest, FiltersAskTheCursorForTextSearch) {
     EXPECT_EQ(visible("TEXTOCCURS('e*' IN Title) = 4"), (std::vector<std::string>{"c"}));
     EXPECT_EQ(visible("TEXTSEARCH('the' IN Body)"), (std::vector<std::string>{"a", "b", "c"}))
         << "a search of stop words only matches every record";
+}
+
+// Memo values reach filters and calculated fields as the records hold them: the stored text of
+// a closed value, the current bytes of a value open in the record buffer.
+class CursorMemoValueTest : public CursorFullTextTest {
+protected:
+    void SetUp() override {
+        CursorFullTextTest::SetUp();
+        Create(std::nullopt, true);
+        for (const auto& [name, memo] : Memos) {
+            auto b = Buffer(name, "t");
+            if (!memo.empty()) WriteMemo(b, memo);
+            C->InsertRecord(b.data(), true);
+        }
+        C->Refresh();
+    }
+    void WriteMemo(std::vector<uint8_t>& record, const std::string& text) {
+        int32_t size = 0;
+        ASSERT_EQ(C->OpenBlob(3, record.data(), BlobOpenWrite, false, true, size), 0);
+        ASSERT_EQ(C->TruncateBlob(3, record.data(), 0, false), 0);
+        ASSERT_EQ(C->PutBlob(3, record.data(), 0, reinterpret_cast<const uint8_t*>(text.data()),
+                             static_cast<int32_t>(text.size()), false),
+                  0);
+    }
+    std::vector<std::string> Visible(const std::string& text) {
+        TFilter* f = C->AddFilter(nullptr, text, nullptr, false, nullptr, false, true, true, false, false);
+        C->ActivateFilter(f);
+        std::vector<std::string> names;
+        C->SetIndexNumber(0);
+        C->SetToBegin();
+        std::vector<uint8_t> b(C->RecordSize);
+        while (C->GetNextRecord(b.data()) == 0) names.push_back(Name(b));
+        C->DropFilter(f);
+        return names;
+    }
+    std::string Name(const std::vector<uint8_t>& b) {
+        char name[21] = {};
+        bool blank = false;
+        C->GetField(1, b.data(), reinterpret_cast<uint8_t*>(name), blank);
+        return name;
+    }
+
+    // Name and memo ("" leaves it NULL); the 1,200-character one spans three blocks.
+    const std::vector<std::pair<std::string, std::string>> Memos = {
+        {"a", "the sea and the sky"},
+        {"b", "database engine"},
+        {"c", ""},
+        {"d", "sky-high " + std::string(1200, 'x') + " sea"},
+        {"e", "seaside"}};
+};
+
+TEST_F(CursorMemoValueTest, FiltersCompareAndSearchStoredMemos) {
+    EXPECT_EQ(Visible("Body = 'database engine'"), (std::vector<std::string>{"b"}));
+    EXPECT_EQ(Visible("Body <> 'database engine'"), (std::vector<std::string>{"a", "c", "d", "e"}))
+        << "a NULL memo differs from any text";
+    EXPECT_EQ(Visible("Body > 'f'"), (std::vector<std::string>{"a", "d", "e"}));
+    EXPECT_EQ(Visible("Body IS NULL"), (std::vector<std::string>{"c"}));
+    EXPECT_EQ(Visible("Body LIKE '%x sea'"), (std::vector<std::string>{"d"}));
+    EXPECT_TRUE(C->OpenBlobs.empty()) << "reading a value takes no handle";
+
+    // A word search over the memo picks exactly the records the word test accepts one by one.
+    for (const std::string search : {"sky", "sea", "sea*", "data* engine", "sky sea", "the"}) {
+        std::vector<std::string> expected;
+        for (const auto& [name, memo] : Memos)
+            if (C->TextSearch(search.data(), static_cast<int32_t>(search.size()), memo.data(),
+                              static_cast<int32_t>(memo.size())))
+                expected.push_back(name);
+        EXPECT_EQ(Visible("TEXTSEARCH('" + search + "' IN Body)"), expected) << search;
+    }
+    EXPECT_EQ(Visible("TEXTSEARCH('sea*' IN Body)"), (std::vector<std::string>{"a", "d", "e"}));
+}
+
+TEST_F(CursorMemoValueTest, ValuesOpenInTheCursorStayOpenWhileFiltersRead) {
+    // The record being edited holds its memo open; a filter evaluated meanwhile neither frees
+    // nor uses up that value.
+    Find("b");
+    auto edit = Current();
+    WriteMemo(edit, "changed text");
+    ASSERT_EQ(C->OpenBlobs.size(), 1u);
+    EXPECT_EQ(Visible("TEXTSEARCH('engine' IN Body)"), (std::vector<std::string>{"b"}))
+        << "the filter reads the stored text, not the edit";
+    EXPECT_EQ(C->OpenBlobs.size(), 1u);
+    C->ModifyRecord(edit.data(), true, true);
+    EXPECT_EQ(Visible("TEXTSEARCH('changed' IN Body)"), (std::vector<std::string>{"b"}));
+}
+
+// Resolves columns of a calculated field's expression among the cursor's fields.
+class TMemoColumns : public TExpTypeResolver {
+public:
+    explicit TMemoColumns(const std::vector<TFieldDescriptor>& fields) : Fields(fields) {}
+    bool ResolveColumn(TExpToken* node) override {
+        for (const TFieldDescriptor& d : Fields) {
+            if (d.Name != node->ColumnName) continue;
+            node->FieldNo = static_cast<uint16_t>(d.FieldNo);
+            node->DataType = d.FieldType;
+            node->SubType = d.SubType;
+            node->DataSize = d.ValueSize;
+            node->Scale = d.ValueDecimals;
+            return true;
+        }
+        return false;
+    }
+    const std::vector<TFieldDescriptor>& Fields;
+};
+
+TEST_F(CursorMemoValueTest, CalculatedFieldsReadStoredAndOpenMemos) {
+    std::vector<TFieldDescriptor> fields = C->FieldDescs;
+    fields.push_back(testsupport::Field(6, "Seas", fldInteger));
+    fields.back().Calculated = 1;
+    ComputeValueSize(fields.back());
+    TExpressionParser p;
+    p.ErrorCode = DBE_INVALIDFILTER;
+    p.ContextText = "calculated field";
+    p.SetExpression("TEXTOCCURS('sea*' IN Body)");
+    p.NextToken();
+    TExpTreeHolder tree(p.ParseExpression(0));
+    TMemoColumns columns(fields);
+    CheckExpTokenTypes(DBE_INVALIDFILTER, "DB", "T", "calculated field", tree.get(), nullptr, &columns, false,
+                       false);
+    fields.back().Expression = tree.get();
+    C->SetFieldDescs(fields);
+    const uint16_t offset = C->FieldDescs.back().Offset;
+    auto seas = [&](const std::vector<uint8_t>& b) { return GetInt32(b.data() + offset + 1); };
+
+    Find("d");
+    EXPECT_EQ(seas(Current()), 1) << "read from a three-block chain";
+    Find("c");
+    EXPECT_EQ(seas(Current()), 0);
+    // A buffer holding the memo open computes from its current bytes.
+    Find("a");
+    auto edit = Current();
+    WriteMemo(edit, "sea seal seaside");
+    C->ComputeCalculatedFields(edit.data());
+    EXPECT_EQ(seas(edit), 3);
+    C->FreeRecordBlobs(edit.data());
+    // A handle this cursor does not hold is refused with the table's names.
+    PutInt32(edit.data() + C->FieldDescs[2].Offset + 1, -12345);
+    edit[C->FieldDescs[2].Offset] = 1;
+    EXPECT_EQ(CodeOf([&] { C->ComputeCalculatedFields(edit.data()); }), DBE_INVALIDBLOBOFFSET);
+    C->SetFieldDescs(std::vector<TFieldDescriptor>(C->FieldDescs.begin(), C->FieldDescs.end() - 1));
 }
 
 }  // namespace

@@ -195,6 +195,21 @@ public:
     void DoRestructureProgress(int percent);
     void DoDataLost(int cause, const std::string& context, bool& continueWork, bool& stopAsking);
 
+    // ---- Verify and repair (maint/VerifyRepair.cpp) ----
+    // Checks the whole table (headers, records, BLOB chains, index entries, full-text parameters,
+    // next record ID) and, unless verifyOnly, fixes what it finds, rebuilding every index when they
+    // do not match the records (always with forceIndexRebuild). The cursor must be closed and
+    // exclusive (and writable for a repair); it is left closed. True when nothing was wrong.
+    // hasProgress and hasLog only tell a server whether the caller listens; local callbacks are
+    // called whenever they are set.
+    bool VerifyRepairTable(bool verifyOnly, bool tolerant, bool hasProgress, bool hasLog,
+                           bool forceIndexRebuild);
+    // The header checks of the three files (repair unless verifyOnly); indexOk receives the index
+    // file's result. True when all three files passed.
+    bool VerifyTableHeaders(bool verifyOnly, bool& indexOk);
+    // The chain check of one BLOB value through the shared table (true without a BLOB file).
+    bool VerifyBlobs(bool verifyOnly, int32_t& firstBlock, int32_t stamp, int32_t recordNo, bool tolerant);
+
     // ---- Refreshing ----
     // Recomputes range positions and bitmaps and returns to the current record.
     void Refresh();
@@ -233,6 +248,10 @@ public:
     // 9985 for an unknown field.
     void GetFieldDesc(uint16_t fieldNo, TFieldDescriptor& desc) const;
     void GetFieldDescAt(uint16_t position, TFieldDescriptor& desc) const;
+    // The number by which the routines above address the field at position whose descriptor
+    // (the cursor's or the table's) is desc: the position, or in a cursor opened for restructure
+    // the field number. Loops over positions pass it on to routines taking a field number.
+    uint16_t FieldAddress(uint16_t position, const TFieldDescriptor& desc) const;
     void GetFieldDescByNumber(int16_t fieldNo, TFieldDescriptor& desc) const;
     void FindFieldDescByName(const std::string& name, TFieldDescriptor& desc) const;
     bool GetSourceFieldDesc(const std::string& name, TFieldDescriptor& desc) const;
@@ -379,6 +398,10 @@ public:
     void FreeAllBlobs(bool all, bool localOnly);
     // Opens a new value in dest's field with the bytes of source's value of the same field.
     void CloneBlob(uint16_t fieldNo, const uint8_t* source, uint8_t* dest);
+    // The whole value of the BLOB field desc (a cursor descriptor) of record, without opening it:
+    // the bytes of the value this cursor holds open there, else of the stored chain; "" for
+    // none. No handle is taken and the cursor does not move (filters, calculated fields).
+    std::string ReadBlobValue(const uint8_t* record, const TFieldDescriptor& desc);
     // The open value whose negated handle a field holds, or null.
     TBlobBuffer* FindOpenBlob(int32_t fieldValue) const;
     std::vector<std::unique_ptr<TBlobBuffer>> OpenBlobs;  // in opening order
@@ -689,6 +712,8 @@ private:
     // Asks the password callback until the session knows the password; 10498 when it gives up.
     void RequirePassword(const std::string& password);
 
+    // Verify and repair: one run of VerifyRepairTable (maint/VerifyRepair.cpp).
+    class TVerifyRun;
     // Record edits (RecordUpdate.cpp).
     class TKeyLog;
     // Indexes kept by an edit: 0 with a user primary index, then every secondary one.

@@ -489,9 +489,10 @@ TEngineErrorCode TDataCursor::CloneCurrentRecord(uint8_t* buffer) {
     LoadCurrentRecord(1);
     ClearRecordBuffer(buffer);
     std::vector<uint8_t> value(256, 0);
-    for (uint16_t f = 1; f <= FieldCount; ++f) {
+    for (uint16_t p = 1; p <= FieldCount; ++p) {
         TFieldDescriptor d;
-        GetFieldDesc(f, d);
+        GetFieldDescAt(p, d);
+        uint16_t f = FieldAddress(p, d);
         if (value.size() < d.ValueSize + 8u) value.resize(d.ValueSize + 8u);
         bool blank = false;
         GetField(f, CurrentRecord->Data(), value.data(), blank);

@@ -295,6 +295,10 @@ void TDataCursor::GetFieldDescAt(uint16_t position, TFieldDescriptor& desc) cons
     desc = FieldDescs[position - 1];
 }
 
+uint16_t TDataCursor::FieldAddress(uint16_t position, const TFieldDescriptor& desc) const {
+    return IsRemote() || !RestructureMode ? position : static_cast<uint16_t>(desc.FieldNo);
+}
+
 void TDataCursor::GetFieldDescByNumber(int16_t fieldNo, TFieldDescriptor& desc) const {
     for (const TFieldDescriptor& d : FieldDescs) {
         if (d.FieldNo == fieldNo) {

@@ -414,9 +414,7 @@ private:
         std::vector<uint8_t> toBuild;
         for (int i = 0; i <= wanted; ++i)
             if (marked[static_cast<size_t>(i)]) toBuild.push_back(static_cast<uint8_t>(i));
-        // Full-text words are added by the full-text index code once it keeps them; the
-        // descriptor and parameters above are what this pass owns.
-        if (!toBuild.empty()) RebuildMarked(toBuild);
+        if (!toBuild.empty() || textMarked) RebuildMarked(toBuild, textMarked);
 
         if (!Losses.Continue) {
             AbandonIndexRebuild();
@@ -437,7 +435,9 @@ private:
         C.SelectIndex(PrimaryIndex);
     }
 
-    void RebuildMarked(const std::vector<uint8_t>& indexes) {
+    // Keys of the marked indexes and, with words, the full-text words (memos read from their
+    // stored values) of every live record.
+    void RebuildMarked(const std::vector<uint8_t>& indexes, bool words) {
         TDataFile& data = *C.Table->DataFile;
         int32_t count = data.RecordCount();
         TPassProgress progress(count, C.GetProgressIncrement(), C);
@@ -465,6 +465,7 @@ private:
                         C.BuildKey(record.data(), key.data());
                         C.InsertKey(key.data(), r);
                     }
+                    if (words) C.AddRecordWordsLoadingBlobs(record.data());
                 } catch (const EDbEngineError& e) {
                     bool keyViolation = e.ErrorCode == DBE_KEYVIOL;
                     if (Losses.Ask(keyViolation ? dlKeyViolation : dlOtherError,
@@ -525,66 +526,56 @@ private:
         if (Losses.Continue) progress.Finish();
     }
 
-    struct TSavedChain {
-        int32_t FirstBlock;
-        int32_t Stamp;
-    };
-
     void CopyRecord(const std::vector<uint8_t>& record, std::vector<uint8_t>& buffer) {
+        // The values opened in the buffer are the target's record-bound BLOBs: whatever happens
+        // to the record, none stays open for the next one.
+        struct TFreeTargetBlobs {
+            TDataCursor& Target;
+            ~TFreeTargetBlobs() { Target.FreeAllBlobs(false, false); }
+        } freeBlobs{*Target};
         TDataFile& data = *C.Table->DataFile;
         Target->InitRecord(buffer.data());
-        std::vector<TSavedChain> chains;
         bool idFromField = false;
-        try {
-            for (uint16_t p = 1; p <= data.FieldCount(); ++p) {
-                TFieldDescriptor old = data.GetFieldDescriptor(p);
-                auto fresh =
-                    std::find_if(Def.Fields.begin(), Def.Fields.end(),
-                                 [&](const TFieldDescriptor& f) { return f.FieldNo == old.FieldNo; });
-                if (fresh == Def.Fields.end()) {
-                    if (!Losses.Ask(dlFieldDropped, old.Name)) break;
-                    continue;
-                }
-                TFieldDescriptor target;
-                Target->GetFieldDesc(static_cast<uint16_t>(fresh->FieldNo), target);
-                uint8_t value[ValueBufferBytes] = {};
-                bool blank = false;
-                C.GetFieldValue(old, record.data(), value, blank);
-                if (blank) continue;
-                if (target.IsAutoInc()) idFromField = true;
-                if (old.FieldType == fldBlob) {
-                    if (target.FieldType != fldBlob) {
-                        if (!Losses.Ask(dlNotConverted, old.Name)) break;
-                        continue;
-                    }
-                    CopyBlob(record.data() + old.Offset, buffer.data() + target.Offset, chains);
-                    continue;
-                }
-                uint8_t converted[ValueBufferBytes] = {};
-                std::memcpy(converted, value, std::min<size_t>(old.ValueSize, ConvertBufferSize));
-                if (!ConvertFieldValue(old.FieldType, old.ValueSize, old.ValueDecimals, target.FieldType,
-                                       target.ValueSize, target.ValueDecimals, converted)) {
-                    // Going on keeps the conversion's fallback value.
-                    if (!Losses.Ask(dlNotConverted, old.Name)) break;
-                }
-                Target->PutField(static_cast<uint16_t>(target.FieldNo), buffer.data(), converted, true,
-                                 false);
+        for (uint16_t p = 1; p <= data.FieldCount(); ++p) {
+            TFieldDescriptor old = data.GetFieldDescriptor(p);
+            auto fresh = std::find_if(Def.Fields.begin(), Def.Fields.end(),
+                                      [&](const TFieldDescriptor& f) { return f.FieldNo == old.FieldNo; });
+            if (fresh == Def.Fields.end()) {
+                if (!Losses.Ask(dlFieldDropped, old.Name)) break;
+                continue;
             }
-        } catch (...) {
-            // Reading the source or its BLOBs fails the restructure.
-            FreeChains(chains);
-            throw;
+            TFieldDescriptor target;
+            Target->GetFieldDesc(static_cast<uint16_t>(fresh->FieldNo), target);
+            uint8_t value[ValueBufferBytes] = {};
+            bool blank = false;
+            C.GetFieldValue(old, record.data(), value, blank);
+            if (blank) continue;
+            if (target.IsAutoInc()) idFromField = true;
+            if (old.FieldType == fldBlob) {
+                if (target.FieldType != fldBlob) {
+                    if (!Losses.Ask(dlNotConverted, old.Name)) break;
+                    continue;
+                }
+                // Reading the source or its BLOBs fails the restructure.
+                CopyBlob(record.data() + old.Offset, buffer.data(), static_cast<uint16_t>(target.FieldNo));
+                continue;
+            }
+            uint8_t converted[ValueBufferBytes] = {};
+            std::memcpy(converted, value, std::min<size_t>(old.ValueSize, ConvertBufferSize));
+            if (!ConvertFieldValue(old.FieldType, old.ValueSize, old.ValueDecimals, target.FieldType,
+                                   target.ValueSize, target.ValueDecimals, converted)) {
+                // Going on keeps the conversion's fallback value.
+                if (!Losses.Ask(dlNotConverted, old.Name)) break;
+            }
+            Target->PutField(static_cast<uint16_t>(target.FieldNo), buffer.data(), converted, true, false);
         }
-        if (!Losses.Continue) {
-            FreeChains(chains);
-            return;
-        }
+        if (!Losses.Continue) return;
         if (!idFromField) std::memcpy(buffer.data() + RecordIdOffset, record.data() + RecordIdOffset, 4);
         try {
             Target->InsertRecord(buffer.data(), false);
         } catch (const EDbEngineError& e) {
-            // A record the new table refuses is a loss the caller decides about.
-            FreeChains(chains);
+            // A record the new table refuses is a loss the caller decides about; the insert gave
+            // back what it wrote, its BLOB chains included.
             InsertFailure(e);
         }
     }
@@ -605,35 +596,18 @@ private:
         }
     }
 
-    // The value of a BLOB field (flag, first block, stamp) into a new chain of the new table.
-    void CopyBlob(const uint8_t* from, uint8_t* to, std::vector<TSavedChain>& chains) {
+    // The stored value of a source BLOB field (flag, first block, stamp) becomes a new value
+    // open in the target buffer's field fieldNo, saved by the insert. Written through the
+    // target's BLOB access, a memo of the full-text index brings its words along.
+    void CopyBlob(const uint8_t* from, uint8_t* buffer, uint16_t fieldNo) {
         TBlobBuffer in(nullptr, C.Table->BlobFile.get());
         in.FirstBlock = GetInt32(from + 1);
         in.Stamp = GetInt32(from + 5);
         in.Load();
         if (in.Size <= 0) return;
-        TBlobBuffer out(nullptr, Target->Table->BlobFile.get());
-        out.Stamp = Target->Table->DataFile->NextBlobStamp();
-        out.SetSize(in.Size);
-        std::memcpy(out.GetData(), in.GetData(), static_cast<size_t>(in.Size));
-        out.Save();
-        chains.push_back({out.FirstBlock, out.Stamp});
-        to[0] = 1;
-        PutInt32(to + 1, out.FirstBlock);
-        PutInt32(to + 5, out.Stamp);
-    }
-
-    void FreeChains(const std::vector<TSavedChain>& chains) {
-        for (const TSavedChain& c : chains) {
-            try {
-                TBlobBuffer b(nullptr, Target->Table->BlobFile.get());
-                b.FirstBlock = c.FirstBlock;
-                b.Stamp = c.Stamp;
-                b.Delete();
-            } catch (...) {
-                // A chain that cannot be freed only wastes room in the new table.
-            }
-        }
+        int32_t size = 0;
+        Target->CheckError(Target->OpenBlob(fieldNo, buffer, BlobOpenWrite, false, true, size), {});
+        Target->CheckError(Target->PutBlob(fieldNo, buffer, 0, in.GetData(), in.Size, false), {});
     }
 
     void CloseTarget() {

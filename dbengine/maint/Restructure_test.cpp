@@ -211,6 +211,160 @@ bool SameRows(const std::vector<TRow>& a, const std::vector<TRow>& b) {
     return true;
 }
 
+// The full-text words of tables whose memos are written through the cursor's BLOB access, as
+// an application writes them: each word key is compared with those of a table filled fresh.
+class RestructureWordsTest : public RestructureTest {
+protected:
+    // Creates the named table and inserts the rows by field name; a field the definition lacks
+    // is left out.
+    void CreateFilled(const std::string& name, const TTableDefinition& def, const std::vector<TRow>& rows) {
+        {
+            TDataCursor creator(Database);
+            creator.SetTableName(name);
+            creator.SetExclusive(true);
+            creator.CreateTable(def, false, false);
+        }
+        TDataCursor c(Database);
+        c.SetTableName(name);
+        c.SetExclusive(true);
+        c.OpenCursor();
+        for (const TRow& row : rows) {
+            std::vector<uint8_t> b(c.RecordSize, 0);
+            c.InitRecord(b.data());
+            TFieldDescriptor d;
+            auto put = [&](const char* field, const std::string& text) {
+                if (text.empty() || !c.GetTableFieldDescByName(field, d)) return;
+                uint8_t v[64] = {};
+                std::memcpy(v, text.data(), text.size());
+                c.PutFieldValue(d, b.data(), v, false, false);
+            };
+            put("Name", row.Name);
+            put("City", row.City);
+            if (c.GetTableFieldDescByName("Count", d)) {
+                uint8_t v[8] = {};
+                PutInt32(v, row.Count);
+                c.PutFieldValue(d, b.data(), v, false, false);
+            }
+            if (!row.Notes.empty() && c.GetTableFieldDescByName("Notes", d)) {
+                int32_t size = 0;
+                ASSERT_EQ(c.OpenBlob(d.Position, b.data(), BlobOpenWrite, false, true, size), 0);
+                ASSERT_EQ(
+                    c.PutBlob(d.Position, b.data(), 0, reinterpret_cast<const uint8_t*>(row.Notes.data()),
+                              static_cast<int32_t>(row.Notes.size()), false),
+                    0);
+            }
+            c.InsertRecord(b.data(), false);
+        }
+    }
+
+    // Every key of the table's full-text index as "field:WORD#id@recno", in index order.
+    std::vector<std::string> WordKeys(const std::string& name) {
+        TDataCursor reader(Database);
+        reader.SetTableName(name);
+        reader.SetExclusive(true);
+        reader.OpenCursor();
+        reader.SelectIndex(SysTextIndex);
+        std::vector<std::string> out;
+        reader.SetToBegin();
+        while (reader.GetNextRecord(nullptr) == 0) {
+            std::vector<uint8_t> key = reader.GetBookmark();
+            int field = key[1] << 8 | key[2];
+            std::string word(reinterpret_cast<const char*>(key.data() + 3));
+            int32_t id = static_cast<int32_t>(
+                (static_cast<uint32_t>(key[64]) << 24 | key[65] << 16 | key[66] << 8 | key[67]) ^
+                0x80000000u);
+            out.push_back(std::to_string(field) + ":" + word + "#" + std::to_string(id) + "@" +
+                          std::to_string(reader.GetPhysicalRecNo()));
+        }
+        return out;
+    }
+
+    static TTableDefinition WithText(TTableDefinition def, std::vector<uint16_t> fields) {
+        for (size_t k = 0; k < fields.size(); ++k) def.TextIndex.FieldNumbers[k] = fields[k];
+        return def;
+    }
+    static bool Has(const std::vector<std::string>& keys, const std::string& key) {
+        return std::find(keys.begin(), keys.end(), key) != keys.end();
+    }
+};
+
+TEST_F(RestructureWordsTest, RebuildingTheFullTextIndexInPlaceAddsTheWordsOfStringsAndMemos) {
+    CreateFilled("T", WithText(Definition(), {2}), Sample());
+    ASSERT_TRUE(Has(WordKeys("T"), "2:PARIS#1@1"));
+    ASSERT_FALSE(Has(WordKeys("T"), "4:FIRST#1@1"));
+    std::string records = RecordBytes();
+
+    // Notes joins the index: words of the stored memos come in, read from their chains.
+    TTableDefinition def = WithText(Definition(), {2, 4});
+    Restructure(def, true);
+    EXPECT_TRUE(RecordBytes() == records) << "rebuilt in place";
+    CreateFilled("F", def, Sample());
+    std::vector<std::string> keys = WordKeys("T");
+    EXPECT_EQ(keys, WordKeys("F"));
+    EXPECT_TRUE(Has(keys, "4:FIRST#1@1"));
+    EXPECT_TRUE(Has(keys, "4:" + std::string(60, 'C') + "#3@3")) << "a memo of three blocks";
+
+    // New stop words alone rebuild the index too.
+    def.StopWords = std::vector<std::string>{"note", "paris"};
+    Restructure(def, true);
+    CreateFilled("G", def, Sample());
+    keys = WordKeys("T");
+    EXPECT_EQ(keys, WordKeys("G"));
+    EXPECT_FALSE(Has(keys, "4:NOTE#1@1"));
+    EXPECT_FALSE(Has(keys, "2:PARIS#1@1"));
+
+    // City leaves the index: its words go, the memo's stay.
+    def = WithText(Definition(), {4});
+    def.StopWords = std::vector<std::string>{"note", "paris"};
+    Restructure(def, true);
+    CreateFilled("H", def, Sample());
+    EXPECT_EQ(WordKeys("T"), WordKeys("H"));
+    EXPECT_TRUE(Losses.empty());
+}
+
+TEST_F(RestructureWordsTest, ACopyThatDropsAFieldKeepsMemosAndTheirWords) {
+    CreateFilled("T", WithText(Definition(), {2, 4}), Sample());
+    std::vector<TRow> before = Rows();
+    // City (number 2) goes; Count and Notes keep their numbers and move up one position.
+    TTableDefinition def;
+    def.Fields = {Field(1, "Name", fldString, 20), Field(3, "Count", fldInteger),
+                  Field(4, "Notes", fldBlob, 0, fldstMemo)};
+    def.PrimaryIndex = Index("", {1}, true);
+    def.TextIndex.FieldNumbers[0] = 4;
+    Restructure(def, true);
+    EXPECT_EQ(Losses.size(), before.size());
+    for (const TLoss& loss : Losses) EXPECT_EQ(loss, (TLoss{dlFieldDropped, "City"}));
+    for (TRow& row : before) row.City.clear();
+    EXPECT_TRUE(SameRows(Rows(), before)) << "memos and record IDs survive";
+
+    // The same table as it would be made fresh: fields numbered by position.
+    TTableDefinition fresh;
+    fresh.Fields = {Field(1, "Name", fldString, 20), Field(2, "Count", fldInteger),
+                    Field(3, "Notes", fldBlob, 0, fldstMemo)};
+    fresh.PrimaryIndex = Index("", {1}, true);
+    fresh.TextIndex.FieldNumbers[0] = 3;
+    CreateFilled("F", fresh, Sample());
+    std::vector<std::string> keys = WordKeys("T");
+    EXPECT_EQ(keys, WordKeys("F"));
+    EXPECT_TRUE(Has(keys, "3:FIRST#1@1"));
+    EXPECT_EQ(Bytes("T.BLB").size(), Bytes("F.BLB").size()) << "one chain for each memo, no more";
+}
+
+TEST_F(RestructureWordsTest, ARecordTheCopyRefusesLeavesNeitherChainNorWordsBehind) {
+    std::vector<TRow> rows = Sample();
+    rows[3].Count = rows[1].Count;  // dave repeats bob's count, with a memo of his own
+    CreateFilled("T", WithText(Definition(), {4}), rows);
+    TTableDefinition def = WithText(Definition(), {4});
+    def.Fields[2].FieldType = fldFloat;
+    def.SecondaryIndexes.push_back(Index("ByCount", {3}, true));
+    Restructure(def, true);
+    EXPECT_EQ(Losses, (std::vector<TLoss>{{dlKeyViolation, "ByCount"}}));
+    rows.pop_back();
+    CreateFilled("F", def, rows);
+    EXPECT_EQ(WordKeys("T"), WordKeys("F"));
+    EXPECT_EQ(Bytes("T.BLB").size(), Bytes("F.BLB").size()) << "the refused memo's chain was given back";
+}
+
 TEST_F(RestructureTest, NamesAndDescriptionsRewriteOnlyTheDescriptors) {
     Create(Sample());
     std::string records = RecordBytes(), idx = Bytes("T.IDX"), blb = Bytes("T.BLB");

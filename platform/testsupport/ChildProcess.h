@@ -14,3 +14,28 @@ int RunInChildProcess(const std::function<int()>& body);
 int ChildResult(bool ok);
 
 }  // namespace platform::testsupport
+
+namespace platform::testsupport {
+
+// A forked child that runs beside the test until its body returns or the test kills it (crash
+// tests). The destructor kills a child still running and reaps it.
+class TChildProcess {
+public:
+    explicit TChildProcess(const std::function<int()>& body);
+    ~TChildProcess();
+    TChildProcess(const TChildProcess&) = delete;
+    TChildProcess& operator=(const TChildProcess&) = delete;
+
+    bool Started() const { return Pid > 0; }
+    // Ends the child at once (SIGKILL), wherever it stands.
+    void Kill();
+    // Waits for the child: its result (0–255), or -1 when it was killed or died.
+    int Wait();
+
+private:
+    int Pid = -1;
+    bool Reaped = false;
+    int Status = -1;
+};
+
+}  // namespace platform::testsupport
