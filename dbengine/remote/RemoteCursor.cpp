@@ -863,13 +863,14 @@ void TRemoteCursor::RestructureTable(const TTableDefinition& definition, bool al
     SendAndReceive();
 }
 
-bool TRemoteCursor::RepairTable(bool verifyOnly, bool tolerant, bool forceIndexRebuild) {
+bool TRemoteCursor::RepairTable(bool verifyOnly, bool tolerant, bool hasProgress, bool hasLog,
+                                bool forceIndexRebuild) {
     PutTableHead(REQUEST_REPAIRTABLE);
     TRemoteClient& client = Client();
     client.AddRequestBoolean(verifyOnly);
     client.AddRequestBoolean(tolerant);
-    client.AddRequestBoolean(static_cast<bool>(Cursor.VerifyProgressCallback));
-    client.AddRequestBoolean(static_cast<bool>(Cursor.VerifyLogCallback));
+    client.AddRequestBoolean(hasProgress);
+    client.AddRequestBoolean(hasLog);
     if (ServerVersion() >= RemoteVersionTableState) client.AddRequestBoolean(forceIndexRebuild);
     SendAndReceive();
     return client.ReadReplyBoolean();

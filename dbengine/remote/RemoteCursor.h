@@ -162,7 +162,7 @@ public:
     void RestructureTable(const TTableDefinition& definition, bool allowAutoPrimary, int32_t lastAutoInc,
                           bool suppressBackup);
     // Verifies or repairs the cursor's table on the server; true when it is sound (or repaired).
-    bool RepairTable(bool verifyOnly, bool tolerant, bool forceIndexRebuild);
+    bool RepairTable(bool verifyOnly, bool tolerant, bool hasProgress, bool hasLog, bool forceIndexRebuild);
     void DeleteTable();
     void RenameTable(const std::string& newName);
     void EmptyTable();

@@ -335,6 +335,22 @@ TEST_F(RemoteCursorTest, IndexesAddedAndDeletedThroughServerAnswerAsLocalOnes) {
     EXPECT_EQ(remote, local);
 }
 
+TEST_F(RemoteCursorTest, VerifyRunsOnTheServer) {
+    Create(RemoteDb, "T");
+    {
+        auto c = Open(RemoteDb, "T");
+        for (const TRow& row : Rows) c->InsertRecord(Record(*c, row).data(), true);
+    }
+    TDataCursor v(RemoteDb);
+    v.SetTableName("T");
+    v.SetExclusive(true);
+    EXPECT_TRUE(v.VerifyRepairTable(true, false, false, false, false));
+    EXPECT_FALSE(v.IsOpen);
+    auto sent = Server->Scripted().RequestsOf(REQUEST_REPAIRTABLE);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].Params.size(), 8u);
+}
+
 TEST_F(RemoteCursorTest, OpenReceivesHeadersDescriptorsAndIndex) {
     Create(RemoteDb, "T");
     auto c = Open(RemoteDb, "T");
@@ -703,10 +719,7 @@ TEST_F(RemoteCursorTest, RequestsCarryTheirParametersInOrder) {
              return Params{handle,       "T",          ByteParam(0), ByteParam(1),
                            ByteParam(0), ByteParam(0), ByteParam(1), ByteParam(1)};
          },
-         [&] {
-             c->SetLogCallback([](TDataCursor&, const std::string&) {});
-             r.RepairTable(true, false, true);
-         }},
+         [&] { r.RepairTable(true, false, false, true, true); }},
         {REQUEST_RESTRUCTURETABLE,
          [&] {
              auto field = small.Fields[0].Encode();

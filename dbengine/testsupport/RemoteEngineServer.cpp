@@ -511,6 +511,23 @@ void TRemoteEngineServer::Install() {
     });
     on(REQUEST_FLUSHOSBUFFERS,
        [cursorOf](TArgs& a, std::vector<std::string>&) { cursorOf(a).FlushOSBuffers(); });
+    on(REQUEST_REPAIRTABLE, [cursorOf](TArgs& a, std::vector<std::string>& out) {
+        TDataCursor& c = cursorOf(a);
+        c.SetTableName(a.Item());
+        c.SetInMemory(a.Bool());
+        bool verifyOnly = a.Bool(), tolerant = a.Bool(), progress = a.Bool(), log = a.Bool();
+        bool force = a.More() && a.Bool();
+        c.SetExclusive(true);
+        bool valid = false;
+        try {
+            valid = c.VerifyRepairTable(verifyOnly, tolerant, progress, log, force);
+        } catch (...) {
+            c.SetExclusive(false);
+            throw;
+        }
+        c.SetExclusive(false);
+        out.push_back(ByteParam(valid ? 1 : 0));
+    });
     on(REQUEST_EMPTYTABLE, [this, cursorOf](TArgs& a, std::vector<std::string>& out) {
         TDataCursor& c = cursorOf(a);
         c.EmptyTable();
