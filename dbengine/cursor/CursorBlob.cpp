@@ -18,6 +18,7 @@
 #include "dbengine/cursor/DataCursor.h"
 #include "dbengine/data/DataTable.h"
 #include "dbengine/index/IndexFormat.h"
+#include "dbengine/remote/RemoteCursor.h"
 #include "dbengine/util/Coding.h"
 
 namespace dbengine {
@@ -86,7 +87,9 @@ bool TDataCursor::IsBlobOpen(const TBlobBuffer* buffer) const {
 // ---- The six value operations ----
 
 TEngineErrorCode TDataCursor::OpenBlob(uint16_t fieldNo, uint8_t* record, uint8_t mode, bool byTableDesc,
-                                       bool recordBound, int32_t& size, bool /*keepRemoteHandle*/) {
+                                       bool recordBound, int32_t& size, bool keepRemoteHandle) {
+    if (IsRemote())
+        return Remote().OpenBlob(fieldNo, record, mode, byTableDesc, recordBound, size, keepRemoteHandle);
     size = 0;
     // Inside a record write the table cannot change under the cursor, which must not move.
     std::optional<TReadBracket> bracket;
@@ -132,7 +135,8 @@ TEngineErrorCode TDataCursor::OpenBlob(uint16_t fieldNo, uint8_t* record, uint8_
     return 0;
 }
 
-TEngineErrorCode TDataCursor::FreeBlob(uint16_t fieldNo, uint8_t* record, bool byTableDesc, bool /*flag*/) {
+TEngineErrorCode TDataCursor::FreeBlob(uint16_t fieldNo, uint8_t* record, bool byTableDesc, bool flag) {
+    if (IsRemote()) return Remote().FreeBlob(fieldNo, record, byTableDesc, flag);
     TFieldDescriptor d;
     if (!FindBlobField(*this, fieldNo, byTableDesc, d)) return DBE_NOTABLOB;
     uint8_t* at = record + d.Offset;
@@ -153,6 +157,8 @@ TEngineErrorCode TDataCursor::FreeBlob(uint16_t fieldNo, uint8_t* record, bool b
 
 TEngineErrorCode TDataCursor::GetBlob(uint16_t fieldNo, const uint8_t* record, int32_t offset, uint8_t* dest,
                                       int32_t count, int32_t& bytesRead, bool byTableDesc) {
+    if (IsRemote() && Remote().BlobsOnServer())
+        return Remote().GetBlob(fieldNo, record, offset, dest, count, bytesRead, byTableDesc);
     bytesRead = 0;
     TFieldDescriptor d;
     if (!FindBlobField(*this, fieldNo, byTableDesc, d)) return DBE_NOTABLOB;
@@ -174,6 +180,8 @@ TEngineErrorCode TDataCursor::GetBlob(uint16_t fieldNo, const uint8_t* record, i
 
 TEngineErrorCode TDataCursor::PutBlob(uint16_t fieldNo, uint8_t* record, int32_t offset,
                                       const uint8_t* source, int32_t count, bool byTableDesc) {
+    if (IsRemote() && Remote().BlobsOnServer())
+        return Remote().PutBlob(fieldNo, record, offset, source, count, byTableDesc);
     TFieldDescriptor d;
     if (!FindBlobField(*this, fieldNo, byTableDesc, d)) return DBE_NOTABLOB;
     uint8_t* at = record + d.Offset;
@@ -194,6 +202,8 @@ TEngineErrorCode TDataCursor::PutBlob(uint16_t fieldNo, uint8_t* record, int32_t
 
 TEngineErrorCode TDataCursor::TruncateBlob(uint16_t fieldNo, uint8_t* record, int32_t newLength,
                                            bool byTableDesc) {
+    if (IsRemote() && Remote().BlobsOnServer())
+        return Remote().TruncateBlob(fieldNo, record, newLength, byTableDesc);
     TFieldDescriptor d;
     if (!FindBlobField(*this, fieldNo, byTableDesc, d)) return DBE_NOTABLOB;
     uint8_t* at = record + d.Offset;
@@ -207,6 +217,8 @@ TEngineErrorCode TDataCursor::TruncateBlob(uint16_t fieldNo, uint8_t* record, in
 
 TEngineErrorCode TDataCursor::GetBlobSize(uint16_t fieldNo, const uint8_t* record, int32_t& size,
                                           bool byTableDesc) {
+    if (IsRemote() && Remote().BlobsOnServer())
+        return Remote().GetBlobSize(fieldNo, record, size, byTableDesc);
     TFieldDescriptor d;
     if (!FindBlobField(*this, fieldNo, byTableDesc, d)) return DBE_NOTABLOB;
     TBlobBuffer* buffer = FindOpenBlob(GetInt32(record + d.Offset + 1));
@@ -289,7 +301,8 @@ void TDataCursor::FreeRecordBlobs(uint8_t* record) {
     }
 }
 
-void TDataCursor::FreeAllBlobs(bool all, bool /*localOnly*/) {
+void TDataCursor::FreeAllBlobs(bool all, bool localOnly) {
+    if (IsRemote() && !localOnly && IsOpen) Remote().RequestFreeAllBlobs(all);
     for (size_t i = OpenBlobs.size(); i-- > 0;)
         if (all || OpenBlobs[i]->RecordBound)
             OpenBlobs.erase(OpenBlobs.begin() + static_cast<std::ptrdiff_t>(i));

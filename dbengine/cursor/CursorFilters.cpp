@@ -12,6 +12,7 @@
 #include "dbengine/expr/ExpTypeCheck.h"
 #include "dbengine/expr/ExpressionParser.h"
 #include "dbengine/index/IndexFile.h"
+#include "dbengine/remote/RemoteCursor.h"
 #include "framework/core/SysUtils.h"
 
 namespace dbengine {
@@ -254,6 +255,7 @@ TFilter* TDataCursor::AddFilter(void* owner, const std::string& expressionText, 
     if (!result->EvaluateLast)
         at = std::find_if(Filters.begin(), Filters.end(), [](const auto& f) { return f->EvaluateLast; });
     Filters.insert(at, std::move(filter));
+    if (IsRemote() && IsOpen) Remote().AddFilter(*result, ownsTree);
     return result;
 }
 
@@ -262,6 +264,7 @@ std::vector<std::unique_ptr<TFilter>>::iterator TDataCursor::FindFilter(TFilter*
 }
 
 void TDataCursor::DropFilter(TFilter* filter) {
+    uint32_t remoteHandle = IsRemote() ? Remote().HandleOf(filter) : 0;
     bool found = true;
     if (filter == nullptr) {
         Filters.clear();
@@ -272,6 +275,7 @@ void TDataCursor::DropFilter(TFilter* filter) {
     }
     UpdateBitmapNavigation();
     if (!found) RaiseCursor(DBE_NOSUCHFILTER);
+    if (IsRemote() && IsOpen) Remote().FilterRequest(REQUEST_DROPFILTER, remoteHandle);
     if (IsRemote() || !IsOpen) return;
     TReadBracket bracket(*this);
     CombineBitmaps();
@@ -289,6 +293,7 @@ void TDataCursor::ActivateFilter(TFilter* filter) {
     }
     UpdateBitmapNavigation();
     if (!found) RaiseCursor(DBE_NOSUCHFILTER);
+    if (IsRemote() && IsOpen) Remote().FilterRequest(REQUEST_ACTIVATEFILTER, Remote().HandleOf(filter));
     if (IsRemote() || !IsOpen) return;
     TReadBracket bracket(*this);
     if (filter == nullptr)
@@ -310,6 +315,7 @@ void TDataCursor::DeactivateFilter(TFilter* filter) {
     }
     UpdateBitmapNavigation();
     if (!found) RaiseCursor(DBE_NOSUCHFILTER);
+    if (IsRemote() && IsOpen) Remote().FilterRequest(REQUEST_DEACTIVATEFILTER, Remote().HandleOf(filter));
     if (IsRemote() || !IsOpen) return;
     TReadBracket bracket(*this);
     if (BitmapNavigation && VisibleBitmap->Size == 0) RebuildBitmaps();

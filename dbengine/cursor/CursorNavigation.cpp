@@ -11,6 +11,7 @@
 #include "dbengine/cursor/DataCursor.h"
 #include "dbengine/data/DataTable.h"
 #include "dbengine/index/IndexKeys.h"
+#include "dbengine/remote/RemoteCursor.h"
 #include "dbengine/session/DataDirectory.h"
 #include "dbengine/util/Coding.h"
 #include "dbengine/util/EngineUtils.h"
@@ -217,6 +218,7 @@ void TDataCursor::ClearIndexes() {
 }
 
 void TDataCursor::SetIndexName(const std::string& name) {
+    if (IsRemote()) return Remote().SetIndexName(name);
     if (framework::AnsiSameText(name, CurrentIndexName) && CurrentIndex != NaturalOrderIndex) return;
     TReadBracket bracket(*this);
     uint8_t count = GetSecondaryIndexCount();
@@ -355,6 +357,7 @@ void TDataCursor::RestoreKeepCrack(bool wasBeginning, bool wasEnd) {
 bool TDataCursor::FindKey(bool keyGiven, const uint8_t* key, int fieldCount, bool nearest, int partialLength,
                           uint8_t* outRecord) {
     if (key == nullptr || IsNaturalOrder()) return false;
+    if (IsRemote()) return Remote().FindKey(keyGiven, key, fieldCount, nearest, partialLength, outRecord);
     TReadBracket bracket(*this);
     std::vector<uint8_t> search(MaxKeyFieldPart, 0);
     if (keyGiven)
@@ -420,6 +423,7 @@ void TDataCursor::CompleteKey(uint8_t* key, int fieldCount, bool high) {
 void TDataCursor::SetRange(bool keysGiven, const uint8_t* startKey, int startFieldCount,
                            const uint8_t* endKey, int endFieldCount) {
     if (IsNaturalOrder()) return;
+    if (IsRemote()) return Remote().SetRange(keysGiven, startKey, startFieldCount, endKey, endFieldCount);
     TReadBracket bracket(*this);
     std::vector<uint8_t> key(MaxKeyFieldPart, 0);
     // A missing end is open: the lowest (start) or highest (end) key of the index order.
@@ -457,6 +461,7 @@ void TDataCursor::SetRange(bool keysGiven, const uint8_t* startKey, int startFie
 }
 
 void TDataCursor::ResetRange() {
+    if (IsRemote()) return Remote().ResetRange();
     TReadBracket bracket(*this);
     ClearRange();
     RefreshRange();
@@ -834,6 +839,7 @@ int32_t TDataCursor::CountConsecutiveRecords(int32_t r, int direction, int32_t m
 // ---- Moving and fetching ----
 
 void TDataCursor::SetToBegin() {
+    if (IsRemote()) return Remote().SetToBegin();
     TReadBracket bracket(*this);
     SeekFirst();
     if (AtBeginning && AtEnd) return;
@@ -844,6 +850,7 @@ void TDataCursor::SetToBegin() {
 }
 
 void TDataCursor::SetToEnd() {
+    if (IsRemote()) return Remote().SetToEnd();
     TReadBracket bracket(*this);
     SeekLast();
     if (AtBeginning && AtEnd) return;
@@ -854,6 +861,7 @@ void TDataCursor::SetToEnd() {
 }
 
 bool TDataCursor::SetToRecNo(int32_t recNo) {
+    if (IsRemote()) return Remote().SetToRecNo(recNo);
     TReadBracket bracket(*this);
     SeekRecNo(recNo);
     LoadCurrentRecord(1);
@@ -861,6 +869,7 @@ bool TDataCursor::SetToRecNo(int32_t recNo) {
 }
 
 TEngineErrorCode TDataCursor::GetCurrentRecord(uint8_t* buffer, bool lock) {
+    if (IsRemote()) return Remote().GetCurrentRecord(buffer, lock);
     TReadBracket bracket(*this);
     TEngineErrorCode code = 0;
     if (AtBeginning && AtEnd)
@@ -880,6 +889,7 @@ TEngineErrorCode TDataCursor::GetCurrentRecord(uint8_t* buffer, bool lock) {
 }
 
 TEngineErrorCode TDataCursor::GetNextRecord(uint8_t* buffer) {
+    if (IsRemote()) return Remote().GetNextRecord(buffer);
     TReadBracket bracket(*this);
     if (AtBeginning)
         SeekFirst();
@@ -895,6 +905,7 @@ TEngineErrorCode TDataCursor::GetNextRecord(uint8_t* buffer) {
 }
 
 TEngineErrorCode TDataCursor::GetPriorRecord(uint8_t* buffer) {
+    if (IsRemote()) return Remote().GetPriorRecord(buffer);
     TReadBracket bracket(*this);
     if (AtEnd)
         SeekLast();
@@ -910,6 +921,7 @@ TEngineErrorCode TDataCursor::GetPriorRecord(uint8_t* buffer) {
 }
 
 TEngineErrorCode TDataCursor::ReadRecordBlock(int32_t& count, uint8_t* buffers) {
+    if (IsRemote()) return Remote().ReadRecordBlock(count, buffers);
     for (int32_t i = 0; i < count; ++i) {
         TEngineErrorCode code = GetNextRecord(buffers + static_cast<size_t>(i) * RecordSize);
         if (code != 0) {
@@ -955,13 +967,14 @@ int32_t TDataCursor::CountVisibleUpToCurrent() {
 
 int32_t TDataCursor::GetPhysicalRecNo() const {
     if (GetRecordCount() == 0) return 0;
-    if (BitmapNavigation) return PhysRecNo;
+    if (BitmapNavigation || IsRemote()) return PhysRecNo;
     if (CurrentPage.PageNo == 0 || EntryNo < 1 || EntryNo > CurrentPage.EntryCount) return 0;
     return CurrentPage.GetValue(EntryNo);
 }
 
 int32_t TDataCursor::GetRecordCount() const {
     if (Table == nullptr) return 0;
+    if (IsRemote()) return Remote().RemoteRecordCount;
     if (BitmapNavigation) return static_cast<int32_t>(VisibleBitmap->Count());
     if (RangeStart == 0 || RangeEnd == 0) return 0;
     return RangeEnd - RangeStart + 1;
@@ -976,6 +989,7 @@ void TDataCursor::GetBookmark(uint8_t* buffer) const {
         PutInt32(buffer, PhysRecNo);
         return;
     }
+    if (IsRemote()) return Remote().GetPositionKey(buffer);
     if (CurrentPage.PageNo == 0 || EntryNo < 1 || EntryNo > CurrentPage.EntryCount)
         std::memset(buffer, 0, KeySize);
     else
@@ -989,6 +1003,7 @@ std::vector<uint8_t> TDataCursor::GetBookmark() const {
 }
 
 bool TDataCursor::SetToBookmark(const uint8_t* bookmark, bool keepCrack, bool noBracket) {
+    if (IsRemote()) return Remote().SetToBookmark(bookmark, keepCrack, noBracket);
     std::optional<TReadBracket> bracket;
     if (!noBracket) bracket.emplace(*this);
     if (IsNaturalOrder())
@@ -1011,6 +1026,7 @@ int TDataCursor::CompareBookmarks(const uint8_t* b1, const uint8_t* b2) const {
 }
 
 TEngineErrorCode TDataCursor::SetToCursor(TDataCursor& other) {
+    if (IsRemote()) return Remote().SetToCursor(other.Remote());
     TReadBracket bracket(*this);
     TEngineErrorCode code = 0;
     if (other.AtBeginning && other.AtEnd) {
@@ -1044,6 +1060,7 @@ bool TDataCursor::ResyncIfChanged() {
 }
 
 void TDataCursor::Refresh() {
+    if (IsRemote()) return Remote().Refresh();
     if (!IsOpen || IsRemote()) return;
     // Always under the short-term lock, strict change detection or not.
     TReadBracket bracket(*this);

@@ -5,12 +5,16 @@
 #include "dbengine/data/DataTable.h"
 #include "dbengine/index/DefaultTextParams.h"
 #include "dbengine/index/IndexCursor.h"
+#include "dbengine/remote/RemoteCursor.h"
 
 namespace dbengine {
 
 void TDataCursor::LoadTextIndexParams() {
     if (TextParamsLoaded || !IsOpen || Table == nullptr) return;
-    if (!IsRemote()) ReadTextIndexParams();
+    if (IsRemote())
+        Remote().LoadTextIndexParams();
+    else
+        ReadTextIndexParams();
     TextParamsLoaded = true;
 }
 

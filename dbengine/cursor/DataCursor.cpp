@@ -4,6 +4,7 @@
 
 #include "dbengine/data/DataTable.h"
 #include "dbengine/expr/ExpToken.h"
+#include "dbengine/remote/RemoteCursor.h"
 #include "dbengine/session/DataDirectory.h"
 #include "dbengine/session/DataSession.h"
 #include "dbengine/util/EngineUtils.h"
@@ -30,6 +31,7 @@ TDataCursor::TDataCursor(TDataDirectory* database)
     VisibleBitmap = PooledBitmap();
     RangeBitmap = PooledBitmap();
     LiveBitmap = PooledBitmap();
+    if (IsRemote()) Remote().CreateCursor();
 }
 
 TDataCursor::~TDataCursor() {
@@ -38,9 +40,20 @@ TDataCursor::~TDataCursor() {
     } catch (...) {
         // A destructor must not raise; the table was given back by the close all the same.
     }
+    if (IsRemote() && !IsQueryResult) Remote().FreeCursor();
     ReturnBitmap(VisibleBitmap);
     ReturnBitmap(RangeBitmap);
     ReturnBitmap(LiveBitmap);
+}
+
+TRemoteCursor& TDataCursor::Remote() const {
+    if (RemoteState == nullptr)
+        RemoteState = std::make_unique<TRemoteCursor>(const_cast<TDataCursor&>(*this));
+    return *RemoteState;
+}
+
+double TDataCursor::GetServerVersion() const {
+    return IsRemote() ? static_cast<double>(Remote().ServerVersion()) : 0.0;
 }
 
 bool TDataCursor::IsRemote() const {
@@ -112,6 +125,7 @@ void TDataCursor::SetTemporary(bool value) {
 
 void TDataCursor::SetSuppressAutoInc(bool value) {
     if (!IsOpen || !HasAutoIncField || value == SuppressAutoInc) return;
+    if (IsRemote()) Remote().SetSuppressAutoInc(value);
     SuppressAutoInc = value;
 }
 
@@ -142,7 +156,7 @@ void TDataCursor::OpenLocal() {
     if (Table->ReadOnly) ReadOnly = true;
     ReadOnlyByAttribute = Table->ReadOnlyByAttribute;
     if (ReadOnlyByAttribute) ReadOnly = true;
-    if (IsRemote()) return;
+    if (IsRemote()) return Remote().OpenCursor();
 
     if (!VerifyMode && !RestructureMode && Table->OpenCount == 1 &&
         (!Table->InTransaction || !Table->FilesWritten)) {
@@ -192,11 +206,13 @@ void TDataCursor::OpenLocal() {
 
 void TDataCursor::CloseCursor(bool discard) {
     if (!IsOpen) return;
+    if (IsRemote()) Remote().CloseCursor();
     std::exception_ptr failure;
     try {
         // An edit left open ends with the cursor: its record lock goes, also when other cursors
         // keep the table open.
-        if (LockedRecNo != 0 && Table != nullptr) UnlockRecord(LockedRecNo, false);
+        // (A remote cursor's lock went with the server's close.)
+        if (LockedRecNo != 0 && Table != nullptr) UnlockRecord(LockedRecNo, IsRemote());
     } catch (...) {
         failure = std::current_exception();
     }
@@ -219,7 +235,8 @@ void TDataCursor::CloseCursor(bool discard) {
     }
     TextParamsLoaded = false;
     TextParamsChanged = false;
-    FreeAllBlobs(true, false);
+    // A remote cursor's values went with the server's close.
+    FreeAllBlobs(true, IsRemote());
     Filters.clear();
     ResetIndexState();
     CurrentIndex = PrimaryIndex;
@@ -253,6 +270,7 @@ void TDataCursor::CloseCursor(bool discard) {
 }
 
 std::unique_ptr<TDataCursor> TDataCursor::CloneCursor() {
+    if (IsRemote()) return Remote().CloneCursor();
     auto clone = std::make_unique<TDataCursor>(Database);
     clone->TableName = TableName;
     clone->Exclusive = Exclusive;

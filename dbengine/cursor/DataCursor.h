@@ -34,6 +34,7 @@ namespace dbengine {
 class TDataDirectory;
 class TDataQuery;
 class TDataTable;
+class TRemoteCursor;
 class TRecord;
 class TBlobRecordWrite;
 
@@ -665,6 +666,14 @@ public:
     TCharSet IncludeChars{};
     bool TextParamsChanged = false;
     bool TextParamsLoaded = false;
+
+    // ---- Remote cursors: the request and reply side lives in TRemoteCursor ----
+    friend class TRemoteCursor;
+    // The remote state, made on first use.
+    TRemoteCursor& Remote() const;
+    // The server's engine version times 10000 (31100, say); 0 for a local cursor.
+    double GetServerVersion() const;
+    mutable std::unique_ptr<TRemoteCursor> RemoteState;
 
 private:
     void LoadFieldDescriptors();

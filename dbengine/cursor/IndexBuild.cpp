@@ -18,6 +18,7 @@
 #include "dbengine/index/IndexFile.h"
 #include "dbengine/index/IndexKeys.h"
 #include "dbengine/os/OSLayer.h"
+#include "dbengine/remote/RemoteCursor.h"
 #include "dbengine/util/EngineUtils.h"
 
 namespace dbengine {
@@ -71,7 +72,7 @@ private:
 
 }  // namespace
 
-void TDataCursor::AddIndex(TIndexDescriptor desc, bool /*flag*/) {
+void TDataCursor::AddIndex(TIndexDescriptor desc, bool flag) {
     if (desc.Temporary == 0) {
         CheckExclusive();
         CheckWritable();
@@ -87,6 +88,7 @@ void TDataCursor::AddIndex(TIndexDescriptor desc, bool /*flag*/) {
     if (desc.Unique == 0) keySize += 4;  // the record-ID suffix
     desc.KeySize = static_cast<uint16_t>(keySize);
     desc.FieldCount = fieldCount;
+    if (IsRemote()) return Remote().AddIndex(desc, flag);
 
     TIndexFile& file = *IndexFile;
     bool temporary = desc.Temporary != 0;
@@ -179,6 +181,7 @@ void TDataCursor::DeleteIndex(const std::string& name, bool flag) {
     CheckExclusive();
     CheckWritable();
     uint8_t indexNo = FindIndexByName(name);
+    if (IsRemote()) return Remote().DeleteIndex(name, flag);
     FreeIndexOf(indexNo);
     IndexFile->RemoveIndexDesc(indexNo, flag);
     // The current index may be the one removed, or may have moved down a place.

@@ -13,6 +13,7 @@
 #include "dbengine/cursor/DataCursor.h"
 #include "dbengine/data/DataFile.h"
 #include "dbengine/data/Record.h"
+#include "dbengine/remote/RemoteCursor.h"
 #include "dbengine/session/DataSession.h"
 
 namespace dbengine {
@@ -179,7 +180,8 @@ void TDataCursor::LockRecord(int32_t recNo) {
     }
 }
 
-void TDataCursor::UnlockRecord(int32_t recNo, bool /*localOnly*/) {
+void TDataCursor::UnlockRecord(int32_t recNo, bool localOnly) {
+    if (IsRemote() && !localOnly && IsOpen) Remote().UnlockRecord(recNo);
     if (SkipsLocks()) return;
     if (recNo == 0) recNo = PhysRecNo;
     Table->EditLocks.ClearBit(recNo);
@@ -221,6 +223,8 @@ void TDataCursor::LockForEdit(const uint8_t* seen) {
 
 void TDataCursor::FlushBuffers(bool force, bool dropCaches, bool dataChanged, bool indexChanged,
                                bool blobChanged) {
+    if (IsRemote() && Table != nullptr)
+        return Remote().FlushBuffers(force, dropCaches, dataChanged, indexChanged, blobChanged);
     if (Table == nullptr || IsRemote()) return;
     if (!Exclusive || force)
         Table->FlushBuffers(dropCaches, dataChanged, indexChanged, blobChanged, false);
@@ -232,6 +236,7 @@ void TDataCursor::FlushBuffers(bool force, bool dropCaches, bool dataChanged, bo
 }
 
 void TDataCursor::FlushOSBuffers() {
+    if (IsRemote() && Table != nullptr) return Remote().FlushOSBuffers();
     if (Table == nullptr || IsRemote()) return;
     Table->FlushOSBuffers();
 }

@@ -15,6 +15,7 @@
 #include "dbengine/data/Record.h"
 #include "dbengine/index/IndexFile.h"
 #include "dbengine/index/IndexKeys.h"
+#include "dbengine/remote/RemoteCursor.h"
 #include "dbengine/session/DataSession.h"
 #include "dbengine/util/Coding.h"
 
@@ -122,6 +123,7 @@ bool TDataCursor::ChecksDuplicates() const {
 void TDataCursor::InsertRecord(uint8_t* buffer, bool reposition) {
     CheckWritable();
     CheckRecordValidity(buffer);
+    if (IsRemote()) return Remote().InsertRecord(buffer, reposition);
     TDataFile& data = *Table->DataFile;
     bool tookWrite = !Table->WriteLocked;
     // Taken first: it may re-read the headers that the undo below restores.
@@ -313,6 +315,7 @@ void TDataCursor::FinishEdit(uint8_t savedIndex, bool reposition, bool deleted, 
 void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
     CheckWritable();
     CheckRecordValidity(buffer);
+    if (IsRemote()) return Remote().ModifyRecord(buffer, unlock, reposition);
     if (PhysRecNo == 0 || (AtBeginning && AtEnd)) RaiseCursor(DBE_NOCURRREC);
     TDataFile& data = *Table->DataFile;
     bool optimistic = Table->Session != nullptr && Table->Session->LockProtocol == lpOptimistic;
@@ -423,6 +426,7 @@ void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
 
 void TDataCursor::DeleteRecord(const uint8_t* buffer, bool reposition) {
     CheckWritable();
+    if (IsRemote()) return Remote().DeleteRecord(buffer, reposition);
     if (PhysRecNo == 0 || (AtBeginning && AtEnd)) RaiseCursor(DBE_NOCURRREC);
     TDataFile& data = *Table->DataFile;
     bool tookWrite = !Table->WriteLocked;
@@ -561,12 +565,14 @@ void TDataCursor::DropRecordEverywhere(const uint8_t* record, int32_t recNo, uin
 }
 
 void TDataCursor::CancelRecord() {
+    if (IsRemote()) return Remote().CancelRecord();
     RecordChangedMark = false;
     // Only the edit lock this cursor holds: another cursor's lock on the record is not ours.
     if (LockedRecNo != 0) UnlockRecord(LockedRecNo, false);
 }
 
 TEngineErrorCode TDataCursor::CloneCurrentRecord(uint8_t* buffer) {
+    if (IsRemote()) return Remote().CloneCurrentRecord(buffer);
     TReadBracket bracket(*this);
     if (AtBeginning && AtEnd) return DBE_NOCURRREC;
     LoadCurrentRecord(1);

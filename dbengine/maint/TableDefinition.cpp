@@ -8,6 +8,7 @@
 #include "dbengine/index/DefaultTextParams.h"
 #include "dbengine/os/FileHandler.h"
 #include "dbengine/os/OSLayer.h"
+#include "dbengine/remote/RemoteCursor.h"
 #include "dbengine/session/DataDirectory.h"
 #include "dbengine/session/DataSession.h"
 #include "dbengine/util/EngineUtils.h"
@@ -180,6 +181,7 @@ void TDataCursor::CreateTable(TTableDefinition definition, bool allowAutoPrimary
                 &words, CharSetIsEmpty(definition.SpaceChars) ? DefaultSpaceChars() : definition.SpaceChars,
                 CharSetIsEmpty(definition.IncludeChars) ? DefaultIncludeChars() : definition.IncludeChars);
         }
+        if (Table != nullptr && IsRemote()) Remote().CreateTable(definition, allowAutoPrimary, overwrite);
     } catch (...) {
         CloseCursor(false);
         throw;
@@ -190,6 +192,7 @@ void TDataCursor::CreateTable(TTableDefinition definition, bool allowAutoPrimary
 }
 
 TDataHeader TDataCursor::ReadTableHeader() {
+    if (IsRemote() && !(IsOpen && Table != nullptr)) return Remote().ReadTableHeader();
     TDataHeader header;
     if (IsOpen && Table != nullptr) {
         header = Table->DataFile->Header;
@@ -219,6 +222,7 @@ TDataHeader TDataCursor::ReadTableHeader() {
 void TDataCursor::DeleteTable() {
     CheckClosed();
     ReadTableHeader();
+    if (IsRemote()) return Remote().DeleteTable();
     int32_t result = Database->DeleteTableFiles(TableName, InMemory);
     if (result < 0) RaiseCursor(static_cast<TEngineErrorCode>(-result));
 }
@@ -226,6 +230,7 @@ void TDataCursor::DeleteTable() {
 void TDataCursor::RenameTable(const std::string& newName) {
     CheckClosed();
     ReadTableHeader();
+    if (IsRemote()) return Remote().RenameTable(newName);
     int32_t result = Database->RenameTableFiles(TableName, newName, InMemory, false);
     if (result < 0) RaiseCursor(static_cast<TEngineErrorCode>(-result));
 }
@@ -233,6 +238,7 @@ void TDataCursor::RenameTable(const std::string& newName) {
 void TDataCursor::EmptyTable() {
     CheckExclusive();
     CheckWritable();
+    if (Table != nullptr && IsRemote()) return Remote().EmptyTable();
     if (Table == nullptr || IsRemote()) return;
     // The parameters live in the index file, which is emptied: they are read first and written
     // again at close.

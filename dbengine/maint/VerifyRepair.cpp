@@ -22,6 +22,7 @@
 #include "dbengine/index/DefaultTextParams.h"
 #include "dbengine/index/IndexFile.h"
 #include "dbengine/index/IndexKeys.h"
+#include "dbengine/remote/RemoteCursor.h"
 #include "dbengine/session/EngineError.h"
 #include "dbengine/util/Coding.h"
 #include "framework/core/DateTime.h"
@@ -137,11 +138,12 @@ bool TDataCursor::VerifyBlobs(bool verifyOnly, int32_t& firstBlock, int32_t stam
     return Table->VerifyBlobs(*this, verifyOnly, firstBlock, stamp, recordNo, tolerant);
 }
 
-bool TDataCursor::VerifyRepairTable(bool verifyOnly, bool tolerant, bool /*hasProgress*/, bool /*hasLog*/,
+bool TDataCursor::VerifyRepairTable(bool verifyOnly, bool tolerant, bool hasProgress, bool hasLog,
                                     bool forceIndexRebuild) {
     CheckClosed();
     CheckExclusive();
     if (!verifyOnly) CheckWritable();
+    if (IsRemote()) return Remote().RepairTable(verifyOnly, tolerant, hasProgress, hasLog, forceIndexRebuild);
     VerifyMode = true;
     try {
         OpenCursor();

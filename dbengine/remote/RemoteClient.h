@@ -115,6 +115,7 @@ public:
     int64_t ReadReplyInt64() { return Reply.ReadReplyInt64(); }
     const TRemoteRequest& GetRequest() const { return Request; }
     const TRemoteReply& GetReply() const { return Reply; }
+    TRemoteReply& GetReply() { return Reply; }
 
     // RemoteHost when set, else RemoteAddress: the server item of every remote error.
     std::string GetServerName() const;

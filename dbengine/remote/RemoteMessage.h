@@ -219,6 +219,8 @@ public:
     void DecodeReply(uint32_t size, bool compressed);
 
     uint16_t GetReplyCode() const { return ReplyCode; }
+    // The message as decoded (header included), TotalLength bytes.
+    const uint8_t* Data() const { return Buffer.get(); }
     uint32_t TotalLength() const { return Total; }
     uint32_t BodyLength() const { return Body; }
     // Whether another parameter follows.
