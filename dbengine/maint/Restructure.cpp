@@ -28,6 +28,7 @@
 #include "dbengine/os/FileHandler.h"
 #include "dbengine/os/FileList.h"
 #include "dbengine/os/OSLayer.h"
+#include "dbengine/remote/RemoteCursor.h"
 #include "dbengine/session/DataDirectory.h"
 #include "dbengine/session/DataSession.h"
 #include "dbengine/util/Coding.h"
@@ -750,6 +751,7 @@ void TDataCursor::RestructureTable(TTableDefinition definition, bool allowAutoPr
     CheckExclusive();
     CheckWritable();
     CheckTableDefinition(definition, lastAutoInc, allowAutoPrimary, false);
+    if (IsRemote()) return Remote().RestructureTable(definition, allowAutoPrimary, lastAutoInc, suppressBackup);
     TRestructureRun run(*this, definition, allowAutoPrimary, lastAutoInc, suppressBackup);
     run.Run();
 }
