@@ -134,7 +134,7 @@ public:
     void CloseDataDir(uint32_t serverHandle) override;
 
     // ---- the database's requests (by the server's handle of the database) ----
-    bool TableExists(uint32_t serverHandle, const std::string& tableName, bool inMemory);
+    bool TableExists(uint32_t serverHandle, const std::string& tableName, bool inMemory) override;
     void StartTransaction(uint32_t serverHandle);
     void Commit(uint32_t serverHandle, bool endTransaction, bool forceFlush);
     void Rollback(uint32_t serverHandle);

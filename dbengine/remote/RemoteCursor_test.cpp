@@ -316,6 +316,15 @@ TEST_F(RemoteCursorTest, TableThroughServerAnswersAsLocalTable) {
     // The server's own table holds what the remote cursor wrote.
     auto check = Open(Database, "RemoteT");
     EXPECT_EQ(check->GetRecordCount(), static_cast<int32_t>(Rows.size()) - 1);
+    // Whether a table exists is the server's answer, not a look at local files.
+    EXPECT_TRUE(RemoteDb->TableExists("remotet", false));
+    EXPECT_FALSE(RemoteDb->TableExists("Nowhere", false));
+    try {
+        Create(RemoteDb, "RemoteT");
+        ADD_FAILURE() << "an existing table was created again";
+    } catch (const EDbEngineError& e) {
+        EXPECT_EQ(e.ErrorCode, DBE_TABLEEXISTS);
+    }
 }
 
 TEST_F(RemoteCursorTest, MemosThroughServerAnswerAsLocalMemos) {

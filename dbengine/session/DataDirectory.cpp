@@ -192,6 +192,8 @@ int32_t TDataDirectory::DeleteTableFiles(const std::string& tableName, bool inMe
 
 bool TDataDirectory::TableExists(const std::string& tableName, bool inMemory) {
     if (FindTable(tableName, inMemory) != nullptr) return true;
+    if (Session != nullptr && Session->Remote)
+        return Session->RemoteTableExists(ServerHandle, NormalisedTableName(tableName), inMemory);
     TFileList* list = EngineFileList();
     if (list == nullptr) RaiseEngineError(DBE_NOTINITIALIZED, {}, {}, {}, {});
     return list->FileExists(Directory + NormalisedTableName(tableName), inMemory);

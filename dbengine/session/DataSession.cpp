@@ -47,6 +47,11 @@ TRemoteSessionLink& TDataSession::Link() {
     return *RemoteLink;
 }
 
+bool TDataSession::RemoteTableExists(uint32_t serverHandle, const std::string& tableName, bool inMemory) {
+    Link().CheckConnection();
+    return Link().TableExists(serverHandle, tableName, inMemory);
+}
+
 void TDataSession::ResendParams(uint32_t minServerVersion) {
     if (Remote && RemoteLink != nullptr && RemoteLink->IsLoggedIn() &&
         RemoteLink->ServerVersion() >= minServerVersion)

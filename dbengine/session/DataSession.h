@@ -35,6 +35,8 @@ public:
     // Opens the named database on the server and returns its handle there.
     virtual uint32_t OpenDataDir(const std::string& databaseName) = 0;
     virtual void CloseDataDir(uint32_t serverHandle) = 0;
+    // Whether the database with the server's handle has the table (name normalised to ".DAT").
+    virtual bool TableExists(uint32_t serverHandle, const std::string& tableName, bool inMemory) = 0;
 };
 
 class TDataSession : public framework::TObject {
@@ -72,6 +74,8 @@ public:
     TDataDirectory* OpenDataDirectory(const std::string& databaseName, const std::string& directory,
                                       bool noRemoteRequest);
     void CloseDataDirectory(TDataDirectory* directory, bool noRemoteRequest);
+    // Asks the server whether a remote database has the table.
+    bool RemoteTableExists(uint32_t serverHandle, const std::string& tableName, bool inMemory);
     void CloseAllDataDirectories();
 
     // Hooks of a server-side session; nothing installs them in this system.

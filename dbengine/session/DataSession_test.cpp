@@ -153,6 +153,10 @@ public:
         Sent.push_back("open " + name);
         return ++LastHandle;
     }
+    bool TableExists(uint32_t handle, const std::string& name, bool inMemory) override {
+        Sent.push_back("exists " + std::to_string(handle) + " " + name + (inMemory ? " memory" : ""));
+        return name == "There.DAT";
+    }
     void CloseDataDir(uint32_t handle) override {
         Sent.push_back("close " + std::to_string(handle));
         if (FailClose) RaiseEngineError(DBE_REMOTECOMMLOST, "srv", {}, {}, {});
@@ -250,6 +254,15 @@ TEST(RemoteSessionTest, DatabasesMatchByNameAndCloseFailuresAreSwallowed) {
     r.Session.CloseDataDirectory(local, true);
     EXPECT_TRUE(r.Session.Databases.empty());
     EXPECT_EQ(r.Link->Sent.back(), "close 1");
+}
+
+TEST(RemoteSessionTest, TableExistsAsksTheServerWithTheNormalisedName) {
+    RemoteSession r;
+    TDataDirectory* db = r.Session.OpenDataDirectory("Sales", "", false);
+    EXPECT_TRUE(db->TableExists(" There ", false));
+    EXPECT_FALSE(db->TableExists("Gone.dat", true));
+    EXPECT_EQ(r.Link->Sent, (std::vector<std::string>{"check", "open Sales", "check", "exists 1 There.DAT",
+                                                      "check", "exists 1 Gone.DAT memory"}));
 }
 
 TEST(RemoteSessionTest, WithoutAConnectionRemoteOperationsRaise) {

@@ -176,6 +176,11 @@ void TRemoteEngineServer::Install() {
     };
 
     on(REQUEST_OPENDATADIR, [](TArgs&, std::vector<std::string>& out) { out.push_back(Int32Param(1)); });
+    on(REQUEST_TABLEEXISTS, [this](TArgs& a, std::vector<std::string>& out) {
+        a.Number();  // the database handle: this server has one database
+        std::string name = a.Item();
+        out.push_back(BoolParam(Database->TableExists(name, a.Bool())));
+    });
     on(REQUEST_CREATECURSOR, [this](TArgs&, std::vector<std::string>& out) {
         uint32_t handle = NextHandle++;
         Cursors[handle] = std::make_unique<TDataCursor>(Database);
