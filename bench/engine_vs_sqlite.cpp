@@ -38,6 +38,7 @@
 #include "dbengine/session/DataSession.h"
 #include "dbengine/session/Engine.h"
 #include "dbengine/session/EngineError.h"
+#include "dbengine/testsupport/Descriptors.h"
 #include "dbengine/util/Coding.h"
 #include "dbengine/util/EngineUtils.h"
 #include "platform/Paths.h"
@@ -337,27 +338,15 @@ void RunSide(TSide& side, const TSizes& s, FILE* out) {
 
 using namespace dbengine;
 
-TFieldDescriptor Field(int16_t no, const char* name, uint8_t type, uint8_t size = 0, uint8_t subType = 0) {
-    TFieldDescriptor d;
-    d.FieldNo = no;
-    d.Name = name;
-    d.FieldType = type;
-    d.Size = size;
-    d.SubType = subType;
-    return d;
-}
-
 TIndexDescriptor IndexOn(const char* name, std::initializer_list<uint16_t> fields, bool unique,
                          bool caseInsensitive, uint8_t compression) {
-    TIndexDescriptor d;
-    d.Name = name;
-    int k = 0;
-    for (uint16_t f : fields) d.FieldNumbers[static_cast<size_t>(k++)] = f;
-    d.Unique = unique ? 1 : 0;
+    TIndexDescriptor d = testsupport::Index(name, fields, unique);
     d.CaseInsensitive = caseInsensitive ? 1 : 0;
     d.Compression = compression;
     return d;
 }
+
+using testsupport::Field;
 
 // The file entries table of a catalog: fields, primary index, "ByTag" and "ByVolumeLabel".
 TTableDefinition CatalogEntries() {

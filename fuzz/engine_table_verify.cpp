@@ -24,11 +24,14 @@
 #include "dbengine/session/DataSession.h"
 #include "dbengine/session/Engine.h"
 #include "dbengine/session/EngineError.h"
+#include "dbengine/testsupport/Descriptors.h"
 #include "dbengine/util/Coding.h"
 
 #include "EngineFuzz.h"
 
 using namespace dbengine;
+using testsupport::Field;
+using testsupport::Index;
 
 namespace {
 
@@ -39,24 +42,6 @@ struct TState {
     TDataDirectory* Database = nullptr;
     std::string Files[3];
 };
-
-TFieldDescriptor MakeField(int16_t no, const char* name, uint8_t type, uint8_t size, uint8_t subType = 0) {
-    TFieldDescriptor d;
-    d.FieldNo = no;
-    d.Name = name;
-    d.FieldType = type;
-    d.Size = size;
-    d.SubType = subType;
-    return d;
-}
-
-TIndexDescriptor MakeIndex(const char* name, uint16_t field, bool unique) {
-    TIndexDescriptor d;
-    d.Name = name;
-    d.FieldNumbers[0] = field;
-    d.Unique = unique ? 1 : 0;
-    return d;
-}
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -89,10 +74,10 @@ TState& State() {
         fuzzsupport::StartEngineOnce();
         s.Database = GetEngineSession()->OpenDataDirectory("D:\\", "D:\\", false);
         TTableDefinition def;
-        def.Fields = {MakeField(1, "Name", fldString, 20), MakeField(2, "City", fldString, 20),
-                      MakeField(3, "Count", fldInteger, 0), MakeField(4, "Notes", fldBlob, 0, fldstMemo)};
-        def.PrimaryIndex = MakeIndex("", 1, true);
-        def.SecondaryIndexes = {MakeIndex("ByCity", 2, false), MakeIndex("ByCount", 3, true)};
+        def.Fields = {Field(1, "Name", fldString, 20), Field(2, "City", fldString, 20),
+                      Field(3, "Count", fldInteger), Field(4, "Notes", fldBlob, 0, fldstMemo)};
+        def.PrimaryIndex = Index("", {1}, true);
+        def.SecondaryIndexes = {Index("ByCity", {2}, false), Index("ByCount", {3}, true)};
         def.TextIndex.FieldNumbers[0] = 2;
         def.TextIndex.FieldNumbers[1] = 4;
         TDataCursor creator(s.Database);
