@@ -622,7 +622,10 @@ bool TBlobFile::WriteDirtyBlocks() {
             continue;
         dirty.push_back(b);
     }
-    if (dirty.empty()) return false;
+    if (dirty.empty()) {
+        ForgetCleanCandidates();
+        return false;
+    }
     std::sort(dirty.begin(), dirty.end(),
               [](const TBlock* a, const TBlock* b) { return a->BlockNo < b->BlockNo; });
     size_t i = 0;
@@ -639,6 +642,11 @@ bool TBlobFile::WriteDirtyBlocks() {
         MarkFilesWritten();
         i = j;
     }
+    ForgetCleanCandidates();
+    return true;
+}
+
+void TBlobFile::ForgetCleanCandidates() {
     // Only blocks still dirty or held can need a later write.
     for (size_t k = 0; k < WriteCandidates.size();) {
         TBlock* b = WriteCandidates[k];
@@ -647,7 +655,6 @@ bool TBlobFile::WriteDirtyBlocks() {
         else
             UnlistCandidate(b);
     }
-    return true;
 }
 
 bool TBlobFile::DropOneBlock() {

@@ -280,6 +280,8 @@ private:
     // Adds the block to WriteCandidates unless it is listed already.
     void ListCandidate(TBlock* block);
     void UnlistCandidate(TBlock* block);
+    // Drops from WriteCandidates the blocks that are neither dirty nor held.
+    void ForgetCleanCandidates();
     // The free chain as a set, walked once and then kept up to date, so that a block already
     // free is never freed again (which would loop the free chain). Forgotten whenever the header
     // or the cached links may have changed behind it.

@@ -585,8 +585,9 @@ TPage* TIndexFile::FindCached(uint8_t index, int32_t pageNo) {
     else if (cache.MruHead != nullptr && cache.MruHead->MruNext != nullptr &&
              cache.MruHead->MruNext->PageNo == pageNo)
         found = cache.MruHead->MruNext;
-    else if (IsCached(index, pageNo))
-        found = cache.List[LowerBound(index, pageNo)].get();
+    else if (size_t at = LowerBound(index, pageNo);
+             at < cache.List.size() && cache.List[at]->PageNo == pageNo)
+        found = cache.List[at].get();
     if (found != nullptr) MoveToHead(cache, found);
     return found;
 }
@@ -761,7 +762,10 @@ bool TIndexFile::FlushPages(bool temporary) {
     pages.clear();
     for (TPage* p : WriteCandidates)
         if (p->Dirty && p->PinCount == 0 && IsTemporaryIndex(p->IndexNo) == temporary) pages.push_back(p);
-    if (pages.empty()) return false;
+    if (pages.empty()) {
+        ForgetCleanCandidates();
+        return false;
+    }
     TFileHandler* file = this;
     if (temporary) {
         if (!TempFile) RaiseError(DBE_INDEXCORRUPT);
@@ -786,6 +790,11 @@ bool TIndexFile::FlushPages(bool temporary) {
         Owner->SetFilesWritten();
         start = end;
     }
+    ForgetCleanCandidates();
+    return true;
+}
+
+void TIndexFile::ForgetCleanCandidates() {
     // Only pages still dirty or held can need a later flush.
     for (size_t i = 0; i < WriteCandidates.size();) {
         TPage* p = WriteCandidates[i];
@@ -794,7 +803,6 @@ bool TIndexFile::FlushPages(bool temporary) {
         else
             UnlistCandidate(p);
     }
-    return true;
 }
 
 void TIndexFile::DropIndexPages(uint8_t index) {

@@ -169,6 +169,8 @@ private:
     // Adds the page to WriteCandidates unless it is listed already.
     void ListCandidate(TPage* page);
     void UnlistCandidate(TPage* page);
+    // Drops from WriteCandidates the pages that are neither dirty nor pinned.
+    void ForgetCleanCandidates();
     void DescriptorCheckFields(const TIndexDescriptor& desc, std::string_view indexName);
     void CreateTempFile();
 
