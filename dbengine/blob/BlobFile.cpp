@@ -105,11 +105,17 @@ void TBlock::Restore(const TImage& image) {
     Dirty = image.Dirty;
 }
 
+void TBlock::MarkDirty() {
+    Dirty = 1;
+    // A detached block is no longer the file's: it is never written.
+    if (!Detached) Owner->ListCandidate(this);
+}
+
 void TBlock::SetField(int32_t& field, int32_t value) {
     if (field == value) return;
     BeforeChange();
     field = value;
-    Dirty = 1;
+    MarkDirty();
 }
 
 void TBlock::SetPrevBlock(int32_t value) {
@@ -128,7 +134,7 @@ void TBlock::SetUsedBytes(uint16_t value) {
     if (Fields.UsedBytes == value) return;
     BeforeChange();
     Fields.UsedBytes = value;
-    Dirty = 1;
+    MarkDirty();
 }
 
 uint32_t TBlock::ReadData(uint32_t offset, uint32_t count, void* dest) const {
@@ -146,7 +152,7 @@ uint32_t TBlock::WriteData(uint32_t offset, uint32_t count, const void* source) 
     BeforeChange();
     std::memcpy(Data.data() + offset, source, count);
     Fields.UsedBytes = static_cast<uint16_t>(offset + count);
-    Dirty = 1;
+    MarkDirty();
     return count;
 }
 
@@ -464,7 +470,24 @@ std::unique_ptr<TBlock> TBlobFile::RemoveSorted(TBlock* block) {
     if (it == Sorted.end() || it->get() != block) RaiseTable(DBE_MEMOCORRUPT);
     std::unique_ptr<TBlock> owned = std::move(*it);
     Sorted.erase(it);
+    UnlistCandidate(block);
     return owned;
+}
+
+void TBlobFile::ListCandidate(TBlock* block) {
+    if (block->CandidateSlot >= 0) return;
+    block->CandidateSlot = static_cast<int32_t>(WriteCandidates.size());
+    WriteCandidates.push_back(block);
+}
+
+void TBlobFile::UnlistCandidate(TBlock* block) {
+    if (block->CandidateSlot < 0) return;
+    size_t slot = static_cast<size_t>(block->CandidateSlot);
+    TBlock* last = WriteCandidates.back();
+    WriteCandidates[slot] = last;
+    last->CandidateSlot = static_cast<int32_t>(slot);
+    WriteCandidates.pop_back();
+    block->CandidateSlot = -1;
 }
 
 TBlock* TBlobFile::InsertSorted(std::unique_ptr<TBlock> block) {
@@ -589,16 +612,22 @@ void TBlobFile::ReadBlocks(int32_t firstNo, int32_t count) {
 }
 
 bool TBlobFile::WriteDirtyBlocks() {
-    std::vector<TBlock*> dirty;
-    for (const auto& b : Sorted) {
+    std::vector<TBlock*>& dirty = DueBlocks;
+    dirty.clear();
+    for (TBlock* b : WriteCandidates) {
         if (b->Dirty == 0 || b->RefCount != 0) continue;
         int64_t position = int64_t(BlobHeaderSize) + int64_t(b->BlockNo - 1) * BlockSize;
         if (ReadWindowLen > 0 && position < ReadWindowPos + ReadWindowLen &&
             position + BlockSize > ReadWindowPos)
             continue;
-        dirty.push_back(b.get());
+        dirty.push_back(b);
     }
-    if (dirty.empty()) return false;
+    if (dirty.empty()) {
+        ForgetCleanCandidates();
+        return false;
+    }
+    std::sort(dirty.begin(), dirty.end(),
+              [](const TBlock* a, const TBlock* b) { return a->BlockNo < b->BlockNo; });
     size_t i = 0;
     while (i < dirty.size()) {
         size_t j = i + 1;
@@ -613,7 +642,19 @@ bool TBlobFile::WriteDirtyBlocks() {
         MarkFilesWritten();
         i = j;
     }
+    ForgetCleanCandidates();
     return true;
+}
+
+void TBlobFile::ForgetCleanCandidates() {
+    // Only blocks still dirty or held can need a later write.
+    for (size_t k = 0; k < WriteCandidates.size();) {
+        TBlock* b = WriteCandidates[k];
+        if (b->Dirty != 0 || b->RefCount != 0)
+            ++k;
+        else
+            UnlistCandidate(b);
+    }
 }
 
 bool TBlobFile::DropOneBlock() {
@@ -637,6 +678,8 @@ void TBlobFile::TrimCache() {
 }
 
 void TBlobFile::DropAllBlocks() {
+    for (TBlock* b : WriteCandidates) b->CandidateSlot = -1;
+    WriteCandidates.clear();
     for (auto& b : Sorted) {
         b->MoreRecent = b->LessRecent = nullptr;
         if (b->RefCount > 0) {
@@ -727,6 +770,7 @@ void TBlobFile::TakeBackChanges() {
         if (TBlock* b = FindCached(image.BlockNo)) {
             b->Restore(image);
             if (WrittenWhileChanging) b->Dirty = 1;
+            ListCandidate(b);
         }
     std::vector<TBlock*> appended;
     for (const auto& b : Sorted)

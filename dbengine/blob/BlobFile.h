@@ -112,6 +112,8 @@ public:
     TBlock* LessRecent = nullptr;
     // Dropped from the cache while still held; destroyed by its last release.
     bool Detached = false;
+    // Position in the file's list of blocks that may need writing; -1 when not listed.
+    int32_t CandidateSlot = -1;
 
     // What a block was before a change, to put it back when the change is taken back.
     struct TImage {
@@ -126,6 +128,8 @@ public:
 
 private:
     void SetField(int32_t& field, int32_t value);
+    // Sets Dirty and lists the block for the next write-back.
+    void MarkDirty();
     // Tells the owner, before the first change, so that it can keep the block's old image.
     void BeforeChange();
 
@@ -184,8 +188,8 @@ public:
     // Checks the chain of one BLOB value of physical record recordNo, logging each problem;
     // unless verifyOnly, repairs the chain in the cache (firstBlock becomes 0 when the value
     // cannot be kept). Tolerant corrects differing stamps silently (in repair). True when sound.
-    bool VerifyBlobs(TDataCursor& cursor, bool verifyOnly, int32_t& firstBlock, int32_t stamp, int32_t recordNo,
-                     bool tolerant);
+    bool VerifyBlobs(TDataCursor& cursor, bool verifyOnly, int32_t& firstBlock, int32_t stamp,
+                     int32_t recordNo, bool tolerant);
     bool IsFreeBlockValid(int32_t blockNo) const;
     // For a remote table: the header image as the server sent it (512 bytes).
     void ReceiveHeader(const uint8_t* image);
@@ -273,6 +277,11 @@ private:
     void Unlink(TBlock* block);
     void ReadBlocks(int32_t firstNo, int32_t count);
     bool DropOneBlock();
+    // Adds the block to WriteCandidates unless it is listed already.
+    void ListCandidate(TBlock* block);
+    void UnlistCandidate(TBlock* block);
+    // Drops from WriteCandidates the blocks that are neither dirty nor held.
+    void ForgetCleanCandidates();
     // The free chain as a set, walked once and then kept up to date, so that a block already
     // free is never freed again (which would loop the free chain). Forgotten whenever the header
     // or the cached links may have changed behind it.
@@ -292,6 +301,11 @@ private:
 
     std::vector<std::unique_ptr<TBlock>> Sorted;
     std::vector<std::unique_ptr<TBlock>> DetachedBlocks;
+    // Every cached block marked dirty since the last write-back, every block whose old image was
+    // put back, and every block still dirty or held after a write-back: a write-back need not
+    // look at the rest of the cache.
+    std::vector<TBlock*> WriteCandidates;
+    std::vector<TBlock*> DueBlocks;  // scratch list of one write-back
     TBlock* MostRecent = nullptr;
     TBlock* LeastRecent = nullptr;
     TBlockStack Pool;

@@ -393,6 +393,9 @@ TEST_F(BlobFileTest, BlockAccessErrors) {
     f->ReleaseBlock(b);  // RefCount stays at 0
     EXPECT_EQ(b->RefCount, 0);
     f->ReleaseBlock(nullptr);
+    // Marked while nobody held it: still written by the next write-back.
+    EXPECT_TRUE(f->WriteDirtyBlocks());
+    EXPECT_EQ(b->Dirty, 0);
 }
 
 TEST_F(BlobFileTest, EncryptedFilesScrambleTheHeaderAndEachBlockHeaderAndDataApart) {

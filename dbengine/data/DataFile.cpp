@@ -443,10 +443,6 @@ constexpr int RecentProbe = 4;
 constexpr size_t CacheGrowth = 64;
 constexpr uint32_t HeaderLockPauseMs = 3;
 
-bool ByNumber(const std::unique_ptr<TRecord>& r, int32_t n) {
-    return r->RecordNo < n;
-}
-
 }  // namespace
 
 void TDataFile::ScrambleRecord(uint8_t* bytes, size_t length) const {
@@ -485,24 +481,52 @@ void TDataFile::Unlink(TRecord* r) {
 }
 
 TRecord* TDataFile::FindCached(int32_t recordNo) const {
-    auto it = std::lower_bound(CachedRecords.begin(), CachedRecords.end(), recordNo, ByNumber);
-    return it != CachedRecords.end() && (*it)->RecordNo == recordNo ? it->get() : nullptr;
+    auto it = CachedRecords.find(recordNo);
+    return it != CachedRecords.end() ? it->second.get() : nullptr;
 }
 
 void TDataFile::InsertCached(std::unique_ptr<TRecord> record) {
-    auto it = std::lower_bound(CachedRecords.begin(), CachedRecords.end(), record->RecordNo, ByNumber);
     TRecord* raw = record.get();
-    CachedRecords.insert(it, std::move(record));
+    int32_t n = raw->RecordNo;
+    // Appends and forward reads arrive in ascending order: the end is then the right hint.
+    auto hint = CachedRecords.empty() || CachedRecords.rbegin()->first < n ? CachedRecords.end()
+                                                                           : CachedRecords.lower_bound(n);
+    if (!SpareNode.empty()) {
+        SpareNode.key() = n;
+        SpareNode.mapped() = std::move(record);
+        CachedRecords.insert(hint, std::move(SpareNode));
+        SpareNode = TRecordMap::node_type();
+    } else {
+        CachedRecords.emplace_hint(hint, n, std::move(record));
+    }
     LinkHead(raw);
 }
 
 std::unique_ptr<TRecord> TDataFile::RemoveCached(TRecord* record) {
-    auto it = std::lower_bound(CachedRecords.begin(), CachedRecords.end(), record->RecordNo, ByNumber);
-    if (it == CachedRecords.end() || it->get() != record) RaiseTable(DBE_FILECORRUPT);
-    std::unique_ptr<TRecord> owned = std::move(*it);
-    CachedRecords.erase(it);
+    auto it = CachedRecords.find(record->RecordNo);
+    if (it == CachedRecords.end() || it->second.get() != record) RaiseTable(DBE_FILECORRUPT);
+    TRecordMap::node_type node = CachedRecords.extract(it);
+    std::unique_ptr<TRecord> owned = std::move(node.mapped());
+    SpareNode = std::move(node);
     Unlink(record);
+    UnlistCandidate(record);
     return owned;
+}
+
+void TDataFile::ListCandidate(TRecord* r) {
+    if (r->CandidateSlot >= 0) return;
+    r->CandidateSlot = static_cast<int32_t>(WriteCandidates.size());
+    WriteCandidates.push_back(r);
+}
+
+void TDataFile::UnlistCandidate(TRecord* r) {
+    if (r->CandidateSlot < 0) return;
+    size_t slot = static_cast<size_t>(r->CandidateSlot);
+    TRecord* last = WriteCandidates.back();
+    WriteCandidates[slot] = last;
+    last->CandidateSlot = static_cast<int32_t>(slot);
+    WriteCandidates.pop_back();
+    r->CandidateSlot = -1;
 }
 
 TRecord* TDataFile::TakeEvictable() {
@@ -592,6 +616,7 @@ bool TDataFile::GetRecord(TRecordFetchClient* cursor, int32_t recordNo, int dire
         slot->Pin();
         record = slot.get();
         InsertCached(std::move(slot));  // the largest number: it goes at the end
+        ListCandidate(record);
         ++Header.NextRecordNo;
         Header.HeaderModified = 1;
         return true;
@@ -622,6 +647,7 @@ bool TDataFile::GetRecord(TRecordFetchClient* cursor, int32_t recordNo, int dire
     Unlink(found);
     LinkHead(found);
     found->Pin();
+    ListCandidate(found);
     record = found;
     return true;
 }
@@ -658,15 +684,18 @@ void TDataFile::SetFirstFreeRecord(int32_t n) {
 }
 
 bool TDataFile::WriteModifiedRecords() {
-    std::vector<TRecord*> due;
-    for (auto& r : CachedRecords) {
+    DueRecords.clear();
+    for (TRecord* r : WriteCandidates) {
         if (!r->Modified || r->PinCount > 0) continue;
         int64_t position = RecordOffset(r->RecordNo);
         if (ReadWindowLength > 0 && position < ReadWindowStart + ReadWindowLength &&
             position + Header.RecordSize > ReadWindowStart)
             continue;
-        due.push_back(r.get());
+        DueRecords.push_back(r);
     }
+    std::sort(DueRecords.begin(), DueRecords.end(),
+              [](const TRecord* a, const TRecord* b) { return a->RecordNo < b->RecordNo; });
+    const std::vector<TRecord*>& due = DueRecords;
     bool wrote = false;
     for (size_t i = 0; i < due.size();) {
         size_t j = i + 1;
@@ -679,12 +708,23 @@ bool TDataFile::WriteModifiedRecords() {
         wrote = true;
         i = j;
     }
+    // Only records still modified or held can need a later write.
+    for (size_t i = 0; i < WriteCandidates.size();) {
+        TRecord* r = WriteCandidates[i];
+        if (r->Modified || r->PinCount > 0) {
+            ++i;
+        } else {
+            UnlistCandidate(r);
+        }
+    }
     return wrote;
 }
 
 void TDataFile::DropCachedRecords() {
     RecentHead = RecentTail = nullptr;
-    for (auto& r : CachedRecords) Pool.Push(r);
+    for (TRecord* r : WriteCandidates) r->CandidateSlot = -1;
+    WriteCandidates.clear();
+    for (auto& entry : CachedRecords) Pool.Push(entry.second);
     CachedRecords.clear();
 }
 

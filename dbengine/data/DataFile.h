@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -216,7 +217,20 @@ private:
     void LinkHead(TRecord* r);
     void Unlink(TRecord* r);
 
-    std::vector<std::unique_ptr<TRecord>> CachedRecords;  // sorted by record number
+    // Adds the record to WriteCandidates unless it is listed already.
+    void ListCandidate(TRecord* r);
+    void UnlistCandidate(TRecord* r);
+
+    using TRecordMap = std::map<int32_t, std::unique_ptr<TRecord>>;
+    TRecordMap CachedRecords;  // by record number
+    // A node taken out of CachedRecords, kept for the next insert so that recycling a cache slot
+    // allocates nothing.
+    TRecordMap::node_type SpareNode;
+    // Every cached record handed out by GetRecord since the last write-back, and every record
+    // still modified or pinned after it. Records are changed only while held, so a modified
+    // record is always listed here and a write-back need not look at the rest of the cache.
+    std::vector<TRecord*> WriteCandidates;
+    std::vector<TRecord*> DueRecords;  // scratch list of one write-back
     size_t Capacity = 0;
     TRecord* RecentHead = nullptr;  // most recently used
     TRecord* RecentTail = nullptr;

@@ -105,6 +105,7 @@ std::unique_ptr<TRecord> TRecordStack::Pop() {
 void TRecordStack::Push(std::unique_ptr<TRecord>& record) {
     if (!record) return;
     record->Older = record->Newer = nullptr;
+    record->CandidateSlot = -1;
     if (Items.size() < MaxSpare)
         Items.push_back(std::move(record));
     else

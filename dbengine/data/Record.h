@@ -52,6 +52,8 @@ public:
     uint16_t BufferSize = 0;
     TRecord* Older = nullptr;  // recency list links, while cached
     TRecord* Newer = nullptr;
+    // Position in the data file's list of records that may need writing; -1 when not listed.
+    int32_t CandidateSlot = -1;
     std::vector<uint8_t> SortKey;
     int32_t RunIndex = 0;
 

@@ -3,11 +3,11 @@
 #include <atomic>
 
 #include "dbengine/data/DataFile.h"
-#include "dbengine/testsupport/ErrorCode.h"
 #include "dbengine/data/DataTable.h"
 #include "dbengine/session/DataSession.h"
 #include "dbengine/session/Engine.h"
 #include "dbengine/session/EngineError.h"
+#include "dbengine/testsupport/ErrorCode.h"
 #include "dbengine/util/Coding.h"
 #include "framework/testsupport/FakeTime.h"
 #include "platform/Files.h"
@@ -22,7 +22,6 @@ using dbengine::testsupport::CodeOf;
 using platform::testsupport::RunInChildProcess;
 using platform::testsupport::TScopedDrives;
 using platform::testsupport::TTempFolder;
-
 
 // Counts the reads and writes that reach the platform's files.
 struct CountingFiles {
@@ -286,6 +285,60 @@ TEST_F(RecordCacheTest, ChangedRecordsAreWrittenInRuns) {
         bool changed = n == 2 || n == 3 || n == 4 || n == 7;
         EXPECT_EQ(CountOf(r), changed ? -n : n * 10) << n;
         EXPECT_EQ(r->Status(), 0) << n;
+        f->ReleaseRecord(r);
+    }
+}
+
+// A write-back looks only at records handed out since the previous one; each changed record
+// must still reach the file exactly once, whatever happened to it in between.
+TEST_F(RecordCacheTest, EachChangedRecordIsWrittenOnceByTheWriteBackAfterItsRelease) {
+    auto f = MakeTable(10);
+    session.DataBufferSize = 26 * 3;  // three records
+    f->TrimCache();
+    std::vector<int64_t> writes;
+    platform::TScopedFileFault hook{
+        [&](platform::TFileOperation op, const std::string& path, int64_t position, uint32_t) {
+            if (op == platform::TFileOperation::Write && path.ends_with("T.DAT")) writes.push_back(position);
+            return platform::TFileFault{};
+        }};
+    auto change = [&](TRecord* r, int32_t value) {
+        PutInt32(r->Data() + 22, value);
+        r->Modified = true;
+    };
+    // Changed while held: left for the write-back after its release.
+    TRecord* held = nullptr;
+    ASSERT_TRUE(f->GetRecord(nullptr, 5, 1, false, false, held));
+    change(held, -5);
+    EXPECT_FALSE(f->WriteModifiedRecords());
+    f->ReleaseRecord(held);
+    EXPECT_TRUE(f->WriteModifiedRecords());
+    EXPECT_EQ(writes, std::vector<int64_t>{f->RecordOffset(5)});
+    EXPECT_FALSE(f->WriteModifiedRecords());
+    // Read but unchanged records, and a slot recycled for another record, write nothing; the
+    // record now in the recycled slot is written at its own place.
+    writes.clear();
+    for (int n : {1, 2, 3, 4}) {
+        TRecord* r = nullptr;
+        ASSERT_TRUE(f->GetRecord(nullptr, n, 1, false, false, r));
+        if (n == 4) change(r, -4);
+        f->ReleaseRecord(r);
+    }
+    EXPECT_EQ(f->FindCached(1), nullptr);
+    EXPECT_TRUE(f->WriteModifiedRecords());
+    EXPECT_EQ(writes, std::vector<int64_t>{f->RecordOffset(4)});
+    // A change dropped with the cache is gone and never written later.
+    writes.clear();
+    TRecord* dropped = nullptr;
+    ASSERT_TRUE(f->GetRecord(nullptr, 9, 1, false, false, dropped));
+    change(dropped, -9);
+    f->ReleaseRecord(dropped);
+    f->DropCachedRecords();
+    EXPECT_FALSE(f->WriteModifiedRecords());
+    EXPECT_TRUE(writes.empty());
+    for (int n = 1; n <= 10; ++n) {
+        TRecord* r = nullptr;
+        ASSERT_TRUE(f->GetRecord(nullptr, n, 1, false, false, r));
+        EXPECT_EQ(CountOf(r), n == 4 || n == 5 ? -n : n * 10) << n;
         f->ReleaseRecord(r);
     }
 }

@@ -320,9 +320,9 @@ void TDataFile::SortRecords(const std::vector<TFieldDescriptor>& fields, bool ca
         } cacheScope{*this};
         std::vector<TRecord*> list;
         list.reserve(CachedRecords.size());
-        for (auto& r : CachedRecords) {
-            BuildSortKey(*r);
-            list.push_back(r.get());
+        for (auto& entry : CachedRecords) {
+            BuildSortKey(*entry.second);
+            list.push_back(entry.second.get());
         }
         std::sort(list.begin(), list.end(), before);
         TSortOutput output(*this, list.size());

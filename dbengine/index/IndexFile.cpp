@@ -585,8 +585,9 @@ TPage* TIndexFile::FindCached(uint8_t index, int32_t pageNo) {
     else if (cache.MruHead != nullptr && cache.MruHead->MruNext != nullptr &&
              cache.MruHead->MruNext->PageNo == pageNo)
         found = cache.MruHead->MruNext;
-    else if (IsCached(index, pageNo))
-        found = cache.List[LowerBound(index, pageNo)].get();
+    else if (size_t at = LowerBound(index, pageNo);
+             at < cache.List.size() && cache.List[at]->PageNo == pageNo)
+        found = cache.List[at].get();
     if (found != nullptr) MoveToHead(cache, found);
     return found;
 }
@@ -626,6 +627,7 @@ void TIndexFile::RemoveFromList(uint8_t index, TPage* page, size_t* at) {
     cache.List.erase(cache.List.begin() + static_cast<std::ptrdiff_t>(pos));
     if (at != nullptr && pos < *at) --*at;
     Unlink(cache, page);
+    UnlistCandidate(page);
     PagePool.Give(owned);
 }
 
@@ -643,6 +645,7 @@ TPage* TIndexFile::ObtainPage(uint8_t index, int32_t pageNo, size_t at) {
             cache.List.erase(cache.List.begin() + static_cast<std::ptrdiff_t>(pos));
             if (pos < at) --at;
             Unlink(cache, victim);
+            UnlistCandidate(victim);
             object->Reset();
         } else {
             cache.Capacity += 4;
@@ -684,6 +687,7 @@ bool TIndexFile::GetPage(TIndexCursor& cursor, int32_t pageNo, bool newPage, TPa
         CheckAppend(pageNo);
         page = ObtainPage(i, pageNo, Caches[i].List.size());
         page->Pin();
+        ListCandidate(page);
         SetNextPageNo(i, pageNo + 1);
         return true;
     }
@@ -698,6 +702,7 @@ bool TIndexFile::GetPage(TIndexCursor& cursor, int32_t pageNo, bool newPage, TPa
     }
     if (found->PageNo != pageNo) RaiseError(DBE_INDEXCORRUPT);
     found->Pin();
+    ListCandidate(found);
     page = found;
     return true;
 }
@@ -733,20 +738,34 @@ bool TIndexFile::GetDataRootPage(TIndexCursor& cursor, TPage*& page, bool& chang
     return true;
 }
 
+void TIndexFile::ListCandidate(TPage* page) {
+    if (page->CandidateSlot >= 0) return;
+    page->CandidateSlot = static_cast<int32_t>(WriteCandidates.size());
+    WriteCandidates.push_back(page);
+}
+
+void TIndexFile::UnlistCandidate(TPage* page) {
+    if (page->CandidateSlot < 0) return;
+    size_t slot = static_cast<size_t>(page->CandidateSlot);
+    TPage* last = WriteCandidates.back();
+    WriteCandidates[slot] = last;
+    last->CandidateSlot = static_cast<int32_t>(slot);
+    WriteCandidates.pop_back();
+    page->CandidateSlot = -1;
+}
+
 bool TIndexFile::FlushPages(bool temporary) {
     if (Header.IndexCount > SysTextIndex) return false;
-    std::vector<TPage*> pages;
-    auto collect = [&](int i) {
-        for (auto& p : Caches[i].List)
-            if (p->Dirty && p->PinCount == 0) pages.push_back(p.get());
-    };
-    for (int i = 0; i <= MaxSecondaryIndexes; ++i)
-        if ((Header.Descriptors[i].Temporary != 0) == temporary) collect(i);
-    if (!temporary) {
-        collect(SysDeletedIndex);
-        collect(SysTextIndex);
+    // Pages of the user indexes whose Temporary flag matches, and, for the main file, of the two
+    // system indexes.
+    std::vector<TPage*>& pages = DuePages;
+    pages.clear();
+    for (TPage* p : WriteCandidates)
+        if (p->Dirty && p->PinCount == 0 && IsTemporaryIndex(p->IndexNo) == temporary) pages.push_back(p);
+    if (pages.empty()) {
+        ForgetCleanCandidates();
+        return false;
     }
-    if (pages.empty()) return false;
     TFileHandler* file = this;
     if (temporary) {
         if (!TempFile) RaiseError(DBE_INDEXCORRUPT);
@@ -771,13 +790,26 @@ bool TIndexFile::FlushPages(bool temporary) {
         Owner->SetFilesWritten();
         start = end;
     }
+    ForgetCleanCandidates();
     return true;
+}
+
+void TIndexFile::ForgetCleanCandidates() {
+    // Only pages still dirty or held can need a later flush.
+    for (size_t i = 0; i < WriteCandidates.size();) {
+        TPage* p = WriteCandidates[i];
+        if (p->Dirty || p->PinCount > 0)
+            ++i;
+        else
+            UnlistCandidate(p);
+    }
 }
 
 void TIndexFile::DropIndexPages(uint8_t index) {
     TPageCache& cache = Caches[index];
     for (auto& page : cache.List) {
         page->MruPrev = page->MruNext = nullptr;
+        UnlistCandidate(page.get());
         PagePool.Give(page);
     }
     cache.List.clear();

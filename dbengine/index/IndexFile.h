@@ -166,6 +166,11 @@ private:
     void ReadPage(uint8_t index, int32_t pageNo, bool newPage, TPage*& page);
     void RemoveFromList(uint8_t index, TPage* page, size_t* at);
     void DropIndexPages(uint8_t index);
+    // Adds the page to WriteCandidates unless it is listed already.
+    void ListCandidate(TPage* page);
+    void UnlistCandidate(TPage* page);
+    // Drops from WriteCandidates the pages that are neither dirty nor pinned.
+    void ForgetCleanCandidates();
     void DescriptorCheckFields(const TIndexDescriptor& desc, std::string_view indexName);
     void CreateTempFile();
 
@@ -173,6 +178,11 @@ private:
     std::vector<uint8_t> WriteBuf;
     TPageStack PagePool;
     std::array<TPageCache, IndexDescriptorCount> Caches;
+    // Every cached page handed out by GetPage since the last flush of its kind, and every page
+    // still dirty or pinned after it. Pages are changed only while held, so a dirty page is always
+    // listed here and a flush need not look at the rest of the cache.
+    std::vector<TPage*> WriteCandidates;
+    std::vector<TPage*> DuePages;  // scratch list of one flush
     std::unique_ptr<TFileHandler> TempFile;
     int32_t TempNextPageNo = 1;
 };

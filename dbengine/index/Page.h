@@ -134,6 +134,8 @@ public:
     // Links of the cache's recency chain (head = most recently used).
     TPage* MruPrev = nullptr;
     TPage* MruNext = nullptr;
+    // Position in the index file's list of pages that may need writing; -1 when not listed.
+    int32_t CandidateSlot = -1;
 
 private:
     friend class TPageTestAccess;
