@@ -12,6 +12,7 @@
 #include <ctime>
 #include <map>
 #include <memory>
+#include <limits>
 #include <mutex>
 #include <set>
 #include <vector>
@@ -67,6 +68,9 @@ struct FileObject : KernelObject {
     bool canWrite = false;
     bool fdWritable = false;  // the descriptor was opened for writing (write locks possible)
     bool deleteOnClose = false;
+    // The handle's file pointer. Kept here, not in the descriptor, so each transfer is one positioned
+    // call instead of a seek and a transfer.
+    int64_t position = 0;
     std::string native;
     std::mutex mutex;  // guards `locks`
     std::vector<LockedRange> locks;
@@ -463,7 +467,7 @@ bool ReadFile(HANDLE handle, void* buffer, uint32_t count, uint32_t* bytesRead) 
     uint32_t limit = count;
     uint32_t injected = 0;
     if (const TFileFault fault =
-            AskFault(TFileOperation::Read, file->native, hookSet ? lseek(file->fd, 0, SEEK_CUR) : 0, count);
+            AskFault(TFileOperation::Read, file->native, file->position, count);
         fault.Error != 0 || fault.Limit >= 0) {
         if (fault.Limit >= 0) limit = static_cast<uint32_t>(std::min<int64_t>(fault.Limit, count));
         injected = fault.Error;
@@ -471,15 +475,17 @@ bool ReadFile(HANDLE handle, void* buffer, uint32_t count, uint32_t* bytesRead) 
     uint32_t done = 0;
     auto* bytes = static_cast<char*>(buffer);
     while (done < limit) {
-        const ssize_t n = read(file->fd, bytes + done, limit - done);
+        const ssize_t n = pread(file->fd, bytes + done, limit - done, static_cast<off_t>(file->position + done));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
+            file->position += done;
             if (bytesRead) *bytesRead = done;
             return FailWithErrno(errno);
         }
         if (n == 0) break;
         done += static_cast<uint32_t>(n);
     }
+    file->position += done;
     if (bytesRead) *bytesRead = done;
     if (injected != 0) return FailWith(injected);
     return true;
@@ -493,7 +499,7 @@ bool WriteFile(HANDLE handle, const void* buffer, uint32_t count, uint32_t* byte
     uint32_t limit = count;
     uint32_t injected = 0;
     if (const TFileFault fault =
-            AskFault(TFileOperation::Write, file->native, hookSet ? lseek(file->fd, 0, SEEK_CUR) : 0, count);
+            AskFault(TFileOperation::Write, file->native, file->position, count);
         fault.Error != 0 || fault.Limit >= 0) {
         if (fault.Limit >= 0) limit = static_cast<uint32_t>(std::min<int64_t>(fault.Limit, count));
         injected = fault.Error;
@@ -501,14 +507,17 @@ bool WriteFile(HANDLE handle, const void* buffer, uint32_t count, uint32_t* byte
     uint32_t done = 0;
     const auto* bytes = static_cast<const char*>(buffer);
     while (done < limit) {
-        const ssize_t n = write(file->fd, bytes + done, limit - done);
+        const ssize_t n =
+            pwrite(file->fd, bytes + done, limit - done, static_cast<off_t>(file->position + done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
+            file->position += done;
             if (bytesWritten) *bytesWritten = done;
             return FailWithErrno(n < 0 ? errno : ENOSPC);
         }
         done += static_cast<uint32_t>(n);
     }
+    file->position += done;
     if (bytesWritten) *bytesWritten = done;
     if (injected != 0) return FailWith(injected);
     return true;
@@ -521,7 +530,7 @@ bool SetFilePointerEx(HANDLE handle, int64_t distance, int64_t* newPosition, uin
     if (moveMethod == FILE_BEGIN) {
         base = 0;
     } else if (moveMethod == FILE_CURRENT) {
-        base = lseek(file->fd, 0, SEEK_CUR);
+        base = file->position;
     } else if (moveMethod == FILE_END) {
         struct stat st {};
         if (fstat(file->fd, &st) != 0) return FailWithErrno(errno);
@@ -533,9 +542,9 @@ bool SetFilePointerEx(HANDLE handle, int64_t distance, int64_t* newPosition, uin
     int64_t target;
     if (__builtin_add_overflow(base, distance, &target)) return FailWith(ERROR_INVALID_PARAMETER);
     if (target < 0) return FailWith(ERROR_NEGATIVE_SEEK);
-    const off_t result = lseek(file->fd, static_cast<off_t>(target), SEEK_SET);
-    if (result < 0) return FailWithErrno(errno);
-    if (newPosition) *newPosition = result;
+    if (target > std::numeric_limits<off_t>::max()) return FailWith(ERROR_INVALID_PARAMETER);
+    file->position = target;
+    if (newPosition) *newPosition = target;
     return true;
 }
 
@@ -556,7 +565,7 @@ bool SetEndOfFile(HANDLE handle) {
     auto file = LookupFile(handle);
     if (!file) return false;
     if (!file->canWrite) return FailWith(ERROR_ACCESS_DENIED);
-    const off_t position = lseek(file->fd, 0, SEEK_CUR);
+    const off_t position = static_cast<off_t>(file->position);
     if (const TFileFault fault = AskFault(TFileOperation::SetEndOfFile, file->native, position, 0);
         fault.Error)
         return FailWith(fault.Error);
