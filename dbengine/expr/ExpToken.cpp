@@ -200,7 +200,8 @@ void FreeExpTree(TExpToken*& t) {
     if (t == nullptr) return;
     // A single node (every evaluation result) needs no walk.
     if (t->Left == nullptr && t->Right == nullptr && t->Third == nullptr &&
-        std::all_of(t->Arguments.begin(), t->Arguments.end(), [](const TExpToken* a) { return a == nullptr; })) {
+        std::all_of(t->Arguments.begin(), t->Arguments.end(),
+                    [](const TExpToken* a) { return a == nullptr; })) {
         ReleaseExpToken(t);
         return;
     }
