@@ -324,12 +324,14 @@ bool TDataCursor::SeekKey(const uint8_t* key, bool nearest, bool keepCrack) {
         bool inRange =
             exists && (!RangeActive || CompareKeys(leaf.EntryKey(entry), RangeEndKey.data(), KeySize) <= 0);
         if (found) {
-            PlaceOn(leaf, entry, seq);
+            CurrentPage.SwapContents(leaf);
+            PlaceOn(CurrentPage, entry, seq);
             AtBeginning = AtEnd = false;
         } else if (!nearest) {
             return false;
         } else if (inRange) {
-            PlaceOn(leaf, entry, seq);
+            CurrentPage.SwapContents(leaf);
+            PlaceOn(CurrentPage, entry, seq);
             AtBeginning = AtEnd = false;
         } else {
             // Nothing at or after the key: the last record, standing after it.
@@ -566,7 +568,8 @@ void TDataCursor::SeekFirst() {
         SetNoCurrent();
         return;
     }
-    PlaceOn(leaf, entry, seq);
+    CurrentPage.SwapContents(leaf);
+    PlaceOn(CurrentPage, entry, seq);
     if (BitmapNavigation) VisibleSeqNo = 1;
     AtBeginning = AtEnd = false;
 }
@@ -600,7 +603,8 @@ void TDataCursor::SeekLast() {
         SetNoCurrent();
         return;
     }
-    PlaceOn(leaf, entry, seq);
+    CurrentPage.SwapContents(leaf);
+    PlaceOn(CurrentPage, entry, seq);
     if (BitmapNavigation) VisibleSeqNo = static_cast<int32_t>(VisibleBitmap->Count());
     AtBeginning = AtEnd = false;
 }
@@ -630,54 +634,81 @@ void TDataCursor::MoveBy(int32_t count) {
         SetNoCurrent();
         return;
     }
-    TPage leaf;
-    leaf.Assign(*p);
+    // The walk moves within its copy of a leaf and copies a page only when it crosses to it:
+    // `leaf` is where it stands, `spare` takes the neighbouring leaf until the step is accepted.
+    TPage first, second;
+    first.Assign(*p);
     IndexFile->ReleasePage(p);
-    int32_t entry = std::clamp<int32_t>(EntryNo, 1, leaf.EntryCount);
+    TPage* leaf = &first;
+    TPage* spare = &second;
+    int32_t entry = std::clamp<int32_t>(EntryNo, 1, leaf->EntryCount);
     int32_t seq = SeqNo;
     bool ranOut = false;
     int64_t crossings = 0;
-    // Under a filter only visible entries count as steps, and the walk ends on the last one.
+    // Under a filter only visible entries count as steps, and the walk ends on the last one;
+    // lastLeaf keeps that entry's leaf once the walk has moved off it.
     TPage lastLeaf;
-    lastLeaf.Assign(leaf);
+    bool lastOnLeaf = true;
     int32_t lastEntry = entry, lastSeq = seq;
     while (steps > 0) {
-        TPage next;
-        next.Assign(leaf);
+        TPage* target = leaf;
         int32_t e = entry;
-        if (!StepEntry(next, e, forward)) {
-            ranOut = true;
-            break;
+        if (forward ? e < leaf->EntryCount : e > 1) {
+            e += forward ? 1 : -1;
+        } else {
+            int32_t nextNo = forward ? leaf->NextPage : leaf->PrevPage;
+            if (nextNo == 0) {
+                ranOut = true;
+                break;
+            }
+            // A leaf chain never leads back to the same page; an empty neighbour is a damaged chain.
+            if (nextNo == leaf->PageNo) IndexFile->RaiseError(DBE_INDEXCORRUPT);
+            TPage* q = FetchIndexPage(nextNo);
+            if (q->EntryCount == 0 || !q->IsLeaf()) {
+                IndexFile->ReleasePage(q);
+                IndexFile->RaiseError(DBE_INDEXCORRUPT);
+            }
+            spare->Assign(*q);
+            IndexFile->ReleasePage(q);
+            // A damaged leaf chain may loop: no walk crosses more leaves than the file has pages.
+            if (++crossings > IndexFile->GetPageCount()) IndexFile->RaiseError(DBE_INDEXCORRUPT);
+            target = spare;
+            e = forward ? 1 : spare->EntryCount;
         }
-        // A damaged leaf chain may loop: no walk crosses more leaves than the file has pages.
-        if (next.PageNo != leaf.PageNo && ++crossings > IndexFile->GetPageCount())
-            IndexFile->RaiseError(DBE_INDEXCORRUPT);
         if (RangeActive) {
-            const uint8_t* k = next.EntryKey(e);
+            const uint8_t* k = target->EntryKey(e);
             if (forward ? CompareKeys(k, RangeEndKey.data(), KeySize) > 0
                         : CompareKeys(k, RangeStartKey.data(), KeySize) < 0) {
                 ranOut = true;
                 break;
             }
         }
-        leaf.Assign(next);
+        if (target != leaf) {
+            if (BitmapNavigation && lastOnLeaf) {
+                lastLeaf.SwapContents(*leaf);
+                lastOnLeaf = false;
+            }
+            std::swap(leaf, spare);
+        }
         entry = e;
         seq += forward ? 1 : -1;
         if (BitmapNavigation) {
-            if (!VisibleBitmap->Test(leaf.GetValue(entry))) continue;
-            lastLeaf.Assign(leaf);
+            if (!VisibleBitmap->Test(leaf->GetValue(entry))) continue;
+            lastOnLeaf = true;
             lastEntry = entry;
             lastSeq = seq;
         }
         --steps;
     }
     if (BitmapNavigation) {
-        PlaceOn(lastLeaf, lastEntry, lastSeq);
+        CurrentPage.SwapContents(lastOnLeaf ? *leaf : lastLeaf);
+        PlaceOn(CurrentPage, lastEntry, lastSeq);
         // Each step counted passed one visible record.
         int32_t moved = wanted - steps;
         if (knownVisible != 0) VisibleSeqNo = knownVisible + (forward ? moved : -moved);
     } else {
-        PlaceOn(leaf, entry, seq);
+        CurrentPage.SwapContents(*leaf);
+        PlaceOn(CurrentPage, entry, seq);
     }
     AtBeginning = !forward && ranOut;
     AtEnd = forward && ranOut;
@@ -710,7 +741,8 @@ void TDataCursor::SettleOnVisible() {
         leaf.Assign(CurrentPage);
         int32_t entry = EntryNo, seq = SeqNo;
         if (SkipHidden(leaf, entry, seq, forward)) {
-            PlaceOn(leaf, entry, seq);
+            CurrentPage.SwapContents(leaf);
+            PlaceOn(CurrentPage, entry, seq);
             return;
         }
     }
@@ -760,7 +792,8 @@ void TDataCursor::SeekRecNo(int32_t recNo) {
     int32_t entry = 0;
     int32_t seq = RangeStart + recNo - 1;
     if (!DescendToSeq(seq, leaf, entry)) IndexFile->RaiseError(DBE_INDEXCORRUPT);
-    PlaceOn(leaf, entry, seq);
+    CurrentPage.SwapContents(leaf);
+    PlaceOn(CurrentPage, entry, seq);
     AtBeginning = AtEnd = false;
 }
 

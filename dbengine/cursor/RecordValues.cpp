@@ -136,6 +136,12 @@ void TDataCursor::PutFieldValue(const TFieldDescriptor& desc, uint8_t* record, c
 }
 
 void TDataCursor::GetField(uint16_t fieldNo, const uint8_t* record, uint8_t* value, bool& isBlank) {
+    if (IsRemote() || !RestructureMode) {
+        // Read in place: a descriptor holds strings, and nothing here changes the cursor's fields.
+        if (fieldNo == 0 || fieldNo > FieldDescs.size()) RaiseField(DBE_OUTOFRANGE, std::to_string(fieldNo));
+        GetFieldValue(FieldDescs[fieldNo - 1], record, value, isBlank);
+        return;
+    }
     TFieldDescriptor d;
     GetFieldDesc(fieldNo, d);
     GetFieldValue(d, record, value, isBlank);
@@ -149,6 +155,13 @@ void TDataCursor::GetTableField(uint16_t fieldNo, const uint8_t* record, uint8_t
 
 void TDataCursor::PutField(uint16_t fieldNo, uint8_t* record, const uint8_t* value, bool force,
                            bool blobBlank) {
+    if (IsRemote() || !RestructureMode) {
+        // Read in place, as in GetField; the calculated fields computed after the value leave
+        // the descriptors alone.
+        if (fieldNo == 0 || fieldNo > FieldDescs.size()) RaiseField(DBE_OUTOFRANGE, std::to_string(fieldNo));
+        PutFieldValue(FieldDescs[fieldNo - 1], record, value, force, blobBlank);
+        return;
+    }
     TFieldDescriptor d;
     GetFieldDesc(fieldNo, d);
     PutFieldValue(d, record, value, force, blobBlank);

@@ -52,7 +52,12 @@ void TExpToken::Clear() {
     Arguments.clear();
     LeftOffset = RightOffset = ThirdOffset = ArgumentsOffset = 0;
     WritePos = ReadPos = 0;
-    Data = ZeroedBuffer(ExpTokenBufferStep);
+    // A token comes back from the pool for every node of every evaluated record: a buffer of
+    // the first size is zeroed where it stands instead of being allocated again.
+    if (Data != nullptr && Capacity == ExpTokenBufferStep)
+        std::memset(Data.get(), 0, static_cast<size_t>(ExpTokenBufferStep));
+    else
+        Data = ZeroedBuffer(ExpTokenBufferStep);
     Capacity = ExpTokenBufferStep;
 }
 
@@ -193,6 +198,13 @@ int64_t ExpTokensInUse() {
 
 void FreeExpTree(TExpToken*& t) {
     if (t == nullptr) return;
+    // A single node (every evaluation result) needs no walk.
+    if (t->Left == nullptr && t->Right == nullptr && t->Third == nullptr &&
+        std::all_of(t->Arguments.begin(), t->Arguments.end(),
+                    [](const TExpToken* a) { return a == nullptr; })) {
+        ReleaseExpToken(t);
+        return;
+    }
     // Post-order over an explicit stack: a node is released once its subtrees are gone.
     std::vector<TExpToken*> pending{t};
     t = nullptr;

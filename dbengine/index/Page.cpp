@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "dbengine/cursor/RecordsBitmap.h"
 #include "dbengine/index/IndexCursor.h"
@@ -18,6 +19,35 @@ constexpr size_t EntryArrayStep = 4096;
 // Counts read from a damaged page can be anything: sums wrap instead of overflowing.
 int32_t AddWrapping(int32_t a, int32_t b) {
     return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
+
+// Word-at-a-time forms of SharedPrefixLength and TrailingZeroCount for keys inside the entry
+// array, where all count bytes may be read (keys run to a few hundred bytes, mostly zero padding).
+// Same results: at most count and at most 254.
+size_t KeyPrefixLength(const uint8_t* a, const uint8_t* b, size_t count) {
+    size_t limit = std::min<size_t>(count, 254);
+    size_t n = 0;
+    for (; n + 8 <= limit; n += 8) {
+        uint64_t x, y;
+        std::memcpy(&x, a + n, 8);
+        std::memcpy(&y, b + n, 8);
+        if (x != y) break;
+    }
+    while (n < limit && a[n] == b[n]) ++n;
+    return n;
+}
+
+// Zero bytes going backwards from *last (included).
+size_t KeyTrailingZeros(const uint8_t* last, size_t count) {
+    size_t limit = std::min<size_t>(count, 254);
+    size_t n = 0;
+    for (; n + 8 <= limit; n += 8) {
+        uint64_t x;
+        std::memcpy(&x, last - n - 7, 8);
+        if (x != 0) break;
+    }
+    while (n < limit && *(last - n) == 0) ++n;
+    return n;
 }
 
 [[noreturn]] void RaiseCorrupt(const TPage& page) {
@@ -69,6 +99,7 @@ void TPage::Reset() {
     NextPage = 0;
     IsFree = false;
     Dirty = false;
+    CompressionKnown = false;
     std::memset(StoredHeader, 0, sizeof StoredHeader);
 }
 
@@ -89,11 +120,33 @@ void TPage::Assign(const TPage& other) {
     std::memcpy(StoredHeader, other.StoredHeader, sizeof StoredHeader);
     Entries = other.Entries;
     Dirty = other.Dirty;
+    CompressionKnown = other.CompressionKnown;
+}
+
+void TPage::SwapContents(TPage& other) {
+    std::swap(PageNo, other.PageNo);
+    std::swap(PageType, other.PageType);
+    std::swap(UsedBytes, other.UsedBytes);
+    std::swap(EntryCount, other.EntryCount);
+    std::swap(PrevPage, other.PrevPage);
+    std::swap(NextPage, other.NextPage);
+    std::swap(IsFree, other.IsFree);
+    std::swap(IndexNo, other.IndexNo);
+    std::swap(KeySize, other.KeySize);
+    std::swap(Descending, other.Descending);
+    std::swap(Unique, other.Unique);
+    std::swap(NoCounts, other.NoCounts);
+    std::swap(Compression, other.Compression);
+    std::swap(StoredHeader, other.StoredHeader);
+    Entries.swap(other.Entries);
+    std::swap(Dirty, other.Dirty);
+    std::swap(CompressionKnown, other.CompressionKnown);
 }
 
 void TPage::SetIndexSettings(uint8_t indexNo, uint16_t keySize, bool descending, bool unique, bool noCounts,
                              uint8_t compression) {
     if (keySize != KeySize) Entries.clear();
+    if (keySize != KeySize || unique != Unique || compression != Compression) CompressionKnown = false;
     IndexNo = indexNo;
     KeySize = keySize;
     Descending = descending;
@@ -144,6 +197,7 @@ void TPage::LoadFromBuffer(const uint8_t* buffer, bool headerOnly) {
     if (headerOnly) {
         EntryCount = 0;
         Entries.clear();
+        CompressionKnown = false;
         return;
     }
     if (PageType > ptData) RaiseCorrupt(*this);
@@ -322,33 +376,57 @@ void TPage::UnpackEntries(const uint8_t* source) {
 }
 
 void TPage::ComputeCompression() {
+    CompressionKnown = true;
     if (!IsCompressedLeaf() || EntryCount == 0) {
         UsedBytes = 0;
         return;
     }
-    const uint32_t k = KeySize;
     uint32_t total = 0;
-    for (int i = 1; i <= EntryCount; ++i) {
-        uint8_t* slot = Slot(i);
-        uint32_t p = 0, s = 0;
-        if ((Compression == icDupByte || Compression == icFull) && i > 1)
-            p = static_cast<uint32_t>(SharedPrefixLength(Slot(i - 1), slot, k));
-        if (Compression == icTrailByte) {
-            if (Unique)
-                s = k > 0 ? static_cast<uint32_t>(TrailingZeroCount(slot + k - 1, k)) : 0;
-            else
-                s = k > 4 ? static_cast<uint32_t>(TrailingZeroCount(slot + k - 5, k - 4)) : 0;
-        } else if (Compression == icFull) {
-            if (Unique)
-                s = k > p ? static_cast<uint32_t>(TrailingZeroCount(slot + k - 1, k - p)) : 0;
-            else if (k - p >= 5)
-                s = static_cast<uint32_t>(TrailingZeroCount(slot + k - 5, k - p - 4));
-        }
-        slot[k + 8] = static_cast<uint8_t>(p);
-        slot[k + 9] = static_cast<uint8_t>(s);
-        total += StoredLeafEntrySize(i);
-    }
+    for (int i = 1; i <= EntryCount; ++i) total += CompressEntry(i);
     UsedBytes = static_cast<uint16_t>(std::min<uint32_t>(total, 0xFFFF));
+}
+
+uint32_t TPage::CompressEntry(int pos) {
+    const uint32_t k = KeySize;
+    uint8_t* slot = Slot(pos);
+    uint32_t p = 0, s = 0;
+    if ((Compression == icDupByte || Compression == icFull) && pos > 1)
+        p = static_cast<uint32_t>(KeyPrefixLength(Slot(pos - 1), slot, k));
+    if (Compression == icTrailByte) {
+        if (Unique)
+            s = k > 0 ? static_cast<uint32_t>(KeyTrailingZeros(slot + k - 1, k)) : 0;
+        else
+            s = k > 4 ? static_cast<uint32_t>(KeyTrailingZeros(slot + k - 5, k - 4)) : 0;
+    } else if (Compression == icFull) {
+        if (Unique)
+            s = k > p ? static_cast<uint32_t>(KeyTrailingZeros(slot + k - 1, k - p)) : 0;
+        else if (k - p >= 5)
+            s = static_cast<uint32_t>(KeyTrailingZeros(slot + k - 5, k - p - 4));
+    }
+    slot[k + 8] = static_cast<uint8_t>(p);
+    slot[k + 9] = static_cast<uint8_t>(s);
+    return StoredLeafEntrySize(pos);
+}
+
+// An entry's compression depends only on itself and its predecessor: a change at pos touches
+// the entry there (if any) and the one after it. removedBytes is the stored size of an entry
+// that was taken out at pos.
+void TPage::RecompressAround(int pos, bool inserted, uint32_t removedBytes) {
+    if (!IsCompressedLeaf() || EntryCount == 0) {
+        UsedBytes = 0;
+        CompressionKnown = true;
+        return;
+    }
+    int64_t total = UsedBytes;
+    total -= removedBytes;
+    if (inserted) total += CompressEntry(pos);
+    int successor = inserted ? pos + 1 : pos;
+    if (successor >= 1 && successor <= EntryCount) {
+        total -= StoredLeafEntrySize(successor);
+        total += CompressEntry(successor);
+    }
+    UsedBytes = static_cast<uint16_t>(std::clamp<int64_t>(total, 0, 0xFFFF));
+    CompressionKnown = true;
 }
 
 // ---- Entries ----
@@ -356,6 +434,7 @@ void TPage::ComputeCompression() {
 void TPage::SetEntryCount(uint16_t n) {
     if (n == EntryCount) return;
     Dirty = true;
+    CompressionKnown = false;
     EntryCount = n;
     ResizeEntries(n);
 }
@@ -375,6 +454,7 @@ void TPage::SetNextPage(int32_t page) {
 void TPage::SetPageType(uint8_t type) {
     if (PageType == type) return;
     PageType = type;
+    CompressionKnown = false;
     Dirty = true;
 }
 
@@ -432,6 +512,7 @@ int32_t TPage::CountBefore(int pos) const {
 int TPage::InsertEntry(int pos, const uint8_t* key) {
     if (pos < 0 || pos > EntryCount) RaiseCorrupt(*this);
     Dirty = true;
+    CompressionKnown = false;
     uint16_t old = EntryCount;
     EntryCount = static_cast<uint16_t>(old + 1);
     ResizeEntries(EntryCount);
@@ -446,6 +527,7 @@ int TPage::InsertEntry(int pos, const uint8_t* key) {
 void TPage::RemoveEntry(int& pos) {
     if (pos < 1 || pos > EntryCount) RaiseCorrupt(*this);
     Dirty = true;
+    CompressionKnown = false;
     size_t slot = SlotSize();
     std::memmove(Slot(pos), Slot(pos) + slot, static_cast<size_t>(EntryCount - pos) * slot);
     EntryCount = static_cast<uint16_t>(EntryCount - 1);
@@ -455,6 +537,7 @@ void TPage::RemoveEntry(int& pos) {
 
 void TPage::SetEntryKey(int pos, const uint8_t* key) {
     std::memcpy(EntryKey(pos), key, KeySize);
+    CompressionKnown = false;
     Dirty = true;
 }
 
@@ -637,11 +720,16 @@ void TPage::UpdateParentKey(TIndexCursor& cursor, const uint8_t* key) {
 
 void TPage::InsertKey(TIndexCursor& cursor, const uint8_t* key, int32_t subtreeCount, int32_t value) {
     bool wasRoot = IsRoot();
+    // Compression state from before the change: only then can it be updated around the entry.
+    bool incremental = CompressionKnown && EntryCount > 0;
     int pos = InsertEntry(cursor.GetPathPos(), key);
     cursor.SetPathPos(pos);
     SetValue(pos, value);
     if (IsInner()) SetSubtreeCount(pos, subtreeCount);
-    ComputeCompression();
+    if (incremental)
+        RecompressAround(pos, true, 0);
+    else
+        ComputeCompression();
     UpdateParentKey(cursor, EntryKey(pos));
     if (!IsOverfull()) return;
 
@@ -761,9 +849,15 @@ void TPage::MergeIntoRight(TPage& next) {
 
 void TPage::DeleteKey(TIndexCursor& cursor) {
     int pos = cursor.GetPathPos();
+    const int removedAt = pos;
+    bool incremental = CompressionKnown && pos >= 1 && pos <= EntryCount;
+    uint32_t removedBytes = incremental && IsCompressedLeaf() ? StoredLeafEntrySize(pos) : 0;
     RemoveEntry(pos);
     cursor.SetPathPos(pos);
-    ComputeCompression();
+    if (incremental)
+        RecompressAround(removedAt, false, removedBytes);
+    else
+        ComputeCompression();
     if (EntryCount > 0) UpdateParentKey(cursor, EntryKey(std::max(pos, 1)));
 
     int32_t parentNo = cursor.GetParentPage();

@@ -28,6 +28,9 @@ public:
 
     void Reset();
     void Assign(const TPage& other);
+    // Exchanges what Assign copies, without copying the entries: owner, pins and cache links
+    // stay with each object.
+    void SwapContents(TPage& other);
     // The settings of the page's index, copied from its descriptor.
     void SetIndexSettings(uint8_t indexNo, uint16_t keySize, bool descending, bool unique, bool noCounts,
                           uint8_t compression);
@@ -146,9 +149,16 @@ private:
     // Rewrites both pages from one run of entries: `this` first keeps firstCount of them.
     void Redistribute(TPage& left, TPage& right, size_t leftCount);
     uint32_t StoredLeafEntrySize(int pos) const;
+    // Sets the shared-prefix and dropped-zeros bytes of one compressed-leaf entry from its
+    // predecessor and returns its stored size.
+    uint32_t CompressEntry(int pos);
+    void RecompressAround(int pos, bool inserted, uint32_t removedBytes);
 
     // Entry slots; sized for the entries it holds (whole 4096-byte steps), never a fixed buffer.
     std::vector<uint8_t> Entries;
+    // True while UsedBytes and every entry's compression bytes match the entries, so that an
+    // insert or delete can update them around the changed entry alone.
+    bool CompressionKnown = false;
 };
 
 // Spare page objects of one index file, at most four.

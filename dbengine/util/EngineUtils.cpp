@@ -77,15 +77,11 @@ void UnscrambleBuffer(void* buffer, uint32_t length, uint8_t seed1, uint8_t seed
 
 int CompareBytes(const void* a, const void* b, size_t count, bool descending) {
     if (a == nullptr) return 1;
-    auto* pa = static_cast<const uint8_t*>(a);
-    auto* pb = static_cast<const uint8_t*>(b);
-    for (size_t i = 0; i < count; ++i) {
-        if (pa[i] != pb[i]) {
-            int r = pa[i] > pb[i] ? 1 : -1;
-            return descending ? -r : r;
-        }
-    }
-    return 0;
+    if (count == 0) return 0;
+    // memcmp orders by the first differing byte taken as unsigned, as the keys need.
+    int c = std::memcmp(a, b, count);
+    int r = c > 0 ? 1 : (c < 0 ? -1 : 0);
+    return descending ? -r : r;
 }
 
 size_t SharedPrefixLength(const void* a, const void* b, size_t count) {
