@@ -838,11 +838,13 @@ void TDataCursor::Resync() {
     LoadCurrentRecord(1);
 }
 
+// Reads ahead only the records the cursor visits next with consecutive physical numbers: a random
+// lookup then reads one record, a walk in physical order reads a whole group.
 void TDataCursor::LoadCurrentRecord(int direction) {
     if (!(AtBeginning && AtEnd) && PhysRecNo != 0) {
         TRecord* record = nullptr;
-        bool ok = Table->DataFile->GetRecord(this, PhysRecNo, direction, false, true, record);
-        if (!ok) ok = Table->DataFile->GetRecord(this, PhysRecNo, direction, false, true, record);
+        bool ok = Table->DataFile->GetRecord(this, PhysRecNo, direction, true, true, record);
+        if (!ok) ok = Table->DataFile->GetRecord(this, PhysRecNo, direction, true, true, record);
         if (!ok) IndexFile->RaiseError(DBE_INDEXCORRUPT);
         CurrentRecord->Assign(*record);
         CurrentRecord->SetBufferSize(RecordSize);
