@@ -38,7 +38,7 @@
 #include "dbengine/session/DataSession.h"
 #include "dbengine/session/Engine.h"
 #include "dbengine/session/EngineError.h"
-#include "dbengine/testsupport/Descriptors.h"
+#include "dbengine/testsupport/CatalogTable.h"
 #include "dbengine/util/Coding.h"
 #include "dbengine/util/EngineUtils.h"
 #include "platform/Paths.h"
@@ -338,36 +338,11 @@ void RunSide(TSide& side, const TSizes& s, FILE* out) {
 
 using namespace dbengine;
 
-TIndexDescriptor IndexOn(const char* name, std::initializer_list<uint16_t> fields, bool unique,
-                         bool caseInsensitive, uint8_t compression) {
-    TIndexDescriptor d = testsupport::Index(name, fields, unique);
-    d.CaseInsensitive = caseInsensitive ? 1 : 0;
-    d.Compression = compression;
-    return d;
-}
-
 using testsupport::Field;
 
 // The file entries table of a catalog: fields, primary index, "ByTag" and "ByVolumeLabel".
 TTableDefinition CatalogEntries() {
-    TTableDefinition def;
-    def.BlobBlockSize = 512;
-    def.Fields = {Field(1, "FileName", fldString, FileNameLength),
-                  Field(2, "VolumeLabel", fldString, 11),
-                  Field(3, "FolderName", fldString, FolderNameLength),
-                  Field(4, "ArchiveID", fldString, ArchiveIdLength),
-                  Field(5, "FileSize", fldBCD),
-                  Field(6, "DateModified", fldDate),
-                  Field(7, "TimeModified", fldTime),
-                  Field(8, "Attribute", fldInteger),
-                  Field(9, "CategoryCode", fldString, 6),
-                  Field(10, "Comment", fldBlob, 0, fldstMemo),
-                  Field(11, "Tag", fldInteger, 0, fldstAutoInc)};
-    def.Fields[0].Required = 1;
-    def.PrimaryIndex = IndexOn("", {1, 2, 3, 4}, true, true, icFull);
-    def.SecondaryIndexes = {IndexOn("ByTag", {11}, false, false, 0),
-                            IndexOn("ByVolumeLabel", {2, 1, 3, 4}, false, true, icFull)};
-    return def;
+    return testsupport::CatalogEntries(FileNameLength, FolderNameLength, ArchiveIdLength);
 }
 
 constexpr uint16_t fnFileName = 1, fnVolumeLabel = 2, fnFolderName = 3, fnArchiveId = 4, fnFileSize = 5,

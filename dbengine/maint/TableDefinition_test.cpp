@@ -5,6 +5,7 @@
 
 #include "dbengine/cursor/DataCursor.h"
 #include "dbengine/index/DefaultTextParams.h"
+#include "dbengine/testsupport/CatalogTable.h"
 #include "dbengine/testsupport/Descriptors.h"
 #include "dbengine/testsupport/TableFixture.h"
 
@@ -15,31 +16,7 @@ using testsupport::CodeOf;
 using testsupport::Field;
 using testsupport::Index;
 
-// The file entries of a catalog, with the three name lengths of its configuration.
-TTableDefinition CatalogEntries(uint8_t fileName, uint8_t folderName, uint8_t archiveId) {
-    TTableDefinition def;
-    def.UserMajorVersion = 1;
-    def.BlobBlockSize = 512;
-    def.Fields = {Field(1, "FileName", fldString, fileName),
-                  Field(2, "VolumeLabel", fldString, 11),
-                  Field(3, "FolderName", fldString, folderName),
-                  Field(4, "ArchiveID", fldString, archiveId),
-                  Field(5, "FileSize", fldBCD),
-                  Field(6, "DateModified", fldDate),
-                  Field(7, "TimeModified", fldTime),
-                  Field(8, "Attribute", fldInteger),
-                  Field(9, "CategoryCode", fldString, 6),
-                  Field(10, "Comment", fldBlob, 0, fldstMemo),
-                  Field(11, "Tag", fldInteger, 0, fldstAutoInc)};
-    def.Fields[0].Required = 1;
-    def.PrimaryIndex = Index("", {1, 2, 3, 4}, true);
-    def.PrimaryIndex.CaseInsensitive = 1;
-    def.PrimaryIndex.Compression = icFull;
-    def.SecondaryIndexes = {Index("ByTag", {11}), Index("ByVolumeLabel", {2, 1, 3, 4})};
-    def.SecondaryIndexes[1].CaseInsensitive = 1;
-    def.SecondaryIndexes[1].Compression = icFull;
-    return def;
-}
+using testsupport::CatalogEntries;
 
 class TableDefinitionTest : public testsupport::TableFixture {
 protected:
