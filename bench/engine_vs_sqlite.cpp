@@ -338,8 +338,6 @@ void RunSide(TSide& side, const TSizes& s, FILE* out) {
 
 using namespace dbengine;
 
-using testsupport::Field;
-
 // The file entries table of a catalog: fields, primary index, "ByTag" and "ByVolumeLabel".
 TTableDefinition CatalogEntries() {
     return testsupport::CatalogEntries(FileNameLength, FolderNameLength, ArchiveIdLength);
