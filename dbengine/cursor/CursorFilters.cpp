@@ -282,19 +282,29 @@ void TDataCursor::DropFilter(TFilter* filter) {
     Resync();
 }
 
-void TDataCursor::ActivateFilter(TFilter* filter) {
+bool TDataCursor::MarkFilterActive(TFilter* filter, bool active) {
     bool found = true;
     if (filter == nullptr) {
-        ActivateAllFilters();
+        if (active)
+            ActivateAllFilters();
+        else
+            DeactivateAllFilters();
     } else {
         auto it = FindFilter(filter);
         found = it != Filters.end();
-        if (found) filter->Activate();
+        if (found && active) filter->Activate();
+        if (found && !active) filter->Deactivate();
     }
     UpdateBitmapNavigation();
     if (!found) RaiseCursor(DBE_NOSUCHFILTER);
-    if (IsRemote() && IsOpen) Remote().FilterRequest(REQUEST_ACTIVATEFILTER, Remote().HandleOf(filter));
-    if (IsRemote() || !IsOpen) return;
+    if (IsRemote() && IsOpen)
+        Remote().FilterRequest(active ? REQUEST_ACTIVATEFILTER : REQUEST_DEACTIVATEFILTER,
+                               Remote().HandleOf(filter));
+    return !IsRemote() && IsOpen;
+}
+
+void TDataCursor::ActivateFilter(TFilter* filter) {
+    if (!MarkFilterActive(filter, true)) return;
     TReadBracket bracket(*this);
     if (filter == nullptr)
         RebuildBitmaps();
@@ -305,18 +315,7 @@ void TDataCursor::ActivateFilter(TFilter* filter) {
 }
 
 void TDataCursor::DeactivateFilter(TFilter* filter) {
-    bool found = true;
-    if (filter == nullptr) {
-        DeactivateAllFilters();
-    } else {
-        auto it = FindFilter(filter);
-        found = it != Filters.end();
-        if (found) filter->Deactivate();
-    }
-    UpdateBitmapNavigation();
-    if (!found) RaiseCursor(DBE_NOSUCHFILTER);
-    if (IsRemote() && IsOpen) Remote().FilterRequest(REQUEST_DEACTIVATEFILTER, Remote().HandleOf(filter));
-    if (IsRemote() || !IsOpen) return;
+    if (!MarkFilterActive(filter, false)) return;
     TReadBracket bracket(*this);
     if (BitmapNavigation && VisibleBitmap->Size == 0) RebuildBitmaps();
     CombineBitmaps();

@@ -429,33 +429,24 @@ void TDataCursor::SetRange(bool keysGiven, const uint8_t* startKey, int startFie
     TReadBracket bracket(*this);
     std::vector<uint8_t> key(MaxKeyFieldPart, 0);
     // A missing end is open: the lowest (start) or highest (end) key of the index order.
-    if (startKey == nullptr) {
+    auto boundKey = [&](const uint8_t* given, int fieldCount, bool end) {
         std::fill(key.begin(), key.end(), 0);
-        if (IndexDescending)
-            FillKeyHigh(key.data(), 0);
-        else
-            FillKeyLow(key.data(), 0);
-    } else {
+        if (given == nullptr) {
+            if (IndexDescending != end)
+                FillKeyHigh(key.data(), 0);
+            else
+                FillKeyLow(key.data(), 0);
+            return;
+        }
         if (keysGiven)
-            std::memcpy(key.data(), startKey, KeySize);
+            std::memcpy(key.data(), given, KeySize);
         else
-            BuildKey(startKey, key.data());
-        CompleteKey(key.data(), startFieldCount, false);
-    }
+            BuildKey(given, key.data());
+        CompleteKey(key.data(), fieldCount, end);
+    };
+    boundKey(startKey, startFieldCount, false);
     SetRangeStartKey(key.data());
-    std::fill(key.begin(), key.end(), 0);
-    if (endKey == nullptr) {
-        if (IndexDescending)
-            FillKeyLow(key.data(), 0);
-        else
-            FillKeyHigh(key.data(), 0);
-    } else {
-        if (keysGiven)
-            std::memcpy(key.data(), endKey, KeySize);
-        else
-            BuildKey(endKey, key.data());
-        CompleteKey(key.data(), endFieldCount, true);
-    }
+    boundKey(endKey, endFieldCount, true);
     SetRangeEndKey(key.data());
     RangeActive = true;
     RefreshRange();

@@ -704,6 +704,9 @@ private:
     // The candidate records of a filter before its own test.
     void SeedFilterBitmap(TFilter& filter);
     std::vector<std::unique_ptr<TFilter>>::iterator FindFilter(TFilter* filter);
+    // Marks one filter (nullptr: every filter) active or inactive and tells the server; false when
+    // nothing is left to do here (a remote or closed cursor). 10050 for a filter not in the list.
+    bool MarkFilterActive(TFilter* filter, bool active);
     int PrefixLength(int fieldCount, int partialLength) const;
     void CompleteKey(uint8_t* key, int fieldCount, bool high);
     void RestoreKeepCrack(bool wasBeginning, bool wasEnd);
