@@ -16,6 +16,7 @@
 #include "dbengine/testsupport/BlobFixture.h"
 #include "dbengine/testsupport/Descriptors.h"
 #include "dbengine/testsupport/TableFixture.h"
+#include "dbengine/testsupport/WordKeys.h"
 #include "dbengine/util/Coding.h"
 
 namespace dbengine {
@@ -115,24 +116,7 @@ protected:
     // Every key of the text index as "field:WORD#id@recno", in index order, read by walking the
     // index with a second cursor.
     std::vector<std::string> WordKeys() {
-        TDataCursor reader(Database);
-        reader.SetTableName("T");
-        reader.OpenCursor();
-        reader.SelectIndex(SysTextIndex);
-        std::vector<std::string> out;
-        reader.SetToBegin();
-        while (reader.GetNextRecord(nullptr) == 0) {
-            std::vector<uint8_t> key = reader.GetBookmark();
-            EXPECT_EQ(key.size(), SysTextKeySize);
-            int field = key[1] << 8 | key[2];
-            std::string word(reinterpret_cast<const char*>(key.data() + 3));
-            int32_t id = static_cast<int32_t>(
-                (static_cast<uint32_t>(key[64]) << 24 | key[65] << 16 | key[66] << 8 | key[67]) ^
-                0x80000000u);
-            out.push_back(std::to_string(field) + ":" + word + "#" + std::to_string(id) + "@" +
-                          std::to_string(reader.GetPhysicalRecNo()));
-        }
-        return out;
+        return testsupport::ReadWordKeys(Database, "T");
     }
     std::vector<uint8_t> Key(uint16_t field, const std::string& word, int32_t id) {
         std::vector<uint8_t> key(MaxKeyFieldPart, 0);

@@ -13,6 +13,7 @@
 #include "dbengine/session/DataSession.h"
 #include "dbengine/testsupport/Descriptors.h"
 #include "dbengine/testsupport/TableFixture.h"
+#include "dbengine/testsupport/WordKeys.h"
 #include "dbengine/util/Coding.h"
 #include "platform/Files.h"
 
@@ -259,24 +260,7 @@ protected:
 
     // Every key of the table's full-text index as "field:WORD#id@recno", in index order.
     std::vector<std::string> WordKeys(const std::string& name) {
-        TDataCursor reader(Database);
-        reader.SetTableName(name);
-        reader.SetExclusive(true);
-        reader.OpenCursor();
-        reader.SelectIndex(SysTextIndex);
-        std::vector<std::string> out;
-        reader.SetToBegin();
-        while (reader.GetNextRecord(nullptr) == 0) {
-            std::vector<uint8_t> key = reader.GetBookmark();
-            int field = key[1] << 8 | key[2];
-            std::string word(reinterpret_cast<const char*>(key.data() + 3));
-            int32_t id = static_cast<int32_t>(
-                (static_cast<uint32_t>(key[64]) << 24 | key[65] << 16 | key[66] << 8 | key[67]) ^
-                0x80000000u);
-            out.push_back(std::to_string(field) + ":" + word + "#" + std::to_string(id) + "@" +
-                          std::to_string(reader.GetPhysicalRecNo()));
-        }
-        return out;
+        return testsupport::ReadWordKeys(Database, name, true);
     }
 
     static TTableDefinition WithText(TTableDefinition def, std::vector<uint16_t> fields) {
