@@ -403,12 +403,13 @@ void TDataCursor::SeedFilterBitmap(TFilter& filter) {
     }
 }
 
-void TDataCursor::EvaluateFilter(TFilter* filter) {
-    if (Rebuilding || ComputingRange || !filter->Active) return;
-    if (VisibleBitmap->Size == 0) {
-        RebuildBitmaps();
-        return;
-    }
+void TDataCursor::EvaluateFilters(TFilter* only) {
+    std::vector<TFilter*> targets;
+    if (only != nullptr)
+        targets.push_back(only);
+    else
+        for (auto& f : Filters)
+            if (f->Active) targets.push_back(f.get());
     Rebuilding = true;
     try {
         bool restart = true;
@@ -419,32 +420,9 @@ void TDataCursor::EvaluateFilter(TFilter* filter) {
             BuildRangeBitmap();
             BuildLiveBitmap();
             if (physical == 0) break;
-            SeedFilterBitmap(*filter);
-            filter->Evaluate(restart);
-        }
-    } catch (...) {
-        Rebuilding = false;
-        throw;
-    }
-    Rebuilding = false;
-}
-
-void TDataCursor::RebuildBitmaps() {
-    if (Rebuilding || ComputingRange) return;
-    Rebuilding = true;
-    try {
-        bool restart = true;
-        while (restart) {
-            restart = false;
-            int32_t physical = Table->DataFile->RecordCount();
-            VisibleBitmap->SetSize(static_cast<uint32_t>(physical));
-            BuildRangeBitmap();
-            BuildLiveBitmap();
-            if (physical == 0) break;
-            for (auto& f : Filters) {
-                if (!f->Active) continue;
-                SeedFilterBitmap(*f);
-                f->Evaluate(restart);
+            for (TFilter* filter : targets) {
+                SeedFilterBitmap(*filter);
+                filter->Evaluate(restart);
                 if (restart) break;
             }
         }
@@ -453,6 +431,20 @@ void TDataCursor::RebuildBitmaps() {
         throw;
     }
     Rebuilding = false;
+}
+
+void TDataCursor::EvaluateFilter(TFilter* filter) {
+    if (Rebuilding || ComputingRange || !filter->Active) return;
+    if (VisibleBitmap->Size == 0) {
+        RebuildBitmaps();
+        return;
+    }
+    EvaluateFilters(filter);
+}
+
+void TDataCursor::RebuildBitmaps() {
+    if (Rebuilding || ComputingRange) return;
+    EvaluateFilters(nullptr);
     CombineBitmaps();
 }
 

@@ -692,6 +692,9 @@ private:
     void LoadIndexState();
     void BuildLiveBitmap();
     void RebuildBitmaps();
+    // Rebuilds the range and live bitmaps and evaluates one filter (or, for nullptr, every active
+    // filter) again from the start whenever an evaluation finds the table changed under it.
+    void EvaluateFilters(TFilter* only);
     void BuildRangeBitmap();
     // Natural order walks the visible bitmap; index order walks the index, passing over the
     // entries of records an active filter hides.
