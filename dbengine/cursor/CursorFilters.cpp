@@ -43,27 +43,6 @@ private:
     TDataCursor& Cursor;
 };
 
-// Looks filter columns up among the cursor's field descriptors.
-class TFilterColumns : public TExpTypeResolver {
-public:
-    explicit TFilterColumns(const std::vector<TFieldDescriptor>& fields) : Fields(fields) {}
-    bool ResolveColumn(TExpToken* node) override {
-        for (const TFieldDescriptor& d : Fields) {
-            if (!framework::AnsiSameText(d.Name, node->ColumnName)) continue;
-            node->FieldNo = static_cast<uint16_t>(d.FieldNo);
-            node->DataType = d.FieldType;
-            node->SubType = d.SubType;
-            node->DataSize = d.ValueSize;
-            node->Scale = d.ValueDecimals;
-            node->TableName.clear();
-            return true;
-        }
-        return false;
-    }
-
-private:
-    const std::vector<TFieldDescriptor>& Fields;
-};
 
 bool IsComparison(const TExpToken* t) {
     return (t->Kind == tkBinary || t->Kind == tkStringCompare) && t->Code >= ecEqual &&
@@ -86,6 +65,20 @@ uint8_t MirroredComparison(uint8_t code) {
 }
 
 }  // namespace
+
+bool TFieldColumns::ResolveColumn(TExpToken* node) {
+    for (const TFieldDescriptor& d : Fields) {
+        if (!framework::AnsiSameText(d.Name, node->ColumnName)) continue;
+        node->FieldNo = static_cast<uint16_t>(d.FieldNo);
+        node->DataType = d.FieldType;
+        node->SubType = d.SubType;
+        node->DataSize = d.ValueSize;
+        node->Scale = d.ValueDecimals;
+        node->TableName.clear();
+        return true;
+    }
+    return false;
+}
 
 // ---- TFilter ----
 
@@ -196,7 +189,7 @@ TExpToken* TDataCursor::ParseFilterExpression(const std::string& text) {
 }
 
 void TDataCursor::CheckFilterExpression(TExpToken* tree) {
-    TFilterColumns columns(FieldDescs);
+    TFieldColumns columns(FieldDescs);
     CheckExpTokenTypes(DBE_INVALIDFILTER, GetDatabaseName(), TableName, "filter expression", tree, nullptr,
                        &columns, true, true);
     if (tree->DataType != fldBoolean)

@@ -6,14 +6,28 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "dbengine/cursor/RecordsBitmap.h"
+#include "dbengine/data/FieldDescriptor.h"
+#include "dbengine/expr/ExpTypeCheck.h"
 #include "framework/core/Object.h"
 
 namespace dbengine {
 
 class TDataCursor;
 class TExpToken;
+
+// Resolves the columns of filter and calculated-field expressions among field descriptors, by
+// name without regard to case.
+class TFieldColumns : public TExpTypeResolver {
+public:
+    explicit TFieldColumns(const std::vector<TFieldDescriptor>& fields) : Fields(fields) {}
+    bool ResolveColumn(TExpToken* node) override;
+
+private:
+    const std::vector<TFieldDescriptor>& Fields;
+};
 
 // True when the record passes. Owner is what the caller gave when adding the filter.
 using TFilterCallback =

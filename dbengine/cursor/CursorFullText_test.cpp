@@ -14,6 +14,7 @@
 #include "dbengine/index/FullTextIndex.h"
 #include "dbengine/index/IndexFormat.h"
 #include "dbengine/testsupport/BlobFixture.h"
+#include "dbengine/testsupport/CalculatedField.h"
 #include "dbengine/testsupport/Descriptors.h"
 #include "dbengine/testsupport/TableFixture.h"
 #include "dbengine/testsupport/WordKeys.h"
@@ -480,39 +481,12 @@ TEST_F(CursorMemoValueTest, ValuesOpenInTheCursorStayOpenWhileFiltersRead) {
     EXPECT_EQ(Visible("TEXTSEARCH('changed' IN Body)"), (std::vector<std::string>{"b"}));
 }
 
-// Resolves columns of a calculated field's expression among the cursor's fields.
-class TMemoColumns : public TExpTypeResolver {
-public:
-    explicit TMemoColumns(const std::vector<TFieldDescriptor>& fields) : Fields(fields) {}
-    bool ResolveColumn(TExpToken* node) override {
-        for (const TFieldDescriptor& d : Fields) {
-            if (d.Name != node->ColumnName) continue;
-            node->FieldNo = static_cast<uint16_t>(d.FieldNo);
-            node->DataType = d.FieldType;
-            node->SubType = d.SubType;
-            node->DataSize = d.ValueSize;
-            node->Scale = d.ValueDecimals;
-            return true;
-        }
-        return false;
-    }
-    const std::vector<TFieldDescriptor>& Fields;
-};
-
 TEST_F(CursorMemoValueTest, CalculatedFieldsReadStoredAndOpenMemos) {
     std::vector<TFieldDescriptor> fields = C->FieldDescs;
     fields.push_back(testsupport::Field(6, "Seas", fldInteger));
     fields.back().Calculated = 1;
     ComputeValueSize(fields.back());
-    TExpressionParser p;
-    p.ErrorCode = DBE_INVALIDFILTER;
-    p.ContextText = "calculated field";
-    p.SetExpression("TEXTOCCURS('sea*' IN Body)");
-    p.NextToken();
-    TExpTreeHolder tree(p.ParseExpression(0));
-    TMemoColumns columns(fields);
-    CheckExpTokenTypes(DBE_INVALIDFILTER, "DB", "T", "calculated field", tree.get(), nullptr, &columns, false,
-                       false);
+    TExpTreeHolder tree(testsupport::ParseCalculatedField("TEXTOCCURS('sea*' IN Body)", fields));
     fields.back().Expression = tree.get();
     C->SetFieldDescs(fields);
     const uint16_t offset = C->FieldDescs.back().Offset;

@@ -11,6 +11,7 @@
 #include "dbengine/expr/ExpressionParser.h"
 #include "dbengine/index/IndexKeys.h"
 #include "dbengine/index/testsupport/IndexTestSupport.h"
+#include "dbengine/testsupport/CalculatedField.h"
 #include "dbengine/testsupport/Descriptors.h"
 #include "dbengine/testsupport/TableFixture.h"
 #include "framework/core/SysUtils.h"
@@ -581,37 +582,7 @@ TEST_F(CursorNavigationTest, FilledKeysFollowTheTablesCollation) {
     for (int i = 64; i < 68; ++i) ASSERT_EQ(word[i], 0) << i;
 }
 
-// Columns of the cursor's descriptors, for parsing the expressions of calculated fields.
-class TCursorColumns : public TExpTypeResolver {
-public:
-    explicit TCursorColumns(const std::vector<TFieldDescriptor>& fields) : Fields(fields) {}
-    bool ResolveColumn(TExpToken* node) override {
-        for (const TFieldDescriptor& d : Fields) {
-            if (!framework::AnsiSameText(d.Name, node->ColumnName)) continue;
-            node->FieldNo = static_cast<uint16_t>(d.FieldNo);
-            node->DataType = d.FieldType;
-            node->SubType = d.SubType;
-            node->DataSize = d.ValueSize;
-            node->Scale = d.ValueDecimals;
-            return true;
-        }
-        return false;
-    }
-    const std::vector<TFieldDescriptor>& Fields;
-};
-
-TExpToken* ParseExpression(const std::string& text, const std::vector<TFieldDescriptor>& fields) {
-    TExpressionParser p;
-    p.ErrorCode = DBE_INVALIDFILTER;
-    p.ContextText = "calculated field";
-    p.SetExpression(text);
-    p.NextToken();
-    TExpTreeHolder t(p.ParseExpression(0));
-    TCursorColumns columns(fields);
-    CheckExpTokenTypes(DBE_INVALIDFILTER, "DB", "T", "calculated field", t.get(), nullptr, &columns, false,
-                       false);
-    return t.release();
-}
+using testsupport::ParseCalculatedField;
 
 TEST_F(CursorNavigationTest, LoadedRecordsCarryTheirCalculatedFields) {
     Create(true);
@@ -625,9 +596,9 @@ TEST_F(CursorNavigationTest, LoadedRecordsCarryTheirCalculatedFields) {
         fields[i].Calculated = 1;
         ComputeValueSize(fields[i]);
     }
-    TExpTreeHolder twice(ParseExpression("T.Count * 2", fields));
-    TExpTreeHolder label(ParseExpression("Name + '/' + City", fields));
-    TExpTreeHolder nothing(ParseExpression("NULL", fields));
+    TExpTreeHolder twice(ParseCalculatedField("T.Count * 2", fields));
+    TExpTreeHolder label(ParseCalculatedField("Name + '/' + City", fields));
+    TExpTreeHolder nothing(ParseCalculatedField("NULL", fields));
     fields[3].Expression = twice.get();
     fields[4].Expression = label.get();
     fields[5].Expression = nothing.get();
