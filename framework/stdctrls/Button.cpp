@@ -1,0 +1,148 @@
+#include "framework/stdctrls/Button.h"
+
+#include "framework/stdctrls/Caption.h"
+#include "framework/ui/WindowsImpl.h"
+
+namespace framework {
+
+// ---------------------------------------------------------------------------------------------
+// Buttons
+
+TButtonControl::TButtonControl(TComponent* AOwner) : TCustomControl(AOwner) {
+    FTabStop = true;
+    FColor = clBtnFace;
+    FParentColor = false;
+}
+
+void TButtonControl::Dispatch(TMessage& M) {
+    switch (M.Msg) {
+        case WM_KEYDOWN:
+            if (M.WParam == VK_SPACE && !FDown && FEnabled) {
+                TCustomControl::Dispatch(M);
+                FDown = true;
+                Invalidate();
+                return;
+            }
+            break;
+        case WM_KEYUP:
+            if (M.WParam == VK_SPACE && FDown) {
+                FDown = false;
+                Invalidate();
+                TCustomControl::Dispatch(M);
+                Click();
+                return;
+            }
+            break;
+        case WM_KILLFOCUS:
+            FDown = false;
+            Invalidate();
+            break;
+        case WM_SETFOCUS:
+            Invalidate();
+            break;
+        case CM_TEXTCHANGED:
+        case CM_ENABLEDCHANGED:
+            Invalidate();
+            break;
+        case BM_CLICK:
+            if (FEnabled) Click();
+            return;
+        default:
+            break;
+    }
+    TCustomControl::Dispatch(M);
+}
+
+TButton::TButton(TComponent* AOwner) : TButtonControl(AOwner) {
+    FWidth = 75;
+    FHeight = 25;
+}
+
+void TButton::SetDefault(bool Value) {
+    FDefault = Value;
+    TCustomForm* f = ParentForm();
+    TWinControl* focused = f ? f->ActiveControl() : nullptr;
+    FActive = Value && !(focused && dynamic_cast<TButton*>(focused) && focused != this);
+    Invalidate();
+}
+
+void TButton::Click() {
+    if (TCustomForm* f = ParentForm()) f->SetModalResult(ModalResult);
+    TButtonControl::Click();
+}
+
+void TButton::Dispatch(TMessage& M) {
+    switch (M.Msg) {
+        case CM_DIALOGKEY: {
+            // Enter presses the active button, Escape the cancel button; a hidden or disabled
+            // button (one that cannot take the focus) never answers.
+            bool enter = M.WParam == VK_RETURN && FActive;
+            bool escape = M.WParam == VK_ESCAPE && Cancel;
+            if ((enter || escape) &&
+                (KeyDataToShiftState(static_cast<uint32_t>(M.LParam)) & (ssAlt | ssCtrl | ssShift)) == 0 &&
+                CanFocus()) {
+                Click();
+                M.Result = 1;
+            }
+            return;
+        }
+        case CM_DIALOGCHAR:
+            if (IsAccelChar(M, FText) && CanFocus()) {
+                Click();
+                M.Result = 1;
+            }
+            return;
+        case CM_FOCUSCHANGED: {
+            // A focused button takes Enter itself; when the focus is elsewhere the default does.
+            auto* focused = reinterpret_cast<TWinControl*>(M.LParam);
+            bool active = dynamic_cast<TButton*>(focused) ? focused == this : FDefault;
+            if (active != FActive) {
+                FActive = active;
+                Invalidate();
+            }
+            return;
+        }
+        case WM_GETDLGCODE:
+            M.Result = DLGC_BUTTON | (FActive ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
+            return;
+        default:
+            TButtonControl::Dispatch(M);
+    }
+}
+
+void TButton::Paint() {
+    TCanvas& c = Canvas();
+    TRect r = ClientRect();
+    c.Brush.Color = FColor;
+    c.FillRect(r);
+    c.Brush.Style = bsClear;
+    if (FActive) {
+        c.Pen.Color = clBlack;
+        c.Rectangle(r.Left, r.Top, r.Right, r.Bottom);
+        r = Rect(r.Left + 1, r.Top + 1, r.Right - 1, r.Bottom - 1);
+    }
+    c.Pen.Color = FDown ? clBtnShadow : clBtnHighlight;
+    c.MoveTo(r.Left, r.Bottom - 1);
+    c.LineTo(r.Left, r.Top);
+    c.LineTo(r.Right - 1, r.Top);
+    c.Pen.Color = FDown ? clBtnHighlight : cl3DDkShadow;
+    c.LineTo(r.Right - 1, r.Bottom - 1);
+    c.LineTo(r.Left, r.Bottom - 1);
+    c.Font.Assign(FFont);
+    if (!FEnabled) c.Font.Color = clGrayText;
+    int shift = FDown ? 1 : 0;
+    PaintFace(c, OffsetRect(Rect(r.Left + 2, r.Top + 2, r.Right - 2, r.Bottom - 2), shift, shift));
+    if (Focused()) {
+        c.Pen.Color = clBlack;
+        c.FrameRect(Rect(r.Left + 3, r.Top + 3, r.Right - 3, r.Bottom - 3));
+    }
+    c.Brush.Style = bsSolid;
+}
+
+void TButton::PaintFace(TCanvas& c, const TRect& R) {
+    int th = c.TextHeight("Wg");
+    DrawCaption(c, Rect(R.Left, (R.Top + R.Bottom - th) / 2, R.Right, (R.Top + R.Bottom + th) / 2), FText,
+                taCenter, true);
+}
+
+}  // namespace framework
