@@ -52,8 +52,7 @@ void Render(const TPagePictureData& Page, QImage& Image) {
     QPainter p(&Image);
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setRenderHint(QPainter::TextAntialiasing, false);
-    if (!Page.Raster.isNull())
-        p.drawImage(QRect(0, 0, Image.width(), Image.height()), Page.Raster);
+    if (!Page.Raster.isNull()) p.drawImage(QRect(0, 0, Image.width(), Image.height()), Page.Raster);
     for (const auto& f : Page.Fills) p.fillRect(Scaled(f.Rect, sx, sy, QPoint()), ColorOf(f.Rgb));
     p.scale(sx, sy);
     p.drawPicture(0, 0, Page.Text);
@@ -67,7 +66,8 @@ std::unique_ptr<TPagePictureData> CapturePage(const QImage& Pixels, const QPictu
     d->Height = Pixels.height();
     d->Resolution = Resolution;
     d->Text = Text;
-    QImage img = Pixels.format() == QImage::Format_RGB32 ? Pixels : Pixels.convertToFormat(QImage::Format_RGB32);
+    QImage img =
+        Pixels.format() == QImage::Format_RGB32 ? Pixels : Pixels.convertToFormat(QImage::Format_RGB32);
     // Runs of one colour per row; a run that the next row repeats exactly grows into a rectangle.
     std::vector<TRun> open, next;
     auto close = [&](const TRun& r, int y) {
@@ -151,7 +151,8 @@ void TPagePicture::Draw(TCanvas& Canvas, const TRect& Dest) const {
         DeleteObject(white);
         if (!D->Raster.isNull()) {
             HDC mem = CreateCompatibleDC(0);
-            HBITMAP bmp = CreateBitmapObject(std::make_shared<TBitmapObject>(TBitmapObject{D->Raster, false}));
+            HBITMAP bmp =
+                CreateBitmapObject(std::make_shared<TBitmapObject>(TBitmapObject{D->Raster, false}));
             HGDIOBJ old = SelectObject(mem, bmp);
             StretchBlt(dc, Dest.Left, Dest.Top, w, h, mem, 0, 0, D->Width, D->Height, SRCCOPY);
             SelectObject(mem, old);
@@ -177,8 +178,8 @@ void TPagePicture::Draw(TCanvas& Canvas, const TRect& Dest) const {
     }
     // Anywhere else the page is drawn at the destination's size and copied in, within the clip.
     HDC mem = CreateCompatibleDC(0);
-    HBITMAP bmp =
-        CreateBitmapObject(std::make_shared<TBitmapObject>(TBitmapObject{QImage(w, h, QImage::Format_RGB32), false}));
+    HBITMAP bmp = CreateBitmapObject(
+        std::make_shared<TBitmapObject>(TBitmapObject{QImage(w, h, QImage::Format_RGB32), false}));
     HGDIOBJ old = SelectObject(mem, bmp);
     Render(*D, *TargetImage(mem));
     BitBlt(dc, Dest.Left, Dest.Top, w, h, mem, 0, 0, SRCCOPY);

@@ -30,7 +30,8 @@ std::vector<std::string> SystemQueues(std::string& Default) {
     if (QueueSource()) return QueueSource()(Default);
     EnsureGuiApplication();
     std::vector<std::string> r;
-    for (const QString& name : QPrinterInfo::availablePrinterNames()) r.push_back(Utf16ToAnsi(name.toStdU16String()));
+    for (const QString& name : QPrinterInfo::availablePrinterNames())
+        r.push_back(Utf16ToAnsi(name.toStdU16String()));
     Default = Utf16ToAnsi(QPrinterInfo::defaultPrinterName().toStdU16String());
     return r;
 }
@@ -232,9 +233,10 @@ void TPrinter::StartDocument(TPagePictures* Record) {
         }
         device->setResolution(Resolution());
         device->setFullPage(true);
-        device->setPageLayout(QPageLayout(QPageSize(PageSizeIdOf(FPaper)),
-                                          FOrientation == poPortrait ? QPageLayout::Portrait : QPageLayout::Landscape,
-                                          QMarginsF(0, 0, 0, 0)));
+        device->setPageLayout(
+            QPageLayout(QPageSize(PageSizeIdOf(FPaper)),
+                        FOrientation == poPortrait ? QPageLayout::Portrait : QPageLayout::Landscape,
+                        QMarginsF(0, 0, 0, 0)));
         device->setDocName(Q(Title));
         device->setCreator(Q("Korvane (" + name + ")"));
         doc->DevicePainter = std::make_unique<QPainter>();
@@ -276,7 +278,8 @@ void TPrinter::FinishPage() {
     if (FDoc->Record) {
         FDoc->Record->Add(std::move(page));
     } else {
-        if (FDoc->PagesDone > 0 && !FDoc->Device->newPage()) throw EPrinter("Cannot start a new page on the printer");
+        if (FDoc->PagesDone > 0 && !FDoc->Device->newPage())
+            throw EPrinter("Cannot start a new page on the printer");
         PlayPage(page.Data(), *FDoc->DevicePainter, QRectF(0, 0, FDoc->Width, FDoc->Height));
     }
     ++FDoc->PagesDone;
