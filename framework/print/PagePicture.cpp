@@ -108,6 +108,9 @@ void PlayPage(const TPagePictureData& Page, QPainter& P, const QRectF& Dest) {
     P.translate(Dest.topLeft());
     P.scale(Dest.width() / Page.Width, Dest.height() / Page.Height);
     P.setRenderHint(QPainter::Antialiasing, false);
+    // The printer gets the pixels as they are, not a lossy compression of them.
+    P.setRenderHint(QPainter::LosslessImageRendering, true);
+    P.setRenderHint(QPainter::SmoothPixmapTransform, false);
     if (!Page.Raster.isNull()) P.drawImage(QRectF(0, 0, Page.Width, Page.Height), Page.Raster);
     for (const auto& f : Page.Fills) P.fillRect(QRectF(f.Rect), ColorOf(f.Rgb));
     P.drawPicture(0, 0, Page.Text);

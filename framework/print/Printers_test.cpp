@@ -69,7 +69,7 @@ QImage PixelsOf(TBitmap& Bitmap) {
 class PrinterTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* tool : {"pdfinfo", "pdftotext", "pdftoppm"})
+        for (const char* tool : {"pdfinfo", "pdftotext", "pdftoppm", "pdfimages"})
             ASSERT_EQ(RunShell(std::string("command -v ") + tool + " >/dev/null 2>&1"), 0)
                 << tool << " is missing: install poppler-utils (listed in scripts/packages.txt)";
         Pdf = Env.Root() + "/printed.pdf";
@@ -316,6 +316,52 @@ TEST_F(PrinterTest, RecordedPagesReplayToThePixelsOfTheCanvasAndOfThePdf) {
     p.NewPage();
     p.Abort();
     EXPECT_EQ(pages.Count(), 0);
+}
+
+TEST_F(PrinterTest, APageFullOfPictureKeepsEveryPixel) {
+    // A picture of many colours (too many to keep as rectangles) drawn beside a frame.
+    TBitmap noise;
+    noise.SetPixelFormat(pf32bit);
+    noise.SetSize(240, 200);
+    uint32_t seed = 12345;
+    for (int y = 0; y < noise.Height(); ++y) {
+        uint8_t* row = noise.ScanLine(y);
+        for (int x = 0; x < noise.Width() * 4; ++x) {
+            seed = seed * 1103515245u + 12345u;
+            row[x] = static_cast<uint8_t>(seed >> 16);
+        }
+    }
+    auto draw = [&](TCanvas& C) {
+        C.Draw(100, 100, &noise);
+        C.Brush.Color = clYellow;
+        C.Rectangle(TRect{400, 100, 500, 180});
+    };
+    TBitmap direct;
+    direct.SetPixelFormat(pf32bit);
+    direct.SetSize(816, 1056);
+    direct.Canvas().Brush.Color = clWhite;
+    direct.Canvas().FillRect(TRect{0, 0, 816, 1056});
+    draw(direct.Canvas());
+
+    TPrinter& p = Printer();
+    TPagePictures pages;
+    p.BeginRecord(pages);
+    draw(p.Canvas());
+    p.EndDoc();
+    TBitmap replay;
+    replay.SetPixelFormat(pf32bit);
+    replay.SetSize(816, 1056);
+    pages[0].Draw(replay.Canvas(), TRect{0, 0, 816, 1056});
+    EXPECT_EQ(PixelsOf(replay), PixelsOf(direct));
+
+    p.BeginDoc();
+    draw(p.Canvas());
+    p.EndDoc();
+    // The page goes to the PDF as one image, its pixels unchanged (no lossy compression).
+    std::string prefix = Env.Root() + "/image";
+    ASSERT_EQ(RunShell("pdfimages -png '" + Pdf + "' '" + prefix + "'"), 0);
+    QImage image = QImage(QString::fromStdString(prefix + "-000.png")).convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(image, PixelsOf(direct));
 }
 
 }  // namespace
