@@ -287,7 +287,13 @@ void TPrinter::FinishPage() {
 
 void TPrinter::NewPage() {
     if (!FPrinting) throw EPrinter("No document is printing");
-    FinishPage();
+    try {
+        FinishPage();
+    } catch (...) {
+        // A page the printer did not take ends the document: nothing half-printed stays.
+        Close(false);
+        throw;
+    }
     StartPage();
 }
 

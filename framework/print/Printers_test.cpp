@@ -6,6 +6,9 @@
 #include <filesystem>
 
 #include "framework/print/PagePicture.h"
+#include "framework/stdctrls/Dialogs.h"
+#include "framework/ui/testsupport/FormDriver.h"
+#include "platform/testsupport/TestDrives.h"
 #include "platform/testsupport/UserEnv.h"
 
 namespace framework {
@@ -232,6 +235,32 @@ TEST_F(PrinterTest, ThePrinterIndexChoosesThePrinterAndAnUnknownOneChangesNothin
     p.Refresh();
     ASSERT_EQ(p.Printers().Count(), 1);
     EXPECT_EQ(p.PrinterName(), kPdfFilePrinter);
+}
+
+TEST_F(PrinterTest, ThePdfFilePrinterAsksForItsFileWhenNothingRedirectsIt) {
+    TFormDriver driver;
+    platform::testsupport::TScopedDrives drives("D=" + Env.Root());
+    Env.Set("KORVANE_PRINT_TO", std::nullopt);
+    TPrinter& p = Printer();
+    p.SetPrinterIndex(2);
+    p.Title = "Catalog list";
+    driver.AnswerDialog([](TCommonDialog& d) {
+        auto& s = dynamic_cast<TSaveDialog&>(d);
+        EXPECT_EQ(s.FileName, "Catalog list");
+        s.FileName = "D:\\list";
+        return true;
+    });
+    p.BeginDoc();
+    p.Canvas().TextOut(10, 10, "to a file of its own");
+    p.EndDoc();
+    EXPECT_EQ(driver.Shown.back().ClassName, "TSaveDialog");
+    Pdf = Env.Root() + "/list.pdf";
+    EXPECT_EQ(Info("Pages"), "1");
+
+    // Declining the file name prints nothing.
+    driver.AnswerDialog([](TCommonDialog&) { return false; });
+    EXPECT_THROW(p.BeginDoc(), EAbort);
+    EXPECT_FALSE(p.Printing());
 }
 
 TEST_F(PrinterTest, RecordedPagesReplayToThePixelsOfTheCanvasAndOfThePdf) {
