@@ -212,6 +212,8 @@ void TPrinter::BeginRecord(TPagePictures& Pages) {
 
 void TPrinter::StartDocument(TPagePictures* Record) {
     if (FPrinting) throw EPrinter("A document is already printing");
+    // The page's painter takes its defaults (the font among them) from the application object.
+    EnsureGuiApplication();
     auto doc = std::make_unique<TDocument>();
     doc->Record = Record;
     doc->Width = PageWidth();
@@ -219,7 +221,6 @@ void TPrinter::StartDocument(TPagePictures* Record) {
     if (Record) {
         Record->Clear();
     } else {
-        EnsureGuiApplication();
         std::string name = PrinterName();
         doc->File = PrintToFile();
         if (doc->File.empty() && name == kPdfFilePrinter) doc->File = AskPdfFileName(Title);
