@@ -64,7 +64,8 @@ public:
     int PageHeight() const;
     static constexpr int Resolution() { return 96; }
 
-    // The document's name, shown by the print queue and written into a PDF file.
+    // The document's name, shown by the print queue and written into a PDF file (whose creator field
+    // names the printer the document was printed for).
     std::string Title;
 
     // Starts a document on the printer (or the KORVANE_PRINT_TO file) with page 1 ready to draw.
