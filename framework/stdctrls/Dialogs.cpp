@@ -468,23 +468,114 @@ bool TColorDialog::Execute() {
     return true;
 }
 
-// The printer dialogs have no platform counterpart here: without an answerer the defaults are
-// accepted as they stand (the print layer chooses the printer or a PDF file).
-bool TPrinterSetupDialog::Execute() {
-    bool answered;
-    bool ok = AskAnswerer(answered);
-    return answered ? ok : true;
+// ---------------------------------------------------------------------------------------------
+// Printer dialogs
+
+TPrinterSetupForm::TPrinterSetupForm(TComponent* AOwner, TPrinterDialogBase& Dialog) : TForm(AOwner) {
+    SetBorderStyle(bsDialog);
+    Position = poScreenCenter;
+    SetCaption(Dialog.DisplayTitle());
+    SetClientSize(320, 186);
+    auto label = [&](const std::string& Caption, int Top, TWinControl* Focus) {
+        auto* l = NewComponent<TLabel>(this);
+        l->SetParent(this);
+        l->SetCaption(Caption);
+        l->SetBounds(8, Top, 80, 13);
+        l->SetFocusControl(Focus);
+    };
+    PrinterList = NewComponent<TComboBox>(this);
+    label("&Printer:", 12, PrinterList);
+    PrinterList->SetName("PrinterList");
+    PrinterList->SetParent(this);
+    PrinterList->SetStyle(csDropDownList);
+    PrinterList->SetBounds(88, 8, 224, 21);
+    for (const std::string& name : Dialog.Printers) PrinterList->Items().Add(name);
+    PrinterList->SetItemIndex(Dialog.PrinterIndex);
+
+    auto* group = NewComponent<TGroupBox>(this);
+    group->SetParent(this);
+    group->SetCaption("Orientation");
+    group->SetBounds(8, 40, 304, 64);
+    Portrait = NewComponent<TRadioButton>(this);
+    Portrait->SetName("Portrait");
+    Portrait->SetParent(group);
+    Portrait->SetCaption("P&ortrait");
+    Portrait->SetBounds(12, 18, 120, 17);
+    Landscape = NewComponent<TRadioButton>(this);
+    Landscape->SetName("Landscape");
+    Landscape->SetParent(group);
+    Landscape->SetCaption("&Landscape");
+    Landscape->SetBounds(12, 40, 120, 17);
+    (Dialog.Orientation == poPortrait ? Portrait : Landscape)->SetChecked(true);
+
+    PaperList = NewComponent<TComboBox>(this);
+    label("Pape&r:", 120, PaperList);
+    PaperList->SetName("PaperList");
+    PaperList->SetParent(this);
+    PaperList->SetStyle(csDropDownList);
+    PaperList->SetBounds(88, 116, 224, 21);
+    for (TPrinterPaper p : {ppLetter, ppLegal, ppA4}) PaperList->Items().Add(PaperName(p));
+    PaperList->SetItemIndex(Dialog.Paper);
+
+    auto* ok = NewComponent<TButton>(this);
+    ok->SetName("OkBtn");
+    ok->SetParent(this);
+    ok->SetCaption("OK");
+    ok->ModalResult = mrOk;
+    ok->SetDefault(true);
+    ok->SetBounds(156, 152, 75, 25);
+    auto* cancel = NewComponent<TButton>(this);
+    cancel->SetName("CancelBtn");
+    cancel->SetParent(this);
+    cancel->SetCaption("Cancel");
+    cancel->ModalResult = mrCancel;
+    cancel->Cancel = true;
+    cancel->SetBounds(237, 152, 75, 25);
+    SetActiveControl(PrinterList);
 }
 
-bool TPrintDialog::Execute() {
+void TPrinterSetupForm::Store(TPrinterDialogBase& Dialog) const {
+    if (PrinterList->ItemIndex() >= 0) Dialog.PrinterIndex = PrinterList->ItemIndex();
+    Dialog.Orientation = Landscape->Checked() ? poLandscape : poPortrait;
+    if (PaperList->ItemIndex() >= 0) Dialog.Paper = static_cast<TPrinterPaper>(PaperList->ItemIndex());
+}
+
+bool TPrinterDialogBase::Execute() {
+    TPrinter& printer = Printer();
+    Printers.clear();
+    for (int i = 0; i < printer.Printers().Count(); ++i) Printers.push_back(printer.Printers().Get(i));
+    PrinterIndex = printer.PrinterIndex();
+    Orientation = printer.Orientation();
+    Paper = printer.Paper();
     bool answered;
     bool ok = AskAnswerer(answered);
-    if (!answered) return true;
-    if (ok && PrintRange == prPageNums) {
+    if (!answered) {
+        auto* form = TCustomForm::Create<TPrinterSetupForm>(Application, *this);
+        try {
+            if (OnShow) OnShow(this);
+            ok = form->ShowModal() == mrOk;
+            if (ok) form->Store(*this);
+            if (OnClose) OnClose(this);
+        } catch (...) {
+            form->Free();
+            throw;
+        }
+        form->Free();
+    }
+    if (!ok || !Accept()) return false;
+    // The printer index first: an index outside the list raises before anything has changed.
+    printer.SetPrinterIndex(PrinterIndex);
+    printer.SetOrientation(Orientation);
+    printer.SetPaper(Paper);
+    return true;
+}
+
+bool TPrintDialog::Accept() {
+    if (PrintRange == prPageNums) {
         FromPage = std::max(FromPage, MinPage);
         if (MaxPage > 0) ToPage = std::min(ToPage, MaxPage);
     }
-    return ok;
+    return true;
 }
 
 bool TSelectDirectoryDialog::Execute() {

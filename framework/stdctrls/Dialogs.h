@@ -9,8 +9,10 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "framework/core/Strings.h"
+#include "framework/print/Printers.h"
 #include "framework/stdctrls/StdCtrls.h"
 #include "framework/ui/Forms.h"
 #include "framework/ui/Graphics.h"
@@ -223,23 +225,54 @@ private:
 
 enum TPrintRange { prAllPages, prSelection, prPageNums };
 
-class TPrinterSetupDialog : public TCommonDialog {
+// The printer dialogs show the printer list, the orientation and the paper of the application's
+// printer. Execute reads them from Printer() into the fields below, lets the user (or an answerer)
+// change the fields, and on OK sets them on Printer(); Cancel changes nothing.
+class TPrinterDialogBase : public TCommonDialog {
 public:
     using TCommonDialog::TCommonDialog;
+    std::vector<std::string> Printers;
+    int PrinterIndex = 0;
+    TPrinterOrientation Orientation = poPortrait;
+    TPrinterPaper Paper = ppLetter;
     bool Execute() override;
+
+protected:
+    // After OK, before the printer is set: false keeps the dialog from being accepted.
+    virtual bool Accept() { return true; }
+};
+
+class TPrinterSetupDialog : public TPrinterDialogBase {
+public:
+    using TPrinterDialogBase::TPrinterDialogBase;
     std::string DisplayTitle() const override { return "Print Setup"; }
 };
 
-class TPrintDialog : public TCommonDialog {
+class TPrintDialog : public TPrinterDialogBase {
 public:
-    using TCommonDialog::TCommonDialog;
+    using TPrinterDialogBase::TPrinterDialogBase;
     int Copies = 1;
     bool Collate = false;
     int FromPage = 0, ToPage = 0, MinPage = 0, MaxPage = 0;
     TPrintRange PrintRange = prAllPages;
     bool PrintToFile = false;
-    bool Execute() override;
     std::string DisplayTitle() const override { return "Print"; }
+
+protected:
+    bool Accept() override;
+};
+
+// The form a printer dialog shows when no answerer is installed: the printer list ("PrinterList"),
+// the orientation ("Portrait", "Landscape") and the paper ("PaperList"), OK and Cancel.
+class TPrinterSetupForm : public TForm {
+public:
+    TPrinterSetupForm(TComponent* AOwner, TPrinterDialogBase& Dialog);
+    TComboBox* PrinterList = nullptr;
+    TRadioButton* Portrait = nullptr;
+    TRadioButton* Landscape = nullptr;
+    TComboBox* PaperList = nullptr;
+    // The choices back into the dialog's fields.
+    void Store(TPrinterDialogBase& Dialog) const;
 };
 
 // The dialog SelectDirectory shows, for answerers: Directory in and out.

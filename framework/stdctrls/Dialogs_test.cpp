@@ -189,5 +189,100 @@ TEST_F(DialogsTest, FontColorPrintAndFolderDialogsAreAnswerable) {
     EXPECT_EQ(Driver.Shown.back().Caption, "Choose a folder");
 }
 
+TEST_F(DialogsTest, PrinterDialogsShowThePrintersAndSetThePrinterOnOk) {
+    TPrinterQueuesFunc saved = SetPrinterQueueSource([](std::string& Default) {
+        Default = "Office Laser";
+        return std::vector<std::string>{"Office Laser", "\\\\SERVER\\Colour"};
+    });
+    TPrinter& printer = Printer();
+    printer.Refresh();
+    printer.SetPrinterIndex(-1);
+    printer.SetOrientation(poPortrait);
+    printer.SetPaper(ppLetter);
+
+    TPrinterSetupDialog setup(nullptr);
+    Driver.AnswerDialog([](TCommonDialog& d) {
+        auto& s = dynamic_cast<TPrinterSetupDialog&>(d);
+        EXPECT_EQ(s.Printers, (std::vector<std::string>{"Office Laser", "\\\\SERVER\\Colour", "PDF File"}));
+        EXPECT_EQ(s.PrinterIndex, 0);
+        EXPECT_EQ(s.Orientation, poPortrait);
+        EXPECT_EQ(s.Paper, ppLetter);
+        s.PrinterIndex = 1;
+        s.Orientation = poLandscape;
+        s.Paper = ppLegal;
+        return false;
+    });
+    EXPECT_FALSE(setup.Execute());
+    EXPECT_EQ(printer.PrinterIndex(), 0) << "Cancel changes nothing";
+    EXPECT_EQ(printer.Orientation(), poPortrait);
+    EXPECT_EQ(printer.Paper(), ppLetter);
+    EXPECT_EQ(Driver.Shown.back().Caption, "Print Setup");
+
+    Driver.AnswerDialog([](TCommonDialog& d) {
+        auto& s = dynamic_cast<TPrinterSetupDialog&>(d);
+        s.PrinterIndex = 1;
+        s.Orientation = poLandscape;
+        return true;
+    });
+    EXPECT_TRUE(setup.Execute());
+    EXPECT_EQ(printer.PrinterName(), "\\\\SERVER\\Colour");
+    EXPECT_EQ(printer.Orientation(), poLandscape);
+    EXPECT_EQ(printer.PageWidth(), 1056);
+
+    // An index outside the list is refused and changes nothing.
+    Driver.AnswerDialog([](TCommonDialog& d) {
+        auto& s = dynamic_cast<TPrinterSetupDialog&>(d);
+        s.PrinterIndex = 5;
+        s.Orientation = poPortrait;
+        return true;
+    });
+    EXPECT_THROW(setup.Execute(), EPrinter);
+    EXPECT_EQ(printer.PrinterIndex(), 1);
+    EXPECT_EQ(printer.Orientation(), poLandscape);
+
+    TPrintDialog print(nullptr);
+    Driver.AnswerDialog([](TCommonDialog& d) {
+        auto& p = dynamic_cast<TPrintDialog&>(d);
+        EXPECT_EQ(p.PrinterIndex, 1);
+        EXPECT_EQ(p.Orientation, poLandscape);
+        p.PrinterIndex = 2;
+        p.Paper = ppA4;
+        return true;
+    });
+    EXPECT_TRUE(print.Execute());
+    EXPECT_EQ(printer.PrinterName(), "PDF File");
+    EXPECT_EQ(printer.Paper(), ppA4);
+
+    // Without an answerer the dialog shows a form of its own, driven here as a user would.
+    SetCommonDialogAnswerer({});
+    Driver.AnswerWith([&](TCustomForm& f) {
+        auto& form = dynamic_cast<TPrinterSetupForm&>(f);
+        EXPECT_EQ(form.Caption(), "Print Setup");
+        EXPECT_EQ(form.PrinterList->Items().Count(), 3);
+        EXPECT_EQ(form.PrinterList->ItemIndex(), 2);
+        EXPECT_TRUE(form.Landscape->Checked());
+        EXPECT_EQ(form.PaperList->Text(), "A4");
+        Driver.KeyTo(*form.PrinterList, VK_HOME);
+        Driver.Click(*form.Portrait);
+        Driver.KeyTo(*form.PaperList, VK_HOME);
+        Driver.Key(VK_RETURN);
+    });
+    EXPECT_TRUE(setup.Execute());
+    EXPECT_EQ(printer.PrinterIndex(), 0);
+    EXPECT_EQ(printer.Orientation(), poPortrait);
+    EXPECT_EQ(printer.Paper(), ppLetter);
+    Driver.AnswerWith([&](TCustomForm& f) {
+        auto& form = dynamic_cast<TPrinterSetupForm&>(f);
+        Driver.Click(*form.Landscape);
+        Driver.Key(VK_ESCAPE);
+    });
+    EXPECT_FALSE(setup.Execute());
+    EXPECT_EQ(printer.Orientation(), poPortrait);
+
+    SetPrinterQueueSource(saved);
+    printer.Refresh();
+    printer.SetPrinterIndex(-1);
+}
+
 }  // namespace
 }  // namespace framework
