@@ -54,6 +54,37 @@ uint32_t CharUpperBuff(char* text, uint32_t length) {
     return length;
 }
 
+bool IsCharAlpha(char c) {
+    const auto b = static_cast<unsigned char>(c);
+    if ((b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z')) return true;
+    if (b >= 0xC0) return b != 0xD7 && b != 0xF7;
+    switch (b) {
+        case 0x83:
+        case 0x88:
+        case 0x8A:
+        case 0x8C:
+        case 0x8E:
+        case 0x9A:
+        case 0x9C:
+        case 0x9E:
+        case 0x9F:
+        case 0xAA:
+        case 0xB5:
+        case 0xBA:
+            return true;
+        default:
+            return false;
+    }
+}
+
+char CharUpper(char c) {
+    return static_cast<char>(AnsiUpperChar(static_cast<unsigned char>(c)));
+}
+
+char CharLower(char c) {
+    return static_cast<char>(AnsiLowerChar(static_cast<unsigned char>(c)));
+}
+
 uint32_t CharLowerBuff(char* text, uint32_t length) {
     for (uint32_t i = 0; i < length; ++i)
         text[i] = static_cast<char>(AnsiLowerChar(static_cast<unsigned char>(text[i])));

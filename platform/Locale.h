@@ -69,4 +69,12 @@ bool LCMapString(uint32_t locale, uint32_t flags, std::string_view source, std::
 uint32_t CharUpperBuff(char* text, uint32_t length);
 uint32_t CharLowerBuff(char* text, uint32_t length);
 
+// One character on the Windows-1252 tables. A byte is a letter when its character is one: A–Z,
+// a–z, ƒ ˆ Š Œ Ž š œ ž Ÿ (0x83, 0x88, 0x8A, 0x8C, 0x8E, 0x9A, 0x9C, 0x9E, 0x9F), ª µ º (0xAA,
+// 0xB5, 0xBA) and 0xC0–0xFF except × (0xD7) and ÷ (0xF7). The bytes the code page leaves undefined
+// (0x81, 0x8D, 0x8F, 0x90, 0x9D) are not letters.
+bool IsCharAlpha(char c);
+char CharUpper(char c);
+char CharLower(char c);
+
 }  // namespace platform

@@ -80,5 +80,39 @@ TEST(Locale, CaseMappingUsesTheAnsiTables) {
     EXPECT_STREQ(buffer, "mixed \xE6 case");
 }
 
+TEST(Locale, ClassificationAndCaseOfEveryByte) {
+    // One letter per byte, 16 bytes a row: U a letter CharLower changes, L a letter CharUpper
+    // changes, A a letter without the other case, . not a letter (both leave it as it is).
+    static const char* const kRows[16] = {
+        "................", "................", "................", "................",  // 00-3F
+        ".UUUUUUUUUUUUUUU", "UUUUUUUUUUU.....", ".LLLLLLLLLLLLLLL", "LLLLLLLLLLL.....",  // 40-7F
+        "...A....A.U.U.U.",  // 80: € . ‚ ƒ „ … † ‡ ˆ ‰ Š ‹ Œ . Ž .
+        "..........L.L.LU",  // 90: . ‘ ’ “ ” • – — ˜ ™ š › œ . ž Ÿ
+        "..........A.....",  // A0: ª
+        ".....A....A.....",  // B0: µ º
+        "UUUUUUUUUUUUUUUU",  // C0: À-Ï
+        "UUUUUUU.UUUUUUUA",  // D0: Ð-Ö × Ø-Þ ß
+        "LLLLLLLLLLLLLLLL",  // E0: à-ï
+        "LLLLLLL.LLLLLLLL",  // F0: ð-ö ÷ ø-ÿ
+    };
+    for (int b = 0; b < 256; ++b) {
+        const char kind = kRows[b / 16][b % 16];
+        const char c = static_cast<char>(b);
+        SCOPED_TRACE(b);
+        EXPECT_EQ(IsCharAlpha(c), kind != '.');
+        EXPECT_EQ(CharUpper(c) != c, kind == 'L');
+        EXPECT_EQ(CharLower(c) != c, kind == 'U');
+        if (kind == 'L') {
+            EXPECT_EQ(CharLower(CharUpper(c)), c);
+            EXPECT_TRUE(IsCharAlpha(CharUpper(c)));
+        }
+        if (kind == 'U') {
+            EXPECT_EQ(CharUpper(CharLower(c)), c);
+        }
+    }
+    EXPECT_EQ(CharUpper('\xFF'), '\x9F');
+    EXPECT_EQ(CharLower('\x8A'), '\x9A');
+}
+
 }  // namespace
 }  // namespace platform

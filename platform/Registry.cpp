@@ -11,6 +11,7 @@
 #include <map>
 #include <mutex>
 
+#include "platform/RegionalSettings.h"
 #include "platform/XdgDirs.h"
 
 namespace platform {
@@ -539,6 +540,22 @@ HKEY NewHandle(HKEY root, std::string path) {
     return h;
 }
 
+// HKEY_CURRENT_USER "Control Panel\International" shows the regional settings in force: the key
+// always exists and its value "sShortDate" is their short date, which is not stored in the file
+// and cannot be written or deleted here.
+constexpr std::string_view kInternationalKey = "Control Panel\\International";
+constexpr std::string_view kShortDateValue = "sShortDate";
+
+// True for the international key and every key above it.
+bool LeadsToInternational(HKEY root, std::string_view path) {
+    return root == HKEY_CURRENT_USER && IsBelow(kInternationalKey, path, true);
+}
+
+bool IsInternationalShortDate(HKEY root, std::string_view path, std::string_view valueName) {
+    return root == HKEY_CURRENT_USER && SameName(path, kInternationalKey) &&
+           SameName(valueName, kShortDateValue);
+}
+
 }  // namespace
 
 std::string RegistryFileName(HKEY root) {
@@ -564,7 +581,7 @@ int32_t RegOpenKeyEx(HKEY key, std::string_view subKey, HKEY* result) {
     std::string base;
     if (!Resolve(key, &root, &base)) return kInvalidHandle;
     std::string path = JoinPath(base, NormalizePath(subKey));
-    if (!Refresh(root).KeyExists(path)) return kFileNotFound;
+    if (!Refresh(root).KeyExists(path) && !LeadsToInternational(root, path)) return kFileNotFound;
     *result = NewHandle(root, path);
     return kSuccess;
 }
@@ -577,7 +594,7 @@ int32_t RegCreateKeyEx(HKEY key, std::string_view subKey, HKEY* result, bool* cr
     std::string base;
     if (!Resolve(key, &root, &base)) return kInvalidHandle;
     std::string path = JoinPath(base, NormalizePath(subKey));
-    bool exists = Refresh(root).KeyExists(path);
+    bool exists = Refresh(root).KeyExists(path) || LeadsToInternational(root, path);
     if (!exists) {
         int32_t rc = Modify(root, [&](Hive& h) {
             h.Ensure(path);
@@ -602,6 +619,11 @@ int32_t RegQueryValueEx(HKEY key, std::string_view valueName, uint32_t* type, st
     std::string path;
     if (!Resolve(key, &root, &path)) return kInvalidHandle;
     Hive& hive = Refresh(root);
+    if (IsInternationalShortDate(root, path, valueName)) {
+        if (type) *type = REG_SZ;
+        if (data) *data = RegionalSettings().sShortDate;
+        return kSuccess;
+    }
     if (!hive.KeyExists(path)) return kFileNotFound;  // deleted by someone else meanwhile
     if (Section* s = hive.Find(path))
         for (auto& v : s->values)
@@ -620,6 +642,7 @@ int32_t RegSetValueEx(HKEY key, std::string_view valueName, uint32_t type, std::
     if (!Resolve(key, &root, &path)) return kInvalidHandle;
     if (type == REG_DWORD && data.size() != 4) return kInvalidParameter;
     if (path.empty()) return kAccessDenied;  // values are never stored on a root itself
+    if (IsInternationalShortDate(root, path, valueName)) return kAccessDenied;
     return Modify(root, [&](Hive& h) {
         Section& s = h.Ensure(path);
         for (auto& v : s.values)
@@ -638,6 +661,7 @@ int32_t RegDeleteValue(HKEY key, std::string_view valueName) {
     HKEY root;
     std::string path;
     if (!Resolve(key, &root, &path)) return kInvalidHandle;
+    if (IsInternationalShortDate(root, path, valueName)) return kAccessDenied;
     return Modify(root, [&](Hive& h) {
         Section* s = h.Find(path);
         if (!s) return kFileNotFound;
@@ -657,6 +681,7 @@ int32_t RegDeleteKey(HKEY key, std::string_view subKey) {
     if (!Resolve(key, &root, &base)) return kInvalidHandle;
     std::string path = JoinPath(base, NormalizePath(subKey));
     if (path.empty() || NormalizePath(subKey).empty()) return kInvalidParameter;
+    if (LeadsToInternational(root, path)) return kAccessDenied;
     return Modify(root, [&](Hive& h) {
         if (!h.KeyExists(path)) return kFileNotFound;
         std::erase_if(h.sections, [&](const Section& s) { return IsBelow(s.path, path, true); });
@@ -671,10 +696,14 @@ int32_t RegEnumKeyNames(HKEY key, std::vector<std::string>* names) {
     std::string path;
     if (!Resolve(key, &root, &path)) return kInvalidHandle;
     Hive& hive = Refresh(root);
-    if (!hive.KeyExists(path)) return kFileNotFound;
-    for (auto& s : hive.sections) {
-        if (!IsBelow(s.path, path, false)) continue;
-        std::string_view rest = std::string_view(s.path).substr(path.empty() ? 0 : path.size() + 1);
+    if (!hive.KeyExists(path) && !LeadsToInternational(root, path)) return kFileNotFound;
+    std::vector<std::string_view> below;
+    for (auto& s : hive.sections)
+        if (IsBelow(s.path, path, false)) below.push_back(s.path);
+    if (root == HKEY_CURRENT_USER && IsBelow(kInternationalKey, path, false))
+        below.push_back(kInternationalKey);
+    for (std::string_view sub : below) {
+        std::string_view rest = sub.substr(path.empty() ? 0 : path.size() + 1);
         std::string_view child = rest.substr(0, rest.find('\\'));
         bool seen = false;
         for (auto& n : *names) seen = seen || SameName(n, child);
@@ -690,9 +719,14 @@ int32_t RegEnumValueNames(HKEY key, std::vector<std::string>* names) {
     std::string path;
     if (!Resolve(key, &root, &path)) return kInvalidHandle;
     Hive& hive = Refresh(root);
-    if (!hive.KeyExists(path)) return kFileNotFound;
+    if (!hive.KeyExists(path) && !LeadsToInternational(root, path)) return kFileNotFound;
     if (Section* s = hive.Find(path))
         for (auto& v : s->values) names->push_back(v.name);
+    if (IsInternationalShortDate(root, path, kShortDateValue)) {
+        bool seen = false;
+        for (auto& n : *names) seen = seen || SameName(n, kShortDateValue);
+        if (!seen) names->emplace_back(kShortDateValue);
+    }
     return kSuccess;
 }
 

@@ -91,7 +91,7 @@ void Insert(std::string_view sub, std::string& s, int index);
 
 // ---- Format settings ----------------------------------------------------------------------------
 // The process-wide settings that number, currency, date and time texts follow. They start from the
-// user's locale (GetFormatSettings) and tests may set them freely.
+// user's regional settings (GetFormatSettings) and tests may set them freely.
 
 extern char DecimalSeparator;
 extern char ThousandSeparator;
@@ -120,8 +120,9 @@ extern std::string LongDayNames[7];
 // current year; 0 takes them in the current century.
 extern int TwoDigitYearCenturyWindow;
 
-// Sets every format setting from the user's locale (done once at start-up); settings the locale does
-// not give take the United States English values.
+// Sets every format setting from the regional settings in force (platform/RegionalSettings.h; done
+// once at start-up): the short date picture with its separator written as "/", the time formats of
+// the clock ("h:mm:ss AMPM" on a 12-hour clock, "hh:mm:ss" on a 24-hour clock with leading zeros).
 void GetFormatSettings();
 // Sets every format setting to the United States English values, whatever the locale says.
 void ResetFormatSettings();
