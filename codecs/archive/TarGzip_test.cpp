@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <sstream>
 
 #include "codecs/archive/ArcBrowser.h"
@@ -17,10 +18,9 @@ namespace codecs {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Put32;
 using testing::TempDir;
 using testing::Win;
-using testing::Put32;
-
 
 // A memory stream holding the bytes, positioned at its start.
 struct MemStream : framework::TMemoryStream {
@@ -166,12 +166,11 @@ TEST(TarReader, WalkStopsAtTheZeroBlockAndSkipsOtherTypes) {
     MemStream empty("");
     TArcTarStreamHelper none(&empty);
     EXPECT_EQ(none.GetItemCount(), 0);
+    // A zero block ends the archive also before its first entry.
     MemStream zeros(std::string(1024, '\0'));
     TArcTarStreamHelper zero(&zeros);
-    ASSERT_TRUE(zero.FindFirstItem());
-    TArcTarItem item;
-    item.ReadTarHeader(&zeros);
-    EXPECT_EQ(item.GetStoredName(), "");
+    EXPECT_FALSE(zero.FindFirstItem());
+    EXPECT_EQ(zero.GetItemCount(), 0);
     // An entry whose data runs past the end of the stream raises instead of reading short.
     MemStream cut(HeaderBlock("big", "ustar  \0", false, '0', 100000) + "only a little");
     TArcTarStreamHelper big(&cut);
@@ -246,6 +245,221 @@ TEST_F(TarFormats, EveryFormatIsRecognisedAndCountedAsTarDoes) {
     }
 }
 
+// The regular entries of a TAR stream, with their data, as the reader lists them.
+std::map<std::string, std::string> ListTar(framework::TStream& s) {
+    std::map<std::string, std::string> entries;
+    TArcTarStreamHelper reader(&s);
+    for (bool found = reader.FindFirstItem(); found; found = reader.FindNextItem()) {
+        TArcTarItem item;
+        reader.ReadItem(item);
+        framework::TMemoryStream out;
+        reader.ExtractItemData(&out);
+        EXPECT_EQ(out.Size(), item.GetUnpackedSize()) << item.GetStoredName();
+        entries[item.GetStoredName()] = ContentOf(out);
+    }
+    return entries;
+}
+
+TEST_F(TarFormats, LongNamesComeFromLongNameRecordsExtendedHeadersAndThePrefix) {
+    // A folder path that only the prefix field (or a long-name record) can hold, placed first so
+    // that the first header of a ustar archive uses the prefix; a file name longer than the name
+    // field; a link with a long target; a hard link to the long file.
+    const std::string folder = std::string(60, 'd') + "/" + std::string(70, 'e');
+    const std::string deep = folder + "/deep.txt";
+    const std::string longName = std::string(120, 'L');
+    const std::string target = std::string(110, 't');
+    fs::create_directories(Dir.Path() / "src" / folder);
+    testing::WriteFile(Dir / ("src/" + deep), "deep data");
+    ASSERT_EQ(testing::Run("ln -s " + target + " link && ln " + longName + " hard", Dir.Path() / "src"), 0);
+    struct F {
+        const char* Format;
+        const char* Files;
+        bool HasLongName;
+    };
+    for (const F& f : {F{"gnu", "dddd* a.txt LLLL* link hard", true},
+                       F{"posix", "dddd* a.txt LLLL* link hard", true}, F{"ustar", "dddd* a.txt", false}}) {
+        SCOPED_TRACE(f.Format);
+        ASSERT_EQ(testing::Run(
+                      std::string("rm -f ../t.tar && tar --format=") + f.Format + " -cf ../t.tar " + f.Files,
+                      Dir.Path() / "src"),
+                  0);
+        framework::TFileStream s(Dir / "t.tar", framework::fmOpenRead | framework::fmShareDenyNone);
+        EXPECT_EQ(TarSignatureTest(&s), 4);
+        std::map<std::string, std::string> expected = {{deep, "deep data"},
+                                                       {"a.txt", testing::ReadFile(Dir / "src/a.txt")}};
+        if (f.HasLongName) expected[longName] = "long name";
+        EXPECT_EQ(ListTar(s), expected);
+        EXPECT_EQ(DetectArchiveKind(Win(Dir / "t.tar"), 0), akTar);
+    }
+}
+
+// A header block with the given type, name and size field, its checksum right.
+std::string TypedBlock(char type, const std::string& name, int64_t size) {
+    return HeaderBlock(name, "ustar\00000", false, type, size);
+}
+// A record of an extended header, its length counting itself.
+std::string PaxRecord(const std::string& key, const std::string& value) {
+    const std::string body = " " + key + "=" + value + "\n";
+    size_t length = body.size() + 1;
+    while (std::to_string(length).size() + body.size() != length) ++length;
+    return std::to_string(length) + body;
+}
+std::string Padded(std::string data) {
+    data.resize(static_cast<size_t>(RoundUpToBlock(static_cast<int64_t>(data.size()))), '\0');
+    return data;
+}
+
+TEST(TarReader, ExtendedHeadersGiveSizeTimeAndLinkAndForgedOnesStayBounded) {
+    // The extended size replaces a wrong one in the header; the time, name and link target too.
+    const std::string pax = PaxRecord("path", "real/name.txt") + PaxRecord("size", "5") +
+                            PaxRecord("mtime", "1600000000.25") + PaxRecord("linkpath", "somewhere") +
+                            PaxRecord("comment", "ignored");
+    const std::string tar = TypedBlock('x', "PaxHeaders/x", static_cast<int64_t>(pax.size())) + Padded(pax) +
+                            TypedBlock('0', "short", 3) + Padded("fiver") + TypedBlock('0', "next", 2) +
+                            Padded("ok") + std::string(1024, '\0');
+    MemStream s(tar);
+    TArcTarStreamHelper reader(&s);
+    ASSERT_TRUE(reader.FindFirstItem());
+    TArcTarItem item;
+    reader.ReadItem(item);
+    EXPECT_EQ(item.GetStoredName(), "real/name.txt");
+    EXPECT_EQ(item.SourcePath, "real\\name.txt");
+    EXPECT_EQ(item.GetUnpackedSize(), 5u);
+    EXPECT_EQ(item.ModificationTime(), 1600000000);
+    EXPECT_EQ(item.GetLinkName(), "somewhere");
+    framework::TMemoryStream out;
+    reader.ExtractItemData(&out);
+    EXPECT_EQ(ContentOf(out), "fiver");
+    // The extended values apply to one entry only.
+    ASSERT_TRUE(reader.FindNextItem());
+    reader.ReadItem(item);
+    EXPECT_EQ(item.GetStoredName(), "next");
+    EXPECT_EQ(item.GetUnpackedSize(), 2u);
+    EXPECT_FALSE(reader.FindNextItem());
+    // Setting a field drops the extended value.
+    item.SetStoredName("plain");
+    EXPECT_EQ(item.GetStoredName(), "plain");
+
+    // A pre-1970 time from an extended header rounds to the earlier second.
+    {
+        const std::string old = PaxRecord("mtime", "-10.5");
+        MemStream o(TypedBlock('x', "x", static_cast<int64_t>(old.size())) + Padded(old) +
+                    TypedBlock('0', "old", 0) + std::string(1024, '\0'));
+        TArcTarStreamHelper r(&o);
+        ASSERT_TRUE(r.FindFirstItem());
+        TArcTarItem i;
+        r.ReadItem(i);
+        EXPECT_EQ(i.ModificationTime(), -11);
+        EXPECT_EQ(i.GetDosDate(), 0x0021);
+        EXPECT_EQ(i.GetDosTime(), 0);
+    }
+
+    // Forged records: a long-name or extended record claiming more than the stream holds, and
+    // malformed extended records, end the walk as a damaged archive without reading on.
+    struct Case {
+        const char* What;
+        std::string Bytes;
+    };
+    const std::string huge = "99999999999 path=x\n";
+    const std::vector<Case> forged = {
+        {"long name beyond the end", TypedBlock('L', "././@LongLink", 017777777777) + Padded("name")},
+        {"extended header beyond the end", TypedBlock('x', "x", 0100000000) + Padded(PaxRecord("path", "p"))},
+        {"record length beyond the header",
+         TypedBlock('x', "x", static_cast<int64_t>(huge.size())) + Padded(huge)},
+        {"record without newline", TypedBlock('x', "x", 11) + Padded("11 path=abc")},
+        {"record length not a number", TypedBlock('x', "x", 8) + Padded("x path=\n")},
+        {"size not a number", TypedBlock('x', "x", 12) + Padded("12 size=-40\n")},
+    };
+    for (const Case& c : forged) {
+        SCOPED_TRACE(c.What);
+        MemStream f(c.Bytes + TypedBlock('0', "after", 0) + std::string(1024, '\0'));
+        TArcTarStreamHelper r(&f);
+        EXPECT_THROW(r.FindFirstItem(), EArcReadError);
+    }
+    // An extended size far beyond the stream: the entry lists, its data raises at the end of the
+    // stream, and the walk ends there.
+    {
+        const std::string big = PaxRecord("size", "999999999999999999999999");
+        MemStream b(TypedBlock('x', "x", static_cast<int64_t>(big.size())) + Padded(big) +
+                    TypedBlock('0', "big", 0) + Padded("some data"));
+        TArcTarStreamHelper r(&b);
+        ASSERT_TRUE(r.FindFirstItem());
+        framework::TMemoryStream sink;
+        EXPECT_THROW(r.ExtractItemData(&sink), framework::EReadError);
+        EXPECT_FALSE(r.FindNextItem());
+    }
+}
+
+TEST_F(TarFormats, DamagedHeaderEndsTheWalkAsADamagedArchive) {
+    ASSERT_EQ(testing::Run("tar --format=posix -cf ../t.tar a.txt b.bin empty", Dir.Path() / "src"), 0);
+    const std::string good = testing::ReadFile(Dir / "t.tar");
+    MemStream intact(good);
+    EXPECT_EQ(ListTar(intact).size(), 3u);
+    // Bytes changed in the second entry's header, in its name and behind the 345-byte record.
+    const size_t second = [&] {
+        TArcTarStreamHelper r(&intact);
+        EXPECT_TRUE(r.FindFirstItem());
+        EXPECT_TRUE(r.FindNextItem());
+        return static_cast<size_t>(r.HeaderStart);
+    }();
+    for (size_t offset : {size_t{3}, size_t{400}, size_t{511}}) {
+        SCOPED_TRACE(offset);
+        std::string bad = good;
+        bad[second + offset] = static_cast<char>(bad[second + offset] ^ 0x20);
+        MemStream s(bad);
+        TArcTarStreamHelper reader(&s);
+        ASSERT_TRUE(reader.FindFirstItem());
+        EXPECT_THROW(reader.FindNextItem(), EArcReadError);
+        EXPECT_THROW(reader.GetItemCount(), EArcReadError);
+    }
+}
+
+TEST_F(TarFormats, ArchivesWithoutRegularFilesListNothing) {
+    fs::create_directories(Dir.Path() / "src/only/sub");
+    ASSERT_EQ(testing::Run("ln -s a.txt alink", Dir.Path() / "src"), 0);
+    for (const char* format : {"gnu", "posix", "ustar", "v7"}) {
+        for (const char* files : {"--files-from /dev/null", "only", "alink"}) {
+            SCOPED_TRACE(std::string(format) + " " + files);
+            ASSERT_EQ(testing::Run(
+                          std::string("rm -f ../t.tar && tar --format=") + format + " -cf ../t.tar " + files,
+                          Dir.Path() / "src"),
+                      0);
+            framework::TFileStream s(Dir / "t.tar", framework::fmOpenRead | framework::fmShareDenyNone);
+            TArcTarStreamHelper reader(&s);
+            EXPECT_FALSE(reader.FindFirstItem());
+            EXPECT_EQ(reader.GetItemCount(), 0);
+        }
+    }
+}
+
+TEST_F(TarFormats, TimesBefore1980GiveTheEarliestDosDate) {
+    // 1975 (octal field), 1970 (zero), 1960 (a negative time: a binary field or an extended header)
+    // and, as a control, a time within the DOS range.
+    struct T {
+        const char* Touch;
+        uint16_t Date, Time;
+    };
+    for (const char* format : {"gnu", "posix"}) {
+        for (const T& t :
+             {T{"1975-06-01 12:00:00Z", 0x0021, 0}, T{"@0", 0x0021, 0}, T{"1960-01-01 00:00:00Z", 0x0021, 0},
+              T{"2001-02-03 04:05:06Z", (21 << 9) | (2 << 5) | 3, (4 << 11) | (5 << 5) | 3}}) {
+            SCOPED_TRACE(std::string(format) + " " + t.Touch);
+            ASSERT_EQ(testing::Run(std::string("touch -d '") + t.Touch +
+                                       "' a.txt && rm -f ../t.tar && tar --format=" + format +
+                                       " -cf ../t.tar a.txt",
+                                   Dir.Path() / "src"),
+                      0);
+            framework::TFileStream s(Dir / "t.tar", framework::fmOpenRead | framework::fmShareDenyNone);
+            TArcTarStreamHelper reader(&s);
+            ASSERT_TRUE(reader.FindFirstItem());
+            TArcTarItem item;
+            reader.ReadItem(item);
+            EXPECT_EQ(item.GetDosDate(), t.Date);
+            EXPECT_EQ(item.GetDosTime(), t.Time);
+        }
+    }
+}
+
 // ---- GZIP ---------------------------------------------------------------------------------------
 
 std::string RawDeflate(const std::string& data) {
@@ -261,7 +475,6 @@ std::string RawDeflate(const std::string& data) {
     deflateEnd(&z);
     return out;
 }
-
 
 // A member with every optional header field.
 std::string FullMember(const std::string& data, std::string& headerOnly) {
