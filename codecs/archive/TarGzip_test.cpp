@@ -10,6 +10,7 @@
 
 #include "codecs/archive/ArcBrowser.h"
 #include "codecs/archive/ArcErrors.h"
+#include "codecs/deflate/DeflateEngine.h"
 #include "codecs/testsupport/TestFiles.h"
 #include "framework/core/Stream.h"
 #include "platform/Paths.h"
@@ -594,6 +595,12 @@ TEST(GzipFiles, NamesKindsAndExtractionMatchTheTools) {
         EXPECT_FALSE(reader.FindNextItem());
         reader.ReadItemHeader();
         EXPECT_EQ(reader.Item->GetStoredName(), c.Name);
+        if (std::string(c.File) == "anon.gz") {
+            // No time stored (MTIME 0, 1970): the earliest DOS date and time.
+            EXPECT_EQ(reader.Item->ModTime, 0);
+            EXPECT_EQ(reader.Item->GetDosDate(), 0x0021);
+            EXPECT_EQ(reader.Item->GetDosTime(), 0);
+        }
         framework::TMemoryStream out;
         reader.ExtractItemData(&out);
         ASSERT_EQ(testing::Run(std::string("gzip -dc ") + c.File + " > expected", dir.Path()), 0);
@@ -604,6 +611,52 @@ TEST(GzipFiles, NamesKindsAndExtractionMatchTheTools) {
         reader.ExtractItemData(&sink);
         EXPECT_EQ(sink.Size(), 0);
     }
+}
+
+TEST(GzipFiles, EveryMemberIsReadAsGzipDoes) {
+    if (!testing::ToolAvailable("gzip") || !testing::ToolAvailable("bgzip"))
+        GTEST_SKIP() << "gzip or bgzip (package tabix) missing";
+    TempDir dir;
+    testing::WriteFile(dir / "one.txt", testing::TextLike(30000, 1));
+    testing::WriteFile(dir / "two.txt", testing::TextLike(200000, 2));
+    testing::WriteFile(dir / "empty.txt", "");
+    // Joined files (one of them empty), blocked output of 64 KiB members with its empty end
+    // member, joined files padded with zeros behind the last member, and members of a gzipped TAR.
+    ASSERT_EQ(
+        testing::Run("gzip -c one.txt > joined.gz && gzip -nc empty.txt >> joined.gz && gzip -c two.txt >> "
+                     "joined.gz && bgzip -c two.txt > blocked.gz && cp joined.gz padded.gz && head -c 700 "
+                     "/dev/zero >> padded.gz && tar cf - one.txt | gzip -c > t.tgz && tar cf - two.txt | "
+                     "gzip -c >> t.tgz",
+                     dir.Path()),
+        0);
+    for (const char* file : {"joined.gz", "blocked.gz", "padded.gz", "t.tgz"}) {
+        SCOPED_TRACE(file);
+        ASSERT_EQ(testing::Run(std::string("gzip -dc ") + file + " > expected", dir.Path()), 0);
+        const std::string expected = testing::ReadFile(dir / "expected");
+        framework::TFileStream s(dir / file, framework::fmOpenRead | framework::fmShareDenyNone);
+        TArcGzipStreamHelper reader(&s);
+        ASSERT_TRUE(reader.FindFirstItem());
+        framework::TMemoryStream out;
+        reader.ExtractItemData(&out);
+        EXPECT_EQ(ContentOf(out), expected);
+        EXPECT_EQ(reader.Item->GetUnpackedSize(), expected.size());
+        EXPECT_EQ(reader.Item->DataCrc, crc32(0, reinterpret_cast<const Bytef*>(expected.data()),
+                                              static_cast<uInt>(expected.size())));
+        // The test-only run checks the same.
+        framework::TMemoryStream sink;
+        reader.TestOnly = true;
+        reader.ExtractItemData(&sink);
+        EXPECT_EQ(reader.Item->GetUnpackedSize(), expected.size());
+    }
+    // A member whose tail does not match its data raises instead of passing for good.
+    std::string joined = testing::ReadFile(dir / "joined.gz");
+    const size_t firstEnd = testing::ReadFile(dir / "joined.gz").find(std::string("\x1f\x8b\x08", 3), 10);
+    ASSERT_NE(firstEnd, std::string::npos);
+    joined[firstEnd - 5] = static_cast<char>(joined[firstEnd - 5] ^ 1);  // the first member's CRC
+    MemStream bad(joined);
+    TArcGzipStreamHelper reader(&bad);
+    framework::TMemoryStream out;
+    EXPECT_THROW(reader.ExtractItemData(&out), EArcInflateError);
 }
 
 // ---- ZIP end record -----------------------------------------------------------------------------
