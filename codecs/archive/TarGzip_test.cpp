@@ -277,13 +277,18 @@ TEST_F(TarFormats, LongNamesComeFromLongNameRecordsExtendedHeadersAndThePrefix) 
         const char* Files;
         bool HasLongName;
     };
-    for (const F& f : {F{"gnu", "dddd* a.txt LLLL* link hard", true},
-                       F{"posix", "dddd* a.txt LLLL* link hard", true}, F{"ustar", "dddd* a.txt", false}}) {
+    // The deep file is named first, so that it is the archive's first header.
+    for (const F& f : {F{"gnu", "a.txt LLLL* link hard", true}, F{"posix", "a.txt LLLL* link hard", true},
+                       F{"ustar", "a.txt", false}}) {
         SCOPED_TRACE(f.Format);
-        ASSERT_EQ(testing::Run(
-                      std::string("rm -f ../t.tar && tar --format=") + f.Format + " -cf ../t.tar " + f.Files,
-                      Dir.Path() / "src"),
+        ASSERT_EQ(testing::Run(std::string("rm -f ../t.tar && tar --format=") + f.Format + " -cf ../t.tar " +
+                                   deep + " " + f.Files,
+                               Dir.Path() / "src"),
                   0);
+        if (std::string(f.Format) == "ustar") {
+            const std::string first = testing::ReadFile(Dir / "t.tar").substr(0, kTarBlock);
+            ASSERT_EQ(first.substr(tar::Prefix, folder.size()), folder);  // the first header uses the prefix
+        }
         framework::TFileStream s(Dir / "t.tar", framework::fmOpenRead | framework::fmShareDenyNone);
         EXPECT_EQ(TarSignatureTest(&s), 4);
         std::map<std::string, std::string> expected = {{deep, "deep data"},
