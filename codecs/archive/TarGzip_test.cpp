@@ -346,18 +346,25 @@ TEST(TarReader, ExtendedHeadersGiveSizeTimeAndLinkAndForgedOnesStayBounded) {
     item.SetStoredName("plain");
     EXPECT_EQ(item.GetStoredName(), "plain");
 
-    // A pre-1970 time from an extended header rounds to the earlier second.
-    {
-        const std::string old = PaxRecord("mtime", "-10.5");
-        MemStream o(TypedBlock('x', "x", static_cast<int64_t>(old.size())) + Padded(old) +
+    // Times from an extended header: a pre-1970 one rounds to the earlier second; times outside
+    // the DOS range give its first or last stamp.
+    struct T {
+        const char* MTime;
+        int64_t Seconds;
+        uint16_t Date, Time;
+    };
+    for (const T& t : {T{"-10.5", -11, 0x0021, 0}, T{"9999999999", 9999999999, 0xFF9F, 0xBF7D}}) {
+        SCOPED_TRACE(t.MTime);
+        const std::string record = PaxRecord("mtime", t.MTime);
+        MemStream o(TypedBlock('x', "x", static_cast<int64_t>(record.size())) + Padded(record) +
                     TypedBlock('0', "old", 0) + std::string(1024, '\0'));
         TArcTarStreamHelper r(&o);
         ASSERT_TRUE(r.FindFirstItem());
         TArcTarItem i;
         r.ReadItem(i);
-        EXPECT_EQ(i.ModificationTime(), -11);
-        EXPECT_EQ(i.GetDosDate(), 0x0021);
-        EXPECT_EQ(i.GetDosTime(), 0);
+        EXPECT_EQ(i.ModificationTime(), t.Seconds);
+        EXPECT_EQ(i.GetDosDate(), t.Date);
+        EXPECT_EQ(i.GetDosTime(), t.Time);
     }
 
     // Forged records: a long-name or extended record claiming more than the stream holds, and
