@@ -406,7 +406,7 @@ std::string ManyEntryZip(uint32_t count, uint64_t zip64Total) {
 
 TEST(ZipReaderLarge, MoreThan65535EntriesAreListedAndExtracted) {
     TempDir dir;
-    const uint32_t count = 70000;
+    const uint32_t count = 65600;
     testing::WriteFile(dir / "many.zip", ManyEntryZip(count, count));
     TZipReader reader(nullptr);
     reader.SetZipName(Win(dir / "many.zip"));
@@ -414,13 +414,13 @@ TEST(ZipReaderLarge, MoreThan65535EntriesAreListedAndExtracted) {
     ASSERT_EQ(reader.Count(), int(count));
     EXPECT_EQ(reader.EndCentral().TotalEntries, count);
     EXPECT_EQ(reader.GetFullName(0), "f0");
-    EXPECT_EQ(reader.GetFullName(69999), "f69999");
-    EXPECT_EQ(reader.GetUnCompressedSize(69999), 6);
+    EXPECT_EQ(reader.GetFullName(65599), "f65599");
+    EXPECT_EQ(reader.GetUnCompressedSize(65599), 6);
     TempDir out;
     reader.SetDestDir(Win(out.Path().string()));
-    reader.FilesList()->Add("f69999");
+    reader.FilesList()->Add("f65599");
     EXPECT_EQ(reader.UnZip(), 1);
-    EXPECT_EQ(testing::ReadFile(out / "f69999"), "f69999");
+    EXPECT_EQ(testing::ReadFile(out / "f65599"), "f65599");
     if (testing::ToolAvailable("unzip")) {
         // The layout is one the standard tool reads too.
         ASSERT_EQ(testing::Run("unzip -p many.zip f65536 > check", dir.Path()), 0);
