@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the TAR and GZIP readers and to the archive signature tests: the TAR
-// header walk with the data of every entry, the GZIP header and its inflation, and the ZIP end
-// record search.
+// header walk (long-name records, extended headers) with the header and data of every entry, the
+// GZIP headers and the inflation of every member, and the ZIP end record search.
 #include <cstddef>
 #include <cstdint>
 
@@ -24,6 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         codecs::TArcTarStreamHelper tar(&s);
         int n = 0;
         for (bool found = tar.FindFirstItem(); found && n < 64; found = tar.FindNextItem(), ++n) {
+            codecs::TArcTarItem item;
+            tar.ReadItem(item);
+            item.GetDosDate();
+            item.GetDosTime();
             framework::TMemoryStream out;
             try {
                 tar.ExtractItemData(&out);
@@ -42,6 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             framework::TMemoryStream out;
             gz.TestOnly = true;
             gz.ExtractItemData(&out);
+            gz.Item->GetDosDate();
             gz.ReadTail();
         }
     } catch (const framework::Exception&) {

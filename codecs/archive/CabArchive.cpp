@@ -40,6 +40,20 @@ int32_t CabSeek(std::intptr_t hf, int32_t dist, int32_t seekType) {
     return platform::_llseek(static_cast<platform::HFILE>(hf), dist, seekType);
 }
 
+// Attribute flag of an entry whose name is stored as UTF-8 rather than in the OEM code page.
+constexpr uint16_t kNameIsUtf8 = 0x80;
+
+// An entry's name in the system's code page: names flagged as UTF-8 are converted as ZIP UTF-8
+// names are; others are passed on as stored.
+std::string EntryName(const platform::FDINOTIFICATION* n) {
+    const std::string stored = n->psz1 ? n->psz1 : "";
+    return (n->attribs & kNameIsUtf8) ? platform::Utf8ToAnsi(stored) : stored;
+}
+// An entry's attributes without the name's encoding flag, which is no file attribute.
+uint16_t EntryAttributes(const platform::FDINOTIFICATION* n) {
+    return static_cast<uint16_t>(n->attribs & ~kNameIsUtf8);
+}
+
 // The listing notification: every entry becomes an item; nothing is copied.
 std::intptr_t ListNotify(platform::FDINOTIFICATIONTYPE type, platform::FDINOTIFICATION* n) {
     auto* archive = static_cast<TArcCabArchive*>(n->pv);
@@ -53,11 +67,11 @@ std::intptr_t ListNotify(platform::FDINOTIFICATIONTYPE type, platform::FDINOTIFI
         case platform::fdintPARTIAL_FILE:
         case platform::fdintCOPY_FILE: {
             auto item = std::make_unique<TArcCabItem>();
-            item->SetStoredName(n->psz1 ? n->psz1 : "");
+            item->SetStoredName(EntryName(n));
             item->SetUnpackedSize(static_cast<uint32_t>(n->cb));
             item->SetDosDate(n->date);
             item->SetDosTime(n->time);
-            item->SetAttributes(n->attribs);
+            item->SetAttributes(EntryAttributes(n));
             item->SetEncrypted(false);
             item->StartsInPreviousCabinet = type == platform::fdintPARTIAL_FILE;
             archive->ItemList->Add(item.release());
@@ -84,7 +98,7 @@ std::intptr_t ExtractNotify(platform::FDINOTIFICATIONTYPE type, platform::FDINOT
     auto* archive = static_cast<TArcCabArchive*>(n->pv);
     switch (type) {
         case platform::fdintCOPY_FILE: {
-            const std::string name = n->psz1 ? n->psz1 : "";
+            const std::string name = EntryName(n);
             if (!archive->ActiveItem || name != archive->ActiveItem->GetStoredName()) return 0;
             std::string target = name;
             if (!(archive->ExtractOptions & eoRestorePath)) {
@@ -122,7 +136,7 @@ std::intptr_t ExtractNotify(platform::FDINOTIFICATIONTYPE type, platform::FDINOT
             SetHandleDosTime(hf, n->date, n->time);
             platform::_lclose(hf);
             archive->TargetOpen = false;
-            WriteFileAttributes(archive->ExtractTarget, n->attribs);
+            WriteFileAttributes(archive->ExtractTarget, EntryAttributes(n));
             return 1;
         }
         case platform::fdintNEXT_CABINET:

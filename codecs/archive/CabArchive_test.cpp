@@ -16,12 +16,10 @@ namespace codecs {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::TempDir;
-using testing::Win;
 using testing::Put16;
 using testing::Put32;
-
-
+using testing::TempDir;
+using testing::Win;
 
 // One entry as the standard tools describe it.
 struct ToolEntry {
@@ -178,6 +176,43 @@ TEST_F(CabinetFiles, ExtractionOptionsAndOverwrite) {
     EXPECT_EQ(testing::ReadFile(Dir / "out/a.txt"), testing::ReadFile(Dir / "src/a.txt"));
     ASSERT_EQ(asked.size(), 2u);
     EXPECT_EQ(asked[0], Win(Dir / "out") + "\\a.txt");
+}
+
+TEST_F(CabinetFiles, Utf8NamesComeInTheSystemsCodePage) {
+    // gcab stores a non-ASCII name as UTF-8 and flags it with attribute 0x80.
+    testing::WriteFile(Dir / "src/M\xC3\xBCller.txt", "umlaut");
+    testing::WriteFile(Dir / "src/\xE6\x97\xA5.txt", "no code page");
+    ASSERT_EQ(
+        testing::Run(
+            "gcab -c ../u.cab a.txt M\xC3\xBCller.txt \xE6\x97\xA5.txt && gcab -lv ../u.cab > ../attrs.txt",
+            Dir.Path() / "src"),
+        0);
+    std::istringstream attrs(testing::ReadFile(Dir / "attrs.txt"));
+    std::vector<uint32_t> toolAttributes;
+    for (std::string line; std::getline(attrs, line);) {
+        size_t x = line.rfind(" 0x");
+        if (x != std::string::npos) toolAttributes.push_back(std::stoul(line.substr(x + 1), nullptr, 16));
+    }
+    ASSERT_EQ(toolAttributes.size(), 3u);
+    EXPECT_EQ(toolAttributes[0] & 0x80, 0u);
+    EXPECT_EQ(toolAttributes[1] & 0x80, 0x80u);
+    TArcCabArchive cab(Win(Dir / "u.cab"), 0);
+    cab.Load();
+    ASSERT_EQ(cab.Count(), 3);
+    const std::vector<std::string> names = {"a.txt", "M\xFCller.txt", "?.txt"};
+    for (int i = 0; i < 3; ++i) {
+        TArcArchiveItem* item = cab.ItemList->Get(i);
+        EXPECT_EQ(item->GetStoredName(), names[size_t(i)]);
+        EXPECT_EQ(item->GetAttributes(), toolAttributes[size_t(i)] & ~0x80u);
+    }
+    // Extraction finds the entry by its converted name and writes it under that name.
+    fs::create_directories(Dir.Path() / "out");
+    cab.SetBaseDirectory(Win(Dir / "out"));
+    int failures = 0;
+    cab.OnItemFailure = [&](framework::TObject*, TArcArchiveItem*, int32_t, int32_t, int32_t) { ++failures; };
+    cab.ExtractItemAt(1);
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(testing::ReadFile(Dir / "out/M\xC3\xBCller.txt"), "umlaut");
 }
 
 TEST_F(CabinetFiles, DamagedDataIsReportedAndLeavesNoPartialFile) {

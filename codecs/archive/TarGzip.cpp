@@ -37,8 +37,13 @@ int64_t FloorMod(int64_t a, int64_t b) {
     return m < 0 ? m + b : m;
 }
 
-// High and low word of the file date-time stamp of a Unix time.
+// High and low word of the file date-time stamp of a Unix time. A DOS stamp covers 1980 to
+// 2107; earlier times give its earliest value (1980-01-01 00:00:00), later ones its latest.
 uint32_t StampOfUnix(int64_t seconds) {
+    constexpr int64_t kFirst = 315532800;     // 1980-01-01 00:00:00
+    constexpr int64_t kLast = 4354819198;     // 2107-12-31 23:59:58
+    if (seconds < kFirst) return 0x00210000;  // day 1 of month 1 of 1980, midnight
+    if (seconds > kLast) return 0xFF9FBF7D;   // 2107-12-31 23:59:58
     return static_cast<uint32_t>(framework::DateTimeToFileDate(UnixSecondsToDateTime(seconds)));
 }
 
@@ -80,6 +85,36 @@ std::string ReadZeroTerminated(framework::TStream* stream) {
         }
         text.append(piece, static_cast<size_t>(n));
     }
+}
+
+// The CRC-32 of two pieces joined, from the CRC-32 of each and the length of the second: the
+// first CRC is carried over `length2` zero bytes by squaring a shift operator in GF(2).
+uint32_t Gf2Times(const uint32_t* matrix, uint32_t vector) {
+    uint32_t sum = 0;
+    for (int i = 0; vector; vector >>= 1, ++i)
+        if (vector & 1) sum ^= matrix[i];
+    return sum;
+}
+void Gf2Square(uint32_t* square, const uint32_t* matrix) {
+    for (int n = 0; n < 32; ++n) square[n] = Gf2Times(matrix, matrix[n]);
+}
+uint32_t Crc32Combine(uint32_t crc1, uint32_t crc2, uint64_t length2) {
+    if (length2 == 0) return crc1;
+    uint32_t even[32], odd[32];
+    odd[0] = 0xEDB88320;  // the operator for one zero bit
+    for (int n = 1; n < 32; ++n) odd[n] = 1u << (n - 1);
+    Gf2Square(even, odd);  // two zero bits
+    Gf2Square(odd, even);  // four zero bits
+    do {
+        Gf2Square(even, odd);
+        if (length2 & 1) crc1 = Gf2Times(even, crc1);
+        length2 >>= 1;
+        if (!length2) break;
+        Gf2Square(odd, even);
+        if (length2 & 1) crc1 = Gf2Times(odd, crc1);
+        length2 >>= 1;
+    } while (length2);
+    return crc1 ^ crc2;
 }
 
 std::string SlashesToBackslashes(std::string s) {
@@ -124,6 +159,17 @@ uint32_t TarHeaderChecksum(const uint8_t* record) {
     return sum;
 }
 
+bool TarBlockChecksumMatches(const uint8_t* block) {
+    int64_t unsignedSum = 0, signedSum = 0;
+    for (int i = 0; i < kTarBlock; ++i) {
+        bool field = i >= tar::Checksum && i < tar::Checksum + tar::ChecksumSize;
+        unsignedSum += field ? ' ' : block[i];
+        signedSum += field ? ' ' : static_cast<int8_t>(block[i]);
+    }
+    const int64_t stored = ReadOctalField(block + tar::Checksum, tar::ChecksumSize);
+    return stored == unsignedSum || stored == signedSum;
+}
+
 // ---- TAR item -----------------------------------------------------------------------------------
 
 TArcTarItem::TArcTarItem() {
@@ -138,21 +184,27 @@ TArcTarItem::TArcTarItem() {
 }
 
 int32_t TArcTarItem::GetPackedSize() const {
-    return static_cast<int32_t>(ReadOctalField(TarHeader + tar::Size, tar::SizeSize));
+    return static_cast<int32_t>(ExtendedSize ? *ExtendedSize
+                                             : ReadOctalField(TarHeader + tar::Size, tar::SizeSize));
 }
 uint32_t TArcTarItem::GetUnpackedSize() const {
-    return static_cast<uint32_t>(ReadOctalField(TarHeader + tar::Size, tar::SizeSize));
+    return static_cast<uint32_t>(ExtendedSize ? *ExtendedSize
+                                              : ReadOctalField(TarHeader + tar::Size, tar::SizeSize));
 }
 uint32_t TArcTarItem::GetAttributes() const {
     return static_cast<uint32_t>(ReadOctalField(TarHeader + tar::Mode, tar::ModeSize));
 }
 std::string TArcTarItem::GetStoredName() const {
-    return FieldText(TarHeader + tar::Name, tar::NameSize);
+    return ExtendedName.empty() ? FieldText(TarHeader + tar::Name, tar::NameSize) : ExtendedName;
+}
+std::string TArcTarItem::GetLinkName() const {
+    return ExtendedLinkName.empty() ? FieldText(TarHeader + tar::LinkName, tar::NameSize) : ExtendedLinkName;
 }
 int64_t TArcTarItem::ModificationTime() const {
-    return ReadOctalField(TarHeader + tar::MTime, tar::MTimeSize);
+    return ExtendedMTime ? *ExtendedMTime : ReadOctalField(TarHeader + tar::MTime, tar::MTimeSize);
 }
 void TArcTarItem::SetModificationTime(int64_t seconds) {
+    ExtendedMTime.reset();
     WriteOctalField(TarHeader + tar::MTime, tar::MTimeSize, seconds);
 }
 uint16_t TArcTarItem::GetDosDate() const {
@@ -162,9 +214,11 @@ uint16_t TArcTarItem::GetDosTime() const {
     return static_cast<uint16_t>(StampOfUnix(ModificationTime()) & 0xFFFF);
 }
 void TArcTarItem::SetPackedSize(int32_t value) {
+    ExtendedSize.reset();
     WriteOctalField(TarHeader + tar::Size, tar::SizeSize, value);
 }
 void TArcTarItem::SetUnpackedSize(uint32_t value) {
+    ExtendedSize.reset();
     WriteOctalField(TarHeader + tar::Size, tar::SizeSize, value);
 }
 void TArcTarItem::SetAttributes(uint32_t value) {
@@ -173,6 +227,7 @@ void TArcTarItem::SetAttributes(uint32_t value) {
 void TArcTarItem::SetStoredName(const std::string& value) {
     // At most 99 bytes, so the NUL always fits.
     size_t n = std::min<size_t>(value.size(), tar::NameSize - 1);
+    ExtendedName.clear();
     std::memset(TarHeader + tar::Name, 0, tar::NameSize);
     std::memcpy(TarHeader + tar::Name, value.data(), n);
 }
@@ -206,50 +261,163 @@ void TArcTarItem::SetGroupName(const std::string& value) {
 void TArcTarItem::ReadTarHeader(framework::TStream* stream) {
     stream->ReadBuffer(TarHeader, kTarHeaderSize);
     stream->Seek(-kTarHeaderSize, framework::soFromCurrent);
+    ExtendedName.clear();
+    ExtendedLinkName.clear();
+    ExtendedSize.reset();
+    ExtendedMTime.reset();
     SourcePath = SlashesToBackslashes(GetStoredName());
     PendingAction = paNone;
 }
 
 // ---- TAR stream reader --------------------------------------------------------------------------
 
+namespace {
+
+// Extended headers larger than this are taken for damage rather than read into memory.
+constexpr int64_t kMaxExtendedRecord = 16 << 20;
+// Sizes and times beyond this are clamped, so that offsets computed from them cannot overflow.
+constexpr int64_t kMaxTarNumber = int64_t{1} << 53;
+
+bool AllZero(const uint8_t* block) {
+    for (int i = 0; i < kTarBlock; ++i)
+        if (block[i]) return false;
+    return true;
+}
+
+// A decimal number of an extended header: an optional sign, digits and, for times, a fraction
+// that is dropped (rounding towards the earlier second). False for anything else.
+bool ParseDecimal(const std::string& text, bool allowFraction, int64_t& value) {
+    size_t i = 0;
+    bool negative = false;
+    if (allowFraction && i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+    const size_t digitsAt = i;
+    int64_t v = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+        v = std::min(v * 10 + (text[i] - '0'), kMaxTarNumber);
+    if (i == digitsAt) return false;
+    bool fraction = false;
+    if (allowFraction && i < text.size() && text[i] == '.') {
+        for (++i; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+            if (text[i] != '0') fraction = true;
+    }
+    if (i != text.size()) return false;
+    value = negative ? -v - (fraction ? 1 : 0) : v;
+    return true;
+}
+
+}  // namespace
+
 bool TArcTarStreamHelper::ReadHeaderAt(int64_t position) {
     if (position < 0 || Stream->Seek(position, framework::soFromBeginning) != position) return false;
     HeaderStart = position;
-    return Stream->Read(Header, kTarHeaderSize) == kTarHeaderSize;
+    return Stream->Read(Header, kTarBlock) == kTarBlock;
 }
 
-int64_t TArcTarStreamHelper::EntrySize() const {
-    return ReadOctalField(Header + tar::Size, tar::SizeSize);
+std::string TArcTarStreamHelper::ReadRecordData(int64_t at, int64_t size) {
+    if (size > kMaxExtendedRecord || size > Stream->Size() - at) throw EArcReadError();
+    std::string data(static_cast<size_t>(size), '\0');
+    Stream->Seek(at, framework::soFromBeginning);
+    if (size > 0) Stream->ReadBuffer(data.data(), static_cast<int32_t>(size));
+    return data;
 }
 
-bool TArcTarStreamHelper::SearchRegular(bool stopAtEmptyName) {
-    int64_t position = HeaderStart;
+// Records "<length> <keyword>=<value>\n", the length counting the whole record.
+void TArcTarStreamHelper::ParseExtendedHeader(const std::string& data, TExtended& extended) {
+    size_t at = 0;
+    while (at < data.size()) {
+        if (data[at] == '\0') break;  // padding behind the last record
+        size_t space = data.find(' ', at);
+        if (space == std::string::npos || space == at) throw EArcReadError();
+        size_t length = 0;
+        for (size_t i = at; i < space; ++i) {
+            if (data[i] < '0' || data[i] > '9') throw EArcReadError();
+            length = length * 10 + static_cast<size_t>(data[i] - '0');
+            if (length > data.size()) throw EArcReadError();
+        }
+        if (length <= space - at + 1 || length > data.size() - at || data[at + length - 1] != '\n')
+            throw EArcReadError();
+        const std::string record = data.substr(space + 1, at + length - 1 - (space + 1));
+        at += length;
+        size_t equals = record.find('=');
+        if (equals == std::string::npos) throw EArcReadError();
+        const std::string key = record.substr(0, equals), value = record.substr(equals + 1);
+        int64_t number = 0;
+        if (key == "path") {
+            extended.Name = value;
+        } else if (key == "linkpath") {
+            extended.LinkName = value;
+        } else if (key == "size") {
+            if (!ParseDecimal(value, false, number)) throw EArcReadError();
+            extended.Size = number;
+        } else if (key == "mtime") {
+            if (!ParseDecimal(value, true, number)) throw EArcReadError();
+            extended.MTime = number;
+        }
+    }
+}
+
+bool TArcTarStreamHelper::SearchRegular(int64_t position) {
+    TExtended extended;
     for (;;) {
         if (!ReadHeaderAt(position)) return false;
-        if (stopAtEmptyName && Header[tar::Name] == 0) return false;
-        uint8_t type = Header[tar::TypeFlag];
+        if (AllZero(Header)) return false;  // the end of the archive
+        if (!TarBlockChecksumMatches(Header)) throw EArcReadError();
+        const uint8_t type = Header[tar::TypeFlag];
+        const int64_t ownSize = ReadOctalField(Header + tar::Size, tar::SizeSize);
+        const int64_t dataAt = position + kTarBlock;
+        if (type == 'L' || type == 'K' || type == 'x') {
+            const std::string data = ReadRecordData(dataAt, ownSize);
+            if (type == 'x')
+                ParseExtendedHeader(data, extended);
+            else
+                (type == 'L' ? extended.Name : extended.LinkName) = data.substr(0, data.find('\0'));
+            position = dataAt + RoundUpToBlock(ownSize);
+            continue;
+        }
+        std::string name = FieldText(Header + tar::Name, tar::NameSize);
+        if (std::memcmp(Header + tar::Magic, "ustar\0", 6) == 0) {
+            std::string prefix = FieldText(Header + tar::Prefix, tar::PrefixSize);
+            if (!prefix.empty()) name = prefix + "/" + name;
+        }
+        EntryName = extended.Name ? *extended.Name : name;
+        EntryLinkName =
+            extended.LinkName ? *extended.LinkName : FieldText(Header + tar::LinkName, tar::NameSize);
+        EntrySize = extended.Size ? *extended.Size : ownSize;
+        EntryMTime = extended.MTime;
         if (type == 0 || type == '0') {
+            if (EntryName.empty()) return false;
             Stream->Seek(HeaderStart, framework::soFromBeginning);
             return true;
         }
         // Every step moves forward by at least one block, so the walk ends.
-        position = HeaderStart + RoundUpToBlock(EntrySize()) + kTarBlock;
+        position = dataAt + RoundUpToBlock(EntrySize);
+        extended = TExtended();
     }
 }
 
 bool TArcTarStreamHelper::FindFirstItem() {
     HeaderStart = 0;
-    return SearchRegular(false);
+    return SearchRegular(0);
 }
 
 bool TArcTarStreamHelper::FindNextItem() {
-    HeaderStart += RoundUpToBlock(EntrySize()) + kTarBlock;
-    return SearchRegular(true);
+    return SearchRegular(HeaderStart + kTarBlock + RoundUpToBlock(EntrySize));
+}
+
+void TArcTarStreamHelper::ReadItem(TArcTarItem& item) {
+    Stream->Seek(HeaderStart, framework::soFromBeginning);
+    item.ReadTarHeader(Stream);
+    item.ExtendedName = EntryName;
+    item.ExtendedLinkName = EntryLinkName;
+    item.ExtendedSize = EntrySize;
+    item.ExtendedMTime = EntryMTime;
+    item.SourcePath = SlashesToBackslashes(item.GetStoredName());
 }
 
 void TArcTarStreamHelper::ExtractItemData(framework::TStream* dest) {
     Stream->Seek(HeaderStart + kTarBlock, framework::soFromBeginning);
-    int64_t size = EntrySize();
+    // Data that the stream does not hold is not waited for: the copy raises at its end.
+    int64_t size = EntrySize;
     if (size > 0) dest->CopyFrom(Stream, size);
     Stream->Seek(HeaderStart, framework::soFromBeginning);
 }
@@ -392,8 +560,36 @@ void TArcGzipStreamHelper::ExtractItemData(framework::TStream* dest) {
     Item->ReadItemHeader(Stream);
     TArcDeflateHelper settings;
     if (TestOnly) settings.SetOptions(settings.Options() | dfoTestOnly);
-    Item->DataCrc = Inflate(Stream, dest, &settings);
-    Item->SetUnpackedSize(static_cast<uint32_t>(dest->Size()));
+    // Every member in turn (files joined one after the other, or blocked output), as one data
+    // stream: the check and the size cover all of it. Each member's own tail is checked; the
+    // stream is left at the tail of the last one.
+    uint32_t crc = 0;
+    uint64_t total = 0;
+    for (bool first = true;; first = false) {
+        if (!first) {
+            TArcGzipItem next;
+            next.ReadItemHeader(Stream);
+            if (next.Method != 8) throw EArcInflateError("Unknown GZIP compression method");
+        }
+        settings.NormalCount = 0;
+        const uint32_t memberCrc = Inflate(Stream, dest, &settings);
+        const uint64_t memberSize = static_cast<uint32_t>(settings.NormalCount);
+        crc = first ? memberCrc : Crc32Combine(crc, memberCrc, memberSize);
+        total += memberSize;
+        const int64_t tailAt = Stream->Position();
+        uint8_t tail[8 + 3];
+        const int32_t got = Stream->Read(tail, sizeof tail);
+        Stream->Seek(tailAt, framework::soFromBeginning);
+        if (got < 8) break;  // no tail: nothing follows
+        if (Get32(tail) != memberCrc || Get32(tail + 4) != static_cast<uint32_t>(memberSize))
+            throw EArcInflateError("GZIP member check failed");
+        // Anything behind the tail other than another member's header (such as zero padding)
+        // ends the data, as it does for other readers.
+        if (got < 11 || tail[8] != 31 || tail[9] != 139) break;
+        Stream->Seek(tailAt + 8, framework::soFromBeginning);
+    }
+    Item->DataCrc = crc;
+    Item->SetUnpackedSize(static_cast<uint32_t>(total));
 }
 
 void TArcGzipStreamHelper::WriteItemHeader() {
@@ -536,9 +732,13 @@ int TarSignatureTest(framework::TStream* stream) {
     } catch (const framework::EReadError&) {
         return 0;  // shorter than one header
     }
-    uint32_t stored =
-        static_cast<uint32_t>(ReadOctalField(item.TarHeader + tar::Checksum, tar::ChecksumSize));
-    if (stored == TarHeaderChecksum(item.TarHeader)) return 4;
+    // The checksum covers the whole block: the bytes behind the record (the name prefix of the
+    // POSIX format) count too. A block cut short by the end of the stream counts as zero-filled.
+    uint8_t block[kTarBlock] = {};
+    const int64_t at = reader.Stream->Position();
+    reader.Stream->Read(block, kTarBlock);
+    reader.Stream->Seek(at, framework::soFromBeginning);
+    if (TarBlockChecksumMatches(block)) return 4;
     std::string magic = FieldText(item.TarHeader + tar::Magic, tar::MagicSize);
     return magic == "ustar  " || magic == "GNUtar " ? 4 : 0;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "codecs/archive/ArcArchive.h"
@@ -28,6 +29,8 @@ constexpr int LinkName = 157;
 constexpr int Magic = 257, MagicSize = 8;
 constexpr int UName = 265, GName = 297, OwnerNameSize = 32;
 constexpr int DevMajor = 329, DevMinor = 337, DevSize = 8;
+// Behind the record, in headers with the POSIX magic "ustar" NUL: the folder part of a long name.
+constexpr int Prefix = 345, PrefixSize = 155;
 }  // namespace tar
 
 // (n + 511) with the low nine bits cleared.
@@ -38,6 +41,9 @@ int64_t ReadOctalField(const uint8_t* field, int width);
 void WriteOctalField(uint8_t* field, int width, int64_t value);
 // Sum of the record's bytes with the checksum field counted as eight blanks.
 uint32_t TarHeaderChecksum(const uint8_t* record);
+// Whether the checksum field of a whole 512-byte header block holds the sum of all its bytes (the
+// field counted as blanks), taken unsigned or, as some old writers did, signed.
+bool TarBlockChecksumMatches(const uint8_t* block);
 
 class TArcTarItem : public TArcArchiveItem {
 public:
@@ -67,11 +73,20 @@ public:
     int64_t ModificationTime() const;
     void SetModificationTime(int64_t seconds);
 
+    // The link target of a link entry.
+    std::string GetLinkName() const;
+
     // Reads the record at the stream's position and moves back to it. Raises EReadError when fewer
-    // than 345 bytes are there.
+    // than 345 bytes are there. The values of extended headers are cleared.
     void ReadTarHeader(framework::TStream* stream);
 
     uint8_t TarHeader[kTarHeaderSize];
+    // Values that records in front of the header (a long-name record, an extended header or the
+    // name prefix) give instead of the header's own fields; the setters of those fields clear them.
+    std::string ExtendedName;
+    std::string ExtendedLinkName;
+    std::optional<int64_t> ExtendedSize;
+    std::optional<int64_t> ExtendedMTime;
 };
 
 // ---- GZIP ---------------------------------------------------------------------------------------
@@ -105,6 +120,11 @@ public:
 };
 
 // ---- stream readers -----------------------------------------------------------------------------
+// The walk reads whole 512-byte headers. An all-zero block ends the archive; a header whose
+// checksum does not match raises EArcReadError (a damaged archive). Long-name records ("L" for
+// names, "K" for link names) and extended headers ("x": path, linkpath, size, mtime) apply to the
+// header that follows them; global extended headers ("g") are passed over. Their data must lie
+// within the stream, or the archive counts as damaged.
 class TArcTarStreamHelper : public TArcArchiveStreamHelper {
 public:
     using TArcArchiveStreamHelper::TArcArchiveStreamHelper;
@@ -120,14 +140,28 @@ public:
     void WriteItemData(framework::TStream* source) override;
     void WriteTail() override;
     int GetItemCount() override;
+    // Reads the current entry's header into the item, with the name, link name, size and time
+    // that records in front of it give.
+    void ReadItem(TArcTarItem& item);
 
-    uint8_t Header[kTarHeaderSize] = {};
+    // The header block of the current entry.
+    uint8_t Header[kTarBlock] = {};
     int64_t HeaderStart = 0;
+    // The current entry as its header and the records in front of it describe it.
+    std::string EntryName;
+    std::string EntryLinkName;
+    int64_t EntrySize = 0;
+    std::optional<int64_t> EntryMTime;
 
 private:
+    struct TExtended {
+        std::optional<std::string> Name, LinkName;
+        std::optional<int64_t> Size, MTime;
+    };
     bool ReadHeaderAt(int64_t position);
-    bool SearchRegular(bool stopAtEmptyName);
-    int64_t EntrySize() const;
+    bool SearchRegular(int64_t position);
+    std::string ReadRecordData(int64_t at, int64_t size);
+    void ParseExtendedHeader(const std::string& data, TExtended& extended);
 };
 
 class TArcGzipStreamHelper : public TArcArchiveStreamHelper {

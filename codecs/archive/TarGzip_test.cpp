@@ -5,10 +5,12 @@
 
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <sstream>
 
 #include "codecs/archive/ArcBrowser.h"
 #include "codecs/archive/ArcErrors.h"
+#include "codecs/deflate/DeflateEngine.h"
 #include "codecs/testsupport/TestFiles.h"
 #include "framework/core/Stream.h"
 #include "platform/Paths.h"
@@ -17,10 +19,9 @@ namespace codecs {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Put32;
 using testing::TempDir;
 using testing::Win;
-using testing::Put32;
-
 
 // A memory stream holding the bytes, positioned at its start.
 struct MemStream : framework::TMemoryStream {
@@ -166,12 +167,11 @@ TEST(TarReader, WalkStopsAtTheZeroBlockAndSkipsOtherTypes) {
     MemStream empty("");
     TArcTarStreamHelper none(&empty);
     EXPECT_EQ(none.GetItemCount(), 0);
+    // A zero block ends the archive also before its first entry.
     MemStream zeros(std::string(1024, '\0'));
     TArcTarStreamHelper zero(&zeros);
-    ASSERT_TRUE(zero.FindFirstItem());
-    TArcTarItem item;
-    item.ReadTarHeader(&zeros);
-    EXPECT_EQ(item.GetStoredName(), "");
+    EXPECT_FALSE(zero.FindFirstItem());
+    EXPECT_EQ(zero.GetItemCount(), 0);
     // An entry whose data runs past the end of the stream raises instead of reading short.
     MemStream cut(HeaderBlock("big", "ustar  \0", false, '0', 100000) + "only a little");
     TArcTarStreamHelper big(&cut);
@@ -246,6 +246,233 @@ TEST_F(TarFormats, EveryFormatIsRecognisedAndCountedAsTarDoes) {
     }
 }
 
+// The regular entries of a TAR stream, with their data, as the reader lists them.
+std::map<std::string, std::string> ListTar(framework::TStream& s) {
+    std::map<std::string, std::string> entries;
+    TArcTarStreamHelper reader(&s);
+    for (bool found = reader.FindFirstItem(); found; found = reader.FindNextItem()) {
+        TArcTarItem item;
+        reader.ReadItem(item);
+        framework::TMemoryStream out;
+        reader.ExtractItemData(&out);
+        EXPECT_EQ(out.Size(), item.GetUnpackedSize()) << item.GetStoredName();
+        entries[item.GetStoredName()] = ContentOf(out);
+    }
+    return entries;
+}
+
+TEST_F(TarFormats, LongNamesComeFromLongNameRecordsExtendedHeadersAndThePrefix) {
+    // A folder path that only the prefix field (or a long-name record) can hold, placed first so
+    // that the first header of a ustar archive uses the prefix; a file name longer than the name
+    // field; a link with a long target; a hard link to the long file.
+    const std::string folder = std::string(60, 'd') + "/" + std::string(70, 'e');
+    const std::string deep = folder + "/deep.txt";
+    const std::string longName = std::string(120, 'L');
+    const std::string target = std::string(110, 't');
+    fs::create_directories(Dir.Path() / "src" / folder);
+    testing::WriteFile(Dir / ("src/" + deep), "deep data");
+    ASSERT_EQ(testing::Run("ln -s " + target + " link && ln " + longName + " hard", Dir.Path() / "src"), 0);
+    struct F {
+        const char* Format;
+        const char* Files;
+        bool HasLongName;
+    };
+    // The deep file is named first, so that it is the archive's first header.
+    for (const F& f : {F{"gnu", "a.txt LLLL* link hard", true}, F{"posix", "a.txt LLLL* link hard", true},
+                       F{"ustar", "a.txt", false}}) {
+        SCOPED_TRACE(f.Format);
+        ASSERT_EQ(testing::Run(std::string("rm -f ../t.tar && tar --format=") + f.Format + " -cf ../t.tar " +
+                                   deep + " " + f.Files,
+                               Dir.Path() / "src"),
+                  0);
+        if (std::string(f.Format) == "ustar") {
+            const std::string first = testing::ReadFile(Dir / "t.tar").substr(0, kTarBlock);
+            ASSERT_EQ(first.substr(tar::Prefix, folder.size()), folder);  // the first header uses the prefix
+        }
+        framework::TFileStream s(Dir / "t.tar", framework::fmOpenRead | framework::fmShareDenyNone);
+        EXPECT_EQ(TarSignatureTest(&s), 4);
+        std::map<std::string, std::string> expected = {{deep, "deep data"},
+                                                       {"a.txt", testing::ReadFile(Dir / "src/a.txt")}};
+        if (f.HasLongName) expected[longName] = "long name";
+        EXPECT_EQ(ListTar(s), expected);
+        EXPECT_EQ(DetectArchiveKind(Win(Dir / "t.tar"), 0), akTar);
+    }
+}
+
+// A header block with the given type, name and size field, its checksum right.
+std::string TypedBlock(char type, const std::string& name, int64_t size) {
+    return HeaderBlock(name, "ustar\00000", false, type, size);
+}
+// A record of an extended header, its length counting itself.
+std::string PaxRecord(const std::string& key, const std::string& value) {
+    const std::string body = " " + key + "=" + value + "\n";
+    size_t length = body.size() + 1;
+    while (std::to_string(length).size() + body.size() != length) ++length;
+    return std::to_string(length) + body;
+}
+std::string Padded(std::string data) {
+    data.resize(static_cast<size_t>(RoundUpToBlock(static_cast<int64_t>(data.size()))), '\0');
+    return data;
+}
+
+TEST(TarReader, ExtendedHeadersGiveSizeTimeAndLinkAndForgedOnesStayBounded) {
+    // The extended size replaces a wrong one in the header; the time, name and link target too.
+    const std::string pax = PaxRecord("path", "real/name.txt") + PaxRecord("size", "5") +
+                            PaxRecord("mtime", "1600000000.25") + PaxRecord("linkpath", "somewhere") +
+                            PaxRecord("comment", "ignored");
+    const std::string tar = TypedBlock('x', "PaxHeaders/x", static_cast<int64_t>(pax.size())) + Padded(pax) +
+                            TypedBlock('0', "short", 3) + Padded("fiver") + TypedBlock('0', "next", 2) +
+                            Padded("ok") + std::string(1024, '\0');
+    MemStream s(tar);
+    TArcTarStreamHelper reader(&s);
+    ASSERT_TRUE(reader.FindFirstItem());
+    TArcTarItem item;
+    reader.ReadItem(item);
+    EXPECT_EQ(item.GetStoredName(), "real/name.txt");
+    EXPECT_EQ(item.SourcePath, "real\\name.txt");
+    EXPECT_EQ(item.GetUnpackedSize(), 5u);
+    EXPECT_EQ(item.ModificationTime(), 1600000000);
+    EXPECT_EQ(item.GetLinkName(), "somewhere");
+    framework::TMemoryStream out;
+    reader.ExtractItemData(&out);
+    EXPECT_EQ(ContentOf(out), "fiver");
+    // The extended values apply to one entry only.
+    ASSERT_TRUE(reader.FindNextItem());
+    reader.ReadItem(item);
+    EXPECT_EQ(item.GetStoredName(), "next");
+    EXPECT_EQ(item.GetUnpackedSize(), 2u);
+    EXPECT_FALSE(reader.FindNextItem());
+    // Setting a field drops the extended value.
+    item.SetStoredName("plain");
+    EXPECT_EQ(item.GetStoredName(), "plain");
+
+    // Times from an extended header: a pre-1970 one rounds to the earlier second; times outside
+    // the DOS range give its first or last stamp.
+    struct T {
+        const char* MTime;
+        int64_t Seconds;
+        uint16_t Date, Time;
+    };
+    for (const T& t : {T{"-10.5", -11, 0x0021, 0}, T{"9999999999", 9999999999, 0xFF9F, 0xBF7D}}) {
+        SCOPED_TRACE(t.MTime);
+        const std::string record = PaxRecord("mtime", t.MTime);
+        MemStream o(TypedBlock('x', "x", static_cast<int64_t>(record.size())) + Padded(record) +
+                    TypedBlock('0', "old", 0) + std::string(1024, '\0'));
+        TArcTarStreamHelper r(&o);
+        ASSERT_TRUE(r.FindFirstItem());
+        TArcTarItem i;
+        r.ReadItem(i);
+        EXPECT_EQ(i.ModificationTime(), t.Seconds);
+        EXPECT_EQ(i.GetDosDate(), t.Date);
+        EXPECT_EQ(i.GetDosTime(), t.Time);
+    }
+
+    // Forged records: a long-name or extended record claiming more than the stream holds, and
+    // malformed extended records, end the walk as a damaged archive without reading on.
+    struct Case {
+        const char* What;
+        std::string Bytes;
+    };
+    const std::string huge = "99999999999 path=x\n";
+    const std::vector<Case> forged = {
+        {"long name beyond the end", TypedBlock('L', "././@LongLink", 017777777777) + Padded("name")},
+        {"extended header beyond the end", TypedBlock('x', "x", 0100000000) + Padded(PaxRecord("path", "p"))},
+        {"record length beyond the header",
+         TypedBlock('x', "x", static_cast<int64_t>(huge.size())) + Padded(huge)},
+        {"record without newline", TypedBlock('x', "x", 11) + Padded("11 path=abc")},
+        {"record length not a number", TypedBlock('x', "x", 8) + Padded("x path=\n")},
+        {"size not a number", TypedBlock('x', "x", 12) + Padded("12 size=-40\n")},
+    };
+    for (const Case& c : forged) {
+        SCOPED_TRACE(c.What);
+        MemStream f(c.Bytes + TypedBlock('0', "after", 0) + std::string(1024, '\0'));
+        TArcTarStreamHelper r(&f);
+        EXPECT_THROW(r.FindFirstItem(), EArcReadError);
+    }
+    // An extended size far beyond the stream: the entry lists, its data raises at the end of the
+    // stream, and the walk ends there.
+    {
+        const std::string big = PaxRecord("size", "999999999999999999999999");
+        MemStream b(TypedBlock('x', "x", static_cast<int64_t>(big.size())) + Padded(big) +
+                    TypedBlock('0', "big", 0) + Padded("some data"));
+        TArcTarStreamHelper r(&b);
+        ASSERT_TRUE(r.FindFirstItem());
+        framework::TMemoryStream sink;
+        EXPECT_THROW(r.ExtractItemData(&sink), framework::EReadError);
+        EXPECT_FALSE(r.FindNextItem());
+    }
+}
+
+TEST_F(TarFormats, DamagedHeaderEndsTheWalkAsADamagedArchive) {
+    ASSERT_EQ(testing::Run("tar --format=posix -cf ../t.tar a.txt b.bin empty", Dir.Path() / "src"), 0);
+    const std::string good = testing::ReadFile(Dir / "t.tar");
+    MemStream intact(good);
+    EXPECT_EQ(ListTar(intact).size(), 3u);
+    // Bytes changed in the second entry's header, in its name and behind the 345-byte record.
+    const size_t second = [&] {
+        TArcTarStreamHelper r(&intact);
+        EXPECT_TRUE(r.FindFirstItem());
+        EXPECT_TRUE(r.FindNextItem());
+        return static_cast<size_t>(r.HeaderStart);
+    }();
+    for (size_t offset : {size_t{3}, size_t{400}, size_t{511}}) {
+        SCOPED_TRACE(offset);
+        std::string bad = good;
+        bad[second + offset] = static_cast<char>(bad[second + offset] ^ 0x20);
+        MemStream s(bad);
+        TArcTarStreamHelper reader(&s);
+        ASSERT_TRUE(reader.FindFirstItem());
+        EXPECT_THROW(reader.FindNextItem(), EArcReadError);
+        EXPECT_THROW(reader.GetItemCount(), EArcReadError);
+    }
+}
+
+TEST_F(TarFormats, ArchivesWithoutRegularFilesListNothing) {
+    fs::create_directories(Dir.Path() / "src/only/sub");
+    ASSERT_EQ(testing::Run("ln -s a.txt alink", Dir.Path() / "src"), 0);
+    for (const char* format : {"gnu", "posix", "ustar", "v7"}) {
+        for (const char* files : {"--files-from /dev/null", "only", "alink"}) {
+            SCOPED_TRACE(std::string(format) + " " + files);
+            ASSERT_EQ(testing::Run(
+                          std::string("rm -f ../t.tar && tar --format=") + format + " -cf ../t.tar " + files,
+                          Dir.Path() / "src"),
+                      0);
+            framework::TFileStream s(Dir / "t.tar", framework::fmOpenRead | framework::fmShareDenyNone);
+            TArcTarStreamHelper reader(&s);
+            EXPECT_FALSE(reader.FindFirstItem());
+            EXPECT_EQ(reader.GetItemCount(), 0);
+        }
+    }
+}
+
+TEST_F(TarFormats, TimesBefore1980GiveTheEarliestDosDate) {
+    // 1975 (octal field), 1970 (zero), 1960 (a negative time: a binary field or an extended header)
+    // and, as a control, a time within the DOS range.
+    struct T {
+        const char* Touch;
+        uint16_t Date, Time;
+    };
+    for (const char* format : {"gnu", "posix"}) {
+        for (const T& t :
+             {T{"1975-06-01 12:00:00Z", 0x0021, 0}, T{"@0", 0x0021, 0}, T{"1960-01-01 00:00:00Z", 0x0021, 0},
+              T{"2001-02-03 04:05:06Z", (21 << 9) | (2 << 5) | 3, (4 << 11) | (5 << 5) | 3}}) {
+            SCOPED_TRACE(std::string(format) + " " + t.Touch);
+            ASSERT_EQ(testing::Run(std::string("touch -d '") + t.Touch +
+                                       "' a.txt && rm -f ../t.tar && tar --format=" + format +
+                                       " -cf ../t.tar a.txt",
+                                   Dir.Path() / "src"),
+                      0);
+            framework::TFileStream s(Dir / "t.tar", framework::fmOpenRead | framework::fmShareDenyNone);
+            TArcTarStreamHelper reader(&s);
+            ASSERT_TRUE(reader.FindFirstItem());
+            TArcTarItem item;
+            reader.ReadItem(item);
+            EXPECT_EQ(item.GetDosDate(), t.Date);
+            EXPECT_EQ(item.GetDosTime(), t.Time);
+        }
+    }
+}
+
 // ---- GZIP ---------------------------------------------------------------------------------------
 
 std::string RawDeflate(const std::string& data) {
@@ -261,7 +488,6 @@ std::string RawDeflate(const std::string& data) {
     deflateEnd(&z);
     return out;
 }
-
 
 // A member with every optional header field.
 std::string FullMember(const std::string& data, std::string& headerOnly) {
@@ -381,6 +607,12 @@ TEST(GzipFiles, NamesKindsAndExtractionMatchTheTools) {
         EXPECT_FALSE(reader.FindNextItem());
         reader.ReadItemHeader();
         EXPECT_EQ(reader.Item->GetStoredName(), c.Name);
+        if (std::string(c.File) == "anon.gz") {
+            // No time stored (MTIME 0, 1970): the earliest DOS date and time.
+            EXPECT_EQ(reader.Item->ModTime, 0);
+            EXPECT_EQ(reader.Item->GetDosDate(), 0x0021);
+            EXPECT_EQ(reader.Item->GetDosTime(), 0);
+        }
         framework::TMemoryStream out;
         reader.ExtractItemData(&out);
         ASSERT_EQ(testing::Run(std::string("gzip -dc ") + c.File + " > expected", dir.Path()), 0);
@@ -391,6 +623,52 @@ TEST(GzipFiles, NamesKindsAndExtractionMatchTheTools) {
         reader.ExtractItemData(&sink);
         EXPECT_EQ(sink.Size(), 0);
     }
+}
+
+TEST(GzipFiles, EveryMemberIsReadAsGzipDoes) {
+    if (!testing::ToolAvailable("gzip") || !testing::ToolAvailable("bgzip"))
+        GTEST_SKIP() << "gzip or bgzip (package tabix) missing";
+    TempDir dir;
+    testing::WriteFile(dir / "one.txt", testing::TextLike(30000, 1));
+    testing::WriteFile(dir / "two.txt", testing::TextLike(200000, 2));
+    testing::WriteFile(dir / "empty.txt", "");
+    // Joined files (one of them empty), blocked output of 64 KiB members with its empty end
+    // member, joined files padded with zeros behind the last member, and members of a gzipped TAR.
+    ASSERT_EQ(
+        testing::Run("gzip -c one.txt > joined.gz && gzip -nc empty.txt >> joined.gz && gzip -c two.txt >> "
+                     "joined.gz && bgzip -c two.txt > blocked.gz && cp joined.gz padded.gz && head -c 700 "
+                     "/dev/zero >> padded.gz && tar cf - one.txt | gzip -c > t.tgz && tar cf - two.txt | "
+                     "gzip -c >> t.tgz",
+                     dir.Path()),
+        0);
+    for (const char* file : {"joined.gz", "blocked.gz", "padded.gz", "t.tgz"}) {
+        SCOPED_TRACE(file);
+        ASSERT_EQ(testing::Run(std::string("gzip -dc ") + file + " > expected", dir.Path()), 0);
+        const std::string expected = testing::ReadFile(dir / "expected");
+        framework::TFileStream s(dir / file, framework::fmOpenRead | framework::fmShareDenyNone);
+        TArcGzipStreamHelper reader(&s);
+        ASSERT_TRUE(reader.FindFirstItem());
+        framework::TMemoryStream out;
+        reader.ExtractItemData(&out);
+        EXPECT_EQ(ContentOf(out), expected);
+        EXPECT_EQ(reader.Item->GetUnpackedSize(), expected.size());
+        EXPECT_EQ(reader.Item->DataCrc, crc32(0, reinterpret_cast<const Bytef*>(expected.data()),
+                                              static_cast<uInt>(expected.size())));
+        // The test-only run checks the same.
+        framework::TMemoryStream sink;
+        reader.TestOnly = true;
+        reader.ExtractItemData(&sink);
+        EXPECT_EQ(reader.Item->GetUnpackedSize(), expected.size());
+    }
+    // A member whose tail does not match its data raises instead of passing for good.
+    std::string joined = testing::ReadFile(dir / "joined.gz");
+    const size_t firstEnd = testing::ReadFile(dir / "joined.gz").find(std::string("\x1f\x8b\x08", 3), 10);
+    ASSERT_NE(firstEnd, std::string::npos);
+    joined[firstEnd - 5] = static_cast<char>(joined[firstEnd - 5] ^ 1);  // the first member's CRC
+    MemStream bad(joined);
+    TArcGzipStreamHelper reader(&bad);
+    framework::TMemoryStream out;
+    EXPECT_THROW(reader.ExtractItemData(&out), EArcInflateError);
 }
 
 // ---- ZIP end record -----------------------------------------------------------------------------

@@ -254,6 +254,12 @@ void TZipExtraction::ExtractEntry(int i) {
         return;
     }
     if (e.Filename() == "." || e.Filename() == "..") return;
+    // An entry whose CRC and sizes could not be recovered from a damaged archive: its data cannot
+    // be told apart from what follows it, so nothing is written for it.
+    if (e.Damaged) {
+        Skip(srFileOpenError, stored, i, e.UncompressedSize);
+        return;
+    }
 
     std::string outName = folder + e.Filename();
     bool skip = false;

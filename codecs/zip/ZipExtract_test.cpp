@@ -13,12 +13,10 @@ namespace codecs {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::TempDir;
-using testing::Win;
 using testing::Put16;
 using testing::Put32;
-
-
+using testing::TempDir;
+using testing::Win;
 
 // A one-entry stored archive written field by field: local header, data, central header, end
 // record.
@@ -191,6 +189,64 @@ TEST_F(ZipExtractFiles, PasswordsSeekableAndStreamed) {
         EXPECT_EQ(right.UnZip(), std::string(name) == "p.zip" ? 2 : 1);
         std::string entry = std::string(name) == "p.zip" ? "text.txt" : "-";
         EXPECT_EQ(testing::ReadFile(Dir / ("out/" + entry)), testing::ReadFile(Dir / "src/text.txt"));
+    }
+}
+
+TEST_F(ZipExtractFiles, StreamedEntriesOfADamagedArchiveRecoverTheirSizesOrAreReportedDamaged) {
+    // Written to a pipe, the entries carry their CRC and sizes only in data descriptors. The
+    // archive loses its central directory; a second copy also loses the last entry's descriptor.
+    ASSERT_EQ(testing::Run("zip -q - text.txt random.bin empty.txt file_id.diz | cat > ../streamed.zip",
+                           Dir.Path() / "src"),
+              0);
+    const std::string whole = testing::ReadFile(Dir / "streamed.zip");
+    const size_t central = whole.find(std::string("PK\x01\x02", 4));
+    ASSERT_NE(central, std::string::npos);
+    testing::WriteFile(Dir / "nodir.zip", whole.substr(0, central));
+    const size_t lastDescriptor = whole.rfind(std::string("PK\x07\x08", 4), central);
+    testing::WriteFile(Dir / "cut.zip", whole.substr(0, lastDescriptor));
+    struct Case {
+        const char* Zip;
+        int Extracted;
+    };
+    for (const Case& c : {Case{"nodir.zip", 4}, Case{"cut.zip", 3}}) {
+        SCOPED_TRACE(c.Zip);
+        fs::remove_all(Dir.Path() / "out");
+        TZipReader& r = Reader(Dir / c.Zip);
+        r.IncompleteZipMode = izAssumeBad;
+        r.ReadZip();
+        ASSERT_EQ(r.Count(), 4);
+        const std::vector<std::string> names = {"text.txt", "random.bin", "empty.txt", "file_id.diz"};
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_EQ(r.GetFullName(i), names[size_t(i)]);
+            const std::string data = testing::ReadFile(Dir / ("src/" + names[size_t(i)]));
+            const bool recovered = i < c.Extracted;
+            EXPECT_EQ(r.Entry(i).Damaged, !recovered);
+            if (recovered) {
+                EXPECT_EQ(r.GetUnCompressedSize(i), static_cast<int32_t>(data.size()));
+                EXPECT_EQ(r.Entry(i).CRC32, ~UpdateCRC32(0xFFFFFFFF, data.data(), data.size()));
+            }
+        }
+        r.DoAll = true;
+        std::vector<std::string> skipped;
+        r.OnSkippingFile = [&](framework::TObject*, TSkipReason reason, const std::string& name, int32_t,
+                               bool&) {
+            EXPECT_EQ(reason, srFileOpenError);
+            skipped.push_back(name);
+        };
+        int badCrc = 0;
+        r.OnBadCRC = [&](framework::TObject*, int32_t, int32_t, int32_t) { ++badCrc; };
+        EXPECT_EQ(r.UnZip(), c.Extracted);
+        EXPECT_EQ(badCrc, 0);
+        for (int i = 0; i < 4; ++i) {
+            const fs::path written = Dir.Path() / "out" / names[size_t(i)];
+            if (i < c.Extracted)
+                EXPECT_EQ(testing::ReadFile(written.string()),
+                          testing::ReadFile(Dir / ("src/" + names[size_t(i)])));
+            else
+                EXPECT_FALSE(fs::exists(written));
+        }
+        EXPECT_EQ(skipped,
+                  c.Extracted == 4 ? std::vector<std::string>{} : std::vector<std::string>{"file_id.diz"});
     }
 }
 

@@ -156,6 +156,7 @@ void TZipHeaderInfo::Clear() {
     FDirectory.clear();
     FileComment.reset();
     Selected = Spare1 = Spare2 = false;
+    Damaged = false;
 }
 
 void TZipHeaderInfo::Assign(framework::TPersistent* Source) {
@@ -189,6 +190,7 @@ void TZipHeaderInfo::Assign(framework::TPersistent* Source) {
     Spare1 = s->Spare1;
     Spare2 = s->Spare2;
     OEMConvert = s->OEMConvert;
+    Damaged = s->Damaged;
 }
 
 void TZipHeaderInfo::SetFilename(const std::string& value) {
@@ -203,7 +205,7 @@ void TZipHeaderInfo::SetDirectory(const std::string& value) {
 }
 
 void TZipHeaderInfo::SetStoredName(const std::string& name) {
-    size_t p = name.find_last_of("\\:");
+    size_t p = name.find_last_of('\\');
     if (p == std::string::npos) {
         FDirectory.clear();
         SetFilename(name);
@@ -530,8 +532,9 @@ bool TZipReader::EndRecordUsable() const {
 }
 
 // An end record with saturated fields defers to the Zip64 end record that its locator names. Its
-// figures replace the saturated ones when they fit this reader's 16- and 32-bit fields; an archive
-// that needs more is refused with a clear error rather than read as empty.
+// figures replace the saturated ones when they fit this reader: entry counts of 32 bits, sizes and
+// offsets below 2 GB. An archive that needs more is refused with an error that names what is not
+// supported, rather than read as empty.
 void TZipReader::CheckZip64() {
     TEndCentral& e = *FEndCentral;
     if (e.TotalEntries != 0xFFFF && e.CentralOffset != 0xFFFFFFFF && e.CentralSize != 0xFFFFFFFF &&
@@ -544,31 +547,30 @@ void TZipReader::CheckZip64() {
     s->Seek(locator, framework::soFromBeginning);
     if (ReadFully(s, loc, 20) != 20 || U32(loc) != kZip64LocatorSignature) return;
     auto u64 = [](const uint8_t* p) { return uint64_t(U32(p)) | uint64_t(U32(p + 4)) << 32; };
+    auto refuse = [this](const char* message) {
+        ClearZip();
+        throw EBadZipFile(message);
+    };
     uint8_t rec[56];
     const uint64_t at = u64(loc + 8);
-    bool ok = at < uint64_t(locator);
-    if (ok) {
-        s->Seek(static_cast<int64_t>(at), framework::soFromBeginning);
-        ok = ReadFully(s, rec, 56) == 56 && U32(rec) == 0x06064B50;
-    }
-    if (ok) {
-        const uint32_t thisDisk = U32(rec + 16), centralDisk = U32(rec + 20);
-        const uint64_t total = u64(rec + 32), size = u64(rec + 40), offset = u64(rec + 48);
-        ok = thisDisk <= 999 && centralDisk <= 999 && total <= 0xFFFF && size < 0x7FFFFFFF &&
-             offset < 0x7FFFFFFF;
-        if (ok) {
-            e.ThisDisk = static_cast<uint16_t>(thisDisk);
-            e.CentralDisk = static_cast<uint16_t>(centralDisk);
-            e.TotalEntries = static_cast<uint16_t>(total);
-            e.EntriesOnDisk = static_cast<uint16_t>(std::min<uint64_t>(u64(rec + 24), 0xFFFF));
-            e.CentralSize = static_cast<uint32_t>(size);
-            e.CentralOffset = static_cast<uint32_t>(offset);
-        }
-    }
-    if (!ok) {
-        ClearZip();
-        throw EBadZipFile("Zip64 archives larger than 2 GB are not supported");
-    }
+    if (at >= uint64_t(locator)) refuse("Not a valid zip file!");
+    s->Seek(static_cast<int64_t>(at), framework::soFromBeginning);
+    if (ReadFully(s, rec, 56) != 56 || U32(rec) != 0x06064B50) refuse("Not a valid zip file!");
+    const uint32_t thisDisk = U32(rec + 16), centralDisk = U32(rec + 20);
+    const uint64_t onDisk = u64(rec + 24), total = u64(rec + 32), size = u64(rec + 40),
+                   offset = u64(rec + 48);
+    if (total > 0xFFFFFFFF || onDisk > 0xFFFFFFFF)
+        refuse("Zip64 archives of more than 4294967295 entries are not supported");
+    if (size >= 0x7FFFFFFF || offset >= 0x7FFFFFFF)
+        refuse("Zip64 archives larger than 2 GB are not supported");
+    if (thisDisk > 0xFFFF || centralDisk > 0xFFFF)
+        refuse("Zip64 archives of more than 65535 disks are not supported");
+    e.ThisDisk = static_cast<uint16_t>(thisDisk);
+    e.CentralDisk = static_cast<uint16_t>(centralDisk);
+    e.TotalEntries = static_cast<uint32_t>(total);
+    e.EntriesOnDisk = static_cast<uint32_t>(onDisk);
+    e.CentralSize = static_cast<uint32_t>(size);
+    e.CentralOffset = static_cast<uint32_t>(offset);
 }
 
 // Sizes and offsets that a central header saturates come from its Zip64 extra field.
@@ -593,7 +595,11 @@ void TZipReader::ReadZip64Extra(TZipHeaderInfo& entry, const std::string& extra)
             uint64_t v;
             auto take = [&](bool wanted, auto set) {
                 if (!wanted) return;
-                if (!next(v) || v > 0x7FFFFFFF) {
+                if (!next(v)) {
+                    ClearZip();
+                    throw EBadZipFile("Not a valid zip file!");
+                }
+                if (v > 0x7FFFFFFF) {
                     ClearZip();
                     throw EBadZipFile("Zip64 archives larger than 2 GB are not supported");
                 }
@@ -702,6 +708,59 @@ bool TZipReader::ReadLocalHeader(TZipHeaderInfo& entry) {
     return true;
 }
 
+// Looks behind the data start for the data descriptor of a streamed entry: its signature followed
+// by a CRC and sizes (32-bit, or 64-bit as Zip64 writes them) whose compressed size is the distance
+// from the data start. The descriptor the local header's own compressed size points at is tried
+// first. On success the entry takes the CRC and sizes and `next` is the position behind the
+// descriptor.
+bool TZipReader::RecoverFromDataDescriptor(TZipHeaderInfo& entry, int64_t dataAt, int64_t& next) {
+    framework::TStream* s = Archive();
+    auto u64 = [](const uint8_t* p) { return uint64_t(U32(p)) | uint64_t(U32(p + 4)) << 32; };
+    // Whether a descriptor at `at` (its bytes in `d`, `length` of them) belongs to the data.
+    auto take = [&](const uint8_t* d, int64_t length, int64_t at) {
+        if (length < 16 || U32(d) != kDataDescriptorSignature) return false;
+        const uint64_t distance = uint64_t(at - dataAt);
+        if (U32(d + 8) == distance) {
+            entry.CRC32 = U32(d + 4);
+            entry.CompressedSize = static_cast<int32_t>(U32(d + 8));
+            entry.UncompressedSize = static_cast<int32_t>(U32(d + 12));
+            next = at + 16;
+            return true;
+        }
+        if (length >= 24 && u64(d + 8) == distance && u64(d + 16) <= 0x7FFFFFFF && distance <= 0x7FFFFFFF) {
+            entry.CRC32 = U32(d + 4);
+            entry.CompressedSize = static_cast<int32_t>(u64(d + 8));
+            entry.UncompressedSize = static_cast<int32_t>(u64(d + 16));
+            next = at + 24;
+            return true;
+        }
+        return false;
+    };
+    const int64_t size = s->Size();
+    uint8_t d[24];
+    if (entry.CompressedSize != 0) {
+        const int64_t at = dataAt + int64_t(uint32_t(entry.CompressedSize));
+        if (at + 16 <= size && s->Seek(at, framework::soFromBeginning) == at) {
+            const int32_t got = ReadFully(s, d, 24);
+            if (take(d, got, at)) return true;
+        }
+    }
+    // Read in pieces that overlap by a descriptor's length less one, so that none is missed.
+    constexpr int32_t kPiece = 65536, kOverlap = 23;
+    std::vector<uint8_t> buffer(kPiece);
+    for (int64_t start = dataAt; start + 16 <= size; start += kPiece - kOverlap) {
+        s->Seek(start, framework::soFromBeginning);
+        const int32_t got = ReadFully(s, buffer.data(), kPiece);
+        for (int32_t i = 0; i + 16 <= got; ++i) {
+            if (buffer[size_t(i)] != 'P' || U32(&buffer[size_t(i)]) != kDataDescriptorSignature) continue;
+            if (take(&buffer[size_t(i)], got - i, start + i)) return true;
+            // A Zip64 descriptor cut by the end of the piece is looked at again in the next one.
+        }
+        if (got < kPiece) break;
+    }
+    return false;
+}
+
 bool TZipReader::ScanLocalHeaders() {
     if (FScanMode) return false;
     FScanMode = true;
@@ -743,19 +802,25 @@ bool TZipReader::ScanLocalHeaders() {
         auto entry = std::make_unique<TZipHeaderInfo>();
         entry->OEMConvert = OEMConvert;
         if (!ReadLocalHeader(*entry)) break;
-        int64_t skip = int64_t(uint32_t(entry->CompressedSize)) + entry->LocalExtraLength +
-                       (entry->HasDataDescriptor() ? 16 : 0);
+        const int64_t dataAt = s->Position() + entry->LocalExtraLength;
+        int64_t next = dataAt + int64_t(uint32_t(entry->CompressedSize));
+        // An entry written as a stream has its CRC and sizes only in the data descriptor behind
+        // its data. Without one, where its data ends is unknown: it lists as damaged and the scan
+        // ends with it.
+        if (entry->HasDataDescriptor() && !RecoverFromDataDescriptor(*entry, dataAt, next))
+            entry->Damaged = true;
         try {
             FDirectory->Add(entry.get());
         } catch (const framework::EListError&) {
             break;
         }
-        entry.release();
-        s->Seek(skip, framework::soFromCurrent);
+        const bool damaged = entry.release()->Damaged;
+        if (damaged) break;
+        s->Seek(next, framework::soFromBeginning);
     }
     FEndCentral->ThisDisk = 0;
     FEndCentral->CentralOffset = static_cast<uint32_t>(s->Position());
-    FEndCentral->TotalEntries = static_cast<uint16_t>(FDirectory->Count());
+    FEndCentral->TotalEntries = static_cast<uint32_t>(FDirectory->Count());
     FCurrentDisk = 0;
     return true;
 }

@@ -40,6 +40,7 @@ constexpr uint32_t kCentralSignature = 0x02014B50;
 constexpr uint32_t kLocalSignature = 0x04034B50;
 constexpr uint32_t kEndSignature = 0x06054B50;
 constexpr uint32_t kZip64LocatorSignature = 0x07064B50;
+constexpr uint32_t kDataDescriptorSignature = 0x08074B50;
 constexpr int kLocalHeaderSize = 30;
 constexpr int kCentralHeaderSize = 46;
 constexpr int kEndRecordSize = 22;
@@ -61,7 +62,8 @@ public:
     const std::string& Directory() const { return FDirectory; }
     void SetFilename(const std::string& value);
     void SetDirectory(const std::string& value);
-    // Splits a stored name at its last "\" or ":".
+    // Splits a stored name (its "/" already turned into "\") at its last "\". A ":" is part of
+    // the name: stored names carry no drive, and systems other than DOS allow it in file names.
     void SetStoredName(const std::string& name);
 
     int16_t VersionMadeBy;
@@ -85,6 +87,9 @@ public:
     bool Selected;
     bool Spare1, Spare2;
     bool OEMConvert = true;
+    // Found by the local-header scan without a size or CRC (written as a stream, its data
+    // descriptor not found): it lists, but cannot be extracted.
+    bool Damaged = false;
 
 private:
     std::string FFilename;
@@ -100,8 +105,9 @@ public:
     uint32_t Signature;
     uint16_t ThisDisk;
     uint16_t CentralDisk;
-    uint16_t EntriesOnDisk;
-    uint16_t TotalEntries;
+    // 32-bit: a Zip64 end record may count more entries than the 16-bit fields hold.
+    uint32_t EntriesOnDisk;
+    uint32_t TotalEntries;
     uint32_t CentralSize;
     uint32_t CentralOffset;
     uint16_t CommentLength;
@@ -242,6 +248,7 @@ private:
     bool EndRecordUsable() const;
     void ReadCentralDirectory();
     bool ScanLocalHeaders();
+    bool RecoverFromDataDescriptor(TZipHeaderInfo& entry, int64_t dataAt, int64_t& next);
     bool ReadCentralHeader(TZipHeaderInfo& entry, bool withNextDisk);
     bool ReadLocalHeader(TZipHeaderInfo& entry);
     void ReadHeaderName(TZipHeaderInfo& entry, int length, bool convertOem, bool utf8);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <sstream>
 
+#include "codecs/deflate/Checksum.h"
 #include "codecs/testsupport/TestFiles.h"
 #include "codecs/zip/ZipDecoders.h"
 #include "framework/core/DateTime.h"
@@ -109,7 +110,6 @@ std::string WithoutCR(std::string s) {
     s.erase(std::remove(s.begin(), s.end(), '\r'), s.end());
     return s;
 }
-
 
 void ExpectSameAsZipInfo(const std::string& zip) {
     std::string archiveComment;
@@ -335,6 +335,140 @@ TEST_F(ZipReaderFiles, Zip64EndRecordsAreFollowedOrRefusedClearly) {
     } catch (const EBadZipFile& e) {
         EXPECT_EQ(e.Message, "Zip64 archives larger than 2 GB are not supported");
     }
+}
+
+// An archive of `count` stored entries "f<number>" holding their own names, laid out as the zip
+// tool lays out one of more than 65,535 entries: the Zip64 end record and its locator before an end
+// record whose 16-bit counts are saturated.
+std::string ManyEntryZip(uint32_t count, uint64_t zip64Total) {
+    std::string z, central;
+    z.reserve(size_t(count) * 50);
+    central.reserve(size_t(count) * 56);
+    for (uint32_t i = 0; i < count; ++i) {
+        const std::string name = "f" + std::to_string(i);
+        const uint32_t crc = ~UpdateCRC32(0xFFFFFFFF, name.data(), name.size());
+        const uint32_t offset = uint32_t(z.size());
+        auto common = [&](std::string& h) {
+            testing::Put16(h, 10);  // version needed
+            testing::Put16(h, 0);   // flags
+            testing::Put16(h, 0);   // stored
+            testing::Put32(h, (44u << 25) | (1u << 21) | (2u << 16));
+            testing::Put32(h, crc);
+            testing::Put32(h, uint32_t(name.size()));
+            testing::Put32(h, uint32_t(name.size()));
+            testing::Put16(h, uint32_t(name.size()));
+            testing::Put16(h, 0);  // extra
+        };
+        testing::Put32(z, 0x04034B50);
+        common(z);
+        z += name + name;
+        testing::Put32(central, 0x02014B50);
+        testing::Put16(central, 3u << 8 | 30);
+        common(central);
+        testing::Put16(central, 0);  // comment
+        testing::Put16(central, 0);  // disk
+        testing::Put16(central, 0);  // internal attributes
+        testing::Put32(central, 0x81A40000);
+        testing::Put32(central, offset);
+        central += name;
+    }
+    const uint32_t centralAt = uint32_t(z.size());
+    z += central;
+    const uint32_t recordAt = uint32_t(z.size());
+    auto put64 = [&](uint64_t v) {
+        testing::Put32(z, uint32_t(v));
+        testing::Put32(z, uint32_t(v >> 32));
+    };
+    testing::Put32(z, 0x06064B50);
+    put64(44);
+    testing::Put16(z, 30);
+    testing::Put16(z, 45);
+    testing::Put32(z, 0);
+    testing::Put32(z, 0);
+    put64(zip64Total);
+    put64(zip64Total);
+    put64(central.size());
+    put64(centralAt);
+    testing::Put32(z, 0x07064B50);
+    testing::Put32(z, 0);
+    put64(recordAt);
+    testing::Put32(z, 1);
+    testing::Put32(z, 0x06054B50);
+    testing::Put16(z, 0);
+    testing::Put16(z, 0);
+    testing::Put16(z, zip64Total > 0xFFFF ? 0xFFFF : count);
+    testing::Put16(z, zip64Total > 0xFFFF ? 0xFFFF : count);
+    testing::Put32(z, uint32_t(central.size()));
+    testing::Put32(z, centralAt);
+    testing::Put16(z, 0);
+    return z;
+}
+
+TEST(ZipReaderLarge, MoreThan65535EntriesAreListedAndExtracted) {
+    TempDir dir;
+    const uint32_t count = 65600;
+    testing::WriteFile(dir / "many.zip", ManyEntryZip(count, count));
+    TZipReader reader(nullptr);
+    reader.SetZipName(Win(dir / "many.zip"));
+    reader.ReadZip();
+    ASSERT_EQ(reader.Count(), int(count));
+    EXPECT_EQ(reader.EndCentral().TotalEntries, count);
+    EXPECT_EQ(reader.GetFullName(0), "f0");
+    EXPECT_EQ(reader.GetFullName(65599), "f65599");
+    EXPECT_EQ(reader.GetUnCompressedSize(65599), 6);
+    TempDir out;
+    reader.SetDestDir(Win(out.Path().string()));
+    reader.FilesList()->Add("f65599");
+    EXPECT_EQ(reader.UnZip(), 1);
+    EXPECT_EQ(testing::ReadFile(out / "f65599"), "f65599");
+    if (testing::ToolAvailable("unzip")) {
+        // The layout is one the standard tool reads too.
+        ASSERT_EQ(testing::Run("unzip -p many.zip f65536 > check", dir.Path()), 0);
+        EXPECT_EQ(testing::ReadFile(dir / "check"), "f65536");
+    }
+
+    // A count beyond 32 bits is refused with a message that says so.
+    testing::WriteFile(dir / "forged.zip", ManyEntryZip(3, uint64_t(1) << 32));
+    TZipReader forged(nullptr);
+    forged.SetZipName(Win(dir / "forged.zip"));
+    try {
+        forged.ReadZip();
+        ADD_FAILURE();
+    } catch (const EBadZipFile& e) {
+        EXPECT_EQ(e.Message, "Zip64 archives of more than 4294967295 entries are not supported");
+    }
+    EXPECT_EQ(forged.Count(), 0);
+}
+
+TEST_F(ZipReaderFiles, ColonsArePartOfNamesNotFolders) {
+    testing::WriteFile(Dir / "src/meeting 12:30.txt", "minutes");
+    testing::WriteFile(Dir / "src/docs/a:b.txt", "ab");
+    ASSERT_EQ(testing::Run("zip -q ../colon.zip 'meeting 12:30.txt' docs/a:b.txt", Dir.Path() / "src"), 0);
+    ExpectSameAsZipInfo(Dir / "colon.zip");
+    TZipReader reader(nullptr);
+    reader.SetZipName(Win(Dir / "colon.zip"));
+    reader.ReadZip();
+    ASSERT_EQ(reader.Count(), 2);
+    EXPECT_EQ(reader.GetFilename(0), "meeting 12:30.txt");
+    EXPECT_EQ(reader.Entry(0).Directory(), "");
+    EXPECT_EQ(reader.GetFilename(1), "a:b.txt");
+    EXPECT_EQ(reader.Entry(1).Directory(), "docs\\");
+    // This system's file names cannot hold a ":": each entry is reported through the usual reason
+    // under its whole name, and no file of a part of it ("30.txt") appears.
+    TempDir out;
+    reader.SetDestDir(Win(out.Path().string()));
+    reader.RecreateDirs = true;
+    reader.DoAll = true;
+    std::vector<std::string> skipped;
+    reader.OnSkippingFile = [&](framework::TObject*, TSkipReason reason, const std::string& name, int32_t,
+                                bool&) {
+        EXPECT_EQ(reason, srCreateError);
+        skipped.push_back(name.substr(name.find_last_of('\\') + 1));
+    };
+    EXPECT_EQ(reader.UnZip(), 0);
+    EXPECT_EQ(skipped, (std::vector<std::string>{"meeting 12:30.txt", "a:b.txt"}));
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(out.Path()))
+        EXPECT_TRUE(entry.is_directory()) << entry.path();
 }
 
 TEST_F(ZipReaderFiles, CommentsSurviveAReadOfAChangedArchive) {
