@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 
 #include "platform/CodePage.h"
 #include "sysutil/ShBase.h"
