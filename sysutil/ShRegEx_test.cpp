@@ -27,9 +27,9 @@ std::vector<int> Kinds(const TUtRegExNode* n) {
 
 // ---- File masks ------------------------------------------------------------------------------------
 
-class MaskTest : public ::testing::Test {
+class FileMaskPatterns : public ::testing::Test {
 protected:
-    MaskTest() { regex.IgnoreCase = true; }
+    FileMaskPatterns() { regex.IgnoreCase = true; }
     bool Passes(const std::string& name) {
         TUtMatchPosition where;
         return regex.CheckString(name, where);
@@ -37,7 +37,7 @@ protected:
     TUtRegEx regex;
 };
 
-TEST_F(MaskTest, AnExtensionMask) {
+TEST_F(FileMaskPatterns, AnExtensionMask) {
     ASSERT_TRUE(regex.SetMatchMasks("*.DTA"));
     EXPECT_EQ(Lines(regex.MatchPattern()), std::vector<std::string>{"(.*\\.DTA\\n)"});
     EXPECT_TRUE(Passes("old.dta"));
@@ -49,7 +49,7 @@ TEST_F(MaskTest, AnExtensionMask) {
     EXPECT_FALSE(Passes("oldxdta"));
 }
 
-TEST_F(MaskTest, SeveralMasks) {
+TEST_F(FileMaskPatterns, SeveralMasks) {
     ASSERT_TRUE(regex.SetMatchMasks("*.DTA;*.SUM"));
     EXPECT_EQ(Lines(regex.MatchPattern()), (std::vector<std::string>{"(.*\\.DTA\\n)", "|(.*\\.SUM\\n)"}));
     EXPECT_TRUE(Passes("old.dta"));
@@ -65,7 +65,7 @@ TEST_F(MaskTest, SeveralMasks) {
     EXPECT_FALSE(Passes("balpha"));
 }
 
-TEST_F(MaskTest, WildcardsAndTheFirstCharacter) {
+TEST_F(FileMaskPatterns, WildcardsAndTheFirstCharacter) {
     struct Case {
         const char* mask;
         const char* pattern;
@@ -89,7 +89,7 @@ TEST_F(MaskTest, WildcardsAndTheFirstCharacter) {
     }
 }
 
-TEST_F(MaskTest, PatternCharactersInNamesAreLiteral) {
+TEST_F(FileMaskPatterns, PatternCharactersInNamesAreLiteral) {
     struct Case {
         const char* mask;
         std::vector<const char*> pass;
@@ -111,7 +111,7 @@ TEST_F(MaskTest, PatternCharactersInNamesAreLiteral) {
     }
 }
 
-TEST_F(MaskTest, NoMaskKeepsThePreviousPattern) {
+TEST_F(FileMaskPatterns, NoMaskKeepsThePreviousPattern) {
     ASSERT_TRUE(regex.SetMatchMasks("*.DTA"));
     for (const char* nothing : {"", ";", ";;;"}) {
         EXPECT_FALSE(regex.SetMatchMasks(nothing));
@@ -121,7 +121,7 @@ TEST_F(MaskTest, NoMaskKeepsThePreviousPattern) {
     }
 }
 
-TEST_F(MaskTest, ALongMaskListKeepsItsLastMask) {
+TEST_F(FileMaskPatterns, ALongMaskListKeepsItsLastMask) {
     std::string masks;
     for (int i = 0; masks.size() < 300; ++i) masks += "*.A" + std::to_string(100 + i) + ";";
     masks += "*.ZZZ";
@@ -133,7 +133,7 @@ TEST_F(MaskTest, ALongMaskListKeepsItsLastMask) {
     EXPECT_FALSE(Passes("x.zz"));
 }
 
-TEST_F(MaskTest, CaseCountsUnlessIgnored) {
+TEST_F(FileMaskPatterns, CaseCountsUnlessIgnored) {
     TUtStreamRegEx engine;
     ASSERT_TRUE(engine.SetMatchMasks("*.DTA"));
     TUtMatchPosition where;
@@ -440,7 +440,7 @@ TEST(RegExNodeHeap, NodesAreRecycled) {
 
 const char* const kMenu = "apple pie\r\nbanana split\r\ncherry pie\r\ndate\r\napple tart\r\n";
 
-class RunTest : public ::testing::Test {
+class RegExRuns : public ::testing::Test {
 protected:
     std::string Run(const char* input = kMenu) {
         TStringStream in(input), out;
@@ -450,7 +450,7 @@ protected:
     TUtRegEx regex;
 };
 
-TEST_F(RunTest, MatchingLines) {
+TEST_F(RegExRuns, MatchingLines) {
     regex.MatchPattern()->Add("pie");
     EXPECT_EQ(Run(), "apple pie\r\ncherry pie\r\n");
     EXPECT_EQ(regex.LineCount(), 5);
@@ -459,7 +459,7 @@ TEST_F(RunTest, MatchingLines) {
     EXPECT_EQ(regex.ReplaceCount(), 0);
 }
 
-TEST_F(RunTest, SelectAndAvoid) {
+TEST_F(RegExRuns, SelectAndAvoid) {
     regex.MatchPattern()->Add("pie");
     regex.SelAvoidPattern()->Add("^apple");
     EXPECT_EQ(Run(), "apple pie\r\n");
@@ -482,7 +482,7 @@ TEST_F(RunTest, SelectAndAvoid) {
     EXPECT_EQ(regex.MatchCount(), 0);
 }
 
-TEST_F(RunTest, CheckStringDecidesAsARun) {
+TEST_F(RegExRuns, CheckStringDecidesAsARun) {
     regex.MatchPattern()->Add("pie");
     regex.SelAvoidPattern()->Add("apple");
     regex.Avoid = true;
@@ -500,7 +500,7 @@ TEST_F(RunTest, CheckStringDecidesAsARun) {
     EXPECT_TRUE(regex.CheckString("cherry tart", where));
 }
 
-TEST_F(RunTest, Replacing) {
+TEST_F(RegExRuns, Replacing) {
     regex.MatchPattern()->Add("pie");
     regex.ReplacePattern()->Add("cake");
     EXPECT_EQ(Run(), "apple cake\r\nbanana split\r\ncherry cake\r\ndate\r\napple tart\r\n");
@@ -522,7 +522,7 @@ TEST_F(RunTest, Replacing) {
     EXPECT_EQ(regex.ReplaceCount(), 2);
 }
 
-TEST_F(RunTest, ReplacingEveryRepetitionAndTheLineEnd) {
+TEST_F(RegExRuns, ReplacingEveryRepetitionAndTheLineEnd) {
     regex.MatchPattern()->Add("a+");
     regex.ReplacePattern()->Add("-");
     EXPECT_EQ(Run("baaab a\r\n"), "b-b -\r\n");
@@ -540,7 +540,7 @@ TEST_F(RunTest, ReplacingEveryRepetitionAndTheLineEnd) {
     EXPECT_EQ(Run("abc\r\nc\r\n"), "abC\r\nC\r\n");
 }
 
-TEST_F(RunTest, LineNumbers) {
+TEST_F(RegExRuns, LineNumbers) {
     regex.MatchPattern()->Add("pie");
     regex.LineNumbers = true;
     EXPECT_EQ(Run(), "     1  apple pie\r\n     3  cherry pie\r\n");
@@ -554,7 +554,7 @@ TEST_F(RunTest, LineNumbers) {
     EXPECT_EQ(Run(), "     1  \r\n     2  \r\n     3  \r\n     5  \r\n");
 }
 
-TEST_F(RunTest, CountOnlyWritesNothing) {
+TEST_F(RegExRuns, CountOnlyWritesNothing) {
     regex.MatchPattern()->Add("pie");
     regex.ReplacePattern()->Add("cake");
     regex.SetOutputOptions(ooCountOnly | ooUnselected | ooReplaceMatchedOnly);
@@ -570,7 +570,7 @@ TEST_F(RunTest, CountOnlyWritesNothing) {
     EXPECT_EQ(engine.OutputOptions(), ooCountOnly);
 }
 
-TEST_F(RunTest, LinesNeverExceedMaxLineLength) {
+TEST_F(RegExRuns, LinesNeverExceedMaxLineLength) {
     regex.MatchPattern()->Add(".");
     regex.ReplacePattern()->Add("xyz");
     regex.MaxLineLength = 20;
@@ -580,7 +580,7 @@ TEST_F(RunTest, LinesNeverExceedMaxLineLength) {
     EXPECT_EQ(Run("abcdefghijklmnopqrstuvwxyz0123\r\n"), "abcdefghijklmnopqrst\r\n");
 }
 
-TEST_F(RunTest, InputAndOutputLineKinds) {
+TEST_F(RegExRuns, InputAndOutputLineKinds) {
     regex.MatchPattern()->Add("a");
     regex.InLineTerminator = ltLF;
     regex.OutLineTerminator = ltNone;
