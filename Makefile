@@ -25,7 +25,8 @@ run: build-release
 	fi
 
 check: deps
-	@start=$$(date +%s); \
+	@scripts/check-layers || exit 1; \
+	start=$$(date +%s); \
 	cmake --preset debug >/dev/null && cmake --build --preset debug -j $(JOBS) || exit 1; \
 	built=$$(date +%s); \
 	echo "build time: $$((built - start)) s"; \

@@ -6,15 +6,55 @@
 # A library takes every .cpp below its folder except *_test.cpp and the fuzz/bench folders;
 # its test executable takes every *_test.cpp below the folder. Includes are written from the
 # repository root ("framework/core/Exception.h").
+#
+# One folder may hold more than one library: FOLDERS names the sub-folders a library takes (and
+# everything below them), EXCLUDE the sub-folders it leaves to another. New files then land in the
+# right library without an edit:
+#
+#   korvane_library(framework_core FOLDERS core data DEPENDS platform)
+#   korvane_library(framework EXCLUDE core data DEPENDS framework_core)
+#   korvane_tests(framework_core FOLDERS core data testsupport)
 
 cmake_path(GET CMAKE_CURRENT_LIST_DIR PARENT_PATH KORVANE_ROOT)
 cmake_path(GET KORVANE_ROOT PARENT_PATH KORVANE_SHARED_DIR)
 set(KORVANE_SHARED_DIR "${KORVANE_SHARED_DIR}/shared")
 
+# The files matching the patterns below the folders a library takes (see FOLDERS and EXCLUDE).
+function(_korvane_glob out folders excluded)
+    set(roots)
+    if(folders)
+        foreach(folder IN LISTS folders)
+            list(APPEND roots "${CMAKE_CURRENT_SOURCE_DIR}/${folder}")
+        endforeach()
+    else()
+        set(roots "${CMAKE_CURRENT_SOURCE_DIR}")
+    endif()
+    set(patterns)
+    foreach(root IN LISTS roots)
+        foreach(pattern IN LISTS ARGN)
+            list(APPEND patterns "${root}/${pattern}")
+        endforeach()
+    endforeach()
+    file(GLOB_RECURSE found CONFIGURE_DEPENDS ${patterns})
+    set(kept)
+    foreach(file IN LISTS found)
+        file(RELATIVE_PATH relative "${CMAKE_CURRENT_SOURCE_DIR}" "${file}")
+        set(skip FALSE)
+        foreach(folder IN LISTS excluded)
+            if(relative MATCHES "^${folder}/")
+                set(skip TRUE)
+            endif()
+        endforeach()
+        if(NOT skip)
+            list(APPEND kept "${file}")
+        endif()
+    endforeach()
+    set(${out} ${kept} PARENT_SCOPE)
+endfunction()
+
 function(korvane_library name)
-    cmake_parse_arguments(ARG "" "" "DEPENDS;PRIVATE" ${ARGN})
-    file(GLOB_RECURSE sources CONFIGURE_DEPENDS
-         "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.c")
+    cmake_parse_arguments(ARG "" "" "DEPENDS;PRIVATE;FOLDERS;EXCLUDE" ${ARGN})
+    _korvane_glob(sources "${ARG_FOLDERS}" "${ARG_EXCLUDE}" "*.cpp" "*.c")
     list(FILTER sources EXCLUDE REGEX "_test\\.cpp$")
     # Matched below the library's folder only: the checkout's own path may hold such a name.
     set(kept)
@@ -38,10 +78,10 @@ function(korvane_tests name)
     if(NOT KORVANE_TESTS)
         return()
     endif()
-    cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
-    file(GLOB_RECURSE tests CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp")
+    cmake_parse_arguments(ARG "" "" "DEPENDS;FOLDERS;EXCLUDE" ${ARGN})
+    _korvane_glob(tests "${ARG_FOLDERS}" "${ARG_EXCLUDE}" "*_test.cpp")
     # Every testsupport/ folder below the library (framework/ui/testsupport/ included).
-    file(GLOB_RECURSE support CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
+    _korvane_glob(support "${ARG_FOLDERS}" "${ARG_EXCLUDE}" "*.cpp")
     list(FILTER support INCLUDE REGEX "/testsupport/")
     list(FILTER support EXCLUDE REGEX "_test\\.cpp$")
     if(support)

@@ -6,7 +6,7 @@
 
 #include "codecs/zip/ZipDecoders.h"
 #include "framework/core/SysUtils.h"
-#include "framework/ui/Forms.h"
+#include "framework/core/UiHooks.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 #include "platform/Volume.h"
@@ -82,27 +82,19 @@ bool AskZipFileDialog(const std::string& title, const std::string& filter, const
 
 int ZipMessageBox(const std::string& text, const std::string& caption, int buttons) {
     if (MessageBoxHook()) return MessageBoxHook()(text, caption, buttons);
-    framework::TMessageBoxRequest request;
-    request.Text = text;
-    request.Caption = caption;
-    request.Flags = static_cast<uint32_t>(buttons);
-    return framework::ShowMessageBox(request);
+    return framework::AskMessageBox(text, caption, static_cast<uint32_t>(buttons));
 }
 
 void PumpZipMessages() {
-    if (framework::Application) framework::Application->ProcessMessages();
+    framework::PumpMessages();
 }
 
 namespace {
 // Shows the hourglass while the directory is read and gives the old cursor back on every path.
 struct HourGlass {
-    framework::TCursor Saved = framework::Screen ? framework::Screen->Cursor() : framework::crDefault;
-    HourGlass() {
-        if (framework::Screen) framework::Screen->SetCursor(framework::crHourGlass);
-    }
-    ~HourGlass() {
-        if (framework::Screen) framework::Screen->SetCursor(Saved);
-    }
+    static constexpr int16_t kHourGlass = -11;  // the screen's hour-glass cursor
+    int16_t Saved = framework::SetScreenCursor(kHourGlass);
+    ~HourGlass() { framework::SetScreenCursor(Saved); }
 };
 }  // namespace
 

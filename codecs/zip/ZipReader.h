@@ -132,7 +132,7 @@ bool IsMatch(const std::string& pattern, const std::string& name);
 
 // Answers a message box: MB_OK (0), MB_OKCANCEL (1) or MB_YESNO (4); returns IDOK (1),
 // IDCANCEL (2), IDYES (6) or IDNO (7). Without an installed hook the class library's message box
-// shows it.
+// shows it (through the user-interface hooks of the framework core).
 using TZipMessageBox = std::function<int(const std::string& text, const std::string& caption, int buttons)>;
 void SetZipMessageBox(TZipMessageBox box);
 // Asks for a file (title, filter, initial folder) or a folder (title empty, filter empty, initial

@@ -20,10 +20,10 @@
 #include <string>
 #include <vector>
 
+#include "framework/core/Alignment.h"
 #include "framework/core/Component.h"
 #include "framework/core/DateTime.h"
 #include "framework/data/FieldDefs.h"
-#include "framework/ui/Types.h"
 #include "framework/data/Variant.h"
 
 namespace framework {

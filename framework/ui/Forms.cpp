@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QWidget>
 
+#include "framework/core/UiHooks.h"
 #include "framework/stdctrls/Menus.h"
 #include "framework/ui/WindowsImpl.h"
 
@@ -48,6 +49,23 @@ struct Installer {
     Installer() {
         SetInputFilter(FilterKeyMessage);
         ApplicationHandleException = [](TObject* Sender) { Application->HandleException(Sender); };
+        // What the libraries below the user interface ask of it (archive readers, long loops).
+        SetMessagePump([] {
+            if (Application) Application->ProcessMessages();
+        });
+        SetMessageBoxHandler([](const std::string& Text, const std::string& Caption, uint32_t Flags) {
+            TMessageBoxRequest request;
+            request.Text = Text;
+            request.Caption = Caption;
+            request.Flags = Flags;
+            return ShowMessageBox(request);
+        });
+        SetScreenCursorHandler([](int16_t Cursor) -> int16_t {
+            if (!Screen) return crDefault;
+            TCursor old = Screen->Cursor();
+            Screen->SetCursor(Cursor);
+            return old;
+        });
     }
 };
 }  // namespace

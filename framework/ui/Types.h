@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "framework/core/Alignment.h"
+
 namespace framework {
 
 struct TPoint {
@@ -62,9 +64,6 @@ enum TShiftStateFlag : uint8_t {
 using TShiftState = uint8_t;
 
 enum class TMouseButton { mbLeft, mbRight, mbMiddle };
-
-// Horizontal alignment of text in a field or a control.
-enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 
 using TNotifyEvent = std::function<void(class TObject* Sender)>;
 
