@@ -851,6 +851,7 @@ TComponent* TReader::ReadComponent(TComponent* Component) {
 TComponent* TReader::ReadRootComponent(TComponent* Root) {
     FLoaded.clear();
     FCreated.clear();
+    const bool rootWasLoading = Root != nullptr && (Root->FComponentState & csLoading) != 0;
     TComponent* result = nullptr;
     try {
         ReadSignature();
@@ -858,6 +859,10 @@ TComponent* TReader::ReadRootComponent(TComponent* Root) {
         if (Root != nullptr) {
             FRoot = Root;
             FOwner = Root;
+            // The root is loaded by this read even when it was loading before (a form or data
+            // module under construction).
+            Root->FComponentState |= csLoading;
+            FLoaded.push_back(Root);
             result = ReadComponent(Root);
         } else {
             FOwner = nullptr;  // a new root has no owner and owns what it holds
@@ -870,6 +875,7 @@ TComponent* TReader::ReadRootComponent(TComponent* Root) {
         while (!FCreated.empty()) FreeCreated(FCreated.back());
         for (TComponent* c : FLoaded)
             c->FComponentState &= ~static_cast<TComponentState>(csLoading | csReading);
+        if (rootWasLoading) Root->FComponentState |= csLoading;  // its own loading goes on
         FLoaded.clear();
         throw;
     }
