@@ -337,7 +337,6 @@ private:
     std::vector<TComponent*> FLoaded;
     std::vector<TComponent*> FCreated;  // made by the current ReadRootComponent
     std::string FPropName;
-    bool FCanHandleExcepts = false;
     bool FPropertyFound = false;
     int FDepth = 0;
 };
