@@ -34,6 +34,7 @@
 // RemoveFreeNotification undoes the request. Overrides of Notification call the inherited one.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -44,6 +45,12 @@
 namespace framework {
 
 enum TOperation { opInsert, opRemove };
+
+class TReader;
+class TWriter;
+class TComponent;
+// Called by GetChildren for each component to be streamed as a child.
+using TGetChildProc = std::function<void(TComponent* Child)>;
 
 // Component state flags, combined in a TComponentState bit set.
 enum TComponentStateFlag : uint32_t {
@@ -104,6 +111,13 @@ public:
     // Sets csDestroying on this component and everything it owns.
     void Destroying();
 
+    // Streaming: ReadState reads the component's properties and children from Reader (with
+    // csReading set and csLoading set until Loaded); WriteState writes them. GetChildren passes
+    // the components streamed as this component's children, nothing by default.
+    virtual void ReadState(TReader* Reader);
+    virtual void WriteState(TWriter* Writer);
+    virtual void GetChildren(const TGetChildProc& Proc, TComponent* Root);
+
     // A number (or pointer-sized value) that the program may use freely.
     intptr_t Tag = 0;
 
@@ -115,6 +129,7 @@ protected:
     virtual void Notification(TComponent* AComponent, TOperation Operation);
 
 private:
+    friend class TReader;  // sets and clears the reading and loading flags
     void Insert(TComponent* AComponent);
     void Remove(TComponent* AComponent);
     void ValidateName(const std::string& NewName, const TComponent* Owner) const;

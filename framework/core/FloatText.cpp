@@ -68,6 +68,28 @@ Decimal FromDouble(double value) {
     return d;
 }
 
+// An extended value by its 18 significant digits, or exactly when it is a whole number below 2^63.
+Decimal FromExtended(long double value) {
+    Decimal d;
+    d.Negative = std::signbit(value);
+    const long double a = std::fabs(value);
+    char buf[80];
+    if (a < 9.2e18L && a == std::floor(a)) {
+        auto [end, ec] = std::to_chars(buf, buf + sizeof buf, static_cast<uint64_t>(a));
+        d.Digits.assign(buf, end);
+        d.Exponent = static_cast<int>(d.Digits.size());
+    } else {
+        auto [end, ec] = std::to_chars(buf, buf + sizeof buf - 1, a, std::chars_format::scientific, 17);
+        *end = 0;
+        const char* e = std::strchr(buf, 'e');
+        d.Digits.assign(1, buf[0]);
+        d.Digits.append(buf + 2, static_cast<std::size_t>(e - (buf + 2)));
+        d.Exponent = std::atoi(e + 1) + 1;
+    }
+    Normalize(d);
+    return d;
+}
+
 Decimal FromCurrency(Currency value) {
     Decimal d;
     d.Negative = value.Value < 0;
@@ -488,6 +510,12 @@ std::string FloatToStrF(double value, TFloatFormat format, int precision, int di
     return DecimalToText(FromDouble(value), format, std::min(precision, 18), digits);
 }
 
+std::string ExtendedToStrF(long double value, TFloatFormat format, int precision, int digits) {
+    if (std::isnan(value)) return "NAN";
+    if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
+    return DecimalToText(FromExtended(value), format, std::min(precision, 18), digits);
+}
+
 std::string CurrToStr(Currency value) {
     return DecimalToText(FromCurrency(value), ffGeneral, 19, 0);
 }
@@ -510,6 +538,16 @@ bool TextToFloat(std::string_view s, double& value) {
     std::string text;
     if (!NormalizeNumber(s, text)) return false;
     double v = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size() || std::isinf(v)) return false;
+    value = v;
+    return true;
+}
+
+bool TextToExtended(std::string_view s, long double& value) {
+    std::string text;
+    if (!NormalizeNumber(s, text)) return false;
+    long double v = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
     if (ec != std::errc() || end != text.data() + text.size() || std::isinf(v)) return false;
     value = v;

@@ -12,6 +12,8 @@ void TPersistent::Assign(TPersistent* Source) {
     }
 }
 
+void TPersistent::DefineProperties(TFiler*) {}
+
 void TPersistent::AssignTo(TPersistent* Dest) {
     Dest->AssignError(this);
 }

@@ -11,6 +11,8 @@
 
 namespace framework {
 
+class TFiler;
+
 class TPersistent : public TObject {
 public:
     TPersistent() = default;
@@ -19,6 +21,11 @@ public:
     TPersistent& operator=(const TPersistent&) = delete;
 
     virtual void Assign(TPersistent* Source);
+
+    // Declares the stored properties that are not published (each through Filer->DefineProperty
+    // or Filer->DefineBinaryProperty); the filer reads or writes those that concern it. Overrides
+    // call the inherited one.
+    virtual void DefineProperties(TFiler* Filer);
 
 protected:
     virtual void AssignTo(TPersistent* Dest);

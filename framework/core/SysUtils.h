@@ -182,6 +182,8 @@ std::string FloatToStr(double value);
 // minimum exponent digits (ffGeneral, ffExponent) or the digits after the decimal point (ffFixed,
 // ffNumber, ffCurrency). Rounding is half away from zero on the value's 15-digit decimal form.
 std::string FloatToStrF(double value, TFloatFormat format, int precision, int digits);
+// The same for an extended value, from its 18 significant digits (precision up to 18).
+std::string ExtendedToStrF(long double value, TFloatFormat format, int precision, int digits);
 std::string CurrToStr(Currency value);
 std::string CurrToStrF(Currency value, TFloatFormat format, int digits);
 
@@ -200,6 +202,8 @@ double StrToFloat(std::string_view s);
 double StrToFloatDef(std::string_view s, double def);
 bool TextToFloat(std::string_view s, double& value);
 bool TryStrToFloat(std::string_view s, double& value);
+// TextToFloat for an extended value (every digit an extended holds).
+bool TextToExtended(std::string_view s, long double& value);
 
 // The amount nearest to value (ties to even), EConvertError when it lies outside the currency range.
 Currency FloatToCurr(double value);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
+#include <limits>
 #include <map>
 
 #include "framework/core/SysUtils.h"
@@ -65,6 +67,58 @@ bool ParseInt(const std::string& S, int64_t& V) {
     return ec == std::errc() && p == t.data() + t.size();
 }
 
+// General format with the digits each precision holds.
+std::string FloatText(TFloatType Type, long double V) {
+    switch (Type) {
+        case ftSingle:
+            return FloatToStrF(static_cast<double>(static_cast<float>(V)), ffGeneral, 7, 0);
+        case ftDouble:
+            return FloatToStrF(static_cast<double>(V), ffGeneral, 15, 0);
+        case ftCurr:
+            // Every digit of the amount: its raw value is a whole number of ten-thousandths.
+            if (std::fabs(V) < 922337203685477.0L)
+                return CurrToStr(Currency::FromRaw(std::llround(V * 10000)));
+            return ExtendedToStrF(V, ffGeneral, 18, 0);
+        case ftExtended:
+        case ftComp:
+            break;
+    }
+    return ExtendedToStrF(V, ffGeneral, 18, 0);
+}
+
+// Whether a value read from text can be stored in a property of that precision without overflow.
+bool FitsFloatType(TFloatType Type, long double V) {
+    switch (Type) {
+        case ftSingle:
+            return std::fabs(V) <= std::numeric_limits<float>::max();
+        case ftDouble:
+            return std::fabs(V) <= std::numeric_limits<double>::max();
+        case ftComp:
+            return std::fabs(V) < 9.2e18L;
+        case ftCurr:
+            return std::fabs(V) < 922337203685477.0L;
+        case ftExtended:
+            break;
+    }
+    return true;
+}
+
+// "Name[12]" is Name and item 12; a part without brackets has Index -1. Returns false for
+// brackets that do not hold a whole number.
+bool SplitIndex(const std::string& Part, std::string& Name, int& Index) {
+    Index = -1;
+    size_t open = Part.find('[');
+    if (open == std::string::npos) {
+        Name = Part;
+        return true;
+    }
+    Name = TrimText(Part.substr(0, open));
+    if (Part.back() != ']') return false;
+    std::string digits = TrimText(Part.substr(open + 1, Part.size() - open - 2));
+    auto [p, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), Index);
+    return !digits.empty() && ec == std::errc() && p == digits.data() + digits.size() && Index >= 0;
+}
+
 }  // namespace
 
 void RegisterProperties(int Depth, std::function<bool(TObject*)> Accepts, std::vector<TPropInfo> Props) {
@@ -87,6 +141,13 @@ std::vector<const TPropInfo*> GetPropList(TObject* Instance) {
     return list;
 }
 
+std::vector<const TPropInfo*> GetPropList(TObject* Instance, TTypeKinds Kinds) {
+    std::vector<const TPropInfo*> list;
+    for (const TPropInfo* p : GetPropList(Instance))
+        if (Kinds & TypeKind(p->Kind)) list.push_back(p);
+    return list;
+}
+
 const TPropInfo* GetPropInfo(TObject* Instance, const std::string& Name) {
     for (const TPropInfo* p : GetPropList(Instance))
         if (CompareText(p->Name, Name) == 0) return p;
@@ -97,9 +158,10 @@ std::string GetPropText(TObject* Instance, const TPropInfo& Prop) {
     switch (Prop.Kind) {
         case tkInteger:
             return std::to_string(Prop.GetOrd(Instance));
-        case tkChar: {
+        case tkChar:
+        case tkWChar: {
             int64_t c = Prop.GetOrd(Instance);
-            return std::string(1, static_cast<char>(c));
+            return std::string(1, static_cast<char>(c & 0xFF));
         }
         case tkEnumeration: {
             int64_t v = Prop.GetOrd(Instance);
@@ -120,9 +182,10 @@ std::string GetPropText(TObject* Instance, const TPropInfo& Prop) {
             return r + "]";
         }
         case tkFloat:
-            return FloatToStr(Prop.GetFloat(Instance));
+            return FloatText(Prop.FloatType, Prop.GetFloat(Instance));
         case tkString:
         case tkLString:
+        case tkVariant:
             return Prop.GetStr(Instance);
         default:
             return "";
@@ -138,6 +201,7 @@ bool SetPropText(TObject* Instance, const TPropInfo& Prop, const std::string& Te
             return true;
         }
         case tkChar:
+        case tkWChar:
             Prop.SetOrd(Instance, Text.empty() ? 0 : static_cast<unsigned char>(Text[0]));
             return true;
         case tkEnumeration: {
@@ -168,13 +232,14 @@ bool SetPropText(TObject* Instance, const TPropInfo& Prop, const std::string& Te
             return true;
         }
         case tkFloat: {
-            double d;
-            if (!TryStrToFloat(TrimText(Text), d)) return false;
+            long double d;
+            if (!TextToExtended(TrimText(Text), d) || !FitsFloatType(Prop.FloatType, d)) return false;
             Prop.SetFloat(Instance, d);
             return true;
         }
         case tkString:
         case tkLString:
+        case tkVariant:
             Prop.SetStr(Instance, Text);
             return true;
         case tkClass:
@@ -207,8 +272,21 @@ TObject* ResolvePropertyPath(TComponent* Root, const std::string& Path, const TP
         }
     }
     for (; i < parts.size(); ++i) {
-        const TPropInfo* p = GetPropInfo(obj, parts[i]);
-        if (!p) throw EPropertyError("Property " + parts[i] + " does not exist");
+        std::string name;
+        int index;
+        if (!SplitIndex(parts[i], name, index))
+            throw EPropertyError("Property " + parts[i] + " does not exist");
+        const TPropInfo* p = GetPropInfo(obj, name);
+        if (!p) throw EPropertyError("Property " + name + " does not exist");
+        if (index >= 0) {
+            // An item of a collection; a property of the item must follow.
+            if (!p->IsCollection()) throw EPropertyError("Property " + name + " is not a collection");
+            if (index >= p->GetItemCount(obj))
+                throw EPropertyError("List index out of bounds (" + std::to_string(index) + ")");
+            if (i + 1 == parts.size()) throw EPropertyError("Property " + Path + " does not exist");
+            obj = p->GetItem(obj, index);
+            continue;
+        }
         if (i + 1 == parts.size()) {
             Prop = p;
             return obj;
@@ -219,6 +297,24 @@ TObject* ResolvePropertyPath(TComponent* Root, const std::string& Path, const TP
         if (!obj) throw EPropertyError("Property " + parts[i] + " is not assigned");
     }
     throw EPropertyError("Property " + Path + " does not exist");
+}
+
+std::vector<TPropertyRef> GetPropertyList(TObject* Instance, const std::string& Prefix) {
+    std::vector<TPropertyRef> list, items;
+    for (const TPropInfo* p : GetPropList(Instance, tkProperties)) {
+        std::string path = Prefix.empty() ? p->Name : Prefix + "." + p->Name;
+        if (!p->IsCollection()) {
+            list.push_back({path, Instance, p});
+            continue;
+        }
+        const int count = p->GetItemCount(Instance);
+        for (int i = 0; i < count; ++i)
+            for (TPropertyRef& r :
+                 GetPropertyList(p->GetItem(Instance, i), path + "[" + std::to_string(i) + "]"))
+                items.push_back(std::move(r));
+    }
+    list.insert(list.end(), std::make_move_iterator(items.begin()), std::make_move_iterator(items.end()));
+    return list;
 }
 
 std::string GetPropertyPath(TComponent* Root, const std::string& Path) {
@@ -248,18 +344,21 @@ const std::vector<std::string> kBorderStyleNames{"bsNone",   "bsSingle",     "bs
 
 // Depths: TObject-level classes 0, TComponent 1, TControl 2, TWinControl 3, then one per level.
 void RegisterFrameworkClasses() {
-    RegisterPublished<TFont>(0, {
-                                    IntField<TFont, TColor>("Color", &TFont::Color),
-                                    IntProp<TFont, int>("Height", &TFont::Height, &TFont::SetHeight),
-                                    StrField<TFont>("Name", &TFont::Name),
-                                    IntProp<TFont, int>("Size", &TFont::Size, &TFont::SetSize),
-                                    [] {
-                                        TPropInfo p = IntField<TFont, TFontStyles>("Style", &TFont::Style);
-                                        p.Kind = tkSet;
-                                        p.Names = {"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"};
-                                        return p;
-                                    }(),
-                                });
+    RegisterPublished<TFont>(
+        0, {
+               IntField<TFont, TColor>("Color", &TFont::Color),
+               IntProp<TFont, int>("Height", &TFont::Height, &TFont::SetHeight),
+               StrField<TFont>("Name", &TFont::Name),
+               IntProp<TFont, int>("Size", &TFont::Size, &TFont::SetSize),
+               IntField<TFont, TFontCharset>("Charset", &TFont::Charset),
+               EnumField<TFont, TFontPitch>("Pitch", {"fpDefault", "fpVariable", "fpFixed"}, &TFont::Pitch),
+               [] {
+                   TPropInfo p = IntField<TFont, TFontStyles>("Style", &TFont::Style);
+                   p.Kind = tkSet;
+                   p.Names = {"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"};
+                   return p;
+               }(),
+           });
     {
         TPropInfo name;
         name.Name = "Name";

@@ -9,6 +9,7 @@
 
 #include "framework/core/UiHooks.h"
 #include "framework/stdctrls/Menus.h"
+#include "framework/ui/DataModule.h"
 #include "framework/ui/WindowsImpl.h"
 
 namespace framework {
@@ -870,8 +871,22 @@ void TScreen::RemoveForm(TCustomForm* Form) {
     Form->RemoveFreeNotification(this);
 }
 
+void TScreen::AddDataModule(TDataModule* DataModule) {
+    FDataModules.push_back(DataModule);
+    DataModule->FreeNotification(this);
+}
+
+void TScreen::RemoveDataModule(TDataModule* DataModule) {
+    FDataModules.erase(std::remove(FDataModules.begin(), FDataModules.end(), DataModule), FDataModules.end());
+    DataModule->RemoveFreeNotification(this);
+}
+
 void TScreen::Notification(TComponent* AComponent, TOperation Operation) {
     if (Operation == opRemove) {
+        if (auto* d = dynamic_cast<TDataModule*>(AComponent)) {
+            d->DoDestroy();
+            FDataModules.erase(std::remove(FDataModules.begin(), FDataModules.end(), d), FDataModules.end());
+        }
         // Free() tells us before any destructor runs: the form is still whole for OnDestroy.
         if (auto* f = dynamic_cast<TCustomForm*>(AComponent)) {
             f->DoDestroy();

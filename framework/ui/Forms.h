@@ -281,6 +281,13 @@ public:
 
     void AddForm(TCustomForm* Form);
     void RemoveForm(TCustomForm* Form);
+    // The data modules, in the order they were created.
+    int DataModuleCount() const { return static_cast<int>(FDataModules.size()); }
+    class TDataModule* DataModules(int Index) const {
+        return FDataModules.at(static_cast<size_t>(Index));
+    }
+    void AddDataModule(class TDataModule* DataModule);
+    void RemoveDataModule(class TDataModule* DataModule);
     void SetActiveForm(TCustomForm* Form) { FActiveForm = Form; }
 
 protected:
@@ -289,6 +296,7 @@ protected:
 private:
     TCursor FCursor = crDefault;
     std::vector<TCustomForm*> FForms;
+    std::vector<class TDataModule*> FDataModules;
     TCustomForm* FActiveForm = nullptr;
 };
 
