@@ -5,6 +5,7 @@
 
 #include "framework/core/Stream.h"
 #include "framework/graphics/Jpeg.h"
+#include "framework/ui/Clipbrd.h"
 
 namespace framework {
 
@@ -360,6 +361,63 @@ void TGraphic::SaveToClipboardFormat(unsigned&, std::vector<uint8_t>&, HPALETTE&
 }
 
 namespace {
+uint32_t Le32(const std::vector<uint8_t>& V, size_t At) {
+    if (At + 4 > V.size()) return 0;
+    return V[At] | (V[At + 1] << 8) | (V[At + 2] << 16) | (static_cast<uint32_t>(V[At + 3]) << 24);
+}
+uint16_t Le16(const std::vector<uint8_t>& V, size_t At) {
+    if (At + 2 > V.size()) return 0;
+    return static_cast<uint16_t>(V[At] | (V[At + 1] << 8));
+}
+void Put32(uint8_t* At, uint32_t Value) {
+    for (int i = 0; i < 4; ++i) At[i] = static_cast<uint8_t>(Value >> (8 * i));
+}
+constexpr size_t kBmpFileHeader = 14;
+}  // namespace
+
+void TBitmap::LoadFromClipboardFormat(unsigned AFormat, const std::vector<uint8_t>& AData, HPALETTE) {
+    if (AFormat != CF_BITMAP) throw EInvalidGraphic("Unsupported clipboard format");
+    const std::vector<uint8_t> dib = AData.empty() ? Clipboard()->GetAsData(CF_BITMAP) : AData;
+    if (dib.size() < 12 || dib.size() > (size_t(1) << 30)) throw EInvalidGraphic("Bitmap image is not valid");
+    // The file header the packed form lacks: where the pixels start follows from the info header
+    // and its colour table (and the three bit-field masks after a 40-byte header).
+    const uint32_t header = Le32(dib, 0);
+    uint64_t offBits = kBmpFileHeader + uint64_t(header);
+    if (header == 12) {
+        const uint16_t bits = Le16(dib, 10);
+        if (bits <= 8) offBits += 3u * (1u << bits);
+    } else {
+        const uint16_t bits = Le16(dib, 14);
+        const uint32_t compression = Le32(dib, 16);
+        const uint32_t used = header >= 36 ? Le32(dib, 32) : 0;
+        const uint64_t colors = used ? used : (bits <= 8 ? (1u << bits) : 0);
+        if (header == 40 && compression == 3) offBits += 12;  // BI_BITFIELDS
+        offBits += 4 * colors;
+    }
+    if (offBits > kBmpFileHeader + dib.size()) throw EInvalidGraphic("Bitmap image is not valid");
+    std::vector<uint8_t> file(kBmpFileHeader);
+    file[0] = 'B';
+    file[1] = 'M';
+    Put32(&file[2], static_cast<uint32_t>(kBmpFileHeader + dib.size()));
+    Put32(&file[10], static_cast<uint32_t>(offBits));
+    file.insert(file.end(), dib.begin(), dib.end());
+    TMemoryStream s;
+    s.WriteBuffer(file.data(), static_cast<int32_t>(file.size()));
+    s.SetPosition(0);
+    LoadFromStream(s);
+}
+
+void TBitmap::SaveToClipboardFormat(unsigned& AFormat, std::vector<uint8_t>& AData, HPALETTE& APalette) {
+    if (Empty()) throw EInvalidGraphic("An empty bitmap has no clipboard form");
+    TMemoryStream s;
+    SaveToStream(s);
+    AFormat = CF_BITMAP;
+    AData.assign(reinterpret_cast<const uint8_t*>(s.Memory()) + kBmpFileHeader,
+                 reinterpret_cast<const uint8_t*>(s.Memory()) + s.Size());
+    APalette = 0;
+}
+
+namespace {
 
 // Class names compare without regard to letter case (ASCII): the key is the upper-case form.
 std::string ClassKey(const std::string& Name) {
@@ -391,7 +449,9 @@ struct ClipboardEntry {
 };
 
 std::map<unsigned, ClipboardEntry>& ClipboardFormats() {
-    static std::map<unsigned, ClipboardEntry> formats;
+    static std::map<unsigned, ClipboardEntry> formats = {
+        {CF_BITMAP, {"TBITMAP", [] { return std::make_unique<TBitmap>(); }}},
+    };
     return formats;
 }
 

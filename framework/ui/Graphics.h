@@ -343,6 +343,11 @@ public:
     // Writes a BMP file: bottom-up rows, no compression, the colour table of the pixel format.
     void SaveToStream(TStream& Stream) override;
     void Assign(const TGraphic& Source) override;
+    // CF_BITMAP: the bitmap as a packed device-independent bitmap (a BMP file without its 14-byte
+    // file header). The palette handle is not used: the colour table travels in the data.
+    void LoadFromClipboardFormat(unsigned AFormat, const std::vector<uint8_t>& AData,
+                                 HPALETTE APalette) override;
+    void SaveToClipboardFormat(unsigned& AFormat, std::vector<uint8_t>& AData, HPALETTE& APalette) override;
 
     TCanvas& Canvas();
     HBITMAP Handle();

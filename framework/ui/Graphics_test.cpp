@@ -172,7 +172,7 @@ TEST_F(PictureRegistryTest, AGraphicsClipboardFormatRoundTripsThroughTheClipboar
     const unsigned format = TByteGraphic::Format();
     TPicture::RegisterClipboardFormat(format, [] { return std::make_unique<TByteGraphic>(); });
     EXPECT_TRUE(TPicture::SupportsClipboardFormat(format));
-    EXPECT_FALSE(TPicture::SupportsClipboardFormat(CF_BITMAP));
+    EXPECT_FALSE(TPicture::SupportsClipboardFormat(RegisterClipboardFormat("Korvane Other Picture")));
 
     TPicture source;
     TByteGraphic g;
@@ -203,6 +203,57 @@ TEST_F(PictureRegistryTest, AGraphicsClipboardFormatRoundTripsThroughTheClipboar
     TPicture::UnregisterClass("TByteGraphic");
     EXPECT_FALSE(TPicture::SupportsClipboardFormat(format));
     Clipboard()->Clear();
+}
+
+TEST(BitmapClipboardTest, ABitmapTravelsAsAPackedDibAndComesBackAsABitmap) {
+    TPicture source;
+    source.Bitmap().SetSize(5, 3);
+    source.Bitmap().Canvas().SetPixel(4, 2, clBlue);
+    Clipboard()->Assign(source);
+    EXPECT_TRUE(Clipboard()->HasFormat(CF_BITMAP));
+    const std::vector<uint8_t> dib = Clipboard()->GetAsData(CF_BITMAP);
+    ASSERT_GE(dib.size(), 40u);
+    EXPECT_EQ(dib[0], 40);  // the info header comes first: no file header
+    EXPECT_TRUE(TPicture::SupportsClipboardFormat(CF_BITMAP));
+    TPicture target;
+    target.LoadFromClipboardFormat(CF_BITMAP, {}, 0);
+    auto* b = dynamic_cast<TBitmap*>(target.Graphic());
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->Width(), 5);
+    EXPECT_EQ(b->Height(), 3);
+    EXPECT_EQ(b->Canvas().Pixel(4, 2), clBlue);
+    EXPECT_EQ(b->Canvas().Pixel(0, 0), source.Bitmap().Canvas().Pixel(0, 0));
+    Clipboard()->Clear();
+}
+
+// A packed DIB from elsewhere: a 1-bit bitmap 9 pixels wide whose colour table holds only the
+// two colours it uses; the pixels start right after that table.
+TEST(BitmapClipboardTest, APackedDibWithAShortColourTableIsReadWhereItsPixelsStart) {
+    std::vector<uint8_t> dib(40, 0);
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) dib[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    };
+    put32(0, 40);
+    put32(4, 9);                                                // width
+    put32(8, 1);                                                // height
+    dib[12] = 1;                                                // planes
+    dib[14] = 1;                                                // bits per pixel
+    put32(32, 2);                                               // colours used
+    const uint8_t table[] = {0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0};  // black, white
+    dib.insert(dib.end(), table, table + 8);
+    const uint8_t row[] = {0x80, 0x80, 0, 0};  // pixels 0 and 8 white
+    dib.insert(dib.end(), row, row + 4);
+    TBitmap b;
+    b.LoadFromClipboardFormat(CF_BITMAP, dib, 0);
+    EXPECT_EQ(b.Width(), 9);
+    EXPECT_EQ(b.Canvas().Pixel(0, 0), clWhite);
+    EXPECT_EQ(b.Canvas().Pixel(1, 0), clBlack);
+    EXPECT_EQ(b.Canvas().Pixel(8, 0), clWhite);
+    // Damaged or foreign data raises the picture error.
+    EXPECT_THROW(b.LoadFromClipboardFormat(CF_BITMAP, std::vector<uint8_t>(dib.begin(), dib.begin() + 20), 0),
+                 EInvalidGraphic);
+    EXPECT_THROW(b.LoadFromClipboardFormat(CF_TEXT, dib, 0), EInvalidGraphic);
+    EXPECT_EQ(b.Width(), 9);
 }
 
 }  // namespace
