@@ -53,7 +53,8 @@ struct Installer {
         // queue is safe from any thread); the loop then runs the step through CheckSynchronize.
         SetWakeMainThread([] {
             if (QCoreApplication* app = QCoreApplication::instance())
-                QMetaObject::invokeMethod(app, [] {}, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    app, [] {}, Qt::QueuedConnection);
         });
         SetThreadExceptionHandler([](std::exception_ptr Error) {
             try {
