@@ -60,6 +60,10 @@ TDateTime Now() {
     return SystemNow();
 }
 
+bool TickCountSeamInstalled() {
+    return static_cast<bool>(Current(tickCountSeam));
+}
+
 uint32_t GetTickCount() {
     if (TTickCountFunc tickCount = Current(tickCountSeam)) return tickCount();
     return platform::GetTickCount();

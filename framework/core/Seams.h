@@ -25,6 +25,10 @@ TSleepFunc SetSleepHandler(TSleepFunc sleep);
 // The real local date and time, whatever seam is installed.
 TDateTime SystemNow();
 
+// True while a replacement tick count is installed: waits with a limit then let time pass through
+// the sleep seam instead of the real clock.
+bool TickCountSeamInstalled();
+
 // Milliseconds since an arbitrary start; wraps after about 49.7 days.
 uint32_t GetTickCount();
 void Sleep(uint32_t milliseconds);

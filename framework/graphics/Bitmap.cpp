@@ -643,6 +643,14 @@ std::unique_ptr<TGraphic> CopyOf(const TGraphic& g) {
             return n;
         }
     }
+    if (TPicture::TGraphicFactory f = TPicture::GraphicClass(g.ClassName())) {
+        std::unique_ptr<TGraphic> n = f();
+        const TGraphic& made = *n;
+        if (typeid(made) == typeid(g)) {
+            n->Assign(g);
+            return n;
+        }
+    }
     auto b = std::make_unique<TBitmap>();
     b->Assign(g);
     return b;
@@ -686,6 +694,7 @@ void TPicture::LoadFromFile(const std::string& FileName) {
     for (auto& [e, f] : Formats())
         if (e == ext) {
             std::unique_ptr<TGraphic> g = f.Factory();
+            g->OnProgress = OnProgress;
             g->LoadFromFile(FileName);
             FGraphic = std::move(g);
             Changed();

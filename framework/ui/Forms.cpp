@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QWidget>
 
+#include "framework/core/Thread.h"
 #include "framework/core/UiHooks.h"
 #include "framework/stdctrls/Menus.h"
 #include "framework/ui/DataModule.h"
@@ -66,6 +67,20 @@ struct Installer {
             TCursor old = Screen->Cursor();
             Screen->SetCursor(Cursor);
             return old;
+        });
+        // A thread's step for the main thread wakes an idle message loop (posting to the Qt event
+        // queue is safe from any thread); the loop then runs the step through CheckSynchronize.
+        SetWakeMainThread([] {
+            if (QCoreApplication* app = QCoreApplication::instance())
+                QMetaObject::invokeMethod(
+                    app, [] {}, Qt::QueuedConnection);
+        });
+        SetThreadExceptionHandler([](std::exception_ptr Error) {
+            try {
+                std::rethrow_exception(Error);
+            } catch (...) {
+                Application->HandleException(Application);
+            }
         });
     }
 };
@@ -561,7 +576,7 @@ TModalResult TCustomForm::ShowModal() {
             if (Application->Terminated() && FModalResult == mrNone) FModalResult = mrCancel;
             if (FModalResult != mrNone) continue;
             if (gAnswerer) {
-                if (HasPendingMessages()) continue;
+                if (HasPendingMessages() || SynchronizePending()) continue;
                 TModalResult r = gAnswerer->ModalIdle(*this);
                 FModalResult = r == mrNone ? mrCancel : r;  // an answerer never leaves a form hanging
                 continue;
@@ -728,6 +743,7 @@ int PumpGuarded(TApplication& app) {
     for (;;) {
         try {
             total += ProcessPendingMessages();
+            if (CheckSynchronize()) ++total;
             return total;
         } catch (...) {
             ++total;

@@ -1,6 +1,11 @@
 #include "framework/ui/Graphics.h"
 
 #include <algorithm>
+#include <map>
+
+#include "framework/core/Stream.h"
+#include "framework/graphics/Jpeg.h"
+#include "framework/ui/Clipbrd.h"
 
 namespace framework {
 
@@ -329,6 +334,202 @@ TRect TCanvas::ClipRect() {
     TRect r;
     if (FHandle) GetClipBox(FHandle, &r);
     return r;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Graphic progress, form data and clipboard forms
+
+void TGraphic::Progress(TObject* Sender, TProgressStage Stage, uint8_t PercentDone, bool RedrawNow,
+                        const TRect& R, const std::string& Msg) {
+    if (OnProgress) OnProgress(Sender, Stage, PercentDone, RedrawNow, R, Msg);
+}
+
+void TGraphic::ReadData(TStream& Stream) {
+    LoadFromStream(Stream);
+}
+
+void TGraphic::WriteData(TStream& Stream) {
+    SaveToStream(Stream);
+}
+
+void TGraphic::LoadFromClipboardFormat(unsigned, const std::vector<uint8_t>&, HPALETTE) {
+    throw EInvalidGraphic("Clipboard format not supported by " + ClassName());
+}
+
+void TGraphic::SaveToClipboardFormat(unsigned&, std::vector<uint8_t>&, HPALETTE&) {
+    throw EInvalidGraphic("Clipboard format not supported by " + ClassName());
+}
+
+namespace {
+uint32_t Le32(const std::vector<uint8_t>& V, size_t At) {
+    if (At + 4 > V.size()) return 0;
+    return V[At] | (V[At + 1] << 8) | (V[At + 2] << 16) | (static_cast<uint32_t>(V[At + 3]) << 24);
+}
+uint16_t Le16(const std::vector<uint8_t>& V, size_t At) {
+    if (At + 2 > V.size()) return 0;
+    return static_cast<uint16_t>(V[At] | (V[At + 1] << 8));
+}
+void Put32(uint8_t* At, uint32_t Value) {
+    for (int i = 0; i < 4; ++i) At[i] = static_cast<uint8_t>(Value >> (8 * i));
+}
+constexpr size_t kBmpFileHeader = 14;
+}  // namespace
+
+void TBitmap::LoadFromClipboardFormat(unsigned AFormat, const std::vector<uint8_t>& AData, HPALETTE) {
+    if (AFormat != CF_BITMAP) throw EInvalidGraphic("Unsupported clipboard format");
+    const std::vector<uint8_t> dib = AData.empty() ? Clipboard()->GetAsData(CF_BITMAP) : AData;
+    if (dib.size() < 12 || dib.size() > (size_t(1) << 30)) throw EInvalidGraphic("Bitmap image is not valid");
+    // The file header the packed form lacks: where the pixels start follows from the info header
+    // and its colour table (and the three bit-field masks after a 40-byte header).
+    const uint32_t header = Le32(dib, 0);
+    uint64_t offBits = kBmpFileHeader + uint64_t(header);
+    if (header == 12) {
+        const uint16_t bits = Le16(dib, 10);
+        if (bits <= 8) offBits += 3u * (1u << bits);
+    } else {
+        const uint16_t bits = Le16(dib, 14);
+        const uint32_t compression = Le32(dib, 16);
+        const uint32_t used = header >= 36 ? Le32(dib, 32) : 0;
+        const uint64_t colors = used ? used : (bits <= 8 ? (1u << bits) : 0);
+        if (header == 40 && compression == 3) offBits += 12;  // BI_BITFIELDS
+        offBits += 4 * colors;
+    }
+    if (offBits > kBmpFileHeader + dib.size()) throw EInvalidGraphic("Bitmap image is not valid");
+    std::vector<uint8_t> file(kBmpFileHeader);
+    file[0] = 'B';
+    file[1] = 'M';
+    Put32(&file[2], static_cast<uint32_t>(kBmpFileHeader + dib.size()));
+    Put32(&file[10], static_cast<uint32_t>(offBits));
+    file.insert(file.end(), dib.begin(), dib.end());
+    TMemoryStream s;
+    s.WriteBuffer(file.data(), static_cast<int32_t>(file.size()));
+    s.SetPosition(0);
+    LoadFromStream(s);
+}
+
+void TBitmap::SaveToClipboardFormat(unsigned& AFormat, std::vector<uint8_t>& AData, HPALETTE& APalette) {
+    if (Empty()) throw EInvalidGraphic("An empty bitmap has no clipboard form");
+    TMemoryStream s;
+    SaveToStream(s);
+    AFormat = CF_BITMAP;
+    AData.assign(reinterpret_cast<const uint8_t*>(s.Memory()) + kBmpFileHeader,
+                 reinterpret_cast<const uint8_t*>(s.Memory()) + s.Size());
+    APalette = 0;
+}
+
+namespace {
+
+// Class names compare without regard to letter case (ASCII): the key is the upper-case form.
+std::string ClassKey(const std::string& Name) {
+    std::string k = Name;
+    for (char& c : k)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return k;
+}
+
+struct ClassEntry {
+    std::string Name;  // as registered
+    TPicture::TGraphicFactory Factory;
+};
+
+std::map<std::string, ClassEntry>& GraphicClasses() {
+    static std::map<std::string, ClassEntry> classes = [] {
+        std::map<std::string, ClassEntry> c;
+        c["TBITMAP"] = {"TBitmap", [] { return std::make_unique<TBitmap>(); }};
+        c["TICON"] = {"TIcon", [] { return std::make_unique<TIcon>(); }};
+        c["TJPEGIMAGE"] = {"TJPEGImage", [] { return std::make_unique<TJPEGImage>(); }};
+        return c;
+    }();
+    return classes;
+}
+
+struct ClipboardEntry {
+    std::string ClassKey;  // of the graphics the factory makes
+    TPicture::TGraphicFactory Factory;
+};
+
+std::map<unsigned, ClipboardEntry>& ClipboardFormats() {
+    static std::map<unsigned, ClipboardEntry> formats = {
+        {CF_BITMAP, {"TBITMAP", [] { return std::make_unique<TBitmap>(); }}},
+    };
+    return formats;
+}
+
+}  // namespace
+
+void TPicture::RegisterClass(const std::string& ClassName, TGraphicFactory Factory) {
+    GraphicClasses()[ClassKey(ClassName)] = ClassEntry{ClassName, std::move(Factory)};
+}
+
+void TPicture::UnregisterClass(const std::string& ClassName) {
+    const std::string key = ClassKey(ClassName);
+    GraphicClasses().erase(key);
+    auto& formats = ClipboardFormats();
+    for (auto it = formats.begin(); it != formats.end();)
+        it = it->second.ClassKey == key ? formats.erase(it) : std::next(it);
+}
+
+bool TPicture::IsClassRegistered(const std::string& ClassName) {
+    return GraphicClasses().count(ClassKey(ClassName)) != 0;
+}
+
+TPicture::TGraphicFactory TPicture::GraphicClass(const std::string& ClassName) {
+    auto it = GraphicClasses().find(ClassKey(ClassName));
+    return it == GraphicClasses().end() ? TGraphicFactory() : it->second.Factory;
+}
+
+void TPicture::ReadData(TStream& Stream) {
+    uint8_t length = 0;
+    Stream.ReadBuffer(&length, 1);
+    std::string name(length, '\0');
+    if (length) Stream.ReadBuffer(name.data(), length);
+    if (name.empty()) {
+        FGraphic.reset();
+        Changed();
+        return;
+    }
+    auto it = GraphicClasses().find(ClassKey(name));
+    if (it == GraphicClasses().end()) throw EInvalidGraphic("Unknown picture class (" + name + ")");
+    std::unique_ptr<TGraphic> g = it->second.Factory();
+    g->OnProgress = OnProgress;
+    g->ReadData(Stream);
+    FGraphic = std::move(g);
+    Changed();
+}
+
+void TPicture::WriteData(TStream& Stream) {
+    std::string name = FGraphic ? FGraphic->ClassName() : std::string();
+    if (name.size() > 255) throw EInvalidGraphic("Picture class name too long (" + name + ")");
+    const uint8_t length = static_cast<uint8_t>(name.size());
+    Stream.WriteBuffer(&length, 1);
+    if (length) Stream.WriteBuffer(name.data(), length);
+    if (FGraphic) FGraphic->WriteData(Stream);
+}
+
+void TPicture::RegisterClipboardFormat(unsigned AFormat, TGraphicFactory Factory) {
+    // The class is learnt from a sample, so that UnregisterClass can drop the format with it.
+    std::unique_ptr<TGraphic> sample = Factory();
+    ClipboardFormats()[AFormat] = ClipboardEntry{ClassKey(sample->ClassName()), std::move(Factory)};
+}
+
+bool TPicture::SupportsClipboardFormat(unsigned AFormat) {
+    return ClipboardFormats().count(AFormat) != 0;
+}
+
+void TPicture::LoadFromClipboardFormat(unsigned AFormat, const std::vector<uint8_t>& AData,
+                                       HPALETTE APalette) {
+    auto it = ClipboardFormats().find(AFormat);
+    if (it == ClipboardFormats().end()) throw EInvalidGraphic("Unsupported clipboard format");
+    std::unique_ptr<TGraphic> g = it->second.Factory();
+    g->OnProgress = OnProgress;
+    g->LoadFromClipboardFormat(AFormat, AData, APalette);
+    FGraphic = std::move(g);
+    Changed();
+}
+
+void TPicture::SaveToClipboardFormat(unsigned& AFormat, std::vector<uint8_t>& AData, HPALETTE& APalette) {
+    if (!FGraphic) throw EInvalidGraphic("An empty picture has no clipboard form");
+    FGraphic->SaveToClipboardFormat(AFormat, AData, APalette);
 }
 
 }  // namespace framework

@@ -254,6 +254,13 @@ private:
 
 // ---- Graphics ----
 
+// Progress of lengthy work on a graphic (reading, rendering, converting): one psStarting, any
+// number of psRunning, one psEnding.
+enum TProgressStage : uint8_t { psStarting, psRunning, psEnding };
+// PercentDone 0..100; RedrawNow asks the viewer to repaint R (empty: the whole graphic) now.
+using TProgressEvent = std::function<void(TObject* Sender, TProgressStage Stage, uint8_t PercentDone,
+                                          bool RedrawNow, const TRect& R, const std::string& Msg)>;
+
 // Something that draws itself on a canvas and is read from and written to streams and files.
 class TGraphic : public TObject {
 public:
@@ -275,6 +282,24 @@ public:
     virtual void SetTransparent(bool Value);
     bool Modified = false;
     TNotifyEvent OnChange;
+
+    // Reports progress through OnProgress; Sender is the graphic or the part of it at work.
+    TProgressEvent OnProgress;
+    virtual void Progress(TObject* Sender, TProgressStage Stage, uint8_t PercentDone, bool RedrawNow,
+                          const TRect& R, const std::string& Msg);
+
+    // The graphic's part of a picture's form data (see TPicture::ReadData); Stream holds nothing
+    // else from its position on. By default the graphic's stream form (LoadFromStream,
+    // SaveToStream).
+    virtual void ReadData(TStream& Stream);
+    virtual void WriteData(TStream& Stream);
+
+    // Clipboard transfer: a graphic class that registers a clipboard format with TPicture reads
+    // that format's raw data (empty: take it from the clipboard) and writes its own format and
+    // data. The base class supports none and raises EInvalidGraphic.
+    virtual void LoadFromClipboardFormat(unsigned AFormat, const std::vector<uint8_t>& AData,
+                                         HPALETTE APalette);
+    virtual void SaveToClipboardFormat(unsigned& AFormat, std::vector<uint8_t>& AData, HPALETTE& APalette);
 
 protected:
     void Changed();
@@ -318,6 +343,11 @@ public:
     // Writes a BMP file: bottom-up rows, no compression, the colour table of the pixel format.
     void SaveToStream(TStream& Stream) override;
     void Assign(const TGraphic& Source) override;
+    // CF_BITMAP: the bitmap as a packed device-independent bitmap (a BMP file without its 14-byte
+    // file header). The palette handle is not used: the colour table travels in the data.
+    void LoadFromClipboardFormat(unsigned AFormat, const std::vector<uint8_t>& AData,
+                                 HPALETTE APalette) override;
+    void SaveToClipboardFormat(unsigned& AFormat, std::vector<uint8_t>& AData, HPALETTE& APalette) override;
 
     TCanvas& Canvas();
     HBITMAP Handle();
@@ -381,7 +411,8 @@ public:
     TPicture();
     ~TPicture() override;
     TGraphic* Graphic() const { return FGraphic.get(); }
-    // Takes a copy of the graphic (nil empties the picture).
+    // Takes a copy of the graphic (nil empties the picture), of the graphic's own class when that
+    // is registered by file format or class name, else as a bitmap.
     void SetGraphic(const TGraphic* Value);
     // The graphic as a bitmap; any other kind is replaced by an empty bitmap.
     TBitmap& Bitmap();
@@ -392,6 +423,9 @@ public:
     void SaveToFile(const std::string& FileName);
     void Assign(const TPicture& Source);
     TNotifyEvent OnChange;
+    // Given to every graphic the picture reads (form data, clipboard), so that the progress of
+    // reading reaches the picture's owner.
+    TProgressEvent OnProgress;
 
     using TGraphicFactory = std::function<std::unique_ptr<TGraphic>()>;
     // Extension without the dot, any case.
@@ -400,6 +434,29 @@ public:
     static void UnregisterFileFormat(const std::string& Extension);
     // "All (*.bmp;*.jpg)|*.bmp;*.jpg|Bitmaps (*.bmp)|*.bmp|…", for open-picture dialogs.
     static std::string GraphicFilter();
+
+    // Form data of a picture: a length byte and the graphic's class name (Windows-1252), then the
+    // graphic's own data (TGraphic::ReadData); a name of length 0 is an empty picture. The class is
+    // created through the class-name registry; a name not registered raises EInvalidGraphic and
+    // leaves the picture as it was. TBitmap, TIcon and TJPEGImage are registered from the start.
+    void ReadData(TStream& Stream);
+    void WriteData(TStream& Stream);
+    // Class names are matched without regard to letter case; registering a name again replaces it.
+    static void RegisterClass(const std::string& ClassName, TGraphicFactory Factory);
+    // Also removes the clipboard formats registered for the class.
+    static void UnregisterClass(const std::string& ClassName);
+    static bool IsClassRegistered(const std::string& ClassName);
+    // The factory registered for the name; empty when there is none.
+    static TGraphicFactory GraphicClass(const std::string& ClassName);
+
+    // Clipboard formats the picture can take, each with the graphic class that reads it.
+    static void RegisterClipboardFormat(unsigned AFormat, TGraphicFactory Factory);
+    static bool SupportsClipboardFormat(unsigned AFormat);
+    // Replaces the graphic by one of the class registered for AFormat, read from AData (empty: from
+    // the clipboard); EInvalidGraphic for a format not registered, and the picture stays as it was.
+    void LoadFromClipboardFormat(unsigned AFormat, const std::vector<uint8_t>& AData, HPALETTE APalette);
+    // The graphic's clipboard form; EInvalidGraphic for an empty picture.
+    void SaveToClipboardFormat(unsigned& AFormat, std::vector<uint8_t>& AData, HPALETTE& APalette);
 
 private:
     void Changed();
