@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
+#include <cstdint>
 
 #include "framework/core/DateTime.h"
 #include "framework/core/SysUtils.h"
@@ -155,7 +155,6 @@ int TReportLabel::PrintOn(TCanvas& C, int X, int Y, int FirstLine, int Bottom) {
     if (FAutoStretch) {
         last = FirstLine;
         while (last < count && Y + (last - FirstLine + 1) * lh <= Bottom) ++last;
-        if (last == FirstLine && FirstLine < count && Bottom == INT32_MAX) last = count;
         bottom = std::max(FirstLine == 0 ? Y + Height() : Y, Y + (last - FirstLine) * lh);
     }
     TRect box{X, Y, X + Width(), bottom};
@@ -494,7 +493,27 @@ private:
     // A band taller than the rest of the page: what fits goes here, the lines of its stretching
     // texts that do not fit continue at the top of the next columns and pages.
     void DrawSplit(TReportBand* B, bool InColumn) {
-        std::map<TControl*, int> next;  // stretching control -> its first line not yet printed
+        struct TPart {
+            TControl* Control;
+            TReportPrintable* Printable;
+            int Next = 0;  // first line not yet printed
+            int Lines = 0;
+            int LineHeight = 0;
+            int Count = 0;  // lines printed in this part of the band
+            int Top = 0;
+        };
+        std::vector<TPart> parts;
+        for (int i = 0; i < B->ControlCount(); ++i) {
+            TControl* c = B->Controls(i);
+            auto* p = dynamic_cast<TReportPrintable*>(c);
+            if (!p || !Prints(c)) continue;
+            TPart part{c, p};
+            if (p->Stretches()) {
+                part.Lines = p->LineCount();
+                part.LineHeight = std::max(1, p->LineHeight());
+            }
+            parts.push_back(part);
+        }
         bool continuing = false;
         while (true) {
             int x = Area.Left, w = Area.Width();
@@ -502,45 +521,38 @@ private:
                 w = ColumnWidth;
                 x = Area.Left + Column * (ColumnWidth + R.FPage.ColumnSpace());
             }
-            bool fresh = !BodyUsed;
+            // Plan the part first, so that the background goes under the text.
             int used = continuing ? 0 : std::min(B->Height(), BodyBottom - Y);
             bool remaining = false;
-            std::vector<std::pair<TControl*, TReportPrintable*>> parts;
-            for (int i = 0; i < B->ControlCount(); ++i) {
-                TControl* c = B->Controls(i);
-                auto* p = dynamic_cast<TReportPrintable*>(c);
-                if (p && Prints(c)) parts.emplace_back(c, p);
-            }
-            TRect box{x, Y, x + w, BodyBottom};
-            Background(B, box);
-            for (auto& [c, p] : parts) {
-                if (!p->Stretches()) {
-                    if (!continuing && c->Top() + c->Height() <= BodyBottom - Y)
-                        p->PrintOn(P.Canvas(), x + c->Left(), Y + c->Top(), 0, INT32_MAX);
+            for (TPart& part : parts) {
+                if (!part.Printable->Stretches() || part.Next >= part.Lines) {
+                    part.Count = 0;
                     continue;
                 }
-                int first = next[c];
-                int lines = p->LineCount();
-                if (first >= lines) continue;
-                int top = continuing ? Y : Y + c->Top();
-                int drawn = p->PrintOn(P.Canvas(), x + c->Left(), top, first, BodyBottom);
-                if (drawn == 0 && fresh && top == ColumnTop) {
-                    // A line taller than a whole page: print it anyway rather than loop.
-                    drawn = p->PrintOn(P.Canvas(), x + c->Left(), top, first, top + p->LineHeight());
-                    drawn = std::max(drawn, 1);
-                }
-                next[c] = first + drawn;
-                used = std::max(used, top - Y + drawn * p->LineHeight());
-                if (first + drawn < lines) remaining = true;
+                part.Top = continuing ? Y : Y + part.Control->Top();
+                int fit = std::max(0, (BodyBottom - part.Top) / part.LineHeight);
+                // A line taller than a whole column is printed anyway rather than never.
+                if (fit == 0 && Y == ColumnTop) fit = 1;
+                part.Count = std::min(part.Lines - part.Next, fit);
+                used = std::max(used, part.Top - Y + part.Count * part.LineHeight);
+                if (part.Next + part.Count < part.Lines) remaining = true;
             }
-            if (!remaining) {
-                box.Bottom = Y + used;
-                FrameOf(B, box);
-                Y += used;
-                return;
+            TRect box{x, Y, x + w, remaining ? std::max(BodyBottom, Y + used) : Y + used};
+            Background(B, box);
+            for (TPart& part : parts) {
+                if (!part.Printable->Stretches()) {
+                    if (!continuing && part.Control->Top() + part.Control->Height() <= BodyBottom - Y)
+                        part.Printable->PrintOn(P.Canvas(), x + part.Control->Left(), Y + part.Control->Top(),
+                                                0, INT32_MAX);
+                } else if (part.Count > 0) {
+                    part.Printable->PrintOn(P.Canvas(), x + part.Control->Left(), part.Top, part.Next,
+                                            part.Top + part.Count * part.LineHeight);
+                    part.Next += part.Count;
+                }
             }
             FrameOf(B, box);
-            Y = BodyBottom;
+            Y = box.Bottom;
+            if (!remaining) return;
             BodyUsed = true;
             NextColumnOrPage(InColumn);
             continuing = true;

@@ -246,6 +246,9 @@ TEST_F(ReportTest, AWrappedMemoGrowsItsBandAndContinuesOnTheNextPage) {
     memo->SetWordWrap(true);
     memo->SetAutoStretch(true);
     int lh = memo->LineHeight();
+    detail->BeforePrint = [&](TReportBand* Band, bool&) {
+        Band->SetColor(ds.FieldByName("Name")->AsString() == "Second" ? clSilver : clWhite);
+    };
 
     EXPECT_EQ(memo->LineCount(), 5);
     EXPECT_EQ(detail->StretchHeight(), 5 * lh);
@@ -287,6 +290,15 @@ TEST_F(ReportTest, AWrappedMemoGrowsItsBandAndContinuesOnTheNextPage) {
     EXPECT_LE(lowest, 1056 - Margin + 1);
     // The third record follows the memo's last line on page 2.
     EXPECT_NEAR(Find(words[1], "Third")->Top - Find(words[1], "090")->Top, lh, 1.5);
+    // The long memo's band colour reaches to the bottom of page 1 and, on page 2, down to its last
+    // line only.
+    QImage page1 = Rendered(1), page2 = Rendered(2);
+    EXPECT_EQ(Rgb(page1, 816 - Margin - 3, 1056 - Margin - 2), 0xC0C0C0u);
+    EXPECT_EQ(Rgb(page1, 816 - Margin - 3, 1056 - Margin + 2), 0xFFFFFFu);
+    EXPECT_EQ(Rgb(page2, 816 - Margin - 3, Margin + 30 + 2), 0xC0C0C0u);
+    int third = static_cast<int>(Find(words[1], "Third")->Top);
+    EXPECT_EQ(Rgb(page2, 816 - Margin - 3, third - 4), 0xC0C0C0u);
+    EXPECT_EQ(Rgb(page2, 816 - Margin - 3, third + 4), 0xFFFFFFu);
 }
 
 // Volumes with 0, 2 and 40 entries: the volume's framed band, the file headings, the entries and
@@ -317,6 +329,7 @@ protected:
         AddHeader();
         Volume = AddBand(rbDetail, 24);
         Volume->Frame.SetAll(true);
+        Volume->Frame.Width = 2;
         AddText(Volume, &Volumes, "Label", 4, 100)->SetTop(4);
         TReportBand* headings = AddBand(rbGroupHeader, 20);
         AddLabel(headings, "FileName", 0, 2);
@@ -360,6 +373,9 @@ TEST_F(MasterDetailTest, EachVolumePrintsItsBandHeadingsEntriesAndSpacer) {
     QImage page = Rendered(1);
     int top = Margin + 30, left = Margin;
     EXPECT_EQ(Rgb(page, left + 50, top), 0u);
+    EXPECT_EQ(Rgb(page, left + 50, top + 1), 0u);
+    EXPECT_EQ(Rgb(page, left + 50, top + 2), 0xFFFFFFu);
+    EXPECT_EQ(Rgb(page, left + 50, top + 22), 0u);
     EXPECT_EQ(Rgb(page, left + 50, top + 23), 0u);
     EXPECT_EQ(Rgb(page, left, top + 12), 0u);
     EXPECT_EQ(Rgb(page, 816 - Margin - 1, top + 12), 0u);
