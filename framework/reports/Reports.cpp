@@ -157,7 +157,16 @@ int TReportLabel::PrintOn(TCanvas& C, int X, int Y, int FirstLine, int Bottom) {
         while (last < count && Y + (last - FirstLine + 1) * lh <= Bottom) ++last;
         bottom = std::max(FirstLine == 0 ? Y + Height() : Y, Y + (last - FirstLine) * lh);
     }
-    TRect box{X, Y, X + Width(), bottom};
+    // An auto-sizing control is as wide as the text it prints now (a data text or the page number
+    // differs from its caption at design), growing away from its alignment's edge.
+    int width = Width();
+    if (AutoSize() && !WordWrap()) {
+        for (int i = FirstLine; i < last; ++i)
+            width = std::max(width, C.TextWidth(lines[static_cast<size_t>(i)]));
+        if (Alignment() == taRightJustify) X -= width - Width();
+        if (Alignment() == taCenter) X -= (width - Width()) / 2;
+    }
+    TRect box{X, Y, X + width, bottom};
     if (!Transparent()) {
         C.Brush.Style = bsSolid;
         C.Brush.Color = Color();
@@ -170,9 +179,9 @@ int TReportLabel::PrintOn(TCanvas& C, int X, int Y, int FirstLine, int Bottom) {
         const std::string& line = lines[static_cast<size_t>(i)];
         int tw = C.TextWidth(line);
         int x = X;
-        if (Alignment() == taRightJustify) x = X + Width() - tw;
-        if (Alignment() == taCenter) x = X + (Width() - tw) / 2;
-        C.TextRect(TRect{X, y, X + Width(), std::min(y + lh, FAutoStretch ? y + lh : bottom)}, x, y, line);
+        if (Alignment() == taRightJustify) x = X + width - tw;
+        if (Alignment() == taCenter) x = X + (width - tw) / 2;
+        C.TextRect(TRect{X, y, X + width, std::min(y + lh, FAutoStretch ? y + lh : bottom)}, x, y, line);
     }
     C.Brush.Style = bsSolid;
     return FAutoStretch ? last - FirstLine : 0;

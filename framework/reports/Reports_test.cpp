@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <regex>
 
+#include "framework/core/Seams.h"
+#include "framework/core/SysUtils.h"
 #include "framework/data/DataSet.h"
 #include "framework/data/Fields.h"
 #include "framework/print/PagePicture.h"
@@ -43,7 +45,7 @@ protected:
         Env.Set("KORVANE_PRINT_TO", Pdf);
         Saved = SetPrinterQueueSource([](std::string& Default) {
             Default = "Office Laser";
-            return std::vector<std::string>{"Office Laser"};
+            return std::vector<std::string>{"Office Laser", "Back Office"};
         });
         Printer().Refresh();
         Printer().SetPrinterIndex(-1);
@@ -399,6 +401,72 @@ TEST_F(MasterDetailTest, ForceNewPageStartsEveryVolumeOnANewPage) {
             }
     }
     EXPECT_EQ(Find(words[0], "1")->Left, Find(words[3], "4")->Left);
+}
+
+TEST_F(ReportTest, ControlsMeasureTextsAndPrintInTheirBandsFont) {
+    TMemDataSet ds;
+    FillRows(ds, 2);
+    Report->SetDataSet(&ds);
+    Report->PrinterIndex = 1;
+    TReportBand* header = AddHeader();
+    // A hidden auto-sizing label measures texts in the font the details print in.
+    TReportBand* detail = AddBand(rbDetail, 20);
+    TFont mono;
+    mono.Name = "Courier New";
+    mono.SetSize(10);
+    detail->Font().Assign(mono);
+    TReportLabel* test = AddLabel(header, "", 0, 0);
+    test->SetVisible(false);
+    test->SetFont(mono);
+    test->SetCaption("0123456789");
+    TBitmap bitmap;
+    bitmap.SetSize(10, 10);
+    bitmap.Canvas().Font.Assign(mono);
+    EXPECT_EQ(test->Width(), bitmap.Canvas().TextWidth("0123456789"));
+    test->SetCaption("NeverPrinted");
+    TReportDBText* name = AddText(detail, &ds, "Name", 0, 100);
+    EXPECT_EQ(name->Font().Name, "Courier New") << "the band's font";
+    // System data: the page number and the date of printing.
+    TReportBand* footer = AddBand(rbPageFooter, 20);
+    TReportSysData* page = NewComponent<TReportSysData>(Form);
+    page->SetParent(footer);
+    page->Text = "Sheet ";
+    TReportSysData* date = NewComponent<TReportSysData>(Form);
+    date->SetParent(footer);
+    date->SetLeft(200);
+    date->Data = qrsDate;
+    TClockFunc clock = SetClock([] { return EncodeDate(2003, 1, 5) + EncodeTime(14, 30, 0, 0); });
+    Report->Print();
+    SetClock(clock);
+    std::string text = PageText(1);
+    EXPECT_EQ(text.find("NeverPrinted"), std::string::npos);
+    EXPECT_NE(text.find("Sheet 1"), std::string::npos);
+    EXPECT_NE(text.find(DateToStr(EncodeDate(2003, 1, 5))), std::string::npos) << text;
+    EXPECT_NE(ShellOutput("pdffonts '" + Pdf + "'").find("Mono"), std::string::npos);
+    EXPECT_EQ(Printer().PrinterIndex(), 1);
+    EXPECT_EQ(Info("Creator"), "Korvane (Back Office)");
+}
+
+TEST_F(ReportTest, AnErrorWhilePrintingLeavesNoDocumentAndNothingPrinting) {
+    TMemDataSet ds;
+    FillRows(ds, 50);
+    Report->SetDataSet(&ds);
+    AddHeader();
+    TReportBand* detail = AddBand(rbDetail, 20);
+    AddText(detail, &ds, "Name", 0, 100);
+    Report->Page().SetOrientation(poLandscape);
+    detail->BeforePrint = [&](TReportBand*, bool&) {
+        if (ds.FieldByName("Size")->AsInteger() == 40000) throw EInvalidOperation("Row 40 is damaged");
+    };
+    EXPECT_THROW(Report->Print(), EInvalidOperation);
+    EXPECT_FALSE(Printer().Printing());
+    EXPECT_FALSE(std::filesystem::exists(Pdf));
+    EXPECT_EQ(Printer().Orientation(), poPortrait);
+    // BeforePrint of the report may cancel the run: nothing is printed.
+    detail->BeforePrint = nullptr;
+    Report->BeforePrint = [](TReport*, bool& PrintReport) { PrintReport = false; };
+    Report->Print();
+    EXPECT_FALSE(std::filesystem::exists(Pdf));
 }
 
 TEST_F(ReportTest, TwoColumnsFillTheFirstColumnThenTheSecondWithAlternatingBackgrounds) {
