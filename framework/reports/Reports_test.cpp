@@ -219,6 +219,11 @@ TEST_F(ReportTest, HeaderDetailAndSummaryOverAHundredRows) {
     ASSERT_TRUE(big);
     EXPECT_NEAR(big->Right, Margin + 220, 2);
     EXPECT_TRUE(ds.Eof()) << "the report walks the dataset from its first record";
+    ds.First();
+    size->Mask = "##0.00%";
+    EXPECT_EQ(size->FieldText(), "1000.00%");
+    size->Mask = "";
+    EXPECT_EQ(size->FieldText(), "1000");
 
     // A second run numbers its pages from 1 again.
     Report->Print();
@@ -532,6 +537,12 @@ TEST_F(ReportTest, AnEmptyDatasetPrintsOnePageWithHeaderAndFooterOnlyWhenAsked) 
     ASSERT_TRUE(k);
     EXPECT_NEAR(k->Top, 1056 - Margin - 20 + 2, 2) << "the footer at the bottom of the page";
     EXPECT_NEAR((k->Left + Find(words[0], "1.0")->Right) / 2, 408, 2) << "centred in the band";
+
+    // Without the options the one page, being both the first and the last, has neither.
+    Report->Options = 0;
+    Report->Print();
+    ASSERT_EQ(Pages(), 1);
+    EXPECT_EQ(Trim(PageText(1)), "");
 
     std::filesystem::remove(Pdf);
     Report->PrintIfEmpty = false;
