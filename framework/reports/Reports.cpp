@@ -531,7 +531,7 @@ private:
                 x = Area.Left + Column * (ColumnWidth + R.FPage.ColumnSpace());
             }
             // Plan the part first, so that the background goes under the text.
-            int used = continuing ? 0 : std::min(B->Height(), BodyBottom - Y);
+            int used = continuing ? 0 : std::max(0, std::min(B->Height(), BodyBottom - Y));
             bool remaining = false;
             for (TPart& part : parts) {
                 if (!part.Printable->Stretches() || part.Next >= part.Lines) {
