@@ -22,21 +22,25 @@ struct Sheet {
     }
     TCanvas& C() { return B.Canvas(); }
     HDC H() { return C().Handle(); }
-    bool Ink(int X, int Y) { return C().Pixel(X, Y) != clWhite; }
+    // The pixels, row by row (blue, green, red bytes).
+    std::vector<uint8_t> Pixels() {
+        std::vector<uint8_t> v;
+        for (int y = 0; y < B.Height(); ++y) {
+            const uint8_t* row = B.ScanLine(y);
+            v.insert(v.end(), row, row + 3 * B.Width());
+        }
+        return v;
+    }
     int InkCount() {
         int n = 0;
-        for (int y = 0; y < B.Height(); ++y)
-            for (int x = 0; x < B.Width(); ++x) n += Ink(x, y);
+        for (uint8_t b : Pixels()) n += b != 0xFF;
         return n;
     }
 };
 
 // Pixel for pixel the same picture.
 void ExpectSame(Sheet& A, Sheet& B) {
-    int diffs = 0;
-    for (int y = 0; y < A.B.Height(); ++y)
-        for (int x = 0; x < A.B.Width(); ++x) diffs += A.C().Pixel(x, y) != B.C().Pixel(x, y);
-    EXPECT_EQ(diffs, 0);
+    EXPECT_TRUE(A.Pixels() == B.Pixels());
 }
 
 struct Face {
@@ -192,8 +196,20 @@ TEST(CharacterExtra, TwoPixelsWidenTenCharactersByTwenty) {
     EXPECT_EQ(GetTextCharacterExtra(wide.H()), 2);
 }
 
+// The inked pixels of a sheet, read once.
+struct InkMap {
+    int W, H;
+    std::vector<char> Bits;
+    explicit InkMap(Sheet& S) : W(S.B.Width()), H(S.B.Height()), Bits(static_cast<size_t>(W) * H) {
+        std::vector<uint8_t> p = S.Pixels();
+        for (size_t i = 0; i < Bits.size(); ++i)
+            Bits[i] = p[3 * i] != 0xFF || p[3 * i + 1] != 0xFF || p[3 * i + 2] != 0xFF;
+    }
+    bool Ink(int X, int Y) const { return Bits[static_cast<size_t>(Y) * W + X]; }
+};
+
 // Distance-one neighbourhood: whether the 3×3 block around (x,y) holds both ink and paper.
-bool OnEdge(Sheet& S, int X, int Y) {
+bool OnEdge(const InkMap& S, int X, int Y) {
     bool in = false, out = false;
     for (int dy = -1; dy <= 1; ++dy)
         for (int dx = -1; dx <= 1; ++dx) (S.Ink(X + dx, Y + dy) ? in : out) = true;
@@ -220,25 +236,26 @@ TEST(Paths, StrokedOutlinedTextSetsOnlyOutlinePixels) {
     ASSERT_TRUE(FillPath(filled.H()));
     ASSERT_TRUE(StrokePath(stroked.H()));
     EXPECT_FALSE(StrokePath(stroked.H()));  // the path is used up
+    const InkMap fill(filled), stroke(stroked);
 
     int outline = 0, inside = 0, edges = 0, edgesInked = 0;
     for (int y = 2; y < 118; ++y)
         for (int x = 2; x < 238; ++x) {
-            bool edge = OnEdge(filled, x, y);
-            if (stroked.Ink(x, y)) {
+            bool edge = OnEdge(fill, x, y);
+            if (stroke.Ink(x, y)) {
                 ++outline;
                 EXPECT_TRUE(edge) << "ink off the outline at " << x << "," << y;
             }
             bool deep = true;
             for (int dy = -2; dy <= 2; ++dy)
-                for (int dx = -2; dx <= 2; ++dx) deep = deep && filled.Ink(x + dx, y + dy);
+                for (int dx = -2; dx <= 2; ++dx) deep = deep && fill.Ink(x + dx, y + dy);
             if (deep) {
                 ++inside;
-                EXPECT_FALSE(stroked.Ink(x, y)) << "ink inside at " << x << "," << y;
+                EXPECT_FALSE(stroke.Ink(x, y)) << "ink inside at " << x << "," << y;
             }
-            if (edge && filled.Ink(x, y)) {
+            if (edge && fill.Ink(x, y)) {
                 ++edges;
-                edgesInked += stroked.Ink(x, y) || OnEdge(stroked, x, y);
+                edgesInked += stroke.Ink(x, y) || OnEdge(stroke, x, y);
             }
         }
     EXPECT_GT(outline, 100);
