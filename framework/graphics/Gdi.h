@@ -227,6 +227,8 @@ int GetTextCharacterExtra(HDC Dc);
 // with no stops a tab moves to the next multiple of eight average character widths, with one stop
 // to the next multiple of it, and past the last of several stops to the next multiple of eight
 // average character widths. Both return the width in the low and the height in the high 16 bits.
+// TabbedTextOut draws with the top-left of the text at (X, Y), filling the whole width with the
+// background colour in opaque mode.
 uint32_t GetTabbedTextExtent(HDC Dc, const std::string& Text, int TabCount, const int* TabStops);
 int32_t TabbedTextOut(HDC Dc, int X, int Y, const std::string& Text, int TabCount, const int* TabStops,
                       int TabOrigin);
