@@ -6,6 +6,7 @@
 // Qt stays behind this header.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -98,7 +99,8 @@ HBRUSH CreatePatternBrush(HBITMAP Bitmap);
 HBRUSH CreateBrushIndirect(const TLogBrush& Brush);
 HFONT CreateFontIndirect(const TLogFont& Font);
 constexpr int WHITE_BRUSH = 0, LTGRAY_BRUSH = 1, GRAY_BRUSH = 2, DKGRAY_BRUSH = 3, BLACK_BRUSH = 4,
-              NULL_BRUSH = 5, WHITE_PEN = 6, BLACK_PEN = 7, NULL_PEN = 8, DEFAULT_GUI_FONT = 17;
+              NULL_BRUSH = 5, WHITE_PEN = 6, BLACK_PEN = 7, NULL_PEN = 8, SYSTEM_FONT = 13,
+              DEFAULT_GUI_FONT = 17;
 HGDIOBJ GetStockObject(int Index);
 HBRUSH GetSysColorBrush(int Index);
 // Frees a pen, brush, font, bitmap or region; stock objects are never freed.
@@ -203,6 +205,7 @@ struct TTextMetric {
 // Careful: TMPF_FIXED_PITCH set means a variable-pitch font, as on the platform.
 constexpr uint8_t TMPF_FIXED_PITCH = 0x1, TMPF_VECTOR = 0x2, TMPF_TRUETYPE = 0x4, TMPF_DEVICE = 0x8;
 bool GetTextMetrics(HDC Dc, TTextMetric& Metrics);
+// The width and height of Text, character extra included.
 bool GetTextExtentPoint32(HDC Dc, const std::string& Text, TSize& Size);
 bool TextOut(HDC Dc, int X, int Y, const std::string& Text);
 constexpr uint32_t ETO_OPAQUE = 0x2, ETO_CLIPPED = 0x4;
@@ -214,6 +217,43 @@ constexpr uint32_t TA_LEFT = 0, TA_RIGHT = 2, TA_CENTER = 6, TA_TOP = 0, TA_BOTT
                    TA_UPDATECP = 1;
 uint32_t SetTextAlign(HDC Dc, uint32_t Align);
 uint32_t GetTextAlign(HDC Dc);
+
+// Extra pixels added after every character that text calls draw or measure (ExtTextOut with Dx
+// leaves it out); returns the previous value.
+int SetTextCharacterExtra(HDC Dc, int Extra);
+int GetTextCharacterExtra(HDC Dc);
+
+// Text with tabs. TabStops holds TabCount pixel positions, ascending, from TabOrigin (a logical x);
+// with no stops a tab moves to the next multiple of eight average character widths, with one stop
+// to the next multiple of it, and past the last of several stops to the next multiple of eight
+// average character widths. Both return the width in the low and the height in the high 16 bits.
+// TabbedTextOut draws with the top-left of the text at (X, Y), filling the whole width with the
+// background colour in opaque mode.
+uint32_t GetTabbedTextExtent(HDC Dc, const std::string& Text, int TabCount, const int* TabStops);
+int32_t TabbedTextOut(HDC Dc, int X, int Y, const std::string& Text, int TabCount, const int* TabStops,
+                      int TabOrigin);
+
+// ---- Font families ----
+// FontType of an enumerated face.
+constexpr uint32_t RASTER_FONTTYPE = 0x1, DEVICE_FONTTYPE = 0x2, TRUETYPE_FONTTYPE = 0x4;
+// Called with each face: its description (PitchAndFamily holds FIXED_PITCH or VARIABLE_PITCH), its
+// metrics at the default height and its type; returning 0 stops the enumeration.
+using TFontEnumProc = std::function<int(const TLogFont&, const TTextMetric&, uint32_t FontType)>;
+// The faces the program knows first, in a fixed order ("MS Sans Serif", "Arial", "Courier New",
+// "Times New Roman", "Tahoma", "Verdana", "System", and the raster face "Terminal"), then the other
+// families of the system. With a Family, only that one. Returns the last value of Proc (1 when it
+// was not called).
+int EnumFontFamilies(HDC Dc, const std::string& Family, const TFontEnumProc& Proc);
+
+// ---- Paths ----
+// Between BeginPath and EndPath, text calls add the outlines of their characters to the context's
+// path instead of drawing (a raster face has no outlines and adds nothing). StrokePath draws the
+// outlines with the pen, FillPath fills them with the brush (alternate filling); both then discard
+// the path. They fail while the path is still open or when there is none.
+bool BeginPath(HDC Dc);
+bool EndPath(HDC Dc);
+bool StrokePath(HDC Dc);
+bool FillPath(HDC Dc);
 
 constexpr uint32_t DT_TOP = 0x0, DT_LEFT = 0x0, DT_CENTER = 0x1, DT_RIGHT = 0x2, DT_VCENTER = 0x4,
                    DT_BOTTOM = 0x8, DT_WORDBREAK = 0x10, DT_SINGLELINE = 0x20, DT_EXPANDTABS = 0x40,
@@ -284,6 +324,22 @@ int ExcludeClipRect(HDC Dc, int Left, int Top, int Right, int Bottom);
 int GetClipBox(HDC Dc, TRect* R);
 // 1 and a copy in Rgn when a clip region is selected, 0 when none.
 int GetClipRgn(HDC Dc, HRGN Rgn);
+
+// Region data, little-endian: a 32-byte header (size of the header 32, type RDH_RECTANGLES, the
+// number of rectangles, the size of the rectangles in bytes, the bounding rectangle) followed by the
+// rectangles, 16 bytes each (left, top, right, bottom as 32-bit integers), top to bottom and left to
+// right within a band. GetRegionData returns the size the data needs when Data is null, Count when
+// the data fits into Count bytes, 0 when it does not or Rgn is not a region.
+constexpr uint32_t RDH_RECTANGLES = 1;
+constexpr uint32_t RgnDataHeaderSize = 32;
+uint32_t GetRegionData(HRGN Rgn, uint32_t Count, void* Data);
+// A region from Count bytes of region data; 0 for data that is damaged (a header that does not fit
+// or holds another size or type, more rectangles than the bytes hold, coordinates outside -2^27 to
+// 2^27 - 1, the range of the drawing layer) and for a transform (Xform must be null). Empty rectangles are
+// left out; rectangles that are not in the order above may overlap but are limited to MaxUnorderedRgnRects,
+// so that their union stays small.
+constexpr uint32_t MaxUnorderedRgnRects = 1024;
+HRGN ExtCreateRegion(const void* Xform, uint32_t Count, const void* Data);
 
 // ---- Bitmaps by handle ----
 int GetDeviceCaps(HDC Dc, int Index);

@@ -148,6 +148,16 @@ HGDIOBJ GetStockObject(int Index) {
         case DEFAULT_GUI_FONT:
             h = CreateFontIndirect(DefaultFont());
             break;
+        case SYSTEM_FONT: {
+            // The font of captions and dialogs of old: bold, a 16-pixel cell.
+            TLogFont f;
+            f.Height = 16;
+            f.Weight = FW_BOLD;
+            f.PitchAndFamily = VARIABLE_PITCH;
+            f.FaceName = "System";
+            h = CreateFontIndirect(f);
+            break;
+        }
         case DEFAULT_PALETTE: {
             // The 20 static colours of a palette display.
             static const uint32_t sys[20] = {0x000000, 0x000080, 0x008000, 0x008080, 0x800000,

@@ -2,6 +2,7 @@
 #include "framework/graphics/Gdi.h"
 
 #include <QPainterPath>
+#include <cstring>
 
 #include "framework/graphics/GdiState.h"
 
@@ -199,6 +200,110 @@ int GetClipRgn(HDC Dc, HRGN Rgn) {
     if (!d->St.HasClip) return 0;
     r->Rgn = d->St.Clip.translated(-d->St.Org);
     return 1;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Region data
+
+namespace {
+
+// Coordinates of the drawing layer are 28-bit signed numbers; data beyond them is damaged.
+constexpr int64_t MaxCoordinate = int64_t(1) << 27;
+constexpr uint32_t RectSize = 16;
+
+void Put32(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+    p[2] = static_cast<uint8_t>(v >> 16);
+    p[3] = static_cast<uint8_t>(v >> 24);
+}
+uint32_t Get32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+void PutRect(uint8_t* p, int l, int t, int r, int b) {
+    Put32(p, static_cast<uint32_t>(l));
+    Put32(p + 4, static_cast<uint32_t>(t));
+    Put32(p + 8, static_cast<uint32_t>(r));
+    Put32(p + 12, static_cast<uint32_t>(b));
+}
+
+// The union of the rectangles, merged pairwise so that each union joins regions of like size.
+QRegion UnionOf(std::vector<QRegion> parts) {
+    if (parts.empty()) return QRegion();
+    while (parts.size() > 1) {
+        std::vector<QRegion> next;
+        next.reserve((parts.size() + 1) / 2);
+        for (size_t i = 0; i + 1 < parts.size(); i += 2) next.push_back(parts[i] | parts[i + 1]);
+        if (parts.size() % 2) next.push_back(std::move(parts.back()));
+        parts = std::move(next);
+    }
+    return parts[0];
+}
+
+}  // namespace
+
+uint32_t GetRegionData(HRGN Rgn, uint32_t Count, void* Data) {
+    auto* r = FindAs<RegionObj>(Rgn);
+    if (!r) return 0;
+    const uint32_t n = static_cast<uint32_t>(r->Rgn.rectCount());
+    const uint64_t need = RgnDataHeaderSize + uint64_t(n) * RectSize;
+    if (need > 0xFFFFFFFFu) return 0;
+    if (!Data) return static_cast<uint32_t>(need);
+    if (Count < need) return 0;
+    auto* p = static_cast<uint8_t*>(Data);
+    std::memset(p, 0, static_cast<size_t>(need));
+    Put32(p, RgnDataHeaderSize);
+    Put32(p + 4, RDH_RECTANGLES);
+    Put32(p + 8, n);
+    Put32(p + 12, n * RectSize);
+    if (n) {
+        QRect b = r->Rgn.boundingRect();
+        PutRect(p + 16, b.left(), b.top(), b.right() + 1, b.bottom() + 1);
+    }
+    uint8_t* q = p + RgnDataHeaderSize;
+    for (const QRect& part : r->Rgn) {
+        PutRect(q, part.left(), part.top(), part.right() + 1, part.bottom() + 1);
+        q += RectSize;
+    }
+    return Count;
+}
+
+HRGN ExtCreateRegion(const void* Xform, uint32_t Count, const void* Data) {
+    if (Xform || !Data || Count < RgnDataHeaderSize) return 0;
+    const auto* p = static_cast<const uint8_t*>(Data);
+    if (Get32(p) != RgnDataHeaderSize || Get32(p + 4) != RDH_RECTANGLES) return 0;
+    const uint32_t n = Get32(p + 8);
+    // The size of the rectangles (p + 12) and the bounds (p + 16) are what the writer thought they
+    // were; the rectangles themselves count.
+    if (uint64_t(n) * RectSize > Count - RgnDataHeaderSize) return 0;
+    std::vector<QRect> rects;
+    rects.reserve(n);
+    bool ordered = true;
+    const uint8_t* q = p + RgnDataHeaderSize;
+    for (uint32_t i = 0; i < n; ++i, q += RectSize) {
+        const int64_t l = static_cast<int32_t>(Get32(q)), t = static_cast<int32_t>(Get32(q + 4)),
+                      r = static_cast<int32_t>(Get32(q + 8)), b = static_cast<int32_t>(Get32(q + 12));
+        for (int64_t v : {l, t, r, b})
+            if (v < -MaxCoordinate || v >= MaxCoordinate) return 0;
+        if (l >= r || t >= b) continue;
+        QRect rect(QPoint(int(l), int(t)), QPoint(int(r - 1), int(b - 1)));
+        if (!rects.empty()) {
+            // Banded order: the same band to the right of the last rectangle, or a band below it.
+            const QRect& last = rects.back();
+            bool sameBand =
+                rect.top() == last.top() && rect.bottom() == last.bottom() && rect.left() > last.right();
+            bool nextBand = rect.top() > last.bottom();
+            if (!sameBand && !nextBand) ordered = false;
+        }
+        rects.push_back(rect);
+    }
+    // Rectangles in banded order make a region of no more rectangles than they are; others may
+    // cross each other into many more, so there are only a few of them.
+    if (!ordered && rects.size() > MaxUnorderedRgnRects) return 0;
+    std::vector<QRegion> parts;
+    parts.reserve(rects.size());
+    for (const QRect& rect : rects) parts.emplace_back(rect);
+    return AddObject(RegionObj{UnionOf(std::move(parts))});
 }
 
 }  // namespace framework

@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QPainterPath>
 #include <QRegion>
 #include <functional>
 #include <map>
@@ -81,7 +82,12 @@ struct State {
     QPoint BrushOrg;  // device coordinates
     QPoint Pos;       // current position, logical
     bool HasClip = false;
-    QRegion Clip;  // device coordinates
+    QRegion Clip;       // device coordinates
+    int CharExtra = 0;  // pixels after every character of text
+    // The path of BeginPath/EndPath, device coordinates: open while text adds to it.
+    bool PathOpen = false;
+    bool HasPath = false;
+    QPainterPath Path;
 };
 struct DcData {
     State St;

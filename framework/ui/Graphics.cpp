@@ -7,6 +7,8 @@
 #include "framework/graphics/Jpeg.h"
 #include "framework/ui/Clipbrd.h"
 
+#include "framework/core/SysUtils.h"
+
 namespace framework {
 
 // ---------------------------------------------------------------------------------------------
@@ -530,6 +532,120 @@ void TPicture::LoadFromClipboardFormat(unsigned AFormat, const std::vector<uint8
 void TPicture::SaveToClipboardFormat(unsigned& AFormat, std::vector<uint8_t>& AData, HPALETTE& APalette) {
     if (!FGraphic) throw EInvalidGraphic("An empty picture has no clipboard form");
     FGraphic->SaveToClipboardFormat(AFormat, AData, APalette);
+// Colour names and kinds of fonts
+
+namespace {
+struct TColorName {
+    TColor Value;
+    const char* Name;
+};
+// In the order they are listed; clNone, last, converts but is not listed.
+constexpr TColorName kColorNames[] = {
+    {clBlack, "clBlack"},
+    {clMaroon, "clMaroon"},
+    {clGreen, "clGreen"},
+    {clOlive, "clOlive"},
+    {clNavy, "clNavy"},
+    {clPurple, "clPurple"},
+    {clTeal, "clTeal"},
+    {clGray, "clGray"},
+    {clSilver, "clSilver"},
+    {clRed, "clRed"},
+    {clLime, "clLime"},
+    {clYellow, "clYellow"},
+    {clBlue, "clBlue"},
+    {clFuchsia, "clFuchsia"},
+    {clAqua, "clAqua"},
+    {clWhite, "clWhite"},
+    {clMoneyGreen, "clMoneyGreen"},
+    {clSkyBlue, "clSkyBlue"},
+    {clCream, "clCream"},
+    {clMedGray, "clMedGray"},
+    {clActiveBorder, "clActiveBorder"},
+    {clActiveCaption, "clActiveCaption"},
+    {clAppWorkSpace, "clAppWorkSpace"},
+    {clBackground, "clBackground"},
+    {clBtnFace, "clBtnFace"},
+    {clBtnHighlight, "clBtnHighlight"},
+    {clBtnShadow, "clBtnShadow"},
+    {clBtnText, "clBtnText"},
+    {clCaptionText, "clCaptionText"},
+    {clDefault, "clDefault"},
+    {clGradientActiveCaption, "clGradientActiveCaption"},
+    {clGradientInactiveCaption, "clGradientInactiveCaption"},
+    {clGrayText, "clGrayText"},
+    {clHighlight, "clHighlight"},
+    {clHighlightText, "clHighlightText"},
+    {clHotLight, "clHotLight"},
+    {clInactiveBorder, "clInactiveBorder"},
+    {clInactiveCaption, "clInactiveCaption"},
+    {clInactiveCaptionText, "clInactiveCaptionText"},
+    {clInfoBk, "clInfoBk"},
+    {clInfoText, "clInfoText"},
+    {clMenu, "clMenu"},
+    {clMenuBar, "clMenuBar"},
+    {clMenuHighlight, "clMenuHighlight"},
+    {clMenuText, "clMenuText"},
+    {clScrollBar, "clScrollBar"},
+    {cl3DDkShadow, "cl3DDkShadow"},
+    {cl3DLight, "cl3DLight"},
+    {clWindow, "clWindow"},
+    {clWindowFrame, "clWindowFrame"},
+    {clWindowText, "clWindowText"},
+    {clNone, "clNone"},
+};
+}  // namespace
+
+bool ColorToIdent(TColor Color, std::string& Ident) {
+    for (const TColorName& c : kColorNames)
+        if (c.Value == Color) {
+            Ident = c.Name;
+            return true;
+        }
+    return false;
+}
+
+bool IdentToColor(const std::string& Ident, TColor& Color) {
+    for (const TColorName& c : kColorNames)
+        if (SameText(Ident, c.Name)) {
+            Color = c.Value;
+            return true;
+        }
+    return false;
+}
+
+std::string ColorToString(TColor Color) {
+    std::string s;
+    if (ColorToIdent(Color, s)) return s;
+    return "$" + IntToHex(Color, 8);
+}
+
+TColor StringToColor(const std::string& S) {
+    TColor c;
+    if (IdentToColor(S, c)) return c;
+    // Hexadecimal is a bit pattern: "$8000001F", as ColorToString writes a system colour, reads
+    // back although it is past the largest 32-bit integer.
+    int64_t wide = 0;
+    if ((S.starts_with("$") || S.starts_with("0x") || S.starts_with("0X")) && TryStrToInt64(S, wide) &&
+        wide >= 0 && wide <= 0xFFFFFFFFll)
+        return static_cast<TColor>(static_cast<uint32_t>(wide));
+    return StrToInt(S);
+}
+
+void GetColorValues(const std::function<void(const std::string&)>& Proc) {
+    for (const TColorName& c : kColorNames)
+        if (c.Value != clNone) Proc(c.Name);
+}
+
+bool IsTrueTypeFont(const TFont& Font) {
+    HDC dc = CreateCompatibleDC(0);
+    HFONT f = CreateFontIndirect(Font.LogFont());
+    SelectObject(dc, f);
+    TTextMetric tm;
+    bool ok = GetTextMetrics(dc, tm);
+    DeleteDC(dc);
+    DeleteObject(f);
+    return ok && (tm.tmPitchAndFamily & TMPF_TRUETYPE);
 }
 
 }  // namespace framework

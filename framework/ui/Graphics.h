@@ -120,6 +120,29 @@ private:
     int FSize = 8;
 };
 
+// ---- Colour names and kinds of fonts ----
+
+constexpr TColor clHotLight = SystemColor(COLOR_HOTLIGHT);
+constexpr TColor clGradientActiveCaption = SystemColor(COLOR_GRADIENTACTIVECAPTION);
+constexpr TColor clGradientInactiveCaption = SystemColor(COLOR_GRADIENTINACTIVECAPTION);
+constexpr TColor clMenuHighlight = SystemColor(COLOR_MENUHILIGHT);
+constexpr TColor clMenuBar = SystemColor(COLOR_MENUBAR);
+
+// Colours by name ("clRed"): the 16 standard colours, clMoneyGreen, clSkyBlue, clCream, clMedGray,
+// the system colours and clDefault, and clNone. Names are matched without regard to case.
+bool ColorToIdent(TColor Color, std::string& Ident);
+bool IdentToColor(const std::string& Ident, TColor& Color);
+// The colour's name, or "$" and eight hexadecimal digits ("$00123456").
+std::string ColorToString(TColor Color);
+// A colour name, or a number (decimal, or hexadecimal after "$" or "0x", up to eight digits of bit
+// pattern, so that whatever ColorToString writes reads back); anything else raises EConvertError.
+TColor StringToColor(const std::string& S);
+// Calls Proc with each colour name in order (the standard colours first); clNone is not listed.
+void GetColorValues(const std::function<void(const std::string&)>& Proc);
+
+// Whether the font is drawn from outlines (a TrueType face), which rotated text needs.
+bool IsTrueTypeFont(const TFont& Font);
+
 enum TBrushStyle : uint8_t {
     bsSolid,
     bsClear,

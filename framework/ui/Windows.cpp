@@ -1497,7 +1497,7 @@ int GetSystemMetrics(int Index) {
 
 // The classic standard colour scheme, 0x00BBGGRR, by COLOR_ index.
 uint32_t GetSysColor(int Index) {
-    static constexpr uint32_t kColors[29] = {
+    static constexpr uint32_t kColors[31] = {
         0xC8D0D4,  // 0 scroll bar
         0x984E00,  // 1 desktop
         0x6A240A,  // 2 active caption
@@ -1527,8 +1527,10 @@ uint32_t GetSysColor(int Index) {
         0x800000,  // 26 hot-tracked item
         0xF0CAA6,  // 27 active caption gradient
         0xC0C0C0,  // 28 inactive caption gradient
+        0x6A240A,  // 29 highlighted menu item
+        0xC8D0D4,  // 30 menu bar
     };
-    if (Index < 0 || Index >= 29) return 0;
+    if (Index < 0 || Index >= 31) return 0;
     return kColors[Index];
 }
 

@@ -218,6 +218,8 @@ constexpr int COLOR_INFOBK = 24;
 constexpr int COLOR_HOTLIGHT = 26;
 constexpr int COLOR_GRADIENTACTIVECAPTION = 27;
 constexpr int COLOR_GRADIENTINACTIVECAPTION = 28;
+constexpr int COLOR_MENUHILIGHT = 29;
+constexpr int COLOR_MENUBAR = 30;
 // 0x00BBGGRR of a system colour index; 0 for an unknown index.
 uint32_t GetSysColor(int Index);
 
