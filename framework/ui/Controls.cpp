@@ -481,7 +481,7 @@ void TControl::SetCursor(TCursor Value) {
     FCursor = Value;
     if (auto* w = dynamic_cast<TWinControl*>(this); w && w->HandleAllocated())
         if (auto* r = FindRecord(w->Handle()); r && r->Widget)
-            r->Widget->setCursor(QCursor(ToQtCursor(Value)));
+            ApplyCursor(r->Widget, Value);
     Perform(CM_CURSORCHANGED, 0, 0);
 }
 
@@ -631,7 +631,7 @@ void TWinControl::CreateWnd() {
                            Bounds(p.X, p.Y, p.Width, p.Height), [this](TMessage& m) { MainWndProc(m); });
     SetWindowTitle(FHandle, p.Caption);
     if (FCursor != crDefault)
-        if (auto* r = FindRecord(FHandle); r && r->Widget) r->Widget->setCursor(QCursor(ToQtCursor(FCursor)));
+        if (auto* r = FindRecord(FHandle); r && r->Widget) ApplyCursor(r->Widget, FCursor);
     if ((p.Style & WS_VISIBLE) && FParent) ShowWindowRecord(FHandle, true);
 }
 
@@ -690,10 +690,9 @@ void TWinControl::WndProc(TMessage& M) {
         if (M.Msg == WM_MOUSEMOVE && FHandle) {
             // The pointer takes the cursor of the control under it (a windowless one included).
             TCursor want = target ? target->Cursor() : FCursor;
-            if (auto* r = FindRecord(FHandle); r && r->Widget) {
-                Qt::CursorShape shape = ToQtCursor(want);
-                if (r->Widget->cursor().shape() != shape) r->Widget->setCursor(QCursor(shape));
-            }
+            if (auto* r = FindRecord(FHandle); r && r->Widget)
+                if (AppliedCursor(r->Widget) != want || r->Widget->cursor().shape() != CursorFor(want).shape())
+                    ApplyCursor(r->Widget, want);
         }
         if (target) {
             int x = GetXLParam(M.LParam) - target->Left(), y = GetYLParam(M.LParam) - target->Top();
