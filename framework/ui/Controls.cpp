@@ -396,6 +396,7 @@ void TControl::SetParent(TWinControl* AParent) {
         AParent->InsertControl(this);
         ParentFontChanged();
         ParentColorChanged();
+        if (auto* w = dynamic_cast<TWinControl*>(this)) w->Perform(CM_PARENTCTL3DCHANGED, 0, 0);
     }
 }
 
@@ -852,6 +853,17 @@ void TWinControl::Dispatch(TMessage& M) {
         case CM_ENABLEDCHANGED:
             if (FHandle) EnableWindow(FHandle, FEnabled);
             Invalidate();
+            return;
+        case CM_CTL3DCHANGED:
+            Invalidate();
+            for (TControl* c : std::vector<TControl*>(FControls)) c->Perform(CM_PARENTCTL3DCHANGED, 0, 0);
+            return;
+        case CM_PARENTCTL3DCHANGED:
+            // wParam non-zero: lParam is the value to take; else the parent's.
+            if (FParentCtl3D && (M.WParam || FParent)) {
+                SetCtl3D(M.WParam ? M.LParam != 0 : FParent->Ctl3D());
+                FParentCtl3D = true;
+            }
             return;
         case CM_COLORCHANGED: {
             Invalidate();
@@ -1311,6 +1323,67 @@ void TGraphicControl::Dispatch(TMessage& M) {
         return;
     }
     TControl::Dispatch(M);
+}
+
+// ---------------------------------------------------------------------------------------------
+// 3-D look
+
+void TWinControl::SetCtl3D(bool Value) {
+    if (Value == FCtl3D) {
+        FParentCtl3D = false;
+        return;
+    }
+    FCtl3D = Value;
+    FParentCtl3D = false;
+    Perform(CM_CTL3DCHANGED, 0, 0);
+}
+
+void TWinControl::SetParentCtl3D(bool Value) {
+    if (Value == FParentCtl3D) return;
+    FParentCtl3D = Value;
+    if (Value) Perform(CM_PARENTCTL3DCHANGED, 0, 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TControlCanvas
+
+TControlCanvas::~TControlCanvas() {
+    FreeHandle();
+}
+
+void TControlCanvas::SetControl(TControl* Value) {
+    if (Value == FControl) return;
+    FreeHandle();
+    FControl = Value;
+}
+
+void TControlCanvas::BeforeDraw() {
+    if (HandleAllocated() || !FControl || FAcquiring) return;
+    // A windowed control draws on its own window, a windowless one on its parent's at its place.
+    TWinControl* w = dynamic_cast<TWinControl*>(FControl);
+    TPoint origin{0, 0};
+    if (!w) {
+        w = FControl->Parent();
+        origin = TPoint{FControl->Left(), FControl->Top()};
+    }
+    if (!w) return;
+    FAcquiring = true;
+    FWindow = w->Handle();
+    if (HDC dc = GetDC(FWindow)) {
+        SetHandle(dc);
+        SetOrigin(origin.X, origin.Y);
+    }
+    FAcquiring = false;
+}
+
+void TControlCanvas::FreeHandle() {
+    if (!HandleAllocated()) return;
+    FAcquiring = true;
+    HDC dc = TCanvas::Handle();
+    SetHandle(0);
+    FAcquiring = false;
+    ReleaseDC(FWindow, dc);
+    FWindow = 0;
 }
 
 }  // namespace framework
