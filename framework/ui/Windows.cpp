@@ -964,6 +964,7 @@ void WindowWidget::Mouse(QMouseEvent* e, int kind) {
             return;
         } else if (kind == 1) {
             s.Drag.Wnd = 0;
+            SetKey(s.Async, VK_LBUTTON, false);
             SendMessage(dw, WM_NCLBUTTONUP, HTCAPTION, MakeLParam(global.x(), global.y()));
             return;
         }
@@ -976,6 +977,7 @@ void WindowWidget::Mouse(QMouseEvent* e, int kind) {
             s.Drag.Wnd = cw;
             s.Drag.Start = s.Pointer;
             s.Drag.Origin = TPoint{c->Left(), c->Top()};
+            SetKey(s.Async, VK_LBUTTON, true);
             if (HWND top = TopLevelOf(cw); top && top != s.Active && IsWindowEnabled(top))
                 ActivateTopLevel(top);
             SendMessage(cw, WM_NCLBUTTONDOWN, HTCAPTION, MakeLParam(global.x(), global.y()));
