@@ -111,8 +111,8 @@ std::optional<MountEntry> MountOf(const std::string& folder) {
 }
 
 bool IsNetworkFileSystem(std::string_view type) {
-    static constexpr std::string_view kNetwork[] = {"nfs", "nfs4", "cifs", "smb3", "smbfs", "ncpfs",
-                                                    "9p", "afs", "ceph", "glusterfs", "fuse.sshfs"};
+    static constexpr std::string_view kNetwork[] = {"nfs", "nfs4", "cifs", "smb3",      "smbfs",     "ncpfs",
+                                                    "9p",  "afs",  "ceph", "glusterfs", "fuse.sshfs"};
     for (std::string_view t : kNetwork)
         if (type == t) return true;
     return false;

@@ -13,7 +13,7 @@ public:
     void Dispatch(TMessage& Message) override;
 
 protected:
-    bool FDown = false;  // pressed by the mouse or the space bar, not yet released
+    bool FDown = false;       // pressed by the mouse or the space bar, not yet released
     bool FMouseHeld = false;  // the left button went down on it and is not yet released
 };
 

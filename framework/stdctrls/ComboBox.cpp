@@ -430,7 +430,8 @@ void TCustomComboBox::Dispatch(TMessage& M) {
             if (M.WParam & DDL_DRIVES)
                 for (const auto& d : platform::GetDriveMap()) {
                     std::string item = std::string("[-") +
-                                       static_cast<char>(std::tolower(static_cast<unsigned char>(d.Letter))) + "-]";
+                                       static_cast<char>(std::tolower(static_cast<unsigned char>(d.Letter))) +
+                                       "-]";
                     M.Result = Perform(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
                 }
             return;

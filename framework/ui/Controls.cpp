@@ -481,8 +481,7 @@ void TControl::SetCursor(TCursor Value) {
     if (Value == FCursor) return;
     FCursor = Value;
     if (auto* w = dynamic_cast<TWinControl*>(this); w && w->HandleAllocated())
-        if (auto* r = FindRecord(w->Handle()); r && r->Widget)
-            ApplyCursor(r->Widget, Value);
+        if (auto* r = FindRecord(w->Handle()); r && r->Widget) ApplyCursor(r->Widget, Value);
     Perform(CM_CURSORCHANGED, 0, 0);
 }
 
@@ -692,7 +691,8 @@ void TWinControl::WndProc(TMessage& M) {
             // The pointer takes the cursor of the control under it (a windowless one included).
             TCursor want = target ? target->Cursor() : FCursor;
             if (auto* r = FindRecord(FHandle); r && r->Widget)
-                if (AppliedCursor(r->Widget) != want || r->Widget->cursor().shape() != CursorFor(want).shape())
+                if (AppliedCursor(r->Widget) != want ||
+                    r->Widget->cursor().shape() != CursorFor(want).shape())
                     ApplyCursor(r->Widget, want);
         }
         if (target) {

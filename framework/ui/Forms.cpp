@@ -640,7 +640,8 @@ void TCustomForm::Dispatch(TMessage& M) {
                     if (Application && Application->MainForm() == this && Application->Minimized())
                         SendMessage(Application->Handle(), WM_SYSCOMMAND, SC_RESTORE, 0);
                     else
-                        SetWindowState(FWindowState == wsMinimized && FRestoreToMaximized ? wsMaximized : wsNormal);
+                        SetWindowState(FWindowState == wsMinimized && FRestoreToMaximized ? wsMaximized
+                                                                                          : wsNormal);
                     return;
                 case SC_CLOSE:
                     Close();

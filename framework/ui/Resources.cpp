@@ -38,7 +38,7 @@ struct Registry {
     std::map<std::string, TBitmapMaker> Bitmaps;
     std::map<std::string, CursorEntry> Cursors;
     std::vector<std::pair<std::string, DataEntry>> Data;  // a handle is the index plus one
-    std::vector<QCursor> CursorObjects;                    // a handle is the index plus 0x1000
+    std::vector<QCursor> CursorObjects;                   // a handle is the index plus 0x1000
     std::map<int16_t, HCURSOR> ScreenCursors;
 };
 
@@ -193,7 +193,8 @@ void SetScreenCursor(int16_t Index, HCURSOR Cursor) {
 
 QCursor CursorFor(int16_t Cursor) {
     HCURSOR h = ScreenCursor(Cursor);
-    if (h >= kCursorBase && h - kCursorBase < R().CursorObjects.size()) return R().CursorObjects[h - kCursorBase];
+    if (h >= kCursorBase && h - kCursorBase < R().CursorObjects.size())
+        return R().CursorObjects[h - kCursorBase];
     return QCursor(ToQtCursor(Cursor));
 }
 

@@ -88,13 +88,16 @@ TEST_F(WindowExtrasTest, RegisteredBitmapsAndDataLoadByNameAndNumber) {
 }
 
 TEST_F(WindowExtrasTest, ACustomCursorShowsOnTheControlsThatUseIt) {
-    RegisterCursorResource("CTLTESTHAND", [](TBitmap& b) {
-        b.SetSize(16, 16);
-        b.Canvas().Brush.Color = clFuchsia;
-        b.Canvas().FillRect(Rect(0, 0, 16, 16));
-        b.Canvas().Brush.Color = clBlack;
-        b.Canvas().FillRect(Rect(4, 4, 12, 12));
-    }, TPoint{8, 8});
+    RegisterCursorResource(
+        "CTLTESTHAND",
+        [](TBitmap& b) {
+            b.SetSize(16, 16);
+            b.Canvas().Brush.Color = clFuchsia;
+            b.Canvas().FillRect(Rect(0, 0, 16, 16));
+            b.Canvas().Brush.Color = clBlack;
+            b.Canvas().FillRect(Rect(4, 4, 12, 12));
+        },
+        TPoint{8, 8});
     HCURSOR hand = LoadCursor(HInstance, "CtlTestHand");
     ASSERT_NE(hand, 0u);
     EXPECT_EQ(LoadCursor(HInstance, "CTLTESTHAND"), hand);  // loaded once
@@ -171,10 +174,10 @@ TEST_F(WindowExtrasTest, APlacementOutsideEveryWorkAreaIsMovedInside) {
     struct TCase {
         TRect Asked, Got;
     };
-    for (TCase c : {TCase{Bounds(3000, 3000, 300, 200), Bounds(1748, 568, 300, 200)},   // nearest: the second
-                    TCase{Bounds(-900, 100, 300, 200), Bounds(0, 100, 300, 200)},       // left of the first
-                    TCase{Bounds(-5000, -5000, 1200, 900), Bounds(0, 0, 1024, 728)},    // cut to the area
-                    TCase{Bounds(900, 600, 300, 200), Bounds(900, 600, 300, 200)}}) {   // partly inside: kept
+    for (TCase c : {TCase{Bounds(3000, 3000, 300, 200), Bounds(1748, 568, 300, 200)},  // nearest: the second
+                    TCase{Bounds(-900, 100, 300, 200), Bounds(0, 100, 300, 200)},      // left of the first
+                    TCase{Bounds(-5000, -5000, 1200, 900), Bounds(0, 0, 1024, 728)},   // cut to the area
+                    TCase{Bounds(900, 600, 300, 200), Bounds(900, 600, 300, 200)}}) {  // partly inside: kept
         SCOPED_TRACE(c.Asked.Left);
         TWindowPlacement set;
         set.showCmd = SW_SHOWNORMAL;
@@ -336,7 +339,7 @@ TEST_F(WindowExtrasTest, DraggingAnHTCaptionAreaMovesTheForm) {
     EXPECT_EQ(downs, 0);  // the caption press never reaches the client area
     Driver.MouseMove(*f, 60, 60);
     EXPECT_EQ(f->BoundsRect(), Bounds(230, 170, 240, 160));  // released: no longer moving
-    Driver.Click(*f, 60, 60);  // the client area is clicked as usual
+    Driver.Click(*f, 60, 60);                                // the client area is clicked as usual
     EXPECT_EQ(downs, 1);
     EXPECT_EQ(f->BoundsRect(), Bounds(230, 170, 240, 160));
     f->Free();

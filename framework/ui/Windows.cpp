@@ -134,7 +134,7 @@ struct State {
     // A top-level window dragged by its caption (an HTCAPTION answer to WM_NCHITTEST).
     struct {
         HWND Wnd = 0;
-        TPoint Start;  // pointer at the press
+        TPoint Start;   // pointer at the press
         TPoint Origin;  // the control's position at the press
     } Drag;
 };
@@ -925,7 +925,8 @@ namespace {
 bool InsideShapes(QWidget* w, QPoint p) {
     for (; w; w = w->parentWidget()) {
         if (auto* ww = dynamic_cast<WindowWidget*>(w))
-            if (auto* r = FindRecord(ww->Wnd); r && !r->Shape.isEmpty() && !r->Shape.contains(p)) return false;
+            if (auto* r = FindRecord(ww->Wnd); r && !r->Shape.isEmpty() && !r->Shape.contains(p))
+                return false;
         if (w->isWindow()) break;
         p += w->pos();
     }
@@ -1656,7 +1657,7 @@ bool QueryPerformanceCounter(int64_t* Count) {
     static int64_t high = 0;
     uint32_t now = GetTickCount();
     // A wrap of the 32-bit tick count carries into the high part; a clock set back does not.
-    if (now < last && static_cast<int32_t>(now - last) > 0) high += int64_t{1} << 32;
+    if (now<last&& static_cast<int32_t>(now - last)> 0) high += int64_t{1} << 32;
     last = now;
     *Count = high + now;
     return true;
