@@ -430,7 +430,21 @@ void TCustomForm::ApplyPosition() {
                   FHeight);
     };
     switch (Position) {
-        case poScreenCenter:
+        case poScreenCenter: {
+            // The monitor DefaultMonitor names (that of the main or the active form, or the primary).
+            TCustomForm* ref = DefaultMonitor == dmMainForm     ? Application->MainForm()
+                               : DefaultMonitor == dmActiveForm ? Screen->ActiveForm()
+                                                                : nullptr;
+            HMONITOR m = ref && ref != this && ref->HandleAllocated()
+                             ? MonitorFromWindow(ref->Handle(), MONITOR_DEFAULTTOPRIMARY)
+                             : MonitorFromPoint(TPoint{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+            TMonitorInfo mi;
+            if (DefaultMonitor != dmDesktop && GetMonitorInfo(m, &mi))
+                center(mi.rcMonitor);
+            else
+                center(Bounds(0, 0, Screen->Width(), Screen->Height()));
+            break;
+        }
         case poDesktopCenter:
             center(Bounds(0, 0, Screen->Width(), Screen->Height()));
             break;

@@ -213,6 +213,30 @@ TEST_F(WindowExtrasTest, MonitorsAnswerByPointRectAndWindow) {
     EXPECT_EQ(MonitorFromWindow(Form->Handle(), MONITOR_DEFAULTTONULL), second);
 }
 
+TEST_F(WindowExtrasTest, ACentredFormOpensOnItsDefaultMonitor) {
+    SetMonitors({Monitor(Rect(0, 0, 1024, 768), Rect(0, 0, 1024, 728)),
+                 Monitor(Rect(1024, 0, 2048, 768), Rect(1024, 40, 2048, 768))});
+    Form->SetBounds(1200, 100, 300, 200);
+    Screen->SetActiveForm(Form);
+    struct TCase {
+        TDefaultMonitor Monitor;
+        TPoint At;
+    };
+    for (TCase c : {TCase{dmActiveForm, TPoint{1436, 334}}, TCase{dmPrimary, TPoint{412, 334}}}) {
+        SCOPED_TRACE(c.Monitor);
+        auto* f = TCustomForm::Create<TForm>(Application);
+        f->SetBounds(0, 0, 200, 100);
+        f->Position = poScreenCenter;
+        f->DefaultMonitor = c.Monitor;
+        f->Show();
+        Driver.RunPending();
+        EXPECT_EQ(f->Left(), c.At.X);
+        EXPECT_EQ(f->Top(), c.At.Y);
+        f->Free();
+        Driver.RunPending();
+    }
+}
+
 TEST_F(WindowExtrasTest, APopupNearTheBottomEdgeOpensAboveItsOwner) {
     SetMonitors({Monitor(Rect(0, 0, 1024, 768), Rect(0, 0, 1024, 728))});
     // Room below: under the owner.
