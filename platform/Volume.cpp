@@ -79,16 +79,15 @@ bool Holds(const std::string& mountPoint, const std::string& path) {
             path[mountPoint.size()] == '/');
 }
 
-std::optional<MountEntry> MountOf(const std::string& folder) {
-    char real[PATH_MAX];
-    std::string path = ::realpath(folder.c_str(), real) ? real : folder;
-    std::ifstream f("/proc/self/mountinfo");
+// The mount in mountinfo text that holds an absolute path (the deepest, the last of equals).
+std::optional<MountEntry> MountInText(std::string_view text, const std::string& path) {
+    std::istringstream f{std::string(text)};
     std::string line;
     std::optional<MountEntry> best;
     while (std::getline(f, line)) {
         std::istringstream in(line);
         std::string id, parent, devNumbers, root, mountPoint;
-        in >> id >> parent >> devNumbers >> root >> mountPoint;
+        if (!(in >> id >> parent >> devNumbers >> root >> mountPoint)) continue;
         std::string word;
         while (in >> word && word != "-") {
         }
@@ -100,6 +99,23 @@ std::optional<MountEntry> MountOf(const std::string& folder) {
         if (Holds(e.mountPoint, path) && (!best || e.mountPoint.size() >= best->mountPoint.size())) best = e;
     }
     return best;
+}
+
+std::optional<MountEntry> MountOf(const std::string& folder) {
+    char real[PATH_MAX];
+    std::string path = ::realpath(folder.c_str(), real) ? real : folder;
+    std::ifstream f("/proc/self/mountinfo");
+    std::stringstream all;
+    all << f.rdbuf();
+    return MountInText(all.str(), path);
+}
+
+bool IsNetworkFileSystem(std::string_view type) {
+    static constexpr std::string_view kNetwork[] = {"nfs", "nfs4", "cifs", "smb3",      "smbfs",     "ncpfs",
+                                                    "9p",  "afs",  "ceph", "glusterfs", "fuse.sshfs"};
+    for (std::string_view t : kNetwork)
+        if (type == t) return true;
+    return false;
 }
 
 // ---- superblocks ---------------------------------------------------------------------------
@@ -400,6 +416,31 @@ uint32_t GetLogicalDrives() {
     for (auto& d : GetDriveMap())
         if (d.Letter >= 'A' && d.Letter <= 'Z') mask |= 1u << (d.Letter - 'A');
     return mask;
+}
+
+// ---- remote names ----------------------------------------------------------------------------
+
+std::string NetworkMountSource(std::string_view mountinfo, const std::string& path) {
+    auto m = MountInText(mountinfo, path);
+    return m && IsNetworkFileSystem(m->fsType) ? m->source : std::string();
+}
+
+std::string GetDriveRemoteName(char letter) {
+    if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 32);
+    auto drive = FindDrive(letter);
+    if (!drive) return {};
+    auto m = MountOf(drive->Root);
+    return m && IsNetworkFileSystem(m->fsType) ? m->source : std::string();
+}
+
+uint32_t WNetGetConnection(std::string_view localName, std::string& remoteName) {
+    remoteName.clear();
+    if (localName.size() != 2 || localName[1] != ':') return ERROR_BAD_DEVICE;
+    char letter = localName[0];
+    if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 32);
+    if (letter < 'A' || letter > 'Z' || !FindDrive(letter)) return ERROR_BAD_DEVICE;
+    remoteName = GetDriveRemoteName(letter);
+    return remoteName.empty() ? ERROR_NOT_CONNECTED : 0;
 }
 
 }  // namespace platform

@@ -71,4 +71,18 @@ uint32_t GetDriveType(std::string_view rootPath);
 // Bit 0 for A:, bit 1 for B:, … for every letter of the drive map.
 uint32_t GetLogicalDrives();
 
+// ---- Remote names of drives ----
+constexpr uint32_t ERROR_BAD_DEVICE = 1200;
+constexpr uint32_t ERROR_NOT_CONNECTED = 2250;
+// The mount source of the network file system (NFS, SMB, sshfs, ...) that holds an absolute native
+// path, read from the text of a mountinfo table ("server:/export", "//server/share"); empty when
+// the path lies on a local file system.
+std::string NetworkMountSource(std::string_view mountinfo, const std::string& path);
+// The remote name of a drive letter of the drive map: the mount source of the network file system
+// that holds the drive's folder; empty for a local drive or a letter outside the map.
+std::string GetDriveRemoteName(char letter);
+// For a local device name "X:": 0 with the remote name, ERROR_NOT_CONNECTED for a drive that is not
+// a network drive, ERROR_BAD_DEVICE for anything else.
+uint32_t WNetGetConnection(std::string_view localName, std::string& remoteName);
+
 }  // namespace platform

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/statvfs.h>
 #include <algorithm>
 #include <chrono>
 #include <thread>
-#include <sys/statvfs.h>
 
 #include <filesystem>
 #include <sstream>
@@ -317,6 +317,45 @@ TEST_F(VolumeTest, DriveTypesAndLogicalDrives) {
     uint32_t c = GetDriveType("C:\\");
     EXPECT_TRUE(c == DRIVE_FIXED || c == DRIVE_REMOVABLE || c == DRIVE_RAMDISK) << c;
     EXPECT_EQ(GetLogicalDrives(), 0b1111111100u);
+}
+
+TEST(RemoteName, NetworkMountSourceOfAPath) {
+    const std::string table =
+        "22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n"
+        "40 22 0:50 / /mnt/share rw,relatime shared:20 - nfs4 server:/export/home rw,vers=4.2\n"
+        "41 22 0:51 / /mnt/win\\040docs rw - cifs //filer/Docs rw\n"
+        "42 40 0:52 / /mnt/share/local rw - tmpfs tmpfs rw\n"
+        "43 22 0:53 / /mnt/ssh rw shared:3 master:2 - fuse.sshfs user@host:/srv rw\n"
+        "garbage\n"
+        "44 22\n";
+    struct Case {
+        const char* path;
+        const char* source;
+    } cases[] = {
+        {"/mnt/share/a/b", "server:/export/home"},
+        {"/mnt/share", "server:/export/home"},
+        {"/mnt/share/local/x", ""},  // a local file system mounted inside the network one
+        {"/mnt/win docs/x", "//filer/Docs"},
+        {"/mnt/ssh", "user@host:/srv"},
+        {"/mnt/sharex", ""},  // a longer name is not inside /mnt/share
+        {"/home/u", ""},
+    };
+    for (auto& c : cases) EXPECT_EQ(NetworkMountSource(table, c.path), c.source) << c.path;
+    EXPECT_EQ(NetworkMountSource("", "/x"), "");
+    EXPECT_EQ(NetworkMountSource("1 2 3 4", "/x"), "");
+}
+
+TEST_F(VolumeTest, LocalDrivesHaveNoRemoteName) {
+    env_.Set("KORVANE_DRIVES", "D=" + root_ + "/d");
+    ReloadDriveMap();
+    EXPECT_EQ(GetDriveRemoteName('d'), "");
+    EXPECT_EQ(GetDriveRemoteName('Q'), "");
+    std::string remote = "stale";
+    EXPECT_EQ(WNetGetConnection("D:", remote), ERROR_NOT_CONNECTED);
+    EXPECT_EQ(remote, "");
+    EXPECT_EQ(WNetGetConnection("Q:", remote), ERROR_BAD_DEVICE);
+    EXPECT_EQ(WNetGetConnection("D:\\", remote), ERROR_BAD_DEVICE);
+    EXPECT_EQ(WNetGetConnection("", remote), ERROR_BAD_DEVICE);
 }
 
 }  // namespace

@@ -35,6 +35,7 @@ void TButtonControl::Dispatch(TMessage& M) {
             break;
         case WM_KILLFOCUS:
             FDown = false;
+            FMouseHeld = false;
             Invalidate();
             break;
         case WM_SETFOCUS:
@@ -47,6 +48,41 @@ void TButtonControl::Dispatch(TMessage& M) {
         case BM_CLICK:
             if (FEnabled) Click();
             return;
+        case BM_SETSTATE:
+            // The pressed look, as the mouse or the space bar gives it.
+            if ((M.WParam != 0) != FDown) {
+                FDown = M.WParam != 0;
+                Invalidate();
+            }
+            return;
+        case BM_GETSTATE:
+            M.Result = (FDown ? BST_PUSHED : 0) | (Focused() ? BST_FOCUS : 0);
+            return;
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+            if (FEnabled) {
+                FDown = true;
+                FMouseHeld = true;
+                Invalidate();
+            }
+            break;
+        case WM_MOUSEMOVE:
+            // Held down, the button looks pressed while the pointer is over it.
+            if (FMouseHeld) {
+                bool inside = ClientRect().Contains(TPoint{GetXLParam(M.LParam), GetYLParam(M.LParam)});
+                if (inside != FDown) {
+                    FDown = inside;
+                    Invalidate();
+                }
+            }
+            break;
+        case WM_LBUTTONUP:
+            if (FMouseHeld) {
+                FMouseHeld = false;
+                FDown = false;
+                Invalidate();
+            }
+            break;
         default:
             break;
     }
@@ -110,8 +146,41 @@ void TButton::Dispatch(TMessage& M) {
     }
 }
 
+bool TButton::OwnerDrawn() {
+    return HandleAllocated() && (GetWindowLong(Handle(), GWL_STYLE) & BS_TYPEMASK) == BS_OWNERDRAW;
+}
+
+void TButton::CreateWnd() {
+    TButtonControl::CreateWnd();
+    if (!OwnerDrawn()) return;
+    // An owner-drawn button is asked for its size once, when its window is made.
+    TMeasureItemStruct mi;
+    mi.CtlType = ODT_BUTTON;
+    mi.itemWidth = static_cast<UINT>(FWidth);
+    mi.itemHeight = static_cast<UINT>(FHeight);
+    mi.hwndItem = FHandle;
+    Perform(CN_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&mi));
+}
+
 void TButton::Paint() {
     TCanvas& c = Canvas();
+    if (OwnerDrawn()) {
+        // The owner (the button itself, through the reflected message) draws everything.
+        TRect r = ClientRect();
+        TDrawItemStruct di;
+        di.CtlType = ODT_BUTTON;
+        di.itemAction = ODA_DRAWENTIRE;
+        di.itemState =
+            (FDown ? ODS_SELECTED : 0) | (Focused() ? ODS_FOCUS : 0) | (!FEnabled ? ODS_DISABLED : 0);
+        di.hwndItem = FHandle;
+        di.hDC = c.Handle();
+        di.rcLeft = r.Left;
+        di.rcTop = r.Top;
+        di.rcRight = r.Right;
+        di.rcBottom = r.Bottom;
+        Perform(CN_DRAWITEM, 0, reinterpret_cast<LPARAM>(&di));
+        return;
+    }
     TRect r = ClientRect();
     c.Brush.Color = FColor;
     c.FillRect(r);

@@ -13,7 +13,8 @@ public:
     void Dispatch(TMessage& Message) override;
 
 protected:
-    bool FDown = false;  // pressed by the mouse or the space bar, not yet released
+    bool FDown = false;       // pressed by the mouse or the space bar, not yet released
+    bool FMouseHeld = false;  // the left button went down on it and is not yet released
 };
 
 class TButton : public TButtonControl {
@@ -32,6 +33,11 @@ public:
     bool Active() const { return FActive; }
 
 protected:
+    // With BS_OWNERDRAW in the window style (a descendant's CreateParams), the button is drawn by
+    // CN_DRAWITEM (ODS_SELECTED while pressed, ODS_FOCUS with the focus) and is asked its size
+    // with CN_MEASUREITEM when its window is made.
+    bool OwnerDrawn();
+    void CreateWnd() override;
     void Paint() override;
     // The face inside the frame (R moved by Shift while pressed): the caption, centred.
     virtual void PaintFace(TCanvas& Canvas, const TRect& R);

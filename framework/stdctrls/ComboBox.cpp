@@ -1,9 +1,11 @@
 #include "framework/stdctrls/ComboBox.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "framework/core/SysUtils.h"
 #include "framework/ui/WindowsImpl.h"
+#include "platform/Paths.h"
 
 namespace framework {
 
@@ -422,6 +424,17 @@ void TCustomComboBox::ItemsCleared() {
 void TCustomComboBox::Dispatch(TMessage& M) {
     if (DispatchItemMessage(FList, FItemIndex, FItemHeight, ComboBoxCodes, *this, M)) return;
     switch (M.Msg) {
+        case CB_DIR:
+            // The drives of the drive map, each as "[-c-]"; the index of the last item added.
+            M.Result = CB_ERR;
+            if (M.WParam & DDL_DRIVES)
+                for (const auto& d : platform::GetDriveMap()) {
+                    std::string item = std::string("[-") +
+                                       static_cast<char>(std::tolower(static_cast<unsigned char>(d.Letter))) +
+                                       "-]";
+                    M.Result = Perform(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+                }
+            return;
         case CB_SHOWDROPDOWN:
             SetDroppedDown(M.WParam != 0);
             M.Result = 1;

@@ -396,6 +396,7 @@ void TControl::SetParent(TWinControl* AParent) {
         AParent->InsertControl(this);
         ParentFontChanged();
         ParentColorChanged();
+        if (auto* w = dynamic_cast<TWinControl*>(this)) w->Perform(CM_PARENTCTL3DCHANGED, 0, 0);
     }
 }
 
@@ -480,8 +481,7 @@ void TControl::SetCursor(TCursor Value) {
     if (Value == FCursor) return;
     FCursor = Value;
     if (auto* w = dynamic_cast<TWinControl*>(this); w && w->HandleAllocated())
-        if (auto* r = FindRecord(w->Handle()); r && r->Widget)
-            r->Widget->setCursor(QCursor(ToQtCursor(Value)));
+        if (auto* r = FindRecord(w->Handle()); r && r->Widget) ApplyCursor(r->Widget, Value);
     Perform(CM_CURSORCHANGED, 0, 0);
 }
 
@@ -631,7 +631,7 @@ void TWinControl::CreateWnd() {
                            Bounds(p.X, p.Y, p.Width, p.Height), [this](TMessage& m) { MainWndProc(m); });
     SetWindowTitle(FHandle, p.Caption);
     if (FCursor != crDefault)
-        if (auto* r = FindRecord(FHandle); r && r->Widget) r->Widget->setCursor(QCursor(ToQtCursor(FCursor)));
+        if (auto* r = FindRecord(FHandle); r && r->Widget) ApplyCursor(r->Widget, FCursor);
     if ((p.Style & WS_VISIBLE) && FParent) ShowWindowRecord(FHandle, true);
 }
 
@@ -690,10 +690,10 @@ void TWinControl::WndProc(TMessage& M) {
         if (M.Msg == WM_MOUSEMOVE && FHandle) {
             // The pointer takes the cursor of the control under it (a windowless one included).
             TCursor want = target ? target->Cursor() : FCursor;
-            if (auto* r = FindRecord(FHandle); r && r->Widget) {
-                Qt::CursorShape shape = ToQtCursor(want);
-                if (r->Widget->cursor().shape() != shape) r->Widget->setCursor(QCursor(shape));
-            }
+            if (auto* r = FindRecord(FHandle); r && r->Widget)
+                if (AppliedCursor(r->Widget) != want ||
+                    r->Widget->cursor().shape() != CursorFor(want).shape())
+                    ApplyCursor(r->Widget, want);
         }
         if (target) {
             int x = GetXLParam(M.LParam) - target->Left(), y = GetYLParam(M.LParam) - target->Top();
@@ -853,6 +853,17 @@ void TWinControl::Dispatch(TMessage& M) {
         case CM_ENABLEDCHANGED:
             if (FHandle) EnableWindow(FHandle, FEnabled);
             Invalidate();
+            return;
+        case CM_CTL3DCHANGED:
+            Invalidate();
+            for (TControl* c : std::vector<TControl*>(FControls)) c->Perform(CM_PARENTCTL3DCHANGED, 0, 0);
+            return;
+        case CM_PARENTCTL3DCHANGED:
+            // wParam non-zero: lParam is the value to take; else the parent's.
+            if (FParentCtl3D && (M.WParam || FParent)) {
+                SetCtl3D(M.WParam ? M.LParam != 0 : FParent->Ctl3D());
+                FParentCtl3D = true;
+            }
             return;
         case CM_COLORCHANGED: {
             Invalidate();
@@ -1312,6 +1323,67 @@ void TGraphicControl::Dispatch(TMessage& M) {
         return;
     }
     TControl::Dispatch(M);
+}
+
+// ---------------------------------------------------------------------------------------------
+// 3-D look
+
+void TWinControl::SetCtl3D(bool Value) {
+    if (Value == FCtl3D) {
+        FParentCtl3D = false;
+        return;
+    }
+    FCtl3D = Value;
+    FParentCtl3D = false;
+    Perform(CM_CTL3DCHANGED, 0, 0);
+}
+
+void TWinControl::SetParentCtl3D(bool Value) {
+    if (Value == FParentCtl3D) return;
+    FParentCtl3D = Value;
+    if (Value) Perform(CM_PARENTCTL3DCHANGED, 0, 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TControlCanvas
+
+TControlCanvas::~TControlCanvas() {
+    FreeHandle();
+}
+
+void TControlCanvas::SetControl(TControl* Value) {
+    if (Value == FControl) return;
+    FreeHandle();
+    FControl = Value;
+}
+
+void TControlCanvas::BeforeDraw() {
+    if (HandleAllocated() || !FControl || FAcquiring) return;
+    // A windowed control draws on its own window, a windowless one on its parent's at its place.
+    TWinControl* w = dynamic_cast<TWinControl*>(FControl);
+    TPoint origin{0, 0};
+    if (!w) {
+        w = FControl->Parent();
+        origin = TPoint{FControl->Left(), FControl->Top()};
+    }
+    if (!w) return;
+    FAcquiring = true;
+    FWindow = w->Handle();
+    if (HDC dc = GetDC(FWindow)) {
+        SetHandle(dc);
+        SetOrigin(origin.X, origin.Y);
+    }
+    FAcquiring = false;
+}
+
+void TControlCanvas::FreeHandle() {
+    if (!HandleAllocated()) return;
+    FAcquiring = true;
+    HDC dc = TCanvas::Handle();
+    SetHandle(0);
+    FAcquiring = false;
+    ReleaseDC(FWindow, dc);
+    FWindow = 0;
 }
 
 }  // namespace framework

@@ -325,6 +325,14 @@ public:
     void Invalidate() override;
     void Update() override;
 
+    // ---- 3-D look ----
+    // Setting Ctl3D clears ParentCtl3D and sends CM_CTL3DCHANGED, which passes the change on to the
+    // children (CM_PARENTCTL3DCHANGED); those with ParentCtl3D take their parent's value.
+    bool Ctl3D() const { return FCtl3D; }
+    void SetCtl3D(bool Value);
+    bool ParentCtl3D() const { return FParentCtl3D; }
+    void SetParentCtl3D(bool Value);
+
     // ---- Events ----
     TNotifyEvent OnEnter;
     TNotifyEvent OnExit;
@@ -373,6 +381,8 @@ protected:
     int FAlignLevel = 0;
     bool FAligning = false;
     TControl* FMouseDownControl = nullptr;
+    bool FCtl3D = true;
+    bool FParentCtl3D = true;
 
     friend class TControl;
     friend class TCustomForm;
@@ -405,6 +415,26 @@ protected:
 
 private:
     TCanvas FCanvas;
+};
+
+// A canvas on any control, outside painting: it draws on the control's window (a windowless
+// control's parent window, at the control's place) through a context taken on first use and
+// released by FreeHandle, by a change of control, or when the canvas goes.
+class TControlCanvas : public TCanvas {
+public:
+    TControlCanvas() = default;
+    ~TControlCanvas() override;
+    TControl* Control() const { return FControl; }
+    void SetControl(TControl* Value);
+    void FreeHandle();
+
+protected:
+    void BeforeDraw() override;
+
+private:
+    TControl* FControl = nullptr;
+    HWND FWindow = 0;
+    bool FAcquiring = false;
 };
 
 // The control now holding the mouse capture (a windowless one included), or nil.

@@ -11,6 +11,7 @@
 #include "framework/core/UiHooks.h"
 #include "framework/stdctrls/Menus.h"
 #include "framework/ui/DataModule.h"
+#include "framework/ui/Resources.h"
 #include "framework/ui/WindowsImpl.h"
 
 namespace framework {
@@ -387,7 +388,12 @@ void TCustomForm::SetFormStyle(TFormStyle Value) {
 
 void TCustomForm::SetWindowState(TWindowState Value) {
     if (Value == FWindowState) return;
+    TWindowState old = FWindowState;
+    if (old == wsNormal) FNormalBounds = BoundsRect();
+    FRestoreToMaximized = Value == wsMinimized && old == wsMaximized;
     FWindowState = Value;
+    // Back to normal: the bounds kept from before (the window's frame may have changed them).
+    if (Value == wsNormal && BoundsRect() != FNormalBounds) SetBoundsRect(FNormalBounds);
     if (!FHandle || !FVisible) return;
     if (auto* r = FindRecord(FHandle); r && r->Widget) {
         if (Value == wsMaximized)
@@ -458,7 +464,21 @@ void TCustomForm::ApplyPosition() {
                   FHeight);
     };
     switch (Position) {
-        case poScreenCenter:
+        case poScreenCenter: {
+            // The monitor DefaultMonitor names (that of the main or the active form, or the primary).
+            TCustomForm* ref = DefaultMonitor == dmMainForm     ? Application->MainForm()
+                               : DefaultMonitor == dmActiveForm ? Screen->ActiveForm()
+                                                                : nullptr;
+            HMONITOR m = ref && ref != this && ref->HandleAllocated()
+                             ? MonitorFromWindow(ref->Handle(), MONITOR_DEFAULTTOPRIMARY)
+                             : MonitorFromPoint(TPoint{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+            TMonitorInfo mi;
+            if (DefaultMonitor != dmDesktop && GetMonitorInfo(m, &mi))
+                center(mi.rcMonitor);
+            else
+                center(Bounds(0, 0, Screen->Width(), Screen->Height()));
+            break;
+        }
         case poDesktopCenter:
             center(Bounds(0, 0, Screen->Width(), Screen->Height()));
             break;
@@ -652,6 +672,32 @@ void TCustomForm::Dispatch(TMessage& M) {
                 }
             }
             return;
+        case WM_SYSCOMMAND:
+            switch (M.WParam & 0xFFF0) {
+                case SC_MINIMIZE:
+                    // The main form minimises the whole application, through its window.
+                    if (Application && Application->MainForm() == this)
+                        SendMessage(Application->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+                    else
+                        SetWindowState(wsMinimized);
+                    return;
+                case SC_MAXIMIZE:
+                    SetWindowState(wsMaximized);
+                    return;
+                case SC_RESTORE:
+                    if (Application && Application->MainForm() == this && Application->Minimized())
+                        SendMessage(Application->Handle(), WM_SYSCOMMAND, SC_RESTORE, 0);
+                    else
+                        SetWindowState(FWindowState == wsMinimized && FRestoreToMaximized ? wsMaximized
+                                                                                          : wsNormal);
+                    return;
+                case SC_CLOSE:
+                    Close();
+                    return;
+                default:
+                    TWinControl::Dispatch(M);
+                    return;
+            }
         case WM_NCLBUTTONDOWN:
             if (M.WParam == static_cast<WPARAM>(HTMENU) && FMenu)
                 FMenu->BarClick(static_cast<int16_t>(M.LParam & 0xFFFF),
@@ -710,7 +756,48 @@ TCustomFrame::TCustomFrame(TComponent* AOwner) : TWinControl(AOwner) {
 // TApplication
 
 TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {}
-TApplication::~TApplication() = default;
+TApplication::~TApplication() {
+    if (FHandle) DeallocateHWnd(FHandle);
+}
+
+HWND TApplication::Handle() {
+    if (!FHandle)
+        FHandle = AllocateHWnd([this](TMessage& M) {
+            if (M.Msg == WM_SYSCOMMAND && (M.WParam & 0xFFF0) == SC_MINIMIZE)
+                Minimize();
+            else if (M.Msg == WM_SYSCOMMAND && (M.WParam & 0xFFF0) == SC_RESTORE)
+                Restore();
+            else
+                M.Result = DefWindowProc(FHandle, M.Msg, M.WParam, M.LParam);
+        });
+    return FHandle;
+}
+
+void TApplication::Minimize() {
+    if (FMinimized) return;
+    FMinimized = true;
+    // Every shown form goes down with the application; each keeps its own state for the restore.
+    for (int i = 0; Screen && i < Screen->FormCount(); ++i)
+        if (TCustomForm* f = Screen->Forms(i); f->Visible() && f->HandleAllocated())
+            if (auto* r = FindRecord(f->Handle()); r && r->Widget) r->Widget->showMinimized();
+    if (OnMinimize) OnMinimize(this);
+}
+
+void TApplication::Restore() {
+    if (!FMinimized) return;
+    FMinimized = false;
+    for (int i = 0; Screen && i < Screen->FormCount(); ++i)
+        if (TCustomForm* f = Screen->Forms(i); f->Visible() && f->HandleAllocated())
+            if (auto* r = FindRecord(f->Handle()); r && r->Widget) {
+                if (f->WindowState() == wsMaximized)
+                    r->Widget->showMaximized();
+                else if (f->WindowState() == wsMinimized)
+                    r->Widget->showMinimized();
+                else
+                    r->Widget->showNormal();
+            }
+    if (OnRestore) OnRestore(this);
+}
 
 void TApplication::Initialize() {
     EnsureGuiApplication();
@@ -852,8 +939,16 @@ void TScreen::SetCursor(TCursor Value) {
             shape = Qt::PointingHandCursor;
         else if (Value == crNone)
             shape = Qt::BlankCursor;
-        QGuiApplication::setOverrideCursor(QCursor(shape));
+        QGuiApplication::setOverrideCursor(ScreenCursor(Value) ? CursorFor(Value) : QCursor(shape));
     }
+}
+
+HCURSOR TScreen::Cursors(TCursor Index) const {
+    return ScreenCursor(Index);
+}
+
+void TScreen::SetCursors(TCursor Index, HCURSOR Value) {
+    SetScreenCursor(Index, Value);
 }
 
 TWinControl* TScreen::ActiveControl() const {
@@ -868,11 +963,8 @@ int TScreen::Height() const {
 }
 
 TRect TScreen::WorkAreaRect() const {
-    EnsureGuiApplication();
-    if (QScreen* s = QGuiApplication::primaryScreen()) {
-        QRect a = s->availableGeometry();
-        return Bounds(a.x(), a.y(), a.width(), a.height());
-    }
+    TMonitorInfo mi;
+    if (GetMonitorInfo(MonitorFromPoint(TPoint{0, 0}, MONITOR_DEFAULTTOPRIMARY), &mi)) return mi.rcWork;
     return Bounds(0, 0, Width(), Height());
 }
 

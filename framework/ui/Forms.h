@@ -32,6 +32,8 @@ enum TPosition {
 };
 enum TWindowState { wsNormal, wsMinimized, wsMaximized };
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
+// The monitor a form opens on when it positions itself.
+enum TDefaultMonitor { dmDesktop, dmPrimary, dmMainForm, dmActiveForm };
 
 using TModalResult = int;
 constexpr TModalResult mrNone = 0;
@@ -122,6 +124,18 @@ public:
     // Called when the form is freed (through Free, Release or its owner) before its destructors.
     void DoDestroy();
 
+    // ---- Placement ----
+    // The bounds the form has when restored (its bounds while wsNormal).
+    TRect NormalBounds() const { return FWindowState == wsNormal ? BoundsRect() : FNormalBounds; }
+    TPoint MaxPosition() const { return FMaxPosition; }
+    void SetMaxPosition(TPoint Value) { FMaxPosition = Value; }
+    // A minimised form that was maximised before goes back to maximised.
+    bool RestoreToMaximized() const { return FRestoreToMaximized; }
+    void SetRestoreToMaximized(bool Value) { FRestoreToMaximized = Value; }
+    // Resolution the form was designed at (the screen's: 96).
+    int PixelsPerInch = 96;
+    TDefaultMonitor DefaultMonitor = dmActiveForm;
+
 protected:
     void CreateParams(TCreateParams& Params) override;
     void CreateWnd() override;
@@ -154,6 +168,9 @@ private:
     bool FCreated = false;
     bool FDestroyed = false;
     bool FShown = false;
+    TRect FNormalBounds;
+    TPoint FMaxPosition{-1, -1};
+    bool FRestoreToMaximized = false;
 };
 
 class TForm : public TCustomForm {
@@ -248,6 +265,15 @@ public:
     THelpEvent OnHelp;
     TNotifyEvent OnIdle;
 
+    // The application's hidden window: WM_SYSCOMMAND SC_MINIMIZE / SC_RESTORE to it minimise and
+    // restore the whole application (the main form minimises through it).
+    HWND Handle();
+    void Minimize();
+    void Restore();
+    bool Minimized() const { return FMinimized; }
+    TNotifyEvent OnMinimize;
+    TNotifyEvent OnRestore;
+
     // Called by the main form when it closes.
     void MainFormClosed();
     void ForgetForm(TCustomForm* Form);
@@ -257,6 +283,8 @@ private:
     TCustomForm* FMainForm = nullptr;
     bool FTerminated = false;
     THelpHandler FHelpHandler;
+    HWND FHandle = 0;
+    bool FMinimized = false;
 };
 
 class TScreen : public TComponent {
@@ -264,6 +292,11 @@ public:
     explicit TScreen(TComponent* AOwner);
 
     TCursor Cursor() const { return FCursor; }
+    // Cursors by index: the standard ones (negative indexes) and those a program adds with
+    // SetCursors(Index, LoadCursor(...)) at positive indexes; TControl::Cursor then shows them.
+    HCURSOR Cursors(TCursor Index) const;
+    void SetCursors(TCursor Index, HCURSOR Value);
+    int PixelsPerInch() const { return 96; }
     // crHourGlass and the others override every window's cursor; crDefault gives them back.
     void SetCursor(TCursor Value);
     int FormCount() const { return static_cast<int>(FForms.size()); }

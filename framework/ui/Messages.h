@@ -622,4 +622,40 @@ constexpr uint32_t HELP_HELPONHELP = 0x0004;
 constexpr uint32_t HELP_KEY = 0x0101;
 constexpr uint32_t HELP_FINDER = 0x000B;
 
+// ---- Non-client area, activation, palette, combo-box folder listing ----
+constexpr UINT WM_NCACTIVATE = 0x0086;
+constexpr UINT WM_NCLBUTTONUP = 0x00A2;
+constexpr UINT WM_NCRBUTTONDOWN = 0x00A4;
+constexpr UINT WM_NCRBUTTONUP = 0x00A5;
+constexpr UINT WM_PALETTECHANGED = 0x0311;
+// Answers to WM_NCHITTEST (and the hit-test codes of the WM_NC mouse messages).
+constexpr LRESULT HTTRANSPARENT = -1;
+constexpr LRESULT HTNOWHERE = 0;
+constexpr LRESULT HTCLIENT = 1;
+constexpr LRESULT HTCAPTION = 2;
+// System commands (wParam of WM_SYSCOMMAND, low four bits ignored).
+constexpr UINT SC_SIZE = 0xF000;
+constexpr UINT SC_MOVE = 0xF010;
+constexpr UINT SC_MINIMIZE = 0xF020;
+constexpr UINT SC_MAXIMIZE = 0xF030;
+constexpr UINT SC_CLOSE = 0xF060;
+constexpr UINT SC_RESTORE = 0xF120;
+constexpr UINT CB_DIR = 0x0145;
+constexpr UINT CBN_SETFOCUS = 3;
+constexpr UINT CBN_KILLFOCUS = 4;
+// wParam of CB_DIR: which entries the list gets.
+constexpr UINT DDL_READWRITE = 0x0000;
+constexpr UINT DDL_DIRECTORY = 0x0010;
+constexpr UINT DDL_DRIVES = 0x4000;
+constexpr UINT DDL_EXCLUSIVE = 0x8000;
+// Owner-drawn push buttons: the button style, the owner-draw control type, BM_GETSTATE's bit.
+constexpr uint32_t BS_OWNERDRAW = 0x0000000B;
+constexpr uint32_t BS_TYPEMASK = 0x0000000F;
+constexpr UINT ODT_BUTTON = 4;
+constexpr UINT BST_PUSHED = 0x0004;
+constexpr UINT BST_FOCUS = 0x0008;
+// PeekMessage's removal flag.
+constexpr UINT PM_NOREMOVE = 0x0000;
+constexpr UINT PM_REMOVE = 0x0001;
+
 }  // namespace framework

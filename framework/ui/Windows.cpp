@@ -130,6 +130,13 @@ struct State {
     TInputFilter Filter;
     std::vector<TMouseDownFilter> MouseFilters;
     std::map<uintptr_t, std::unique_ptr<TDeviceContext>> Contexts;
+    TPoint Pointer;  // screen position of the mouse pointer
+    // A top-level window dragged by its caption (an HTCAPTION answer to WM_NCHITTEST).
+    struct {
+        HWND Wnd = 0;
+        TPoint Start;   // pointer at the press
+        TPoint Origin;  // the control's position at the press
+    } Drag;
 };
 
 State& S() {
@@ -614,6 +621,8 @@ LRESULT DefWindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
         case WM_SETREDRAW:
             r->Redraw = WParam != 0;
             return 0;
+        case WM_NCHITTEST:
+            return HTCLIENT;
         case WM_SETTEXT:
             if (LParam) SetWindowTitle(Wnd, reinterpret_cast<const char*>(LParam));
             return 1;
@@ -911,8 +920,70 @@ void WindowWidget::Key(QKeyEvent* e, bool down) {
              e->text().toStdU16String());
 }
 
+namespace {
+// False when the point (widget coordinates of w) lies outside the shape of w or of a window it sits in.
+bool InsideShapes(QWidget* w, QPoint p) {
+    for (; w; w = w->parentWidget()) {
+        if (auto* ww = dynamic_cast<WindowWidget*>(w))
+            if (auto* r = FindRecord(ww->Wnd); r && !r->Shape.isEmpty() && !r->Shape.contains(p))
+                return false;
+        if (w->isWindow()) break;
+        p += w->pos();
+    }
+    return true;
+}
+
+// The window that answers HTCAPTION for a press at the screen point (asking up the parent chain past
+// HTTRANSPARENT answers), when it is a top-level window; 0 otherwise.
+HWND CaptionHit(HWND wnd, TPoint screen) {
+    for (HWND h = wnd; h;) {
+        LRESULT hit = SendMessage(h, WM_NCHITTEST, 0, MakeLParam(screen.X, screen.Y));
+        auto* r = FindRecord(h);
+        if (!r || !r->Widget) return 0;
+        if (hit == HTCAPTION) return r->Widget->isWindow() && r->Control ? h : 0;
+        if (hit != HTTRANSPARENT || r->Widget->isWindow()) return 0;
+        auto* pw = dynamic_cast<WindowWidget*>(r->Widget->parentWidget());
+        h = pw ? pw->Wnd : 0;
+    }
+    return 0;
+}
+}  // namespace
+
 void WindowWidget::Mouse(QMouseEvent* e, int kind) {
     auto& s = S();
+    QPoint global = e->globalPosition().toPoint();
+    s.Pointer = TPoint{global.x(), global.y()};
+    if (s.Drag.Wnd) {
+        // Moving a window by its caption: the pointer's travel moves it, the release ends it.
+        HWND dw = s.Drag.Wnd;
+        TWinControl* c = FindControl(dw);
+        if (!c) {
+            s.Drag.Wnd = 0;
+        } else if (kind == 3) {
+            c->SetBounds(s.Drag.Origin.X + global.x() - s.Drag.Start.X,
+                         s.Drag.Origin.Y + global.y() - s.Drag.Start.Y, c->Width(), c->Height());
+            return;
+        } else if (kind == 1) {
+            s.Drag.Wnd = 0;
+            SetKey(s.Async, VK_LBUTTON, false);
+            SendMessage(dw, WM_NCLBUTTONUP, HTCAPTION, MakeLParam(global.x(), global.y()));
+            return;
+        }
+    }
+    // Outside a shaped window's region the window is not there: the press does not reach it.
+    if (!InsideShapes(this, e->position().toPoint()) && !(s.Capture && IsWindow(s.Capture))) return;
+    if (kind == 0 && e->button() == Qt::LeftButton && !(s.Capture && IsWindow(s.Capture)))
+        if (HWND cw = CaptionHit(Wnd, s.Pointer)) {
+            TWinControl* c = FindControl(cw);
+            s.Drag.Wnd = cw;
+            s.Drag.Start = s.Pointer;
+            s.Drag.Origin = TPoint{c->Left(), c->Top()};
+            SetKey(s.Async, VK_LBUTTON, true);
+            if (HWND top = TopLevelOf(cw); top && top != s.Active && IsWindowEnabled(top))
+                ActivateTopLevel(top);
+            SendMessage(cw, WM_NCLBUTTONDOWN, HTCAPTION, MakeLParam(global.x(), global.y()));
+            return;
+        }
     HWND target = s.Capture && IsWindow(s.Capture) ? s.Capture : Wnd;
     auto* r = FindRecord(target);
     if (!r || !r->Widget) return;
@@ -1532,6 +1603,70 @@ uint32_t GetSysColor(int Index) {
     };
     if (Index < 0 || Index >= 31) return 0;
     return kColors[Index];
+}
+
+// ---------------------------------------------------------------------------------------------
+// Pointer, queue inspection, window shape, small calls.
+
+bool GetCursorPos(TPoint* Point) {
+    if (!Point) return false;
+    *Point = S().Pointer;
+    return true;
+}
+
+bool SetCursorPos(int X, int Y) {
+    S().Pointer = TPoint{X, Y};
+    return true;
+}
+
+bool PeekMessage(TMsg* Msg, HWND Wnd, UINT FilterMin, UINT FilterMax, UINT RemoveMsg) {
+    auto& q = S().Queue;
+    for (auto it = q.begin(); it != q.end(); ++it) {
+        if (Wnd && it->Wnd != Wnd) continue;
+        UINT m = it->Msg.Msg;
+        if ((FilterMin || FilterMax) && (m < FilterMin || m > FilterMax)) continue;
+        if (Msg) *Msg = TMsg{it->Wnd, m, it->Msg.WParam, it->Msg.LParam};
+        if (RemoveMsg & PM_REMOVE) q.erase(it);
+        return true;
+    }
+    return false;
+}
+
+int32_t GetDialogBaseUnits() {
+    return 8 | (16 << 16);
+}
+
+int MulDiv(int Number, int Numerator, int Denominator) {
+    if (Denominator == 0) return -1;
+    int64_t p = static_cast<int64_t>(Number) * Numerator;
+    int64_t q = p / Denominator, rem = p % Denominator;
+    // Half away from zero: |2 * rem| >= |Denominator| rounds the magnitude up.
+    if (2 * (rem < 0 ? -rem : rem) >= (Denominator < 0 ? -static_cast<int64_t>(Denominator) : Denominator))
+        q += ((p < 0) != (Denominator < 0)) ? -1 : 1;
+    if (q > INT32_MAX || q < INT32_MIN) return -1;
+    return static_cast<int>(q);
+}
+
+bool QueryPerformanceFrequency(int64_t* Frequency) {
+    if (!Frequency) return false;
+    *Frequency = 1000;
+    return true;
+}
+
+bool QueryPerformanceCounter(int64_t* Count) {
+    if (!Count) return false;
+    static uint32_t last = 0;
+    static int64_t high = 0;
+    uint32_t now = GetTickCount();
+    // A wrap of the 32-bit tick count carries into the high part; a clock set back does not.
+    if (now<last&& static_cast<int32_t>(now - last)> 0) high += int64_t{1} << 32;
+    last = now;
+    *Count = high + now;
+    return true;
+}
+
+bool sndPlaySound(const char*, uint32_t) {
+    return true;
 }
 
 }  // namespace framework

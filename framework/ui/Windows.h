@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "framework/ui/Messages.h"
 #include "framework/ui/Types.h"
@@ -14,6 +15,9 @@
 namespace framework {
 
 class TWinControl;
+
+// A cursor made from a resource (LoadCursor); 0 is none.
+using HCURSOR = uintptr_t;
 
 // A window procedure as installed on a handle. The message's Result is the answer.
 using TWndMethod = std::function<void(TMessage&)>;
@@ -230,5 +234,84 @@ std::string Utf16ToAnsi(const std::u16string& Text);  // '?' for what the code p
 
 // Makes sure the Qt application object exists (created once, on first need).
 void EnsureGuiApplication();
+
+// ---- Pointer, queue inspection, window shape ----
+// The pointer's screen position: where the last mouse input (or SetCursorPos) put it.
+bool GetCursorPos(TPoint* Point);
+bool SetCursorPos(int X, int Y);
+// A message taken from the queue.
+struct TMsg {
+    HWND hwnd = 0;
+    UINT message = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+};
+// Looks for the first posted message of the window (any window when Wnd is 0) whose number lies in
+// FilterMin..FilterMax (every number when both are 0); with PM_REMOVE it leaves the queue.
+bool PeekMessage(TMsg* Msg, HWND Wnd, UINT FilterMin, UINT FilterMax, UINT RemoveMsg);
+// Gives the window the shape of a region of the drawing layer (window coordinates): nothing outside
+// it shows or takes the mouse. The window owns the region afterwards; 0 gives the rectangle back.
+bool SetWindowRgn(HWND Wnd, uintptr_t Rgn, bool Redraw);
+
+// ---- Small calls ----
+constexpr int SM_SWAPBUTTON = 23;  // 0: the left button is the primary one
+// The system font's average character width (low word) and height (high word).
+int32_t GetDialogBaseUnits();
+// Number * Numerator / Denominator through a 64-bit product, rounded half away from zero; -1 when
+// Denominator is 0 or the result does not fit in 32 bits.
+int MulDiv(int Number, int Numerator, int Denominator);
+// A high-resolution counter on the framework's tick count (so tests move it with the clock seam):
+// 1000 counts a second, never wrapping.
+bool QueryPerformanceFrequency(int64_t* Frequency);
+bool QueryPerformanceCounter(int64_t* Count);
+// Sound: accepted and not played (the program has no sound output). Always true.
+constexpr uint32_t SND_SYNC = 0x0000;
+constexpr uint32_t SND_ASYNC = 0x0001;
+constexpr uint32_t SND_NODEFAULT = 0x0002;
+bool sndPlaySound(const char* Sound, uint32_t Flags);
+
+// ---- Monitors and work areas ----
+using HMONITOR = uintptr_t;
+constexpr uint32_t MONITOR_DEFAULTTONULL = 0;
+constexpr uint32_t MONITOR_DEFAULTTOPRIMARY = 1;
+constexpr uint32_t MONITOR_DEFAULTTONEAREST = 2;
+constexpr uint32_t MONITORINFOF_PRIMARY = 1;
+struct TMonitorInfo {
+    uint32_t cbSize = sizeof(TMonitorInfo);
+    TRect rcMonitor;  // the monitor in screen coordinates
+    TRect rcWork;     // less the task bars
+    uint32_t dwFlags = 0;
+};
+// The monitors are the platform's screens (one under the offscreen platform: the screen, all of it
+// work area) unless a test has set its own; the first is the primary monitor. An empty list gives
+// the platform's back.
+void SetMonitors(const std::vector<TMonitorInfo>& Monitors);
+int MonitorCount();
+HMONITOR MonitorFromPoint(TPoint Point, uint32_t Flags);
+HMONITOR MonitorFromRect(const TRect& Rect, uint32_t Flags);
+HMONITOR MonitorFromWindow(HWND Wnd, uint32_t Flags);
+bool GetMonitorInfo(HMONITOR Monitor, TMonitorInfo* Info);
+// Where a popup of the given size opens for an owner at Owner (screen coordinates): below it, or
+// above it when below would pass the bottom of the owner's work area; kept inside that work area
+// horizontally.
+TPoint PlacePopup(const TRect& Owner, int Width, int Height);
+
+// ---- Window placement (top-level windows; the forms keep theirs) ----
+constexpr uint32_t WPF_SETMINPOSITION = 0x0001;
+constexpr uint32_t WPF_RESTORETOMAXIMIZED = 0x0002;
+constexpr int SW_MINIMIZE = 6;
+constexpr int SW_SHOWMINNOACTIVE = 7;
+constexpr int SW_RESTORE = 9;
+struct TWindowPlacement {
+    uint32_t length = sizeof(TWindowPlacement);
+    uint32_t flags = 0;
+    uint32_t showCmd = 0;  // SW_SHOWNORMAL, SW_SHOWMINIMIZED, SW_SHOWMAXIMIZED
+    TPoint ptMinPosition{-1, -1};
+    TPoint ptMaxPosition{-1, -1};
+    TRect rcNormalPosition;  // the restored bounds, screen coordinates
+};
+bool GetWindowPlacement(HWND Wnd, TWindowPlacement* Placement);
+// Sets the restored bounds (moved into the nearest work area when they meet none) and the state.
+bool SetWindowPlacement(HWND Wnd, const TWindowPlacement* Placement);
 
 }  // namespace framework

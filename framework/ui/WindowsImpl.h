@@ -2,6 +2,7 @@
 // Private to the window layer: the record behind each handle and the Qt widget that shows it.
 // Only the layer's own sources include this header (it pulls in Qt).
 
+#include <QCursor>
 #include <QImage>
 #include <QPointer>
 #include <QRegion>
@@ -45,6 +46,8 @@ struct WindowRecord {
     // in band coordinates; a left press in it arrives as WM_NCLBUTTONDOWN with HTMENU.
     int TopInset = 0;
     std::function<void(QPainter& Painter, int Width)> PaintTopBand;
+    // The window's shape (SetWindowRgn) in widget coordinates; empty: the whole rectangle.
+    QRegion Shape;
 };
 
 // The device context behind an HDC: a painter on a window's backing store.
@@ -102,6 +105,12 @@ void ClearQuitRequest();
 
 // The Qt shape of a cursor (crDefault and crArrow are the arrow).
 Qt::CursorShape ToQtCursor(int16_t Cursor);
+// The cursor to show for a cursor index: a custom cursor of the screen, else the standard shape.
+QCursor CursorFor(int16_t Cursor);
+// Sets the widget's cursor to that of the index and remembers the index on the widget.
+void ApplyCursor(QWidget* Widget, int16_t Cursor);
+// The index last applied to the widget.
+int16_t AppliedCursor(QWidget* Widget);
 
 // Access to the painter of a DC, for the canvas.
 QPainter* PainterOf(uintptr_t Dc);

@@ -215,7 +215,8 @@ void TFormDriver::SendMouse(TControl& Control, int Type, int X, int Y, TMouseBut
     QEvent::Type t = static_cast<QEvent::Type>(Type);
     Qt::MouseButtons held = Held ? Qt::MouseButtons(qb) : Qt::NoButton;
     if (t == QEvent::MouseMove) qb = Qt::NoButton;
-    QMouseEvent e(t, local, w->mapToGlobal(local), qb, held, Mods(Shift));
+    TPoint screen = window->ClientToScreen(TPoint{x, y});
+    QMouseEvent e(t, local, QPointF(screen.X, screen.Y), qb, held, Mods(Shift));
     QCoreApplication::sendEvent(w, &e);
     RunPending();
 }
@@ -312,6 +313,8 @@ TCursor TFormDriver::CursorShown(TWinControl& Control) {
     QWidget* w = WidgetOf(Control.Handle());
     if (!w) return crNone;
     Qt::CursorShape shape = w->cursor().shape();
+    // A custom cursor of the screen: the index it was applied under.
+    if (shape == Qt::BitmapCursor) return AppliedCursor(w);
     for (TCursor c = crDefault; c >= crSizeAll; --c)
         if (ToQtCursor(c) == shape) return c;
     return crNone;
