@@ -1086,6 +1086,7 @@ bool TDataCursor::ResyncIfChanged() {
 }
 
 void TDataCursor::Refresh() {
+    CheckDatabase();
     if (IsRemote()) return Remote().Refresh();
     if (!IsOpen || IsRemote()) return;
     // Always under the short-term lock, strict change detection or not.

@@ -26,19 +26,22 @@
 #include "dbengine/index/IndexCursor.h"
 #include "dbengine/index/Page.h"
 #include "dbengine/index/TextIndexParams.h"
+#include "dbengine/session/DataDirectory.h"
 #include "dbengine/session/EngineError.h"
 #include "framework/core/Object.h"
 
 namespace dbengine {
 
-class TDataDirectory;
 class TDataQuery;
 class TDataTable;
 class TRemoteCursor;
 class TRecord;
 class TBlobRecordWrite;
 
-class TDataCursor : public framework::TObject, public TIndexCursor, public TRecordFetchClient {
+class TDataCursor : public framework::TObject,
+                    public TIndexCursor,
+                    public TRecordFetchClient,
+                    public TDirectoryUser {
 public:
     // Asked when the table's password is not among the session's: true asks the cursor to look
     // again (the callback has added it, say).
@@ -72,7 +75,17 @@ public:
     // Only on an open cursor of a table with an auto-increment field.
     void SetSuppressAutoInc(bool value);
 
+    // The database of a cursor made without one (a remote clone), told of the cursor.
+    void AdoptDatabase(TDataDirectory* database);
+    // The database is being freed (the engine finalised): the cursor closes and from then on
+    // every operation raises 10758.
+    void DirectoryFreed() noexcept override;
+    // Catches up with the table's state after a rollback, as its next operation would.
+    void TransactionRolledBack() noexcept override;
+
     // ---- Checks ----
+    // 10758 once the cursor's database was freed.
+    void CheckDatabase() const;
     void CheckExclusive() const;
     void CheckWritable() const;
     void CheckClosed() const;
@@ -627,6 +640,8 @@ public:
     std::string GetDatabaseName() const;
 
     TDataDirectory* Database;
+    // Set when the database was freed under the cursor.
+    bool DatabaseFreed = false;
     TDataTable* Table = nullptr;
     std::string TableName;
     int32_t DataChangeCount = 0;
