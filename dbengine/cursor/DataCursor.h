@@ -630,6 +630,10 @@ public:
     bool AtBeginning = false;
     bool AtEnd = false;
     TPage CurrentPage;  // copy of the current leaf (index order)
+    // The record the cursor stood on went away under it (another cursor or process deleted it or
+    // changed its key): the cursor stands in the crack before the record now current, and the
+    // next forward move lands on that record instead of passing it.
+    bool BeforeCurrent = false;
     int32_t EntryNo = 0;
     int32_t SeqNo = 0;
     int32_t PhysRecNo = 0;  // natural order
@@ -696,6 +700,14 @@ private:
     void PlaceCalculatedField(TFieldDescriptor& d);
     void OpenLocal();
     // Navigation helpers (CursorNavigation.cpp).
+    // Raised by a page fetch inside Restartable when the fetch found the table changed by another
+    // process: the cursor has gone back to its record, and the work starts over from there.
+    struct TChangedUnderneath {};
+    // Runs body, starting it over when another process's change is found part way through (the
+    // short-term lock is held from then on, so it starts over at most once in practice). Only the
+    // outermost call starts over; body must position the cursor from its state alone.
+    void Restartable(const std::function<void()>& body);
+    int RestartDepth = 0;
     TPage* FetchIndexPage(int32_t pageNo);
     void PlaceOn(const TPage& leaf, int32_t entry, int32_t seq);
     // Leaf entry at the first key >= key (false: none), counting the entries before it.
