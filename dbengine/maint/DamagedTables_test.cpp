@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "dbengine/blob/BlobBuffer.h"
+#include "dbengine/blob/BlobFile.h"
 #include "dbengine/cursor/DataCursor.h"
 #include "dbengine/data/DataFile.h"
 #include "dbengine/data/Record.h"
@@ -261,6 +262,45 @@ TEST_F(DamagedTablesTest, DamagedDataAndBlobFilesAreRepairedToACleanTable) {
             Write(".BLB", bytes);
         });
     }
+}
+
+// A free chain that comes back on itself (a write killed part way through freeing) is found by
+// verify and cut by repair, after which values are saved again.
+TEST_F(DamagedTablesTest, AFreeChainThatLoopsIsCutByRepair) {
+    int32_t head = 0;
+    {
+        TDataCursor c(Database);
+        c.SetTableName("C");
+        c.OpenCursor();
+        head = c.Table->BlobFile->FirstFreeBlock();
+    }
+    ASSERT_GT(head, 0);
+    std::string blb = Sound[".BLB"];
+    PutInt32(reinterpret_cast<uint8_t*>(blb.data()) + 512 + (head - 1) * 512 + 4, head);
+    Write(".BLB", blb);
+    std::vector<std::string> log;
+    EXPECT_FALSE(VerifyRepair(true, &log));
+    EXPECT_NE(std::find(log.begin(), log.end(), "Invalid free BLOB block pointer in header"), log.end())
+        << ::testing::PrintToString(log);
+    VerifyRepair(false);
+    EXPECT_TRUE(VerifyRepair(true));
+    TDataCursor c(Database);
+    c.SetTableName("C");
+    c.OpenCursor();
+    std::vector<uint8_t> b(c.RecordSize);
+    c.ClearRecordBuffer(b.data());
+    uint8_t v[32] = "Fresh";
+    c.PutField(1, b.data(), v, false, false);
+    PutInt32(v, Rows + 1);
+    c.PutField(2, b.data(), v, false, false);
+    const std::string memo(1500, 'f');
+    int32_t size = 0;
+    ASSERT_EQ(c.OpenBlob(4, b.data(), BlobOpenWrite, false, true, size), 0);
+    ASSERT_EQ(c.PutBlob(4, b.data(), 0, reinterpret_cast<const uint8_t*>(memo.data()), 1500, false), 0);
+    EXPECT_EQ(testsupport::CodeOf([&] { c.InsertRecord(b.data(), false); }), 0);
+    c.CloseCursor(false);
+    EXPECT_TRUE(VerifyRepair(true));
+    EXPECT_EQ(Walks(), "");
 }
 
 }  // namespace
