@@ -249,7 +249,8 @@ protected:
         return "N" + std::to_string(serial) + "v" + std::to_string(version);
     }
     static std::string MemoOf(int32_t serial, int32_t version) {
-        const size_t size = static_cast<uint32_t>(serial * 7919 + version * 104729) % 3001u;
+        const size_t size =
+            (static_cast<uint32_t>(serial) * 7919u + static_cast<uint32_t>(version) * 104729u) % 3001u;
         std::string memo;
         const std::string word = NameOf(serial, version) + ";";
         while (memo.size() < size) memo += word;
