@@ -246,6 +246,17 @@ bool TBlobBuffer::TrySave() {
     return true;
 }
 
+void TBlobBuffer::CheckStoredChain() {
+    if (FirstBlock <= 0) return;
+    TBlock* first = nullptr;
+    while (!File->GetBlock(Cursor, FirstBlock, first, 1, false)) {
+    }
+    THeldBlock held(*File, first);
+    const int32_t oldSize = first->BlobSize();
+    if (oldSize > 0 || first->NextBlock() != 0)
+        File->CheckChainFrom(first, std::max(BlobBlocksFor(oldSize, File->BlockDataSize()), 1), Stamp, true);
+}
+
 void TBlobBuffer::Delete() {
     if (FirstBlock != 0) File->FreeBlob(Cursor, FirstBlock, Stamp, RecordNo, true);
     // An emptied value has nothing left to save; left marked, it would be "saved" again with

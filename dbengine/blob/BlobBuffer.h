@@ -34,6 +34,9 @@ public:
     void Save();
     // Frees the chain of a value whose size dropped below 1.
     void Delete();
+    // Walks the stored chain at FirstBlock (none: nothing) as a save into it would, raising 8963
+    // for a damaged one; nothing changes.
+    void CheckStoredChain();
 
     TBlockFetchClient* Cursor;
     TBlobFile* File;

@@ -55,6 +55,22 @@ bool TBlobFile::VerifyHeader(TDataCursor& cursor, bool verifyOnly) {
     // The free pointer is judged against the blocks the file really holds.
     bool freeBad =
         Header.FirstFreeBlock != 0 && (Header.FirstFreeBlock < 1 || Header.FirstFreeBlock > blocks);
+    // So is every link of the free chain: a chain that leaves the file or comes back on itself
+    // (a write killed part way) would make the next value saved fail, or take a block twice.
+    if (!freeBad && Header.FirstFreeBlock != 0) {
+        std::unordered_set<int32_t> seen;
+        for (int32_t no = Header.FirstFreeBlock; no != 0 && !freeBad;) {
+            if (no < 1 || no > blocks || !seen.insert(no).second) {
+                freeBad = true;
+                break;
+            }
+            try {
+                no = StoredNextBlock(no);
+            } catch (const EDbEngineError&) {
+                freeBad = true;
+            }
+        }
+    }
     // Blocks cut off the free chain stay unused; nothing points at them any more.
     if (freeBad && report("Invalid free BLOB block pointer in header")) Header.FirstFreeBlock = 0;
     if (!verifyOnly) {

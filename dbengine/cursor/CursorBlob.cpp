@@ -380,7 +380,7 @@ void TBlobRecordWrite::EmptyAll() {
     if (Active) Cursor.EmptyRecordBlobs(Record);
 }
 
-bool TBlobRecordWrite::Store() {
+bool TBlobRecordWrite::Store(int32_t ownRecNo) {
     if (!Active) return false;
     // A negative reference that is no open value would go into the file as it stands.
     for (uint16_t f = 1; f <= Cursor.FieldCount; ++f) {
@@ -400,6 +400,29 @@ bool TBlobRecordWrite::Store() {
         if (FindBlobField(Cursor, b->FieldNo, false, d) && HoldsHandle(Record + d.Offset, *b)) continue;
         others.push_back(b.get());
         b->Modified = false;
+    }
+    // On a shared table a changed value goes into new blocks: the chain it had is given up to
+    // the table, which frees it once the record no longer pointing at it is written, so a write
+    // killed part way never leaves a written record with a rewritten or freed chain. A chain of
+    // another record (a copied reference) is left to that record. Every old chain is walked
+    // first, so a damaged one refuses the write with nothing changed. An exclusive table is
+    // written only at its forced flush or close: its chains are reused in place as before.
+    if (!Cursor.Exclusive) {
+        for (const auto& b : Cursor.OpenBlobs) {
+            if (!b->Modified || b->FirstBlock <= 0) continue;
+            TFieldDescriptor d;
+            if (!FindBlobField(Cursor, b->FieldNo, false, d) || !HoldsHandle(Record + d.Offset, *b)) continue;
+            b->CheckStoredChain();
+        }
+        ReleasedBefore = Cursor.Table->ReleasedChains.size();
+        for (const auto& b : Cursor.OpenBlobs) {
+            if (!b->Modified || b->FirstBlock <= 0) continue;
+            TFieldDescriptor d;
+            if (!FindBlobField(Cursor, b->FieldNo, false, d) || !HoldsHandle(Record + d.Offset, *b)) continue;
+            if (ownRecNo > 0 && b->RecordNo == ownRecNo)
+                Cursor.Table->ReleaseChain(b->FirstBlock, b->Stamp, b->RecordNo);
+            b->FirstBlock = 0;
+        }
     }
     bool stored = false;
     try {
@@ -434,6 +457,10 @@ void TBlobRecordWrite::TakeBack() noexcept {
     if (!Active) return;
     Active = false;
     Cursor.Table->BlobFile->TakeBackChanges();
+    // The chains this write gave up are the record's again.
+    auto& released = Cursor.Table->ReleasedChains;
+    if (!Cursor.Exclusive && released.size() > ReleasedBefore)
+        released.erase(released.begin() + static_cast<std::ptrdiff_t>(ReleasedBefore), released.end());
     Cursor.Table->DataFile->Header.LastBlobStamp = LastBlobStampBefore;
     Cursor.Table->DataFile->Header.HeaderModified = DataHeaderModifiedBefore;
     // Values opened by this write (a delete's) go; the others are as they were before it.

@@ -29,8 +29,9 @@ public:
 
     // For a delete: every BLOB of the record is opened and emptied, so that Store frees it.
     void EmptyAll();
-    // True when a value was saved or freed.
-    bool Store();
+    // True when a value was saved or freed. ownRecNo is the physical record written (0 for an
+    // insert): only the chains of that record are given up when their values change.
+    bool Store(int32_t ownRecNo);
     // The BLOB fields of the record (flag, first block, stamp) into dest, a table record.
     void CopyFieldsTo(uint8_t* dest) const;
     void Finish();
@@ -55,6 +56,8 @@ private:
     // The data file header's BLOB stamp counter, which stamping raises.
     int32_t LastBlobStampBefore = 0;
     uint8_t DataHeaderModifiedBefore = 0;
+    // The table's released chains before this write added its own.
+    size_t ReleasedBefore = 0;
 };
 
 }  // namespace dbengine

@@ -34,8 +34,29 @@ TPage* TDataCursor::FetchIndexPage(int32_t pageNo) {
     for (int attempt = 0; attempt < PageRetries; ++attempt) {
         ++PageFetches;
         if (IndexFile->GetPage(*this, pageNo, false, page)) return page;
+        // The pages and positions the caller holds belong to the table as it was: its work
+        // starts over from the cursor's record.
+        if (RestartDepth > 0) throw TChangedUnderneath{};
     }
     IndexFile->RaiseError(DBE_INDEXCORRUPT);
+}
+
+void TDataCursor::Restartable(const std::function<void()>& body) {
+    if (RestartDepth > 0) return body();
+    for (int attempt = 1;; ++attempt) {
+        RestartDepth = 1;
+        try {
+            body();
+            RestartDepth = 0;
+            return;
+        } catch (const TChangedUnderneath&) {
+            RestartDepth = 0;
+            if (attempt >= PageRetries) IndexFile->RaiseError(DBE_INDEXCORRUPT);
+        } catch (...) {
+            RestartDepth = 0;
+            throw;
+        }
+    }
 }
 
 void TDataCursor::PlaceOn(const TPage& leaf, int32_t entry, int32_t seq) {
@@ -44,6 +65,7 @@ void TDataCursor::PlaceOn(const TPage& leaf, int32_t entry, int32_t seq) {
     SeqNo = seq;
     PhysRecNo = CurrentPage.GetValue(entry);
     VisibleSeqNo = 0;
+    BeforeCurrent = false;
 }
 
 bool TDataCursor::DescendFirstGE(const uint8_t* key, TPage& leaf, int32_t& entry, int32_t& seq) {
@@ -226,8 +248,10 @@ void TDataCursor::SetIndexName(const std::string& name) {
         if (framework::AnsiSameText(name, IndexFile->GetIndexDesc(static_cast<uint8_t>(i)).Name)) {
             ClearRange();
             SelectIndex(static_cast<uint8_t>(i));
-            RefreshRange();
-            Resync();
+            Restartable([this] {
+                RefreshRange();
+                Resync();
+            });
             return;
         }
     }
@@ -241,8 +265,10 @@ void TDataCursor::SetIndexNumber(uint8_t indexNo) {
     TReadBracket bracket(*this);
     ClearRange();
     SelectIndex(indexNo);
-    RefreshRange();
-    Resync();
+    Restartable([this] {
+        RefreshRange();
+        Resync();
+    });
 }
 
 // ---- Keys ----
@@ -368,7 +394,7 @@ bool TDataCursor::FindKey(bool keyGiven, const uint8_t* key, int fieldCount, boo
         BuildKey(key, search.data());
     bool prefix = (fieldCount > 0 && fieldCount < IndexFieldCount) || !IndexUnique ||
                   (fieldCount == 0 && partialLength != 0);
-    bool found;
+    bool found = false;
     if (prefix) {
         if (!IndexUnique && fieldCount == 0 && partialLength == 0) fieldCount = IndexFieldCount;
         int length = PrefixLength(fieldCount, partialLength);
@@ -376,14 +402,20 @@ bool TDataCursor::FindKey(bool keyGiven, const uint8_t* key, int fieldCount, boo
             FillKeyHigh(search.data(), length);
         else
             FillKeyLow(search.data(), length);
-        SeekKey(search.data(), true, false);
-        found = GetRecordCount() != 0 && !(AtBeginning && AtEnd) &&
+        Restartable([&] {
+            SeekKey(search.data(), true, false);
+            found =
+                GetRecordCount() != 0 && !(AtBeginning && AtEnd) &&
                 CompareKeys(CurrentPage.EntryKey(EntryNo), search.data(), static_cast<size_t>(length)) == 0;
-        if (AtEnd) found = false;
+            if (AtEnd) found = false;
+            if (AtEnd && !AtBeginning) SeekLast();
+        });
     } else {
-        found = SeekKey(search.data(), nearest, false);
+        Restartable([&] {
+            found = SeekKey(search.data(), nearest, false);
+            if (AtEnd && !AtBeginning) SeekLast();
+        });
     }
-    if (AtEnd && !AtBeginning) SeekLast();
     LoadCurrentRecord(1);
     if (outRecord != nullptr) std::memcpy(outRecord, CurrentRecord->Data(), RecordSize);
     return found;
@@ -449,16 +481,20 @@ void TDataCursor::SetRange(bool keysGiven, const uint8_t* startKey, int startFie
     boundKey(endKey, endFieldCount, true);
     SetRangeEndKey(key.data());
     RangeActive = true;
-    RefreshRange();
-    Resync();
+    Restartable([this] {
+        RefreshRange();
+        Resync();
+    });
 }
 
 void TDataCursor::ResetRange() {
     if (IsRemote()) return Remote().ResetRange();
     TReadBracket bracket(*this);
     ClearRange();
-    RefreshRange();
-    Resync();
+    Restartable([this] {
+        RefreshRange();
+        Resync();
+    });
 }
 
 void TDataCursor::ComputeRangeBounds() {
@@ -529,6 +565,7 @@ void TDataCursor::BuildLiveBitmap() {
 // ---- Position ----
 
 void TDataCursor::SetNoCurrent() {
+    BeforeCurrent = false;
     SeqNo = 0;
     VisibleSeqNo = 0;
     AtBeginning = AtEnd = true;
@@ -539,6 +576,7 @@ void TDataCursor::SetNoCurrent() {
 }
 
 void TDataCursor::SeekFirst() {
+    BeforeCurrent = false;
     if (WalksBitmap()) {
         int32_t r = 0, seq = 0;
         if (VisibleBitmap->Count() == 0 || !VisibleBitmap->StepForward(r, 1, seq)) {
@@ -566,6 +604,7 @@ void TDataCursor::SeekFirst() {
 }
 
 void TDataCursor::SeekLast() {
+    BeforeCurrent = false;
     if (WalksBitmap()) {
         int32_t physical = Table->DataFile->RecordCount();
         // Counted from the visible records, so that a sequence number never exceeds the count.
@@ -602,6 +641,7 @@ void TDataCursor::SeekLast() {
 
 void TDataCursor::MoveBy(int32_t count) {
     if (count == 0 || (AtBeginning && AtEnd)) return;
+    BeforeCurrent = false;
     bool forward = count > 0;
     int32_t steps = forward ? count : -count;
     if (WalksBitmap()) {
@@ -741,6 +781,7 @@ void TDataCursor::SettleOnVisible() {
 }
 
 void TDataCursor::SeekRecNo(int32_t recNo) {
+    BeforeCurrent = false;
     if (WalksBitmap()) {
         int32_t r = 0, seq = 0;
         AtBeginning = AtEnd = false;
@@ -790,6 +831,7 @@ void TDataCursor::SeekRecNo(int32_t recNo) {
 
 void TDataCursor::SeekPhysicalRecNo(int32_t recNo) {
     if (!IsNaturalOrder() || recNo == 0) return;
+    BeforeCurrent = false;
     AtBeginning = AtEnd = false;
     int32_t physical = Table->DataFile->RecordCount();
     recNo = std::clamp<int32_t>(recNo, 1, std::max(physical, 1));
@@ -867,29 +909,33 @@ int32_t TDataCursor::CountConsecutiveRecords(int32_t r, int direction, int32_t m
 void TDataCursor::SetToBegin() {
     if (IsRemote()) return Remote().SetToBegin();
     TReadBracket bracket(*this);
-    SeekFirst();
-    if (AtBeginning && AtEnd) return;
-    if (WalksBitmap())
-        AtBeginning = true;
-    else
-        MoveBy(-1);
+    Restartable([this] {
+        SeekFirst();
+        if (AtBeginning && AtEnd) return;
+        if (WalksBitmap())
+            AtBeginning = true;
+        else
+            MoveBy(-1);
+    });
 }
 
 void TDataCursor::SetToEnd() {
     if (IsRemote()) return Remote().SetToEnd();
     TReadBracket bracket(*this);
-    SeekLast();
-    if (AtBeginning && AtEnd) return;
-    if (WalksBitmap())
-        AtEnd = true;
-    else
-        MoveBy(1);
+    Restartable([this] {
+        SeekLast();
+        if (AtBeginning && AtEnd) return;
+        if (WalksBitmap())
+            AtEnd = true;
+        else
+            MoveBy(1);
+    });
 }
 
 bool TDataCursor::SetToRecNo(int32_t recNo) {
     if (IsRemote()) return Remote().SetToRecNo(recNo);
     TReadBracket bracket(*this);
-    SeekRecNo(recNo);
+    Restartable([this, recNo] { SeekRecNo(recNo); });
     LoadCurrentRecord(1);
     return GetRecNo() == recNo && !AtBeginning && !AtEnd;
 }
@@ -909,6 +955,8 @@ TEngineErrorCode TDataCursor::GetCurrentRecord(uint8_t* buffer, bool lock) {
         return code;
     }
     LoadCurrentRecord(1);
+    // The caller now stands on the record it was given.
+    BeforeCurrent = false;
     if (lock && !IsRemote()) LockForEdit(buffer);
     if (buffer != nullptr) std::memcpy(buffer, CurrentRecord->Data(), RecordSize);
     return 0;
@@ -917,15 +965,23 @@ TEngineErrorCode TDataCursor::GetCurrentRecord(uint8_t* buffer, bool lock) {
 TEngineErrorCode TDataCursor::GetNextRecord(uint8_t* buffer) {
     if (IsRemote()) return Remote().GetNextRecord(buffer);
     TReadBracket bracket(*this);
-    if (AtBeginning)
-        SeekFirst();
-    else
-        MoveBy(1);
+    Restartable([this] {
+        if (BeforeCurrent)
+            // The record after the crack is the next one: it is not passed over.
+            BeforeCurrent = false;
+        else if (AtBeginning)
+            SeekFirst();
+        else
+            MoveBy(1);
+    });
     if (AtEnd) {
         if (buffer != nullptr) std::memset(buffer, 0, RecordSize);
         return DBE_EOF;
     }
     LoadCurrentRecord(1);
+    // A change found while the record was read put the cursor back on it, or in the crack
+    // before the record that replaced it, which is the one given out.
+    BeforeCurrent = false;
     if (buffer != nullptr) std::memcpy(buffer, CurrentRecord->Data(), RecordSize);
     return 0;
 }
@@ -933,15 +989,28 @@ TEngineErrorCode TDataCursor::GetNextRecord(uint8_t* buffer) {
 TEngineErrorCode TDataCursor::GetPriorRecord(uint8_t* buffer) {
     if (IsRemote()) return Remote().GetPriorRecord(buffer);
     TReadBracket bracket(*this);
-    if (AtEnd)
-        SeekLast();
-    else
-        MoveBy(-1);
+    Restartable([this] {
+        if (AtEnd)
+            SeekLast();
+        else
+            MoveBy(-1);
+    });
     if (AtBeginning) {
         if (buffer != nullptr) std::memset(buffer, 0, RecordSize);
         return DBE_BOF;
     }
     LoadCurrentRecord(2);
+    if (BeforeCurrent) {
+        // The record given out went away while it was read: the one before the crack is the
+        // prior one.
+        Restartable([this] { MoveBy(-1); });
+        if (AtBeginning) {
+            if (buffer != nullptr) std::memset(buffer, 0, RecordSize);
+            return DBE_BOF;
+        }
+        LoadCurrentRecord(2);
+        BeforeCurrent = false;
+    }
     if (buffer != nullptr) std::memcpy(buffer, CurrentRecord->Data(), RecordSize);
     return 0;
 }
@@ -1032,10 +1101,12 @@ bool TDataCursor::SetToBookmark(const uint8_t* bookmark, bool keepCrack, bool no
     if (IsRemote()) return Remote().SetToBookmark(bookmark, keepCrack, noBracket);
     std::optional<TReadBracket> bracket;
     if (!noBracket) bracket.emplace(*this);
-    if (IsNaturalOrder())
-        SeekPhysicalRecNo(GetInt32(bookmark));
-    else
-        SeekKey(bookmark, true, keepCrack);
+    Restartable([&] {
+        if (IsNaturalOrder())
+            SeekPhysicalRecNo(GetInt32(bookmark));
+        else
+            SeekKey(bookmark, true, keepCrack);
+    });
     LoadCurrentRecord(1);
     if (keepCrack) return true;
     if (AtBeginning && AtEnd) return false;
@@ -1086,12 +1157,13 @@ bool TDataCursor::ResyncIfChanged() {
 }
 
 void TDataCursor::Refresh() {
+    CheckDatabase();
     if (IsRemote()) return Remote().Refresh();
     if (!IsOpen || IsRemote()) return;
     // Always under the short-term lock, strict change detection or not.
     TReadBracket bracket(*this);
     if (LockAndResync()) return;
-    ReturnToRecord();
+    Restartable([this] { ReturnToRecord(); });
 }
 
 void TDataCursor::ReturnToRecord() {
@@ -1103,9 +1175,34 @@ void TDataCursor::ReturnToRecord() {
         LoadCurrentRecord(1);
         return;
     }
+    if (AtBeginning || AtEnd) {
+        // Before the first or after the last record the cursor stays there, whatever records
+        // came or went at that end.
+        bool end = AtEnd;
+        RefreshRange();
+        if (end) {
+            SeekLast();
+            if (!(AtBeginning && AtEnd)) AtEnd = true;
+        } else {
+            SeekFirst();
+            if (!(AtBeginning && AtEnd)) AtBeginning = true;
+        }
+        LoadCurrentRecord(1);
+        return;
+    }
+    bool wasBefore = BeforeCurrent;
     std::vector<uint8_t> bookmark = GetBookmark();
     RefreshRange();
     SetToBookmark(bookmark.data(), true, true);
+    if ((AtBeginning && AtEnd) || AtEnd) return;
+    // The record is gone when the cursor now stands elsewhere: on the record that followed it
+    // (the crack before it is where the cursor stands), or on the last one before it.
+    std::vector<uint8_t> now = GetBookmark();
+    int order = CompareBookmarks(now.data(), bookmark.data());
+    if (order > 0 || (order == 0 && wasBefore))
+        BeforeCurrent = true;
+    else if (order < 0)
+        AtEnd = true;
 }
 
 }  // namespace dbengine

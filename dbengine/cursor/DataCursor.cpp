@@ -31,7 +31,26 @@ TDataCursor::TDataCursor(TDataDirectory* database)
     VisibleBitmap = PooledBitmap();
     RangeBitmap = PooledBitmap();
     LiveBitmap = PooledBitmap();
+    if (Database != nullptr) Database->AddUser(this);
     if (IsRemote()) Remote().CreateCursor();
+}
+
+void TDataCursor::AdoptDatabase(TDataDirectory* database) {
+    if (Database != nullptr) Database->RemoveUser(this);
+    Database = database;
+    if (Database != nullptr) Database->AddUser(this);
+}
+
+void TDataCursor::DirectoryFreed() noexcept {
+    try {
+        CloseCursor(true);
+    } catch (...) {
+        // The table is given back by the close all the same.
+    }
+    Table = nullptr;
+    IsOpen = false;
+    Database = nullptr;
+    DatabaseFreed = true;
 }
 
 TDataCursor::~TDataCursor() {
@@ -41,6 +60,7 @@ TDataCursor::~TDataCursor() {
         // A destructor must not raise; the table was given back by the close all the same.
     }
     if (IsRemote() && !IsQueryResult) Remote().FreeCursor();
+    if (Database != nullptr) Database->RemoveUser(this);
     ReturnBitmap(VisibleBitmap);
     ReturnBitmap(RangeBitmap);
     ReturnBitmap(LiveBitmap);
@@ -70,15 +90,22 @@ void TDataCursor::RaiseCursor(TEngineErrorCode code) const {
 
 // ---- Checks ----
 
+void TDataCursor::CheckDatabase() const {
+    if (DatabaseFreed) RaiseCursor(DBE_NOTINITIALIZED);
+}
+
 void TDataCursor::CheckExclusive() const {
+    CheckDatabase();
     if (!Exclusive) RaiseCursor(DBE_NEEDEXCLACCESS);
 }
 
 void TDataCursor::CheckWritable() const {
+    CheckDatabase();
     if (ReadOnly) RaiseCursor(DBE_OSEACCES);
 }
 
 void TDataCursor::CheckClosed() const {
+    CheckDatabase();
     if (IsOpen) RaiseCursor(DBE_TABLEOPEN);
 }
 
@@ -133,6 +160,7 @@ void TDataCursor::SetSuppressAutoInc(bool value) {
 
 void TDataCursor::OpenCursor() {
     if (IsOpen) return;
+    CheckDatabase();
     FieldDescs.clear();
     TDataTable* table = nullptr;
     int32_t result = Database->OpenSharedTable(TableName, table, Exclusive, ShareExclusive, InMemory,

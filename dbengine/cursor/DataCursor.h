@@ -26,19 +26,22 @@
 #include "dbengine/index/IndexCursor.h"
 #include "dbengine/index/Page.h"
 #include "dbengine/index/TextIndexParams.h"
+#include "dbengine/session/DataDirectory.h"
 #include "dbengine/session/EngineError.h"
 #include "framework/core/Object.h"
 
 namespace dbengine {
 
-class TDataDirectory;
 class TDataQuery;
 class TDataTable;
 class TRemoteCursor;
 class TRecord;
 class TBlobRecordWrite;
 
-class TDataCursor : public framework::TObject, public TIndexCursor, public TRecordFetchClient {
+class TDataCursor : public framework::TObject,
+                    public TIndexCursor,
+                    public TRecordFetchClient,
+                    public TDirectoryUser {
 public:
     // Asked when the table's password is not among the session's: true asks the cursor to look
     // again (the callback has added it, say).
@@ -72,7 +75,17 @@ public:
     // Only on an open cursor of a table with an auto-increment field.
     void SetSuppressAutoInc(bool value);
 
+    // The database of a cursor made without one (a remote clone), told of the cursor.
+    void AdoptDatabase(TDataDirectory* database);
+    // The database is being freed (the engine finalised): the cursor closes and from then on
+    // every operation raises 10758.
+    void DirectoryFreed() noexcept override;
+    // Catches up with the table's state after a rollback, as its next operation would.
+    void TransactionRolledBack() noexcept override;
+
     // ---- Checks ----
+    // 10758 once the cursor's database was freed.
+    void CheckDatabase() const;
     void CheckExclusive() const;
     void CheckWritable() const;
     void CheckClosed() const;
@@ -617,6 +630,10 @@ public:
     bool AtBeginning = false;
     bool AtEnd = false;
     TPage CurrentPage;  // copy of the current leaf (index order)
+    // The record the cursor stood on went away under it (another cursor or process deleted it or
+    // changed its key): the cursor stands in the crack before the record now current, and the
+    // next forward move lands on that record instead of passing it.
+    bool BeforeCurrent = false;
     int32_t EntryNo = 0;
     int32_t SeqNo = 0;
     int32_t PhysRecNo = 0;  // natural order
@@ -627,6 +644,8 @@ public:
     std::string GetDatabaseName() const;
 
     TDataDirectory* Database;
+    // Set when the database was freed under the cursor.
+    bool DatabaseFreed = false;
     TDataTable* Table = nullptr;
     std::string TableName;
     int32_t DataChangeCount = 0;
@@ -681,6 +700,14 @@ private:
     void PlaceCalculatedField(TFieldDescriptor& d);
     void OpenLocal();
     // Navigation helpers (CursorNavigation.cpp).
+    // Raised by a page fetch inside Restartable when the fetch found the table changed by another
+    // process: the cursor has gone back to its record, and the work starts over from there.
+    struct TChangedUnderneath {};
+    // Runs body, starting it over when another process's change is found part way through (the
+    // short-term lock is held from then on, so it starts over at most once in practice). Only the
+    // outermost call starts over; body must position the cursor from its state alone.
+    void Restartable(const std::function<void()>& body);
+    int RestartDepth = 0;
     TPage* FetchIndexPage(int32_t pageNo);
     void PlaceOn(const TPage& leaf, int32_t entry, int32_t seq);
     // Leaf entry at the first key >= key (false: none), counting the entries before it.

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <vector>
+
 #include "dbengine/testsupport/TableFixture.h"
 
 namespace dbengine {
@@ -50,6 +53,45 @@ TEST_F(DataCursorTest, OpeningAnOpenCursorOrClosingAClosedOneDoesNothing) {
     EXPECT_TRUE(Database->Tables.empty());
     c->CloseCursor(false);
     EXPECT_FALSE(c->IsOpen);
+}
+
+// Finalising the engine closes every cursor of its sessions; a cursor used afterwards raises
+// 10758 instead of reaching into freed tables, and can still be destroyed.
+TEST_F(DataCursorTest, ACursorUsedAfterTheEngineWasFinalisedRaises10758) {
+    MakeTable("T", true, 3);
+    auto open = Cursor("T");
+    open->OpenCursor();
+    std::vector<uint8_t> b(open->RecordSize);
+    auto exclusive = Cursor("T");
+    auto closed = Cursor("T");
+    FinalizeEngine();
+    EXPECT_FALSE(open->IsOpen);
+    EXPECT_EQ(open->Table, nullptr);
+    struct TCase {
+        const char* Name;
+        std::function<void()> Call;
+    };
+    const TCase cases[] = {
+        {"next", [&] { open->GetNextRecord(b.data()); }},
+        {"prior", [&] { open->GetPriorRecord(b.data()); }},
+        {"current", [&] { open->GetCurrentRecord(b.data(), false); }},
+        {"begin", [&] { open->SetToBegin(); }},
+        {"record number", [&] { open->SetToRecNo(1); }},
+        {"insert", [&] { open->InsertRecord(b.data(), false); }},
+        {"modify", [&] { open->ModifyRecord(b.data(), true, false); }},
+        {"delete", [&] { open->DeleteRecord(b.data(), false); }},
+        {"refresh", [&] { open->Refresh(); }},
+        {"open", [&] { closed->OpenCursor(); }},
+        {"verify",
+         [&] {
+             exclusive->SetExclusive(true);
+             exclusive->VerifyRepairTable(true, false, false, false, false);
+         }},
+    };
+    for (const TCase& k : cases) EXPECT_EQ(CodeOf(k.Call), DBE_NOTINITIALIZED) << k.Name;
+    open.reset();
+    closed.reset();
+    exclusive.reset();
 }
 
 TEST_F(DataCursorTest, OptionsAreSetWhileClosed) {

@@ -61,6 +61,7 @@ void TDataCursor::LeaveTableBracket() {
 }
 
 TDataCursor::TReadBracket::TReadBracket(TDataCursor& cursor) : Cursor(cursor) {
+    Cursor.CheckDatabase();
     ++Cursor.ReadBracketDepth;
     if (Cursor.ReadBracketDepth > 1) return;
     Cursor.JoinTableBracket();
@@ -100,6 +101,16 @@ void TDataCursor::CheckForChanges() {
     ResyncIfChanged();
 }
 
+void TDataCursor::TransactionRolledBack() noexcept {
+    if (!IsOpen || Table == nullptr || IsRemote()) return;
+    try {
+        TReadBracket bracket(*this);
+        ResyncIfChanged();
+    } catch (...) {
+        // The next operation tries again and reports what fails.
+    }
+}
+
 bool TDataCursor::LockAndResync() {
     if (!IsOpen || Table == nullptr || IsRemote()) return false;
     bool changed = SkipsLocks() ? false : BeginReadAccess();
@@ -115,6 +126,10 @@ void TDataCursor::ReleaseReadLock() {
 
 bool TDataCursor::SyncBeforeRead() {
     if (!IsOpen || Table == nullptr || IsRemote() || SkipsLocks()) return false;
+    // While this process writes the table (an edit under the write lock), nobody else can have
+    // changed it since the lock was taken, and the counters moved by the edit's own work in
+    // progress are no reason to move a cursor: a read in the middle of an edit goes on as it is.
+    if (Table->WriteLocked) return false;
     return ResyncAfterLock(BeginReadAccess());
 }
 

@@ -195,7 +195,7 @@ void TDataCursor::InsertRecord(uint8_t* buffer, bool reposition) {
         else
             data.SetLastRecordId(id);
         blobs.emplace(*this, buffer);
-        blobChanged = blobs->Store();
+        blobChanged = blobs->Store(0);
         slot->CopyFields(buffer);
         slot->SetRecordId(id);
         slot->Modified = true;
@@ -392,7 +392,7 @@ void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
             RaiseCursor(DBE_KEYORRECDELETED);
         recBefore.assign(rec->Data(), rec->Data() + data.RecordSize());
         blobs.emplace(*this, buffer);
-        blobChanged = blobs->Store();
+        blobChanged = blobs->Store(recNo);
         rec->CopyFields(buffer);
         rec->SetRecordId(GetInt32(buffer + RecordIdOffset));
         rec->Modified = true;
@@ -525,7 +525,7 @@ void TDataCursor::RemoveRecord(const uint8_t* record, int32_t recNo, uint8_t kee
     blobs.emplace(*this, record, TBlobRecordWrite::OnCopy);
     blobs->EmptyAll();
     RemoveRecordWords(record, log.WordKeys(), tolerant);
-    blobs->Store();
+    blobs->Store(recNo);
     // 4. The slot becomes the head of the free chain, keeping no reference to a chain.
     TRecord* rec = nullptr;
     if (!data.GetRecord(this, recNo, 1, false, false, rec) || rec == nullptr)
@@ -551,6 +551,9 @@ void TDataCursor::DropRecordEverywhere(const uint8_t* record, int32_t recNo, uin
     try {
         RemoveRecord(record, recNo, keepIndex, true, log, blobs);
         blobs->Finish();
+        // Maintenance work (restructure, repair) writes the table as a whole afterwards: the
+        // record's chains are free at once.
+        Table->FreeReleasedChains();
     } catch (...) {
         if (blobs) blobs->TakeBack();
         log.Undo();

@@ -204,6 +204,9 @@ bool TDataFile::ReloadHeaderIfChanged() {
     ReadAt(0, bytes, DataHeaderSize);
     if (GetInt32(bytes + OfsChangeCount) == Header.ChangeCount) return false;
     Header = TDataHeader::Decode(bytes);
+    // The header now equals the file's: nothing of it is left to write, whatever the stored flag
+    // says (a header still marked changed would stop this process re-reading the files).
+    Header.HeaderModified = 0;
     return true;
 }
 

@@ -383,6 +383,16 @@ void TDataTable::FlushBuffers(bool trim, bool forceDataHeader, bool forceIndexHe
         return;
     }
     bool toDisk = forceOSFlush || ForceBufferFlush();
+    // A write killed part way leaves every record whole: new BLOB blocks reach the file before
+    // the records that point at them, records before their index keys, and chains given up by
+    // the records are freed (their blocks rewritten) only once no written record holds them.
+    auto writeBlobs = [&](bool forceHeader) {
+        if (!BlobOpen()) return;
+        bool wrote = BlobFile->WriteDirtyBlocks();
+        wrote = BlobFile->WriteHeader(forceHeader) || wrote;
+        if (wrote && toDisk) BlobFile->FlushFile();
+    };
+    writeBlobs(forceBlobHeader);
     if (DataFile->IsOpen) {
         bool wrote = DataFile->WriteModifiedRecords();
         wrote = DataFile->WriteHeader(forceDataHeader) || wrote;
@@ -396,12 +406,27 @@ void TDataTable::FlushBuffers(bool trim, bool forceDataHeader, bool forceIndexHe
         if (wrote && toDisk) IndexFile->FlushFile();
         if (trim) IndexFile->TrimCache();
     }
-    if (BlobOpen()) {
-        bool wrote = BlobFile->WriteDirtyBlocks();
-        wrote = BlobFile->WriteHeader(forceBlobHeader) || wrote;
-        if (wrote && toDisk) BlobFile->FlushFile();
-        if (trim) BlobFile->TrimCache();
+    if (FreeReleasedChains()) writeBlobs(false);
+    if (BlobOpen() && trim) BlobFile->TrimCache();
+}
+
+void TDataTable::ReleaseChain(int32_t firstBlock, int32_t stamp, int32_t recordNo) {
+    if (firstBlock > 0) ReleasedChains.push_back({firstBlock, stamp, recordNo});
+}
+
+bool TDataTable::FreeReleasedChains() {
+    if (ReleasedChains.empty() || InTransaction) return false;
+    std::vector<TReleasedChain> chains;
+    chains.swap(ReleasedChains);
+    if (!BlobOpen()) return false;
+    for (TReleasedChain& c : chains) {
+        try {
+            BlobFile->FreeBlob(nullptr, c.FirstBlock, c.Stamp, c.RecordNo, true);
+        } catch (const EDbEngineError&) {
+            // A chain that cannot be walked stays unused: nothing of a record is lost by that.
+        }
     }
+    return true;
 }
 
 void TDataTable::MarkFilesChanged(bool data, bool index, bool blob) {
@@ -705,6 +730,8 @@ void TDataTable::CommitEnd(bool endTransaction) {
 void TDataTable::Rollback() {
     if (ReadOnly || !InTransaction) return;
     InTransaction = false;
+    // The records of the transaction never reached the files: the chains they gave up stay theirs.
+    ReleasedChains.clear();
     TFirstFailure steps;
     if (!IsRemote()) {
         steps.Run([this] { DiscardBuffers(true, true); });

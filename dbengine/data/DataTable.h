@@ -106,6 +106,18 @@ public:
     void FlushBuffers(bool trim = false, bool forceDataHeader = false, bool forceIndexHeader = false,
                       bool forceBlobHeader = false, bool forceOSFlush = false);
     void MarkFilesChanged(bool data, bool index, bool blob);
+    // A BLOB chain that a record edit gave up (the value was replaced, emptied or its record
+    // deleted). It is freed by the flush that has written the record, never before.
+    struct TReleasedChain {
+        int32_t FirstBlock;
+        int32_t Stamp;
+        int32_t RecordNo;
+    };
+    void ReleaseChain(int32_t firstBlock, int32_t stamp, int32_t recordNo);
+    // Frees the released chains unless a transaction still holds the records back; true when it
+    // freed some.
+    bool FreeReleasedChains();
+    std::vector<TReleasedChain> ReleasedChains;
     // The data file's physical record sort.
     void SortRecords(const std::vector<TFieldDescriptor>& fields, bool caseInsensitive, int32_t limit,
                      bool distinct, bool grouping, bool finish, bool filter, TDataQuery* context) {

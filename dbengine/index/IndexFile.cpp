@@ -124,6 +124,8 @@ bool TIndexFile::ReloadHeaderIfChanged() {
     Unscramble(ReadBuf.data());
     if (GetLE32(ReadBuf.data() + IhChangeCount) == Header.ChangeCount) return false;
     Header = DecodeIndexHeader(ReadBuf.data());
+    // As at ReadHeader: the stored flag is not a change of this process.
+    Header.HeaderModified = 0;
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include "dbengine/maint/VerifyRepair.h"
 
 #include <algorithm>
+#include <cstring>
 #include <exception>
 #include <string>
 #include <vector>
@@ -107,6 +108,11 @@ private:
     void DropDuplicate(TRecord& record, int32_t recNo);
     std::vector<uint8_t> StatusKey(uint8_t status, const uint8_t* record) const;
     bool HasEntry(uint8_t index, const std::vector<uint8_t>& key, int32_t recNo);
+    // Walks every entry of the index in key order along its leaf chain, as a cursor does: each
+    // page must read, keys must rise, each entry must point at a record of the pass whose key
+    // (or record-status key) it holds, and the index must hold one entry per live record (the
+    // record-status index one per record). False on the first thing wrong.
+    bool IndexEntriesMatch(uint8_t index);
     void GiveNewRecordId(TRecord& record);
     // Fetches record recNo pinned; raises when the cache gives none.
     TRecord* Fetch(int32_t recNo);
@@ -200,6 +206,13 @@ bool TDataCursor::TVerifyRun::Execute() {
     ReadAhead = RecordCount == C.Table->DataFile->RecordCount();
     RecordPass();
     if (C.GetTableRecordCount() != LiveCount) IndexesOk = false;
+    // What the record pass cannot see from the records: entries without a record, entries of
+    // records gone or changed, pages that only a walk reaches.
+    if (IndexesOk) {
+        for (uint8_t i : EditIndexes)
+            if (IndexesOk && !IndexEntriesMatch(i)) IndexesOk = false;
+        if (IndexesOk && !IndexEntriesMatch(SysDeletedIndex)) IndexesOk = false;
+    }
 
     // A repair raises the last record ID before the indexes are rebuilt, so that a record given a
     // new ID there cannot take one that a later record holds already.
@@ -320,6 +333,41 @@ std::vector<uint8_t> TDataCursor::TVerifyRun::StatusKey(uint8_t status, const ui
 bool TDataCursor::TVerifyRun::HasEntry(uint8_t index, const std::vector<uint8_t>& key, int32_t recNo) {
     C.SelectIndex(index);
     return C.KeyEntryExists(key.data(), recNo);
+}
+
+bool TDataCursor::TVerifyRun::IndexEntriesMatch(uint8_t index) {
+    TDataFile& data = *C.Table->DataFile;
+    try {
+        C.SelectIndex(index);
+        const size_t keySize = C.KeySize;
+        TPage leaf;
+        int32_t entry = 0;
+        int32_t entries = 0;
+        std::vector<uint8_t> previous;
+        bool more = C.DescendToSeq(1, leaf, entry);
+        int64_t crossings = 0;
+        while (more) {
+            const uint8_t* key = leaf.EntryKey(entry);
+            if (!previous.empty() && C.CompareKeys(previous.data(), key, keySize) >= 0) return false;
+            previous.assign(key, key + keySize);
+            const int32_t recNo = leaf.GetValue(entry);
+            if (recNo < 1 || recNo > RecordCount) return false;
+            TRecord* record = Fetch(recNo);
+            std::vector<uint8_t> expected =
+                index == SysDeletedIndex         ? StatusKey(record->Status(), record->Data())
+                : record->Status() == StatusLive ? C.RecordKey(record->Data(), record->Data())
+                                                 : std::vector<uint8_t>{};
+            data.ReleaseRecord(record);
+            if (expected.size() < keySize || std::memcmp(expected.data(), key, keySize) != 0) return false;
+            ++entries;
+            const int32_t page = leaf.PageNo;
+            more = C.StepEntry(leaf, entry, true);
+            if (more && leaf.PageNo != page && ++crossings > C.IndexFile->GetPageCount()) return false;
+        }
+        return entries == (index == SysDeletedIndex ? RecordCount : LiveCount);
+    } catch (...) {
+        return false;
+    }
 }
 
 void TDataCursor::TVerifyRun::GiveNewRecordId(TRecord& record) {

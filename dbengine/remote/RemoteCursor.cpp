@@ -408,7 +408,7 @@ std::unique_ptr<TDataCursor> TRemoteCursor::CloneCursor() {
     // Made outside the session so that it asks the server for no handle of its own: the clone
     // request gives it one.
     auto clone = std::make_unique<TDataCursor>(nullptr);
-    clone->Database = Cursor.Database;
+    clone->AdoptDatabase(Cursor.Database);
     BeginRequest(REQUEST_CLONECURSOR);
     PutRequestHead();
     SendAndReceive();

@@ -49,6 +49,12 @@ TThreadIdFunc SetTempNameThreadIdSource(TThreadIdFunc source) {
 TDataDirectory::TDataDirectory(TDataSession* session) : Session(session) {}
 
 TDataDirectory::~TDataDirectory() {
+    // Cursors still open close now, while their tables exist; afterwards they refuse to work.
+    while (!Users.empty()) {
+        TDirectoryUser* user = Users.back();
+        Users.pop_back();
+        user->DirectoryFreed();
+    }
     if (Session == nullptr || !Session->ServerSide) {
         try {
             Rollback(false);
@@ -61,6 +67,14 @@ TDataDirectory::~TDataDirectory() {
         std::unique_ptr<TDataTable> owned = std::move(Tables.back());
         Tables.pop_back();
     }
+}
+
+void TDataDirectory::AddUser(TDirectoryUser* user) {
+    if (std::find(Users.begin(), Users.end(), user) == Users.end()) Users.push_back(user);
+}
+
+void TDataDirectory::RemoveUser(TDirectoryUser* user) {
+    Users.erase(std::remove(Users.begin(), Users.end(), user), Users.end());
 }
 
 std::string TDataDirectory::GetDatabaseName() const {
@@ -272,6 +286,11 @@ void TDataDirectory::Rollback(bool /*localOnly*/) {
         }
     }
     InTransaction = false;
+    // Cursors catch up with the headers read again at once (their record counts, say), not at
+    // their next operation; a copy, since a cursor may close meanwhile.
+    std::vector<TDirectoryUser*> users = Users;
+    for (TDirectoryUser* user : users)
+        if (std::find(Users.begin(), Users.end(), user) != Users.end()) user->TransactionRolledBack();
     if (failure) std::rethrow_exception(failure);
 }
 

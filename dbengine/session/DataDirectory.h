@@ -25,6 +25,18 @@ struct TTableDefinition;
 using TThreadIdFunc = std::function<uint32_t()>;
 TThreadIdFunc SetTempNameThreadIdSource(TThreadIdFunc source);
 
+// Something that works on a database (a cursor): told when a transaction is rolled back, and
+// before the database is freed (finalising the engine frees its sessions).
+class TDirectoryUser {
+public:
+    virtual void DirectoryFreed() noexcept = 0;
+    // A transaction of the database was rolled back: the tables hold the files' state again.
+    virtual void TransactionRolledBack() noexcept {}
+
+protected:
+    ~TDirectoryUser() = default;
+};
+
 class TDataDirectory : public framework::TObject {
 public:
     explicit TDataDirectory(TDataSession* session);
@@ -54,6 +66,10 @@ public:
     void Commit(bool endTransaction, bool forceFlush, bool localOnly);
     void Rollback(bool localOnly);
 
+    // Users are told of rollbacks and, once each, when the database is freed.
+    void AddUser(TDirectoryUser* user);
+    void RemoveUser(TDirectoryUser* user);
+
     // The registered entry for the name (trimmed, ".DAT" or not, any case) and kind, or null.
     TDataTable* FindTable(const std::string& tableName, bool inMemory) const;
 
@@ -65,6 +81,7 @@ public:
     uint16_t UseCount = 0;
     bool InTransaction = false;
     bool ServerDatabaseFlag = false;
+    std::vector<TDirectoryUser*> Users;
 
 private:
     std::unique_ptr<TDataTable> NewTable(const std::string& tableName, bool exclusive, bool inMemory,
