@@ -43,12 +43,15 @@ int32_t CtlDaysInMonth(int32_t Month, int32_t Year, int32_t Epoch) {
     Year = CtlExpandYear(Year, Epoch);
     if (Year < kMinYear || Year > kMaxYear || Month < 1 || Month > 12) return 0;
     switch (Month) {
-        case 2: return CtlIsLeapYear(Year) ? 29 : 28;
+        case 2:
+            return CtlIsLeapYear(Year) ? 29 : 28;
         case 4:
         case 6:
         case 9:
-        case 11: return 30;
-        default: return 31;
+        case 11:
+            return 30;
+        default:
+            return 31;
     }
 }
 

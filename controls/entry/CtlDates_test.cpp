@@ -26,8 +26,8 @@ TEST(CtlDatesTest, EncodeAndDecodeAgreeWithTheGregorianCalendarOnEveryDay) {
         CtlDecodeDate(expected, dd, mm, yy);
         if (encoded != expected || dd != day || mm != month || yy != y) {
             ++failures;
-            ADD_FAILURE() << y << "-" << month << "-" << day << ": encoded " << encoded << ", expected " << expected
-                          << ", decoded " << yy << "-" << mm << "-" << dd;
+            ADD_FAILURE() << y << "-" << month << "-" << day << ": encoded " << encoded << ", expected "
+                          << expected << ", decoded " << yy << "-" << mm << "-" << dd;
         }
         if (CtlDayOfWeek(expected) != static_cast<int32_t>(weekday(d).c_encoding())) {
             ++failures;
@@ -94,13 +94,20 @@ TEST(CtlDatesTest, IncDateMonths) {
         int32_t expected;
     };
     const Case cases[] = {
-        {date(31, 1, 2000), 1, 0, date(29, 2, 2000)},   {date(31, 3, 2000), -1, 0, date(29, 2, 2000)},
-        {date(31, 3, 2001), -1, 0, date(28, 2, 2001)},  {date(30, 1, 2001), 1, 0, date(28, 2, 2001)},
-        {date(29, 1, 2001), 2, 0, date(29, 3, 2001)},   {date(31, 5, 2001), 1, 0, date(30, 6, 2001)},
-        {date(15, 11, 2001), 3, 0, date(15, 2, 2002)},  {date(15, 2, 2002), -3, 0, date(15, 11, 2001)},
-        {date(15, 1, 2001), -13, 0, date(15, 12, 1999)}, {date(29, 2, 2000), 0, 1, date(28, 2, 2001)},
-        {date(31, 12, 2001), 24, 0, date(31, 12, 2003)}, {date(15, 1, 1600), -1, 0, -1},
-        {date(15, 12, 3999), 1, 0, -1},                  {-1, 1, 0, -1},
+        {date(31, 1, 2000), 1, 0, date(29, 2, 2000)},
+        {date(31, 3, 2000), -1, 0, date(29, 2, 2000)},
+        {date(31, 3, 2001), -1, 0, date(28, 2, 2001)},
+        {date(30, 1, 2001), 1, 0, date(28, 2, 2001)},
+        {date(29, 1, 2001), 2, 0, date(29, 3, 2001)},
+        {date(31, 5, 2001), 1, 0, date(30, 6, 2001)},
+        {date(15, 11, 2001), 3, 0, date(15, 2, 2002)},
+        {date(15, 2, 2002), -3, 0, date(15, 11, 2001)},
+        {date(15, 1, 2001), -13, 0, date(15, 12, 1999)},
+        {date(29, 2, 2000), 0, 1, date(28, 2, 2001)},
+        {date(31, 12, 2001), 24, 0, date(31, 12, 2003)},
+        {date(15, 1, 1600), -1, 0, -1},
+        {date(15, 12, 3999), 1, 0, -1},
+        {-1, 1, 0, -1},
     };
     for (const Case& c : cases) EXPECT_EQ(CtlIncDateMonths(c.from, c.months, c.years), c.expected) << c.from;
 }

@@ -449,21 +449,34 @@ std::string RangeText(int DataType) {
         return framework::Format(CtlGetMessage(SCtlInvalidRange), {lo, hi});
     };
     switch (DataType) {
-        case 4: return range(INT32_MIN, INT32_MAX);
-        case 5: return range(0, 65535);
-        case 6: return range(-32768, 32767);
-        case 7: return range(0, 255);
-        case 8: return range(-128, 127);
-        case 9: return CtlGetMessage(SCtlInvalidRangeReal);
-        case 10: return CtlGetMessage(SCtlInvalidRangeExtended);
-        case 11: return CtlGetMessage(SCtlInvalidRangeDouble);
-        case 12: return CtlGetMessage(SCtlInvalidRangeSingle);
-        case 13: return CtlGetMessage(SCtlInvalidRangeComp);
+        case 4:
+            return range(INT32_MIN, INT32_MAX);
+        case 5:
+            return range(0, 65535);
+        case 6:
+            return range(-32768, 32767);
+        case 7:
+            return range(0, 255);
+        case 8:
+            return range(-128, 127);
+        case 9:
+            return CtlGetMessage(SCtlInvalidRangeReal);
+        case 10:
+            return CtlGetMessage(SCtlInvalidRangeExtended);
+        case 11:
+            return CtlGetMessage(SCtlInvalidRangeDouble);
+        case 12:
+            return CtlGetMessage(SCtlInvalidRangeSingle);
+        case 13:
+            return CtlGetMessage(SCtlInvalidRangeComp);
         case 14:
-            return framework::Format(CtlGetMessage(SCtlInvalidDateRange), {CtlIntlSup().InternationalDate(true)});
+            return framework::Format(CtlGetMessage(SCtlInvalidDateRange),
+                                     {CtlIntlSup().InternationalDate(true)});
         case 15:
-            return framework::Format(CtlGetMessage(SCtlInvalidTimeRange), {CtlIntlSup().InternationalTime(false)});
-        default: return CtlGetMessage(SCtlInvalidRangeValue);
+            return framework::Format(CtlGetMessage(SCtlInvalidTimeRange),
+                                     {CtlIntlSup().InternationalTime(false)});
+        default:
+            return CtlGetMessage(SCtlInvalidRangeValue);
     }
 }
 

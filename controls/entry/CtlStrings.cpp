@@ -229,7 +229,8 @@ TCtlSkipTable CtlBuildSkipTable(std::string_view Pattern) {
     table.fill(static_cast<uint8_t>(std::min<size_t>(len, 255)));
     for (size_t i = 0; i + 1 < len; ++i) {
         // A distance too large for a byte is kept at 255: a shorter skip never misses a match.
-        table[static_cast<unsigned char>(Pattern[i])] = static_cast<uint8_t>(std::min<size_t>(len - 1 - i, 255));
+        table[static_cast<unsigned char>(Pattern[i])] =
+            static_cast<uint8_t>(std::min<size_t>(len - 1 - i, 255));
     }
     return table;
 }
@@ -268,7 +269,8 @@ bool SkipSearch(std::string_view Buffer, const TCtlSkipTable& Table, std::string
 
 }  // namespace
 
-bool CtlSearchText(std::string_view Buffer, const TCtlSkipTable& Table, std::string_view Pattern, uint32_t& Pos) {
+bool CtlSearchText(std::string_view Buffer, const TCtlSkipTable& Table, std::string_view Pattern,
+                   uint32_t& Pos) {
     return SkipSearch(Buffer, Table, Pattern, Pos, [](char c) { return c; });
 }
 
@@ -404,9 +406,15 @@ uintptr_t CtlCreateRotatedFont(const framework::TFont& Font, int Angle) {
     lf.CharSet = framework::DEFAULT_CHARSET;
     lf.FaceName = Font.Name;
     switch (Font.Pitch) {
-        case framework::fpFixed: lf.PitchAndFamily = framework::FIXED_PITCH; break;
-        case framework::fpVariable: lf.PitchAndFamily = framework::VARIABLE_PITCH; break;
-        default: lf.PitchAndFamily = framework::DEFAULT_PITCH; break;
+        case framework::fpFixed:
+            lf.PitchAndFamily = framework::FIXED_PITCH;
+            break;
+        case framework::fpVariable:
+            lf.PitchAndFamily = framework::VARIABLE_PITCH;
+            break;
+        default:
+            lf.PitchAndFamily = framework::DEFAULT_PITCH;
+            break;
     }
     return framework::CreateFontIndirect(lf);
 }

@@ -50,7 +50,8 @@ std::string CtlExpandTabs(std::string_view Src, uint32_t TabSize);
 using TCtlSkipTable = std::array<uint8_t, 256>;
 TCtlSkipTable CtlBuildSkipTable(std::string_view Pattern);
 // Search of Pattern in Buffer with the skip table built for it; case-sensitive.
-bool CtlSearchText(std::string_view Buffer, const TCtlSkipTable& Table, std::string_view Pattern, uint32_t& Pos);
+bool CtlSearchText(std::string_view Buffer, const TCtlSkipTable& Table, std::string_view Pattern,
+                   uint32_t& Pos);
 // As CtlSearchText, with the buffer's characters upper-cased and Pattern (and its table) given in
 // upper case.
 bool CtlSearchTextNoCase(std::string_view Buffer, const TCtlSkipTable& Table, std::string_view Pattern,

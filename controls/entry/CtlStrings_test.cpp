@@ -20,10 +20,21 @@ TEST(CtlStringsTest, FixNumberText) {
         const char* out;
     };
     const Case cases[] = {
-        {" 12,5 ", ',', "12.5"},  {"-,5", ',', "-0.5"},       {"3,", ',', "3"},        {",5", ',', ",5"},
-        {".5", '.', "0.5"},       {"5.", '.', "5"},           {"   ", '.', "0"},       {"", ',', "0"},
-        {"5.", ',', "5.0"},       {"1.5", ',', "1.5"},        {"-.5", '.', "-0.5"},    {"12 , 5", ',', "12.5"},
-        {"1E5", '.', "1.00000E5"}, {"1.5E3", '.', "1.500000E3"}, {"1.12345678901E3", '.', "1.12345678901E3"},
+        {" 12,5 ", ',', "12.5"},
+        {"-,5", ',', "-0.5"},
+        {"3,", ',', "3"},
+        {",5", ',', ",5"},
+        {".5", '.', "0.5"},
+        {"5.", '.', "5"},
+        {"   ", '.', "0"},
+        {"", ',', "0"},
+        {"5.", ',', "5.0"},
+        {"1.5", ',', "1.5"},
+        {"-.5", '.', "-0.5"},
+        {"12 , 5", ',', "12.5"},
+        {"1E5", '.', "1.00000E5"},
+        {"1.5E3", '.', "1.500000E3"},
+        {"1.12345678901E3", '.', "1.12345678901E3"},
         {"E5", '.', "E5"},
     };
     for (const Case& c : cases) {
@@ -40,11 +51,21 @@ TEST(CtlStringsTest, TextToLong) {
         int32_t value;
     };
     const std::vector<Case> cases = {
-        {"0x1F", true, 31},           {"12a", false, 2},          {"123  ", true, 123},
-        {"  -42", true, -42},         {"$FF", true, 255},          {"$FFFFFFFF", true, -1},
-        {"2147483647", true, INT32_MAX}, {"-2147483648", true, INT32_MIN}, {"2147483648", false, 9},
-        {"$100000000", false, 9},     {"", false, 0},              {"-", false, 1},
-        {"1 2", false, 1},            {std::string(255, '1'), false, 10}, {std::string(256, '1'), false, -1},
+        {"0x1F", true, 31},
+        {"12a", false, 2},
+        {"123  ", true, 123},
+        {"  -42", true, -42},
+        {"$FF", true, 255},
+        {"$FFFFFFFF", true, -1},
+        {"2147483647", true, INT32_MAX},
+        {"-2147483648", true, INT32_MIN},
+        {"2147483648", false, 9},
+        {"$100000000", false, 9},
+        {"", false, 0},
+        {"-", false, 1},
+        {"1 2", false, 1},
+        {std::string(255, '1'), false, 10},
+        {std::string(256, '1'), false, -1},
         {std::string(300, ' '), false, -1},
     };
     for (const Case& c : cases) {
@@ -117,8 +138,8 @@ TEST(CtlStringsTest, Trimming) {
         EXPECT_EQ(t, out) << in;
     }
     const std::vector<std::pair<std::string, std::string>> embedded = {
-        {"1.2300000E+005", "1.23E+5"}, {"1.0000E+000", "1"}, {"2.5E-010", "2.5E-10"},
-        {"1.5", "1.5"},                {"3.0E+100", "3E+100"}, {"7.10E5", "7.1E5"}};
+        {"1.2300000E+005", "1.23E+5"}, {"1.0000E+000", "1"}, {"2.5E-010", "2.5E-10"}, {"1.5", "1.5"},
+        {"3.0E+100", "3E+100"},        {"7.10E5", "7.1E5"}};
     for (const auto& [in, out] : embedded) {
         std::string t = in;
         CtlTrimEmbeddedZeros(t);
@@ -182,7 +203,8 @@ TEST(CtlStringsTest, SkipSearchEqualsNaiveSearch) {
         const int alphabet = 2 + static_cast<int>(random() % 7);
         const std::string buffer = text(random() % 80, alphabet);
         std::string pattern = text(1 + random() % 6, alphabet);
-        if (random() % 3 == 0 && buffer.size() > 4) pattern = buffer.substr(random() % (buffer.size() - 3), 3);
+        if (random() % 3 == 0 && buffer.size() > 4)
+            pattern = buffer.substr(random() % (buffer.size() - 3), 3);
 
         uint32_t pos = 0;
         const size_t expected = buffer.find(pattern);
@@ -196,7 +218,8 @@ TEST(CtlStringsTest, SkipSearchEqualsNaiveSearch) {
         for (char& c : upperBuffer) c = platform::CharUpper(c);
         for (char& c : upperPattern) c = platform::CharUpper(c);
         const size_t expectedNoCase = upperBuffer.find(upperPattern);
-        const bool foundNoCase = CtlSearchTextNoCase(buffer, CtlBuildSkipTable(upperPattern), upperPattern, pos);
+        const bool foundNoCase =
+            CtlSearchTextNoCase(buffer, CtlBuildSkipTable(upperPattern), upperPattern, pos);
         ASSERT_EQ(foundNoCase, expectedNoCase != std::string::npos) << buffer << " / " << upperPattern;
         if (foundNoCase) {
             ASSERT_EQ(pos, expectedNoCase) << buffer << " / " << upperPattern;
@@ -219,13 +242,12 @@ TEST(CtlStringsTest, TextTopOffset) {
         int expected;
     };
     const Case cases[] = {
-        {16, 13, false, 20, false, 0},  // plenty of room
-        {16, 13, false, 15, false, 0},  // (15-13-2)/2 - (2%2)
-        {16, 13, false, 14, false, -1},  // (14-13-2)/2 - 1
-        {16, 13, true, 21, true, 1},
-        {16, 13, true, 17, true, -1},   // (17-13-4)/2 - 1
-        {16, 13, true, 16, false, -1},  // (16-13-4)/2 - (3%2)
-        {12, 20, true, 16, false, 0},   // the smaller height counts
+        {16, 13, false, 20, false, 0},                                 // plenty of room
+        {16, 13, false, 15, false, 0},                                 // (15-13-2)/2 - (2%2)
+        {16, 13, false, 14, false, -1},                                // (14-13-2)/2 - 1
+        {16, 13, true, 21, true, 1},    {16, 13, true, 17, true, -1},  // (17-13-4)/2 - 1
+        {16, 13, true, 16, false, -1},                                 // (16-13-4)/2 - (3%2)
+        {12, 20, true, 16, false, 0},                                  // the smaller height counts
     };
     for (const Case& c : cases)
         EXPECT_EQ(CtlTextTopOffset(c.system, c.font, c.border, c.height, c.ctl3d), c.expected)

@@ -135,7 +135,8 @@ void FillNumber(std::string& Text, std::string_view Picture, char Letter, int32_
     std::string digits = std::to_string(Value < 0 ? 0 : Value);
     if (digits.size() > f.Len) digits.erase(0, digits.size() - f.Len);
     for (size_t i = 0; i < f.Len; ++i) Text[f.Pos + i] = pad;
-    std::copy(digits.begin(), digits.end(), Text.begin() + static_cast<std::ptrdiff_t>(f.Pos + f.Len - digits.size()));
+    std::copy(digits.begin(), digits.end(),
+              Text.begin() + static_cast<std::ptrdiff_t>(f.Pos + f.Len - digits.size()));
 }
 
 void FillName(std::string& Text, std::string_view Picture, char Letter, const std::string& Name) {
@@ -307,7 +308,8 @@ std::string TCtlIntlSup::InternationalLongDate(bool ShortNames, bool ExcludeDayO
     if (ExcludeDayOfWeek) {
         if (w.Found()) {
             size_t e = w.Pos;
-            while (e < picture.size() && std::string_view("dmny").find(Lower(picture[e])) == std::string_view::npos)
+            while (e < picture.size() &&
+                   std::string_view("dmny").find(Lower(picture[e])) == std::string_view::npos)
                 ++e;
             picture.erase(w.Pos, e - w.Pos);
         }
@@ -443,8 +445,8 @@ std::string TCtlIntlSup::TimeToTimeString(std::string_view Picture, int32_t Time
     return (Pack && Time != CtlBadTime) ? entry::Pack(Picture, text) : text;
 }
 
-bool TCtlIntlSup::TimeStringToHMS(std::string_view Picture, std::string_view S, int32_t& Hours, int32_t& Minutes,
-                                  int32_t& Seconds) const {
+bool TCtlIntlSup::TimeStringToHMS(std::string_view Picture, std::string_view S, int32_t& Hours,
+                                  int32_t& Minutes, int32_t& Seconds) const {
     if (Picture.size() != S.size()) return false;
     Hours = ReadField(*this, Picture, S, 'h', 0, -1);
     Minutes = ReadField(*this, Picture, S, 'm', 0, -1);

@@ -37,7 +37,7 @@ public:
     std::string PmString;
     char TimeSeparator = ':';
     std::string Country;
-    uint8_t CurrencyFormat = 0;  // 0 "$1", 1 "1$", 2 "$ 1", 3 "1 $"
+    uint8_t CurrencyFormat = 0;                   // 0 "$1", 1 "1$", 2 "$ 1", 3 "1 $"
     std::array<std::string, 3> LongDateLiterals;  // at most 6 characters each
     std::string LongDatePicture;                  // at most 39 characters
     uint8_t NegativeCurrencyFormat = 0;

@@ -105,7 +105,8 @@ TEST_F(IntlSupTest, LongDateLiterals) {
     EXPECT_EQ(intl.LongDateLiterals[1], " de ");
     EXPECT_EQ(intl.LongDateLiterals[2], "");
     EXPECT_EQ(intl.LongDatePicture, "wwww, dffffnnnnggggyyyy");
-    EXPECT_EQ(intl.DateToDateString(intl.LongDatePicture, Date(5, 3, 2001), false), "Mond, 5 de Marc de 2001");
+    EXPECT_EQ(intl.DateToDateString(intl.LongDatePicture, Date(5, 3, 2001), false),
+              "Mond, 5 de Marc de 2001");
 
     // Literals keep at most six characters; a comma or period gets a blank after it.
     r.sLongDate = "d'.abcdefgh'MMMM,yyyy";

@@ -66,7 +66,8 @@ int32_t TCtlTimerPool::AddOneTime(TTriggerEvent Event, uint32_t Interval) {
 }
 
 void TCtlTimerPool::Remove(int32_t Handle) {
-    auto it = std::find_if(FTriggers.begin(), FTriggers.end(), [&](const auto& t) { return t->Handle == Handle; });
+    auto it =
+        std::find_if(FTriggers.begin(), FTriggers.end(), [&](const auto& t) { return t->Handle == Handle; });
     if (it == FTriggers.end()) return;
     FTriggers.erase(it);
     CalcPeriod();
@@ -134,7 +135,8 @@ void TCtlTimerPool::DoTimer() {
         const uint32_t elapsed = now - t->LastTick;
         if (elapsed < t->Interval - kEarlyFire) continue;
         t->LastTick = now;
-        t->ElapsedTime = static_cast<int32_t>(std::min<int64_t>(int64_t(t->ElapsedTime) + elapsed, INT32_MAX));
+        t->ElapsedTime =
+            static_cast<int32_t>(std::min<int64_t>(int64_t(t->ElapsedTime) + elapsed, INT32_MAX));
         const uint32_t interval = t->Interval;
         const int32_t total = t->ElapsedTime;
         TTriggerEvent event = t->OnTrigger;

@@ -15,8 +15,8 @@
 namespace entry {
 
 // Sender, trigger handle, interval (ms), milliseconds accumulated over the trigger's firings.
-using TTriggerEvent = std::function<void(framework::TObject* Sender, int32_t Handle, uint32_t Interval,
-                                         int32_t ElapsedTime)>;
+using TTriggerEvent =
+    std::function<void(framework::TObject* Sender, int32_t Handle, uint32_t Interval, int32_t ElapsedTime)>;
 
 struct TCtlTimerTrigger {
     int32_t Handle = 0;

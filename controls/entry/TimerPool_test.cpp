@@ -58,14 +58,14 @@ TEST_F(TimerPoolTest, PeriodIsTheLargestCommonStepNotBelow55) {
         uint32_t period;
     };
     const std::vector<Case> cases = {
-        {{}, 0},          {{500}, 500},          {{100, 300}, 100}, {{100, 250}, 55},
-        {{300, 100}, 100}, {{10}, 55},           {{200, 300}, 100}, {{1000, 1500, 2500}, 500},
-        {{55, 1000}, 55},  {{60, 90}, 55},
+        {{}, 0},    {{500}, 500},      {{100, 300}, 100},         {{100, 250}, 55}, {{300, 100}, 100},
+        {{10}, 55}, {{200, 300}, 100}, {{1000, 1500, 2500}, 500}, {{55, 1000}, 55}, {{60, 90}, 55},
     };
     for (const Case& c : cases) {
         TCtlTimerPool pool(nullptr);
         for (uint32_t i : c.intervals) pool.Add({}, i);
-        EXPECT_EQ(pool.TimerPeriod(), c.period) << c.intervals.size() << " first " << (c.intervals.empty() ? 0 : c.intervals[0]);
+        EXPECT_EQ(pool.TimerPeriod(), c.period)
+            << c.intervals.size() << " first " << (c.intervals.empty() ? 0 : c.intervals[0]);
     }
 }
 
