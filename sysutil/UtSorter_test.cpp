@@ -308,6 +308,27 @@ TEST(UtSorter, DestructionMidwayRemovesFilesAndFolder) {
     EXPECT_FALSE(Exists(folder));
 }
 
+TEST(UtSorter, ThreadsFeedOneSorter) {
+    TUtSorter s(SortBufferSize(8, 500), 8);
+    s.SetCompare(CompareKey);
+    std::vector<std::thread> threads;
+    for (uint32_t t = 0; t < 4; ++t)
+        threads.emplace_back([&s, t] {
+            for (uint32_t i = 0; i < 3000; ++i) {
+                TRec r{(i * 7919u) % 1000u, t * 3000u + i};
+                s.Put(&r);
+            }
+        });
+    for (auto& t : threads) t.join();
+    std::vector<TRec> out;
+    TRec r{};
+    while (s.Get(&r)) out.push_back(r);
+    std::vector<TRec> expected;
+    for (uint32_t t = 0; t < 4; ++t)
+        for (uint32_t i = 0; i < 3000; ++i) expected.push_back({(i * 7919u) % 1000u, t * 3000u + i});
+    ExpectSortedPermutation(expected, out);
+}
+
 std::vector<TRec> Shuffled(size_t n, uint32_t seed) {
     std::vector<TRec> v(n);
     std::mt19937 rnd(seed);
