@@ -3,6 +3,8 @@
 #include "codecs/zip/ZipReader.h"
 #include "platform/Paths.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -45,6 +47,7 @@ int Run(const std::string& command, const std::filesystem::path& folder) {
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
+    if (!in) ADD_FAILURE() << "cannot read " << path;  // a missing file is no empty file
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
