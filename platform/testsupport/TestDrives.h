@@ -27,7 +27,7 @@ private:
     std::string path_;
 };
 
-// Reads a whole native file; a file that cannot be read fails the test (and reads as empty).
+// Reads a whole native file; empty when it cannot be read.
 std::string ReadNativeFile(const std::string& path);
 
 // Sets KORVANE_DRIVES (and reloads the drive map) for its lifetime; the old value and the
