@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/LittleEndian.h"
+
 namespace platform {
 
 namespace {
@@ -94,33 +96,26 @@ private:
     std::intptr_t Hf;
 };
 
-uint16_t Get16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-uint32_t Get32(const uint8_t* p) {
-    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
 // FDIERROR_NONE, or why the handle does not hold a usable cabinet. With `withFiles` false only
 // the header is read.
 int32_t ReadHeader(TContext* c, std::intptr_t hf, TCabHeader& h, bool withFiles) {
     THeaderReader r(c, hf);
     uint8_t fixed[kFixedHeader];
     if (!r.ReadAt(0, fixed, kFixedHeader)) return FDIERROR_NOT_A_CABINET;
-    if (Get32(fixed) != kSignature) return FDIERROR_NOT_A_CABINET;
+    if (GetUInt32(fixed) != kSignature) return FDIERROR_NOT_A_CABINET;
     if (fixed[25] != 1) return FDIERROR_UNKNOWN_CABINET_VERSION;
-    h.CabinetSize = Get32(fixed + 8);
-    uint32_t filesAt = Get32(fixed + 16);
-    h.Folders = Get16(fixed + 26);
-    h.Files = Get16(fixed + 28);
-    h.Flags = Get16(fixed + 30);
-    h.SetID = Get16(fixed + 32);
-    h.Cabinet = Get16(fixed + 34);
+    h.CabinetSize = GetUInt32(fixed + 8);
+    uint32_t filesAt = GetUInt32(fixed + 16);
+    h.Folders = GetUInt16(fixed + 26);
+    h.Files = GetUInt16(fixed + 28);
+    h.Flags = GetUInt16(fixed + 30);
+    h.SetID = GetUInt16(fixed + 32);
+    h.Cabinet = GetUInt16(fixed + 34);
     uint32_t at = kFixedHeader;
     if (h.Flags & kFlagReserve) {
         uint8_t sizes[4];
         if (!r.ReadAt(at, sizes, 4)) return FDIERROR_CORRUPT_CABINET;
-        at += 4 + Get16(sizes);
+        at += 4 + GetUInt16(sizes);
     }
     if (h.Flags & kFlagPrev) {
         if (!r.ReadText(at, h.PrevCabinet) || !r.ReadText(at, h.PrevDisk)) return FDIERROR_CORRUPT_CABINET;
@@ -137,11 +132,11 @@ int32_t ReadHeader(TContext* c, std::intptr_t hf, TCabHeader& h, bool withFiles)
         if (!r.ReadAt(at, e, kFileEntryFixed)) return FDIERROR_CORRUPT_CABINET;
         at += kFileEntryFixed;
         TCabFileEntry f;
-        f.Size = Get32(e);
-        f.FolderIndex = Get16(e + 8);
-        f.Date = Get16(e + 10);
-        f.Time = Get16(e + 12);
-        f.Attribs = Get16(e + 14);
+        f.Size = GetUInt32(e);
+        f.FolderIndex = GetUInt16(e + 8);
+        f.Date = GetUInt16(e + 10);
+        f.Time = GetUInt16(e + 12);
+        f.Attribs = GetUInt16(e + 14);
         if (!r.ReadText(at, f.Name)) return FDIERROR_CORRUPT_CABINET;
         if (f.FolderIndex < 0xFFFD && f.FolderIndex >= h.Folders) return FDIERROR_CORRUPT_CABINET;
         h.Entries.push_back(std::move(f));

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/CodePage.h"
+#include "platform/LittleEndian.h"
 #include "platform/Process.h"
 
 namespace platform {
@@ -38,18 +39,6 @@ constexpr unsigned char kAttrLongName = 0x0F;
 constexpr unsigned char kDeletedEntry = 0xE5;
 constexpr uint32_t kFat32EndOfChain = 0x0FFFFFF8;
 constexpr const char* kNoName = "NO NAME    ";
-
-uint16_t U16(const unsigned char* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-uint32_t U32(const unsigned char* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-void PutU16(unsigned char* p, uint16_t v) {
-    p[0] = v & 0xFF;
-    p[1] = v >> 8;
-}
 
 struct File {
     int fd = -1;
@@ -129,14 +118,14 @@ uint32_t WriteFatVolumeLabel(const std::string& nativeFile, std::string_view lab
     unsigned char boot[512];
     if (!ReadAt(f.fd, 0, boot, sizeof boot)) return ERROR_UNRECOGNIZED_VOLUME;
 
-    uint32_t bytesPerSector = U16(boot + kBytesPerSector);
+    uint32_t bytesPerSector = GetUInt16(boot + kBytesPerSector);
     uint32_t sectorsPerCluster = boot[kSectorsPerCluster];
-    uint32_t reserved = U16(boot + kReservedSectors);
+    uint32_t reserved = GetUInt16(boot + kReservedSectors);
     uint32_t fats = boot[kNumberOfFats];
-    uint32_t rootEntries = U16(boot + kRootEntries);
-    uint32_t fatSize16 = U16(boot + kFatSize16);
-    uint32_t totalSectors =
-        U16(boot + kTotalSectors16) ? U16(boot + kTotalSectors16) : U32(boot + kTotalSectors32);
+    uint32_t rootEntries = GetUInt16(boot + kRootEntries);
+    uint32_t fatSize16 = GetUInt16(boot + kFatSize16);
+    uint32_t totalSectors = GetUInt16(boot + kTotalSectors16) ? GetUInt16(boot + kTotalSectors16)
+                                                              : GetUInt32(boot + kTotalSectors32);
     bool saneGeometry = (bytesPerSector == 512 || bytesPerSector == 1024 || bytesPerSector == 2048 ||
                          bytesPerSector == 4096) &&
                         sectorsPerCluster != 0 && (sectorsPerCluster & (sectorsPerCluster - 1)) == 0 &&
@@ -144,7 +133,7 @@ uint32_t WriteFatVolumeLabel(const std::string& nativeFile, std::string_view lab
                         boot[511] == 0xAA;
     if (!saneGeometry) return ERROR_UNRECOGNIZED_VOLUME;
     bool fat32 = rootEntries == 0 && fatSize16 == 0;
-    uint32_t fatSize = fat32 ? U32(boot + kFatSize32) : fatSize16;
+    uint32_t fatSize = fat32 ? GetUInt32(boot + kFatSize32) : fatSize16;
     if (fatSize == 0) return ERROR_UNRECOGNIZED_VOLUME;
 
     // The root folder as a list of byte ranges of the file.
@@ -159,14 +148,14 @@ uint32_t WriteFatVolumeLabel(const std::string& nativeFile, std::string_view lab
         uint64_t clusters = totalSectors > dataStart / bytesPerSector
                                 ? (totalSectors - dataStart / bytesPerSector) / sectorsPerCluster
                                 : 0;
-        uint32_t cluster = U32(boot + kRootCluster) & 0x0FFFFFFF;
+        uint32_t cluster = GetUInt32(boot + kRootCluster) & 0x0FFFFFFF;
         // A chain can be no longer than the volume has clusters; a longer one loops.
         for (uint64_t steps = 0; cluster >= 2 && cluster < kFat32EndOfChain; ++steps) {
             if (steps > clusters || cluster - 2 >= clusters) return ERROR_UNRECOGNIZED_VOLUME;
             rootRuns.emplace_back(dataStart + (cluster - 2) * clusterBytes, clusterBytes);
             unsigned char next[4];
             if (!ReadAt(f.fd, fatStart + uint64_t{cluster} * 4, next, 4)) return IoError(errno);
-            cluster = U32(next) & 0x0FFFFFFF;
+            cluster = GetUInt32(next) & 0x0FFFFFFF;
         }
         if (rootRuns.empty()) return ERROR_UNRECOGNIZED_VOLUME;
     }
@@ -206,8 +195,8 @@ uint32_t WriteFatVolumeLabel(const std::string& nativeFile, std::string_view lab
         entry[11] = kAttrVolumeLabel;
         uint16_t time, date;
         DosNow(&time, &date);
-        PutU16(entry + 22, time);
-        PutU16(entry + 24, date);
+        PutUInt16(entry + 22, time);
+        PutUInt16(entry + 24, date);
         if (!WriteAt(f.fd, *freeAt, entry, sizeof entry)) return IoError(errno);
     }
 
@@ -217,7 +206,7 @@ uint32_t WriteFatVolumeLabel(const std::string& nativeFile, std::string_view lab
     size_t labelField = fat32 ? kLabel32 : kLabel16;
     if (boot[sigAt] == kExtendedBootSignature) {
         if (!WriteAt(f.fd, labelField, bootLabel, 11)) return IoError(errno);
-        uint32_t backup = fat32 ? U16(boot + kBackupBootSector) : 0;
+        uint32_t backup = fat32 ? GetUInt16(boot + kBackupBootSector) : 0;
         if (backup != 0 && backup != 0xFFFF && backup < reserved) {
             unsigned char sig;
             uint64_t base = uint64_t{backup} * bytesPerSector;

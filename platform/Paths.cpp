@@ -137,8 +137,7 @@ std::string NativeToWindowsLocked(const std::vector<TDriveRecord>& drives, std::
     if (best == nullptr) return {};
     std::string rest =
         best->Root == "/" ? path.substr(1) : path.substr(std::min(path.size(), bestLength + 1));
-    std::replace(rest.begin(), rest.end(), '/', '\\');
-    return std::string(1, best->Letter) + ":\\" + Utf8ToAnsi(rest);
+    return std::string(1, best->Letter) + ":\\" + Utf8ToAnsi(SlashesToBackslashes(rest));
 }
 
 bool ValidName(std::string_view name) {
@@ -278,8 +277,7 @@ std::string GetFullPathName(std::string_view path) {
         EnsureLoadedLocked(state);
         current = state.current;
     }
-    std::string p(path);
-    std::replace(p.begin(), p.end(), '/', '\\');
+    std::string p = SlashesToBackslashes(path);
     if (p.size() >= 2 && p[0] == '\\' && p[1] == '\\') return p;  // network names are not folded
     char letter;
     std::string rest;
@@ -371,9 +369,7 @@ std::string GetCurrentDirectory() {
     auto& state = State();
     std::lock_guard lock(state.mutex);
     EnsureLoadedLocked(state);
-    std::string current = state.current;
-    if (current.back() != '\\') current += '\\';
-    return current;
+    return IncludeTrailingBackslash(state.current);
 }
 
 bool SetCurrentDirectory(std::string_view path) {
@@ -394,8 +390,7 @@ std::string GetTempPath() {
     const char* tmp = std::getenv("TMPDIR");
     std::string folder = NativeToWindowsPath(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp");
     if (folder.empty()) return GetCurrentDirectory();
-    if (folder.back() != '\\') folder += '\\';
-    return folder;
+    return IncludeTrailingBackslash(folder);
 }
 
 bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
@@ -405,6 +400,18 @@ bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
             AnsiUpperChar(static_cast<unsigned char>(b[i])))
             return false;
     return true;
+}
+
+std::string IncludeTrailingBackslash(std::string_view path) {
+    std::string out(path);
+    if (!out.empty() && out.back() != '\\') out += '\\';
+    return out;
+}
+
+std::string SlashesToBackslashes(std::string_view path) {
+    std::string out(path);
+    std::replace(out.begin(), out.end(), '/', '\\');
+    return out;
 }
 
 }  // namespace platform

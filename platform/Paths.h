@@ -76,4 +76,9 @@ std::string GetTempPath();
 // Compares two Windows-1252 names without regard to case.
 bool SameNameIgnoringCase(std::string_view a, std::string_view b);
 
+// The path with a final backslash (an empty path stays empty).
+std::string IncludeTrailingBackslash(std::string_view path);
+// Every "/" of the path made "\".
+std::string SlashesToBackslashes(std::string_view path);
+
 }  // namespace platform

@@ -158,5 +158,13 @@ TEST(Paths, TempFolderHasAFinalBackslash) {
         unsetenv("TMPDIR");
 }
 
+TEST(PathSeparatorsTest, TrailingBackslashAndSlashes) {
+    EXPECT_EQ(IncludeTrailingBackslash("C:\\DATA"), "C:\\DATA\\");
+    EXPECT_EQ(IncludeTrailingBackslash("C:\\DATA\\"), "C:\\DATA\\");
+    EXPECT_EQ(IncludeTrailingBackslash(""), "");
+    EXPECT_EQ(SlashesToBackslashes("a/b\\c/"), "a\\b\\c\\");
+    EXPECT_EQ(SlashesToBackslashes(""), "");
+}
+
 }  // namespace
 }  // namespace platform

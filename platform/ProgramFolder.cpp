@@ -16,9 +16,8 @@ std::string GetModuleFileName() {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return {};
     }
-    if (folder.back() != '\\') folder += '\\';
     SetLastError(ERROR_SUCCESS);
-    return folder + kProgramFileName;
+    return IncludeTrailingBackslash(folder) + kProgramFileName;
 }
 
 }  // namespace platform

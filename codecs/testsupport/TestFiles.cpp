@@ -3,6 +3,8 @@
 #include "codecs/zip/ZipReader.h"
 #include "platform/Paths.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -45,6 +47,8 @@ int Run(const std::string& command, const std::filesystem::path& folder) {
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
+    // A missing fixture is no empty file (an output a test looks for may be missing).
+    if (!in && path.find("/testdata/") != std::string::npos) ADD_FAILURE() << "cannot read " << path;
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "dbengine/expr/ExpFunctions.h"
 #include "framework/core/SysUtils.h"
 
 namespace dbengine {
@@ -355,13 +356,8 @@ bool ExpTreeIsNot(const TExpToken* t) {
 }
 
 uint8_t AggregateCode(const std::string& name) {
-    static const struct {
-        const char* Name;
-        uint8_t Code;
-    } aggregates[] = {{"SUM", ecSum}, {"RUNSUM", ecRunSum}, {"COUNT", ecCount},
-                      {"MIN", ecMin}, {"MAX", ecMax},       {"AVG", ecAvg}};
-    for (const auto& a : aggregates)
-        if (framework::SameText(name, a.Name)) return a.Code;
+    for (const TExpFunction& f : ExpFunctions())
+        if (f.Syntax == TExpArgumentSyntax::Aggregate && framework::SameText(name, f.Keyword)) return f.Code;
     return 0;
 }
 

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include "dbengine/expr/ExpFunctions.h"
+
 namespace dbengine {
 
 namespace {
@@ -218,14 +220,9 @@ void ChainTargets(const TExpToken* t, std::vector<const TExpToken*>& targets) {
 
 // Most arguments a converted node may have: the links it moves to can hold no more.
 size_t LinkedArgumentLimit(uint8_t c) {
-    if ((c >= ecSum && c <= ecAvg) || c == ecUpper || c == ecLower || c == ecLength ||
-        (c >= ecExtractYear && c <= ecExtractSecond) || c == ecAbs)
-        return 1;
-    if (c == ecPos || c == ecOccurs || c == ecTrimLeading || c == ecTrimTrailing || c == ecTrimBoth ||
-        c == ecRound || c == ecLike || c == ecNotLike || c == ecInSelect || c == ecNotInSelect)
-        return 2;
-    if (c == ecSubstring || c == ecBetween || c == ecNotBetween || c == ecCast || c == ecReplace || c == ecIf)
-        return 3;
+    if (const TExpFunction* f = ExpFunctionOf(c)) return f->LinkedArguments;
+    if (c == ecLike || c == ecNotLike || c == ecInSelect || c == ecNotInSelect) return 2;
+    if (c == ecBetween || c == ecNotBetween) return 3;
     if (c == ecIn || c == ecNotIn) return SIZE_MAX;
     return 0;  // not converted
 }

@@ -128,13 +128,35 @@ TEST_F(TreeStreamTest, DamagedLengthsAreRefused) {
     TExpTreeHolder tree(Parse("Num IN (1, 2, 3)"));
     std::vector<uint8_t> bytes;
     WriteExpTree(tree.get(), bytes, TExpTreeLayout::Arguments);
+    auto damage = [&](size_t at, uint32_t v) {
+        std::vector<uint8_t> damaged = bytes;
+        for (int i = 0; i < 4; ++i) damaged[at + i] = static_cast<uint8_t>(v >> (8 * i));
+        return damaged;
+    };
     // Each 32-bit word of the buffer in turn set to a huge value, or to 1: no read strays.
     for (size_t at = 0; at + 4 <= bytes.size(); at += 4) {
         for (uint32_t v : {0xFFFFFFFFu, 0x7FFFFFF0u, 1u}) {
-            std::vector<uint8_t> damaged = bytes;
-            for (int i = 0; i < 4; ++i) damaged[at + i] = static_cast<uint8_t>(v >> (8 * i));
+            std::vector<uint8_t> damaged = damage(at, v);
             TExpToken* t = nullptr;
             ReadExpTree(damaged.data(), damaged.size(), t);
+            FreeExpTree(t);
+        }
+    }
+    // The buffer is one run of items, each a 32-bit length and its bytes, and the reader reads
+    // every one: a length that runs past the end, wherever it stands, refuses the whole tree.
+    std::vector<size_t> lengths;
+    for (size_t at = 0; at + 4 <= bytes.size();) {
+        lengths.push_back(at);
+        at += 4 + (bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | size_t{bytes[at + 3]} << 24);
+    }
+    ASSERT_GT(lengths.size(), 20u);
+    for (size_t at : lengths) {
+        for (uint32_t v : {0xFFFFFFFFu, 0x7FFFFFF0u, static_cast<uint32_t>(bytes.size())}) {
+            std::vector<uint8_t> damaged = damage(at, v);
+            TExpToken* t = nullptr;
+            EXPECT_EQ(ReadExpTree(damaged.data(), damaged.size(), t), 0)
+                << "length at " << at << " set to " << v;
+            EXPECT_EQ(t, nullptr);
             FreeExpTree(t);
         }
     }
@@ -185,11 +207,13 @@ TEST_F(TreeStreamTest, KeptFuzzInputs) {
     // Inputs the reader once mishandled, kept from fuzzing.
     const std::string dir = std::string(KORVANE_TESTDATA_DIR) + "/expr-tree-fuzz";
     std::ifstream list(dir + "/inputs.txt");
+    ASSERT_TRUE(list) << "cannot read " << dir << "/inputs.txt";
     std::string name;
     int count = 0;
     while (std::getline(list, name)) {
         if (name.empty()) continue;
         std::ifstream in(dir + "/" + name, std::ios::binary);
+        ASSERT_TRUE(in) << "cannot read " << dir << "/" << name;
         std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         TExpToken* t = nullptr;
         ReadExpTree(bytes.data(), bytes.size(), t);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "dbengine/expr/ExpFunctions.h"
 #include "dbengine/expr/FieldConvert.h"
 #include "dbengine/expr/ValueTypes.h"
 #include "dbengine/session/QueryHooks.h"
@@ -78,47 +79,6 @@ const char* KindWord(const TExpToken* t) {
             return "constant";
         case tkFunction:
             return "function";
-        default:
-            return "";
-    }
-}
-
-std::string FunctionWord(uint8_t code) {
-    switch (code) {
-        case ecSum:
-            return "SUM";
-        case ecRunSum:
-            return "RUNSUM";
-        case ecCount:
-            return "COUNT";
-        case ecMin:
-            return "MIN";
-        case ecMax:
-            return "MAX";
-        case ecAvg:
-            return "AVG";
-        case ecUpper:
-            return "UPPER";
-        case ecLower:
-            return "LOWER";
-        case ecIf:
-            return "IF";
-        case ecIfNull:
-            return "IFNULL";
-        case ecCoalesce:
-            return "COALESCE";
-        case ecLastAutoInc:
-            return "LASTAUTOINC";
-        case ecIdentCurrent:
-            return "IDENT_CURRENT";
-        case ecTextSearch:
-            return "TEXTSEARCH";
-        case ecTextOccurs:
-            return "TEXTOCCURS";
-        case ecPos:
-            return "POS";
-        case ecOccurs:
-            return "OCCURS";
         default:
             return "";
     }
@@ -361,7 +321,9 @@ void TTypeChecker::CheckBinary(TExpToken* node, bool constantsAsColumns) {
 
 void TTypeChecker::CheckFunction(TExpToken* node, bool constantsAsColumns) {
     const uint8_t code = node->Code;
-    const std::string word = FunctionWord(code);
+    // The function's keyword, as the messages name it.
+    const TExpFunction* function = ExpFunctionOf(code);
+    const std::string word = function != nullptr ? function->Keyword : "";
     auto arg = [&](int i) { return node->GetArgument(i); };
     auto checkArg = [&](int i, bool asColumns) { Check(arg(i), node, asColumns); };
     auto isString = [&](const TExpToken* t) { return t != nullptr && GroupOf(t) == gS; };

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "dbengine/expr/ExpFunctions.h"
 #include "dbengine/expr/TextForms.h"
 #include "dbengine/expr/ValueTypes.h"
 #include "dbengine/session/QueryHooks.h"
@@ -662,68 +663,31 @@ TExpToken* TExpressionParser::ParseAggregate(uint8_t Flags) {
 }
 
 TExpToken* TExpressionParser::ParseFunction(uint8_t Flags) {
-    struct FunctionKeyword {
-        const char* Name;
-        uint8_t Code;
-        uint8_t DataType;
-    };
-    static const FunctionKeyword functions[] = {
-        {"LOWER", ecLower, fldString},
-        {"UPPER", ecUpper, fldString},
-        {"LENGTH", ecLength, fldInteger},
-        {"SUBSTRING", ecSubstring, fldString},
-        {"REPLACE", ecReplace, fldString},
-        {"POS", ecPos, fldInteger},
-        {"OCCURS", ecOccurs, fldInteger},
-        {"CAST", ecCast, 0},
-        {"TRIM", 0, fldString},
-        {"EXTRACT", 0, fldInteger},
-        {"ABS", ecAbs, 0},
-        {"ROUND", ecRound, 0},
-        {"IF", ecIf, 0},
-        {"IFNULL", ecIfNull, 0},
-        {"COALESCE", ecCoalesce, 0},
-        {"TEXTSEARCH", ecTextSearch, fldBoolean},
-        {"TEXTOCCURS", ecTextOccurs, fldWord},
-        {"LASTAUTOINC", ecLastAutoInc, fldInteger},
-        {"IDENT_CURRENT", ecIdentCurrent, fldInteger},
-    };
-    const FunctionKeyword* f = nullptr;
-    for (const auto& candidate : functions)
-        if (IsKeyword(candidate.Name)) f = &candidate;
+    const TExpFunction* f = nullptr;
+    for (const TExpFunction& candidate : ExpFunctions())
+        if (candidate.Syntax != TExpArgumentSyntax::Aggregate && f == nullptr && IsKeyword(candidate.Keyword))
+            f = &candidate;
     if (f == nullptr) return nullptr;
 
-    const std::string name = f->Name;
+    const std::string name = f->Keyword;
     const std::string text = ConsumeText();
     Expect('(', "Left parentheses expected after " + name + " keyword, instead found '");
     uint8_t code = f->Code;
-    if (name == "TRIM") {
-        if (IsKeyword("LEADING"))
-            code = ecTrimLeading;
-        else if (IsKeyword("TRAILING"))
-            code = ecTrimTrailing;
-        else if (IsKeyword("BOTH"))
-            code = ecTrimBoth;
-        else
+    if (f->Variant != nullptr) {
+        // The keyword after the parenthesis picks the entry of the same function.
+        code = 0;
+        for (const TExpFunction& variant : ExpFunctions())
+            if (variant.Syntax == f->Syntax && IsKeyword(variant.Variant)) code = variant.Code;
+        if (code == 0 && f->Syntax == TExpArgumentSyntax::Trim)
             RaiseFound("LEADING, TRAILING, or BOTH keyword expected after TRIM keyword, instead found '");
-        NextToken();
-    } else if (name == "EXTRACT") {
-        static const struct {
-            const char* Part;
-            uint8_t Code;
-        } parts[] = {
-            {"YEAR", ecExtractYear}, {"MONTH", ecExtractMonth},         {"WEEK", ecExtractWeek},
-            {"DAY", ecExtractDay},   {"DAYOFWEEK", ecExtractDayOfWeek}, {"DAYOFYEAR", ecExtractDayOfYear},
-            {"HOUR", ecExtractHour}, {"MINUTE", ecExtractMinute},       {"SECOND", ecExtractSecond}};
-        for (const auto& part : parts)
-            if (IsKeyword(part.Part)) code = part.Code;
         if (code == 0)
             RaiseFound(
                 "YEAR, MONTH, WEEK, DAY, DAYOFWEEK, DAYOFYEAR, HOUR, MINUTE, or SECOND keyword expected "
                 "after EXTRACT keyword, instead found '");
         NextToken();
-        ExpectKeyword("FROM",
-                      "FROM keyword expected after second EXTRACT function argument, instead found '");
+        if (f->Syntax == TExpArgumentSyntax::Extract)
+            ExpectKeyword("FROM",
+                          "FROM keyword expected after second EXTRACT function argument, instead found '");
     }
     TExpTreeHolder node(NewNode(tkFunction, code, text, f->DataType));
     auto arg = [&](TExpToken* t) { node->Arguments.push_back(t); };
@@ -737,15 +701,12 @@ TExpToken* TExpressionParser::ParseFunction(uint8_t Flags) {
                    " function argument, instead found '");
     };
 
-    switch (f->Code) {
-        case ecLower:
-        case ecUpper:
-        case ecLength:
-        case ecAbs:
+    switch (f->Syntax) {
+        case TExpArgumentSyntax::Single:
             arg(DoParseAdditive(Flags));
             close("Right parentheses expected after " + name + " function argument, instead found '");
             break;
-        case ecSubstring:
+        case TExpArgumentSyntax::Substring:
             arg(DoParseAdditive(Flags));
             ExpectKeyword("FROM",
                           "FROM keyword expected after first SUBSTRING function argument, instead found '");
@@ -756,7 +717,7 @@ TExpToken* TExpressionParser::ParseFunction(uint8_t Flags) {
             }
             close("Right parentheses expected after SUBSTRING function arguments, instead found '");
             break;
-        case ecReplace:
+        case TExpArgumentSyntax::Replace:
             arg(DoParseAdditive(Flags));
             ExpectKeyword("WITH",
                           "WITH keyword expected after first REPLACE function argument, instead found '");
@@ -766,33 +727,31 @@ TExpToken* TExpressionParser::ParseFunction(uint8_t Flags) {
             arg(DoParseAdditive(Flags));
             close("Right parentheses expected after REPLACE function arguments, instead found '");
             break;
-        case ecPos:
-        case ecOccurs:
+        case TExpArgumentSyntax::SearchIn:
             arg(DoParseAdditive(Flags));
             ExpectKeyword("IN",
                           "IN keyword expected after first " + name + " function argument, instead found '");
             arg(DoParseAdditive(Flags));
             close("Right parentheses expected after " + name + " function arguments, instead found '");
             break;
-        case ecCast:
+        case TExpArgumentSyntax::Cast:
             arg(DoParseAdditive(Flags));
             ExpectKeyword("AS", "AS keyword expected after first CAST function argument, instead found '");
             ParseDataType(node.get(), Flags, false);
             close("Right parentheses expected after CAST function arguments, instead found '");
             break;
-        case 0:
-            if (name == "TRIM") {
-                arg(DoParsePrimary(Flags));
-                ExpectKeyword("FROM",
-                              "FROM keyword expected after second TRIM function argument, instead found '");
-                arg(DoParseAdditive(Flags));
-                close("Right parentheses expected after TRIM function arguments, instead found '");
-            } else {
-                arg(DoParseAdditive(Flags));
-                close("Right parentheses expected after EXTRACT function arguments, instead found '");
-            }
+        case TExpArgumentSyntax::Trim:
+            arg(DoParsePrimary(Flags));
+            ExpectKeyword("FROM",
+                          "FROM keyword expected after second TRIM function argument, instead found '");
+            arg(DoParseAdditive(Flags));
+            close("Right parentheses expected after TRIM function arguments, instead found '");
             break;
-        case ecRound:
+        case TExpArgumentSyntax::Extract:
+            arg(DoParseAdditive(Flags));
+            close("Right parentheses expected after EXTRACT function arguments, instead found '");
+            break;
+        case TExpArgumentSyntax::RoundTo:
             arg(DoParseAdditive(Flags));
             node->DataType = node->Arguments[0]->DataType;
             node->DataSize = node->Arguments[0]->DataSize;
@@ -803,8 +762,8 @@ TExpToken* TExpressionParser::ParseFunction(uint8_t Flags) {
             }
             close("Right parentheses expected after ROUND function arguments, instead found '");
             break;
-        case ecIf:
-        case ecIfNull:
+        case TExpArgumentSyntax::ThenElse:
+            // The condition of IF may be a predicate; the tested value of IFNULL may not.
             arg(DoParseExpression(f->Code == ecIf ? uint8_t(Flags | AllowPredicates) : Flags));
             thenOrComma("THEN", "first");
             arg(DoParseAdditive(Flags));
@@ -812,7 +771,7 @@ TExpToken* TExpressionParser::ParseFunction(uint8_t Flags) {
             arg(DoParseAdditive(Flags));
             close("Right parentheses expected after " + name + " function arguments, instead found '");
             break;
-        case ecCoalesce:
+        case TExpArgumentSyntax::List:
             arg(DoParseAdditive(Flags));
             while (IsTokenKind(',')) {
                 NextToken();
@@ -820,20 +779,18 @@ TExpToken* TExpressionParser::ParseFunction(uint8_t Flags) {
             }
             close("Expected right parentheses after COALESCE expression arguments, instead found '");
             break;
-        case ecTextSearch:
-        case ecTextOccurs:
+        case TExpArgumentSyntax::TextIn:
             arg(DoParseAdditive(Flags));
             ExpectKeyword("IN",
                           "IN keyword expected after first " + name + " function argument, instead found '");
             arg(DoParsePrimary(Flags));
             close("Right parentheses expected after " + name + " function argument, instead found '");
             break;
-        case ecLastAutoInc:
-        case ecIdentCurrent:
+        case TExpArgumentSyntax::TableName:
             arg(DoParsePrimary(Flags));
             close("Right parentheses expected after " + name + " function argument, instead found '");
             break;
-        default:
+        case TExpArgumentSyntax::Aggregate:
             break;
     }
     return node.release();
@@ -848,9 +805,9 @@ TExpToken* TExpressionParser::DoParsePrimary(uint8_t Flags) {
     if (PrimaryDepth > MaxExpNesting) RaiseParseError("Expression nested too deeply in " + ContextText);
     switch (FTokenKind) {
         case etName: {
-            if (IsKeyword("SUM") || IsKeyword("RUNSUM") || IsKeyword("AVG") || IsKeyword("MIN") ||
-                IsKeyword("MAX") || IsKeyword("COUNT"))
-                return ParseAggregate(Flags);
+            for (const TExpFunction& f : ExpFunctions())
+                if (f.Syntax == TExpArgumentSyntax::Aggregate && IsKeyword(f.Keyword))
+                    return ParseAggregate(Flags);
             if (TExpToken* f = ParseFunction(Flags)) return f;
             if (TExpToken* c = ParseKeywordConstant()) return c;
             std::string name = ConsumeText();

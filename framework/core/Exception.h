@@ -18,10 +18,10 @@ public:
     int HelpContext = 0;
 };
 
-#define KORVANE_DECLARE_EXCEPTION(Name, Base)          \
-    class Name : public Base {                        \
-    public:                                           \
-        using Base::Base;                             \
+#define KORVANE_DECLARE_EXCEPTION(Name, Base) \
+    class Name : public Base {                \
+    public:                                   \
+        using Base::Base;                     \
     }
 
 // The silent exception: the application's default handler shows nothing for it.
@@ -48,5 +48,26 @@ public:
 
 // Raises EAbort with the message "Operation aborted".
 [[noreturn]] void Abort();
+
+// Runs every step of a piece of work even when one fails; the first failure is raised at the end
+// (the later ones are dropped). For closing and releasing, where each step must run.
+class TFirstFailure {
+public:
+    template <typename F>
+    void Run(F&& step) {
+        try {
+            step();
+        } catch (...) {
+            if (!FFailure) FFailure = std::current_exception();
+        }
+    }
+    bool Failed() const { return static_cast<bool>(FFailure); }
+    void RaiseIfAny() {
+        if (FFailure) std::rethrow_exception(FFailure);
+    }
+
+private:
+    std::exception_ptr FFailure;
+};
 
 }  // namespace framework

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace framework {
 namespace {
 
@@ -28,6 +30,33 @@ TEST(ExceptionTest, InOutErrorKeepsCode) {
     EInOutError e("File not found", 2);
     EXPECT_EQ(e.ErrorCode, 2);
     EXPECT_EQ(e.ClassName(), "EInOutError");
+}
+
+TEST(FirstFailureTest, EveryStepRunsAndTheFirstFailureIsRaised) {
+    TFirstFailure steps;
+    std::vector<int> ran;
+    steps.Run([&] { ran.push_back(1); });
+    EXPECT_FALSE(steps.Failed());
+    steps.Run([&] {
+        ran.push_back(2);
+        throw EReadError("first");
+    });
+    steps.Run([&] {
+        ran.push_back(3);
+        throw EWriteError("second");
+    });
+    steps.Run([&] { ran.push_back(4); });
+    EXPECT_EQ(ran, (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_TRUE(steps.Failed());
+    try {
+        steps.RaiseIfAny();
+        FAIL() << "nothing raised";
+    } catch (const EReadError& e) {
+        EXPECT_EQ(e.Message, "first");
+    }
+    TFirstFailure clean;
+    clean.Run([] {});
+    EXPECT_NO_THROW(clean.RaiseIfAny());
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/CodePage.h"
+#include "platform/Files.h"
 
 namespace framework {
 
@@ -216,6 +217,33 @@ void Delete(std::string& s, int index, int count) {
 void Insert(std::string_view sub, std::string& s, int index) {
     const int at = std::clamp(index, 1, static_cast<int>(s.size()) + 1);
     s.insert(static_cast<std::size_t>(at - 1), sub);
+}
+
+bool DirectoryExists(const std::string& name) {
+    if (name.empty() || name.find_first_of("*?") != std::string::npos) return false;
+    uint32_t attributes = platform::GetFileAttributes(name);
+    return attributes != platform::INVALID_FILE_ATTRIBUTES &&
+           (attributes & platform::FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool ForceDirectories(const std::string& dir) {
+    std::string path = dir;
+    while (path.size() > 3 && path.back() == '\\') path.pop_back();  // "C:\" keeps its backslash
+    if (path.empty()) return false;
+    if (DirectoryExists(path)) return true;
+    size_t slash = path.find_last_of('\\');
+    if (slash != std::string::npos && slash > 0 && path[slash - 1] != ':' &&
+        !ForceDirectories(path.substr(0, slash)))
+        return false;
+    return platform::CreateDirectory(path) || DirectoryExists(path);
+}
+
+int32_t PercentOf(int64_t done, int64_t total) {
+    if (total <= 0) return 0;
+    if (done >= total) return 100;
+    if (done <= 0) return 0;
+    // 0 < done < total: a 128-bit product cannot overflow, and the quotient is below 100.
+    return static_cast<int32_t>(static_cast<__int128>(done) * 100 / total);
 }
 
 }  // namespace framework

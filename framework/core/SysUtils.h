@@ -254,4 +254,15 @@ public:
 // kind raises EConvertError "Format '<format>' invalid or incompatible with argument".
 std::string Format(std::string_view format, std::initializer_list<TVarRec> args);
 
+// ---- Folders and progress -------------------------------------------------------------------------
+
+// Whether the name (Windows form) is an existing folder; a name with wildcards is none.
+bool DirectoryExists(const std::string& name);
+// Makes the folder and every missing folder above it; true when the folder exists afterwards (false
+// for an empty name).
+bool ForceDirectories(const std::string& dir);
+// The whole percentage of done in total, 0 to 100: 0 when total is not positive, 100 once done
+// reaches total.
+int32_t PercentOf(int64_t done, int64_t total);
+
 }  // namespace framework

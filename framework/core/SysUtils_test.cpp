@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
+#include "platform/testsupport/TestDrives.h"
+
 namespace framework {
 namespace {
 
@@ -157,6 +161,34 @@ TEST(PositionTest, OneBasedHelpers) {
     EXPECT_EQ(s, "hello");
     Insert(">", s, -5);
     EXPECT_EQ(s, ">hello");
+}
+
+TEST(FoldersTest, ForceDirectoriesMakesEveryMissingFolderAndDirectoryExistsSeesThem) {
+    platform::testsupport::TTempFolder folder;
+    platform::testsupport::TScopedDrives drives("T=" + folder.Path());
+    EXPECT_TRUE(DirectoryExists("T:\\"));
+    EXPECT_FALSE(DirectoryExists("T:\\A"));
+    EXPECT_TRUE(ForceDirectories("T:\\A\\B\\C\\"));
+    EXPECT_TRUE(DirectoryExists("T:\\A\\B\\C"));
+    EXPECT_TRUE(DirectoryExists("t:\\a\\b"));   // names resolve without regard to case
+    EXPECT_TRUE(ForceDirectories("T:\\A\\B"));  // already there
+    folder.WriteFile("FILE.TXT", "x");
+    EXPECT_FALSE(DirectoryExists("T:\\FILE.TXT"));  // a file is no folder
+    EXPECT_FALSE(ForceDirectories("T:\\FILE.TXT\\SUB"));
+    EXPECT_FALSE(DirectoryExists("T:\\A*"));  // wildcards name no folder
+    EXPECT_FALSE(DirectoryExists(""));
+    EXPECT_FALSE(ForceDirectories(""));
+}
+
+TEST(PercentTest, WholePercentagesWithinTheirBounds) {
+    struct Case {
+        int64_t Done, Total;
+        int32_t Percent;
+    };
+    for (const Case& c : {Case{0, 10, 0}, Case{1, 3, 33}, Case{2, 3, 66}, Case{9, 10, 90}, Case{10, 10, 100},
+                          Case{11, 10, 100}, Case{-1, 10, 0}, Case{5, 0, 0}, Case{5, -1, 0},
+                          Case{INT64_MAX - 1, INT64_MAX, 99}, Case{int64_t{1} << 40, int64_t{1} << 41, 50}})
+        EXPECT_EQ(PercentOf(c.Done, c.Total), c.Percent) << c.Done << " of " << c.Total;
 }
 
 }  // namespace

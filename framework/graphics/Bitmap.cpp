@@ -11,6 +11,7 @@
 #include "framework/graphics/GdiImpl.h"
 #include "framework/graphics/Jpeg.h"
 #include "framework/ui/Graphics.h"
+#include "platform/LittleEndian.h"
 
 namespace framework {
 
@@ -512,7 +513,7 @@ void TIcon::LoadFromStream(TStream& Stream) {
     std::vector<uint8_t> data = ReadAll(Stream);
     auto u16 = [&](size_t at) -> uint32_t {
         if (at + 2 > data.size()) throw EInvalidGraphic(NotValid);
-        return data[at] | (data[at + 1] << 8);
+        return platform::GetUInt16(data.data() + at);
     };
     auto u32 = [&](size_t at) -> uint32_t { return u16(at) | (u16(at + 2) << 16); };
     if (u16(0) != 0 || u16(2) != 1 || u16(4) == 0) throw EInvalidGraphic(NotValid);
@@ -538,11 +539,11 @@ void TIcon::LoadFromStream(TStream& Stream) {
             throw EInvalidGraphic(NotValid);
     } else {
         // A DIB without file header whose height counts the colour image and the AND mask.
-        uint32_t hdr = p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24);
+        uint32_t hdr = platform::GetUInt32(p);
         if (hdr != 40) throw EInvalidGraphic(NotValid);
-        int32_t w = static_cast<int32_t>(p[4] | (p[5] << 8) | (p[6] << 16) | (uint32_t(p[7]) << 24));
-        int32_t h2 = static_cast<int32_t>(p[8] | (p[9] << 8) | (p[10] << 16) | (uint32_t(p[11]) << 24));
-        int bpp = p[14] | (p[15] << 8);
+        int32_t w = platform::GetInt32(p + 4);
+        int32_t h2 = platform::GetInt32(p + 8);
+        int bpp = platform::GetUInt16(p + 14);
         if (w <= 0 || w > 1024 || h2 <= 0 || h2 > 2048) throw EInvalidGraphic(NotValid);
         int h = h2 / 2;
         size_t colors = bpp <= 8 ? (size_t(1) << bpp) : 0;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "framework/ui/Graphics.h"
+#include "platform/LittleEndian.h"
 
 namespace framework {
 
@@ -20,22 +21,13 @@ struct Reader {
     size_t N;
     uint32_t U16(size_t at) const {
         if (at + 2 > N) Invalid();
-        return P[at] | (P[at + 1] << 8);
+        return platform::GetUInt16(P + at);
     }
     uint32_t U32(size_t at) const {
         if (at + 4 > N) Invalid();
-        return P[at] | (P[at + 1] << 8) | (P[at + 2] << 16) | (uint32_t(P[at + 3]) << 24);
+        return platform::GetUInt32(P + at);
     }
 };
-
-void Put16(std::vector<uint8_t>& v, uint32_t x) {
-    v.push_back(x & 0xFF);
-    v.push_back((x >> 8) & 0xFF);
-}
-void Put32(std::vector<uint8_t>& v, uint32_t x) {
-    Put16(v, x & 0xFFFF);
-    Put16(v, x >> 16);
-}
 
 // Value of a bit field scaled to 8 bits. A mask with gaps counts only its lowest run of ones.
 uint8_t Field(uint32_t v, uint32_t mask) {
@@ -204,20 +196,20 @@ std::vector<uint8_t> WriteBmp(const TDib& d) {
     v.reserve(offBits + imageSize);
     v.push_back('B');
     v.push_back('M');
-    Put32(v, offBits + imageSize);  // file size
-    Put32(v, 0);                    // reserved
-    Put32(v, offBits);
-    Put32(v, 40);  // header size
-    Put32(v, static_cast<uint32_t>(d.Width));
-    Put32(v, static_cast<uint32_t>(d.Height));
-    Put16(v, 1);  // planes
-    Put16(v, static_cast<uint32_t>(d.BitCount));
-    Put32(v, BI_RGB);
-    Put32(v, imageSize);
-    Put32(v, 3780);  // 96 dots per inch in pixels per metre
-    Put32(v, 3780);
-    Put32(v, static_cast<uint32_t>(colors));
-    Put32(v, 0);  // all colours important
+    platform::AppendUInt32(v, offBits + imageSize);  // file size
+    platform::AppendUInt32(v, 0);                    // reserved
+    platform::AppendUInt32(v, offBits);
+    platform::AppendUInt32(v, 40);  // header size
+    platform::AppendUInt32(v, static_cast<uint32_t>(d.Width));
+    platform::AppendUInt32(v, static_cast<uint32_t>(d.Height));
+    platform::AppendUInt16(v, 1);  // planes
+    platform::AppendUInt16(v, static_cast<uint32_t>(d.BitCount));
+    platform::AppendUInt32(v, BI_RGB);
+    platform::AppendUInt32(v, imageSize);
+    platform::AppendUInt32(v, 3780);  // 96 dots per inch in pixels per metre
+    platform::AppendUInt32(v, 3780);
+    platform::AppendUInt32(v, static_cast<uint32_t>(colors));
+    platform::AppendUInt32(v, 0);  // all colours important
     for (size_t i = 0; i < colors; ++i) {
         uint32_t c = i < d.Palette.size() ? d.Palette[i] : 0;
         v.push_back((c >> 16) & 0xFF);

@@ -55,6 +55,7 @@ struct TempDir {
 
 std::vector<uint8_t> ReadFile(const std::string& Path) {
     std::ifstream f(Path, std::ios::binary);
+    if (!f && Path.find("/testdata/") != std::string::npos) ADD_FAILURE() << "cannot read " << Path;
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
 }
 void WriteFile(const std::string& Path, const std::vector<uint8_t>& Data) {

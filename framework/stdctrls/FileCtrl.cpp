@@ -13,8 +13,7 @@ namespace {
 // Entries of a folder matching a mask: folders or files, "." and ".." left out.
 std::vector<std::string> ListFolder(const std::string& Dir, const std::string& Mask, bool Folders) {
     std::vector<std::string> r;
-    std::string base = Dir;
-    if (!base.empty() && base.back() != '\\') base += '\\';
+    std::string base = platform::IncludeTrailingBackslash(Dir);
     platform::WIN32_FIND_DATA fd;
     platform::HANDLE h = platform::FindFirstFile(base + Mask, fd);
     if (h == platform::INVALID_HANDLE_VALUE) return r;
@@ -44,7 +43,7 @@ std::vector<std::string> SplitPath(const std::string& Path) {
 }
 
 std::string JoinPath(const std::string& Dir, const std::string& Name) {
-    return Dir.back() == '\\' ? Dir + Name : Dir + "\\" + Name;
+    return platform::IncludeTrailingBackslash(Dir) + Name;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "framework/core/UiHooks.h"
 #include "framework/ui/testsupport/FormDriver.h"
 #include "framework/ui/testsupport/TestControls.h"
 
@@ -305,6 +306,24 @@ TEST_F(FormsTest, CreateFormMakesTheFirstFormTheMainForm) {
     EXPECT_FALSE(second->Visible());
     EXPECT_FALSE(Application->Terminated());  // the quit request went to the loop that ran
     DeallocateHWnd(w);
+}
+
+// The libraries below the user interface (archive readers) reach it through the core's hooks.
+TEST_F(FormsTest, TheCoreHooksReachTheMessageBoxesAndTheScreenCursor) {
+    Driver.Answer(IDNO);
+    EXPECT_EQ(AskMessageBox("Overwrite?", "Zip", MB_YESNO), IDNO);
+    ASSERT_EQ(Driver.Shown.size(), 1u);
+    EXPECT_EQ(Driver.Shown[0].Kind, "message");
+    EXPECT_EQ(Driver.Shown[0].Text, "Overwrite?");
+    EXPECT_EQ(Driver.Shown[0].Caption, "Zip");
+    EXPECT_EQ(Driver.Shown[0].Flags, static_cast<uint32_t>(MB_YESNO));
+
+    TCursor before = Screen->Cursor();
+    EXPECT_EQ(SetScreenCursor(crHourGlass), before);
+    EXPECT_EQ(Screen->Cursor(), crHourGlass);
+    EXPECT_EQ(SetScreenCursor(before), crHourGlass);
+    EXPECT_EQ(Screen->Cursor(), before);
+    PumpMessages();  // the application's pump; nothing waits
 }
 
 }  // namespace

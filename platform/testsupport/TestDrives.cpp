@@ -1,5 +1,6 @@
 #include "platform/testsupport/TestDrives.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -47,6 +48,9 @@ std::string TTempFolder::MakeFolder(std::string_view relative) const {
 
 std::string ReadNativeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
+    // A missing fixture fails the test rather than reading as an empty file (an output a test
+    // looks for may be missing).
+    if (!in && path.find("/testdata/") != std::string::npos) ADD_FAILURE() << "cannot read " << path;
     std::ostringstream content;
     content << in.rdbuf();
     return content.str();
