@@ -21,6 +21,10 @@ namespace platform {
 
 inline constexpr uint32_t ERROR_NO_ASSOCIATION = 1155;
 
+// The version of the shell that the shell components report: the desktop offers everything that
+// a shell of this version would.
+inline constexpr double SHELL_VERSION = 6.0;
+
 inline constexpr int32_t SW_HIDE = 0;
 inline constexpr int32_t SW_SHOWNORMAL = 1;
 inline constexpr int32_t SW_MAXIMIZE = 3;
