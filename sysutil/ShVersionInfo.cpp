@@ -46,9 +46,9 @@ struct TSection {
     uint32_t RawOffset;
 };
 
-class TImage {
+class TPeImage {
 public:
-    TImage(const TImageReadFunc& Read, uint64_t Size) : FRead(Read), FSize(Size) {}
+    TPeImage(const TImageReadFunc& Read, uint64_t Size) : FRead(Read), FSize(Size) {}
 
     bool Read(uint64_t Offset, void* Buffer, uint32_t Count) const {
         if (Offset > FSize || Count > FSize - Offset) return false;
@@ -85,7 +85,7 @@ private:
 };
 
 // The entries of a resource directory at Offset within the resource section (Base..Base+Size).
-bool ReadDirectory(const TImage& Image, uint64_t Base, uint32_t Size, uint32_t Offset,
+bool ReadDirectory(const TPeImage& Image, uint64_t Base, uint32_t Size, uint32_t Offset,
                    std::vector<uint8_t>& Entries) {
     if (Offset > Size || Size - Offset < kResourceDirectoryHeaderSize) return false;
     uint8_t header[kResourceDirectoryHeaderSize];
@@ -97,7 +97,7 @@ bool ReadDirectory(const TImage& Image, uint64_t Base, uint32_t Size, uint32_t O
     return bytes == 0 || Image.Read(Base + Offset + kResourceDirectoryHeaderSize, Entries.data(), bytes);
 }
 
-TVersionResourceResult FindInImage(TImage& Image, std::vector<uint8_t>& Resource) {
+TVersionResourceResult FindInImage(TPeImage& Image, std::vector<uint8_t>& Resource) {
     using enum TVersionResourceResult;
     uint8_t mz[2];
     uint32_t peOffset = 0;
@@ -279,7 +279,7 @@ std::string TextValue(const uint8_t* p, size_t Bytes) {
 TVersionResourceResult FindVersionResource(const TImageReadFunc& Read, uint64_t ImageSize,
                                            std::vector<uint8_t>& Resource) {
     Resource.clear();
-    TImage image(Read, ImageSize);
+    TPeImage image(Read, ImageSize);
     TVersionResourceResult r = FindInImage(image, Resource);
     if (r != TVersionResourceResult::vrFound) Resource.clear();
     return r;
