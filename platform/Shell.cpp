@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/utsname.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -475,6 +476,36 @@ bool CloseProcessHandle(HPROCESS process) {
     std::lock_guard lock(gTableMutex);
     if (!gProcesses.erase(process)) return FailWith(ERROR_INVALID_HANDLE);
     return true;
+}
+
+std::vector<std::string> SystemAboutLines(const std::string& OsRelease) {
+    std::vector<std::string> lines;
+    std::ifstream f;
+    for (const char* name : {"/etc/os-release", "/usr/lib/os-release"}) {
+        f.open(OsRelease.empty() ? name : OsRelease.c_str());
+        if (f.is_open() || !OsRelease.empty()) break;
+    }
+    std::string line, pretty;
+    while (std::getline(f, line)) {
+        if (line.rfind("PRETTY_NAME=", 0) != 0) continue;
+        std::string value = line.substr(12);
+        // Shell-style quoting: one pair of quotes around the value, backslash escapes inside.
+        if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0]) {
+            std::string unquoted;
+            for (size_t i = 1; i + 1 < value.size(); ++i) {
+                if (value[i] == '\\' && i + 2 < value.size()) ++i;
+                unquoted += value[i];
+            }
+            value = unquoted;
+        }
+        pretty = value;
+    }
+    if (!pretty.empty()) lines.push_back(Utf8ToAnsi(pretty));
+    struct utsname u {};
+    if (::uname(&u) == 0 && u.release[0]) lines.push_back(Utf8ToAnsi(u.release));
+    std::string computer = GetComputerName();
+    if (!computer.empty()) lines.push_back(computer);
+    return lines;
 }
 
 }  // namespace platform

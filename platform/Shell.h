@@ -16,10 +16,20 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
 inline constexpr uint32_t ERROR_NO_ASSOCIATION = 1155;
+
+// The version of the shell that the shell components report: the desktop offers everything that
+// a shell of this version would.
+inline constexpr double SHELL_VERSION = 6.0;
+
+// What the system's About box says of the system, one line each (Windows-1252): the name of the
+// operating system (PRETTY_NAME of os-release), the kernel release and the computer name; a line
+// the system cannot tell is left out. OsRelease names the file to read (the system's own when empty).
+std::vector<std::string> SystemAboutLines(const std::string& OsRelease = "");
 
 inline constexpr int32_t SW_HIDE = 0;
 inline constexpr int32_t SW_SHOWNORMAL = 1;

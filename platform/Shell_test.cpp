@@ -183,3 +183,17 @@ TEST_F(ShellTest, FileTypesFromPatternsAndContents) {
 }
 
 }  // namespace
+
+TEST(SystemAboutLines, NameOfTheSystemKernelAndComputer) {
+    ScopedUserEnv env;
+    const std::string file = env.Root() + "/os-release";
+    WriteTextFile(file, "NAME=Test\nPRETTY_NAME=\"Test Linux 12 \\\"Beta\\\"\"\nID=test\n");
+    auto lines = SystemAboutLines(file);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "Test Linux 12 \"Beta\"");
+    EXPECT_EQ(lines.back(), GetComputerName());
+    WriteTextFile(file, "NAME=Test\n");
+    auto without = SystemAboutLines(file);
+    EXPECT_EQ(without.size(), lines.size() - 1) << "a name the system does not give is left out";
+    EXPECT_FALSE(SystemAboutLines().empty());
+}

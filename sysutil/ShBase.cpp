@@ -10,11 +10,16 @@
 #include "sysutil/ShDict.h"
 #include "sysutil/ShList.h"
 
+#include "platform/Shell.h"
+
 namespace sysutil {
 
 namespace {
 constexpr size_t kShortMax = 255;
 }
+
+TShShellComponent::TShShellComponent(framework::TComponent* AOwner)
+    : TShComponent(AOwner), FShellVersion(platform::SHELL_VERSION) {}
 
 std::string PadLeftWith(std::string_view text, char c, size_t length) {
     if (length > kShortMax) length = kShortMax;

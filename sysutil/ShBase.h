@@ -10,8 +10,29 @@
 #include "framework/core/Filer.h"
 #include "framework/core/Persistent.h"
 #include "framework/core/SyncObjects.h"
+#include "framework/core/Component.h"
 
 namespace sysutil {
+
+// The base of the shell components: a read-only library version text.
+class TShComponent : public framework::TComponent {
+public:
+    using TComponent::TComponent;
+    std::string Version() const { return "1.02"; }
+    // The version cannot be set: the value is ignored.
+    void SetVersion(const std::string&) {}
+};
+
+// A shell component that knows the version of the system's shell (4.72, 6.0, ...), read when it
+// is created; the shell views compare it with the version they need.
+class TShShellComponent : public TShComponent {
+public:
+    explicit TShShellComponent(framework::TComponent* AOwner);
+    double ShellVersion() const { return FShellVersion; }
+
+private:
+    double FShellVersion;
+};
 
 // The text right-aligned in length characters (at most 255) filled with c; unchanged when it is
 // already that long.
