@@ -83,7 +83,7 @@ void TGIFColorMap::ReadColors(TStream& Stream, int N) {
     N = std::clamp(N, 0, 256);
     if (N == 0) return;
     Grow(N);
-    Stream.ReadBuffer(Triples.data(), N * 3);
+    if (Stream.Read(Triples.data(), N * 3) != N * 3) RaiseGIFError("Premature end of data");
     ColorCount = N;
 }
 
@@ -444,6 +444,7 @@ TGIFExtension::~TGIFExtension() {
 void TGIFExtension::SaveToStream(TStream& Stream) {
     const uint8_t b[2] = {0x21, BlockLabel()};
     Stream.WriteBuffer(b, 2);
+    WriteBody(Stream);
 }
 
 TGIFGraphicControlExtension::TGIFGraphicControlExtension(TGIFSubImage* AFrame) : TGIFExtension(AFrame) {

@@ -184,6 +184,8 @@ public:
     int FileVersion() const override;
     void RebuildScreenFields();
     TColor ScreenBackground();
+    void SaveToStream(TStream& Stream) override;
+    void LoadFromStream(TStream& Stream) override;
 
     uint16_t LogicalWidth = 0;
     uint16_t LogicalHeight = 0;
@@ -197,6 +199,7 @@ class TGIFTrailer : public TGIFItem {
 public:
     using TGIFItem::TGIFItem;
     void SaveToStream(TStream& Stream) override;
+    void LoadFromStream(TStream& Stream) override;
 };
 
 // ---- Lists (own their items) ----
@@ -244,6 +247,10 @@ public:
     void SaveToStream(TStream& Stream) override;
     // A copy of this extension for another frame.
     virtual TGIFExtension* CopyFor(TGIFSubImage* AFrame) const = 0;
+    // Reads the introducer and the label (which must be this kind's), then the block's data.
+    void LoadFromStream(TStream& Stream) override;
+    virtual void ReadBody(TStream& Stream) = 0;
+    virtual void WriteBody(TStream& Stream) = 0;
 
     TGIFSubImage* HostFrame;
 };
@@ -254,6 +261,8 @@ public:
     ~TGIFGraphicControlExtension() override;
     uint8_t BlockLabel() const override { return 0xF9; }
     TGIFExtension* CopyFor(TGIFSubImage* AFrame) const override;
+    void ReadBody(TStream& Stream) override;
+    void WriteBody(TStream& Stream) override;
 
     bool TransparentFlag() const { return (Packed & 0x01) != 0; }
     void SetTransparentFlag(bool Value);
@@ -281,6 +290,8 @@ public:
     using TGIFExtension::TGIFExtension;
     uint8_t BlockLabel() const override { return 0x01; }
     TGIFExtension* CopyFor(TGIFSubImage* AFrame) const override;
+    void ReadBody(TStream& Stream) override;
+    void WriteBody(TStream& Stream) override;
 
     uint8_t BlockSize = 12;
     uint16_t TextLeft = 0, TextTop = 0, TextWidth = 0, TextHeight = 0;
@@ -293,6 +304,8 @@ public:
     using TGIFExtension::TGIFExtension;
     uint8_t BlockLabel() const override { return 0xFE; }
     TGIFExtension* CopyFor(TGIFSubImage* AFrame) const override;
+    void ReadBody(TStream& Stream) override;
+    void WriteBody(TStream& Stream) override;
 
     std::vector<std::string> CommentLines;
 };
@@ -301,6 +314,11 @@ class TGIFApplicationExtension : public TGIFExtension {
 public:
     using TGIFExtension::TGIFExtension;
     uint8_t BlockLabel() const override { return 0xFF; }
+    // Block size and identifier, then the kind's own data sub-blocks.
+    void ReadBody(TStream& Stream) override;
+    void WriteBody(TStream& Stream) override;
+    virtual void ReadAppData(TStream& Stream) = 0;
+    virtual void WriteAppData(TStream& Stream) = 0;
 
     // 8-byte identifier and 3-byte authentication code.
     std::array<uint8_t, 11> AppIdent{};
@@ -315,6 +333,8 @@ class TGIFUnknownAppExtension : public TGIFApplicationExtension {
 public:
     using TGIFApplicationExtension::TGIFApplicationExtension;
     TGIFExtension* CopyFor(TGIFSubImage* AFrame) const override;
+    void ReadAppData(TStream& Stream) override;
+    void WriteAppData(TStream& Stream) override;
 
     std::vector<TGIFBlock> DataBlocks;
 };
@@ -323,6 +343,8 @@ class TGIFAppExtNSLoop : public TGIFApplicationExtension {
 public:
     explicit TGIFAppExtNSLoop(TGIFSubImage* AFrame);
     TGIFExtension* CopyFor(TGIFSubImage* AFrame) const override;
+    void ReadAppData(TStream& Stream) override;
+    void WriteAppData(TStream& Stream) override;
 
     uint16_t LoopCount = 0;    // 0: without end
     uint32_t BufferBytes = 0;  // 0: not written
@@ -337,6 +359,8 @@ public:
     void Assign(TPersistent* Source) override;
     void AssignFrom(TObject* Source);
     int FileVersion() const override;
+    void SaveToStream(TStream& Stream) override;
+    void LoadFromStream(TStream& Stream) override;
 
     int FrameLeft() const { return Left; }
     int FrameTop() const { return Top; }
