@@ -84,6 +84,8 @@ enum TGIFCompressionKind : uint8_t { ckLZW, ckRunLength };
 
 // The largest picture the codec builds (pixels of a frame or of the logical screen).
 constexpr int64_t MaxGIFPixels = int64_t(1) << 26;
+// The most pixels all frames of a picture read from outside may hold together.
+constexpr int64_t MaxGIFImagePixels = 4 * MaxGIFPixels;
 
 class TGIFImage;
 class TGIFSubImage;

@@ -603,7 +603,11 @@ void TGIFSubImage::LoadFromStream(TStream& Stream) {
         Height = Image->ScreenHeader.LogicalHeight;
         Warning(1, "Image exceeds Logical Screen size");
     }
-    if (int64_t(Width) * Height > MaxGIFPixels)
+    // Each frame, and all frames together, within the picture size limit: a small file cannot ask
+    // for more memory than a large picture needs.
+    int64_t total = int64_t(Width) * Height;
+    for (int i = 0; i < Image->Frames.EntryCount(); ++i) total += Image->Frames.Frame(i)->IndexDataSize;
+    if (int64_t(Width) * Height > MaxGIFPixels || total > MaxGIFImagePixels)
         RaiseGIFError("Image dimensions exceed the picture size limit");
     if (Packed & 0x80) LocalMap.ReadColors(Stream, 2 << (Packed & 7));
     TGIFDecoder(*this, Stream).Decode();
