@@ -193,3 +193,74 @@ TEST(GIFRegistration, PictureLoaderAndClipboardKnowTheClass) {
     EXPECT_FALSE(TPicture::IsClassRegistered("TGIFImage"));
     EXPECT_FALSE(TPicture::SupportsClipboardFormat(RegisterClipboardFormat("GIF Image")));
 }
+
+namespace {
+// OnePixel with the screen and frame made W×1 and the image data replaced.
+std::vector<uint8_t> WithData(int W, const std::vector<uint8_t>& Data) {
+    std::vector<uint8_t> v(OnePixel.begin(), OnePixel.begin() + 37);
+    v[6] = v[27 + 5] = static_cast<uint8_t>(W);
+    v[22] = 0;  // no transparency
+    v.insert(v.end(), Data.begin(), Data.end());
+    v.push_back(0x3B);
+    return v;
+}
+}  // namespace
+
+TEST(GIFReading, DecoderEdgeCases) {
+    // A code equal to the next free code: the old string and its own first pixel.
+    Loaded k(WithData(3, {2, 2, 0x8C, 0x0B, 0}));
+    EXPECT_EQ(k.Image.Frames.Frame(0)->IndexData, (std::vector<uint8_t>{1, 1, 1}));
+    EXPECT_TRUE(k.Warnings.empty());
+
+    // A loop extension whose kind byte is 9 holds a loop count; extensions after the last image
+    // make a frame without image data; an unknown block ends the frames with warnings.
+    std::vector<uint8_t> v(OnePixel.begin(), OnePixel.end() - 1);
+    const std::vector<uint8_t> loop = {0x21, 0xFF, 11,  'N', 'E', 'T', 'S', 'C', 'A', 'P',
+                                       'E',  '2',  '.', '0', 3,   9,   5,   0,   0};
+    v.insert(v.begin() + 19, loop.begin(), loop.end());
+    v.insert(v.end(), {0x21, 0xFE, 1, 'x', 0, 0x3B});
+    Loaded l(v);
+    EXPECT_TRUE(l.Warnings.empty());
+    ASSERT_EQ(l.Image.Frames.EntryCount(), 2);
+    TGIFSubImage* f = l.Image.Frames.Frame(0);
+    ASSERT_EQ(f->ExtensionItems.EntryCount(), 2);
+    auto* ns = dynamic_cast<TGIFAppExtNSLoop*>(f->ExtensionItems.Extension(0));
+    ASSERT_NE(ns, nullptr);
+    EXPECT_EQ(ns->LoopCount, 5);
+    EXPECT_TRUE(l.Image.Frames.Frame(1)->IsBlank());
+    EXPECT_EQ(l.Image.Frames.Frame(1)->ExtensionItems.EntryCount(), 1);
+
+    std::vector<uint8_t> odd = OnePixel;
+    odd.back() = 0x99;
+    Loaded u(odd);
+    EXPECT_EQ(u.Warnings, (std::vector<std::string>{"Unknown GIF block type", "Invalid Image trailer"}));
+    EXPECT_EQ(u.Image.Frames.EntryCount(), 1);
+}
+
+TEST(GIFWriting, InterlacedRowsGoInPassOrderAndComeBackInPlace) {
+    for (int h : {1, 2, 3, 4, 5, 9}) {
+        TGIFImage img;
+        for (int i = 0; i < 16; ++i) img.ScreenColorMap().AppendColor(RGB(i, i, i));
+        auto* f = new TGIFSubImage(&img);
+        f->PlaceFrame(0, 0, 3, h);
+        for (int r = 0; r < h; ++r)
+            for (int x = 0; x < 3; ++x) f->IndexData[r * 3 + x] = static_cast<uint8_t>(r);
+        f->Packed = 0x40;
+        img.AppendFrame(f);
+        std::vector<uint8_t> bytes = Saved(img);
+        Loaded back(bytes);
+        EXPECT_EQ(back.Image.Frames.Frame(0)->IndexData, f->IndexData) << h;
+        // Read as a plain frame, the rows show the order they were written in.
+        const size_t descriptor = 13 + 16 * 3;
+        ASSERT_EQ(bytes[descriptor], 0x2C);
+        bytes[descriptor + 9] &= ~0x40;
+        Loaded plain(bytes);
+        std::vector<int> order;
+        for (int r = 0; r < h; ++r) order.push_back(plain.Image.Frames.Frame(0)->IndexData[r * 3]);
+        std::vector<int> want;
+        for (int start : {0, 4, 2, 1})
+            for (int r = start; r < h; r += (start == 0 ? 8 : start == 4 ? 8 : start == 2 ? 4 : 2))
+                want.push_back(r);
+        EXPECT_EQ(order, want) << h;
+    }
+}
