@@ -749,7 +749,10 @@ TBitmap* TGIFSubImage::RenderedBitmap() {
     if (Image) Image->Progress(this, psStarting, 0, false, none, "Rendering...");
     bool ok = false;
     try {
-        RenderDirect();
+        if (Image && Image->ShouldDither())
+            RenderDithered();
+        else
+            RenderDirect();
         ok = true;
     } catch (EAbort&) {
     } catch (...) {
@@ -789,6 +792,128 @@ void TGIFSubImage::RenderDirect() {
                             static_cast<uint8_t>(0x80 >> (x & 7));
                         anyMasked = true;
                     }
+        }
+        w.Commit();
+    }
+    if (anyMasked) FrameMask = CheckGDI(CreateBitmap(Width, Height, 1, 1, mask.data()));
+    FrameBitmap = std::move(bmp);
+}
+
+namespace {
+// The 216-colour cube: each channel to the nearest of 0, 51 … 255.
+struct TNetscapeColorLookup {
+    static int Level(int V) { return (V + 3) / 51; }
+    int Nearest(int R, int G, int B, int& CR, int& CG, int& CB) const {
+        CR = Level(R) * 51;
+        CG = Level(G) * 51;
+        CB = Level(B) * 51;
+        return Level(R) * 36 + Level(G) * 6 + Level(B);
+    }
+};
+
+// Floyd–Steinberg error diffusion over serpentine rows: per channel one error row with a margin of
+// one entry on each side and three running values.
+class TFloydSteinbergDitherer {
+public:
+    explicit TFloydSteinbergDitherer(int ARowWidth) : RowWidth(ARowWidth) {
+        for (auto& e : E) e.assign(static_cast<size_t>(RowWidth) + 2, 0);
+    }
+    int Cursor = 0;
+    int Step = 1;
+
+    int DitherPixel(const int C[3]) {
+        int v[3], chosen[3];
+        for (int ch = 0; ch < 3; ++ch) {
+            v[ch] = std::clamp(C[ch] + (E[ch][K] + Carry[ch] + 8) / 16, 0, 255);
+        }
+        const int index = Lookup.Nearest(v[0], v[1], v[2], chosen[0], chosen[1], chosen[2]);
+        for (int ch = 0; ch < 3; ++ch) {
+            const int d = v[ch] - chosen[ch];
+            if (d != 0) {
+                E[ch][K] = BelowPrev[ch] + 3 * d;
+                BelowPrev[ch] = Below[ch] + 5 * d;
+                Below[ch] = d;
+                Carry[ch] = 7 * d;
+            } else {
+                Carry[ch] = 0;
+            }
+        }
+        AdvanceColumn();
+        return index;
+    }
+    // A pixel that is not dithered: the column (and the error entry with it) moves on.
+    void AdvanceColumn() {
+        Cursor += Step;
+        K += Step;
+    }
+    void AdvanceRow() {
+        for (int ch = 0; ch < 3; ++ch) {
+            if (K >= 0 && K < RowWidth + 2) E[ch][K] = BelowPrev[ch];
+            Carry[ch] = Below[ch] = BelowPrev[ch] = 0;
+        }
+        Step = -Step;
+        Cursor = Step < 0 ? RowWidth - 1 : 0;
+        K = Step < 0 ? RowWidth + 1 : 0;
+    }
+
+private:
+    int RowWidth;
+    std::vector<int32_t> E[3];
+    int K = 0;
+    int Carry[3] = {}, Below[3] = {}, BelowPrev[3] = {};
+    TNetscapeColorLookup Lookup;
+};
+
+int MulDivRound(int A, int B, int C) {
+    return static_cast<int>((int64_t(A) * B + C / 2) / C);
+}
+}  // namespace
+
+// The frame's colours mapped to the colour cube with error diffusion (screens of 256 colours or
+// fewer).
+void TGIFSubImage::RenderDithered() {
+    TGIFColorMap& map = EffectiveMap();
+    if (map.ColorCount == 0) RaiseGIFError("No global or local color table defined");
+    auto bmp = std::make_unique<TBitmap>();
+    const bool buildMask = MaskStale && HasTransparency && !FrameMask;
+    MaskStale = false;
+    const int maskStride = (Width + 15) / 16 * 2;
+    std::vector<uint8_t> mask;
+    if (buildMask) mask.assign(static_cast<size_t>(maskStride) * Height, 0);
+    const int transparent = buildMask && ControlBlock ? ControlBlock->TransparentIndex() : -1;
+    int fill = 0;
+    if (transparent >= 0) {
+        const TColor t = map.ColorAt(transparent);
+        fill =
+            (MulDivRound(36, GetRValue(t), 51) + MulDivRound(6, GetGValue(t), 51) + GetBValue(t) / 51 + 1) %
+            256;
+    }
+    bool anyMasked = false;
+    TFloydSteinbergDitherer ditherer(Width);
+    {
+        TDIBWriter w(*bmp, PaletteForFrame(), Height, Width, pf8bit);
+        for (int y = 0; y < Height; ++y) {
+            if (y % 32 == 0 && y > 0 && Image)
+                Image->Progress(this, psRunning, static_cast<uint8_t>(int64_t(y) * 100 / Height), false,
+                                TRect{}, "Rendering...");
+            const uint8_t* src = IndexData.data() + static_cast<size_t>(y) * Width;
+            uint8_t* dst = w.RowPointer(y);
+            if (transparent >= 0) std::memset(dst, fill, Width);
+            for (int n = 0; n < Width; ++n) {
+                const int x = ditherer.Cursor;
+                const int index = src[x];
+                if (index == transparent) {
+                    mask[static_cast<size_t>(y) * maskStride + x / 8] |=
+                        static_cast<uint8_t>(0x80 >> (x & 7));
+                    anyMasked = true;
+                    ditherer.AdvanceColumn();
+                    continue;
+                }
+                const int i = index < map.ColorCount ? index : 0;
+                const int c[3] = {map.Triples[i * 3], map.Triples[i * 3 + 1], map.Triples[i * 3 + 2]};
+                dst[x] = static_cast<uint8_t>(ditherer.DitherPixel(c));
+            }
+            ditherer.AdvanceRow();
         }
         w.Commit();
     }

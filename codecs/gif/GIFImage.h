@@ -427,6 +427,7 @@ private:
     void AssignBitmap(TBitmap& Source);
     void AssignGraphic(TGraphic& Source);
     void RenderDirect();
+    void RenderDithered();
 };
 
 // ---- The image ----

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 
 #include "framework/core/Stream.h"
 #include "framework/stdctrls/Label.h"
@@ -539,4 +540,30 @@ TEST(GIFDIBWriter, StrideHeaderAndErrors) {
     EXPECT_THROW(w.RowPointer(3), EInvalidGraphicOperation);
     EXPECT_EQ(message([&] { w.RowPointer(3); }), "Scan line index out of range");
     EXPECT_EQ(message([&] { w.RowPointer(-1); }), "Scan line index out of range");
+}
+
+TEST(GIFRendering, DitheredFramesUseTheColourCube) {
+    TGIFImage img;
+    img.PaintOptions = paDither;  // without paAutoDither: dithered whatever the screen
+    img.ScreenColorMap().AppendColor(Red);
+    img.ScreenColorMap().AppendColor(RGB(100, 100, 100));
+    TGIFSubImage* f = AddFrame(img, 4, 2, {0, 0, 1, 1, 0, 1, 0, 1});
+    const auto shown = Shown(*f);
+    EXPECT_EQ(shown[0], static_cast<uint32_t>(Red));  // exact cube colours stay
+    EXPECT_EQ(shown[1], static_cast<uint32_t>(Red));
+    for (uint32_t c : shown)
+        for (int shift : {0, 8, 16}) EXPECT_EQ(((c >> shift) & 0xFF) % 51, 0u);
+    // Grey 127 lies between the cube's 102 and 153: diffusion mixes the two.
+    TGIFImage grey;
+    grey.PaintOptions = paDither;
+    grey.ScreenColorMap().AppendColor(RGB(127, 127, 127));
+    TGIFSubImage* gf = AddFrame(grey, 8, 8, {});
+    const auto mixed = Shown(*gf);
+    std::set<uint32_t> kinds(mixed.begin(), mixed.end());
+    EXPECT_EQ(kinds, (std::set<uint32_t>{RGB(102, 102, 102), RGB(153, 153, 153)}));
+
+    TGIFImage empty;
+    empty.PaintOptions = paDither;
+    TGIFSubImage* g = AddFrame(empty, 1, 1, {0});
+    EXPECT_THROW(g->RenderedBitmap(), GIFException);
 }
