@@ -6,15 +6,13 @@
 #include "framework/graphics/Gdi.h"
 #include "framework/ui/Graphics.h"
 #include "framework/ui/Messages.h"
+#include "framework/ui/Resources.h"
 #include "framework/ui/Windows.h"
 #include "platform/Locale.h"
 
 namespace entry {
 
 namespace {
-
-// The system metric that tells whether the left and right mouse buttons are swapped.
-constexpr int kSmSwapButton = 23;
 
 size_t Clamp(std::string_view S, uint32_t Pos) {
     return std::min<size_t>(Pos, S.size());
@@ -364,8 +362,28 @@ void CtlFixNumberText(std::string& S, char DecimalChar) {
     }
 }
 
-int CtlTextTopOffset(int SystemFontHeight, int FontHeight, bool HasBorder, int Height, bool Ctl3D) {
-    const int i = std::min(SystemFontHeight, FontHeight);
+namespace {
+
+// The cell height (tmHeight) of a font on a context compatible with the screen.
+int FontCellHeight(framework::HDC Dc, framework::HGDIOBJ Font) {
+    const framework::HGDIOBJ old = framework::SelectObject(Dc, Font);
+    framework::TTextMetric tm;
+    const bool ok = framework::GetTextMetrics(Dc, tm);
+    framework::SelectObject(Dc, old);
+    return ok ? tm.tmHeight : 0;
+}
+
+}  // namespace
+
+int CtlTextTopOffset(const framework::TFont& Font, bool HasBorder, int Height, bool Ctl3D) {
+    const framework::HDC dc = framework::CreateCompatibleDC(0);
+    const int systemHeight = FontCellHeight(dc, framework::GetStockObject(framework::SYSTEM_FONT));
+    const framework::HFONT font = framework::CreateFontIndirect(Font.LogFont());
+    const int fontHeight = FontCellHeight(dc, font);
+    framework::DeleteObject(font);
+    framework::DeleteDC(dc);
+
+    const int i = std::min(systemHeight, fontHeight);
     if (!HasBorder) {
         if (i < Height - 2) return 0;
         return (Height - i - 2) / 2 - ((Height - i) % 2);
@@ -382,7 +400,8 @@ int CtlCompareBuffers(const void* A, const void* B, uint32_t Length) {
 }
 
 int CtlPrimaryButtonKey() {
-    return framework::GetSystemMetrics(kSmSwapButton) != 0 ? framework::VK_RBUTTON : framework::VK_LBUTTON;
+    return framework::GetSystemMetrics(framework::SM_SWAPBUTTON) != 0 ? framework::VK_RBUTTON
+                                                                      : framework::VK_LBUTTON;
 }
 
 uint8_t CtlGetShiftState() {
@@ -417,6 +436,16 @@ uintptr_t CtlCreateRotatedFont(const framework::TFont& Font, int Angle) {
             break;
     }
     return framework::CreateFontIndirect(lf);
+}
+
+std::unique_ptr<framework::TBitmap> CtlLoadLibraryBitmap(std::string_view Name) {
+    auto bitmap = std::make_unique<framework::TBitmap>();
+    framework::LoadBitmapResource(*bitmap, std::string(Name), framework::HInstance);
+    return bitmap;
+}
+
+uintptr_t CtlLoadLibraryCursor(std::string_view Name) {
+    return framework::LoadCursor(framework::HInstance, std::string(Name));
 }
 
 }  // namespace entry

@@ -5,12 +5,14 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace framework {
+class TBitmap;
 class TFont;
-}
+}  // namespace framework
 
 namespace entry {
 
@@ -67,9 +69,9 @@ std::string CtlExtractWord(int N, std::string_view S, std::string_view Delims);
 // an exponent gets a point.
 void CtlFixNumberText(std::string& S, char DecimalChar);
 
-// The vertical offset of single-line text in a field of the given height, from the heights
-// (tmHeight) of the system font and of the field's font.
-int CtlTextTopOffset(int SystemFontHeight, int FontHeight, bool HasBorder, int Height, bool Ctl3D);
+// The vertical offset of single-line text in a field of the given height: the smaller of the
+// heights (tmHeight) of the system font and of Font, measured on a screen context, decides.
+int CtlTextTopOffset(const framework::TFont& Font, bool HasBorder, int Height, bool Ctl3D);
 
 // 0 when equal, -1 or 1 by the first differing byte (unsigned).
 int CtlCompareBuffers(const void* A, const void* B, uint32_t Length);
@@ -80,6 +82,12 @@ int CtlPrimaryButtonKey();
 uint8_t CtlGetShiftState();
 // A font handle for the font turned by Angle degrees.
 uintptr_t CtlCreateRotatedFont(const framework::TFont& Font, int Angle);
+
+// The bitmap resource of that name that the program registered (names ignore case); an empty bitmap
+// for an unknown name.
+std::unique_ptr<framework::TBitmap> CtlLoadLibraryBitmap(std::string_view Name);
+// The cursor resource of that name (loaded once, kept for the program's life); 0 for an unknown name.
+uintptr_t CtlLoadLibraryCursor(std::string_view Name);
 
 constexpr int32_t CtlMinInt(int32_t A, int32_t B) {
     return A < B ? A : B;

@@ -8,6 +8,8 @@
 #include "framework/graphics/Gdi.h"
 #include "framework/ui/Graphics.h"
 #include "framework/ui/Messages.h"
+#include "framework/ui/Resources.h"
+#include "framework/ui/Windows.h"
 #include "platform/Locale.h"
 
 namespace entry {
@@ -233,28 +235,73 @@ TEST(CtlStringsTest, SkipSearchEqualsNaiveSearch) {
     EXPECT_EQ(pos, 1000u - 300u);
 }
 
-TEST(CtlStringsTest, TextTopOffset) {
+// The cell height of a font as the screen measures it.
+int CellHeight(framework::HGDIOBJ Font) {
+    framework::HDC dc = framework::CreateCompatibleDC(0);
+    framework::SelectObject(dc, Font);
+    framework::TTextMetric tm;
+    EXPECT_TRUE(framework::GetTextMetrics(dc, tm));
+    framework::DeleteDC(dc);
+    return tm.tmHeight;
+}
+
+int CellHeight(const framework::TFont& Font) {
+    framework::HFONT h = framework::CreateFontIndirect(Font.LogFont());
+    const int height = CellHeight(h);
+    framework::DeleteObject(h);
+    return height;
+}
+
+TEST(CtlStringsTest, TextTopOffsetFollowsTheSmallerOfFieldAndSystemFont) {
+    const int systemHeight = CellHeight(framework::GetStockObject(framework::SYSTEM_FONT));
+    framework::TFont small;  // the default 8-point font is lower than the system font
+    const int smallHeight = CellHeight(small);
+    ASSERT_GT(smallHeight, 0);
+    ASSERT_LT(smallHeight, systemHeight);
+
+    // Field heights are given as the room left over the smaller font height.
     struct Case {
-        int system, font;
-        bool border;
-        int height;
-        bool ctl3d;
+        bool border, ctl3d;
+        int room;
         int expected;
     };
     const Case cases[] = {
-        {16, 13, false, 20, false, 0},                                 // plenty of room
-        {16, 13, false, 15, false, 0},                                 // (15-13-2)/2 - (2%2)
-        {16, 13, false, 14, false, -1},                                // (14-13-2)/2 - 1
-        {16, 13, true, 21, true, 1},    {16, 13, true, 17, true, -1},  // (17-13-4)/2 - 1
-        {16, 13, true, 16, false, -1},                                 // (16-13-4)/2 - (3%2)
-        {12, 20, true, 16, false, 0},                                  // the smaller height counts
+        {false, false, 3, 0},                         // enough room
+        {false, false, 2, 0},                         // (2-2)/2 - 0
+        {false, false, 1, -1},                        // (1-2)/2 - 1, the division truncating toward zero
+        {false, false, 0, -1},                        // (0-2)/2 - 0
+        {false, false, -3, -1},                       // (-3-2)/2 - (-1): the remainder keeps the sign
+        {true, true, 5, 1},     {true, true, 4, -1},  // (4-4)/2 - 1
+        {true, true, 1, -2},                          // (1-4)/2 - 1
+        {true, false, 5, 1},    {true, false, 4, 0},  // (4-4)/2 - 0
+        {true, false, 3, -1},                         // (3-4)/2 - 1
+        {true, false, 2, -1},                         // (2-4)/2 - 0
     };
     for (const Case& c : cases)
-        EXPECT_EQ(CtlTextTopOffset(c.system, c.font, c.border, c.height, c.ctl3d), c.expected)
-            << c.height << " " << c.border << c.ctl3d;
+        EXPECT_EQ(CtlTextTopOffset(small, c.border, smallHeight + c.room, c.ctl3d), c.expected)
+            << "room " << c.room << " border " << c.border << " ctl3d " << c.ctl3d;
+
+    // A font taller than the system font: the system font's height counts.
+    framework::TFont big;
+    big.SetSize(24);
+    ASSERT_GT(CellHeight(big), systemHeight + 4);
+    EXPECT_EQ(CtlTextTopOffset(big, false, systemHeight + 1, false), -1);
+    EXPECT_EQ(CtlTextTopOffset(big, false, systemHeight + 3, false), 0);
+    EXPECT_EQ(CtlTextTopOffset(big, true, systemHeight + 5, true), 1);
 }
 
+// Swaps the mouse buttons for the life of the object.
+struct SwappedButtons {
+    SwappedButtons() { framework::SwapMouseButton(true); }
+    ~SwappedButtons() { framework::SwapMouseButton(false); }
+};
+
 TEST(CtlStringsTest, KeysAndFonts) {
+    EXPECT_EQ(CtlPrimaryButtonKey(), framework::VK_LBUTTON);
+    {
+        SwappedButtons swapped;
+        EXPECT_EQ(CtlPrimaryButtonKey(), framework::VK_RBUTTON);
+    }
     EXPECT_EQ(CtlPrimaryButtonKey(), framework::VK_LBUTTON);
     EXPECT_EQ(CtlGetShiftState(), 0);
 
@@ -265,6 +312,38 @@ TEST(CtlStringsTest, KeysAndFonts) {
     const uintptr_t handle = CtlCreateRotatedFont(font, 90);
     ASSERT_NE(handle, 0u);
     framework::DeleteObject(handle);
+}
+
+TEST(CtlStringsTest, LibraryBitmapsAndCursorsComeFromTheResourceRegistry) {
+    framework::RegisterBitmapResource("CTLENTRYTESTGLYPH", [](framework::TBitmap& b) {
+        b.SetSize(7, 5);
+        b.Canvas().Brush.Color = framework::clRed;
+        b.Canvas().FillRect(framework::Rect(0, 0, 7, 5));
+    });
+    framework::RegisterCursorResource(
+        "CTLENTRYTESTCURSOR",
+        [](framework::TBitmap& b) {
+            b.SetSize(16, 16);
+            b.Canvas().Brush.Color = framework::clBlack;
+            b.Canvas().FillRect(framework::Rect(0, 0, 16, 16));
+        },
+        framework::TPoint{1, 1});
+
+    std::unique_ptr<framework::TBitmap> glyph = CtlLoadLibraryBitmap("CtlEntryTestGlyph");
+    ASSERT_NE(glyph, nullptr);
+    EXPECT_EQ(glyph->Width(), 7);
+    EXPECT_EQ(glyph->Height(), 5);
+    EXPECT_EQ(glyph->Canvas().Pixel(3, 2), framework::clRed);
+    const uintptr_t cursor = CtlLoadLibraryCursor("ctlEntryTestCursor");
+    EXPECT_NE(cursor, 0u);
+    EXPECT_EQ(CtlLoadLibraryCursor("CTLENTRYTESTCURSOR"), cursor);
+
+    // Unknown names: an empty bitmap and no cursor.
+    std::unique_ptr<framework::TBitmap> missing = CtlLoadLibraryBitmap("NOSUCHENTRYGLYPH");
+    ASSERT_NE(missing, nullptr);
+    EXPECT_TRUE(missing->Empty());
+    EXPECT_TRUE(CtlLoadLibraryBitmap("")->Empty());
+    EXPECT_EQ(CtlLoadLibraryCursor("NOSUCHENTRYCURSOR"), 0u);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QWheelEvent>
+#include <atomic>
 #include <deque>
 #include <map>
 #include <vector>
@@ -1496,8 +1497,18 @@ uint32_t TimerClockNow() {
 // Metrics are those of a classic desktop at 96 dots per inch with small fonts; the screen size is
 // the Qt primary screen's (800 x 600 under the offscreen platform).
 
+namespace {
+std::atomic<bool> gMouseButtonsSwapped{false};
+}  // namespace
+
+bool SwapMouseButton(bool Swap) {
+    return gMouseButtonsSwapped.exchange(Swap);
+}
+
 int GetSystemMetrics(int Index) {
     switch (Index) {
+        case SM_SWAPBUTTON:
+            return gMouseButtonsSwapped ? 1 : 0;
         case SM_CXSCREEN:
         case SM_CXFULLSCREEN: {
             EnsureGuiApplication();

@@ -193,6 +193,11 @@ constexpr int SM_CXDRAG = 68;
 constexpr int SM_CYDRAG = 69;
 constexpr int SM_MOUSEWHEELPRESENT = 75;
 int GetSystemMetrics(int Index);
+// Swaps (true) or restores (false) the meaning of the left and right mouse buttons as the system
+// reports it through SM_SWAPBUTTON; returns whether they were swapped before. Mouse messages already
+// carry the logical button, so only the reported setting changes (tests use it to act as a
+// left-handed user's system).
+bool SwapMouseButton(bool Swap);
 
 constexpr int COLOR_SCROLLBAR = 0;
 constexpr int COLOR_BACKGROUND = 1;
