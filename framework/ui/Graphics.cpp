@@ -532,6 +532,9 @@ void TPicture::LoadFromClipboardFormat(unsigned AFormat, const std::vector<uint8
 void TPicture::SaveToClipboardFormat(unsigned& AFormat, std::vector<uint8_t>& AData, HPALETTE& APalette) {
     if (!FGraphic) throw EInvalidGraphic("An empty picture has no clipboard form");
     FGraphic->SaveToClipboardFormat(AFormat, AData, APalette);
+}
+
+// ---------------------------------------------------------------------------------------------
 // Colour names and kinds of fonts
 
 namespace {
