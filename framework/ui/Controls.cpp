@@ -1,4 +1,5 @@
 #include "framework/ui/Controls.h"
+#include "framework/ui/Hints.h"
 
 #include <QCursor>
 #include <QPainter>
@@ -186,6 +187,9 @@ LRESULT TControl::Perform(UINT Msg, WPARAM WParam, LPARAM LParam) {
 void TControl::WndProc(TMessage& Message) {
     if (IsMouseMessage(Message.Msg)) {
         if (Message.Msg == WM_MOUSEMOVE) SendEnterLeave(this);
+        HintMouseMessage(*this, Message);
+    } else if (Message.Msg == CM_MOUSELEAVE) {
+        HintMouseMessage(*this, Message);
     }
     Dispatch(Message);
 }

@@ -22,6 +22,7 @@ TModalAnswerer* gAnswerer = nullptr;
 // Keyboard messages first go to the control as CN_ notifications: the dialog keys, default and
 // cancel buttons and accelerators are handled there, and a handled key goes no further.
 bool FilterKeyMessage(TMessage& M, HWND Wnd) {
+    if ((M.Msg == WM_KEYDOWN || M.Msg == WM_SYSKEYDOWN) && Application) Application->CancelHint();
     if (MenuKeyFilter(M, Wnd)) return true;
     UINT cn = 0;
     switch (M.Msg) {

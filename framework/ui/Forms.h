@@ -274,6 +274,18 @@ public:
     TNotifyEvent OnMinimize;
     TNotifyEvent OnRestore;
 
+    // ---- Hints ----
+    // The long hint of the control under the pointer; OnHint follows every change.
+    const std::string& Hint() const { return FHint; }
+    void SetHint(const std::string& Value);
+    TNotifyEvent OnHint;
+    bool ShowHint = true;           // false: no hint windows at all
+    uint32_t HintPause = 500;       // resting time before a hint shows
+    uint32_t HintShortPause = 50;   // the same when moving on from a showing hint
+    uint32_t HintHidePause = 2500;  // how long a hint stays
+    // Hides the hint window and forgets the control it was for (a key or a button press does).
+    void CancelHint();
+
     // Called by the main form when it closes.
     void MainFormClosed();
     void ForgetForm(TCustomForm* Form);
@@ -285,6 +297,7 @@ private:
     THelpHandler FHelpHandler;
     HWND FHandle = 0;
     bool FMinimized = false;
+    std::string FHint;
 };
 
 class TScreen : public TComponent {

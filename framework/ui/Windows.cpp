@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "framework/core/Seams.h"
+#include "framework/graphics/GdiImpl.h"
 #include "framework/ui/Controls.h"
 #include "framework/ui/KeyMap.h"
 #include "framework/ui/WindowsImpl.h"
@@ -113,6 +114,9 @@ struct Caret {
     int HideCount = 1;  // a new caret is hidden until ShowCaret
     bool Gray = false;
     uint32_t BlinkTime = 530;
+    QImage Image;         // a bitmap caret's pixels (null for a line or grey caret)
+    bool BlinkOn = true;  // the phase of the blink: drawn, or off for the moment
+    uintptr_t BlinkTimer = 0;
 };
 
 constexpr uint8_t kDown = 0x80;
@@ -470,7 +474,7 @@ void DestroyWindowRecord(HWND Wnd) {
     if (s.Focus == Wnd) s.Focus = 0;
     if (s.Capture == Wnd) s.Capture = 0;
     if (s.Active == Wnd) s.Active = 0;
-    if (s.TheCaret.Owner == Wnd) s.TheCaret = Caret{0, 0, 0, {}, 1, false, s.TheCaret.BlinkTime};
+    if (s.TheCaret.Owner == Wnd) DestroyCaret();
     std::erase_if(s.Timers, [Wnd](const Timer& t) { return t.Wnd == Wnd; });
     std::unique_ptr<WindowRecord> rec = std::move(s.Windows[Wnd]);
     s.Windows.erase(Wnd);
@@ -816,6 +820,19 @@ int16_t GetAsyncKeyState(int VirtKey) {
     return (S().Async[VirtKey] & kDown) ? static_cast<int16_t>(0x8000) : 0;
 }
 
+bool GetKeyboardState(uint8_t* KeyState) {
+    if (!KeyState) return false;
+    const auto& k = S().Current;
+    for (size_t i = 0; i < k.size(); ++i) KeyState[i] = k[i] & (kDown | kToggled);
+    return true;
+}
+
+void NoteInputKey(int VirtKey, bool Down) {
+    auto& s = S();
+    SetKey(s.Async, VirtKey, Down);
+    s.Current = s.Async;
+}
+
 TShiftState KeyboardStateToShiftState() {
     TShiftState s = 0;
     if (GetKeyState(VK_SHIFT) < 0) s |= ssShift;
@@ -1102,10 +1119,13 @@ void WindowWidget::paintEvent(QPaintEvent*) {
         p.drawLine(1, 1, 1, height() - 2);
     }
     const Caret& c = S().TheCaret;
-    if (c.Owner == Wnd && c.HideCount == 0) {
+    if (c.Owner == Wnd && c.HideCount == 0 && c.BlinkOn) {
         p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-        p.fillRect(c.Pos.X + b, c.Pos.Y + b + r->TopInset, c.Width, c.Height,
-                   c.Gray ? QColor(128, 128, 128) : QColor(255, 255, 255));
+        if (!c.Image.isNull())
+            p.drawImage(c.Pos.X + b, c.Pos.Y + b + r->TopInset, c.Image);
+        else
+            p.fillRect(c.Pos.X + b, c.Pos.Y + b + r->TopInset, c.Width, c.Height,
+                       c.Gray ? QColor(128, 128, 128) : QColor(255, 255, 255));
     }
 }
 
@@ -1390,6 +1410,22 @@ void RefreshCaret() {
     const Caret& c = S().TheCaret;
     if (auto* r = FindRecord(c.Owner); r && r->Widget) r->Widget->update();
 }
+
+constexpr uint32_t kNoBlink = 0xFFFFFFFF;  // a blink time that keeps the caret steady
+
+// The caret shows at once and blinks from now on: on for a blink time, off for one, and so on.
+void RestartBlink() {
+    auto& c = S().TheCaret;
+    if (c.BlinkTimer) KillTimer(0, c.BlinkTimer);
+    c.BlinkTimer = 0;
+    c.BlinkOn = true;
+    if (!c.Owner || c.BlinkTime == 0 || c.BlinkTime == kNoBlink) return;
+    c.BlinkTimer = SetTimer(0, 0, c.BlinkTime, [](HWND, UINT, uintptr_t, uint32_t) {
+        auto& t = S().TheCaret;
+        t.BlinkOn = !t.BlinkOn;
+        if (t.HideCount == 0) RefreshCaret();
+    });
+}
 }  // namespace
 
 bool CreateCaret(HWND Wnd, uintptr_t Bitmap, int Width, int Height) {
@@ -1402,6 +1438,15 @@ bool CreateCaret(HWND Wnd, uintptr_t Bitmap, int Width, int Height) {
     c.Pos = TPoint{};
     c.HideCount = 1;
     c.Gray = Bitmap == GrayCaret;
+    c.Image = QImage();
+    if (Bitmap && Bitmap != GrayCaret)
+        if (TBitmapObject* b = BitmapObjectOf(Bitmap); b && !b->Image.isNull()) {
+            // A bitmap caret has the bitmap's size; its pixels are XORed over the window.
+            c.Image = b->Image.convertToFormat(QImage::Format_RGB32);
+            c.Width = c.Image.width();
+            c.Height = c.Image.height();
+        }
+    RestartBlink();
     return true;
 }
 
@@ -1409,6 +1454,7 @@ bool DestroyCaret() {
     auto& c = S().TheCaret;
     if (!c.Owner) return false;
     RefreshCaret();
+    if (c.BlinkTimer) KillTimer(0, c.BlinkTimer);
     uint32_t blink = c.BlinkTime;
     c = Caret{};
     c.BlinkTime = blink;
@@ -1420,6 +1466,7 @@ bool SetCaretPos(int X, int Y) {
     if (!c.Owner) return false;
     RefreshCaret();
     c.Pos = TPoint{X, Y};
+    RestartBlink();
     RefreshCaret();
     return true;
 }
@@ -1434,6 +1481,7 @@ bool ShowCaret(HWND Wnd) {
     if (!c.Owner || (Wnd && Wnd != c.Owner)) return false;
     if (c.HideCount == 0) return false;
     --c.HideCount;
+    if (c.HideCount == 0) RestartBlink();
     RefreshCaret();
     return true;
 }
@@ -1452,13 +1500,20 @@ uint32_t GetCaretBlinkTime() {
 
 bool SetCaretBlinkTime(uint32_t Milliseconds) {
     S().TheCaret.BlinkTime = Milliseconds;
+    RestartBlink();
+    RefreshCaret();
     return true;
 }
 
 TCaretState GetCaretState() {
     const Caret& c = S().TheCaret;
-    return TCaretState{c.Owner, Bounds(c.Pos.X, c.Pos.Y, c.Width, c.Height), c.Owner && c.HideCount == 0,
-                       c.HideCount, c.Gray};
+    return TCaretState{c.Owner,
+                       Bounds(c.Pos.X, c.Pos.Y, c.Width, c.Height),
+                       c.Owner && c.HideCount == 0,
+                       c.HideCount,
+                       c.Gray,
+                       c.Owner && c.HideCount == 0 && c.BlinkOn,
+                       !c.Image.isNull()};
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -75,6 +75,9 @@ bool EnableWindow(HWND Wnd, bool Enable);
 int16_t GetKeyState(int VirtKey);
 // The state as the input so far has left it.
 int16_t GetAsyncKeyState(int VirtKey);
+// All 256 keys at once, as GetKeyState sees them: bit 7 of a byte set while the key is down, bit 0
+// the toggle state. False when KeyState is nil.
+bool GetKeyboardState(uint8_t* KeyState);
 // Shift state from the keyboard state of the current message, and from mouse-message key flags.
 TShiftState KeyboardStateToShiftState();
 TShiftState KeysToShiftState(uint32_t Keys);
@@ -124,6 +127,9 @@ bool ShowScrollBar(HWND Wnd, int Bar, bool Show);
 
 // ---- Caret (one per application) ----
 constexpr uintptr_t GrayCaret = 1;  // Bitmap argument for a grey caret
+// Bitmap 0: a solid caret of Width x Height; GrayCaret: a grey one; else a bitmap handle, whose pixels
+// (copied now, at the bitmap's own size) are XORed over the owner's paint. The caret blinks at the
+// blink time (0 or 0xFFFFFFFF: steady), starting lit when it is shown or moved.
 bool CreateCaret(HWND Wnd, uintptr_t Bitmap, int Width, int Height);
 bool DestroyCaret();
 bool SetCaretPos(int X, int Y);
@@ -140,6 +146,8 @@ struct TCaretState {
     bool Visible = false;
     int HideCount = 0;
     bool Gray = false;
+    bool Lit = false;     // drawn at this moment: visible and in the on phase of its blink
+    bool Bitmap = false;  // drawn from a bitmap
 };
 TCaretState GetCaretState();
 

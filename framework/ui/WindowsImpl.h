@@ -93,6 +93,9 @@ void SetInputFilter(TInputFilter Filter);
 // Keyboard input as it comes from Qt (or from a test driver through Qt events).
 void KeyInput(HWND Wnd, bool Down, int VirtKey, uint32_t ScanCode, bool Extended, bool Repeat,
               int ModifierMask, const std::u16string& Text);
+// Records a key or mouse button going down or up in the input state (GetAsyncKeyState, and
+// GetKeyState until the next message), as the input device reports it whichever window is hit.
+void NoteInputKey(int VirtKey, bool Down);
 // Blocks until Qt has an event or a timer may be due (at most MaxMs).
 void WaitForInput(int MaxMs);
 

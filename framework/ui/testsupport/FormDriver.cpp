@@ -121,6 +121,7 @@ void TFormDriver::SendKey(bool Down, int VirtKey, TShiftState Shift, const std::
     if (VirtKey >= VK_NUMPAD0 && VirtKey <= VK_NUMPAD0 + 9) m |= Qt::KeypadModifier;
     QKeyEvent e(Down ? QEvent::KeyPress : QEvent::KeyRelease, qtKey, m, QString::fromStdU16String(Text));
     QCoreApplication::sendEvent(w, &e);
+    NoteInputKey(VirtKey, Down);  // the key is down (or up) even when no window took the event
 }
 
 void TFormDriver::KeyDown(int VirtKey, TShiftState Shift) {
@@ -217,6 +218,12 @@ void TFormDriver::SendMouse(TControl& Control, int Type, int X, int Y, TMouseBut
     if (t == QEvent::MouseMove) qb = Qt::NoButton;
     TPoint screen = window->ClientToScreen(TPoint{x, y});
     QMouseEvent e(t, local, QPointF(screen.X, screen.Y), qb, held, Mods(Shift));
+    // The button is down (or up) whichever window takes the press: a disabled one does not.
+    if (t == QEvent::MouseButtonPress || t == QEvent::MouseButtonDblClick || t == QEvent::MouseButtonRelease)
+        NoteInputKey(Button == TMouseButton::mbRight    ? VK_RBUTTON
+                     : Button == TMouseButton::mbMiddle ? VK_MBUTTON
+                                                        : VK_LBUTTON,
+                     t != QEvent::MouseButtonRelease);
     QCoreApplication::sendEvent(w, &e);
     RunPending();
 }
@@ -343,6 +350,18 @@ uint32_t TFormDriver::PixelAt(TWinControl& Control, int X, int Y) {
     auto* r = FindRecord(Control.Handle());
     if (!r || !r->Backing.valid(X, Y)) return 0xFFFFFFFF;
     QRgb c = r->Backing.pixel(X, Y);
+    return static_cast<uint32_t>(qRed(c) | (qGreen(c) << 8) | (qBlue(c) << 16));
+}
+
+uint32_t TFormDriver::ShownPixelAt(TWinControl& Control, int X, int Y) {
+    RunPending();
+    auto* r = FindRecord(Control.Handle());
+    QWidget* w = WidgetOf(Control.Handle());
+    if (!r || !w) return 0xFFFFFFFF;
+    QImage shot = w->grab().toImage();
+    QPoint p = QPoint(X, Y) + ClientOffset(*r);
+    if (!shot.valid(p)) return 0xFFFFFFFF;
+    QRgb c = shot.pixel(p);
     return static_cast<uint32_t>(qRed(c) | (qGreen(c) << 8) | (qBlue(c) << 16));
 }
 

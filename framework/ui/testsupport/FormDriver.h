@@ -98,6 +98,9 @@ public:
     bool GrabScreen(const TRect& Area, const std::string& PngPath);
     // The colour (0x00BBGGRR) shown at a client point of a windowed control, after painting.
     uint32_t PixelAt(TWinControl& Control, int X, int Y);
+    // The colour the window shows on screen at a client point: the painted pixels with what is drawn
+    // over them (the caret).
+    uint32_t ShownPixelAt(TWinControl& Control, int X, int Y);
 
     void FormShownModal(TCustomForm& Form) override;
     TModalResult ModalIdle(TCustomForm& Form) override;
