@@ -33,10 +33,6 @@ void RegisterStyledArrowBitmaps() {
     });
 }
 
-TStyledBase::TStyledBase(TComponent* AOwner) : TCustomControl(AOwner) {
-    SetBounds(Left(), Top(), 75, 25);
-}
-
 TStyledCustomMenuButton::TStyledCustomMenuButton(TComponent* AOwner)
     : TStyledBase(AOwner), FGlyph(std::make_unique<TBitmap>()) {
     ControlStyle &= ~static_cast<TControlStyle>(csDoubleClicks);

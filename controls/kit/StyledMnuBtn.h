@@ -6,27 +6,10 @@
 #include <memory>
 #include <string>
 
+#include "controls/kit/StyledLabel.h"
 #include "framework/ui/Controls.h"
 
 namespace kit {
-
-// Where an attached label sits relative to its control (left = control left + OffsetX, bottom =
-// control top + OffsetY). The kit's controls in this program keep it off.
-class TStyledLabelInfo : public framework::TPersistent {
-public:
-    int OffsetX = 0;
-    int OffsetY = 0;
-    bool Visible = false;
-};
-
-class TStyledBase : public framework::TCustomControl {
-public:
-    explicit TStyledBase(framework::TComponent* AOwner);
-    TStyledLabelInfo& StyledLabelInfo() { return FStyledLabelInfo; }
-
-private:
-    TStyledLabelInfo FStyledLabelInfo;
-};
 
 enum TStyledMenuPosition { mpBelow, mpRight };
 
