@@ -123,5 +123,20 @@ TEST_F(MenuButtonTest, CaptionIsCentredWithoutTheGlyph) {
     EXPECT_LE(std::abs((left + right) / 2 - 37), 2);
 }
 
+TEST_F(MenuButtonTest, AcceleratorClicksAndOnlyEnterIsTakenAsADialogKey) {
+    Button->SetCaption("&Sorted");
+    EXPECT_EQ(Button->Perform(CM_DIALOGCHAR, 'X', 0), 0);
+    EXPECT_EQ(Button->Perform(CM_DIALOGCHAR, 's', 0), 1);
+    EXPECT_EQ(Log, (std::vector<std::string>{"click"}));
+    Log.clear();
+    Button->SetFocus();
+    Driver.RunPending();
+    EXPECT_EQ(Button->Perform(CM_DIALOGKEY, VK_ESCAPE, 0), 0);
+    EXPECT_EQ(Button->Perform(CM_DIALOGKEY, VK_TAB, 0), 0);
+    EXPECT_TRUE(Log.empty());
+    EXPECT_EQ(Button->Perform(CM_DIALOGKEY, VK_RETURN, 0), 1);
+    EXPECT_EQ(Log, (std::vector<std::string>{"click"}));
+}
+
 }  // namespace
 }  // namespace kit
