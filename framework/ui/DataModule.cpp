@@ -19,37 +19,14 @@ TDataModule::~TDataModule() {
 void TDataModule::DoDestroy() {
     if (FDestroyed) return;
     FDestroyed = true;
-    if (OnDestroy) {
-        try {
-            OnDestroy(this);
-        } catch (...) {
-            Application->HandleException(this);
-        }
-    }
+    FireNotifyEvent(OnDestroy, this);
 }
-
-namespace {
-void LoadedTree(TComponent* c) {
-    for (int i = 0; i < c->ComponentCount(); ++i) {
-        TComponent* child = c->Components(i);
-        LoadedTree(child);
-        if (child->ComponentState() & csLoading) child->Loaded();
-    }
-}
-}  // namespace
 
 void TDataModule::AfterConstruction() {
     if (FCreated) return;
     FCreated = true;
-    LoadedTree(this);
-    if (ComponentState() & csLoading) Loaded();
-    if (OnCreate) {
-        try {
-            OnCreate(this);
-        } catch (...) {
-            Application->HandleException(this);
-        }
-    }
+    FinishLoading(this);
+    FireNotifyEvent(OnCreate, this);
 }
 
 void TDataModule::GetChildren(const TGetChildProc& Proc, TComponent* Root) {

@@ -193,15 +193,12 @@ TCustomForm::~TCustomForm() {
     Application->ForgetForm(this);
 }
 
-void TCustomForm::DoDestroy() {
-    if (FDestroyed) return;
-    FDestroyed = true;
-    if (OnDestroy) {
-        try {
-            OnDestroy(this);
-        } catch (...) {
-            Application->HandleException(this);
-        }
+void FireNotifyEvent(const TNotifyEvent& Event, TComponent* Sender) {
+    if (!Event) return;
+    try {
+        Event(Sender);
+    } catch (...) {
+        Application->HandleException(Sender);
     }
 }
 
@@ -215,18 +212,22 @@ void LoadedTree(TComponent* c) {
 }
 }  // namespace
 
+void FinishLoading(TComponent* Root) {
+    LoadedTree(Root);
+    if (Root->ComponentState() & csLoading) Root->Loaded();
+}
+
+void TCustomForm::DoDestroy() {
+    if (FDestroyed) return;
+    FDestroyed = true;
+    FireNotifyEvent(OnDestroy, this);
+}
+
 void TCustomForm::AfterConstruction() {
     if (FCreated) return;
     FCreated = true;
-    LoadedTree(this);
-    if (ComponentState() & csLoading) Loaded();
-    if (OnCreate) {
-        try {
-            OnCreate(this);
-        } catch (...) {
-            Application->HandleException(this);
-        }
-    }
+    FinishLoading(this);
+    FireNotifyEvent(OnCreate, this);
 }
 
 void TCustomForm::SetMenu(TMainMenu* Value) {

@@ -352,4 +352,10 @@ extern TScreen* Screen;
 // The form a control sits on, or nil.
 TCustomForm* GetParentForm(const TControl* Control);
 
+// Shared by forms and data modules. Loaded on every component of Root still loading (children
+// first), then on Root. FireNotifyEvent runs Event if bound; an exception goes to the application's
+// handler.
+void FinishLoading(TComponent* Root);
+void FireNotifyEvent(const TNotifyEvent& Event, TComponent* Sender);
+
 }  // namespace framework
