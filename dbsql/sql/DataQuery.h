@@ -356,6 +356,8 @@ private:
     void ParseLanguage();
     void ParseEncrypted();
     void ParseUnion();
+    void ParseUpdateField(TItemLevel level);
+    void ParseUpdateValue();
     void ParseInsert();
     void ParseUpdate();
     void ParseDelete();

@@ -156,6 +156,7 @@ TExpToken* TDataQuery::ParseItem(const char* context, uint8_t flags, TItemLevel 
                 tree.reset(p.ParsePrimary(flags));
                 break;
         }
+        if (tree.get() == nullptr) SqlError(emptyMessage);
         // The parser checks the depth of outermost expressions only; those of a sub-select are
         // checked here, before anything walks them.
         if (dbengine::ExpTreeDepth(tree.get()) > dbengine::MaxExpTreeDepth)
@@ -678,6 +679,33 @@ void TDataQuery::ParseUnion() {
 
 // ---- INSERT, UPDATE, DELETE ----
 
+// An INSERT column or UPDATE SET target: a text constant stands for the column of that name.
+void TDataQuery::ParseUpdateField(TItemLevel level) {
+    dbengine::TExpressionParser& p = Parser();
+    UpdateFields.push_back(std::make_unique<TUpdateField>(this));
+    TUpdateField* field = UpdateFields.back().get();
+    p.MarkTextStart();
+    field->ColumnExpression = ParseItem("table column", 0, level, "Table column name is empty");
+    field->ColumnText = p.GetMarkedText();
+    const TExpToken* column = field->ColumnExpression;
+    if (column->Kind == dbengine::tkConstant && column->DataType == dbengine::fldString) {
+        field->ColumnName = column->Text;
+    } else {
+        field->ColumnName = column->ColumnName;
+        field->TableName = column->TableName;
+    }
+}
+
+void TDataQuery::ParseUpdateValue() {
+    dbengine::TExpressionParser& p = Parser();
+    UpdateValues.push_back(std::make_unique<TUpdateValue>(this));
+    TUpdateValue* value = UpdateValues.back().get();
+    p.MarkTextStart();
+    value->ValueExpression = ParseItem("value expression", dbengine::AllowParameters, TItemLevel::Expression,
+                                       "Value expression is empty");
+    value->ValueText = p.GetMarkedText();
+}
+
 void TDataQuery::ParseInsert() {
     dbengine::TExpressionParser& p = Parser();
     RequestLive = true;
@@ -698,19 +726,7 @@ void TDataQuery::ParseInsert() {
     }
     if (columnList) {
         for (;;) {
-            UpdateFields.push_back(std::make_unique<TUpdateField>(this));
-            TUpdateField* field = UpdateFields.back().get();
-            p.MarkTextStart();
-            field->ColumnExpression =
-                ParseItem("table column", 0, TItemLevel::Expression, "Table column name is empty");
-            field->ColumnText = p.GetMarkedText();
-            const TExpToken* column = field->ColumnExpression;
-            if (column->Kind == dbengine::tkConstant && column->DataType == dbengine::fldString) {
-                field->ColumnName = column->Text;
-            } else {
-                field->ColumnName = column->ColumnName;
-                field->TableName = column->TableName;
-            }
+            ParseUpdateField(TItemLevel::Expression);
             if (!p.IsTokenKind(',')) break;
             p.NextToken();
         }
@@ -724,12 +740,7 @@ void TDataQuery::ParseInsert() {
         p.NextToken();
         ExpectSymbol('(', "Left parentheses expected after VALUES keyword, instead found '");
         for (;;) {
-            UpdateValues.push_back(std::make_unique<TUpdateValue>(this));
-            TUpdateValue* value = UpdateValues.back().get();
-            p.MarkTextStart();
-            value->ValueExpression = ParseItem("value expression", dbengine::AllowParameters,
-                                               TItemLevel::Expression, "Value expression is empty");
-            value->ValueText = p.GetMarkedText();
+            ParseUpdateValue();
             if (!p.IsTokenKind(',')) break;
             p.NextToken();
         }
@@ -775,26 +786,9 @@ void TDataQuery::ParseUpdate() {
     }
     ExpectKeyword("SET", "SET keyword expected, instead found '");
     for (;;) {
-        UpdateFields.push_back(std::make_unique<TUpdateField>(this));
-        TUpdateField* field = UpdateFields.back().get();
-        p.MarkTextStart();
-        field->ColumnExpression =
-            ParseItem("table column", 0, TItemLevel::Primary, "Table column name is empty");
-        field->ColumnText = p.GetMarkedText();
-        const TExpToken* column = field->ColumnExpression;
-        if (column->Kind == dbengine::tkConstant && column->DataType == dbengine::fldString) {
-            field->ColumnName = column->Text;
-        } else {
-            field->ColumnName = column->ColumnName;
-            field->TableName = column->TableName;
-        }
+        ParseUpdateField(TItemLevel::Primary);
         ExpectSymbol('=', "Assignment (=) operator expected after column name, instead found '");
-        UpdateValues.push_back(std::make_unique<TUpdateValue>(this));
-        TUpdateValue* value = UpdateValues.back().get();
-        p.MarkTextStart();
-        value->ValueExpression = ParseItem("value expression", dbengine::AllowParameters,
-                                           TItemLevel::Expression, "Value expression is empty");
-        value->ValueText = p.GetMarkedText();
+        ParseUpdateValue();
         if (!p.IsTokenKind(',')) break;
         p.NextToken();
     }
