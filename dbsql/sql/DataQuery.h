@@ -1,0 +1,393 @@
+#pragma once
+// The parsed-statement model: one TDataQuery per statement or sub-statement (UNION part, source
+// of INSERT ... SELECT, sub-select), owned by its TQueryStatement, with the items the parser
+// fills and binding and execution read. Expression trees inside come from the engine's
+// expression parser; the model owns them and gives them back to the token pool.
+
+#include <bitset>
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dbengine/session/QueryHooks.h"
+#include "dbsql/sql/SourceTable.h"
+
+namespace dbengine {
+class TExpressionParser;
+}
+
+namespace dbsql {
+
+class TQueryStatement;
+class TDataQuery;
+
+// Statement kinds (TDataQuery::Kind).
+constexpr uint8_t skUnknown = 0;
+constexpr uint8_t skSelect = 1;
+constexpr uint8_t skInsert = 2;
+constexpr uint8_t skUpdate = 3;
+constexpr uint8_t skDelete = 4;
+constexpr uint8_t skCreateTable = 5;
+constexpr uint8_t skAlterTable = 6;
+constexpr uint8_t skDropTable = 7;
+constexpr uint8_t skCreateIndex = 8;
+constexpr uint8_t skDropIndex = 9;
+constexpr uint8_t skStartTransaction = 10;
+constexpr uint8_t skRollback = 11;
+constexpr uint8_t skCommit = 12;
+
+// The kind's name in messages: "UNKNOWN", "SELECT", ..., "COMMIT".
+std::string StatementKindName(uint8_t kind);
+
+// Aggregate kinds of a select item.
+constexpr uint8_t akNone = 0;
+constexpr uint8_t akSum = 1;
+constexpr uint8_t akRunSum = 2;
+constexpr uint8_t akMin = 3;
+constexpr uint8_t akMax = 4;
+constexpr uint8_t akAvg = 5;
+constexpr uint8_t akCount = 6;
+
+// One item of the select list.
+class TResultField {
+public:
+    explicit TResultField(TDataQuery* query) : Query(query) {}
+    ~TResultField();
+    TResultField(const TResultField&) = delete;
+    TResultField& operator=(const TResultField&) = delete;
+
+    // Stores a changed name; an empty ResultName takes it too, unless it is "*".
+    void SetColumnName(const std::string& name);
+
+    TDataQuery* Query;
+    TSourceTable* SourceTable = nullptr;
+    std::string ColumnName;
+    int16_t FieldNumber = 0;
+    std::string TableName;  // the correlation name written before the column
+    uint8_t DataType = 0, SubType = 0, Size = 0, Scale = 0;
+    std::string ResultName;
+    bool DefaultName = true;
+    int16_t ResultFieldNumber = 0;
+    bool IsExpression = false;
+    uint8_t AggregateKind = akNone;
+    int16_t AvgCountField = 0;
+    bool CountStar = false;
+    std::string SourceText;
+    dbengine::TExpToken* Expression = nullptr;  // owned
+};
+
+// One INSERT column or UPDATE SET target.
+class TUpdateField {
+public:
+    explicit TUpdateField(TDataQuery* query) : Query(query) {}
+    ~TUpdateField();
+    TUpdateField(const TUpdateField&) = delete;
+    TUpdateField& operator=(const TUpdateField&) = delete;
+
+    TDataQuery* Query;
+    TSourceTable* SourceTable = nullptr;
+    std::string ColumnName;  // "*" for every column of the table when INSERT names none
+    int16_t FieldNumber = 0;
+    std::string TableName;
+    uint8_t DataType = 0, SubType = 0, Size = 0, Scale = 0;
+    std::string ColumnText;
+    dbengine::TExpToken* ColumnExpression = nullptr;  // owned
+};
+
+// One INSERT value or UPDATE SET value, parallel to the update fields.
+class TUpdateValue {
+public:
+    explicit TUpdateValue(TDataQuery* query) : Query(query) {}
+    ~TUpdateValue();
+    TUpdateValue(const TUpdateValue&) = delete;
+    TUpdateValue& operator=(const TUpdateValue&) = delete;
+
+    TDataQuery* Query;
+    std::string ValueText;
+    dbengine::TExpToken* ValueExpression = nullptr;  // owned
+};
+
+// One column of CREATE TABLE or one column item of ALTER TABLE.
+class TCreateField {
+public:
+    explicit TCreateField(TDataQuery* query) : Query(query) {}
+    ~TCreateField();
+    TCreateField(const TCreateField&) = delete;
+    TCreateField& operator=(const TCreateField&) = delete;
+
+    // Copies name, number and type from Definition (a string's definition size counts the
+    // terminating zero). For a renaming REDEFINE the old name, held by the definition's Third
+    // link, becomes ColumnName and the definition's name NewColumnName.
+    void ApplyDefinition(int16_t fieldNumber);
+
+    TDataQuery* Query;
+    std::string ColumnName;
+    std::string NewColumnName;
+    int16_t FieldNumber = 0;
+    uint8_t DataType = 0, SubType = 0, Size = 0, Scale = 0;
+    std::string Description;
+    bool DescriptionGiven = false;
+    bool Required = false;
+    bool RequiredGiven = false;
+    uint8_t CharCase = 0;  // 0 no change, 1 lower, 2 upper
+    bool CharCaseGiven = false;
+    std::string MinValue;
+    bool MinGiven = false;
+    std::string MaxValue;
+    bool MaxGiven = false;
+    std::string DefaultValue;
+    bool DefaultGiven = false;
+    bool IsAdd = false, IsRedefine = false, IsDrop = false;
+    int16_t Position = 0;  // AT n, 0 when not given
+    std::string DefinitionText;
+    // Name, data type and size; a renaming REDEFINE keeps the old name's tree in Third. Owned.
+    dbengine::TExpToken* Definition = nullptr;
+};
+
+// Compression of an index (TCreateIndex::Compression).
+constexpr uint8_t icNone = 0;
+constexpr uint8_t icDupByte = 1;
+constexpr uint8_t icTrailByte = 2;
+constexpr uint8_t icFull = 3;
+
+// One index definition: primary key, CREATE INDEX, a key item of ALTER TABLE or the TEXT INDEX.
+class TCreateIndex {
+public:
+    explicit TCreateIndex(TDataQuery* query) : Query(query) {}
+    ~TCreateIndex();
+    TCreateIndex(const TCreateIndex&) = delete;
+    TCreateIndex& operator=(const TCreateIndex&) = delete;
+
+    // ColumnNames from Columns: each tree's column name, or the text of a non-null string constant.
+    void BuildColumnNames();
+
+    TDataQuery* Query;
+    std::string IndexName;
+    std::vector<std::string> ColumnNames;
+    bool Descending = false;
+    bool Unique = false;
+    bool NoCase = false;
+    uint8_t Compression = icNone;
+    bool IsAdd = false, IsRedefine = false, IsDrop = false;
+    std::string ColumnText;                     // the last index column as written
+    std::vector<dbengine::TExpToken*> Columns;  // in the order written; owned
+};
+
+class TOrderByField {
+public:
+    explicit TOrderByField(TDataQuery* query) : Query(query) {}
+    TDataQuery* Query;
+    std::string ColumnName;
+    std::string TableName;
+    int16_t ColumnNumber = 0;  // 1-based when the item is a number
+    bool Descending = false;
+};
+
+class TGroupByField {
+public:
+    explicit TGroupByField(TDataQuery* query) : Query(query) {}
+    TDataQuery* Query;
+    std::string ColumnName;
+    std::string TableName;
+    int16_t ColumnNumber = 0;
+};
+
+// The scalar state of a query, which a re-parse puts back to these defaults.
+struct TDataQueryScalars {
+    bool Executed = false;
+    bool IsNested = false;
+    uint8_t Kind = skUnknown;
+    bool Parenthesized = false;
+    double ExecutionTime = 0;
+    int32_t RowsAffected = 0;
+    int32_t MaxRowCount = -1;
+    bool Distinct = false;
+    bool HasAvg = false;
+    bool HasExpressionColumns = false;
+    bool HasBlobExpression = false;
+    bool HasJoinResidual = false;
+    bool HasTableResidual = false;
+    bool HasJoins = false;
+    bool NoJoinOptimize = false;
+    bool HasWhere = false;
+    bool HasHaving = false;
+    bool HasOrderBy = false;
+    bool OrderByIndexFound = false;
+    uint8_t ResultIndex = 255;  // natural order
+    bool OrderByOnExpression = false;
+    bool OrderByNoCase = false;
+    bool HasGroupBy = false;
+    bool OrderBySatisfied = false;
+    bool AggregateOnly = false;
+    bool CountStarOnly = false;
+    bool LiveResult = false;
+    bool InMemory = false;
+    bool InsertFromSelect = false;
+    TDataQuery* InsertSource = nullptr;
+    bool IsUnionPart = false;
+    bool HasUnion = false;
+    bool UnionAll = true;
+    TDataQuery* UnionQuery = nullptr;
+    TDataQuery* UnionMaster = nullptr;
+    std::string TargetTableName;
+    std::string IndexName;
+    bool HasBlobColumns = false;
+    bool LockSourceTables = false;
+    TSourceTable* DrivingTable = nullptr;
+    bool Encrypted = false;
+    std::string Password;
+    uint16_t LanguageId = 0;
+    uint16_t SortId = 0;
+    uint16_t BlobBlockSize = 512;
+    std::string Description;
+    uint16_t UserMajorVersion = 1;
+    uint16_t UserMinorVersion = 0;
+    uint32_t LastAutoInc = 0xFFFFFFFF;  // -1: the counter is kept
+    bool NoAutoInc = false;
+    bool NoBackup = false;
+    int32_t CommitInterval = 0;
+    bool CommitFlush = false;
+    bool EncryptedGiven = false;
+    bool LanguageGiven = false;
+    bool SortGiven = false;
+    bool BlobBlockSizeGiven = false;
+    bool DescriptionGiven = false;
+    bool UserMajorVersionGiven = false;
+    bool UserMinorVersionGiven = false;
+    bool CommitIntervalGiven = false;
+    int32_t TopCount = -1;
+    bool IfExists = false;
+    bool IfNotExists = false;
+    bool FirstGroup = false;
+    bool StopWordsGiven = false;
+    std::bitset<256> SpaceChars;
+    std::bitset<256> IncludeChars;
+    bool SelectAll = false;
+};
+
+class TDataQuery : public dbengine::TDataQuery, public TDataQueryScalars {
+public:
+    // A query of the statement with every default set and empty lists; whoever creates it
+    // registers it with TQueryStatement::AddQuery.
+    explicit TDataQuery(TQueryStatement* statement);
+    ~TDataQuery() override;
+    TDataQuery(const TDataQuery&) = delete;
+    TDataQuery& operator=(const TDataQuery&) = delete;
+
+    // Scalar state back to the defaults, stop words cleared; the lists, the items and the
+    // condition trees stay. RequestLive and SubSelect, which callers set before the parse, stay.
+    void Reset();
+
+    // Parses one statement from the statement's parser, starting at its current token.
+    void ParseStatement(bool nested, bool unionPart, dbengine::TDataQuery* unionMaster) override;
+
+    // Passes the database to the session's hook with the access code of the kind.
+    void ReportDatabaseAccess(dbengine::TDataDirectory* database);
+
+    // Grouping, sub-select binding and filtering belong to binding and execution; until a query
+    // is bound there is nothing to group, bind or filter.
+    bool AccumulateGroupRecord(bool newGroup, uint8_t* recordA, uint8_t* recordB) override;
+    bool FinishGroupRecord(uint8_t flag, uint8_t* record, uint8_t* otherRecord) override;
+    bool GroupFilter(uint8_t flag, uint8_t* record, uint8_t* otherRecord) override;
+    bool BindSubSelectColumn(dbengine::TExpToken* node) override;
+    void ApplySubSelectFilter(dbengine::TExpToken* comparison) override;
+    dbengine::TDataCursor* ResultCursor() override { return FResultCursor; }
+
+    TQueryStatement* Statement;
+    dbengine::TDataDirectory* ResultDatabase = nullptr;
+    std::vector<std::unique_ptr<TOrderByField>> OrderByFields;
+    std::vector<std::unique_ptr<TGroupByField>> GroupByFields;
+    std::vector<std::unique_ptr<TSourceTable>> SourceTables;
+    std::vector<std::unique_ptr<TSourceTable>> FunctionTables;
+    std::vector<std::unique_ptr<TResultField>> ResultFields;
+    std::vector<std::unique_ptr<TUpdateField>> UpdateFields;
+    std::vector<std::unique_ptr<TUpdateValue>> UpdateValues;
+    std::vector<std::unique_ptr<TCreateField>> CreateFields;
+    std::vector<std::unique_ptr<TCreateIndex>> CreateIndexes;
+    std::unique_ptr<TCreateIndex> TextIndex;
+    dbengine::TExpToken* WhereCondition = nullptr;          // owned
+    dbengine::TExpToken* HavingCondition = nullptr;         // owned
+    dbengine::TExpToken* JoinResidualCondition = nullptr;   // owned
+    dbengine::TExpToken* TableResidualCondition = nullptr;  // owned
+    void* TableFilter = nullptr;
+    void* SubSelectFilter = nullptr;
+    std::vector<std::string> StopWords;
+
+private:
+    // The grammar (SqlGrammar.cpp, SqlDefinitionGrammar.cpp).
+    dbengine::TExpressionParser& Parser() const;
+    [[noreturn]] void SqlError(const std::string& message) const;
+    [[noreturn]] void ExpectedFound(const std::string& prefix) const;
+    bool Keyword(const char* word) const;
+    bool AnyKeyword(std::initializer_list<const char*> words) const;
+    void ExpectKeyword(const char* word, const std::string& prefix);
+    void ExpectSymbol(char symbol, const std::string& prefix);
+    std::string ConsumeText();
+    // The current token as an integer token within [min, max]; else the prefix, the token and "'".
+    int64_t ConsumeInteger(int64_t min, int64_t max, const std::string& prefix);
+    enum class TItemLevel { Expression, Unary, Primary };
+    dbengine::TExpToken* ParseItem(const char* context, uint8_t flags, TItemLevel level,
+                                   const char* emptyMessage, bool fromEndsItem = false);
+    void AndIntoWhere(dbengine::TExpToken* condition);
+    void CheckEndOfStatement();
+
+    void ParseSelect();
+    void ParseSelectItem();
+    void ParseInto();
+    void ParseFromSources(bool updateFrom);
+    TSourceTable* AddSourceTable(bool atFront);
+    std::string ParseTableReference(TSourceTable* table, const std::string& missingMessage);
+    // AS name, or a bare name that does not end the source; true when one was written.
+    bool ParseCorrelationName(std::string& name, bool joinedTable);
+    // The current token is a word that ends a FROM source of this kind of statement.
+    bool IsSourceEnd() const;
+    void CheckDuplicateCorrelation(const TSourceTable* table) const;
+    void ParseJoins(int& openParens);
+    void ParseWhere();
+    void ParseColumnItem(std::string& tableName, std::string& columnName, int16_t& columnNumber,
+                         const std::string& message);
+    void ParseGroupBy();
+    void ParseHaving();
+    void ParseOrderBy();
+    void ParseTop();
+    void ParseWithLocks();
+    void ParseLanguage();
+    void ParseEncrypted();
+    void ParseUnion();
+    void ParseUpdateField(TItemLevel level);
+    void ParseUpdateValue();
+    void ParseInsert();
+    void ParseUpdate();
+    void ParseDelete();
+    void ParseCommitClause();
+    void ParseTransaction();
+
+    void ParseTableTarget(const std::string& missingMessage);
+    void ParseIfNotExists();
+    void ParseIfExists();
+    void ParseCreateTable();
+    void ParseCreateIndex();
+    void ParseAlterTable();
+    void ParseDropTable();
+    void ParseDropIndex();
+    void ParseColumnDefinition(TCreateField* field, bool typeRequired);
+    void ParseColumnOptions(TCreateField* field, bool alter);
+    void ParseKeyOptions(TCreateIndex* index);
+    void ParseKeyColumns(TCreateIndex* index);
+    void ParseCompress(TCreateIndex* index);
+    void ParsePrimaryKey(TCreateIndex* index);
+    bool IsKeyStart() const;
+    void SkipConstraint();
+    void ParseLastAutoInc();
+    void ParseTableOptions(bool alter);
+    void ParseTextIndex();
+    std::string ParseConstantText(const char* context, const char* emptyMessage);
+
+    dbengine::TDataCursor* FResultCursor = nullptr;
+    // The SELECT of INSERT ... SELECT (and its UNION parts): NOAUTOINC and COMMIT end its sources.
+    bool FInsertSource = false;
+};
+
+}  // namespace dbsql
