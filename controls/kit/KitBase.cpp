@@ -285,9 +285,10 @@ const TKitSystemFlags& SystemFlags() {
 }
 
 int ColorDepth() {
-    HDC dc = CreateCompatibleDC(0);
+    // The screen's context stands for a context made for the display.
+    HDC dc = GetDC(0);
     int depth = GetDeviceCaps(dc, PLANES) * GetDeviceCaps(dc, BITSPIXEL);
-    DeleteDC(dc);
+    ReleaseDC(0, dc);
     return depth;
 }
 
