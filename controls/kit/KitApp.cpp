@@ -90,7 +90,8 @@ TKitTimerItem* TKitTimerPool::ItemByIdent(uint16_t Ident) const {
 }
 
 int TKitTimerPool::ActiveTimers() const {
-    return static_cast<int>(std::count_if(FItems.begin(), FItems.end(), [](auto* i) { return i && i->Enabled(); }));
+    return static_cast<int>(
+        std::count_if(FItems.begin(), FItems.end(), [](auto* i) { return i && i->Enabled(); }));
 }
 
 int TKitTimerPool::AddTimerItem(uint16_t Ident, uint32_t Interval, TKitTimerCallback Callback) {
@@ -149,7 +150,8 @@ void TKitTimerPool::ActivatePool(bool On) {
     FActive = false;
     KillTimer(FWindow, PoolTimerId);
     if (On && ActiveTimers() > 0) {
-        if (SetTimer(FWindow, PoolTimerId, FMinInterval) == 0) throw EOutOfResources("Not enough timers available");
+        if (SetTimer(FWindow, PoolTimerId, FMinInterval) == 0)
+            throw EOutOfResources("Not enough timers available");
         FTickCounter = 1;
         FActive = true;
     }
@@ -242,7 +244,8 @@ void TKitIniCtrl::SetAlphaCounter(bool Value) {
 
 KitEOneInstError::KitEOneInstError(const std::string& ComponentName, int Kind)
     : Exception(Kind == 0 ? ComponentName + ":\rInvalid owner (<>TForm) or second instance on a form"
-                          : ComponentName + ":\rAlready one " + ComponentName + " control in this project!") {}
+                          : ComponentName + ":\rAlready one " + ComponentName + " control in this project!") {
+}
 
 bool CheckSingleOnOwner(TComponent* Owner, TPersistentClass InstanceClass, bool AcceptOtherOwners) {
     if (InstanceClass == nullptr) return false;

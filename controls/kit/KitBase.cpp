@@ -72,7 +72,8 @@ void TKitBaseContainer::Change() {
 }
 
 std::string ListSignature(int Kind) {
-    static const char* const signatures[] = {"KitIML30", "KitBML30", "KitWVL30", "KitSLL30", "KitGLL50", "KitRTL50"};
+    static const char* const signatures[] = {"KitIML30", "KitBML30", "KitWVL30",
+                                             "KitSLL30", "KitGLL50", "KitRTL50"};
     return Kind >= 0 && Kind < 6 ? signatures[Kind] : "";
 }
 

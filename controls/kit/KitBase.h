@@ -93,7 +93,8 @@ private:
 
 class TKitCustomImageList : public TKitCustomContainer {
 public:
-    TKitCustomImageList(framework::TComponent* AOwner, TKitListKind Kind) : TKitCustomContainer(AOwner, Kind) {}
+    TKitCustomImageList(framework::TComponent* AOwner, TKitListKind Kind)
+        : TKitCustomContainer(AOwner, Kind) {}
     TKitSavePixelFormat DefaultPixelFormat = spfDefault;
 };
 
@@ -203,14 +204,37 @@ protected:
 // ---- Theme library --------------------------------------------------------------------------------
 
 // The entry points of the theme library, resolved by name when the library is present.
-inline constexpr std::array<const char*, 31> ThemeEntryPointNames = {
-    "DrawThemeEdge", "DrawThemeBackground", "DrawThemeParentBackground", "DrawThemeText", "DrawThemeIcon",
-    "OpenThemeData", "CloseThemeData", "IsThemeBackgroundPartiallyTransparent", "GetThemeBackgroundContentRect",
-    "SetWindowTheme", "SetThemeAppProperties", "IsThemePartDefined", "GetThemeColor", "GetThemeMetric",
-    "GetThemeString", "GetThemeBool", "GetThemeInt", "GetThemeEnumValue", "GetThemePosition", "GetThemeFont",
-    "GetThemeRect", "GetThemeFilename", "GetThemeSysColor", "GetThemeSysColorBrush", "GetThemeSysBool",
-    "IsThemeActive", "IsAppThemed", "GetWindowTheme", "EnableThemeDialogTexture", "IsThemeDialogTextureEnabled",
-    "EnableTheming"};
+inline constexpr std::array<const char*, 31> ThemeEntryPointNames = {"DrawThemeEdge",
+                                                                     "DrawThemeBackground",
+                                                                     "DrawThemeParentBackground",
+                                                                     "DrawThemeText",
+                                                                     "DrawThemeIcon",
+                                                                     "OpenThemeData",
+                                                                     "CloseThemeData",
+                                                                     "IsThemeBackgroundPartiallyTransparent",
+                                                                     "GetThemeBackgroundContentRect",
+                                                                     "SetWindowTheme",
+                                                                     "SetThemeAppProperties",
+                                                                     "IsThemePartDefined",
+                                                                     "GetThemeColor",
+                                                                     "GetThemeMetric",
+                                                                     "GetThemeString",
+                                                                     "GetThemeBool",
+                                                                     "GetThemeInt",
+                                                                     "GetThemeEnumValue",
+                                                                     "GetThemePosition",
+                                                                     "GetThemeFont",
+                                                                     "GetThemeRect",
+                                                                     "GetThemeFilename",
+                                                                     "GetThemeSysColor",
+                                                                     "GetThemeSysColorBrush",
+                                                                     "GetThemeSysBool",
+                                                                     "IsThemeActive",
+                                                                     "IsAppThemed",
+                                                                     "GetWindowTheme",
+                                                                     "EnableThemeDialogTexture",
+                                                                     "IsThemeDialogTextureEnabled",
+                                                                     "EnableTheming"};
 inline constexpr const char* ThemeLibraryName = "UxTheme.dll";
 
 // The system has no theme library: it is never present, every entry point stays empty and the kit

@@ -61,9 +61,9 @@ TEST(KitBaseTest, GlobalListsAreStoredAsTheirSignature) {
         TKitCustomImageList* List;
         std::string Stored;  // the bytes of "Internal" (property name and string value)
     };
-    for (const auto& [list, stored] : {Case{bitmaps.get(), std::string("\x08InternalKitBML30", 17)},
-                                      Case{images.get(), std::string("\x08InternalKitIML30", 17)},
-                                      Case{local.get(), ""}}) {
+    for (const auto& [list, stored] :
+         {Case{bitmaps.get(), std::string("\x08InternalKitBML30", 17)},
+          Case{images.get(), std::string("\x08InternalKitIML30", 17)}, Case{local.get(), ""}}) {
         c->SetImageList(list);
         TMemFiler filer;
         filer.Writer().WriteProperties(c.get());

@@ -31,7 +31,16 @@ enum TKitBorderStyle {
     lsDoubleRaised,
     lsDoubleLowered
 };
-enum TKitEdgeStyle { etRaisedInner, etRaisedOuter, etSunkenInner, etSunkenOuter, etBump, etEtched, etRaised, etSunken };
+enum TKitEdgeStyle {
+    etRaisedInner,
+    etRaisedOuter,
+    etSunkenInner,
+    etSunkenOuter,
+    etBump,
+    etEtched,
+    etRaised,
+    etSunken
+};
 enum TKitFrameSide { fsBottom, fsLeft, fsRight, fsTop };
 enum TKitTextArrange { taLeft, taLeftTop, taRight, taRightTop, taTop, taTopLeft, taBottom, taBottomLeft };
 enum TKitArrowPosition { apRightText, apLeftText, apRightGlyph, apLeftGlyph };
@@ -93,18 +102,27 @@ enum TKitThreeDStyle {
 enum TKitThreeDOrientation { toBottomLeft, toBottomRight, toTopLeft, toTopRight };
 enum TKitDisabledStyle { dsAuto, dsStandard, ds3d, dsNone };
 enum TKitTransparentMode { tpNone, tpRestoreBack, tpTransparentColor, tpRBTranspColor };
-enum TKitBitmapStyle { sbNone, sbAutosize, sbCenter, sbStretch, sbTile, sbKeepAspRatio, sbKeepWidth, sbKeepHeight };
+enum TKitBitmapStyle {
+    sbNone,
+    sbAutosize,
+    sbCenter,
+    sbStretch,
+    sbTile,
+    sbKeepAspRatio,
+    sbKeepWidth,
+    sbKeepHeight
+};
 
 // Subranges: the writers that take them ignore values outside the range.
-using TKitAngle = uint16_t;         // 0..360
-using TKitDDArrowSize = int;        // 2..10
-using TKitBevelWidth = int;         // 0..50
-using TKitBorderWidth = int;        // 0..255
-using TKitColorCount = int;         // 2..236
-using TKitShadowDepth = int;        // 0..40
-using TKitNumGlyphs = int;          // 0..5
-using TKitTimerInterval = uint32_t; // 1..65535 (milliseconds)
-using TKitBrightness = int;         // -255..255
+using TKitAngle = uint16_t;          // 0..360
+using TKitDDArrowSize = int;         // 2..10
+using TKitBevelWidth = int;          // 0..50
+using TKitBorderWidth = int;         // 0..255
+using TKitColorCount = int;          // 2..236
+using TKitShadowDepth = int;         // 0..40
+using TKitNumGlyphs = int;           // 0..5
+using TKitTimerInterval = uint32_t;  // 1..65535 (milliseconds)
+using TKitBrightness = int;          // -255..255
 // A set of TKitFrameSide: bit (1 << side).
 using TKitFrameSides = uint8_t;
 
@@ -122,15 +140,20 @@ inline constexpr std::array<uint32_t, 9> AlignmentTextFormat = {
 };
 
 // Identifiers that old streams hold in place of ubsAutoDetect, ubsWin31 and ubsWin40.
-inline constexpr std::array<const char*, 3> LegacyButtonStyleNames = {"nbsAutoDetect", "nbsWin31", "nbsWin40"};
+inline constexpr std::array<const char*, 3> LegacyButtonStyleNames = {"nbsAutoDetect", "nbsWin31",
+                                                                      "nbsWin40"};
 
 // Focus-rectangle option bits of the glyph-and-text painter.
 constexpr uint32_t FocusStyleFlags(TKitGlyphTextFocusStyle Style) {
     switch (Style) {
-        case fcText: return 64;
-        case fcGlyph: return 128;
-        case fcGlyphText: return 256;
-        default: return 0;
+        case fcText:
+            return 64;
+        case fcGlyph:
+            return 128;
+        case fcGlyphText:
+            return 256;
+        default:
+            return 0;
     }
 }
 

@@ -119,11 +119,13 @@ TEST(KitLzrwTest, DamagedInputRaisesTheCoderError) {
         {"truncated run", {0x40, 0x80, 0x00, 0x00, 0x00, 0x54}, 200},
         {"truncated match", {0x40, 0x40, 0x00, 'a', 0x00}, 64},
         {"literal past the capacity", {0x40, 0x00, 0x00, 'a', 'b', 'c'}, 2},
-        {"control word without item", {0x40, 0x00, 0x00, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j', 'k',
-                                       'l', 'm', 'n', 'o', 'p', 0x00, 0x00},
+        {"control word without item",
+         {0x40, 0x00, 0x00, 'a', 'b', 'c', 'd', 'e', 'f',  'g', 'h',
+          'i',  'j',  'k',  'l', 'm', 'n', 'o', 'p', 0x00, 0x00},
          64},
-        {"control word cut in half", {0x40, 0x00, 0x00, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j', 'k',
-                                      'l', 'm', 'n', 'o', 'p', 0x00},
+        {"control word cut in half",
+         {0x40, 0x00, 0x00, 'a', 'b', 'c', 'd', 'e', 'f', 'g',
+          'h',  'i',  'j',  'k', 'l', 'm', 'n', 'o', 'p', 0x00},
          64},
     };
     for (const auto& c : cases) {
@@ -225,9 +227,9 @@ TEST(KitLzrwTest, DamagedBlockStreamsStopWithAnError) {
         for (int i = 0; i < 16; ++i) many.insert(many.end(), {0x00, 0x0F, 0xEF, 'x'});  // 16 x 4095 bytes
         TMemoryStream t2;
         EXPECT_THROW(
-            ReadCompressedBlock(Block(s, {static_cast<int32_t>(many.size()) + 4, static_cast<int32_t>(many.size())},
-                                      many),
-                                &t2),
+            ReadCompressedBlock(
+                Block(s, {static_cast<int32_t>(many.size()) + 4, static_cast<int32_t>(many.size())}, many),
+                &t2),
             EInvalidPointer);
     }
 }

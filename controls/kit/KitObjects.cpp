@@ -165,8 +165,9 @@ void TKit3DCaption::Assign(TPersistent* Source) {
 
 std::string TKit3DCaption::SummaryText() const {
     // tdPColorRaised has no name of its own: its text is the bare braces.
-    static const char* const names[] = {"Disabled", "sunken",  "raised",  "sunken shadow", "raised shadow", "PColor sunken",
-                                        "",         "shadow",  "outline", "extrude",       "extrude enh"};
+    static const char* const names[] = {"Disabled",      "sunken",        "raised",     "sunken shadow",
+                                        "raised shadow", "PColor sunken", "",           "shadow",
+                                        "outline",       "extrude",       "extrude enh"};
     return std::string("{") + names[FStyle] + "}";
 }
 
@@ -295,7 +296,8 @@ void TKitGradient::BuildSteps() {
     } else if (FUserColors.size() >= 2) {
         int k = FColorCount / static_cast<int>(FUserColors.size());
         AddSteps(FUserColors[0], FUserColors[1], k, true);
-        for (size_t i = 1; i + 1 < FUserColors.size(); ++i) AddSteps(FUserColors[i], FUserColors[i + 1], k, false);
+        for (size_t i = 1; i + 1 < FUserColors.size(); ++i)
+            AddSteps(FUserColors[i], FUserColors[i + 1], k, false);
     }
     if (FPaletteRealize && !FSteps.empty()) {
         std::vector<TPaletteEntry> entries;
@@ -338,7 +340,8 @@ void TKitGradient::DefineProperties(TFiler* Filer) {
             Reader->ReadListBegin();
             BeginUpdate();
             try {
-                while (!Reader->EndOfList()) FUserColors.push_back(static_cast<TColor>(Reader->ReadInteger()));
+                while (!Reader->EndOfList())
+                    FUserColors.push_back(static_cast<TColor>(Reader->ReadInteger()));
                 Reader->ReadListEnd();
             } catch (...) {
                 EndUpdate(true);
@@ -355,8 +358,9 @@ void TKitGradient::DefineProperties(TFiler* Filer) {
 }
 
 std::string TKitGradient::SummaryText() const {
-    static const char* const names[] = {"horizontal", "vertical",    "square",       "elliptic",      "top left",
-                                        "top right",  "bottom left", "bottom right", "top left diag", "top right diag"};
+    static const char* const names[] = {"horizontal",    "vertical",      "square",      "elliptic",
+                                        "top left",      "top right",     "bottom left", "bottom right",
+                                        "top left diag", "top right diag"};
     return std::string(names[FStyle]) + ", Col: " + std::to_string(FColorCount) +
            (FTwoColors ? ", 2 col mode" : ", mult. col mode");
 }

@@ -78,9 +78,12 @@ TEST(KitObjectsTest, AngleAndSetPosition) {
 
 TEST(KitObjectsTest, SummaryTexts) {
     TKitFxCaption caption;
-    const std::pair<TKitThreeDStyle, const char*> styles[] = {
-        {tdNone, "{Disabled}"},          {tdSunken, "{sunken}"}, {tdRaisedShadow, "{raised shadow}"},
-        {tdPColorSunken, "{PColor sunken}"}, {tdPColorRaised, "{}"}, {tdExtrudeEnh, "{extrude enh}"}};
+    const std::pair<TKitThreeDStyle, const char*> styles[] = {{tdNone, "{Disabled}"},
+                                                              {tdSunken, "{sunken}"},
+                                                              {tdRaisedShadow, "{raised shadow}"},
+                                                              {tdPColorSunken, "{PColor sunken}"},
+                                                              {tdPColorRaised, "{}"},
+                                                              {tdExtrudeEnh, "{extrude enh}"}};
     for (auto [style, text] : styles) {
         caption.SetStyle(style);
         EXPECT_EQ(caption.SummaryText(), text);

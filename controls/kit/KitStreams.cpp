@@ -92,19 +92,27 @@ void PutU32(std::vector<uint8_t>& v, uint32_t x) {
 
 int BitsForDepth(int Depth) {
     switch (Depth) {
-        case 2: return 1;
-        case 16: return 4;
-        case 256: return 8;
-        default: return 24;  // the display (true colour here) and 16 or 32 bits
+        case 2:
+            return 1;
+        case 16:
+            return 4;
+        case 256:
+            return 8;
+        default:
+            return 24;  // the display (true colour here) and 16 or 32 bits
     }
 }
 
 TPixelFormat FormatForBits(int Bits) {
     switch (Bits) {
-        case 1: return pf1bit;
-        case 4: return pf4bit;
-        case 8: return pf8bit;
-        default: return pf24bit;
+        case 1:
+            return pf1bit;
+        case 4:
+            return pf4bit;
+        case 8:
+            return pf8bit;
+        default:
+            return pf24bit;
     }
 }
 

@@ -52,10 +52,17 @@ std::string SystemFolder() {
 std::string PathPrefix(TKitPathPrefix Prefix, bool WithSlash) {
     std::string folder;
     switch (Prefix) {
-        case ppWindows: folder = WindowsFolder(); break;
-        case ppSystem: folder = SystemFolder(); break;
-        case ppProgram: folder = ProgramFolder(); break;
-        case ppFixed: return {};
+        case ppWindows:
+            folder = WindowsFolder();
+            break;
+        case ppSystem:
+            folder = SystemFolder();
+            break;
+        case ppProgram:
+            folder = ProgramFolder();
+            break;
+        case ppFixed:
+            return {};
     }
     return WithSlash ? AddBackslash(folder) : RemoveBackslash(folder);
 }
