@@ -271,47 +271,18 @@ void TKitGradient::Change() {
     TKitObject::Change();
 }
 
-void TKitGradient::AddSteps(TColor A, TColor B, int Count, bool First) {
-    if (Count <= 0) return;
-    uint32_t a = ColorToRGB(A);
-    uint32_t b = ColorToRGB(B);
-    if (First) FSteps.clear();
-    for (int i = First ? 0 : 1; i < Count; ++i) {
-        uint32_t step = 0;
-        for (int shift = 0; shift <= 16; shift += 8) {
-            int ca = static_cast<int>((a >> shift) & 0xFF);
-            int cb = static_cast<int>((b >> shift) & 0xFF);
-            int c = Count == 1 ? ca : ca + MulDiv(i, cb - ca, Count - 1);
-            step |= static_cast<uint32_t>(static_cast<uint8_t>(c)) << shift;
-        }
-        FSteps.push_back(step);
-    }
-}
-
 void TKitGradient::BuildSteps() {
     FreePalette();
     FSteps.clear();
     if (FTwoColors) {
-        AddSteps(FColor, FEndColor, FColorCount, true);
+        GradientSteps(FColor, FEndColor, FColorCount, &FSteps, true);
     } else if (FUserColors.size() >= 2) {
         int k = FColorCount / static_cast<int>(FUserColors.size());
-        AddSteps(FUserColors[0], FUserColors[1], k, true);
+        GradientSteps(FUserColors[0], FUserColors[1], k, &FSteps, true);
         for (size_t i = 1; i + 1 < FUserColors.size(); ++i)
-            AddSteps(FUserColors[i], FUserColors[i + 1], k, false);
+            GradientSteps(FUserColors[i], FUserColors[i + 1], k, &FSteps, false);
     }
-    if (FPaletteRealize && !FSteps.empty()) {
-        std::vector<TPaletteEntry> entries;
-        entries.reserve(FSteps.size());
-        for (uint32_t c : FSteps) {
-            TPaletteEntry e;
-            e.peRed = c & 0xFF;
-            e.peGreen = (c >> 8) & 0xFF;
-            e.peBlue = (c >> 16) & 0xFF;
-            e.peFlags = PC_NOCOLLAPSE;
-            entries.push_back(e);
-        }
-        FPalette = CreatePalette(0x300, entries);
-    }
+    if (FPaletteRealize) FPalette = CreateStepPalette(FSteps);
 }
 
 void TKitGradient::Assign(TPersistent* Source) {

@@ -200,7 +200,6 @@ public:
 
 private:
     void BuildSteps();
-    void AddSteps(TColor A, TColor B, int Count, bool First);
     void FreePalette();
 
     TColor FColor = framework::clBlue;
