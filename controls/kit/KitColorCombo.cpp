@@ -135,57 +135,14 @@ void TKitCustomComboBox::Dispatch(TMessage& Message) {
 
 // ---- TKitCustomColorComboBox --------------------------------------------------------------------
 
-const char* const KitColorNames[51] = {"clBlack",
-                                       "clMaroon",
-                                       "clGreen",
-                                       "clOlive",
-                                       "clNavy",
-                                       "clPurple",
-                                       "clTeal",
-                                       "clGray",
-                                       "clSilver",
-                                       "clRed",
-                                       "clLime",
-                                       "clYellow",
-                                       "clBlue",
-                                       "clFuchsia",
-                                       "clAqua",
-                                       "clWhite",
-                                       "clMoneyGreen",
-                                       "clSkyBlue",
-                                       "clCream",
-                                       "clMedGray",
-                                       "clActiveBorder",
-                                       "clActiveCaption",
-                                       "clAppWorkSpace",
-                                       "clBackground",
-                                       "clBtnFace",
-                                       "clBtnHighlight",
-                                       "clBtnShadow",
-                                       "clBtnText",
-                                       "clCaptionText",
-                                       "clDefault",
-                                       "clGradientActiveCaption",
-                                       "clGradientInactiveCaption",
-                                       "clGrayText",
-                                       "clHighlight",
-                                       "clHighlightText",
-                                       "clHotLight",
-                                       "clInactiveBorder",
-                                       "clInactiveCaption",
-                                       "clInactiveCaptionText",
-                                       "clInfoBk",
-                                       "clInfoText",
-                                       "clMenu",
-                                       "clMenuBar",
-                                       "clMenuHighlight",
-                                       "clMenuText",
-                                       "clScrollBar",
-                                       "cl3DDkShadow",
-                                       "cl3DLight",
-                                       "clWindow",
-                                       "clWindowFrame",
-                                       "clWindowText"};
+const std::vector<std::string>& KitColorNames() {
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> list;
+        GetColorValues([&](const std::string& Name) { list.push_back(Name); });
+        return list;
+    }();
+    return names;
+}
 
 namespace {
 
@@ -267,11 +224,12 @@ void TKitCustomColorComboBox::BuildItems() {
     if (FCustomMode) {
         Items().AddStrings(FCustomColors.get());
     } else {
-        for (int i = 0; i < 51; ++i) {
+        const auto& names = KitColorNames();
+        for (size_t i = 0; i < names.size(); ++i) {
             bool defaults = i < KitDefaultColorCount;
             if ((defaults && (FOptions & ColorCBOption(coDefaultColors))) ||
                 (!defaults && (FOptions & ColorCBOption(coSystemColors))))
-                Items().Add(KitColorNames[i]);
+                Items().Add(names[i]);
         }
         if ((FOptions & ColorCBOption(coCustomColors)) && FCustomColors->Count() > 0) {
             for (char letter = 'A'; letter <= 'P'; ++letter) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "controls/kit/KitGraph.h"
 #include "framework/core/Strings.h"
@@ -58,9 +59,10 @@ enum TKitColorCBStyle { csColor, csText, csColorText, csColor3DText };
 using TKitOnColorDialogEvent =
     std::function<void(framework::TObject* Sender, framework::TColorDialog& Dialog)>;
 
-// The colour names listed: the 16 default colours, then the system colours.
-extern const char* const KitColorNames[51];
-inline constexpr int KitDefaultColorCount = 16;
+// The colour names listed (the class library's, without clNone): the 16 default colours, then the
+// system colours.
+const std::vector<std::string>& KitColorNames();
+inline constexpr size_t KitDefaultColorCount = 16;
 
 class TKitCustomColorComboBox : public TKitCustomComboBox {
 public:
