@@ -304,5 +304,51 @@ TEST(KitGraphTest, Fonts) {
     EXPECT_GT(FontLineHeight(arial), 8);
 }
 
+// A canvas over a bitmap's context that fails on its Nth use.
+class TFailingCanvas : public TCanvas {
+public:
+    TFailingCanvas(TBitmap& Target, int FailAt) : FFailAt(FailAt) { SetHandle(Target.Canvas().Handle()); }
+    int Uses = 0;
+
+protected:
+    void BeforeDraw() override {
+        if (++Uses == FFailAt) throw Exception("injected failure");
+    }
+
+private:
+    int FFailAt;
+};
+
+TEST(KitGraphTest, ClipsAndCanvasStateAreRestoredWhenDrawingFails) {
+    // The source fails while it is copied: the destination's clip and copy mode come back.
+    auto dest = Filled(40, 40, clWhite);
+    auto pic = Filled(10, 10, clRed);
+    TFailingCanvas failingSource(*pic, 1);
+    dest->Canvas().CopyMode = SRCCOPY;
+    EXPECT_THROW(DrawBitmapClipped(dest->Canvas(), TRect{0, 0, 10, 10}, &failingSource, nullptr,
+                                   TRect{0, 0, 10, 10}, dbClip, 0, clNone, nullptr),
+                 Exception);
+    EXPECT_EQ(dest->Canvas().CopyMode, static_cast<uint32_t>(SRCCOPY));
+    dest->Canvas().Brush.Color = clBlue;
+    dest->Canvas().FillRect(TRect{0, 0, 40, 40});
+    EXPECT_EQ(CountPixels(*dest, clBlue), 1600);
+
+    // The canvas fails halfway through a clipped gradient: pen, brush and clip come back.
+    std::vector<uint32_t> steps;
+    GradientSteps(clBlue, clBlack, 16, &steps, true);
+    for (int failAt : {2, 5}) {
+        auto target = Filled(40, 40, clWhite);
+        TFailingCanvas canvas(*target, failAt);
+        canvas.Pen.Style = psDot;
+        canvas.Brush.Color = clYellow;
+        EXPECT_THROW(FillGradient(canvas, TRect{5, 5, 20, 20}, gstSquare, 0, dbClip, 0, steps), Exception);
+        EXPECT_EQ(canvas.Pen.Style, psDot);
+        EXPECT_EQ(canvas.Brush.Color, clYellow);
+        target->Canvas().Brush.Color = clLime;
+        target->Canvas().FillRect(TRect{0, 0, 40, 40});
+        EXPECT_EQ(CountPixels(*target, clLime), 1600) << failAt;
+    }
+}
+
 }  // namespace
 }  // namespace kit
