@@ -438,6 +438,13 @@ TValueType TReader::ReadValue() {
     return static_cast<TValueType>(b);
 }
 
+bool TReader::EndOfList() {
+    uint8_t b;
+    Read(&b, 1);
+    --FBufPos;  // the byte just read is still in the buffer
+    return b == vaNull;
+}
+
 TValueType TReader::NextValue() {
     TValueType v = ReadValue();
     --FBufPos;  // the byte just read is still in the buffer
