@@ -64,6 +64,9 @@ protected:
         Driver.RunPending();
     }
     void TearDown() override {
+        // Keys typed with Ctrl or Shift leave them held; later tests expect a keyboard at rest.
+        Driver.KeyUp(VK_CONTROL);
+        Driver.KeyUp(VK_SHIFT);
         Form->Free();
         Driver.RunPending();
     }
