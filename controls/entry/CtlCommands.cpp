@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
 
 #include "controls/entry/CtlMessages.h"
 #include "framework/core/SysUtils.h"
@@ -314,26 +317,36 @@ void TCtlCommandTable::WritePairs(TWriter* Writer) const {
 
 void TCtlCommandTable::ReadPairs(TReader* Reader) {
     const auto* builtIn = CtlBuiltInTable(TableName);
-    FCommands = builtIn ? *builtIn : std::vector<TCtlCommandEntry>{};
+    // Entries by key sequence, so that a long list is applied in linear time; deleted entries are
+    // marked and dropped at the end (the order is that of deleting and appending one by one).
+    std::vector<std::pair<TCtlCommandEntry, bool>> entries;
+    std::unordered_map<uint32_t, size_t> index;
+    if (builtIn)
+        for (const TCtlCommandEntry& e : *builtIn) {
+            index.emplace(e.KeySequence(), entries.size());
+            entries.emplace_back(e, true);
+        }
     Reader->ReadListBegin();
     while (!Reader->EndOfList()) {
         const auto sequence = static_cast<uint32_t>(Reader->ReadInteger());
         const int32_t command = Reader->ReadInteger();
         if (command < 0 || command > 0xFFFF) throw EReadError("Invalid property value");
         const TCtlCommandEntry e = TCtlCommandEntry::FromSequence(sequence, static_cast<uint16_t>(command));
-        if (!builtIn) {
-            AddCommand(e);
-            continue;
+        auto found = builtIn ? index.find(sequence) : index.end();
+        if (found == index.end()) {
+            if (builtIn) index.emplace(sequence, entries.size());
+            entries.emplace_back(e, true);
+        } else if (command != 0) {
+            entries[found->second].first.Command = e.Command;
+        } else {
+            entries[found->second].second = false;
+            index.erase(found);
         }
-        const int i = IndexOf(e);
-        if (i < 0)
-            AddCommand(e);
-        else if (command != 0)
-            FCommands[static_cast<size_t>(i)].Command = e.Command;
-        else
-            Delete(i);
     }
     Reader->ReadListEnd();
+    FCommands.clear();
+    for (const auto& [entry, alive] : entries)
+        if (alive) FCommands.push_back(entry);
 }
 
 void TCtlCommandTable::DefineProperties(TFiler* Filer) {
@@ -450,17 +463,36 @@ int TCtlCommandProcessor::CreateCommandTable(const std::string& Name, bool Activ
     return Count() - 1;
 }
 
-void TCtlCommandProcessor::AddTable(std::unique_ptr<TCtlCommandTable> Table) {
-    std::string base = Table->TableName;
+namespace {
+// The names of a processor's tables (upper case) and, per base name, the last number tried, so
+// that a long run of tables of one name is named in linear time.
+struct TTableNames {
+    std::unordered_set<std::string> Taken;
+    std::unordered_map<std::string, int> LastNumber;
+};
+
+// Strips trailing digits (keeping one character); when a table of that base exists, the first free
+// base + number, else Name itself.
+std::string UniqueTableName(const std::string& Name, TTableNames& Names) {
+    std::string base = Name;
     while (base.size() > 1 && base.back() >= '0' && base.back() <= '9') base.pop_back();
-    if (GetCommandTable(base)) {
-        std::string candidate;
-        for (int i = 1;; ++i) {
-            candidate = base + std::to_string(i);
-            if (!GetCommandTable(candidate)) break;
-        }
-        Table->TableName = candidate;
+    const std::string key = UpperCase(base);
+    std::string name = Name;
+    if (Names.Taken.count(key)) {
+        int& i = Names.LastNumber[key];
+        do {
+            name = base + std::to_string(++i);
+        } while (Names.Taken.count(UpperCase(name)));
     }
+    Names.Taken.insert(UpperCase(name));
+    return name;
+}
+}  // namespace
+
+void TCtlCommandProcessor::AddTable(std::unique_ptr<TCtlCommandTable> Table) {
+    TTableNames names;
+    for (const auto& t : FTables) names.Taken.insert(UpperCase(t->TableName));
+    Table->TableName = UniqueTableName(Table->TableName, names);
     FTables.push_back(std::move(Table));
 }
 
@@ -495,13 +527,16 @@ void TCtlCommandProcessor::WriteTables(TWriter* Writer) const {
 void TCtlCommandProcessor::ReadTables(TReader* Reader) {
     Clear();
     ResetCommandProcessor();
+    TTableNames names;
     Reader->ReadListBegin();
     while (!Reader->EndOfList()) {
         auto t = std::make_unique<TCtlCommandTable>();
         t->TableName = Reader->ReadString();
         t->IsActive = Reader->ReadBoolean();
         t->ReadPairs(Reader);
-        AddTable(std::move(t));
+        // As AddTable does, without going over the tables already read again.
+        t->TableName = UniqueTableName(t->TableName, names);
+        FTables.push_back(std::move(t));
     }
     Reader->ReadListEnd();
 }
