@@ -328,34 +328,10 @@ void TCtlCollectionStreamer::Remove(TCtlCollection* Collection) {
     if (it != FCollections.end()) FCollections.erase(it);
 }
 
-// ---- TCtlComponent, TCtlGraphicControl ----
+// ---- TCtlComponent ----
 
-TCtlComponent::TCtlComponent(TComponent* AOwner) : TComponent(AOwner) {
+TCtlComponent::TCtlComponent(TComponent* AOwner) : TCtlCollectionsHost(AOwner) {
     if (AOwner && IsLoading(AOwner)) Loading();  // set up with its form
-}
-
-TCtlComponent::~TCtlComponent() = default;
-
-void TCtlComponent::Loaded() {
-    LoadCollections();
-    TComponent::Loaded();
-}
-
-void TCtlComponent::GetChildren(const TGetChildProc& Proc, TComponent* Root) {
-    if (!GetCollectionChildren(Proc)) TComponent::GetChildren(Proc, Root);
-}
-
-TCtlGraphicControl::TCtlGraphicControl(TComponent* AOwner) : TGraphicControl(AOwner) {}
-
-TCtlGraphicControl::~TCtlGraphicControl() = default;
-
-void TCtlGraphicControl::Loaded() {
-    LoadCollections();
-    TGraphicControl::Loaded();
-}
-
-void TCtlGraphicControl::GetChildren(const TGetChildProc& Proc, TComponent* Root) {
-    if (!GetCollectionChildren(Proc)) TGraphicControl::GetChildren(Proc, Root);
 }
 
 // ---- Windowed bases ----
@@ -408,19 +384,6 @@ void TCtl32CustomControl::DoOnMouseWheel(TShiftState Shift, uint16_t Delta, uint
 void TCtl32CustomControl::Notification(TComponent* AComponent, TOperation Operation) {
     TCustomControl::Notification(AComponent, Operation);
     FLabel.Notification(AComponent, Operation);
-}
-
-TCtlCustomControl::TCtlCustomControl(TComponent* AOwner) : TCtl32CustomControl(AOwner) {}
-
-TCtlCustomControl::~TCtlCustomControl() = default;
-
-void TCtlCustomControl::Loaded() {
-    LoadCollections();
-    TCtl32CustomControl::Loaded();
-}
-
-void TCtlCustomControl::GetChildren(const TGetChildProc& Proc, TComponent* Root) {
-    if (!GetCollectionChildren(Proc)) TCtl32CustomControl::GetChildren(Proc, Root);
 }
 
 TCtlCustomControlEx::TCtlCustomControlEx(TComponent* AOwner) : TCtlCustomControl(AOwner) {}

@@ -171,24 +171,32 @@ protected:
     std::unique_ptr<TCtlCollectionStreamer> FStreamer;
 };
 
-class TCtlComponent : public framework::TComponent, public TCtlStreamerOwner {
+// A base whose collections stream as its children and hear Changed once it is loaded.
+template <class Base>
+class TCtlCollectionsHost : public Base, public TCtlStreamerOwner {
 public:
-    explicit TCtlComponent(framework::TComponent* AOwner);
-    ~TCtlComponent() override;
-    std::string About() const { return CtlVersion; }
-    void SetAbout(const std::string&) {}
-    void Loaded() override;
-    void GetChildren(const framework::TGetChildProc& Proc, framework::TComponent* Root) override;
+    using Base::Base;
+    void Loaded() override {
+        LoadCollections();
+        Base::Loaded();
+    }
+    void GetChildren(const framework::TGetChildProc& Proc, framework::TComponent* Root) override {
+        if (!GetCollectionChildren(Proc)) Base::GetChildren(Proc, Root);
+    }
 };
 
-class TCtlGraphicControl : public framework::TGraphicControl, public TCtlStreamerOwner {
+class TCtlComponent : public TCtlCollectionsHost<framework::TComponent> {
 public:
-    explicit TCtlGraphicControl(framework::TComponent* AOwner);
-    ~TCtlGraphicControl() override;
+    explicit TCtlComponent(framework::TComponent* AOwner);
     std::string About() const { return CtlVersion; }
     void SetAbout(const std::string&) {}
-    void Loaded() override;
-    void GetChildren(const framework::TGetChildProc& Proc, framework::TComponent* Root) override;
+};
+
+class TCtlGraphicControl : public TCtlCollectionsHost<framework::TGraphicControl> {
+public:
+    using TCtlCollectionsHost::TCtlCollectionsHost;
+    std::string About() const { return CtlVersion; }
+    void SetAbout(const std::string&) {}
 };
 
 // The windowed base without collection streaming: attached label, AfterEnter/AfterExit posted
@@ -219,12 +227,9 @@ private:
 };
 
 // The windowed base of the library's controls; its collections stream with it.
-class TCtlCustomControl : public TCtl32CustomControl, public TCtlStreamerOwner {
+class TCtlCustomControl : public TCtlCollectionsHost<TCtl32CustomControl> {
 public:
-    explicit TCtlCustomControl(framework::TComponent* AOwner);
-    ~TCtlCustomControl() override;
-    void Loaded() override;
-    void GetChildren(const framework::TGetChildProc& Proc, framework::TComponent* Root) override;
+    using TCtlCollectionsHost::TCtlCollectionsHost;
 };
 
 // A control linked to a controller; without a link it uses the form's or the default one.

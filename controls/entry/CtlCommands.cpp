@@ -31,53 +31,46 @@ TCtlCommandEntry WS(char First, char Second, uint16_t Command) {
     return {static_cast<uint8_t>(First), C, static_cast<uint8_t>(Second), ksNoneOrCtrl, Command};
 }
 
+// Selection by Shift and Ctrl+Shift: the same in the Default and the Grid table.
+std::vector<TCtlCommandEntry> ExtendEntries() {
+    return {
+        K(kLeft, S, ccExtendLeft),    K(kRight, S, ccExtendRight),  K(kHome, S, ccExtendHome),
+        K(kEnd, S, ccExtendEnd),      K(kLeft, CS, ccExtWordLeft),  K(kRight, CS, ccExtWordRight),
+        K(kPgUp, S, ccExtendPgUp),    K(kPgDn, S, ccExtendPgDn),    K(kUp, S, ccExtendUp),
+        K(kDown, S, ccExtendDown),    K(kHome, CS, ccExtFirstPage), K(kEnd, CS, ccExtLastPage),
+        K(kPgUp, CS, ccExtTopOfPage), K(kPgDn, CS, ccExtBotOfPage),
+    };
+}
+
+void Append(std::vector<TCtlCommandEntry>& Table, const std::vector<TCtlCommandEntry>& More) {
+    Table.insert(Table.end(), More.begin(), More.end());
+}
+
 std::vector<TCtlCommandEntry> MakeDefault() {
     std::vector<TCtlCommandEntry> t = {
-        K(kLeft, 0, ccLeft),
-        K(kRight, 0, ccRight),
-        K(kLeft, C, ccWordLeft),
-        K(kRight, C, ccWordRight),
-        K(kHome, 0, ccHome),
-        K(kEnd, 0, ccEnd),
-        K(kDel, 0, ccDel),
-        K(kBack, 0, ccBack),
-        K(kBack, S, ccBack),
-        K(kPgUp, C, ccTopOfPage),
-        K(kPgDn, C, ccBotOfPage),
-        K(kIns, 0, ccIns),
-        K('Z', C, ccUndo),
-        K(kBack, A, ccRestore),
-        K(kUp, 0, ccUp),
-        K(kDown, 0, ccDown),
-        K(kEnter, C, ccNewLine),
-        K(kLeft, S, ccExtendLeft),
-        K(kRight, S, ccExtendRight),
-        K(kHome, S, ccExtendHome),
-        K(kEnd, S, ccExtendEnd),
-        K(kLeft, CS, ccExtWordLeft),
-        K(kRight, CS, ccExtWordRight),
-        K(kPgUp, S, ccExtendPgUp),
-        K(kPgDn, S, ccExtendPgDn),
-        K(kUp, S, ccExtendUp),
-        K(kDown, S, ccExtendDown),
-        K(kHome, CS, ccExtFirstPage),
-        K(kEnd, CS, ccExtLastPage),
-        K(kPgUp, CS, ccExtTopOfPage),
-        K(kPgDn, CS, ccExtBotOfPage),
-        K(kDel, S, ccCut),
-        K('X', C, ccCut),
-        K(kIns, C, ccCopy),
-        K('C', C, ccCopy),
-        K(kIns, S, ccPaste),
-        K('V', C, ccPaste),
-        K(kPgUp, 0, ccPrevPage),
-        K(kPgDn, 0, ccNextPage),
-        K(kHome, C, ccFirstPage),
-        K(kEnd, C, ccLastPage),
-        K(kTab, 0, ccTab),
-        K(kTab, C, ccTab),
-        K('Z', CS, ccRedo),
+        K(kLeft, 0, ccLeft),       K(kRight, 0, ccRight),    K(kLeft, C, ccWordLeft),
+        K(kRight, C, ccWordRight), K(kHome, 0, ccHome),      K(kEnd, 0, ccEnd),
+        K(kDel, 0, ccDel),         K(kBack, 0, ccBack),      K(kBack, S, ccBack),
+        K(kPgUp, C, ccTopOfPage),  K(kPgDn, C, ccBotOfPage), K(kIns, 0, ccIns),
+        K('Z', C, ccUndo),         K(kBack, A, ccRestore),   K(kUp, 0, ccUp),
+        K(kDown, 0, ccDown),       K(kEnter, C, ccNewLine),
     };
+    Append(t, ExtendEntries());
+    Append(t, {
+                  K(kDel, S, ccCut),
+                  K('X', C, ccCut),
+                  K(kIns, C, ccCopy),
+                  K('C', C, ccCopy),
+                  K(kIns, S, ccPaste),
+                  K('V', C, ccPaste),
+                  K(kPgUp, 0, ccPrevPage),
+                  K(kPgDn, 0, ccNextPage),
+                  K(kHome, C, ccFirstPage),
+                  K(kEnd, C, ccLastPage),
+                  K(kTab, 0, ccTab),
+                  K(kTab, C, ccTab),
+                  K('Z', CS, ccRedo),
+              });
     for (int i = 0; i < 10; ++i)
         t.push_back(K(static_cast<uint8_t>('0' + i), C, static_cast<uint16_t>(ccGotoMarker0 + i)));
     for (int i = 0; i < 10; ++i)
@@ -101,46 +94,27 @@ std::vector<TCtlCommandEntry> MakeWordStar() {
 }
 
 std::vector<TCtlCommandEntry> MakeGrid() {
-    return {
-        K(kLeft, 0, ccLeft),
-        K(kRight, 0, ccRight),
-        K(kLeft, C, ccPageLeft),
-        K(kRight, C, ccPageRight),
-        K(kHome, 0, ccHome),
-        K(kEnd, 0, ccEnd),
-        K(kDel, 0, ccDel),
-        K(kBack, 0, ccBack),
-        K(kPgDn, C, ccBotOfPage),
-        K(kPgUp, C, ccTopOfPage),
-        K(kIns, 0, ccIns),
-        K('Z', C, ccRestore),
-        K(kUp, 0, ccUp),
-        K(kDown, 0, ccDown),
-        K(kLeft, S, ccExtendLeft),
-        K(kRight, S, ccExtendRight),
-        K(kHome, S, ccExtendHome),
-        K(kEnd, S, ccExtendEnd),
-        K(kLeft, CS, ccExtWordLeft),
-        K(kRight, CS, ccExtWordRight),
-        K(kPgUp, S, ccExtendPgUp),
-        K(kPgDn, S, ccExtendPgDn),
-        K(kUp, S, ccExtendUp),
-        K(kDown, S, ccExtendDown),
-        K(kHome, CS, ccExtFirstPage),
-        K(kEnd, CS, ccExtLastPage),
-        K(kPgUp, CS, ccExtTopOfPage),
-        K(kPgDn, CS, ccExtBotOfPage),
-        K('X', C, ccCut),
-        K('C', C, ccCopy),
-        K('V', C, ccPaste),
-        K(kPgUp, 0, ccPrevPage),
-        K(kHome, C, ccFirstPage),
-        K(kPgDn, 0, ccNextPage),
-        K(kEnd, C, ccLastPage),
-        K(kUp, C, ccTopLeftCell),
-        K(kDown, C, ccBotRightCell),
-        K(kF2, 0, ccTableEdit),
+    std::vector<TCtlCommandEntry> t = {
+        K(kLeft, 0, ccLeft),       K(kRight, 0, ccRight), K(kLeft, C, ccPageLeft),
+        K(kRight, C, ccPageRight), K(kHome, 0, ccHome),   K(kEnd, 0, ccEnd),
+        K(kDel, 0, ccDel),         K(kBack, 0, ccBack),   K(kPgDn, C, ccBotOfPage),
+        K(kPgUp, C, ccTopOfPage),  K(kIns, 0, ccIns),     K('Z', C, ccRestore),
+        K(kUp, 0, ccUp),           K(kDown, 0, ccDown),
     };
+    Append(t, ExtendEntries());
+    Append(t, {
+                  K('X', C, ccCut),
+                  K('C', C, ccCopy),
+                  K('V', C, ccPaste),
+                  K(kPgUp, 0, ccPrevPage),
+                  K(kHome, C, ccFirstPage),
+                  K(kPgDn, 0, ccNextPage),
+                  K(kEnd, C, ccLastPage),
+                  K(kUp, C, ccTopLeftCell),
+                  K(kDown, C, ccBotRightCell),
+                  K(kF2, 0, ccTableEdit),
+              });
+    return t;
 }
 
 struct TBuiltIn {
