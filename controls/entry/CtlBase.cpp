@@ -492,7 +492,8 @@ TCtlCollectibleControl::TCtlCollectibleControl(TComponent* AOwner, TPersistentCl
         break;
     }
     if (!FCollection) throw Exception(CtlGetMessage(30246));
-    if ((ComponentState() & csDesigning) && !IsLoading(AOwner)) SetName(GetUniqueName());
+    // At design time a new item names itself (components made in code do not inherit the state).
+    if ((AOwner->ComponentState() & csDesigning) && !IsLoading(AOwner)) SetName(GetUniqueName());
 }
 
 TCtlCollectibleControl::~TCtlCollectibleControl() {

@@ -440,6 +440,17 @@ TEST_F(CtlBaseTest, ItemsJoinTheCollectionOfTheirClassAndStreamAsChildren) {
     EXPECT_EQ(f->Book->ComponentCount(), 0);
 }
 
+TEST_F(CtlBaseTest, AtDesignTimeNewItemsNameThemselvesUniqueInTheFormsTree) {
+    TBookForm* f = TCustomForm::Create<TBookForm>(Application);
+    Forms.push_back(f);
+    f->Book->SetDesigning(true, false);
+    NewComponent<TCtlController>(f)->SetName("collectionitem2");  // elsewhere in the tree, other case
+    EXPECT_EQ(NewComponent<TPage>(f->Book)->Name(), "CollectionItem1");
+    EXPECT_EQ(NewComponent<TPage>(f->Book)->Name(), "CollectionItem3");
+    // Attached labels can be streamed with their forms.
+    EXPECT_NE(GetClass("TCtlAttachedLabel"), nullptr);
+}
+
 TEST_F(CtlBaseTest, ItemsAndCollectionsRefuseOwnersThatCannotHoldThem) {
     TForm* f = NewForm();
     TProbe* plain = NewControl(f, "Plain");
