@@ -7,6 +7,7 @@
 #include <limits>
 #include <mutex>
 
+#include "framework/core/Extended80.h"
 #include "platform/CodePage.h"
 
 namespace framework {
@@ -220,36 +221,10 @@ void TWriter::WriteInteger(int64_t Value) {
 }
 
 void TWriter::WriteFloat(long double Value) {
-    // The 10-byte extended layout, built field by field: 64-bit mantissa with its explicit
-    // integer bit, then sign and 15-bit exponent biased by 16383.
-    uint64_t mantissa = 0;
-    uint16_t exponent = 0;
-    const bool negative = std::signbit(Value);
-    if (std::isnan(Value)) {
-        exponent = 0x7FFF;
-        mantissa = 0xC000000000000000ull;
-    } else if (std::isinf(Value)) {
-        exponent = 0x7FFF;
-        mantissa = 0x8000000000000000ull;
-    } else if (Value != 0) {
-        int e = 0;
-        long double m = std::frexp(std::fabs(Value), &e);  // m in [0.5, 1)
-        int biased = e - 1 + 16383;
-        if (biased >= 0x7FFF) {
-            exponent = 0x7FFF;
-            mantissa = 0x8000000000000000ull;
-        } else if (biased <= 0) {
-            // Denormal: no integer bit, fixed exponent 1 - 16383.
-            mantissa = static_cast<uint64_t>(std::ldexp(std::fabs(Value), 16382 + 63));
-        } else {
-            exponent = static_cast<uint16_t>(biased);
-            mantissa = static_cast<uint64_t>(std::ldexp(m, 64));
-        }
-    }
-    std::vector<char> out{static_cast<char>(vaExtended)};
-    PutLE(out, mantissa, 8);
-    PutLE(out, static_cast<uint16_t>(exponent | (negative ? 0x8000 : 0)), 2);
-    Write(out.data(), static_cast<int32_t>(out.size()));
+    uint8_t bytes[ExtendedSize];
+    ExtendedToBytes(Value, bytes);
+    WriteValue(vaExtended);
+    Write(bytes, ExtendedSize);
 }
 
 void TWriter::WriteSingle(float Value) {
@@ -438,6 +413,13 @@ TValueType TReader::ReadValue() {
     return static_cast<TValueType>(b);
 }
 
+bool TReader::EndOfList() {
+    uint8_t b;
+    Read(&b, 1);
+    --FBufPos;  // the byte just read is still in the buffer
+    return b == vaNull;
+}
+
 TValueType TReader::NextValue() {
     TValueType v = ReadValue();
     --FBufPos;  // the byte just read is still in the buffer
@@ -522,20 +504,9 @@ int64_t TReader::ReadInt64() {
 }
 
 long double TReader::ReadExtendedBits() {
-    unsigned char b[10];
-    Read(b, 10);
-    uint64_t mantissa = GetLE(b, 8);
-    auto se = static_cast<uint16_t>(GetLE(b + 8, 2));
-    bool negative = (se & 0x8000) != 0;
-    int exponent = se & 0x7FFF;
-    long double v;
-    if (exponent == 0x7FFF) {
-        v = (mantissa << 1) == 0 ? std::numeric_limits<long double>::infinity()
-                                 : std::numeric_limits<long double>::quiet_NaN();
-    } else {
-        v = std::ldexp(static_cast<long double>(mantissa), (exponent == 0 ? 1 : exponent) - 16383 - 63);
-    }
-    return negative ? -v : v;
+    uint8_t bytes[ExtendedSize];
+    Read(bytes, ExtendedSize);
+    return BytesToExtended(bytes);
 }
 
 long double TReader::ReadFloat() {

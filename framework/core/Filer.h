@@ -274,7 +274,9 @@ public:
     TValueType NextValue();
     // Raises EReadError "Invalid property value" when the next value is not of that type.
     void CheckValue(TValueType Value);
-    bool EndOfList() { return NextValue() == vaNull; }
+    // Whether the next byte ends a list. It is only looked at, not taken as a value type: before a
+    // property name it is the name's length, which may exceed every value type.
+    bool EndOfList();
     void ReadListBegin() { CheckValue(vaList); }
     void ReadListEnd() { CheckValue(vaNull); }
 

@@ -441,6 +441,31 @@ public:
     }
 };
 
+// A property whose name is longer than the largest value type (a sub-object's property is stored
+// under "Owner.Property").
+class TLongNamed : public TPersistent {
+public:
+    int Value = 0;
+    void DefineProperties(TFiler* Filer) override {
+        Filer->DefineProperty(
+            "EntryCommands.SomeLongerPropertyName", [this](TReader* R) { Value = R->ReadInteger(); },
+            [this](TWriter* W) { W->WriteInteger(Value); }, true);
+    }
+};
+
+TEST(FilerPropertyTest, NamesLongerThanAnyValueTypeAreReadBack) {
+    TLongNamed source;
+    source.Value = 7;
+    TMemFiler f;
+    f.Writer().WriteProperties(&source);
+    f.Writer().WriteListEnd();
+    TLongNamed target;
+    TReader& r = f.Reader();
+    while (!r.EndOfList()) r.ReadProperty(&target);
+    r.ReadListEnd();
+    EXPECT_EQ(target.Value, 7);
+}
+
 TEST(FilerCollectionTest, CollectionsRoundTripAndSkip) {
     TCollection source(ClassOf<TNamedItem>());
     for (int i = 0; i < 3; ++i) {
