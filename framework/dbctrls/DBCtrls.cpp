@@ -36,23 +36,11 @@ bool MatchesValue(const std::string& Text, const std::string& Values) {
 }
 }  // namespace
 
-void BindDataSource(TComponent& Control, TFieldDataLink& Link, TDataSource* Source) {
-    if (Link.DataSource() == Source) return;
-    if (Link.DataSource()) Link.DataSource()->RemoveFreeNotification(&Control);
-    Link.SetDataSource(Source);
-    if (Source) Source->FreeNotification(&Control);
-}
-
-void DataSourceRemoved(TFieldDataLink& Link, TComponent* AComponent, TOperation Operation) {
-    if (Operation == opRemove && AComponent && AComponent == Link.DataSource()) Link.SetDataSource(nullptr);
-}
-
 // ---------------------------------------------------------------------------------------------
 // TDBEdit, TDBMemo
 
 template <class TBase>
-TDBEditBase<TBase>::TDBEditBase(TComponent* AOwner) : TBase(AOwner) {
-    FDataLink.Control = this;
+TDBEditBase<TBase>::TDBEditBase(TComponent* AOwner) : TDataAware<TBase>(AOwner) {
     FDataLink.OnDataChange = [this](TObject*) { DataChange(); };
     FDataLink.OnEditingChange = [this](TObject*) { EditingChange(); };
     FDataLink.OnUpdateData = [this](TObject*) { UpdateData(); };
@@ -61,17 +49,8 @@ TDBEditBase<TBase>::TDBEditBase(TComponent* AOwner) : TBase(AOwner) {
 }
 
 template <class TBase>
-TDBEditBase<TBase>::~TDBEditBase() {
-    FDataLink.OnDataChange = nullptr;
-    FDataLink.OnEditingChange = nullptr;
-    FDataLink.OnUpdateData = nullptr;
-    FDataLink.OnActiveChange = nullptr;
-    FDataLink.SetDataSource(nullptr);
-}
-
-template <class TBase>
 void TDBEditBase<TBase>::SetReadOnly(bool Value) {
-    FDataLink.SetReadOnly(Value);
+    TDataAware<TBase>::SetReadOnly(Value);
     EditingChange();
 }
 
@@ -104,15 +83,19 @@ void TDBEditBase<TBase>::ActiveChange() {
 template <class TBase>
 void TDBEditBase<TBase>::DataChange() {
     ActiveChange();
-    FLoading = true;
-    try {
-        this->SetText(FieldText());
-    } catch (...) {
+    // The same text again (the dataset entering edit state as the user starts typing) leaves the
+    // caret and the selection where they are.
+    std::string text = FieldText();
+    if (text != this->Text()) {
+        FLoading = true;
+        try {
+            this->SetText(text);
+        } catch (...) {
+            FLoading = false;
+            throw;
+        }
         FLoading = false;
-        throw;
     }
-    FLoading = false;
-    if (FFocused && this->AutoSelect && !std::is_base_of_v<TCustomMemo, TBase>) this->SelectAll();
     EditingChange();
 }
 
@@ -192,51 +175,27 @@ void TDBEditBase<TBase>::DoExit() {
     TBase::DoExit();
 }
 
-template <class TBase>
-void TDBEditBase<TBase>::Notification(TComponent* AComponent, TOperation Operation) {
-    TBase::Notification(AComponent, Operation);
-    DataSourceRemoved(FDataLink, AComponent, Operation);
-}
-
 template class TDBEditBase<TCustomEdit>;
 template class TDBEditBase<TCustomMemo>;
 
 // ---------------------------------------------------------------------------------------------
 // TDBText
 
-TDBText::TDBText(TComponent* AOwner) : TCustomLabel(AOwner) {
+TDBText::TDBText(TComponent* AOwner) : TDataAware<TCustomLabel>(AOwner) {
     SetAutoSize(false);
     SetShowAccelChar(false);
-    FDataLink.Control = this;
     FDataLink.OnDataChange = [this](TObject*) {
         TField* f = FDataLink.Field();
         SetCaption(f ? f->DisplayText() : std::string());
     };
 }
 
-TDBText::~TDBText() {
-    FDataLink.OnDataChange = nullptr;
-    FDataLink.SetDataSource(nullptr);
-}
-
-void TDBText::Notification(TComponent* AComponent, TOperation Operation) {
-    TCustomLabel::Notification(AComponent, Operation);
-    DataSourceRemoved(FDataLink, AComponent, Operation);
-}
-
 // ---------------------------------------------------------------------------------------------
 // TDBCheckBox
 
-TDBCheckBox::TDBCheckBox(TComponent* AOwner) : TCustomCheckBox(AOwner) {
-    FDataLink.Control = this;
+TDBCheckBox::TDBCheckBox(TComponent* AOwner) : TDataAware<TCustomCheckBox>(AOwner) {
     FDataLink.OnDataChange = [this](TObject*) { DataChange(); };
     FDataLink.OnUpdateData = [this](TObject*) { UpdateData(); };
-}
-
-TDBCheckBox::~TDBCheckBox() {
-    FDataLink.OnDataChange = nullptr;
-    FDataLink.OnUpdateData = nullptr;
-    FDataLink.SetDataSource(nullptr);
 }
 
 void TDBCheckBox::DataChange() {
@@ -278,24 +237,12 @@ void TDBCheckBox::Toggle() {
     FDataLink.UpdateRecord();
 }
 
-void TDBCheckBox::Notification(TComponent* AComponent, TOperation Operation) {
-    TCustomCheckBox::Notification(AComponent, Operation);
-    DataSourceRemoved(FDataLink, AComponent, Operation);
-}
-
 // ---------------------------------------------------------------------------------------------
 // TDBComboBox
 
-TDBComboBox::TDBComboBox(TComponent* AOwner) : TCustomComboBox(AOwner) {
-    FDataLink.Control = this;
+TDBComboBox::TDBComboBox(TComponent* AOwner) : TDataAware<TCustomComboBox>(AOwner) {
     FDataLink.OnDataChange = [this](TObject*) { DataChange(); };
     FDataLink.OnUpdateData = [this](TObject*) { UpdateData(); };
-}
-
-TDBComboBox::~TDBComboBox() {
-    FDataLink.OnDataChange = nullptr;
-    FDataLink.OnUpdateData = nullptr;
-    FDataLink.SetDataSource(nullptr);
 }
 
 void TDBComboBox::DataChange() {
@@ -316,11 +263,16 @@ void TDBComboBox::UpdateData() {
 
 void TDBComboBox::Click() {
     if (!FLoading) {
-        // A choice the dataset cannot take goes back to the field's value.
+        // A choice the dataset cannot take goes back to the field's value. Entering edit state
+        // shows the record again, so the choice is made once more after it.
+        int chosen = ItemIndex();
         if (!FDataLink.Edit()) {
             FDataLink.Reset();
             return;
         }
+        FLoading = true;
+        SetItemIndex(chosen);
+        FLoading = false;
         FDataLink.Modified();
         FDataLink.UpdateRecord();
     }
@@ -351,21 +303,15 @@ void TDBComboBox::DoExit() {
     TCustomComboBox::DoExit();
 }
 
-void TDBComboBox::Notification(TComponent* AComponent, TOperation Operation) {
-    TCustomComboBox::Notification(AComponent, Operation);
-    DataSourceRemoved(FDataLink, AComponent, Operation);
-}
-
 // ---------------------------------------------------------------------------------------------
 // TDBNavigator
 
 namespace {
-const char* const DefaultHints[NavButtonCount] = {"First record", "Prior record", "Next record",
-                                                  "Last record",  "Insert record", "Delete record",
-                                                  "Edit record",  "Post edit",    "Cancel edit",
-                                                  "Refresh data"};
-const char* const ButtonNames[NavButtonCount] = {"First", "Prior", "Next", "Last", "Insert",
-                                                 "Delete", "Edit", "Post", "Cancel", "Refresh"};
+const char* const DefaultHints[NavButtonCount] = {
+    "First record",  "Prior record", "Next record", "Last record", "Insert record",
+    "Delete record", "Edit record",  "Post edit",   "Cancel edit", "Refresh data"};
+const char* const ButtonNames[NavButtonCount] = {"First",  "Prior", "Next", "Last",   "Insert",
+                                                 "Delete", "Edit",  "Post", "Cancel", "Refresh"};
 }  // namespace
 
 class TDBNavigator::TNavDataLink : public TDataLink {
@@ -438,7 +384,7 @@ void TNavButton::Paint() {
         case nbRefresh:
             c.Brush.Style = bsClear;
             c.Pen.Width = 2;
-            c.Arc(x, y, x + 9, y + 9, x + 9, y + 2, x + 6, y);
+            c.Arc(x, y, x + 9, y + 9, x + 6, y, x + 9, y + 2);
             c.Pen.Width = 1;
             c.Brush.Style = bsSolid;
             c.Polygon({TPoint{x + 6, y - 1}, TPoint{x + 10, y + 3}, TPoint{x + 10, y - 1}});
@@ -550,16 +496,16 @@ void TDBNavigator::UpdateButtons() {
         }
     }
     bool enabled[NavButtonCount] = {
-        active && !atFirst,                  // first
-        active && !atFirst,                  // prior
-        active && !atLast,                   // next
-        active && !atLast,                   // last
-        canModify,                           // insert
-        canModify && !ds->IsEmpty(),         // delete
-        canModify && !editing,               // edit
-        canModify && editing,                // post
-        canModify && editing,                // cancel
-        active,                              // refresh
+        active && !atFirst,           // first
+        active && !atFirst,           // prior
+        active && !atLast,            // next
+        active && !atLast,            // last
+        canModify,                    // insert
+        canModify && !ds->IsEmpty(),  // delete
+        canModify && !editing,        // edit
+        canModify && editing,         // post
+        canModify && editing,         // cancel
+        active,                       // refresh
     };
     for (int i = 0; i < NavButtonCount; ++i) FButtons[i]->SetEnabled(enabled[i]);
 }

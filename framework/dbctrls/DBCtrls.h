@@ -22,26 +22,50 @@
 
 namespace framework {
 
-// Binds a control's field link to a data source and asks to be told when the source goes away;
-// the control's Notification then calls DataSourceRemoved.
-void BindDataSource(TComponent& Control, TFieldDataLink& Link, TDataSource* Source);
-void DataSourceRemoved(TFieldDataLink& Link, TComponent* AComponent, TOperation Operation);
-
-// The editing of TDBEdit and TDBMemo over an edit control of the standard library.
+// A control of the standard library bound to one field through its data link. The link's
+// notices are the derived control's to set; they are dropped before the link goes.
 template <class TBase>
-class TDBEditBase : public TBase {
+class TDataAware : public TBase {
 public:
-    explicit TDBEditBase(TComponent* AOwner);
-    ~TDBEditBase() override;
+    explicit TDataAware(TComponent* AOwner) : TBase(AOwner) { FDataLink.Control = this; }
+    ~TDataAware() override {
+        FDataLink.OnDataChange = nullptr;
+        FDataLink.OnEditingChange = nullptr;
+        FDataLink.OnUpdateData = nullptr;
+        FDataLink.OnActiveChange = nullptr;
+        FDataLink.SetDataSource(nullptr);
+    }
     TDataSource* DataSource() const { return FDataLink.DataSource(); }
-    void SetDataSource(TDataSource* Value) { BindDataSource(*this, FDataLink, Value); }
+    // Asks to be told when the source goes away.
+    void SetDataSource(TDataSource* Value) {
+        if (FDataLink.DataSource() == Value) return;
+        if (FDataLink.DataSource()) FDataLink.DataSource()->RemoveFreeNotification(this);
+        FDataLink.SetDataSource(Value);
+        if (Value) Value->FreeNotification(this);
+    }
     std::string DataField() const { return FDataLink.FieldName(); }
     void SetDataField(const std::string& Value) { FDataLink.SetFieldName(Value); }
     TField* Field() const { return FDataLink.Field(); }
     // Read-only here means the control never edits, whatever the dataset allows.
     bool ReadOnly() const { return FDataLink.ReadOnly(); }
-    void SetReadOnly(bool Value);
+    void SetReadOnly(bool Value) { FDataLink.SetReadOnly(Value); }
     TFieldDataLink& DataLink() { return FDataLink; }
+
+protected:
+    void Notification(TComponent* AComponent, TOperation Operation) override {
+        TBase::Notification(AComponent, Operation);
+        if (Operation == opRemove && AComponent && AComponent == FDataLink.DataSource())
+            FDataLink.SetDataSource(nullptr);
+    }
+    TFieldDataLink FDataLink;
+};
+
+// The editing of TDBEdit and TDBMemo over an edit control of the standard library.
+template <class TBase>
+class TDBEditBase : public TDataAware<TBase> {
+public:
+    explicit TDBEditBase(TComponent* AOwner);
+    void SetReadOnly(bool Value);
 
 protected:
     void Change() override;
@@ -49,16 +73,15 @@ protected:
     void KeyPress(char& Key) override;
     void DoEnter() override;
     void DoExit() override;
-    void Notification(TComponent* AComponent, TOperation Operation) override;
 
 private:
+    using TDataAware<TBase>::FDataLink;
     void DataChange();
     void EditingChange();
     void UpdateData();
     void ActiveChange();
     std::string FieldText() const;
 
-    TFieldDataLink FDataLink;
     bool FLoading = false;
     bool FFocused = false;
     bool FAutoMaxLength = false;  // MaxLength was taken from the field's size
@@ -75,34 +98,14 @@ public:
 };
 
 // A label showing the field's display text.
-class TDBText : public TCustomLabel {
+class TDBText : public TDataAware<TCustomLabel> {
 public:
     explicit TDBText(TComponent* AOwner);
-    ~TDBText() override;
-    TDataSource* DataSource() const { return FDataLink.DataSource(); }
-    void SetDataSource(TDataSource* Value) { BindDataSource(*this, FDataLink, Value); }
-    std::string DataField() const { return FDataLink.FieldName(); }
-    void SetDataField(const std::string& Value) { FDataLink.SetFieldName(Value); }
-    TField* Field() const { return FDataLink.Field(); }
-
-protected:
-    void Notification(TComponent* AComponent, TOperation Operation) override;
-
-private:
-    TFieldDataLink FDataLink;
 };
 
-class TDBCheckBox : public TCustomCheckBox {
+class TDBCheckBox : public TDataAware<TCustomCheckBox> {
 public:
     explicit TDBCheckBox(TComponent* AOwner);
-    ~TDBCheckBox() override;
-    TDataSource* DataSource() const { return FDataLink.DataSource(); }
-    void SetDataSource(TDataSource* Value) { BindDataSource(*this, FDataLink, Value); }
-    std::string DataField() const { return FDataLink.FieldName(); }
-    void SetDataField(const std::string& Value) { FDataLink.SetFieldName(Value); }
-    TField* Field() const { return FDataLink.Field(); }
-    bool ReadOnly() const { return FDataLink.ReadOnly(); }
-    void SetReadOnly(bool Value) { FDataLink.SetReadOnly(Value); }
     // The texts that mean checked and unchecked: ";" separates alternatives, matched without
     // regard to case; the first one is written. A Boolean field is read and written as such.
     std::string ValueChecked = "True";
@@ -110,25 +113,15 @@ public:
 
 protected:
     void Toggle() override;
-    void Notification(TComponent* AComponent, TOperation Operation) override;
 
 private:
     void DataChange();
     void UpdateData();
-    TFieldDataLink FDataLink;
 };
 
-class TDBComboBox : public TCustomComboBox {
+class TDBComboBox : public TDataAware<TCustomComboBox> {
 public:
     explicit TDBComboBox(TComponent* AOwner);
-    ~TDBComboBox() override;
-    TDataSource* DataSource() const { return FDataLink.DataSource(); }
-    void SetDataSource(TDataSource* Value) { BindDataSource(*this, FDataLink, Value); }
-    std::string DataField() const { return FDataLink.FieldName(); }
-    void SetDataField(const std::string& Value) { FDataLink.SetFieldName(Value); }
-    TField* Field() const { return FDataLink.Field(); }
-    bool ReadOnly() const { return FDataLink.ReadOnly(); }
-    void SetReadOnly(bool Value) { FDataLink.SetReadOnly(Value); }
     // A choice from the list is written to the field at once.
     void Click() override;
 
@@ -136,18 +129,27 @@ protected:
     void Change() override;
     void KeyPress(char& Key) override;
     void DoExit() override;
-    void Notification(TComponent* AComponent, TOperation Operation) override;
 
 private:
     void DataChange();
     void UpdateData();
-    TFieldDataLink FDataLink;
     bool FLoading = false;
 };
 
 // ---- Navigator ----
 
-enum TNavigateBtn { nbFirst, nbPrior, nbNext, nbLast, nbInsert, nbDelete, nbEdit, nbPost, nbCancel, nbRefresh };
+enum TNavigateBtn {
+    nbFirst,
+    nbPrior,
+    nbNext,
+    nbLast,
+    nbInsert,
+    nbDelete,
+    nbEdit,
+    nbPost,
+    nbCancel,
+    nbRefresh
+};
 // A set of navigator buttons, one bit per TNavigateBtn.
 using TNavButtonSet = uint32_t;
 constexpr TNavButtonSet NavButtons(std::initializer_list<TNavigateBtn> Buttons) {

@@ -3,8 +3,20 @@
 #include <algorithm>
 
 #include "framework/stdctrls/ExtCtrls.h"
+#include "framework/stdctrls/TypInfo.h"
 
 namespace framework {
+
+namespace {
+// The grid's own published properties (windows keep its fonts between runs by their paths).
+struct Registration {
+    Registration() {
+        RegisterPublished<TDBGrid>(
+            5, {ObjProp<TDBGrid, TFont>("TitleFont", &TDBGrid::TitleFont),
+                BoolProp<TDBGrid>("ReadOnly", &TDBGrid::ReadOnly, &TDBGrid::SetReadOnly)});
+    }
+} registration;
+}  // namespace
 
 // ---------------------------------------------------------------------------------------------
 // The grid's data link: one record buffer per visible row.
@@ -197,7 +209,8 @@ void TDBGridColumns::RebuildDefault() {
 // ---------------------------------------------------------------------------------------------
 // TDBGrid
 
-TDBGrid::TDBGrid(TComponent* AOwner) : TCustomControl(AOwner), FDataLink(std::make_unique<TGridDataLink>(this)) {
+TDBGrid::TDBGrid(TComponent* AOwner)
+    : TCustomControl(AOwner), FDataLink(std::make_unique<TGridDataLink>(this)) {
     FWidth = 320;
     FHeight = 120;
     FTabStop = true;
@@ -848,7 +861,8 @@ void TDBGrid::Paint() {
         if (top >= client.Bottom) break;
         FDataLink->SetActiveRecord(row);
         bool isCurrent = row == current;
-        if (IndicatorWidth()) PaintIndicator(c, Rect(0, top, IndicatorWidth(), top + rowH - rowLine), isCurrent);
+        if (IndicatorWidth())
+            PaintIndicator(c, Rect(0, top, IndicatorWidth(), top + rowH - rowLine), isCurrent);
         for (int i = 0; i < FColumns.Count(); ++i) {
             int left = ColumnLeft(i);
             if (left < 0) continue;

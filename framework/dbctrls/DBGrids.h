@@ -39,7 +39,7 @@ enum TDBGridOption : uint32_t {
     dgColLines = 1u << 4,
     dgRowLines = 1u << 5,
     dgTabs = 1u << 6,
-    dgRowSelect = 1u << 7,             // the whole row is selected; no editing
+    dgRowSelect = 1u << 7,            // the whole row is selected; no editing
     dgAlwaysShowSelection = 1u << 8,  // the selection shows also without the focus
 };
 using TDBGridOptions = uint32_t;

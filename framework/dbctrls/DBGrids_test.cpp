@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "framework/stdctrls/TypInfo.h"
 #include "framework/testsupport/MemDataSet.h"
 #include "framework/ui/Forms.h"
 #include "framework/ui/testsupport/FormDriver.h"
@@ -65,7 +66,7 @@ protected:
 TEST_F(DBGridTest, RowsFollowNextPriorLocateKeysWheelAndScrollBar) {
     int rows = Grid->VisibleRowCount();
     ASSERT_GE(rows, 8);
-    EXPECT_EQ(Data.BufferCount(), rows);  // one record buffer per visible row
+    EXPECT_EQ(Data.BufferCount(), rows);    // one record buffer per visible row
     EXPECT_EQ(Grid->Columns().Count(), 2);  // default columns, one per field
     EXPECT_EQ(Grid->DisplayedText(1, 0), "N");
     EXPECT_EQ(Grid->DisplayedText(2, 0), "Name");
@@ -165,8 +166,12 @@ TEST_F(DBGridTest, ColumnsSetInCodeShowTheirTitlesWidthsAndAlignment) {
     n->Title().SetCaption("Length");
     n->Title().SetAlignment(taCenter);
     n->SetWidth(75);
-    Grid->TitleFont().Style = fsBold;
-    Grid->TitleFont().Changed();
+    // The title font is reached by its path, as window state keeps it.
+    Grid->SetName("FileReportGrid");
+    SetPropertyPath(Form, "FileReportGrid.TitleFont.Style", "[fsBold]");
+    EXPECT_EQ(Grid->TitleFont().Style, fsBold);
+    EXPECT_EQ(GetPropertyPath(Form, "FileReportGrid.ReadOnly"), "True");
+
     ASSERT_EQ(Grid->Columns().Count(), 2);
     EXPECT_EQ(Grid->DisplayedText(1, 0), "Catalog Name");
     EXPECT_EQ(Grid->DisplayedText(2, 0), "Length");
