@@ -98,6 +98,11 @@ protected:
         }
         TCustomEdit::KeyPress(Key);
     }
+    // Leaving the editor for another control writes the cell.
+    void DoExit() override {
+        FGrid->HideEditor(true);
+        TCustomEdit::DoExit();
+    }
 
 private:
     TDBGrid* FGrid;
@@ -553,40 +558,53 @@ void TDBGrid::MoveColumn(int Delta) {
     SetSelectedIndex(i);
 }
 
-void TDBGrid::KeyDown(uint16_t& Key, TShiftState Shift) {
-    TCustomControl::KeyDown(Key, Shift);
-    if (Key == 0) return;
+bool TDBGrid::MoveByKey(uint16_t Key, TShiftState Shift) {
     TDataSet* ds = FDataLink->DataSet();
-    bool active = FDataLink->Active() && ds;
     bool ctrl = Shift & ssCtrl;
     switch (Key) {
         case VK_UP:
             MoveRow(-1);
-            break;
+            return true;
         case VK_DOWN:
             MoveRow(1);
-            break;
+            return true;
         case VK_PRIOR:
             MoveRow(-VisibleRowCount());
-            break;
+            return true;
         case VK_NEXT:
             MoveRow(VisibleRowCount());
-            break;
+            return true;
         case VK_HOME:
-            if (ctrl && active) {
+        case VK_END:
+            if (!ctrl) return false;
+            if (FDataLink->Active() && ds) {
                 HideEditor(true);
-                ds->First();
-            } else if (!(FOptions & dgRowSelect)) {
-                SetSelectedIndex(0);
+                if (Key == VK_HOME)
+                    ds->First();
+                else
+                    ds->Last();
             }
+            return true;
+        default:
+            return false;
+    }
+}
+
+void TDBGrid::KeyDown(uint16_t& Key, TShiftState Shift) {
+    TCustomControl::KeyDown(Key, Shift);
+    if (Key == 0) return;
+    if (MoveByKey(Key, Shift)) {
+        Key = 0;
+        return;
+    }
+    TDataSet* ds = FDataLink->DataSet();
+    bool active = FDataLink->Active() && ds;
+    switch (Key) {
+        case VK_HOME:
+            if (!(FOptions & dgRowSelect)) SetSelectedIndex(0);
             break;
         case VK_END:
-            if (ctrl && active) {
-                HideEditor(true);
-                ds->Last();
-            } else if (!(FOptions & dgRowSelect)) {
-                SetSelectedIndex(FColumns.Count() - 1);
-            }
+            if (!(FOptions & dgRowSelect)) SetSelectedIndex(FColumns.Count() - 1);
             break;
         case VK_LEFT:
             if (!(FOptions & dgRowSelect)) MoveColumn(-1);
@@ -719,26 +737,25 @@ void TDBGrid::Dispatch(TMessage& M) {
         case WM_VSCROLL: {
             TDataSet* ds = FDataLink->DataSet();
             if (!FDataLink->Active() || !ds) return;
+            // The scroll bar's steps move as the keys do.
             switch (M.WParamLo()) {
                 case SB_LINEUP:
-                    MoveRow(-1);
+                    MoveByKey(VK_UP, 0);
                     break;
                 case SB_LINEDOWN:
-                    MoveRow(1);
+                    MoveByKey(VK_DOWN, 0);
                     break;
                 case SB_PAGEUP:
-                    MoveRow(-VisibleRowCount());
+                    MoveByKey(VK_PRIOR, 0);
                     break;
                 case SB_PAGEDOWN:
-                    MoveRow(VisibleRowCount());
+                    MoveByKey(VK_NEXT, 0);
                     break;
                 case SB_TOP:
-                    HideEditor(true);
-                    ds->First();
+                    MoveByKey(VK_HOME, ssCtrl);
                     break;
                 case SB_BOTTOM:
-                    HideEditor(true);
-                    ds->Last();
+                    MoveByKey(VK_END, ssCtrl);
                     break;
                 case SB_THUMBPOSITION:
                 case SB_THUMBTRACK: {

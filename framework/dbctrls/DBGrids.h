@@ -198,6 +198,9 @@ private:
     void PlaceEditor();
     void MoveColumn(int Delta);
     void MoveRow(int Distance);
+    // Up, Down, Page Up, Page Down, Ctrl+Home and Ctrl+End move through the dataset; false for
+    // other keys.
+    bool MoveByKey(uint16_t Key, TShiftState Shift);
     void UpdateBufferCount();
     void UpdateScrollBar();
     std::string CellText(TColumn* Column);

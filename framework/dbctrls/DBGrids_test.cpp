@@ -269,6 +269,14 @@ TEST_F(DBGridTest, TypingEditsInPlaceEnterWritesMovingPostsEscapeCancels) {
     Grid->SetSelectedIndex(1);
     Driver.Type("Y");
     EXPECT_EQ(Data.State(), dsEdit);  // editable again
+    // Leaving the grid for another control writes the cell.
+    auto* other = NewComponent<TEdit>(Form);
+    other->SetParent(Form);
+    other->SetBounds(8, 212, 80, 21);
+    other->SetFocus();
+    EXPECT_FALSE(Grid->EditorMode());
+    EXPECT_EQ(Data.FieldByName("Name")->AsString(), "Y");
+    EXPECT_EQ(Data.State(), dsEdit);
 }
 
 }  // namespace
