@@ -283,7 +283,48 @@ void TDBGrid::SetSelectedIndex(int Value) {
     if (Value == FSelectedIndex) return;
     HideEditor(true);
     FSelectedIndex = Value;
+    MakeColumnVisible(Value);
     Invalidate();
+}
+
+void TDBGrid::SetLeftCol(int Value) {
+    // It goes no further right than where the last column ends at the right edge.
+    int last = -1;
+    for (int i = 0; i < FColumns.Count(); ++i)
+        if (FColumns[i]->Visible()) last = i;
+    if (last < 0) return;
+    int maxLeft = last;
+    while (maxLeft > 0 && ColumnLeftFrom(maxLeft - 1, last) + FColumns[last]->Width() <= ClientWidth())
+        --maxLeft;
+    Value = std::clamp(Value, 0, maxLeft);
+    while (Value > 0 && !FColumns[Value]->Visible()) --Value;
+    if (Value == FLeftCol) return;
+    HideEditor(true);
+    FLeftCol = Value;
+    UpdateScrollBar();
+    Invalidate();
+}
+
+void TDBGrid::MakeColumnVisible(int Index) {
+    if (Index < 0 || Index >= FColumns.Count() || !FColumns[Index]->Visible()) return;
+    if (Index < FLeftCol) {
+        SetLeftCol(Index);
+        return;
+    }
+    int left = FLeftCol;
+    while (left < Index && ColumnLeftFrom(left, Index) + FColumns[Index]->Width() > ClientWidth()) ++left;
+    SetLeftCol(left);
+}
+
+int TDBGrid::FullyShownColumns() {
+    int n = 0;
+    for (int i = FLeftCol; i < FColumns.Count(); ++i) {
+        int left = ColumnLeft(i);
+        if (left < 0) continue;
+        if (left + FColumns[i]->Width() > ClientWidth()) break;
+        ++n;
+    }
+    return std::max(1, n);
 }
 
 TField* TDBGrid::SelectedField() const {
@@ -306,12 +347,16 @@ int TDBGrid::VisibleRowCount() {
     return std::max(1, (ClientHeight() - TitleHeight()) / std::max(1, DefaultRowHeight()));
 }
 
-int TDBGrid::ColumnLeft(int Index) {
-    if (Index < 0 || Index >= FColumns.Count() || !FColumns[Index]->Visible()) return -1;
+int TDBGrid::ColumnLeftFrom(int First, int Index) {
+    if (Index < First || Index >= FColumns.Count() || !FColumns[Index]->Visible()) return -1;
     int x = IndicatorWidth() + (IndicatorWidth() ? LineWidth(dgColLines) : 0);
-    for (int i = 0; i < Index; ++i)
+    for (int i = First; i < Index; ++i)
         if (FColumns[i]->Visible()) x += FColumns[i]->Width() + LineWidth(dgColLines);
     return x;
+}
+
+int TDBGrid::ColumnLeft(int Index) {
+    return ColumnLeftFrom(FLeftCol, Index);
 }
 
 TRect TDBGrid::CellRect(int ACol, int ARow) {
@@ -404,6 +449,7 @@ void TDBGrid::LayoutChanged() {
     try {
         FColumns.RebuildDefault();
         if (FSelectedIndex >= FColumns.Count()) FSelectedIndex = std::max(0, FColumns.Count() - 1);
+        if (FLeftCol >= FColumns.Count()) FLeftCol = 0;
         if (!FDataLink->Active()) HideEditor(false);
         UpdateBufferCount();
     } catch (...) {
@@ -452,6 +498,29 @@ void TDBGrid::UpdateData() {
 
 void TDBGrid::UpdateScrollBar() {
     if (!HandleAllocated()) return;
+    // Sideways: a bar of columns, shown while the columns are wider than the grid.
+    int total = IndicatorWidth() ? IndicatorWidth() + LineWidth(dgColLines) : 0;
+    int visibleColumns = 0;
+    for (int i = 0; i < FColumns.Count(); ++i)
+        if (FColumns[i]->Visible()) {
+            total += FColumns[i]->Width() + LineWidth(dgColLines);
+            ++visibleColumns;
+        }
+    bool wide = total > ClientWidth() || FLeftCol > 0;
+    int oldHeight = ClientHeight();
+    ShowScrollBar(Handle(), SB_HORZ, wide);
+    if (wide) {
+        TScrollInfo h;
+        h.fMask = SIF_RANGE | SIF_POS | SIF_PAGE;
+        h.nMax = visibleColumns - 1;
+        h.nPage = static_cast<uint32_t>(FullyShownColumns());
+        int pos = 0;
+        for (int i = 0; i < FLeftCol; ++i)
+            if (FColumns[i]->Visible()) ++pos;
+        h.nPos = pos;
+        SetScrollInfo(Handle(), SB_HORZ, h, true);
+    }
+    if (ClientHeight() != oldHeight) UpdateBufferCount();
     TDataSet* ds = FDataLink->DataSet();
     if (!FDataLink->Active() || !ds) {
         ShowScrollBar(Handle(), SB_VERT, false);
@@ -607,11 +676,15 @@ void TDBGrid::KeyDown(uint16_t& Key, TShiftState Shift) {
             if (!(FOptions & dgRowSelect)) SetSelectedIndex(FColumns.Count() - 1);
             break;
         case VK_LEFT:
-            if (!(FOptions & dgRowSelect)) MoveColumn(-1);
+        case VK_RIGHT: {
+            // A whole-row selection scrolls sideways instead of moving the cell.
+            int d = Key == VK_LEFT ? -1 : 1;
+            if (FOptions & dgRowSelect)
+                SetLeftCol(FLeftCol + d);
+            else
+                MoveColumn(d);
             break;
-        case VK_RIGHT:
-            if (!(FOptions & dgRowSelect)) MoveColumn(1);
-            break;
+        }
         case VK_TAB:
             if (!(FOptions & dgTabs)) return;
             MoveColumn((Shift & ssShift) ? -1 : 1);
@@ -769,6 +842,35 @@ void TDBGrid::Dispatch(TMessage& M) {
             M.Result = 0;
             return;
         }
+        case WM_HSCROLL: {
+            int page = FullyShownColumns();
+            switch (M.WParamLo()) {
+                case SB_LINELEFT:
+                    SetLeftCol(FLeftCol - 1);
+                    break;
+                case SB_LINERIGHT:
+                    SetLeftCol(FLeftCol + 1);
+                    break;
+                case SB_PAGELEFT:
+                    SetLeftCol(FLeftCol - page);
+                    break;
+                case SB_PAGERIGHT:
+                    SetLeftCol(FLeftCol + page);
+                    break;
+                case SB_THUMBPOSITION:
+                case SB_THUMBTRACK: {
+                    // The thumb counts the shown columns only.
+                    int want = static_cast<int>(M.WParamHi());
+                    for (int i = 0, n = 0; i < FColumns.Count(); ++i)
+                        if (FColumns[i]->Visible() && n++ == want) SetLeftCol(i);
+                    break;
+                }
+                default:
+                    break;
+            }
+            M.Result = 0;
+            return;
+        }
         case CM_FONTCHANGED:
             LayoutChanged();
             break;
@@ -848,7 +950,7 @@ void TDBGrid::Paint() {
     int colLine = LineWidth(dgColLines), rowLine = LineWidth(dgRowLines);
     int right = IndicatorWidth() ? IndicatorWidth() + colLine : 0;
     for (int i = 0; i < FColumns.Count(); ++i)
-        if (FColumns[i]->Visible()) right = ColumnLeft(i) + FColumns[i]->Width() + colLine;
+        if (ColumnLeft(i) >= 0) right = ColumnLeft(i) + FColumns[i]->Width() + colLine;
     bool focused = Focused() || (FEditor && FEditor->Focused());
     bool showSelection = focused || (FOptions & dgAlwaysShowSelection);
 

@@ -134,6 +134,10 @@ public:
     int SelectedIndex() const { return FSelectedIndex; }
     void SetSelectedIndex(int Value);
     TField* SelectedField() const;
+    // The first column shown after the indicator (an index into Columns): the grid scrolls
+    // sideways when its columns are wider than it.
+    int LeftCol() const { return FLeftCol; }
+    void SetLeftCol(int Value);
 
     // The cell under a client point.
     TGridCoord MouseCoord(int X, int Y);
@@ -187,8 +191,13 @@ private:
     int TitleOffset() const { return (FOptions & dgTitles) ? 1 : 0; }
     int IndicatorOffset() const { return (FOptions & dgIndicator) ? 1 : 0; }
     int LineWidth(TDBGridOptions Line) const { return (FOptions & Line) ? 1 : 0; }
-    // Left edge of a column (index into Columns), or -1 when hidden.
+    // Left edge of a column (index into Columns), or -1 when hidden or scrolled out of view; the
+    // second form as if First were the first column shown.
     int ColumnLeft(int Index);
+    int ColumnLeftFrom(int First, int Index);
+    void MakeColumnVisible(int Index);
+    // Columns shown whole (at least one).
+    int FullyShownColumns();
     bool Editable() const;
     // Whether the current cell could take a change (nothing is started).
     bool CellEditable();
@@ -212,6 +221,7 @@ private:
     bool FReadOnly = false;
     TFont FTitleFont;
     int FSelectedIndex = 0;
+    int FLeftCol = 0;
     TCustomEdit* FEditor = nullptr;
     bool FEditorShown = false;
     bool FEditorLoading = false;

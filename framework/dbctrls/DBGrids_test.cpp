@@ -200,6 +200,39 @@ TEST_F(DBGridTest, ColumnsSetInCodeShowTheirTitlesWidthsAndAlignment) {
     EXPECT_EQ(Grid->DisplayedText(1, 0), "N");
 }
 
+TEST_F(DBGridTest, ColumnsWiderThanTheGridScrollSideways) {
+    for (const char* name : {"N", "Name", "N", "Name", "N"}) {
+        TColumn* c = Grid->Columns().Add();
+        c->SetFieldName(name);
+        c->SetWidth(100);
+    }
+    Driver.RunPending();
+    EXPECT_NE(GetWindowLong(Grid->Handle(), GWL_STYLE) & WS_HSCROLL, 0u);
+    EXPECT_EQ(Grid->LeftCol(), 0);
+    Grid->SetFocus();
+    Driver.Key(VK_END);
+    EXPECT_EQ(Grid->SelectedIndex(), 4);
+    ASSERT_GT(Grid->LeftCol(), 0);
+    EXPECT_LE(Grid->CellRect(5, 1).Right, Grid->ClientWidth());  // the last column shows whole
+    EXPECT_EQ(Grid->CellRect(1, 1).Width(), 0);                  // the first is out of view
+    TRect first = Grid->CellRect(Grid->LeftCol() + 1, 1);
+    EXPECT_EQ(Grid->MouseCoord(first.Left + 5, first.Top + 5), (TGridCoord{Grid->LeftCol() + 1, 1}));
+    ASSERT_TRUE(Driver.Grab(*Form, KORVANE_BUILD_DIR "/dbgrid-wide.png"));
+    int furthest = Grid->LeftCol();
+    Driver.ScrollBar(*Grid, SB_HORZ, SB_LINERIGHT);
+    EXPECT_EQ(Grid->LeftCol(), furthest);  // no further than the last column needs
+    Driver.Key(VK_HOME);
+    EXPECT_EQ(Grid->LeftCol(), 0);
+    Driver.ScrollBar(*Grid, SB_HORZ, SB_LINERIGHT);
+    EXPECT_EQ(Grid->LeftCol(), 1);
+    // With whole-row selection the arrows scroll.
+    Grid->SetOptions(DefaultDBGridOptions | dgRowSelect);
+    Driver.Key(VK_LEFT);
+    EXPECT_EQ(Grid->LeftCol(), 0);
+    Driver.Key(VK_RIGHT);
+    EXPECT_EQ(Grid->LeftCol(), 1);
+}
+
 TEST_F(DBGridTest, TypingEditsInPlaceEnterWritesMovingPostsEscapeCancels) {
     const int posts = Data.PostAttempts;  // the records added by the fixture
     Grid->SetFocus();
