@@ -121,8 +121,19 @@ void TDBEditBase<TBase>::Change() {
 }
 
 template <class TBase>
+bool TDBEditBase<TBase>::CanChange(int Removing, bool Inserting) const {
+    // Removing: -1 before the caret (Backspace), 1 after it (Delete), 0 only the selection.
+    int length = static_cast<int>(this->Text().size());
+    int caret = this->SelStart();
+    bool removes = this->SelLength() > 0 || (Removing < 0 && caret > 0) || (Removing > 0 && caret < length);
+    bool room = this->MaxLength() == 0 || length - this->SelLength() < this->MaxLength();
+    return removes || (Inserting && room);
+}
+
+template <class TBase>
 void TDBEditBase<TBase>::KeyDown(uint16_t& Key, TShiftState Shift) {
-    if (Key == VK_DELETE || (Key == VK_INSERT && (Shift & ssShift))) FDataLink.Edit();
+    if ((Key == VK_DELETE && CanChange(1, false)) || (Key == VK_INSERT && (Shift & ssShift)))
+        FDataLink.Edit();
     TBase::KeyDown(Key, Shift);
 }
 
@@ -135,21 +146,28 @@ void TDBEditBase<TBase>::KeyPress(char& Key) {
         Key = 0;
         return;
     }
+    constexpr bool memo = std::is_base_of_v<TCustomMemo, TBase>;
+    // The dataset enters edit state only for a key that changes the text.
     switch (k) {
-        case 8:   // Backspace
+        case 8:  // Backspace
+            if (CanChange(-1, false)) FDataLink.Edit();
+            break;
         case 22:  // Ctrl+V
-        case 24:  // Ctrl+X
-        case '\r':
-            if (k == '\r' && !std::is_base_of_v<TCustomMemo, TBase>) break;
             FDataLink.Edit();
+            break;
+        case 24:  // Ctrl+X
+            if (CanChange(0, false)) FDataLink.Edit();
+            break;
+        case '\r':
+            if (memo && CanChange(0, true)) FDataLink.Edit();
             break;
         case 27:  // Escape drops the change
             FDataLink.Reset();
-            if (!std::is_base_of_v<TCustomMemo, TBase>) this->SelectAll();
+            if (!memo) this->SelectAll();
             Key = 0;
             return;
         default:
-            if (k >= 32) FDataLink.Edit();
+            if (k >= 32 && CanChange(0, true)) FDataLink.Edit();
             break;
     }
     TBase::KeyPress(Key);

@@ -81,6 +81,9 @@ private:
     void UpdateData();
     void ActiveChange();
     std::string FieldText() const;
+    // Whether a key would change the text: removing a character (-1 before the caret, 1 after
+    // it, 0 only the selection) or inserting one.
+    bool CanChange(int Removing, bool Inserting) const;
 
     bool FLoading = false;
     bool FFocused = false;

@@ -167,17 +167,25 @@ TEST_F(DBCtrlsTest, EditTakesItsLengthFromTheFieldAndWritesOnLeaving) {
     Driver.Key(VK_LEFT, ssShift);
     EXPECT_EQ(Data.State(), dsBrowse);
     Driver.Key(VK_END);
+    Driver.Key(VK_DELETE);  // nothing after the caret to delete
+    EXPECT_EQ(Data.State(), dsBrowse);
     Driver.Type("xyz");
     EXPECT_EQ(Data.State(), dsEdit);
     EXPECT_EQ(name->Text(), "GAMESX");  // upper case, cut at the field's size
     EXPECT_EQ(Value("Name"), "GAMES");  // not yet written
+    Data.Cancel();                      // the box shows the field again
+    EXPECT_EQ(name->Text(), "GAMES");
+    Driver.Key(VK_END);
+    Driver.Type("xyz");
     other->SetFocus();
     EXPECT_EQ(Value("Name"), "GAMESX");
     EXPECT_EQ(text->Caption(), "GAMESX");
     Data.Post();
-    // Escape drops a change before it is written.
+    // Escape drops a change before it is written; a key into the full box changes nothing.
     name->SetFocus();
     Driver.Key(VK_END);
+    Driver.Type("q");
+    EXPECT_EQ(Data.State(), dsBrowse);
     Driver.Key(VK_BACK);
     EXPECT_EQ(name->Text(), "GAMES");
     Driver.Key(VK_ESCAPE);
