@@ -1,6 +1,7 @@
 #include "framework/dbctrls/DBGrids.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "framework/stdctrls/ExtCtrls.h"
 #include "framework/stdctrls/TypInfo.h"
@@ -100,7 +101,7 @@ protected:
     }
     // Leaving the editor for another control writes the cell.
     void DoExit() override {
-        FGrid->HideEditor(true);
+        if (!(FGrid->ComponentState() & csDestroying)) FGrid->HideEditor(true);
         TCustomEdit::DoExit();
     }
 
@@ -231,6 +232,11 @@ TDBGrid::TDBGrid(TComponent* AOwner)
 
 TDBGrid::~TDBGrid() {
     FTitleFont.OnChange = nullptr;
+    // The editor goes first, while the grid it reports to is whole.
+    if (TCustomEdit* editor = std::exchange(FEditor, nullptr)) {
+        FEditorShown = false;
+        editor->Free();
+    }
     FDataLink->SetDataSource(nullptr);
 }
 
@@ -790,7 +796,7 @@ bool TDBGrid::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) {
 
 void TDBGrid::DoExit() {
     // Leaving the grid for another control writes the open cell.
-    if (!(FEditor && FEditor->Focused())) HideEditor(true);
+    if (!(FEditor && FEditor->Focused()) && !(ComponentState() & csDestroying)) HideEditor(true);
     TCustomControl::DoExit();
 }
 

@@ -310,6 +310,10 @@ TEST_F(DBGridTest, TypingEditsInPlaceEnterWritesMovingPostsEscapeCancels) {
     EXPECT_FALSE(Grid->EditorMode());
     EXPECT_EQ(Data.FieldByName("Name")->AsString(), "Y");
     EXPECT_EQ(Data.State(), dsEdit);
+    // The form goes while the editor has the focus.
+    Grid->SetFocus();
+    Driver.Type("W");
+    EXPECT_TRUE(Grid->InplaceEditor()->Focused());
 }
 
 }  // namespace
