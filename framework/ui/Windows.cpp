@@ -430,7 +430,12 @@ HWND CreateWindowRecord(TWinControl* Control, HWND Parent, uint32_t Style, uint3
     EnsureBacking(*r);
     r->Update = QRegion(ToQ(ClientRectOf(*r)));
     r->Erase = true;
-    if (Style & WS_VISIBLE) w->show();
+    // A child made hidden stays hidden when its parent is shown (the widget would follow the
+    // parent unless hidden explicitly).
+    if (Style & WS_VISIBLE)
+        w->show();
+    else if (parentRec)
+        w->hide();
     return wnd;
 }
 
