@@ -285,7 +285,7 @@ TEST_F(ListViewTest, TheFourViewStylesPlaceItemsAndMoveByKeysAsTheyAreDrawn) {
         Driver.RunPending();
         EXPECT_EQ(List->Header().Visible(), c.Style == vsReport) << c.Name;
         std::string png = ::testing::TempDir() + "listview_" + c.Name + ".png";
-        ASSERT_TRUE(Driver.Grab(*List, png)) << c.Name;
+        ASSERT_TRUE(Driver.Grab(*Form, png)) << c.Name;
         // Each item is found where it is drawn.
         for (int i : {0, 5, 9})
             EXPECT_EQ(List->IndexAt(Centre(i).X, Centre(i).Y), i) << c.Name << " item " << i;
