@@ -7,6 +7,7 @@
 #include "framework/stdctrls/ComCtrls.h"
 #include "framework/stdctrls/HeaderControl.h"
 #include "framework/stdctrls/ScrollCode.h"
+#include "framework/ui/Hints.h"
 
 namespace framework {
 
@@ -191,7 +192,7 @@ void TListViewItems::Delete(int Index) {
     shift(lv->FFocused);
     shift(lv->FAnchor);
     if (lv->FHot >= Count()) lv->FHot = -1;
-    lv->FDragIndex = -1;
+    lv->FDragIndex = lv->FTipIndex = -1;
     lv->CountChanged();
 }
 
@@ -206,7 +207,7 @@ void TListViewItems::Clear() {
     FItems.clear();
     lv->FSel.clear();
     lv->FSelCount = 0;
-    lv->FFocused = lv->FAnchor = lv->FHot = lv->FDragIndex = -1;
+    lv->FFocused = lv->FAnchor = lv->FHot = lv->FDragIndex = lv->FTipIndex = -1;
     lv->FTopLine = 0;
     lv->CountChanged();
 }
@@ -553,7 +554,7 @@ void TCustomListView::CountChanged() {
         // A new row count forgets the selection, as the rows may now be other things.
         FSel.assign(static_cast<size_t>(n), 0);
         FSelCount = 0;
-        FEditing = FHot = FDragIndex = -1;
+        FEditing = FHot = FDragIndex = FTipIndex = -1;
         if (FFocused >= n) FFocused = n > 0 ? n - 1 : -1;
         if (FAnchor >= n) FAnchor = FFocused;
     }
@@ -801,6 +802,10 @@ void TCustomListView::StartItemDrag(TListItem* Item) {
     if (OnStartItemDrag) OnStartItemDrag(this, Item);
 }
 
+void TCustomListView::InfoTip(TListItem* Item, std::string& Tip) {
+    if (OnInfoTip) OnInfoTip(this, Item, Tip);
+}
+
 // ---- Painting ----
 
 void TCustomListView::DrawItem(TListItem* Item, int Index, const TRect& R) {
@@ -1020,6 +1025,12 @@ void TCustomListView::MouseMove(TShiftState Shift, int X, int Y) {
     } else if (!(Shift & ssLeft)) {
         FDragIndex = -1;
     }
+    if (OnInfoTip) {
+        // Another item under the pointer: its own hint shows after the pause.
+        int tip = IndexAt(X, Y);
+        if (tip != FTipIndex && FTipIndex >= 0 && Application) Application->CancelHint();
+        FTipIndex = tip;
+    }
     if (HotTrack) {
         int hot = IndexAt(X, Y);
         if (hot != FHot) {
@@ -1059,7 +1070,18 @@ void TCustomListView::Dispatch(TMessage& M) {
         case WM_KILLFOCUS:
             Invalidate();
             break;
+        case CM_HINTSHOW:
+            if (OnInfoTip) {
+                auto* info = reinterpret_cast<THintInfo*>(M.LParam);
+                int i = IndexAt(info->CursorPos.X, info->CursorPos.Y);
+                if (i >= 0) {
+                    InfoTip(Fetch(i), info->HintStr);
+                    FTipIndex = i;
+                }
+            }
+            break;
         case CM_MOUSELEAVE:
+            FTipIndex = -1;
             if (FHot >= 0) {
                 FHot = -1;
                 Invalidate();

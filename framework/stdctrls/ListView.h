@@ -136,6 +136,7 @@ using TLVDeletedEvent = std::function<void(TObject* Sender, TListItem* Item)>;
 // A drag begins from Item (the pointer moved past the drag threshold with the left button held
 // after pressing on it); the dragged items are the selected ones.
 using TLVStartItemDragEvent = std::function<void(TObject* Sender, TListItem* Item)>;
+using TLVInfoTipEvent = std::function<void(TObject* Sender, TListItem* Item, std::string& InfoTip)>;
 
 class TCustomListView : public TCustomControl {
 public:
@@ -206,6 +207,9 @@ public:
     TLVCompareEvent OnCompare;
     TLVDeletedEvent OnDeletion;
     TLVStartItemDragEvent OnStartItemDrag;
+    // The hint for the item under the pointer (starting as the view's own short hint); the hint
+    // shows again for each item the pointer rests on.
+    TLVInfoTipEvent OnInfoTip;
 
     void Dispatch(TMessage& Message) override;
 
@@ -220,6 +224,7 @@ protected:
     virtual void Edit(TListItem* Item, std::string& S);
     virtual void Delete(TListItem* Item);
     virtual void StartItemDrag(TListItem* Item);
+    virtual void InfoTip(TListItem* Item, std::string& Tip);
     virtual void DrawItem(TListItem* Item, int Index, const TRect& Rect);
 
     void CreateParams(TCreateParams& Params) override;
@@ -281,6 +286,7 @@ private:
     int FEditing = -1;
     int FHot = -1;
     int FDragIndex = -1;  // pressed, a drag may begin from it
+    int FTipIndex = -1;   // the item the pointer was last over, for item hints
     TPoint FDragOrigin;
     bool FLayingOut = false;
 };

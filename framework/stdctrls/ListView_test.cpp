@@ -7,6 +7,7 @@
 #include "framework/core/SysUtils.h"
 #include "framework/stdctrls/ComCtrls.h"
 #include "framework/stdctrls/HeaderControl.h"
+#include "framework/ui/Hints.h"
 #include "framework/ui/testsupport/FormDriver.h"
 
 namespace framework {
@@ -308,6 +309,27 @@ TEST_F(ListViewTest, TheFourViewStylesPlaceItemsAndMoveByKeysAsTheyAreDrawn) {
             EXPECT_EQ(perLine, perRow);
         }
     }
+}
+
+TEST_F(ListViewTest, AnOwnerDataItemUnderThePointerShowsItsOwnHint) {
+    List->SetViewStyle(vsReport);
+    List->SetOwnerData(true);
+    List->OnData = [](TObject*, TListItem* Item) { Item->Caption = "Row " + std::to_string(Item->Index()); };
+    List->Items().SetCount(50);
+    List->SetShowHint(true);
+    List->OnInfoTip = [](TObject*, TListItem* Item, std::string& Tip) { Tip = Item->Caption + " in full"; };
+    Form->Show();
+    Driver.RunPending();
+    Driver.MouseMove(*List, Centre(3).X, Centre(3).Y);
+    Driver.Advance(Application->HintPause);
+    ASSERT_NE(ShownHintWindow(), nullptr);
+    EXPECT_EQ(ShownHintWindow()->Caption(), "Row 3 in full");
+    Driver.MouseMove(*List, Centre(4).X, Centre(4).Y);
+    Driver.MouseMove(*List, Centre(4).X + 1, Centre(4).Y);
+    Driver.Advance(Application->HintPause);
+    ASSERT_NE(ShownHintWindow(), nullptr);
+    EXPECT_EQ(ShownHintWindow()->Caption(), "Row 4 in full");
+    Application->CancelHint();
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "framework/core/SysUtils.h"
 #include "framework/stdctrls/ComCtrls.h"
 #include "framework/stdctrls/ScrollCode.h"
+#include "framework/ui/Hints.h"
 
 namespace framework {
 
@@ -622,6 +623,10 @@ void TCustomTreeView::StartItemDrag(TTreeNode* Node) {
     if (OnStartItemDrag) OnStartItemDrag(this, Node);
 }
 
+void TCustomTreeView::InfoTip(TTreeNode* Node, std::string& Tip) {
+    if (OnInfoTip) OnInfoTip(this, Node, Tip);
+}
+
 // ---- Selection, expansion, deletion, editing ----
 
 void TCustomTreeView::SetSelected(TTreeNode* Value) {
@@ -667,6 +672,7 @@ void TCustomTreeView::NodeDeleting(TTreeNode* Node) {
     }
     if (FHot == Node) FHot = nullptr;
     if (FDragNode == Node) FDragNode = nullptr;
+    if (FTipNode == Node) FTipNode = nullptr;
     if (FDropTarget == Node) FDropTarget = nullptr;
     if (!FClearing) Delete(Node);
     if (FSelected == Node) {
@@ -883,6 +889,12 @@ void TCustomTreeView::MouseMove(TShiftState Shift, int X, int Y) {
     } else {
         FDragNode = nullptr;
     }
+    if (OnInfoTip) {
+        // Another node under the pointer: its own hint shows after the pause.
+        TTreeNode* tip = (GetHitTestInfoAt(X, Y) & htOnItem) ? GetNodeAt(X, Y) : nullptr;
+        if (tip != FTipNode && FTipNode && Application) Application->CancelHint();
+        FTipNode = tip;
+    }
     if (HotTrack) {
         TTreeNode* hot = (GetHitTestInfoAt(X, Y) & htOnItem) ? GetNodeAt(X, Y) : nullptr;
         if (hot != FHot) {
@@ -917,7 +929,18 @@ void TCustomTreeView::Dispatch(TMessage& M) {
         case WM_KILLFOCUS:
             Invalidate();
             break;
+        case CM_HINTSHOW:
+            if (OnInfoTip) {
+                auto* info = reinterpret_cast<THintInfo*>(M.LParam);
+                TPoint p = info->CursorPos;
+                if (TTreeNode* n = (GetHitTestInfoAt(p.X, p.Y) & htOnItem) ? GetNodeAt(p.X, p.Y) : nullptr) {
+                    InfoTip(n, info->HintStr);
+                    FTipNode = n;
+                }
+            }
+            break;
         case CM_MOUSELEAVE:
+            FTipNode = nullptr;
             if (FHot) {
                 FHot = nullptr;
                 Invalidate();

@@ -160,6 +160,7 @@ using TTVEditedEvent = std::function<void(TObject* Sender, TTreeNode* Node, std:
 using TTVCompareEvent =
     std::function<void(TObject* Sender, TTreeNode* Node1, TTreeNode* Node2, int Data, int& Compare)>;
 using TTVItemEvent = std::function<void(TObject* Sender, TTreeNode* Node)>;
+using TTVInfoTipEvent = std::function<void(TObject* Sender, TTreeNode* Node, std::string& InfoTip)>;
 
 class TCustomTreeView : public TCustomControl {
 public:
@@ -225,6 +226,9 @@ public:
     // A drag begins: the left button went down on Node and the pointer moved past the drag
     // threshold with the button held.
     TTVItemEvent OnStartItemDrag;
+    // The hint for the node under the pointer (starting as the tree's own short hint); the hint
+    // shows again for each node the pointer rests on.
+    TTVInfoTipEvent OnInfoTip;
 
     void Dispatch(TMessage& Message) override;
 
@@ -242,6 +246,7 @@ protected:
     virtual void GetImageIndex(TTreeNode* Node);
     virtual void GetSelectedIndex(TTreeNode* Node);
     virtual void StartItemDrag(TTreeNode* Node);
+    virtual void InfoTip(TTreeNode* Node, std::string& Tip);
     // Draws one row (its lines, button, image and text) in Rect.
     virtual void DrawNode(TTreeNode* Node, const TRect& Rect);
 
@@ -279,6 +284,7 @@ private:
     TTreeNode* FDropTarget = nullptr;
     TTreeNode* FEditing = nullptr;
     TTreeNode* FDragNode = nullptr;  // pressed, a drag may begin from it
+    TTreeNode* FTipNode = nullptr;   // the node the pointer was last over, for item hints
     TPoint FDragOrigin;
     TImageList* FImages = nullptr;
     TImageList* FStateImages = nullptr;

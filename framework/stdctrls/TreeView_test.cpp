@@ -6,6 +6,7 @@
 
 #include "framework/core/SysUtils.h"
 #include "framework/stdctrls/ComCtrls.h"
+#include "framework/ui/Hints.h"
 #include "framework/ui/testsupport/FormDriver.h"
 
 namespace framework {
@@ -344,6 +345,25 @@ TEST_F(TreeViewTest, ManyNodesScrollToKeepTheSelectionInViewAndDrawAsATree) {
     EXPECT_EQ(d->Item(0)->Text(), "Folder 9");
     d->AlphaSort();
     EXPECT_EQ(d->Item(0)->Text(), "Folder 0");
+}
+
+TEST_F(TreeViewTest, EachNodeTheMouseRestsOnShowsItsOwnHint) {
+    Tree->Hint = "Folders";
+    Tree->SetShowHint(true);
+    Tree->OnInfoTip = [](TObject*, TTreeNode* Node, std::string& Tip) {
+        if (Node->Text() == "D:") Tip = Node->Text() + " (removable)";
+    };
+    auto shown = [] { return ShownHintWindow() ? ShownHintWindow()->Caption() : std::string(); };
+    TPoint c = Centre(Find("C:")), d = Centre(Find("D:"));
+    Driver.MouseMove(*Tree, d.X, d.Y);
+    Driver.Advance(Application->HintPause);
+    EXPECT_EQ(shown(), "D: (removable)");
+    Driver.MouseMove(*Tree, c.X, c.Y);  // another node: the hint goes and comes back for it
+    EXPECT_EQ(shown(), "");
+    Driver.MouseMove(*Tree, c.X + 1, c.Y);
+    Driver.Advance(Application->HintPause);
+    EXPECT_EQ(shown(), "Folders");
+    Application->CancelHint();
 }
 
 }  // namespace
