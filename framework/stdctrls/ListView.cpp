@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <numeric>
 
+#include "framework/core/Seams.h"
 #include "framework/core/SysUtils.h"
 #include "framework/stdctrls/ComCtrls.h"
 #include "framework/stdctrls/HeaderControl.h"
@@ -802,6 +803,76 @@ void TCustomListView::StartItemDrag(TListItem* Item) {
     if (OnStartItemDrag) OnStartItemDrag(this, Item);
 }
 
+bool TCustomListView::CustomDrawItem(TListItem* Item, TCustomDrawState State) {
+    bool defaultDraw = true;
+    if (OnCustomDrawItem) OnCustomDrawItem(this, Item, State, defaultDraw);
+    return defaultDraw;
+}
+
+int TCustomListView::OwnerDataFind(TItemFind Find, const std::string& FindString, void* FindData,
+                                   int StartIndex, bool Wrap) {
+    int index = -1;
+    if (OnDataFind) OnDataFind(this, Find, FindString, TPoint{}, FindData, StartIndex, sdAll, Wrap, index);
+    return index;
+}
+
+TListItem* TCustomListView::FindCaption(int StartIndex, const std::string& Value, bool Partial,
+                                        bool Inclusive, bool Wrap) {
+    int n = FItems->Count();
+    if (n == 0) return nullptr;
+    int start = std::clamp(Inclusive ? StartIndex : StartIndex + 1, 0, n);
+    if (FOwnerData) {
+        if (start >= n && !Wrap) return nullptr;
+        int i = OwnerDataFind(Partial ? ifPartialString : ifExactString, Value, nullptr, start % n, Wrap);
+        return i >= 0 && i < n ? Fetch(i) : nullptr;
+    }
+    auto matches = [&](int i) {
+        const std::string& c = FItems->FItems[static_cast<size_t>(i)]->Caption;
+        if (Partial)
+            return c.size() >= Value.size() && AnsiCompareText(c.substr(0, Value.size()), Value) == 0;
+        return AnsiCompareText(c, Value) == 0;
+    };
+    for (int i = start; i < n; ++i)
+        if (matches(i)) return Fetch(i);
+    if (Wrap)
+        for (int i = 0; i < std::min(start, n); ++i)
+            if (matches(i)) return Fetch(i);
+    return nullptr;
+}
+
+TListItem* TCustomListView::FindData(int StartIndex, void* Value, bool Inclusive, bool Wrap) {
+    int n = FItems->Count();
+    if (n == 0) return nullptr;
+    int start = std::clamp(Inclusive ? StartIndex : StartIndex + 1, 0, n);
+    if (FOwnerData) {
+        if (start >= n && !Wrap) return nullptr;
+        int i = OwnerDataFind(ifData, "", Value, start % n, Wrap);
+        return i >= 0 && i < n ? Fetch(i) : nullptr;
+    }
+    for (int k = 0; k < (Wrap ? n : n - start); ++k) {
+        int i = (start + k) % n;
+        if (FItems->FItems[static_cast<size_t>(i)]->Data == Value) return Fetch(i);
+    }
+    return nullptr;
+}
+
+void TCustomListView::KeyPress(char& Key) {
+    TCustomControl::KeyPress(Key);
+    if (static_cast<unsigned char>(Key) < ' ' || FItems->Count() == 0) return;
+    // Typing finds the item whose caption begins with what was typed; a pause starts afresh, and
+    // one letter typed again steps through the items that begin with it.
+    constexpr uint32_t kTypingPause = 1000;
+    uint32_t now = GetTickCount();
+    if (now - FTypedAt > kTypingPause) FTyped.clear();
+    FTypedAt = now;
+    bool repeat = FTyped.size() == 1 && FTyped[0] == Key;
+    if (!repeat) FTyped += Key;
+    int from = FFocused < 0 ? 0 : FFocused;
+    TListItem* found = FindCaption(from, FTyped, true, FTyped.size() > 1 && !repeat, true);
+    if (found) MoveFocus(found->Index(), 0);
+    Key = 0;
+}
+
 void TCustomListView::InfoTip(TListItem* Item, std::string& Tip) {
     if (OnInfoTip) OnInfoTip(this, Item, Tip);
 }
@@ -817,7 +888,9 @@ void TCustomListView::DrawItem(TListItem* Item, int Index, const TRect& R) {
     TRect label = ItemRect(Index, true);
     Item = Fetch(Index);  // ItemRect may have asked for another row
     c.Font.Assign(FFont);
-    auto labelColours = [&] {
+    TColor itemColor = FFont.Color;
+    // Sets the label's colours and asks the custom-draw handler; false when it drew the item.
+    auto labelColours = [&]() -> bool {
         if (selected) {
             c.Brush.Color = focused ? clHighlight : clBtnFace;
             c.Font.Color = focused ? clHighlightText : clWindowText;
@@ -831,6 +904,12 @@ void TCustomListView::DrawItem(TListItem* Item, int Index, const TRect& R) {
             }
         }
         c.Brush.Style = bsClear;
+        TCustomDrawState state = (IsSelected(Index) ? cdsSelected : 0) |
+                                 (Index == FFocused && focused ? cdsFocused : 0) | (hot ? cdsHot : 0);
+        if (!CustomDrawItem(Item, state)) return false;
+        Item = Fetch(Index);  // the handler may have asked for another row
+        if (!selected) itemColor = c.Font.Color;
+        return true;
     };
     int lineH = -FFont.Height() + 3;
     if (FViewStyle == vsIcon) {
@@ -842,8 +921,7 @@ void TCustomListView::DrawItem(TListItem* Item, int Index, const TRect& R) {
                 FLargeImages->Draw(c, R.Left + (R.Width() - iw) / 2, R.Top + 2, Item->OverlayIndex);
         }
         (void)ih;
-        if (!editing) {
-            labelColours();
+        if (!editing && labelColours()) {
             // The label wraps at a space onto a second line, each line centred and cut to fit.
             std::string first = Item->Caption, second;
             int room = R.Width() - 4;
@@ -869,16 +947,18 @@ void TCustomListView::DrawItem(TListItem* Item, int Index, const TRect& R) {
             if (Item->OverlayIndex >= 0) FSmallImages->Draw(c, R.Left + 2, y, Item->OverlayIndex);
         }
         int ty = R.Top + (R.Height() - c.TextHeight("Wg")) / 2;
-        if (!editing) {
-            labelColours();
+        bool drawTexts = editing || labelColours();
+        if (!editing && drawTexts) {
             c.TextRect(label, label.Left + 2, ty, Ellipsize(c, Item->Caption, label.Width() - 4));
         }
-        if (FViewStyle == vsReport) {
-            // The sub-items, one to a column after the first.
+        if (FViewStyle == vsReport && drawTexts) {
+            // The sub-items, one to a column after the first, in the item's colour.
             int x = FColumns->Count() > 0 ? FColumns->Items(0)->Width() : R.Right;
+            TFontStyles style = c.Font.Style;
             c.Font.Assign(FFont);
+            c.Font.Style = style & ~fsUnderline;
+            c.Font.Color = itemColor;
             if (selected && RowSelect) c.Font.Color = focused ? clHighlightText : clWindowText;
-            if (Item->Cut) c.Font.Color = clGrayText;
             c.Brush.Style = bsClear;
             for (int col = 1; col < FColumns->Count(); ++col) {
                 TListColumn* column = FColumns->Items(col);

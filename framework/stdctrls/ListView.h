@@ -11,6 +11,7 @@
 
 #include "framework/core/Alignment.h"
 #include "framework/core/Strings.h"
+#include "framework/stdctrls/CustomDraw.h"
 #include "framework/stdctrls/LabelEdit.h"
 #include "framework/ui/Controls.h"
 
@@ -122,6 +123,7 @@ enum TItemState : uint8_t { isNone = 0, isCut = 1, isDropHilited = 2, isFocused 
 using TItemStates = uint8_t;
 enum TSearchDirection { sdLeft, sdRight, sdAbove, sdBelow, sdAll };
 enum TItemChange { ctText, ctImage, ctState };
+enum TItemFind { ifData, ifPartialString, ifExactString, ifNearest };
 
 using TLVColumnClickEvent = std::function<void(TObject* Sender, TListColumn* Column)>;
 // Item is nil when many rows of an owner-data view changed at once (select all, clear, a range).
@@ -136,6 +138,12 @@ using TLVDeletedEvent = std::function<void(TObject* Sender, TListItem* Item)>;
 // A drag begins from Item (the pointer moved past the drag threshold with the left button held
 // after pressing on it); the dragged items are the selected ones.
 using TLVStartItemDragEvent = std::function<void(TObject* Sender, TListItem* Item)>;
+using TLVCustomDrawItemEvent =
+    std::function<void(TCustomListView* Sender, TListItem* Item, TCustomDrawState State, bool& DefaultDraw)>;
+// Owner data: the index of the row matching the search (or -1), looking from StartIndex on.
+using TLVOwnerDataFindEvent = std::function<void(
+    TObject* Sender, TItemFind Find, const std::string& FindString, const TPoint& FindPosition,
+    void* FindData, int StartIndex, TSearchDirection Direction, bool Wrap, int& Index)>;
 using TLVInfoTipEvent = std::function<void(TObject* Sender, TListItem* Item, std::string& InfoTip)>;
 
 class TCustomListView : public TCustomControl {
@@ -197,6 +205,11 @@ public:
     // Sorts by caption, through OnCompare when it is bound.
     bool AlphaSort();
     void UpdateItems(int FirstIndex, int LastIndex);
+    // The first item from StartIndex (itself too when Inclusive) whose caption is Value, or begins
+    // with it when Partial (either without regard to case); Wrap goes on from the top. Owner-data
+    // views ask OnDataFind.
+    TListItem* FindCaption(int StartIndex, const std::string& Value, bool Partial, bool Inclusive, bool Wrap);
+    TListItem* FindData(int StartIndex, void* Value, bool Inclusive, bool Wrap);
 
     TLVColumnClickEvent OnColumnClick;
     TLVSelectItemEvent OnSelectItem;
@@ -210,6 +223,10 @@ public:
     // The hint for the item under the pointer (starting as the view's own short hint); the hint
     // shows again for each item the pointer rests on.
     TLVInfoTipEvent OnInfoTip;
+    // Before an item's texts are drawn, with the canvas set up for it: the handler may change the
+    // canvas's font and brush, or draw the item itself and clear DefaultDraw.
+    TLVCustomDrawItemEvent OnCustomDrawItem;
+    TLVOwnerDataFindEvent OnDataFind;
 
     void Dispatch(TMessage& Message) override;
 
@@ -225,11 +242,16 @@ protected:
     virtual void Delete(TListItem* Item);
     virtual void StartItemDrag(TListItem* Item);
     virtual void InfoTip(TListItem* Item, std::string& Tip);
+    virtual bool CustomDrawItem(TListItem* Item, TCustomDrawState State);
+    // The row found for an owner-data search, or -1.
+    virtual int OwnerDataFind(TItemFind Find, const std::string& FindString, void* FindData, int StartIndex,
+                              bool Wrap);
     virtual void DrawItem(TListItem* Item, int Index, const TRect& Rect);
 
     void CreateParams(TCreateParams& Params) override;
     void Paint() override;
     void KeyDown(uint16_t& Key, TShiftState Shift) override;
+    void KeyPress(char& Key) override;
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     void MouseMove(TShiftState Shift, int X, int Y) override;
     void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
@@ -287,6 +309,8 @@ private:
     int FHot = -1;
     int FDragIndex = -1;  // pressed, a drag may begin from it
     int FTipIndex = -1;   // the item the pointer was last over, for item hints
+    std::string FTyped;   // the caption typed so far to find an item
+    uint32_t FTypedAt = 0;
     TPoint FDragOrigin;
     bool FLayingOut = false;
 };

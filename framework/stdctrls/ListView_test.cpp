@@ -332,5 +332,71 @@ TEST_F(ListViewTest, AnOwnerDataItemUnderThePointerShowsItsOwnHint) {
     Application->CancelHint();
 }
 
+TEST_F(ListViewTest, TypingFindsTheItemByTheBeginningOfItsCaption) {
+    List->SetViewStyle(vsReport);
+    AddFiles(12);  // Folder 0, File number 1.txt, File number 2.txt, Folder 3, ...
+    Form->Show();
+    Driver.RunPending();
+    EXPECT_EQ(List->FindCaption(0, "folder 3", false, true, false)->Index(), 3);
+    EXPECT_EQ(List->FindCaption(0, "FILE", true, true, false)->Index(), 1);
+    EXPECT_EQ(List->FindCaption(9, "folder", true, false, false), nullptr);
+    EXPECT_EQ(List->FindCaption(9, "folder", true, false, true)->Index(), 0);  // wraps
+    EXPECT_EQ(List->FindCaption(0, "Folder 3", true, false, false)->Index(), 3);
+    List->Items()[5]->Data = List;
+    EXPECT_EQ(List->FindData(0, List, true, false)->Index(), 5);
+
+    List->SetFocus();
+    Driver.Type("file number 1");
+    EXPECT_EQ(List->ItemIndex(), 1);
+    Driver.Type("0");
+    EXPECT_EQ(List->ItemIndex(), 10);
+    Driver.Advance(1500);  // a pause starts a new search
+    Driver.Type("f");
+    EXPECT_EQ(List->ItemIndex(), 11);
+    Driver.Type("f");  // the same letter again: the next item beginning with it
+    EXPECT_EQ(List->ItemIndex(), 0);
+
+    // An owner-data view asks its owner to find the row.
+    List->SetOwnerData(true);
+    List->OnData = [](TObject*, TListItem* Item) { Item->Caption = "Row " + std::to_string(Item->Index()); };
+    std::vector<std::string> asked;
+    List->OnDataFind = [&](TObject*, TItemFind Find, const std::string& S, const TPoint&, void*, int Start,
+                           TSearchDirection, bool, int& Index) {
+        asked.push_back(S + "@" + std::to_string(Start) + (Find == ifPartialString ? "~" : ""));
+        Index = S == "row 7" ? 7 : -1;
+    };
+    List->Items().SetCount(100);
+    Driver.Advance(1500);
+    Driver.Type("row 7");
+    EXPECT_EQ(List->ItemIndex(), 7);
+    EXPECT_EQ(asked.back(), "row 7@0~");
+    EXPECT_EQ(List->FindCaption(0, "nothing", false, true, false), nullptr);
+}
+
+TEST_F(ListViewTest, ACustomDrawColourReachesTheSubItemsAndDefaultDrawOffLeavesTheRowToTheHandler) {
+    List->SetViewStyle(vsReport);
+    AddFiles(4);
+    List->OnCustomDrawItem = [](TCustomListView* Sender, TListItem* Item, TCustomDrawState,
+                                bool& DefaultDraw) {
+        if (Item->Index() == 2) Sender->Canvas().Font.Color = clBlue;
+        if (Item->Index() == 1) DefaultDraw = false;
+    };
+    Form->Show();
+    Driver.RunPending();
+    auto count = [&](int Index, int Left, int Right, uint32_t Colour) {
+        TRect r = List->ItemRect(Index, false);
+        int n = 0;
+        for (int y = r.Top; y < r.Bottom; ++y)
+            for (int x = Left; x < Right; ++x) n += Driver.PixelAt(*List, x, y) == Colour;
+        return n;
+    };
+    int sizeLeft = List->Columns()[0]->Width(), sizeRight = sizeLeft + List->Columns()[1]->Width();
+    EXPECT_GT(count(2, 0, sizeLeft, static_cast<uint32_t>(clBlue)), 5);
+    EXPECT_GT(count(2, sizeLeft, sizeRight, static_cast<uint32_t>(clBlue)), 5);
+    EXPECT_EQ(count(2, 0, sizeRight, 0), 0);
+    EXPECT_EQ(count(1, 20, sizeRight, 0), 0);  // nothing drawn but the image
+    EXPECT_GT(count(0, 20, sizeRight, 0), 5);
+}
+
 }  // namespace
 }  // namespace framework

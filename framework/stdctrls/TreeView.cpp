@@ -623,6 +623,12 @@ void TCustomTreeView::StartItemDrag(TTreeNode* Node) {
     if (OnStartItemDrag) OnStartItemDrag(this, Node);
 }
 
+bool TCustomTreeView::CustomDrawItem(TTreeNode* Node, TCustomDrawState State) {
+    bool defaultDraw = true;
+    if (OnCustomDrawItem) OnCustomDrawItem(this, Node, State, defaultDraw);
+    return defaultDraw;
+}
+
 void TCustomTreeView::InfoTip(TTreeNode* Node, std::string& Tip) {
     if (OnInfoTip) OnInfoTip(this, Node, Tip);
 }
@@ -763,8 +769,12 @@ void TCustomTreeView::DrawNode(TTreeNode* Node, const TRect& R) {
             c.Font.Style = c.Font.Style | fsUnderline;
         }
     }
-    c.Brush.Style = bsClear;
-    c.TextOut(text.Left + 2, text.Top + (text.Height() - c.TextHeight("Wg")) / 2, Node->FText);
+    TCustomDrawState state =
+        (selected ? cdsSelected : 0) | (selected && focused ? cdsFocused : 0) | (hot ? cdsHot : 0);
+    if (CustomDrawItem(Node, state)) {
+        c.Brush.Style = bsClear;
+        c.TextOut(text.Left + 2, text.Top + (text.Height() - c.TextHeight("Wg")) / 2, Node->FText);
+    }
     c.Brush.Style = bsSolid;
     if (selected && focused) c.DrawFocusRect(text);
 }

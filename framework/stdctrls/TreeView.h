@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/stdctrls/CustomDraw.h"
 #include "framework/stdctrls/LabelEdit.h"
 #include "framework/ui/Controls.h"
 
@@ -160,6 +161,8 @@ using TTVEditedEvent = std::function<void(TObject* Sender, TTreeNode* Node, std:
 using TTVCompareEvent =
     std::function<void(TObject* Sender, TTreeNode* Node1, TTreeNode* Node2, int Data, int& Compare)>;
 using TTVItemEvent = std::function<void(TObject* Sender, TTreeNode* Node)>;
+using TTVCustomDrawItemEvent =
+    std::function<void(TCustomTreeView* Sender, TTreeNode* Node, TCustomDrawState State, bool& DefaultDraw)>;
 using TTVInfoTipEvent = std::function<void(TObject* Sender, TTreeNode* Node, std::string& InfoTip)>;
 
 class TCustomTreeView : public TCustomControl {
@@ -229,6 +232,9 @@ public:
     // The hint for the node under the pointer (starting as the tree's own short hint); the hint
     // shows again for each node the pointer rests on.
     TTVInfoTipEvent OnInfoTip;
+    // Before a node's text is drawn, with the canvas set up for it: the handler may change the
+    // canvas's font and brush, or draw the text itself and clear DefaultDraw.
+    TTVCustomDrawItemEvent OnCustomDrawItem;
 
     void Dispatch(TMessage& Message) override;
 
@@ -247,6 +253,7 @@ protected:
     virtual void GetSelectedIndex(TTreeNode* Node);
     virtual void StartItemDrag(TTreeNode* Node);
     virtual void InfoTip(TTreeNode* Node, std::string& Tip);
+    virtual bool CustomDrawItem(TTreeNode* Node, TCustomDrawState State);
     // Draws one row (its lines, button, image and text) in Rect.
     virtual void DrawNode(TTreeNode* Node, const TRect& Rect);
 

@@ -366,5 +366,29 @@ TEST_F(TreeViewTest, EachNodeTheMouseRestsOnShowsItsOwnHint) {
     Application->CancelHint();
 }
 
+TEST_F(TreeViewTest, ACustomDrawHandlerColoursANodeOrDrawsItItself) {
+    Tree->OnCustomDrawItem = [](TCustomTreeView* Sender, TTreeNode* Node, TCustomDrawState State,
+                                bool& DefaultDraw) {
+        EXPECT_EQ((State & cdsSelected) != 0, Node->Selected());
+        if (Node->Text() == "D:") Sender->Canvas().Font.Color = clBlue;  // a compressed drive
+        if (Node->Text() == "C:") DefaultDraw = false;
+    };
+    Tree->Invalidate();
+    auto count = [&](TTreeNode* Node, uint32_t Colour) {
+        TRect r = Node->DisplayRect(true);
+        int n = 0;
+        for (int y = r.Top; y < r.Bottom; ++y)
+            for (int x = r.Left; x < r.Right; ++x) n += Driver.PixelAt(*Tree, x, y) == Colour;
+        return n;
+    };
+    EXPECT_GT(count(Find("D:"), static_cast<uint32_t>(clBlue)), 5);
+    EXPECT_EQ(count(Find("D:"), 0), 0);
+    EXPECT_EQ(count(Find("C:"), static_cast<uint32_t>(clBlue)), 0);
+    EXPECT_EQ(count(Find("C:"), 0), 0);  // no text at all
+    Tree->OnCustomDrawItem = nullptr;
+    Tree->Invalidate();
+    EXPECT_GT(count(Find("C:"), 0), 5);  // black text again
+}
+
 }  // namespace
 }  // namespace framework
