@@ -105,9 +105,7 @@ THeaderControl::THeaderControl(TComponent* AOwner) : TCustomControl(AOwner), FSe
 THeaderControl::~THeaderControl() = default;
 
 void THeaderControl::SetImages(TImageList* Value) {
-    if (FImages) FImages->RemoveFreeNotification(this);
-    FImages = Value;
-    if (FImages) FImages->FreeNotification(this);
+    SetImageListField(*this, FImages, Value);
     Invalidate();
 }
 

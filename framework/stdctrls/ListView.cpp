@@ -270,16 +270,12 @@ void TCustomListView::Notification(TComponent* AComponent, TOperation Operation)
 }
 
 void TCustomListView::SetLargeImages(TImageList* Value) {
-    if (FLargeImages) FLargeImages->RemoveFreeNotification(this);
-    FLargeImages = Value;
-    if (FLargeImages) FLargeImages->FreeNotification(this);
+    SetImageListField(*this, FLargeImages, Value);
     Layout();
 }
 
 void TCustomListView::SetSmallImages(TImageList* Value) {
-    if (FSmallImages) FSmallImages->RemoveFreeNotification(this);
-    FSmallImages = Value;
-    if (FSmallImages) FSmallImages->FreeNotification(this);
+    SetImageListField(*this, FSmallImages, Value);
     Layout();
 }
 

@@ -359,16 +359,12 @@ void TCustomTreeView::Notification(TComponent* AComponent, TOperation Operation)
 }
 
 void TCustomTreeView::SetImages(TImageList* Value) {
-    if (FImages) FImages->RemoveFreeNotification(this);
-    FImages = Value;
-    if (FImages) FImages->FreeNotification(this);
+    SetImageListField(*this, FImages, Value);
     ShapeChanged();
 }
 
 void TCustomTreeView::SetStateImages(TImageList* Value) {
-    if (FStateImages) FStateImages->RemoveFreeNotification(this);
-    FStateImages = Value;
-    if (FStateImages) FStateImages->FreeNotification(this);
+    SetImageListField(*this, FStateImages, Value);
     Invalidate();
 }
 

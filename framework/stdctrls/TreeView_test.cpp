@@ -345,6 +345,11 @@ TEST_F(TreeViewTest, ManyNodesScrollToKeepTheSelectionInViewAndDrawAsATree) {
     EXPECT_EQ(d->Item(0)->Text(), "Folder 9");
     d->AlphaSort();
     EXPECT_EQ(d->Item(0)->Text(), "Folder 0");
+    // An image list freed first is let go of; the tree draws on without images.
+    Images->Free();
+    EXPECT_EQ(Tree->Images(), nullptr);
+    Tree->Invalidate();
+    Driver.RunPending();
 }
 
 TEST_F(TreeViewTest, EachNodeTheMouseRestsOnShowsItsOwnHint) {
