@@ -250,6 +250,9 @@ TCustomListView::TCustomListView(TComponent* AOwner)
 }
 
 TCustomListView::~TCustomListView() {
+    // An edit still open ends here, while the items exist: the editor goes only after them.
+    FEditing = -1;
+    if (FEditor) FEditor->Finish(true);
     OnDeletion = nullptr;
     OnSelectItem = nullptr;
     OnChange = nullptr;

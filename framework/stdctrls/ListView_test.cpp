@@ -267,6 +267,9 @@ TEST_F(ListViewTest, LabelEditingCommitsCancelsAndAsksFirst) {
     Driver.DoubleClick(*List, Centre(2).X, Centre(2).Y);
     EXPECT_EQ(dbl, 1);
     EXPECT_EQ(List->ItemIndex(), 2);
+    // Freeing the window with an edit open ends the edit quietly.
+    List->OnEditing = nullptr;
+    EXPECT_TRUE(List->Items()[2]->EditCaption());
 }
 
 TEST_F(ListViewTest, TheFourViewStylesPlaceItemsAndMoveByKeysAsTheyAreDrawn) {

@@ -339,7 +339,9 @@ TCustomTreeView::TCustomTreeView(TComponent* AOwner)
 
 TCustomTreeView::~TCustomTreeView() {
     FClearing = true;
+    // An edit still open ends here, while the nodes exist: the editor goes only after them.
     FEditing = nullptr;
+    if (FEditor) FEditor->Finish(true);
     OnDeletion = nullptr;
     OnChange = nullptr;
     OnChanging = nullptr;

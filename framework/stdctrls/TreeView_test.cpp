@@ -286,6 +286,8 @@ TEST_F(TreeViewTest, LabelEditingCommitsWithEnterAndCancelsWithEscape) {
     docs->Delete();
     EXPECT_FALSE(Tree->IsEditing());
     EXPECT_EQ(edited.size(), 2u);
+    // Freeing the window with an edit open ends the edit quietly.
+    EXPECT_TRUE(Find("Music")->EditText());
 }
 
 TEST_F(TreeViewTest, ADragBeginsOnlyPastTheThresholdWithTheButtonHeld) {
