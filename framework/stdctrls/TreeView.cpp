@@ -877,8 +877,6 @@ void TCustomTreeView::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
             if (FSelected == n && AutoExpand && before != n) {
                 if (before && !n->HasAsParent(before)) before->Collapse(false);
                 n->Expand(false);
-            } else if (FSelected == n && HotTrack && !AutoExpand) {
-                n->Expand(false);
             }
         }
     } else if (Button == TMouseButton::mbRight && n && RightClickSelect) {

@@ -232,14 +232,21 @@ TEST_F(TreeViewTest, TheMouseOpensByTheButtonAndByDoubleClickAndSelectsByTheLabe
     TTreeNode* docs = Find("Docs");
     EXPECT_EQ(Tree->GetHitTestInfoAt(Tree->Indent() / 2 + 2, Centre(docs).Y), htOnButton);
 
-    // Hot tracking marks the node under the pointer and, with AutoExpand off, a click opens it.
+    // Hot tracking marks the node under the pointer.
     Tree->HotTrack = true;
     Driver.MouseMove(*Tree, Centre(docs).X, Centre(docs).Y);
     EXPECT_EQ(Tree->HotNode(), docs);
-    Driver.Click(*Tree, Centre(docs).X, Centre(docs).Y);
-    EXPECT_TRUE(docs->Expanded());
     Driver.MouseLeave(*Tree);
     EXPECT_EQ(Tree->HotNode(), nullptr);
+    // With AutoExpand a selected node opens and the one selected before closes (unless above it).
+    Tree->AutoExpand = true;
+    Driver.Click(*Tree, Centre(docs).X, Centre(docs).Y);
+    EXPECT_TRUE(docs->Expanded());
+    EXPECT_TRUE(c->Expanded());
+    TTreeNode* d = Find("D:");
+    Driver.Click(*Tree, Centre(d).X, Centre(d).Y);
+    EXPECT_TRUE(d->Expanded());
+    EXPECT_FALSE(docs->Expanded());
 }
 
 TEST_F(TreeViewTest, LabelEditingCommitsWithEnterAndCancelsWithEscape) {
