@@ -258,6 +258,12 @@ TCustomListView::~TCustomListView() {
     OnChange = nullptr;
 }
 
+// The window's scroll bars are set once it exists.
+void TCustomListView::CreateWnd() {
+    TCustomControl::CreateWnd();
+    Layout();
+}
+
 void TCustomListView::CreateParams(TCreateParams& P) {
     TCustomControl::CreateParams(P);
     if (BorderStyle == bsSingle) P.ExStyle |= WS_EX_CLIENTEDGE;
@@ -397,7 +403,7 @@ TRect TCustomListView::ItemRect(int Index, bool LabelOnly) {
             r = Bounds(line * cell.cx, pos * cell.cy, cell.cx, cell.cy);
             break;
         default:
-            r = Bounds(0, HeaderHeight() + line * cell.cy, cell.cx, cell.cy);
+            r = Bounds(-FScrollX, HeaderHeight() + line * cell.cy, cell.cx, cell.cy);
             break;
     }
     if (!LabelOnly) return r;
@@ -416,7 +422,7 @@ TRect TCustomListView::ItemRect(int Index, bool LabelOnly) {
     int right = r.Right;
     if (FViewStyle == vsReport) {
         if (RowSelect) return Rect(x, r.Top, r.Right, r.Bottom);
-        right = FColumns->Count() > 0 ? FColumns->Items(0)->Width() : r.Right;
+        right = FColumns->Count() > 0 ? r.Left + FColumns->Items(0)->Width() : r.Right;
     }
     return Rect(x, r.Top, std::max(x, std::min(x + tw, right)), r.Bottom);
 }
@@ -468,9 +474,14 @@ TListItem* TCustomListView::TopItem() {
 void TCustomListView::Layout() {
     if (FLayingOut) return;
     FLayingOut = true;
+    FScrollX =
+        FViewStyle == vsReport ? std::clamp(FScrollX, 0, std::max(0, CellSize().cx - ClientWidth())) : 0;
     if (FHeader) {
         bool show = FViewStyle == vsReport && FShowColumnHeaders;
-        if (show) FHeader->SetBounds(0, 0, std::max(ClientWidth(), CellSize().cx), FHeader->Height());
+        // The header scrolls sideways with the rows.
+        if (show)
+            FHeader->SetBounds(-FScrollX, 0, std::max(ClientWidth() + FScrollX, CellSize().cx),
+                               FHeader->Height());
         FHeader->SetVisible(show);
     }
     FTopLine = std::clamp(FTopLine, 0, std::max(0, LineCount() - LinesShown()));
@@ -486,7 +497,19 @@ void TCustomListView::UpdateScrollBars() {
     int bar = Vertical() ? SB_VERT : SB_HORZ;
     int other = Vertical() ? SB_HORZ : SB_VERT;
     uint32_t style = GetWindowLong(Handle(), GWL_STYLE);
-    if (style & (other == SB_VERT ? WS_VSCROLL : WS_HSCROLL)) ShowScrollBar(Handle(), other, false);
+    // The details style scrolls sideways, by pixels, when its columns are wider than the view.
+    bool sideways = FViewStyle == vsReport && CellSize().cx > ClientWidth();
+    if (sideways) {
+        if (!(style & WS_HSCROLL)) ShowScrollBar(Handle(), SB_HORZ, true);  // may resize: Layout comes back
+        TScrollInfo si;
+        si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+        si.nMax = CellSize().cx - 1;
+        si.nPage = static_cast<uint32_t>(std::max(1, ClientWidth()));
+        si.nPos = FScrollX;
+        SetScrollInfo(Handle(), SB_HORZ, si, true);
+    } else if (style & (other == SB_VERT ? WS_VSCROLL : WS_HSCROLL)) {
+        ShowScrollBar(Handle(), other, false);
+    }
     bool want = lines > page;
     bool shown = (style & (bar == SB_VERT ? WS_VSCROLL : WS_HSCROLL)) != 0;
     if (want != shown) ShowScrollBar(Handle(), bar, want);
@@ -497,6 +520,14 @@ void TCustomListView::UpdateScrollBars() {
     si.nPage = static_cast<uint32_t>(LinesShown());
     si.nPos = FTopLine;
     SetScrollInfo(Handle(), bar, si, true);
+}
+
+void TCustomListView::ScrollSideways(int X) {
+    X = std::clamp(X, 0, std::max(0, CellSize().cx - ClientWidth()));
+    if (FViewStyle != vsReport || X == FScrollX) return;
+    if (FEditor) FEditor->Finish(false);
+    FScrollX = X;
+    Layout();
 }
 
 void TCustomListView::ScrollTo(int Line) {
@@ -510,6 +541,7 @@ void TCustomListView::ScrollTo(int Line) {
 
 void TCustomListView::Scroll(int DX, int DY) {
     TSize cell = CellSize();
+    if (FViewStyle == vsReport) ScrollSideways(FScrollX + DX);
     if (Vertical())
         ScrollTo(FTopLine + DY / std::max(1, cell.cy));
     else
@@ -952,7 +984,7 @@ void TCustomListView::DrawItem(TListItem* Item, int Index, const TRect& R) {
         }
         if (FViewStyle == vsReport && drawTexts) {
             // The sub-items, one to a column after the first, in the item's colour.
-            int x = FColumns->Count() > 0 ? FColumns->Items(0)->Width() : R.Right;
+            int x = FColumns->Count() > 0 ? R.Left + FColumns->Items(0)->Width() : R.Right;
             TFontStyles style = c.Font.Style;
             c.Font.Assign(FFont);
             c.Font.Style = style & ~fsUnderline;
@@ -1014,11 +1046,19 @@ void TCustomListView::KeyDown(uint16_t& Key, TShiftState Shift) {
             to = FFocused < 0 ? 0 : (FViewStyle == vsIcon || FViewStyle == vsSmallIcon) ? f + per : f + 1;
             break;
         case VK_LEFT:
-            if (FViewStyle == vsReport) return;
+            if (FViewStyle == vsReport) {
+                ScrollSideways(FScrollX - 8);
+                Key = 0;
+                return;
+            }
             to = FViewStyle == vsList ? f - per : f - 1;
             break;
         case VK_RIGHT:
-            if (FViewStyle == vsReport) return;
+            if (FViewStyle == vsReport) {
+                ScrollSideways(FScrollX + 8);
+                Key = 0;
+                return;
+            }
             to = FViewStyle == vsList ? f + per : f + 1;
             break;
         case VK_HOME:
@@ -1138,6 +1178,11 @@ void TCustomListView::Dispatch(TMessage& M) {
     switch (M.Msg) {
         case WM_VSCROLL:
         case WM_HSCROLL:
+            if (M.Msg == WM_HSCROLL && FViewStyle == vsReport) {
+                if (auto to = ScrollCodePosition(M, FScrollX, 8, std::max(1, ClientWidth())))
+                    ScrollSideways(*to);
+                return;
+            }
             if ((M.Msg == WM_VSCROLL) == Vertical())
                 if (auto to = ScrollCodePosition(M, FTopLine, 1, std::max(1, LinesShown() - 1)))
                     ScrollTo(*to);

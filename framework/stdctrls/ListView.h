@@ -249,6 +249,7 @@ protected:
     virtual void DrawItem(TListItem* Item, int Index, const TRect& Rect);
 
     void CreateParams(TCreateParams& Params) override;
+    void CreateWnd() override;
     void Paint() override;
     void KeyDown(uint16_t& Key, TShiftState Shift) override;
     void KeyPress(char& Key) override;
@@ -274,6 +275,7 @@ private:
     int LineCount() const;
     bool Vertical() const { return FViewStyle != vsList; }
     void ScrollTo(int Line);
+    void ScrollSideways(int X);
     void UpdateScrollBars();
     void Layout();
     void ColumnsChanged();
@@ -304,6 +306,7 @@ private:
     int FSelCount = 0;
     int FFocused = -1;
     int FAnchor = -1;  // the fixed end of a Shift selection
+    int FScrollX = 0;  // pixels the details view is scrolled sideways
     int FTopLine = 0;  // first line shown (row, or column in the list style)
     int FEditing = -1;
     int FHot = -1;

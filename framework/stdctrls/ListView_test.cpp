@@ -401,5 +401,34 @@ TEST_F(ListViewTest, ACustomDrawColourReachesTheSubItemsAndDefaultDrawOffLeavesT
     EXPECT_GT(count(0, 20, sizeRight, 0), 5);
 }
 
+TEST_F(ListViewTest, DetailsWiderThanTheViewScrollSidewaysWithTheirHeader) {
+    List->SetViewStyle(vsReport);
+    List->SetWidth(200);  // the columns take 345 pixels
+    AddFiles(3);
+    Form->Show();
+    Driver.RunPending();
+    EXPECT_TRUE(GetWindowLong(List->Handle(), GWL_STYLE) & WS_HSCROLL);
+    std::vector<std::string> clicked;
+    List->OnColumnClick = [&](TObject*, TListColumn* Column) { clicked.push_back(Column->Caption()); };
+    Driver.ScrollBar(*List, SB_HORZ, SB_PAGEDOWN);
+    ASSERT_TRUE(Driver.Grab(*Form, ::testing::TempDir() + "listview_details_scrolled.png"));
+    int scrolled = -List->Header().Left();
+    EXPECT_EQ(scrolled, 345 - List->ClientWidth());  // a page, held at the end
+    EXPECT_EQ(List->ItemRect(1, false).Left, -scrolled);
+    // The header's sections and the rows stay lined up: a click at a column's place names it.
+    THeaderControl& header = List->Header();
+    Driver.Click(header, 150 + 75 + 10, 5);  // in the header's own coordinates: "Type"
+    EXPECT_EQ(clicked, std::vector<std::string>{"Type"});
+    EXPECT_EQ(List->IndexAt(5, List->ItemRect(1, false).Top + 2), -1);  // the label is scrolled away
+    Driver.KeyTo(*List, VK_LEFT);
+    EXPECT_EQ(-List->Header().Left(), scrolled - 8);
+    Driver.ScrollBar(*List, SB_HORZ, SB_PAGEUP);
+    EXPECT_EQ(List->Header().Left(), 0);
+    EXPECT_EQ(List->IndexAt(Centre(1).X, Centre(1).Y), 1);
+    // Other styles do not scroll sideways.
+    List->SetViewStyle(vsList);
+    EXPECT_EQ(List->ItemRect(0, false).Left, 0);
+}
+
 }  // namespace
 }  // namespace framework

@@ -347,6 +347,12 @@ TCustomTreeView::~TCustomTreeView() {
     OnChanging = nullptr;
 }
 
+// The window's scroll bars are set once it exists.
+void TCustomTreeView::CreateWnd() {
+    TCustomControl::CreateWnd();
+    ShapeChanged();
+}
+
 void TCustomTreeView::CreateParams(TCreateParams& P) {
     TCustomControl::CreateParams(P);
     if (BorderStyle == bsSingle) P.ExStyle |= WS_EX_CLIENTEDGE;

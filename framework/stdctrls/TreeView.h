@@ -258,6 +258,7 @@ protected:
     virtual void DrawNode(TTreeNode* Node, const TRect& Rect);
 
     void CreateParams(TCreateParams& Params) override;
+    void CreateWnd() override;
     void Paint() override;
     void KeyDown(uint16_t& Key, TShiftState Shift) override;
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
