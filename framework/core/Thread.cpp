@@ -29,11 +29,20 @@ struct SyncRequest {
 // One lock for the queue and for the states that threads wait on (a step done, a thread
 // finished, a thread resumed); one condition for all of them. Waits are short and rare enough that
 // waking every waiter costs nothing that matters.
-std::mutex gLock;
-std::condition_variable gChanged;
-std::deque<std::shared_ptr<SyncRequest>> gQueue;
-TWakeMainThread gWake;
-TThreadExceptionHandler gExceptionHandler;
+//
+// Function-local, so that the wake-up and the exception handler that the user-interface layer
+// installs from its own static initialisation are not wiped when this unit's statics are built later.
+struct SharedState {
+    std::mutex Lock;
+    std::condition_variable Changed;
+    std::deque<std::shared_ptr<SyncRequest>> Queue;
+    TWakeMainThread Wake;
+    TThreadExceptionHandler ExceptionHandler;
+};
+SharedState& Shared() {
+    static SharedState state;
+    return state;
+}
 
 void WriteException(std::exception_ptr Error) {
     try {
@@ -50,8 +59,8 @@ void WriteException(std::exception_ptr Error) {
 void HandleThreadException(std::exception_ptr Error) {
     TThreadExceptionHandler handler;
     {
-        std::lock_guard lock(gLock);
-        handler = gExceptionHandler;
+        std::lock_guard lock(Shared().Lock);
+        handler = Shared().ExceptionHandler;
     }
     try {
         if (handler) return handler(Error);
@@ -62,9 +71,9 @@ void HandleThreadException(std::exception_ptr Error) {
 }
 
 void Enqueue(const std::shared_ptr<SyncRequest>& Request, std::unique_lock<std::mutex>& Lock) {
-    gQueue.push_back(Request);
-    gChanged.notify_all();
-    TWakeMainThread wake = gWake;
+    Shared().Queue.push_back(Request);
+    Shared().Changed.notify_all();
+    TWakeMainThread wake = Shared().Wake;
     Lock.unlock();
     if (wake) wake();
     Lock.lock();
@@ -75,7 +84,7 @@ void PostException(std::exception_ptr Error) {
     if (IsMainThread()) return HandleThreadException(Error);
     auto r = std::make_shared<SyncRequest>();
     r->Method = [Error] { HandleThreadException(Error); };
-    std::unique_lock lock(gLock);
+    std::unique_lock lock(Shared().Lock);
     Enqueue(r, lock);
 }
 
@@ -104,28 +113,29 @@ bool IsMainThread() {
 }
 
 TWakeMainThread SetWakeMainThread(TWakeMainThread Wake) {
-    std::lock_guard lock(gLock);
-    return std::exchange(gWake, std::move(Wake));
+    std::lock_guard lock(Shared().Lock);
+    return std::exchange(Shared().Wake, std::move(Wake));
 }
 
 TThreadExceptionHandler SetThreadExceptionHandler(TThreadExceptionHandler Handler) {
-    std::lock_guard lock(gLock);
-    return std::exchange(gExceptionHandler, std::move(Handler));
+    std::lock_guard lock(Shared().Lock);
+    return std::exchange(Shared().ExceptionHandler, std::move(Handler));
 }
 
 bool SynchronizePending() {
-    std::lock_guard lock(gLock);
-    return !gQueue.empty();
+    std::lock_guard lock(Shared().Lock);
+    return !Shared().Queue.empty();
 }
 
 bool CheckSynchronize(int Timeout) {
     if (!IsMainThread()) throw EThread("CheckSynchronize called from a thread that is not the main thread");
-    std::unique_lock lock(gLock);
-    if (gQueue.empty() && Timeout > 0)
-        gChanged.wait_for(lock, std::chrono::milliseconds(Timeout), [] { return !gQueue.empty(); });
-    if (gQueue.empty()) return false;
+    std::unique_lock lock(Shared().Lock);
+    if (Shared().Queue.empty() && Timeout > 0)
+        Shared().Changed.wait_for(lock, std::chrono::milliseconds(Timeout),
+                                  [] { return !Shared().Queue.empty(); });
+    if (Shared().Queue.empty()) return false;
     std::deque<std::shared_ptr<SyncRequest>> batch;
-    batch.swap(gQueue);
+    batch.swap(Shared().Queue);
     bool ran = false;
     for (const auto& r : batch) {
         // An abandoned request's thread may be gone: look at nothing else of it. A droppable one
@@ -141,7 +151,7 @@ bool CheckSynchronize(int Timeout) {
         ran = true;
         lock.lock();
         r->Done = true;
-        gChanged.notify_all();
+        Shared().Changed.notify_all();
     }
     return ran;
 }
@@ -153,15 +163,15 @@ void ThreadAccess::Step(TThread* AThread, TThreadMethod Method, bool Droppable) 
     r->Thread = AThread;
     r->Method = std::move(Method);
     r->Droppable = Droppable && AThread;
-    std::unique_lock lock(gLock);
+    std::unique_lock lock(Shared().Lock);
     if (MayDrop(*r)) return;
     Enqueue(r, lock);
-    gChanged.wait(lock, [&] { return r->Done || (!r->Started && MayDrop(*r)); });
+    Shared().Changed.wait(lock, [&] { return r->Done || (!r->Started && MayDrop(*r)); });
     if (!r->Done) {
         r->Abandoned = true;
-        for (auto it = gQueue.begin(); it != gQueue.end(); ++it)
+        for (auto it = Shared().Queue.begin(); it != Shared().Queue.end(); ++it)
             if (*it == r) {
-                gQueue.erase(it);
+                Shared().Queue.erase(it);
                 break;
             }
         return;
@@ -200,19 +210,19 @@ void TThread::Free() {
 }
 
 void TThread::WaitForFinish() {
-    std::unique_lock lock(gLock);
+    std::unique_lock lock(Shared().Lock);
     if (IsMainThread()) {
         while (!FFinished) {
-            if (!gQueue.empty()) {
+            if (!Shared().Queue.empty()) {
                 lock.unlock();
                 CheckSynchronize();
                 lock.lock();
                 continue;
             }
-            gChanged.wait(lock);
+            Shared().Changed.wait(lock);
         }
     } else {
-        gChanged.wait(lock, [this] { return FFinished.load(); });
+        Shared().Changed.wait(lock, [this] { return FFinished.load(); });
     }
 }
 
@@ -221,7 +231,7 @@ void TThread::AfterConstruction() {
 }
 
 void TThread::Start() {
-    std::lock_guard lock(gLock);
+    std::lock_guard lock(Shared().Lock);
     if (FStarted) return;
     FSuspended = false;
     FStarted = true;
@@ -232,7 +242,7 @@ void TThread::Start() {
 void TThread::Resume() {
     if (!FStarted) return Start();
     {
-        std::lock_guard lock(gLock);
+        std::lock_guard lock(Shared().Lock);
         FSuspended = false;
     }
     FResumed.notify_all();
@@ -256,16 +266,16 @@ void TThread::SetSuspended(bool Value) {
 }
 
 void TThread::PausePoint() {
-    std::unique_lock lock(gLock);
+    std::unique_lock lock(Shared().Lock);
     FResumed.wait(lock, [this] { return !FSuspended.load(); });
 }
 
 void TThread::Terminate() {
     {
-        std::lock_guard lock(gLock);
+        std::lock_guard lock(Shared().Lock);
         FTerminated = true;
     }
-    gChanged.notify_all();  // a droppable step waiting for the main thread is released
+    Shared().Changed.notify_all();  // a droppable step waiting for the main thread is released
 }
 
 bool TThread::Terminated() {
@@ -317,7 +327,7 @@ void TThread::DoTerminate() {
 
 void TThread::Run() {
     {
-        std::lock_guard lock(gLock);
+        std::lock_guard lock(Shared().Lock);
         FThreadID = platform::GetCurrentThreadId();
     }
     if (FPriority.load() != tpNormal) ApplyPriority();
@@ -336,16 +346,16 @@ void TThread::Run() {
         if (FFatalException) PostException(FFatalException);
         FFatalTaken = true;
         {
-            std::lock_guard lock(gLock);
+            std::lock_guard lock(Shared().Lock);
             FThread.detach();
             FFinished = true;
         }
         delete this;
         return;
     }
-    std::lock_guard lock(gLock);
+    std::lock_guard lock(Shared().Lock);
     FFinished = true;
-    gChanged.notify_all();
+    Shared().Changed.notify_all();
 }
 
 }  // namespace framework

@@ -99,6 +99,12 @@ void TImageList::GetBitmap(int Index, TBitmap& Image) {
     Image.Assign(*FImages[static_cast<size_t>(Index)].Image);
 }
 
+void SetImageListField(TComponent& Owner, TImageList*& Field, TImageList* Value) {
+    if (Field) Field->RemoveFreeNotification(&Owner);
+    Field = Value;
+    if (Field) Field->FreeNotification(&Owner);
+}
+
 // ---------------------------------------------------------------------------------------------
 // TProgressBar
 

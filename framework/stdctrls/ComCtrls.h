@@ -54,6 +54,10 @@ private:
     std::vector<TEntry> FImages;
 };
 
+// Points a control's image-list field at Value, moving Owner's free notification from the old list
+// to the new one (the owner's Notification then clears Field when the list goes).
+void SetImageListField(TComponent& Owner, TImageList*& Field, TImageList* Value);
+
 class TProgressBar : public TWinControl {
 public:
     explicit TProgressBar(TComponent* AOwner);

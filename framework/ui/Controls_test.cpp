@@ -269,5 +269,23 @@ TEST_F(ControlsTest, FormResizeAndWindowStateAndStayOnTop) {
     EXPECT_EQ(Form->WindowState(), wsMaximized);
 }
 
+TEST_F(ControlsTest, AHiddenChildOfAWindowNotYetShownStaysHiddenWhenTheWindowShows) {
+    TForm* f = TCustomForm::Create<TForm>(Application);
+    auto* inner = NewComponent<TLogControl>(f);
+    inner->SetParent(f);
+    inner->SetBounds(0, 0, 50, 20);
+    auto* hidden = NewComponent<TLogControl>(inner);
+    hidden->SetVisible(false);
+    hidden->SetParent(inner);
+    inner->HandleNeeded();  // the windows exist before the form is shown
+    f->Show();
+    Driver.RunPending();
+    EXPECT_TRUE(IsWindowVisible(inner->Handle()));
+    EXPECT_FALSE(IsWindowVisible(hidden->Handle()));
+    hidden->SetVisible(true);
+    EXPECT_TRUE(IsWindowVisible(hidden->Handle()));
+    f->Free();
+}
+
 }  // namespace
 }  // namespace framework

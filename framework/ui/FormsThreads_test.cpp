@@ -85,9 +85,6 @@ TEST_F(ThreadLoopTest, AModalLoopServesSynchronizedSteps) {
 }
 
 TEST_F(ThreadLoopTest, TheExceptionOfAThreadFreeingItselfReachesTheApplicationsHandler) {
-    // Known fault after the window-layer additions: the handler raises inside and the exception only
-    // reaches standard error, so the loop below would wait for ever.
-    GTEST_SKIP() << "the thread exception handler does not reach OnException yet";
     std::string seen;
     TExceptionEvent old = Application->OnException;
     Application->OnException = [&](TObject*, const std::exception& E) {
