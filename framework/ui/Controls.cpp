@@ -636,10 +636,7 @@ void TWinControl::CreateWnd() {
     SetWindowTitle(FHandle, p.Caption);
     if (FCursor != crDefault)
         if (auto* r = FindRecord(FHandle); r && r->Widget) ApplyCursor(r->Widget, FCursor);
-    if ((p.Style & WS_VISIBLE) && FParent)
-        ShowWindowRecord(FHandle, true);
-    else if (FParent && !FVisible)
-        ShowWindowRecord(FHandle, false);  // stays hidden when its parent is shown later
+    if ((p.Style & WS_VISIBLE) && FParent) ShowWindowRecord(FHandle, true);
 }
 
 void TWinControl::CreateHandle() {
