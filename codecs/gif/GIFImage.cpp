@@ -997,8 +997,9 @@ int TGIFImage::AppendFrame(TObject* Object) {
     return index;
 }
 
+// The composite shows what the main painter painted: it goes, and the painter with it.
 void TGIFImage::DropComposite() {
-    CompositeBitmap.reset();
+    HaltMainPainter();
 }
 
 TBitmap* TGIFImage::NewComposite() {
@@ -1064,7 +1065,7 @@ bool TGIFImage::ShouldDither() const {
 }
 
 void TGIFImage::ResetImage() {
-    DropComposite();
+    HaltAllPainters();
     Frames.RemoveAll();
     ScreenHeader.ColorMap.ClearColors();
     ScreenHeader.LogicalWidth = ScreenHeader.LogicalHeight = 0;
@@ -1116,18 +1117,6 @@ void TGIFImage::PaintInto(TGIFSubImage& Frame, TCanvas& Canvas, const TRect& Rec
     for (int x = Rect.Left + Frame.Left; x < Rect.Right; x += sw)
         for (int y = Rect.Top + Frame.Top; y < Rect.Bottom; y += sh)
             paint(TRect{x, y, x + Frame.Width, y + Frame.Height});
-}
-
-// Drawing of animated pictures runs through painters; a still picture paints its first frame.
-void TGIFImage::Draw(TCanvas& ACanvas, const TRect& Rect) {
-    if (InDraw || Empty()) return;
-    InDraw = true;
-    struct Guard {
-        bool& F;
-        ~Guard() { F = false; }
-    } guard{InDraw};
-    PaintInto(*Frames.Frame(0), ACanvas, Rect, (PaintOptions & paTile) != 0,
-              (PaintOptions & paTransparent) != 0);
 }
 
 void TGIFImage::Assign(const TGraphic& Source) {

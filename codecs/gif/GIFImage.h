@@ -8,6 +8,7 @@
 // bitmap rows are read and written in a fixed pixel format.
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -16,6 +17,7 @@
 
 #include "framework/core/Exception.h"
 #include "framework/core/Persistent.h"
+#include "framework/core/SyncObjects.h"
 #include "framework/core/Thread.h"
 #include "framework/ui/Graphics.h"
 
@@ -89,6 +91,7 @@ constexpr int64_t MaxGIFImagePixels = 4 * MaxGIFPixels;
 
 class TGIFImage;
 class TGIFSubImage;
+class TGIFPainter;
 class TGIFHeader;
 class TGIFGraphicControlExtension;
 
@@ -430,6 +433,63 @@ private:
     void RenderDithered();
 };
 
+// ---- Animation ----
+// Milliseconds waited per delay unit of a control extension.
+constexpr int DelayUnitMs = 12;
+// Units after a frame without a delay of its own; the least delay; the most (without a thread).
+constexpr int DefaultDelay = 10, MinimumDelay = 3, MaximumDelay = 1000;
+
+// Shows the frames of an animated picture in turn with their delays, disposal and loop count, on a
+// thread of its own (paThreaded) or inside the call that starts it. Every painting step and event
+// runs on the user-interface thread: a threaded painter hands them over with Synchronize and only
+// waits on its own thread. Delays run on the framework's tick count.
+class TGIFPainter : public framework::TThread {
+public:
+    TGIFPainter(TGIFImage* AImage, TGIFPaintOptions AOptions, const TRect& ARect, framework::TCanvas* ACanvas,
+                TGIFPainter** ASlot);
+    ~TGIFPainter() override;
+    // Lets a threaded painter run.
+    void Kick();
+    // Ends the painter at its next check; a waiting painter is woken.
+    void Halt();
+    // Leaves the image: the slot and the painter list forget it, the buffers go.
+    void DetachPainter();
+    bool IsThreaded() const { return (PaintOptions & paThreaded) != 0; }
+    // Runs the painting step of Execute (called directly on the user-interface thread).
+    void Run() { Execute(); }
+
+    TGIFImage* Image;
+    framework::TCanvas* PaintTarget;
+    TRect TargetRect;
+    TGIFPaintOptions PaintOptions;
+    int32_t SpeedPercent;
+    // The frame being shown; -1 when idle. An OnFrameShown handler may set it to go on elsewhere.
+    int FrameIndex = -1;
+    uint8_t CurrentDisposal = 1, PreviousDisposal = 1;
+    std::unique_ptr<TBitmap> SavedBackground, RestoreBuffer, ComposeBuffer;
+    framework::HDC TargetDC = 0;
+    std::atomic<bool> HasPainted{false};
+    TGIFPainter** OwnerSlot;
+    std::unique_ptr<framework::TEvent> WakeEvent;
+    framework::TNotifyEvent OnAnimationStart, OnFrameShow, OnFrameShown, OnAnimationLoop, OnAnimationEnd;
+    // Set while a step of this painter runs on the user-interface thread.
+    int StepDepth = 0;
+
+protected:
+    void Execute() override;
+
+private:
+    void RunInUIThread(const std::function<void()>& Step);
+    void FireHandler(const framework::TNotifyEvent& Handler);
+    void WaitBeforeFrame(int Delay);
+    void ComposeFrame();
+    void PaintFrameDirect();
+    void ClearRestoreArea(TBitmap& Buffer);
+    TColor Backdrop = framework::clWhite;
+    uint32_t LastTime = 0;
+    int64_t LastWait = 0;
+};
+
 // ---- The image ----
 class TGIFImage : public TGraphic {
 public:
@@ -479,6 +539,16 @@ public:
                    bool Transparent);
     TRect ScaleRect(const TGIFSubImage& Frame, const TRect& Rect) const;
 
+    // Creates a painter for Canvas and Rect; returns it (suspended) when it runs on its own
+    // thread; otherwise it has run to its end here and none is returned.
+    TGIFPainter* StartPainter(TGIFPainter** Slot, framework::TCanvas& Canvas, TGIFPaintOptions Options,
+                              const TRect& Rect);
+    // Halting waits until the painter threads have ended (serving their synchronised steps).
+    void HaltMainPainter();
+    void HaltAllPainters();
+    // Painters of this image that still exist (threads not yet joined included).
+    int PainterCount();
+
     TGIFImageList Frames;
     TGIFHeader ScreenHeader;
     HPALETTE ScreenPalette = 0;
@@ -493,6 +563,10 @@ public:
     int32_t SpeedPercent = 100;
     TColor BackdropColor = framework::clNone;
     framework::TNotifyEvent OnAnimationStart, OnFrameShow, OnFrameShown, OnAnimationLoop, OnAnimationEnd;
+    TGIFPainter* MainPainter = nullptr;
+    // Painters of the image; guarded by PainterLock (re-entrant).
+    std::vector<TGIFPainter*> PainterList;
+    framework::TCriticalSection PainterLock;
     bool InDraw = false;
     bool InPaletteQuery = false;
     bool PaletteModified = false;

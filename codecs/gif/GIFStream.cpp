@@ -151,8 +151,8 @@ private:
     }
 
     void Push(int V) {
-        if (Top >= static_cast<int>(sizeof(Stack) / sizeof(Stack[0])))
-            RaiseGIFError("Circular decoder table entry");
+        // Only a prefix chain that loops through several entries fills the stack.
+        if (Top >= static_cast<int>(sizeof(Stack) / sizeof(Stack[0]))) RaiseGIFError("Invalid GIF data");
         Stack[Top++] = V;
     }
 
@@ -543,6 +543,8 @@ void TGIFHeader::LoadFromStream(TStream& Stream) {
     Packed = d[4];
     BackgroundIndex = d[5];
     AspectRatio = d[6];
+    // The composite of a screen beyond the picture limit could not be made.
+    if (int64_t(LogicalWidth) * LogicalHeight > MaxGIFPixels) RaiseGIFError("Invalid GIF data");
     if (Packed & 0x80)
         ColorMap.ReadColors(Stream, 2 << (Packed & 7));
     else
@@ -608,7 +610,7 @@ void TGIFSubImage::LoadFromStream(TStream& Stream) {
     int64_t total = int64_t(Width) * Height;
     for (int i = 0; i < Image->Frames.EntryCount(); ++i) total += Image->Frames.Frame(i)->IndexDataSize;
     if (int64_t(Width) * Height > MaxGIFPixels || total > MaxGIFImagePixels)
-        RaiseGIFError("Image dimensions exceed the picture size limit");
+        RaiseGIFError("Invalid GIF data");
     if (Packed & 0x80) LocalMap.ReadColors(Stream, 2 << (Packed & 7));
     TGIFDecoder(*this, Stream).Decode();
     if (RenderWhileLoading) RenderedBitmap();

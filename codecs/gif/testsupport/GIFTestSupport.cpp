@@ -1,0 +1,129 @@
+#include "codecs/gif/testsupport/GIFTestSupport.h"
+
+#include <QImage>
+#include <QImageReader>
+#include <QString>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "framework/core/Stream.h"
+
+namespace codecs::giftest {
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "korvane-gif-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    FPath = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(FPath, ec);
+}
+
+bool ToolAvailable(const std::string& Name) {
+    return std::system(("command -v " + Name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+int Shell(const std::string& Command, const TempDir& Folder) {
+    const std::string line = "cd '" + Folder.Path().string() + "' && (" + Command + ") </dev/null";
+    const int status = std::system(line.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string ReadFile(const std::string& Path) {
+    std::ifstream in(Path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteFile(const std::string& Path, const std::string& Data) {
+    std::ofstream out(Path, std::ios::binary);
+    out.write(Data.data(), static_cast<std::streamsize>(Data.size()));
+}
+
+void WritePPM(const std::string& Path, const Picture& P) {
+    std::string s = "P6 " + std::to_string(P.W) + " " + std::to_string(P.H) + " 255\n";
+    for (uint32_t c : P.Px) {
+        s.push_back(static_cast<char>(c >> 16));
+        s.push_back(static_cast<char>(c >> 8));
+        s.push_back(static_cast<char>(c));
+    }
+    WriteFile(Path, s);
+}
+
+Picture FrameColors(TGIFSubImage& Frame, bool Transparent) {
+    Picture p{Frame.Width, Frame.Height, {}};
+    TGIFColorMap& map = Frame.EffectiveMap();
+    const int t = Transparent && Frame.HasTransparency && Frame.ControlBlock
+                      ? Frame.ControlBlock->TransparentIndex()
+                      : -1;
+    for (uint8_t i : Frame.IndexData) {
+        if (i == t) {
+            p.Px.push_back(Clear);
+            continue;
+        }
+        const uint8_t* c = map.Triples.data() + (i < map.ColorCount ? i : 0) * 3;
+        p.Px.push_back((uint32_t(c[0]) << 16) | (c[1] << 8) | c[2]);
+    }
+    return p;
+}
+
+std::vector<Picture> QtFrames(const std::string& Path) {
+    std::vector<Picture> frames;
+    QImageReader reader(QString::fromStdString(Path), "gif");
+    QImage image;
+    while (reader.read(&image)) {
+        const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+        Picture p{argb.width(), argb.height(), {}};
+        for (int y = 0; y < p.H; ++y)
+            for (int x = 0; x < p.W; ++x) {
+                const QRgb c = argb.pixel(x, y);
+                p.Px.push_back(qAlpha(c) == 0 ? Clear : (c & 0xFFFFFFu));
+            }
+        frames.push_back(std::move(p));
+        if (!reader.canRead()) break;
+    }
+    return frames;
+}
+
+Picture MagickFrame(const TempDir& Folder, const std::string& File, int Index, int W, int H) {
+    const std::string out = "frame" + std::to_string(Index) + ".rgb";
+    Shell("convert '" + File + "[" + std::to_string(Index) + "]' rgb:" + out, Folder);
+    const std::string bytes = ReadFile(Folder / out);
+    Picture p{W, H, {}};
+    for (size_t i = 0; i + 2 < bytes.size(); i += 3)
+        p.Px.push_back((uint32_t(uint8_t(bytes[i])) << 16) | (uint8_t(bytes[i + 1]) << 8) |
+                       uint8_t(bytes[i + 2]));
+    return p;
+}
+
+Loaded::Loaded(const std::vector<uint8_t>& Bytes) {
+    Image.OnWarning = [this](framework::TObject*, int, const std::string& M) { Warnings.push_back(M); };
+    framework::TMemoryStream s;
+    if (!Bytes.empty()) s.WriteBuffer(Bytes.data(), static_cast<int32_t>(Bytes.size()));
+    s.SetPosition(0);
+    Image.LoadFromStream(s);
+}
+
+std::vector<uint8_t> SaveBytes(TGIFImage& Image) {
+    framework::TMemoryStream s;
+    Image.SaveToStream(s);
+    const auto* p = reinterpret_cast<const uint8_t*>(s.Memory());
+    return std::vector<uint8_t>(p, p + s.Size());
+}
+
+std::string LoadError(const std::vector<uint8_t>& Bytes) {
+    try {
+        Loaded l(Bytes);
+    } catch (GIFException& e) {
+        return e.Message;
+    }
+    return "";
+}
+
+}  // namespace codecs::giftest

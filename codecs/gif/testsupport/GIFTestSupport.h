@@ -1,0 +1,64 @@
+#pragma once
+// Helpers for the GIF tests: fixture files made with the standard image tools, and the pixels of
+// frames as this codec, Qt's reader and the image tools see them.
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "codecs/gif/GIFImage.h"
+
+namespace codecs::giftest {
+
+// A fresh folder, removed with everything in it when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    std::string operator/(const std::string& Name) const { return (FPath / Name).string(); }
+    const std::filesystem::path& Path() const { return FPath; }
+
+private:
+    std::filesystem::path FPath;
+};
+
+bool ToolAvailable(const std::string& Name);
+// Runs a shell command in Folder; its exit status.
+int Shell(const std::string& Command, const TempDir& Folder);
+std::string ReadFile(const std::string& Path);
+void WriteFile(const std::string& Path, const std::string& Data);
+
+// A transparent pixel in a Picture.
+constexpr uint32_t Clear = 0xFF000000u;
+
+// Pixels 0x00RRGGBB, rows from the top (Clear for transparent ones).
+struct Picture {
+    int W = 0, H = 0;
+    std::vector<uint32_t> Px;
+    uint32_t At(int X, int Y) const { return Px[static_cast<size_t>(Y) * W + X]; }
+    bool operator==(const Picture&) const = default;
+};
+void WritePPM(const std::string& Path, const Picture& P);
+
+// The frame's pixels through its colour map; the transparent index as Clear when Transparent.
+Picture FrameColors(TGIFSubImage& Frame, bool Transparent = true);
+// Every frame as Qt's reader shows it (whole screen; alpha 0 as Clear).
+std::vector<Picture> QtFrames(const std::string& Path);
+// One frame as ImageMagick reads it (the frame's own size, transparent pixels in their colour).
+Picture MagickFrame(const TempDir& Folder, const std::string& File, int Index, int W, int H);
+
+struct Loaded {
+    TGIFImage Image;
+    std::vector<std::string> Warnings;
+    explicit Loaded(const std::vector<uint8_t>& Bytes);
+    explicit Loaded(const std::string& Bytes) : Loaded(std::vector<uint8_t>(Bytes.begin(), Bytes.end())) {}
+};
+std::vector<uint8_t> SaveBytes(TGIFImage& Image);
+// The GIFException message loading raises, or "".
+std::string LoadError(const std::vector<uint8_t>& Bytes);
+
+}  // namespace codecs::giftest
