@@ -800,70 +800,6 @@ void TGIFSubImage::RenderDirect() {
 }
 
 namespace {
-// The 216-colour cube: each channel to the nearest of 0, 51 … 255.
-struct TNetscapeColorLookup {
-    static int Level(int V) { return (V + 3) / 51; }
-    int Nearest(int R, int G, int B, int& CR, int& CG, int& CB) const {
-        CR = Level(R) * 51;
-        CG = Level(G) * 51;
-        CB = Level(B) * 51;
-        return Level(R) * 36 + Level(G) * 6 + Level(B);
-    }
-};
-
-// Floyd–Steinberg error diffusion over serpentine rows: per channel one error row with a margin of
-// one entry on each side and three running values.
-class TFloydSteinbergDitherer {
-public:
-    explicit TFloydSteinbergDitherer(int ARowWidth) : RowWidth(ARowWidth) {
-        for (auto& e : E) e.assign(static_cast<size_t>(RowWidth) + 2, 0);
-    }
-    int Cursor = 0;
-    int Step = 1;
-
-    int DitherPixel(const int C[3]) {
-        int v[3], chosen[3];
-        for (int ch = 0; ch < 3; ++ch) {
-            v[ch] = std::clamp(C[ch] + (E[ch][K] + Carry[ch] + 8) / 16, 0, 255);
-        }
-        const int index = Lookup.Nearest(v[0], v[1], v[2], chosen[0], chosen[1], chosen[2]);
-        for (int ch = 0; ch < 3; ++ch) {
-            const int d = v[ch] - chosen[ch];
-            if (d != 0) {
-                E[ch][K] = BelowPrev[ch] + 3 * d;
-                BelowPrev[ch] = Below[ch] + 5 * d;
-                Below[ch] = d;
-                Carry[ch] = 7 * d;
-            } else {
-                Carry[ch] = 0;
-            }
-        }
-        AdvanceColumn();
-        return index;
-    }
-    // A pixel that is not dithered: the column (and the error entry with it) moves on.
-    void AdvanceColumn() {
-        Cursor += Step;
-        K += Step;
-    }
-    void AdvanceRow() {
-        for (int ch = 0; ch < 3; ++ch) {
-            if (K >= 0 && K < RowWidth + 2) E[ch][K] = BelowPrev[ch];
-            Carry[ch] = Below[ch] = BelowPrev[ch] = 0;
-        }
-        Step = -Step;
-        Cursor = Step < 0 ? RowWidth - 1 : 0;
-        K = Step < 0 ? RowWidth + 1 : 0;
-    }
-
-private:
-    int RowWidth;
-    std::vector<int32_t> E[3];
-    int K = 0;
-    int Carry[3] = {}, Below[3] = {}, BelowPrev[3] = {};
-    TNetscapeColorLookup Lookup;
-};
-
 int MulDivRound(int A, int B, int C) {
     return static_cast<int>((int64_t(A) * B + C / 2) / C);
 }
@@ -889,7 +825,8 @@ void TGIFSubImage::RenderDithered() {
             256;
     }
     bool anyMasked = false;
-    TFloydSteinbergDitherer ditherer(Width);
+    TNetscapeColorLookup lookup;
+    TFloydSteinbergDitherer ditherer(Width, lookup);
     {
         TDIBWriter w(*bmp, PaletteForFrame(), Height, Width, pf8bit);
         for (int y = 0; y < Height; ++y) {
@@ -910,8 +847,8 @@ void TGIFSubImage::RenderDithered() {
                     continue;
                 }
                 const int i = index < map.ColorCount ? index : 0;
-                const int c[3] = {map.Triples[i * 3], map.Triples[i * 3 + 1], map.Triples[i * 3 + 2]};
-                dst[x] = static_cast<uint8_t>(ditherer.DitherPixel(c));
+                dst[x] = static_cast<uint8_t>(
+                    ditherer.DitherPixel(map.Triples[i * 3], map.Triples[i * 3 + 1], map.Triples[i * 3 + 2]));
             }
             ditherer.AdvanceRow();
         }

@@ -627,10 +627,121 @@ extern bool ScreenUsesPalette;
 extern bool RenderWhileLoading;
 extern bool TidyBeforeStreaming;
 
-// The 216 colours of the colour cube (levels 0, 51 … 255; red outermost), owned by the caller.
+// ---- Colour reduction ----
+// Fixed palettes, owned by the caller. The colour cube: levels 0, 51 … 255, red outermost.
 HPALETTE WebPalette();
+HPALETTE Gray256Palette();
+HPALETTE BlackWhitePalette();
+// The greys 0, 128, 192 and 255.
+HPALETTE SystemGray4Palette();
+// The 20 static colours at both ends (entries 0–9 and 246–255), the colour cube and greys between.
+HPALETTE HalftoneSystemPalette();
+// A palette of Colors entries built from the picture's own colours (an octree of ColorBits levels).
+// With system colours: 256 entries, the static colours at both ends and 236 of the picture's between.
+// Entries the picture does not fill are black.
+HPALETTE OctreePalette(TBitmap& Bitmap, int Colors, int ColorBits, bool WithSystemColors);
+
+// Maps a colour to the nearest one a palette holds: its index, and the colour chosen.
+class TColorLookup {
+public:
+    virtual ~TColorLookup() = default;
+    virtual int Nearest(int R, int G, int B, int& CR, int& CG, int& CB) = 0;
+    int PaletteSize = 0;
+};
+
+// Any palette: the first entry with the smallest |dR| + |dG| + |dB|, cached per 15-bit colour key.
+class TFastColorLookup : public TColorLookup {
+public:
+    explicit TFastColorLookup(HPALETTE Palette);
+    int Nearest(int R, int G, int B, int& CR, int& CG, int& CB) override;
+    static int Key(int R, int G, int B) { return (R >> 3) | ((G & 0xF8) << 2) | ((B & 0xF8) << 7); }
+    std::vector<int16_t> Cache;  // 32768 entries, -1 when not yet known
+
+private:
+    std::vector<std::array<uint8_t, 3>> FEntries;
+};
+
+// The colour cube: each channel to level (value + 3) / 51.
+class TNetscapeColorLookup : public TColorLookup {
+public:
+    TNetscapeColorLookup() { PaletteSize = 216; }
+    int Nearest(int R, int G, int B, int& CR, int& CG, int& CB) override;
+};
+
+// 256 greys: (R × 77 + G × 150 + B × 29) >> 8.
+class TGrayScaleLookup : public TColorLookup {
+public:
+    TGrayScaleLookup() { PaletteSize = 256; }
+    int Nearest(int R, int G, int B, int& CR, int& CG, int& CB) override;
+};
+
+// Black (0) or white (1) by the same weighted sum.
+class TMonochromeLookup : public TColorLookup {
+public:
+    TMonochromeLookup() { PaletteSize = 2; }
+    int Nearest(int R, int G, int B, int& CR, int& CG, int& CB) override;
+};
+
+// Walks rows in serpentine order: Cursor is the column of the next pixel, Step its direction. The
+// plain engine gives the nearest colour; the kinds below spread each pixel's error over neighbours.
+class TDitherEngine {
+public:
+    TDitherEngine(int ARowWidth, TColorLookup& ALookup) : RowWidth(ARowWidth), Lookup(ALookup) {}
+    virtual ~TDitherEngine() = default;
+    virtual int DitherPixel(int R, int G, int B);
+    virtual void AdvanceRow();
+    // A pixel that is not dithered: the column moves on.
+    virtual void AdvanceColumn() { Cursor += Step; }
+
+    int RowWidth;
+    int Cursor = 0;
+    int Step = 1;
+    TColorLookup& Lookup;
+};
+
+// Floyd–Steinberg with one error row per channel and three running values.
+class TFloydSteinbergDitherer : public TDitherEngine {
+public:
+    TFloydSteinbergDitherer(int ARowWidth, TColorLookup& ALookup);
+    int DitherPixel(int R, int G, int B) override;
+    void AdvanceRow() override;
+    void AdvanceColumn() override;
+
+private:
+    std::vector<int32_t> E[3];
+    int K = 0;
+    int Carry[3] = {}, Below[3] = {}, BelowPrev[3] = {};
+};
+
+// One entry of an error-spreading kernel: Row rows below, Offset columns ahead in the direction of
+// travel, Weight parts of WeightSum.
+struct TKernelEntry {
+    int Row, Offset, Weight;
+};
+
+// Error diffusion over several rows (Stucki, Sierra, Jarvis–Judice–Ninke, Burkes, Stevenson–Arce):
+// rows of RowWidth + 2 × Margin entries per channel, rotated after each row.
+class TKernelDitherer : public TDitherEngine {
+public:
+    TKernelDitherer(int ARowWidth, TColorLookup& ALookup, int ARows, int AMargin, int AWeightSum,
+                    std::vector<TKernelEntry> AKernel);
+    int DitherPixel(int R, int G, int B) override;
+    void AdvanceRow() override;
+    void AdvanceColumn() override;
+
+private:
+    int Margin, WeightSum;
+    std::vector<TKernelEntry> Kernel;
+    std::vector<std::vector<int32_t>> E[3];  // E[channel][row]
+    int K;
+};
+
+// The ditherer of a kind (none for an unknown kind).
+std::unique_ptr<TDitherEngine> NewDitherer(TGIFDitherKind Kind, int RowWidth, TColorLookup& Lookup);
+
 // A new bitmap of at most 8 bits per pixel (24 for rdNone) holding Bitmap's picture with colours
-// reduced by Method; the source is not changed.
+// reduced by Method; an empty bitmap for an unknown method or kind or a palette without colours.
+// The source is not changed.
 std::unique_ptr<TBitmap> ReduceBitmap(TBitmap& Bitmap, TGIFReductionMethod Method, TGIFDitherKind Dither,
                                       HPALETTE CustomPalette, int BitCount);
 
