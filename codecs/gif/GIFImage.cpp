@@ -87,10 +87,11 @@ void TGIFColorMap::ReadColors(TStream& Stream, int N) {
     ColorCount = N;
 }
 
-void TGIFColorMap::WriteColors(TStream& Stream) const {
+void TGIFColorMap::WriteColors(TStream& Stream, int Entries) const {
     if (ColorCount == 0) return;
     Stream.WriteBuffer(Triples.data(), ColorCount * 3);
-    std::vector<uint8_t> pad(static_cast<size_t>((1 << BitDepth()) - ColorCount) * 3, 0);
+    const int total = std::clamp(std::max(Entries, 1 << BitDepth()), ColorCount, 256);
+    std::vector<uint8_t> pad(static_cast<size_t>(total - ColorCount) * 3, 0);
     if (!pad.empty()) Stream.WriteBuffer(pad.data(), static_cast<int32_t>(pad.size()));
 }
 

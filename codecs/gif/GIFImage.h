@@ -84,6 +84,11 @@ enum TGIFDitherKind : uint8_t {
 };
 enum TGIFCompressionKind : uint8_t { ckLZW, ckRunLength };
 
+// What Tidy does (a set of bits).
+using TGIFTidyOptions = uint8_t;
+constexpr TGIFTidyOptions tdCrop = 1 << 0, tdMerge = 1 << 1, tdCleanup = 1 << 2, tdSortColorMaps = 1 << 3,
+                          tdReduceColors = 1 << 4;
+
 // The largest picture the codec builds (pixels of a frame or of the logical screen).
 constexpr int64_t MaxGIFPixels = int64_t(1) << 26;
 // The most pixels all frames of a picture read from outside may hold together.
@@ -108,7 +113,8 @@ public:
     void ClearColors();
     void Grow(int N);
     void ReadColors(TStream& Stream, int N);
-    void WriteColors(TStream& Stream) const;
+    // The entries, padded with black up to 1 << BitDepth entries, or to Entries when more.
+    void WriteColors(TStream& Stream, int Entries = 0) const;
     // Index of the colour or -1: a sorted map gives the first match, an unsorted one the last.
     int FindColor(TColor Color) const;
     int AppendColor(TColor Color);
@@ -506,6 +512,12 @@ public:
     void SetHeight(int Value) override;
     void LoadFromStream(TStream& Stream) override;
     void SaveToStream(TStream& Stream) override;
+    // Form data: tidied first when TidyBeforeStreaming is on.
+    void WriteData(TStream& Stream) override;
+    // Shrinks the animation before it is written: trims transparent edges (tdCrop), blanks pixels
+    // that do not change (tdMerge), drops blocks and frames nothing needs (tdCleanup) and sorts the
+    // colour maps by use (tdSortColorMaps). Colours are not reduced here.
+    void Tidy(TGIFTidyOptions Options, TGIFReductionMethod Method, TGIFDitherKind Dither, int BitCount);
     void Assign(const TGraphic& Source) override;
     void LoadFromClipboardFormat(unsigned AFormat, const std::vector<uint8_t>& AData,
                                  HPALETTE APalette) override;
