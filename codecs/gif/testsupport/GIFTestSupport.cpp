@@ -91,15 +91,19 @@ std::vector<Picture> QtFrames(const std::string& Path) {
     return frames;
 }
 
-Picture MagickFrame(const TempDir& Folder, const std::string& File, int Index, int W, int H) {
-    const std::string out = "frame" + std::to_string(Index) + ".rgb";
-    Shell("convert '" + File + "[" + std::to_string(Index) + "]' rgb:" + out, Folder);
-    const std::string bytes = ReadFile(Folder / out);
-    Picture p{W, H, {}};
-    for (size_t i = 0; i + 2 < bytes.size(); i += 3)
-        p.Px.push_back((uint32_t(uint8_t(bytes[i])) << 16) | (uint8_t(bytes[i + 1]) << 8) |
-                       uint8_t(bytes[i + 2]));
-    return p;
+std::vector<Picture> MagickFrames(const TempDir& Folder, const std::string& File,
+                                  const std::vector<std::pair<int, int>>& Sizes) {
+    Shell("rm -f magick-*.rgb; convert '" + File + "' +adjoin rgb:magick-%d.rgb", Folder);
+    std::vector<Picture> frames;
+    for (size_t i = 0; i < Sizes.size(); ++i) {
+        const std::string bytes = ReadFile(Folder / ("magick-" + std::to_string(i) + ".rgb"));
+        Picture p{Sizes[i].first, Sizes[i].second, {}};
+        for (size_t k = 0; k + 2 < bytes.size(); k += 3)
+            p.Px.push_back((uint32_t(uint8_t(bytes[k])) << 16) | (uint8_t(bytes[k + 1]) << 8) |
+                           uint8_t(bytes[k + 2]));
+        frames.push_back(std::move(p));
+    }
+    return frames;
 }
 
 Loaded::Loaded(const std::vector<uint8_t>& Bytes) {

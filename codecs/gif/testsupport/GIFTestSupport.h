@@ -48,8 +48,9 @@ void WritePPM(const std::string& Path, const Picture& P);
 Picture FrameColors(TGIFSubImage& Frame, bool Transparent = true);
 // Every frame as Qt's reader shows it (whole screen; alpha 0 as Clear).
 std::vector<Picture> QtFrames(const std::string& Path);
-// One frame as ImageMagick reads it (the frame's own size, transparent pixels in their colour).
-Picture MagickFrame(const TempDir& Folder, const std::string& File, int Index, int W, int H);
+// The frames as ImageMagick reads them, each at its own size (Sizes gives them).
+std::vector<Picture> MagickFrames(const TempDir& Folder, const std::string& File,
+                                  const std::vector<std::pair<int, int>>& Sizes);
 
 struct Loaded {
     TGIFImage Image;
