@@ -279,3 +279,50 @@ TEST(GIFAnimation, AFrameShownHandlerMayChooseTheNextFrame) {
     img.Draw(t.Canvas(), TRect{0, 0, 1, 1});
     EXPECT_EQ(r.Shown, (std::vector<int>{0, 2, 3}));
 }
+
+TEST(GIFAnimation, AnErrorEndsThePainterAndReachesTheCaller) {
+    FakeClock clock;
+    // Frames without any colours cannot be rendered.
+    auto colourless = [](TGIFImage& Img) {
+        for (int i = 0; i < 2; ++i) {
+            auto* f = new TGIFSubImage(&Img);
+            f->PlaceFrame(0, 0, 2, 2);
+            Img.AppendFrame(f);
+        }
+    };
+    {
+        TGIFImage img;
+        colourless(img);
+        img.PaintOptions = Unthreaded;
+        Target t(2, 2);
+        try {
+            img.Draw(t.Canvas(), TRect{0, 0, 2, 2});
+            ADD_FAILURE();
+        } catch (GIFException& e) {
+            EXPECT_EQ(e.Message, "No global or local color table defined");
+        }
+        EXPECT_EQ(img.PainterCount(), 0);
+    }
+    {
+        // On a thread, the error goes to the thread exception handler when the painter is freed.
+        std::vector<std::string> caught;
+        TThreadExceptionHandler old = SetThreadExceptionHandler([&](std::exception_ptr E) {
+            try {
+                std::rethrow_exception(E);
+            } catch (Exception& e) {
+                caught.push_back(e.Message);
+            }
+        });
+        {
+            TGIFImage img;
+            colourless(img);
+            img.PaintOptions = Threaded;
+            Target t(2, 2);
+            img.Draw(t.Canvas(), TRect{0, 0, 2, 2});
+            ASSERT_TRUE(PumpUntil([&] { return img.MainPainter == nullptr; }));
+        }
+        PumpUntil([&] { return !caught.empty(); });
+        SetThreadExceptionHandler(old);
+        EXPECT_EQ(caught, std::vector<std::string>{"No global or local color table defined"});
+    }
+}

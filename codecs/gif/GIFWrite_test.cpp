@@ -433,3 +433,16 @@ TEST(GIFTidy, CleanupDropsBlocksAndTheCustomPaletteNeedsIt) {
     EXPECT_EQ(f->ExtensionItems.EntryCount(), 0);
     EXPECT_EQ(Version(img), "GIF87a");
 }
+
+TEST(GIFTidy, ARestoringFrameCoveredByTheNextOpaqueOneStopsRestoring) {
+    for (bool inside : {true, false}) {
+        TGIFImage img;
+        for (int i = 0; i < 4; ++i) img.ScreenColorMap().AppendColor(ColourOf(i, 0));
+        TGIFSubImage* a = AddFrame(img, TRect{0, 0, 6, 6}, std::vector<uint8_t>(36, 1), -1, 3);
+        a->ControlBlock->SetDisposalCode(2);
+        const TRect r = inside ? TRect{1, 1, 4, 4} : TRect{4, 4, 8, 8};
+        AddFrame(img, r, std::vector<uint8_t>(size_t(r.Width()) * r.Height(), 2), -1, 3);
+        img.Tidy(tdCleanup, rdNone, dkNearest, 8);
+        EXPECT_EQ(a->ControlBlock->DisposalCode(), inside ? 0 : 2) << inside;
+    }
+}
