@@ -1,5 +1,6 @@
 // GIF data from outside: a picture is read, every frame rendered, the animation played once on a
 // small canvas and the picture written again, or EInvalidGraphic (GIFException) is raised.
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -40,7 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
     // The animation, once, without a thread, composed in buffers of the canvas's size.
-    if (int64_t(gif.Width()) * gif.Height() <= 1 << 20) {
+    int64_t largest = int64_t(gif.Width()) * gif.Height();
+    for (int i = 0; i < gif.Frames.EntryCount(); ++i)
+        largest = std::max(largest, gif.Frames.Frame(i)->IndexDataSize);
+    if (largest <= 1 << 20) {
         try {
             gif.PaintOptions = codecs::paAnimate | codecs::paDirect | codecs::paTransparent;
             TBitmap canvas;

@@ -468,3 +468,32 @@ TEST(GIFRendering, LargeFramesRenderAndFramesWithoutColoursAreRefused) {
         EXPECT_EQ(e.Message, "No global or local color table defined");
     }
 }
+
+TEST(GIFRendering, OnlyThePartOfAFrameInsideThePictureIsDrawn) {
+    // Found by the fuzz target: a 1×1 screen and a frame far outside it, scaled 48 times.
+    const std::vector<uint8_t> far = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x01, 0x00, 0x01, 0x00, 0x80,
+                                      0x00, 0x00, 0x00, 0x00, 0x01, 0xff, 0xff, 0xff, 0x21, 0xf9, 0x04,
+                                      0xff, 0xff, 0x00, 0x00, 0xff, 0xff, 0x2c, 0x00, 0xff, 0xff, 0xff,
+                                      0x07, 0xff, 0x49, 0x21, 0x00, 0x00, 0x01, 0x00, 0xff, 0xf6};
+    Loaded l(far);
+    l.Image.PaintOptions = paAnimate | paDirect | paTransparent;
+    TBitmap canvas;
+    canvas.SetSize(48, 32);
+    l.Image.Draw(canvas.Canvas(), TRect{0, 0, 48, 32});
+
+    // A frame that runs off the right edge of a 4×1 screen: its first two pixels show, in place.
+    std::vector<std::pair<int, int>> codes;
+    for (int i = 0; i < 4; ++i) codes.insert(codes.end(), {{8, 4}, {i + 1, 4}});
+    codes.push_back({9, 4});
+    std::vector<uint8_t> v = OneFrame(4, 1, 3, Pack(codes));
+    v[6] = 4;            // screen 4 wide
+    v[13 + 24 + 1] = 2;  // frame left 2
+    Loaded off(v);
+    TBitmap b;
+    b.SetPixelFormat(pf24bit);
+    b.SetSize(8, 2);
+    off.Image.Draw(b.Canvas(), TRect{0, 0, 8, 2});
+    EXPECT_EQ(b.Canvas().Pixel(4, 0), RGB(16, 16, 16));
+    EXPECT_EQ(b.Canvas().Pixel(5, 1), RGB(16, 16, 16));
+    EXPECT_EQ(b.Canvas().Pixel(7, 1), RGB(32, 32, 32));
+}

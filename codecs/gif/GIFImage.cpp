@@ -1023,28 +1023,47 @@ void TGIFImage::PaintInto(TGIFSubImage& Frame, TCanvas& Canvas, const TRect& Rec
                           bool Transparent) {
     TBitmap* b = Frame.RenderedBitmap();
     if (!b) return;
-    auto paint = [&](const TRect& r) {
+    // Only the part of a frame inside Rect is drawn: a frame far outside the logical screen costs
+    // nothing, however much it is scaled.
+    auto paint = [&](const TRect& R) {
+        const TRect v{std::max(R.Left, Rect.Left), std::max(R.Top, Rect.Top), std::min(R.Right, Rect.Right),
+                      std::min(R.Bottom, Rect.Bottom)};
+        if (v.Left >= v.Right || v.Top >= v.Bottom || R.Width() <= 0 || R.Height() <= 0) return;
+        // The frame's pixels that reach the visible part, and where they land.
+        const int64_t fw = Frame.Width, fh = Frame.Height, rw = R.Width(), rh = R.Height();
+        const int sx0 = static_cast<int>((v.Left - R.Left) * fw / rw);
+        const int sy0 = static_cast<int>((v.Top - R.Top) * fh / rh);
+        const int sx1 = static_cast<int>(std::min<int64_t>(fw, ((v.Right - R.Left) * fw + rw - 1) / rw));
+        const int sy1 = static_cast<int>(std::min<int64_t>(fh, ((v.Bottom - R.Top) * fh + rh - 1) / rh));
+        const TRect r{static_cast<int>(R.Left + sx0 * rw / fw), static_cast<int>(R.Top + sy0 * rh / fh),
+                      static_cast<int>(R.Left + sx1 * rw / fw), static_cast<int>(R.Top + sy1 * rh / fh)};
+        const int sw = sx1 - sx0, sh = sy1 - sy0;
+        const bool whole = sx0 == 0 && sy0 == 0 && sw == Frame.Width && sh == Frame.Height;
+        if (sw <= 0 || sh <= 0 || r.Width() <= 0 || r.Height() <= 0) return;
         if (Transparent && Frame.HasTransparency && Frame.EnsureMask()) {
             b = Frame.RenderedBitmap();
             HDC src = b->Canvas().Handle();
             HDC dst = Canvas.Handle();
-            if (r.Width() == Frame.Width && r.Height() == Frame.Height) {
-                MaskBlt(dst, r.Left, r.Top, r.Width(), r.Height(), src, 0, 0, Frame.FrameMask, 0, 0,
+            if (r.Width() == sw && r.Height() == sh) {
+                MaskBlt(dst, r.Left, r.Top, sw, sh, src, sx0, sy0, Frame.FrameMask, sx0, sy0,
                         MakeROP4(ROP_DstCopy, SRCCOPY));
             } else {
                 // Stretched: the frame at its own size over a copy of what lies below, then stretched.
                 TBitmap tmp;
                 tmp.SetPixelFormat(pf24bit);
-                tmp.SetSize(Frame.Width, Frame.Height);
-                StretchBlt(tmp.Canvas().Handle(), 0, 0, Frame.Width, Frame.Height, dst, r.Left, r.Top,
-                           r.Width(), r.Height(), SRCCOPY);
-                MaskBlt(tmp.Canvas().Handle(), 0, 0, Frame.Width, Frame.Height, src, 0, 0, Frame.FrameMask, 0,
-                        0, MakeROP4(ROP_DstCopy, SRCCOPY));
-                StretchBlt(dst, r.Left, r.Top, r.Width(), r.Height(), tmp.Canvas().Handle(), 0, 0,
-                           Frame.Width, Frame.Height, SRCCOPY);
+                tmp.SetSize(sw, sh);
+                StretchBlt(tmp.Canvas().Handle(), 0, 0, sw, sh, dst, r.Left, r.Top, r.Width(), r.Height(),
+                           SRCCOPY);
+                MaskBlt(tmp.Canvas().Handle(), 0, 0, sw, sh, src, sx0, sy0, Frame.FrameMask, sx0, sy0,
+                        MakeROP4(ROP_DstCopy, SRCCOPY));
+                StretchBlt(dst, r.Left, r.Top, r.Width(), r.Height(), tmp.Canvas().Handle(), 0, 0, sw, sh,
+                           SRCCOPY);
             }
-        } else {
+        } else if (whole) {
             Canvas.StretchDraw(r, b);
+        } else {
+            StretchBlt(Canvas.Handle(), r.Left, r.Top, r.Width(), r.Height(), b->Canvas().Handle(), sx0, sy0,
+                       sw, sh, SRCCOPY);
         }
     };
     if (!Tile) {
