@@ -4,46 +4,12 @@
 #include <QImageReader>
 #include <QString>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
-#include <stdexcept>
-
 #include "framework/core/Stream.h"
 
 namespace codecs::giftest {
 
-TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "korvane-gif-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    FPath = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(FPath, ec);
-}
-
-bool ToolAvailable(const std::string& Name) {
-    return std::system(("command -v " + Name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
 int Shell(const std::string& Command, const TempDir& Folder) {
-    const std::string line = "cd '" + Folder.Path().string() + "' && (" + Command + ") </dev/null";
-    const int status = std::system(line.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string ReadFile(const std::string& Path) {
-    std::ifstream in(Path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteFile(const std::string& Path, const std::string& Data) {
-    std::ofstream out(Path, std::ios::binary);
-    out.write(Data.data(), static_cast<std::streamsize>(Data.size()));
+    return codecs::testing::Run(Command, Folder.Path());
 }
 
 void WritePPM(const std::string& Path, const Picture& P) {

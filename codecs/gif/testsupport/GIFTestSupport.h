@@ -3,34 +3,21 @@
 // frames as this codec, Qt's reader and the image tools see them.
 
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "codecs/gif/GIFImage.h"
+#include "codecs/testsupport/TestFiles.h"
 
 namespace codecs::giftest {
 
-// A fresh folder, removed with everything in it when the object goes.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    std::string operator/(const std::string& Name) const { return (FPath / Name).string(); }
-    const std::filesystem::path& Path() const { return FPath; }
-
-private:
-    std::filesystem::path FPath;
-};
-
-bool ToolAvailable(const std::string& Name);
+using codecs::testing::ReadFile;
+using codecs::testing::TempDir;
+using codecs::testing::ToolAvailable;
+using codecs::testing::WriteFile;
 // Runs a shell command in Folder; its exit status.
 int Shell(const std::string& Command, const TempDir& Folder);
-std::string ReadFile(const std::string& Path);
-void WriteFile(const std::string& Path, const std::string& Data);
 
 // A transparent pixel in a Picture.
 constexpr uint32_t Clear = 0xFF000000u;
