@@ -210,14 +210,14 @@ TEST(GIFAnimation, SpeedZeroShowsTheFirstFrameAndWaitsForHalt) {
 
 TEST(GIFAnimation, DisposalRestoresBackgroundOrPreviousPicture) {
     FakeClock clock;
-    for (int disposal : {2, 3}) {
+    for (int disposal : {2, 3, 5}) {
         SCOPED_TRACE(disposal);
         TGIFImage img;
         // Red over the screen; green at column 1 (then disposed of); blue at column 2.
         Build(img, 3, 1,
               {{TRect{0, 0, 3, 1}, 0, 0, 1},
                {TRect{1, 0, 2, 1}, 1, 0, disposal},
-               {TRect{2, 0, 3, 1}, 2, 0, 1}});
+               {TRect{2, 0, 3, 1}, 2, 0, disposal == 5 ? 2 : 1}});
         img.PaintOptions = Unthreaded & ~paLoop;
         img.BackdropColor = RGB(10, 20, 30);
         Target t(3, 1);
@@ -227,7 +227,8 @@ TEST(GIFAnimation, DisposalRestoresBackgroundOrPreviousPicture) {
         ASSERT_EQ(seen.size(), 3u);
         EXPECT_EQ(seen[0], (std::vector<TColor>{Colors[0], Colors[0], Colors[0]}));
         EXPECT_EQ(seen[1], (std::vector<TColor>{Colors[0], Colors[1], Colors[0]}));
-        const TColor restored = disposal == 2 ? RGB(10, 20, 30) : Colors[0];
+        // Codes the format leaves undefined (4–7) leave the frame in place.
+        const TColor restored = disposal == 2 ? RGB(10, 20, 30) : disposal == 3 ? Colors[0] : Colors[1];
         EXPECT_EQ(seen[2], (std::vector<TColor>{Colors[0], restored, Colors[2]}));
     }
 }
