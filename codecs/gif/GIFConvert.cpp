@@ -186,54 +186,6 @@ void TDIBWriter::Commit() {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Palettes and colour reduction
-
-HPALETTE WebPalette() {
-    std::vector<TPaletteEntry> e;
-    for (int r = 0; r < 6; ++r)
-        for (int g = 0; g < 6; ++g)
-            for (int b = 0; b < 6; ++b)
-                e.push_back(TPaletteEntry{static_cast<uint8_t>(r * 51), static_cast<uint8_t>(g * 51),
-                                          static_cast<uint8_t>(b * 51), 0});
-    return CheckGDI(CreatePalette(0x300, e));
-}
-
-std::unique_ptr<TBitmap> ReduceBitmap(TBitmap& Bitmap, TGIFReductionMethod Method, TGIFDitherKind Dither,
-                                      HPALETTE, int) {
-    auto result = std::make_unique<TBitmap>();
-    // A copy is read, so that the caller's bitmap keeps its format.
-    TBitmap source;
-    source.Assign(Bitmap);
-    if (Method == rdNone) {
-        source.SetPixelFormat(pf24bit);
-        result->Assign(source);
-        return result;
-    }
-    // The colour cube with the nearest colour; other methods and the diffusing dither kinds give an
-    // empty result until they are built.
-    if (Method != rdWebCube || Dither != dkNearest) return result;
-    const int w = source.Width(), h = source.Height();
-    if (w == 0 || h == 0) return result;
-    TDIBReader reader(source, pf24bit);
-    HPALETTE pal = WebPalette();
-    {
-        TDIBWriter writer(*result, pal, h, w, pf8bit);
-        for (int y = 0; y < h; ++y) {
-            const uint8_t* s = reader.RowPointer(y);
-            uint8_t* d = writer.RowPointer(y);
-            for (int x = 0; x < w; ++x) {
-                const uint8_t* p = s + x * 3;
-                auto level = [](int v) { return (v + 3) / 51; };
-                d[x] = static_cast<uint8_t>(level(p[2]) * 36 + level(p[1]) * 6 + level(p[0]));
-            }
-        }
-        writer.Commit();
-    }
-    DeleteObject(pal);
-    return result;
-}
-
-// ---------------------------------------------------------------------------------------------
 // Conversion into frames
 
 void TGIFSubImage::AssignFrom(TObject* Source) {

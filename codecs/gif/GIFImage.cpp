@@ -87,10 +87,11 @@ void TGIFColorMap::ReadColors(TStream& Stream, int N) {
     ColorCount = N;
 }
 
-void TGIFColorMap::WriteColors(TStream& Stream) const {
+void TGIFColorMap::WriteColors(TStream& Stream, int Entries) const {
     if (ColorCount == 0) return;
     Stream.WriteBuffer(Triples.data(), ColorCount * 3);
-    std::vector<uint8_t> pad(static_cast<size_t>((1 << BitDepth()) - ColorCount) * 3, 0);
+    const int total = std::clamp(std::max(Entries, 1 << BitDepth()), ColorCount, 256);
+    std::vector<uint8_t> pad(static_cast<size_t>(total - ColorCount) * 3, 0);
     if (!pad.empty()) Stream.WriteBuffer(pad.data(), static_cast<int32_t>(pad.size()));
 }
 
@@ -800,70 +801,6 @@ void TGIFSubImage::RenderDirect() {
 }
 
 namespace {
-// The 216-colour cube: each channel to the nearest of 0, 51 … 255.
-struct TNetscapeColorLookup {
-    static int Level(int V) { return (V + 3) / 51; }
-    int Nearest(int R, int G, int B, int& CR, int& CG, int& CB) const {
-        CR = Level(R) * 51;
-        CG = Level(G) * 51;
-        CB = Level(B) * 51;
-        return Level(R) * 36 + Level(G) * 6 + Level(B);
-    }
-};
-
-// Floyd–Steinberg error diffusion over serpentine rows: per channel one error row with a margin of
-// one entry on each side and three running values.
-class TFloydSteinbergDitherer {
-public:
-    explicit TFloydSteinbergDitherer(int ARowWidth) : RowWidth(ARowWidth) {
-        for (auto& e : E) e.assign(static_cast<size_t>(RowWidth) + 2, 0);
-    }
-    int Cursor = 0;
-    int Step = 1;
-
-    int DitherPixel(const int C[3]) {
-        int v[3], chosen[3];
-        for (int ch = 0; ch < 3; ++ch) {
-            v[ch] = std::clamp(C[ch] + (E[ch][K] + Carry[ch] + 8) / 16, 0, 255);
-        }
-        const int index = Lookup.Nearest(v[0], v[1], v[2], chosen[0], chosen[1], chosen[2]);
-        for (int ch = 0; ch < 3; ++ch) {
-            const int d = v[ch] - chosen[ch];
-            if (d != 0) {
-                E[ch][K] = BelowPrev[ch] + 3 * d;
-                BelowPrev[ch] = Below[ch] + 5 * d;
-                Below[ch] = d;
-                Carry[ch] = 7 * d;
-            } else {
-                Carry[ch] = 0;
-            }
-        }
-        AdvanceColumn();
-        return index;
-    }
-    // A pixel that is not dithered: the column (and the error entry with it) moves on.
-    void AdvanceColumn() {
-        Cursor += Step;
-        K += Step;
-    }
-    void AdvanceRow() {
-        for (int ch = 0; ch < 3; ++ch) {
-            if (K >= 0 && K < RowWidth + 2) E[ch][K] = BelowPrev[ch];
-            Carry[ch] = Below[ch] = BelowPrev[ch] = 0;
-        }
-        Step = -Step;
-        Cursor = Step < 0 ? RowWidth - 1 : 0;
-        K = Step < 0 ? RowWidth + 1 : 0;
-    }
-
-private:
-    int RowWidth;
-    std::vector<int32_t> E[3];
-    int K = 0;
-    int Carry[3] = {}, Below[3] = {}, BelowPrev[3] = {};
-    TNetscapeColorLookup Lookup;
-};
-
 int MulDivRound(int A, int B, int C) {
     return static_cast<int>((int64_t(A) * B + C / 2) / C);
 }
@@ -889,7 +826,8 @@ void TGIFSubImage::RenderDithered() {
             256;
     }
     bool anyMasked = false;
-    TFloydSteinbergDitherer ditherer(Width);
+    TNetscapeColorLookup lookup;
+    TFloydSteinbergDitherer ditherer(Width, lookup);
     {
         TDIBWriter w(*bmp, PaletteForFrame(), Height, Width, pf8bit);
         for (int y = 0; y < Height; ++y) {
@@ -910,8 +848,8 @@ void TGIFSubImage::RenderDithered() {
                     continue;
                 }
                 const int i = index < map.ColorCount ? index : 0;
-                const int c[3] = {map.Triples[i * 3], map.Triples[i * 3 + 1], map.Triples[i * 3 + 2]};
-                dst[x] = static_cast<uint8_t>(ditherer.DitherPixel(c));
+                dst[x] = static_cast<uint8_t>(
+                    ditherer.DitherPixel(map.Triples[i * 3], map.Triples[i * 3 + 1], map.Triples[i * 3 + 2]));
             }
             ditherer.AdvanceRow();
         }
@@ -997,8 +935,9 @@ int TGIFImage::AppendFrame(TObject* Object) {
     return index;
 }
 
+// The composite shows what the main painter painted: it goes, and the painter with it.
 void TGIFImage::DropComposite() {
-    CompositeBitmap.reset();
+    HaltMainPainter();
 }
 
 TBitmap* TGIFImage::NewComposite() {
@@ -1064,7 +1003,7 @@ bool TGIFImage::ShouldDither() const {
 }
 
 void TGIFImage::ResetImage() {
-    DropComposite();
+    HaltAllPainters();
     Frames.RemoveAll();
     ScreenHeader.ColorMap.ClearColors();
     ScreenHeader.LogicalWidth = ScreenHeader.LogicalHeight = 0;
@@ -1084,28 +1023,47 @@ void TGIFImage::PaintInto(TGIFSubImage& Frame, TCanvas& Canvas, const TRect& Rec
                           bool Transparent) {
     TBitmap* b = Frame.RenderedBitmap();
     if (!b) return;
-    auto paint = [&](const TRect& r) {
+    // Only the part of a frame inside Rect is drawn: a frame far outside the logical screen costs
+    // nothing, however much it is scaled.
+    auto paint = [&](const TRect& R) {
+        const TRect v{std::max(R.Left, Rect.Left), std::max(R.Top, Rect.Top), std::min(R.Right, Rect.Right),
+                      std::min(R.Bottom, Rect.Bottom)};
+        if (v.Left >= v.Right || v.Top >= v.Bottom || R.Width() <= 0 || R.Height() <= 0) return;
+        // The frame's pixels that reach the visible part, and where they land.
+        const int64_t fw = Frame.Width, fh = Frame.Height, rw = R.Width(), rh = R.Height();
+        const int sx0 = static_cast<int>((v.Left - R.Left) * fw / rw);
+        const int sy0 = static_cast<int>((v.Top - R.Top) * fh / rh);
+        const int sx1 = static_cast<int>(std::min<int64_t>(fw, ((v.Right - R.Left) * fw + rw - 1) / rw));
+        const int sy1 = static_cast<int>(std::min<int64_t>(fh, ((v.Bottom - R.Top) * fh + rh - 1) / rh));
+        const TRect r{static_cast<int>(R.Left + sx0 * rw / fw), static_cast<int>(R.Top + sy0 * rh / fh),
+                      static_cast<int>(R.Left + sx1 * rw / fw), static_cast<int>(R.Top + sy1 * rh / fh)};
+        const int sw = sx1 - sx0, sh = sy1 - sy0;
+        const bool whole = sx0 == 0 && sy0 == 0 && sw == Frame.Width && sh == Frame.Height;
+        if (sw <= 0 || sh <= 0 || r.Width() <= 0 || r.Height() <= 0) return;
         if (Transparent && Frame.HasTransparency && Frame.EnsureMask()) {
             b = Frame.RenderedBitmap();
             HDC src = b->Canvas().Handle();
             HDC dst = Canvas.Handle();
-            if (r.Width() == Frame.Width && r.Height() == Frame.Height) {
-                MaskBlt(dst, r.Left, r.Top, r.Width(), r.Height(), src, 0, 0, Frame.FrameMask, 0, 0,
+            if (r.Width() == sw && r.Height() == sh) {
+                MaskBlt(dst, r.Left, r.Top, sw, sh, src, sx0, sy0, Frame.FrameMask, sx0, sy0,
                         MakeROP4(ROP_DstCopy, SRCCOPY));
             } else {
                 // Stretched: the frame at its own size over a copy of what lies below, then stretched.
                 TBitmap tmp;
                 tmp.SetPixelFormat(pf24bit);
-                tmp.SetSize(Frame.Width, Frame.Height);
-                StretchBlt(tmp.Canvas().Handle(), 0, 0, Frame.Width, Frame.Height, dst, r.Left, r.Top,
-                           r.Width(), r.Height(), SRCCOPY);
-                MaskBlt(tmp.Canvas().Handle(), 0, 0, Frame.Width, Frame.Height, src, 0, 0, Frame.FrameMask, 0,
-                        0, MakeROP4(ROP_DstCopy, SRCCOPY));
-                StretchBlt(dst, r.Left, r.Top, r.Width(), r.Height(), tmp.Canvas().Handle(), 0, 0,
-                           Frame.Width, Frame.Height, SRCCOPY);
+                tmp.SetSize(sw, sh);
+                StretchBlt(tmp.Canvas().Handle(), 0, 0, sw, sh, dst, r.Left, r.Top, r.Width(), r.Height(),
+                           SRCCOPY);
+                MaskBlt(tmp.Canvas().Handle(), 0, 0, sw, sh, src, sx0, sy0, Frame.FrameMask, sx0, sy0,
+                        MakeROP4(ROP_DstCopy, SRCCOPY));
+                StretchBlt(dst, r.Left, r.Top, r.Width(), r.Height(), tmp.Canvas().Handle(), 0, 0, sw, sh,
+                           SRCCOPY);
             }
-        } else {
+        } else if (whole) {
             Canvas.StretchDraw(r, b);
+        } else {
+            StretchBlt(Canvas.Handle(), r.Left, r.Top, r.Width(), r.Height(), b->Canvas().Handle(), sx0, sy0,
+                       sw, sh, SRCCOPY);
         }
     };
     if (!Tile) {
@@ -1116,18 +1074,6 @@ void TGIFImage::PaintInto(TGIFSubImage& Frame, TCanvas& Canvas, const TRect& Rec
     for (int x = Rect.Left + Frame.Left; x < Rect.Right; x += sw)
         for (int y = Rect.Top + Frame.Top; y < Rect.Bottom; y += sh)
             paint(TRect{x, y, x + Frame.Width, y + Frame.Height});
-}
-
-// Drawing of animated pictures runs through painters; a still picture paints its first frame.
-void TGIFImage::Draw(TCanvas& ACanvas, const TRect& Rect) {
-    if (InDraw || Empty()) return;
-    InDraw = true;
-    struct Guard {
-        bool& F;
-        ~Guard() { F = false; }
-    } guard{InDraw};
-    PaintInto(*Frames.Frame(0), ACanvas, Rect, (PaintOptions & paTile) != 0,
-              (PaintOptions & paTransparent) != 0);
 }
 
 void TGIFImage::Assign(const TGraphic& Source) {

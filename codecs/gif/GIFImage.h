@@ -8,6 +8,7 @@
 // bitmap rows are read and written in a fixed pixel format.
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -16,6 +17,7 @@
 
 #include "framework/core/Exception.h"
 #include "framework/core/Persistent.h"
+#include "framework/core/SyncObjects.h"
 #include "framework/core/Thread.h"
 #include "framework/ui/Graphics.h"
 
@@ -82,6 +84,11 @@ enum TGIFDitherKind : uint8_t {
 };
 enum TGIFCompressionKind : uint8_t { ckLZW, ckRunLength };
 
+// What Tidy does (a set of bits).
+using TGIFTidyOptions = uint8_t;
+constexpr TGIFTidyOptions tdCrop = 1 << 0, tdMerge = 1 << 1, tdCleanup = 1 << 2, tdSortColorMaps = 1 << 3,
+                          tdReduceColors = 1 << 4;
+
 // The largest picture the codec builds (pixels of a frame or of the logical screen).
 constexpr int64_t MaxGIFPixels = int64_t(1) << 26;
 // The most pixels all frames of a picture read from outside may hold together.
@@ -89,6 +96,7 @@ constexpr int64_t MaxGIFImagePixels = 4 * MaxGIFPixels;
 
 class TGIFImage;
 class TGIFSubImage;
+class TGIFPainter;
 class TGIFHeader;
 class TGIFGraphicControlExtension;
 
@@ -105,7 +113,8 @@ public:
     void ClearColors();
     void Grow(int N);
     void ReadColors(TStream& Stream, int N);
-    void WriteColors(TStream& Stream) const;
+    // The entries, padded with black up to 1 << BitDepth entries, or to Entries when more.
+    void WriteColors(TStream& Stream, int Entries = 0) const;
     // Index of the colour or -1: a sorted map gives the first match, an unsorted one the last.
     int FindColor(TColor Color) const;
     int AppendColor(TColor Color);
@@ -430,6 +439,63 @@ private:
     void RenderDithered();
 };
 
+// ---- Animation ----
+// Milliseconds waited per delay unit of a control extension.
+constexpr int DelayUnitMs = 12;
+// Units after a frame without a delay of its own; the least delay; the most (without a thread).
+constexpr int DefaultDelay = 10, MinimumDelay = 3, MaximumDelay = 1000;
+
+// Shows the frames of an animated picture in turn with their delays, disposal and loop count, on a
+// thread of its own (paThreaded) or inside the call that starts it. Every painting step and event
+// runs on the user-interface thread: a threaded painter hands them over with Synchronize and only
+// waits on its own thread. Delays run on the framework's tick count.
+class TGIFPainter : public framework::TThread {
+public:
+    TGIFPainter(TGIFImage* AImage, TGIFPaintOptions AOptions, const TRect& ARect, framework::TCanvas* ACanvas,
+                TGIFPainter** ASlot);
+    ~TGIFPainter() override;
+    // Lets a threaded painter run.
+    void Kick();
+    // Ends the painter at its next check; a waiting painter is woken.
+    void Halt();
+    // Leaves the image: the slot and the painter list forget it, the buffers go.
+    void DetachPainter();
+    bool IsThreaded() const { return (PaintOptions & paThreaded) != 0; }
+    // Runs the painting step of Execute (called directly on the user-interface thread).
+    void Run() { Execute(); }
+
+    TGIFImage* Image;
+    framework::TCanvas* PaintTarget;
+    TRect TargetRect;
+    TGIFPaintOptions PaintOptions;
+    int32_t SpeedPercent;
+    // The frame being shown; -1 when idle. An OnFrameShown handler may set it to go on elsewhere.
+    int FrameIndex = -1;
+    uint8_t CurrentDisposal = 1, PreviousDisposal = 1;
+    std::unique_ptr<TBitmap> SavedBackground, RestoreBuffer, ComposeBuffer;
+    framework::HDC TargetDC = 0;
+    std::atomic<bool> HasPainted{false};
+    TGIFPainter** OwnerSlot;
+    std::unique_ptr<framework::TEvent> WakeEvent;
+    framework::TNotifyEvent OnAnimationStart, OnFrameShow, OnFrameShown, OnAnimationLoop, OnAnimationEnd;
+    // Set while a step of this painter runs on the user-interface thread.
+    int StepDepth = 0;
+
+protected:
+    void Execute() override;
+
+private:
+    void RunInUIThread(const std::function<void()>& Step);
+    void FireHandler(const framework::TNotifyEvent& Handler);
+    void WaitBeforeFrame(int Delay);
+    void ComposeFrame();
+    void PaintFrameDirect();
+    void ClearRestoreArea(TBitmap& Buffer);
+    TColor Backdrop = framework::clWhite;
+    uint32_t LastTime = 0;
+    int64_t LastWait = 0;
+};
+
 // ---- The image ----
 class TGIFImage : public TGraphic {
 public:
@@ -446,6 +512,12 @@ public:
     void SetHeight(int Value) override;
     void LoadFromStream(TStream& Stream) override;
     void SaveToStream(TStream& Stream) override;
+    // Form data: tidied first when TidyBeforeStreaming is on.
+    void WriteData(TStream& Stream) override;
+    // Shrinks the animation before it is written: trims transparent edges (tdCrop), blanks pixels
+    // that do not change (tdMerge), drops blocks and frames nothing needs (tdCleanup) and sorts the
+    // colour maps by use (tdSortColorMaps). Colours are not reduced here.
+    void Tidy(TGIFTidyOptions Options, TGIFReductionMethod Method, TGIFDitherKind Dither, int BitCount);
     void Assign(const TGraphic& Source) override;
     void LoadFromClipboardFormat(unsigned AFormat, const std::vector<uint8_t>& AData,
                                  HPALETTE APalette) override;
@@ -479,6 +551,16 @@ public:
                    bool Transparent);
     TRect ScaleRect(const TGIFSubImage& Frame, const TRect& Rect) const;
 
+    // Creates a painter for Canvas and Rect; returns it (suspended) when it runs on its own
+    // thread; otherwise it has run to its end here and none is returned.
+    TGIFPainter* StartPainter(TGIFPainter** Slot, framework::TCanvas& Canvas, TGIFPaintOptions Options,
+                              const TRect& Rect);
+    // Halting waits until the painter threads have ended (serving their synchronised steps).
+    void HaltMainPainter();
+    void HaltAllPainters();
+    // Painters of this image that still exist (threads not yet joined included).
+    int PainterCount();
+
     TGIFImageList Frames;
     TGIFHeader ScreenHeader;
     HPALETTE ScreenPalette = 0;
@@ -493,6 +575,10 @@ public:
     int32_t SpeedPercent = 100;
     TColor BackdropColor = framework::clNone;
     framework::TNotifyEvent OnAnimationStart, OnFrameShow, OnFrameShown, OnAnimationLoop, OnAnimationEnd;
+    TGIFPainter* MainPainter = nullptr;
+    // Painters of the image; guarded by PainterLock (re-entrant).
+    std::vector<TGIFPainter*> PainterList;
+    framework::TCriticalSection PainterLock;
     bool InDraw = false;
     bool InPaletteQuery = false;
     bool PaletteModified = false;
@@ -553,10 +639,121 @@ extern bool ScreenUsesPalette;
 extern bool RenderWhileLoading;
 extern bool TidyBeforeStreaming;
 
-// The 216 colours of the colour cube (levels 0, 51 … 255; red outermost), owned by the caller.
+// ---- Colour reduction ----
+// Fixed palettes, owned by the caller. The colour cube: levels 0, 51 … 255, red outermost.
 HPALETTE WebPalette();
+HPALETTE Gray256Palette();
+HPALETTE BlackWhitePalette();
+// The greys 0, 128, 192 and 255.
+HPALETTE SystemGray4Palette();
+// The 20 static colours at both ends (entries 0–9 and 246–255), the colour cube and greys between.
+HPALETTE HalftoneSystemPalette();
+// A palette of Colors entries built from the picture's own colours (an octree of ColorBits levels).
+// With system colours: 256 entries, the static colours at both ends and 236 of the picture's between.
+// Entries the picture does not fill are black.
+HPALETTE OctreePalette(TBitmap& Bitmap, int Colors, int ColorBits, bool WithSystemColors);
+
+// Maps a colour to the nearest one a palette holds: its index, and the colour chosen.
+class TColorLookup {
+public:
+    virtual ~TColorLookup() = default;
+    virtual int Nearest(int R, int G, int B, int& CR, int& CG, int& CB) = 0;
+    int PaletteSize = 0;
+};
+
+// Any palette: the first entry with the smallest |dR| + |dG| + |dB|, cached per 15-bit colour key.
+class TFastColorLookup : public TColorLookup {
+public:
+    explicit TFastColorLookup(HPALETTE Palette);
+    int Nearest(int R, int G, int B, int& CR, int& CG, int& CB) override;
+    static int Key(int R, int G, int B) { return (R >> 3) | ((G & 0xF8) << 2) | ((B & 0xF8) << 7); }
+    std::vector<int16_t> Cache;  // 32768 entries, -1 when not yet known
+
+private:
+    std::vector<std::array<uint8_t, 3>> FEntries;
+};
+
+// The colour cube: each channel to level (value + 3) / 51.
+class TNetscapeColorLookup : public TColorLookup {
+public:
+    TNetscapeColorLookup() { PaletteSize = 216; }
+    int Nearest(int R, int G, int B, int& CR, int& CG, int& CB) override;
+};
+
+// 256 greys: (R × 77 + G × 150 + B × 29) >> 8.
+class TGrayScaleLookup : public TColorLookup {
+public:
+    TGrayScaleLookup() { PaletteSize = 256; }
+    int Nearest(int R, int G, int B, int& CR, int& CG, int& CB) override;
+};
+
+// Black (0) or white (1) by the same weighted sum.
+class TMonochromeLookup : public TColorLookup {
+public:
+    TMonochromeLookup() { PaletteSize = 2; }
+    int Nearest(int R, int G, int B, int& CR, int& CG, int& CB) override;
+};
+
+// Walks rows in serpentine order: Cursor is the column of the next pixel, Step its direction. The
+// plain engine gives the nearest colour; the kinds below spread each pixel's error over neighbours.
+class TDitherEngine {
+public:
+    TDitherEngine(int ARowWidth, TColorLookup& ALookup) : RowWidth(ARowWidth), Lookup(ALookup) {}
+    virtual ~TDitherEngine() = default;
+    virtual int DitherPixel(int R, int G, int B);
+    virtual void AdvanceRow();
+    // A pixel that is not dithered: the column moves on.
+    virtual void AdvanceColumn() { Cursor += Step; }
+
+    int RowWidth;
+    int Cursor = 0;
+    int Step = 1;
+    TColorLookup& Lookup;
+};
+
+// Floyd–Steinberg with one error row per channel and three running values.
+class TFloydSteinbergDitherer : public TDitherEngine {
+public:
+    TFloydSteinbergDitherer(int ARowWidth, TColorLookup& ALookup);
+    int DitherPixel(int R, int G, int B) override;
+    void AdvanceRow() override;
+    void AdvanceColumn() override;
+
+private:
+    std::vector<int32_t> E[3];
+    int K = 0;
+    int Carry[3] = {}, Below[3] = {}, BelowPrev[3] = {};
+};
+
+// One entry of an error-spreading kernel: Row rows below, Offset columns ahead in the direction of
+// travel, Weight parts of WeightSum.
+struct TKernelEntry {
+    int Row, Offset, Weight;
+};
+
+// Error diffusion over several rows (Stucki, Sierra, Jarvis–Judice–Ninke, Burkes, Stevenson–Arce):
+// rows of RowWidth + 2 × Margin entries per channel, rotated after each row.
+class TKernelDitherer : public TDitherEngine {
+public:
+    TKernelDitherer(int ARowWidth, TColorLookup& ALookup, int ARows, int AMargin, int AWeightSum,
+                    std::vector<TKernelEntry> AKernel);
+    int DitherPixel(int R, int G, int B) override;
+    void AdvanceRow() override;
+    void AdvanceColumn() override;
+
+private:
+    int Margin, WeightSum;
+    std::vector<TKernelEntry> Kernel;
+    std::vector<std::vector<int32_t>> E[3];  // E[channel][row]
+    int K;
+};
+
+// The ditherer of a kind (none for an unknown kind).
+std::unique_ptr<TDitherEngine> NewDitherer(TGIFDitherKind Kind, int RowWidth, TColorLookup& Lookup);
+
 // A new bitmap of at most 8 bits per pixel (24 for rdNone) holding Bitmap's picture with colours
-// reduced by Method; the source is not changed.
+// reduced by Method; an empty bitmap for an unknown method or kind or a palette without colours.
+// The source is not changed.
 std::unique_ptr<TBitmap> ReduceBitmap(TBitmap& Bitmap, TGIFReductionMethod Method, TGIFDitherKind Dither,
                                       HPALETTE CustomPalette, int BitCount);
 

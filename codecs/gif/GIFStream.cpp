@@ -2,6 +2,7 @@
 // image data.
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstring>
 
 #include "codecs/gif/GIFImage.h"
@@ -151,8 +152,8 @@ private:
     }
 
     void Push(int V) {
-        if (Top >= static_cast<int>(sizeof(Stack) / sizeof(Stack[0])))
-            RaiseGIFError("Circular decoder table entry");
+        // Only a prefix chain that loops through several entries fills the stack.
+        if (Top >= static_cast<int>(sizeof(Stack) / sizeof(Stack[0]))) RaiseGIFError("Invalid GIF data");
         Stack[Top++] = V;
     }
 
@@ -215,61 +216,129 @@ private:
     bool FirstCall = true, DataFinished = false, TerminatorSeen = false;
 };
 
-// ---- LZW encoding ----
+// ---- Encoding ----
 
-class TLZWEncoder {
+// What both encoders share: pixels in the order they are written, codes packed from the lowest
+// bit into sub-blocks of at most 255 bytes.
+class TGIFEncoder {
 public:
-    explicit TLZWEncoder(TStream& S) : Stream(S) {}
+    explicit TGIFEncoder(TStream& S) : Stream(S) {}
+    virtual ~TGIFEncoder() = default;
 
     void Encode(int Bits, int ColorLimit, const uint8_t* Pixels, bool Interlaced, int H, int W) {
         Bits = std::max(2, Bits);
         WriteByte(Stream, static_cast<uint8_t>(Bits));
+        BitsPerPixel = Bits;
         InitWidth = CurWidth = Bits + 1;
         MaxCode = (1 << CurWidth) - 1;
         ClearCode = 1 << Bits;
         EndCode = ClearCode + 1;
+        BaseCode = ClearCode + 2;
         Limit = ColorLimit;
         if (Pixels && W > 0 && H > 0) {
-            // Pixels in the order they are written.
-            std::vector<const uint8_t*> rows;
+            Order.clear();
             if (Interlaced) {
                 static const int start[4] = {0, 4, 2, 1}, step[4] = {8, 8, 4, 2};
                 for (int p = 0; p < 4; ++p)
                     for (int r = start[p]; r < H; r += step[p])
-                        rows.push_back(Pixels + static_cast<size_t>(r) * W);
+                        Order.push_back(Pixels + static_cast<size_t>(r) * W);
             } else {
-                for (int r = 0; r < H; ++r) rows.push_back(Pixels + static_cast<size_t>(r) * W);
+                for (int r = 0; r < H; ++r) Order.push_back(Pixels + static_cast<size_t>(r) * W);
             }
-            EmitClear();
-            int prefix = -1;
-            for (const uint8_t* row : rows)
-                for (int x = 0; x < W; ++x) {
-                    const int px = row[x];
-                    if (px >= Limit) RaiseGIFError("Color not in color table");
-                    if (prefix < 0) {
-                        prefix = px;
-                        continue;
-                    }
-                    const uint32_t key = (static_cast<uint32_t>(prefix) << 8) | px;
-                    const int code = FindKey(key);
-                    if (code >= 0) {
-                        prefix = code;
-                        continue;
-                    }
-                    EmitCode(prefix);
-                    prefix = px;
-                    if (NextFree > 4094) {
-                        EmitClear();
-                    } else {
-                        InsertKey(key, NextFree);
-                        ++NextFree;
-                    }
-                }
-            EmitCode(prefix);
+            Width = W;
+            EncodePixels();
         }
         EmitCode(EndCode);
         Flush();
         WriteByte(Stream, 0);
+    }
+
+protected:
+    virtual void EncodePixels() = 0;
+
+    // Every pixel in write order; a pixel not below the colour limit is refused.
+    template <class F>
+    void ForEachPixel(F Each) {
+        for (const uint8_t* row : Order)
+            for (int x = 0; x < Width; ++x) {
+                if (row[x] >= Limit) RaiseGIFError("Color not in color table");
+                Each(row[x]);
+            }
+    }
+
+    void EmitCode(int Code) {
+        Bucket = BitsHeld
+                     ? (static_cast<uint64_t>(Code) << BitsHeld) | (Bucket & ((uint64_t(1) << BitsHeld) - 1))
+                     : static_cast<uint64_t>(Code);
+        BitsHeld += CurWidth;
+        while (BitsHeld > 7) {
+            PutByte(static_cast<uint8_t>(Bucket));
+            Bucket >>= 8;
+            BitsHeld -= 8;
+        }
+        if (Code == EndCode)
+            while (BitsHeld > 0) {
+                PutByte(static_cast<uint8_t>(Bucket));
+                Bucket >>= 8;
+                BitsHeld = std::max(0, BitsHeld - 8);
+            }
+    }
+
+    TStream& Stream;
+    int BitsPerPixel = 0, InitWidth = 0, CurWidth = 0, MaxCode = 0, ClearCode = 0, EndCode = 0, BaseCode = 0;
+    int Limit = 256;
+    bool ClearFlag = false;
+
+private:
+    void PutByte(uint8_t B) {
+        Block[++Held] = B;
+        if (Held == 255) Flush();
+    }
+    void Flush() {
+        if (!Held) return;
+        Block[0] = static_cast<uint8_t>(Held);
+        Stream.WriteBuffer(Block, Held + 1);
+        Held = 0;
+    }
+
+    std::vector<const uint8_t*> Order;
+    int Width = 0;
+    uint64_t Bucket = 0;
+    int BitsHeld = 0;
+    uint8_t Block[256] = {};
+    int Held = 0;
+};
+
+// LZW: (prefix code, pixel) pairs found through an open-addressed hash table of 8009 slots.
+class TLZWEncoder : public TGIFEncoder {
+public:
+    using TGIFEncoder::TGIFEncoder;
+
+protected:
+    void EncodePixels() override {
+        EmitClear();
+        int prefix = -1;
+        ForEachPixel([&](int Px) {
+            if (prefix < 0) {
+                prefix = Px;
+                return;
+            }
+            const uint32_t key = (static_cast<uint32_t>(prefix) << 8) | static_cast<uint32_t>(Px);
+            const int code = FindKey(key);
+            if (code >= 0) {
+                prefix = code;
+                return;
+            }
+            EmitLZW(prefix);
+            prefix = Px;
+            if (NextFree > 4094) {
+                EmitClear();
+            } else {
+                InsertKey(key, NextFree);
+                ++NextFree;
+            }
+        });
+        EmitLZW(prefix);
     }
 
 private:
@@ -294,27 +363,14 @@ private:
 
     void EmitClear() {
         ClearFlag = true;
-        EmitCode(ClearCode);
+        EmitLZW(ClearCode);
         std::fill(std::begin(Table), std::end(Table), 0xFFFFFFFFu);
         NextFree = ClearCode + 2;
     }
 
-    void EmitCode(int Code) {
-        Bucket = BitsHeld
-                     ? (static_cast<uint64_t>(Code) << BitsHeld) | (Bucket & ((uint64_t(1) << BitsHeld) - 1))
-                     : static_cast<uint64_t>(Code);
-        BitsHeld += CurWidth;
-        while (BitsHeld > 7) {
-            PutByte(static_cast<uint8_t>(Bucket));
-            Bucket >>= 8;
-            BitsHeld -= 8;
-        }
-        if (Code == EndCode)
-            while (BitsHeld > 0) {
-                PutByte(static_cast<uint8_t>(Bucket));
-                Bucket >>= 8;
-                BitsHeld = std::max(0, BitsHeld - 8);
-            }
+    // The code, then the width the decoder will read the next one with.
+    void EmitLZW(int Code) {
+        EmitCode(Code);
         if (ClearFlag) {
             CurWidth = InitWidth;
             MaxCode = (1 << CurWidth) - 1;
@@ -325,26 +381,158 @@ private:
         }
     }
 
-    // Sub-blocks of at most 255 bytes.
-    void PutByte(uint8_t B) {
-        Block[++Held] = B;
-        if (Held == 255) Flush();
-    }
-    void Flush() {
-        if (!Held) return;
-        Block[0] = static_cast<uint8_t>(Held);
-        Stream.WriteBuffer(Block, Held + 1);
-        Held = 0;
+    int NextFree = 0;
+    uint32_t Table[HashSize] = {};
+};
+
+// Runs of one pixel value written as codes a standard LZW decoder accepts: after a clear the
+// decoder's table fills with runs of 2, 3, 4 … of the pixel that follows, so that a run is written
+// as a few codes of growing length, or through the table built for its pixel.
+class TRLEEncoder : public TGIFEncoder {
+public:
+    using TGIFEncoder::TGIFEncoder;
+
+protected:
+    void EncodePixels() override {
+        InitBump = ClearCode - 1;
+        InitClearPoint = BitsPerPixel > 3 ? ClearCode - 2 : 9;
+        MostCodes = 4095 - BaseCode;
+        EmitClear();
+        int count = 0;
+        RunPixel = -1;
+        ForEachPixel([&](int Px) {
+            if (count > 0 && Px != RunPixel) {
+                FlushRun(count);
+                count = 0;
+            }
+            if (Px == RunPixel) {
+                ++count;
+            } else {
+                RunPixel = Px;
+                count = 1;
+            }
+        });
+        if (count > 0) FlushRun(count);
     }
 
-    TStream& Stream;
-    int InitWidth = 0, CurWidth = 0, MaxCode = 0, ClearCode = 0, EndCode = 0, NextFree = 0, Limit = 256;
-    bool ClearFlag = false;
-    uint64_t Bucket = 0;
-    int BitsHeld = 0;
-    uint8_t Block[256] = {};
-    int Held = 0;
-    uint32_t Table[HashSize] = {};
+private:
+    void EmitClear() {
+        BumpPoint = InitBump;
+        ClearPoint = InitClearPoint;
+        Written = 0;
+        LargestRun = 0;
+        ClearFlag = true;
+        EmitCode(ClearCode);
+        CurWidth = InitWidth;
+    }
+
+    // One code; the width follows the decoder's, and the table is cleared at the clear point.
+    void Output(int Code) {
+        ClearFlag = false;
+        EmitCode(Code);
+        ++Written;
+        if (Written == BumpPoint) {
+            BumpPoint += 1 << CurWidth;
+            ++CurWidth;
+        }
+        if (Written >= ClearPoint) EmitClear();
+    }
+
+    void RestoreClearPoint() {
+        ClearPoint = InitClearPoint;
+        if (Written >= ClearPoint) EmitClear();
+    }
+
+    void FlushRun(int Count) {
+        if (Count == 1)
+            Output(RunPixel);
+        else if (Written == 0)
+            FlushFromClear(Count);
+        else if (LargestRun > 1 && TablePixel == RunPixel)
+            FlushWithTable(Count);
+        else
+            FlushByClearOrRepetition(Count);
+    }
+
+    // Builds the decoder's table of runs of the run pixel while writing the run.
+    void FlushFromClear(int Count) {
+        ClearPoint = MostCodes;
+        TablePixel = RunPixel;
+        int n = 1;
+        while (Count > 0) {
+            if (n == 1) {
+                LargestRun = 1;
+                Output(RunPixel);
+                Count -= 1;
+            } else if (Count >= n) {
+                LargestRun = n;
+                Output(BaseCode + n - 2);
+                Count -= n;
+            } else {
+                ++LargestRun;
+                Output(Count == 1 ? RunPixel : BaseCode + Count - 2);
+                Count = 0;
+            }
+            n = Written == 0 ? 1 : n + 1;
+        }
+        RestoreClearPoint();
+    }
+
+    void FlushByClearOrRepetition(int Count) {
+        if (1 + TriangleCost(Count, MostCodes) < Count) {
+            EmitClear();
+            FlushFromClear(Count);
+        } else {
+            for (int i = 0; i < Count; ++i) Output(RunPixel);
+        }
+    }
+
+    void FlushWithTable(int Count) {
+        int repeats = Count / LargestRun, leftover = Count % LargestRun;
+        int extra = leftover > 0 ? 1 : 0;
+        if (Written + repeats + extra > MostCodes) {
+            repeats = MostCodes - Written;
+            leftover = Count - repeats * LargestRun;
+            extra = 1 + TriangleCost(leftover, MostCodes);
+        }
+        if (1 + TriangleCost(Count, MostCodes) < repeats + extra) {
+            EmitClear();
+            FlushFromClear(Count);
+            return;
+        }
+        ClearPoint = MostCodes;
+        const int longest = LargestRun;
+        for (int i = 0; i < repeats; ++i) Output(BaseCode + longest - 2);
+        if (leftover > 0) {
+            if (Written == 0)
+                FlushFromClear(leftover);
+            else
+                Output(leftover == 1 ? RunPixel : BaseCode + leftover - 2);
+        }
+        RestoreClearPoint();
+    }
+
+    // Codes needed to write a run of Count from an empty table: 1 + 2 + … + n covers n(n+1)/2 pixels,
+    // and Codes codes at most fit between clears.
+    static int TriangleCost(int Count, int Codes) {
+        const int64_t per = int64_t(Codes) * (Codes + 1) / 2;
+        int cost = 0;
+        int64_t left = Count;
+        while (left >= per) {
+            cost += Codes;
+            left -= per;
+        }
+        if (left > 0) {
+            int64_t n = static_cast<int64_t>(std::sqrt(static_cast<double>(2 * left)));
+            while (n > 0 && (n - 1) * n >= 2 * left) --n;
+            while (n * (n + 1) < 2 * left) ++n;
+            cost += static_cast<int>(n);
+        }
+        return cost;
+    }
+
+    int InitBump = 0, BumpPoint = 0, InitClearPoint = 0, ClearPoint = 0, MostCodes = 0;
+    int Written = 0, LargestRun = 0, TablePixel = -1, RunPixel = -1;
 };
 
 // ---- Extension kinds ----
@@ -543,6 +731,8 @@ void TGIFHeader::LoadFromStream(TStream& Stream) {
     Packed = d[4];
     BackgroundIndex = d[5];
     AspectRatio = d[6];
+    // The composite of a screen beyond the picture limit could not be made.
+    if (int64_t(LogicalWidth) * LogicalHeight > MaxGIFPixels) RaiseGIFError("Invalid GIF data");
     if (Packed & 0x80)
         ColorMap.ReadColors(Stream, 2 << (Packed & 7));
     else
@@ -553,10 +743,9 @@ void TGIFHeader::SaveToStream(TStream& Stream) {
     const int version = FileVersion();
     if (version == 0) RaiseGIFError("Unsupported GIF version");
     Stream.WriteBuffer(version >= 2 ? "GIF89a" : "GIF87a", 6);
+    // The size bits give the largest depth of all maps; the global table is padded to it, and frames
+    // without a table of their own are encoded at that depth.
     RebuildScreenFields();
-    // The size bits describe the table that follows.
-    if (ColorMap.ColorCount > 0)
-        Packed = static_cast<uint8_t>((Packed & ~7) | ((ColorMap.BitDepth() - 1) & 7));
     uint8_t d[7];
     PutLe16(d, LogicalWidth);
     PutLe16(d + 2, LogicalHeight);
@@ -564,7 +753,7 @@ void TGIFHeader::SaveToStream(TStream& Stream) {
     d[5] = BackgroundIndex;
     d[6] = AspectRatio;
     Stream.WriteBuffer(d, 7);
-    if (Packed & 0x80) ColorMap.WriteColors(Stream);
+    if (Packed & 0x80) ColorMap.WriteColors(Stream, 1 << Image->MaxBitDepth());
 }
 
 void TGIFTrailer::LoadFromStream(TStream& Stream) {
@@ -608,7 +797,7 @@ void TGIFSubImage::LoadFromStream(TStream& Stream) {
     int64_t total = int64_t(Width) * Height;
     for (int i = 0; i < Image->Frames.EntryCount(); ++i) total += Image->Frames.Frame(i)->IndexDataSize;
     if (int64_t(Width) * Height > MaxGIFPixels || total > MaxGIFImagePixels)
-        RaiseGIFError("Image dimensions exceed the picture size limit");
+        RaiseGIFError("Invalid GIF data");
     if (Packed & 0x80) LocalMap.ReadColors(Stream, 2 << (Packed & 7));
     TGIFDecoder(*this, Stream).Decode();
     if (RenderWhileLoading) RenderedBitmap();
@@ -634,7 +823,11 @@ void TGIFSubImage::SaveToStream(TStream& Stream) {
         bits = std::max(1, Image->MaxBitDepth());
         limit = 1 << bits;
     }
-    auto enc = std::make_unique<TLZWEncoder>(Stream);
+    std::unique_ptr<TGIFEncoder> enc;
+    if (Image->CompressionKind == ckRunLength)
+        enc = std::make_unique<TRLEEncoder>(Stream);
+    else
+        enc = std::make_unique<TLZWEncoder>(Stream);
     enc->Encode(bits, limit, IndexData.data(), IsInterlaced(), Height, Width);
 }
 

@@ -4,10 +4,12 @@
 #include <random>
 
 #include "codecs/gif/GIFImage.h"
+#include "codecs/gif/testsupport/GIFTestSupport.h"
 #include "framework/core/Stream.h"
 #include "framework/ui/Clipbrd.h"
 
 using namespace codecs;
+using namespace codecs::giftest;
 using namespace framework;
 
 namespace {
@@ -22,32 +24,8 @@ const std::vector<uint8_t> OnePixel = {'G',  'I',  'F',  '8',  '9',  'a',  1, 0,
                                        2,    2,    0x44, 0x01, 0,  // minimum code size 2, one sub-block
                                        0x3B};
 
-struct Loaded {
-    TGIFImage Image;
-    std::vector<std::string> Warnings;
-    Loaded(const std::vector<uint8_t>& Bytes) {
-        Image.OnWarning = [this](TObject*, int, const std::string& M) { Warnings.push_back(M); };
-        TMemoryStream s;
-        s.WriteBuffer(Bytes.data(), static_cast<int32_t>(Bytes.size()));
-        s.SetPosition(0);
-        Image.LoadFromStream(s);
-    }
-};
-
 std::vector<uint8_t> Saved(TGIFImage& I) {
-    TMemoryStream s;
-    I.SaveToStream(s);
-    const auto* p = reinterpret_cast<const uint8_t*>(s.Memory());
-    return std::vector<uint8_t>(p, p + s.Size());
-}
-
-std::string LoadError(const std::vector<uint8_t>& Bytes) {
-    try {
-        Loaded l(Bytes);
-    } catch (GIFException& e) {
-        return e.Message;
-    }
-    return "";
+    return SaveBytes(I);
 }
 
 }  // namespace
