@@ -120,7 +120,7 @@ TEST(GIFReferences, FramesBuiltFromATextDescriptionDecodeToIt) {
     TempDir dir;
     // Two frames: interlaced with the global map; then one with a local map, a transparent index
     // and a smaller rectangle.
-    WriteFile(dir / "spec.txt", R"(screen width 6
+    WriteFile(dir / "frames.txt", R"(screen width 6
 screen height 5
 screen colors 4
 screen background 0
@@ -156,7 +156,7 @@ image bits 3 by 2
 pqp
 qqp
 )");
-    ASSERT_EQ(Shell("gifbuild spec.txt > built.gif", dir), 0);
+    ASSERT_EQ(Shell("gifbuild frames.txt > built.gif", dir), 0);
     Loaded l(ReadFile(dir / "built.gif"));
     EXPECT_TRUE(l.Warnings.empty());
     ASSERT_EQ(l.Image.Frames.EntryCount(), 2);
