@@ -18,8 +18,6 @@
 #include "dbengine/blob/BlobBuffer.h"
 #include "dbengine/cursor/CursorFilters.h"
 #include "dbengine/cursor/FilterOptimizer.h"
-#include "dbengine/cursor/RecordsBitmap.h"
-#include "dbengine/data/DataTable.h"
 #include "dbengine/data/FieldDescriptor.h"
 #include "dbengine/expr/CharMaps.h"
 #include "dbengine/index/FullTextIndex.h"
@@ -27,7 +25,10 @@
 #include "dbengine/index/Page.h"
 #include "dbengine/index/TextIndexParams.h"
 #include "dbengine/session/DataDirectory.h"
-#include "dbengine/session/EngineError.h"
+#include "dbengine/session/DataTable.h"
+#include "dbengine/util/EngineError.h"
+#include "dbengine/util/RecordsBitmap.h"
+#include "dbengine/util/VerifyLog.h"
 #include "framework/core/Object.h"
 
 namespace dbengine {
@@ -41,7 +42,8 @@ class TBlobRecordWrite;
 class TDataCursor : public framework::TObject,
                     public TIndexCursor,
                     public TRecordFetchClient,
-                    public TDirectoryUser {
+                    public TDirectoryUser,
+                    public TVerifyLog {
 public:
     // Asked when the table's password is not among the session's: true asks the cursor to look
     // again (the callback has added it, say).
@@ -203,7 +205,7 @@ public:
     void SetDataLostCallback(TDataLostCallback callback) { DataLostCallback = std::move(callback); }
     // Each calls its callback only when one is set.
     void DoVerifyProgress(const std::string& message, int percent);
-    void DoVerifyLog(const std::string& message);
+    void DoVerifyLog(const std::string& message) override;
     void DoIndexProgress(int percent);
     void DoRestructureProgress(int percent);
     void DoDataLost(int cause, const std::string& context, bool& continueWork, bool& stopAsking);
