@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "dbengine/blob/BlobBuffer.h"
 #include "dbengine/cursor/DataCursor.h"
 #include "dbengine/cursor/TableCursor.h"
 #include "dbengine/testsupport/Descriptors.h"
@@ -71,7 +72,7 @@ TEST_F(TableCursorTest, ATableIsCreatedFilledWalkedEditedAndVerifiedThroughTheIn
         PutText(c, 1, b.data(), name);
         PutInt(c, 2, b.data(), count);
         int32_t size = 0;
-        ASSERT_EQ(c.OpenBlob(3, b.data(), 1, false, true, size, false), 0);
+        ASSERT_EQ(c.OpenBlob(3, b.data(), BlobOpenWrite, false, true, size, false), 0);
         const std::string note = "note of " + name;
         ASSERT_EQ(c.PutBlob(3, b.data(), 0, reinterpret_cast<const uint8_t*>(note.data()),
                             static_cast<int32_t>(note.size()), false),
@@ -88,7 +89,7 @@ TEST_F(TableCursorTest, ATableIsCreatedFilledWalkedEditedAndVerifiedThroughTheIn
     PutText(c, 1, b.data(), "Bob");
     ASSERT_TRUE(c.FindKey(false, b.data(), 1, false, 0, b.data()));
     int32_t size = 0;
-    ASSERT_EQ(c.OpenBlob(3, b.data(), 0, false, true, size, false), 0);
+    ASSERT_EQ(c.OpenBlob(3, b.data(), BlobOpenRead, false, true, size, false), 0);
     ASSERT_EQ(c.GetBlobSize(3, b.data(), size, false), 0);
     ASSERT_EQ(size, 11);
     std::string note(11, '\0');
