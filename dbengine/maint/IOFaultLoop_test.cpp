@@ -88,6 +88,14 @@ protected:
         ASSERT_TRUE(c.FindKey(false, b.data(), 1, false, 0, b.data()));
     }
 
+    // A preparation that opens a shared cursor on the record of that name, read into b.
+    static std::function<void(TDataCursor&)> OpenAt(const std::string& name, std::vector<uint8_t>& b) {
+        return [name, &b](TDataCursor& c) {
+            c.OpenCursor();
+            Find(c, name, b);
+        };
+    }
+
     std::map<std::string, std::string> Files() const {
         return {{"F.DAT", Bytes("F.DAT")}, {"F.IDX", Bytes("F.IDX")}, {"F.BLB", Bytes("F.BLB")}};
     }
@@ -168,36 +176,24 @@ TEST_F(IOFaultLoopTest, DISABLED_InsertWithMemo) {
 TEST_F(IOFaultLoopTest, DISABLED_ModifyWithMemo) {
     Create(6);
     std::vector<uint8_t> b;
-    int failures = Loop(
-        false,
-        [&](TDataCursor& c) {
-            c.OpenCursor();
-            Find(c, "N2", b);
-        },
-        [&](TDataCursor& c) {
-            ASSERT_EQ(c.GetCurrentRecord(b.data(), true), 0);
-            uint8_t v[4];
-            PutInt32(v, 200);
-            c.PutField(2, b.data(), v, false, false);
-            PutMemo(c, b.data(), MemoOf("Changed", 2000));
-            c.ModifyRecord(b.data(), true, false);
-        });
+    int failures = Loop(false, OpenAt("N2", b), [&](TDataCursor& c) {
+        ASSERT_EQ(c.GetCurrentRecord(b.data(), true), 0);
+        uint8_t v[4];
+        PutInt32(v, 200);
+        c.PutField(2, b.data(), v, false, false);
+        PutMemo(c, b.data(), MemoOf("Changed", 2000));
+        c.ModifyRecord(b.data(), true, false);
+    });
     EXPECT_GT(failures, 0);
 }
 
 TEST_F(IOFaultLoopTest, DISABLED_DeleteWithMemo) {
     Create(6);
     std::vector<uint8_t> b;
-    int failures = Loop(
-        false,
-        [&](TDataCursor& c) {
-            c.OpenCursor();
-            Find(c, "N3", b);
-        },
-        [&](TDataCursor& c) {
-            ASSERT_EQ(c.GetCurrentRecord(b.data(), false), 0);
-            c.DeleteRecord(b.data(), false);
-        });
+    int failures = Loop(false, OpenAt("N3", b), [&](TDataCursor& c) {
+        ASSERT_EQ(c.GetCurrentRecord(b.data(), false), 0);
+        c.DeleteRecord(b.data(), false);
+    });
     EXPECT_GT(failures, 0);
 }
 
