@@ -31,15 +31,15 @@
 #include <vector>
 
 #include "dbengine/cursor/DataCursor.h"
-#include "dbengine/data/DataTable.h"
 #include "dbengine/data/FieldDescriptor.h"
 #include "dbengine/index/IndexFormat.h"
 #include "dbengine/session/DataDirectory.h"
 #include "dbengine/session/DataSession.h"
+#include "dbengine/session/DataTable.h"
 #include "dbengine/session/Engine.h"
-#include "dbengine/session/EngineError.h"
 #include "dbengine/testsupport/CatalogTable.h"
 #include "dbengine/util/Coding.h"
+#include "dbengine/util/EngineError.h"
 #include "dbengine/util/EngineUtils.h"
 #include "platform/Paths.h"
 

@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "dbengine/cursor/DataCursor.h"
-#include "dbengine/data/DataTable.h"
 #include "dbengine/session/DataDirectory.h"
 #include "dbengine/session/DataSession.h"
+#include "dbengine/session/DataTable.h"
 #include "dbengine/session/Engine.h"
 #include "dbengine/util/Coding.h"
 

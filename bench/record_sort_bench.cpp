@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "dbengine/data/DataFile.h"
-#include "dbengine/data/DataTable.h"
 #include "dbengine/session/DataSession.h"
+#include "dbengine/session/DataTable.h"
 #include "dbengine/session/Engine.h"
 #include "dbengine/util/Coding.h"
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "dbengine/data/DataFile.h"
-#include "dbengine/data/DataTable.h"
+#include "dbengine/session/DataTable.h"
 #include "dbengine/session/Engine.h"
 
 namespace fuzzsupport {

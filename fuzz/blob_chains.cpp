@@ -11,11 +11,11 @@
 
 #include "dbengine/blob/BlobBuffer.h"
 #include "dbengine/blob/BlobFile.h"
-#include "dbengine/data/DataTable.h"
 #include "dbengine/session/DataSession.h"
+#include "dbengine/session/DataTable.h"
 #include "dbengine/session/Engine.h"
-#include "dbengine/session/EngineError.h"
 #include "dbengine/util/Coding.h"
+#include "dbengine/util/EngineError.h"
 
 #include "EngineFuzz.h"
 

@@ -4,9 +4,9 @@
 #include <cstdint>
 
 #include "dbengine/data/DataFile.h"
-#include "dbengine/data/DataTable.h"
+#include "dbengine/session/DataTable.h"
 #include "dbengine/session/Engine.h"
-#include "dbengine/session/EngineError.h"
+#include "dbengine/util/EngineError.h"
 
 #include "EngineFuzz.h"
 

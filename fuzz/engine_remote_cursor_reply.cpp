@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "dbengine/cursor/DataCursor.h"
-#include "dbengine/data/DataTable.h"
-#include "dbengine/remote/RemoteCursor.h"
+#include "dbengine/cursor/RemoteCursor.h"
 #include "dbengine/remote/RemoteMessage.h"
-#include "dbengine/session/EngineError.h"
+#include "dbengine/session/DataTable.h"
+#include "dbengine/util/EngineError.h"
 
 #include "EngineFuzz.h"
 

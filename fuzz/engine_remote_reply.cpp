@@ -9,7 +9,7 @@
 #include <string>
 
 #include "dbengine/remote/RemoteMessage.h"
-#include "dbengine/session/EngineError.h"
+#include "dbengine/util/EngineError.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2 || size > (1u << 20)) return 0;

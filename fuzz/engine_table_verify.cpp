@@ -23,9 +23,9 @@
 #include "dbengine/session/DataDirectory.h"
 #include "dbengine/session/DataSession.h"
 #include "dbengine/session/Engine.h"
-#include "dbengine/session/EngineError.h"
 #include "dbengine/testsupport/Descriptors.h"
 #include "dbengine/util/Coding.h"
+#include "dbengine/util/EngineError.h"
 
 #include "EngineFuzz.h"
 
@@ -113,7 +113,8 @@ TState& State() {
             blob.Stamp = t->DataFile->NextBlobStamp();
             const std::string text = "lorem ipsum dolor sit amet ";
             blob.SetSize(100 * r);
-            for (int32_t i = 0; i < blob.Size; ++i) blob.GetData()[i] = static_cast<uint8_t>(text[i % text.size()]);
+            for (int32_t i = 0; i < blob.Size; ++i)
+                blob.GetData()[i] = static_cast<uint8_t>(text[i % text.size()]);
             blob.Save();
             TRecord* rec = nullptr;
             t->DataFile->GetRecord(nullptr, r, 1, false, false, rec);

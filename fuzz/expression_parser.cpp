@@ -8,8 +8,8 @@
 #include "dbengine/expr/ExpTypeCheck.h"
 #include "dbengine/expr/ExpressionParser.h"
 #include "dbengine/expr/ValueTypes.h"
-#include "dbengine/session/EngineError.h"
 #include "dbengine/session/Library.h"
+#include "dbengine/util/EngineError.h"
 #include "framework/core/Seams.h"
 
 namespace {

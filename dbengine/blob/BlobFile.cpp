@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "dbengine/data/DataTable.h"
-#include "dbengine/session/DataSession.h"
 #include "dbengine/util/Coding.h"
 #include "dbengine/util/EngineUtils.h"
 #include "framework/core/Seams.h"
@@ -211,7 +209,7 @@ void TBlockStack::Return(std::unique_ptr<TBlock> block) {
 
 // ---- TBlobFile: table and session ----
 
-TBlobFile::TBlobFile(TDataTable* table) : Table(table) {}
+TBlobFile::TBlobFile(TTableFileOwner* table) : Table(table) {}
 
 TBlobFile::~TBlobFile() {
     try {
@@ -222,31 +220,38 @@ TBlobFile::~TBlobFile() {
 }
 
 void TBlobFile::RaiseTable(TEngineErrorCode code) const {
-    std::string table = Table != nullptr && !Table->TableName.empty() ? Table->TableName : FileName;
+    std::string table = Table != nullptr ? Table->GetTableName() : std::string();
+    if (table.empty()) table = FileName;
     RaiseEngineError(code, {}, {}, Table != nullptr ? Table->GetDatabaseName() : "", table);
 }
 
 bool TBlobFile::TransactionLocked() const {
-    return Table != nullptr && Table->TransactionLocked;
+    return Table != nullptr && Table->HoldsTransactionLock();
 }
 
 bool TBlobFile::FilesWrittenFlag() const {
-    return Table != nullptr && Table->FilesWritten;
+    return Table != nullptr && Table->GetFilesWritten();
 }
 
 void TBlobFile::MarkFilesWritten() {
-    if (Table != nullptr) Table->FilesWritten = true;
+    if (Table != nullptr) Table->SetFilesWritten();
 }
 
 bool TBlobFile::StrictChangeDetection() const {
-    return Table != nullptr && Table->Session != nullptr && Table->Session->StrictChangeDetection;
+    const TEngineSettings* settings = Table != nullptr ? Table->GetSettings() : nullptr;
+    return settings != nullptr && settings->StrictChangeDetection;
+}
+
+bool TBlobFile::ForceBufferFlush() const {
+    const TEngineSettings* settings = Table != nullptr ? Table->GetSettings() : nullptr;
+    return settings != nullptr && settings->ForceBufferFlush;
 }
 
 int32_t TBlobFile::CacheLimit() const {
     int32_t bufferSize = 32768, maxBlocks = 8192;
-    if (Table != nullptr && Table->Session != nullptr) {
-        bufferSize = Table->Session->BlobBufferSize;
-        maxBlocks = Table->Session->MaxBlobBufferBlocks;
+    if (const TEngineSettings* settings = Table != nullptr ? Table->GetSettings() : nullptr) {
+        bufferSize = settings->BlobBufferSize;
+        maxBlocks = settings->MaxBlobBufferBlocks;
     }
     if (BlockSize == 0) return maxBlocks;
     return std::min(bufferSize / BlockSize, maxBlocks);
@@ -345,7 +350,7 @@ void TBlobFile::EmptyFile() {
         throw;
     }
     LeaveFileLock();
-    if (Table != nullptr && Table->ForceBufferFlush()) FlushFile();
+    if (ForceBufferFlush()) FlushFile();
     Header.Version = BlobFileVersion;
     Header.NextBlockNo = 1;
     Header.FirstFreeBlock = 0;

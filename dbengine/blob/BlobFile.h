@@ -15,13 +15,13 @@
 #include <unordered_set>
 #include <vector>
 
-#include "dbengine/os/FileHandler.h"
-#include "dbengine/session/EngineError.h"
+#include "dbengine/file/FileHandler.h"
+#include "dbengine/file/TableFileOwner.h"
+#include "dbengine/util/EngineError.h"
+#include "dbengine/util/VerifyLog.h"
 
 namespace dbengine {
 
-class TDataCursor;
-class TDataTable;
 class TBlobFile;
 
 constexpr uint32_t BlobHeaderSize = 512;
@@ -163,7 +163,7 @@ public:
 
 class TBlobFile : public TFileHandler {
 public:
-    explicit TBlobFile(TDataTable* table);
+    explicit TBlobFile(TTableFileOwner* table);
     ~TBlobFile() override;
 
     void OpenFile() override;
@@ -184,12 +184,12 @@ public:
     // Checks the header against the file's length, logging each problem through the cursor;
     // unless verifyOnly, cuts a partial block off the file and fixes the header in memory. True
     // when nothing was found.
-    bool VerifyHeader(TDataCursor& cursor, bool verifyOnly);
+    bool VerifyHeader(TVerifyLog& log, bool verifyOnly);
     // Checks the chain of one BLOB value of physical record recordNo, logging each problem;
     // unless verifyOnly, repairs the chain in the cache (firstBlock becomes 0 when the value
     // cannot be kept). Tolerant corrects differing stamps silently (in repair). True when sound.
-    bool VerifyBlobs(TDataCursor& cursor, bool verifyOnly, int32_t& firstBlock, int32_t stamp,
-                     int32_t recordNo, bool tolerant);
+    bool VerifyBlobs(TVerifyLog& log, bool verifyOnly, int32_t& firstBlock, int32_t stamp, int32_t recordNo,
+                     bool tolerant);
     bool IsFreeBlockValid(int32_t blockNo) const;
     // For a remote table: the header image as the server sent it (512 bytes).
     void ReceiveHeader(const uint8_t* image);
@@ -251,7 +251,7 @@ public:
     // The cached block of that number, or null; does not hold it or change the recency order.
     TBlock* FindCached(int32_t blockNo) const;
 
-    TDataTable* Table;
+    TTableFileOwner* Table;
     // Set by the shared table from the data file before the file is opened or created.
     uint16_t BlockSize = 0;
     bool Encrypted = false;
@@ -267,6 +267,7 @@ private:
     bool FilesWrittenFlag() const;
     void MarkFilesWritten();
     bool StrictChangeDetection() const;
+    bool ForceBufferFlush() const;
 
     TBlock* Lookup(int32_t blockNo);
     std::unique_ptr<TBlock> ObtainBlock(int32_t blockNo);

@@ -3,10 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "dbengine/blob/BlobBuffer.h"
-#include "dbengine/os/FileList.h"
-#include "dbengine/session/DataSession.h"
-#include "dbengine/session/Engine.h"
+#include "dbengine/file/FileList.h"
 #include "dbengine/testsupport/BlobFixture.h"
+#include "dbengine/testsupport/EngineRun.h"
 #include "dbengine/util/Coding.h"
 #include "dbengine/util/EngineUtils.h"
 #include "framework/testsupport/FakeTime.h"

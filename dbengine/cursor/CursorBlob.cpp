@@ -16,9 +16,9 @@
 #include <unordered_set>
 
 #include "dbengine/cursor/DataCursor.h"
-#include "dbengine/data/DataTable.h"
+#include "dbengine/cursor/RemoteCursor.h"
 #include "dbengine/index/IndexFormat.h"
-#include "dbengine/remote/RemoteCursor.h"
+#include "dbengine/session/DataTable.h"
 #include "dbengine/util/Coding.h"
 
 namespace dbengine {

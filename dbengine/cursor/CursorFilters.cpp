@@ -5,14 +5,14 @@
 #include <cstring>
 
 #include "dbengine/cursor/DataCursor.h"
+#include "dbengine/cursor/RemoteCursor.h"
 #include "dbengine/data/DataFile.h"
-#include "dbengine/data/DataTable.h"
 #include "dbengine/expr/ExpEvaluate.h"
 #include "dbengine/expr/ExpPrepare.h"
 #include "dbengine/expr/ExpTypeCheck.h"
 #include "dbengine/expr/ExpressionParser.h"
 #include "dbengine/index/IndexFile.h"
-#include "dbengine/remote/RemoteCursor.h"
+#include "dbengine/session/DataTable.h"
 #include "framework/core/SysUtils.h"
 
 namespace dbengine {
@@ -42,7 +42,6 @@ protected:
 private:
     TDataCursor& Cursor;
 };
-
 
 bool IsComparison(const TExpToken* t) {
     return (t->Kind == tkBinary || t->Kind == tkStringCompare) && t->Code >= ecEqual &&

@@ -8,9 +8,9 @@
 #include <memory>
 #include <vector>
 
-#include "dbengine/cursor/RecordsBitmap.h"
 #include "dbengine/data/FieldDescriptor.h"
 #include "dbengine/expr/ExpTypeCheck.h"
+#include "dbengine/util/RecordsBitmap.h"
 #include "framework/core/Object.h"
 
 namespace dbengine {

@@ -8,10 +8,10 @@
 #include "dbengine/blob/BlobBuffer.h"
 #include "dbengine/cursor/DataCursor.h"
 #include "dbengine/data/DataFile.h"
-#include "dbengine/data/DataTable.h"
 #include "dbengine/index/FullTextIndex.h"
 #include "dbengine/index/IndexFile.h"
 #include "dbengine/index/IndexKeys.h"
+#include "dbengine/session/DataTable.h"
 #include "dbengine/util/Coding.h"
 
 namespace dbengine {
@@ -330,9 +330,8 @@ void TDataCursor::RemoveRecordWords(const uint8_t* record, const TWordKeyNote& n
 }
 
 bool TDataCursor::CheckRecordWords(const uint8_t* record) {
-    return VisitStoredWordKeys(*this, record, [this](const uint8_t* key, int32_t recNo) {
-        return KeyEntryExists(key, recNo);
-    });
+    return VisitStoredWordKeys(
+        *this, record, [this](const uint8_t* key, int32_t recNo) { return KeyEntryExists(key, recNo); });
 }
 
 bool TDataCursor::TextSearch(const char* searchText, int32_t searchLength, const char* valueText,

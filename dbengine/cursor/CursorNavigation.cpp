@@ -9,10 +9,10 @@
 #include <optional>
 
 #include "dbengine/cursor/DataCursor.h"
-#include "dbengine/data/DataTable.h"
+#include "dbengine/cursor/RemoteCursor.h"
 #include "dbengine/index/IndexKeys.h"
-#include "dbengine/remote/RemoteCursor.h"
 #include "dbengine/session/DataDirectory.h"
+#include "dbengine/session/DataTable.h"
 #include "dbengine/util/Coding.h"
 #include "dbengine/util/EngineUtils.h"
 #include "framework/core/SysUtils.h"

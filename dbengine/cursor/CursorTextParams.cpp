@@ -2,10 +2,10 @@
 // creation and maintenance, written back to the index file when the cursor closes.
 
 #include "dbengine/cursor/DataCursor.h"
-#include "dbengine/data/DataTable.h"
+#include "dbengine/cursor/RemoteCursor.h"
 #include "dbengine/index/DefaultTextParams.h"
 #include "dbengine/index/IndexCursor.h"
-#include "dbengine/remote/RemoteCursor.h"
+#include "dbengine/session/DataTable.h"
 
 namespace dbengine {
 

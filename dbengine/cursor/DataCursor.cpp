@@ -2,11 +2,11 @@
 
 #include <exception>
 
-#include "dbengine/data/DataTable.h"
+#include "dbengine/cursor/RemoteCursor.h"
 #include "dbengine/expr/ExpToken.h"
-#include "dbengine/remote/RemoteCursor.h"
 #include "dbengine/session/DataDirectory.h"
 #include "dbengine/session/DataSession.h"
+#include "dbengine/session/DataTable.h"
 #include "dbengine/util/EngineUtils.h"
 
 namespace dbengine {

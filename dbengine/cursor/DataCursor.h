@@ -18,8 +18,7 @@
 #include "dbengine/blob/BlobBuffer.h"
 #include "dbengine/cursor/CursorFilters.h"
 #include "dbengine/cursor/FilterOptimizer.h"
-#include "dbengine/cursor/RecordsBitmap.h"
-#include "dbengine/data/DataTable.h"
+#include "dbengine/cursor/TableCursor.h"
 #include "dbengine/data/FieldDescriptor.h"
 #include "dbengine/expr/CharMaps.h"
 #include "dbengine/index/FullTextIndex.h"
@@ -27,7 +26,10 @@
 #include "dbengine/index/Page.h"
 #include "dbengine/index/TextIndexParams.h"
 #include "dbengine/session/DataDirectory.h"
-#include "dbengine/session/EngineError.h"
+#include "dbengine/session/DataTable.h"
+#include "dbengine/util/EngineError.h"
+#include "dbengine/util/RecordsBitmap.h"
+#include "dbengine/util/VerifyLog.h"
 #include "framework/core/Object.h"
 
 namespace dbengine {
@@ -38,10 +40,12 @@ class TRemoteCursor;
 class TRecord;
 class TBlobRecordWrite;
 
-class TDataCursor : public framework::TObject,
-                    public TIndexCursor,
-                    public TRecordFetchClient,
-                    public TDirectoryUser {
+class TDataCursor final : public framework::TObject,
+                          public TTableCursor,
+                          public TIndexCursor,
+                          public TRecordFetchClient,
+                          public TDirectoryUser,
+                          public TVerifyLog {
 public:
     // Asked when the table's password is not among the session's: true asks the cursor to look
     // again (the callback has added it, say).
@@ -52,26 +56,29 @@ public:
     TDataCursor(const TDataCursor&) = delete;
     TDataCursor& operator=(const TDataCursor&) = delete;
 
+    uint16_t GetFieldCount() const override { return FieldCount; }
+    uint16_t GetRecordSize() const override { return RecordSize; }
+
     // ---- Life cycle ----
     // Nothing when open already; on any failure after the shared table was had, the cursor is
     // closed again (the table given back) before the error goes on.
-    void OpenCursor();
+    void OpenCursor() override;
     // Nothing when not open.
-    void CloseCursor(bool discard);
+    void CloseCursor(bool discard) override;
     // A new open cursor on the same table with the same options (a clone of an exclusive cursor
     // shares its table) and this cursor's field descriptors.
     std::unique_ptr<TDataCursor> CloneCursor();
 
     // ---- Options ----
-    void SetTableName(const std::string& name);
-    void SetExclusive(bool value);
+    void SetTableName(const std::string& name) override;
+    void SetExclusive(bool value) override;
     void SetShareExclusive(bool value);
-    void SetReadOnly(bool value);
-    void SetInMemory(bool value);
-    void SetQuerySource(bool value);
-    void SetTemporary(bool value);
+    void SetReadOnly(bool value) override;
+    void SetInMemory(bool value) override;
+    void SetQuerySource(bool value) override;
+    void SetTemporary(bool value) override;
     // Stored at any time.
-    void SetQueryResult(bool value) { IsQueryResult = value; }
+    void SetQueryResult(bool value) override { IsQueryResult = value; }
     // Only on an open cursor of a table with an auto-increment field.
     void SetSuppressAutoInc(bool value);
 
@@ -101,14 +108,14 @@ public:
     // Creates the table named by the cursor (which must be exclusive and writable) and leaves
     // the cursor closed; an existing table is replaced only with overwrite (else 13060, and no
     // file is touched).
-    void CreateTable(TTableDefinition definition, bool allowAutoPrimary, bool overwrite);
-    void DeleteTable();
-    void RenameTable(const std::string& newName);
+    void CreateTable(TTableDefinition definition, bool allowAutoPrimary, bool overwrite) override;
+    void DeleteTable() override;
+    void RenameTable(const std::string& newName) override;
     // The data file header, also of a closed cursor's table (whose password must be known).
     TDataHeader ReadTableHeader();
-    bool IndexExists(const std::string& name) const;
+    bool IndexExists(const std::string& name) const override;
     // Exclusive and writable; the full-text parameters survive (they live in the index file).
-    void EmptyTable();
+    void EmptyTable() override;
     void SetTableInfo(const std::string& password, const std::string& description, int32_t lastRecordId,
                       int16_t userMajorVersion, int16_t userMinorVersion);
     void ReplaceIndexDesc(uint8_t indexNo, const TIndexDescriptor& desc);
@@ -153,9 +160,10 @@ public:
     // True when the key of every word of the record is in the text index, with its number.
     bool CheckRecordWords(const uint8_t* record);
     // TEXTSEARCH and TEXTOCCURS of a search text over a value text.
-    bool TextSearch(const char* searchText, int32_t searchLength, const char* valueText, int32_t valueLength);
+    bool TextSearch(const char* searchText, int32_t searchLength, const char* valueText,
+                    int32_t valueLength) override;
     int32_t TextOccurs(const char* searchText, int32_t searchLength, const char* valueText,
-                       int32_t valueLength);
+                       int32_t valueLength) override;
     // The answer an expression over this cursor's records gets for TEXTSEARCH (count false) or
     // TEXTOCCURS (count true); false when table is not this cursor.
     bool AnswerTextSearch(void* table, const std::string& searchText, const std::string& valueText,
@@ -203,7 +211,7 @@ public:
     void SetDataLostCallback(TDataLostCallback callback) { DataLostCallback = std::move(callback); }
     // Each calls its callback only when one is set.
     void DoVerifyProgress(const std::string& message, int percent);
-    void DoVerifyLog(const std::string& message);
+    void DoVerifyLog(const std::string& message) override;
     void DoIndexProgress(int percent);
     void DoRestructureProgress(int percent);
     void DoDataLost(int cause, const std::string& context, bool& continueWork, bool& stopAsking);
@@ -216,7 +224,7 @@ public:
     // hasProgress and hasLog only tell a server whether the caller listens; local callbacks are
     // called whenever they are set.
     bool VerifyRepairTable(bool verifyOnly, bool tolerant, bool hasProgress, bool hasLog,
-                           bool forceIndexRebuild);
+                           bool forceIndexRebuild) override;
     // The header checks of the three files (repair unless verifyOnly); indexOk receives the index
     // file's result. True when all three files passed.
     bool VerifyTableHeaders(bool verifyOnly, bool& indexOk);
@@ -244,29 +252,30 @@ public:
     // number in a cursor opened for restructure. Value buffers hold the field's value size (4
     // bytes for a BLOB handle); a null value makes the field NULL.
     void ClearRecordBuffer(uint8_t* buffer) const;
-    void InitRecord(uint8_t* buffer);
-    void GetField(uint16_t fieldNo, const uint8_t* record, uint8_t* value, bool& isBlank);
+    void InitRecord(uint8_t* buffer) override;
+    void GetField(uint16_t fieldNo, const uint8_t* record, uint8_t* value, bool& isBlank) override;
     void GetTableField(uint16_t fieldNo, const uint8_t* record, uint8_t* value, bool& isBlank);
     void GetFieldValue(const TFieldDescriptor& desc, const uint8_t* record, uint8_t* value,
                        bool& isBlank) const;
-    void PutField(uint16_t fieldNo, uint8_t* record, const uint8_t* value, bool force, bool blobBlank);
+    void PutField(uint16_t fieldNo, uint8_t* record, const uint8_t* value, bool force,
+                  bool blobBlank) override;
     void PutTableField(uint16_t fieldNo, uint8_t* record, const uint8_t* value, bool blobBlank);
     void PutFieldValue(const TFieldDescriptor& desc, uint8_t* record, const uint8_t* value, bool force,
                        bool blobBlank);
     // Raises the first required (9732), minimum (9730) or maximum (9731) violation.
-    void CheckRecordValidity(const uint8_t* record);
+    void CheckRecordValidity(const uint8_t* record) override;
     // Whether value passes the limit (a minimum, or with isMax a maximum).
     bool CheckFieldLimit(const std::string& limitText, bool isMax, const TFieldDescriptor& desc,
                          const uint8_t* value) const;
     // 9985 for an unknown field.
-    void GetFieldDesc(uint16_t fieldNo, TFieldDescriptor& desc) const;
+    void GetFieldDesc(uint16_t fieldNo, TFieldDescriptor& desc) const override;
     void GetFieldDescAt(uint16_t position, TFieldDescriptor& desc) const;
     // The number by which the routines above address the field at position whose descriptor
     // (the cursor's or the table's) is desc: the position, or in a cursor opened for restructure
     // the field number. Loops over positions pass it on to routines taking a field number.
     uint16_t FieldAddress(uint16_t position, const TFieldDescriptor& desc) const;
     void GetFieldDescByNumber(int16_t fieldNo, TFieldDescriptor& desc) const;
-    void FindFieldDescByName(const std::string& name, TFieldDescriptor& desc) const;
+    void FindFieldDescByName(const std::string& name, TFieldDescriptor& desc) const override;
     bool GetSourceFieldDesc(const std::string& name, TFieldDescriptor& desc) const;
     void GetTableFieldDesc(uint16_t fieldNo, TFieldDescriptor& desc) const;
     void GetDataFileFieldDesc(uint16_t position, TFieldDescriptor& desc) const;
@@ -303,11 +312,11 @@ public:
     // Buffers hold the cursor's record size. Every refusal (validity, 9729 duplicate key, 8708
     // changed record) comes before anything is written; a later failure gives back the keys and
     // record slot already written. Locks taken are released and the current index restored.
-    void InsertRecord(uint8_t* buffer, bool reposition);
-    void ModifyRecord(uint8_t* buffer, bool unlock, bool reposition);
+    void InsertRecord(uint8_t* buffer, bool reposition) override;
+    void ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) override;
     // buffer: the caller's copy of the current record.
-    void DeleteRecord(const uint8_t* buffer, bool reposition);
-    void CancelRecord();
+    void DeleteRecord(const uint8_t* buffer, bool reposition) override;
+    void CancelRecord() override;
     // Removes one live record from the table, for maintenance work that finds it cannot keep it
     // (a duplicate key while an index is built): its entry in every index but keepIndex (an
     // index that lacks the entry is passed over), its record-status key moved to the deleted
@@ -329,12 +338,12 @@ public:
     // read-only by attribute: nobody else can write such a table.
     // Locks physical record recNo (0: the current record) for editing by this cursor; 10258 when
     // a cursor of this process edits it already or another process holds it past the retries.
-    void LockRecord(int32_t recNo);
+    void LockRecord(int32_t recNo) override;
     // Ends the edit lock of recNo (0: the current record).
-    void UnlockRecord(int32_t recNo, bool localOnly);
+    void UnlockRecord(int32_t recNo, bool localOnly) override;
     // The statement read lock that the SQL layer holds while a statement runs.
-    void LockTableForRead();
-    void UnlockTableForRead();
+    void LockTableForRead() override;
+    void UnlockTableForRead() override;
     // The write lock around every record edit and index build.
     void LockTableForWrite();
     void UnlockTableForWrite();
@@ -393,14 +402,17 @@ public:
     // table's descriptors (byTableDesc) or by the cursor's. Offsets and lengths are bytes.
     static constexpr size_t MaxOpenBlobs = 128;
     TEngineErrorCode OpenBlob(uint16_t fieldNo, uint8_t* record, uint8_t mode, bool byTableDesc,
-                              bool recordBound, int32_t& size, bool keepRemoteHandle = false);
-    TEngineErrorCode FreeBlob(uint16_t fieldNo, uint8_t* record, bool byTableDesc, bool flag = false);
+                              bool recordBound, int32_t& size, bool keepRemoteHandle = false) override;
+    TEngineErrorCode FreeBlob(uint16_t fieldNo, uint8_t* record, bool byTableDesc,
+                              bool flag = false) override;
     TEngineErrorCode GetBlob(uint16_t fieldNo, const uint8_t* record, int32_t offset, uint8_t* dest,
-                             int32_t count, int32_t& bytesRead, bool byTableDesc);
+                             int32_t count, int32_t& bytesRead, bool byTableDesc) override;
     TEngineErrorCode PutBlob(uint16_t fieldNo, uint8_t* record, int32_t offset, const uint8_t* source,
-                             int32_t count, bool byTableDesc);
-    TEngineErrorCode TruncateBlob(uint16_t fieldNo, uint8_t* record, int32_t newLength, bool byTableDesc);
-    TEngineErrorCode GetBlobSize(uint16_t fieldNo, const uint8_t* record, int32_t& size, bool byTableDesc);
+                             int32_t count, bool byTableDesc) override;
+    TEngineErrorCode TruncateBlob(uint16_t fieldNo, uint8_t* record, int32_t newLength,
+                                  bool byTableDesc) override;
+    TEngineErrorCode GetBlobSize(uint16_t fieldNo, const uint8_t* record, int32_t& size,
+                                 bool byTableDesc) override;
     bool IsBlobOpen(const TBlobBuffer* buffer) const;
     // Opens every BLOB of the table's fields in record for writing and empties it, so that
     // saving frees the chains (before a delete).
@@ -428,16 +440,16 @@ public:
     std::unique_ptr<TBlockFetchClient> BlobFetchClient;
 
     // ---- Index selection ----
-    uint8_t GetSecondaryIndexCount() const;
-    TIndexDescriptor GetIndexDesc(uint8_t indexNo) const;
+    uint8_t GetSecondaryIndexCount() const override;
+    TIndexDescriptor GetIndexDesc(uint8_t indexNo) const override;
     std::array<uint16_t, MaxIndexFields> GetIndexFieldNumbers(uint8_t indexNo) const;
     // Index 0 is the engine's own record order (no primary index of the user's).
     bool HasInternalPrimaryIndex() const;
     bool IsNaturalOrder() const;
     // Makes the named index current (10022 when the table has none of that name); the cursor
     // stays on its record, now without range.
-    void SetIndexName(const std::string& name);
-    void SetIndexNumber(uint8_t indexNo);
+    void SetIndexName(const std::string& name) override;
+    void SetIndexNumber(uint8_t indexNo) override;
     // Sets the current index and loads its state; range and position are not touched.
     void SelectIndex(uint8_t indexNo);
 
@@ -446,11 +458,11 @@ public:
     // index fields and partialLength characters of the next one count. outRecord receives the
     // record found (record size bytes).
     bool FindKey(bool keyGiven, const uint8_t* key, int fieldCount, bool nearest, int partialLength,
-                 uint8_t* outRecord);
+                 uint8_t* outRecord) override;
     // Both ends included; a missing end is open.
     void SetRange(bool keysGiven, const uint8_t* startKey, int startFieldCount, const uint8_t* endKey,
-                  int endFieldCount);
-    void ResetRange();
+                  int endFieldCount) override;
+    void ResetRange() override;
     bool SeekKey(const uint8_t* key, bool nearest, bool keepCrack);
     void ComputeRangeBounds();
     void SetRangeStartKey(const uint8_t* key);
@@ -464,23 +476,23 @@ public:
     void FillKeyHigh(uint8_t* key, int length);
 
     // ---- Positioning and navigation ----
-    void SetToBegin();
-    void SetToEnd();
-    bool SetToRecNo(int32_t recNo);
+    void SetToBegin() override;
+    void SetToEnd() override;
+    bool SetToRecNo(int32_t recNo) override;
     // 0, or 8709 (no current record), 8705 (at the beginning), 8706 (at the end); the buffer is
     // then zero-filled.
-    TEngineErrorCode GetCurrentRecord(uint8_t* buffer, bool lock);
-    TEngineErrorCode GetNextRecord(uint8_t* buffer);
-    TEngineErrorCode GetPriorRecord(uint8_t* buffer);
+    TEngineErrorCode GetCurrentRecord(uint8_t* buffer, bool lock) override;
+    TEngineErrorCode GetNextRecord(uint8_t* buffer) override;
+    TEngineErrorCode GetPriorRecord(uint8_t* buffer) override;
     TEngineErrorCode ReadRecordBlock(int32_t& count, uint8_t* buffers);
-    int32_t GetRecNo() const;
+    int32_t GetRecNo() const override;
     int32_t GetPhysicalRecNo() const;
-    int32_t GetRecordCount() const;
-    uint16_t GetBookmarkSize() const;
-    void GetBookmark(uint8_t* buffer) const;
+    int32_t GetRecordCount() const override;
+    uint16_t GetBookmarkSize() const override;
+    void GetBookmark(uint8_t* buffer) const override;
     std::vector<uint8_t> GetBookmark() const;
-    bool SetToBookmark(const uint8_t* bookmark, bool keepCrack, bool noBracket);
-    int CompareBookmarks(const uint8_t* b1, const uint8_t* b2) const;
+    bool SetToBookmark(const uint8_t* bookmark, bool keepCrack, bool noBracket) override;
+    int CompareBookmarks(const uint8_t* b1, const uint8_t* b2) const override;
     // 0, or 8710 when this cursor has no record for the one current in other.
     TEngineErrorCode SetToCursor(TDataCursor& other);
     void MoveBy(int32_t count);
@@ -498,11 +510,11 @@ public:
     // ownsTree), else the callback. Nothing is evaluated.
     TFilter* AddFilter(void* owner, const std::string& expressionText, TExpToken* tree, bool ownsTree,
                        TFilterCallback callback, bool evaluateLast, bool estimateCounts, bool costBased,
-                       bool caseInsensitive, bool noPartialCompare);
+                       bool caseInsensitive, bool noPartialCompare) override;
     // A null filter means all of them; a filter not of this cursor raises 10050.
-    void DropFilter(TFilter* filter);
-    void ActivateFilter(TFilter* filter);
-    void DeactivateFilter(TFilter* filter);
+    void DropFilter(TFilter* filter) override;
+    void ActivateFilter(TFilter* filter) override;
+    void DeactivateFilter(TFilter* filter) override;
     // Nothing for a null tree; the filter must be active (else 10050).
     void ReplaceFilterExpression(TExpToken* tree, TFilter* filter);
     TExpToken* ParseFilterExpression(const std::string& text);
@@ -513,7 +525,7 @@ public:
     void DeactivateAllFilters();
     void FreeAllFilters();
     void UpdateBitmapNavigation();
-    bool HasActiveFilter() const;
+    bool HasActiveFilter() const override;
     void EvaluateFilter(TFilter* filter);
     void CombineBitmaps();
     // Clears the record's bit in bitmap when it fails the filter.
@@ -559,11 +571,11 @@ public:
     // a key over 522 bytes; a unique index over repeated keys raises 9729 naming the index. Any
     // failure leaves the index file as it was (no descriptor, no page). Ends before the first
     // record. flag is the remote protocol's and unused here.
-    void AddIndex(TIndexDescriptor desc, bool flag);
+    void AddIndex(TIndexDescriptor desc, bool flag) override;
     // The index named (blanks around it and letter case do not count; 10022 when none), its
     // pages freed; flag moves the later descriptors down. Ends on the primary index before the
     // first record.
-    void DeleteIndex(const std::string& name, bool flag);
+    void DeleteIndex(const std::string& name, bool flag) override;
     // The same by number (table restructure); the current index and position are left alone.
     void DropIndexNumber(uint8_t indexNo, bool flag);
     // Frees the page of the current index and, for an inner page, every page below it.

@@ -10,11 +10,11 @@
 
 #include "dbengine/cursor/DataCursor.h"
 #include "dbengine/data/DataFile.h"
-#include "dbengine/data/DataTable.h"
 #include "dbengine/expr/ExpEvaluate.h"
 #include "dbengine/expr/ExpToken.h"
 #include "dbengine/index/IndexFile.h"
 #include "dbengine/index/IndexKeys.h"
+#include "dbengine/session/DataTable.h"
 
 namespace dbengine {
 

@@ -13,12 +13,12 @@
 #include <string>
 
 #include "dbengine/cursor/DataCursor.h"
+#include "dbengine/cursor/RemoteCursor.h"
 #include "dbengine/data/DataFile.h"
 #include "dbengine/data/Record.h"
 #include "dbengine/index/IndexFile.h"
 #include "dbengine/index/IndexKeys.h"
 #include "dbengine/os/OSLayer.h"
-#include "dbengine/remote/RemoteCursor.h"
 #include "dbengine/util/EngineUtils.h"
 
 namespace dbengine {

@@ -11,9 +11,9 @@
 #include <cstring>
 
 #include "dbengine/cursor/DataCursor.h"
+#include "dbengine/cursor/RemoteCursor.h"
 #include "dbengine/data/DataFile.h"
 #include "dbengine/data/Record.h"
-#include "dbengine/remote/RemoteCursor.h"
 #include "dbengine/session/DataSession.h"
 
 namespace dbengine {

@@ -11,11 +11,11 @@
 
 #include "dbengine/cursor/CursorBlob.h"
 #include "dbengine/cursor/DataCursor.h"
+#include "dbengine/cursor/RemoteCursor.h"
 #include "dbengine/data/DataFile.h"
 #include "dbengine/data/Record.h"
 #include "dbengine/index/IndexFile.h"
 #include "dbengine/index/IndexKeys.h"
-#include "dbengine/remote/RemoteCursor.h"
 #include "dbengine/session/DataSession.h"
 #include "dbengine/util/Coding.h"
 

@@ -6,7 +6,7 @@
 
 #include "dbengine/cursor/DataCursor.h"
 #include "dbengine/data/DataFile.h"
-#include "dbengine/os/FileList.h"
+#include "dbengine/file/FileList.h"
 #include "dbengine/session/DataDirectory.h"
 #include "dbengine/session/DataSession.h"
 #include "dbengine/testsupport/Descriptors.h"

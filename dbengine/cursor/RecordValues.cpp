@@ -8,10 +8,10 @@
 #include <cstring>
 
 #include "dbengine/cursor/DataCursor.h"
-#include "dbengine/data/DataTable.h"
 #include "dbengine/expr/TextForms.h"
 #include "dbengine/expr/ValueTypes.h"
 #include "dbengine/os/OSLayer.h"
+#include "dbengine/session/DataTable.h"
 #include "dbengine/util/Coding.h"
 #include "dbengine/util/EngineUtils.h"
 #include "framework/core/DateTime.h"

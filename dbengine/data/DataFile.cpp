@@ -2,9 +2,7 @@
 
 #include <cstring>
 
-#include "dbengine/data/DataTable.h"
 #include "dbengine/os/OSLayer.h"
-#include "dbengine/session/DataSession.h"
 #include "dbengine/util/Coding.h"
 #include "dbengine/util/EngineUtils.h"
 #include "framework/core/DateTime.h"
@@ -113,7 +111,9 @@ TDataFile::~TDataFile() {
 }
 
 std::string TDataFile::TableNameForErrors() const {
-    return Table != nullptr && !Table->TableName.empty() ? Table->TableName : FileName;
+    if (Table == nullptr) return FileName;
+    std::string name = Table->GetTableName();
+    return !name.empty() ? name : FileName;
 }
 
 void TDataFile::RaiseTable(TEngineErrorCode code) const {
@@ -121,7 +121,8 @@ void TDataFile::RaiseTable(TEngineErrorCode code) const {
 }
 
 bool TDataFile::ForceFlush() const {
-    return Table != nullptr && Table->ForceBufferFlush();
+    const TEngineSettings* settings = Table != nullptr ? Table->GetSettings() : nullptr;
+    return settings != nullptr && settings->ForceBufferFlush;
 }
 
 void TDataFile::OpenFile() {
@@ -224,7 +225,7 @@ bool TDataFile::WriteHeader(bool force) {
     Header.LastWriteTime = framework::Now() - StoredTimeBias;
     auto bytes = Header.Encode();
     WriteAt(0, bytes.data(), DataHeaderSize);
-    if (Table != nullptr) Table->FilesWritten = true;
+    if (Table != nullptr) Table->SetFilesWritten();
     Header.HeaderModified = 0;
     return true;
 }
@@ -232,7 +233,7 @@ bool TDataFile::WriteHeader(bool force) {
 void TDataFile::MarkChanged() {
     Header.ChangeCount = static_cast<int32_t>(static_cast<uint32_t>(Header.ChangeCount) + 1u);  // wraps
     Header.HeaderModified = 1;
-    if (Table != nullptr) Table->FilesWritten = true;
+    if (Table != nullptr) Table->SetFilesWritten();
 }
 
 void TDataFile::ReadDescriptors() {
@@ -458,9 +459,9 @@ void TDataFile::UnscrambleRecord(uint8_t* bytes, size_t length) const {
 
 size_t TDataFile::CacheLimit() const {
     int64_t bufferSize = 16384, maxRecords = 8192;
-    if (Table != nullptr && Table->Session != nullptr) {
-        bufferSize = Table->Session->DataBufferSize;
-        maxRecords = Table->Session->MaxDataBufferRecords;
+    if (const TEngineSettings* settings = Table != nullptr ? Table->GetSettings() : nullptr) {
+        bufferSize = settings->DataBufferSize;
+        maxRecords = settings->MaxDataBufferRecords;
     }
     if (Header.RecordSize == 0) return static_cast<size_t>(std::max<int64_t>(maxRecords, 1));
     return static_cast<size_t>(
@@ -544,7 +545,7 @@ std::unique_ptr<TRecord> TDataFile::CacheSlot(int32_t recordNo) {
         slot = Pool.Pop();
     } else {
         TRecord* victim = TakeEvictable();
-        if (victim == nullptr && !(Table != nullptr && Table->TransactionLocked)) {
+        if (victim == nullptr && !(Table != nullptr && Table->HoldsTransactionLock())) {
             WriteModifiedRecords();
             victim = TakeEvictable();
         }
@@ -580,8 +581,8 @@ void TDataFile::GroupRead(int32_t recordNo, int32_t count, int direction) {
     ReadWindowStart = ReadWindowLength = 0;
     if (got < length) {
         // Records appended in memory may not be on disk yet; only then is a short read expected.
-        bool accepted =
-            Table != nullptr && (Table->Exclusive || Table->TransactionLocked) && Table->FilesWritten;
+        bool accepted = Table != nullptr && (Table->IsExclusive() || Table->HoldsTransactionLock()) &&
+                        Table->GetFilesWritten();
         if (!accepted) RaiseTable(DBE_READERR);
     }
     int32_t whole = static_cast<int32_t>(got / Header.RecordSize);
@@ -633,7 +634,8 @@ bool TDataFile::GetRecord(TRecordFetchClient* cursor, int32_t recordNo, int dire
         }
     if (found == nullptr) found = FindCached(recordNo);
     if (found == nullptr) {
-        bool strict = Table != nullptr && Table->Session != nullptr && Table->Session->StrictChangeDetection;
+        const TEngineSettings* settings = Table != nullptr ? Table->GetSettings() : nullptr;
+        bool strict = settings != nullptr && settings->StrictChangeDetection;
         if (!strict && cursor != nullptr && cursor->SyncBeforeRead()) return false;
         int32_t count = 1;
         if (readAhead) {
@@ -707,7 +709,7 @@ bool TDataFile::WriteModifiedRecords() {
         if (OutBuffer.size() < length) OutBuffer.resize((length + 4095) / 4096 * 4096);
         for (size_t k = i; k < j; ++k) due[k]->StoreTo(OutBuffer.data() + (k - i) * Header.RecordSize);
         WriteAt(RecordOffset(due[i]->RecordNo), OutBuffer.data(), static_cast<uint32_t>(length));
-        if (Table != nullptr) Table->FilesWritten = true;
+        if (Table != nullptr) Table->SetFilesWritten();
         wrote = true;
         i = j;
     }

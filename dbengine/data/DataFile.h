@@ -10,14 +10,14 @@
 
 #include "dbengine/data/FieldDescriptor.h"
 #include "dbengine/data/Record.h"
-#include "dbengine/os/FileHandler.h"
-#include "dbengine/session/EngineError.h"
+#include "dbengine/file/FileHandler.h"
+#include "dbengine/file/TableFileOwner.h"
+#include "dbengine/util/EngineError.h"
+#include "dbengine/util/VerifyLog.h"
 
 namespace dbengine {
 
 class TDataQuery;
-class TDataTable;
-class TDataCursor;
 
 // What a record fetch asks of the cursor it serves; the cursor implements it.
 class TRecordFetchClient {
@@ -87,7 +87,7 @@ struct TDataHeader {
 
 class TDataFile : public TFileHandler {
 public:
-    explicit TDataFile(TDataTable* table) : Table(table) {}
+    explicit TDataFile(TTableFileOwner* table) : Table(table) {}
     ~TDataFile() override;
 
     void OpenFile() override;
@@ -116,7 +116,7 @@ public:
     // Runs every header and descriptor check, logging each problem through the cursor; unless
     // verifyOnly, fixes what it can in memory (written with the next header and descriptor
     // writes) and cuts a partial record off the file. True when nothing was found.
-    bool VerifyHeader(TDataCursor& cursor, bool verifyOnly);
+    bool VerifyHeader(TVerifyLog& log, bool verifyOnly);
     void SetTableInfo(const std::string& password, const std::string& description, int32_t lastRecordId,
                       int16_t userMajorVersion, int16_t userMinorVersion);
     int32_t NextRecordId();
@@ -202,7 +202,7 @@ public:
     bool UnlockHeader();
     int32_t HeaderLockAttempts = 32767;
 
-    TDataTable* Table;
+    TTableFileOwner* Table;
     TDataHeader Header;
     std::vector<TFieldDescriptor> Descriptors;
     bool DescriptorsModified = false;

@@ -1,4 +1,5 @@
 #include "dbengine/data/DataFile.h"
+#include "dbengine/testsupport/EngineRun.h"
 #include "dbengine/testsupport/ErrorCode.h"
 
 #include <gtest/gtest.h>
@@ -6,10 +7,8 @@
 #include <fstream>
 #include <functional>
 
-#include "dbengine/data/DataTable.h"
-#include "dbengine/session/Engine.h"
-#include "dbengine/session/EngineError.h"
 #include "dbengine/util/Coding.h"
+#include "dbengine/util/EngineError.h"
 #include "dbengine/util/EngineUtils.h"
 #include "framework/testsupport/FakeTime.h"
 #include "platform/testsupport/TestDrives.h"
@@ -22,7 +21,6 @@ using dbengine::testsupport::CodeOf;
 using platform::testsupport::ReadNativeFile;
 using platform::testsupport::TScopedDrives;
 using platform::testsupport::TTempFolder;
-
 
 TFieldDescriptor Field(int16_t no, const std::string& name, uint8_t type, uint8_t size = 0,
                        uint8_t subType = 0, uint8_t decimals = 0) {

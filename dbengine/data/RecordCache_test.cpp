@@ -3,12 +3,10 @@
 #include <atomic>
 
 #include "dbengine/data/DataFile.h"
-#include "dbengine/data/DataTable.h"
-#include "dbengine/session/DataSession.h"
-#include "dbengine/session/Engine.h"
-#include "dbengine/session/EngineError.h"
+#include "dbengine/testsupport/EngineRun.h"
 #include "dbengine/testsupport/ErrorCode.h"
 #include "dbengine/util/Coding.h"
+#include "dbengine/util/EngineError.h"
 #include "framework/testsupport/FakeTime.h"
 #include "platform/Files.h"
 #include "platform/testsupport/ChildProcess.h"

@@ -1,10 +1,9 @@
 #include "dbengine/expr/CharMaps.h"
+#include "dbengine/testsupport/EngineRun.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
-
-#include "dbengine/session/Engine.h"
 
 namespace dbengine {
 namespace {

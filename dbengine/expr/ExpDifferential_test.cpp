@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "dbengine/expr/ExpPrepare.h"
-#include "dbengine/session/Library.h"
+#include "dbengine/testsupport/EngineRun.h"
 #include "dbengine/testsupport/ExprTable.h"
 
 namespace dbengine {

@@ -8,9 +8,9 @@
 #include "dbengine/expr/FieldConvert.h"
 #include "dbengine/expr/ValueTypes.h"
 #include "dbengine/os/OSLayer.h"
-#include "dbengine/session/EngineError.h"
-#include "dbengine/session/QueryHooks.h"
+#include "dbengine/util/EngineError.h"
 #include "dbengine/util/EngineUtils.h"
+#include "dbengine/util/QueryHooks.h"
 
 namespace dbengine {
 

@@ -8,7 +8,7 @@
 
 #include "dbengine/expr/TextForms.h"
 #include "dbengine/expr/ValueTypes.h"
-#include "dbengine/session/Library.h"
+#include "dbengine/testsupport/EngineRun.h"
 #include "dbengine/testsupport/ExprTable.h"
 #include "dbengine/testsupport/FakeQuery.h"
 #include "dbengine/testsupport/TokenCountingTest.h"

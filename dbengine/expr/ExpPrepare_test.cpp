@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "dbengine/expr/ValueTypes.h"
-#include "dbengine/session/Library.h"
+#include "dbengine/testsupport/EngineRun.h"
 #include "dbengine/testsupport/ExprTable.h"
 #include "dbengine/testsupport/TokenCountingTest.h"
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "dbengine/expr/ExpressionParser.h"
-#include "dbengine/session/Library.h"
+#include "dbengine/testsupport/EngineRun.h"
 #include "dbengine/testsupport/TokenCountingTest.h"
 
 namespace dbengine {

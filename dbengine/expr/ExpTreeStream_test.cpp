@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "dbengine/expr/ExpressionParser.h"
-#include "dbengine/session/Library.h"
+#include "dbengine/testsupport/EngineRun.h"
 #include "dbengine/testsupport/ExprTable.h"
 #include "dbengine/testsupport/TokenCountingTest.h"
 

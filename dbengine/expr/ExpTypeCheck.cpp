@@ -6,7 +6,7 @@
 #include "dbengine/expr/ExpFunctions.h"
 #include "dbengine/expr/FieldConvert.h"
 #include "dbengine/expr/ValueTypes.h"
-#include "dbengine/session/QueryHooks.h"
+#include "dbengine/util/QueryHooks.h"
 
 namespace dbengine {
 

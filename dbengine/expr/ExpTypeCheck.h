@@ -9,7 +9,7 @@
 #include <string>
 
 #include "dbengine/expr/ExpToken.h"
-#include "dbengine/session/EngineError.h"
+#include "dbengine/util/EngineError.h"
 
 namespace dbengine {
 

@@ -8,7 +8,7 @@
 
 #include "dbengine/expr/ExpressionParser.h"
 #include "dbengine/expr/ValueTypes.h"
-#include "dbengine/session/Library.h"
+#include "dbengine/testsupport/EngineRun.h"
 #include "dbengine/testsupport/FakeQuery.h"
 #include "dbengine/testsupport/TokenCountingTest.h"
 #include "framework/core/SysUtils.h"

@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "dbengine/expr/ExpToken.h"
-#include "dbengine/session/EngineError.h"
+#include "dbengine/util/EngineError.h"
 #include "framework/core/Object.h"
 
 namespace dbengine {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "dbengine/expr/ValueTypes.h"
-#include "dbengine/session/Library.h"
+#include "dbengine/testsupport/EngineRun.h"
 #include "dbengine/testsupport/FakeQuery.h"
 #include "dbengine/testsupport/TokenCountingTest.h"
 #include "framework/core/Seams.h"
@@ -62,7 +62,6 @@ protected:
         }
         return out;
     }
-
 };
 
 // Compact text of a tree: kind/code(children...) for operators, names and constant texts at

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "dbengine/file/FileList.h"
 #include "dbengine/index/IndexCursor.h"
 #include "dbengine/index/IndexKeys.h"
 #include "dbengine/os/OSLayer.h"
-#include "dbengine/session/DataSession.h"
-#include "dbengine/session/EngineError.h"
+#include "dbengine/util/EngineError.h"
 #include "dbengine/util/EngineUtils.h"
 #include "framework/core/Seams.h"
 
@@ -33,12 +33,12 @@ void TIndexFile::RaiseError(TEngineErrorCode code, std::string_view field, std::
     RaiseEngineError(code, {}, {}, Owner->GetDatabaseName(), Owner->GetTableName(), field, index);
 }
 
-TDataSession* TIndexFile::Session() const {
-    return Owner->GetSession();
+const TEngineSettings* TIndexFile::Settings() const {
+    return Owner->GetSettings();
 }
 
 int TIndexFile::DefaultCacheCapacity() const {
-    TDataSession* session = Session();
+    const TEngineSettings* session = Settings();
     int32_t size = session != nullptr ? session->DataBufferSize : 16384;
     return std::max(0, size / 8192);
 }
@@ -168,7 +168,7 @@ void TIndexFile::EmptyIndexFile() {
         throw;
     }
     LeaveFileLock();
-    TDataSession* session = Session();
+    const TEngineSettings* session = Settings();
     if (session != nullptr && session->ForceBufferFlush) FlushFile();
     Header.Version = IndexFileVersion;
     Header.NextPageNo = 1;
@@ -332,7 +332,7 @@ void TIndexFile::AddIndexDesc(const TIndexDescriptor& desc) {
 void TIndexFile::CreateTempFile() {
     auto file = std::make_unique<TFileHandler>();
     file->InMemory = InMemory;
-    TDataSession* session = Session();
+    const TEngineSettings* session = Settings();
     std::string dir = session != nullptr ? session->GetTempDirectory() : std::string();
     file->FileName = MakeTempFileName(dir, ".IDX", InMemory);
     file->Temporary = true;
@@ -697,7 +697,7 @@ bool TIndexFile::GetPage(TIndexCursor& cursor, int32_t pageNo, bool newPage, TPa
     if (pageNo > next) RaiseError(DBE_INDEXCORRUPT);
     TPage* found = FindCached(i, pageNo);
     if (found == nullptr) {
-        TDataSession* session = Session();
+        const TEngineSettings* session = Settings();
         bool strict = session != nullptr && session->StrictChangeDetection;
         if (!strict && cursor.TableChangedByOthers()) return false;
         ReadPage(i, pageNo, newPage, found);

@@ -10,32 +10,22 @@
 #include <vector>
 
 #include "dbengine/data/FieldDescriptor.h"
+#include "dbengine/file/FileHandler.h"
+#include "dbengine/file/TableFileOwner.h"
 #include "dbengine/index/IndexFormat.h"
 #include "dbengine/index/Page.h"
-#include "dbengine/os/FileHandler.h"
-#include "dbengine/session/EngineError.h"
+#include "dbengine/util/EngineError.h"
+#include "dbengine/util/VerifyLog.h"
 
 namespace dbengine {
 
-class TDataCursor;
-class TDataSession;
 class TIndexCursor;
 
-// What the index file needs of the shared table that owns it.
-class TIndexFileOwner {
+// What the index file needs of the shared table that owns it, beyond what every file of it needs.
+class TIndexFileOwner : public TTableFileOwner {
 public:
-    virtual ~TIndexFileOwner() = default;
-    virtual TDataSession* GetSession() = 0;
-    virtual std::string GetDatabaseName() = 0;
-    virtual std::string GetTableName() = 0;
     // The table field of that number, or null.
     virtual const TFieldDescriptor* FindField(uint16_t fieldNo) = 0;
-    virtual bool GetFilesWritten() = 0;
-    virtual void SetFilesWritten() = 0;
-    virtual bool HoldsTransactionLock() = 0;
-    // Encrypted tables scramble the header and every page with the data file's seed pair.
-    virtual bool IsEncrypted() { return false; }
-    virtual void GetScrambleSeeds(uint8_t& seed1, uint8_t& seed2) { seed1 = seed2 = 0; }
 };
 
 class TIndexFile : public TFileHandler {
@@ -57,7 +47,7 @@ public:
     // Walks the header rules, logging each problem through the cursor; unless verifyOnly, fixes
     // the header image (written by the caller later) and drops descriptors that cannot be kept.
     // True when nothing was found.
-    bool VerifyHeader(TDataCursor& cursor, bool verifyOnly);
+    bool VerifyHeader(TVerifyLog& log, bool verifyOnly);
     static bool IsValidPageNumber(int32_t page, int32_t nextPageNo);
 
     // ---- Descriptors ----
@@ -150,7 +140,7 @@ private:
 
     const TIndexDescriptor& Desc(uint8_t index) const;
     TIndexDescriptor& Desc(uint8_t index);
-    TDataSession* Session() const;
+    const TEngineSettings* Settings() const;
     int DefaultCacheCapacity() const;
     TFileHandler& FileOf(uint8_t index);
     void CheckAppend(int32_t pageNo) const;

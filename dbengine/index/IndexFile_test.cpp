@@ -4,11 +4,11 @@
 
 #include <cstring>
 
+#include "dbengine/file/FileList.h"
 #include "dbengine/index/IndexCursor.h"
 #include "dbengine/index/TextIndexParams.h"
 #include "dbengine/index/testsupport/IndexTestSupport.h"
-#include "dbengine/os/FileList.h"
-#include "dbengine/session/DataSession.h"
+#include "dbengine/testsupport/EngineRun.h"
 #include "dbengine/util/EngineUtils.h"
 #include "framework/core/Seams.h"
 #include "platform/Files.h"

@@ -7,7 +7,7 @@
 #include <iterator>
 
 #include "dbengine/index/testsupport/IndexTestSupport.h"
-#include "dbengine/session/DataSession.h"
+#include "dbengine/testsupport/EngineRun.h"
 
 namespace dbengine {
 namespace {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "dbengine/index/IndexFile.h"
-#include "dbengine/session/EngineError.h"
+#include "dbengine/util/EngineError.h"
 
 namespace dbengine {
 

@@ -4,11 +4,11 @@
 #include <cstring>
 #include <utility>
 
-#include "dbengine/cursor/RecordsBitmap.h"
 #include "dbengine/index/IndexCursor.h"
 #include "dbengine/index/IndexFile.h"
-#include "dbengine/session/EngineError.h"
+#include "dbengine/util/EngineError.h"
 #include "dbengine/util/EngineUtils.h"
+#include "dbengine/util/RecordsBitmap.h"
 
 namespace dbengine {
 

@@ -1,6 +1,7 @@
 #include "dbengine/index/Page.h"
 
-#include "dbengine/cursor/RecordsBitmap.h"
+#include "dbengine/testsupport/EngineRun.h"
+#include "dbengine/util/RecordsBitmap.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,6 @@
 #include "dbengine/index/IndexFile.h"
 #include "dbengine/index/IndexKeys.h"
 #include "dbengine/index/testsupport/IndexTestSupport.h"
-#include "dbengine/session/DataSession.h"
 
 namespace dbengine {
 namespace {

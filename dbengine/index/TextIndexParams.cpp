@@ -5,7 +5,7 @@
 
 #include "dbengine/index/IndexCursor.h"
 #include "dbengine/index/IndexFile.h"
-#include "dbengine/session/EngineError.h"
+#include "dbengine/util/EngineError.h"
 
 namespace dbengine {
 

@@ -19,7 +19,7 @@
 
 #include "dbengine/blob/BlobBuffer.h"
 #include "dbengine/cursor/DataCursor.h"
-#include "dbengine/os/FileList.h"
+#include "dbengine/file/FileList.h"
 #include "dbengine/session/DataSession.h"
 #include "dbengine/testsupport/Descriptors.h"
 #include "dbengine/testsupport/TableFixture.h"

@@ -18,19 +18,19 @@
 
 #include "dbengine/blob/BlobBuffer.h"
 #include "dbengine/cursor/DataCursor.h"
+#include "dbengine/cursor/RemoteCursor.h"
 #include "dbengine/data/DataFile.h"
-#include "dbengine/data/DataTable.h"
 #include "dbengine/data/Record.h"
 #include "dbengine/expr/FieldConvert.h"
+#include "dbengine/file/FileHandler.h"
+#include "dbengine/file/FileList.h"
 #include "dbengine/index/DefaultTextParams.h"
 #include "dbengine/index/IndexFile.h"
 #include "dbengine/index/IndexKeys.h"
-#include "dbengine/os/FileHandler.h"
-#include "dbengine/os/FileList.h"
 #include "dbengine/os/OSLayer.h"
-#include "dbengine/remote/RemoteCursor.h"
 #include "dbengine/session/DataDirectory.h"
 #include "dbengine/session/DataSession.h"
+#include "dbengine/session/DataTable.h"
 #include "dbengine/util/Coding.h"
 #include "dbengine/util/EngineUtils.h"
 
@@ -112,7 +112,7 @@ public:
     TPinnedRecord(TDataFile& file, TRecordFetchClient* client, int32_t recordNo) : File(file) {
         if (!File.GetRecord(client, recordNo, 1, false, true, Rec) || Rec == nullptr)
             RaiseEngineError(DBE_KEYORRECDELETED, {}, {}, {},
-                             File.Table != nullptr ? File.Table->TableName : "");
+                             File.Table != nullptr ? File.Table->GetTableName() : "");
     }
     ~TPinnedRecord() {
         if (Rec != nullptr) File.ReleaseRecord(Rec);
@@ -751,7 +751,8 @@ void TDataCursor::RestructureTable(TTableDefinition definition, bool allowAutoPr
     CheckExclusive();
     CheckWritable();
     CheckTableDefinition(definition, lastAutoInc, allowAutoPrimary, false);
-    if (IsRemote()) return Remote().RestructureTable(definition, allowAutoPrimary, lastAutoInc, suppressBackup);
+    if (IsRemote())
+        return Remote().RestructureTable(definition, allowAutoPrimary, lastAutoInc, suppressBackup);
     TRestructureRun run(*this, definition, allowAutoPrimary, lastAutoInc, suppressBackup);
     run.Run();
 }

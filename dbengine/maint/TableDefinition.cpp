@@ -4,13 +4,13 @@
 #include <algorithm>
 
 #include "dbengine/cursor/DataCursor.h"
-#include "dbengine/data/DataTable.h"
+#include "dbengine/cursor/RemoteCursor.h"
+#include "dbengine/file/FileHandler.h"
 #include "dbengine/index/DefaultTextParams.h"
-#include "dbengine/os/FileHandler.h"
 #include "dbengine/os/OSLayer.h"
-#include "dbengine/remote/RemoteCursor.h"
 #include "dbengine/session/DataDirectory.h"
 #include "dbengine/session/DataSession.h"
+#include "dbengine/session/DataTable.h"
 #include "dbengine/util/EngineUtils.h"
 
 namespace dbengine {

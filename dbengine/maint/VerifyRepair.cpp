@@ -17,15 +17,15 @@
 
 #include "dbengine/blob/BlobFile.h"
 #include "dbengine/cursor/DataCursor.h"
+#include "dbengine/cursor/RemoteCursor.h"
 #include "dbengine/data/DataFile.h"
-#include "dbengine/data/DataTable.h"
 #include "dbengine/data/Record.h"
 #include "dbengine/index/DefaultTextParams.h"
 #include "dbengine/index/IndexFile.h"
 #include "dbengine/index/IndexKeys.h"
-#include "dbengine/remote/RemoteCursor.h"
-#include "dbengine/session/EngineError.h"
+#include "dbengine/session/DataTable.h"
 #include "dbengine/util/Coding.h"
+#include "dbengine/util/EngineError.h"
 #include "framework/core/DateTime.h"
 
 namespace dbengine {

@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "dbengine/os/OSLayer.h"
-#include "dbengine/session/EngineError.h"
 #include "dbengine/util/Coding.h"
+#include "dbengine/util/EngineError.h"
 #include "framework/core/Exception.h"
 #include "framework/core/Seams.h"
 #include "platform/Process.h"

@@ -10,9 +10,9 @@
 
 #include "dbengine/os/OSLayer.h"
 #include "dbengine/session/DataDirectory.h"
-#include "dbengine/session/EngineError.h"
 #include "dbengine/testsupport/RemoteTestServer.h"
 #include "dbengine/util/Coding.h"
+#include "dbengine/util/EngineError.h"
 #include "framework/core/Exception.h"
 #include "framework/testsupport/FakeTime.h"
 #include "platform/Sockets.h"

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "dbengine/os/OSLayer.h"
-#include "dbengine/session/EngineError.h"
 #include "dbengine/util/Coding.h"
+#include "dbengine/util/EngineError.h"
 #include "dbengine/util/EngineUtils.h"
 
 namespace dbengine {

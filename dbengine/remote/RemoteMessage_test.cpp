@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "dbengine/session/EngineError.h"
 #include "dbengine/util/Coding.h"
+#include "dbengine/util/EngineError.h"
 #include "dbengine/util/EngineUtils.h"
 
 namespace dbengine {

@@ -4,11 +4,11 @@
 #include <cstdlib>
 #include <exception>
 
-#include "dbengine/data/DataTable.h"
-#include "dbengine/os/FileList.h"
+#include "dbengine/file/FileList.h"
 #include "dbengine/os/OSLayer.h"
 #include "dbengine/session/DataSession.h"
-#include "dbengine/session/EngineError.h"
+#include "dbengine/session/DataTable.h"
+#include "dbengine/util/EngineError.h"
 #include "dbengine/util/EngineUtils.h"
 #include "platform/Process.h"
 

@@ -4,7 +4,7 @@
 
 #include "dbengine/os/OSLayer.h"
 #include "dbengine/session/DataDirectory.h"
-#include "dbengine/session/EngineError.h"
+#include "dbengine/util/EngineError.h"
 #include "dbengine/util/EngineUtils.h"
 
 namespace dbengine {
@@ -100,14 +100,6 @@ void TDataSession::SetRemote(bool value) {
 
 void TDataSession::SetLANMode(bool value) {
     if (!IsConnected()) LANMode = value;
-}
-
-uint16_t TDataSession::GetProgressIncrement() const {
-    return ProgressSteps == 0 ? 100 : static_cast<uint16_t>(100 / ProgressSteps);
-}
-
-std::string TDataSession::GetTempDirectory() const {
-    return PrivateDir.empty() ? StartDirectory : PrivateDir;
 }
 
 void TDataSession::SetPrivateDir(const std::string& dir) {

@@ -9,13 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "dbengine/util/EngineSettings.h"
 #include "framework/core/Object.h"
 
 namespace dbengine {
 
 class TDataDirectory;
-
-enum TLockProtocol : uint8_t { lpPessimistic = 0, lpOptimistic = 1 };
 
 // What a remote session asks of its connection to a database server. The client protocol
 // supplies the implementation; a local session has none.
@@ -39,7 +38,8 @@ public:
     virtual bool TableExists(uint32_t serverHandle, const std::string& tableName, bool inMemory) = 0;
 };
 
-class TDataSession : public framework::TObject {
+// The settings (TEngineSettings) are read directly; change them through the setters below.
+class TDataSession : public framework::TObject, public TEngineSettings {
 public:
     explicit TDataSession(bool serverSide);
     ~TDataSession() override;
@@ -57,10 +57,6 @@ public:
     void SetRemote(bool value);
     void SetLANMode(bool value);
 
-    // Percent between two progress reports: 100 div ProgressSteps, 100 for 0 steps.
-    uint16_t GetProgressIncrement() const;
-    // PrivateDir when set, else StartDirectory.
-    std::string GetTempDirectory() const;
     // Empty clears PrivateDir; otherwise trimmed, with a trailing backslash.
     void SetPrivateDir(const std::string& dir);
 
@@ -91,24 +87,9 @@ public:
 
     const bool ServerSide;
     std::vector<std::unique_ptr<TDataDirectory>> Databases;
-    std::string StartDirectory;
-    std::string PrivateDir;
-    uint16_t ProgressSteps = 20;
     std::vector<std::string> Passwords;
-    bool ForceBufferFlush = false;
-    bool StrictChangeDetection = false;
-    uint8_t LockRetryCount = 15;
-    uint16_t LockWaitTime = 100;  // milliseconds between two tries of a lock
-    TLockProtocol LockProtocol = lpPessimistic;
-    bool Remote = false;
-    bool LANMode = true;  // transport: true LAN (uncompressed), false Internet (compressed)
     // The connection of a remote session; installed by the client protocol.
     std::unique_ptr<TRemoteSessionLink> RemoteLink;
-    int32_t DataBufferSize = 16384;
-    int32_t MaxDataBufferRecords = 8192;
-    int32_t IndexBufferSize = 16384;
-    int32_t BlobBufferSize = 32768;
-    int32_t MaxBlobBufferBlocks = 8192;
 
 private:
     bool IsConnected() const;

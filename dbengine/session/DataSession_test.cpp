@@ -4,7 +4,7 @@
 
 #include "dbengine/session/DataDirectory.h"
 #include "dbengine/session/Engine.h"
-#include "dbengine/session/EngineError.h"
+#include "dbengine/util/EngineError.h"
 
 namespace dbengine {
 namespace {

@@ -4,10 +4,10 @@
 #include <memory>
 #include <vector>
 
-#include "dbengine/cursor/RecordsBitmap.h"
-#include "dbengine/os/FileList.h"
-#include "dbengine/session/EngineError.h"
+#include "dbengine/file/FileList.h"
 #include "dbengine/session/Library.h"
+#include "dbengine/util/EngineError.h"
+#include "dbengine/util/RecordsBitmap.h"
 #include "framework/core/Seams.h"
 
 namespace dbengine {

@@ -1,9 +1,9 @@
 #include "dbengine/session/Library.h"
 
-#include "dbengine/cursor/RecordsBitmap.h"
 #include "dbengine/expr/CharMaps.h"
 #include "dbengine/expr/ExpToken.h"
-#include "dbengine/os/FileList.h"
+#include "dbengine/file/FileList.h"
+#include "dbengine/util/RecordsBitmap.h"
 
 namespace dbengine {
 

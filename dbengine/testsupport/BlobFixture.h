@@ -10,13 +10,12 @@
 #include <vector>
 
 #include "dbengine/blob/BlobBuffer.h"
-#include "dbengine/testsupport/ErrorCode.h"
 #include "dbengine/blob/BlobFile.h"
-#include "dbengine/data/DataTable.h"
+#include "dbengine/session/DataTable.h"
+#include "dbengine/testsupport/ErrorCode.h"
 #include "platform/testsupport/TestDrives.h"
 
 namespace dbengine::testsupport {
-
 
 // A cursor that, on a cache miss, reloads a changed header and drops the cache as the shared
 // table would, and counts its calls.

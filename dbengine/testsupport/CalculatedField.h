@@ -8,7 +8,7 @@
 #include "dbengine/expr/ExpToken.h"
 #include "dbengine/expr/ExpTypeCheck.h"
 #include "dbengine/expr/ExpressionParser.h"
-#include "dbengine/session/EngineError.h"
+#include "dbengine/util/EngineError.h"
 
 namespace dbengine::testsupport {
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "dbengine/data/DataTable.h"
+#include "dbengine/session/DataTable.h"
 #include "dbengine/testsupport/Descriptors.h"
 
 namespace dbengine::testsupport {

@@ -1,7 +1,7 @@
 #pragma once
 // The engine error code a call raises; 0 when it raises none.
 
-#include "dbengine/session/EngineError.h"
+#include "dbengine/util/EngineError.h"
 
 namespace dbengine::testsupport {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "dbengine/session/QueryHooks.h"
+#include "dbengine/util/QueryHooks.h"
 
 namespace dbengine::testing {
 

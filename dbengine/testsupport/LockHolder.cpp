@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "dbengine/os/FileList.h"
+#include "dbengine/file/FileList.h"
 
 namespace dbengine::testsupport {
 

@@ -6,14 +6,14 @@
 
 #include "dbengine/blob/BlobBuffer.h"
 #include "dbengine/cursor/DataCursor.h"
+#include "dbengine/cursor/RemoteCursor.h"
 #include "dbengine/expr/ExpToken.h"
 #include "dbengine/expr/ExpTreeStream.h"
 #include "dbengine/index/FullTextIndex.h"
-#include "dbengine/remote/RemoteCursor.h"
 #include "dbengine/remote/RemoteMessage.h"
 #include "dbengine/session/DataDirectory.h"
-#include "dbengine/session/EngineError.h"
 #include "dbengine/util/Coding.h"
+#include "dbengine/util/EngineError.h"
 
 namespace dbengine::testing {
 

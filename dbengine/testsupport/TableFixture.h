@@ -9,13 +9,13 @@
 #include <memory>
 #include <string>
 
-#include "dbengine/data/DataTable.h"
-#include "dbengine/testsupport/ErrorCode.h"
 #include "dbengine/session/DataDirectory.h"
 #include "dbengine/session/DataSession.h"
+#include "dbengine/session/DataTable.h"
 #include "dbengine/session/Engine.h"
-#include "dbengine/session/EngineError.h"
+#include "dbengine/testsupport/ErrorCode.h"
 #include "dbengine/util/Coding.h"
+#include "dbengine/util/EngineError.h"
 #include "framework/core/Seams.h"
 #include "platform/testsupport/TestDrives.h"
 

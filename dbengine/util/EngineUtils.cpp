@@ -5,11 +5,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "dbengine/os/FileList.h"
 #include "dbengine/os/OSLayer.h"
-#include "dbengine/session/EngineError.h"
+#include "dbengine/util/EngineError.h"
 #include "platform/CodePage.h"
-#include "platform/Process.h"
 
 namespace dbengine {
 
@@ -739,22 +737,6 @@ bool HasPathChars(std::string_view s) {
 
 std::string ExtractTableName(std::string_view path, std::string_view ext) {
     return RemoveFileExt(path.substr(FileNameStart(path)), ext);
-}
-
-bool EngineFileExists(const std::string& name, bool inMemory) {
-    TFileList* list = EngineFileList();
-    if (list != nullptr) return list->FileExists(name, inMemory);
-    return !inMemory && OSFileExists(TrimText(name));
-}
-
-std::string MakeTempFileName(std::string_view dir, std::string_view suffix, bool inMemory) {
-    std::string base = AddTrailingBackslash(dir);
-    if (base.empty() && !dir.empty()) base = std::string(dir);
-    std::string threadDigits = std::to_string(platform::GetCurrentThreadId()).substr(0, 5);
-    for (uint32_t n = 0;; ++n) {
-        std::string name = base + threadDigits + std::to_string(n) + std::string(suffix);
-        if (!EngineFileExists(name, inMemory)) return name;
-    }
 }
 
 // ---- Character classes ----

@@ -166,8 +166,6 @@ std::string DropLeadingBackslashes(std::string_view s);
 std::string TrimBackslashes(std::string_view s);
 bool HasPathChars(std::string_view s);
 std::string ExtractTableName(std::string_view path, std::string_view ext);
-bool EngineFileExists(const std::string& name, bool inMemory);
-std::string MakeTempFileName(std::string_view dir, std::string_view suffix, bool inMemory);
 
 // ---- Character classes ----
 

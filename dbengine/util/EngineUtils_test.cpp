@@ -9,7 +9,7 @@
 #include <fstream>
 #include <random>
 
-#include "dbengine/session/EngineError.h"
+#include "dbengine/util/EngineError.h"
 
 namespace dbengine {
 namespace {
@@ -22,7 +22,6 @@ std::vector<uint8_t> FromHex(std::string_view hex) {
         out.push_back(static_cast<uint8_t>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
     return out;
 }
-
 
 // ---- LIKE ----
 

@@ -6,20 +6,20 @@
 #include <string>
 #include <vector>
 
+#include "dbengine/file/FileList.h"
 #include "dbengine/index/IndexCursor.h"
 #include "dbengine/index/IndexFile.h"
 #include "dbengine/index/IndexTree.h"
 #include "dbengine/index/TextIndexParams.h"
-#include "dbengine/os/FileList.h"
 #include "dbengine/session/Engine.h"
-#include "dbengine/session/EngineError.h"
 #include "dbengine/testsupport/ErrorCode.h"
+#include "dbengine/util/EngineError.h"
 
 namespace dbengine::testsupport {
 
 class TFakeIndexTable : public TIndexFileOwner {
 public:
-    TDataSession* GetSession() override { return GetEngineSession(); }
+    const TEngineSettings* GetSettings() override { return GetEngineSession(); }
     std::string GetDatabaseName() override { return "D:\\DATA\\"; }
     std::string GetTableName() override { return TableName; }
     const TFieldDescriptor* FindField(uint16_t fieldNo) override {

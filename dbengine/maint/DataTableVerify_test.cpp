@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "dbengine/cursor/DataCursor.h"
-#include "dbengine/data/DataTable.h"
+#include "dbengine/session/DataTable.h"
 #include "dbengine/testsupport/TableFixture.h"
 
 namespace dbengine {

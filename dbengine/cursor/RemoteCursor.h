@@ -20,10 +20,10 @@
 #include <string>
 #include <vector>
 
-#include "dbengine/data/DataTable.h"
 #include "dbengine/index/TextIndexParams.h"
 #include "dbengine/remote/RemoteMessage.h"
-#include "dbengine/session/EngineError.h"
+#include "dbengine/session/DataTable.h"
+#include "dbengine/util/EngineError.h"
 
 namespace dbengine {
 

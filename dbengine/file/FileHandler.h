@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "dbengine/os/FileList.h"
+#include "dbengine/file/FileList.h"
 #include "framework/core/Object.h"
 
 namespace dbengine {

@@ -6,8 +6,7 @@
 #include <unordered_set>
 
 #include "dbengine/blob/BlobFile.h"
-#include "dbengine/cursor/DataCursor.h"
-#include "dbengine/data/DataTable.h"
+#include "dbengine/session/DataTable.h"
 
 namespace dbengine {
 
@@ -32,11 +31,11 @@ private:
 
 }  // namespace
 
-bool TBlobFile::VerifyHeader(TDataCursor& cursor, bool verifyOnly) {
+bool TBlobFile::VerifyHeader(TVerifyLog& log, bool verifyOnly) {
     bool valid = true;
     auto report = [&](const std::string& text) {
         valid = false;
-        cursor.DoVerifyLog(verifyOnly ? text : text + ", error fixed");
+        log.DoVerifyLog(verifyOnly ? text : text + ", error fixed");
         return !verifyOnly;
     };
     int64_t length = GetFileSize();
@@ -45,7 +44,7 @@ bool TBlobFile::VerifyHeader(TDataCursor& cursor, bool verifyOnly) {
         if (rest != 0 && report("BLOB blocks not aligned on even block size boundaries")) {
             if (SeekFile(0, length - rest) != length - rest) RaiseTable(DBE_WRITEERR);
             TruncateFile();
-            if (Table != nullptr && Table->ForceBufferFlush()) FlushFile();
+            if (ForceBufferFlush()) FlushFile();
             length = GetFileSize();
         }
     }
@@ -81,12 +80,12 @@ bool TBlobFile::VerifyHeader(TDataCursor& cursor, bool verifyOnly) {
     return valid;
 }
 
-bool TBlobFile::VerifyBlobs(TDataCursor& cursor, bool verifyOnly, int32_t& firstBlock, int32_t stamp,
+bool TBlobFile::VerifyBlobs(TVerifyLog& log, bool verifyOnly, int32_t& firstBlock, int32_t stamp,
                             int32_t recordNo, bool tolerant) {
     if (firstBlock == 0) return true;
     const std::string number = std::to_string(recordNo);
     auto report = [&](const std::string& prefix) {
-        cursor.DoVerifyLog(prefix + number + (verifyOnly ? "" : ", error fixed"));
+        log.DoVerifyLog(prefix + number + (verifyOnly ? "" : ", error fixed"));
         return !verifyOnly;
     };
     // 64-bit: a damaged header may hold any counter.

@@ -7,10 +7,10 @@
 
 #include "dbengine/cursor/DataCursor.h"
 #include "dbengine/data/DataFile.h"
-#include "dbengine/data/DataTable.h"
+#include "dbengine/session/DataTable.h"
 #include "dbengine/session/Engine.h"
-#include "dbengine/session/EngineError.h"
 #include "dbengine/util/Coding.h"
+#include "dbengine/util/EngineError.h"
 #include "platform/testsupport/TestDrives.h"
 
 namespace dbengine {

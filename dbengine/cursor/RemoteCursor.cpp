@@ -1,4 +1,4 @@
-#include "dbengine/remote/RemoteCursor.h"
+#include "dbengine/cursor/RemoteCursor.h"
 
 #include <algorithm>
 #include <atomic>

@@ -6,13 +6,12 @@
 #include <cstring>
 
 #include "dbengine/data/DataFile.h"
-#include "dbengine/data/DataTable.h"
+#include "dbengine/file/FileList.h"
 #include "dbengine/index/IndexKeys.h"
 #include "dbengine/os/OSLayer.h"
-#include "dbengine/session/DataSession.h"
-#include "dbengine/session/QueryHooks.h"
 #include "dbengine/util/Coding.h"
 #include "dbengine/util/EngineUtils.h"
+#include "dbengine/util/QueryHooks.h"
 #include "platform/Files.h"
 #include "platform/Process.h"
 
@@ -128,7 +127,7 @@ public:
         for (size_t i = 0; i < Count; ++i) File.ScrambleRecord(Buffer.data() + i * RecordSize, RecordSize);
         size_t length = Count * RecordSize;
         File.WriteAt(WritePosition, Buffer.data(), static_cast<uint32_t>(length));
-        if (File.Table != nullptr) File.Table->FilesWritten = true;
+        if (File.Table != nullptr) File.Table->SetFilesWritten();
         WritePosition += static_cast<int64_t>(length);
         Count = 0;
     }
@@ -337,9 +336,9 @@ void TDataFile::SortRecords(const std::vector<TFieldDescriptor>& fields, bool ca
         DropCachedRecords();
         int64_t maxRecords = 8192;
         std::string tempDir;
-        if (Table != nullptr && Table->Session != nullptr) {
-            maxRecords = Table->Session->MaxDataBufferRecords;
-            tempDir = Table->Session->GetTempDirectory();
+        if (const TEngineSettings* settings = Table != nullptr ? Table->GetSettings() : nullptr) {
+            maxRecords = settings->MaxDataBufferRecords;
+            tempDir = settings->GetTempDirectory();
         }
         const int32_t runSize = static_cast<int32_t>(std::max<int64_t>(
             1, std::min<int64_t>(maxRecords, MaxRunBytes / static_cast<int64_t>(recordSize))));
@@ -429,8 +428,8 @@ void TDataFile::SortRecords(const std::vector<TFieldDescriptor>& fields, bool ca
         Header.NextRecordNo = outputCount + 1;
         Header.HeaderModified = 1;
         if (Table != nullptr) {
-            Table->FilesWritten = true;
-            if (Table->IndexFile) Table->IndexFile->SetRecordCount(outputCount);
+            Table->SetFilesWritten();
+            Table->RecordsSorted(outputCount);
         }
     }
 }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "dbengine/os/OSLayer.h"
@@ -144,5 +145,10 @@ private:
 TFileList* EngineFileList();
 void CreateEngineFileList();
 void FreeEngineFileList();
+
+// Whether the file exists in the registry (or, with none, on disk for a file not in memory).
+bool EngineFileExists(const std::string& name, bool inMemory);
+// A name in the folder that no file has yet: thread digits, a counter, the suffix.
+std::string MakeTempFileName(std::string_view dir, std::string_view suffix, bool inMemory);
 
 }  // namespace dbengine

@@ -1,10 +1,11 @@
-#include "dbengine/os/FileList.h"
+#include "dbengine/file/FileList.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "dbengine/session/EngineError.h"
+#include "dbengine/util/EngineError.h"
 #include "dbengine/util/EngineUtils.h"
+#include "platform/Process.h"
 
 namespace dbengine {
 
@@ -504,6 +505,22 @@ void CreateEngineFileList() {
 
 void FreeEngineFileList() {
     TheFileList.reset();
+}
+
+bool EngineFileExists(const std::string& name, bool inMemory) {
+    TFileList* list = EngineFileList();
+    if (list != nullptr) return list->FileExists(name, inMemory);
+    return !inMemory && OSFileExists(TrimText(name));
+}
+
+std::string MakeTempFileName(std::string_view dir, std::string_view suffix, bool inMemory) {
+    std::string base = AddTrailingBackslash(dir);
+    if (base.empty() && !dir.empty()) base = std::string(dir);
+    std::string threadDigits = std::to_string(platform::GetCurrentThreadId()).substr(0, 5);
+    for (uint32_t n = 0;; ++n) {
+        std::string name = base + threadDigits + std::to_string(n) + std::string(suffix);
+        if (!EngineFileExists(name, inMemory)) return name;
+    }
 }
 
 }  // namespace dbengine

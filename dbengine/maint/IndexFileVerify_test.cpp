@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "dbengine/cursor/DataCursor.h"
+#include "dbengine/file/FileList.h"
 #include "dbengine/index/IndexFile.h"
 #include "dbengine/index/testsupport/IndexTestSupport.h"
-#include "dbengine/os/FileList.h"
 #include "dbengine/session/DataSession.h"
 #include "platform/testsupport/TestDrives.h"
 

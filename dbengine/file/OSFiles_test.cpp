@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "dbengine/file/FileList.h"
 #include "dbengine/os/OSLayer.h"
-#include "dbengine/session/Engine.h"
-#include "dbengine/session/EngineError.h"
+#include "dbengine/testsupport/EngineRun.h"
+#include "dbengine/util/EngineError.h"
 #include "dbengine/util/EngineUtils.h"
 #include "platform/Files.h"
 #include "platform/Process.h"

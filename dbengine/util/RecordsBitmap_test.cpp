@@ -1,10 +1,9 @@
-#include "dbengine/cursor/RecordsBitmap.h"
+#include "dbengine/util/RecordsBitmap.h"
+#include "dbengine/testsupport/EngineRun.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
-
-#include "dbengine/session/Engine.h"
 
 namespace dbengine {
 namespace {

@@ -1,4 +1,4 @@
-#include "dbengine/session/EngineError.h"
+#include "dbengine/util/EngineError.h"
 
 #include <algorithm>
 #include <mutex>

@@ -2,11 +2,11 @@
 #include <sys/stat.h>
 #include <zlib.h>
 
-#include "dbengine/os/FileHandler.h"
+#include "dbengine/file/FileHandler.h"
+#include "dbengine/file/FileList.h"
+#include "dbengine/testsupport/EngineRun.h"
 #include "dbengine/testsupport/ErrorCode.h"
-#include "dbengine/os/FileList.h"
-#include "dbengine/session/Engine.h"
-#include "dbengine/session/EngineError.h"
+#include "dbengine/util/EngineError.h"
 #include "platform/Files.h"
 #include "platform/Process.h"
 #include "platform/testsupport/ChildProcess.h"
@@ -21,7 +21,6 @@ using platform::testsupport::ReadNativeFile;
 using platform::testsupport::RunInChildProcess;
 using platform::testsupport::TScopedDrives;
 using platform::testsupport::TTempFolder;
-
 
 class FileLayerTest : public ::testing::Test {
 protected:

@@ -8,12 +8,10 @@
 #include <functional>
 
 #include "dbengine/data/DataFile.h"
-#include "dbengine/data/DataTable.h"
-#include "dbengine/session/DataSession.h"
-#include "dbengine/session/Engine.h"
-#include "dbengine/session/EngineError.h"
-#include "dbengine/session/QueryHooks.h"
+#include "dbengine/testsupport/EngineRun.h"
 #include "dbengine/util/Coding.h"
+#include "dbengine/util/EngineError.h"
+#include "dbengine/util/QueryHooks.h"
 #include "platform/Files.h"
 #include "platform/Process.h"
 #include "platform/testsupport/TestDrives.h"

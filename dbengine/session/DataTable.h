@@ -18,15 +18,15 @@
 #include <vector>
 
 #include "dbengine/blob/BlobFile.h"
-#include "dbengine/cursor/RecordsBitmap.h"
 #include "dbengine/data/DataFile.h"
 #include "dbengine/index/IndexFile.h"
 #include "dbengine/index/TextIndexParams.h"
+#include "dbengine/util/RecordsBitmap.h"
+#include "dbengine/util/VerifyLog.h"
 #include "framework/core/Object.h"
 
 namespace dbengine {
 
-class TDataCursor;
 class TDataDirectory;
 class TDataSession;
 
@@ -65,7 +65,7 @@ public:
     // Whether buffers written are also to be flushed to disk (the session's setting).
     bool ForceBufferFlush() const;
     // Deleted records are reused only under a primary index of the user's.
-    bool HasUserPrimaryIndex() const;
+    bool HasUserPrimaryIndex() const override;
     bool HasBlobFields() const;
     bool IsRemote() const;
 
@@ -129,9 +129,9 @@ public:
     void CheckVersions();
     // The header verification (repair unless verifyOnly) of the three files; the BLOB result is
     // true for a table without BLOB fields.
-    void VerifyFiles(TDataCursor& cursor, bool verifyOnly, bool& dataOk, bool& indexOk, bool& blobOk);
+    void VerifyFiles(TVerifyLog& log, bool verifyOnly, bool& dataOk, bool& indexOk, bool& blobOk);
     // The BLOB chain check of one value; true when the table has no open BLOB file.
-    bool VerifyBlobs(TDataCursor& cursor, bool verifyOnly, int32_t& firstBlock, int32_t stamp, int32_t recordNo,
+    bool VerifyBlobs(TVerifyLog& log, bool verifyOnly, int32_t& firstBlock, int32_t stamp, int32_t recordNo,
                      bool tolerant);
     int32_t DataChangeCount() const { return DataFile->Header.ChangeCount; }
     int32_t IndexChangeCount() const { return IndexFile->GetChangeCount(); }
@@ -158,13 +158,15 @@ public:
     void Rollback();
 
     // ---- TIndexFileOwner ----
-    TDataSession* GetSession() override { return Session; }
+    const TEngineSettings* GetSettings() override;
     std::string GetDatabaseName() override;
     std::string GetTableName() override { return TableName; }
     const TFieldDescriptor* FindField(uint16_t fieldNo) override;
     bool GetFilesWritten() override { return FilesWritten; }
     void SetFilesWritten() override { FilesWritten = true; }
     bool HoldsTransactionLock() override { return TransactionLocked; }
+    bool IsExclusive() const override { return Exclusive; }
+    void RecordsSorted(int32_t recordCount) override;
     bool IsEncrypted() override { return DataFile->Encrypted(); }
     void GetScrambleSeeds(uint8_t& seed1, uint8_t& seed2) override {
         seed1 = DataSeed1;

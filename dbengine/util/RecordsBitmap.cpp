@@ -1,4 +1,4 @@
-#include "dbengine/cursor/RecordsBitmap.h"
+#include "dbengine/util/RecordsBitmap.h"
 
 #include <algorithm>
 #include <bit>

@@ -3,18 +3,17 @@
 #include <algorithm>
 #include <string>
 
-#include "dbengine/cursor/DataCursor.h"
 #include "dbengine/index/IndexFile.h"
 #include "dbengine/os/OSLayer.h"
 #include "dbengine/util/EngineUtils.h"
 
 namespace dbengine {
 
-bool TIndexFile::VerifyHeader(TDataCursor& cursor, bool verifyOnly) {
+bool TIndexFile::VerifyHeader(TVerifyLog& log, bool verifyOnly) {
     bool valid = true;
     auto report = [&](const std::string& text, const char* fixed) {
         valid = false;
-        cursor.DoVerifyLog(verifyOnly ? text : text + fixed);
+        log.DoVerifyLog(verifyOnly ? text : text + fixed);
     };
     const char* errorFixed = ", error fixed";
     const char* fieldRemoved = ", error fixed and field removed from index";

@@ -1,9 +1,9 @@
-#include "dbengine/data/DataTable.h"
+#include "dbengine/session/DataTable.h"
 
 #include <algorithm>
 #include <exception>
 
-#include "dbengine/os/FileList.h"
+#include "dbengine/file/FileList.h"
 #include "dbengine/os/OSLayer.h"
 #include "dbengine/session/DataDirectory.h"
 #include "dbengine/session/DataSession.h"
@@ -84,6 +84,14 @@ std::string TDataTable::GetDatabaseName() {
 
 bool TDataTable::ForceBufferFlush() const {
     return Session != nullptr && Session->ForceBufferFlush;
+}
+
+void TDataTable::RecordsSorted(int32_t recordCount) {
+    if (IndexFile) IndexFile->SetRecordCount(recordCount);
+}
+
+const TEngineSettings* TDataTable::GetSettings() {
+    return Session;
 }
 
 bool TDataTable::HasUserPrimaryIndex() const {

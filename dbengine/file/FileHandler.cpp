@@ -1,6 +1,6 @@
-#include "dbengine/os/FileHandler.h"
+#include "dbengine/file/FileHandler.h"
 
-#include "dbengine/session/EngineError.h"
+#include "dbengine/util/EngineError.h"
 
 namespace dbengine {
 

@@ -1,10 +1,10 @@
-#include "dbengine/data/DataTable.h"
+#include "dbengine/session/DataTable.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 
-#include "dbengine/os/FileList.h"
+#include "dbengine/file/FileList.h"
 #include "dbengine/testsupport/LockHolder.h"
 #include "dbengine/testsupport/TableFixture.h"
 #include "platform/Files.h"

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <string>
 
-#include "dbengine/cursor/DataCursor.h"
 #include "dbengine/data/DataFile.h"
 #include "dbengine/os/OSLayer.h"
 #include "dbengine/util/EngineUtils.h"
@@ -46,14 +45,14 @@ std::string UniqueFieldName(const std::vector<TFieldDescriptor>& fields, size_t 
 
 }  // namespace
 
-bool TDataFile::VerifyHeader(TDataCursor& cursor, bool verifyOnly) {
+bool TDataFile::VerifyHeader(TVerifyLog& log, bool verifyOnly) {
     bool valid = true;
     auto report = [&](const std::string& text, bool fixable) {
         valid = false;
         if (verifyOnly)
-            cursor.DoVerifyLog(text);
+            log.DoVerifyLog(text);
         else
-            cursor.DoVerifyLog(text + (fixable ? ", error fixed" : ", error cannot be fixed"));
+            log.DoVerifyLog(text + (fixable ? ", error fixed" : ", error cannot be fixed"));
         return !verifyOnly && fixable;
     };
     const std::string tail = " in table header";
