@@ -7,7 +7,7 @@
 #include <string>
 
 #include "dbengine/expr/ExpToken.h"
-#include "dbengine/session/EngineError.h"
+#include "dbengine/util/EngineError.h"
 #include "dbengine/session/Library.h"
 #include "dbsql/sql/QueryStatement.h"
 #include "framework/core/Seams.h"

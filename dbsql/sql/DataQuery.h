@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "dbengine/session/QueryHooks.h"
+#include "dbengine/util/QueryHooks.h"
 #include "dbsql/sql/SourceTable.h"
 
 namespace dbengine {

@@ -1,6 +1,6 @@
 #include "dbsql/sql/QueryStatement.h"
 
-#include "dbengine/session/EngineError.h"
+#include "dbengine/util/EngineError.h"
 
 namespace dbsql {
 

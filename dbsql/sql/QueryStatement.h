@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "dbengine/expr/ExpressionParser.h"
-#include "dbengine/session/QueryHooks.h"
+#include "dbengine/util/QueryHooks.h"
 #include "dbsql/sql/DataQuery.h"
 
 namespace dbengine {

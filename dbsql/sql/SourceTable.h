@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "dbengine/session/QueryHooks.h"
+#include "dbengine/util/QueryHooks.h"
 
 namespace dbengine {
 class TDataDirectory;

@@ -10,7 +10,7 @@
 #include "dbengine/expr/ExpToken.h"
 #include "dbengine/expr/ExpressionParser.h"
 #include "dbengine/expr/ValueTypes.h"
-#include "dbengine/session/EngineError.h"
+#include "dbengine/util/EngineError.h"
 #include "dbengine/util/EngineUtils.h"
 #include "dbsql/sql/DataQuery.h"
 #include "dbsql/sql/QueryStatement.h"

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "dbengine/session/EngineError.h"
+#include "dbengine/util/EngineError.h"
 #include "dbengine/testsupport/TokenCountingTest.h"
 #include "dbsql/sql/QueryStatement.h"
 
