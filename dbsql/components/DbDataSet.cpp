@@ -17,6 +17,32 @@ namespace dbsql {
 using namespace framework;
 using dbengine::TEngineErrorCode;
 
+// ---- Operations of the concrete cursor -----------------------------------------------------------
+// The engine's cursor interface lacks these; with TDbDataSet::Engine, CheckCursorError and
+// TDbDBDataSet::InstallPasswordCallback they are the only uses of TDataCursor itself.
+
+namespace {
+
+bool CursorReadOnly(const dbengine::TDataCursor& c) {
+    return c.ReadOnly;
+}
+bool CursorIsQueryResult(const dbengine::TDataCursor& c) {
+    return c.IsQueryResult;
+}
+bool CursorWalksBitmap(const dbengine::TDataCursor& c) {
+    return c.HasActiveFilter() || c.IsNaturalOrder();
+}
+bool CursorIsQueryResultAndSource(const dbengine::TDataCursor& c) {
+    return c.IsQueryResult && c.IsQuerySource;
+}
+// The SQL engine's internal columns are left out of the definitions; the descriptors carry no
+// such mark yet, so every field counts.
+bool CursorIsHidden(const dbengine::TFieldDescriptor&) {
+    return false;
+}
+
+}  // namespace
+
 // ---- Field types ---------------------------------------------------------------------------------
 
 TEngineFieldType EngineFieldType(TFieldType type) {
@@ -166,6 +192,23 @@ bool FrameworkFieldType(uint8_t type, uint8_t subType, TFieldType& result) {
     }
 }
 
+void AddFieldDefs(TFieldDefs& defs, const std::vector<dbengine::TFieldDescriptor>& descs) {
+    for (size_t i = 0; i < descs.size(); ++i) {
+        const dbengine::TFieldDescriptor& d = descs[i];
+        TFieldType type;
+        if (CursorIsHidden(d) || !FrameworkFieldType(d.FieldType, d.SubType, type)) continue;
+        std::string name = d.Name;
+        for (int n = 1; defs.IndexOf(name) >= 0; ++n) name = d.Name + "_" + std::to_string(n);
+        int size = 0;
+        if (d.FieldType == 1 || d.FieldType == 9 || d.FieldType == 15) size = d.Size;
+        if (d.FieldType == 8) size = d.Decimals;
+        TFieldDef* def = defs.Add(name, type, size, d.Required != 0);
+        def->FieldNo = int(i + 1);
+        if (d.FieldType == 8) def->Precision = 32;
+        def->InternalCalcField = false;
+    }
+}
+
 size_t BlockBufferSize(int64_t count, int64_t recordSize) {
     if (count < 0 || recordSize < 0 ||
         (recordSize != 0 && count > int64_t(std::numeric_limits<int32_t>::max()) / recordSize))
@@ -180,32 +223,9 @@ size_t BlobArrayCapacity(int64_t size) {
     return size_t(wanted);
 }
 
-// ---- Operations of the concrete cursor -----------------------------------------------------------
-// The engine's cursor interface lacks these; they are the only uses of TDataCursor itself.
-
 dbengine::TDataCursor& TDbDataSet::Engine() const {
     return *FCursor;
 }
-
-namespace {
-
-bool CursorReadOnly(const dbengine::TDataCursor& c) {
-    return c.ReadOnly;
-}
-bool CursorIsQueryResult(const dbengine::TDataCursor& c) {
-    return c.IsQueryResult;
-}
-bool CursorWalksBitmap(const dbengine::TDataCursor& c) {
-    return c.HasActiveFilter() || c.IsNaturalOrder();
-}
-bool CursorIsQueryResultAndSource(const dbengine::TDataCursor& c) {
-    return c.IsQueryResult && c.IsQuerySource;
-}
-bool CursorIsHidden(const dbengine::TFieldDescriptor&) {
-    return false;
-}
-
-}  // namespace
 
 void TDbDataSet::CheckCursorError(uint16_t code, const std::string& message) const {
     Engine().CheckError(code, message);
@@ -299,23 +319,9 @@ void TDbDataSet::InternalClose() {
 void TDbDataSet::InternalInitFieldDefs() {
     FieldDefs.Clear();
     if (FCursor == nullptr) return;
-    dbengine::TTableCursor& c = *FCursor;
-    for (uint16_t i = 1; i <= c.GetFieldCount(); ++i) {
-        dbengine::TFieldDescriptor d;
-        c.GetFieldDesc(i, d);
-        if (CursorIsHidden(d)) continue;
-        TFieldType type;
-        if (!FrameworkFieldType(d.FieldType, d.SubType, type)) continue;
-        std::string name = d.Name;
-        for (int n = 1; FieldDefs.IndexOf(name) >= 0; ++n) name = d.Name + "_" + std::to_string(n);
-        int size = 0;
-        if (d.FieldType == 1 || d.FieldType == 9 || d.FieldType == 15) size = d.Size;
-        if (d.FieldType == 8) size = d.Decimals;
-        TFieldDef* def = FieldDefs.Add(name, type, size, d.Required != 0);
-        def->FieldNo = i;
-        if (d.FieldType == 8) def->Precision = 32;
-        def->InternalCalcField = false;
-    }
+    std::vector<dbengine::TFieldDescriptor> descs(FCursor->GetFieldCount());
+    for (uint16_t i = 1; i <= descs.size(); ++i) FCursor->GetFieldDesc(i, descs[i - 1u]);
+    AddFieldDefs(FieldDefs, descs);
 }
 
 void TDbDataSet::SetFieldDisplayLabels() {

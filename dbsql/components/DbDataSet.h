@@ -46,6 +46,10 @@ TEngineFieldType EngineFieldType(framework::TFieldType type);
 // field definition.
 bool FrameworkFieldType(uint8_t type, uint8_t subType, framework::TFieldType& result);
 
+// Adds one definition per descriptor (not hidden, of an engine type that makes one): a name
+// already present gets the suffix _1, _2, ...; field numbers are the descriptors' positions.
+void AddFieldDefs(framework::TFieldDefs& defs, const std::vector<dbengine::TFieldDescriptor>& descs);
+
 // Bytes of a buffer of count records of recordSize bytes; raises EOutOfMemory when that cannot
 // be had (never a wrapped small size).
 size_t BlockBufferSize(int64_t count, int64_t recordSize);
