@@ -8,6 +8,7 @@
 #include "dbengine/session/DataSession.h"
 #include "dbengine/session/Engine.h"
 #include "dbsql/components/DbDataSet.h"
+#include "dbsql/components/DbPasswordDialog.h"
 #include "framework/core/Exception.h"
 #include "framework/core/SysUtils.h"
 #include "framework/data/DataSet.h"
@@ -25,11 +26,6 @@ constexpr size_t ShortMax = 255;
 std::recursive_mutex& SessionLock() {
     static std::recursive_mutex lock;
     return lock;
-}
-
-TPasswordDialogHook& PasswordHook() {
-    static TPasswordDialogHook hook;
-    return hook;
 }
 
 TRemoteLoginDialogHook& LoginHook() {
@@ -71,11 +67,6 @@ private:
 TDbSessionList* SessionList = nullptr;
 
 }  // namespace
-
-TPasswordDialogHook SetPasswordDialogHook(TPasswordDialogHook hook) {
-    std::swap(PasswordHook(), hook);
-    return hook;
-}
 
 TRemoteLoginDialogHook SetRemoteLoginDialogHook(TRemoteLoginDialogHook hook) {
     std::swap(LoginHook(), hook);
@@ -406,7 +397,7 @@ bool TDbSession::PasswordCallback() {
         OnPassword(this, goOn);
         return goOn;
     }
-    return PasswordHook() ? PasswordHook()(this) : false;
+    return PasswordDialog(this);
 }
 
 TDbDatabase* TDbSession::FindDatabase(const std::string& name, framework::TComponent* owner) const {

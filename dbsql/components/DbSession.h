@@ -60,13 +60,9 @@ using TLoginEvent =
 using TRemoteTraceEvent = std::function<void(TDbSession* Sender, const std::string& Message)>;
 using TNotifyEvent = std::function<void(framework::TObject* Sender)>;
 
-// The dialogs a session shows when no handler of its own is set. The user interface installs
-// them; each setter returns the hook it replaces.
-// Password: answers whether the user closed the dialog with OK (a password may have been added).
-using TPasswordDialogHook = std::function<bool(TDbSession* Session)>;
-TPasswordDialogHook SetPasswordDialogHook(TPasswordDialogHook hook);
-// Remote login: asks for user name and password; answers whether to go on. Without a hook the
-// login goes on with the names as they are.
+// The remote login dialog a session shows when it has no OnRemoteLogin handler: the data-aware
+// controls install it; it asks for user name and password and answers whether to go on. Without
+// a hook the login goes on with the names as they are. Returns the hook it replaces.
 using TRemoteLoginDialogHook = std::function<bool(std::string& UserName, std::string& Password)>;
 TRemoteLoginDialogHook SetRemoteLoginDialogHook(TRemoteLoginDialogHook hook);
 
