@@ -204,17 +204,14 @@ void TDbSession::Start() {
 void TDbSession::StartRemote() {
     auto* s = FEngineSession;
     s->SetLANMode(FRemoteType == rtLAN);
-    auto client = std::make_unique<dbengine::TRemoteClient>(*s);
-    client->RemoteHost = Short(FRemoteHost);
-    client->RemoteAddress = Short(FRemoteAddress);
-    client->RemotePort = FRemotePort;
-    client->RemoteService = Short(FRemoteService);
-    client->RemoteTrace = FRemoteTrace;
-    client->RemoteUser = Short(FRemoteUser);
-    client->RemotePassword = Short(FRemotePassword);
-    FRemoteClient = client.get();
-    s->SetRemote(true);
-    s->RemoteLink = std::move(client);
+    FRemoteClient = &dbengine::InstallRemoteClient(*s);
+    FRemoteClient->RemoteHost = Short(FRemoteHost);
+    FRemoteClient->RemoteAddress = Short(FRemoteAddress);
+    FRemoteClient->RemotePort = FRemotePort;
+    FRemoteClient->RemoteService = Short(FRemoteService);
+    FRemoteClient->RemoteTrace = FRemoteTrace;
+    FRemoteClient->RemoteUser = Short(FRemoteUser);
+    FRemoteClient->RemotePassword = Short(FRemotePassword);
     FRemoteClient->Connect();
     FRemoteClient->SetTraceCallback([this](const std::string& message) {
         if (OnRemoteTrace) OnRemoteTrace(this, message);
