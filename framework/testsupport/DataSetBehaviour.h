@@ -28,6 +28,8 @@ public:
     virtual TDataSet& DataSet() = 0;
     // Gives the closed dataset the people's field definitions where no table supplies them.
     virtual void Define() {}
+    // What a field write outside edit and insert raises.
+    virtual std::string NotEditingMessage() const { return dbmsg::SNotEditing; }
 };
 
 struct TPeopleSourceParam {
@@ -174,7 +176,7 @@ TEST_P(DataSetBehaviour, ClosedAndOpenDatasetRefuseWhatNeedsTheOtherState) {
         ds.FieldByName("City")->SetAsString("x");
         FAIL();
     } catch (const EDatabaseError& e) {
-        EXPECT_STREQ(e.what(), "Dataset not in edit or insert mode");
+        EXPECT_EQ(e.what(), Source->NotEditingMessage());
     }
     ds.SetName("Table1");  // a named dataset prefixes its messages with its name
     EXPECT_THROW(
