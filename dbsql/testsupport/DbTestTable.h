@@ -45,6 +45,7 @@ struct TTestField {
     uint8_t Type;
     uint8_t SubType = 0;
     uint8_t Size = 0;
+    bool Required = false;
 };
 
 // Creates a table in database (a folder or "Memory") of the default session; keyFields leading
@@ -62,6 +63,7 @@ inline void CreateTestTable(const std::string& database, const std::string& name
         d.FieldType = fields[i].Type;
         d.SubType = fields[i].SubType;
         d.Size = fields[i].Size;
+        d.Required = fields[i].Required ? 1 : 0;
         def.Fields.push_back(d);
     }
     def.PrimaryIndex.FieldCount = uint8_t(keyFields);
@@ -75,7 +77,7 @@ inline void CreateTestTable(const std::string& database, const std::string& name
     cursor.SetTableName(name);
     cursor.SetInMemory(framework::SameText(database, "Memory"));
     cursor.SetExclusive(true);
-    cursor.CreateTable(def, false, true);
+    cursor.CreateTable(def, keyFields == 0, true);
     session.CloseDatabase(db);
 }
 
