@@ -560,12 +560,12 @@ bool TDbDataSet::GetIsIndexField(TField* field) {
     return false;
 }
 
-int TDbDataSet::GetNextRecords() {
+int TDbDataSet::FillWithFetchCount(const std::function<int()>& fill) {
     if (FCursor == nullptr) return 0;
     int saved = RemoteFetchCount;
     RemoteFetchCount = BufferCount();
     try {
-        int n = TDataSet::GetNextRecords();
+        int n = fill();
         RemoteFetchCount = saved;
         return n;
     } catch (...) {
@@ -574,18 +574,12 @@ int TDbDataSet::GetNextRecords() {
     }
 }
 
+int TDbDataSet::GetNextRecords() {
+    return FillWithFetchCount([this] { return TDataSet::GetNextRecords(); });
+}
+
 int TDbDataSet::GetPriorRecords() {
-    if (FCursor == nullptr) return 0;
-    int saved = RemoteFetchCount;
-    RemoteFetchCount = BufferCount();
-    try {
-        int n = TDataSet::GetPriorRecords();
-        RemoteFetchCount = saved;
-        return n;
-    } catch (...) {
-        RemoteFetchCount = saved;
-        throw;
-    }
+    return FillWithFetchCount([this] { return TDataSet::GetPriorRecords(); });
 }
 
 int TDbDataSet::GetRecordCount() {

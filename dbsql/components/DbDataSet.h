@@ -13,6 +13,7 @@
 // (record number int32, -1 for a new record; bookmark flag uint8) and the bookmark.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -156,6 +157,8 @@ private:
     void FreeBlockBuffer();
     void ReadBlock();
     void CheckCursorError(uint16_t code, const std::string& message) const;
+    // Runs the framework's fill with the remote fetch count set to the buffer count.
+    int FillWithFetchCount(const std::function<int()>& fill);
 
     dbengine::TDataCursor* FCursor = nullptr;
     bool FOwnsCursor = true;

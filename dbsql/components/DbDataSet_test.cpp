@@ -16,19 +16,11 @@
 using namespace dbsql;
 using namespace framework;
 using dbsql::testsupport::CreateTestTable;
+using dbsql::testsupport::Raised;
 using dbsql::testsupport::TTestField;
 using dbsql::testsupport::TTestTable;
 
 namespace {
-
-std::string Raised(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const framework::Exception& e) {
-        return e.Message;
-    }
-    return "(nothing raised)";
-}
 
 // People: ID (integer, the key), Name (string 20), Notes (memo).
 struct People : dbsql::testsupport::SessionFixture {

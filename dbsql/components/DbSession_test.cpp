@@ -13,21 +13,13 @@
 
 using namespace dbsql;
 using dbsql::testsupport::CreateTestTable;
+using dbsql::testsupport::Raised;
 using dbsql::testsupport::TTestField;
 using dbsql::testsupport::TTestTable;
 
 namespace {
 
 struct Sessions_ : dbsql::testsupport::SessionFixture {};
-
-std::string Raised(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const framework::Exception& e) {
-        return e.Message;
-    }
-    return "(nothing raised)";
-}
 
 const std::vector<TTestField> Names = {{"Name", 1, 0, 20}, {"Count", 6}};
 

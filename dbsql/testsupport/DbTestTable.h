@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,6 +39,16 @@ protected:
         return cursor.release();
     }
 };
+
+// The message of what f raises; "(nothing raised)" when it returns.
+inline std::string Raised(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const framework::Exception& e) {
+        return e.Message;
+    }
+    return "(nothing raised)";
+}
 
 // A field of a table to create: name, engine type and subtype, size.
 struct TTestField {
