@@ -129,13 +129,88 @@ TDbSession& DefaultSession() {
 // ---- TDbSession ----------------------------------------------------------------------------------
 
 TDbSession::TDbSession(framework::TComponent* AOwner) : TComponent(AOwner) {
+    if (AOwner != nullptr)
+        for (int i = 0; i < AOwner->ComponentCount(); ++i) {
+            auto* other = dynamic_cast<TDbSession*>(AOwner->Components(i));
+            if (other != nullptr && other != this && other->FAutoSessionName)
+                DatabaseError(dbsmsg::SAutoSessionExists);
+        }
     // The first use of the list makes the default session, which comes through here first.
     Sessions().AddSession(this);
+}
+
+void TDbSession::SetAutoSessionName(bool value) {
+    if (value == FAutoSessionName) return;
+    if (value) {
+        CheckInactive();
+        if (Owner() != nullptr)
+            for (int i = 0; i < Owner()->ComponentCount(); ++i) {
+                auto* other = dynamic_cast<TDbSession*>(Owner()->Components(i));
+                if (other != nullptr && other != this) DatabaseError(dbsmsg::SAutoSessionExclusive);
+            }
+        {
+            std::lock_guard<std::recursive_mutex> guard(SessionLock());
+            auto& bits = Sessions().AutoSessionNumbers;
+            size_t n = 0;
+            while (n < bits.size() && bits[n]) ++n;
+            if (n == bits.size()) bits.push_back(false);
+            bits[n] = true;
+            FAutoSessionNumber = int32_t(n);
+        }
+        FAutoSessionName = true;
+        ApplyAutoName();
+    } else {
+        if (FAutoSessionNumber >= 0) {
+            std::lock_guard<std::recursive_mutex> guard(SessionLock());
+            Sessions().AutoSessionNumbers[size_t(FAutoSessionNumber)] = false;
+            FAutoSessionNumber = -1;
+        }
+        FAutoSessionName = false;
+    }
+}
+
+void TDbSession::ApplyAutoName() {
+    FRenamingAllowed = true;
+    try {
+        SetSessionName(Name() + "_" + std::to_string(FAutoSessionNumber + 1));
+    } catch (...) {
+        FRenamingAllowed = false;
+        throw;
+    }
+    FRenamingAllowed = false;
+    HandOnSessionName();
+}
+
+void TDbSession::HandOnSessionName() {
+    if (Owner() == nullptr) return;
+    for (int i = 0; i < Owner()->ComponentCount(); ++i) {
+        TComponent* c = Owner()->Components(i);
+        if (auto* ds = dynamic_cast<TDbDBDataSet*>(c)) {
+            if (!SameText(ds->SessionName(), FSessionName)) ds->SetSessionName(FSessionName);
+        } else if (auto* db = dynamic_cast<TDbDatabase*>(c)) {
+            if (!SameText(db->SessionName(), FSessionName)) db->SetSessionName(FSessionName);
+        }
+    }
+}
+
+void TDbSession::SetName(const std::string& NewName) {
+    TComponent::SetName(NewName);
+    if (FAutoSessionName) ApplyAutoName();
+}
+
+void TDbSession::Notification(framework::TComponent* AComponent, framework::TOperation Operation) {
+    TComponent::Notification(AComponent, Operation);
+    if (Operation != framework::opInsert || !FAutoSessionName || AComponent->Owner() != Owner()) return;
+    if (auto* ds = dynamic_cast<TDbDBDataSet*>(AComponent))
+        ds->SetSessionName(FSessionName);
+    else if (auto* db = dynamic_cast<TDbDatabase*>(AComponent))
+        db->SetSessionName(FSessionName);
 }
 
 TDbSession::~TDbSession() {
     try {
         SetActive(false);
+        SetAutoSessionName(false);
     } catch (...) {
     }
     Sessions().RemoveSession(this);
@@ -143,6 +218,7 @@ TDbSession::~TDbSession() {
 
 void TDbSession::Loaded() {
     TComponent::Loaded();
+    if (FAutoSessionName) HandOnSessionName();
     if (FActiveWhenLoaded) SetActive(true);
 }
 
@@ -299,6 +375,7 @@ void TDbSession::CheckInactive() const {
 }
 
 void TDbSession::SetSessionName(const std::string& name) {
+    if (FAutoSessionName && !FRenamingAllowed) DatabaseError(dbsmsg::SAutoSessionActive);
     CheckInactive();
     if (!name.empty()) {
         TDbSession* other = Sessions().FindSession(name);

@@ -85,6 +85,9 @@ public:
     TDbSession* Sessions(int index) const { return FSessions[size_t(index)]; }
     TDbSession* DefaultSession() const { return FSessions.empty() ? nullptr : FSessions.front(); }
 
+    // Automatic session numbers in use.
+    std::vector<bool> AutoSessionNumbers;
+
 private:
     std::vector<TDbSession*> FSessions;  // in creation order
 };
@@ -110,6 +113,13 @@ public:
     const std::string& SessionName() const { return FSessionName; }
     void SetSessionName(const std::string& name);
     bool IsDefault() const { return FIsDefault; }
+    // An automatic session name: the component's name and a number unique in the process
+    // ("Session1_1"), handed on to the datasets and databases of the same owner.
+    bool AutoSessionName() const { return FAutoSessionName; }
+    void SetAutoSessionName(bool value);
+    int32_t AutoSessionNumber() const { return FAutoSessionNumber; }
+    void SetName(const std::string& NewName) override;
+    void Notification(framework::TComponent* AComponent, framework::TOperation Operation) override;
 
     // ---- settings
     bool ForceBufferFlush() const { return FForceBufferFlush; }
@@ -186,6 +196,8 @@ private:
     void StartRemote();
     void CheckInactive() const;
     void MakeCurrent();
+    void ApplyAutoName();
+    void HandOnSessionName();
     template <class T, class Apply>
     void ChangeSetting(T& field, T value, Apply apply);
 
@@ -195,6 +207,9 @@ private:
     std::vector<TDbDatabase*> FDatabases;
     bool FActiveWhenLoaded = false;
     bool FIsDefault = false;
+    bool FAutoSessionName = false;
+    bool FRenamingAllowed = false;
+    int32_t FAutoSessionNumber = -1;
     int32_t FLockDepth = 0;
     std::string FSessionName;
     bool FForceBufferFlush = false;

@@ -236,3 +236,42 @@ TEST_F(Sessions_, PasswordsOfTheSessionOpenAnEncryptedTable) {
     EXPECT_EQ(asked, 2);
     s.OnPassword = nullptr;
 }
+
+TEST_F(Sessions_, AutoSessionNameIsTheComponentsNameAndANumberHandedToTheOwnersDatasets) {
+    framework::TComponent owner(nullptr);
+    auto* s = framework::NewComponent<TDbSession>(&owner);
+    s->SetName("Session1");
+    auto* t = framework::NewComponent<TTestTable>(&owner);
+    s->SetAutoSessionName(true);
+    EXPECT_EQ(s->SessionName(), "Session1_1");
+    EXPECT_EQ(t->SessionName(), "Session1_1");
+    EXPECT_EQ(Raised([&] { s->SetSessionName("Mine"); }),
+              "Cannot perform this operation on the active auto-session.");
+    auto* later = framework::NewComponent<TTestTable>(&owner);
+    EXPECT_EQ(later->SessionName(), "Session1_1");
+    EXPECT_EQ(Raised([&] { framework::NewComponent<TDbSession>(&owner); }),
+              "This auto-session already exists.");
+    s->SetName("Renamed");
+    EXPECT_EQ(s->SessionName(), "Renamed_1");
+    EXPECT_EQ(t->SessionName(), "Renamed_1");
+    {
+        framework::TComponent second(nullptr);
+        auto* s2 = framework::NewComponent<TDbSession>(&second);
+        s2->SetName("Session1");
+        s2->SetAutoSessionName(true);
+        EXPECT_EQ(s2->SessionName(), "Session1_2");
+    }
+    // A freed automatic session gives its number back.
+    framework::TComponent third(nullptr);
+    auto* s3 = framework::NewComponent<TDbSession>(&third);
+    s3->SetName("Third");
+    s3->SetAutoSessionName(true);
+    EXPECT_EQ(s3->SessionName(), "Third_2");
+    // The table opens through its automatic session.
+    CreateTestTable("D:\\", "One", Names, 1);
+    t->SetDatabaseName("D:\\");
+    t->TableName = "One";
+    t->Open();
+    EXPECT_EQ(t->Database()->Session(), s);
+    t->Close();
+}
