@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "dbengine/util/EngineError.h"
 #include "dbengine/testsupport/TokenCountingTest.h"
+#include "dbengine/util/EngineError.h"
 #include "dbsql/sql/QueryStatement.h"
 
 namespace dbsql::testsupport {

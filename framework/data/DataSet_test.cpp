@@ -1,5 +1,6 @@
 // Behaviour of the dataset framework over the in-memory test dataset: states and events,
 // navigation and the buffer ring, editing with error events, bookmarks, searching and filters.
+// What every dataset shows is in testsupport/DataSetBehaviour.h, run here over the in-memory one.
 
 #include "framework/data/DataSet.h"
 
@@ -10,9 +11,11 @@
 
 #include "framework/core/Stream.h"
 #include "framework/data/DataSource.h"
+#include "framework/testsupport/DataSetBehaviour.h"
 #include "framework/testsupport/MemDataSet.h"
 
 using namespace framework;
+using framework::testsupport::DataSetBehaviour;
 using framework::testsupport::TMemDataSet;
 
 namespace {
@@ -158,56 +161,6 @@ TEST_F(People, InsertPlacesTheRecordBeforeTheCurrentOneAndAppendAtTheEnd) {
     EXPECT_EQ(ids, (std::vector<int>{1, 20, 2, 3, 30}));
 }
 
-TEST_F(People, CancelledInsertLeavesTheDatasetOnTheRecordItStartedFrom) {
-    Open(3);
-    ds.Next();
-    ds.Insert();
-    ds.FieldByName("ID")->SetAsInteger(99);
-    ds.Cancel();
-    EXPECT_EQ(Id(), 2);
-    EXPECT_EQ(ds.RecordCount(), 3);
-}
-
-TEST_F(People, EditOnAnEmptyDatasetStartsANewRecord) {
-    DefinePeople(ds);
-    ds.Open();
-    EXPECT_TRUE(ds.IsEmpty());
-    EXPECT_TRUE(ds.Bof());
-    EXPECT_TRUE(ds.Eof());
-    ds.Edit();
-    EXPECT_EQ(ds.State(), dsInsert);
-    ds.FieldByName("ID")->SetAsInteger(1);
-    ds.FieldByName("Name")->SetAsString("First");
-    ds.Post();
-    EXPECT_EQ(ds.RecordCount(), 1);
-    EXPECT_EQ(Id(), 1);
-}
-
-TEST_F(People, RequiredFieldLeftEmptyRefusesThePost) {
-    Open(1);
-    ds.Append();
-    ds.FieldByName("ID")->SetAsInteger(5);
-    try {
-        ds.Post();
-        FAIL() << "post accepted a record without a name";
-    } catch (const EDatabaseError& e) {
-        EXPECT_STREQ(e.what(), "Field 'Name' must have a value");
-    }
-    EXPECT_EQ(ds.State(), dsInsert);
-    // The label, when set, names the field in the message.
-    ds.FieldByName("Name")->SetDisplayLabel("Full name");
-    EXPECT_THROW(
-        {
-            try {
-                ds.Post();
-            } catch (const EDatabaseError& e) {
-                EXPECT_STREQ(e.what(), "Field 'Full name' must have a value");
-                throw;
-            }
-        },
-        EDatabaseError);
-}
-
 TEST_F(People, PostErrorEventDecidesBetweenFailAbortAndRetry) {
     struct Case {
         TDataAction action;
@@ -286,161 +239,12 @@ TEST_F(People, DeleteErrorEventWithAbortKeepsTheRecord) {
     EXPECT_EQ(Id(), 2);
 }
 
-TEST_F(People, DeletingTheLastRecordMovesToTheNewLastOne) {
-    Open(3);
-    ds.Last();
-    ds.Delete();
-    EXPECT_EQ(Id(), 2);
-    EXPECT_TRUE(ds.FieldByName("ID") != nullptr);
-    ds.Delete();
-    ds.Delete();
-    EXPECT_TRUE(ds.IsEmpty());
-    try {
-        ds.Delete();
-        FAIL();
-    } catch (const EDatabaseError& e) {
-        EXPECT_STREQ(e.what(), "Cannot perform this operation on an empty dataset");
-    }
-}
-
-TEST_F(People, NavigationReportsEndsAndDistanceMoved) {
-    Open(5);
-    EXPECT_TRUE(ds.Bof());
-    EXPECT_FALSE(ds.Eof());
-    EXPECT_EQ(ds.MoveBy(3), 3);
-    EXPECT_EQ(Id(), 4);
-    EXPECT_EQ(ds.MoveBy(10), 1);
-    EXPECT_TRUE(ds.Eof());
-    EXPECT_EQ(Id(), 5);
-    EXPECT_EQ(ds.MoveBy(1), 0);  // already at the end
-    EXPECT_EQ(ds.MoveBy(-10), -4);
-    EXPECT_TRUE(ds.Bof());
-    ds.Last();
-    EXPECT_TRUE(ds.Eof());
-    EXPECT_EQ(ds.RecNo(), 5);
-    ds.SetRecNo(2);
-    EXPECT_EQ(Id(), 2);
-    int seen = 0;
-    for (ds.Last(); !ds.Bof(); ds.Prior()) ++seen;
-    EXPECT_EQ(seen, 5);
-}
-
-TEST_F(People, ClosedAndOpenDatasetRefuseWhatNeedsTheOtherState) {
-    DefinePeople(ds);
-    try {
-        ds.First();
-        FAIL();
-    } catch (const EDatabaseError& e) {
-        EXPECT_STREQ(e.what(), "Cannot perform this operation on a closed dataset");
-    }
-    ds.Open();
-    try {
-        ds.AddField<TStringField>("Extra");
-        FAIL();
-    } catch (const EDatabaseError& e) {
-        EXPECT_STREQ(e.what(), "Cannot perform this operation on an open dataset");
-    }
-    try {
-        ds.FieldByName("Nope");
-        FAIL();
-    } catch (const EDatabaseError& e) {
-        EXPECT_STREQ(e.what(), "Field 'Nope' not found");
-    }
-    try {
-        ds.FieldByName("City")->SetAsString("x");
-        FAIL();
-    } catch (const EDatabaseError& e) {
-        EXPECT_STREQ(e.what(), "Dataset not in edit or insert mode");
-    }
-    ds.SetName("Table1");  // a named dataset prefixes its messages with its name
-    EXPECT_THROW(
-        {
-            try {
-                ds.FieldByName("Nope");
-            } catch (const EDatabaseError& e) {
-                EXPECT_STREQ(e.what(), "Table1: Field 'Nope' not found");
-                throw;
-            }
-        },
-        EDatabaseError);
-}
-
 TEST_F(People, ReadOnlyDatasetRefusesEditing) {
     Open(1);
     ds.ReadOnly = true;
     EXPECT_THROW(ds.Edit(), EDatabaseError);
     EXPECT_THROW(ds.Append(), EDatabaseError);
     EXPECT_EQ(ds.State(), dsBrowse);
-}
-
-TEST_F(People, BookmarksReturnToTheirRecordAndCompareByPosition) {
-    Open(10);
-    ds.MoveBy(6);
-    TBookmark b7 = ds.GetBookmark();
-    ds.First();
-    TBookmark b1 = ds.GetBookmark();
-    ds.GotoBookmark(b7);
-    EXPECT_EQ(Id(), 7);
-    EXPECT_TRUE(ds.BookmarkValid(b7));
-    EXPECT_LT(ds.CompareBookmarks(b1, b7), 0);
-    EXPECT_GT(ds.CompareBookmarks(b7, b1), 0);
-    EXPECT_EQ(ds.CompareBookmarks(b7, b7), 0);
-    TBookmark nil;
-    EXPECT_EQ(ds.CompareBookmarks(nil, nil), 0);
-    EXPECT_EQ(ds.CompareBookmarks(b1, nil), -1);
-    EXPECT_EQ(ds.CompareBookmarks(nil, b1), 1);
-    ds.Delete();
-    EXPECT_FALSE(ds.BookmarkValid(b7));
-    ds.FreeBookmark(b7);
-    EXPECT_TRUE(b7.empty());
-}
-
-TEST_F(People, LocateFindsByPartialAndCaseInsensitiveKeys) {
-    Open(12);
-    struct Case {
-        const char* fields;
-        Variant key;
-        TLocateOptions options;
-        int foundId;  // 0: not found
-    };
-    const Case cases[] = {
-        {"Name", Variant("Person 7"), 0, 7},
-        {"Name", Variant("person 7"), 0, 0},
-        {"Name", Variant("person 7"), loCaseInsensitive, 7},
-        {"Name", Variant("Person 1"), loPartialKey, 1},
-        {"Name", Variant("PERSON 1"), loPartialKey | loCaseInsensitive, 1},
-        {"Name", Variant("Person 1"), 0, 1},
-        {"Name", Variant("Person 11"), loPartialKey, 11},
-        {"City;ID", VarArrayOf({Variant("Bergen"), Variant(6)}), 0, 6},
-        {"City;ID", VarArrayOf({Variant("Oslo"), Variant(6)}), 0, 0},
-        {"ID", Variant(12), 0, 12},
-        {"ID", VarArrayOf({Variant(3)}), 0, 3},
-    };
-    for (const Case& c : cases) {
-        ds.SetRecNo(5);
-        bool found = ds.Locate(c.fields, c.key, c.options);
-        EXPECT_EQ(found, c.foundId != 0) << c.fields << " " << c.key.AsString();
-        EXPECT_EQ(Id(), c.foundId ? c.foundId : 5) << c.fields;
-    }
-    EXPECT_THROW(ds.Locate("Nope", Variant(1), 0), EDatabaseError);
-}
-
-TEST_F(People, LookupNeverMovesTheDataset) {
-    Open(8);
-    ds.SetRecNo(3);
-    int scrolls = 0;
-    ds.AfterScroll = [&](TDataSet*) { ++scrolls; };
-    EXPECT_EQ(ds.Lookup("ID", Variant(6), "Name").AsString(), "Person 6");
-    EXPECT_TRUE(ds.Lookup("ID", Variant(60), "Name").IsNull());
-    Variant both = ds.Lookup("Name", Variant("Person 8"), "ID;City");
-    ASSERT_TRUE(both.IsArray());
-    EXPECT_EQ(both[0].AsInteger(), 8);
-    EXPECT_EQ(both[1].AsString(), "Bergen");
-    EXPECT_EQ(Id(), 3);
-    EXPECT_EQ(scrolls, 0);
-    // The dataset still moves from where it was.
-    ds.Next();
-    EXPECT_EQ(Id(), 4);
 }
 
 TEST(DataSetFields, LookupFieldShowsTheLookedUpValue) {
@@ -565,71 +369,6 @@ TEST_F(People, FilterHandlerThatFailsStillAnswersAndTheWalkGoesOn) {
     EXPECT_GT(ds.HandledExceptions, 0);
 }
 
-TEST_F(People, DisableControlsHoldsNotificationsUntilEnabled) {
-    Open(5);
-    TDataSource source;
-    source.SetDataSet(&ds);
-    int changes = 0;
-    source.OnDataChange = [&](TObject*, TField*) { ++changes; };
-    ds.DisableControls();
-    ds.DisableControls();
-    ds.Next();
-    ds.Last();
-    EXPECT_EQ(changes, 0);
-    ds.EnableControls();
-    EXPECT_EQ(changes, 0);
-    ds.EnableControls();
-    EXPECT_EQ(changes, 1);
-    EXPECT_FALSE(ds.ControlsDisabled());
-}
-
-TEST_F(People, FieldChangesNotifyValidateAndChangeHandlers) {
-    Open(2);
-    TField* city = ds.FieldByName("City");
-    std::vector<std::string> seen;
-    city->OnValidate = [&](TField* f) {
-        seen.push_back("validate:" + f->AsString());
-        if (f->AsString() == "Bad") throw EDatabaseError("bad city");
-    };
-    city->OnChange = [&](TField* f) { seen.push_back("change:" + f->AsString()); };
-    ds.Edit();
-    city->SetAsString("Paris");
-    EXPECT_THROW(city->SetAsString("Bad"), EDatabaseError);
-    EXPECT_EQ(city->AsString(), "Paris");  // the refused value was not written
-    EXPECT_EQ(seen, (std::vector<std::string>{"validate:Paris", "change:Paris", "validate:Bad"}));
-    EXPECT_TRUE(ds.Modified());
-    ds.Post();
-    EXPECT_EQ(city->AsString(), "Paris");
-}
-
-TEST_F(People, UnmodifiedEditIsCancelledByCheckBrowseMode) {
-    Open(3);
-    int posts = 0;
-    ds.BeforePost = [&](TDataSet*) { ++posts; };
-    ds.Edit();
-    ds.Next();  // leaves edit state without posting: nothing changed
-    EXPECT_EQ(posts, 0);
-    EXPECT_EQ(Id(), 2);
-    ds.Edit();
-    ds.FieldByName("City")->SetAsString("Turku");
-    ds.Next();  // a changed record is posted on the way
-    EXPECT_EQ(posts, 1);
-    ds.Prior();
-    EXPECT_EQ(ds.FieldByName("City")->AsString(), "Turku");
-}
-
-TEST_F(People, DefaultFieldsComeFromDefinitionsAndGoAwayOnClose) {
-    Open(1);
-    EXPECT_TRUE(ds.DefaultFields());
-    ASSERT_EQ(ds.FieldCount(), 3);
-    EXPECT_NE(dynamic_cast<TIntegerField*>(ds.Fields[0]), nullptr);
-    EXPECT_NE(dynamic_cast<TStringField*>(ds.Fields[1]), nullptr);
-    EXPECT_EQ(ds.Fields[1]->Size(), 20);
-    EXPECT_TRUE(ds.Fields[1]->Required);
-    ds.Close();
-    EXPECT_EQ(ds.FieldCount(), 0);
-}
-
 TEST(DataSetFields, PersistentFieldOfTheWrongTypeIsRefusedAtOpen) {
     TMemDataSet ds;
     ds.FieldDefs.Add("ID", ftInteger);
@@ -686,47 +425,6 @@ TEST(DataSetBlobs, StreamsReadAndWriteTheValueOfTheRecordBeingEdited) {
     EXPECT_EQ(notes->AsString(), "loaded");
 }
 
-TEST_F(People, BlockReadWalksWithoutRedrawingControls) {
-    Open(6);
-    TDataSource source;
-    source.SetDataSet(&ds);
-    int changes = 0, scrolls = 0;
-    struct Link : TDataLink {
-        int *scrolls, *changes;
-        void DataSetScrolled(int) override { ++*scrolls; }
-        void DataSetChanged() override { ++*changes; }
-    } link;
-    link.scrolls = &scrolls;
-    link.changes = &changes;
-    link.SetDataSource(&source);
-    changes = 0;
-    ds.SetBlockReadSizeValue(100);
-    EXPECT_EQ(ds.State(), dsBlockRead);
-    std::vector<int> ids;
-    while (!ds.Eof()) {
-        ids.push_back(Id());
-        ds.Next();
-    }
-    EXPECT_EQ(ids, (std::vector<int>{1, 2, 3, 4, 5, 6}));
-    EXPECT_EQ(scrolls, 5);
-    EXPECT_EQ(changes, 0);
-    ds.SetBlockReadSizeValue(0);
-    EXPECT_EQ(ds.State(), dsBrowse);
-    EXPECT_EQ(Id(), 6);
-}
-
-TEST_F(People, OldValueKeepsWhatWasReadBeforeEditing) {
-    Open(2);
-    TField* city = ds.FieldByName("City");
-    ds.Edit();
-    city->SetAsString("Changed");
-    EXPECT_EQ(city->OldValue().AsString(), "Oslo");
-    EXPECT_EQ(city->NewValue().AsString(), "Changed");
-    city->SetNewValue(Variant("Newer"));
-    EXPECT_EQ(city->AsString(), "Newer");
-    ds.Post();
-}
-
 TEST(DataSetFields, LookupFieldForgetsAFreedLookupDataset) {
     auto cities = std::make_unique<TMemDataSet>();
     cities->FieldDefs.Add("Code", ftString, 3);
@@ -754,3 +452,23 @@ TEST(DataSetFields, LookupFieldForgetsAFreedLookupDataset) {
         EXPECT_STREQ(e.what(), "Lookup information for field 'City' is incomplete");
     }
 }
+
+namespace {
+
+class TMemPeople : public framework::testsupport::TPeopleSource {
+public:
+    TDataSet& DataSet() override { return ds; }
+    void Define() override {
+        if (ds.FieldDefs.Count() == 0) DefinePeople(ds);
+    }
+
+private:
+    TMemDataSet ds;
+};
+
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(Mem, DataSetBehaviour,
+                         ::testing::Values(framework::testsupport::TPeopleSourceParam{
+                             "Mem", [] { return std::make_unique<TMemPeople>(); }}),
+                         framework::testsupport::PeopleSourceName);
