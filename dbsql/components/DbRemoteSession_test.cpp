@@ -8,6 +8,7 @@
 #include "dbengine/testsupport/RemoteEngineServer.h"
 #include "dbsql/components/DbSession.h"
 #include "dbsql/testsupport/DbTestTable.h"
+#include "framework/data/RemoteLogin.h"
 
 using namespace dbsql;
 using dbsql::testsupport::CreateTestTable;
@@ -80,12 +81,12 @@ TEST_F(RemoteSession, LoginAskedOfTheHandlerThenTablesComeThroughTheServer) {
 TEST_F(RemoteSession, WithoutAHandlerTheInstalledLoginDialogAsksAndMayRefuse) {
     Server->Scripted().Configure([](auto& s) { s.LoginRejections = 3; });
     int asked = 0;
-    auto old = SetRemoteLoginDialogHook([&](std::string&, std::string&) {
+    auto old = framework::SetRemoteLoginDialog([&](std::string&, std::string&) {
         ++asked;
         return false;  // the user cancels
     });
     EXPECT_ANY_THROW(Remote->Open());
     EXPECT_EQ(asked, 1);
     EXPECT_FALSE(Remote->Active());
-    SetRemoteLoginDialogHook(old);
+    framework::SetRemoteLoginDialog(old);
 }

@@ -12,6 +12,7 @@
 #include "framework/core/Exception.h"
 #include "framework/core/SysUtils.h"
 #include "framework/data/DataSet.h"
+#include "framework/data/RemoteLogin.h"
 
 namespace dbsql {
 
@@ -26,11 +27,6 @@ constexpr size_t ShortMax = 255;
 std::recursive_mutex& SessionLock() {
     static std::recursive_mutex lock;
     return lock;
-}
-
-TRemoteLoginDialogHook& LoginHook() {
-    static TRemoteLoginDialogHook hook;
-    return hook;
 }
 
 std::string Short(const std::string& text) {
@@ -67,11 +63,6 @@ private:
 TDbSessionList* SessionList = nullptr;
 
 }  // namespace
-
-TRemoteLoginDialogHook SetRemoteLoginDialogHook(TRemoteLoginDialogHook hook) {
-    std::swap(LoginHook(), hook);
-    return hook;
-}
 
 // ---- TDbSessionList ------------------------------------------------------------------------------
 
@@ -309,8 +300,8 @@ bool TDbSession::RemoteLoginCallback(std::string& userName, std::string& passwor
     std::string user = userName, pass = password;
     if (OnRemoteLogin)
         OnRemoteLogin(this, user, pass, goOn);
-    else if (LoginHook())
-        goOn = LoginHook()(user, pass);
+    else
+        goOn = framework::AskRemoteLogin(user, pass);
     userName = Short(user);
     password = Short(pass);
     return goOn;

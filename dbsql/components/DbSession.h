@@ -60,12 +60,6 @@ using TLoginEvent =
 using TRemoteTraceEvent = std::function<void(TDbSession* Sender, const std::string& Message)>;
 using TNotifyEvent = std::function<void(framework::TObject* Sender)>;
 
-// The remote login dialog a session shows when it has no OnRemoteLogin handler: the data-aware
-// controls install it; it asks for user name and password and answers whether to go on. Without
-// a hook the login goes on with the names as they are. Returns the hook it replaces.
-using TRemoteLoginDialogHook = std::function<bool(std::string& UserName, std::string& Password)>;
-TRemoteLoginDialogHook SetRemoteLoginDialogHook(TRemoteLoginDialogHook hook);
-
 class TDbSessionList {
 public:
     TDbSessionList();
