@@ -372,6 +372,14 @@ void TCtlNotebook::Loaded() {
     LayoutTabs();
 }
 
+std::string TCtlNotebook::CollectionEditorCaption() const {
+    return entry::CtlGetMessage(30323);
+}
+
+void TCtlNotebook::CollectionItemSelected(int Index) {
+    if (Designing() && Index >= 0 && Index < PageCount()) SetPageIndex(Index);
+}
+
 void TCtlNotebook::ShowControl(TControl* Control) {
     for (int i = 0; i < PageCount(); ++i)
         if (Pages(i) == Control) SetPageIndex(i);

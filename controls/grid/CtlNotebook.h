@@ -124,6 +124,11 @@ public:
     int RowCount() const { return FRows; }
     int ActiveRow() const { return FActiveRow; }
 
+    // The page collection's hooks for a collection editor (there is none here): its caption, and
+    // the item chosen in it (shown at design time).
+    std::string CollectionEditorCaption() const;
+    void CollectionItemSelected(int Index);
+
     void Loaded() override;
     void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
     void Dispatch(framework::TMessage& Message) override;

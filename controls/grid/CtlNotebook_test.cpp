@@ -276,6 +276,20 @@ TEST_F(NotebookTest, PagePlacement) {
     Driver.RunPending();
     EXPECT_EQ(Book->Pages(0)->BoundsRect(), Bounds(0, 0, 300, 200));
     EXPECT_EQ(Book->GetTabTextRect(0), TRect{});
+    EXPECT_EQ(Book->Pages(1)->GetDisplayName(), "&Options: TCtlTabPage");
+}
+
+TEST_F(NotebookTest, CaptionTallerThanTheTabIsNotDrawn) {
+    Book->SetHighlightColor(clRed);
+    Book->SetTabHeight(12);  // text height of the form font is more than 12 - 4
+    Driver.RunPending();
+    const TRect b = Book->Pages(1)->TabRect;
+    ASSERT_GT(b.Width(), 0);
+    // The tab shape is there, the caption is not: only the tab colour inside it.
+    EXPECT_EQ(Driver.PixelAt(*Book, b.Left + 5, b.Top), ColorToRGB(clRed));
+    for (int x = b.Left + 6; x < b.Right - 6; ++x)
+        for (int y = b.Top + 2; y < b.Bottom; ++y)
+            ASSERT_EQ(Driver.PixelAt(*Book, x, y), ColorToRGB(clBtnFace)) << x << "," << y;
 }
 
 TEST_F(NotebookTest, TopTabsPainting) {
@@ -338,6 +352,7 @@ TEST(NotebookDesign, EmptyNotebookSaysSoAtDesignTime) {
         for (int y = 5; y < 18 && !ink; ++y) ink = driver.PixelAt(*book, x, y) != ColorToRGB(clBtnFace);
     EXPECT_TRUE(ink);
     EXPECT_EQ(entry::CtlGetMessage(30333), "No notebook pages assigned");
+    EXPECT_EQ(book->CollectionEditorCaption(), "Tab Pages Editor");
     // Pages need a notebook for owner.
     EXPECT_THROW(NewComponent<TCtlTabPage>(form), Exception);
     form->Free();
