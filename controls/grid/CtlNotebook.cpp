@@ -670,30 +670,14 @@ void TCtlNotebook::KeyCommand(uint16_t Command) {
         {Outward, Prev, None, Next},   // ccUp
         {None, Next, Outward, Prev},   // ccDown
     };
-    int row = -1;
-    switch (Command) {
-        case entry::ccHome:
-            row = 0;
-            break;
-        case entry::ccEnd:
-            row = 1;
-            break;
-        case entry::ccLeft:
-            row = 2;
-            break;
-        case entry::ccRight:
-            row = 3;
-            break;
-        case entry::ccUp:
-            row = 4;
-            break;
-        case entry::ccDown:
-            row = 5;
-            break;
-        default:
-            if (Command >= 256) DoUserCommand(Command);
-            return;
+    static const uint16_t rowsOf[6] = {entry::ccHome,  entry::ccEnd, entry::ccLeft,
+                                       entry::ccRight, entry::ccUp,  entry::ccDown};
+    const auto* found = std::find(std::begin(rowsOf), std::end(rowsOf), Command);
+    if (found == std::end(rowsOf)) {
+        if (Command >= 256) DoUserCommand(Command);
+        return;
     }
+    const auto row = static_cast<size_t>(found - std::begin(rowsOf));
     int target = -1;
     switch (table[row][FTabOrientation]) {
         case First:

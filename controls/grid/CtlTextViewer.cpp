@@ -772,28 +772,30 @@ bool TCtlTextFileViewer::SearchText(const std::string& S, int Options) {
 
 std::string TCtlTextFileViewer::SelectedText() {
     if (!HasSelection()) return std::string();
+    // The selected columns of line L of text S.
+    auto span = [this](int L, const std::string& S) {
+        const int n = static_cast<int>(S.size());
+        const int from = L == FSelStart.Line ? std::min(FSelStart.Col, n) : 0;
+        const int to = L == FSelEnd.Line ? std::min(FSelEnd.Col, n) : n;
+        return std::make_pair(from, std::max(from, to));
+    };
+    // The size is summed in 64 bits: a selection over a huge file must not wrap to a small copy.
     uint64_t size = 1;
     for (int l = FSelStart.Line; l <= FSelEnd.Line; ++l) {
-        const std::string s = GetLine(l);
-        const int from = l == FSelStart.Line ? std::min(FSelStart.Col, static_cast<int>(s.size())) : 0;
-        const int to = l == FSelEnd.Line ? std::min(FSelEnd.Col, static_cast<int>(s.size()))
-                                         : static_cast<int>(s.size());
-        size += static_cast<uint64_t>(std::max(0, to - from)) + (l < FSelEnd.Line ? 2 : 0);
+        const auto [from, to] = span(l, GetLine(l));
+        size += static_cast<uint64_t>(to - from) + (l < FSelEnd.Line ? 2 : 0);
     }
     std::string out;
     try {
+        if (size > out.max_size()) throw std::length_error("selection");
         out.reserve(static_cast<size_t>(size));
-    } catch (const std::bad_alloc&) {
-        throw EOutOfMemory(entry::CtlGetMessage(30187));
-    } catch (const std::length_error&) {
+    } catch (const std::exception&) {
         throw EOutOfMemory(entry::CtlGetMessage(30187));
     }
     for (int l = FSelStart.Line; l <= FSelEnd.Line; ++l) {
         const std::string s = GetLine(l);
-        const int from = l == FSelStart.Line ? std::min(FSelStart.Col, static_cast<int>(s.size())) : 0;
-        const int to = l == FSelEnd.Line ? std::min(FSelEnd.Col, static_cast<int>(s.size()))
-                                         : static_cast<int>(s.size());
-        if (to > from) out.append(s, static_cast<size_t>(from), static_cast<size_t>(to - from));
+        const auto [from, to] = span(l, s);
+        out.append(s, static_cast<size_t>(from), static_cast<size_t>(to - from));
         if (l < FSelEnd.Line) out += "\r\n";
     }
     return out;
