@@ -11,6 +11,7 @@
 
 #include "controls/kit/KitStreams.h"
 #include "framework/core/Component.h"
+#include "framework/ui/Graphics.h"
 #include "framework/ui/Types.h"
 #include "framework/ui/Windows.h"
 
@@ -96,6 +97,12 @@ public:
     TKitCustomImageList(framework::TComponent* AOwner, TKitListKind Kind)
         : TKitCustomContainer(AOwner, Kind) {}
     TKitSavePixelFormat DefaultPixelFormat = spfDefault;
+    // Image I of list L exists; Target takes a copy of it. Lists of images answer; the base has none.
+    virtual bool HasImage(int L, int I) const {
+        (void)L, (void)I;
+        return false;
+    }
+    virtual void GetImage(int L, int I, framework::TBitmap& Target) { (void)L, (void)I, (void)Target; }
 };
 
 // The image lists of the kit's global container, found by signature. The global container
