@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "controls/kit/KitApp.h"
+#include "controls/kit/KitUtils.h"
 #include "framework/ui/Controls.h"
 #include "framework/ui/Forms.h"
 #include "framework/ui/Windows.h"
@@ -238,19 +239,7 @@ void MeasureEffectText(const std::string& Text, TKit3DCaption* Caption, TRect& R
         EffectTextExtra(Caption, r);
         const double a = fx->Angle() * std::numbers::pi / 180.0;
         const double c = std::cos(a), s = std::sin(a);
-        const double hw = r.Width() / 2.0, hh = r.Height() / 2.0;
-        // The rectangle turned anticlockwise about its centre; its bounding box from (0, 0).
-        double minX = 0, maxX = 0, minY = 0, maxY = 0;
-        for (int i = 0; i < 4; ++i) {
-            const double px = (i & 1) ? hw : -hw, py = (i & 2) ? hh : -hh;
-            const double rx = px * c + py * s, ry = -px * s + py * c;
-            if (i == 0 || rx < minX) minX = rx;
-            if (i == 0 || rx > maxX) maxX = rx;
-            if (i == 0 || ry < minY) minY = ry;
-            if (i == 0 || ry > maxY) maxY = ry;
-        }
-        Rect = TRect{0, 0, static_cast<int>(std::lround(maxX - minX)),
-                     static_cast<int>(std::lround(maxY - minY))};
+        Rect = RotatedBounds(r, fx->Angle());
         int d = 0;
         switch (Caption->Style()) {
             case tdSunken:
