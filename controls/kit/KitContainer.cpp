@@ -136,7 +136,7 @@ void TKitListItem::WriteItem(TStream* Stream) {
     WriteStreamByte(Stream, flags);
     if (flags & ifDescription) WriteShortString(Stream, Description);
     if (flags & ifIdent) WriteStreamInteger(Stream, Ident);
-    if (flags & ifContent) WriteContent(Stream);
+    if ((flags & ifContent) || ContentAlways()) WriteContent(Stream);
 }
 
 void TKitListItem::ReadItem(TStream* Stream) {

@@ -34,6 +34,8 @@ public:
     virtual void WriteItem(framework::TStream* Stream);
     // The content and depth bits of the flags byte.
     virtual uint8_t HeaderFlags() const { return 0; }
+    // The content is written whether or not the flags announce it.
+    virtual bool ContentAlways() const { return false; }
     // The binary property "Internal": the item in the stream format.
     void DefineProperties(framework::TFiler* Filer) override;
     // An item's change is also its container's.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "framework/core/Filer.h"
 #include "framework/graphics/Gdi.h"
 
 namespace kit {
@@ -28,7 +29,7 @@ void CopyCell(TCanvas& Dest, int X, int Y, TCanvas& Source, const TRect& SourceR
 // ---- Image strip ------------------------------------------------------------------------------------
 
 TKitImageListItem::TKitImageListItem(TComponent* AOwner)
-    : TKitCustomComponent(AOwner), FImage(std::make_unique<TBitmap>()), FMask(std::make_unique<TBitmap>()) {
+    : TKitListItem(AOwner), FImage(std::make_unique<TBitmap>()), FMask(std::make_unique<TBitmap>()) {
     FImage->SetPixelFormat(pf24bit);
     Clear();
 }
@@ -170,6 +171,87 @@ void TKitImageListItem::DrawImage(TCanvas& Canvas, int X, int Y, int Index) {
     }
     CopyCell(Canvas, X, Y, FMask->Canvas(), cell, SRCAND);
     CopyCell(Canvas, X, Y, FImage->Canvas(), cell, SRCPAINT);
+}
+
+void TKitImageListItem::ReadContent(TStream* Stream, uint8_t Flags) {
+    TPendingBlock p;
+    p.Height = ReadStreamInteger(Stream);
+    p.Width = ReadStreamInteger(Stream);
+    p.AllocBy = ReadStreamInteger(Stream);
+    p.Masked = ReadStreamByte(Stream) != 0;
+    p.Count = ReadStreamInteger(Stream);
+    p.PixelFormat = spfDefault;
+    if (Flags & 0x10) p.PixelFormat = spfMono;
+    if (Flags & 0x20) p.PixelFormat = spf4bit;
+    if (Flags & 0x40) p.PixelFormat = spf8bit;
+    if (p.Height <= 0 || p.Width <= 0 || p.Count < 0) throw EInvalidGraphicOperation(InvalidImageSize);
+    if (static_cast<int64_t>(p.Count) * p.Width > MaxStripWidth)
+        throw EInvalidGraphicOperation(TooManyImages);
+    p.Image = std::make_unique<TBitmap>();
+    p.Mask = std::make_unique<TBitmap>();
+    if (p.Count > 0) {
+        const bool compressed = (Flags & 0x01) != 0;
+        ReadBitmapData(Stream, p.Image.get(), compressed);
+        if (p.Masked) ReadBitmapData(Stream, p.Mask.get(), compressed);
+        // The strips must hold every image at the item's size.
+        for (TBitmap* b : {p.Image.get(), p.Masked ? p.Mask.get() : nullptr})
+            if (b && (b->Height() != p.Height || b->Width() < p.Count * p.Width))
+                throw EInvalidGraphicOperation(InvalidImageSize);
+    }
+    FPending = std::move(p);
+}
+
+void TKitImageListItem::TakeContent() {
+    TPendingBlock p = std::move(FPending);
+    FWidth = p.Width;
+    FHeight = p.Height;
+    AllocBy = p.AllocBy;
+    FMasked = p.Masked;
+    PixelFormat = p.PixelFormat;
+    Clear();
+    if (p.Count > 0) {
+        FImage = std::move(p.Image);
+        if (FMasked) FMask = std::move(p.Mask);
+    }
+    FUsedWidth = p.Count * FWidth;
+    for (int i = 0; i < p.Count; ++i)
+        FEntries.push_back(static_cast<uint32_t>(i * FWidth) | (FMasked ? 0x10000u : 0u));
+}
+
+void TKitImageListItem::WriteContent(TStream* Stream) {
+    WriteStreamInteger(Stream, FHeight);
+    WriteStreamInteger(Stream, FWidth);
+    WriteStreamInteger(Stream, AllocBy);
+    WriteStreamByte(Stream, FMasked ? 1 : 0);
+    const int count = ImageCount();
+    WriteStreamInteger(Stream, count);
+    if (count == 0) return;
+    // Spare cells are not written.
+    TBitmap image;
+    image.SetPixelFormat(pf24bit);
+    image.SetSize(count * FWidth, FHeight);
+    image.Canvas().CopyRect(TRect{0, 0, count * FWidth, FHeight}, FImage->Canvas(),
+                            TRect{0, 0, count * FWidth, FHeight});
+    WriteBitmapData(Stream, &image, Compressed, PixelFormat);
+    if (FMasked) {
+        TBitmap mask;
+        mask.SetMonochrome(true);
+        mask.SetSize(count * FWidth, FHeight);
+        mask.Canvas().CopyRect(TRect{0, 0, count * FWidth, FHeight}, FMask->Canvas(),
+                               TRect{0, 0, count * FWidth, FHeight});
+        WriteBitmapData(Stream, &mask, Compressed, spfMono);
+    }
+}
+
+void TKitImageListItem::DefineProperties(TFiler* Filer) {
+    TKitListItem::DefineProperties(Filer);
+    Filer->DefineBinaryProperty(
+        "Bitmap",
+        [this](TStream* Stream) {
+            ReadContent(Stream, Compressed ? 0x01 : 0);
+            TakeContent();
+        },
+        nullptr, false);
 }
 
 // ---- Glyph lists and cache ------------------------------------------------------------------------

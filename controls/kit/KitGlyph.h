@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "controls/kit/KitBase.h"
+#include "controls/kit/KitContainer.h"
 #include "controls/kit/KitFace.h"
 #include "framework/ui/Graphics.h"
 
@@ -16,7 +17,7 @@ namespace kit {
 // Strips never grow wider than this.
 inline constexpr int MaxStripWidth = 0x8000;
 
-class TKitImageListItem : public TKitCustomComponent {
+class TKitImageListItem : public TKitListItem {
 public:
     explicit TKitImageListItem(framework::TComponent* AOwner);
     // A free-standing strip; a width or height of 0 or less raises EInvalidGraphicOperation
@@ -24,7 +25,6 @@ public:
     TKitImageListItem(int AWidth, int AHeight);
     ~TKitImageListItem() override;
 
-    std::string Description;
     int Width() const { return FWidth; }
     int Height() const { return FHeight; }
     // Values of 0 or less and unchanged values are ignored; a change empties the strip.
@@ -34,7 +34,13 @@ public:
     bool Masked() const { return FMasked; }
     void SetMasked(bool Value);
 
-    void Clear();
+    void Clear() override;
+    bool IsEmpty() const override { return FEntries.empty(); }
+    // The item header, then Height, Width, AllocBy, Masked, the image count and the strips (the
+    // image strip at the item's save depth, the mask at one bit per pixel).
+    bool ContentAlways() const override { return true; }
+    // Also the read-only binary property "Bitmap" (the image block alone).
+    void DefineProperties(framework::TFiler* Filer) override;
     int ImageCount() const { return static_cast<int>(FEntries.size()); }
     int UsedWidth() const { return FUsedWidth; }
     framework::TBitmap& Image() { return *FImage; }
@@ -55,7 +61,20 @@ public:
     // Opaque for unmasked strips, else through the mask.
     void DrawImage(framework::TCanvas& Canvas, int X, int Y, int Index);
 
+    TKitSavePixelFormat PixelFormat = spfDefault;
+
+protected:
+    void ReadContent(framework::TStream* Stream, uint8_t Flags) override;
+    void TakeContent() override;
+    void WriteContent(framework::TStream* Stream) override;
+
 private:
+    struct TPendingBlock {
+        int Width = 0, Height = 0, AllocBy = 0, Count = 0;
+        bool Masked = false;
+        TKitSavePixelFormat PixelFormat = spfDefault;
+        std::unique_ptr<framework::TBitmap> Image, Mask;
+    };
     void CheckImage(framework::TBitmap* AImage, framework::TBitmap* AMask) const;
     void GrowTo(int Width);
 
@@ -66,6 +85,21 @@ private:
     std::vector<uint32_t> FEntries;  // low 16 bits x position, bit 16 masked
     std::unique_ptr<framework::TBitmap> FImage;
     std::unique_ptr<framework::TBitmap> FMask;
+    TPendingBlock FPending;
+};
+
+// The container of image strips.
+class TKitImageList : public TKitCustomImageList {
+public:
+    explicit TKitImageList(framework::TComponent* AOwner) : TKitCustomImageList(AOwner, lkImageList) {}
+    TKitListItem* NewItem() override { return new TKitImageListItem(this); }
+    TKitImageListItem* Strips(int Index) const { return static_cast<TKitImageListItem*>(Item(Index)); }
+    // The image count of strip L; -1 out of range.
+    int ImageCount(int L) const { return L >= 0 && L < Count() ? Strips(L)->ImageCount() : -1; }
+    bool HasImage(int L, int I) const override { return I >= 0 && I < ImageCount(L); }
+    void GetImage(int L, int I, framework::TBitmap& Target) override {
+        if (HasImage(L, I)) Strips(L)->GetImage(I, Target);
+    }
 };
 
 class TKitGlyphList : public TKitImageListItem {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace kit {
 namespace {
 
@@ -84,6 +86,67 @@ TEST(ImageStripTest, MaskedStripsDrawThroughTheirMask) {
     strip.DrawImage(target.Canvas(), 2, 2, index);
     EXPECT_EQ(target.Canvas().Pixel(3, 3), clWhite);  // olive is transparent
     EXPECT_EQ(target.Canvas().Pixel(10, 10), clRed);
+}
+
+TEST(ImageStripTest, StreamsKeepUsedCellsAndRefuseBadBlocks) {
+    TKitImageList list(nullptr);
+    list.AddItem();
+    TKitImageListItem& strip = *list.Strips(0);
+    strip.SetMasked(true);
+    strip.Description = "arrows";
+    auto red = Strip(16, {clRed}), blue = Strip(16, {clBlue});
+    strip.ReplaceMasked(strip.AddSlot(), *red, clOlive);
+    strip.ReplaceMasked(strip.AddSlot(), *blue, clOlive);
+    ASSERT_EQ(strip.Image().Width(), 64);
+    if (const char* seeds = std::getenv("KORVANE_FUZZ_SEEDS")) {
+        TFileStream f(std::string(seeds) + "/strips.iml", fmCreate);
+        WriteContainerFile(f, list);
+    }
+    TMemoryStream s;
+    list.SaveToStream(&s, true);
+    s.SetPosition(0);
+    TKitImageList back(nullptr);
+    back.LoadFromStream(&s, true);
+    ASSERT_EQ(back.Count(), 1);
+    TKitImageListItem& b = *back.Strips(0);
+    EXPECT_EQ(b.Description, "arrows");
+    EXPECT_TRUE(b.Masked());
+    EXPECT_EQ(b.ImageCount(), 2);
+    EXPECT_EQ(b.Image().Width(), 32);  // spare cells dropped
+    EXPECT_TRUE(back.HasImage(0, 1));
+    EXPECT_FALSE(back.HasImage(0, 2));
+    EXPECT_EQ(back.ImageCount(1), -1);
+    TBitmap out;
+    back.GetImage(0, 1, out);
+    EXPECT_EQ(out.Canvas().Pixel(8, 8), clBlue);
+
+    // Header values are checked before the strips are read.
+    struct Case {
+        int32_t Height, Width, Count;
+        const char* Error;
+    } cases[] = {{0, 16, 1, "Invalid image size"},
+                 {16, -3, 1, "Invalid image size"},
+                 {16, 16, -1, "Invalid image size"},
+                 {16, 1024, 33, "Too many images"},
+                 {16, 16, 3, "Invalid image size"}};  // the strip holds two images only
+    for (const Case& c : cases) {
+        TMemoryStream bad;
+        WriteStreamByte(&bad, 0);
+        for (int32_t v : {c.Height, c.Width, 4}) WriteStreamInteger(&bad, v);
+        WriteStreamByte(&bad, 0);
+        WriteStreamInteger(&bad, c.Count);
+        WriteBitmapData(&bad, &b.Image(), false, spfDefault);  // 32 wide
+        bad.SetPosition(0);
+        TKitImageListItem item(nullptr);
+        try {
+            item.ReadItem(&bad);
+            ADD_FAILURE() << c.Height << " " << c.Width << " " << c.Count;
+        } catch (const EInvalidGraphicOperation& e) {
+            EXPECT_STREQ(e.what(), c.Error);
+        }
+        EXPECT_EQ(item.Width(), 16);
+        EXPECT_EQ(item.ImageCount(), 0);
+    }
 }
 
 TEST(GlyphTest, NumGlyphsFollowsSquareStripsOfUpToFiveImages) {
