@@ -129,6 +129,12 @@ void TKitListItem::DefineProperties(TFiler* Filer) {
         [this](TStream* Stream) { WriteItem(Stream); }, true);
 }
 
+void TKitListItem::CopyHeader(const TKitListItem& Source) {
+    Description = Source.Description;
+    Ident = Source.Ident;
+    Compressed = Source.Compressed;
+}
+
 void TKitListItem::WriteItem(TStream* Stream) {
     uint8_t flags = (Compressed ? ifCompressed : 0) | HeaderFlags();
     if (!Description.empty()) flags |= ifDescription;
@@ -220,9 +226,7 @@ uint8_t TKitBitmapListItem::HeaderFlags() const {
 
 void TKitBitmapListItem::Assign(TPersistent* Source) {
     if (auto* s = dynamic_cast<TKitBitmapListItem*>(Source)) {
-        Description = s->Description;
-        Ident = s->Ident;
-        Compressed = s->Compressed;
+        CopyHeader(*s);
         FBitmap->Assign(s->Bitmap());
         PixelFormat = s->PixelFormat;
         Change();
@@ -250,9 +254,7 @@ TKitStringListItem::TKitStringListItem(TComponent* AOwner) : TKitListItem(AOwner
 
 void TKitStringListItem::Assign(TPersistent* Source) {
     if (auto* s = dynamic_cast<TKitStringListItem*>(Source)) {
-        Description = s->Description;
-        Ident = s->Ident;
-        Compressed = s->Compressed;
+        CopyHeader(*s);
         FItems.Assign(&s->FItems);
         Change();
         return;
@@ -283,9 +285,7 @@ TKitWaveListItem::TKitWaveListItem(TComponent* AOwner) : TKitListItem(AOwner) {}
 
 void TKitWaveListItem::Assign(TPersistent* Source) {
     if (auto* s = dynamic_cast<TKitWaveListItem*>(Source)) {
-        Description = s->Description;
-        Ident = s->Ident;
-        Compressed = s->Compressed;
+        CopyHeader(*s);
         FWave.Assign(&s->FWave);
         Change();
         return;

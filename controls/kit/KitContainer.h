@@ -42,6 +42,8 @@ public:
     void Change() override;
 
 protected:
+    // Description, Ident and Compressed of Source.
+    void CopyHeader(const TKitListItem& Source);
     // Reads the content that Flags announce into the item's new state (not yet taken).
     virtual void ReadContent(framework::TStream* Stream, uint8_t Flags) = 0;
     // Takes the state read by ReadContent.
