@@ -79,6 +79,7 @@ std::string ListSignature(int Kind) {
 
 TKitCustomContainer::TKitCustomContainer(TComponent* AOwner, TKitListKind Kind)
     : TKitBaseContainer(AOwner), FListKind(Kind) {}
+// The container's items, its streams and its destructor are in KitContainer.cpp.
 
 namespace {
 std::vector<TKitCustomImageList*>& GlobalLists() {

@@ -11,6 +11,7 @@
 
 #include "controls/kit/KitStreams.h"
 #include "framework/core/Component.h"
+#include "framework/ui/Graphics.h"
 #include "framework/ui/Types.h"
 #include "framework/ui/Windows.h"
 
@@ -82,13 +83,44 @@ enum TKitListKind { lkImageList = 0, lkBitmapList = 1, lkWaveList = 2, lkStringL
 // The 8-character signature of a list kind ("KitIML30", "KitBML30", ...).
 std::string ListSignature(int Kind);
 
+class TKitListItem;
+
+// A container of list items (KitContainer.h holds the items and the container streams).
 class TKitCustomContainer : public TKitBaseContainer {
 public:
     TKitCustomContainer(framework::TComponent* AOwner, TKitListKind Kind);
+    ~TKitCustomContainer() override;
     TKitListKind ListKind() const { return FListKind; }
+
+    bool DefaultCompressed = false;
+    // Where bitmap items without a bitmap of their own fetch it: 0 nowhere, 1 a container file,
+    // 2 a numbered bitmap of the program, 3 a library (nothing is taken), 4 separate files.
+    int Source = 0;
+    int PathPrefixKind = 2;  // a TKitPathPrefix, ppProgram
+    std::string SourceFile;
+
+    virtual int Count() const { return static_cast<int>(FItems.size()); }
+    virtual bool IsEmpty() const { return FItems.empty(); }
+    // Raises the list-index error for a bad index.
+    virtual TKitListItem* Item(int Index) const;
+    // A new item of the container's kind (owned by the container, not yet in the list).
+    // (none in the base, whose containers hold no items).
+    virtual TKitListItem* NewItem() { return nullptr; }
+    // Appends Item (a new one when none); returns its index.
+    int AddItem(TKitListItem* Item = nullptr);
+    void Clear();
+    // The item count, with Indexed a table of each item's stream position, then the items. A
+    // damaged stream raises the stream's error and leaves the container as it was.
+    virtual void LoadFromStream(framework::TStream* Stream, bool Indexed);
+    virtual void SaveToStream(framework::TStream* Stream, bool Indexed);
+
+protected:
+    // Forgets an item that is being destroyed.
+    void Notification(framework::TComponent* AComponent, framework::TOperation Operation) override;
 
 private:
     TKitListKind FListKind;
+    std::vector<TKitListItem*> FItems;
 };
 
 class TKitCustomImageList : public TKitCustomContainer {
@@ -96,6 +128,12 @@ public:
     TKitCustomImageList(framework::TComponent* AOwner, TKitListKind Kind)
         : TKitCustomContainer(AOwner, Kind) {}
     TKitSavePixelFormat DefaultPixelFormat = spfDefault;
+    // Image I of list L exists; Target takes a copy of it. Lists of images answer; the base has none.
+    virtual bool HasImage(int L, int I) const {
+        (void)L, (void)I;
+        return false;
+    }
+    virtual void GetImage(int L, int I, framework::TBitmap& Target) { (void)L, (void)I, (void)Target; }
 };
 
 // The image lists of the kit's global container, found by signature. The global container
