@@ -159,9 +159,8 @@ void TCtlBaseEntryField::SetMaxLength(uint16_t Value) {
 
 void TCtlBaseEntryField::SetOptions(TCtlEntryFieldOptions Value) {
     if (Value != FOptions) {
-        if ((Value & efoForceInsert) && !(FOptions & efoForceInsert)) Value &= ~efoForceOvertype;
-        if ((Value & efoForceOvertype) && !(FOptions & efoForceOvertype)) Value &= ~efoForceInsert;
-        if ((Value & efoForceInsert) && (Value & efoForceOvertype)) Value &= ~efoForceOvertype;
+        if (Value & efoForceInsert) Value &= ~efoForceOvertype;
+        if (Value & efoForceOvertype) Value &= ~efoForceInsert;
         if ((Value & efoRightJustify) && FDataType == dtString) Value |= efoTrimBlanks;
         const bool alignChanged = (Value ^ FOptions) & efoRightAlign;
         if (FKind == fkPicture && FDataType == dtString && !(Value & efoTrimBlanks))
@@ -917,6 +916,9 @@ bool TCtlBaseEntryField::ValidateOnExit(bool AllowSoft) {
     }
     if (FOptions & efoSoftValidation) FSoftError = true;
     FExitError = true;
+    // Leaving through the focus change now under way: keep the caret and the scroll position as
+    // they are, and do not start a new edit when the focus comes back.
+    if (FHasFocus) FFocusLeftForm = true;
     TCtlController* c = GetController();
     PostMessage(c->Handle(), OM_SETFOCUS, 0, reinterpret_cast<LPARAM>(static_cast<TWinControl*>(this)));
     if (!c->ErrorPending) PostMessage(Handle(), OM_REPORTERROR, code, 0);
@@ -995,13 +997,14 @@ void TCtlBaseEntryField::AdjustHeight() {
     int h0 = 0, h = 0;
     CtlFontHeights(Font(), h0, h);
     const int extra = GetSystemMetrics(SM_CYBORDER) * (Ctl3D() ? 8 : 6);
-    const bool keep = FAutoSize;
-    TCtlCustomControlEx::SetBounds(Left(), Top(), Width(), h + extra);
-    FAutoSize = keep;
+    FAdjustingHeight = true;
+    SetBounds(Left(), Top(), Width(), h + extra);
+    FAdjustingHeight = false;
 }
 
 void TCtlBaseEntryField::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
     const bool heightChanged = AHeight != Height();
+    if (heightChanged && !FAdjustingHeight && !Loading() && HandleAllocated()) FAutoSize = false;
     TCtlCustomControlEx::SetBounds(ALeft, ATop, AWidth, AHeight);
     if (heightChanged && !Loading() && HandleAllocated()) {
         ComputeTopMargin();
@@ -1345,6 +1348,14 @@ void TCtlBaseEntryField::Dispatch(TMessage& Message) {
         case CM_ENABLEDCHANGED:
             TCtlCustomControlEx::Dispatch(Message);
             Invalidate();
+            return;
+        case CM_CTL3DCHANGED:
+            if (HandleAllocated() && FBorderStyle == bsSingle) {
+                RecreateWnd();
+                if (!Loading()) AdjustHeight();
+            }
+            ComputeTopMargin();
+            TCtlCustomControlEx::Dispatch(Message);
             return;
         case CM_FONTCHANGED:
             TCtlCustomControlEx::Dispatch(Message);

@@ -314,7 +314,8 @@ private:
     bool FExitError = false;
     bool FEnteredByMouse = false;
     bool FValidating = false;
-    bool FPassingBack = false;  // only passes the focus back to an invalid field
+    bool FPassingBack = false;
+    bool FAdjustingHeight = false;  // only passes the focus back to an invalid field
     std::unique_ptr<framework::TPopupMenu> FMenu;
 };
 
