@@ -522,6 +522,42 @@ TEST_F(EntryFieldTest, UserCommandsReachTheHandlerOnly) {
     EXPECT_EQ(Field->GetEditText(), "12");
 }
 
+TEST_F(EntryFieldTest, ClipboardKeysAndSetText) {
+    Field->SetDataTypeAndKind(dtString, fkSimple);
+    Field->SetAsString("abcd");
+    Field->SetFocus();
+    Driver.RunPending();
+    ASSERT_EQ(Field->GetSelLength(), 4);
+    Driver.Key('X', ssCtrl);
+    EXPECT_EQ(Clipboard()->AsText(), "abcd") << "a cut by key also copies";
+    EXPECT_EQ(Field->GetEditText(), "");
+    Driver.Key('V', ssCtrl);
+    Driver.Key('V', ssCtrl);
+    EXPECT_EQ(Field->GetEditText(), "abcdabcd");
+    Field->Perform(WM_SETTEXT, 0, reinterpret_cast<LPARAM>("xy"));
+    EXPECT_EQ(Field->GetEditText(), "xy") << "the whole text is replaced";
+    Field->ClearSelection();
+    EXPECT_EQ(Field->GetEditText(), "xy") << "nothing selected";
+}
+
+TEST_F(EntryFieldTest, LongTextScrollsWithTheCaret) {
+    Field->SetDataTypeAndKind(dtString, fkSimple);
+    Field->SetMaxLength(100);
+    Field->SetAsString(std::string(60, 'W'));
+    Field->SetFocus();
+    Driver.RunPending();
+    EXPECT_EQ(Field->CaretColumn(), 60);
+    EXPECT_GT(Field->FirstVisibleColumn(), 0);
+    EXPECT_LT(GetCaretState().Bounds.Left, Field->ClientWidth());
+    Driver.Key(VK_HOME);
+    EXPECT_EQ(Field->FirstVisibleColumn(), 0);
+    // Leaving scrolls the text back to its start.
+    Driver.Key(VK_END);
+    Other->SetFocus();
+    Driver.RunPending();
+    EXPECT_EQ(Field->FirstVisibleColumn(), 0);
+}
+
 // ---- Focus and validation ----
 
 TEST_F(EntryFieldTest, ClickPlacesTheCaretAndTabInSelectsAll) {
@@ -545,6 +581,9 @@ TEST_F(EntryFieldTest, ClickPlacesTheCaretAndTabInSelectsAll) {
     EXPECT_EQ(Field->SelStart(), 0);
     EXPECT_EQ(Field->SelEnd(), 3);
     EXPECT_EQ(Field->CaretColumn(), 3) << "efoCaretToEnd";
+    // The selection is drawn in the highlight colours.
+    Driver.Grab(*Form, "/tmp/entry_selected.png");
+    EXPECT_EQ(Driver.PixelAt(*Field, 2, Field->ClientHeight() / 2), ColorToRGB(clHighlight));
 }
 
 TEST_F(EntryFieldTest, LeavingAnInvalidFieldBringsTheFocusBack) {
