@@ -179,6 +179,13 @@ protected:
         f->SetBounds(10, Top, 130, 25);
         return f;
     }
+    // Field takes the range 1 .. 10 and holds 0.
+    void HoldOutOfRange() {
+        Field->SetAsInteger(5);
+        Field->SetRangeLo("1");
+        Field->SetRangeHi("10");
+        Field->SetAsInteger(0);
+    }
     // The count of message boxes shown.
     size_t Boxes() const { return Driver.Shown.size(); }
 
@@ -587,10 +594,7 @@ TEST_F(EntryFieldTest, ClickPlacesTheCaretAndTabInSelectsAll) {
 }
 
 TEST_F(EntryFieldTest, LeavingAnInvalidFieldBringsTheFocusBack) {
-    Field->SetAsInteger(5);
-    Field->SetRangeLo("1");
-    Field->SetRangeHi("10");
-    Field->SetAsInteger(0);
+    HoldOutOfRange();
     std::vector<std::string> events;
     Field->AfterExit = [&](TObject*) { events.push_back("exit"); };
     Controller->OnPreEdit = [&](TObject* S, TWinControl*) {
@@ -631,10 +635,7 @@ TEST_F(EntryFieldTest, LeavingAnInvalidFieldBringsTheFocusBack) {
 }
 
 TEST_F(EntryFieldTest, SoftValidationLetsTheFieldGoAndPaintsItRed) {
-    Field->SetAsInteger(5);
-    Field->SetRangeLo("1");
-    Field->SetRangeHi("10");
-    Field->SetAsInteger(0);
+    HoldOutOfRange();
     Field->SetOptions(Field->Options() | efoSoftValidation);
     Field->SetFocus();
     Driver.RunPending();
@@ -655,10 +656,7 @@ TEST_F(EntryFieldTest, SoftValidationLetsTheFieldGoAndPaintsItRed) {
 }
 
 TEST_F(EntryFieldTest, UserValidationAndRequiredInput) {
-    Field->SetAsInteger(5);
-    Field->SetRangeLo("1");
-    Field->SetRangeHi("10");
-    Field->SetAsInteger(0);
+    HoldOutOfRange();
     uint16_t answer = 0;
     Field->OnUserValidation = [&](TObject*, uint16_t& Code) { Code = answer; };
     std::vector<std::pair<uint16_t, std::string>> errors;
@@ -712,10 +710,7 @@ TEST_F(EntryFieldTest, UserValidationAndRequiredInput) {
 }
 
 TEST_F(EntryFieldTest, SpecialControlsTakeTheFocusWithoutValidation) {
-    Field->SetAsInteger(5);
-    Field->SetRangeLo("1");
-    Field->SetRangeHi("10");
-    Field->SetAsInteger(0);
+    HoldOutOfRange();
     Controller->OnIsSpecialControl = [&](TObject*, TWinControl* C, bool& Special) { Special = C == Other; };
     Field->SetFocus();
     Driver.RunPending();
