@@ -375,13 +375,18 @@ int FontCellHeight(framework::HDC Dc, framework::HGDIOBJ Font) {
 
 }  // namespace
 
-int CtlTextTopOffset(const framework::TFont& Font, bool HasBorder, int Height, bool Ctl3D) {
+void CtlFontHeights(const framework::TFont& Font, int& SystemHeight, int& FontHeight) {
     const framework::HDC dc = framework::CreateCompatibleDC(0);
-    const int systemHeight = FontCellHeight(dc, framework::GetStockObject(framework::SYSTEM_FONT));
+    SystemHeight = FontCellHeight(dc, framework::GetStockObject(framework::SYSTEM_FONT));
     const framework::HFONT font = framework::CreateFontIndirect(Font.LogFont());
-    const int fontHeight = FontCellHeight(dc, font);
+    FontHeight = FontCellHeight(dc, font);
     framework::DeleteObject(font);
     framework::DeleteDC(dc);
+}
+
+int CtlTextTopOffset(const framework::TFont& Font, bool HasBorder, int Height, bool Ctl3D) {
+    int systemHeight = 0, fontHeight = 0;
+    CtlFontHeights(Font, systemHeight, fontHeight);
 
     const int i = std::min(systemHeight, fontHeight);
     if (!HasBorder) {

@@ -72,6 +72,8 @@ void CtlFixNumberText(std::string& S, char DecimalChar);
 // The vertical offset of single-line text in a field of the given height: the smaller of the
 // heights (tmHeight) of the system font and of Font, measured on a screen context, decides.
 int CtlTextTopOffset(const framework::TFont& Font, bool HasBorder, int Height, bool Ctl3D);
+// The cell heights (tmHeight) of the system font and of Font on a screen context.
+void CtlFontHeights(const framework::TFont& Font, int& SystemHeight, int& FontHeight);
 
 // 0 when equal, -1 or 1 by the first differing byte (unsigned).
 int CtlCompareBuffers(const void* A, const void* B, uint32_t Length);
