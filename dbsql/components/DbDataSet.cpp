@@ -304,6 +304,16 @@ void TDbDataSet::InternalOpen() {
     ApplyIndexSettings();
 }
 
+void TDbDataSet::IndexChanged() {
+    int count = BufferCount();
+    bool buffered = !FBuffers.empty();
+    if (buffered) SetBufListSize(0);
+    BookmarkSize = FCursor->GetBookmarkSize();
+    FOldValueBuffer.assign(size_t(BookmarkOffset() + BookmarkSize), 0);
+    Engine().ClearRecordBuffer(FOldValueBuffer.data());
+    if (buffered) SetBufListSize(std::max(count, 1));
+}
+
 void TDbDataSet::InternalClose() {
     FreeBlockBuffer();
     FOldValueBuffer.clear();

@@ -101,6 +101,9 @@ protected:
     // Closes the cursor keeping its cached changes and frees it, unless it is an SQL result cursor.
     virtual void FreeCursorHandle();
     virtual void ApplyIndexSettings() {}
+    // After the cursor changed its index: the record layout takes the cursor's bookmark size and
+    // the record buffers are made again (the window keeps its size, the records are read anew).
+    void IndexChanged();
     virtual void SetFieldDisplayLabels();
     virtual void SetFieldOrigins();
 
