@@ -11,6 +11,7 @@
 #include "dbsql/components/DbSession.h"
 #include "framework/core/Exception.h"
 #include "framework/core/SysUtils.h"
+#include "framework/ui/Forms.h"
 
 namespace dbsql {
 
@@ -302,6 +303,8 @@ void TDbDataSet::InternalOpen() {
     Engine().ClearRecordBuffer(FOldValueBuffer.data());
     c.SetToBegin();
     ApplyIndexSettings();
+    RebuildFilters();
+    if (Filtered()) EnableFilters();
 }
 
 void TDbDataSet::IndexChanged() {
@@ -314,7 +317,124 @@ void TDbDataSet::IndexChanged() {
     if (buffered) SetBufListSize(std::max(count, 1));
 }
 
+// ---- Filters -------------------------------------------------------------------------------------
+
+void TDbDataSet::DropFilters() {
+    if (FCursor != nullptr) {
+        if (FFuncFilter != nullptr) FCursor->DropFilter(FFuncFilter);
+        if (FExprFilter != nullptr) FCursor->DropFilter(FExprFilter);
+    }
+    FExprFilter = nullptr;
+    FFuncFilter = nullptr;
+}
+
+void TDbDataSet::RebuildFilters() {
+    DropFilters();
+    if (FCursor == nullptr) return;
+    if (!Trim(FFilterText).empty())
+        FExprFilter = FCursor->AddFilter(this, FFilterText, nullptr, false, {}, false, false, false,
+                                         (FFilterOptions & foCaseInsensitive) != 0,
+                                         (FFilterOptions & foNoPartialCompare) != 0);
+    if (FOnFilterRecord) {
+        auto callback = [this](void*, dbengine::TDataCursor&, const uint8_t* record, int32_t) {
+            return RecordFilterAccepts(const_cast<uint8_t*>(record));
+        };
+        FFuncFilter =
+            FCursor->AddFilter(this, {}, nullptr, false, callback, true, false, false, false, false);
+    }
+}
+
+void TDbDataSet::EnableFilters() {
+    if (FExprFilter != nullptr) FCursor->ActivateFilter(FExprFilter);
+    if (FFuncFilter != nullptr) FCursor->ActivateFilter(FFuncFilter);
+}
+
+void TDbDataSet::DisableFilters() {
+    if (FFuncFilter != nullptr) FCursor->DeactivateFilter(FFuncFilter);
+    if (FExprFilter != nullptr) FCursor->DeactivateFilter(FExprFilter);
+}
+
+void TDbDataSet::InternalHandleException() {
+    if (framework::Application != nullptr) framework::Application->HandleException(this);
+}
+
+void TDbDataSet::SetFiltered(bool value) {
+    if (Active()) {
+        CheckBrowseMode();
+        if (value)
+            EnableFilters();
+        else
+            DisableFilters();
+    }
+    TDataSet::SetFiltered(value);
+}
+
+void TDbDataSet::SetFilterText(const std::string& text) {
+    if (Active()) CheckBrowseMode();
+    FFilterText = text;
+    if (!Active()) return;
+    RebuildFilters();
+    if (Filtered()) {
+        EnableFilters();
+        First();
+    }
+}
+
+void TDbDataSet::SetFilterOptions(TFilterOptions options) {
+    if (Active()) CheckBrowseMode();
+    FFilterOptions = options;
+    if (!Active()) return;
+    RebuildFilters();
+    if (Filtered()) {
+        EnableFilters();
+        First();
+    }
+}
+
+void TDbDataSet::SetOnFilterRecord(TFilterRecordEvent handler) {
+    if (Active()) CheckBrowseMode();
+    FOnFilterRecord = std::move(handler);
+    if (!Active()) return;
+    RebuildFilters();
+    if (Filtered()) {
+        EnableFilters();
+        First();
+    }
+}
+
+bool TDbDataSet::FindRecord(bool restart, bool goForward) {
+    CheckBrowseMode();
+    if (BeforeScroll) BeforeScroll(this);
+    FFound = false;
+    UpdateCursorPos();
+    CursorPosChanged();
+    TRecordBuffer buffer = TempBuffer();
+    if (!Filtered()) EnableFilters();
+    try {
+        if (restart) {
+            if (goForward)
+                InternalFirst();
+            else
+                InternalLast();
+        }
+        FFound = GetRecord(buffer, goForward ? gmNext : gmPrior, true) == grOK;
+    } catch (...) {
+        if (!Filtered()) DisableFilters();
+        throw;
+    }
+    if (!Filtered()) DisableFilters();
+    if (FFound) {
+        InternalSetToRecord(buffer);
+        Resync(rmExact | rmCenter);
+        if (AfterScroll) AfterScroll(this);
+    } else {
+        UpdateCursorPos();
+    }
+    return FFound;
+}
+
 void TDbDataSet::InternalClose() {
+    DropFilters();
     FreeBlockBuffer();
     FOldValueBuffer.clear();
     BindFields(false);

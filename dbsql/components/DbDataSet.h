@@ -22,6 +22,7 @@
 
 namespace dbengine {
 class TDataCursor;
+class TFilter;
 class TTableCursor;
 struct TFieldDescriptor;
 }  // namespace dbengine
@@ -104,6 +105,18 @@ protected:
     // After the cursor changed its index: the record layout takes the cursor's bookmark size and
     // the record buffers are made again (the window keeps its size, the records are read anew).
     void IndexChanged();
+
+    // ---- filters: Filter text makes the expression filter, OnFilterRecord the callback filter
+    // (tested after it); both are active while Filtered and during FindFirst/FindNext/...
+    void SetFiltered(bool value) override;
+    void SetFilterText(const std::string& text) override;
+    void SetFilterOptions(framework::TFilterOptions options) override;
+    void SetOnFilterRecord(framework::TFilterRecordEvent handler) override;
+    bool FindRecord(bool restart, bool goForward) override;
+    // An exception of an OnFilterRecord handler goes to the application's exception handler.
+    void InternalHandleException() override;
+    void EnableFilters();
+    void DisableFilters();
     virtual void SetFieldDisplayLabels();
     virtual void SetFieldOrigins();
 
@@ -160,10 +173,15 @@ private:
     void FreeBlockBuffer();
     void ReadBlock();
     void CheckCursorError(uint16_t code, const std::string& message) const;
+    // Makes the cursor's filters from the settings again (inactive).
+    void RebuildFilters();
+    void DropFilters();
     // Runs the framework's fill with the remote fetch count set to the buffer count.
     int FillWithFetchCount(const std::function<int()>& fill);
 
     dbengine::TDataCursor* FCursor = nullptr;
+    dbengine::TFilter* FExprFilter = nullptr;
+    dbengine::TFilter* FFuncFilter = nullptr;
     bool FOwnsCursor = true;
     bool FCanModify = false;
     bool FAutoDisplayLabels = false;

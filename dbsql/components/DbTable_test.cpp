@@ -12,6 +12,7 @@
 
 #include "dbengine/util/EngineError.h"
 #include "dbsql/testsupport/DbTestTable.h"
+#include "framework/ui/Forms.h"
 
 using namespace dbsql;
 using namespace framework;
@@ -234,4 +235,55 @@ TEST_F(Volumes, RangesLimitTheRecordsAndAnUnchangedRangeIsNotAppliedAgain) {
 
     t.CancelRange();
     EXPECT_EQ(Labels().size(), 5u);
+}
+
+TEST_F(Volumes, FilterTextAndFilterHandlerHideRecordsWhileFiltered) {
+    Make();
+    t.Next();
+    t.Next();
+    t.SetFilter("Owner = 'bob'");
+    EXPECT_EQ(Label(), "V3");  // not filtered yet: nothing moves
+    t.SetFilteredValue(true);
+    EXPECT_EQ(Label(), "V2");
+    EXPECT_EQ(Labels(), (std::vector<std::string>{"V2", "V5"}));
+    t.SetOnFilterRecordValue(
+        [](TDataSet* ds, bool& accept) { accept = ds->FieldByName("Size")->AsInteger() > 10; });
+    EXPECT_EQ(Labels(), (std::vector<std::string>{"V5"}));
+    t.SetFilter("");
+    EXPECT_EQ(Labels(), (std::vector<std::string>{"V3", "V4", "V5"}));
+    t.SetFilteredValue(false);
+    EXPECT_EQ(Labels().size(), 5u);
+}
+
+TEST_F(Volumes, FindFirstAndFindNextWalkTheFilterWithoutFiltering) {
+    Make();
+    t.SetOnFilterRecordValue(
+        [](TDataSet* ds, bool& accept) { accept = ds->FieldByName("Owner")->AsString() == "ann"; });
+    EXPECT_TRUE(t.FindFirst());
+    EXPECT_EQ(Label(), "V1");
+    EXPECT_TRUE(t.FindNext());
+    EXPECT_EQ(Label(), "V3");
+    EXPECT_FALSE(t.FindNext());
+    EXPECT_EQ(Label(), "V3");
+    EXPECT_TRUE(t.FindLast());
+    EXPECT_EQ(Label(), "V3");
+    EXPECT_EQ(Labels().size(), 5u);  // unfiltered walks see every record
+}
+
+TEST_F(Volumes, AFailingFilterHandlerReachesTheApplicationAndTheWalkGoesOn) {
+    Make();
+    std::vector<std::string> reported;
+    auto saved = Application->OnException;
+    Application->OnException = [&](TObject*, const std::exception& e) { reported.push_back(e.what()); };
+    t.SetOnFilterRecordValue([](TDataSet* ds, bool& accept) {
+        if (ds->FieldByName("Owner")->AsString() == "bob") {
+            accept = false;
+            throw Exception("bad record");
+        }
+    });
+    t.SetFilteredValue(true);
+    EXPECT_EQ(Labels(), (std::vector<std::string>{"V1", "V3", "V4"}));
+    Application->OnException = saved;
+    EXPECT_FALSE(reported.empty());
+    EXPECT_EQ(reported[0], "bad record");
 }
