@@ -8,6 +8,7 @@
 #include "dbengine/cursor/DataCursor.h"
 #include "dbengine/cursor/TableCursor.h"
 #include "dbengine/util/EngineError.h"
+#include "dbsql/components/DbBlobStream.h"
 #include "dbsql/components/DbSession.h"
 #include "framework/core/Exception.h"
 #include "framework/core/SysUtils.h"
@@ -674,6 +675,16 @@ void TDbDataSet::SetBlobFieldData(TField* field, const std::vector<uint8_t>& dat
         c.CheckFieldError(FCursor->PutBlob(no, rec, 0, data.data(), int32_t(data.size()), false),
                           field->FieldName);
     DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
+}
+
+std::unique_ptr<TStream> TDbDataSet::CreateBlobStream(TField* field, TBlobStreamMode mode) {
+    auto* blob = dynamic_cast<TBlobField*>(field);
+    if (blob == nullptr) return TDataSet::CreateBlobStream(field, mode);
+    return std::make_unique<TDbBlobStream>(blob, mode);
+}
+
+void TDbDataSet::CheckFieldCode(uint16_t code, const std::string& fieldName) const {
+    if (code != 0) Engine().CheckFieldError(code, fieldName);
 }
 
 void TDbDataSet::CloseBlob(TField* field) {

@@ -89,6 +89,11 @@ public:
     int GetBlobFieldData(int fieldNo, std::vector<uint8_t>& buffer) override;
     void SetBlobFieldData(framework::TField* field, const std::vector<uint8_t>& data) override;
     void CloseBlob(framework::TField* field) override;
+    // A TDbBlobStream over a BLOB field of the active record buffer.
+    std::unique_ptr<framework::TStream> CreateBlobStream(framework::TField* field,
+                                                         framework::TBlobStreamMode mode) override;
+    // Raises a failing engine code of a field's operation with the field name as context.
+    void CheckFieldCode(uint16_t code, const std::string& fieldName) const;
     bool IsSequenced() override;
     framework::TRecordBuffer GetActiveRecBuf() override;
     void SetStateFieldValue(framework::TDataSetState state, framework::TField* field,
