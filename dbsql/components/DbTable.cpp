@@ -223,6 +223,56 @@ void TDbTable::EmptyTable() {
     });
 }
 
+bool TDbTable::VerifyRepair(bool verifyOnly, bool forceIndexRebuild) {
+    const TSteppedProgressEvent& progress = verifyOnly ? OnVerifyProgress : OnRepairProgress;
+    const TLogEvent& log = verifyOnly ? OnVerifyLog : OnRepairLog;
+    bool result = false;
+    WithTableCursor([&](dbengine::TDataCursor& c) {
+        if (progress)
+            c.SetSteppedProgressCallback([&](dbengine::TDataCursor&, const std::string& step, int percent) {
+                progress(this, step, percent);
+            });
+        if (log) c.SetLogCallback([&](dbengine::TDataCursor&, const std::string& line) { log(this, line); });
+        result = c.VerifyRepairTable(verifyOnly, false, bool(progress), bool(log), forceIndexRebuild);
+    });
+    return result;
+}
+
+bool TDbTable::VerifyTable() {
+    return VerifyRepair(true, false);
+}
+
+bool TDbTable::RepairTable(bool forceIndexRebuild) {
+    return VerifyRepair(false, forceIndexRebuild);
+}
+
+int16_t TDbTable::UserVersion(bool major) {
+    if (Cursor() != nullptr) {
+        auto& c = static_cast<dbengine::TDataCursor&>(*Cursor());
+        return major ? c.GetUserMajorVersion() : c.GetUserMinorVersion();
+    }
+    CheckTableName();
+    int16_t result = 0;
+    SetDBFlag(dbfTable, true);
+    try {
+        std::unique_ptr<dbengine::TDataCursor> c(NewCursor(false));
+        result = major ? c->GetUserMajorVersion() : c->GetUserMinorVersion();
+    } catch (...) {
+        SetDBFlag(dbfTable, false);
+        throw;
+    }
+    SetDBFlag(dbfTable, false);
+    return result;
+}
+
+uint16_t TDbTable::GetUserMajorVersion() {
+    return uint16_t(UserVersion(true));
+}
+
+uint16_t TDbTable::GetUserMinorVersion() {
+    return uint16_t(UserVersion(false));
+}
+
 void TDbTable::UpdateIndexDefs() {
     IndexDefs.Clear();
     auto fill = [this](dbengine::TTableCursor& c) {

@@ -28,6 +28,10 @@ inline constexpr const char* SIndexFieldMissing = "Cannot access index field %s.
 // The key buffers of a table.
 enum TKeyIndex { kiLookup, kiRangeStart, kiRangeEnd, kiCurRangeStart, kiCurRangeEnd, kiSave };
 
+using TLogEvent = std::function<void(framework::TObject* Sender, const std::string& LogMessage)>;
+using TSteppedProgressEvent =
+    std::function<void(framework::TObject* Sender, const std::string& Step, int PercentDone)>;
+
 class TDbTable : public TDbDBDataSet {
 public:
     explicit TDbTable(framework::TComponent* AOwner = nullptr);
@@ -58,6 +62,17 @@ public:
     // Removes every record (open tables need Exclusive).
     void EmptyTable();
     void UpdateIndexDefs() override;
+    // Checks the table's files (the table closed): true when nothing is wrong. The engine's
+    // steps and log lines go to the events.
+    bool VerifyTable();
+    // Repairs what a check finds (the table closed): true when the table was repaired.
+    bool RepairTable(bool forceIndexRebuild);
+    // The user version stored in the table (1 and 0 for a table made by CreateTable).
+    uint16_t GetUserMajorVersion();
+    uint16_t GetUserMinorVersion();
+
+    TSteppedProgressEvent OnVerifyProgress, OnRepairProgress;
+    TLogEvent OnVerifyLog, OnRepairLog;
 
     // ---- index information
     int IndexFieldCount() const { return KeyFieldCount; }
@@ -112,6 +127,9 @@ private:
     // Runs op on a closed exclusive cursor over the table while the database is held.
     void WithTableCursor(const std::function<void(dbengine::TDataCursor&)>& op);
     void CheckTableName() const;
+    bool VerifyRepair(bool verifyOnly, bool forceIndexRebuild);
+    // The table's cursor, or a closed one made for the call.
+    int16_t UserVersion(bool major);
     void ReadIndexInfo();
     void SelectIndex();
     void ClearKeyBuffer(TKeyBuffer& buffer);

@@ -287,3 +287,23 @@ TEST_F(Volumes, AFailingFilterHandlerReachesTheApplicationAndTheWalkGoesOn) {
     EXPECT_FALSE(reported.empty());
     EXPECT_EQ(reported[0], "bad record");
 }
+
+TEST_F(Volumes, UserVersionAndVerifyWorkOnTheClosedTable) {
+    Make();
+    EXPECT_EQ(t.GetUserMajorVersion(), 1);
+    EXPECT_EQ(t.GetUserMinorVersion(), 0);
+    t.Close();
+    EXPECT_EQ(t.GetUserMajorVersion(), 1);
+    EXPECT_EQ(t.GetUserMinorVersion(), 0);
+    int steps = 0;
+    t.OnVerifyProgress = [&](TObject* sender, const std::string&, int) {
+        EXPECT_EQ(sender, &t);
+        ++steps;
+    };
+    EXPECT_TRUE(t.VerifyTable());
+    EXPECT_GT(steps, 0);
+    EXPECT_TRUE(t.Exists());
+    t.Open();
+    EXPECT_EQ(t.RecordCount(), 5);
+    EXPECT_NE(Raised([&] { t.VerifyTable(); }), "(nothing raised)");
+}
