@@ -370,37 +370,31 @@ void TDbDataSet::SetFiltered(bool value) {
     TDataSet::SetFiltered(value);
 }
 
-void TDbDataSet::SetFilterText(const std::string& text) {
-    if (Active()) CheckBrowseMode();
-    FFilterText = text;
+void TDbDataSet::FilterSettingChanged() {
     if (!Active()) return;
     RebuildFilters();
     if (Filtered()) {
         EnableFilters();
         First();
     }
+}
+
+void TDbDataSet::SetFilterText(const std::string& text) {
+    if (Active()) CheckBrowseMode();
+    FFilterText = text;
+    FilterSettingChanged();
 }
 
 void TDbDataSet::SetFilterOptions(TFilterOptions options) {
     if (Active()) CheckBrowseMode();
     FFilterOptions = options;
-    if (!Active()) return;
-    RebuildFilters();
-    if (Filtered()) {
-        EnableFilters();
-        First();
-    }
+    FilterSettingChanged();
 }
 
 void TDbDataSet::SetOnFilterRecord(TFilterRecordEvent handler) {
     if (Active()) CheckBrowseMode();
     FOnFilterRecord = std::move(handler);
-    if (!Active()) return;
-    RebuildFilters();
-    if (Filtered()) {
-        EnableFilters();
-        First();
-    }
+    FilterSettingChanged();
 }
 
 bool TDbDataSet::FindRecord(bool restart, bool goForward) {

@@ -181,6 +181,8 @@ private:
     // Makes the cursor's filters from the settings again (inactive).
     void RebuildFilters();
     void DropFilters();
+    // A filter setting changed: the filters are made again and, while filtered, applied.
+    void FilterSettingChanged();
     // Runs the framework's fill with the remote fetch count set to the buffer count.
     int FillWithFetchCount(const std::function<int()>& fill);
 

@@ -111,34 +111,35 @@ dbengine::TDataCursor* TDbTable::CreateCursorHandle() {
     return cursor.release();
 }
 
+void TDbTable::HoldingDatabase(unsigned reason, const std::function<void()>& op) {
+    SetDBFlag(reason, true);
+    try {
+        op();
+    } catch (...) {
+        SetDBFlag(reason, false);
+        throw;
+    }
+    SetDBFlag(reason, false);
+}
+
 void TDbTable::WithTableCursor(const std::function<void(dbengine::TDataCursor&)>& op) {
     CheckInactive();
     CheckTableName();
-    SetDBFlag(dbfTable, true);
-    try {
+    HoldingDatabase(dbfTable, [&] {
         std::unique_ptr<dbengine::TDataCursor> cursor(NewCursor(true));
         cursor->SetReadOnly(false);
         op(*cursor);
-    } catch (...) {
-        SetDBFlag(dbfTable, false);
-        throw;
-    }
-    SetDBFlag(dbfTable, false);
+    });
 }
 
 bool TDbTable::Exists() {
     if (Active()) return true;
     if (FTableName.empty()) return false;
-    SetDBFlag(dbfTable, true);
     bool result = false;
-    try {
+    HoldingDatabase(dbfTable, [&] {
         dbengine::TDataDirectory* dir = Database() != nullptr ? Database()->Handle() : nullptr;
         result = dir != nullptr && dir->TableExists(FTableName, InMemory());
-    } catch (...) {
-        SetDBFlag(dbfTable, false);
-        throw;
-    }
-    SetDBFlag(dbfTable, false);
+    });
     return result;
 }
 
@@ -253,15 +254,10 @@ int16_t TDbTable::UserVersion(bool major) {
     }
     CheckTableName();
     int16_t result = 0;
-    SetDBFlag(dbfTable, true);
-    try {
+    HoldingDatabase(dbfTable, [&] {
         std::unique_ptr<dbengine::TDataCursor> c(NewCursor(false));
         result = major ? c->GetUserMajorVersion() : c->GetUserMinorVersion();
-    } catch (...) {
-        SetDBFlag(dbfTable, false);
-        throw;
-    }
-    SetDBFlag(dbfTable, false);
+    });
     return result;
 }
 
@@ -297,17 +293,12 @@ void TDbTable::UpdateIndexDefs() {
         fill(*Cursor());
     } else {
         CheckTableName();
-        SetDBFlag(dbfIndexList, true);
-        try {
+        HoldingDatabase(dbfIndexList, [&] {
             std::unique_ptr<dbengine::TDataCursor> c(NewCursor(false));
             c->OpenCursor();
             fill(*c);
             c->CloseCursor(false);
-        } catch (...) {
-            SetDBFlag(dbfIndexList, false);
-            throw;
-        }
-        SetDBFlag(dbfIndexList, false);
+        });
     }
     IndexDefs.Updated = true;
 }

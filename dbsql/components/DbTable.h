@@ -124,6 +124,8 @@ private:
         bool operator==(const TKeyBuffer&) const = default;
     };
     dbengine::TDataCursor* NewCursor(bool exclusive) const;
+    // Runs op while the database is held for the reason.
+    void HoldingDatabase(unsigned reason, const std::function<void()>& op);
     // Runs op on a closed exclusive cursor over the table while the database is held.
     void WithTableCursor(const std::function<void(dbengine::TDataCursor&)>& op);
     void CheckTableName() const;
