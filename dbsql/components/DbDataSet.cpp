@@ -8,9 +8,11 @@
 #include "dbengine/cursor/DataCursor.h"
 #include "dbengine/cursor/TableCursor.h"
 #include "dbengine/util/EngineError.h"
+#include "dbsql/components/DbBlobStream.h"
 #include "dbsql/components/DbSession.h"
 #include "framework/core/Exception.h"
 #include "framework/core/SysUtils.h"
+#include "framework/ui/Forms.h"
 
 namespace dbsql {
 
@@ -302,9 +304,132 @@ void TDbDataSet::InternalOpen() {
     Engine().ClearRecordBuffer(FOldValueBuffer.data());
     c.SetToBegin();
     ApplyIndexSettings();
+    RebuildFilters();
+    if (Filtered()) EnableFilters();
+}
+
+void TDbDataSet::IndexChanged() {
+    int count = BufferCount();
+    bool buffered = !FBuffers.empty();
+    if (buffered) SetBufListSize(0);
+    BookmarkSize = FCursor->GetBookmarkSize();
+    FOldValueBuffer.assign(size_t(BookmarkOffset() + BookmarkSize), 0);
+    Engine().ClearRecordBuffer(FOldValueBuffer.data());
+    if (buffered) SetBufListSize(std::max(count, 1));
+}
+
+// ---- Filters -------------------------------------------------------------------------------------
+
+void TDbDataSet::DropFilters() {
+    if (FCursor != nullptr) {
+        if (FFuncFilter != nullptr) FCursor->DropFilter(FFuncFilter);
+        if (FExprFilter != nullptr) FCursor->DropFilter(FExprFilter);
+    }
+    FExprFilter = nullptr;
+    FFuncFilter = nullptr;
+}
+
+void TDbDataSet::RebuildFilters() {
+    DropFilters();
+    if (FCursor == nullptr) return;
+    if (!Trim(FFilterText).empty())
+        FExprFilter = FCursor->AddFilter(this, FFilterText, nullptr, false, {}, false, false, false,
+                                         (FFilterOptions & foCaseInsensitive) != 0,
+                                         (FFilterOptions & foNoPartialCompare) != 0);
+    if (FOnFilterRecord) {
+        auto callback = [this](void*, dbengine::TDataCursor&, const uint8_t* record, int32_t) {
+            return RecordFilterAccepts(const_cast<uint8_t*>(record));
+        };
+        FFuncFilter =
+            FCursor->AddFilter(this, {}, nullptr, false, callback, true, false, false, false, false);
+    }
+}
+
+void TDbDataSet::EnableFilters() {
+    if (FExprFilter != nullptr) FCursor->ActivateFilter(FExprFilter);
+    if (FFuncFilter != nullptr) FCursor->ActivateFilter(FFuncFilter);
+}
+
+void TDbDataSet::DisableFilters() {
+    if (FFuncFilter != nullptr) FCursor->DeactivateFilter(FFuncFilter);
+    if (FExprFilter != nullptr) FCursor->DeactivateFilter(FExprFilter);
+}
+
+void TDbDataSet::InternalHandleException() {
+    if (framework::Application != nullptr) framework::Application->HandleException(this);
+}
+
+void TDbDataSet::SetFiltered(bool value) {
+    if (Active()) {
+        CheckBrowseMode();
+        if (value)
+            EnableFilters();
+        else
+            DisableFilters();
+    }
+    TDataSet::SetFiltered(value);
+}
+
+void TDbDataSet::FilterSettingChanged() {
+    if (!Active()) return;
+    RebuildFilters();
+    if (Filtered()) {
+        EnableFilters();
+        First();
+    }
+}
+
+void TDbDataSet::SetFilterText(const std::string& text) {
+    if (Active()) CheckBrowseMode();
+    FFilterText = text;
+    FilterSettingChanged();
+}
+
+void TDbDataSet::SetFilterOptions(TFilterOptions options) {
+    if (Active()) CheckBrowseMode();
+    FFilterOptions = options;
+    FilterSettingChanged();
+}
+
+void TDbDataSet::SetOnFilterRecord(TFilterRecordEvent handler) {
+    if (Active()) CheckBrowseMode();
+    FOnFilterRecord = std::move(handler);
+    FilterSettingChanged();
+}
+
+bool TDbDataSet::FindRecord(bool restart, bool goForward) {
+    CheckBrowseMode();
+    if (BeforeScroll) BeforeScroll(this);
+    FFound = false;
+    UpdateCursorPos();
+    CursorPosChanged();
+    TRecordBuffer buffer = TempBuffer();
+    if (!Filtered()) EnableFilters();
+    try {
+        if (restart) {
+            if (goForward)
+                InternalFirst();
+            else
+                InternalLast();
+        }
+        FFound = GetRecord(buffer, goForward ? gmNext : gmPrior, true) == grOK;
+    } catch (...) {
+        if (!Filtered()) DisableFilters();
+        throw;
+    }
+    if (!Filtered()) DisableFilters();
+    if (FFound) {
+        InternalSetToRecord(buffer);
+        Resync(rmExact | rmCenter);
+        if (AfterScroll) AfterScroll(this);
+    } else {
+        UpdateCursorPos();
+    }
+    return FFound;
 }
 
 void TDbDataSet::InternalClose() {
+    DropFilters();
     FreeBlockBuffer();
     FOldValueBuffer.clear();
     BindFields(false);
@@ -544,6 +669,16 @@ void TDbDataSet::SetBlobFieldData(TField* field, const std::vector<uint8_t>& dat
         c.CheckFieldError(FCursor->PutBlob(no, rec, 0, data.data(), int32_t(data.size()), false),
                           field->FieldName);
     DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
+}
+
+std::unique_ptr<TStream> TDbDataSet::CreateBlobStream(TField* field, TBlobStreamMode mode) {
+    auto* blob = dynamic_cast<TBlobField*>(field);
+    if (blob == nullptr) return TDataSet::CreateBlobStream(field, mode);
+    return std::make_unique<TDbBlobStream>(blob, mode);
+}
+
+void TDbDataSet::CheckFieldCode(uint16_t code, const std::string& fieldName) const {
+    if (code != 0) Engine().CheckFieldError(code, fieldName);
 }
 
 void TDbDataSet::CloseBlob(TField* field) {

@@ -22,6 +22,7 @@
 
 namespace dbengine {
 class TDataCursor;
+class TFilter;
 class TTableCursor;
 struct TFieldDescriptor;
 }  // namespace dbengine
@@ -88,6 +89,11 @@ public:
     int GetBlobFieldData(int fieldNo, std::vector<uint8_t>& buffer) override;
     void SetBlobFieldData(framework::TField* field, const std::vector<uint8_t>& data) override;
     void CloseBlob(framework::TField* field) override;
+    // A TDbBlobStream over a BLOB field of the active record buffer.
+    std::unique_ptr<framework::TStream> CreateBlobStream(framework::TField* field,
+                                                         framework::TBlobStreamMode mode) override;
+    // Raises a failing engine code of a field's operation with the field name as context.
+    void CheckFieldCode(uint16_t code, const std::string& fieldName) const;
     bool IsSequenced() override;
     framework::TRecordBuffer GetActiveRecBuf() override;
     void SetStateFieldValue(framework::TDataSetState state, framework::TField* field,
@@ -101,6 +107,21 @@ protected:
     // Closes the cursor keeping its cached changes and frees it, unless it is an SQL result cursor.
     virtual void FreeCursorHandle();
     virtual void ApplyIndexSettings() {}
+    // After the cursor changed its index: the record layout takes the cursor's bookmark size and
+    // the record buffers are made again (the window keeps its size, the records are read anew).
+    void IndexChanged();
+
+    // ---- filters: Filter text makes the expression filter, OnFilterRecord the callback filter
+    // (tested after it); both are active while Filtered and during FindFirst/FindNext/...
+    void SetFiltered(bool value) override;
+    void SetFilterText(const std::string& text) override;
+    void SetFilterOptions(framework::TFilterOptions options) override;
+    void SetOnFilterRecord(framework::TFilterRecordEvent handler) override;
+    bool FindRecord(bool restart, bool goForward) override;
+    // An exception of an OnFilterRecord handler goes to the application's exception handler.
+    void InternalHandleException() override;
+    void EnableFilters();
+    void DisableFilters();
     virtual void SetFieldDisplayLabels();
     virtual void SetFieldOrigins();
 
@@ -157,10 +178,17 @@ private:
     void FreeBlockBuffer();
     void ReadBlock();
     void CheckCursorError(uint16_t code, const std::string& message) const;
+    // Makes the cursor's filters from the settings again (inactive).
+    void RebuildFilters();
+    void DropFilters();
+    // A filter setting changed: the filters are made again and, while filtered, applied.
+    void FilterSettingChanged();
     // Runs the framework's fill with the remote fetch count set to the buffer count.
     int FillWithFetchCount(const std::function<int()>& fill);
 
     dbengine::TDataCursor* FCursor = nullptr;
+    dbengine::TFilter* FExprFilter = nullptr;
+    dbengine::TFilter* FFuncFilter = nullptr;
     bool FOwnsCursor = true;
     bool FCanModify = false;
     bool FAutoDisplayLabels = false;

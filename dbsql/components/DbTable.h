@@ -1,0 +1,154 @@
+#pragma once
+// TDbTable is the dataset over one engine table named by DatabaseName and TableName: it opens the
+// table on an index (IndexName, or the index whose leading fields are IndexFieldNames), searches
+// it by key (SetKey, field assignments, GotoKey / GotoNearest, FindKey), limits it to a key range
+// and makes, deletes, renames and empties its files.
+//
+// Key editing works on key buffers, each a header (Modified, FieldCount) and one engine record:
+// in dsSetKey the fields read and write the key buffer being edited. FieldCount is the number of
+// leading index fields the key uses (0: all of them).
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "dbsql/components/DbDataSet.h"
+#include "framework/data/Variant.h"
+
+namespace dbsql {
+
+namespace dbtmsg {
+inline constexpr const char* SNoTableName = "Missing table name.";
+inline constexpr const char* SFieldIndexError = "Field index out of range.";
+inline constexpr const char* SIndexFieldMissing = "Cannot access index field %s.";
+}  // namespace dbtmsg
+
+// The key buffers of a table.
+enum TKeyIndex { kiLookup, kiRangeStart, kiRangeEnd, kiCurRangeStart, kiCurRangeEnd, kiSave };
+
+using TLogEvent = std::function<void(framework::TObject* Sender, const std::string& LogMessage)>;
+using TSteppedProgressEvent =
+    std::function<void(framework::TObject* Sender, const std::string& Step, int PercentDone)>;
+
+class TDbTable : public TDbDBDataSet {
+public:
+    explicit TDbTable(framework::TComponent* AOwner = nullptr);
+    ~TDbTable() override;
+
+    // A path ("C:\Data\Cat.DAT") sets DatabaseName to its folder (unless in memory) and TableName
+    // to its file part; "/" counts as "\".
+    const std::string& TableName() const { return FTableName; }
+    void SetTableName(const std::string& name);
+    bool Exclusive() const { return FExclusive; }
+    void SetExclusive(bool value);
+    bool ReadOnly() const { return FReadOnly; }
+    void SetReadOnly(bool value);
+    // Setting one clears the other; on an open table the cursor changes its order at once.
+    const std::string& IndexName() const { return FIndexName; }
+    void SetIndexName(const std::string& name);
+    const std::string& IndexFieldNames() const { return FIndexFieldNames; }
+    void SetIndexFieldNames(const std::string& names);
+
+    // Whether the table's files exist (true while open; false for an empty name).
+    bool Exists();
+
+    // ---- the table's files (the table closed)
+    // Makes the table from FieldDefs and IndexDefs; an index marked ixPrimary becomes the first.
+    void CreateTable();
+    void DeleteTable();
+    void RenameTable(const std::string& newName);
+    // Removes every record (open tables need Exclusive).
+    void EmptyTable();
+    void UpdateIndexDefs() override;
+    // Checks the table's files (the table closed): true when nothing is wrong. The engine's
+    // steps and log lines go to the events.
+    bool VerifyTable();
+    // Repairs what a check finds (the table closed): true when the table was repaired.
+    bool RepairTable(bool forceIndexRebuild);
+    // The user version stored in the table (1 and 0 for a table made by CreateTable).
+    uint16_t GetUserMajorVersion();
+    uint16_t GetUserMinorVersion();
+
+    TSteppedProgressEvent OnVerifyProgress, OnRepairProgress;
+    TLogEvent OnVerifyLog, OnRepairLog;
+
+    // ---- index information
+    int IndexFieldCount() const { return KeyFieldCount; }
+    framework::TField* GetIndexField(int index) const;
+    void SetIndexField(int index, const framework::Variant& value);
+    // The number of the current index (0: the primary order).
+    int IndexNumber() const { return FIndexNo; }
+
+    // ---- key search
+    void SetKey();
+    void EditKey();
+    bool GotoKey();
+    void GotoNearest();
+    bool FindKey(const std::vector<framework::Variant>& keyValues);
+    void FindNearest(const std::vector<framework::Variant>& keyValues);
+    // Leading key fields a key edited by SetKey/EditKey/SetRangeStart/... uses (0: all).
+    int KeyFieldsUsed() const;
+    void SetKeyFieldsUsed(int count);
+
+    // ---- ranges
+    void SetRangeStart();
+    void SetRangeEnd();
+    void EditRangeStart();
+    void EditRangeEnd();
+    void ApplyRange();
+    void CancelRange();
+    void SetRange(const std::vector<framework::Variant>& startValues,
+                  const std::vector<framework::Variant>& endValues);
+
+    void Post() override;
+    void Cancel() override;
+    framework::TRecordBuffer GetActiveRecBuf() override;
+
+protected:
+    dbengine::TDataCursor* CreateCursorHandle() override;
+    void ApplyIndexSettings() override;
+    void InternalClose() override;
+
+    // True when the range to apply differs from the applied one (then it is applied).
+    bool ApplyKeyRange();
+    // True when a range was applied (then it is removed).
+    bool ClearKeyRange();
+
+private:
+    struct TKeyBuffer {
+        bool Modified = false;
+        int FieldCount = 0;
+        std::vector<uint8_t> Record;
+        bool operator==(const TKeyBuffer&) const = default;
+    };
+    dbengine::TDataCursor* NewCursor(bool exclusive) const;
+    // Runs op while the database is held for the reason.
+    void HoldingDatabase(unsigned reason, const std::function<void()>& op);
+    // Runs op on a closed exclusive cursor over the table while the database is held.
+    void WithTableCursor(const std::function<void(dbengine::TDataCursor&)>& op);
+    void CheckTableName() const;
+    bool VerifyRepair(bool verifyOnly, bool forceIndexRebuild);
+    // The table's cursor, or a closed one made for the call.
+    int16_t UserVersion(bool major);
+    void ReadIndexInfo();
+    void SelectIndex();
+    void ClearKeyBuffer(TKeyBuffer& buffer);
+    void ClearKeyBuffers();
+    void BeginKeyEdit(TKeyIndex which, bool clear);
+    void EndKeyEdit(bool keep);
+    void SetKeyValues(TKeyIndex which, const std::vector<framework::Variant>& values);
+    bool FindKeyBuffer(bool nearest);
+
+    std::string FTableName;
+    std::string FIndexName;
+    std::string FIndexFieldNames;
+    bool FExclusive = false;
+    bool FReadOnly = false;
+    int FIndexNo = 0;
+    std::array<TKeyBuffer, 6> FKeyBuffers;
+    TKeyBuffer* FKeyBuffer = nullptr;
+};
+
+}  // namespace dbsql
