@@ -368,6 +368,9 @@ void TDataQuery::ResetJoinState() {
     for (auto& [cursor, filter] : FTableFilters) cursor->DropFilter(filter);
     FTableFilters.clear();
     TableFilter = nullptr;
+    if (SubSelectFilter != nullptr && FResultCursor != nullptr)
+        FResultCursor->DropFilter(static_cast<dbengine::TFilter*>(SubSelectFilter));
+    SubSelectFilter = nullptr;
     for (auto& table : SourceTables)
         for (auto& join : table->Joins) join->Reset();
     dbengine::FreeExpTree(TableResidualCondition);

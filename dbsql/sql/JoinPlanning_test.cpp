@@ -103,6 +103,13 @@ protected:
         TQueryStatement statement(Database);
         statement.ParseSQL(sql);
         TDataQuery& q = *statement.MasterQuery;
+        // Sub-selects first, each a live result over its one table.
+        for (size_t i = statement.Queries.size(); i-- > 1;) {
+            TDataQuery& sub = *statement.Query(i);
+            sub.LiveResult = true;
+            sub.PrepareJoins();
+            sub.PlaceConditions();
+        }
         q.PrepareJoins();
         q.PlaceConditions();
         std::vector<std::string> rows;
@@ -224,6 +231,39 @@ TEST_F(JoinPlanningTest, DisjunctionsAndNegationsOverTwoTablesAreTestedPerRow) {
               expected([](const TRow& r, const TRow& c) {
                   return r.Number && c.Number && *c.Number == 3 && *r.Number < *c.Number;
               }));
+}
+
+TEST_F(JoinPlanningTest, InAndNotInTestAgainstTheSubSelectsRows) {
+    const std::string in = "Select * From \"R\" Where FTag In (Select Tag From \"C_CAT\")";
+    EXPECT_EQ(Rows(in, {"R.Name"}), (TRows{"r1", "r3", "r5"}));
+    // NOT IN is the negation of IN, so a NULL value is not in the sub-select.
+    EXPECT_EQ(Rows("Select * From \"R\" Where FTag Not In (Select Tag From \"C_CAT\")", {"R.Name"}),
+              (TRows{"r2", "r4"}));
+    EXPECT_TRUE(Rows("Select * From \"R\" Where FTag In (Select Tag From \"C_CAT\" Where Tag > 100)", {"R.Name"})
+                    .empty());
+    EXPECT_EQ(Rows("Select * From \"R\" Where FTag Not In (Select Tag From \"C_CAT\" Where Tag > 100)", {"R.Name"})
+                  .size(),
+              RRows.size());
+}
+
+TEST_F(JoinPlanningTest, AQuotedTextThatNamesAColumnStaysAConstant) {
+    EXPECT_TRUE(Rows("Select * From \"R\", \"C_CAT\" Where (FTag = Tag) And (FromArc = \"Tag\")", {"R.Name"},
+                     [](TDataQuery& q) {
+                         // R keeps its single join to C_CAT: the text made no second one.
+                         for (const auto& t : q.SourceTables)
+                             for (const auto& j : t->Joins) EXPECT_EQ(j->Condition->Kind, dbengine::tkBinary);
+                     })
+                    .empty());
+}
+
+TEST_F(JoinPlanningTest, AnIndexedConditionFiltersItsTableBeforeTheJoin) {
+    EXPECT_EQ(Rows("Select * From \"R\", \"C_CAT\" Where FTag = Tag And Tag = 3 NOJOINOPTIMIZE",
+                   {"R.Name", "C_CAT.CName"},
+                   [](TDataQuery& q) {
+                       EXPECT_FALSE(q.HasTableResidual);
+                       EXPECT_NE(q.TableFilter, nullptr);
+                   }),
+              (TRows{"r3|c2", "r3|c3"}));
 }
 
 TEST_F(JoinPlanningTest, FaultyJoinConditionsRaiseTheirMessages) {

@@ -143,4 +143,72 @@ bool TDataQuery::NextRowAfterDelete() {
     return true;
 }
 
+bool TDataQuery::BindSubSelectColumn(TExpToken* node) {
+    if (ResultFields.empty()) return false;
+    const TResultField& column = *ResultFields.front();
+    if (!RequestLive && !LiveResult) {
+        if (column.DataType == 0) return false;
+        node->FieldNo = static_cast<uint16_t>(column.ResultFieldNumber);
+        node->TableName = column.TableName;
+        node->DataType = column.DataType;
+        node->SubType = column.SubType;
+        node->DataSize = column.Size;
+        node->Scale = column.Scale;
+        return true;
+    }
+    // A live sub-select reads its one source table.
+    uint16_t field = 0;
+    TSourceTable* table = ResolveColumnTable(column.TableName, column.ColumnName, field);
+    if (table == nullptr || field == 0 || table->Cursor == nullptr) return false;
+    dbengine::TFieldDescriptor desc;
+    table->Cursor->GetTableFieldDesc(field, desc);
+    node->Table = table;
+    node->FieldNo = field;
+    node->TableName = table->CorrelationName;
+    node->DataType = desc.FieldType;
+    node->SubType = desc.SubType;
+    node->DataSize = desc.ValueSize;
+    node->Scale = desc.ValueDecimals;
+    if (FResultCursor == nullptr) FResultCursor = table->Cursor;
+    return true;
+}
+
+void TDataQuery::ApplySubSelectFilter(TExpToken* comparison) {
+    dbengine::TDataCursor* cursor = ResultCursor();
+    if (cursor == nullptr || comparison == nullptr || comparison->Left == nullptr || comparison->Right == nullptr)
+        return;
+    // The sub-select's column on the left, the tested value (in the column's type where that
+    // loses nothing) on the right.
+    dbengine::TExpTreeHolder tree(dbengine::NewExpToken());
+    tree->Assign(*comparison);
+    tree->Left = tree->Right = tree->Third = tree->Parent = nullptr;
+    tree->Arguments.clear();
+    TExpToken* column = dbengine::NewExpToken();
+    tree->Left = column;
+    column->Parent = tree.get();
+    const TExpToken* bound = comparison->Right;
+    column->Kind = dbengine::tkColumn;
+    column->ColumnName = ResultFields.empty() ? std::string() : ResultFields.front()->ColumnName;
+    column->FieldNo = bound->FieldNo;
+    column->DataType = bound->DataType;
+    column->SubType = bound->SubType;
+    column->DataSize = bound->DataSize;
+    column->Scale = bound->Scale;
+    const TExpToken* value = comparison->Left;
+    TExpToken* right = value->IsNull || value->DataType == dbengine::fldString || value->DataType == column->DataType
+                           ? dbengine::CopyExpTree(value)
+                           : dbengine::FoldConstantOperand(column, value, SourceValues(), LanguageId, SortId);
+    tree->Right = right;
+    right->Parent = tree.get();
+    auto* filter = static_cast<dbengine::TFilter*>(SubSelectFilter);
+    if (filter != nullptr) {
+        cursor->ReplaceFilterExpression(tree.release(), filter);
+        return;
+    }
+    filter = cursor->AddFilter(this, {}, tree.get(), true, {}, true, false, false, false, false);
+    tree.release();
+    cursor->ActivateFilter(filter);
+    SubSelectFilter = filter;
+}
+
 }  // namespace dbsql
