@@ -117,5 +117,4 @@ bool TDataQuery::GroupFilter(uint8_t, uint8_t*, uint8_t*) {
     return true;
 }
 
-
 }  // namespace dbsql

@@ -20,7 +20,7 @@
 namespace dbengine {
 class TExpressionParser;
 class TFilter;
-}
+}  // namespace dbengine
 
 namespace dbsql {
 

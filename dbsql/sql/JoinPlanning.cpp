@@ -203,10 +203,28 @@ void TDataQuery::ExtractNode(TExpToken*& slot) {
         AddJoinResidual(node, op);
     };
     if (node->Kind == dbengine::tkUnary) {
-        if (TablesOfExpression(node, name) && !HasOuterJoinComparison(node) &&
-            dbengine::ExpTreeIsDisjunction(node) && !dbengine::ExpTreeIsNot(node->Parent)) {
-            toResidual();
-            return;
+        if (TablesOfExpression(node, name)) {
+            // A negation over several tables is tested whole per joined row: taking a part of its
+            // operand out as a join would drop the negation. Only a double negation is looked
+            // through, its operand analysed in its place.
+            const bool doubleNot = node->Code == dbengine::ecNot && node->Left != nullptr &&
+                                   node->Left->Kind == dbengine::tkUnary &&
+                                   node->Left->Code == dbengine::ecNot;
+            if (doubleNot) {
+                TExpToken* inner = node->Left;
+                ExtractNode(inner->Left);
+                if (inner->Left == nullptr) {
+                    dbengine::ReleaseExpToken(inner);
+                    node->Left = nullptr;
+                    dbengine::ReleaseExpToken(node);
+                    slot = nullptr;
+                }
+                return;
+            }
+            if (!HasOuterJoinComparison(node)) {
+                toResidual();
+                return;
+            }
         }
         ExtractNode(node->Left);
         if (node->Left == nullptr) {
@@ -238,13 +256,15 @@ void TDataQuery::ExtractNode(TExpToken*& slot) {
             std::string leftName, rightName;
             if (TablesOfExpression(node->Left, leftName) || TablesOfExpression(node->Right, rightName))
                 PlanError(
-                    "The join condition cannot contain multiple table correlation names in either the left or "
+                    "The join condition cannot contain multiple table correlation names in either the left "
+                    "or "
                     "right operand in WHERE or JOIN clause");
             if (SameName(leftName, rightName)) return;
             TSourceTable* left = leftName.empty() ? nullptr : FindSourceTable(leftName);
             TSourceTable* right = rightName.empty() ? nullptr : FindSourceTable(rightName);
             if (left == nullptr || right == nullptr)
-                PlanError("Internal join error attempting to validate table correlation names involved in join");
+                PlanError(
+                    "Internal join error attempting to validate table correlation names involved in join");
             slot = nullptr;
             ApplyLevelRule(node, left, right);
         } else if (!leftColumns && rightColumns) {
@@ -294,7 +314,8 @@ void TDataQuery::ApplyLevelRule(TExpToken* comparison, TSourceTable* left, TSour
 void TDataQuery::SortSourceTablesByLevel() {
     std::stable_sort(SourceTables.begin(), SourceTables.end(),
                      [](const auto& a, const auto& b) { return SourceTableByLevel(a.get(), b.get()); });
-    for (size_t i = 0; i < SourceTables.size(); ++i) SourceTables[i]->JoinLevel = static_cast<uint16_t>(i + 1);
+    for (size_t i = 0; i < SourceTables.size(); ++i)
+        SourceTables[i]->JoinLevel = static_cast<uint16_t>(i + 1);
 }
 
 void TDataQuery::CheckJoinTargets() {
@@ -304,7 +325,8 @@ void TDataQuery::CheckJoinTargets() {
             TTableJoin* join = joins[i].get();
             if (IsJoinTarget(join->JoinedTable, join)) {
                 if (join->JoinKind != 0)
-                    PlanError("Internal join error - table correlation name \"" + join->JoinedTable->CorrelationName +
+                    PlanError("Internal join error - table correlation name \"" +
+                              join->JoinedTable->CorrelationName +
                               "\" is target of multiple join conditions in WHERE or JOIN clause");
                 joins.erase(joins.begin() + static_cast<std::ptrdiff_t>(i));
             } else if (join->JoinKind == 0 && join->JoinedTable->JoinLevel == 1) {
@@ -349,7 +371,8 @@ TSourceTable* TDataQuery::InnerJoinRoot(const TSourceTable* table) const {
 
 void TDataQuery::PrepareJoins() {
     OpenSourceTables();
-    for (size_t i = 0; i < SourceTables.size(); ++i) SourceTables[i]->JoinLevel = static_cast<uint16_t>(i + 1);
+    for (size_t i = 0; i < SourceTables.size(); ++i)
+        SourceTables[i]->JoinLevel = static_cast<uint16_t>(i + 1);
     ChainSourceTables();
     if (HasWhere) ExtractJoinConditions();
     SortSourceTablesByLevel();
@@ -444,7 +467,8 @@ void TDataQuery::PlaceTableCondition(int pass, TExpToken* node, TSourceTable* ta
     DetachFilterColumns(copy.get());
     dbengine::TDataCursor* cursor = table->Cursor;
     auto addFilter = [&] {
-        dbengine::TFilter* filter = cursor->AddFilter(this, {}, copy.get(), true, {}, false, false, false, false, false);
+        dbengine::TFilter* filter =
+            cursor->AddFilter(this, {}, copy.get(), true, {}, false, false, false, false, false);
         copy.release();
         FTableFilters.emplace_back(cursor, filter);
         cursor->ActivateFilter(filter);
@@ -491,7 +515,8 @@ void TDataQuery::ReorderJoins() {
     }
     if (best == nullptr || bestCount >= DrivingTable->Cursor->GetRecordCount()) return;
     MakeDrivingTable(best);
-    for (size_t i = 0; i < SourceTables.size(); ++i) SourceTables[i]->JoinLevel = static_cast<uint16_t>(i + 1);
+    for (size_t i = 0; i < SourceTables.size(); ++i)
+        SourceTables[i]->JoinLevel = static_cast<uint16_t>(i + 1);
     DrivingTable = SourceTables.front().get();
 }
 

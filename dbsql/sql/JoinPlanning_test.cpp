@@ -93,7 +93,8 @@ protected:
         EXPECT_TRUE(q.BindSourceColumn(node.get())) << table << "." << column;
         q.ReadSourceColumn(node.get());
         if (node->IsNull) return "NULL";
-        if (node->DataType == dbengine::fldInteger) return std::to_string(dbengine::ExpIntegerValue(node.get()));
+        if (node->DataType == dbengine::fldInteger)
+            return std::to_string(dbengine::ExpIntegerValue(node.get()));
         return dbengine::ExpTextValue(node.get());
     }
 
@@ -138,12 +139,10 @@ protected:
         return "(none)";
     }
 
-    std::vector<TRow> RRows = {{"r1", 1, "N"}, {"r2", 2, "Y"}, {"r3", 3, "N"}, {"r4", std::nullopt, "N"},
-                               {"r5", 1, "N"}};
+    std::vector<TRow> RRows = {
+        {"r1", 1, "N"}, {"r2", 2, "Y"}, {"r3", 3, "N"}, {"r4", std::nullopt, "N"}, {"r5", 1, "N"}};
     std::vector<TRow> CRows = {{"c1", 1, ""}, {"c2", 3, ""}, {"c3", 3, ""}, {"c4", 9, ""}};
 };
-
-
 
 TEST_F(JoinPlanningTest, AJoinOfTwoTablesWithAConditionOnOneFindsTheMatchingPairs) {
     const TRows expected = {"r1|c1", "r3|c2", "r3|c3", "r5|c1"};
@@ -177,7 +176,7 @@ TEST_F(JoinPlanningTest, ALeftJoinKeepsOuterRowsWithoutPartnerAsNulls) {
     EXPECT_EQ(Rows("Select * From \"R\" Left Outer Join \"C_CAT\" On (FTag = Tag)",
                    {"R.Name", "C_CAT.CName", "C_CAT.Id", "R.Notes"}),
               (TRows{"r1|c1|1|note r1", "r2|NULL|NULL|note r2", "r3|c2|2|note r3", "r3|c3|3|note r3",
-                    "r4|NULL|NULL|note r4", "r5|c1|1|note r5"}));
+                     "r4|NULL|NULL|note r4", "r5|c1|1|note r5"}));
     // A condition on the inner table in WHERE drops the rows without partner; in ON it keeps them.
     EXPECT_EQ(Rows("Select * From \"R\" Left Outer Join \"C_CAT\" On (FTag = Tag) Where CName = 'c2'",
                    {"R.Name", "C_CAT.CName"}),
@@ -223,10 +222,14 @@ TEST_F(JoinPlanningTest, DisjunctionsAndNegationsOverTwoTablesAreTestedPerRow) {
               }));
     // The engine's comparison with a NULL is false, so its negation holds.
     EXPECT_EQ(Rows("Select * From \"R\", \"C_CAT\" Where Not (FTag = Tag)", {"R.Name", "C_CAT.CName"}),
-              expected([](const TRow& r, const TRow& c) { return !(r.Number && c.Number && *r.Number == *c.Number); }));
+              expected([](const TRow& r, const TRow& c) {
+                  return !(r.Number && c.Number && *r.Number == *c.Number);
+              }));
     EXPECT_EQ(Rows("Select * From \"R\", \"C_CAT\" Where Not (Not (FTag = Tag))", {"R.Name", "C_CAT.CName"},
                    [](TDataQuery& q) { EXPECT_FALSE(q.HasJoinResidual); }),
-              expected([](const TRow& r, const TRow& c) { return r.Number && c.Number && *r.Number == *c.Number; }));
+              expected([](const TRow& r, const TRow& c) {
+                  return r.Number && c.Number && *r.Number == *c.Number;
+              }));
     EXPECT_EQ(Rows("Select * From \"R\", \"C_CAT\" Where 3 = Tag And FTag < Tag", {"R.Name", "C_CAT.CName"}),
               expected([](const TRow& r, const TRow& c) {
                   return r.Number && c.Number && *c.Number == 3 && *r.Number < *c.Number;
@@ -239,11 +242,13 @@ TEST_F(JoinPlanningTest, InAndNotInTestAgainstTheSubSelectsRows) {
     // NOT IN is the negation of IN, so a NULL value is not in the sub-select.
     EXPECT_EQ(Rows("Select * From \"R\" Where FTag Not In (Select Tag From \"C_CAT\")", {"R.Name"}),
               (TRows{"r2", "r4"}));
-    EXPECT_TRUE(Rows("Select * From \"R\" Where FTag In (Select Tag From \"C_CAT\" Where Tag > 100)", {"R.Name"})
-                    .empty());
-    EXPECT_EQ(Rows("Select * From \"R\" Where FTag Not In (Select Tag From \"C_CAT\" Where Tag > 100)", {"R.Name"})
-                  .size(),
-              RRows.size());
+    EXPECT_TRUE(
+        Rows("Select * From \"R\" Where FTag In (Select Tag From \"C_CAT\" Where Tag > 100)", {"R.Name"})
+            .empty());
+    EXPECT_EQ(
+        Rows("Select * From \"R\" Where FTag Not In (Select Tag From \"C_CAT\" Where Tag > 100)", {"R.Name"})
+            .size(),
+        RRows.size());
 }
 
 TEST_F(JoinPlanningTest, AQuotedTextThatNamesAColumnStaysAConstant) {
@@ -266,10 +271,87 @@ TEST_F(JoinPlanningTest, AnIndexedConditionFiltersItsTableBeforeTheJoin) {
               (TRows{"r3|c2", "r3|c3"}));
 }
 
+// Random conditions over two and three tables, their joined rows compared with the condition
+// evaluated directly over the cross product.
+TEST_F(JoinPlanningTest, RandomConditionsGiveTheRowsOfTheirDirectEvaluation) {
+    struct TCondition {
+        std::string Sql;
+        std::function<bool(const std::vector<const TRow*>&)> Holds;
+    };
+    std::mt19937 random(20261211);
+    auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    static const char* const ops[] = {"=", "<>", "<", ">", "<=", ">="};
+    static const char* const names[] = {"a.FTag", "b.Tag", "c.Tag"};
+    std::function<TCondition(int, int)> make = [&](int depth, int tables) -> TCondition {
+        const int kind = depth == 0 ? 0 : pick(4);
+        if (kind == 0) {
+            const int left = pick(tables);
+            const bool constant = pick(3) == 0;
+            const int right = constant ? -1 - pick(4) : (left + 1 + pick(tables - 1)) % tables;
+            const int op = pick(6);
+            auto operand = [](int at) { return at >= 0 ? std::string(names[at]) : std::to_string(-1 - at); };
+            auto value = [](int at, const std::vector<const TRow*>& row) -> std::optional<int32_t> {
+                return at >= 0 ? row[static_cast<size_t>(at)]->Number : std::optional<int32_t>(-1 - at);
+            };
+            return {"(" + operand(left) + " " + ops[op] + " " + operand(right) + ")",
+                    [=](const std::vector<const TRow*>& row) {
+                        const auto l = value(left, row), r = value(right, row);
+                        // The engine's comparisons: NULL equals only NULL, and orders with nothing.
+                        if (!l || !r) return l.has_value() != r.has_value() ? op == 1 : op == 0 || op >= 4;
+                        switch (op) {
+                            case 0:
+                                return *l == *r;
+                            case 1:
+                                return *l != *r;
+                            case 2:
+                                return *l < *r;
+                            case 3:
+                                return *l > *r;
+                            case 4:
+                                return *l <= *r;
+                            default:
+                                return *l >= *r;
+                        }
+                    }};
+        }
+        TCondition a = make(depth - 1, tables);
+        if (kind == 3) return {"(Not " + a.Sql + ")", [=](const auto& row) { return !a.Holds(row); }};
+        TCondition b = make(depth - 1, tables);
+        if (kind == 1)
+            return {"(" + a.Sql + " And " + b.Sql + ")",
+                    [=](const auto& row) { return a.Holds(row) && b.Holds(row); }};
+        return {"(" + a.Sql + " Or " + b.Sql + ")",
+                [=](const auto& row) { return a.Holds(row) || b.Holds(row); }};
+    };
+    for (int round = 0; round < 80; ++round) {
+        const int tables = round % 4 == 3 ? 3 : 2;
+        const TCondition condition = make(1 + pick(3), tables);
+        const std::string from = tables == 3 ? "\"R\" a, \"C_CAT\" b, \"C_CAT\" c" : "\"R\" a, \"C_CAT\" b";
+        TRows expected;
+        for (const TRow& a : RRows)
+            for (const TRow& b : CRows)
+                for (size_t k = 0; k < (tables == 3 ? CRows.size() : 1); ++k) {
+                    const std::vector<const TRow*> row{&a, &b, &CRows[k]};
+                    if (condition.Holds(row))
+                        expected.push_back(a.Name + "|" + b.Name + (tables == 3 ? "|" + CRows[k].Name : ""));
+                }
+        std::sort(expected.begin(), expected.end());
+        std::vector<std::string> columns{"a.Name", "b.CName"};
+        if (tables == 3) columns.push_back("c.CName");
+        const std::string sql = "Select * From " + from + " Where " + condition.Sql;
+        try {
+            EXPECT_EQ(Rows(sql, columns), expected) << sql;
+        } catch (const dbengine::EDbEngineError& e) {
+            ADD_FAILURE() << sql << ": " << e.Message;
+        }
+    }
+}
+
 TEST_F(JoinPlanningTest, FaultyJoinConditionsRaiseTheirMessages) {
-    EXPECT_EQ(Error("Select * From \"R\" a, \"C_CAT\" b, \"C_CAT\" c Where a.FTag = b.Tag + c.Tag"),
-              "The join condition cannot contain multiple table correlation names in either the left or right "
-              "operand in WHERE or JOIN clause");
+    EXPECT_EQ(
+        Error("Select * From \"R\" a, \"C_CAT\" b, \"C_CAT\" c Where a.FTag = b.Tag + c.Tag"),
+        "The join condition cannot contain multiple table correlation names in either the left or right "
+        "operand in WHERE or JOIN clause");
     EXPECT_EQ(Error("Select * From \"R\" a, \"C_CAT\" b Where q.FTag = 1"),
               "Table correlation name 'q' referenced in WHERE clause is not defined in the FROM clause");
     EXPECT_EQ(Error("Select * From \"R\" a Left Outer Join \"C_CAT\" c On a.FTag = c.Tag Left Outer Join "

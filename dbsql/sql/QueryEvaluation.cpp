@@ -65,8 +65,9 @@ bool TDataQuery::ReadSourceColumn(TExpToken* node) {
     node->IsNull = false;
     if (desc.FieldType == dbengine::fldBlob) {
         int32_t size = 0;
-        cursor.CheckError(cursor.OpenBlob(node->FieldNo, record, dbengine::BlobOpenRead, true, true, size, false),
-                          table->TableName);
+        cursor.CheckError(
+            cursor.OpenBlob(node->FieldNo, record, dbengine::BlobOpenRead, true, true, size, false),
+            table->TableName);
         const bool memo = desc.SubType == dbengine::fldstMemo;
         dbengine::TEngineErrorCode code = 0;
         int32_t read = 0;
@@ -79,8 +80,9 @@ bool TDataQuery::ReadSourceColumn(TExpToken* node) {
         return true;
     }
     if (desc.FieldType == dbengine::fldString)
-        node->DataSize = static_cast<int32_t>(strnlen(reinterpret_cast<const char*>(node->Data.get()),
-                                                      desc.ValueSize)) + 1;
+        node->DataSize =
+            static_cast<int32_t>(strnlen(reinterpret_cast<const char*>(node->Data.get()), desc.ValueSize)) +
+            1;
     else
         node->DataSize = desc.ValueSize;
     return true;
@@ -95,8 +97,8 @@ void TDataQuery::CheckCondition(TExpToken* tree) {
 namespace {
 
 bool ConditionHolds(const TExpToken* tree, TDataQuery& query) {
-    TExpToken* result = dbengine::EvaluateExpToken(tree, nullptr, query.SourceValues(), query.LanguageId,
-                                                   query.SortId);
+    TExpToken* result =
+        dbengine::EvaluateExpToken(tree, nullptr, query.SourceValues(), query.LanguageId, query.SortId);
     const bool holds = !result->IsNull && dbengine::ExpIntegerValue(result) != 0;
     dbengine::ReleaseExpToken(result);
     return holds;
@@ -175,7 +177,8 @@ bool TDataQuery::BindSubSelectColumn(TExpToken* node) {
 
 void TDataQuery::ApplySubSelectFilter(TExpToken* comparison) {
     dbengine::TDataCursor* cursor = ResultCursor();
-    if (cursor == nullptr || comparison == nullptr || comparison->Left == nullptr || comparison->Right == nullptr)
+    if (cursor == nullptr || comparison == nullptr || comparison->Left == nullptr ||
+        comparison->Right == nullptr)
         return;
     // The sub-select's column on the left, the tested value (in the column's type where that
     // loses nothing) on the right.
@@ -195,9 +198,10 @@ void TDataQuery::ApplySubSelectFilter(TExpToken* comparison) {
     column->DataSize = bound->DataSize;
     column->Scale = bound->Scale;
     const TExpToken* value = comparison->Left;
-    TExpToken* right = value->IsNull || value->DataType == dbengine::fldString || value->DataType == column->DataType
-                           ? dbengine::CopyExpTree(value)
-                           : dbengine::FoldConstantOperand(column, value, SourceValues(), LanguageId, SortId);
+    TExpToken* right =
+        value->IsNull || value->DataType == dbengine::fldString || value->DataType == column->DataType
+            ? dbengine::CopyExpTree(value)
+            : dbengine::FoldConstantOperand(column, value, SourceValues(), LanguageId, SortId);
     tree->Right = right;
     right->Parent = tree.get();
     auto* filter = static_cast<dbengine::TFilter*>(SubSelectFilter);

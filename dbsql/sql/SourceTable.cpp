@@ -5,9 +5,9 @@
 #include "dbengine/cursor/DataCursor.h"
 #include "dbengine/expr/ExpPrepare.h"
 #include "dbengine/expr/ExpToken.h"
-#include "dbengine/util/EngineError.h"
 #include "dbengine/session/DataDirectory.h"
 #include "dbengine/session/DataSession.h"
+#include "dbengine/util/EngineError.h"
 #include "dbengine/util/EngineUtils.h"
 #include "dbsql/sql/DataQuery.h"
 #include "dbsql/sql/QueryStatement.h"
@@ -32,11 +32,16 @@ bool IsComparison(const dbengine::TExpToken* t) {
 
 uint8_t MirroredOperator(uint8_t code) {
     switch (code) {
-    case dbengine::ecGreater: return dbengine::ecLess;
-    case dbengine::ecLess: return dbengine::ecGreater;
-    case dbengine::ecGreaterOrEqual: return dbengine::ecLessOrEqual;
-    case dbengine::ecLessOrEqual: return dbengine::ecGreaterOrEqual;
-    default: return code;
+        case dbengine::ecGreater:
+            return dbengine::ecLess;
+        case dbengine::ecLess:
+            return dbengine::ecGreater;
+        case dbengine::ecGreaterOrEqual:
+            return dbengine::ecLessOrEqual;
+        case dbengine::ecLessOrEqual:
+            return dbengine::ecGreaterOrEqual;
+        default:
+            return code;
     }
 }
 
@@ -111,16 +116,16 @@ dbengine::TExpToken* BuildJoinFilter(const dbengine::TExpToken* t, TDataQuery* q
     if (IsComparison(t)) {
         copy->Left = dbengine::CopyExpTree(t->Right);
         copy->Left->Parent = copy.get();
-        copy->Right = dbengine::FoldConstantOperand(t->Right, t->Left, query->SourceValues(), query->LanguageId,
-                                                    query->SortId);
+        copy->Right = dbengine::FoldConstantOperand(t->Right, t->Left, query->SourceValues(),
+                                                    query->LanguageId, query->SortId);
         copy->Right->Parent = copy.get();
         copy->Code = MirroredOperator(t->Code);
     } else if (t->Kind == dbengine::tkFunction) {
         for (const dbengine::TExpToken* a : t->Arguments) {
-            dbengine::TExpToken* arg =
-                dbengine::ExpTreeHasColumn(a)
-                    ? dbengine::CopyExpTree(a)
-                    : dbengine::FoldConstantOperand(a, a, query->SourceValues(), query->LanguageId, query->SortId);
+            dbengine::TExpToken* arg = dbengine::ExpTreeHasColumn(a)
+                                           ? dbengine::CopyExpTree(a)
+                                           : dbengine::FoldConstantOperand(a, a, query->SourceValues(),
+                                                                           query->LanguageId, query->SortId);
             arg->Parent = copy.get();
             copy->Arguments.push_back(arg);
         }
