@@ -57,23 +57,8 @@ bool SameName(const std::string& a, const std::string& b) {
 }
 
 void AppendResidual(TExpToken*& residual, bool& flag, TExpToken* tree, uint8_t op) {
-    tree->Parent = nullptr;
     flag = true;
-    if (residual == nullptr) {
-        residual = tree;
-        return;
-    }
-    TExpToken* node = dbengine::NewExpToken();
-    node->Kind = dbengine::tkBinary;
-    node->Code = op == 0 ? dbengine::ecAnd : op;
-    node->Text = node->Code == dbengine::ecOr ? "OR" : "AND";
-    node->DataType = dbengine::fldBoolean;
-    node->DataSize = 2;
-    node->Left = residual;
-    node->Right = tree;
-    residual->Parent = node;
-    tree->Parent = node;
-    residual = node;
+    residual = CombineConditions(residual, tree, op);
 }
 
 }  // namespace

@@ -186,6 +186,24 @@ TEST_F(JoinPlanningTest, ALeftJoinKeepsOuterRowsWithoutPartnerAsNulls) {
               (TRows{"r1|NULL", "r2|NULL", "r3|c2", "r4|NULL", "r5|NULL"}));
 }
 
+TEST_F(JoinPlanningTest, AMemoIsReadWholeWithItsTerminatingZeroCounted) {
+    TQueryStatement statement(Database);
+    statement.ParseSQL("Select * From \"R\" Where Name = 'r3'");
+    TDataQuery& q = *statement.MasterQuery;
+    q.PrepareJoins();
+    q.PlaceConditions();
+    ASSERT_TRUE(q.FirstRow());
+    dbengine::TExpTreeHolder node(dbengine::NewExpToken());
+    node->Kind = dbengine::tkColumn;
+    node->ColumnName = "notes";
+    ASSERT_TRUE(q.BindSourceColumn(node.get()));
+    EXPECT_EQ(node->TableName, "R");
+    ASSERT_TRUE(q.ReadSourceColumn(node.get()));
+    EXPECT_EQ(dbengine::ExpTextValue(node.get()), "note r3");
+    EXPECT_EQ(node->DataSize, 8);
+    EXPECT_FALSE(q.NextRow());
+}
+
 TEST_F(JoinPlanningTest, AnInnerJoinWithAnEmptyInnerTableGivesNoRows) {
     MakeTable("EMPTY", true, {});
     EXPECT_TRUE(Rows("Select * From \"R\" Join \"EMPTY\" On (FTag = Tag)", {"R.Name"}).empty());

@@ -28,9 +28,10 @@ int32_t TSourceColumns::SubSelectRecordCount(dbengine::TDataQuery* query) {
     return cursor == nullptr ? 0 : cursor->GetRecordCount();
 }
 
-bool TDataQuery::BindSourceColumn(TExpToken* node) {
-    uint16_t field = 0;
-    TSourceTable* table = ResolveColumnTable(node->TableName, node->ColumnName, field);
+namespace {
+
+// Binds node to a field of an open source table: table, field number, correlation name and type.
+bool BindTableField(TExpToken* node, TSourceTable* table, uint16_t field) {
     if (table == nullptr || field == 0 || table->Cursor == nullptr) return false;
     dbengine::TFieldDescriptor desc;
     table->Cursor->GetTableFieldDesc(field, desc);
@@ -42,6 +43,14 @@ bool TDataQuery::BindSourceColumn(TExpToken* node) {
     node->DataSize = desc.ValueSize;
     node->Scale = desc.ValueDecimals;
     return true;
+}
+
+}  // namespace
+
+bool TDataQuery::BindSourceColumn(TExpToken* node) {
+    uint16_t field = 0;
+    TSourceTable* table = ResolveColumnTable(node->TableName, node->ColumnName, field);
+    return BindTableField(node, table, field);
 }
 
 bool TDataQuery::ReadSourceColumn(TExpToken* node) {
@@ -161,16 +170,7 @@ bool TDataQuery::BindSubSelectColumn(TExpToken* node) {
     // A live sub-select reads its one source table.
     uint16_t field = 0;
     TSourceTable* table = ResolveColumnTable(column.TableName, column.ColumnName, field);
-    if (table == nullptr || field == 0 || table->Cursor == nullptr) return false;
-    dbengine::TFieldDescriptor desc;
-    table->Cursor->GetTableFieldDesc(field, desc);
-    node->Table = table;
-    node->FieldNo = field;
-    node->TableName = table->CorrelationName;
-    node->DataType = desc.FieldType;
-    node->SubType = desc.SubType;
-    node->DataSize = desc.ValueSize;
-    node->Scale = desc.ValueDecimals;
+    if (!BindTableField(node, table, field)) return false;
     if (FResultCursor == nullptr) FResultCursor = table->Cursor;
     return true;
 }

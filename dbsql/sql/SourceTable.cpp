@@ -65,6 +65,22 @@ void DetachFilterColumns(dbengine::TExpToken* tree) {
     DetachColumns(tree);
 }
 
+dbengine::TExpToken* CombineConditions(dbengine::TExpToken* old, dbengine::TExpToken* added, uint8_t op) {
+    added->Parent = nullptr;
+    if (old == nullptr) return added;
+    dbengine::TExpToken* node = dbengine::NewExpToken();
+    node->Kind = dbengine::tkBinary;
+    node->Code = op == 0 ? dbengine::ecAnd : op;
+    node->Text = node->Code == dbengine::ecOr ? "OR" : "AND";
+    node->DataType = dbengine::fldBoolean;
+    node->DataSize = 2;
+    node->Left = old;
+    node->Right = added;
+    old->Parent = node;
+    added->Parent = node;
+    return node;
+}
+
 void TTableJoin::AddCondition(uint8_t kind, dbengine::TExpToken* condition, uint8_t op) {
     if (condition == nullptr) return;
     if (JoinKind == 0) {
@@ -72,17 +88,7 @@ void TTableJoin::AddCondition(uint8_t kind, dbengine::TExpToken* condition, uint
         Condition = condition;
         return;
     }
-    dbengine::TExpToken* node = dbengine::NewExpToken();
-    node->Kind = dbengine::tkBinary;
-    node->Code = op == 0 ? dbengine::ecAnd : op;
-    node->Text = node->Code == dbengine::ecOr ? "OR" : "AND";
-    node->DataType = dbengine::fldBoolean;
-    node->DataSize = 2;
-    node->Left = Condition;
-    node->Right = condition;
-    Condition->Parent = node;
-    condition->Parent = node;
-    Condition = node;
+    Condition = CombineConditions(Condition, condition, op);
 }
 
 void TTableJoin::MirrorCondition() {
@@ -235,25 +241,28 @@ void TSourceTable::Next() {
     if (code != 0 && code != dbengine::DBE_EOF) Cursor->CheckError(code, {});
 }
 
-bool TSourceTable::FirstMatch(uint8_t kind) {
-    First();
+bool TSourceTable::MatchJoins() {
+    for (auto& join : Joins)
+        if (!join->Match()) return false;
+    return true;
+}
+
+bool TSourceTable::MatchFromCurrent() {
     if (AtEnd) {
-        if (kind == 2)
-            for (auto& join : Joins) join->Match();
+        for (auto& join : Joins) join->Match();
         return false;
     }
-    if (Joins.empty()) return true;
     for (;;) {
-        bool all = true;
-        for (auto& join : Joins)
-            if (!join->Match()) {
-                all = false;
-                break;
-            }
-        if (all) return true;
+        if (MatchJoins()) return true;
         Next();
         if (AtEnd) return false;
     }
+}
+
+bool TSourceTable::FirstMatch(uint8_t kind) {
+    First();
+    if (AtEnd && kind != 2) return false;
+    return MatchFromCurrent();
 }
 
 bool TSourceTable::NextMatch() {
@@ -262,17 +271,8 @@ bool TSourceTable::NextMatch() {
         return !AtEnd;
     }
     if (AdvanceJoins(static_cast<int>(Joins.size()) - 1)) return true;
-    for (;;) {
-        Next();
-        if (AtEnd) return false;
-        bool all = true;
-        for (auto& join : Joins)
-            if (!join->Match()) {
-                all = false;
-                break;
-            }
-        if (all) return true;
-    }
+    Next();
+    return !AtEnd && MatchFromCurrent();
 }
 
 bool TSourceTable::AdvanceJoins(int index) {
@@ -285,22 +285,7 @@ bool TSourceTable::AdvanceJoins(int index) {
 
 bool TSourceTable::ContinueMatch() {
     Next();
-    if (AtEnd) {
-        for (auto& join : Joins) join->Match();
-        return false;
-    }
-    if (Joins.empty()) return true;
-    for (;;) {
-        bool all = true;
-        for (auto& join : Joins)
-            if (!join->Match()) {
-                all = false;
-                break;
-            }
-        if (all) return true;
-        Next();
-        if (AtEnd) return false;
-    }
+    return MatchFromCurrent();
 }
 
 void TSourceTable::AddJoinCondition(uint8_t kind, dbengine::TExpToken* condition, TSourceTable* inner,

@@ -82,6 +82,10 @@ public:
     bool AdvanceJoins(int index);
     // After the current row was deleted.
     bool ContinueMatch();
+    // From the current row on: the first row whose joins all match; at the end the joins are
+    // matched once more (so the tables below read as NULL) and the result is false.
+    bool MatchFromCurrent();
+    bool MatchJoins();
 
     // Adds the condition to a join to inner of kind (or of kind 0), else appends a new join.
     void AddJoinCondition(uint8_t kind, dbengine::TExpToken* condition, TSourceTable* inner, uint8_t op = 0);
@@ -105,6 +109,9 @@ public:
     bool AtEnd = false;
 };
 
+// old and added combined by a boolean node with the operator op (AND when 0), old on the left;
+// added alone when old is null.
+dbengine::TExpToken* CombineConditions(dbengine::TExpToken* old, dbengine::TExpToken* added, uint8_t op);
 // Exchanges a comparison's operands and mirrors its operator.
 void MirrorComparison(dbengine::TExpToken* comparison);
 // Clears the table links of a tree's column nodes, which a filtering cursor reads itself.
