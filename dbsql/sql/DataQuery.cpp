@@ -117,10 +117,4 @@ bool TDataQuery::GroupFilter(uint8_t, uint8_t*, uint8_t*) {
     return true;
 }
 
-bool TDataQuery::BindSubSelectColumn(dbengine::TExpToken*) {
-    return false;
-}
-
-void TDataQuery::ApplySubSelectFilter(dbengine::TExpToken*) {}
-
 }  // namespace dbsql

@@ -9,19 +9,36 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "dbengine/expr/ExpEvaluate.h"
+#include "dbengine/expr/ExpTypeCheck.h"
 #include "dbengine/util/QueryHooks.h"
 #include "dbsql/sql/SourceTable.h"
 
 namespace dbengine {
 class TExpressionParser;
-}
+class TFilter;
+}  // namespace dbengine
 
 namespace dbsql {
 
 class TQueryStatement;
 class TDataQuery;
+
+// The column binding and value callbacks of the type checker and evaluator over the current rows
+// of a query's source tables.
+class TSourceColumns final : public dbengine::TExpTypeResolver, public dbengine::TExpValueSource {
+public:
+    explicit TSourceColumns(TDataQuery* query) : Query(query) {}
+    bool ResolveColumn(dbengine::TExpToken* node) override;
+    bool GetColumnValue(const uint8_t* recordBuffer, dbengine::TExpToken* column) override;
+    int32_t SubSelectRecordCount(dbengine::TDataQuery* query) override;
+
+private:
+    TDataQuery* Query;
+};
 
 // Statement kinds (TDataQuery::Kind).
 constexpr uint8_t skUnknown = 0;
@@ -295,6 +312,60 @@ public:
     void ApplySubSelectFilter(dbengine::TExpToken* comparison) override;
     dbengine::TDataCursor* ResultCursor() override { return FResultCursor; }
 
+    // ---- Source tables and join planning (JoinPlanning.cpp) ----
+    // The source table a column reference means (and the column's field number), or null.
+    TSourceTable* ResolveColumnTable(const std::string& tableName, const std::string& columnName,
+                                     uint16_t& fieldNumber) const;
+    // By correlation name in any letter case; the first table for an empty name.
+    TSourceTable* FindSourceTable(const std::string& correlationName) const;
+    // True when the tree references more than one source table; otherwise false with the one
+    // correlation name it references (empty for none). Binds the column references it meets.
+    bool TablesOfExpression(dbengine::TExpToken* tree, std::string& correlationName);
+    bool HasJoinComparison(dbengine::TExpToken* tree);
+    bool HasOuterJoinComparison(dbengine::TExpToken* tree);
+    // Opens every source table with the query's RequestLive.
+    void OpenSourceTables();
+    void CloseSourceTables();
+    // Every source table gets a join without condition to the next one.
+    void ChainSourceTables();
+    // Comparisons between two tables become joins, other conditions over several tables the join
+    // residual; WhereCondition keeps the single-table conditions.
+    void ExtractJoinConditions();
+    void AddJoinResidual(dbengine::TExpToken* tree, uint8_t op = 0);
+    void AddTableResidual(dbengine::TExpToken* tree, uint8_t op = 0);
+    void SortSourceTablesByLevel();
+    void CheckJoinTargets();
+    // The planning steps of a SELECT, UPDATE or DELETE: open, chain, extract, order, check the
+    // join targets and the types of every condition.
+    void PrepareJoins();
+    // Filters dropped, single-table conditions placed in two passes around the join reorder.
+    void PlaceConditions();
+    void PlaceWhereConditions(int pass);
+    void ReorderJoins();
+    bool IsJoinTarget(const TSourceTable* table, const TTableJoin* exceptJoin) const;
+    bool IsInnerJoinTarget(const TSourceTable* table) const;
+    bool IsOuterJoinTarget(const TSourceTable* table) const;
+    TSourceTable* InnerJoinSource(const TSourceTable* table) const;
+    TSourceTable* InnerJoinRoot(const TSourceTable* table) const;
+    void MakeDrivingTable(TSourceTable* table);
+    // Drops every table filter and join filter of the last execution.
+    void ResetJoinState();
+
+    // ---- Evaluation (QueryEvaluation.cpp) ----
+    bool BindSourceColumn(dbengine::TExpToken* node);
+    bool ReadSourceColumn(dbengine::TExpToken* node);
+    dbengine::TExpValueSource* SourceValues() { return &FSourceColumns; }
+    // Type checks: the tree must be boolean ("WHERE or JOIN clause must be a boolean expression").
+    void CheckCondition(dbengine::TExpToken* tree);
+    // The residual conditions over the current joined row; NULL counts as false.
+    bool TestJoinResidual();
+    bool TestTableResidual();
+    // The row loop over the driving table: the first, next and (after a delete) following joined
+    // row that passes both residual conditions.
+    bool FirstRow();
+    bool NextRow();
+    bool NextRowAfterDelete();
+
     TQueryStatement* Statement;
     dbengine::TDataDirectory* ResultDatabase = nullptr;
     std::vector<std::unique_ptr<TOrderByField>> OrderByFields;
@@ -385,7 +456,18 @@ private:
     void ParseTextIndex();
     std::string ParseConstantText(const char* context, const char* emptyMessage);
 
+    // Places one single-table condition (PlaceTableCondition).
+    void PlaceTableCondition(int pass, dbengine::TExpToken* node, TSourceTable* table);
+    void SplitWhereConditions(int pass, dbengine::TExpToken* node);
+    void ExtractNode(dbengine::TExpToken*& slot);
+    void ApplyLevelRule(dbengine::TExpToken* comparison, TSourceTable* left, TSourceTable* right);
+    bool RowPasses();
+    TSourceTable* TableOrFirst(const std::string& correlationName);
+
     dbengine::TDataCursor* FResultCursor = nullptr;
+    TSourceColumns FSourceColumns{this};
+    // Table filters installed by the condition placement, dropped by ResetJoinState.
+    std::vector<std::pair<dbengine::TDataCursor*, dbengine::TFilter*>> FTableFilters;
     // The SELECT of INSERT ... SELECT (and its UNION parts): NOAUTOINC and COMMIT end its sources.
     bool FInsertSource = false;
 };

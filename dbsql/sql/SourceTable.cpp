@@ -2,9 +2,12 @@
 
 #include <algorithm>
 
+#include "dbengine/cursor/DataCursor.h"
+#include "dbengine/expr/ExpPrepare.h"
 #include "dbengine/expr/ExpToken.h"
 #include "dbengine/session/DataDirectory.h"
 #include "dbengine/session/DataSession.h"
+#include "dbengine/util/EngineError.h"
 #include "dbengine/util/EngineUtils.h"
 #include "dbsql/sql/DataQuery.h"
 #include "dbsql/sql/QueryStatement.h"
@@ -16,13 +19,296 @@ TTableJoin::TTableJoin(TSourceTable* owner, uint8_t joinKind, TSourceTable* join
     : Owner(owner), JoinKind(joinKind), JoinedTable(joinedTable), Condition(condition) {}
 
 TTableJoin::~TTableJoin() {
+    Reset();
     dbengine::FreeExpTree(Condition);
+}
+
+namespace {
+
+bool IsComparison(const dbengine::TExpToken* t) {
+    return t != nullptr && t->Kind == dbengine::tkBinary && t->Code >= dbengine::ecEqual &&
+           t->Code <= dbengine::ecLessOrEqual;
+}
+
+uint8_t MirroredOperator(uint8_t code) {
+    switch (code) {
+        case dbengine::ecGreater:
+            return dbengine::ecLess;
+        case dbengine::ecLess:
+            return dbengine::ecGreater;
+        case dbengine::ecGreaterOrEqual:
+            return dbengine::ecLessOrEqual;
+        case dbengine::ecLessOrEqual:
+            return dbengine::ecGreaterOrEqual;
+        default:
+            return code;
+    }
+}
+
+// Column nodes of a filter tree are read by the filtering cursor itself.
+void DetachColumns(dbengine::TExpToken* t) {
+    if (t == nullptr) return;
+    if (t->Kind == dbengine::tkColumn) t->Table = nullptr;
+    DetachColumns(t->Left);
+    DetachColumns(t->Right);
+    for (dbengine::TExpToken* a : t->Arguments) DetachColumns(a);
+}
+
+}  // namespace
+
+void MirrorComparison(dbengine::TExpToken* comparison) {
+    std::swap(comparison->Left, comparison->Right);
+    comparison->Code = MirroredOperator(comparison->Code);
+}
+
+void DetachFilterColumns(dbengine::TExpToken* tree) {
+    DetachColumns(tree);
+}
+
+dbengine::TExpToken* CombineConditions(dbengine::TExpToken* old, dbengine::TExpToken* added, uint8_t op) {
+    added->Parent = nullptr;
+    if (old == nullptr) return added;
+    dbengine::TExpToken* node = dbengine::NewExpToken();
+    node->Kind = dbengine::tkBinary;
+    node->Code = op == 0 ? dbengine::ecAnd : op;
+    node->Text = node->Code == dbengine::ecOr ? "OR" : "AND";
+    node->DataType = dbengine::fldBoolean;
+    node->DataSize = 2;
+    node->Left = old;
+    node->Right = added;
+    old->Parent = node;
+    added->Parent = node;
+    return node;
+}
+
+void TTableJoin::AddCondition(uint8_t kind, dbengine::TExpToken* condition, uint8_t op) {
+    if (condition == nullptr) return;
+    if (JoinKind == 0) {
+        JoinKind = kind;
+        Condition = condition;
+        return;
+    }
+    Condition = CombineConditions(Condition, condition, op);
+}
+
+void TTableJoin::MirrorCondition() {
+    std::vector<dbengine::TExpToken*> pending{Condition};
+    while (!pending.empty()) {
+        dbengine::TExpToken* t = pending.back();
+        pending.pop_back();
+        if (t == nullptr) continue;
+        if (IsComparison(t)) {
+            MirrorComparison(t);
+        } else if (t->Kind == dbengine::tkBinary) {
+            pending.push_back(t->Left);
+            pending.push_back(t->Right);
+        } else if (t->Kind == dbengine::tkUnary) {
+            pending.push_back(t->Left);
+        }
+    }
+}
+
+namespace {
+
+// A copy of the join condition for the owner's current row: each comparison tests the inner
+// operand against the outer operand's value, folded to the inner operand's type.
+dbengine::TExpToken* BuildJoinFilter(const dbengine::TExpToken* t, TDataQuery* query) {
+    if (t == nullptr) return nullptr;
+    dbengine::TExpTreeHolder copy(dbengine::NewExpToken());
+    copy->Assign(*t);
+    copy->Left = copy->Right = copy->Third = nullptr;
+    copy->Arguments.clear();
+    copy->Parent = nullptr;
+    if (IsComparison(t)) {
+        copy->Left = dbengine::CopyExpTree(t->Right);
+        copy->Left->Parent = copy.get();
+        copy->Right = dbengine::FoldConstantOperand(t->Right, t->Left, query->SourceValues(),
+                                                    query->LanguageId, query->SortId);
+        copy->Right->Parent = copy.get();
+        copy->Code = MirroredOperator(t->Code);
+    } else if (t->Kind == dbengine::tkFunction) {
+        for (const dbengine::TExpToken* a : t->Arguments) {
+            dbengine::TExpToken* arg = dbengine::ExpTreeHasColumn(a)
+                                           ? dbengine::CopyExpTree(a)
+                                           : dbengine::FoldConstantOperand(a, a, query->SourceValues(),
+                                                                           query->LanguageId, query->SortId);
+            arg->Parent = copy.get();
+            copy->Arguments.push_back(arg);
+        }
+    } else {
+        if (t->Left != nullptr) {
+            copy->Left = BuildJoinFilter(t->Left, query);
+            copy->Left->Parent = copy.get();
+        }
+        if (t->Right != nullptr) {
+            copy->Right = BuildJoinFilter(t->Right, query);
+            copy->Right->Parent = copy.get();
+        }
+    }
+    return copy.release();
+}
+
+}  // namespace
+
+void TTableJoin::BindCondition() {
+    dbengine::TExpToken* tree = BuildJoinFilter(Condition, Owner->Query);
+    DetachColumns(tree);
+    dbengine::TDataCursor* cursor = JoinedTable->Cursor;
+    if (Filter != nullptr) {
+        cursor->ReplaceFilterExpression(tree, static_cast<dbengine::TFilter*>(Filter));
+    } else {
+        dbengine::TExpTreeHolder holder(tree);
+        dbengine::TFilter* filter =
+            cursor->AddFilter(this, {}, tree, true, {}, false, false, false, false, false);
+        holder.release();
+        cursor->ActivateFilter(filter);
+        Filter = filter;
+    }
+}
+
+bool TTableJoin::Match() {
+    if (JoinKind != 0) BindCondition();
+    const bool found = JoinedTable->FirstMatch(JoinKind);
+    return found || JoinKind == 2;
+}
+
+void TTableJoin::Reset() {
+    if (Filter != nullptr && JoinedTable != nullptr && JoinedTable->Cursor != nullptr)
+        JoinedTable->Cursor->DropFilter(static_cast<dbengine::TFilter*>(Filter));
+    Filter = nullptr;
 }
 
 TSourceTable::TSourceTable(TDataQuery* query) : Query(query) {}
 
 TSourceTable::~TSourceTable() {
     Joins.clear();
+    Close();
+}
+
+void TSourceTable::Open(bool requestLive) {
+    if (IsOpen()) return;
+    dbengine::TDataDirectory* database =
+        Query != nullptr && Query->Statement != nullptr ? Query->Statement->Database : nullptr;
+    if (database == nullptr)
+        dbengine::RaiseEngineError(dbengine::DBE_SQLPARSE, {}, {}, {}, {}, {}, {},
+                                   "No database for table " + TableName);
+    auto cursor = std::make_unique<dbengine::TDataCursor>(database);
+    cursor->SetTableName(DatabaseName.empty() || DatabaseName == database->Directory ||
+                                 DatabaseName == database->DatabaseName
+                             ? TableName
+                             : DatabaseName + "\\" + TableName);
+    cursor->SetReadOnly(!requestLive);
+    cursor->SetExclusive(false);
+    cursor->SetInMemory(InMemory);
+    cursor->SetQuerySource(true);
+    cursor->OpenCursor();
+    Database = database;
+    Cursor = cursor.release();
+    RecordSize = 0;
+    RecordBuffer.reset();
+}
+
+void TSourceTable::Close() {
+    if (Cursor == nullptr) return;
+    for (auto& join : Joins) join->Reset();
+    std::unique_ptr<dbengine::TDataCursor> cursor(Cursor);
+    Cursor = nullptr;
+    RecordBuffer.reset();
+    RecordSize = 0;
+    cursor->CloseCursor(true);
+}
+
+uint16_t TSourceTable::FieldNumber(const std::string& name) const {
+    return Cursor == nullptr ? 0 : Cursor->GetTableFieldNumber(name);
+}
+
+void TSourceTable::AllocRecordBuffer() {
+    RecordSize = Cursor->GetRecordSize();
+    RecordBuffer = std::make_unique<uint8_t[]>(RecordSize + 1u);
+}
+
+void TSourceTable::First() {
+    if (!RecordBuffer) AllocRecordBuffer();
+    Cursor->SetToBegin();
+    Next();
+}
+
+void TSourceTable::Next() {
+    if (!RecordBuffer) AllocRecordBuffer();
+    const dbengine::TEngineErrorCode code = Cursor->GetNextRecord(RecordBuffer.get());
+    AtEnd = code != 0;
+    if (AtEnd) std::fill_n(RecordBuffer.get(), RecordSize, uint8_t{0});
+    if (code != 0 && code != dbengine::DBE_EOF) Cursor->CheckError(code, {});
+}
+
+bool TSourceTable::MatchJoins() {
+    for (auto& join : Joins)
+        if (!join->Match()) return false;
+    return true;
+}
+
+bool TSourceTable::MatchFromCurrent() {
+    if (AtEnd) {
+        for (auto& join : Joins) join->Match();
+        return false;
+    }
+    for (;;) {
+        if (MatchJoins()) return true;
+        Next();
+        if (AtEnd) return false;
+    }
+}
+
+bool TSourceTable::FirstMatch(uint8_t kind) {
+    First();
+    if (AtEnd && kind != 2) return false;
+    return MatchFromCurrent();
+}
+
+bool TSourceTable::NextMatch() {
+    if (Joins.empty()) {
+        Next();
+        return !AtEnd;
+    }
+    if (AdvanceJoins(static_cast<int>(Joins.size()) - 1)) return true;
+    Next();
+    return !AtEnd && MatchFromCurrent();
+}
+
+bool TSourceTable::AdvanceJoins(int index) {
+    if (index < 0) return false;
+    TTableJoin& join = *Joins[static_cast<size_t>(index)];
+    if (!join.JoinedTable->AtEnd && join.JoinedTable->NextMatch()) return true;
+    if (!AdvanceJoins(index - 1)) return false;
+    return join.JoinedTable->FirstMatch(join.JoinKind) || join.JoinKind == 2;
+}
+
+bool TSourceTable::ContinueMatch() {
+    Next();
+    return MatchFromCurrent();
+}
+
+void TSourceTable::AddJoinCondition(uint8_t kind, dbengine::TExpToken* condition, TSourceTable* inner,
+                                    uint8_t op) {
+    for (auto& join : Joins)
+        if (join->JoinedTable == inner && (join->JoinKind == kind || join->JoinKind == 0)) {
+            join->AddCondition(kind, condition, op);
+            return;
+        }
+    Joins.push_back(std::make_unique<TTableJoin>(this, kind, inner, condition));
+}
+
+void TSourceTable::SetJoinLevels() {
+    for (auto& join : Joins)
+        if (join->JoinKind != 0) {
+            join->JoinedTable->JoinLevel = static_cast<uint16_t>(JoinLevel + 1);
+            join->JoinedTable->SetJoinLevels();
+        }
+}
+
+bool TSourceTable::HasJoinTo(const TSourceTable* table) const {
+    return std::any_of(Joins.begin(), Joins.end(),
+                       [table](const auto& j) { return j->JoinKind != 0 && j->JoinedTable == table; });
 }
 
 namespace {

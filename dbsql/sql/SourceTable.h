@@ -26,6 +26,20 @@ public:
     TTableJoin(const TTableJoin&) = delete;
     TTableJoin& operator=(const TTableJoin&) = delete;
 
+    // Nothing for a null condition. A join without a condition takes kind and condition; otherwise
+    // the old and new conditions are combined by a boolean node with the operator of op (AND
+    // when op is 0), the old condition on the left.
+    void AddCondition(uint8_t kind, dbengine::TExpToken* condition, uint8_t op = 0);
+    // Every comparison of the condition gets its operands exchanged and its operator mirrored.
+    void MirrorCondition();
+    // Positions the inner table on its first match for the owner's current row; a left outer
+    // join succeeds without a partner (the inner table then stands at its end).
+    bool Match();
+    // The join filter of the inner cursor, rebuilt from the condition for the owner's current row.
+    void BindCondition();
+    // Drops the join filter from the inner cursor.
+    void Reset();
+
     TSourceTable* Owner;
     // 0 no condition yet (a cross product), 1 inner, 2 left outer, 3 right outer.
     uint8_t JoinKind;
@@ -50,6 +64,35 @@ public:
     void SetCorrelationName(const std::string& name);
     // The cursor exists only while the table is open.
     bool IsOpen() const { return Cursor != nullptr; }
+    // Opens a cursor on the table (read-only unless requestLive) in natural order; the engine's
+    // errors (table missing, locked, wrong password) pass through unchanged.
+    void Open(bool requestLive);
+    // Drops the joins' filters, closes and frees the cursor and the record buffer.
+    void Close();
+    // The field's number in the table (any letter case), 0 when there is none.
+    uint16_t FieldNumber(const std::string& name) const;
+    // A zeroed buffer of the cursor's record size.
+    void AllocRecordBuffer();
+
+    // Navigation: First and Next read into the record buffer and set AtEnd.
+    void First();
+    void Next();
+    bool FirstMatch(uint8_t kind);
+    bool NextMatch();
+    bool AdvanceJoins(int index);
+    // After the current row was deleted.
+    bool ContinueMatch();
+    // From the current row on: the first row whose joins all match; at the end the joins are
+    // matched once more (so the tables below read as NULL) and the result is false.
+    bool MatchFromCurrent();
+    bool MatchJoins();
+
+    // Adds the condition to a join to inner of kind (or of kind 0), else appends a new join.
+    void AddJoinCondition(uint8_t kind, dbengine::TExpToken* condition, TSourceTable* inner, uint8_t op = 0);
+    // The tables reached through conditioned joins get their owner's level plus 1, recursively.
+    void SetJoinLevels();
+    bool HasJoinTo(const TSourceTable* table) const;
+    void ClearJoins() { Joins.clear(); }
 
     TDataQuery* Query;
     dbengine::TDataDirectory* Database = nullptr;
@@ -65,6 +108,14 @@ public:
     std::vector<std::unique_ptr<TTableJoin>> Joins;
     bool AtEnd = false;
 };
+
+// old and added combined by a boolean node with the operator op (AND when 0), old on the left;
+// added alone when old is null.
+dbengine::TExpToken* CombineConditions(dbengine::TExpToken* old, dbengine::TExpToken* added, uint8_t op);
+// Exchanges a comparison's operands and mirrors its operator.
+void MirrorComparison(dbengine::TExpToken* comparison);
+// Clears the table links of a tree's column nodes, which a filtering cursor reads itself.
+void DetachFilterColumns(dbengine::TExpToken* tree);
 
 // Orderings of source tables for binding: ascending, the 16-bit values compared without sign.
 bool SourceTableByNumber(const TSourceTable* a, const TSourceTable* b);
