@@ -161,6 +161,22 @@ std::string ILSegment(LPCITEMIDLIST id) {
     return std::string(reinterpret_cast<const char*>(id + 2), IdSize(id) - 2u);
 }
 
+LPITEMIDLIST SHSimpleIDListFromPath(std::string_view path) {
+    const std::string full = GetFullPathName(path);
+    if (full.size() < 2 || full[1] != ':' || !FindDrive(full[0])) return nullptr;
+    std::vector<std::string> segments = {kComputerSegment, full.substr(0, 2)};
+    size_t start = 3;
+    while (start < full.size()) {
+        const size_t end = full.find('\\', start);
+        const std::string name =
+            full.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (!name.empty()) segments.push_back(name);
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return FromSegments(segments);
+}
+
 LPITEMIDLIST SHComputerIDList() {
     return FromSegments({kComputerSegment});
 }

@@ -77,6 +77,9 @@ inline constexpr int CSIDL_APPDATA = 26;
 // The list of a Windows path ("D:\dir\a.txt", "D:", "D:\"), with the names spelled as on disk;
 // nil when the drive is not mapped or the item does not exist.
 LPITEMIDLIST SHParseDisplayName(std::string_view path);
+// The list of a Windows path as written, whether or not the item exists (a deleted item's list):
+// "D:\dir\gone.txt"; nil when the path is not absolute on a mapped drive.
+LPITEMIDLIST SHSimpleIDListFromPath(std::string_view path);
 // The list of My Computer.
 LPITEMIDLIST SHComputerIDList();
 // The parsing name (SHGDN_FORPARSING): the Windows path of a file-system item, "" for the

@@ -74,6 +74,10 @@ TEST_F(ShellNamespaceTest, PathsParseIntoPinnedByteListsAndBack) {
     EXPECT_EQ(SHGetDisplayNameOf(e.get(), SHGDN_NORMAL), "Local Disk (E:)");
 
     EXPECT_EQ(SHParseDisplayName("D:\\missing"), nullptr);
+    TList gone(SHSimpleIDListFromPath("D:\\dir\\gone.txt"));
+    EXPECT_EQ(SHGetDisplayNameOf(gone.get(), SHGDN_FORPARSING), "D:\\dir\\gone.txt");
+    EXPECT_EQ(SHGetAttributesOf(gone.get(), 0xFFFFFFFFu), 0u);
+    EXPECT_EQ(SHSimpleIDListFromPath("Q:\\x"), nullptr);
     EXPECT_EQ(SHParseDisplayName("Q:\\"), nullptr);
 }
 

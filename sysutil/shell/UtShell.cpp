@@ -16,6 +16,7 @@
 #include "platform/Paths.h"
 #include "platform/Shell.h"
 #include "platform/Volume.h"
+#include "sysutil/ShConst.h"
 
 using namespace framework;
 
@@ -124,6 +125,23 @@ std::string AttributeLetters(uint32_t attributes) {
 }
 
 }  // namespace
+
+int SpecialFolderCSIDL(TUtSpecialRootFolder Folder) {
+    static const int table[] = {29, 26, 10, 30, 25, 31, 23, 22, 24, 49, 3, 33, 0, 16, 17, 6,
+                                20, 34, 1,  32, 19, 18, 0,  5,  4,  27, 2, 8,  9, 11, 7,  21};
+    return table[Folder];
+}
+
+bool SpecialFolderNeedsNewShell(TUtSpecialRootFolder Folder) {
+    const int csidl = SpecialFolderCSIDL(Folder);
+    return Folder != sfNone && (csidl == 1 || (csidl >= 29 && csidl <= 34));
+}
+
+LPITEMIDLIST SpecialFolderLocation(TUtSpecialRootFolder Folder) {
+    LPITEMIDLIST list = platform::SHGetSpecialFolderLocation(SpecialFolderCSIDL(Folder));
+    if (!list) throw EShShellError(110);
+    return list;
+}
 
 unsigned ShellIDListFormat() {
     static const unsigned format = RegisterClipboardFormat("Shell IDList Array");

@@ -33,6 +33,49 @@ using platform::ILRemoveLastID;
 using platform::LPCITEMIDLIST;
 using platform::LPITEMIDLIST;
 
+// The special folders a view or a notification may start from, with the shell folder number each
+// stands for (SpecialFolderCSIDL).
+enum TUtSpecialRootFolder {
+    sfAltStartup,
+    sfAppData,
+    sfBitBucket,
+    sfCommonAltStartup,
+    sfCommonDesktopDir,
+    sfCommonFavorites,
+    sfCommonPrograms,
+    sfCommonStartMenu,
+    sfCommonStartup,
+    sfConnections,
+    sfControls,
+    sfCookies,
+    sfDesktop,
+    sfDesktopDir,
+    sfDrives,
+    sfFavorites,
+    sfFonts,
+    sfHistory,
+    sfInternet,
+    sfInternetCache,
+    sfNetHood,
+    sfNetwork,
+    sfNone,
+    sfPersonal,
+    sfPrinters,
+    sfPrintHood,
+    sfPrograms,
+    sfRecentFiles,
+    sfSendTo,
+    sfStartMenu,
+    sfStartup,
+    sfTemplates
+};
+int SpecialFolderCSIDL(TUtSpecialRootFolder Folder);
+// True for the folders that need shell version 4.7 or later.
+bool SpecialFolderNeedsNewShell(TUtSpecialRootFolder Folder);
+// The location of a special folder (the Desktop is the empty list); raises EShShellError code 110
+// for a folder that has no location here.
+LPITEMIDLIST SpecialFolderLocation(TUtSpecialRootFolder Folder);
+
 // The clipboard format "Shell IDList Array", registered on first use.
 unsigned ShellIDListFormat();
 
