@@ -203,11 +203,8 @@ TUtShellItem::TUtShellItem(LPCITEMIDLIST AbsoluteList, TUtCustomShellController*
     Path = FController->DisplayNameOf(FParentFolder, FRelativeIDList, platform::SHGDN_FORPARSING);
     DisplayName = ShortNetworkName(
         Path, FController->DisplayNameOf(FParentFolder, FRelativeIDList, platform::SHGDN_NORMAL));
-    const uint32_t attrs =
-        FParentFolder->GetAttributesOf(FRelativeIDList, platform::SFGAO_FILESYSTEM | platform::SFGAO_FOLDER);
-    IsFileSystem = (attrs & platform::SFGAO_FILESYSTEM) != 0;
-    IsFolder = IsFileSystem && (attrs & platform::SFGAO_FOLDER);
-    IsFile = IsFileSystem && !IsFolder;
+    SetKind(
+        FParentFolder->GetAttributesOf(FRelativeIDList, platform::SFGAO_FILESYSTEM | platform::SFGAO_FOLDER));
     IsDesktop = FAbsoluteIDList && ILGetSize(FAbsoluteIDList) == 2;
 }
 
@@ -216,6 +213,12 @@ TUtShellItem::~TUtShellItem() {
     ILFree(FRelativeIDList);
     FParentFolder.reset();
     if (FOwnsController) delete FController;
+}
+
+void TUtShellItem::SetKind(uint32_t Attributes) {
+    IsFileSystem = (Attributes & platform::SFGAO_FILESYSTEM) != 0;
+    IsFolder = IsFileSystem && (Attributes & platform::SFGAO_FOLDER);
+    IsFile = IsFileSystem && !IsFolder;
 }
 
 void TUtShellItem::SetIDLists(LPITEMIDLIST Absolute, LPITEMIDLIST Relative) {
@@ -488,11 +491,7 @@ void TUtCustomShellController::Enumerate(LPCITEMIDLIST Folder, TUtEnumerateMode 
         item->SetIDLists(ILCombine(folder->IDList(), id), ILClone(id));
         item->SetParentFolder(folder);
         item->Path = folder->GetDisplayNameOf(id, platform::SHGDN_FORPARSING);
-        const uint32_t attrs =
-            folder->GetAttributesOf(id, platform::SFGAO_FOLDER | platform::SFGAO_FILESYSTEM);
-        item->IsFileSystem = (attrs & platform::SFGAO_FILESYSTEM) != 0;
-        item->IsFolder = item->IsFileSystem && (attrs & platform::SFGAO_FOLDER);
-        item->IsFile = item->IsFileSystem && !item->IsFolder;
+        item->SetKind(folder->GetAttributesOf(id, platform::SFGAO_FOLDER | platform::SFGAO_FILESYSTEM));
         item->DisplayName =
             ShortNetworkName(item->Path, folder->GetDisplayNameOf(id, platform::SHGDN_NORMAL));
         if (Mode == emCombo) item->ReadItemInfo();

@@ -156,6 +156,8 @@ public:
     framework::TStringList Details;
     TUtShellItemList* OwnerList = nullptr;
 
+    // Sets IsFileSystem, IsFolder and IsFile from the item's SFGAO_FILESYSTEM and SFGAO_FOLDER bits.
+    void SetKind(uint32_t Attributes);
     // Reads the icon indexes now (they are read on first use otherwise).
     void ReadItemInfo();
 
