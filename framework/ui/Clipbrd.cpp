@@ -48,6 +48,10 @@ QString MimeOf(unsigned Format) {
 }
 }  // namespace
 
+std::string ClipboardFormatMimeType(unsigned Format) {
+    return MimeOf(Format).toStdString();
+}
+
 unsigned RegisterClipboardFormat(const std::string& Name) {
     if (Name.empty()) return 0;
     auto& r = Registered();

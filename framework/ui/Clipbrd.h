@@ -20,6 +20,8 @@ constexpr unsigned CF_BITMAP = 2;
 // 0xC000 up, the same name (without regard to letter case) always giving the same number; 0 for an
 // empty name. Data of a registered format reaches other programs of this system under its name.
 unsigned RegisterClipboardFormat(const std::string& Name);
+// The MIME type under which a format's data travels between programs (clipboard, drag-and-drop).
+std::string ClipboardFormatMimeType(unsigned Format);
 
 class TClipboard : public TObject {
 public:

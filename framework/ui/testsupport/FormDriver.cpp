@@ -25,6 +25,12 @@ TFormDriver::TFormDriver() {
     FPrevious = ModalAnswerer();
     SetModalAnswerer(this);
     FPreviousTicks = SetTickCountSource([this] { return FNow; });
+    SetDragDriver([this](TDragStep& Step) {
+        if (FDragSteps.empty()) return false;
+        Step = FDragSteps.front();
+        FDragSteps.pop_front();
+        return true;
+    });
     SetCommonDialogAnswerer([this](TCommonDialog& Dialog) {
         TShown s{"dialog", Dialog.ClassName(), Dialog.DisplayTitle(), "", 0, 0};
         bool ok = false;
@@ -73,6 +79,7 @@ TFormDriver::~TFormDriver() {
     SetModalAnswerer(FPrevious);
     SetTickCountSource(FPreviousTicks);
     SetCommonDialogAnswerer({});
+    SetDragDriver({});
     CloseMenus();
     CloseMenus();  // the second call frees the closed menu windows
     SetMenuTracker({});
@@ -444,3 +451,24 @@ int TFormDriver::MessageBoxShown(const TMessageBoxRequest& Request) {
 extern "C" const char* __lsan_default_suppressions() {
     return "leak:libfontconfig.so\nleak:libQt6Gui.so\n";
 }
+
+namespace framework {
+
+void TFormDriver::DragOver(TWinControl& Control, int X, int Y) {
+    FDragSteps.push_back({TDragStep::Move, Control.Handle(), {X, Y}});
+}
+
+void TFormDriver::DragDrop(TWinControl& Control, int X, int Y) {
+    FDragSteps.push_back({TDragStep::Release, Control.Handle(), {X, Y}});
+}
+
+void TFormDriver::DragEscape() {
+    FDragSteps.push_back({TDragStep::Escape, 0, {}});
+}
+
+void TFormDriver::DragStart(TControl& Control, int X, int Y) {
+    MouseDown(Control, X, Y);
+    MouseMove(Control, X + GetSystemMetrics(SM_CXDRAG) + 1, Y + GetSystemMetrics(SM_CYDRAG) + 1, ssLeft);
+}
+
+}  // namespace framework

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/ui/DragDrop.h"
 #include "framework/ui/Forms.h"
 
 namespace framework {
@@ -90,6 +91,18 @@ public:
     // The cursor the pointer shows over the window of a control (a standard cursor).
     TCursor CursorShown(TWinControl& Control);
 
+    // ---- Drag-and-drop ----
+    // The pointer's steps during a drag are queued before the drag starts and taken by the drag
+    // loop one by one; a drag that runs out of steps is cancelled as Escape would.
+    void DragOver(TWinControl& Control, int X, int Y);
+    // The pointer moves to the point and the button is released there.
+    void DragDrop(TWinControl& Control, int X, int Y);
+    void DragEscape();
+    size_t PendingDragSteps() const { return FDragSteps.size(); }
+    // Presses the left button at the point and moves the pointer past the drag distance, which
+    // starts a drag where the control starts one.
+    void DragStart(TControl& Control, int X, int Y);
+
     // ---- Pictures ----
     // Writes the window of a control (a form with its children) to a PNG file.
     bool Grab(TWinControl& Control, const std::string& PngPath);
@@ -118,6 +131,7 @@ private:
     std::deque<std::function<bool(TCommonDialog&)>> FDialogAnswers;
     std::deque<std::function<TMenuItem*(TMenuItem&)>> FMenuAnswers;
     std::vector<std::pair<TCustomForm*, TModalResult>> FFallbacks;  // forms answered by an action
+    std::deque<TDragStep> FDragSteps;
     uint32_t FNow = 1000;
     TModalAnswerer* FPrevious = nullptr;
     std::function<uint32_t()> FPreviousTicks;
