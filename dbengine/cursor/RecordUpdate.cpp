@@ -54,6 +54,35 @@ void RestoreSlot(TDataCursor& cursor, TDataFile& data, int32_t recNo, const std:
     data.ReleaseRecord(rec);
 }
 
+// The write journal of one edit of a shared table: the edit is written at once, so a failure
+// can put the table's files back as they were before it. An exclusive table or a transaction
+// writes later, from memory, and keeps none.
+class TEditJournal {
+public:
+    explicit TEditJournal(TDataTable& table) : Table(table) {}
+    ~TEditJournal() {
+        if (Active) Table.EndWriteJournal();
+    }
+    TEditJournal(const TEditJournal&) = delete;
+    TEditJournal& operator=(const TEditJournal&) = delete;
+
+    void Begin(bool exclusive) {
+        if (exclusive || Table.ReadOnly || Table.InTransaction) return;
+        Table.BeginWriteJournal();
+        Active = true;
+    }
+    // True when the files and the caches are as they were before the edit.
+    bool PutBack() noexcept {
+        if (!Active) return false;
+        Active = false;
+        return Table.PutBackJournaledWrites();
+    }
+
+private:
+    TDataTable& Table;
+    bool Active = false;
+};
+
 }  // namespace
 
 // Undoes key changes in reverse; keeps going past a failing step, the first error is not hidden
@@ -128,6 +157,7 @@ void TDataCursor::InsertRecord(uint8_t* buffer, bool reposition) {
     bool tookWrite = !Table->WriteLocked;
     // Taken first: it may re-read the headers that the undo below restores.
     LockTableForWrite();
+    TEditJournal journal(*Table);
     ViewCurrentAtEdit = ViewMatchesTable();
     uint8_t savedIndex = CurrentIndex;
     TDataHeader savedHeader = data.Header;
@@ -142,6 +172,7 @@ void TDataCursor::InsertRecord(uint8_t* buffer, bool reposition) {
     bool flushing = false;
     std::optional<TBlobRecordWrite> blobs;
     try {
+        journal.Begin(Exclusive);
         recNo = data.NextFreeRecord();
         Table->LockRecord(recNo);
         lockedRecord = Table->LockedRecords.Test(recNo);
@@ -246,7 +277,7 @@ void TDataCursor::InsertRecord(uint8_t* buffer, bool reposition) {
             } catch (...) {
             }
         }
-        WriteBackUndoneEdit(flushing, blobChanged);
+        if (!journal.PutBack()) WriteBackUndoneEdit(flushing, blobChanged);
         FinishEdit(savedIndex, reposition, false, recNo, lockedRecord, tookWrite, true);
         throw;
     }
@@ -332,8 +363,10 @@ void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
     bool blobChanged = false;
     bool flushing = false;
     std::optional<TBlobRecordWrite> blobs;
+    TEditJournal journal(*Table);
     try {
         LockTableForWrite();
+        journal.Begin(Exclusive);
         ViewCurrentAtEdit = ViewMatchesTable();
         savedHeader = data.Header;
         // Going back to the record after another process's change may find it gone.
@@ -417,7 +450,7 @@ void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
             }
         }
         data.Header.LastRecordId = savedHeader.LastRecordId;
-        WriteBackUndoneEdit(flushing, blobChanged);
+        if (!journal.PutBack()) WriteBackUndoneEdit(flushing, blobChanged);
         FinishEdit(savedIndex, reposition, false, recNo, optimistic && lockedHere, tookWrite, true);
         throw;
     }
@@ -439,8 +472,10 @@ void TDataCursor::DeleteRecord(const uint8_t* buffer, bool reposition) {
     std::vector<uint8_t> slotBefore;
     bool flushing = false;
     std::optional<TBlobRecordWrite> blobs;
+    TEditJournal journal(*Table);
     try {
         LockTableForWrite();
+        journal.Begin(Exclusive);
         ViewCurrentAtEdit = ViewMatchesTable();
         savedHeader = data.Header;
         savedIndexCount = GetTableRecordCount();
@@ -482,7 +517,7 @@ void TDataCursor::DeleteRecord(const uint8_t* buffer, bool reposition) {
             RestoreSlot(*this, data, recNo, slotBefore);
         } catch (...) {
         }
-        WriteBackUndoneEdit(flushing, Table->HasBlobFields());
+        if (!journal.PutBack()) WriteBackUndoneEdit(flushing, Table->HasBlobFields());
         FinishEdit(savedIndex, reposition, true, recNo, lockedHere, tookWrite, true);
         throw;
     }

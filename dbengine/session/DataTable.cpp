@@ -461,6 +461,39 @@ void TDataTable::DiscardBuffers(bool trim, bool rereadHeaders) {
     }
 }
 
+void TDataTable::BeginWriteJournal() {
+    if (DataFile->IsOpen) DataFile->BeginWriteJournal();
+    if (IndexFile->IsOpen) IndexFile->BeginWriteJournal();
+    if (BlobOpen()) BlobFile->BeginWriteJournal();
+}
+
+void TDataTable::EndWriteJournal() {
+    DataFile->EndWriteJournal();
+    IndexFile->EndWriteJournal();
+    if (BlobFile != nullptr) BlobFile->EndWriteJournal();
+}
+
+bool TDataTable::PutBackJournaledWrites() noexcept {
+    // Nothing written: the caches hold the whole state and are written back as before.
+    if (!DataFile->JournalWrote() && !IndexFile->JournalWrote() &&
+        (BlobFile == nullptr || !BlobFile->JournalWrote())) {
+        EndWriteJournal();
+        return false;
+    }
+    bool ok = true;
+    // Newest writes last in the flush order first: index, data, then the BLOB file.
+    ok = IndexFile->TakeBackWrites() && ok;
+    ok = DataFile->TakeBackWrites() && ok;
+    if (BlobFile != nullptr) ok = BlobFile->TakeBackWrites() && ok;
+    if (!ok) return false;
+    try {
+        DiscardBuffers(false, true);
+    } catch (...) {
+        return false;
+    }
+    return true;
+}
+
 void TDataTable::FlushOSBuffers() {
     if (ReadOnly || ForceBufferFlush()) return;
     if (DataFile->IsOpen) DataFile->FlushFile();
