@@ -18,6 +18,7 @@
 #include "dbengine/index/IndexKeys.h"
 #include "dbengine/session/DataSession.h"
 #include "dbengine/util/Coding.h"
+#include "dbengine/util/FirstFailure.h"
 
 namespace dbengine {
 
@@ -266,14 +267,8 @@ void TDataCursor::InsertRecord(uint8_t* buffer, bool reposition) {
             data.DropCachedRecords();
             try {
                 int64_t end = data.RecordOffset(data.Header.NextRecordNo);
-                data.EnterFileLock();
-                try {
-                    if (data.GetFileSize() > end && data.SeekFile(0, end) == end) data.TruncateFile();
-                } catch (...) {
-                    data.LeaveFileLock();
-                    throw;
-                }
-                data.LeaveFileLock();
+                TFileLockScope scope(data);
+                if (data.GetFileSize() > end && data.SeekFile(0, end) == end) data.TruncateFile();
             } catch (...) {
             }
         }
@@ -307,21 +302,14 @@ void TDataCursor::FinishEdit(uint8_t savedIndex, bool reposition, bool deleted, 
                              bool unlockRecord, bool unlockTable, bool failing) {
     // Each step runs even when an earlier one fails; the first failure goes on afterwards,
     // unless the edit is already failing (its own error is the one the caller sees).
-    std::exception_ptr first;
-    auto run = [&first](auto&& step) {
-        try {
-            step();
-        } catch (...) {
-            if (!first) first = std::current_exception();
-        }
-    };
-    run([&] { SelectIndex(savedIndex); });
+    TFirstFailure steps;
+    steps.Run([&] { SelectIndex(savedIndex); });
     // The range positions and bitmaps follow every edit that went through, repositioned or not,
     // so that the record count is right at once. A failed edit changed nothing to follow.
     bool incremental = !failing && ViewCurrentAtEdit;
     ViewCurrentAtEdit = false;
     if (!failing || reposition)
-        run([&] {
+        steps.Run([&] {
             if (failing)
                 RefreshRange();
             else if (deleted)
@@ -330,17 +318,17 @@ void TDataCursor::FinishEdit(uint8_t savedIndex, bool reposition, bool deleted, 
                 RefreshAfterInsert(recNo, CurrentRecord->Data(), incremental);
         });
     if (reposition)
-        run([&] {
+        steps.Run([&] {
             // In index order the record is gone from the index: standing in the crack after it
             // makes the seek land on the record that followed, or at the end.
             if (deleted && !BitmapNavigation && PhysRecNo != 0) AtEnd = true;
             Resync();
         });
-    if (unlockRecord) run([&] { UnlockRecord(recNo, true); });
-    if (unlockTable) run([&] { Table->UnlockForWrite(); });
+    if (unlockRecord) steps.Run([&] { UnlockRecord(recNo, true); });
+    if (unlockTable) steps.Run([&] { Table->UnlockForWrite(); });
     // The short-term lock that a record lock took goes with the edit.
-    if (ReadBracketDepth == 0) run([&] { ReleaseReadLock(); });
-    if (first && !failing) std::rethrow_exception(first);
+    if (ReadBracketDepth == 0) steps.Run([&] { ReleaseReadLock(); });
+    if (!failing) steps.RaiseIfAny();
 }
 
 void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {

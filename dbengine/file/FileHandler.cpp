@@ -14,18 +14,6 @@ TFileList& List() {
     return *list;
 }
 
-// Leaves a file object's lock on every path.
-class TFileLockScope {
-public:
-    explicit TFileLockScope(TFileHandler& handler) : Handler(handler) { Handler.EnterFileLock(); }
-    ~TFileLockScope() { Handler.LeaveFileLock(); }
-    TFileLockScope(const TFileLockScope&) = delete;
-    TFileLockScope& operator=(const TFileLockScope&) = delete;
-
-private:
-    TFileHandler& Handler;
-};
-
 }  // namespace
 
 TFileHandler::~TFileHandler() {

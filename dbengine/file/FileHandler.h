@@ -90,4 +90,16 @@ private:
     std::vector<TKeptBytes> Kept;
 };
 
+// Holds a file object's lock for its lifetime, leaving it on every path.
+class TFileLockScope {
+public:
+    explicit TFileLockScope(TFileHandler& handler) : Handler(handler) { Handler.EnterFileLock(); }
+    ~TFileLockScope() { Handler.LeaveFileLock(); }
+    TFileLockScope(const TFileLockScope&) = delete;
+    TFileLockScope& operator=(const TFileLockScope&) = delete;
+
+private:
+    TFileHandler& Handler;
+};
+
 }  // namespace dbengine

@@ -8,6 +8,7 @@
 #include "dbengine/session/DataDirectory.h"
 #include "dbengine/session/DataSession.h"
 #include "dbengine/util/EngineUtils.h"
+#include "dbengine/util/FirstFailure.h"
 #include "framework/core/Seams.h"
 
 namespace dbengine {
@@ -25,25 +26,6 @@ bool EndsWithDat(const std::string& name) {
 std::string WithExtension(const std::string& name, const char* extension) {
     return (EndsWithDat(name) ? name.substr(0, name.size() - 4) : name) + extension;
 }
-
-// Runs every step even when one fails; the first failure is raised at the end.
-class TFirstFailure {
-public:
-    template <typename F>
-    void Run(F&& step) {
-        try {
-            step();
-        } catch (...) {
-            if (!Failure) Failure = std::current_exception();
-        }
-    }
-    void RaiseIfAny() {
-        if (Failure) std::rethrow_exception(Failure);
-    }
-
-private:
-    std::exception_ptr Failure;
-};
 
 }  // namespace
 
