@@ -341,15 +341,11 @@ bool TBlobFile::ReloadHeaderIfChanged() {
 }
 
 void TBlobFile::EmptyFile() {
-    EnterFileLock();
-    try {
+    {
+        TFileLockScope scope(*this);
         if (SeekFile(0, BlobHeaderSize) != BlobHeaderSize) RaiseTable(DBE_WRITEERR);
         TruncateFile();
-    } catch (...) {
-        LeaveFileLock();
-        throw;
     }
-    LeaveFileLock();
     if (ForceBufferFlush()) FlushFile();
     Header.Version = BlobFileVersion;
     Header.NextBlockNo = 1;

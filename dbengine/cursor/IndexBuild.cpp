@@ -118,15 +118,11 @@ void TDataCursor::AddIndex(TIndexDescriptor desc, bool flag) {
             if (appendOnly) {
                 file.DropPages(false);
                 file.Header = savedHeader;
-                file.EnterFileLock();
-                try {
+                {
+                    TFileLockScope scope(file);
                     file.SeekFile(0, savedSize);
                     file.TruncateFile();
-                } catch (...) {
-                    file.LeaveFileLock();
-                    throw;
                 }
-                file.LeaveFileLock();
             } else {
                 // A half-built index would answer searches without some records: its pages
                 // go back to the slot's free chain and the descriptor is removed.

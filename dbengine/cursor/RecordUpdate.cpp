@@ -18,6 +18,7 @@
 #include "dbengine/index/IndexKeys.h"
 #include "dbengine/session/DataSession.h"
 #include "dbengine/util/Coding.h"
+#include "dbengine/util/FirstFailure.h"
 
 namespace dbengine {
 
@@ -53,6 +54,35 @@ void RestoreSlot(TDataCursor& cursor, TDataFile& data, int32_t recNo, const std:
     rec->Modified = true;
     data.ReleaseRecord(rec);
 }
+
+// The write journal of one edit of a shared table: the edit is written at once, so a failure
+// can put the table's files back as they were before it. An exclusive table or a transaction
+// writes later, from memory, and keeps none.
+class TEditJournal {
+public:
+    explicit TEditJournal(TDataTable& table) : Table(table) {}
+    ~TEditJournal() {
+        if (Active) Table.EndWriteJournal();
+    }
+    TEditJournal(const TEditJournal&) = delete;
+    TEditJournal& operator=(const TEditJournal&) = delete;
+
+    void Begin(bool exclusive) {
+        if (exclusive || Table.ReadOnly || Table.InTransaction) return;
+        Table.BeginWriteJournal();
+        Active = true;
+    }
+    // True when the files and the caches are as they were before the edit.
+    bool PutBack() noexcept {
+        if (!Active) return false;
+        Active = false;
+        return Table.PutBackJournaledWrites();
+    }
+
+private:
+    TDataTable& Table;
+    bool Active = false;
+};
 
 }  // namespace
 
@@ -128,6 +158,7 @@ void TDataCursor::InsertRecord(uint8_t* buffer, bool reposition) {
     bool tookWrite = !Table->WriteLocked;
     // Taken first: it may re-read the headers that the undo below restores.
     LockTableForWrite();
+    TEditJournal journal(*Table);
     ViewCurrentAtEdit = ViewMatchesTable();
     uint8_t savedIndex = CurrentIndex;
     TDataHeader savedHeader = data.Header;
@@ -142,6 +173,7 @@ void TDataCursor::InsertRecord(uint8_t* buffer, bool reposition) {
     bool flushing = false;
     std::optional<TBlobRecordWrite> blobs;
     try {
+        journal.Begin(Exclusive);
         recNo = data.NextFreeRecord();
         Table->LockRecord(recNo);
         lockedRecord = Table->LockedRecords.Test(recNo);
@@ -235,18 +267,12 @@ void TDataCursor::InsertRecord(uint8_t* buffer, bool reposition) {
             data.DropCachedRecords();
             try {
                 int64_t end = data.RecordOffset(data.Header.NextRecordNo);
-                data.EnterFileLock();
-                try {
-                    if (data.GetFileSize() > end && data.SeekFile(0, end) == end) data.TruncateFile();
-                } catch (...) {
-                    data.LeaveFileLock();
-                    throw;
-                }
-                data.LeaveFileLock();
+                TFileLockScope scope(data);
+                if (data.GetFileSize() > end && data.SeekFile(0, end) == end) data.TruncateFile();
             } catch (...) {
             }
         }
-        WriteBackUndoneEdit(flushing, blobChanged);
+        if (!journal.PutBack()) WriteBackUndoneEdit(flushing, blobChanged);
         FinishEdit(savedIndex, reposition, false, recNo, lockedRecord, tookWrite, true);
         throw;
     }
@@ -276,21 +302,14 @@ void TDataCursor::FinishEdit(uint8_t savedIndex, bool reposition, bool deleted, 
                              bool unlockRecord, bool unlockTable, bool failing) {
     // Each step runs even when an earlier one fails; the first failure goes on afterwards,
     // unless the edit is already failing (its own error is the one the caller sees).
-    std::exception_ptr first;
-    auto run = [&first](auto&& step) {
-        try {
-            step();
-        } catch (...) {
-            if (!first) first = std::current_exception();
-        }
-    };
-    run([&] { SelectIndex(savedIndex); });
+    TFirstFailure steps;
+    steps.Run([&] { SelectIndex(savedIndex); });
     // The range positions and bitmaps follow every edit that went through, repositioned or not,
     // so that the record count is right at once. A failed edit changed nothing to follow.
     bool incremental = !failing && ViewCurrentAtEdit;
     ViewCurrentAtEdit = false;
     if (!failing || reposition)
-        run([&] {
+        steps.Run([&] {
             if (failing)
                 RefreshRange();
             else if (deleted)
@@ -299,17 +318,17 @@ void TDataCursor::FinishEdit(uint8_t savedIndex, bool reposition, bool deleted, 
                 RefreshAfterInsert(recNo, CurrentRecord->Data(), incremental);
         });
     if (reposition)
-        run([&] {
+        steps.Run([&] {
             // In index order the record is gone from the index: standing in the crack after it
             // makes the seek land on the record that followed, or at the end.
             if (deleted && !BitmapNavigation && PhysRecNo != 0) AtEnd = true;
             Resync();
         });
-    if (unlockRecord) run([&] { UnlockRecord(recNo, true); });
-    if (unlockTable) run([&] { Table->UnlockForWrite(); });
+    if (unlockRecord) steps.Run([&] { UnlockRecord(recNo, true); });
+    if (unlockTable) steps.Run([&] { Table->UnlockForWrite(); });
     // The short-term lock that a record lock took goes with the edit.
-    if (ReadBracketDepth == 0) run([&] { ReleaseReadLock(); });
-    if (first && !failing) std::rethrow_exception(first);
+    if (ReadBracketDepth == 0) steps.Run([&] { ReleaseReadLock(); });
+    if (!failing) steps.RaiseIfAny();
 }
 
 void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
@@ -332,8 +351,10 @@ void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
     bool blobChanged = false;
     bool flushing = false;
     std::optional<TBlobRecordWrite> blobs;
+    TEditJournal journal(*Table);
     try {
         LockTableForWrite();
+        journal.Begin(Exclusive);
         ViewCurrentAtEdit = ViewMatchesTable();
         savedHeader = data.Header;
         // Going back to the record after another process's change may find it gone.
@@ -417,7 +438,7 @@ void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
             }
         }
         data.Header.LastRecordId = savedHeader.LastRecordId;
-        WriteBackUndoneEdit(flushing, blobChanged);
+        if (!journal.PutBack()) WriteBackUndoneEdit(flushing, blobChanged);
         FinishEdit(savedIndex, reposition, false, recNo, optimistic && lockedHere, tookWrite, true);
         throw;
     }
@@ -439,8 +460,10 @@ void TDataCursor::DeleteRecord(const uint8_t* buffer, bool reposition) {
     std::vector<uint8_t> slotBefore;
     bool flushing = false;
     std::optional<TBlobRecordWrite> blobs;
+    TEditJournal journal(*Table);
     try {
         LockTableForWrite();
+        journal.Begin(Exclusive);
         ViewCurrentAtEdit = ViewMatchesTable();
         savedHeader = data.Header;
         savedIndexCount = GetTableRecordCount();
@@ -482,7 +505,7 @@ void TDataCursor::DeleteRecord(const uint8_t* buffer, bool reposition) {
             RestoreSlot(*this, data, recNo, slotBefore);
         } catch (...) {
         }
-        WriteBackUndoneEdit(flushing, Table->HasBlobFields());
+        if (!journal.PutBack()) WriteBackUndoneEdit(flushing, Table->HasBlobFields());
         FinishEdit(savedIndex, reposition, true, recNo, lockedHere, tookWrite, true);
         throw;
     }

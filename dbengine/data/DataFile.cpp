@@ -264,17 +264,10 @@ bool TDataFile::WriteDescriptors() {
 
 void TDataFile::EmptyFile() {
     {
-        EnterFileLock();
-        try {
-            int64_t end =
-                static_cast<int64_t>(DataHeaderSize) + int64_t(Header.FieldCount) * FieldDescriptorSize;
-            if (SeekFile(0, end) != end) RaiseTable(DBE_WRITEERR);
-            TruncateFile();
-        } catch (...) {
-            LeaveFileLock();
-            throw;
-        }
-        LeaveFileLock();
+        TFileLockScope scope(*this);
+        int64_t end = static_cast<int64_t>(DataHeaderSize) + int64_t(Header.FieldCount) * FieldDescriptorSize;
+        if (SeekFile(0, end) != end) RaiseTable(DBE_WRITEERR);
+        TruncateFile();
     }
     if (ForceFlush()) FlushFile();
     DropCachedRecords();  // none of the cached records exists any more

@@ -1,5 +1,7 @@
 #include "dbengine/file/FileHandler.h"
 
+#include <algorithm>
+
 #include "dbengine/util/EngineError.h"
 
 namespace dbengine {
@@ -11,18 +13,6 @@ TFileList& List() {
     if (list == nullptr) RaiseEngineError(DBE_NOTINITIALIZED, {}, {}, {}, {});
     return *list;
 }
-
-// Leaves a file object's lock on every path.
-class TFileLockScope {
-public:
-    explicit TFileLockScope(TFileHandler& handler) : Handler(handler) { Handler.EnterFileLock(); }
-    ~TFileLockScope() { Handler.LeaveFileLock(); }
-    TFileLockScope(const TFileLockScope&) = delete;
-    TFileLockScope& operator=(const TFileLockScope&) = delete;
-
-private:
-    TFileHandler& Handler;
-};
 
 }  // namespace
 
@@ -165,8 +155,66 @@ uint32_t TFileHandler::ReadAt(int64_t offset, void* buffer, uint32_t count, bool
 void TFileHandler::WriteAt(int64_t offset, const void* buffer, uint32_t count) {
     if (File == nullptr) Raise(DBE_WRITEERR);
     TFileLockScope scope(*this);
+    if (JournalOn) {
+        Wrote = true;
+        KeepBeforeWrite(offset, count);
+    }
     if (SeekFile(0, offset) != offset) Raise(DBE_WRITEERR);
     WriteBuffer(buffer, count);
+}
+
+void TFileHandler::BeginWriteJournal() {
+    Kept.clear();
+    JournalOn = Wrote = false;
+    if (File == nullptr || !IsOpen) return;
+    JournalLength = GetFileSize();
+    JournalOn = true;
+}
+
+void TFileHandler::EndWriteJournal() {
+    JournalOn = false;
+    Kept.clear();
+    Kept.shrink_to_fit();
+}
+
+void TFileHandler::KeepBeforeWrite(int64_t offset, uint32_t count) {
+    // Bytes past the length at the start are cut off again; a range kept already keeps its
+    // first image (the one put back last).
+    if (count == 0 || offset >= JournalLength) return;
+    uint32_t length = static_cast<uint32_t>(std::min<int64_t>(count, JournalLength - offset));
+    for (const TKeptBytes& k : Kept)
+        if (k.Offset == offset && k.Bytes.size() >= length) return;
+    TKeptBytes k{offset, std::vector<uint8_t>(length)};
+    // A range that cannot be read first is not written either: the write fails with nothing changed.
+    if (SeekFile(0, offset) != offset) Raise(DBE_WRITEERR);
+    int32_t got = File->Read(HandleNo, k.Bytes.data(), length);
+    if (got != static_cast<int32_t>(length)) Raise(DBE_WRITEERR);
+    Kept.push_back(std::move(k));
+}
+
+bool TFileHandler::TakeBackWrites() noexcept {
+    if (!JournalOn) return true;
+    JournalOn = false;
+    bool ok = true;
+    for (auto it = Kept.rbegin(); it != Kept.rend(); ++it) {
+        try {
+            WriteAt(it->Offset, it->Bytes.data(), static_cast<uint32_t>(it->Bytes.size()));
+        } catch (...) {
+            ok = false;
+        }
+    }
+    try {
+        TFileLockScope scope(*this);
+        if (GetFileSize() > JournalLength) {
+            if (SeekFile(0, JournalLength) != JournalLength) Raise(DBE_WRITEERR);
+            TruncateFile();
+        }
+    } catch (...) {
+        ok = false;
+    }
+    Kept.clear();
+    Kept.shrink_to_fit();
+    return ok;
 }
 
 }  // namespace dbengine

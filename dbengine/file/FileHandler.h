@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "dbengine/file/FileList.h"
 #include "framework/core/Object.h"
@@ -53,6 +54,18 @@ public:
     uint32_t ReadAt(int64_t offset, void* buffer, uint32_t count, bool allowShort = false);
     void WriteAt(int64_t offset, const void* buffer, uint32_t count);
 
+    // From BeginWriteJournal on, every WriteAt first keeps the bytes it is about to replace (as
+    // far as they lie within the file's length at the start), so that TakeBackWrites can put the
+    // file back as it was, byte for byte. EndWriteJournal forgets them.
+    void BeginWriteJournal();
+    void EndWriteJournal();
+    bool Journaling() const { return JournalOn; }
+    // Whether a write was tried since the journal began.
+    bool JournalWrote() const { return JournalOn && Wrote; }
+    // Writes the kept bytes back, newest first, cuts the file to its length at the start and ends
+    // the journal. False when a step failed (the file may then differ from before).
+    bool TakeBackWrites() noexcept;
+
     bool InMemory = false;
     TAbstractFile* File = nullptr;  // not owned
     std::string FileName;
@@ -65,6 +78,28 @@ public:
 
 private:
     [[noreturn]] void Raise(int32_t code);
+    void KeepBeforeWrite(int64_t offset, uint32_t count);
+
+    struct TKeptBytes {
+        int64_t Offset;
+        std::vector<uint8_t> Bytes;
+    };
+    bool JournalOn = false;
+    bool Wrote = false;
+    int64_t JournalLength = 0;
+    std::vector<TKeptBytes> Kept;
+};
+
+// Holds a file object's lock for its lifetime, leaving it on every path.
+class TFileLockScope {
+public:
+    explicit TFileLockScope(TFileHandler& handler) : Handler(handler) { Handler.EnterFileLock(); }
+    ~TFileLockScope() { Handler.LeaveFileLock(); }
+    TFileLockScope(const TFileLockScope&) = delete;
+    TFileLockScope& operator=(const TFileLockScope&) = delete;
+
+private:
+    TFileHandler& Handler;
 };
 
 }  // namespace dbengine

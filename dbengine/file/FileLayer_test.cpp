@@ -211,6 +211,35 @@ TEST_F(FileLayerTest, WritingZeroBytesNeverTruncates) {
     }
 }
 
+TEST_F(FileLayerTest, WriteJournalPutsTheFileBackByteForByte) {
+    for (bool inMemory : {false, true}) {
+        SCOPED_TRACE(inMemory);
+        auto f = Handler("J.DAT", inMemory);
+        f->CreateFile();
+        Write(*f, "0123456789");
+        f->BeginWriteJournal();
+        EXPECT_FALSE(f->JournalWrote());
+        f->WriteAt(2, "ab", 2);
+        f->WriteAt(1, "XYZ", 3);     // overlaps the first write
+        f->WriteAt(8, "PQRSTU", 6);  // runs past the end
+        f->WriteAt(2, "cd", 2);      // the same range again keeps its first image
+        f->WriteAt(20, "far", 3);    // past the end with a gap
+        EXPECT_TRUE(f->JournalWrote());
+        EXPECT_EQ(f->GetFileSize(), 23);
+        EXPECT_TRUE(f->TakeBackWrites());
+        EXPECT_FALSE(f->Journaling());
+        EXPECT_EQ(ReadAll(*f), "0123456789");
+        // Ended, the journal keeps nothing: the writes stay.
+        f->BeginWriteJournal();
+        f->WriteAt(0, "kept", 4);
+        f->EndWriteJournal();
+        EXPECT_TRUE(f->TakeBackWrites());
+        EXPECT_EQ(ReadAll(*f), "kept456789");
+        f->CloseFile();
+        f->DeleteFile();
+    }
+}
+
 TEST_F(FileLayerTest, ReadOnlyByAttributeAndBySharing) {
     std::string path = root.WriteFile("RO.DAT", "locked");
     ASSERT_EQ(chmod(path.c_str(), 0444), 0);

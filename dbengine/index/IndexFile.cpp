@@ -159,15 +159,11 @@ void TIndexFile::MarkHeaderChanged() {
 }
 
 void TIndexFile::EmptyIndexFile() {
-    EnterFileLock();
-    try {
+    {
+        TFileLockScope scope(*this);
         if (SeekFile(0, IndexHeaderSize) != IndexHeaderSize) RaiseError(DBE_WRITEERR);
         TruncateFile();
-    } catch (...) {
-        LeaveFileLock();
-        throw;
     }
-    LeaveFileLock();
     const TEngineSettings* session = Settings();
     if (session != nullptr && session->ForceBufferFlush) FlushFile();
     Header.Version = IndexFileVersion;

@@ -415,16 +415,12 @@ void TDataFile::SortRecords(const std::vector<TFieldDescriptor>& fields, bool ca
 
     if (distinct || grouping || limit >= 0) {
         // The file ends after the last output record.
-        EnterFileLock();
-        try {
+        {
+            TFileLockScope scope(*this);
             int64_t end = RecordOffset(outputCount + 1);
             if (SeekFile(0, end) != end) RaiseTable(DBE_WRITEERR);
             TruncateFile();
-        } catch (...) {
-            LeaveFileLock();
-            throw;
         }
-        LeaveFileLock();
         Header.NextRecordNo = outputCount + 1;
         Header.HeaderModified = 1;
         if (Table != nullptr) {

@@ -33,6 +33,7 @@
 #include "dbengine/session/DataTable.h"
 #include "dbengine/util/Coding.h"
 #include "dbengine/util/EngineUtils.h"
+#include "dbengine/util/FirstFailure.h"
 
 namespace dbengine {
 
@@ -695,21 +696,14 @@ private:
 
     // Everything opened or made for the run goes, on success and on failure alike.
     void Release() {
-        std::exception_ptr first;
-        auto step = [&first](auto&& f) {
-            try {
-                f();
-            } catch (...) {
-                if (!first) first = std::current_exception();
-            }
-        };
-        if (IndexBackupTaken) step([&] { AbandonIndexRebuild(); });
+        TFirstFailure steps;
+        if (IndexBackupTaken) steps.Run([&] { AbandonIndexRebuild(); });
         StopWords.reset();
         if (Target) {
-            step([&] { CloseTarget(); });
+            steps.Run([&] { CloseTarget(); });
             if (TargetCreated) {
                 TargetCreated = false;
-                step([&] {
+                steps.Run([&] {
                     int32_t result = WorkDatabase->DeleteTableFiles(Target->TableName, C.InMemory);
                     RaiseFileResult(result, Target->TableName);
                 });
@@ -717,16 +711,16 @@ private:
             Target.reset();
         }
         if (!AddedPassword.empty()) {
-            step([&] { C.Database->Session->RemovePassword(AddedPassword); });
+            steps.Run([&] { C.Database->Session->RemovePassword(AddedPassword); });
             AddedPassword.clear();
         }
         if (WorkDatabase != nullptr) {
             TDataDirectory* work = WorkDatabase;
             WorkDatabase = nullptr;
-            step([&] { C.Database->Session->CloseDataDirectory(work, false); });
+            steps.Run([&] { C.Database->Session->CloseDataDirectory(work, false); });
         }
-        step([&] { C.CloseCursor(false); });
-        if (first) std::rethrow_exception(first);
+        steps.Run([&] { C.CloseCursor(false); });
+        steps.RaiseIfAny();
     }
 
     TDataCursor& C;

@@ -8,6 +8,7 @@
 #include "dbengine/session/DataDirectory.h"
 #include "dbengine/session/DataSession.h"
 #include "dbengine/util/EngineUtils.h"
+#include "dbengine/util/FirstFailure.h"
 #include "framework/core/Seams.h"
 
 namespace dbengine {
@@ -25,25 +26,6 @@ bool EndsWithDat(const std::string& name) {
 std::string WithExtension(const std::string& name, const char* extension) {
     return (EndsWithDat(name) ? name.substr(0, name.size() - 4) : name) + extension;
 }
-
-// Runs every step even when one fails; the first failure is raised at the end.
-class TFirstFailure {
-public:
-    template <typename F>
-    void Run(F&& step) {
-        try {
-            step();
-        } catch (...) {
-            if (!Failure) Failure = std::current_exception();
-        }
-    }
-    void RaiseIfAny() {
-        if (Failure) std::rethrow_exception(Failure);
-    }
-
-private:
-    std::exception_ptr Failure;
-};
 
 }  // namespace
 
@@ -459,6 +441,39 @@ void TDataTable::DiscardBuffers(bool trim, bool rereadHeaders) {
         if (trim) BlobFile->TrimCache();
         if (rereadHeaders) BlobFile->ReadHeader();
     }
+}
+
+void TDataTable::BeginWriteJournal() {
+    if (DataFile->IsOpen) DataFile->BeginWriteJournal();
+    if (IndexFile->IsOpen) IndexFile->BeginWriteJournal();
+    if (BlobOpen()) BlobFile->BeginWriteJournal();
+}
+
+void TDataTable::EndWriteJournal() {
+    DataFile->EndWriteJournal();
+    IndexFile->EndWriteJournal();
+    if (BlobFile != nullptr) BlobFile->EndWriteJournal();
+}
+
+bool TDataTable::PutBackJournaledWrites() noexcept {
+    // Nothing written: the caches hold the whole state and are written back as before.
+    if (!DataFile->JournalWrote() && !IndexFile->JournalWrote() &&
+        (BlobFile == nullptr || !BlobFile->JournalWrote())) {
+        EndWriteJournal();
+        return false;
+    }
+    bool ok = true;
+    // Newest writes last in the flush order first: index, data, then the BLOB file.
+    ok = IndexFile->TakeBackWrites() && ok;
+    ok = DataFile->TakeBackWrites() && ok;
+    if (BlobFile != nullptr) ok = BlobFile->TakeBackWrites() && ok;
+    if (!ok) return false;
+    try {
+        DiscardBuffers(false, true);
+    } catch (...) {
+        return false;
+    }
+    return true;
 }
 
 void TDataTable::FlushOSBuffers() {

@@ -124,6 +124,14 @@ public:
         DataFile->SortRecords(fields, caseInsensitive, limit, distinct, grouping, finish, filter, context);
     }
     void DiscardBuffers(bool trim, bool rereadHeaders);
+    // The write journal of the three files (see TFileHandler): begun before an edit of a shared
+    // table writes anything, ended when it went through. PutBackJournaledWrites puts the files
+    // back as they were at the start, byte for byte, and drops the caches and re-reads the
+    // headers so that memory holds that state too; false (nothing dropped) when a file could not
+    // be put back whole or when nothing was written (the caches then hold the whole state).
+    void BeginWriteJournal();
+    void EndWriteJournal();
+    bool PutBackJournaledWrites() noexcept;
     void FlushOSBuffers();
     void CheckHeaders();
     void CheckVersions();
