@@ -337,6 +337,48 @@ TEST_F(NotebookTest, SideTabsNeedTrueTypeFonts) {
     EXPECT_EQ(Book->Pages(0)->Font().Name, "Arial");
 }
 
+// Side tabs underline the marked letter of the turned caption: the only difference between "&General"
+// and "General" is one straight line across the text in the caption's colour.
+TEST_F(NotebookTest, SideTabCaptionsUnderlineTheMarkedLetter) {
+    for (TCtlTabOrientation side : {toLeft, toRight}) {
+        SCOPED_TRACE(side);
+        Book->SetTabOrientation(side);
+        Book->Pages(0)->SetTextColor(clBlue);
+        auto grab = [&](const std::string& Caption) {
+            Book->Pages(0)->SetCaption(Caption);
+            Book->Pages(1)->SetCaption("Options");
+            Book->SetPageIndex(1);
+            Driver.RunPending();
+            const TRect r = Book->Pages(0)->TabRect;
+            std::vector<TColor> px;
+            for (int y = r.Top; y < r.Bottom; ++y)
+                for (int x = r.Left; x < r.Right; ++x) px.push_back(Driver.PixelAt(*Book, x, y));
+            return px;
+        };
+        const auto plain = grab("General"), marked = grab("&General");
+        const TRect r = Book->Pages(0)->TabRect;
+        int xs = -1, y0 = 1 << 30, y1 = -1, count = 0;
+        for (int y = r.Top; y < r.Bottom; ++y)
+            for (int x = r.Left; x < r.Right; ++x) {
+                const size_t k = size_t(y - r.Top) * r.Width() + (x - r.Left);
+                if (plain[k] == marked[k]) continue;
+                EXPECT_EQ(marked[k], ColorToRGB(clBlue)) << x << "," << y;
+                if (xs == -1) xs = x;
+                EXPECT_EQ(x, xs) << "the underline is one column";
+                y0 = std::min(y0, y), y1 = std::max(y1, y), ++count;
+            }
+        EXPECT_GE(count, 4);
+        EXPECT_EQ(y1 - y0 + 1, count) << "unbroken";
+        // The underline lies at the start of the text: the top end reading down, the bottom end reading up.
+        if (side == toRight)
+            EXPECT_LT(y0 - r.Top, r.Height() / 2);
+        else
+            EXPECT_GT(y1 - r.Top, r.Height() / 2);
+        grab("&General");
+        Driver.Grab(*Form, side == toLeft ? "/tmp/notebook-left-mark.png" : "/tmp/notebook-right-mark.png");
+    }
+}
+
 TEST(NotebookDesign, EmptyNotebookSaysSoAtDesignTime) {
     TFormDriver driver;
     TForm* form = TCustomForm::Create<TForm>(Application);
