@@ -152,6 +152,8 @@ private:
     void UpdateCaret();
     void WordLeft(bool Extend);
     void WordRight(bool Extend);
+    void DragWhileButtonHeld();
+    static constexpr uint32_t DragStepMs = 20;
     void LButtonDown(framework::TMessage& Message);
     void SelectLines(int From, int To, bool CaretAtEnd);
     void InvalidateLines(int A, int B);

@@ -7,9 +7,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "controls/entry/CtlCommands.h"
 #include "controls/entry/CtlMessages.h"
+#include "framework/core/Seams.h"
 #include "framework/graphics/Gdi.h"
 #include "framework/ui/Clipbrd.h"
 #include "framework/ui/Windows.h"
@@ -28,6 +30,8 @@ protected:
     TCtlTextFileViewer* View = nullptr;
     fs::path Dir = fs::temp_directory_path() / ("grid-viewer-" + std::to_string(getpid()));
     std::vector<std::pair<int, int>> Status;
+    std::vector<uint32_t> Paused;
+    std::function<bool()> OnPause;  // true: the button stays down
     void SetUp() override {
         fs::create_directories(Dir);
         Form->SetBounds(40, 40, 640, 480);
@@ -35,10 +39,20 @@ protected:
         View->SetParent(Form);
         View->SetBounds(10, 10, 500, 300);
         View->OnShowStatus = [this](TObject*, int l, int c) { Status.emplace_back(l, c); };
+        // A button pressed on the viewer is let go at its first pause, unless a test drags.
+        SetSleepHandler([this](uint32_t Ms) {
+            Paused.push_back(Ms);
+            if (OnPause && OnPause()) return;
+            TPoint p;
+            GetCursorPos(&p);
+            p = View->ScreenToClient(p);
+            Driver.MouseUp(*View, p.X, p.Y);
+        });
         Form->Show();
         Driver.RunPending();
     }
     void TearDown() override {
+        SetSleepHandler(nullptr);
         Form->Free();
         Driver.RunPending();
         fs::remove_all(Dir);
@@ -220,6 +234,38 @@ TEST_F(ViewerTest, MouseSelectsLinesAndWords) {
     Driver.Click(*View, 16 + 2 * cw + 1, 2 * lh + 2);
     EXPECT_EQ(View->Caret(), (TCtlViewerPos{2, 2}));
     EXPECT_FALSE(View->HasSelection());
+}
+
+// Holding the button with the pointer below the window keeps scrolling down and extending the
+// selection, one line at each pause, until the button is let go; above the window it goes back up.
+TEST_F(ViewerTest, DraggingOutsideTheWindowKeepsScrolling) {
+    std::string text;
+    for (int i = 0; i < 100; ++i) text += "line " + std::to_string(i) + "\n";
+    Open(text, 10);
+    const int lh = View->LineHeight();
+    int steps = 0;
+    TPoint outside = View->ClientToScreen(Point(40, View->ClientHeight() + 30));
+    OnPause = [&] {
+        SetCursorPos(outside.X, outside.Y);
+        return ++steps < 6;
+    };
+    Driver.MouseDown(*View, 40, 2 * lh + 2);
+    EXPECT_EQ(steps, 6);
+    EXPECT_FALSE(GetAsyncKeyState(VK_LBUTTON) < 0);
+    EXPECT_EQ(View->SelStart().Line, 2);
+    EXPECT_GE(View->TopLine(), 5);
+    EXPECT_EQ(View->Caret().Line, View->TopLine() + View->VisibleRows() - 1);
+    EXPECT_EQ(View->SelEnd(), View->Caret());
+    // Above the window, dragging back from line 50: the view climbs a line at a time.
+    View->MoveCaretTo(50, 0, false);
+    View->SetTopLine(45);
+    steps = 0;
+    outside = View->ClientToScreen(Point(40, -20));
+    Driver.MouseDown(*View, 40, 5 * lh + 2);
+    EXPECT_EQ(View->SelEnd().Line, 50);
+    EXPECT_LE(View->TopLine(), 41);
+    EXPECT_EQ(View->Caret().Line, View->TopLine());
+    for (uint32_t ms : Paused) EXPECT_GT(ms, 0u);
 }
 
 TEST_F(ViewerTest, SearchAndCopy) {
