@@ -428,7 +428,9 @@ void TCtlTextFileViewer::Paint() {
 
 void TCtlTextFileViewer::UpdateCaret() {
     FCaretDisplay = DisplayColumn(GetLine(FCaret.Line), FCaret.Col);
-    DoShowStatus(FCaret.Line, FCaretDisplay);
+    if (HandleAllocated())
+        PostMessage(Handle(), OM_SHOWSTATUS, static_cast<WPARAM>(FCaretDisplay),
+                    static_cast<LPARAM>(FCaret.Line));
 }
 
 void TCtlTextFileViewer::DoShowStatus(int Line, int Col) {
@@ -860,6 +862,9 @@ void TCtlTextFileViewer::Dispatch(TMessage& Message) {
         }
         case WM_GETDLGCODE:
             Message.Result = DLGC_WANTARROWS;
+            return;
+        case OM_SHOWSTATUS:
+            DoShowStatus(static_cast<int>(Message.LParam), static_cast<int>(Message.WParam));
             return;
         case WM_ERASEBKGND:
             Message.Result = 1;

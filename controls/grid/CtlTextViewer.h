@@ -15,6 +15,10 @@
 
 namespace grid {
 
+// Posted by a text viewer to itself with the caret's display column (wParam) and line (lParam); its
+// handler reports the position through OnShowStatus once the current input has been handled.
+constexpr framework::UINT OM_SHOWSTATUS = 0x7F12;
+
 // The faces of fixed pitch, in enumeration order.
 const std::vector<std::string>& CtlFixedPitchFaces();
 

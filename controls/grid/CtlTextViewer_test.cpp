@@ -178,6 +178,9 @@ TEST_F(ViewerTest, CaretKeys) {
     View->MoveCaretTo(5, 0, false);
     Cmd(entry::ccLeft);
     EXPECT_EQ(View->Caret(), (TCtlViewerPos{4, 5}));
+    // The position is reported through a posted message, after the move has been handled.
+    EXPECT_TRUE(Status.empty());
+    Driver.RunPending();
     ASSERT_FALSE(Status.empty());
     EXPECT_EQ(Status.back(), std::make_pair(4, 5));
     // Down from display column 10 onto "\tab": character column 3, display column 10.
