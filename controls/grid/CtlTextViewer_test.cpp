@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <random>
 
 #include "controls/entry/CtlCommands.h"
 #include "controls/entry/CtlMessages.h"
@@ -269,6 +270,73 @@ TEST_F(ViewerTest, DraggingOutsideTheWindowKeepsScrolling) {
     EXPECT_LE(View->TopLine(), 41);
     EXPECT_EQ(View->Caret().Line, View->TopLine());
     for (uint32_t ms : Paused) EXPECT_GT(ms, 0u);
+}
+
+// Bytes below the font's first character are shown as the font's default character, one cell each.
+TEST_F(ViewerTest, LowBytesShowTheDefaultCharacter) {
+    Open(std::string("a\x01\x02") + "b\na\x1F\x1F" + "b\nabcd\n");
+    const int lh = View->LineHeight();
+    auto row = [&](int Line) {
+        std::vector<TColor> px;
+        for (int y = Line * lh; y < (Line + 1) * lh; ++y)
+            for (int x = 16; x < 16 + 6 * View->CharWidth(); ++x) px.push_back(Driver.PixelAt(*View, x, y));
+        return px;
+    };
+    View->MoveCaretTo(2, 4, false);
+    Driver.RunPending();
+    EXPECT_EQ(row(0), row(1));
+    EXPECT_NE(row(0), row(2));
+    EXPECT_EQ(View->GetLine(0), std::string("a\x01\x02") + "b") << "the text itself is kept";
+}
+
+// Outside data of any shape: 64 MB of random bytes (a fixed seed) opens, paints at both ends and
+// copies a selection; a 2 GiB file of zeros (sparse on disk) opens and scrolls to its very end.
+TEST_F(ViewerTest, HugeAndBinaryFiles) {
+    const fs::path random = Dir / "random.bin";
+    {
+        std::mt19937_64 gen(20261211);
+        std::vector<uint64_t> block(1 << 16);
+        std::ofstream out(random, std::ios::binary);
+        for (int i = 0; i < 128; ++i) {
+            for (auto& v : block) v = gen();
+            out.write(reinterpret_cast<const char*>(block.data()), block.size() * sizeof(uint64_t));
+        }
+    }
+    ASSERT_EQ(fs::file_size(random), 64u << 20);
+    View->SetFileName(random.string());
+    View->SetIsOpen(true);
+    Driver.RunPending();
+    const int lines = View->LineCount();
+    EXPECT_GT(lines, (64 << 20) / CtlViewerMaxLineLength);
+    View->SetTopLine(View->HighestTopLine());
+    Driver.RunPending();
+    EXPECT_EQ(View->TopLine(), View->HighestTopLine());
+    View->SetSelection(lines - 500, 3, lines - 1, 0, true);
+    View->CopyToClipboard();
+    const std::string copied = Clipboard()->AsText();
+    EXPECT_GT(copied.size(), 400u);
+    EXPECT_LE(copied.size(), 500u * (CtlViewerMaxLineLength + 2));
+    View->SetIsOpen(false);
+    fs::remove(random);
+
+    // 2 GiB of zeros (sparse on disk) ending in "\ntail": the first line keeps its first 1023
+    // characters and skips the rest; the line after 2 GiB is read where it lies.
+    const fs::path sparse = Dir / "sparse.bin";
+    {
+        std::ofstream out(sparse, std::ios::binary);
+        out.seekp((std::streamoff(1) << 31) - 5);
+        out << "\ntail";
+    }
+    ASSERT_EQ(fs::file_size(sparse), uintmax_t(1) << 31);
+    View->SetFileName(sparse.string());
+    View->SetIsOpen(true);
+    ASSERT_EQ(View->LineCount(), 3);
+    EXPECT_EQ(View->GetLine(0), std::string(CtlViewerMaxLineLength, '\0'));
+    Cmd(entry::ccLastPage);
+    Driver.RunPending();
+    EXPECT_EQ(View->TopLine(), View->HighestTopLine());
+    EXPECT_EQ(View->Caret(), (TCtlViewerPos{2, 0}));
+    EXPECT_EQ(View->GetLine(1), "tail");
 }
 
 TEST_F(ViewerTest, SearchAndCopy) {
