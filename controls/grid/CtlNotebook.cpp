@@ -945,18 +945,42 @@ void TCtlNotebook::PaintTabs() {
             c.Font.Assign(p->Font());
             c.Font.Color = p->TextColor();
             DrawTab(i, r, d, false, FEnabled && p->Enabled(), P);
-            // Corner notches in the background (top tabs).
-            if (FTabOrientation == toTop) {
-                c.Brush.Color = B;
-                c.Pen.Color = B;
-                auto notch = [&](int x, int y, int dx, int dy, int len) {
-                    TColor fill = k == 0 ? B : c.Pixel(x, y - 1);
+            // Corner notches in the background colour: in the outermost row plain B, in inner rows the
+            // colour just outside the corner (the row painted before), the leading one as the side asks.
+            {
+                const bool inner = k > 0;
+                auto notch = [&](int x, int y, int ox, int oy, const TPoint& A, const TPoint& Bp) {
+                    const TColor fill = inner ? c.Pixel(x + ox, y + oy) : B;
                     c.Brush.Color = fill;
                     c.Pen.Color = fill;
-                    c.Polygon({Point(x, y), Point(x + dx * len, y), Point(x, y + dy * len)});
+                    c.Polygon({Point(x, y), A, Bp});
                 };
-                if (k == 0 || !first) notch(r.Left, r.Top, 1, 1, 1);
-                notch(r.Right - 1, r.Top, -1, 1, 2);
+                switch (FTabOrientation) {
+                    case toTop: {
+                        const int x0 = r.Left, x1 = r.Right - 1, y = r.Top;
+                        if (!inner || !first) notch(x0, y, 0, -1, Point(x0 + 1, y), Point(x0, y + 1));
+                        notch(x1, y, 0, -1, Point(x1 - 2, y), Point(x1, y + 2));
+                        break;
+                    }
+                    case toBottom: {
+                        const int x0 = r.Left, x1 = r.Right - 1, y = r.Bottom;
+                        if (!inner || !first) notch(x0, y, 0, 1, Point(x0 + 1, y), Point(x0, y - 1));
+                        notch(x1, y, 0, 1, Point(x1 - 2, y), Point(x1, y - 2));
+                        break;
+                    }
+                    case toRight: {
+                        const int x = r.Right, y0 = r.Top, y1 = r.Bottom - 1;
+                        if (!inner || first) notch(x, y0, 1, 0, Point(x - 1, y0), Point(x, y0 + 1));
+                        notch(x, y1, 1, 0, Point(x, y1 - 2), Point(x - 2, y1));
+                        break;
+                    }
+                    case toLeft: {
+                        const int x = r.Left, y0 = r.Top, y1 = r.Bottom;
+                        if (!inner || first) notch(x, y1, -1, 0, Point(x, y1 - 2), Point(x + 2, y1));
+                        notch(x, y0, -1, 0, Point(x + 1, y0), Point(x, y0 + 1));
+                        break;
+                    }
+                }
             }
             first = false;
         }
@@ -1152,8 +1176,14 @@ void TCtlNotebook::DrawCaption(int Index, const TRect& R, int Inset, bool Enable
         c.Font.Color = fontColor;
         return;
     }
-    // Side tabs: the caption turned, without its "&" marks.
-    std::string text = StripAmpersands(page->Caption());
+    // Side tabs: the caption turned. The first "&" goes and marks the character after it, unless it is
+    // doubled ("&&" stands for one "&" and marks nothing).
+    std::string text = page->Caption();
+    size_t mark = std::string::npos;
+    if (size_t amp = text.find('&'); amp != std::string::npos) {
+        text.erase(amp, 1);
+        if (amp < text.size() && text[amp] != '&') mark = amp;
+    }
     if (text.empty()) text = " ";
     TFont turned;
     turned.Assign(c.Font);
@@ -1169,6 +1199,23 @@ void TCtlNotebook::DrawCaption(int Index, const TRect& R, int Inset, bool Enable
         c.Brush.Style = bsSolid;
     };
     const int d = Inset;
+    // The marked character's place along the text: the width before it and its own width (one UTF-8
+    // character).
+    int pw = 0, mw = 0;
+    if (mark != std::string::npos) {
+        size_t end = mark + 1;
+        while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
+        pw = c.TextWidth(text.substr(0, mark));
+        mw = c.TextWidth(text.substr(mark, end - mark));
+    }
+    const int th = c.TextHeight(text);
+    const int shift = !Enabled ? 1 : (FShadowedText ? 2 : 0);
+    const int gap = (!Enabled || FShadowedText) ? 5 : 6;
+    auto underline = [&](int X, int Y0, int Y1) {
+        if (mark == std::string::npos) return;
+        c.Pen.Color = fontColor;
+        c.Polyline({Point(X, Y0), Point(X, Y1)});
+    };
     if (FTabOrientation == toLeft) {
         const int x = R.Left + d, y = R.Bottom - o - 6;
         if (!Enabled) {
@@ -1180,6 +1227,7 @@ void TCtlNotebook::DrawCaption(int Index, const TRect& R, int Inset, bool Enable
         } else {
             out(fontColor, true, x, y);
         }
+        underline(R.Left + d + th - 1 + shift, R.Bottom - pw - o - gap, R.Bottom - pw - o - mw - gap);
     } else {
         const int x = R.Right - d, y = R.Top + o + 6;
         if (!Enabled) {
@@ -1191,6 +1239,7 @@ void TCtlNotebook::DrawCaption(int Index, const TRect& R, int Inset, bool Enable
         } else {
             out(fontColor, true, x, y);
         }
+        underline(R.Right - d - (th - 1) - shift, R.Top + pw + o + gap, R.Top + pw + o + mw + gap);
     }
     c.Font.Color = fontColor;
 }

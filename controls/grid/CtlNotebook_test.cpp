@@ -337,6 +337,129 @@ TEST_F(NotebookTest, SideTabsNeedTrueTypeFonts) {
     EXPECT_EQ(Book->Pages(0)->Font().Name, "Arial");
 }
 
+// Scaling grows the tab height (through its writer, so it is no longer automatic) and the active tab
+// font by M/D and lays the tabs out again; a scale of one changes nothing.
+TEST_F(NotebookTest, ScalingGrowsTabsAndTheActiveTabFont) {
+    const int th = Book->TabHeight(), size = Book->ActiveTabFont().Size();
+    Book->ChangeScale(4, 4);
+    EXPECT_EQ(Book->TabHeight(), th);
+    EXPECT_TRUE(Book->TabAutoHeight());
+    EXPECT_EQ(Book->ActiveTabFont().Size(), size);
+    Book->ChangeScale(3, 2);
+    EXPECT_EQ(Book->TabHeight(), MulDiv(th, 3, 2));
+    EXPECT_FALSE(Book->TabAutoHeight());
+    EXPECT_EQ(Book->ActiveTabFont().Size(), MulDiv(size, 3, 2));
+    Driver.RunPending();
+    EXPECT_EQ(Book->Pages(1)->TabRect.Height(), MulDiv(th, 3, 2));
+    EXPECT_EQ(Book->Pages(0)->BoundsRect().Top, MulDiv(th, 3, 2) + 3);
+}
+
+// With ConserveResources only the shown page keeps a window: switching it on drops the others', and
+// each page change drops the old page's.
+TEST_F(NotebookTest, ConserveResourcesKeepsOnlyTheShownPagesWindow) {
+    Book->SetPageIndex(1);
+    Book->SetPageIndex(0);
+    Driver.RunPending();
+    ASSERT_TRUE(Book->Pages(0)->HandleAllocated());
+    ASSERT_TRUE(Book->Pages(1)->HandleAllocated()) << "without it hidden pages keep their windows";
+    Book->SetConserveResources(true);
+    EXPECT_TRUE(Book->Pages(0)->HandleAllocated());
+    EXPECT_FALSE(Book->Pages(1)->HandleAllocated());
+    Book->SetPageIndex(1);
+    Driver.RunPending();
+    EXPECT_FALSE(Book->Pages(0)->HandleAllocated());
+    EXPECT_TRUE(Book->Pages(1)->HandleAllocated());
+    EXPECT_TRUE(Book->Pages(1)->Showing());
+}
+
+// Tabs of an inner row get their corners cut in the colour of what lies just outside them (the row
+// painted before), on every side.
+TEST_F(NotebookTest, InnerRowCornersTakeTheColourOutsideThem) {
+    AddPage("&Third");
+    AddPage("F&ourth");
+    for (int i = 0; i < 4; ++i) Book->Pages(i)->SetTabColor(i % 2 ? clYellow : clAqua);
+    struct Case {
+        TCtlTabOrientation Side;
+        int Dx, Dy;  // from a corner to the pixel outside it
+    };
+    for (const Case& k :
+         {Case{toTop, 0, -1}, Case{toBottom, 0, 1}, Case{toRight, 1, 0}, Case{toLeft, -1, 0}}) {
+        SCOPED_TRACE(k.Side);
+        Book->SetTabOrientation(k.Side);
+        Book->SetTabRowCount(2);
+        Driver.RunPending();
+        ASSERT_EQ(Book->RowCount(), 2);
+        int checked = 0;
+        for (int i = 0; i < 4; ++i) {
+            if (Book->Pages(i)->TabRow != Book->ActiveRow() || i == Book->PageIndex()) continue;
+            const TRect r = Book->Pages(i)->TabRect;
+            // The trailing corner: right end for top/bottom, bottom end for right, top end for left.
+            TPoint c;
+            switch (k.Side) {
+                case toTop:
+                    c = Point(r.Right - 1, r.Top);
+                    break;
+                case toBottom:
+                    c = Point(r.Right - 1, r.Bottom);
+                    break;
+                case toRight:
+                    c = Point(r.Right, r.Bottom - 1);
+                    break;
+                case toLeft:
+                    c = Point(r.Left, r.Top);
+                    break;
+            }
+            EXPECT_EQ(Driver.PixelAt(*Book, c.X, c.Y), Driver.PixelAt(*Book, c.X + k.Dx, c.Y + k.Dy)) << i;
+            ++checked;
+        }
+        EXPECT_GT(checked, 0);
+        Driver.Grab(*Form, "/tmp/notebook-rows-" + std::to_string(k.Side) + ".png");
+        Book->SetTabRowCount(0);
+    }
+}
+
+// Side tabs underline the marked letter of the turned caption: the only difference between "&General"
+// and "General" is one straight line across the text in the caption's colour.
+TEST_F(NotebookTest, SideTabCaptionsUnderlineTheMarkedLetter) {
+    for (TCtlTabOrientation side : {toLeft, toRight}) {
+        SCOPED_TRACE(side);
+        Book->SetTabOrientation(side);
+        Book->Pages(0)->SetTextColor(clBlue);
+        auto grab = [&](const std::string& Caption) {
+            Book->Pages(0)->SetCaption(Caption);
+            Book->Pages(1)->SetCaption("Options");
+            Book->SetPageIndex(1);
+            Driver.RunPending();
+            const TRect r = Book->Pages(0)->TabRect;
+            std::vector<TColor> px;
+            for (int y = r.Top; y < r.Bottom; ++y)
+                for (int x = r.Left; x < r.Right; ++x) px.push_back(Driver.PixelAt(*Book, x, y));
+            return px;
+        };
+        const auto plain = grab("General"), marked = grab("&General");
+        const TRect r = Book->Pages(0)->TabRect;
+        int xs = -1, y0 = 1 << 30, y1 = -1, count = 0;
+        for (int y = r.Top; y < r.Bottom; ++y)
+            for (int x = r.Left; x < r.Right; ++x) {
+                const size_t k = size_t(y - r.Top) * r.Width() + (x - r.Left);
+                if (plain[k] == marked[k]) continue;
+                EXPECT_EQ(marked[k], ColorToRGB(clBlue)) << x << "," << y;
+                if (xs == -1) xs = x;
+                EXPECT_EQ(x, xs) << "the underline is one column";
+                y0 = std::min(y0, y), y1 = std::max(y1, y), ++count;
+            }
+        EXPECT_GE(count, 4);
+        EXPECT_EQ(y1 - y0 + 1, count) << "unbroken";
+        // The underline lies at the start of the text: the top end reading down, the bottom end reading up.
+        if (side == toRight)
+            EXPECT_LT(y0 - r.Top, r.Height() / 2);
+        else
+            EXPECT_GT(y1 - r.Top, r.Height() / 2);
+        grab("&General");
+        Driver.Grab(*Form, side == toLeft ? "/tmp/notebook-left-mark.png" : "/tmp/notebook-right-mark.png");
+    }
+}
+
 TEST(NotebookDesign, EmptyNotebookSaysSoAtDesignTime) {
     TFormDriver driver;
     TForm* form = TCustomForm::Create<TForm>(Application);

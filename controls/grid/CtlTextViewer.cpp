@@ -8,6 +8,7 @@
 #include "controls/entry/CtlController.h"
 #include "controls/entry/CtlMessages.h"
 #include "controls/entry/CtlStrings.h"
+#include "framework/core/Seams.h"
 #include "framework/core/SysUtils.h"
 #include "framework/graphics/Gdi.h"
 #include "framework/ui/Clipbrd.h"
@@ -427,7 +428,9 @@ void TCtlTextFileViewer::Paint() {
 
 void TCtlTextFileViewer::UpdateCaret() {
     FCaretDisplay = DisplayColumn(GetLine(FCaret.Line), FCaret.Col);
-    DoShowStatus(FCaret.Line, FCaretDisplay);
+    if (HandleAllocated())
+        PostMessage(Handle(), OM_SHOWSTATUS, static_cast<WPARAM>(FCaretDisplay),
+                    static_cast<LPARAM>(FCaret.Line));
 }
 
 void TCtlTextFileViewer::DoShowStatus(int Line, int Col) {
@@ -831,6 +834,21 @@ void TCtlTextFileViewer::LButtonDown(TMessage& Message) {
         SetSelection(p.Line, 0, FCaret.Line, static_cast<int>(GetLine(FCaret.Line).size()), false);
 }
 
+void TCtlTextFileViewer::DragWhileButtonHeld() {
+    // While the button stays down the viewer keeps feeding itself mouse moves at the pointer, so that a
+    // pointer held above or below the window keeps scrolling and extending the selection; it paces
+    // itself through the framework's sleep.
+    const int button = entry::CtlPrimaryButtonKey();
+    while (HandleAllocated() && (ControlState & csLButtonDown) && GetAsyncKeyState(button) < 0) {
+        TPoint pt;
+        GetCursorPos(&pt);
+        pt = ScreenToClient(pt);
+        PostMessage(Handle(), WM_MOUSEMOVE, MK_LBUTTON, MakeLParam(pt.X, pt.Y));
+        Application->ProcessMessages();
+        Sleep(DragStepMs);
+    }
+}
+
 void TCtlTextFileViewer::Dispatch(TMessage& Message) {
     switch (Message.Msg) {
         case WM_KEYDOWN: {
@@ -844,6 +862,9 @@ void TCtlTextFileViewer::Dispatch(TMessage& Message) {
         }
         case WM_GETDLGCODE:
             Message.Result = DLGC_WANTARROWS;
+            return;
+        case OM_SHOWSTATUS:
+            DoShowStatus(static_cast<int>(Message.LParam), static_cast<int>(Message.WParam));
             return;
         case WM_ERASEBKGND:
             Message.Result = 1;
@@ -909,6 +930,7 @@ void TCtlTextFileViewer::Dispatch(TMessage& Message) {
         case WM_LBUTTONDOWN:
             TCtlCustomControlEx::Dispatch(Message);
             LButtonDown(Message);
+            DragWhileButtonHeld();
             return;
         case WM_MOUSEMOVE:
             TCtlCustomControlEx::Dispatch(Message);

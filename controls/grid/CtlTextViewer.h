@@ -15,6 +15,10 @@
 
 namespace grid {
 
+// Posted by a text viewer to itself with the caret's display column (wParam) and line (lParam); its
+// handler reports the position through OnShowStatus once the current input has been handled.
+constexpr framework::UINT OM_SHOWSTATUS = 0x7F12;
+
 // The faces of fixed pitch, in enumeration order.
 const std::vector<std::string>& CtlFixedPitchFaces();
 
@@ -152,6 +156,8 @@ private:
     void UpdateCaret();
     void WordLeft(bool Extend);
     void WordRight(bool Extend);
+    void DragWhileButtonHeld();
+    static constexpr uint32_t DragStepMs = 20;
     void LButtonDown(framework::TMessage& Message);
     void SelectLines(int From, int To, bool CaretAtEnd);
     void InvalidateLines(int A, int B);

@@ -7,9 +7,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <random>
 
 #include "controls/entry/CtlCommands.h"
 #include "controls/entry/CtlMessages.h"
+#include "framework/core/Seams.h"
 #include "framework/graphics/Gdi.h"
 #include "framework/ui/Clipbrd.h"
 #include "framework/ui/Windows.h"
@@ -28,6 +31,8 @@ protected:
     TCtlTextFileViewer* View = nullptr;
     fs::path Dir = fs::temp_directory_path() / ("grid-viewer-" + std::to_string(getpid()));
     std::vector<std::pair<int, int>> Status;
+    std::vector<uint32_t> Paused;
+    std::function<bool()> OnPause;  // true: the button stays down
     void SetUp() override {
         fs::create_directories(Dir);
         Form->SetBounds(40, 40, 640, 480);
@@ -35,10 +40,20 @@ protected:
         View->SetParent(Form);
         View->SetBounds(10, 10, 500, 300);
         View->OnShowStatus = [this](TObject*, int l, int c) { Status.emplace_back(l, c); };
+        // A button pressed on the viewer is let go at its first pause, unless a test drags.
+        SetSleepHandler([this](uint32_t Ms) {
+            Paused.push_back(Ms);
+            if (OnPause && OnPause()) return;
+            TPoint p;
+            GetCursorPos(&p);
+            p = View->ScreenToClient(p);
+            Driver.MouseUp(*View, p.X, p.Y);
+        });
         Form->Show();
         Driver.RunPending();
     }
     void TearDown() override {
+        SetSleepHandler(nullptr);
         Form->Free();
         Driver.RunPending();
         fs::remove_all(Dir);
@@ -164,6 +179,9 @@ TEST_F(ViewerTest, CaretKeys) {
     View->MoveCaretTo(5, 0, false);
     Cmd(entry::ccLeft);
     EXPECT_EQ(View->Caret(), (TCtlViewerPos{4, 5}));
+    // The position is reported through a posted message, after the move has been handled.
+    EXPECT_TRUE(Status.empty());
+    Driver.RunPending();
     ASSERT_FALSE(Status.empty());
     EXPECT_EQ(Status.back(), std::make_pair(4, 5));
     // Down from display column 10 onto "\tab": character column 3, display column 10.
@@ -220,6 +238,105 @@ TEST_F(ViewerTest, MouseSelectsLinesAndWords) {
     Driver.Click(*View, 16 + 2 * cw + 1, 2 * lh + 2);
     EXPECT_EQ(View->Caret(), (TCtlViewerPos{2, 2}));
     EXPECT_FALSE(View->HasSelection());
+}
+
+// Holding the button with the pointer below the window keeps scrolling down and extending the
+// selection, one line at each pause, until the button is let go; above the window it goes back up.
+TEST_F(ViewerTest, DraggingOutsideTheWindowKeepsScrolling) {
+    std::string text;
+    for (int i = 0; i < 100; ++i) text += "line " + std::to_string(i) + "\n";
+    Open(text, 10);
+    const int lh = View->LineHeight();
+    int steps = 0;
+    TPoint outside = View->ClientToScreen(Point(40, View->ClientHeight() + 30));
+    OnPause = [&] {
+        SetCursorPos(outside.X, outside.Y);
+        return ++steps < 6;
+    };
+    Driver.MouseDown(*View, 40, 2 * lh + 2);
+    EXPECT_EQ(steps, 6);
+    EXPECT_FALSE(GetAsyncKeyState(VK_LBUTTON) < 0);
+    EXPECT_EQ(View->SelStart().Line, 2);
+    EXPECT_GE(View->TopLine(), 5);
+    EXPECT_EQ(View->Caret().Line, View->TopLine() + View->VisibleRows() - 1);
+    EXPECT_EQ(View->SelEnd(), View->Caret());
+    // Above the window, dragging back from line 50: the view climbs a line at a time.
+    View->MoveCaretTo(50, 0, false);
+    View->SetTopLine(45);
+    steps = 0;
+    outside = View->ClientToScreen(Point(40, -20));
+    Driver.MouseDown(*View, 40, 5 * lh + 2);
+    EXPECT_EQ(View->SelEnd().Line, 50);
+    EXPECT_LE(View->TopLine(), 41);
+    EXPECT_EQ(View->Caret().Line, View->TopLine());
+    for (uint32_t ms : Paused) EXPECT_GT(ms, 0u);
+}
+
+// Bytes below the font's first character are shown as the font's default character, one cell each.
+TEST_F(ViewerTest, LowBytesShowTheDefaultCharacter) {
+    Open(std::string("a\x01\x02") + "b\na\x1F\x1F" + "b\nabcd\n");
+    const int lh = View->LineHeight();
+    auto row = [&](int Line) {
+        std::vector<TColor> px;
+        for (int y = Line * lh; y < (Line + 1) * lh; ++y)
+            for (int x = 16; x < 16 + 6 * View->CharWidth(); ++x) px.push_back(Driver.PixelAt(*View, x, y));
+        return px;
+    };
+    View->MoveCaretTo(2, 4, false);
+    Driver.RunPending();
+    EXPECT_EQ(row(0), row(1));
+    EXPECT_NE(row(0), row(2));
+    EXPECT_EQ(View->GetLine(0), std::string("a\x01\x02") + "b") << "the text itself is kept";
+}
+
+// Outside data of any shape: 64 MB of random bytes (a fixed seed) opens, paints at both ends and
+// copies a selection; a 2 GiB file of zeros (sparse on disk) opens and scrolls to its very end.
+TEST_F(ViewerTest, HugeAndBinaryFiles) {
+    const fs::path random = Dir / "random.bin";
+    {
+        std::mt19937_64 gen(20261211);
+        std::vector<uint64_t> block(1 << 16);
+        std::ofstream out(random, std::ios::binary);
+        for (int i = 0; i < 128; ++i) {
+            for (auto& v : block) v = gen();
+            out.write(reinterpret_cast<const char*>(block.data()), block.size() * sizeof(uint64_t));
+        }
+    }
+    ASSERT_EQ(fs::file_size(random), 64u << 20);
+    View->SetFileName(random.string());
+    View->SetIsOpen(true);
+    Driver.RunPending();
+    const int lines = View->LineCount();
+    EXPECT_GT(lines, (64 << 20) / CtlViewerMaxLineLength);
+    View->SetTopLine(View->HighestTopLine());
+    Driver.RunPending();
+    EXPECT_EQ(View->TopLine(), View->HighestTopLine());
+    View->SetSelection(lines - 500, 3, lines - 1, 0, true);
+    View->CopyToClipboard();
+    const std::string copied = Clipboard()->AsText();
+    EXPECT_GT(copied.size(), 400u);
+    EXPECT_LE(copied.size(), 500u * (CtlViewerMaxLineLength + 2));
+    View->SetIsOpen(false);
+    fs::remove(random);
+
+    // 2 GiB of zeros (sparse on disk) ending in "\ntail": the first line keeps its first 1023
+    // characters and skips the rest; the line after 2 GiB is read where it lies.
+    const fs::path sparse = Dir / "sparse.bin";
+    {
+        std::ofstream out(sparse, std::ios::binary);
+        out.seekp((std::streamoff(1) << 31) - 5);
+        out << "\ntail";
+    }
+    ASSERT_EQ(fs::file_size(sparse), uintmax_t(1) << 31);
+    View->SetFileName(sparse.string());
+    View->SetIsOpen(true);
+    ASSERT_EQ(View->LineCount(), 3);
+    EXPECT_EQ(View->GetLine(0), std::string(CtlViewerMaxLineLength, '\0'));
+    Cmd(entry::ccLastPage);
+    Driver.RunPending();
+    EXPECT_EQ(View->TopLine(), View->HighestTopLine());
+    EXPECT_EQ(View->Caret(), (TCtlViewerPos{2, 0}));
+    EXPECT_EQ(View->GetLine(1), "tail");
 }
 
 TEST_F(ViewerTest, SearchAndCopy) {
