@@ -15,13 +15,6 @@ using namespace framework;
 
 namespace {
 
-template <class T>
-bool Store(T& Field, const T& Value) {
-    if (Field == Value) return false;
-    Field = Value;
-    return true;
-}
-
 void CopyBitmap(TBitmap& Target, TBitmap* Source) {
     if (Source && !Source->Empty())
         Target.Assign(*Source);
