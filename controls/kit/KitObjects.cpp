@@ -7,16 +7,6 @@ namespace kit {
 
 using namespace framework;
 
-namespace {
-// Stores Value in Field and reports whether it changed.
-template <class T>
-bool Store(T& Field, const T& Value) {
-    if (Field == Value) return false;
-    Field = Value;
-    return true;
-}
-}  // namespace
-
 // ---- TKitObject ---------------------------------------------------------------------------------
 
 void TKitObject::EndUpdate(bool DoChange) {

@@ -19,6 +19,14 @@ namespace kit {
 
 using framework::TColor;
 
+// Stores Value in Field and reports whether it changed (the writers of the settings objects).
+template <class T>
+bool Store(T& Field, const T& Value) {
+    if (Field == Value) return false;
+    Field = Value;
+    return true;
+}
+
 class TKitObject : public framework::TPersistent {
 public:
     TKitObject() = default;
