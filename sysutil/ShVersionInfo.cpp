@@ -9,6 +9,7 @@
 #include "framework/core/SysUtils.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
+#include "platform/LittleEndian.h"
 #include "platform/ProgramFolder.h"
 #include "sysutil/ShConst.h"
 
@@ -31,13 +32,8 @@ constexpr uint32_t kSubdirectoryFlag = 0x80000000u;
 // A version block's length is a 16-bit field: no sound resource is larger.
 constexpr uint32_t kMaxVersionResource = 0xFFFF;
 
-uint16_t Le16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-uint32_t Le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
+using platform::GetUInt16;
+using platform::GetUInt32;
 
 struct TSection {
     uint32_t VirtualAddress;
@@ -57,7 +53,7 @@ public:
     bool Read32(uint64_t Offset, uint32_t& Value) const {
         uint8_t b[4];
         if (!Read(Offset, b, 4)) return false;
-        Value = Le32(b);
+        Value = GetUInt32(b);
         return true;
     }
 
@@ -90,7 +86,7 @@ bool ReadDirectory(const TPeImage& Image, uint64_t Base, uint32_t Size, uint32_t
     if (Offset > Size || Size - Offset < kResourceDirectoryHeaderSize) return false;
     uint8_t header[kResourceDirectoryHeaderSize];
     if (!Image.Read(Base + Offset, header, sizeof header)) return false;
-    uint32_t count = static_cast<uint32_t>(Le16(header + 12)) + Le16(header + 14);
+    uint32_t count = static_cast<uint32_t>(GetUInt16(header + 12)) + GetUInt16(header + 14);
     uint32_t bytes = count * kResourceEntrySize;  // at most 1 MB
     if (Size - Offset - kResourceDirectoryHeaderSize < bytes) return false;
     Entries.resize(bytes);
@@ -105,14 +101,14 @@ TVersionResourceResult FindInImage(TPeImage& Image, std::vector<uint8_t>& Resour
     if (!Image.Read32(kDosNewHeaderOffset, peOffset)) return vrDamaged;
     uint8_t head[4 + kFileHeaderSize];
     if (!Image.Read(peOffset, head, sizeof head) || std::memcmp(head, "PE\0\0", 4) != 0) return vrDamaged;
-    const uint32_t sectionCount = Le16(head + 4 + 2);
-    const uint32_t optionalSize = Le16(head + 4 + 16);
+    const uint32_t sectionCount = GetUInt16(head + 4 + 2);
+    const uint32_t optionalSize = GetUInt16(head + 4 + 16);
     const uint64_t optionalOffset = static_cast<uint64_t>(peOffset) + sizeof head;
 
     uint8_t magic[2];
     if (optionalSize < 2 || !Image.Read(optionalOffset, magic, 2)) return vrDamaged;
     uint32_t directoriesAt = 0;  // offset of the data directories in the optional header
-    switch (Le16(magic)) {
+    switch (GetUInt16(magic)) {
         case kMagicPe32:
             directoriesAt = 96;
             break;
@@ -139,7 +135,7 @@ TVersionResourceResult FindInImage(TPeImage& Image, std::vector<uint8_t>& Resour
     Image.Sections.clear();
     for (uint32_t i = 0; i < sectionCount; ++i) {
         const uint8_t* s = table.data() + i * kSectionHeaderSize;
-        Image.Sections.push_back({Le32(s + 12), Le32(s + 8), Le32(s + 16), Le32(s + 20)});
+        Image.Sections.push_back({GetUInt32(s + 12), GetUInt32(s + 8), GetUInt32(s + 16), GetUInt32(s + 20)});
     }
     if (resourceRva == 0 || resourceSize == 0) return vrNoResource;
 
@@ -156,9 +152,9 @@ TVersionResourceResult FindInImage(TPeImage& Image, std::vector<uint8_t>& Resour
     uint32_t next = 0;
     bool found = false;
     for (size_t i = 0; i + kResourceEntrySize <= entries.size(); i += kResourceEntrySize) {
-        uint32_t name = Le32(&entries[i]);
+        uint32_t name = GetUInt32(&entries[i]);
         if (name == kResourceTypeVersion) {
-            next = Le32(&entries[i + 4]);
+            next = GetUInt32(&entries[i + 4]);
             found = true;
             break;
         }
@@ -168,13 +164,13 @@ TVersionResourceResult FindInImage(TPeImage& Image, std::vector<uint8_t>& Resour
         if (!(next & kSubdirectoryFlag)) return vrDamaged;
         if (!ReadDirectory(Image, base, size, next & ~kSubdirectoryFlag, entries)) return vrDamaged;
         if (entries.empty()) return vrNoResource;
-        next = Le32(&entries[4]);
+        next = GetUInt32(&entries[4]);
     }
     if (next & kSubdirectoryFlag) return vrDamaged;
     // The data entry: the resource's address (an RVA) and size.
     uint8_t data[8];
     if (next > size || size - next < 16 || !Image.Read(base + next, data, sizeof data)) return vrDamaged;
-    const uint32_t dataRva = Le32(data), dataSize = std::min(Le32(data + 4), kMaxVersionResource);
+    const uint32_t dataRva = GetUInt32(data), dataSize = std::min(GetUInt32(data + 4), kMaxVersionResource);
     uint64_t dataOffset = 0;
     if (dataSize < 6 || !Image.Map(dataRva, dataSize, dataOffset)) return vrDamaged;
     Resource.resize(dataSize);
@@ -201,16 +197,16 @@ size_t Align4(size_t n) {
 
 bool ParseBlock(std::span<const uint8_t> Data, size_t At, size_t Limit, TBlock& Block) {
     if (At > Limit || Limit - At < 6) return false;
-    const size_t length = Le16(&Data[At]);
+    const size_t length = GetUInt16(&Data[At]);
     if (length < 6 || length > Limit - At) return false;
     Block.End = At + length;
-    const size_t valueLength = Le16(&Data[At + 2]);
-    Block.IsText = Le16(&Data[At + 4]) == 1;
+    const size_t valueLength = GetUInt16(&Data[At + 2]);
+    Block.IsText = GetUInt16(&Data[At + 4]) == 1;
     Block.Key.clear();
     size_t p = At + 6;
     for (;;) {
         if (Block.End - p < 2) return false;  // the key must end inside the block
-        char16_t c = static_cast<char16_t>(Le16(&Data[p]));
+        char16_t c = static_cast<char16_t>(GetUInt16(&Data[p]));
         p += 2;
         if (c == 0) break;
         Block.Key += c;
@@ -259,10 +255,10 @@ void AppendUtf8(std::string& Out, uint32_t c) {
 std::string TextValue(const uint8_t* p, size_t Bytes) {
     std::string utf8;
     for (size_t i = 0; i + 2 <= Bytes; i += 2) {
-        uint32_t c = Le16(p + i);
+        uint32_t c = GetUInt16(p + i);
         if (c == 0) break;
         if (c >= 0xD800 && c < 0xDC00 && i + 4 <= Bytes) {
-            uint32_t low = Le16(p + i + 2);
+            uint32_t low = GetUInt16(p + i + 2);
             if (low >= 0xDC00 && low < 0xE000) {
                 c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
                 i += 2;
@@ -309,7 +305,7 @@ std::optional<TVersionValue> VerQueryValue(std::span<const uint8_t> Resource, st
         bool found = false;
         size_t child = block.ChildrenStart;
         TBlock c;
-        while (child < block.End && Resource.size() - child >= 2 && Le16(&Resource[child]) != 0) {
+        while (child < block.End && Resource.size() - child >= 2 && GetUInt16(&Resource[child]) != 0) {
             if (!ParseBlock(Resource, child, block.End, c)) return std::nullopt;
             if (SameKey(c.Key, name)) {
                 found = true;
@@ -423,8 +419,8 @@ std::string TShCustomVersionInfo::LoadVersionInfo(const std::string* Key) {
     auto translation = VerQueryValue(resource, "\\VarFileInfo\\Translation");
     if (!translation || translation->IsText || translation->Bytes.size() < 4) throw EShVersionInfoError(101);
     char prefix[40];
-    std::snprintf(prefix, sizeof prefix, "\\StringFileInfo\\%.4x%.4x\\", Le16(&translation->Bytes[0]),
-                  Le16(&translation->Bytes[2]));
+    std::snprintf(prefix, sizeof prefix, "\\StringFileInfo\\%.4x%.4x\\", GetUInt16(&translation->Bytes[0]),
+                  GetUInt16(&translation->Bytes[2]));
     if (Key) {
         auto value = VerQueryValue(resource, prefix + *Key);
         if (!value) throw EShVersionInfoError(134);
@@ -433,11 +429,11 @@ std::string TShCustomVersionInfo::LoadVersionInfo(const std::string* Key) {
     auto fixed = VerQueryValue(resource, "\\");
     if (!fixed || fixed->Bytes.size() < kFixedInfoSize) throw EShVersionInfoError(101);
     const uint8_t* f = fixed->Bytes.data();
-    FFileVersionMS = Le32(f + 8);
-    FFileVersionLS = Le32(f + 12);
-    FProductVersionMS = Le32(f + 16);
-    FProductVersionLS = Le32(f + 20);
-    FFileOS = Le32(f + 32);
+    FFileVersionMS = GetUInt32(f + 8);
+    FFileVersionLS = GetUInt32(f + 12);
+    FProductVersionMS = GetUInt32(f + 16);
+    FProductVersionLS = GetUInt32(f + 20);
+    FFileOS = GetUInt32(f + 32);
     auto text = [&](const char* Name, std::string& Text, double& Number) {
         auto value = VerQueryValue(resource, prefix + std::string(Name));
         Text = value && value->IsText ? value->Text : std::string();

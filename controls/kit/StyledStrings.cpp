@@ -5,6 +5,7 @@
 
 #include "framework/core/SysUtils.h"
 #include "platform/CodePage.h"
+#include "platform/LittleEndian.h"
 
 namespace kit {
 
@@ -12,13 +13,8 @@ using namespace framework;
 
 namespace {
 
-uint32_t ReadU32(const uint8_t* P) {
-    return uint32_t(P[0]) | uint32_t(P[1]) << 8 | uint32_t(P[2]) << 16 | uint32_t(P[3]) << 24;
-}
-
-void PutU32(std::vector<uint8_t>& Out, uint32_t V) {
-    for (int i = 0; i < 4; ++i) Out.push_back(static_cast<uint8_t>(V >> (8 * i)));
-}
+using platform::AppendUInt32;
+using platform::GetUInt32;
 
 // UTF-16LE code units to Windows-1252; "?" for what the code page cannot hold (lone surrogates
 // included).
@@ -82,7 +78,7 @@ std::string Message(int Id, const std::string& Reader) {
 std::vector<uint8_t> BuildStyledStringResource(std::vector<std::pair<uint32_t, std::string>> Texts) {
     std::sort(Texts.begin(), Texts.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<uint8_t> out = {'S', 'T', 'R', '0'};
-    PutU32(out, static_cast<uint32_t>(Texts.size()));
+    AppendUInt32(out, static_cast<uint32_t>(Texts.size()));
     std::vector<std::u16string> wide;
     uint32_t offset = static_cast<uint32_t>(8 + 12 * Texts.size());
     for (const auto& [id, text] : Texts) {
@@ -104,9 +100,9 @@ std::vector<uint8_t> BuildStyledStringResource(std::vector<std::pair<uint32_t, s
             i += n;
             w += static_cast<char16_t>(c);
         }
-        PutU32(out, id);
-        PutU32(out, offset);
-        PutU32(out, static_cast<uint32_t>(w.size()));
+        AppendUInt32(out, id);
+        AppendUInt32(out, offset);
+        AppendUInt32(out, static_cast<uint32_t>(w.size()));
         offset += static_cast<uint32_t>(2 * w.size());
         wide.push_back(std::move(w));
     }
@@ -173,11 +169,11 @@ void TStyledStringResource::Open() {
     const uint32_t size = SizeofResource(module, res);
     // Every index entry and every text must lie inside the resource.
     bool sound = size >= 8 && std::equal(data, data + 4, "STR0");
-    const uint32_t count = sound ? ReadU32(data + 4) : 0;
+    const uint32_t count = sound ? GetUInt32(data + 4) : 0;
     sound = sound && 8 + 12 * uint64_t(count) <= size;
     for (uint32_t i = 0; sound && i < count; ++i) {
         const uint8_t* e = data + 8 + 12 * size_t(i);
-        sound = uint64_t(ReadU32(e + 4)) + 2 * uint64_t(ReadU32(e + 8)) <= size;
+        sound = uint64_t(GetUInt32(e + 4)) + 2 * uint64_t(GetUInt32(e + 8)) <= size;
     }
     if (!sound) throw EStyledStringResourceError(Message(5, FResourceName));
     FData = data;
@@ -195,8 +191,8 @@ std::string TStyledStringResource::String(int Id) {
     while (lo < hi) {
         const uint32_t mid = lo + (hi - lo) / 2;
         const uint8_t* e = FData + 8 + 12 * size_t(mid);
-        const uint32_t id = ReadU32(e);
-        if (id == key) return Utf16ToAnsi(FData + ReadU32(e + 4), ReadU32(e + 8));
+        const uint32_t id = GetUInt32(e);
+        if (id == key) return Utf16ToAnsi(FData + GetUInt32(e + 4), GetUInt32(e + 8));
         if (id < key)
             lo = mid + 1;
         else
