@@ -23,6 +23,25 @@ void TCtlCaret::Release() {
     if (FRefCount == 0) delete this;
 }
 
+void TCtlCaret::Assign(TPersistent* Source) {
+    auto* c = dynamic_cast<TCtlCaret*>(Source);
+    if (!c) {
+        TPersistent::Assign(Source);
+        return;
+    }
+    if (c == this) return;
+    FAlign = c->FAlign;
+    FBitmap->Assign(*c->FBitmap);
+    FHotSpotX = c->FHotSpotX;
+    FHotSpotY = c->FHotSpotY;
+    FBlinkTime = c->FBlinkTime;
+    FHeight = c->FHeight;
+    FWidth = c->FWidth;
+    FIsGray = c->FIsGray;
+    FShape = c->FShape;
+    Changed();
+}
+
 void TCtlCaret::SetAlign(TCtlCaretAlign Value) {
     if (Value == FAlign) return;
     FAlign = Value;

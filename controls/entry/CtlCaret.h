@@ -47,6 +47,8 @@ public:
     void SetCaretWidth(int32_t Value);
     void SetIsGray(bool Value);
     void SetShape(TCtlCaretShape Value);
+    // Copies the look (not the references); one change notice.
+    void Assign(framework::TPersistent* Source) override;
 
     std::function<void()> OnChange;
 

@@ -139,6 +139,31 @@ void TCtlBorders::Assign(TPersistent* Source) {
     TPersistent::Assign(Source);
 }
 
+bool CtlAnyBorderEnabled(TCtlBorders& Borders) {
+    return Borders.LeftBorder().Enabled() || Borders.RightBorder().Enabled() || Borders.TopBorder().Enabled() ||
+           Borders.BottomBorder().Enabled();
+}
+
+void CtlDrawBorders(framework::TCanvas& Canvas, TCtlBorders& Borders, int Width, int Height) {
+    const auto line = [&Canvas](TCtlBorder& B, int X1, int Y1, int X2, int Y2) {
+        if (!B.Enabled()) return;
+        Canvas.Pen.Color = B.PenColor();
+        Canvas.Pen.Width = B.PenWidth();
+        Canvas.Pen.Style = B.PenStyle();
+        Canvas.MoveTo(X1, Y1);
+        Canvas.LineTo(X2, Y2);
+    };
+    const auto far = [](int Size, int Pen) { return Size - Pen / 2 - (Pen % 2); };
+    TCtlBorder& l = Borders.LeftBorder();
+    TCtlBorder& r = Borders.RightBorder();
+    TCtlBorder& t = Borders.TopBorder();
+    TCtlBorder& b = Borders.BottomBorder();
+    line(l, l.PenWidth() / 2, 0, l.PenWidth() / 2, Height);
+    line(r, far(Width, r.PenWidth()), 0, far(Width, r.PenWidth()), Height);
+    line(t, 0, t.PenWidth() / 2, Width, t.PenWidth() / 2);
+    line(b, 0, far(Height, b.PenWidth()), Width, far(Height, b.PenWidth()));
+}
+
 // ---- TCtlUserData ----
 
 TCtlUserData::TCtlUserData() {

@@ -94,6 +94,10 @@ private:
     std::unique_ptr<TCtlBorder> FBottom, FLeft, FRight, FTop;
 };
 
+bool CtlAnyBorderEnabled(TCtlBorders& Borders);
+// Draws the enabled sides along the edges of a Width x Height area, each inset by half its pen width.
+void CtlDrawBorders(framework::TCanvas& Canvas, TCtlBorders& Borders, int Width, int Height);
+
 using TCtlCharSet = std::bitset<256>;
 
 // The user mask characters "1" to "8" (a character set and a case code each) and the substitution

@@ -119,8 +119,7 @@ void TCtlBaseEntryField::SetBorderStyle(TBorderStyle Value) {
 }
 
 void TCtlBaseEntryField::BordersChanged() {
-    const bool any = FBorders->LeftBorder().Enabled() || FBorders->RightBorder().Enabled() ||
-                     FBorders->TopBorder().Enabled() || FBorders->BottomBorder().Enabled();
+    const bool any = CtlAnyBorderEnabled(*FBorders);
     FBorderStyle = any ? bsNone : bsSingle;
     SetCtl3D(!any);
     if (HandleAllocated()) RecreateWnd();
@@ -1502,24 +1501,7 @@ void TCtlBaseEntryField::Paint() {
     DrawText(bmp.Canvas());
     Canvas().CopyMode = SRCCOPY;
     Canvas().CopyRect(client, bmp.Canvas(), client);
-    const auto line = [this](TCtlBorder& B, int X1, int Y1, int X2, int Y2) {
-        if (!B.Enabled()) return;
-        Canvas().Pen.Color = B.PenColor();
-        Canvas().Pen.Width = B.PenWidth();
-        Canvas().Pen.Style = B.PenStyle();
-        Canvas().MoveTo(X1, Y1);
-        Canvas().LineTo(X2, Y2);
-    };
-    const int w = Width(), h = Height();
-    const auto far = [](int Size, int Pen) { return Size - Pen / 2 - (Pen % 2); };
-    TCtlBorder& l = FBorders->LeftBorder();
-    TCtlBorder& r = FBorders->RightBorder();
-    TCtlBorder& t = FBorders->TopBorder();
-    TCtlBorder& b = FBorders->BottomBorder();
-    line(l, l.PenWidth() / 2, 0, l.PenWidth() / 2, h);
-    line(r, far(w, r.PenWidth()), 0, far(w, r.PenWidth()), h);
-    line(t, 0, t.PenWidth() / 2, w, t.PenWidth() / 2);
-    line(b, 0, far(h, b.PenWidth()), w, far(h, b.PenWidth()));
+    CtlDrawBorders(Canvas(), *FBorders, Width(), Height());
 }
 
 }  // namespace entry

@@ -42,6 +42,28 @@ void RegisterViewerResources() {
                 for (int d = 0; d < n; ++d) c.SetPixel(n * 12 + 3 + (d % 3) * 2, 3 + (d / 3) * 2, clYellow);
             }
         });
+        // The margin cursor: an arrow pointing right, at the line it selects, hot spot at its tip.
+        RegisterCursorResource(
+            "CTLLINECURSOR",
+            [](TBitmap& B) {
+                B.SetPixelFormat(pf24bit);
+                B.SetSize(16, 16);
+                TCanvas& c = B.Canvas();
+                c.Brush.Color = clFuchsia;
+                c.FillRect(Rect(0, 0, 16, 16));
+                for (int i = 0; i < 6; ++i) {
+                    c.Pen.Color = clBlack;
+                    c.MoveTo(8 + i, 2 + i);
+                    c.LineTo(8 + i, 15 - i);
+                }
+                c.Brush.Color = clBlack;
+                c.FillRect(Rect(2, 7, 9, 10));
+                c.Pen.Color = clWhite;
+                c.MoveTo(3, 8);
+                c.LineTo(12, 8);
+            },
+            Point(13, 8));
+        Screen->SetCursors(crCtlLineCursor, LoadCursor(HInstance, "CTLLINECURSOR"));
     });
 }
 
@@ -127,9 +149,72 @@ TCtlTextFileViewer::TCtlTextFileViewer(TComponent* AOwner) : TCtlCustomControlEx
     FFixedFont.OnChange = [this] { Perform(CM_FONTCHANGED, 0, 0); };
     FMarkers = std::make_unique<TBitmap>();
     LoadBitmapResource(*FMarkers, "CTLMARKERS");
+    FCaretLook = new entry::TCtlCaret();
+    FCaretLook->AddRef();
+    FCaretBinding = std::make_unique<entry::TCtlSingleCaret>(this);
+    FCaretBinding->SetCaret(FCaretLook);
+    FBorders = std::make_unique<entry::TCtlBorders>();
+    for (entry::TCtlBorder* b : {&FBorders->LeftBorder(), &FBorders->RightBorder(), &FBorders->TopBorder(),
+                                 &FBorders->BottomBorder()})
+        b->OnChange = [this](TObject*) { BordersChanged(); };
 }
 
-TCtlTextFileViewer::~TCtlTextFileViewer() = default;
+TCtlTextFileViewer::~TCtlTextFileViewer() {
+    FCaretBinding.reset();
+    if (FCaretLook) FCaretLook->Release();
+}
+
+void TCtlTextFileViewer::SetCaret(entry::TCtlCaret* Value) {
+    if (Value && Value != FCaretLook) FCaretLook->Assign(Value);
+}
+
+void TCtlTextFileViewer::SetShowCaret(bool Value) {
+    if (Value == FShowCaret) return;
+    FShowCaret = Value;
+    if (FFocused && !(ComponentState() & csDesigning)) {
+        FCaretBinding->SetVisible(Value);
+        if (Value) PlaceCaret();
+    }
+}
+
+void TCtlTextFileViewer::BordersChanged() {
+    if (entry::CtlAnyBorderEnabled(*FBorders)) {
+        FBorderStyle = bsNone;
+        SetCtl3D(false);
+        if (HandleAllocated()) RecreateWnd();
+    }
+    Invalidate();
+}
+
+void TCtlTextFileViewer::SetBorderStyle(TBorderStyle Value) {
+    if (Value == FBorderStyle) return;
+    FBorderStyle = Value;
+    if (HandleAllocated()) RecreateWnd();
+}
+
+void TCtlTextFileViewer::SetScrollBars(TScrollStyle Value) {
+    if (Value == FScrollBars) return;
+    FScrollBars = Value;
+    if (HandleAllocated()) RecreateWnd();
+}
+
+void TCtlTextFileViewer::FocusChanged(bool Focused) {
+    FFocused = Focused;
+    if (ComponentState() & csDesigning) return;
+    if (Focused) {
+        FCaretBinding->SetLinked(true);
+        PlaceCaret();
+        FCaretBinding->SetVisible(FShowCaret);
+    } else {
+        FCaretBinding->SetVisible(false);
+        FCaretBinding->SetLinked(false);
+    }
+}
+
+void TCtlTextFileViewer::MarginCursor(int X) {
+    FMarginMode = X < Margin;
+    SetCursor(FMarginMode ? crCtlLineCursor : crDefault);
+}
 
 void TCtlTextFileViewer::SetFileName(const std::string& Value) {
     const bool wasOpen = IsOpen();
@@ -217,6 +302,8 @@ void TCtlTextFileViewer::Measure() {
     FCharWidth = std::max(1, c.TextWidth(sample) / static_cast<int>(sample.size()));
     FRows = std::max(ClientHeight() / FLineHeight, 1);
     FCols = std::max((ClientWidth() - Margin) / FCharWidth, 1);
+    FCaretBinding->SetCellHeight(FLineHeight);
+    FCaretBinding->SetCellWidth(FCharWidth);
     TTextMetric tm;
     if (GetTextMetrics(c.Handle(), tm)) {
         FFirstChar = tm.tmFirstChar;
@@ -240,7 +327,8 @@ void TCtlTextFileViewer::UpdateBars() {
     si.nMax = FLineCount / FScale;
     si.nPage = static_cast<uint32_t>(FRows);
     si.nPos = FTopLine / FScale;
-    SetScrollInfo(Handle(), SB_VERT, si, true);
+    if (FScrollBars == ssVertical || FScrollBars == ssBoth) SetScrollInfo(Handle(), SB_VERT, si, true);
+    if (FScrollBars != ssHorizontal && FScrollBars != ssBoth) return;
     TScrollInfo hi;
     hi.fMask = SIF_RANGE | SIF_POS | SIF_DISABLENOSCROLL;
     hi.nMax = FLineCount > 0 ? MaxLeftColumn : 0;
@@ -271,6 +359,7 @@ void TCtlTextFileViewer::Scroll(int DCols, int DLines) {
         } else {
             Invalidate();
         }
+        PlaceCaret();
     }
     if (topChanged) DoTopLineChanged(FTopLine);
 }
@@ -305,8 +394,14 @@ void TCtlTextFileViewer::SetBounds(int ALeft, int ATop, int AWidth, int AHeight)
 
 void TCtlTextFileViewer::CreateParams(TCreateParams& Params) {
     TCtlCustomControlEx::CreateParams(Params);
-    Params.Style |= WS_HSCROLL | WS_VSCROLL;
-    Params.ExStyle |= WS_EX_CLIENTEDGE;
+    if (FScrollBars == ssHorizontal || FScrollBars == ssBoth) Params.Style |= WS_HSCROLL;
+    if (FScrollBars == ssVertical || FScrollBars == ssBoth) Params.Style |= WS_VSCROLL;
+    if (FBorderStyle == bsSingle) {
+        if (Ctl3D())
+            Params.ExStyle |= WS_EX_CLIENTEDGE;
+        else
+            Params.Style |= WS_BORDER;
+    }
 }
 
 void TCtlTextFileViewer::CreateWnd() {
@@ -422,12 +517,23 @@ void TCtlTextFileViewer::Paint() {
         part(a, b, true, -1);
         part(b, to, false, textEnd);
     }
+    if (FFocused) PlaceCaret();
+    entry::CtlDrawBorders(c, *FBorders, ClientWidth(), ClientHeight());
 }
 
 // ---- Caret and selection ----
 
+void TCtlTextFileViewer::PlaceCaret() {
+    const int col = FCaretDisplay - FLeftCol, row = FCaret.Line - FTopLine;
+    if (col >= 0 && col <= FCols && row >= 0 && row < FRows)
+        FCaretBinding->SetPosition(Point(col * FCharWidth + Margin, row * FLineHeight));
+    else
+        FCaretBinding->SetPosition(Point(-1, -1));
+}
+
 void TCtlTextFileViewer::UpdateCaret() {
     FCaretDisplay = DisplayColumn(GetLine(FCaret.Line), FCaret.Col);
+    PlaceCaret();
     if (HandleAllocated())
         PostMessage(Handle(), OM_SHOWSTATUS, static_cast<WPARAM>(FCaretDisplay),
                     static_cast<LPARAM>(FCaret.Line));
@@ -600,7 +706,7 @@ void TCtlTextFileViewer::KeyCommand(uint16_t Command) {
         DoUserCommand(Command);
         return;
     }
-    if (!ShowCaret) {
+    if (!FShowCaret) {
         switch (Command) {
             case ccDown:
             case ccScrollDown:
@@ -932,8 +1038,18 @@ void TCtlTextFileViewer::Dispatch(TMessage& Message) {
             LButtonDown(Message);
             DragWhileButtonHeld();
             return;
+        case WM_SETFOCUS:
+            TCtlCustomControlEx::Dispatch(Message);
+            FocusChanged(true);
+            return;
+        case WM_KILLFOCUS:
+            FocusChanged(false);
+            TCtlCustomControlEx::Dispatch(Message);
+            return;
         case WM_MOUSEMOVE:
             TCtlCustomControlEx::Dispatch(Message);
+            if (!(ControlState & csLButtonDown) && !(ComponentState() & csDesigning))
+                MarginCursor(GetXLParam(Message.LParam));
             if ((ControlState & csLButtonDown) && FLineCount > 0) {
                 const TCtlViewerPos p = PointToPos(GetXLParam(Message.LParam), GetYLParam(Message.LParam));
                 if (!FMarginMode) {

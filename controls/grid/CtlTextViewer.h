@@ -11,6 +11,9 @@
 #include <vector>
 
 #include "controls/entry/CtlBase.h"
+#include "controls/entry/CtlCaret.h"
+#include "controls/entry/CtlColors.h"
+#include "framework/stdctrls/Edit.h"
 #include "controls/grid/CtlFileLines.h"
 
 namespace grid {
@@ -18,6 +21,9 @@ namespace grid {
 // Posted by a text viewer to itself with the caret's display column (wParam) and line (lParam); its
 // handler reports the position through OnShowStatus once the current input has been handled.
 constexpr framework::UINT OM_SHOWSTATUS = 0x7F12;
+
+// The screen cursor index under which the viewers' margin cursor ("CTLLINECURSOR") is installed.
+constexpr framework::TCursor crCtlLineCursor = 0x7F13;
 
 // The faces of fixed pitch, in enumeration order.
 const std::vector<std::string>& CtlFixedPitchFaces();
@@ -88,7 +94,25 @@ public:
     framework::TColor HighlightBackground = framework::clHighlight;
     bool ShowBookmarks() const { return FShowBookmarks; }
     void SetShowBookmarks(bool Value);
-    bool ShowCaret = true;
+    bool ShowCaret() const { return FShowCaret; }
+    // While focused at run time the caret shows or hides at once.
+    void SetShowCaret(bool Value);
+    // The caret's look; a different look is copied.
+    entry::TCtlCaret& Caret() { return *FCaretLook; }
+    void SetCaret(entry::TCtlCaret* Value);
+    // Enabling a side turns BorderStyle to bsNone and Ctl3D off; the sides are drawn inside the client
+    // area, each inset by half its pen width.
+    entry::TCtlBorders& Borders() { return *FBorders; }
+    framework::TBorderStyle BorderStyle() const { return FBorderStyle; }
+    void SetBorderStyle(framework::TBorderStyle Value);
+    framework::TScrollStyle ScrollBars() const { return FScrollBars; }
+    void SetScrollBars(framework::TScrollStyle Value);
+    // Whether the mouse is over the margin (a click there selects whole lines).
+    bool InMarginMode() const { return FMarginMode; }
+    bool Focused() const { return FFocused; }
+    // Where the caret was last placed, in client pixels; entry::TCtlSingleCaret::HiddenCoordinate
+    // when it is out of sight.
+    framework::TPoint CaretPixel() const { return FCaretBinding->Position(); }
 
     TShowStatusEvent OnShowStatus;
     TTopLineChangedEvent OnTopLineChanged;
@@ -112,7 +136,7 @@ public:
     int PaintedRows = 0;
 
     // ---- Caret, selection, bookmarks, search, copy ----
-    TCtlViewerPos Caret() const { return FCaret; }
+    TCtlViewerPos CaretPos() const { return FCaret; }
     int CaretDisplayColumn() const { return FCaretDisplay; }
     TCtlViewerPos SelStart() const { return FSelStart; }
     TCtlViewerPos SelEnd() const { return FSelEnd; }
@@ -154,6 +178,10 @@ private:
     void UpdateScrollLimits();
     void UpdateBars();
     void UpdateCaret();
+    void PlaceCaret();
+    void BordersChanged();
+    void FocusChanged(bool Focused);
+    void MarginCursor(int X);
     void WordLeft(bool Extend);
     void WordRight(bool Extend);
     void DragWhileButtonHeld();
@@ -183,6 +211,13 @@ private:
     int FCaretDisplay = 0;
     std::array<TCtlViewerPos, 10> FMarks;
     bool FMarginMode = false;
+    bool FFocused = false;
+    bool FShowCaret = true;
+    entry::TCtlCaret* FCaretLook = nullptr;  // referenced, released on destruction
+    std::unique_ptr<entry::TCtlSingleCaret> FCaretBinding;
+    std::unique_ptr<entry::TCtlBorders> FBorders;
+    framework::TBorderStyle FBorderStyle = framework::bsSingle;
+    framework::TScrollStyle FScrollBars = framework::ssBoth;
 };
 
 }  // namespace grid

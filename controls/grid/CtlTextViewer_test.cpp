@@ -85,7 +85,7 @@ TEST_F(ViewerTest, OpeningAndTheFileName) {
     View->ToggleBookmark(3, 1, 1);
     View->SetFileName(View->FileName());
     EXPECT_EQ(View->Bookmark(3), (TCtlViewerPos{-1, -1}));
-    EXPECT_EQ(View->Caret(), (TCtlViewerPos{0, 0}));
+    EXPECT_EQ(View->CaretPos(), (TCtlViewerPos{0, 0}));
     // An open error leaves the viewer closed.
     View->SetIsOpen(false);
     View->SetFileName((Dir / "missing.txt").string());
@@ -175,10 +175,10 @@ TEST_F(ViewerTest, CaretKeys) {
     // ccLeft at (0,0): nothing; at (5,0): end of line 4.
     Status.clear();
     Cmd(entry::ccLeft);
-    EXPECT_EQ(View->Caret(), (TCtlViewerPos{0, 0}));
+    EXPECT_EQ(View->CaretPos(), (TCtlViewerPos{0, 0}));
     View->MoveCaretTo(5, 0, false);
     Cmd(entry::ccLeft);
-    EXPECT_EQ(View->Caret(), (TCtlViewerPos{4, 5}));
+    EXPECT_EQ(View->CaretPos(), (TCtlViewerPos{4, 5}));
     // The position is reported through a posted message, after the move has been handled.
     EXPECT_TRUE(Status.empty());
     Driver.RunPending();
@@ -187,14 +187,14 @@ TEST_F(ViewerTest, CaretKeys) {
     // Down from display column 10 onto "\tab": character column 3, display column 10.
     View->MoveCaretTo(7, 10, false);
     Cmd(entry::ccUp);
-    EXPECT_EQ(View->Caret(), (TCtlViewerPos{6, 3}));
+    EXPECT_EQ(View->CaretPos(), (TCtlViewerPos{6, 3}));
     EXPECT_EQ(View->CaretDisplayColumn(), 10);
     // ccDown on the last line without column change: nothing, also to the selection.
     View->MoveCaretTo(8, 0, false);
     View->SetSelection(7, 0, 8, 0, true);
     const auto s0 = View->SelStart(), s1 = View->SelEnd();
     Cmd(entry::ccDown);
-    EXPECT_EQ(View->Caret(), (TCtlViewerPos{8, 0}));
+    EXPECT_EQ(View->CaretPos(), (TCtlViewerPos{8, 0}));
     EXPECT_EQ(View->SelStart(), s0);
     EXPECT_EQ(View->SelEnd(), s1);
     // Bookmark 3 toggled twice is unset.
@@ -204,22 +204,116 @@ TEST_F(ViewerTest, CaretKeys) {
     EXPECT_EQ(View->Bookmark(3), (TCtlViewerPos{-1, -1}));
     // ccRight at the end of the last line: nothing.
     Cmd(entry::ccRight);
-    EXPECT_EQ(View->Caret(), (TCtlViewerPos{8, 0}));
+    EXPECT_EQ(View->CaretPos(), (TCtlViewerPos{8, 0}));
     // Without ShowCaret ccRight scrolls one column.
-    View->ShowCaret = false;
+    View->SetShowCaret(false);
     Cmd(entry::ccRight);
     EXPECT_EQ(View->LeftColumn(), 1);
-    EXPECT_EQ(View->Caret(), (TCtlViewerPos{8, 0}));
+    EXPECT_EQ(View->CaretPos(), (TCtlViewerPos{8, 0}));
     // User commands.
     std::vector<uint16_t> user;
     View->OnUserCommand = [&](TObject*, uint16_t c) { user.push_back(c); };
     Cmd(300);
     EXPECT_EQ(user, std::vector<uint16_t>{300});
     // Keys through the controller's default table.
-    View->ShowCaret = true;
+    View->SetShowCaret(true);
     View->MoveCaretTo(0, 0, false);
     Driver.KeyTo(*View, VK_DOWN);
-    EXPECT_EQ(View->Caret().Line, 1);
+    EXPECT_EQ(View->CaretPos().Line, 1);
+}
+
+TEST_F(ViewerTest, TheCaretFollowsFocusScrollingAndShowCaret) {
+    Open("first line\n\tsecond\nthird\n", 2);
+    const int lh = View->LineHeight(), cw = View->CharWidth();
+    EXPECT_EQ(GetCaretState().Owner, HWND(0));
+    View->SetFocus();
+    Driver.RunPending();
+    ASSERT_TRUE(View->Focused());
+    TCaretState st = GetCaretState();
+    EXPECT_EQ(st.Owner, View->Handle());
+    EXPECT_TRUE(st.Visible);
+    EXPECT_EQ(View->CaretPixel(), Point(16, 0));
+    // The caret cell is one character by one line; the look decides its width inside the cell.
+    EXPECT_EQ(st.Bounds.Height(), std::min(lh, View->Caret().CaretHeight()));
+
+    // Tabs count as display columns.
+    Cmd(entry::ccDown);
+    Cmd(entry::ccRight);
+    EXPECT_EQ(View->CaretPixel(), Point(16 + 8 * cw, lh));
+    // Scrolled out of sight the caret is moved away; scrolled back it returns.
+    View->ScrollLines(1);
+    View->ScrollLines(1);
+    EXPECT_EQ(View->TopLine(), 2);
+    EXPECT_EQ(View->CaretPixel().Y, entry::TCtlSingleCaret::HiddenCoordinate);
+    View->ScrollLines(-1);
+    EXPECT_EQ(View->CaretPixel(), Point(16 + 8 * cw, 0));
+
+    View->SetShowCaret(false);
+    EXPECT_FALSE(GetCaretState().Visible);
+    View->SetShowCaret(true);
+    EXPECT_TRUE(GetCaretState().Visible);
+
+    // Losing the focus gives the caret up.
+    auto* other = NewComponent<TCtlTextFileViewer>(Form);
+    other->SetParent(Form);
+    other->SetBounds(10, 320, 100, 60);
+    other->SetFocus();
+    Driver.RunPending();
+    EXPECT_FALSE(View->Focused());
+    EXPECT_NE(GetCaretState().Owner, View->Handle());
+
+    // Another look is copied, not shared.
+    entry::TCtlCaret block;
+    block.SetShape(entry::csBlock);
+    View->SetCaret(&block);
+    EXPECT_EQ(View->Caret().Shape(), entry::csBlock);
+    EXPECT_NE(&View->Caret(), &block);
+}
+
+TEST_F(ViewerTest, BordersBorderStyleAndScrollBars) {
+    Open("text\n");
+    // A single border with new-style controls is the sunken client edge; the scroll bars follow
+    // ScrollBars.
+    EXPECT_EQ(View->BorderStyle(), bsSingle);
+    EXPECT_NE(GetWindowLong(View->Handle(), GWL_EXSTYLE) & WS_EX_CLIENTEDGE, 0u);
+    EXPECT_NE(GetWindowLong(View->Handle(), GWL_STYLE) & WS_VSCROLL, 0u);
+    EXPECT_NE(GetWindowLong(View->Handle(), GWL_STYLE) & WS_HSCROLL, 0u);
+    View->SetScrollBars(ssVertical);
+    EXPECT_EQ(GetWindowLong(View->Handle(), GWL_STYLE) & WS_HSCROLL, 0u);
+    EXPECT_NE(GetWindowLong(View->Handle(), GWL_STYLE) & WS_VSCROLL, 0u);
+    View->SetScrollBars(ssNone);
+    EXPECT_EQ(GetWindowLong(View->Handle(), GWL_STYLE) & (WS_HSCROLL | WS_VSCROLL), 0u);
+    EXPECT_EQ(View->LineCount(), 2);  // recreating the window keeps the file
+
+    View->SetCtl3D(false);
+    View->SetBorderStyle(bsNone);
+    View->SetBorderStyle(bsSingle);
+    EXPECT_NE(GetWindowLong(View->Handle(), GWL_STYLE) & WS_BORDER, 0u);
+
+    // Enabling a side drops the window border and draws the side inside the client area.
+    View->SetCtl3D(true);
+    View->Borders().LeftBorder().SetPenColor(clRed);
+    View->Borders().LeftBorder().SetPenWidth(4);
+    View->Borders().LeftBorder().SetEnabled(true);
+    Driver.RunPending();
+    EXPECT_EQ(View->BorderStyle(), bsNone);
+    EXPECT_FALSE(View->Ctl3D());
+    EXPECT_EQ(GetWindowLong(View->Handle(), GWL_STYLE) & WS_BORDER, 0u);
+    EXPECT_EQ(GetWindowLong(View->Handle(), GWL_EXSTYLE) & WS_EX_CLIENTEDGE, 0u);
+    EXPECT_EQ(Driver.PixelAt(*View, 1, 5), ColorToRGB(clRed));
+    EXPECT_NE(Driver.PixelAt(*View, 6, 5), ColorToRGB(clRed));
+    Driver.Grab(*Form, "/tmp/viewer-borders.png");
+}
+
+TEST_F(ViewerTest, TheMarginShowsTheLineCursor) {
+    Open("one\ntwo\n");
+    ASSERT_NE(Screen->Cursors(crCtlLineCursor), HCURSOR(0));
+    Driver.MouseMove(*View, 5, 3);
+    EXPECT_TRUE(View->InMarginMode());
+    EXPECT_EQ(View->Cursor(), crCtlLineCursor);
+    Driver.MouseMove(*View, 40, 3);
+    EXPECT_FALSE(View->InMarginMode());
+    EXPECT_EQ(View->Cursor(), crDefault);
 }
 
 TEST_F(ViewerTest, MouseSelectsLinesAndWords) {
@@ -236,7 +330,7 @@ TEST_F(ViewerTest, MouseSelectsLinesAndWords) {
     EXPECT_EQ(View->SelEnd(), (TCtlViewerPos{1, 9}));
     // A plain click moves the caret.
     Driver.Click(*View, 16 + 2 * cw + 1, 2 * lh + 2);
-    EXPECT_EQ(View->Caret(), (TCtlViewerPos{2, 2}));
+    EXPECT_EQ(View->CaretPos(), (TCtlViewerPos{2, 2}));
     EXPECT_FALSE(View->HasSelection());
 }
 
@@ -258,8 +352,8 @@ TEST_F(ViewerTest, DraggingOutsideTheWindowKeepsScrolling) {
     EXPECT_FALSE(GetAsyncKeyState(VK_LBUTTON) < 0);
     EXPECT_EQ(View->SelStart().Line, 2);
     EXPECT_GE(View->TopLine(), 5);
-    EXPECT_EQ(View->Caret().Line, View->TopLine() + View->VisibleRows() - 1);
-    EXPECT_EQ(View->SelEnd(), View->Caret());
+    EXPECT_EQ(View->CaretPos().Line, View->TopLine() + View->VisibleRows() - 1);
+    EXPECT_EQ(View->SelEnd(), View->CaretPos());
     // Above the window, dragging back from line 50: the view climbs a line at a time.
     View->MoveCaretTo(50, 0, false);
     View->SetTopLine(45);
@@ -268,7 +362,7 @@ TEST_F(ViewerTest, DraggingOutsideTheWindowKeepsScrolling) {
     Driver.MouseDown(*View, 40, 5 * lh + 2);
     EXPECT_EQ(View->SelEnd().Line, 50);
     EXPECT_LE(View->TopLine(), 41);
-    EXPECT_EQ(View->Caret().Line, View->TopLine());
+    EXPECT_EQ(View->CaretPos().Line, View->TopLine());
     for (uint32_t ms : Paused) EXPECT_GT(ms, 0u);
 }
 
@@ -335,7 +429,7 @@ TEST_F(ViewerTest, HugeAndBinaryFiles) {
     Cmd(entry::ccLastPage);
     Driver.RunPending();
     EXPECT_EQ(View->TopLine(), View->HighestTopLine());
-    EXPECT_EQ(View->Caret(), (TCtlViewerPos{2, 0}));
+    EXPECT_EQ(View->CaretPos(), (TCtlViewerPos{2, 0}));
     EXPECT_EQ(View->GetLine(1), "tail");
 }
 
@@ -355,7 +449,7 @@ TEST_F(ViewerTest, SearchAndCopy) {
     View->MoveCaretTo(2, 0, false);
     ASSERT_TRUE(View->SearchText("x", svBackward));
     EXPECT_EQ(View->SelStart(), (TCtlViewerPos{0, 6}));
-    EXPECT_EQ(View->Caret(), (TCtlViewerPos{0, 6}));
+    EXPECT_EQ(View->CaretPos(), (TCtlViewerPos{0, 6}));
     // Without match case, on a line read on demand far beyond the cache.
     ASSERT_TRUE(View->SearchText("ABC", 0));
     EXPECT_EQ(View->SelStart(), (TCtlViewerPos{603, 4}));
