@@ -1,6 +1,7 @@
 #include "platform/ChangeNotify.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -17,12 +18,71 @@ namespace {
 constexpr uint32_t kWatchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_CLOSE_WRITE |
                                 IN_ATTRIB | IN_DELETE_SELF | IN_ONLYDIR;
 
+std::vector<TChangeNotice> Filtered(std::vector<TChangeNotice> notices, uint32_t mask) {
+    std::vector<TChangeNotice> wanted;
+    for (auto& notice : notices)
+        if (notice.Event & mask) wanted.push_back(std::move(notice));
+    return wanted;
+}
+
 }  // namespace
 
 TChangeNotifier::TChangeNotifier() : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
 
 TChangeNotifier::~TChangeNotifier() {
     if (fd_ >= 0) ::close(fd_);
+    if (mounts_ >= 0) ::close(mounts_);
+}
+
+std::map<char, TChangeNotifier::TDriveState> TChangeNotifier::SnapshotDrives() {
+    std::map<char, TDriveState> states;
+    for (const TDriveRecord& d : GetDriveMap()) {
+        TDriveState st;
+        st.Root = d.Root;
+        struct stat s {};
+        if (::stat(d.Root.c_str(), &s) == 0 && S_ISDIR(s.st_mode)) {
+            st.Present = true;
+            st.Device = static_cast<uint64_t>(s.st_dev);
+            struct stat parent {};
+            const std::string up = d.Root == "/" ? "/" : d.Root + "/..";
+            st.Mounted = d.Root == "/" || (::stat(up.c_str(), &parent) == 0 && parent.st_dev != s.st_dev);
+        }
+        states[d.Letter] = st;
+    }
+    return states;
+}
+
+void TChangeNotifier::WatchDrives(bool on) {
+    drives_ = on;
+    if (mounts_ >= 0) ::close(mounts_);
+    mounts_ = on ? ::open("/proc/self/mounts", O_RDONLY | O_CLOEXEC) : -1;
+    driveStates_ = on ? SnapshotDrives() : std::map<char, TDriveState>{};
+}
+
+void TChangeNotifier::CompareDrives(std::vector<TChangeNotice>& notices) {
+    std::map<char, TDriveState> now = SnapshotDrives();
+    const auto root = [](char letter) { return std::string(1, letter) + ":\\"; };
+    for (const auto& [letter, old] : driveStates_)
+        if (!now.count(letter)) notices.push_back({SHCNE_DRIVEREMOVED, root(letter), {}});
+    for (const auto& [letter, cur] : now) {
+        const auto it = driveStates_.find(letter);
+        if (it == driveStates_.end()) {
+            notices.push_back({SHCNE_DRIVEADD, root(letter), {}});
+            continue;
+        }
+        const TDriveState& old = it->second;
+        if (old.Root != cur.Root) {
+            notices.push_back({SHCNE_DRIVEREMOVED, root(letter), {}});
+            notices.push_back({SHCNE_DRIVEADD, root(letter), {}});
+        } else if (old.Present != cur.Present) {
+            notices.push_back({cur.Present ? SHCNE_MEDIAINSERTED : SHCNE_MEDIAREMOVED, root(letter), {}});
+        } else if (cur.Present && old.Device != cur.Device) {
+            // A file system mounted on the folder, taken off it, or one replaced by another.
+            if (old.Mounted) notices.push_back({SHCNE_MEDIAREMOVED, root(letter), {}});
+            if (cur.Mounted) notices.push_back({SHCNE_MEDIAINSERTED, root(letter), {}});
+        }
+    }
+    driveStates_ = std::move(now);
 }
 
 void TChangeNotifier::AddWatch(const std::string& native, bool recursive) {
@@ -60,6 +120,7 @@ void TChangeNotifier::Unwatch() {
     for (const auto& [wd, path] : watches_) ::inotify_rm_watch(fd_, wd);
     watches_.clear();
     root_.clear();
+    WatchDrives(false);
     // Events already read by the kernel for the old watches are drained and dropped.
     char buffer[4096];
     while (fd_ >= 0 && ::read(fd_, buffer, sizeof buffer) > 0) {
@@ -74,9 +135,21 @@ std::string TChangeNotifier::WindowsPathOf(int wd, const char* name) const {
 
 std::vector<TChangeNotice> TChangeNotifier::Read(int timeoutMs, uint32_t mask) {
     std::vector<TChangeNotice> notices;
-    if (fd_ < 0 || watches_.empty()) return notices;
-    pollfd p{fd_, POLLIN, 0};
-    if (::poll(&p, 1, timeoutMs) <= 0) return notices;
+    if ((fd_ < 0 || watches_.empty()) && !drives_) return notices;
+    pollfd p[2] = {{watches_.empty() ? -1 : fd_, POLLIN, 0}, {mounts_, POLLPRI, 0}};
+    const int ready = ::poll(p, 2, timeoutMs);
+    if (drives_) {
+        // The kernel marks the mount table with an error/priority event when it changes.
+        if (ready > 0 && (p[1].revents & (POLLPRI | POLLERR))) {
+            ReloadDriveMap();
+            ::lseek(mounts_, 0, SEEK_SET);
+            char skip[4096];
+            while (::read(mounts_, skip, sizeof skip) > 0) {
+            }
+        }
+        CompareDrives(notices);
+    }
+    if (ready <= 0 || !(p[0].revents & POLLIN)) return Filtered(std::move(notices), mask);
 
     struct Move {
         uint32_t cookie;
@@ -142,10 +215,7 @@ std::vector<TChangeNotice> TChangeNotifier::Read(int timeoutMs, uint32_t mask) {
             }
         }
     }
-    std::vector<TChangeNotice> wanted;
-    for (auto& notice : notices)
-        if (notice.Event & mask) wanted.push_back(std::move(notice));
-    return wanted;
+    return Filtered(std::move(notices), mask);
 }
 
 }  // namespace platform

@@ -55,7 +55,13 @@ public:
     // False when the folder cannot be resolved or watched. Replaces an earlier watch.
     bool Watch(const std::string& windowsFolder, bool recursive);
     void Unwatch();
-    bool Watching() const { return !watches_.empty(); }
+    bool Watching() const { return !watches_.empty() || drives_; }
+    // Also reports drives coming and going (SHCNE_DRIVEADD, SHCNE_DRIVEREMOVED) and media arriving
+    // at or leaving a drive's folder (SHCNE_MEDIAINSERTED, SHCNE_MEDIAREMOVED), each with the
+    // drive's root ("E:\"). The drive map is read again when the system's mount table changes and
+    // compared with the one seen before; a drive's folder appearing, disappearing or becoming
+    // another file system's mount point is a change of media. Unwatch stops it too.
+    void WatchDrives(bool on);
     // The descriptor to wait on; -1 when the kernel refused one.
     int Fd() const { return fd_; }
     // Waits at most timeoutMs (0: not at all) for events and returns the notices they make, only
@@ -63,6 +69,14 @@ public:
     std::vector<TChangeNotice> Read(int timeoutMs, uint32_t mask = 0xFFFFFFFFu);
 
 private:
+    struct TDriveState {
+        std::string Root;  // native
+        bool Present = false;
+        uint64_t Device = 0;
+        bool Mounted = false;  // the folder is the top of its own file system
+    };
+    static std::map<char, TDriveState> SnapshotDrives();
+    void CompareDrives(std::vector<TChangeNotice>& notices);
     void AddWatch(const std::string& native, bool recursive);
     std::string WindowsPathOf(int wd, const char* name) const;
 
@@ -70,6 +84,9 @@ private:
     bool recursive_ = false;
     std::string root_;                    // native
     std::map<int, std::string> watches_;  // watch descriptor -> native folder
+    bool drives_ = false;
+    int mounts_ = -1;  // the mount table, readable for a change
+    std::map<char, TDriveState> driveStates_;
 };
 
 }  // namespace platform

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -89,6 +90,40 @@ TEST_F(ChangeNotifyTest, UnknownFoldersAreRefused) {
     EXPECT_FALSE(n.Watch("Q:\\", false));
     EXPECT_FALSE(n.Watching());
     EXPECT_TRUE(n.Read(0).empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DriveNotices, DrivesAndMediaComingAndGoing) {
+    TTempFolder d, e, f;
+    const std::string eRoot = e.MakeFolder("disk");
+    auto drives = std::make_unique<TScopedDrives>("D=" + d.Path() + ";E=" + eRoot);
+    TChangeNotifier n;
+    n.WatchDrives(true);
+    EXPECT_TRUE(n.Watching());
+    EXPECT_EQ(Text(n.Read(0)), "");
+
+    // The media leaves the drive's folder, then comes back.
+    ASSERT_EQ(::rmdir(eRoot.c_str()), 0);
+    EXPECT_EQ(Text(n.Read(0)), "40 E:\\\n");
+    ASSERT_EQ(::mkdir(eRoot.c_str(), 0700), 0);
+    EXPECT_EQ(Text(n.Read(0)), "20 E:\\\n");
+
+    // A new drive map: E: goes, F: comes; only the asked events pass.
+    drives.reset();
+    drives = std::make_unique<TScopedDrives>("D=" + d.Path() + ";F=" + f.Path());
+    EXPECT_EQ(Text(n.Read(0)), "80 E:\\\n100 F:\\\n");
+    drives.reset();
+    drives = std::make_unique<TScopedDrives>("D=" + d.Path());
+    EXPECT_EQ(Text(n.Read(0, SHCNE_DRIVEADD)), "");
+
+    // Watching a folder replaces the drive watch.
+    ASSERT_TRUE(n.Watch("D:\\", false));
+    drives.reset();
+    drives = std::make_unique<TScopedDrives>("D=" + d.Path() + ";G=" + f.Path());
+    EXPECT_EQ(Text(n.Read(0)), "");
 }
 
 }  // namespace

@@ -81,4 +81,11 @@ bool CloseProcessHandle(HPROCESS process);
 std::string FileMimeType(const std::string& nativePath);
 bool HasAssociatedProgram(const std::string& mimeType);
 
+// Moves a file or folder (Windows form) to the user's trash by the desktop's trash rules: the home
+// trash ($XDG_DATA_HOME/Trash) for items on its file system, else "$topdir/.Trash-<uid>" at the top
+// of the item's file system. The item keeps its name in "files" (" 2", " 3", … added when taken)
+// beside an "info" record of its original path and the time of deletion. False with the last
+// error set (2 a missing item, 5 when it cannot be moved) when it cannot; nothing is left behind.
+bool MoveToTrash(const std::string& windowsPath);
+
 }  // namespace platform

@@ -11,6 +11,7 @@
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
+#include "platform/XdgDirs.h"
 #include "platform/Volume.h"
 
 namespace platform {
@@ -163,7 +164,10 @@ std::string ILSegment(LPCITEMIDLIST id) {
 
 LPITEMIDLIST SHSimpleIDListFromPath(std::string_view path) {
     const std::string full = GetFullPathName(path);
-    if (full.size() < 2 || full[1] != ':' || !FindDrive(full[0])) return nullptr;
+    if (full.size() < 2 || full[1] != ':') return nullptr;
+    // The root of a drive that left the map still has its list (a notice of its removal names it).
+    const bool root = full.size() == 2 || (full.size() == 3 && full[2] == '\\');
+    if (!FindDrive(full[0]) && !(root && full[0] >= 'A' && full[0] <= 'Z')) return nullptr;
     std::vector<std::string> segments = {kComputerSegment, full.substr(0, 2)};
     size_t start = 3;
     while (start < full.size()) {
@@ -227,7 +231,10 @@ std::string SHGetDisplayNameOf(LPCITEMIDLIST list, uint32_t flags) {
     if (segments[0] != kComputerSegment) return {};
     if (segments.size() == 1) return parsing ? "" : "My Computer";
     const std::string path = WindowsPathOf(segments);
-    if (path.empty() || !FindDrive(path[0])) return {};
+    if (path.empty()) return {};
+    // A drive's root keeps its parsing name after the drive left the map.
+    if (parsing && segments.size() == 2) return path;
+    if (!FindDrive(path[0])) return {};
     if (parsing) return path;
     if (segments.size() == 2) {
         std::string label;
@@ -329,36 +336,29 @@ std::vector<LPITEMIDLIST> SHEnumObjects(LPCITEMIDLIST folder, uint32_t flags) {
 LPITEMIDLIST SHGetSpecialFolderLocation(int csidl) {
     if (csidl == CSIDL_DESKTOP) return FromSegments({});
     if (csidl == CSIDL_DRIVES) return SHComputerIDList();
-    const char* home = std::getenv("HOME");
-    const std::string h = home ? home : "";
-    auto xdg = [&](const char* var, const char* fallback) {
-        const char* v = std::getenv(var);
-        return (v && v[0] == '/') ? std::string(v) : h + fallback;
-    };
     std::string native;
     switch (csidl) {
         case CSIDL_DESKTOPDIRECTORY:
-            native = h + "/Desktop";
+            native = UserDirFolder("DESKTOP", "Desktop");
             break;
         case CSIDL_PERSONAL:
-            native = h + "/Documents";
+            native = UserDirFolder("DOCUMENTS", "Documents");
             break;
         case CSIDL_TEMPLATES:
-            native = h + "/Templates";
+            native = UserDirFolder("TEMPLATES", "Templates");
             break;
         case CSIDL_BITBUCKET:
-            native = xdg("XDG_DATA_HOME", "/.local/share") + "/Trash/files";
+            native = XdgDataHome() + "/Trash/files";
             break;
         case CSIDL_APPDATA:
-            native = xdg("XDG_CONFIG_HOME", "/.config");
+            native = XdgConfigHome();
             break;
         case CSIDL_FONTS:
-            native = xdg("XDG_DATA_HOME", "/.local/share") + "/fonts";
+            native = XdgDataHome() + "/fonts";
             break;
         default:
             return nullptr;
     }
-    if (h.empty()) return nullptr;
     struct stat st {};
     if (::stat(native.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return nullptr;
     const std::string windows = NativeToWindowsPath(native);

@@ -78,6 +78,10 @@ TEST_F(ShellNamespaceTest, PathsParseIntoPinnedByteListsAndBack) {
     EXPECT_EQ(SHGetDisplayNameOf(gone.get(), SHGDN_FORPARSING), "D:\\dir\\gone.txt");
     EXPECT_EQ(SHGetAttributesOf(gone.get(), 0xFFFFFFFFu), 0u);
     EXPECT_EQ(SHSimpleIDListFromPath("Q:\\x"), nullptr);
+    // The root of a drive that is not (or no longer) mapped keeps its list and parsing name.
+    TList goneDrive(SHSimpleIDListFromPath("Q:\\"));
+    EXPECT_EQ(SHGetDisplayNameOf(goneDrive.get(), SHGDN_FORPARSING), "Q:\\");
+    EXPECT_EQ(SHGetDisplayNameOf(goneDrive.get(), SHGDN_NORMAL), "");
     EXPECT_EQ(SHParseDisplayName("Q:\\"), nullptr);
 }
 

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/Paths.h"
 #include "platform/Process.h"
+#include "platform/XdgDirs.h"
+#include "platform/testsupport/TestDrives.h"
 #include "platform/testsupport/UserEnv.h"
 
 using namespace platform;
@@ -197,3 +201,51 @@ TEST(SystemAboutLines, NameOfTheSystemKernelAndComputer) {
     EXPECT_EQ(without.size(), lines.size() - 1) << "a name the system does not give is left out";
     EXPECT_FALSE(SystemAboutLines().empty());
 }
+
+namespace {
+
+TEST(Trash, ItemsMoveToTheTrashWithTheirRecord) {
+    platform::testsupport::ScopedUserEnv env;
+    platform::testsupport::TTempFolder disk;
+    platform::testsupport::TScopedDrives drives("D=" + disk.Path());
+    disk.WriteFile("a b.txt", "one");
+    disk.WriteFile("sub/a b.txt", "two");
+    disk.WriteFile("dir/inner.txt", "three");
+    const std::string trash = platform::XdgDataHome() + "/Trash";
+
+    ASSERT_TRUE(platform::MoveToTrash("D:\\a b.txt"));
+    ASSERT_TRUE(platform::MoveToTrash("D:\\SUB\\A B.TXT"));
+    ASSERT_TRUE(platform::MoveToTrash("D:\\dir"));
+    EXPECT_EQ(platform::testsupport::ReadNativeFile(trash + "/files/a b.txt"), "one");
+    EXPECT_EQ(platform::testsupport::ReadNativeFile(trash + "/files/a b.txt 2"), "two");
+    EXPECT_EQ(platform::testsupport::ReadNativeFile(trash + "/files/dir/inner.txt"), "three");
+    EXPECT_FALSE(std::filesystem::exists(disk / "a b.txt"));
+    const std::string info = platform::testsupport::ReadNativeFile(trash + "/info/a b.txt 2.trashinfo");
+    EXPECT_EQ(info.rfind("[Trash Info]\nPath=" + disk.Path() + "/sub/a%20b.txt\nDeletionDate=", 0), 0u) << info;
+    EXPECT_EQ(info.size(), std::string("[Trash Info]\nPath=" + disk.Path() + "/sub/a%20b.txt\n").size() +
+                               std::string("DeletionDate=2026-12-11T01:02:03\n").size());
+
+    platform::SetLastError(0);
+    EXPECT_FALSE(platform::MoveToTrash("D:\\missing.txt"));
+    EXPECT_EQ(platform::GetLastError(), platform::ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(std::filesystem::exists(trash + "/info/missing.txt.trashinfo"));
+}
+
+TEST(UserDirs, FoldersComeFromTheUserDirsFile) {
+    platform::testsupport::ScopedUserEnv env;
+    const std::string home = platform::UserHomeFolder();
+    EXPECT_EQ(platform::UserDirFolder("DOCUMENTS", "Documents"), home + "/Documents");
+    std::filesystem::create_directories(platform::XdgConfigHome());
+    platform::testsupport::WriteTextFile(platform::XdgConfigHome() + "/user-dirs.dirs",
+                                         "# written by a test\n"
+                                         "XDG_DESKTOP_DIR=\"$HOME/Bureau\"\n"
+                                         "XDG_DOCUMENTS_DIR=\"/srv/docs/\"\n"
+                                         "XDG_TEMPLATES_DIR=\"relative\"\n"
+                                         "XDG_MUSIC_DIR=\"$HOME/My \\\"Music\\\"\"\n");
+    EXPECT_EQ(platform::UserDirFolder("DESKTOP", "Desktop"), home + "/Bureau");
+    EXPECT_EQ(platform::UserDirFolder("DOCUMENTS", "Documents"), "/srv/docs");
+    EXPECT_EQ(platform::UserDirFolder("TEMPLATES", "Templates"), home + "/Templates");
+    EXPECT_EQ(platform::UserDirFolder("MUSIC", "Music"), home + "/My \"Music\"");
+}
+
+}  // namespace

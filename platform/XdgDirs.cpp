@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
 
 namespace platform {
 namespace {
@@ -40,6 +41,43 @@ std::string UserHomeFolder() {
     if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir && *pw->pw_dir)
         return StripTrailingSlashes(pw->pw_dir);
     return "/tmp";
+}
+
+std::string XdgDataHome() {
+    return XdgBase("XDG_DATA_HOME", "/.local/share");
+}
+
+std::string XdgConfigHome() {
+    return XdgBase("XDG_CONFIG_HOME", "/.config");
+}
+
+std::string UserDirFolder(const std::string& key, const std::string& fallback) {
+    const std::string home = UserHomeFolder();
+    std::ifstream in(XdgConfigHome() + "/user-dirs.dirs");
+    const std::string wanted = "XDG_" + key + "_DIR=";
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind(wanted, 0) != 0) continue;
+        std::string v = line.substr(wanted.size());
+        // The value is a quoted "$HOME/..." or absolute path; backslash escapes the next character.
+        if (v.size() < 2 || v.front() != '"') continue;
+        std::string text;
+        bool closed = false;
+        for (size_t i = 1; i < v.size(); ++i) {
+            if (v[i] == '\\' && i + 1 < v.size()) {
+                text += v[++i];
+            } else if (v[i] == '"') {
+                closed = true;
+                break;
+            } else {
+                text += v[i];
+            }
+        }
+        if (!closed) continue;
+        if (text.rfind("$HOME", 0) == 0 && (text.size() == 5 || text[5] == '/'))
+            return StripTrailingSlashes(home + text.substr(5));
+        if (!text.empty() && text.front() == '/') return StripTrailingSlashes(text);
+    }
+    return home + "/" + fallback;
 }
 
 std::string KorvaneConfigFolder() {

@@ -14,6 +14,16 @@ std::string KorvaneConfigFolder();
 // without a trailing "/".
 std::string KorvaneHomeFolder();
 
+// $XDG_DATA_HOME (default ~/.local/share) and $XDG_CONFIG_HOME (default ~/.config); a relative
+// value is ignored, as the base-directory rules say.
+std::string XdgDataHome();
+std::string XdgConfigHome();
+
+// A folder of the user-dirs file ($XDG_CONFIG_HOME/user-dirs.dirs), named by its key without the
+// "XDG_" and "_DIR" ("DESKTOP", "DOCUMENTS", "TEMPLATES"): the line's "$HOME/…" or absolute value,
+// else ~/Fallback when the file has no usable line for it.
+std::string UserDirFolder(const std::string& key, const std::string& fallback);
+
 // The user's home folder: $HOME, else the password database's entry, else "/tmp".
 std::string UserHomeFolder();
 

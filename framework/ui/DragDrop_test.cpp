@@ -138,5 +138,20 @@ TEST_F(DragDropTest, ReleasingOutsideATargetDropsNothing) {
         std::string::npos);
 }
 
+TEST_F(DragDropTest, ATargetGoesWithItsWindow) {
+    auto* box = NewComponent<TTreeView>(Form);
+    box->SetParent(Form);
+    box->SetBounds(0, 0, 20, 20);
+    auto target = std::make_shared<TRecordingTarget>(Log, DROPEFFECT_COPY);
+    std::weak_ptr<TRecordingTarget> watch = target;
+    const HWND wnd = box->Handle();
+    ASSERT_TRUE(RegisterDragDrop(wnd, std::move(target)));
+    EXPECT_FALSE(RegisterDragDrop(wnd, std::make_shared<TRecordingTarget>(Log, DROPEFFECT_COPY)));
+    box->Free();
+    // The registration went with the window: the target is released and the handle is free again.
+    EXPECT_TRUE(watch.expired());
+    EXPECT_FALSE(RevokeDragDrop(wnd));
+}
+
 }  // namespace
 }  // namespace framework

@@ -22,6 +22,7 @@
 #include "framework/core/Seams.h"
 #include "framework/graphics/GdiImpl.h"
 #include "framework/ui/Controls.h"
+#include "framework/ui/DragDrop.h"
 #include "framework/ui/KeyMap.h"
 #include "framework/ui/WindowsImpl.h"
 
@@ -481,6 +482,8 @@ void DestroyWindowRecord(HWND Wnd) {
     if (s.Active == Wnd) s.Active = 0;
     if (s.TheCaret.Owner == Wnd) DestroyCaret();
     std::erase_if(s.Timers, [Wnd](const Timer& t) { return t.Wnd == Wnd; });
+    // A drop target registered for the window goes with it (a later window may get its handle).
+    RevokeDragDrop(Wnd);
     std::unique_ptr<WindowRecord> rec = std::move(s.Windows[Wnd]);
     s.Windows.erase(Wnd);
     if (rec->Widget) {

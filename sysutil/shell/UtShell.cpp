@@ -10,6 +10,8 @@
 
 #include "framework/core/Strings.h"
 #include "framework/stdctrls/ComCtrls.h"
+#include "framework/stdctrls/Menus.h"
+#include "framework/ui/Windows.h"
 #include "framework/ui/Clipbrd.h"
 #include "framework/ui/Graphics.h"
 #include "platform/Files.h"
@@ -498,6 +500,49 @@ void TUtCustomShellController::Enumerate(LPCITEMIDLIST Folder, TUtEnumerateMode 
         if (!Accept || !Accept(item)) delete item;
         ILFree(id);
     }
+}
+
+// ---- The items' context menu ----
+
+uint32_t TUtCustomShellController::ContextMenuFlags(bool AllowRename, bool ExtendedMenu) {
+    uint32_t flags = CMF_EXPLORE;
+    if (AllowRename) flags |= CMF_CANRENAME;
+    if (ExtendedMenu && GetKeyState(VK_SHIFT) < 0) flags |= CMF_EXTENDEDVERBS;
+    return flags;
+}
+
+int TUtCustomShellController::ShowContextMenu(TComponent* View, const IShellFolder& Parent, int X, int Y,
+                                              const std::vector<LPCITEMIDLIST>& Items, uint32_t Flags) const {
+    if (!Parent || Items.empty()) return -1;
+    std::vector<std::string> paths;
+    for (LPCITEMIDLIST item : Items) paths.push_back(Parent->GetDisplayNameOf(item, platform::SHGDN_FORPARSING));
+    int chosen = -1;
+    auto menu = std::make_unique<TPopupMenu>(View);
+    const auto add = [&](const std::string& Caption, int Command) {
+        menu->Items()->Add(NewItem(menu.get(), Caption, 0, [&chosen, Command](TObject*) { chosen = Command; }));
+    };
+    add("&Open", cmdOpen);
+    if (Flags & CMF_CANRENAME) add("Rena&me", cmdRename);
+    add("&Delete", cmdDelete);
+    menu->Popup(X, Y);
+    switch (chosen) {
+        case cmdOpen:
+            for (const auto& path : paths) {
+                if (path.empty()) continue;
+                platform::SHELLEXECUTEINFO info;
+                info.lpFile = path;
+                info.nShow = platform::SW_SHOWNORMAL;
+                platform::ShellExecuteEx(&info);
+            }
+            break;
+        case cmdDelete:
+            for (const auto& path : paths)
+                if (!path.empty()) platform::MoveToTrash(path);
+            break;
+        default:
+            break;
+    }
+    return chosen;
 }
 
 }  // namespace sysutil

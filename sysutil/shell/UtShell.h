@@ -224,6 +224,10 @@ private:
 // the folder combo box (folders).
 enum TUtEnumerateMode { emTree = 0, emList = 1, emCombo = 2 };
 
+inline constexpr uint32_t CMF_EXPLORE = 0x4;
+inline constexpr uint32_t CMF_CANRENAME = 0x10;
+inline constexpr uint32_t CMF_EXTENDEDVERBS = 0x80;
+
 class TUtCustomShellController : public TShComponent {
 public:
     explicit TUtCustomShellController(framework::TComponent* AOwner);
@@ -252,6 +256,17 @@ public:
     using TAcceptItem = std::function<bool(TUtShellItem* Item)>;
     void Enumerate(LPCITEMIDLIST Folder, TUtEnumerateMode Mode, uint32_t ExtraFlags,
                    const TAcceptItem& Accept);
+
+    // The items' context menu at screen point (X, Y), shown for the view: "Open", "Rename" (only
+    // with CMF_CANRENAME in Flags) and "Delete" (the items go to the trash). Open and Delete are
+    // carried out here; the result is the chosen command (cmdOpen, cmdDelete, cmdRename, which the
+    // views answer by editing the item's label) or -1 when none was chosen.
+    static constexpr int cmdOpen = 1, cmdDelete = 18, cmdRename = 19;
+    int ShowContextMenu(framework::TComponent* View, const IShellFolder& Parent, int X, int Y,
+                        const std::vector<LPCITEMIDLIST>& Items, uint32_t Flags) const;
+    // CMF_EXPLORE, with CMF_CANRENAME when the view allows renaming and CMF_EXTENDEDVERBS when its
+    // extended-menu option is set and Shift is held.
+    static uint32_t ContextMenuFlags(bool AllowRename, bool ExtendedMenu);
 
 private:
     IShellFolder FDesktop;

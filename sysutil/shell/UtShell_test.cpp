@@ -5,12 +5,17 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "framework/stdctrls/ComCtrls.h"
+#include "framework/stdctrls/Menus.h"
+#include "framework/ui/testsupport/FormDriver.h"
+#include "platform/XdgDirs.h"
 #include "platform/testsupport/TestDrives.h"
+#include "platform/testsupport/UserEnv.h"
 
 using namespace sysutil;
 using platform::testsupport::TScopedDrives;
@@ -130,6 +135,45 @@ TEST_F(UtShellTest, EnumerationByMode) {
     EXPECT_EQ(list.Count(), 1);
     EXPECT_EQ(list.Items(1), nullptr);
     EXPECT_EQ(list.Items(0)->OwnerList, &list);
+}
+
+TEST_F(UtShellTest, TheContextMenuOpensRenamesAndDeletesToTheTrash) {
+    platform::testsupport::ScopedUserEnv env;
+    framework::TFormDriver driver;
+    LPITEMIDLIST folderList = controller_.ParsePath("D:\\dir");
+    IShellFolder folder = controller_.BindFolder(controller_.Desktop(), folderList);
+    ASSERT_TRUE(folder);
+    LPITEMIDLIST file = controller_.ParsePath("D:\\dir\\a.txt");
+    std::vector<LPCITEMIDLIST> items{platform::ILFindLastID(file)};
+    std::vector<std::string> captions;
+    const auto choose = [&](const std::string& caption) {
+        driver.AnswerMenu([&captions, caption](framework::TMenuItem& menu) -> framework::TMenuItem* {
+            captions.clear();
+            framework::TMenuItem* found = nullptr;
+            for (int i = 0; i < menu.Count(); ++i) {
+                captions.push_back(menu.Items(i)->Caption);
+                if (menu.Items(i)->Caption == caption) found = menu.Items(i);
+            }
+            return found;
+        });
+    };
+
+    choose("");
+    EXPECT_EQ(controller_.ShowContextMenu(nullptr, folder, 10, 10, items, CMF_EXPLORE), -1);
+    EXPECT_EQ(captions, (std::vector<std::string>{"&Open", "&Delete"}));
+    const uint32_t flags = TUtCustomShellController::ContextMenuFlags(true, true);
+    EXPECT_EQ(flags, CMF_EXPLORE | CMF_CANRENAME);  // extended verbs only while Shift is held
+    choose("Rena&me");
+    EXPECT_EQ(controller_.ShowContextMenu(nullptr, folder, 10, 10, items, flags), TUtCustomShellController::cmdRename);
+    EXPECT_EQ(captions, (std::vector<std::string>{"&Open", "Rena&me", "&Delete"}));
+    EXPECT_TRUE(std::filesystem::exists(disk_ / "dir/a.txt"));
+
+    choose("&Delete");
+    EXPECT_EQ(controller_.ShowContextMenu(nullptr, folder, 10, 10, items, flags), TUtCustomShellController::cmdDelete);
+    EXPECT_FALSE(std::filesystem::exists(disk_ / "dir/a.txt"));
+    EXPECT_EQ(platform::testsupport::ReadNativeFile(platform::XdgDataHome() + "/Trash/files/a.txt"), "hello");
+    ILFree(file);
+    ILFree(folderList);
 }
 
 TEST(ShellNames, NetworkDisplayNamesLoseTheServerPart) {

@@ -130,10 +130,13 @@ void TUtCustomShellNotification::SetWatchIDList(LPITEMIDLIST List) {
 void TUtCustomShellNotification::Register() {
     if ((ComponentState() & (csDesigning | csLoading)) != 0) return;
     if (FRegistered) Unregister();
-    // The folders of the namespace above the drives (the Desktop, My Computer) have no
-    // file-system notices here: they are registered and stay quiet.
+    // The folders of the namespace above the drives (the Desktop, My Computer) hear of drives and
+    // media coming and going; a file-system folder hears of its items.
     const std::string path = platform::SHGetDisplayNameOf(FWatchIDList, platform::SHGDN_FORPARSING);
-    if (!path.empty()) FNotifier->Watch(path, FWatchSubFolders);
+    if (!path.empty())
+        FNotifier->Watch(path, FWatchSubFolders);
+    else
+        FNotifier->WatchDrives(true);
     FRegistered = true;
     if (FHandle) SetTimer(FHandle, kPollTimer, kPollInterval);
 }

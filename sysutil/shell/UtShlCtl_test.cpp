@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -102,6 +103,28 @@ TEST_F(NotificationTest, EachChangeFiresItsEventThenTheSummary) {
     EXPECT_EQ(log_, "delete D:\\renamed.txt\nmkdir D:\\sub\nrenamedir D:\\sub > D:\\sub2\nrmdir D:\\sub2\n");
     EXPECT_EQ(sets_, (std::vector<TUtNotifyEventsSet>{NotifySet(neFileDelete), NotifySet(neFolderCreate),
                                                       NotifySet(neFolderRename), NotifySet(neFolderDelete)}));
+}
+
+TEST_F(NotificationTest, TheDesktopHearsOfDrivesAndMedia) {
+    n_.OnDriveAdd = [this](TObject*, TUtShellItem* item) { Log("driveadd", item, nullptr); };
+    n_.OnDriveRemove = [this](TObject*, TUtShellItem* item) { Log("driveremove", item, nullptr); };
+    n_.OnMediaInsert = [this](TObject*, TUtShellItem* item) { Log("mediainsert", item, nullptr); };
+    n_.OnMediaRemove = [this](TObject*, TUtShellItem* item) { Log("mediaremove", item, nullptr); };
+    TTempFolder other;
+    const std::string media = other.MakeFolder("media");
+    auto drives = std::make_unique<TScopedDrives>("D=" + disk_.Path() + ";E=" + media);
+    n_.SetSpecialWatchFolder(sfDesktop);
+    n_.SetActive(true);
+    ASSERT_TRUE(n_.Registered());
+    ASSERT_EQ(::rmdir(media.c_str()), 0);
+    n_.PollChanges(0);
+    drives.reset();
+    drives = std::make_unique<TScopedDrives>("D=" + disk_.Path() + ";F=" + other.Path());
+    n_.PollChanges(0);
+    ProcessPendingMessages();
+    EXPECT_EQ(log_, "mediaremove E:\\\ndriveremove E:\\\ndriveadd F:\\\n");
+    EXPECT_EQ(sets_, (std::vector<TUtNotifyEventsSet>{NotifySet(neMediaRemove), NotifySet(neDriveRemove),
+                                                      NotifySet(neDriveAdd)}));
 }
 
 TEST_F(NotificationTest, OnlyTheChosenEventsAreReported) {
