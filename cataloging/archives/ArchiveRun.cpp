@@ -1,0 +1,62 @@
+#include "cataloging/archives/ArchiveRun.h"
+
+namespace cataloging {
+
+using namespace framework;
+
+void ArchiveMemberStep(TArchiveRun& Run, const TArchiveArgs& Args, TArchiveEntry Entry) {
+    ++Run.ArchiveFileCount;
+    Run.ArchiveByteCount += Entry.FileSize;
+    if (!Args.InScope || !Run.PassesIncludeExclude(Args.FolderName, Entry.FileName)) return;
+    Entry.FolderName = Args.FolderName;
+    Entry.ArchiveID = Args.ArchiveName;
+    Run.AddNewDataEntry(Entry);
+}
+
+void ReportArchiveFailure(TArchiveRun& Run, const TArchiveArgs& Args) {
+    if (Run.ExpandMode == kExpandOnDemand) Run.ShowArchiveError("Error Processing Archive " + Args.ArchiveName);
+}
+
+TDateTime DosDateToDateTime(uint16_t Word) {
+    if (static_cast<int16_t>(Word) <= 33) return EncodeDate(1980, 1, 1);
+    return EncodeDate(1980 + (Word >> 9), (Word >> 5) & 15, Word & 31);
+}
+
+TDateTime DosTimeToDateTime(uint16_t Word) {
+    return EncodeTime(Word >> 11, (Word >> 5) & 63, 2 * (Word & 31), 0);
+}
+
+std::string UpperMemberName(std::string_view Name) {
+    std::string out(Name);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return out;
+}
+
+std::string NormalizeMemberName(std::string_view Field) {
+    if (Field.empty()) return ".";
+    size_t end = Field.find('\0', 1);
+    if (end == std::string_view::npos) end = Field.size();
+    std::string name = UpperMemberName(Field.substr(0, end));
+    if (name.find('.') == std::string::npos) name += '.';
+    return name;
+}
+
+std::string TakeFolderPart(std::string& Name) {
+    std::string folder;
+    for (;;) {
+        size_t at = Name.find('\\');
+        if (at == std::string::npos) at = Name.find('/');
+        if (at == std::string::npos) return folder;
+        folder += Name.substr(0, at + 1);
+        Name.erase(0, at + 1);
+    }
+}
+
+std::string CutAtControlChar(std::string_view Text) {
+    size_t i = 0;
+    while (i < Text.size() && static_cast<unsigned char>(Text[i]) >= 32 && Text[i] != 127) ++i;
+    return std::string(Text.substr(0, i));
+}
+
+}  // namespace cataloging
