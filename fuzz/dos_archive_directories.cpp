@@ -1,6 +1,5 @@
 // Archive files met on a disk are outside data: every directory reader of the DOS archive formats
 // must list any bytes without crashing, hanging or listing more members than the bytes can hold.
-// An impossible member date or time may raise the conversion error, as the readers document.
 #include <unistd.h>
 
 #include <cstddef>
@@ -10,7 +9,6 @@
 #include <string>
 
 #include "cataloging/archives/ArchiveReaders.h"
-#include "framework/core/Exception.h"
 #include "platform/Paths.h"
 
 namespace {
@@ -51,10 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                }};
     for (TReader read : readers) {
         TCountingRun run;
-        try {
-            read(run, args);
-        } catch (const framework::EConvertError&) {
-        }
+        read(run, args);  // damage of any kind is reported through the run, never raised
         // Every member takes at least one byte of its header (DWC: 34 bytes of directory).
         if (static_cast<size_t>(run.ArchiveFileCount) > size) std::abort();
     }

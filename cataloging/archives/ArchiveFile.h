@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cataloging/archives/ArchiveRun.h"
+#include "framework/core/Exception.h"
 #include "framework/core/Stream.h"
 
 namespace cataloging {
@@ -34,11 +35,19 @@ private:
 };
 
 // Opens the archive and walks it (Walk(File) gives false for a failed walk); a failed open or walk
-// is reported (ReportArchiveFailure). The file is closed on every way out.
+// is reported (ReportArchiveFailure). An exception of the walk (a member date or time that cannot
+// be, among others) fails the archive too: it does not end the whole run. The file is closed on
+// every way out.
 template <class TWalker>
 void ListArchive(TArchiveRun& Run, const TArchiveArgs& Args, TWalker&& Walk) {
     TArchiveFile file;
-    if (!file.Open(Args.Path()) || !Walk(file)) ReportArchiveFailure(Run, Args);
+    bool listed = false;
+    try {
+        listed = file.Open(Args.Path()) && Walk(file);
+    } catch (const framework::Exception&) {
+        listed = false;
+    }
+    if (!listed) ReportArchiveFailure(Run, Args);
 }
 
 }  // namespace cataloging

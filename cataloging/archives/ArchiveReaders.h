@@ -1,9 +1,8 @@
 #pragma once
 // The archive directory readers that parse their formats themselves. Each lists the members of one
 // archive into the run (counting each, adding those in scope that pass the specs) and reports a
-// failure itself (ReportArchiveFailure); members listed before a failure stay. An impossible
-// member date or time raises EConvertError out of the reader (the run stops with its own message),
-// except in the LZH reader, which reports the archive as failed instead. Only headers are read.
+// failure itself (ReportArchiveFailure); members listed before a failure stay. A member date or
+// time that cannot be fails the archive like any other damage. Only headers are read.
 //
 // ARC/PAK, DWC, HYP, LBR, LZH/LZS, RAR, SQZ and ZOO and ARJ (without CommentOnly) clear the run's
 // MainArchiveComment first, except ARC/PAK, which leave it alone.

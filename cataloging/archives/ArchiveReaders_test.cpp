@@ -137,13 +137,6 @@ TEST_F(ArchiveReadersTest, HypLzhAndSqzNames) {
     ReadLzhDirectory(Run, Write("A.LZH", lzh));
     EXPECT_EQ(Run.Names(), (std::vector<std::string>{"LONGFILENAME", "B.C", ""}));
     EXPECT_TRUE(Run.Errors.empty());
-    // An impossible date fails an LZH archive instead of passing the error on.
-    Run = TRecordingRun();
-    TMember bad{"bad.txt", 1, 1};
-    bad.Date = DosDate(1999, 13, 1);
-    ReadLzhDirectory(Run, Write("BAD.LZH", LzhArchive({{"ok.txt", 1, 1}, bad})));
-    EXPECT_EQ(Run.Names(), std::vector<std::string>{"OK.TXT"});
-    EXPECT_EQ(Run.Errors, std::vector<std::string>{"Error Processing Archive BAD.LZH"});
 
     Run = TRecordingRun();
     ReadSqzDirectory(Run, Write("A.SQZ", SqzArchive({{"name", 3, 1}, {"DIR\\FILE", 3, 1}, {"DIR.X\\FILE", 4, 2}})));
@@ -154,12 +147,37 @@ TEST_F(ArchiveReadersTest, HypLzhAndSqzNames) {
     EXPECT_EQ(Run.Errors.size(), 1u);
 }
 
-TEST_F(ArchiveReadersTest, AnImpossibleDatePassesOutOfTheOtherReaders) {
-    TMember bad{"bad.txt", 1, 1};
-    bad.Date = DosDate(1999, 2, 31);
-    const TArchiveArgs args = Write("BAD.ARC", ArcArchive({{"ok.txt", 1, 1}, bad}, true));
-    EXPECT_THROW(ReadArcDirectory(Run, args), EConvertError);
-    EXPECT_EQ(Run.Names(), std::vector<std::string>{"OK.TXT"});
+TEST_F(ArchiveReadersTest, AnImpossibleDateOrTimeFailsTheArchiveNotTheRun) {
+    TMember badDate{"bad.txt", 1, 1};
+    badDate.Date = DosDate(1999, 2, 31);
+    TMember badTime{"bad.txt", 1, 1};
+    badTime.Time = 24 << 11;
+    for (const TMember& bad : {badDate, badTime}) {
+        const std::vector<TMember> members{{"ok.txt", 1, 1}, bad};
+        const struct {
+            const char* Name;
+            TBytes Bytes;
+            void (*Read)(TArchiveRun&, const TArchiveArgs&);
+        } cases[] = {
+            {"BAD.ARC", ArcArchive(members, true), ReadArcDirectory},
+            {"BAD.HYP", HypArchive(members), ReadHypDirectory},
+            {"BAD.LZH", LzhArchive(members), ReadLzhDirectory},
+            {"BAD.SQZ", SqzArchive(members), ReadSqzDirectory},
+            {"BAD.ZOO", ZooArchive(members), ReadZooDirectory},
+            {"BAD.RAR", RarArchive(members, {}), ReadRarDirectory},
+            {"BAD.LBR", LbrArchive(1, {TMember("OK      TXT", 1, 1), TMember("BAD     TXT", 1, 1)}), ReadLbrDirectory},
+            {"BAD.ARJ", ArjArchive("", members),
+             [](TArchiveRun& R, const TArchiveArgs& A) { ReadArjDirectory(R, A, false); }},
+        };
+        for (const auto& c : cases) {
+            TBytes bytes = c.Bytes;
+            if (std::string(c.Name) == "BAD.LBR") platform::PutUInt16(bytes.data() + 64 + 22, 0xFFFF);  // LBR dates cannot fail: its time does
+            Run = TRecordingRun();
+            ASSERT_NO_THROW(c.Read(Run, Write(c.Name, bytes))) << c.Name;
+            EXPECT_EQ(Run.Entries.size(), 1u) << c.Name;
+            EXPECT_EQ(Run.Errors, std::vector<std::string>{std::string("Error Processing Archive ") + c.Name}) << c.Name;
+        }
+    }
 }
 
 TEST_F(ArchiveReadersTest, ZooCommentsAndChains) {

@@ -7,7 +7,6 @@
 
 #include "cataloging/archives/ArchiveFile.h"
 #include "cataloging/archives/ArchiveReaders.h"
-#include "framework/core/Exception.h"
 #include "platform/LittleEndian.h"
 
 namespace cataloging {
@@ -190,14 +189,7 @@ void ReadHypDirectory(TArchiveRun& Run, const TArchiveArgs& Args) {
 
 void ReadLzhDirectory(TArchiveRun& Run, const TArchiveArgs& Args) {
     Run.MainArchiveComment.clear();
-    // Every exception of the walk (an impossible date or time among them) fails the archive.
-    ListArchive(Run, Args, [&](TArchiveFile& File) {
-        try {
-            return WalkLzh(File, Run, Args);
-        } catch (const Exception&) {
-            return false;
-        }
-    });
+    ListArchive(Run, Args, [&](TArchiveFile& File) { return WalkLzh(File, Run, Args); });
 }
 
 void ReadSqzDirectory(TArchiveRun& Run, const TArchiveArgs& Args) {
