@@ -200,7 +200,13 @@ TEST_F(ArchiveReadersTest, ZooCommentsAndChains) {
     const uint32_t second = platform::GetUInt32(loop.data() + first + 6);
     platform::PutUInt32(loop.data() + second + 6, first);
     ReadZooDirectory(Run, Write("LOOP.ZOO", loop));
-    EXPECT_GE(Run.Entries.size(), 2u);
+    EXPECT_EQ(Run.Names(), std::vector<std::string>{"A.TXT"});
+    EXPECT_EQ(Run.Errors.size(), 1u);
+    // Also one that points at itself.
+    Run = TRecordingRun();
+    platform::PutUInt32(loop.data() + second + 6, second);
+    ReadZooDirectory(Run, Write("SELF.ZOO", loop));
+    EXPECT_EQ(Run.Names(), std::vector<std::string>{"A.TXT"});
     EXPECT_EQ(Run.Errors.size(), 1u);
 }
 
@@ -248,7 +254,7 @@ TEST_F(ArchiveReadersTest, RarBlocks) {
     EXPECT_TRUE(Run.Errors.empty());
 
     // An unknown block type after the members, and a block of size 0 (which would not move on).
-    for (const TBytes& tail : {TBytes{0, 0, 0x7A, 0, 0, 7, 0}, TBytes{0, 0, 0x75, 0, 0, 0, 0}}) {
+    for (const TBytes& tail : {TBytes{0, 0, 0x80, 0, 0, 7, 0}, TBytes{0, 0, 0x75, 0, 0, 0, 0}}) {
         Run = TRecordingRun();
         ReadRarDirectory(Run, Write("T.RAR", RarArchive({{"a.txt", 1, 1}}, tail)));
         EXPECT_EQ(Run.Names(), std::vector<std::string>{"A.TXT"});
@@ -314,12 +320,15 @@ TEST_F(ArchiveReadersTest, LbrDirectory) {
     ReadLbrDirectory(Run, Write("NOTDIR.LBR", lbr));
     EXPECT_TRUE(Run.Entries.empty());
     EXPECT_TRUE(Run.Errors.empty());
-    // A directory longer than the file: the members there are listed, then the read fails.
-    Run = TRecordingRun();
-    TBytes shortDir = LbrArchive(2, {{"ONE     TXT", 1, 1}});
-    ReadLbrDirectory(Run, Write("SHORT.LBR", shortDir));
-    EXPECT_EQ(Run.Names(), std::vector<std::string>{"ONE     .TXT"});
-    EXPECT_EQ(Run.Errors.size(), 1u);
+    // A directory longer than the file is read as far as the file goes (32,767 sectors of
+    // directory are not walked record by record past the end).
+    for (int16_t sectors : {int16_t(2), int16_t(32767)}) {
+        Run = TRecordingRun();
+        ReadLbrDirectory(Run, Write("SHORT.LBR", LbrArchive(sectors, {{"ONE     TXT", 1, 1}})));
+        EXPECT_EQ(Run.Names(), std::vector<std::string>{"ONE     .TXT"});
+        EXPECT_TRUE(Run.Errors.empty());
+        EXPECT_LT(Run.Messages, 5);
+    }
     // A member of 40,000 sectors is 5,120,000 bytes less its pad, not a negative size.
     Run = TRecordingRun();
     ReadLbrDirectory(Run, Write("BIG.LBR", LbrArchive(1, {TMember("BIG     DAT", 40000, 1, 10)})));

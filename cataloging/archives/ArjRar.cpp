@@ -73,6 +73,36 @@ THeader ReadArjHeader(TArchiveFile& File, TArchiveRun& Run, const TArchiveArgs& 
 // ---- RAR ----
 
 constexpr uint8_t kRarMarker[7] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
+constexpr uint16_t kRarLongBlock = 0x8000, kRarLargeFile = 0x100, kRarUnicodeName = 0x200;
+
+bool RarFileBlock(TArchiveFile& File, TArchiveRun& Run, const TArchiveArgs& Args, int64_t Start, uint16_t Flags,
+                  int64_t& Next) {
+    uint8_t f[29];  // from offset 11: the fixed fields and, for large files, the high size words
+    const int fixed = (Flags & kRarLargeFile) != 0 ? 29 : 21;
+    if (!File.Seek(Start + 11) || !File.ReadExact(f, fixed)) return false;
+    const uint16_t n = GetUInt16(f + 15);
+    char raw[255];
+    if (n > 255 || !File.ReadExact(raw, n)) return false;
+    std::string name(raw, n);
+    if ((Flags & kRarUnicodeName) != 0) name = name.substr(0, name.find('\0'));
+    for (size_t at; (at = name.find(':')) != std::string::npos;) name.erase(0, at + 1);
+    for (size_t at; (at = name.find('\\')) != std::string::npos;) name.erase(0, at + 1);
+    if (name.find('.') == std::string::npos) name += '.';
+    const uint32_t stamp = GetUInt32(f + 9);
+    TArchiveEntry entry;
+    entry.FileName = UpperMemberName(name);
+    entry.FileSize = GetUInt32(f);
+    if ((Flags & kRarLargeFile) != 0) {
+        // The high words of the packed and unpacked sizes follow the attributes.
+        entry.FileSize |= int64_t(GetUInt32(f + 25)) << 32;
+        Next += int64_t(GetUInt32(f + 21)) << 32;
+    }
+    entry.DateModified = DosDateToDateTime(static_cast<uint16_t>(stamp >> 16));
+    entry.TimeModified = DosTimeToDateTime(static_cast<uint16_t>(stamp));
+    entry.Attribute = static_cast<int32_t>(GetUInt32(f + 17));
+    ArchiveMemberStep(Run, Args, entry);
+    return true;
+}
 
 bool WalkRar(TArchiveFile& File, TArchiveRun& Run, const TArchiveArgs& Args) {
     while (!File.AtEnd()) {
@@ -84,42 +114,31 @@ bool WalkRar(TArchiveFile& File, TArchiveRun& Run, const TArchiveArgs& Args) {
         const uint16_t flags = GetUInt16(h + 3);
         const uint16_t size = GetUInt16(h + 5);
         uint32_t add = 0;
-        if ((flags & 0x8000) != 0) {
+        if ((flags & kRarLongBlock) != 0) {
             if (!File.ReadExact(h + 7, 4)) return false;
             add = GetUInt32(h + 7);
         }
         // A block is at least its 7-byte header; a smaller size would start the next block where
         // this one starts, for ever.
         if (size < 7) return false;
-        const int64_t next = start + size + static_cast<int64_t>(add);
+        int64_t next = start + size + static_cast<int64_t>(add);
         switch (type) {
-            case 0x72:
+            case 0x72:  // the marker ("Rar!" 1A 07 00; the 1A 07 01 00 of later versions is another format)
                 if (std::memcmp(h, kRarMarker, 7) != 0) return false;
                 break;
-            case 0x73:
-            case 0x75:
-            case 0x76:
+            case 0x73:  // archive header
+            case 0x75:  // comment
+            case 0x76:  // authenticity information
+            case 0x77:  // old sub-block
+            case 0x78:  // recovery record
+            case 0x79:  // signature
+            case 0x7A:  // service header (an archive comment, among others)
                 break;
-            case 0x74: {
-                uint8_t f[21];
-                if (!File.Seek(start + 11) || !File.ReadExact(f, sizeof f)) return false;
-                const uint16_t n = GetUInt16(f + 15);
-                char raw[255];
-                if (n > 255 || !File.ReadExact(raw, n)) return false;
-                std::string name(raw, n);
-                for (size_t at; (at = name.find(':')) != std::string::npos;) name.erase(0, at + 1);
-                for (size_t at; (at = name.find('\\')) != std::string::npos;) name.erase(0, at + 1);
-                if (name.find('.') == std::string::npos) name += '.';
-                const uint32_t stamp = GetUInt32(f + 9);
-                TArchiveEntry entry;
-                entry.FileName = UpperMemberName(name);
-                entry.FileSize = GetUInt32(f);
-                entry.DateModified = DosDateToDateTime(static_cast<uint16_t>(stamp >> 16));
-                entry.TimeModified = DosTimeToDateTime(static_cast<uint16_t>(stamp));
-                entry.Attribute = static_cast<int32_t>(GetUInt32(f + 17));
-                ArchiveMemberStep(Run, Args, entry);
+            case 0x74:
+                if (!RarFileBlock(File, Run, Args, start, flags, next)) return false;
                 break;
-            }
+            case 0x7B:  // end of archive
+                return File.SeekEnd();
             default:
                 return false;
         }

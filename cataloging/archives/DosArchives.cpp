@@ -7,6 +7,7 @@
 
 #include "cataloging/archives/ArchiveFile.h"
 #include "cataloging/archives/ArchiveReaders.h"
+#include "platform/Files.h"
 #include "platform/LittleEndian.h"
 
 namespace cataloging {
@@ -72,31 +73,105 @@ bool WalkHyp(TArchiveFile& File, TArchiveRun& Run, const TArchiveArgs& Args) {
 
 // ---- LZH and LZS ----
 
+// The stored name as the catalog lists it: its last component, "." appended when it has none, in
+// upper case, at most 12 characters; empty when only blanks, NULs and 0xFF bytes remain.
+std::string LzhMemberName(std::string Name) {
+    if (const size_t sep = Name.find_last_of("/\\"); sep != std::string::npos) Name.erase(0, sep + 1);
+    size_t used = Name.size();
+    while (used > 0 && (Name[used - 1] == ' ' || Name[used - 1] == '\0' || Name[used - 1] == '\xFF')) --used;
+    if (used == 0) return {};
+    if (Name.find('.') == std::string::npos) Name += '.';
+    return UpperMemberName(Name).substr(0, 12);
+}
+
+// The local date and time of a Unix time stamp.
+void LocalDateTimeOfUnix(uint32_t Stamp, TDateTime& Date, TDateTime& Time) {
+    platform::FILETIME local;
+    platform::FileTimeToLocalFileTime(platform::UnixTimeToFileTime(Stamp), local);
+    // 100-nanosecond units since 1601 to days since 30 December 1899.
+    constexpr int64_t unitsPerSecond = 10000000, days1601To1899 = 109205;
+    const int64_t seconds = static_cast<int64_t>(platform::FileTimeToUInt64(local) / unitsPerSecond);
+    Date = static_cast<double>(seconds / 86400 - days1601To1899);
+    const int64_t inDay = seconds % 86400;
+    Time = EncodeTime(static_cast<int>(inDay / 3600), static_cast<int>(inDay / 60 % 60), static_cast<int>(inDay % 60), 0);
+}
+
+// Levels 0 and 1: the size byte h counts from offset 2; the data (with level 1's extended headers)
+// follows the two-byte CRC after the header.
+bool LzhLevel01(TArchiveFile& File, TArchiveRun& Run, const TArchiveArgs& Args, int64_t Start, const uint8_t* F) {
+    const uint8_t size = F[0];
+    if (size < 20) return File.SeekEnd();
+    char raw[255];
+    const int n = F[21];
+    if (!File.Seek(Start + 22) || !File.ReadExact(raw, n)) return false;
+    const uint32_t packed = GetUInt32(F + 7);
+    if (!File.Seek(Start + size + static_cast<int64_t>(packed) + 2)) return false;
+    ArchiveMemberStep(Run, Args,
+                      Member(LzhMemberName(std::string(raw, static_cast<size_t>(n))), GetUInt32(F + 11),
+                             GetUInt16(F + 17), GetUInt16(F + 15), F[19]));
+    return true;
+}
+
+// Level 2: a 16-bit total header size, a Unix time, the name in extended header 1 (the folder in
+// extended header 2 is dropped); the data follows the whole header.
+bool LzhLevel2(TArchiveFile& File, TArchiveRun& Run, const TArchiveArgs& Args, int64_t Start, const uint8_t* F) {
+    const uint16_t total = GetUInt16(F);
+    if (total == 0) return File.SeekEnd();
+    if (total < 26) return false;
+    std::string name;
+    // Extended headers: each a size (counting itself... the type byte and the data) given by the
+    // one before; the base header holds the first size at offset 24.
+    int64_t at = Start + 24;
+    uint8_t sizeBytes[2];
+    if (!File.Seek(at) || !File.ReadExact(sizeBytes, 2)) return false;
+    at += 2;
+    for (uint16_t ext = GetUInt16(sizeBytes); ext != 0;) {
+        if (ext < 3 || at + ext > Start + total) return false;
+        uint8_t data[258];
+        const int want = std::min<int>(ext, 258);
+        if (!File.Seek(at) || !File.ReadExact(data, want)) return false;
+        if (data[0] == 0x01) name.assign(reinterpret_cast<const char*>(data + 1), static_cast<size_t>(std::min(want, int(ext)) - 3));
+        if (!File.Seek(at + ext - 2) || !File.ReadExact(sizeBytes, 2)) return false;
+        at += ext;
+        ext = GetUInt16(sizeBytes);
+    }
+    const uint32_t packed = GetUInt32(F + 7);
+    if (!File.Seek(Start + total + static_cast<int64_t>(packed))) return false;
+    TArchiveEntry entry;
+    entry.FileName = LzhMemberName(name);
+    entry.FileSize = GetUInt32(F + 11);
+    LocalDateTimeOfUnix(GetUInt32(F + 15), entry.DateModified, entry.TimeModified);
+    ArchiveMemberStep(Run, Args, entry);
+    return true;
+}
+
 bool WalkLzh(TArchiveFile& File, TArchiveRun& Run, const TArchiveArgs& Args) {
     while (!File.AtEnd()) {
         Run.ProcessMessages();
         const int64_t start = File.Position();
-        uint8_t f[22];  // f[k] is the header's byte at offset k, up to the name length
-        if (!File.ReadExact(f, 1)) return false;
-        const uint8_t size = f[0];
-        if (size < 20) return File.SeekEnd();
-        // The checksum byte and the bytes from offset 2 to the name length.
-        if (!File.ReadExact(f + 1, 21)) return false;
-        char raw[255];
-        const int n = f[21];
-        if (!File.ReadExact(raw, n)) return false;
-        const uint32_t packed = GetUInt32(f + 7);
-        if (!File.Seek(start + size + static_cast<int64_t>(packed) + 2)) return false;
-        std::string name(raw, static_cast<size_t>(n));
-        if (const size_t sep = name.find_last_of("/\\"); sep != std::string::npos) name.erase(0, sep + 1);
-        size_t used = name.size();
-        while (used > 0 && (name[used - 1] == ' ' || name[used - 1] == '\0' || name[used - 1] == '\xFF')) --used;
-        if (used == 0)
-            name.clear();
-        else if (name.find('.') == std::string::npos)
-            name += '.';
-        name = UpperMemberName(name).substr(0, 12);
-        ArchiveMemberStep(Run, Args, Member(name, GetUInt32(f + 11), GetUInt16(f + 17), GetUInt16(f + 15), f[19]));
+        // The level byte at offset 20 decides how the rest reads.
+        uint8_t f[22];
+        const int32_t got = File.Read(f, sizeof f);
+        if (got >= 1 && f[0] == 0) return File.SeekEnd();  // the end mark (also a level-2 size of 0)
+        if (got < static_cast<int32_t>(sizeof f)) {
+            // Fewer bytes than a header: a size byte below 20 ends the walk, else it is cut short.
+            if (got >= 1 && f[0] < 20) return File.SeekEnd();
+            return false;
+        }
+        bool ok;
+        switch (f[20]) {
+            case 0:
+            case 1:
+                ok = LzhLevel01(File, Run, Args, start, f);
+                break;
+            case 2:
+                ok = LzhLevel2(File, Run, Args, start, f);
+                break;
+            default:
+                ok = f[0] < 20 ? File.SeekEnd() : false;
+                break;
+        }
+        if (!ok) return false;
     }
     return true;
 }
@@ -140,18 +215,18 @@ bool WalkZoo(TArchiveFile& File, TArchiveRun& Run, const TArchiveArgs& Args) {
     uint8_t head[34];
     if (!File.ReadExact(head, sizeof head) || GetUInt32(head + 20) != kZooTag) return false;
     if (!File.Seek(GetUInt32(head + 24))) return false;
-    // Entries do not overlap, so a chain longer than the file can hold entries has looped back on
-    // itself: it is damaged (and would otherwise be walked for ever).
-    int64_t entriesLeft = File.Size() / 58 + 1;
     while (!File.AtEnd()) {
         Run.ProcessMessages();
-        if (--entriesLeft < 0) return false;
+        const int64_t here = File.Position();
         uint8_t e[58];
         const int32_t got = File.Read(e, sizeof e);
         if (got < 10) return false;
         const int32_t next = GetInt32(e + 6);
         if (GetUInt32(e) != kZooTag || (got < 58 && next != 0)) return false;
         if (next <= 0) return File.SeekEnd();
+        // The chain runs forward through the file; one that points back (at itself or an earlier
+        // entry) is damaged and would otherwise be walked for ever.
+        if (next <= here) return false;
         TArchiveEntry entry =
             Member(NormalizeMemberName(Field(e + 38, 13)).substr(0, 12), GetUInt32(e + 20), GetUInt16(e + 14),
                    GetUInt16(e + 16), 0);

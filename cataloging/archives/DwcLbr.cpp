@@ -93,7 +93,8 @@ bool WalkDwc(TArchiveFile& File, TArchiveRun& Run, const TArchiveArgs& Args) {
     uint8_t t[27];
     if (!File.Seek(trailer) || !File.ReadExact(t, sizeof t)) return false;
     const uint32_t count = GetUInt32(t + 20);
-    if (!File.Seek(trailer - int64_t(count) * 34)) return false;
+    // The directory lies in front of the trailer: a count that would not fit there is damage.
+    if (int64_t(count) * 34 > trailer || !File.Seek(trailer - int64_t(count) * 34)) return false;
     for (uint32_t k = 0; k < count; ++k) {
         Run.ProcessMessages();
         uint8_t e[34];
@@ -130,7 +131,9 @@ bool WalkLbr(TArchiveFile& File, TArchiveRun& Run, const TArchiveArgs& Args) {
     const int16_t length = GetInt16(r + 14);
     const bool blank = std::all_of(r + 1, r + 12, [](uint8_t c) { return c == ' '; });
     if (r[0] != 0 || !blank || GetUInt16(r + 12) != 0 || length <= 0) return true;  // not a directory
-    for (int k = 1; k < 4 * length; ++k) {
+    // A directory longer than the file holds is read as far as the file goes.
+    const int64_t records = std::min<int64_t>(4 * int64_t(length), File.Size() / 32);
+    for (int64_t k = 1; k < records; ++k) {
         Run.ProcessMessages();
         if (!File.ReadExact(r, sizeof r)) return false;
         if (r[0] != 0) continue;
