@@ -1,5 +1,7 @@
 #include "cataloging/archives/ArchiveRun.h"
 
+#include "platform/Files.h"
+
 namespace cataloging {
 
 using namespace framework;
@@ -24,6 +26,17 @@ TDateTime DosDateToDateTime(uint16_t Word) {
 
 TDateTime DosTimeToDateTime(uint16_t Word) {
     return EncodeTime(Word >> 11, (Word >> 5) & 63, 2 * (Word & 31), 0);
+}
+
+void UnixToLocalDateTime(uint32_t Stamp, TDateTime& Date, TDateTime& Time) {
+    platform::FILETIME local;
+    platform::FileTimeToLocalFileTime(platform::UnixTimeToFileTime(Stamp), local);
+    // 100-nanosecond units since 1601 to days since 30 December 1899.
+    constexpr int64_t unitsPerSecond = 10000000, days1601To1899 = 109205;
+    const int64_t seconds = static_cast<int64_t>(platform::FileTimeToUInt64(local) / unitsPerSecond);
+    Date = static_cast<double>(seconds / 86400 - days1601To1899);
+    const int64_t inDay = seconds % 86400;
+    Time = EncodeTime(static_cast<int>(inDay / 3600), static_cast<int>(inDay / 60 % 60), static_cast<int>(inDay % 60), 0);
 }
 
 std::string UpperMemberName(std::string_view Name) {

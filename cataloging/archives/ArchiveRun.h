@@ -72,6 +72,8 @@ framework::TDateTime DosDateToDateTime(uint16_t Word);
 // MS-DOS packed time (two-second steps); an hour above 23, minute or second above 59 raises
 // EConvertError.
 framework::TDateTime DosTimeToDateTime(uint16_t Word);
+// The local date and time of a Unix time stamp (seconds since 1970 UTC).
+void UnixToLocalDateTime(uint32_t Stamp, framework::TDateTime& Date, framework::TDateTime& Time);
 // A fixed-size name field: up to its first NUL (the first character is always taken), upper case,
 // with "." appended when it holds none.
 std::string NormalizeMemberName(std::string_view Field);

@@ -63,8 +63,15 @@ THeader ReadArjHeader(TArchiveFile& File, TArchiveRun& Run, const TArchiveArgs& 
     TArchiveEntry entry;
     entry.FileName = folder.empty() ? name : name + " <" + folder + ">";
     entry.FileSize = GetUInt32(h + 16);
-    entry.DateModified = DosDateToDateTime(GetUInt16(h + 10));
-    entry.TimeModified = DosTimeToDateTime(GetUInt16(h + 8));
+    // Archives made on UNIX (host 2) and NeXT (host 8) hold a Unix time where DOS ones hold the
+    // DOS date and time.
+    const uint8_t host = h[3];
+    if (host == 2 || host == 8) {
+        UnixToLocalDateTime(GetUInt32(h + 8), entry.DateModified, entry.TimeModified);
+    } else {
+        entry.DateModified = DosDateToDateTime(GetUInt16(h + 10));
+        entry.TimeModified = DosTimeToDateTime(GetUInt16(h + 8));
+    }
     entry.Comment = comment;
     ArchiveMemberStep(Run, Args, entry);
     return THeader::Read;

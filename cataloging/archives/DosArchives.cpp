@@ -7,7 +7,6 @@
 
 #include "cataloging/archives/ArchiveFile.h"
 #include "cataloging/archives/ArchiveReaders.h"
-#include "platform/Files.h"
 #include "platform/LittleEndian.h"
 
 namespace cataloging {
@@ -84,18 +83,6 @@ std::string LzhMemberName(std::string Name) {
     return UpperMemberName(Name).substr(0, 12);
 }
 
-// The local date and time of a Unix time stamp.
-void LocalDateTimeOfUnix(uint32_t Stamp, TDateTime& Date, TDateTime& Time) {
-    platform::FILETIME local;
-    platform::FileTimeToLocalFileTime(platform::UnixTimeToFileTime(Stamp), local);
-    // 100-nanosecond units since 1601 to days since 30 December 1899.
-    constexpr int64_t unitsPerSecond = 10000000, days1601To1899 = 109205;
-    const int64_t seconds = static_cast<int64_t>(platform::FileTimeToUInt64(local) / unitsPerSecond);
-    Date = static_cast<double>(seconds / 86400 - days1601To1899);
-    const int64_t inDay = seconds % 86400;
-    Time = EncodeTime(static_cast<int>(inDay / 3600), static_cast<int>(inDay / 60 % 60), static_cast<int>(inDay % 60), 0);
-}
-
 // Levels 0 and 1: the size byte h counts from offset 2; the data (with level 1's extended headers)
 // follows the two-byte CRC after the header.
 bool LzhLevel01(TArchiveFile& File, TArchiveRun& Run, const TArchiveArgs& Args, int64_t Start, const uint8_t* F) {
@@ -140,7 +127,7 @@ bool LzhLevel2(TArchiveFile& File, TArchiveRun& Run, const TArchiveArgs& Args, i
     TArchiveEntry entry;
     entry.FileName = LzhMemberName(name);
     entry.FileSize = GetUInt32(F + 11);
-    LocalDateTimeOfUnix(GetUInt32(F + 15), entry.DateModified, entry.TimeModified);
+    UnixToLocalDateTime(GetUInt32(F + 15), entry.DateModified, entry.TimeModified);
     ArchiveMemberStep(Run, Args, entry);
     return true;
 }
