@@ -1,5 +1,7 @@
 #include "cataloging/archives/ArchiveFile.h"
 
+#include <algorithm>
+
 
 #include "framework/core/Exception.h"
 
@@ -29,6 +31,16 @@ bool TArchiveFile::Seek(int64_t Position) {
     if (!FStream || Position < 0 || Position > FSize) return false;
     if (FStream->Seek(Position, soFromBeginning) != Position) return false;
     FPosition = Position;
+    return true;
+}
+
+bool ReadCommentAt(TArchiveFile& File, int64_t Position, int Count, std::string& Comment) {
+    if (Count <= 0) return true;
+    char text[43];
+    Count = std::min(Count, static_cast<int>(sizeof text));
+    const int64_t back = File.Position();
+    if (!File.Seek(Position) || !File.ReadExact(text, Count) || !File.Seek(back)) return false;
+    Comment = CutAtControlChar(std::string_view(text, static_cast<size_t>(Count)));
     return true;
 }
 

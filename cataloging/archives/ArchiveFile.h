@@ -34,6 +34,10 @@ private:
     int64_t FPosition = 0;
 };
 
+// A member comment kept elsewhere in the file: Count bytes at Position (at most 43), cut at the
+// first control character; the file position is kept. False when a seek or read fails.
+bool ReadCommentAt(TArchiveFile& File, int64_t Position, int Count, std::string& Comment);
+
 // Opens the archive and walks it (Walk(File) gives false for a failed walk); a failed open or walk
 // is reported (ReportArchiveFailure). An exception of the walk (a member date or time that cannot
 // be, among others) fails the archive too: it does not end the whole run. The file is closed on

@@ -6,13 +6,16 @@ namespace cataloging {
 
 using namespace framework;
 
-void ArchiveMemberStep(TArchiveRun& Run, const TArchiveArgs& Args, TArchiveEntry Entry) {
+bool ArchiveMemberStep(TArchiveRun& Run, const TArchiveArgs& Args, TArchiveEntry Entry,
+                       const TCompleteEntry& Complete) {
     ++Run.ArchiveFileCount;
     Run.ArchiveByteCount += Entry.FileSize;
-    if (!Args.InScope || !Run.PassesIncludeExclude(Args.FolderName, Entry.FileName)) return;
+    if (!Args.InScope || !Run.PassesIncludeExclude(Args.FolderName, Entry.FileName)) return true;
+    if (Complete && !Complete(Entry)) return false;
     Entry.FolderName = Args.FolderName;
     Entry.ArchiveID = Args.ArchiveName;
     Run.AddNewDataEntry(Entry);
+    return true;
 }
 
 void ReportArchiveFailure(TArchiveRun& Run, const TArchiveArgs& Args) {

@@ -4,6 +4,7 @@
 // and time conversions, the member-name helpers, and how a failed listing is reported.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -60,8 +61,12 @@ struct TArchiveArgs {
 
 // Counts a member and, when the archive is in scope and the member passes the include and exclude
 // specs, adds it with the archive's folder name and name. Entry's name, size, date, time,
-// attribute and comment come from the reader.
-void ArchiveMemberStep(TArchiveRun& Run, const TArchiveArgs& Args, TArchiveEntry Entry);
+// attribute and comment come from the reader. Complete, when given, runs only for a member about
+// to be added and may fill in more (a comment kept elsewhere in the file); when it gives false the
+// member is not added and the step gives false.
+using TCompleteEntry = std::function<bool(TArchiveEntry& Entry)>;
+bool ArchiveMemberStep(TArchiveRun& Run, const TArchiveArgs& Args, TArchiveEntry Entry,
+                       const TCompleteEntry& Complete = {});
 
 // A failed listing: "Error Processing Archive <name>" when the run expands on demand, else silent.
 void ReportArchiveFailure(TArchiveRun& Run, const TArchiveArgs& Args);

@@ -214,25 +214,15 @@ bool WalkZoo(TArchiveFile& File, TArchiveRun& Run, const TArchiveArgs& Args) {
         // The chain runs forward through the file; one that points back (at itself or an earlier
         // entry) is damaged and would otherwise be walked for ever.
         if (next <= here) return false;
-        TArchiveEntry entry =
+        const TArchiveEntry entry =
             Member(NormalizeMemberName(Field(e + 38, 13)).substr(0, 12), GetUInt32(e + 20), GetUInt16(e + 14),
                    GetUInt16(e + 16), 0);
-        ++Run.ArchiveFileCount;
-        Run.ArchiveByteCount += entry.FileSize;
-        if (Args.InScope && Run.PassesIncludeExclude(Args.FolderName, entry.FileName)) {
-            const uint16_t s = GetUInt16(e + 36);
-            if (s > 0) {
-                const int64_t back = File.Position();
-                char text[42];
-                const int want = std::min<int>(s, 43) - 1;
-                if (!File.Seek(GetUInt32(e + 32)) || !File.ReadExact(text, want) || !File.Seek(back))
-                    return true;  // ends the walk without a failure report
-                entry.Comment = CutAtControlChar(std::string_view(text, static_cast<size_t>(want)));
-            }
-            entry.FolderName = Args.FolderName;
-            entry.ArchiveID = Args.ArchiveName;
-            Run.AddNewDataEntry(entry);
-        }
+        // A comment of s bytes gives its first min(s, 43) - 1; one that cannot be read ends the
+        // walk without a failure report.
+        const bool read = ArchiveMemberStep(Run, Args, entry, [&](TArchiveEntry& E) {
+            return ReadCommentAt(File, GetUInt32(e + 32), std::min<int>(GetUInt16(e + 36), 43) - 1, E.Comment);
+        });
+        if (!read) return true;
         if (!File.Seek(next)) return false;
     }
     return true;

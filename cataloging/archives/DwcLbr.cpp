@@ -103,21 +103,10 @@ bool WalkDwc(TArchiveFile& File, TArchiveRun& Run, const TArchiveArgs& Args) {
         DwcStampToDateTime(GetUInt32(e + 17), entry.DateModified, entry.TimeModified);
         entry.FileName = NormalizeMemberName(std::string_view(reinterpret_cast<const char*>(e), 13));
         entry.FileSize = GetUInt32(e + 13);
-        ++Run.ArchiveFileCount;
-        Run.ArchiveByteCount += entry.FileSize;
-        if (!Args.InScope || !Run.PassesIncludeExclude(Args.FolderName, entry.FileName)) continue;
-        if (const uint8_t c = e[30]; c > 0) {
-            const int64_t back = File.Position();
-            char text[43];
-            const int want = std::min<int>(c, 43);
-            if (!File.Seek(int64_t(GetUInt32(e + 25)) + GetUInt32(e + 21)) || !File.ReadExact(text, want) ||
-                !File.Seek(back))
-                return false;
-            entry.Comment = CutAtControlChar(std::string_view(text, static_cast<size_t>(want)));
-        }
-        entry.FolderName = Args.FolderName;
-        entry.ArchiveID = Args.ArchiveName;
-        Run.AddNewDataEntry(entry);
+        const bool read = ArchiveMemberStep(Run, Args, entry, [&](TArchiveEntry& E) {
+            return ReadCommentAt(File, int64_t(GetUInt32(e + 25)) + GetUInt32(e + 21), e[30], E.Comment);
+        });
+        if (!read) return false;
     }
     return true;
 }
