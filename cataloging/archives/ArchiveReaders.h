@@ -22,6 +22,27 @@ void ReadRarDirectory(TArchiveRun& Run, const TArchiveArgs& Args);
 void ReadDwcDirectory(TArchiveRun& Run, const TArchiveArgs& Args);
 void ReadLbrDirectory(TArchiveRun& Run, const TArchiveArgs& Args);
 
+// The readers over the archive components. A ZIP member's name is its stored name, with
+// " <" + folder part + ">" after it when it lies in a folder; folder entries are counted only.
+// ReadZipDirectory fills MainArchiveComment (trimmed) only when it is blank; both stop at once
+// when the run is asked to stop.
+void ReadZipDirectory(TArchiveRun& Run, const TArchiveArgs& Args);
+void ReadCabDirectory(TArchiveRun& Run, const TArchiveArgs& Args);
+// Only the ZIP archive's comment, as stored, into MainArchiveComment; a failure leaves it alone.
+void ReadZipComment(TArchiveRun& Run, const TArchiveArgs& Args);
+// For an ".EXE" file: a ZIP archive inside is expanded (asking first when expanding on demand,
+// with the answers to all that change the run's ExpandMode and Cancel that stops the run) or gives
+// its comment.
+void ProbeSfxArchive(TArchiveRun& Run, const TArchiveArgs& Args);
+// The FILE_ID.DIZ at the top of a ZIP archive as MainArchiveComment, with DizOverride always,
+// with UseDiz when the comment is still empty. It is taken out into the run's own folder and
+// removed after reading; one of more than 64 KiB is no description and is not used.
+void ReadFileIdDiz(TArchiveRun& Run, const TArchiveArgs& Args, bool DizOverride, bool UseDiz);
+
+// The reader of an archive type code (1 ARC, 2 ARJ, 3 CAB, 4 DWC, 5 HYP, 6 LBR, 7 LZH, 8 LZS,
+// 9 PAK, 10 RAR, 11 SQZ, 12 ZIP, 13 ZOO); other codes read nothing.
+void ReadArchiveDirectory(TArchiveRun& Run, int TypeCode, const TArchiveArgs& Args);
+
 // The DWC time stamp (seconds since 1970 UTC) as US Pacific local date and time, with the daylight
 // hour of the years 1980 to 2100 (first Sunday of April 03:00 to last Sunday of October 01:00,
 // standard time). Years have 366 days when divisible by 4.

@@ -87,7 +87,7 @@ TEST_F(ArchiveReadersTest, ArcAndPak) {
     EXPECT_EQ(Run.ArchiveByteCount, 107);
 
     // Cut right after the last member's data: both listed, then the failure is reported.
-    Run = TRecordingRun();
+    Run.Reset();
     ReadArcDirectory(Run, Write("CUT.ARC", ArcArchive({a, b}, false)));
     EXPECT_EQ(Run.Entries.size(), 2u);
     EXPECT_EQ(Run.Errors, std::vector<std::string>{"Error Processing Archive CUT.ARC"});
@@ -97,13 +97,13 @@ TEST_F(ArchiveReadersTest, FailuresAreSilentUnlessExpandingOnDemand) {
     TBytes broken = ArcArchive({{"one.txt", 5, 2}, {"two.txt", 5, 2}}, true);
     broken[2 + 27 + 2] = 'X';  // the second member's marker byte
     for (const char* mode : {"Always", "Never", "On Demand"}) {
-        Run = TRecordingRun();
+        Run.Reset();
         Run.ExpandMode = mode;
         ReadArcDirectory(Run, Write("BAD.ARC", broken));
         EXPECT_EQ(Run.Names(), std::vector<std::string>{"ONE.TXT"}) << mode;
         EXPECT_EQ(Run.Errors.size(), std::string(mode) == "On Demand" ? 1u : 0u) << mode;
     }
-    Run = TRecordingRun();
+    Run.Reset();
     ReadZooDirectory(Run, TArchiveArgs{true, "\\", "D:\\", "MISSING.ZOO"});
     EXPECT_EQ(Run.Errors, std::vector<std::string>{"Error Processing Archive MISSING.ZOO"});
 }
@@ -116,7 +116,7 @@ TEST_F(ArchiveReadersTest, OutOfScopeMembersAreCountedButNotAdded) {
     EXPECT_EQ(Run.ArchiveFileCount, 2);
     EXPECT_EQ(Run.ArchiveByteCount, 30);
     // The include and exclude specs see the folder name and the member name.
-    Run = TRecordingRun();
+    Run.Reset();
     Run.Refuse = "B.DOC";
     ReadArcDirectory(Run, Write("S.ARC", ArcArchive({{"a.txt", 10, 1}, {"b.doc", 20, 1}}, true)));
     EXPECT_EQ(Run.Names(), std::vector<std::string>{"A.TXT"});
@@ -130,7 +130,7 @@ TEST_F(ArchiveReadersTest, HypLzhAndSqzNames) {
     EXPECT_EQ(Run.Entries[0].Attribute, 0x21);
     EXPECT_TRUE(Run.Errors.empty());
 
-    Run = TRecordingRun();
+    Run.Reset();
     TBytes lzh = LzhArchive({{"dir\\sub\\longfilename", 9, 4}, {"a/b.c", 2, 1}, {"dir\\  \xFF", 1, 1}});
     lzh.push_back(19);  // a header size below 20 ends the walk
     lzh.resize(lzh.size() + 30, 0xAA);
@@ -138,11 +138,11 @@ TEST_F(ArchiveReadersTest, HypLzhAndSqzNames) {
     EXPECT_EQ(Run.Names(), (std::vector<std::string>{"LONGFILENAME", "B.C", ""}));
     EXPECT_TRUE(Run.Errors.empty());
 
-    Run = TRecordingRun();
+    Run.Reset();
     ReadSqzDirectory(Run, Write("A.SQZ", SqzArchive({{"name", 3, 1}, {"DIR\\FILE", 3, 1}, {"DIR.X\\FILE", 4, 2}})));
     EXPECT_EQ(Run.Names(), (std::vector<std::string>{"NAME ", "FILE ", "FILE"}));
     EXPECT_TRUE(Run.Errors.empty());
-    Run = TRecordingRun();
+    Run.Reset();
     ReadSqzDirectory(Run, Write("NOT.SQZ", TBytes{'H', 'L', 'S', 'Q', 'X', 0, 0, 0}));
     EXPECT_EQ(Run.Errors.size(), 1u);
 }
@@ -172,7 +172,7 @@ TEST_F(ArchiveReadersTest, AnImpossibleDateOrTimeFailsTheArchiveNotTheRun) {
         for (const auto& c : cases) {
             TBytes bytes = c.Bytes;
             if (std::string(c.Name) == "BAD.LBR") platform::PutUInt16(bytes.data() + 64 + 22, 0xFFFF);  // LBR dates cannot fail: its time does
-            Run = TRecordingRun();
+            Run.Reset();
             ASSERT_NO_THROW(c.Read(Run, Write(c.Name, bytes))) << c.Name;
             EXPECT_EQ(Run.Entries.size(), 1u) << c.Name;
             EXPECT_EQ(Run.Errors, std::vector<std::string>{std::string("Error Processing Archive ") + c.Name}) << c.Name;
@@ -194,7 +194,7 @@ TEST_F(ArchiveReadersTest, ZooCommentsAndChains) {
     EXPECT_TRUE(Run.Errors.empty());
 
     // A chain that points back to an earlier entry is damage, not an endless walk.
-    Run = TRecordingRun();
+    Run.Reset();
     TBytes loop = ZooArchive({{"a.txt", 1, 1}, {"b.txt", 1, 1}});
     const uint32_t first = platform::GetUInt32(loop.data() + 24);
     const uint32_t second = platform::GetUInt32(loop.data() + first + 6);
@@ -203,7 +203,7 @@ TEST_F(ArchiveReadersTest, ZooCommentsAndChains) {
     EXPECT_EQ(Run.Names(), std::vector<std::string>{"A.TXT"});
     EXPECT_EQ(Run.Errors.size(), 1u);
     // Also one that points at itself.
-    Run = TRecordingRun();
+    Run.Reset();
     platform::PutUInt32(loop.data() + second + 6, second);
     ReadZooDirectory(Run, Write("SELF.ZOO", loop));
     EXPECT_EQ(Run.Names(), std::vector<std::string>{"A.TXT"});
@@ -225,20 +225,20 @@ TEST_F(ArchiveReadersTest, ArjMainCommentMembersAndCommentOnly) {
     EXPECT_EQ(Run.ArchiveFileCount, 2);
     EXPECT_TRUE(Run.Errors.empty());
 
-    Run = TRecordingRun();
+    Run.Reset();
     ReadArjDirectory(Run, args, true);
     EXPECT_TRUE(Run.Entries.empty());
     EXPECT_EQ(Run.ArchiveFileCount, 0);
     EXPECT_EQ(Run.MainArchiveComment, "archive comment");
 
     // A name longer than 255 characters keeps its last 255.
-    Run = TRecordingRun();
+    Run.Reset();
     const std::string longName = std::string(200, 'a') + std::string(100, 'b') + ".txt";
     ReadArjDirectory(Run, Write("LONG.ARJ", ArjArchive("", {{longName, 1, 1}})), false);
     ASSERT_EQ(Run.Entries.size(), 1u);
     EXPECT_EQ(Run.Entries[0].FileName, longName.substr(longName.size() - 255));
 
-    Run = TRecordingRun();
+    Run.Reset();
     TBytes bad = ArjArchive("", {{"a.txt", 1, 1}});
     bad[0] = 0x61;
     ReadArjDirectory(Run, Write("BAD.ARJ", bad), false);
@@ -255,12 +255,12 @@ TEST_F(ArchiveReadersTest, RarBlocks) {
 
     // An unknown block type after the members, and a block of size 0 (which would not move on).
     for (const TBytes& tail : {TBytes{0, 0, 0x80, 0, 0, 7, 0}, TBytes{0, 0, 0x75, 0, 0, 0, 0}}) {
-        Run = TRecordingRun();
+        Run.Reset();
         ReadRarDirectory(Run, Write("T.RAR", RarArchive({{"a.txt", 1, 1}}, tail)));
         EXPECT_EQ(Run.Names(), std::vector<std::string>{"A.TXT"});
         EXPECT_EQ(Run.Errors.size(), 1u);
     }
-    Run = TRecordingRun();
+    Run.Reset();
     TBytes wrongMarker = RarArchive({{"a.txt", 1, 1}}, {});
     wrongMarker[3] = '?';
     ReadRarDirectory(Run, Write("M.RAR", wrongMarker));
@@ -276,7 +276,7 @@ TEST_F(ArchiveReadersTest, DwcDirectoryAndTimeStamps) {
     EXPECT_TRUE(Run.Errors.empty());
 
     // No signature anywhere: the search reaches offset 0 and fails.
-    Run = TRecordingRun();
+    Run.Reset();
     ReadDwcDirectory(Run, Write("NONE.DWC", TBytes(5000, 'x')));
     EXPECT_EQ(Run.Errors.size(), 1u);
 
@@ -315,7 +315,7 @@ TEST_F(ArchiveReadersTest, LbrDirectory) {
     EXPECT_EQ(LbrDayToDate(1097), EncodeDate(1981, 1, 1));
 
     // A first record that does not describe a directory ends the listing quietly.
-    Run = TRecordingRun();
+    Run.Reset();
     lbr[1] = 'X';
     ReadLbrDirectory(Run, Write("NOTDIR.LBR", lbr));
     EXPECT_TRUE(Run.Entries.empty());
@@ -323,14 +323,14 @@ TEST_F(ArchiveReadersTest, LbrDirectory) {
     // A directory longer than the file is read as far as the file goes (32,767 sectors of
     // directory are not walked record by record past the end).
     for (int16_t sectors : {int16_t(2), int16_t(32767)}) {
-        Run = TRecordingRun();
+        Run.Reset();
         ReadLbrDirectory(Run, Write("SHORT.LBR", LbrArchive(sectors, {{"ONE     TXT", 1, 1}})));
         EXPECT_EQ(Run.Names(), std::vector<std::string>{"ONE     .TXT"});
         EXPECT_TRUE(Run.Errors.empty());
         EXPECT_LT(Run.Messages, 5);
     }
     // A member of 40,000 sectors is 5,120,000 bytes less its pad, not a negative size.
-    Run = TRecordingRun();
+    Run.Reset();
     ReadLbrDirectory(Run, Write("BIG.LBR", LbrArchive(1, {TMember("BIG     DAT", 40000, 1, 10)})));
     ASSERT_EQ(Run.Entries.size(), 1u);
     EXPECT_EQ(Run.Entries[0].FileSize, 40000LL * 128 - 10);

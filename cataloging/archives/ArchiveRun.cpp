@@ -1,10 +1,54 @@
 #include "cataloging/archives/ArchiveRun.h"
 
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "codecs/archive/ArcBrowser.h"
+#include "codecs/zip/ZipReader.h"
 #include "platform/Files.h"
+#include "platform/Paths.h"
 
 namespace cataloging {
 
 using namespace framework;
+
+TArchiveRun::TArchiveRun() = default;
+
+TArchiveRun::~TArchiveRun() {
+    if (FCabBrowser) FCabBrowser->CloseArchive();
+    if (!FExtractFolder.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(FExtractFolder, ignored);
+    }
+}
+
+codecs::TZipReader& TArchiveRun::ZipReader() {
+    if (!FZipReader) FZipReader = std::make_unique<codecs::TZipReader>(nullptr);
+    return *FZipReader;
+}
+
+codecs::TArcCabBrowser& TArchiveRun::CabBrowser() {
+    if (!FCabBrowser) FCabBrowser = std::make_unique<codecs::TArcCabBrowser>(nullptr);
+    return *FCabBrowser;
+}
+
+std::string TArchiveRun::ExtractFolder() {
+    if (FExtractFolder.empty()) {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/korvane-extract-XXXXXX";
+        if (::mkdtemp(pattern.data())) {
+            // A folder that no drive holds cannot be named to the components: none is used.
+            if (platform::NativeToWindowsPath(pattern).empty())
+                ::rmdir(pattern.c_str());
+            else
+                FExtractFolder = pattern;
+        }
+    }
+    return FExtractFolder.empty() ? std::string()
+                                  : platform::IncludeTrailingBackslash(platform::NativeToWindowsPath(FExtractFolder));
+}
 
 bool ArchiveMemberStep(TArchiveRun& Run, const TArchiveArgs& Args, TArchiveEntry Entry,
                        const TCompleteEntry& Complete) {

@@ -5,10 +5,16 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "framework/core/DateTime.h"
+
+namespace codecs {
+class TZipReader;
+class TArcCabBrowser;
+}  // namespace codecs
 
 namespace cataloging {
 
@@ -32,7 +38,10 @@ inline constexpr std::string_view kExpandOnDemand = "On Demand";
 // What the readers need of the cataloguing run. The run window implements it; tests record.
 class TArchiveRun {
 public:
-    virtual ~TArchiveRun() = default;
+    TArchiveRun();
+    virtual ~TArchiveRun();
+    TArchiveRun(const TArchiveRun&) = delete;
+    TArchiveRun& operator=(const TArchiveRun&) = delete;
 
     // The comment that the archive file's own entry receives.
     std::string MainArchiveComment;
@@ -48,6 +57,28 @@ public:
     virtual bool StopRequested() const { return false; }
     // An error beep and the text in an error message box with an OK button.
     virtual void ShowArchiveError(const std::string& Text) = 0;
+
+    // ---- What the ZIP and cabinet readers use besides ----
+    // Stops the run (the Cancel answer of the self-extractor question).
+    virtual void RequestStop() {}
+    // The status texts of the archive step (an operation and an archive name) and the counters.
+    virtual void ShowArchiveOperation(const std::string&) {}
+    virtual void ShowArchiveName(const std::string&) {}
+    virtual void ShowCounters() {}
+    // "Expand SFX ZIP Archive <name>?" with Yes, No, Cancel, No to All and Yes to All; the modal
+    // result of the answer (mrYes, mrNo, mrCancel, mrNoToAll, mrYesToAll).
+    virtual int AskExpandSfx(const std::string&) { return 0; }
+    // The components, made on first use; the readers set their file names and read them.
+    codecs::TZipReader& ZipReader();
+    codecs::TArcCabBrowser& CabBrowser();
+    // A folder of the run's own for files taken out of archives (Windows form, final "\"), made on
+    // first use and removed with everything in it when the run ends.
+    std::string ExtractFolder();
+
+private:
+    std::unique_ptr<codecs::TZipReader> FZipReader;
+    std::unique_ptr<codecs::TArcCabBrowser> FCabBrowser;
+    std::string FExtractFolder;  // native
 };
 
 // Where an archive lies and how its members are to be recorded.

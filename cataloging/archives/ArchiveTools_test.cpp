@@ -81,7 +81,7 @@ TEST_F(ArchiveToolsTest, ArcAndPakMadeByArc) {
     ASSERT_EQ(RunShell("cd '" + Disk.Path() + "/src' && arc a ../T.ARC ONE.TXT TWO.DOC >/dev/null 2>&1"), 0);
     std::filesystem::copy_file(Disk / "T.ARC", Disk / "T.PAK");
     for (const char* name : {"T.ARC", "T.PAK"}) {
-        Run = TRecordingRun();
+        Run.Reset();
         ReadArcDirectory(Run, Args(name));
         ASSERT_EQ(Run.Entries.size(), 2u) << name;
         ExpectRow(Run.Entries[0], "ONE.TXT", 12, name);
@@ -90,7 +90,7 @@ TEST_F(ArchiveToolsTest, ArcAndPakMadeByArc) {
         EXPECT_EQ(Run.ArchiveByteCount, 29);
     }
     // Counted also when out of scope.
-    Run = TRecordingRun();
+    Run.Reset();
     TArchiveArgs out = Args("T.ARC");
     out.InScope = false;
     ReadArcDirectory(Run, out);
@@ -114,7 +114,7 @@ TEST_F(ArchiveToolsTest, ArjMadeByArj) {
     EXPECT_EQ(Run.MainArchiveComment, "The main comment");  // the line feed is one of the dropped characters
     EXPECT_TRUE(Run.Errors.empty());
 
-    Run = TRecordingRun();
+    Run.Reset();
     ReadArjDirectory(Run, Args("T.ARJ"), true);
     EXPECT_EQ(Run.MainArchiveComment, "The main comment");
     EXPECT_EQ(Run.ArchiveFileCount, 0);
@@ -125,7 +125,7 @@ TEST_F(ArchiveToolsTest, ArjMadeByArj) {
     ASSERT_NE(at, std::string::npos);
     bytes[at + 4] = '\\';
     std::ofstream(Disk / "DOS.ARJ", std::ios::binary) << bytes;
-    Run = TRecordingRun();
+    Run.Reset();
     ReadArjDirectory(Run, Args("DOS.ARJ"), false);
     ASSERT_FALSE(Run.Entries.empty());
     EXPECT_EQ(Run.Entries[0].FileName, "README. <DOCS\\>");
@@ -139,7 +139,7 @@ TEST_F(ArchiveToolsTest, ArjVolumesListASpanningMemberInEachPart) {
     ASSERT_EQ(RunShell("cd '" + Disk.Path() + "/vol' && arj a -m0 -v50000 -y ../SET.ARJ BIG.DAT >/dev/null 2>&1"), 0);
     for (const char* part : {"SET.ARJ", "SET.A01", "SET.A02"}) {
         ASSERT_TRUE(std::filesystem::exists(Disk / part)) << part;
-        Run = TRecordingRun();
+        Run.Reset();
         ReadArjDirectory(Run, Args(part), false);
         ASSERT_EQ(Run.Names(), std::vector<std::string>{"BIG.DAT"}) << part;
         EXPECT_EQ(Run.Entries[0].ArchiveID, part);
@@ -152,7 +152,7 @@ TEST_F(ArchiveToolsTest, LzhLevelsZeroToTwo) {
         std::string file = name;
         if (file == "L0.LZS") file = "L0.LZH";
         std::filesystem::copy_file(std::string(KORVANE_TESTDATA_DIR) + "/" + file, Disk / name);
-        Run = TRecordingRun();
+        Run.Reset();
         ReadLzhDirectory(Run, Args(name));
         ASSERT_EQ(Run.Entries.size(), 2u) << name;
         // Levels 0 and 1 keep the DOS attribute byte (archive, 0x20); level 2 has none.
@@ -171,7 +171,7 @@ TEST_F(ArchiveToolsTest, LzhLevelsZeroToTwo) {
     std::string bytes = ReadNativeFile(Disk / "L1.LZH");
     bytes[20] = 3;
     std::ofstream(Disk / "L3.LZH", std::ios::binary) << bytes;
-    Run = TRecordingRun();
+    Run.Reset();
     ReadLzhDirectory(Run, Args("L3.LZH"));
     EXPECT_TRUE(Run.Entries.empty());
     EXPECT_EQ(Run.Errors, std::vector<std::string>{"Error Processing Archive L3.LZH"});
@@ -198,7 +198,7 @@ TEST_F(ArchiveToolsTest, EveryTruncationEndsCleanly) {
         {"T.ARJ", ArjArchive("main", two), [](TArchiveRun& R, const TArchiveArgs& A) { ReadArjDirectory(R, A, false); }},
     };
     for (const auto& f : formats) {
-        Run = TRecordingRun();
+        Run.Reset();
         const std::string whole = Disk / f.Name;
         std::ofstream(whole, std::ios::binary)
             .write(reinterpret_cast<const char*>(f.Bytes.data()), static_cast<std::streamsize>(f.Bytes.size()));
@@ -207,7 +207,7 @@ TEST_F(ArchiveToolsTest, EveryTruncationEndsCleanly) {
         ASSERT_TRUE(Run.Errors.empty()) << f.Name;
         for (size_t cut = 0; cut < f.Bytes.size(); ++cut) {
             std::filesystem::resize_file(whole, cut);
-            Run = TRecordingRun();
+            Run.Reset();
             f.Read(Run, Args(f.Name));
             EXPECT_LE(Run.ArchiveFileCount, 2) << f.Name << " cut at " << cut;
             EXPECT_LE(Run.Errors.size(), 1u) << f.Name << " cut at " << cut;
@@ -252,7 +252,7 @@ TEST_F(ArchiveToolsTest, RarTwoNineBlocksLargeAndUnicodeMembers) {
     big.insert(big.end(), {'d', 'a', 't'});
     std::ofstream(Disk / "BIG.RAR", std::ios::binary)
         .write(reinterpret_cast<const char*>(big.data()), static_cast<std::streamsize>(big.size()));
-    Run = TRecordingRun();
+    Run.Reset();
     ReadRarDirectory(Run, Args("BIG.RAR"));
     ASSERT_EQ(Run.Names(), std::vector<std::string>{"BIG.BIN"});
     EXPECT_EQ(Run.Entries[0].FileSize, 5368709120LL);
@@ -262,7 +262,7 @@ TEST_F(ArchiveToolsTest, RarTwoNineBlocksLargeAndUnicodeMembers) {
     TBytes five{0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x01, 0x00, 0, 0, 0, 0};
     std::ofstream(Disk / "FIVE.RAR", std::ios::binary)
         .write(reinterpret_cast<const char*>(five.data()), static_cast<std::streamsize>(five.size()));
-    Run = TRecordingRun();
+    Run.Reset();
     ReadRarDirectory(Run, Args("FIVE.RAR"));
     EXPECT_EQ(Run.Errors.size(), 1u);
 
@@ -271,7 +271,7 @@ TEST_F(ArchiveToolsTest, RarTwoNineBlocksLargeAndUnicodeMembers) {
     platform::PutUInt32(dwc.data() + dwc.size() - 27 + 20, 0x7FFFFFFF);
     std::ofstream(Disk / "MANY.DWC", std::ios::binary)
         .write(reinterpret_cast<const char*>(dwc.data()), static_cast<std::streamsize>(dwc.size()));
-    Run = TRecordingRun();
+    Run.Reset();
     ReadDwcDirectory(Run, Args("MANY.DWC"));
     EXPECT_TRUE(Run.Entries.empty());
     EXPECT_EQ(Run.Errors.size(), 1u);

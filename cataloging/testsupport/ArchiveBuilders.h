@@ -60,6 +60,34 @@ public:
     std::string Refuse = "\x01";     // a member name the specs refuse
     int Messages = 0;
 
+    std::vector<std::string> Status;     // operation and archive name texts shown
+    std::vector<std::string> Questions;  // the self-extractor questions asked
+    int Answer = 0;                      // their answer
+    bool Stopped = false;
+
+    // Forgets everything, as a new run would start.
+    void Reset() {
+        Entries.clear();
+        Errors.clear();
+        Asked.clear();
+        Refuse = "\x01";
+        Messages = 0;
+        Status.clear();
+        Questions.clear();
+        Answer = 0;
+        Stopped = false;
+        MainArchiveComment.clear();
+        ExpandMode = std::string(kExpandOnDemand);
+        ArchiveFileCount = ArchiveByteCount = 0;
+    }
+    bool StopRequested() const override { return Stopped; }
+    void RequestStop() override { Stopped = true; }
+    void ShowArchiveOperation(const std::string& Text) override { Status.push_back("op:" + Text); }
+    void ShowArchiveName(const std::string& Text) override { Status.push_back("name:" + Text); }
+    int AskExpandSfx(const std::string& Text) override {
+        Questions.push_back(Text);
+        return Answer;
+    }
     bool PassesIncludeExclude(const std::string& FolderName, const std::string& FileName) override {
         Asked.push_back(FolderName + "|" + FileName);
         return FileName != Refuse;
