@@ -82,7 +82,7 @@ TEST_F(ArchiveReadersTest, ArcAndPak) {
     EXPECT_EQ(Run.Entries[0].FolderName, "\\ARCS\\");
     EXPECT_EQ(Run.Entries[0].ArchiveID, "A.ARC");
     EXPECT_EQ(Run.Entries[0].DateModified, EncodeDate(1994, 10, 1));
-    EXPECT_EQ(Run.Entries[0].TimeModified, EncodeTime(12, 34, 56, 0));
+    EXPECT_EQ(Run.Entries[0].TimeModified, EncodeTime(12, 0, 0, 0));
     EXPECT_EQ(Run.ArchiveFileCount, 2);
     EXPECT_EQ(Run.ArchiveByteCount, 107);
 
@@ -91,6 +91,48 @@ TEST_F(ArchiveReadersTest, ArcAndPak) {
     ReadArcDirectory(Run, Write("CUT.ARC", ArcArchive({a, b}, false)));
     EXPECT_EQ(Run.Entries.size(), 2u);
     EXPECT_EQ(Run.Errors, std::vector<std::string>{"Error Processing Archive CUT.ARC"});
+}
+
+TEST_F(ArchiveReadersTest, ExactRowsOfEachFormat) {
+    // Two members stamped 1 October 1994 12:00:00 (DWC: a time stamp of that moment in UTC, shown
+    // in Pacific daylight time).
+    const std::vector<TMember> two{{"one.txt", 10, 4, 0x21}, {"two.doc", 20, 8, 0x01}};
+    using TRead = void (*)(TArchiveRun&, const TArchiveArgs&);
+    const struct {
+        const char* Name;
+        TBytes Bytes;
+        TRead Read;
+        const char* Second;  // the second member's name
+        bool KeepsAttribute;
+        int Hour;
+    } formats[] = {
+        {"R.ARC", ArcArchive(two, true), ReadArcDirectory, "TWO.DOC", false, 12},
+        {"R.HYP", HypArchive(two), ReadHypDirectory, "TWO.DOC", true, 12},
+        {"R.LZH", LzhArchive(two), ReadLzhDirectory, "TWO.DOC", true, 12},
+        {"R.SQZ", SqzArchive(two), ReadSqzDirectory, "TWO.DOC", true, 12},
+        {"R.ZOO", ZooArchive(two), ReadZooDirectory, "TWO.DOC", false, 12},
+        {"R.RAR", RarArchive(two, {}), ReadRarDirectory, "TWO.DOC", true, 12},
+        {"R.DWC", DwcArchive(two), ReadDwcDirectory, "TWO.DOC", false, 5},
+        {"R.ARJ", ArjArchive("", two), [](TArchiveRun& R, const TArchiveArgs& A) { ReadArjDirectory(R, A, false); },
+         "two.doc", false, 12},
+    };
+    for (const auto& f : formats) {
+        Run.Reset();
+        f.Read(Run, Write(f.Name, f.Bytes));
+        ASSERT_EQ(Run.Entries.size(), 2u) << f.Name;
+        for (size_t i = 0; i < 2; ++i) {
+            const TArchiveEntry& e = Run.Entries[i];
+            EXPECT_EQ(e.FileSize, two[i].Size) << f.Name;
+            EXPECT_EQ(e.DateModified, EncodeDate(1994, 10, 1)) << f.Name;
+            EXPECT_EQ(e.TimeModified, EncodeTime(f.Hour, 0, 0, 0)) << f.Name;
+            EXPECT_EQ(e.Attribute, f.KeepsAttribute ? int32_t(two[i].Attribute) : 0) << f.Name;
+            EXPECT_EQ(e.ArchiveID, f.Name);
+            EXPECT_EQ(e.FolderName, "\\ARCS\\");
+        }
+        EXPECT_EQ(Run.Entries[1].FileName, f.Second) << f.Name;
+        EXPECT_EQ(Run.ArchiveByteCount, 30) << f.Name;
+        EXPECT_TRUE(Run.Errors.empty()) << f.Name;
+    }
 }
 
 TEST_F(ArchiveReadersTest, FailuresAreSilentUnlessExpandingOnDemand) {

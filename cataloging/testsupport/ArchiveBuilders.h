@@ -25,7 +25,7 @@ struct TMember {
     std::string Comment;
     uint8_t Status = 0;  // LBR: 0 active
     uint16_t Date = 0x1D41;  // 1 October 1994
-    uint16_t Time = 0x645C;  // 12:34:56
+    uint16_t Time = 0x6000;  // 12:00:00
     TMember(std::string AName, uint32_t ASize, uint32_t APacked, uint32_t AAttribute = 0, std::string AComment = {},
             uint8_t AStatus = 0)
         : Name(std::move(AName)),
