@@ -146,6 +146,7 @@ void TZipHeaderInfo::Clear() {
     LocalHeaderOffset = CentralHeaderOffset = 0;
     FFilename.clear();
     FDirectory.clear();
+    StoredName.clear();
     FileComment.reset();
     Selected = Spare1 = Spare2 = false;
     Damaged = false;
@@ -176,6 +177,7 @@ void TZipHeaderInfo::Assign(framework::TPersistent* Source) {
     CentralHeaderOffset = s->CentralHeaderOffset;
     FFilename = s->FFilename;
     FDirectory = s->FDirectory;
+    StoredName = s->StoredName;
     FileComment.reset();
     if (s->CommentLength != 0 && s->FileComment) FileComment = s->FileComment;
     Selected = s->Selected;
@@ -411,6 +413,10 @@ std::string TZipReader::GetFullName(int Index) const {
     return e->Directory() + e->Filename();
 }
 
+std::string TZipReader::GetStoredName(int Index) const {
+    return ViewEntry(Index)->StoredName;
+}
+
 framework::TDateTime TZipReader::GetDateTime(int Index) const {
     framework::TDateTime result;
     if (!DosToDateTime(ViewEntry(Index)->DateTime, result)) result = framework::Now();
@@ -609,11 +615,12 @@ void TZipReader::ReadZip64Extra(TZipHeaderInfo& entry, const std::string& extra)
 void TZipReader::ReadHeaderName(TZipHeaderInfo& entry, int length, bool convertOem, bool utf8) {
     std::string name(size_t(length), '\0');
     if (ReadFully(Archive(), name.data(), length) < length) throw EFatalUnzipError("short name");
-    SlashesToBackslashes(name);
     if (utf8)
         name = platform::Utf8ToAnsi(name);
     else if (convertOem)
         name = platform::OemToAnsi(name);
+    entry.StoredName = name;
+    SlashesToBackslashes(name);
     entry.SetStoredName(name);
 }
 

@@ -59,6 +59,8 @@ public:
     bool HasDataDescriptor() const { return (Flags & 8) != 0; }
     bool HasComment() const { return CommentLength != 0; }
     const std::string& Filename() const { return FFilename; }
+    // The name as the archive stores it (after the code page conversion), its "/" kept.
+    std::string StoredName;
     const std::string& Directory() const { return FDirectory; }
     void SetFilename(const std::string& value);
     void SetDirectory(const std::string& value);
@@ -217,6 +219,8 @@ public:
     int Count() const;
     std::string GetFilename(int Index) const;
     std::string GetFullName(int Index) const;
+    // The entry's name as stored: folders and name with the archive's own separators.
+    std::string GetStoredName(int Index) const;
     framework::TDateTime GetDateTime(int Index) const;
     int32_t GetUnCompressedSize(int Index) const;
     int32_t GetExternalFileAttributes(int Index) const;

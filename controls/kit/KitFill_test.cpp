@@ -24,7 +24,7 @@ std::unique_ptr<TBitmap> Solid(int W, int H, TColor Color, TPixelFormat Format =
     bitmap->SetPixelFormat(Format);
     bitmap->SetSize(W, H);
     bitmap->Canvas().Brush.Color = Color;
-    bitmap->Canvas().FillRect(TRect(0, 0, W, H));
+    bitmap->Canvas().FillRect(TRect{0, 0, W, H});
     return bitmap;
 }
 
@@ -178,12 +178,12 @@ TEST(KitFillTest, BlendChecksFormatsAndStaysInsideTheBitmaps) {
     auto b = Solid(4, 4, clBlack);
     auto eight = Solid(4, 4, clBlack, pf8bit);
     try {
-        BlendBitmaps(*a, *b, *eight, TRect(0, 0, 4, 4), 0, 0, 0, 0, 0.5f);
+        BlendBitmaps(*a, *b, *eight, TRect{0, 0, 4, 4}, 0, 0, 0, 0, 0.5f);
         FAIL();
     } catch (const EKitWrongPixelFormat& e) {
         EXPECT_STREQ(e.what(), "Wrong PixelFormat in Target bitmap!");
     }
-    EXPECT_THROW(BlendBitmaps(*a, *eight, *b, TRect(0, 0, 4, 4), 0, 0, 0, 0, 0.5f), EKitWrongPixelFormat);
+    EXPECT_THROW(BlendBitmaps(*a, *eight, *b, TRect{0, 0, 4, 4}, 0, 0, 0, 0, 0.5f), EKitWrongPixelFormat);
 
     // Origins that reach past the bitmaps blend only the overlap.
     auto target = Solid(4, 4, clBlack);
