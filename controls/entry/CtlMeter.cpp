@@ -9,10 +9,14 @@ using namespace framework;
 
 namespace {
 
-bool HasPicture(const TBitmap& B) { return !B.Empty() && B.Width() > 0 && B.Height() > 0; }
+bool HasPicture(const TBitmap& B) {
+    return !B.Empty() && B.Width() > 0 && B.Height() > 0;
+}
 
 // The corners given are both inside the area (inclusive), as the bar geometry counts pixels.
-TRect Inclusive(int X1, int Y1, int X2, int Y2) { return Rect(X1, Y1, X2 + 1, Y2 + 1); }
+TRect Inclusive(int X1, int Y1, int X2, int Y2) {
+    return Rect(X1, Y1, X2 + 1, Y2 + 1);
+}
 
 }  // namespace
 
@@ -84,8 +88,12 @@ void TCtlCustomMeter::SetUnusedColor(TColor Value) {
     Invalidate();
 }
 
-void TCtlCustomMeter::SetUsedImage(const TBitmap& Value) { SetImage(*FUsedImage, Value); }
-void TCtlCustomMeter::SetUnusedImage(const TBitmap& Value) { SetImage(*FUnusedImage, Value); }
+void TCtlCustomMeter::SetUsedImage(const TBitmap& Value) {
+    SetImage(*FUsedImage, Value);
+}
+void TCtlCustomMeter::SetUnusedImage(const TBitmap& Value) {
+    SetImage(*FUnusedImage, Value);
+}
 
 void TCtlCustomMeter::SetImage(TBitmap& Image, const TBitmap& Value) {
     if (HasPicture(Value))

@@ -75,7 +75,7 @@ TEST_F(MeterTest, FillForEachPercentage) {
         const char* text;
     };
     const Case cases[] = {
-        {0, 0, "0%"},   {1, 0, "1%"},      {2, 0, "2%"},     {3, 3, "3%"},         {50, 50, "50%"},
+        {0, 0, "0%"},    {1, 0, "1%"},       {2, 0, "2%"},  {3, 3, "3%"},       {50, 50, "50%"},
         {99, 97, "99%"}, {100, 100, "100%"}, {-5, 0, "0%"}, {150, 100, "100%"},
     };
     for (const Case& c : cases) {
@@ -137,8 +137,10 @@ TEST_F(MeterTest, PercentTextInvertsWhatLiesUnderIt) {
     for (int y = 2; y < 22; ++y)
         for (int x = 2; x < 102; ++x) {
             const uint32_t p = At(x, y);
-            if (p == (clBlue ^ 0xFFFFFF)) ++inverted;
-            else if (p != clBlue) ++other;
+            if (p == (clBlue ^ 0xFFFFFF))
+                ++inverted;
+            else if (p != clBlue)
+                ++other;
         }
     EXPECT_GT(inverted, 20);
     EXPECT_EQ(other, 0);
