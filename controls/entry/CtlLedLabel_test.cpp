@@ -87,7 +87,8 @@ TEST_F(LedLabelTest, EightLightsItsSegmentsAndTheColonItsDots) {
     EXPECT_EQ(SegmentColor(l, 1, 17), kOn);
     EXPECT_EQ(SegmentColor(l, 1, 18), kOn);
     for (int s = 1; s <= 16; ++s) {
-        if (s != 4 && s != 11) EXPECT_EQ(SegmentColor(l, 1, s), kBg) << "segment " << s;
+        if (s == 4 || s == 11) continue;  // their middles lie under the dots
+        EXPECT_EQ(SegmentColor(l, 1, s), kBg) << "segment " << s;
     }
     Driver.Grab(*Form, ::testing::TempDir() + "entry_led_8.png");
 }
