@@ -575,6 +575,9 @@ TCustomForm* TControl::ParentForm() const {
 TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {}
 
 TWinControl::~TWinControl() {
+    // Leave the parent while this is still a windowed control, so that the parent's tab list
+    // lets go of it too (TControl's destructor no longer knows the window part).
+    if (FParent) FParent->RemoveControl(this);
     DestroyHandle();
     // Children that are still here go with their parent (the owner hears of it).
     while (!FControls.empty()) {
