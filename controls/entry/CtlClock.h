@@ -20,7 +20,21 @@ enum TCtlClockMode : uint8_t { cmClock, cmTimer, cmCountdownTimer };
 enum TCtlClockDisplayMode : uint8_t { dmAnalog, dmDigital };
 using TCtlPercent = int32_t;  // 0..100
 
-class TCtlHandOptions : public framework::TPersistent {
+// Options of the clock: every writer stores a changed value and tells the clock.
+class TCtlClockOptions : public framework::TPersistent {
+public:
+    std::function<void()> OnChange;
+
+protected:
+    template <class T>
+    void Set(T& Field, T Value) {
+        if (Field == Value) return;
+        Field = Value;
+        if (OnChange) OnChange();
+    }
+};
+
+class TCtlHandOptions : public TCtlClockOptions {
 public:
     framework::TColor HourHandColor() const { return FHourHandColor; }
     void SetHourHandColor(framework::TColor Value) { Set(FHourHandColor, Value); }
@@ -47,15 +61,8 @@ public:
 
     // Copies the eleven values and the change notice.
     void Assign(framework::TPersistent* Source) override;
-    std::function<void()> OnChange;
 
 private:
-    template <class T>
-    void Set(T& Field, T Value) {
-        if (Field == Value) return;
-        Field = Value;
-        if (OnChange) OnChange();
-    }
     void SetLength(TCtlPercent& Field, TCtlPercent Value) {
         if (Value >= 0 && Value <= 100) Set(Field, Value);
     }
@@ -76,7 +83,7 @@ private:
     bool FSolidHands = true;
 };
 
-class TCtlDigitalOptions : public framework::TPersistent {
+class TCtlDigitalOptions : public TCtlClockOptions {
 public:
     framework::TColor OnColor() const { return FOnColor; }
     void SetOnColor(framework::TColor Value) { Set(FOnColor, Value); }
@@ -94,15 +101,8 @@ public:
     void SetMilitaryTime(bool Value) { Set(FMilitaryTime, Value); }
 
     void Assign(framework::TPersistent* Source) override;
-    std::function<void()> OnChange;
 
 private:
-    template <class T>
-    void Set(T& Field, T Value) {
-        if (Field == Value) return;
-        Field = Value;
-        if (OnChange) OnChange();
-    }
     framework::TColor FOnColor = framework::clYellow;
     framework::TColor FOffColor = 0x104E4A;
     framework::TColor FBgColor = framework::clBlack;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "framework/core/SysUtils.h"
+
 namespace entry {
 
 using namespace framework;
@@ -34,7 +36,7 @@ TCtlCustomMeter::TCtlCustomMeter(TComponent* AOwner)
 TCtlCustomMeter::~TCtlCustomMeter() = default;
 
 void TCtlCustomMeter::BuildText() {
-    FPercentText = std::to_string(std::clamp(FPercent, 0, 100)) + "%";
+    FPercentText = Format("%d%%", {std::clamp(FPercent, 0, 100)});
 }
 
 void TCtlCustomMeter::SetBorderStyle(TBorderStyle Value) {

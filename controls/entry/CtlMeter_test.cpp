@@ -154,6 +154,28 @@ TEST_F(MeterTest, PercentTextInvertsWhatLiesUnderIt) {
     EXPECT_GT(black, 20);
 }
 
+TEST_F(MeterTest, PicturesFillThePartsInsteadOfColours) {
+    TBitmap used, unused;
+    used.SetPixelFormat(pf24bit);
+    used.SetSize(10, 10);
+    used.Canvas().Brush.Color = clRed;
+    used.Canvas().FillRect(Rect(0, 0, 10, 10));
+    unused.SetPixelFormat(pf24bit);
+    unused.SetSize(10, 10);
+    unused.Canvas().Brush.Color = clYellow;
+    unused.Canvas().FillRect(Rect(0, 0, 10, 10));
+    Meter->SetUsedImage(used);
+    Meter->SetUnusedImage(unused);
+    Meter->SetPercent(50);
+    EXPECT_EQ(At(2, 12), clRed);
+    EXPECT_EQ(At(51, 12), clRed);
+    EXPECT_EQ(At(53, 12), clYellow);
+    EXPECT_EQ(At(101, 12), clYellow);
+    // An empty picture gives the colour back.
+    Meter->SetUsedImage(TBitmap());
+    EXPECT_EQ(At(2, 12), clBlue);
+}
+
 TEST_F(MeterTest, OwnerDrawGetsThePictureWithoutText) {
     int calls = 0;
     Meter->OnOwnerDraw = [&](TCanvas& Canvas, const TRect& Rec) {
