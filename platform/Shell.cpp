@@ -387,16 +387,55 @@ bool HasAssociatedProgram(const std::string& mimeType) {
     return false;
 }
 
+namespace {
+
+bool IsUrl(std::string_view text) {
+    // scheme ":" with a scheme of two or more characters, so that "D:\X" stays a path.
+    size_t colon = text.find(':');
+    if (colon == std::string_view::npos || colon < 2) return false;
+    auto alpha = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    if (!alpha(text[0])) return false;
+    for (size_t i = 1; i < colon; ++i) {
+        char c = text[i];
+        if (!alpha(c) && !(c >= '0' && c <= '9') && c != '+' && c != '-' && c != '.') return false;
+    }
+    return true;
+}
+
+// Starts the program and, when asked for, hands back a handle of the started process.
+bool StartProgram(const std::string& program, const std::vector<std::string>& args, const std::string& folder,
+                  SHELLEXECUTEINFO* info) {
+    pid_t pid = 0;
+    if (!Spawn(program, args, folder, &pid)) return false;
+    auto state = Watch(pid);
+    if (info->fMask & SEE_MASK_NOCLOSEPROCESS) {
+        std::lock_guard lock(gTableMutex);
+        info->hProcess = gNextProcess++;
+        gProcesses[info->hProcess] = std::move(state);
+    }
+    SetLastError(ERROR_SUCCESS);
+    return true;
+}
+
+}  // namespace
+
 bool ShellExecuteEx(SHELLEXECUTEINFO* info) {
     if (!info) return FailWith(ERROR_INVALID_PARAMETER);
     info->hProcess = 0;
     if (info->lpFile.empty()) return FailWith(ERROR_FILE_NOT_FOUND);
+    std::string verb = LowerAscii(info->lpVerb.empty() ? std::string("open") : info->lpVerb);
+    if (IsUrl(info->lpFile)) {
+        // A web or mail address goes to the desktop's opener as it stands.
+        if (verb != "open") return FailWith(ERROR_NO_ASSOCIATION);
+        std::string opener = FindOnPath("xdg-open");
+        if (opener.empty()) return FailWith(ERROR_NO_ASSOCIATION);
+        return StartProgram(opener, {AnsiToUtf8(info->lpFile)}, {}, info);
+    }
     std::string native;
     if (!ResolveExistingPath(info->lpFile, native)) return false;
     std::string folder;
     if (!info->lpDirectory.empty() && !ResolveExistingPath(info->lpDirectory, folder))
         return FailWith(ERROR_PATH_NOT_FOUND);
-    std::string verb = LowerAscii(info->lpVerb.empty() ? std::string("open") : info->lpVerb);
     struct stat st {};
     ::stat(native.c_str(), &st);
     bool isFolder = S_ISDIR(st.st_mode);
@@ -422,16 +461,7 @@ bool ShellExecuteEx(SHELLEXECUTEINFO* info) {
         return FailWith(ERROR_NO_ASSOCIATION);
     }
 
-    pid_t pid = 0;
-    if (!Spawn(program, args, folder, &pid)) return false;
-    auto state = Watch(pid);
-    if (info->fMask & SEE_MASK_NOCLOSEPROCESS) {
-        std::lock_guard lock(gTableMutex);
-        info->hProcess = gNextProcess++;
-        gProcesses[info->hProcess] = std::move(state);
-    }
-    SetLastError(ERROR_SUCCESS);
-    return true;
+    return StartProgram(program, args, folder, info);
 }
 
 intptr_t ShellExecute(std::string_view verb, std::string_view file, std::string_view parameters,

@@ -7,7 +7,9 @@
 // association lists and application entries (mimeapps.list, mimeinfo.cache, *.desktop in the
 // XDG folders). A folder opens in the opener too; an executable file is started itself with the
 // parameters. The "print" verb prints through "lp" on PATH. The call never waits for the started
-// program: it reports only whether it could be started.
+// program: it reports only whether it could be started. A text with a URL scheme ("http:",
+// "mailto:": two or more characters before the colon, so that a drive letter is none) is no path:
+// the "open" verb hands it to the desktop's opener unchanged.
 //
 // Errors: 2 a missing file, 3 a missing folder or drive, 1155 no associated program (also the
 // "print" verb with no printing program, and verbs other than "open", "print" and "explore"), 5

@@ -120,6 +120,23 @@ TEST_F(ShellTest, FailuresCarryTheSystemCodes) {
     EXPECT_EQ(GetLastError(), ERROR_NO_ASSOCIATION) << "no opener at all";
 }
 
+TEST_F(ShellTest, AddressesGoToTheOpenerUnchanged) {
+    SHELLEXECUTEINFO info;
+    for (const char* url : {"http://www.example.com/a b?x=1", "https://example.com/",
+                            "mailto:someone@example.com", "ftp://host/file"}) {
+        info.lpFile = url;
+        EXPECT_EQ(LaunchAndWait(info), std::string(url) + "\n");
+    }
+    info.lpFile = "http://example.com/\xE9t\xE9";  // Windows-1252 text reaches the opener as UTF-8
+    EXPECT_EQ(LaunchAndWait(info), "http://example.com/\xC3\xA9t\xC3\xA9\n");
+
+    // A drive letter is no scheme; other verbs have no program for an address.
+    EXPECT_EQ(ShellExecute("open", "D:\\DOCS\\MISSING.TXT", "", "", SW_SHOWNORMAL), 2);
+    EXPECT_EQ(ShellExecute("print", "http://example.com/", "", "", SW_SHOWNORMAL), SE_ERR_NOASSOC);
+    env_.Set("PATH", root_ + "/nobin");
+    EXPECT_EQ(ShellExecute("open", "http://example.com/", "", "", SW_SHOWNORMAL), SE_ERR_NOASSOC);
+}
+
 TEST_F(ShellTest, PrintVerbUsesThePrintingProgram) {
     WriteTextFile(root_ + "/bin/lp", "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$FAKE_OUT\"\n", true);
     SHELLEXECUTEINFO info;

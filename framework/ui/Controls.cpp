@@ -575,6 +575,9 @@ TCustomForm* TControl::ParentForm() const {
 TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {}
 
 TWinControl::~TWinControl() {
+    // Leave the parent while this is still a windowed control, so that the parent's tab list
+    // lets go of it too (TControl's destructor no longer knows the window part).
+    if (FParent) FParent->RemoveControl(this);
     DestroyHandle();
     // Children that are still here go with their parent (the owner hears of it).
     while (!FControls.empty()) {
@@ -1159,7 +1162,7 @@ void TWinControl::ScrollBy(int DeltaX, int DeltaY) {
 
 void TWinControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
     TRect oldClient = ClientRect();
-    int ow = FWidth, oh = FHeight;
+    int ow = FWidth, oh = FHeight, ol = FLeft, ot = FTop;
     if (AWidth < 0) AWidth = 0;
     if (AHeight < 0) AHeight = 0;
     CanResize(AWidth, AHeight);
@@ -1171,7 +1174,11 @@ void TWinControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
     if (FHandle) {
         MoveWindowRecord(FHandle, WindowRectForBounds());
         TRect c = ClientRect();
-        if (ow != FWidth || oh != FHeight) Perform(WM_SIZE, SIZE_RESTORED, MakeLParam(c.Width(), c.Height()));
+        // Through the window procedure, so that a procedure installed on the handle sees them too
+        // (a top-level window hears of its moves from the window system).
+        if (FParent && (ALeft != ol || ATop != ot)) SendMessage(FHandle, WM_MOVE, 0, MakeLParam(FLeft, FTop));
+        if (ow != FWidth || oh != FHeight)
+            SendMessage(FHandle, WM_SIZE, SIZE_RESTORED, MakeLParam(c.Width(), c.Height()));
     }
     if (ow != FWidth || oh != FHeight) {
         AdjustAnchoredChildren(oldClient.Width(), oldClient.Height());
