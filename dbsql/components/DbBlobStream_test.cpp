@@ -112,3 +112,65 @@ TEST_F(Notes, PositionsOutsideThirtyOneBitsAreRefusedAndChangeNothing) {
     s.reset();
     t.Cancel();
 }
+
+TEST_F(Notes, ProbeReadingWhileEditing) {
+    t.Edit();
+    {
+        auto s = Stream(bmWrite);
+        s->WriteBuffer("abc", 3);
+    }
+    EXPECT_EQ(Text()->AsString(), "abc");
+    std::vector<uint8_t> bytes;
+    EXPECT_EQ(t.GetBlobFieldData(2, bytes), 3);
+    EXPECT_EQ(Text()->AsString(), "abc");
+    {
+        auto w = Stream(bmReadWrite);
+        w->Seek(0, soFromEnd);
+        w->WriteBuffer("de", 2);
+        EXPECT_EQ(Text()->AsString(), "abcde");
+        EXPECT_EQ(t.GetBlobFieldData(2, bytes), 5);
+        w->WriteBuffer("f", 1);
+    }
+    t.Post();
+    EXPECT_EQ(Text()->AsString(), "abcdef");
+}
+TEST_F(Notes, ProbeReadingWhileEditing2) {
+    t.Edit();
+    {
+        auto w = Stream(bmReadWrite);
+        w->Seek(0, soFromEnd);
+        w->WriteBuffer("de", 2);
+        EXPECT_EQ(Text()->AsString(), "0123456789de");
+        w->WriteBuffer("f", 1);
+    }
+    EXPECT_EQ(Text()->AsString(), "0123456789def");
+    t.Post();
+    EXPECT_EQ(Text()->AsString(), "0123456789def");
+}
+TEST_F(Notes, ProbeReadingWhileEditing3) {
+    t.Append();
+    t.FieldByName("ID")->SetAsInteger(2);
+    EXPECT_TRUE(Text()->IsNull());
+    {
+        auto w = Stream(bmWrite);
+        w->WriteBuffer("xyz", 3);
+        EXPECT_FALSE(Text()->IsNull());
+        EXPECT_EQ(Text()->AsString(), "xyz");
+        EXPECT_TRUE(Text()->OldValue().IsNull());
+    }
+    EXPECT_FALSE(Text()->IsNull());
+    EXPECT_EQ(Text()->AsString(), "xyz");
+    EXPECT_EQ(Text()->AsVariant().AsString(), "xyz");
+    Text()->SetAsString("uvw");
+    EXPECT_EQ(Text()->AsString(), "uvw");
+    t.Post();
+    EXPECT_EQ(Text()->AsString(), "uvw");
+    t.First();
+    t.Edit();
+    EXPECT_EQ(Text()->AsString(), "0123456789");
+    Text()->SetAsString("new");
+    EXPECT_EQ(Text()->OldValue().AsString(), "0123456789");
+    EXPECT_EQ(Text()->AsString(), "new");
+    t.Post();
+    EXPECT_EQ(Text()->AsString(), "new");
+}
