@@ -123,9 +123,10 @@ TDbTable::~TDbTable() {
 // ---- Settings ------------------------------------------------------------------------------------
 
 void TDbTable::SetTableName(const std::string& name) {
-    CheckInactive();
-    std::string value = name;
+    std::string value = name.substr(0, std::min<size_t>(name.size(), 255));
     std::replace(value.begin(), value.end(), '/', '\\');
+    if (value == FTableName) return;
+    CheckInactive();
     if (value.find(':') != std::string::npos || value.find('\\') != std::string::npos) {
         size_t cut = value.find_last_of("\\:") + 1;
         if (!InMemory()) SetDatabaseName(value.substr(0, cut));

@@ -56,6 +56,8 @@ public:
     // to its file part; "/" counts as "\".
     const std::string& TableName() const { return FTableName; }
     void SetTableName(const std::string& name);
+    // Always "3.24".
+    std::string EngineVersion() const { return "3.24"; }
     bool Exclusive() const { return FExclusive; }
     void SetExclusive(bool value);
     bool ReadOnly() const { return FReadOnly; }

@@ -215,6 +215,15 @@ TEST_F(Volumes, KeyEditingAcceptsOnlyFieldsOfTheCurrentIndex) {
     EXPECT_EQ(t.GetIndexField(0)->FieldName, "Label");
     EXPECT_EQ(Raised([&] { t.GetIndexField(t.IndexFieldCount()); }), "Field index out of range.");
     EXPECT_EQ(Raised([&] { t.GetIndexField(-1); }), "Field index out of range.");
+
+    // A key with no field assigned searches for all key fields empty.
+    t.AppendRecord({Variant("V6"), Variant(), Variant(60)});
+    t.SetIndexName("ByOwner");
+    t.First();
+    t.Next();
+    t.SetKey();
+    EXPECT_TRUE(t.GotoKey());
+    EXPECT_EQ(Label(), "V6");
 }
 
 TEST_F(Volumes, RangesLimitTheRecordsAndAnUnchangedRangeIsNotAppliedAgain) {
@@ -300,8 +309,18 @@ TEST_F(Volumes, UserVersionAndVerifyWorkOnTheClosedTable) {
         EXPECT_EQ(sender, &t);
         ++steps;
     };
+    std::vector<std::string> lines;
+    t.OnVerifyLog = [&](TObject*, const std::string& line) { lines.push_back(line); };
     EXPECT_TRUE(t.VerifyTable());
     EXPECT_GT(steps, 0);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_NE(lines.front().find("started at"), std::string::npos) << lines.front();
+    EXPECT_NE(lines.back().find("completed at"), std::string::npos) << lines.back();
+    lines.clear();
+    t.OnRepairLog = [&](TObject*, const std::string& line) { lines.push_back("repair: " + line); };
+    t.RepairTable(true);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_NE(lines.back().find("completed at"), std::string::npos) << lines.back();
     EXPECT_TRUE(t.Exists());
     t.Open();
     EXPECT_EQ(t.RecordCount(), 5);
