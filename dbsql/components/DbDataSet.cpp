@@ -664,9 +664,13 @@ void TDbDataSet::InternalClose() {
 
 void TDbDataSet::InternalInitFieldDefs() {
     FieldDefs.Clear();
-    if (FCursor == nullptr) return;
-    std::vector<dbengine::TFieldDescriptor> descs(FCursor->GetFieldCount());
-    for (uint16_t i = 1; i <= descs.size(); ++i) FCursor->GetFieldDesc(i, descs[i - 1u]);
+    if (FCursor != nullptr) LoadFieldDefs(*FCursor);
+}
+
+void TDbDataSet::LoadFieldDefs(dbengine::TTableCursor& cursor) {
+    FieldDefs.Clear();
+    std::vector<dbengine::TFieldDescriptor> descs(cursor.GetFieldCount());
+    for (uint16_t i = 1; i <= descs.size(); ++i) cursor.GetFieldDesc(i, descs[i - 1u]);
     AddFieldDefs(FieldDefs, descs);
 }
 

@@ -150,6 +150,8 @@ protected:
     void InternalHandleException() override;
     void EnableFilters();
     void DisableFilters();
+    // FieldDefs made again from a cursor's field descriptors.
+    void LoadFieldDefs(dbengine::TTableCursor& cursor);
     virtual void SetFieldDisplayLabels();
     virtual void SetFieldOrigins();
 

@@ -424,6 +424,16 @@ uint16_t TDbTable::GetUserMinorVersion() {
     return uint16_t(UserVersion(false));
 }
 
+void TDbTable::InitFieldDefs() {
+    if (Cursor() != nullptr) {
+        TDbDBDataSet::InitFieldDefs();
+        return;
+    }
+    CheckTableName();
+    WithDefinitionCursor(dbfFieldList, [this](dbengine::TDataCursor& c) { LoadFieldDefs(c); });
+    FieldDefs.Updated = true;
+}
+
 void TDbTable::UpdateIndexDefs() {
     if (IndexDefs.Updated) return;
     WithDefinitionCursor(dbfIndexList, [this](dbengine::TDataCursor& c) {

@@ -79,6 +79,8 @@ public:
     // Removes every record (open tables need Exclusive).
     void EmptyTable();
     void UpdateIndexDefs() override;
+    // Of a closed table, from its files ("Missing table name." without a name).
+    void InitFieldDefs() override;
     // Checks the table's files (the table closed): true when nothing is wrong. The engine's
     // steps and log lines go to the events.
     bool VerifyTable();

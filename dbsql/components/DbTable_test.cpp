@@ -111,6 +111,19 @@ TEST_F(Volumes, CreateTablePutsThePrimaryIndexFirstAndRefusesAnExistingTable) {
     }
     EXPECT_EQ(FolderBytes(Root.Path()), before);
 
+    // The definitions of the closed table come from its files.
+    TDbTable reader;
+    EXPECT_EQ(Raised([&] { reader.FieldDefs.Update(); }), "Missing table name.");
+    reader.SetDatabaseName("D:\\");
+    reader.SetTableName("Volumes");
+    reader.FieldDefs.Update();
+    ASSERT_EQ(reader.FieldDefs.Count(), 3);
+    EXPECT_EQ(reader.FieldDefs[1]->Name, "Owner");
+    EXPECT_EQ(reader.FieldDefs[1]->Size, 20);
+    reader.IndexDefs.Update();
+    EXPECT_EQ(reader.IndexDefs.Count(), 2);
+    EXPECT_EQ(reader.DBFlags(), 0u);
+
     t.Open();
     t.UpdateIndexDefs();
     ASSERT_EQ(t.IndexDefs.Count(), 2);
@@ -213,6 +226,16 @@ TEST_F(Volumes, KeyEditingAcceptsOnlyFieldsOfTheCurrentIndex) {
     t.Cancel();
     EXPECT_EQ(t.State(), dsBrowse);
     EXPECT_EQ(t.GetIndexField(0)->FieldName, "Label");
+
+    // Cancelling a key edit gives the key back as it was.
+    t.SetKey();
+    t.FieldByName("Label")->SetAsString("V2");
+    t.Post();
+    t.EditKey();
+    t.FieldByName("Label")->SetAsString("V9");
+    t.Cancel();
+    EXPECT_TRUE(t.GotoKey());
+    EXPECT_EQ(Label(), "V2");
     EXPECT_EQ(Raised([&] { t.GetIndexField(t.IndexFieldCount()); }), "Field index out of range.");
     EXPECT_EQ(Raised([&] { t.GetIndexField(-1); }), "Field index out of range.");
 
