@@ -623,30 +623,8 @@ bool TDbDataSet::Locate(const std::string& keyFields, const Variant& keyValues, 
 
 Variant TDbDataSet::Lookup(const std::string& keyFields, const Variant& keyValues,
                            const std::string& resultFields) {
-    Variant result;
-    if (!FindByValues(keyFields, keyValues, 0, false)) return result;
-    TDataSetState saved = SetTempState(dsCalcFields);
-    TRecordBuffer savedCalc = FCalcBuffer;
-    FCalcBuffer = TempBuffer();
-    try {
-        CalculateFields(TempBuffer());
-        std::vector<TField*> out;
-        GetFieldList(out, resultFields);
-        if (out.size() == 1) {
-            result = out[0]->AsVariant();
-        } else {
-            std::vector<Variant> values;
-            for (TField* f : out) values.push_back(f->AsVariant());
-            result = Variant(std::move(values));
-        }
-    } catch (...) {
-        FCalcBuffer = savedCalc;
-        RestoreState(saved);
-        throw;
-    }
-    FCalcBuffer = savedCalc;
-    RestoreState(saved);
-    return result;
+    if (!FindByValues(keyFields, keyValues, 0, false)) return Variant();
+    return TempBufferValues(resultFields);
 }
 
 void TDbDataSet::InternalClose() {
