@@ -444,6 +444,12 @@ const Variant& KeyValue(const Variant& values, size_t i, size_t count) {
     return values[int(i)];
 }
 
+// A partial-key value: the characters before a trailing "*".
+std::string PartialKeyText(std::string text) {
+    if (!text.empty() && text.back() == '*') text.pop_back();
+    return text;
+}
+
 bool IsStringType(TFieldType type) {
     return type == ftString || type == ftFixedChar;
 }
@@ -512,8 +518,7 @@ dbengine::TExpToken* TDbDataSet::BuildValueFilter(const std::vector<TField*>& fi
             constant->Text = "NULL";
             constant->IsNull = true;
         } else if (ComparesAsText(field->DataType())) {
-            std::string text = value.AsString();
-            if (partial && !text.empty() && text.back() == '*') text.pop_back();
+            std::string text = partial ? PartialKeyText(value.AsString()) : value.AsString();
             constant->DataType = dbengine::fldString;
             constant->Text = text;
             dbengine::SetExpText(constant, text);
@@ -565,8 +570,17 @@ bool TDbDataSet::FindByValues(const std::string& keyFields, const Variant& keyVa
     std::vector<TField*> fields;
     GetFieldList(fields, keyFields);
     const bool caseIns = (options & loCaseInsensitive) != 0;
-    dbengine::TDataCursor* cursor =
-        MapsToIndex(fields, caseIns) ? FCursor : GetLookupCursor(keyFields, caseIns);
+    // With loPartialKey the last string field is searched by its leading characters; a trailing
+    // "*" is left out of them, as the value filter does. An empty prefix of the only key field
+    // would be a whole-key search for an empty key, so the value filter takes it.
+    const size_t n = fields.size();
+    const bool partialString = (options & loPartialKey) != 0 && fields.back()->DataType() == ftString;
+    Variant last = KeyValue(keyValues, n - 1, n);
+    if (partialString && !last.IsNull()) last = Variant(PartialKeyText(last.AsString()));
+    const bool emptyPrefixOnly = partialString && n == 1 && (last.IsNull() || last.AsString().empty());
+    dbengine::TDataCursor* cursor = nullptr;
+    if (!emptyPrefixOnly)
+        cursor = MapsToIndex(fields, caseIns) ? FCursor : GetLookupCursor(keyFields, caseIns);
 
     TDataSetState saved = SetTempState(dsFilter);
     TRecordBuffer savedFilter = FFilterBuffer;
@@ -575,11 +589,10 @@ bool TDbDataSet::FindByValues(const std::string& keyFields, const Variant& keyVa
     try {
         Engine().ClearRecordBuffer(buffer);
         if (cursor != nullptr) {
-            int fieldCount = int(fields.size());
+            int fieldCount = int(n);
             int partialLength = 0;
-            for (size_t i = 0; i < fields.size(); ++i)
-                fields[i]->SetValue(KeyValue(keyValues, i, fields.size()));
-            if ((options & loPartialKey) != 0 && fields.back()->DataType() == ftString) {
+            for (size_t i = 0; i < n; ++i) fields[i]->SetValue(i + 1 == n ? last : KeyValue(keyValues, i, n));
+            if (partialString) {
                 --fieldCount;
                 partialLength = int(fields.back()->AsString().size());
             }

@@ -722,9 +722,16 @@ void TDbTable::SetMasterSource(TDataSource* source) {
 }
 
 void TDbTable::LoadLinkRange(const std::vector<TField*>& fields) {
+    // The key fields written here do not make the dataset's record modified.
+    const bool wasModified = Modified();
     TDataSetState saved = SetTempState(dsSetKey);
     TKeyBuffer* savedKey = FKeyBuffer;
     TKeyBuffer& start = FKeyBuffers[kiRangeStart];
+    auto restore = [&] {
+        FKeyBuffer = savedKey;
+        RestoreState(saved);
+        SetModified(wasModified);
+    };
     try {
         ClearKeyBuffer(start);
         FKeyBuffer = &start;
@@ -732,12 +739,10 @@ void TDbTable::LoadLinkRange(const std::vector<TField*>& fields) {
         for (size_t i = 0; i < fields.size(); ++i) GetIndexField(int(i))->SetValue(fields[i]->AsVariant());
         start.FieldCount = int(fields.size());
     } catch (...) {
-        FKeyBuffer = savedKey;
-        RestoreState(saved);
+        restore();
         throw;
     }
-    FKeyBuffer = savedKey;
-    RestoreState(saved);
+    restore();
     FKeyBuffers[kiRangeEnd] = start;
 }
 

@@ -86,6 +86,8 @@ TEST_F(Catalog, LocateFindsThroughTheIndexTheLookupCloneOrAValueFilter) {
         {"FileName", Variant("ab"), loCaseInsensitive | loPartialKey, "ABA.TXT"},
         {"FileName", Variant("B.TXT"), loCaseInsensitive, "b.txt"},
         {"FileName", Variant("ab"), loCaseInsensitive, ""},
+        {"FileName", Variant("ABZ*"), loCaseInsensitive | loPartialKey, "abz.txt"},
+        {"FileName", Variant("*"), loCaseInsensitive | loPartialKey, "ABA.TXT"},
         // Case-sensitive on a case-insensitive index: a value filter in the current order.
         {"FileName", Variant("ab*"), loPartialKey, "abc.doc"},
         {"FileName", Variant("ABA.txt"), 0, ""},
