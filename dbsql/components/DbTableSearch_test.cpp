@@ -164,6 +164,7 @@ TEST_F(Catalog, DetailShowsTheMastersVolumeAndFollowsItsScrolling) {
     entries.SetMasterSource(&volumeSource);
     EXPECT_EQ(Files(), (std::vector<std::string>{"abc.doc", "abz.txt", "b.txt"}));
     volumes.Next();
+    EXPECT_FALSE(entries.Modified()) << "the link values are written to a key, not to the record";
     EXPECT_EQ(Files(), (std::vector<std::string>{"ABA.TXT", "x.txt"}));
     volumes.Next();
     EXPECT_TRUE(entries.IsEmpty());

@@ -151,6 +151,15 @@ TEST_F(Volumes, AnIndexOfMoreThanSixteenFieldsIsRefusedBeforeAnyFileIsMade) {
     EXPECT_TRUE(std::filesystem::is_empty(Root.Path()));
 }
 
+TEST_F(Volumes, AStringSizeTheDescriptorCannotHoldReachesTheEnginesCheck) {
+    // 300 would wrap to 44 in the descriptor's byte and make a table with the wrong size.
+    t.SetDatabaseName("D:\\");
+    t.SetTableName("Big");
+    t.FieldDefs.Add("Text", ftString, 300, false);
+    EXPECT_THROW(t.CreateTable(), dbengine::EDbEngineError);
+    EXPECT_FALSE(t.Exists());
+}
+
 TEST_F(Volumes, RenameEmptyAndDeleteWorkOnTheFiles) {
     Make();
     t.Close();

@@ -31,6 +31,21 @@ void CheckFieldSize(TFieldType type, uint16_t size) {
     if (!ok) DatabaseError(dbmsg::SInvalidFieldSize);
 }
 
+// Lookups shared by both lists: an item by position ("Field index out of range." outside), and
+// the position of a name without regard to case (-1 when absent).
+template <class T>
+T* ItemAt(const std::vector<std::unique_ptr<T>>& items, int index) {
+    if (index < 0 || index >= int(items.size())) DatabaseError(dbtmsg::SFieldIndexError);
+    return items[size_t(index)].get();
+}
+
+template <class T>
+int IndexOfName(const std::vector<std::unique_ptr<T>>& items, const std::string& name) {
+    for (size_t i = 0; i < items.size(); ++i)
+        if (AnsiSameText(items[i]->Name, name)) return int(i);
+    return -1;
+}
+
 }  // namespace
 
 TRestructureFieldDef::TRestructureFieldDef(TRestructureFieldDefs* owner, int32_t fieldNo,
@@ -97,14 +112,11 @@ void TRestructureFieldDefs::Update() {
 }
 
 TRestructureFieldDef* TRestructureFieldDefs::GetItem(int index) const {
-    if (index < 0 || index >= Count()) DatabaseError(dbtmsg::SFieldIndexError);
-    return Items[size_t(index)].get();
+    return ItemAt(Items, index);
 }
 
 int TRestructureFieldDefs::IndexOf(const std::string& name) const {
-    for (size_t i = 0; i < Items.size(); ++i)
-        if (AnsiSameText(Items[i]->Name, name)) return int(i);
-    return -1;
+    return IndexOfName(Items, name);
 }
 
 TRestructureFieldDef* TRestructureFieldDefs::FieldByName(const std::string& name) const {
@@ -159,14 +171,11 @@ void TRestructureIndexDefs::Update() {
 }
 
 TRestructureIndexDef* TRestructureIndexDefs::GetItem(int index) const {
-    if (index < 0 || index >= Count()) DatabaseError(dbtmsg::SFieldIndexError);
-    return Items[size_t(index)].get();
+    return ItemAt(Items, index);
 }
 
 int TRestructureIndexDefs::IndexOf(const std::string& name) const {
-    for (size_t i = 0; i < Items.size(); ++i)
-        if (AnsiSameText(Items[i]->Name, name)) return int(i);
-    return -1;
+    return IndexOfName(Items, name);
 }
 
 void TRestructureIndexDefs::Delete(int index) {
