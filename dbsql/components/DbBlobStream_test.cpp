@@ -112,3 +112,37 @@ TEST_F(Notes, PositionsOutsideThirtyOneBitsAreRefusedAndChangeNothing) {
     s.reset();
     t.Cancel();
 }
+
+TEST_F(Notes, ReadingTheValueWhileEditingKeepsWhatStreamsWrote) {
+    t.Edit();
+    EXPECT_EQ(Text()->AsString(), "0123456789");
+    {
+        auto w = Stream(bmReadWrite);
+        w->Seek(0, soFromEnd);
+        w->WriteBuffer("ab", 2);
+        // Reads while the writing stream is open, through a stream and as a whole value.
+        EXPECT_EQ(Text()->AsString(), "0123456789ab");
+        std::vector<uint8_t> bytes;
+        EXPECT_EQ(t.GetBlobFieldData(2, bytes), 12);
+        w->WriteBuffer("c", 1);
+    }
+    EXPECT_EQ(Text()->AsString(), "0123456789abc");
+    EXPECT_EQ(Text()->OldValue().AsString(), "0123456789");
+    Text()->SetAsString("new");
+    EXPECT_EQ(Text()->AsString(), "new");
+    t.Post();
+    EXPECT_EQ(Text()->AsString(), "new");
+
+    t.Append();
+    t.FieldByName("ID")->SetAsInteger(2);
+    EXPECT_TRUE(Text()->IsNull());
+    {
+        auto w = Stream(bmWrite);
+        w->WriteBuffer("xyz", 3);
+        EXPECT_FALSE(Text()->IsNull());
+        EXPECT_TRUE(Text()->OldValue().IsNull());
+    }
+    EXPECT_EQ(Text()->AsVariant().AsString(), "xyz");
+    t.Post();
+    EXPECT_EQ(Text()->AsString(), "xyz");
+}

@@ -7,6 +7,8 @@
 #include "dbengine/blob/BlobBuffer.h"
 #include "dbengine/cursor/DataCursor.h"
 #include "dbengine/cursor/TableCursor.h"
+#include "dbengine/expr/ExpEvaluate.h"
+#include "dbengine/expr/ExpToken.h"
 #include "dbengine/util/EngineError.h"
 #include "dbsql/components/DbBlobStream.h"
 #include "dbsql/components/DbSession.h"
@@ -362,16 +364,20 @@ void TDbDataSet::InternalHandleException() {
 void TDbDataSet::SetFiltered(bool value) {
     if (Active()) {
         CheckBrowseMode();
-        if (value)
-            EnableFilters();
-        else
-            DisableFilters();
+        if (value != Filtered()) {
+            FreeLookupCursor();
+            if (value)
+                EnableFilters();
+            else
+                DisableFilters();
+        }
     }
     TDataSet::SetFiltered(value);
 }
 
 void TDbDataSet::FilterSettingChanged() {
     if (!Active()) return;
+    FreeLookupCursor();
     RebuildFilters();
     if (Filtered()) {
         EnableFilters();
@@ -428,6 +434,212 @@ bool TDbDataSet::FindRecord(bool restart, bool goForward) {
     return FFound;
 }
 
+// ---- Locate and Lookup ---------------------------------------------------------------------------
+
+namespace {
+
+// Value i of count key values: a single value may come alone or as an array of one.
+const Variant& KeyValue(const Variant& values, size_t i, size_t count) {
+    if (count == 1) return values.IsArray() ? values[0] : values;
+    return values[int(i)];
+}
+
+// A partial-key value: the characters before a trailing "*".
+std::string PartialKeyText(std::string text) {
+    if (!text.empty() && text.back() == '*') text.pop_back();
+    return text;
+}
+
+bool IsStringType(TFieldType type) {
+    return type == ftString || type == ftFixedChar;
+}
+
+// Fields whose value the filter compares as text.
+bool ComparesAsText(TFieldType type) {
+    switch (type) {
+        case ftString:
+        case ftFixedChar:
+        case ftWideString:
+        case ftMemo:
+        case ftFmtMemo:
+        case ftBlob:
+        case ftGraphic:
+        case ftTypedBinary:
+            return true;
+        default:
+            return false;
+    }
+}
+
+dbengine::TExpToken* NewNode(uint8_t kind, uint8_t code, uint8_t dataType = 0) {
+    dbengine::TExpToken* t = dbengine::NewExpToken();
+    t->Kind = kind;
+    t->Code = code;
+    t->DataType = dataType;
+    return t;
+}
+
+}  // namespace
+
+bool TDbDataSet::MapsToIndex(const std::vector<TField*>& fields, bool caseInsensitive) const {
+    for (TField* f : fields)
+        if (IsStringType(f->DataType()) && caseInsensitive != CaseInsIndex) return false;
+    if (int(fields.size()) > KeyFieldCount) return false;
+    for (size_t i = 0; i < fields.size(); ++i)
+        if (fields[i]->FieldNo() < 1 || IndexFieldMap[i] != uint16_t(fields[i]->FieldNo())) return false;
+    return true;
+}
+
+dbengine::TExpToken* TDbDataSet::BuildValueFilter(const std::vector<TField*>& fields,
+                                                  const Variant& keyValues, TLocateOptions options) {
+    // A comparison of text that the checked tree must then make a prefix or case-blind one.
+    struct TTextCompare {
+        dbengine::TExpToken* Node;
+        int32_t Prefix;
+    };
+    std::vector<TTextCompare> textCompares;
+    const bool partial = (options & loPartialKey) != 0;
+    const bool caseIns = (options & loCaseInsensitive) != 0;
+    dbengine::TExpTreeHolder tree;
+    for (size_t i = 0; i < fields.size(); ++i) {
+        TField* field = fields[i];
+        dbengine::TFieldDescriptor d;
+        if (field->FieldNo() < 1 || field->FieldNo() > FCursor->GetFieldCount())
+            DatabaseError(FmtMsg(dbmsg::SFieldNotFound, {field->FieldName}), this);
+        FCursor->GetFieldDesc(uint16_t(field->FieldNo()), d);
+        const Variant& value = KeyValue(keyValues, i, fields.size());
+
+        dbengine::TExpTreeHolder node(NewNode(dbengine::tkBinary, dbengine::ecEqual, dbengine::fldBoolean));
+        node->Left = NewNode(dbengine::tkColumn, 0);
+        node->Left->Text = node->Left->ColumnName = d.Name;
+        node->Right = NewNode(dbengine::tkConstant, 0);
+        dbengine::TExpToken* constant = node->Right;
+        if (value.IsNull()) {
+            constant->Text = "NULL";
+            constant->IsNull = true;
+        } else if (ComparesAsText(field->DataType())) {
+            std::string text = partial ? PartialKeyText(value.AsString()) : value.AsString();
+            constant->DataType = dbengine::fldString;
+            constant->Text = text;
+            dbengine::SetExpText(constant, text);
+            if (partial || caseIns) textCompares.push_back({node.get(), partial ? int32_t(text.size()) : 0});
+        } else {
+            // The field puts the value into the engine's form (day numbers, milliseconds, 0 or 1).
+            field->SetValue(value);
+            std::vector<uint8_t> bytes(std::max<size_t>(d.ValueSize, 8), 0);
+            bool blank = true;
+            FCursor->GetField(uint16_t(field->FieldNo()), GetActiveRecBuf(), bytes.data(), blank);
+            constant->DataType = d.FieldType;
+            constant->SubType = d.SubType;
+            constant->Scale = d.ValueDecimals;
+            constant->SetDataSize(d.ValueSize);
+            std::copy(bytes.begin(), bytes.begin() + d.ValueSize, constant->Data.get());
+            constant->IsNull = blank;
+        }
+        node->Left->Parent = node->Right->Parent = node.get();
+        if (tree.get() == nullptr) {
+            tree.reset(node.release());
+        } else {
+            dbengine::TExpToken* both = NewNode(dbengine::tkBinary, dbengine::ecAnd, dbengine::fldBoolean);
+            both->Left = tree.release();
+            both->Right = node.release();
+            both->Left->Parent = both->Right->Parent = both;
+            tree.reset(both);
+        }
+    }
+    Engine().CheckFilterExpression(tree.get());
+    for (const TTextCompare& t : textCompares) {
+        if (partial && t.Prefix == 0) {
+            // An empty prefix: every value that is not NULL.
+            t.Node->Code = dbengine::ecNotEqual;
+            dbengine::SetExpNull(t.Node->Right);
+            continue;
+        }
+        t.Node->Kind = dbengine::tkStringCompare;
+        t.Node->CompareLength = t.Prefix;
+        t.Node->CaseInsensitive = caseIns;
+    }
+    return tree.release();
+}
+
+bool TDbDataSet::FindByValues(const std::string& keyFields, const Variant& keyValues, TLocateOptions options,
+                              bool move) {
+    CheckBrowseMode();
+    CursorPosChanged();
+    TRecordBuffer buffer = TempBuffer();
+    std::vector<TField*> fields;
+    GetFieldList(fields, keyFields);
+    const bool caseIns = (options & loCaseInsensitive) != 0;
+    // With loPartialKey the last string field is searched by its leading characters; a trailing
+    // "*" is left out of them, as the value filter does. An empty prefix of the only key field
+    // would be a whole-key search for an empty key, so the value filter takes it.
+    const size_t n = fields.size();
+    const bool partialString = (options & loPartialKey) != 0 && fields.back()->DataType() == ftString;
+    Variant last = KeyValue(keyValues, n - 1, n);
+    if (partialString && !last.IsNull()) last = Variant(PartialKeyText(last.AsString()));
+    const bool emptyPrefixOnly = partialString && n == 1 && (last.IsNull() || last.AsString().empty());
+    dbengine::TDataCursor* cursor = nullptr;
+    if (!emptyPrefixOnly)
+        cursor = MapsToIndex(fields, caseIns) ? FCursor : GetLookupCursor(keyFields, caseIns);
+
+    TDataSetState saved = SetTempState(dsFilter);
+    TRecordBuffer savedFilter = FFilterBuffer;
+    FFilterBuffer = buffer;
+    bool found = false;
+    try {
+        Engine().ClearRecordBuffer(buffer);
+        if (cursor != nullptr) {
+            int fieldCount = int(n);
+            int partialLength = 0;
+            for (size_t i = 0; i < n; ++i) fields[i]->SetValue(i + 1 == n ? last : KeyValue(keyValues, i, n));
+            if (partialString) {
+                --fieldCount;
+                partialLength = int(fields.back()->AsString().size());
+            }
+            found = cursor->FindKey(false, buffer, fieldCount, partialLength > 0, partialLength, buffer);
+        } else {
+            dbengine::TExpToken* tree = BuildValueFilter(fields, keyValues, options);
+            dbengine::TFilter* filter =
+                FCursor->AddFilter(this, {}, tree, true, nullptr, false, false, false, caseIns, false);
+            try {
+                FCursor->ActivateFilter(filter);
+                FCursor->SetToBegin();
+                found = FCursor->GetNextRecord(buffer) == 0;
+            } catch (...) {
+                FCursor->DropFilter(filter);
+                throw;
+            }
+            FCursor->DropFilter(filter);
+        }
+    } catch (...) {
+        FFilterBuffer = savedFilter;
+        RestoreState(saved);
+        throw;
+    }
+    FFilterBuffer = savedFilter;
+    RestoreState(saved);
+    if (found && move && cursor != nullptr && cursor != FCursor)
+        CheckCursorError(FCursor->SetToCursor(*cursor), std::string());
+    return found;
+}
+
+bool TDbDataSet::Locate(const std::string& keyFields, const Variant& keyValues, TLocateOptions options) {
+    CheckBrowseMode();
+    if (BeforeScroll) BeforeScroll(this);
+    bool found = FindByValues(keyFields, keyValues, options, true);
+    if (found) {
+        Resync(rmExact | rmCenter);
+        if (AfterScroll) AfterScroll(this);
+    }
+    return found;
+}
+
+Variant TDbDataSet::Lookup(const std::string& keyFields, const Variant& keyValues,
+                           const std::string& resultFields) {
+    if (!FindByValues(keyFields, keyValues, 0, false)) return Variant();
+    return TempBufferValues(resultFields);
+}
+
 void TDbDataSet::InternalClose() {
     DropFilters();
     FreeBlockBuffer();
@@ -443,9 +655,13 @@ void TDbDataSet::InternalClose() {
 
 void TDbDataSet::InternalInitFieldDefs() {
     FieldDefs.Clear();
-    if (FCursor == nullptr) return;
-    std::vector<dbengine::TFieldDescriptor> descs(FCursor->GetFieldCount());
-    for (uint16_t i = 1; i <= descs.size(); ++i) FCursor->GetFieldDesc(i, descs[i - 1u]);
+    if (FCursor != nullptr) LoadFieldDefs(*FCursor);
+}
+
+void TDbDataSet::LoadFieldDefs(dbengine::TTableCursor& cursor) {
+    FieldDefs.Clear();
+    std::vector<dbengine::TFieldDescriptor> descs(cursor.GetFieldCount());
+    for (uint16_t i = 1; i <= descs.size(); ++i) cursor.GetFieldDesc(i, descs[i - 1u]);
     AddFieldDefs(FieldDefs, descs);
 }
 

@@ -22,6 +22,7 @@
 
 namespace dbengine {
 class TDataCursor;
+class TExpToken;
 class TFilter;
 class TTableCursor;
 struct TFieldDescriptor;
@@ -101,12 +102,39 @@ public:
     // The engine record part of the block-read buffer in use (tests compare rows with it).
     int BlockReadPosition() const { return FBlockPosition; }
 
+    // ---- searching: an index that covers the fields (the current one, or one of a lookup
+    // cursor) finds the record by key; otherwise a temporary filter compares the values
+    bool Locate(const std::string& keyFields, const framework::Variant& keyValues,
+                framework::TLocateOptions options) override;
+    // Never moves the dataset.
+    framework::Variant Lookup(const std::string& keyFields, const framework::Variant& keyValues,
+                              const std::string& resultFields) override;
+
 protected:
     // The cursor to open (the descendants open one); nullptr raises "Error creating table handle.".
     virtual dbengine::TDataCursor* CreateCursorHandle() { return nullptr; }
     // Closes the cursor keeping its cached changes and frees it, unless it is an SQL result cursor.
     virtual void FreeCursorHandle();
     virtual void ApplyIndexSettings() {}
+    // A cursor ordered by an index over the key fields for Locate and Lookup (kept by the
+    // descendant), or nullptr; FreeLookupCursor drops a kept one.
+    virtual dbengine::TDataCursor* GetLookupCursor(const std::string& /*keyFields*/,
+                                                   bool /*caseInsensitive*/) {
+        return nullptr;
+    }
+    virtual void FreeLookupCursor() {}
+    // Whether the current index's leading fields are the fields (string fields only under the
+    // asked case rule).
+    bool MapsToIndex(const std::vector<framework::TField*>& fields, bool caseInsensitive) const;
+    // Finds the record with the values into the scratch buffer; with move the dataset's cursor
+    // stands on it afterwards.
+    bool FindByValues(const std::string& keyFields, const framework::Variant& keyValues,
+                      framework::TLocateOptions options, bool move);
+    // An expression tree: each field equal to its value, joined by AND. With loPartialKey a
+    // string value compares as a prefix (a trailing "*" is left out of it).
+    dbengine::TExpToken* BuildValueFilter(const std::vector<framework::TField*>& fields,
+                                          const framework::Variant& keyValues,
+                                          framework::TLocateOptions options);
     // After the cursor changed its index: the record layout takes the cursor's bookmark size and
     // the record buffers are made again (the window keeps its size, the records are read anew).
     void IndexChanged();
@@ -122,6 +150,8 @@ protected:
     void InternalHandleException() override;
     void EnableFilters();
     void DisableFilters();
+    // FieldDefs made again from a cursor's field descriptors.
+    void LoadFieldDefs(dbengine::TTableCursor& cursor);
     virtual void SetFieldDisplayLabels();
     virtual void SetFieldOrigins();
 

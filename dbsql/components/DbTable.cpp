@@ -33,9 +33,88 @@ std::vector<std::string> SplitNames(const std::string& names) {
     return out;
 }
 
+// Whether a ";"-separated field list starts with the names (letter case aside): they make the
+// whole list or are followed by ";".
+bool LeadingFieldsMatch(const std::string& list, const std::string& names) {
+    if (names.empty() || list.size() < names.size() || !AnsiSameText(list.substr(0, names.size()), names))
+        return false;
+    return list.size() == names.size() || list[names.size()] == ';';
+}
+
+// One index of a table definition to make, from the framework's or the restructure list.
+struct TIndexSpec {
+    std::string Name;
+    std::string Fields;
+    TIndexOptions Options;
+    uint8_t Compression;
+};
+
+// The full-text index every table gets: no fields, full key compression.
+constexpr const char* SysTextIndexName = "Sys Text";
+constexpr uint8_t FullKeyCompression = 3;
+
+dbengine::TFieldDescriptor EncodeFieldDesc(int fieldNo, const std::string& name, TFieldType type, int size,
+                                           bool required) {
+    TEngineFieldType t = EngineFieldType(type);
+    dbengine::TFieldDescriptor d;
+    d.FieldNo = int16_t(fieldNo);
+    d.Name = name.substr(0, dbengine::MaxFieldNameLength);
+    d.FieldType = t.Type;
+    d.SubType = t.SubType;
+    // A size that does not fit the descriptor reaches the engine's check as too large, not wrapped.
+    auto stored = uint8_t(std::clamp(size, 0, 255));
+    if (t.Type == dbengine::fldString || t.Type == dbengine::fldBytes || t.Type == dbengine::fldVarBytes)
+        d.Size = stored;
+    else if (t.Type == dbengine::fldBCD)
+        d.Decimals = stored;
+    d.Required = required ? 1 : 0;
+    return d;
+}
+
+// Raises 10023 for an index of more than 16 fields, before any file is touched.
+void CheckIndexSpecs(const std::vector<TIndexSpec>& specs, const std::string& database,
+                     const std::string& table) {
+    for (const TIndexSpec& spec : specs) {
+        std::vector<std::string> names = SplitNames(spec.Fields);
+        if (names.size() > size_t(dbengine::MaxIndexFields))
+            dbengine::RaiseEngineError(dbengine::DBE_INVALIDIDXDESC, {}, {}, database, table,
+                                       names[dbengine::MaxIndexFields], spec.Name);
+    }
+}
+
+// The index descriptors of a definition; the first spec is the primary index when it is marked so.
+void PutIndexes(dbengine::TTableDefinition& def, const std::vector<TIndexSpec>& specs,
+                const std::function<uint16_t(const std::string&)>& fieldNumber) {
+    def.TextIndex.Name = SysTextIndexName;
+    def.TextIndex.Compression = FullKeyCompression;
+    for (size_t i = 0; i < specs.size(); ++i) {
+        const TIndexSpec& spec = specs[i];
+        dbengine::TIndexDescriptor d;
+        d.Name = spec.Name.substr(0, dbengine::MaxFieldNameLength);
+        d.Unique = (spec.Options & ixUnique) != 0 ? 1 : 0;
+        d.Descending = (spec.Options & ixDescending) != 0 ? 1 : 0;
+        d.CaseInsensitive = (spec.Options & ixCaseInsensitive) != 0 ? 1 : 0;
+        d.Compression = spec.Compression;
+        std::vector<std::string> names = SplitNames(spec.Fields);
+        d.FieldCount = uint8_t(names.size());
+        for (size_t k = 0; k < names.size(); ++k) {
+            d.FieldNumbers[k] = fieldNumber(names[k]);
+            d.FieldDescending[k] = d.Descending;
+        }
+        // Without a primary index first, the engine keeps its own record order as index 0.
+        if (i == 0 && (spec.Options & ixPrimary) != 0)
+            def.PrimaryIndex = d;
+        else
+            def.SecondaryIndexes.push_back(d);
+    }
+}
+
 }  // namespace
 
-TDbTable::TDbTable(TComponent* AOwner) : TDbDBDataSet(AOwner) {}
+TDbTable::TDbTable(TComponent* AOwner) : TDbDBDataSet(AOwner) {
+    FMasterLink.OnMasterChange = [this](TObject*) { MasterChanged(); };
+    FMasterLink.OnMasterDisable = [this](TObject*) { MasterDisabled(); };
+}
 
 TDbTable::~TDbTable() {
     Close();
@@ -44,9 +123,10 @@ TDbTable::~TDbTable() {
 // ---- Settings ------------------------------------------------------------------------------------
 
 void TDbTable::SetTableName(const std::string& name) {
-    CheckInactive();
-    std::string value = name;
+    std::string value = name.substr(0, std::min<size_t>(name.size(), 255));
     std::replace(value.begin(), value.end(), '/', '\\');
+    if (value == FTableName) return;
+    CheckInactive();
     if (value.find(':') != std::string::npos || value.find('\\') != std::string::npos) {
         size_t cut = value.find_last_of("\\:") + 1;
         if (!InMemory()) SetDatabaseName(value.substr(0, cut));
@@ -57,11 +137,13 @@ void TDbTable::SetTableName(const std::string& name) {
 }
 
 void TDbTable::SetExclusive(bool value) {
+    if (value == FExclusive) return;
     CheckInactive();
     FExclusive = value;
 }
 
 void TDbTable::SetReadOnly(bool value) {
+    if (value == FReadOnly) return;
     CheckInactive();
     FReadOnly = value;
 }
@@ -73,6 +155,7 @@ void TDbTable::SetIndexName(const std::string& name) {
         CheckBrowseMode();
         UpdateCursorPos();
         SelectIndex();
+        CheckMasterRange();
         Resync(0);
     }
 }
@@ -84,8 +167,18 @@ void TDbTable::SetIndexFieldNames(const std::string& names) {
         CheckBrowseMode();
         UpdateCursorPos();
         SelectIndex();
+        CheckMasterRange();
         Resync(0);
     }
+}
+
+void TDbTable::DataEvent(TDataEvent event, intptr_t info) {
+    if (event == dePropertyChange) {
+        IndexDefs.Updated = false;
+        RestructureFieldDefs.Loaded = false;
+        RestructureIndexDefs.Loaded = false;
+    }
+    TDbDBDataSet::DataEvent(event, info);
 }
 
 void TDbTable::CheckTableName() const {
@@ -106,9 +199,31 @@ dbengine::TDataCursor* TDbTable::NewCursor(bool exclusive) const {
 
 dbengine::TDataCursor* TDbTable::CreateCursorHandle() {
     CheckTableName();
+    IndexDefs.Updated = false;
     std::unique_ptr<dbengine::TDataCursor> cursor(NewCursor(FExclusive));
     cursor->OpenCursor();
+    // The engine opens a table it cannot write read-only.
+    FReadOnly = cursor->ReadOnly;
     return cursor.release();
+}
+
+void TDbTable::FreeCursorHandle() {
+    FreeLookupCursor();
+    TDbDBDataSet::FreeCursorHandle();
+}
+
+void TDbTable::WithDefinitionCursor(unsigned reason, const std::function<void(dbengine::TDataCursor&)>& op) {
+    if (Cursor() != nullptr) {
+        op(static_cast<dbengine::TDataCursor&>(*Cursor()));
+        return;
+    }
+    CheckTableName();
+    HoldingDatabase(reason, [&] {
+        std::unique_ptr<dbengine::TDataCursor> c(NewCursor(false));
+        c->OpenCursor();
+        op(*c);
+        c->CloseCursor(false);
+    });
 }
 
 void TDbTable::HoldingDatabase(unsigned reason, const std::function<void()>& op) {
@@ -147,56 +262,96 @@ bool TDbTable::Exists() {
 
 void TDbTable::CreateTable() {
     CheckInactive();
-    // Check every definition before any file is touched.
+    if (FieldDefs.Count() == 0)
+        for (int i = 0; i < Fields.Count(); ++i)
+            if (Fields[i]->FieldKind == fkData)
+                FieldDefs.Add(Fields[i]->FieldName, Fields[i]->DataType(), Fields[i]->Size(),
+                              Fields[i]->Required);
+    std::vector<TIndexSpec> specs;
     int primary = -1;
     for (int i = 0; i < IndexDefs.Count(); ++i) {
-        if ((IndexDefs[i]->Options & ixPrimary) != 0 && primary < 0) primary = i;
-        std::vector<std::string> names = SplitNames(IndexDefs[i]->Fields);
-        if (names.size() > size_t(dbengine::MaxIndexFields))
-            dbengine::RaiseEngineError(dbengine::DBE_INVALIDIDXDESC, {}, {}, DatabaseName(), FTableName,
-                                       names[dbengine::MaxIndexFields], IndexDefs[i]->Name);
+        const TIndexDef& idx = *IndexDefs[i];
+        if ((idx.Options & ixPrimary) != 0 && primary < 0) primary = i;
+        specs.push_back({idx.Name, idx.Fields, idx.Options, 0});
     }
-    if (primary > 0) IndexDefs.Move(primary, 0);
+    CheckIndexSpecs(specs, DatabaseName(), FTableName);
+    if (primary > 0) {
+        IndexDefs.Move(primary, 0);
+        std::rotate(specs.begin(), specs.begin() + primary, specs.begin() + primary + 1);
+    }
 
     dbengine::TTableDefinition def;
     def.UserMajorVersion = 1;
     def.BlobBlockSize = 512;
     for (int i = 0; i < FieldDefs.Count(); ++i) {
         const TFieldDef* fd = FieldDefs[i];
-        TEngineFieldType t = EngineFieldType(fd->DataType);
-        dbengine::TFieldDescriptor d;
-        d.FieldNo = int16_t(i + 1);
-        d.Name = fd->Name;
-        d.FieldType = t.Type;
-        d.SubType = t.SubType;
-        if (t.Type == 1 || t.Type == 9 || t.Type == 15 || t.Type == 3) d.Size = uint16_t(fd->Size);
-        d.Required = fd->Required ? 1 : 0;
-        def.Fields.push_back(d);
+        def.Fields.push_back(EncodeFieldDesc(i + 1, fd->Name, fd->DataType, fd->Size, fd->Required));
     }
-    auto fieldNumber = [&](const std::string& name) -> uint16_t {
+    PutIndexes(def, specs, [&](const std::string& name) -> uint16_t {
         int at = FieldDefs.IndexOf(name);
         if (at < 0) DatabaseError(FmtMsg(dbmsg::SFieldNotFound, {name}), this);
         return uint16_t(at + 1);
-    };
-    auto makeIndex = [&](const TIndexDef& idx) {
-        dbengine::TIndexDescriptor d;
-        d.Name = idx.Name;
-        d.Unique = (idx.Options & (ixPrimary | ixUnique)) != 0 ? 1 : 0;
-        d.Descending = (idx.Options & ixDescending) != 0 ? 1 : 0;
-        d.CaseInsensitive = (idx.Options & ixCaseInsensitive) != 0 ? 1 : 0;
-        std::vector<std::string> names = SplitNames(idx.Fields);
-        d.FieldCount = uint8_t(names.size());
-        for (size_t k = 0; k < names.size(); ++k) d.FieldNumbers[k] = fieldNumber(names[k]);
-        return d;
-    };
-    for (int i = 0; i < IndexDefs.Count(); ++i) {
-        const TIndexDef& idx = *IndexDefs[i];
-        if (i == 0 && (idx.Options & ixPrimary) != 0)
-            def.PrimaryIndex = makeIndex(idx);
-        else
-            def.SecondaryIndexes.push_back(makeIndex(idx));
-    }
+    });
     WithTableCursor([&](dbengine::TDataCursor& c) { c.CreateTable(def, true, false); });
+}
+
+void TDbTable::AlterTable(uint16_t LanguageId, uint16_t SortId, uint16_t UserMajorVersion,
+                          uint16_t UserMinorVersion, bool Encrypted, const std::string& Password,
+                          const std::string& Description, uint16_t BlobBlockSize, int32_t LastAutoIncValue,
+                          bool SuppressBackups) {
+    CheckInactive();
+    for (int i = 1; i < RestructureIndexDefs.Count(); ++i)
+        if ((RestructureIndexDefs.GetItem(i)->Options & ixPrimary) != 0) {
+            RestructureIndexDefs.MoveToFront(i);
+            break;
+        }
+    std::vector<TIndexSpec> specs;
+    for (int i = 0; i < RestructureIndexDefs.Count(); ++i) {
+        const TRestructureIndexDef& idx = *RestructureIndexDefs.GetItem(i);
+        specs.push_back({idx.Name, idx.Fields, idx.Options, idx.Compression});
+    }
+    CheckIndexSpecs(specs, DatabaseName(), FTableName);
+
+    dbengine::TTableDefinition def;
+    def.LanguageId = int16_t(LanguageId);
+    def.SortId = SortId;
+    def.UserMajorVersion = int16_t(UserMajorVersion);
+    def.UserMinorVersion = int16_t(UserMinorVersion);
+    def.Encrypted = Encrypted;
+    def.Password = Password.substr(0, 255);
+    def.Description = Description.substr(0, 255);
+    def.BlobBlockSize = BlobBlockSize;
+    auto valueText = [](const std::string& text) { return text.substr(0, dbengine::MaxValueTextLength); };
+    for (int i = 0; i < RestructureFieldDefs.Count(); ++i) {
+        const TRestructureFieldDef& f = *RestructureFieldDefs.GetItem(i);
+        dbengine::TFieldDescriptor d = EncodeFieldDesc(f.FieldNo, f.Name, f.DataType, f.Size, f.Required);
+        d.CharCase = f.CharCase;
+        d.MinValue = valueText(f.MinimumValue);
+        d.MaxValue = valueText(f.MaximumValue);
+        d.DefaultValue = valueText(f.DefaultValue);
+        d.Description = f.Description.substr(0, dbengine::MaxFieldDescriptionLength);
+        def.Fields.push_back(d);
+    }
+    PutIndexes(def, specs, [&](const std::string& name) {
+        return uint16_t(RestructureFieldDefs.FieldByName(name)->FieldNo);
+    });
+    WithTableCursor([&](dbengine::TDataCursor& c) {
+        if (OnRestructureProgress)
+            c.SetRestructureProgressCallback(
+                [this](dbengine::TDataCursor&, int percent) { OnRestructureProgress(this, percent); });
+        if (OnDataLost)
+            c.SetDataLostCallback([this](dbengine::TDataCursor&, int cause, const std::string& context,
+                                         bool& continueWork, bool& stopAsking) {
+                OnDataLost(this, TDataLossCause(cause), context, continueWork, stopAsking);
+            });
+        c.RestructureTable(def, true, LastAutoIncValue, SuppressBackups, bool(OnRestructureProgress),
+                           bool(OnDataLost));
+    });
+    // The table's definitions changed: every list reloads when next asked.
+    FieldDefs.Updated = false;
+    IndexDefs.Updated = false;
+    RestructureFieldDefs.Loaded = false;
+    RestructureIndexDefs.Loaded = false;
 }
 
 void TDbTable::DeleteTable() {
@@ -269,12 +424,22 @@ uint16_t TDbTable::GetUserMinorVersion() {
     return uint16_t(UserVersion(false));
 }
 
+void TDbTable::InitFieldDefs() {
+    if (Cursor() != nullptr) {
+        TDbDBDataSet::InitFieldDefs();
+        return;
+    }
+    CheckTableName();
+    WithDefinitionCursor(dbfFieldList, [this](dbengine::TDataCursor& c) { LoadFieldDefs(c); });
+    FieldDefs.Updated = true;
+}
+
 void TDbTable::UpdateIndexDefs() {
-    IndexDefs.Clear();
-    auto fill = [this](dbengine::TTableCursor& c) {
-        for (int i = 0; i <= c.GetSecondaryIndexCount(); ++i) {
+    if (IndexDefs.Updated) return;
+    WithDefinitionCursor(dbfIndexList, [this](dbengine::TDataCursor& c) {
+        IndexDefs.Clear();
+        for (int i = c.HasInternalPrimaryIndex() ? 1 : 0; i <= c.GetSecondaryIndexCount(); ++i) {
             dbengine::TIndexDescriptor d = c.GetIndexDesc(uint8_t(i));
-            if (d.FieldCount == 0) continue;
             TIndexOptions options = 0;
             if (i == 0) options |= ixPrimary;
             if (d.Unique != 0) options |= ixUnique;
@@ -282,24 +447,14 @@ void TDbTable::UpdateIndexDefs() {
             if (d.CaseInsensitive != 0) options |= ixCaseInsensitive;
             std::string fields;
             for (int k = 0; k < d.FieldCount; ++k) {
+                if (d.FieldNumbers[size_t(k)] > c.GetFieldCount()) continue;
                 dbengine::TFieldDescriptor fd;
                 c.GetFieldDesc(d.FieldNumbers[size_t(k)], fd);
-                fields += (k > 0 ? ";" : "") + fd.Name;
+                fields += (fields.empty() ? "" : ";") + fd.Name;
             }
             IndexDefs.Add(d.Name, fields, options);
         }
-    };
-    if (Cursor() != nullptr) {
-        fill(*Cursor());
-    } else {
-        CheckTableName();
-        HoldingDatabase(dbfIndexList, [&] {
-            std::unique_ptr<dbengine::TDataCursor> c(NewCursor(false));
-            c->OpenCursor();
-            fill(*c);
-            c->CloseCursor(false);
-        });
-    }
+    });
     IndexDefs.Updated = true;
 }
 
@@ -349,6 +504,7 @@ void TDbTable::ApplyIndexSettings() {
     ClearKeyBuffers();
     SelectIndex();
     Cursor()->SetToBegin();
+    CheckMasterRange();
 }
 
 void TDbTable::InternalClose() {
@@ -526,6 +682,7 @@ bool TDbTable::ApplyKeyRange() {
                        end.Modified ? end.Record.data() : nullptr, end.FieldCount);
     FKeyBuffers[kiCurRangeStart] = start;
     FKeyBuffers[kiCurRangeEnd] = end;
+    FreeLookupCursor();
     return true;
 }
 
@@ -535,6 +692,7 @@ bool TDbTable::ClearKeyRange() {
     Cursor()->ResetRange();
     ClearKeyBuffer(FKeyBuffers[kiCurRangeStart]);
     ClearKeyBuffer(FKeyBuffers[kiCurRangeEnd]);
+    FreeLookupCursor();
     return true;
 }
 
@@ -554,6 +712,161 @@ void TDbTable::SetRange(const std::vector<Variant>& startValues, const std::vect
     SetKeyValues(kiRangeStart, startValues);
     SetKeyValues(kiRangeEnd, endValues);
     ApplyRange();
+}
+
+// ---- Master/detail -------------------------------------------------------------------------------
+
+void TDbTable::SetMasterSource(TDataSource* source) {
+    if (source != nullptr && IsLinkedTo(source)) DatabaseError(dbtmsg::SCircularDataLink, this);
+    FMasterLink.SetDataSource(source);
+}
+
+void TDbTable::LoadLinkRange(const std::vector<TField*>& fields) {
+    // The key fields written here do not make the dataset's record modified.
+    const bool wasModified = Modified();
+    TDataSetState saved = SetTempState(dsSetKey);
+    TKeyBuffer* savedKey = FKeyBuffer;
+    TKeyBuffer& start = FKeyBuffers[kiRangeStart];
+    auto restore = [&] {
+        FKeyBuffer = savedKey;
+        RestoreState(saved);
+        SetModified(wasModified);
+    };
+    try {
+        ClearKeyBuffer(start);
+        FKeyBuffer = &start;
+        start.Modified = true;
+        for (size_t i = 0; i < fields.size(); ++i) GetIndexField(int(i))->SetValue(fields[i]->AsVariant());
+        start.FieldCount = int(fields.size());
+    } catch (...) {
+        restore();
+        throw;
+    }
+    restore();
+    FKeyBuffers[kiRangeEnd] = start;
+}
+
+void TDbTable::CheckMasterRange() {
+    if (!FMasterLink.Active() || FMasterLink.Fields().empty()) return;
+    LoadLinkRange(FMasterLink.Fields());
+    ApplyKeyRange();
+}
+
+void TDbTable::MasterChanged() {
+    CheckBrowseMode();
+    LoadLinkRange(FMasterLink.Fields());
+    ApplyRange();
+}
+
+void TDbTable::MasterDisabled() {
+    CancelRange();
+}
+
+void TDbTable::DoOnNewRecord() {
+    if (FMasterLink.Active() && !FMasterLink.Fields().empty()) {
+        const std::vector<TField*>& master = FMasterLink.Fields();
+        for (size_t i = 0; i < master.size(); ++i) GetIndexField(int(i))->SetValue(master[i]->AsVariant());
+    }
+    TDbDBDataSet::DoOnNewRecord();
+}
+
+const TIndexDef* TDbTable::DetailIndexDef() {
+    IndexDefs.Update();
+    if (!FIndexName.empty()) return IndexDefs.Find(FIndexName);
+    for (int i = 0; i < IndexDefs.Count(); ++i) {
+        const TIndexDef* idx = IndexDefs[i];
+        if (FIndexFieldNames.empty() ? (idx->Options & ixPrimary) != 0
+                                     : LeadingFieldsMatch(idx->Fields, FIndexFieldNames))
+            return idx;
+    }
+    return nullptr;
+}
+
+void TDbTable::GetDetailLinkFields(std::vector<TField*>& masterFields, std::vector<TField*>& detailFields) {
+    masterFields.clear();
+    detailFields.clear();
+    TDataSource* source = MasterSource();
+    if (source == nullptr || source->DataSet() == nullptr || MasterFields().empty()) return;
+    source->DataSet()->GetFieldList(masterFields, MasterFields());
+    if (const TIndexDef* idx = DetailIndexDef()) GetFieldList(detailFields, idx->Fields);
+}
+
+void TDbTable::GotoCurrent(TDbTable* other) {
+    CheckActive();
+    CheckBrowseMode();
+    other->CheckBrowseMode();
+    if (!AnsiSameText(DatabaseName(), other->DatabaseName()) || !AnsiSameText(FTableName, other->TableName()))
+        DatabaseError(dbtmsg::SIncompatibleTables, this);
+    other->UpdateCursorPos();
+    auto& mine = static_cast<dbengine::TDataCursor&>(*Cursor());
+    mine.CheckError(mine.SetToCursor(static_cast<dbengine::TDataCursor&>(*other->Cursor())), std::string());
+    if (BeforeScroll) BeforeScroll(this);
+    Resync(rmExact | rmCenter);
+    if (AfterScroll) AfterScroll(this);
+}
+
+// ---- The lookup cursor ---------------------------------------------------------------------------
+
+bool TDbTable::FindIndexForLookup(const std::string& keyFields, bool caseInsensitive,
+                                  std::string& indexName) {
+    IndexDefs.Update();
+    auto usable = [&](const TIndexDef& idx) {
+        if ((idx.Options & (ixDescending | ixExpression)) != 0) return false;
+        bool hasString = false;
+        for (const std::string& name : SplitNames(idx.Fields)) {
+            int at = FieldDefs.IndexOf(name);
+            if (at >= 0 && (FieldDefs[at]->DataType == ftString || FieldDefs[at]->DataType == ftFixedChar))
+                hasString = true;
+        }
+        return !hasString || ((idx.Options & ixCaseInsensitive) != 0) == caseInsensitive;
+    };
+    for (int pass = 0; pass < 2; ++pass)
+        for (int i = 0; i < IndexDefs.Count(); ++i) {
+            const TIndexDef& idx = *IndexDefs[i];
+            bool fits =
+                pass == 0 ? AnsiSameText(idx.Fields, keyFields) : LeadingFieldsMatch(idx.Fields, keyFields);
+            if (fits && usable(idx)) {
+                indexName = idx.Name;
+                return true;
+            }
+        }
+    return false;
+}
+
+dbengine::TDataCursor* TDbTable::GetLookupCursor(const std::string& keyFields, bool caseInsensitive) {
+    if (FLookupKnown && FLookupFields == keyFields && FLookupCaseIns == caseInsensitive)
+        return FLookupCursor.get();
+    FreeLookupCursor();
+    // A clone would not keep the range.
+    if (FKeyBuffers[kiCurRangeStart].Modified || FKeyBuffers[kiCurRangeEnd].Modified) return nullptr;
+    std::string indexName;
+    if (FindIndexForLookup(keyFields, caseInsensitive, indexName) && Cursor() != nullptr) {
+        std::unique_ptr<dbengine::TDataCursor> clone =
+            static_cast<dbengine::TDataCursor&>(*Cursor()).CloneCursor();
+        if (indexName.empty())
+            clone->SetIndexNumber(0);
+        else
+            clone->SetIndexName(indexName);
+        FLookupCursor = std::move(clone);
+    }
+    FLookupKnown = true;
+    FLookupFields = keyFields;
+    FLookupCaseIns = caseInsensitive;
+    return FLookupCursor.get();
+}
+
+void TDbTable::FreeLookupCursor() {
+    if (FLookupCursor != nullptr) {
+        std::unique_ptr<dbengine::TDataCursor> clone = std::move(FLookupCursor);
+        clone->CloseCursor(false);
+    }
+    FLookupKnown = false;
+    FLookupFields.clear();
+}
+
+void TDbTable::InternalRefresh() {
+    TDbDBDataSet::InternalRefresh();
+    if (FLookupCursor != nullptr) FLookupCursor->Refresh();
 }
 
 }  // namespace dbsql

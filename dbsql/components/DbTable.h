@@ -4,6 +4,10 @@
 // it by key (SetKey, field assignments, GotoKey / GotoNearest, FindKey), limits it to a key range
 // and makes, deletes, renames and empties its files.
 //
+// A table may follow a master dataset (MasterSource, MasterFields): it then shows only the records
+// whose leading index fields equal the master's link fields, and new records take those values.
+// AlterTable restructures the table's files to RestructureFieldDefs and RestructureIndexDefs.
+//
 // Key editing works on key buffers, each a header (Modified, FieldCount) and one engine record:
 // in dsSetKey the fields read and write the key buffer being edited. FieldCount is the number of
 // leading index fields the key uses (0: all of them).
@@ -11,10 +15,13 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "dbsql/components/DbDataSet.h"
+#include "dbsql/components/RestructureDefs.h"
+#include "framework/data/DataSource.h"
 #include "framework/data/Variant.h"
 
 namespace dbsql {
@@ -23,6 +30,8 @@ namespace dbtmsg {
 inline constexpr const char* SNoTableName = "Missing table name.";
 inline constexpr const char* SFieldIndexError = "Field index out of range.";
 inline constexpr const char* SIndexFieldMissing = "Cannot access index field %s.";
+inline constexpr const char* SIncompatibleTables = "Source and destination tables are incompatible.";
+inline constexpr const char* SCircularDataLink = "Circular data links are not allowed.";
 }  // namespace dbtmsg
 
 // The key buffers of a table.
@@ -31,6 +40,12 @@ enum TKeyIndex { kiLookup, kiRangeStart, kiRangeEnd, kiCurRangeStart, kiCurRange
 using TLogEvent = std::function<void(framework::TObject* Sender, const std::string& LogMessage)>;
 using TSteppedProgressEvent =
     std::function<void(framework::TObject* Sender, const std::string& Step, int PercentDone)>;
+using TProgressEvent = std::function<void(framework::TObject* Sender, int PercentDone)>;
+// Why a restructure loses data; the values are the engine's causes.
+enum TDataLossCause { dlUnknown, dlKeyViolation, dlValidityCheckFail, dlFieldDeletion, dlFieldConversion };
+using TDataLostEvent =
+    std::function<void(framework::TObject* Sender, TDataLossCause Cause, const std::string& ContextInfo,
+                       bool& ContinueRestructure, bool& StopAsking)>;
 
 class TDbTable : public TDbDBDataSet {
 public:
@@ -41,6 +56,8 @@ public:
     // to its file part; "/" counts as "\".
     const std::string& TableName() const { return FTableName; }
     void SetTableName(const std::string& name);
+    // Always "3.24".
+    std::string EngineVersion() const { return "3.24"; }
     bool Exclusive() const { return FExclusive; }
     void SetExclusive(bool value);
     bool ReadOnly() const { return FReadOnly; }
@@ -62,6 +79,8 @@ public:
     // Removes every record (open tables need Exclusive).
     void EmptyTable();
     void UpdateIndexDefs() override;
+    // Of a closed table, from its files ("Missing table name." without a name).
+    void InitFieldDefs() override;
     // Checks the table's files (the table closed): true when nothing is wrong. The engine's
     // steps and log lines go to the events.
     bool VerifyTable();
@@ -70,9 +89,37 @@ public:
     // The user version stored in the table (1 and 0 for a table made by CreateTable).
     uint16_t GetUserMajorVersion();
     uint16_t GetUserMinorVersion();
+    // Restructures the table (closed) to RestructureFieldDefs and RestructureIndexDefs; an index
+    // marked ixPrimary is moved to the front of the list first. LastAutoIncValue -1 keeps the
+    // table's counter. Lost data is reported to OnDataLost, progress to OnRestructureProgress.
+    void AlterTable(uint16_t LanguageId, uint16_t SortId, uint16_t UserMajorVersion,
+                    uint16_t UserMinorVersion, bool Encrypted, const std::string& Password,
+                    const std::string& Description, uint16_t BlobBlockSize, int32_t LastAutoIncValue,
+                    bool SuppressBackups);
 
     TSteppedProgressEvent OnVerifyProgress, OnRepairProgress;
     TLogEvent OnVerifyLog, OnRepairLog;
+    TProgressEvent OnRestructureProgress;
+    TDataLostEvent OnDataLost;
+    TRestructureFieldDefs RestructureFieldDefs{this};
+    TRestructureIndexDefs RestructureIndexDefs{this};
+
+    // Runs op on the open cursor, or on one opened for the call while the database is held for
+    // the reason (the definition lists load through it).
+    void WithDefinitionCursor(unsigned reason, const std::function<void(dbengine::TDataCursor&)>& op);
+
+    // ---- master/detail
+    framework::TDataSource* MasterSource() const { return FMasterLink.DataSource(); }
+    // Raises "Circular data links are not allowed." for a source whose masters lead back here.
+    void SetMasterSource(framework::TDataSource* source);
+    std::string MasterFields() const { return FMasterLink.FieldNames(); }
+    void SetMasterFields(const std::string& names) { FMasterLink.SetFieldNames(names); }
+    framework::TDataSource* GetDataSource() const override { return MasterSource(); }
+    void GetDetailLinkFields(std::vector<framework::TField*>& masterFields,
+                             std::vector<framework::TField*>& detailFields) override;
+    // Moves onto the record another table over the same table stands on.
+    void GotoCurrent(TDbTable* other);
+    void DataEvent(framework::TDataEvent event, intptr_t info) override;
 
     // ---- index information
     int IndexFieldCount() const { return KeyFieldCount; }
@@ -108,8 +155,14 @@ public:
 
 protected:
     dbengine::TDataCursor* CreateCursorHandle() override;
+    void FreeCursorHandle() override;
     void ApplyIndexSettings() override;
     void InternalClose() override;
+    void InternalRefresh() override;
+    void DoOnNewRecord() override;
+    bool GetCanModify() override { return TDbDBDataSet::GetCanModify() && !FReadOnly; }
+    dbengine::TDataCursor* GetLookupCursor(const std::string& keyFields, bool caseInsensitive) override;
+    void FreeLookupCursor() override;
 
     // True when the range to apply differs from the applied one (then it is applied).
     bool ApplyKeyRange();
@@ -140,6 +193,15 @@ private:
     void EndKeyEdit(bool keep);
     void SetKeyValues(TKeyIndex which, const std::vector<framework::Variant>& values);
     bool FindKeyBuffer(bool nearest);
+    void LoadLinkRange(const std::vector<framework::TField*>& fields);
+    void CheckMasterRange();
+    void MasterChanged();
+    void MasterDisabled();
+    // The index the detail link uses: IndexName's, the first one led by IndexFieldNames, else the
+    // primary index.
+    const framework::TIndexDef* DetailIndexDef();
+    // The name of an index fit for searching the fields, or false.
+    bool FindIndexForLookup(const std::string& keyFields, bool caseInsensitive, std::string& indexName);
 
     std::string FTableName;
     std::string FIndexName;
@@ -149,6 +211,12 @@ private:
     int FIndexNo = 0;
     std::array<TKeyBuffer, 6> FKeyBuffers;
     TKeyBuffer* FKeyBuffer = nullptr;
+    framework::TMasterDataLink FMasterLink{this};
+    // A clone of the cursor ordered for Locate and Lookup, and what it was made for.
+    std::unique_ptr<dbengine::TDataCursor> FLookupCursor;
+    bool FLookupKnown = false;
+    std::string FLookupFields;
+    bool FLookupCaseIns = false;
 };
 
 }  // namespace dbsql

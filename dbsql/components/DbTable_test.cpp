@@ -111,6 +111,19 @@ TEST_F(Volumes, CreateTablePutsThePrimaryIndexFirstAndRefusesAnExistingTable) {
     }
     EXPECT_EQ(FolderBytes(Root.Path()), before);
 
+    // The definitions of the closed table come from its files.
+    TDbTable reader;
+    EXPECT_EQ(Raised([&] { reader.FieldDefs.Update(); }), "Missing table name.");
+    reader.SetDatabaseName("D:\\");
+    reader.SetTableName("Volumes");
+    reader.FieldDefs.Update();
+    ASSERT_EQ(reader.FieldDefs.Count(), 3);
+    EXPECT_EQ(reader.FieldDefs[1]->Name, "Owner");
+    EXPECT_EQ(reader.FieldDefs[1]->Size, 20);
+    reader.IndexDefs.Update();
+    EXPECT_EQ(reader.IndexDefs.Count(), 2);
+    EXPECT_EQ(reader.DBFlags(), 0u);
+
     t.Open();
     t.UpdateIndexDefs();
     ASSERT_EQ(t.IndexDefs.Count(), 2);
@@ -136,6 +149,15 @@ TEST_F(Volumes, AnIndexOfMoreThanSixteenFieldsIsRefusedBeforeAnyFileIsMade) {
         EXPECT_EQ(e.ErrorCode, 10023);
     }
     EXPECT_TRUE(std::filesystem::is_empty(Root.Path()));
+}
+
+TEST_F(Volumes, AStringSizeTheDescriptorCannotHoldReachesTheEnginesCheck) {
+    // 300 would wrap to 44 in the descriptor's byte and make a table with the wrong size.
+    t.SetDatabaseName("D:\\");
+    t.SetTableName("Big");
+    t.FieldDefs.Add("Text", ftString, 300, false);
+    EXPECT_THROW(t.CreateTable(), dbengine::EDbEngineError);
+    EXPECT_FALSE(t.Exists());
 }
 
 TEST_F(Volumes, RenameEmptyAndDeleteWorkOnTheFiles) {
@@ -213,8 +235,27 @@ TEST_F(Volumes, KeyEditingAcceptsOnlyFieldsOfTheCurrentIndex) {
     t.Cancel();
     EXPECT_EQ(t.State(), dsBrowse);
     EXPECT_EQ(t.GetIndexField(0)->FieldName, "Label");
+
+    // Cancelling a key edit gives the key back as it was.
+    t.SetKey();
+    t.FieldByName("Label")->SetAsString("V2");
+    t.Post();
+    t.EditKey();
+    t.FieldByName("Label")->SetAsString("V9");
+    t.Cancel();
+    EXPECT_TRUE(t.GotoKey());
+    EXPECT_EQ(Label(), "V2");
     EXPECT_EQ(Raised([&] { t.GetIndexField(t.IndexFieldCount()); }), "Field index out of range.");
     EXPECT_EQ(Raised([&] { t.GetIndexField(-1); }), "Field index out of range.");
+
+    // A key with no field assigned searches for all key fields empty.
+    t.AppendRecord({Variant("V6"), Variant(), Variant(60)});
+    t.SetIndexName("ByOwner");
+    t.First();
+    t.Next();
+    t.SetKey();
+    EXPECT_TRUE(t.GotoKey());
+    EXPECT_EQ(Label(), "V6");
 }
 
 TEST_F(Volumes, RangesLimitTheRecordsAndAnUnchangedRangeIsNotAppliedAgain) {
@@ -300,8 +341,18 @@ TEST_F(Volumes, UserVersionAndVerifyWorkOnTheClosedTable) {
         EXPECT_EQ(sender, &t);
         ++steps;
     };
+    std::vector<std::string> lines;
+    t.OnVerifyLog = [&](TObject*, const std::string& line) { lines.push_back(line); };
     EXPECT_TRUE(t.VerifyTable());
     EXPECT_GT(steps, 0);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_NE(lines.front().find("started at"), std::string::npos) << lines.front();
+    EXPECT_NE(lines.back().find("completed at"), std::string::npos) << lines.back();
+    lines.clear();
+    t.OnRepairLog = [&](TObject*, const std::string& line) { lines.push_back("repair: " + line); };
+    t.RepairTable(true);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_NE(lines.back().find("completed at"), std::string::npos) << lines.back();
     EXPECT_TRUE(t.Exists());
     t.Open();
     EXPECT_EQ(t.RecordCount(), 5);

@@ -1069,8 +1069,12 @@ Variant TDataSet::Lookup(const std::string& keyFields, const Variant& keyValues,
     CheckBrowseMode();
     std::vector<TField*> fields;
     GetFieldList(fields, keyFields);
+    if (!ScanForValues(fields, keyValues, 0)) return Variant();
+    return TempBufferValues(resultFields);
+}
+
+Variant TDataSet::TempBufferValues(const std::string& resultFields) {
     Variant result;
-    if (!ScanForValues(fields, keyValues, 0)) return result;
     TDataSetState old = SetTempState(dsCalcFields);
     TRecordBuffer oldCalc = FCalcBuffer;
     FCalcBuffer = TempBuffer();

@@ -361,6 +361,9 @@ protected:
     // scratch buffer in dsFilter state; used by Locate and Lookup unless a descendant has better.
     bool ScanForValues(const std::vector<TField*>& fields, const Variant& keyValues, TLocateOptions options);
     static bool FieldMatches(TField* field, const Variant& value, TLocateOptions options);
+    // The values of the result fields (one value, or an array for several) of the record in the
+    // scratch buffer, its calculated fields computed first: what Lookup answers once it found one.
+    Variant TempBufferValues(const std::string& resultFields);
     // Runs OnFilterRecord on a buffer in dsFilter state; true without a handler.
     bool RecordFilterAccepts(TRecordBuffer buffer);
 
