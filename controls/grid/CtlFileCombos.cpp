@@ -25,6 +25,7 @@ namespace {
 
 constexpr uintptr_t kLevelBase = 64;  // the data of a level item is kLevelBase + its level
 constexpr uint32_t kFindAnyFile = 0x3F;
+constexpr int kFolderItemHeight = 16;
 
 // Draws a glyph from rows of colour letters: '.' white (transparent), 'k' black, 'y' yellow,
 // 'o' olive (dark yellow), 'g' gray, 's' silver, 'b' navy, 'w' window white kept opaque.
@@ -306,7 +307,7 @@ void TCtlFileComboBox::DrawItem(int Index, const TRect& Rect, TOwnerDrawState St
 
 TCtlDirectoryComboBox::TCtlDirectoryComboBox(TComponent* AOwner)
     : TCtlBaseComboBox(AOwner), FImages(GlyphList(14, "CTLFOLDEROPEN", "CTLFOLDERCLOSED")) {
-    SetItemHeight(16);
+    SetItemHeight(kFolderItemHeight);
 }
 
 TCtlDirectoryComboBox::~TCtlDirectoryComboBox() {
@@ -346,9 +347,18 @@ void TCtlDirectoryComboBox::SetMask(const std::string& Value) {
     Fill();
 }
 
+void TCtlDirectoryComboBox::KeepGlyphHeight() {
+    if (ItemHeight() < kFolderItemHeight) SetItemHeight(kFolderItemHeight);
+}
+
+void TCtlDirectoryComboBox::Dispatch(TMessage& Message) {
+    TCtlBaseComboBox::Dispatch(Message);
+    if (Message.Msg == CM_FONTCHANGED) KeepGlyphHeight();
+}
+
 void TCtlDirectoryComboBox::Loaded() {
     TCtlBaseComboBox::Loaded();
-    SetItemHeight(16);
+    KeepGlyphHeight();
     SetDirectory(FDirectory);
     if (!(ComponentState() & csDesigning)) Fill();
 }

@@ -82,6 +82,7 @@ public:
 
     void Fill();
     void Loaded() override;
+    void Dispatch(framework::TMessage& Message) override;
 
 protected:
     void SelectionChanged() override;
@@ -89,6 +90,8 @@ protected:
     void Notification(framework::TComponent* AComponent, framework::TOperation Operation) override;
 
 private:
+    // Items stay at least as tall as the glyphs (16): a smaller font does not cut them.
+    void KeepGlyphHeight();
     std::string FDirectory = ".";
     char FDrive = 0;
     std::string FMask = "*.*";
