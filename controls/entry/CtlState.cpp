@@ -511,26 +511,33 @@ void TCtlComponentState::Notification(TComponent* AComponent, TOperation Operati
         if (FStoredProperties->Objects(i) == AComponent) FStoredProperties->Delete(i);
 }
 
+void TCtlComponentState::ForEachStoredProperty(
+    TCtlDataFiler& Filer, const std::function<void(TCtlDataFiler&, const TPropertyRef&)>& Work) {
+    RefreshLines();
+    // One property list per component, however many of its properties are kept.
+    std::map<TComponent*, TCtlPropertyList> lists;
+    for (int i = 0; i < FStoredProperties->Count(); ++i) {
+        auto* c = static_cast<TComponent*>(FStoredProperties->Objects(i));
+        if (!lists.count(c)) lists.emplace(c, TCtlPropertyList(c));
+    }
+    for (int i = 0; i < FStoredProperties->Count(); ++i) {
+        auto* c = static_cast<TComponent*>(FStoredProperties->Objects(i));
+        std::string name, path;
+        SplitLine(FStoredProperties->Get(i), name, path);
+        const TPropertyRef* ref = lists.at(c).Find(path);
+        if (!ref) continue;
+        std::unique_ptr<TCtlDataFiler> own = Filer.NewFiler(c->Name() + ".");
+        Work(*own, *ref);
+    }
+}
+
 void TCtlComponentState::RestoreState() {
     if (!Storage()) return;
     TCtlDataFiler filer(Storage(), Section());
     TStoreUse use(Storage());
     try {
-        RefreshLines();
-        std::map<TComponent*, TCtlPropertyList> lists;
-        for (int i = 0; i < FStoredProperties->Count(); ++i) {
-            auto* c = static_cast<TComponent*>(FStoredProperties->Objects(i));
-            if (!lists.count(c)) lists.emplace(c, TCtlPropertyList(c));
-        }
-        for (int i = 0; i < FStoredProperties->Count(); ++i) {
-            auto* c = static_cast<TComponent*>(FStoredProperties->Objects(i));
-            std::string name, path;
-            SplitLine(FStoredProperties->Get(i), name, path);
-            const TPropertyRef* ref = lists.at(c).Find(path);
-            if (!ref) continue;
-            std::unique_ptr<TCtlDataFiler> own = filer.NewFiler(c->Name() + ".");
-            RestoreProperty(*own, *ref, 0);
-        }
+        ForEachStoredProperty(
+            filer, [this](TCtlDataFiler& Own, const TPropertyRef& Ref) { RestoreProperty(Own, Ref, 0); });
     } catch (...) {
         // A damaged value costs only what it names; the window opens with the rest.
     }
@@ -585,21 +592,8 @@ void TCtlComponentState::SaveState() {
     if (!Storage()) return;
     TCtlDataFiler filer(Storage(), Section());
     TStoreUse use(Storage());
-    RefreshLines();
-    std::map<TComponent*, TCtlPropertyList> lists;
-    for (int i = 0; i < FStoredProperties->Count(); ++i) {
-        auto* c = static_cast<TComponent*>(FStoredProperties->Objects(i));
-        if (!lists.count(c)) lists.emplace(c, TCtlPropertyList(c));
-    }
-    for (int i = 0; i < FStoredProperties->Count(); ++i) {
-        auto* c = static_cast<TComponent*>(FStoredProperties->Objects(i));
-        std::string name, path;
-        SplitLine(FStoredProperties->Get(i), name, path);
-        const TPropertyRef* ref = lists.at(c).Find(path);
-        if (!ref) continue;
-        std::unique_ptr<TCtlDataFiler> own = filer.NewFiler(c->Name() + ".");
-        SaveProperty(*own, *ref, 0);
-    }
+    ForEachStoredProperty(filer,
+                          [this](TCtlDataFiler& Own, const TPropertyRef& Ref) { SaveProperty(Own, Ref, 0); });
 }
 
 void TCtlComponentState::SaveProperty(TCtlDataFiler& Filer, const TPropertyRef& Ref, int Depth) {

@@ -6,6 +6,7 @@
 // (save) handlers, so a form needs no code of its own. Every value is text.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -233,6 +234,10 @@ private:
     void ResolveLines();
     // Rewrites each line under its component's current name; drops lines without a component.
     void RefreshLines();
+    // Refreshes the lines, then runs Work on each line's property with a filer for its component.
+    void ForEachStoredProperty(
+        TCtlDataFiler& Filer,
+        const std::function<void(TCtlDataFiler&, const framework::TPropertyRef&)>& Work);
     void RestoreProperty(TCtlDataFiler& Filer, const framework::TPropertyRef& Ref, int Depth);
     void SaveProperty(TCtlDataFiler& Filer, const framework::TPropertyRef& Ref, int Depth);
     void RestoreObject(TCtlDataFiler& Filer, framework::TObject* Object, const std::string& ValueName,

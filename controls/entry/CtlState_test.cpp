@@ -643,6 +643,29 @@ TEST_F(FormStateTest, ShowStatesAndFixedBorders) {
     }
 }
 
+TEST_F(FormStateTest, PositionOnlyAndDefaultMonitor) {
+    class TPlaced : public TMainForm {
+    public:
+        explicit TPlaced(TComponent* AOwner) : TMainForm(AOwner, true, false) {
+            FormState->Options = fsPosition | fsNoSize | fsDefaultMonitor | fsState;
+            SetBounds(0, 0, 320, 240);
+        }
+    };
+    SetValue("TMainFormPlacement", "NormalPos", "10, 20, 510,420");
+    SetValue("TMainFormPlacement", "DefaultMonitor", "1");
+    auto* g = TCustomForm::Create<TPlaced>(Application);
+    EXPECT_EQ(g->BoundsRect(), Rect(10, 20, 330, 260)) << "fsNoSize takes the position only";
+    EXPECT_EQ(g->DefaultMonitor, dmPrimary);
+    g->Free();
+    EXPECT_EQ(Value("TMainFormPlacement", "DefaultMonitor"), "1");
+    EXPECT_EQ(Value("TMainFormPlacement", "NormalPos"), "10,20,330,260");
+
+    SetValue("TMainFormPlacement", "DefaultMonitor", "9");
+    g = TCustomForm::Create<TPlaced>(Application);
+    EXPECT_EQ(g->DefaultMonitor, dmActiveForm) << "a bad monitor is ignored";
+    g->Free();
+}
+
 TEST_F(FormStateTest, OffScreenPlacementIsMovedIntoTheWorkArea) {
     SetValue("TMainFormPlacement", "NormalPos", "30000,30000,30300,30200");
     TMainForm* g = NewForm(true, false);

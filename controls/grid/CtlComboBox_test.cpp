@@ -173,6 +173,26 @@ TEST_F(CtlComboTest, SettingsAndTheirRules) {
     EXPECT_FALSE(Combo->Borders().TopBorder().Enabled());
     EXPECT_TRUE(Combo->HotTrackBorder());
 
+    int enters = 0, exits = 0, wheels = 0;
+    Combo->AfterEnter = [&enters](TObject*) { ++enters; };
+    Combo->AfterExit = [&exits](TObject*) { ++exits; };
+    Combo->OnMouseWheel = [&wheels](TObject*, TShiftState, uint16_t, uint16_t, uint16_t) { ++wheels; };
+    auto* other = NewComponent<TEdit>(Form);
+    other->SetParent(Form);
+    other->SetFocus();
+    Driver.RunPending();
+    enters = exits = 0;
+    Combo->SetFocus();
+    EXPECT_EQ(enters, 0) << "posted, not yet delivered";
+    Driver.RunPending();
+    EXPECT_GE(enters, 1);
+    EXPECT_EQ(exits, 0);
+    Driver.Wheel(*Combo, -120);
+    EXPECT_EQ(wheels, 1);
+    other->SetFocus();
+    Driver.RunPending();
+    EXPECT_GE(exits, 1);
+
     try {
         Combo->AttachedLabel();
         FAIL() << "no exception";

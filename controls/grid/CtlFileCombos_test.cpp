@@ -190,6 +190,12 @@ TEST_F(FileCombosTest, FilesByAttributesSortedWithoutRegardToCase) {
     EXPECT_EQ(Texts(*files), (std::vector<std::string>{"A.txt", "b.txt"}));
     files->SetAttributes(cbxHidden);
     EXPECT_EQ(Texts(*files), (std::vector<std::string>{".hidden", "A.txt", "b.txt"}));
+    files->Perform(CB_SHOWDROPDOWN, 1, 0);
+    Driver.RunPending();
+    Driver.Grab(*files->ListWindow(), ::testing::TempDir() + "file_list.png");
+    files->SetItemIndex(1);
+    files->Perform(CB_SHOWDROPDOWN, 0, 0);
+    EXPECT_EQ(files->MRUList().Count(), 1);
     files->SetFileMask("*.none");
     EXPECT_TRUE(Texts(*files).empty());
     EXPECT_EQ(CtlJoinPath("D:", "x"), "D:x");
