@@ -300,7 +300,7 @@ void TCustomComboBox::Paint() {
     TCanvas& c = Canvas();
     TRect client = ClientRect();
     TRect edit = Rect(client.Left, client.Top, client.Right - kButtonWidth, client.Bottom);
-    if (EditableText() && !OwnerDraw()) {
+    if (EditableText() && (!OwnerDraw() || FOwnerDrawEdit)) {
         TCustomEdit::Paint();
     } else {
         c.Brush.Color = FEnabled ? FColor : clBtnFace;

@@ -57,7 +57,7 @@ protected:
     void Change() override;
     virtual void DrawItem(int Index, const TRect& Rect, TOwnerDrawState State);
     bool OwnerDraw() const { return FStyle == csOwnerDrawFixed || FStyle == csOwnerDrawVariable; }
-    bool EditableText() const { return FStyle == csDropDown || FStyle == csSimple; }
+    bool EditableText() const { return FStyle == csDropDown || FStyle == csSimple || FOwnerDrawEdit; }
     void Notify(UINT Code);
     void Select(int Index, bool User);
     void Measure(int Index);
@@ -89,6 +89,9 @@ protected:
     TComboBoxStyle FStyle = csDropDown;
     bool FDropped = false;
     bool FExtendedUI = false;
+    // Set by a descendant: the owner-drawn styles keep an edit field (the list's items are drawn by
+    // the owner, the text is edited as in csDropDown).
+    bool FOwnerDrawEdit = false;
     std::unique_ptr<TStrings> FItemsView;
 };
 class TComboBox : public TCustomComboBox {
