@@ -75,6 +75,7 @@ TDataQuery::TDataQuery(TQueryStatement* statement) : Statement(statement) {}
 
 TDataQuery::~TDataQuery() {
     StopWords.clear();
+    for (auto& pending : FOuterOnlyConditions) dbengine::FreeExpTree(pending.Tree);
     for (auto& table : SourceTables) table->Joins.clear();
     SourceTables.clear();
     FunctionTables.clear();
@@ -95,6 +96,7 @@ TDataQuery::~TDataQuery() {
 void TDataQuery::Reset() {
     static_cast<TDataQueryScalars&>(*this) = TDataQueryScalars{};
     StopWords.clear();
+    OnClauses.clear();
 }
 
 void TDataQuery::ReportDatabaseAccess(dbengine::TDataDirectory* database) {

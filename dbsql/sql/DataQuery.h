@@ -359,6 +359,8 @@ public:
     void CheckCondition(dbengine::TExpToken* tree);
     // The residual conditions over the current joined row; NULL counts as false.
     bool TestJoinResidual();
+    // The condition over the current rows; NULL counts as false.
+    bool ConditionHolds(const dbengine::TExpToken* tree);
     bool TestTableResidual();
     // The row loop over the driving table: the first, next and (after a delete) following joined
     // row that passes both residual conditions.
@@ -385,6 +387,13 @@ public:
     void* TableFilter = nullptr;
     void* SubSelectFilter = nullptr;
     std::vector<std::string> StopWords;
+    // The JOIN ... ON clauses in the order written: the join's kind and the table the clause
+    // joins. Every node of an ON condition carries its clause's number (from 1) in JoinChecked.
+    struct TOnClause {
+        uint8_t Kind;
+        TSourceTable* Table;
+    };
+    std::vector<TOnClause> OnClauses;
 
 private:
     // The grammar (SqlGrammar.cpp, SqlDefinitionGrammar.cpp).
@@ -460,6 +469,16 @@ private:
     void PlaceTableCondition(int pass, dbengine::TExpToken* node, TSourceTable* table);
     void SplitWhereConditions(int pass, dbengine::TExpToken* node);
     void ExtractNode(dbengine::TExpToken*& slot);
+    // An ON condition of an outer join that reads only the outer side is taken out of the WHERE
+    // tree (true) to become a condition of its join.
+    bool TakeOuterOnlyCondition(dbengine::TExpToken*& slot);
+    void AttachOuterOnlyConditions();
+    struct TOuterOnlyCondition {
+        uint8_t Clause;
+        dbengine::TExpToken* Tree;  // owned until attached
+        std::string CorrelationName;
+    };
+    std::vector<TOuterOnlyCondition> FOuterOnlyConditions;
     void ApplyLevelRule(dbengine::TExpToken* comparison, TSourceTable* left, TSourceTable* right);
     bool RowPasses();
     TSourceTable* TableOrFirst(const std::string& correlationName);

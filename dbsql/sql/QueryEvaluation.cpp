@@ -103,24 +103,19 @@ void TDataQuery::CheckCondition(TExpToken* tree) {
     if (tree->DataType != dbengine::fldBoolean) SqlError("WHERE or JOIN clause must be a boolean expression");
 }
 
-namespace {
-
-bool ConditionHolds(const TExpToken* tree, TDataQuery& query) {
-    TExpToken* result =
-        dbengine::EvaluateExpToken(tree, nullptr, query.SourceValues(), query.LanguageId, query.SortId);
+bool TDataQuery::ConditionHolds(const TExpToken* tree) {
+    TExpToken* result = dbengine::EvaluateExpToken(tree, nullptr, SourceValues(), LanguageId, SortId);
     const bool holds = !result->IsNull && dbengine::ExpIntegerValue(result) != 0;
     dbengine::ReleaseExpToken(result);
     return holds;
 }
 
-}  // namespace
-
 bool TDataQuery::TestJoinResidual() {
-    return JoinResidualCondition == nullptr || ConditionHolds(JoinResidualCondition, *this);
+    return JoinResidualCondition == nullptr || ConditionHolds(JoinResidualCondition);
 }
 
 bool TDataQuery::TestTableResidual() {
-    return TableResidualCondition == nullptr || ConditionHolds(TableResidualCondition, *this);
+    return TableResidualCondition == nullptr || ConditionHolds(TableResidualCondition);
 }
 
 bool TDataQuery::RowPasses() {

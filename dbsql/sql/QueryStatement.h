@@ -4,6 +4,7 @@
 // the list of its "?" parameter nodes.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -43,6 +44,13 @@ public:
     // The query at a position of Queries.
     TDataQuery* Query(size_t index) const;
 
+    // Asked when an encrypted table's password is not among the session's; true when one may
+    // have been added and the open is to look again.
+    using TPasswordCallback = std::function<bool(TQueryStatement& statement)>;
+    void SetPasswordCallback(TPasswordCallback callback) { PasswordCallback = std::move(callback); }
+    // False when no callback is installed.
+    bool AskPassword() { return PasswordCallback ? PasswordCallback(*this) : false; }
+
     dbengine::TDataDirectory* Database;
     std::unique_ptr<dbengine::TExpressionParser> Parser;
     TDataQuery* MasterQuery = nullptr;
@@ -54,6 +62,7 @@ public:
 
 private:
     std::vector<dbengine::TExpToken*> FParamTokens;
+    TPasswordCallback PasswordCallback;
 };
 
 }  // namespace dbsql
