@@ -198,7 +198,9 @@ bool TDataQuery::TakeOuterOnlyCondition(TExpToken*& slot) {
     // Only a whole conjunct of the ON condition.
     if (node->Parent != nullptr && ParentOperator(node) != dbengine::ecAnd) return false;
     std::string name;
-    if (TablesOfExpression(node, name) || AnyNode(node, [](const TExpToken* t) { return t->Kind == dbengine::tkSubSelect; })) return false;
+    if (TablesOfExpression(node, name) ||
+        AnyNode(node, [](const TExpToken* t) { return t->Kind == dbengine::tkSubSelect; }))
+        return false;
     const TSourceTable* table = name.empty() ? nullptr : FindSourceTable(name);
     // A left join's clause joins its inner table, a right join's its outer one.
     const bool outerOnly = on.Kind == 2 ? table != on.Table : table == nullptr || table == on.Table;
@@ -217,7 +219,8 @@ void TDataQuery::AttachOuterOnlyConditions() {
         for (auto& table : SourceTables)
             for (auto& join : table->Joins)
                 if (target == nullptr && join->JoinKind == 2 &&
-                    AnyNode(join->Condition, [&](const TExpToken* t) { return t->JoinChecked == item.Clause; }) &&
+                    AnyNode(join->Condition,
+                            [&](const TExpToken* t) { return t->JoinChecked == item.Clause; }) &&
                     (item.CorrelationName.empty() || SameName(table->CorrelationName, item.CorrelationName)))
                     target = join.get();
         if (target != nullptr) {

@@ -50,6 +50,8 @@ bool BindTableField(TExpToken* node, TSourceTable* table, uint16_t field) {
 bool TDataQuery::BindSourceColumn(TExpToken* node) {
     uint16_t field = 0;
     TSourceTable* table = ResolveColumnTable(node->TableName, node->ColumnName, field);
+    // COUNT(*) reads the table's first field.
+    if (table != nullptr && field == 0 && node->ColumnName == "*") field = 1;
     return BindTableField(node, table, field);
 }
 

@@ -23,6 +23,22 @@ namespace dbsql {
 // Sub-selects and UNION parts nest at most this deep in one statement.
 constexpr int MaxQueryNesting = 100;
 
+// A parameter's descriptor as the query component passes it: its slot in the value buffer holds
+// a flag byte (1: a value, 0: NULL) and the value; a BLOB's value is a 32-bit length followed by
+// a pointer to its bytes.
+struct TParamDesc {
+    uint16_t FieldNo = 0;  // from 1
+    std::string Name;
+    uint8_t DataType = 0;
+    uint8_t SubType = 0;
+    uint8_t Size = 0;
+    uint8_t Scale = 0;
+    uint16_t Offset = 0;
+};
+
+// Bytes of a BLOB parameter's value in its slot: the length and a pointer.
+constexpr size_t BlobParamSize = 4 + sizeof(void*);
+
 class TQueryStatement : public dbengine::TQueryStatement {
 public:
     // The master query is created and added; Database may be null for a statement that is
@@ -51,6 +67,30 @@ public:
     // False when no callback is installed.
     bool AskPassword() { return PasswordCallback ? PasswordCallback(*this) : false; }
 
+    // Receives the percentage done and a stop flag, false on entry; true ends the execution with
+    // the rows collected so far.
+    using TProgressCallback = std::function<void(TQueryStatement& statement, int percent, bool& stop)>;
+    void SetProgressCallback(TProgressCallback callback) { ProgressCallback = std::move(callback); }
+    void ReportProgress(int percent, bool& stop);
+
+    // A changed limit reaches the master query at once.
+    void SetMaxRowCount(int32_t count);
+    // Parses and prepares the first statement of the text. Raises 11949 for SQL errors.
+    void PrepareSQL(std::string_view text);
+    // Binds the parameters (to the first statement), runs the statement and every further
+    // statement of a script; the result cursor of the last statement when it is a SELECT, else
+    // null. The cursor belongs to the statement.
+    dbengine::TDataCursor* ExecuteSQL(const std::vector<TParamDesc>& params = {},
+                                      const uint8_t* buffer = nullptr);
+
+    bool RequestLive = false;
+    bool LiveResult = false;
+    bool ResultIsSourceCursor = false;
+    bool SelectAll = false;
+    int32_t RowsAffected = 0;
+    double ExecutionTime = 0;
+    bool InScript = false;
+
     dbengine::TDataDirectory* Database;
     std::unique_ptr<dbengine::TExpressionParser> Parser;
     TDataQuery* MasterQuery = nullptr;
@@ -61,8 +101,12 @@ public:
     int ParseDepth = 0;
 
 private:
+    void PrepareQueries();
+    void BindParams(const std::vector<TParamDesc>& params, const uint8_t* buffer);
+    dbengine::TDataCursor* ExecuteQueries(int32_t& rows, double& time);
     std::vector<dbengine::TExpToken*> FParamTokens;
     TPasswordCallback PasswordCallback;
+    TProgressCallback ProgressCallback;
 };
 
 }  // namespace dbsql

@@ -50,8 +50,8 @@ public:
     // 0 no condition yet (a cross product), 1 inner, 2 left outer, 3 right outer.
     uint8_t JoinKind;
     TSourceTable* JoinedTable;
-    dbengine::TExpToken* Condition;  // owned
-    void* Filter = nullptr;          // the engine filter on the inner cursor, once installed
+    dbengine::TExpToken* Condition;                 // owned
+    void* Filter = nullptr;                         // the engine filter on the inner cursor, once installed
     dbengine::TExpToken* OuterCondition = nullptr;  // owned
     bool OuterHolds = true;                         // for the owner's current row
 };
