@@ -34,6 +34,7 @@ class TSourceColumns final : public dbengine::TExpTypeResolver, public dbengine:
 public:
     explicit TSourceColumns(TDataQuery* query) : Query(query) {}
     bool ResolveColumn(dbengine::TExpToken* node) override;
+    int SubSelectColumnCount(dbengine::TDataQuery* query) override;
     bool GetColumnValue(const uint8_t* recordBuffer, dbengine::TExpToken* column) override;
     int32_t SubSelectRecordCount(dbengine::TDataQuery* query) override;
 

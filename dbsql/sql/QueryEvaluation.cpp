@@ -19,6 +19,11 @@ bool TSourceColumns::ResolveColumn(TExpToken* node) {
     return Query->BindSourceColumn(node);
 }
 
+int TSourceColumns::SubSelectColumnCount(dbengine::TDataQuery* query) {
+    const auto* subSelect = dynamic_cast<const TDataQuery*>(query);
+    return subSelect == nullptr ? 1 : static_cast<int>(subSelect->ResultFields.size());
+}
+
 bool TSourceColumns::GetColumnValue(const uint8_t*, TExpToken* column) {
     return Query->ReadSourceColumn(column);
 }

@@ -218,9 +218,9 @@ TEST_F(SelectExecutionTest, FaultySelectListsAndClausesRaiseTheirMessages) {
               "A GROUP BY clause must exist in order to use the HAVING clause");
     EXPECT_EQ(Error("Select FTag, Sum(Size) From \"R\" Group By FTag Having Avg(Size) > 1"),
               "Expression in HAVING clause not found in source columns");
-    // The same select list in a sub-select is not checked for GROUP BY.
+    // The same select list in a sub-select is not checked for GROUP BY (only for its one column).
     EXPECT_EQ(Error("Select FileName From \"R\" Where FTag In (Select Tag, Sum(Tag) From \"C_CAT\")"),
-              "(none)");
+              "More than 1 column for sub-select  specified in WHERE or JOIN clause");
 }
 
 TEST_F(SelectExecutionTest, OrderByAndGroupByFindAggregatesByTheirResultNames) {
