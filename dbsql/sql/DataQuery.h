@@ -419,6 +419,8 @@ public:
     void ReportProgress(int percent, bool& abort);
     void FinishAverages(uint8_t* row);
     bool TestHaving(const uint8_t* row);
+    // The last percentage the row loop reported, -1 before the first.
+    int LastPercent = -1;
     // Closes the result table (and with it a temporary table's files).
     void CloseResultTable();
     // The name and place of the result table.
@@ -431,6 +433,8 @@ public:
     dbengine::TExpValueSource* SourceValues() { return &FSourceColumns; }
     // Type checks: the tree must be boolean ("WHERE or JOIN clause must be a boolean expression").
     void CheckCondition(dbengine::TExpToken* tree);
+    // The WHERE condition, the join residual and every join's conditions.
+    void CheckConditions();
     // The residual conditions over the current joined row; NULL counts as false.
     bool TestJoinResidual();
     // The condition over the current rows; NULL counts as false.
@@ -563,8 +567,6 @@ private:
     void BindHavingNode(dbengine::TExpToken*& slot);
     // The result table this query created; its cursor is FResultCursor on that road.
     std::unique_ptr<dbengine::TDataCursor> FResultTable;
-    // Progress of the row loop: the last percentage reported, -1 before the first.
-    int FLastPercent = -1;
     // Table filters installed by the condition placement, dropped by ResetJoinState.
     std::vector<std::pair<dbengine::TDataCursor*, dbengine::TFilter*>> FTableFilters;
     // The SELECT of INSERT ... SELECT (and its UNION parts): NOAUTOINC and COMMIT end its sources.

@@ -423,6 +423,10 @@ void TDataQuery::PrepareJoins() {
     DrivingTable = SourceTables.empty() ? nullptr : SourceTables.front().get();
     std::string name;
     TablesOfExpression(WhereCondition, name);  // an undefined correlation name is named as such
+    CheckConditions();
+}
+
+void TDataQuery::CheckConditions() {
     if (WhereCondition != nullptr) CheckCondition(WhereCondition);
     if (JoinResidualCondition != nullptr) CheckCondition(JoinResidualCondition);
     for (auto& table : SourceTables)

@@ -190,10 +190,41 @@ void ConvertAggregateInput(uint8_t kind, uint8_t type, TValue& value) {
     }
 }
 
+// Counts the driving rows of a row loop and reports the percentage done whenever it has grown
+// by the session's progress increment.
+class TRowProgress {
+public:
+    explicit TRowProgress(TDataQuery& query)
+        : Query(query),
+          Rows(query.DrivingTable != nullptr ? query.DrivingTable->Cursor->GetRecordCount() : 0),
+          Increment(std::max<int>(1, query.ResultCursor()->GetProgressIncrement())) {}
+
+    // True when the progress callback asks to stop.
+    bool Step() {
+        const int32_t record = Query.DrivingTable->Cursor->GetPhysicalRecNo();
+        if (record == LastRecord) return false;
+        LastRecord = record;
+        ++Done;
+        const int percent =
+            Rows > 0 ? std::min(100, static_cast<int>(std::lround(Done * 100.0 / Rows))) : 100;
+        if (percent - std::max(Query.LastPercent, 0) < Increment) return false;
+        bool abort = false;
+        Query.ReportProgress(percent, abort);
+        return abort;
+    }
+
+private:
+    TDataQuery& Query;
+    int32_t Rows;
+    int Increment;
+    int32_t Done = 0;
+    int32_t LastRecord = -1;
+};
+
 }  // namespace
 
 void TDataQuery::ReportProgress(int percent, bool& abort) {
-    FLastPercent = percent;
+    LastPercent = percent;
     Statement->ReportProgress(percent, abort);
 }
 
@@ -507,17 +538,10 @@ void TDataQuery::CloseResultTable() {
 dbengine::TDataCursor* TDataQuery::ExecuteQuery() {
     if (Kind != skSelect) ExecError(StatementKindName(Kind) + " statements cannot be run by this engine");
     const uint32_t start = framework::GetTickCount();
-    FLastPercent = -1;
+    LastPercent = -1;
     ResetJoinState();
     for (auto& table : SourceTables) table->AtEnd = false;
-    if (WhereCondition != nullptr) CheckCondition(WhereCondition);
-    if (JoinResidualCondition != nullptr) CheckCondition(JoinResidualCondition);
-    for (auto& table : SourceTables)
-        for (auto& join : table->Joins)
-            if (join->JoinKind != 0) {
-                CheckCondition(join->Condition);
-                if (join->OuterCondition != nullptr) CheckCondition(join->OuterCondition);
-            }
+    CheckConditions();
     for (auto& table : SourceTables) table->Cursor->Refresh();
     for (auto& table : FunctionTables) {
         if (table->Cursor == nullptr) ExecError("Illegal use of LASTAUTOINC() or IDENT_CURRENT() functions");
@@ -645,9 +669,8 @@ void TDataQuery::FillComputedColumns(uint8_t* row) {
 void TDataQuery::ExecuteSelect() {
     dbengine::TDataCursor& result = *FResultCursor;
     std::vector<uint8_t> row(result.GetRecordSize() + 1u);
-    const int32_t drivingRows = DrivingTable != nullptr ? DrivingTable->Cursor->GetRecordCount() : 0;
-    const int increment = std::max<int>(1, result.GetProgressIncrement());
-    int32_t done = 0, lastRecord = -1, written = 0;
+    TRowProgress progress(*this);
+    int32_t written = 0;
     bool abort = false;
     auto freeBlobs = [&] {
         if (!HasBlobColumns) return;
@@ -658,18 +681,7 @@ void TDataQuery::ExecuteSelect() {
     };
     TSourceTable* first = SourceTables.empty() ? nullptr : SourceTables.front().get();
     for (bool more = first != nullptr && first->FirstMatch(0); more; more = first->NextMatch()) {
-        const int32_t record = DrivingTable->Cursor->GetPhysicalRecNo();
-        if (record != lastRecord) {
-            lastRecord = record;
-            ++done;
-            const int percent = drivingRows > 0
-                                    ? std::min(100, static_cast<int>(std::lround(done * 100.0 / drivingRows)))
-                                    : 100;
-            if (percent - std::max(FLastPercent, 0) >= increment || FLastPercent < 0) {
-                ReportProgress(percent, abort);
-                if (abort) break;
-            }
-        }
+        if (progress.Step()) break;
         if (!RowPasses()) {
             freeBlobs();
             continue;
@@ -697,7 +709,7 @@ void TDataQuery::ExecuteSelect() {
         GroupRows(limit);
     }
     if (!HasUnion && !IsUnionPart) SortByOrderBy();
-    if (FLastPercent != 100) ReportProgress(100, abort);
+    if (LastPercent != 100) ReportProgress(100, abort);
 }
 
 void TDataQuery::GroupRows(int32_t limit) {
@@ -728,25 +740,12 @@ void TDataQuery::ExecuteAggregateSelect() {
         return;
     }
     std::vector<uint8_t> row(result.GetRecordSize() + 1u);
-    const int32_t drivingRows = DrivingTable != nullptr ? DrivingTable->Cursor->GetRecordCount() : 0;
-    const int increment = std::max<int>(1, result.GetProgressIncrement());
-    int32_t done = 0, lastRecord = -1;
+    TRowProgress progress(*this);
     bool accepted = false;
     FirstGroup = true;
     TSourceTable* first = SourceTables.empty() ? nullptr : SourceTables.front().get();
     for (bool more = first != nullptr && first->FirstMatch(0); more; more = first->NextMatch()) {
-        const int32_t record = DrivingTable->Cursor->GetPhysicalRecNo();
-        if (record != lastRecord) {
-            lastRecord = record;
-            ++done;
-            const int percent = drivingRows > 0
-                                    ? std::min(100, static_cast<int>(std::lround(done * 100.0 / drivingRows)))
-                                    : 100;
-            if (percent - std::max(FLastPercent, 0) >= increment || FLastPercent < 0) {
-                ReportProgress(percent, abort);
-                if (abort) break;
-            }
-        }
+        if (progress.Step()) break;
         if (!RowPasses()) continue;
         uint8_t* target = accepted ? row.data() : accumulator.data();
         result.InitRecord(target);
@@ -775,7 +774,7 @@ void TDataQuery::ExecuteAggregateSelect() {
         FinishAverages(accumulator.data());
     }
     result.InsertRecord(accumulator.data(), false);
-    if (FLastPercent != 100) ReportProgress(100, abort);
+    if (LastPercent != 100) ReportProgress(100, abort);
 }
 
 bool TDataQuery::AccumulateGroupRecord(bool newGroup, uint8_t* source, uint8_t* target) {

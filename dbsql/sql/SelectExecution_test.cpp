@@ -226,6 +226,38 @@ TEST_F(SelectExecutionTest, FaultySelectListsAndClausesRaiseTheirMessages) {
 TEST_F(SelectExecutionTest, OrderByAndGroupByFindAggregatesByTheirResultNames) {
     EXPECT_EQ(Run("Select FTag, Sum(Size) From \"R\" Group By FTag Order By \"Sum Of Size\" Desc"),
               (TRows{"3|30", "2|20", "1|10", "9|5"}));
+    // The aggregate's argument names no result column.
+    EXPECT_EQ(Error("Select FTag, Sum(Size) From \"R\" Group By FTag Order By Size"),
+              "Invalid column name 'Size' or table correlation name '' specified in ORDER BY clause");
+}
+
+TEST_F(SelectExecutionTest, TheLimitOfResultColumnsIsReachedExactly) {
+    std::string sql = "Select ";
+    for (int i = 0; i < 1024; ++i) sql += (i == 0 ? "" : ", ") + std::string("FTag");
+    Run(sql + " From \"R\" Where FTag = 2", [](TQueryStatement&, dbengine::TDataCursor& c) {
+        EXPECT_EQ(c.GetFieldCount(), 1024);
+        EXPECT_EQ(c.GetRecordCount(), 1);
+    });
+}
+
+TEST_F(SelectExecutionTest, ASubSelectWithItsOwnResultTableFiltersTheOuterRows) {
+    EXPECT_EQ(
+        Run("Select FileName From \"R\" Where FTag In (Select Distinct Tag From \"C_CAT\" Where Tag > 1) "
+            "Order By FileName",
+            [](TQueryStatement& s, dbengine::TDataCursor&) {
+                ASSERT_EQ(s.Queries.size(), 2u);
+                EXPECT_FALSE(s.Query(1)->LiveResult);
+            }),
+        (TRows{"A.txt", "c.txt"}));
+    // Executed again, the sub-select's filter is made anew.
+    TQueryStatement statement(Database);
+    statement.PrepareSQL("Select FileName From \"R\" Where FTag Not In (Select Tag + 0 From \"C_CAT\")");
+    EXPECT_EQ(ReadRows(*statement.ExecuteSQL()), (TRows{"d.txt"}));
+    EXPECT_EQ(ReadRows(*statement.ExecuteSQL()), (TRows{"d.txt"}));
+}
+
+TEST_F(SelectExecutionTest, WithLocksReadsTheSameRows) {
+    EXPECT_EQ(Run("Select CName From \"C_CAT\" Where Tag < 3 With Locks"), (TRows{"disk1", "disk2"}));
 }
 
 TEST_F(SelectExecutionTest, GroupingFoldsAggregatesPerGroup) {
