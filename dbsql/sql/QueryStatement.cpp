@@ -15,9 +15,11 @@ TQueryStatement::TQueryStatement(dbengine::TDataDirectory* database)
     std::unique_ptr<dbengine::TDataQuery> master = CreateQuery();
     MasterQuery = static_cast<TDataQuery*>(master.get());
     AddQuery(std::move(master));
+    if (IsRemote()) RemoteCreate();
 }
 
 TQueryStatement::~TQueryStatement() {
+    if (IsRemote()) RemoteFree();
     // The parameter nodes belong to the queries' trees.
     FParamTokens.clear();
     MasterQuery = nullptr;
@@ -66,6 +68,10 @@ void TQueryStatement::SetMaxRowCount(int32_t count) {
 }
 
 void TQueryStatement::PrepareSQL(std::string_view text) {
+    if (IsRemote()) {
+        RemotePrepare(text);
+        return;
+    }
     ParseSQL(text);
     PrepareQueries();
 }
@@ -145,6 +151,10 @@ dbengine::TDataCursor* TQueryStatement::ExecuteQueries(int32_t& rows, double& ti
 dbengine::TDataCursor* TQueryStatement::ExecuteSQL(const std::vector<TParamDesc>& params,
                                                    const uint8_t* buffer) {
     InScript = false;
+    if (IsRemote()) {
+        RemoteExecute(params, buffer);
+        return nullptr;
+    }
     if (!params.empty()) BindParams(params, buffer);
     int32_t rows = 0;
     double time = 0;

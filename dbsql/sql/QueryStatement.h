@@ -16,7 +16,8 @@
 
 namespace dbengine {
 class TDataDirectory;
-}
+class TRemoteClient;
+}  // namespace dbengine
 
 namespace dbsql {
 
@@ -83,6 +84,14 @@ public:
     dbengine::TDataCursor* ExecuteSQL(const std::vector<TParamDesc>& params = {},
                                       const uint8_t* buffer = nullptr);
 
+    // Receives one value of a server notification (remote sessions only).
+    using TMessageCallback = std::function<void(TQueryStatement& statement, int32_t value)>;
+    void SetMessageCallback(TMessageCallback callback) { MessageCallback = std::move(callback); }
+
+    // Over a remote session every step is a request to the server.
+    bool IsRemote() const;
+    uint32_t RemoteHandle = 0;
+
     bool RequestLive = false;
     bool LiveResult = false;
     bool ResultIsSourceCursor = false;
@@ -107,6 +116,20 @@ private:
     std::vector<dbengine::TExpToken*> FParamTokens;
     TPasswordCallback PasswordCallback;
     TProgressCallback ProgressCallback;
+    TMessageCallback MessageCallback;
+
+    // The remote path (QueryStatementRemote.cpp).
+    dbengine::TRemoteClient& Client() const;
+    void RemoteCreate();
+    void RemotePrepare(std::string_view text);
+    void RemoteExecute(const std::vector<TParamDesc>& params, const uint8_t* buffer);
+    void RemoteFree() noexcept;
+    // Sends the request built, answers the server's callbacks and raises a failure reply.
+    void RemoteExchange();
+    // One callback of the server; true when it was answered (the answer's reply is then read).
+    bool RunRemoteCallback();
+    // Every parameter's descriptor and slot as request items.
+    void AddRemoteParams(const std::vector<TParamDesc>& params, const uint8_t* buffer);
 };
 
 }  // namespace dbsql
