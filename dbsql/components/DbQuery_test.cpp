@@ -86,6 +86,26 @@ TEST_F(Queries, TheReportJoinReadsRowsOfBothTablesOrdered) {
     EXPECT_EQ(Column(q, "Label"), (std::vector<std::string>{"BACKUP", "BACKUP", "ARCHIVE", "ARCHIVE"}));
 }
 
+TEST_F(Queries, ALiveResultIsEditedInItsTable) {
+    TDbQuery q;
+    q.SetDatabaseName("D:\\");
+    q.SetRequestLive(true);
+    q.SetSQL("Select * From \"Files\" Where FTag = 1");
+    q.Open();
+    EXPECT_TRUE(q.Statement()->LiveResult);
+    EXPECT_TRUE(q.CanModify());
+    EXPECT_EQ(q.RecordCount(), 2);
+    q.First();
+    q.Edit();
+    q.FieldByName("Size")->SetAsInteger(99);
+    q.Post();
+    q.Close();
+    q.SetRequestLive(false);
+    q.SetSQL("Select Size From \"Files\" Where Size = 99");
+    q.Open();
+    EXPECT_EQ(q.RecordCount(), 1);
+}
+
 TEST_F(Queries, TheCounterOfAnAverageIsNoField) {
     TDbQuery q;
     q.SetDatabaseName("D:\\");
