@@ -90,6 +90,7 @@ void TQueryStatement::PrepareQueries() {
     LiveResult = MasterQuery->LiveResult;
     ResultIsSourceCursor = MasterQuery->LiveResult;
     SelectAll = MasterQuery->SelectAll;
+    if (PreparedCallback) PreparedCallback(*this, Kind, LiveResult, ResultIsSourceCursor, SelectAll);
 }
 
 void TQueryStatement::BindParams(const std::vector<TParamDesc>& params, const uint8_t* buffer) {

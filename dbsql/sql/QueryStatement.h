@@ -74,6 +74,11 @@ public:
     void SetProgressCallback(TProgressCallback callback) { ProgressCallback = std::move(callback); }
     void ReportProgress(int percent, bool& stop);
 
+    // Told after every prepare: the statement kind and the three result flags.
+    using TPreparedCallback = std::function<void(TQueryStatement& statement, uint8_t kind, bool liveResult,
+                                                 bool resultIsSourceCursor, bool selectAll)>;
+    void SetPreparedCallback(TPreparedCallback callback) { PreparedCallback = std::move(callback); }
+
     // A changed limit reaches the master query at once.
     void SetMaxRowCount(int32_t count);
     // Parses and prepares the first statement of the text. Raises 11949 for SQL errors.
@@ -117,6 +122,7 @@ private:
     TPasswordCallback PasswordCallback;
     TProgressCallback ProgressCallback;
     TMessageCallback MessageCallback;
+    TPreparedCallback PreparedCallback;
 
     // The remote path (QueryStatementRemote.cpp).
     dbengine::TRemoteClient& Client() const;

@@ -114,6 +114,7 @@ void TQueryStatement::RemotePrepare(std::string_view text) {
     LiveResult = client.ReadReplyBoolean();
     ResultIsSourceCursor = client.ReadReplyBoolean();
     if (client.GetServerVersion() >= SelectAllVersion) SelectAll = client.ReadReplyBoolean();
+    if (PreparedCallback) PreparedCallback(*this, Kind, LiveResult, ResultIsSourceCursor, SelectAll);
 }
 
 void TQueryStatement::AddRemoteParams(const std::vector<TParamDesc>& params, const uint8_t* buffer) {

@@ -412,6 +412,21 @@ TEST_F(SelectExecutionTest, ParametersAreBoundToTheirMarkersInOrder) {
     EXPECT_TRUE(ReadRows(*statement.ExecuteSQL(params, buffer)).empty());
 }
 
+TEST_F(SelectExecutionTest, AnIntoTableStaysAfterTheStatement) {
+    int prepared = 0;
+    Run("Select CName, Tag Into \"KEPT\" From \"C_CAT\" Where Tag > 1", {}, [&](TQueryStatement& s) {
+        s.RequestLive = true;  // INTO always gives a table of its own
+        s.SetPreparedCallback([&](TQueryStatement&, uint8_t kind, bool live, bool, bool selectAll) {
+            ++prepared;
+            EXPECT_EQ(kind, skSelect);
+            EXPECT_FALSE(live);
+            EXPECT_FALSE(selectAll);
+        });
+    });
+    EXPECT_EQ(prepared, 1);
+    EXPECT_EQ(Run("Select * From \"KEPT\""), (TRows{"disk2|2", "disk3|3"}));
+}
+
 TEST_F(SelectExecutionTest, AScriptReturnsTheLastSelectsRows) {
     EXPECT_EQ(Run("Select FTag From \"R\" Where FTag = 2; Select CName From \"C_CAT\" Where Tag = 3"),
               (TRows{"disk3"}));
