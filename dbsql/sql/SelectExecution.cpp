@@ -57,6 +57,15 @@ void WriteValue(dbengine::TDataCursor& cursor, uint16_t field, uint8_t* record, 
     cursor.PutField(field, record, v.Null ? nullptr : v.Bytes, false, false);
 }
 
+// A new BLOB in a result row's field holding size bytes; failures raise with the result table's name.
+void WriteBlob(dbengine::TDataCursor& result, uint16_t field, uint8_t* row, const uint8_t* bytes,
+               int32_t size) {
+    int32_t opened = 0;
+    result.CheckError(result.OpenBlob(field, row, dbengine::BlobOpenWrite, false, true, opened, false),
+                      result.TableName);
+    if (size > 0) result.CheckError(result.PutBlob(field, row, 0, bytes, size, false), result.TableName);
+}
+
 // BCD values as counts of 1/10,000 through a scratch token of the evaluator.
 int64_t BcdAmount(const uint8_t* bytes, uint8_t scale) {
     dbengine::TExpTreeHolder t(dbengine::NewExpToken());
@@ -615,14 +624,8 @@ void TDataQuery::FillResultRow(uint8_t* row) {
                                  value.Bytes, blank);
             if (blank) continue;
             const std::string content = source.ReadBlobValue(table->RecordBuffer.get(), desc);
-            int32_t size = 0;
-            result.CheckError(result.OpenBlob(field, row, dbengine::BlobOpenWrite, false, true, size, false),
-                              result.TableName);
-            if (!content.empty())
-                result.CheckError(
-                    result.PutBlob(field, row, 0, reinterpret_cast<const uint8_t*>(content.data()),
-                                   static_cast<int32_t>(content.size()), false),
-                    result.TableName);
+            WriteBlob(result, field, row, reinterpret_cast<const uint8_t*>(content.data()),
+                      static_cast<int32_t>(content.size()));
             continue;
         } else {
             source.GetTableField(static_cast<uint16_t>(column.FieldNumber), table->RecordBuffer.get(),
@@ -649,13 +652,7 @@ void TDataQuery::FillComputedColumns(uint8_t* row) {
                 (value->DataType == dbengine::fldBlob && value->SubType == dbengine::fldstMemo))
                 size = static_cast<int32_t>(strnlen(reinterpret_cast<const char*>(value->Data.get()),
                                                     static_cast<size_t>(std::max(0, value->DataSize))));
-            int32_t opened = 0;
-            result.CheckError(
-                result.OpenBlob(field, row, dbengine::BlobOpenWrite, false, true, opened, false),
-                result.TableName);
-            if (size > 0)
-                result.CheckError(result.PutBlob(field, row, 0, value->Data.get(), size, false),
-                                  result.TableName);
+            WriteBlob(result, field, row, value->Data.get(), size);
             continue;
         }
         TValue v;
@@ -949,15 +946,8 @@ void TDataQuery::MergeUnion() {
                 TValue handle = ReadValue(part, partField, from.data());
                 if (handle.Null) continue;
                 const std::string content = part.ReadBlobValue(from.data(), desc);
-                int32_t size = 0;
-                result.CheckError(
-                    result.OpenBlob(field, row.data(), dbengine::BlobOpenWrite, false, true, size, false),
-                    result.TableName);
-                if (!content.empty())
-                    result.CheckError(
-                        result.PutBlob(field, row.data(), 0, reinterpret_cast<const uint8_t*>(content.data()),
-                                       static_cast<int32_t>(content.size()), false),
-                        result.TableName);
+                WriteBlob(result, field, row.data(), reinterpret_cast<const uint8_t*>(content.data()),
+                          static_cast<int32_t>(content.size()));
                 continue;
             }
             WriteValue(result, field, row.data(), ReadValue(part, partField, from.data()));
