@@ -39,10 +39,10 @@ bool CursorWalksBitmap(const dbengine::TDataCursor& c) {
 bool CursorIsQueryResultAndSource(const dbengine::TDataCursor& c) {
     return c.IsQueryResult && c.IsQuerySource;
 }
-// The SQL engine's internal columns are left out of the definitions; the descriptors carry no
-// such mark yet, so every field counts.
-bool CursorIsHidden(const dbengine::TFieldDescriptor&) {
-    return false;
+// The SQL engine's internal columns are left out of the definitions: the hidden counters of AVG
+// columns in a result table, known by their name.
+bool CursorIsHidden(const dbengine::TFieldDescriptor& d) {
+    return d.Name.rfind("Sys__Avg__Count", 0) == 0;
 }
 
 }  // namespace

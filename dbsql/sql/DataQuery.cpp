@@ -1,5 +1,6 @@
 #include "dbsql/sql/DataQuery.h"
 
+#include "dbengine/cursor/DataCursor.h"
 #include "dbengine/expr/ExpToken.h"
 #include "dbengine/expr/ValueTypes.h"
 #include "dbengine/session/DataDirectory.h"
@@ -74,7 +75,9 @@ void TCreateIndex::BuildColumnNames() {
 TDataQuery::TDataQuery(TQueryStatement* statement) : Statement(statement) {}
 
 TDataQuery::~TDataQuery() {
+    CloseResultTable();
     StopWords.clear();
+    for (auto& pending : FOuterOnlyConditions) dbengine::FreeExpTree(pending.Tree);
     for (auto& table : SourceTables) table->Joins.clear();
     SourceTables.clear();
     FunctionTables.clear();
@@ -95,6 +98,7 @@ TDataQuery::~TDataQuery() {
 void TDataQuery::Reset() {
     static_cast<TDataQueryScalars&>(*this) = TDataQueryScalars{};
     StopWords.clear();
+    OnClauses.clear();
 }
 
 void TDataQuery::ReportDatabaseAccess(dbengine::TDataDirectory* database) {
@@ -103,18 +107,6 @@ void TDataQuery::ReportDatabaseAccess(dbengine::TDataDirectory* database) {
     if (Kind == skUnknown || Kind > skDropIndex || database == nullptr || database->Session == nullptr)
         return;
     database->Session->DoDirectoryOpened(database, codes[Kind]);
-}
-
-bool TDataQuery::AccumulateGroupRecord(bool, uint8_t*, uint8_t*) {
-    return false;
-}
-
-bool TDataQuery::FinishGroupRecord(uint8_t, uint8_t*, uint8_t*) {
-    return false;
-}
-
-bool TDataQuery::GroupFilter(uint8_t, uint8_t*, uint8_t*) {
-    return true;
 }
 
 }  // namespace dbsql

@@ -26,6 +26,7 @@ namespace dbsql {
 
 class TQueryStatement;
 class TDataQuery;
+class TResultField;
 
 // The column binding and value callbacks of the type checker and evaluator over the current rows
 // of a query's source tables.
@@ -33,12 +34,36 @@ class TSourceColumns final : public dbengine::TExpTypeResolver, public dbengine:
 public:
     explicit TSourceColumns(TDataQuery* query) : Query(query) {}
     bool ResolveColumn(dbengine::TExpToken* node) override;
+    int SubSelectColumnCount(dbengine::TDataQuery* query) override;
     bool GetColumnValue(const uint8_t* recordBuffer, dbengine::TExpToken* column) override;
     int32_t SubSelectRecordCount(dbengine::TDataQuery* query) override;
 
 private:
     TDataQuery* Query;
 };
+
+// The type checker's and evaluator's view of a grouped result row: a column or result name means
+// that result column, aggregates included.
+class TResultColumns final : public dbengine::TExpTypeResolver, public dbengine::TExpValueSource {
+public:
+    explicit TResultColumns(TDataQuery* query) : Query(query) {}
+    bool ResolveColumn(dbengine::TExpToken* node) override;
+    bool GetColumnValue(const uint8_t* recordBuffer, dbengine::TExpToken* column) override;
+    static void BindResultColumn(dbengine::TExpToken* node, const TResultField& column);
+    // The result record the values are read from.
+    const uint8_t* Record = nullptr;
+
+private:
+    TDataQuery* Query;
+};
+
+// Result-set limits.
+constexpr size_t MaxResultColumns = 1024;
+constexpr size_t MaxResultNameLength = 30;
+// A computed string's size, its terminating zero counted.
+constexpr int32_t MaxComputedStringSize = 251;
+// The hidden counter field of an AVG column is named this, followed by its field number.
+extern const char* const AvgCountFieldPrefix;
 
 // Statement kinds (TDataQuery::Kind).
 constexpr uint8_t skUnknown = 0;
@@ -84,6 +109,8 @@ public:
     int16_t FieldNumber = 0;
     std::string TableName;  // the correlation name written before the column
     uint8_t DataType = 0, SubType = 0, Size = 0, Scale = 0;
+    // The type of the result field, which differs for SUM, RUNSUM, AVG and COUNT.
+    uint8_t ResultType = 0, ResultSubType = 0, ResultSize = 0, ResultScale = 0;
     std::string ResultName;
     bool DefaultName = true;
     int16_t ResultFieldNumber = 0;
@@ -351,14 +378,67 @@ public:
     // Drops every table filter and join filter of the last execution.
     void ResetJoinState();
 
+    // ---- Select-list and clause binding (ResultBinding.cpp) ----
+    void BindResultFields();
+    void ExpandTableColumns(TSourceTable* table, size_t& position);
+    std::string MakeResultColumnName(const std::string& sourceName, const std::string& givenName,
+                                     const TResultField* column, uint8_t aggregateKind) const;
+    void BindOrderBy();
+    void BindGroupBy();
+    void CheckDistinct();
+    void CheckHaving();
+    void BindHaving();
+    TResultField* FindResultColumn(bool includeAggregates, const std::string& columnName,
+                                   const std::string& tableName, int16_t& number) const;
+    // The result column of the same aggregate over an equal argument as the call.
+    TResultField* FindHavingColumn(const dbengine::TExpToken* call) const;
+    bool IsAggregateOnly() const;
+    bool IsCountStarOnly() const;
+    bool OrderBySatisfiedByGrouping() const;
+    dbengine::TExpTypeResolver* SourceColumnResolver() { return &FSourceColumns; }
+
+    // ---- SELECT execution (SelectExecution.cpp) ----
+    // Opens, binds and plans the query of its kind; a SELECT gets its live result or result table.
+    void PrepareQuery();
+    void PrepareSelect();
+    void OpenFunctionTables();
+    void FindOrderIndex();
+    bool CanUseLiveResult() const;
+    void PrepareLiveResult();
+    void SetResultTableName();
+    void CreateResultTable();
+    // Runs the query; returns the result cursor of a SELECT.
+    dbengine::TDataCursor* ExecuteQuery();
+    void ExecuteSelect();
+    void ExecuteAggregateSelect();
+    void FillResultRow(uint8_t* row);
+    void FillComputedColumns(uint8_t* row);
+    void GroupRows(int32_t limit);
+    void MergeUnion();
+    void SortByOrderBy();
+    void ReportProgress(int percent, bool& abort);
+    void FinishAverages(uint8_t* row);
+    bool TestHaving(const uint8_t* row);
+    // The last percentage the row loop reported, -1 before the first.
+    int LastPercent = -1;
+    // Closes the result table (and with it a temporary table's files).
+    void CloseResultTable();
+    // The name and place of the result table.
+    std::string ResultTableName;
+    bool ResultInMemory = false;
+
     // ---- Evaluation (QueryEvaluation.cpp) ----
     bool BindSourceColumn(dbengine::TExpToken* node);
     bool ReadSourceColumn(dbengine::TExpToken* node);
     dbengine::TExpValueSource* SourceValues() { return &FSourceColumns; }
     // Type checks: the tree must be boolean ("WHERE or JOIN clause must be a boolean expression").
     void CheckCondition(dbengine::TExpToken* tree);
+    // The WHERE condition, the join residual and every join's conditions.
+    void CheckConditions();
     // The residual conditions over the current joined row; NULL counts as false.
     bool TestJoinResidual();
+    // The condition over the current rows; NULL counts as false.
+    bool ConditionHolds(const dbengine::TExpToken* tree);
     bool TestTableResidual();
     // The row loop over the driving table: the first, next and (after a delete) following joined
     // row that passes both residual conditions.
@@ -385,6 +465,13 @@ public:
     void* TableFilter = nullptr;
     void* SubSelectFilter = nullptr;
     std::vector<std::string> StopWords;
+    // The JOIN ... ON clauses in the order written: the join's kind and the table the clause
+    // joins. Every node of an ON condition carries its clause's number (from 1) in JoinChecked.
+    struct TOnClause {
+        uint8_t Kind;
+        TSourceTable* Table;
+    };
+    std::vector<TOnClause> OnClauses;
 
 private:
     // The grammar (SqlGrammar.cpp, SqlDefinitionGrammar.cpp).
@@ -460,12 +547,26 @@ private:
     void PlaceTableCondition(int pass, dbengine::TExpToken* node, TSourceTable* table);
     void SplitWhereConditions(int pass, dbengine::TExpToken* node);
     void ExtractNode(dbengine::TExpToken*& slot);
+    // An ON condition of an outer join that reads only the outer side is taken out of the WHERE
+    // tree (true) to become a condition of its join.
+    bool TakeOuterOnlyCondition(dbengine::TExpToken*& slot);
+    void AttachOuterOnlyConditions();
+    struct TOuterOnlyCondition {
+        uint8_t Clause;
+        dbengine::TExpToken* Tree;  // owned until attached
+        std::string CorrelationName;
+    };
+    std::vector<TOuterOnlyCondition> FOuterOnlyConditions;
     void ApplyLevelRule(dbengine::TExpToken* comparison, TSourceTable* left, TSourceTable* right);
     bool RowPasses();
     TSourceTable* TableOrFirst(const std::string& correlationName);
 
     dbengine::TDataCursor* FResultCursor = nullptr;
     TSourceColumns FSourceColumns{this};
+    TResultColumns FResultColumns{this};
+    void BindHavingNode(dbengine::TExpToken*& slot);
+    // The result table this query created; its cursor is FResultCursor on that road.
+    std::unique_ptr<dbengine::TDataCursor> FResultTable;
     // Table filters installed by the condition placement, dropped by ResetJoinState.
     std::vector<std::pair<dbengine::TDataCursor*, dbengine::TFilter*>> FTableFilters;
     // The SELECT of INSERT ... SELECT (and its UNION parts): NOAUTOINC and COMMIT end its sources.

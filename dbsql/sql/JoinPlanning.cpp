@@ -56,6 +56,16 @@ bool SameName(const std::string& a, const std::string& b) {
     return framework::AnsiSameText(a, b);
 }
 
+template <typename Test>
+bool AnyNode(const TExpToken* t, Test test) {
+    if (t == nullptr) return false;
+    if (test(t)) return true;
+    if (AnyNode(t->Left, test) || AnyNode(t->Right, test) || AnyNode(t->Third, test)) return true;
+    for (const TExpToken* a : t->Arguments)
+        if (AnyNode(a, test)) return true;
+    return false;
+}
+
 void AppendResidual(TExpToken*& residual, bool& flag, TExpToken* tree, uint8_t op) {
     flag = true;
     residual = CombineConditions(residual, tree, op);
@@ -175,12 +185,60 @@ void TDataQuery::AddTableResidual(TExpToken* tree, uint8_t op) {
 void TDataQuery::ExtractJoinConditions() {
     SetParents(WhereCondition, nullptr);
     ExtractNode(WhereCondition);
+    AttachOuterOnlyConditions();
     if (WhereCondition == nullptr) HasWhere = false;
+}
+
+bool TDataQuery::TakeOuterOnlyCondition(TExpToken*& slot) {
+    TExpToken* node = slot;
+    const uint8_t clause = node->JoinChecked;
+    if (clause == 0 || clause >= 255 || clause > OnClauses.size()) return false;
+    const TOnClause& on = OnClauses[clause - 1];
+    if (on.Kind != 2 && on.Kind != 3) return false;
+    // Only a whole conjunct of the ON condition.
+    if (node->Parent != nullptr && ParentOperator(node) != dbengine::ecAnd) return false;
+    std::string name;
+    if (TablesOfExpression(node, name) ||
+        AnyNode(node, [](const TExpToken* t) { return t->Kind == dbengine::tkSubSelect; }))
+        return false;
+    const TSourceTable* table = name.empty() ? nullptr : FindSourceTable(name);
+    // A left join's clause joins its inner table, a right join's its outer one.
+    const bool outerOnly = on.Kind == 2 ? table != on.Table : table == nullptr || table == on.Table;
+    if (!outerOnly) return false;
+    slot = nullptr;
+    node->Parent = nullptr;
+    FOuterOnlyConditions.push_back({clause, node, name});
+    return true;
+}
+
+void TDataQuery::AttachOuterOnlyConditions() {
+    for (TOuterOnlyCondition& item : FOuterOnlyConditions) {
+        // The outer join made from a comparison of the same clause, whose owner is the one table
+        // the condition reads (or any, for a condition of constants).
+        TTableJoin* target = nullptr;
+        for (auto& table : SourceTables)
+            for (auto& join : table->Joins)
+                if (target == nullptr && join->JoinKind == 2 &&
+                    AnyNode(join->Condition,
+                            [&](const TExpToken* t) { return t->JoinChecked == item.Clause; }) &&
+                    (item.CorrelationName.empty() || SameName(table->CorrelationName, item.CorrelationName)))
+                    target = join.get();
+        if (target != nullptr) {
+            target->AddOuterCondition(item.Tree);
+        } else {
+            // No such join: the condition stays where the statement put it.
+            WhereCondition = CombineConditions(WhereCondition, item.Tree, 0);
+            HasWhere = true;
+        }
+        item.Tree = nullptr;
+    }
+    FOuterOnlyConditions.clear();
 }
 
 void TDataQuery::ExtractNode(TExpToken*& slot) {
     TExpToken* node = slot;
     if (node == nullptr) return;
+    if (TakeOuterOnlyCondition(slot)) return;
     std::string name;
     auto toResidual = [&] {
         const uint8_t op = ParentOperator(node);
@@ -365,11 +423,18 @@ void TDataQuery::PrepareJoins() {
     DrivingTable = SourceTables.empty() ? nullptr : SourceTables.front().get();
     std::string name;
     TablesOfExpression(WhereCondition, name);  // an undefined correlation name is named as such
+    CheckConditions();
+}
+
+void TDataQuery::CheckConditions() {
     if (WhereCondition != nullptr) CheckCondition(WhereCondition);
     if (JoinResidualCondition != nullptr) CheckCondition(JoinResidualCondition);
     for (auto& table : SourceTables)
         for (auto& join : table->Joins)
-            if (join->JoinKind != 0) CheckCondition(join->Condition);
+            if (join->JoinKind != 0) {
+                CheckCondition(join->Condition);
+                if (join->OuterCondition != nullptr) CheckCondition(join->OuterCondition);
+            }
 }
 
 void TDataQuery::ResetJoinState() {

@@ -11,6 +11,8 @@
 #include "dbengine/cursor/DataCursor.h"
 #include "dbengine/expr/ExpEvaluate.h"
 #include "dbengine/expr/ExpToken.h"
+#include "dbengine/expr/FieldConvert.h"
+#include "dbengine/session/DataSession.h"
 #include "dbengine/testsupport/Descriptors.h"
 #include "dbengine/testsupport/TableFixture.h"
 #include "dbengine/util/Coding.h"
@@ -184,6 +186,111 @@ TEST_F(JoinPlanningTest, ALeftJoinKeepsOuterRowsWithoutPartnerAsNulls) {
     EXPECT_EQ(Rows("Select * From \"R\" Left Outer Join \"C_CAT\" On (FTag = Tag) And (CName = 'c2')",
                    {"R.Name", "C_CAT.CName"}),
               (TRows{"r1|NULL", "r2|NULL", "r3|c2", "r4|NULL", "r5|NULL"}));
+}
+
+TEST_F(JoinPlanningTest, AnOnConditionOnTheOuterTableOfALeftJoinOnlyDecidesThePartner) {
+    // r2 ("Y") keeps its row, without partner; in WHERE the same condition drops it.
+    EXPECT_EQ(Rows("Select * From \"R\" Left Outer Join \"C_CAT\" On (FTag = Tag) And (FromArc = 'N')",
+                   {"R.Name", "C_CAT.CName"},
+                   [](TDataQuery& q) {
+                       ASSERT_EQ(q.SourceTables.front()->Joins.size(), 1u);
+                       EXPECT_NE(q.SourceTables.front()->Joins[0]->OuterCondition, nullptr);
+                   }),
+              (TRows{"r1|c1", "r2|NULL", "r3|c2", "r3|c3", "r4|NULL", "r5|c1"}));
+    EXPECT_EQ(Rows("Select * From \"R\" Left Outer Join \"C_CAT\" On (FromArc = 'Y') And (FTag = Tag)",
+                   {"R.Name", "C_CAT.CName"}),
+              (TRows{"r1|NULL", "r2|NULL", "r3|NULL", "r4|NULL", "r5|NULL"}));
+    EXPECT_EQ(Rows("Select * From \"R\" Left Outer Join \"C_CAT\" On (FTag = Tag) Where FromArc = 'N'",
+                   {"R.Name", "C_CAT.CName"}),
+              (TRows{"r1|c1", "r3|c2", "r3|c3", "r4|NULL", "r5|c1"}));
+    // A right join names its outer table after the join.
+    EXPECT_EQ(Rows("Select * From \"C_CAT\" Right Outer Join \"R\" On (Tag = FTag) And (Name <> 'r1')",
+                   {"R.Name", "C_CAT.CName"}),
+              (TRows{"r1|NULL", "r2|NULL", "r3|c2", "r3|c3", "r4|NULL", "r5|c1"}));
+}
+
+TEST_F(JoinPlanningTest, TheInnerFilterOfAnIndexedJoinReadsNoRecordToTestThem) {
+    int64_t indexedReads = -1, unindexedReads = -1;
+    const TRows expected = {"r1|c1", "r3|c2", "r3|c3", "r5|c1"};
+    // R drives, C_CAT's Tag is indexed: the filter takes the matching records from the index.
+    EXPECT_EQ(
+        Rows("Select * From \"R\", \"C_CAT\" Where FTag = Tag NOJOINOPTIMIZE", {"R.Name", "C_CAT.CName"},
+             [&](TDataQuery& q) { indexedReads = q.SourceTables[1]->Cursor->FilterRecordReads; }),
+        expected);
+    // C_CAT drives onto R's unindexed FTag: every record of R is read for every C_CAT row.
+    EXPECT_EQ(
+        Rows("Select * From \"C_CAT\", \"R\" Where Tag = FTag NOJOINOPTIMIZE", {"R.Name", "C_CAT.CName"},
+             [&](TDataQuery& q) { unindexedReads = q.SourceTables[1]->Cursor->FilterRecordReads; }),
+        expected);
+    EXPECT_EQ(indexedReads, 0);
+    EXPECT_EQ(unindexedReads, static_cast<int64_t>(RRows.size() * CRows.size()));
+}
+
+TEST_F(JoinPlanningTest, InComparesAnIntegerWithABcdColumnAsBcd) {
+    dbengine::TTableDefinition def;
+    def.Fields = {Field(1, "Amount", dbengine::fldBCD)};
+    def.Fields[0].Decimals = 2;
+    dbengine::TDataCursor c(Database);
+    c.SetTableName("PRICES");
+    c.SetExclusive(true);
+    c.CreateTable(def, true, false);
+    c.OpenCursor();
+    std::vector<uint8_t> b(c.GetRecordSize());
+    for (double amount : {1.5, 3.0, 9.25}) {
+        c.InitRecord(b.data());
+        uint8_t v[dbengine::ConvertBufferSize] = {};
+        std::memcpy(v, &amount, sizeof amount);
+        ASSERT_TRUE(dbengine::ConvertFieldValue(dbengine::fldFloat, 0, 0, dbengine::fldBCD, 0, 2, v));
+        c.PutField(1, b.data(), v, false, false);
+        c.InsertRecord(b.data(), false);
+    }
+    c.CloseCursor(false);
+    // 1.5 is no whole number: only FTag 3 is among the amounts.
+    EXPECT_EQ(Rows("Select * From \"R\" Where FTag In (Select Amount From \"PRICES\")", {"R.Name"}),
+              (TRows{"r3"}));
+    EXPECT_EQ(Rows("Select * From \"R\" Where FTag Not In (Select Amount From \"PRICES\")", {"R.Name"}),
+              (TRows{"r1", "r2", "r4", "r5"}));
+}
+
+TEST_F(JoinPlanningTest, AnEncryptedSourceTableAsksTheStatementForItsPasswordWhileOpening) {
+    dbengine::TTableDefinition def;
+    def.Fields = {Field(1, "Name", dbengine::fldString, 10)};
+    def.Encrypted = true;
+    def.Password = "secret";
+    Database->Session->AddPassword("secret");
+    {
+        dbengine::TDataCursor c(Database);
+        c.SetTableName("LOCKED");
+        c.SetExclusive(true);
+        c.CreateTable(def, true, false);
+    }
+    Database->Session->RemovePassword("secret");
+    int asked = 0;
+    {
+        TQueryStatement statement(Database);
+        statement.SetPasswordCallback([&](TQueryStatement&) {
+            ++asked;
+            Database->Session->AddPassword("secret");
+            return true;
+        });
+        statement.ParseSQL("Select * From \"LOCKED\"");
+        statement.MasterQuery->PrepareJoins();
+        EXPECT_EQ(asked, 1);
+    }
+    Database->Session->RemoveAllPasswords();
+    // Without a callback, or with one that gives up, the open fails with the engine's error.
+    for (bool withCallback : {false, true}) {
+        TQueryStatement statement(Database);
+        if (withCallback) statement.SetPasswordCallback([&](TQueryStatement&) { return ++asked, false; });
+        statement.ParseSQL("Select * From \"LOCKED\"");
+        try {
+            statement.MasterQuery->PrepareJoins();
+            ADD_FAILURE() << "opened without its password";
+        } catch (const dbengine::EDbEngineError& e) {
+            EXPECT_EQ(e.ErrorCode, 10498);
+        }
+    }
+    EXPECT_EQ(asked, 2);
 }
 
 TEST_F(JoinPlanningTest, AMemoIsReadWholeWithItsTerminatingZeroCounted) {

@@ -19,6 +19,11 @@ bool TSourceColumns::ResolveColumn(TExpToken* node) {
     return Query->BindSourceColumn(node);
 }
 
+int TSourceColumns::SubSelectColumnCount(dbengine::TDataQuery* query) {
+    const auto* subSelect = dynamic_cast<const TDataQuery*>(query);
+    return subSelect == nullptr ? 1 : static_cast<int>(subSelect->ResultFields.size());
+}
+
 bool TSourceColumns::GetColumnValue(const uint8_t*, TExpToken* column) {
     return Query->ReadSourceColumn(column);
 }
@@ -50,6 +55,8 @@ bool BindTableField(TExpToken* node, TSourceTable* table, uint16_t field) {
 bool TDataQuery::BindSourceColumn(TExpToken* node) {
     uint16_t field = 0;
     TSourceTable* table = ResolveColumnTable(node->TableName, node->ColumnName, field);
+    // COUNT(*) reads the table's first field.
+    if (table != nullptr && field == 0 && node->ColumnName == "*") field = 1;
     return BindTableField(node, table, field);
 }
 
@@ -103,24 +110,19 @@ void TDataQuery::CheckCondition(TExpToken* tree) {
     if (tree->DataType != dbengine::fldBoolean) SqlError("WHERE or JOIN clause must be a boolean expression");
 }
 
-namespace {
-
-bool ConditionHolds(const TExpToken* tree, TDataQuery& query) {
-    TExpToken* result =
-        dbengine::EvaluateExpToken(tree, nullptr, query.SourceValues(), query.LanguageId, query.SortId);
+bool TDataQuery::ConditionHolds(const TExpToken* tree) {
+    TExpToken* result = dbengine::EvaluateExpToken(tree, nullptr, SourceValues(), LanguageId, SortId);
     const bool holds = !result->IsNull && dbengine::ExpIntegerValue(result) != 0;
     dbengine::ReleaseExpToken(result);
     return holds;
 }
 
-}  // namespace
-
 bool TDataQuery::TestJoinResidual() {
-    return JoinResidualCondition == nullptr || ConditionHolds(JoinResidualCondition, *this);
+    return JoinResidualCondition == nullptr || ConditionHolds(JoinResidualCondition);
 }
 
 bool TDataQuery::TestTableResidual() {
-    return TableResidualCondition == nullptr || ConditionHolds(TableResidualCondition, *this);
+    return TableResidualCondition == nullptr || ConditionHolds(TableResidualCondition);
 }
 
 bool TDataQuery::RowPasses() {

@@ -21,6 +21,7 @@ TTableJoin::TTableJoin(TSourceTable* owner, uint8_t joinKind, TSourceTable* join
 TTableJoin::~TTableJoin() {
     Reset();
     dbengine::FreeExpTree(Condition);
+    dbengine::FreeExpTree(OuterCondition);
 }
 
 namespace {
@@ -167,9 +168,21 @@ void TTableJoin::BindCondition() {
 }
 
 bool TTableJoin::Match() {
-    if (JoinKind != 0) BindCondition();
-    const bool found = JoinedTable->FirstMatch(JoinKind);
-    return found || JoinKind == 2;
+    OuterHolds = OuterCondition == nullptr || Owner->Query->ConditionHolds(OuterCondition);
+    if (JoinKind != 0 && OuterHolds) BindCondition();
+    return FirstInner();
+}
+
+bool TTableJoin::FirstInner() {
+    if (!OuterHolds) {
+        JoinedTable->SetNoPartner();
+        return JoinKind == 2;
+    }
+    return JoinedTable->FirstMatch(JoinKind) || JoinKind == 2;
+}
+
+void TTableJoin::AddOuterCondition(dbengine::TExpToken* condition) {
+    OuterCondition = CombineConditions(OuterCondition, condition, 0);
 }
 
 void TTableJoin::Reset() {
@@ -201,7 +214,16 @@ void TSourceTable::Open(bool requestLive) {
     cursor->SetExclusive(false);
     cursor->SetInMemory(InMemory);
     cursor->SetQuerySource(true);
-    cursor->OpenCursor();
+    // The statement is asked for an encrypted table's password during the open only.
+    TQueryStatement* statement = Query->Statement;
+    cursor->SetPasswordCallback([statement](dbengine::TDataCursor&) { return statement->AskPassword(); });
+    try {
+        cursor->OpenCursor();
+    } catch (...) {
+        cursor->SetPasswordCallback({});
+        throw;
+    }
+    cursor->SetPasswordCallback({});
     Database = database;
     Cursor = cursor.release();
     RecordSize = 0;
@@ -280,7 +302,14 @@ bool TSourceTable::AdvanceJoins(int index) {
     TTableJoin& join = *Joins[static_cast<size_t>(index)];
     if (!join.JoinedTable->AtEnd && join.JoinedTable->NextMatch()) return true;
     if (!AdvanceJoins(index - 1)) return false;
-    return join.JoinedTable->FirstMatch(join.JoinKind) || join.JoinKind == 2;
+    return join.FirstInner();
+}
+
+void TSourceTable::SetNoPartner() {
+    if (!RecordBuffer) AllocRecordBuffer();
+    AtEnd = true;
+    std::fill_n(RecordBuffer.get(), RecordSize, uint8_t{0});
+    for (auto& join : Joins) join->Match();
 }
 
 bool TSourceTable::ContinueMatch() {

@@ -39,13 +39,21 @@ public:
     void BindCondition();
     // Drops the join filter from the inner cursor.
     void Reset();
+    // The inner table on its first match for the owner's current row, or without a partner
+    // when the outer condition does not hold; true when the walk goes on.
+    bool FirstInner();
+    // An ON condition of an outer join that reads only the outer side: when it does not hold for
+    // the owner's row, the inner table has no partner. Combined by AND with one given before.
+    void AddOuterCondition(dbengine::TExpToken* condition);
 
     TSourceTable* Owner;
     // 0 no condition yet (a cross product), 1 inner, 2 left outer, 3 right outer.
     uint8_t JoinKind;
     TSourceTable* JoinedTable;
-    dbengine::TExpToken* Condition;  // owned
-    void* Filter = nullptr;          // the engine filter on the inner cursor, once installed
+    dbengine::TExpToken* Condition;                 // owned
+    void* Filter = nullptr;                         // the engine filter on the inner cursor, once installed
+    dbengine::TExpToken* OuterCondition = nullptr;  // owned
+    bool OuterHolds = true;                         // for the owner's current row
 };
 
 class TSourceTable : public dbengine::TSourceTable {
@@ -86,6 +94,8 @@ public:
     // matched once more (so the tables below read as NULL) and the result is false.
     bool MatchFromCurrent();
     bool MatchJoins();
+    // No partner: at the end, the buffer zeroed, the tables below reading NULL.
+    void SetNoPartner();
 
     // Adds the condition to a join to inner of kind (or of kind 0), else appends a new join.
     void AddJoinCondition(uint8_t kind, dbengine::TExpToken* condition, TSourceTable* inner, uint8_t op = 0);

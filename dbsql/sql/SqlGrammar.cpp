@@ -28,15 +28,16 @@ bool IsComparison(const TExpToken* node) {
            node->Code <= dbengine::ecLessOrEqual;
 }
 
-// Marks every node of a JOIN ... ON condition as such, and every comparison between two column
-// expressions with the join's kind.
-void MarkJoinCondition(TExpToken* condition, uint8_t joinKind) {
+// Marks every node of a JOIN ... ON condition with the number of its ON clause (from 1; the last
+// number is shared by clauses beyond it), and every comparison between two column expressions
+// with the join's kind.
+void MarkJoinCondition(TExpToken* condition, uint8_t joinKind, uint8_t clause) {
     std::vector<TExpToken*> pending{condition};
     while (!pending.empty()) {
         TExpToken* node = pending.back();
         pending.pop_back();
         if (node == nullptr) continue;
-        node->JoinChecked = 1;
+        node->JoinChecked = clause;
         if (IsComparison(node) && dbengine::ExpTreeHasColumn(node->Left) &&
             dbengine::ExpTreeHasColumn(node->Right))
             node->JoinRole = joinKind;
@@ -556,7 +557,8 @@ void TDataQuery::ParseJoins(int& openParens) {
         TExpToken* condition =
             ParseItem("WHERE or JOIN clause", dbengine::AllowPredicates | dbengine::AllowParameters,
                       TItemLevel::Expression, "WHERE or JOIN clause is empty");
-        MarkJoinCondition(condition, joinKind);
+        OnClauses.push_back({joinKind, table});
+        MarkJoinCondition(condition, joinKind, static_cast<uint8_t>(std::min<size_t>(OnClauses.size(), 255)));
         AndIntoWhere(condition);
         HasWhere = true;
         for (; openParens > 0; --openParens) {
