@@ -1,5 +1,6 @@
 #include "sysutil/shell/UtShlViews.h"
 
+#include <QByteArray>
 #include <QMimeDatabase>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include "framework/ui/Graphics.h"
 #include "framework/ui/Windows.h"
 #include "platform/Files.h"
+#include "platform/Paths.h"
 #include "platform/Shell.h"
 #include "platform/ShellNamespace.h"
 #include "platform/Volume.h"
@@ -1187,7 +1189,14 @@ void TUtCustomShellListView::AddItemDetails(TUtShellItem* Item) {
                     while (fgets(line, sizeof line, f)) {
                         std::string s(line);
                         while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
-                        if (s.rfind("Path=", 0) == 0) origin = s.substr(5);
+                        if (s.rfind("Path=", 0) == 0) {
+                            // A percent-encoded native path, shown in its drive's form where a drive holds
+                            // it.
+                            origin = QByteArray::fromPercentEncoding(QByteArray::fromStdString(s.substr(5)))
+                                         .toStdString();
+                            const std::string windows = platform::NativeToWindowsPath(origin);
+                            if (!windows.empty()) origin = windows;
+                        }
                         if (s.rfind("DeletionDate=", 0) == 0) deleted = s.substr(13);
                     }
                     fclose(f);

@@ -485,6 +485,80 @@ TEST_F(ShellViewTest, TheComboBoxListsTheDrivesAndInsertsThePathOfTheFolderShown
     EXPECT_EQ(entries(), base);
 }
 
+TEST_F(ShellViewTest, DrivesReportedWhileTheComboIsDownAreTakenInWhenItClosesUp) {
+    auto* combo = NewComponent<TUtCustomShellComboBox>(Form);
+    combo->SetParent(Form);
+    combo->SetBounds(0, 375, 300, 24);
+    Show();
+    auto hasF = [&] {
+        for (int i = 0; i < combo->Folders().Count(); ++i)
+            if (combo->Folder(i)->Path == "F:\\") return true;
+        return false;
+    };
+    combo->SetDroppedDown(true);
+    TTempFolder more;
+    {
+        TScopedDrives added("D=" + disk_.Path() + "|label=DATA;E=" + usb_.Path() +
+                            "|type=removable;F=" + more.Path());
+        combo->ShellNotification().PollChanges(0);
+        Driver.RunPending();
+        EXPECT_FALSE(hasF());
+        combo->SetDroppedDown(false);
+        Driver.RunPending();
+        EXPECT_TRUE(hasF());
+    }
+}
+
+TEST_F(ShellViewTest, TheItemsMenuRenamesTheSelectedRow) {
+    disk_.WriteFile("a.txt", "a");
+    auto* list = NewList();
+    list->SetViewStyle(vsReport);
+    list->SetRootFolder("D:\\");
+    Show();
+    list->SetFocus();
+    list->SetItemIndex(0);
+    list->SetItemSelected(0, true);
+    std::vector<std::string> offered;
+    Driver.AnswerMenu([&](TMenuItem& items) -> TMenuItem* {
+        TMenuItem* rename = nullptr;
+        for (int i = 0; i < items.Count(); ++i) {
+            offered.push_back(items.Items(i)->Caption);
+            if (items.Items(i)->Caption == "Rena&me") rename = items.Items(i);
+        }
+        return rename;
+    });
+    const TRect r = list->ItemRect(0, true);
+    Driver.Click(*list, r.Left + 4, r.Top + 3, TMouseButton::mbRight);
+    EXPECT_EQ(offered, (std::vector<std::string>{"&Open", "Rena&me", "&Delete"}));
+    EXPECT_TRUE(list->IsEditing());
+}
+
+TEST_F(ShellViewTest, TheTrashShowsItsOwnColumnsFromItsInfoRecords) {
+    platform::testsupport::ScopedUserEnv env;
+    // The trash lies on a drive (the namespace shows only what the drives hold).
+    const std::string trash = disk_ / "data/Trash";
+    env.Set("XDG_DATA_HOME", disk_ / "data");
+    platform::testsupport::WriteTextFile(trash + "/files/gone.txt", "g");
+    platform::testsupport::WriteTextFile(
+        trash + "/info/gone.txt.trashinfo",
+        "[Trash Info]\nPath=/home/u/gone%20now.txt\nDeletionDate=2026-01-02T03:04:05\n");
+    auto* list = NewList();
+    list->SetSpecialRootFolder(sfBitBucket);
+    Show();
+    list->SetViewStyle(vsReport);
+    std::vector<std::string> captions;
+    for (int i = 0; i < list->Columns().Count(); ++i)
+        captions.push_back(list->Columns()[i]->Caption() + " " + std::to_string(list->Columns()[i]->Width()));
+    EXPECT_EQ(captions, (std::vector<std::string>{"Name 125", "Original Location 125", "Date Deleted 100",
+                                                  "Type 125", "Size 60"}));
+    ASSERT_EQ(Rows(*list), std::vector<std::string>{"gone.txt"});
+    TUtShellItem* item = list->ShellItem(0);
+    ASSERT_EQ(item->Details.Count(), 4);
+    EXPECT_EQ(item->Details[0], "/home/u/gone now.txt");
+    EXPECT_EQ(item->Details[1], "2026-01-02T03:04:05");
+    EXPECT_EQ(item->Details[3], "1");
+}
+
 // ---- Drag-and-drop ----
 
 TEST_F(ShellViewTest, TheDragLabelCountsFilesAndFoldersOnMagenta) {
