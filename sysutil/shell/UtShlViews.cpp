@@ -370,7 +370,8 @@ TTreeNode* TUtCustomShellTreeView::AddFolderNode(TTreeNode* Parent, TUtShellFold
     if (IsDriveRoot(*Folder) && OnRemovableDrive(*Folder))
         node->SetHasChildren(true);
     else
-        node->SetHasChildren(Folder->IsDesktop || ILGetSize(Folder->AbsoluteIDList()) <= 2 + 0 ||
+        // The desktop and My Computer always hold something.
+        node->SetHasChildren(Folder->IsDesktop || platform::ILCount(Folder->AbsoluteIDList()) <= 1 ||
                              Folder->HasSubFolder() || (FOptions & TreeOption(toShowFiles)));
     return node;
 }
@@ -461,11 +462,10 @@ void TUtCustomShellTreeView::FillTree() {
     // The selection (with the list it fills) is settled at the first paint.
     FStarted = false;
     Invalidate();
-    if (!FNotification->Active() || true) {
-        FNotification->SetActive(false);
-        FNotification->SetWatchIDList(ILClone(folder->AbsoluteIDList()));
-        FNotification->SetActive(!(ComponentState() & csDesigning));
-    }
+    // The watch covers the root's whole branch.
+    FNotification->SetActive(false);
+    FNotification->SetWatchIDList(ILClone(folder->AbsoluteIDList()));
+    FNotification->SetActive(!(ComponentState() & csDesigning));
 }
 
 void TUtCustomShellTreeView::ApplyStartFolder() {
@@ -605,6 +605,11 @@ bool TUtCustomShellTreeView::CustomDrawItem(TTreeNode* Node, TCustomDrawState St
             Canvas().Font.Color = FCompressedColor;
     }
     return TCustomTreeView::CustomDrawItem(Node, State);
+}
+
+void TUtCustomShellTreeView::Delete(TTreeNode* Node) {
+    if (Node == FHoverNode) FHoverNode = nullptr;
+    TCustomTreeView::Delete(Node);
 }
 
 void TUtCustomShellTreeView::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
@@ -965,7 +970,7 @@ void TUtCustomShellListView::SetRootFolder(const std::string& Value) {
     if (Loading()) return;
     FSpecialRootFolder = sfNone;
     FillList(nullptr);
-    if (FTreeView && FFolder) FTreeView->SelectFolder(FFolder->AbsoluteIDList(), false);
+    SyncTree();
 }
 
 void TUtCustomShellListView::SetSpecialRootFolder(TUtSpecialRootFolder Value) {
@@ -978,7 +983,7 @@ void TUtCustomShellListView::SetSpecialRootFolder(TUtSpecialRootFolder Value) {
     }
     FRootFolder.clear();
     FillList(nullptr);
-    if (FTreeView && FFolder) FTreeView->SelectFolder(FFolder->AbsoluteIDList(), false);
+    SyncTree();
 }
 
 void TUtCustomShellListView::SetFileFilter(const std::string& Value) {
@@ -1033,14 +1038,15 @@ void TUtCustomShellListView::ShowFolder(TUtShellItem* Item) {
 
 void TUtCustomShellListView::BrowseFolder(TUtShellItem* Folder) {
     FillList(Folder);
-    if (FTreeView && FFolder) {
-        FTreeView->FFromList = true;
-        if (!FTreeView->SelectFolder(FFolder->AbsoluteIDList(), false)) FTreeView->FFromList = false;
-        if (FTreeView->Selected() && FTreeView->FolderOf(FTreeView->Selected()) &&
-            !ILIsEqual(FTreeView->FolderOf(FTreeView->Selected())->AbsoluteIDList(),
-                       FFolder->AbsoluteIDList()))
-            FTreeView->FFromList = false;
-    }
+    SyncTree();
+}
+
+void TUtCustomShellListView::SyncTree() {
+    if (!FTreeView || !FFolder) return;
+    // The tree's selection follows without filling the list again.
+    FTreeView->FFromList = true;
+    FTreeView->SelectFolder(FFolder->AbsoluteIDList(), false);
+    FTreeView->FFromList = false;
 }
 
 void TUtCustomShellListView::Refill() {
@@ -1287,6 +1293,7 @@ bool TUtCustomShellListView::OwnerDataFetch(TListItem* Item) {
     Item->Caption = item->DisplayName;
     Item->Data = item;
     if (ViewStyle() == vsReport) {
+        if (!FColumnsBuilt) BuildColumns();
         if (item->Details.Count() == 0) AddItemDetails(item);
         for (int i = 0; i < item->Details.Count(); ++i) Item->SubItems.Add(item->Details[i]);
     }

@@ -137,6 +137,7 @@ protected:
     void Edit(framework::TTreeNode* Node, std::string& S) override;
     void StartItemDrag(framework::TTreeNode* Node) override;
     bool CustomDrawItem(framework::TTreeNode* Node, framework::TCustomDrawState State) override;
+    void Delete(framework::TTreeNode* Node) override;
     void MouseDown(framework::TMouseButton Button, framework::TShiftState Shift, int X, int Y) override;
     void Notification(framework::TComponent* AComponent, framework::TOperation Operation) override;
 
@@ -279,6 +280,7 @@ private:
     void CheckVersion(TUtSpecialRootFolder Folder) const;
     TUtShellItemList& InUse() const;
     void ApplyMasks();
+    void SyncTree();
     void RefreshSelection();
     void Notified(TUtShellItem* OldItem, TUtShellItem* NewItem, TUtNotifyEventsSet Events);
     void BuildFileTypes();

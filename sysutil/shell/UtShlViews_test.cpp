@@ -559,6 +559,27 @@ TEST_F(ShellViewTest, TheTrashShowsItsOwnColumnsFromItsInfoRecords) {
     EXPECT_EQ(item->Details[3], "1");
 }
 
+TEST_F(ShellViewTest, BrowsingTheListMovesTheTreeAndTheTreeStillFillsTheListAfterwards) {
+    disk_.WriteFile("A/inner.txt", "i");
+    auto* tree = NewTree();
+    auto* list = NewList();
+    list->SetViewStyle(vsReport);
+    tree->SetRootFolder("D:\\");
+    tree->SetListView(list);
+    int fills = 0;
+    list->OnListFilled = [&](TObject*) { ++fills; };
+    Show();
+    EXPECT_EQ(list->CurrentFolder()->Path, "D:\\");  // no start folder: the list shows the root
+    fills = 0;
+    const TRect r = list->ItemRect(RowOf(*list, "A"), true);
+    Driver.DoubleClick(*list, r.Left + 4, r.Top + 3);
+    EXPECT_EQ(fills, 1);
+    EXPECT_EQ(tree->SelectedFolder()->Path, "D:\\A");
+    tree->SetSelected(tree->Items().GetFirstNode());
+    EXPECT_EQ(list->CurrentFolder()->Path, "D:\\");
+    EXPECT_EQ(Rows(*list), std::vector<std::string>{"A"});
+}
+
 // ---- Drag-and-drop ----
 
 TEST_F(ShellViewTest, TheDragLabelCountsFilesAndFoldersOnMagenta) {
