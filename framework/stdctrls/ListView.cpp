@@ -193,6 +193,7 @@ void TListViewItems::Delete(int Index) {
     shift(lv->FFocused);
     shift(lv->FAnchor);
     if (lv->FHot >= Count()) lv->FHot = -1;
+    if (lv->FDropTarget >= Count()) lv->FDropTarget = -1;
     lv->FDragIndex = lv->FTipIndex = -1;
     lv->CountChanged();
 }
@@ -582,6 +583,7 @@ void TCustomListView::ColumnsChanged() {
 
 void TCustomListView::CountChanged() {
     int n = FItems->Count();
+    if (FDropTarget >= n) FDropTarget = -1;
     if (FOwnerData && static_cast<int>(FSel.size()) != n) {
         // A new row count forgets the selection, as the rows may now be other things.
         FSel.assign(static_cast<size_t>(n), 0);
@@ -798,6 +800,13 @@ void TCustomListView::FinishEdit(bool Cancel) {
 
 // ---- The steps behind the events ----
 
+void TCustomListView::SetDropTarget(int Index) {
+    if (Index < 0 || Index >= FItems->Count()) Index = -1;
+    if (Index == FDropTarget) return;
+    FDropTarget = Index;
+    Invalidate();
+}
+
 void TCustomListView::ColClick(TListColumn* Column) {
     if (OnColumnClick) OnColumnClick(this, Column);
 }
@@ -913,7 +922,9 @@ void TCustomListView::InfoTip(TListItem* Item, std::string& Tip) {
 void TCustomListView::DrawItem(TListItem* Item, int Index, const TRect& R) {
     TCanvas& c = Canvas();
     bool focused = Focused();
-    bool selected = IsSelected(Index) && (focused || !HideSelection);
+    bool dropTarget = Index == FDropTarget;
+    bool selected = dropTarget || (IsSelected(Index) && (focused || !HideSelection) && FDropTarget < 0);
+    if (dropTarget) focused = true;
     bool hot = HotTrack && Index == FHot;
     bool editing = Index == FEditing;
     TRect label = ItemRect(Index, true);

@@ -210,6 +210,9 @@ public:
     // views ask OnDataFind.
     TListItem* FindCaption(int StartIndex, const std::string& Value, bool Partial, bool Inclusive, bool Wrap);
     TListItem* FindData(int StartIndex, void* Value, bool Inclusive, bool Wrap);
+    // The item a drag hovers over, drawn highlighted (-1: none).
+    int DropTarget() const { return FDropTarget; }
+    void SetDropTarget(int Index);
 
     TLVColumnClickEvent OnColumnClick;
     TLVSelectItemEvent OnSelectItem;
@@ -310,6 +313,7 @@ private:
     int FTopLine = 0;  // first line shown (row, or column in the list style)
     int FEditing = -1;
     int FHot = -1;
+    int FDropTarget = -1;
     int FDragIndex = -1;  // pressed, a drag may begin from it
     int FTipIndex = -1;   // the item the pointer was last over, for item hints
     std::string FTyped;   // the caption typed so far to find an item

@@ -430,5 +430,34 @@ TEST_F(ListViewTest, DetailsWiderThanTheViewScrollSidewaysWithTheirHeader) {
     EXPECT_EQ(List->ItemRect(0, false).Left, 0);
 }
 
+TEST_F(ListViewTest, TheDropTargetRowIsHighlightedInsteadOfTheSelection) {
+    List->SetViewStyle(vsReport);
+    AddFiles(4);
+    Form->Show();
+    List->SetFocus();
+    List->SetItemIndex(0);
+    List->Items()[0]->SetSelected(true);
+    Driver.RunPending();
+    auto highlighted = [&](int Index) {
+        TRect r = List->ItemRect(Index, true);
+        int n = 0;
+        for (int y = r.Top; y < r.Bottom; ++y)
+            for (int x = r.Left; x < r.Right; ++x)
+                n += Driver.PixelAt(*List, x, y) == ColorToRGB(clHighlight);
+        return n > 5;
+    };
+    EXPECT_TRUE(highlighted(0));
+    List->SetDropTarget(2);
+    EXPECT_EQ(List->DropTarget(), 2);
+    EXPECT_TRUE(highlighted(2));
+    EXPECT_FALSE(highlighted(0));
+    List->SetDropTarget(-1);
+    EXPECT_FALSE(highlighted(2));
+    EXPECT_TRUE(highlighted(0));
+    List->SetDropTarget(3);
+    List->Items().Delete(3);
+    EXPECT_EQ(List->DropTarget(), -1);
+}
+
 }  // namespace
 }  // namespace framework

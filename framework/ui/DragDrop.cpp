@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDrag>
+#include <QDropEvent>
 #include <QMimeData>
 #include <QUrl>
 
@@ -11,6 +12,7 @@
 
 #include "framework/ui/Clipbrd.h"
 #include "framework/ui/Windows.h"
+#include "framework/ui/WindowsImpl.h"
 #include "platform/CodePage.h"
 #include "platform/Paths.h"
 
@@ -73,6 +75,125 @@ QMimeData* MimeDataOf(IDataObject& Data) {
     return mime;
 }
 
+class TFormatList : public IEnumFORMATETC {
+public:
+    TFormatList(std::vector<FORMATETC> Formats, uint32_t Position)
+        : FFormats(std::move(Formats)), FPosition(Position) {}
+    HRESULT Next(uint32_t Count, FORMATETC* Records, uint32_t* Fetched) override {
+        uint32_t n = 0;
+        while (n < Count && FPosition < FFormats.size()) Records[n++] = FFormats[FPosition++];
+        if (Fetched) *Fetched = n;
+        return n == Count ? S_OK : S_FALSE;
+    }
+    HRESULT Skip(uint32_t Count) override {
+        FPosition = std::min<size_t>(FFormats.size(), size_t(FPosition) + Count);
+        return FPosition < FFormats.size() ? S_OK : S_FALSE;
+    }
+    HRESULT Reset() override {
+        FPosition = 0;
+        return S_OK;
+    }
+    HRESULT Clone(std::shared_ptr<IEnumFORMATETC>& Result) override {
+        Result = std::make_shared<TFormatList>(FFormats, FPosition);
+        return S_OK;
+    }
+
+private:
+    std::vector<FORMATETC> FFormats;
+    uint32_t FPosition;
+};
+
+// What another program's drag carries, in the formats of this program's drop targets.
+class TMimeDataObject : public IDataObject {
+public:
+    explicit TMimeDataObject(const QMimeData& Mime) {
+        std::vector<std::string> paths;
+        for (const QUrl& url : Mime.urls()) {
+            if (!url.isLocalFile()) continue;
+            const std::string path = NativeToWindowsPath(url.toLocalFile().toStdString());
+            if (!path.empty()) paths.push_back(path);
+        }
+        if (!paths.empty()) {
+            // The file-drop list: the offset of the names (20) in a 20-byte header, the names.
+            std::vector<uint8_t> block(20, 0);
+            block[0] = 20;
+            for (const auto& path : paths) {
+                block.insert(block.end(), path.begin(), path.end());
+                block.push_back(0);
+            }
+            block.push_back(0);
+            Add(CF_HDROP, std::move(block));
+        }
+        const unsigned lists = RegisterClipboardFormat("Shell IDList Array");
+        const QString listsType = QString::fromStdString(ClipboardFormatMimeType(lists));
+        if (Mime.hasFormat(listsType)) {
+            const QByteArray bytes = Mime.data(listsType);
+            const auto* data = reinterpret_cast<const uint8_t*>(bytes.constData());
+            TIDListArray check;
+            if (ReadIDListArray(data, static_cast<size_t>(bytes.size()), check))
+                Add(static_cast<uint16_t>(lists), std::vector<uint8_t>(data, data + bytes.size()));
+        }
+        if (Mime.hasText()) {
+            const std::string text = Utf8ToAnsi(Mime.text().toStdString());
+            std::vector<uint8_t> block(text.begin(), text.end());
+            block.push_back(0);
+            Add(CF_TEXT, std::move(block));
+        }
+    }
+
+    HRESULT GetData(const FORMATETC& Format, STGMEDIUM& Medium) override {
+        const HRESULT query = QueryGetData(Format);
+        if (query != S_OK) return query;
+        Medium = STGMEDIUM{};
+        Medium.tymed = TYMED_HGLOBAL;
+        for (const auto& [format, bytes] : FData)
+            if (format.cfFormat == Format.cfFormat) Medium.hGlobal = bytes;
+        return S_OK;
+    }
+    HRESULT GetDataHere(const FORMATETC&, STGMEDIUM&) override { return E_NOTIMPL; }
+    HRESULT QueryGetData(const FORMATETC& Format) override {
+        for (const auto& entry : FData)
+            if (entry.first.cfFormat == Format.cfFormat)
+                return Format.tymed & TYMED_HGLOBAL ? S_OK : DV_E_TYMED;
+        return DV_E_FORMATETC;
+    }
+    HRESULT GetCanonicalFormatEtc(const FORMATETC&, FORMATETC& Out) override {
+        Out.ptd = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT SetData(const FORMATETC&, STGMEDIUM&, bool) override { return E_NOTIMPL; }
+    HRESULT EnumFormatEtc(uint32_t Direction, std::shared_ptr<IEnumFORMATETC>& Result) override {
+        if (Direction != DATADIR_GET) return E_NOTIMPL;
+        std::vector<FORMATETC> formats;
+        for (const auto& entry : FData) formats.push_back(entry.first);
+        Result = std::make_shared<TFormatList>(std::move(formats), 0);
+        return S_OK;
+    }
+    HRESULT DAdvise() override { return OLE_E_ADVISENOTSUPPORTED; }
+    HRESULT DUnadvise() override { return OLE_E_ADVISENOTSUPPORTED; }
+    HRESULT EnumDAdvise(void**) override { return OLE_E_ADVISENOTSUPPORTED; }
+
+private:
+    void Add(uint16_t Format, std::vector<uint8_t> Bytes) {
+        FORMATETC f;
+        f.cfFormat = Format;
+        f.dwAspect = DVASPECT_CONTENT;
+        f.tymed = TYMED_HGLOBAL;
+        FData.emplace_back(f, std::move(Bytes));
+    }
+    std::vector<std::pair<FORMATETC, std::vector<uint8_t>>> FData;
+};
+
+// The drag of another program now over one of this program's windows.
+struct TExternalDrag {
+    HWND Wnd = 0;
+    std::shared_ptr<IDataObject> Data;
+};
+TExternalDrag& External() {
+    static TExternalDrag drag;
+    return drag;
+}
+
 HRESULT DesktopDrag(IDataObject& Data, uint32_t OkEffects, uint32_t* Effect) {
     Qt::DropActions actions;
     if (OkEffects & DROPEFFECT_COPY) actions |= Qt::CopyAction;
@@ -95,11 +216,74 @@ HRESULT DesktopDrag(IDataObject& Data, uint32_t OkEffects, uint32_t* Effect) {
 bool RegisterDragDrop(HWND Wnd, std::shared_ptr<IDropTarget> Target) {
     if (!IsWindow(Wnd) || !Target || Targets().count(Wnd)) return false;
     Targets()[Wnd] = std::move(Target);
+    // Other programs' drags reach the window from now on.
+    if (WindowRecord* r = FindRecord(Wnd); r && r->Widget) r->Widget->setAcceptDrops(true);
     return true;
 }
 
 bool RevokeDragDrop(HWND Wnd) {
+    if (WindowRecord* r = FindRecord(Wnd); r && r->Widget) r->Widget->setAcceptDrops(false);
+    if (External().Wnd == Wnd) External() = TExternalDrag{};
     return Targets().erase(Wnd) > 0;
+}
+
+std::shared_ptr<IDataObject> DataObjectFromMime(const QMimeData& Mime) {
+    return std::make_shared<TMimeDataObject>(Mime);
+}
+
+void ExternalDragEvent(HWND Wnd, QDropEvent* Event, int Kind, TPoint ClientPt) {
+    IDropTarget* target = TargetOf(Wnd);
+    if (!target || !Event->mimeData()) {
+        Event->ignore();
+        return;
+    }
+    const Qt::DropActions possible = Event->possibleActions();
+    uint32_t ok = DROPEFFECT_NONE;
+    if (possible & Qt::CopyAction) ok |= DROPEFFECT_COPY;
+    if (possible & Qt::MoveAction) ok |= DROPEFFECT_MOVE;
+    if (possible & Qt::LinkAction) ok |= DROPEFFECT_LINK;
+    uint32_t keys = 0;
+    if (Event->buttons() & Qt::LeftButton) keys |= MK_LBUTTON;
+    if (Event->modifiers() & Qt::ControlModifier) keys |= framework::MK_CONTROL;
+    if (Event->modifiers() & Qt::ShiftModifier) keys |= framework::MK_SHIFT;
+    TExternalDrag& drag = External();
+    uint32_t effect = ok;
+    if (Kind == 2) {
+        std::shared_ptr<IDataObject> data =
+            drag.Wnd == Wnd && drag.Data ? drag.Data : DataObjectFromMime(*Event->mimeData());
+        drag = TExternalDrag{};
+        target->Drop(data.get(), keys & ~MK_LBUTTON, ClientPt, effect);
+    } else if (Kind == 0 || drag.Wnd != Wnd || !drag.Data) {
+        if (drag.Wnd && drag.Wnd != Wnd)
+            if (IDropTarget* old = TargetOf(drag.Wnd)) old->DragLeave();
+        drag.Wnd = Wnd;
+        drag.Data = DataObjectFromMime(*Event->mimeData());
+        target->DragEnter(drag.Data.get(), keys, ClientPt, effect);
+    } else {
+        target->DragOver(keys, ClientPt, effect);
+    }
+    effect &= ok;
+    Qt::DropAction action = Qt::IgnoreAction;
+    if (effect & DROPEFFECT_MOVE)
+        action = Qt::MoveAction;
+    else if (effect & DROPEFFECT_COPY)
+        action = Qt::CopyAction;
+    else if (effect & DROPEFFECT_LINK)
+        action = Qt::LinkAction;
+    // The enter is taken even where nothing may drop, so that the moves that follow arrive.
+    if (action == Qt::IgnoreAction && Kind != 0) {
+        Event->ignore();
+        return;
+    }
+    Event->setDropAction(action);
+    Event->accept();
+}
+
+void ExternalDragLeave(HWND Wnd) {
+    TExternalDrag& drag = External();
+    if (drag.Wnd != Wnd) return;
+    drag = TExternalDrag{};
+    if (IDropTarget* target = TargetOf(Wnd)) target->DragLeave();
 }
 
 void SetDragDriver(TDragDriver NewDriver) {

@@ -15,6 +15,9 @@
 #include "framework/ui/Types.h"
 #include "platform/DragDrop.h"
 
+class QDropEvent;
+class QMimeData;
+
 namespace framework {
 
 class IDropTarget {
@@ -48,5 +51,15 @@ struct TDragStep {
 // Hands out the next step; false when there is none (the drag is then cancelled).
 using TDragDriver = std::function<bool(TDragStep& Step)>;
 void SetDragDriver(TDragDriver Driver);  // an empty driver restores the desktop drag
+
+// Drags from other programs. The MIME data of such a drag as a data object offering the file-drop
+// list (made from its native file URLs that lie on a drive), the "Shell IDList Array" it carries
+// (when well formed) and its text; nothing else.
+std::shared_ptr<platform::IDataObject> DataObjectFromMime(const QMimeData& Mime);
+// Used by the window layer: a drag event of another program reaching a window (Kind 0 enter,
+// 1 move, 2 drop) at a client point, handed to the window's registered target; and the drag
+// leaving the window.
+void ExternalDragEvent(HWND Wnd, QDropEvent* Event, int Kind, TPoint ClientPt);
+void ExternalDragLeave(HWND Wnd);
 
 }  // namespace framework

@@ -2,12 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+
 #include <string>
 #include <vector>
 
 #include "framework/stdctrls/TreeView.h"
 #include "framework/ui/Clipbrd.h"
+#include "framework/ui/WindowsImpl.h"
 #include "framework/ui/testsupport/FormDriver.h"
+#include "platform/Paths.h"
+#include "platform/testsupport/TestDrives.h"
 
 namespace framework {
 namespace {
@@ -151,6 +159,100 @@ TEST_F(DragDropTest, ATargetGoesWithItsWindow) {
     // The registration went with the window: the target is released and the handle is free again.
     EXPECT_TRUE(watch.expired());
     EXPECT_FALSE(RevokeDragDrop(wnd));
+}
+
+// What a data object offers, as "format: text" lines (the file-drop list's names joined by '|').
+std::vector<std::string> Offered(IDataObject& Data) {
+    std::vector<std::string> out;
+    std::shared_ptr<IEnumFORMATETC> formats;
+    if (Data.EnumFormatEtc(DATADIR_GET, formats) != S_OK) return out;
+    FORMATETC f;
+    uint32_t fetched = 0;
+    while (formats->Next(1, &f, &fetched) == S_OK && fetched == 1) {
+        STGMEDIUM m;
+        EXPECT_EQ(Data.GetData(f, m), S_OK);
+        const std::vector<uint8_t>& bytes = *m.hGlobal;
+        std::string text;
+        if (f.cfFormat == CF_HDROP) {
+            std::vector<std::string> names;
+            EXPECT_TRUE(ReadFileDropList(bytes.data(), bytes.size(), names));
+            for (const auto& n : names) text += (text.empty() ? "" : "|") + n;
+            out.push_back("files: " + text);
+        } else if (f.cfFormat == CF_TEXT) {
+            out.push_back("text: " + std::string(reinterpret_cast<const char*>(bytes.data())));
+        } else {
+            out.push_back("lists: " + std::to_string(bytes.size()));
+        }
+    }
+    return out;
+}
+
+TEST(ExternalDrop, MimeDataBecomesTheFileDropListTheIDListsAndText) {
+    platform::testsupport::TTempFolder disk;
+    platform::testsupport::TScopedDrives drives("D=" + disk.Path());
+    disk.WriteFile("a.txt", "a");
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(disk / "a.txt")),
+                  QUrl::fromLocalFile("/nowhere/on/a/drive.txt"), QUrl("https://example.invalid/x")});
+    mime.setText(QString::fromUtf8("caf\xc3\xa9"));
+    const QString lists =
+        QString::fromStdString(ClipboardFormatMimeType(RegisterClipboardFormat("Shell IDList Array")));
+    mime.setData(lists, QByteArray("\x05\x00\x00\x00", 4));  // not well formed: left out
+    auto data = DataObjectFromMime(mime);
+    EXPECT_EQ(Offered(*data), (std::vector<std::string>{"files: D:\\a.txt", "text: caf\xe9"}));
+    FORMATETC f;
+    f.cfFormat = CF_HDROP;
+    f.tymed = 0;
+    EXPECT_EQ(data->QueryGetData(f), DV_E_TYMED);
+    f.cfFormat = 77;
+    f.tymed = TYMED_HGLOBAL;
+    EXPECT_EQ(data->QueryGetData(f), DV_E_FORMATETC);
+
+    // A well-formed array passes unchanged: one item under the desktop.
+    const uint8_t good[] = {1, 0, 0, 0, 12, 0, 0, 0, 14, 0, 0, 0, 0, 0, 4, 0, 'X', 0, 0, 0};
+    QMimeData second;
+    second.setData(lists, QByteArray(reinterpret_cast<const char*>(good), sizeof good));
+    EXPECT_EQ(Offered(*DataObjectFromMime(second)), std::vector<std::string>{"lists: 20"});
+}
+
+// Another program's drag reaching a window: its Qt events go to the window's registered target.
+TEST_F(DragDropTest, AnotherProgramsDragReachesTheTargetOfTheWindowUnderIt) {
+    QWidget* widget = FindRecord(Other->Handle())->Widget;
+    ASSERT_NE(widget, nullptr);
+    EXPECT_TRUE(widget->acceptDrops());
+    QWidget* plain = FindRecord(Tree->Handle())->Widget;
+    EXPECT_FALSE(plain->acceptDrops());
+    // Points in the widget: the client area lies inside the window's border.
+    const QPoint o = ClientOffset(*FindRecord(Other->Handle()));
+    QMimeData mime;
+    mime.setText("hello");
+    const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
+    QDragEnterEvent enter(o + QPoint(10, 5), actions, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    EXPECT_EQ(enter.dropAction(), Qt::CopyAction);
+    QDragMoveEvent move(o + QPoint(20, 5), actions, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+    EXPECT_EQ(move.dropAction(), Qt::CopyAction);
+    QDropEvent drop(QPointF(o + QPoint(30, 5)), actions, &mime, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_EQ(drop.dropAction(), Qt::CopyAction);
+    EXPECT_EQ(Log, (std::vector<std::string>{"enter 10", "over 20", "drop 30"}));
+
+    // A target that takes nothing refuses the moves; leaving tells it.
+    Log.clear();
+    RevokeDragDrop(Other->Handle());
+    EXPECT_FALSE(widget->acceptDrops());
+    ASSERT_TRUE(RegisterDragDrop(Other->Handle(), std::make_shared<TRecordingTarget>(Log, 0)));
+    QDragEnterEvent enter2(o + QPoint(10, 5), actions, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &enter2);
+    QDragMoveEvent move2(o + QPoint(12, 5), actions, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &move2);
+    EXPECT_FALSE(move2.isAccepted());
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(widget, &leave);
+    EXPECT_EQ(Log, (std::vector<std::string>{"enter 10", "over 12", "leave"}));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFocusEvent>
@@ -71,6 +72,19 @@ protected:
         SendMessage(Wnd, WM_CLOSE, 0, 0);
     }
     void leaveEvent(QEvent*) override;
+    // Other programs' drags, for a window with a registered drop target (see DragDrop.h).
+    void dragEnterEvent(QDragEnterEvent* e) override {
+        Guarded([&] { ExternalDragEvent(Wnd, e, 0, ClientPoint(e->position().toPoint())); });
+    }
+    void dragMoveEvent(QDragMoveEvent* e) override {
+        Guarded([&] { ExternalDragEvent(Wnd, e, 1, ClientPoint(e->position().toPoint())); });
+    }
+    void dragLeaveEvent(QDragLeaveEvent*) override {
+        Guarded([&] { ExternalDragLeave(Wnd); });
+    }
+    void dropEvent(QDropEvent* e) override {
+        Guarded([&] { ExternalDragEvent(Wnd, e, 2, ClientPoint(e->position().toPoint())); });
+    }
     void resizeEvent(QResizeEvent*) override;
     void moveEvent(QMoveEvent*) override;
 
@@ -86,6 +100,7 @@ private:
         }
     }
     void Wheel(QWheelEvent* e);
+    TPoint ClientPoint(QPoint pos) const;
     void Key(QKeyEvent* e, bool down);
     void Mouse(QMouseEvent* e, int kind);
 };
@@ -974,6 +989,11 @@ HWND CaptionHit(HWND wnd, TPoint screen) {
     return 0;
 }
 }  // namespace
+
+TPoint WindowWidget::ClientPoint(QPoint pos) const {
+    if (auto* r = FindRecord(Wnd)) pos -= ClientOffset(*r);
+    return TPoint{pos.x(), pos.y()};
+}
 
 void WindowWidget::Mouse(QMouseEvent* e, int kind) {
     auto& s = S();

@@ -9,11 +9,12 @@
 #include <map>
 
 #include "framework/core/Strings.h"
+#include "framework/core/SysUtils.h"
 #include "framework/stdctrls/ComCtrls.h"
 #include "framework/stdctrls/Menus.h"
-#include "framework/ui/Windows.h"
 #include "framework/ui/Clipbrd.h"
 #include "framework/ui/Graphics.h"
+#include "framework/ui/Windows.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/Shell.h"
@@ -34,13 +35,17 @@ struct TSystemImages {
 
     TSystemImages() { Large.Width = Large.Height = 32; }
 
-    static void AddIcon(TImageList& list, const QIcon& icon) {
+    // An emblem takes the lower left quarter of the picture and leaves the rest clear.
+    static void AddIcon(TImageList& list, const QIcon& icon, bool emblem = false) {
         const int size = list.Width;
         QImage image(size, size, QImage::Format_ARGB32);
         image.fill(Qt::transparent);
         if (!icon.isNull()) {
             QPainter p(&image);
-            icon.paint(&p, 0, 0, size, size);
+            if (emblem)
+                icon.paint(&p, 0, size / 2, size / 2, size / 2);
+            else
+                icon.paint(&p, 0, 0, size, size);
         }
         TBitmap bits;
         bits.SetPixelFormat(pf24bit);
@@ -58,15 +63,16 @@ struct TSystemImages {
         list.AddMasked(&bits, clFuchsia);
     }
 
-    // The index of a theme icon, added to both lists on first use.
-    int IndexOf(const std::string& name) {
-        const auto it = Indexes.find(name);
+    // The index of a theme icon (or emblem), added to both lists on first use.
+    int IndexOf(const std::string& name, bool emblem = false) {
+        const std::string key = emblem ? "emblem:" + name : name;
+        const auto it = Indexes.find(key);
         if (it != Indexes.end()) return it->second;
         const QIcon icon = QIcon::fromTheme(QString::fromStdString(name));
-        AddIcon(Small, icon);
-        AddIcon(Large, icon);
+        AddIcon(Small, icon, emblem);
+        AddIcon(Large, icon, emblem);
         const int index = Small.Count() - 1;
-        Indexes[name] = index;
+        Indexes[key] = index;
         return index;
     }
 };
@@ -154,6 +160,16 @@ LPITEMIDLIST ParentIDList(LPCITEMIDLIST list) {
     LPITEMIDLIST copy = ILClone(list);
     ILRemoveLastID(copy);
     return copy;
+}
+
+int CompareIDs(LPCITEMIDLIST a, LPCITEMIDLIST b) {
+    const bool fa = platform::SHGetAttributesOf(a, platform::SFGAO_FOLDER) != 0;
+    const bool fb = platform::SHGetAttributesOf(b, platform::SFGAO_FOLDER) != 0;
+    if (fa != fb) return fa ? -1 : 1;
+    const std::string na = a && ILGetSize(a) > 2 ? platform::ILSegment(ILFindLastID(a)) : std::string();
+    const std::string nb = b && ILGetSize(b) > 2 ? platform::ILSegment(ILFindLastID(b)) : std::string();
+    if (const int c = AnsiCompareText(na, nb)) return c;
+    return na.compare(nb);
 }
 
 std::string ShortNetworkName(const std::string& path, const std::string& displayName) {
@@ -429,6 +445,17 @@ TImageList* TUtCustomShellController::LargeImages() const {
     return &SystemImages().Large;
 }
 
+int TUtCustomShellController::OverlayImage(int Overlay) const {
+    if (Overlay == 0) return SystemImages().IndexOf("emblem-shared", true);
+    if (Overlay == 1) return SystemImages().IndexOf("emblem-symbolic-link", true);
+    return -1;
+}
+
+int TUtCustomShellController::MultipleItemsImage() const {
+    return SystemImages().IndexOf(QIcon::hasThemeIcon("document-multiple") ? "document-multiple"
+                                                                           : "edit-copy");
+}
+
 LPITEMIDLIST TUtCustomShellController::ParsePath(const std::string& Path) const {
     if (Path.size() > 260) return nullptr;
     return platform::SHParseDisplayName(Path);
@@ -515,11 +542,13 @@ int TUtCustomShellController::ShowContextMenu(TComponent* View, const IShellFold
                                               const std::vector<LPCITEMIDLIST>& Items, uint32_t Flags) const {
     if (!Parent || Items.empty()) return -1;
     std::vector<std::string> paths;
-    for (LPCITEMIDLIST item : Items) paths.push_back(Parent->GetDisplayNameOf(item, platform::SHGDN_FORPARSING));
+    for (LPCITEMIDLIST item : Items)
+        paths.push_back(Parent->GetDisplayNameOf(item, platform::SHGDN_FORPARSING));
     int chosen = -1;
     auto menu = std::make_unique<TPopupMenu>(View);
     const auto add = [&](const std::string& Caption, int Command) {
-        menu->Items()->Add(NewItem(menu.get(), Caption, 0, [&chosen, Command](TObject*) { chosen = Command; }));
+        menu->Items()->Add(
+            NewItem(menu.get(), Caption, 0, [&chosen, Command](TObject*) { chosen = Command; }));
     };
     add("&Open", cmdOpen);
     if (Flags & CMF_CANRENAME) add("Rena&me", cmdRename);

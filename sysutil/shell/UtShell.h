@@ -82,6 +82,10 @@ unsigned ShellIDListFormat();
 // A copy of the list with its last ID removed (the parent's full list); the caller frees it.
 LPITEMIDLIST ParentIDList(LPCITEMIDLIST list);
 
+// The order of two absolute lists under one folder, as the folder sorts its items: folders
+// first, then by name without regard to case.
+int CompareIDs(LPCITEMIDLIST a, LPCITEMIDLIST b);
+
 // The display name of a network path ("\\SERVER1\DATA") without the part from " on " onward
 // ("DATA on SERVER1" -> "DATA"); other names are returned unchanged.
 std::string ShortNetworkName(const std::string& path, const std::string& displayName);
@@ -200,6 +204,8 @@ public:
     // Nil for an index outside the list.
     TUtShellItem* Items(int Index) const;
     int Add(TUtShellItem* Item);
+    // Forgets the items without freeing them (the caller has taken them over).
+    void Release() { FItems.clear(); }
 
 private:
     std::vector<TUtShellItem*> FItems;
@@ -215,6 +221,8 @@ public:
     int Count() const { return static_cast<int>(FItems.size()); }
     TUtShellFolder* Items(int Index) const;
     int Add(TUtShellFolder* Item);
+    // Forgets the items without freeing them (the caller has taken them over).
+    void Release() { FItems.clear(); }
 
 private:
     std::vector<TUtShellFolder*> FItems;
@@ -239,6 +247,11 @@ public:
     framework::TImageList* LargeImages() const;
     int GenericIconIndex = -1;
     TUtShellItemList& ItemList() { return FItemList; }
+    // The index in the icon lists of an overlay (0 shared, 1 link) drawn over an item's icon: the
+    // emblem in the icon's lower left quarter; -1 for none.
+    int OverlayImage(int Overlay) const;
+    // The icon of several dragged items.
+    int MultipleItemsImage() const;
 
     // Nil when the path cannot be parsed.
     LPITEMIDLIST ParsePath(const std::string& Path) const;
