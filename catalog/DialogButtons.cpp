@@ -1,0 +1,18 @@
+#include "catalog/DialogButtons.h"
+
+namespace catalog {
+
+using namespace framework;
+
+TBitBtn* NewDialogButton(TCustomForm& Form, TWinControl& Parent, const char* Name, TBitBtnKind Kind, int Left,
+                         int Top, const int* HelpContext) {
+    auto* button = NewComponent<TBitBtn>(&Form);
+    button->SetName(Name);
+    button->SetParent(&Parent);
+    button->SetKind(Kind);
+    button->SetBounds(Left, Top, 89, 33);
+    if (HelpContext) button->OnClick = [HelpContext](TObject*) { Application->HelpContext(*HelpContext); };
+    return button;
+}
+
+}  // namespace catalog
