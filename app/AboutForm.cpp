@@ -1,5 +1,6 @@
 #include "app/AboutForm.h"
 
+#include "catalog/FormParts.h"
 #include "controls/entry/CtlUrl.h"
 #include "framework/stdctrls/Button.h"
 #include "framework/stdctrls/ExtCtrls.h"
@@ -8,6 +9,7 @@
 namespace app {
 
 using namespace framework;
+using catalog::NewPanel;
 
 namespace {
 
@@ -43,6 +45,17 @@ TLabel* NewContactLabel(TComponent& Owner, TWinControl& Parent, const std::strin
     return label;
 }
 
+entry::TCtlURL* NewLink(TComponent& Owner, TWinControl& Parent, const char* Name, const char* URL,
+                        const char* Caption, int Top) {
+    auto* link = NewComponent<entry::TCtlURL>(&Owner);
+    link->SetName(Name);
+    link->SetParent(&Parent);
+    link->SetURL(URL);
+    link->SetCaption(Caption);
+    link->SetBounds(76, Top, 170, 16);
+    return link;
+}
+
 }  // namespace
 
 TAboutForm::TAboutForm(TComponent* AOwner) : TForm(AOwner) {
@@ -57,12 +70,7 @@ TAboutForm::TAboutForm(TComponent* AOwner) : TForm(AOwner) {
     CreatedOnLabel = FBlock.CreatedOnLabel;
     CopyrightLabel = FBlock.CopyrightLabel;
 
-    ContactPanel = NewComponent<TPanel>(this);
-    ContactPanel->SetName("ContactPanel");
-    ContactPanel->SetParent(this);
-    ContactPanel->SetBounds(446, 8, 256, 132);
-    ContactPanel->SetBevelOuter(bvLowered);
-    ContactPanel->SetCaption("");
+    ContactPanel = NewPanel(*this, *this, "ContactPanel", 446, 8, 256, 132, bvLowered);
     int row = 0;
     for (const TContactRow& r : kContactRows) {
         const std::string n = std::to_string(row + 1);
@@ -71,18 +79,8 @@ TAboutForm::TAboutForm(TComponent* AOwner) : TForm(AOwner) {
         if (*r.Line) NewContactLabel(*this, *ContactPanel, "ContactLine" + n, r.Line, 76, RowTop(row));
         ++row;
     }
-    WebLink = NewComponent<entry::TCtlURL>(this);
-    WebLink->SetName("WebLink");
-    WebLink->SetParent(ContactPanel);
-    WebLink->SetURL(WebAddress);
-    WebLink->SetCaption("www.korvane.example");
-    WebLink->SetBounds(76, RowTop(6), 170, 16);
-    MailLink = NewComponent<entry::TCtlURL>(this);
-    MailLink->SetName("MailLink");
-    MailLink->SetParent(ContactPanel);
-    MailLink->SetURL(MailAddress);
-    MailLink->SetCaption("support@korvane.example");
-    MailLink->SetBounds(76, RowTop(5), 170, 16);
+    MailLink = NewLink(*this, *ContactPanel, "MailLink", MailAddress, "support@korvane.example", RowTop(5));
+    WebLink = NewLink(*this, *ContactPanel, "WebLink", WebAddress, "www.korvane.example", RowTop(6));
 
     OKBtn = NewComponent<TButton>(this);
     OKBtn->SetName("OKBtn");

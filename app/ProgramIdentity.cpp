@@ -1,5 +1,6 @@
 #include "app/ProgramIdentity.h"
 
+#include "catalog/FormParts.h"
 #include "codecs/gif/GIFImage.h"
 #include "framework/core/Stream.h"
 #include "framework/stdctrls/ComCtrls.h"
@@ -53,14 +54,9 @@ TLabel* NewCentredLabel(TComponent& Owner, TWinControl& Parent, const char* Name
 
 TIdentityBlock BuildIdentityBlock(TComponent& Owner, TWinControl& Parent, int Left, int Top) {
     TIdentityBlock b;
-    b.Panel = NewComponent<TPanel>(&Owner);
-    b.Panel->SetName("IdentityPanel");
-    b.Panel->SetParent(&Parent);
-    b.Panel->SetBounds(Left, Top, 430, 170);
-    b.Panel->SetBevelOuter(bvNone);
+    b.Panel = catalog::NewPanel(Owner, Parent, "IdentityPanel", Left, Top, 430, 170, bvNone);
     b.Panel->SetParentColor(false);
     b.Panel->SetColor(clBlack);
-    b.Panel->SetCaption("");
     b.Image1 = NewComponent<TImage>(&Owner);
     b.Image1->SetName("Image1");
     b.Image1->SetParent(b.Panel);

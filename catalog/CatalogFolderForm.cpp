@@ -1,6 +1,6 @@
 #include "catalog/CatalogFolderForm.h"
 
-#include "catalog/DialogButtons.h"
+#include "catalog/FormParts.h"
 #include "framework/stdctrls/FileCtrl.h"
 #include "framework/stdctrls/Label.h"
 

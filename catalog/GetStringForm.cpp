@@ -1,6 +1,6 @@
 #include "catalog/GetStringForm.h"
 
-#include "catalog/DialogButtons.h"
+#include "catalog/FormParts.h"
 #include "framework/stdctrls/Edit.h"
 #include "framework/stdctrls/ExtCtrls.h"
 #include "framework/stdctrls/Label.h"
@@ -15,13 +15,8 @@ TGetStringForm::TGetStringForm(TComponent* AOwner) : TForm(AOwner) {
     SetBorderStyle(bsDialog);
     Position = poScreenCenter;
     SetClientSize(343, 148);
-    PromptPanel = NewComponent<TPanel>(this);
-    PromptPanel->SetName("PromptPanel");
-    PromptPanel->SetParent(this);
-    PromptPanel->SetBounds(0, 0, 343, 97);
-    PromptPanel->SetBevelOuter(bvLowered);
+    PromptPanel = NewPanel(*this, *this, "PromptPanel", 0, 0, 343, 97, bvLowered);
     PromptPanel->SetBevelWidth(2);
-    PromptPanel->SetCaption("");
     Prompt = NewComponent<TLabel>(this);
     Prompt->SetName("Prompt");
     Prompt->SetParent(PromptPanel);

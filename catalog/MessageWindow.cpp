@@ -1,6 +1,6 @@
 #include "catalog/MessageWindow.h"
 
-#include "framework/stdctrls/ExtCtrls.h"
+#include "catalog/FormParts.h"
 
 namespace catalog {
 
@@ -13,12 +13,9 @@ TMsg::TMsg(TComponent* AOwner) : TForm(AOwner) {
     SetBorderIcons(0);
     Position = poScreenCenter;
     SetClientSize(506, 67);
-    MsgText = NewComponent<TPanel>(this);
-    MsgText->SetName("MsgText");
-    MsgText->SetParent(this);
+    MsgText = NewPanel(*this, *this, "MsgText", 0, 0, 506, 67, bvRaised);
     MsgText->SetAlign(alClient);
     MsgText->SetBevelWidth(4);
-    MsgText->SetCaption("");
 }
 
 void TMsg::show_msg(const std::string& Text) {

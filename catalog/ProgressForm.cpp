@@ -1,5 +1,6 @@
 #include "catalog/ProgressForm.h"
 
+#include "catalog/FormParts.h"
 #include "controls/kit/CoolGauge.h"
 #include "framework/core/Seams.h"
 #include "framework/stdctrls/Button.h"
@@ -32,13 +33,8 @@ TProgressForm::TProgressForm(TComponent* AOwner) : TForm(AOwner) {
     SetBorderIcons(0);
     Position = poScreenCenter;
     SetClientSize(492, 118);
-    GaugePanel = NewComponent<TPanel>(this);
-    GaugePanel->SetName("GaugePanel");
-    GaugePanel->SetParent(this);
-    GaugePanel->SetBounds(0, 0, 493, 61);
-    GaugePanel->SetBevelOuter(bvLowered);
+    GaugePanel = NewPanel(*this, *this, "GaugePanel", 0, 0, 493, 61, bvLowered);
     GaugePanel->SetBevelWidth(2);
-    GaugePanel->SetCaption("");
     ProgressBar = NewComponent<kit::TCoolGauge>(this);
     ProgressBar->SetName("ProgressBar");
     ProgressBar->SetParent(GaugePanel);

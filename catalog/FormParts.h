@@ -1,7 +1,8 @@
 #pragma once
-// The standard buttons of the program's dialogs.
+// Parts the program's windows are built of: standard dialog buttons and panels.
 
 #include "framework/stdctrls/Buttons.h"
+#include "framework/stdctrls/ExtCtrls.h"
 #include "framework/ui/Forms.h"
 
 namespace catalog {
@@ -11,5 +12,9 @@ namespace catalog {
 framework::TBitBtn* NewDialogButton(framework::TCustomForm& Form, framework::TWinControl& Parent,
                                     const char* Name, framework::TBitBtnKind Kind, int Left, int Top,
                                     const int* HelpContext = nullptr);
+
+// A panel without a caption owned by Owner, placed on Parent with the outer bevel Bevel.
+framework::TPanel* NewPanel(framework::TComponent& Owner, framework::TWinControl& Parent, const char* Name,
+                            int Left, int Top, int Width, int Height, framework::TPanelBevel Bevel);
 
 }  // namespace catalog
