@@ -1,0 +1,20 @@
+#pragma once
+// Parts the program's windows are built of: standard dialog buttons and panels.
+
+#include "framework/stdctrls/Buttons.h"
+#include "framework/stdctrls/ExtCtrls.h"
+#include "framework/ui/Forms.h"
+
+namespace catalog {
+
+// A button of a standard kind (caption, modal result, Default or Cancel) owned by Form and placed
+// on Parent. A Help button opens the help topic of *HelpContext as it is when clicked.
+framework::TBitBtn* NewDialogButton(framework::TCustomForm& Form, framework::TWinControl& Parent,
+                                    const char* Name, framework::TBitBtnKind Kind, int Left, int Top,
+                                    const int* HelpContext = nullptr);
+
+// A panel without a caption owned by Owner, placed on Parent with the outer bevel Bevel.
+framework::TPanel* NewPanel(framework::TComponent& Owner, framework::TWinControl& Parent, const char* Name,
+                            int Left, int Top, int Width, int Height, framework::TPanelBevel Bevel);
+
+}  // namespace catalog
