@@ -81,11 +81,12 @@ void TCtlPictureBase::GetNumberLayout(int& Digits, int& Decimals) const {
     } else {
         for (int i = point + 1; FPic.Flag(i) == pfEditable; ++i) ++Decimals;
     }
-    int i = 0;
     const int n = FPic.MaxLength();
-    while (i < n && FPic.Flag(i) == pfLiteral) ++i;
+    const auto inRun = [this](int I) { return FPic.Flag(I) == pfEditable || FPic.MaskAt(I) == ','; };
+    int i = 0;
+    while (i < n && !inRun(i)) ++i;
     Digits = 0;
-    for (; i < n && (FPic.Flag(i) == pfEditable || FPic.MaskAt(i) == ','); ++i)
+    for (; i < n && inRun(i); ++i)
         if (FPic.Flag(i) == pfEditable) ++Digits;
     if (Decimals > 0) Digits += Decimals + 1;
 }

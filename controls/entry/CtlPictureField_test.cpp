@@ -312,5 +312,202 @@ TEST_F(PictureFieldTest, CompleteDateFillsThePartUnderTheCaret) {
     EXPECT_EQ(f->GetDisplayText(), "03/06/2026");
 }
 
+// ---- Stepping ----
+
+TEST_F(PictureFieldTest, UpArrowStepsOnlyWhereAllowed) {
+    TProbeField* f = Make(pftInteger, "iii");
+    f->SetOptions(f->Options() | efoArrowIncDec);
+    f->SetAsInteger(5);
+    Enter(f);
+    Driver.Key(VK_UP);
+    EXPECT_EQ(f->GetAsInteger(), 6);
+    EXPECT_TRUE(f->GetModified());
+    f->SetOptions(f->Options() | efoReadOnly);
+    Driver.Key(VK_END);
+    const int caret = f->CaretColumn();
+    Driver.Key(VK_UP);
+    EXPECT_EQ(f->GetAsInteger(), 6);
+    EXPECT_EQ(f->CaretColumn(), caret - 1) << "moves left instead";
+}
+
+TEST_F(PictureFieldTest, IntegerStepsWrapAtTheLimits) {
+    TProbeField* f = Make(pftInteger, "iii");
+    f->SetAsInteger(100);
+    f->SetRangeHi("200");
+    f->SetRangeLo("16");
+    f->SetAsInteger(200);
+    Enter(f);
+    f->IncrementValue(false, 1);
+    EXPECT_EQ(f->GetAsInteger(), 200);
+    f->IncrementValue(true, 1);
+    EXPECT_EQ(f->GetAsInteger(), 16);
+    f->DecrementValue(true, 1);
+    EXPECT_EQ(f->GetAsInteger(), 200);
+    f->DecrementValue(false, 2.7);
+    EXPECT_EQ(f->GetAsInteger(), 198) << "the whole part of the delta";
+}
+
+TEST_F(PictureFieldTest, CharStepsOverTheAcceptedCodes) {
+    TProbeField* f = Make(pftChar, "X");
+    f->SetAsString("M");
+    f->SetRangeHi("Z");
+    f->SetRangeLo("A");
+    f->SetAsString("Z");
+    Enter(f);
+    f->IncrementValue(false, 1);
+    EXPECT_EQ(f->GetAsString(), "Z");
+    f->IncrementValue(true, 1);
+    EXPECT_EQ(f->GetAsString(), "A");
+
+    // The default range (both limits equal): every code 1 .. 255 that the mask character takes.
+    TProbeField* d = Make(pftChar, "X", 40);
+    d->SetAsString("#255");
+    Enter(d);
+    d->IncrementValue(true, 1);
+    EXPECT_EQ(d->GetEditText(), "\x01");
+    d->DecrementValue(true, 1);
+    EXPECT_EQ(d->GetEditText(), "\xFF");
+
+    TProbeField* up = Make(pftChar, "!", 70);
+    up->SetAsString("Y");
+    Enter(up);
+    up->IncrementValue(true, 1);
+    EXPECT_EQ(up->GetEditText(), "Z");
+    up->IncrementValue(true, 1);
+    EXPECT_EQ(up->GetEditText(), "[") << "lower-case letters would be forced, so they are passed over";
+}
+
+TEST_F(PictureFieldTest, DateStepsThePartUnderTheCaret) {
+    TProbeField* f = Make(pftDate, "mm/dd/yyyy");
+    f->SetAsDateTime(EncodeDate(2024, 1, 31));
+    Enter(f);
+    Driver.Key(VK_HOME);  // month
+    f->IncrementValue(false, 1);
+    EXPECT_EQ(f->GetAsDateTime(), EncodeDate(2024, 2, 29));
+    f->SetAsDateTime(EncodeDate(2024, 1, 31));
+    Driver.Key(VK_HOME);
+    Driver.Key(VK_RIGHT);
+    Driver.Key(VK_RIGHT);  // day
+    f->IncrementValue(false, 1);
+    EXPECT_EQ(f->GetAsDateTime(), EncodeDate(2024, 2, 1));
+    Driver.Key(VK_END);  // year
+    f->DecrementValue(false, 2);
+    EXPECT_EQ(f->GetAsDateTime(), EncodeDate(2022, 2, 1));
+    EXPECT_EQ(f->GetDisplayText(), "02/01/2022");
+    // Past the last date without wrap: nothing.
+    f->SetAsDateTime(EncodeDate(3999, 12, 31));
+    Driver.Key(VK_HOME);
+    Driver.Key(VK_RIGHT);
+    Driver.Key(VK_RIGHT);
+    f->IncrementValue(false, 1);
+    EXPECT_EQ(f->GetAsDateTime(), EncodeDate(3999, 12, 31));
+    f->IncrementValue(true, 1);
+    EXPECT_EQ(f->GetAsDateTime(), EncodeDate(1600, 1, 1));
+}
+
+TEST_F(PictureFieldTest, TimeStepsStayWithinTheDayUnlessWrapped) {
+    TProbeField* f = Make(pftTime, "hh:mm");
+    f->SetAsString("23:30");
+    Enter(f);
+    Driver.Key(VK_HOME);
+    f->IncrementValue(false, 1);
+    EXPECT_EQ(f->GetDisplayText(), "23:30");
+    f->IncrementValue(true, 1);
+    EXPECT_EQ(f->GetDisplayText(), "00:30");
+    Driver.Key(VK_END);
+    f->DecrementValue(false, 45);
+    EXPECT_EQ(f->GetDisplayText(), "00:30") << "not past midnight backwards";
+    f->IncrementValue(false, 15);
+    EXPECT_EQ(f->GetDisplayText(), "00:45");
+}
+
+// ---- Robustness ----
+
+TEST_F(PictureFieldTest, ShortestAndLongestMasksTakeLongPastesWithoutOverrun) {
+    const std::string huge(64 * 1024, '7');
+    TProbeField* one = Make(pftString, "X");
+    EXPECT_EQ(one->MaxLength(), 1);
+    Enter(one);
+    Clipboard()->SetAsText(huge);
+    one->PasteFromClipboard();
+    EXPECT_EQ(one->GetEditText(), "7");
+
+    TProbeField* longest = Make(pftString, std::string(300, 'X'), 40);
+    EXPECT_EQ(longest->MaxLength(), 255);
+    longest->SetAsString(huge);
+    EXPECT_EQ(longest->GetEditText(), std::string(255, '7'));
+    Enter(longest);
+    longest->SelectAll();
+    longest->PasteFromClipboard();
+    EXPECT_EQ(longest->GetEditText(), std::string(255, '7'));
+    longest->Perform(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(huge.c_str()));
+    EXPECT_EQ(longest->GetEditText().size(), 255u);
+
+    TProbeField* number = Make(pftDouble, "##,###.##", 70);
+    Enter(number);
+    number->SelectAll();
+    std::string digits(64 * 1024, '9');
+    number->Perform(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(digits.c_str()));
+    Tab();
+    EXPECT_EQ(number->GetDisplayText(), "99,999.99");
+}
+
+TEST_F(PictureFieldTest, PastingSkipsTheMaskLiterals) {
+    TProbeField* f = Make(pftString, "(999) 999-9999");
+    Enter(f);
+    f->SelectAll();
+    const std::string text = "(555) 123-4567";
+    f->Perform(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    EXPECT_EQ(f->GetDisplayText(), "(555) 123-4567");
+    f->SelectAll();
+    const std::string plain = "5551234567";
+    f->Perform(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(plain.c_str()));
+    EXPECT_EQ(f->GetDisplayText(), "(555) 123-4567");
+}
+
+// ---- The program's fields ----
+
+TEST_F(PictureFieldTest, OutOfRangeIntegerKeepsTheFocusAndSaysSo) {
+    TProbeField* f = Make(pftInteger, "iii");
+    f->SetAsInteger(100);
+    f->SetRangeHi("200");
+    f->SetRangeLo("16");
+    Enter(f);
+    Driver.Type("250");
+    Driver.Answer(IDOK);
+    Tab();
+    Driver.RunPending();
+    EXPECT_EQ(Form->ActiveControl(), f);
+    ASSERT_FALSE(Driver.Shown.empty());
+    EXPECT_EQ(Driver.Shown.back().Text, "Value is not within required range");
+    f->SelectAll();
+    Driver.Type("120");
+    Tab();
+    EXPECT_EQ(Form->ActiveControl(), Next);
+    EXPECT_EQ(f->GetAsInteger(), 120);
+}
+
+TEST_F(PictureFieldTest, HiddenZeroShowsBlankUntilFocused) {
+    TProbeField* f = Make(pftByte, "99");
+    f->SetZeroDisplay(zdHide);
+    f->SetAsInteger(0);
+    EXPECT_EQ(f->GetDisplayText(), "  ");
+    Enter(f);
+    EXPECT_EQ(f->GetDisplayText(), "0 ");
+    Tab();
+    EXPECT_EQ(f->GetDisplayText(), "  ");
+}
+
+TEST_F(PictureFieldTest, InvalidDataTypeIsRefused) {
+    TProbeField* f = Make(pftString);
+    try {
+        f->SetDataType(static_cast<TPictureDataType>(17));
+        FAIL() << "accepted";
+    } catch (const ECtlException& e) {
+        EXPECT_EQ(std::string(e.what()), "Parameter value is invalid");
+    }
+    EXPECT_EQ(f->PictureDataType(), pftString);
+}
+
 }  // namespace
 }  // namespace entry
