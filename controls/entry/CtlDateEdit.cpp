@@ -22,6 +22,7 @@ namespace {
 constexpr uint32_t SCtlInvalidDate = 30182;
 constexpr uint32_t SCtlDayRequired = 30251;
 constexpr uint32_t SCtlInvalidDay = 30254;
+constexpr UINT WM_PLACECARET = WM_USER + 102;
 
 std::string Upper(std::string S) {
     for (char& c : S) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -278,6 +279,16 @@ void TCtlCustomDateEdit::DoExit() {
     if (!FPopupOpen) TCtlEdPopup::DoExit();
 }
 
+void TCtlCustomDateEdit::DoEnter() {
+    // Coming back from the popup the caret is placed by the popup's handlers: no select-all.
+    if (FReturning) {
+        FReturning = false;
+        TCustomControl::DoEnter();
+        return;
+    }
+    TCtlEdPopup::DoEnter();
+}
+
 void TCtlCustomDateEdit::KeyDown(uint16_t& Key, TShiftState Shift) {
     TCtlEdPopup::KeyDown(Key, Shift);
     if (Key == VK_DOWN && (Shift & ssAlt) && ShowButton()) {
@@ -305,6 +316,8 @@ void TCtlCustomDateEdit::KeyPress(char& Key) {
 
 void TCtlCustomDateEdit::PopupOpen() {
     if (FCalendar->Visible()) return;
+    FSavedSelStart = SelStart();
+    FSavedSelLength = SelLength();
     TCtlEdPopup::PopupOpen();
     ExitEdit();
     TRect work = Screen ? Screen->WorkAreaRect() : Rect(0, 0, 1024, 768);
@@ -313,7 +326,7 @@ void TCtlCustomDateEdit::PopupOpen() {
         if (GetMonitorInfo(MonitorFromWindow(form->Handle(), 0), &info)) work = info.rcWork;
     }
     FCalendar->HandleNeeded();
-    const int cw = FCalendar->Width(), ch = FCalendar->Height();
+    const int cw = PopupWidth, ch = PopupHeight;
     TPoint p = PopupAnchor == paRight ? Point(Width() - cw - 1, Height() - 2) : Point(-3, Height() - 4);
     p = ClientToScreen(p);
     if (!Ctl3D()) p = Point(p.X + 3, p.Y + 3);
@@ -322,8 +335,6 @@ void TCtlCustomDateEdit::PopupOpen() {
     if (p.X <= work.Left) p.X = work.Left + 1;
     FCalendar->SetBounds(p.X, p.Y, cw, ch);
     FCalendar->SetDate(FDate == 0 || Trim(Text()).empty() ? CtlDateToDateTime(CtlCurrentDate()) : FDate);
-    FSavedSelStart = SelStart();
-    FSavedSelLength = SelLength();
     FSavedCursor = Cursor();
     SetCursor(crArrow);
     FCalendar->SetVisible(true);
@@ -337,6 +348,7 @@ void TCtlCustomDateEdit::PopupClose(TObject* Sender) {
     try {
         TCtlEdPopup::PopupClose(Sender);
         if (FCalendar->HandleAllocated() && GetCapture() == FCalendar->Handle()) ReleaseCapture();
+        FReturning = true;
         if (CanFocus()) SetFocus();
         FCalendar->SetVisible(false);
         SetCursor(FSavedCursor);
@@ -348,8 +360,12 @@ void TCtlCustomDateEdit::PopupClose(TObject* Sender) {
 }
 
 void TCtlCustomDateEdit::RestoreCaret() {
-    SetSelStart(FSavedSelStart);
-    SetSelLength(0);
+    PlaceCaretLater(FSavedSelStart);
+}
+
+void TCtlCustomDateEdit::PlaceCaretLater(int Pos) {
+    // After the focus has come back (entering may select the whole text).
+    if (HandleAllocated()) PostMessage(Handle(), WM_PLACECARET, static_cast<WPARAM>(Pos), 0);
 }
 
 void TCtlCustomDateEdit::CalendarChange(TObject*, TDateTime Date) {
@@ -358,8 +374,7 @@ void TCtlCustomDateEdit::CalendarChange(TObject*, TDateTime Date) {
     if (FCalendar->Browsing()) return;
     PopupClose(FCalendar);
     if (CanFocus()) SetFocus();
-    SetSelStart(static_cast<int>(Text().size()));
-    SetSelLength(0);
+    PlaceCaretLater(static_cast<int>(Text().size()));
 }
 
 void TCtlCustomDateEdit::CalendarKeyDown(TObject*, uint16_t& Key, TShiftState Shift) {
@@ -395,6 +410,12 @@ void TCtlCustomDateEdit::CalendarMouseDown(TObject*, TMouseButton, TShiftState, 
 }
 
 void TCtlCustomDateEdit::Dispatch(TMessage& Message) {
+    if (Message.Msg == WM_PLACECARET) {
+        FReturning = false;
+        SetSelStart(static_cast<int>(Message.WParam));
+        SetSelLength(0);
+        return;
+    }
     TCtlEdPopup::Dispatch(Message);
 }
 

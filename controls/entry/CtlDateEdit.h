@@ -44,14 +44,9 @@ public:
 
     TCtlCalendar& Calendar() { return *FCalendar; }
     TCtlCalColors& PopupColors() { return FCalendar->Colors(); }
-    int PopupWidth() const { return FCalendar->Width(); }
-    int PopupHeight() const { return FCalendar->Height(); }
-    void SetPopupWidth(int Value) {
-        FCalendar->SetBounds(FCalendar->Left(), FCalendar->Top(), Value, FCalendar->Height());
-    }
-    void SetPopupHeight(int Value) {
-        FCalendar->SetBounds(FCalendar->Left(), FCalendar->Top(), FCalendar->Width(), Value);
-    }
+    // The popup's size, applied whenever it opens.
+    int PopupWidth = 200;
+    int PopupHeight = 140;
 
     TCtlPreParseDateEvent OnPreParseDate;
     TCtlGetDateEvent OnGetDate;
@@ -68,6 +63,7 @@ public:
 
 protected:
     void GlyphChanged() override;
+    void DoEnter() override;
     void DoExit() override;
     void KeyDown(uint16_t& Key, framework::TShiftState Shift) override;
     void KeyPress(char& Key) override;
@@ -83,12 +79,14 @@ private:
                            framework::TShiftState Shift, int X, int Y);
     void ExitEdit();
     void RestoreCaret();
+    void PlaceCaretLater(int Pos);
 
     framework::TDateTime FDate = 0;
     int32_t FEpoch = 0;
     bool FForceCentury = false;
     TCtlCalendar* FCalendar;
     bool FClosing = false;
+    bool FReturning = false;
     int FSavedSelStart = 0, FSavedSelLength = 0;
     framework::TCursor FSavedCursor = 0;
 };
