@@ -346,7 +346,9 @@ void TCtlCustomCalendar::Layout() {
 void TCtlCustomCalendar::CreateParams(TCreateParams& Params) {
     TCtlCustomControl::CreateParams(Params);
     if (FPopup) {
+        // A popup over the form it serves.
         Params.Style = WS_POPUP | WS_BORDER;
+        Params.ExStyle |= WS_EX_TOPMOST;
     } else if (FBorderStyle == bsSingle) {
         Params.Style |= WS_BORDER;
     }

@@ -509,5 +509,22 @@ TEST_F(PictureFieldTest, InvalidDataTypeIsRefused) {
     EXPECT_EQ(f->PictureDataType(), pftString);
 }
 
+TEST_F(PictureFieldTest, DateTimeFieldsCarryADayCount) {
+    TProbeField* f = Make(pftDateTime);
+    const std::string mask = f->PictureMask();
+    ASSERT_NE(mask.find(' '), std::string::npos) << "date mask, a blank and the time mask";
+    f->SetAsDateTime(EncodeDate(2026, 3, 6) + EncodeTime(14, 30, 0, 0));
+    TCtlEntryValue v;
+    ASSERT_EQ(f->GetValue(v), 0);
+    ASSERT_EQ(v.Bytes.size(), 8u);
+    double d = 0;
+    std::memcpy(&d, v.Bytes.data(), 8);
+    EXPECT_DOUBLE_EQ(d, EncodeDate(2026, 3, 6)) << "the date part only";
+    EXPECT_EQ(f->GetDisplayText().substr(0, 10),
+              CtlIntlSup()
+                  .DateToDateString(mask.substr(0, mask.find(' ')), CtlDateTimeToDate(d), false)
+                  .substr(0, 10));
+}
+
 }  // namespace
 }  // namespace entry
