@@ -31,19 +31,7 @@ void TCtlCustomEdit::SetController(TComponent* Value) {
 }
 
 void TCtlCustomEdit::CreateWnd() {
-    const bool loading = (ComponentState() & csLoading) != 0;
-    const bool designing = (ComponentState() & csDesigning) != 0;
-    TWinControl* form = CtlGetParentForm(this);
-    if (designing && !loading) {
-        TCtlController* c = FController;
-        CtlResolveController(form, c);
-        SetController(c);
-    }
-    if (!FController && !loading) {
-        TCtlController* c = CtlFindController(form);
-        if (!c && !designing) c = CtlGetDefaultController();
-        SetController(c);
-    }
+    SetController(CtlControllerForWindow(this, FController));
     TCustomEdit::CreateWnd();
 }
 

@@ -57,8 +57,7 @@ void TCtlCustomNumericField::SetDataType(TNumericDataType Value) {
     if (Value == FNumericType) return;
     FNumericType = Value;
     FCreatedOnce = false;
-    FAssigning = true;
-    try {
+    WhileAssigning([&] {
         SetDataTypeAndKind(CodeOf(Value), fkNumeric);
         SetDefaultRange();
         StoreDecimalPlaces(0);
@@ -67,11 +66,7 @@ void TCtlCustomNumericField::SetDataType(TNumericDataType Value) {
         FEditText.clear();
         InitPictureFlags();
         ComputeLayout();
-    } catch (...) {
-        FAssigning = false;
-        throw;
-    }
-    FAssigning = false;
+    });
     if (HandleAllocated()) RecreateWnd();
 }
 
@@ -92,20 +87,11 @@ void TCtlCustomNumericField::Assign(TPersistent* Source) {
         return;
     }
     SetDataType(s->FNumericType);
-    SetAutoSize(s->AutoSize());
-    SetBorderStyle(s->BorderStyle());
-    SetColor(s->Color());
-    EFColors().Error().Assign(&s->EFColors().Error());
-    EFColors().Highlight().Assign(&s->EFColors().Highlight());
+    AssignLook(*s);
     SetOptions(s->Options());
     SetPadChar(s->PadChar());
     SetPictureMask(s->PictureMask());
-    SetRangeHi(s->GetRangeHi());
-    SetRangeLo(s->GetRangeLo());
-    SetTextMargin(s->TextMargin());
-    SetUninitialized(s->Uninitialized());
-    SetZeroDisplay(s->ZeroDisplay());
-    SetZeroDisplayValue(s->ZeroDisplayValue());
+    AssignRangeAndDisplay(*s);
 }
 
 void TCtlCustomNumericField::ComputeLayout() {
@@ -119,14 +105,7 @@ void TCtlCustomNumericField::ComputeLayout() {
 // ---- Window and focus ----
 
 void TCtlCustomNumericField::CreateWnd() {
-    std::optional<TCtlEntryValue> saved;
-    if (FCreatedOnce && !FAssigning && FEditText.size() == MaxLength()) {
-        TCtlEntryValue v;
-        v.DataType = DataType();
-        v.Bytes.assign(GetDataSize(), 0);
-        TransferData(v, 1);
-        saved = std::move(v);
-    }
+    std::optional<TCtlEntryValue> saved = ValueToCarry(FCreatedOnce);
     StoreMaxLength(static_cast<uint16_t>(EngineMask().size()));
     FAnchor = 0;
     FBuf.clear();

@@ -91,14 +91,50 @@ void TCtlPictureBase::GetNumberLayout(int& Digits, int& Decimals) const {
     if (Decimals > 0) Digits += Decimals + 1;
 }
 
+void TCtlPictureBase::WhileAssigning(const std::function<void()>& Change) {
+    FAssigning = true;
+    try {
+        Change();
+    } catch (...) {
+        FAssigning = false;
+        throw;
+    }
+    FAssigning = false;
+}
+
+std::optional<TCtlEntryValue> TCtlPictureBase::ValueToCarry(bool CreatedOnce) {
+    if (!CreatedOnce || FAssigning || FEditText.size() != MaxLength()) return std::nullopt;
+    TCtlEntryValue v;
+    v.DataType = DataType();
+    v.Bytes.assign(GetDataSize(), 0);
+    TransferData(v, 1);
+    return v;
+}
+
+void TCtlPictureBase::AssignLook(TCtlPictureBase& Source) {
+    SetAutoSize(Source.AutoSize());
+    SetBorderStyle(Source.BorderStyle());
+    SetColor(Source.Color());
+    EFColors().Error().Assign(&Source.EFColors().Error());
+    EFColors().Highlight().Assign(&Source.EFColors().Highlight());
+}
+
+void TCtlPictureBase::AssignRangeAndDisplay(TCtlPictureBase& Source) {
+    SetRangeHi(Source.GetRangeHi());
+    SetRangeLo(Source.GetRangeLo());
+    SetTextMargin(Source.TextMargin());
+    SetUninitialized(Source.Uninitialized());
+    SetZeroDisplay(Source.ZeroDisplay());
+    SetZeroDisplayValue(Source.ZeroDisplayValue());
+}
+
 void TCtlPictureBase::AssignPicture(const std::string& Mask) {
     if (Mask.empty()) return;
     const std::string kept = StripPicture(FEditText);
     std::string m = Mask.substr(0, MaxPictureLength);
     if (Kind() != fkNumeric) std::erase_if(m, [](char C) { return C == 'p' || C == 'g'; });
     if (m.empty()) m = "X";
-    FAssigning = true;
-    try {
+    WhileAssigning([&] {
         SetPictureMask(m);
         if (!Loading()) {
             const auto len = static_cast<uint16_t>(EngineMask().size());
@@ -108,11 +144,7 @@ void TCtlPictureBase::AssignPicture(const std::string& Mask) {
         InitPictureFlags();
         FEditText = MergeWithPicture(kept);
         FPrepared = false;
-    } catch (...) {
-        FAssigning = false;
-        throw;
-    }
-    FAssigning = false;
+    });
     Invalidate();
 }
 

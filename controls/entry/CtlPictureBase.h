@@ -5,6 +5,8 @@
 // out again when the field is left, keeps the caret on editable positions and shapes the painted
 // text. It also holds what both fields share about numbers: their transfer, check and stepping.
 
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "controls/entry/CtlEntryField.h"
@@ -65,6 +67,15 @@ protected:
     // The text read as a number; false when it does not convert.
     bool NumberOfText(long double& Value) const;
     void SetNumber(long double Value);
+
+    // Runs Change with the assigning mark set: window re-creations inside it carry no value.
+    void WhileAssigning(const std::function<void()>& Change);
+    // The value to carry across a window re-creation (none on the first creation).
+    std::optional<TCtlEntryValue> ValueToCarry(bool CreatedOnce);
+    // What a picture or numeric field copies from another of its kind: first its look, and last
+    // its range and zero display (the mask and the options come between).
+    void AssignLook(TCtlPictureBase& Source);
+    void AssignRangeAndDisplay(TCtlPictureBase& Source);
 
     // Both sides of the decimal point aligned, for a modified picture field with a point.
     void AlignBeforeCheck();

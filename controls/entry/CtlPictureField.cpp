@@ -92,8 +92,7 @@ void TCtlCustomPictureField::SetDataType(TPictureDataType Value) {
     if (Value == FPictureType) return;
     FPictureType = Value;
     FCreatedOnce = false;
-    FAssigning = true;
-    try {
+    WhileAssigning([&] {
         SetDataTypeAndKind(CodeOf(Value), fkPicture);
         SetOptions(Options() | efoCaretToEnd);
         SetDefaultRange();
@@ -147,11 +146,7 @@ void TCtlCustomPictureField::SetDataType(TPictureDataType Value) {
         StoreDecimalPlaces(0);
         FEditText.clear();
         InitPictureFlags();
-    } catch (...) {
-        FAssigning = false;
-        throw;
-    }
-    FAssigning = false;
+    });
     if (HandleAllocated()) RecreateWnd();
 }
 
@@ -192,26 +187,17 @@ void TCtlCustomPictureField::Assign(TPersistent* Source) {
         return;
     }
     SetDataType(s->FPictureType);
-    SetAutoSize(s->AutoSize());
-    SetBorderStyle(s->BorderStyle());
-    SetColor(s->Color());
+    AssignLook(*s);
     ControlCharColor = s->ControlCharColor;
     SetDecimalPlaces(s->DecimalPlaces());
     SetEpoch(s->GetEpoch());
-    EFColors().Error().Assign(&s->EFColors().Error());
-    EFColors().Highlight().Assign(&s->EFColors().Highlight());
     SetInitDateTime(s->FInitDateTime);
     SetMaxLength(s->MaxLength());
     SetOptions(s->Options());
     SetPadChar(s->PadChar());
     SetPasswordChar(s->PasswordChar());
     SetPictureMask(s->PictureMask());
-    SetRangeHi(s->GetRangeHi());
-    SetRangeLo(s->GetRangeLo());
-    SetTextMargin(s->TextMargin());
-    SetUninitialized(s->Uninitialized());
-    SetZeroDisplay(s->ZeroDisplay());
-    SetZeroDisplayValue(s->ZeroDisplayValue());
+    AssignRangeAndDisplay(*s);
 }
 
 void TCtlCustomPictureField::SetAsString(const std::string& Value) {
@@ -244,14 +230,7 @@ void TCtlCustomPictureField::SetAsDateTime(TDateTime Value) {
 // ---- Window ----
 
 void TCtlCustomPictureField::CreateWnd() {
-    std::optional<TCtlEntryValue> saved;
-    if (FCreatedOnce && !FAssigning && FEditText.size() == MaxLength()) {
-        TCtlEntryValue v;
-        v.DataType = DataType();
-        v.Bytes.assign(GetDataSize(), 0);
-        TransferData(v, 1);
-        saved = std::move(v);
-    }
+    std::optional<TCtlEntryValue> saved = ValueToCarry(FCreatedOnce);
     TCtlPictureBase::CreateWnd();
     InitPictureFlags();
     if (FRangeLo == FRangeHi) SetDefaultRange();
