@@ -402,20 +402,15 @@ void TCtlCustomControlEx::SetController(TComponent* Value) {
     if (FController) FController->FreeNotification(this);
 }
 
+TCtlController* CtlControllerForWindow(const TControl* Control, TCtlController* Linked) {
+    if (Linked || IsLoading(Control)) return Linked;
+    TCtlController* c = CtlFindController(CtlGetParentForm(Control));
+    if (!c && !(Control->ComponentState() & csDesigning)) c = CtlGetDefaultController();
+    return c;
+}
+
 void TCtlCustomControlEx::CreateWnd() {
-    const bool loading = IsLoading(this);
-    const bool designing = (ComponentState() & csDesigning) != 0;
-    TWinControl* form = CtlGetParentForm(this);
-    if (designing && !loading) {
-        TCtlController* c = FController;
-        CtlResolveController(form, c);
-        SetController(c);
-    }
-    if (!FController && !loading) {
-        TCtlController* c = CtlFindController(form);
-        if (!c && !designing) c = CtlGetDefaultController();
-        SetController(c);
-    }
+    SetController(CtlControllerForWindow(this, FController));
     TCtlCustomControl::CreateWnd();
 }
 

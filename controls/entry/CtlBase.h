@@ -51,6 +51,9 @@ framework::TWinControl* CtlGetParentForm(const framework::TControl* Control);
 TCtlController* CtlFindController(const framework::TComponent* Form);
 // Sets Controller to CtlFindController(Form) when it is nil.
 void CtlResolveController(const framework::TComponent* Form, TCtlController*& Controller);
+// The controller a control links to when its window is made: its own link; else, unless it is
+// loading, its form's; else, outside design time, the default controller.
+TCtlController* CtlControllerForWindow(const framework::TControl* Control, TCtlController* Linked);
 // The process-wide controller of controls whose form has none: made on first use, freed when the
 // library ends (or by CtlFreeDefaultController).
 TCtlController* CtlGetDefaultController();

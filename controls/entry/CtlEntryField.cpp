@@ -615,6 +615,15 @@ void TCtlBaseEntryField::SetInitialValue() {
     TransferData(v, 2);
 }
 
+void TCtlBaseEntryField::Beep() {
+    if (GetController()->EntryOptions & efoBeepOnError) platform::MessageBeep(0);
+}
+
+void TCtlBaseEntryField::SetInsertMode(bool Value) {
+    FCaretPair->SetInsertMode(Value);
+    if (FHasFocus) PositionCaret(false);
+}
+
 // ---- Caret and text ----
 
 void TCtlBaseEntryField::MoveCaretToEnd() {
@@ -1084,7 +1093,7 @@ void TCtlBaseEntryField::DoCommand(TMessage& Msg, uint16_t Command) {
             case ccPaste:
             case ccRestore:
             case ccChar:
-                if (GetController()->EntryOptions & efoBeepOnError) platform::MessageBeep(0);
+                Beep();
                 return;
             default:
                 break;

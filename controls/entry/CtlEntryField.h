@@ -243,6 +243,16 @@ protected:
     // Text width of part of the display string with the field's font.
     int TextWidth(const std::string& S);
     bool Loading() const { return (ComponentState() & framework::csLoading) != 0; }
+    // Setters that store without the side effects of the properties (no window re-creation, no
+    // option rules), for descendants that keep these in step with their mask.
+    void StoreMaxLength(uint16_t Value) {
+        FMaxLength = Value;
+        FDataSize = -1;
+    }
+    void StoreDecimalPlaces(uint8_t Value) { FDecimalPlaces = Value; }
+    void RemoveOptions(TCtlEntryFieldOptions Bits) { FOptions &= static_cast<TCtlEntryFieldOptions>(~Bits); }
+    void Beep();
+    void SetInsertMode(bool Value);
     bool Designing() const { return (ComponentState() & framework::csDesigning) != 0; }
 
     // The engine's state, open to descendants.

@@ -67,9 +67,13 @@ public:
     std::string DisplayString(const std::string& Text, char PadChar, bool PasswordMode, char PasswordChar,
                               bool UninitializedUnfocused) const;
 
-private:
+    // The mask character at a position of the text ('\0' outside it).
     char MaskAt(int Pos) const;
+    // The numeric field keeps its separators and currency strings while editing: no position
+    // counts as special for the first edit position and the preparing of the text.
+    void ClearSpecialCount() { FSpecialCount = 0; }
 
+private:
     const TCtlIntlSup& FIntl;
     const TCtlUserData& FUser;
     std::string FMask = "X";

@@ -712,6 +712,16 @@ void TCustomForm::Dispatch(TMessage& M) {
                 FMenu->IsAccelerator(static_cast<uint16_t>(M.WParam)))
                 M.Result = 1;
             return;
+        case WM_NEXTDLGCTL:
+            // lParam nonzero: wParam is the window to focus; else wParam 0 the next control in the
+            // tab order, nonzero the previous one.
+            if (M.LParam) {
+                if (TWinControl* c = FindControl(static_cast<HWND>(M.WParam)); c && c->CanFocus())
+                    c->SetFocus();
+            } else {
+                SelectNext(FActiveControl, M.WParam == 0, true);
+            }
+            return;
         case CM_DIALOGKEY: {
             int key = static_cast<int>(M.WParam);
             if (key == VK_TAB && GetKeyState(VK_CONTROL) >= 0) {
