@@ -189,35 +189,11 @@ void TCatalogStore::CreateCatalogConfig(bool ForConversion, TNameLengths Lengths
         CfgTable.FieldByName("FolderNameFieldLength")->SetAsInteger(Lengths.FolderName);
         CfgTable.FieldByName("ArchiveIDFieldLength")->SetAsInteger(Lengths.ArchiveID);
         set("ExpandArchives", "Never");
-        for (const char* name : {"DoCAB", "DoZIP"}) set(name, BooleanText(true));
-        for (const char* name : {"DoARC",
-                                 "DoARJ",
-                                 "DoDWC",
-                                 "DoHYP",
-                                 "DoLBR",
-                                 "DoLZH",
-                                 "DoLZS",
-                                 "DoPAK",
-                                 "DoRAR",
-                                 "DoSQZ",
-                                 "DoZOO",
-                                 "HandleArjMultiDisks",
-                                 "DoSfxArchives",
-                                 "GetMainComment",
-                                 "CopyMainComment",
-                                 "UseDiz",
-                                 "DizOverride",
-                                 "CommentOverrideFromDisk",
-                                 "AutoEditDiskComments",
-                                 "AutoEditFileComments",
-                                 "SelectiveCataloging",
-                                 "TfiSelectiveCataloging",
-                                 "SelectiveCatAutotag",
-                                 "Aliases",
-                                 "SuggestVol"})
-            set(name, BooleanText(false));
-        set("WarnIfExists", BooleanText(true));
-        set("KeepActivityLog", BooleanText(false));
+        // Every yes/no option starts "False" but these three.
+        for (const TFieldSchema& f : CatalogConfigsSchema().Fields)
+            if (f.Kind == ftBoolean)
+                set(f.Name.c_str(),
+                    BooleanText(f.Name == "DoCAB" || f.Name == "DoZIP" || f.Name == "WarnIfExists"));
         set("LastVolumeLabel", "");
         CfgTable.FieldByName("LastPointer")->SetAsInteger(0);
         CfgTable.Post();
