@@ -24,6 +24,10 @@ void ReturnBitmap(std::unique_ptr<TRecordsBitmap>& b) {
 
 }  // namespace
 
+std::unique_ptr<TTableCursor> NewTableCursor(TDataDirectory* database) {
+    return std::make_unique<TDataCursor>(database);
+}
+
 TDataCursor::TDataCursor(TDataDirectory* database)
     : TIndexCursor(nullptr), Database(database), StopWords(std::make_unique<TLanguageStringList>()) {
     StopWords->SetSorted(true);

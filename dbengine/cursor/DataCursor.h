@@ -47,10 +47,6 @@ class TDataCursor final : public framework::TObject,
                           public TDirectoryUser,
                           public TVerifyLog {
 public:
-    // Asked when the table's password is not among the session's: true asks the cursor to look
-    // again (the callback has added it, say).
-    using TPasswordCallback = std::function<bool(TDataCursor& cursor)>;
-
     explicit TDataCursor(TDataDirectory* database);
     ~TDataCursor() override;
     TDataCursor(const TDataCursor&) = delete;
@@ -79,6 +75,11 @@ public:
     void SetTemporary(bool value) override;
     // Stored at any time.
     void SetQueryResult(bool value) override { IsQueryResult = value; }
+    bool GetExclusive() const override { return Exclusive; }
+    bool GetReadOnly() const override { return ReadOnly; }
+    bool GetInMemory() const override { return InMemory; }
+    bool GetQuerySource() const override { return IsQuerySource; }
+    bool GetQueryResult() const override { return IsQueryResult; }
     // Only on an open cursor of a table with an auto-increment field.
     void SetSuppressAutoInc(bool value);
 
@@ -177,8 +178,8 @@ public:
     // file's header (whose password must then be known) ----
     uint16_t GetLanguageId();
     uint16_t GetSortId();
-    int16_t GetUserMajorVersion();
-    int16_t GetUserMinorVersion();
+    int16_t GetUserMajorVersion() override;
+    int16_t GetUserMinorVersion() override;
     // Open: a stored 0 reads as 512; closed: the low 16 bits as stored.
     uint32_t GetBlobBlockSize();
     uint32_t GetBlobDataSize() { return GetBlobBlockSize() - 18; }
@@ -190,25 +191,18 @@ public:
     uint16_t GetProgressIncrement() const;
 
     // ---- Callbacks ----
-    void SetPasswordCallback(TPasswordCallback callback) { PasswordCallback = std::move(callback); }
+    void SetPasswordCallback(TPasswordCallback callback) override { PasswordCallback = std::move(callback); }
     bool AskPassword();
 
-    // Maintenance callbacks (verify, repair, index build, restructure); each gets the cursor
-    // first. Percentages are whole numbers.
-    using TProgressMessageCallback =
-        std::function<void(TDataCursor&, const std::string& message, int percent)>;
-    using TMessageCallback = std::function<void(TDataCursor&, const std::string& message)>;
-    using TPercentCallback = std::function<void(TDataCursor&, int percent)>;
-    using TDataLostCallback = std::function<void(TDataCursor&, int cause, const std::string& context,
-                                                 bool& continueWork, bool& stopAsking)>;
-    void SetSteppedProgressCallback(TProgressMessageCallback callback) {
+    // Maintenance callbacks (verify, repair, index build, restructure).
+    void SetSteppedProgressCallback(TProgressMessageCallback callback) override {
         VerifyProgressCallback = std::move(callback);
     }
-    void SetLogCallback(TMessageCallback callback) { VerifyLogCallback = std::move(callback); }
-    void SetRestructureProgressCallback(TPercentCallback callback) {
+    void SetLogCallback(TMessageCallback callback) override { VerifyLogCallback = std::move(callback); }
+    void SetRestructureProgressCallback(TPercentCallback callback) override {
         RestructureProgressCallback = std::move(callback);
     }
-    void SetDataLostCallback(TDataLostCallback callback) { DataLostCallback = std::move(callback); }
+    void SetDataLostCallback(TDataLostCallback callback) override { DataLostCallback = std::move(callback); }
     // Each calls its callback only when one is set.
     void DoVerifyProgress(const std::string& message, int percent);
     void DoVerifyLog(const std::string& message) override;
@@ -233,7 +227,7 @@ public:
 
     // ---- Refreshing ----
     // Recomputes range positions and bitmaps and returns to the current record.
-    void Refresh();
+    void Refresh() override;
     // When another cursor or process changed the table: new counters, range and bitmaps, back to
     // the record the cursor stood on (or the nearest). True when it did so.
     bool ResyncIfChanged();
@@ -251,10 +245,10 @@ public:
     // Field numbers address the cursor's (Table: the table's) fields by position, or by field
     // number in a cursor opened for restructure. Value buffers hold the field's value size (4
     // bytes for a BLOB handle); a null value makes the field NULL.
-    void ClearRecordBuffer(uint8_t* buffer) const;
+    void ClearRecordBuffer(uint8_t* buffer) const override;
     void InitRecord(uint8_t* buffer) override;
     void GetField(uint16_t fieldNo, const uint8_t* record, uint8_t* value, bool& isBlank) override;
-    void GetTableField(uint16_t fieldNo, const uint8_t* record, uint8_t* value, bool& isBlank);
+    void GetTableField(uint16_t fieldNo, const uint8_t* record, uint8_t* value, bool& isBlank) override;
     void GetFieldValue(const TFieldDescriptor& desc, const uint8_t* record, uint8_t* value,
                        bool& isBlank) const;
     void PutField(uint16_t fieldNo, uint8_t* record, const uint8_t* value, bool force,
@@ -277,18 +271,18 @@ public:
     void GetFieldDescByNumber(int16_t fieldNo, TFieldDescriptor& desc) const;
     void FindFieldDescByName(const std::string& name, TFieldDescriptor& desc) const override;
     bool GetSourceFieldDesc(const std::string& name, TFieldDescriptor& desc) const;
-    void GetTableFieldDesc(uint16_t fieldNo, TFieldDescriptor& desc) const;
+    void GetTableFieldDesc(uint16_t fieldNo, TFieldDescriptor& desc) const override;
     void GetDataFileFieldDesc(uint16_t position, TFieldDescriptor& desc) const;
     void GetMappedTableFieldDesc(int16_t fieldNo, TFieldDescriptor& desc) const;
     bool GetTableFieldDescByName(const std::string& name, TFieldDescriptor& desc) const;
-    uint16_t GetTableFieldNumber(const std::string& name) const;
+    uint16_t GetTableFieldNumber(const std::string& name) const override;
     void PutTableFieldDesc(uint16_t fieldNo, const TFieldDescriptor& desc);
     uint16_t GetTableRecordSize() const;
     uint16_t GetTableFieldCount() const;
     int16_t GetTableBlobFieldCount() const;
     // Nothing for code 0; else the engine error with this table's and database's names.
-    void CheckError(TEngineErrorCode code, const std::string& message) const;
-    void CheckFieldError(TEngineErrorCode code, const std::string& fieldName) const;
+    void CheckError(TEngineErrorCode code, const std::string& message) const override;
+    void CheckFieldError(TEngineErrorCode code, const std::string& fieldName) const override;
 
     // ---- Keys of the current index and the live-record count ----
     void InsertKey(const uint8_t* key, int32_t recNo);
@@ -325,7 +319,7 @@ public:
     // current index is kept; on failure the keys already removed are put back.
     void DropRecordEverywhere(const uint8_t* record, int32_t recNo, uint8_t keepIndex = NaturalOrderIndex);
     // 0, or 8709 without a current record.
-    TEngineErrorCode CloneCurrentRecord(uint8_t* buffer);
+    TEngineErrorCode CloneCurrentRecord(uint8_t* buffer) override;
     // New range positions; the bitmaps rebuilt, or with incremental (the cursor's view was
     // current before the edit) only the one record entered or removed.
     void RefreshAfterInsert(int32_t recNo, const uint8_t* record, bool incremental = false);
@@ -354,9 +348,10 @@ public:
     void ReleaseReadLock();
     // Written buffers to the files: always for a non-exclusive cursor, for an exclusive one only
     // when forced (otherwise the changed headers are only marked and counted in memory).
-    void FlushBuffers(bool force, bool dropCaches, bool dataChanged, bool indexChanged, bool blobChanged);
-    void FlushOSBuffers();
-    bool InTransaction() const;
+    void FlushBuffers(bool force, bool dropCaches, bool dataChanged, bool indexChanged,
+                      bool blobChanged) override;
+    void FlushOSBuffers() override;
+    bool InTransaction() const override;
     // TIndexCursor: on a page cache miss, the same as SyncBeforeRead.
     bool TableChangedByOthers() override;
     // The read bracket of one operation: the check for changes at its start, the release of the
@@ -425,9 +420,9 @@ public:
     // Each value open in record goes back into its field as its first block number.
     void PutBlobHandles(uint8_t* record, bool byTableDesc);
     // Frees the values that record holds open (the changes are dropped).
-    void FreeRecordBlobs(uint8_t* record);
+    void FreeRecordBlobs(uint8_t* record) override;
     // From the last opened to the first: every value (all) or those bound to their record.
-    void FreeAllBlobs(bool all, bool localOnly);
+    void FreeAllBlobs(bool all, bool localOnly) override;
     // Opens a new value in dest's field with the bytes of source's value of the same field.
     void CloneBlob(uint16_t fieldNo, const uint8_t* source, uint8_t* dest);
     // The whole value of the BLOB field desc (a cursor descriptor) of record, without opening it:
@@ -445,7 +440,8 @@ public:
     std::array<uint16_t, MaxIndexFields> GetIndexFieldNumbers(uint8_t indexNo) const;
     // Index 0 is the engine's own record order (no primary index of the user's).
     bool HasInternalPrimaryIndex() const;
-    bool IsNaturalOrder() const;
+    bool IsNaturalOrder() const override;
+    uint8_t GetCurrentIndexNumber() const override { return CurrentIndex; }
     // Makes the named index current (10022 when the table has none of that name); the cursor
     // stays on its record, now without range.
     void SetIndexName(const std::string& name) override;
@@ -470,7 +466,7 @@ public:
     void ClearRange();
     void RefreshRange();
     // Key of a record buffer in the current index (not natural order), into key.
-    void BuildKey(const uint8_t* record, uint8_t* key);
+    void BuildKey(const uint8_t* record, uint8_t* key) override;
     // Fills key after its first length bytes with the lowest (highest) values of the index order.
     void FillKeyLow(uint8_t* key, int length);
     void FillKeyHigh(uint8_t* key, int length);
@@ -484,7 +480,7 @@ public:
     TEngineErrorCode GetCurrentRecord(uint8_t* buffer, bool lock) override;
     TEngineErrorCode GetNextRecord(uint8_t* buffer) override;
     TEngineErrorCode GetPriorRecord(uint8_t* buffer) override;
-    TEngineErrorCode ReadRecordBlock(int32_t& count, uint8_t* buffers);
+    TEngineErrorCode ReadRecordBlock(int32_t& count, uint8_t* buffers) override;
     int32_t GetRecNo() const override;
     int32_t GetPhysicalRecNo() const;
     int32_t GetRecordCount() const override;
@@ -516,7 +512,7 @@ public:
     void ActivateFilter(TFilter* filter) override;
     void DeactivateFilter(TFilter* filter) override;
     // Nothing for a null tree; the filter must be active (else 10050).
-    void ReplaceFilterExpression(TExpToken* tree, TFilter* filter);
+    void ReplaceFilterExpression(TExpToken* tree, TFilter* filter) override;
     TExpToken* ParseFilterExpression(const std::string& text);
     void CheckFilterExpression(TExpToken* tree);
     // Puts the column on the left of every comparison that has its constant there.
@@ -538,7 +534,7 @@ public:
     // EstimatedCount and EstimatedCost with estimateCounts) and returns the node's level. With
     // costRule a condition matching more than 90 % of the records is left to record tests. The
     // current index is the same afterwards.
-    uint8_t GetConditionOptimizeLevel(TExpToken* node, bool estimateCounts, bool costRule);
+    uint8_t GetConditionOptimizeLevel(TExpToken* node, bool estimateCounts, bool costRule) override;
     // Makes current the first index (0 unless internal, then the secondary ones) whose first
     // field is fieldNo and, for a string field unless anyCase, whose case rule is caseInsensitive.
     bool SelectIndexForField(uint16_t fieldNo, bool caseInsensitive, bool anyCase);
@@ -703,7 +699,7 @@ public:
     // The remote state, made on first use.
     TRemoteCursor& Remote() const;
     // The server's engine version times 10000 (31100, say); 0 for a local cursor.
-    double GetServerVersion() const;
+    double GetServerVersion() const override;
     mutable std::unique_ptr<TRemoteCursor> RemoteState;
 
 private:
