@@ -36,13 +36,27 @@ TDataCursor::TDataCursor(TDataDirectory* database)
     RangeBitmap = PooledBitmap();
     LiveBitmap = PooledBitmap();
     if (Database != nullptr) Database->AddUser(this);
+    ChooseImplementations();
     if (IsRemote()) Remote().CreateCursor();
+}
+
+void TDataCursor::ChooseImplementations() {
+    if (IsRemote()) {
+        Navigator = &Remote();
+        Editor = &Remote();
+        Tables = &Remote();
+    } else {
+        Navigator = &LocalNavigation;
+        Editor = &LocalEditing;
+        Tables = &LocalTables;
+    }
 }
 
 void TDataCursor::AdoptDatabase(TDataDirectory* database) {
     if (Database != nullptr) Database->RemoveUser(this);
     Database = database;
     if (Database != nullptr) Database->AddUser(this);
+    ChooseImplementations();
 }
 
 void TDataCursor::DirectoryFreed() noexcept {
@@ -55,6 +69,7 @@ void TDataCursor::DirectoryFreed() noexcept {
     IsOpen = false;
     Database = nullptr;
     DatabaseFreed = true;
+    ChooseImplementations();
 }
 
 TDataCursor::~TDataCursor() {

@@ -17,6 +17,7 @@
 
 #include "dbengine/blob/BlobBuffer.h"
 #include "dbengine/cursor/CursorFilters.h"
+#include "dbengine/cursor/CursorOperations.h"
 #include "dbengine/cursor/FilterOptimizer.h"
 #include "dbengine/cursor/TableCursor.h"
 #include "dbengine/data/FieldDescriptor.h"
@@ -240,6 +241,16 @@ public:
     void ClearIndexes();
     // Reloads the current index's state after its descriptor was replaced.
     void ReloadIndexState();
+    // Loads the state of the current index (key size, fields, order); the remote cursor after a
+    // reply that changed the index.
+    void LoadIndexState();
+    // The cursor's copies of the table's field descriptors made again from the shared table.
+    void LoadFieldDescriptors();
+    // The number of the index of that name (blanks around it and letter case do not count); 10022
+    // when none.
+    uint8_t FindIndexByName(const std::string& name) const;
+    bool HasRestructureProgressCallback() const { return static_cast<bool>(RestructureProgressCallback); }
+    bool HasDataLostCallback() const { return static_cast<bool>(DataLostCallback); }
 
     // ---- Record values and validity ----
     // Field numbers address the cursor's (Table: the table's) fields by position, or by field
@@ -695,7 +706,6 @@ public:
     bool TextParamsLoaded = false;
 
     // ---- Remote cursors: the request and reply side lives in TRemoteCursor ----
-    friend class TRemoteCursor;
     // The remote state, made on first use.
     TRemoteCursor& Remote() const;
     // The server's engine version times 10000 (31100, say); 0 for a local cursor.
@@ -703,7 +713,122 @@ public:
     mutable std::unique_ptr<TRemoteCursor> RemoteState;
 
 private:
-    void LoadFieldDescriptors();
+    // ---- The families a local and a remote table answer differently ----
+    // Chosen from the database: the local routines below or the remote cursor's requests.
+    void ChooseImplementations();
+    TCursorNavigation* Navigator = nullptr;
+    TCursorEditing* Editor = nullptr;
+    // Navigation and ranges over the shared table (CursorNavigation.cpp).
+    void LocalSetIndexName(const std::string& name);
+    bool LocalFindKey(bool keyGiven, const uint8_t* key, int fieldCount, bool nearest, int partialLength,
+                      uint8_t* outRecord);
+    void LocalSetRange(bool keysGiven, const uint8_t* startKey, int startFieldCount, const uint8_t* endKey,
+                       int endFieldCount);
+    void LocalResetRange();
+    void LocalSetToBegin();
+    void LocalSetToEnd();
+    bool LocalSetToRecNo(int32_t recNo);
+    TEngineErrorCode LocalGetCurrentRecord(uint8_t* buffer, bool lock);
+    TEngineErrorCode LocalGetNextRecord(uint8_t* buffer);
+    TEngineErrorCode LocalGetPriorRecord(uint8_t* buffer);
+    TEngineErrorCode LocalReadRecordBlock(int32_t& count, uint8_t* buffers);
+    bool LocalSetToBookmark(const uint8_t* bookmark, bool keepCrack, bool noBracket);
+    void LocalRefresh();
+    int32_t LocalGetRecNo() const;
+    int32_t LocalGetPhysicalRecNo() const;
+    int32_t LocalGetRecordCount() const;
+    void LocalGetBookmark(uint8_t* buffer) const;
+    class TLocalNavigation final : public TCursorNavigation {
+    public:
+        explicit TLocalNavigation(TDataCursor& cursor) : C(cursor) {}
+        void SetIndexName(const std::string& name) override { C.LocalSetIndexName(name); }
+        bool FindKey(bool keyGiven, const uint8_t* key, int fieldCount, bool nearest, int partialLength,
+                     uint8_t* outRecord) override {
+            return C.LocalFindKey(keyGiven, key, fieldCount, nearest, partialLength, outRecord);
+        }
+        void SetRange(bool keysGiven, const uint8_t* startKey, int startFieldCount, const uint8_t* endKey,
+                      int endFieldCount) override {
+            C.LocalSetRange(keysGiven, startKey, startFieldCount, endKey, endFieldCount);
+        }
+        void ResetRange() override { C.LocalResetRange(); }
+        void SetToBegin() override { C.LocalSetToBegin(); }
+        void SetToEnd() override { C.LocalSetToEnd(); }
+        bool SetToRecNo(int32_t recNo) override { return C.LocalSetToRecNo(recNo); }
+        TEngineErrorCode GetCurrentRecord(uint8_t* buffer, bool lock) override {
+            return C.LocalGetCurrentRecord(buffer, lock);
+        }
+        TEngineErrorCode GetNextRecord(uint8_t* buffer) override { return C.LocalGetNextRecord(buffer); }
+        TEngineErrorCode GetPriorRecord(uint8_t* buffer) override { return C.LocalGetPriorRecord(buffer); }
+        TEngineErrorCode ReadRecordBlock(int32_t& count, uint8_t* buffers) override {
+            return C.LocalReadRecordBlock(count, buffers);
+        }
+        bool SetToBookmark(const uint8_t* bookmark, bool keepCrack, bool noBracket) override {
+            return C.LocalSetToBookmark(bookmark, keepCrack, noBracket);
+        }
+        void Refresh() override { C.LocalRefresh(); }
+        int32_t GetRecNo() const override { return C.LocalGetRecNo(); }
+        int32_t GetPhysicalRecNo() const override { return C.LocalGetPhysicalRecNo(); }
+        int32_t GetRecordCount() const override { return C.LocalGetRecordCount(); }
+        void GetBookmark(uint8_t* buffer) const override { C.LocalGetBookmark(buffer); }
+
+    private:
+        TDataCursor& C;
+    };
+    TLocalNavigation LocalNavigation{*this};
+    // Record editing of the shared table (RecordUpdate.cpp).
+    void LocalInsertRecord(uint8_t* buffer, bool reposition);
+    void LocalModifyRecord(uint8_t* buffer, bool unlock, bool reposition);
+    void LocalDeleteRecord(const uint8_t* buffer, bool reposition);
+    void LocalCancelRecord();
+    TEngineErrorCode LocalCloneCurrentRecord(uint8_t* buffer);
+    class TLocalEditing final : public TCursorEditing {
+    public:
+        explicit TLocalEditing(TDataCursor& cursor) : C(cursor) {}
+        void InsertRecord(uint8_t* buffer, bool reposition) override {
+            C.LocalInsertRecord(buffer, reposition);
+        }
+        void ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) override {
+            C.LocalModifyRecord(buffer, unlock, reposition);
+        }
+        void DeleteRecord(const uint8_t* buffer, bool reposition) override {
+            C.LocalDeleteRecord(buffer, reposition);
+        }
+        void CancelRecord() override { C.LocalCancelRecord(); }
+        TEngineErrorCode CloneCurrentRecord(uint8_t* buffer) override {
+            return C.LocalCloneCurrentRecord(buffer);
+        }
+
+    private:
+        TDataCursor& C;
+    };
+    TLocalEditing LocalEditing{*this};
+    // Table files and indexes (TableDefinition.cpp, IndexBuild.cpp, VerifyRepair.cpp).
+    TCursorTables* Tables = nullptr;
+    void LocalDeleteTable();
+    void LocalRenameTable(const std::string& newName);
+    void LocalAddIndex(TIndexDescriptor desc, bool flag);
+    void LocalDeleteIndex(const std::string& name, bool flag);
+    bool LocalVerifyRepairTable(bool verifyOnly, bool tolerant, bool hasProgress, bool hasLog,
+                                bool forceIndexRebuild);
+    class TLocalTables final : public TCursorTables {
+    public:
+        explicit TLocalTables(TDataCursor& cursor) : C(cursor) {}
+        void DeleteTable() override { C.LocalDeleteTable(); }
+        void RenameTable(const std::string& newName) override { C.LocalRenameTable(newName); }
+        void AddIndex(TIndexDescriptor desc, bool flag) override { C.LocalAddIndex(std::move(desc), flag); }
+        void DeleteIndex(const std::string& name, bool flag) override { C.LocalDeleteIndex(name, flag); }
+        bool VerifyRepairTable(bool verifyOnly, bool tolerant, bool hasProgress, bool hasLog,
+                               bool forceIndexRebuild) override {
+            return C.LocalVerifyRepairTable(verifyOnly, tolerant, hasProgress, hasLog, forceIndexRebuild);
+        }
+
+    private:
+        TDataCursor& C;
+    };
+    TLocalTables LocalTables{*this};
+
+public:
+private:
     void FreeFieldDescriptors();
     void PlaceCalculatedField(TFieldDescriptor& d);
     void OpenLocal();
@@ -724,7 +849,6 @@ private:
     bool DescendToKey(const uint8_t* key, bool forward, TPage& leaf, int32_t& entry, int32_t& seq);
     bool DescendToSeq(int32_t seq, TPage& leaf, int32_t& entry);
     bool StepEntry(TPage& leaf, int32_t& entry, bool forward);
-    void LoadIndexState();
     void BuildLiveBitmap();
     void RebuildBitmaps();
     // Rebuilds the range and live bitmaps and evaluates one filter (or, for nullptr, every active
@@ -776,7 +900,6 @@ private:
     // Index building (IndexBuild.cpp).
     friend class TIndexBuildTestAccess;
     void BuildIndexKeys(uint8_t indexNo);
-    uint8_t FindIndexByName(const std::string& name) const;
     // Frees every page of the index and zeroes its root page number.
     void FreeIndexOf(uint8_t indexNo);
     // Inserts every record's record-status key; countLive also counts the live records.
