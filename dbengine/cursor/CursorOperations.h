@@ -62,4 +62,21 @@ public:
                                    bool forceIndexRebuild) = 0;
 };
 
+// The six value operations on BLOB fields of a record buffer.
+class TCursorBlobs {
+public:
+    virtual ~TCursorBlobs() = default;
+    virtual TEngineErrorCode OpenBlob(uint16_t fieldNo, uint8_t* record, uint8_t mode, bool byTableDesc,
+                                      bool recordBound, int32_t& size, bool keepRemoteHandle) = 0;
+    virtual TEngineErrorCode FreeBlob(uint16_t fieldNo, uint8_t* record, bool byTableDesc, bool flag) = 0;
+    virtual TEngineErrorCode GetBlob(uint16_t fieldNo, const uint8_t* record, int32_t offset, uint8_t* dest,
+                                     int32_t count, int32_t& bytesRead, bool byTableDesc) = 0;
+    virtual TEngineErrorCode PutBlob(uint16_t fieldNo, uint8_t* record, int32_t offset, const uint8_t* source,
+                                     int32_t count, bool byTableDesc) = 0;
+    virtual TEngineErrorCode TruncateBlob(uint16_t fieldNo, uint8_t* record, int32_t newLength,
+                                          bool byTableDesc) = 0;
+    virtual TEngineErrorCode GetBlobSize(uint16_t fieldNo, const uint8_t* record, int32_t& size,
+                                         bool byTableDesc) = 0;
+};
+
 }  // namespace dbengine

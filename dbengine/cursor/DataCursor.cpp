@@ -45,10 +45,12 @@ void TDataCursor::ChooseImplementations() {
         Navigator = &Remote();
         Editor = &Remote();
         Tables = &Remote();
+        Blobs = &Remote();
     } else {
         Navigator = &LocalNavigation;
         Editor = &LocalEditing;
         Tables = &LocalTables;
+        Blobs = &LocalBlobs;
     }
 }
 

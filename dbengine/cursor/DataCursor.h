@@ -440,6 +440,15 @@ public:
     // the bytes of the value this cursor holds open there, else of the stored chain; "" for
     // none. No handle is taken and the cursor does not move (filters, calculated fields).
     std::string ReadBlobValue(const uint8_t* record, const TFieldDescriptor& desc);
+    // Reading, writing, truncating and sizing a value open in this cursor, whose buffer holds it
+    // (a table of this process, or a server that hands out whole values).
+    TEngineErrorCode GetOpenBlob(uint16_t fieldNo, const uint8_t* record, int32_t offset, uint8_t* dest,
+                                 int32_t count, int32_t& bytesRead, bool byTableDesc);
+    TEngineErrorCode PutOpenBlob(uint16_t fieldNo, uint8_t* record, int32_t offset, const uint8_t* source,
+                                 int32_t count, bool byTableDesc);
+    TEngineErrorCode TruncateOpenBlob(uint16_t fieldNo, uint8_t* record, int32_t newLength, bool byTableDesc);
+    TEngineErrorCode GetOpenBlobSize(uint16_t fieldNo, const uint8_t* record, int32_t& size,
+                                     bool byTableDesc);
     // The open value whose negated handle a field holds, or null.
     TBlobBuffer* FindOpenBlob(int32_t fieldValue) const;
     std::vector<std::unique_ptr<TBlobBuffer>> OpenBlobs;  // in opening order
@@ -826,6 +835,43 @@ private:
         TDataCursor& C;
     };
     TLocalTables LocalTables{*this};
+    // BLOB values of the shared table (CursorBlob.cpp).
+    TCursorBlobs* Blobs = nullptr;
+    TEngineErrorCode LocalOpenBlob(uint16_t fieldNo, uint8_t* record, uint8_t mode, bool byTableDesc,
+                                   bool recordBound, int32_t& size);
+    TEngineErrorCode LocalFreeBlob(uint16_t fieldNo, uint8_t* record, bool byTableDesc);
+    class TLocalBlobs final : public TCursorBlobs {
+    public:
+        explicit TLocalBlobs(TDataCursor& cursor) : C(cursor) {}
+        TEngineErrorCode OpenBlob(uint16_t fieldNo, uint8_t* record, uint8_t mode, bool byTableDesc,
+                                  bool recordBound, int32_t& size, bool /*keepRemoteHandle*/) override {
+            return C.LocalOpenBlob(fieldNo, record, mode, byTableDesc, recordBound, size);
+        }
+        TEngineErrorCode FreeBlob(uint16_t fieldNo, uint8_t* record, bool byTableDesc,
+                                  bool /*flag*/) override {
+            return C.LocalFreeBlob(fieldNo, record, byTableDesc);
+        }
+        TEngineErrorCode GetBlob(uint16_t fieldNo, const uint8_t* record, int32_t offset, uint8_t* dest,
+                                 int32_t count, int32_t& bytesRead, bool byTableDesc) override {
+            return C.GetOpenBlob(fieldNo, record, offset, dest, count, bytesRead, byTableDesc);
+        }
+        TEngineErrorCode PutBlob(uint16_t fieldNo, uint8_t* record, int32_t offset, const uint8_t* source,
+                                 int32_t count, bool byTableDesc) override {
+            return C.PutOpenBlob(fieldNo, record, offset, source, count, byTableDesc);
+        }
+        TEngineErrorCode TruncateBlob(uint16_t fieldNo, uint8_t* record, int32_t newLength,
+                                      bool byTableDesc) override {
+            return C.TruncateOpenBlob(fieldNo, record, newLength, byTableDesc);
+        }
+        TEngineErrorCode GetBlobSize(uint16_t fieldNo, const uint8_t* record, int32_t& size,
+                                     bool byTableDesc) override {
+            return C.GetOpenBlobSize(fieldNo, record, size, byTableDesc);
+        }
+
+    private:
+        TDataCursor& C;
+    };
+    TLocalBlobs LocalBlobs{*this};
 
 public:
 private:

@@ -1178,6 +1178,8 @@ TEngineErrorCode TRemoteCursor::OnServerValue(uint16_t fieldNo, uint8_t* record,
 
 TEngineErrorCode TRemoteCursor::GetBlob(uint16_t fieldNo, const uint8_t* record, int32_t offset,
                                         uint8_t* dest, int32_t count, int32_t& bytesRead, bool byTableDesc) {
+    if (!BlobsOnServer())
+        return Cursor.GetOpenBlob(fieldNo, record, offset, dest, count, bytesRead, byTableDesc);
     bytesRead = 0;
     std::vector<uint8_t> copy(record, record + Cursor.RecordSize);
     return OnServerValue(fieldNo, copy.data(), byTableDesc, [&](uint8_t* sent) {
@@ -1187,6 +1189,7 @@ TEngineErrorCode TRemoteCursor::GetBlob(uint16_t fieldNo, const uint8_t* record,
 
 TEngineErrorCode TRemoteCursor::PutBlob(uint16_t fieldNo, uint8_t* record, int32_t offset,
                                         const uint8_t* source, int32_t count, bool byTableDesc) {
+    if (!BlobsOnServer()) return Cursor.PutOpenBlob(fieldNo, record, offset, source, count, byTableDesc);
     return OnServerValue(fieldNo, record, byTableDesc, [&](uint8_t* sent) {
         return RequestPutBlob(fieldNo, sent, offset, count, source, byTableDesc);
     });
@@ -1194,6 +1197,7 @@ TEngineErrorCode TRemoteCursor::PutBlob(uint16_t fieldNo, uint8_t* record, int32
 
 TEngineErrorCode TRemoteCursor::TruncateBlob(uint16_t fieldNo, uint8_t* record, int32_t newLength,
                                              bool byTableDesc) {
+    if (!BlobsOnServer()) return Cursor.TruncateOpenBlob(fieldNo, record, newLength, byTableDesc);
     return OnServerValue(fieldNo, record, byTableDesc, [&](uint8_t* sent) {
         return RequestTruncateBlob(fieldNo, sent, newLength, byTableDesc);
     });
@@ -1201,6 +1205,7 @@ TEngineErrorCode TRemoteCursor::TruncateBlob(uint16_t fieldNo, uint8_t* record, 
 
 TEngineErrorCode TRemoteCursor::GetBlobSize(uint16_t fieldNo, const uint8_t* record, int32_t& size,
                                             bool byTableDesc) {
+    if (!BlobsOnServer()) return Cursor.GetOpenBlobSize(fieldNo, record, size, byTableDesc);
     size = 0;
     std::vector<uint8_t> copy(record, record + Cursor.RecordSize);
     return OnServerValue(fieldNo, copy.data(), byTableDesc,

@@ -55,7 +55,10 @@ void ReceiveTableHeaders(TRemoteReply& reply, TDataTable& table, int64_t serverV
 // Data record count, last record ID, last write time, index change count and record count.
 void ReceiveTableCounts(TRemoteReply& reply, TDataTable& table);
 
-class TRemoteCursor final : public TCursorNavigation, public TCursorEditing, public TCursorTables {
+class TRemoteCursor final : public TCursorNavigation,
+                            public TCursorEditing,
+                            public TCursorTables,
+                            public TCursorBlobs {
 public:
     explicit TRemoteCursor(TDataCursor& cursor);
     ~TRemoteCursor() override;
@@ -201,17 +204,20 @@ public:
 
     // The cursor's BLOB operations. Every value open in the cursor has a buffer with a handle of
     // the cursor's own (in the record's field, negated) and the server's handle. From 31100 on the
-    // buffer holds the value and reading, writing, truncating and sizing work on it; before, each
-    // of them is a request, sent with the server's handle in the field.
+    // buffer holds the value and reading, writing, truncating and sizing work on it, as for a
+    // table of this process; before, each of them is a request, sent with the server's handle in
+    // the field.
     TEngineErrorCode OpenBlob(uint16_t fieldNo, uint8_t* record, uint8_t mode, bool byTableDesc,
-                              bool recordBound, int32_t& size, bool keepRemoteHandle);
-    TEngineErrorCode FreeBlob(uint16_t fieldNo, uint8_t* record, bool byTableDesc, bool flag);
+                              bool recordBound, int32_t& size, bool keepRemoteHandle) override;
+    TEngineErrorCode FreeBlob(uint16_t fieldNo, uint8_t* record, bool byTableDesc, bool flag) override;
     TEngineErrorCode GetBlob(uint16_t fieldNo, const uint8_t* record, int32_t offset, uint8_t* dest,
-                             int32_t count, int32_t& bytesRead, bool byTableDesc);
+                             int32_t count, int32_t& bytesRead, bool byTableDesc) override;
     TEngineErrorCode PutBlob(uint16_t fieldNo, uint8_t* record, int32_t offset, const uint8_t* source,
-                             int32_t count, bool byTableDesc);
-    TEngineErrorCode TruncateBlob(uint16_t fieldNo, uint8_t* record, int32_t newLength, bool byTableDesc);
-    TEngineErrorCode GetBlobSize(uint16_t fieldNo, const uint8_t* record, int32_t& size, bool byTableDesc);
+                             int32_t count, bool byTableDesc) override;
+    TEngineErrorCode TruncateBlob(uint16_t fieldNo, uint8_t* record, int32_t newLength,
+                                  bool byTableDesc) override;
+    TEngineErrorCode GetBlobSize(uint16_t fieldNo, const uint8_t* record, int32_t& size,
+                                 bool byTableDesc) override;
     // Whether the four value operations go to the server (servers before 31100).
     bool BlobsOnServer() const { return ServerVersion() < RemoteVersionLocalBlobs; }
 

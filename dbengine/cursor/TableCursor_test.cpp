@@ -38,6 +38,16 @@ protected:
         c.GetField(f, b, v, blank);
         return reinterpret_cast<char*>(v);
     }
+    // Name (string 20), Amount (integer), Notes (memo); primary index on Name, "ByAmount" unique.
+    static TTableDefinition Definition() {
+        TTableDefinition def;
+        def.Fields = {Field(1, "Name", fldString, 20), Field(2, "Amount", fldInteger),
+                      Field(3, "Notes", fldBlob)};
+        def.Fields[2].SubType = fldstMemo;
+        def.PrimaryIndex = Index("", {1}, true);
+        def.SecondaryIndexes = {Index("ByAmount", {2}, true)};
+        return def;
+    }
     // The names in the cursor's order.
     static std::vector<std::string> Names(TTableCursor& c) {
         std::vector<std::string> names;
@@ -49,12 +59,7 @@ protected:
 };
 
 TEST_F(TableCursorTest, ATableIsCreatedFilledWalkedEditedAndVerifiedThroughTheInterface) {
-    TTableDefinition def;
-    def.Fields = {Field(1, "Name", fldString, 20), Field(2, "Amount", fldInteger),
-                  Field(3, "Notes", fldBlob)};
-    def.Fields[2].SubType = fldstMemo;
-    def.PrimaryIndex = Index("", {1}, true);
-    def.SecondaryIndexes = {Index("ByAmount", {2}, true)};
+    TTableDefinition def = Definition();
 
     TDataCursor made(Database);
     TTableCursor& c = made;
@@ -124,12 +129,7 @@ TEST_F(TableCursorTest, ATableIsCreatedFilledWalkedEditedAndVerifiedThroughTheIn
 // reads, record copies and clears, keys, table fields, filters replaced and rated, flushing, and
 // the cursor made by the factory.
 TEST_F(TableCursorTest, TheDatasetAndSqlOperationsWorkThroughTheInterface) {
-    TTableDefinition def;
-    def.Fields = {Field(1, "Name", fldString, 20), Field(2, "Amount", fldInteger),
-                  Field(3, "Notes", fldBlob)};
-    def.Fields[2].SubType = fldstMemo;
-    def.PrimaryIndex = Index("", {1}, true);
-    def.SecondaryIndexes = {Index("ByAmount", {2}, true)};
+    TTableDefinition def = Definition();
     def.UserMajorVersion = 3;
     def.UserMinorVersion = 4;
 
