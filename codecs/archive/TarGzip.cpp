@@ -9,20 +9,15 @@
 #include "codecs/archive/SpanStream.h"
 #include "codecs/deflate/DeflateEngine.h"
 #include "framework/core/DateTime.h"
+#include "platform/LittleEndian.h"
 
 namespace codecs {
 
 namespace {
 
-uint16_t Get16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-uint32_t Get32(const uint8_t* p) {
-    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-void Put32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
+using platform::GetUInt16;
+using platform::GetUInt32;
+using platform::PutUInt32;
 
 // Puts the stream back where it was on every way out.
 struct TPositionKeeper {
@@ -476,14 +471,14 @@ void TArcGzipItem::ReadItemHeader(framework::TStream* stream) {
     Id2 = fixed[1];
     Method = fixed[2];
     Flags = fixed[3];
-    ModTime = static_cast<int32_t>(Get32(fixed + 4));
+    ModTime = static_cast<int32_t>(GetUInt32(fixed + 4));
     ExtraFlags = fixed[8];
     OsCode = fixed[9];
     ExtraField.clear();
     if (Flags & gzFExtra) {
         uint8_t len[2];
         stream->ReadBuffer(len, 2);
-        ExtraField.resize(Get16(len));
+        ExtraField.resize(GetUInt16(len));
         if (!ExtraField.empty())
             stream->ReadBuffer(ExtraField.data(), static_cast<int32_t>(ExtraField.size()));
     }
@@ -507,7 +502,7 @@ void TArcGzipItem::WriteItemHeader(framework::TStream* stream) {
     if (!name.empty()) flags |= gzFName;
     if (!Comment.empty()) flags |= gzFComment;
     std::vector<uint8_t> h = {31, 139, 8, flags, 0, 0, 0, 0, ExtraFlags, OsCode};
-    Put32(h.data() + 4, static_cast<uint32_t>(ModTime));
+    PutUInt32(h.data() + 4, static_cast<uint32_t>(ModTime));
     if (flags & gzFExtra) {
         size_t n = std::min<size_t>(ExtraField.size(), 0xFFFF);
         h.push_back(static_cast<uint8_t>(n));
@@ -539,7 +534,7 @@ bool TArcGzipStreamHelper::FindFirstItem() {
         Item->Id2 = fixed[1];
         Item->Method = fixed[2];
         Item->Flags = fixed[3];
-        Item->ModTime = static_cast<int32_t>(Get32(fixed + 4));
+        Item->ModTime = static_cast<int32_t>(GetUInt32(fixed + 4));
         Item->ExtraFlags = fixed[8];
         Item->OsCode = fixed[9];
     }
@@ -581,7 +576,7 @@ void TArcGzipStreamHelper::ExtractItemData(framework::TStream* dest) {
         const int32_t got = Stream->Read(tail, sizeof tail);
         Stream->Seek(tailAt, framework::soFromBeginning);
         if (got < 8) break;  // no tail: nothing follows
-        if (Get32(tail) != memberCrc || Get32(tail + 4) != static_cast<uint32_t>(memberSize))
+        if (GetUInt32(tail) != memberCrc || GetUInt32(tail + 4) != static_cast<uint32_t>(memberSize))
             throw EArcInflateError("GZIP member check failed");
         // Anything behind the tail other than another member's header (such as zero padding)
         // ends the data, as it does for other readers.
@@ -604,8 +599,8 @@ void TArcGzipStreamHelper::WriteItemData(framework::TStream* source) {
 
 void TArcGzipStreamHelper::WriteTail() {
     uint8_t tail[8];
-    Put32(tail, Item->DataCrc);
-    Put32(tail + 4, Item->GetUnpackedSize());
+    PutUInt32(tail, Item->DataCrc);
+    PutUInt32(tail + 4, Item->GetUnpackedSize());
     Stream->WriteBuffer(tail, 8);
 }
 
@@ -616,15 +611,15 @@ void TArcZipDirectoryFileFooter::ReadFooter(framework::TStream* stream) {
     // offset, comment length (22 bytes), then the comment.
     uint8_t r[22];
     stream->ReadBuffer(r, 22);
-    FooterSignature = Get32(r);
+    FooterSignature = GetUInt32(r);
     if (FooterSignature != ExpectedSignature) throw EArcZipInvalid();
-    DiskNumber = Get16(r + 4);
-    StartDiskNumber = Get16(r + 6);
-    EntriesOnDisk = Get16(r + 8);
-    TotalEntries = Get16(r + 10);
-    DirectorySize = Get32(r + 12);
-    DirectoryOffset = Get32(r + 16);
-    FooterCommentLength = Get16(r + 20);
+    DiskNumber = GetUInt16(r + 4);
+    StartDiskNumber = GetUInt16(r + 6);
+    EntriesOnDisk = GetUInt16(r + 8);
+    TotalEntries = GetUInt16(r + 10);
+    DirectorySize = GetUInt32(r + 12);
+    DirectoryOffset = GetUInt32(r + 16);
+    FooterCommentLength = GetUInt16(r + 20);
     FooterComment.clear();
     if (FooterCommentLength) {
         FooterComment.resize(FooterCommentLength);
@@ -656,8 +651,8 @@ int64_t FindDirectoryTail(framework::TStream* stream) {
     const int64_t saved = stream->Position();
     uint8_t record[kRecord];
     if (size >= kRecord && stream->Seek(size - kRecord, framework::soFromBeginning) == size - kRecord &&
-        stream->Read(record, kRecord) == kRecord && Get32(record) == kEndSignature &&
-        Get16(record + 20) == 0) {
+        stream->Read(record, kRecord) == kRecord && GetUInt32(record) == kEndSignature &&
+        GetUInt16(record + 20) == 0) {
         stream->Seek(size - kRecord, framework::soFromBeginning);
         return size - kRecord;
     }
@@ -681,9 +676,9 @@ int64_t FindDirectoryTail(framework::TStream* stream) {
         }
         for (int64_t p = got - kRecord; p >= 0; --p) {
             const uint8_t* r = buffer.data() + p;
-            if (Get32(r) != kEndSignature) continue;
+            if (GetUInt32(r) != kEndSignature) continue;
             int64_t at = start + p;
-            if (size - (at + kRecord) >= Get16(r + 20)) {
+            if (size - (at + kRecord) >= GetUInt16(r + 20)) {
                 stream->Seek(at, framework::soFromBeginning);
                 return at;
             }
@@ -703,7 +698,7 @@ int ZipSignatureTest(framework::TStream* stream) {
     stream->Seek(0, framework::soFromBeginning);
     uint8_t head[4];
     if (stream->Read(head, 4) == 4) {
-        uint32_t sig = Get32(head);
+        uint32_t sig = GetUInt32(head);
         if (sig == 0x08074B50 || sig == 0x30304B50) return 2;
     }
     if (FindDirectoryTail(stream) >= 0) {

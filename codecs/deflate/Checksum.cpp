@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "platform/LittleEndian.h"
+
 namespace codecs {
 
 namespace {
@@ -45,9 +47,8 @@ uint32_t UpdateCRC32(uint32_t value, const void* buffer, size_t length) {
     const auto* p = static_cast<const uint8_t*>(buffer);
     uint32_t c = value;
     while (length >= 8) {
-        uint32_t lo =
-            c ^ (uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
-        uint32_t hi = uint32_t(p[4]) | uint32_t(p[5]) << 8 | uint32_t(p[6]) << 16 | uint32_t(p[7]) << 24;
+        uint32_t lo = c ^ platform::GetUInt32(p);
+        uint32_t hi = platform::GetUInt32(p + 4);
         c = t[7][lo & 0xFF] ^ t[6][(lo >> 8) & 0xFF] ^ t[5][(lo >> 16) & 0xFF] ^ t[4][lo >> 24] ^
             t[3][hi & 0xFF] ^ t[2][(hi >> 8) & 0xFF] ^ t[1][(hi >> 16) & 0xFF] ^ t[0][hi >> 24];
         p += 8;

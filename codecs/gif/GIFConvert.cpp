@@ -6,6 +6,7 @@
 #include "codecs/gif/GIFImage.h"
 #include "framework/core/Stream.h"
 #include "framework/ui/Clipbrd.h"
+#include "platform/LittleEndian.h"
 
 namespace codecs {
 
@@ -19,13 +20,8 @@ namespace {
 bool Started = false;
 unsigned ClipboardFormatNumber = 0;
 
-void Put16(uint8_t* At, uint32_t V) {
-    At[0] = static_cast<uint8_t>(V);
-    At[1] = static_cast<uint8_t>(V >> 8);
-}
-void Put32(uint8_t* At, uint32_t V) {
-    for (int i = 0; i < 4; ++i) At[i] = static_cast<uint8_t>(V >> (8 * i));
-}
+using platform::PutUInt16;
+using platform::PutUInt32;
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -127,17 +123,17 @@ void TDIBWriter::BuildDIB() {
     const bool eight = FBits == 8;
     FHeader.assign(eight ? 40 + 1024 : 40, 0);
     uint8_t* h = FHeader.data();
-    Put32(h, 40);
-    Put32(h + 4, static_cast<uint32_t>(FWidth));
-    Put32(h + 8, static_cast<uint32_t>(FHeight));
-    Put16(h + 12, 1);
-    Put16(h + 14, static_cast<uint32_t>(FBits));
+    PutUInt32(h, 40);
+    PutUInt32(h + 4, static_cast<uint32_t>(FWidth));
+    PutUInt32(h + 8, static_cast<uint32_t>(FHeight));
+    PutUInt16(h + 12, 1);
+    PutUInt16(h + 14, static_cast<uint16_t>(FBits));
     if (eight) {
         unsigned n = FPalette ? std::min(256u, GetPaletteEntries(FPalette, 0, 0, nullptr)) : 0;
         std::vector<TPaletteEntry> e(n);
         if (n) n = GetPaletteEntries(FPalette, 0, n, e.data());
-        Put32(h + 32, 256);
-        Put32(h + 36, n);
+        PutUInt32(h + 32, 256);
+        PutUInt32(h + 36, n);
         for (unsigned i = 0; i < n; ++i) {
             uint8_t* q = h + 40 + i * 4;
             q[0] = e[i].peBlue;
@@ -167,8 +163,8 @@ void TDIBWriter::CommitToStream(TStream& Stream) {
     EnsureDIB();
     uint8_t f[14] = {'B', 'M'};
     const uint32_t headerSize = static_cast<uint32_t>(FHeader.size());
-    Put32(f + 2, static_cast<uint32_t>(14 + headerSize + FPixels.size()));
-    Put32(f + 10, 14 + headerSize);
+    PutUInt32(f + 2, static_cast<uint32_t>(14 + headerSize + FPixels.size()));
+    PutUInt32(f + 10, 14 + headerSize);
     Stream.WriteBuffer(f, 14);
     Stream.WriteBuffer(FHeader.data(), static_cast<int32_t>(FHeader.size()));
     Stream.WriteBuffer(FPixels.data(), static_cast<int32_t>(FPixels.size()));

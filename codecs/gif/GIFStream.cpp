@@ -7,6 +7,7 @@
 
 #include "codecs/gif/GIFImage.h"
 #include "framework/core/Stream.h"
+#include "platform/LittleEndian.h"
 
 namespace codecs {
 
@@ -28,14 +29,8 @@ void WriteByte(TStream& S, uint8_t B) {
     S.WriteBuffer(&B, 1);
 }
 
-uint16_t Le16(const uint8_t* P) {
-    return static_cast<uint16_t>(P[0] | (P[1] << 8));
-}
-
-void PutLe16(uint8_t* P, uint16_t V) {
-    P[0] = static_cast<uint8_t>(V);
-    P[1] = static_cast<uint8_t>(V >> 8);
-}
+using platform::GetUInt16;
+using platform::PutUInt16;
 
 // Data sub-blocks into strings (each cut at its first 0 byte); the end of the stream ends the list.
 void ReadSubBlocks(TStream& S, std::vector<std::string>& Lines) {
@@ -592,7 +587,7 @@ void TGIFGraphicControlExtension::ReadBody(TStream& Stream) {
     }
     BlockSize = b[0];
     Packed = b[1];
-    Delay = Le16(b + 2);
+    Delay = GetUInt16(b + 2);
     TransparentColorIndex = b[4];
     Terminator = b[5];
     if (Packed & 1) HostFrame->HasTransparency = true;
@@ -600,7 +595,7 @@ void TGIFGraphicControlExtension::ReadBody(TStream& Stream) {
 
 void TGIFGraphicControlExtension::WriteBody(TStream& Stream) {
     uint8_t b[6] = {BlockSize, Packed, 0, 0, TransparentColorIndex, Terminator};
-    PutLe16(b + 2, Delay);
+    PutUInt16(b + 2, Delay);
     Stream.WriteBuffer(b, 6);
 }
 
@@ -608,10 +603,10 @@ void TGIFTextExtension::ReadBody(TStream& Stream) {
     uint8_t b[13];
     ReadExact(Stream, b, 13);
     BlockSize = b[0];
-    TextLeft = Le16(b + 1);
-    TextTop = Le16(b + 3);
-    TextWidth = Le16(b + 5);
-    TextHeight = Le16(b + 7);
+    TextLeft = GetUInt16(b + 1);
+    TextTop = GetUInt16(b + 3);
+    TextWidth = GetUInt16(b + 5);
+    TextHeight = GetUInt16(b + 7);
     CellWidth = b[9];
     CellHeight = b[10];
     ForegroundIndex = b[11];
@@ -621,10 +616,10 @@ void TGIFTextExtension::ReadBody(TStream& Stream) {
 
 void TGIFTextExtension::WriteBody(TStream& Stream) {
     uint8_t b[13] = {BlockSize};
-    PutLe16(b + 1, TextLeft);
-    PutLe16(b + 3, TextTop);
-    PutLe16(b + 5, TextWidth);
-    PutLe16(b + 7, TextHeight);
+    PutUInt16(b + 1, TextLeft);
+    PutUInt16(b + 3, TextTop);
+    PutUInt16(b + 5, TextWidth);
+    PutUInt16(b + 7, TextHeight);
     b[9] = CellWidth;
     b[10] = CellHeight;
     b[11] = ForegroundIndex;
@@ -685,12 +680,12 @@ void TGIFAppExtNSLoop::ReadAppData(TStream& Stream) {
         if ((k & 7) == 1) {
             if (a < 3) RaiseGIFError("Invalid GIF data");
             ReadExact(Stream, b, 2);
-            LoopCount = Le16(b);
+            LoopCount = GetUInt16(b);
             Skip(Stream, a - 3);
         } else if ((k & 7) == 2) {
             if (a < 5) RaiseGIFError("Invalid GIF data");
             ReadExact(Stream, b, 4);
-            BufferBytes = b[0] | (b[1] << 8) | (b[2] << 16) | (uint32_t(b[3]) << 24);
+            BufferBytes = platform::GetUInt32(b);
             Skip(Stream, a - 5);
         } else {
             Skip(Stream, a - 1);
@@ -700,7 +695,7 @@ void TGIFAppExtNSLoop::ReadAppData(TStream& Stream) {
 
 void TGIFAppExtNSLoop::WriteAppData(TStream& Stream) {
     uint8_t loop[4] = {3, 1, 0, 0};
-    PutLe16(loop + 2, LoopCount);
+    PutUInt16(loop + 2, LoopCount);
     Stream.WriteBuffer(loop, 4);
     if (BufferBytes) {
         uint8_t b[6] = {5, 2};
@@ -726,8 +721,8 @@ void TGIFHeader::LoadFromStream(TStream& Stream) {
     }
     uint8_t d[7];
     ReadExact(Stream, d, 7);
-    LogicalWidth = Le16(d);
-    LogicalHeight = Le16(d + 2);
+    LogicalWidth = GetUInt16(d);
+    LogicalHeight = GetUInt16(d + 2);
     Packed = d[4];
     BackgroundIndex = d[5];
     AspectRatio = d[6];
@@ -747,8 +742,8 @@ void TGIFHeader::SaveToStream(TStream& Stream) {
     // without a table of their own are encoded at that depth.
     RebuildScreenFields();
     uint8_t d[7];
-    PutLe16(d, LogicalWidth);
-    PutLe16(d + 2, LogicalHeight);
+    PutUInt16(d, LogicalWidth);
+    PutUInt16(d + 2, LogicalHeight);
     d[4] = Packed;
     d[5] = BackgroundIndex;
     d[6] = AspectRatio;
@@ -782,10 +777,10 @@ void TGIFSubImage::LoadFromStream(TStream& Stream) {
     uint8_t d[10];
     ReadExact(Stream, d, 10);
     Separator = d[0];
-    Left = Le16(d + 1);
-    Top = Le16(d + 3);
-    Width = Le16(d + 5);
-    Height = Le16(d + 7);
+    Left = GetUInt16(d + 1);
+    Top = GetUInt16(d + 3);
+    Width = GetUInt16(d + 5);
+    Height = GetUInt16(d + 7);
     Packed = d[9];
     if (Width == 0 || Height == 0) {
         Width = Image->ScreenHeader.LogicalWidth;
@@ -808,10 +803,10 @@ void TGIFSubImage::SaveToStream(TStream& Stream) {
     if (IsBlank()) return;
     RebuildFrameFields();
     uint8_t d[10] = {Separator};
-    PutLe16(d + 1, Left);
-    PutLe16(d + 3, Top);
-    PutLe16(d + 5, Width);
-    PutLe16(d + 7, Height);
+    PutUInt16(d + 1, Left);
+    PutUInt16(d + 3, Top);
+    PutUInt16(d + 5, Width);
+    PutUInt16(d + 7, Height);
     d[9] = Packed;
     Stream.WriteBuffer(d, 10);
     LocalMap.WriteColors(Stream);

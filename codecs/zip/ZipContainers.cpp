@@ -7,6 +7,7 @@
 
 #include "framework/core/SysUtils.h"
 #include "platform/Files.h"
+#include "platform/LittleEndian.h"
 #include "platform/Paths.h"
 #include "platform/Volume.h"
 
@@ -141,8 +142,7 @@ void TObjectList::LoadItems(framework::TStream* stream) {
     OwnsObjects = owns != 0;
     uint8_t c[4];
     stream->ReadBuffer(c, 4);
-    int32_t count =
-        int32_t(uint32_t(c[0]) | uint32_t(c[1]) << 8 | uint32_t(c[2]) << 16 | uint32_t(c[3]) << 24);
+    int32_t count = platform::GetInt32(c);
     for (int32_t i = 0; i < count; ++i) {
         uint8_t len = 0;
         stream->ReadBuffer(&len, 1);

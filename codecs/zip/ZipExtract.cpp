@@ -7,6 +7,7 @@
 #include "codecs/zip/ZipReader.h"
 #include "framework/core/SysUtils.h"
 #include "platform/Files.h"
+#include "platform/LittleEndian.h"
 #include "platform/Paths.h"
 
 namespace codecs {
@@ -102,10 +103,6 @@ std::string ContainedFolder(const std::string& folder) {
         start = end + 1;
     }
     return result;
-}
-
-uint16_t LocalU16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
 }
 
 }  // namespace
@@ -232,8 +229,8 @@ void TZipExtraction::ExtractEntry(int i) {
         if (s->Read(h, kLocalHeaderSize) != kLocalHeaderSize || h[0] != 'P' || h[1] != 'K' || h[2] != 3 ||
             h[3] != 4)
             return;  // no local header where the directory says: the entry cannot be extracted
-        localName = LocalU16(h + 26);
-        localExtra = LocalU16(h + 28);
+        localName = platform::GetUInt16(h + 26);
+        localExtra = platform::GetUInt16(h + 28);
         s->Seek(int64_t(localName) + localExtra, framework::soFromCurrent);
     }
 

@@ -9,6 +9,7 @@
 #include "framework/core/UiHooks.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
+#include "platform/LittleEndian.h"
 #include "platform/Volume.h"
 
 namespace codecs {
@@ -24,12 +25,8 @@ TZipMessageBox& MessageBoxHook() {
     return box;
 }
 
-uint16_t U16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-uint32_t U32(const uint8_t* p) {
-    return uint32_t(U16(p)) | uint32_t(U16(p + 2)) << 16;
-}
+using platform::GetUInt16;
+using platform::GetUInt32;
 
 // Reads exactly `count` bytes or reports how many came.
 int32_t ReadFully(framework::TStream* s, void* buffer, int32_t count) {
@@ -502,9 +499,9 @@ bool TZipReader::ReadEndCentral(framework::TStream* stream) {
     // is preferred, so that a signature inside an archive comment cannot pass for the record.
     int32_t chosen = -1;
     for (int32_t i = length - kEndRecordSize; i >= 0; --i) {
-        if (tail[size_t(i)] != first || U32(&tail[size_t(i)]) != gEndSignature) continue;
+        if (tail[size_t(i)] != first || GetUInt32(&tail[size_t(i)]) != gEndSignature) continue;
         if (chosen < 0) chosen = i;
-        if (i + kEndRecordSize + U16(&tail[size_t(i) + 20]) == length) {
+        if (i + kEndRecordSize + GetUInt16(&tail[size_t(i) + 20]) == length) {
             chosen = i;
             break;
         }
@@ -512,13 +509,13 @@ bool TZipReader::ReadEndCentral(framework::TStream* stream) {
     if (chosen < 0) return false;
     const uint8_t* p = &tail[size_t(chosen)];
     FEndCentral->Clear();
-    FEndCentral->ThisDisk = U16(p + 4);
-    FEndCentral->CentralDisk = U16(p + 6);
-    FEndCentral->EntriesOnDisk = U16(p + 8);
-    FEndCentral->TotalEntries = U16(p + 10);
-    FEndCentral->CentralSize = U32(p + 12);
-    FEndCentral->CentralOffset = U32(p + 16);
-    FEndCentral->CommentLength = U16(p + 20);
+    FEndCentral->ThisDisk = GetUInt16(p + 4);
+    FEndCentral->CentralDisk = GetUInt16(p + 6);
+    FEndCentral->EntriesOnDisk = GetUInt16(p + 8);
+    FEndCentral->TotalEntries = GetUInt16(p + 10);
+    FEndCentral->CentralSize = GetUInt32(p + 12);
+    FEndCentral->CentralOffset = GetUInt32(p + 16);
+    FEndCentral->CommentLength = GetUInt16(p + 20);
     FEndCentral->CommentOffset = static_cast<uint32_t>(size - length + chosen + kEndRecordSize);
     return true;
 }
@@ -543,8 +540,8 @@ void TZipReader::CheckZip64() {
     framework::TStream* s = Archive();
     uint8_t loc[20];
     s->Seek(locator, framework::soFromBeginning);
-    if (ReadFully(s, loc, 20) != 20 || U32(loc) != kZip64LocatorSignature) return;
-    auto u64 = [](const uint8_t* p) { return uint64_t(U32(p)) | uint64_t(U32(p + 4)) << 32; };
+    if (ReadFully(s, loc, 20) != 20 || GetUInt32(loc) != kZip64LocatorSignature) return;
+    auto u64 = [](const uint8_t* p) { return uint64_t(GetUInt32(p)) | uint64_t(GetUInt32(p + 4)) << 32; };
     auto refuse = [this](const char* message) {
         ClearZip();
         throw EBadZipFile(message);
@@ -553,8 +550,8 @@ void TZipReader::CheckZip64() {
     const uint64_t at = u64(loc + 8);
     if (at >= uint64_t(locator)) refuse("Not a valid zip file!");
     s->Seek(static_cast<int64_t>(at), framework::soFromBeginning);
-    if (ReadFully(s, rec, 56) != 56 || U32(rec) != 0x06064B50) refuse("Not a valid zip file!");
-    const uint32_t thisDisk = U32(rec + 16), centralDisk = U32(rec + 20);
+    if (ReadFully(s, rec, 56) != 56 || GetUInt32(rec) != 0x06064B50) refuse("Not a valid zip file!");
+    const uint32_t thisDisk = GetUInt32(rec + 16), centralDisk = GetUInt32(rec + 20);
     const uint64_t onDisk = u64(rec + 24), total = u64(rec + 32), size = u64(rec + 40),
                    offset = u64(rec + 48);
     if (total > 0xFFFFFFFF || onDisk > 0xFFFFFFFF)
@@ -580,13 +577,13 @@ void TZipReader::ReadZip64Extra(TZipHeaderInfo& entry, const std::string& extra)
     const auto* p = reinterpret_cast<const uint8_t*>(extra.data());
     size_t pos = 0;
     while (pos + 4 <= extra.size()) {
-        const uint16_t id = U16(p + pos), length = U16(p + pos + 2);
+        const uint16_t id = GetUInt16(p + pos), length = GetUInt16(p + pos + 2);
         if (pos + 4 + length > extra.size()) break;
         if (id == 1) {
             size_t q = pos + 4, end = q + length;
             auto next = [&](uint64_t& v) {
                 if (q + 8 > end) return false;
-                v = uint64_t(U32(p + q)) | uint64_t(U32(p + q + 4)) << 32;
+                v = uint64_t(GetUInt32(p + q)) | uint64_t(GetUInt32(p + q + 4)) << 32;
                 q += 8;
                 return true;
             };
@@ -629,39 +626,40 @@ bool TZipReader::ReadCentralHeader(TZipHeaderInfo& entry, bool withNextDisk) {
     int64_t start = s->Position();
     uint8_t h[kCentralHeaderSize];
     int32_t got = ReadFully(s, h, kCentralHeaderSize);
-    if ((got == 0 || (got < kCentralHeaderSize && got >= 4 && U32(h) == gCentralSignature)) && withNextDisk) {
+    if ((got == 0 || (got < kCentralHeaderSize && got >= 4 && GetUInt32(h) == gCentralSignature)) &&
+        withNextDisk) {
         // The header continues on the next disk.
         AskForDisk(FCurrentDisk + 2);
         got += ReadFully(Archive(), h + got, kCentralHeaderSize - got);
         s = Archive();
         start = 0;
     }
-    if (got < kCentralHeaderSize || U32(h) != gCentralSignature) {
+    if (got < kCentralHeaderSize || GetUInt32(h) != gCentralSignature) {
         s->Seek(start, framework::soFromBeginning);
         return false;
     }
-    const uint16_t flags = U16(h + 8);
+    const uint16_t flags = GetUInt16(h + 8);
     try {
-        ReadHeaderName(entry, U16(h + 28), h[5] == 0 && entry.OEMConvert, (flags & 0x800) != 0);
+        ReadHeaderName(entry, GetUInt16(h + 28), h[5] == 0 && entry.OEMConvert, (flags & 0x800) != 0);
     } catch (const EFatalUnzipError&) {
         s->Seek(start, framework::soFromBeginning);
         return false;
     }
-    entry.VersionMadeBy = static_cast<int16_t>(U16(h + 4));
-    entry.VersionNeeded = static_cast<int16_t>(U16(h + 6));
+    entry.VersionMadeBy = static_cast<int16_t>(GetUInt16(h + 4));
+    entry.VersionNeeded = static_cast<int16_t>(GetUInt16(h + 6));
     entry.Flags = static_cast<int16_t>(flags);
-    entry.CompressionMethod = U16(h + 10);
-    entry.DateTime = NormalizeDosDateTime(U32(h + 12));
-    entry.CRC32 = U32(h + 16);
-    entry.CompressedSize = static_cast<int32_t>(U32(h + 20));
-    entry.UncompressedSize = static_cast<int32_t>(U32(h + 24));
-    entry.NameLength = static_cast<int16_t>(U16(h + 28));
-    entry.CentralExtraLength = U16(h + 30);
-    entry.CommentLength = U16(h + 32);
-    entry.DiskNumberStart = U16(h + 34);
-    entry.InternalAttributes = static_cast<int16_t>(U16(h + 36));
-    entry.ExternalAttributes = static_cast<int32_t>(U32(h + 38));
-    entry.LocalHeaderOffset = U32(h + 42);
+    entry.CompressionMethod = GetUInt16(h + 10);
+    entry.DateTime = NormalizeDosDateTime(GetUInt32(h + 12));
+    entry.CRC32 = GetUInt32(h + 16);
+    entry.CompressedSize = static_cast<int32_t>(GetUInt32(h + 20));
+    entry.UncompressedSize = static_cast<int32_t>(GetUInt32(h + 24));
+    entry.NameLength = static_cast<int16_t>(GetUInt16(h + 28));
+    entry.CentralExtraLength = GetUInt16(h + 30);
+    entry.CommentLength = GetUInt16(h + 32);
+    entry.DiskNumberStart = GetUInt16(h + 34);
+    entry.InternalAttributes = static_cast<int16_t>(GetUInt16(h + 36));
+    entry.ExternalAttributes = static_cast<int32_t>(GetUInt32(h + 38));
+    entry.LocalHeaderOffset = GetUInt32(h + 42);
     entry.CentralHeaderOffset = static_cast<uint32_t>(start);
     if (entry.CentralExtraLength) {
         std::string extra(entry.CentralExtraLength, '\0');
@@ -677,26 +675,26 @@ bool TZipReader::ReadLocalHeader(TZipHeaderInfo& entry) {
     framework::TStream* s = Archive();
     int64_t start = s->Position();
     uint8_t h[kLocalHeaderSize];
-    if (ReadFully(s, h, kLocalHeaderSize) < kLocalHeaderSize || U32(h) != gLocalSignature) {
+    if (ReadFully(s, h, kLocalHeaderSize) < kLocalHeaderSize || GetUInt32(h) != gLocalSignature) {
         s->Seek(start, framework::soFromBeginning);
         return false;
     }
-    const uint16_t flags = U16(h + 6);
+    const uint16_t flags = GetUInt16(h + 6);
     try {
-        ReadHeaderName(entry, U16(h + 26), entry.OEMConvert, (flags & 0x800) != 0);
+        ReadHeaderName(entry, GetUInt16(h + 26), entry.OEMConvert, (flags & 0x800) != 0);
     } catch (const EFatalUnzipError&) {
         s->Seek(start, framework::soFromBeginning);
         return false;
     }
-    entry.VersionNeeded = static_cast<int16_t>(U16(h + 4));
+    entry.VersionNeeded = static_cast<int16_t>(GetUInt16(h + 4));
     entry.Flags = static_cast<int16_t>(flags);
-    entry.CompressionMethod = U16(h + 8);
-    entry.DateTime = NormalizeDosDateTime(U32(h + 10));
-    entry.CRC32 = U32(h + 14);
-    entry.CompressedSize = static_cast<int32_t>(U32(h + 18));
-    entry.UncompressedSize = static_cast<int32_t>(U32(h + 22));
-    entry.NameLength = static_cast<int16_t>(U16(h + 26));
-    entry.LocalExtraLength = U16(h + 28);
+    entry.CompressionMethod = GetUInt16(h + 8);
+    entry.DateTime = NormalizeDosDateTime(GetUInt32(h + 10));
+    entry.CRC32 = GetUInt32(h + 14);
+    entry.CompressedSize = static_cast<int32_t>(GetUInt32(h + 18));
+    entry.UncompressedSize = static_cast<int32_t>(GetUInt32(h + 22));
+    entry.NameLength = static_cast<int16_t>(GetUInt16(h + 26));
+    entry.LocalExtraLength = GetUInt16(h + 28);
     entry.VersionMadeBy = 0;
     entry.CommentLength = 0;
     entry.DiskNumberStart = 0;
@@ -714,20 +712,20 @@ bool TZipReader::ReadLocalHeader(TZipHeaderInfo& entry) {
 // descriptor.
 bool TZipReader::RecoverFromDataDescriptor(TZipHeaderInfo& entry, int64_t dataAt, int64_t& next) {
     framework::TStream* s = Archive();
-    auto u64 = [](const uint8_t* p) { return uint64_t(U32(p)) | uint64_t(U32(p + 4)) << 32; };
+    auto u64 = [](const uint8_t* p) { return uint64_t(GetUInt32(p)) | uint64_t(GetUInt32(p + 4)) << 32; };
     // Whether a descriptor at `at` (its bytes in `d`, `length` of them) belongs to the data.
     auto take = [&](const uint8_t* d, int64_t length, int64_t at) {
-        if (length < 16 || U32(d) != kDataDescriptorSignature) return false;
+        if (length < 16 || GetUInt32(d) != kDataDescriptorSignature) return false;
         const uint64_t distance = uint64_t(at - dataAt);
-        if (U32(d + 8) == distance) {
-            entry.CRC32 = U32(d + 4);
-            entry.CompressedSize = static_cast<int32_t>(U32(d + 8));
-            entry.UncompressedSize = static_cast<int32_t>(U32(d + 12));
+        if (GetUInt32(d + 8) == distance) {
+            entry.CRC32 = GetUInt32(d + 4);
+            entry.CompressedSize = static_cast<int32_t>(GetUInt32(d + 8));
+            entry.UncompressedSize = static_cast<int32_t>(GetUInt32(d + 12));
             next = at + 16;
             return true;
         }
         if (length >= 24 && u64(d + 8) == distance && u64(d + 16) <= 0x7FFFFFFF && distance <= 0x7FFFFFFF) {
-            entry.CRC32 = U32(d + 4);
+            entry.CRC32 = GetUInt32(d + 4);
             entry.CompressedSize = static_cast<int32_t>(u64(d + 8));
             entry.UncompressedSize = static_cast<int32_t>(u64(d + 16));
             next = at + 24;
@@ -751,7 +749,8 @@ bool TZipReader::RecoverFromDataDescriptor(TZipHeaderInfo& entry, int64_t dataAt
         s->Seek(start, framework::soFromBeginning);
         const int32_t got = ReadFully(s, buffer.data(), kPiece);
         for (int32_t i = 0; i + 16 <= got; ++i) {
-            if (buffer[size_t(i)] != 'P' || U32(&buffer[size_t(i)]) != kDataDescriptorSignature) continue;
+            if (buffer[size_t(i)] != 'P' || GetUInt32(&buffer[size_t(i)]) != kDataDescriptorSignature)
+                continue;
             if (take(&buffer[size_t(i)], got - i, start + i)) return true;
             // A Zip64 descriptor cut by the end of the piece is looked at again in the next one.
         }
@@ -993,9 +992,9 @@ std::string TZipReader::GetFileComment(int Index) {
         s->Seek(e->CentralHeaderOffset, framework::soFromBeginning);
         uint8_t h[kCentralHeaderSize];
         if (ReadFully(s, h, kCentralHeaderSize) == kCentralHeaderSize) {
-            s->Seek(int64_t(U16(h + 28)) + U16(h + 30), framework::soFromCurrent);
-            comment.assign(U16(h + 32), '\0');
-            comment.resize(size_t(ReadFully(s, comment.data(), U16(h + 32))));
+            s->Seek(int64_t(GetUInt16(h + 28)) + GetUInt16(h + 30), framework::soFromCurrent);
+            comment.assign(GetUInt16(h + 32), '\0');
+            comment.resize(size_t(ReadFully(s, comment.data(), GetUInt16(h + 32))));
             comment.resize(std::strlen(comment.c_str()));
             e->FileComment = comment;
         }

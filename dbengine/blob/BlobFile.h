@@ -100,7 +100,6 @@ public:
     void Decode(const uint8_t* in, bool encrypted);
     void Reset();
     uint16_t DataSize() const { return static_cast<uint16_t>(Data.size()); }
-    const uint8_t* DataBytes() const { return Data.data(); }
 
     TBlobFile* Owner;
     uint8_t Dirty = 0;

@@ -117,6 +117,23 @@ TEST_F(BlobFileTest, ValuesTakeTheBlocksTheirSizeNeeds) {
     }
 }
 
+TEST_F(BlobFileTest, TheFreeChainHeadSetDecidesWhereTheNextValueGoes) {
+    auto f = Create();
+    auto value = SaveValue(*f, 5 * 494, 1);
+    SaveValue(*f, 600, 2, 9, value->FirstBlock);  // frees 3, 4, 5: the chain is 5, 4, 3
+    ASSERT_EQ(f->FirstFreeBlock(), 5);
+    f->SetFirstFreeBlock(4);  // the chain now starts at 4
+    EXPECT_EQ(f->FirstFreeBlock(), 4);
+    EXPECT_TRUE(f->HeaderModified());
+    auto next = SaveValue(*f, 400, 3, 7);
+    EXPECT_EQ(next->FirstBlock, 4);
+    EXPECT_EQ(f->FirstFreeBlock(), 3);
+    f->SetFirstFreeBlock(0);  // no free chain: the next value is appended
+    auto appended = SaveValue(*f, 400, 4, 8);
+    EXPECT_EQ(appended->FirstBlock, 6);
+    EXPECT_EQ(Contents(*LoadValue(*f, 4, 3)), Pattern(400, 7));
+}
+
 TEST_F(BlobFileTest, ShorterRewriteFreesTheSurplusAndLongerRewriteReusesFreedBlocksFirst) {
     auto f = Create();
     auto value = SaveValue(*f, 5 * 494, 1);  // blocks 1..5

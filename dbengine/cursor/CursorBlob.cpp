@@ -88,8 +88,35 @@ bool TDataCursor::IsBlobOpen(const TBlobBuffer* buffer) const {
 
 TEngineErrorCode TDataCursor::OpenBlob(uint16_t fieldNo, uint8_t* record, uint8_t mode, bool byTableDesc,
                                        bool recordBound, int32_t& size, bool keepRemoteHandle) {
-    if (IsRemote())
-        return Remote().OpenBlob(fieldNo, record, mode, byTableDesc, recordBound, size, keepRemoteHandle);
+    return Blobs->OpenBlob(fieldNo, record, mode, byTableDesc, recordBound, size, keepRemoteHandle);
+}
+
+TEngineErrorCode TDataCursor::FreeBlob(uint16_t fieldNo, uint8_t* record, bool byTableDesc, bool flag) {
+    return Blobs->FreeBlob(fieldNo, record, byTableDesc, flag);
+}
+
+TEngineErrorCode TDataCursor::GetBlob(uint16_t fieldNo, const uint8_t* record, int32_t offset, uint8_t* dest,
+                                      int32_t count, int32_t& bytesRead, bool byTableDesc) {
+    return Blobs->GetBlob(fieldNo, record, offset, dest, count, bytesRead, byTableDesc);
+}
+
+TEngineErrorCode TDataCursor::PutBlob(uint16_t fieldNo, uint8_t* record, int32_t offset,
+                                      const uint8_t* source, int32_t count, bool byTableDesc) {
+    return Blobs->PutBlob(fieldNo, record, offset, source, count, byTableDesc);
+}
+
+TEngineErrorCode TDataCursor::TruncateBlob(uint16_t fieldNo, uint8_t* record, int32_t newLength,
+                                           bool byTableDesc) {
+    return Blobs->TruncateBlob(fieldNo, record, newLength, byTableDesc);
+}
+
+TEngineErrorCode TDataCursor::GetBlobSize(uint16_t fieldNo, const uint8_t* record, int32_t& size,
+                                          bool byTableDesc) {
+    return Blobs->GetBlobSize(fieldNo, record, size, byTableDesc);
+}
+
+TEngineErrorCode TDataCursor::LocalOpenBlob(uint16_t fieldNo, uint8_t* record, uint8_t mode, bool byTableDesc,
+                                            bool recordBound, int32_t& size) {
     size = 0;
     // Inside a record write the table cannot change under the cursor, which must not move.
     std::optional<TReadBracket> bracket;
@@ -135,8 +162,7 @@ TEngineErrorCode TDataCursor::OpenBlob(uint16_t fieldNo, uint8_t* record, uint8_
     return 0;
 }
 
-TEngineErrorCode TDataCursor::FreeBlob(uint16_t fieldNo, uint8_t* record, bool byTableDesc, bool flag) {
-    if (IsRemote()) return Remote().FreeBlob(fieldNo, record, byTableDesc, flag);
+TEngineErrorCode TDataCursor::LocalFreeBlob(uint16_t fieldNo, uint8_t* record, bool byTableDesc) {
     TFieldDescriptor d;
     if (!FindBlobField(*this, fieldNo, byTableDesc, d)) return DBE_NOTABLOB;
     uint8_t* at = record + d.Offset;
@@ -155,10 +181,9 @@ TEngineErrorCode TDataCursor::FreeBlob(uint16_t fieldNo, uint8_t* record, bool b
     return 0;
 }
 
-TEngineErrorCode TDataCursor::GetBlob(uint16_t fieldNo, const uint8_t* record, int32_t offset, uint8_t* dest,
-                                      int32_t count, int32_t& bytesRead, bool byTableDesc) {
-    if (IsRemote() && Remote().BlobsOnServer())
-        return Remote().GetBlob(fieldNo, record, offset, dest, count, bytesRead, byTableDesc);
+TEngineErrorCode TDataCursor::GetOpenBlob(uint16_t fieldNo, const uint8_t* record, int32_t offset,
+                                          uint8_t* dest, int32_t count, int32_t& bytesRead,
+                                          bool byTableDesc) {
     bytesRead = 0;
     TFieldDescriptor d;
     if (!FindBlobField(*this, fieldNo, byTableDesc, d)) return DBE_NOTABLOB;
@@ -178,10 +203,8 @@ TEngineErrorCode TDataCursor::GetBlob(uint16_t fieldNo, const uint8_t* record, i
     return code;
 }
 
-TEngineErrorCode TDataCursor::PutBlob(uint16_t fieldNo, uint8_t* record, int32_t offset,
-                                      const uint8_t* source, int32_t count, bool byTableDesc) {
-    if (IsRemote() && Remote().BlobsOnServer())
-        return Remote().PutBlob(fieldNo, record, offset, source, count, byTableDesc);
+TEngineErrorCode TDataCursor::PutOpenBlob(uint16_t fieldNo, uint8_t* record, int32_t offset,
+                                          const uint8_t* source, int32_t count, bool byTableDesc) {
     TFieldDescriptor d;
     if (!FindBlobField(*this, fieldNo, byTableDesc, d)) return DBE_NOTABLOB;
     uint8_t* at = record + d.Offset;
@@ -200,10 +223,8 @@ TEngineErrorCode TDataCursor::PutBlob(uint16_t fieldNo, uint8_t* record, int32_t
     return 0;
 }
 
-TEngineErrorCode TDataCursor::TruncateBlob(uint16_t fieldNo, uint8_t* record, int32_t newLength,
-                                           bool byTableDesc) {
-    if (IsRemote() && Remote().BlobsOnServer())
-        return Remote().TruncateBlob(fieldNo, record, newLength, byTableDesc);
+TEngineErrorCode TDataCursor::TruncateOpenBlob(uint16_t fieldNo, uint8_t* record, int32_t newLength,
+                                               bool byTableDesc) {
     TFieldDescriptor d;
     if (!FindBlobField(*this, fieldNo, byTableDesc, d)) return DBE_NOTABLOB;
     uint8_t* at = record + d.Offset;
@@ -215,10 +236,8 @@ TEngineErrorCode TDataCursor::TruncateBlob(uint16_t fieldNo, uint8_t* record, in
     return 0;
 }
 
-TEngineErrorCode TDataCursor::GetBlobSize(uint16_t fieldNo, const uint8_t* record, int32_t& size,
-                                          bool byTableDesc) {
-    if (IsRemote() && Remote().BlobsOnServer())
-        return Remote().GetBlobSize(fieldNo, record, size, byTableDesc);
+TEngineErrorCode TDataCursor::GetOpenBlobSize(uint16_t fieldNo, const uint8_t* record, int32_t& size,
+                                              bool byTableDesc) {
     TFieldDescriptor d;
     if (!FindBlobField(*this, fieldNo, byTableDesc, d)) return DBE_NOTABLOB;
     TBlobBuffer* buffer = FindOpenBlob(GetInt32(record + d.Offset + 1));

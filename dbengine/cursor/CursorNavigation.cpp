@@ -240,7 +240,10 @@ void TDataCursor::ClearIndexes() {
 }
 
 void TDataCursor::SetIndexName(const std::string& name) {
-    if (IsRemote()) return Remote().SetIndexName(name);
+    return Navigator->SetIndexName(name);
+}
+
+void TDataCursor::LocalSetIndexName(const std::string& name) {
     if (framework::AnsiSameText(name, CurrentIndexName) && CurrentIndex != NaturalOrderIndex) return;
     TReadBracket bracket(*this);
     uint8_t count = GetSecondaryIndexCount();
@@ -385,7 +388,11 @@ void TDataCursor::RestoreKeepCrack(bool wasBeginning, bool wasEnd) {
 bool TDataCursor::FindKey(bool keyGiven, const uint8_t* key, int fieldCount, bool nearest, int partialLength,
                           uint8_t* outRecord) {
     if (key == nullptr || IsNaturalOrder()) return false;
-    if (IsRemote()) return Remote().FindKey(keyGiven, key, fieldCount, nearest, partialLength, outRecord);
+    return Navigator->FindKey(keyGiven, key, fieldCount, nearest, partialLength, outRecord);
+}
+
+bool TDataCursor::LocalFindKey(bool keyGiven, const uint8_t* key, int fieldCount, bool nearest,
+                               int partialLength, uint8_t* outRecord) {
     TReadBracket bracket(*this);
     std::vector<uint8_t> search(MaxKeyFieldPart, 0);
     if (keyGiven)
@@ -457,7 +464,11 @@ void TDataCursor::CompleteKey(uint8_t* key, int fieldCount, bool high) {
 void TDataCursor::SetRange(bool keysGiven, const uint8_t* startKey, int startFieldCount,
                            const uint8_t* endKey, int endFieldCount) {
     if (IsNaturalOrder()) return;
-    if (IsRemote()) return Remote().SetRange(keysGiven, startKey, startFieldCount, endKey, endFieldCount);
+    return Navigator->SetRange(keysGiven, startKey, startFieldCount, endKey, endFieldCount);
+}
+
+void TDataCursor::LocalSetRange(bool keysGiven, const uint8_t* startKey, int startFieldCount,
+                                const uint8_t* endKey, int endFieldCount) {
     TReadBracket bracket(*this);
     std::vector<uint8_t> key(MaxKeyFieldPart, 0);
     // A missing end is open: the lowest (start) or highest (end) key of the index order.
@@ -488,7 +499,10 @@ void TDataCursor::SetRange(bool keysGiven, const uint8_t* startKey, int startFie
 }
 
 void TDataCursor::ResetRange() {
-    if (IsRemote()) return Remote().ResetRange();
+    return Navigator->ResetRange();
+}
+
+void TDataCursor::LocalResetRange() {
     TReadBracket bracket(*this);
     ClearRange();
     Restartable([this] {
@@ -907,7 +921,10 @@ int32_t TDataCursor::CountConsecutiveRecords(int32_t r, int direction, int32_t m
 // ---- Moving and fetching ----
 
 void TDataCursor::SetToBegin() {
-    if (IsRemote()) return Remote().SetToBegin();
+    return Navigator->SetToBegin();
+}
+
+void TDataCursor::LocalSetToBegin() {
     TReadBracket bracket(*this);
     Restartable([this] {
         SeekFirst();
@@ -920,7 +937,10 @@ void TDataCursor::SetToBegin() {
 }
 
 void TDataCursor::SetToEnd() {
-    if (IsRemote()) return Remote().SetToEnd();
+    return Navigator->SetToEnd();
+}
+
+void TDataCursor::LocalSetToEnd() {
     TReadBracket bracket(*this);
     Restartable([this] {
         SeekLast();
@@ -933,7 +953,10 @@ void TDataCursor::SetToEnd() {
 }
 
 bool TDataCursor::SetToRecNo(int32_t recNo) {
-    if (IsRemote()) return Remote().SetToRecNo(recNo);
+    return Navigator->SetToRecNo(recNo);
+}
+
+bool TDataCursor::LocalSetToRecNo(int32_t recNo) {
     TReadBracket bracket(*this);
     Restartable([this, recNo] { SeekRecNo(recNo); });
     LoadCurrentRecord(1);
@@ -941,7 +964,10 @@ bool TDataCursor::SetToRecNo(int32_t recNo) {
 }
 
 TEngineErrorCode TDataCursor::GetCurrentRecord(uint8_t* buffer, bool lock) {
-    if (IsRemote()) return Remote().GetCurrentRecord(buffer, lock);
+    return Navigator->GetCurrentRecord(buffer, lock);
+}
+
+TEngineErrorCode TDataCursor::LocalGetCurrentRecord(uint8_t* buffer, bool lock) {
     TReadBracket bracket(*this);
     TEngineErrorCode code = 0;
     if (AtBeginning && AtEnd)
@@ -957,13 +983,16 @@ TEngineErrorCode TDataCursor::GetCurrentRecord(uint8_t* buffer, bool lock) {
     LoadCurrentRecord(1);
     // The caller now stands on the record it was given.
     BeforeCurrent = false;
-    if (lock && !IsRemote()) LockForEdit(buffer);
+    if (lock) LockForEdit(buffer);
     if (buffer != nullptr) std::memcpy(buffer, CurrentRecord->Data(), RecordSize);
     return 0;
 }
 
 TEngineErrorCode TDataCursor::GetNextRecord(uint8_t* buffer) {
-    if (IsRemote()) return Remote().GetNextRecord(buffer);
+    return Navigator->GetNextRecord(buffer);
+}
+
+TEngineErrorCode TDataCursor::LocalGetNextRecord(uint8_t* buffer) {
     TReadBracket bracket(*this);
     Restartable([this] {
         if (BeforeCurrent)
@@ -987,7 +1016,10 @@ TEngineErrorCode TDataCursor::GetNextRecord(uint8_t* buffer) {
 }
 
 TEngineErrorCode TDataCursor::GetPriorRecord(uint8_t* buffer) {
-    if (IsRemote()) return Remote().GetPriorRecord(buffer);
+    return Navigator->GetPriorRecord(buffer);
+}
+
+TEngineErrorCode TDataCursor::LocalGetPriorRecord(uint8_t* buffer) {
     TReadBracket bracket(*this);
     Restartable([this] {
         if (AtEnd)
@@ -1016,7 +1048,10 @@ TEngineErrorCode TDataCursor::GetPriorRecord(uint8_t* buffer) {
 }
 
 TEngineErrorCode TDataCursor::ReadRecordBlock(int32_t& count, uint8_t* buffers) {
-    if (IsRemote()) return Remote().ReadRecordBlock(count, buffers);
+    return Navigator->ReadRecordBlock(count, buffers);
+}
+
+TEngineErrorCode TDataCursor::LocalReadRecordBlock(int32_t& count, uint8_t* buffers) {
     for (int32_t i = 0; i < count; ++i) {
         TEngineErrorCode code = GetNextRecord(buffers + static_cast<size_t>(i) * RecordSize);
         if (code != 0) {
@@ -1028,7 +1063,11 @@ TEngineErrorCode TDataCursor::ReadRecordBlock(int32_t& count, uint8_t* buffers) 
 }
 
 int32_t TDataCursor::GetRecNo() const {
-    if (IsRemote() || WalksBitmap()) return SeqNo;
+    return Navigator->GetRecNo();
+}
+
+int32_t TDataCursor::LocalGetRecNo() const {
+    if (WalksBitmap()) return SeqNo;
     if (SeqNo == 0) return 0;
     if (BitmapNavigation) {
         // Under a filter the number counts the visible records only, as GetRecordCount does.
@@ -1062,14 +1101,21 @@ int32_t TDataCursor::CountVisibleUpToCurrent() {
 
 int32_t TDataCursor::GetPhysicalRecNo() const {
     if (GetRecordCount() == 0) return 0;
-    if (BitmapNavigation || IsRemote()) return PhysRecNo;
+    return Navigator->GetPhysicalRecNo();
+}
+
+int32_t TDataCursor::LocalGetPhysicalRecNo() const {
+    if (BitmapNavigation) return PhysRecNo;
     if (CurrentPage.PageNo == 0 || EntryNo < 1 || EntryNo > CurrentPage.EntryCount) return 0;
     return CurrentPage.GetValue(EntryNo);
 }
 
 int32_t TDataCursor::GetRecordCount() const {
     if (Table == nullptr) return 0;
-    if (IsRemote()) return Remote().RemoteRecordCount;
+    return Navigator->GetRecordCount();
+}
+
+int32_t TDataCursor::LocalGetRecordCount() const {
     if (BitmapNavigation) return static_cast<int32_t>(VisibleBitmap->Count());
     if (RangeStart == 0 || RangeEnd == 0) return 0;
     return RangeEnd - RangeStart + 1;
@@ -1084,7 +1130,10 @@ void TDataCursor::GetBookmark(uint8_t* buffer) const {
         PutInt32(buffer, PhysRecNo);
         return;
     }
-    if (IsRemote()) return Remote().GetPositionKey(buffer);
+    Navigator->GetBookmark(buffer);
+}
+
+void TDataCursor::LocalGetBookmark(uint8_t* buffer) const {
     if (CurrentPage.PageNo == 0 || EntryNo < 1 || EntryNo > CurrentPage.EntryCount)
         std::memset(buffer, 0, KeySize);
     else
@@ -1098,7 +1147,10 @@ std::vector<uint8_t> TDataCursor::GetBookmark() const {
 }
 
 bool TDataCursor::SetToBookmark(const uint8_t* bookmark, bool keepCrack, bool noBracket) {
-    if (IsRemote()) return Remote().SetToBookmark(bookmark, keepCrack, noBracket);
+    return Navigator->SetToBookmark(bookmark, keepCrack, noBracket);
+}
+
+bool TDataCursor::LocalSetToBookmark(const uint8_t* bookmark, bool keepCrack, bool noBracket) {
     std::optional<TReadBracket> bracket;
     if (!noBracket) bracket.emplace(*this);
     Restartable([&] {
@@ -1158,8 +1210,11 @@ bool TDataCursor::ResyncIfChanged() {
 
 void TDataCursor::Refresh() {
     CheckDatabase();
-    if (IsRemote()) return Remote().Refresh();
-    if (!IsOpen || IsRemote()) return;
+    return Navigator->Refresh();
+}
+
+void TDataCursor::LocalRefresh() {
+    if (!IsOpen) return;
     // Always under the short-term lock, strict change detection or not.
     TReadBracket bracket(*this);
     if (LockAndResync()) return;

@@ -24,6 +24,10 @@ void ReturnBitmap(std::unique_ptr<TRecordsBitmap>& b) {
 
 }  // namespace
 
+std::unique_ptr<TTableCursor> NewTableCursor(TDataDirectory* database) {
+    return std::make_unique<TDataCursor>(database);
+}
+
 TDataCursor::TDataCursor(TDataDirectory* database)
     : TIndexCursor(nullptr), Database(database), StopWords(std::make_unique<TLanguageStringList>()) {
     StopWords->SetSorted(true);
@@ -32,13 +36,29 @@ TDataCursor::TDataCursor(TDataDirectory* database)
     RangeBitmap = PooledBitmap();
     LiveBitmap = PooledBitmap();
     if (Database != nullptr) Database->AddUser(this);
+    ChooseImplementations();
     if (IsRemote()) Remote().CreateCursor();
+}
+
+void TDataCursor::ChooseImplementations() {
+    if (IsRemote()) {
+        Navigator = &Remote();
+        Editor = &Remote();
+        Tables = &Remote();
+        Blobs = &Remote();
+    } else {
+        Navigator = &LocalNavigation;
+        Editor = &LocalEditing;
+        Tables = &LocalTables;
+        Blobs = &LocalBlobs;
+    }
 }
 
 void TDataCursor::AdoptDatabase(TDataDirectory* database) {
     if (Database != nullptr) Database->RemoveUser(this);
     Database = database;
     if (Database != nullptr) Database->AddUser(this);
+    ChooseImplementations();
 }
 
 void TDataCursor::DirectoryFreed() noexcept {
@@ -51,6 +71,7 @@ void TDataCursor::DirectoryFreed() noexcept {
     IsOpen = false;
     Database = nullptr;
     DatabaseFreed = true;
+    ChooseImplementations();
 }
 
 TDataCursor::~TDataCursor() {

@@ -17,6 +17,7 @@
 
 #include "dbengine/blob/BlobBuffer.h"
 #include "dbengine/cursor/CursorFilters.h"
+#include "dbengine/cursor/CursorOperations.h"
 #include "dbengine/cursor/FilterOptimizer.h"
 #include "dbengine/cursor/TableCursor.h"
 #include "dbengine/data/FieldDescriptor.h"
@@ -47,10 +48,6 @@ class TDataCursor final : public framework::TObject,
                           public TDirectoryUser,
                           public TVerifyLog {
 public:
-    // Asked when the table's password is not among the session's: true asks the cursor to look
-    // again (the callback has added it, say).
-    using TPasswordCallback = std::function<bool(TDataCursor& cursor)>;
-
     explicit TDataCursor(TDataDirectory* database);
     ~TDataCursor() override;
     TDataCursor(const TDataCursor&) = delete;
@@ -79,6 +76,11 @@ public:
     void SetTemporary(bool value) override;
     // Stored at any time.
     void SetQueryResult(bool value) override { IsQueryResult = value; }
+    bool GetExclusive() const override { return Exclusive; }
+    bool GetReadOnly() const override { return ReadOnly; }
+    bool GetInMemory() const override { return InMemory; }
+    bool GetQuerySource() const override { return IsQuerySource; }
+    bool GetQueryResult() const override { return IsQueryResult; }
     // Only on an open cursor of a table with an auto-increment field.
     void SetSuppressAutoInc(bool value);
 
@@ -177,8 +179,8 @@ public:
     // file's header (whose password must then be known) ----
     uint16_t GetLanguageId();
     uint16_t GetSortId();
-    int16_t GetUserMajorVersion();
-    int16_t GetUserMinorVersion();
+    int16_t GetUserMajorVersion() override;
+    int16_t GetUserMinorVersion() override;
     // Open: a stored 0 reads as 512; closed: the low 16 bits as stored.
     uint32_t GetBlobBlockSize();
     uint32_t GetBlobDataSize() { return GetBlobBlockSize() - 18; }
@@ -190,25 +192,18 @@ public:
     uint16_t GetProgressIncrement() const;
 
     // ---- Callbacks ----
-    void SetPasswordCallback(TPasswordCallback callback) { PasswordCallback = std::move(callback); }
+    void SetPasswordCallback(TPasswordCallback callback) override { PasswordCallback = std::move(callback); }
     bool AskPassword();
 
-    // Maintenance callbacks (verify, repair, index build, restructure); each gets the cursor
-    // first. Percentages are whole numbers.
-    using TProgressMessageCallback =
-        std::function<void(TDataCursor&, const std::string& message, int percent)>;
-    using TMessageCallback = std::function<void(TDataCursor&, const std::string& message)>;
-    using TPercentCallback = std::function<void(TDataCursor&, int percent)>;
-    using TDataLostCallback = std::function<void(TDataCursor&, int cause, const std::string& context,
-                                                 bool& continueWork, bool& stopAsking)>;
-    void SetSteppedProgressCallback(TProgressMessageCallback callback) {
+    // Maintenance callbacks (verify, repair, index build, restructure).
+    void SetSteppedProgressCallback(TProgressMessageCallback callback) override {
         VerifyProgressCallback = std::move(callback);
     }
-    void SetLogCallback(TMessageCallback callback) { VerifyLogCallback = std::move(callback); }
-    void SetRestructureProgressCallback(TPercentCallback callback) {
+    void SetLogCallback(TMessageCallback callback) override { VerifyLogCallback = std::move(callback); }
+    void SetRestructureProgressCallback(TPercentCallback callback) override {
         RestructureProgressCallback = std::move(callback);
     }
-    void SetDataLostCallback(TDataLostCallback callback) { DataLostCallback = std::move(callback); }
+    void SetDataLostCallback(TDataLostCallback callback) override { DataLostCallback = std::move(callback); }
     // Each calls its callback only when one is set.
     void DoVerifyProgress(const std::string& message, int percent);
     void DoVerifyLog(const std::string& message) override;
@@ -233,7 +228,7 @@ public:
 
     // ---- Refreshing ----
     // Recomputes range positions and bitmaps and returns to the current record.
-    void Refresh();
+    void Refresh() override;
     // When another cursor or process changed the table: new counters, range and bitmaps, back to
     // the record the cursor stood on (or the nearest). True when it did so.
     bool ResyncIfChanged();
@@ -246,15 +241,25 @@ public:
     void ClearIndexes();
     // Reloads the current index's state after its descriptor was replaced.
     void ReloadIndexState();
+    // Loads the state of the current index (key size, fields, order); the remote cursor after a
+    // reply that changed the index.
+    void LoadIndexState();
+    // The cursor's copies of the table's field descriptors made again from the shared table.
+    void LoadFieldDescriptors();
+    // The number of the index of that name (blanks around it and letter case do not count); 10022
+    // when none.
+    uint8_t FindIndexByName(const std::string& name) const;
+    bool HasRestructureProgressCallback() const { return static_cast<bool>(RestructureProgressCallback); }
+    bool HasDataLostCallback() const { return static_cast<bool>(DataLostCallback); }
 
     // ---- Record values and validity ----
     // Field numbers address the cursor's (Table: the table's) fields by position, or by field
     // number in a cursor opened for restructure. Value buffers hold the field's value size (4
     // bytes for a BLOB handle); a null value makes the field NULL.
-    void ClearRecordBuffer(uint8_t* buffer) const;
+    void ClearRecordBuffer(uint8_t* buffer) const override;
     void InitRecord(uint8_t* buffer) override;
     void GetField(uint16_t fieldNo, const uint8_t* record, uint8_t* value, bool& isBlank) override;
-    void GetTableField(uint16_t fieldNo, const uint8_t* record, uint8_t* value, bool& isBlank);
+    void GetTableField(uint16_t fieldNo, const uint8_t* record, uint8_t* value, bool& isBlank) override;
     void GetFieldValue(const TFieldDescriptor& desc, const uint8_t* record, uint8_t* value,
                        bool& isBlank) const;
     void PutField(uint16_t fieldNo, uint8_t* record, const uint8_t* value, bool force,
@@ -277,18 +282,18 @@ public:
     void GetFieldDescByNumber(int16_t fieldNo, TFieldDescriptor& desc) const;
     void FindFieldDescByName(const std::string& name, TFieldDescriptor& desc) const override;
     bool GetSourceFieldDesc(const std::string& name, TFieldDescriptor& desc) const;
-    void GetTableFieldDesc(uint16_t fieldNo, TFieldDescriptor& desc) const;
+    void GetTableFieldDesc(uint16_t fieldNo, TFieldDescriptor& desc) const override;
     void GetDataFileFieldDesc(uint16_t position, TFieldDescriptor& desc) const;
     void GetMappedTableFieldDesc(int16_t fieldNo, TFieldDescriptor& desc) const;
     bool GetTableFieldDescByName(const std::string& name, TFieldDescriptor& desc) const;
-    uint16_t GetTableFieldNumber(const std::string& name) const;
+    uint16_t GetTableFieldNumber(const std::string& name) const override;
     void PutTableFieldDesc(uint16_t fieldNo, const TFieldDescriptor& desc);
     uint16_t GetTableRecordSize() const;
     uint16_t GetTableFieldCount() const;
     int16_t GetTableBlobFieldCount() const;
     // Nothing for code 0; else the engine error with this table's and database's names.
-    void CheckError(TEngineErrorCode code, const std::string& message) const;
-    void CheckFieldError(TEngineErrorCode code, const std::string& fieldName) const;
+    void CheckError(TEngineErrorCode code, const std::string& message) const override;
+    void CheckFieldError(TEngineErrorCode code, const std::string& fieldName) const override;
 
     // ---- Keys of the current index and the live-record count ----
     void InsertKey(const uint8_t* key, int32_t recNo);
@@ -325,7 +330,7 @@ public:
     // current index is kept; on failure the keys already removed are put back.
     void DropRecordEverywhere(const uint8_t* record, int32_t recNo, uint8_t keepIndex = NaturalOrderIndex);
     // 0, or 8709 without a current record.
-    TEngineErrorCode CloneCurrentRecord(uint8_t* buffer);
+    TEngineErrorCode CloneCurrentRecord(uint8_t* buffer) override;
     // New range positions; the bitmaps rebuilt, or with incremental (the cursor's view was
     // current before the edit) only the one record entered or removed.
     void RefreshAfterInsert(int32_t recNo, const uint8_t* record, bool incremental = false);
@@ -354,9 +359,10 @@ public:
     void ReleaseReadLock();
     // Written buffers to the files: always for a non-exclusive cursor, for an exclusive one only
     // when forced (otherwise the changed headers are only marked and counted in memory).
-    void FlushBuffers(bool force, bool dropCaches, bool dataChanged, bool indexChanged, bool blobChanged);
-    void FlushOSBuffers();
-    bool InTransaction() const;
+    void FlushBuffers(bool force, bool dropCaches, bool dataChanged, bool indexChanged,
+                      bool blobChanged) override;
+    void FlushOSBuffers() override;
+    bool InTransaction() const override;
     // TIndexCursor: on a page cache miss, the same as SyncBeforeRead.
     bool TableChangedByOthers() override;
     // The read bracket of one operation: the check for changes at its start, the release of the
@@ -425,15 +431,24 @@ public:
     // Each value open in record goes back into its field as its first block number.
     void PutBlobHandles(uint8_t* record, bool byTableDesc);
     // Frees the values that record holds open (the changes are dropped).
-    void FreeRecordBlobs(uint8_t* record);
+    void FreeRecordBlobs(uint8_t* record) override;
     // From the last opened to the first: every value (all) or those bound to their record.
-    void FreeAllBlobs(bool all, bool localOnly);
+    void FreeAllBlobs(bool all, bool localOnly) override;
     // Opens a new value in dest's field with the bytes of source's value of the same field.
     void CloneBlob(uint16_t fieldNo, const uint8_t* source, uint8_t* dest);
     // The whole value of the BLOB field desc (a cursor descriptor) of record, without opening it:
     // the bytes of the value this cursor holds open there, else of the stored chain; "" for
     // none. No handle is taken and the cursor does not move (filters, calculated fields).
     std::string ReadBlobValue(const uint8_t* record, const TFieldDescriptor& desc);
+    // Reading, writing, truncating and sizing a value open in this cursor, whose buffer holds it
+    // (a table of this process, or a server that hands out whole values).
+    TEngineErrorCode GetOpenBlob(uint16_t fieldNo, const uint8_t* record, int32_t offset, uint8_t* dest,
+                                 int32_t count, int32_t& bytesRead, bool byTableDesc);
+    TEngineErrorCode PutOpenBlob(uint16_t fieldNo, uint8_t* record, int32_t offset, const uint8_t* source,
+                                 int32_t count, bool byTableDesc);
+    TEngineErrorCode TruncateOpenBlob(uint16_t fieldNo, uint8_t* record, int32_t newLength, bool byTableDesc);
+    TEngineErrorCode GetOpenBlobSize(uint16_t fieldNo, const uint8_t* record, int32_t& size,
+                                     bool byTableDesc);
     // The open value whose negated handle a field holds, or null.
     TBlobBuffer* FindOpenBlob(int32_t fieldValue) const;
     std::vector<std::unique_ptr<TBlobBuffer>> OpenBlobs;  // in opening order
@@ -445,7 +460,8 @@ public:
     std::array<uint16_t, MaxIndexFields> GetIndexFieldNumbers(uint8_t indexNo) const;
     // Index 0 is the engine's own record order (no primary index of the user's).
     bool HasInternalPrimaryIndex() const;
-    bool IsNaturalOrder() const;
+    bool IsNaturalOrder() const override;
+    uint8_t GetCurrentIndexNumber() const override { return CurrentIndex; }
     // Makes the named index current (10022 when the table has none of that name); the cursor
     // stays on its record, now without range.
     void SetIndexName(const std::string& name) override;
@@ -470,7 +486,7 @@ public:
     void ClearRange();
     void RefreshRange();
     // Key of a record buffer in the current index (not natural order), into key.
-    void BuildKey(const uint8_t* record, uint8_t* key);
+    void BuildKey(const uint8_t* record, uint8_t* key) override;
     // Fills key after its first length bytes with the lowest (highest) values of the index order.
     void FillKeyLow(uint8_t* key, int length);
     void FillKeyHigh(uint8_t* key, int length);
@@ -484,7 +500,7 @@ public:
     TEngineErrorCode GetCurrentRecord(uint8_t* buffer, bool lock) override;
     TEngineErrorCode GetNextRecord(uint8_t* buffer) override;
     TEngineErrorCode GetPriorRecord(uint8_t* buffer) override;
-    TEngineErrorCode ReadRecordBlock(int32_t& count, uint8_t* buffers);
+    TEngineErrorCode ReadRecordBlock(int32_t& count, uint8_t* buffers) override;
     int32_t GetRecNo() const override;
     int32_t GetPhysicalRecNo() const;
     int32_t GetRecordCount() const override;
@@ -516,7 +532,7 @@ public:
     void ActivateFilter(TFilter* filter) override;
     void DeactivateFilter(TFilter* filter) override;
     // Nothing for a null tree; the filter must be active (else 10050).
-    void ReplaceFilterExpression(TExpToken* tree, TFilter* filter);
+    void ReplaceFilterExpression(TExpToken* tree, TFilter* filter) override;
     TExpToken* ParseFilterExpression(const std::string& text);
     void CheckFilterExpression(TExpToken* tree);
     // Puts the column on the left of every comparison that has its constant there.
@@ -538,7 +554,7 @@ public:
     // EstimatedCount and EstimatedCost with estimateCounts) and returns the node's level. With
     // costRule a condition matching more than 90 % of the records is left to record tests. The
     // current index is the same afterwards.
-    uint8_t GetConditionOptimizeLevel(TExpToken* node, bool estimateCounts, bool costRule);
+    uint8_t GetConditionOptimizeLevel(TExpToken* node, bool estimateCounts, bool costRule) override;
     // Makes current the first index (0 unless internal, then the secondary ones) whose first
     // field is fieldNo and, for a string field unless anyCase, whose case rule is caseInsensitive.
     bool SelectIndexForField(uint16_t fieldNo, bool caseInsensitive, bool anyCase);
@@ -699,15 +715,166 @@ public:
     bool TextParamsLoaded = false;
 
     // ---- Remote cursors: the request and reply side lives in TRemoteCursor ----
-    friend class TRemoteCursor;
     // The remote state, made on first use.
     TRemoteCursor& Remote() const;
     // The server's engine version times 10000 (31100, say); 0 for a local cursor.
-    double GetServerVersion() const;
+    double GetServerVersion() const override;
     mutable std::unique_ptr<TRemoteCursor> RemoteState;
 
 private:
-    void LoadFieldDescriptors();
+    // ---- The families a local and a remote table answer differently ----
+    // Chosen from the database: the local routines below or the remote cursor's requests.
+    void ChooseImplementations();
+    TCursorNavigation* Navigator = nullptr;
+    TCursorEditing* Editor = nullptr;
+    // Navigation and ranges over the shared table (CursorNavigation.cpp).
+    void LocalSetIndexName(const std::string& name);
+    bool LocalFindKey(bool keyGiven, const uint8_t* key, int fieldCount, bool nearest, int partialLength,
+                      uint8_t* outRecord);
+    void LocalSetRange(bool keysGiven, const uint8_t* startKey, int startFieldCount, const uint8_t* endKey,
+                       int endFieldCount);
+    void LocalResetRange();
+    void LocalSetToBegin();
+    void LocalSetToEnd();
+    bool LocalSetToRecNo(int32_t recNo);
+    TEngineErrorCode LocalGetCurrentRecord(uint8_t* buffer, bool lock);
+    TEngineErrorCode LocalGetNextRecord(uint8_t* buffer);
+    TEngineErrorCode LocalGetPriorRecord(uint8_t* buffer);
+    TEngineErrorCode LocalReadRecordBlock(int32_t& count, uint8_t* buffers);
+    bool LocalSetToBookmark(const uint8_t* bookmark, bool keepCrack, bool noBracket);
+    void LocalRefresh();
+    int32_t LocalGetRecNo() const;
+    int32_t LocalGetPhysicalRecNo() const;
+    int32_t LocalGetRecordCount() const;
+    void LocalGetBookmark(uint8_t* buffer) const;
+    class TLocalNavigation final : public TCursorNavigation {
+    public:
+        explicit TLocalNavigation(TDataCursor& cursor) : C(cursor) {}
+        void SetIndexName(const std::string& name) override { C.LocalSetIndexName(name); }
+        bool FindKey(bool keyGiven, const uint8_t* key, int fieldCount, bool nearest, int partialLength,
+                     uint8_t* outRecord) override {
+            return C.LocalFindKey(keyGiven, key, fieldCount, nearest, partialLength, outRecord);
+        }
+        void SetRange(bool keysGiven, const uint8_t* startKey, int startFieldCount, const uint8_t* endKey,
+                      int endFieldCount) override {
+            C.LocalSetRange(keysGiven, startKey, startFieldCount, endKey, endFieldCount);
+        }
+        void ResetRange() override { C.LocalResetRange(); }
+        void SetToBegin() override { C.LocalSetToBegin(); }
+        void SetToEnd() override { C.LocalSetToEnd(); }
+        bool SetToRecNo(int32_t recNo) override { return C.LocalSetToRecNo(recNo); }
+        TEngineErrorCode GetCurrentRecord(uint8_t* buffer, bool lock) override {
+            return C.LocalGetCurrentRecord(buffer, lock);
+        }
+        TEngineErrorCode GetNextRecord(uint8_t* buffer) override { return C.LocalGetNextRecord(buffer); }
+        TEngineErrorCode GetPriorRecord(uint8_t* buffer) override { return C.LocalGetPriorRecord(buffer); }
+        TEngineErrorCode ReadRecordBlock(int32_t& count, uint8_t* buffers) override {
+            return C.LocalReadRecordBlock(count, buffers);
+        }
+        bool SetToBookmark(const uint8_t* bookmark, bool keepCrack, bool noBracket) override {
+            return C.LocalSetToBookmark(bookmark, keepCrack, noBracket);
+        }
+        void Refresh() override { C.LocalRefresh(); }
+        int32_t GetRecNo() const override { return C.LocalGetRecNo(); }
+        int32_t GetPhysicalRecNo() const override { return C.LocalGetPhysicalRecNo(); }
+        int32_t GetRecordCount() const override { return C.LocalGetRecordCount(); }
+        void GetBookmark(uint8_t* buffer) const override { C.LocalGetBookmark(buffer); }
+
+    private:
+        TDataCursor& C;
+    };
+    TLocalNavigation LocalNavigation{*this};
+    // Record editing of the shared table (RecordUpdate.cpp).
+    void LocalInsertRecord(uint8_t* buffer, bool reposition);
+    void LocalModifyRecord(uint8_t* buffer, bool unlock, bool reposition);
+    void LocalDeleteRecord(const uint8_t* buffer, bool reposition);
+    void LocalCancelRecord();
+    TEngineErrorCode LocalCloneCurrentRecord(uint8_t* buffer);
+    class TLocalEditing final : public TCursorEditing {
+    public:
+        explicit TLocalEditing(TDataCursor& cursor) : C(cursor) {}
+        void InsertRecord(uint8_t* buffer, bool reposition) override {
+            C.LocalInsertRecord(buffer, reposition);
+        }
+        void ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) override {
+            C.LocalModifyRecord(buffer, unlock, reposition);
+        }
+        void DeleteRecord(const uint8_t* buffer, bool reposition) override {
+            C.LocalDeleteRecord(buffer, reposition);
+        }
+        void CancelRecord() override { C.LocalCancelRecord(); }
+        TEngineErrorCode CloneCurrentRecord(uint8_t* buffer) override {
+            return C.LocalCloneCurrentRecord(buffer);
+        }
+
+    private:
+        TDataCursor& C;
+    };
+    TLocalEditing LocalEditing{*this};
+    // Table files and indexes (TableDefinition.cpp, IndexBuild.cpp, VerifyRepair.cpp).
+    TCursorTables* Tables = nullptr;
+    void LocalDeleteTable();
+    void LocalRenameTable(const std::string& newName);
+    void LocalAddIndex(TIndexDescriptor desc, bool flag);
+    void LocalDeleteIndex(const std::string& name, bool flag);
+    bool LocalVerifyRepairTable(bool verifyOnly, bool tolerant, bool hasProgress, bool hasLog,
+                                bool forceIndexRebuild);
+    class TLocalTables final : public TCursorTables {
+    public:
+        explicit TLocalTables(TDataCursor& cursor) : C(cursor) {}
+        void DeleteTable() override { C.LocalDeleteTable(); }
+        void RenameTable(const std::string& newName) override { C.LocalRenameTable(newName); }
+        void AddIndex(TIndexDescriptor desc, bool flag) override { C.LocalAddIndex(std::move(desc), flag); }
+        void DeleteIndex(const std::string& name, bool flag) override { C.LocalDeleteIndex(name, flag); }
+        bool VerifyRepairTable(bool verifyOnly, bool tolerant, bool hasProgress, bool hasLog,
+                               bool forceIndexRebuild) override {
+            return C.LocalVerifyRepairTable(verifyOnly, tolerant, hasProgress, hasLog, forceIndexRebuild);
+        }
+
+    private:
+        TDataCursor& C;
+    };
+    TLocalTables LocalTables{*this};
+    // BLOB values of the shared table (CursorBlob.cpp).
+    TCursorBlobs* Blobs = nullptr;
+    TEngineErrorCode LocalOpenBlob(uint16_t fieldNo, uint8_t* record, uint8_t mode, bool byTableDesc,
+                                   bool recordBound, int32_t& size);
+    TEngineErrorCode LocalFreeBlob(uint16_t fieldNo, uint8_t* record, bool byTableDesc);
+    class TLocalBlobs final : public TCursorBlobs {
+    public:
+        explicit TLocalBlobs(TDataCursor& cursor) : C(cursor) {}
+        TEngineErrorCode OpenBlob(uint16_t fieldNo, uint8_t* record, uint8_t mode, bool byTableDesc,
+                                  bool recordBound, int32_t& size, bool /*keepRemoteHandle*/) override {
+            return C.LocalOpenBlob(fieldNo, record, mode, byTableDesc, recordBound, size);
+        }
+        TEngineErrorCode FreeBlob(uint16_t fieldNo, uint8_t* record, bool byTableDesc,
+                                  bool /*flag*/) override {
+            return C.LocalFreeBlob(fieldNo, record, byTableDesc);
+        }
+        TEngineErrorCode GetBlob(uint16_t fieldNo, const uint8_t* record, int32_t offset, uint8_t* dest,
+                                 int32_t count, int32_t& bytesRead, bool byTableDesc) override {
+            return C.GetOpenBlob(fieldNo, record, offset, dest, count, bytesRead, byTableDesc);
+        }
+        TEngineErrorCode PutBlob(uint16_t fieldNo, uint8_t* record, int32_t offset, const uint8_t* source,
+                                 int32_t count, bool byTableDesc) override {
+            return C.PutOpenBlob(fieldNo, record, offset, source, count, byTableDesc);
+        }
+        TEngineErrorCode TruncateBlob(uint16_t fieldNo, uint8_t* record, int32_t newLength,
+                                      bool byTableDesc) override {
+            return C.TruncateOpenBlob(fieldNo, record, newLength, byTableDesc);
+        }
+        TEngineErrorCode GetBlobSize(uint16_t fieldNo, const uint8_t* record, int32_t& size,
+                                     bool byTableDesc) override {
+            return C.GetOpenBlobSize(fieldNo, record, size, byTableDesc);
+        }
+
+    private:
+        TDataCursor& C;
+    };
+    TLocalBlobs LocalBlobs{*this};
+
+public:
+private:
     void FreeFieldDescriptors();
     void PlaceCalculatedField(TFieldDescriptor& d);
     void OpenLocal();
@@ -728,7 +895,6 @@ private:
     bool DescendToKey(const uint8_t* key, bool forward, TPage& leaf, int32_t& entry, int32_t& seq);
     bool DescendToSeq(int32_t seq, TPage& leaf, int32_t& entry);
     bool StepEntry(TPage& leaf, int32_t& entry, bool forward);
-    void LoadIndexState();
     void BuildLiveBitmap();
     void RebuildBitmaps();
     // Rebuilds the range and live bitmaps and evaluates one filter (or, for nullptr, every active
@@ -780,7 +946,6 @@ private:
     // Index building (IndexBuild.cpp).
     friend class TIndexBuildTestAccess;
     void BuildIndexKeys(uint8_t indexNo);
-    uint8_t FindIndexByName(const std::string& name) const;
     // Frees every page of the index and zeroes its root page number.
     void FreeIndexOf(uint8_t indexNo);
     // Inserts every record's record-status key; countLive also counts the live records.

@@ -88,8 +88,10 @@ void TDataCursor::AddIndex(TIndexDescriptor desc, bool flag) {
     if (desc.Unique == 0) keySize += 4;  // the record-ID suffix
     desc.KeySize = static_cast<uint16_t>(keySize);
     desc.FieldCount = fieldCount;
-    if (IsRemote()) return Remote().AddIndex(desc, flag);
+    return Tables->AddIndex(desc, flag);
+}
 
+void TDataCursor::LocalAddIndex(TIndexDescriptor desc, bool /*flag: the remote protocol's*/) {
     TIndexFile& file = *IndexFile;
     bool temporary = desc.Temporary != 0;
     // A unique index may meet a repeated key, which refuses the whole index: its build only
@@ -176,8 +178,12 @@ uint8_t TDataCursor::FindIndexByName(const std::string& name) const {
 void TDataCursor::DeleteIndex(const std::string& name, bool flag) {
     CheckExclusive();
     CheckWritable();
+    FindIndexByName(name);  // 10022 for an unknown name, on either kind of table
+    return Tables->DeleteIndex(name, flag);
+}
+
+void TDataCursor::LocalDeleteIndex(const std::string& name, bool flag) {
     uint8_t indexNo = FindIndexByName(name);
-    if (IsRemote()) return Remote().DeleteIndex(name, flag);
     FreeIndexOf(indexNo);
     IndexFile->RemoveIndexDesc(indexNo, flag);
     // The current index may be the one removed, or may have moved down a place.

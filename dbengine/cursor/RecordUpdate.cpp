@@ -153,7 +153,10 @@ bool TDataCursor::ChecksDuplicates() const {
 void TDataCursor::InsertRecord(uint8_t* buffer, bool reposition) {
     CheckWritable();
     CheckRecordValidity(buffer);
-    if (IsRemote()) return Remote().InsertRecord(buffer, reposition);
+    return Editor->InsertRecord(buffer, reposition);
+}
+
+void TDataCursor::LocalInsertRecord(uint8_t* buffer, bool reposition) {
     TDataFile& data = *Table->DataFile;
     bool tookWrite = !Table->WriteLocked;
     // Taken first: it may re-read the headers that the undo below restores.
@@ -334,7 +337,10 @@ void TDataCursor::FinishEdit(uint8_t savedIndex, bool reposition, bool deleted, 
 void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
     CheckWritable();
     CheckRecordValidity(buffer);
-    if (IsRemote()) return Remote().ModifyRecord(buffer, unlock, reposition);
+    return Editor->ModifyRecord(buffer, unlock, reposition);
+}
+
+void TDataCursor::LocalModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
     if (PhysRecNo == 0 || (AtBeginning && AtEnd)) RaiseCursor(DBE_NOCURRREC);
     TDataFile& data = *Table->DataFile;
     bool optimistic = Table->Session != nullptr && Table->Session->LockProtocol == lpOptimistic;
@@ -447,7 +453,10 @@ void TDataCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
 
 void TDataCursor::DeleteRecord(const uint8_t* buffer, bool reposition) {
     CheckWritable();
-    if (IsRemote()) return Remote().DeleteRecord(buffer, reposition);
+    return Editor->DeleteRecord(buffer, reposition);
+}
+
+void TDataCursor::LocalDeleteRecord(const uint8_t* buffer, bool reposition) {
     if (PhysRecNo == 0 || (AtBeginning && AtEnd)) RaiseCursor(DBE_NOCURRREC);
     TDataFile& data = *Table->DataFile;
     bool tookWrite = !Table->WriteLocked;
@@ -591,14 +600,20 @@ void TDataCursor::DropRecordEverywhere(const uint8_t* record, int32_t recNo, uin
 }
 
 void TDataCursor::CancelRecord() {
-    if (IsRemote()) return Remote().CancelRecord();
+    return Editor->CancelRecord();
+}
+
+void TDataCursor::LocalCancelRecord() {
     RecordChangedMark = false;
     // Only the edit lock this cursor holds: another cursor's lock on the record is not ours.
     if (LockedRecNo != 0) UnlockRecord(LockedRecNo, false);
 }
 
 TEngineErrorCode TDataCursor::CloneCurrentRecord(uint8_t* buffer) {
-    if (IsRemote()) return Remote().CloneCurrentRecord(buffer);
+    return Editor->CloneCurrentRecord(buffer);
+}
+
+TEngineErrorCode TDataCursor::LocalCloneCurrentRecord(uint8_t* buffer) {
     TReadBracket bracket(*this);
     if (AtBeginning && AtEnd) return DBE_NOCURRREC;
     LoadCurrentRecord(1);

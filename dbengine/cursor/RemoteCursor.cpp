@@ -627,6 +627,14 @@ TEngineErrorCode TRemoteCursor::SetToCursor(TRemoteCursor& other) {
     return code;
 }
 
+int32_t TRemoteCursor::GetRecNo() const {
+    return Cursor.SeqNo;
+}
+
+int32_t TRemoteCursor::GetPhysicalRecNo() const {
+    return Cursor.PhysRecNo;
+}
+
 void TRemoteCursor::GetPositionKey(uint8_t* buffer) const {
     size_t size = Cursor.GetBookmarkSize();
     std::memset(buffer, 0, size);
@@ -649,7 +657,7 @@ void TRemoteCursor::PutModifiedBlobs() {
     }
 }
 
-void TRemoteCursor::InsertRecord(const uint8_t* buffer, bool reposition) {
+void TRemoteCursor::InsertRecord(uint8_t* buffer, bool reposition) {
     BeginRequest(REQUEST_APPENDRECORD);
     PutRequestHead();
     Client().AddRequestParam(ServerRecord(buffer).data(), Cursor.RecordSize);
@@ -660,7 +668,7 @@ void TRemoteCursor::InsertRecord(const uint8_t* buffer, bool reposition) {
     AfterRecordWrite();
 }
 
-void TRemoteCursor::ModifyRecord(const uint8_t* buffer, bool unlock, bool reposition) {
+void TRemoteCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
     int32_t recNo = Cursor.PhysRecNo;
     BeginRequest(REQUEST_MODIFYRECORD);
     PutRequestHead();
@@ -858,13 +866,13 @@ void TRemoteCursor::RestructureTable(const TTableDefinition& definition, bool al
     client.AddRequestBoolean(allowAutoPrimary);
     client.AddRequestInt32(lastAutoInc);
     client.AddRequestBoolean(suppressBackup);
-    client.AddRequestBoolean(static_cast<bool>(Cursor.RestructureProgressCallback));
-    client.AddRequestBoolean(static_cast<bool>(Cursor.DataLostCallback));
+    client.AddRequestBoolean(Cursor.HasRestructureProgressCallback());
+    client.AddRequestBoolean(Cursor.HasDataLostCallback());
     SendAndReceive();
 }
 
-bool TRemoteCursor::RepairTable(bool verifyOnly, bool tolerant, bool hasProgress, bool hasLog,
-                                bool forceIndexRebuild) {
+bool TRemoteCursor::VerifyRepairTable(bool verifyOnly, bool tolerant, bool hasProgress, bool hasLog,
+                                      bool forceIndexRebuild) {
     PutTableHead(REQUEST_REPAIRTABLE);
     TRemoteClient& client = Client();
     client.AddRequestBoolean(verifyOnly);
@@ -902,7 +910,7 @@ TDataHeader TRemoteCursor::ReadTableHeader() {
     return TDataHeader::Decode(image);
 }
 
-void TRemoteCursor::AddIndex(const TIndexDescriptor& desc, bool flag) {
+void TRemoteCursor::AddIndex(TIndexDescriptor desc, bool flag) {
     BeginRequest(REQUEST_ADDSECONDARYINDEX);
     PutRequestHead();
     uint8_t bytes[IndexDescriptorSize];
@@ -1170,6 +1178,8 @@ TEngineErrorCode TRemoteCursor::OnServerValue(uint16_t fieldNo, uint8_t* record,
 
 TEngineErrorCode TRemoteCursor::GetBlob(uint16_t fieldNo, const uint8_t* record, int32_t offset,
                                         uint8_t* dest, int32_t count, int32_t& bytesRead, bool byTableDesc) {
+    if (!BlobsOnServer())
+        return Cursor.GetOpenBlob(fieldNo, record, offset, dest, count, bytesRead, byTableDesc);
     bytesRead = 0;
     std::vector<uint8_t> copy(record, record + Cursor.RecordSize);
     return OnServerValue(fieldNo, copy.data(), byTableDesc, [&](uint8_t* sent) {
@@ -1179,6 +1189,7 @@ TEngineErrorCode TRemoteCursor::GetBlob(uint16_t fieldNo, const uint8_t* record,
 
 TEngineErrorCode TRemoteCursor::PutBlob(uint16_t fieldNo, uint8_t* record, int32_t offset,
                                         const uint8_t* source, int32_t count, bool byTableDesc) {
+    if (!BlobsOnServer()) return Cursor.PutOpenBlob(fieldNo, record, offset, source, count, byTableDesc);
     return OnServerValue(fieldNo, record, byTableDesc, [&](uint8_t* sent) {
         return RequestPutBlob(fieldNo, sent, offset, count, source, byTableDesc);
     });
@@ -1186,6 +1197,7 @@ TEngineErrorCode TRemoteCursor::PutBlob(uint16_t fieldNo, uint8_t* record, int32
 
 TEngineErrorCode TRemoteCursor::TruncateBlob(uint16_t fieldNo, uint8_t* record, int32_t newLength,
                                              bool byTableDesc) {
+    if (!BlobsOnServer()) return Cursor.TruncateOpenBlob(fieldNo, record, newLength, byTableDesc);
     return OnServerValue(fieldNo, record, byTableDesc, [&](uint8_t* sent) {
         return RequestTruncateBlob(fieldNo, sent, newLength, byTableDesc);
     });
@@ -1193,6 +1205,7 @@ TEngineErrorCode TRemoteCursor::TruncateBlob(uint16_t fieldNo, uint8_t* record, 
 
 TEngineErrorCode TRemoteCursor::GetBlobSize(uint16_t fieldNo, const uint8_t* record, int32_t& size,
                                             bool byTableDesc) {
+    if (!BlobsOnServer()) return Cursor.GetOpenBlobSize(fieldNo, record, size, byTableDesc);
     size = 0;
     std::vector<uint8_t> copy(record, record + Cursor.RecordSize);
     return OnServerValue(fieldNo, copy.data(), byTableDesc,

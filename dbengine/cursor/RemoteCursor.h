@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "dbengine/cursor/CursorOperations.h"
 #include "dbengine/index/TextIndexParams.h"
 #include "dbengine/remote/RemoteMessage.h"
 #include "dbengine/session/DataTable.h"
@@ -54,10 +55,13 @@ void ReceiveTableHeaders(TRemoteReply& reply, TDataTable& table, int64_t serverV
 // Data record count, last record ID, last write time, index change count and record count.
 void ReceiveTableCounts(TRemoteReply& reply, TDataTable& table);
 
-class TRemoteCursor {
+class TRemoteCursor final : public TCursorNavigation,
+                            public TCursorEditing,
+                            public TCursorTables,
+                            public TCursorBlobs {
 public:
     explicit TRemoteCursor(TDataCursor& cursor);
-    ~TRemoteCursor();
+    ~TRemoteCursor() override;
     TRemoteCursor(const TRemoteCursor&) = delete;
     TRemoteCursor& operator=(const TRemoteCursor&) = delete;
 
@@ -110,37 +114,42 @@ public:
     // A new open cursor on the server's clone of this one (same options, index, range, filters
     // and position there); the clone's filters live on the server only.
     std::unique_ptr<TDataCursor> CloneCursor();
-    void Refresh();
+    void Refresh() override;
 
     // ---- Index selection, key search and ranges ----
-    void SetIndexName(const std::string& name);
+    void SetIndexName(const std::string& name) override;
     // A key not given is built from the record buffer it points at.
     bool FindKey(bool keyGiven, const uint8_t* key, int32_t fieldCount, bool nearest, int partialLength,
-                 uint8_t* outRecord);
+                 uint8_t* outRecord) override;
     // A missing key travels as zero bytes.
     void SetRange(bool keysGiven, const uint8_t* startKey, int32_t startFieldCount, const uint8_t* endKey,
-                  int32_t endFieldCount);
-    void ResetRange();
+                  int32_t endFieldCount) override;
+    void ResetRange() override;
 
     // ---- Positioning and navigation ----
-    void SetToBegin();
-    void SetToEnd();
-    bool SetToRecNo(int32_t recNo);
-    TEngineErrorCode GetCurrentRecord(uint8_t* buffer, bool lock);
-    TEngineErrorCode GetNextRecord(uint8_t* buffer);
-    TEngineErrorCode GetPriorRecord(uint8_t* buffer);
-    TEngineErrorCode ReadRecordBlock(int32_t& count, uint8_t* buffers);
-    bool SetToBookmark(const uint8_t* bookmark, bool keepCrack, bool noBracket);
+    void SetToBegin() override;
+    void SetToEnd() override;
+    bool SetToRecNo(int32_t recNo) override;
+    TEngineErrorCode GetCurrentRecord(uint8_t* buffer, bool lock) override;
+    TEngineErrorCode GetNextRecord(uint8_t* buffer) override;
+    TEngineErrorCode GetPriorRecord(uint8_t* buffer) override;
+    TEngineErrorCode ReadRecordBlock(int32_t& count, uint8_t* buffers) override;
+    bool SetToBookmark(const uint8_t* bookmark, bool keepCrack, bool noBracket) override;
     TEngineErrorCode SetToCursor(TRemoteCursor& other);
     // The bookmark of the last reply, in the current index's key size.
     void GetPositionKey(uint8_t* buffer) const;
+    // The position as the last reply gave it.
+    int32_t GetRecNo() const override;
+    int32_t GetPhysicalRecNo() const override;
+    int32_t GetRecordCount() const override { return RemoteRecordCount; }
+    void GetBookmark(uint8_t* buffer) const override { GetPositionKey(buffer); }
 
     // ---- Record edits and locks ----
-    void InsertRecord(const uint8_t* buffer, bool reposition);
-    void ModifyRecord(const uint8_t* buffer, bool unlock, bool reposition);
-    void DeleteRecord(const uint8_t* buffer, bool reposition);
-    void CancelRecord();
-    TEngineErrorCode CloneCurrentRecord(uint8_t* buffer);
+    void InsertRecord(uint8_t* buffer, bool reposition) override;
+    void ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) override;
+    void DeleteRecord(const uint8_t* buffer, bool reposition) override;
+    void CancelRecord() override;
+    TEngineErrorCode CloneCurrentRecord(uint8_t* buffer) override;
     // recNo 0: the current record.
     void UnlockRecord(int32_t recNo);
     void FlushBuffers(bool force, bool dropCaches, bool dataChanged, bool indexChanged, bool blobChanged);
@@ -162,13 +171,14 @@ public:
     void RestructureTable(const TTableDefinition& definition, bool allowAutoPrimary, int32_t lastAutoInc,
                           bool suppressBackup);
     // Verifies or repairs the cursor's table on the server; true when it is sound (or repaired).
-    bool RepairTable(bool verifyOnly, bool tolerant, bool hasProgress, bool hasLog, bool forceIndexRebuild);
-    void DeleteTable();
-    void RenameTable(const std::string& newName);
+    bool VerifyRepairTable(bool verifyOnly, bool tolerant, bool hasProgress, bool hasLog,
+                           bool forceIndexRebuild) override;
+    void DeleteTable() override;
+    void RenameTable(const std::string& newName) override;
     void EmptyTable();
     TDataHeader ReadTableHeader();
-    void AddIndex(const TIndexDescriptor& desc, bool flag);
-    void DeleteIndex(const std::string& name, bool flag);
+    void AddIndex(TIndexDescriptor desc, bool flag) override;
+    void DeleteIndex(const std::string& name, bool flag) override;
     void LoadTextIndexParams();
     // No words: the defaults.
     void PutTextIndexParams(const std::vector<std::string>* words, const TCharSet& spaceChars,
@@ -194,17 +204,20 @@ public:
 
     // The cursor's BLOB operations. Every value open in the cursor has a buffer with a handle of
     // the cursor's own (in the record's field, negated) and the server's handle. From 31100 on the
-    // buffer holds the value and reading, writing, truncating and sizing work on it; before, each
-    // of them is a request, sent with the server's handle in the field.
+    // buffer holds the value and reading, writing, truncating and sizing work on it, as for a
+    // table of this process; before, each of them is a request, sent with the server's handle in
+    // the field.
     TEngineErrorCode OpenBlob(uint16_t fieldNo, uint8_t* record, uint8_t mode, bool byTableDesc,
-                              bool recordBound, int32_t& size, bool keepRemoteHandle);
-    TEngineErrorCode FreeBlob(uint16_t fieldNo, uint8_t* record, bool byTableDesc, bool flag);
+                              bool recordBound, int32_t& size, bool keepRemoteHandle) override;
+    TEngineErrorCode FreeBlob(uint16_t fieldNo, uint8_t* record, bool byTableDesc, bool flag) override;
     TEngineErrorCode GetBlob(uint16_t fieldNo, const uint8_t* record, int32_t offset, uint8_t* dest,
-                             int32_t count, int32_t& bytesRead, bool byTableDesc);
+                             int32_t count, int32_t& bytesRead, bool byTableDesc) override;
     TEngineErrorCode PutBlob(uint16_t fieldNo, uint8_t* record, int32_t offset, const uint8_t* source,
-                             int32_t count, bool byTableDesc);
-    TEngineErrorCode TruncateBlob(uint16_t fieldNo, uint8_t* record, int32_t newLength, bool byTableDesc);
-    TEngineErrorCode GetBlobSize(uint16_t fieldNo, const uint8_t* record, int32_t& size, bool byTableDesc);
+                             int32_t count, bool byTableDesc) override;
+    TEngineErrorCode TruncateBlob(uint16_t fieldNo, uint8_t* record, int32_t newLength,
+                                  bool byTableDesc) override;
+    TEngineErrorCode GetBlobSize(uint16_t fieldNo, const uint8_t* record, int32_t& size,
+                                 bool byTableDesc) override;
     // Whether the four value operations go to the server (servers before 31100).
     bool BlobsOnServer() const { return ServerVersion() < RemoteVersionLocalBlobs; }
 

@@ -728,7 +728,7 @@ TEST_F(RemoteCursorTest, RequestsCarryTheirParametersInOrder) {
              return Params{handle,       "T",          ByteParam(0), ByteParam(1),
                            ByteParam(0), ByteParam(0), ByteParam(1), ByteParam(1)};
          },
-         [&] { r.RepairTable(true, false, false, true, true); }},
+         [&] { r.VerifyRepairTable(true, false, false, true, true); }},
         {REQUEST_RESTRUCTURETABLE,
          [&] {
              auto field = small.Fields[0].Encode();

@@ -13,6 +13,8 @@
 // - Every operation but the option setters needs an open cursor, except where said.
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,10 +25,26 @@
 
 namespace dbengine {
 
+class TDataCursor;
+class TDataDirectory;
 class TExpToken;
 
 class TTableCursor {
 public:
+    virtual ~TTableCursor() = default;
+
+    // Asked when the table's password is not among the session's: true asks the cursor to look
+    // again (the callback has added it, say).
+    using TPasswordCallback = std::function<bool(TDataCursor& cursor)>;
+    // Maintenance callbacks (verify, repair, index build, restructure); each gets the cursor
+    // first. Percentages are whole numbers.
+    using TProgressMessageCallback =
+        std::function<void(TDataCursor&, const std::string& message, int percent)>;
+    using TMessageCallback = std::function<void(TDataCursor&, const std::string& message)>;
+    using TPercentCallback = std::function<void(TDataCursor&, int percent)>;
+    using TDataLostCallback = std::function<void(TDataCursor&, int cause, const std::string& context,
+                                                 bool& continueWork, bool& stopAsking)>;
+
     // ---- Options (before OpenCursor) and life cycle ----
     virtual void SetTableName(const std::string& name) = 0;
     virtual void SetExclusive(bool value) = 0;
@@ -36,10 +54,27 @@ public:
     // The cursor reads a query's source table / holds a query's result.
     virtual void SetQuerySource(bool value) = 0;
     virtual void SetQueryResult(bool value) = 0;
+    // The options as set (read-only also when the table's files are).
+    virtual bool GetExclusive() const = 0;
+    virtual bool GetReadOnly() const = 0;
+    virtual bool GetInMemory() const = 0;
+    virtual bool GetQuerySource() const = 0;
+    virtual bool GetQueryResult() const = 0;
     // Nothing when open already; on failure the cursor is left closed.
     virtual void OpenCursor() = 0;
     // Nothing when not open; discard drops what is not yet written.
     virtual void CloseCursor(bool discard) = 0;
+    // Callbacks live from their setter to the next close.
+    virtual void SetPasswordCallback(TPasswordCallback callback) = 0;
+    virtual void SetSteppedProgressCallback(TProgressMessageCallback callback) = 0;
+    virtual void SetLogCallback(TMessageCallback callback) = 0;
+    virtual void SetRestructureProgressCallback(TPercentCallback callback) = 0;
+    virtual void SetDataLostCallback(TDataLostCallback callback) = 0;
+    // The server's engine version times 10000 (31100, say); 0 for a table of this process.
+    virtual double GetServerVersion() const = 0;
+    // Nothing for code 0; else the engine error with this table's and database's names.
+    virtual void CheckError(TEngineErrorCode code, const std::string& message) const = 0;
+    virtual void CheckFieldError(TEngineErrorCode code, const std::string& fieldName) const = 0;
 
     // ---- Tables (the cursor closed, exclusive and writable) ----
     // Creates the table named by the cursor and leaves the cursor closed; an existing table is
@@ -50,6 +85,9 @@ public:
     // Open, exclusive and writable.
     virtual void EmptyTable() = 0;
     virtual bool IndexExists(const std::string& name) const = 0;
+    // Of an open cursor from its table, of a closed one from the data file's header.
+    virtual int16_t GetUserMajorVersion() = 0;
+    virtual int16_t GetUserMinorVersion() = 0;
 
     // ---- Fields and record buffers ----
     virtual uint16_t GetFieldCount() const = 0;
@@ -57,6 +95,8 @@ public:
     // 9985 for an unknown field.
     virtual void GetFieldDesc(uint16_t fieldNo, TFieldDescriptor& desc) const = 0;
     virtual void FindFieldDescByName(const std::string& name, TFieldDescriptor& desc) const = 0;
+    // Zero bytes over the record size (no defaults, every field NULL).
+    virtual void ClearRecordBuffer(uint8_t* buffer) const = 0;
     virtual void InitRecord(uint8_t* buffer) = 0;
     virtual void GetField(uint16_t fieldNo, const uint8_t* record, uint8_t* value, bool& isBlank) = 0;
     // A null value makes the field NULL.
@@ -64,6 +104,11 @@ public:
                           bool blobBlank) = 0;
     // Raises the first required (9732), minimum (9730) or maximum (9731) violation.
     virtual void CheckRecordValidity(const uint8_t* record) = 0;
+    // The table's own fields (calculated fields of the cursor left out): by number, and the
+    // number of a name (0 for none).
+    virtual void GetTableFieldDesc(uint16_t fieldNo, TFieldDescriptor& desc) const = 0;
+    virtual uint16_t GetTableFieldNumber(const std::string& name) const = 0;
+    virtual void GetTableField(uint16_t fieldNo, const uint8_t* record, uint8_t* value, bool& isBlank) = 0;
 
     // ---- Navigation and ranges ----
     virtual void SetToBegin() = 0;
@@ -71,6 +116,11 @@ public:
     virtual TEngineErrorCode GetCurrentRecord(uint8_t* buffer, bool lock) = 0;
     virtual TEngineErrorCode GetNextRecord(uint8_t* buffer) = 0;
     virtual TEngineErrorCode GetPriorRecord(uint8_t* buffer) = 0;
+    // Up to count records from the one after the current, into consecutive record buffers;
+    // count receives how many were read.
+    virtual TEngineErrorCode ReadRecordBlock(int32_t& count, uint8_t* buffers) = 0;
+    // Recomputes range positions and bitmaps and returns to the current record.
+    virtual void Refresh() = 0;
     virtual bool SetToRecNo(int32_t recNo) = 0;
     virtual int32_t GetRecNo() const = 0;
     virtual int32_t GetRecordCount() const = 0;
@@ -81,6 +131,10 @@ public:
     // 10022 when the table has no index of that name; the cursor stays on its record.
     virtual void SetIndexName(const std::string& name) = 0;
     virtual void SetIndexNumber(uint8_t indexNo) = 0;
+    // 0: the primary index (or the engine's own order), then the secondary ones.
+    virtual uint8_t GetCurrentIndexNumber() const = 0;
+    // The current order is the engine's own record order.
+    virtual bool IsNaturalOrder() const = 0;
     virtual uint8_t GetSecondaryIndexCount() const = 0;
     virtual TIndexDescriptor GetIndexDesc(uint8_t indexNo) const = 0;
     // Key is a ready key (keyGiven) or a record buffer to build it from; fieldCount leading
@@ -91,6 +145,8 @@ public:
     virtual void SetRange(bool keysGiven, const uint8_t* startKey, int startFieldCount, const uint8_t* endKey,
                           int endFieldCount) = 0;
     virtual void ResetRange() = 0;
+    // Key of a record buffer in the current index (not natural order), into key.
+    virtual void BuildKey(const uint8_t* record, uint8_t* key) = 0;
 
     // ---- Record editing and locks ----
     // Every refusal (validity, 9729 duplicate key, 8708 changed record) comes before anything
@@ -99,12 +155,21 @@ public:
     virtual void ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) = 0;
     virtual void DeleteRecord(const uint8_t* buffer, bool reposition) = 0;
     virtual void CancelRecord() = 0;
+    // 0, or 8709 without a current record.
+    virtual TEngineErrorCode CloneCurrentRecord(uint8_t* buffer) = 0;
     // recNo 0: the current record. 10258 when another cursor or process holds it.
     virtual void LockRecord(int32_t recNo) = 0;
     virtual void UnlockRecord(int32_t recNo, bool localOnly) = 0;
     // The statement read lock, held while a statement runs.
     virtual void LockTableForRead() = 0;
     virtual void UnlockTableForRead() = 0;
+    // The cursor's database has a transaction running.
+    virtual bool InTransaction() const = 0;
+    // Written buffers to the files: always for a non-exclusive cursor, for an exclusive one only
+    // when forced; then the files to disk.
+    virtual void FlushBuffers(bool force, bool dropCaches, bool dataChanged, bool indexChanged,
+                              bool blobChanged) = 0;
+    virtual void FlushOSBuffers() = 0;
 
     // ---- Filters ----
     // An inactive filter from the expression text, else the tree (owned when ownsTree), else the
@@ -117,6 +182,10 @@ public:
     virtual void ActivateFilter(TFilter* filter) = 0;
     virtual void DeactivateFilter(TFilter* filter) = 0;
     virtual bool HasActiveFilter() const = 0;
+    // A new tree for an active filter (nothing for a null tree; else 10050).
+    virtual void ReplaceFilterExpression(TExpToken* tree, TFilter* filter) = 0;
+    // How much of the condition the indexes answer: 0 none, 1 partly, 2 wholly.
+    virtual uint8_t GetConditionOptimizeLevel(TExpToken* node, bool estimateCounts, bool costRule) = 0;
 
     // ---- BLOB values of a record buffer's fields (by the cursor's field numbers unless
     // byTableDesc) ----
@@ -131,6 +200,10 @@ public:
                                           bool byTableDesc) = 0;
     virtual TEngineErrorCode GetBlobSize(uint16_t fieldNo, const uint8_t* record, int32_t& size,
                                          bool byTableDesc) = 0;
+    // Frees the values that record holds open (the changes are dropped).
+    virtual void FreeRecordBlobs(uint8_t* record) = 0;
+    // Every value (all) or those bound to their record; localOnly leaves the server's alone.
+    virtual void FreeAllBlobs(bool all, bool localOnly) = 0;
 
     // ---- Full text: TEXTSEARCH and TEXTOCCURS with the table's text parameters ----
     virtual bool TextSearch(const char* searchText, int32_t searchLength, const char* valueText,
@@ -145,9 +218,9 @@ public:
     // Open, exclusive and writable: a new secondary index built from every record.
     virtual void AddIndex(TIndexDescriptor desc, bool flag) = 0;
     virtual void DeleteIndex(const std::string& name, bool flag) = 0;
-
-protected:
-    ~TTableCursor() = default;
 };
+
+// A new closed cursor of the database (of this process or on a server).
+std::unique_ptr<TTableCursor> NewTableCursor(TDataDirectory* database);
 
 }  // namespace dbengine

@@ -5,6 +5,7 @@
 #include "dbengine/os/OSLayer.h"
 #include "dbengine/util/Coding.h"
 #include "dbengine/util/EngineUtils.h"
+#include "dbengine/util/Invariant.h"
 #include "framework/core/DateTime.h"
 #include "framework/core/Seams.h"
 
@@ -651,7 +652,31 @@ bool TDataFile::GetRecord(TRecordFetchClient* cursor, int32_t recordNo, int dire
 }
 
 void TDataFile::ReleaseRecord(TRecord* record) {
-    if (record != nullptr) record->Unpin();
+    if (record == nullptr) return;
+    ENGINE_INVARIANT(record->PinCount > 0, "a record is released only while held");
+    record->Unpin();
+}
+
+void TDataFile::CheckCache() const {
+#if ENGINE_INVARIANTS_ON
+    for (size_t i = 0; i < WriteCandidates.size(); ++i)
+        ENGINE_INVARIANT(WriteCandidates[i]->CandidateSlot == static_cast<int32_t>(i),
+                         "a write candidate knows its slot");
+    size_t listed = 0;
+    const TRecord* newer = nullptr;
+    for (const TRecord* r = RecentHead; r != nullptr && listed <= CachedRecords.size(); r = r->Older) {
+        ENGINE_INVARIANT(r->Newer == newer, "the recency list links both ways");
+        newer = r;
+        ++listed;
+    }
+    ENGINE_INVARIANT(RecentTail == newer && listed == CachedRecords.size(),
+                     "every cached record stands once on the recency list");
+    for (const auto& [recordNo, r] : CachedRecords) {
+        ENGINE_INVARIANT(r->RecordNo == recordNo, "a cached record is filed under its number");
+        if (r->Modified || r->PinCount > 0)
+            ENGINE_INVARIANT(r->CandidateSlot >= 0, "a modified or pinned record is a write candidate");
+    }
+#endif
 }
 
 int32_t TDataFile::NextFreeRecord() const {
@@ -682,6 +707,7 @@ void TDataFile::SetFirstFreeRecord(int32_t n) {
 }
 
 bool TDataFile::WriteModifiedRecords() {
+    CheckCache();
     DueRecords.clear();
     for (TRecord* r : WriteCandidates) {
         if (!r->Modified || r->PinCount > 0) continue;

@@ -220,6 +220,9 @@ private:
     // Adds the record to WriteCandidates unless it is listed already.
     void ListCandidate(TRecord* r);
     void UnlistCandidate(TRecord* r);
+    // Debug and sanitizer builds: each write candidate knows its slot, every modified or pinned
+    // cached record is a candidate, and every cached record stands once on the recency list.
+    void CheckCache() const;
 
     using TRecordMap = std::map<int32_t, std::unique_ptr<TRecord>>;
     TRecordMap CachedRecords;  // by record number

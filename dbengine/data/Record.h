@@ -69,7 +69,6 @@ public:
     explicit TRecordStack(TDataFile* file) : File(file) {}
     std::unique_ptr<TRecord> Pop();
     void Push(std::unique_ptr<TRecord>& record);
-    size_t SpareCount() const { return Items.size(); }
 
 private:
     TDataFile* File;

@@ -85,6 +85,25 @@ protected:
     TDataTable table{nullptr, nullptr};
 };
 
+// A record object's number goes into its header only while the record is live (status 0); its
+// bytes compare with a buffer over the record size.
+TEST(RecordTest, NumberAndComparison) {
+    TRecord r(nullptr);
+    r.SetBufferSize(12);
+    r.Init(false);
+    r.SetRecordNo(7);
+    EXPECT_EQ(r.RecordNo, 7);
+    EXPECT_EQ(GetInt32(r.Data() + 1), 7);
+    std::vector<uint8_t> copy(r.Data(), r.Data() + 12);
+    EXPECT_TRUE(r.SameAs(copy.data()));
+    copy[11] ^= 1;
+    EXPECT_FALSE(r.SameAs(copy.data()));
+    r.Data()[0] = 1;  // not live: the header keeps what it holds
+    r.SetRecordNo(9);
+    EXPECT_EQ(r.RecordNo, 9);
+    EXPECT_EQ(GetInt32(r.Data() + 1), 7);
+}
+
 TEST_F(RecordCacheTest, AppendingNeedsNoRead) {
     auto f = MakeTable(3);
     CountingFiles io;

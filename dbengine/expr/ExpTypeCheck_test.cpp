@@ -256,6 +256,39 @@ TEST_F(TypeCheckTest, Functions) {
     EXPECT_EQ(Resolver.Linked, "Other");
 }
 
+// The shared argument checks on their own: the result type of IF, IFNULL and COALESCE from the
+// arguments given, and the size of a data-type node from its length and scale arguments.
+TEST_F(TypeCheckTest, ResultAndDataTypeArgumentChecks) {
+    TExpTreeHolder coalesce(Check("COALESCE(Name, Code)", false));
+    ASSERT_EQ(coalesce->DataSize, 31);
+    CheckResultArguments("COALESCE", DBE_INVALIDFILTER, "DB", false, coalesce.get(), 1, "filter expression",
+                         "Parts");
+    EXPECT_EQ(coalesce->DataType, fldString);
+    EXPECT_EQ(coalesce->DataSize, 7);  // from the arguments from the second on
+    TExpTreeHolder nulls(ParseText("COALESCE(NULL, NULL)"));
+    try {
+        CheckResultArguments("COALESCE", DBE_INVALIDFILTER, "DB", false, nulls.get(), 0, "filter expression",
+                             "Parts");
+        ADD_FAILURE() << "no error";
+    } catch (const EDbEngineError& e) {
+        EXPECT_EQ(e.ErrorCode, DBE_INVALIDFILTER);
+        EXPECT_EQ(e.ErrorContext,
+                  "At least one of the COALESCE expression arguments in filter expression must be a non-NULL "
+                  "value");
+    }
+
+    TExpTreeHolder cast(Check("CAST(Num AS DECIMAL(10, 2))", false));
+    cast->Scale = 0;
+    cast->DataSize = 0;
+    CheckDataTypeArguments(DBE_INVALIDFILTER, "DB", "Parts", cast.get(), "filter expression");
+    EXPECT_EQ(cast->Scale, 2);
+    EXPECT_EQ(cast->DataSize, 34);
+    TExpTreeHolder text(Check("CAST(Name AS VARCHAR(20))", false));
+    text->DataSize = 0;
+    CheckDataTypeArguments(DBE_INVALIDFILTER, "DB", "Parts", text.get(), "filter expression");
+    EXPECT_EQ(text->DataSize, 21);
+}
+
 TEST_F(TypeCheckTest, FunctionErrors) {
     const std::string in = " in filter expression";
     struct Case {

@@ -90,6 +90,32 @@ std::string Show(const TExpToken* t) {
     return s + ")";
 }
 
+// Each precedence level parses its own operators and those above it, and stops at the first
+// operator of a lower level; what it read is the tree the whole parse makes of that part.
+TEST_F(ParserTest, EachLevelStopsAtTheFirstLowerOperator) {
+    struct Case {
+        TExpToken* (TExpressionParser::*Level)(uint8_t);
+        const char* Text;
+        const char* Part;
+        const char* StopsAt;
+    } cases[] = {
+        {&TExpressionParser::ParseMultiplicative, "A * B / C + D", "A * B / C", "+"},
+        {&TExpressionParser::ParseAdditive, "A + B * C = D", "A + B * C", "="},
+        {&TExpressionParser::ParseComparison, "A + 1 > B AND C = 1", "A + 1 > B", "AND"},
+        {&TExpressionParser::ParseNot, "NOT A = 1 AND B = 2", "NOT A = 1", "AND"},
+        {&TExpressionParser::ParseAnd, "A = 1 AND B = 2 OR C = 3", "A = 1 AND B = 2", "OR"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Text);
+        TExpressionParser p;
+        Start(p, c.Text);
+        TExpTreeHolder level((p.*c.Level)(AllowPredicates));
+        EXPECT_EQ(p.GetTokenText(), c.StopsAt);
+        TExpTreeHolder whole(Parse(c.Part));
+        EXPECT_EQ(Show(level.get()), Show(whole.get()));
+    }
+}
+
 TEST_F(ParserTest, Scanner) {
     using V = std::vector<std::string>;
     struct Case {

@@ -21,7 +21,6 @@ public:
 
     static constexpr int MaxTreeLevels = 64;
 
-    int32_t GetPathPage() const { return PathPage[Level]; }
     void SetPathPage(int32_t page) { PathPage[Level] = page; }
     int32_t GetPathPos() const { return PathPos[Level]; }
     void SetPathPos(int32_t pos) { PathPos[Level] = pos; }

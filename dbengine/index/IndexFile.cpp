@@ -9,6 +9,7 @@
 #include "dbengine/os/OSLayer.h"
 #include "dbengine/util/EngineError.h"
 #include "dbengine/util/EngineUtils.h"
+#include "dbengine/util/Invariant.h"
 #include "framework/core/Seams.h"
 
 namespace dbengine {
@@ -714,7 +715,9 @@ TPage* TIndexFile::FetchPage(uint8_t index, int32_t pageNo) {
 }
 
 void TIndexFile::ReleasePage(TPage* page) {
-    if (page != nullptr) page->Unpin();
+    if (page == nullptr) return;
+    ENGINE_INVARIANT(page->PinCount > 0, "a page is released only while held");
+    page->Unpin();
 }
 
 bool TIndexFile::GetRootPage(TIndexCursor& cursor, TPage*& page, bool& changed) {
@@ -752,8 +755,34 @@ void TIndexFile::UnlistCandidate(TPage* page) {
     page->CandidateSlot = -1;
 }
 
+void TIndexFile::CheckCaches() const {
+#if ENGINE_INVARIANTS_ON
+    for (size_t i = 0; i < WriteCandidates.size(); ++i)
+        ENGINE_INVARIANT(WriteCandidates[i]->CandidateSlot == static_cast<int32_t>(i),
+                         "a write candidate knows its slot");
+    for (const TPageCache& cache : Caches) {
+        size_t chained = 0;
+        const TPage* newer = nullptr;
+        for (const TPage* p = cache.MruHead; p != nullptr && chained <= cache.List.size(); p = p->MruNext) {
+            ENGINE_INVARIANT(p->MruPrev == newer, "the recency chain links both ways");
+            newer = p;
+            ++chained;
+        }
+        ENGINE_INVARIANT(cache.MruTail == newer && chained == cache.List.size(),
+                         "every cached page stands once on the recency chain");
+        for (size_t k = 0; k < cache.List.size(); ++k) {
+            const TPage& page = *cache.List[k];
+            if (k > 0) ENGINE_INVARIANT(cache.List[k - 1]->PageNo < page.PageNo, "cached pages ascend");
+            if (page.Dirty || page.PinCount > 0)
+                ENGINE_INVARIANT(page.CandidateSlot >= 0, "a dirty or pinned page is a write candidate");
+        }
+    }
+#endif
+}
+
 bool TIndexFile::FlushPages(bool temporary) {
     if (Header.IndexCount > SysTextIndex) return false;
+    CheckCaches();
     // Pages of the user indexes whose Temporary flag matches, and, for the main file, of the two
     // system indexes.
     std::vector<TPage*>& pages = DuePages;

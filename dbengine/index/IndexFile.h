@@ -161,6 +161,9 @@ private:
     void UnlistCandidate(TPage* page);
     // Drops from WriteCandidates the pages that are neither dirty nor pinned.
     void ForgetCleanCandidates();
+    // Debug and sanitizer builds: each write candidate knows its slot, every dirty or pinned cached
+    // page is a candidate, each cache's pages ascend and all stand once on its recency chain.
+    void CheckCaches() const;
     void DescriptorCheckFields(const TIndexDescriptor& desc, std::string_view indexName);
     void CreateTempFile();
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "dbengine/file/FileList.h"
@@ -106,6 +107,29 @@ TEST_F(IndexFileTest, NewIndexFileHeaderBytes) {
     f.ReadHeader();
     EXPECT_EQ(f.Header.HeaderModified, 0);
     EXPECT_EQ(f.GetRecordCount(), 7);
+}
+
+// Page objects given back are reused, reset and unpinned; the file keeps at most four idle.
+TEST_F(IndexFileTest, PageObjectsComeBackResetFromThePool) {
+    TIndexFile& f = Create("D:\\POOL.IDX", true);
+    std::vector<std::unique_ptr<TPage>> taken;
+    for (int i = 0; i < 6; ++i) taken.push_back(f.TakePageObject());
+    const TPage* first = taken[0].get();
+    EXPECT_EQ(first->Owner, &f);
+    taken[0]->Pin();
+    taken[0]->Dirty = true;
+    for (auto& page : taken) {
+        f.ReturnPageObject(page);
+        EXPECT_EQ(page, nullptr);
+    }
+    std::vector<std::unique_ptr<TPage>> again;
+    for (int i = 0; i < 5; ++i) again.push_back(f.TakePageObject());
+    EXPECT_TRUE(
+        std::any_of(again.begin(), again.begin() + 4, [&](const auto& p) { return p.get() == first; }));
+    for (const auto& page : again) {
+        EXPECT_EQ(page->PinCount, 0);
+        EXPECT_FALSE(page->Dirty);
+    }
 }
 
 TEST_F(IndexFileTest, DescriptorEncodingIsFieldByField) {

@@ -8,6 +8,7 @@
 #include "dbengine/index/IndexFile.h"
 #include "dbengine/util/EngineError.h"
 #include "dbengine/util/EngineUtils.h"
+#include "dbengine/util/Invariant.h"
 #include "dbengine/util/RecordsBitmap.h"
 
 namespace dbengine {
@@ -164,6 +165,25 @@ void TPage::ResizeEntries(uint16_t count) {
     size_t wanted = (used + EntryArrayStep - 1) / EntryArrayStep * EntryArrayStep;
     if (Entries.size() < wanted) Entries.resize(wanted, 0);
     std::memset(Entries.data() + used, 0, Entries.size() - used);
+    CheckEntries();
+}
+
+void TPage::CheckEntries() const {
+#if ENGINE_INVARIANTS_ON
+    size_t used = static_cast<size_t>(EntryCount) * SlotSize();
+    ENGINE_INVARIANT(Entries.size() >= used && Entries.size() % EntryArrayStep == 0,
+                     "a page's slots hold its entry count's entries in whole steps");
+    if (PageType != ptData)
+        ENGINE_INVARIANT(std::all_of(Entries.begin() + static_cast<std::ptrdiff_t>(used), Entries.end(),
+                                     [](uint8_t b) { return b == 0; }),
+                         "a page's slots are zero past its entries");
+#endif
+}
+
+void TPage::CheckLinkedTo([[maybe_unused]] const TPage& next) const {
+    ENGINE_INVARIANT(NextPage == next.PageNo && next.PrevPage == PageNo,
+                     "neighbouring pages of a level link each other");
+    ENGINE_INVARIANT(PageNo != next.PageNo, "a page is not its own neighbour");
 }
 
 uint32_t TPage::StoredEntrySize() const {
@@ -779,7 +799,11 @@ void TPage::Split(TPage& fresh) {
     }
     SetNextPage(fresh.PageNo);
     Dirty = fresh.Dirty = true;
-    if (!IsCompressedLeaf()) return;
+    CheckLinkedTo(fresh);
+    if (!IsCompressedLeaf()) {
+        ENGINE_INVARIANT(!IsOverfull() && !fresh.IsOverfull(), "a split leaves both pages within capacity");
+        return;
+    }
     // Compressed leaves: even out by bytes until both fit.
     auto fits = [](const TPage& p) { return p.UsedBytes <= PageDataSize; };
     if (fits(*this) && !fits(fresh)) {
@@ -813,6 +837,8 @@ void TPage::Redistribute(TPage& left, TPage& right, size_t leftCount) {
     left.ComputeCompression();
     right.ComputeCompression();
     left.Dirty = right.Dirty = true;
+    ENGINE_INVARIANT(static_cast<size_t>(left.EntryCount) + right.EntryCount == total,
+                     "redistributing keeps every entry");
 }
 
 void TPage::BorrowFromLeft(TPage& previous) {
@@ -831,6 +857,7 @@ void TPage::MergeIntoLeft(TPage& previous) {
     if (NextPage != 0) {
         TPageHold after(Owner, Owner->FetchPage(IndexNo, NextPage));
         after->SetPrevPage(previous.PageNo);
+        previous.CheckLinkedTo(*after);
     }
     SetPrevPage(0);
     SetNextPage(0);
@@ -842,6 +869,7 @@ void TPage::MergeIntoRight(TPage& next) {
     if (PrevPage != 0) {
         TPageHold before(Owner, Owner->FetchPage(IndexNo, PrevPage));
         before->SetNextPage(next.PageNo);
+        before->CheckLinkedTo(next);
     }
     SetPrevPage(0);
     SetNextPage(0);

@@ -148,6 +148,10 @@ private:
     int BinarySearch(TIndexCursor& cursor, const uint8_t* key, bool& equal);
     // Rewrites both pages from one run of entries: `this` first keeps firstCount of them.
     void Redistribute(TPage& left, TPage& right, size_t leftCount);
+    // Debug and sanitizer builds: the slots hold the entry count's entries in whole steps and are
+    // zero past them; with a neighbour, the two pages link each other.
+    void CheckEntries() const;
+    void CheckLinkedTo(const TPage& next) const;
     uint32_t StoredLeafEntrySize(int pos) const;
     // Sets the shared-prefix and dropped-zeros bytes of one compressed-leaf entry from its
     // predecessor and returns its stored size.

@@ -218,6 +218,24 @@ TEST_F(LeafSearchTest, FindPositions) {
     int32_t count = 0;
     EXPECT_EQ(leaf->LastPos(count), 5);
     EXPECT_EQ(count, 4);
+    // The entry a delete removes: the equal key's, else where the key would be.
+    EXPECT_EQ(leaf->FindDeletePos(*cursor, IntKey(30).data()), 3);
+    EXPECT_EQ(leaf->FindDeletePos(*cursor, IntKey(35).data()), 3);
+    EXPECT_EQ(leaf->FindDeletePos(*cursor, IntKey(99).data()), 5);
+}
+
+TEST_F(LeafSearchTest, SettingTheEntryCountKeepsOrDropsEntries) {
+    leaf->Dirty = false;
+    leaf->SetEntryCount(3);
+    EXPECT_EQ(leaf->EntryCount, 3);
+    EXPECT_TRUE(leaf->Dirty);
+    EXPECT_EQ(leaf->GetValue(3), 9);
+    leaf->SetEntryCount(4);  // a new entry comes zeroed
+    EXPECT_EQ(leaf->GetValue(4), 0);
+    EXPECT_EQ(std::vector<uint8_t>(leaf->EntryKey(4), leaf->EntryKey(4) + 5), std::vector<uint8_t>(5, 0));
+    leaf->SetEntryCount(0);
+    EXPECT_EQ(leaf->TotalCount(), 0);
+    EXPECT_EQ(CodeOf([&] { leaf->GetValue(1); }), 0);  // an empty page answers 0
 }
 
 TEST_F(LeafSearchTest, ScansRunsAndBitmaps) {
@@ -257,6 +275,18 @@ TEST_F(LeafSearchTest, ScansRunsAndBitmaps) {
     EXPECT_EQ(pos, 4);
     pos = 3;
     EXPECT_FALSE(leaf->SkipUnmarkedBackward(bitmap, pos, count));
+    // Backwards down to a limit key: record 3 (key 40) is found from 50; from 30 the walk stops at
+    // the limit 20 before reaching a marked entry.
+    pos = 5;
+    count = 10;
+    EXPECT_TRUE(leaf->SkipUnmarkedBackwardTo(*cursor, bitmap, IntKey(20).data(), pos, count));
+    EXPECT_EQ(pos, 4);
+    EXPECT_EQ(count, 9);
+    pos = 3;
+    count = 10;
+    EXPECT_FALSE(leaf->SkipUnmarkedBackwardTo(*cursor, bitmap, IntKey(20).data(), pos, count));
+    EXPECT_EQ(pos, 1);
+    EXPECT_EQ(count, 8);
 
     TRecordsBitmap marked;
     marked.SetSize(10);

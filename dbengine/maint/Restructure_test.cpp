@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "dbengine/blob/BlobBuffer.h"
@@ -347,6 +348,23 @@ TEST_F(RestructureWordsTest, ARecordTheCopyRefusesLeavesNeitherChainNorWordsBehi
     CreateFilled("F", def, rows);
     EXPECT_EQ(WordKeys("T"), WordKeys("F"));
     EXPECT_EQ(Bytes("T.BLB").size(), Bytes("F.BLB").size()) << "the refused memo's chain was given back";
+}
+
+// The closed table's files move to their backup names, replacing an older backup.
+TEST_F(RestructureTest, BackingUpTheFilesRenamesThemReplacingAnOldBackup) {
+    Create({{"Ann", "Rome", 1, "note"}});
+    const std::string dat = Bytes("T.DAT"), idx = Bytes("T.IDX"), blb = Bytes("T.BLB");
+    std::ofstream(fs::path(Root.Path()) / "T.DBK") << "old backup";
+    TDataCursor c(Database);
+    c.SetTableName("T");
+    c.SetExclusive(true);
+    c.BackupTableFiles();
+    EXPECT_FALSE(Exists("T.DAT"));
+    EXPECT_FALSE(Exists("T.IDX"));
+    EXPECT_FALSE(Exists("T.BLB"));
+    EXPECT_EQ(Bytes("T.DBK"), dat);
+    EXPECT_EQ(Bytes("T.IBK"), idx);
+    EXPECT_EQ(Bytes("T.BBK"), blb);
 }
 
 TEST_F(RestructureTest, NamesAndDescriptionsRewriteOnlyTheDescriptors) {

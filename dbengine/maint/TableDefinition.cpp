@@ -222,7 +222,10 @@ TDataHeader TDataCursor::ReadTableHeader() {
 void TDataCursor::DeleteTable() {
     CheckClosed();
     ReadTableHeader();
-    if (IsRemote()) return Remote().DeleteTable();
+    return Tables->DeleteTable();
+}
+
+void TDataCursor::LocalDeleteTable() {
     int32_t result = Database->DeleteTableFiles(TableName, InMemory);
     if (result < 0) RaiseCursor(static_cast<TEngineErrorCode>(-result));
 }
@@ -230,7 +233,10 @@ void TDataCursor::DeleteTable() {
 void TDataCursor::RenameTable(const std::string& newName) {
     CheckClosed();
     ReadTableHeader();
-    if (IsRemote()) return Remote().RenameTable(newName);
+    return Tables->RenameTable(newName);
+}
+
+void TDataCursor::LocalRenameTable(const std::string& newName) {
     int32_t result = Database->RenameTableFiles(TableName, newName, InMemory, false);
     if (result < 0) RaiseCursor(static_cast<TEngineErrorCode>(-result));
 }

@@ -149,7 +149,11 @@ bool TDataCursor::VerifyRepairTable(bool verifyOnly, bool tolerant, bool hasProg
     CheckClosed();
     CheckExclusive();
     if (!verifyOnly) CheckWritable();
-    if (IsRemote()) return Remote().RepairTable(verifyOnly, tolerant, hasProgress, hasLog, forceIndexRebuild);
+    return Tables->VerifyRepairTable(verifyOnly, tolerant, hasProgress, hasLog, forceIndexRebuild);
+}
+
+bool TDataCursor::LocalVerifyRepairTable(bool verifyOnly, bool tolerant, bool /*hasProgress*/,
+                                         bool /*hasLog*/, bool forceIndexRebuild) {
     VerifyMode = true;
     try {
         OpenCursor();

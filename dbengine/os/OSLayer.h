@@ -90,11 +90,6 @@ namespace dbengine {
 void EnsureBufferSize(int64_t size, int64_t granularity, std::unique_ptr<uint8_t[]>& buffer,
                       int64_t& capacity);
 
-// Order of a cached item's number against a searched one: -1 smaller, 0 equal, 1 larger.
-inline int CompareCacheNumber(int64_t itemNumber, int64_t searched) {
-    return itemNumber < searched ? -1 : (itemNumber > searched ? 1 : 0);
-}
-
 // The OS version as a currency value (four decimal places: 5.0 is 50000) and the platform id
 // (1 is the Windows 9x family; this system reports 2). The Windows 9x case-mapping quirk is
 // therefore never taken.

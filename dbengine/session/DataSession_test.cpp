@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "dbengine/session/DataDirectory.h"
 #include "dbengine/session/Engine.h"
 #include "dbengine/util/EngineError.h"
@@ -56,6 +59,38 @@ TEST(DataSessionTest, Defaults) {
     ASSERT_FALSE(s.StartDirectory.empty());
     EXPECT_EQ(s.StartDirectory.back(), '\\');
     EXPECT_FALSE(s.PrivateDir.empty());
+}
+
+// The server-side hooks answer through their callbacks and leave the answer alone without one.
+TEST(DataSessionTest, DirectoryAndFlagHooks) {
+    TDataSession s(false);
+    std::string directory = "unchanged";
+    bool flag = false;
+    s.DoGetMemoryDirectory(directory);
+    s.DoGetDatabaseDirectory("Sales", directory);
+    s.DoGetDatabaseFlag("Sales", flag);
+    EXPECT_EQ(directory, "unchanged");
+    EXPECT_FALSE(flag);
+
+    std::vector<std::string> asked;
+    s.OnGetMemoryDirectory = [&](std::string& d, int maxLength) {
+        asked.push_back("memory " + std::to_string(maxLength));
+        d = "M:\\";
+    };
+    s.OnGetDatabaseDirectory = [&](const std::string& name, std::string& d, int maxLength) {
+        asked.push_back(name + " " + std::to_string(maxLength));
+        d = "D:\\" + name;
+    };
+    s.OnGetDatabaseFlag = [&](const std::string& name, bool& f) { f = name == "Sales"; };
+    s.DoGetMemoryDirectory(directory, 80);
+    EXPECT_EQ(directory, "M:\\");
+    s.DoGetDatabaseDirectory("Sales", directory);
+    EXPECT_EQ(directory, "D:\\Sales");
+    s.DoGetDatabaseFlag("Sales", flag);
+    EXPECT_TRUE(flag);
+    s.DoGetDatabaseFlag("Stock", flag);
+    EXPECT_FALSE(flag);
+    EXPECT_EQ(asked, (std::vector<std::string>{"memory 80", "Sales 255"}));
 }
 
 TEST(DataSessionTest, ProgressIncrement) {

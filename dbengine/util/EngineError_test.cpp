@@ -286,5 +286,21 @@ TEST(EngineErrorTest, ConcurrentRaisersEachGetTheirOwnContext) {
     EXPECT_EQ(mismatches.load(), 0);
 }
 
+// The context lock keeps two threads' context updates apart.
+TEST(ErrorContextLockTest, EnterAndLeaveExcludeOtherThreads) {
+    int counter = 0;
+    auto count = [&] {
+        for (int i = 0; i < 20000; ++i) {
+            EnterErrorContextLock();
+            counter = counter + 1;
+            LeaveErrorContextLock();
+        }
+    };
+    std::thread other(count);
+    count();
+    other.join();
+    EXPECT_EQ(counter, 40000);
+}
+
 }  // namespace
 }  // namespace dbengine

@@ -456,5 +456,34 @@ TEST(TextTestsTest, DateAndTimeTexts) {
     EXPECT_EQ(h, 13);
 }
 
+// ZeroBytes clears at most 255 bytes; CopyListItems makes the destination an equal copy.
+TEST(SmallHelpersTest, ZeroBytesAndCopyListItems) {
+    std::vector<uint8_t> bytes(300, 0xAB);
+    ZeroBytes(bytes.data(), 10);
+    EXPECT_EQ(bytes[9], 0);
+    EXPECT_EQ(bytes[10], 0xAB);
+    ZeroBytes(bytes.data(), 300);
+    EXPECT_EQ(bytes[254], 0);
+    EXPECT_EQ(bytes[255], 0xAB);
+
+    std::vector<int> source = {3, 1, 2};
+    std::vector<int> dest = {9, 9, 9, 9, 9};
+    CopyListItems(source, dest);
+    EXPECT_EQ(dest, source);
+    CopyListItems(std::vector<int>{}, dest);
+    EXPECT_TRUE(dest.empty());
+}
+
+// Character comparison in the table's order: letter case does not count; the code form takes the
+// low byte of its second character.
+TEST(SmallHelpersTest, CharacterComparisons) {
+    EXPECT_EQ(CompareCharEntries(0, 0, 'a', 'A'), 0);
+    EXPECT_LT(CompareCharEntries(0, 0, 'a', 'B'), 0);
+    EXPECT_GT(CompareCharEntries(0, 0, 'c', 'B'), 0);
+    EXPECT_EQ(CompareChars(0, 0, 'a', 'A'), 0);
+    EXPECT_EQ(CompareChars(0, 0, 'a', 0x100u + 'A'), 0);
+    EXPECT_LT(CompareChars(0, 0, 'a', 'b'), 0);
+}
+
 }  // namespace
 }  // namespace dbengine

@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstring>
 
+#include "dbengine/util/Invariant.h"
+
 namespace dbengine {
 
 namespace {
@@ -35,6 +37,20 @@ void TRecordsBitmap::ClearPastSize() {
     for (uint32_t w = WordCount; w < words; ++w) Bits[w] = 0;
 }
 
+void TRecordsBitmap::CheckInvariants() const {
+#if ENGINE_INVARIANTS_ON
+    ENGINE_INVARIANT(Capacity % StorageGranularity == 0 && Capacity >= WordCount * 4,
+                     "a bitmap's storage holds its words in whole steps");
+    ENGINE_INVARIANT(WordCount * 32 == RoundedSize && RoundedSize >= Size && RoundedSize - Size < 32,
+                     "a bitmap's word count covers its size");
+    if (Capacity == 0) return;
+    if (Size % 32 != 0)
+        ENGINE_INVARIANT(Bits[Size / 32] >> (Size % 32) == 0, "bits past a bitmap's size are clear");
+    for (uint32_t w = WordCount; w < Capacity / 4; ++w)
+        ENGINE_INVARIANT(Bits[w] == 0, "bits past a bitmap's size are clear");
+#endif
+}
+
 void TRecordsBitmap::SetSize(uint32_t n) {
     if (n == Size) return;
     Size = n;
@@ -42,6 +58,7 @@ void TRecordsBitmap::SetSize(uint32_t n) {
     WordCount = RoundedSize / 32;
     GrowStorage(RoundedSize / 8);
     ClearPastSize();
+    CheckInvariants();
 }
 
 bool TRecordsBitmap::Test(int64_t r) const {
@@ -54,6 +71,7 @@ void TRecordsBitmap::SetBit(int64_t r) {
     if (r <= 0 || r > Size) return;
     uint32_t i = static_cast<uint32_t>(r - 1);
     Bits[i / 32] |= 1u << (i % 32);
+    CheckInvariants();
 }
 
 void TRecordsBitmap::ClearBit(int64_t r) {
@@ -137,17 +155,20 @@ bool TRecordsBitmap::StepBack(int32_t& r, int32_t n, int32_t& seq) const {
 
 void TRecordsBitmap::AndWith(const TRecordsBitmap& other) {
     for (uint32_t w = 0; w < WordCount; ++w) Bits[w] &= w < other.WordCount ? other.Bits[w] : 0;
+    CheckInvariants();
 }
 
 void TRecordsBitmap::OrWith(const TRecordsBitmap& other) {
     uint32_t words = std::min(WordCount, other.WordCount);
     for (uint32_t w = 0; w < words; ++w) Bits[w] |= other.Bits[w];
     ClearPastSize();
+    CheckInvariants();
 }
 
 void TRecordsBitmap::Invert() {
     for (uint32_t w = 0; w < WordCount; ++w) Bits[w] = ~Bits[w];
     ClearPastSize();
+    CheckInvariants();
 }
 
 void TRecordsBitmap::ClearAll() {
@@ -157,6 +178,7 @@ void TRecordsBitmap::ClearAll() {
 void TRecordsBitmap::SetAll() {
     if (Capacity > 0) std::memset(Bits.get(), 0xFF, Capacity);
     ClearPastSize();
+    CheckInvariants();
 }
 
 void TRecordsBitmap::Assign(const TRecordsBitmap& other) {
@@ -170,6 +192,7 @@ void TRecordsBitmap::Assign(const TRecordsBitmap& other) {
     WordCount = other.WordCount;
     if (other.Capacity > 0) std::memcpy(Bits.get(), other.Bits.get(), other.Capacity);
     ClearPastSize();
+    CheckInvariants();
 }
 
 std::unique_ptr<TRecordsBitmap> TRecordsBitmapStack::Get() {

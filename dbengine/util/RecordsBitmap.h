@@ -49,6 +49,8 @@ public:
 private:
     void GrowStorage(uint32_t bytes);
     void ClearPastSize();
+    // Debug and sanitizer builds: the bits past Size are clear and the storage holds every word.
+    void CheckInvariants() const;
 
     std::unique_ptr<uint32_t[]> Bits;
 };
