@@ -181,7 +181,7 @@ bool TKitFillObject::Fill(TCanvas& Canvas, const TRect& Rect, TColor Color) {
             switch (FTileMode) {
                 case tmNone: {
                     if (FOptions & foFillInner) FillWithColor(Canvas, Rect, Color);
-                    PlaceBlock(FAlignment, TRect(0, 0, picture->Width(), picture->Height()), Rect, dest);
+                    PlaceBlock(FAlignment, TRect{0, 0, picture->Width(), picture->Height()}, Rect, dest);
                     dest.Left += FOffset[0];
                     dest.Right += FOffset[0];
                     dest.Top += FOffset[1];
@@ -271,11 +271,11 @@ void TKitAlphaObject::AlphaBlend(TBitmap& Bitmap) {
     if (FFillObject->Style() == sfNone || Bitmap.Empty()) return;
     TBitmap fill;
     fill.SetSize(Bitmap.Width(), Bitmap.Height());
-    FFillObject->Fill(fill.Canvas(), TRect(0, 0, Bitmap.Width(), Bitmap.Height()), clWhite);
+    FFillObject->Fill(fill.Canvas(), TRect{0, 0, Bitmap.Width(), Bitmap.Height()}, clWhite);
     fill.SetTransparentColor(FFillObject->Bitmap()->TransparentColor());
     fill.SetPixelFormat(pf24bit);
     Bitmap.SetPixelFormat(pf24bit);
-    BlendBitmaps(Bitmap, fill, Bitmap, TRect(0, 0, Bitmap.Width(), Bitmap.Height()), 0, 0, 0, 0, FStrength);
+    BlendBitmaps(Bitmap, fill, Bitmap, TRect{0, 0, Bitmap.Width(), Bitmap.Height()}, 0, 0, 0, 0, FStrength);
 }
 
 void TKitAlphaObject::Assign(TPersistent* Source) {

@@ -24,7 +24,7 @@ std::unique_ptr<TBitmap> Solid(int W, int H, TColor Color, TPixelFormat Format =
     bitmap->SetPixelFormat(Format);
     bitmap->SetSize(W, H);
     bitmap->Canvas().Brush.Color = Color;
-    bitmap->Canvas().FillRect(TRect(0, 0, W, H));
+    bitmap->Canvas().FillRect(TRect{0, 0, W, H});
     return bitmap;
 }
 
@@ -178,16 +178,16 @@ TEST(KitFillTest, BlendChecksFormatsAndStaysInsideTheBitmaps) {
     auto b = Solid(4, 4, clBlack);
     auto eight = Solid(4, 4, clBlack, pf8bit);
     try {
-        BlendBitmaps(*a, *b, *eight, TRect(0, 0, 4, 4), 0, 0, 0, 0, 0.5f);
+        BlendBitmaps(*a, *b, *eight, TRect{0, 0, 4, 4}, 0, 0, 0, 0, 0.5f);
         FAIL();
     } catch (const EKitWrongPixelFormat& e) {
         EXPECT_STREQ(e.what(), "Wrong PixelFormat in Target bitmap!");
     }
-    EXPECT_THROW(BlendBitmaps(*a, *eight, *b, TRect(0, 0, 4, 4), 0, 0, 0, 0, 0.5f), EKitWrongPixelFormat);
+    EXPECT_THROW(BlendBitmaps(*a, *eight, *b, TRect{0, 0, 4, 4}, 0, 0, 0, 0, 0.5f), EKitWrongPixelFormat);
 
     // Origins that reach past the bitmaps blend only the overlap.
     auto target = Solid(4, 4, clBlack);
-    BlendBitmaps(*a, *b, *target, TRect(1, 1, 10, 10), 0, 0, 2, -1, 1.0f);
+    BlendBitmaps(*a, *b, *target, TRect{1, 1, 10, 10}, 0, 0, 2, -1, 1.0f);
     for (int x = 0; x < 4; ++x)
         for (int y = 0; y < 4; ++y)
             EXPECT_EQ(target->Canvas().Pixel(x, y), x >= 2 && y <= 1 ? clWhite : clBlack) << x << "," << y;
@@ -234,7 +234,7 @@ TEST(KitFillTest, CentredStretchedListAndBrushBitmapFills) {
     pattern->Canvas().SetPixel(12, 12, clRed);
     fill.SetBitmap(pattern.get());
     auto wide = Solid(40, 40, clBlack);
-    EXPECT_TRUE(fill.Fill(wide->Canvas(), TRect(0, 0, 40, 40), clBlue));
+    EXPECT_TRUE(fill.Fill(wide->Canvas(), TRect{0, 0, 40, 40}, clBlue));
     EXPECT_EQ(wide->Canvas().Pixel(12, 12), clRed);
     EXPECT_EQ(wide->Canvas().Pixel(28, 28), clRed);
     EXPECT_EQ(wide->Canvas().Pixel(4, 4), clLime);
@@ -248,7 +248,7 @@ TEST(KitFillTest, GradientFillRunsFromColourToEndColour) {
     fill.Gradient()->SetEndColor(clWhite);
     fill.Gradient()->SetStyle(gstHorizontal);
     auto target = Solid(64, 8, clRed);
-    EXPECT_TRUE(fill.Fill(target->Canvas(), TRect(0, 0, 64, 8), clBlue));
+    EXPECT_TRUE(fill.Fill(target->Canvas(), TRect{0, 0, 64, 8}, clBlue));
     const uint32_t left = ColorToRGB(target->Canvas().Pixel(0, 4));
     const uint32_t middle = ColorToRGB(target->Canvas().Pixel(32, 4));
     const uint32_t right = ColorToRGB(target->Canvas().Pixel(63, 4));
@@ -260,7 +260,7 @@ TEST(KitFillTest, GradientFillRunsFromColourToEndColour) {
     // Without the gradient bitmap the same steps are painted.
     fill.SetOptions(foFillInner);
     auto direct = Solid(64, 8, clRed);
-    EXPECT_TRUE(fill.Fill(direct->Canvas(), TRect(0, 0, 64, 8), clBlue));
+    EXPECT_TRUE(fill.Fill(direct->Canvas(), TRect{0, 0, 64, 8}, clBlue));
     EXPECT_EQ(ColorToRGB(direct->Canvas().Pixel(32, 4)), middle);
 }
 

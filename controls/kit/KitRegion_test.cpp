@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
+#include "framework/core/Stream.h"
+
 #include "controls/kit/KitApp.h"
 #include "framework/stdctrls/ExtCtrls.h"
 #include "framework/testsupport/MemFiler.h"
@@ -243,6 +247,11 @@ TEST(KitRegionTest, MaskAndPointListRoundTripThroughTheFiler) {
     TMemFiler filer;
     filer.Writer().WriteProperties(region.Mask());
     filer.Writer().WriteProperties(&region);
+    if (const char* seeds = std::getenv("KORVANE_FUZZ_SEEDS")) {
+        TFileStream f(std::string(seeds) + "/mask_and_points.bin", fmCreate);
+        const std::string bytes = filer.Bytes();
+        f.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+    }
     TKitRegion copy;
     for (int i = 0; i < 3; ++i) filer.Reader().ReadProperty(copy.Mask());  // size, data, border picture
     filer.Reader().ReadProperty(&copy);
