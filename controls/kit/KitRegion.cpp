@@ -136,6 +136,51 @@ HRGN LowerRightHalf(const TRect& R) {
     return Polygon(p);
 }
 
+// The part of a closed polygon inside Box (Sutherland-Hodgman, one edge of the box at a time).
+std::vector<TPoint> ClipPolygon(std::vector<TPoint> Points, const TRect& Box) {
+    struct TEdge {
+        bool (*Inside)(const TPoint&, const TRect&);
+        TPoint (*Cut)(const TPoint&, const TPoint&, const TRect&);
+    };
+    static const TEdge edges[4] = {
+        {[](const TPoint& P, const TRect& R) { return P.X >= R.Left; },
+         [](const TPoint& A, const TPoint& B, const TRect& R) {
+             return TPoint{R.Left, static_cast<int32_t>(std::lround(A.Y + (B.Y - A.Y) * double(R.Left - A.X) /
+                                                                              double(B.X - A.X)))};
+         }},
+        {[](const TPoint& P, const TRect& R) { return P.X <= R.Right; },
+         [](const TPoint& A, const TPoint& B, const TRect& R) {
+             return TPoint{R.Right, static_cast<int32_t>(std::lround(
+                                        A.Y + (B.Y - A.Y) * double(R.Right - A.X) / double(B.X - A.X)))};
+         }},
+        {[](const TPoint& P, const TRect& R) { return P.Y >= R.Top; },
+         [](const TPoint& A, const TPoint& B, const TRect& R) {
+             return TPoint{static_cast<int32_t>(
+                               std::lround(A.X + (B.X - A.X) * double(R.Top - A.Y) / double(B.Y - A.Y))),
+                           R.Top};
+         }},
+        {[](const TPoint& P, const TRect& R) { return P.Y <= R.Bottom; },
+         [](const TPoint& A, const TPoint& B, const TRect& R) {
+             return TPoint{static_cast<int32_t>(
+                               std::lround(A.X + (B.X - A.X) * double(R.Bottom - A.Y) / double(B.Y - A.Y))),
+                           R.Bottom};
+         }},
+    };
+    for (const TEdge& edge : edges) {
+        if (Points.empty()) break;
+        std::vector<TPoint> kept;
+        for (size_t i = 0; i < Points.size(); ++i) {
+            const TPoint& a = Points[i];
+            const TPoint& b = Points[(i + 1) % Points.size()];
+            const bool ia = edge.Inside(a, Box), ib = edge.Inside(b, Box);
+            if (ia) kept.push_back(a);
+            if (ia != ib) kept.push_back(edge.Cut(a, b, Box));
+        }
+        Points.swap(kept);
+    }
+    return Points;
+}
+
 }  // namespace
 
 // ---- TKitPointList --------------------------------------------------------------------------------
@@ -378,8 +423,11 @@ void TKitRegion::PointsChanged() {
 
 void TKitRegion::RebuildPointRegion() {
     FUserData.clear();
-    const std::vector<TPoint> points = FPoints->Points();
-    if (points.empty()) return;
+    // The drawing layer's polygon regions cost time with the square of their height, so the
+    // polygon is cut to the area a window region can use.
+    const std::vector<TPoint> points =
+        ClipPolygon(FPoints->Points(), TRect{-1, -1, MaxPointRegionExtent, MaxPointRegionExtent});
+    if (points.size() < 3) return;
     HRGN rgn = Polygon(points);
     SetUserRegion(rgn);
     DeleteObject(rgn);

@@ -172,6 +172,10 @@ public:
 
 class TKitRegion : public TKitObject {
 public:
+    // Point-list shapes are built within (-1, -1) .. (MaxPointRegionExtent, MaxPointRegionExtent):
+    // larger than any window, and the drawing layer's polygon regions grow costly beyond it.
+    static constexpr int MaxPointRegionExtent = 2048;
+
     // Owner: the control whose window takes the region (its state tells design time and destruction).
     explicit TKitRegion(framework::TComponent* Owner = nullptr);
     ~TKitRegion() override;

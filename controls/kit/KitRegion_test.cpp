@@ -261,6 +261,10 @@ TEST(KitRegionTest, MaskAndPointListRoundTripThroughTheFiler) {
     EXPECT_EQ(copy.Mask()->BorderBitmap()->Width(), 30);
     EXPECT_EQ(copy.Mask()->BorderBitmap()->Canvas().Pixel(5, 5), clRed);
     EXPECT_EQ(copy.Points()->Points(), region.Points()->Points());
+    // Far corners are cut to the area a window region can use.
+    copy.SetShape(rsPointList);
+    ExpectProbes(copy.BuildRegion(TRect{0, 0, 100, 100}),
+                 {{100, 100, true}, {2040, 20, true}, {2100, 20, false}}, "far points");
     DeleteObject(back);
     DeleteObject(ellipse);
 
