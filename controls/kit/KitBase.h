@@ -113,6 +113,12 @@ public:
     // damaged stream raises the stream's error and leaves the container as it was.
     virtual void LoadFromStream(framework::TStream* Stream, bool Indexed);
     virtual void SaveToStream(framework::TStream* Stream, bool Indexed);
+    // Of a container of the same class: its defaults and a copy of every item, with one change
+    // notice.
+    void Assign(framework::TPersistent* Source) override;
+    // The items are streamed as the container's children; items read with the container as
+    // their owner join its list.
+    void GetChildren(const framework::TGetChildProc& Proc, framework::TComponent* Root) override;
 
 protected:
     // Forgets an item that is being destroyed.
@@ -128,12 +134,62 @@ public:
     TKitCustomImageList(framework::TComponent* AOwner, TKitListKind Kind)
         : TKitCustomContainer(AOwner, Kind) {}
     TKitSavePixelFormat DefaultPixelFormat = spfDefault;
-    // Image I of list L exists; Target takes a copy of it. Lists of images answer; the base has none.
+
+    // The image operations of list L (an item) and image I within it. Out-of-range indexes give
+    // neutral answers (none, 0, -1, False, white) and draw nothing. The base holds no images.
+    virtual framework::TCanvas* ImageCanvas(int L) {
+        (void)L;
+        return nullptr;
+    }
+    virtual bool ImageRect(int L, int I, framework::TRect& Rect) const {
+        (void)L, (void)I, Rect = framework::TRect{};
+        return false;
+    }
+    // Width (Which 0) or height (1) of the images.
+    virtual int ImageDimension(int L, int Which) const {
+        (void)L, (void)Which;
+        return 0;
+    }
+    virtual int ImageCount(int L) const {
+        (void)L;
+        return 0;
+    }
     virtual bool HasImage(int L, int I) const {
         (void)L, (void)I;
         return false;
     }
+    // Target takes a copy of the image.
     virtual void GetImage(int L, int I, framework::TBitmap& Target) { (void)L, (void)I, (void)Target; }
+    virtual bool IsMasked(int L) const {
+        (void)L;
+        return false;
+    }
+    virtual framework::HPALETTE ImagePalette(int L) {
+        (void)L;
+        return 0;
+    }
+    virtual framework::TColor ImageTransparentColor(int L, int I) {
+        (void)L, (void)I;
+        return framework::clWhite;
+    }
+    virtual framework::TColor ImagePixel(const framework::TPoint& Point, int L, int I) {
+        (void)Point, (void)L, (void)I;
+        return framework::clWhite;
+    }
+    virtual void DrawImage(framework::TCanvas& Canvas, int X, int Y, int L, int I) {
+        (void)Canvas, (void)X, (void)Y, (void)L, (void)I;
+    }
+    // Through DrawBitmapEx; Painted: where the image went (empty when nothing was drawn).
+    virtual void DrawImageExt(framework::TCanvas& Canvas, const framework::TRect& Rect, uint32_t Flags, int L,
+                              int I, framework::TRect& Painted) {
+        (void)Canvas, (void)Rect, (void)Flags, (void)L, (void)I;
+        Painted = framework::TRect{};
+    }
+    // Through DrawBitmapClipped (Color: the transparent colour of unmasked images).
+    virtual void DrawImageClipped(framework::TCanvas& Canvas, const framework::TRect& Rect, uint32_t Flags,
+                                  int32_t ClipOffset, framework::TColor Color, int L, int I) {
+        (void)Canvas, (void)Rect, (void)Flags, (void)ClipOffset, (void)Color, (void)L, (void)I;
+    }
 };
 
 // The image lists of the kit's global container, found by signature. The global container

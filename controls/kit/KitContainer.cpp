@@ -1,7 +1,9 @@
 #include "controls/kit/KitContainer.h"
 
 #include <algorithm>
+#include <typeinfo>
 
+#include "controls/kit/KitGraph.h"
 #include "controls/kit/KitUtils.h"
 #include "framework/core/Filer.h"
 #include "framework/core/Stream.h"
@@ -70,8 +72,45 @@ void TKitCustomContainer::Clear() {
     Change();
 }
 
+void TKitCustomContainer::Assign(TPersistent* Source) {
+    auto* src = dynamic_cast<TKitCustomContainer*>(Source);
+    if (!src || typeid(*src) != typeid(*this)) {
+        TKitBaseContainer::Assign(Source);
+        return;
+    }
+    if (src == this) return;
+    BeginUpdate();
+    try {
+        Clear();
+        DefaultCompressed = src->DefaultCompressed;
+        if (auto* images = dynamic_cast<TKitCustomImageList*>(this))
+            images->DefaultPixelFormat = static_cast<TKitCustomImageList*>(src)->DefaultPixelFormat;
+        for (TKitListItem* from : src->FItems) {
+            std::unique_ptr<TKitListItem> item(NewItem());
+            if (!item) break;
+            item->Assign(from);
+            FItems.push_back(item.release());
+        }
+    } catch (...) {
+        EndUpdate(true);
+        throw;
+    }
+    EndUpdate(true);
+}
+
+void TKitCustomContainer::GetChildren(const TGetChildProc& Proc, TComponent*) {
+    for (TKitListItem* item : FItems) Proc(item);
+}
+
 void TKitCustomContainer::Notification(TComponent* AComponent, TOperation Operation) {
     TKitBaseContainer::Notification(AComponent, Operation);
+    // An item read from a stream as one of the container's children joins the list.
+    if (Operation == opInsert && (ComponentState() & csReading) && AComponent->Owner() == this)
+        if (auto* item = dynamic_cast<TKitListItem*>(AComponent))
+            if (std::find(FItems.begin(), FItems.end(), item) == FItems.end()) {
+                FItems.push_back(item);
+                Change();
+            }
     if (Operation == opRemove)
         std::erase_if(FItems,
                       [AComponent](TKitListItem* i) { return static_cast<TComponent*>(i) == AComponent; });
@@ -309,28 +348,69 @@ void TKitWaveListItem::WriteContent(TStream* Stream) {
 
 // ---- Bitmap list ----------------------------------------------------------------------------------
 
+TBitmap* TKitBitmapList::Picture(int L) const {
+    if (L < 0 || L >= Count()) return nullptr;
+    TBitmap& b = Bitmaps(L)->Bitmap();
+    return b.Empty() ? nullptr : &b;
+}
+
+TCanvas* TKitBitmapList::ImageCanvas(int L) {
+    TBitmap* b = Picture(L);
+    return b ? &b->Canvas() : nullptr;
+}
+
+bool TKitBitmapList::ImageRect(int L, int, TRect& Rect) const {
+    TBitmap* b = Picture(L);
+    Rect = b ? TRect{0, 0, b->Width(), b->Height()} : TRect{};
+    return b != nullptr;
+}
+
 int TKitBitmapList::ImageCount(int L) const {
-    return L >= 0 && L < Count() && !Bitmaps(L)->Bitmap().Empty() ? 1 : 0;
+    return Picture(L) ? 1 : 0;
 }
 
 int TKitBitmapList::ImageDimension(int L, int Which) const {
-    if (L < 0 || L >= Count()) return 0;
-    TBitmap& b = Bitmaps(L)->Bitmap();
-    return Which == 0 ? b.Width() : b.Height();
+    TBitmap* b = Picture(L);
+    if (!b) return 0;
+    return Which == 0 ? b->Width() : b->Height();
 }
 
 bool TKitBitmapList::HasImage(int L, int) const {
-    return ImageCount(L) == 1;
+    return Picture(L) != nullptr;
 }
 
 void TKitBitmapList::GetImage(int L, int, TBitmap& Target) {
-    if (L < 0 || L >= Count()) return;
-    Target.Assign(Bitmaps(L)->Bitmap());
+    if (TBitmap* b = Picture(L)) Target.Assign(*b);
 }
 
-TColor TKitBitmapList::ImageTransparentColor(int L, int) const {
-    if (L < 0 || L >= Count()) return clWhite;
-    return Bitmaps(L)->Bitmap().TransparentColor();
+HPALETTE TKitBitmapList::ImagePalette(int L) {
+    TBitmap* b = Picture(L);
+    return b ? b->Palette() : 0;
+}
+
+TColor TKitBitmapList::ImageTransparentColor(int L, int) {
+    TBitmap* b = Picture(L);
+    return b ? b->TransparentColor() : clWhite;
+}
+
+TColor TKitBitmapList::ImagePixel(const TPoint& Point, int L, int) {
+    TBitmap* b = Picture(L);
+    return b ? b->Canvas().Pixel(Point.X, Point.Y) : clWhite;
+}
+
+void TKitBitmapList::DrawImage(TCanvas& Canvas, int X, int Y, int L, int) {
+    if (TBitmap* b = Picture(L)) Canvas.Draw(X, Y, b);
+}
+
+void TKitBitmapList::DrawImageExt(TCanvas& Canvas, const TRect& Rect, uint32_t Flags, int L, int,
+                                  TRect& Painted) {
+    Painted = TRect{};
+    if (TBitmap* b = Picture(L)) DrawPaletteBitmap(Canvas, Rect, b, Flags, b->TransparentColor(), Painted);
+}
+
+void TKitBitmapList::DrawImageClipped(TCanvas& Canvas, const TRect& Rect, uint32_t Flags, int32_t ClipOffset,
+                                      TColor Color, int L, int) {
+    if (TBitmap* b = Picture(L)) DrawCanvasPart(Canvas, Rect, b, Flags, ClipOffset, Color);
 }
 
 // ---- Container files ------------------------------------------------------------------------------

@@ -116,29 +116,55 @@ private:
     TKitWave FRead;
 };
 
+// Registers the item class of a list kind with the streaming once per run (the lists do it when
+// they are made).
+void RegisterListItemClass(TKitListKind Kind);
+
 class TKitBitmapList : public TKitCustomImageList {
 public:
-    explicit TKitBitmapList(framework::TComponent* AOwner) : TKitCustomImageList(AOwner, lkBitmapList) {}
+    explicit TKitBitmapList(framework::TComponent* AOwner) : TKitCustomImageList(AOwner, lkBitmapList) {
+        RegisterListItemClass(lkBitmapList);
+    }
     TKitListItem* NewItem() override { return new TKitBitmapListItem(this); }
     TKitBitmapListItem* Bitmaps(int Index) const { return static_cast<TKitBitmapListItem*>(Item(Index)); }
+    framework::TCanvas* ImageCanvas(int L) override;
+    // (0, 0, width, height) of the bitmap.
+    bool ImageRect(int L, int I, framework::TRect& Rect) const override;
+    int ImageDimension(int L, int Which) const override;
     // 1 for an item with a bitmap, else 0 (also out of range).
-    int ImageCount(int L) const;
-    // Width (Which 0) or height (1) of the bitmap; 0 out of range.
-    int ImageDimension(int L, int Which) const;
+    int ImageCount(int L) const override;
     bool HasImage(int L, int I) const override;
     void GetImage(int L, int I, framework::TBitmap& Target) override;
-    framework::TColor ImageTransparentColor(int L, int I) const;
+    framework::HPALETTE ImagePalette(int L) override;
+    framework::TColor ImageTransparentColor(int L, int I) override;
+    framework::TColor ImagePixel(const framework::TPoint& Point, int L, int I) override;
+    // The bitmap at (X, Y), opaque.
+    void DrawImage(framework::TCanvas& Canvas, int X, int Y, int L, int I) override;
+    // DrawPaletteBitmap with the bitmap's transparent colour.
+    void DrawImageExt(framework::TCanvas& Canvas, const framework::TRect& Rect, uint32_t Flags, int L, int I,
+                      framework::TRect& Painted) override;
+    // DrawCanvasPart of the bitmap.
+    void DrawImageClipped(framework::TCanvas& Canvas, const framework::TRect& Rect, uint32_t Flags,
+                          int32_t ClipOffset, framework::TColor Color, int L, int I) override;
+
+private:
+    // The item's bitmap when L is in range and it is not empty.
+    framework::TBitmap* Picture(int L) const;
 };
 
 class TKitStringList : public TKitCustomContainer {
 public:
-    explicit TKitStringList(framework::TComponent* AOwner) : TKitCustomContainer(AOwner, lkStringList) {}
+    explicit TKitStringList(framework::TComponent* AOwner) : TKitCustomContainer(AOwner, lkStringList) {
+        RegisterListItemClass(lkStringList);
+    }
     TKitListItem* NewItem() override { return new TKitStringListItem(this); }
 };
 
 class TKitWaveList : public TKitCustomContainer {
 public:
-    explicit TKitWaveList(framework::TComponent* AOwner) : TKitCustomContainer(AOwner, lkWaveList) {}
+    explicit TKitWaveList(framework::TComponent* AOwner) : TKitCustomContainer(AOwner, lkWaveList) {
+        RegisterListItemClass(lkWaveList);
+    }
     TKitListItem* NewItem() override { return new TKitWaveListItem(this); }
 };
 

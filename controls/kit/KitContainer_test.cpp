@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "controls/kit/KitUtils.h"
+#include "framework/core/Filer.h"
 #include "framework/core/Stream.h"
 #include "framework/ui/Resources.h"
 
@@ -224,6 +226,103 @@ TEST(ContainerTest, LinksHearOfChangesAndDetachTwiceHarmlessly) {
     EXPECT_EQ(link.Sender, nullptr);
     list.Clear();
     EXPECT_EQ(heard, 1);
+}
+
+}  // namespace
+}  // namespace kit
+
+namespace kit {
+namespace {
+
+TEST(ContainerFileTest, BitmapItemsFetchFromAContainerFileOrSeparateFiles) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::path(::testing::TempDir()) / "kit_fetch";
+    fs::create_directories(dir);
+    {
+        TKitBitmapList stored(nullptr);
+        for (TColor c : {clRed, clLime}) {
+            const int i = stored.AddItem();
+            stored.Bitmaps(i)->SetBitmap(Square(c).get());
+        }
+        TFileStream f((dir / "pictures.bml").string(), fmCreate);
+        WriteContainerFile(f, stored);
+    }
+    // Source 1: item Ident of the container file named by the prefix and SourceFile.
+    TKitBitmapList list(nullptr);
+    list.Source = 1;
+    list.PathPrefixKind = ppFixed;
+    list.SourceFile = (dir / "pictures.bml").string();
+    list.AddItem();
+    list.Bitmaps(0)->Ident = 1;
+    EXPECT_EQ(list.Bitmaps(0)->Bitmap().Canvas().Pixel(2, 2), clLime);
+    list.AddItem();
+    list.Bitmaps(1)->Ident = 7;  // no such item: the file's error passes on, the bitmap stays empty
+    EXPECT_ANY_THROW(list.Bitmaps(1)->Bitmap());
+    EXPECT_TRUE(list.Bitmaps(1)->IsEmpty());
+
+    // Source 4: the folder of SourceFile, the first three letters of its name, Ident, ".bmp".
+    {
+        TFileStream f((dir / "pic12.bmp").string(), fmCreate);
+        Square(clBlue)->SaveToStream(f);
+    }
+    TKitBitmapList files(nullptr);
+    files.Source = 4;
+    files.PathPrefixKind = ppFixed;
+    files.SourceFile = (dir / "pictures.bml").string();
+    files.AddItem();
+    files.Bitmaps(0)->Ident = 12;
+    EXPECT_EQ(files.Bitmaps(0)->Bitmap().Canvas().Pixel(2, 2), clBlue);
+    fs::remove_all(dir);
+}
+
+TEST(ContainerTest, AssignCopiesEveryItemWithOneNotice) {
+    TKitBitmapList source(nullptr);
+    source.DefaultCompressed = true;
+    source.DefaultPixelFormat = spf8bit;
+    for (TColor c : {clRed, clBlue}) {
+        const int i = source.AddItem();
+        source.Bitmaps(i)->SetBitmap(Square(c).get());
+        source.Bitmaps(i)->Ident = static_cast<uint16_t>(10 + i);
+        source.Bitmaps(i)->Description = "picture";
+    }
+    TKitBitmapList copy(nullptr);
+    copy.AddItem();
+    int changes = 0;
+    copy.OnChange = [&](TObject*) { ++changes; };
+    copy.Assign(&source);
+    EXPECT_EQ(changes, 1);
+    ASSERT_EQ(copy.Count(), 2);
+    EXPECT_TRUE(copy.DefaultCompressed);
+    EXPECT_EQ(copy.DefaultPixelFormat, spf8bit);
+    EXPECT_EQ(copy.Bitmaps(1)->Ident, 11);
+    EXPECT_EQ(copy.Bitmaps(1)->Description, "picture");
+    EXPECT_EQ(copy.Bitmaps(1)->Bitmap().Canvas().Pixel(1, 1), clBlue);
+    EXPECT_NE(copy.Bitmaps(0), source.Bitmaps(0));
+    EXPECT_EQ(copy.Bitmaps(0)->Owner(), &copy);
+    TKitStringList strings(nullptr);
+    EXPECT_THROW(copy.Assign(&strings), EConvertError);  // another kind of container
+    EXPECT_EQ(copy.Count(), 2);
+}
+
+TEST(ContainerTest, ItemsStreamAsTheContainersChildren) {
+    TKitStringList list(nullptr);
+    EXPECT_NE(GetClass("TKitStringListItem"), nullptr);  // registered when the first list was made
+    for (const char* line : {"one", "two"}) {
+        auto* item = static_cast<TKitStringListItem*>(list.Item(list.AddItem()));
+        item->Items().Add(line);
+    }
+    TMemoryStream stream;
+    {
+        TWriter writer(&stream, 1024);
+        writer.WriteComponent(&list);
+        writer.FlushBuffer();
+    }
+    stream.SetPosition(0);
+    TKitStringList back(nullptr);
+    TReader reader(&stream, 1024);
+    reader.ReadComponent(&back);
+    ASSERT_EQ(back.Count(), 2);
+    EXPECT_EQ(static_cast<TKitStringListItem*>(back.Item(1))->Items().Strings(0), "two");
 }
 
 }  // namespace

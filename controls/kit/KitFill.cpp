@@ -116,6 +116,23 @@ void TKitFillObject::SetOptions(TKitFillOptions Value) {
     if (Store(FOptions, Value)) Change();
 }
 
+namespace {
+
+// Repeats Pattern over Rect as a pattern brush with its origin at (0, 0) would.
+void TilePattern(TCanvas& Canvas, const TRect& Rect, TBitmap& Pattern) {
+    const int w = Pattern.Width(), h = Pattern.Height();
+    if (Rect.Right <= Rect.Left || Rect.Bottom <= Rect.Top) return;
+    const HDC dc = Canvas.Handle();
+    const int saved = SaveDC(dc);
+    IntersectClipRect(dc, Rect.Left, Rect.Top, Rect.Right, Rect.Bottom);
+    auto floorTo = [](int v, int step) { return (v >= 0 ? v / step : (v - step + 1) / step) * step; };
+    for (int y = floorTo(Rect.Top, h); y < Rect.Bottom; y += h)
+        for (int x = floorTo(Rect.Left, w); x < Rect.Right; x += w) Canvas.Draw(x, y, &Pattern);
+    RestoreDC(dc, saved);
+}
+
+}  // namespace
+
 bool TKitFillObject::Fill(TCanvas& Canvas, const TRect& Rect, TColor Color) {
     switch (FStyle) {
         case sfNone:
@@ -123,6 +140,12 @@ bool TKitFillObject::Fill(TCanvas& Canvas, const TRect& Rect, TColor Color) {
         case sfBrushBitmap: {
             if (Bitmap()->Empty()) return true;
             // The NT family takes the whole bitmap as pattern, older systems its top-left 8 × 8.
+            // The drawing layer's pattern brushes hold 8 × 8 pixels, so a larger pattern is laid
+            // as tiles aligned with the brush origin (0, 0), which is what such a brush paints.
+            if (SystemFlags().IsWinNT && (Bitmap()->Width() != 8 || Bitmap()->Height() != 8)) {
+                TilePattern(Canvas, Rect, *Bitmap());
+                return true;
+            }
             TBitmap corner;
             TBitmap* pattern = Bitmap();
             if (!SystemFlags().IsWinNT) {

@@ -187,10 +187,81 @@ TEST(KitFillTest, BlendChecksFormatsAndStaysInsideTheBitmaps) {
 
     // Origins that reach past the bitmaps blend only the overlap.
     auto target = Solid(4, 4, clBlack);
-    BlendBitmaps(*a, *b, *target, TRect(1, 1, 10, 10), 0, 0, 2, -1, 1.0f);
+    BlendBitmaps(*a, *b, *target, TRect{1, 1, 10, 10}, 0, 0, 2, -1, 1.0f);
     for (int x = 0; x < 4; ++x)
         for (int y = 0; y < 4; ++y)
             EXPECT_EQ(target->Canvas().Pixel(x, y), x >= 2 && y <= 1 ? clWhite : clBlack) << x << "," << y;
+}
+
+TEST(KitFillTest, CentredStretchedListAndBrushBitmapFills) {
+    TRect area(0, 0, 20, 10);
+    TKitFillObject fill;
+    fill.SetStyle(sfBitmap);
+    auto picture = Solid(4, 2, clLime);
+    picture->Canvas().SetPixel(0, 0, clRed);  // marks the picture's top-left corner
+    fill.SetBitmap(picture.get());
+
+    // tmCenter: the colour around the picture placed in the middle.
+    fill.SetTileMode(tmCenter);
+    auto target = Solid(20, 10, clBlack);
+    EXPECT_TRUE(fill.Fill(target->Canvas(), area, clBlue));
+    EXPECT_EQ(target->Canvas().Pixel(0, 0), clBlue);
+    EXPECT_EQ(target->Canvas().Pixel(8, 4), clRed);
+    EXPECT_EQ(target->Canvas().Pixel(11, 5), clLime);
+    EXPECT_EQ(target->Canvas().Pixel(12, 5), clBlue);
+
+    // tmStretch: the picture covers the whole area, no colour shows.
+    fill.SetTileMode(tmStretch);
+    target = Solid(20, 10, clBlack);
+    EXPECT_TRUE(fill.Fill(target->Canvas(), area, clBlue));
+    EXPECT_EQ(target->Canvas().Pixel(0, 0), clRed);
+    EXPECT_EQ(target->Canvas().Pixel(4, 4), clRed);  // the corner pixel grown to 5 x 5
+    EXPECT_EQ(target->Canvas().Pixel(19, 9), clLime);
+
+    // sfBitmapList draws the list picture the owner put in, not Bitmap.
+    fill.SetStyle(sfBitmapList);
+    target = Solid(20, 10, clBlack);
+    EXPECT_FALSE(fill.Fill(target->Canvas(), area, clBlue));  // the list picture is empty
+    EXPECT_EQ(target->Canvas().Pixel(10, 5), clBlue);
+    fill.SetListBitmap(Solid(2, 2, clYellow).get());
+    EXPECT_TRUE(fill.Fill(target->Canvas(), area, clBlue));
+    EXPECT_EQ(target->Canvas().Pixel(0, 0), clYellow);
+    EXPECT_EQ(target->Canvas().Pixel(19, 9), clYellow);
+
+    // sfBrushBitmap repeats the whole bitmap (not only an 8 x 8 corner) as the brush pattern.
+    fill.SetStyle(sfBrushBitmap);
+    auto pattern = Solid(16, 16, clLime);
+    pattern->Canvas().SetPixel(12, 12, clRed);
+    fill.SetBitmap(pattern.get());
+    auto wide = Solid(40, 40, clBlack);
+    EXPECT_TRUE(fill.Fill(wide->Canvas(), TRect{0, 0, 40, 40}, clBlue));
+    EXPECT_EQ(wide->Canvas().Pixel(12, 12), clRed);
+    EXPECT_EQ(wide->Canvas().Pixel(28, 28), clRed);
+    EXPECT_EQ(wide->Canvas().Pixel(4, 4), clLime);
+    EXPECT_EQ(wide->Canvas().Brush.Bitmap, nullptr);  // the pattern is taken away again
+}
+
+TEST(KitFillTest, GradientFillRunsFromColourToEndColour) {
+    TKitFillObject fill;
+    fill.SetStyle(sfGradient);
+    fill.Gradient()->SetColor(clBlack);
+    fill.Gradient()->SetEndColor(clWhite);
+    fill.Gradient()->SetStyle(gstHorizontal);
+    auto target = Solid(64, 8, clRed);
+    EXPECT_TRUE(fill.Fill(target->Canvas(), TRect{0, 0, 64, 8}, clBlue));
+    const uint32_t left = ColorToRGB(target->Canvas().Pixel(0, 4));
+    const uint32_t middle = ColorToRGB(target->Canvas().Pixel(32, 4));
+    const uint32_t right = ColorToRGB(target->Canvas().Pixel(63, 4));
+    EXPECT_LT(left & 0xFF, 0x20u);
+    EXPECT_GT(right & 0xFF, 0xD0u);
+    EXPECT_GT(middle & 0xFF, left & 0xFF);
+    EXPECT_LT(middle & 0xFF, right & 0xFF);
+    EXPECT_EQ(ColorToRGB(target->Canvas().Pixel(32, 0)), middle);  // horizontal: columns are even
+    // Without the gradient bitmap the same steps are painted.
+    fill.SetOptions(foFillInner);
+    auto direct = Solid(64, 8, clRed);
+    EXPECT_TRUE(fill.Fill(direct->Canvas(), TRect{0, 0, 64, 8}, clBlue));
+    EXPECT_EQ(ColorToRGB(direct->Canvas().Pixel(32, 4)), middle);
 }
 
 }  // namespace

@@ -162,15 +162,111 @@ TColor TKitImageListItem::ImageTransparentColor(int Index) {
     return FImage->Canvas().Pixel(ImageRect(Index).Left, FHeight - 1);
 }
 
+TColor TKitImageListItem::ImagePixel(const TPoint& Point, int Index) {
+    if (Index < 0 || Index >= ImageCount()) return clWhite;
+    return FImage->Canvas().Pixel(ImageRect(Index).Left + Point.X, Point.Y);
+}
+
 void TKitImageListItem::DrawImage(TCanvas& Canvas, int X, int Y, int Index) {
     if (Index < 0 || Index >= ImageCount()) return;
     const TRect cell = ImageRect(Index);
-    if (!FMasked) {
-        CopyCell(Canvas, X, Y, FImage->Canvas(), cell, SRCCOPY);
+    if (!FMasked || ImageType == itMask) {
+        CopyCell(Canvas, X, Y, (FMasked ? FMask : FImage)->Canvas(), cell, SRCCOPY);
         return;
     }
-    CopyCell(Canvas, X, Y, FMask->Canvas(), cell, SRCAND);
-    CopyCell(Canvas, X, Y, FImage->Canvas(), cell, SRCPAINT);
+    auto masked = [&](TCanvas& Target, int TX, int TY) {
+        CopyCell(Target, TX, TY, FMask->Canvas(), cell, SRCAND);
+        CopyCell(Target, TX, TY, FImage->Canvas(), cell, SRCPAINT);
+    };
+    const bool checker = DrawingStyle == dsFocus || DrawingStyle == dsSelected;
+    if (DrawingStyle == dsTransparent || (DrawingStyle == dsNormal && BackgroundColor == clNone)) {
+        masked(Canvas, X, Y);
+        return;
+    }
+    // Through a cell of the background colour (and with the blending checker for focus and
+    // selection).
+    TBitmap buffer;
+    buffer.SetSize(FWidth, FHeight);
+    buffer.Canvas().Brush.Color = BackgroundColor;
+    buffer.Canvas().FillRect(TRect{0, 0, FWidth, FHeight});
+    masked(buffer.Canvas(), 0, 0);
+    if (checker && BlendingColor != clNone)
+        for (int y = 0; y < FHeight; ++y)
+            for (int x = 0; x < FWidth; ++x) {
+                const bool set = DrawingStyle == dsSelected ? ((x ^ y) & 1) != 0 : (x % 2 == 0 || y % 2 == 0);
+                if (set) buffer.Canvas().SetPixel(x, y, BlendingColor);
+            }
+    CopyCell(Canvas, X, Y, buffer.Canvas(), TRect{0, 0, FWidth, FHeight}, SRCCOPY);
+}
+
+void TKitImageListItem::DrawImageExt(TCanvas& Canvas, const TRect& Rect, uint32_t Flags, int Index,
+                                     TRect& Painted) {
+    Painted = TRect{};
+    if (Index < 0 || Index >= ImageCount()) return;
+    const TRect cell = ImageRect(Index);
+    if (FMasked) {
+        DrawBitmapEx(Canvas, Rect, &FImage->Canvas(), nullptr, cell, Flags | dbMaskBitmap, 0, 0, FMask.get(),
+                     Painted);
+        return;
+    }
+    const TColor corner = static_cast<TColor>(0x02000000u | ColorToRGB(ImageTransparentColor(Index)));
+    DrawBitmapEx(Canvas, Rect, &FImage->Canvas(), nullptr, cell, Flags, corner, 0, nullptr, Painted);
+}
+
+void TKitImageListItem::DrawImageClipped(TCanvas& Canvas, const TRect& Rect, uint32_t Flags,
+                                         int32_t ClipOffset, TColor Color, int Index) {
+    if (Index < 0 || Index >= ImageCount()) return;
+    const TRect cell = ImageRect(Index);
+    if (FMasked)
+        DrawBitmapClipped(Canvas, Rect, &FImage->Canvas(), nullptr, cell, Flags | dbMaskBitmap, ClipOffset, 0,
+                          FMask.get());
+    else
+        DrawBitmapClipped(Canvas, Rect, &FImage->Canvas(), nullptr, cell, Flags, ClipOffset, Color, nullptr);
+}
+
+void TKitImageListItem::AddImages(TKitImageListItem& Source) {
+    if (Source.FWidth != FWidth || Source.FHeight != FHeight)
+        throw EInvalidGraphicOperation(InvalidImageSize);
+    if (Source.ImageCount() == 0) return;
+    const int used = Source.ImageCount() * FWidth + FUsedWidth;
+    if (used > MaxStripWidth) throw EInvalidGraphicOperation(TooManyImages);
+    BeginUpdate();
+    if (FImage->Width() < used) GrowTo(used);
+    // The source's cells in their order (its entries may point anywhere in its strip).
+    for (int i = 0; i < Source.ImageCount(); ++i) {
+        const TRect cell = Source.ImageRect(i);
+        const int x = FUsedWidth + i * FWidth;
+        CopyCell(FImage->Canvas(), x, 0, Source.FImage->Canvas(), cell, SRCCOPY);
+        if (FMasked && Source.FMasked) CopyCell(FMask->Canvas(), x, 0, Source.FMask->Canvas(), cell, SRCCOPY);
+        FEntries.push_back(static_cast<uint32_t>(x) | (Source.FEntries[static_cast<size_t>(i)] & 0x10000u));
+    }
+    FUsedWidth = used;
+    EndUpdate(true);
+}
+
+void TKitImageListItem::Assign(TPersistent* Source) {
+    if (auto* src = dynamic_cast<TKitImageListItem*>(Source)) {
+        if (src == this) return;
+        CopyHeader(*src);
+        AllocBy = src->AllocBy;
+        BackgroundColor = src->BackgroundColor;
+        BlendingColor = src->BlendingColor;
+        DrawingStyle = src->DrawingStyle;
+        ImageType = src->ImageType;
+        ShareImages = src->ShareImages;
+        PixelFormat = src->PixelFormat;
+        FHeight = src->FHeight;
+        FWidth = src->FWidth;
+        FMasked = src->FMasked;
+        Clear();
+        if (src->ImageCount() == 0) {
+            Change();
+            return;
+        }
+        AddImages(*src);
+        return;
+    }
+    TKitListItem::Assign(Source);
 }
 
 void TKitImageListItem::ReadContent(TStream* Stream, uint8_t Flags) {
@@ -252,6 +348,87 @@ void TKitImageListItem::DefineProperties(TFiler* Filer) {
             TakeContent();
         },
         nullptr, false);
+}
+
+void RegisterListItemClass(TKitListKind Kind) {
+    static bool done[4] = {};
+    if (Kind < 0 || Kind > 3 || done[Kind]) return;
+    done[Kind] = true;
+    switch (Kind) {
+        case lkImageList:
+            RegisterClass<TKitImageListItem>();
+            break;
+        case lkBitmapList:
+            RegisterClass<TKitBitmapListItem>();
+            break;
+        case lkWaveList:
+            RegisterClass<TKitWaveListItem>();
+            break;
+        case lkStringList:
+            RegisterClass<TKitStringListItem>();
+            break;
+    }
+}
+
+// ---- TKitImageList --------------------------------------------------------------------------------
+
+TCanvas* TKitImageList::ImageCanvas(int L) {
+    TKitImageListItem* s = Strip(L);
+    return s ? &s->Image().Canvas() : nullptr;
+}
+
+bool TKitImageList::ImageRect(int L, int I, TRect& Rect) const {
+    Rect = TRect{};
+    if (!HasImage(L, I)) return false;
+    Rect = Strips(L)->ImageRect(I);
+    return true;
+}
+
+int TKitImageList::ImageDimension(int L, int Which) const {
+    TKitImageListItem* s = Strip(L);
+    return s ? (Which == 0 ? s->Width() : s->Height()) : 0;
+}
+
+int TKitImageList::ImageCount(int L) const {
+    TKitImageListItem* s = Strip(L);
+    return s ? s->ImageCount() : -1;
+}
+
+void TKitImageList::GetImage(int L, int I, TBitmap& Target) {
+    if (HasImage(L, I)) Strips(L)->GetImage(I, Target);
+}
+
+bool TKitImageList::IsMasked(int L) const {
+    TKitImageListItem* s = Strip(L);
+    return s && s->Masked();
+}
+
+HPALETTE TKitImageList::ImagePalette(int L) {
+    TKitImageListItem* s = Strip(L);
+    return s ? s->Image().Palette() : 0;
+}
+
+TColor TKitImageList::ImageTransparentColor(int L, int I) {
+    return HasImage(L, I) ? Strips(L)->ImageTransparentColor(I) : clWhite;
+}
+
+TColor TKitImageList::ImagePixel(const TPoint& Point, int L, int I) {
+    return HasImage(L, I) ? Strips(L)->ImagePixel(Point, I) : clWhite;
+}
+
+void TKitImageList::DrawImage(TCanvas& Canvas, int X, int Y, int L, int I) {
+    if (HasImage(L, I)) Strips(L)->DrawImage(Canvas, X, Y, I);
+}
+
+void TKitImageList::DrawImageExt(TCanvas& Canvas, const TRect& Rect, uint32_t Flags, int L, int I,
+                                 TRect& Painted) {
+    Painted = TRect{};
+    if (HasImage(L, I)) Strips(L)->DrawImageExt(Canvas, Rect, Flags, I, Painted);
+}
+
+void TKitImageList::DrawImageClipped(TCanvas& Canvas, const TRect& Rect, uint32_t Flags, int32_t ClipOffset,
+                                     TColor Color, int L, int I) {
+    if (HasImage(L, I)) Strips(L)->DrawImageClipped(Canvas, Rect, Flags, ClipOffset, Color, I);
 }
 
 // ---- Glyph lists and cache ------------------------------------------------------------------------

@@ -17,6 +17,12 @@ namespace kit {
 // Strips never grow wider than this.
 inline constexpr int MaxStripWidth = 0x8000;
 
+// How a strip's image is drawn: over a checker of the blending colour (focused: three pixels in
+// four, selected: every other pixel), plain, or straight through the mask.
+enum TKitDrawingStyle { dsFocus, dsSelected, dsNormal, dsTransparent };
+// Which strip DrawImage shows: the images or the masks.
+enum TKitImageType { itImage, itMask };
+
 class TKitImageListItem : public TKitListItem {
 public:
     explicit TKitImageListItem(framework::TComponent* AOwner);
@@ -58,8 +64,29 @@ public:
     framework::TRect ImageRect(int Index) const;
     void GetImage(int Index, framework::TBitmap& Target);
     framework::TColor ImageTransparentColor(int Index);
-    // Opaque for unmasked strips, else through the mask.
+    // The pixel at Point of image Index.
+    framework::TColor ImagePixel(const framework::TPoint& Point, int Index);
+    // Opaque for unmasked strips (and for itMask, the mask cell), else through the mask, by
+    // DrawingStyle over BackgroundColor and BlendingColor.
     void DrawImage(framework::TCanvas& Canvas, int X, int Y, int Index);
+    // The cell drawn by DrawBitmapEx into Rect (masked strips through their mask, others with the
+    // cell's bottom-left pixel as transparent colour); Painted: where it went.
+    void DrawImageExt(framework::TCanvas& Canvas, const framework::TRect& Rect, uint32_t Flags, int Index,
+                      framework::TRect& Painted);
+    // The cell drawn by DrawBitmapClipped (unmasked strips with the given colour).
+    void DrawImageClipped(framework::TCanvas& Canvas, const framework::TRect& Rect, uint32_t Flags,
+                          int32_t ClipOffset, framework::TColor Color, int Index);
+    // Appends every image of Source, which must have the same image size ("Invalid image size");
+    // "Too many images" when the strip would grow beyond MaxStripWidth.
+    void AddImages(TKitImageListItem& Source);
+    // Of another strip: its header, settings and images.
+    void Assign(framework::TPersistent* Source) override;
+
+    framework::TColor BackgroundColor = framework::clNone;
+    framework::TColor BlendingColor = framework::clNone;
+    TKitDrawingStyle DrawingStyle = dsNormal;
+    TKitImageType ImageType = itImage;
+    bool ShareImages = false;
 
     TKitSavePixelFormat PixelFormat = spfDefault;
 
@@ -91,15 +118,32 @@ private:
 // The container of image strips.
 class TKitImageList : public TKitCustomImageList {
 public:
-    explicit TKitImageList(framework::TComponent* AOwner) : TKitCustomImageList(AOwner, lkImageList) {}
+    explicit TKitImageList(framework::TComponent* AOwner) : TKitCustomImageList(AOwner, lkImageList) {
+        RegisterListItemClass(lkImageList);
+    }
     TKitListItem* NewItem() override { return new TKitImageListItem(this); }
     TKitImageListItem* Strips(int Index) const { return static_cast<TKitImageListItem*>(Item(Index)); }
+
+    // Each operation goes to strip L.
+    framework::TCanvas* ImageCanvas(int L) override;
+    bool ImageRect(int L, int I, framework::TRect& Rect) const override;
+    int ImageDimension(int L, int Which) const override;
     // The image count of strip L; -1 out of range.
-    int ImageCount(int L) const { return L >= 0 && L < Count() ? Strips(L)->ImageCount() : -1; }
+    int ImageCount(int L) const override;
     bool HasImage(int L, int I) const override { return I >= 0 && I < ImageCount(L); }
-    void GetImage(int L, int I, framework::TBitmap& Target) override {
-        if (HasImage(L, I)) Strips(L)->GetImage(I, Target);
-    }
+    void GetImage(int L, int I, framework::TBitmap& Target) override;
+    bool IsMasked(int L) const override;
+    framework::HPALETTE ImagePalette(int L) override;
+    framework::TColor ImageTransparentColor(int L, int I) override;
+    framework::TColor ImagePixel(const framework::TPoint& Point, int L, int I) override;
+    void DrawImage(framework::TCanvas& Canvas, int X, int Y, int L, int I) override;
+    void DrawImageExt(framework::TCanvas& Canvas, const framework::TRect& Rect, uint32_t Flags, int L, int I,
+                      framework::TRect& Painted) override;
+    void DrawImageClipped(framework::TCanvas& Canvas, const framework::TRect& Rect, uint32_t Flags,
+                          int32_t ClipOffset, framework::TColor Color, int L, int I) override;
+
+private:
+    TKitImageListItem* Strip(int L) const { return L >= 0 && L < Count() ? Strips(L) : nullptr; }
 };
 
 class TKitGlyphList : public TKitImageListItem {

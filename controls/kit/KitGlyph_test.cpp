@@ -213,3 +213,165 @@ TEST(GlyphTest, GlyphsOfOneSizeShareAListThatGoesWithTheLast) {
 
 }  // namespace
 }  // namespace kit
+
+namespace kit {
+namespace {
+
+// A masked strip of 12 x 12 images: a coloured square on olive (transparent) per colour.
+std::unique_ptr<TKitImageListItem> MaskedStrip(std::initializer_list<TColor> Colors) {
+    auto strip = std::make_unique<TKitImageListItem>(12, 12);
+    strip->SetMasked(true);
+    for (TColor c : Colors) strip->ReplaceMasked(strip->AddSlot(), *Strip(12, {c}), clOlive);
+    return strip;
+}
+
+std::unique_ptr<TBitmap> Canvas(TColor Color, int W = 20, int H = 20) {
+    auto b = std::make_unique<TBitmap>();
+    b->SetPixelFormat(pf24bit);
+    FillBitmapColor(b.get(), TRect{0, 0, W, H}, Color);
+    return b;
+}
+
+TEST(ImageStripTest, AddImagesAppendsAnotherStripAndAssignCopiesIt) {
+    auto a = MaskedStrip({clRed, clLime, clBlue});
+    auto b = MaskedStrip({clYellow});
+    int changes = 0;
+    b->OnChange = [&](TObject*) { ++changes; };
+    b->AddImages(*a);
+    EXPECT_EQ(changes, 1);
+    ASSERT_EQ(b->ImageCount(), 4);
+    EXPECT_EQ(b->UsedWidth(), 48);
+    TBitmap out;
+    b->GetImage(3, out);
+    EXPECT_EQ(out.Canvas().Pixel(6, 6), clBlue);
+    auto target = Canvas(clWhite);
+    b->DrawImage(target->Canvas(), 0, 0, 2);
+    EXPECT_EQ(target->Canvas().Pixel(6, 6), clLime);
+    EXPECT_EQ(target->Canvas().Pixel(1, 1), clWhite);  // the mask came along
+
+    TKitImageListItem other(16, 8);
+    try {
+        b->AddImages(other);
+        FAIL() << "a strip of another size was taken";
+    } catch (const EInvalidGraphicOperation& e) {
+        EXPECT_STREQ(e.what(), "Invalid image size");
+    }
+    TKitImageListItem full(12, 12);
+    for (int i = 0; i < MaxStripWidth / 12 - 2; ++i) full.AddSlot();
+    try {
+        full.AddImages(*a);  // 3 more would pass 32768 px
+        FAIL() << "the strip grew too wide";
+    } catch (const EInvalidGraphicOperation& e) {
+        EXPECT_STREQ(e.what(), "Too many images");
+    }
+    EXPECT_EQ(full.ImageCount(), MaxStripWidth / 12 - 2);
+
+    TKitImageListItem copy(16, 16);
+    a->BlendingColor = clAqua;
+    a->DrawingStyle = dsSelected;
+    a->Description = "arrows";
+    copy.Assign(a.get());
+    EXPECT_EQ(copy.Width(), 12);
+    EXPECT_TRUE(copy.Masked());
+    EXPECT_EQ(copy.ImageCount(), 3);
+    EXPECT_EQ(copy.BlendingColor, clAqua);
+    EXPECT_EQ(copy.DrawingStyle, dsSelected);
+    EXPECT_EQ(copy.Description, "arrows");
+    copy.GetImage(0, out);
+    EXPECT_EQ(out.Canvas().Pixel(6, 6), clRed);
+}
+
+TEST(ImageStripTest, DrawingStylesBlendOverTheBackgroundColour) {
+    auto strip = MaskedStrip({clRed});
+    strip->BackgroundColor = clYellow;
+    strip->BlendingColor = clBlue;
+    struct TCase {
+        TKitDrawingStyle Style;
+        TColor Corner;  // (1,1): transparent in the image, odd x and y
+        TColor Odd;     // (4,5): inside the square, x and y of different parity
+        TColor Even;    // (4,4): inside, both even
+    };
+    for (const TCase& c :
+         {TCase{dsNormal, clYellow, clRed, clRed}, TCase{dsSelected, clYellow, clBlue, clRed},
+          TCase{dsFocus, clYellow, clBlue, clBlue}, TCase{dsTransparent, clWhite, clRed, clRed}}) {
+        strip->DrawingStyle = c.Style;
+        auto target = Canvas(clWhite);
+        strip->DrawImage(target->Canvas(), 0, 0, 0);
+        EXPECT_EQ(target->Canvas().Pixel(1, 1), c.Corner) << c.Style;
+        EXPECT_EQ(target->Canvas().Pixel(4, 5), c.Odd) << c.Style;
+        EXPECT_EQ(target->Canvas().Pixel(4, 4), c.Even) << c.Style;
+        EXPECT_EQ(target->Canvas().Pixel(5, 5), clRed) << c.Style;  // both odd: never blended
+    }
+    // Without a background colour a normal drawing goes straight through the mask.
+    strip->DrawingStyle = dsNormal;
+    strip->BackgroundColor = clNone;
+    auto target = Canvas(clWhite);
+    strip->DrawImage(target->Canvas(), 0, 0, 0);
+    EXPECT_EQ(target->Canvas().Pixel(1, 1), clWhite);
+    // itMask shows the mask cell itself.
+    strip->ImageType = itMask;
+    strip->DrawImage(target->Canvas(), 0, 0, 0);
+    EXPECT_EQ(target->Canvas().Pixel(1, 1), clWhite);
+    EXPECT_EQ(target->Canvas().Pixel(4, 4), clBlack);
+}
+
+TEST(ImageListTest, OperationsGoToTheStripAndGiveNeutralAnswersOutOfRange) {
+    TKitImageList list(nullptr);
+    auto* strip = static_cast<TKitImageListItem*>(list.Item(list.AddItem()));
+    strip->SetWidth(8);
+    strip->SetHeight(8);
+    strip->Add(Strip(8, {clRed, clBlue}).get(), nullptr);  // unmasked, two images from one bitmap
+    EXPECT_EQ(list.ImageCount(0), 1);
+    strip->Add(Strip(8, {clBlue}).get(), nullptr);
+    EXPECT_EQ(list.ImageCount(0), 2);
+    EXPECT_EQ(list.ImageCount(1), -1);
+    EXPECT_EQ(list.ImageDimension(0, 0), 8);
+    EXPECT_EQ(list.ImageDimension(3, 1), 0);
+    TRect r;
+    EXPECT_TRUE(list.ImageRect(0, 1, r));
+    EXPECT_EQ(r, (TRect{8, 0, 16, 8}));
+    EXPECT_FALSE(list.ImageRect(0, 2, r));
+    EXPECT_FALSE(list.IsMasked(0));
+    EXPECT_EQ(list.ImageCanvas(0), &strip->Image().Canvas());
+    EXPECT_EQ(list.ImageCanvas(5), nullptr);
+    EXPECT_EQ(list.ImageTransparentColor(0, 1), clOlive);
+    EXPECT_EQ(list.ImageTransparentColor(0, 9), clWhite);
+    EXPECT_EQ(list.ImagePixel(TPoint{4, 4}, 0, 1), clBlue);
+    EXPECT_EQ(list.ImagePixel(TPoint{4, 4}, 2, 0), clWhite);
+
+    // The extended drawing of an unmasked strip leaves out its corner colour when asked to.
+    auto target = Canvas(clWhite, 40, 40);
+    TRect painted;
+    list.DrawImageExt(target->Canvas(), TRect{10, 10, 18, 18}, dbTransparentColor, 0, 1, painted);
+    EXPECT_EQ(painted, (TRect{10, 10, 18, 18}));
+    EXPECT_EQ(target->Canvas().Pixel(14, 14), clBlue);
+    EXPECT_EQ(target->Canvas().Pixel(11, 11), clWhite);
+    list.DrawImageExt(target->Canvas(), TRect{20, 20, 36, 36}, dbStretch, 0, 1, painted);
+    EXPECT_EQ(target->Canvas().Pixel(21, 21), clOlive);  // opaque, stretched to 16 x 16
+    EXPECT_EQ(target->Canvas().Pixel(34, 34), clOlive);
+    list.DrawImageExt(target->Canvas(), TRect{0, 0, 8, 8}, 0, 0, 7, painted);
+    EXPECT_EQ(painted, TRect{});
+
+    // Clipped drawing with a clip offset keeps to the offset rectangle.
+    auto clipped = Canvas(clWhite, 40, 40);
+    list.DrawImageClipped(clipped->Canvas(), TRect{0, 0, 8, 8}, dbClip, 0, clNone, 0, 0);
+    EXPECT_EQ(clipped->Canvas().Pixel(4, 4), clRed);
+
+    // A bitmap list answers for its one bitmap per item.
+    TKitBitmapList bitmaps(nullptr);
+    auto* item = static_cast<TKitBitmapListItem*>(bitmaps.Item(bitmaps.AddItem()));
+    item->SetBitmap(Strip(8, {clLime}).get());
+    EXPECT_TRUE(bitmaps.ImageRect(0, 0, r));
+    EXPECT_EQ(r, (TRect{0, 0, 8, 8}));
+    EXPECT_EQ(bitmaps.ImagePixel(TPoint{4, 4}, 0, 0), clLime);
+    EXPECT_EQ(bitmaps.ImageTransparentColor(1, 0), clWhite);
+    auto drawn = Canvas(clWhite);
+    bitmaps.DrawImage(drawn->Canvas(), 2, 2, 0, 0);
+    EXPECT_EQ(drawn->Canvas().Pixel(3, 3), clOlive);
+    bitmaps.DrawImageExt(drawn->Canvas(), TRect{10, 10, 18, 18}, dbTransparentColor, 0, 0, painted);
+    EXPECT_EQ(drawn->Canvas().Pixel(11, 11), clWhite);
+    EXPECT_EQ(drawn->Canvas().Pixel(14, 14), clLime);
+}
+
+}  // namespace
+}  // namespace kit
