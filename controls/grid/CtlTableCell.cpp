@@ -219,6 +219,27 @@ void TCtlBaseTableCell::Paint(TCanvas& TableCanvas, const TRect& CellRect, int32
     TableCanvas.FillRect(CellRect);
 }
 
+void TCtlBaseTableCell::CopyEventsTo(TWinControl& Editor) const {
+    Editor.OnClick = OnClick;
+    Editor.OnDblClick = OnDblClick;
+    Editor.OnEnter = OnEnter;
+    Editor.OnExit = OnExit;
+    Editor.OnKeyDown = OnKeyDown;
+    Editor.OnKeyUp = OnKeyUp;
+    Editor.OnKeyPress = OnKeyPress;
+    Editor.OnMouseDown = OnMouseDown;
+    Editor.OnMouseUp = OnMouseUp;
+    Editor.OnMouseMove = OnMouseMove;
+}
+
+void TCtlBaseTableCell::PostToTable(uint32_t Msg, uintptr_t WParam, intptr_t LParam) const {
+    if (FTable && FTable->HandleAllocated()) PostMessage(FTable->Handle(), Msg, WParam, LParam);
+}
+
+void TCtlBaseTableCell::ForwardKey(uint16_t CharCode, intptr_t KeyData) const {
+    PostToTable(WM_KEYDOWN, CharCode, KeyData);
+}
+
 TCtlTblKeyClaim TCtlBaseTableCell::FilterTableKey(TWMKey& Msg) {
     return FTable ? FTable->FilterKey(Msg) : okcNone;
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "controls/grid/CtlTableBase.h"
+#include "framework/ui/Controls.h"
 #include "framework/ui/Graphics.h"
 
 namespace grid {
@@ -94,6 +95,16 @@ public:
     void SetAcceptActivationClick(bool Value) { FAcceptActivationClick = Value; }
 
     TCellPaintNotifyEvent OnOwnerDraw;
+    framework::TNotifyEvent OnClick, OnDblClick, OnEnter, OnExit;
+    framework::TKeyEvent OnKeyDown, OnKeyUp;
+    framework::TKeyPressEvent OnKeyPress;
+    framework::TMouseEvent OnMouseDown, OnMouseUp;
+    framework::TMouseMoveEvent OnMouseMove;
+    // Hands the cell's mouse, key and focus events to an editor window.
+    void CopyEventsTo(framework::TWinControl& Editor) const;
+    // Posts to the grid's window when it exists; ForwardKey posts a key press to it.
+    void PostToTable(uint32_t Msg, uintptr_t WParam, intptr_t LParam) const;
+    void ForwardKey(uint16_t CharCode, intptr_t KeyData) const;
 
     // ---- Work for the grid ----
     void TableChanged() override;

@@ -114,6 +114,132 @@ bool TCtlTCCustomString::SaveText(const std::string& Text, TCtlCellValue* Data) 
     return true;
 }
 
+// ---- The edit-box cell's editor ----
+
+TCtlTCStringEdit::TCtlTCStringEdit(TComponent* AOwner, TCtlTCCustomString* Cell)
+    : TEdit(AOwner), FCell(Cell) {}
+
+void TCtlTCStringEdit::WndProc(TMessage& M) {
+    switch (M.Msg) {
+        case WM_CHAR: {
+            const auto Char = M.WParamLo();
+            if (Char != '\t' && Char != '\r' && Char != 27) TEdit::WndProc(M);
+            if (FCell->ShouldAutoAdvance(Text().size())) FCell->ForwardKey(VK_RIGHT, 0);
+            return;
+        }
+        case WM_GETDLGCODE:
+            TEdit::WndProc(M);
+            if (FCell->TableTabToArrow()) M.Result |= DLGC_WANTTAB;
+            if (FCell->TableEnterToArrow()) M.Result |= DLGC_WANTALLKEYS;
+            return;
+        case WM_KEYDOWN: {
+            TWMKey Key{M};
+            const uint16_t Code = Key.CharCode();
+            bool Forward = false;
+            auto Claim = FCell->FilterTableKey(Key);
+            switch (Claim) {
+                case okcRequired:
+                    Forward = true;
+                    break;
+                case okcWanted: {
+                    const int Len = static_cast<int>(Text().size());
+                    if (Code == VK_PRIOR || Code == VK_NEXT || Code == VK_UP || Code == VK_DOWN)
+                        Forward = true;
+                    else if (Code == VK_LEFT)
+                        Forward = FCell->AutoAdvanceLeftRight() && SelLength() == 0 && SelStart() == 0;
+                    else if (Code == VK_RIGHT)
+                        Forward = FCell->AutoAdvanceLeftRight() && SelStart() + SelLength() == Len &&
+                                  (SelLength() == 0 || SelStart() == 0);
+                    break;
+                }
+                case okcNone:
+                    break;
+            }
+            if (Forward)
+                FCell->ForwardKey(Code, M.LParam);
+            else
+                TEdit::WndProc(M);
+            return;
+        }
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            TEdit::WndProc(M);
+            FCell->PostToTable(M.Msg == WM_SETFOCUS ? TM_EDITORFOCUSED : TM_EDITORUNFOCUSED, M.WParam, 0);
+            return;
+        default:
+            TEdit::WndProc(M);
+    }
+}
+
+TCtlTCCustomString::~TCtlTCCustomString() {
+    if (FEditor) FEditor->Free();
+}
+
+TCtlTCStringEdit* TCtlTCCustomString::CreateEditor() {
+    return NewComponent<TCtlTCStringEdit>(Table(), this);
+}
+
+void TCtlTCCustomString::StartEditing(int32_t, int32_t, const TRect& CellRect,
+                                      const TCtlCellAttributes& CellAttr, TCtlTblEditorStyle CellStyle,
+                                      const TCtlCellValue* Data) {
+    if (!Table()) return;
+    if (FEditor) FEditor->Free();
+    FEditor = CreateEditor();
+    FEditor->FreeNotification(this);  // the grid owns it and may free it first
+    FEditor->SetText(Data && Data->Kind == TCtlCellValue::cvString ? Data->Text : std::string());
+    FEditor->SetModified(false);
+    FEditor->SetColor(CellAttr.Color);
+    if (CellAttr.Font) FEditor->Font().Assign(*CellAttr.Font);
+    FEditor->Font().Color = CellAttr.FontColor;
+    FEditor->SetBounds(CellRect.Left, CellRect.Top, CellRect.Width(), CellRect.Height());
+    FEditor->SetTabStop(false);
+    FEditor->SetMaxLength(FMaxLength);
+    FEditor->Hint = Hint();
+    FEditor->SetShowHint(ShowHint());
+    FEditor->BorderStyle = CellStyle == tesBorder ? bsSingle : bsNone;
+    FEditor->SetCtl3D(CellStyle == tes3D);
+    FEditor->OnChange = OnChange;
+    CopyEventsTo(*FEditor);
+    FEditor->SetParent(Table());
+}
+
+bool TCtlTCCustomString::SaveEditedData(TCtlCellValue* Data) const {
+    return FEditor && SaveText(FEditor->Text(), Data);
+}
+
+void TCtlTCCustomString::StopEditing(bool SaveValue, TCtlCellValue* Data) {
+    if (SaveValue && Data) SaveEditedData(Data);
+    if (FEditor) {
+        TCtlTCStringEdit* Editor = FEditor;
+        FEditor = nullptr;
+        Editor->Free();
+    }
+}
+
+void TCtlTCCustomString::Notification(TComponent* AComponent, TOperation Operation) {
+    TCtlTCBaseString::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == FEditor) FEditor = nullptr;
+}
+
+TWinControl* TCtlTCCustomString::EditControl() const {
+    return FEditor;
+}
+HWND TCtlTCCustomString::EditHandle() const {
+    return FEditor && FEditor->HandleAllocated() ? FEditor->Handle() : 0;
+}
+void TCtlTCCustomString::EditHide() {
+    if (FEditor) FEditor->Hide();
+}
+void TCtlTCCustomString::EditMove(const TRect& CellRect) {
+    if (!FEditor) return;
+    FEditor->SetBounds(CellRect.Left, CellRect.Top, CellRect.Width(), CellRect.Height());
+    FEditor->Show();
+    FEditor->Repaint();
+}
+bool TCtlTCCustomString::EditorModified() const {
+    return FEditor && FEditor->Modified();
+}
+
 // ---- Column heading ----
 
 TCtlTCColHead::TCtlTCColHead(TComponent* AOwner) : TCtlTCBaseString(AOwner) {

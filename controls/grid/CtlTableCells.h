@@ -7,6 +7,7 @@
 
 #include "controls/grid/CtlTableCell.h"
 #include "framework/core/Strings.h"
+#include "framework/stdctrls/Edit.h"
 
 namespace grid {
 
@@ -36,9 +37,39 @@ private:
     bool FUseWordWrap = false;
 };
 
+class TCtlTCCustomString;
+
+// The editor window of an edit-box cell: keys the grid claims go to the grid, typing past a full
+// field moves on, and focus changes are reported to the grid.
+class TCtlTCStringEdit : public framework::TEdit {
+public:
+    TCtlTCStringEdit(framework::TComponent* AOwner, TCtlTCCustomString* Cell);
+    TCtlTCCustomString* Cell() const { return FCell; }
+
+protected:
+    void WndProc(framework::TMessage& M) override;
+
+private:
+    TCtlTCCustomString* FCell;
+};
+
 class TCtlTCCustomString : public TCtlTCBaseString {
 public:
     using TCtlTCBaseString::TCtlTCBaseString;
+    ~TCtlTCCustomString() override;
+
+    // ---- Editing ----
+    void StartEditing(int32_t RowNum, int32_t ColNum, const framework::TRect& CellRect,
+                      const TCtlCellAttributes& CellAttr, TCtlTblEditorStyle CellStyle,
+                      const TCtlCellValue* Data);
+    // Saves (when asked and Data is given) and destroys the editor.
+    void StopEditing(bool SaveValue, TCtlCellValue* Data);
+    bool SaveEditedData(TCtlCellValue* Data) const;
+    framework::TWinControl* EditControl() const;
+    framework::HWND EditHandle() const;
+    void EditHide();
+    void EditMove(const framework::TRect& CellRect);
+    bool EditorModified() const;
     uint16_t MaxLength() const { return FMaxLength; }
     void SetMaxLength(uint16_t Value) { FMaxLength = Value; }
     bool AutoAdvanceChar() const { return FAutoAdvanceChar; }
@@ -55,7 +86,12 @@ public:
 
     framework::TNotifyEvent OnChange;
 
+protected:
+    virtual TCtlTCStringEdit* CreateEditor();
+    void Notification(framework::TComponent* AComponent, framework::TOperation Operation) override;
+
 private:
+    TCtlTCStringEdit* FEditor = nullptr;
     uint16_t FMaxLength = 0;
     bool FAutoAdvanceChar = false;
     bool FAutoAdvanceLeftRight = false;

@@ -20,6 +20,7 @@ public:
     int32_t LockedCols = 0;
     int32_t ActiveCol = -1;
     TCtlTblOptionSet Options = 0;
+    std::vector<std::pair<UINT, WPARAM>> Got;
     void CellChanged(TCtlTableCellAncestor*) override {}
     TCtlTblKeyClaim FilterKey(TWMKey&) override { return okcWanted; }
     void ResolveCellAttributes(int32_t, int32_t, TCtlCellAttributes&) override {}
@@ -36,6 +37,11 @@ public:
                 return;
             case TM_QUERYCOLOR:
                 M.Result = clAqua;
+                return;
+            case WM_KEYDOWN:
+            case TM_EDITORFOCUSED:
+            case TM_EDITORUNFOCUSED:
+                Got.emplace_back(M.Msg, M.WParam);
                 return;
             default:
                 TCtlTableAncestor::WndProc(M);
@@ -199,6 +205,56 @@ TEST_F(CellTest, StringSavingAndAutoAdvance) {
     EXPECT_FALSE(Cell->SaveText("a", nullptr));
     TCtlCellValue Wrong = TCtlCellValue::Glyph(4);
     EXPECT_DEBUG_DEATH(Cell->SaveText("a", &Wrong), "another kind");
+}
+
+TEST_F(CellTest, StringEditorTypesForwardsAndSavesTheWholeText) {
+    auto* Cell = NewComponent<TCtlTCString>(Form);
+    Cell->SetTable(Table);
+    Cell->AddUser();
+    TCtlCellAttributes Attr;
+    Attr.Color = clWhite;
+    const TCtlCellValue Start = TCtlCellValue::String("ab");
+    Cell->StartEditing(1, 1, Rect(10, 10, 80, 30), Attr, tesNormal, &Start);
+    auto* Editor = static_cast<TCtlTCStringEdit*>(Cell->EditControl());
+    ASSERT_NE(Editor, nullptr);
+    EXPECT_EQ(Editor->Text(), "ab");
+    EXPECT_EQ(Editor->BorderStyle, bsNone);
+    Editor->SetFocus();
+    Driver.RunPending();
+    EXPECT_EQ(Table->Got, (std::vector<std::pair<UINT, WPARAM>>{{TM_EDITORFOCUSED, Form->Handle()}}));
+    Editor->SetSelStart(2);  // after the text that focusing selected
+    Table->Got.clear();
+    Driver.Type(std::string(38, 'x'));
+    Driver.Key(VK_UP);  // wanted by the grid: forwarded
+    Driver.Key(VK_TAB);
+    Driver.RunPending();
+    EXPECT_EQ(Editor->Text(), "ab" + std::string(38, 'x'));  // the Tab is not typed
+    EXPECT_TRUE(Cell->EditorModified());
+    EXPECT_EQ(Table->Got, (std::vector<std::pair<UINT, WPARAM>>{{WM_KEYDOWN, VK_UP}}));
+
+    Table->Options = CtlTblOption(otoTabToArrow) | CtlTblOption(otoEnterToArrow);
+    EXPECT_EQ(Editor->Perform(WM_GETDLGCODE, 0, 0) & (DLGC_WANTTAB | DLGC_WANTALLKEYS),
+              DLGC_WANTTAB | DLGC_WANTALLKEYS);
+
+    TCtlCellValue Saved = TCtlCellValue::String("");
+    Cell->StopEditing(true, &Saved);
+    EXPECT_EQ(Saved.Text.size(), 40u);
+    EXPECT_EQ(Cell->EditControl(), nullptr);
+
+    // A field of three that fills up moves on.
+    Cell->SetMaxLength(3);
+    Cell->SetAutoAdvanceChar(true);
+    Cell->StartEditing(1, 1, Rect(10, 10, 80, 30), Attr, tesBorder, nullptr);
+    Cell->EditControl()->SetFocus();
+    Driver.RunPending();
+    Table->Got.clear();
+    Driver.Type("ab");
+    Driver.RunPending();
+    EXPECT_TRUE(Table->Got.empty());
+    Driver.Type("c");
+    Driver.RunPending();
+    EXPECT_EQ(Table->Got, (std::vector<std::pair<UINT, WPARAM>>{{WM_KEYDOWN, VK_RIGHT}}));
+    Cell->StopEditing(false, nullptr);
 }
 
 TEST(CtlCellGlyphs, CountsFromTheBitmapAndSharing) {
