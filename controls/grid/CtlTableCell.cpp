@@ -232,6 +232,20 @@ void TCtlBaseTableCell::CopyEventsTo(TWinControl& Editor) const {
     Editor.OnMouseMove = OnMouseMove;
 }
 
+void TCtlBaseTableCell::PlaceEditor(TWinControl& Editor, const TRect& CellRect) {
+    Editor.FreeNotification(this);
+    Editor.SetBounds(CellRect.Left, CellRect.Top, CellRect.Width(), CellRect.Height());
+    Editor.Hint = FHint;
+    Editor.SetShowHint(FShowHint);
+    Editor.SetTabStop(false);
+    CopyEventsTo(Editor);
+    Editor.SetParent(FTable);
+}
+
+void TCtlBaseTableCell::ReportEditorFocus(const TMessage& M) const {
+    PostToTable(M.Msg == WM_SETFOCUS ? TM_EDITORFOCUSED : TM_EDITORUNFOCUSED, M.WParam, 0);
+}
+
 void TCtlBaseTableCell::PostToTable(uint32_t Msg, uintptr_t WParam, intptr_t LParam) const {
     if (FTable && FTable->HandleAllocated()) PostMessage(FTable->Handle(), Msg, WParam, LParam);
 }

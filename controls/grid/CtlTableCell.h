@@ -102,6 +102,11 @@ public:
     framework::TMouseMoveEvent OnMouseMove;
     // Hands the cell's mouse, key and focus events to an editor window.
     void CopyEventsTo(framework::TWinControl& Editor) const;
+    // Puts a new editor window over CellRect in the grid: bounds, hint, the cell's events, no tab
+    // stop; the cell hears when the grid (its owner) frees it.
+    void PlaceEditor(framework::TWinControl& Editor, const framework::TRect& CellRect);
+    // After an editor window's WM_SETFOCUS or WM_KILLFOCUS: tells the grid.
+    void ReportEditorFocus(const framework::TMessage& M) const;
     // Posts to the grid's window when it exists; ForwardKey posts a key press to it.
     void PostToTable(uint32_t Msg, uintptr_t WParam, intptr_t LParam) const;
     void ForwardKey(uint16_t CharCode, intptr_t KeyData) const;

@@ -13,6 +13,15 @@ namespace grid {
 using namespace framework;
 
 namespace {
+// Frees an open editor window; the pointer is cleared first so that the removal notice finds none.
+template <class TEditor>
+void FreeEditor(TEditor*& Editor) {
+    if (!Editor) return;
+    TEditor* Doomed = Editor;
+    Editor = nullptr;
+    Doomed->Free();
+}
+
 bool IsLeft(TCtlTblAdjust A) {
     return A == otaTopLeft || A == otaCenterLeft || A == otaBottomLeft;
 }
@@ -164,7 +173,7 @@ void TCtlTCStringEdit::WndProc(TMessage& M) {
         case WM_SETFOCUS:
         case WM_KILLFOCUS:
             TEdit::WndProc(M);
-            FCell->PostToTable(M.Msg == WM_SETFOCUS ? TM_EDITORFOCUSED : TM_EDITORUNFOCUSED, M.WParam, 0);
+            FCell->ReportEditorFocus(M);
             return;
         default:
             TEdit::WndProc(M);
@@ -172,7 +181,7 @@ void TCtlTCStringEdit::WndProc(TMessage& M) {
 }
 
 TCtlTCCustomString::~TCtlTCCustomString() {
-    if (FEditor) FEditor->Free();
+    FreeEditor(FEditor);
 }
 
 TCtlTCStringEdit* TCtlTCCustomString::CreateEditor() {
@@ -183,24 +192,18 @@ void TCtlTCCustomString::StartEditing(int32_t, int32_t, const TRect& CellRect,
                                       const TCtlCellAttributes& CellAttr, TCtlTblEditorStyle CellStyle,
                                       const TCtlCellValue* Data) {
     if (!Table()) return;
-    if (FEditor) FEditor->Free();
+    FreeEditor(FEditor);
     FEditor = CreateEditor();
-    FEditor->FreeNotification(this);  // the grid owns it and may free it first
     FEditor->SetText(Data && Data->Kind == TCtlCellValue::cvString ? Data->Text : std::string());
     FEditor->SetModified(false);
     FEditor->SetColor(CellAttr.Color);
     if (CellAttr.Font) FEditor->Font().Assign(*CellAttr.Font);
     FEditor->Font().Color = CellAttr.FontColor;
-    FEditor->SetBounds(CellRect.Left, CellRect.Top, CellRect.Width(), CellRect.Height());
-    FEditor->SetTabStop(false);
     FEditor->SetMaxLength(FMaxLength);
-    FEditor->Hint = Hint();
-    FEditor->SetShowHint(ShowHint());
     FEditor->BorderStyle = CellStyle == tesBorder ? bsSingle : bsNone;
     FEditor->SetCtl3D(CellStyle == tes3D);
     FEditor->OnChange = OnChange;
-    CopyEventsTo(*FEditor);
-    FEditor->SetParent(Table());
+    PlaceEditor(*FEditor, CellRect);
 }
 
 bool TCtlTCCustomString::SaveEditedData(TCtlCellValue* Data) const {
@@ -209,11 +212,7 @@ bool TCtlTCCustomString::SaveEditedData(TCtlCellValue* Data) const {
 
 void TCtlTCCustomString::StopEditing(bool SaveValue, TCtlCellValue* Data) {
     if (SaveValue && Data) SaveEditedData(Data);
-    if (FEditor) {
-        TCtlTCStringEdit* Editor = FEditor;
-        FEditor = nullptr;
-        Editor->Free();
-    }
+    FreeEditor(FEditor);
 }
 
 void TCtlTCCustomString::Notification(TComponent* AComponent, TOperation Operation) {
@@ -533,6 +532,103 @@ void TCtlTCCustomGlyph::Paint(TCanvas& TableCanvas, const TRect& CellRect, int32
                                 : CellRect.Top + (CellRect.Height() - H) / 2;
     TableCanvas.Brush.Color = CellAttr.Color;
     TableCanvas.BrushCopy(Bounds(X, Y, W, H), Bitmap, Source, Transparent);
+}
+
+// ---- Glyph editing ----
+
+TCtlTCGlyphEdit::TCtlTCGlyphEdit(TComponent* AOwner, TCtlTCCustomGlyph* Cell)
+    : TCustomControl(AOwner), FCell(Cell) {
+    ControlStyle &= ~csDoubleClicks;
+    FAttr.Font = &FFont;
+}
+
+void TCtlTCGlyphEdit::SetIndex(int32_t Value) {
+    const int Active = FCell->CellGlyphs().ActiveGlyphCount();
+    Value = std::clamp(Value, 0, std::max(Active - 1, 0));
+    if (Value == FIndex) return;
+    FIndex = Value;
+    if (HandleAllocated()) Repaint();
+}
+
+void TCtlTCGlyphEdit::Paint() {
+    const TCtlCellValue Value = TCtlCellValue::Glyph(FIndex);
+    FCell->PaintCell(Canvas(), ClientRect(), FRowNum, FColNum, FAttr, &Value);
+}
+
+void TCtlTCGlyphEdit::WndProc(TMessage& M) {
+    const int Active = FCell->CellGlyphs().ActiveGlyphCount();
+    switch (M.Msg) {
+        case WM_GETDLGCODE:
+            M.Result = DLGC_WANTARROWS;
+            if (FCell->TableTabToArrow()) M.Result |= DLGC_WANTTAB;
+            if (FCell->TableEnterToArrow()) M.Result |= DLGC_WANTALLKEYS;
+            return;
+        case WM_KEYDOWN: {
+            TWMKey Key{M};
+            const uint16_t Code = Key.CharCode();
+            const TCtlTblKeyClaim Claim = FCell->FilterTableKey(Key);
+            if (Claim == okcRequired || (Claim == okcWanted && Code != VK_SPACE)) {
+                FCell->ForwardKey(Code, M.LParam);
+                return;
+            }
+            TCustomControl::WndProc(M);
+            if (Code == VK_SPACE) SetIndex(CtlNextGlyph(FIndex, Active));
+            if (Code == VK_BACK) SetIndex(CtlPreviousGlyph(FIndex, Active));
+            return;
+        }
+        case WM_LBUTTONDOWN:
+            SetIndex(CtlNextGlyph(FIndex, Active));
+            TCustomControl::WndProc(M);
+            return;
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            TCustomControl::WndProc(M);
+            FCell->ReportEditorFocus(M);
+            return;
+        default:
+            TCustomControl::WndProc(M);
+    }
+}
+
+TCtlTCCustomGlyph::~TCtlTCCustomGlyph() {
+    FreeEditor(FEditor);
+}
+
+TCtlTCGlyphEdit* TCtlTCCustomGlyph::CreateEditor() {
+    return NewComponent<TCtlTCGlyphEdit>(Table(), this);
+}
+
+void TCtlTCCustomGlyph::StartEditing(int32_t RowNum, int32_t ColNum, const TRect& CellRect,
+                                     const TCtlCellAttributes& CellAttr, TCtlTblEditorStyle CellStyle,
+                                     const TCtlCellValue* Data) {
+    if (!Table()) return;
+    FreeEditor(FEditor);
+    FEditor = CreateEditor();
+    const int32_t Start = GlyphIndex(RowNum, Data);
+    FEditor->SetIndex(Data ? std::max(Start, 0) : 0);
+    FEditor->FRowNum = RowNum;
+    FEditor->FColNum = ColNum;
+    FEditor->FAttr = CellAttr;
+    if (CellAttr.Font) FEditor->FFont.Assign(*CellAttr.Font);
+    FEditor->FAttr.Font = &FEditor->FFont;
+    FEditor->SetColor(CellAttr.Color);
+    FEditor->SetCtl3D(CellStyle == tes3D);
+    PlaceEditor(*FEditor, CellRect);
+    FEditor->Show();
+}
+
+bool TCtlTCCustomGlyph::SaveEditedData(TCtlCellValue* Data) {
+    return FEditor && SaveIndex(FEditor->Index(), Data);
+}
+
+void TCtlTCCustomGlyph::StopEditing(bool SaveValue, TCtlCellValue* Data) {
+    if (SaveValue && Data) SaveEditedData(Data);
+    FreeEditor(FEditor);
+}
+
+void TCtlTCCustomGlyph::Notification(TComponent* AComponent, TOperation Operation) {
+    TCtlBaseTableCell::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == FEditor) FEditor = nullptr;
 }
 
 TCtlTCCustomCheckBox::TCtlTCCustomCheckBox(TComponent* AOwner) : TCtlTCCustomGlyph(AOwner) {

@@ -184,9 +184,33 @@ private:
 int32_t CtlNextGlyph(int32_t Index, int Active);
 int32_t CtlPreviousGlyph(int32_t Index, int Active);
 
+class TCtlTCCustomGlyph;
+
+// The editor window of a glyph cell: Space and clicks step to the next glyph, Backspace back; the
+// keys the grid claims go to the grid.
+class TCtlTCGlyphEdit : public framework::TCustomControl {
+public:
+    TCtlTCGlyphEdit(framework::TComponent* AOwner, TCtlTCCustomGlyph* Cell);
+    int32_t Index() const { return FIndex; }
+    void SetIndex(int32_t Value);
+
+    int32_t FRowNum = 0, FColNum = 0;
+    TCtlCellAttributes FAttr;
+    framework::TFont FFont;
+
+protected:
+    void Paint() override;
+    void WndProc(framework::TMessage& M) override;
+
+private:
+    TCtlTCCustomGlyph* FCell;
+    int32_t FIndex = 0;
+};
+
 class TCtlTCCustomGlyph : public TCtlBaseTableCell {
 public:
     explicit TCtlTCCustomGlyph(framework::TComponent* AOwner);
+    ~TCtlTCCustomGlyph() override;
     TCtlCellGlyphs& CellGlyphs() { return FGlyphs; }
     // Assigns only when AcceptGlyphs agrees.
     void SetCellGlyphs(TCtlCellGlyphs* Value);
@@ -196,7 +220,19 @@ public:
     // Stores an edited glyph index; refuses a value of another kind.
     virtual bool SaveIndex(int32_t Index, TCtlCellValue* Data);
 
+    // ---- Editing ----
+    void StartEditing(int32_t RowNum, int32_t ColNum, const framework::TRect& CellRect,
+                      const TCtlCellAttributes& CellAttr, TCtlTblEditorStyle CellStyle,
+                      const TCtlCellValue* Data);
+    void StopEditing(bool SaveValue, TCtlCellValue* Data);
+    bool SaveEditedData(TCtlCellValue* Data);
+    TCtlTCGlyphEdit* EditControl() const { return FEditor; }
+
 protected:
+    virtual TCtlTCGlyphEdit* CreateEditor();
+    void Notification(framework::TComponent* AComponent, framework::TOperation Operation) override;
+    TCtlTCGlyphEdit* FEditor = nullptr;
+
     void Paint(framework::TCanvas& TableCanvas, const framework::TRect& CellRect, int32_t RowNum,
                int32_t ColNum, const TCtlCellAttributes& CellAttr, const TCtlCellValue* Data) override;
     virtual void GlyphsChanged() { NotifyChanged(); }

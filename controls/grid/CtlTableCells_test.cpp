@@ -22,7 +22,11 @@ public:
     TCtlTblOptionSet Options = 0;
     std::vector<std::pair<UINT, WPARAM>> Got;
     void CellChanged(TCtlTableCellAncestor*) override {}
-    TCtlTblKeyClaim FilterKey(TWMKey&) override { return okcWanted; }
+    // Navigation keys are wanted, the rest stay with the editor.
+    TCtlTblKeyClaim FilterKey(TWMKey& Key) override {
+        const uint16_t C = Key.CharCode();
+        return (C >= VK_PRIOR && C <= VK_DOWN) || C == VK_TAB || C == VK_RETURN ? okcWanted : okcNone;
+    }
     void ResolveCellAttributes(int32_t, int32_t, TCtlCellAttributes&) override {}
     void WndProc(TMessage& M) override {
         switch (M.Msg) {
@@ -316,6 +320,38 @@ TEST_F(CellTest, CheckBoxCyclesAndRefusesForeignGlyphSets) {
     TCtlCellValue Saved = TCtlCellValue::CheckState(0);
     ASSERT_TRUE(Box->SaveIndex(1, &Saved));
     EXPECT_EQ(Saved.Check, 1);
+}
+
+TEST_F(CellTest, CheckBoxEditorCyclesWithSpaceThroughGrayed) {
+    auto* Box = NewComponent<TCtlTCCheckBox>(Form);
+    Box->SetTable(Table);
+    Box->AddUser();
+    Box->SetAllowGrayed(true);
+    TCtlCellAttributes Attr;
+    Attr.Color = clWhite;
+    const TCtlCellValue Unchecked = TCtlCellValue::CheckState(0);
+    Box->StartEditing(0, 0, Rect(0, 0, 30, 20), Attr, tesNormal, &Unchecked);
+    TCtlTCGlyphEdit* Editor = Box->EditControl();
+    ASSERT_NE(Editor, nullptr);
+    Editor->SetFocus();
+    Driver.RunPending();
+    std::vector<int32_t> Seen;
+    for (int I = 0; I < 3; ++I) {
+        Driver.Key(VK_SPACE);
+        Seen.push_back(Editor->Index());
+    }
+    EXPECT_EQ(Seen, (std::vector<int32_t>{1, 2, 0}));
+    Driver.Key(VK_BACK);
+    EXPECT_EQ(Editor->Index(), 2);
+    Table->Got.clear();
+    Driver.Key(VK_DOWN);  // wanted by the grid
+    Driver.RunPending();
+    EXPECT_EQ(Table->Got, (std::vector<std::pair<UINT, WPARAM>>{{WM_KEYDOWN, VK_DOWN}}));
+    EXPECT_EQ(Editor->Perform(WM_GETDLGCODE, 0, 0), DLGC_WANTARROWS);
+    TCtlCellValue Saved = TCtlCellValue::CheckState(0);
+    Box->StopEditing(true, &Saved);
+    EXPECT_EQ(Saved.Check, 2);
+    EXPECT_EQ(Box->EditControl(), nullptr);
 }
 
 }  // namespace
