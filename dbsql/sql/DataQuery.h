@@ -427,6 +427,23 @@ public:
     std::string ResultTableName;
     bool ResultInMemory = false;
 
+    // ---- INSERT, UPDATE, DELETE and transactions (DmlExecution.cpp) ----
+    void PrepareInsert();
+    void PrepareUpdateOrDelete();
+    void BindUpdateFields(bool allowAll);
+    void BindUpdateField(TUpdateField& column, TSourceTable* table, uint16_t field);
+    void CheckUpdateValues();
+    // Evaluates the value at index and puts it into the target's row.
+    void PutValue(size_t index, uint8_t* record);
+    void ExecuteInsertValues();
+    void ExecuteUpdate();
+    void ExecuteDelete();
+    void ExecuteTransactionStatement();
+    // Runs a statement of any kind but SELECT.
+    void ExecuteStatement();
+    // The table that INSERT, UPDATE and DELETE change: the first source table at prepare time.
+    TSourceTable* TargetTable = nullptr;
+
     // ---- Evaluation (QueryEvaluation.cpp) ----
     bool BindSourceColumn(dbengine::TExpToken* node);
     bool ReadSourceColumn(dbengine::TExpToken* node);

@@ -247,8 +247,12 @@ void TDataQuery::PrepareQuery() {
             PrepareSelect();
             break;
         case skInsert:
+            PrepareInsert();
+            break;
         case skUpdate:
         case skDelete:
+            PrepareUpdateOrDelete();
+            break;
         case skCreateTable:
         case skAlterTable:
         case skDropTable:
@@ -545,8 +549,14 @@ void TDataQuery::CloseResultTable() {
 }
 
 dbengine::TDataCursor* TDataQuery::ExecuteQuery() {
-    if (Kind != skSelect) ExecError(StatementKindName(Kind) + " statements cannot be run by this engine");
     const uint32_t start = framework::GetTickCount();
+    if (Kind != skSelect) {
+        ExecuteStatement();
+        Executed = true;
+        const uint32_t end = framework::GetTickCount();
+        ExecutionTime = end >= start ? (end - start) / 1000.0 : 0;
+        return nullptr;
+    }
     LastPercent = -1;
     ResetJoinState();
     for (auto& table : SourceTables) table->AtEnd = false;
