@@ -436,6 +436,10 @@ public:
     // Evaluates the value at index and puts it into the target's row.
     void PutValue(size_t index, uint8_t* record);
     void ExecuteInsertValues();
+    void BuildInsertSelectValues();
+    // The values of INSERT ... SELECT from one row of the SELECT's result.
+    void ReadInsertSelectRow(dbengine::TDataCursor& result, const uint8_t* row);
+    void ExecuteInsertSelect();
     void ExecuteUpdate();
     void ExecuteDelete();
     void ExecuteTransactionStatement();

@@ -97,6 +97,7 @@ void TDataQuery::PrepareInsert() {
     for (auto& table : SourceTables) table->AllocRecordBuffer();
     DrivingTable = TargetTable = SourceTables.empty() ? nullptr : SourceTables.front().get();
     if (TargetTable != nullptr) ReportDatabaseAccess(TargetTable->Cursor->Database);
+    if (InsertFromSelect) BuildInsertSelectValues();
     BindUpdateFields(true);
     CheckUpdateValues();
     OpenFunctionTables();
@@ -118,6 +119,92 @@ void TDataQuery::PrepareUpdateOrDelete() {
         BindUpdateFields(false);
         CheckUpdateValues();
     }
+}
+
+void TDataQuery::BuildInsertSelectValues() {
+    auto* source = static_cast<TDataQuery*>(InsertSource);
+    UpdateValues.clear();
+    if (source == nullptr) return;
+    for (auto& column : source->ResultFields) {
+        auto value = std::make_unique<TUpdateValue>(this);
+        value->ValueText = column->SourceText;
+        // A constant refilled from the SELECT's row before every insert.
+        TExpToken* token = dbengine::NewExpToken();
+        token->Kind = dbengine::tkConstant;
+        token->FieldNo = static_cast<uint16_t>(column->ResultFieldNumber);
+        token->DataType = column->ResultType;
+        token->SubType = column->ResultSubType;
+        token->DataSize = column->ResultSize;
+        token->Scale = column->ResultScale;
+        dbengine::SetExpNull(token);
+        value->ValueExpression = token;
+        UpdateValues.push_back(std::move(value));
+    }
+}
+
+void TDataQuery::ReadInsertSelectRow(dbengine::TDataCursor& result, const uint8_t* row) {
+    for (auto& value : UpdateValues) {
+        TExpToken* token = value->ValueExpression;
+        dbengine::TFieldDescriptor desc;
+        result.GetFieldDesc(token->FieldNo, desc);
+        bool blank = false;
+        token->SetCapacity(std::max<int32_t>(desc.ValueSize + 1, 16));
+        std::fill_n(token->Data.get(), desc.ValueSize + 1, uint8_t{0});
+        result.GetField(token->FieldNo, row, token->Data.get(), blank);
+        token->DataType = desc.FieldType;
+        token->SubType = desc.SubType;
+        token->Scale = desc.ValueDecimals;
+        if (blank) {
+            dbengine::SetExpNull(token);
+            continue;
+        }
+        token->IsNull = false;
+        if (desc.FieldType == dbengine::fldBlob) {
+            const std::string bytes = result.ReadBlobValue(row, desc);
+            const bool memo = desc.SubType == dbengine::fldstMemo;
+            token->SetCapacity(static_cast<int32_t>(bytes.size()) + 1);
+            std::fill_n(token->Data.get(), bytes.size() + 1, uint8_t{0});
+            std::memcpy(token->Data.get(), bytes.data(), bytes.size());
+            token->DataSize = static_cast<int32_t>(bytes.size()) + (memo ? 1 : 0);
+        } else if (desc.FieldType == dbengine::fldString) {
+            token->DataSize = static_cast<int32_t>(
+                                  strnlen(reinterpret_cast<const char*>(token->Data.get()), desc.ValueSize)) +
+                              1;
+        } else {
+            token->DataSize = desc.ValueSize;
+        }
+    }
+}
+
+void TDataQuery::ExecuteInsertSelect() {
+    dbengine::TDataCursor& target = *TargetTable->Cursor;
+    target.SetSuppressAutoInc(NoAutoInc);
+    RowsAffected = 0;
+    dbengine::TDataCursor* result = InsertSource == nullptr ? nullptr : InsertSource->ResultCursor();
+    if (result == nullptr) return;
+    std::vector<uint8_t> row(result->GetRecordSize() + 1u);
+    TStatementTransaction transaction(*this);
+    uint8_t* record = TargetTable->RecordBuffer.get();
+    const int32_t rows = result->GetRecordCount();
+    const int increment = std::max<int>(1, result->GetProgressIncrement());
+    int32_t done = 0;
+    result->SetToBegin();
+    while (result->GetNextRecord(row.data()) == 0) {
+        const int percent = rows > 0 ? std::min(100, static_cast<int>(++done * 100LL / rows)) : 100;
+        if (percent - std::max(LastPercent, 0) >= increment) {
+            bool abort = false;
+            ReportProgress(percent, abort);
+            if (abort) break;
+        }
+        ReadInsertSelectRow(*result, row.data());
+        target.InitRecord(record);
+        for (size_t i = 0; i < UpdateFields.size(); ++i) PutValue(i, record);
+        target.InsertRecord(record, true);
+        transaction.RowDone(++RowsAffected);
+    }
+    transaction.Finish();
+    bool abort = false;
+    ReportProgress(100, abort);
 }
 
 void TDataQuery::BindUpdateField(TUpdateField& column, TSourceTable* table, uint16_t field) {
@@ -337,8 +424,10 @@ void TDataQuery::ExecuteStatement() {
     switch (Kind) {
         case skInsert:
             ResetJoinState();
-            if (InsertFromSelect) DmlError("INSERT statements with a SELECT cannot be run by this engine");
-            ExecuteInsertValues();
+            if (InsertFromSelect)
+                ExecuteInsertSelect();
+            else
+                ExecuteInsertValues();
             return;
         case skUpdate:
         case skDelete:

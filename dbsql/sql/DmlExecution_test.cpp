@@ -77,6 +77,17 @@ TEST_F(DmlExecutionTest, InsertFillsColumnsAndChecksValues) {
     EXPECT_EQ(TableRows("C_CAT").size(), 6u);
 }
 
+TEST_F(DmlExecutionTest, InsertSelectCopiesRowsAndMemos) {
+    EXPECT_EQ(Execute("Insert Into \"C_CAT\" (VolumeLabel, Size, Comment) "
+                      "Select 'COPY', Size + 100, Comment From \"C_CAT\" Where VolumeLabel = 'OLD'"),
+              2);
+    const TRows rows = TableRows("C_CAT");
+    ASSERT_EQ(rows.size(), 6u);
+    EXPECT_EQ(rows[4], "5|COPY|110|NULL|c1");
+    EXPECT_EQ(rows[5], "6|COPY|130|NULL|NULL");
+    EXPECT_FALSE(Database->InTransaction);
+}
+
 TEST_F(DmlExecutionTest, DeleteRemovesTheMatchingRows) {
     EXPECT_EQ(Execute("Delete From \"C_CAT\" Where VolumeLabel = 'OLD'"), 2);
     EXPECT_EQ(TableRows("C_CAT"), (TRows{"2|NEW|20|NULL|NULL", "4|X|40|NULL|NULL"}));
