@@ -88,6 +88,32 @@ TEST_F(DmlExecutionTest, InsertSelectCopiesRowsAndMemos) {
     EXPECT_FALSE(Database->InTransaction);
 }
 
+TEST_F(DmlExecutionTest, UpdateFromCountsARowWithTwoPartnersOnce) {
+    MakeTable("P", {Field(1, "Label", dbengine::fldString, 10), Field(2, "Add", dbengine::fldInteger)}, {},
+              {}, {{"NEW", "1"}, {"NEW", "2"}, {"X", "5"}});
+    EXPECT_EQ(
+        Execute("Update \"C_CAT\" Set Size = Size + P.Add From \"C_CAT\", \"P\" Where VolumeLabel = Label"),
+        2);
+    const TRows rows = TableRows("C_CAT");
+    EXPECT_EQ(rows[1], "2|NEW|23|NULL|NULL");  // changed twice, counted once
+    EXPECT_EQ(rows[3], "4|X|45|NULL|NULL");
+}
+
+TEST_F(DmlExecutionTest, AKeyViolationInAnUpdateUndoesTheStatement) {
+    MakeTable("K", {Field(1, "Code", dbengine::fldInteger), Field(2, "Name", dbengine::fldString, 10)},
+              Index("", {1}, true), {}, {{"1", "a"}, {"2", "b"}, {"3", "c"}});
+    try {
+        Execute("Update \"K\" Set Code = 3, Name = 'z' Where Code < 3");
+        ADD_FAILURE() << "no key violation";
+    } catch (const dbengine::EDbEngineError& e) {
+        EXPECT_EQ(e.ErrorCode, 9729) << e.Message;
+    }
+    EXPECT_FALSE(Database->InTransaction);
+    EXPECT_EQ(TableRows("K"), (TRows{"1|a", "2|b", "3|c"}));
+    // The record is not left locked: a later statement changes it.
+    EXPECT_EQ(Execute("Update \"K\" Set Name = 'y' Where Code = 1"), 1);
+}
+
 TEST_F(DmlExecutionTest, DeleteRemovesTheMatchingRows) {
     EXPECT_EQ(Execute("Delete From \"C_CAT\" Where VolumeLabel = 'OLD'"), 2);
     EXPECT_EQ(TableRows("C_CAT"), (TRows{"2|NEW|20|NULL|NULL", "4|X|40|NULL|NULL"}));
