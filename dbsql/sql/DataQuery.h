@@ -12,8 +12,10 @@
 #include <utility>
 #include <vector>
 
+#include "dbengine/data/FieldDescriptor.h"
 #include "dbengine/expr/ExpEvaluate.h"
 #include "dbengine/expr/ExpTypeCheck.h"
+#include "dbengine/index/IndexFormat.h"
 #include "dbengine/util/QueryHooks.h"
 #include "dbsql/sql/SourceTable.h"
 
@@ -443,6 +445,10 @@ public:
     void ExecuteUpdate();
     void ExecuteDelete();
     void ExecuteTransactionStatement();
+    dbengine::TIndexDescriptor IndexOfDefinition(TCreateIndex& index,
+                                                 const std::vector<dbengine::TFieldDescriptor>& fields);
+    void ExecuteCreateTable();
+    void ExecuteDropTable();
     // Runs a statement of any kind but SELECT.
     void ExecuteStatement();
     // The table that INSERT, UPDATE and DELETE change: the first source table at prepare time.

@@ -139,5 +139,20 @@ TEST_F(DmlExecutionTest, TransactionStatementsUndoAndCountAScript) {
     EXPECT_FALSE(Database->InTransaction);
 }
 
+TEST_F(DmlExecutionTest, CreateAndDropTable) {
+    Execute("Create Table \"T\" (Code Integer, Name VarChar(10), Primary Key (Code))");
+    EXPECT_EQ(Execute("Insert Into \"T\" Values (2, 'b'); Insert Into \"T\" Values (1, 'a')"), 2);
+    EXPECT_EQ(TableRows("T"), (TRows{"1|a", "2|b"}));
+    EXPECT_EQ(ExecuteError("Create Table If Not Exists \"T\" (Code Integer)"), "(none)");
+    EXPECT_NE(ExecuteError("Create Table \"T\" (Code Integer)").find("13060"), std::string::npos);
+    EXPECT_EQ(ExecuteError("Create Table \"U\" (Code Integer, Primary Key (q))"),
+              "Invalid field name 'q' specified for index ''");
+    Execute("Create Table \"V\" (Code Integer)");  // the internal primary index
+    EXPECT_EQ(Execute("Insert Into \"V\" Values (5)"), 1);
+    Execute("Drop Table \"V\"");
+    EXPECT_EQ(ExecuteError("Drop Table If Exists \"V\""), "(none)");
+    EXPECT_NE(ExecuteError("Drop Table \"V\""), "(none)");
+}
+
 }  // namespace
 }  // namespace dbsql

@@ -254,8 +254,10 @@ void TDataQuery::PrepareQuery() {
             PrepareUpdateOrDelete();
             break;
         case skCreateTable:
-        case skAlterTable:
         case skDropTable:
+            SetResultTableName();
+            break;
+        case skAlterTable:
         case skCreateIndex:
         case skDropIndex:
             ExecError(StatementKindName(Kind) + " statements cannot be run by this engine");
