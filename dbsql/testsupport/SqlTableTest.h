@@ -146,15 +146,21 @@ protected:
         return rows;
     }
 
-    std::string Error(const std::string& sql) {
+    // The message of the engine error that run raises, after "SQL error - " when present.
+    template <typename TRun>
+    static std::string ErrorOf(TRun run) {
         try {
-            Run(sql);
+            run();
         } catch (const dbengine::EDbEngineError& e) {
             const std::string heading = "SQL error - ";
             const size_t at = e.Message.find(heading);
             return at == std::string::npos ? e.Message : e.Message.substr(at + heading.size());
         }
         return "(none)";
+    }
+
+    std::string Error(const std::string& sql) {
+        return ErrorOf([&] { Run(sql); });
     }
 
     // Prepares and executes a statement or script that returns no rows; its rows affected.
@@ -165,16 +171,8 @@ protected:
         return statement.RowsAffected;
     }
 
-    // The message of the engine error that Execute raises, after "SQL error - " when present.
     std::string ExecuteError(const std::string& sql) {
-        try {
-            Execute(sql);
-        } catch (const dbengine::EDbEngineError& e) {
-            const std::string heading = "SQL error - ";
-            const size_t at = e.Message.find(heading);
-            return at == std::string::npos ? e.Message : e.Message.substr(at + heading.size());
-        }
-        return "(none)";
+        return ErrorOf([&] { Execute(sql); });
     }
 
     // Every row of a table in its primary key's order.
