@@ -12,8 +12,10 @@
 #include <utility>
 #include <vector>
 
+#include "dbengine/data/FieldDescriptor.h"
 #include "dbengine/expr/ExpEvaluate.h"
 #include "dbengine/expr/ExpTypeCheck.h"
+#include "dbengine/index/IndexFormat.h"
 #include "dbengine/util/QueryHooks.h"
 #include "dbsql/sql/SourceTable.h"
 
@@ -426,6 +428,31 @@ public:
     // The name and place of the result table.
     std::string ResultTableName;
     bool ResultInMemory = false;
+
+    // ---- INSERT, UPDATE, DELETE and transactions (DmlExecution.cpp) ----
+    void PrepareInsert();
+    void PrepareUpdateOrDelete();
+    void BindUpdateFields(bool allowAll);
+    void BindUpdateField(TUpdateField& column, TSourceTable* table, uint16_t field);
+    void CheckUpdateValues();
+    // Evaluates the value at index and puts it into the target's row.
+    void PutValue(size_t index, uint8_t* record);
+    void ExecuteInsertValues();
+    void BuildInsertSelectValues();
+    // The values of INSERT ... SELECT from one row of the SELECT's result.
+    void ReadInsertSelectRow(dbengine::TDataCursor& result, const uint8_t* row);
+    void ExecuteInsertSelect();
+    void ExecuteUpdate();
+    void ExecuteDelete();
+    void ExecuteTransactionStatement();
+    dbengine::TIndexDescriptor IndexOfDefinition(TCreateIndex& index,
+                                                 const std::vector<dbengine::TFieldDescriptor>& fields);
+    void ExecuteCreateTable();
+    void ExecuteDropTable();
+    // Runs a statement of any kind but SELECT.
+    void ExecuteStatement();
+    // The table that INSERT, UPDATE and DELETE change: the first source table at prepare time.
+    TSourceTable* TargetTable = nullptr;
 
     // ---- Evaluation (QueryEvaluation.cpp) ----
     bool BindSourceColumn(dbengine::TExpToken* node);

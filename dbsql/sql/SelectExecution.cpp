@@ -247,11 +247,17 @@ void TDataQuery::PrepareQuery() {
             PrepareSelect();
             break;
         case skInsert:
+            PrepareInsert();
+            break;
         case skUpdate:
         case skDelete:
+            PrepareUpdateOrDelete();
+            break;
         case skCreateTable:
-        case skAlterTable:
         case skDropTable:
+            SetResultTableName();
+            break;
+        case skAlterTable:
         case skCreateIndex:
         case skDropIndex:
             ExecError(StatementKindName(Kind) + " statements cannot be run by this engine");
@@ -545,8 +551,14 @@ void TDataQuery::CloseResultTable() {
 }
 
 dbengine::TDataCursor* TDataQuery::ExecuteQuery() {
-    if (Kind != skSelect) ExecError(StatementKindName(Kind) + " statements cannot be run by this engine");
     const uint32_t start = framework::GetTickCount();
+    if (Kind != skSelect) {
+        ExecuteStatement();
+        Executed = true;
+        const uint32_t end = framework::GetTickCount();
+        ExecutionTime = end >= start ? (end - start) / 1000.0 : 0;
+        return nullptr;
+    }
     LastPercent = -1;
     ResetJoinState();
     for (auto& table : SourceTables) table->AtEnd = false;

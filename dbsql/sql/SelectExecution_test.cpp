@@ -13,21 +13,18 @@
 #include "dbengine/util/EngineError.h"
 #include "dbsql/sql/DataQuery.h"
 #include "dbsql/sql/QueryStatement.h"
+#include "dbsql/testsupport/SqlTableTest.h"
 
 namespace dbsql {
 namespace {
 
 using dbengine::testsupport::Field;
 using dbengine::testsupport::Index;
-using TRows = std::vector<std::string>;
-using TCell = std::optional<std::string>;
 
-// Statements prepared and executed through the statement object over small tables; rows are read
-// back from the result cursor, one string per row with the visible columns joined by "|".
-class SelectExecutionTest : public dbengine::testsupport::TableFixture {
+class SelectExecutionTest : public SqlTableTest {
 protected:
     void SetUp() override {
-        TableFixture::SetUp();
+        SqlTableTest::SetUp();
         // R: the report table (no key of its own); C_CAT: the catalog, keyed on CName.
         MakeTable("R",
                   {Field(1, "FileName", dbengine::fldString, 12), Field(2, "FTag", dbengine::fldInteger),
@@ -45,137 +42,6 @@ protected:
                    Field(3, "Comment", dbengine::fldString, 8)},
                   Index("", {1}, true), {Index("ByTag", {2})},
                   {{"disk1", "1", "one"}, {"disk2", "2", "two"}, {"disk3", "3", "three"}});
-    }
-
-    void MakeTable(const std::string& name, std::vector<dbengine::TFieldDescriptor> fields,
-                   dbengine::TIndexDescriptor primary, std::vector<dbengine::TIndexDescriptor> secondary,
-                   const std::vector<std::vector<TCell>>& rows) {
-        dbengine::TTableDefinition def;
-        def.Fields = std::move(fields);
-        def.PrimaryIndex = primary;
-        def.SecondaryIndexes = std::move(secondary);
-        dbengine::TDataCursor c(Database);
-        c.SetTableName(name);
-        c.SetExclusive(true);
-        c.CreateTable(def, true, true);
-        c.OpenCursor();
-        for (const auto& row : rows) Insert(c, row);
-        c.CloseCursor(false);
-    }
-
-    static void Insert(dbengine::TDataCursor& c, const std::vector<TCell>& row) {
-        std::vector<uint8_t> b(c.GetRecordSize());
-        c.InitRecord(b.data());
-        for (size_t i = 0; i < row.size(); ++i) {
-            const auto field = static_cast<uint16_t>(i + 1);
-            if (!row[i]) continue;
-            dbengine::TFieldDescriptor d;
-            c.GetFieldDesc(field, d);
-            uint8_t v[256] = {};
-            const std::string& text = *row[i];
-            switch (d.FieldType) {
-                case dbengine::fldInteger:
-                    dbengine::PutInt32(v, std::stoi(text));
-                    break;
-                case dbengine::fldSmallInt:
-                    dbengine::PutInt16(v, static_cast<int16_t>(std::stoi(text)));
-                    break;
-                case dbengine::fldBlob: {
-                    int32_t size = 0;
-                    ASSERT_EQ(c.OpenBlob(field, b.data(), dbengine::BlobOpenWrite, false, true, size, false),
-                              0);
-                    ASSERT_EQ(c.PutBlob(field, b.data(), 0, reinterpret_cast<const uint8_t*>(text.data()),
-                                        static_cast<int32_t>(text.size()), false),
-                              0);
-                    continue;
-                }
-                default:
-                    std::memcpy(v, text.data(), text.size());
-                    break;
-            }
-            c.PutField(field, b.data(), v, false, false);
-        }
-        c.InsertRecord(b.data(), false);
-    }
-
-    // One cell as text: "NULL", a number, a text.
-    static std::string Cell(dbengine::TDataCursor& c, uint16_t field, const uint8_t* record) {
-        dbengine::TFieldDescriptor d;
-        c.GetFieldDesc(field, d);
-        uint8_t v[256] = {};
-        bool blank = false;
-        c.GetField(field, record, v, blank);
-        if (blank) return "NULL";
-        switch (d.FieldType) {
-            case dbengine::fldSmallInt:
-                return std::to_string(dbengine::GetInt16(v));
-            case dbengine::fldInteger:
-                return std::to_string(dbengine::GetInt32(v));
-            case dbengine::fldLargeInt:
-                return std::to_string(static_cast<int64_t>(dbengine::GetUInt64(v)));
-            case dbengine::fldFloat: {
-                char text[32];
-                std::snprintf(text, sizeof text, "%g", dbengine::GetDouble(v));
-                return text;
-            }
-            case dbengine::fldBlob:
-                return c.ReadBlobValue(record, d);
-            default:
-                return reinterpret_cast<const char*>(v);
-        }
-    }
-
-    static TRows ReadRows(dbengine::TDataCursor& c) {
-        TRows rows;
-        std::vector<uint8_t> b(c.GetRecordSize() + 1u);
-        c.SetToBegin();
-        while (c.GetNextRecord(b.data()) == 0) {
-            std::string row;
-            for (uint16_t f = 1; f <= c.GetFieldCount(); ++f) {
-                dbengine::TFieldDescriptor d;
-                c.GetFieldDesc(f, d);
-                if (d.Name.rfind(AvgCountFieldPrefix, 0) == 0) continue;
-                row += (f == 1 ? "" : "|") + Cell(c, f, b.data());
-            }
-            rows.push_back(row);
-        }
-        return rows;
-    }
-
-    static std::vector<std::string> Names(dbengine::TDataCursor& c) {
-        std::vector<std::string> names;
-        for (uint16_t f = 1; f <= c.GetFieldCount(); ++f) {
-            dbengine::TFieldDescriptor d;
-            c.GetFieldDesc(f, d);
-            names.push_back(d.Name);
-        }
-        return names;
-    }
-
-    // Prepares and executes the text; inspect sees the statement with its result still open.
-    TRows Run(const std::string& sql,
-              const std::function<void(TQueryStatement&, dbengine::TDataCursor&)>& inspect = {},
-              const std::function<void(TQueryStatement&)> setup = {}) {
-        TQueryStatement statement(Database);
-        if (setup) setup(statement);
-        statement.PrepareSQL(sql);
-        dbengine::TDataCursor* cursor = statement.ExecuteSQL();
-        EXPECT_NE(cursor, nullptr) << sql;
-        if (cursor == nullptr) return {};
-        TRows rows = ReadRows(*cursor);
-        if (inspect) inspect(statement, *cursor);
-        return rows;
-    }
-
-    std::string Error(const std::string& sql) {
-        try {
-            Run(sql);
-        } catch (const dbengine::EDbEngineError& e) {
-            const std::string heading = "SQL error - ";
-            const size_t at = e.Message.find(heading);
-            return at == std::string::npos ? e.Message : e.Message.substr(at + heading.size());
-        }
-        return "(none)";
     }
 };
 

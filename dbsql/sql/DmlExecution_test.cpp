@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "dbengine/session/DataDirectory.h"
+#include "dbsql/testsupport/SqlTableTest.h"
+
+namespace dbsql {
+namespace {
+
+using dbengine::testsupport::Field;
+using dbengine::testsupport::Index;
+
+class DmlExecutionTest : public SqlTableTest {
+protected:
+    void SetUp() override {
+        SqlTableTest::SetUp();
+        // C_CAT: a catalog keyed on its auto-increment Id, with a label index and a memo.
+        MakeTable("C_CAT",
+                  {Field(1, "Id", dbengine::fldInteger, 0, dbengine::fldstAutoInc),
+                   Field(2, "VolumeLabel", dbengine::fldString, 10), Field(3, "Size", dbengine::fldInteger),
+                   Field(4, "OpDate", dbengine::fldDate),
+                   Field(5, "Comment", dbengine::fldBlob, 0, dbengine::fldstMemo)},
+                  Index("", {1}, true), {Index("ByVolumeLabel", {2})},
+                  {{"1", "OLD", "10", std::nullopt, "c1"},
+                   {"2", "NEW", "20", std::nullopt, std::nullopt},
+                   {"3", "OLD", "30", std::nullopt, std::nullopt},
+                   {"4", "X", "40", std::nullopt, std::nullopt}});
+    }
+};
+
+TEST_F(DmlExecutionTest, UpdateChangesTheMatchingRowsThroughTheirIndex) {
+    EXPECT_EQ(Execute("Update \"C_CAT\" Set VolumeLabel=\"NEW\" Where (VolumeLabel=\"OLD\")"), 2);
+    EXPECT_EQ(TableRows("C_CAT"),
+              (TRows{"1|NEW|10|NULL|c1", "2|NEW|20|NULL|NULL", "3|NEW|30|NULL|NULL", "4|X|40|NULL|NULL"}));
+    // A double-quoted text is a value even when it spells a column's name.
+    EXPECT_EQ(Execute("Update \"C_CAT\" Set VolumeLabel=\"COMMENT\" Where Id = 4"), 1);
+    EXPECT_EQ(TableRows("C_CAT").back(), "4|COMMENT|40|NULL|NULL");
+    EXPECT_EQ(Execute("Update \"C_CAT\" Set Size = Size + 1 Where Size > 100"), 0);
+    EXPECT_FALSE(Database->InTransaction);
+}
+
+TEST_F(DmlExecutionTest, UpdateWritesMemosWithoutTerminatingZeroAndNullClearsThem) {
+    EXPECT_EQ(Execute("Update \"C_CAT\" Set Comment = 'memo text' Where Id = 2"), 1);
+    EXPECT_EQ(Execute("Update \"C_CAT\" Set Comment = NULL Where Id = 1"), 1);
+    EXPECT_EQ(Execute("Update \"C_CAT\" Set VolumeLabel = '   ' Where Id = 3"), 1);
+    const TRows rows = TableRows("C_CAT");
+    EXPECT_EQ(rows[0], "1|OLD|10|NULL|NULL");
+    EXPECT_EQ(rows[1], "2|NEW|20|NULL|memo text");
+    EXPECT_EQ(rows[2], "3|NULL|30|NULL|NULL");
+}
+
+TEST_F(DmlExecutionTest, InsertFillsColumnsAndChecksValues) {
+    EXPECT_EQ(Execute("Insert Into \"C_CAT\" (VolumeLabel, Size, OpDate) Values ('V5', 50, '2003-10-05')"),
+              1);
+    const std::string added = TableRows("C_CAT").back();
+    EXPECT_EQ(added.rfind("5|V5|50|", 0), 0u) << added;
+    EXPECT_EQ(added.find("NULL|NULL"), std::string::npos) << added;  // the date was stored
+    EXPECT_EQ(Execute("Insert Into \"C_CAT\" Values (77, 'ALL', 7, Null, 'note') NOAUTOINC"), 1);
+    EXPECT_EQ(TableRows("C_CAT").back(), "77|ALL|7|NULL|note");
+    struct TCase {
+        const char* Sql;
+        const char* Message;
+    };
+    const TCase cases[] = {
+        {"Insert Into \"C_CAT\" Values ('ALL', 7, Null, 'note')",
+         "The number of values must match the number of table columns"},
+        {"Insert Into \"C_CAT\" (OpDate) Values ('x')",
+         "Date, time, or timestamp expression expected, instead found 'x' in update values"},
+        {"Insert Into \"C_CAT\" (q) Values (1)",
+         "Invalid column name 'q' or table correlation name '' specified in table columns"},
+        {"Update \"C_CAT\" Set Size = 'abc'",
+         "Type mismatch between column 'Size' and constant 'abc' in update values"},
+    };
+    for (const TCase& c : cases) EXPECT_EQ(ExecuteError(c.Sql), c.Message) << c.Sql;
+    EXPECT_EQ(TableRows("C_CAT").size(), 6u);
+}
+
+TEST_F(DmlExecutionTest, InsertSelectCopiesRowsAndMemos) {
+    EXPECT_EQ(Execute("Insert Into \"C_CAT\" (VolumeLabel, Size, Comment) "
+                      "Select 'COPY', Size + 100, Comment From \"C_CAT\" Where VolumeLabel = 'OLD'"),
+              2);
+    const TRows rows = TableRows("C_CAT");
+    ASSERT_EQ(rows.size(), 6u);
+    EXPECT_EQ(rows[4], "5|COPY|110|NULL|c1");
+    EXPECT_EQ(rows[5], "6|COPY|130|NULL|NULL");
+    EXPECT_FALSE(Database->InTransaction);
+}
+
+TEST_F(DmlExecutionTest, UpdateFromCountsARowWithTwoPartnersOnce) {
+    MakeTable("P", {Field(1, "Label", dbengine::fldString, 10), Field(2, "Add", dbengine::fldInteger)}, {},
+              {}, {{"NEW", "1"}, {"NEW", "2"}, {"X", "5"}});
+    EXPECT_EQ(
+        Execute("Update \"C_CAT\" Set Size = Size + P.Add From \"C_CAT\", \"P\" Where VolumeLabel = Label"),
+        2);
+    const TRows rows = TableRows("C_CAT");
+    EXPECT_EQ(rows[1], "2|NEW|23|NULL|NULL");  // changed twice, counted once
+    EXPECT_EQ(rows[3], "4|X|45|NULL|NULL");
+}
+
+TEST_F(DmlExecutionTest, AKeyViolationInAnUpdateUndoesTheStatement) {
+    MakeTable("K", {Field(1, "Code", dbengine::fldInteger), Field(2, "Name", dbengine::fldString, 10)},
+              Index("", {1}, true), {}, {{"1", "a"}, {"2", "b"}, {"3", "c"}});
+    try {
+        Execute("Update \"K\" Set Code = 3, Name = 'z' Where Code < 3");
+        ADD_FAILURE() << "no key violation";
+    } catch (const dbengine::EDbEngineError& e) {
+        EXPECT_EQ(e.ErrorCode, 9729) << e.Message;
+    }
+    EXPECT_FALSE(Database->InTransaction);
+    EXPECT_EQ(TableRows("K"), (TRows{"1|a", "2|b", "3|c"}));
+    // The record is not left locked: a later statement changes it.
+    EXPECT_EQ(Execute("Update \"K\" Set Name = 'y' Where Code = 1"), 1);
+}
+
+TEST_F(DmlExecutionTest, DeleteRemovesTheMatchingRows) {
+    EXPECT_EQ(Execute("Delete From \"C_CAT\" Where VolumeLabel = 'OLD'"), 2);
+    EXPECT_EQ(TableRows("C_CAT"), (TRows{"2|NEW|20|NULL|NULL", "4|X|40|NULL|NULL"}));
+    EXPECT_EQ(Execute("Delete From \"C_CAT\" Where Size > 25"), 1);
+    EXPECT_EQ(Execute("Delete From \"C_CAT\""), 1);
+    EXPECT_TRUE(TableRows("C_CAT").empty());
+}
+
+TEST_F(DmlExecutionTest, TransactionStatementsUndoAndCountAScript) {
+    EXPECT_EQ(Execute("START TRANSACTION; Update \"C_CAT\" Set Size = 1; ROLLBACK; "
+                      "Update \"C_CAT\" Set Size = 2 Where VolumeLabel = 'OLD'"),
+              2);
+    EXPECT_EQ(TableRows("C_CAT"),
+              (TRows{"1|OLD|2|NULL|c1", "2|NEW|20|NULL|NULL", "3|OLD|2|NULL|NULL", "4|X|40|NULL|NULL"}));
+    Execute("START TRANSACTION; Delete From \"C_CAT\"; ROLLBACK");
+    EXPECT_EQ(TableRows("C_CAT").size(), 4u);
+    EXPECT_EQ(ExecuteError("COMMIT"), "Transaction not in progress for database 'D:\\'");
+    EXPECT_EQ(ExecuteError("START TRANSACTION; START TRANSACTION"),
+              "Transaction already in progress for database 'D:\\'");
+    Execute("ROLLBACK");
+    Execute("START TRANSACTION; Delete From \"C_CAT\" Where Id = 4; COMMIT");
+    EXPECT_EQ(TableRows("C_CAT").size(), 3u);
+    EXPECT_FALSE(Database->InTransaction);
+}
+
+TEST_F(DmlExecutionTest, CreateAndDropTable) {
+    Execute("Create Table \"T\" (Code Integer, Name VarChar(10), Primary Key (Code))");
+    EXPECT_EQ(Execute("Insert Into \"T\" Values (2, 'b'); Insert Into \"T\" Values (1, 'a')"), 2);
+    EXPECT_EQ(TableRows("T"), (TRows{"1|a", "2|b"}));
+    EXPECT_EQ(ExecuteError("Create Table If Not Exists \"T\" (Code Integer)"), "(none)");
+    EXPECT_NE(ExecuteError("Create Table \"T\" (Code Integer)").find("13060"), std::string::npos);
+    EXPECT_EQ(ExecuteError("Create Table \"U\" (Code Integer, Primary Key (q))"),
+              "Invalid field name 'q' specified for index ''");
+    Execute("Create Table \"V\" (Code Integer)");  // the internal primary index
+    EXPECT_EQ(Execute("Insert Into \"V\" Values (5)"), 1);
+    Execute("Drop Table \"V\"");
+    EXPECT_EQ(ExecuteError("Drop Table If Exists \"V\""), "(none)");
+    EXPECT_NE(ExecuteError("Drop Table \"V\""), "(none)");
+}
+
+}  // namespace
+}  // namespace dbsql
