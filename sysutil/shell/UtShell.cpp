@@ -145,6 +145,10 @@ bool SpecialFolderNeedsNewShell(TUtSpecialRootFolder Folder) {
     return Folder != sfNone && (csidl == 1 || (csidl >= 29 && csidl <= 34));
 }
 
+void CheckShellVersionFor(TUtSpecialRootFolder Folder, double Version) {
+    if (SpecialFolderNeedsNewShell(Folder) && Version < 4.7) throw EShShellError(110);
+}
+
 LPITEMIDLIST SpecialFolderLocation(TUtSpecialRootFolder Folder) {
     LPITEMIDLIST list = platform::SHGetSpecialFolderLocation(SpecialFolderCSIDL(Folder));
     if (!list) throw EShShellError(110);

@@ -72,6 +72,8 @@ enum TUtSpecialRootFolder {
 int SpecialFolderCSIDL(TUtSpecialRootFolder Folder);
 // True for the folders that need shell version 4.7 or later.
 bool SpecialFolderNeedsNewShell(TUtSpecialRootFolder Folder);
+// Raises EShShellError code 110 when the folder needs a newer shell than Version.
+void CheckShellVersionFor(TUtSpecialRootFolder Folder, double Version);
 // The location of a special folder (the Desktop is the empty list); raises EShShellError code 110
 // for a folder that has no location here.
 LPITEMIDLIST SpecialFolderLocation(TUtSpecialRootFolder Folder);

@@ -108,8 +108,7 @@ void TUtCustomShellNotification::SetWatchFolder(const std::string& Value) {
 }
 
 void TUtCustomShellNotification::SetSpecialWatchFolder(TUtSpecialRootFolder Value) {
-    if (!(ComponentState() & csDesigning) && SpecialFolderNeedsNewShell(Value) && ShellVersion() < 4.7)
-        throw EShShellError(110);
+    if (!(ComponentState() & csDesigning)) CheckShellVersionFor(Value, ShellVersion());
     if (Value == FSpecialWatchFolder) return;
     LPITEMIDLIST list = nullptr;
     if (Value != sfNone && Value != sfDesktop) list = SpecialFolderLocation(Value);  // 110 when none

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <initializer_list>
 
 #include "framework/core/DateTime.h"
 #include "framework/core/SysUtils.h"
@@ -29,6 +30,18 @@ using namespace framework;
 namespace sysutil {
 
 namespace {
+
+// A view takes the controller of the first linked view that has one, else makes one of its own.
+void ShareController(TUtCustomShellController*& Mine, bool& Owns,
+                     std::initializer_list<TUtCustomShellController*> Linked) {
+    for (TUtCustomShellController* c : Linked)
+        if (c) {
+            Mine = c;
+            return;
+        }
+    Mine = new TUtCustomShellController(nullptr);
+    Owns = true;
+}
 
 // Posted to the tree after a rename: the renamed node's branch is reloaded once the edit is over.
 constexpr UINT kReloadMessage = WM_APP + 55;
@@ -235,17 +248,8 @@ TUtCustomShellController* TUtCustomShellTreeView::Controller() {
 
 void TUtCustomShellTreeView::TakeController() {
     if (FController) return;
-    if (FListView && FListView->FController) {
-        FController = FListView->FController;
-    } else {
-        FController = new TUtCustomShellController(nullptr);
-        FOwnsController = true;
-    }
+    ShareController(FController, FOwnsController, {FListView ? FListView->FController : nullptr});
     if (!Images()) SetImages(FController->SmallImages());
-}
-
-void TUtCustomShellTreeView::CheckVersion(TUtSpecialRootFolder Folder) const {
-    if (SpecialFolderNeedsNewShell(Folder) && ShellVersion < 4.7) throw EShShellError(110);
 }
 
 const std::shared_ptr<IDropTarget>& TUtCustomShellTreeView::ViewDropTarget() const {
@@ -316,7 +320,7 @@ void TUtCustomShellTreeView::SetRootFolder(const std::string& Value) {
 }
 
 void TUtCustomShellTreeView::SetSpecialRootFolder(TUtSpecialRootFolder Value) {
-    CheckVersion(Value);
+    CheckShellVersionFor(Value, ShellVersion);
     if (Value == FSpecialRootFolder) return;
     FSpecialRootFolder = Value;
     if (Value == sfNone || Loading()) return;
@@ -337,7 +341,7 @@ void TUtCustomShellTreeView::SetStartInFolder(const std::string& Value) {
 }
 
 void TUtCustomShellTreeView::SetSpecialStartInFolder(TUtSpecialRootFolder Value) {
-    CheckVersion(Value);
+    CheckShellVersionFor(Value, ShellVersion);
     FSpecialStartInFolder = Value;
     if (Value != sfNone) FStartInFolder.clear();
 }
@@ -821,20 +825,11 @@ TUtCustomShellController* TUtCustomShellListView::Controller() {
 
 void TUtCustomShellListView::TakeController() {
     if (FController) return;
-    if (FTreeView && FTreeView->FController)
-        FController = FTreeView->FController;
-    else if (FComboBox && FComboBox->FController)
-        FController = FComboBox->FController;
-    else {
-        FController = new TUtCustomShellController(nullptr);
-        FOwnsController = true;
-    }
+    ShareController(
+        FController, FOwnsController,
+        {FTreeView ? FTreeView->FController : nullptr, FComboBox ? FComboBox->FController : nullptr});
     if (!SmallImages()) SetSmallImages(FController->SmallImages());
     if (!LargeImages()) SetLargeImages(FController->LargeImages());
-}
-
-void TUtCustomShellListView::CheckVersion(TUtSpecialRootFolder Folder) const {
-    if (SpecialFolderNeedsNewShell(Folder) && ShellVersion < 4.7) throw EShShellError(110);
 }
 
 const std::shared_ptr<IDropTarget>& TUtCustomShellListView::ViewDropTarget() const {
@@ -974,7 +969,7 @@ void TUtCustomShellListView::SetRootFolder(const std::string& Value) {
 }
 
 void TUtCustomShellListView::SetSpecialRootFolder(TUtSpecialRootFolder Value) {
-    CheckVersion(Value);
+    CheckShellVersionFor(Value, ShellVersion);
     if (Value == FSpecialRootFolder) return;
     FSpecialRootFolder = Value;
     if (Value == sfNone || Loading()) {
@@ -1619,12 +1614,7 @@ TUtCustomShellController* TUtCustomShellComboBox::Controller() {
 
 void TUtCustomShellComboBox::TakeController() {
     if (FController) return;
-    if (FListView && FListView->FController) {
-        FController = FListView->FController;
-    } else {
-        FController = new TUtCustomShellController(nullptr);
-        FOwnsController = true;
-    }
+    ShareController(FController, FOwnsController, {FListView ? FListView->FController : nullptr});
 }
 
 void TUtCustomShellComboBox::SetListView(TUtCustomShellListView* Value) {

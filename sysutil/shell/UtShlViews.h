@@ -146,7 +146,6 @@ private:
     friend class TUtViewDropTarget;
     bool Loading() const;
     void TakeController();
-    void CheckVersion(TUtSpecialRootFolder Folder) const;
     framework::TTreeNode* AddFolderNode(framework::TTreeNode* Parent, TUtShellFolder* Folder);
     void LoadChildren(framework::TTreeNode* Node);
     void SortChildren(framework::TTreeNode* Node);
@@ -277,7 +276,6 @@ private:
     friend class TUtViewDropTarget;
     bool Loading() const;
     void TakeController();
-    void CheckVersion(TUtSpecialRootFolder Folder) const;
     TUtShellItemList& InUse() const;
     void ApplyMasks();
     void SyncTree();
