@@ -99,12 +99,17 @@ function(korvane_tests name)
         KORVANE_SOURCE_DIR="${KORVANE_ROOT}" KORVANE_SHARED_DIR="${KORVANE_SHARED_DIR}"
         KORVANE_TESTDATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/testdata"
         KORVANE_BUILD_DIR="${CMAKE_CURRENT_BINARY_DIR}")
-    include(GoogleTest)
-    gtest_discover_tests(${name}_tests
-        DISCOVERY_MODE PRE_TEST
-        DISCOVERY_TIMEOUT 60
-        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
-                   TIMEOUT 300)
+    # One CTest test per suite, listed when CTest starts (see GTestSuites.cmake).
+    set(env "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+    set(include_file "${CMAKE_CURRENT_BINARY_DIR}/${name}_suites.cmake")
+    file(GENERATE OUTPUT "${include_file}" CONTENT
+"set(_korvane_exe \"$<TARGET_FILE:${name}_tests>\")
+set(_korvane_dir \"${CMAKE_CURRENT_BINARY_DIR}\")
+set(_korvane_lib \"${name}\")
+set(_korvane_env \"${env}\")
+include(\"${KORVANE_ROOT}/cmake/GTestSuites.cmake\")
+")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${include_file}")
 endfunction()
 
 # Every *.cpp in a folder becomes one executable linked with the named libraries that exist
