@@ -34,7 +34,7 @@ TKitButtonControl::~TKitButtonControl() {
 }
 
 void TKitButtonControl::ObjectChanged(TObject*) {
-    if (Loading()) return;
+    if (IsLoading()) return;
     AdjustSize();
     Invalidate();
 }
@@ -95,7 +95,7 @@ void TKitButtonControl::Loaded() {
 }
 
 void TKitButtonControl::AdjustSize() {
-    if (!FAutoSize || Loading()) return;
+    if (!FAutoSize || IsLoading()) return;
     TNotifyEvent listener = FAlignment->OnChange;
     const TKitAlignment alignment = FAlignment->Alignment();
     FAlignment->OnChange = nullptr;
@@ -149,7 +149,7 @@ void TKitButtonControl::DrawContent(TCanvas& Canvas, bool Draw) {
 }
 
 void TKitButtonControl::Paint() {
-    if (!HandleAllocated() || Loading()) return;
+    if (!HandleAllocated() || IsLoading()) return;
     if (UseBitmap) {
         TBitmap buffer;
         buffer.SetSize(Width(), Height());
@@ -238,7 +238,7 @@ void TKitCustomCheckBox::SetState(TKitCheckState Value) {
     if (FState == Value) return;
     FState = Value;
     DrawGlyph();
-    if (!Loading() && OnChange) OnChange(this);
+    if (!IsLoading() && OnChange) OnChange(this);
 }
 
 void TKitCustomCheckBox::SetCheckedState(bool Value) {
@@ -336,7 +336,7 @@ TRect TKitCustomCheckBox::GlyphCell() {
 }
 
 void TKitCustomCheckBox::DrawGlyph() {
-    if (!HandleAllocated() || Loading() || GlyphRect().IsEmpty()) return;
+    if (!HandleAllocated() || IsLoading() || GlyphRect().IsEmpty()) return;
     // The glyph is redrawn with the next paint of the control.
     TRect r = GlyphRect();
     InvalidateRect(Handle(), &r, false);

@@ -28,7 +28,7 @@ void TKitCustomFormFill::SetPaintMode(TKitPaintMode Value) {
 }
 
 void TKitCustomFormFill::EnabledChanged() {
-    if (!Loading()) InvalidateForm(true);
+    if (!IsLoading()) InvalidateForm(true);
 }
 
 void TKitCustomFormFill::Notification(TComponent* AComponent, TOperation Operation) {
@@ -42,7 +42,7 @@ void TKitCustomFormFill::DefineProperties(TFiler* Filer) {
 }
 
 bool TKitCustomFormFill::PaintBackground(HDC Dc) {
-    if (Loading() || FPaintMode != pcOwnerDraw || !OnPaint) return false;
+    if (IsLoading() || FPaintMode != pcOwnerDraw || !OnPaint) return false;
     TCustomForm* form = Form();
     if (form == nullptr) return false;
     TCanvas canvas;
@@ -91,7 +91,7 @@ void TKitCustomFormFill::WndProc(TMessage& Message) {
 
 bool TKitBack::PaintBackground(HDC Dc) {
     TCustomForm* form = Form();
-    if (Loading() || PaintMode() != pcControl || ImageList() == nullptr || form == nullptr ||
+    if (IsLoading() || PaintMode() != pcControl || ImageList() == nullptr || form == nullptr ||
         !ImageList()->HasImage(ListIndex(), ImageIndex()))
         return TKitCustomFormFill::PaintBackground(Dc);
     TCanvas canvas;

@@ -41,7 +41,7 @@ protected:
     void Notification(framework::TComponent* AComponent, framework::TOperation Operation) override;
     framework::TCustomForm* Form() const;
     void InvalidateForm(bool Erase);
-    bool Loading() const { return (ComponentState() & framework::csLoading) != 0; }
+    bool IsLoading() const { return (ComponentState() & framework::csLoading) != 0; }
 
 private:
     TKitPaintMode FPaintMode = pcControl;

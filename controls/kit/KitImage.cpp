@@ -15,7 +15,7 @@ using namespace framework;
 void TKitControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
     const TRect old = BoundsRect();
     TGraphicControl::SetBounds(ALeft, ATop, AWidth, AHeight);
-    if (Loading()) return;
+    if (IsLoading()) return;
     const TRect now = BoundsRect();
     int kind = 0;
     if (now.Left != old.Left || now.Top != old.Top) kind |= bcPosition;
@@ -27,11 +27,11 @@ void TKitControl::Dispatch(TMessage& Message) {
     switch (Message.Msg) {
         case CM_MOUSEENTER:
             TGraphicControl::Dispatch(Message);
-            if (!Designing()) MouseEntered();
+            if (!IsDesigning()) MouseEntered();
             return;
         case CM_MOUSELEAVE:
             TGraphicControl::Dispatch(Message);
-            if (!Designing()) MouseLeft();
+            if (!IsDesigning()) MouseLeft();
             return;
         case CM_KITTHEMECHANGED:
             ThemeSettingsChanged();
@@ -58,7 +58,7 @@ void TKitControl::MouseLeft() {
 }
 
 void TKitControl::Changed() {
-    if (!Updating() && !Loading()) Invalidate();
+    if (!Updating() && !IsLoading()) Invalidate();
 }
 
 // ---- TKitBaseControl ------------------------------------------------------------------------------
@@ -77,7 +77,7 @@ TKitBaseControl::~TKitBaseControl() {
 void TKitBaseControl::Dispatch(TMessage& Message) {
     if (Message.Msg == CM_KITPARENTBACKCHANGED) {
         if (Visible()) {
-            if (!Loading() && HasParentBackImage()) Changed();
+            if (!IsLoading() && HasParentBackImage()) Changed();
             FBackFX->InvalidateBuffer();
         }
         return;
@@ -142,7 +142,7 @@ void TKitBaseGraphicControl::Dispatch(TMessage& Message) {
 
 void TKitBaseGraphicControl::Paint() {
     CountPaint();
-    if (Designing()) {
+    if (IsDesigning()) {
         Canvas().Pen.Style = psDash;
         Canvas().Pen.Color = clBlack;
         Canvas().Brush.Style = bsClear;
@@ -167,7 +167,7 @@ void TKitGraphicControl::SetBevel(TKitBevel* Value) {
 }
 
 void TKitGraphicControl::Paint() {
-    if (Loading()) return;
+    if (IsLoading()) return;
     if (IsEmpty() && FBevel->Extent() == 0) {
         TKitBaseGraphicControl::Paint();
         return;
@@ -271,7 +271,7 @@ bool TKitCustomNImage::AdjustImageSize() {
 }
 
 void TKitCustomNImage::Paint() {
-    if (Loading() || AdjustImageSize()) return;
+    if (IsLoading() || AdjustImageSize()) return;
     CountPaint();
     const TRect client = ClientRect();
     if (!Transparent()) {

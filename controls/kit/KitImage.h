@@ -39,8 +39,8 @@ public:
     virtual bool IsEmpty() const { return true; }
 
 protected:
-    bool Loading() const { return (ComponentState() & framework::csLoading) != 0; }
-    bool Designing() const { return (ComponentState() & framework::csDesigning) != 0; }
+    bool IsLoading() const { return (ComponentState() & framework::csLoading) != 0; }
+    bool IsDesigning() const { return (ComponentState() & framework::csDesigning) != 0; }
 
 private:
     int FUpdateCount = 0;

@@ -335,11 +335,11 @@ void TKitCustomControl::PaintBackground() {
 }
 
 void TKitCustomControl::Paint() {
-    if (Loading()) return;
+    if (IsLoading()) return;
     FPainting = true;
     try {
         PaintBackground();
-        if (!Designing()) {
+        if (!IsDesigning()) {
             if (FHasFocus || FMouseInside)
                 DrawHotBorder();
             else
@@ -571,7 +571,7 @@ TKitCustomBevelPanel::~TKitCustomBevelPanel() {
 }
 
 void TKitCustomBevelPanel::BevelChanged() {
-    if (Loading()) return;
+    if (IsLoading()) return;
     FBevel->SetWindowBorder(true);
     if (FBevel->TakeRecreateNeeded() && HandleAllocated()) RecreateWnd();
     Realign();
@@ -598,14 +598,14 @@ void TKitCustomBevelPanel::AlignControls(TControl* AControl, TRect& Rect) {
 }
 
 void TKitCustomBevelPanel::Paint() {
-    if (Loading()) return;
+    if (IsLoading()) return;
     PaintBackground();
-    if (Designing() && FBevel->Extent() == 0 && FBevel->Mode() != bmWindows) {
+    if (IsDesigning() && FBevel->Extent() == 0 && FBevel->Mode() != bmWindows) {
         Canvas().Pen.Style = psDash;
         Canvas().Pen.Color = clBlack;
         Canvas().Brush.Style = bsClear;
         Canvas().Rectangle(0, 0, Width(), Height());
-    } else if (HasFocus() || MouseInside() || !Flat() || Designing()) {
+    } else if (HasFocus() || MouseInside() || !Flat() || IsDesigning()) {
         FBevel->PaintBevel(Canvas(), ClientRect(), Transparent());
     } else {
         DrawFlatBorder();

@@ -188,8 +188,8 @@ protected:
     void ShowBorderState();
     void CreateParams(framework::TCreateParams& Params) override;
     void Notification(framework::TComponent* AComponent, framework::TOperation Operation) override;
-    bool Loading() const { return (ComponentState() & framework::csLoading) != 0; }
-    bool Designing() const { return (ComponentState() & framework::csDesigning) != 0; }
+    bool IsLoading() const { return (ComponentState() & framework::csLoading) != 0; }
+    bool IsDesigning() const { return (ComponentState() & framework::csDesigning) != 0; }
     bool Painting() const { return FPainting; }
 
 private:
