@@ -67,6 +67,17 @@ bool TCtlCustomDbDateEdit::IsButtonEnabled() const {
 // ---- Link notices ---------------------------------------------------------------------------------
 
 void TCtlCustomDbDateEdit::DataChange() {
+    // Showing the same text again (the record entering edit state) keeps the user's selection.
+    const std::string before = Text();
+    const int selStart = SelStart(), selLength = SelLength();
+    ShowField();
+    if (Text() == before) {
+        SetSelStart(selStart);
+        SetSelLength(selLength);
+    }
+}
+
+void TCtlCustomDbDateEdit::ShowField() {
     TField* f = FDataLink.Field();
     if (f == nullptr) {
         FAlignment = taLeftJustify;
@@ -154,33 +165,32 @@ void TCtlCustomDbDateEdit::Change() {
 }
 
 void TCtlCustomDbDateEdit::KeyDown(uint16_t& Key, TShiftState Shift) {
-    TCtlCustomDateEdit::KeyDown(Key, Shift);
+    // Editing starts before the edit takes the key (it is read-only outside edit state).
     if (Key == VK_DELETE || (Key == VK_INSERT && (Shift & ssShift))) FDataLink.Edit();
+    TCtlCustomDateEdit::KeyDown(Key, Shift);
 }
 
 void TCtlCustomDbDateEdit::KeyPress(char& Key) {
     const bool step = AllowIncDec && (Key == '+' || Key == '-');
-    // A step from browse state first makes the record editable, so that it is not lost.
-    if (step) FDataLink.Edit();
-    TCtlCustomDateEdit::KeyPress(Key);
-    if (step) {
-        if (FDataLink.Editing()) StoreDate();
-        return;
-    }
     TField* f = FDataLink.Field();
     const auto c = static_cast<unsigned char>(Key);
-    if (c >= 32 && f != nullptr && !f->IsValidChar(Key)) {
+    // A float field's own character check is for number text, not for the date typed here.
+    if (!step && c >= 32 && f != nullptr && f->DataType() != ftFloat && !f->IsValidChar(Key)) {
         platform::MessageBeep(0);
         Key = 0;
         return;
     }
-    if (Key == '\b' || Key == 22 || Key == 24 || c >= 32) {
-        FDataLink.Edit();
-    } else if (Key == 27) {
+    if (Key == 27) {
         FDataLink.Reset();
         SelectAll();
         Key = 0;
+        return;
     }
+    // Editing starts before the key is taken: the edit is read-only outside edit state, so a
+    // key that puts the record into edit state is not lost.
+    if (step || Key == '\b' || Key == 22 || Key == 24 || c >= 32) FDataLink.Edit();
+    TCtlCustomDateEdit::KeyPress(Key);
+    if (step && FDataLink.Editing()) StoreDate();
 }
 
 void TCtlCustomDbDateEdit::SetFocused(bool Value) {
@@ -198,6 +208,7 @@ void TCtlCustomDbDateEdit::Exit(TMessage& Message) {
         TCtlCustomDateEdit::DoExit();
         if (modified) {
             try {
+                FDataLink.Modified();
                 FDataLink.UpdateRecord();
             } catch (...) {
                 SelectAll();

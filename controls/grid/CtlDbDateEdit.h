@@ -43,6 +43,7 @@ protected:
 private:
     bool DateField() const;
     void DataChange();
+    void ShowField();
     void EditingChange();
     void UpdateData();
     // The date of the text into the field by the update rule (PreserveTime keeps the time).
