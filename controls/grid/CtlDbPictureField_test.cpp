@@ -357,6 +357,7 @@ TEST_F(DbPictureFieldTableTest, ASizeTypedIntoAnEngineTableComesBackAfterReopeni
         table.CreateTable();
         table.Open();
         table.AppendRecord({Variant("ONE"), Variant(1.0)});
+        table.AppendRecord({Variant("TWO"), Variant(2.0)});
         table.First();
 
         TDataSource source;
@@ -374,7 +375,17 @@ TEST_F(DbPictureFieldTableTest, ASizeTypedIntoAnEngineTableComesBackAfterReopeni
         f->SetDataSource(&source);
         f->SetDataField("Size");
         EXPECT_EQ(f->PictureDataType(), pftExtended);
+        // Out of range: the post stops and the record is not written.
+        f->SetRangeLo("0");
+        f->SetRangeHi("99999");
+        f->OnError = [](TObject*, uint16_t, const std::string&) {};
         f->SetFocus();
+        driver.RunPending();
+        f->SelectAll();
+        driver.Type("123456");
+        EXPECT_THROW(table.Post(), EAbort);
+        table.Cancel();
+        table.Next();
         driver.RunPending();
         f->SelectAll();
         driver.Type("12345");
@@ -386,6 +397,8 @@ TEST_F(DbPictureFieldTableTest, ASizeTypedIntoAnEngineTableComesBackAfterReopeni
     again.SetDatabaseName("D:\\");
     again.SetTableName("Sizes");
     again.Open();
+    EXPECT_DOUBLE_EQ(again.FieldByName("Size")->AsFloat(), 1.0);
+    again.Next();
     EXPECT_DOUBLE_EQ(again.FieldByName("Size")->AsFloat(), 12345.0);
 }
 
