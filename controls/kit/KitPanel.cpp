@@ -139,21 +139,15 @@ void TKitBevel::SetStyle(int Which, TKitBevelStyle Value) {
 }
 
 void TKitBevel::SetWidth(int Which, TKitBevelWidth Value) {
-    if (Value < 0 || Value > 50 || FWidth[Which] == Value) return;
-    FWidth[Which] = Value;
-    Changed();
+    if (Value >= 0 && Value <= 50 && Store(FWidth[Which], Value)) Changed();
 }
 
 void TKitBevel::SetBorder(int Which, TKitBorderWidth Value) {
-    if (Value < 0 || Value > 255 || FBorder[Which] == Value) return;
-    FBorder[Which] = Value;
-    Changed();
+    if (Value >= 0 && Value <= 255 && Store(FBorder[Which], Value)) Changed();
 }
 
 void TKitBevel::SetColor(int Index, TColor Value) {
-    if (Index < 0 || Index > 2 || FColors[Index] == Value) return;
-    FColors[Index] = Value;
-    Changed();
+    if (Index >= 0 && Index <= 2 && Store(FColors[Index], Value)) Changed();
 }
 
 void TKitBevel::SetStandardStyle(TKitBorderStyle Value) {
