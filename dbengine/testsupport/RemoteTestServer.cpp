@@ -269,6 +269,7 @@ bool TRemoteTestServer::Handle(const std::vector<uint8_t>& message) {
 }
 
 void TRemoteTestServer::SendReply(const TServerReply& reply, bool plain) {
+    for (const TServerReply& ahead : reply.Before) SendReply(ahead, plain);
     if (reply.Raw) {
         SendAll(ClientFd, reply.Raw->data(), reply.Raw->size());
         return;

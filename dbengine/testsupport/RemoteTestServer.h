@@ -34,6 +34,8 @@ struct TServerReply {
     bool Drop = false;
     // Sends these bytes instead of a reply built from Code and Params.
     std::optional<std::vector<uint8_t>> Raw;
+    // Messages sent ahead of this reply, in order: callbacks that want no answer.
+    std::vector<TServerReply> Before;
 
     // A success reply with these parameters.
     static TServerReply Ok(std::vector<std::string> params);
