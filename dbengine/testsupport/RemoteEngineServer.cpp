@@ -23,16 +23,6 @@ std::string Bytes(const uint8_t* data, size_t size) {
     return std::string(reinterpret_cast<const char*>(data), size);
 }
 
-std::string BoolParam(bool value) {
-    return ByteParam(value ? 1 : 0);
-}
-
-std::string DoubleParam(double value) {
-    int64_t bits = 0;
-    std::memcpy(&bits, &value, sizeof bits);
-    return Int64Param(bits);
-}
-
 }  // namespace
 
 // The parameters of a request, read in order.

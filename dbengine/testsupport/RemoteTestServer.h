@@ -48,6 +48,8 @@ std::string Int32Param(int32_t value);
 std::string Int64Param(int64_t value);
 std::string WordParam(uint16_t value);
 std::string ByteParam(uint8_t value);
+std::string BoolParam(bool value);
+std::string DoubleParam(double value);          // its 8 bytes
 int64_t ParamNumber(const std::string& param);  // little-endian, any width up to 8
 
 class TRemoteTestServer {
