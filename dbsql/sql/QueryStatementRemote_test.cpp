@@ -19,18 +19,12 @@ namespace dbsql {
 namespace {
 
 using dbengine::testing::ByteParam;
+using dbengine::testing::DoubleParam;
 using dbengine::testing::Int32Param;
-using dbengine::testing::Int64Param;
 using dbengine::testing::TServerReply;
 using dbengine::testing::TServerRequest;
 using dbengine::testing::WordParam;
 using TParams = std::vector<std::string>;
-
-std::string DoubleParam(double value) {
-    int64_t bits = 0;
-    std::memcpy(&bits, &value, sizeof bits);
-    return Int64Param(bits);
-}
 
 std::string Bytes(const void* data, size_t size) {
     return std::string(static_cast<const char*>(data), size);

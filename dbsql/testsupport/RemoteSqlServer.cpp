@@ -12,9 +12,10 @@
 
 namespace dbsql::testsupport {
 
+using dbengine::testing::BoolParam;
 using dbengine::testing::ByteParam;
+using dbengine::testing::DoubleParam;
 using dbengine::testing::Int32Param;
-using dbengine::testing::Int64Param;
 using dbengine::testing::ParamNumber;
 using dbengine::testing::TServerReply;
 using dbengine::testing::TServerRequest;
@@ -26,16 +27,6 @@ constexpr uint16_t CallbackReply = dbengine::RemoteCallbackReply;
 constexpr uint8_t CallbackState = 13;
 constexpr int64_t SelectAllVersion = dbengine::RemoteVersionUserCursors;
 constexpr int64_t ParamsInExecuteVersion = dbengine::RemoteVersionCancel;
-
-std::string BoolParam(bool value) {
-    return ByteParam(value ? 1 : 0);
-}
-
-std::string DoubleParam(double value) {
-    int64_t bits = 0;
-    std::memcpy(&bits, &value, sizeof bits);
-    return Int64Param(bits);
-}
 
 const std::string& Item(const std::vector<std::string>& items, size_t index) {
     if (index >= items.size()) throw std::runtime_error("test server: parameter missing");
