@@ -13,78 +13,120 @@ using namespace framework;
 
 namespace {
 
-bool CellTypeSupported(uint8_t DataType) {
-    return DataType == dtString || CtlIsIntegerType(DataType);
-}
-
-// The integer of a decimal text that fits the type, with its sign; false for anything else.
-bool ParseInteger(const std::string& Text, int64_t& Value) {
-    std::string t = Text;
-    CtlTrimSpaces(t);
-    if (t.empty()) {
-        Value = 0;
-        return true;
-    }
-    size_t i = 0;
-    bool negative = false;
-    if (t[0] == '-' || t[0] == '+') negative = t[i++] == '-';
-    if (i >= t.size() || t.size() - i > 10) return false;
-    int64_t v = 0;
-    for (; i < t.size(); ++i) {
-        if (t[i] < '0' || t[i] > '9') return false;
-        v = v * 10 + (t[i] - '0');
-    }
-    Value = negative ? -v : v;
-    return true;
-}
+constexpr uint32_t SCtlParameterInvalid = 30188;
 
 }  // namespace
 
 // ---- The cell ----
 
-TPictureCellField::TPictureCellField(TComponent* AOwner) : TCtlBaseEntryField(AOwner) {
+TPictureCellField::TPictureCellField(TComponent* AOwner) : TCtlPictureField(AOwner) {
     SetParentFont(true);
     SetParentColor(true);
     SetCtl3D(false);
     SetParentCtl3D(false);
     SetBorderStyle(bsNone);
     SetAutoSize(false);
-    SetDataTypeAndKind(dtString, fkPicture);
 }
 
 TCtlBaseArrayEditor* TPictureCellField::Editor() const {
     return dynamic_cast<TCtlBaseArrayEditor*>(Parent());
 }
 
-void TPictureCellField::SetDataType(uint8_t Value) {
-    if (!CellTypeSupported(Value)) throw EInvalidDataType();
-    SetDataTypeAndKind(Value, fkPicture);
-    SetDefaultRange();
+bool TPictureCellField::LoadFrom(const TCtlArrayItem& Item) {
+    const uint8_t type = DataType();
+    try {
+        switch (Item.Kind()) {
+            case TCtlArrayItem::aiText: {
+                std::string s = *Item.TextValue();
+                if (static_cast<int>(s.size()) > Item.Capacity())
+                    s.resize(static_cast<size_t>(Item.Capacity()));
+                SetAsString(s);
+                return true;
+            }
+            case TCtlArrayItem::aiInteger:
+                if (CtlIsIntegerType(type)) {
+                    SetAsInteger(*Item.IntegerValue());
+                    return true;
+                }
+                SetAsString(std::to_string(*Item.IntegerValue()));
+                return true;
+            case TCtlArrayItem::aiNumber:
+                if (!CtlIsFloatType(type) && !CtlIsIntegerType(type)) return false;
+                SetAsFloat(*Item.NumberValue());
+                return true;
+            case TCtlArrayItem::aiDate:
+                if (PictureDataType() == pftDate || PictureDataType() == pftTime ||
+                    PictureDataType() == pftDateTime) {
+                    SetAsDateTime(*Item.NumberValue());
+                    return true;
+                }
+                return false;
+            default:
+                return false;
+        }
+    } catch (const EEntryFieldError&) {
+        return false;  // a value the cell's type cannot take
+    }
 }
 
-void TPictureCellField::SetMask(const std::string& Mask) {
-    SetPictureMask(Mask);
-    FMaskEngine.Assign(PictureMask(), MaxLength());
-}
-
-int TPictureCellField::Limit() const {
-    const int max = std::min<int>(MaxLength(), MaxPictureLength);
-    return FSlotLimit >= 0 ? std::min(max, FSlotLimit) : max;
-}
-
-std::string TPictureCellField::ItemText(const TCtlArrayItem& Item) {
+uint16_t TPictureCellField::StoreTo(const TCtlArrayItem& Item) {
+    TCtlEntryValue v;
+    const uint16_t code = GetValue(v);
+    if (code != 0) return code;
     switch (Item.Kind()) {
         case TCtlArrayItem::aiText: {
-            std::string s = *Item.TextValue();
-            const int limit = std::min<int>({MaxLength(), MaxPictureLength, Item.Capacity()});
-            if (static_cast<int>(s.size()) > limit) s.resize(static_cast<size_t>(limit));
-            return s;
+            std::string s = GetAsString();
+            if (static_cast<int>(s.size()) > Item.Capacity()) s.resize(static_cast<size_t>(Item.Capacity()));
+            *Item.TextValue() = s;
+            break;
         }
         case TCtlArrayItem::aiInteger:
-            return std::to_string(*Item.IntegerValue());
+            if (CtlIsIntegerType(v.DataType)) *Item.IntegerValue() = CtlValueAsInteger(v);
+            break;
+        case TCtlArrayItem::aiNumber: {
+            long double n = 0;
+            if ((CtlIsFloatType(v.DataType) || CtlIsIntegerType(v.DataType)) && NumberOfText(n))
+                *Item.NumberValue() = static_cast<double>(n);
+            break;
+        }
+        case TCtlArrayItem::aiDate:
+            if (PictureDataType() == pftDateTime && v.Bytes.size() == sizeof(double))
+                std::memcpy(Item.NumberValue(), v.Bytes.data(), sizeof(double));
+            else if (v.DataType == dtDate || v.DataType == dtTime)
+                *Item.NumberValue() = GetAsDateTime();
+            break;
         default:
-            return DataType() == dtString ? std::string() : std::string("0");
+            break;
     }
+    return 0;
+}
+
+std::string TPictureCellField::RowText(const TCtlArrayItem& Item) {
+    // Loads the item and takes its text as the mask lays it out; the cell's own edit state comes
+    // back as it was.
+    const std::string text = FEditText;
+    const int caret = FCaretPos, first = FFirstCol, selStart = FSelStart, selEnd = FSelEnd;
+    const bool modified = FModified, edited = FEditedSinceSet, prepared = FPrepared;
+    const TNotifyEvent change = OnChange;
+    OnChange = nullptr;
+    std::string row;
+    try {
+        if (!LoadFrom(Item)) SetInitialValue();
+        row = FEditText;
+    } catch (...) {
+        row.clear();
+    }
+    OnChange = change;
+    FEditText = text;
+    FCaretPos = caret;
+    FFirstCol = first;
+    FSelStart = selStart;
+    FSelEnd = selEnd;
+    FModified = modified;
+    FEditedSinceSet = edited;
+    FPrepared = prepared;
+    if (FHasFocus) PositionCaret(true);
+    return row;
 }
 
 void TPictureCellField::DoRestore() {
@@ -100,7 +142,7 @@ void TPictureCellField::DoRestore() {
 void TPictureCellField::CreateWnd() {
     TCtlBaseArrayEditor* e = Editor();
     if (e) SetController(e->Controller());
-    TCtlBaseEntryField::CreateWnd();
+    TCtlPictureField::CreateWnd();
     if (!e) return;
     OnChange = e->OnChange;
     OnError = e->OnError;
@@ -132,41 +174,7 @@ void TPictureCellField::Dispatch(TMessage& Message) {
         default:
             break;
     }
-    TCtlBaseEntryField::Dispatch(Message);
-}
-
-bool TPictureCellField::DeleteSelection() {
-    if (FSelEnd <= FSelStart) return false;
-    const int end = std::min<int>(FSelEnd, static_cast<int>(FEditText.size()));
-    if (FSelStart < end)
-        FEditText.erase(static_cast<size_t>(FSelStart), static_cast<size_t>(end - FSelStart));
-    FCaretPos = FSelStart;
-    FSelEnd = FSelStart;
-    return true;
-}
-
-// Puts the characters in at the caret, each checked (and its case forced) by the mask character
-// of the position it takes; stops at the first refused one or when the text is full. False when
-// nothing went in.
-bool TPictureCellField::InsertText(const std::string& Text) {
-    const bool insert = InsertMode();
-    bool any = false;
-    for (char ch : Text) {
-        const int limit = Limit();
-        if (FCaretPos >= limit) break;
-        if (insert && static_cast<int>(FEditText.size()) >= limit) break;
-        const int pos = FCaretPos;
-        const char mask = pos < static_cast<int>(FMaskEngine.Mask().size()) ? FMaskEngine.Mask()[pos] : 'X';
-        const char prev = pos > 0 ? FEditText[static_cast<size_t>(pos - 1)] : ' ';
-        if (!IsEditableMaskChar(mask) || !IsPictureCharValid(mask, ch, true, prev)) break;
-        if (insert || pos >= static_cast<int>(FEditText.size()))
-            FEditText.insert(static_cast<size_t>(pos), 1, ch);
-        else
-            FEditText[static_cast<size_t>(pos)] = ch;
-        ++FCaretPos;
-        any = true;
-    }
-    return any;
+    TCtlPictureField::Dispatch(Message);
 }
 
 void TPictureCellField::EditCommand(TMessage& Msg, uint16_t Command) {
@@ -201,165 +209,19 @@ void TPictureCellField::EditCommand(TMessage& Msg, uint16_t Command) {
             return;
         }
     }
-
-    FAcceptChar = false;
-    const std::string before = FEditText;
-    const int len = static_cast<int>(FEditText.size());
-    bool collapse = true;
-    bool refused = false;
-    switch (Command) {
-        case ccNoCommand:
-            FAcceptChar = FTypedChar = true;
-            return;
-        case ccChar:
-            if (FTypedChar) {
-                const bool hadSelection = DeleteSelection();
-                if (!InsertText(std::string(1, static_cast<char>(Msg.WParam))) && !hadSelection)
-                    refused = true;
-            }
-            break;
-        case ccBack:
-            if (!DeleteSelection() && FCaretPos > 0) FEditText.erase(static_cast<size_t>(--FCaretPos), 1);
-            break;
-        case ccCut:
-        case ccDel:
-            if (!DeleteSelection() && FCaretPos < len) FEditText.erase(static_cast<size_t>(FCaretPos), 1);
-            break;
-        case ccDelEol:
-            if (FCaretPos < len) FEditText.erase(static_cast<size_t>(FCaretPos));
-            break;
-        case ccDelBol:
-            FEditText.erase(0, static_cast<size_t>(std::min(FCaretPos, len)));
-            FCaretPos = 0;
-            break;
-        case ccDelLine:
-            FEditText.clear();
-            FCaretPos = 0;
-            break;
-        case ccPaste:
-            if (Msg.LParam) {
-                DeleteSelection();
-                InsertText(reinterpret_cast<const char*>(Msg.LParam));
-            }
-            break;
-        case ccLeft:
-            FCaretPos = std::max(0, FCaretPos - 1);
-            break;
-        case ccRight:
-            FCaretPos = std::min(FCaretPos + 1, len);
-            break;
-        case ccHome:
-            FCaretPos = 0;
-            break;
-        case ccEnd:
-            FCaretPos = len;
-            break;
-        case ccExtendLeft:
-        case ccExtendRight:
-        case ccExtendHome:
-        case ccExtendEnd: {
-            const int anchor =
-                FSelEnd > FSelStart ? (FCaretPos == FSelStart ? FSelEnd : FSelStart) : FCaretPos;
-            if (Command == ccExtendLeft) FCaretPos = std::max(0, FCaretPos - 1);
-            if (Command == ccExtendRight) FCaretPos = std::min(FCaretPos + 1, len);
-            if (Command == ccExtendHome) FCaretPos = 0;
-            if (Command == ccExtendEnd) FCaretPos = len;
-            FSelStart = std::min(anchor, FCaretPos);
-            FSelEnd = std::max(anchor, FCaretPos);
-            collapse = false;
-            break;
-        }
-        case ccMouse:
-            FCaretPos = std::min(ColumnFromX(GetXLParam(Msg.LParam)), len);
-            break;
-        case ccMouseMove: {
-            const int anchor =
-                FSelEnd > FSelStart ? (FCaretPos == FSelStart ? FSelEnd : FSelStart) : FCaretPos;
-            FCaretPos = std::min(ColumnFromX(GetXLParam(Msg.LParam)), len);
-            FSelStart = std::min(anchor, FCaretPos);
-            FSelEnd = std::max(anchor, FCaretPos);
-            collapse = false;
-            break;
-        }
-        case ccDblClk:
-            SetSelection(0, 255);
-            FCaretPos = len;
-            collapse = false;
-            break;
-        case ccRestore:
-            DoRestore();
-            return;
-        case ccCopy:
-            collapse = false;
-            break;
-        default:
-            FAcceptChar = true;
-            collapse = false;
-    }
-    FTypedChar = false;
-    if (refused && (GetController()->EntryOptions & efoBeepOnError)) platform::MessageBeep(0);
-    if (collapse) FSelStart = FSelEnd = FCaretPos;
+    TCtlPictureField::EditCommand(Msg, Command);
+    // A text slot holds no more than its characters: what went beyond them is taken back.
+    if (FSlotLimit < 0 || DataType() != dtString) return;
+    std::string raw = GetEditText();
+    raw.erase(raw.find_last_not_of(PadChar()) + 1);
+    if (static_cast<int>(raw.size()) <= FSlotLimit) return;
+    const int caret = FCaretPos;
+    FEditText = MergeWithPicture(raw.substr(0, static_cast<size_t>(FSlotLimit)));
+    FCaretPos = std::min(caret, static_cast<int>(FEditText.size()));
+    FSelStart = FSelEnd = FCaretPos;
+    if (GetController()->EntryOptions & efoBeepOnError) platform::MessageBeep(0);
     PositionCaret(true);
-    if (FEditText != before) {
-        FModified = FEditedSinceSet = true;
-        DoOnChange();
-    }
     Invalidate();
-}
-
-uint16_t TPictureCellField::TransferData(TCtlEntryValue& Data, int Direction) {
-    const uint8_t t = DataType();
-    if (t == dtString) {
-        if (Direction == 1) {
-            std::string s = FEditText;
-            if (Options() & efoTrimBlanks) CtlTrimSpaces(s);
-            const size_t size = GetDataSize();
-            const size_t n = std::min(s.size(), size - 1);
-            Data.Bytes.assign(size, 0);
-            Data.Bytes[0] = static_cast<uint8_t>(n);
-            std::memcpy(Data.Bytes.data() + 1, s.data(), n);
-        } else {
-            const size_t n = Data.Bytes.empty() ? 0 : std::min<size_t>(Data.Bytes[0], Data.Bytes.size() - 1);
-            FEditText.assign(reinterpret_cast<const char*>(Data.Bytes.data()) + 1, n);
-            if (static_cast<int>(FEditText.size()) > Limit()) FEditText.resize(static_cast<size_t>(Limit()));
-        }
-    } else if (Direction == 1) {
-        int64_t v = 0;
-        ParseInteger(FEditText, v);
-        Data = CtlIntegerValue(t, static_cast<int32_t>(v));
-    } else {
-        FEditText = std::to_string(CtlValueAsInteger(Data));
-    }
-    return GetDataSize();
-}
-
-uint16_t TPictureCellField::CheckValue() {
-    uint16_t code = 0;
-    if (CtlIsIntegerType(DataType())) {
-        int64_t v = 0;
-        TCtlRangeRec probe;
-        if (!ParseInteger(FEditText, v) || !CtlTextToRange(DataType(), std::to_string(v), "9", probe))
-            code = epInvalidValue;
-        else if (!(FRangeLo == FRangeHi) && (v < FRangeLo.AsInteger() || v > FRangeHi.AsInteger()))
-            code = epRangeError;
-    }
-    DoOnUserValidation(code);
-    return code;
-}
-
-void TPictureCellField::IncreaseValue(bool Wrap, double Delta) {
-    if (!CtlIsIntegerType(DataType())) return;
-    int64_t v = 0;
-    ParseInteger(FEditText, v);
-    int64_t n = v + static_cast<int64_t>(Delta);
-    const int64_t lo = FRangeLo.AsInteger(), hi = FRangeHi.AsInteger();
-    if (!(FRangeLo == FRangeHi)) {
-        if (n > hi) n = Wrap ? lo : hi;
-        if (n < lo) n = Wrap ? hi : lo;
-    }
-    FEditText = std::to_string(n);
-    FModified = FEditedSinceSet = true;
-    DoOnChange();
 }
 
 // ---- The editor ----
@@ -711,7 +573,7 @@ void TCtlBaseArrayEditor::Paint() {
         // The row's text comes from its slot; the cell's edit state stays as the user left it.
         TCtlArrayItem item;
         if (!designing && OnGetItem) OnGetItem(this, row, item);
-        std::string text = designing ? GetDesignText() : (FCell ? FCell->ItemText(item) : std::string());
+        std::string text = designing ? GetDesignText() : (FCell ? FCell->RowText(item) : std::string());
         TColor fg, bg;
         RowColors(row, fg, bg);
         c.Brush.Color = bg;
@@ -729,7 +591,7 @@ void TCtlBaseArrayEditor::Paint() {
     if (FCell && !designing && !FCell->GetModified()) {
         TCtlArrayItem item;
         if (OnGetItem) OnGetItem(this, FActiveRow, item);
-        if (FCell->ItemText(item) != FCell->GetEditText()) LoadItem(FActiveRow);
+        if (FCell->RowText(item) != FCell->MaskedText()) LoadItem(FActiveRow);
     }
     ColorCell();
     c.Pen.Color = FLineColor;
@@ -758,13 +620,12 @@ void TCtlPictureArrayEditor::CreateEditor() {
     FCell->SetDataType(FDataType);
     FCell->SetDecimalPlaces(FDecimalPlaces);
     FCell->SetEpoch(FEpoch);
-    FCell->SetMask(FPictureMask);
+    FCell->SetPictureMask(FPictureMask);
     FCell->SetMaxLength(FMaxLength);
-    FCell->SetMask(FCell->PictureMask());  // the engine takes the length the field settled on
 }
 
-void TCtlPictureArrayEditor::SetDataType(uint8_t Value) {
-    if (!CellTypeSupported(Value)) throw EInvalidDataType();
+void TCtlPictureArrayEditor::SetDataType(TPictureDataType Value) {
+    if (Value > pftDateTime) throw ECtlException(CtlGetMessage(SCtlParameterInvalid));
     if (Value == FDataType) return;
     FDataType = Value;
     if (FCell) {
@@ -779,7 +640,8 @@ void TCtlPictureArrayEditor::SetDataType(uint8_t Value) {
 void TCtlPictureArrayEditor::SetPictureMask(const std::string& Value) {
     if (Value == FPictureMask) return;
     FPictureMask = Value.substr(0, MaxPictureLength);
-    if (FMaxLength < FPictureMask.size()) FMaxLength = static_cast<uint16_t>(FPictureMask.size());
+    // The cell's length follows its mask.
+    FMaxLength = static_cast<uint16_t>(FPictureMask.size());
     RecreateWnd();
 }
 
@@ -803,54 +665,14 @@ void TCtlPictureArrayEditor::LoadItem(int Index) {
     FItem = TCtlArrayItem();
     if (!FCell) return;
     if (!Designing() && OnGetItem) OnGetItem(this, Index, FItem);
-    switch (FItem.Kind()) {
-        case TCtlArrayItem::aiText:
-            FCell->SetSlotLimit(std::min<int>(FItem.Capacity(), FMaxLength));
-            try {
-                FCell->SetAsString(FCell->ItemText(FItem));
-            } catch (const EEntryFieldError&) {
-                FCell->SetInitialValue();  // a text the cell's type cannot take
-            }
-            break;
-        case TCtlArrayItem::aiInteger:
-            FCell->SetSlotLimit(-1);
-            if (CtlIsIntegerType(FCell->DataType()))
-                FCell->SetAsInteger(*FItem.IntegerValue());
-            else
-                FCell->SetAsString(FCell->ItemText(FItem));
-            break;
-        default:
-            FCell->SetSlotLimit(-1);
-            FCell->SetInitialValue();
-    }
+    FCell->SetSlotLimit(FItem.Kind() == TCtlArrayItem::aiText ? FItem.Capacity() : -1);
+    if (!FCell->LoadFrom(FItem)) FCell->SetInitialValue();
     FCell->SaveLoadedText();
 }
 
 uint16_t TCtlPictureArrayEditor::StoreItem() {
     if (!FCell || !FItem.Assigned()) return 0;
-    TCtlEntryValue v;
-    const uint16_t code = FCell->GetValue(v);
-    if (code != 0) return code;
-    switch (FItem.Kind()) {
-        case TCtlArrayItem::aiText: {
-            std::string s;
-            if (v.DataType == dtString && !v.Bytes.empty())
-                s.assign(reinterpret_cast<const char*>(v.Bytes.data()) + 1,
-                         std::min<size_t>(v.Bytes[0], v.Bytes.size() - 1));
-            else if (CtlIsIntegerType(v.DataType))
-                s = std::to_string(CtlValueAsInteger(v));
-            if (static_cast<int>(s.size()) > FItem.Capacity())
-                s.resize(static_cast<size_t>(FItem.Capacity()));
-            *FItem.TextValue() = s;
-            break;
-        }
-        case TCtlArrayItem::aiInteger:
-            if (CtlIsIntegerType(v.DataType)) *FItem.IntegerValue() = CtlValueAsInteger(v);
-            break;
-        default:
-            break;
-    }
-    return 0;
+    return FCell->StoreTo(FItem);
 }
 
 void TCtlPictureArrayEditor::SetActiveRow(int Index) {

@@ -5,9 +5,8 @@
 // drawn or becomes active, and writes the edited value back through that slot, never more than
 // the slot holds.
 //
-// The cell is a picture-masked entry field over the base entry field and the picture-mask engine;
-// it edits strings (every mask position editable: 'X', '!', 'a', '9' and the rest) and the integer
-// types in decimal.
+// The cell is a picture field: every data type of the picture field, with the mask's literals,
+// dates and times, and floating values.
 
 #include <cstdint>
 #include <functional>
@@ -18,16 +17,18 @@
 #include "controls/entry/CtlColors.h"
 #include "controls/entry/CtlEntryField.h"
 #include "controls/entry/CtlEntryValue.h"
-#include "controls/entry/CtlPictureMask.h"
+#include "controls/entry/CtlPictureField.h"
+#include "framework/core/DateTime.h"
 
 namespace entry {
 
-// Where an item's value lives: the application's text with the number of characters it holds, or
-// its integer. An empty slot (the default) means the item has no storage: its row shows the
-// cell's initial value and edits are not kept.
+// Where an item's value lives: the application's text with the number of characters it holds,
+// its integer, its floating value or its date (a day count with the time of day as the fraction).
+// An empty slot (the default) means the item has no storage: its row shows the cell's initial
+// value and edits are not kept.
 class TCtlArrayItem {
 public:
-    enum TKind : uint8_t { aiNone, aiText, aiInteger };
+    enum TKind : uint8_t { aiNone, aiText, aiInteger, aiNumber, aiDate };
 
     TCtlArrayItem() = default;
     static TCtlArrayItem Text(std::string& Value, int Capacity) {
@@ -43,18 +44,33 @@ public:
         i.FInteger = &Value;
         return i;
     }
+    static TCtlArrayItem Number(double& Value) {
+        TCtlArrayItem i;
+        i.FKind = aiNumber;
+        i.FNumber = &Value;
+        return i;
+    }
+    static TCtlArrayItem Date(framework::TDateTime& Value) {
+        TCtlArrayItem i;
+        i.FKind = aiDate;
+        i.FNumber = &Value;
+        return i;
+    }
 
     TKind Kind() const { return FKind; }
     bool Assigned() const { return FKind != aiNone; }
     std::string* TextValue() const { return FText; }
     int Capacity() const { return FCapacity; }
     int32_t* IntegerValue() const { return FInteger; }
+    // The floating value or the date.
+    double* NumberValue() const { return FNumber; }
 
 private:
     TKind FKind = aiNone;
     std::string* FText = nullptr;
     int FCapacity = 0;
     int32_t* FInteger = nullptr;
+    double* FNumber = nullptr;
 };
 
 using TGetItemEvent = std::function<void(framework::TObject* Sender, int Index, TCtlArrayItem& Item)>;
@@ -64,38 +80,37 @@ using TSelectEvent = std::function<void(framework::TObject* Sender, int NewIndex
 
 class TCtlBaseArrayEditor;
 
-// The cell over the active row.
-class TPictureCellField : public TCtlBaseEntryField {
+// The cell over the active row: a picture field whose row keys move between rows and whose text
+// never grows beyond what the current item's slot holds.
+class TPictureCellField : public TCtlPictureField {
 public:
     explicit TPictureCellField(framework::TComponent* AOwner);
 
-    void SetDataType(uint8_t Value);
-    void SetMask(const std::string& Mask);
-    // The characters the current item's slot holds (-1: no limit besides MaxLength).
+    // The characters the current item's slot holds (-1: no limit besides the mask).
     void SetSlotLimit(int Value) { FSlotLimit = Value; }
-    int Limit() const;
-    // The text an item shows in its row, without touching the cell's own edit state.
-    std::string ItemText(const TCtlArrayItem& Item);
+    // Sets the cell's value from the item; false when the item has no value the cell can show.
+    bool LoadFrom(const TCtlArrayItem& Item);
+    // Writes the cell's value to the item, never more than it holds; the cell's error code.
+    uint16_t StoreTo(const TCtlArrayItem& Item);
+    // The text an item shows in its row (laid into the mask), without touching the cell's own
+    // edit state.
+    std::string RowText(const TCtlArrayItem& Item);
+    // The text as the mask lays it out (literals in).
+    const std::string& MaskedText() const { return FEditText; }
     // Keeps the loaded text for Restore.
     void SaveLoadedText() { FLoadedText = FEditText; }
     void DoRestore() override;
     void Dispatch(framework::TMessage& Message) override;
-    using TCtlBaseEntryField::SetDefaultRange;
-    using TCtlBaseEntryField::SetInitialValue;
+    using TCtlPictureField::SetDefaultRange;
+    using TCtlPictureField::SetInitialValue;
 
 protected:
     void EditCommand(framework::TMessage& Msg, uint16_t Command) override;
-    uint16_t TransferData(TCtlEntryValue& Data, int Direction) override;
-    uint16_t CheckValue() override;
-    void IncreaseValue(bool Wrap, double Delta) override;
     void CreateWnd() override;
 
 private:
     TCtlBaseArrayEditor* Editor() const;
-    bool InsertText(const std::string& Text);
-    bool DeleteSelection();
 
-    TCtlPictureMask FMaskEngine;
     int FSlotLimit = -1;
     std::string FLoadedText;
 };
@@ -210,9 +225,9 @@ class TCtlPictureArrayEditor : public TCtlBaseArrayEditor {
 public:
     explicit TCtlPictureArrayEditor(framework::TComponent* AOwner);
 
-    uint8_t DataType() const { return FDataType; }
-    // String and the integer types; EInvalidDataType for another.
-    void SetDataType(uint8_t Value);
+    TPictureDataType DataType() const { return FDataType; }
+    // The cell's new mask, length, decimals and default range come back with it.
+    void SetDataType(TPictureDataType Value);
     const std::string& PictureMask() const { return FPictureMask; }
     void SetPictureMask(const std::string& Value);
     uint16_t MaxLength() const { return FMaxLength; }
@@ -230,7 +245,7 @@ protected:
     void CreateEditor() override;
 
 private:
-    uint8_t FDataType = dtString;
+    TPictureDataType FDataType = pftString;
     std::string FPictureMask = "XXXXXXXXXXXXXXX";
     uint16_t FMaxLength = 10;
     uint8_t FDecimalPlaces = 0;

@@ -10,6 +10,7 @@
 
 #include "controls/entry/CtlController.h"
 #include "controls/entry/CtlMessages.h"
+#include "framework/core/DateTime.h"
 #include "framework/stdctrls/Edit.h"
 #include "framework/ui/testsupport/FormDriver.h"
 
@@ -70,6 +71,12 @@ protected:
         Driver.RunPending();
     }
     uint32_t At(int X, int Y) { return Driver.PixelAt(*Editor, X, Y); }
+    // The cell's text without the blanks that pad it to its mask.
+    std::string CellText() const {
+        std::string s = Editor->Cell()->GetEditText();
+        s.erase(s.find_last_not_of(' ') + 1);
+        return s;
+    }
 };
 
 TEST_F(ArrayEditorTest, RowsAndTheirLayout) {
@@ -78,7 +85,7 @@ TEST_F(ArrayEditorTest, RowsAndTheirLayout) {
     EXPECT_EQ(Editor->ActiveRow(), 0);
     ASSERT_NE(Editor->Cell(), nullptr);
     EXPECT_EQ(Editor->Cell()->Name(), "EditCell");
-    EXPECT_EQ(Editor->Cell()->GetEditText(), "item 0");
+    EXPECT_EQ(CellText(), "item 0");
     EXPECT_EQ(Editor->Cell()->BoundsRect(), Rect(0, 0, Editor->ClientWidth(), kRow - 1));
     // Lines between the rows, text on them.
     EXPECT_EQ(At(50, kRow - 1), clSilver);
@@ -104,7 +111,7 @@ TEST_F(ArrayEditorTest, KeysMoveTheActiveRowAndScrollTheView) {
     EXPECT_EQ(Editor->ActiveRow(), 15);
     EXPECT_EQ(Editor->TopItem(), 1);
     EXPECT_EQ(Editor->Cell()->Top(), 14 * kRow);  // still the last visible row
-    EXPECT_EQ(Editor->Cell()->GetEditText(), "item 15");
+    EXPECT_EQ(CellText(), "item 15");
 
     Driver.Key(VK_END, ssCtrl);
     EXPECT_EQ(Editor->ActiveRow(), 19);
@@ -137,7 +144,7 @@ TEST_F(ArrayEditorTest, EditsAreStoredBeforeTheRowChanges) {
     Driver.Type("x");
     Editor->Invalidate();
     Driver.RunPending();
-    EXPECT_EQ(Editor->Cell()->GetEditText(), "x");
+    EXPECT_EQ(CellText(), "x");
     Driver.Key(VK_DOWN);
     EXPECT_EQ(Items[3], "x");
     // Leaving the editor stores too.
@@ -151,7 +158,7 @@ TEST_F(ArrayEditorTest, InvalidValueKeepsTheRowAndReportsOnce) {
     Editor->OnUserValidation = [](TObject*, uint16_t& Code) { Code = 0; };
     Editor->RecreateWnd();  // the cell takes the handlers when it is made
     Editor->Cell()->OnUserValidation = [this](TObject*, uint16_t& Code) {
-        if (Editor->Cell()->GetEditText() == "bad") Code = 32768;
+        if (CellText() == "bad") Code = 32768;
     };
     Focus();
     Driver.Type("bad");
@@ -198,6 +205,7 @@ TEST_F(ArrayEditorTest, ItemColoursPaintTheRowAndTheCell) {
     Driver.Key(VK_DOWN);
     EXPECT_EQ(Editor->ActiveRow(), 2);
     EXPECT_EQ(Editor->Cell()->Color(), clRed);
+    Driver.Key(VK_HOME);  // the whole text is selected on a new row
     EXPECT_EQ(Driver.PixelAt(*Editor->Cell(), 150, 2), clRed);
     Driver.Grab(*Form, ::testing::TempDir() + "entry_array_editor_red.png");
 }
@@ -214,7 +222,7 @@ TEST_F(ArrayEditorTest, LongListsScaleTheScrollBar) {
     EXPECT_EQ(Editor->ActiveRow(), 200);
     EXPECT_EQ(GetScrollPos(Editor->Handle(), SB_VERT), 100);
     // Rows without storage show the initial value.
-    EXPECT_EQ(Editor->Cell()->GetEditText(), "");
+    EXPECT_EQ(CellText(), "");
 
     // All items fit: no range.
     Editor->SetNumItems(15);
@@ -227,14 +235,14 @@ TEST_F(ArrayEditorTest, SlotsTakeNoMoreThanTheyHold) {
     Editor->SetMaxLength(255);
     Focus();
     Driver.Type(std::string(255, 'a'));
-    EXPECT_EQ(Editor->Cell()->GetEditText().size(), 250u);
+    EXPECT_EQ(CellText().size(), 250u);
     Driver.Key(VK_DOWN);
     EXPECT_EQ(Items[0], std::string(250, 'a'));
     EXPECT_EQ(Items[1], "item 1");
     // A slot holding more than it says shows and keeps only its share.
     Items[2] = std::string(300, 'b');
     Driver.Key(VK_DOWN);
-    EXPECT_EQ(Editor->Cell()->GetEditText(), std::string(250, 'b'));
+    EXPECT_EQ(CellText(), std::string(250, 'b'));
 }
 
 TEST_F(ArrayEditorTest, VolumeListForcesCapitals) {
@@ -255,8 +263,8 @@ TEST_F(ArrayEditorTest, VolumeListForcesCapitals) {
 TEST_F(ArrayEditorTest, IntegerItems) {
     std::array<int32_t, 20> counts{};
     counts[1] = 42;
-    Editor->SetDataType(dtSmallInt);  // over the text slots: their texts are no numbers
-    EXPECT_EQ(Editor->Cell()->GetEditText(), "0");
+    Editor->SetDataType(pftInteger);  // over the text slots: their texts are no numbers
+    EXPECT_EQ(CellText(), "0");
     Editor->SetPictureMask("99999");
     Editor->SetMaxLength(6);
     Editor->OnGetItem = [&](TObject*, int Index, TCtlArrayItem& Item) {
@@ -267,14 +275,83 @@ TEST_F(ArrayEditorTest, IntegerItems) {
     Driver.Type("123");
     Driver.Key(VK_DOWN);
     EXPECT_EQ(counts[0], 123);
-    EXPECT_EQ(Editor->Cell()->GetEditText(), "42");
+    EXPECT_EQ(CellText(), "42");
     Driver.Type("99999");  // beyond a SmallInt
     Driver.Key(VK_DOWN);
     Driver.RunPending();
     EXPECT_EQ(Editor->ActiveRow(), 1);
     EXPECT_EQ(counts[1], 42);
     EXPECT_EQ(Errors, 1);
-    EXPECT_THROW(Editor->SetDataType(dtDate), EInvalidDataType);
+    EXPECT_THROW(Editor->SetDataType(static_cast<TPictureDataType>(pftDateTime + 1)), ECtlException);
+}
+
+// Mask literals are laid in and taken out again: the slot keeps the digits, the row shows them
+// in the mask.
+TEST_F(ArrayEditorTest, MaskLiteralsAreShownAroundTheStoredText) {
+    std::array<std::string, 20> phones;
+    phones[1] = "5559876543";
+    Editor->SetPictureMask("(999) 999-9999");
+    Editor->OnGetItem = [&](TObject*, int Index, TCtlArrayItem& Item) {
+        Item = TCtlArrayItem::Text(phones[static_cast<size_t>(Index)], 20);
+    };
+    Editor->RecreateWnd();
+    EXPECT_EQ(Editor->Cell()->RowText(TCtlArrayItem::Text(phones[1], 20)), "(555) 987-6543");
+    Focus();
+    Driver.Type("5551234567");
+    Driver.Key(VK_DOWN);
+    EXPECT_EQ(phones[0], "(555) 123-4567");
+    EXPECT_EQ(Editor->Cell()->MaskedText(), "(555) 987-6543");
+    // A letter has no place in the mask: nothing changes.
+    Driver.Key(VK_HOME);
+    Driver.Type("x");
+    EXPECT_EQ(Editor->Cell()->MaskedText(), "(555) 987-6543");
+}
+
+// Date and number slots: each row shows its value through the mask, and an edit goes back as a
+// date or a number; a date the calendar does not have keeps the row and is reported.
+TEST_F(ArrayEditorTest, DateAndNumberSlotsTakeTheirValues) {
+    std::array<TDateTime, 20> dates{};
+    dates[1] = EncodeDate(2026, 12, 11);
+    Editor->SetDataType(pftDate);
+    Editor->SetPictureMask("mm/dd/yyyy");
+    Editor->OnGetItem = [&](TObject*, int Index, TCtlArrayItem& Item) {
+        Item = TCtlArrayItem::Date(dates[static_cast<size_t>(Index)]);
+    };
+    Editor->RecreateWnd();
+    EXPECT_EQ(Editor->Cell()->RowText(TCtlArrayItem::Date(dates[1])), "12/11/2026");
+    Focus();
+    Driver.Key(VK_HOME);
+    Driver.Type("01022027");
+    Driver.Key(VK_DOWN);
+    Driver.RunPending();
+    EXPECT_EQ(dates[0], EncodeDate(2027, 1, 2));
+    EXPECT_EQ(Editor->Cell()->MaskedText(), "12/11/2026");
+    Driver.Key(VK_HOME);
+    Driver.Type("02302027");
+    Driver.Key(VK_DOWN);
+    Driver.RunPending();
+    EXPECT_EQ(Editor->ActiveRow(), 1);
+    EXPECT_EQ(dates[1], EncodeDate(2026, 12, 11));
+    EXPECT_EQ(Errors, 1);
+
+    std::array<double, 20> numbers{};
+    numbers[1] = 3.25;
+    Editor->SetDataType(pftDouble);
+    Editor->SetPictureMask("#####.##");
+    Editor->OnGetItem = [&](TObject*, int Index, TCtlArrayItem& Item) {
+        Item = TCtlArrayItem::Number(numbers[static_cast<size_t>(Index)]);
+    };
+    Editor->RecreateWnd();
+    EXPECT_EQ(Editor->Cell()->RowText(TCtlArrayItem::Number(numbers[1])), "    3.25");
+    Focus();
+    Editor->Perform(WM_VSCROLL, static_cast<WPARAM>(MakeLParam(SB_THUMBPOSITION, 0)), 0);
+    Driver.Type("12.5");
+    Driver.Key(VK_DOWN);
+    Driver.RunPending();
+    EXPECT_DOUBLE_EQ(numbers[0], 12.5);
+    // A date slot under a number cell has nothing to show: the initial value.
+    EXPECT_EQ(Editor->Cell()->RowText(TCtlArrayItem::Date(dates[1])),
+              Editor->Cell()->RowText(TCtlArrayItem()));
 }
 
 }  // namespace

@@ -23,16 +23,6 @@ std::string Bytes(const uint8_t* data, size_t size) {
     return std::string(reinterpret_cast<const char*>(data), size);
 }
 
-std::string BoolParam(bool value) {
-    return ByteParam(value ? 1 : 0);
-}
-
-std::string DoubleParam(double value) {
-    int64_t bits = 0;
-    std::memcpy(&bits, &value, sizeof bits);
-    return Int64Param(bits);
-}
-
 }  // namespace
 
 // The parameters of a request, read in order.
@@ -67,7 +57,30 @@ TRemoteEngineServer::~TRemoteEngineServer() {
 
 TDataCursor* TRemoteEngineServer::CursorOf(uint32_t handle) {
     auto it = Cursors.find(handle);
-    return it != Cursors.end() ? it->second.get() : nullptr;
+    if (it != Cursors.end()) return it->second.get();
+    auto lent = Lent.find(handle);
+    return lent != Lent.end() ? lent->second : nullptr;
+}
+
+uint32_t TRemoteEngineServer::Lend(TDataCursor& cursor) {
+    uint32_t handle = NextHandle++;
+    Lent[handle] = &cursor;
+    return handle;
+}
+
+void TRemoteEngineServer::Withdraw(uint32_t handle) {
+    Lent.erase(handle);
+}
+
+void TRemoteEngineServer::Serve(uint16_t code, std::function<TServerReply(const TServerRequest&)> work) {
+    Server.On(code, [work = std::move(work)](const TServerRequest& request) {
+        try {
+            return work(request);
+        } catch (const EDbEngineError& e) {
+            return TServerReply::Error(e.ErrorCode, {e.ErrorUser, e.ErrorDatabase, e.ErrorTable, e.ErrorField,
+                                                     e.ErrorIndex, e.ErrorContext});
+        }
+    });
 }
 
 void TRemoteEngineServer::Position(TDataCursor& c, std::vector<std::string>& out) const {
@@ -157,15 +170,10 @@ TDataCursor& TRemoteEngineServer::Head(TArgs& args) {
 void TRemoteEngineServer::Install() {
     using TWork = std::function<void(TArgs&, std::vector<std::string>&)>;
     auto on = [this](uint16_t code, TWork work) {
-        Server.On(code, [work](const TServerRequest& request) {
+        Serve(code, [work](const TServerRequest& request) {
             TArgs args{request};
             std::vector<std::string> out;
-            try {
-                work(args, out);
-            } catch (const EDbEngineError& e) {
-                return TServerReply::Error(e.ErrorCode, {e.ErrorUser, e.ErrorDatabase, e.ErrorTable,
-                                                         e.ErrorField, e.ErrorIndex, e.ErrorContext});
-            }
+            work(args, out);
             return TServerReply::Ok(std::move(out));
         });
     };

@@ -83,6 +83,17 @@ std::string WordParam(uint16_t value) {
 std::string ByteParam(uint8_t value) {
     return LittleEndian(value, 1);
 }
+
+std::string BoolParam(bool value) {
+    return ByteParam(value ? 1 : 0);
+}
+
+std::string DoubleParam(double value) {
+    int64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    return Int64Param(bits);
+}
+
 int64_t ParamNumber(const std::string& param) {
     uint64_t v = 0;
     for (size_t i = param.size(); i-- > 0;) v = (v << 8) | static_cast<uint8_t>(param[i]);
@@ -269,6 +280,7 @@ bool TRemoteTestServer::Handle(const std::vector<uint8_t>& message) {
 }
 
 void TRemoteTestServer::SendReply(const TServerReply& reply, bool plain) {
+    for (const TServerReply& ahead : reply.Before) SendReply(ahead, plain);
     if (reply.Raw) {
         SendAll(ClientFd, reply.Raw->data(), reply.Raw->size());
         return;

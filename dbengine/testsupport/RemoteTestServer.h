@@ -34,6 +34,8 @@ struct TServerReply {
     bool Drop = false;
     // Sends these bytes instead of a reply built from Code and Params.
     std::optional<std::vector<uint8_t>> Raw;
+    // Messages sent ahead of this reply, in order: callbacks that want no answer.
+    std::vector<TServerReply> Before;
 
     // A success reply with these parameters.
     static TServerReply Ok(std::vector<std::string> params);
@@ -46,6 +48,8 @@ std::string Int32Param(int32_t value);
 std::string Int64Param(int64_t value);
 std::string WordParam(uint16_t value);
 std::string ByteParam(uint8_t value);
+std::string BoolParam(bool value);
+std::string DoubleParam(double value);          // its 8 bytes
 int64_t ParamNumber(const std::string& param);  // little-endian, any width up to 8
 
 class TRemoteTestServer {

@@ -7,6 +7,8 @@
 #include "dbengine/util/EngineError.h"
 #include "dbsql/components/DbSession.h"
 #include "dbsql/sql/QueryStatement.h"
+#include "framework/core/Filer.h"
+#include "framework/data/Fields.h"
 
 namespace dbsql {
 
@@ -91,6 +93,7 @@ void TDbQuery::QueryChanged() {
         return;
     }
     Disconnect();
+    FStreamedData.reset();
     if (FParamCheck) {
         framework::TParams fresh;
         FStatementText = fresh.ParseSQL(FSQL.Text(), true);
@@ -100,6 +103,158 @@ void TDbQuery::QueryChanged() {
         FStatementText = FSQL.Text();
     }
     DataEvent(framework::dePropertyChange, 0);
+}
+
+// ---- streaming -------------------------------------------------------------------------------------
+
+namespace {
+
+const char* const ParamTypeNames[] = {"ptUnknown", "ptInput", "ptOutput", "ptInputOutput", "ptResult"};
+
+std::string FieldTypeIdent(framework::TFieldType type) {
+    return "ft" + framework::FieldTypeName(type);
+}
+
+framework::TFieldType FieldTypeOfIdent(const std::string& ident) {
+    for (int i = framework::ftUnknown; i <= framework::ftFMTBcd; ++i) {
+        const auto type = static_cast<framework::TFieldType>(i);
+        if (framework::SameText(ident, FieldTypeIdent(type))) return type;
+    }
+    throw framework::EReadError("Invalid property value");
+}
+
+framework::TParamType ParamTypeOfIdent(const std::string& ident) {
+    for (int i = 0; i < static_cast<int>(std::size(ParamTypeNames)); ++i)
+        if (framework::SameText(ident, ParamTypeNames[i])) return static_cast<framework::TParamType>(i);
+    throw framework::EReadError("Invalid property value");
+}
+
+void WriteVariant(framework::TWriter* writer, const framework::Variant& value) {
+    switch (value.VarType()) {
+        case framework::TVarType::varBoolean:
+            writer->WriteBoolean(value.AsBoolean());
+            break;
+        case framework::TVarType::varInteger:
+            writer->WriteInteger(value.AsInteger());
+            break;
+        case framework::TVarType::varDouble:
+            writer->WriteFloat(value.AsFloat());
+            break;
+        case framework::TVarType::varCurrency:
+            writer->WriteCurrency(framework::Currency::FromRaw(value.AsCurrency()));
+            break;
+        case framework::TVarType::varDate:
+            writer->WriteDate(value.AsDateTime());
+            break;
+        default:
+            writer->WriteString(value.AsString());
+            break;
+    }
+}
+
+framework::Variant ReadVariant(framework::TReader* reader) {
+    switch (reader->NextValue()) {
+        case framework::vaFalse:
+        case framework::vaTrue:
+            return framework::Variant(reader->ReadBoolean());
+        case framework::vaInt8:
+        case framework::vaInt16:
+        case framework::vaInt32:
+        case framework::vaInt64:
+            return framework::Variant(reader->ReadInt64());
+        case framework::vaExtended:
+        case framework::vaSingle:
+            return framework::Variant(static_cast<double>(reader->ReadFloat()));
+        case framework::vaCurrency:
+            return framework::Variant::FromCurrency(reader->ReadCurrency().Value);
+        case framework::vaDate:
+            return framework::Variant::FromDateTime(reader->ReadDate());
+        case framework::vaNull:
+        case framework::vaNil:
+            reader->ReadValue();
+            return framework::Variant::Null();
+        default:
+            return framework::Variant(reader->ReadString());
+    }
+}
+
+}  // namespace
+
+void TDbQuery::DefineProperties(framework::TFiler* Filer) {
+    TDbDBDataSet::DefineProperties(Filer);
+    Filer->DefineBinaryProperty(
+        "Data",
+        [this](framework::TStream* stream) {
+            std::string bytes(static_cast<size_t>(stream->Size()), '\0');
+            if (!bytes.empty()) stream->ReadBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+            FStreamedData = std::move(bytes);
+        },
+        [this](framework::TStream* stream) {
+            if (FStreamedData && !FStreamedData->empty())
+                stream->WriteBuffer(FStreamedData->data(), static_cast<int32_t>(FStreamedData->size()));
+        },
+        FStreamedData.has_value());
+    Filer->DefineProperty(
+        "ParamData", [this](framework::TReader* reader) { ReadParamData(reader); },
+        [this](framework::TWriter* writer) { WriteParamData(writer); }, FParams.Count() > 0);
+}
+
+// The parameters as a collection: per parameter its type, name, kind and (when it has one) value.
+void TDbQuery::WriteParamData(framework::TWriter* writer) {
+    writer->WriteValue(framework::vaCollection);
+    for (int i = 0; i < FParams.Count(); ++i) {
+        const framework::TParam& param = *FParams[i];
+        writer->WriteListBegin();
+        writer->WriteStr("DataType");
+        writer->WriteIdent(FieldTypeIdent(param.DataType));
+        writer->WriteStr("Name");
+        writer->WriteString(param.Name);
+        writer->WriteStr("ParamType");
+        writer->WriteIdent(ParamTypeNames[param.ParamType]);
+        if (!param.IsNull() && !param.Value().IsArray()) {
+            writer->WriteStr("Value");
+            WriteVariant(writer, param.Value());
+        }
+        writer->WriteListEnd();
+    }
+    writer->WriteListEnd();
+}
+
+void TDbQuery::ReadParamData(framework::TReader* reader) {
+    framework::TParams params;
+    reader->CheckValue(framework::vaCollection);
+    while (!reader->EndOfList()) {
+        // An item may carry its index first.
+        const framework::TValueType next = reader->NextValue();
+        if (next == framework::vaInt8 || next == framework::vaInt16 || next == framework::vaInt32)
+            reader->ReadInteger();
+        framework::TFieldType type = framework::ftUnknown;
+        framework::TParamType kind = framework::ptUnknown;
+        std::string name;
+        framework::Variant value;
+        bool valued = false;
+        reader->ReadListBegin();
+        while (!reader->EndOfList()) {
+            const std::string property = reader->ReadStr();
+            if (framework::SameText(property, "DataType")) {
+                type = FieldTypeOfIdent(reader->ReadIdent());
+            } else if (framework::SameText(property, "Name")) {
+                name = reader->ReadString();
+            } else if (framework::SameText(property, "ParamType")) {
+                kind = ParamTypeOfIdent(reader->ReadIdent());
+            } else if (framework::SameText(property, "Value")) {
+                value = ReadVariant(reader);
+                valued = true;
+            } else {
+                throw framework::EReadError("Property " + property + " does not exist");
+            }
+        }
+        reader->ReadListEnd();
+        framework::TParam* param = params.CreateParam(type, name, kind);
+        if (valued) param->SetValue(value);
+    }
+    reader->ReadListEnd();
+    FParams.Assign(params);
 }
 
 void TDbQuery::SetParams(const framework::TParams& params) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,11 @@
 #include "framework/core/Strings.h"
 #include "framework/data/DataSource.h"
 #include "framework/data/Params.h"
+
+namespace framework {
+class TReader;
+class TWriter;
+}  // namespace framework
 
 namespace dbsql {
 
@@ -99,6 +105,9 @@ public:
     TQueryProgressEvent OnSaveProgress, OnImportProgress, OnExportProgress;
 
     void Disconnect() override;
+    // Stored with a form: "Data", bytes read from a form and only kept to be written back, and
+    // "ParamData", the parameters with their types and values.
+    void DefineProperties(framework::TFiler* Filer) override;
     void GetDetailLinkFields(std::vector<framework::TField*>& masterFields,
                              std::vector<framework::TField*>& detailFields) override;
     framework::TDataSource* GetDataSource() const override { return DataSource(); }
@@ -116,6 +125,8 @@ protected:
 private:
     friend class TDbQueryDataLink;
     void QueryChanged();
+    void ReadParamData(framework::TReader* reader);
+    void WriteParamData(framework::TWriter* writer);
     dbengine::TDataCursor* ExecuteQuery();
     dbengine::TDataCursor* Execute();
     // Clears a reason for holding the database; the last one unprepares first.
@@ -135,6 +146,7 @@ private:
     bool FReadOnly = false;
     bool FJustExecuted = false;
     dbengine::TDataCursor* FExecutedCursor = nullptr;
+    std::optional<std::string> FStreamedData;
 };
 
 // The engine type a parameter is passed as (3 for text over 250 characters and BLOB kinds; 0:

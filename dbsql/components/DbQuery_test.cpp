@@ -9,6 +9,7 @@
 #include "dbsql/components/DbTable.h"
 #include "dbsql/sql/QueryStatement.h"
 #include "dbsql/testsupport/DbTestTable.h"
+#include "framework/core/Filer.h"
 
 using namespace dbsql;
 using namespace framework;
@@ -218,3 +219,104 @@ TEST_F(Queries, ADetailQueryFollowsItsMaster) {
 }
 
 }  // namespace
+
+// Kept with a form: the parameters with their types and values, and data bytes that are only kept
+// to be written back. A text set while the form loads leaves the parameters to the stored ones.
+TEST_F(Queries, AFormKeepsTheParametersAndTheDataBytes) {
+    const std::string sql = "Select Name From \"Files\" Where FTag = :tag Or Name = :name Order By Name";
+    TDbQuery stored;
+    stored.SetSQL(sql);
+    stored.Params().ParamByName("tag")->SetAsInteger(2);
+    stored.Params().ParamByName("name")->DataType = ftString;
+    TMemoryStream form;
+    {
+        TWriter writer(&form);
+        writer.WriteRootComponent(&stored);
+    }
+
+    TDbQuery loaded;
+    loaded.SetDatabaseName("D:\\");
+    loaded.Loading();
+    loaded.SetSQL(sql);
+    EXPECT_EQ(loaded.Params().Count(), 0);
+    form.SetPosition(0);
+    {
+        TReader reader(&form);
+        reader.ReadRootComponent(&loaded);
+    }
+    ASSERT_EQ(loaded.Params().Count(), 2);
+    EXPECT_EQ(loaded.Params()[0]->DataType, ftInteger);
+    EXPECT_EQ(loaded.Params()[0]->AsInteger(), 2);
+    EXPECT_EQ(loaded.Params()[1]->Name, "name");
+    EXPECT_EQ(loaded.Params()[1]->DataType, ftString);
+    EXPECT_TRUE(loaded.Params()[1]->IsNull());
+    EXPECT_EQ(loaded.Params()[1]->ParamType, ptInput);
+    loaded.Open();
+    EXPECT_EQ(Column(loaded, "Name"), (std::vector<std::string>{"c.txt", "d.txt"}));
+    loaded.Close();
+
+    // Data bytes from a form are written back as they came, until the text changes.
+    const std::string bytes("\x01\x00\xffkept", 7);
+    TMemoryStream withData;
+    {
+        TWriter writer(&withData);
+        writer.WriteSignature();
+        writer.WriteStr("TDbQuery");
+        writer.WriteStr("");
+        writer.DefineBinaryProperty(
+            "Data", {}, [&](TStream* s) { s->WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size())); },
+            true);
+        writer.WriteListEnd();
+        writer.WriteListEnd();
+    }
+    auto written = [](TDbQuery& q) {
+        TMemoryStream out;
+        {
+            TWriter writer(&out);
+            writer.WriteRootComponent(&q);
+        }
+        return std::string(static_cast<const char*>(out.Memory()), static_cast<size_t>(out.Size()));
+    };
+    TDbQuery kept;
+    EXPECT_EQ(written(kept).find("Data"), std::string::npos);
+    withData.SetPosition(0);
+    {
+        TReader reader(&withData);
+        reader.ReadRootComponent(&kept);
+    }
+    EXPECT_EQ(written(kept),
+              std::string(static_cast<const char*>(withData.Memory()), static_cast<size_t>(withData.Size())));
+    kept.SetSQL("Select * From \"Files\"");
+    EXPECT_EQ(written(kept).find("Data"), std::string::npos);
+}
+
+// A damaged parameter list raises the reader's error and leaves the parameters as they were.
+TEST_F(Queries, ADamagedParameterListRaisesAReadError) {
+    TDbQuery q;
+    q.SetSQL("Select * From \"Files\" Where FTag = :tag");
+    TMemoryStream form;
+    {
+        TWriter writer(&form);
+        writer.WriteSignature();
+        writer.WriteStr("TDbQuery");
+        writer.WriteStr("");
+        writer.DefineProperty(
+            "ParamData", {},
+            [](TWriter* w) {
+                w->WriteValue(vaCollection);
+                w->WriteListBegin();
+                w->WriteStr("DataType");
+                w->WriteIdent("ftNoSuchType");
+                w->WriteListEnd();
+                w->WriteListEnd();
+            },
+            true);
+        writer.WriteListEnd();
+        writer.WriteListEnd();
+    }
+    form.SetPosition(0);
+    TReader reader(&form);
+    EXPECT_EQ(Raised([&] { reader.ReadRootComponent(&q); }), "Invalid property value");
+    ASSERT_EQ(q.Params().Count(), 1);
+    EXPECT_EQ(q.Params()[0]->Name, "tag");
+}

@@ -1,13 +1,15 @@
 // A remote session against a test database server: start with the login asked of the session's
-// handler or of the installed dialog, a table read through the server, and the stop.
+// handler or of the installed dialog, a table read through the server, a query the server runs,
+// and the stop.
 
 #include <gtest/gtest.h>
 
 #include "dbengine/remote/RemoteClient.h"
 #include "dbengine/session/DataSession.h"
-#include "dbengine/testsupport/RemoteEngineServer.h"
+#include "dbsql/components/DbQuery.h"
 #include "dbsql/components/DbSession.h"
 #include "dbsql/testsupport/DbTestTable.h"
+#include "dbsql/testsupport/RemoteSqlServer.h"
 #include "framework/data/RemoteLogin.h"
 
 using namespace dbsql;
@@ -21,7 +23,7 @@ struct RemoteSession : dbsql::testsupport::SessionFixture {
         SessionFixture::SetUp();
         CreateTestTable("D:\\", "Parts", {{"Name", 1, 0, 20}, {"Count", 6}}, 1);
         Served = DefaultSession().OpenDatabase("D:\\");
-        Server = std::make_unique<dbengine::testing::TRemoteEngineServer>(Served->Handle(), 31100);
+        Server = std::make_unique<dbsql::testsupport::TRemoteSqlServer>(Served->Handle(), 31100);
         Remote = new TDbSession(nullptr);
         Remote->SetSessionName("Remote");
         Remote->SetSessionType(stRemote);
@@ -35,14 +37,14 @@ struct RemoteSession : dbsql::testsupport::SessionFixture {
         SessionFixture::TearDown();
     }
     TDbDatabase* Served = nullptr;
-    std::unique_ptr<dbengine::testing::TRemoteEngineServer> Server;
+    std::unique_ptr<dbsql::testsupport::TRemoteSqlServer> Server;
     TDbSession* Remote = nullptr;
 };
 
 }  // namespace
 
 TEST_F(RemoteSession, LoginAskedOfTheHandlerThenTablesComeThroughTheServer) {
-    Server->Scripted().Configure([](auto& s) { s.LoginRejections = 1; });
+    Server->EngineServer().Scripted().Configure([](auto& s) { s.LoginRejections = 1; });
     int asked = 0;
     Remote->OnRemoteLogin = [&](TDbSession* sender, std::string& user, std::string& password, bool& goOn) {
         EXPECT_EQ(sender, Remote);
@@ -79,7 +81,7 @@ TEST_F(RemoteSession, LoginAskedOfTheHandlerThenTablesComeThroughTheServer) {
 }
 
 TEST_F(RemoteSession, WithoutAHandlerTheInstalledLoginDialogAsksAndMayRefuse) {
-    Server->Scripted().Configure([](auto& s) { s.LoginRejections = 3; });
+    Server->EngineServer().Scripted().Configure([](auto& s) { s.LoginRejections = 3; });
     int asked = 0;
     auto old = framework::SetRemoteLoginDialog([&](std::string&, std::string&) {
         ++asked;
@@ -89,4 +91,34 @@ TEST_F(RemoteSession, WithoutAHandlerTheInstalledLoginDialogAsksAndMayRefuse) {
     EXPECT_EQ(asked, 1);
     EXPECT_FALSE(Remote->Active());
     framework::SetRemoteLoginDialog(old);
+}
+
+TEST_F(RemoteSession, AQueryRunsOnTheServerAndItsRowsAreRead) {
+    {
+        TTestTable t;
+        t.SetDatabaseName("D:\\");
+        t.TableName = "Parts";
+        t.Open();
+        t.AppendRecord({framework::Variant("Bolt"), framework::Variant(4)});
+        t.AppendRecord({framework::Variant("Axle"), framework::Variant(2)});
+        t.AppendRecord({framework::Variant("Gear"), framework::Variant(9)});
+    }
+    Remote->Open();
+    TDbQuery q;
+    q.SetSessionName("Remote");
+    q.SetDatabaseName("DB");
+    q.SetSQL("Select Name, \"Count\" From Parts Where \"Count\" > :least Order By \"Count\" Desc");
+    q.Params().ParamByName("least")->SetAsInteger(3);
+    q.Open();
+    std::vector<std::string> names;
+    for (q.First(); !q.Eof(); q.Next()) names.push_back(q.FieldByName("Name")->AsString());
+    EXPECT_EQ(names, (std::vector<std::string>{"Gear", "Bolt"}));
+    EXPECT_EQ(q.RowsAffected(), 2);
+    // Run again with another value: the server's new rows.
+    q.Close();
+    q.Params().ParamByName("least")->SetAsInteger(1);
+    q.Open();
+    EXPECT_EQ(q.RecordCount(), 3);
+    q.Close();
+    Remote->Close();
 }

@@ -154,7 +154,7 @@ dbengine::TDataCursor* TQueryStatement::ExecuteSQL(const std::vector<TParamDesc>
     InScript = false;
     if (IsRemote()) {
         RemoteExecute(params, buffer);
-        return nullptr;
+        return Kind == skSelect ? RemoteResultCursor.get() : nullptr;
     }
     if (!params.empty()) BindParams(params, buffer);
     int32_t rows = 0;

@@ -96,6 +96,10 @@ public:
     // Over a remote session every step is a request to the server.
     bool IsRemote() const;
     uint32_t RemoteHandle = 0;
+    // The result cursor of a remote SELECT and the database it lives in.
+    std::string RemoteResultDatabaseName;
+    dbengine::TDataDirectory* RemoteResultDatabase = nullptr;
+    std::unique_ptr<dbengine::TDataCursor> RemoteResultCursor;
 
     bool RequestLive = false;
     bool LiveResult = false;
@@ -136,6 +140,9 @@ private:
     bool RunRemoteCallback();
     // Every parameter's descriptor and slot as request items.
     void AddRemoteParams(const std::vector<TParamDesc>& params, const uint8_t* buffer);
+    // Opens a SELECT's result cursor (anew) from what the reply holds.
+    void ReadRemoteResult();
+    void CloseRemoteResult() noexcept;
 };
 
 }  // namespace dbsql

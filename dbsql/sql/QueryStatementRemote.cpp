@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "dbengine/cursor/DataCursor.h"
+#include "dbengine/cursor/RemoteCursor.h"
 #include "dbengine/data/FieldDescriptor.h"
 #include "dbengine/remote/RemoteClient.h"
 #include "dbengine/session/DataDirectory.h"
@@ -30,6 +32,8 @@ constexpr uint8_t CallbackMessage = 14;
 // request carries the parameters.
 constexpr int64_t SelectAllVersion = 30600;
 constexpr int64_t ParamsInExecuteVersion = 30900;
+// The database of result tables on the server, and of every result before 30600.
+constexpr const char* RemoteQueryDatabase = "Remote_Query";
 
 }  // namespace
 
@@ -75,6 +79,8 @@ bool TQueryStatement::RunRemoteCallback() {
             LiveResult = client.ReadReplyBoolean();
             ResultIsSourceCursor = client.ReadReplyBoolean();
             if (client.GetServerVersion() >= SelectAllVersion) SelectAll = client.ReadReplyBoolean();
+            // A later SELECT of a script has a result cursor of its own.
+            if (Kind == skSelect && client.GetServerVersion() >= ParamsInExecuteVersion) ReadRemoteResult();
             // The server's transaction is mirrored here, on the local side only.
             if (Kind == skStartTransaction) Database->InTransaction = true;
             if (Kind == skRollback || Kind == skCommit) Database->InTransaction = false;
@@ -114,6 +120,10 @@ void TQueryStatement::RemotePrepare(std::string_view text) {
     LiveResult = client.ReadReplyBoolean();
     ResultIsSourceCursor = client.ReadReplyBoolean();
     if (client.GetServerVersion() >= SelectAllVersion) SelectAll = client.ReadReplyBoolean();
+    if (Kind == skSelect)
+        ReadRemoteResult();
+    else
+        CloseRemoteResult();
     if (PreparedCallback) PreparedCallback(*this, Kind, LiveResult, ResultIsSourceCursor, SelectAll);
 }
 
@@ -169,11 +179,53 @@ void TQueryStatement::RemoteExecute(const std::vector<TParamDesc>& params, const
     client.ReadReplyParam(seconds, sizeof seconds);
     ExecutionTime = dbengine::GetDouble(seconds);
     RowsAffected = client.ReadReplyInt32();
+    if (Kind == skSelect) {
+        // Older servers open the result anew; later ones tell where it stands.
+        if (client.GetServerVersion() < ParamsInExecuteVersion)
+            ReadRemoteResult();
+        else if (RemoteResultCursor)
+            RemoteResultCursor->Remote().ReadPositionReply();
+    }
     if (Kind == skStartTransaction) Database->InTransaction = true;
     if (Kind == skRollback || Kind == skCommit) Database->InTransaction = false;
 }
 
+void TQueryStatement::ReadRemoteResult() {
+    dbengine::TRemoteClient& client = Client();
+    CloseRemoteResult();
+    // A live result lives in a database of the server's; a result table in the query database.
+    std::string name = RemoteQueryDatabase;
+    if (client.GetServerVersion() >= SelectAllVersion && LiveResult)
+        name = client.ReadReplyString(dbengine::ShortStringMax);
+    RemoteResultDatabaseName = name;
+    RemoteResultDatabase = Database->Session->OpenDataDirectory(name, "", true);
+    // Made outside the session, so that it asks the server for no handle: the reply holds it.
+    auto cursor = std::make_unique<dbengine::TDataCursor>(nullptr);
+    cursor->AdoptDatabase(RemoteResultDatabase);
+    dbengine::TRemoteCursor& remote = cursor->Remote();
+    remote.ReadCursorReply(client.GetReply());
+    remote.OpenReplyReady = true;
+    cursor->OpenCursor();
+    if (client.GetServerVersion() >= SelectAllVersion && SelectAll)
+        cursor->SetFieldOrigins();
+    else
+        remote.ReadFieldDescsReply(client.GetReply());
+    RemoteResultCursor = std::move(cursor);
+}
+
+void TQueryStatement::CloseRemoteResult() noexcept {
+    RemoteResultCursor.reset();
+    if (RemoteResultDatabase == nullptr) return;
+    try {
+        Database->Session->CloseDataDirectory(RemoteResultDatabase, true);
+    } catch (...) {
+        // Nothing of the server's is left to close.
+    }
+    RemoteResultDatabase = nullptr;
+}
+
 void TQueryStatement::RemoteFree() noexcept {
+    CloseRemoteResult();
     try {
         dbengine::TRemoteClient& client = Client();
         client.SetRequestCode(RequestFreeStatement);

@@ -19,18 +19,12 @@ namespace dbsql {
 namespace {
 
 using dbengine::testing::ByteParam;
+using dbengine::testing::DoubleParam;
 using dbengine::testing::Int32Param;
-using dbengine::testing::Int64Param;
 using dbengine::testing::TServerReply;
 using dbengine::testing::TServerRequest;
 using dbengine::testing::WordParam;
 using TParams = std::vector<std::string>;
-
-std::string DoubleParam(double value) {
-    int64_t bits = 0;
-    std::memcpy(&bits, &value, sizeof bits);
-    return Int64Param(bits);
-}
 
 std::string Bytes(const void* data, size_t size) {
     return std::string(static_cast<const char*>(data), size);
@@ -96,18 +90,31 @@ TEST_F(RemoteStatementTest, EveryStepIsARequestWithItsParameters) {
         EXPECT_EQ(statement.RowsAffected, 5);
         EXPECT_EQ(statement.ExecutionTime, 0.25);
     }
-    ASSERT_EQ(Server.RequestsOf(76).size(), 1u);
-    EXPECT_EQ(Server.RequestsOf(76)[0].Params, (TParams{Int32Param(42)}));
-    EXPECT_EQ(Server.RequestsOf(77)[0].Params,
-              (TParams{Int32Param(9), Int32Param(static_cast<int32_t>(sql.size())), sql, ByteParam(1),
-                       Int32Param(10)}));
-    // Before 30900 the parameters go in a request of their own.
-    ASSERT_EQ(Server.RequestsOf(78).size(), 1u);
-    EXPECT_EQ(Server.RequestsOf(78)[0].Params,
-              (TParams{Int32Param(9), WordParam(1), param.Descriptor, param.Slot()}));
-    EXPECT_EQ(Server.RequestsOf(79)[0].Params, (TParams{Int32Param(9), ByteParam(0)}));
-    ASSERT_EQ(Server.RequestsOf(80).size(), 1u);
-    EXPECT_EQ(Server.RequestsOf(80)[0].Params, (TParams{Int32Param(9)}));
+    // Before 30900 the parameters go in a request of their own. Each request is exactly its header
+    // (total length, code, body length) and its items, each after its 4-byte length.
+    const struct {
+        uint16_t Code;
+        TParams Items;
+    } expected[] = {
+        {76, {Int32Param(42)}},
+        {77,
+         {Int32Param(9), Int32Param(static_cast<int32_t>(sql.size())), sql, ByteParam(1), Int32Param(10)}},
+        {78, {Int32Param(9), WordParam(1), param.Descriptor, param.Slot()}},
+        {79, {Int32Param(9), ByteParam(0)}},
+        {80, {Int32Param(9)}},
+    };
+    for (const auto& request : expected) {
+        const auto sent = Server.RequestsOf(request.Code);
+        ASSERT_EQ(sent.size(), 1u) << request.Code;
+        EXPECT_EQ(sent[0].Params, request.Items) << request.Code;
+        std::string body;
+        for (const std::string& item : request.Items)
+            body += Int32Param(static_cast<int32_t>(item.size())) + item;
+        const std::string wire = Int32Param(static_cast<int32_t>(10 + body.size())) +
+                                 WordParam(request.Code) + Int32Param(static_cast<int32_t>(body.size())) +
+                                 body;
+        EXPECT_EQ(Bytes(sent[0].Wire.data(), sent[0].Wire.size()), wire) << request.Code;
+    }
 }
 
 TEST_F(RemoteStatementTest, ParametersGoWithTheExecuteFromVersion30900) {

@@ -292,7 +292,13 @@ void TDataQuery::PrepareSelect() {
         if (HasWhere) ExtractJoinConditions();
         SortSourceTablesByLevel();
         DrivingTable = SourceTables.front().get();
-        if (!IsNested && !IsUnionPart) DrivingTable->Cursor->SetQueryResult(true);
+        if (!IsNested && !IsUnionPart) {
+            // Now both a source and a result: a cursor the user reads, counted among the table's
+            // user cursors as one opened so is (its close gives the count back).
+            dbengine::TDataCursor& cursor = *DrivingTable->Cursor;
+            cursor.SetQueryResult(true);
+            if (cursor.Table != nullptr) cursor.Table->IncUserCursorCount();
+        }
         PrepareLiveResult();
         return;
     }

@@ -229,6 +229,25 @@ TEST_F(SelectExecutionTest, ASingleTableIsLiveWhenAnIndexGivesItsOrder) {
     EXPECT_EQ(Run("Select Notes From \"R\" Where FTag = 3"), (TRows{"posted"}));
 }
 
+// A live result is one of the table's user cursors while it is open; its close gives back only
+// its own count, never that of another cursor on the table.
+TEST_F(SelectExecutionTest, ALiveResultCountsAsAUserCursorOfItsTable) {
+    dbengine::TDataCursor user(Database);
+    user.SetTableName("C_CAT");
+    user.OpenCursor();
+    ASSERT_EQ(user.Table->UserCursorCount, 1);
+    {
+        TQueryStatement statement(Database);
+        statement.RequestLive = true;
+        statement.PrepareSQL("Select * From \"C_CAT\"");
+        ASSERT_TRUE(statement.LiveResult);
+        EXPECT_EQ(user.Table->UserCursorCount, 2);
+        ASSERT_NE(statement.ExecuteSQL(), nullptr);
+    }
+    EXPECT_EQ(user.Table->UserCursorCount, 1);
+    user.CloseCursor(false);
+}
+
 TEST_F(SelectExecutionTest, OneTableWithoutOrderComesInKeyOrderAfterDeletesAndInserts) {
     {
         dbengine::TDataCursor c(Database);

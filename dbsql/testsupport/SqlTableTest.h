@@ -98,10 +98,26 @@ protected:
                 return text;
             }
             case dbengine::fldBlob:
-                return c.ReadBlobValue(record, d);
+                return c.IsRemote() ? ServedBlob(c, field, record) : c.ReadBlobValue(record, d);
             default:
                 return reinterpret_cast<const char*>(v);
         }
+    }
+
+    // A BLOB of a remote cursor, which has no table files here: opened, read and freed through
+    // the server.
+    static std::string ServedBlob(dbengine::TDataCursor& c, uint16_t field, const uint8_t* record) {
+        std::vector<uint8_t> copy(record, record + c.GetRecordSize());
+        int32_t size = 0;
+        if (c.OpenBlob(field, copy.data(), dbengine::BlobOpenRead, false, false, size) != 0 ||
+            c.GetBlobSize(field, copy.data(), size, false) != 0)
+            return "(unread)";
+        std::string text(static_cast<size_t>(size), '\0');
+        int32_t read = 0;
+        c.GetBlob(field, copy.data(), 0, reinterpret_cast<uint8_t*>(text.data()), size, read, false);
+        c.FreeBlob(field, copy.data(), false);
+        text.resize(static_cast<size_t>(read));
+        return text;
     }
 
     static TRows ReadRows(dbengine::TDataCursor& c) {

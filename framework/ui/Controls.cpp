@@ -671,6 +671,20 @@ void TWinControl::DestroyHandle() {
     ControlState &= ~csDestroyingHandle;
 }
 
+namespace {
+
+// Whether Control is still one of Root's controls, found by address alone (it may have been freed).
+bool HoldsControl(const TWinControl& Root, const TControl* Control) {
+    for (int i = 0; i < Root.ControlCount(); ++i) {
+        const TControl* c = Root.Controls(i);
+        if (c == Control) return true;
+        if (auto* w = dynamic_cast<const TWinControl*>(c); w && HoldsControl(*w, Control)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 void TWinControl::RecreateWnd() {
     if (!FHandle) return;
     TWinControl* focused = FindControl(GetFocus());
@@ -679,6 +693,8 @@ void TWinControl::RecreateWnd() {
     DestroyHandle();
     HandleNeeded();
     if (shown) ShowWindowRecord(FHandle, true);
+    // A child that had the focus may have been freed and made anew with the window.
+    if (inside && focused != this && !HoldsControl(*this, focused)) return;
     if (inside && focused->HandleAllocated()) ::framework::SetFocus(focused->FHandle);
 }
 

@@ -39,6 +39,45 @@ protected:
     TLogControl* Box = nullptr;
 };
 
+// A control that makes its child anew with every window, as a control with an inner editor does.
+class TRemakesChild : public TCustomControl {
+public:
+    using TCustomControl::TCustomControl;
+    TLogControl* Child = nullptr;
+
+protected:
+    void CreateWnd() override {
+        TCustomControl::CreateWnd();
+        if (Child) Child->Free();
+        Child = NewComponent<TLogControl>(this);
+        Child->SetParent(this);
+        Child->SetBounds(0, 0, 20, 20);
+    }
+};
+
+// The focused child freed by the re-creation is not touched afterwards (the sanitizer build would
+// report it); the new child is there.
+TEST_F(ControlsTest, RecreatingAWindowThatRemakesTheFocusedChildIsSafe) {
+    auto* outer = NewComponent<TRemakesChild>(Form);
+    outer->SetParent(Form);
+    outer->SetBounds(10, 120, 60, 40);
+    Driver.RunPending();
+    ASSERT_NE(outer->Child, nullptr);
+    outer->Child->SetFocus();
+    Driver.RunPending();
+    TLogControl* old = outer->Child;
+    ASSERT_EQ(FindControl(GetFocus()), old);
+    outer->RecreateWnd();
+    EXPECT_NE(outer->Child, nullptr);
+    EXPECT_TRUE(outer->Child->HandleAllocated());
+    // A focused child that survives gets the focus back.
+    B->SetFocus();
+    Driver.RunPending();
+    Form->RecreateWnd();
+    Driver.RunPending();
+    EXPECT_EQ(FindControl(GetFocus()), B);
+}
+
 TEST_F(ControlsTest, ArrowsMoveBetweenControlsThatDoNotWantThemAndEnterExitFollowTheFocus) {
     std::vector<std::string> events;
     for (TWinControl* c : std::initializer_list<TWinControl*>{A, B, Box}) {
