@@ -16,7 +16,6 @@
 #include <unordered_set>
 
 #include "dbengine/cursor/DataCursor.h"
-#include "dbengine/cursor/RemoteCursor.h"
 #include "dbengine/index/IndexFormat.h"
 #include "dbengine/session/DataTable.h"
 #include "dbengine/util/Coding.h"
@@ -321,7 +320,7 @@ void TDataCursor::FreeRecordBlobs(uint8_t* record) {
 }
 
 void TDataCursor::FreeAllBlobs(bool all, bool localOnly) {
-    if (IsRemote() && !localOnly && IsOpen) Remote().RequestFreeAllBlobs(all);
+    if (!localOnly) Blobs->FreeingAllBlobs(all);
     for (size_t i = OpenBlobs.size(); i-- > 0;)
         if (all || OpenBlobs[i]->RecordBound)
             OpenBlobs.erase(OpenBlobs.begin() + static_cast<std::ptrdiff_t>(i));

@@ -374,6 +374,10 @@ void TRemoteCursor::FreeCursor() {
     }
 }
 
+void TRemoteCursor::Destroyed() noexcept {
+    if (!Cursor.GetQueryResult()) FreeCursor();
+}
+
 void TRemoteCursor::OpenCursor() {
     if (!OpenReplyReady) {
         BeginRequest(REQUEST_OPENCURSOR);
@@ -613,6 +617,10 @@ bool TRemoteCursor::SetToBookmark(const uint8_t* bookmark, bool keepCrack, bool 
     return result;
 }
 
+TEngineErrorCode TRemoteCursor::SetToCursor(TDataCursor& other) {
+    return SetToCursor(other.Remote());
+}
+
 TEngineErrorCode TRemoteCursor::SetToCursor(TRemoteCursor& other) {
     BeginRequest(REQUEST_SETTOCURSOR);
     PutRequestHead();
@@ -720,6 +728,11 @@ void TRemoteCursor::UnlockRecord(int32_t recNo) {
     SendAndReceive();
 }
 
+void TRemoteCursor::UnlockRecord(int32_t recNo, bool localOnly) {
+    if (!localOnly && Cursor.IsOpen) UnlockRecord(recNo);
+    Cursor.EndEditLock(recNo);
+}
+
 void TRemoteCursor::FlushBuffers(bool force, bool dropCaches, bool dataChanged, bool indexChanged,
                                  bool blobChanged) {
     BeginRequest(REQUEST_FLUSHBUFFERS);
@@ -796,6 +809,22 @@ uint32_t TRemoteCursor::HandleOf(const TFilter* filter) const {
     for (const auto& f : Cursor.Filters)
         if (f.get() == filter) return f->ServerHandle;
     return 0;
+}
+
+void TRemoteCursor::DropFilter(TFilter* filter) {
+    uint32_t handle = HandleOf(filter);
+    Cursor.RemoveFilter(filter);
+    if (Cursor.IsOpen) FilterRequest(REQUEST_DROPFILTER, handle);
+}
+
+void TRemoteCursor::ActivateFilter(TFilter* filter) {
+    Cursor.MarkFilterActive(filter, true);
+    if (Cursor.IsOpen) FilterRequest(REQUEST_ACTIVATEFILTER, HandleOf(filter));
+}
+
+void TRemoteCursor::DeactivateFilter(TFilter* filter) {
+    Cursor.MarkFilterActive(filter, false);
+    if (Cursor.IsOpen) FilterRequest(REQUEST_DEACTIVATEFILTER, HandleOf(filter));
 }
 
 void TRemoteCursor::FilterRequest(uint16_t code, uint32_t filterHandle) {
@@ -1054,6 +1083,10 @@ TEngineErrorCode TRemoteCursor::RequestGetBlobSize(uint16_t fieldNo, const uint8
     TEngineErrorCode code = Client().ReadReplyWord();
     size = Client().ReadReplyInt32();
     return code;
+}
+
+void TRemoteCursor::FreeingAllBlobs(bool all) {
+    if (Cursor.IsOpen) RequestFreeAllBlobs(all);
 }
 
 void TRemoteCursor::RequestFreeAllBlobs(bool all) {

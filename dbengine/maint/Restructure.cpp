@@ -18,7 +18,6 @@
 
 #include "dbengine/blob/BlobBuffer.h"
 #include "dbengine/cursor/DataCursor.h"
-#include "dbengine/cursor/RemoteCursor.h"
 #include "dbengine/data/DataFile.h"
 #include "dbengine/data/Record.h"
 #include "dbengine/expr/FieldConvert.h"
@@ -745,9 +744,13 @@ void TDataCursor::RestructureTable(TTableDefinition definition, bool allowAutoPr
     CheckExclusive();
     CheckWritable();
     CheckTableDefinition(definition, lastAutoInc, allowAutoPrimary, false);
-    if (IsRemote())
-        return Remote().RestructureTable(definition, allowAutoPrimary, lastAutoInc, suppressBackup);
-    TRestructureRun run(*this, definition, allowAutoPrimary, lastAutoInc, suppressBackup);
+    Tables->RestructureTable(definition, allowAutoPrimary, lastAutoInc, suppressBackup);
+}
+
+void TDataCursor::LocalRestructureTable(const TTableDefinition& definition, bool allowAutoPrimary,
+                                        int32_t lastAutoInc, bool suppressBackup) {
+    TTableDefinition target = definition;  // the run completes it
+    TRestructureRun run(*this, target, allowAutoPrimary, lastAutoInc, suppressBackup);
     run.Run();
 }
 
