@@ -94,7 +94,7 @@ TFilter::TFilter(TDataCursor* cursor, TExpToken* expression, bool ownsExpression
       CostBased(costBased) {
     if (!IsCallback && cursor->IsOpen)
         OptimizeLevel = cursor->RateFilterCondition(
-            Expression, EstimateCounts, CostBased && cursor->IsQuerySource && !cursor->IsQueryResult);
+            Expression, EstimateCounts, CostBased && cursor->GetQuerySource() && !cursor->GetQueryResult());
 }
 
 TFilter::~TFilter() {

@@ -196,9 +196,7 @@ void TDataCursor::OpenCursor() {
     Table = table;
     IsOpen = true;
     try {
-        if (Table->ReadOnly) ReadOnly = true;
-        ReadOnlyByAttribute = Table->ReadOnlyByAttribute;
-        if (ReadOnlyByAttribute) ReadOnly = true;
+        TakeReadOnlyFrom(*Table);
         Life->Open();
     } catch (...) {
         try {
@@ -208,6 +206,32 @@ void TDataCursor::OpenCursor() {
         }
         throw;
     }
+}
+
+void TDataCursor::TakeReadOnlyFrom(const TDataTable& table) {
+    if (table.ReadOnly) ReadOnly = true;
+    ReadOnlyByAttribute = table.ReadOnlyByAttribute;
+    if (ReadOnlyByAttribute) ReadOnly = true;
+}
+
+void TDataCursor::AdoptServerOptions(bool exclusive, bool inMemory, bool temporary, bool queryResult,
+                                     bool querySource) {
+    Exclusive = exclusive;
+    InMemory = inMemory;
+    IsTemporary = temporary;
+    IsQueryResult = queryResult;
+    IsQuerySource = querySource;
+}
+
+void TDataCursor::CopyOptionsFrom(const TDataCursor& other) {
+    TableName = other.TableName;
+    Exclusive = other.Exclusive;
+    ShareExclusive = other.Exclusive;
+    ReadOnly = other.ReadOnly;
+    InMemory = other.InMemory;
+    IsQueryResult = other.IsQueryResult;
+    IsQuerySource = other.IsQuerySource;
+    IsTemporary = other.IsTemporary;
 }
 
 void TDataCursor::LocalOpen() {
@@ -328,14 +352,7 @@ std::unique_ptr<TDataCursor> TDataCursor::CloneCursor() {
 
 std::unique_ptr<TDataCursor> TDataCursor::LocalCloneCursor() {
     auto clone = std::make_unique<TDataCursor>(Database);
-    clone->TableName = TableName;
-    clone->Exclusive = Exclusive;
-    clone->ShareExclusive = Exclusive;
-    clone->ReadOnly = ReadOnly;
-    clone->InMemory = InMemory;
-    clone->IsQueryResult = IsQueryResult;
-    clone->IsQuerySource = IsQuerySource;
-    clone->IsTemporary = IsTemporary;
+    clone->CopyOptionsFrom(*this);
     TReadBracket bracket(*this);
     clone->OpenCursor();
     clone->FieldDescs = FieldDescs;

@@ -81,8 +81,22 @@ public:
     bool GetInMemory() const override { return InMemory; }
     bool GetQuerySource() const override { return IsQuerySource; }
     bool GetQueryResult() const override { return IsQueryResult; }
+    bool GetShareExclusive() const { return ShareExclusive; }
+    bool GetTemporary() const { return IsTemporary; }
+    bool GetSuppressAutoInc() const { return SuppressAutoInc; }
+    // Found at open: the table's files may not be written (also ReadOnly then).
+    bool IsReadOnlyByAttribute() const { return ReadOnlyByAttribute; }
+    // The read-only flags of the shared table the cursor opened.
+    void TakeReadOnlyFrom(const TDataTable& table);
+    // The options of a cursor that a server made (a statement's result), as its reply gives them.
+    void AdoptServerOptions(bool exclusive, bool inMemory, bool temporary, bool queryResult, bool querySource);
+    // A clone's options: those of other, sharing its table when other is exclusive.
+    void CopyOptionsFrom(const TDataCursor& other);
     // Only on an open cursor of a table with an auto-increment field.
     void SetSuppressAutoInc(bool value);
+    // Records inserted keep the record ID their buffer holds, with or without an auto-increment
+    // field (a restructure's copy).
+    void KeepRecordIds() { SuppressAutoInc = true; }
 
     // The database of a cursor made without one (a remote clone), told of the cursor.
     void AdoptDatabase(TDataDirectory* database);
@@ -689,17 +703,8 @@ public:
     int32_t IndexChangeCount = 0;
     int32_t BlobChangeCount = 0;
     bool IsOpen = false;
-    bool Exclusive = false;
-    bool ShareExclusive = false;
-    bool ReadOnly = false;
-    bool ReadOnlyByAttribute = false;
-    bool InMemory = false;
-    bool IsQueryResult = false;
-    bool IsTemporary = false;
     bool VerifyMode = false;
     bool RestructureMode = false;
-    bool SuppressAutoInc = false;
-    bool IsQuerySource = false;
     TRecord* CurrentRecord = nullptr;  // the table's record object, lent while open
     // The cursor's own copies of the field descriptors, field 1 at index 0.
     std::vector<TFieldDescriptor> FieldDescs;
@@ -1065,6 +1070,17 @@ private:
     bool ViewCurrentAtEdit = false;
     void FinishEdit(uint8_t savedIndex, bool reposition, bool deleted, int32_t recNo, bool unlockRecord,
                     bool unlockTable, bool failing);
+
+    // The open options (set through their setters while closed) and what the open found.
+    bool Exclusive = false;
+    bool ShareExclusive = false;
+    bool ReadOnly = false;
+    bool ReadOnlyByAttribute = false;
+    bool InMemory = false;
+    bool IsQueryResult = false;
+    bool IsTemporary = false;
+    bool SuppressAutoInc = false;
+    bool IsQuerySource = false;
 
     TPasswordCallback PasswordCallback;
     TProgressMessageCallback VerifyProgressCallback;

@@ -292,11 +292,9 @@ void TRemoteCursor::ReadOpenReply() {
     bool headers = version < RemoteVersionOpenOnce ||
                    (version < RemoteVersionUserCursors && table.OpenCount == 1) ||
                    (version >= RemoteVersionUserCursors &&
-                    (Cursor.IsQueryResult != Cursor.IsQuerySource || table.UserCursorCount == 1));
+                    (Cursor.GetQueryResult() != Cursor.GetQuerySource() || table.UserCursorCount == 1));
     if (headers) ReceiveTableHeaders(reply, table, version);
-    if (table.ReadOnly) Cursor.ReadOnly = true;
-    Cursor.ReadOnlyByAttribute = table.ReadOnlyByAttribute;
-    if (Cursor.ReadOnlyByAttribute) Cursor.ReadOnly = true;
+    Cursor.TakeReadOnlyFrom(table);
     Cursor.IndexFile = table.IndexFile.get();
     Cursor.FieldCount = table.DataFile->FieldCount();
     Cursor.RecordSize = table.DataFile->RecordSize();
@@ -317,11 +315,12 @@ void TRemoteCursor::ReadOpenReply() {
 void TRemoteCursor::ReadCursorReply(TRemoteReply& reply) {
     uint32_t handle = reply.ReadReplyUInt32();
     std::string name = reply.ReadReplyString(ShortStringMax);
-    Cursor.Exclusive = reply.ReadReplyBoolean();
-    Cursor.InMemory = reply.ReadReplyBoolean();
-    Cursor.IsTemporary = reply.ReadReplyBoolean();
-    Cursor.IsQueryResult = reply.ReadReplyBoolean();
-    Cursor.IsQuerySource = reply.ReadReplyBoolean();
+    const bool exclusive = reply.ReadReplyBoolean();
+    const bool inMemory = reply.ReadReplyBoolean();
+    const bool temporary = reply.ReadReplyBoolean();
+    const bool queryResult = reply.ReadReplyBoolean();
+    const bool querySource = reply.ReadReplyBoolean();
+    Cursor.AdoptServerOptions(exclusive, inMemory, temporary, queryResult, querySource);
     ServerHandle = handle;
     Cursor.TableName = name;
 }
@@ -384,9 +383,9 @@ void TRemoteCursor::OpenCursor() {
         TRemoteClient& client = Client();
         client.AddRequestUInt32(ServerHandle);
         client.AddRequestParam(Cursor.TableName);
-        client.AddRequestBoolean(Cursor.Exclusive);
-        client.AddRequestBoolean(Cursor.ReadOnly);
-        client.AddRequestBoolean(Cursor.InMemory);
+        client.AddRequestBoolean(Cursor.GetExclusive());
+        client.AddRequestBoolean(Cursor.GetReadOnly());
+        client.AddRequestBoolean(Cursor.GetInMemory());
         SendAndReceive();
     }
     OpenReplyReady = false;
@@ -394,7 +393,7 @@ void TRemoteCursor::OpenCursor() {
 }
 
 void TRemoteCursor::CloseCursor() {
-    if (!Cursor.IsQueryResult) {
+    if (!Cursor.GetQueryResult()) {
         try {
             BeginRequest(REQUEST_CLOSECURSOR);
             Client().AddRequestUInt32(ServerHandle);
@@ -418,14 +417,7 @@ std::unique_ptr<TDataCursor> TRemoteCursor::CloneCursor() {
     SendAndReceive();
     TRemoteCursor& remote = clone->Remote();
     remote.ServerHandle = Client().ReadReplyUInt32();
-    clone->TableName = Cursor.TableName;
-    clone->Exclusive = Cursor.Exclusive;
-    clone->ShareExclusive = Cursor.Exclusive;
-    clone->ReadOnly = Cursor.ReadOnly;
-    clone->InMemory = Cursor.InMemory;
-    clone->IsQueryResult = Cursor.IsQueryResult;
-    clone->IsQuerySource = Cursor.IsQuerySource;
-    clone->IsTemporary = Cursor.IsTemporary;
+    clone->CopyOptionsFrom(Cursor);
     remote.RemoteReadSize = RemoteReadSize;
     remote.OpenReplyReady = true;
     clone->OpenCursor();
@@ -842,7 +834,7 @@ void TRemoteCursor::PutTableHead(uint16_t code) {
     TRemoteClient& client = Client();
     client.AddRequestUInt32(ServerHandle);
     client.AddRequestParam(Cursor.TableName);
-    client.AddRequestBoolean(Cursor.InMemory);
+    client.AddRequestBoolean(Cursor.GetInMemory());
 }
 
 void TRemoteCursor::PutDefinition(const TTableDefinition& definition) {
@@ -880,7 +872,7 @@ void TRemoteCursor::CreateTable(const TTableDefinition& definition, bool allowAu
     PutTableHead(REQUEST_CREATETABLE);
     TRemoteClient& client = Client();
     // The cursor's open option that shapes the files: temporary files.
-    client.AddRequestBoolean(Cursor.IsTemporary);
+    client.AddRequestBoolean(Cursor.GetTemporary());
     PutDefinition(definition);
     client.AddRequestBoolean(allowAutoPrimary);
     client.AddRequestBoolean(overwrite);
