@@ -16,7 +16,6 @@
 #include <unordered_set>
 
 #include "dbengine/cursor/DataCursor.h"
-#include "dbengine/cursor/RemoteCursor.h"
 #include "dbengine/index/IndexFormat.h"
 #include "dbengine/session/DataTable.h"
 #include "dbengine/util/Coding.h"
@@ -321,7 +320,7 @@ void TDataCursor::FreeRecordBlobs(uint8_t* record) {
 }
 
 void TDataCursor::FreeAllBlobs(bool all, bool localOnly) {
-    if (IsRemote() && !localOnly && IsOpen) Remote().RequestFreeAllBlobs(all);
+    if (!localOnly) Blobs->FreeingAllBlobs(all);
     for (size_t i = OpenBlobs.size(); i-- > 0;)
         if (all || OpenBlobs[i]->RecordBound)
             OpenBlobs.erase(OpenBlobs.begin() + static_cast<std::ptrdiff_t>(i));
@@ -426,7 +425,7 @@ bool TBlobRecordWrite::Store(int32_t ownRecNo) {
     // another record (a copied reference) is left to that record. Every old chain is walked
     // first, so a damaged one refuses the write with nothing changed. An exclusive table is
     // written only at its forced flush or close: its chains are reused in place as before.
-    if (!Cursor.Exclusive) {
+    if (!Cursor.GetExclusive()) {
         for (const auto& b : Cursor.OpenBlobs) {
             if (!b->Modified || b->FirstBlock <= 0) continue;
             TFieldDescriptor d;
@@ -478,7 +477,7 @@ void TBlobRecordWrite::TakeBack() noexcept {
     Cursor.Table->BlobFile->TakeBackChanges();
     // The chains this write gave up are the record's again.
     auto& released = Cursor.Table->ReleasedChains;
-    if (!Cursor.Exclusive && released.size() > ReleasedBefore)
+    if (!Cursor.GetExclusive() && released.size() > ReleasedBefore)
         released.erase(released.begin() + static_cast<std::ptrdiff_t>(ReleasedBefore), released.end());
     Cursor.Table->DataFile->Header.LastBlobStamp = LastBlobStampBefore;
     Cursor.Table->DataFile->Header.HeaderModified = DataHeaderModifiedBefore;

@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "dbengine/cursor/DataCursor.h"
-#include "dbengine/cursor/RemoteCursor.h"
 #include "dbengine/data/DataFile.h"
 #include "dbengine/expr/ExpEvaluate.h"
 #include "dbengine/expr/ExpPrepare.h"
@@ -93,9 +92,9 @@ TFilter::TFilter(TDataCursor* cursor, TExpToken* expression, bool ownsExpression
       EvaluateLast(evaluateLast),
       EstimateCounts(estimateCounts),
       CostBased(costBased) {
-    if (!IsCallback && cursor->IsOpen && !cursor->IsRemote())
-        OptimizeLevel = cursor->GetConditionOptimizeLevel(
-            Expression, EstimateCounts, CostBased && cursor->IsQuerySource && !cursor->IsQueryResult);
+    if (!IsCallback && cursor->IsOpen)
+        OptimizeLevel = cursor->RateFilterCondition(
+            Expression, EstimateCounts, CostBased && cursor->GetQuerySource() && !cursor->GetQueryResult());
 }
 
 TFilter::~TFilter() {
@@ -163,7 +162,7 @@ void TFilter::RecordRemoved(int32_t recordNo) {
 void TFilter::ReplaceExpression(TExpToken* tree) {
     FreeExpTree(Expression);
     Expression = tree;
-    OptimizeLevel = Cursor->IsRemote() ? 0 : Cursor->GetConditionOptimizeLevel(Expression, false, false);
+    OptimizeLevel = Cursor->RateFilterCondition(Expression, false, false);
 }
 
 // ---- Parsing ----
@@ -247,8 +246,12 @@ TFilter* TDataCursor::AddFilter(void* owner, const std::string& expressionText, 
     if (!result->EvaluateLast)
         at = std::find_if(Filters.begin(), Filters.end(), [](const auto& f) { return f->EvaluateLast; });
     Filters.insert(at, std::move(filter));
-    if (IsRemote() && IsOpen) Remote().AddFilter(*result, ownsTree);
+    if (IsOpen) Filtering->FilterAdded(*result, ownsTree);
     return result;
+}
+
+uint8_t TDataCursor::RateFilterCondition(TExpToken* node, bool estimateCounts, bool costRule) {
+    return Filtering->RateCondition(node, estimateCounts, costRule);
 }
 
 std::vector<std::unique_ptr<TFilter>>::iterator TDataCursor::FindFilter(TFilter* filter) {
@@ -256,7 +259,10 @@ std::vector<std::unique_ptr<TFilter>>::iterator TDataCursor::FindFilter(TFilter*
 }
 
 void TDataCursor::DropFilter(TFilter* filter) {
-    uint32_t remoteHandle = IsRemote() ? Remote().HandleOf(filter) : 0;
+    Filtering->DropFilter(filter);
+}
+
+void TDataCursor::RemoveFilter(TFilter* filter) {
     bool found = true;
     if (filter == nullptr) {
         Filters.clear();
@@ -267,14 +273,17 @@ void TDataCursor::DropFilter(TFilter* filter) {
     }
     UpdateBitmapNavigation();
     if (!found) RaiseCursor(DBE_NOSUCHFILTER);
-    if (IsRemote() && IsOpen) Remote().FilterRequest(REQUEST_DROPFILTER, remoteHandle);
-    if (IsRemote() || !IsOpen) return;
+}
+
+void TDataCursor::LocalDropFilter(TFilter* filter) {
+    RemoveFilter(filter);
+    if (!IsOpen) return;
     TReadBracket bracket(*this);
     CombineBitmaps();
     Resync();
 }
 
-bool TDataCursor::MarkFilterActive(TFilter* filter, bool active) {
+void TDataCursor::MarkFilterActive(TFilter* filter, bool active) {
     bool found = true;
     if (filter == nullptr) {
         if (active)
@@ -289,14 +298,15 @@ bool TDataCursor::MarkFilterActive(TFilter* filter, bool active) {
     }
     UpdateBitmapNavigation();
     if (!found) RaiseCursor(DBE_NOSUCHFILTER);
-    if (IsRemote() && IsOpen)
-        Remote().FilterRequest(active ? REQUEST_ACTIVATEFILTER : REQUEST_DEACTIVATEFILTER,
-                               Remote().HandleOf(filter));
-    return !IsRemote() && IsOpen;
 }
 
 void TDataCursor::ActivateFilter(TFilter* filter) {
-    if (!MarkFilterActive(filter, true)) return;
+    Filtering->ActivateFilter(filter);
+}
+
+void TDataCursor::LocalActivateFilter(TFilter* filter) {
+    MarkFilterActive(filter, true);
+    if (!IsOpen) return;
     TReadBracket bracket(*this);
     if (filter == nullptr)
         RebuildBitmaps();
@@ -307,7 +317,12 @@ void TDataCursor::ActivateFilter(TFilter* filter) {
 }
 
 void TDataCursor::DeactivateFilter(TFilter* filter) {
-    if (!MarkFilterActive(filter, false)) return;
+    Filtering->DeactivateFilter(filter);
+}
+
+void TDataCursor::LocalDeactivateFilter(TFilter* filter) {
+    MarkFilterActive(filter, false);
+    if (!IsOpen) return;
     TReadBracket bracket(*this);
     if (BitmapNavigation && VisibleBitmap->Size == 0) RebuildBitmaps();
     CombineBitmaps();
@@ -315,7 +330,10 @@ void TDataCursor::DeactivateFilter(TFilter* filter) {
 }
 
 void TDataCursor::ReplaceFilterExpression(TExpToken* tree, TFilter* filter) {
-    if (tree == nullptr || IsRemote()) return;
+    if (tree != nullptr) Filtering->ReplaceFilterExpression(tree, filter);
+}
+
+void TDataCursor::LocalReplaceFilterExpression(TExpToken* tree, TFilter* filter) {
     TReadBracket bracket(*this);
     auto it = FindFilter(filter);
     if (it == Filters.end() || !filter->Active || filter->IsCallback) RaiseCursor(DBE_NOSUCHFILTER);
@@ -345,11 +363,15 @@ bool TDataCursor::HasActiveFilter() const {
 void TDataCursor::UpdateBitmapNavigation() {
     bool was = BitmapNavigation;
     BitmapNavigation = IsOpen && (HasActiveFilter() || IsNaturalOrder());
-    if (!BitmapNavigation && !IsRemote()) {
+    Filtering->BitmapNavigationChanged(was);
+}
+
+void TDataCursor::LocalBitmapNavigationChanged(bool was) {
+    if (!BitmapNavigation) {
         VisibleBitmap->SetSize(0);
         RangeBitmap->SetSize(0);
         LiveBitmap->SetSize(0);
-    } else if (!was && IsOpen && !IsRemote()) {
+    } else if (!was && IsOpen) {
         // Index order turning to the bitmap: the position moves to its record's bit.
         VisibleBitmap->SetSize(0);
         if (!(AtBeginning && AtEnd) && CurrentPage.PageNo != 0 && EntryNo >= 1 &&

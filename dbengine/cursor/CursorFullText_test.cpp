@@ -116,9 +116,7 @@ protected:
 
     // Every key of the text index as "field:WORD#id@recno", in index order, read by walking the
     // index with a second cursor.
-    std::vector<std::string> WordKeys() {
-        return testsupport::ReadWordKeys(Database, "T");
-    }
+    std::vector<std::string> WordKeys() { return testsupport::ReadWordKeys(Database, "T"); }
     std::vector<uint8_t> Key(uint16_t field, const std::string& word, int32_t id) {
         std::vector<uint8_t> key(MaxKeyFieldPart, 0);
         BuildTextWordKey(field, word, id, C->LanguageId, C->SortId, key.data());

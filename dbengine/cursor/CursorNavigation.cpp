@@ -209,7 +209,7 @@ void TDataCursor::SelectIndex(uint8_t indexNo) {
 }
 
 void TDataCursor::ReloadIndexState() {
-    if (IsOpen && !IsRemote()) LoadIndexState();
+    if (IsOpen) LoadIndexState();
 }
 
 void TDataCursor::ResetIndexState() {
@@ -228,7 +228,7 @@ void TDataCursor::ResetIndexState() {
 }
 
 void TDataCursor::ClearIndexes() {
-    if (Table == nullptr || IsRemote()) return;
+    if (Table == nullptr) return;
     // Cached pages would otherwise be written back over the emptied file.
     Table->IndexFile->DropPages(false);
     Table->IndexFile->DropPages(true);
@@ -1175,7 +1175,10 @@ int TDataCursor::CompareBookmarks(const uint8_t* b1, const uint8_t* b2) const {
 }
 
 TEngineErrorCode TDataCursor::SetToCursor(TDataCursor& other) {
-    if (IsRemote()) return Remote().SetToCursor(other.Remote());
+    return Navigator->SetToCursor(other);
+}
+
+TEngineErrorCode TDataCursor::LocalSetToCursor(TDataCursor& other) {
     TReadBracket bracket(*this);
     TEngineErrorCode code = 0;
     if (other.AtBeginning && other.AtEnd) {
@@ -1202,7 +1205,11 @@ TEngineErrorCode TDataCursor::SetToCursor(TDataCursor& other) {
 // ---- Refreshing ----
 
 bool TDataCursor::ResyncIfChanged() {
-    if (!IsOpen || IsRemote() || !HasTableChanged()) return false;
+    return Sharing->ResyncIfChanged();
+}
+
+bool TDataCursor::LocalResyncIfChanged() {
+    if (!IsOpen || !HasTableChanged()) return false;
     SaveChangeCounters();
     ReturnToRecord();
     return true;

@@ -5,12 +5,19 @@
 // the shared table, or the remote cursor's requests (TRemoteCursor).
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
+#include "dbengine/data/DataFile.h"
 #include "dbengine/index/IndexFormat.h"
+#include "dbengine/session/DataTable.h"
 #include "dbengine/util/EngineError.h"
 
 namespace dbengine {
+
+class TDataCursor;
+class TExpToken;
+class TFilter;
 
 // Navigation and ranges (the cursor's own checks done; see TTableCursor for the meanings).
 class TCursorNavigation {
@@ -36,6 +43,8 @@ public:
     virtual int32_t GetRecordCount() const = 0;
     // In an index order: the key of the current entry (key size bytes).
     virtual void GetBookmark(uint8_t* buffer) const = 0;
+    // To the record current in other, a cursor of the same table (8710 when there is none).
+    virtual TEngineErrorCode SetToCursor(TDataCursor& other) = 0;
 };
 
 // Record editing (writability and validity checked already).
@@ -60,6 +69,15 @@ public:
     virtual void DeleteIndex(const std::string& name, bool flag) = 0;
     virtual bool VerifyRepairTable(bool verifyOnly, bool tolerant, bool hasProgress, bool hasLog,
                                    bool forceIndexRebuild) = 0;
+    // The table was just created and is open in the cursor: its full-text parameters set.
+    virtual void TableCreated(const TTableDefinition& definition, bool allowAutoPrimary, bool overwrite) = 0;
+    // The data file header of the table the closed cursor names (its password known).
+    virtual TDataHeader ReadClosedTableHeader() = 0;
+    // The open table's records gone.
+    virtual void EmptyTable() = 0;
+    // The definition checked already.
+    virtual void RestructureTable(const TTableDefinition& definition, bool allowAutoPrimary,
+                                  int32_t lastAutoInc, bool suppressBackup) = 0;
 };
 
 // The six value operations on BLOB fields of a record buffer.
@@ -77,6 +95,67 @@ public:
                                           bool byTableDesc) = 0;
     virtual TEngineErrorCode GetBlobSize(uint16_t fieldNo, const uint8_t* record, int32_t& size,
                                          bool byTableDesc) = 0;
+    // Told before the cursor frees every value it holds open (all) or those bound to their record;
+    // the values held by a server are freed there.
+    virtual void FreeingAllBlobs(bool all) = 0;
+};
+
+// The cursor's life with its table: open, close and clone, the full-text parameters, and what a
+// server keeps of the cursor (a table of this process keeps it all in the cursor itself).
+class TCursorLife {
+public:
+    virtual ~TCursorLife() = default;
+    // The cursor was made or is being destroyed.
+    virtual void Created() = 0;
+    virtual void Destroyed() noexcept = 0;
+    // The shared table was had and the read-only flags taken from it: the rest of the open.
+    virtual void Open() = 0;
+    // The start of a close of an open cursor.
+    virtual void Closing() = 0;
+    virtual std::unique_ptr<TDataCursor> Clone() = 0;
+    // The server's engine version times 10000; 0 for a table of this process.
+    virtual double ServerEngineVersion() const = 0;
+    // The auto-increment suppression changed on an open cursor.
+    virtual void SuppressAutoIncChanged(bool value) = 0;
+    // The full-text parameters into the cursor; written back (when changed) at close.
+    virtual void LoadTextIndexParams() = 0;
+    virtual void WriteTextIndexParams() = 0;
+};
+
+// Sharing the table: the table locks around reads, noticing that another process wrote the
+// table, the end of a record's edit lock, and when written buffers reach the files. The changes
+// a server makes reach the cursor through its replies.
+class TCursorSharing {
+public:
+    virtual ~TCursorSharing() = default;
+    virtual bool ResyncAfterLock(bool changed) = 0;
+    virtual void CheckForChanges() = 0;
+    virtual void TransactionRolledBack() noexcept = 0;
+    virtual bool LockAndResync() = 0;
+    virtual void ReleaseReadLock() = 0;
+    virtual bool SyncBeforeRead() = 0;
+    virtual bool ResyncIfChanged() = 0;
+    virtual void UnlockRecord(int32_t recNo, bool localOnly) = 0;
+    virtual void FlushBuffers(bool force, bool dropCaches, bool dataChanged, bool indexChanged,
+                              bool blobChanged) = 0;
+    virtual void FlushOSBuffers() = 0;
+};
+
+// Filters: a table of this process evaluates them into the cursor's bitmaps; a server evaluates
+// its copies and is told of every change.
+class TCursorFiltering {
+public:
+    virtual ~TCursorFiltering() = default;
+    // The optimize level of a filter condition (see TTableCursor::GetConditionOptimizeLevel).
+    virtual uint8_t RateCondition(TExpToken* node, bool estimateCounts, bool costRule) = 0;
+    // A filter entered the cursor's list.
+    virtual void FilterAdded(TFilter& filter, bool ownsTree) = 0;
+    virtual void DropFilter(TFilter* filter) = 0;
+    virtual void ActivateFilter(TFilter* filter) = 0;
+    virtual void DeactivateFilter(TFilter* filter) = 0;
+    virtual void ReplaceFilterExpression(TExpToken* tree, TFilter* filter) = 0;
+    // BitmapNavigation was set again (was: its value before).
+    virtual void BitmapNavigationChanged(bool was) = 0;
 };
 
 }  // namespace dbengine

@@ -2,7 +2,6 @@
 // creation and maintenance, written back to the index file when the cursor closes.
 
 #include "dbengine/cursor/DataCursor.h"
-#include "dbengine/cursor/RemoteCursor.h"
 #include "dbengine/index/DefaultTextParams.h"
 #include "dbengine/index/IndexCursor.h"
 #include "dbengine/session/DataTable.h"
@@ -11,10 +10,7 @@ namespace dbengine {
 
 void TDataCursor::LoadTextIndexParams() {
     if (TextParamsLoaded || !IsOpen || Table == nullptr) return;
-    if (IsRemote())
-        Remote().LoadTextIndexParams();
-    else
-        ReadTextIndexParams();
+    Life->LoadTextIndexParams();
     TextParamsLoaded = true;
 }
 
@@ -56,7 +52,11 @@ void TDataCursor::SetTextIndexParams(const std::vector<std::string>* words, cons
 }
 
 void TDataCursor::WriteTextIndexParams() {
-    if (!TextParamsChanged || Table == nullptr || IsRemote() || Table->ReadOnly) return;
+    Life->WriteTextIndexParams();
+}
+
+void TDataCursor::LocalWriteTextIndexParams() {
+    if (!TextParamsChanged || Table == nullptr || Table->ReadOnly) return;
     TTextIndexParams params;
     for (int i = 0; i < StopWords->Count(); ++i) params.StopWords.push_back(StopWords->Get(i));
     params.SpaceChars = SpaceChars;

@@ -37,7 +37,7 @@ TDataCursor::TDataCursor(TDataDirectory* database)
     LiveBitmap = PooledBitmap();
     if (Database != nullptr) Database->AddUser(this);
     ChooseImplementations();
-    if (IsRemote()) Remote().CreateCursor();
+    Life->Created();
 }
 
 void TDataCursor::ChooseImplementations() {
@@ -46,11 +46,17 @@ void TDataCursor::ChooseImplementations() {
         Editor = &Remote();
         Tables = &Remote();
         Blobs = &Remote();
+        Life = &Remote();
+        Sharing = &Remote();
+        Filtering = &Remote();
     } else {
         Navigator = &LocalNavigation;
         Editor = &LocalEditing;
         Tables = &LocalTables;
         Blobs = &LocalBlobs;
+        Life = &LocalLife;
+        Sharing = &LocalSharing;
+        Filtering = &LocalFiltering;
     }
 }
 
@@ -80,7 +86,7 @@ TDataCursor::~TDataCursor() {
     } catch (...) {
         // A destructor must not raise; the table was given back by the close all the same.
     }
-    if (IsRemote() && !IsQueryResult) Remote().FreeCursor();
+    Life->Destroyed();
     if (Database != nullptr) Database->RemoveUser(this);
     ReturnBitmap(VisibleBitmap);
     ReturnBitmap(RangeBitmap);
@@ -94,7 +100,7 @@ TRemoteCursor& TDataCursor::Remote() const {
 }
 
 double TDataCursor::GetServerVersion() const {
-    return IsRemote() ? static_cast<double>(Remote().ServerVersion()) : 0.0;
+    return Life->ServerEngineVersion();
 }
 
 bool TDataCursor::IsRemote() const {
@@ -173,7 +179,7 @@ void TDataCursor::SetTemporary(bool value) {
 
 void TDataCursor::SetSuppressAutoInc(bool value) {
     if (!IsOpen || !HasAutoIncField || value == SuppressAutoInc) return;
-    if (IsRemote()) Remote().SetSuppressAutoInc(value);
+    Life->SuppressAutoIncChanged(value);
     SuppressAutoInc = value;
 }
 
@@ -190,7 +196,8 @@ void TDataCursor::OpenCursor() {
     Table = table;
     IsOpen = true;
     try {
-        OpenLocal();
+        TakeReadOnlyFrom(*Table);
+        Life->Open();
     } catch (...) {
         try {
             CloseCursor(true);
@@ -201,12 +208,33 @@ void TDataCursor::OpenCursor() {
     }
 }
 
-void TDataCursor::OpenLocal() {
-    if (Table->ReadOnly) ReadOnly = true;
-    ReadOnlyByAttribute = Table->ReadOnlyByAttribute;
+void TDataCursor::TakeReadOnlyFrom(const TDataTable& table) {
+    if (table.ReadOnly) ReadOnly = true;
+    ReadOnlyByAttribute = table.ReadOnlyByAttribute;
     if (ReadOnlyByAttribute) ReadOnly = true;
-    if (IsRemote()) return Remote().OpenCursor();
+}
 
+void TDataCursor::AdoptServerOptions(bool exclusive, bool inMemory, bool temporary, bool queryResult,
+                                     bool querySource) {
+    Exclusive = exclusive;
+    InMemory = inMemory;
+    IsTemporary = temporary;
+    IsQueryResult = queryResult;
+    IsQuerySource = querySource;
+}
+
+void TDataCursor::CopyOptionsFrom(const TDataCursor& other) {
+    TableName = other.TableName;
+    Exclusive = other.Exclusive;
+    ShareExclusive = other.Exclusive;
+    ReadOnly = other.ReadOnly;
+    InMemory = other.InMemory;
+    IsQueryResult = other.IsQueryResult;
+    IsQuerySource = other.IsQuerySource;
+    IsTemporary = other.IsTemporary;
+}
+
+void TDataCursor::LocalOpen() {
     if (!VerifyMode && !RestructureMode && Table->OpenCount == 1 &&
         (!Table->InTransaction || !Table->FilesWritten)) {
         Table->BeginAccess();
@@ -255,13 +283,13 @@ void TDataCursor::OpenLocal() {
 
 void TDataCursor::CloseCursor(bool discard) {
     if (!IsOpen) return;
-    if (IsRemote()) Remote().CloseCursor();
+    Life->Closing();
     std::exception_ptr failure;
     try {
         // An edit left open ends with the cursor: its record lock goes, also when other cursors
         // keep the table open.
-        // (A remote cursor's lock went with the server's close.)
-        if (LockedRecNo != 0 && Table != nullptr) UnlockRecord(LockedRecNo, IsRemote());
+        // (A server's lock went with its close.)
+        if (LockedRecNo != 0 && Table != nullptr) UnlockRecord(LockedRecNo, true);
     } catch (...) {
         failure = std::current_exception();
     }
@@ -284,8 +312,8 @@ void TDataCursor::CloseCursor(bool discard) {
     }
     TextParamsLoaded = false;
     TextParamsChanged = false;
-    // A remote cursor's values went with the server's close.
-    FreeAllBlobs(true, IsRemote());
+    // A server's values went with its close.
+    FreeAllBlobs(true, true);
     Filters.clear();
     ResetIndexState();
     CurrentIndex = PrimaryIndex;
@@ -319,23 +347,19 @@ void TDataCursor::CloseCursor(bool discard) {
 }
 
 std::unique_ptr<TDataCursor> TDataCursor::CloneCursor() {
-    if (IsRemote()) return Remote().CloneCursor();
+    return Life->Clone();
+}
+
+std::unique_ptr<TDataCursor> TDataCursor::LocalCloneCursor() {
     auto clone = std::make_unique<TDataCursor>(Database);
-    clone->TableName = TableName;
-    clone->Exclusive = Exclusive;
-    clone->ShareExclusive = Exclusive;
-    clone->ReadOnly = ReadOnly;
-    clone->InMemory = InMemory;
-    clone->IsQueryResult = IsQueryResult;
-    clone->IsQuerySource = IsQuerySource;
-    clone->IsTemporary = IsTemporary;
+    clone->CopyOptionsFrom(*this);
     TReadBracket bracket(*this);
     clone->OpenCursor();
     clone->FieldDescs = FieldDescs;
     clone->HasCalculatedFields = HasCalculatedFields;
     clone->RecordSize = RecordSize;
     if (clone->CurrentRecord != nullptr) clone->CurrentRecord->SetBufferSize(RecordSize);
-    if (IsRemote() || VerifyMode) return clone;
+    if (VerifyMode) return clone;
     if (CurrentIndex != clone->CurrentIndex) {
         if (CurrentIndex == NaturalOrderIndex || CurrentIndex > MaxSecondaryIndexes)
             clone->SetIndexNumber(CurrentIndex);

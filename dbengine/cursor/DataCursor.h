@@ -81,8 +81,22 @@ public:
     bool GetInMemory() const override { return InMemory; }
     bool GetQuerySource() const override { return IsQuerySource; }
     bool GetQueryResult() const override { return IsQueryResult; }
+    bool GetShareExclusive() const { return ShareExclusive; }
+    bool GetTemporary() const { return IsTemporary; }
+    bool GetSuppressAutoInc() const { return SuppressAutoInc; }
+    // Found at open: the table's files may not be written (also ReadOnly then).
+    bool IsReadOnlyByAttribute() const { return ReadOnlyByAttribute; }
+    // The read-only flags of the shared table the cursor opened.
+    void TakeReadOnlyFrom(const TDataTable& table);
+    // The options of a cursor that a server made (a statement's result), as its reply gives them.
+    void AdoptServerOptions(bool exclusive, bool inMemory, bool temporary, bool queryResult, bool querySource);
+    // A clone's options: those of other, sharing its table when other is exclusive.
+    void CopyOptionsFrom(const TDataCursor& other);
     // Only on an open cursor of a table with an auto-increment field.
     void SetSuppressAutoInc(bool value);
+    // Records inserted keep the record ID their buffer holds, with or without an auto-increment
+    // field (a restructure's copy).
+    void KeepRecordIds() { SuppressAutoInc = true; }
 
     // The database of a cursor made without one (a remote clone), told of the cursor.
     void AdoptDatabase(TDataDirectory* database);
@@ -344,8 +358,10 @@ public:
     // Locks physical record recNo (0: the current record) for editing by this cursor; 10258 when
     // a cursor of this process edits it already or another process holds it past the retries.
     void LockRecord(int32_t recNo) override;
-    // Ends the edit lock of recNo (0: the current record).
+    // Ends the edit lock of recNo (0: the current record); localOnly leaves a server's lock alone.
     void UnlockRecord(int32_t recNo, bool localOnly) override;
+    // The cursor's and the shared table's part of ending an edit lock.
+    void EndEditLock(int32_t recNo);
     // The statement read lock that the SQL layer holds while a statement runs.
     void LockTableForRead() override;
     void UnlockTableForRead() override;
@@ -541,6 +557,13 @@ public:
     void DeactivateAllFilters();
     void FreeAllFilters();
     void UpdateBitmapNavigation();
+    // Marks one filter (nullptr: every filter) active or inactive; 10050 for a filter not in the
+    // list.
+    void MarkFilterActive(TFilter* filter, bool active);
+    // Takes one filter (nullptr: every filter) out of the list; 10050 for a filter not in it.
+    void RemoveFilter(TFilter* filter);
+    // The optimize level of a filter's condition as the table's side rates it (0: not rated here).
+    uint8_t RateFilterCondition(TExpToken* node, bool estimateCounts, bool costRule);
     bool HasActiveFilter() const override;
     void EvaluateFilter(TFilter* filter);
     void CombineBitmaps();
@@ -680,17 +703,8 @@ public:
     int32_t IndexChangeCount = 0;
     int32_t BlobChangeCount = 0;
     bool IsOpen = false;
-    bool Exclusive = false;
-    bool ShareExclusive = false;
-    bool ReadOnly = false;
-    bool ReadOnlyByAttribute = false;
-    bool InMemory = false;
-    bool IsQueryResult = false;
-    bool IsTemporary = false;
     bool VerifyMode = false;
     bool RestructureMode = false;
-    bool SuppressAutoInc = false;
-    bool IsQuerySource = false;
     TRecord* CurrentRecord = nullptr;  // the table's record object, lent while open
     // The cursor's own copies of the field descriptors, field 1 at index 0.
     std::vector<TFieldDescriptor> FieldDescs;
@@ -747,6 +761,7 @@ private:
     int32_t LocalGetPhysicalRecNo() const;
     int32_t LocalGetRecordCount() const;
     void LocalGetBookmark(uint8_t* buffer) const;
+    TEngineErrorCode LocalSetToCursor(TDataCursor& other);
     class TLocalNavigation final : public TCursorNavigation {
     public:
         explicit TLocalNavigation(TDataCursor& cursor) : C(cursor) {}
@@ -779,6 +794,7 @@ private:
         int32_t GetPhysicalRecNo() const override { return C.LocalGetPhysicalRecNo(); }
         int32_t GetRecordCount() const override { return C.LocalGetRecordCount(); }
         void GetBookmark(uint8_t* buffer) const override { C.LocalGetBookmark(buffer); }
+        TEngineErrorCode SetToCursor(TDataCursor& other) override { return C.LocalSetToCursor(other); }
 
     private:
         TDataCursor& C;
@@ -819,6 +835,11 @@ private:
     void LocalDeleteIndex(const std::string& name, bool flag);
     bool LocalVerifyRepairTable(bool verifyOnly, bool tolerant, bool hasProgress, bool hasLog,
                                 bool forceIndexRebuild);
+    void LocalTableCreated(const TTableDefinition& definition);
+    TDataHeader LocalReadClosedTableHeader();
+    void LocalEmptyTable();
+    void LocalRestructureTable(const TTableDefinition& definition, bool allowAutoPrimary, int32_t lastAutoInc,
+                               bool suppressBackup);
     class TLocalTables final : public TCursorTables {
     public:
         explicit TLocalTables(TDataCursor& cursor) : C(cursor) {}
@@ -829,6 +850,16 @@ private:
         bool VerifyRepairTable(bool verifyOnly, bool tolerant, bool hasProgress, bool hasLog,
                                bool forceIndexRebuild) override {
             return C.LocalVerifyRepairTable(verifyOnly, tolerant, hasProgress, hasLog, forceIndexRebuild);
+        }
+        void TableCreated(const TTableDefinition& definition, bool /*allowAutoPrimary*/,
+                          bool /*overwrite*/) override {
+            C.LocalTableCreated(definition);
+        }
+        TDataHeader ReadClosedTableHeader() override { return C.LocalReadClosedTableHeader(); }
+        void EmptyTable() override { C.LocalEmptyTable(); }
+        void RestructureTable(const TTableDefinition& definition, bool allowAutoPrimary, int32_t lastAutoInc,
+                              bool suppressBackup) override {
+            C.LocalRestructureTable(definition, allowAutoPrimary, lastAutoInc, suppressBackup);
         }
 
     private:
@@ -867,17 +898,98 @@ private:
                                      bool byTableDesc) override {
             return C.GetOpenBlobSize(fieldNo, record, size, byTableDesc);
         }
+        void FreeingAllBlobs(bool /*all*/) override {}
 
     private:
         TDataCursor& C;
     };
     TLocalBlobs LocalBlobs{*this};
 
-public:
+    // The cursor's life with its table (DataCursor.cpp, CursorTextParams.cpp).
+    TCursorLife* Life = nullptr;
+    void LocalOpen();
+    std::unique_ptr<TDataCursor> LocalCloneCursor();
+    void LocalWriteTextIndexParams();
+    class TLocalLife final : public TCursorLife {
+    public:
+        explicit TLocalLife(TDataCursor& cursor) : C(cursor) {}
+        void Created() override {}
+        void Destroyed() noexcept override {}
+        void Open() override { C.LocalOpen(); }
+        void Closing() override {}
+        std::unique_ptr<TDataCursor> Clone() override { return C.LocalCloneCursor(); }
+        double ServerEngineVersion() const override { return 0.0; }
+        void SuppressAutoIncChanged(bool /*value*/) override {}
+        void LoadTextIndexParams() override { C.ReadTextIndexParams(); }
+        void WriteTextIndexParams() override { C.LocalWriteTextIndexParams(); }
+
+    private:
+        TDataCursor& C;
+    };
+    TLocalLife LocalLife{*this};
+    // Locks, change detection and flushing of the shared table (RecordLocks.cpp).
+    TCursorSharing* Sharing = nullptr;
+    bool LocalResyncAfterLock(bool changed);
+    void LocalCheckForChanges();
+    void LocalTransactionRolledBack() noexcept;
+    bool LocalLockAndResync();
+    void LocalReleaseReadLock();
+    bool LocalSyncBeforeRead();
+    bool LocalResyncIfChanged();
+    void LocalFlushBuffers(bool force, bool dropCaches, bool dataChanged, bool indexChanged,
+                           bool blobChanged);
+    void LocalFlushOSBuffers();
+    class TLocalSharing final : public TCursorSharing {
+    public:
+        explicit TLocalSharing(TDataCursor& cursor) : C(cursor) {}
+        bool ResyncAfterLock(bool changed) override { return C.LocalResyncAfterLock(changed); }
+        void CheckForChanges() override { C.LocalCheckForChanges(); }
+        void TransactionRolledBack() noexcept override { C.LocalTransactionRolledBack(); }
+        bool LockAndResync() override { return C.LocalLockAndResync(); }
+        void ReleaseReadLock() override { C.LocalReleaseReadLock(); }
+        bool SyncBeforeRead() override { return C.LocalSyncBeforeRead(); }
+        bool ResyncIfChanged() override { return C.LocalResyncIfChanged(); }
+        void UnlockRecord(int32_t recNo, bool /*localOnly*/) override { C.EndEditLock(recNo); }
+        void FlushBuffers(bool force, bool dropCaches, bool dataChanged, bool indexChanged,
+                          bool blobChanged) override {
+            C.LocalFlushBuffers(force, dropCaches, dataChanged, indexChanged, blobChanged);
+        }
+        void FlushOSBuffers() override { C.LocalFlushOSBuffers(); }
+
+    private:
+        TDataCursor& C;
+    };
+    TLocalSharing LocalSharing{*this};
+    // Filters evaluated into the cursor's bitmaps (CursorFilters.cpp).
+    TCursorFiltering* Filtering = nullptr;
+    void LocalDropFilter(TFilter* filter);
+    void LocalActivateFilter(TFilter* filter);
+    void LocalDeactivateFilter(TFilter* filter);
+    void LocalReplaceFilterExpression(TExpToken* tree, TFilter* filter);
+    void LocalBitmapNavigationChanged(bool was);
+    class TLocalFiltering final : public TCursorFiltering {
+    public:
+        explicit TLocalFiltering(TDataCursor& cursor) : C(cursor) {}
+        uint8_t RateCondition(TExpToken* node, bool estimateCounts, bool costRule) override {
+            return C.GetConditionOptimizeLevel(node, estimateCounts, costRule);
+        }
+        void FilterAdded(TFilter& /*filter*/, bool /*ownsTree*/) override {}
+        void DropFilter(TFilter* filter) override { C.LocalDropFilter(filter); }
+        void ActivateFilter(TFilter* filter) override { C.LocalActivateFilter(filter); }
+        void DeactivateFilter(TFilter* filter) override { C.LocalDeactivateFilter(filter); }
+        void ReplaceFilterExpression(TExpToken* tree, TFilter* filter) override {
+            C.LocalReplaceFilterExpression(tree, filter);
+        }
+        void BitmapNavigationChanged(bool was) override { C.LocalBitmapNavigationChanged(was); }
+
+    private:
+        TDataCursor& C;
+    };
+    TLocalFiltering LocalFiltering{*this};
+
 private:
     void FreeFieldDescriptors();
     void PlaceCalculatedField(TFieldDescriptor& d);
-    void OpenLocal();
     // Navigation helpers (CursorNavigation.cpp).
     // Raised by a page fetch inside Restartable when the fetch found the table changed by another
     // process: the cursor has gone back to its record, and the work starts over from there.
@@ -912,9 +1024,6 @@ private:
     // The candidate records of a filter before its own test.
     void SeedFilterBitmap(TFilter& filter);
     std::vector<std::unique_ptr<TFilter>>::iterator FindFilter(TFilter* filter);
-    // Marks one filter (nullptr: every filter) active or inactive and tells the server; false when
-    // nothing is left to do here (a remote or closed cursor). 10050 for a filter not in the list.
-    bool MarkFilterActive(TFilter* filter, bool active);
     int PrefixLength(int fieldCount, int partialLength) const;
     void CompleteKey(uint8_t* key, int fieldCount, bool high);
     void RestoreKeepCrack(bool wasBeginning, bool wasEnd);
@@ -961,6 +1070,17 @@ private:
     bool ViewCurrentAtEdit = false;
     void FinishEdit(uint8_t savedIndex, bool reposition, bool deleted, int32_t recNo, bool unlockRecord,
                     bool unlockTable, bool failing);
+
+    // The open options (set through their setters while closed) and what the open found.
+    bool Exclusive = false;
+    bool ShareExclusive = false;
+    bool ReadOnly = false;
+    bool ReadOnlyByAttribute = false;
+    bool InMemory = false;
+    bool IsQueryResult = false;
+    bool IsTemporary = false;
+    bool SuppressAutoInc = false;
+    bool IsQuerySource = false;
 
     TPasswordCallback PasswordCallback;
     TProgressMessageCallback VerifyProgressCallback;

@@ -112,17 +112,17 @@ TEST_F(DataCursorTest, OptionsAreSetWhileClosed) {
     };
     for (const Case& k : cases) EXPECT_EQ(CodeOf([&] { k.Set(*c); }), DBE_TABLEOPEN) << k.Name;
     EXPECT_EQ(c->TableName, "T");
-    EXPECT_FALSE(c->Exclusive || c->ShareExclusive || c->ReadOnly || c->InMemory || c->IsQuerySource ||
-                 c->IsTemporary);
+    EXPECT_FALSE(c->GetExclusive() || c->GetShareExclusive() || c->GetReadOnly() || c->GetInMemory() ||
+                 c->GetQuerySource() || c->GetTemporary());
     // The two exempt ones.
     EXPECT_EQ(CodeOf([&] { c->SetQueryResult(true); }), 0);
-    EXPECT_TRUE(c->IsQueryResult);
+    EXPECT_TRUE(c->GetQueryResult());
     c->SetQueryResult(false);
     c->SetSuppressAutoInc(true);
-    EXPECT_FALSE(c->SuppressAutoInc) << "no auto-increment field";
+    EXPECT_FALSE(c->GetSuppressAutoInc()) << "no auto-increment field";
     c->CloseCursor(false);
     c->SetSuppressAutoInc(true);
-    EXPECT_FALSE(c->SuppressAutoInc) << "closed";
+    EXPECT_FALSE(c->GetSuppressAutoInc()) << "closed";
 
     struct Name {
         const char* Given;
@@ -194,7 +194,7 @@ TEST_F(DataCursorTest, ExclusiveCursorAndItsClone) {
     // A clone made by the cursor itself shares the table the same way.
     std::unique_ptr<TDataCursor> made = owner->CloneCursor();
     EXPECT_TRUE(made->IsOpen);
-    EXPECT_TRUE(made->ShareExclusive);
+    EXPECT_TRUE(made->GetShareExclusive());
     EXPECT_EQ(made->Table, owner->Table);
     EXPECT_EQ(made->FieldDescs.size(), owner->FieldDescs.size());
     made.reset();

@@ -11,7 +11,6 @@
 #include <cstring>
 
 #include "dbengine/cursor/DataCursor.h"
-#include "dbengine/cursor/RemoteCursor.h"
 #include "dbengine/data/DataFile.h"
 #include "dbengine/data/Record.h"
 #include "dbengine/session/DataSession.h"
@@ -39,7 +38,11 @@ bool TDataCursor::BeginReadAccess() {
 }
 
 bool TDataCursor::ResyncAfterLock(bool changed) {
-    if (IsRemote() || !(changed || HasTableChanged())) return false;
+    return Sharing->ResyncAfterLock(changed);
+}
+
+bool TDataCursor::LocalResyncAfterLock(bool changed) {
+    if (!(changed || HasTableChanged())) return false;
     SaveChangeCounters();
     ReturnToRecord();
     return true;
@@ -91,7 +94,11 @@ TDataCursor::TReadBracket::~TReadBracket() {
 }
 
 void TDataCursor::CheckForChanges() {
-    if (!IsOpen || Table == nullptr || IsRemote()) return;
+    Sharing->CheckForChanges();
+}
+
+void TDataCursor::LocalCheckForChanges() {
+    if (!IsOpen || Table == nullptr) return;
     if (StrictChangeDetection(Table)) {
         LockAndResync();
         return;
@@ -102,7 +109,11 @@ void TDataCursor::CheckForChanges() {
 }
 
 void TDataCursor::TransactionRolledBack() noexcept {
-    if (!IsOpen || Table == nullptr || IsRemote()) return;
+    Sharing->TransactionRolledBack();
+}
+
+void TDataCursor::LocalTransactionRolledBack() noexcept {
+    if (!IsOpen || Table == nullptr) return;
     try {
         TReadBracket bracket(*this);
         ResyncIfChanged();
@@ -112,20 +123,32 @@ void TDataCursor::TransactionRolledBack() noexcept {
 }
 
 bool TDataCursor::LockAndResync() {
-    if (!IsOpen || Table == nullptr || IsRemote()) return false;
+    return Sharing->LockAndResync();
+}
+
+bool TDataCursor::LocalLockAndResync() {
+    if (!IsOpen || Table == nullptr) return false;
     bool changed = SkipsLocks() ? false : BeginReadAccess();
     return ResyncAfterLock(changed);
 }
 
 void TDataCursor::ReleaseReadLock() {
-    if (Table == nullptr || IsRemote()) return;
+    Sharing->ReleaseReadLock();
+}
+
+void TDataCursor::LocalReleaseReadLock() {
+    if (Table == nullptr) return;
     // Another operation on the table is still running (this one ran inside it): the lock is its.
     if (Table->AccessHolders > 0) return;
     Table->EndAccess();
 }
 
 bool TDataCursor::SyncBeforeRead() {
-    if (!IsOpen || Table == nullptr || IsRemote() || SkipsLocks()) return false;
+    return Sharing->SyncBeforeRead();
+}
+
+bool TDataCursor::LocalSyncBeforeRead() {
+    if (!IsOpen || Table == nullptr || SkipsLocks()) return false;
     // While this process writes the table (an edit under the write lock), nobody else can have
     // changed it since the lock was taken, and the counters moved by the edit's own work in
     // progress are no reason to move a cursor: a read in the middle of an edit goes on as it is.
@@ -196,7 +219,10 @@ void TDataCursor::LockRecord(int32_t recNo) {
 }
 
 void TDataCursor::UnlockRecord(int32_t recNo, bool localOnly) {
-    if (IsRemote() && !localOnly && IsOpen) Remote().UnlockRecord(recNo);
+    Sharing->UnlockRecord(recNo, localOnly);
+}
+
+void TDataCursor::EndEditLock(int32_t recNo) {
     if (SkipsLocks()) return;
     if (recNo == 0) recNo = PhysRecNo;
     Table->EditLocks.ClearBit(recNo);
@@ -238,9 +264,12 @@ void TDataCursor::LockForEdit(const uint8_t* seen) {
 
 void TDataCursor::FlushBuffers(bool force, bool dropCaches, bool dataChanged, bool indexChanged,
                                bool blobChanged) {
-    if (IsRemote() && Table != nullptr)
-        return Remote().FlushBuffers(force, dropCaches, dataChanged, indexChanged, blobChanged);
-    if (Table == nullptr || IsRemote()) return;
+    if (Table == nullptr) return;
+    Sharing->FlushBuffers(force, dropCaches, dataChanged, indexChanged, blobChanged);
+}
+
+void TDataCursor::LocalFlushBuffers(bool force, bool dropCaches, bool dataChanged, bool indexChanged,
+                                    bool blobChanged) {
     if (!Exclusive || force)
         Table->FlushBuffers(dropCaches, dataChanged, indexChanged, blobChanged, false);
     else
@@ -251,8 +280,10 @@ void TDataCursor::FlushBuffers(bool force, bool dropCaches, bool dataChanged, bo
 }
 
 void TDataCursor::FlushOSBuffers() {
-    if (IsRemote() && Table != nullptr) return Remote().FlushOSBuffers();
-    if (Table == nullptr || IsRemote()) return;
+    if (Table != nullptr) Sharing->FlushOSBuffers();
+}
+
+void TDataCursor::LocalFlushOSBuffers() {
     Table->FlushOSBuffers();
 }
 

@@ -380,7 +380,7 @@ TEST_F(RecordUpdateTest, SuppressedAutoIncrementKeepsTheGivenRecordId) {
     Create(true, true);
     Insert({"a", "Paris", 1, ""});
     C->SetSuppressAutoInc(true);
-    ASSERT_TRUE(C->SuppressAutoInc);
+    ASSERT_TRUE(C->GetSuppressAutoInc());
     struct Case {
         std::string Name;
         int32_t Id;

@@ -136,7 +136,7 @@ void TDataCursor::PutFieldValue(const TFieldDescriptor& desc, uint8_t* record, c
 }
 
 void TDataCursor::GetField(uint16_t fieldNo, const uint8_t* record, uint8_t* value, bool& isBlank) {
-    if (IsRemote() || !RestructureMode) {
+    if (!RestructureMode) {
         // Read in place: a descriptor holds strings, and nothing here changes the cursor's fields.
         if (fieldNo == 0 || fieldNo > FieldDescs.size()) RaiseField(DBE_OUTOFRANGE, std::to_string(fieldNo));
         GetFieldValue(FieldDescs[fieldNo - 1], record, value, isBlank);
@@ -155,7 +155,7 @@ void TDataCursor::GetTableField(uint16_t fieldNo, const uint8_t* record, uint8_t
 
 void TDataCursor::PutField(uint16_t fieldNo, uint8_t* record, const uint8_t* value, bool force,
                            bool blobBlank) {
-    if (IsRemote() || !RestructureMode) {
+    if (!RestructureMode) {
         // Read in place, as in GetField; the calculated fields computed after the value leave
         // the descriptors alone.
         if (fieldNo == 0 || fieldNo > FieldDescs.size()) RaiseField(DBE_OUTOFRANGE, std::to_string(fieldNo));
@@ -297,7 +297,7 @@ void TDataCursor::CheckRecordValidity(const uint8_t* record) {
 // ---- Descriptors ----
 
 void TDataCursor::GetFieldDesc(uint16_t fieldNo, TFieldDescriptor& desc) const {
-    if (IsRemote() || !RestructureMode)
+    if (!RestructureMode)
         GetFieldDescAt(fieldNo, desc);
     else
         GetFieldDescByNumber(static_cast<int16_t>(fieldNo), desc);
@@ -309,7 +309,7 @@ void TDataCursor::GetFieldDescAt(uint16_t position, TFieldDescriptor& desc) cons
 }
 
 uint16_t TDataCursor::FieldAddress(uint16_t position, const TFieldDescriptor& desc) const {
-    return IsRemote() || !RestructureMode ? position : static_cast<uint16_t>(desc.FieldNo);
+    return !RestructureMode ? position : static_cast<uint16_t>(desc.FieldNo);
 }
 
 void TDataCursor::GetFieldDescByNumber(int16_t fieldNo, TFieldDescriptor& desc) const {
@@ -341,7 +341,7 @@ bool TDataCursor::GetSourceFieldDesc(const std::string& name, TFieldDescriptor& 
 }
 
 void TDataCursor::GetTableFieldDesc(uint16_t fieldNo, TFieldDescriptor& desc) const {
-    if (IsRemote() || !RestructureMode)
+    if (!RestructureMode)
         GetDataFileFieldDesc(fieldNo, desc);
     else
         GetMappedTableFieldDesc(static_cast<int16_t>(fieldNo), desc);

@@ -292,11 +292,9 @@ void TRemoteCursor::ReadOpenReply() {
     bool headers = version < RemoteVersionOpenOnce ||
                    (version < RemoteVersionUserCursors && table.OpenCount == 1) ||
                    (version >= RemoteVersionUserCursors &&
-                    (Cursor.IsQueryResult != Cursor.IsQuerySource || table.UserCursorCount == 1));
+                    (Cursor.GetQueryResult() != Cursor.GetQuerySource() || table.UserCursorCount == 1));
     if (headers) ReceiveTableHeaders(reply, table, version);
-    if (table.ReadOnly) Cursor.ReadOnly = true;
-    Cursor.ReadOnlyByAttribute = table.ReadOnlyByAttribute;
-    if (Cursor.ReadOnlyByAttribute) Cursor.ReadOnly = true;
+    Cursor.TakeReadOnlyFrom(table);
     Cursor.IndexFile = table.IndexFile.get();
     Cursor.FieldCount = table.DataFile->FieldCount();
     Cursor.RecordSize = table.DataFile->RecordSize();
@@ -317,11 +315,12 @@ void TRemoteCursor::ReadOpenReply() {
 void TRemoteCursor::ReadCursorReply(TRemoteReply& reply) {
     uint32_t handle = reply.ReadReplyUInt32();
     std::string name = reply.ReadReplyString(ShortStringMax);
-    Cursor.Exclusive = reply.ReadReplyBoolean();
-    Cursor.InMemory = reply.ReadReplyBoolean();
-    Cursor.IsTemporary = reply.ReadReplyBoolean();
-    Cursor.IsQueryResult = reply.ReadReplyBoolean();
-    Cursor.IsQuerySource = reply.ReadReplyBoolean();
+    const bool exclusive = reply.ReadReplyBoolean();
+    const bool inMemory = reply.ReadReplyBoolean();
+    const bool temporary = reply.ReadReplyBoolean();
+    const bool queryResult = reply.ReadReplyBoolean();
+    const bool querySource = reply.ReadReplyBoolean();
+    Cursor.AdoptServerOptions(exclusive, inMemory, temporary, queryResult, querySource);
     ServerHandle = handle;
     Cursor.TableName = name;
 }
@@ -374,15 +373,19 @@ void TRemoteCursor::FreeCursor() {
     }
 }
 
+void TRemoteCursor::Destroyed() noexcept {
+    if (!Cursor.GetQueryResult()) FreeCursor();
+}
+
 void TRemoteCursor::OpenCursor() {
     if (!OpenReplyReady) {
         BeginRequest(REQUEST_OPENCURSOR);
         TRemoteClient& client = Client();
         client.AddRequestUInt32(ServerHandle);
         client.AddRequestParam(Cursor.TableName);
-        client.AddRequestBoolean(Cursor.Exclusive);
-        client.AddRequestBoolean(Cursor.ReadOnly);
-        client.AddRequestBoolean(Cursor.InMemory);
+        client.AddRequestBoolean(Cursor.GetExclusive());
+        client.AddRequestBoolean(Cursor.GetReadOnly());
+        client.AddRequestBoolean(Cursor.GetInMemory());
         SendAndReceive();
     }
     OpenReplyReady = false;
@@ -390,7 +393,7 @@ void TRemoteCursor::OpenCursor() {
 }
 
 void TRemoteCursor::CloseCursor() {
-    if (!Cursor.IsQueryResult) {
+    if (!Cursor.GetQueryResult()) {
         try {
             BeginRequest(REQUEST_CLOSECURSOR);
             Client().AddRequestUInt32(ServerHandle);
@@ -414,14 +417,7 @@ std::unique_ptr<TDataCursor> TRemoteCursor::CloneCursor() {
     SendAndReceive();
     TRemoteCursor& remote = clone->Remote();
     remote.ServerHandle = Client().ReadReplyUInt32();
-    clone->TableName = Cursor.TableName;
-    clone->Exclusive = Cursor.Exclusive;
-    clone->ShareExclusive = Cursor.Exclusive;
-    clone->ReadOnly = Cursor.ReadOnly;
-    clone->InMemory = Cursor.InMemory;
-    clone->IsQueryResult = Cursor.IsQueryResult;
-    clone->IsQuerySource = Cursor.IsQuerySource;
-    clone->IsTemporary = Cursor.IsTemporary;
+    clone->CopyOptionsFrom(Cursor);
     remote.RemoteReadSize = RemoteReadSize;
     remote.OpenReplyReady = true;
     clone->OpenCursor();
@@ -613,6 +609,10 @@ bool TRemoteCursor::SetToBookmark(const uint8_t* bookmark, bool keepCrack, bool 
     return result;
 }
 
+TEngineErrorCode TRemoteCursor::SetToCursor(TDataCursor& other) {
+    return SetToCursor(other.Remote());
+}
+
 TEngineErrorCode TRemoteCursor::SetToCursor(TRemoteCursor& other) {
     BeginRequest(REQUEST_SETTOCURSOR);
     PutRequestHead();
@@ -720,6 +720,11 @@ void TRemoteCursor::UnlockRecord(int32_t recNo) {
     SendAndReceive();
 }
 
+void TRemoteCursor::UnlockRecord(int32_t recNo, bool localOnly) {
+    if (!localOnly && Cursor.IsOpen) UnlockRecord(recNo);
+    Cursor.EndEditLock(recNo);
+}
+
 void TRemoteCursor::FlushBuffers(bool force, bool dropCaches, bool dataChanged, bool indexChanged,
                                  bool blobChanged) {
     BeginRequest(REQUEST_FLUSHBUFFERS);
@@ -798,6 +803,22 @@ uint32_t TRemoteCursor::HandleOf(const TFilter* filter) const {
     return 0;
 }
 
+void TRemoteCursor::DropFilter(TFilter* filter) {
+    uint32_t handle = HandleOf(filter);
+    Cursor.RemoveFilter(filter);
+    if (Cursor.IsOpen) FilterRequest(REQUEST_DROPFILTER, handle);
+}
+
+void TRemoteCursor::ActivateFilter(TFilter* filter) {
+    Cursor.MarkFilterActive(filter, true);
+    if (Cursor.IsOpen) FilterRequest(REQUEST_ACTIVATEFILTER, HandleOf(filter));
+}
+
+void TRemoteCursor::DeactivateFilter(TFilter* filter) {
+    Cursor.MarkFilterActive(filter, false);
+    if (Cursor.IsOpen) FilterRequest(REQUEST_DEACTIVATEFILTER, HandleOf(filter));
+}
+
 void TRemoteCursor::FilterRequest(uint16_t code, uint32_t filterHandle) {
     BeginRequest(code);
     PutRequestHead();
@@ -813,7 +834,7 @@ void TRemoteCursor::PutTableHead(uint16_t code) {
     TRemoteClient& client = Client();
     client.AddRequestUInt32(ServerHandle);
     client.AddRequestParam(Cursor.TableName);
-    client.AddRequestBoolean(Cursor.InMemory);
+    client.AddRequestBoolean(Cursor.GetInMemory());
 }
 
 void TRemoteCursor::PutDefinition(const TTableDefinition& definition) {
@@ -851,7 +872,7 @@ void TRemoteCursor::CreateTable(const TTableDefinition& definition, bool allowAu
     PutTableHead(REQUEST_CREATETABLE);
     TRemoteClient& client = Client();
     // The cursor's open option that shapes the files: temporary files.
-    client.AddRequestBoolean(Cursor.IsTemporary);
+    client.AddRequestBoolean(Cursor.GetTemporary());
     PutDefinition(definition);
     client.AddRequestBoolean(allowAutoPrimary);
     client.AddRequestBoolean(overwrite);
@@ -1054,6 +1075,10 @@ TEngineErrorCode TRemoteCursor::RequestGetBlobSize(uint16_t fieldNo, const uint8
     TEngineErrorCode code = Client().ReadReplyWord();
     size = Client().ReadReplyInt32();
     return code;
+}
+
+void TRemoteCursor::FreeingAllBlobs(bool all) {
+    if (Cursor.IsOpen) RequestFreeAllBlobs(all);
 }
 
 void TRemoteCursor::RequestFreeAllBlobs(bool all) {

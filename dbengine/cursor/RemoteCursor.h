@@ -58,7 +58,10 @@ void ReceiveTableCounts(TRemoteReply& reply, TDataTable& table);
 class TRemoteCursor final : public TCursorNavigation,
                             public TCursorEditing,
                             public TCursorTables,
-                            public TCursorBlobs {
+                            public TCursorBlobs,
+                            public TCursorLife,
+                            public TCursorSharing,
+                            public TCursorFiltering {
 public:
     explicit TRemoteCursor(TDataCursor& cursor);
     ~TRemoteCursor() override;
@@ -114,6 +117,16 @@ public:
     // A new open cursor on the server's clone of this one (same options, index, range, filters
     // and position there); the clone's filters live on the server only.
     std::unique_ptr<TDataCursor> CloneCursor();
+    void Created() override { CreateCursor(); }
+    // A query result's cursor is the statement's on the server and goes with it.
+    void Destroyed() noexcept override;
+    void Open() override { OpenCursor(); }
+    void Closing() override { CloseCursor(); }
+    std::unique_ptr<TDataCursor> Clone() override { return CloneCursor(); }
+    double ServerEngineVersion() const override { return static_cast<double>(ServerVersion()); }
+    void SuppressAutoIncChanged(bool value) override { SetSuppressAutoInc(value); }
+    // The server writes the parameters itself.
+    void WriteTextIndexParams() override {}
     void Refresh() override;
 
     // ---- Index selection, key search and ranges ----
@@ -136,6 +149,7 @@ public:
     TEngineErrorCode ReadRecordBlock(int32_t& count, uint8_t* buffers) override;
     bool SetToBookmark(const uint8_t* bookmark, bool keepCrack, bool noBracket) override;
     TEngineErrorCode SetToCursor(TRemoteCursor& other);
+    TEngineErrorCode SetToCursor(TDataCursor& other) override;
     // The bookmark of the last reply, in the current index's key size.
     void GetPositionKey(uint8_t* buffer) const;
     // The position as the last reply gave it.
@@ -152,13 +166,36 @@ public:
     TEngineErrorCode CloneCurrentRecord(uint8_t* buffer) override;
     // recNo 0: the current record.
     void UnlockRecord(int32_t recNo);
-    void FlushBuffers(bool force, bool dropCaches, bool dataChanged, bool indexChanged, bool blobChanged);
-    void FlushOSBuffers();
+    void FlushBuffers(bool force, bool dropCaches, bool dataChanged, bool indexChanged,
+                      bool blobChanged) override;
+    void FlushOSBuffers() override;
     void SetSuppressAutoInc(bool value);
 
-    // ---- Filters ----
+    // ---- Sharing: the server locks, watches and flushes its table; its changes come with the
+    // replies ----
+    bool ResyncAfterLock(bool /*changed*/) override { return false; }
+    void CheckForChanges() override {}
+    void TransactionRolledBack() noexcept override {}
+    bool LockAndResync() override { return false; }
+    void ReleaseReadLock() override {}
+    bool SyncBeforeRead() override { return false; }
+    bool ResyncIfChanged() override { return false; }
+    // The server's lock ends too unless localOnly (on an open cursor).
+    void UnlockRecord(int32_t recNo, bool localOnly) override;
+
+    // ---- Filters: the server evaluates its copies ----
     // The filter's server handle and, for an expression, its optimize level come back.
     void AddFilter(TFilter& filter, bool ownsTree);
+    uint8_t RateCondition(TExpToken* /*node*/, bool /*estimateCounts*/, bool /*costRule*/) override {
+        return 0;
+    }
+    void FilterAdded(TFilter& filter, bool ownsTree) override { AddFilter(filter, ownsTree); }
+    void DropFilter(TFilter* filter) override;
+    void ActivateFilter(TFilter* filter) override;
+    void DeactivateFilter(TFilter* filter) override;
+    // The server's copy keeps its expression.
+    void ReplaceFilterExpression(TExpToken* /*tree*/, TFilter* /*filter*/) override {}
+    void BitmapNavigationChanged(bool /*was*/) override {}
     // Drop (71), activate (72) or deactivate (73); no filter: all of them.
     void FilterRequest(uint16_t code, uint32_t filterHandle);
     // The server handle of a filter of the cursor; 0 for none or one not in the list.
@@ -166,20 +203,24 @@ public:
 
     // ---- Table definitions and full-text parameters ----
     void CreateTable(const TTableDefinition& definition, bool allowAutoPrimary, bool overwrite);
+    void TableCreated(const TTableDefinition& definition, bool allowAutoPrimary, bool overwrite) override {
+        CreateTable(definition, allowAutoPrimary, overwrite);
+    }
     // The new definition (checked already); progress and data-lost questions come back as
     // callbacks of the cursor.
     void RestructureTable(const TTableDefinition& definition, bool allowAutoPrimary, int32_t lastAutoInc,
-                          bool suppressBackup);
+                          bool suppressBackup) override;
     // Verifies or repairs the cursor's table on the server; true when it is sound (or repaired).
     bool VerifyRepairTable(bool verifyOnly, bool tolerant, bool hasProgress, bool hasLog,
                            bool forceIndexRebuild) override;
     void DeleteTable() override;
     void RenameTable(const std::string& newName) override;
-    void EmptyTable();
+    void EmptyTable() override;
     TDataHeader ReadTableHeader();
+    TDataHeader ReadClosedTableHeader() override { return ReadTableHeader(); }
     void AddIndex(TIndexDescriptor desc, bool flag) override;
     void DeleteIndex(const std::string& name, bool flag) override;
-    void LoadTextIndexParams();
+    void LoadTextIndexParams() override;
     // No words: the defaults.
     void PutTextIndexParams(const std::vector<std::string>* words, const TCharSet& spaceChars,
                             const TCharSet& includeChars);
@@ -201,6 +242,8 @@ public:
     TEngineErrorCode RequestGetBlobSize(uint16_t fieldNo, const uint8_t* record, int32_t& size,
                                         bool byTableDesc);
     void RequestFreeAllBlobs(bool all);
+    // On an open cursor.
+    void FreeingAllBlobs(bool all) override;
 
     // The cursor's BLOB operations. Every value open in the cursor has a buffer with a handle of
     // the cursor's own (in the record's field, negated) and the server's handle. From 31100 on the

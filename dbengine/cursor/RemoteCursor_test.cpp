@@ -943,10 +943,10 @@ TEST_F(RemoteCursorTest, CursorAndFieldDescriptorRepliesFillTheCursor) {
     r.ReadCursorReply(*cursorReply);
     EXPECT_EQ(r.ServerHandle, 77u);
     EXPECT_EQ(c.TableName, "Result_1");
-    EXPECT_TRUE(c.Exclusive);
-    EXPECT_TRUE(c.IsTemporary);
-    EXPECT_TRUE(c.IsQueryResult);
-    EXPECT_FALSE(c.IsQuerySource);
+    EXPECT_TRUE(c.GetExclusive());
+    EXPECT_TRUE(c.GetTemporary());
+    EXPECT_TRUE(c.GetQueryResult());
+    EXPECT_FALSE(c.GetQuerySource());
 
     auto descs = replyOf({WordParam(2), bytesOf(plain), bytesOf(calculated), AsString(treeBytes)});
     r.ReadFieldDescsReply(*descs);

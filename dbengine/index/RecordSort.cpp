@@ -21,6 +21,9 @@ namespace {
 
 // A run holds at most this many bytes of records, so that it is read and written in one transfer.
 constexpr int64_t MaxRunBytes = 1048576;
+// The read buffers of the merge together, and the most one run's buffer holds.
+constexpr int64_t MaxMergeBufferBytes = 16 * 1048576;
+constexpr int64_t MaxRunBufferBytes = 262144;
 
 // Bytes of the record ID at the end of a sort key.
 constexpr size_t SortKeyIdSize = 4;
@@ -30,6 +33,10 @@ struct TRun {
     bool Created = false;  // the name is ours: delete it at the end
     int32_t Next = 0;      // the next record to read, from 0
     int32_t Count = 0;
+    // Entries read ahead: Buffered entries from number BufferFirst on.
+    std::vector<uint8_t> Buffer;
+    int32_t BufferFirst = 0;
+    int32_t Buffered = 0;
 };
 
 // The run files of one sort; every one is closed and deleted when the sort ends, whichever way.
@@ -340,6 +347,7 @@ void TDataFile::SortRecords(const std::vector<TFieldDescriptor>& fields, bool ca
             maxRecords = settings->MaxDataBufferRecords;
             tempDir = settings->GetTempDirectory();
         }
+        const size_t entrySize = recordSize + SortKeySize;
         const int32_t runSize = static_cast<int32_t>(std::max<int64_t>(
             1, std::min<int64_t>(maxRecords, MaxRunBytes / static_cast<int64_t>(recordSize))));
 
@@ -368,29 +376,50 @@ void TDataFile::SortRecords(const std::vector<TFieldDescriptor>& fields, bool ca
             }
             std::sort(list.Items.begin(), list.Items.end(),
                       [&](const auto& a, const auto& b) { return before(a.get(), b.get()); });
+            // Each entry of a run is the record followed by its sort key, which the merge then
+            // need not build again; both are scrambled as the records of the table are.
             TRun& run = runs.Create(tempDir, InMemory);
-            for (int32_t i = 0; i < count; ++i)
-                list.Items[static_cast<size_t>(i)]->StoreTo(IOBuffer.data() +
-                                                            static_cast<size_t>(i) * recordSize);
-            run.File->WriteAt(0, IOBuffer.data(), static_cast<uint32_t>(length));
+            size_t runLength = static_cast<size_t>(count) * entrySize;
+            if (IOBuffer.size() < runLength) IOBuffer.resize(runLength);
+            for (int32_t i = 0; i < count; ++i) {
+                TRecord& r = *list.Items[static_cast<size_t>(i)];
+                uint8_t* entry = IOBuffer.data() + static_cast<size_t>(i) * entrySize;
+                r.StoreTo(entry);
+                std::memcpy(entry + recordSize, r.SortKey.data(), SortKeySize);
+                ScrambleRecord(entry + recordSize, SortKeySize);
+            }
+            run.File->WriteAt(0, IOBuffer.data(), static_cast<uint32_t>(runLength));
             run.Count = count;
             for (auto& r : list.Items) Pool.Push(r);
             list.Items.clear();
         }
 
         // Merge: the list holds the next record of every run, as a heap whose top is the first.
+        // Each run is read ahead in blocks; the blocks together stay within MaxMergeBufferBytes.
+        const int32_t aheadEntries = static_cast<int32_t>(std::max<int64_t>(
+            1, std::min<int64_t>(
+                   MaxRunBufferBytes,
+                   MaxMergeBufferBytes / std::max<int64_t>(1, static_cast<int64_t>(runs.Runs.size()))) /
+                   static_cast<int64_t>(entrySize)));
         auto after = [&](const auto& a, const auto& b) { return before(b.get(), a.get()); };
         auto readNext = [&](size_t runIndex) {
             TRun& run = runs.Runs[runIndex];
-            if (IOBuffer.size() < recordSize) IOBuffer.resize(recordSize);
-            run.File->ReadAt(static_cast<int64_t>(run.Next) * static_cast<int64_t>(recordSize),
-                             IOBuffer.data(), static_cast<uint32_t>(recordSize));
+            if (run.Next >= run.BufferFirst + run.Buffered) {
+                run.BufferFirst = run.Next;
+                run.Buffered = std::min(aheadEntries, run.Count - run.Next);
+                size_t length = static_cast<size_t>(run.Buffered) * entrySize;
+                if (run.Buffer.size() < length) run.Buffer.resize(length);
+                run.File->ReadAt(static_cast<int64_t>(run.Next) * static_cast<int64_t>(entrySize),
+                                 run.Buffer.data(), static_cast<uint32_t>(length));
+            }
+            uint8_t* entry = run.Buffer.data() + static_cast<size_t>(run.Next - run.BufferFirst) * entrySize;
             ++run.Next;
             std::unique_ptr<TRecord> r = Pool.Pop();
             r->RecordNo = 0;
-            r->LoadFrom(IOBuffer.data());
+            r->LoadFrom(entry);
             r->RunIndex = static_cast<int32_t>(runIndex);
-            BuildSortKey(*r);
+            UnscrambleRecord(entry + recordSize, SortKeySize);
+            r->SortKey.assign(entry + recordSize, entry + recordSize + SortKeySize);
             list.Items.push_back(std::move(r));
             std::push_heap(list.Items.begin(), list.Items.end(), after);
         };

@@ -343,16 +343,18 @@ TEST_F(RecordSortRunTest, RunSortGivesTheInMemoryResult) {
         memory->SortRecords(fields, c.CaseInsensitive, c.Limit, c.Distinct, false, false, false, nullptr);
         auto runs = MakeTable(ManyRows(), TMethod::Runs, c.Encrypted, "R" + std::to_string(n++));
         session.MaxDataBufferRecords = 5;
-        int tempWrites = 0;
+        int tempWrites = 0, tempReads = 0;
         {
             platform::TScopedFileFault count(
                 [&](platform::TFileOperation op, const std::string& path, int64_t, uint32_t) {
                     if (op == platform::TFileOperation::Write && path.ends_with(".TMP")) ++tempWrites;
+                    if (op == platform::TFileOperation::Read && path.ends_with(".TMP")) ++tempReads;
                     return platform::TFileFault{};
                 });
             runs->SortRecords(fields, c.CaseInsensitive, c.Limit, c.Distinct, false, false, false, nullptr);
         }
         EXPECT_EQ(tempWrites, 9);  // one write per run of five
+        EXPECT_EQ(tempReads, 9);   // and the merge reads each back in one block, not record by record
         EXPECT_EQ(runs->Header.NextRecordNo, memory->Header.NextRecordNo);
         EXPECT_EQ(RecordBytes(*runs), RecordBytes(*memory));
         auto sorted = Records(*memory);  // unscrambled: the names must come out in order

@@ -18,7 +18,6 @@
 
 #include "dbengine/blob/BlobBuffer.h"
 #include "dbengine/cursor/DataCursor.h"
-#include "dbengine/cursor/RemoteCursor.h"
 #include "dbengine/data/DataFile.h"
 #include "dbengine/data/Record.h"
 #include "dbengine/expr/FieldConvert.h"
@@ -278,7 +277,7 @@ public:
     void Run() {
         C.OpenCursor();
         TDataSession* session = C.Database->Session;
-        WorkDatabase = C.InMemory ? session->OpenDataDirectory("Memory", "", false)
+        WorkDatabase = C.GetInMemory() ? session->OpenDataDirectory("Memory", "", false)
                                   : session->OpenDataDirectory(session->GetTempDirectory(),
                                                                session->GetTempDirectory(), false);
         if (LastAutoInc == -1) LastAutoInc = C.GetLastRecordId();
@@ -380,7 +379,7 @@ private:
         } catch (...) {
             // A partial copy is no way back.
             std::string copy = C.Database->Directory + C.TableName + BackupExtensions[1];
-            if (Files().FileExists(copy, C.InMemory)) Files().DeleteFile(copy, C.InMemory);
+            if (Files().FileExists(copy, C.GetInMemory())) Files().DeleteFile(copy, C.GetInMemory());
             throw;
         }
         IndexBackupTaken = true;
@@ -491,14 +490,14 @@ private:
             AddedPassword = Def.Password;
         }
         Target = std::make_unique<TDataCursor>(WorkDatabase);
-        Target->SetTableName(WorkDatabase->GetTempTableName(C.InMemory));
+        Target->SetTableName(WorkDatabase->GetTempTableName(C.GetInMemory()));
         Target->SetExclusive(true);
-        Target->SetInMemory(C.InMemory);
+        Target->SetInMemory(C.GetInMemory());
         Target->CreateTable(Def, AllowAutoPrimary, true);
         TargetCreated = true;
         Target->RestructureMode = true;
         Target->OpenCursor();
-        Target->SuppressAutoInc = true;
+        Target->KeepRecordIds();
         Target->SetIndexNumber(NaturalOrderIndex);
 
         CopyRecords();
@@ -620,7 +619,7 @@ private:
     }
 
     void SwapFiles() {
-        bool inMemory = C.InMemory;
+        bool inMemory = C.GetInMemory();
         std::string base = C.Database->Directory + C.TableName;
         std::string newBase = WorkDatabase->Directory + Target->TableName;
         bool keepBackup = !SuppressBackup && !inMemory;
@@ -704,7 +703,7 @@ private:
             if (TargetCreated) {
                 TargetCreated = false;
                 steps.Run([&] {
-                    int32_t result = WorkDatabase->DeleteTableFiles(Target->TableName, C.InMemory);
+                    int32_t result = WorkDatabase->DeleteTableFiles(Target->TableName, C.GetInMemory());
                     RaiseFileResult(result, Target->TableName);
                 });
             }
@@ -745,9 +744,13 @@ void TDataCursor::RestructureTable(TTableDefinition definition, bool allowAutoPr
     CheckExclusive();
     CheckWritable();
     CheckTableDefinition(definition, lastAutoInc, allowAutoPrimary, false);
-    if (IsRemote())
-        return Remote().RestructureTable(definition, allowAutoPrimary, lastAutoInc, suppressBackup);
-    TRestructureRun run(*this, definition, allowAutoPrimary, lastAutoInc, suppressBackup);
+    Tables->RestructureTable(definition, allowAutoPrimary, lastAutoInc, suppressBackup);
+}
+
+void TDataCursor::LocalRestructureTable(const TTableDefinition& definition, bool allowAutoPrimary,
+                                        int32_t lastAutoInc, bool suppressBackup) {
+    TTableDefinition target = definition;  // the run completes it
+    TRestructureRun run(*this, target, allowAutoPrimary, lastAutoInc, suppressBackup);
     run.Run();
 }
 

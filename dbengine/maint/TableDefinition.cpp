@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include "dbengine/cursor/DataCursor.h"
-#include "dbengine/cursor/RemoteCursor.h"
 #include "dbengine/file/FileHandler.h"
 #include "dbengine/index/DefaultTextParams.h"
 #include "dbengine/os/OSLayer.h"
@@ -168,20 +167,7 @@ void TDataCursor::CreateTable(TTableDefinition definition, bool allowAutoPrimary
     Table = Database->FindTable(TableName, InMemory);
     IsOpen = Table != nullptr;
     try {
-        if (Table != nullptr && !IsRemote()) {
-            LanguageId = static_cast<uint16_t>(definition.LanguageId);
-            SortId = definition.SortId;
-            std::vector<std::string> words;
-            if (definition.StopWords) {
-                words = *definition.StopWords;
-            } else {
-                for (const char* w : DefaultStopWords) words.emplace_back(w);
-            }
-            SetTextIndexParams(
-                &words, CharSetIsEmpty(definition.SpaceChars) ? DefaultSpaceChars() : definition.SpaceChars,
-                CharSetIsEmpty(definition.IncludeChars) ? DefaultIncludeChars() : definition.IncludeChars);
-        }
-        if (Table != nullptr && IsRemote()) Remote().CreateTable(definition, allowAutoPrimary, overwrite);
+        if (Table != nullptr) Tables->TableCreated(definition, allowAutoPrimary, overwrite);
     } catch (...) {
         CloseCursor(false);
         throw;
@@ -191,12 +177,28 @@ void TDataCursor::CreateTable(TTableDefinition definition, bool allowAutoPrimary
     CloseCursor(false);
 }
 
-TDataHeader TDataCursor::ReadTableHeader() {
-    if (IsRemote() && !(IsOpen && Table != nullptr)) return Remote().ReadTableHeader();
-    TDataHeader header;
-    if (IsOpen && Table != nullptr) {
-        header = Table->DataFile->Header;
+void TDataCursor::LocalTableCreated(const TTableDefinition& definition) {
+    LanguageId = static_cast<uint16_t>(definition.LanguageId);
+    SortId = definition.SortId;
+    std::vector<std::string> words;
+    if (definition.StopWords) {
+        words = *definition.StopWords;
     } else {
+        for (const char* w : DefaultStopWords) words.emplace_back(w);
+    }
+    SetTextIndexParams(
+        &words, CharSetIsEmpty(definition.SpaceChars) ? DefaultSpaceChars() : definition.SpaceChars,
+        CharSetIsEmpty(definition.IncludeChars) ? DefaultIncludeChars() : definition.IncludeChars);
+}
+
+TDataHeader TDataCursor::ReadTableHeader() {
+    if (IsOpen && Table != nullptr) return Table->DataFile->Header;
+    return Tables->ReadClosedTableHeader();
+}
+
+TDataHeader TDataCursor::LocalReadClosedTableHeader() {
+    TDataHeader header;
+    {
         TFileHandler file;
         file.FileName = Database->Directory + TableName + ".DAT";  // the name never ends in ".DAT"
         file.InMemory = InMemory;
@@ -211,7 +213,7 @@ TDataHeader TDataCursor::ReadTableHeader() {
         file.CloseFile();
         header = TDataHeader::Decode(bytes);
     }
-    if (header.Encrypted != 0 && !(IsOpen && Table != nullptr)) {
+    if (header.Encrypted != 0) {
         TDataFile reader(nullptr);
         reader.Header = header;
         RequirePassword(reader.GetPassword());
@@ -244,8 +246,10 @@ void TDataCursor::LocalRenameTable(const std::string& newName) {
 void TDataCursor::EmptyTable() {
     CheckExclusive();
     CheckWritable();
-    if (Table != nullptr && IsRemote()) return Remote().EmptyTable();
-    if (Table == nullptr || IsRemote()) return;
+    if (Table != nullptr) Tables->EmptyTable();
+}
+
+void TDataCursor::LocalEmptyTable() {
     // The parameters live in the index file, which is emptied: they are read first and written
     // again at close.
     LoadTextIndexParams();

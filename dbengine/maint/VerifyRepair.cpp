@@ -17,7 +17,6 @@
 
 #include "dbengine/blob/BlobFile.h"
 #include "dbengine/cursor/DataCursor.h"
-#include "dbengine/cursor/RemoteCursor.h"
 #include "dbengine/data/DataFile.h"
 #include "dbengine/data/Record.h"
 #include "dbengine/index/DefaultTextParams.h"

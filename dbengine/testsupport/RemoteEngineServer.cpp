@@ -122,7 +122,7 @@ void TRemoteEngineServer::OpenReply(TDataCursor& c, std::vector<std::string>& ou
     bool headers = Version < RemoteVersionOpenOnce ||
                    (Version < RemoteVersionUserCursors && c.Table->OpenCount == 1) ||
                    (Version >= RemoteVersionUserCursors &&
-                    (c.IsQueryResult != c.IsQuerySource || c.Table->UserCursorCount == 1));
+                    (c.GetQueryResult() != c.GetQuerySource() || c.Table->UserCursorCount == 1));
     if (headers) Headers(c, out);
     Position(c, out);
     out.push_back(ByteParam(c.CurrentIndex));

@@ -28,16 +28,16 @@ using dbengine::TEngineErrorCode;
 namespace {
 
 bool CursorReadOnly(const dbengine::TDataCursor& c) {
-    return c.ReadOnly;
+    return c.GetReadOnly();
 }
 bool CursorIsQueryResult(const dbengine::TDataCursor& c) {
-    return c.IsQueryResult;
+    return c.GetQueryResult();
 }
 bool CursorWalksBitmap(const dbengine::TDataCursor& c) {
     return c.HasActiveFilter() || c.IsNaturalOrder();
 }
 bool CursorIsQueryResultAndSource(const dbengine::TDataCursor& c) {
-    return c.IsQueryResult && c.IsQuerySource;
+    return c.GetQueryResult() && c.GetQuerySource();
 }
 // The SQL engine's internal columns are left out of the definitions: the hidden counters of AVG
 // columns in a result table, known by their name.
@@ -264,7 +264,7 @@ void TDbDataSet::SetAutoDisplayLabels(bool value) {
 void TDbDataSet::FlushBuffers() {
     CheckActive();
     dbengine::TDataCursor& c = Engine();
-    if (c.Exclusive && !c.InTransaction()) c.FlushBuffers(true, false, true, true, true);
+    if (c.GetExclusive() && !c.InTransaction()) c.FlushBuffers(true, false, true, true, true);
     c.FlushOSBuffers();
 }
 

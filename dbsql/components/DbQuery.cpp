@@ -399,7 +399,7 @@ dbengine::TDataCursor* TDbQuery::Execute() {
         if (e.ErrorCode == dbengine::DBE_SQLPARSE) SetPrepared(false);
         throw;
     }
-    if (cursor != nullptr && cursor->ReadOnly) FReadOnly = true;
+    if (cursor != nullptr && cursor->GetReadOnly()) FReadOnly = true;
     FRowsAffected = FStatement->RowsAffected;
     FExecutionTime = FStatement->ExecutionTime;
     return cursor;

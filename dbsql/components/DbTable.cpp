@@ -203,7 +203,7 @@ dbengine::TDataCursor* TDbTable::CreateCursorHandle() {
     std::unique_ptr<dbengine::TDataCursor> cursor(NewCursor(FExclusive));
     cursor->OpenCursor();
     // The engine opens a table it cannot write read-only.
-    FReadOnly = cursor->ReadOnly;
+    FReadOnly = cursor->GetReadOnly();
     return cursor.release();
 }
 
