@@ -255,7 +255,7 @@ TCatalogProgressForm::TCatalogProgressForm(TComponent* AOwner) : TForm(AOwner) {
     CloseBtn->SetEnabled(false);
     CloseBtn->SetVisible(false);
     CloseBtn->OnClick = [this](TObject*) { CloseBtnClick(); };
-    NewCaption(*this, *this, "Elapsed Time:", 480, 366, 110);
+    NewCaption(*this, *this, "Elapsed Time:", 476, 360, 110);
     Clock = NewComponent<entry::TCtlClock>(this);
     Clock->SetName("Clock");
     Clock->SetParent(this);
@@ -264,7 +264,8 @@ TCatalogProgressForm::TCatalogProgressForm(TComponent* AOwner) : TForm(AOwner) {
     Clock->DigitalOptions().SetMilitaryTime(true);
     Clock->DigitalOptions().SetShowSeconds(true);
     Clock->DigitalOptions().SetOnColor(clBlue);
-    Clock->SetBounds(480, 382, 120, 24);
+    Clock->DigitalOptions().SetOffColor(TColor(0x00300000));  // unlit segments: a dark blue
+    Clock->SetBounds(476, 376, 134, 30);
 
     // Measuring labels.
     WidthLabel = NewCaption(*this, *this, "", 0, 0, 10);

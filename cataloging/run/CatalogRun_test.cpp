@@ -24,6 +24,7 @@
 #include "catalog/Globals.h"
 #include "catalog/ProgramTables.h"
 #include "cataloging/run/RunDialogs.h"
+#include "cataloging/testsupport/ArchiveBuilders.h"
 #include "controls/entry/CtlMeter.h"
 #include "dbengine/session/Engine.h"
 #include "dbsql/components/DbSession.h"
@@ -652,6 +653,55 @@ TEST_F(CatalogRunTest, ArchivesAreListedIntoNewAndYesToAllAsksOnlyOnce) {
     EXPECT_EQ(std::count_if(rows.begin(), rows.end(), [](const TRow& r) { return r.ArchiveID == "B.LZH"; }),
               perArchive);
     EXPECT_EQ(f.FilesInArcsScannedPanel->Caption(), std::to_string(3 * perArchive) + " ");
+}
+
+TEST_F(CatalogRunTest, AnArchivesMainCommentReachesItsMembersEvenWhenTheArchiveIsExcluded) {
+    using testsupport::TMember;
+    const auto arj = testsupport::ArjArchive("archive comment",
+                                             {TMember{"A.TXT", 5, 1}, TMember{"B.TXT", 6, 1, 0, "own"}});
+    Disk.WriteFile("PACK.ARJ", std::string(arj.begin(), arj.end()));
+    // A member of another archive in the same folder keeps its empty comment.
+    Disk.WriteFile("OTHER.ARJ", [] {
+        const auto bytes = testsupport::ArjArchive("", {TMember{"C.TXT", 1, 1}});
+        return std::string(bytes.begin(), bytes.end());
+    }());
+    catalog::ExcludeSpecs[0] = "*.ARJ";
+    TRecordingRun& f = WalkForm();
+    f.Spec.DoARJ = true;
+    f.Spec.CopyMainComment = true;
+    f.ExpandMode = f.Spec.ConfiguredExpandMode = "Always";
+    f.ScanFolder("D:\\", "*.*");
+    std::map<std::string, std::string> comments;
+    for (const TRow& r : ReadRows(*f.NewDataTable)) comments[r.ArchiveID + "|" + r.FileName] = r.Comment;
+    EXPECT_EQ(comments, (std::map<std::string, std::string>{{"PACK.ARJ|A.TXT", "archive comment"},
+                                                            {"PACK.ARJ|B.TXT", "own"},
+                                                            {"OTHER.ARJ|C.TXT", ""}}));
+    EXPECT_EQ(f.ArchiveFileCount, 3);
+}
+
+TEST_F(CatalogRunTest, TheEntryPointRunsTheWholeSequenceForItsCaller) {
+    MakeFixtureDisk();
+    MakeCatalogRecord();
+    auto* caller = TCustomForm::Create<TForm>(Application);
+    caller->Show();
+    bool disabledDuringRun = false;
+    TCatalogRunRequest request;
+    request.Fields.DriveLetter = 'd';
+    request.Fields.StartFolder = "D:\\DOCS";
+    request.Fields.Recurse = true;
+    request.PauseAfter = false;
+    catalog::StopRequested = true;  // left over from an earlier run
+    // The run's window is found among the application's forms while it runs.
+    const auto previous = SetTickCountSource([&] {
+        disabledDuringRun = disabledDuringRun || !caller->Enabled();
+        return Driver.Now();
+    });
+    EXPECT_TRUE(RunCatalogDisk(request, caller));
+    SetTickCountSource(previous);
+    EXPECT_TRUE(disabledDuringRun);
+    EXPECT_TRUE(caller->Enabled());
+    EXPECT_FALSE(NewExists(false));
+    caller->Free();
 }
 
 // ---- Refusals and stopping ----
