@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -157,7 +158,8 @@ protected:
         tzset();
     }
 
-    // Fixture disk D.
+    // Fixture disk D: README.TXT (10 bytes, read-only), MAKEFILE (3), DOCS\MANUAL.DOC (1,000),
+    // DOCS\OLD\NOTES.TXT (5), DOCSOLD\X.TXT (1), BIG.ISO (sparse, 5,000,000,000), RECYCLED\JUNK.BAK (7).
     void MakeFixtureDisk() {
         const std::string readme = Disk.WriteFile("README.TXT", "0123456789");
         SetStamp(readme, 2024, 3, 5, 10, 20, 30);
@@ -169,6 +171,9 @@ protected:
         const std::string big = Disk.WriteFile("BIG.ISO", "");
         std::filesystem::resize_file(big, 5000000000);
         Disk.WriteFile("RECYCLED/JUNK.BAK", "junkjun");
+        // Links to folders are never walked, not even one that leads back up.
+        ASSERT_EQ(symlink("DOCS", (Disk / "LINKDOCS").c_str()), 0);
+        ASSERT_EQ(symlink("..", (Disk / "DOCS/UP").c_str()), 0);
     }
     // The catalog's record in CatalogConfigs, with its default options.
     void MakeCatalogRecord() {
