@@ -399,63 +399,38 @@ int TCatalogProgressForm::TextPixels(TLabel* Label, const std::string& Text) {
 // ---- Entry operations ----
 
 bool TCatalogProgressForm::LoadRunOptions() {
-    Spec.KeepActivityLog = Spec.SelectiveCataloging = Spec.SelectiveCatAutotag = false;
+    // The catalog's Boolean options and where the run keeps them.
+    static const std::pair<const char*, bool TCatalogRunSpec::*> kOptions[] = {
+        {"DoARC", &TCatalogRunSpec::DoARC},
+        {"DoARJ", &TCatalogRunSpec::DoARJ},
+        {"DoCAB", &TCatalogRunSpec::DoCAB},
+        {"DoDWC", &TCatalogRunSpec::DoDWC},
+        {"DoHYP", &TCatalogRunSpec::DoHYP},
+        {"DoLBR", &TCatalogRunSpec::DoLBR},
+        {"DoLZH", &TCatalogRunSpec::DoLZH},
+        {"DoLZS", &TCatalogRunSpec::DoLZS},
+        {"DoPAK", &TCatalogRunSpec::DoPAK},
+        {"DoRAR", &TCatalogRunSpec::DoRAR},
+        {"DoSQZ", &TCatalogRunSpec::DoSQZ},
+        {"DoZIP", &TCatalogRunSpec::DoZIP},
+        {"DoZOO", &TCatalogRunSpec::DoZOO},
+        {"HandleArjMultiDisks", &TCatalogRunSpec::HandleArjMultiDisks},
+        {"GetMainComment", &TCatalogRunSpec::GetMainComment},
+        {"DoSfxArchives", &TCatalogRunSpec::DoSfxArchives},
+        {"UseDiz", &TCatalogRunSpec::UseDiz},
+        {"DizOverride", &TCatalogRunSpec::DizOverride},
+        {"CopyMainComment", &TCatalogRunSpec::CopyMainComment},
+        {"Aliases", &TCatalogRunSpec::Aliases},
+        {"WarnIfExists", &TCatalogRunSpec::WarnIfExists},
+        {"AutoEditDiskComments", &TCatalogRunSpec::AutoEditDiskComments},
+        {"CommentOverrideFromDisk", &TCatalogRunSpec::CommentOverrideFromDisk},
+        {"AutoEditFileComments", &TCatalogRunSpec::AutoEditFileComments},
+        {"KeepActivityLog", &TCatalogRunSpec::KeepActivityLog},
+        {"SelectiveCataloging", &TCatalogRunSpec::SelectiveCataloging},
+        {"SelectiveCatAutotag", &TCatalogRunSpec::SelectiveCatAutotag},
+    };
     Spec.ConfiguredExpandMode = ExpandMode = std::string(kExpandNever);
-    bool* const options[] = {&Spec.DoARC,
-                             &Spec.DoARJ,
-                             &Spec.DoCAB,
-                             &Spec.DoDWC,
-                             &Spec.DoHYP,
-                             &Spec.DoLBR,
-                             &Spec.DoLZH,
-                             &Spec.DoLZS,
-                             &Spec.DoPAK,
-                             &Spec.DoRAR,
-                             &Spec.DoSQZ,
-                             &Spec.DoZIP,
-                             &Spec.DoZOO,
-                             &Spec.HandleArjMultiDisks,
-                             &Spec.GetMainComment,
-                             &Spec.DoSfxArchives,
-                             &Spec.UseDiz,
-                             &Spec.DizOverride,
-                             &Spec.CopyMainComment,
-                             &Spec.Aliases,
-                             &Spec.WarnIfExists,
-                             &Spec.AutoEditDiskComments,
-                             &Spec.CommentOverrideFromDisk,
-                             &Spec.AutoEditFileComments,
-                             &Spec.KeepActivityLog,
-                             &Spec.SelectiveCataloging,
-                             &Spec.SelectiveCatAutotag};
-    const char* const names[] = {"DoARC",
-                                 "DoARJ",
-                                 "DoCAB",
-                                 "DoDWC",
-                                 "DoHYP",
-                                 "DoLBR",
-                                 "DoLZH",
-                                 "DoLZS",
-                                 "DoPAK",
-                                 "DoRAR",
-                                 "DoSQZ",
-                                 "DoZIP",
-                                 "DoZOO",
-                                 "HandleArjMultiDisks",
-                                 "GetMainComment",
-                                 "DoSfxArchives",
-                                 "UseDiz",
-                                 "DizOverride",
-                                 "CopyMainComment",
-                                 "Aliases",
-                                 "WarnIfExists",
-                                 "AutoEditDiskComments",
-                                 "CommentOverrideFromDisk",
-                                 "AutoEditFileComments",
-                                 "KeepActivityLog",
-                                 "SelectiveCataloging",
-                                 "SelectiveCatAutotag"};
-    for (bool* option : options) *option = false;
+    for (const auto& [name, option] : kOptions) Spec.*option = false;
     ConfigTable->Close();
     ConfigTable->SetDatabaseName(catalog::ProgramFolder);
     ConfigTable->SetTableName(catalog::CatalogConfigsSchema().TableName);
@@ -466,8 +441,8 @@ bool TCatalogProgressForm::LoadRunOptions() {
             ErrorBox("Cannot Find A Configuration Record For This Catalog On File");
             return false;
         }
-        for (size_t i = 0; i < std::size(options); ++i)
-            *options[i] = catalog::IsTrueText(ConfigTable->FieldByName(names[i])->AsString());
+        for (const auto& [name, option] : kOptions)
+            Spec.*option = catalog::IsTrueText(ConfigTable->FieldByName(name)->AsString());
         Spec.ConfiguredExpandMode = ExpandMode = ConfigTable->FieldByName("ExpandArchives")->AsString();
     } catch (const std::exception&) {
         ConfigTable->Close();

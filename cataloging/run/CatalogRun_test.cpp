@@ -193,6 +193,15 @@ protected:
         Driver.RunPending();
         return *Form;
     }
+    // A window for CatalogDisk over drive D.
+    TRecordingRun& RunForm(const std::string& StartFolder, bool Recurse, bool IgnoreRecycleBin) {
+        TRecordingRun& f = NewForm();
+        f.Spec.DriveLetter = 'D';
+        f.Spec.StartFolder = StartFolder;
+        f.Spec.Recurse = Recurse;
+        f.Spec.IgnoreRecycleBin = IgnoreRecycleBin;
+        return f;
+    }
     // A window ready for ScanFolder and AddNewDataEntry without a catalog (New in memory).
     TRecordingRun& WalkForm() {
         TRecordingRun& f = NewForm();
@@ -253,11 +262,7 @@ TEST_F(CatalogRunTest, TheWalkCountsTheWholeDiskAndWritesOnlyTheStartFoldersScop
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.StartFolder + (c.Recurse ? " recurse" : "") + (c.IgnoreRecycleBin ? " ignore" : ""));
-        TRecordingRun& f = NewForm();
-        f.Spec.DriveLetter = 'D';
-        f.Spec.StartFolder = c.StartFolder;
-        f.Spec.Recurse = c.Recurse;
-        f.Spec.IgnoreRecycleBin = c.IgnoreRecycleBin;
+        TRecordingRun& f = RunForm(c.StartFolder, c.Recurse, c.IgnoreRecycleBin);
         catalog::StopRequested = false;
         EXPECT_TRUE(f.CatalogDisk());
         EXPECT_TRUE(f.Updated);
@@ -278,11 +283,7 @@ TEST_F(CatalogRunTest, TheWalkCountsTheWholeDiskAndWritesOnlyTheStartFoldersScop
 TEST_F(CatalogRunTest, TheEntriesWrittenCarryTheFilesFiguresAndTheCountersShowThem) {
     MakeFixtureDisk();
     MakeCatalogRecord();
-    TRecordingRun& f = NewForm();
-    f.Spec.DriveLetter = 'D';
-    f.Spec.StartFolder = "D:\\";
-    f.Spec.Recurse = true;
-    f.Spec.IgnoreRecycleBin = true;
+    TRecordingRun& f = RunForm("D:\\", true, true);
     ASSERT_TRUE(f.CatalogDisk());
     std::map<std::string, TRow> byName;
     for (const TRow& r : f.Rows) byName[r.FileName] = r;
@@ -317,11 +318,7 @@ TEST_F(CatalogRunTest, SpecsDecideWhatIsWrittenAndANoFilesRunAsksFirst) {
     catalog::IncludeSpecs[0] = "*.TXT";
     catalog::ExcludeSpecs[0] = "\\DOCS\\*";
     {
-        TRecordingRun& f = NewForm();
-        f.Spec.DriveLetter = 'D';
-        f.Spec.StartFolder = "D:\\";
-        f.Spec.Recurse = true;
-        f.Spec.IgnoreRecycleBin = true;
+        TRecordingRun& f = RunForm("D:\\", true, true);
         ASSERT_TRUE(f.CatalogDisk());
         EXPECT_EQ(Names(f.Rows), (V{"\\DOCSOLD|X.TXT", "\\|README.TXT"}));
         EXPECT_EQ(f.Spec.FilesOnDiskScanned, 6);
@@ -358,11 +355,7 @@ TEST_F(CatalogRunTest, AFolderThatCannotBeReadIsCountedAndNamedButTheWalkGoesOn)
                 return platform::TFileFault{platform::ERROR_ACCESS_DENIED};
             return platform::TFileFault{};
         });
-    TRecordingRun& f = NewForm();
-    f.Spec.DriveLetter = 'D';
-    f.Spec.StartFolder = "D:\\";
-    f.Spec.Recurse = true;
-    f.Spec.IgnoreRecycleBin = true;
+    TRecordingRun& f = RunForm("D:\\", true, true);
     EXPECT_TRUE(f.CatalogDisk());
     EXPECT_EQ(Names(f.Rows), (V{"\\DOCSOLD|X.TXT", "\\|BIG.ISO", "\\|MAKEFILE", "\\|README.TXT"}));
     EXPECT_EQ(f.Spec.FoldersScanned, 3);  // \DOCS counted, \DOCS\OLD never seen
