@@ -10,9 +10,9 @@
 #include <cerrno>
 #include <climits>
 #include <ctime>
+#include <limits>
 #include <map>
 #include <memory>
-#include <limits>
 #include <mutex>
 #include <set>
 #include <vector>
@@ -466,8 +466,7 @@ bool ReadFile(HANDLE handle, void* buffer, uint32_t count, uint32_t* bytesRead) 
     if (!file->canRead) return FailWith(ERROR_ACCESS_DENIED);
     uint32_t limit = count;
     uint32_t injected = 0;
-    if (const TFileFault fault =
-            AskFault(TFileOperation::Read, file->native, file->position, count);
+    if (const TFileFault fault = AskFault(TFileOperation::Read, file->native, file->position, count);
         fault.Error != 0 || fault.Limit >= 0) {
         if (fault.Limit >= 0) limit = static_cast<uint32_t>(std::min<int64_t>(fault.Limit, count));
         injected = fault.Error;
@@ -475,7 +474,8 @@ bool ReadFile(HANDLE handle, void* buffer, uint32_t count, uint32_t* bytesRead) 
     uint32_t done = 0;
     auto* bytes = static_cast<char*>(buffer);
     while (done < limit) {
-        const ssize_t n = pread(file->fd, bytes + done, limit - done, static_cast<off_t>(file->position + done));
+        const ssize_t n =
+            pread(file->fd, bytes + done, limit - done, static_cast<off_t>(file->position + done));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             file->position += done;
@@ -498,8 +498,7 @@ bool WriteFile(HANDLE handle, const void* buffer, uint32_t count, uint32_t* byte
     if (!file->canWrite) return FailWith(ERROR_ACCESS_DENIED);
     uint32_t limit = count;
     uint32_t injected = 0;
-    if (const TFileFault fault =
-            AskFault(TFileOperation::Write, file->native, file->position, count);
+    if (const TFileFault fault = AskFault(TFileOperation::Write, file->native, file->position, count);
         fault.Error != 0 || fault.Limit >= 0) {
         if (fault.Limit >= 0) limit = static_cast<uint32_t>(std::min<int64_t>(fault.Limit, count));
         injected = fault.Error;
@@ -911,6 +910,10 @@ HANDLE FindFirstFile(std::string_view fileName, WIN32_FIND_DATA& data, uint32_t 
         SetLastError(ERROR_PATH_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
+    if (const TFileFault fault = AskFault(TFileOperation::Search, native, 0, 0); fault.Error != 0) {
+        SetLastError(fault.Error);
+        return INVALID_HANDLE_VALUE;
+    }
     const bool atRoot = folder.size() == 3;
     const uint32_t excluded =
         ~includeAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY);
@@ -941,7 +944,12 @@ HANDLE FindFirstFile(std::string_view fileName, WIN32_FIND_DATA& data, uint32_t 
         dots = std::move(find->entries);
         find->entries.clear();
     }
-    if (DIR* dir = opendir(native.c_str())) {
+    DIR* dir = opendir(native.c_str());
+    if (!dir) {
+        SetLastError(ErrorFromErrno(errno));
+        return INVALID_HANDLE_VALUE;
+    }
+    {
         while (dirent* d = readdir(dir)) {
             const std::string entryName = d->d_name;
             if (entryName == "." || entryName == "..") continue;

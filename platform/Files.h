@@ -139,7 +139,8 @@ bool DosDateTimeToFileTime(uint16_t fatDate, uint16_t fatTime, FILETIME& t);
 // "?" ("*.*" also matches names without a dot, a mask ending in "." matches names without one);
 // names match without regard to case. Only regular files and folders are delivered, "." and ".."
 // included except at a drive's root; a link is followed to a regular file but never to a folder.
-// Entries come sorted by their upper-cased names.
+// Entries come sorted by their upper-cased names. A folder that cannot be read fails with the
+// error of the read (ERROR_ACCESS_DENIED, ...), not as an empty folder.
 struct WIN32_FIND_DATA {
     uint32_t dwFileAttributes = 0;
     FILETIME ftCreationTime;
@@ -164,8 +165,9 @@ bool MatchesMask(std::string_view name, std::string_view mask);
 
 // Test seam: a process-wide hook consulted before each file operation. A result with Error set
 // fails the operation with that code; for reads and writes a Limit of 0 or more first transfers at
-// most that many bytes (a full disk: Limit = room left, Error = ERROR_DISK_FULL).
-enum class TFileOperation { Open, Read, Write, SetEndOfFile, Flush, Delete, Rename };
+// most that many bytes (a full disk: Limit = room left, Error = ERROR_DISK_FULL). Search is asked
+// with the native folder before FindFirstFile reads it (an unreadable folder).
+enum class TFileOperation { Open, Read, Write, SetEndOfFile, Flush, Delete, Rename, Search };
 struct TFileFault {
     uint32_t Error = 0;
     int64_t Limit = -1;

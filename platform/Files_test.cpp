@@ -433,6 +433,25 @@ TEST(FileMasks, WindowsWildcards) {
     for (const auto& c : cases) EXPECT_EQ(MatchesMask(c.name, c.mask), c.match) << c.name << " ~ " << c.mask;
 }
 
+TEST_F(Files, AFolderThatCannotBeSearchedFailsWithTheErrorNotAsEmpty) {
+    root.WriteFile("DIR/A.TXT", "a");
+    root.WriteFile("OTHER/B.TXT", "b");
+    std::vector<std::string> asked;
+    TScopedFileFault denied([&](TFileOperation op, const std::string& path, int64_t, uint32_t) {
+        if (op != TFileOperation::Search) return TFileFault{};
+        asked.push_back(path);
+        return path.ends_with("/DIR") ? TFileFault{ERROR_ACCESS_DENIED} : TFileFault{};
+    });
+    WIN32_FIND_DATA data;
+    EXPECT_EQ(FindFirstFile("C:\\dir\\*.*", data), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    const HANDLE h = FindFirstFile("C:\\OTHER\\*.TXT", data);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(data.cFileName, "B.TXT");
+    FindClose(h);
+    EXPECT_EQ(asked, (std::vector<std::string>{root / "DIR", root / "OTHER"}));
+}
+
 TEST_F(Files, FindDeliversFilesAndFoldersButNoLinksToFolders) {
     root.WriteFile("DIR/b.txt", "bb");
     root.WriteFile("DIR/A.TXT", "aaa");

@@ -14,6 +14,8 @@
 #include "dbsql/components/DbTable.h"
 #include "framework/stdctrls/Button.h"
 #include "framework/ui/testsupport/FormDriver.h"
+#include "platform/Files.h"
+#include "platform/Process.h"
 #include "platform/testsupport/TestDrives.h"
 
 namespace cataloging {
@@ -146,6 +148,28 @@ TEST_F(IncludeExcludeFormTest, FailuresToStoreOrReadAreReported) {
     Form->RestoreSpecs();
     ASSERT_EQ(Driver.Shown.size(), 2u);
     EXPECT_EQ(Driver.Shown[1].Text, "Error Restoring Original Include/Exclude Specs");
+}
+
+TEST_F(IncludeExcludeFormTest, AnOptionsTableThatCannotBeWrittenIsReported) {
+    Open();
+    Type(Form->IncludeEditor, 1, "*.DOC");
+    {
+        platform::TScopedFileFault readOnly(
+            [](platform::TFileOperation op, const std::string& path, int64_t, uint32_t) {
+                const bool options = path.find("KorvaneOptions") != std::string::npos ||
+                                     path.find("KORVANEOPTIONS") != std::string::npos;
+                return options && (op == platform::TFileOperation::Write ||
+                                   op == platform::TFileOperation::SetEndOfFile)
+                           ? platform::TFileFault{platform::ERROR_ACCESS_DENIED}
+                           : platform::TFileFault{};
+            });
+        Driver.Answer(mrOk);
+        Form->SaveSpecs();
+    }
+    ASSERT_EQ(Driver.Shown.size(), 1u);
+    EXPECT_EQ(Driver.Shown[0].Text, "Error Saving Include/Exclude Specs");
+    EXPECT_EQ(catalog::IncludeSpecs[1].Text(), "*.DOC");  // in effect
+    EXPECT_EQ(Stored("IncludeSpec02"), "");               // not stored
 }
 
 }  // namespace
