@@ -86,11 +86,11 @@ void TRemoteSqlServer::ResultItems(TServed& served, dbengine::TDataCursor& curso
     served.LentCursor = &cursor;
     out.push_back(Int32Param(static_cast<int32_t>(served.Lent.back())));
     out.push_back(cursor.TableName);
-    out.push_back(BoolParam(cursor.Exclusive));
-    out.push_back(BoolParam(cursor.InMemory));
-    out.push_back(BoolParam(cursor.IsTemporary));
-    out.push_back(BoolParam(cursor.IsQueryResult));
-    out.push_back(BoolParam(cursor.IsQuerySource));
+    out.push_back(BoolParam(cursor.GetExclusive()));
+    out.push_back(BoolParam(cursor.GetInMemory()));
+    out.push_back(BoolParam(cursor.GetTemporary()));
+    out.push_back(BoolParam(cursor.GetQueryResult()));
+    out.push_back(BoolParam(cursor.GetQuerySource()));
     Engine.OpenReply(cursor, out);
     if (version >= SelectAllVersion && statement.SelectAll) return;
     out.push_back(WordParam(cursor.FieldCount));
