@@ -21,6 +21,7 @@
 
 namespace dbengine {
 class TExpressionParser;
+struct TTableDefinition;
 class TFilter;
 }  // namespace dbengine
 
@@ -39,6 +40,8 @@ public:
     int SubSelectColumnCount(dbengine::TDataQuery* query) override;
     bool GetColumnValue(const uint8_t* recordBuffer, dbengine::TExpToken* column) override;
     int32_t SubSelectRecordCount(dbengine::TDataQuery* query) override;
+    bool TextSearch(void* table, const std::string& searchText, const std::string& columnText, bool count,
+                    int32_t& answer) override;
 
 private:
     TDataQuery* Query;
@@ -449,6 +452,19 @@ public:
                                                  const std::vector<dbengine::TFieldDescriptor>& fields);
     void ExecuteCreateTable();
     void ExecuteDropTable();
+    void ExecuteCreateIndex();
+    void ExecuteAlterTable();
+    void ExecuteDropIndex();
+    // The TEXT INDEX of the statement over def's fields, and its stop words and character sets.
+    void PutTextIndexDefinition(dbengine::TTableDefinition& def);
+    void PutTextParameters(dbengine::TTableDefinition& def) const;
+    // A closed exclusive cursor on the statement's target table.
+    std::unique_ptr<dbengine::TDataCursor> MakeTargetCursor() const;
+    // The target's definition as stored, with the table options the statement gives put in
+    // place of the stored ones; true when its primary index is the engine's own record order.
+    bool ReadTargetDefinition(dbengine::TTableDefinition& def);
+    // The target rebuilt to def (also taking the statement's full-text parameters).
+    void RestructureTarget(dbengine::TTableDefinition& def);
     // Runs a statement of any kind but SELECT.
     void ExecuteStatement();
     // The table that INSERT, UPDATE and DELETE change: the first source table at prepare time.

@@ -255,12 +255,11 @@ void TDataQuery::PrepareQuery() {
             break;
         case skCreateTable:
         case skDropTable:
-            SetResultTableName();
-            break;
         case skAlterTable:
         case skCreateIndex:
         case skDropIndex:
-            ExecError(StatementKindName(Kind) + " statements cannot be run by this engine");
+            SetResultTableName();
+            break;
         default:
             break;
     }
