@@ -62,6 +62,22 @@ private:
     TDataQuery* Query;
 };
 
+// Counts the driving rows of a row loop and reports the percentage done whenever it has grown
+// by the session's progress increment.
+class TRowProgress {
+public:
+    explicit TRowProgress(TDataQuery& query);
+    // True when the progress callback asks to stop.
+    bool Step();
+
+private:
+    TDataQuery& Query;
+    int32_t Rows;
+    int Increment;
+    int32_t Done = 0;
+    int32_t LastRecord = -1;
+};
+
 // Result-set limits.
 constexpr size_t MaxResultColumns = 1024;
 constexpr size_t MaxResultNameLength = 30;

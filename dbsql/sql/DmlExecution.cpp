@@ -361,7 +361,9 @@ void TDataQuery::ExecuteUpdate() {
     TStatementTransaction transaction(*this);
     uint8_t* record = TargetTable->RecordBuffer.get();
     int32_t lastRecord = -1;
+    TRowProgress progress(*this);
     for (bool row = FirstRow(); row; row = NextRow()) {
+        if (progress.Step()) break;
         target.CheckError(target.GetCurrentRecord(record, true), TargetTable->TableName);
         try {
             for (size_t i = 0; i < UpdateFields.size(); ++i) PutValue(i, record);
@@ -379,11 +381,10 @@ void TDataQuery::ExecuteUpdate() {
             lastRecord = physical;
             transaction.RowDone(++RowsAffected);
         }
-        bool abort = false;
-        ReportProgress(0, abort);
-        if (abort) break;
     }
     transaction.Finish();
+    bool abort = false;
+    ReportProgress(100, abort);
 }
 
 void TDataQuery::ExecuteDelete() {
@@ -392,13 +393,16 @@ void TDataQuery::ExecuteDelete() {
     PlaceConditions();
     TStatementTransaction transaction(*this);
     uint8_t* record = TargetTable->RecordBuffer.get();
+    TRowProgress progress(*this);
     bool row = FirstRow();
-    while (row) {
+    while (row && !progress.Step()) {
         target.DeleteRecord(record, false);
         transaction.RowDone(++RowsAffected);
         row = NextRowAfterDelete();
     }
     transaction.Finish();
+    bool abort = false;
+    ReportProgress(100, abort);
 }
 
 void TDataQuery::ExecuteTransactionStatement() {
