@@ -138,6 +138,26 @@ TEST_F(DmlExecutionTest, TransactionStatementsUndoAndCountAScript) {
     Execute("START TRANSACTION; Delete From \"C_CAT\" Where Id = 4; COMMIT");
     EXPECT_EQ(TableRows("C_CAT").size(), 3u);
     EXPECT_FALSE(Database->InTransaction);
+    // A script gives a cursor only when its last statement is a SELECT.
+    const struct {
+        const char* Sql;
+        bool Cursor;
+    } scripts[] = {
+        {"Update \"C_CAT\" Set Size = 5; Delete From \"C_CAT\" Where Id = 3; Select Size From \"C_CAT\"",
+         true},
+        {"Select Size From \"C_CAT\"; Update \"C_CAT\" Set Size = 6; Delete From \"C_CAT\" Where Id = 2",
+         false},
+    };
+    for (const auto& script : scripts) {
+        TQueryStatement statement(Database);
+        statement.PrepareSQL(script.Sql);
+        dbengine::TDataCursor* cursor = statement.ExecuteSQL();
+        EXPECT_EQ(cursor != nullptr, script.Cursor) << script.Sql;
+        if (cursor != nullptr) {
+            EXPECT_EQ(ReadRows(*cursor), (TRows{"5", "5"}));
+        }
+    }
+    EXPECT_EQ(TableRows("C_CAT"), (TRows{"1|OLD|6|NULL|c1"}));
 }
 
 TEST_F(DmlExecutionTest, CreateAndDropTable) {
