@@ -414,6 +414,7 @@ public:
     // The result column of the same aggregate over an equal argument as the call.
     TResultField* FindHavingColumn(const dbengine::TExpToken* call) const;
     bool IsAggregateOnly() const;
+    static bool HasSubSelect(const dbengine::TExpToken* node);
     bool IsCountStarOnly() const;
     bool OrderBySatisfiedByGrouping() const;
     dbengine::TExpTypeResolver* SourceColumnResolver() { return &FSourceColumns; }
