@@ -14,8 +14,9 @@
 //   table here, ASCII letters only in SQLite);
 // - integer division, the type of AVG (compared as a number here) and AVG over NULLs only (0
 //   here): AVG is taken of a column without NULLs;
-// - comparisons with NULL (a NULL is less than every value here, and unequal to each): a test
-//   of a column that may hold NULL comes after IS NOT NULL;
+// - comparisons with NULL (here NULL = NULL holds, also as a join condition, a NULL is unequal
+//   to every value, and a NULL text is less than every text): a test of a column that may hold
+//   NULL comes after IS NOT NULL, and the joined texts of C are never NULL;
 // - HAVING names aggregates of the select list only, and not COUNT(*);
 // - MIN and MAX of texts (numbers, dates and times only here).
 
