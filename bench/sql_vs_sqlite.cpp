@@ -9,9 +9,6 @@
 //
 // Exit status 0 when both engines agree on every workload, 1 when they do not, 2 on an error.
 #include <sqlite3.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -21,7 +18,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -37,10 +33,10 @@
 #include "dbengine/util/EngineError.h"
 #include "dbengine/util/EngineUtils.h"
 #include "dbsql/sql/QueryStatement.h"
-#include "platform/Paths.h"
 
 #define KORVANE_BENCH_MEMO 0
 #include "bench/CatalogEntries.h"
+#include "bench/ChildRuns.h"
 
 namespace {
 
@@ -84,21 +80,6 @@ struct TResult {
     double Seconds = 0;
     int64_t PeakKb = 0;
 };
-
-void ResetPeak() {
-    std::ofstream f("/proc/self/clear_refs");
-    if (f) f << "5";
-}
-
-int64_t PeakKb() {
-    std::ifstream f("/proc/self/status");
-    std::string line;
-    while (std::getline(f, line))
-        if (line.rfind("VmHWM:", 0) == 0) return std::atoll(line.c_str() + 6);
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
 
 // The workloads, in each engine's dialect.
 struct TWorkload {
@@ -384,52 +365,23 @@ void RunSide(TSide& side, const TSizes& s, FILE* out) {
 }
 
 std::vector<TResult> RunChild(const std::string& engine, const TOptions& o, const TSizes& s) {
-    int fds[2];
-    if (pipe(fds) != 0) throw std::runtime_error("pipe");
-    std::fflush(nullptr);
-    const pid_t child = fork();
-    if (child < 0) throw std::runtime_error("fork");
-    if (child == 0) {
-        close(fds[0]);
-        FILE* out = fdopen(fds[1], "w");
-        int status = 0;
-        std::string folder = o.Folder + "/korvane-sqlbench-XXXXXX";
-        if (mkdtemp(folder.data()) == nullptr) _exit(2);
-        try {
-            setenv("KORVANE_DRIVES", ("B=" + folder).c_str(), 1);
-            platform::ReloadDriveMap();
-            std::unique_ptr<TSide> side;
-            if (engine == "engine")
-                side = std::make_unique<TEngineSide>();
-            else
-                side = std::make_unique<TSqliteSide>(folder);
-            RunSide(*side, s, out);
-        } catch (const dbengine::EDbEngineError& e) {
-            std::fprintf(stderr, "%s: %s\n", engine.c_str(), e.Message.c_str());
-            status = 2;
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "%s: %s\n", engine.c_str(), e.what());
-            status = 2;
-        }
-        std::fclose(out);
-        std::filesystem::remove_all(folder);
-        std::exit(status);
-    }
-    close(fds[1]);
     std::vector<TResult> results;
-    FILE* in = fdopen(fds[0], "r");
-    char name[128];
-    TResult r;
-    while (std::fscanf(in, "%127s %" SCNd64 " %" SCNd64 " %lf %" SCNd64, name, &r.Count, &r.Checksum,
-                       &r.Seconds, &r.PeakKb) == 5) {
+    for (const std::string& line : RunInChild(engine, o.Folder, [&](const std::string&folder, FILE*out) {
+             std::unique_ptr<TSide> side;
+             if (engine == "engine")
+                 side = std::make_unique<TEngineSide>();
+             else
+                 side = std::make_unique<TSqliteSide>(folder);
+             RunSide(*side, s, out);
+         })) {
+        char name[128];
+        TResult r;
+        if (std::sscanf(line.c_str(), "%127s %" SCNd64 " %" SCNd64 " %lf %" SCNd64, name, &r.Count,
+                        &r.Checksum, &r.Seconds, &r.PeakKb) != 5)
+            break;
         r.Workload = name;
         results.push_back(r);
     }
-    std::fclose(in);
-    int status = 0;
-    waitpid(child, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        throw std::runtime_error(engine + " run failed (status " + std::to_string(status) + ")");
     return results;
 }
 
