@@ -192,6 +192,17 @@ TEST_F(DmlExecutionTest, AnUpdateThroughTheLabelIndexChangesEveryMatchingRowOnce
     EXPECT_EQ(Run("Select Count(*) From \"C_CAT\" Where VolumeLabel = 'OLD'"), TRows{"0"});
 }
 
+TEST_F(DmlExecutionTest, ADeleteByDateKeepsTheLaterRowsAndTheEmptyDates) {
+    Execute("Create Table \"C_LOG\" (OpDate Date, Op VarChar(10))");
+    Execute(
+        "Insert Into \"C_LOG\" Values ('2003-01-04', 'a'); Insert Into \"C_LOG\" Values ('2003-01-05', 'b'); "
+        "Insert Into \"C_LOG\" Values ('2003-01-06', 'c'); Insert Into \"C_LOG\" (Op) Values ('d'); "
+        "Insert Into \"C_LOG\" Values ('2002-12-31', 'e')");
+    // The double-quoted date is a value; a row without a date is not before it.
+    EXPECT_EQ(Execute("Delete From \"C_LOG\" Where (OpDate <= \"2003-1-5\")"), 3);
+    EXPECT_EQ(Run("Select Op From \"C_LOG\""), (TRows{"c", "d"}));
+}
+
 // K: Code keys 1..1000 and 11000, each record padded to 100 bytes.
 class DmlIntervalTest : public SqlTableTest {
 protected:
