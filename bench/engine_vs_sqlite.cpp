@@ -55,6 +55,7 @@
 #endif
 
 #include "bench/CatalogEntries.h"
+#include "bench/ChildRuns.h"
 
 namespace {
 
@@ -158,23 +159,6 @@ struct TResult {
     double BytesPerRecord = 0;
     int64_t PeakKb = 0;
 };
-
-// Resets the peak resident size of this process (Linux: "5" to clear_refs). Where that is
-// refused the peak is the process's since it started.
-void ResetPeak() {
-    std::ofstream f("/proc/self/clear_refs");
-    if (f) f << "5";
-}
-
-int64_t PeakKb() {
-    std::ifstream f("/proc/self/status");
-    std::string line;
-    while (std::getline(f, line))
-        if (line.rfind("VmHWM:", 0) == 0) return std::atoll(line.c_str() + 6);
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
 
 int64_t FolderBytes(const std::string& folder, const std::string& prefix) {
     int64_t total = 0;
@@ -825,51 +809,24 @@ private:
 
 // Runs one side in a child process; its result lines come back through a pipe.
 std::vector<TResult> RunChild(const std::string& engine, const TOptions& o, const TSizes& s) {
-    int fds[2];
-    if (pipe(fds) != 0) throw std::runtime_error("pipe");
-    std::fflush(nullptr);
-    pid_t child = fork();
-    if (child < 0) throw std::runtime_error("fork");
-    if (child == 0) {
-        close(fds[0]);
-        FILE* out = fdopen(fds[1], "w");
-        int status = 0;
-        std::string folder = o.Folder + "/korvane-bench-XXXXXX";
-        if (mkdtemp(folder.data()) == nullptr) _exit(2);
-        try {
-            // The engine sees the work folder as drive B:.
-            setenv("KORVANE_DRIVES", ("B=" + folder).c_str(), 1);
-            platform::ReloadDriveMap();
-            std::unique_ptr<TSide> side;
-            if (engine == "engine")
-                side = std::make_unique<TEngineSide>(folder, o.BufferMb);
-            else
-                side = std::make_unique<TSqliteSide>(folder, o.BufferMb);
-            side->Sizes = s;
-            RunSide(*side, s, out);
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "%s: %s\n", engine.c_str(), e.what());
-            status = 2;
-        }
-        std::fclose(out);
-        std::filesystem::remove_all(folder);
-        std::exit(status);
-    }
-    close(fds[1]);
     std::vector<TResult> results;
-    FILE* in = fdopen(fds[0], "r");
-    char name[128];
-    TResult r;
-    while (std::fscanf(in, "%127s %" SCNd64 " %" SCNd64 " %lf %" SCNd64 " %lf %" SCNd64, name, &r.Count,
-                       &r.Checksum, &r.Seconds, &r.Ops, &r.BytesPerRecord, &r.PeakKb) == 7) {
+    for (const std::string& line : RunInChild(engine, o.Folder, [&](const std::string&folder, FILE*out) {
+             std::unique_ptr<TSide> side;
+             if (engine == "engine")
+                 side = std::make_unique<TEngineSide>(folder, o.BufferMb);
+             else
+                 side = std::make_unique<TSqliteSide>(folder, o.BufferMb);
+             side->Sizes = s;
+             RunSide(*side, s, out);
+         })) {
+        char name[128];
+        TResult r;
+        if (std::sscanf(line.c_str(), "%127s %" SCNd64 " %" SCNd64 " %lf %" SCNd64 " %lf %" SCNd64, name,
+                        &r.Count, &r.Checksum, &r.Seconds, &r.Ops, &r.BytesPerRecord, &r.PeakKb) != 7)
+            break;
         r.Workload = name;
         results.push_back(r);
     }
-    std::fclose(in);
-    int status = 0;
-    waitpid(child, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        throw std::runtime_error(engine + " run failed (status " + std::to_string(status) + ")");
     return results;
 }
 

@@ -21,6 +21,7 @@
 
 namespace dbengine {
 class TExpressionParser;
+struct TTableDefinition;
 class TFilter;
 }  // namespace dbengine
 
@@ -39,6 +40,8 @@ public:
     int SubSelectColumnCount(dbengine::TDataQuery* query) override;
     bool GetColumnValue(const uint8_t* recordBuffer, dbengine::TExpToken* column) override;
     int32_t SubSelectRecordCount(dbengine::TDataQuery* query) override;
+    bool TextSearch(void* table, const std::string& searchText, const std::string& columnText, bool count,
+                    int32_t& answer) override;
 
 private:
     TDataQuery* Query;
@@ -57,6 +60,22 @@ public:
 
 private:
     TDataQuery* Query;
+};
+
+// Counts the driving rows of a row loop and reports the percentage done whenever it has grown
+// by the session's progress increment.
+class TRowProgress {
+public:
+    explicit TRowProgress(TDataQuery& query);
+    // True when the progress callback asks to stop.
+    bool Step();
+
+private:
+    TDataQuery& Query;
+    int32_t Rows;
+    int Increment;
+    int32_t Done = 0;
+    int32_t LastRecord = -1;
 };
 
 // Result-set limits.
@@ -395,6 +414,7 @@ public:
     // The result column of the same aggregate over an equal argument as the call.
     TResultField* FindHavingColumn(const dbengine::TExpToken* call) const;
     bool IsAggregateOnly() const;
+    static bool HasSubSelect(const dbengine::TExpToken* node);
     bool IsCountStarOnly() const;
     bool OrderBySatisfiedByGrouping() const;
     dbengine::TExpTypeResolver* SourceColumnResolver() { return &FSourceColumns; }
@@ -449,6 +469,19 @@ public:
                                                  const std::vector<dbengine::TFieldDescriptor>& fields);
     void ExecuteCreateTable();
     void ExecuteDropTable();
+    void ExecuteCreateIndex();
+    void ExecuteAlterTable();
+    void ExecuteDropIndex();
+    // The TEXT INDEX of the statement over def's fields, and its stop words and character sets.
+    void PutTextIndexDefinition(dbengine::TTableDefinition& def);
+    void PutTextParameters(dbengine::TTableDefinition& def) const;
+    // A closed exclusive cursor on the statement's target table.
+    std::unique_ptr<dbengine::TDataCursor> MakeTargetCursor() const;
+    // The target's definition as stored, with the table options the statement gives put in
+    // place of the stored ones; true when its primary index is the engine's own record order.
+    bool ReadTargetDefinition(dbengine::TTableDefinition& def);
+    // The target rebuilt to def (also taking the statement's full-text parameters).
+    void RestructureTarget(dbengine::TTableDefinition& def);
     // Runs a statement of any kind but SELECT.
     void ExecuteStatement();
     // The table that INSERT, UPDATE and DELETE change: the first source table at prepare time.

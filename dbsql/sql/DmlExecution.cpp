@@ -361,7 +361,9 @@ void TDataQuery::ExecuteUpdate() {
     TStatementTransaction transaction(*this);
     uint8_t* record = TargetTable->RecordBuffer.get();
     int32_t lastRecord = -1;
+    TRowProgress progress(*this);
     for (bool row = FirstRow(); row; row = NextRow()) {
+        if (progress.Step()) break;
         target.CheckError(target.GetCurrentRecord(record, true), TargetTable->TableName);
         try {
             for (size_t i = 0; i < UpdateFields.size(); ++i) PutValue(i, record);
@@ -379,11 +381,10 @@ void TDataQuery::ExecuteUpdate() {
             lastRecord = physical;
             transaction.RowDone(++RowsAffected);
         }
-        bool abort = false;
-        ReportProgress(0, abort);
-        if (abort) break;
     }
     transaction.Finish();
+    bool abort = false;
+    ReportProgress(100, abort);
 }
 
 void TDataQuery::ExecuteDelete() {
@@ -392,13 +393,16 @@ void TDataQuery::ExecuteDelete() {
     PlaceConditions();
     TStatementTransaction transaction(*this);
     uint8_t* record = TargetTable->RecordBuffer.get();
+    TRowProgress progress(*this);
     bool row = FirstRow();
-    while (row) {
+    while (row && !progress.Step()) {
         target.DeleteRecord(record, false);
         transaction.RowDone(++RowsAffected);
         row = NextRowAfterDelete();
     }
     transaction.Finish();
+    bool abort = false;
+    ReportProgress(100, abort);
 }
 
 void TDataQuery::ExecuteTransactionStatement() {
@@ -450,6 +454,15 @@ void TDataQuery::ExecuteStatement() {
         case skDropTable:
             ExecuteDropTable();
             return;
+        case skCreateIndex:
+            ExecuteCreateIndex();
+            return;
+        case skAlterTable:
+            ExecuteAlterTable();
+            return;
+        case skDropIndex:
+            ExecuteDropIndex();
+            return;
         case skStartTransaction:
         case skRollback:
         case skCommit:
@@ -458,105 +471,6 @@ void TDataQuery::ExecuteStatement() {
         default:
             DmlError(StatementKindName(Kind) + " statements cannot be run by this engine");
     }
-}
-
-}  // namespace dbsql
-
-namespace dbsql {
-
-namespace {
-
-dbengine::TFieldDescriptor FieldOfDefinition(const TCreateField& field) {
-    dbengine::TFieldDescriptor desc;
-    desc.FieldNo = field.FieldNumber;
-    desc.Name = field.ColumnName.substr(0, 30);
-    desc.Description = field.Description.substr(0, 50);
-    desc.FieldType = field.DataType;
-    desc.SubType = field.SubType;
-    if (field.DataType == dbengine::fldString || field.DataType == dbengine::fldBytes ||
-        field.DataType == dbengine::fldVarBytes)
-        desc.Size = field.Size;
-    if (field.DataType == dbengine::fldBCD) desc.Decimals = field.Scale;
-    desc.Required = field.Required ? 1 : 0;
-    desc.CharCase = field.CharCase;
-    desc.MinValue = field.MinValue.substr(0, 50);
-    desc.MaxValue = field.MaxValue.substr(0, 50);
-    desc.DefaultValue = field.DefaultValue.substr(0, 50);
-    return desc;
-}
-
-}  // namespace
-
-dbengine::TIndexDescriptor TDataQuery::IndexOfDefinition(
-    TCreateIndex& index, const std::vector<dbengine::TFieldDescriptor>& fields) {
-    index.BuildColumnNames();
-    dbengine::TIndexDescriptor desc;
-    desc.Name = index.IndexName.substr(0, 30);
-    desc.Unique = index.Unique ? 1 : 0;
-    desc.Descending = index.Descending ? 1 : 0;
-    desc.CaseInsensitive = index.NoCase ? 1 : 0;
-    desc.Compression = index.Compression;
-    for (const std::string& name : index.ColumnNames) {
-        const auto found = std::find_if(
-            fields.begin(), fields.end(),
-            [&](const dbengine::TFieldDescriptor& f) { return framework::SameText(f.Name, name); });
-        if (found == fields.end())
-            DmlError("Invalid field name '" + name + "'" + " specified for index " + "'" + index.IndexName +
-                     "'");
-        if (desc.FieldCount >= desc.FieldNumbers.size()) break;
-        desc.FieldDescending[desc.FieldCount] = desc.Descending;
-        desc.FieldNumbers[desc.FieldCount++] = static_cast<uint16_t>(found->FieldNo);
-    }
-    return desc;
-}
-
-void TDataQuery::ExecuteCreateTable() {
-    dbengine::TTableDefinition def;
-    for (size_t i = 0; i < CreateFields.size(); ++i) {
-        if (CreateFields[i]->Definition != nullptr)
-            dbengine::CheckDataTypeArguments(dbengine::DBE_SQLPARSE, {}, {}, CreateFields[i]->Definition,
-                                             "CREATE TABLE");
-        CreateFields[i]->ApplyDefinition(static_cast<int16_t>(i + 1));
-        def.Fields.push_back(FieldOfDefinition(*CreateFields[i]));
-    }
-    if (!CreateIndexes.empty()) def.PrimaryIndex = IndexOfDefinition(*CreateIndexes.front(), def.Fields);
-    if (TextIndex) {
-        TextIndex->BuildColumnNames();
-        def.TextIndex.Name = "Sys Text";
-        def.TextIndex.Compression = icFull;
-        for (const std::string& name : TextIndex->ColumnNames) {
-            const auto found = std::find_if(def.Fields.begin(), def.Fields.end(),
-                                            [&](const auto& f) { return framework::SameText(f.Name, name); });
-            if (found == def.Fields.end())
-                DmlError("Invalid field name '" + name + "'" + " specified for text index");
-            if (def.TextIndex.FieldCount >= def.TextIndex.FieldNumbers.size()) break;
-            def.TextIndex.FieldNumbers[def.TextIndex.FieldCount++] = static_cast<uint16_t>(found->FieldNo);
-        }
-        if (StopWordsGiven) def.StopWords = StopWords;
-    }
-    dbengine::TDataDirectory* database = Statement->Database;
-    if (IfNotExists && database->TableExists(ResultTableName, InMemory)) return;
-    def.LanguageId = static_cast<int16_t>(LanguageId);
-    def.SortId = SortId;
-    def.BlobBlockSize = BlobBlockSize;
-    def.Description = Description;
-    def.Password = Password;
-    def.Encrypted = Encrypted;
-    def.UserMajorVersion = static_cast<int16_t>(UserMajorVersion);
-    def.UserMinorVersion = static_cast<int16_t>(UserMinorVersion);
-    dbengine::TDataCursor cursor(database);
-    cursor.SetTableName(ResultTableName);
-    cursor.SetExclusive(true);
-    cursor.CreateTable(def, true, false);
-}
-
-void TDataQuery::ExecuteDropTable() {
-    dbengine::TDataDirectory* database = Statement->Database;
-    if (IfExists && !database->TableExists(ResultTableName, InMemory)) return;
-    dbengine::TDataCursor cursor(database);
-    cursor.SetTableName(ResultTableName);
-    cursor.SetExclusive(true);
-    cursor.DeleteTable();
 }
 
 }  // namespace dbsql

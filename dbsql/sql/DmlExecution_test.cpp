@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -137,6 +138,26 @@ TEST_F(DmlExecutionTest, TransactionStatementsUndoAndCountAScript) {
     Execute("START TRANSACTION; Delete From \"C_CAT\" Where Id = 4; COMMIT");
     EXPECT_EQ(TableRows("C_CAT").size(), 3u);
     EXPECT_FALSE(Database->InTransaction);
+    // A script gives a cursor only when its last statement is a SELECT.
+    const struct {
+        const char* Sql;
+        bool Cursor;
+    } scripts[] = {
+        {"Update \"C_CAT\" Set Size = 5; Delete From \"C_CAT\" Where Id = 3; Select Size From \"C_CAT\"",
+         true},
+        {"Select Size From \"C_CAT\"; Update \"C_CAT\" Set Size = 6; Delete From \"C_CAT\" Where Id = 2",
+         false},
+    };
+    for (const auto& script : scripts) {
+        TQueryStatement statement(Database);
+        statement.PrepareSQL(script.Sql);
+        dbengine::TDataCursor* cursor = statement.ExecuteSQL();
+        EXPECT_EQ(cursor != nullptr, script.Cursor) << script.Sql;
+        if (cursor != nullptr) {
+            EXPECT_EQ(ReadRows(*cursor), (TRows{"5", "5"}));
+        }
+    }
+    EXPECT_EQ(TableRows("C_CAT"), (TRows{"1|OLD|6|NULL|c1"}));
 }
 
 TEST_F(DmlExecutionTest, CreateAndDropTable) {
@@ -152,6 +173,114 @@ TEST_F(DmlExecutionTest, CreateAndDropTable) {
     Execute("Drop Table \"V\"");
     EXPECT_EQ(ExecuteError("Drop Table If Exists \"V\""), "(none)");
     EXPECT_NE(ExecuteError("Drop Table \"V\""), "(none)");
+}
+
+TEST_F(DmlExecutionTest, AnUpdateThroughTheLabelIndexChangesEveryMatchingRowOnce) {
+    dbengine::TDataCursor c(Database);
+    c.SetTableName("C_CAT");
+    c.OpenCursor();
+    Database->StartTransaction(false);
+    for (int i = 5; i <= 5000; ++i)
+        Insert(c, {std::to_string(i), i % 20 == 0 ? "OLD" : "L" + std::to_string(i % 97), "1"});
+    Database->Commit(true, false, false);
+    c.CloseCursor(false);
+    TQueryStatement statement(Database);
+    statement.PrepareSQL("Update \"C_CAT\" Set VolumeLabel=\"NEW\" Where (VolumeLabel=\"OLD\")");
+    statement.ExecuteSQL();
+    EXPECT_EQ(statement.RowsAffected, 252);
+    EXPECT_EQ(Run("Select Count(*) From \"C_CAT\" Where VolumeLabel = 'NEW'"), TRows{"253"});
+    EXPECT_EQ(Run("Select Count(*) From \"C_CAT\" Where VolumeLabel = 'OLD'"), TRows{"0"});
+}
+
+TEST_F(DmlExecutionTest, ADeleteByDateKeepsTheLaterRowsAndTheEmptyDates) {
+    Execute("Create Table \"C_LOG\" (OpDate Date, Op VarChar(10))");
+    Execute(
+        "Insert Into \"C_LOG\" Values ('2003-01-04', 'a'); Insert Into \"C_LOG\" Values ('2003-01-05', 'b'); "
+        "Insert Into \"C_LOG\" Values ('2003-01-06', 'c'); Insert Into \"C_LOG\" (Op) Values ('d'); "
+        "Insert Into \"C_LOG\" Values ('2002-12-31', 'e')");
+    // The double-quoted date is a value; a row without a date is not before it.
+    EXPECT_EQ(Execute("Delete From \"C_LOG\" Where (OpDate <= \"2003-1-5\")"), 3);
+    EXPECT_EQ(Run("Select Op From \"C_LOG\""), (TRows{"c", "d"}));
+}
+
+// K: Code keys 1..1000 and 11000, each record padded to 100 bytes.
+class DmlIntervalTest : public SqlTableTest {
+protected:
+    void SetUp() override {
+        SqlTableTest::SetUp();
+        std::vector<std::vector<TCell>> rows;
+        for (int i = 1; i <= 1000; ++i) rows.push_back({std::to_string(i), "pad"});
+        rows.push_back({"11000", "pad"});
+        MakeTable("K",
+                  {Field(1, "Code", dbengine::fldInteger), Field(2, "Pad", dbengine::fldString, PadSize)},
+                  Index("", {1}, true), {}, rows);
+    }
+    static constexpr uint8_t PadSize = 84;
+
+    int32_t Count(const std::string& where) {
+        return std::stoi(Run("Select Count(*) From \"K\" Where " + where).at(0));
+    }
+};
+
+TEST_F(DmlIntervalTest, AFailingStatementKeepsWhatItsIntermediateCommitsWrote) {
+    {
+        dbengine::TDataCursor c(Database);
+        c.SetTableName("K");
+        c.OpenCursor();
+        ASSERT_EQ(c.GetRecordSize(), 100);  // the computed interval is 2 * 16384 div 100 = 327
+        c.CloseCursor(false);
+    }
+    struct TCase {
+        const char* Interval;
+        int32_t Kept;
+    };
+    // The 1000th row becomes 11000, a key violation: the rows before the last intermediate
+    // commit stay changed, the others go back.
+    const TCase cases[] = {{"", 981}, {" Commit Interval 0", 0}, {" Commit Interval 100", 900}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Interval);
+        const std::string message =
+            ExecuteError(std::string("Update \"K\" Set Code = Code + 10000 Where Code <= 1000") + c.Interval);
+        EXPECT_NE(message.find("9729"), std::string::npos) << message;
+        EXPECT_FALSE(Database->InTransaction);
+        EXPECT_EQ(Count("Code > 10000 And Code < 11000"), c.Kept);
+        EXPECT_EQ(Count("Code <= 1000"), 1000 - c.Kept);
+        // The pending edit was cancelled: the record is free for the next statement.
+        EXPECT_EQ(Execute("Update \"K\" Set Code = Code - 10000 Where Code > 10000 And Code < 11000"),
+                  c.Kept);
+    }
+}
+
+TEST_F(DmlIntervalTest, ProgressIsReportedAndAnAbortKeepsTheRowsDone) {
+    struct TCase {
+        const char* Sql;
+        int32_t Rows;
+        const char* Left;
+    };
+    const TCase cases[] = {
+        {"Update \"K\" Set Pad = 'done'", 495, "Pad = 'done'"},
+        {"Delete From \"K\"", 495, "Code > 0"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Sql);
+        std::vector<int> reported;
+        TQueryStatement statement(Database);
+        // Stop at 50 %: row 496 of 1001 rounds to it and is not changed.
+        statement.SetProgressCallback([&](TQueryStatement&, int percent, bool& stop) {
+            reported.push_back(percent);
+            stop = percent >= 50 && percent < 100;
+        });
+        statement.PrepareSQL(c.Sql);
+        statement.ExecuteSQL();
+        EXPECT_EQ(statement.RowsAffected, c.Rows);
+        ASSERT_GE(reported.size(), 3u);
+        EXPECT_TRUE(std::is_sorted(reported.begin(), reported.end()));
+        EXPECT_EQ(reported.back(), 100);
+        EXPECT_EQ(reported[reported.size() - 2], 50);
+        EXPECT_FALSE(Database->InTransaction);
+        // The rows done are committed.
+        EXPECT_EQ(Count(c.Left), c.Sql[0] == 'U' ? 495 : 1001 - 495);
+    }
 }
 
 }  // namespace

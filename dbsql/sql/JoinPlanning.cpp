@@ -511,6 +511,10 @@ void TDataQuery::SplitWhereConditions(int pass, TExpToken* node) {
     PlaceTableCondition(pass, node, TableOrFirst(name));
 }
 
+bool TDataQuery::HasSubSelect(const TExpToken* node) {
+    return AnyNode(node, [](const TExpToken* t) { return t->Kind == dbengine::tkSubSelect; });
+}
+
 void TDataQuery::PlaceTableCondition(int pass, TExpToken* node, TSourceTable* table) {
     dbengine::TExpTreeHolder copy(
         dbengine::PrepareExpTree(node, SourceValues(), LanguageId, SortId, false, false));
@@ -528,6 +532,12 @@ void TDataQuery::PlaceTableCondition(int pass, TExpToken* node, TSourceTable* ta
         AttachColumns(copy.get(), table);
         AddTableResidual(copy.release());
     };
+    // A sub-select is run by this query's evaluator only: a condition holding one is tested
+    // after the rows are joined, never by a table's filter.
+    if (!LiveResult && HasSubSelect(node)) {
+        if (pass == 2) toResidual();
+        return;
+    }
     if (LiveResult || CountStarOnly || node->JoinChecked != 0) {
         if (pass == 1 || LiveResult) addFilter();
         return;

@@ -28,6 +28,15 @@ bool TSourceColumns::GetColumnValue(const uint8_t*, TExpToken* column) {
     return Query->ReadSourceColumn(column);
 }
 
+bool TSourceColumns::TextSearch(void* table, const std::string& searchText, const std::string& columnText,
+                                bool count, int32_t& answer) {
+    // Column nodes of a query are bound to its source tables; the table's cursor answers with
+    // its own full-text parameters.
+    auto* source = static_cast<TSourceTable*>(table);
+    if (source == nullptr || source->Cursor == nullptr) return false;
+    return source->Cursor->AnswerTextSearch(source->Cursor, searchText, columnText, count, answer);
+}
+
 int32_t TSourceColumns::SubSelectRecordCount(dbengine::TDataQuery* query) {
     dbengine::TDataCursor* cursor = query == nullptr ? nullptr : query->ResultCursor();
     return cursor == nullptr ? 0 : cursor->GetRecordCount();

@@ -436,7 +436,9 @@ bool TDataQuery::IsAggregateOnly() const {
 }
 
 bool TDataQuery::IsCountStarOnly() const {
-    return SourceTables.size() == 1 && ResultFields.size() == 1 && ResultFields.front()->CountStar;
+    // A sub-select in WHERE is run by this query's evaluator, row by row: no table count.
+    return SourceTables.size() == 1 && ResultFields.size() == 1 && ResultFields.front()->CountStar &&
+           !HasSubSelect(WhereCondition);
 }
 
 bool TDataQuery::OrderBySatisfiedByGrouping() const {

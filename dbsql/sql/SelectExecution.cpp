@@ -199,38 +199,26 @@ void ConvertAggregateInput(uint8_t kind, uint8_t type, TValue& value) {
     }
 }
 
-// Counts the driving rows of a row loop and reports the percentage done whenever it has grown
-// by the session's progress increment.
-class TRowProgress {
-public:
-    explicit TRowProgress(TDataQuery& query)
-        : Query(query),
-          Rows(query.DrivingTable != nullptr ? query.DrivingTable->Cursor->GetRecordCount() : 0),
-          Increment(std::max<int>(1, query.ResultCursor()->GetProgressIncrement())) {}
-
-    // True when the progress callback asks to stop.
-    bool Step() {
-        const int32_t record = Query.DrivingTable->Cursor->GetPhysicalRecNo();
-        if (record == LastRecord) return false;
-        LastRecord = record;
-        ++Done;
-        const int percent =
-            Rows > 0 ? std::min(100, static_cast<int>(std::lround(Done * 100.0 / Rows))) : 100;
-        if (percent - std::max(Query.LastPercent, 0) < Increment) return false;
-        bool abort = false;
-        Query.ReportProgress(percent, abort);
-        return abort;
-    }
-
-private:
-    TDataQuery& Query;
-    int32_t Rows;
-    int Increment;
-    int32_t Done = 0;
-    int32_t LastRecord = -1;
-};
-
 }  // namespace
+
+TRowProgress::TRowProgress(TDataQuery& query)
+    : Query(query),
+      Rows(query.DrivingTable != nullptr ? query.DrivingTable->Cursor->GetRecordCount() : 0),
+      Increment(std::max<int>(
+          1, (query.ResultCursor() != nullptr ? query.ResultCursor() : query.DrivingTable->Cursor)
+                 ->GetProgressIncrement())) {}
+
+bool TRowProgress::Step() {
+    const int32_t record = Query.DrivingTable->Cursor->GetPhysicalRecNo();
+    if (record == LastRecord) return false;
+    LastRecord = record;
+    ++Done;
+    const int percent = Rows > 0 ? std::min(100, static_cast<int>(std::lround(Done * 100.0 / Rows))) : 100;
+    if (percent - std::max(Query.LastPercent, 0) < Increment) return false;
+    bool abort = false;
+    Query.ReportProgress(percent, abort);
+    return abort;
+}
 
 void TDataQuery::ReportProgress(int percent, bool& abort) {
     LastPercent = percent;
@@ -255,12 +243,11 @@ void TDataQuery::PrepareQuery() {
             break;
         case skCreateTable:
         case skDropTable:
-            SetResultTableName();
-            break;
         case skAlterTable:
         case skCreateIndex:
         case skDropIndex:
-            ExecError(StatementKindName(Kind) + " statements cannot be run by this engine");
+            SetResultTableName();
+            break;
         default:
             break;
     }
@@ -558,6 +545,7 @@ void TDataQuery::CloseResultTable() {
 
 dbengine::TDataCursor* TDataQuery::ExecuteQuery() {
     const uint32_t start = framework::GetTickCount();
+    LastPercent = -1;
     if (Kind != skSelect) {
         ExecuteStatement();
         Executed = true;
@@ -565,7 +553,6 @@ dbengine::TDataCursor* TDataQuery::ExecuteQuery() {
         ExecutionTime = end >= start ? (end - start) / 1000.0 : 0;
         return nullptr;
     }
-    LastPercent = -1;
     ResetJoinState();
     for (auto& table : SourceTables) table->AtEnd = false;
     CheckConditions();
