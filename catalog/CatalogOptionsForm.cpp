@@ -92,7 +92,7 @@ TCatalogOptionsForm::TCatalogOptionsForm(TComponent* AOwner) : TForm(AOwner) {
         box(*CatalogingGroup, o, 14, top, 240);
         top += 21;
     }
-    NewLabel(*this, *ArchiveGroup, "ExpandLabel", 14, 27, "Expand Archives");
+    NewLabel(*this, *ArchiveGroup, "ExpandLabel", 14, 27, 110, "Expand Archives");
     ExpandArchives = NewComponent<TDBComboBox>(this);
     ExpandArchives->SetName("ExpandArchives");
     ExpandArchives->SetParent(ArchiveGroup);

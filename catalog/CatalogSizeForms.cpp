@@ -89,7 +89,7 @@ TCatalogFSizeForm::TCatalogFSizeForm(TComponent* AOwner) : TForm(AOwner) {
         TableRestructureProgress(PercentDone);
     };
     StatPanel = NewPanel(*this, *this, "StatPanel", 8, 8, 454, 28, bvLowered);
-    NoteLabel = NewLabel(*this, *this, "NoteLabel", 16, 46,
+    NoteLabel = NewLabel(*this, *this, "NoteLabel", 16, 46, 440,
                          "The lowest settings allowed below are the smallest safe settings: the\n"
                          "longest names stored in this catalog.  Larger settings make the catalog\n"
                          "bigger, so adjust the sizes only as far as needed.");
@@ -111,10 +111,10 @@ TCatalogFSizeForm::TCatalogFSizeForm(TComponent* AOwner) : TForm(AOwner) {
          90, &ArcIDLengthLabel, &ArchiveIDLength, &ArchiveIDRangeLabel}};
     int top = 112;
     for (const Row& r : rows) {
-        *r.Label = NewLabel(*this, *this, r.LabelName, 16, top + 3, r.Caption);
+        *r.Label = NewLabel(*this, *this, r.LabelName, 16, top + 3, 270, r.Caption);
         *r.Field = NewLengthField(*this, *this, r.FieldName, 296, top, r.High);
         *r.Range =
-            NewLabel(*this, *this, r.RangeName, 364, top + 3, "(16 to " + std::to_string(r.High) + ")");
+            NewLabel(*this, *this, r.RangeName, 364, top + 3, 90, "(16 to " + std::to_string(r.High) + ")");
         top += 36;
     }
     BitBtn4 = NewDialogButton(*this, *this, "BitBtn4", bkCustom, 16, 262);
@@ -218,16 +218,18 @@ TResizeWarningForm::TResizeWarningForm(TComponent* AOwner) : TForm(AOwner) {
     ConfigTable = NewComponent<dbsql::TDbTable>(this);
     NoteLabelPanel = NewPanel(*this, *this, "NoteLabelPanel", 8, 8, 436, 64, bvLowered);
     NoteLabelPanel->SetCaption("");
-    NewLabel(*this, *NoteLabelPanel, "NoteLabel", 10, 6,
+    NewLabel(*this, *NoteLabelPanel, "NoteLabel", 10, 6, 410,
              "Some items on this disk do not fit the current lengths of your\n"
              "catalog.  The details are shown below.  Your catalog can be\n"
              "re-adjusted to accommodate them.");
-    NewLabel(*this, *this, "LongestLabel", 268, 84, "Longest");
-    NewLabel(*this, *this, "FileNameHead", 140, 104, "Filename");
-    NewLabel(*this, *this, "FolderNameHead", 236, 104, "Folder Name");
-    NewLabel(*this, *this, "ArchiveIDHead", 332, 104, "Archive ID");
-    NewLabel(*this, *this, "YourCatalogLabel", 16, 132, "Your Catalog");
-    NewLabel(*this, *this, "ToBeCatalogedLabel", 16, 166, "To Be Cataloged");
+    // The band over the three columns and the column heads, centred over their panels.
+    for (TLabel* head : {NewLabel(*this, *this, "LongestLabel", 136, 84, 282, "Longest"),
+                         NewLabel(*this, *this, "FileNameHead", 136, 104, 90, "Filename"),
+                         NewLabel(*this, *this, "FolderNameHead", 232, 104, 90, "Folder Name"),
+                         NewLabel(*this, *this, "ArchiveIDHead", 328, 104, 90, "Archive ID")})
+        head->SetAlignment(taCenter);
+    NewLabel(*this, *this, "YourCatalogLabel", 16, 132, 110, "Your Catalog");
+    NewLabel(*this, *this, "ToBeCatalogedLabel", 16, 166, 110, "To Be Cataloged");
     CatalogFileNameLengthPanel = NewNumberPanel(*this, *this, "CatalogFileNameLengthPanel", 136, 128);
     CatalogFolderNameLengthPanel = NewNumberPanel(*this, *this, "CatalogFolderNameLengthPanel", 232, 128);
     CatalogArchiveIDLengthPanel = NewNumberPanel(*this, *this, "CatalogArchiveIDLengthPanel", 328, 128);

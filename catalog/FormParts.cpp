@@ -1,5 +1,7 @@
 #include "catalog/FormParts.h"
 
+#include <algorithm>
+
 #include "controls/entry/CtlPictureField.h"
 #include "controls/entry/CtlSpinner.h"
 #include "framework/stdctrls/Label.h"
@@ -30,13 +32,14 @@ TPanel* NewPanel(TComponent& Owner, TWinControl& Parent, const char* Name, int L
     return panel;
 }
 
-TLabel* NewLabel(TComponent& Owner, TWinControl& Parent, const char* Name, int Left, int Top,
+TLabel* NewLabel(TComponent& Owner, TWinControl& Parent, const char* Name, int Left, int Top, int Width,
                  const std::string& Caption) {
     auto* label = NewComponent<TLabel>(&Owner);
     label->SetName(Name);
     label->SetParent(&Parent);
-    label->SetLeft(Left);
-    label->SetTop(Top);
+    label->SetAutoSize(false);
+    const int lines = 1 + int(std::count(Caption.begin(), Caption.end(), '\n'));
+    label->SetBounds(Left, Top, Width, lines * 16);
     label->SetCaption(Caption);
     return label;
 }

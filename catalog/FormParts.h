@@ -24,9 +24,9 @@ framework::TBitBtn* NewDialogButton(framework::TCustomForm& Form, framework::TWi
 framework::TPanel* NewPanel(framework::TComponent& Owner, framework::TWinControl& Parent, const char* Name,
                             int Left, int Top, int Width, int Height, framework::TPanelBevel Bevel);
 
-// A label with a fixed caption owned by Owner and placed on Parent (sized to its caption).
+// A label owned by Owner and placed on Parent, Width wide and as high as its lines.
 framework::TLabel* NewLabel(framework::TComponent& Owner, framework::TWinControl& Parent, const char* Name,
-                            int Left, int Top, const std::string& Caption);
+                            int Left, int Top, int Width, const std::string& Caption);
 
 // A field for a catalog's name length: whole numbers of up to three digits from 16 to High, 16 to
 // start with, and a spinner at its right that steps it by 1. The form needs a controller.

@@ -101,10 +101,10 @@ TNewCatalogForm::TNewCatalogForm(TComponent* AOwner) : TForm(AOwner) {
     SetCaption("New Catalog");
     SetBorderStyle(bsDialog);
     Position = poScreenCenter;
-    SetClientSize(400, 292);
+    SetClientSize(400, 256);
     Controller = NewComponent<entry::TCtlController>(this);
     Table = NewComponent<dbsql::TDbTable>(this);
-    NewLabel(*this, *this, "NameLabel", 16, 19, "Catalog Name:");
+    NewLabel(*this, *this, "NameLabel", 16, 19, 170, "Catalog Name:");
     CatalogName = NewNameEdit(*this, *this, "CatalogName", 196, 16);
     struct Row {
         const char* Label;
@@ -116,16 +116,16 @@ TNewCatalogForm::TNewCatalogForm(TComponent* AOwner) : TForm(AOwner) {
                 {"Maximum Archive ID Length (16 to 90):", "ArchiveIDLength", 90, &ArchiveIDLength}};
     int top = 56;
     for (const Row& r : rows) {
-        NewLabel(*this, *this, (std::string(r.Field) + "Label").c_str(), 16, top + 3, r.Label);
+        NewLabel(*this, *this, (std::string(r.Field) + "Label").c_str(), 16, top + 3, 250, r.Label);
         *r.Into = NewLengthField(*this, *this, r.Field, 276, top, r.High);
         top += 32;
     }
-    NoteLabel = NewLabel(*this, *this, "NoteLabel", 16, 156,
+    NoteLabel = NewLabel(*this, *this, "NoteLabel", 16, 156, 370,
                          "Larger lengths make the catalog bigger.  Items that do not fit\n"
                          "are reported while cataloging, and the catalog can then be\n"
                          "adjusted to hold them, so it is best to start small.");
-    CreateBtn = NewActionButton(*this, "BitBtn1", bkOK, "&Create", 100, 246, [this] { BitBtn1Click(); });
-    CancelBtn = NewDialogButton(*this, *this, "CancelBtn", bkCancel, 210, 246);
+    CreateBtn = NewActionButton(*this, "BitBtn1", bkOK, "&Create", 100, 210, [this] { BitBtn1Click(); });
+    CancelBtn = NewDialogButton(*this, *this, "CancelBtn", bkCancel, 210, 210);
     Controller->OnIsSpecialControl = [this](TObject*, TWinControl* Control, bool& Special) {
         Special = Control == CancelBtn;
     };
@@ -177,10 +177,10 @@ TRenameCatalogForm::TRenameCatalogForm(TComponent* AOwner) : TForm(AOwner) {
     SetBorderStyle(bsDialog);
     Position = poScreenCenter;
     SetClientSize(332, 140);
-    NewLabel(*this, *this, "OldLabel", 16, 20, "Old Catalog Name:");
+    NewLabel(*this, *this, "OldLabel", 16, 20, 116, "Old Catalog Name:");
     OldCatalogName = NewPanel(*this, *this, "OldCatalogName", 136, 16, 180, 23, bvLowered);
     OldCatalogName->SetAlignment(taLeftJustify);
-    NewLabel(*this, *this, "NewLabel", 16, 56, "New Catalog Name:");
+    NewLabel(*this, *this, "NewLabel", 16, 56, 116, "New Catalog Name:");
     NewCatalogName = NewNameEdit(*this, *this, "NewCatalogName", 136, 52);
     OKBtn = NewActionButton(*this, "BitBtn1", bkOK, nullptr, 66, 94, [this] { BitBtn1Click(); });
     CancelBtn = NewDialogButton(*this, *this, "CancelBtn", bkCancel, 176, 94);
@@ -225,18 +225,18 @@ TSelectCatalogForm::TSelectCatalogForm(TComponent* AOwner) : TForm(AOwner) {
     SetCaption("Select / Create / Configure Catalog");
     SetBorderStyle(bsDialog);
     Position = poScreenCenter;
-    SetClientSize(600, 330);
+    SetClientSize(665, 330);
     CfgTable2 = NewComponent<dbsql::TDbTable>(this);
     CfgSource = NewComponent<TDataSource>(this);
     CfgSource->SetDataSet(CfgTable2);
     CfgSource->AutoEdit = false;
 
-    GridHeader = NewPanel(*this, *this, "GridHeader", 8, 12, 440, 24, bvRaised);
+    GridHeader = NewPanel(*this, *this, "GridHeader", 8, 12, 505, 24, bvRaised);
     GridHeader->SetCaption("Catalogs Currently Defined");
     DBGrid1 = NewComponent<TDBGrid>(this);
     DBGrid1->SetName("DBGrid1");
     DBGrid1->SetParent(this);
-    DBGrid1->SetBounds(8, 36, 440, 228);
+    DBGrid1->SetBounds(8, 36, 505, 228);
     DBGrid1->SetOptions(dgTitles | dgIndicator | dgColumnResize | dgColLines | dgRowLines | dgRowSelect |
                         dgAlwaysShowSelection);
     DBGrid1->SetReadOnly(true);
@@ -249,7 +249,7 @@ TSelectCatalogForm::TSelectCatalogForm(TComponent* AOwner) : TForm(AOwner) {
         TColumn* column = DBGrid1->Columns().Add();
         column->SetFieldName(field);
         column->Title().SetCaption(title);
-        column->SetWidth(field == columns[0].first ? 150 : 88);
+        column->SetWidth(field == columns[0].first ? 140 : 110);
     }
     DBGrid1->OnDblClick = [this](TObject*) { DBGrid1DblClick(); };
     DBGrid1->OnMouseMove = [this](TObject*, TShiftState, int X, int Y) { DBGrid1MouseMove(X, Y); };
@@ -262,27 +262,27 @@ TSelectCatalogForm::TSelectCatalogForm(TComponent* AOwner) : TForm(AOwner) {
 
     // Delete and Rename stand right above New, so that the picker can close the gap by moving New
     // into Rename's place.
-    ItemLengthBtn = NewActionButton(*this, "ItemLengthBtn", bkCustom, "&Adjust Sizes", 460, 20,
+    ItemLengthBtn = NewActionButton(*this, "ItemLengthBtn", bkCustom, "&Adjust Sizes", 525, 20,
                                     [this] { ItemLengthBtnClick(); });
-    OptionsBtn = NewActionButton(*this, "OptionsBtn", bkCustom, "&Catalog &Options", 460, 60,
+    OptionsBtn = NewActionButton(*this, "OptionsBtn", bkCustom, "&Catalog &Options", 525, 60,
                                  [this] { OptionsBtnClick(); });
-    RenameBtn = NewActionButton(*this, "RenameBtn", bkCustom, "&Rename Catalog", 460, 100,
+    RenameBtn = NewActionButton(*this, "RenameBtn", bkCustom, "&Rename Catalog", 525, 100,
                                 [this] { RenameBtnClick(); });
-    DeleteBtn = NewActionButton(*this, "DeleteBtn", bkCustom, "&Delete Catalog", 460, 140,
+    DeleteBtn = NewActionButton(*this, "DeleteBtn", bkCustom, "&Delete Catalog", 525, 140,
                                 [this] { DeleteBtnClick(); });
-    NewBtn = NewActionButton(*this, "NewBtn", bkCustom, "&New Catalog", 460, 180, [this] { NewBtnClick(); });
+    NewBtn = NewActionButton(*this, "NewBtn", bkCustom, "&New Catalog", 525, 180, [this] { NewBtnClick(); });
     for (TBitBtn* b : {ItemLengthBtn, OptionsBtn, RenameBtn, DeleteBtn, NewBtn}) b->SetWidth(132);
-    SelectBtn = NewActionButton(*this, "SelectBtn", bkCustom, "&Select Catalog", 248, 284,
+    SelectBtn = NewActionButton(*this, "SelectBtn", bkCustom, "&Select Catalog", 327, 284,
                                 [this] { SelectBtnClick(); });
     SelectBtn->SetWidth(132);
     SelectBtn->SetDefault(true);
     TFont bold = SelectBtn->Font();
     bold.Style = fsBold;
     SelectBtn->SetFont(bold);
-    CloseBtn = NewDialogButton(*this, *this, "CloseBtn", bkClose, 392, 284);
+    CloseBtn = NewDialogButton(*this, *this, "CloseBtn", bkClose, 471, 284);
     CloseBtn->SetCaption("&Close");
     CloseBtn->ModalResult = mrCancel;
-    HelpBtn = NewDialogButton(*this, *this, "HelpBtn", bkHelp, 503, 284, &HelpContext);
+    HelpBtn = NewDialogButton(*this, *this, "HelpBtn", bkHelp, 568, 284, &HelpContext);
     SetActiveControl(DBGrid1);
 }
 
