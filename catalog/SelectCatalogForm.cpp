@@ -30,7 +30,6 @@ namespace {
 
 constexpr uint32_t kErrorBeep = 16;
 const char* const kNoCatalogs = "No Catalogs Have Been Defined Yet";
-const char* const kBadName = "Catalog Names Cannot Contain Any Of These Characters:  \\ / : * ? \" < > |";
 
 void ErrorBox(const std::string& Message, bool Beep = true) {
     if (Beep) MessageBeep(kErrorBeep);
@@ -65,7 +64,9 @@ constexpr TCatalogPart kCatalogParts[] = {
 // The checks both name dialogs make before they look the name up: an error box (after the beep)
 // for an empty name or one that cannot become part of file names; true when the name may go on.
 bool NameMayBeTaken(const std::string& Name, const char* EmptyMessage, TWinControl& Edit) {
-    const char* message = Name.empty() ? EmptyMessage : !IsValidCatalogName(Name) ? kBadName : nullptr;
+    const char* message = Name.empty()                ? EmptyMessage
+                          : !IsValidCatalogName(Name) ? InvalidCatalogNameText
+                                                      : nullptr;
     if (message == nullptr) return true;
     ErrorBox(message);
     Edit.SetFocus();
