@@ -48,26 +48,29 @@ struct TFileCheck {
     const char* ReadError;
 };
 
-bool CheckOldFile(const std::string& Path, const TFileCheck& Check) {
+const char* OldFileError(const std::string& Path, const TFileCheck& Check) {
     TOldRecordFile file;
-    const char* error = nullptr;
-    if (!file.Open(Path, Check.RecordSize)) {
-        error = Check.OpenError;
-    } else if (!file.WholeRecords()) {
-        error = Check.VersionError;
-    } else {
-        std::vector<uint8_t> record;
-        for (int64_t n = 0; n < std::min<int64_t>(2, file.Count()) && !error; ++n) {
-            if (!file.Read(n, record))
-                error = Check.ReadError;
-            else if (record[0] != Check.Marker)
-                error = Check.VersionError;
-        }
+    if (!file.Open(Path, Check.RecordSize)) return Check.OpenError;
+    if (!file.WholeRecords()) return Check.VersionError;
+    std::vector<uint8_t> record;
+    for (int64_t n = 0; n < std::min<int64_t>(2, file.Count()); ++n) {
+        if (!file.Read(n, record)) return Check.ReadError;
+        if (record[0] != Check.Marker) return Check.VersionError;
     }
-    file.Close();
-    if (error) ErrorBox(error);
-    return error == nullptr;
+    return nullptr;
 }
+
+bool ShownError(const char* Error) {
+    if (Error) ErrorBox(Error);
+    return Error == nullptr;
+}
+
+const TFileCheck kDataCheck{kDataRecordSize, kDataMarker, "Error Opening Data File",
+                            "The Catalog Data File Appears To Be The Incorrect Version",
+                            "Error Reading Catalog Data File"};
+const TFileCheck kSummaryCheck{kSummaryRecordSize, kSummaryMarker, "Error Opening Summary File",
+                               "The Summary File Appears To Be The Incorrect Version",
+                               "Error Reading Summary File"};
 
 // The shared progress window for one file's records (no Cancel button).
 class TImportProgress {
@@ -306,16 +309,20 @@ TOldCatalogFiles TOldCatalogFiles::For(const std::string& DataPath) {
     return files;
 }
 
+const char* OldDataFileError(const std::string& Path) {
+    return OldFileError(Path, kDataCheck);
+}
+
+const char* OldSummaryFileError(const std::string& Path) {
+    return OldFileError(Path, kSummaryCheck);
+}
+
 bool CheckOldDataFile(const std::string& Path) {
-    return CheckOldFile(Path, {kDataRecordSize, kDataMarker, "Error Opening Data File",
-                               "The Catalog Data File Appears To Be The Incorrect Version",
-                               "Error Reading Catalog Data File"});
+    return ShownError(OldDataFileError(Path));
 }
 
 bool CheckOldSummaryFile(const std::string& Path) {
-    return CheckOldFile(
-        Path, {kSummaryRecordSize, kSummaryMarker, "Error Opening Summary File",
-               "The Summary File Appears To Be The Incorrect Version", "Error Reading Summary File"});
+    return ShownError(OldSummaryFileError(Path));
 }
 
 int LongestOldFolderName(const std::string& Path) {

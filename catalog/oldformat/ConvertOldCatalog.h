@@ -21,8 +21,11 @@ struct TOldCatalogFiles {
     static TOldCatalogFiles For(const std::string& DataPath);
 };
 
-// True when the file opens, holds whole records and its first two records start with the marker
-// of their kind; an empty file passes. Otherwise an error box (after the beep) and false.
+// A usable file opens, holds whole records and its first two records start with the marker of
+// their kind; an empty file passes. The error text of a file that is not usable, else nullptr.
+const char* OldDataFileError(const std::string& Path);
+const char* OldSummaryFileError(const std::string& Path);
+// The same with the error box (after the beep): true when the file is usable.
 bool CheckOldDataFile(const std::string& Path);
 bool CheckOldSummaryFile(const std::string& Path);
 

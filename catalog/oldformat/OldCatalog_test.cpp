@@ -26,6 +26,7 @@
 #include "framework/stdctrls/Label.h"
 #include "framework/ui/testsupport/FormDriver.h"
 #include "platform/Beep.h"
+#include "platform/Files.h"
 
 using namespace catalog;
 using namespace catalog::oldformat;
@@ -480,6 +481,25 @@ TEST_F(ConvertTest, WithoutCategoryFileEveryCodeIsEmpty) {
     Convert();
     EXPECT_EQ(Column("CategoryCode"), std::vector<std::string>{""});
     EXPECT_EQ(CurrentCatalogName, "Games");
+}
+
+}  // namespace
+
+namespace {
+
+// The catalog's record stays when its tables cannot be made; the catalog current before returns.
+TEST_F(ConvertTest, ACatalogWhoseTablesCannotBeMadeKeepsItsRecord) {
+    platform::TScopedFileFault fault(
+        [](platform::TFileOperation op, const std::string& path, int64_t, uint32_t) {
+            const bool hit = path.find("Games_SUM") != std::string::npos &&
+                             (op == platform::TFileOperation::Open || op == platform::TFileOperation::Write);
+            return platform::TFileFault{hit ? 5u : 0u};
+        });
+    Convert();
+    EXPECT_EQ(Texts(), std::vector<std::string>{"Error Creating Summary File"});
+    EXPECT_EQ(CurrentCatalogName, "Before");
+    EXPECT_EQ(Config_()->FieldByName("CatalogName")->AsString(), "Games");
+    EXPECT_EQ(Windows, std::vector<std::string>{}) << "nothing imported";
 }
 
 }  // namespace
