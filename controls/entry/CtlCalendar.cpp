@@ -389,7 +389,7 @@ void TCtlCustomCalendar::Paint() {
     c.Brush.Style = bsClear;
     const TColor text = Font().Color;
     // Title between the navigation buttons.
-    const TRect title(CellRect(0, 1).Left, CellRect(0, 0).Top, CellRect(0, 6).Left, CellRect(0, 0).Bottom);
+    const TRect title{CellRect(0, 1).Left, CellRect(0, 0).Top, CellRect(0, 6).Left, CellRect(0, 0).Bottom};
     if (OnDrawDate) {
         OnDrawDate(this, FDate, title);
     } else {
