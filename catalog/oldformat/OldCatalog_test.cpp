@@ -15,18 +15,22 @@
 #include "catalog/ProgramTables.h"
 #include "catalog/ProgressForm.h"
 #include "catalog/SharedWindows.h"
+#include "catalog/oldformat/ConvertForm.h"
 #include "catalog/oldformat/ConvertOldCatalog.h"
 #include "catalog/oldformat/OldRecords.h"
 #include "catalog/testsupport/OldCatalogWriter.h"
 #include "dbsql/testsupport/DbTestTable.h"
 #include "framework/core/DateTime.h"
 #include "framework/data/Fields.h"
+#include "framework/stdctrls/Buttons.h"
 #include "framework/stdctrls/Dialogs.h"
 #include "framework/stdctrls/Edit.h"
 #include "framework/stdctrls/Label.h"
 #include "framework/ui/testsupport/FormDriver.h"
 #include "platform/Beep.h"
 #include "platform/Files.h"
+#include "sysutil/shell/UtShell.h"
+#include "sysutil/shell/UtShlViews.h"
 
 using namespace catalog;
 using namespace catalog::oldformat;
@@ -500,6 +504,52 @@ TEST_F(ConvertTest, ACatalogWhoseTablesCannotBeMadeKeepsItsRecord) {
     EXPECT_EQ(CurrentCatalogName, "Before");
     EXPECT_EQ(Config_()->FieldByName("CatalogName")->AsString(), "Games");
     EXPECT_EQ(Windows, std::vector<std::string>{}) << "nothing imported";
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ConvertTest, TheDialogConvertsTheSelectedDataFileAndStaysOpen) {
+    WriteFiles();
+    Write("OTHER.SUM", "");
+    auto* form = TCustomForm::Create<TConvertForm>(Application);
+    EXPECT_EQ(form->Caption(), "Convert Korvane For DOS/Win16 Catalogs");
+    EXPECT_EQ(form->HelpContext, 85);
+    EXPECT_EQ(form->BitBtn1->Caption(), "&Convert");
+    EXPECT_EQ(form->FileList->FileFilter(), "*.DTA");
+    EXPECT_TRUE(form->FileList->MultiSelect());
+    form->Show();
+    Driver.RunPending();
+    // Nothing selected.
+    Driver.Click(*form->BitBtn1);
+    Driver.RunPending();
+    EXPECT_EQ(Texts(), std::vector<std::string>{"Please Select A \"DTA\" File"});
+
+    form->FileList->SetRootFolder("D:\\OLD");
+    Driver.RunPending();
+    std::vector<std::string> shown;
+    int row = -1;
+    for (int i = 0; i < form->FileList->ItemCount(); ++i) {
+        shown.push_back(form->FileList->ShellItem(i)->DisplayName);
+        if (shown.back() == "OLD.DTA") row = i;
+    }
+    EXPECT_EQ(shown, std::vector<std::string>{"OLD.DTA"}) << "data files only";
+    ASSERT_GE(row, 0);
+    form->FileList->SetSelected(form->FileList->Items()[row]);
+    EXPECT_EQ(form->SelectedPath(), "D:\\OLD\\OLD.DTA");
+    Driver.AnswerWith([](TCustomForm& f) {
+        auto& prompt = dynamic_cast<TGetStringForm&>(f);
+        prompt.ResultString->SetText("Games");
+        prompt.SetModalResult(mrOk);
+    });
+    EXPECT_TRUE(Driver.Grab(*form, std::string(KORVANE_BUILD_DIR) + "/ConvertForm.png"));
+    Driver.Click(*form->BitBtn1);
+    Driver.RunPending();
+    EXPECT_EQ(CurrentCatalogName, "Games");
+    EXPECT_EQ(Column("FileName"), std::vector<std::string>{"README.TXT"});
+    EXPECT_TRUE(form->Visible()) << "the dialog stays open";
+    form->Free();
 }
 
 }  // namespace
