@@ -101,22 +101,43 @@ void WarnSkipped(int Count, const char* What, const std::string& Explanation) {
                mtWarning, {mbOK}, 0);
 }
 
-// Posts one record appended to Table by Fill; a record that cannot be filled or posted is
-// cancelled. True when posted.
+// Appends a record to the catalog table with the suffix for every record of the old file: Fill
+// fills the table's new record from the old record's bytes and answers false for a record that
+// cannot be converted. A record that cannot be converted or posted is cancelled and counted; the
+// count is returned. The progress window shows Caption meanwhile.
 template <class TFill>
-bool AppendRecord(dbsql::TDbTable& Table, TFill Fill) {
+int ImportRecords(const std::string& Path, size_t RecordSize, const std::string& Caption, const char* Suffix,
+                  TFill Fill) {
+    TOldRecordFile file;
+    if (!file.Open(Path, RecordSize)) return 0;
+    TImportProgress progress(Caption, file.Count());
+    dbsql::TDbTable table;
     try {
-        Table.Append();
-        if (!Fill()) {
-            Table.Cancel();
-            return false;
-        }
-        Table.Post();
-        return true;
+        table.SetDatabaseName(CatalogDataFolder);
+        table.SetTableName(CurrentCatalogName + Suffix);
+        table.Open();
     } catch (const std::exception&) {
-        Table.Cancel();
-        return false;
+        return 0;
     }
+    int skipped = 0;
+    std::vector<uint8_t> record;
+    for (int64_t n = 0; n < file.Count(); ++n) {
+        bool posted = false;
+        if (file.Read(n, record)) {
+            try {
+                table.Append();
+                posted = Fill(table, std::span<const uint8_t>(record));
+                if (posted) table.Post();
+            } catch (const std::exception&) {
+                posted = false;
+            }
+            if (!posted) table.Cancel();
+        }
+        if (!posted) ++skipped;
+        progress.Done(n + 1);
+    }
+    table.Close();
+    return skipped;
 }
 
 void ImportConfig(const TOldCatalogFiles& Files) {
@@ -146,46 +167,27 @@ void ImportConfig(const TOldCatalogFiles& Files) {
 }
 
 void ImportSummary(const TOldCatalogFiles& Files) {
-    TOldRecordFile file;
-    if (!file.Open(Files.Summary, kSummaryRecordSize)) return;
-    dbsql::TDbTable table;
-    int skipped = 0;
-    {
-        TImportProgress progress("Importing Summary Records", file.Count());
-        try {
-            table.SetDatabaseName(CatalogDataFolder);
-            table.SetTableName(CurrentCatalogName + "_SUM");
-            table.Open();
-        } catch (const std::exception&) {
-            return;
-        }
-        std::vector<uint8_t> record;
-        for (int64_t n = 0; n < file.Count(); ++n) {
-            const bool posted = file.Read(n, record) && AppendRecord(table, [&] {
-                                    const TOldSummaryRecord r = ParseSummaryRecord(
-                                        std::span<const uint8_t, kSummaryRecordSize>(record));
-                                    TDateTime date = 0;
-                                    if (!DecodeOldDate(r.Packed, date)) return false;
-                                    table.FieldByName("CatalogVolumeLabel")->SetAsString(r.VolumeLabel);
-                                    table.FieldByName("ActualVolumeLabel")->SetAsString(r.VolumeLabel);
-                                    table.FieldByName("SerialNumber")->SetAsInteger(0);
-                                    table.FieldByName("DateFirstCataloged")->SetAsDateTime(date);
-                                    table.FieldByName("DateLastCataloged")->SetAsDateTime(date);
-                                    table.FieldByName("DiskSize")->SetAsString(std::to_string(r.DiskSize));
-                                    table.FieldByName("DiskClusterSize")->SetAsString("1024");
-                                    table.FieldByName("DiskUsed")->SetAsString(std::to_string(r.DiskUsed));
-                                    table.FieldByName("DiskFree")->SetAsString(std::to_string(r.DiskFree));
-                                    table.FieldByName("FilesOnDisk")->SetAsInteger(r.FilesOnDisk);
-                                    table.FieldByName("FilesInArchives")->SetAsInteger(0);
-                                    table.FieldByName("CatalogedFrom")->SetAsString(r.CatalogedFrom);
-                                    table.FieldByName("Comment")->SetAsString(r.Comment);
-                                    return true;
-                                });
-            if (!posted) ++skipped;
-            progress.Done(n + 1);
-        }
-        table.Close();
-    }
+    const int skipped =
+        ImportRecords(Files.Summary, kSummaryRecordSize, "Importing Summary Records", "_SUM",
+                      [](dbsql::TDbTable& Table, std::span<const uint8_t> Bytes) {
+                          const TOldSummaryRecord r = ParseSummaryRecord(Bytes.first<kSummaryRecordSize>());
+                          TDateTime date = 0;
+                          if (!DecodeOldDate(r.Packed, date)) return false;
+                          Table.FieldByName("CatalogVolumeLabel")->SetAsString(r.VolumeLabel);
+                          Table.FieldByName("ActualVolumeLabel")->SetAsString(r.VolumeLabel);
+                          Table.FieldByName("SerialNumber")->SetAsInteger(0);
+                          Table.FieldByName("DateFirstCataloged")->SetAsDateTime(date);
+                          Table.FieldByName("DateLastCataloged")->SetAsDateTime(date);
+                          Table.FieldByName("DiskSize")->SetAsString(std::to_string(r.DiskSize));
+                          Table.FieldByName("DiskClusterSize")->SetAsString("1024");
+                          Table.FieldByName("DiskUsed")->SetAsString(std::to_string(r.DiskUsed));
+                          Table.FieldByName("DiskFree")->SetAsString(std::to_string(r.DiskFree));
+                          Table.FieldByName("FilesOnDisk")->SetAsInteger(r.FilesOnDisk);
+                          Table.FieldByName("FilesInArchives")->SetAsInteger(0);
+                          Table.FieldByName("CatalogedFrom")->SetAsString(r.CatalogedFrom);
+                          Table.FieldByName("Comment")->SetAsString(r.Comment);
+                          return true;
+                      });
     if (skipped > 0)
         WarnSkipped(
             skipped, "Summary",
@@ -209,46 +211,26 @@ void ImportEntries(const TOldCatalogFiles& Files) {
             haveCategories = true;
         }
     }
-    TOldRecordFile file;
-    if (!file.Open(Files.Data, kDataRecordSize)) return;
-    dbsql::TDbTable table;
-    int skipped = 0;
-    {
-        TImportProgress progress("Importing Catalog Records", file.Count());
-        try {
-            table.SetDatabaseName(CatalogDataFolder);
-            table.SetTableName(CurrentCatalogName + "_CAT");
-            table.Open();
-        } catch (const std::exception&) {
-            return;
-        }
-        std::vector<uint8_t> record;
-        for (int64_t n = 0; n < file.Count(); ++n) {
-            const bool posted =
-                file.Read(n, record) && AppendRecord(table, [&] {
-                    const TOldDataRecord r =
-                        ParseDataRecord(std::span<const uint8_t, kDataRecordSize>(record));
-                    TDateTime date = 0, time = 0;
-                    if (!DecodeOldDate(r.Packed, date) || !DecodeOldTime(r.Packed, time)) return false;
-                    table.FieldByName("FileName")->SetAsString(r.FileName);
-                    table.FieldByName("VolumeLabel")->SetAsString(r.VolumeLabel);
-                    table.FieldByName("FolderName")->SetAsString(r.FolderName);
-                    table.FieldByName("ArchiveID")->SetAsString(r.ArchiveID);
-                    table.FieldByName("FileSize")->SetAsString(std::to_string(r.FileSize));
-                    table.FieldByName("DateModified")->SetAsDateTime(date);
-                    table.FieldByName("TimeModified")->SetAsDateTime(time);
-                    table.FieldByName("Attribute")->SetAsInteger(r.Attribute);
-                    if (haveCategories && r.Category != 0)
-                        table.FieldByName("CategoryCode")->SetAsString(categories[r.Category]);
-                    table.FieldByName("Comment")->SetAsString(
-                        OldComment(r.FirstCommentLine, r.NextComment, haveComments ? &comments : nullptr));
-                    return true;
-                });
-            if (!posted) ++skipped;
-            progress.Done(n + 1);
-        }
-        table.Close();
-    }
+    const int skipped =
+        ImportRecords(Files.Data, kDataRecordSize, "Importing Catalog Records", "_CAT",
+                      [&](dbsql::TDbTable& Table, std::span<const uint8_t> Bytes) {
+                          const TOldDataRecord r = ParseDataRecord(Bytes.first<kDataRecordSize>());
+                          TDateTime date = 0, time = 0;
+                          if (!DecodeOldDate(r.Packed, date) || !DecodeOldTime(r.Packed, time)) return false;
+                          Table.FieldByName("FileName")->SetAsString(r.FileName);
+                          Table.FieldByName("VolumeLabel")->SetAsString(r.VolumeLabel);
+                          Table.FieldByName("FolderName")->SetAsString(r.FolderName);
+                          Table.FieldByName("ArchiveID")->SetAsString(r.ArchiveID);
+                          Table.FieldByName("FileSize")->SetAsString(std::to_string(r.FileSize));
+                          Table.FieldByName("DateModified")->SetAsDateTime(date);
+                          Table.FieldByName("TimeModified")->SetAsDateTime(time);
+                          Table.FieldByName("Attribute")->SetAsInteger(r.Attribute);
+                          if (haveCategories && r.Category != 0)
+                              Table.FieldByName("CategoryCode")->SetAsString(categories[r.Category]);
+                          Table.FieldByName("Comment")->SetAsString(OldComment(
+                              r.FirstCommentLine, r.NextComment, haveComments ? &comments : nullptr));
+                          return true;
+                      });
     if (skipped > 0)
         WarnSkipped(
             skipped, "Catalog",
