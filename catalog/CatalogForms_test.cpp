@@ -237,6 +237,21 @@ TEST_F(CatalogFormsTest, NewCatalogThenSelectMakesItCurrent) {
     EXPECT_EQ(CatSizes(), (std::vector<int>{30, 60, 20}));
 }
 
+// The Settings command's entry: the manager, shown modally and released.
+TEST_F(CatalogFormsTest, TheManagersEntryShowsItModally) {
+    MakeCatalog("Games");
+    bool manager = false;
+    Driver.AnswerWith([&](TCustomForm& f) {
+        auto& select = dynamic_cast<TSelectCatalogForm&>(f);
+        manager = select.MakeCurrent && select.DeleteBtn->Visible();
+        Click(*select.SelectBtn);
+    });
+    ShowSelectCatalogForm();
+    EXPECT_TRUE(manager);
+    EXPECT_EQ(CurrentCatalogName, "Games");
+    EXPECT_EQ(Application->FindComponent("SelectCatalogForm"), nullptr);
+}
+
 TEST_F(CatalogFormsTest, TheDialogAndItsGrid) {
     MakeCatalog("Games");
     MakeCatalog("Music", {16, 16, 16});
@@ -557,6 +572,24 @@ TEST_F(CatalogFormsTest, RenameRefusesNamesItCannotTake) {
         EXPECT_EQ(platform::BeepHistory(), std::vector<uint32_t>{16});
     }
     EXPECT_EQ(ConfigNames(), (std::vector<std::string>{"Games", "Music"}));
+}
+
+// A table that is not there has nothing to rename; the others and the record are renamed.
+TEST_F(CatalogFormsTest, RenameGoesOnPastAMissingTable) {
+    MakeCatalog("Games");
+    Table("Games_LOG")->DeleteTable();
+    Open();
+    Driver.AnswerWith([&](TCustomForm& r) {
+        auto& rename = dynamic_cast<TRenameCatalogForm&>(r);
+        rename.NewCatalogName->SetText("Other");
+        Click(*rename.OKBtn);
+    });
+    Click(*Form->RenameBtn);
+    EXPECT_EQ(Texts(), std::vector<std::string>{});
+    EXPECT_TRUE(Exists("Other_SUM"));
+    EXPECT_TRUE(Exists("Other_CAT"));
+    EXPECT_FALSE(Exists("Other_LOG"));
+    EXPECT_EQ(ConfigNames(), std::vector<std::string>{"Other"});
 }
 
 // A failing step stops the renaming: what was renamed goes back, the record and the current

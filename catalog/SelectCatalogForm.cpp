@@ -1,6 +1,7 @@
 #include "catalog/SelectCatalogForm.h"
 
 #include <exception>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -517,9 +518,9 @@ void TSelectCatalogForm::DBGrid1MouseMove(int X, int Y) {
 }
 
 void ShowSelectCatalogForm() {
-    auto* form = TCustomForm::Create<TSelectCatalogForm>(Application);
+    const std::unique_ptr<TSelectCatalogForm, void (*)(TSelectCatalogForm*)> form(
+        TCustomForm::Create<TSelectCatalogForm>(Application), [](TSelectCatalogForm* Form) { Form->Free(); });
     form->ShowModal();
-    form->Free();
 }
 
 }  // namespace catalog

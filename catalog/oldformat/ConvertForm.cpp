@@ -1,5 +1,7 @@
 #include "catalog/oldformat/ConvertForm.h"
 
+#include <memory>
+
 #include "catalog/FormParts.h"
 #include "catalog/oldformat/ConvertOldCatalog.h"
 #include "framework/stdctrls/Label.h"
@@ -52,9 +54,9 @@ void TConvertForm::BitBtn1Click() {
 }
 
 void ShowConvertForm() {
-    auto* form = TCustomForm::Create<TConvertForm>(Application);
+    const std::unique_ptr<TConvertForm, void (*)(TConvertForm*)> form(
+        TCustomForm::Create<TConvertForm>(Application), [](TConvertForm* Form) { Form->Free(); });
     form->ShowModal();
-    form->Free();
 }
 
 }  // namespace catalog::oldformat
