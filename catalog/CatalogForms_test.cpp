@@ -19,6 +19,7 @@
 #include "catalog/ProgressForm.h"
 #include "catalog/SelectCatalogForm.h"
 #include "catalog/SharedWindows.h"
+#include "catalog/testsupport/CatalogTestFixture.h"
 #include "controls/entry/CtlPictureField.h"
 #include "controls/entry/CtlSpinner.h"
 #include "dbsql/testsupport/DbTestTable.h"
@@ -44,53 +45,12 @@ const std::string kDeleteQuestion =
     "Warning:  This Operation Cannot Be Undone.\rAre You Sure You Want To Delete The Catalog Named "
     "\"Games\"?";
 
-struct CatalogFormsTest : dbsql::testsupport::SessionFixture {
-    TFormDriver Driver;
+struct CatalogFormsTest : catalog::testsupport::TCatalogFixture {
     TSelectCatalogForm* Form = nullptr;
-    catalog::TMsg* Msg = nullptr;
-    TProgressForm* Progress = nullptr;
-    // What the shared windows showed, in order.
-    std::vector<std::string> Windows;
 
-    void SetUp() override {
-        SessionFixture::SetUp();
-        Driver.Strict = false;  // boxes nobody answers get OK (or Cancel)
-        ProgramFolder = "D:\\";
-        CatalogDataFolder = "D:\\";
-        CurrentCatalogName.clear();
-        LastCatalogedLabel = "";
-        auto t = Table("CatalogConfigs");
-        DefineTable(*t, CatalogConfigsSchema());
-        t->CreateTable();
-        Msg = TCustomForm::Create<catalog::TMsg>(Application);
-        Msg->OnShow = [this](TObject*) { Windows.push_back("message " + Msg->MsgText->Caption()); };
-        Progress = TCustomForm::Create<TProgressForm>(Application);
-        Progress->OnShow = [this](TObject*) {
-            Windows.push_back("progress " + Progress->Caption() +
-                              (Progress->CancelBtn->Visible() ? " (cancel)" : ""));
-        };
-        SharedMessageWindow = Msg;
-        SharedProgressWindow = Progress;
-        platform::ClearBeepHistory();
-    }
     void TearDown() override {
         if (Form) Form->Free();
-        SharedMessageWindow = nullptr;
-        SharedProgressWindow = nullptr;
-        Msg->Free();
-        Progress->Free();
-        Driver.RunPending();
-        CurrentCatalogName.clear();
-        ProgramFolder.clear();
-        CatalogDataFolder.clear();
-        LastCatalogedLabel = "";
-        SessionFixture::TearDown();
-    }
-    std::unique_ptr<dbsql::TDbTable> Table(const std::string& name) {
-        auto t = std::make_unique<dbsql::TDbTable>();
-        t->SetDatabaseName("D:\\");
-        t->SetTableName(name);
-        return t;
+        TCatalogFixture::TearDown();
     }
     bool Exists(const std::string& name) { return Table(name)->Exists(); }
     // A catalog with its record and three tables, made as New Catalog makes it.
@@ -137,12 +97,6 @@ struct CatalogFormsTest : dbsql::testsupport::SessionFixture {
             rows.push_back(row);
         }
         return rows;
-    }
-    std::vector<std::string> Texts() const {
-        std::vector<std::string> out;
-        for (const auto& s : Driver.Shown)
-            if (s.Kind == "message") out.push_back(s.Text);
-        return out;
     }
     void ClearShown() {
         Driver.Shown.clear();

@@ -18,6 +18,7 @@
 #include "catalog/oldformat/ConvertForm.h"
 #include "catalog/oldformat/ConvertOldCatalog.h"
 #include "catalog/oldformat/OldRecords.h"
+#include "catalog/testsupport/CatalogTestFixture.h"
 #include "catalog/testsupport/OldCatalogWriter.h"
 #include "dbsql/testsupport/DbTestTable.h"
 #include "framework/core/DateTime.h"
@@ -173,50 +174,18 @@ TEST(OldRecords, SummaryConfigAndCategories) {
 
 // ---- Conversion ----
 
-struct ConvertTest : dbsql::testsupport::SessionFixture {
-    TFormDriver Driver;
-    TProgressForm* Progress = nullptr;
-    std::vector<std::string> Windows;
-    std::vector<TOldEntry> Entries;
+struct ConvertTest : TCatalogFixture {
+    std::vector<TOldEntry> Entries{TOldEntry{}};
     std::vector<TOldVolume> Volumes{TOldVolume{}};
     std::vector<std::string> Comments;  // records of the .CMT file; none: no file
     std::string Config;                 // the .CFG file; empty: none
     std::string Categories;             // KORVANE.CAT; empty: none
 
     void SetUp() override {
-        SessionFixture::SetUp();
-        Driver.Strict = false;
-        ProgramFolder = "D:\\";
-        CatalogDataFolder = "D:\\";
+        TCatalogFixture::SetUp();
         CurrentCatalogName = "Before";
         LastCatalogedLabel = "BEFORE";
-        auto t = Table("CatalogConfigs");
-        DefineTable(*t, CatalogConfigsSchema());
-        t->CreateTable();
         std::filesystem::create_directory(Root.Path() + "/OLD");
-        Progress = TCustomForm::Create<TProgressForm>(Application);
-        Progress->OnShow = [this](TObject*) {
-            Windows.push_back(Progress->Caption() + (Progress->CancelBtn->Visible() ? " (cancel)" : ""));
-        };
-        SharedProgressWindow = Progress;
-        Entries.push_back(TOldEntry{});
-        platform::ClearBeepHistory();
-    }
-    void TearDown() override {
-        SharedProgressWindow = nullptr;
-        Progress->Free();
-        Driver.RunPending();
-        CurrentCatalogName.clear();
-        ProgramFolder.clear();
-        CatalogDataFolder.clear();
-        LastCatalogedLabel = "";
-        SessionFixture::TearDown();
-    }
-    std::unique_ptr<dbsql::TDbTable> Table(const std::string& name) {
-        auto t = std::make_unique<dbsql::TDbTable>();
-        t->SetDatabaseName("D:\\");
-        t->SetTableName(name);
-        return t;
     }
     void Write(const std::string& name, const std::string& bytes) {
         std::ofstream(Root.Path() + "/OLD/" + name, std::ios::binary) << bytes;
@@ -243,12 +212,6 @@ struct ConvertTest : dbsql::testsupport::SessionFixture {
             prompt.SetModalResult(mrOk);
         });
         ConvertOldCatalog(path);
-    }
-    std::vector<std::string> Texts() const {
-        std::vector<std::string> out;
-        for (const auto& s : Driver.Shown)
-            if (s.Kind == "message") out.push_back(s.Text);
-        return out;
     }
     // The entries of the new catalog in key order, one field.
     std::vector<std::string> Column(const std::string& field, const std::string& table = "Games_CAT") {
@@ -385,7 +348,8 @@ TEST_F(ConvertTest, AWholeCatalogArrives) {
     Volumes.push_back(second);
     Convert();
     EXPECT_EQ(Texts(), std::vector<std::string>{});
-    EXPECT_EQ(Windows, (std::vector<std::string>{"Importing Summary Records", "Importing Catalog Records"}));
+    EXPECT_EQ(Windows, (std::vector<std::string>{"progress Importing Summary Records",
+                                                 "progress Importing Catalog Records"}));
     EXPECT_FALSE(Progress->Visible());
     EXPECT_EQ(CurrentCatalogName, "Games");
     EXPECT_EQ(LastCatalogedLabel.Text(), "");
