@@ -110,6 +110,9 @@ const TCatalogTableSchema& LogTableSchema() {
     return schema;
 }
 
+const char* const InvalidCatalogNameText =
+    "Catalog Names Cannot Contain Any Of These Characters:  \\ / : * ? \" < > |";
+
 bool IsValidCatalogName(std::string_view Name) {
     if (Name.empty() || Name == "." || Name == "..") return false;
     for (char c : Name) {

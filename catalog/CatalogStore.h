@@ -35,6 +35,8 @@ const TCatalogTableSchema& LogTableSchema();
 // A catalog name becomes part of three file names: it must not be empty, "." or "..", nor hold a
 // control code or any of \ / : * ? " < > |.
 bool IsValidCatalogName(std::string_view Name);
+// The error shown for a name IsValidCatalogName refuses.
+extern const char* const InvalidCatalogNameText;
 
 // The name lengths of a new catalog.
 struct TNameLengths {

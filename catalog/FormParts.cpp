@@ -1,5 +1,11 @@
 #include "catalog/FormParts.h"
 
+#include <algorithm>
+
+#include "controls/entry/CtlPictureField.h"
+#include "controls/entry/CtlSpinner.h"
+#include "framework/stdctrls/Label.h"
+
 namespace catalog {
 
 using namespace framework;
@@ -24,6 +30,39 @@ TPanel* NewPanel(TComponent& Owner, TWinControl& Parent, const char* Name, int L
     panel->SetBevelOuter(Bevel);
     panel->SetCaption("");
     return panel;
+}
+
+TLabel* NewLabel(TComponent& Owner, TWinControl& Parent, const char* Name, int Left, int Top, int Width,
+                 const std::string& Caption) {
+    auto* label = NewComponent<TLabel>(&Owner);
+    label->SetName(Name);
+    label->SetParent(&Parent);
+    label->SetAutoSize(false);
+    const int lines = 1 + int(std::count(Caption.begin(), Caption.end(), '\n'));
+    label->SetBounds(Left, Top, Width, lines * 16);
+    label->SetCaption(Caption);
+    return label;
+}
+
+entry::TCtlPictureField* NewLengthField(TComponent& Owner, TWinControl& Parent, const char* Name, int Left,
+                                        int Top, int High) {
+    auto* field = NewComponent<entry::TCtlPictureField>(&Owner);
+    field->SetName(Name);
+    field->SetParent(&Parent);
+    field->SetBounds(Left, Top, 41, 23);
+    field->SetDataType(entry::pftInteger);
+    field->SetPictureMask("iii");
+    field->SetRangeHi(std::to_string(High));
+    field->SetRangeLo("16");
+    field->SetAsInteger(16);
+    auto* spinner = NewComponent<entry::TCtlSpinner>(&Owner);
+    spinner->SetName(std::string(Name) + "Spinner");
+    spinner->SetParent(&Parent);
+    spinner->SetBounds(Left + 41, Top, 16, 23);
+    spinner->Delta = 1;
+    spinner->WrapMode = false;
+    spinner->SetFocusedControl(field);
+    return field;
 }
 
 }  // namespace catalog

@@ -5,6 +5,13 @@
 #include "framework/stdctrls/ExtCtrls.h"
 #include "framework/ui/Forms.h"
 
+namespace framework {
+class TLabel;
+}
+namespace entry {
+class TCtlPictureField;
+}
+
 namespace catalog {
 
 // A button of a standard kind (caption, modal result, Default or Cancel) owned by Form and placed
@@ -16,5 +23,14 @@ framework::TBitBtn* NewDialogButton(framework::TCustomForm& Form, framework::TWi
 // A panel without a caption owned by Owner, placed on Parent with the outer bevel Bevel.
 framework::TPanel* NewPanel(framework::TComponent& Owner, framework::TWinControl& Parent, const char* Name,
                             int Left, int Top, int Width, int Height, framework::TPanelBevel Bevel);
+
+// A label owned by Owner and placed on Parent, Width wide and as high as its lines.
+framework::TLabel* NewLabel(framework::TComponent& Owner, framework::TWinControl& Parent, const char* Name,
+                            int Left, int Top, int Width, const std::string& Caption);
+
+// A field for a catalog's name length: whole numbers of up to three digits from 16 to High, 16 to
+// start with, and a spinner at its right that steps it by 1. The form needs a controller.
+entry::TCtlPictureField* NewLengthField(framework::TComponent& Owner, framework::TWinControl& Parent,
+                                        const char* Name, int Left, int Top, int High);
 
 }  // namespace catalog
