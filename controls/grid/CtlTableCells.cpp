@@ -206,7 +206,7 @@ void TCtlTCCustomString::StartEditing(int32_t, int32_t, const TRect& CellRect,
     PlaceEditor(*FEditor, CellRect);
 }
 
-bool TCtlTCCustomString::SaveEditedData(TCtlCellValue* Data) const {
+bool TCtlTCCustomString::SaveEditedData(TCtlCellValue* Data) {
     return FEditor && SaveText(FEditor->Text(), Data);
 }
 
@@ -624,6 +624,22 @@ bool TCtlTCCustomGlyph::SaveEditedData(TCtlCellValue* Data) {
 void TCtlTCCustomGlyph::StopEditing(bool SaveValue, TCtlCellValue* Data) {
     if (SaveValue && Data) SaveEditedData(Data);
     FreeEditor(FEditor);
+}
+
+TWinControl* TCtlTCCustomGlyph::EditControl() const {
+    return FEditor;
+}
+HWND TCtlTCCustomGlyph::EditHandle() const {
+    return FEditor && FEditor->HandleAllocated() ? FEditor->Handle() : 0;
+}
+void TCtlTCCustomGlyph::EditHide() {
+    if (FEditor) FEditor->Hide();
+}
+void TCtlTCCustomGlyph::EditMove(const TRect& CellRect) {
+    if (!FEditor) return;
+    FEditor->SetBounds(CellRect.Left, CellRect.Top, CellRect.Width(), CellRect.Height());
+    FEditor->Show();
+    FEditor->Repaint();
 }
 
 void TCtlTCCustomGlyph::Notification(TComponent* AComponent, TOperation Operation) {

@@ -61,15 +61,15 @@ public:
     // ---- Editing ----
     void StartEditing(int32_t RowNum, int32_t ColNum, const framework::TRect& CellRect,
                       const TCtlCellAttributes& CellAttr, TCtlTblEditorStyle CellStyle,
-                      const TCtlCellValue* Data);
+                      const TCtlCellValue* Data) override;
     // Saves (when asked and Data is given) and destroys the editor.
-    void StopEditing(bool SaveValue, TCtlCellValue* Data);
-    bool SaveEditedData(TCtlCellValue* Data) const;
-    framework::TWinControl* EditControl() const;
-    framework::HWND EditHandle() const;
-    void EditHide();
-    void EditMove(const framework::TRect& CellRect);
-    bool EditorModified() const;
+    void StopEditing(bool SaveValue, TCtlCellValue* Data) override;
+    bool SaveEditedData(TCtlCellValue* Data) override;
+    framework::TWinControl* EditControl() const override;
+    framework::HWND EditHandle() const override;
+    void EditHide() override;
+    void EditMove(const framework::TRect& CellRect) override;
+    bool EditorModified() const override;
     uint16_t MaxLength() const { return FMaxLength; }
     void SetMaxLength(uint16_t Value) { FMaxLength = Value; }
     bool AutoAdvanceChar() const { return FAutoAdvanceChar; }
@@ -223,10 +223,14 @@ public:
     // ---- Editing ----
     void StartEditing(int32_t RowNum, int32_t ColNum, const framework::TRect& CellRect,
                       const TCtlCellAttributes& CellAttr, TCtlTblEditorStyle CellStyle,
-                      const TCtlCellValue* Data);
-    void StopEditing(bool SaveValue, TCtlCellValue* Data);
-    bool SaveEditedData(TCtlCellValue* Data);
-    TCtlTCGlyphEdit* EditControl() const { return FEditor; }
+                      const TCtlCellValue* Data) override;
+    void StopEditing(bool SaveValue, TCtlCellValue* Data) override;
+    bool SaveEditedData(TCtlCellValue* Data) override;
+    framework::TWinControl* EditControl() const override;
+    TCtlTCGlyphEdit* GlyphEditor() const { return FEditor; }
+    framework::HWND EditHandle() const override;
+    void EditHide() override;
+    void EditMove(const framework::TRect& CellRect) override;
 
 protected:
     virtual TCtlTCGlyphEdit* CreateEditor();
