@@ -609,6 +609,31 @@ TEST_F(DbGridTest, TheCatalogWindowsConfigurationPaintsHeadingsGlyphsAndFormatte
     EXPECT_GT(Rightmost, S.Right - 10);
 }
 
+TEST_F(DbGridTest, AFailingCellLeavesTheCurrentRecordInPlace) {
+    MakeGrid();
+    FixWidths();
+    auto* Text = NewComponent<TCtlTCString>(Form);
+    Grid->Column(1)->SetDefaultCell(Text);
+    Grid->SetOptions(Grid->Options() | CtlDbOption(dtoCellsPaintText));
+    Data.MoveBy(1);
+    Driver.RunPending();
+    ASSERT_EQ(Grid->DataLink().ActiveRecord(), 1);
+    Text->OnOwnerDraw = [](TObject*, TCanvas&, const TRect&, int32_t Row, int32_t, const TCtlCellAttributes&,
+                           const TCtlCellValue*, bool&) {
+        if (Row == 4) throw Exception("cell failed");
+    };
+    std::vector<std::string> Caught;
+    Application->OnException = [&](TObject*, const std::exception& E) { Caught.push_back(E.what()); };
+    Grid->Invalidate();
+    Driver.RunPending();
+    Application->OnException = nullptr;
+    Text->OnOwnerDraw = nullptr;
+    EXPECT_FALSE(Caught.empty());
+    // The fields read the current record again, not the row painted last.
+    EXPECT_EQ(Grid->DataLink().ActiveRecord(), 1);
+    EXPECT_EQ(Current(), "FILE2.TXT");
+}
+
 // ---- Keys ----
 
 TEST_F(DbGridTest, ArrowsWrapOnlyWhenAskedAndCtrlKeysGoToTheEnds) {
