@@ -1,0 +1,1142 @@
+#include "controls/grid/CtlTable.h"
+
+#include <algorithm>
+
+#include "controls/entry/CtlCommands.h"
+#include "controls/entry/CtlMessages.h"
+#include "framework/graphics/Gdi.h"
+#include "framework/ui/Forms.h"
+
+namespace grid {
+
+using namespace framework;
+
+namespace {
+constexpr int32_t LargeRowCount = 16384;
+constexpr uint32_t SCtlGridCommands = 30266;
+
+bool Meets(const TRect& A, const TRect& B) {
+    return A.Left < B.Right && B.Left < A.Right && A.Top < B.Bottom && B.Top < A.Bottom;
+}
+}  // namespace
+
+int32_t TCtlTableMap::IndexOf(int32_t Number) const {
+    auto It = std::lower_bound(Numbers.begin(), Numbers.end(), Number);
+    return It != Numbers.end() && *It == Number ? static_cast<int32_t>(It - Numbers.begin()) : -1;
+}
+
+// ---- Construction ----
+
+TCtlCustomTable::TCtlCustomTable(TComponent* AOwner) : TCtlTableAncestor(AOwner) {
+    FPens = std::make_unique<TCtlGridPenSet>();
+    FPens->SetChangeNotice([this](TObject*) { CellChanged(nullptr); });
+    FColors = std::make_unique<TCtlTableColors>();
+    FColors->OnChange = [this](TObject*) { CellChanged(nullptr); };
+    FColumns = std::make_unique<TCtlTableColumns>(this, 10);
+    FColumns->SetChangeNotice(
+        [this](TObject*, int32_t C1, int32_t C2, TCtlTblActions A) { ColumnsChanged(C1, C2, A); });
+    FRows = std::make_unique<TCtlTableRows>();
+    FRows->OnChange = [this](TObject*, int32_t R1, int32_t R2, TCtlTblActions A) { RowsChanged(R1, R2, A); };
+    SetBounds(Left(), Top(), 300, 100);
+    SetParentColor(false);
+    SetColor(clBtnFace);
+    SetTabStop(true);
+    ControlStyle |= csCaptureMouse | csOpaque | csDoubleClicks;
+}
+
+TCtlCustomTable::~TCtlCustomTable() {
+    FDestroying = true;
+    if (auto* Cell = FLockedRowsCell) {
+        FLockedRowsCell = nullptr;
+        Cell->ReleaseUser();
+    }
+    FColumns.reset();
+}
+
+bool TCtlCustomTable::Quiet() const {
+    return FDestroying || (ComponentState() & csLoading);
+}
+
+int32_t TCtlCustomTable::ClientW() const {
+    return HandleAllocated() ? ClientWidth() : 0;
+}
+int32_t TCtlCustomTable::ClientH() const {
+    return HandleAllocated() ? ClientHeight() : 0;
+}
+
+// ---- Maps ----
+
+bool TCtlCustomTable::IsColHidden(int32_t C) const {
+    TCtlTableColumn* Col = FColumns->Items(C);
+    return !Col || Col->Hidden();
+}
+
+bool TCtlCustomTable::IsRowHidden(int32_t R) const {
+    return R < 0 || R >= FRows->Limit() || FRows->Hidden(R);
+}
+
+TCtlTableMap TCtlCustomTable::BuildColMap(int32_t Start) const {
+    TCtlTableMap M;
+    int32_t X = 0;
+    const int32_t W = ClientW();
+    for (int32_t C = 0; C < FLockedCols && C < ColCount() && X < W; ++C) {
+        if (IsColHidden(C)) continue;
+        M.Numbers.push_back(C);
+        M.Offsets.push_back(X);
+        X += FColumns->Items(C)->Width();
+    }
+    for (int32_t C = std::max(Start, FLockedCols); C < ColCount() && X < W; ++C) {
+        if (IsColHidden(C)) continue;
+        M.Numbers.push_back(C);
+        M.Offsets.push_back(X);
+        X += FColumns->Items(C)->Width();
+    }
+    M.Extent = X;
+    return M;
+}
+
+TCtlTableMap TCtlCustomTable::BuildRowMap(int32_t Start) const {
+    TCtlTableMap M;
+    int32_t Y = 0;
+    const int32_t H = ClientH();
+    auto Add = [&](int32_t R) {
+        if (IsRowHidden(R)) return;
+        M.Numbers.push_back(R);
+        M.Offsets.push_back(Y);
+        Y += FRows->Height(R);
+    };
+    for (int32_t R = 0; R < FLockedRows && R < RowLimit() && Y < H; ++R) Add(R);
+    for (int32_t R = std::max(Start, FLockedRows); R < RowLimit() && Y < H; ++R) Add(R);
+    M.Extent = Y;
+    return M;
+}
+
+int32_t TCtlCustomTable::AdjustCol(int32_t C, int Direction) const {
+    if (C < FLockedCols || C >= ColCount()) C = FLockedCols;
+    if (Direction == 0 && !IsColHidden(C)) return C;
+    if (Direction >= 0) {
+        for (int32_t I = C + 1; I < ColCount(); ++I)
+            if (!IsColHidden(I)) return I;
+        if (Direction > 0) return C;
+    }
+    for (int32_t I = C - 1; I >= FLockedCols; --I)
+        if (!IsColHidden(I)) return I;
+    return C;
+}
+
+int32_t TCtlCustomTable::AdjustRow(int32_t R, int Direction) const {
+    if (R < FLockedRows || R >= RowLimit()) R = FLockedRows;
+    if (Direction == 0 && !IsRowHidden(R)) return R;
+    if (Direction >= 0) {
+        for (int32_t I = R + 1; I < RowLimit(); ++I)
+            if (!IsRowHidden(I)) return I;
+        if (Direction > 0) return R;
+    }
+    for (int32_t I = R - 1; I >= FLockedRows; --I)
+        if (!IsRowHidden(I)) return I;
+    return R;
+}
+
+void TCtlCustomTable::ComputeMaxLeftCol() {
+    if (FLockedCols >= ColCount()) return;
+    int32_t A = AdjustCol(ColCount() - 1, 0);
+    if (BuildColMap(A).Extent <= ClientW()) {
+        for (;;) {
+            const int32_t B = AdjustCol(A, -1);
+            if (B == A || BuildColMap(B).Extent > ClientW()) break;
+            A = B;
+        }
+    }
+    FMaxLeftCol = A;
+    if (FLeftCol > FMaxLeftCol) FLeftCol = FMaxLeftCol;
+}
+
+void TCtlCustomTable::ComputeMaxTopRow() {
+    if (FLockedRows >= RowLimit()) return;
+    int32_t A = AdjustRow(RowLimit() - 1, 0);
+    // The last row fits only when the rows end above the client's bottom edge.
+    if (BuildRowMap(A).Extent < ClientH()) {
+        for (;;) {
+            const int32_t B = AdjustRow(A, -1);
+            if (B == A || BuildRowMap(B).Extent >= ClientH()) break;
+            A = B;
+        }
+    }
+    FMaxTopRow = A;
+    if (FTopRow > FMaxTopRow) FTopRow = FMaxTopRow;
+}
+
+// ---- Scroll bars ----
+
+void TCtlCustomTable::RefreshHorzScroll() {
+    if (!HandleAllocated() || !FHasHorz) return;
+    if (FUpdateCount > 0) {
+        FScrollPending = true;
+        return;
+    }
+    ComputeMaxLeftCol();
+    int32_t N = 0, Pos = 0;
+    for (int32_t C = FLockedCols; C <= FMaxLeftCol && C < ColCount(); ++C) N += !IsColHidden(C);
+    for (int32_t C = FLockedCols; C < FLeftCol; ++C) Pos += !IsColHidden(C);
+    SetScrollRange(Handle(), SB_HORZ, 0, std::max(0, N - 1), false);
+    SetScrollPos(Handle(), SB_HORZ, Pos, true);
+}
+
+void TCtlCustomTable::RefreshVertScroll() {
+    if (!HandleAllocated() || !FHasVert) return;
+    if (FUpdateCount > 0) {
+        FScrollPending = true;
+        return;
+    }
+    ComputeMaxTopRow();
+    int32_t Max, Pos;
+    if (FMaxTopRow < LargeRowCount) {
+        bool Some = false;
+        for (int32_t R = FLockedRows; R < FMaxTopRow && !Some; ++R) Some = !IsRowHidden(R);
+        Max = Some ? FMaxTopRow : FLockedRows;
+        Pos = FTopRow;
+    } else {
+        // Large grids scale the bar down so its range stays small.
+        const int32_t D1 = FMaxTopRow == LargeRowCount ? FMaxTopRow / 64 + 1 : FMaxTopRow / 1024 + 1;
+        const int32_t D2 = std::max(1, FMaxTopRow == LargeRowCount ? RowLimit() / 64 : RowLimit() / 1024);
+        Max = FMaxTopRow / D1;
+        Pos = FTopRow / D2;
+    }
+    SetScrollRange(Handle(), SB_VERT, FLockedRows, Max, false);
+    SetScrollPos(Handle(), SB_VERT, Pos, true);
+}
+
+// ---- Update bracket and invalidation ----
+
+void TCtlCustomTable::BeginUpdate() {
+    if (FUpdateCount++ == 0 && HandleAllocated()) {
+        if (HasOption(otoBrowseRow))
+            InvalidateRow(FActiveRow);
+        else
+            InvalidateCell(FActiveRow, FActiveCol);
+    }
+}
+
+void TCtlCustomTable::EndUpdate() {
+    if (--FUpdateCount > 0) return;
+    FUpdateCount = 0;
+    if (FScrollPending) {
+        FScrollPending = false;
+        RefreshHorzScroll();
+        RefreshVertScroll();
+    }
+    if (HasOption(otoBrowseRow))
+        InvalidateRow(FActiveRow);
+    else
+        InvalidateCell(FActiveRow, FActiveCol);
+    if (HandleAllocated()) FlushInvalidCells();
+}
+
+// The recorded cells go to the window as repaint requests; Paint draws what they cover.
+void TCtlCustomTable::FlushInvalidCells() {
+    for (int I = 0; I < FInvalid.Count(); ++I) {
+        const TCtlCellAddress A = FInvalid.Items(I);
+        const TRect R = CellRect(A.RowNum, A.ColNum);
+        if (R.Width() > 0) framework::InvalidateRect(Handle(), &R, false);
+    }
+    if (FInvalid.UnusedArea()) {
+        const TRect Right = Rect(FColMap.Extent, 0, ClientW(), ClientH());
+        const TRect Below = Rect(0, FRowMap.Extent, FColMap.Extent, ClientH());
+        if (Right.Width() > 0) framework::InvalidateRect(Handle(), &Right, false);
+        if (Below.Height() > 0 && Below.Width() > 0) framework::InvalidateRect(Handle(), &Below, false);
+    }
+    FInvalid.Clear();
+}
+
+void TCtlCustomTable::InvalidateCell(int32_t R, int32_t C) {
+    if (FRowMap.IndexOf(R) >= 0 && FColMap.IndexOf(C) >= 0) FInvalid.AddCell(R, C);
+}
+
+void TCtlCustomTable::InvalidateRow(int32_t R) {
+    if (FRowMap.IndexOf(R) < 0) return;
+    for (int32_t C : FColMap.Numbers) FInvalid.AddCell(R, C);
+}
+
+void TCtlCustomTable::InvalidateColumn(int32_t C) {
+    if (FColMap.IndexOf(C) < 0) return;
+    for (int32_t R : FRowMap.Numbers) FInvalid.AddCell(R, C);
+}
+
+void TCtlCustomTable::InvalidateTable() {
+    for (int32_t R : FRowMap.Numbers)
+        for (int32_t C : FColMap.Numbers) FInvalid.AddCell(R, C);
+    FInvalid.SetUnusedArea();
+}
+
+void TCtlCustomTable::CellChanged(TCtlTableCellAncestor*) {
+    if (Quiet() || !HandleAllocated()) return;
+    BeginUpdate();
+    InvalidateTable();
+    EndUpdate();
+}
+
+// ---- Geometry ----
+
+TRect TCtlCustomTable::CellRect(int32_t R, int32_t C) const {
+    const int32_t I = FRowMap.IndexOf(R), J = FColMap.IndexOf(C);
+    if (I < 0 || J < 0) return Rect(0, 0, 0, 0);
+    return Rect(FColMap.Offsets[size_t(J)], FRowMap.Offsets[size_t(I)], FColMap.End(J), FRowMap.End(I));
+}
+
+TRect TCtlCustomTable::Narrowed(const TRect& R, TGridEffect Effect) const {
+    TRect N = R;
+    if (Effect == geVertical || Effect == geBoth) --N.Right;
+    if (Effect == geHorizontal || Effect == geBoth) --N.Bottom;
+    if (Effect == ge3D) N = Rect(R.Left + 1, R.Top + 1, R.Right - 1, R.Bottom - 1);
+    return N;
+}
+
+bool TCtlCustomTable::GetActiveCellRect(TRect& Out) const {
+    const TRect R = CellRect(FActiveRow, FActiveCol);
+    if (R.Width() <= 0) return false;
+    Out = Narrowed(R, FPens->NormalGrid().Effect());
+    return true;
+}
+
+uint8_t TCtlCustomTable::HitTest(int X, int Y, int32_t& RowNum, int32_t& ColNum) const {
+    RowNum = -1;
+    ColNum = -1;
+    uint8_t Code = (X < 0 || Y < 0 || X >= ClientW() || Y >= ClientH()) ? 3 : 0;
+    auto Find = [](const TCtlTableMap& M, int V, int Limit) {
+        int32_t N = -1;
+        if (V >= 0 && V < std::min(Limit, M.Extent))
+            for (int32_t I = 0; I < M.Count() && M.Offsets[size_t(I)] <= V; ++I) N = M.Numbers[size_t(I)];
+        return N;
+    };
+    RowNum = Find(FRowMap, Y, ClientH());
+    ColNum = Find(FColMap, X, ClientW());
+    if (Code == 0) {
+        if (RowNum == -1 || ColNum == -1)
+            Code = 2;
+        else if (RowNum < FLockedRows || ColNum < FLockedCols)
+            Code = 1;
+    }
+    if (Code >= 2) {
+        if (RowNum == -1 && Y < 0) RowNum = -2;
+        if (ColNum == -1 && X < 0) ColNum = -2;
+    }
+    return Code;
+}
+
+// ---- Scrolling ----
+
+void TCtlCustomTable::SetTopLeftCell(int32_t R, int32_t C) {
+    C = std::min(C, FMaxLeftCol);
+    R = std::min(R, FMaxTopRow);
+    R = AdjustRow(R, 0);
+    C = AdjustCol(C, 0);
+    DoTopLeftCellChanging(R, C);
+    if (!HandleAllocated()) {
+        FTopRow = R;
+        FLeftCol = C;
+        return;
+    }
+    if (R == FTopRow && C == FLeftCol) return;
+    BeginUpdate();
+    if (R != FTopRow) ScrollRowsTo(R);
+    if (C != FLeftCol) ScrollColsTo(C);
+    EndUpdate();
+    RefreshVertScroll();
+    RefreshHorzScroll();
+    DoTopLeftCellChanged(R, C);
+}
+
+void TCtlCustomTable::ScrollRowsTo(int32_t R) {
+    const int32_t Index = FRowMap.IndexOf(R);
+    const int32_t OldTop = FTopRow;
+    auto InvalidateScrollable = [&] {
+        for (int32_t Row : FRowMap.Numbers)
+            if (Row >= FLockedRows)
+                for (int32_t C : FColMap.Numbers) FInvalid.AddCell(Row, C);
+        FInvalid.SetUnusedArea();
+    };
+    if (R > OldTop) {
+        if (Index < 0 || FRowMap.End(Index) > ClientH()) {
+            FTopRow = R;
+            FRowMap = BuildRowMap(FTopRow);
+            InvalidateScrollable();
+            return;
+        }
+        // The rows that stay move up; only those coming into view are painted.
+        const int32_t T0 = FRowMap.Offsets[size_t(FRowMap.IndexOf(OldTop))],
+                      T1 = FRowMap.Offsets[size_t(Index)];
+        // The first row to paint: the last one when it was cut off, else the one after it.
+        int32_t First = FRowMap.Last();
+        if (FRowMap.Extent <= ClientH()) First = AdjustRow(First, 1);
+        const TRect Band = Rect(0, T0, ClientW(), ClientH());
+        framework::ScrollWindow(Handle(), 0, -(T1 - T0), &Band, &Band);
+        FTopRow = R;
+        FRowMap = BuildRowMap(FTopRow);
+        for (int32_t Row : FRowMap.Numbers)
+            if (Row >= First)
+                for (int32_t C : FColMap.Numbers) FInvalid.AddCell(Row, C);
+        // The strip that came into view right of the columns was uncovered by the move; below the
+        // rows there may now be unused space.
+        const TRect Below = Rect(0, FRowMap.Extent, FColMap.Extent, ClientH());
+        if (Below.Height() > 0 && Below.Width() > 0) framework::InvalidateRect(Handle(), &Below, false);
+        return;
+    }
+    const int32_t OldIndex = FRowMap.IndexOf(OldTop);
+    const int32_t T0 = OldIndex >= 0 ? FRowMap.Offsets[size_t(OldIndex)] : 0;
+    FTopRow = R;
+    FRowMap = BuildRowMap(FTopRow);
+    const int32_t NewIndex = FRowMap.IndexOf(OldTop);
+    if (NewIndex < 0) {
+        InvalidateScrollable();
+        return;
+    }
+    const int32_t T1 = FRowMap.Offsets[size_t(NewIndex)];
+    const TRect Band = Rect(0, T0, ClientW(), ClientH());
+    framework::ScrollWindow(Handle(), 0, T1 - T0, &Band, &Band);
+    for (int32_t Row : FRowMap.Numbers)
+        if (Row >= R && Row < OldTop)
+            for (int32_t C : FColMap.Numbers) FInvalid.AddCell(Row, C);
+}
+
+void TCtlCustomTable::ScrollColsTo(int32_t C) {
+    // Columns move as a whole: the scrollable part is painted anew.
+    FLeftCol = C;
+    FColMap = BuildColMap(FLeftCol);
+    InvalidateTable();
+}
+
+void TCtlCustomTable::MakeRowVisible(int32_t R) {
+    const int32_t I = FRowMap.IndexOf(R);
+    if (I >= 0 && FRowMap.End(I) <= ClientH()) return;
+    if (I < 0) {
+        SetTopLeftCell(R, FLeftCol);
+        return;
+    }
+    int32_t Bottom = FRowMap.End(I);
+    int32_t K = FRowMap.IndexOf(FTopRow);
+    while (K >= 0 && K < I && Bottom > ClientH()) {
+        Bottom -= FRowMap.End(K) - FRowMap.Offsets[size_t(K)];
+        ++K;
+    }
+    if (K >= 0) SetTopLeftCell(FRowMap.Numbers[size_t(K)], FLeftCol);
+}
+
+void TCtlCustomTable::MakeColumnVisible(int32_t C) {
+    const int32_t I = FColMap.IndexOf(C);
+    if (I >= 0 && FColMap.End(I) <= ClientW()) return;
+    if (I < 0) {
+        SetTopLeftCell(FTopRow, C);
+        return;
+    }
+    int32_t Right = FColMap.End(I);
+    int32_t K = FColMap.IndexOf(FLeftCol);
+    while (K >= 0 && K < I && Right > ClientW()) {
+        Right -= FColMap.End(K) - FColMap.Offsets[size_t(K)];
+        ++K;
+    }
+    if (K >= 0) SetTopLeftCell(FTopRow, FColMap.Numbers[size_t(K)]);
+}
+
+void TCtlCustomTable::ScrollTable(bool Horizontal, int Action) {
+    auto Adjust = [&](int32_t V, int D) { return Horizontal ? AdjustCol(V, D) : AdjustRow(V, D); };
+    const int32_t Current = Horizontal ? FLeftCol : FTopRow;
+    const TCtlTableMap& Map = Horizontal ? FColMap : FRowMap;
+    int32_t Target = Current;
+    switch (Action) {
+        case 0:
+            Target = Adjust(Current, -1);
+            break;
+        case 1:
+            Target = Adjust(Current, 1);
+            break;
+        case 3:
+            Target = Map.Last();
+            if (Target == Current) Target = Adjust(Current, 1);
+            break;
+        case 2: {
+            int32_t P = Adjust(Current, -1);
+            if (P == Current) return;
+            const int32_t Limit = Horizontal ? ClientW() : ClientH();
+            for (;;) {
+                const TCtlTableMap Trial = Horizontal ? BuildColMap(P) : BuildRowMap(P);
+                if (Trial.Extent >= Limit && Trial.Last() <= Current) break;
+                const int32_t Q = Adjust(P, -1);
+                if (Q == P) break;
+                P = Q;
+            }
+            Target = P;
+            break;
+        }
+        default:
+            return;
+    }
+    if (Horizontal)
+        SetTopLeftCell(FTopRow, Target);
+    else
+        SetTopLeftCell(Target, FLeftCol);
+}
+
+// ---- Properties ----
+
+void TCtlCustomTable::SetRowLimit(int32_t N) {
+    if (N == RowLimit() || N <= FLockedRows) return;
+    BeginUpdate();
+    FRows->SetLimit(N);
+    if (FActiveRow >= N) FActiveRow = N - 1;
+    if (FTopRow >= N) FTopRow = N - 1;
+    FRowMap = BuildRowMap(FTopRow);
+    ComputeMaxTopRow();
+    InvalidateTable();
+    RefreshVertScroll();
+    EndUpdate();
+}
+
+void TCtlCustomTable::SetColCount(int32_t N) {
+    if (N == ColCount() || N <= FLockedCols) return;
+    BeginUpdate();
+    FColumns->SetCount(N);
+    if (FActiveCol >= N) FActiveCol = N - 1;
+    if (FLeftCol >= N) FLeftCol = N - 1;
+    RefreshHorzScroll();
+    EndUpdate();
+}
+
+void TCtlCustomTable::SetLockedCols(int32_t N) {
+    if (!HandleAllocated()) {
+        FLockedCols = N;
+        return;
+    }
+    if (N == FLockedCols || N < 0 || N >= ColCount()) return;
+    BeginUpdate();
+    FLockedCols = N;
+    if (FLeftCol < N) SetTopLeftCell(FTopRow, N);
+    if (FActiveCol < N) FActiveCol = FLeftCol;
+    FColMap = BuildColMap(FLeftCol);
+    InvalidateTable();
+    EndUpdate();
+    RefreshHorzScroll();
+}
+
+void TCtlCustomTable::SetLockedRows(int32_t N) {
+    if (!HandleAllocated()) {
+        FLockedRows = N;
+        return;
+    }
+    if (N == FLockedRows || N < 0) return;
+    BeginUpdate();
+    FLockedRows = N;
+    if (FTopRow < N) SetTopLeftCell(N, FLeftCol);
+    if (FActiveRow < N) SetActiveCell(FActiveRow, FActiveCol);
+    FRowMap = BuildRowMap(FTopRow);
+    InvalidateTable();
+    EndUpdate();
+    RefreshVertScroll();
+}
+
+void TCtlCustomTable::SetAccess(TCtlTblAccess Value) {
+    if (Value == otxDefault) Value = otxNormal;
+    if (Value == FAccess) return;
+    BeginUpdate();
+    if (Value == otxInvisible || FAccess == otxInvisible) InvalidateTable();
+    FAccess = Value;
+    EndUpdate();
+}
+
+void TCtlCustomTable::SetAdjust(TCtlTblAdjust Value) {
+    if (Value == otaDefault) Value = otaCenterLeft;
+    if (Value == FAdjust) return;
+    BeginUpdate();
+    InvalidateTable();
+    FAdjust = Value;
+    EndUpdate();
+}
+
+void TCtlCustomTable::SetBorderStyle(TBorderStyle Value) {
+    if (Value == FBorderStyle) return;
+    FBorderStyle = Value;
+    if (HandleAllocated()) RecreateWnd();
+}
+
+void TCtlCustomTable::SetScrollBars(TScrollStyle Value) {
+    if (Value == FScrollBars) return;
+    FScrollBars = Value;
+    if (HandleAllocated()) RecreateWnd();
+}
+
+void TCtlCustomTable::SetColorUnused(TColor Value) {
+    if (Value == FColorUnused) return;
+    BeginUpdate();
+    FColorUnused = Value;
+    FInvalid.SetUnusedArea();
+    EndUpdate();
+}
+
+void TCtlCustomTable::SetLockedRowsCell(TCtlBaseTableCell* Cell) {
+    if (Cell == FLockedRowsCell) return;
+    if (Cell && Cell->Users() > 0 && Cell->Table() != this) return;  // a cell serves one grid
+    if (auto* Old = FLockedRowsCell) {
+        FLockedRowsCell = nullptr;
+        Old->ReleaseUser();
+    }
+    FLockedRowsCell = Cell;
+    if (Cell) {
+        if (Cell->Users() == 0) Cell->SetTable(this);
+        Cell->AddUser();
+        Cell->FreeNotification(this);
+    }
+    CellChanged(Cell);
+}
+
+void TCtlCustomTable::SetOptions(TCtlTblOptionSet Value) {
+    auto Has = [&](TCtlTblOption O) { return (Value & CtlTblOption(O)) != 0; };
+    auto Add = [&](TCtlTblOption O) { Value |= CtlTblOption(O); };
+    auto Drop = [&](TCtlTblOption O) { Value &= static_cast<TCtlTblOptionSet>(~CtlTblOption(O)); };
+    auto DropSelecting = [&] {
+        Drop(otoMouseDragSelect);
+        Drop(otoRowSelection);
+        Drop(otoColSelection);
+    };
+    if (Has(otoBrowseRow)) {
+        Add(otoNoRowResizing);
+        Add(otoNoSelection);
+        DropSelecting();
+    }
+    if (Has(otoAlwaysEditing)) {
+        Add(otoNoRowResizing);
+        Add(otoNoColResizing);
+        Add(otoNoSelection);
+        DropSelecting();
+    } else if (Has(otoNoSelection)) {
+        DropSelecting();
+    }
+    if (Has(otoRowSelection)) Drop(otoAllowRowMoves);
+    if (Has(otoColSelection)) Drop(otoAllowColMoves);
+    BeginUpdate();
+    FOptions = Value;
+    InvalidateTable();
+    EndUpdate();
+}
+
+// ---- Changes of the owned objects ----
+
+void TCtlCustomTable::ColumnsChanged(int32_t C1, int32_t C2, TCtlTblActions Action) {
+    if (Quiet() || !HandleAllocated()) return;
+    BeginUpdate();
+    for (TCtlTableCellAncestor* Cell : Cells())
+        if (auto* Head = dynamic_cast<TCtlTCColHead*>(Cell)) Head->ColumnsChanged(C1, C2, Action);
+    FColMap = BuildColMap(FLeftCol);
+    InvalidateTable();
+    if (FActiveCol >= ColCount()) FActiveCol = std::max(FLockedCols, ColCount() - 1);
+    RefreshHorzScroll();
+    EndUpdate();
+}
+
+void TCtlCustomTable::RowsChanged(int32_t, int32_t, TCtlTblActions) {
+    if (Quiet() || !HandleAllocated()) return;
+    BeginUpdate();
+    FRowMap = BuildRowMap(FTopRow);
+    InvalidateTable();
+    RefreshVertScroll();
+    EndUpdate();
+}
+
+void TCtlCustomTable::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+    if (!HandleAllocated() || (AWidth == Width() && AHeight == Height()) || !FColumns) {
+        TCtlTableAncestor::SetBounds(ALeft, ATop, AWidth, AHeight);
+        return;
+    }
+    BeginUpdate();
+    TCtlTableAncestor::SetBounds(ALeft, ATop, AWidth, AHeight);
+    ComputeMaxTopRow();
+    ComputeMaxLeftCol();
+    FColMap = BuildColMap(FLeftCol);
+    FRowMap = BuildRowMap(FTopRow);
+    RefreshVertScroll();
+    RefreshHorzScroll();
+    InvalidateTable();
+    EndUpdate();
+}
+
+// ---- Active cell ----
+
+void TCtlCustomTable::SetActiveCell(int32_t R, int32_t C) {
+    DoActiveCellMoving(0, R, C);
+    R = AdjustRow(R, 0);
+    C = AdjustCol(C, 0);
+    if (R == FActiveRow && C == FActiveCol) return;
+    if (!HandleAllocated() || FRowMap.Count() == 0 || FColMap.Count() == 0) {
+        FActiveRow = R;
+        FActiveCol = C;
+        return;
+    }
+    BeginUpdate();
+    if (R != FActiveRow) {
+        for (int32_t Col = 0; Col < FLockedCols; ++Col) {
+            InvalidateCell(FActiveRow, Col);
+            InvalidateCell(R, Col);
+        }
+        if (HasOption(otoBrowseRow)) InvalidateRow(FActiveRow);
+    }
+    InvalidateCell(FActiveRow, FActiveCol);
+    FActiveRow = R;
+    FActiveCol = C;
+    MakeRowVisible(R);
+    MakeColumnVisible(C);
+    InvalidateCell(R, C);
+    EndUpdate();
+    RefreshHorzScroll();
+    RefreshVertScroll();
+    DoActiveCellChanged(R, C);
+}
+
+void TCtlCustomTable::MoveActiveCell(uint16_t Command) {
+    using namespace entry;
+    int32_t R = FActiveRow, C = FActiveCol;
+    const int32_t Page = std::max<int32_t>(1, FRowMap.Count() - FLockedRows - 1);
+    switch (Command) {
+        case ccUp:
+            R = AdjustRow(FActiveRow, -1);
+            break;
+        case ccDown:
+            R = AdjustRow(FActiveRow, 1);
+            break;
+        case ccLeft:
+            C = AdjustCol(FActiveCol, -1);
+            break;
+        case ccRight:
+            C = AdjustCol(FActiveCol, 1);
+            break;
+        case ccHome:
+            C = AdjustCol(FLockedCols, 0);
+            break;
+        case ccEnd:
+            C = AdjustCol(ColCount() - 1, 0);
+            break;
+        case ccFirstPage:
+            R = AdjustRow(FLockedRows, 0);
+            break;
+        case ccLastPage:
+            R = AdjustRow(RowLimit() - 1, 0);
+            break;
+        case ccNextPage:
+            R = AdjustRow(std::min(RowLimit() - 1, FActiveRow + Page), 0);
+            break;
+        case ccPrevPage:
+            R = AdjustRow(std::max(FLockedRows, FActiveRow - Page), 0);
+            break;
+        default:
+            return;
+    }
+    DoActiveCellMoving(Command, R, C);
+    if (R == FActiveRow && C == FActiveCol) return;
+    // Moving through the writer would report the move a second time; the target is final here.
+    const auto Moving = std::move(OnActiveCellMoving);
+    OnActiveCellMoving = nullptr;
+    SetActiveCell(R, C);
+    OnActiveCellMoving = Moving;
+}
+
+TCtlTblKeyClaim TCtlCustomTable::FilterKey(TWMKey& Msg) {
+    entry::TCtlController* Ctl = Controller() ? Controller() : entry::CtlGetDefaultController();
+    TMessage Copy = Msg.M;
+    const uint16_t Cmd = Ctl->EntryCommands().TranslateUsing({entry::CtlGetMessage(SCtlGridCommands)}, Copy);
+    switch (Cmd) {
+        case entry::ccUp:
+        case entry::ccDown:
+        case entry::ccLeft:
+        case entry::ccRight:
+        case entry::ccNextPage:
+        case entry::ccPrevPage:
+            return okcWanted;
+        case entry::ccTableEdit:
+            return okcRequired;
+        default:
+            return Msg.CharCode() == VK_ESCAPE ? okcRequired : okcNone;
+    }
+}
+
+// ---- Attributes and painting ----
+
+TCtlBaseTableCell* TCtlCustomTable::GetCellComponent(int32_t R, int32_t C) const {
+    if (R < FLockedRows && FLockedRowsCell) return FLockedRowsCell;
+    return FColumns->DefaultCell(C);
+}
+
+void TCtlCustomTable::ResolveCellAttributes(int32_t R, int32_t C, TCtlCellAttributes& A) {
+    if (A.Access == otxDefault) A.Access = FAccess;
+    if (A.Adjust == otaDefault) A.Adjust = FAdjust;
+    const bool Locked = R < FLockedRows || C < FLockedCols;
+    auto Pair = [&](TCtlTableColors::TRole Back, TCtlTableColors::TRole Text) {
+        A.Color = FColors->Color(Back);
+        A.FontColor = FColors->Color(Text);
+    };
+    if (R == FActiveRow && C == FActiveCol) {
+        if (!FFocused)
+            Pair(TCtlTableColors::ActiveUnfocused, TCtlTableColors::ActiveUnfocusedText);
+        else if (HasOption(otoAlwaysEditing) && A.Access == otxNormal)
+            Pair(TCtlTableColors::Editing, TCtlTableColors::EditingText);
+        else
+            Pair(TCtlTableColors::ActiveFocused, TCtlTableColors::ActiveFocusedText);
+    } else if (R == FActiveRow && HasOption(otoBrowseRow)) {
+        if (FFocused)
+            Pair(TCtlTableColors::ActiveFocused, TCtlTableColors::ActiveFocusedText);
+        else
+            Pair(TCtlTableColors::ActiveUnfocused, TCtlTableColors::ActiveUnfocusedText);
+    } else if (Locked) {
+        Pair(TCtlTableColors::Locked, TCtlTableColors::LockedText);
+    }
+    DoGetCellAttributes(R, C, A);
+}
+
+void TCtlCustomTable::DrawGridLines(TCtlGridPen& Pen, const TRect& R) {
+    if (Pen.Effect() == geNone) return;
+    TCanvas& Cv = Canvas();
+    Cv.Brush.Color = Color();
+    SetBkColor(Cv.Handle(), ColorToRGB(Color()));
+    Cv.Pen.Width = 1;
+    Cv.Pen.Style = Pen.Style();
+    if (Pen.Effect() == ge3D) {
+        Cv.Pen.Color = Pen.SecondColor();
+        Cv.MoveTo(R.Left, R.Bottom - 1);
+        Cv.LineTo(R.Left, R.Top);
+        Cv.LineTo(R.Right, R.Top);
+    }
+    Cv.Pen.Color = Pen.NormalColor();
+    if (Pen.Effect() != geHorizontal) {
+        Cv.MoveTo(R.Right - 1, R.Top);
+        Cv.LineTo(R.Right - 1, R.Bottom);
+    }
+    if (Pen.Effect() != geVertical) {
+        Cv.MoveTo(R.Left, R.Bottom - 1);
+        Cv.LineTo(R.Right, R.Bottom - 1);
+    }
+    Cv.Pen.Style = psSolid;
+}
+
+void TCtlCustomTable::PaintCell(int32_t R, int32_t C, const TRect& Rect) {
+    TCtlGridPen& Pen = (R < FLockedRows || C < FLockedCols) ? FPens->LockedGrid() : FPens->NormalGrid();
+    const TRect Content = Narrowed(Rect, Pen.Effect());
+    TCanvas& Cv = Canvas();
+    FScratchFont.Assign(Font());
+    TCtlCellAttributes Attr;
+    Attr.Font = &FScratchFont;
+    if (TCtlBaseTableCell* Cell = GetCellComponent(R, C)) {
+        TCtlCellValue Data;
+        if (OnGetCellData && HandleAllocated() && !Quiet()) OnGetCellData(this, R, C, Data, cdpForPaint);
+        Cell->ResolveAttributes(R, C, Attr);
+        Cell->PaintCell(Cv, Content, R, C, Attr, Data.Kind == TCtlCellValue::cvNone ? nullptr : &Data);
+    } else {
+        Attr.Color = Color();
+        Attr.FontColor = Font().Color;
+        ResolveCellAttributes(R, C, Attr);
+        Cv.Brush.Color = Attr.Color;
+        Cv.FillRect(Content);
+    }
+    DrawGridLines(Pen, Rect);
+}
+
+void TCtlCustomTable::DrawFocusFrame() {
+    TRect Cell = CellRect(FActiveRow, FActiveCol);
+    if (Cell.Width() <= 0) return;
+    TCtlGridPen& Pen = FFocused ? FPens->CellWhenFocused() : FPens->CellWhenUnfocused();
+    if (Pen.Effect() == geNone) return;
+    const TGridEffect N = FPens->NormalGrid().Effect();
+    int X = Cell.Right - 1, Y = Cell.Bottom - 1, L = Cell.Left, T = Cell.Top;
+    if (N == geVertical || N == geBoth || N == ge3D) X = Cell.Right - 2;
+    if (N == geHorizontal || N == geBoth || N == ge3D) Y = Cell.Bottom - 2;
+    if (N == ge3D) ++L, ++T;
+    TCanvas& Cv = Canvas();
+    Cv.Pen.Width = 1;
+    Cv.Pen.Style = Pen.Style();
+    Cv.Pen.Color = Pen.NormalColor();
+    SetBkColor(Cv.Handle(), ColorToRGB(FColors->Color(FFocused ? TCtlTableColors::ActiveFocused
+                                                               : TCtlTableColors::ActiveUnfocused)));
+    const TGridEffect E = Pen.Effect();
+    const bool Sides = E == geVertical || E == geBoth || E == ge3D;
+    const bool Ends = E == geHorizontal || E == geBoth || E == ge3D;
+    if (Sides) {
+        Cv.MoveTo(X, T);
+        Cv.LineTo(X, Y + 1);
+    }
+    if (Ends) {
+        Cv.MoveTo(L, Y);
+        Cv.LineTo(X + 1, Y);
+    }
+    if (E == ge3D) Cv.Pen.Color = Pen.SecondColor();
+    if (Sides) {
+        Cv.MoveTo(L, T);
+        Cv.LineTo(L, Y + 1);
+    }
+    if (Ends) {
+        Cv.MoveTo(L, T);
+        Cv.LineTo(X + 1, T);
+    }
+    Cv.Pen.Style = psSolid;
+}
+
+void TCtlCustomTable::Paint() {
+    TRect Clip;
+    GetClipBox(Canvas().Handle(), &Clip);
+    for (int32_t I = 0; I < FRowMap.Count(); ++I)
+        for (int32_t J = FColMap.Count() - 1; J >= 0; --J) {
+            const TRect R =
+                Rect(FColMap.Offsets[size_t(J)], FRowMap.Offsets[size_t(I)], FColMap.End(J), FRowMap.End(I));
+            if (Meets(R, Clip)) PaintCell(FRowMap.Numbers[size_t(I)], FColMap.Numbers[size_t(J)], R);
+        }
+    const TRect Right = Rect(FColMap.Extent, 0, ClientW(), ClientH());
+    const TRect Below = Rect(0, FRowMap.Extent, FColMap.Extent, ClientH());
+    if ((Right.Width() > 0 && Meets(Right, Clip)) ||
+        (Below.Height() > 0 && Below.Width() > 0 && Meets(Below, Clip)))
+        DoPaintUnusedArea();
+    DrawFocusFrame();
+}
+
+// ---- Events ----
+
+void TCtlCustomTable::DoActiveCellChanged(int32_t R, int32_t C) {
+    if (!Quiet() && OnActiveCellChanged) OnActiveCellChanged(this, R, C);
+}
+void TCtlCustomTable::DoActiveCellMoving(uint16_t Command, int32_t& R, int32_t& C) {
+    if (!Quiet() && OnActiveCellMoving) OnActiveCellMoving(this, Command, R, C);
+}
+void TCtlCustomTable::DoGetCellAttributes(int32_t R, int32_t C, TCtlCellAttributes& Attr) {
+    if (!Quiet() && OnGetCellAttributes) OnGetCellAttributes(this, R, C, Attr);
+}
+void TCtlCustomTable::DoLockedCellClick(int32_t R, int32_t C) {
+    if (!Quiet() && OnLockedCellClick) OnLockedCellClick(this, R, C);
+}
+void TCtlCustomTable::DoTopLeftCellChanged(int32_t R, int32_t C) {
+    if (!Quiet() && OnTopLeftCellChanged) OnTopLeftCellChanged(this, R, C);
+}
+void TCtlCustomTable::DoTopLeftCellChanging(int32_t& R, int32_t& C) {
+    if (!Quiet() && OnTopLeftCellChanging) OnTopLeftCellChanging(this, R, C);
+}
+void TCtlCustomTable::DoPaintUnusedArea() {
+    if (Quiet()) return;
+    if (OnPaintUnusedArea) {
+        OnPaintUnusedArea(this);
+        return;
+    }
+    TCanvas& Cv = Canvas();
+    Cv.Brush.Color = FColorUnused;
+    const TRect Right = Rect(FColMap.Extent, 0, ClientW(), ClientH());
+    const TRect Below = Rect(0, FRowMap.Extent, FColMap.Extent, ClientH());
+    if (Right.Width() > 0) Cv.FillRect(Right);
+    if (Below.Height() > 0 && Below.Width() > 0) Cv.FillRect(Below);
+}
+
+// ---- Window ----
+
+void TCtlCustomTable::CreateParams(TCreateParams& Params) {
+    TCtlTableAncestor::CreateParams(Params);
+    if (FScrollBars == ssHorizontal || FScrollBars == ssBoth) Params.Style |= WS_HSCROLL;
+    if (FScrollBars == ssVertical || FScrollBars == ssBoth) Params.Style |= WS_VSCROLL;
+    if (FBorderStyle == bsSingle) {
+        if (Ctl3D())
+            Params.ExStyle |= WS_EX_CLIENTEDGE;
+        else
+            Params.Style |= WS_BORDER;
+    }
+}
+
+void TCtlCustomTable::CreateWnd() {
+    TCtlTableAncestor::CreateWnd();
+    PostMessage(Handle(), TM_RESOLVEREFS, 0, 0);
+    FUpdateCount = 0;
+    FHasHorz = FScrollBars == ssHorizontal || FScrollBars == ssBoth;
+    FHasVert = FScrollBars == ssVertical || FScrollBars == ssBoth;
+    ComputeMaxLeftCol();
+    ComputeMaxTopRow();
+    FLeftCol = AdjustCol(FLeftCol, 0);
+    FTopRow = AdjustRow(FTopRow, 0);
+    FActiveCol = AdjustCol(FActiveCol, 0);
+    FActiveRow = AdjustRow(FActiveRow, 0);
+    FColMap = BuildColMap(FLeftCol);
+    FRowMap = BuildRowMap(FTopRow);
+    RefreshHorzScroll();
+    RefreshVertScroll();
+    DoTopLeftCellChanged(FTopRow, FLeftCol);
+    DoActiveCellChanged(FActiveRow, FActiveCol);
+}
+
+void TCtlCustomTable::DefineProperties(TFiler* Filer) {
+    TCtlTableAncestor::DefineProperties(Filer);
+    Filer->DefineProperty(
+        "RowData", [this](TReader* R) { FRows->ReadData(R); }, [this](TWriter* W) { FRows->WriteData(W); },
+        true);
+    Filer->DefineProperty(
+        "ColData", [this](TReader* R) { FColumns->ReadData(R); },
+        [this](TWriter* W) { FColumns->WriteData(W); }, true);
+}
+
+void TCtlCustomTable::Notification(TComponent* AComponent, TOperation Operation) {
+    TCtlTableAncestor::Notification(AComponent, Operation);
+    if (Operation != opRemove || FDestroying || !FColumns) return;
+    if (auto* Cell = dynamic_cast<TCtlBaseTableCell*>(AComponent)) {
+        BeginUpdate();
+        if (Cell == FLockedRowsCell) {
+            FLockedRowsCell = nullptr;
+            CellChanged(nullptr);
+        }
+        FColumns->CellRemoved(Cell);
+        EndUpdate();
+    }
+}
+
+bool TCtlCustomTable::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) {
+    TCtlTableAncestor::DoMouseWheel(Shift, WheelDelta, MousePos);
+    if (Shift & ssCtrl)
+        MoveActiveCell(WheelDelta <= 0 ? entry::ccNextPage : entry::ccPrevPage);
+    else
+        MoveActiveCell(WheelDelta < 0 ? entry::ccDown : entry::ccUp);
+    return true;
+}
+
+void TCtlCustomTable::HScroll(TMessage& M) {
+    const int Code = M.WParamLo();
+    if (Code == SB_ENDSCROLL || (Code == SB_THUMBTRACK && !HasOption(otoThumbTrack))) {
+        TCtlTableAncestor::WndProc(M);
+        return;
+    }
+    if (Code <= SB_PAGERIGHT) {
+        ScrollTable(true, Code == SB_LINELEFT ? 0 : Code == SB_LINERIGHT ? 1 : Code == SB_PAGELEFT ? 2 : 3);
+    } else if (Code == SB_THUMBPOSITION || Code == SB_THUMBTRACK) {
+        int32_t C = AdjustCol(FLockedCols, 0);
+        for (int I = 0; I < static_cast<int16_t>(M.WParamHi()); ++I) C = AdjustCol(C, 1);
+        SetLeftCol(C);
+    }
+    M.Result = 0;
+}
+
+void TCtlCustomTable::VScroll(TMessage& M) {
+    const int Code = M.WParamLo();
+    if (FInVScroll) return;
+    if (Code == SB_ENDSCROLL || (Code == SB_THUMBTRACK && !HasOption(otoThumbTrack))) {
+        TCtlTableAncestor::WndProc(M);
+        return;
+    }
+    FInVScroll = true;
+    struct Done {
+        bool& Flag;
+        ~Done() { Flag = false; }
+    } Guard{FInVScroll};
+    if (Code <= SB_PAGEDOWN) {
+        ScrollTable(false, Code == SB_LINEUP ? 0 : Code == SB_LINEDOWN ? 1 : Code == SB_PAGEUP ? 2 : 3);
+    } else if (Code == SB_THUMBPOSITION || Code == SB_THUMBTRACK) {
+        TScrollInfo Info;
+        Info.fMask = SIF_ALL;
+        GetScrollInfo(Handle(), SB_VERT, Info);
+        const int32_t P = Code == SB_THUMBTRACK ? Info.nTrackPos : static_cast<int16_t>(M.WParamHi());
+        if (P == FTopRow) return;
+        if (RowLimit() < LargeRowCount) {
+            SetTopRow(P);
+        } else if (P == FLockedRows) {
+            SetTopRow(FLockedRows);
+        } else {
+            const int32_t D3 = RowLimit() == LargeRowCount ? RowLimit() / 64 + 1 : RowLimit() / 1024 + 1;
+            SetTopRow(P == RowLimit() / D3 ? RowLimit() - 1 : D3 * P);
+        }
+    }
+    M.Result = 0;
+}
+
+void TCtlCustomTable::LeftButtonDown(TMessage& M) {
+    int32_t R, C;
+    const uint8_t Code = HitTest(GetXLParam(M.LParam), GetYLParam(M.LParam), R, C);
+    if (!Focused() && CanFocus()) SetFocus();
+    if (Code == 1)
+        DoLockedCellClick(R, C);
+    else if (Code == 0)
+        SetActiveCell(R, C);
+}
+
+void TCtlCustomTable::WndProc(TMessage& M) {
+    switch (M.Msg) {
+        case WM_ERASEBKGND:
+            M.Result = 1;
+            return;
+        case WM_GETDLGCODE:
+            M.Result = DLGC_WANTARROWS | DLGC_WANTCHARS;
+            if (HasOption(otoTabToArrow)) M.Result |= DLGC_WANTTAB;
+            return;
+        case WM_HSCROLL:
+            if (!Focused() && CanFocus()) SetFocus();
+            HScroll(M);
+            return;
+        case WM_VSCROLL:
+            if (!Focused() && CanFocus()) SetFocus();
+            VScroll(M);
+            return;
+        case WM_KEYDOWN: {
+            TCtlTableAncestor::WndProc(M);
+            if (M.WParamLo() == 0) return;
+            entry::TCtlController* Ctl = Controller() ? Controller() : entry::CtlGetDefaultController();
+            TMessage Copy = M;
+            const uint16_t Cmd =
+                Ctl->EntryCommands().TranslateUsing({entry::CtlGetMessage(SCtlGridCommands)}, Copy);
+            MoveActiveCell(Cmd);
+            return;
+        }
+        case WM_LBUTTONDOWN:
+            TCtlTableAncestor::WndProc(M);
+            LeftButtonDown(M);
+            return;
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            TCtlTableAncestor::WndProc(M);
+            BeginUpdate();
+            FFocused = M.Msg == WM_SETFOCUS;
+            if (HasOption(otoBrowseRow)) InvalidateRow(FActiveRow);
+            EndUpdate();
+            return;
+        case TM_QUERYOPTIONS:
+            M.Result = FOptions;
+            return;
+        case TM_QUERYCOLOR:
+            M.Result = static_cast<LRESULT>(Color());
+            return;
+        case TM_QUERYFONT:
+            M.Result = reinterpret_cast<LRESULT>(&Font());
+            return;
+        case TM_QUERYLOCKEDCOLS:
+            M.Result = FLockedCols;
+            return;
+        case TM_QUERYLOCKEDROWS:
+            M.Result = FLockedRows;
+            return;
+        case TM_QUERYACTIVECOL:
+            M.Result = FActiveCol;
+            return;
+        case TM_QUERYACTIVEROW:
+            M.Result = FActiveRow;
+            return;
+        case TM_REMOVECELL:
+            Notification(reinterpret_cast<TComponent*>(M.LParam), opRemove);
+            M.Result = 0;
+            return;
+        case TM_RESOLVEREFS:
+            BeginUpdate();
+            ResolveCellReferences();
+            FColumns->ResolvePendingNames();
+            if (Cells().empty()) {
+                if (FLockedRowsCell) RegisterCell(FLockedRowsCell);
+                for (int32_t C = 0; C < ColCount(); ++C)
+                    if (auto* Cell = FColumns->DefaultCell(C)) RegisterCell(Cell);
+            }
+            InvalidateTable();
+            EndUpdate();
+            return;
+        case CM_COLORCHANGED:
+        case CM_FONTCHANGED:
+            TCtlTableAncestor::WndProc(M);
+            BeginUpdate();
+            NotifyCellsTableChanged();
+            InvalidateTable();
+            EndUpdate();
+            return;
+        default:
+            TCtlTableAncestor::WndProc(M);
+    }
+}
+
+}  // namespace grid
