@@ -4,6 +4,7 @@
 
 #include "controls/entry/CtlCommands.h"
 #include "controls/entry/CtlMessages.h"
+#include "controls/grid/CtlDbTable.h"
 #include "framework/graphics/Gdi.h"
 #include "framework/ui/Forms.h"
 
@@ -37,6 +38,7 @@ TCtlCustomTable::TCtlCustomTable(TComponent* AOwner) : TCtlTableAncestor(AOwner)
         [this](TObject*, int32_t C1, int32_t C2, TCtlTblActions A) { ColumnsChanged(C1, C2, A); });
     FRows = std::make_unique<TCtlTableRows>();
     FRows->OnChange = [this](TObject*, int32_t R1, int32_t R2, TCtlTblActions A) { RowsChanged(R1, R2, A); };
+    CtlRegisterDbTableResources();
     SetBounds(Left(), Top(), 300, 100);
     SetParentColor(false);
     SetColor(clBtnFace);
@@ -209,11 +211,17 @@ void TCtlCustomTable::RefreshVertScroll() {
 // ---- Update bracket and invalidation ----
 
 void TCtlCustomTable::BeginUpdate() {
-    if (FUpdateCount++ == 0 && HandleAllocated()) {
-        if (HasOption(otoBrowseRow))
-            InvalidateRow(FActiveRow);
-        else
-            InvalidateCell(FActiveRow, FActiveCol);
+    if (FUpdateCount++ != 0 || !HandleAllocated()) return;
+    if (HasOption(otoBrowseRow)) InvalidateRow(FActiveRow);
+    if (FEditingCell && !FEditorHidden) {
+        // The editor goes out of sight while the grid changes; the end of the update puts it back.
+        TWinControl* E = FEditingCell->EditControl();
+        const bool HadFocus = E && E->Focused();
+        FEditingCell->EditHide();
+        FEditorHidden = true;
+        if (HadFocus) SetFocus();
+    } else if (!HasOption(otoBrowseRow)) {
+        InvalidateCell(FActiveRow, FActiveCol);
     }
 }
 
@@ -227,9 +235,19 @@ void TCtlCustomTable::EndUpdate() {
     }
     if (HasOption(otoBrowseRow))
         InvalidateRow(FActiveRow);
-    else
+    else if (!FEditingCell)
         InvalidateCell(FActiveRow, FActiveCol);
     if (HandleAllocated()) FlushInvalidCells();
+    if (FEditingCell && FEditorHidden) PlaceEditor();
+}
+
+void TCtlCustomTable::PlaceEditor() {
+    TRect R;
+    if (!GetActiveCellRect(R)) return;  // off screen: the editor stays hidden
+    FEditingCell->EditMove(R);
+    FEditorHidden = false;
+    if (Focused())
+        if (TWinControl* E = FEditingCell->EditControl(); E && E->CanFocus()) E->SetFocus();
 }
 
 // The recorded cells go to the window as repaint requests; Paint draws what they cover.
@@ -624,6 +642,9 @@ void TCtlCustomTable::ColumnsChanged(int32_t C1, int32_t C2, TCtlTblActions Acti
     BeginUpdate();
     for (TCtlTableCellAncestor* Cell : Cells())
         if (auto* Head = dynamic_cast<TCtlTCColHead*>(Cell)) Head->ColumnsChanged(C1, C2, Action);
+    if (OnColumnsChanged &&
+        (Action == taSingle || Action == taInsert || Action == taDelete || Action == taExchange))
+        OnColumnsChanged(this, C1, Action == taExchange ? C2 : -1, Action);
     FColMap = BuildColMap(FLeftCol);
     InvalidateTable();
     if (FActiveCol >= ColCount()) FActiveCol = std::max(FLockedCols, ColCount() - 1);
@@ -661,6 +682,14 @@ void TCtlCustomTable::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
 
 void TCtlCustomTable::SetActiveCell(int32_t R, int32_t C) {
     DoActiveCellMoving(0, R, C);
+    MoveTo(R, C);
+}
+
+void TCtlCustomTable::MoveTo(int32_t R, int32_t C) {
+    if (FExtend && !HasOption(otoNoSelection))
+        ExtendSelection(R, C, false);
+    else
+        SetSelectionAnchor(R, C, false);
     R = AdjustRow(R, 0);
     C = AdjustCol(C, 0);
     if (R == FActiveRow && C == FActiveCol) return;
@@ -682,7 +711,10 @@ void TCtlCustomTable::SetActiveCell(int32_t R, int32_t C) {
     FActiveCol = C;
     MakeRowVisible(R);
     MakeColumnVisible(C);
-    InvalidateCell(R, C);
+    if (HasOption(otoAlwaysEditing) && !(ComponentState() & csDesigning))
+        PostMessage(Handle(), TM_STARTEDIT, 0, 0);
+    else
+        InvalidateCell(R, C);
     EndUpdate();
     RefreshHorzScroll();
     RefreshVertScroll();
@@ -729,11 +761,34 @@ void TCtlCustomTable::MoveActiveCell(uint16_t Command) {
     }
     DoActiveCellMoving(Command, R, C);
     if (R == FActiveRow && C == FActiveCol) return;
-    // Moving through the writer would report the move a second time; the target is final here.
-    const auto Moving = std::move(OnActiveCellMoving);
-    OnActiveCellMoving = nullptr;
-    SetActiveCell(R, C);
-    OnActiveCellMoving = Moving;
+    MoveTo(R, C);
+}
+
+// ---- Selection ----
+
+bool TCtlCustomTable::IsCellSelected(int32_t R, int32_t C) const {
+    return FSelection.HasSelection() && FSelection.IsSelected(R, C);
+}
+
+void TCtlCustomTable::SetSelectionAnchor(int32_t R, int32_t C, bool Keep) {
+    BeginUpdate();
+    if (!Keep && FSelection.HasSelection()) {
+        FSelection.Clear();
+        InvalidateTable();
+    }
+    FAnchor = {std::clamp(R, FLockedRows, std::max(FLockedRows, RowLimit() - 1)),
+               std::clamp(C, FLockedCols, std::max(FLockedCols, ColCount() - 1))};
+    FSelection.SetAnchor(FAnchor.RowNum, FAnchor.ColNum, Keep);
+    EndUpdate();
+}
+
+void TCtlCustomTable::ExtendSelection(int32_t R, int32_t C, bool Keep) {
+    BeginUpdate();
+    if (!Keep) FSelection.Clear();
+    FSelection.SetAnchor(FAnchor.RowNum, FAnchor.ColNum, true);
+    FSelection.ExtendTo(AdjustRow(R, 0), HasOption(otoBrowseRow) ? ColCount() - 1 : AdjustCol(C, 0), true);
+    InvalidateTable();
+    EndUpdate();
 }
 
 TCtlTblKeyClaim TCtlCustomTable::FilterKey(TWMKey& Msg) {
@@ -773,7 +828,7 @@ void TCtlCustomTable::ResolveCellAttributes(int32_t R, int32_t C, TCtlCellAttrib
     if (R == FActiveRow && C == FActiveCol) {
         if (!FFocused)
             Pair(TCtlTableColors::ActiveUnfocused, TCtlTableColors::ActiveUnfocusedText);
-        else if (HasOption(otoAlwaysEditing) && A.Access == otxNormal)
+        else if (FEditingCell || (HasOption(otoAlwaysEditing) && A.Access == otxNormal))
             Pair(TCtlTableColors::Editing, TCtlTableColors::EditingText);
         else
             Pair(TCtlTableColors::ActiveFocused, TCtlTableColors::ActiveFocusedText);
@@ -782,6 +837,8 @@ void TCtlCustomTable::ResolveCellAttributes(int32_t R, int32_t C, TCtlCellAttrib
             Pair(TCtlTableColors::ActiveFocused, TCtlTableColors::ActiveFocusedText);
         else
             Pair(TCtlTableColors::ActiveUnfocused, TCtlTableColors::ActiveUnfocusedText);
+    } else if (IsCellSelected(R, C)) {
+        Pair(TCtlTableColors::Selected, TCtlTableColors::SelectedText);
     } else if (Locked) {
         Pair(TCtlTableColors::Locked, TCtlTableColors::LockedText);
     }
@@ -820,7 +877,8 @@ void TCtlCustomTable::PaintCell(int32_t R, int32_t C, const TRect& Rect) {
     FScratchFont.Assign(Font());
     TCtlCellAttributes Attr;
     Attr.Font = &FScratchFont;
-    if (TCtlBaseTableCell* Cell = GetCellComponent(R, C)) {
+    const bool UnderEditor = FEditingCell && R == FActiveRow && C == FActiveCol;
+    if (TCtlBaseTableCell* Cell = UnderEditor ? nullptr : GetCellComponent(R, C)) {
         TCtlCellValue Data;
         if (OnGetCellData && HandleAllocated() && !Quiet()) OnGetCellData(this, R, C, Data, cdpForPaint);
         Cell->ResolveAttributes(R, C, Attr);
@@ -838,6 +896,10 @@ void TCtlCustomTable::PaintCell(int32_t R, int32_t C, const TRect& Rect) {
 void TCtlCustomTable::DrawFocusFrame() {
     TRect Cell = CellRect(FActiveRow, FActiveCol);
     if (Cell.Width() <= 0) return;
+    if (FEditingCell) {
+        if (TWinControl* E = FEditingCell->EditControl()) E->Invalidate();
+        return;
+    }
     TCtlGridPen& Pen = FFocused ? FPens->CellWhenFocused() : FPens->CellWhenUnfocused();
     if (Pen.Effect() == geNone) return;
     const TGridEffect N = FPens->NormalGrid().Effect();
@@ -877,6 +939,11 @@ void TCtlCustomTable::DrawFocusFrame() {
 void TCtlCustomTable::Paint() {
     TRect Clip;
     GetClipBox(Canvas().Handle(), &Clip);
+    // The active cell alone under a shown editor: the editor covers it.
+    TRect Active;
+    if (FEditingCell && !FEditorHidden && GetActiveCellRect(Active) && Clip.Left >= Active.Left &&
+        Clip.Top >= Active.Top && Clip.Right <= Active.Right && Clip.Bottom <= Active.Bottom)
+        return;
     for (int32_t I = 0; I < FRowMap.Count(); ++I)
         for (int32_t J = FColMap.Count() - 1; J >= 0; --J) {
             const TRect R =
@@ -898,6 +965,10 @@ void TCtlCustomTable::DoActiveCellChanged(int32_t R, int32_t C) {
 }
 void TCtlCustomTable::DoActiveCellMoving(uint16_t Command, int32_t& R, int32_t& C) {
     if (!Quiet() && OnActiveCellMoving) OnActiveCellMoving(this, Command, R, C);
+    if (FEditingCell && (R != FActiveRow || C != FActiveCol) && !CloseEditor(true)) {
+        R = FActiveRow;
+        C = FActiveCol;
+    }
 }
 void TCtlCustomTable::DoGetCellAttributes(int32_t R, int32_t C, TCtlCellAttributes& Attr) {
     if (!Quiet() && OnGetCellAttributes) OnGetCellAttributes(this, R, C, Attr);
@@ -1040,14 +1111,275 @@ void TCtlCustomTable::VScroll(TMessage& M) {
     M.Result = 0;
 }
 
-void TCtlCustomTable::LeftButtonDown(TMessage& M) {
+// ---- Editing ----
+
+bool TCtlCustomTable::OpenEditor() {
+    if (FEditingCell) return true;
+    bool AllowIt = true;
+    if (!Quiet() && OnBeginEdit) OnBeginEdit(this, FActiveRow, FActiveCol, AllowIt);
+    if (!AllowIt) return false;
+    BeginUpdate();
+    MakeRowVisible(FActiveRow);
+    MakeColumnVisible(FActiveCol);
+    TCtlBaseTableCell* Cell = GetCellComponent(FActiveRow, FActiveCol);
+    TRect R;
+    if (Cell && GetActiveCellRect(R)) {
+        FScratchFont.Assign(Font());
+        TCtlCellAttributes Attr;
+        Attr.Font = &FScratchFont;
+        Cell->ResolveAttributes(FActiveRow, FActiveCol, Attr);
+        if (Attr.Access == otxNormal) {
+            TCtlCellValue Data;
+            if (OnGetCellData) OnGetCellData(this, FActiveRow, FActiveCol, Data, cdpForEdit);
+            Attr.Color = FColors->Color(TCtlTableColors::Editing);
+            Attr.FontColor = FColors->Color(TCtlTableColors::EditingText);
+            FEditingCell = Cell;
+            FEditorHidden = true;
+            Cell->StartEditing(FActiveRow, FActiveCol, R, Attr, tesNormal,
+                               Data.Kind == TCtlCellValue::cvNone ? nullptr : &Data);
+            if (!Cell->EditHandle()) {
+                FEditingCell = nullptr;
+                FEditorHidden = false;
+            }
+        }
+    }
+    EndUpdate();
+    return FEditingCell != nullptr;
+}
+
+bool TCtlCustomTable::CloseEditor(bool SaveValue) {
+    if (!FEditingCell) return true;
+    TCtlBaseTableCell* Cell = FEditingCell;
+    if (!Cell->CanStopEditing(SaveValue)) return false;
+    TWinControl* E = Cell->EditControl();
+    const bool FocusInside = Focused() || (E && E->Focused());
+    BeginUpdate();
+    TCtlCellValue Data;
+    InvalidateCell(FActiveRow, FActiveCol);
+    FEditingCell = nullptr;
+    FEditorHidden = false;
+    Cell->StopEditing(SaveValue, &Data);
+    // The owner takes the edited value: for saving, the event receives it filled in.
+    if (SaveValue && Data.Kind != TCtlCellValue::cvNone && OnGetCellData && !Quiet())
+        OnGetCellData(this, FActiveRow, FActiveCol, Data, cdpForSave);
+    EndUpdate();
+    if (FocusInside && HandleAllocated() && CanFocus()) SetFocus();
+    return true;
+}
+
+// ---- Keys ----
+
+uint16_t TCtlCustomTable::TranslateKey(TMessage& M) {
+    entry::TCtlController* Ctl = Controller() ? Controller() : entry::CtlGetDefaultController();
+    TMessage Copy = M;
+    return Ctl->EntryCommands().TranslateUsing({entry::CtlGetMessage(SCtlGridCommands)}, Copy);
+}
+
+void TCtlCustomTable::KeyDownMessage(TMessage& M) {
+    using namespace entry;
+    const uint16_t Key = M.WParamLo();
+    const TShiftState Shift = KeyDataToShiftState(static_cast<uint32_t>(M.LParam));
+    uint16_t Cmd = ccNone;
+    if (Key == VK_TAB && HasOption(otoTabToArrow))
+        Cmd = Shift == 0 ? ccRight : Shift == ssShift ? ccLeft : ccNone;
+    else if (Key == VK_RETURN && HasOption(otoEnterToArrow))
+        Cmd = Shift == 0 ? ccRight : ccNone;
+    else
+        Cmd = TranslateKey(M);
+    if (FEditingCell && !HasOption(otoAlwaysEditing) && (Cmd == ccTableEdit || Key == VK_ESCAPE)) {
+        // A refusing editor keeps the key; the key-down event has already been fired once.
+        CloseEditor(Key != VK_ESCAPE);
+        return;
+    }
+    if (!FEditingCell) {
+        const bool Typing = Key == VK_SPACE || (Key >= 48 && Key <= 111) || Key > 185;
+        if (Cmd == ccTableEdit) {
+            PostMessage(Handle(), TM_STARTEDIT, 0, 0);
+        } else if (Cmd >= 76 && Cmd <= 255 && Typing) {
+            PostMessage(Handle(), TM_STARTEDIT, 0, 0);
+            FHoldChars = true;
+            PostMessage(Handle(), TM_FORWARDKEY, Key, M.LParam);
+        }
+    }
+    FExtend = false;
+    static const std::pair<uint16_t, uint16_t> Extends[] = {
+        {ccExtendDown, ccDown},        {ccExtendEnd, ccEnd},        {ccExtendHome, ccHome},
+        {ccExtendLeft, ccLeft},        {ccExtendPgDn, ccNextPage},  {ccExtendPgUp, ccPrevPage},
+        {ccExtendRight, ccRight},      {ccExtendUp, ccUp},          {ccExtBotOfPage, ccBotOfPage},
+        {ccExtFirstPage, ccFirstPage}, {ccExtLastPage, ccLastPage}, {ccExtTopOfPage, ccTopOfPage}};
+    for (auto [Extend, Plain] : Extends)
+        if (Cmd == Extend) {
+            FExtend = !HasOption(otoNoSelection);
+            Cmd = Plain;
+        }
+    MoveActiveCell(Cmd);
+    FExtend = false;
+}
+
+// ---- Mouse ----
+
+int32_t TCtlCustomTable::ColumnBoundaryAt(int X, int Y) const {
+    const int32_t LockedBottom = FRowMap.Count() && FRowMap.Numbers[0] < FLockedRows
+                                     ? FRowMap.End(FRowMap.IndexOf(std::min(FLockedRows - 1, FRowMap.Last())))
+                                     : -1;
+    if (Y >= LockedBottom) return -1;
+    for (int32_t I = 0; I < FColMap.Count(); ++I)
+        if (std::abs(FColMap.End(I) - X) <= 2) return FColMap.Numbers[size_t(I)];
+    return -1;
+}
+
+bool TCtlCustomTable::OverColumnHeading(int X, int Y) const {
     int32_t R, C;
-    const uint8_t Code = HitTest(GetXLParam(M.LParam), GetYLParam(M.LParam), R, C);
-    if (!Focused() && CanFocus()) SetFocus();
-    if (Code == 1)
+    return HitTest(X, Y, R, C) == 1 && R >= 0 && R < FLockedRows && C >= FLockedCols;
+}
+
+void TCtlCustomTable::DrawSizingLine() {
+    TCanvas& Cv = Canvas();
+    const TPen Saved = Cv.Pen;
+    Cv.Pen.Mode = pmXor;
+    Cv.Pen.Style = psDot;
+    Cv.Pen.Color = clBlack;
+    Cv.Pen.Width = 1;
+    Cv.MoveTo(FSizingX, 0);
+    Cv.LineTo(FSizingX, ClientH());
+    Cv.Pen = Saved;
+}
+
+void TCtlCustomTable::DrawMoveMarker() {
+    if (FMoveTo < 0 || FMoveTo >= FColMap.Count()) return;
+    const int X = FMoveFrom < FMoveTo ? FColMap.End(FMoveTo) : FColMap.Offsets[size_t(FMoveTo)];
+    TCanvas& Cv = Canvas();
+    const TPen Saved = Cv.Pen;
+    Cv.Pen.Mode = pmXor;
+    Cv.Pen.Style = psSolid;
+    Cv.Pen.Color = clWhite;
+    Cv.Pen.Width = 3;
+    Cv.MoveTo(X, 0);
+    Cv.LineTo(X, ClientH());
+    Cv.Pen = Saved;
+}
+
+void TCtlCustomTable::LeftButtonDown(TMessage& M) {
+    const int X = GetXLParam(M.LParam), Y = GetYLParam(M.LParam);
+    const TShiftState Shift = KeysToShiftState(static_cast<uint16_t>(M.WParam));
+    const bool Focusing = !Focused();
+    if (Focusing && CanFocus()) SetFocus();
+    if (FMouse == msReadyToResize) {
+        FMouse = msResizing;
+        const int32_t Left = FColMap.Offsets[size_t(FColMap.IndexOf(FSizingCol))];
+        if (X >= Left + 6) FSizingX = X;
+        DrawSizingLine();
+        return;
+    }
+    if (FMouse == msReadyToMove) {
+        int32_t R, C;
+        HitTest(X, Y, R, C);
+        FMouse = msMoving;
+        FMoveFrom = FMoveTo = FColMap.IndexOf(C);
+        DrawMoveMarker();
+        return;
+    }
+    if (!Focused()) return;
+    int32_t R, C;
+    const uint8_t Code = HitTest(X, Y, R, C);
+    if (Code == 0) {
+        if (FEditingCell)
+            if (TWinControl* E = FEditingCell->EditControl(); E && E->CanFocus()) E->SetFocus();
+        BeginUpdate();
+        DoActiveCellMoving(250, R, C);
+        const bool OnActive = R == FActiveRow && C == FActiveCol;
+        if (!HasOption(otoAlwaysEditing) && OnActive && !Focusing && !FEditingCell) {
+            PostMessage(Handle(), TM_STARTEDIT, 0, 0);
+            PostMessage(Handle(), TM_FORWARDCLICK, M.WParam, M.LParam);
+        }
+        if (!(Shift & ssShift) || HasOption(otoNoSelection)) {
+            SetSelectionAnchor(R, C, (Shift & ssCtrl) && !HasOption(otoNoSelection));
+        } else {
+            ExtendSelection(R, C, Shift & ssCtrl);
+        }
+        const bool Extend = FExtend;
+        FExtend = false;
+        MoveTo(R, C);
+        FExtend = Extend;
+        EndUpdate();
+    } else if (Code == 1) {
+        if (!CloseEditor(true)) return;
         DoLockedCellClick(R, C);
-    else if (Code == 0)
-        SetActiveCell(R, C);
+    }
+}
+
+void TCtlCustomTable::MouseMoved(TMessage& M) {
+    const int X = GetXLParam(M.LParam), Y = GetYLParam(M.LParam);
+    switch (FMouse) {
+        case msResizing: {
+            DrawSizingLine();
+            const int32_t Left = FColMap.Offsets[size_t(FColMap.IndexOf(FSizingCol))];
+            if (X >= Left + 6) FSizingX = X;
+            DrawSizingLine();
+            return;
+        }
+        case msMoving: {
+            int32_t R, C;
+            HitTest(X, Y, R, C);
+            const int32_t Index = FColMap.IndexOf(C);
+            if (C < FLockedCols || Index < 0 || Index == FMoveTo) return;
+            DrawMoveMarker();
+            FMoveTo = Index;
+            DrawMoveMarker();
+            return;
+        }
+        default:
+            break;
+    }
+    // Ready states and the pointer shown over the headings.
+    const bool Designing = ComponentState() & csDesigning;
+    if (FEditingCell || (!Focused() && !Designing)) return;
+    const int32_t Boundary = ColumnBoundaryAt(X, Y);
+    if (Boundary >= 0 && (!HasOption(otoNoColResizing) || Designing)) {
+        FMouse = msReadyToResize;
+        FSizingCol = Boundary;
+        FSizingX = X;
+        SetCursor(crHSplit);
+    } else if ((HasOption(otoAllowColMoves) || Designing) && OverColumnHeading(X, Y)) {
+        FMouse = msReadyToMove;
+        SetCursor(crCtlColumnMove);
+    } else {
+        FMouse = msIdle;
+        SetCursor(crDefault);
+    }
+}
+
+void TCtlCustomTable::LeftButtonUp(TMessage&) {
+    if (FMouse == msResizing) {
+        DrawSizingLine();
+        FMouse = msIdle;
+        BeginUpdate();
+        TCtlTableColumn* Col = FColumns->Items(FSizingCol);
+        const int32_t Left = FColMap.Offsets[size_t(FColMap.IndexOf(FSizingCol))];
+        const int32_t Width = std::max(FSizingX, Left + 6) - Left;
+        Col->SetWidth(Width);
+        if (OnResizeColumn) OnResizeColumn(this, FSizingCol, Width);
+        InvalidateTable();
+        EndUpdate();
+    } else if (FMouse == msMoving) {
+        DrawMoveMarker();
+        FMouse = msIdle;
+        if (FMoveFrom == FMoveTo) return;
+        const int32_t A = FColMap.Numbers[size_t(FMoveFrom)], B = FColMap.Numbers[size_t(FMoveTo)];
+        BeginUpdate();
+        if (B < A)
+            for (int32_t I = A - 1; I >= B; --I) FColumns->Exchange(I, I + 1);
+        else
+            for (int32_t I = A; I < B; ++I) FColumns->Exchange(I, I + 1);
+        if (FActiveCol == A)
+            FActiveCol = B;
+        else if (A < B && A < FActiveCol && FActiveCol <= B)
+            FActiveCol = AdjustCol(FActiveCol, -1);
+        else if (B < A && B <= FActiveCol && FActiveCol < A)
+            FActiveCol = AdjustCol(FActiveCol, 1);
+        InvalidateTable();
+        EndUpdate();
+    }
 }
 
 void TCtlCustomTable::WndProc(TMessage& M) {
@@ -1067,23 +1399,74 @@ void TCtlCustomTable::WndProc(TMessage& M) {
             if (!Focused() && CanFocus()) SetFocus();
             VScroll(M);
             return;
-        case WM_KEYDOWN: {
+        case WM_KEYDOWN:
             TCtlTableAncestor::WndProc(M);
-            if (M.WParamLo() == 0) return;
-            entry::TCtlController* Ctl = Controller() ? Controller() : entry::CtlGetDefaultController();
-            TMessage Copy = M;
-            const uint16_t Cmd =
-                Ctl->EntryCommands().TranslateUsing({entry::CtlGetMessage(SCtlGridCommands)}, Copy);
-            MoveActiveCell(Cmd);
+            if (M.WParamLo() != 0) KeyDownMessage(M);
             return;
-        }
+        case WM_CHAR:
+            if (FHoldChars) {
+                FHeldChars.push_back(M);
+                return;
+            }
+            TCtlTableAncestor::WndProc(M);
+            return;
         case WM_LBUTTONDOWN:
             TCtlTableAncestor::WndProc(M);
             LeftButtonDown(M);
             return;
+        case WM_LBUTTONDBLCLK: {
+            TCtlTableAncestor::WndProc(M);
+            int32_t R, C;
+            if (!(ComponentState() & csDesigning) &&
+                HitTest(GetXLParam(M.LParam), GetYLParam(M.LParam), R, C) == 0) {
+                PostMessage(Handle(), TM_STARTEDIT, 0, 0);
+                PostMessage(Handle(), TM_FORWARDCLICK, M.WParam, M.LParam);
+            }
+            return;
+        }
+        case WM_MOUSEMOVE:
+            TCtlTableAncestor::WndProc(M);
+            MouseMoved(M);
+            return;
+        case WM_LBUTTONUP:
+            TCtlTableAncestor::WndProc(M);
+            LeftButtonUp(M);
+            return;
+        case TM_STARTEDIT:
+            if (!OpenEditor()) {
+                BeginUpdate();
+                InvalidateCell(FActiveRow, FActiveCol);
+                EndUpdate();
+            }
+            M.Result = 1;
+            return;
+        case TM_FORWARDCLICK:
+            // The click reaches the editor at the same place on the screen, in its own coordinates.
+            if (FEditingCell && FEditingCell->EditHandle() && FEditingCell->AcceptActivationClick()) {
+                TWinControl* E = FEditingCell->EditControl();
+                E->SetFocus();
+                PostMessage(E->Handle(), WM_LBUTTONDOWN, M.WParam,
+                            MakeLParam(GetXLParam(M.LParam) - E->Left(), GetYLParam(M.LParam) - E->Top()));
+            }
+            M.Result = 1;
+            return;
+        case TM_FORWARDKEY:
+            // The key reaches the editor, followed by the characters it made, which came to the grid
+            // while the editor opened.
+            if (FEditingCell && FEditingCell->EditHandle()) {
+                const HWND E = FEditingCell->EditHandle();
+                framework::SetFocus(E);
+                PostMessage(E, WM_KEYDOWN, M.WParam & 0xFFFF, M.LParam);
+                for (const TMessage& C : FHeldChars) PostMessage(E, C.Msg, C.WParam, C.LParam);
+            }
+            FHeldChars.clear();
+            FHoldChars = false;
+            M.Result = 1;
+            return;
         case WM_SETFOCUS:
         case WM_KILLFOCUS:
             TCtlTableAncestor::WndProc(M);
+            if (M.Msg == WM_KILLFOCUS && FEditingCell && !FEditorHidden) return;  // the editor has it
             BeginUpdate();
             FFocused = M.Msg == WM_SETFOCUS;
             if (HasOption(otoBrowseRow)) InvalidateRow(FActiveRow);

@@ -17,7 +17,8 @@
 
 namespace grid {
 
-// The owner's value of a cell: Data starts empty (cvNone); a cell left empty is painted without data.
+// The owner's value of a cell: for painting and editing Data starts empty (cvNone) and the owner
+// fills it (a cell left empty is painted without data); for saving Data holds the edited value.
 using TCtlGetCellDataEvent = std::function<void(framework::TObject* Sender, int32_t RowNum, int32_t ColNum,
                                                 TCtlCellValue& Data, TCtlCellDataPurpose Purpose)>;
 
@@ -89,6 +90,9 @@ public:
     TCellMoveNotifyEvent OnActiveCellMoving;
     TCellChangeNotifyEvent OnTopLeftCellChanging;
     framework::TNotifyEvent OnPaintUnusedArea;
+    TColChangeNotifyEvent OnColumnsChanged;
+    TColResizeEvent OnResizeColumn;
+    TCellBeginEditNotifyEvent OnBeginEdit;
 
     // ---- Operations ----
     void BeginUpdate();
@@ -107,6 +111,18 @@ public:
     void MoveActiveCell(uint16_t Command);
     // Action: 0 line back, 1 line forward, 2 page back, 3 page forward.
     void ScrollTable(bool Horizontal, int Action);
+
+    // ---- Editing ----
+    bool OpenEditor();
+    bool CloseEditor(bool SaveValue);
+    bool InEditingState() const { return FEditingCell != nullptr; }
+    TCtlBaseTableCell* EditingCell() const { return FEditingCell; }
+
+    // ---- Selection ----
+    bool IsCellSelected(int32_t R, int32_t C) const;
+    bool HasSelection() const { return FSelection.HasSelection(); }
+    void SetSelectionAnchor(int32_t R, int32_t C, bool Keep);
+    void ExtendSelection(int32_t R, int32_t C, bool Keep);
 
     void InvalidateCell(int32_t R, int32_t C);
     void InvalidateTable();
@@ -160,6 +176,18 @@ private:
     void HScroll(framework::TMessage& M);
     void VScroll(framework::TMessage& M);
     void LeftButtonDown(framework::TMessage& M);
+    void MouseMoved(framework::TMessage& M);
+    void LeftButtonUp(framework::TMessage& M);
+    void KeyDownMessage(framework::TMessage& M);
+    uint16_t TranslateKey(framework::TMessage& M);
+    void MoveTo(int32_t R, int32_t C);
+    void PlaceEditor();
+    // The column boundary under a point in the headings (-1 none), and whether the point is over a
+    // movable column heading.
+    int32_t ColumnBoundaryAt(int X, int Y) const;
+    bool OverColumnHeading(int X, int Y) const;
+    void DrawSizingLine();
+    void DrawMoveMarker();
 
     int32_t FLockedRows = 1, FLockedCols = 1, FTopRow = 1, FLeftCol = 1, FActiveRow = 1, FActiveCol = 1;
     TCtlTblAccess FAccess = otxNormal;
@@ -183,6 +211,19 @@ private:
     bool FInVScroll = false;
     TCtlCellArray FInvalid;
     framework::TFont FScratchFont;
+    TCtlSelectionList FSelection{10, 10};
+    TCtlCellAddress FAnchor{1, 1};
+    bool FExtend = false;
+    TCtlBaseTableCell* FEditingCell = nullptr;
+    bool FEditorHidden = false;  // hidden by an open update
+    bool FFocusingClick = false;
+    enum TMouseState : uint8_t { msIdle, msReadyToResize, msResizing, msReadyToMove, msMoving };
+    TMouseState FMouse = msIdle;
+    int32_t FSizingCol = -1, FSizingX = 0;
+    int32_t FMoveFrom = 0, FMoveTo = 0;
+    // Characters of a key that opened the editor, handed on after the key.
+    bool FHoldChars = false;
+    std::vector<framework::TMessage> FHeldChars;
 };
 
 class TCtlTable : public TCtlCustomTable {

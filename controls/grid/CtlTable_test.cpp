@@ -231,6 +231,204 @@ TEST_F(TableTest, TheActiveCellStaysOnVisibleScrollableCells) {
     EXPECT_EQ(Log, (std::vector<std::string>{"moving " + std::to_string(entry::ccDown) + " to 9"}));
 }
 
+TEST_F(TableTest, ShiftExtendsTheSelectionTabMovesAndAHandlerCanKeepTheRow) {
+    MakeGrid(400, 300, 5, 10, true);
+    Grid->SetActiveCell(2, 2);
+    Grid->SetFocus();
+    Driver.RunPending();
+    for (int I = 0; I < 3; ++I) Driver.Key(VK_DOWN, ssShift);
+    EXPECT_EQ(Grid->ActiveRow(), 5);
+    for (int32_t R = 1; R <= 6; ++R)
+        for (int32_t C = 1; C <= 3; ++C)
+            EXPECT_EQ(Grid->IsCellSelected(R, C), C == 2 && R >= 2 && R <= 5) << R << "," << C;
+    const TRect Selected = Grid->CellRect(3, 2);
+    Driver.RunPending();
+    EXPECT_EQ(Pixel(Selected.Left + 3, Selected.Top + 3),
+              ColorToRGB(Grid->Colors().Color(TCtlTableColors::Selected)));
+    Driver.Key(VK_DOWN);
+    EXPECT_FALSE(Grid->HasSelection());
+
+    Grid->SetOptions(CtlTblOption(otoTabToArrow));
+    Driver.Key(VK_TAB, ssShift);
+    EXPECT_EQ(Grid->ActiveCol(), 1);
+    Driver.Key(VK_TAB);
+    EXPECT_EQ(Grid->ActiveCol(), 2);
+    Driver.Key(VK_TAB, ssCtrl);
+    EXPECT_EQ(Grid->ActiveCol(), 2);
+
+    // A handler that keeps the row and picks a column: only the column moves, whatever the key.
+    Grid->OnActiveCellMoving = [this](TObject*, uint16_t, int32_t& R, int32_t& C) {
+        R = Grid->ActiveRow();
+        C = 3;
+    };
+    const int32_t Row = Grid->ActiveRow();
+    int Col = 1;
+    for (int Key : {VK_DOWN, VK_NEXT, VK_HOME, VK_UP}) {
+        Grid->SetActiveCol(Col);  // through the handler too: column 3
+        EXPECT_EQ(Grid->ActiveCol(), 3);
+        Grid->OnActiveCellMoving = nullptr;
+        Grid->SetActiveCol(1);
+        Grid->OnActiveCellMoving = [this](TObject*, uint16_t, int32_t& R, int32_t& C) {
+            R = Grid->ActiveRow();
+            C = 3;
+        };
+        Driver.Key(Key);
+        EXPECT_EQ(Grid->ActiveRow(), Row) << Key;
+        EXPECT_EQ(Grid->ActiveCol(), 3) << Key;
+    }
+}
+
+// A cell whose editor never agrees to close.
+class TStubbornCell : public TCtlTCString {
+public:
+    using TCtlTCString::TCtlTCString;
+    bool CanStopEditing(bool) override { return false; }
+};
+
+TEST_F(TableTest, EditorsOpenByKeysAndClicksAndCloseByF2AndEscape) {
+    MakeGrid(400, 300, 4, 10, true);
+    std::vector<std::string> Saved;
+    Grid->OnGetCellData = [&](TObject*, int32_t R, int32_t C, TCtlCellValue& V, TCtlCellDataPurpose P) {
+        if (P == cdpForSave)
+            Saved.push_back(V.Text);
+        else
+            V = TCtlCellValue::String("r" + std::to_string(R) + "c" + std::to_string(C));
+    };
+    // The first click into the unfocused grid only moves.
+    const TRect Cell = Grid->CellRect(3, 2);
+    Driver.Click(*Grid, Cell.Left + 10, Cell.Top + 5);
+    Driver.RunPending();
+    EXPECT_EQ(Grid->ActiveRow(), 3);
+    EXPECT_FALSE(Grid->InEditingState());
+    // A second click on the active cell opens the editor.
+    Driver.Click(*Grid, Cell.Left + 10, Cell.Top + 5);
+    Driver.RunPending();
+    ASSERT_TRUE(Grid->InEditingState());
+    auto* Edit = static_cast<TEdit*>(Grid->EditingCell()->EditControl());
+    EXPECT_EQ(Edit->Text(), "r3c2");
+    // A paint of the active cell alone under the editor paints nothing.
+    Pixel(1, 1);
+    Painted.clear();
+    framework::InvalidateRect(Grid->Handle(), &Cell, false);
+    Pixel(1, 1);
+    EXPECT_TRUE(Painted.empty());
+    Edit->SetText("new");
+    Driver.Key(VK_F2);
+    Driver.RunPending();
+    EXPECT_FALSE(Grid->InEditingState());
+    EXPECT_EQ(Saved, (std::vector<std::string>{"new"}));
+
+    // A letter opens the editor and arrives in it.
+    Driver.Type("q");
+    Driver.RunPending();
+    ASSERT_TRUE(Grid->InEditingState());
+    Edit = static_cast<TEdit*>(Grid->EditingCell()->EditControl());
+    EXPECT_NE(Edit->Text().find('q'), std::string::npos);
+    Driver.Key(VK_ESCAPE);
+    Driver.RunPending();
+    EXPECT_FALSE(Grid->InEditingState());
+    EXPECT_EQ(Saved.size(), 1u);  // nothing saved
+
+    // With otoAlwaysEditing, F2 keeps the editor.
+    Grid->SetOptions(CtlTblOption(otoAlwaysEditing));
+    Driver.Key(VK_F2);
+    Driver.RunPending();
+    ASSERT_TRUE(Grid->InEditingState());
+    Driver.Key(VK_F2);
+    Driver.RunPending();
+    EXPECT_TRUE(Grid->InEditingState());
+    Grid->SetOptions(0);
+    Driver.Key(VK_ESCAPE);
+    Driver.RunPending();
+    EXPECT_FALSE(Grid->InEditingState());
+
+    // A double click on a heading opens nothing.
+    const TRect Heading = Grid->CellRect(0, 2);
+    Driver.DoubleClick(*Grid, Heading.Left + 5, Heading.Top + 5);
+    Driver.RunPending();
+    EXPECT_FALSE(Grid->InEditingState());
+
+    // An editor that refuses to close keeps Escape; the key-down event fires once.
+    auto* Stubborn = NewComponent<TStubbornCell>(Form);
+    Grid->Columns().Items(1)->SetDefaultCell(Stubborn);
+    Grid->SetActiveCell(3, 1);
+    int KeyDowns = 0;
+    Grid->OnKeyDown = [&](TObject*, uint16_t& Key, TShiftState) { KeyDowns += Key == VK_ESCAPE; };
+    Driver.Key(VK_F2);
+    Driver.RunPending();
+    ASSERT_TRUE(Grid->InEditingState());
+    Driver.Key(VK_ESCAPE);
+    Driver.RunPending();
+    EXPECT_TRUE(Grid->InEditingState());
+    EXPECT_EQ(KeyDowns, 1);
+    Grid->OnKeyDown = nullptr;
+}
+
+TEST_F(TableTest, AClickOnTheActiveCheckBoxReachesItsEditorAndToggles) {
+    MakeGrid(400, 300, 4, 10, true);
+    auto* Box = NewComponent<TCtlTCCheckBox>(Form);
+    Grid->Columns().Items(1)->SetDefaultCell(Box);
+    std::vector<int> Saved;
+    Grid->OnGetCellData = [&](TObject*, int32_t, int32_t C, TCtlCellValue& V, TCtlCellDataPurpose P) {
+        if (C != 1) return;
+        if (P == cdpForSave)
+            Saved.push_back(V.Check);
+        else
+            V = TCtlCellValue::CheckState(0);
+    };
+    Grid->SetActiveCell(2, 1);
+    Grid->SetFocus();
+    Driver.RunPending();
+    const TRect Cell = Grid->CellRect(2, 1);
+    Driver.Click(*Grid, Cell.Left + 10, Cell.Top + 8);
+    Driver.RunPending();
+    ASSERT_TRUE(Grid->InEditingState());
+    Driver.Key(VK_F2);
+    Driver.RunPending();
+    EXPECT_EQ(Saved, (std::vector<int>{1}));  // the click toggled the box
+}
+
+TEST_F(TableTest, ColumnsAreResizedToSixPixelsAtLeastAndMovedByTheirHeadings) {
+    MakeGrid(700, 300, 6, 10, true);
+    Grid->SetFocus();
+    Driver.RunPending();
+    // The boundary right of column 2 (x 300).
+    Driver.MouseMove(*Grid, 300, 10);
+    EXPECT_EQ(Driver.CursorShown(*Grid), crHSplit);
+    Driver.MouseDown(*Grid, 300, 10);
+    Driver.MouseMove(*Grid, 202, 10);
+    Driver.MouseUp(*Grid, 202, 10);
+    Driver.RunPending();
+    EXPECT_EQ(Grid->Columns().Items(2)->Width(), 100);  // the line never came closer than 6
+    Driver.MouseMove(*Grid, 300, 10);
+    Driver.MouseDown(*Grid, 300, 10);
+    Driver.MouseMove(*Grid, 206, 10);
+    Driver.MouseMove(*Grid, 203, 10);
+    Driver.MouseUp(*Grid, 203, 10);
+    Driver.RunPending();
+    EXPECT_EQ(Grid->Columns().Items(2)->Width(), 6);
+    Grid->Columns().Items(2)->SetWidth(100);
+    Grid->SetOptions(CtlTblOption(otoNoColResizing) | CtlTblOption(otoAllowColMoves));
+    Driver.MouseMove(*Grid, 300, 10);
+    EXPECT_NE(Driver.CursorShown(*Grid), crHSplit);
+
+    // Column 2 dragged onto column 5: three exchanges, and the active column follows.
+    std::vector<std::string> Changes;
+    Grid->OnColumnsChanged = [&](TObject*, int32_t C1, int32_t C2, TCtlTblActions A) {
+        if (A == taExchange) Changes.push_back(std::to_string(C1) + "-" + std::to_string(C2));
+    };
+    Grid->SetActiveCol(2);
+    Driver.RunPending();
+    Driver.MouseMove(*Grid, 250, 10);
+    Driver.MouseDown(*Grid, 250, 10);
+    Driver.MouseMove(*Grid, 350, 10);
+    Driver.MouseMove(*Grid, 550, 10);
+    Driver.MouseUp(*Grid, 550, 10);
+    Driver.RunPending();
+    EXPECT_EQ(Changes, (std::vector<std::string>{"2-3", "3-4", "4-5"}));
+    EXPECT_EQ(Grid->ActiveCol(), 5);
+}
+
 TEST_F(TableTest, TheOffloadFileListPaintsScrollsAndReportsHeadingClicks) {
     Form->SetBounds(0, 0, 420, 300);
     Grid = NewComponent<TCtlTable>(Form);
