@@ -500,6 +500,7 @@ void TCtlCustomTable::SetRowLimit(int32_t N) {
     if (N == RowLimit() || N <= FLockedRows) return;
     BeginUpdate();
     FRows->SetLimit(N);
+    FSelection.SetRowCount(N);
     if (FActiveRow >= N) FActiveRow = N - 1;
     if (FTopRow >= N) FTopRow = N - 1;
     FRowMap = BuildRowMap(FTopRow);
@@ -513,6 +514,7 @@ void TCtlCustomTable::SetColCount(int32_t N) {
     if (N == ColCount() || N <= FLockedCols) return;
     BeginUpdate();
     FColumns->SetCount(N);
+    FSelection.SetColCount(N);
     if (FActiveCol >= N) FActiveCol = N - 1;
     if (FLeftCol >= N) FLeftCol = N - 1;
     RefreshHorzScroll();
@@ -723,20 +725,36 @@ void TCtlCustomTable::MoveTo(int32_t R, int32_t C) {
 
 void TCtlCustomTable::MoveActiveCell(uint16_t Command) {
     using namespace entry;
+    if (HasOption(otoNoSelection)) FExtend = false;
     int32_t R = FActiveRow, C = FActiveCol;
-    const int32_t Page = std::max<int32_t>(1, FRowMap.Count() - FLockedRows - 1);
+    // The entry at the active row's (column's) index in a map after a page move.
+    auto SameIndex = [](const TCtlTableMap& Map, int32_t Index, int32_t Fallback) {
+        if (Index < 0) return Fallback;
+        return Map.Numbers[size_t(std::min(Index, Map.Count() - 1))];
+    };
+    bool Paged = false;
+    BeginUpdate();
     switch (Command) {
         case ccUp:
             R = AdjustRow(FActiveRow, -1);
             break;
         case ccDown:
             R = AdjustRow(FActiveRow, 1);
+            // At the exact bottom edge the grid first scrolls by one row.
+            if (R > FActiveRow && FRowMap.Extent == ClientH() && FActiveRow == FRowMap.Last()) {
+                const int32_t Next = AdjustRow(FTopRow, 1);
+                if (Next < R) SetTopLeftCell(Next, FLeftCol);
+            }
             break;
         case ccLeft:
             C = AdjustCol(FActiveCol, -1);
             break;
         case ccRight:
             C = AdjustCol(FActiveCol, 1);
+            if (C > FActiveCol && FColMap.Extent == ClientW() && FActiveCol == FColMap.Last()) {
+                const int32_t Next = AdjustCol(FLeftCol, 1);
+                if (Next < C) SetTopLeftCell(FTopRow, Next);
+            }
             break;
         case ccHome:
             C = AdjustCol(FLockedCols, 0);
@@ -750,18 +768,55 @@ void TCtlCustomTable::MoveActiveCell(uint16_t Command) {
         case ccLastPage:
             R = AdjustRow(RowLimit() - 1, 0);
             break;
+        case ccTopLeftCell:
+            R = AdjustRow(FLockedRows, 0);
+            C = AdjustCol(FLockedCols, 0);
+            break;
+        case ccBotRightCell:
+            R = AdjustRow(RowLimit() - 1, 0);
+            C = AdjustCol(ColCount() - 1, 0);
+            break;
+        case ccTopOfPage:
+            R = FTopRow;
+            break;
+        case ccBotOfPage: {
+            const int32_t Last = FRowMap.Count() - 1;
+            if (Last < 0) break;
+            R = FRowMap.Numbers[size_t(Last)];
+            if (FRowMap.Extent > ClientH() && Last > 0) R = FRowMap.Numbers[size_t(Last - 1)];
+            if (R < FLockedRows) R = FTopRow;
+            break;
+        }
         case ccNextPage:
-            R = AdjustRow(std::min(RowLimit() - 1, FActiveRow + Page), 0);
-            break;
         case ccPrevPage:
-            R = AdjustRow(std::max(FLockedRows, FActiveRow - Page), 0);
+        case ccPageRight:
+        case ccPageLeft: {
+            const bool Rows = Command == ccNextPage || Command == ccPrevPage;
+            const bool Forward = Command == ccNextPage || Command == ccPageRight;
+            const TCtlTableMap& Map = Rows ? FRowMap : FColMap;
+            const int32_t Active = Rows ? FActiveRow : FActiveCol;
+            const int32_t Start = Rows ? FTopRow : FLeftCol;
+            const int32_t Index = Map.IndexOf(Active);
+            if (!Forward && Active == Start && (Rows ? AdjustRow(Start, -1) : AdjustCol(Start, -1)) == Start)
+                break;
+            ScrollTable(!Rows, Forward ? 3 : 2);
+            const int32_t NewStart = Rows ? FTopRow : FLeftCol;
+            const int32_t Target =
+                (!Forward && NewStart == Start) ? NewStart : SameIndex(Map, Index, NewStart);
+            (Rows ? R : C) = Target;
+            Paged = true;
             break;
+        }
         default:
+            EndUpdate();
             return;
     }
+    (void)Paged;
+    R = AdjustRow(R, 0);
+    C = AdjustCol(C, 0);
     DoActiveCellMoving(Command, R, C);
-    if (R == FActiveRow && C == FActiveCol) return;
-    MoveTo(R, C);
+    if (R != FActiveRow || C != FActiveCol) MoveTo(R, C);
+    EndUpdate();
 }
 
 // ---- Selection ----
@@ -1302,6 +1357,9 @@ void TCtlCustomTable::LeftButtonDown(TMessage& M) {
         MoveTo(R, C);
         FExtend = Extend;
         EndUpdate();
+        const bool StartsEditing = !HasOption(otoAlwaysEditing) && OnActive && !Focusing && !FEditingCell;
+        if (HasOption(otoMouseDragSelect) && !HasOption(otoNoSelection) && !StartsEditing)
+            FMouse = msDragSelecting;
     } else if (Code == 1) {
         if (!CloseEditor(true)) return;
         DoLockedCellClick(R, C);
@@ -1316,6 +1374,27 @@ void TCtlCustomTable::MouseMoved(TMessage& M) {
             const int32_t Left = FColMap.Offsets[size_t(FColMap.IndexOf(FSizingCol))];
             if (X >= Left + 6) FSizingX = X;
             DrawSizingLine();
+            return;
+        }
+        case msDragSelecting: {
+            int32_t R, C;
+            HitTest(X, Y, R, C);
+            // Beyond an edge the selection goes one row or column further on each move.
+            if (R >= 0 && R < FLockedRows) R = AdjustRow(FActiveRow, -1);
+            if (C >= 0 && C < FLockedCols) C = AdjustCol(FActiveCol, -1);
+            if (R == -2) R = AdjustRow(FActiveRow, -1);
+            if (R == -1) R = std::min(RowLimit() - 1, FRowMap.Last() + 1);
+            if (C == -2) C = AdjustCol(FActiveCol, -1);
+            if (C == -1) C = std::min(ColCount() - 1, FColMap.Last() + 1);
+            DoActiveCellMoving(250, R, C);
+            if (AdjustRow(R, 0) == FActiveRow && AdjustCol(C, 0) == FActiveCol) return;
+            const TShiftState Shift = KeysToShiftState(static_cast<uint16_t>(M.WParam));
+            BeginUpdate();
+            ExtendSelection(R, C, Shift & ssCtrl);
+            FExtend = true;
+            MoveTo(R, C);
+            FExtend = false;
+            EndUpdate();
             return;
         }
         case msMoving: {
@@ -1350,7 +1429,9 @@ void TCtlCustomTable::MouseMoved(TMessage& M) {
 }
 
 void TCtlCustomTable::LeftButtonUp(TMessage&) {
-    if (FMouse == msResizing) {
+    if (FMouse == msDragSelecting) {
+        FMouse = msIdle;
+    } else if (FMouse == msResizing) {
         DrawSizingLine();
         FMouse = msIdle;
         BeginUpdate();

@@ -217,7 +217,14 @@ private:
     TCtlBaseTableCell* FEditingCell = nullptr;
     bool FEditorHidden = false;  // hidden by an open update
     bool FFocusingClick = false;
-    enum TMouseState : uint8_t { msIdle, msReadyToResize, msResizing, msReadyToMove, msMoving };
+    enum TMouseState : uint8_t {
+        msIdle,
+        msReadyToResize,
+        msResizing,
+        msReadyToMove,
+        msMoving,
+        msDragSelecting
+    };
     TMouseState FMouse = msIdle;
     int32_t FSizingCol = -1, FSizingX = 0;
     int32_t FMoveFrom = 0, FMoveTo = 0;

@@ -278,6 +278,43 @@ TEST_F(TableTest, ShiftExtendsTheSelectionTabMovesAndAHandlerCanKeepTheRow) {
     }
 }
 
+TEST_F(TableTest, CtrlEndOnTheLastRowKeepsTheSelectionAndDraggingBelowScrolls) {
+    MakeGrid(400, 120, 4, 30, true);  // the locked row and five rows fill the height exactly
+    Grid->SetActiveCell(27, 2);
+    Grid->SetFocus();
+    Driver.RunPending();
+    Driver.Key(VK_DOWN, ssShift);
+    Driver.Key(VK_DOWN, ssShift);
+    EXPECT_EQ(Grid->ActiveRow(), 29);
+    EXPECT_TRUE(Grid->IsCellSelected(27, 2));
+    Driver.Key(VK_END, ssCtrl);
+    EXPECT_TRUE(Grid->IsCellSelected(27, 2));  // the anchor and the selection stay
+    EXPECT_TRUE(Grid->IsCellSelected(29, 2));
+
+    // Dragging onto the partly shown bottom row: each move scrolls one row on.
+    Grid->SetBounds(0, 0, 400, 130);
+    Grid->SetOptions(CtlTblOption(otoMouseDragSelect));
+    Grid->SetTopRow(1);
+    Grid->SetActiveCell(2, 1);
+    Driver.RunPending();
+    ASSERT_EQ(Grid->TopRow(), 1);
+    ASSERT_EQ(Grid->RowMap().Last(), 6);  // row 6 partly shown
+    const TRect Start = Grid->CellRect(2, 2);
+    Driver.MouseDown(*Grid, Start.Left + 5, Start.Top + 5);
+    std::vector<int32_t> Tops;
+    for (int I = 0; I < 3; ++I) {
+        Driver.MouseMove(*Grid, Start.Left + 5, 125);
+        Tops.push_back(Grid->TopRow());
+    }
+    Driver.MouseUp(*Grid, Start.Left + 5, 125);
+    Driver.RunPending();
+    EXPECT_EQ(Tops, (std::vector<int32_t>{2, 3, 4}));
+    EXPECT_EQ(Grid->ActiveRow(), 8);
+    for (int32_t R = 2; R <= 8; ++R) EXPECT_TRUE(Grid->IsCellSelected(R, 2)) << R;
+    EXPECT_FALSE(Grid->IsCellSelected(9, 2));
+    EXPECT_FALSE(Grid->IsCellSelected(5, 1));
+}
+
 // A cell whose editor never agrees to close.
 class TStubbornCell : public TCtlTCString {
 public:
