@@ -1,5 +1,7 @@
 #include "controls/grid/CtlDbTable.h"
 
+#include "controls/grid/CtlTablePaint.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -470,24 +472,7 @@ TRect TCtlCustomDbTable::CellRect(int32_t Row, int32_t Col) const {
 }
 
 TRect TCtlCustomDbTable::InnerRect(const TRect& R, TGridEffect Effect) const {
-    TRect I = R;
-    switch (Effect) {
-        case geVertical:
-            --I.Right;
-            break;
-        case geHorizontal:
-            --I.Bottom;
-            break;
-        case geBoth:
-            --I.Right, --I.Bottom;
-            break;
-        case ge3D:
-            ++I.Left, ++I.Top, --I.Right, --I.Bottom;
-            break;
-        default:
-            break;
-    }
-    return I;
+    return CtlInsideLines(R, Effect);
 }
 
 void TCtlCustomDbTable::InvalidateCell(int32_t Row, int32_t Col) {
@@ -1443,49 +1428,11 @@ void TCtlCustomDbTable::ResolveCellAttributes(int32_t RowNum, int32_t ColNum, TC
 
 void TCtlCustomDbTable::DrawText(const TRect& R, const TCtlCellAttributes& Attr, const std::string& Text,
                                  bool WordWrap, int Margin) {
-    TCanvas& C = Canvas();
-    if (Attr.Font) C.Font.Assign(*Attr.Font);
-    C.Font.Color = Attr.FontColor;
-    const std::string Shown = Text.substr(0, MaxShortString);
-    const int Half = Margin / 2;
-    const TRect In = Rect(R.Left + Half, R.Top + Half, R.Right - Half, R.Bottom - Half);
-    const bool TooWide = !WordWrap && C.TextWidth(Shown) > In.Width();
-    const uint32_t Flags = CtlCellTextFormat(Attr.Adjust, WordWrap, TooWide);
-    auto Draw = [&](int Dx, int Dy, TColor Color) {
-        TRect At = Rect(In.Left + Dx, In.Top + Dy, In.Right + Dx, In.Bottom + Dy);
-        C.Font.Color = Color;
-        framework::DrawText(C.Handle(), Shown, At, Flags);
-    };
-    C.Brush.Style = bsClear;
-    if (Attr.TextStyle == tsRaised) Draw(-1, -1, Attr.FontHiColor);
-    if (Attr.TextStyle == tsLowered) Draw(1, 1, Attr.FontHiColor);
-    Draw(0, 0, Attr.FontColor);
-    C.Brush.Style = bsSolid;
+    CtlDrawCellText(Canvas(), R, Text.substr(0, MaxShortString), Attr, WordWrap, Margin);
 }
 
 void TCtlCustomDbTable::DrawGridLines(TCtlGridPen& Pen, const TRect& R) {
-    if (Pen.Effect() == geNone) return;
-    TCanvas& C = Canvas();
-    C.Brush.Color = Color();
-    C.Pen.Style = Pen.Style();
-    C.Pen.Width = 1;
-    SetBkColor(C.Handle(), ColorToRGB(Color()));
-    if (Pen.Effect() == ge3D) {
-        C.Pen.Color = Pen.SecondColor();
-        C.MoveTo(R.Left, R.Bottom - 1);
-        C.LineTo(R.Left, R.Top);
-        C.LineTo(R.Right, R.Top);
-    }
-    C.Pen.Color = Pen.NormalColor();
-    if (Pen.Effect() != geHorizontal) {
-        C.MoveTo(R.Right - 1, R.Top);
-        C.LineTo(R.Right - 1, R.Bottom);
-    }
-    if (Pen.Effect() != geVertical) {
-        C.MoveTo(R.Left, R.Bottom - 1);
-        C.LineTo(R.Right, R.Bottom - 1);
-    }
-    C.Pen.Style = psSolid;
+    CtlDrawGridLines(Canvas(), Pen, R, Color());
 }
 
 void TCtlCustomDbTable::DrawIndicatorFace(const TRect& R) {
@@ -1680,56 +1627,12 @@ void TCtlCustomDbTable::DrawActiveCell() {
         return;
     }
     const bool Focus = FState & StFocused;
-    TCtlGridPen& Pen = Focus ? FPens->CellWhenFocused() : FPens->CellWhenUnfocused();
-    if (Pen.Effect() == geNone) return;
     const int32_t Y = RowTop(FActiveRow);
     if (Y < 0) return;
-    const int X = Col->ScreenLeft, W = Col->Width(), H = FRowHeight;
-    TRect F;
-    switch (FPens->NormalGrid().Effect()) {
-        case geNone:
-            F = Rect(X, Y, X + W - 1, Y + H - 1);
-            break;
-        case geVertical:
-            F = Rect(X, Y, X + W - 2, Y + H - 1);
-            break;
-        case geHorizontal:
-            F = Rect(X, Y, X + W - 1, Y + H - 2);
-            break;
-        case geBoth:
-            F = Rect(X, Y, X + W - 2, Y + H - 2);
-            break;
-        case ge3D:
-            F = Rect(X + 1, Y + 1, X + W - 2, Y + H - 2);
-            break;
-    }
-    TCanvas& C = Canvas();
-    C.Pen.Width = 1;
-    C.Pen.Style = Pen.Style();
-    C.Pen.Color = Pen.NormalColor();
-    SetBkColor(C.Handle(), ColorToRGB(FColors->Color(Focus ? TCtlTableColors::ActiveFocused
-                                                           : TCtlTableColors::ActiveUnfocused)));
-    const TGridEffect E = Pen.Effect();
-    const bool Vertical = E == geVertical || E == geBoth || E == ge3D;
-    const bool Horizontal = E == geHorizontal || E == geBoth || E == ge3D;
-    if (Vertical) {
-        C.MoveTo(F.Right, F.Top);
-        C.LineTo(F.Right, F.Bottom + 1);
-    }
-    if (Horizontal) {
-        C.MoveTo(F.Left, F.Bottom);
-        C.LineTo(F.Right + 1, F.Bottom);
-    }
-    if (E == ge3D) C.Pen.Color = Pen.SecondColor();
-    if (Vertical) {
-        C.MoveTo(F.Left, F.Top);
-        C.LineTo(F.Left, F.Bottom + 1);
-    }
-    if (Horizontal) {
-        C.MoveTo(F.Left, F.Top);
-        C.LineTo(F.Right + 1, F.Top);
-    }
-    C.Pen.Style = psSolid;
+    CtlDrawActiveFrame(
+        Canvas(), Focus ? FPens->CellWhenFocused() : FPens->CellWhenUnfocused(), FPens->NormalGrid().Effect(),
+        CellRect(FActiveRow, FActiveCol),
+        FColors->Color(Focus ? TCtlTableColors::ActiveFocused : TCtlTableColors::ActiveUnfocused));
 }
 
 void TCtlCustomDbTable::PaintUnusedAreaDefault() {
@@ -1747,15 +1650,7 @@ void TCtlCustomDbTable::PaintUnusedAreaDefault() {
 }
 
 void TCtlCustomDbTable::DrawSizingLine() {
-    TCanvas& C = Canvas();
-    const TPen Saved = C.Pen;
-    C.Pen.Mode = pmXor;
-    C.Pen.Style = psDot;
-    C.Pen.Color = clBlack;
-    C.Pen.Width = 1;
-    C.MoveTo(FSizingX, 0);
-    C.LineTo(FSizingX, ClientHeight());
-    C.Pen = Saved;
+    CtlDrawXorColumnLine(Canvas(), FSizingX, ClientHeight(), psDot, 1, clBlack);
 }
 
 void TCtlCustomDbTable::DrawMoveMarker() {
@@ -1766,15 +1661,7 @@ void TCtlCustomDbTable::DrawMoveMarker() {
                                            : FVisible.RightEdge;
     else
         X = Column(FVisible.Number(FMoveTo))->ScreenLeft;
-    TCanvas& C = Canvas();
-    const TPen Saved = C.Pen;
-    C.Pen.Mode = pmXor;
-    C.Pen.Style = psSolid;
-    C.Pen.Color = clWhite;
-    C.Pen.Width = 3;
-    C.MoveTo(X, 0);
-    C.LineTo(X, ClientHeight());
-    C.Pen = Saved;
+    CtlDrawXorColumnLine(Canvas(), X, ClientHeight(), psSolid, 3, clWhite);
 }
 
 // ---- Events ----

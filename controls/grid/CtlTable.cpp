@@ -5,6 +5,7 @@
 #include "controls/entry/CtlCommands.h"
 #include "controls/entry/CtlMessages.h"
 #include "controls/grid/CtlDbTable.h"
+#include "controls/grid/CtlTablePaint.h"
 #include "framework/graphics/Gdi.h"
 #include "framework/ui/Forms.h"
 
@@ -302,11 +303,7 @@ TRect TCtlCustomTable::CellRect(int32_t R, int32_t C) const {
 }
 
 TRect TCtlCustomTable::Narrowed(const TRect& R, TGridEffect Effect) const {
-    TRect N = R;
-    if (Effect == geVertical || Effect == geBoth) --N.Right;
-    if (Effect == geHorizontal || Effect == geBoth) --N.Bottom;
-    if (Effect == ge3D) N = Rect(R.Left + 1, R.Top + 1, R.Right - 1, R.Bottom - 1);
-    return N;
+    return CtlInsideLines(R, Effect);
 }
 
 bool TCtlCustomTable::GetActiveCellRect(TRect& Out) const {
@@ -901,28 +898,7 @@ void TCtlCustomTable::ResolveCellAttributes(int32_t R, int32_t C, TCtlCellAttrib
 }
 
 void TCtlCustomTable::DrawGridLines(TCtlGridPen& Pen, const TRect& R) {
-    if (Pen.Effect() == geNone) return;
-    TCanvas& Cv = Canvas();
-    Cv.Brush.Color = Color();
-    SetBkColor(Cv.Handle(), ColorToRGB(Color()));
-    Cv.Pen.Width = 1;
-    Cv.Pen.Style = Pen.Style();
-    if (Pen.Effect() == ge3D) {
-        Cv.Pen.Color = Pen.SecondColor();
-        Cv.MoveTo(R.Left, R.Bottom - 1);
-        Cv.LineTo(R.Left, R.Top);
-        Cv.LineTo(R.Right, R.Top);
-    }
-    Cv.Pen.Color = Pen.NormalColor();
-    if (Pen.Effect() != geHorizontal) {
-        Cv.MoveTo(R.Right - 1, R.Top);
-        Cv.LineTo(R.Right - 1, R.Bottom);
-    }
-    if (Pen.Effect() != geVertical) {
-        Cv.MoveTo(R.Left, R.Bottom - 1);
-        Cv.LineTo(R.Right, R.Bottom - 1);
-    }
-    Cv.Pen.Style = psSolid;
+    CtlDrawGridLines(Canvas(), Pen, R, Color());
 }
 
 void TCtlCustomTable::PaintCell(int32_t R, int32_t C, const TRect& Rect) {
@@ -955,40 +931,10 @@ void TCtlCustomTable::DrawFocusFrame() {
         if (TWinControl* E = FEditingCell->EditControl()) E->Invalidate();
         return;
     }
-    TCtlGridPen& Pen = FFocused ? FPens->CellWhenFocused() : FPens->CellWhenUnfocused();
-    if (Pen.Effect() == geNone) return;
-    const TGridEffect N = FPens->NormalGrid().Effect();
-    int X = Cell.Right - 1, Y = Cell.Bottom - 1, L = Cell.Left, T = Cell.Top;
-    if (N == geVertical || N == geBoth || N == ge3D) X = Cell.Right - 2;
-    if (N == geHorizontal || N == geBoth || N == ge3D) Y = Cell.Bottom - 2;
-    if (N == ge3D) ++L, ++T;
-    TCanvas& Cv = Canvas();
-    Cv.Pen.Width = 1;
-    Cv.Pen.Style = Pen.Style();
-    Cv.Pen.Color = Pen.NormalColor();
-    SetBkColor(Cv.Handle(), ColorToRGB(FColors->Color(FFocused ? TCtlTableColors::ActiveFocused
-                                                               : TCtlTableColors::ActiveUnfocused)));
-    const TGridEffect E = Pen.Effect();
-    const bool Sides = E == geVertical || E == geBoth || E == ge3D;
-    const bool Ends = E == geHorizontal || E == geBoth || E == ge3D;
-    if (Sides) {
-        Cv.MoveTo(X, T);
-        Cv.LineTo(X, Y + 1);
-    }
-    if (Ends) {
-        Cv.MoveTo(L, Y);
-        Cv.LineTo(X + 1, Y);
-    }
-    if (E == ge3D) Cv.Pen.Color = Pen.SecondColor();
-    if (Sides) {
-        Cv.MoveTo(L, T);
-        Cv.LineTo(L, Y + 1);
-    }
-    if (Ends) {
-        Cv.MoveTo(L, T);
-        Cv.LineTo(X + 1, T);
-    }
-    Cv.Pen.Style = psSolid;
+    CtlDrawActiveFrame(
+        Canvas(), FFocused ? FPens->CellWhenFocused() : FPens->CellWhenUnfocused(),
+        FPens->NormalGrid().Effect(), Cell,
+        FColors->Color(FFocused ? TCtlTableColors::ActiveFocused : TCtlTableColors::ActiveUnfocused));
 }
 
 void TCtlCustomTable::Paint() {
@@ -1289,29 +1235,13 @@ bool TCtlCustomTable::OverColumnHeading(int X, int Y) const {
 }
 
 void TCtlCustomTable::DrawSizingLine() {
-    TCanvas& Cv = Canvas();
-    const TPen Saved = Cv.Pen;
-    Cv.Pen.Mode = pmXor;
-    Cv.Pen.Style = psDot;
-    Cv.Pen.Color = clBlack;
-    Cv.Pen.Width = 1;
-    Cv.MoveTo(FSizingX, 0);
-    Cv.LineTo(FSizingX, ClientH());
-    Cv.Pen = Saved;
+    CtlDrawXorColumnLine(Canvas(), FSizingX, ClientH(), psDot, 1, clBlack);
 }
 
 void TCtlCustomTable::DrawMoveMarker() {
     if (FMoveTo < 0 || FMoveTo >= FColMap.Count()) return;
     const int X = FMoveFrom < FMoveTo ? FColMap.End(FMoveTo) : FColMap.Offsets[size_t(FMoveTo)];
-    TCanvas& Cv = Canvas();
-    const TPen Saved = Cv.Pen;
-    Cv.Pen.Mode = pmXor;
-    Cv.Pen.Style = psSolid;
-    Cv.Pen.Color = clWhite;
-    Cv.Pen.Width = 3;
-    Cv.MoveTo(X, 0);
-    Cv.LineTo(X, ClientH());
-    Cv.Pen = Saved;
+    CtlDrawXorColumnLine(Canvas(), X, ClientH(), psSolid, 3, clWhite);
 }
 
 void TCtlCustomTable::LeftButtonDown(TMessage& M) {

@@ -14,6 +14,9 @@ namespace grid {
 // DrawText flags for a cell's text: placement, word wrap, and whether the text is wider than its
 // rectangle (a single centred or right-placed line then starts at the left).
 uint32_t CtlCellTextFormat(TCtlTblAdjust Adjust, bool WordWrap, bool TooWide);
+// Draws Text in Attr's font, colour and style inside Rect less half of Margin on every side.
+void CtlDrawCellText(framework::TCanvas& Canvas, const framework::TRect& Rect, const std::string& Text,
+                     const TCtlCellAttributes& Attr, bool WordWrap, int Margin);
 // Column letters in bijective base 26: 1 "A", 26 "Z", 27 "AA"; empty for N <= 0.
 std::string CtlColumnLetters(int32_t N);
 
