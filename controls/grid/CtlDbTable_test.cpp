@@ -634,6 +634,25 @@ TEST_F(DbGridTest, AFailingCellLeavesTheCurrentRecordInPlace) {
     EXPECT_EQ(Current(), "FILE2.TXT");
 }
 
+TEST_F(DbGridTest, AStringCellTakesTheFieldTextCutToWhatItKeeps) {
+    MakeGrid();
+    auto* Text = NewComponent<TCtlTCString>(Form);
+    TField* Name = Data.FieldByName("FileName");
+    ASSERT_TRUE(Grid->AdaptCellToField(Name, Text));
+    EXPECT_EQ(Text->MaxLength(), Name->DisplayWidth());
+    EXPECT_EQ(Grid->CellDataSize(Text), Name->DisplayWidth() + 1);
+    Text->SetMaxLength(5);
+    const TCtlCellValue V = Grid->FieldToCellData(Name, Text, 1);
+    EXPECT_EQ(V.Text, "FILE1");  // "FILE1.TXT" cut to the five characters the cell keeps
+    EXPECT_EQ(V.Capacity, 5);
+    // Without a field the value is empty; a boolean through a check box is its check state.
+    EXPECT_EQ(Grid->FieldToCellData(nullptr, Text, 1).Kind, TCtlCellValue::cvNone);
+    auto* Box = NewComponent<TCtlTCCheckBox>(Form);
+    Data.MoveBy(2);  // record 3 is tagged
+    EXPECT_EQ(Grid->FieldToCellData(Data.FieldByName("Tagged"), Box, 0).Check, 1);
+    EXPECT_EQ(Grid->CellDataSize(Box), 1);
+}
+
 // ---- Keys ----
 
 TEST_F(DbGridTest, ArrowsWrapOnlyWhenAskedAndCtrlKeysGoToTheEnds) {
