@@ -7,7 +7,9 @@
 #include <functional>
 #include <string>
 
+#include "controls/entry/CtlEntryValue.h"
 #include "controls/grid/CtlTableBase.h"
+#include "framework/data/Fields.h"
 #include "framework/ui/Controls.h"
 #include "framework/ui/Graphics.h"
 
@@ -16,12 +18,13 @@ namespace grid {
 // The value of one cell as the owner hands it over and receives it back. A cell reads and writes
 // only the kind it serves; a value of another kind is refused.
 struct TCtlCellValue {
-    enum TKind : uint8_t { cvNone, cvString, cvGlyph, cvCheck };
+    enum TKind : uint8_t { cvNone, cvString, cvGlyph, cvCheck, cvEntry };
     TKind Kind = cvNone;
-    std::string Text;    // cvString
-    int Capacity = 255;  // cvString: the most characters the owner keeps (at most 255)
-    int32_t Index = 0;   // cvGlyph
-    uint8_t Check = 0;   // cvCheck: 0 unchecked, 1 checked, 2 grayed
+    std::string Text;             // cvString
+    int Capacity = 255;           // cvString: the most characters the owner keeps (at most 255)
+    int32_t Index = 0;            // cvGlyph
+    uint8_t Check = 0;            // cvCheck: 0 unchecked, 1 checked, 2 grayed
+    entry::TCtlEntryValue Entry;  // cvEntry: an entry field's typed value (type code and bytes)
 
     static TCtlCellValue String(std::string S, int Capacity = 255) {
         TCtlCellValue V;
@@ -34,6 +37,12 @@ struct TCtlCellValue {
         TCtlCellValue V;
         V.Kind = cvGlyph;
         V.Index = I;
+        return V;
+    }
+    static TCtlCellValue EntryValue(entry::TCtlEntryValue E) {
+        TCtlCellValue V;
+        V.Kind = cvEntry;
+        V.Entry = std::move(E);
         return V;
     }
     static TCtlCellValue CheckState(uint8_t C) {
@@ -122,6 +131,37 @@ public:
     virtual bool CanStopEditing(bool SaveValue) {
         (void)SaveValue;
         return true;
+    }
+
+    // ---- Editing (the base edits nothing) ----
+    virtual void StartEditing(int32_t RowNum, int32_t ColNum, const framework::TRect& CellRect,
+                              const TCtlCellAttributes& CellAttr, TCtlTblEditorStyle CellStyle,
+                              const TCtlCellValue* Data) {
+        (void)RowNum, (void)ColNum, (void)CellRect, (void)CellAttr, (void)CellStyle, (void)Data;
+    }
+    // Saves (when asked and Data is given) and closes the editor.
+    virtual void StopEditing(bool SaveValue, TCtlCellValue* Data) { (void)SaveValue, (void)Data; }
+    // The open editor's value into Data; false when nothing was written.
+    virtual bool SaveEditedData(TCtlCellValue* Data) {
+        (void)Data;
+        return false;
+    }
+    virtual framework::TWinControl* EditControl() const { return nullptr; }
+    virtual framework::HWND EditHandle() const { return 0; }
+    virtual void EditHide() {}
+    virtual void EditMove(const framework::TRect& CellRect) { (void)CellRect; }
+    // Whether the open editor changed its value (a cell that cannot tell says yes).
+    virtual bool EditorModified() const { return true; }
+
+    // ---- Fields a cell moves itself (none of the cells here does) ----
+    virtual bool HandlesField(framework::TField* Field) {
+        (void)Field;
+        return false;
+    }
+    virtual int FieldDataSize() { return 0; }
+    // Direction 1: the field's value into Data; 2: Data into the field.
+    virtual void TransferFieldData(framework::TField* Field, TCtlCellValue& Data, int Direction) {
+        (void)Field, (void)Data, (void)Direction;
     }
 
     // ---- Questions to the grid (0 without its window) ----

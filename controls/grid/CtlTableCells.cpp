@@ -75,14 +75,14 @@ void TCtlTCBaseString::SetUseWordWrap(bool Value) {
     NotifyChanged();
 }
 
-void TCtlTCBaseString::DrawCellText(TCanvas& Canvas, const TRect& CellRect, const std::string& Text,
-                                    const TCtlCellAttributes& CellAttr) {
+void CtlDrawCellText(TCanvas& Canvas, const TRect& CellRect, const std::string& Text,
+                     const TCtlCellAttributes& CellAttr, bool WordWrap, int Margin) {
     if (CellAttr.Font) Canvas.Font.Assign(*CellAttr.Font);
     Canvas.Font.Color = CellAttr.FontColor;
-    const int Half = Margin() / 2;
+    const int Half = Margin / 2;
     TRect R = Rect(CellRect.Left + Half, CellRect.Top + Half, CellRect.Right - Half, CellRect.Bottom - Half);
-    const bool TooWide = !FUseWordWrap && Canvas.TextWidth(Text) > R.Width();
-    const uint32_t Flags = CtlCellTextFormat(CellAttr.Adjust, FUseWordWrap, TooWide);
+    const bool TooWide = !WordWrap && Canvas.TextWidth(Text) > R.Width();
+    const uint32_t Flags = CtlCellTextFormat(CellAttr.Adjust, WordWrap, TooWide);
     auto Draw = [&](int Dx, int Dy, TColor Color) {
         TRect At = Rect(R.Left + Dx, R.Top + Dy, R.Right + Dx, R.Bottom + Dy);
         Canvas.Font.Color = Color;
@@ -93,6 +93,11 @@ void TCtlTCBaseString::DrawCellText(TCanvas& Canvas, const TRect& CellRect, cons
     if (CellAttr.TextStyle == tsLowered) Draw(1, 1, CellAttr.FontHiColor);
     Draw(0, 0, CellAttr.FontColor);
     Canvas.Brush.Style = bsSolid;
+}
+
+void TCtlTCBaseString::DrawCellText(TCanvas& Canvas, const TRect& CellRect, const std::string& Text,
+                                    const TCtlCellAttributes& CellAttr) {
+    CtlDrawCellText(Canvas, CellRect, Text, CellAttr, FUseWordWrap, Margin());
 }
 
 void TCtlTCBaseString::Paint(TCanvas& TableCanvas, const TRect& CellRect, int32_t RowNum, int32_t ColNum,
@@ -206,7 +211,7 @@ void TCtlTCCustomString::StartEditing(int32_t, int32_t, const TRect& CellRect,
     PlaceEditor(*FEditor, CellRect);
 }
 
-bool TCtlTCCustomString::SaveEditedData(TCtlCellValue* Data) const {
+bool TCtlTCCustomString::SaveEditedData(TCtlCellValue* Data) {
     return FEditor && SaveText(FEditor->Text(), Data);
 }
 
@@ -624,6 +629,22 @@ bool TCtlTCCustomGlyph::SaveEditedData(TCtlCellValue* Data) {
 void TCtlTCCustomGlyph::StopEditing(bool SaveValue, TCtlCellValue* Data) {
     if (SaveValue && Data) SaveEditedData(Data);
     FreeEditor(FEditor);
+}
+
+TWinControl* TCtlTCCustomGlyph::EditControl() const {
+    return FEditor;
+}
+HWND TCtlTCCustomGlyph::EditHandle() const {
+    return FEditor && FEditor->HandleAllocated() ? FEditor->Handle() : 0;
+}
+void TCtlTCCustomGlyph::EditHide() {
+    if (FEditor) FEditor->Hide();
+}
+void TCtlTCCustomGlyph::EditMove(const TRect& CellRect) {
+    if (!FEditor) return;
+    FEditor->SetBounds(CellRect.Left, CellRect.Top, CellRect.Width(), CellRect.Height());
+    FEditor->Show();
+    FEditor->Repaint();
 }
 
 void TCtlTCCustomGlyph::Notification(TComponent* AComponent, TOperation Operation) {

@@ -14,6 +14,9 @@ namespace grid {
 // DrawText flags for a cell's text: placement, word wrap, and whether the text is wider than its
 // rectangle (a single centred or right-placed line then starts at the left).
 uint32_t CtlCellTextFormat(TCtlTblAdjust Adjust, bool WordWrap, bool TooWide);
+// Draws Text in Attr's font, colour and style inside Rect less half of Margin on every side.
+void CtlDrawCellText(framework::TCanvas& Canvas, const framework::TRect& Rect, const std::string& Text,
+                     const TCtlCellAttributes& Attr, bool WordWrap, int Margin);
 // Column letters in bijective base 26: 1 "A", 26 "Z", 27 "AA"; empty for N <= 0.
 std::string CtlColumnLetters(int32_t N);
 
@@ -61,15 +64,15 @@ public:
     // ---- Editing ----
     void StartEditing(int32_t RowNum, int32_t ColNum, const framework::TRect& CellRect,
                       const TCtlCellAttributes& CellAttr, TCtlTblEditorStyle CellStyle,
-                      const TCtlCellValue* Data);
+                      const TCtlCellValue* Data) override;
     // Saves (when asked and Data is given) and destroys the editor.
-    void StopEditing(bool SaveValue, TCtlCellValue* Data);
-    bool SaveEditedData(TCtlCellValue* Data) const;
-    framework::TWinControl* EditControl() const;
-    framework::HWND EditHandle() const;
-    void EditHide();
-    void EditMove(const framework::TRect& CellRect);
-    bool EditorModified() const;
+    void StopEditing(bool SaveValue, TCtlCellValue* Data) override;
+    bool SaveEditedData(TCtlCellValue* Data) override;
+    framework::TWinControl* EditControl() const override;
+    framework::HWND EditHandle() const override;
+    void EditHide() override;
+    void EditMove(const framework::TRect& CellRect) override;
+    bool EditorModified() const override;
     uint16_t MaxLength() const { return FMaxLength; }
     void SetMaxLength(uint16_t Value) { FMaxLength = Value; }
     bool AutoAdvanceChar() const { return FAutoAdvanceChar; }
@@ -223,10 +226,14 @@ public:
     // ---- Editing ----
     void StartEditing(int32_t RowNum, int32_t ColNum, const framework::TRect& CellRect,
                       const TCtlCellAttributes& CellAttr, TCtlTblEditorStyle CellStyle,
-                      const TCtlCellValue* Data);
-    void StopEditing(bool SaveValue, TCtlCellValue* Data);
-    bool SaveEditedData(TCtlCellValue* Data);
-    TCtlTCGlyphEdit* EditControl() const { return FEditor; }
+                      const TCtlCellValue* Data) override;
+    void StopEditing(bool SaveValue, TCtlCellValue* Data) override;
+    bool SaveEditedData(TCtlCellValue* Data) override;
+    framework::TWinControl* EditControl() const override;
+    TCtlTCGlyphEdit* GlyphEditor() const { return FEditor; }
+    framework::HWND EditHandle() const override;
+    void EditHide() override;
+    void EditMove(const framework::TRect& CellRect) override;
 
 protected:
     virtual TCtlTCGlyphEdit* CreateEditor();

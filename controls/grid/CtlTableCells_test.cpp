@@ -2,6 +2,9 @@
 // bitmaps, check boxes and the saving of edited values.
 #include "controls/grid/CtlTableCells.h"
 
+#include "controls/entry/CtlDates.h"
+#include "controls/grid/CtlTableEntryCells.h"
+
 #include <gtest/gtest.h>
 
 #include "framework/graphics/Gdi.h"
@@ -25,6 +28,7 @@ public:
     // Navigation keys are wanted, the rest stay with the editor.
     TCtlTblKeyClaim FilterKey(TWMKey& Key) override {
         const uint16_t C = Key.CharCode();
+        if (C == VK_ESCAPE) return okcRequired;
         return (C >= VK_PRIOR && C <= VK_DOWN) || C == VK_TAB || C == VK_RETURN ? okcWanted : okcNone;
     }
     void ResolveCellAttributes(int32_t, int32_t, TCtlCellAttributes&) override {}
@@ -331,7 +335,7 @@ TEST_F(CellTest, CheckBoxEditorCyclesWithSpaceThroughGrayed) {
     Attr.Color = clWhite;
     const TCtlCellValue Unchecked = TCtlCellValue::CheckState(0);
     Box->StartEditing(0, 0, Rect(0, 0, 30, 20), Attr, tesNormal, &Unchecked);
-    TCtlTCGlyphEdit* Editor = Box->EditControl();
+    TCtlTCGlyphEdit* Editor = Box->GlyphEditor();
     ASSERT_NE(Editor, nullptr);
     Editor->SetFocus();
     Driver.RunPending();
@@ -352,6 +356,244 @@ TEST_F(CellTest, CheckBoxEditorCyclesWithSpaceThroughGrayed) {
     Box->StopEditing(true, &Saved);
     EXPECT_EQ(Saved.Check, 2);
     EXPECT_EQ(Box->EditControl(), nullptr);
+}
+
+TEST_F(CellTest, CheckBoxPaintsItsGlyphOverTheCellColour) {
+    auto* Box = NewComponent<TCtlTCCheckBox>(Form);
+    Box->SetAllowGrayed(true);
+    TBitmap& Glyphs = *Box->CellGlyphs().BitMap();
+    const TColor Transparent = Glyphs.Canvas().Pixel(0, 13);
+    TCtlCellAttributes Attr;
+    Attr.Color = clYellow;
+    Attr.Adjust = otaCenter;
+    for (uint8_t State : {0, 1, 2}) {
+        SCOPED_TRACE(int(State));
+        TBitmap B;
+        B.SetPixelFormat(pf24bit);
+        B.SetSize(40, 24);
+        const TCtlCellValue Value = TCtlCellValue::CheckState(State);
+        Box->PaintCell(B.Canvas(), Rect(0, 0, 40, 24), 0, 0, Attr, &Value);
+        // Centred: the 14 x 14 glyph starts at (13, 5); its transparent pixels show the cell colour.
+        int Ink = 0;
+        for (int Y = 0; Y < 14; ++Y)
+            for (int X = 0; X < 14; ++X) {
+                const TColor G = Glyphs.Canvas().Pixel(14 * State + X, Y);
+                ASSERT_EQ(B.Canvas().Pixel(13 + X, 5 + Y), G == Transparent ? clYellow : G) << X << "," << Y;
+                Ink += G != Transparent;
+            }
+        EXPECT_GT(Ink, 0);
+        EXPECT_EQ(B.Canvas().Pixel(2, 2), clYellow);
+        EXPECT_EQ(B.Canvas().Pixel(30, 20), clYellow);
+    }
+    // Invisible access: the colour alone.
+    Attr.Access = otxInvisible;
+    TBitmap B;
+    B.SetPixelFormat(pf24bit);
+    B.SetSize(40, 24);
+    const TCtlCellValue Checked = TCtlCellValue::CheckState(1);
+    Box->PaintCell(B.Canvas(), Rect(0, 0, 40, 24), 0, 0, Attr, &Checked);
+    for (int Y = 0; Y < 24; ++Y)
+        for (int X = 0; X < 40; ++X) ASSERT_EQ(B.Canvas().Pixel(X, Y), clYellow);
+}
+
+// ---- Entry-field cells ----
+
+TCtlCellValue ExtendedValue(long double X) {
+    entry::TCtlRangeRec R;
+    R.SetExtended(X);
+    entry::TCtlEntryValue V;
+    V.DataType = entry::dtExtended;
+    V.Bytes.assign(R.Bytes, R.Bytes + 10);
+    return TCtlCellValue::EntryValue(V);
+}
+
+TCtlCellValue DayValue(int32_t Day) {
+    entry::TCtlEntryValue V = entry::CtlIntegerValue(entry::dtLongInt, Day);
+    V.DataType = entry::dtDate;
+    return TCtlCellValue::EntryValue(V);
+}
+
+// Paints a cell into a fresh 120 x 20 white bitmap.
+void PaintInto(TBitmap& B, TCtlBaseTableCell& Cell, const TCtlCellAttributes& Attr,
+               const TCtlCellValue* Data) {
+    B.SetPixelFormat(pf24bit);
+    B.SetSize(120, 20);
+    B.Canvas().Brush.Color = clWhite;
+    B.Canvas().FillRect(Rect(0, 0, 120, 20));
+    Cell.PaintCell(B.Canvas(), Rect(0, 0, 120, 20), 1, 1, Attr, Data);
+}
+
+// Whether the entry cell paints Data exactly as a text cell paints Text.
+::testing::AssertionResult PaintsAs(TCtlBaseTableCell& Cell, const TCtlCellValue& Data,
+                                    const std::string& Text, TCtlTblAdjust Adjust = otaCenterLeft) {
+    TCtlCellAttributes Attr;
+    Attr.Color = clWhite;
+    Attr.FontColor = clBlack;
+    Attr.Adjust = Adjust;
+    TBitmap Shown, Expected;
+    PaintInto(Shown, Cell, Attr, &Data);
+    TCtlTCString Plain(nullptr);
+    const TCtlCellValue AsText = TCtlCellValue::String(Text);
+    PaintInto(Expected, Plain, Attr, &AsText);
+    for (int Y = 0; Y < 20; ++Y)
+        for (int X = 0; X < 120; ++X)
+            if (Shown.Canvas().Pixel(X, Y) != Expected.Canvas().Pixel(X, Y))
+                return ::testing::AssertionFailure()
+                       << "differs from \"" << Text << "\" at " << X << "," << Y;
+    return ::testing::AssertionSuccess();
+}
+
+class EntryCellTest : public CellTest {
+protected:
+    entry::TCtlController* Controller = nullptr;
+    std::vector<uint16_t> Errors;
+    void SetUp() override {
+        CellTest::SetUp();
+        Controller = NewComponent<entry::TCtlController>(Form);
+        Controller->SetEpoch(1950);
+        Table->SetController(Controller);
+    }
+    template <class TCell>
+    TCell* MakeCell() {
+        auto* Cell = NewComponent<TCell>(Form);
+        Cell->SetTable(Table);
+        Cell->AddUser();
+        Cell->OnError = [this](TObject*, uint16_t Code, const std::string&) { Errors.push_back(Code); };
+        return Cell;
+    }
+};
+
+TEST_F(EntryCellTest, NumericCellPaintsTheFieldsTextWithoutItsBlanks) {
+    auto* Cell = MakeCell<TCtlTCNumericField>();
+    Cell->SetDataType(entry::nftExtended);
+    Cell->SetPictureMask("###,###,###,###,###");
+    EXPECT_EQ(Cell->PaintField()->PictureMask(), "###,###,###,###,###");
+    EXPECT_TRUE(PaintsAs(*Cell, ExtendedValue(1234567), "1,234,567", otaCenterRight));
+    // The trimmed text goes right; the field's own text has leading blanks that would not fit.
+    TCtlCellAttributes Attr;
+    Attr.Color = clWhite;
+    Attr.FontColor = clBlack;
+    Attr.Adjust = otaCenterRight;
+    TBitmap B;
+    const TCtlCellValue Big = ExtendedValue(1234567);
+    PaintInto(B, *Cell, Attr, &Big);
+    int Rightmost = -1;
+    for (int Y = 0; Y < 20; ++Y)
+        for (int X = 0; X < 120; ++X)
+            if (B.Canvas().Pixel(X, Y) != clWhite) Rightmost = std::max(Rightmost, X);
+    EXPECT_GT(Rightmost, 110);
+
+    // A blank display text paints nothing but the background.
+    auto* Text = MakeCell<TCtlTCPictureField>();
+    entry::TCtlEntryValue Blank;
+    Blank.DataType = entry::dtString;
+    Blank.Bytes.assign(Text->DataSize(), 0);
+    Blank.Bytes[0] = 3;
+    Blank.Bytes[1] = Blank.Bytes[2] = Blank.Bytes[3] = ' ';
+    EXPECT_TRUE(PaintsAs(*Text, TCtlCellValue::EntryValue(Blank), ""));
+}
+
+TEST_F(EntryCellTest, PictureMaskReachesPaintAndEditorAndBadDatesShowStars) {
+    auto* Cell = MakeCell<TCtlTCPictureField>();
+    EXPECT_EQ(Cell->Options(), entry::efoCaretToEnd);
+    EXPECT_EQ(Cell->MaxLength(), 15);
+    Cell->SetDataType(entry::pftDate);
+    Cell->SetPictureMask("dd/mm/yyyy");
+    const TCtlCellValue Day = DayValue(entry::CtlEncodeDate(5, 12, 1996, 1950));
+    EXPECT_TRUE(PaintsAs(*Cell, Day, "05/12/1996"));
+    Cell->SetPictureMask("yyyy-mm-dd");
+    EXPECT_EQ(Cell->EditField()->PictureMask(), "yyyy-mm-dd");
+    EXPECT_EQ(Cell->PaintField()->PictureMask(), "yyyy-mm-dd");
+    EXPECT_TRUE(PaintsAs(*Cell, Day, "1996-12-05"));
+
+    // A two-digit year cannot show a date outside the epoch's hundred years.
+    Cell->SetPictureMask("dd/mm/yy");
+    EXPECT_TRUE(PaintsAs(*Cell, Day, "05/12/96"));
+    EXPECT_TRUE(PaintsAs(*Cell, DayValue(entry::CtlEncodeDate(2, 1, 2060, 1950)), CtlUnshowableValue));
+}
+
+TEST_F(EntryCellTest, WithoutTheEditorTheGettersAnswerDefaults) {
+    auto* Picture = MakeCell<TCtlTCPictureField>();
+    auto* Numeric = MakeCell<TCtlTCNumericField>();
+    Numeric->SetPictureMask("#####");
+    Picture->EditField()->Free();
+    Numeric->EditField()->Free();
+    EXPECT_EQ(Picture->EditField(), nullptr);
+    EXPECT_EQ(Picture->MaxLength(), 0);
+    EXPECT_EQ(Picture->Options(), 0);
+    EXPECT_EQ(Picture->PictureMask(), "XXXXXXXXXXXXXXX");
+    EXPECT_EQ(Picture->PasswordChar(), '*');
+    EXPECT_EQ(Picture->ControlCharColor(), clRed);
+    EXPECT_EQ(Picture->TextMargin(), 0);
+    EXPECT_EQ(Picture->CaretIns(), nullptr);
+    EXPECT_EQ(Numeric->PictureMask(), "");
+    EXPECT_EQ(Numeric->DataType(), entry::nftLongInt);
+    Picture->SetMaxLength(4);  // nothing to set
+    EXPECT_EQ(Picture->MaxLength(), 0);
+    EXPECT_EQ(Picture->EditHandle(), HWND(0));
+    EXPECT_TRUE(Picture->CanStopEditing(true));
+}
+
+TEST_F(EntryCellTest, EditorKeysRestoreValidateAndMoveOn) {
+    auto* Cell = MakeCell<TCtlTCNumericField>();
+    Cell->SetPictureMask("##");
+    Cell->SetRangeLo("0");
+    Cell->SetRangeHi("40");
+    TCtlCellAttributes Attr;
+    Attr.Color = clWhite;
+    const TCtlCellValue Start = TCtlCellValue::EntryValue(entry::CtlIntegerValue(entry::dtLongInt, 12));
+    Cell->StartEditing(1, 1, Rect(10, 10, 80, 30), Attr, tesNormal, &Start);
+    auto* Editor = Cell->EditField();
+    ASSERT_NE(Cell->EditHandle(), HWND(0));
+    EXPECT_TRUE(Editor->Visible());
+    Editor->SetFocus();
+    Driver.RunPending();
+    EXPECT_EQ(Table->Got, (std::vector<std::pair<UINT, WPARAM>>{{TM_EDITORFOCUSED, Form->Handle()}}));
+    Table->Got.clear();
+
+    // An invalid value keeps Up in the field; a valid one hands it to the grid. Tab is not typed.
+    Driver.Type("50");
+    Driver.Key(VK_TAB);
+    Driver.Key(VK_UP);
+    Driver.RunPending();
+    EXPECT_TRUE(Table->Got.empty());
+    EXPECT_EQ(Errors, (std::vector<uint16_t>{entry::epRangeError}));
+    EXPECT_FALSE(Cell->CanStopEditing(true));
+    // Esc puts back the text of the start and goes to the grid.
+    Driver.Key(VK_ESCAPE);
+    Driver.RunPending();
+    EXPECT_EQ(Editor->GetAsInteger(), 12);
+    EXPECT_EQ(Table->Got, (std::vector<std::pair<UINT, WPARAM>>{{WM_KEYDOWN, VK_ESCAPE}}));
+    Table->Got.clear();
+    Driver.Key(VK_DOWN);
+    Driver.RunPending();
+    EXPECT_EQ(Table->Got, (std::vector<std::pair<UINT, WPARAM>>{{WM_KEYDOWN, VK_DOWN}}));
+
+    Table->Options = 0;
+    EXPECT_EQ(Editor->Perform(WM_GETDLGCODE, 0, 0) & (DLGC_WANTTAB | DLGC_WANTALLKEYS), 0u);
+    Table->Options = CtlTblOption(otoTabToArrow) | CtlTblOption(otoEnterToArrow);
+    EXPECT_EQ(Editor->Perform(WM_GETDLGCODE, 0, 0) & (DLGC_WANTTAB | DLGC_WANTALLKEYS),
+              DLGC_WANTTAB | DLGC_WANTALLKEYS);
+
+    // Filling the field moves on to the next cell instead of the next control.
+    Controller->EntryOptions |= entry::efoAutoAdvanceChar;
+    Table->Got.clear();
+    Editor->SelectAll();
+    Driver.Type("3");
+    Driver.RunPending();
+    EXPECT_TRUE(Table->Got.empty());
+    Driver.Type("3");
+    Driver.RunPending();
+    EXPECT_EQ(Table->Got, (std::vector<std::pair<UINT, WPARAM>>{{WM_KEYDOWN, VK_RIGHT}}));
+    EXPECT_TRUE(Cell->EditorModified());
+
+    TCtlCellValue Saved;
+    Cell->StopEditing(true, &Saved);
+    EXPECT_EQ(Saved.Kind, TCtlCellValue::cvEntry);
+    EXPECT_EQ(entry::CtlValueAsInteger(Saved.Entry), 33);
+    EXPECT_FALSE(Editor->Visible());
+    TCtlCellValue Wrong = TCtlCellValue::String("x");
+    EXPECT_DEBUG_DEATH(Cell->SaveEditedData(&Wrong), "another kind");
 }
 
 }  // namespace

@@ -279,7 +279,7 @@ void TCtlTableColumns::Exchange(int32_t Index1, int32_t Index2) {
 void TCtlTableColumns::SetCount(int32_t N) {
     if (N <= 0 || N == Count()) return;
     while (Count() > N) Delete(Count() - 1);
-    while (Count() < N) Append(new TCtlTableColumn(FTable));
+    while (Count() < N) Append(NewColumn());
 }
 
 void TCtlTableColumns::SetChangeNotice(TColChangeNotifyEvent Notice) {

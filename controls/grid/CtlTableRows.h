@@ -118,12 +118,17 @@ public:
     void SetChangeNotice(TColChangeNotifyEvent Notice);
     std::vector<TCtlPendingReference>& BeginPendingNames();
     bool HasPendingNames() const { return FPending != nullptr; }
+    TCtlTableAncestor* Table() const { return FTable; }
     void ResolvePendingNames();
     void CellRemoved(TCtlBaseTableCell* Cell);
 
     // "ColData": width, hidden, has-cell and the cell reference for every column.
     void WriteData(framework::TWriter* Writer) const;
     void ReadData(framework::TReader* Reader);
+
+protected:
+    // The column that SetCount adds.
+    virtual TCtlTableColumn* NewColumn() { return new TCtlTableColumn(FTable); }
 
 private:
     void Send(int32_t C1, int32_t C2, TCtlTblActions Action) {

@@ -1,0 +1,22 @@
+#pragma once
+// Drawing that both grids share: the grid lines of a cell, the frame of the active cell, the
+// rectangle inside a cell's lines and the XOR feedback lines of sizing and moving.
+
+#include "controls/grid/CtlTableRows.h"
+#include "framework/ui/Graphics.h"
+
+namespace grid {
+
+// The cell rectangle less the lines its pen draws.
+framework::TRect CtlInsideLines(const framework::TRect& R, TGridEffect Effect);
+// The pen's lines around a whole cell; broken styles show Background between their dashes.
+void CtlDrawGridLines(framework::TCanvas& Canvas, TCtlGridPen& Pen, const framework::TRect& R,
+                      framework::TColor Background);
+// The frame of the active cell drawn with Frame inside the lines of the normal pen (NormalEffect).
+void CtlDrawActiveFrame(framework::TCanvas& Canvas, TCtlGridPen& Frame, TGridEffect NormalEffect,
+                        const framework::TRect& Cell, framework::TColor Background);
+// A line that drawing twice removes: vertical at X over Length pixels.
+void CtlDrawXorColumnLine(framework::TCanvas& Canvas, int X, int Length, framework::TPenStyle Style,
+                          int Width, framework::TColor Color);
+
+}  // namespace grid
