@@ -1,0 +1,105 @@
+#include "app/ProgramEntry.h"
+
+#include <csignal>
+
+#include "app/MainUnit.h"
+#include "app/SplashScreenForm.h"
+#include "catalog/Globals.h"
+#include "catalog/MessageWindow.h"
+#include "catalog/ProgressForm.h"
+#include "framework/core/Seams.h"
+
+namespace app {
+
+using namespace framework;
+
+namespace {
+volatile std::sig_atomic_t gCloseRequested = 0;
+
+void RequestClose(int) {
+    gCloseRequested = 1;
+}
+
+// The handlers of the three end-of-session signals while the entry runs; the previous ones come
+// back afterwards.
+class TSessionEndSignals {
+public:
+    TSessionEndSignals() {
+        gCloseRequested = 0;
+        struct sigaction action {};
+        action.sa_handler = RequestClose;
+        sigemptyset(&action.sa_mask);
+        for (size_t i = 0; i < std::size(kSignals); ++i) sigaction(kSignals[i], &action, &FPrevious[i]);
+    }
+    ~TSessionEndSignals() {
+        for (size_t i = 0; i < std::size(kSignals); ++i) sigaction(kSignals[i], &FPrevious[i], nullptr);
+    }
+    TSessionEndSignals(const TSessionEndSignals&) = delete;
+    TSessionEndSignals& operator=(const TSessionEndSignals&) = delete;
+
+private:
+    static constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
+    struct sigaction FPrevious[std::size(kSignals)]{};
+};
+
+// Frees a shared window and clears its global reference.
+template <class T>
+void FreeShared(T*& Form) {
+    if (Form) Form->Free();
+    Form = nullptr;
+}
+}  // namespace
+
+void ProgramEntry(const std::function<void()>& Running) {
+    TSessionEndSignals signals;
+    catalog::LastCatalogedLabel = "";
+    Application->Initialize();
+    Application->ResetTerminated();
+    Application->Title = "Korvane";
+
+    auto* splash = TCustomForm::Create<TSplashScreenForm>(Application);
+    splash->Show();
+    Screen->SetCursor(crHourGlass);
+    Application->ProcessMessages();
+
+    Application->CreateForm(MainForm);
+    Application->CreateForm(catalog::Msg);
+    Application->CreateForm(catalog::ProgressForm);
+    Sleep(1000);
+
+    MainForm->Show();
+    MainForm->SetEnabled(false);
+    Application->ProcessMessages();
+    Sleep(1000);
+    MainForm->SetEnabled(true);
+
+    splash->Free();
+    Screen->SetCursor(crDefault);
+
+    bool started = false;
+    auto previousIdle = Application->OnIdle;
+    Application->OnIdle = [&](TObject*) {
+        if (!started) {
+            started = true;
+            if (Running) Running();
+        }
+        if (gCloseRequested && MainForm) {
+            gCloseRequested = 0;
+            MainForm->Close();
+        }
+    };
+    try {
+        Application->Run();
+    } catch (...) {
+        Application->OnIdle = previousIdle;
+        throw;
+    }
+    Application->OnIdle = previousIdle;
+
+    FreeShared(MainForm);
+    FreeShared(catalog::ProgressForm);
+    FreeShared(catalog::Msg);
+    Application->ResetTerminated();
+}
+
+}  // namespace app
