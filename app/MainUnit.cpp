@@ -142,25 +142,7 @@ TMainForm::TMainForm(TComponent* AOwner) : TForm(AOwner) {
     DataTable = NewComponent<dbsql::TDbTable>(this);
     DataTable->SetName("DataTable");
 
-    MainMenu1 = NewComponent<TMainMenu>(this);
-    MainMenu1->SetName("MainMenu1");
-    auto* cataloging = NewComponent<TMenuItem>(this);
-    cataloging->SetName("Cataloging1");
-    cataloging->Caption = "&Cataloging";
-    MainMenu1->Items()->Add(cataloging);
-    ExitProgram1 = NewComponent<TMenuItem>(this);
-    ExitProgram1->SetName("ExitProgram1");
-    ExitProgram1->Caption = "&Exit Program";
-    ExitProgram1->OnClick = [this](TObject* Sender) { ExitProgram1Click(Sender); };
-    cataloging->Add(ExitProgram1);
-    auto* help = NewComponent<TMenuItem>(this);
-    help->SetName("Help1");
-    help->Caption = "&Help";
-    MainMenu1->Items()->Add(help);
-    About1 = NewComponent<TMenuItem>(this);
-    About1->SetName("About1");
-    About1->Caption = "&About";
-    help->Add(About1);
+    BuildMainMenu();
     SetMenu(MainMenu1);
 
     // Bottom panels first: the first one aligned to the bottom lies lowest.
@@ -213,6 +195,11 @@ TMainForm::TMainForm(TComponent* AOwner) : TForm(AOwner) {
     SettingsBtn = NewOptionButton("SettingsBtn", "Settings");
     HelpBtn = NewOptionButton("HelpBtn", "Help");
     CloseBtn = NewOptionButton("CloseBtn", "Exit Program");
+    CatalogingBtn->OnClick = [this](TObject* Sender) { CatalogingBtnClick(Sender); };
+    ReportsBtn->OnClick = [this](TObject* Sender) { ReportsBtnClick(Sender); };
+    ToolsBtn->OnClick = [this](TObject* Sender) { ToolsBtnClick(Sender); };
+    SettingsBtn->OnClick = [this](TObject* Sender) { SettingsBtnClick(Sender); };
+    HelpBtn->OnClick = [this](TObject* Sender) { HelpBtnClick(Sender); };
     CloseBtn->OnClick = [this](TObject* Sender) { CloseBtnClick(Sender); };
     MainOptPanel->OnResize = [this](TObject* Sender) { MainOptPanelResize(Sender); };
     MainOptPanelResize(this);
@@ -249,6 +236,7 @@ TMainForm::TMainForm(TComponent* AOwner) : TForm(AOwner) {
 TMainForm::~TMainForm() {
     // The panels are resized while the base classes take the window apart.
     MainOptPanel->OnResize = nullptr;
+    ActivateFrame(0);
     if (MainForm == this) MainForm = nullptr;
 }
 

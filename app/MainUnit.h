@@ -30,8 +30,14 @@ class TCtlRegistryStore;
 namespace kit {
 class TStyledGradient;
 }
+namespace sysutil {
+class TUtShellAbout;
+}
 
 namespace app {
+
+class TOptionFrame;
+struct TCommandDef;
 
 // The status panels' counts: disks as "#,###,##0", files as "#,###,###,##0", with the locale's
 // thousands separator.
@@ -87,9 +93,14 @@ public:
     // Hidden; its caption carries the catalog data folder between runs.
     framework::TLabel* DDirname;
 
+    // The menus; every command is a menu item named after its handler ("CatalogDisks1" for
+    // CatalogDisks1Click), which the frame buttons run too.
     framework::TMainMenu* MainMenu1;
     framework::TMenuItem* ExitProgram1;
     framework::TMenuItem* About1;
+    sysutil::TUtShellAbout* UtShellAbout1;
+    // The frame of CurrentFrame (null for 0).
+    TOptionFrame* Frame = nullptr;
 
     // OnShow: the start-up work (runs once, inside the first Show).
     void FormShow(framework::TObject* Sender);
@@ -101,7 +112,35 @@ public:
     // Places the six main-option buttons for the panel's height.
     void MainOptPanelResize(framework::TObject* Sender);
 
+    // ---- Commands ----
+    // Runs the command of the menu item of that name as its menu item does.
+    void RunCommand(const std::string& ItemName, framework::TObject* Sender);
+    // Replaces the sub-option frame by the one of Option (0 none, 1 Cataloging .. 5 Help).
+    void ActivateFrame(int Option);
+    // Puts the option's button down, when it is up, and shows its frame.
+    void SimulateBtnClick(int Option);
+    void CatalogingBtnClick(framework::TObject* Sender);
+    void ReportsBtnClick(framework::TObject* Sender);
+    void ToolsBtnClick(framework::TObject* Sender);
+    void SettingsBtnClick(framework::TObject* Sender);
+    void HelpBtnClick(framework::TObject* Sender);
+    // The refusal of a command that needs a catalog while none is selected.
+    void ShowCatalogNotSelected();
+
+    void FolderForCatalogs1Click(framework::TObject* Sender);
+    void IncludeExcludeSpecs1Click(framework::TObject* Sender);
+    void Contents1Click(framework::TObject* Sender);
+    void Index1Click(framework::TObject* Sender);
+    void HowToUseHelp1Click(framework::TObject* Sender);
+    void AboutWindows1Click(framework::TObject* Sender);
+    void About1Click(framework::TObject* Sender);
+
 private:
+    void BuildMainMenu();
+    // The frame switch and the precondition checks a command starts with; false when it refuses.
+    bool Prologue(const TCommandDef& Command);
+    void Execute(const TCommandDef& Command, framework::TObject* Sender);
+    framework::TSpeedButton* OptionButton(int Option) const;
     // Step 7 of the start-up: makes sure DDirname names an existing folder, asking for one.
     void CheckDataFolder();
     void RunFolderDialog();

@@ -8,6 +8,7 @@
 #include "catalog/MessageWindow.h"
 #include "catalog/ProgressForm.h"
 #include "framework/core/Seams.h"
+#include "platform/Help.h"
 
 namespace app {
 
@@ -56,6 +57,12 @@ void ProgramEntry(const std::function<void()>& Running) {
     Application->Initialize();
     Application->ResetTerminated();
     Application->Title = "Korvane";
+    // Help requests go to the platform's help viewer; key words come as the address of their text.
+    Application->SetHelpHandler([](const std::string& File, uint32_t Command, uintptr_t Data) {
+        const bool keyed = Command == HELP_KEY || Command == HELP_PARTIALKEY || Command == HELP_COMMAND;
+        const char* key = keyed && Data ? reinterpret_cast<const char*>(Data) : "";
+        return platform::WinHelp(File, Command, keyed ? 0 : static_cast<uint32_t>(Data), key);
+    });
 
     auto* splash = TCustomForm::Create<TSplashScreenForm>(Application);
     splash->Show();
@@ -99,6 +106,7 @@ void ProgramEntry(const std::function<void()>& Running) {
     FreeShared(MainForm);
     FreeShared(catalog::ProgressForm);
     FreeShared(catalog::Msg);
+    Application->SetHelpHandler(nullptr);
     Application->ResetTerminated();
 }
 
