@@ -20,6 +20,7 @@
 #include "framework/stdctrls/FileCtrl.h"
 #include "framework/stdctrls/Label.h"
 #include "framework/stdctrls/Menus.h"
+#include "platform/Help.h"
 #include "sysutil/shell/UtAbout.h"
 
 namespace app {
@@ -318,16 +319,16 @@ void TMainForm::IncludeExcludeSpecs1Click(TObject*) {
 }
 
 void TMainForm::Contents1Click(TObject*) {
-    Application->HelpCommand(HELP_FINDER, 0);
+    Application->HelpCommand(platform::HELP_FINDER, 0);
 }
 
 void TMainForm::Index1Click(TObject*) {
     static const char kNoKey[] = "";
-    Application->HelpCommand(HELP_PARTIALKEY, reinterpret_cast<uintptr_t>(kNoKey));
+    Application->HelpCommand(platform::HELP_PARTIALKEY, reinterpret_cast<uintptr_t>(kNoKey));
 }
 
 void TMainForm::HowToUseHelp1Click(TObject*) {
-    Application->HelpCommand(HELP_HELPONHELP, 0);
+    Application->HelpCommand(platform::HELP_HELPONHELP, 0);
 }
 
 void TMainForm::AboutWindows1Click(TObject*) {

@@ -488,52 +488,84 @@ TEST(StatusCountsTest, ThousandsSeparators) {
 
 // ---- The built program ----
 
-TEST(ProgramProcessTest, RunsUntilSigtermAndSavesItsWindowState) {
-    platform::testsupport::ScopedUserEnv env;
-    const std::string home = env.Root() + "/home";
-    fs::create_directories(home);
-    env.Set("KORVANE_HOME", home);
-    env.Set("KORVANE_DRIVES", "D=" + env.Root());
-    env.Set("QT_QPA_PLATFORM", "offscreen");
-    // A sanitizer build of the program checks its leaks as the tests do, with the same
-    // allowance for the font and picture libraries' caches.
-    platform::testsupport::WriteTextFile(env.Root() + "/leaks.supp",
-                                         "leak:libfontconfig.so\nleak:libQt6Gui.so\n");
-    env.Set("LSAN_OPTIONS", "suppressions=" + env.Root() + "/leaks.supp");
-    platform::ReloadDriveMap();
+// The built program in a private home (program folder D:\home\), under the offscreen platform.
+class ProgramProcessTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Home = Env.Root() + "/home";
+        fs::create_directories(Home);
+        Env.Set("KORVANE_HOME", Home);
+        Env.Set("KORVANE_DRIVES", "D=" + Env.Root());
+        Env.Set("QT_QPA_PLATFORM", "offscreen");
+        // A sanitizer build of the program checks its leaks as the tests do, with the same
+        // allowance for the font and picture libraries' caches.
+        platform::testsupport::WriteTextFile(Env.Root() + "/leaks.supp",
+                                             "leak:libfontconfig.so\nleak:libQt6Gui.so\n");
+        Env.Set("LSAN_OPTIONS", "suppressions=" + Env.Root() + "/leaks.supp");
+        platform::ReloadDriveMap();
+    }
+    void Start() {
+        Pid = fork();
+        ASSERT_GE(Pid, 0);
+        if (Pid == 0) {
+            // Signals wait until the program has its handlers.
+            sigset_t signals;
+            sigemptyset(&signals);
+            for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&signals, s);
+            sigprocmask(SIG_BLOCK, &signals, nullptr);
+            execl(KORVANE_PROGRAM, KORVANE_PROGRAM, static_cast<char*>(nullptr));
+            _exit(127);
+        }
+    }
+    // Waits (up to a minute) until Ready, then a little longer, and sends the signal; the exit status.
+    int SignalWhen(const std::function<bool()>& Ready, int Signal) {
+        bool ready = false;
+        for (int i = 0; i < 600 && !(ready = Ready()); ++i) usleep(100 * 1000);
+        EXPECT_TRUE(ready);
+        usleep(2500 * 1000);
+        kill(Pid, Signal);
+        int status = 0;
+        EXPECT_EQ(waitpid(Pid, &status, 0), Pid);
+        EXPECT_TRUE(WIFEXITED(status)) << "status " << status;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::string Settings() { return ReadTextFile(platform::RegistryFileName(platform::HKEY_CURRENT_USER)); }
+
+    platform::testsupport::ScopedUserEnv Env;
+    std::string Home;
+    pid_t Pid = -1;
+};
+
+TEST_F(ProgramProcessTest, RunsUntilSigtermAndSavesItsWindowState) {
     {
         platform::TRegIniFile ini("Software\\Korvane");
         ini.WriteString("TMainForm", "DDirname.Caption", "D:\\home\\");
     }
-    const std::string settings = platform::RegistryFileName(platform::HKEY_CURRENT_USER);
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        execl(KORVANE_PROGRAM, KORVANE_PROGRAM, static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    auto allTables = [&] {
-        for (const char* t : kProgramTables)
-            if (!fs::exists(home + "/" + std::string(t) + ".DAT")) return false;
-        return true;
-    };
-    bool ready = false;
-    for (int i = 0; i < 600 && !ready; ++i) {
-        ready = allTables();
-        if (!ready) usleep(100 * 1000);
-    }
-    // Give the program time to reach its message loop (the two start-up pauses).
-    if (ready) usleep(2500 * 1000);
-    kill(pid, SIGTERM);
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(ready);
-    ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    const std::string saved = ReadTextFile(settings);
+    Start();
+    const int status = SignalWhen(
+        [&] {
+            for (const char* t : kProgramTables)
+                if (!fs::exists(Home + "/" + std::string(t) + ".DAT")) return false;
+            return true;
+        },
+        SIGTERM);
+    EXPECT_EQ(status, 0);
+    const std::string saved = Settings();
     EXPECT_NE(saved.find("[Software\\Korvane\\TMainForm]"), std::string::npos) << saved;
     EXPECT_NE(saved.find("DDirname.Caption"), std::string::npos) << saved;
     EXPECT_NE(saved.find("NormalPos"), std::string::npos) << saved;
+}
+
+// A first run ended while it asks for the data folder: the question is cancelled, the start-up
+// finishes with the program folder and the program ends.
+TEST_F(ProgramProcessTest, SighupDuringTheFirstRunsFolderQuestion) {
+    Start();
+    // The signal comes while the question is open (or, on a slow machine, before it: the program
+    // then takes it at its first chance, which is the open question).
+    const int status = SignalWhen([&] { return fs::exists(Home); }, SIGHUP);
+    EXPECT_EQ(status, 0);
+    for (const char* t : kProgramTables) EXPECT_TRUE(fs::exists(Home + "/" + std::string(t) + ".DAT")) << t;
+    EXPECT_NE(Settings().find("D:\\\\home\\\\"), std::string::npos) << Settings();
 }
 
 }  // namespace

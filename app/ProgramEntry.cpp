@@ -1,6 +1,7 @@
 #include "app/ProgramEntry.h"
 
 #include <csignal>
+#include <memory>
 
 #include "app/MainUnit.h"
 #include "app/SplashScreenForm.h"
@@ -8,6 +9,7 @@
 #include "catalog/MessageWindow.h"
 #include "catalog/ProgressForm.h"
 #include "framework/core/Seams.h"
+#include "framework/ui/ExtCtrls.h"
 #include "platform/Help.h"
 
 namespace app {
@@ -30,7 +32,14 @@ public:
         struct sigaction action {};
         action.sa_handler = RequestClose;
         sigemptyset(&action.sa_mask);
-        for (size_t i = 0; i < std::size(kSignals); ++i) sigaction(kSignals[i], &action, &FPrevious[i]);
+        sigset_t signals;
+        sigemptyset(&signals);
+        for (size_t i = 0; i < std::size(kSignals); ++i) {
+            sigaction(kSignals[i], &action, &FPrevious[i]);
+            sigaddset(&signals, kSignals[i]);
+        }
+        // One sent while the program was starting (blocked by whoever started it) is taken now.
+        sigprocmask(SIG_UNBLOCK, &signals, nullptr);
     }
     ~TSessionEndSignals() {
         for (size_t i = 0; i < std::size(kSignals); ++i) sigaction(kSignals[i], &FPrevious[i], nullptr);
@@ -59,9 +68,22 @@ void ProgramEntry(const std::function<void()>& Running) {
     Application->Title = "Korvane";
     // Help requests go to the platform's help viewer; key words come as the address of their text.
     Application->SetHelpHandler([](const std::string& File, uint32_t Command, uintptr_t Data) {
-        const bool keyed = Command == HELP_KEY || Command == HELP_PARTIALKEY || Command == HELP_COMMAND;
+        const bool keyed = Command == platform::HELP_KEY || Command == platform::HELP_PARTIALKEY ||
+                           Command == platform::HELP_COMMAND;
         const char* key = keyed && Data ? reinterpret_cast<const char*>(Data) : "";
         return platform::WinHelp(File, Command, keyed ? 0 : static_cast<uint32_t>(Data), key);
+    });
+
+    // A close request is taken once the message loop runs; a modal window open before (the folder
+    // dialog of a first run) is cancelled first, so that the start-up can reach the loop.
+    bool started = false;
+    std::unique_ptr<TTimer, void (*)(TTimer*)> closeWatch(NewComponent<TTimer>(nullptr),
+                                                          [](TTimer* Timer) { Timer->Free(); });
+    closeWatch->SetInterval(100);
+    closeWatch->SetOnTimer([&](TObject*) {
+        if (!gCloseRequested) return;
+        for (int i = 0; i < Screen->FormCount(); ++i)
+            if (Screen->Forms(i)->Modal()) Screen->Forms(i)->SetModalResult(mrCancel);
     });
 
     auto* splash = TCustomForm::Create<TSplashScreenForm>(Application);
@@ -83,7 +105,6 @@ void ProgramEntry(const std::function<void()>& Running) {
     splash->Free();
     Screen->SetCursor(crDefault);
 
-    bool started = false;
     auto previousIdle = Application->OnIdle;
     Application->OnIdle = [&](TObject*) {
         if (!started) {
@@ -102,6 +123,7 @@ void ProgramEntry(const std::function<void()>& Running) {
         throw;
     }
     Application->OnIdle = previousIdle;
+    closeWatch.reset();
 
     FreeShared(MainForm);
     FreeShared(catalog::ProgressForm);

@@ -620,8 +620,6 @@ constexpr uint32_t HELP_INDEX = 0x0003;
 constexpr uint32_t HELP_CONTENTS = 0x0003;
 constexpr uint32_t HELP_HELPONHELP = 0x0004;
 constexpr uint32_t HELP_KEY = 0x0101;
-constexpr uint32_t HELP_COMMAND = 0x0102;
-constexpr uint32_t HELP_PARTIALKEY = 0x0105;
 constexpr uint32_t HELP_FINDER = 0x000B;
 
 // ---- Non-client area, activation, palette, combo-box folder listing ----
