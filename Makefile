@@ -17,12 +17,7 @@ build-debug: deps
 	@cmake --build --preset debug -j $(JOBS)
 
 run: build-release
-	@if [ -x build/release/app/korvane ]; then \
-	    exec build/release/app/korvane; \
-	else \
-	    echo "make run: the korvane program is not built yet (its program entry does not exist yet)"; \
-	    exit 1; \
-	fi
+	@exec build/release/app/korvane
 
 check: deps
 	@scripts/check-layers || exit 1; \

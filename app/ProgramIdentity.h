@@ -20,6 +20,7 @@ namespace app {
 
 // Characters 1 to 4 are the edition year, characters 6 to 10 the version.
 inline constexpr const char* VersionText = "2003(1.03A)";
+inline constexpr const char* BuildDateText = "15 September 2003";
 inline constexpr const char* CreatedOnText = "(Created 15 September 2003)";
 inline constexpr const char* CopyrightLine = "Copyright (c) 1996-2003 Korvane Software Workshop";
 inline constexpr const char* Slogan = "Every disk you own, catalogued and found in seconds";

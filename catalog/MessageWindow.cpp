@@ -6,6 +6,8 @@ namespace catalog {
 
 using namespace framework;
 
+TMsg* Msg = nullptr;
+
 TMsg::TMsg(TComponent* AOwner) : TForm(AOwner) {
     SetName("Msg");
     SetCaption("Message");

@@ -25,4 +25,7 @@ public:
     void remove_msg();
 };
 
+// The shared instance, made at start-up (null before).
+extern TMsg* Msg;
+
 }  // namespace catalog

@@ -10,6 +10,8 @@ namespace catalog {
 
 using namespace framework;
 
+TProgressForm* ProgressForm = nullptr;
+
 const std::array<std::pair<TColor, TColor>, 14> GaugeColorPairs{{
     {clRed, clYellow},
     {clRed, clFuchsia},

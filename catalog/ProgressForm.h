@@ -42,4 +42,7 @@ public:
     void CancelBtnClick();
 };
 
+// The shared instance, made at start-up (null before).
+extern TProgressForm* ProgressForm;
+
 }  // namespace catalog

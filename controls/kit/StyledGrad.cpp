@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "framework/graphics/Gdi.h"
+#include "framework/stdctrls/TypInfo.h"
 
 namespace kit {
 
@@ -16,9 +17,25 @@ int RoundEven(double V) {
     return static_cast<int>(std::nearbyint(V));
 }
 
+// The colours, direction and band count are published, so a window's state can keep them.
+void RegisterGradientProperties() {
+    static const bool registered = [] {
+        using G = TStyledCustomGradient;
+        RegisterPublished<G>(
+            3, {IntProp<G, TColor>("FromColor", &G::FromColor, &G::SetFromColor),
+                IntProp<G, TColor>("ToColor", &G::ToColor, &G::SetToColor),
+                EnumProp<G, TGradDirection>("Direction", {"dHorizontal", "dVertical"}, &G::Direction,
+                                            &G::SetDirection),
+                IntProp<G, TStyledColorBand>("ColorBands", &G::ColorBands, &G::SetColorBands)});
+        return true;
+    }();
+    (void)registered;
+}
+
 }  // namespace
 
 TStyledCustomGradient::TStyledCustomGradient(TComponent* AOwner) : TGraphicControl(AOwner) {
+    RegisterGradientProperties();
     ControlStyle |= csOpaque;
     SetBounds(Left(), Top(), 100, 100);
     BuildPalette();

@@ -655,6 +655,8 @@ bool MenuKeyFilter(TMessage& M, HWND Wnd) {
                      (up && key == VK_MENU && s.AltAlone);
         if (up && key == VK_MENU) s.AltAlone = false;
         if (!enter || !form || !form->Menu()) return false;
+        // A menu item with F10 as its shortcut takes the key before the menu bar does.
+        if (key == VK_F10 && form->Menu()->Items()->FindShortCut(ShortCut(VK_F10, 0))) return false;
         int first = NextBarIndex(*form->Menu(), -1, 1);
         if (first < 0) return false;
         OpenBarMenu(*form->Menu(), first, false);

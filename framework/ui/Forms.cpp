@@ -826,6 +826,11 @@ void TApplication::Terminate() {
     PostQuitMessage(0);
 }
 
+void TApplication::ResetTerminated() {
+    ClearQuitRequest();
+    FTerminated = false;
+}
+
 void TApplication::MainFormClosed() {
     Terminate();
 }

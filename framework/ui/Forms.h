@@ -245,6 +245,8 @@ public:
     void Run();
     void Terminate();
     bool Terminated() const { return FTerminated; }
+    // Lets Run loop again after Terminate: for a program entry run more than once in a process.
+    void ResetTerminated();
     // Delivers everything pending, then returns.
     void ProcessMessages();
     // Delivers what is pending, or waits for input when nothing is.

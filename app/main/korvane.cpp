@@ -1,0 +1,7 @@
+// The korvane program.
+#include "app/ProgramEntry.h"
+
+int main() {
+    app::ProgramEntry();
+    return 0;
+}
