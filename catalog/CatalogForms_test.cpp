@@ -18,7 +18,6 @@
 #include "catalog/ProgramTables.h"
 #include "catalog/ProgressForm.h"
 #include "catalog/SelectCatalogForm.h"
-#include "catalog/SharedWindows.h"
 #include "catalog/testsupport/CatalogTestFixture.h"
 #include "controls/entry/CtlPictureField.h"
 #include "controls/entry/CtlSpinner.h"

@@ -8,7 +8,7 @@
 #include "catalog/MessageWindow.h"
 #include "catalog/ProgramTables.h"
 #include "catalog/ProgressForm.h"
-#include "catalog/SharedWindows.h"
+#include "catalog/MessageWindow.h"
 #include "controls/entry/CtlController.h"
 #include "controls/entry/CtlPictureField.h"
 #include "controls/kit/CoolGauge.h"
@@ -38,11 +38,11 @@ void ErrorBox(const std::string& Message) {
 class TShownProgress {
 public:
     TShownProgress() {
-        if (SharedProgressWindow)
-            SharedProgressWindow->ShowForm("Adjusting Catalog Table To Accommodate New Settings", false);
+        if (ProgressForm)
+            ProgressForm->ShowForm("Adjusting Catalog Table To Accommodate New Settings", false);
     }
     ~TShownProgress() {
-        if (SharedProgressWindow) SharedProgressWindow->HideForm();
+        if (ProgressForm) ProgressForm->HideForm();
     }
     TShownProgress(const TShownProgress&) = delete;
     TShownProgress& operator=(const TShownProgress&) = delete;
@@ -64,7 +64,7 @@ void ResizeCatalogTable(dbsql::TDbTable& Table, int FileName, int FolderName, in
 }
 
 void MoveProgress(int PercentDone) {
-    if (SharedProgressWindow) SharedProgressWindow->ProgressBar->SetProgress(PercentDone);
+    if (ProgressForm) ProgressForm->ProgressBar->SetProgress(PercentDone);
 }
 
 TPanel* NewNumberPanel(TComponent& Owner, TWinControl& Parent, const char* Name, int Left, int Top) {
@@ -136,15 +136,15 @@ bool TCatalogFSizeForm::DetermineMinimumSizes() {
     MinFileName = MinFolderName = MinArchiveID = 16;
     bool messageShown = false;
     const auto removeMessage = [&] {
-        if (messageShown && SharedMessageWindow) SharedMessageWindow->remove_msg();
+        if (messageShown && Msg) Msg->remove_msg();
         messageShown = false;
     };
     try {
         Table->Open();
         if (Table->RecordCount() > 0) {
             Screen->SetCursor(crHourGlass);
-            if (SharedMessageWindow) {
-                SharedMessageWindow->show_msg("Determining Minimum Settings");
+            if (Msg) {
+                Msg->show_msg("Determining Minimum Settings");
                 messageShown = true;
             }
             TField* fileName = Table->FieldByName("FileName");

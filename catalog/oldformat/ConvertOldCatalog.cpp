@@ -9,7 +9,7 @@
 #include "catalog/Globals.h"
 #include "catalog/ProgramTables.h"
 #include "catalog/ProgressForm.h"
-#include "catalog/SharedWindows.h"
+#include "catalog/MessageWindow.h"
 #include "catalog/oldformat/OldRecords.h"
 #include "controls/kit/CoolGauge.h"
 #include "dbsql/components/DbTable.h"
@@ -76,16 +76,16 @@ const TFileCheck kSummaryCheck{kSummaryRecordSize, kSummaryMarker, "Error Openin
 class TImportProgress {
 public:
     TImportProgress(const std::string& Caption, int64_t Total) : FTotal(Total) {
-        if (SharedProgressWindow) SharedProgressWindow->ShowForm(Caption, false);
+        if (ProgressForm) ProgressForm->ShowForm(Caption, false);
     }
     ~TImportProgress() {
-        if (SharedProgressWindow) SharedProgressWindow->HideForm();
+        if (ProgressForm) ProgressForm->HideForm();
     }
     TImportProgress(const TImportProgress&) = delete;
     TImportProgress& operator=(const TImportProgress&) = delete;
     void Done(int64_t Count) {
-        if (SharedProgressWindow && FTotal > 0)
-            SharedProgressWindow->ProgressBar->SetProgress(
+        if (ProgressForm && FTotal > 0)
+            ProgressForm->ProgressBar->SetProgress(
                 int(std::lround(double(Count) / double(FTotal) * 100)));
         Application->ProcessMessages();
     }

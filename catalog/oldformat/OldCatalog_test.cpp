@@ -14,7 +14,6 @@
 #include "catalog/Globals.h"
 #include "catalog/ProgramTables.h"
 #include "catalog/ProgressForm.h"
-#include "catalog/SharedWindows.h"
 #include "catalog/oldformat/ConvertForm.h"
 #include "catalog/oldformat/ConvertOldCatalog.h"
 #include "catalog/oldformat/OldRecords.h"

@@ -13,7 +13,8 @@
 #include "catalog/MessageWindow.h"
 #include "catalog/ProgramTables.h"
 #include "catalog/ProgressForm.h"
-#include "catalog/SharedWindows.h"
+#include "catalog/MessageWindow.h"
+#include "catalog/ProgressForm.h"
 #include "dbsql/components/DbTable.h"
 #include "dbsql/testsupport/DbTestTable.h"
 #include "framework/stdctrls/Button.h"
@@ -49,13 +50,13 @@ struct TCatalogFixture : dbsql::testsupport::SessionFixture {
             Windows.push_back("progress " + Progress->Caption() +
                               (Progress->CancelBtn->Visible() ? " (cancel)" : ""));
         };
-        SharedMessageWindow = Msg;
-        SharedProgressWindow = Progress;
+        catalog::Msg = Msg;
+        catalog::ProgressForm = Progress;
         platform::ClearBeepHistory();
     }
     void TearDown() override {
-        SharedMessageWindow = nullptr;
-        SharedProgressWindow = nullptr;
+        catalog::Msg = nullptr;
+        catalog::ProgressForm = nullptr;
         Msg->Free();
         Progress->Free();
         Driver.RunPending();

@@ -1,8 +1,0 @@
-#include "catalog/SharedWindows.h"
-
-namespace catalog {
-
-TMsg* SharedMessageWindow = nullptr;
-TProgressForm* SharedProgressWindow = nullptr;
-
-}  // namespace catalog
