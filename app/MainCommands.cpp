@@ -11,6 +11,8 @@
 #include "app/ProgramIdentity.h"
 #include "catalog/CatalogFolderForm.h"
 #include "catalog/Globals.h"
+#include "catalog/SelectCatalogForm.h"
+#include "catalog/oldformat/ConvertForm.h"
 #include "cataloging/specs/IncludeExcludeForm.h"
 #include "controls/kit/StyledGrad.h"
 #include "framework/core/SysUtils.h"
@@ -118,7 +120,8 @@ const TCommandDef kCommands[] = {
     {1, "RetrieveCatalogedFiles1", "&Retrieve Cataloged Files", T, true, true, VK_F11},
 
     {0, "Settings1", "&Settings"},
-    {1, "SelectCreateCatalog1", "&Select/Create/Configure Catalog", S, false, true, VK_F12},
+    {1, "SelectCreateCatalog1", "&Select/Create/Configure Catalog", S, false, true, VK_F12,
+     &TMainForm::SelectCreateCatalog1Click},
     {1, "FolderForCatalogs1", "&Folder For Catalogs", S, false, true, 0, &TMainForm::FolderForCatalogs1Click},
     {1, nullptr, "-"},
     {1, "MainWindowAppearanceOptions1", "&Main Window Appearance Options", S, false, true},
@@ -127,7 +130,8 @@ const TCommandDef kCommands[] = {
     {1, "ToolsSettings1", "&Offload && Cleanup Tools Settings", S, false, true},
 
     {0, "Convert1", "C&onvert"},
-    {1, "ConvertOldCatalogs1", "&Convert Korvane For DOS/Win16 Catalogs", 0, false, true},
+    {1, "ConvertOldCatalogs1", "&Convert Korvane For DOS/Win16 Catalogs", 0, false, true, 0,
+     &TMainForm::ConvertOldCatalogs1Click},
 
     {0, "Diagnose1", "&Diagnose"},
     {1, "DiagnoseRepairTables1", "&Diagnose/Repair Korvane's Tables", 0, false, true},
@@ -305,6 +309,17 @@ void TMainForm::FolderForCatalogs1Click(TObject*) {
         throw;
     }
     dialog->Free();
+}
+
+void TMainForm::SelectCreateCatalog1Click(TObject*) {
+    catalog::ShowSelectCatalogForm();
+    ActiveCatalogName->SetCaption(catalog::CurrentCatalogName);
+    SetStatPanels();
+}
+
+void TMainForm::ConvertOldCatalogs1Click(TObject*) {
+    catalog::oldformat::ShowConvertForm();
+    SetStatPanels();
 }
 
 void TMainForm::IncludeExcludeSpecs1Click(TObject*) {

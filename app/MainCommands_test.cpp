@@ -14,10 +14,12 @@
 #include "app/MainUnit.h"
 #include "catalog/CatalogFolderForm.h"
 #include "catalog/Globals.h"
+#include "catalog/ProgramTables.h"
 #include "controls/entry/CtlState.h"
 #include "controls/kit/StyledGrad.h"
 #include "controls/kit/StyledMnuBtn.h"
 #include "dbsql/components/DbSession.h"
+#include "dbsql/components/DbTable.h"
 #include "framework/stdctrls/Buttons.h"
 #include "framework/stdctrls/Dialogs.h"
 #include "framework/stdctrls/ExtCtrls.h"
@@ -687,6 +689,36 @@ TEST_F(CommandsTest, FolderForCatalogs) {
         EXPECT_EQ(catalog::CatalogDataFolder, "D:\\cats");
     }
     EXPECT_EQ(Form->DDirname->Caption(), "D:\\");
+}
+
+TEST_F(CommandsTest, SelectCatalogAndConvertOpenTheirWindowsThenRefreshThePanels) {
+    {
+        dbsql::TDbTable configs;
+        configs.SetDatabaseName("D:\\");
+        configs.SetTableName("CatalogConfigs");
+        catalog::DefineTable(configs, catalog::CatalogConfigsSchema());
+        configs.CreateTable();
+    }
+    catalog::CurrentCatalogName = "Games";
+    Form->ActiveCatalogName->SetCaption("Old");
+    Form->DisksInCatalog->SetCaption("12");
+    std::vector<std::string> opened;
+    // The catalog manager leaves another catalog current (none here); the window shows it.
+    Driver.AnswerWith(
+        [&](TCustomForm& F) {
+            opened.push_back(F.ClassName());
+            catalog::CurrentCatalogName.clear();
+        },
+        mrCancel);
+    Form->RunCommand("SelectCreateCatalog1", nullptr);
+    EXPECT_EQ(Form->ActiveCatalogName->Caption(), "");
+    EXPECT_EQ(Form->DisksInCatalog->Caption(), "");
+
+    Form->DisksInCatalog->SetCaption("12");
+    Driver.AnswerWith([&](TCustomForm& F) { opened.push_back(F.ClassName()); }, mrCancel);
+    Form->RunCommand("ConvertOldCatalogs1", nullptr);
+    EXPECT_EQ(Form->DisksInCatalog->Caption(), "");
+    EXPECT_EQ(opened, (std::vector<std::string>{"TSelectCatalogForm", "TConvertForm"}));
 }
 
 TEST_F(CommandsTest, HelpCommandsAndAbout) {

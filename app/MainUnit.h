@@ -127,7 +127,9 @@ public:
     // The refusal of a command that needs a catalog while none is selected.
     void ShowCatalogNotSelected();
 
+    void SelectCreateCatalog1Click(framework::TObject* Sender);
     void FolderForCatalogs1Click(framework::TObject* Sender);
+    void ConvertOldCatalogs1Click(framework::TObject* Sender);
     void IncludeExcludeSpecs1Click(framework::TObject* Sender);
     void Contents1Click(framework::TObject* Sender);
     void Index1Click(framework::TObject* Sender);
