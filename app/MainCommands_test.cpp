@@ -104,6 +104,14 @@ protected:
         next->SetFocus();
         Driver.KeyUp(Key);
     }
+    // The program table the catalog manager opens.
+    static void MakeCatalogConfigs() {
+        dbsql::TDbTable configs;
+        configs.SetDatabaseName("D:\\");
+        configs.SetTableName("CatalogConfigs");
+        catalog::DefineTable(configs, catalog::CatalogConfigsSchema());
+        configs.CreateTable();
+    }
     TSpeedButton* OptionButton(int Option) {
         TSpeedButton* buttons[] = {nullptr,        Form->CatalogingBtn, Form->ReportsBtn,
                                    Form->ToolsBtn, Form->SettingsBtn,   Form->HelpBtn};
@@ -327,14 +335,18 @@ TEST_F(CommandsTest, FunctionKeysFireFromAnyControl) {
                 {VK_F12, "SelectCreateCatalog1", 4, false}};
     for (const auto& k : keys) {
         SCOPED_TRACE(k.Item);
+        if (k.Key == VK_F12) MakeCatalogConfigs();
         EXPECT_EQ(Item(k.Item)->ShortCut, ShortCut(uint16_t(k.Key), 0));
         NoFrame();
         Form->SimulateBtnClick(5);
         Driver.Shown.clear();
         if (k.CatalogMessage) Driver.Answer(IDOK);
+        // F12 opens the catalog manager.
+        const bool opensWindow = k.Key == VK_F12;
+        if (opensWindow) Driver.Answer(mrCancel);
         PressInFrame(*static_cast<TFrameHelp*>(Form->Frame)->IndexBtn, k.Key);
         EXPECT_EQ(Form->CurrentFrame, k.Option);
-        EXPECT_EQ(Driver.Shown.size(), k.CatalogMessage ? 1u : 0u);
+        EXPECT_EQ(Driver.Shown.size(), k.CatalogMessage || opensWindow ? 1u : 0u);
     }
 }
 
@@ -692,13 +704,7 @@ TEST_F(CommandsTest, FolderForCatalogs) {
 }
 
 TEST_F(CommandsTest, SelectCatalogAndConvertOpenTheirWindowsThenRefreshThePanels) {
-    {
-        dbsql::TDbTable configs;
-        configs.SetDatabaseName("D:\\");
-        configs.SetTableName("CatalogConfigs");
-        catalog::DefineTable(configs, catalog::CatalogConfigsSchema());
-        configs.CreateTable();
-    }
+    MakeCatalogConfigs();
     catalog::CurrentCatalogName = "Games";
     Form->ActiveCatalogName->SetCaption("Old");
     Form->DisksInCatalog->SetCaption("12");
