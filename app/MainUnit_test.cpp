@@ -14,11 +14,15 @@
 #include <fstream>
 #include <map>
 
+#include "app/OptionFrame.h"
 #include "app/ProgramEntry.h"
 #include "catalog/CatalogFolderForm.h"
+#include "catalog/CatalogOptionsForm.h"
 #include "catalog/CatalogStore.h"
 #include "catalog/Globals.h"
 #include "catalog/ProgramTables.h"
+#include "catalog/SelectCatalogForm.h"
+#include "controls/entry/CtlPictureField.h"
 #include "controls/entry/CtlState.h"
 #include "controls/kit/StyledGrad.h"
 #include "dbsql/components/DbSession.h"
@@ -264,6 +268,62 @@ TEST_F(ProgramTest, DamagedOptionsTableShowsTheEngineErrorAndTheWindowStillOpens
     ASSERT_EQ(Driver.Shown.size(), 1u);
     EXPECT_EQ(Driver.Shown[0].Kind, "message");
     EXPECT_NE(Driver.Shown[0].Text.find("KorvaneOptions"), std::string::npos) << Driver.Shown[0].Text;
+}
+
+// The catalog manager through the program: Settings, F12, a new catalog made and selected shows in
+// the panels and is current again at the next start.
+TEST_F(ProgramTest, ANewCatalogSelectedThroughF12IsCurrentAtTheNextStart) {
+    FirstRun();
+    auto typeInto = [this](TWinControl& Field, const std::string& Text) {
+        Field.SetFocus();
+        Driver.RunPending();
+        Driver.Key(VK_END);
+        for (int i = 0; i < 4; ++i) Driver.Key(VK_BACK);
+        Driver.Type(Text);
+        Driver.RunPending();
+    };
+    std::string optionsPanel;
+    std::vector<std::string> rows;
+    Run([&](TMainForm& Form) {
+        Form.SimulateBtnClick(4);
+        Driver.AnswerWith([&](TCustomForm& F) {
+            auto& select = dynamic_cast<catalog::TSelectCatalogForm&>(F);
+            Driver.AnswerWith([&](TCustomForm& N) {
+                auto& create = dynamic_cast<catalog::TNewCatalogForm&>(N);
+                create.CatalogName->SetFocus();
+                Driver.Type(" Games ");
+                typeInto(*create.FileNameLength, "30");
+                typeInto(*create.FolderNameLength, "60");
+                typeInto(*create.ArchiveIDLength, "20");
+                Driver.Click(*create.CreateBtn);
+            });
+            Driver.AnswerWith(
+                [&](TCustomForm& O) {
+                    optionsPanel = dynamic_cast<catalog::TCatalogOptionsForm&>(O).CatalogPanel->Caption();
+                },
+                mrCancel);
+            Driver.Click(*select.NewBtn);
+            EXPECT_EQ(select.GridHeader->Caption(), "Catalogs Currently Defined");
+            Driver.Click(*select.SelectBtn);
+        });
+        TWinControl* inFrame = Form.Frame->FindNextControl(nullptr, true, true, false);
+        ASSERT_NE(inFrame, nullptr);
+        inFrame->SetFocus();
+        Driver.KeyDown(VK_F12);
+        Driver.KeyUp(VK_F12);
+        EXPECT_EQ(catalog::CurrentCatalogName, "Games");
+        EXPECT_EQ(Form.ActiveCatalogName->Caption(), "Games");
+        EXPECT_EQ(Form.DisksInCatalog->Caption(), "0");
+        EXPECT_EQ(Form.FilesInCatalog->Caption(), "0");
+    });
+    EXPECT_EQ(optionsPanel, "Current Catalog = \"Games\"");
+    catalog::CurrentCatalogName.clear();
+    Run([](TMainForm& Form) {
+        EXPECT_EQ(catalog::CurrentCatalogName, "Games");
+        EXPECT_EQ(Form.ActiveCatalogName->Caption(), "Games");
+        EXPECT_EQ(Form.DisksInCatalog->Caption(), "0");
+    });
+    EXPECT_TRUE(platform::BeepHistory().empty());
 }
 
 TEST_F(ProgramTest, ProgramAtTheRootOfADrive) {
