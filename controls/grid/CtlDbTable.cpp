@@ -49,10 +49,6 @@ bool FieldTypeEditable(TFieldType T) {
     }
 }
 
-bool Meets(const TRect& A, const TRect& B) {
-    return A.Left < B.Right && B.Left < A.Right && A.Top < B.Bottom && B.Top < A.Bottom;
-}
-
 // ---- Entry values in and out of fields ----
 
 void PutBytes(entry::TCtlEntryValue& V, const void* P, size_t N) {
@@ -1454,7 +1450,7 @@ void TCtlCustomDbTable::DrawIndicatorFace(const TRect& R) {
 void TCtlCustomDbTable::PaintHeader(const TRect& Clip, TCtlCellAttributes& Attr) {
     TCanvas& C = Canvas();
     const TRect Strip = Rect(0, 0, ClientWidth(), FHeaderHeight);
-    if (!Meets(Strip, Clip)) return;
+    if (!CtlRectsMeet(Strip, Clip)) return;
     if (HasOption(dtoShowIndicators)) DrawIndicatorFace(Rect(0, 0, FDataLeft, FHeaderHeight));
     TCtlGridPen& Pen = FPens->LockedGrid();
     FWorkFont.Assign(Font());
@@ -1475,7 +1471,7 @@ void TCtlCustomDbTable::PaintHeader(const TRect& Clip, TCtlCellAttributes& Attr)
         TCtlDbTableColumn* Col = Column(FVisible.Number(I));
         if (Col->Hidden()) continue;
         const TRect R = Rect(Col->ScreenLeft, 0, Col->ScreenLeft + Col->Width(), FHeaderHeight);
-        if (!Meets(R, Clip)) continue;
+        if (!CtlRectsMeet(R, Clip)) continue;
         const TRect Inner = InnerRect(R, Pen.Effect());
         TField* F = FLink->Active() ? Col->Field() : nullptr;
         C.Brush.Color = Attr.Color;
@@ -1501,7 +1497,7 @@ void TCtlCustomDbTable::PaintHeader(const TRect& Clip, TCtlCellAttributes& Attr)
 void TCtlCustomDbTable::PaintRow(int32_t Row, const TRect& Clip, TCtlCellAttributes& Attr) {
     TCanvas& C = Canvas();
     const int32_t Top = RowTop(Row);
-    if (!Meets(Rect(0, Top, ClientWidth(), Top + FRowHeight), Clip)) return;
+    if (!CtlRectsMeet(Rect(0, Top, ClientWidth(), Top + FRowHeight), Clip)) return;
     if (HasOption(dtoShowIndicators)) {
         DrawIndicatorFace(Rect(0, Top, FDataLeft, Top + FRowHeight));
         if (FLink->Active() && Row == FPaintedRecord) {
@@ -1519,7 +1515,7 @@ void TCtlCustomDbTable::PaintRow(int32_t Row, const TRect& Clip, TCtlCellAttribu
         if (Col->Hidden()) continue;
         TCtlGridPen& Pen = ColNum < FLockedColumns ? FPens->LockedGrid() : FPens->NormalGrid();
         const TRect R = Rect(Col->ScreenLeft, Top, Col->ScreenLeft + Col->Width(), Top + FRowHeight);
-        if (!Meets(R, Clip)) continue;
+        if (!CtlRectsMeet(R, Clip)) continue;
         const TRect Inner = InnerRect(R, Pen.Effect());
         if (Editing() && Row == FActiveRow && ColNum == FActiveCol) {
             DrawGridLines(Pen, R);
@@ -1644,9 +1640,9 @@ void TCtlCustomDbTable::PaintUnusedAreaDefault() {
         GetClipBox(C.Handle(), &Clip);
     C.Brush.Color = FColorUnused;
     const TRect Right = Rect(FVisible.RightEdge, 0, ClientWidth(), ClientHeight());
-    if (Right.Width() > 0 && Meets(Right, Clip)) C.FillRect(Right);
+    if (Right.Width() > 0 && CtlRectsMeet(Right, Clip)) C.FillRect(Right);
     const TRect Below = Rect(0, RowsBottom(), FVisible.RightEdge, ClientHeight());
-    if (Below.Height() > 0 && Below.Width() > 0 && Meets(Below, Clip)) C.FillRect(Below);
+    if (Below.Height() > 0 && Below.Width() > 0 && CtlRectsMeet(Below, Clip)) C.FillRect(Below);
 }
 
 void TCtlCustomDbTable::DrawSizingLine() {

@@ -16,10 +16,6 @@ using namespace framework;
 namespace {
 constexpr int32_t LargeRowCount = 16384;
 constexpr uint32_t SCtlGridCommands = 30266;
-
-bool Meets(const TRect& A, const TRect& B) {
-    return A.Left < B.Right && B.Left < A.Right && A.Top < B.Bottom && B.Top < A.Bottom;
-}
 }  // namespace
 
 int32_t TCtlTableMap::IndexOf(int32_t Number) const {
@@ -949,12 +945,12 @@ void TCtlCustomTable::Paint() {
         for (int32_t J = FColMap.Count() - 1; J >= 0; --J) {
             const TRect R =
                 Rect(FColMap.Offsets[size_t(J)], FRowMap.Offsets[size_t(I)], FColMap.End(J), FRowMap.End(I));
-            if (Meets(R, Clip)) PaintCell(FRowMap.Numbers[size_t(I)], FColMap.Numbers[size_t(J)], R);
+            if (CtlRectsMeet(R, Clip)) PaintCell(FRowMap.Numbers[size_t(I)], FColMap.Numbers[size_t(J)], R);
         }
     const TRect Right = Rect(FColMap.Extent, 0, ClientW(), ClientH());
     const TRect Below = Rect(0, FRowMap.Extent, FColMap.Extent, ClientH());
-    if ((Right.Width() > 0 && Meets(Right, Clip)) ||
-        (Below.Height() > 0 && Below.Width() > 0 && Meets(Below, Clip)))
+    if ((Right.Width() > 0 && CtlRectsMeet(Right, Clip)) ||
+        (Below.Height() > 0 && Below.Width() > 0 && CtlRectsMeet(Below, Clip)))
         DoPaintUnusedArea();
     DrawFocusFrame();
 }

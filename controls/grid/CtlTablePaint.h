@@ -7,6 +7,10 @@
 
 namespace grid {
 
+// Whether two rectangles share a pixel (painting skips what the clip box does not meet).
+inline bool CtlRectsMeet(const framework::TRect& A, const framework::TRect& B) {
+    return A.Left < B.Right && B.Left < A.Right && A.Top < B.Bottom && B.Top < A.Bottom;
+}
 // The cell rectangle less the lines its pen draws.
 framework::TRect CtlInsideLines(const framework::TRect& R, TGridEffect Effect);
 // The pen's lines around a whole cell; broken styles show Background between their dashes.
