@@ -3,6 +3,7 @@
 #include "catalog/FormParts.h"
 #include "catalog/Globals.h"
 #include "catalog/ProgressForm.h"
+#include "cataloging/run/CatalogProgressForm.h"
 #include "controls/entry/CtlController.h"
 #include "controls/entry/CtlState.h"
 #include "controls/grid/CtlDbTable.h"
@@ -427,6 +428,19 @@ bool SelectEntriesToCatalog(const TSelectiveRequest& Request) {
     }
     form->Free();
     if (!proceed) catalog::StopRequested = true;
+    return proceed;
+}
+
+bool TCatalogProgressForm::SelectEntries() {
+    TSelectiveRequest request;
+    request.NewDatabase = NewDataTable->DatabaseName();
+    request.CatalogLabel = Spec.CatalogLabel;
+    request.FileNamePixels = Spec.FileNamePixels;
+    request.FolderNamePixels = Spec.FolderNamePixels;
+    request.ArchiveIDPixels = Spec.ArchiveIDPixels;
+    const bool proceed = SelectEntriesToCatalog(request);
+    // The run reads the choice through its own cursor.
+    if (proceed && NewDataTable->Active()) NewDataTable->Refresh();
     return proceed;
 }
 

@@ -402,5 +402,111 @@ TEST_F(SelectiveTest, TheStepOpensNewAndStopsTheRunOnCancelOrFailure) {
     }
 }
 
+// ---- Inside a run ----
+
+// The run with the volume's label set and a look at New where the later steps read it.
+class TSelectiveRun : public TCatalogProgressForm {
+public:
+    using TCatalogProgressForm::TCatalogProgressForm;
+    V SeenByLongestNames, SeenByUpdate;
+    bool ReadVolumeInfo() override {
+        Spec.CatalogLabel = "BACKUP01";
+        return true;
+    }
+    void RedetermineLongestNames() override { SeenByLongestNames = TaggedOf(*NewDataTable); }
+    void UpdateCatalog() override { SeenByUpdate = TaggedOf(*NewDataTable); }
+    static V TaggedOf(dbsql::TDbTable& New) {
+        V out;
+        for (New.First(); !New.Eof(); New.Next())
+            if (New.FieldByName("Tagged")->AsBoolean())
+                out.push_back(New.FieldByName("FolderName")->AsString() + "|" +
+                              New.FieldByName("FileName")->AsString());
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+};
+
+struct SelectiveRunTest : SelectiveTest {
+    TSelectiveRun* Run = nullptr;
+    void TearDown() override {
+        if (Run) Run->Free();
+        SelectiveTest::TearDown();
+    }
+    bool CatalogDisk(bool KeepInMemory) {
+        Run = TCustomForm::Create<TSelectiveRun>(Application);
+        Run->SetCaption("Cataloging Disk In Drive D");
+        Run->Spec.DriveLetter = 'D';
+        Run->Spec.StartFolder = "D:\\";
+        Run->Spec.Recurse = true;
+        Run->Spec.KeepInMemory = KeepInMemory;
+        Run->Show();
+        Driver.RunPending();
+        return Run->CatalogDisk();
+    }
+    std::map<std::string, std::string> ProgramFiles() {
+        std::map<std::string, std::string> out;
+        for (const auto& e : std::filesystem::directory_iterator(Program.Path()))
+            out[e.path().filename()] = platform::testsupport::ReadNativeFile(e.path());
+        return out;
+    }
+};
+
+TEST_F(SelectiveRunTest, OnlyTheNewFilesGoOnWhenTheCataloguedOnesAreUntagged) {
+    SetOption("SelectiveCataloging", true);
+    SetOption("SelectiveCatAutotag", false);
+    AddCatalogEntry("BACKUP01", "\\", "README");
+    AddCatalogEntry("BACKUP01", "\\SYSTEM", "KERNEL.DLL");
+    for (bool inMemory : {true, false}) {
+        SCOPED_TRACE(inMemory);
+        V untaggedAtStart;
+        Driver.AnswerWith([&](TCustomForm& F) {
+            auto& s = static_cast<TSelectiveCatalogForm&>(F);
+            EXPECT_EQ(s.NewDataTable->DatabaseName(), inMemory ? "Memory" : "P:\\");
+            for (s.NewDataTable->First(); !s.NewDataTable->Eof(); s.NewDataTable->Next())
+                if (!s.NewDataTable->FieldByName("Tagged")->AsBoolean())
+                    untaggedAtStart.push_back(s.NewDataTable->FieldByName("FileName")->AsString());
+            s.TagAllBtnClick();
+            Criteria(nullptr);
+            Driver.Click(*s.UntagSeveralBtn);
+            Driver.Click(*s.ProceedBtn);
+        });
+        EXPECT_TRUE(CatalogDisk(inMemory));
+        EXPECT_EQ(untaggedAtStart.size(), kAll.size());
+        const V fresh = {"\\DOCS|MANUAL.DOC",  "\\GAMES\\DLLS|X.DLL", "\\GAMES|CHESS.EXE",
+                         "\\SYSTEM|SETUP.EXE", "\\|MAKEFILE",         "\\|NOTES.TXT",
+                         "\\|SETUP.EXE"};
+        EXPECT_EQ(Run->SeenByLongestNames, fresh);
+        EXPECT_EQ(Run->SeenByUpdate, fresh);
+        Run->Free();
+        Run = nullptr;
+        Driver.RunPending();
+    }
+}
+
+TEST_F(SelectiveRunTest, ProceedingWithoutTagsLeavesNothingTaggedAndCancelStopsTheRun) {
+    SetOption("SelectiveCataloging", true);
+    SetOption("SelectiveCatAutotag", false);
+    AddCatalogEntry("BACKUP01", "\\", "README");
+    Driver.AnswerWith(
+        [&](TCustomForm& F) { Driver.Click(*static_cast<TSelectiveCatalogForm&>(F).ProceedBtn); });
+    EXPECT_TRUE(CatalogDisk(false));
+    EXPECT_EQ(Run->SeenByUpdate, V{});
+    Run->Free();
+    Run = nullptr;
+    Driver.RunPending();
+
+    const auto before = ProgramFiles();
+    Driver.AnswerWith([&](TCustomForm& F) {
+        auto& s = static_cast<TSelectiveCatalogForm&>(F);
+        s.TagAllBtnClick();
+        Driver.Click(*s.CancelBtn);
+    });
+    EXPECT_FALSE(CatalogDisk(false));
+    EXPECT_TRUE(catalog::StopRequested);
+    EXPECT_EQ(Run->SeenByUpdate, V{}) << "the catalog is not updated";
+    EXPECT_EQ(ProgramFiles(), before);
+    EXPECT_EQ(CatalogEntries(), V{"BACKUP01|\\|README|"});
+}
+
 }  // namespace
 }  // namespace cataloging
