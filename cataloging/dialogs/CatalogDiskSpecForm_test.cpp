@@ -70,6 +70,7 @@ TEST_F(CatalogDiskSpecTest, ANewDialogShowsTheDefaults) {
     EXPECT_EQ(f.Caption(), "Catalog Disk- Criteria");
     EXPECT_EQ(f.BorderStyle(), bsDialog);
     EXPECT_EQ(f.HelpContext, 25);
+    EXPECT_EQ(f.Position, poScreenCenter);
     EXPECT_EQ(f.DriveLetter(), 'D');
     EXPECT_EQ(f.StartDir->Text(), "D:\\");
     EXPECT_TRUE(f.StartDir->ReadOnly());
@@ -208,52 +209,61 @@ TEST_F(CatalogDiskSpecTest, CatalogOptionsOpenOnTheCurrentCatalogsRecord) {
 
 TEST_F(CatalogDiskSpecTest, CatalogNowRunsAndWaitsForCloseAfterASuccessfulRun) {
     TCatalogDiskSpecForm& f = Open();
-    f.StartDir->SetText("D:\\GAMES");
-    f.Recurse->SetChecked(false);
-    f.KeepInMemory->SetChecked(true);
-    struct {
-        std::string Caption, StartFolder;
-        char Drive = 0;
-        bool Recurse = true, KeepInMemory = false, IgnoreRecycle = false, StatsOnly = true;
-        bool DialogEnabled = true, CloseReady = false, AbortGone = false;
-        int64_t Files = 0;
-    } seen;
-    int idles = 0;
-    Application->OnIdle = [&](TObject*) {
-        TCatalogProgressForm* run = RunWindow();
-        if (!run || !run->CloseBtn->Visible() || idles++) return;
-        seen.Caption = run->Caption();
-        seen.Drive = run->Spec.DriveLetter;
-        seen.StartFolder = run->Spec.StartFolder;
-        seen.Recurse = run->Spec.Recurse;
-        seen.KeepInMemory = run->Spec.KeepInMemory;
-        seen.IgnoreRecycle = run->Spec.IgnoreRecycleBin;
-        seen.StatsOnly = run->Spec.StatsOnly;
-        seen.Files = run->Spec.FilesOnDiskScanned;
-        seen.DialogEnabled = f.Enabled();
-        seen.CloseReady = run->CloseBtn->Enabled() && run->ActiveControl() == run->CloseBtn;
-        seen.AbortGone = !run->AbortBtn->Visible() && !run->AbortBtn->Enabled();
-        Driver.Click(*run->CloseBtn);
+    // Two runs from the same dialog, with opposite settings each time.
+    const struct {
+        bool Recurse, KeepInMemory, IgnoreRecycle, StatsOnly;
+        const char* StartDir;
+        const char* StartFolder;
+        int64_t ToBeCataloged;
+    } runs[] = {
+        {false, true, true, false, "D:\\GAMES", "D:\\GAMES\\", 1},
+        {true, false, false, true, "D:\\", "D:\\", 0},
     };
-    Driver.Click(*f.BitBtn1);
-    Application->OnIdle = nullptr;
-    EXPECT_EQ(idles, 1);
-    EXPECT_EQ(seen.Caption, "Cataloging Disk In Drive D");
-    EXPECT_EQ(seen.Drive, 'D');
-    EXPECT_EQ(seen.StartFolder, "D:\\GAMES\\");
-    EXPECT_FALSE(seen.Recurse);
-    EXPECT_TRUE(seen.KeepInMemory);
-    EXPECT_TRUE(seen.IgnoreRecycle);
-    EXPECT_FALSE(seen.StatsOnly);
-    EXPECT_EQ(seen.Files, int64_t(DiskFiles().size()));
-    EXPECT_FALSE(seen.DialogEnabled);
-    EXPECT_TRUE(seen.CloseReady);
-    EXPECT_TRUE(seen.AbortGone);
-    EXPECT_TRUE(f.Enabled());
-    EXPECT_EQ(Refreshes, 1);
-    Driver.RunPending();
-    EXPECT_EQ(RunWindow(), nullptr);
-    EXPECT_TRUE(MessageTexts().empty());
+    for (const auto& r : runs) {
+        SCOPED_TRACE(r.StartDir);
+        f.StartDir->SetText(r.StartDir);
+        f.Recurse->SetChecked(r.Recurse);
+        f.KeepInMemory->SetChecked(r.KeepInMemory);
+        f.IgnoreRecycle->SetChecked(r.IgnoreRecycle);
+        (r.StatsOnly ? f.StatsOnly : f.StatsFiles)->SetChecked(true);
+        struct {
+            std::string Caption;
+            TCatalogRunSpec Spec;
+            bool DialogEnabled = true, CloseReady = false, AbortGone = false;
+        } seen;
+        int idles = 0;
+        Application->OnIdle = [&](TObject*) {
+            TCatalogProgressForm* run = RunWindow();
+            if (!run || !run->CloseBtn->Visible() || idles++) return;
+            seen.Caption = run->Caption();
+            seen.Spec = run->Spec;
+            seen.DialogEnabled = f.Enabled();
+            seen.CloseReady = run->CloseBtn->Enabled() && run->ActiveControl() == run->CloseBtn;
+            seen.AbortGone = !run->AbortBtn->Visible() && !run->AbortBtn->Enabled();
+            Driver.Click(*run->CloseBtn);
+        };
+        const int refreshes = Refreshes;
+        Driver.Click(*f.BitBtn1);
+        Application->OnIdle = nullptr;
+        EXPECT_EQ(idles, 1);
+        EXPECT_EQ(seen.Caption, "Cataloging Disk In Drive D");
+        EXPECT_EQ(seen.Spec.DriveLetter, 'D');
+        EXPECT_EQ(seen.Spec.StartFolder, r.StartFolder);
+        EXPECT_EQ(seen.Spec.Recurse, r.Recurse);
+        EXPECT_EQ(seen.Spec.KeepInMemory, r.KeepInMemory);
+        EXPECT_EQ(seen.Spec.IgnoreRecycleBin, r.IgnoreRecycle);
+        EXPECT_EQ(seen.Spec.StatsOnly, r.StatsOnly);
+        EXPECT_EQ(seen.Spec.FilesOnDiskScanned, int64_t(DiskFiles().size()));
+        EXPECT_EQ(seen.Spec.ToBeCataloged, r.ToBeCataloged);
+        EXPECT_FALSE(seen.DialogEnabled);
+        EXPECT_TRUE(seen.CloseReady);
+        EXPECT_TRUE(seen.AbortGone);
+        EXPECT_TRUE(f.Enabled());
+        EXPECT_EQ(Refreshes, refreshes + 1);
+        Driver.RunPending();
+        EXPECT_EQ(RunWindow(), nullptr);
+        EXPECT_TRUE(MessageTexts().empty());
+    }
 }
 
 TEST_F(CatalogDiskSpecTest, AStoppedRunReleasesItsWindowAtOnce) {

@@ -163,6 +163,19 @@ TEST_F(SelectiveTest, TheWindowShowsEveryEntryUntaggedInItsGrid) {
     EXPECT_EQ(f.TagAllBtn->Left(), 650 - 568);
 }
 
+TEST_F(SelectiveTest, TheWindowKeepsItsPlacement) {
+    TSelectiveCatalogForm& f = Open();
+    EXPECT_EQ(f.Position, poScreenCenter);
+    f.SetBounds(30, 20, 720, 420);
+    f.Close();
+    Driver.RunPending();
+    f.Free();
+    Form = TCustomForm::Create<TSelectiveCatalogForm>(Application);
+    Form->Show();
+    Driver.RunPending();
+    EXPECT_EQ(Form->BoundsRect(), TRect(30, 20, 750, 440));
+}
+
 TEST_F(SelectiveTest, NameColumnsAreWidenedOnlyForNamesWiderThan64Pixels) {
     TSelectiveCatalogForm& f = Open();
     f.WidenColumns(64, 65, 300);
