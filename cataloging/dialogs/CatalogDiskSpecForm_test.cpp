@@ -294,5 +294,21 @@ TEST_F(CatalogDiskSpecTest, AStoppedRunReleasesItsWindowAtOnce) {
     EXPECT_EQ(Refreshes, 2);
 }
 
+TEST_F(CatalogDiskSpecTest, AFailureLeavingTheRunStillReleasesItsWindowAndRefreshes) {
+    TCatalogDiskSpecForm& f = Open();
+    // Something raises while the run window waits for Close.
+    Application->OnIdle = [&](TObject*) {
+        if (TCatalogProgressForm* run = RunWindow(); run && run->CloseBtn->Visible())
+            throw Exception("Window system failure");
+    };
+    Driver.Click(*f.BitBtn1);
+    Application->OnIdle = nullptr;
+    EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Window system failure."});
+    EXPECT_TRUE(f.Enabled());
+    EXPECT_EQ(Refreshes, 1);
+    Driver.RunPending();
+    EXPECT_EQ(RunWindow(), nullptr);
+}
+
 }  // namespace
 }  // namespace cataloging
