@@ -1,6 +1,7 @@
 #include "cataloging/dialogs/SelectDirectoryForm.h"
 
 #include <cctype>
+#include <functional>
 
 #include "catalog/FormParts.h"
 #include "controls/entry/CtlState.h"
@@ -80,21 +81,16 @@ void TSelectDirectoryForm::OpenDriveRoot(char Drive) {
     DirectoryList->SetDirectory(root);
 }
 
-bool ChooseStartFolder(char Drive, std::string& StartFolder) {
-    Drive = char(std::toupper(uint8_t(Drive)));
+namespace {
+
+// Makes a picker, lets Prepare set it up (false: it is not shown), shows it and on OK puts its
+// folder into Folder; the picker is released in every case. True when Folder changed.
+bool RunPicker(std::string& Folder, const std::function<bool(TSelectDirectoryForm&)>& Prepare) {
     auto* dialog = TCustomForm::Create<TSelectDirectoryForm>(Application);
     bool changed = false;
     try {
-        try {
-            dialog->OpenDriveRoot(Drive);
-        } catch (const std::exception&) {
-            dialog->Free();
-            platform::MessageBeep(platform::MB_ICONEXCLAMATION);
-            MessageDlg("Error Reading Structure Of Drive " + std::string(1, Drive) + ":", mtError, {mbOK}, 0);
-            return false;
-        }
-        if (dialog->ShowModal() == mrOk) {
-            StartFolder = dialog->DirectoryList->Directory();
+        if (Prepare(*dialog) && dialog->ShowModal() == mrOk) {
+            Folder = dialog->DirectoryList->Directory();
             changed = true;
         }
     } catch (...) {
@@ -105,23 +101,33 @@ bool ChooseStartFolder(char Drive, std::string& StartFolder) {
     return changed;
 }
 
-bool ChooseFolderOnAnyDrive(std::string& Folder) {
-    auto* dialog = TCustomForm::Create<TSelectDirectoryForm>(Application);
-    bool changed = false;
-    try {
-        dialog->DrivePanel->SetVisible(true);
-        dialog->DirectoryList->SetDirectory(Folder);
-        dialog->DriveComboBox1->SetDrive(dialog->DirectoryList->Drive());
-        if (dialog->ShowModal() == mrOk) {
-            Folder = dialog->DirectoryList->Directory();
-            changed = true;
+}  // namespace
+
+bool ChooseStartFolder(char Drive, std::string& StartFolder) {
+    Drive = char(std::toupper(uint8_t(Drive)));
+    bool readable = true;
+    const bool changed = RunPicker(StartFolder, [&](TSelectDirectoryForm& Dialog) {
+        try {
+            Dialog.OpenDriveRoot(Drive);
+        } catch (const std::exception&) {
+            readable = false;
         }
-    } catch (...) {
-        dialog->Free();
-        throw;
+        return readable;
+    });
+    if (!readable) {
+        platform::MessageBeep(platform::MB_ICONEXCLAMATION);
+        MessageDlg("Error Reading Structure Of Drive " + std::string(1, Drive) + ":", mtError, {mbOK}, 0);
     }
-    dialog->Free();
     return changed;
+}
+
+bool ChooseFolderOnAnyDrive(std::string& Folder) {
+    return RunPicker(Folder, [&](TSelectDirectoryForm& Dialog) {
+        Dialog.DrivePanel->SetVisible(true);
+        Dialog.DirectoryList->SetDirectory(Folder);
+        Dialog.DriveComboBox1->SetDrive(Dialog.DirectoryList->Drive());
+        return true;
+    });
 }
 
 }  // namespace cataloging

@@ -5,9 +5,10 @@
 // (ScanDiskOnly). The window owns the run's parameter block, the tables the run works on and, as
 // the archive readers' run, the ZIP and cabinet components.
 //
-// The volume information, the selective tagging and the update of the catalog itself (field-size
-// check, volume record, merge, last label, activity log) are the virtual steps below; the window
-// alone does nothing in them, so a run without them reads the drive into New and drops it again.
+// The volume information and the update of the catalog itself (field-size check, volume record,
+// merge, last label, activity log) are the virtual steps below; the window alone does nothing in
+// them, so a run without them reads the drive into New and drops it again. The selective tagging
+// step is defined with its window in cataloging/selective.
 
 #include <array>
 #include <cstdint>
@@ -126,8 +127,8 @@ public:
 
     // ---- Steps that belong to the volume and the catalog; the window does nothing in them ----
     virtual bool ReadVolumeInfo() { return true; }
-    // Selective tagging of New's entries; false when the user cancels.
-    virtual bool SelectEntries() { return true; }
+    // Selective tagging of New's entries (cataloging/selective); false when the user cancels.
+    virtual bool SelectEntries();
     virtual void RedetermineLongestNames() {}
     // The field-size check; false when the user declines it.
     virtual bool CheckFieldSizes() { return true; }
