@@ -10,6 +10,7 @@
 #include "dbsql/components/DbTable.h"
 #include "framework/core/SysUtils.h"
 #include "framework/stdctrls/Buttons.h"
+#include "framework/stdctrls/ComCtrls.h"
 #include "framework/stdctrls/Dialogs.h"
 #include "framework/stdctrls/ExtCtrls.h"
 #include "framework/stdctrls/ListBox.h"
@@ -108,7 +109,7 @@ TRepairForm::TRepairForm(TComponent* AOwner) : TForm(AOwner) {
     SetName("RepairForm");
     SetCaption("Diagnose/Repair Korvane's Tables");
     Position = poScreenCenter;
-    SetBounds(Left(), Top(), 600, 420);
+    SetBounds(Left(), Top(), 680, 420);
     Constraints().SetMinWidth(400);
     Constraints().SetMinHeight(200);
 
@@ -176,7 +177,7 @@ TRepairForm::TRepairForm(TComponent* AOwner) : TForm(AOwner) {
 void TRepairForm::BuildPage(int Page, const char* ListPanel, TPanel*& List, TListBox*& Box, TMemo*& Log) {
     TWinControl& page = *Notebook->Pages(Page);
     const std::string n = std::to_string(Page);
-    List = catalog::NewPanel(*this, page, ListPanel, 0, 0, 220, 100, bvNone);
+    List = catalog::NewPanel(*this, page, ListPanel, 0, 0, 300, 100, bvNone);
     List->SetAlign(alLeft);
     NewHeader(*this, *List, "ListHeader" + n, "Table List");
     Box = NewComponent<TListBox>(this);
@@ -184,6 +185,12 @@ void TRepairForm::BuildPage(int Page, const char* ListPanel, TPanel*& List, TLis
     Box->SetParent(List);
     Box->SetAlign(alClient);
     Box->SetSorted(true);
+    // The user sizes the list panel by dragging its right edge.
+    auto* splitter = NewComponent<TSplitter>(this);
+    splitter->SetName("Splitter" + n);
+    splitter->SetParent(&page);
+    splitter->SetBounds(List->Width(), 0, 3, 100);
+    splitter->SetAlign(alLeft);
     auto* logPanel = catalog::NewPanel(*this, page, ("LogPanel" + n).c_str(), 0, 0, 100, 100, bvNone);
     logPanel->SetAlign(alClient);
     NewHeader(*this, *logPanel, "LogHeader" + n, "Activity Log");

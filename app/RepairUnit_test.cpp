@@ -23,6 +23,7 @@
 #include "dbsql/components/DbTable.h"
 #include "framework/data/Fields.h"
 #include "framework/stdctrls/Buttons.h"
+#include "framework/stdctrls/ComCtrls.h"
 #include "framework/stdctrls/Dialogs.h"
 #include "framework/stdctrls/ExtCtrls.h"
 #include "framework/stdctrls/ListBox.h"
@@ -332,6 +333,11 @@ TEST_F(RepairFormTest, ResizingAndTheLayoutKeptBetweenRuns) {
     EXPECT_EQ(Form->Width(), 400);
     EXPECT_EQ(Form->Height(), 200);
     EXPECT_EQ(Form->Panel1->Height(), 122);
+    for (const char* splitter : {"Splitter0", "Splitter1"}) {
+        auto* s = dynamic_cast<TSplitter*>(Form->FindComponent(splitter));
+        ASSERT_NE(s, nullptr);
+        EXPECT_EQ(s->FindControl(), splitter[8] == '0' ? Form->Panel4 : Form->Panel8);
+    }
     Form->Panel4->SetWidth(150);
     Form->Panel8->SetWidth(260);
     Form->Close();
