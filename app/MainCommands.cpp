@@ -12,6 +12,7 @@
 #include "app/ProgramIdentity.h"
 #include "app/RepairUnit.h"
 #include "catalog/CatalogFolderForm.h"
+#include "catalog/FormParts.h"
 #include "catalog/Globals.h"
 #include "catalog/SelectCatalogForm.h"
 #include "catalog/ToolsSettingsForm.h"
@@ -329,14 +330,7 @@ void TMainForm::ConvertOldCatalogs1Click(TObject*) {
 }
 
 void TMainForm::IncludeExcludeSpecs1Click(TObject*) {
-    auto* dialog = TCustomForm::Create<cataloging::TIncludeExcludeForm>(Application);
-    try {
-        dialog->ShowModal();
-    } catch (...) {
-        dialog->Free();
-        throw;
-    }
-    dialog->Free();
+    catalog::ShowModalForm<cataloging::TIncludeExcludeForm>();
 }
 
 void TMainForm::MainWindowAppearanceOptions1Click(TObject*) {
@@ -369,14 +363,7 @@ void TMainForm::AboutWindows1Click(TObject*) {
 }
 
 void TMainForm::About1Click(TObject*) {
-    auto* about = TCustomForm::Create<TAboutForm>(Application);
-    try {
-        about->ShowModal();
-    } catch (...) {
-        about->Free();
-        throw;
-    }
-    about->Free();
+    catalog::ShowModalForm<TAboutForm>();
 }
 
 }  // namespace app

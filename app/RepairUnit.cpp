@@ -330,14 +330,7 @@ void TRepairForm::CatTableRepairLog(TObject*, const std::string& LogMessage) {
 }
 
 void ShowRepairForm() {
-    auto* form = TCustomForm::Create<TRepairForm>(Application);
-    try {
-        form->ShowModal();
-    } catch (...) {
-        form->Free();
-        throw;
-    }
-    form->Free();
+    catalog::ShowModalForm<TRepairForm>();
 }
 
 }  // namespace app

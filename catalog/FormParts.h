@@ -43,4 +43,18 @@ grid::TCtlNotebook* NewNotebook(framework::TComponent& Owner, framework::TWinCon
                                 const char* Name, int Left, int Top, int Width, int Height,
                                 std::initializer_list<const char*> PageCaptions);
 
+// Creates a form of class T owned by the application, shows it modally and frees it, also when
+// showing it raises.
+template <class T>
+void ShowModalForm() {
+    auto* form = framework::TCustomForm::Create<T>(framework::Application);
+    try {
+        form->ShowModal();
+    } catch (...) {
+        form->Free();
+        throw;
+    }
+    form->Free();
+}
+
 }  // namespace catalog

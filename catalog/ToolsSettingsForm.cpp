@@ -194,14 +194,7 @@ void TToolsSettingsForm::DoClose(TCloseAction& Action) {
 }
 
 void ShowToolsSettingsForm() {
-    auto* form = TCustomForm::Create<TToolsSettingsForm>(Application);
-    try {
-        form->ShowModal();
-    } catch (...) {
-        form->Free();
-        throw;
-    }
-    form->Free();
+    ShowModalForm<TToolsSettingsForm>();
 }
 
 }  // namespace catalog
