@@ -165,7 +165,9 @@ TEST_F(CommandsTest, AppearanceDefaultsAreAppliedOnlyByOk) {
             },
             answer);
         Form->RunCommand("MainWindowAppearanceOptions1", nullptr);
-        if (answer == mrCancel) EXPECT_EQ(Look(*Form), before);
+        if (answer == mrCancel) {
+            EXPECT_EQ(Look(*Form), before);
+        }
     }
     EXPECT_TRUE(Form->MainOptPanel->Visible());
     EXPECT_TRUE(Form->SubOptPanel->Visible());
