@@ -381,6 +381,7 @@ void TCatalogProgressForm::ResetCounters(bool ListingToo) {
     if (ListingToo) Spec.ListingCounters = {};
     Spec.UnreadableFolderCount = 0;
     Spec.UnreadableFolders.clear();
+    Spec.UnreadableFolderNames.clear();
     LongestFileNameMeter->SetPercent(0);
     LongestFolderNameMeter->SetPercent(0);
     LongestArchiveNameMeter->SetPercent(0);
@@ -778,6 +779,7 @@ void TCatalogProgressForm::ScanFolder(const std::string& FolderPath, const std::
             const uint32_t error = platform::GetLastError();
             if (error != platform::ERROR_FILE_NOT_FOUND && error != platform::ERROR_NO_MORE_FILES) {
                 ++Spec.UnreadableFolderCount;
+                Spec.UnreadableFolderNames.push_back(folderName);
                 if (Spec.UnreadableFolders.size() < kUnreadableListed)
                     Spec.UnreadableFolders.push_back(FolderPath);
             }
