@@ -329,6 +329,125 @@ TEST_F(CatalogUpdateTest, AnElevenCharacterLabelCutsTheLogTextAndStatsOnlyEmptie
         V{"ABCDEFGHIJK|5|" + DateToStr(EncodeDate(2003, 9, 15)) + "|" + DateToStr(EncodeDate(2003, 10, 1))});
 }
 
+TEST_F(CatalogUpdateTest, EntriesTheWalkCouldNotSeeAreKeptAndAccentedNamesMatchTheirEntries) {
+    MakeFixtureDisk();
+    // Names whose capitals lie outside a to z: é/É, ÿ/Ÿ, š/Š; the disk holds them in small letters.
+    for (const char* name : {"caf\xC3\xA9.txt",
+                             "\xC3\xBF"
+                             "es.txt",
+                             "\xC5\xA1ip.txt", "zeta.txt"})
+        Disk.WriteFile(name, "accented");
+    MakeCatalog();
+    ASSERT_TRUE(Run());
+    ASSERT_EQ(Last.Added, 10);
+    {
+        // Every entry gets a category, which only a matched entry keeps.
+        dbsql::TDbTable cat(nullptr);
+        cat.SetDatabaseName("P:\\");
+        cat.SetTableName("Games_CAT");
+        cat.Open();
+        for (cat.First(); !cat.Eof(); cat.Next()) {
+            cat.Edit();
+            cat.FieldByName("CategoryCode")->SetAsString("KEEP");
+            cat.Post();
+        }
+    }
+    // The same names spelt in capitals on the disk now.
+    const std::pair<const char*, const char*> renames[] = {{"caf\xC3\xA9.txt", "CAF\xC3\x89.TXT"},
+                                                           {"\xC3\xBF"
+                                                            "es.txt",
+                                                            "\xC5\xB8"
+                                                            "ES.TXT"},
+                                                           {"\xC5\xA1ip.txt", "\xC5\xA0IP.TXT"}};
+    for (const auto& [from, to] : renames) std::filesystem::rename(Disk / from, Disk / to);
+    // \DOCS cannot be read this time: its two entries are neither updated nor removed.
+    platform::TScopedFileFault denied(
+        [&](platform::TFileOperation op, const std::string& path, int64_t, uint32_t) {
+            if (op == platform::TFileOperation::Search && path == Disk / "DOCS")
+                return platform::TFileFault{platform::ERROR_ACCESS_DENIED};
+            return platform::TFileFault{};
+        });
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(Messages().size(), 1u) << "the unreadable folder's warning";
+    EXPECT_EQ(Last.Added, 0);
+    EXPECT_EQ(Last.Removed, 0);
+    EXPECT_EQ(Last.Updated, 8);
+    EXPECT_EQ(Entries("BACKUP01").size(), 10u);
+    for (const std::string& r : Entries("BACKUP01")) EXPECT_NE(r.find("|KEEP|"), std::string::npos) << r;
+}
+
+TEST_F(CatalogUpdateTest, TheCommentEditorsOpenOnlyWhenTheRunAndTheCatalogAskForThem) {
+    MakeFixtureDisk();
+    MakeCatalog();
+    std::vector<std::string> opened;
+    bool failSetUp = false;
+    RunCommentEditors.EditDiskComment = [&](const std::string& Volume) {
+        if (failSetUp) throw EDatabaseError("no table");
+        opened.push_back("disk " + Volume);
+    };
+    RunCommentEditors.EditFileComments = [&](const TCatalogRunSpec& Spec) {
+        opened.push_back("files " + Spec.CatalogLabel);
+    };
+    const struct {
+        const char* Disk;
+        const char* Files;
+        bool Cleanup, StatsOnly, Fail;
+        V Opened;
+        V Shown;
+    } cases[] = {
+        {"False", "False", false, false, false, {}, {}},
+        {"True", "True", false, false, false, {"disk BACKUP01", "files BACKUP01"}, {}},
+        {"True", "True", true, false, false, {}, {}},   // the cleanup tool's runs
+        {"False", "True", false, true, false, {}, {}},  // nothing to be catalogued
+        {"True",
+         "False",
+         false,
+         false,
+         true,
+         {},
+         {"An Error Occurred While Trying To Set Up To Edit The Disk Comment - Continuing"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.Disk) + c.Files + (c.Cleanup ? " cleanup" : "") +
+                     (c.StatsOnly ? " stats" : ""));
+        SetOption("AutoEditDiskComments", c.Disk);
+        SetOption("AutoEditFileComments", c.Files);
+        failSetUp = c.Fail;
+        opened.clear();
+        Driver.Shown.clear();
+        EXPECT_TRUE(Run('D', [&](TUpdatingRun& f) {
+            f.Spec.FromCleanupTool = c.Cleanup;
+            f.Spec.StatsOnly = c.StatsOnly;
+        }));
+        EXPECT_EQ(opened, c.Opened);
+        EXPECT_EQ(Messages(), c.Shown);
+    }
+    RunCommentEditors = {};
+}
+
+TEST_F(CatalogUpdateTest, TheLongestNamesAreThoseOfTheTaggedEntries) {
+    TRecordingRun& f = WalkForm();
+    f.AddNewDataEntry("SHORT.TXT", "\\A", "", 1, 0, 0, 0, "");
+    f.AddNewDataEntry(std::string(120, 'L') + ".TXT", "\\" + std::string(150, 'F'), std::string(45, 'Z'), 1,
+                      0, 0, 0, "");
+    f.AddNewDataEntry("MEDIUM-NAME.TXT", "\\FOLDER", "ARC.ZIP", 1, 0, 0, 0, "");
+    ASSERT_EQ(f.Spec.LongestFileName, 124);
+    dbsql::TDbTable& fresh = *f.NewDataTable;
+    for (fresh.First(); !fresh.Eof(); fresh.Next())
+        if (fresh.FieldByName("FileName")->AsString().starts_with("L")) {
+            fresh.Edit();
+            fresh.FieldByName("Tagged")->SetAsBoolean(false);
+            fresh.Post();
+        }
+    f.RedetermineLongestNames();
+    EXPECT_EQ(f.Spec.LongestFileName, 15);
+    EXPECT_EQ(f.Spec.LongestFolderName, 7);
+    EXPECT_EQ(f.Spec.LongestArchiveID, 7);
+    EXPECT_EQ(f.LongestFileNameMeter->Percent(), 15 * 100 / 200);
+    EXPECT_FALSE(catalog::StopRequested);
+    EXPECT_TRUE(f.Enabled());
+}
+
 // ---- Naming the volume ----
 
 TEST_F(CatalogUpdateTest, ADiskWithoutALabelOpensTheLabelDialogAndItsAnswersDecide) {
