@@ -4,7 +4,7 @@
 // start folder, the recycle folder, folders that cannot be read, the entry addition's duplicate
 // and over-long handling, the archive questions, the refusals and the counters on screen.
 
-#include "cataloging/run/RunTestFixture.h"
+#include "cataloging/testsupport/RunFixture.h"
 
 namespace cataloging {
 namespace {

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "catalog/CatalogSizeForms.h"
-#include "cataloging/run/RunTestFixture.h"
+#include "cataloging/testsupport/RunFixture.h"
 #include "cataloging/volume/VolumeForms.h"
 #include "framework/stdctrls/Buttons.h"
 #include "framework/stdctrls/FileCtrl.h"

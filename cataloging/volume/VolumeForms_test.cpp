@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cataloging/run/RunTestFixture.h"
+#include "cataloging/testsupport/RunFixture.h"
 #include "dbsql/components/DbQuery.h"
 #include "framework/stdctrls/Buttons.h"
 #include "framework/stdctrls/FileCtrl.h"
