@@ -43,7 +43,6 @@ struct TWalkEntry {
 
 namespace {
 
-constexpr uint32_t kErrorBeep = platform::MB_ICONHAND;
 constexpr uint32_t kSearchAttributes = 63;  // read-only, hidden, system, volume, directory, archive
 constexpr size_t kUnreadableListed = 10;
 
@@ -52,11 +51,6 @@ const char* const kPostError =
     "Error Writing Information To Temporary Database - Your Computer's Memory or Disk May Be Full.\r\r"
     "If The \"Keep Temporary Database(s) In Memory\" Option Was Checked, Try Turning It Off.\r"
     "If It Wasn't Checked, Freeing Up Hard Disk Space May Help Alleviate The Problem.";
-
-void ErrorBox(const std::string& Text) {
-    platform::MessageBeep(kErrorBeep);
-    MessageDlg(Text, mtError, {mbOK}, 0);
-}
 
 std::string Counter(int64_t Value) {
     return FormatFloat("#,###,###,###,##0", double(Value)) + " ";

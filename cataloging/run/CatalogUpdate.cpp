@@ -10,6 +10,7 @@
 #include "catalog/MessageWindow.h"
 #include "catalog/ProgressForm.h"
 #include "cataloging/run/CatalogProgressForm.h"
+#include "cataloging/run/RunDialogs.h"
 #include "controls/entry/CtlMeter.h"
 #include "controls/kit/CoolGauge.h"
 #include "dbengine/os/OSLayer.h"
@@ -31,11 +32,6 @@ using namespace framework;
 TRunCommentEditors RunCommentEditors;
 
 namespace {
-
-void ErrorBox(const std::string& Text) {
-    platform::MessageBeep(platform::MB_ICONHAND);
-    MessageDlg(Text, mtError, {mbOK}, 0);
-}
 
 std::string Count(int64_t Value) {
     return FormatFloat("#,###,###,##0", double(Value));

@@ -4,6 +4,7 @@
 
 #include "catalog/Globals.h"
 #include "cataloging/run/CatalogProgressForm.h"
+#include "cataloging/run/RunDialogs.h"
 #include "cataloging/volume/VolumeForms.h"
 #include "dbsql/components/DbTable.h"
 #include "framework/core/SysUtils.h"
@@ -23,11 +24,6 @@ namespace cataloging {
 using namespace framework;
 
 namespace {
-
-void ErrorBox(const std::string& Text) {
-    platform::MessageBeep(platform::MB_ICONHAND);
-    MessageDlg(Text, mtError, {mbOK}, 0);
-}
 
 // Size and free bytes of a drive; -1 when they cannot be read.
 void DriveSpace(char Drive, int64_t& Size, int64_t& Free) {
