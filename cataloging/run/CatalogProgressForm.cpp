@@ -570,6 +570,8 @@ bool TCatalogProgressForm::CreateNewDataTable() {
     NewDataTable->Close();
     NewDataTable->SetDatabaseName(Spec.KeepInMemory ? "Memory" : catalog::ProgramFolder);
     NewDataTable->SetTableName("New");
+    // New is the run's own table: held alone, its writes need no locks and no flush per record.
+    NewDataTable->SetExclusive(true);
     try {
         if (NewDataTable->Exists()) NewDataTable->DeleteTable();
         catalog::DefineTable(*NewDataTable, kNew);

@@ -317,8 +317,8 @@ void TCatalogProgressForm::MergeIntoCatalogTable() {
         if (percent != lastShown) {
             ProgressBar->SetProgress(percent);
             lastShown = percent;
+            ProcessMessages();
         }
-        ProcessMessages();
     }
 
     cat.CancelRange();
