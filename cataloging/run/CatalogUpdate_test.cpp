@@ -58,16 +58,7 @@ protected:
         SetOption("KeepActivityLog", "True");
         SetOption("WarnIfExists", "False");
     }
-    void SetOption(const std::string& Name, const std::string& Value) {
-        dbsql::TDbTable t(nullptr);
-        t.SetDatabaseName("P:\\");
-        t.SetTableName("CatalogConfigs");
-        t.Open();
-        ASSERT_TRUE(t.FindKey({Variant(std::string("Games"))}));
-        t.Edit();
-        t.FieldByName(Name)->SetAsString(Value);
-        t.Post();
-    }
+    void SetOption(const std::string& Name, const std::string& Value) { SetCatalogOption(Name, Value); }
     std::string Option(const std::string& Name) {
         dbsql::TDbTable t(nullptr);
         t.SetDatabaseName("P:\\");

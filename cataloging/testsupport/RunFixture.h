@@ -185,6 +185,17 @@ protected:
         store.CreateCatalogConfig(false, {30, 60, 20});
         ASSERT_EQ(catalog::CurrentCatalogName, "Games");
     }
+    // Sets a field of the catalog's record in CatalogConfigs (options are "True" or "False").
+    void SetCatalogOption(const std::string& Name, const std::string& Value) {
+        dbsql::TDbTable t(nullptr);
+        t.SetDatabaseName("P:\\");
+        t.SetTableName("CatalogConfigs");
+        t.Open();
+        ASSERT_TRUE(t.FindKey({Variant(std::string("Games"))}));
+        t.Edit();
+        t.FieldByName(Name)->SetAsString(Value);
+        t.Post();
+    }
     TRecordingRun& NewForm() {
         Form = TCustomForm::Create<TRecordingRun>(Application);
         Form->SetCaption("Cataloging Disk In Drive D");

@@ -26,16 +26,7 @@ protected:
         MakeCatalogRecord();
         catalog::TCatalogStore().OpenCatalog(true);
     }
-    void SetLastLabel(const std::string& Label) {
-        dbsql::TDbTable t(nullptr);
-        t.SetDatabaseName("P:\\");
-        t.SetTableName("CatalogConfigs");
-        t.Open();
-        ASSERT_TRUE(t.FindKey({Variant(std::string("Games"))}));
-        t.Edit();
-        t.FieldByName("LastVolumeLabel")->SetAsString(Label);
-        t.Post();
-    }
+    void SetLastLabel(const std::string& Label) { SetCatalogOption("LastVolumeLabel", Label); }
     // A volume (catalogued name, actual label) with one entry.
     void AddVolume(const std::string& Name, const std::string& Actual) {
         dbsql::TDbTable sum(nullptr);
@@ -110,15 +101,7 @@ TEST_F(VolumeNamesTest, AnAliasRunPresetsTheSuggestion) {
     MakeCatalog();
     SetLastLabel("DISK009");
     AddVolume("DISK010", "X");
-    dbsql::TDbTable t(nullptr);
-    t.SetDatabaseName("P:\\");
-    t.SetTableName("CatalogConfigs");
-    t.Open();
-    ASSERT_TRUE(t.FindKey({Variant(std::string("Games"))}));
-    t.Edit();
-    t.FieldByName("Aliases")->SetAsString("True");
-    t.Post();
-    t.Close();
+    SetCatalogOption("Aliases", "True");
     Drives.reset();
     Drives = std::make_unique<TScopedDrives>("D=" + Disk.Path() + "|label=;P=" + Program.Path());
     // A disk without a label and Aliases on: the label dialog, then the alias dialog with the
