@@ -477,14 +477,24 @@ TEST_F(CatalogUpdateTest, ADiskWithoutALabelOpensTheLabelDialogAndItsAnswersDeci
         Driver.Click(*alias.OKBtn);
         EXPECT_EQ(form.ModalResult(), mrNone);
         alias.AliasLine->SetFocus();
-        Driver.Type("games 1");
+        Driver.Type("o'neil 1");  // the merge takes the label as a key value, quote and all
         Driver.Click(*alias.OKBtn);
     });
     ASSERT_TRUE(Run());
     EXPECT_EQ(Messages(), V{"The Alias Name Cannot Be Blank"});
-    EXPECT_EQ(Rows("Games_SUM", {"CatalogVolumeLabel", "ActualVolumeLabel"}), V{"GAMES 1|<None>"});
-    EXPECT_EQ(Entries("GAMES 1").size(), 6u);
-    EXPECT_EQ(catalog::LastCatalogedLabel.Text(), "GAMES 1");
+    EXPECT_EQ(Rows("Games_SUM", {"CatalogVolumeLabel", "ActualVolumeLabel"}), V{"O'NEIL 1|<None>"});
+    EXPECT_EQ(Entries("O'NEIL 1").size(), 6u);
+    EXPECT_EQ(catalog::LastCatalogedLabel.Text(), "O'NEIL 1");
+    // Catalogued again under the same alias: matched entry by entry, none removed.
+    Driver.AnswerWith(
+        [&](TCustomForm& form) { Driver.Click(*dynamic_cast<TDiskLabelForm&>(form).CatalogUnderAliasBtn); });
+    Driver.AnswerWith([&](TCustomForm& form) {
+        dynamic_cast<TDiskAliasForm&>(form).AliasLine->SetText("O'NEIL 1");
+        Driver.Click(*dynamic_cast<TDiskAliasForm&>(form).OKBtn);
+    });
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(Last.Updated, 6);
+    EXPECT_EQ(Last.Removed, 0);
 }
 
 TEST_F(CatalogUpdateTest, ALabelThatCannotBeReadOffersTheAlias) {

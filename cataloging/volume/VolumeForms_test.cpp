@@ -92,6 +92,12 @@ TEST_F(VolumeNamesTest, TheSuggestionRaisesTheNumberAtTheEndOfTheLastLabel) {
         EXPECT_EQ(suggested, c.Suggested);
         EXPECT_EQ(catalog::LastCatalogedLabel.Text(), Trim(c.Last)) << "read from the catalog";
     }
+    // Volumes that cannot be read make every candidate taken: no suggestion, and no count through
+    // a billion numbers to find that out.
+    SetLastLabel("A000000001");
+    catalog::CatalogDataFolder = "P:\\MISSING\\";
+    EXPECT_EQ(SuggestNextLabel(), "");
+    catalog::CatalogDataFolder = "P:\\";
     catalog::CurrentCatalogName = " ";
     EXPECT_EQ(SuggestNextLabel(), "");
 }
