@@ -154,7 +154,9 @@ void AddEntryFields(TDataSet& Target, const TFieldDefs& Defs, TDataSet* Categori
     for (const char* name : kEntryFields) {
         const TFieldDef* def = Defs.Find(name);
         if (!def) DatabaseErrorFmt("Field '%s' not found", {name}, &Target);
-        auto field = CreateFieldOfType(def->DataType);
+        // The joined rows hold a copy of the tag, a plain integer.
+        const TFieldType type = Calculated && def->DataType == ftAutoInc ? ftInteger : def->DataType;
+        auto field = CreateFieldOfType(type);
         field->FieldName = name;
         if (def->Size > 0) field->SetSize(def->Size);
         if (auto* bcd = dynamic_cast<TBCDField*>(field.get())) bcd->Precision = def->Precision;
@@ -194,6 +196,15 @@ std::string FileReportOrderBy(const std::array<TSortKeySpec, kReportItems>& Sort
     return clause;
 }
 
+std::vector<std::string> FileReportSql(const std::string& ResultTableName, const std::string& CatalogName,
+                                       bool ShowArchived, const std::string& OrderBy) {
+    std::vector<std::string> lines{"Select * From \"" + ResultTableName + "\", \"" +
+                                   catalog::QuoteForSql(CatalogName) + "_CAT\" Where (FTag = Tag)"};
+    if (!ShowArchived) lines.push_back("And (FromArc = \"N\")");
+    if (!OrderBy.empty()) lines.push_back(OrderBy + " NOCASE");
+    return lines;
+}
+
 std::string AttributeText(int32_t Attribute) {
     std::string s;
     if (Attribute & 1) s += 'R';
@@ -211,7 +222,6 @@ std::string CommentFirstLine(const std::string& Comment) {
 // ---- the window ---------------------------------------------------------------------------------
 
 TFileReportScreenForm::TFileReportScreenForm(TComponent* AOwner) : TForm(AOwner), OpenFlagRef(&FOwnOpenFlag) {
-    SetName("FileReportScreenForm");
     SetCaption("File Report");
     Position = poScreenCenter;
     SetBounds(Left(), Top(), 600, 420);
@@ -509,13 +519,14 @@ bool TFileReportScreenForm::CreateReport() {
     };
     auto undo = [this, &release] {
         release();
+        FileTable->Close();
         DropResultTable();
         CategoryTable->Close();
         --catalog::OpenReportCount;
         FCountTaken = false;
     };
     try {
-        FProgress = TCustomForm::Create<catalog::TProgressForm>(Application);
+        FProgress = TCustomForm::Create<catalog::TProgressForm>(this);
         FProgress->ShowForm("Finding Files That Match The Selected Criteria", true);
         InitReportState();
         const bool found = FindMatchingFiles();
@@ -524,7 +535,7 @@ bool TFileReportScreenForm::CreateReport() {
             undo();
             return false;
         }
-        FProgress = TCustomForm::Create<catalog::TProgressForm>(Application);
+        FProgress = TCustomForm::Create<catalog::TProgressForm>(this);
         FProgress->ShowForm("Setting Up The Report", true);
         QueryCancelled = false;
         OrderByText = FileReportOrderBy(SortSpec);
@@ -608,6 +619,11 @@ bool TFileReportScreenForm::FindMatchingFiles() {
     FileTable->SetTableName(CatalogName + "_CAT");
     FileTable->FieldDefs.Update();
     if (FileTable->Fields.Count() == 0) AddEntryFields(*FileTable, FileTable->FieldDefs, CategoryTable, false);
+    const std::string* specs[4] = {&FileNameSpec, &VolumeLabelSpec, &FolderNameSpec, &ArchiveIDSpec};
+    for (size_t i = 0; i < FMasks.size(); ++i) {
+        FMasks[i].reset();
+        if (Op[i] == rcMatches || Op[i] == rcNotMatches) FMasks[i].emplace(*specs[i]);
+    }
     CreateResultTable();
     FileTable->Open();
     const int records = FileTable->RecordCount();
@@ -693,10 +709,8 @@ void TFileReportScreenForm::SetReportSql() {
     Query->SetDatabaseName(catalog::CatalogDataFolder);
     TStringList& sql = Query->SQL();
     sql.Clear();
-    sql.Add("Select * From \"" + ResultTableName + "\", \"" + catalog::QuoteForSql(CatalogName) +
-            "_CAT\" Where (FTag = Tag)");
-    if (!ShowArchived->Checked()) sql.Add("And (FromArc = \"N\")");
-    if (!OrderByText.empty()) sql.Add(OrderByText + " NOCASE");
+    for (const std::string& line : FileReportSql(ResultTableName, CatalogName, ShowArchived->Checked(), OrderByText))
+        sql.Add(line);
 }
 
 // ---- the filter ----------------------------------------------------------------------------------
@@ -726,15 +740,16 @@ bool TFileReportScreenForm::ItemPasses(int Item, TDataSet& Entry) {
         }
     }
     if (op > rcGreaterEqual) return true;
-    auto mask = [op](const std::string& Value, const std::string& Mask) {
-        if (op != rcMatches && op != rcNotMatches) return true;
-        return MatchesMask(Value, Mask) == (op == rcMatches);
+    auto mask = [this, op, Item](const std::string& Value) {
+        const std::optional<TMask>& compiled = FMasks[size_t(Item - 1)];
+        if (!compiled) return true;
+        return compiled->Matches(Value) == (op == rcMatches);
     };
     switch (Item) {
-        case 1: return mask(NameWithoutArchivePath(text("FileName")), FileNameSpec);
-        case 2: return mask(text("VolumeLabel"), VolumeLabelSpec);
-        case 3: return mask(text("FolderName"), FolderNameSpec);
-        case 4: return mask(text("ArchiveID"), ArchiveIDSpec);
+        case 1: return mask(NameWithoutArchivePath(text("FileName")));
+        case 2: return mask(text("VolumeLabel"));
+        case 3: return mask(text("FolderName"));
+        case 4: return mask(text("ArchiveID"));
         case 5: return Relation<int64_t>(op, SizeOf(*Entry.FieldByName("FileSize")), FileSizeValue);
         case 6: {
             TField* date = Entry.FieldByName("DateModified");
@@ -856,7 +871,7 @@ void TFileReportScreenForm::ShowArchivedClick() {
     const TCursor cursor = Screen->Cursor();
     Screen->SetCursor(crSQLWait);
     Application->ProcessMessages();
-    FProgress = TCustomForm::Create<catalog::TProgressForm>(Application);
+    FProgress = TCustomForm::Create<catalog::TProgressForm>(this);
     FProgress->ShowForm("Updating Report", false);
     try {
         SetReportSql();
@@ -882,7 +897,7 @@ void TFileReportScreenForm::ApplyFont(const TFont& Font) {
     FileReportGrid->SetFont(Font);
     FileReportGrid->SetTitleFont(Font);
     DBMemo1->SetFont(Font);
-    FProgress = TCustomForm::Create<catalog::TProgressForm>(Application);
+    FProgress = TCustomForm::Create<catalog::TProgressForm>(this);
     FProgress->ShowForm("Recalibrating Column Widths", false);
     StartColumnWidths(kGridHeadings);
     const std::array<int, kColumnItems> charWidths = ColumnCharWidth;
@@ -1018,7 +1033,6 @@ void TFileReportScreenForm::FormClose(TCloseAction& Action) {
 // ---- the full view -------------------------------------------------------------------------------
 
 TFileReportViewRecordForm::TFileReportViewRecordForm(TComponent* AOwner) : TForm(AOwner) {
-    SetName("FileReportViewRecordForm");
     SetCaption("View Full Record");
     SetBorderStyle(bsSingle);
     SetBorderIcons(biSystemMenu | biMinimize);

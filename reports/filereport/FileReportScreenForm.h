@@ -12,10 +12,12 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "framework/core/DateTime.h"
+#include "framework/core/Masks.h"
 #include "framework/ui/Forms.h"
 
 namespace framework {
@@ -81,6 +83,11 @@ struct TSortKeySpec {
 // The sort clause the keys give ("Order By FileName ASC, ..." without the closing " NOCASE"),
 // empty without keys.
 std::string FileReportOrderBy(const std::array<TSortKeySpec, kReportItems>& SortSpec);
+
+// The lines of the report query: the join of the result table with <catalog>_CAT, the condition
+// that leaves out entries inside archives unless they are shown, and the sort clause.
+std::vector<std::string> FileReportSql(const std::string& ResultTableName, const std::string& CatalogName,
+                                       bool ShowArchived, const std::string& OrderBy);
 
 // The texts of an entry the report shows: the attribute letters (R, H, S, A) and the comment's
 // first line.
@@ -235,6 +242,8 @@ private:
     bool KeywordsPass(uint8_t Operator, const std::string& Comment);
     void SplitKeywords();
 
+    // The masks of items 1 to 4, compiled before the walk (a malformed one fails the build there).
+    std::array<std::optional<framework::TMask>, 4> FMasks;
     bool FOwnOpenFlag = true;
     bool FCountTaken = false;
     catalog::TProgressForm* FProgress = nullptr;

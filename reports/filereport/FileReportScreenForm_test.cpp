@@ -1,0 +1,478 @@
+// The file report over a real catalog: CAT1 in the engine's tables on drive D: (program folder and
+// catalog data folder), with plain files, a ZIP member carrying its path, a size above 4 GiB,
+// comments of two lines, and volumes with and without a summary record. Each test builds reports
+// through CreateReport and looks at the result table, the SQL text, the joined rows and the window.
+
+#include "reports/filereport/FileReportScreenForm.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "catalog/CatalogStore.h"
+#include "catalog/Globals.h"
+#include "catalog/ProgramTables.h"
+#include "catalog/ProgressForm.h"
+#include "catalog/testsupport/CatalogTestFixture.h"
+#include "controls/entry/CtlState.h"
+#include "dbsql/components/DbQuery.h"
+#include "dbsql/components/DbTable.h"
+#include "framework/core/DateTime.h"
+#include "framework/core/Masks.h"
+#include "framework/core/Seams.h"
+#include "framework/data/Fields.h"
+#include "framework/dbctrls/DBCtrls.h"
+#include "framework/dbctrls/DBGrids.h"
+#include "framework/stdctrls/Buttons.h"
+#include "framework/stdctrls/CheckBox.h"
+#include "framework/stdctrls/Dialogs.h"
+#include "framework/stdctrls/ExtCtrls.h"
+#include "framework/stdctrls/Label.h"
+#include "platform/Beep.h"
+#include "platform/Registry.h"
+#include "platform/testsupport/UserEnv.h"
+
+namespace reports {
+namespace {
+
+using namespace framework;
+
+struct TEntry {
+    std::string Name, Volume, Folder, Archive;
+    int64_t Size;
+    TDateTime Date, Time;
+    int Attribute;
+    std::string Code, Comment;
+};
+
+TDateTime Day(int Y, int M, int D) {
+    return EncodeDate(Y, M, D);
+}
+TDateTime At(int H, int Mi, int S) {
+    return EncodeTime(H, Mi, S, 0);
+}
+
+const std::vector<TEntry>& Entries() {
+    static const std::vector<TEntry> entries = {
+        {"README.TXT", "DISK1", "\\DOCS\\", "", 100, Day(2024, 3, 15), At(8, 0, 0), 0x20, "DOC",
+         "Read me first\r\nSecond line"},
+        {"README.TXT <DOCS/>", "DISK1", "\\", "\\PACK.ZIP", 50, Day(2024, 3, 14), At(9, 0, 0), 0x20, "DOC",
+         "Zip member"},
+        {"BIG.ISO", "DISK2", "\\", "", 5000000000LL, Day(2024, 3, 15), At(23, 59, 59), 1, "", "disk   backup image"},
+        {"photo.TARGZBZ2", "DISK1", "\\PICS\\", "", 4294967296LL, Day(2023, 1, 1), At(0, 0, 0), 0, "PIC", ""},
+        {"ROOT.TXT", "DISK1", "\\", "", 10, Day(2024, 3, 16), At(12, 0, 0), 2 | 4, "", "backup copy"},
+        {"NOTES.DOC", "TXTVOL", "\\", "", 20, Day(2024, 3, 15), At(0, 0, 1), 0, "", "  "},
+    };
+    return entries;
+}
+
+// The seed that makes the next Random(2147483647) give Wanted (the generator's step run backwards).
+uint32_t SeedFor(int32_t Wanted) {
+    uint32_t inverse = 1664525u;
+    for (int i = 0; i < 5; ++i) inverse *= 2u - 1664525u * inverse;
+    for (uint32_t next = uint32_t(Wanted) * 2u;; ++next)
+        if (int32_t((uint64_t(next) * 2147483647u) >> 32) == Wanted) return (next - 1013904223u) * inverse;
+}
+
+class FileReportTest : public catalog::testsupport::TCatalogFixture {
+protected:
+    void SetUp() override {
+        TCatalogFixture::SetUp();
+        auto categories = Table("Categories");
+        catalog::DefineTable(*categories, catalog::CategoriesSchema());
+        categories->CreateTable();
+        categories->Open();
+        for (auto [code, text] : {std::pair{"DOC", "Documents"}, std::pair{"PIC", "Pictures"}}) {
+            categories->Append();
+            categories->FieldByName("Code")->SetAsString(code);
+            categories->FieldByName("Description")->SetAsString(text);
+            categories->Post();
+        }
+        categories->Close();
+        MakeCatalog("CAT1", Entries());
+        catalog::CurrentCatalogName = "CAT1";
+        catalog::OpenReportCount = 0;
+    }
+    void TearDown() override {
+        for (TFileReportScreenForm* f : Open)
+            if (f) f->Free();
+        Driver.RunPending();
+        catalog::OpenReportCount = 0;
+        TCatalogFixture::TearDown();
+    }
+
+    void MakeCatalog(const std::string& Name, const std::vector<TEntry>& List) {
+        // The catalog's tables as the catalog store makes them (made here directly: the store
+        // refuses names such as MY"CAT, which stored configurations may still hold).
+        auto cat = Table(Name + "_CAT");
+        catalog::DefineTable(*cat, catalog::CatalogTableSchema(60, 60, 40).Table);
+        cat->CreateTable();
+        {
+            auto sum = Table(Name + "_SUM");
+            catalog::DefineTable(*sum, catalog::SummaryTableSchema().Table);
+            sum->CreateTable();
+        }
+        cat->Open();
+        for (const TEntry& e : List) {
+            cat->Append();
+            cat->FieldByName("FileName")->SetAsString(e.Name);
+            cat->FieldByName("VolumeLabel")->SetAsString(e.Volume);
+            cat->FieldByName("FolderName")->SetAsString(e.Folder);
+            cat->FieldByName("ArchiveID")->SetAsString(e.Archive);
+            cat->FieldByName("FileSize")->SetAsString(std::to_string(e.Size));
+            cat->FieldByName("DateModified")->SetAsDateTime(e.Date);
+            cat->FieldByName("TimeModified")->SetAsDateTime(e.Time);
+            cat->FieldByName("Attribute")->SetAsInteger(e.Attribute);
+            cat->FieldByName("CategoryCode")->SetAsString(e.Code);
+            cat->FieldByName("Comment")->SetAsString(e.Comment);
+            cat->Post();
+        }
+        cat->Close();
+        auto sum = Table(Name + "_SUM");
+        sum->Open();
+        for (auto [label, from] : {std::pair{"DISK1", "D"}, std::pair{"TXTVOL", "*"}}) {
+            sum->Append();
+            sum->FieldByName("CatalogVolumeLabel")->SetAsString(label);
+            sum->FieldByName("ActualVolumeLabel")->SetAsString(label);
+            sum->FieldByName("CatalogedFrom")->SetAsString(from);
+            sum->Post();
+        }
+        sum->Close();
+    }
+
+    TFileReportScreenForm* NewReport() {
+        auto* f = TCustomForm::Create<TFileReportScreenForm>(Application);
+        Open.push_back(f);
+        f->OnDestroy = [this, f](TObject*) { std::replace(Open.begin(), Open.end(), f, (TFileReportScreenForm*)nullptr); };
+        f->ReportTitle = "Sort By FileName";
+        for (int i = 0; i < kColumnItems; ++i) f->ColumnPos[size_t(i)] = uint8_t(i + 1);
+        return f;
+    }
+    // The names of the rows the report's query gives, in order.
+    static std::vector<std::string> Rows(TFileReportScreenForm& F) {
+        std::vector<std::string> names;
+        for (F.Query->First(); !F.Query->Eof(); F.Query->Next())
+            names.push_back(F.Query->FieldByName("FileName")->AsString());
+        F.Query->First();
+        return names;
+    }
+    // The accepted names, sorted (the order of the result table is the finder's).
+    std::set<std::string> Accepted(const std::function<void(TFileReportScreenForm&)>& Fill) {
+        TFileReportScreenForm* f = NewReport();
+        Fill(*f);
+        EXPECT_TRUE(f->CreateReport());
+        auto rows = Rows(*f);
+        f->Close();
+        Driver.RunPending();
+        return {rows.begin(), rows.end()};
+    }
+    bool TableExists(const std::string& Name) {
+        auto t = Table(Name);
+        return t->Exists();
+    }
+    void CloseReport(TFileReportScreenForm* F) {
+        F->Close();
+        Driver.RunPending();
+    }
+
+    platform::testsupport::ScopedUserEnv Env;
+    std::vector<TFileReportScreenForm*> Open;
+};
+
+TEST_F(FileReportTest, TheReportSqlJoinsTheResultTableAndSortsByTheKeys) {
+    struct TCase {
+        std::vector<std::pair<int, TSortKeySpec>> Keys;
+        bool ShowArchived;
+        std::vector<std::string> Lines;
+    };
+    const std::string join = "Select * From \"Results_7_1\", \"CAT1_CAT\" Where (FTag = Tag)";
+    const TCase cases[] = {
+        {{{1, {1, 1}}, {2, {2, 1}}, {3, {3, 1}}, {4, {4, 1}}},
+         true,
+         {join, "Order By FileName ASC, VolumeLabel ASC, FolderName ASC, ArchiveID ASC NOCASE"}},
+        {{{12, {1, 1}}, {1, {2, 1}}}, true, {join, "Order By FileExt ASC, FileName ASC NOCASE"}},
+        {{{1, {1, 1}}, {6, {2, 2}}},
+         false,
+         {join, "And (FromArc = \"N\")", "Order By FileName ASC, DateModified DESC, TimeModified DESC NOCASE"}},
+        // Equal priorities go in item order; a direction other than 1 or 2 adds nothing.
+        {{{5, {1, 2}}, {2, {1, 1}}, {3, {2, 3}}}, true, {join, "Order By VolumeLabel ASC, FileSize DESC NOCASE"}},
+        {{}, false, {join, "And (FromArc = \"N\")"}},
+    };
+    for (const TCase& c : cases) {
+        TFileReportScreenForm* f = NewReport();
+        for (auto [item, key] : c.Keys) f->SortSpec[size_t(item - 1)] = key;
+        f->ShowArchived->SetChecked(c.ShowArchived);
+        RandSeed = SeedFor(7);
+        ASSERT_TRUE(f->CreateReport());
+        EXPECT_EQ(f->ResultTableName, "Results_7_1");
+        std::vector<std::string> lines;
+        for (int i = 0; i < f->Query->SQL().Count(); ++i) lines.push_back(f->Query->SQL()[i]);
+        EXPECT_EQ(lines, c.Lines) << c.Lines.back();
+        EXPECT_EQ(Rows(*f).size(), c.ShowArchived ? 6u : 5u);
+        CloseReport(f);
+    }
+}
+
+TEST_F(FileReportTest, RowsComeBackInTheOrderOfTheKeys) {
+    TFileReportScreenForm* f = NewReport();
+    f->SortSpec[0] = {1, 1};
+    f->SortSpec[5] = {2, 2};
+    ASSERT_TRUE(f->CreateReport());
+    EXPECT_EQ(Rows(*f), (std::vector<std::string>{"BIG.ISO", "NOTES.DOC", "photo.TARGZBZ2", "README.TXT",
+                                                   "README.TXT <DOCS/>", "ROOT.TXT"}));
+    CloseReport(f);
+    f = NewReport();
+    f->SortSpec[5] = {1, 2};
+    ASSERT_TRUE(f->CreateReport());
+    // Date descending, then time descending within the day.
+    EXPECT_EQ(Rows(*f), (std::vector<std::string>{"ROOT.TXT", "BIG.ISO", "README.TXT", "NOTES.DOC",
+                                                  "README.TXT <DOCS/>", "photo.TARGZBZ2"}));
+    CloseReport(f);
+}
+
+TEST(FileReportSql, ACatalogNameWithAQuoteIsDoubledInTheJoin) {
+    // The platform's file names cannot hold a double quote, so such a catalog has no tables here;
+    // the text is what the engine would be sent.
+    EXPECT_EQ(FileReportSql("Results_7_1", "MY\"CAT", true, ""),
+              std::vector<std::string>{"Select * From \"Results_7_1\", \"MY\"\"CAT_CAT\" Where (FTag = Tag)"});
+}
+
+TEST_F(FileReportTest, TheFilterAcceptsWhatEachCriterionAllows) {
+    using S = std::set<std::string>;
+    const S all = {"README.TXT", "README.TXT <DOCS/>", "BIG.ISO", "photo.TARGZBZ2", "ROOT.TXT", "NOTES.DOC"};
+    struct TCase {
+        const char* What;
+        std::function<void(TFileReportScreenForm&)> Fill;
+        S Expected;
+    };
+    auto op = [](int Item, uint8_t Operator) {
+        return [=](TFileReportScreenForm& f) { f.Op[size_t(Item - 1)] = Operator; };
+    };
+    auto both = [](auto a, auto b) { return [=](TFileReportScreenForm& f) { a(f), b(f); }; };
+    const TCase cases[] = {
+        {"no criteria", [](TFileReportScreenForm&) {}, all},
+        {"* with 1", both(op(1, 1), [](auto& f) { f.FileNameSpec = "*"; }), all},
+        {"* with 2", both(op(1, 2), [](auto& f) { f.FileNameSpec = "*"; }), {}},
+        {"member path left out", both(op(1, 1), [](auto& f) { f.FileNameSpec = "readme.txt"; }),
+         {"README.TXT", "README.TXT <DOCS/>"}},
+        {"operator 14 through the name", both(op(1, 14), [](auto& f) { f.FileNameSpec = "DOCS"; }),
+         {"README.TXT <DOCS/>"}},
+        {"operator 14 through the comment", both(op(1, 14), [](auto& f) { f.FileNameSpec = "BACKUP"; }),
+         {"BIG.ISO", "ROOT.TXT"}},
+        {"operator 14 with an empty text", op(1, 14), {}},
+        {"volume mask", both(op(2, 1), [](auto& f) { f.VolumeLabelSpec = "disk?"; }),
+         {"README.TXT", "README.TXT <DOCS/>", "BIG.ISO", "photo.TARGZBZ2", "ROOT.TXT"}},
+        {"folder set", both(op(3, 2), [](auto& f) { f.FolderNameSpec = "\\[dp]*"; }),
+         {"README.TXT <DOCS/>", "BIG.ISO", "ROOT.TXT", "NOTES.DOC"}},
+        {"archive mask", both(op(4, 1), [](auto& f) { f.ArchiveIDSpec = "*.zip"; }), {"README.TXT <DOCS/>"}},
+        {"size above 4 GiB", both(op(5, 5), [](auto& f) { f.FileSizeValue = 4294967296LL; }), {"BIG.ISO"}},
+        {"size equal to 4 GiB", both(op(5, 1), [](auto& f) { f.FileSizeValue = 4294967296LL; }),
+         {"photo.TARGZBZ2"}},
+        {"size at most 20", both(op(5, 4), [](auto& f) { f.FileSizeValue = 20; }), {"ROOT.TXT", "NOTES.DOC"}},
+        {"15 March, any time", both(op(6, 1), [](auto& f) { f.DateValue = Day(2024, 3, 15) + At(18, 0, 0); }),
+         {"README.TXT", "BIG.ISO", "NOTES.DOC"}},
+        {"before 15 March", both(op(6, 3), [](auto& f) { f.DateValue = Day(2024, 3, 15) + At(1, 0, 0); }),
+         {"README.TXT <DOCS/>", "photo.TARGZBZ2"}},
+        {"category exact", both(op(9, 1), [](auto& f) { f.CategoryCodeValue = "DOC"; }),
+         {"README.TXT", "README.TXT <DOCS/>"}},
+        {"category is case-sensitive", both(op(9, 1), [](auto& f) { f.CategoryCodeValue = "doc"; }), {}},
+        {"category with 3 passes", both(op(9, 3), [](auto& f) { f.CategoryCodeValue = "DOC"; }), all},
+        {"comment contains", both(op(11, 1), [](auto& f) { f.CommentText = "FIRST SECOND"; }), {"README.TXT"}},
+        {"lower-case phrase finds nothing", both(op(11, 1), [](auto& f) { f.CommentText = "first"; }), {}},
+        {"empty phrase with 1", op(11, 1), {}},
+        {"empty phrase with 2", op(11, 2), all},
+        {"blank comment", op(11, 10), {"photo.TARGZBZ2", "NOTES.DOC"}},
+        {"non-blank comment", op(11, 11), {"README.TXT", "README.TXT <DOCS/>", "BIG.ISO", "ROOT.TXT"}},
+        {"some keywords, none required",
+         both(op(11, 12), [](auto& f) { f.CommentText = "NOWHERE"; }), all},
+        {"some keywords, one of two",
+         both(op(11, 12), [](auto& f) { f.CommentText = "DISK   BACKUP"; f.MatchesRequired = 1; }),
+         {"BIG.ISO", "ROOT.TXT"}},
+        {"some keywords, both of two (several blanks between)",
+         both(op(11, 12), [](auto& f) { f.CommentText = "  DISK   BACKUP "; f.MatchesRequired = 2; }),
+         {"BIG.ISO"}},
+        {"some keywords, more required than given",
+         both(op(11, 12), [](auto& f) { f.CommentText = "DISK BACKUP"; f.MatchesRequired = 3; }), {}},
+        {"no keywords at all (12)", both(op(11, 12), [](auto& f) { f.MatchesRequired = 5; }), all},
+        {"no keywords at all (13)", op(11, 13), all},
+        {"all keywords", both(op(11, 13), [](auto& f) { f.CommentText = "BACKUP IMAGE"; }), {"BIG.ISO"}},
+        {"a line break is one blank", both(op(11, 13), [](auto& f) { f.CommentText = "FIRST SECOND"; }),
+         {"README.TXT"}},
+        {"the operator is tested whatever item carries it", op(3, 10), {"photo.TARGZBZ2", "NOTES.DOC"}},
+        {"unused operators pass", both(op(1, 8), op(5, 15)), all},
+        {"items without tests pass", both(op(7, 1), op(8, 2)), all},
+        {"every criterion must pass",
+         both(both(op(2, 1), [](auto& f) { f.VolumeLabelSpec = "DISK1"; }), op(11, 11)),
+         {"README.TXT", "README.TXT <DOCS/>", "ROOT.TXT"}},
+    };
+    for (const TCase& c : cases) EXPECT_EQ(Accepted(c.Fill), c.Expected) << c.What;
+}
+
+TEST_F(FileReportTest, TheResultTableHoldsTagArchiveFlagAndTheLastSixCharactersOfTheExtension) {
+    TFileReportScreenForm* f = NewReport();
+    ASSERT_TRUE(f->CreateReport());
+    std::map<std::string, std::pair<std::string, std::string>> got;
+    std::map<std::string, int> tags;
+    auto cat = Table("CAT1_CAT");
+    cat->Open();
+    for (cat->First(); !cat->Eof(); cat->Next())
+        tags[cat->FieldByName("FileName")->AsString()] = cat->FieldByName("Tag")->AsInteger();
+    auto result = Table(f->ResultTableName);
+    result->Open();
+    EXPECT_EQ(result->RecordCount(), 6);
+    for (result->First(); !result->Eof(); result->Next()) {
+        const int tag = result->FieldByName("FTag")->AsInteger();
+        auto it = std::find_if(tags.begin(), tags.end(), [tag](auto& p) { return p.second == tag; });
+        ASSERT_NE(it, tags.end());
+        got[it->first] = {result->FieldByName("FromArc")->AsString(), result->FieldByName("FileExt")->AsString()};
+    }
+    result->Close();
+    EXPECT_EQ(got["README.TXT"], (std::pair<std::string, std::string>{"N", "TXT"}));
+    EXPECT_EQ(got["README.TXT <DOCS/>"].first, "Y");
+    EXPECT_EQ(got["photo.TARGZBZ2"], (std::pair<std::string, std::string>{"N", "RGZBZ2"}));
+    // Totals: the in-archive entry apart, sizes in 64 bits.
+    EXPECT_EQ(f->FilesOnDiskTotal, 5);
+    EXPECT_EQ(f->FilesInArchivesTotal, 1);
+    EXPECT_EQ(f->BytesOnDiskTotal, 100 + 5000000000LL + 4294967296LL + 10 + 20);
+    EXPECT_EQ(f->BytesInArchivesTotal, 50);
+    EXPECT_TRUE(f->AnyInArchives);
+    // The joined rows carry the calculated texts.
+    f->Query->First();
+    while (f->Query->FieldByName("FileName")->AsString() != "README.TXT") f->Query->Next();
+    EXPECT_EQ(f->Query->FieldByName("AttributeStr")->AsString(), "A");
+    EXPECT_EQ(f->Query->FieldByName("CommentStr")->AsString(), "Read me first");
+    EXPECT_EQ(f->Query->FieldByName("CategoryDescription")->AsString(), "Documents");
+    CloseReport(f);
+}
+
+TEST_F(FileReportTest, TwoHundredFiftyAcceptedEntriesAllReachTheResultTable) {
+    std::vector<TEntry> many;
+    for (int i = 0; i < 260; ++i)
+        many.push_back({"F" + std::to_string(1000 + i) + (i < 250 ? ".KEEP" : ".SKIP"), "V", "\\", "", i,
+                        Day(2020, 1, 1), At(0, 0, 0), 0, "", ""});
+    MakeCatalog("BIG", many);
+    TFileReportScreenForm* f = NewReport();
+    f->CatalogName = "BIG";
+    f->Op[0] = rcMatches;
+    f->FileNameSpec = "*.KEEP";
+    ASSERT_TRUE(f->CreateReport());
+    auto result = Table(f->ResultTableName);
+    result->Open();
+    EXPECT_EQ(result->RecordCount(), 250);
+    std::set<int> tags;
+    for (result->First(); !result->Eof(); result->Next()) tags.insert(result->FieldByName("FTag")->AsInteger());
+    EXPECT_EQ(tags.size(), 250u);
+    result->Close();
+    EXPECT_EQ(Rows(*f).size(), 250u);
+    EXPECT_EQ(f->FilesOnDiskTotal, 250);
+    CloseReport(f);
+}
+
+TEST_F(FileReportTest, TheCountOfOpenReportsAndTheResultTableFollowBuildCancelAndClose) {
+    // Built, then closed.
+    bool open = true;
+    TFileReportScreenForm* f = NewReport();
+    f->OpenFlagRef = &open;
+    ASSERT_TRUE(f->CreateReport());
+    EXPECT_EQ(catalog::OpenReportCount, 1);
+    const std::string name = f->ResultTableName;
+    EXPECT_TRUE(TableExists(name));
+    f->Show();
+    CloseReport(f);
+    EXPECT_EQ(catalog::OpenReportCount, 0);
+    EXPECT_FALSE(TableExists(name));
+    EXPECT_FALSE(open);
+
+    // The progress window of the stage under way, found among the screen's forms.
+    auto pressCancel = [] {
+        for (int i = 0; i < Screen->FormCount(); ++i)
+            if (auto* p = dynamic_cast<catalog::TProgressForm*>(Screen->Forms(i))) p->CancelBtnClick();
+    };
+    // Cancel in the finder, at the third entry.
+    f = NewReport();
+    auto filter = f->FileTable->OnFilterRecord();
+    int seen = 0;
+    f->FileTable->SetOnFilterRecordValue([&](TDataSet* D, bool& Accept) {
+        if (++seen == 3) pressCancel();
+        filter(D, Accept);
+    });
+    EXPECT_FALSE(f->CreateReport());
+    EXPECT_EQ(catalog::OpenReportCount, 0);
+    EXPECT_FALSE(TableExists(f->ResultTableName));
+    f->Free();
+    Driver.RunPending();
+
+    // Cancel while the query runs.
+    f = NewReport();
+    auto progress = f->Query->OnQueryProgress;
+    f->Query->OnQueryProgress = [&](TObject* S, uint16_t P, bool& Abort) {
+        pressCancel();
+        progress(S, P, Abort);
+    };
+    f->SortSpec[0] = {1, 1};
+    EXPECT_FALSE(f->CreateReport());
+    EXPECT_TRUE(f->QueryCancelled);
+    EXPECT_EQ(catalog::OpenReportCount, 0);
+    EXPECT_FALSE(TableExists(f->ResultTableName));
+    f->Free();
+    Driver.RunPending();
+
+    // Two reports at once have their own tables.
+    TFileReportScreenForm* a = NewReport();
+    TFileReportScreenForm* b = NewReport();
+    ASSERT_TRUE(a->CreateReport());
+    ASSERT_TRUE(b->CreateReport());
+    EXPECT_EQ(catalog::OpenReportCount, 2);
+    EXPECT_NE(a->ResultTableName, b->ResultTableName);
+    CloseReport(a);
+    EXPECT_EQ(catalog::OpenReportCount, 1);
+    EXPECT_TRUE(TableExists(b->ResultTableName));
+    CloseReport(b);
+    EXPECT_EQ(catalog::OpenReportCount, 0);
+}
+
+TEST_F(FileReportTest, AFailingBuildRestoresTheCountDropsTheTableAndRaises) {
+    struct TCase {
+        const char* What;
+        std::function<void(TFileReportScreenForm&)> Fill;
+        std::string Message;
+    };
+    const TCase cases[] = {
+        {"an invalid mask",
+         [](auto& f) {
+             f.Op[0] = rcMatches;
+             f.FileNameSpec = "[ab";
+         },
+         "'[ab' is an invalid mask at ("},
+        {"a missing catalog table", [](auto& f) { f.CatalogName = "NONE"; }, ""},
+        {"a sort the engine refuses", [](auto& f) { f.SortSpec[9] = {1, 1}; }, ""},
+    };
+    for (const TCase& c : cases) {
+        TFileReportScreenForm* f = NewReport();
+        c.Fill(*f);
+        std::string message = "(nothing raised)";
+        try {
+            f->CreateReport();
+        } catch (const std::exception& e) {
+            message = e.what();
+        }
+        EXPECT_NE(message, "(nothing raised)") << c.What;
+        if (!c.Message.empty()) {
+            EXPECT_NE(message.find(c.Message), std::string::npos) << message;
+        }
+        EXPECT_EQ(catalog::OpenReportCount, 0) << c.What;
+        EXPECT_FALSE(TableExists(f->ResultTableName)) << c.What;
+        f->Free();
+        Driver.RunPending();
+    }
+}
+
+}  // namespace
+}  // namespace reports
