@@ -1062,7 +1062,7 @@ TFileReportViewRecordForm::TFileReportViewRecordForm(TComponent* AOwner) : TForm
             size->SetParent(this);
             size->SetBounds(b.Left, b.Top + 16, b.Width, 22);
             size->SetPictureMask("###,###,###,###,###");
-            size->SetOptions(size->Options() | entry::efoRightJustify);
+            size->SetOptions(size->Options() | entry::efoRightAlign | entry::efoRightJustify);
             size->DataLink().SetReadOnly(true);
             Boxes.push_back(size);
             continue;
