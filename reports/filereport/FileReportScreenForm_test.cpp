@@ -226,7 +226,12 @@ TEST_F(FileReportTest, TwoHundredFiftyAcceptedEntriesAllReachTheResultTable) {
     f->CatalogName = "BIG";
     f->Op[0] = rcMatches;
     f->FileNameSpec = "*.KEEP";
+    // The table receives the accepted entries a hundred at a time: each post sees how many
+    // entries the walk has accepted by then.
+    std::map<int64_t, int> postsAt;
+    f->ResultTable->AfterPost = [&](TDataSet*) { ++postsAt[f->FilesOnDiskTotal]; };
     ASSERT_TRUE(f->CreateReport());
+    EXPECT_EQ(postsAt, (std::map<int64_t, int>{{100, 100}, {200, 100}, {250, 50}}));
     auto result = Table(f->ResultTableName);
     result->Open();
     EXPECT_EQ(result->RecordCount(), 250);

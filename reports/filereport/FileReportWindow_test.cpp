@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -100,6 +101,43 @@ TEST_F(FileReportWindowTest, TheWindowShowsItsTitleAndTheTotalsInBothPanels) {
     EXPECT_EQ(f->DBMemo1->Lines().Text(), "Read me first\r\nSecond line");
     EXPECT_EQ(f->CategoryText->Caption(), "Documents");
     EXPECT_TRUE(Driver.Grab(*f, std::string(KORVANE_BUILD_DIR) + "/FileReportScreenFormExpanded.png"));
+}
+
+// The progress window shown now: its caption, and " (cancel)" when it has the button.
+std::string ProgressShown() {
+    for (int i = 0; i < Screen->FormCount(); ++i)
+        if (auto* p = dynamic_cast<catalog::TProgressForm*>(Screen->Forms(i)); p && p->Visible())
+            return p->Caption() + (p->CancelBtn->Visible() ? " (cancel)" : "");
+    return "";
+}
+
+TEST_F(FileReportWindowTest, EachStageShowsItsOwnProgressWindow) {
+    std::set<std::string> seen;
+    TFileReportScreenForm* f = NewReport();
+    f->SortSpec[0] = {1, 1};
+    f->ResultTable->AfterPost = [&](TDataSet*) { seen.insert(ProgressShown()); };
+    auto progress = f->Query->OnQueryProgress;
+    f->Query->OnQueryProgress = [&](TObject* S, uint16_t P, bool& Abort) {
+        seen.insert(ProgressShown());
+        progress(S, P, Abort);
+    };
+    ASSERT_TRUE(f->CreateReport());
+    EXPECT_EQ(seen, (std::set<std::string>{"Finding Files That Match The Selected Criteria (cancel)",
+                                           "Setting Up The Report (cancel)"}));
+    EXPECT_EQ(ProgressShown(), "") << "released once the report is built";
+    f->Show();
+    seen.clear();
+    f->Query->BeforeOpen = [&](TDataSet*) { seen.insert(ProgressShown()); };
+    f->ShowArchived->SetChecked(false);
+    EXPECT_EQ(seen, std::set<std::string>{"Updating Report"});
+    seen.clear();
+    f->Query->BeforeOpen = nullptr;
+    f->Query->AfterScroll = [&](TDataSet*) { seen.insert(ProgressShown()); };
+    TFont font = f->FileReportGrid->Font();
+    font.SetSize(10);
+    f->ApplyFont(font);
+    EXPECT_EQ(seen, std::set<std::string>{"Recalibrating Column Widths"});
+    EXPECT_EQ(ProgressShown(), "");
 }
 
 TEST_F(FileReportWindowTest, ThePanelsFollowShowTotalsAndExpandComment) {
