@@ -343,5 +343,30 @@ TEST_F(FileReportTest, AFailingBuildRestoresTheCountDropsTheTableAndRaises) {
     }
 }
 
+TEST_F(FileReportTest, TheGridShowsTheColumnsInTheOrderOfTheirPositions) {
+    struct TCase {
+        std::vector<std::pair<int, uint8_t>> Positions;  // item, position
+        std::vector<std::string> Fields;
+    };
+    const TCase cases[] = {
+        {{{5, 2}, {1, 1}, {11, 3}}, {"FileName", "FileSize", "CommentStr"}},
+        // Gaps close up; a repeated position keeps item order; item 12 is never a column.
+        {{{5, 3}, {1, 1}, {12, 2}}, {"FileName", "FileSize"}},
+        {{{3, 1}, {2, 1}, {8, 4}}, {"VolumeLabel", "FolderName", "AttributeStr"}},
+        {{}, {}},
+    };
+    for (const TCase& c : cases) {
+        TFileReportScreenForm* f = NewReport();
+        f->ColumnPos = {};
+        for (auto [item, position] : c.Positions) f->ColumnPos[size_t(item - 1)] = position;
+        ASSERT_TRUE(f->CreateReport());
+        std::vector<std::string> fields;
+        for (int i = 0; i < f->FileReportGrid->Columns().Count(); ++i)
+            fields.push_back(f->FileReportGrid->Columns()[i]->FieldName());
+        EXPECT_EQ(fields, c.Fields);
+        CloseReport(f);
+    }
+}
+
 }  // namespace
 }  // namespace reports
