@@ -13,6 +13,7 @@
 #include "controls/entry/CtlEntryField.h"
 #include "controls/entry/CtlState.h"
 #include "controls/grid/CtlDbPictureField.h"
+#include "controls/kit/CoolGauge.h"
 #include "dbsql/components/DbQuery.h"
 #include "dbsql/components/DbTable.h"
 #include "framework/core/Masks.h"
@@ -27,7 +28,6 @@
 #include "framework/stdctrls/Dialogs.h"
 #include "framework/stdctrls/ExtCtrls.h"
 #include "framework/stdctrls/Label.h"
-#include "controls/kit/CoolGauge.h"
 #include "platform/Beep.h"
 #include "platform/Files.h"
 #include "sysutil/UtSpawn.h"
@@ -47,8 +47,8 @@ constexpr int kMaxKeywords = 100;
 // Headings the column widths start from: those of the finder, and those of a new font (the grid's
 // own headings).
 constexpr const char* kFinderHeadings[kColumnItems] = {
-    "FileName",      "Volume Label",  "Folder Name", "Archive ID", "File Size", "Date Modified",
-    "Time Modified", "Attribute",     "Category Code", "Category",   "Comment"};
+    "FileName",      "Volume Label", "Folder Name",   "Archive ID", "File Size", "Date Modified",
+    "Time Modified", "Attribute",    "Category Code", "Category",   "Comment"};
 constexpr const char* kGridHeadings[kColumnItems] = {
     "FileName",      "Volume ID", "Folder Name",   "Archive ID", "File Size", "Date Modified",
     "Time Modified", "Attribute", "Category Code", "Category",   "Comment"};
@@ -77,7 +77,7 @@ constexpr TItemInfo kItems[kReportItems] = {
 };
 
 // The stored fields of a catalog entry that the report reads.
-constexpr const char* kEntryFields[] = {"FileName",     "VolumeLabel",  "FolderName", "ArchiveID",
+constexpr const char* kEntryFields[] = {"FileName",     "VolumeLabel",  "FolderName",   "ArchiveID",
                                         "FileSize",     "DateModified", "TimeModified", "Attribute",
                                         "CategoryCode", "Comment",      "Tag"};
 
@@ -98,6 +98,19 @@ void SetLook(TFont& Font, const char* Name, int Size, TFontStyles Style) {
     Font.Name = Name;
     Font.SetSize(Size);
     Font.Style = Style;
+}
+
+// A panel without caption or bevel, placed on Parent and aligned.
+TPanel* PlainPanel(TComponent& Owner, TWinControl& Parent, const std::string& Name, TRect Bounds,
+                   TAlign Align) {
+    auto* panel = NewComponent<TPanel>(&Owner);
+    panel->SetName(Name);
+    panel->SetParent(&Parent);
+    panel->SetBevelOuter(bvNone);
+    panel->SetCaption("");
+    panel->SetBounds(Bounds.Left, Bounds.Top, Bounds.Right - Bounds.Left, Bounds.Bottom - Bounds.Top);
+    panel->SetAlign(Align);
+    return panel;
 }
 
 std::string TotalText(int64_t Value) {
@@ -137,13 +150,20 @@ int64_t SizeOf(TField& Field) {
 template <class T>
 bool Relation(uint8_t Operator, T Left, T Right) {
     switch (Operator) {
-        case rcMatches: return Left == Right;
-        case rcNotMatches: return Left != Right;
-        case rcLess: return Left < Right;
-        case rcLessEqual: return Left <= Right;
-        case rcGreater: return Left > Right;
-        case rcGreaterEqual: return Left >= Right;
-        default: return true;
+        case rcMatches:
+            return Left == Right;
+        case rcNotMatches:
+            return Left != Right;
+        case rcLess:
+            return Left < Right;
+        case rcLessEqual:
+            return Left <= Right;
+        case rcGreater:
+            return Left > Right;
+        case rcGreaterEqual:
+            return Left >= Right;
+        default:
+            return true;
     }
 }
 
@@ -255,9 +275,12 @@ TFileReportScreenForm::TFileReportScreenForm(TComponent* AOwner) : TForm(AOwner)
     Spawn->OnTimeOut = [this](TObject*) { SpawnTimeOut(); };
 
     FileTable->SetFilteredValue(true);
-    FileTable->SetOnFilterRecordValue([this](TDataSet* D, bool& Accept) { FileTableFilterRecord(D, Accept); });
+    FileTable->SetOnFilterRecordValue(
+        [this](TDataSet* D, bool& Accept) { FileTableFilterRecord(D, Accept); });
     Query->OnCalcFields = [this](TDataSet* D) { QueryCalcFields(D); };
-    Query->OnQueryProgress = [this](TObject*, uint16_t Percent, bool& Abort) { QueryQueryProgress(Percent, Abort); };
+    Query->OnQueryProgress = [this](TObject*, uint16_t Percent, bool& Abort) {
+        QueryQueryProgress(Percent, Abort);
+    };
 
     // ---- bottom row: options and buttons
     Panel2 = NewComponent<TPanel>(this);
@@ -306,20 +329,8 @@ TFileReportScreenForm::TFileReportScreenForm(TComponent* AOwner) : TForm(AOwner)
     HelpBtn->OnClick = [this](TObject*) { Application->HelpContext(HelpContext); };
 
     // ---- the totals in one row
-    TotalPanel = NewComponent<TPanel>(this);
-    TotalPanel->SetName("TotalPanel");
-    TotalPanel->SetParent(this);
-    TotalPanel->SetAlign(alBottom);
-    TotalPanel->SetHeight(36);
-    TotalPanel->SetBevelOuter(bvNone);
-    TotalPanel->SetCaption("");
-    TotalPadLeft1Panel = NewComponent<TPanel>(this);
-    TotalPadLeft1Panel->SetName("TotalPadLeft1Panel");
-    TotalPadLeft1Panel->SetParent(TotalPanel);
-    TotalPadLeft1Panel->SetBevelOuter(bvNone);
-    TotalPadLeft1Panel->SetCaption("");
-    TotalPadLeft1Panel->SetBounds(0, 0, 1, 36);
-    TotalPadLeft1Panel->SetAlign(alLeft);
+    TotalPanel = PlainPanel(*this, *this, "TotalPanel", {0, 0, 600, 36}, alBottom);
+    TotalPadLeft1Panel = PlainPanel(*this, *TotalPanel, "TotalPadLeft1Panel", {0, 0, 1, 36}, alLeft);
     int x = 1;
     auto bevel = [this, &x](const char* Name) {
         auto* b = NewComponent<TBevel>(this);
@@ -335,13 +346,8 @@ TFileReportScreenForm::TFileReportScreenForm(TComponent* AOwner) : TForm(AOwner)
     std::array<TLabel*, 4> values1{};
     Bevel0 = bevel("Bevel0");
     for (int i = 0; i < 4; ++i) {
-        auto* group = NewComponent<TPanel>(this);
-        group->SetName("TotalGroup" + std::to_string(i + 1));
-        group->SetParent(TotalPanel);
-        group->SetBevelOuter(bvNone);
-        group->SetCaption("");
-        group->SetBounds(x, 0, 145, 36);
-        group->SetAlign(alLeft);
+        TPanel* group =
+            PlainPanel(*this, *TotalPanel, "TotalGroup" + std::to_string(i + 1), {x, 0, x + 145, 36}, alLeft);
         x += 145;
         auto* heading = NewComponent<TLabel>(this);
         heading->SetParent(group);
@@ -373,35 +379,11 @@ TFileReportScreenForm::TFileReportScreenForm(TComponent* AOwner) : TForm(AOwner)
     BytesInArchivesLabel1->SetName("BytesInArchivesLabel1");
 
     // ---- the expanded form: category, totals and the whole comment
-    TCPanel = NewComponent<TPanel>(this);
-    TCPanel->SetName("TCPanel");
-    TCPanel->SetParent(this);
-    TCPanel->SetAlign(alBottom);
-    TCPanel->SetHeight(96);
-    TCPanel->SetBevelOuter(bvNone);
-    TCPanel->SetCaption("");
+    TCPanel = PlainPanel(*this, *this, "TCPanel", {0, 0, 600, 96}, alBottom);
     TCPanel->SetVisible(false);
-    TCPanelPadLeft = NewComponent<TPanel>(this);
-    TCPanelPadLeft->SetName("TCPanelPadLeft");
-    TCPanelPadLeft->SetParent(TCPanel);
-    TCPanelPadLeft->SetBevelOuter(bvNone);
-    TCPanelPadLeft->SetCaption("");
-    TCPanelPadLeft->SetBounds(0, 0, 1, 96);
-    TCPanelPadLeft->SetAlign(alLeft);
-    TCTotPanel = NewComponent<TPanel>(this);
-    TCTotPanel->SetName("TCTotPanel");
-    TCTotPanel->SetParent(TCPanel);
-    TCTotPanel->SetBevelOuter(bvNone);
-    TCTotPanel->SetCaption("");
-    TCTotPanel->SetBounds(1, 0, 262, 96);
-    TCTotPanel->SetAlign(alLeft);
-    TCPanelPadRight = NewComponent<TPanel>(this);
-    TCPanelPadRight->SetName("TCPanelPadRight");
-    TCPanelPadRight->SetParent(TCPanel);
-    TCPanelPadRight->SetBevelOuter(bvNone);
-    TCPanelPadRight->SetCaption("");
-    TCPanelPadRight->SetBounds(599, 0, 1, 96);
-    TCPanelPadRight->SetAlign(alRight);
+    TCPanelPadLeft = PlainPanel(*this, *TCPanel, "TCPanelPadLeft", {0, 0, 1, 96}, alLeft);
+    TCTotPanel = PlainPanel(*this, *TCPanel, "TCTotPanel", {1, 0, 263, 96}, alLeft);
+    TCPanelPadRight = PlainPanel(*this, *TCPanel, "TCPanelPadRight", {599, 0, 600, 96}, alRight);
     auto totLabel = [this](const char* Name, int Left, int Top, int Width, const char* Caption, bool Bold,
                            TAlignment Alignment) {
         auto* l = NewComponent<TLabel>(this);
@@ -430,11 +412,14 @@ TFileReportScreenForm::TFileReportScreenForm(TComponent* AOwner) : TForm(AOwner)
     }
     CategoryText->SetDataSource(DataSource1);
     CategoryText->SetDataField("CategoryDescription");
-    const char* headings2[4] = {"Files On Disk:", "Bytes On Disk:", "Files In Archives:", "Bytes In Archives:"};
-    const char* names2[4] = {"FilesOnDiskLabel2", "BytesOnDiskLabel2", "FilesInArcsLabel2", "BytesInArcsLabel2"};
+    const char* headings2[4] = {
+        "Files On Disk:", "Bytes On Disk:", "Files In Archives:", "Bytes In Archives:"};
+    const char* names2[4] = {"FilesOnDiskLabel2", "BytesOnDiskLabel2", "FilesInArcsLabel2",
+                             "BytesInArcsLabel2"};
     std::array<TLabel*, 4> values2{};
     for (int i = 0; i < 4; ++i) {
-        TotalHeadings2[size_t(i)] = totLabel(nullptr, 4, 24 + 17 * i, 110, headings2[i], false, taLeftJustify);
+        TotalHeadings2[size_t(i)] =
+            totLabel(nullptr, 4, 24 + 17 * i, 110, headings2[i], false, taLeftJustify);
         values2[size_t(i)] = totLabel(names2[i], 116, 24 + 17 * i, 142, "0", true, taRightJustify);
     }
     FilesOnDiskLabel2 = values2[0];
@@ -473,7 +458,9 @@ TFileReportScreenForm::TFileReportScreenForm(TComponent* AOwner) : TForm(AOwner)
     }
     FileReportGrid->SetDataSource(DataSource1);
     FileReportGrid->OnDblClick = [this](TObject*) { FileReportGridDblClick(); };
-    FileReportGrid->OnMouseMove = [this](TObject*, TShiftState, int X, int Y) { FileReportGridMouseMove(X, Y); };
+    FileReportGrid->OnMouseMove = [this](TObject*, TShiftState, int X, int Y) {
+        FileReportGridMouseMove(X, Y);
+    };
 
     FormState = NewComponent<entry::TCtlFormState>(this);
     FormState->SetName("FormState");
@@ -618,7 +605,8 @@ bool TFileReportScreenForm::FindMatchingFiles() {
     FileTable->SetDatabaseName(catalog::CatalogDataFolder);
     FileTable->SetTableName(CatalogName + "_CAT");
     FileTable->FieldDefs.Update();
-    if (FileTable->Fields.Count() == 0) AddEntryFields(*FileTable, FileTable->FieldDefs, CategoryTable, false);
+    if (FileTable->Fields.Count() == 0)
+        AddEntryFields(*FileTable, FileTable->FieldDefs, CategoryTable, false);
     const std::string* specs[4] = {&FileNameSpec, &VolumeLabelSpec, &FolderNameSpec, &ArchiveIDSpec};
     for (size_t i = 0; i < FMasks.size(); ++i) {
         FMasks[i].reset();
@@ -661,7 +649,8 @@ bool TFileReportScreenForm::FindMatchingFiles() {
                             TotalText(bytes), date.DisplayText(), time.DisplayText(),
                             AttributeText(attribute.AsInteger()), code.AsString(), category.AsString(),
                             comment.AsString()});
-        TResultRow row{tag.AsInteger(), !Trim(archive.AsString()).empty(), sysutil::FileExtPartLong(name.AsString())};
+        TResultRow row{tag.AsInteger(), !Trim(archive.AsString()).empty(),
+                       sysutil::FileExtPartLong(name.AsString())};
         if (row.Ext.size() > 6) row.Ext = row.Ext.substr(row.Ext.size() - 6);
         if (row.InArchive) {
             AnyInArchives = true;
@@ -709,7 +698,8 @@ void TFileReportScreenForm::SetReportSql() {
     Query->SetDatabaseName(catalog::CatalogDataFolder);
     TStringList& sql = Query->SQL();
     sql.Clear();
-    for (const std::string& line : FileReportSql(ResultTableName, CatalogName, ShowArchived->Checked(), OrderByText))
+    for (const std::string& line :
+         FileReportSql(ResultTableName, CatalogName, ShowArchived->Checked(), OrderByText))
         sql.Add(line);
 }
 
@@ -727,14 +717,18 @@ bool TFileReportScreenForm::ItemPasses(int Item, TDataSet& Entry) {
     if (op >= rcBlankComment && op <= rcNameOrComment) {
         const std::string comment = text("Comment");
         switch (op) {
-            case rcBlankComment: return Trim(comment).empty();
-            case rcNonBlankComment: return !Trim(comment).empty();
+            case rcBlankComment:
+                return Trim(comment).empty();
+            case rcNonBlankComment:
+                return !Trim(comment).empty();
             case rcSomeKeywords:
-            case rcAllKeywords: return KeywordsPass(op, NormalisedComment(comment));
+            case rcAllKeywords:
+                return KeywordsPass(op, NormalisedComment(comment));
             default: {
                 // An empty text is found nowhere.
                 if (FileNameSpec.empty()) return false;
-                if (catalog::UpperCaseCopy(text("FileName")).find(FileNameSpec) != std::string::npos) return true;
+                if (catalog::UpperCaseCopy(text("FileName")).find(FileNameSpec) != std::string::npos)
+                    return true;
                 return NormalisedComment(comment).find(FileNameSpec) != std::string::npos;
             }
         }
@@ -746,11 +740,16 @@ bool TFileReportScreenForm::ItemPasses(int Item, TDataSet& Entry) {
         return compiled->Matches(Value) == (op == rcMatches);
     };
     switch (Item) {
-        case 1: return mask(NameWithoutArchivePath(text("FileName")));
-        case 2: return mask(text("VolumeLabel"));
-        case 3: return mask(text("FolderName"));
-        case 4: return mask(text("ArchiveID"));
-        case 5: return Relation<int64_t>(op, SizeOf(*Entry.FieldByName("FileSize")), FileSizeValue);
+        case 1:
+            return mask(NameWithoutArchivePath(text("FileName")));
+        case 2:
+            return mask(text("VolumeLabel"));
+        case 3:
+            return mask(text("FolderName"));
+        case 4:
+            return mask(text("ArchiveID"));
+        case 5:
+            return Relation<int64_t>(op, SizeOf(*Entry.FieldByName("FileSize")), FileSizeValue);
         case 6: {
             TField* date = Entry.FieldByName("DateModified");
             const int64_t day = date->IsNull() ? 0 : static_cast<int64_t>(date->AsDateTime());
@@ -762,11 +761,12 @@ bool TFileReportScreenForm::ItemPasses(int Item, TDataSet& Entry) {
         case 11: {
             if (op != rcMatches && op != rcNotMatches) return true;
             // An empty phrase is never contained.
-            const bool contains =
-                !CommentText.empty() && NormalisedComment(text("Comment")).find(CommentText) != std::string::npos;
+            const bool contains = !CommentText.empty() &&
+                                  NormalisedComment(text("Comment")).find(CommentText) != std::string::npos;
             return contains == (op == rcMatches);
         }
-        default: return true;
+        default:
+            return true;
     }
 }
 
@@ -803,8 +803,10 @@ bool TFileReportScreenForm::KeywordsPass(uint8_t Operator, const std::string& Co
 }
 
 void TFileReportScreenForm::QueryCalcFields(TDataSet* DataSet) {
-    DataSet->FieldByName("AttributeStr")->SetAsString(AttributeText(DataSet->FieldByName("Attribute")->AsInteger()));
-    DataSet->FieldByName("CommentStr")->SetAsString(CommentFirstLine(DataSet->FieldByName("Comment")->AsString()));
+    DataSet->FieldByName("AttributeStr")
+        ->SetAsString(AttributeText(DataSet->FieldByName("Attribute")->AsInteger()));
+    DataSet->FieldByName("CommentStr")
+        ->SetAsString(CommentFirstLine(DataSet->FieldByName("Comment")->AsString()));
 }
 
 void TFileReportScreenForm::QueryQueryProgress(uint16_t PercentDone, bool& AbortQuery) {
@@ -993,7 +995,8 @@ void TFileReportScreenForm::OpenFile() {
         if (path.empty() || path.back() != '\\') path += '\\';
         path += name;
         const uint32_t attributes = platform::GetFileAttributes(path);
-        if (attributes != platform::INVALID_FILE_ATTRIBUTES && !(attributes & platform::FILE_ATTRIBUTE_DIRECTORY)) {
+        if (attributes != platform::INVALID_FILE_ATTRIBUTES &&
+            !(attributes & platform::FILE_ATTRIBUTE_DIRECTORY)) {
             Spawn->SetFileName(path);
             platform::HPROCESS started = Spawn->Execute();
             if (started) platform::CloseProcessHandle(started);
@@ -1045,11 +1048,16 @@ TFileReportViewRecordForm::TFileReportViewRecordForm(TComponent* AOwner) : TForm
         int Left, Top, Width;
     };
     const TBox boxes[] = {
-        {"FileName", "FileName", 8, 8, 504},         {"Folder Name", "FolderName", 8, 48, 504},
-        {"Archive ID", "ArchiveID", 8, 88, 504},     {"Volume ID", "VolumeLabel", 8, 128, 120},
-        {"File Size", "FileSize", 136, 128, 136},    {"Date Modified", "DateModified", 280, 128, 112},
-        {"Time Modified", "TimeModified", 400, 128, 112}, {"Attribute", "Attribute", 8, 168, 120},
-        {"Category Code", "CategoryCode", 136, 168, 136}, {"Category", "CategoryDescription", 280, 168, 232},
+        {"FileName", "FileName", 8, 8, 504},
+        {"Folder Name", "FolderName", 8, 48, 504},
+        {"Archive ID", "ArchiveID", 8, 88, 504},
+        {"Volume ID", "VolumeLabel", 8, 128, 120},
+        {"File Size", "FileSize", 136, 128, 136},
+        {"Date Modified", "DateModified", 280, 128, 112},
+        {"Time Modified", "TimeModified", 400, 128, 112},
+        {"Attribute", "Attribute", 8, 168, 120},
+        {"Category Code", "CategoryCode", 136, 168, 136},
+        {"Category", "CategoryDescription", 280, 168, 232},
     };
     for (const TBox& b : boxes) {
         auto* label = NewComponent<TLabel>(this);

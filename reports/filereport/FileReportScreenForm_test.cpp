@@ -64,9 +64,12 @@ TEST_F(FileReportTest, TheReportSqlJoinsTheResultTableAndSortsByTheKeys) {
         {{{12, {1, 1}}, {1, {2, 1}}}, true, {join, "Order By FileExt ASC, FileName ASC NOCASE"}},
         {{{1, {1, 1}}, {6, {2, 2}}},
          false,
-         {join, "And (FromArc = \"N\")", "Order By FileName ASC, DateModified DESC, TimeModified DESC NOCASE"}},
+         {join, "And (FromArc = \"N\")",
+          "Order By FileName ASC, DateModified DESC, TimeModified DESC NOCASE"}},
         // Equal priorities go in item order; a direction other than 1 or 2 adds nothing.
-        {{{5, {1, 2}}, {2, {1, 1}}, {3, {2, 3}}}, true, {join, "Order By VolumeLabel ASC, FileSize DESC NOCASE"}},
+        {{{5, {1, 2}}, {2, {1, 1}}, {3, {2, 3}}},
+         true,
+         {join, "Order By VolumeLabel ASC, FileSize DESC NOCASE"}},
         {{}, false, {join, "And (FromArc = \"N\")"}},
     };
     for (const TCase& c : cases) {
@@ -90,7 +93,7 @@ TEST_F(FileReportTest, RowsComeBackInTheOrderOfTheKeys) {
     f->SortSpec[5] = {2, 2};
     ASSERT_TRUE(f->CreateReport());
     EXPECT_EQ(Rows(*f), (std::vector<std::string>{"BIG.ISO", "NOTES.DOC", "photo.TARGZBZ2", "README.TXT",
-                                                   "README.TXT <DOCS/>", "ROOT.TXT"}));
+                                                  "README.TXT <DOCS/>", "ROOT.TXT"}));
     CloseReport(f);
     f = NewReport();
     f->SortSpec[5] = {1, 2};
@@ -104,8 +107,9 @@ TEST_F(FileReportTest, RowsComeBackInTheOrderOfTheKeys) {
 TEST(FileReportSql, ACatalogNameWithAQuoteIsDoubledInTheJoin) {
     // The platform's file names cannot hold a double quote, so such a catalog has no tables here;
     // the text is what the engine would be sent.
-    EXPECT_EQ(FileReportSql("Results_7_1", "MY\"CAT", true, ""),
-              std::vector<std::string>{"Select * From \"Results_7_1\", \"MY\"\"CAT_CAT\" Where (FTag = Tag)"});
+    EXPECT_EQ(
+        FileReportSql("Results_7_1", "MY\"CAT", true, ""),
+        std::vector<std::string>{"Select * From \"Results_7_1\", \"MY\"\"CAT_CAT\" Where (FTag = Tag)"});
 }
 
 TEST_F(FileReportTest, TheFilterAcceptsWhatEachCriterionAllows) {
@@ -124,50 +128,74 @@ TEST_F(FileReportTest, TheFilterAcceptsWhatEachCriterionAllows) {
         {"no criteria", [](TFileReportScreenForm&) {}, all},
         {"* with 1", both(op(1, 1), [](auto& f) { f.FileNameSpec = "*"; }), all},
         {"* with 2", both(op(1, 2), [](auto& f) { f.FileNameSpec = "*"; }), {}},
-        {"member path left out", both(op(1, 1), [](auto& f) { f.FileNameSpec = "readme.txt"; }),
+        {"member path left out",
+         both(op(1, 1), [](auto& f) { f.FileNameSpec = "readme.txt"; }),
          {"README.TXT", "README.TXT <DOCS/>"}},
-        {"operator 14 through the name", both(op(1, 14), [](auto& f) { f.FileNameSpec = "DOCS"; }),
+        {"operator 14 through the name",
+         both(op(1, 14), [](auto& f) { f.FileNameSpec = "DOCS"; }),
          {"README.TXT <DOCS/>"}},
-        {"operator 14 through the comment", both(op(1, 14), [](auto& f) { f.FileNameSpec = "BACKUP"; }),
+        {"operator 14 through the comment",
+         both(op(1, 14), [](auto& f) { f.FileNameSpec = "BACKUP"; }),
          {"BIG.ISO", "ROOT.TXT"}},
         {"operator 14 with an empty text", op(1, 14), {}},
-        {"volume mask", both(op(2, 1), [](auto& f) { f.VolumeLabelSpec = "disk?"; }),
+        {"volume mask",
+         both(op(2, 1), [](auto& f) { f.VolumeLabelSpec = "disk?"; }),
          {"README.TXT", "README.TXT <DOCS/>", "BIG.ISO", "photo.TARGZBZ2", "ROOT.TXT"}},
-        {"folder set", both(op(3, 2), [](auto& f) { f.FolderNameSpec = "\\[dp]*"; }),
+        {"folder set",
+         both(op(3, 2), [](auto& f) { f.FolderNameSpec = "\\[dp]*"; }),
          {"README.TXT <DOCS/>", "BIG.ISO", "ROOT.TXT", "NOTES.DOC"}},
         {"archive mask", both(op(4, 1), [](auto& f) { f.ArchiveIDSpec = "*.zip"; }), {"README.TXT <DOCS/>"}},
         {"size above 4 GiB", both(op(5, 5), [](auto& f) { f.FileSizeValue = 4294967296LL; }), {"BIG.ISO"}},
-        {"size equal to 4 GiB", both(op(5, 1), [](auto& f) { f.FileSizeValue = 4294967296LL; }),
+        {"size equal to 4 GiB",
+         both(op(5, 1), [](auto& f) { f.FileSizeValue = 4294967296LL; }),
          {"photo.TARGZBZ2"}},
         {"size at most 20", both(op(5, 4), [](auto& f) { f.FileSizeValue = 20; }), {"ROOT.TXT", "NOTES.DOC"}},
-        {"15 March, any time", both(op(6, 1), [](auto& f) { f.DateValue = Day(2024, 3, 15) + At(18, 0, 0); }),
+        {"15 March, any time",
+         both(op(6, 1), [](auto& f) { f.DateValue = Day(2024, 3, 15) + At(18, 0, 0); }),
          {"README.TXT", "BIG.ISO", "NOTES.DOC"}},
-        {"before 15 March", both(op(6, 3), [](auto& f) { f.DateValue = Day(2024, 3, 15) + At(1, 0, 0); }),
+        {"before 15 March",
+         both(op(6, 3), [](auto& f) { f.DateValue = Day(2024, 3, 15) + At(1, 0, 0); }),
          {"README.TXT <DOCS/>", "photo.TARGZBZ2"}},
-        {"category exact", both(op(9, 1), [](auto& f) { f.CategoryCodeValue = "DOC"; }),
+        {"category exact",
+         both(op(9, 1), [](auto& f) { f.CategoryCodeValue = "DOC"; }),
          {"README.TXT", "README.TXT <DOCS/>"}},
         {"category is case-sensitive", both(op(9, 1), [](auto& f) { f.CategoryCodeValue = "doc"; }), {}},
         {"category with 3 passes", both(op(9, 3), [](auto& f) { f.CategoryCodeValue = "DOC"; }), all},
-        {"comment contains", both(op(11, 1), [](auto& f) { f.CommentText = "FIRST SECOND"; }), {"README.TXT"}},
+        {"comment contains",
+         both(op(11, 1), [](auto& f) { f.CommentText = "FIRST SECOND"; }),
+         {"README.TXT"}},
         {"lower-case phrase finds nothing", both(op(11, 1), [](auto& f) { f.CommentText = "first"; }), {}},
         {"empty phrase with 1", op(11, 1), {}},
         {"empty phrase with 2", op(11, 2), all},
         {"blank comment", op(11, 10), {"photo.TARGZBZ2", "NOTES.DOC"}},
         {"non-blank comment", op(11, 11), {"README.TXT", "README.TXT <DOCS/>", "BIG.ISO", "ROOT.TXT"}},
-        {"some keywords, none required",
-         both(op(11, 12), [](auto& f) { f.CommentText = "NOWHERE"; }), all},
+        {"some keywords, none required", both(op(11, 12), [](auto& f) { f.CommentText = "NOWHERE"; }), all},
         {"some keywords, one of two",
-         both(op(11, 12), [](auto& f) { f.CommentText = "DISK   BACKUP"; f.MatchesRequired = 1; }),
+         both(op(11, 12),
+              [](auto& f) {
+                  f.CommentText = "DISK   BACKUP";
+                  f.MatchesRequired = 1;
+              }),
          {"BIG.ISO", "ROOT.TXT"}},
         {"some keywords, both of two (several blanks between)",
-         both(op(11, 12), [](auto& f) { f.CommentText = "  DISK   BACKUP "; f.MatchesRequired = 2; }),
+         both(op(11, 12),
+              [](auto& f) {
+                  f.CommentText = "  DISK   BACKUP ";
+                  f.MatchesRequired = 2;
+              }),
          {"BIG.ISO"}},
         {"some keywords, more required than given",
-         both(op(11, 12), [](auto& f) { f.CommentText = "DISK BACKUP"; f.MatchesRequired = 3; }), {}},
+         both(op(11, 12),
+              [](auto& f) {
+                  f.CommentText = "DISK BACKUP";
+                  f.MatchesRequired = 3;
+              }),
+         {}},
         {"no keywords at all (12)", both(op(11, 12), [](auto& f) { f.MatchesRequired = 5; }), all},
         {"no keywords at all (13)", op(11, 13), all},
         {"all keywords", both(op(11, 13), [](auto& f) { f.CommentText = "BACKUP IMAGE"; }), {"BIG.ISO"}},
-        {"a line break is one blank", both(op(11, 13), [](auto& f) { f.CommentText = "FIRST SECOND"; }),
+        {"a line break is one blank",
+         both(op(11, 13), [](auto& f) { f.CommentText = "FIRST SECOND"; }),
          {"README.TXT"}},
         {"the operator is tested whatever item carries it", op(3, 10), {"photo.TARGZBZ2", "NOTES.DOC"}},
         {"unused operators pass", both(op(1, 8), op(5, 15)), all},
@@ -195,7 +223,8 @@ TEST_F(FileReportTest, TheResultTableHoldsTagArchiveFlagAndTheLastSixCharactersO
         const int tag = result->FieldByName("FTag")->AsInteger();
         auto it = std::find_if(tags.begin(), tags.end(), [tag](auto& p) { return p.second == tag; });
         ASSERT_NE(it, tags.end());
-        got[it->first] = {result->FieldByName("FromArc")->AsString(), result->FieldByName("FileExt")->AsString()};
+        got[it->first] = {result->FieldByName("FromArc")->AsString(),
+                          result->FieldByName("FileExt")->AsString()};
     }
     result->Close();
     EXPECT_EQ(got["README.TXT"], (std::pair<std::string, std::string>{"N", "TXT"}));
@@ -236,7 +265,8 @@ TEST_F(FileReportTest, TwoHundredFiftyAcceptedEntriesAllReachTheResultTable) {
     result->Open();
     EXPECT_EQ(result->RecordCount(), 250);
     std::set<int> tags;
-    for (result->First(); !result->Eof(); result->Next()) tags.insert(result->FieldByName("FTag")->AsInteger());
+    for (result->First(); !result->Eof(); result->Next())
+        tags.insert(result->FieldByName("FTag")->AsInteger());
     EXPECT_EQ(tags.size(), 250u);
     result->Close();
     EXPECT_EQ(Rows(*f).size(), 250u);
@@ -321,7 +351,11 @@ TEST_F(FileReportTest, AFailingBuildRestoresTheCountDropsTheTableAndRaises) {
          },
          "'[ab' is an invalid mask at ("},
         {"a missing catalog table", [](auto& f) { f.CatalogName = "NONE"; }, ""},
-        {"a sort the engine refuses", [](auto& f) { f.SortSpec[9] = {1, 1}; }, ""},
+        {"a sort the engine refuses",
+         [](auto& f) {
+             f.SortSpec[9] = {1, 1};
+         },
+         ""},
     };
     for (const TCase& c : cases) {
         TFileReportScreenForm* f = NewReport();

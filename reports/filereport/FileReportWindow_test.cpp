@@ -39,11 +39,14 @@ protected:
     void SetUp() override {
         FileReportTest::SetUp();
         const std::string root = Env.Root();
-        WriteTextFile(root + "/share/mime/globs2", "50:text/plain:*.txt\n50:application/x-iso9660-image:*.iso\n");
-        WriteTextFile(root + "/share/applications/viewer.desktop",
-                      "[Desktop Entry]\nType=Application\nName=Viewer\nExec=viewer %f\nMimeType=text/plain;\n");
-        WriteTextFile(root + "/bin/xdg-open",
-                      "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$FAKE_OUT.$$\"\nmv \"$FAKE_OUT.$$\" \"$FAKE_OUT\"\n", true);
+        WriteTextFile(root + "/share/mime/globs2",
+                      "50:text/plain:*.txt\n50:application/x-iso9660-image:*.iso\n");
+        WriteTextFile(
+            root + "/share/applications/viewer.desktop",
+            "[Desktop Entry]\nType=Application\nName=Viewer\nExec=viewer %f\nMimeType=text/plain;\n");
+        WriteTextFile(
+            root + "/bin/xdg-open",
+            "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$FAKE_OUT.$$\"\nmv \"$FAKE_OUT.$$\" \"$FAKE_OUT\"\n", true);
         Env.Set("PATH", root + "/bin:/usr/bin:/bin");
         Env.Set("FAKE_OUT", root + "/out.txt");
     }
@@ -164,8 +167,9 @@ TEST_F(FileReportWindowTest, ThePanelsFollowShowTotalsAndExpandComment) {
         EXPECT_TRUE(f->CategoryText->Visible());
     }
     // The padding that centres the rows.
-    for (auto [width, pad, padComment, bevels] : {std::tuple{600, 1, 1, false}, std::tuple{602, 2, 1, false},
-                                                  std::tuple{604, 3, 2, true}, std::tuple{900, 151, 101, true}}) {
+    for (auto [width, pad, padComment, bevels] :
+         {std::tuple{600, 1, 1, false}, std::tuple{602, 2, 1, false}, std::tuple{604, 3, 2, true},
+          std::tuple{900, 151, 101, true}}) {
         f->SetWidth(width);
         Driver.RunPending();
         ASSERT_EQ(f->Width(), width);
@@ -258,7 +262,8 @@ TEST_F(FileReportWindowTest, TheFullViewExistsOnceAndFollowsTheReport) {
     ASSERT_NE(f->ViewForm, nullptr);
     CloseReport(f);
     int views = 0;
-    for (int i = 0; i < Screen->FormCount(); ++i) views += dynamic_cast<TFileReportViewRecordForm*>(Screen->Forms(i)) != nullptr;
+    for (int i = 0; i < Screen->FormCount(); ++i)
+        views += dynamic_cast<TFileReportViewRecordForm*>(Screen->Forms(i)) != nullptr;
     EXPECT_EQ(views, 0) << "the view goes with its report";
 }
 
@@ -283,8 +288,9 @@ TEST_F(FileReportWindowTest, OpeningAListedFile) {
     GoTo(*f, "README.TXT <DOCS/>");
     platform::ClearBeepHistory();
     f->OpenFile();
-    EXPECT_EQ(messages(), std::vector<std::string>{
-                              "Korvane Does Not Presently Have The Ability To Open A File Inside Of An Archive File"});
+    EXPECT_EQ(messages(),
+              std::vector<std::string>{
+                  "Korvane Does Not Presently Have The Ability To Open A File Inside Of An Archive File"});
     EXPECT_TRUE(asked.empty());
 
     // A volume without a record: drive A first, "<Unknown>" in the dialog; Retry on d finds it, and

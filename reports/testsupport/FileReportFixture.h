@@ -48,7 +48,8 @@ inline const std::vector<TEntry>& Entries() {
          "Read me first\r\nSecond line"},
         {"README.TXT <DOCS/>", "DISK1", "\\", "\\PACK.ZIP", 50, Day(2024, 3, 14), At(9, 0, 0), 0x20, "DOC",
          "Zip member"},
-        {"BIG.ISO", "DISK2", "\\", "", 5000000000LL, Day(2024, 3, 15), At(23, 59, 59), 1, "", "disk   backup image"},
+        {"BIG.ISO", "DISK2", "\\", "", 5000000000LL, Day(2024, 3, 15), At(23, 59, 59), 1, "",
+         "disk   backup image"},
         {"photo.TARGZBZ2", "DISK1", "\\PICS\\", "", 4294967296LL, Day(2023, 1, 1), At(0, 0, 0), 0, "PIC", ""},
         {"ROOT.TXT", "DISK1", "\\", "", 10, Day(2024, 3, 16), At(12, 0, 0), 2 | 4, "", "backup copy"},
         {"NOTES.DOC", "TXTVOL", "\\", "", 20, Day(2024, 3, 15), At(0, 0, 1), 0, "", "  "},
@@ -133,7 +134,9 @@ protected:
     TFileReportScreenForm* NewReport() {
         auto* f = TCustomForm::Create<TFileReportScreenForm>(Application);
         Open.push_back(f);
-        f->OnDestroy = [this, f](TObject*) { std::replace(Open.begin(), Open.end(), f, (TFileReportScreenForm*)nullptr); };
+        f->OnDestroy = [this, f](TObject*) {
+            std::replace(Open.begin(), Open.end(), f, (TFileReportScreenForm*)nullptr);
+        };
         f->ReportTitle = "Sort By FileName";
         for (int i = 0; i < kColumnItems; ++i) f->ColumnPos[size_t(i)] = uint8_t(i + 1);
         return f;
