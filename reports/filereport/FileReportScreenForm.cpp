@@ -9,6 +9,7 @@
 #include "catalog/Globals.h"
 #include "catalog/ProgressForm.h"
 #include "catalog/TextHelpers.h"
+#include "cataloging/dialogs/FileNotFoundForm.h"
 #include "controls/entry/CtlController.h"
 #include "controls/entry/CtlEntryField.h"
 #include "controls/entry/CtlState.h"
@@ -29,7 +30,6 @@
 #include "framework/stdctrls/ExtCtrls.h"
 #include "framework/stdctrls/Label.h"
 #include "platform/Beep.h"
-#include "platform/Files.h"
 #include "sysutil/UtSpawn.h"
 #include "sysutil/UtStrL.h"
 
@@ -970,7 +970,7 @@ void TFileReportScreenForm::OpenFile() {
     }
     const std::string volume = Query->FieldByName("VolumeLabel")->AsString();
     char drive = 'A';
-    std::string volumeText = "<Unknown>";
+    std::string volumeText = cataloging::kUnknownVolumeLabel;
     try {
         SummaryTable->Close();
         SummaryTable->SetDatabaseName(catalog::CatalogDataFolder);
@@ -985,27 +985,16 @@ void TFileReportScreenForm::OpenFile() {
         }
     } catch (const std::exception&) {
         drive = 'A';
-        volumeText = "<Unknown>";
+        volumeText = cataloging::kUnknownVolumeLabel;
     }
     SummaryTable->Close();
-    const std::string folder = Query->FieldByName("FolderName")->AsString();
-    const std::string name = Query->FieldByName("FileName")->AsString();
-    for (;;) {
-        std::string path = std::string(1, drive) + ":" + folder;
-        if (path.empty() || path.back() != '\\') path += '\\';
-        path += name;
-        const uint32_t attributes = platform::GetFileAttributes(path);
-        if (attributes != platform::INVALID_FILE_ATTRIBUTES &&
-            !(attributes & platform::FILE_ATTRIBUTE_DIRECTORY)) {
-            Spawn->SetFileName(path);
-            platform::HPROCESS started = Spawn->Execute();
-            if (started) platform::CloseProcessHandle(started);
-            return;
-        }
-        platform::MessageBeep(kErrorBeep);
-        if (!AskFileNotFound || !AskFileNotFound(drive, path.substr(2), volumeText)) return;
-        drive = static_cast<char>(std::toupper(static_cast<unsigned char>(drive)));
-    }
+    const std::string path =
+        cataloging::LocateCatalogedFile(drive, Query->FieldByName("FolderName")->AsString(),
+                                        Query->FieldByName("FileName")->AsString(), volumeText);
+    if (path.empty()) return;
+    Spawn->SetFileName(path);
+    const platform::HPROCESS started = Spawn->Execute();
+    if (started) platform::CloseProcessHandle(started);
 }
 
 void TFileReportScreenForm::SpawnSpawnError() {

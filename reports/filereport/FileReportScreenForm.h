@@ -135,7 +135,8 @@ public:
     // archive ID, size text, date text, time text, attribute text, category code, category
     // description, comment.
     void AdjustColumnWidths(const std::array<std::string, kColumnItems>& Texts);
-    // Opens the file of the current row with its associated program.
+    // Opens the file of the current row with its associated program, asking for another drive
+    // while the file is not where it was catalogued.
     void OpenFile();
 
     // ---- Results, for the window and its outputs ----
@@ -152,11 +153,6 @@ public:
     int KeywordCount = -1;
     TFileReportViewRecordForm* ViewForm = nullptr;
     bool ViewOpen = false;
-
-    // Asks where a file that is not at its catalogued place is now: shows the file-not-found dialog
-    // with the drive, the path without its drive and the volume's label; true for Retry, with the
-    // drive then chosen in Drive.
-    std::function<bool(char& Drive, const std::string& Path, const std::string& Volume)> AskFileNotFound;
 
     // ---- Components ----
     dbsql::TDbTable* FileTable;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "catalog/ProgressForm.h"
+#include "cataloging/dialogs/FileNotFoundForm.h"
 #include "controls/entry/CtlState.h"
 #include "framework/core/Thread.h"
 #include "framework/dbctrls/DBCtrls.h"
@@ -18,8 +19,10 @@
 #include "framework/stdctrls/CheckBox.h"
 #include "framework/stdctrls/Dialogs.h"
 #include "framework/stdctrls/ExtCtrls.h"
+#include "framework/stdctrls/FileCtrl.h"
 #include "framework/stdctrls/Label.h"
 #include "platform/Beep.h"
+#include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "platform/testsupport/UserEnv.h"
 #include "reports/filereport/FileReportScreenForm.h"
@@ -49,6 +52,10 @@ protected:
             "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$FAKE_OUT.$$\"\nmv \"$FAKE_OUT.$$\" \"$FAKE_OUT\"\n", true);
         Env.Set("PATH", root + "/bin:/usr/bin:/bin");
         Env.Set("FAKE_OUT", root + "/out.txt");
+        // Drive A holds no disk with the files.
+        std::filesystem::create_directories(root + "/floppy");
+        Env.Set("KORVANE_DRIVES", "D=" + Root.Path() + ";A=" + root + "/floppy|type=removable");
+        platform::ReloadDriveMap();
     }
 
     // A report of CAT1 with every column, built and shown.
@@ -273,14 +280,16 @@ TEST_F(FileReportWindowTest, OpeningAListedFile) {
     WriteTextFile(Root.Path() + "/ROOT.TXT", "x");
     WriteTextFile(Root.Path() + "/BIG.ISO", "x");
     TFileReportScreenForm* f = Shown();
+    // The not-found dialog: what it shows ("drive|path|volume"), then Retry on a drive or Cancel.
     std::vector<std::string> asked;
-    char answer = 0;
-    f->AskFileNotFound = [&](char& Drive, const std::string& Path, const std::string& Volume) {
-        asked.push_back(std::string(1, Drive) + "|" + Path + "|" + Volume);
-        if (!answer) return false;
-        Drive = answer;
-        answer = 0;
-        return true;
+    auto answer = [&](char Drive) {
+        Driver.AnswerWith([&asked, Drive](TCustomForm& Form) {
+            auto& dialog = dynamic_cast<cataloging::TFileNotFoundForm&>(Form);
+            asked.push_back(std::string(1, dialog.DriveSelect->Drive()) + "|" + dialog.FName->Caption() +
+                            "|" + dialog.VLabel->Caption());
+            if (Drive) dialog.DriveSelect->SetDrive(Drive);
+            Form.SetModalResult(Drive ? mrRetry : mrCancel);
+        });
     };
     auto messages = [this] { return Texts(); };
 
@@ -296,7 +305,7 @@ TEST_F(FileReportWindowTest, OpeningAListedFile) {
     // A volume without a record: drive A first, "<Unknown>" in the dialog; Retry on d finds it, and
     // the system cannot start an ISO image.
     GoTo(*f, "BIG.ISO");
-    answer = 'd';
+    answer('d');
     f->OpenFile();
     CheckSynchronize(50);
     Driver.RunPending();
@@ -306,6 +315,7 @@ TEST_F(FileReportWindowTest, OpeningAListedFile) {
     // A volume made by a text import is looked for on A too.
     asked.clear();
     GoTo(*f, "NOTES.DOC");
+    answer(0);
     f->OpenFile();
     EXPECT_EQ(asked, std::vector<std::string>{"A|\\NOTES.DOC|TXTVOL"});
 
@@ -321,7 +331,8 @@ TEST_F(FileReportWindowTest, OpeningAListedFile) {
     // A file not at its place: the dialog until the user gives up.
     std::filesystem::remove(Root.Path() + "/DOCS/README.TXT");
     GoTo(*f, "README.TXT");
-    answer = 'D';
+    answer('D');
+    answer(0);
     f->OpenFile();
     EXPECT_EQ(asked, (std::vector<std::string>{"D|\\DOCS\\README.TXT|DISK1", "D|\\DOCS\\README.TXT|DISK1"}));
 }
@@ -332,8 +343,6 @@ TEST_F(FileReportWindowTest, OpenAndDoubleClickNeedADataRow) {
         f.Op[0] = rcMatches;
         f.FileNameSpec = "ROOT.TXT";
     });
-    int asked = 0;
-    f->AskFileNotFound = [&](char&, const std::string&, const std::string&) { return ++asked, false; };
     // The title row.
     const TRect title = f->FileReportGrid->CellRect(0, 0);
     Driver.MouseMove(*f->FileReportGrid, title.Left + 3, title.Top + 3);
@@ -353,12 +362,10 @@ TEST_F(FileReportWindowTest, OpenAndDoubleClickNeedADataRow) {
     });
     EXPECT_EQ(empty->FilesOnDiskLabel1->Caption(), "0");
     EXPECT_EQ(empty->BytesInArchivesLabel1->Caption(), "0");
-    empty->AskFileNotFound = f->AskFileNotFound;
     empty->OpenBtnClick();
     empty->ViewBtnClick();
     ASSERT_NE(empty->ViewForm, nullptr);
     EXPECT_EQ(dynamic_cast<TDBEdit*>(empty->ViewForm->FindComponent("FileName"))->Text(), "");
-    EXPECT_EQ(asked, 0);
     EXPECT_EQ(Opened(), "");
 }
 
