@@ -352,8 +352,6 @@ bool ResolveWindowsPath(std::string_view path, TNativePath& result) {
         if (j == std::string_view::npos) break;
         rest.remove_prefix(j + 1);
     }
-    // One step per component from the open folder before it: the cost grows with the depth, not
-    // with the length of the native path, which may exceed what the path-taking calls accept.
     std::string native = drive->Root;
     result.Exists = true;
     if (parts.empty()) {  // the root itself, reached from no folder
@@ -364,10 +362,34 @@ bool ResolveWindowsPath(std::string_view path, TNativePath& result) {
     }
     std::shared_ptr<const TOpenFolder> folder = OpenFolderAt(AT_FDCWD, native.c_str());
     if (!folder) return FailWith(ERROR_PATH_NOT_FOUND);
+    // Folders that exist in the spelling asked for are what the steps below would find; they are
+    // opened in runs as long as the native limit allows. From the first name that is spelled
+    // otherwise (or missing), one step per component from the folder opened for the one before.
+    // Either way the cost grows with the depth, never with the length of the native path.
+    std::size_t k = 0;
+    if (std::all_of(parts.begin(), parts.end(), ValidName)) {
+        constexpr std::size_t kRunBytes = 3072;
+        while (k + 1 < parts.size()) {
+            std::string run;
+            std::size_t end = k;
+            for (; end + 1 < parts.size(); ++end) {
+                const std::string name = AnsiToUtf8(parts[end]);
+                if (!run.empty() && run.size() + 1 + name.size() > kRunBytes) break;
+                if (!run.empty()) run += '/';
+                run += name;
+            }
+            auto inner = OpenFolderAt(folder->Fd(), run.c_str());
+            if (!inner) break;
+            folder = std::move(inner);
+            if (native != "/") native += '/';
+            native += run;
+            k = end;
+        }
+    }
     std::string entry;
-    for (std::size_t k = 0; k < parts.size(); ++k) {
+    for (const std::size_t first = k; k < parts.size(); ++k) {
         if (!ValidName(parts[k])) return FailWith(ERROR_INVALID_NAME);
-        if (k > 0) {
+        if (k > first) {
             folder = OpenFolderAt(folder->Fd(), entry.c_str());
             if (!folder) return FailWith(ERROR_PATH_NOT_FOUND);
         }
@@ -378,7 +400,8 @@ bool ResolveWindowsPath(std::string_view path, TNativePath& result) {
             result.Exists = false;
             entry = AnsiToUtf8(parts[k]);
         }
-        native = (native == "/" ? "" : native) + "/" + entry;
+        if (native != "/") native += '/';
+        native += entry;
     }
     result.Native = std::move(native);
     result.Folder = std::move(folder);
