@@ -654,9 +654,9 @@ void TCatalogManagerForm::DeleteBtnClick() {
             }
         }
         WriteLogLine("Delete Multiple Volumes");
-        ShowCount(*SSummaryTable, *SRecordCount);
         SSummaryTable->First();
         SSummaryTable->Refresh();
+        ShowCount(*SSummaryTable, *SRecordCount);
         return;
     }
     const std::string label = SSummaryTable->FieldByName("CatalogVolumeLabel")->AsString();
