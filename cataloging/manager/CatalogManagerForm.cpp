@@ -248,23 +248,25 @@ TCatalogManagerForm::TCatalogManagerForm(TComponent* AOwner) : TForm(AOwner) {
     SCatalogTable->SetIndexName("ByVolumeLabel");
 
     auto side = [this](const char* Name, const char* Caption, int Left) {
-        TPanel* p = catalog::NewPanel(*this, *this, Name, Left, 4, 260, 370, bvRaised);
+        TPanel* p = catalog::NewPanel(*this, *this, Name, Left, 4, 278, 370, bvRaised);
         p->SetCaption("");
         catalog::NewLabel(*this, *p, (std::string(Name) + "Label").c_str(), 8, 6, 240, Caption);
         return p;
     };
-    TPanel* left = side("SourcePanel", "Source Catalog", 4);
-    TPanel* right = side("DestinationPanel", "Destination Catalog", 376);
-    SourceCatalogPanel = NewCaptionPanel(*this, *left, "SourceCatalogPanel", 8, 26, 244, NoneSelected);
-    SRecordCount = NewCaptionPanel(*this, *left, "SRecordCount", 8, 52, 244, "");
-    DestinationCatalogPanel = NewCaptionPanel(*this, *right, "DestinationCatalogPanel", 8, 26, 244, NoneSelected);
-    DRecordCount = NewCaptionPanel(*this, *right, "DRecordCount", 8, 52, 244, "");
+    TPanel* left = side("SourcePanel", "Source Catalog", 2);
+    TPanel* right = side("DestinationPanel", "Destination Catalog", 360);
+    SourceCatalogPanel = NewCaptionPanel(*this, *left, "SourceCatalogPanel", 4, 26, 270, NoneSelected);
+    SRecordCount = NewCaptionPanel(*this, *left, "SRecordCount", 4, 52, 270, "");
+    DestinationCatalogPanel = NewCaptionPanel(*this, *right, "DestinationCatalogPanel", 4, 26, 270, NoneSelected);
+    DRecordCount = NewCaptionPanel(*this, *right, "DRecordCount", 4, 52, 270, "");
 
     auto makeGrid = [this](const char* Name, TWinControl& Parent, TDataSource* Source) {
         auto* g = NewComponent<grid::TCtlDbTable>(this);
         g->SetName(Name);
         g->SetParent(&Parent);
-        g->SetBounds(8, 80, 244, 250);
+        g->SetBounds(4, 80, 270, 250);
+        // No indicator column: the visible columns fill the grid as they are.
+        g->SetOptions(g->Options() & ~grid::CtlDbOption(grid::dtoShowIndicators));
         g->SetDataSource(Source);
         g->Columns().Clear();
         return g;
@@ -286,7 +288,7 @@ TCatalogManagerForm::TCatalogManagerForm(TComponent* AOwner) : TForm(AOwner) {
         auto* n = NewComponent<TDBNavigator>(this);
         n->SetName(Name);
         n->SetParent(&Parent);
-        n->SetBounds(8, 336, 150, 25);
+        n->SetBounds(4, 336, 150, 25);
         n->SetVisibleButtons(NavButtons({nbFirst, nbPrior, nbNext, nbLast, nbRefresh}));
         n->SetDataSource(Source);
         return n;
@@ -296,7 +298,7 @@ TCatalogManagerForm::TCatalogManagerForm(TComponent* AOwner) : TForm(AOwner) {
 
     int top = 20;
     auto middle = [&](const char* Name, const char* Caption, std::function<void(TObject*)> Click) {
-        TBitBtn* b = NewButton(*this, Name, Caption, 272, top, 96, std::move(Click));
+        TBitBtn* b = NewButton(*this, Name, Caption, 283, top, 74, std::move(Click));
         top += 44;
         return b;
     };
@@ -767,13 +769,23 @@ bool TCatalogManagerForm::CopyVolumes(bool Move) {
         TModalResult result = mrCancel;
         try {
             TOwnedForm<catalog::TResizeWarningForm> form;
-            if (auto* note = dynamic_cast<TLabel*>(form->FindComponent("NoteLabel")))
+            if (auto* note = dynamic_cast<TLabel*>(form->FindComponent("NoteLabel"))) {
+                // The longer note gets a taller panel; everything below it moves down.
+                constexpr int kMore = 48;
+                for (int i = 0; i < form->ControlCount(); ++i)
+                    if (TControl* c = form->Controls(i); c != form->NoteLabelPanel) c->SetTop(c->Top() + kMore);
+                form->NoteLabelPanel->SetHeight(form->NoteLabelPanel->Height() + kMore);
+                form->SetClientHeight(form->ClientHeight() + kMore);
+                note->SetWordWrap(true);
+                note->SetWidth(form->NoteLabelPanel->Width() - 20);
+                note->SetHeight(form->NoteLabelPanel->Height() - 12);
                 note->SetCaption(
                     "Korvane has found that some of the catalog entries to be copied from the source catalog "
-                    "exceed the length settings in the destination catalog.\nThe details are shown below.\n"
+                    "exceed the length settings in the destination catalog.  The details are shown below.\n\n"
                     "If you would like, Korvane can re-adjust your catalog settings so that they will "
-                    "accommodate the new information being copied from the source catalog.\n"
+                    "accommodate the new information being copied from the source catalog.  "
                     "Indicate your choice by selecting the appropriate option below.");
+            }
             if (auto* heading = dynamic_cast<TLabel*>(form->FindComponent("ToBeCatalogedLabel")))
                 heading->SetCaption("Longest Found");
             PointAt(*form->Table, catalog::CatalogDataFolder, destination + "_CAT");

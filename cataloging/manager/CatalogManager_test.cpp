@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <stdexcept>
 #include <memory>
 #include <string>
 #include <vector>
@@ -208,7 +209,7 @@ TEST_F(CatalogManagerTest, TheWindowShowsTheSourceWithTagMarksAndTheDestination)
 
     EXPECT_EQ(Marks(), (std::vector<std::string>{"BACKUP01:  ", "BACKUP02:  ", "PHOTOS:  "}));
     // A click on the locked cell of the second row toggles its tag, twice back again.
-    const int x = Form->SGrid->RowIndicatorWidth() + 10;
+    const int x = 10;  // inside "Sel", the locked column (the grids have no indicator column)
     const int y = Form->SGrid->HeaderHeight() + Form->SGrid->RowHeight() + Form->SGrid->RowHeight() / 2;
     Driver.Click(*Form->SGrid, x, y);
     Driver.RunPending();
@@ -490,6 +491,80 @@ TEST_F(CatalogManagerTest, AFailedVolumeLeavesNothingOfItselfInTheDestination) {
               (std::vector<std::string>{"BACKUP02", "BACKUP02", "PHOTOS"}));
     EXPECT_EQ(Form->STagTable->RecordCount(), 2);
     EXPECT_TRUE(Log("CAT1").empty());
+}
+
+TEST_F(CatalogManagerTest, CancelStopsTheCopyBeforeItBeginsOrBetweenVolumes) {
+    TwoCatalogs();
+    OpenManager();
+    LoadDestination("CAT2");
+    Tag({"BACKUP01", "BACKUP02", "PHOTOS"});
+    // Cancel while verifying: nothing is copied and every tag stays.
+    auto record = Progress->OnShow;
+    Progress->OnShow = [&](TObject* Sender) {
+        record(Sender);
+        if (Progress->Caption() == "Verifying Copy Operation") Progress->CancelPressed = true;
+    };
+    Form->CopyBtnClick(Form->CopyBtn);
+    EXPECT_TRUE(Column("CAT2_SUM", "CatalogVolumeLabel").empty());
+    EXPECT_TRUE(Column("CAT2_CAT", "FileName").empty());
+    EXPECT_EQ(Form->STagTable->RecordCount(), 3);
+    // Cancel pressed while the first volume is copied: it is finished, the others are not begun.
+    Progress->OnShow = record;
+    Form->DSummaryTable2->AfterPost = [&](TDataSet*) { Progress->CancelPressed = true; };
+    Form->CopyBtnClick(Form->MoveBtn);
+    EXPECT_EQ(Column("CAT2_SUM", "CatalogVolumeLabel"), (std::vector<std::string>{"BACKUP01"}));
+    EXPECT_EQ(Column("CAT2_CAT", "VolumeLabel"), (std::vector<std::string>{"BACKUP01", "BACKUP01", "BACKUP01"}));
+    EXPECT_EQ(Column("CAT1_SUM", "CatalogVolumeLabel"), (std::vector<std::string>{"BACKUP02", "PHOTOS"}));
+    EXPECT_EQ(Marks(), (std::vector<std::string>{"BACKUP02:<>", "PHOTOS:<>"}));
+    EXPECT_TRUE(Log("CAT1").empty());
+    EXPECT_TRUE(Texts().empty());
+}
+
+TEST_F(CatalogManagerTest, AFailedRenumberingLeavesTagAnAutoIncrementAfterTheHighest) {
+    const std::string restore = "\r\n\r\nYou Should Restore A Backup Copy Of This Catalog.";
+    struct Case {
+        bool summary;
+        std::string message;
+    } cases[] = {{false, "Error Resequencing Catalog Table - It Is Likely Damaged." + restore},
+                 {true, "Error Resequencing Summary Table - It Is Likely Damaged." + restore}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        MakeCatalog("CAT1");
+        AddVolumes("CAT1", {{"ONE", ""}, {"TWO", ""}, {"THREE", ""}});
+        AddEntries("CAT1", {{"ONE", "A", "\\", ""}, {"TWO", "B", "\\", ""}, {"THREE", "C", "\\", ""}});
+        const auto summaryBefore = Rows("CAT1_SUM", true);
+        const auto entriesBefore = Rows("CAT1_CAT", true);
+        OpenManager();
+        // The second record refuses its new number.
+        int posts = 0;
+        (c.summary ? Form->SSummaryTable2 : Form->SCatalogTable)->BeforePost = [&](TDataSet*) {
+            if (++posts == 2) throw std::runtime_error("refused");
+        };
+        Form->ResequenceBtnClick();
+        EXPECT_EQ(Texts(), (std::vector<std::string>{c.message}));
+        EXPECT_TRUE(Log("CAT1").empty());
+        EXPECT_EQ(Form->SourceCatalogPanel->Caption(), c.summary ? "<None Selected>" : "CAT1");
+        const std::string name = c.summary ? "CAT1_SUM" : "CAT1_CAT";
+        auto t = Table(name);
+        t->Open();
+        EXPECT_EQ(t->FieldByName("Tag")->DataType(), ftAutoInc);
+        t->Close();
+        // The first record took 1, which another record already held; the next one added goes on
+        // after the highest.
+        if (c.summary)
+            AddVolumes("CAT1", {{"FOUR", ""}});
+        else
+            AddEntries("CAT1", {{"FOUR", "D", "\\", ""}});
+        EXPECT_EQ(Column(name, "Tag", "ByTag").back(), "4");
+        Form->Free();
+        Form = nullptr;
+        for (const char* table : {"CAT1_SUM", "CAT1_CAT", "CAT1_LOG"}) Table(table)->DeleteTable();
+        auto cfg = Table("CatalogConfigs");
+        cfg->Open();
+        ASSERT_TRUE(cfg->FindKey({Variant("CAT1")}));
+        cfg->Delete();
+        Driver.Shown.clear();
+    }
 }
 
 TEST_F(CatalogManagerTest, ResequencingNumbersVolumesAndEntriesInLabelOrder) {
