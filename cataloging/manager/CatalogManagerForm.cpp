@@ -64,7 +64,8 @@ struct TProgressShown {
         if (catalog::ProgressForm && catalog::ProgressForm->ProgressShown) catalog::ProgressForm->HideForm();
     }
     static void Show(int Percent) {
-        if (catalog::ProgressForm) catalog::ProgressForm->ProgressBar->SetProgress(std::clamp(Percent, 0, 100));
+        if (catalog::ProgressForm)
+            catalog::ProgressForm->ProgressBar->SetProgress(std::clamp(Percent, 0, 100));
     }
     static bool Cancelled() { return catalog::ProgressForm && catalog::ProgressForm->CancelPressed; }
 };
@@ -84,16 +85,16 @@ void PointAt(dbsql::TDbTable& Table, const std::string& Folder, const std::strin
 }
 
 // The fields copied from a source entry and from a source volume record (Tag is the destination's).
-const char* const kEntryFields[] = {"FileName",   "VolumeLabel",   "FolderName", "ArchiveID", "FileSize",
+const char* const kEntryFields[] = {"FileName",     "VolumeLabel",  "FolderName", "ArchiveID",    "FileSize",
                                     "DateModified", "TimeModified", "Attribute",  "CategoryCode", "Comment"};
-const char* const kVolumeFields[] = {"CatalogVolumeLabel", "ActualVolumeLabel", "SerialNumber",
-                                     "DateFirstCataloged", "DateLastCataloged", "DiskSize",
-                                     "DiskClusterSize",    "DiskUsed",          "DiskFree",
-                                     "FilesOnDisk",        "FilesInArchives",   "CatalogedFrom",
-                                     "Comment"};
+const char* const kVolumeFields[] = {
+    "CatalogVolumeLabel", "ActualVolumeLabel", "SerialNumber", "DateFirstCataloged", "DateLastCataloged",
+    "DiskSize",           "DiskClusterSize",   "DiskUsed",     "DiskFree",           "FilesOnDisk",
+    "FilesInArchives",    "CatalogedFrom",     "Comment"};
 
 void CopyFields(const dbsql::TDbTable& From, dbsql::TDbTable& To, const char* const* Names, size_t Count) {
-    for (size_t i = 0; i < Count; ++i) To.FieldByName(Names[i])->SetValue(From.FieldByName(Names[i])->Value());
+    for (size_t i = 0; i < Count; ++i)
+        To.FieldByName(Names[i])->SetValue(From.FieldByName(Names[i])->Value());
 }
 
 // A grid column bound to a field, hidden unless it has a width.
@@ -109,14 +110,20 @@ struct THeading {
     const char* Field;
     const char* Label;
 };
-constexpr THeading kHeadings[] = {
-    {"CatalogVolumeLabel", "Catalog Volume Label"}, {"ActualVolumeLabel", "Actual Volume Label"},
-    {"SerialNumber", "Serial Number"},               {"DateFirstCataloged", "First Cataloged"},
-    {"DateLastCataloged", "Last Cataloged"},         {"DiskSize", "Disk Size"},
-    {"DiskClusterSize", "Cluster Size"},             {"DiskUsed", "Space Used"},
-    {"DiskFree", "Free Space"},                      {"FilesOnDisk", "FilesOnDisk"},
-    {"FilesInArchives", "FilesInArcs"},              {"CatalogedFrom", "CatalogedFrom"},
-    {"Comment", "Comment"},                          {"Tag", "Tag"}};
+constexpr THeading kHeadings[] = {{"CatalogVolumeLabel", "Catalog Volume Label"},
+                                  {"ActualVolumeLabel", "Actual Volume Label"},
+                                  {"SerialNumber", "Serial Number"},
+                                  {"DateFirstCataloged", "First Cataloged"},
+                                  {"DateLastCataloged", "Last Cataloged"},
+                                  {"DiskSize", "Disk Size"},
+                                  {"DiskClusterSize", "Cluster Size"},
+                                  {"DiskUsed", "Space Used"},
+                                  {"DiskFree", "Free Space"},
+                                  {"FilesOnDisk", "FilesOnDisk"},
+                                  {"FilesInArchives", "FilesInArcs"},
+                                  {"CatalogedFrom", "CatalogedFrom"},
+                                  {"Comment", "Comment"},
+                                  {"Tag", "Tag"}};
 
 // Gives a summary table persistent fields in the summary layout, with their headings.
 void AddSummaryFields(dbsql::TDbTable& Table) {
@@ -132,8 +139,8 @@ void AddSummaryFields(dbsql::TDbTable& Table) {
     }
 }
 
-TPanel* NewCaptionPanel(TComponent& Owner, TWinControl& Parent, const char* Name, int Left, int Top, int Width,
-                        const std::string& Caption) {
+TPanel* NewCaptionPanel(TComponent& Owner, TWinControl& Parent, const char* Name, int Left, int Top,
+                        int Width, const std::string& Caption) {
     TPanel* panel = catalog::NewPanel(Owner, Parent, Name, Left, Top, Width, 22, bvLowered);
     panel->SetCaption(Caption);
     return panel;
@@ -228,7 +235,9 @@ TCatalogManagerForm::TCatalogManagerForm(TComponent* AOwner) : TForm(AOwner) {
     Query = NewComponent<dbsql::TDbQuery>(this);
     Query->SetName("Query");
     Query->SetDatabaseName(catalog::CatalogDataFolder);
-    Query->OnQueryProgress = [this](TObject*, uint16_t PercentDone, bool&) { QueryQueryProgress(PercentDone); };
+    Query->OnQueryProgress = [this](TObject*, uint16_t PercentDone, bool&) {
+        QueryQueryProgress(PercentDone);
+    };
 
     AddSummaryFields(*SSummaryTable);
     Tagged = SSummaryTable->AddField<TStringField>("Tagged", fkCalculated, 2);
@@ -257,7 +266,8 @@ TCatalogManagerForm::TCatalogManagerForm(TComponent* AOwner) : TForm(AOwner) {
     TPanel* right = side("DestinationPanel", "Destination Catalog", 360);
     SourceCatalogPanel = NewCaptionPanel(*this, *left, "SourceCatalogPanel", 4, 26, 270, NoneSelected);
     SRecordCount = NewCaptionPanel(*this, *left, "SRecordCount", 4, 52, 270, "");
-    DestinationCatalogPanel = NewCaptionPanel(*this, *right, "DestinationCatalogPanel", 4, 26, 270, NoneSelected);
+    DestinationCatalogPanel =
+        NewCaptionPanel(*this, *right, "DestinationCatalogPanel", 4, 26, 270, NoneSelected);
     DRecordCount = NewCaptionPanel(*this, *right, "DRecordCount", 4, 52, 270, "");
 
     auto makeGrid = [this](const char* Name, TWinControl& Parent, TDataSource* Source) {
@@ -313,7 +323,8 @@ TCatalogManagerForm::TCatalogManagerForm(TComponent* AOwner) : TForm(AOwner) {
 
     int leftEdge = 4;
     auto bottom = [&](const char* Name, const char* Caption) {
-        TBitBtn* b = NewButton(*this, Name, Caption, leftEdge, 386, 88, [this](TObject* Sender) { TagAllBtnClick(Sender); });
+        TBitBtn* b = NewButton(*this, Name, Caption, leftEdge, 386, 88,
+                               [this](TObject* Sender) { TagAllBtnClick(Sender); });
         leftEdge += 92;
         return b;
     };
@@ -450,11 +461,12 @@ void TCatalogManagerForm::TagAllBtnClick(TObject* Sender) {
         const bool tag = Sender == TagSeveralBtn;
         TOwnedForm<TGetTagUntagSpecForm> form;
         form->SetCaption(tag ? "Tag Summary Entries" : "Untag Summary Entries");
-        form->Prompt->SetCaption(tag ? "Enter Wildcard VolumeLabel Spec To Tag" : "Enter Wildcard VolumeLabel Spec To Untag");
+        form->Prompt->SetCaption(tag ? "Enter Wildcard VolumeLabel Spec To Tag"
+                                     : "Enter Wildcard VolumeLabel Spec To Untag");
         if (form->ShowModal() != mrOk) return;
         mask = form->Spec->Text();
     }
-    const TTagAction action = Sender == TagAllBtn || Sender == TagSeveralBtn        ? TTagAction::Tag
+    const TTagAction action = Sender == TagAllBtn || Sender == TagSeveralBtn       ? TTagAction::Tag
                               : Sender == ClearAllBtn || Sender == UntagSeveralBtn ? TTagAction::Untag
                                                                                    : TTagAction::Toggle;
     THourglass hourglass;
@@ -473,10 +485,10 @@ void TCatalogManagerForm::TagAllBtnClick(TObject* Sender) {
             F.SSummaryTable->Refresh();
         }
     } restore{*this, mark};
-    // The mask is checked before anything changes: a malformed one changes no tag.
-    MatchesMask("", mask);
+    // The mask is compiled before anything changes: a malformed one changes no tag.
+    const TMask compiled(mask);
     for (SSummaryTable->First(); !SSummaryTable->Eof(); SSummaryTable->Next()) {
-        if (MatchesMask(SSummaryTable->FieldByName("CatalogVolumeLabel")->AsString(), mask))
+        if (compiled.Matches(SSummaryTable->FieldByName("CatalogVolumeLabel")->AsString()))
             ApplyTag(SSummaryTable->FieldByName("Tag")->AsInteger(), action);
         Application->ProcessMessages();
     }
@@ -611,8 +623,9 @@ void TCatalogManagerForm::ChgVolumeBtnClick() {
         TProgressShown progress("Adjusting Volume Label Names In Catalog File", false);
         THourglass hourglass;
         QueryProgressMode = 0;
-        RunStatement("Update \"" + SourceName() + "_CAT\" Set VolumeLabel=:NewLabel Where (VolumeLabel=:Label)",
-                     oldLabel, newLabel);
+        RunStatement(
+            "Update \"" + SourceName() + "_CAT\" Set VolumeLabel=:NewLabel Where (VolumeLabel=:Label)",
+            oldLabel, newLabel);
     }
     WriteLogLine("Rename Volume \"" + oldLabel + "\" To \"" + newLabel + "\"");
     SSummaryTable->Refresh();
@@ -688,7 +701,8 @@ void TCatalogManagerForm::CopyBtnClick(TObject* Sender) {
         DSummaryTable->Refresh();
         throw;
     }
-    for (auto [table, count] : {std::pair{SSummaryTable, SRecordCount}, std::pair{DSummaryTable, DRecordCount}}) {
+    for (auto [table, count] :
+         {std::pair{SSummaryTable, SRecordCount}, std::pair{DSummaryTable, DRecordCount}}) {
         table->Refresh();
         ShowCount(*table, *count);
     }
@@ -721,7 +735,8 @@ bool TCatalogManagerForm::CopyVolumes(bool Move) {
         for (STagTable->First(); !STagTable->Eof(); STagTable->Next())
             tags.push_back(STagTable->FieldByName("Tag")->AsInteger());
     auto locate = [&](size_t Index) {
-        return tagged ? SSummaryTable2->FindKey({Variant(tags[Index])}) : SSummaryTable2->FindKey({Variant(highlighted)});
+        return tagged ? SSummaryTable2->FindKey({Variant(tags[Index])})
+                      : SSummaryTable2->FindKey({Variant(highlighted)});
     };
     const size_t count = tagged ? tags.size() : 1;
 
@@ -742,9 +757,12 @@ bool TCatalogManagerForm::CopyVolumes(bool Move) {
             const int entries = std::max(1, SCatalogTable2->RecordCount());
             int seen = 0;
             for (SCatalogTable2->First(); !SCatalogTable2->Eof(); SCatalogTable2->Next()) {
-                longestName = std::max<int>(longestName, int(SCatalogTable2->FieldByName("FileName")->AsString().size()));
-                longestFolder = std::max<int>(longestFolder, int(SCatalogTable2->FieldByName("FolderName")->AsString().size()));
-                longestArchive = std::max<int>(longestArchive, int(SCatalogTable2->FieldByName("ArchiveID")->AsString().size()));
+                longestName = std::max<int>(longestName,
+                                            int(SCatalogTable2->FieldByName("FileName")->AsString().size()));
+                longestFolder = std::max<int>(
+                    longestFolder, int(SCatalogTable2->FieldByName("FolderName")->AsString().size()));
+                longestArchive = std::max<int>(
+                    longestArchive, int(SCatalogTable2->FieldByName("ArchiveID")->AsString().size()));
                 ++seen;
                 TProgressShown::Show(int(100 * v / count + 100 * seen / (entries * int(count))));
                 Application->ProcessMessages();
@@ -773,7 +791,8 @@ bool TCatalogManagerForm::CopyVolumes(bool Move) {
                 // The longer note gets a taller panel; everything below it moves down.
                 constexpr int kMore = 48;
                 for (int i = 0; i < form->ControlCount(); ++i)
-                    if (TControl* c = form->Controls(i); c != form->NoteLabelPanel) c->SetTop(c->Top() + kMore);
+                    if (TControl* c = form->Controls(i); c != form->NoteLabelPanel)
+                        c->SetTop(c->Top() + kMore);
                 form->NoteLabelPanel->SetHeight(form->NoteLabelPanel->Height() + kMore);
                 form->SetClientHeight(form->ClientHeight() + kMore);
                 note->SetWordWrap(true);
@@ -818,12 +837,14 @@ bool TCatalogManagerForm::CopyVolumes(bool Move) {
         }
     } catch (const std::exception&) {
         progress.Hide();
-        ErrorBox("An Error Occurred While Copying Records From The Source Catalog To The Destination Catalog.");
+        ErrorBox(
+            "An Error Occurred While Copying Records From The Source Catalog To The Destination Catalog.");
         return false;
     }
-    const std::string verb = Move ? "Move" : "Copy";
-    WriteLogLine(tagged ? verb + " Multiple Volumes To " + destination
-                        : verb + " Volume \"" + highlighted + "\" To " + destination);
+    if (tagged)
+        WriteLogLine((Move ? "Move Multiple Volumes To " : "Copy Multiple Volumes To ") + destination);
+    else
+        WriteLogLine((Move ? "Move Volume \"" : "Copy Volume \"") + highlighted + "\" To " + destination);
     return true;
 }
 

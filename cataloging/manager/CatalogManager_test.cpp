@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <stdexcept>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -19,6 +19,7 @@
 #include "controls/grid/CtlDbTable.h"
 #include "dbsql/components/DbTable.h"
 #include "framework/core/DateTime.h"
+#include "framework/core/Masks.h"
 #include "framework/data/Fields.h"
 #include "framework/stdctrls/Buttons.h"
 #include "framework/stdctrls/Edit.h"
@@ -104,7 +105,8 @@ struct CatalogManagerTest : catalog::testsupport::TCatalogFixture {
         }
     }
     // Every record of a table as "field=value;..." (Tag left out unless asked), in primary order.
-    std::vector<std::string> Rows(const std::string& name, bool withTag = false, const std::string& index = "") {
+    std::vector<std::string> Rows(const std::string& name, bool withTag = false,
+                                  const std::string& index = "") {
         auto t = Table(name);
         t->SetIndexName(index);
         t->Open();
@@ -120,7 +122,8 @@ struct CatalogManagerTest : catalog::testsupport::TCatalogFixture {
         }
         return out;
     }
-    std::vector<std::string> Column(const std::string& name, const std::string& field, const std::string& index = "") {
+    std::vector<std::string> Column(const std::string& name, const std::string& field,
+                                    const std::string& index = "") {
         auto t = Table(name);
         t->SetIndexName(index);
         t->Open();
@@ -239,8 +242,9 @@ TEST_F(CatalogManagerTest, TheWindowShowsTheSourceWithTagMarksAndTheDestination)
     Form->BitBtn2Click();
     Pick("CAT2");
     Form->BitBtn1Click();
-    EXPECT_EQ(Texts(), (std::vector<std::string>{"Destination Catalog Cannot Be The Same As The Source Catalog",
-                                                 "Source Catalog Cannot Be The Same As The Destination Catalog"}));
+    EXPECT_EQ(Texts(),
+              (std::vector<std::string>{"Destination Catalog Cannot Be The Same As The Source Catalog",
+                                        "Source Catalog Cannot Be The Same As The Destination Catalog"}));
     EXPECT_EQ(Form->SourceCatalogPanel->Caption(), "CAT1");
     EXPECT_EQ(Form->DestinationCatalogPanel->Caption(), "CAT2");
     EXPECT_EQ(platform::BeepHistory().size(), 2u);
@@ -283,6 +287,12 @@ TEST_F(CatalogManagerTest, TagButtonsWorkOnLabelsMatchingTheMask) {
     EXPECT_EQ(Marks(), (std::vector<std::string>{"BACKUP01:<>", "BACKUP02:<>", "backup03:<>", "PHOTOS:<>"}));
     Form->TagAllBtnClick(Form->ClearAllBtn);
     EXPECT_EQ(Marks(), (std::vector<std::string>{"BACKUP01:  ", "BACKUP02:  ", "backup03:  ", "PHOTOS:  "}));
+    // A malformed mask raises the mask error with nothing tagged and the highlighted row kept.
+    Highlight("PHOTOS");
+    spec("[AB", "Tag Summary Entries", "Enter Wildcard VolumeLabel Spec To Tag");
+    EXPECT_THROW(Form->TagAllBtnClick(Form->TagSeveralBtn), EMaskException);
+    EXPECT_EQ(Form->SSummaryTable->FieldByName("CatalogVolumeLabel")->AsString(), "PHOTOS");
+    EXPECT_EQ(Screen->Cursor(), crDefault);
     // Cancel in the mask dialog changes nothing; without a source the buttons refuse.
     Driver.Answer(mrCancel);
     Form->TagAllBtnClick(Form->TagSeveralBtn);
@@ -314,14 +324,18 @@ TEST_F(CatalogManagerTest, ChangingALabelRenamesTheVolumeAndItsEntries) {
         form.SetModalResult(mrOk);
     });
     Form->ChgVolumeBtnClick();
-    EXPECT_EQ(Texts(), (std::vector<std::string>{"You Already Have Entries In This Catalog With This Volume Label"}));
-    EXPECT_EQ(Column("CAT1_SUM", "CatalogVolumeLabel"), (std::vector<std::string>{"BACKUP01", "NEWNAME", "PHOTOS"}));
-    EXPECT_EQ(Column("CAT1_SUM", "ActualVolumeLabel"), (std::vector<std::string>{"BACKUP01A", "BACKUP02A", "PHOTOSA"}));
+    EXPECT_EQ(Texts(),
+              (std::vector<std::string>{"You Already Have Entries In This Catalog With This Volume Label"}));
+    EXPECT_EQ(Column("CAT1_SUM", "CatalogVolumeLabel"),
+              (std::vector<std::string>{"BACKUP01", "NEWNAME", "PHOTOS"}));
+    EXPECT_EQ(Column("CAT1_SUM", "ActualVolumeLabel"),
+              (std::vector<std::string>{"BACKUP01A", "BACKUP02A", "PHOTOSA"}));
     EXPECT_EQ(Column("CAT1_CAT", "VolumeLabel", "ByVolumeLabel"),
               (std::vector<std::string>{"BACKUP01", "BACKUP01", "BACKUP01", "NEWNAME", "PHOTOS"}));
     EXPECT_EQ(Log("CAT1"), (std::vector<std::string>{"Rename Volume \"BACKUP02\" To \"NEWNAME\""}));
-    EXPECT_NE(std::find(Windows.begin(), Windows.end(), "progress Adjusting Volume Label Names In Catalog File"),
-              Windows.end());
+    EXPECT_NE(
+        std::find(Windows.begin(), Windows.end(), "progress Adjusting Volume Label Names In Catalog File"),
+        Windows.end());
 
     // Labels with quotes and SQL words pass as values; the same text again changes nothing.
     for (const std::string label : {"A\"B", "COMMENT", "TAG"}) {
@@ -381,7 +395,8 @@ TEST_F(CatalogManagerTest, DeleteTakesTheTaggedVolumesOrElseTheHighlightedOne) {
     Driver.Shown.clear();
     Form->DeleteBtnClick();
     Form->ChgVolumeBtnClick();
-    EXPECT_EQ(Texts(), (std::vector<std::string>{"No Summary Records On File", "No Summary Records On File"}));
+    EXPECT_EQ(Texts(),
+              (std::vector<std::string>{"No Summary Records On File", "No Summary Records On File"}));
 }
 
 TEST_F(CatalogManagerTest, ACopyKeepsEveryValueAndAMoveEmptiesTheSource) {
@@ -403,13 +418,15 @@ TEST_F(CatalogManagerTest, ACopyKeepsEveryValueAndAMoveEmptiesTheSource) {
     EXPECT_EQ(Form->DRecordCount->Caption(), "2 Disks Cataloged");
     EXPECT_EQ(Log("CAT1"), (std::vector<std::string>{"Copy Multiple Volumes To CAT2"}));
     EXPECT_TRUE(Log("CAT2").empty());
-    EXPECT_NE(std::find(Windows.begin(), Windows.end(), "progress Verifying Copy Operation (cancel)"), Windows.end());
+    EXPECT_NE(std::find(Windows.begin(), Windows.end(), "progress Verifying Copy Operation (cancel)"),
+              Windows.end());
 
     // A move of the highlighted volume.
     Highlight("BACKUP02");
     Form->CopyBtnClick(Form->MoveBtn);
     EXPECT_EQ(Column("CAT1_SUM", "CatalogVolumeLabel"), (std::vector<std::string>{"BACKUP01", "PHOTOS"}));
-    EXPECT_EQ(Column("CAT2_SUM", "CatalogVolumeLabel"), (std::vector<std::string>{"BACKUP01", "BACKUP02", "PHOTOS"}));
+    EXPECT_EQ(Column("CAT2_SUM", "CatalogVolumeLabel"),
+              (std::vector<std::string>{"BACKUP01", "BACKUP02", "PHOTOS"}));
     EXPECT_EQ(Column("CAT1_CAT", "VolumeLabel").size(), 4u);
     EXPECT_EQ(Column("CAT2_CAT", "FileName", "ByVolumeLabel")[3], "X.DAT");
     EXPECT_EQ(Log("CAT1").back(), "Move Volume \"BACKUP02\" To CAT2");
@@ -461,7 +478,8 @@ TEST_F(CatalogManagerTest, NamesLongerThanTheDestinationTakesNeedItsSizesAdjuste
         dynamic_cast<catalog::TResizeWarningForm&>(f).BitBtn1Click();
     });
     Form->CopyBtnClick(Form->CopyBtn);
-    EXPECT_EQ(Column("CAT2_CAT", "FileName"), (std::vector<std::string>{"A-VERY-LONG-FILE-NAME.JPEG", "IMG1.JPG"}));
+    EXPECT_EQ(Column("CAT2_CAT", "FileName"),
+              (std::vector<std::string>{"A-VERY-LONG-FILE-NAME.JPEG", "IMG1.JPG"}));
     auto t = Table("CAT2_CAT");
     t->Open();
     EXPECT_EQ(t->FieldByName("FileName")->Size(), 26);
@@ -479,8 +497,10 @@ TEST_F(CatalogManagerTest, AFailedVolumeLeavesNothingOfItselfInTheDestination) {
     LoadDestination("CAT2");
     Tag({"BACKUP01", "BACKUP02", "PHOTOS"});
     Form->CopyBtnClick(Form->MoveBtn);
-    EXPECT_EQ(Texts(), (std::vector<std::string>{
-                           "An Error Occurred While Copying Records From The Source Catalog To The Destination Catalog."}));
+    EXPECT_EQ(
+        Texts(),
+        (std::vector<std::string>{
+            "An Error Occurred While Copying Records From The Source Catalog To The Destination Catalog."}));
     EXPECT_EQ(Column("CAT2_SUM", "CatalogVolumeLabel"), (std::vector<std::string>{"BACKUP01"}));
     EXPECT_EQ(Column("CAT2_CAT", "FileName", "ByVolumeLabel"),
               (std::vector<std::string>{"A.TXT", "NOTES.TXT", "README.TXT", "Y.DAT"}));
@@ -513,7 +533,8 @@ TEST_F(CatalogManagerTest, CancelStopsTheCopyBeforeItBeginsOrBetweenVolumes) {
     Form->DSummaryTable2->AfterPost = [&](TDataSet*) { Progress->CancelPressed = true; };
     Form->CopyBtnClick(Form->MoveBtn);
     EXPECT_EQ(Column("CAT2_SUM", "CatalogVolumeLabel"), (std::vector<std::string>{"BACKUP01"}));
-    EXPECT_EQ(Column("CAT2_CAT", "VolumeLabel"), (std::vector<std::string>{"BACKUP01", "BACKUP01", "BACKUP01"}));
+    EXPECT_EQ(Column("CAT2_CAT", "VolumeLabel"),
+              (std::vector<std::string>{"BACKUP01", "BACKUP01", "BACKUP01"}));
     EXPECT_EQ(Column("CAT1_SUM", "CatalogVolumeLabel"), (std::vector<std::string>{"BACKUP02", "PHOTOS"}));
     EXPECT_EQ(Marks(), (std::vector<std::string>{"BACKUP02:<>", "PHOTOS:<>"}));
     EXPECT_TRUE(Log("CAT1").empty());
@@ -570,8 +591,15 @@ TEST_F(CatalogManagerTest, AFailedRenumberingLeavesTagAnAutoIncrementAfterTheHig
 TEST_F(CatalogManagerTest, ResequencingNumbersVolumesAndEntriesInLabelOrder) {
     MakeCatalog("CAT1");
     // Tags 1 to 9, then all but 3, 7 and 9 deleted: ZED has 3, ALPHA 7, MID 9.
-    AddVolumes("CAT1", {{"V1", ""}, {"V2", ""}, {"ZED", "z"}, {"V4", ""}, {"V5", ""}, {"V6", ""},
-                        {"ALPHA", "a"}, {"V8", ""}, {"MID", "m"}});
+    AddVolumes("CAT1", {{"V1", ""},
+                        {"V2", ""},
+                        {"ZED", "z"},
+                        {"V4", ""},
+                        {"V5", ""},
+                        {"V6", ""},
+                        {"ALPHA", "a"},
+                        {"V8", ""},
+                        {"MID", "m"}});
     {
         auto t = Table("CAT1_SUM");
         t->Open();
@@ -580,8 +608,10 @@ TEST_F(CatalogManagerTest, ResequencingNumbersVolumesAndEntriesInLabelOrder) {
             t->Delete();
         }
     }
-    AddEntries("CAT1", {{"ZED", "B.TXT", "\\", ""}, {"ALPHA", "Z.TXT", "\\", "", "CAT", "c1"},
-                        {"MID", "M.TXT", "\\", ""}, {"ALPHA", "A.TXT", "\\SUB", "", "", "c2"},
+    AddEntries("CAT1", {{"ZED", "B.TXT", "\\", ""},
+                        {"ALPHA", "Z.TXT", "\\", "", "CAT", "c1"},
+                        {"MID", "M.TXT", "\\", ""},
+                        {"ALPHA", "A.TXT", "\\SUB", "", "", "c2"},
                         {"ZED", "A.TXT", "\\", ""}});
     {
         auto t = Table("CAT1_CAT");
@@ -608,7 +638,8 @@ TEST_F(CatalogManagerTest, ResequencingNumbersVolumesAndEntriesInLabelOrder) {
     EXPECT_EQ(Log("CAT1"), (std::vector<std::string>{"Resequence Tables"}));
     EXPECT_TRUE(Form->STagTable->IsEmpty()) << "no volume is marked after renumbering";
     EXPECT_EQ(Marks(), (std::vector<std::string>{"ALPHA:  ", "MID:  ", "ZED:  "}));
-    EXPECT_NE(std::find(Windows.begin(), Windows.end(), "progress Resequencing Catalog Table"), Windows.end());
+    EXPECT_NE(std::find(Windows.begin(), Windows.end(), "progress Resequencing Catalog Table"),
+              Windows.end());
     // The next volume and the next entry go on from there.
     AddVolumes("CAT1", {{"NEXT", ""}});
     AddEntries("CAT1", {{"NEXT", "N.TXT", "\\", ""}});
