@@ -36,6 +36,14 @@ namespace {
 
 constexpr uint32_t kErrorBeep = 16;
 const char* const kDisksCataloged = " Disks Cataloged";
+// The two paragraphs of the resize warning when copying, two sentences each.
+// clang-format off
+const char* const kResizeNote[] = {
+    "Korvane has found that some of the catalog entries to be copied from the source catalog exceed the length settings in the destination catalog.",
+    "The details are shown below.",
+    "If you would like, Korvane can re-adjust your catalog settings so that they will accommodate the new information being copied from the source catalog.",
+    "Indicate your choice by selecting the appropriate option below."};
+// clang-format on
 const char* const kRestoreBackup = "\r\n\r\nYou Should Restore A Backup Copy Of This Catalog.";
 
 void ErrorBox(const std::string& Message, bool Beep = true) {
@@ -504,51 +512,41 @@ std::string TCatalogManagerForm::PickCatalog() {
 }
 
 void TCatalogManagerForm::BitBtn1Click() {
-    const std::string name = PickCatalog();
-    if (name.empty()) return;
-    if (name == DestinationName()) {
-        ErrorBox("Source Catalog Cannot Be The Same As The Destination Catalog");
-        return;
-    }
-    try {
-        PointAt(*SSummaryTable, catalog::CatalogDataFolder, name + "_SUM");
-        SourceCatalogPanel->SetCaption(name);
-        CreateTagTable();
-        SSummaryTable->Open();
-        ShowCount(*SSummaryTable, *SRecordCount);
-        EnableSourceButtons(true);
-        CopyBtn->SetEnabled(DSummaryTable->Active());
-        MoveBtn->SetEnabled(DSummaryTable->Active());
-    } catch (const std::exception&) {
-        EnableSourceButtons(false);
-        CopyBtn->SetEnabled(false);
-        MoveBtn->SetEnabled(false);
-        SRecordCount->SetCaption("");
-        ErrorBox("Error Opening Summary File For The Selected Catalog", false);
-        SourceCatalogPanel->SetCaption(NoneSelected);
-    }
+    LoadCatalog(true);
 }
 
 void TCatalogManagerForm::BitBtn2Click() {
+    LoadCatalog(false);
+}
+
+void TCatalogManagerForm::LoadCatalog(bool Source) {
     const std::string name = PickCatalog();
     if (name.empty()) return;
-    if (name == SourceName()) {
-        ErrorBox("Destination Catalog Cannot Be The Same As The Source Catalog");
+    if (name == (Source ? DestinationName() : SourceName())) {
+        ErrorBox(Source ? "Source Catalog Cannot Be The Same As The Destination Catalog"
+                        : "Destination Catalog Cannot Be The Same As The Source Catalog");
         return;
     }
+    dbsql::TDbTable& table = Source ? *SSummaryTable : *DSummaryTable;
+    dbsql::TDbTable& other = Source ? *DSummaryTable : *SSummaryTable;
+    TPanel& panel = Source ? *SourceCatalogPanel : *DestinationCatalogPanel;
+    TPanel& count = Source ? *SRecordCount : *DRecordCount;
     try {
-        PointAt(*DSummaryTable, catalog::CatalogDataFolder, name + "_SUM");
-        DestinationCatalogPanel->SetCaption(name);
-        DSummaryTable->Open();
-        ShowCount(*DSummaryTable, *DRecordCount);
-        CopyBtn->SetEnabled(SSummaryTable->Active());
-        MoveBtn->SetEnabled(SSummaryTable->Active());
+        PointAt(table, catalog::CatalogDataFolder, name + "_SUM");
+        panel.SetCaption(name);
+        if (Source) CreateTagTable();  // a new source starts without tags
+        table.Open();
+        ShowCount(table, count);
+        if (Source) EnableSourceButtons(true);
+        CopyBtn->SetEnabled(other.Active());
+        MoveBtn->SetEnabled(other.Active());
     } catch (const std::exception&) {
+        if (Source) EnableSourceButtons(false);
         CopyBtn->SetEnabled(false);
         MoveBtn->SetEnabled(false);
-        DRecordCount->SetCaption("");
+        count.SetCaption("");
         ErrorBox("Error Opening Summary File For The Selected Catalog", false);
-        DestinationCatalogPanel->SetCaption(NoneSelected);
+        panel.SetCaption(NoneSelected);
     }
 }
 
@@ -798,12 +796,8 @@ bool TCatalogManagerForm::CopyVolumes(bool Move) {
                 note->SetWordWrap(true);
                 note->SetWidth(form->NoteLabelPanel->Width() - 20);
                 note->SetHeight(form->NoteLabelPanel->Height() - 12);
-                note->SetCaption(
-                    "Korvane has found that some of the catalog entries to be copied from the source catalog "
-                    "exceed the length settings in the destination catalog.  The details are shown below.\n\n"
-                    "If you would like, Korvane can re-adjust your catalog settings so that they will "
-                    "accommodate the new information being copied from the source catalog.  "
-                    "Indicate your choice by selecting the appropriate option below.");
+                note->SetCaption(std::string(kResizeNote[0]) + "  " + kResizeNote[1] + "\n\n" +
+                                 kResizeNote[2] + "  " + kResizeNote[3]);
             }
             if (auto* heading = dynamic_cast<TLabel*>(form->FindComponent("ToBeCatalogedLabel")))
                 heading->SetCaption("Longest Found");
@@ -927,87 +921,75 @@ void TCatalogManagerForm::SourceLost() {
     MoveBtn->SetEnabled(false);
 }
 
-void TCatalogManagerForm::ResequenceBtnClick() {
-    const std::string source = SourceName();
-    // Puts a table whose renumbering failed back to an auto-increment Tag that goes on after the
-    // highest Tag it holds, so that no catalog is left with a plain-integer Tag.
-    auto putBack = [this](dbsql::TDbTable& Table) {
-        try {
-            Table.Close();
-            Table.SetIndexName("ByTag");
-            Table.Open();
-            Table.Last();
-            const int32_t highest = Table.IsEmpty() ? 0 : Table.FieldByName("Tag")->AsInteger();
-            Table.Close();
-            RestructureTag(Table, true, highest);
-        } catch (const std::exception&) {
-        }
+void TCatalogManagerForm::PutBackAutoIncrement(dbsql::TDbTable& Table) {
+    try {
         Table.Close();
+        Table.SetIndexName("ByTag");
+        Table.Open();
+        Table.Last();
+        const int32_t highest = Table.IsEmpty() ? 0 : Table.FieldByName("Tag")->AsInteger();
+        Table.Close();
+        RestructureTag(Table, true, highest);
+    } catch (const std::exception&) {
+    }
+    Table.Close();
+}
+
+bool TCatalogManagerForm::ResequenceTable(bool Summary) {
+    struct TTexts {
+        const char* Caption;
+        const char* RestructureError;
+        const char* RenumberError;
     };
-    // The summary table.
-    {
-        TProgressShown progress("Resequencing Summary Table", false);
-        dbsql::TDbTable& table = *SSummaryTable2;
-        PointAt(table, catalog::CatalogDataFolder, source + "_SUM");
-        table.SetIndexName("");
-        SSummaryTable->Close();
-        auto fail = [&](const std::string& Text) {
-            progress.Hide();
-            ErrorBox(Text + kRestoreBackup);
-            SourceLost();
-        };
-        try {
-            RestructureTag(table, false, -1);
-        } catch (const std::exception&) {
-            return fail("Error Restructuring Summary Table For Resequencing - It Is Likely Damaged.");
-        }
-        int32_t count = 0;
-        try {
-            count = Renumber(table);
-        } catch (const std::exception&) {
-            table.Cancel();
-            putBack(table);
-            return fail("Error Resequencing Summary Table - It Is Likely Damaged.");
-        }
-        try {
-            RestructureTag(table, true, count);
-        } catch (const std::exception&) {
-            return fail("Error Restructuring Summary Table For Resequencing - It Is Likely Damaged.");
-        }
-        // The tags named volumes by their old numbers: they are dropped rather than moved onto others.
-        CreateTagTable();
-        SSummaryTable->Open();
+    static constexpr TTexts kSummary{
+        "Resequencing Summary Table",
+        "Error Restructuring Summary Table For Resequencing - It Is Likely Damaged.",
+        "Error Resequencing Summary Table - It Is Likely Damaged."};
+    static constexpr TTexts kCatalog{
+        "Resequencing Catalog Table",
+        "Error Restructuring Catalog Table For Resequencing - It Is Likely Damaged.",
+        "Error Resequencing Catalog Table - It Is Likely Damaged."};
+    const TTexts& texts = Summary ? kSummary : kCatalog;
+    TProgressShown progress(texts.Caption, false);
+    dbsql::TDbTable& table = Summary ? *SSummaryTable2 : *SCatalogTable;
+    const std::string index = Summary ? "" : "ByVolumeLabel";
+    PointAt(table, catalog::CatalogDataFolder, SourceName() + (Summary ? "_SUM" : "_CAT"));
+    table.SetIndexName(index);
+    if (Summary) SSummaryTable->Close();
+    auto fail = [&](const std::string& Text) {
+        progress.Hide();
+        ErrorBox(Text + kRestoreBackup);
+        if (Summary) SourceLost();
+        return false;
+    };
+    try {
+        RestructureTag(table, false, -1);
+    } catch (const std::exception&) {
+        return fail(texts.RestructureError);
     }
-    // The entry table.
-    {
-        TProgressShown progress("Resequencing Catalog Table", false);
-        dbsql::TDbTable& table = *SCatalogTable;
-        PointAt(table, catalog::CatalogDataFolder, source + "_CAT");
-        table.SetIndexName("ByVolumeLabel");
-        auto fail = [&](const std::string& Text) {
-            progress.Hide();
-            ErrorBox(Text + kRestoreBackup);
-        };
-        try {
-            RestructureTag(table, false, -1);
-        } catch (const std::exception&) {
-            return fail("Error Restructuring Catalog Table For Resequencing - It Is Likely Damaged.");
-        }
-        int32_t count = 0;
-        try {
-            table.SetIndexName("ByVolumeLabel");
-            count = Renumber(table);
-        } catch (const std::exception&) {
-            table.Cancel();
-            putBack(table);
-            return fail("Error Resequencing Catalog Table - It Is Likely Damaged.");
-        }
-        try {
-            RestructureTag(table, true, count);
-        } catch (const std::exception&) {
-            return fail("Error Restructuring Catalog Table For Resequencing - It Is Likely Damaged.");
-        }
+    int32_t count = 0;
+    try {
+        table.SetIndexName(index);
+        count = Renumber(table);
+    } catch (const std::exception&) {
+        table.Cancel();
+        PutBackAutoIncrement(table);
+        return fail(texts.RenumberError);
     }
+    try {
+        RestructureTag(table, true, count);
+    } catch (const std::exception&) {
+        return fail(texts.RestructureError);
+    }
+    return true;
+}
+
+void TCatalogManagerForm::ResequenceBtnClick() {
+    if (!ResequenceTable(true)) return;
+    // The tags named volumes by their old numbers: they are dropped rather than moved onto others.
+    CreateTagTable();
+    SSummaryTable->Open();
+    if (!ResequenceTable(false)) return;
     WriteLogLine("Resequence Tables");
     SSummaryTable->Refresh();
 }

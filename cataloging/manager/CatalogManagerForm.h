@@ -114,6 +114,8 @@ private:
     void ApplyTag(int32_t Tag, TTagAction Action);
     // Picks a catalog with the catalog picker: empty when the user cancels.
     std::string PickCatalog();
+    // Load Source (Source true) or Load Dest.: the picked catalog's volumes on that side.
+    void LoadCatalog(bool Source);
     void ShowCount(dbsql::TDbTable& Table, framework::TPanel& Count);
     void EnableSourceButtons(bool Enabled);
     // One line in the source catalog's log when the catalog keeps one.
@@ -124,6 +126,12 @@ private:
     void RestructureTag(dbsql::TDbTable& Table, bool AutoIncrement, int32_t LastValue);
     int32_t Renumber(dbsql::TDbTable& Table);
     void SourceLost();
+    // Renumbers the source's summary (Summary) or entry table through a plain-integer Tag; false,
+    // after the error box, when a step failed.
+    bool ResequenceTable(bool Summary);
+    // Puts a table whose renumbering failed back to an auto-increment Tag that goes on after the
+    // highest Tag it holds, so that no catalog is left with a plain-integer Tag.
+    void PutBackAutoIncrement(dbsql::TDbTable& Table);
     bool FTagTableMade = false;
 };
 

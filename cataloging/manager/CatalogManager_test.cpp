@@ -24,6 +24,7 @@
 #include "framework/stdctrls/Buttons.h"
 #include "framework/stdctrls/Edit.h"
 #include "framework/stdctrls/ExtCtrls.h"
+#include "framework/stdctrls/Label.h"
 #include "platform/Beep.h"
 
 namespace cataloging {
@@ -466,6 +467,14 @@ TEST_F(CatalogManagerTest, NamesLongerThanTheDestinationTakesNeedItsSizesAdjuste
         EXPECT_EQ(form.FoundFolderNameLengthPanel->Caption(), "21");
         EXPECT_EQ(form.FoundArchiveIDLengthPanel->Caption(), "0");
         EXPECT_EQ(catalog::CurrentCatalogName, "CAT2");
+        EXPECT_EQ(dynamic_cast<TLabel*>(form.FindComponent("ToBeCatalogedLabel"))->Caption(),
+                  "Longest Found");
+        const std::string note = dynamic_cast<TLabel*>(form.FindComponent("NoteLabel"))->Caption();
+        EXPECT_TRUE(note.starts_with("Korvane has found that some of the catalog entries to be copied"))
+            << note;
+        EXPECT_TRUE(note.ends_with("Indicate your choice by selecting the appropriate option below."))
+            << note;
+        EXPECT_EQ(form.Table->TableName(), "CAT2_CAT");
         form.SetModalResult(mrCancel);
     });
     Form->CopyBtnClick(Form->CopyBtn);
