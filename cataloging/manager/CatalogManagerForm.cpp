@@ -12,6 +12,7 @@
 #include "catalog/ProgramTables.h"
 #include "catalog/ProgressForm.h"
 #include "catalog/SelectCatalogForm.h"
+#include "controls/entry/CtlState.h"
 #include "controls/grid/CtlDbTable.h"
 #include "controls/kit/CoolGauge.h"
 #include "dbsql/components/DbQuery.h"
@@ -221,6 +222,14 @@ TCatalogManagerForm::TCatalogManagerForm(TComponent* AOwner) : TForm(AOwner) {
     Constraints().SetMinWidth(Width());
     Constraints().SetMaxWidth(Width());
     Constraints().SetMinHeight(Height());
+
+    // Position and state are kept between runs.
+    Store = NewComponent<entry::TCtlRegistryStore>(this);
+    Store->SetName("Store");
+    FormState = NewComponent<entry::TCtlFormState>(this);
+    FormState->SetName("FormState");
+    FormState->SetStorage(Store);
+    FormState->SetSection("TCatalogManagerForm");
 
     auto table = [this](const char* Name) {
         auto* t = NewComponent<dbsql::TDbTable>(this);

@@ -24,6 +24,10 @@ namespace dbsql {
 class TDbQuery;
 class TDbTable;
 }  // namespace dbsql
+namespace entry {
+class TCtlFormState;
+class TCtlRegistryStore;
+}  // namespace entry
 namespace grid {
 class TCtlDbTable;
 }
@@ -67,6 +71,8 @@ public:
     dbsql::TDbQuery* Query;
     framework::TDataSource *SSummarySource, *DSummarySource, *SSummarySource2;
     framework::TStringField* Tagged;
+    entry::TCtlRegistryStore* Store;
+    entry::TCtlFormState* FormState;
 
     framework::TPanel *SourceCatalogPanel, *DestinationCatalogPanel, *SRecordCount, *DRecordCount;
     grid::TCtlDbTable *SGrid, *DGrid;

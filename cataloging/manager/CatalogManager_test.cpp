@@ -26,6 +26,8 @@
 #include "framework/stdctrls/ExtCtrls.h"
 #include "framework/stdctrls/Label.h"
 #include "platform/Beep.h"
+#include "platform/Registry.h"
+#include "platform/testsupport/UserEnv.h"
 
 namespace cataloging {
 namespace {
@@ -44,6 +46,7 @@ struct TEntry {
 };
 
 struct CatalogManagerTest : catalog::testsupport::TCatalogFixture {
+    platform::testsupport::ScopedUserEnv UserEnv;  // the window keeps its state in a private registry
     TCatalogManagerForm* Form = nullptr;
 
     void TearDown() override {
@@ -684,6 +687,10 @@ TEST_F(CatalogManagerTest, ClosingDeletesTheTagTableAndABadCurrentCatalogIsRepor
     EXPECT_FALSE(Table("TaggedEntries")->Exists());
     Form->Free();
     Form = nullptr;
+    const std::string saved =
+        platform::testsupport::ReadTextFile(platform::RegistryFileName(platform::HKEY_CURRENT_USER));
+    EXPECT_NE(saved.find("TCatalogManagerForm]"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("NormalPos"), std::string::npos) << saved;
 
     OpenManager("NOSUCH");
     EXPECT_EQ(Texts(), (std::vector<std::string>{"Error Opening Summary File For Current Catalog"}));
