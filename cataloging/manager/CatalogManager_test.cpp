@@ -17,6 +17,7 @@
 #include "catalog/SelectCatalogForm.h"
 #include "catalog/testsupport/CatalogTestFixture.h"
 #include "controls/grid/CtlDbTable.h"
+#include "controls/kit/CoolGauge.h"
 #include "dbsql/components/DbTable.h"
 #include "framework/core/DateTime.h"
 #include "framework/core/Masks.h"
@@ -597,6 +598,22 @@ TEST_F(CatalogManagerTest, AFailedRenumberingLeavesTagAnAutoIncrementAfterTheHig
         ASSERT_TRUE(cfg->FindKey({Variant("CAT1")}));
         cfg->Delete();
         Driver.Shown.clear();
+    }
+}
+
+TEST_F(CatalogManagerTest, TheQueryProgressShowsItsOwnPercentageOrRefinesAVolumeCount) {
+    OpenManager("");
+    struct Case {
+        int mode, done, toDo, percent, shown;
+    } cases[] = {
+        {0, 0, 0, 40, 40}, {1, 1, 4, 50, 37}, {1, 3, 4, 100, 100}, {1, 0, 3, 99, 33}, {2, 1, 2, 80, 7}};
+    for (const Case& c : cases) {
+        Progress->ProgressBar->SetProgress(7);
+        Form->QueryProgressMode = c.mode;
+        Form->VolumesDone = c.done;
+        Form->VolumesToDo = c.toDo;
+        Form->QueryQueryProgress(c.percent);
+        EXPECT_EQ(Progress->ProgressBar->Progress(), c.shown) << c.mode << " " << c.done << "/" << c.toDo;
     }
 }
 
