@@ -164,19 +164,26 @@ TEST_F(CatalogRunTest, OnlyTenUnreadableFoldersAreListed) {
 }
 
 TEST_F(CatalogRunTest, DeeplyNestedFoldersAreWalked) {
-    // The walk recurses once per level; 300 levels stay well inside the stack (also with the
-    // sanitizer's larger frames) and inside the time the platform's path resolution takes.
-    std::string relative;
-    for (int i = 0; i < 300; ++i) relative += "a/";
-    std::string native = Disk.Path();
-    for (size_t i = 0; i < relative.size() / 2; ++i) {
-        native += "/a";
-        ASSERT_EQ(::mkdir(native.c_str(), 0755), 0) << i;
+    // The walk recurses once per level, and the innermost folders lie below a native path longer
+    // than the native calls take (2,000 levels of "a/" are 4,000 bytes plus the disk's folder).
+    constexpr int kLevels = 2000;
+    const int disk = ::open(Disk.Path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(disk, 0);
+    int folder = disk;
+    for (int i = 0; i < kLevels; ++i) {
+        ASSERT_EQ(::mkdirat(folder, "a", 0755), 0) << i;
+        const int inner = ::openat(folder, "a", O_PATH | O_DIRECTORY | O_CLOEXEC);
+        ASSERT_GE(inner, 0) << i;
+        if (folder != disk) ::close(folder);
+        folder = inner;
     }
+    ASSERT_EQ(::mkdirat(folder, "LAST", 0755), 0);
+    if (folder != disk) ::close(folder);
+    ::close(disk);
     TRecordingRun& f = WalkForm();
     f.ScanFolder("D:\\", "*.*");
     EXPECT_FALSE(catalog::StopRequested);
-    EXPECT_EQ(f.Spec.FoldersScanned, int64_t(relative.size() / 2 + 1));
+    EXPECT_EQ(f.Spec.FoldersScanned, int64_t(kLevels + 2));
     EXPECT_EQ(f.Spec.UnreadableFolderCount, 0);
 }
 
