@@ -73,15 +73,30 @@ void CtlDrawActiveFrame(TCanvas& C, TCtlGridPen& Frame, TGridEffect NormalEffect
     C.Pen.Style = psSolid;
 }
 
-void CtlDrawXorColumnLine(TCanvas& C, int X, int Length, TPenStyle Style, int Width, TColor Color) {
+namespace {
+void DrawXorLine(TCanvas& C, int At, int Length, bool Vertical, TPenStyle Style, int Width, TColor Color) {
     const TPen Saved = C.Pen;
     C.Pen.Mode = pmXor;
     C.Pen.Style = Style;
     C.Pen.Color = Color;
     C.Pen.Width = Width;
-    C.MoveTo(X, 0);
-    C.LineTo(X, Length);
+    if (Vertical) {
+        C.MoveTo(At, 0);
+        C.LineTo(At, Length);
+    } else {
+        C.MoveTo(0, At);
+        C.LineTo(Length, At);
+    }
     C.Pen = Saved;
+}
+}  // namespace
+
+void CtlDrawXorColumnLine(TCanvas& C, int X, int Length, TPenStyle Style, int Width, TColor Color) {
+    DrawXorLine(C, X, Length, true, Style, Width, Color);
+}
+
+void CtlDrawXorRowLine(TCanvas& C, int Y, int Length, TPenStyle Style, int Width, TColor Color) {
+    DrawXorLine(C, Y, Length, false, Style, Width, Color);
 }
 
 }  // namespace grid

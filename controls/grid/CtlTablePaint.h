@@ -22,5 +22,8 @@ void CtlDrawActiveFrame(framework::TCanvas& Canvas, TCtlGridPen& Frame, TGridEff
 // A line that drawing twice removes: vertical at X over Length pixels.
 void CtlDrawXorColumnLine(framework::TCanvas& Canvas, int X, int Length, framework::TPenStyle Style,
                           int Width, framework::TColor Color);
+// The same, horizontal at Y.
+void CtlDrawXorRowLine(framework::TCanvas& Canvas, int Y, int Length, framework::TPenStyle Style, int Width,
+                       framework::TColor Color);
 
 }  // namespace grid
