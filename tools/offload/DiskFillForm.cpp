@@ -86,25 +86,6 @@ T* Make(TComponent* Owner, TWinControl* Parent, const char* Name, int Left, int 
     return C;
 }
 
-// The text of a FILE_ID.DIZ: lines blank after trimming are dropped until the first other one;
-// from there on the lines are joined with CR LF.
-std::string DizText(const std::string& NativeFile) {
-    std::ifstream In(NativeFile, std::ios::binary);
-    std::string Text, Line;
-    bool Started = false;
-    while (std::getline(In, Line)) {
-        if (!Line.empty() && Line.back() == '\r') Line.pop_back();
-        if (!Started) {
-            if (Trim(Line).empty()) continue;
-            Started = true;
-            Text = Line;
-        } else {
-            Text += "\r\n" + Line;
-        }
-    }
-    return Text;
-}
-
 // A new folder of its own for extracted files, in the program's folder (which a drive always
 // holds), removed with what it holds when it goes.
 struct TPrivateFolder {
@@ -582,7 +563,8 @@ void TDiskFillForm::ViewCmtBtnClick() {
             if (!Extract.Windows.empty() && ZipReader->UnZip() > 0) {
                 for (const auto& E : std::filesystem::directory_iterator(Extract.Native))
                     if (platform::SameNameIgnoringCase(E.path().filename().string(), "FILE_ID.DIZ")) {
-                        Diz = DizText(E.path().string());
+                        std::ifstream In(E.path(), std::ios::binary);
+                        Diz = FileIdDizText(std::string(std::istreambuf_iterator<char>(In), {}));
                         break;
                     }
             }

@@ -343,6 +343,13 @@ TEST_F(DiskFillCatalogTest, CatalogsThatCannotBeReadAreReported) {
     Click(*Form->InvertDupBtn);
     EXPECT_EQ(Texts(), (std::vector<std::string>{"Unable To Open The Current Catalog",
                                                  "There Are No Records In The Catalog"}));
+    // The catalog panel opens the catalog manager and shows the current catalog afterwards.
+    EXPECT_EQ(Form->ActiveCatalogName->Caption(), "Missing");
+    std::string Opened;
+    Driver.AnswerWith([&](TCustomForm& F) { Opened = F.ClassName(); }, mrCancel);
+    Click(*Form->Panel6);
+    EXPECT_EQ(Opened, "TSelectCatalogForm");
+    EXPECT_EQ(Form->ActiveCatalogName->Caption(), "Games");
 }
 
 TEST_F(DiskFillFormTest, ArchiveCommentsAreShown) {
