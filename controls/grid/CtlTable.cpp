@@ -9,7 +9,6 @@
 #include "controls/grid/CtlTablePaint.h"
 #include "framework/graphics/Gdi.h"
 #include "framework/ui/Forms.h"
-#include "framework/ui/Resources.h"
 
 namespace grid {
 
@@ -18,28 +17,9 @@ using namespace framework;
 namespace {
 constexpr int32_t LargeRowCount = 16384;
 constexpr uint32_t SCtlGridCommands = 30266;
-// The row-move cursor: two arrows, up and down, hot spot between them.
 void RegisterRowMoveCursor() {
     static std::once_flag Once;
-    std::call_once(Once, [] {
-        RegisterCursorResource(
-            "CTLROWMOVECURSOR",
-            [](TBitmap& B) {
-                B.SetPixelFormat(pf24bit);
-                B.SetSize(16, 16);
-                TCanvas& C = B.Canvas();
-                C.Brush.Color = clFuchsia;
-                C.FillRect(Rect(0, 0, 16, 16));
-                C.Brush.Color = clBlack;
-                C.FillRect(Rect(7, 2, 9, 14));
-                for (int I = 0; I < 4; ++I) {
-                    C.FillRect(Rect(7 - I, I, 9 + I, I + 1));
-                    C.FillRect(Rect(7 - I, 15 - I, 9 + I, 16 - I));
-                }
-            },
-            Point(8, 8));
-        Screen->SetCursors(crCtlRowMove, LoadCursor(HInstance, "CTLROWMOVECURSOR"));
-    });
+    std::call_once(Once, [] { CtlRegisterMoveCursor("CTLROWMOVECURSOR", crCtlRowMove, true); });
 }
 }  // namespace
 
