@@ -56,6 +56,15 @@ protected:
         return Grid;
     }
     uint32_t Pixel(int X, int Y) { return Driver.PixelAt(*Grid, X, Y); }
+    // Presses the button at the first point, moves through the others and lets go at the last.
+    void Drag(std::initializer_list<TPoint> Path) {
+        const TPoint From = *Path.begin(), To = *(Path.end() - 1);
+        Driver.MouseMove(*Grid, From.X, From.Y);
+        Driver.MouseDown(*Grid, From.X, From.Y);
+        for (auto P = Path.begin() + 1; P != Path.end(); ++P) Driver.MouseMove(*Grid, P->X, P->Y);
+        Driver.MouseUp(*Grid, To.X, To.Y);
+        Driver.RunPending();
+    }
 };
 
 // ---- Layout ----
@@ -449,17 +458,9 @@ TEST_F(TableTest, ColumnsAreResizedToSixPixelsAtLeastAndMovedByTheirHeadings) {
     // The boundary right of column 2 (x 300).
     Driver.MouseMove(*Grid, 300, 10);
     EXPECT_EQ(Driver.CursorShown(*Grid), crHSplit);
-    Driver.MouseDown(*Grid, 300, 10);
-    Driver.MouseMove(*Grid, 202, 10);
-    Driver.MouseUp(*Grid, 202, 10);
-    Driver.RunPending();
+    Drag({Point(300, 10), Point(202, 10)});
     EXPECT_EQ(Grid->Columns().Items(2)->Width(), 100);  // the line never came closer than 6
-    Driver.MouseMove(*Grid, 300, 10);
-    Driver.MouseDown(*Grid, 300, 10);
-    Driver.MouseMove(*Grid, 206, 10);
-    Driver.MouseMove(*Grid, 203, 10);
-    Driver.MouseUp(*Grid, 203, 10);
-    Driver.RunPending();
+    Drag({Point(300, 10), Point(206, 10), Point(203, 10)});
     EXPECT_EQ(Grid->Columns().Items(2)->Width(), 6);
     Grid->Columns().Items(2)->SetWidth(100);
     Grid->SetOptions(CtlTblOption(otoNoColResizing) | CtlTblOption(otoAllowColMoves));
@@ -473,12 +474,7 @@ TEST_F(TableTest, ColumnsAreResizedToSixPixelsAtLeastAndMovedByTheirHeadings) {
     };
     Grid->SetActiveCol(2);
     Driver.RunPending();
-    Driver.MouseMove(*Grid, 250, 10);
-    Driver.MouseDown(*Grid, 250, 10);
-    Driver.MouseMove(*Grid, 350, 10);
-    Driver.MouseMove(*Grid, 550, 10);
-    Driver.MouseUp(*Grid, 550, 10);
-    Driver.RunPending();
+    Drag({Point(250, 10), Point(350, 10), Point(550, 10)});
     EXPECT_EQ(Changes, (std::vector<std::string>{"2-3", "3-4", "4-5"}));
     EXPECT_EQ(Grid->ActiveCol(), 5);
 }
@@ -497,11 +493,7 @@ TEST_F(TableTest, RowsAreResizedToSixPixelsAtLeastAndMovedByTheirHeadings) {
     // The boundary below row 2 (y 60) in the row headings; the line stops 6 below the row's top.
     Driver.MouseMove(*Grid, 50, 60);
     EXPECT_EQ(Driver.CursorShown(*Grid), crVSplit);
-    Driver.MouseDown(*Grid, 50, 60);
-    Driver.MouseMove(*Grid, 50, 46);
-    Driver.MouseMove(*Grid, 50, 41);
-    Driver.MouseUp(*Grid, 50, 41);
-    Driver.RunPending();
+    Drag({Point(50, 60), Point(50, 46), Point(50, 41)});
     EXPECT_EQ(Grid->Rows().Height(2), 6);
     EXPECT_EQ(Resized, (std::vector<std::string>{"2:6"}));
     EXPECT_EQ(Grid->RowMap().Offsets[3], 46);
@@ -518,11 +510,7 @@ TEST_F(TableTest, RowsAreResizedToSixPixelsAtLeastAndMovedByTheirHeadings) {
     Changes.clear();
     Driver.MouseMove(*Grid, 50, 35);
     EXPECT_EQ(Driver.CursorShown(*Grid), crCtlRowMove);
-    Driver.MouseDown(*Grid, 50, 35);
-    Driver.MouseMove(*Grid, 50, 75);
-    Driver.MouseMove(*Grid, 50, 105);
-    Driver.MouseUp(*Grid, 50, 105);
-    Driver.RunPending();
+    Drag({Point(50, 35), Point(50, 75), Point(50, 105)});
     EXPECT_EQ(Changes, (std::vector<std::string>{"1-2", "2-3", "3-4"}));
     EXPECT_EQ(Grid->ActiveRow(), 4);
     EXPECT_EQ(Grid->Rows().Height(4), 30);
