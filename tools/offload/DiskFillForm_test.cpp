@@ -22,6 +22,8 @@
 #include "framework/stdctrls/Dialogs.h"
 #include "framework/stdctrls/Edit.h"
 #include "framework/stdctrls/ExtCtrls.h"
+#include "framework/stdctrls/FileCtrl.h"
+#include "framework/stdctrls/GroupBox.h"
 #include "framework/stdctrls/Label.h"
 #include "framework/stdctrls/Memo.h"
 #include "framework/stdctrls/RadioButton.h"
@@ -119,6 +121,34 @@ TEST_F(DiskFillFormTest, ListsTheFilesOfTheFolderWithCountersAndPattern) {
     Click(*Form->ApplyBtn);
     EXPECT_EQ(Form->List.Count(), 10);
     EXPECT_EQ(Counters(), (std::vector<std::string>{"10", "5,500", "10", "5,500"}));
+}
+
+TEST_F(DiskFillFormTest, TheFolderTaggingAndSortChoiceComeBackAndTheLayoutFollowsTheWidth) {
+    Write("A.TXT", "a");
+    Write("OTHER/B.TXT", "b");
+    Open();
+    Form->FolderSelect->SetDirectory("D:\\FILES\\OTHER");
+    Driver.RunPending();
+    EXPECT_EQ(Form->Folder->Caption(), "D:\\FILES\\OTHER");
+    Form->AutoTag->SetChecked(true);
+    Click(*Form->SortSize);
+    Form->Close();
+    Driver.RunPending();
+    Form->Free();
+    Form = TCustomForm::Create<TDiskFillForm>(Application);
+    Form->Show();
+    Driver.RunPending();
+    EXPECT_EQ(Form->Folder->Caption(), "D:\\FILES\\OTHER");
+    EXPECT_TRUE(Form->AutoTag->Checked());
+    EXPECT_TRUE(Form->SortSize->Checked());
+    EXPECT_EQ(Form->List.TaggedFiles, 1);  // B.TXT, tagged as it was read
+
+    Form->SetWidth(900);
+    Driver.RunPending();
+    const int W = (Form->SortGroup->Width() - 438) / 7;
+    EXPECT_EQ(Form->SortFName->Left(), 2 * W + 65);
+    EXPECT_EQ(Form->SortReverse->Left(), 6 * W + 370);
+    EXPECT_EQ(Form->TaggedBytesPanel->Width(), Form->CounterPanel->Width() / 4 - 4);
 }
 
 TEST_F(DiskFillFormTest, MoreThanTenThousandFilesAreReportedOnce) {
