@@ -557,6 +557,23 @@ TEST_F(TableTest, TheDragImageFollowsTheMouseAndLeavesTheGridAsItWas) {
     Driver.MouseUp(*Grid, 262, 80);
     Driver.RunPending();
     EXPECT_EQ(Strip(), Before);
+
+    // With row 0 hidden the picture is the dragged column's first heading cell on screen.
+    Grid->SetLockedRows(2);
+    Grid->Rows().SetRow(0, 20, true);
+    Driver.RunPending();
+    const TRect Second = Grid->CellRect(1, 2);
+    ASSERT_EQ(Second.Top, 0);
+    std::vector<TPoint> Shown;
+    for (int Y = Second.Top + 2; Y < Second.Bottom - 2; ++Y)
+        for (int X = Second.Left + 2; X < Second.Right - 2; ++X)
+            if (Pixel(X, Y) == 0) Shown.push_back(Point(X - Second.Left, Y - Second.Top));
+    ASSERT_FALSE(Shown.empty());
+    Driver.MouseMove(*Grid, 250, 10);
+    Driver.MouseDown(*Grid, 250, 10);
+    Driver.MouseMove(*Grid, 260, 90);
+    for (const TPoint& P : Shown) EXPECT_EQ(Pixel(Second.Left + 10 + P.X, Second.Top + 80 + P.Y), 0u);
+    Driver.MouseUp(*Grid, 260, 90);
 }
 
 TEST_F(TableTest, EventsOfEditingEnteringLeavingClipboardAndUserCommands) {
