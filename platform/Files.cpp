@@ -953,6 +953,8 @@ HANDLE FindFirstFile(std::string_view fileName, WIN32_FIND_DATA& data, uint32_t 
         while (dirent* d = readdir(dir)) {
             const std::string entryName = d->d_name;
             if (entryName == "." || entryName == "..") continue;
+            // Names the mask refuses are not looked at (a folder of many files is searched for one).
+            if (!MatchesMask(Utf8ToAnsi(entryName), mask)) continue;
             const std::string path = native + (native == "/" ? "" : "/") + entryName;
             struct stat st {};
             if (lstat(path.c_str(), &st) != 0) continue;
