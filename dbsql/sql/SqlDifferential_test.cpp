@@ -3,7 +3,7 @@
 // must leave the same tables.
 //
 // KORVANE_SQL_DIFF_SEED and KORVANE_SQL_DIFF_COUNT choose the seed and the number of statements
-// of each run (default: a fixed seed and 750 statements, two runs over each table set).
+// of each run (default: a fixed seed and 500 statements, two runs over each table set).
 //
 // Where this dialect means something else on purpose, the generator does not go:
 // - NOT IN, and IN lists or sub-selects that may hold NULL (NOT IN over a NULL is true here);
@@ -254,7 +254,7 @@ protected:
     void SetUp() override {
         SqlTableTest::SetUp();
         Seed = EnvironmentNumber("KORVANE_SQL_DIFF_SEED", 20031005);
-        Count = EnvironmentNumber("KORVANE_SQL_DIFF_COUNT", 750);
+        Count = EnvironmentNumber("KORVANE_SQL_DIFF_COUNT", 500);
     }
 
     // Runs the statement on both sides; false (with a failure that names the seed and both
