@@ -403,7 +403,9 @@ bool ParseOptions(int argc, char** argv, TOptions& o) {
             o.Smoke = true;
             o.Records = 1000;
         } else {
-            std::fprintf(stderr, "usage: %s [--records N] [--csv FILE] [--folder DIR] [--only WORKLOAD] [--smoke]\n", argv[0]);
+            std::fprintf(stderr,
+                         "usage: %s [--records N] [--csv FILE] [--folder DIR] [--only WORKLOAD] [--smoke]\n",
+                         argv[0]);
             return false;
         }
     }

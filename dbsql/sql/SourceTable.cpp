@@ -189,8 +189,8 @@ bool TTableJoin::SeekKeyRange() {
     dbengine::TDataCursor* cursor = JoinedTable->Cursor;
     if (KeyIndex == -2) {
         KeyIndex = -1;
-        if (IsComparison(Condition) && Condition->Code == dbengine::ecEqual && inner->Kind == dbengine::tkColumn &&
-            inner->Table == JoinedTable && inner->FieldNo != 0 &&
+        if (IsComparison(Condition) && Condition->Code == dbengine::ecEqual &&
+            inner->Kind == dbengine::tkColumn && inner->Table == JoinedTable && inner->FieldNo != 0 &&
             dbengine::ExpTreeHasColumn(Condition->Left)) {
             dbengine::TFieldDescriptor desc;
             cursor->GetTableFieldDesc(static_cast<uint16_t>(inner->FieldNo), desc);
@@ -200,8 +200,8 @@ bool TTableJoin::SeekKeyRange() {
     }
     if (KeyIndex < 0) return false;
     TDataQuery* query = Owner->Query;
-    dbengine::TExpTreeHolder value(dbengine::FoldConstantOperand(inner, Condition->Left, query->SourceValues(),
-                                                                 query->LanguageId, query->SortId));
+    dbengine::TExpTreeHolder value(dbengine::FoldConstantOperand(
+        inner, Condition->Left, query->SourceValues(), query->LanguageId, query->SortId));
     dbengine::TFieldDescriptor desc;
     cursor->GetTableFieldDesc(static_cast<uint16_t>(inner->FieldNo), desc);
     if (value->IsNull) {

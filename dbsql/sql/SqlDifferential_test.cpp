@@ -358,8 +358,8 @@ protected:
             Both("INSERT INTO \"B\" VALUES (" + std::to_string(i) + ", " + g.NumberValue(45) + ", " +
                  g.TextValue() + ", " + g.NumberValue(15) + ")");
         for (int i = 1; i <= 25; ++i)
-            Both("INSERT INTO \"C\" VALUES (" + g.TextValue() + ", " + g.TextValue() + ", " + g.NumberValue(5) +
-                 ")");
+            Both("INSERT INTO \"C\" VALUES (" + g.TextValue() + ", " + g.TextValue() + ", " +
+                 g.NumberValue(5) + ")");
         // Deleted and reinserted records.
         Both("DELETE FROM \"A\" WHERE Id > 30");
         for (int i = 31; i <= 35; ++i)
