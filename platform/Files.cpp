@@ -957,6 +957,8 @@ HANDLE FindFirstFile(std::string_view fileName, WIN32_FIND_DATA& data, uint32_t 
         while (dirent* d = readdir(dir)) {
             const std::string entryName = d->d_name;
             if (entryName == "." || entryName == "..") continue;
+            // Names the mask refuses are not looked at (a folder of many files is searched for one).
+            if (!MatchesMask(Utf8ToAnsi(entryName), mask)) continue;
             struct stat st {};
             if (fstatat(dirfd(dir), entryName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
             if (S_ISLNK(st.st_mode)) {
