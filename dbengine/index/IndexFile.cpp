@@ -114,6 +114,7 @@ void TIndexFile::CloseFile() {
 void TIndexFile::ReadHeader() {
     ReadBuf.assign(IndexHeaderSize, 0);
     ReadAt(0, ReadBuf.data(), IndexHeaderSize);
+    NoteStoredBytes(0, ReadBuf.data(), IndexHeaderSize);
     Unscramble(ReadBuf.data());
     Header = DecodeIndexHeader(ReadBuf.data());
     Header.HeaderModified = 0;
@@ -122,6 +123,7 @@ void TIndexFile::ReadHeader() {
 bool TIndexFile::ReloadHeaderIfChanged() {
     ReadBuf.assign(IndexHeaderSize, 0);
     ReadAt(0, ReadBuf.data(), IndexHeaderSize);
+    NoteStoredBytes(0, ReadBuf.data(), IndexHeaderSize);
     Unscramble(ReadBuf.data());
     if (GetLE32(ReadBuf.data() + IhChangeCount) == Header.ChangeCount) return false;
     Header = DecodeIndexHeader(ReadBuf.data());
