@@ -227,6 +227,42 @@ void TFileHandler::KeepKnownBytes(int64_t offset, const uint8_t* bytes, uint32_t
     Kept.push_back({offset, std::vector<uint8_t>(bytes, bytes + count)});
 }
 
+void TFileHandler::KeepBeforeWrites(std::vector<std::pair<int64_t, uint32_t>>& ranges) {
+    if (!JournalOn || File == nullptr || ranges.empty()) return;
+    TFileLockScope scope(*this);
+    StartJournalLength();
+    std::sort(ranges.begin(), ranges.end());
+    std::vector<uint8_t> joined;
+    size_t first = 0;
+    while (first < ranges.size()) {
+        // One read from the first range to the last one that lies close enough behind it.
+        int64_t begin = ranges[first].first;
+        int64_t end = begin + ranges[first].second;
+        size_t last = first + 1;
+        while (last < ranges.size() && ranges[last].first - end <= MaxJoinedGap &&
+               ranges[last].first + ranges[last].second - begin <= MaxKeptRead) {
+            end = std::max<int64_t>(end, ranges[last].first + ranges[last].second);
+            ++last;
+        }
+        end = std::min(end, JournalLength);
+        if (begin < end) {
+            joined.resize(static_cast<size_t>(end - begin));
+            int32_t want = static_cast<int32_t>(joined.size());
+            if (SeekFile(0, begin) == begin &&
+                File->Read(HandleNo, joined.data(), static_cast<uint32_t>(joined.size())) == want) {
+                for (size_t k = first; k < last; ++k) {
+                    int64_t offset = ranges[k].first;
+                    int64_t stop = std::min<int64_t>(offset + ranges[k].second, end);
+                    if (offset < stop)
+                        KeepKnownBytes(offset, joined.data() + (offset - begin),
+                                       static_cast<uint32_t>(stop - offset));
+                }
+            }
+        }
+        first = last;
+    }
+}
+
 void TFileHandler::KeepBeforeWrite(int64_t offset, uint32_t count) {
     // Bytes past the length at the start are cut off again. Every byte keeps its first image:
     // a range within one kept already is not kept again, and the oldest image is put back last.

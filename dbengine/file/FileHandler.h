@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dbengine/file/FileList.h"
@@ -63,6 +64,9 @@ public:
     void BeginWriteJournal();
     void EndWriteJournal();
     bool Journaling() const { return JournalOn; }
+    // Keeps, for a journal, the bytes of ranges about to be written (offset, length), reading
+    // neighbours a small gap apart in one go; what cannot be read here is read at the write.
+    void KeepBeforeWrites(std::vector<std::pair<int64_t, uint32_t>>& ranges);
     // Whether a write was tried since the journal began.
     bool JournalWrote() const { return JournalOn && Wrote; }
     // Writes the kept bytes back, newest first, cuts the file to its length at the start and ends
@@ -105,6 +109,8 @@ private:
     std::vector<TKeptBytes> Kept;
     // Reads larger than this are not kept for the journal (it reads what it needs at the write).
     static constexpr uint32_t MaxKeptRead = 64 * 1024;
+    // Ranges at most this far apart are read together by KeepBeforeWrites.
+    static constexpr int64_t MaxJoinedGap = 16 * 1024;
 
     int64_t ImageOffset = 0;
     std::vector<uint8_t> Image;

@@ -331,6 +331,20 @@ TEST_F(FileLayerTest, WriteJournalUsesKnownBytesOnlyWhileTheyAreCurrent) {
     }
     EXPECT_TRUE(f->TakeBackWrites());
     EXPECT_EQ(ReadAll(*f), "0123456789");
+
+    // Ranges kept ahead of their writes, in any order and past the end, need no read at the write.
+    f->BeginWriteJournal();
+    std::vector<std::pair<int64_t, uint32_t>> ranges = {{6, 2}, {1, 2}, {9, 4}};
+    f->KeepBeforeWrites(ranges);
+    {
+        auto fault = failReads();
+        f->WriteAt(9, "WXYZ", 4);
+        f->WriteAt(1, "ab", 2);
+        f->WriteAt(6, "cd", 2);
+        EXPECT_EQ(CodeOf([&] { f->WriteAt(4, "e", 1); }), DBE_WRITEERR);
+    }
+    EXPECT_TRUE(f->TakeBackWrites());
+    EXPECT_EQ(ReadAll(*f), "0123456789");
     f->CloseFile();
     f->DeleteFile();
 }
