@@ -2,6 +2,7 @@
 // starts with, and the commands whose windows this program part owns.
 
 #include "app/AboutForm.h"
+#include "app/AppearanceOptionsUnit.h"
 #include "app/FrameCatalogingUnit.h"
 #include "app/FrameHelpUnit.h"
 #include "app/FrameReportsUnit.h"
@@ -9,9 +10,12 @@
 #include "app/FrameToolsUnit.h"
 #include "app/MainUnit.h"
 #include "app/ProgramIdentity.h"
+#include "app/RepairUnit.h"
 #include "catalog/CatalogFolderForm.h"
+#include "catalog/FormParts.h"
 #include "catalog/Globals.h"
 #include "catalog/SelectCatalogForm.h"
+#include "catalog/ToolsSettingsForm.h"
 #include "catalog/oldformat/ConvertForm.h"
 #include "cataloging/specs/IncludeExcludeForm.h"
 #include "controls/kit/StyledGrad.h"
@@ -124,17 +128,20 @@ const TCommandDef kCommands[] = {
      &TMainForm::SelectCreateCatalog1Click},
     {1, "FolderForCatalogs1", "&Folder For Catalogs", S, false, true, 0, &TMainForm::FolderForCatalogs1Click},
     {1, nullptr, "-"},
-    {1, "MainWindowAppearanceOptions1", "&Main Window Appearance Options", S, false, true},
+    {1, "MainWindowAppearanceOptions1", "&Main Window Appearance Options", S, false, true, 0,
+     &TMainForm::MainWindowAppearanceOptions1Click},
     {1, "IncludeExcludeSpecs1", "&Include/Exclude Specs", S, false, true, 0,
      &TMainForm::IncludeExcludeSpecs1Click},
-    {1, "ToolsSettings1", "&Offload && Cleanup Tools Settings", S, false, true},
+    {1, "ToolsSettings1", "&Offload && Cleanup Tools Settings", S, false, true, 0,
+     &TMainForm::ToolsSettings1Click},
 
     {0, "Convert1", "C&onvert"},
     {1, "ConvertOldCatalogs1", "&Convert Korvane For DOS/Win16 Catalogs", 0, false, true, 0,
      &TMainForm::ConvertOldCatalogs1Click},
 
     {0, "Diagnose1", "&Diagnose"},
-    {1, "DiagnoseRepairTables1", "&Diagnose/Repair Korvane's Tables", 0, false, true},
+    {1, "DiagnoseRepairTables1", "&Diagnose/Repair Korvane's Tables", 0, false, true, 0,
+     &TMainForm::DiagnoseRepairTables1Click},
 
     {0, "Help1", "&Help"},
     {1, "Contents1", "&Contents", H, false, false, 0, &TMainForm::Contents1Click},
@@ -323,14 +330,19 @@ void TMainForm::ConvertOldCatalogs1Click(TObject*) {
 }
 
 void TMainForm::IncludeExcludeSpecs1Click(TObject*) {
-    auto* dialog = TCustomForm::Create<cataloging::TIncludeExcludeForm>(Application);
-    try {
-        dialog->ShowModal();
-    } catch (...) {
-        dialog->Free();
-        throw;
-    }
-    dialog->Free();
+    catalog::ShowModalForm<cataloging::TIncludeExcludeForm>();
+}
+
+void TMainForm::MainWindowAppearanceOptions1Click(TObject*) {
+    ShowAppearanceOptions(*this);
+}
+
+void TMainForm::ToolsSettings1Click(TObject*) {
+    catalog::ShowToolsSettingsForm();
+}
+
+void TMainForm::DiagnoseRepairTables1Click(TObject*) {
+    ShowRepairForm();
 }
 
 void TMainForm::Contents1Click(TObject*) {
@@ -351,14 +363,7 @@ void TMainForm::AboutWindows1Click(TObject*) {
 }
 
 void TMainForm::About1Click(TObject*) {
-    auto* about = TCustomForm::Create<TAboutForm>(Application);
-    try {
-        about->ShowModal();
-    } catch (...) {
-        about->Free();
-        throw;
-    }
-    about->Free();
+    catalog::ShowModalForm<TAboutForm>();
 }
 
 }  // namespace app

@@ -131,6 +131,9 @@ public:
     void FolderForCatalogs1Click(framework::TObject* Sender);
     void ConvertOldCatalogs1Click(framework::TObject* Sender);
     void IncludeExcludeSpecs1Click(framework::TObject* Sender);
+    void MainWindowAppearanceOptions1Click(framework::TObject* Sender);
+    void ToolsSettings1Click(framework::TObject* Sender);
+    void DiagnoseRepairTables1Click(framework::TObject* Sender);
     void Contents1Click(framework::TObject* Sender);
     void Index1Click(framework::TObject* Sender);
     void HowToUseHelp1Click(framework::TObject* Sender);

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <map>
 
+#include "app/AppearanceOptionsUnit.h"
 #include "app/OptionFrame.h"
 #include "app/ProgramEntry.h"
 #include "catalog/CatalogFolderForm.h"
@@ -24,12 +25,15 @@
 #include "catalog/SelectCatalogForm.h"
 #include "controls/entry/CtlPictureField.h"
 #include "controls/entry/CtlState.h"
+#include "controls/kit/KitColorCombo.h"
 #include "controls/kit/StyledGrad.h"
 #include "dbsql/components/DbSession.h"
 #include "dbsql/components/DbTable.h"
 #include "framework/core/Seams.h"
 #include "framework/data/Fields.h"
 #include "framework/stdctrls/Buttons.h"
+#include "framework/stdctrls/CheckBox.h"
+#include "framework/stdctrls/ComboBox.h"
 #include "framework/stdctrls/Dialogs.h"
 #include "framework/stdctrls/ExtCtrls.h"
 #include "framework/stdctrls/FileCtrl.h"
@@ -388,6 +392,35 @@ TEST_F(ProgramTest, HiddenButtonPanelsGiveTheSmallerMinimumHeight) {
     });
     Store("MainOptPanel.Visible", "True");
     Run([](TMainForm& Form) { EXPECT_EQ(Form.Constraints().MinHeight, 375); });
+}
+
+TEST_F(ProgramTest, TheLookChosenInTheAppearanceDialogReturnsAtTheNextStart) {
+    FirstRun();
+    Run([&](TMainForm& Form) {
+        Driver.AnswerWith([&](TCustomForm& F) {
+            auto& d = static_cast<TAppearanceOptionsForm&>(F);
+            d.ShowPanels->SetChecked(false);
+            d.MainFromColor->SetSelectedColor(clRed);
+            d.SubDirection->SetItemIndex(1);
+            d.StatusToColor->SetSelectedColor(clAqua);
+            d.StatusHeaderColor->SetSelectedColor(clGreen);
+            d.StatusInfoColor->SetSelectedColor(clYellow);
+            Driver.Click(*d.OKBtn);
+        });
+        Form.RunCommand("MainWindowAppearanceOptions1", nullptr);
+        EXPECT_EQ(Form.Constraints().MinHeight, 170);
+    });
+    Run([](TMainForm& Form) {
+        EXPECT_FALSE(Form.MainOptPanel->Visible());
+        EXPECT_FALSE(Form.SubOptPanel->Visible());
+        // The start-up's minimum for a window without the panels.
+        EXPECT_EQ(Form.Constraints().MinHeight, 110);
+        EXPECT_EQ(Form.MainOptGradient->FromColor(), clRed);
+        EXPECT_EQ(Form.SubOptGradient->Direction(), kit::dVertical);
+        EXPECT_EQ(Form.FCGradient->ToColor(), clAqua);
+        EXPECT_EQ(Form.ACHeader->Font().Color, clGreen);
+        EXPECT_EQ(Form.FilesInCatalog->Font().Color, clYellow);
+    });
 }
 
 TEST_F(ProgramTest, AnExceptionInsideStartUpGoesToTheApplicationAndTheWindowOpens) {

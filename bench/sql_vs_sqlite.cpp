@@ -4,7 +4,7 @@
 // engine); row counts and checksums (the sum of the Tag values seen, or of the group counts and
 // sums) must agree.
 //
-//   sql_vs_sqlite [--records N] [--csv FILE] [--folder DIR]
+//   sql_vs_sqlite [--records N] [--csv FILE] [--folder DIR] [--only WORKLOAD]
 //   sql_vs_sqlite --smoke          (N = 1,000: the agreement check of the test run)
 //
 // Exit status 0 when both engines agree on every workload, 1 when they do not, 2 on an error.
@@ -47,6 +47,7 @@ struct TOptions {
     int64_t Records = 100000;
     std::string Csv;
     std::string Folder = "/tmp";
+    std::string Only;  // one workload by name, for profiling
     bool Smoke = false;
 };
 
@@ -350,9 +351,10 @@ private:
 };
 
 // Loads the records, then times every workload; one line per workload to out.
-void RunSide(TSide& side, const TSizes& s, FILE* out) {
+void RunSide(TSide& side, const TSizes& s, const std::string& only, FILE* out) {
     side.Load(s);
     for (const TWorkload& w : Workloads(s)) {
+        if (!only.empty() && only != w.Name) continue;
         ResetPeak();
         TResult r;
         const auto start = Clock::now();
@@ -372,7 +374,7 @@ std::vector<TResult> RunChild(const std::string& engine, const TOptions& o, cons
                  side = std::make_unique<TEngineSide>();
              else
                  side = std::make_unique<TSqliteSide>(folder);
-             RunSide(*side, s, out);
+             RunSide(*side, s, o.Only, out);
          })) {
         char name[128];
         TResult r;
@@ -395,11 +397,15 @@ bool ParseOptions(int argc, char** argv, TOptions& o) {
             o.Csv = next();
         } else if (a == "--folder") {
             o.Folder = next();
+        } else if (a == "--only") {
+            o.Only = next();
         } else if (a == "--smoke") {
             o.Smoke = true;
             o.Records = 1000;
         } else {
-            std::fprintf(stderr, "usage: %s [--records N] [--csv FILE] [--folder DIR] [--smoke]\n", argv[0]);
+            std::fprintf(stderr,
+                         "usage: %s [--records N] [--csv FILE] [--folder DIR] [--only WORKLOAD] [--smoke]\n",
+                         argv[0]);
             return false;
         }
     }

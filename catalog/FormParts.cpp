@@ -4,6 +4,7 @@
 
 #include "controls/entry/CtlPictureField.h"
 #include "controls/entry/CtlSpinner.h"
+#include "controls/grid/CtlNotebook.h"
 #include "framework/stdctrls/Label.h"
 
 namespace catalog {
@@ -63,6 +64,25 @@ entry::TCtlPictureField* NewLengthField(TComponent& Owner, TWinControl& Parent, 
     spinner->WrapMode = false;
     spinner->SetFocusedControl(field);
     return field;
+}
+
+grid::TCtlNotebook* NewNotebook(TComponent& Owner, TWinControl& Parent, const char* Name, int Left, int Top,
+                                int Width, int Height, std::initializer_list<const char*> PageCaptions) {
+    auto* book = NewComponent<grid::TCtlNotebook>(&Owner);
+    book->SetName(Name);
+    book->SetParent(&Parent);
+    book->SetBounds(Left, Top, Width, Height);
+    // Built as a stored form is read, so that only the first page shows and no page event fires.
+    book->Loading();
+    for (const char* caption : PageCaptions) {
+        auto* page = NewComponent<grid::TCtlTabPage>(book);
+        page->Loading();
+        page->SetCaption(caption);
+    }
+    book->SetPageIndex(0);
+    for (int i = 0; i < book->PageCount(); ++i) book->Pages(i)->Loaded();
+    book->Loaded();
+    return book;
 }
 
 }  // namespace catalog

@@ -1,6 +1,8 @@
 #pragma once
 // Parts the program's windows are built of: standard dialog buttons and panels.
 
+#include <initializer_list>
+
 #include "framework/stdctrls/Buttons.h"
 #include "framework/stdctrls/ExtCtrls.h"
 #include "framework/ui/Forms.h"
@@ -10,6 +12,9 @@ class TLabel;
 }
 namespace entry {
 class TCtlPictureField;
+}
+namespace grid {
+class TCtlNotebook;
 }
 
 namespace catalog {
@@ -32,5 +37,24 @@ framework::TLabel* NewLabel(framework::TComponent& Owner, framework::TWinControl
 // start with, and a spinner at its right that steps it by 1. The form needs a controller.
 entry::TCtlPictureField* NewLengthField(framework::TComponent& Owner, framework::TWinControl& Parent,
                                         const char* Name, int Left, int Top, int High);
+
+// A notebook owned by Owner and placed on Parent with one page per caption, the first page shown.
+grid::TCtlNotebook* NewNotebook(framework::TComponent& Owner, framework::TWinControl& Parent,
+                                const char* Name, int Left, int Top, int Width, int Height,
+                                std::initializer_list<const char*> PageCaptions);
+
+// Creates a form of class T owned by the application, shows it modally and frees it, also when
+// showing it raises.
+template <class T>
+void ShowModalForm() {
+    auto* form = framework::TCustomForm::Create<T>(framework::Application);
+    try {
+        form->ShowModal();
+    } catch (...) {
+        form->Free();
+        throw;
+    }
+    form->Free();
+}
 
 }  // namespace catalog

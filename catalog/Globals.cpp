@@ -44,6 +44,14 @@ void LoadSquelch(const framework::TDataSet& options, std::string_view specPrefix
 
 }  // namespace
 
+void LoadSquelchSettings(const framework::TDataSet& Options) {
+    TSquelchSettings offload, cleanup;
+    LoadSquelch(Options, "SquelchSpec", "SquelchDrive", offload);
+    LoadSquelch(Options, "DCSquelchSpec", "DCSquelchDrive", cleanup);
+    OffloadSquelch = offload;
+    CleanupSquelch = cleanup;
+}
+
 void LoadOptions(const framework::TDataSet& Options) {
     // Read into copies and store them only once every field was found.
     std::array<TShortText<250>, 20> include, exclude;

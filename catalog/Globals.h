@@ -53,4 +53,8 @@ extern bool CustomFileReportsOpen;
 // field-not-found error and leaves the variables as they were. Nothing in the table changes.
 void LoadOptions(const framework::TDataSet& Options);
 
+// Fills OffloadSquelch and CleanupSquelch alone from the current record of Options, as LoadOptions
+// does (every field read before either block changes).
+void LoadSquelchSettings(const framework::TDataSet& Options);
+
 }  // namespace catalog

@@ -32,6 +32,14 @@ public:
     std::size_t Length() const { return FText.size(); }
     bool Empty() const { return FText.empty(); }
 
+    // An editor's slot over the text (a type made by Slot::Text(std::string&, int Capacity)), so
+    // that the editor changes the text in place; the slot carries the capacity, and the editor
+    // writes no more than that.
+    template <class Slot>
+    Slot EditSlot() {
+        return Slot::Text(FText, int(N));
+    }
+
     friend bool operator==(const TShortText& a, std::string_view b) { return a.FText == b; }
 
 private:

@@ -332,7 +332,7 @@ HANDLE CreateFile(std::string_view fileName, uint32_t desiredAccess, uint32_t sh
     }
 
     struct stat st {};
-    const bool exists = path.Exists && stat(path.Native.c_str(), &st) == 0;
+    const bool exists = path.Exists && fstatat(path.At(), path.Entry.c_str(), &st, 0) == 0;
     if (path.Exists && !exists) {  // a dangling link
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
@@ -368,7 +368,7 @@ HANDLE CreateFile(std::string_view fileName, uint32_t desiredAccess, uint32_t sh
     int flags = O_CLOEXEC | O_NOCTTY | (needsWriteFd ? O_RDWR : O_RDONLY);
     bool created = false;
     if (!exists) {
-        file->fd = open(path.Native.c_str(), flags | O_CREAT | O_EXCL, 0666);
+        file->fd = openat(path.At(), path.Entry.c_str(), flags | O_CREAT | O_EXCL, 0666);
         created = file->fd >= 0;
         if (file->fd < 0 && errno == EEXIST) {
             // Created by someone else since the check: create-new must not take it over.
@@ -376,12 +376,12 @@ HANDLE CreateFile(std::string_view fileName, uint32_t desiredAccess, uint32_t sh
                 SetLastError(ERROR_FILE_EXISTS);
                 return INVALID_HANDLE_VALUE;
             }
-            file->fd = open(path.Native.c_str(), flags);
+            file->fd = openat(path.At(), path.Entry.c_str(), flags);
         }
     } else {
-        file->fd = open(path.Native.c_str(), flags);
+        file->fd = openat(path.At(), path.Entry.c_str(), flags);
         if (file->fd < 0 && errno == EACCES && needsWriteFd && !wantRead)
-            file->fd = open(path.Native.c_str(), O_CLOEXEC | O_NOCTTY | O_WRONLY);
+            file->fd = openat(path.At(), path.Entry.c_str(), O_CLOEXEC | O_NOCTTY | O_WRONLY);
     }
     if (file->fd < 0) {
         SetLastError(ErrorFromErrno(errno));
@@ -407,7 +407,7 @@ HANDLE CreateFile(std::string_view fileName, uint32_t desiredAccess, uint32_t sh
         (!shareWrite && OthersHold(file->fd, kMarkWriteAccess, 1)) ||
         (creationDisposition == CREATE_ALWAYS && exists && OthersHold(file->fd, kMarkOpen, 1));
     if (conflict) {
-        if (created) unlink(path.Native.c_str());
+        if (created) unlinkat(path.At(), path.Entry.c_str(), 0);
         SetLastError(ERROR_SHARING_VIOLATION);
         return INVALID_HANDLE_VALUE;  // closing the descriptor drops our markers
     }
@@ -803,7 +803,7 @@ bool CreateDirectory(std::string_view pathName) {
     TNativePath path;
     if (!ResolveWindowsPath(pathName, path)) return false;
     if (path.Exists) return FailWith(ERROR_ALREADY_EXISTS);
-    if (mkdir(path.Native.c_str(), 0777) != 0) return FailWithErrno(errno);
+    if (mkdirat(path.At(), path.Entry.c_str(), 0777) != 0) return FailWithErrno(errno);
     return true;
 }
 
@@ -818,10 +818,10 @@ bool RemoveDirectory(std::string_view pathName) {
 }
 
 uint32_t GetFileAttributes(std::string_view fileName) {
-    std::string native;
-    if (!ResolveExistingPath(fileName, native)) return INVALID_FILE_ATTRIBUTES;
+    TNativePath path;
+    if (!ResolveExistingPath(fileName, path)) return INVALID_FILE_ATTRIBUTES;
     struct stat st {};
-    if (stat(native.c_str(), &st) != 0) {
+    if (fstatat(path.At(), path.Entry.c_str(), &st, 0) != 0) {
         FailWithErrno(errno);
         return INVALID_FILE_ATTRIBUTES;
     }
@@ -832,7 +832,7 @@ uint32_t GetFileAttributes(std::string_view fileName) {
     // The root of a drive is never hidden, whatever its native folder is called.
     const std::string full = GetFullPathName(fileName);
     const bool root = full.size() == 3;
-    return AttributesOf(st, root ? std::string_view() : BaseName(native));
+    return AttributesOf(st, root ? std::string_view() : BaseName(path.Native));
 }
 
 bool SetFileAttributes(std::string_view fileName, uint32_t attributes) {
@@ -900,13 +900,14 @@ HANDLE FindFirstFile(std::string_view fileName, WIN32_FIND_DATA& data, uint32_t 
     }
     const std::string folder = full.substr(0, lastSeparator + 1);
     const std::string mask = full.substr(lastSeparator + 1);
-    std::string native;
-    if (!ResolveExistingPath(folder, native)) {
+    TNativePath path;
+    if (!ResolveExistingPath(folder, path)) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
+    const std::string& native = path.Native;
     struct stat folderStat {};
-    if (stat(native.c_str(), &folderStat) != 0 || !S_ISDIR(folderStat.st_mode)) {
+    if (fstatat(path.At(), path.Entry.c_str(), &folderStat, 0) != 0 || !S_ISDIR(folderStat.st_mode)) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
@@ -936,29 +937,33 @@ HANDLE FindFirstFile(std::string_view fileName, WIN32_FIND_DATA& data, uint32_t 
         find->entries.push_back(std::move(entry));
     };
 
+    // The folder is listed and its entries examined through its descriptor, however deep it lies.
+    const int listing = openat(path.At(), path.Entry.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = listing < 0 ? nullptr : fdopendir(listing);
+    if (!dir) {
+        SetLastError(ErrorFromErrno(errno));
+        if (listing >= 0) close(listing);
+        return INVALID_HANDLE_VALUE;
+    }
     std::vector<WIN32_FIND_DATA> dots;
     if (!atRoot) {
         struct stat parent {};
         consider(".", folderStat);
-        if (stat((native + "/..").c_str(), &parent) == 0) consider("..", parent);
+        if (fstatat(dirfd(dir), "..", &parent, 0) == 0) consider("..", parent);
         dots = std::move(find->entries);
         find->entries.clear();
-    }
-    DIR* dir = opendir(native.c_str());
-    if (!dir) {
-        SetLastError(ErrorFromErrno(errno));
-        return INVALID_HANDLE_VALUE;
     }
     {
         while (dirent* d = readdir(dir)) {
             const std::string entryName = d->d_name;
             if (entryName == "." || entryName == "..") continue;
-            const std::string path = native + (native == "/" ? "" : "/") + entryName;
+            // Names the mask refuses are not looked at (a folder of many files is searched for one).
+            if (!MatchesMask(Utf8ToAnsi(entryName), mask)) continue;
             struct stat st {};
-            if (lstat(path.c_str(), &st) != 0) continue;
+            if (fstatat(dirfd(dir), entryName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
             if (S_ISLNK(st.st_mode)) {
                 // A link counts only when it leads to a regular file.
-                if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+                if (fstatat(dirfd(dir), entryName.c_str(), &st, 0) != 0 || !S_ISREG(st.st_mode)) continue;
             }
             if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) continue;
             consider(entryName, st);

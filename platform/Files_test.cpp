@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <ctime>
 #include <string>
@@ -450,6 +452,44 @@ TEST_F(Files, AFolderThatCannotBeSearchedFailsWithTheErrorNotAsEmpty) {
     EXPECT_EQ(data.cFileName, "B.TXT");
     FindClose(h);
     EXPECT_EQ(asked, (std::vector<std::string>{root / "DIR", root / "OTHER"}));
+}
+
+TEST_F(Files, FilesAndSearchesReachBelowTheLongestNativePath) {
+    // 25 folders of 200 characters: the native path of the innermost folder is longer than the
+    // native calls take, yet every step goes through the folder opened for the one before.
+    std::string folder = "C:";
+    for (int level = 0; level < 25; ++level) {
+        folder += "\\" + std::string(199, char('a' + level % 26)) + "X";
+        ASSERT_TRUE(CreateDirectory(folder)) << level << " " << GetLastError();
+    }
+    std::string native = root.Path();
+    for (int level = 0; level < 25; ++level) native += "/" + std::string(199, char('a' + level % 26)) + "X";
+    struct stat st {};
+    ASSERT_NE(::stat(native.c_str(), &st), 0);
+    EXPECT_EQ(errno, ENAMETOOLONG);
+
+    const HANDLE created = Open((folder + "\\Deep.txt").c_str(), RW, 0, CREATE_NEW);
+    ASSERT_NE(created, INVALID_HANDLE_VALUE) << GetLastError();
+    EXPECT_TRUE(Write(created, "at the bottom"));
+    CloseHandle(created);
+    // Another spelling of the folders and the name still finds the file.
+    std::string upper = folder;
+    for (char& ch : upper) ch = char(std::toupper(static_cast<unsigned char>(ch)));
+    const HANDLE opened = Open((upper + "\\DEEP.TXT").c_str(), R, SR);
+    ASSERT_NE(opened, INVALID_HANDLE_VALUE) << GetLastError();
+    EXPECT_EQ(Read(opened, 100), "at the bottom");
+    CloseHandle(opened);
+    EXPECT_EQ(GetFileAttributes(upper), FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ(GetFileAttributes(folder + "\\deep.txt"), FILE_ATTRIBUTE_ARCHIVE);
+
+    WIN32_FIND_DATA data;
+    const HANDLE search = FindFirstFile(upper + "\\*.*", data);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE) << GetLastError();
+    std::vector<std::string> names{data.cFileName};
+    while (FindNextFile(search, data)) names.push_back(data.cFileName);
+    FindClose(search);
+    EXPECT_EQ(names, (std::vector<std::string>{".", "..", "Deep.txt"}));
+    EXPECT_EQ(data.nFileSizeLow, 13u);
 }
 
 TEST_F(Files, FindDeliversFilesAndFoldersButNoLinksToFolders) {

@@ -1,6 +1,7 @@
 #include "platform/Paths.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -149,15 +150,20 @@ bool ValidName(std::string_view name) {
     return true;
 }
 
-// Finds the native entry of `folder` for the Windows-1252 `name`: exact spelling first, else the
-// smallest native name that matches without regard to case. Empty when nothing matches.
-std::string MatchEntry(const std::string& folder, std::string_view name) {
+// Finds the native entry of the open folder `folder` for the Windows-1252 `name`: exact spelling
+// first, else the smallest native name that matches without regard to case. Empty when nothing
+// matches.
+std::string MatchEntry(int folder, std::string_view name) {
     const std::string exact = AnsiToUtf8(name);
     struct stat st {};
-    const std::string joined = (folder == "/" ? "" : folder) + "/" + exact;
-    if (lstat(joined.c_str(), &st) == 0) return exact;
-    DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr) return {};
+    if (fstatat(folder, exact.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return exact;
+    const int listing = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listing < 0) return {};
+    DIR* dir = fdopendir(listing);
+    if (dir == nullptr) {
+        close(listing);
+        return {};
+    }
     const std::string wanted = AnsiUpperString(name);
     std::string best;
     while (dirent* entry = readdir(dir)) {
@@ -170,7 +176,22 @@ std::string MatchEntry(const std::string& folder, std::string_view name) {
     return best;
 }
 
+// Opens a folder for the *at calls only (search permission is all it needs, links are followed).
+std::shared_ptr<const TOpenFolder> OpenFolderAt(int at, const char* name) {
+    const int fd = openat(at, name, O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    return std::make_shared<const TOpenFolder>(fd);
+}
+
 }  // namespace
+
+TOpenFolder::~TOpenFolder() {
+    if (fd_ >= 0) close(fd_);
+}
+
+int TNativePath::At() const {
+    return Folder ? Folder->Fd() : AT_FDCWD;
+}
 
 bool TDriveRecord::HasAttribute(std::string_view key) const {
     return std::any_of(Attributes.begin(), Attributes.end(), [&](const auto& a) { return a.first == key; });
@@ -333,27 +354,70 @@ bool ResolveWindowsPath(std::string_view path, TNativePath& result) {
     }
     std::string native = drive->Root;
     result.Exists = true;
-    for (std::size_t k = 0; k < parts.size(); ++k) {
+    if (parts.empty()) {  // the root itself, reached from no folder
+        result.Native = native;
+        result.Folder = nullptr;
+        result.Entry = std::move(native);
+        return true;
+    }
+    std::shared_ptr<const TOpenFolder> folder = OpenFolderAt(AT_FDCWD, native.c_str());
+    if (!folder) return FailWith(ERROR_PATH_NOT_FOUND);
+    // Folders that exist in the spelling asked for are what the steps below would find; they are
+    // opened in runs as long as the native limit allows. From the first name that is spelled
+    // otherwise (or missing), one step per component from the folder opened for the one before.
+    // Either way the cost grows with the depth, never with the length of the native path.
+    std::size_t k = 0;
+    if (std::all_of(parts.begin(), parts.end(), ValidName)) {
+        constexpr std::size_t kRunBytes = 3072;
+        while (k + 1 < parts.size()) {
+            std::string run;
+            std::size_t end = k;
+            for (; end + 1 < parts.size(); ++end) {
+                const std::string name = AnsiToUtf8(parts[end]);
+                if (!run.empty() && run.size() + 1 + name.size() > kRunBytes) break;
+                if (!run.empty()) run += '/';
+                run += name;
+            }
+            auto inner = OpenFolderAt(folder->Fd(), run.c_str());
+            if (!inner) break;
+            folder = std::move(inner);
+            if (native != "/") native += '/';
+            native += run;
+            k = end;
+        }
+    }
+    std::string entry;
+    for (const std::size_t first = k; k < parts.size(); ++k) {
         if (!ValidName(parts[k])) return FailWith(ERROR_INVALID_NAME);
+        if (k > first) {
+            folder = OpenFolderAt(folder->Fd(), entry.c_str());
+            if (!folder) return FailWith(ERROR_PATH_NOT_FOUND);
+        }
         const bool last = k + 1 == parts.size();
-        struct stat st {};
-        if (stat(native.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return FailWith(ERROR_PATH_NOT_FOUND);
-        std::string entry = MatchEntry(native, parts[k]);
+        entry = MatchEntry(folder->Fd(), parts[k]);
         if (entry.empty()) {
             if (!last) return FailWith(ERROR_PATH_NOT_FOUND);
             result.Exists = false;
             entry = AnsiToUtf8(parts[k]);
         }
-        native = (native == "/" ? "" : native) + "/" + entry;
+        if (native != "/") native += '/';
+        native += entry;
     }
     result.Native = std::move(native);
+    result.Folder = std::move(folder);
+    result.Entry = std::move(entry);
+    return true;
+}
+
+bool ResolveExistingPath(std::string_view path, TNativePath& result) {
+    if (!ResolveWindowsPath(path, result)) return false;
+    if (!result.Exists) return FailWith(ERROR_FILE_NOT_FOUND);
     return true;
 }
 
 bool ResolveExistingPath(std::string_view path, std::string& native) {
     TNativePath resolved;
-    if (!ResolveWindowsPath(path, resolved)) return false;
-    if (!resolved.Exists) return FailWith(ERROR_FILE_NOT_FOUND);
+    if (!ResolveExistingPath(path, resolved)) return false;
     native = std::move(resolved.Native);
     return true;
 }

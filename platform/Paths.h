@@ -9,10 +9,11 @@
 // Each entry is a letter, "=", a native folder and optional "|key=value" or "|key" attributes,
 // which the volume routines read (label, serial number, file system, drive type, image, …).
 //
-// Resolving walks the path one component at a time: a component that exists with exactly the
-// given spelling is taken, else the first name (in byte order) that matches it without regard to
-// case, using the Windows-1252 case table.
+// Resolving walks the path one component at a time, each from the folder opened for the one
+// before: a component that exists with exactly the given spelling is taken, else the first name
+// (in byte order) that matches it without regard to case, using the Windows-1252 case table.
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -50,9 +51,29 @@ void ReloadDriveMap();
 // A final backslash is kept. Returns an empty string for an empty path.
 std::string GetFullPathName(std::string_view path);
 
+// An open native folder (a descriptor for the *at calls), closed with its last owner.
+class TOpenFolder {
+public:
+    explicit TOpenFolder(int fd) : fd_(fd) {}
+    ~TOpenFolder();
+    TOpenFolder(const TOpenFolder&) = delete;
+    TOpenFolder& operator=(const TOpenFolder&) = delete;
+    int Fd() const { return fd_; }
+
+private:
+    int fd_;
+};
+
 struct TNativePath {
     std::string Native;   // the native path
     bool Exists = false;  // the last component exists (Native then carries its actual spelling)
+    // The folder holding the last component, opened while resolving, and the component's native
+    // name: reaching the entry through them costs one step however deep it lies, and works where
+    // Native is longer than the native calls take. A drive root has no folder; Entry is then its
+    // absolute native path. At() is the folder's descriptor for the *at calls (AT_FDCWD without).
+    std::shared_ptr<const TOpenFolder> Folder;
+    std::string Entry;
+    int At() const;
 };
 
 // Resolves every folder of the path; the last component may be missing (then Native ends in the
@@ -63,6 +84,7 @@ bool ResolveWindowsPath(std::string_view path, TNativePath& result);
 
 // Like ResolveWindowsPath, but a missing last component fails with ERROR_FILE_NOT_FOUND.
 bool ResolveExistingPath(std::string_view path, std::string& native);
+bool ResolveExistingPath(std::string_view path, TNativePath& result);
 
 // The Windows form of a native path (absolute or relative to the native current folder), taken
 // from the drive whose folder holds it most closely; empty when no drive holds it.

@@ -11,6 +11,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -331,17 +332,80 @@ bool SetVolumeLabel(std::string_view rootPath, std::string_view volumeName) {
     return true;
 }
 
+namespace {
+
+// The byte figures of the volume that holds a native folder: cluster, total, free to the caller
+// and free. A drive of the map may give "size=", "cluster=" and "free=" (bytes) in place of the
+// file system's; with a size and no free figure, the free bytes are the size less the files under
+// the drive's folder, each rounded up to whole clusters, so that such a disk fills as files land.
+struct SpaceFigures {
+    uint64_t unit = 0, total = 0, avail = 0, free = 0;
+};
+
+bool ParseBytes(const std::string& text, uint64_t* value) {
+    if (text.empty() || text.size() > 19) return false;
+    for (char c : text)
+        if (c < '0' || c > '9') return false;
+    *value = std::strtoull(text.c_str(), nullptr, 10);
+    return true;
+}
+
+uint64_t ClusterRoundedBytes(const std::string& folder, uint64_t cluster) {
+    uint64_t sum = 0;
+    std::error_code ec;
+    for (std::filesystem::recursive_directory_iterator
+             it(folder, std::filesystem::directory_options::skip_permission_denied, ec),
+         end;
+         !ec && it != end; it.increment(ec)) {
+        std::error_code sizeError;
+        if (!it->is_regular_file(sizeError) || it->is_symlink(sizeError)) continue;
+        uint64_t size = it->file_size(sizeError);
+        if (sizeError) continue;
+        sum += (size + cluster - 1) / cluster * cluster;
+    }
+    return sum;
+}
+
+bool ReadSpace(const std::string& native, const TDriveRecord* drive, SpaceFigures* figures) {
+    uint64_t size = 0, cluster = 0, free = 0;
+    bool haveSize = drive && ParseBytes(drive->Attribute("size"), &size);
+    bool haveCluster = drive && ParseBytes(drive->Attribute("cluster"), &cluster) && cluster > 0;
+    bool haveFree = drive && ParseBytes(drive->Attribute("free"), &free);
+    if (!(haveSize && haveCluster && haveFree)) {
+        struct statvfs vfs {};
+        if (::statvfs(native.c_str(), &vfs) != 0) return FailWithErrno(errno);
+        figures->unit = vfs.f_frsize ? vfs.f_frsize : vfs.f_bsize;
+        figures->total = uint64_t{vfs.f_blocks} * figures->unit;
+        figures->avail = uint64_t{vfs.f_bavail} * figures->unit;
+        figures->free = uint64_t{vfs.f_bfree} * figures->unit;
+    }
+    if (haveCluster) figures->unit = cluster;
+    if (haveSize) {
+        figures->total = size;
+        if (!haveFree) {
+            uint64_t used = ClusterRoundedBytes(drive->Root, figures->unit ? figures->unit : kBytesPerSector);
+            figures->avail = figures->free = used < size ? size - used : 0;
+        }
+    }
+    if (haveFree) figures->avail = figures->free = free;
+    return true;
+}
+
+}  // namespace
+
 bool GetDiskFreeSpaceEx(std::string_view folderPath, uint64_t* freeBytesAvailable, uint64_t* totalBytes,
                         uint64_t* totalFreeBytes) {
     std::string native;
     if (folderPath.empty()) folderPath = GetCurrentDirectory();
     if (!ResolveExistingPath(folderPath, native)) return false;
-    struct statvfs vfs {};
-    if (::statvfs(native.c_str(), &vfs) != 0) return FailWithErrno(errno);
-    uint64_t unit = vfs.f_frsize ? vfs.f_frsize : vfs.f_bsize;
-    if (freeBytesAvailable) *freeBytesAvailable = uint64_t{vfs.f_bavail} * unit;
-    if (totalBytes) *totalBytes = uint64_t{vfs.f_blocks} * unit;
-    if (totalFreeBytes) *totalFreeBytes = uint64_t{vfs.f_bfree} * unit;
+    std::string full = GetFullPathName(folderPath);
+    std::optional<TDriveRecord> drive;
+    if (full.size() >= 2 && full[1] == ':') drive = FindDrive(full[0]);
+    SpaceFigures figures;
+    if (!ReadSpace(native, drive ? &*drive : nullptr, &figures)) return false;
+    if (freeBytesAvailable) *freeBytesAvailable = figures.avail;
+    if (totalBytes) *totalBytes = figures.total;
+    if (totalFreeBytes) *totalFreeBytes = figures.free;
     SetLastError(ERROR_SUCCESS);
     return true;
 }
@@ -369,10 +433,10 @@ bool GetDiskFreeSpace(std::string_view rootPath, uint32_t* sectorsPerCluster, ui
                       uint32_t* numberOfFreeClusters, uint32_t* totalNumberOfClusters) {
     TDriveRecord drive;
     if (!DriveOfRoot(rootPath, &drive)) return false;
-    struct statvfs vfs {};
-    if (::statvfs(drive.Root.c_str(), &vfs) != 0) return FailWithErrno(errno);
-    TClusterFigures figures =
-        ClusterFigures(vfs.f_frsize ? vfs.f_frsize : vfs.f_bsize, vfs.f_blocks, vfs.f_bavail);
+    SpaceFigures space;
+    if (!ReadSpace(drive.Root, &drive, &space)) return false;
+    const uint64_t unit = space.unit ? space.unit : kBytesPerSector;
+    TClusterFigures figures = ClusterFigures(unit, space.total / unit, space.avail / unit);
     if (sectorsPerCluster) *sectorsPerCluster = figures.SectorsPerCluster;
     if (bytesPerSector) *bytesPerSector = figures.BytesPerSector;
     if (numberOfFreeClusters) *numberOfFreeClusters = figures.FreeClusters;

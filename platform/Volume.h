@@ -10,7 +10,10 @@
 //   label, a serial number made from the file system's id and the mount's type as its name.
 //   The label is cut to 11 characters and the name to 8; FAT12 and FAT16 are called "FAT".
 // - sizes: statvfs of the drive's folder, reported as 512-byte sectors and clusters of the file
-//   system's fragment size.
+//   system's fragment size. The drive's "size=", "cluster=" and "free=" attributes (bytes) take
+//   the place of the figures they name; with "size=" and no "free=", the free bytes are the size
+//   less the drive folder's files, each rounded up to whole clusters (a disk that fills as files
+//   land).
 // - drive type: the "type=" attribute (removable, fixed, cdrom, network, ramdisk, unknown), else
 //   the mount: network file systems, tmpfs, optical devices, devices the kernel marks removable,
 //   and fixed for the rest.

@@ -319,6 +319,52 @@ TEST_F(VolumeTest, DriveTypesAndLogicalDrives) {
     EXPECT_EQ(GetLogicalDrives(), 0b1111111100u);
 }
 
+TEST_F(VolumeTest, DriveMapFiguresReplaceTheFileSystemsAndAFixedSizeDiskFillsAsFilesLand) {
+    WriteTextFile(root_ + "/d/A.TXT", std::string(513, 'a'));  // two clusters of 512
+    std::filesystem::create_directories(root_ + "/d/SUB");
+    WriteTextFile(root_ + "/d/SUB/B.TXT", "b");  // one cluster
+    WriteTextFile(root_ + "/e/C.TXT", std::string(5000, 'c'));
+    env_.Set("KORVANE_DRIVES", "D=" + root_ + "/d|size=1457664|cluster=512;E=" + root_ +
+                                   "/e|size=1457664|cluster=4096|free=1200128;F=" + root_ +
+                                   "/f|cluster=2048;G=" + root_ + "/e|size=1000|cluster=512");
+    ReloadDriveMap();
+    struct Case {
+        const char* root;
+        uint64_t total, free, cluster;
+    } cases[] = {
+        {"D:\\", 1457664, 1457664 - 3 * 512, 512},
+        {"E:\\", 1457664, 1200128, 4096},  // the files do not count when free= is given
+        {"G:\\", 1000, 0, 512},            // fuller than its size: nothing free, never a wrap
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.root);
+        uint64_t avail = 0, total = 0, free = 0;
+        ASSERT_TRUE(GetDiskFreeSpaceEx(c.root, &avail, &total, &free));
+        EXPECT_EQ(total, c.total);
+        EXPECT_EQ(avail, c.free);
+        EXPECT_EQ(free, c.free);
+        uint32_t spc = 0, bps = 0, freeClusters = 0, totalClusters = 0;
+        ASSERT_TRUE(GetDiskFreeSpace(c.root, &spc, &bps, &freeClusters, &totalClusters));
+        EXPECT_EQ(uint64_t{spc} * bps, c.cluster);
+        EXPECT_EQ(uint64_t{totalClusters} * spc * bps, c.total / c.cluster * c.cluster);
+        EXPECT_EQ(uint64_t{freeClusters} * spc * bps, c.free / c.cluster * c.cluster);
+    }
+    // A file landing on the fixed-size disk takes its clusters from the free space; a subfolder
+    // reports the figures of its drive.
+    WriteTextFile(root_ + "/d/SUB/NEW.TXT", std::string(1024, 'n'));
+    uint64_t avail = 0, total = 0;
+    ASSERT_TRUE(GetDiskFreeSpaceEx("D:\\SUB", &avail, &total, nullptr));
+    EXPECT_EQ(avail, 1457664u - 5 * 512);
+    // Only the cluster given: the sizes stay the file system's.
+    struct statvfs vfs {};
+    ASSERT_EQ(::statvfs((root_ + "/f").c_str(), &vfs), 0);
+    ASSERT_TRUE(GetDiskFreeSpaceEx("F:\\", &avail, &total, nullptr));
+    EXPECT_EQ(total, uint64_t{vfs.f_blocks} * vfs.f_frsize);
+    uint32_t spc = 0, bps = 0, freeClusters = 0, totalClusters = 0;
+    ASSERT_TRUE(GetDiskFreeSpace("F:\\", &spc, &bps, &freeClusters, &totalClusters));
+    EXPECT_EQ(spc * bps, 2048u);
+}
+
 TEST(RemoteName, NetworkMountSourceOfAPath) {
     const std::string table =
         "22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n"

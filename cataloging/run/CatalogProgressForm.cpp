@@ -43,7 +43,6 @@ struct TWalkEntry {
 
 namespace {
 
-constexpr uint32_t kErrorBeep = platform::MB_ICONHAND;
 constexpr uint32_t kSearchAttributes = 63;  // read-only, hidden, system, volume, directory, archive
 constexpr size_t kUnreadableListed = 10;
 
@@ -52,11 +51,6 @@ const char* const kPostError =
     "Error Writing Information To Temporary Database - Your Computer's Memory or Disk May Be Full.\r\r"
     "If The \"Keep Temporary Database(s) In Memory\" Option Was Checked, Try Turning It Off.\r"
     "If It Wasn't Checked, Freeing Up Hard Disk Space May Help Alleviate The Problem.";
-
-void ErrorBox(const std::string& Text) {
-    platform::MessageBeep(kErrorBeep);
-    MessageDlg(Text, mtError, {mbOK}, 0);
-}
 
 std::string Counter(int64_t Value) {
     return FormatFloat("#,###,###,###,##0", double(Value)) + " ";
@@ -381,6 +375,7 @@ void TCatalogProgressForm::ResetCounters(bool ListingToo) {
     if (ListingToo) Spec.ListingCounters = {};
     Spec.UnreadableFolderCount = 0;
     Spec.UnreadableFolders.clear();
+    Spec.UnreadableFolderNames.clear();
     LongestFileNameMeter->SetPercent(0);
     LongestFolderNameMeter->SetPercent(0);
     LongestArchiveNameMeter->SetPercent(0);
@@ -575,6 +570,8 @@ bool TCatalogProgressForm::CreateNewDataTable() {
     NewDataTable->Close();
     NewDataTable->SetDatabaseName(Spec.KeepInMemory ? "Memory" : catalog::ProgramFolder);
     NewDataTable->SetTableName("New");
+    // New is the run's own table: held alone, its writes need no locks and no flush per record.
+    NewDataTable->SetExclusive(true);
     try {
         if (NewDataTable->Exists()) NewDataTable->DeleteTable();
         catalog::DefineTable(*NewDataTable, kNew);
@@ -778,6 +775,7 @@ void TCatalogProgressForm::ScanFolder(const std::string& FolderPath, const std::
             const uint32_t error = platform::GetLastError();
             if (error != platform::ERROR_FILE_NOT_FOUND && error != platform::ERROR_NO_MORE_FILES) {
                 ++Spec.UnreadableFolderCount;
+                Spec.UnreadableFolderNames.push_back(folderName);
                 if (Spec.UnreadableFolders.size() < kUnreadableListed)
                     Spec.UnreadableFolders.push_back(FolderPath);
             }

@@ -5,12 +5,13 @@
 // (ScanDiskOnly). The window owns the run's parameter block, the tables the run works on and, as
 // the archive readers' run, the ZIP and cabinet components.
 //
-// The volume information, the selective tagging and the update of the catalog itself (field-size
-// check, volume record, merge, last label, activity log) are the virtual steps below; the window
-// alone does nothing in them, so a run without them reads the drive into New and drops it again.
+// The volume information and the update of the catalog itself (field-size check, volume record,
+// merge, last label, activity log) are the virtual steps below (CatalogUpdate.cpp). The selective
+// tagging step is defined with its window in cataloging/selective.
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -89,9 +90,11 @@ struct TCatalogRunSpec {
     bool SkipAllBad = false;
     std::array<std::string, 3> PreviousRawNames, PreviousFixedNames;
     bool TimerTick = false;
-    // Folders whose search failed with an error (not merely empty): their number and the first paths.
+    // Folders whose search failed with an error (not merely empty): their number and the first paths,
+    // and the folder names (as entries carry them) of them all.
     int64_t UnreadableFolderCount = 0;
     std::vector<std::string> UnreadableFolders;
+    std::vector<std::string> UnreadableFolderNames;
 };
 
 // The type codes of files by extension: 1..13 archives, 14..20 pictures and MP3 files, 0 others.
@@ -124,15 +127,26 @@ public:
     // The warning about folders that could not be read (none shown when every folder was read).
     void WarnUnreadableFolders();
 
-    // ---- Steps that belong to the volume and the catalog; the window does nothing in them ----
-    virtual bool ReadVolumeInfo() { return true; }
-    // Selective tagging of New's entries; false when the user cancels.
-    virtual bool SelectEntries() { return true; }
-    virtual void RedetermineLongestNames() {}
-    // The field-size check; false when the user declines it.
-    virtual bool CheckFieldSizes() { return true; }
+    // ---- Steps that belong to the volume and the catalog ----
+    // The volume's serial number, label and figures and the name it is catalogued under (the
+    // label, a label written now or an alias); false when the run is to end.
+    virtual bool ReadVolumeInfo();
+    // Selective tagging of New's entries (cataloging/selective); false when the user cancels.
+    virtual bool SelectEntries();
+    // The longest names over the tagged entries of New.
+    virtual void RedetermineLongestNames();
+    // The field-size check; false when the user declines to enlarge the catalog's sizes.
+    virtual bool CheckFieldSizes();
     // Volume record, merge, last label and activity log.
-    virtual void UpdateCatalog() {}
+    virtual void UpdateCatalog();
+    // The volume's record in <catalog>_SUM; sets Recataloged.
+    void UpdateSummaryTable();
+    // New's tagged entries into the volume's entries of <catalog>_CAT.
+    void MergeIntoCatalogTable();
+    // The catalog's last label and the activity log entry.
+    void RecordCatalogedVolume();
+    // The merge's counters.
+    int64_t Added = 0, Updated = 0, Removed = 0;
 
     // ---- The archive readers' run ----
     bool PassesIncludeExclude(const std::string& FolderName, const std::string& FileName) override;
@@ -188,6 +202,16 @@ private:
     // The over-long check: false when the entry is dropped.
     bool FitNames(std::array<std::string, 3>& Names);
 };
+
+// The comment editors a run opens after its update when the catalog's options ask for them; the
+// comment editing windows plug them in, and nothing is opened while one is empty. The disk
+// comment editor gets the name of the volume just written (it raises when it cannot be set up);
+// the file comment editor the run's parameter block.
+struct TRunCommentEditors {
+    std::function<void(const std::string& CatalogVolumeLabel)> EditDiskComment;
+    std::function<void(const TCatalogRunSpec& Spec)> EditFileComments;
+};
+extern TRunCommentEditors RunCommentEditors;
 
 // What a caller of the run gives: the caller fields of the parameter block and the caption.
 struct TCatalogRunRequest {

@@ -3,10 +3,17 @@
 #include "controls/kit/ElpsPanl.h"
 #include "framework/core/SysUtils.h"
 #include "framework/stdctrls/Button.h"
+#include "framework/stdctrls/Dialogs.h"
 #include "framework/stdctrls/Edit.h"
 #include "framework/stdctrls/Label.h"
+#include "platform/Beep.h"
 
 namespace cataloging {
+
+void ErrorBox(const std::string& Text) {
+    platform::MessageBeep(platform::MB_ICONHAND);
+    framework::MessageDlg(Text, framework::mtError, {framework::mbOK}, 0);
+}
 
 using namespace framework;
 

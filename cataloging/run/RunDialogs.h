@@ -18,6 +18,9 @@ class TEllipsisPanel;
 
 namespace cataloging {
 
+// An error beep, then the error box with OK.
+void ErrorBox(const std::string& Text);
+
 // "Expand Archive?": Yes (mrYes), Yes To All (mrYesToAll), No (the Cancel button, mrNo),
 // No To All (mrNoToAll), Stop Cataloging (mrAbort).
 class TConfirmExpandArchiveForm : public framework::TForm {

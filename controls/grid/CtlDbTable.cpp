@@ -210,24 +210,7 @@ void CtlRegisterDbTableResources() {
                                        C.SetPixel(4 - I, 3 + I, clBlack);
                                    }
                                }));
-        // Two arrows apart, hot spot between them.
-        RegisterCursorResource(
-            "CTLCOLUMNMOVECURSOR",
-            [](TBitmap& B) {
-                B.SetPixelFormat(pf24bit);
-                B.SetSize(16, 16);
-                TCanvas& C = B.Canvas();
-                C.Brush.Color = clFuchsia;
-                C.FillRect(Rect(0, 0, 16, 16));
-                C.Brush.Color = clBlack;
-                C.FillRect(Rect(2, 7, 14, 9));
-                for (int I = 0; I < 4; ++I) {
-                    C.FillRect(Rect(I, 7 - I, I + 1, 9 + I));
-                    C.FillRect(Rect(15 - I, 7 - I, 16 - I, 9 + I));
-                }
-            },
-            Point(8, 8));
-        Screen->SetCursors(crCtlColumnMove, LoadCursor(HInstance, "CTLCOLUMNMOVECURSOR"));
+        CtlRegisterMoveCursor("CTLCOLUMNMOVECURSOR", crCtlColumnMove, false);
     });
 }
 

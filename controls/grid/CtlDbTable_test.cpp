@@ -586,8 +586,8 @@ TEST_F(DbGridTest, TheCatalogWindowsConfigurationPaintsHeadingsGlyphsAndFormatte
     auto BoxMatches = [&](int32_t Row, int Glyph) {
         const TRect R = Grid->CellRect(Row, 0);
         const TRect In = Rect(R.Left + 1, R.Top + 1, R.Right - 1, R.Bottom - 1);
-        // Placed left, centred in height, and cut to the row less the margins.
-        const int H = std::min(14, In.Height() - 2 * Box->Margin());
+        // Placed left and centred in height, whole: the margins do not cut a box that fits the row.
+        const int H = std::min(14, In.Height());
         const int X0 = In.Left + Box->Margin(), Y0 = In.Top + (In.Height() - H) / 2;
         const TColor Clear = Glyphs.Canvas().Pixel(0, 13);
         for (int Y = 0; Y < H; ++Y)

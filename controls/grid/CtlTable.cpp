@@ -1,6 +1,7 @@
 #include "controls/grid/CtlTable.h"
 
 #include <algorithm>
+#include <mutex>
 
 #include "controls/entry/CtlCommands.h"
 #include "controls/entry/CtlMessages.h"
@@ -16,7 +17,111 @@ using namespace framework;
 namespace {
 constexpr int32_t LargeRowCount = 16384;
 constexpr uint32_t SCtlGridCommands = 30266;
+void RegisterRowMoveCursor() {
+    static std::once_flag Once;
+    std::call_once(Once, [] { CtlRegisterMoveCursor("CTLROWMOVECURSOR", crCtlRowMove, true); });
+}
 }  // namespace
+
+// ---- Drag image ----
+
+TCtlDragShow::TCtlDragShow(HWND Wnd, int X, int Y, const TRect& Area, TColor Transparent)
+    : FWnd(Wnd),
+      FPlace(Area),
+      FWidth(Area.Width()),
+      FHeight(Area.Height()),
+      FOffsetX(X - Area.Left),
+      FOffsetY(Y - Area.Top) {
+    const HDC Dc = GetDC(FWnd);
+    // The picture as it is now, and its mask: white where the picture has the transparent colour.
+    const HDC PictureDc = CreateCompatibleDC(Dc);
+    const HBITMAP Picture = CreateCompatibleBitmap(Dc, FWidth, FHeight);
+    const HGDIOBJ OldPicture = SelectObject(PictureDc, Picture);
+    BitBlt(PictureDc, 0, 0, FWidth, FHeight, Dc, Area.Left, Area.Top, SRCCOPY);
+    FMaskDc = CreateCompatibleDC(Dc);
+    FMask = CreateBitmap(FWidth, FHeight, 1, 1, nullptr);
+    SelectObject(FMaskDc, FMask);
+    SetBkColor(PictureDc, ColorToRGB(Transparent));
+    BitBlt(FMaskDc, 0, 0, FWidth, FHeight, PictureDc, 0, 0, SRCCOPY);
+    // The image: the picture where the mask is black, black where it is white.
+    FImageDc = CreateCompatibleDC(Dc);
+    FImage = CreateCompatibleBitmap(Dc, FWidth, FHeight);
+    SelectObject(FImageDc, FImage);
+    SetTextColor(FImageDc, clBlack);
+    SetBkColor(FImageDc, clWhite);
+    BitBlt(FImageDc, 0, 0, FWidth, FHeight, FMaskDc, 0, 0, SRCCOPY);
+    BitBlt(FImageDc, 0, 0, FWidth, FHeight, PictureDc, 0, 0, SRCERASE);
+    SelectObject(PictureDc, OldPicture);
+    DeleteObject(Picture);
+    DeleteDC(PictureDc);
+    FSaveDc = CreateCompatibleDC(Dc);
+    FSave = CreateCompatibleBitmap(Dc, FWidth, FHeight);
+    SelectObject(FSaveDc, FSave);
+    ReleaseDC(FWnd, Dc);
+    Show();
+}
+
+TCtlDragShow::~TCtlDragShow() {
+    Hide();
+    for (HDC Dc : {FImageDc, FMaskDc, FSaveDc}) DeleteDC(Dc);
+    for (HBITMAP B : {FImage, FMask, FSave}) DeleteObject(B);
+}
+
+// The mask clears the image's place, the image is laid into the hole.
+void TCtlDragShow::DrawImage(HDC Dc, int X, int Y) {
+    const TColor Text = SetTextColor(Dc, clBlack), Back = SetBkColor(Dc, clWhite);
+    BitBlt(Dc, X, Y, FWidth, FHeight, FMaskDc, 0, 0, SRCAND);
+    BitBlt(Dc, X, Y, FWidth, FHeight, FImageDc, 0, 0, SRCINVERT);
+    SetTextColor(Dc, Text);
+    SetBkColor(Dc, Back);
+}
+
+void TCtlDragShow::Show() {
+    if (FShown) return;
+    const HDC Dc = GetDC(FWnd);
+    BitBlt(FSaveDc, 0, 0, FWidth, FHeight, Dc, FPlace.Left, FPlace.Top, SRCCOPY);
+    DrawImage(Dc, FPlace.Left, FPlace.Top);
+    ReleaseDC(FWnd, Dc);
+    FShown = true;
+}
+
+void TCtlDragShow::Hide() {
+    if (!FShown) return;
+    const HDC Dc = GetDC(FWnd);
+    BitBlt(Dc, FPlace.Left, FPlace.Top, FWidth, FHeight, FSaveDc, 0, 0, SRCCOPY);
+    ReleaseDC(FWnd, Dc);
+    FShown = false;
+}
+
+void TCtlDragShow::Move(int X, int Y) {
+    const TRect New = Rect(X - FOffsetX, Y - FOffsetY, X - FOffsetX + FWidth, Y - FOffsetY + FHeight);
+    if (New.Left == FPlace.Left && New.Top == FPlace.Top) return;
+    const TRect Old = FPlace;
+    FPlace = New;
+    if (!FShown) return;
+    const HDC Dc = GetDC(FWnd);
+    if (CtlRectsMeet(Old, New)) {
+        // Both places composed off the window in one step, so that the image does not flicker.
+        const TRect U = Rect(std::min(Old.Left, New.Left), std::min(Old.Top, New.Top),
+                             std::max(Old.Right, New.Right), std::max(Old.Bottom, New.Bottom));
+        const HDC WorkDc = CreateCompatibleDC(Dc);
+        const HBITMAP Work = CreateCompatibleBitmap(Dc, U.Width(), U.Height());
+        const HGDIOBJ OldWork = SelectObject(WorkDc, Work);
+        BitBlt(WorkDc, 0, 0, U.Width(), U.Height(), Dc, U.Left, U.Top, SRCCOPY);
+        BitBlt(WorkDc, Old.Left - U.Left, Old.Top - U.Top, FWidth, FHeight, FSaveDc, 0, 0, SRCCOPY);
+        BitBlt(FSaveDc, 0, 0, FWidth, FHeight, WorkDc, New.Left - U.Left, New.Top - U.Top, SRCCOPY);
+        DrawImage(WorkDc, New.Left - U.Left, New.Top - U.Top);
+        BitBlt(Dc, U.Left, U.Top, U.Width(), U.Height(), WorkDc, 0, 0, SRCCOPY);
+        SelectObject(WorkDc, OldWork);
+        DeleteObject(Work);
+        DeleteDC(WorkDc);
+    } else {
+        BitBlt(Dc, Old.Left, Old.Top, FWidth, FHeight, FSaveDc, 0, 0, SRCCOPY);
+        BitBlt(FSaveDc, 0, 0, FWidth, FHeight, Dc, New.Left, New.Top, SRCCOPY);
+        DrawImage(Dc, New.Left, New.Top);
+    }
+    ReleaseDC(FWnd, Dc);
+}
 
 int32_t TCtlTableMap::IndexOf(int32_t Number) const {
     auto It = std::lower_bound(Numbers.begin(), Numbers.end(), Number);
@@ -36,6 +141,7 @@ TCtlCustomTable::TCtlCustomTable(TComponent* AOwner) : TCtlTableAncestor(AOwner)
     FRows = std::make_unique<TCtlTableRows>();
     FRows->OnChange = [this](TObject*, int32_t R1, int32_t R2, TCtlTblActions A) { RowsChanged(R1, R2, A); };
     CtlRegisterDbTableResources();
+    RegisterRowMoveCursor();
     SetBounds(Left(), Top(), 300, 100);
     SetParentColor(false);
     SetColor(clBtnFace);
@@ -241,6 +347,8 @@ void TCtlCustomTable::EndUpdate() {
 void TCtlCustomTable::PlaceEditor() {
     TRect R;
     if (!GetActiveCellRect(R)) return;  // off screen: the editor stays hidden
+    TCtlTblEditorStyle Style = tesNormal;
+    DoSizeCellEditor(FActiveRow, FActiveCol, R, Style);
     FEditingCell->EditMove(R);
     FEditorHidden = false;
     if (Focused())
@@ -635,11 +743,8 @@ void TCtlCustomTable::SetOptions(TCtlTblOptionSet Value) {
 void TCtlCustomTable::ColumnsChanged(int32_t C1, int32_t C2, TCtlTblActions Action) {
     if (Quiet() || !HandleAllocated()) return;
     BeginUpdate();
-    for (TCtlTableCellAncestor* Cell : Cells())
-        if (auto* Head = dynamic_cast<TCtlTCColHead*>(Cell)) Head->ColumnsChanged(C1, C2, Action);
-    if (OnColumnsChanged &&
-        (Action == taSingle || Action == taInsert || Action == taDelete || Action == taExchange))
-        OnColumnsChanged(this, C1, Action == taExchange ? C2 : -1, Action);
+    if (Action == taSingle || Action == taInsert || Action == taDelete || Action == taExchange)
+        DoColumnsChanged(C1, Action == taExchange ? C2 : -1, Action);
     FColMap = BuildColMap(FLeftCol);
     InvalidateTable();
     if (FActiveCol >= ColCount()) FActiveCol = std::max(FLockedCols, ColCount() - 1);
@@ -647,9 +752,11 @@ void TCtlCustomTable::ColumnsChanged(int32_t C1, int32_t C2, TCtlTblActions Acti
     EndUpdate();
 }
 
-void TCtlCustomTable::RowsChanged(int32_t, int32_t, TCtlTblActions) {
+void TCtlCustomTable::RowsChanged(int32_t R1, int32_t R2, TCtlTblActions Action) {
     if (Quiet() || !HandleAllocated()) return;
     BeginUpdate();
+    if (Action == taSingle || Action == taInsert || Action == taDelete || Action == taExchange)
+        DoRowsChanged(R1, Action == taExchange ? R2 : -1, Action);
     FRowMap = BuildRowMap(FTopRow);
     InvalidateTable();
     RefreshVertScroll();
@@ -694,15 +801,20 @@ void TCtlCustomTable::MoveTo(int32_t R, int32_t C) {
         return;
     }
     BeginUpdate();
-    if (R != FActiveRow) {
+    const bool RowChanges = R != FActiveRow, ColChanges = C != FActiveCol;
+    if (RowChanges) {
         for (int32_t Col = 0; Col < FLockedCols; ++Col) {
             InvalidateCell(FActiveRow, Col);
             InvalidateCell(R, Col);
         }
         if (HasOption(otoBrowseRow)) InvalidateRow(FActiveRow);
+        DoLeavingRow(FActiveRow);
     }
+    if (ColChanges) DoLeavingColumn(FActiveCol);
     InvalidateCell(FActiveRow, FActiveCol);
+    if (RowChanges && !FOldRowColBehavior) DoEnteringRow(R);
     FActiveRow = R;
+    if (ColChanges && !FOldRowColBehavior) DoEnteringColumn(C);
     FActiveCol = C;
     MakeRowVisible(R);
     MakeColumnVisible(C);
@@ -907,7 +1019,7 @@ void TCtlCustomTable::PaintCell(int32_t R, int32_t C, const TRect& Rect) {
     const bool UnderEditor = FEditingCell && R == FActiveRow && C == FActiveCol;
     if (TCtlBaseTableCell* Cell = UnderEditor ? nullptr : GetCellComponent(R, C)) {
         TCtlCellValue Data;
-        if (OnGetCellData && HandleAllocated() && !Quiet()) OnGetCellData(this, R, C, Data, cdpForPaint);
+        DoGetCellData(R, C, Data, cdpForPaint);
         Cell->ResolveAttributes(R, C, Attr);
         Cell->PaintCell(Cv, Content, R, C, Attr, Data.Kind == TCtlCellValue::cvNone ? nullptr : &Data);
     } else {
@@ -934,6 +1046,14 @@ void TCtlCustomTable::DrawFocusFrame() {
 }
 
 void TCtlCustomTable::Paint() {
+    // The drag image is not part of the grid's own picture: it goes while the grid paints.
+    const bool ImageShown = FDragShow && FDragShow->Shown();
+    if (ImageShown) FDragShow->Hide();
+    PaintPrim();
+    if (ImageShown) FDragShow->Show();
+}
+
+void TCtlCustomTable::PaintPrim() {
     TRect Clip;
     GetClipBox(Canvas().Handle(), &Clip);
     // The active cell alone under a shown editor: the editor covers it.
@@ -941,12 +1061,20 @@ void TCtlCustomTable::Paint() {
     if (FEditingCell && !FEditorHidden && GetActiveCellRect(Active) && Clip.Left >= Active.Left &&
         Clip.Top >= Active.Top && Clip.Right <= Active.Right && Clip.Bottom <= Active.Bottom)
         return;
-    for (int32_t I = 0; I < FRowMap.Count(); ++I)
+    for (int32_t I = 0; I < FRowMap.Count(); ++I) {
+        bool RowEntered = false;
         for (int32_t J = FColMap.Count() - 1; J >= 0; --J) {
             const TRect R =
                 Rect(FColMap.Offsets[size_t(J)], FRowMap.Offsets[size_t(I)], FColMap.End(J), FRowMap.End(I));
-            if (CtlRectsMeet(R, Clip)) PaintCell(FRowMap.Numbers[size_t(I)], FColMap.Numbers[size_t(J)], R);
+            if (!CtlRectsMeet(R, Clip)) continue;
+            if (FOldRowColBehavior) {
+                if (!RowEntered) DoEnteringRow(FRowMap.Numbers[size_t(I)]);
+                RowEntered = true;
+                DoEnteringColumn(FColMap.Numbers[size_t(J)]);
+            }
+            PaintCell(FRowMap.Numbers[size_t(I)], FColMap.Numbers[size_t(J)], R);
         }
+    }
     const TRect Right = Rect(FColMap.Extent, 0, ClientW(), ClientH());
     const TRect Below = Rect(0, FRowMap.Extent, FColMap.Extent, ClientH());
     if ((Right.Width() > 0 && CtlRectsMeet(Right, Clip)) ||
@@ -966,6 +1094,60 @@ void TCtlCustomTable::DoActiveCellMoving(uint16_t Command, int32_t& R, int32_t& 
         R = FActiveRow;
         C = FActiveCol;
     }
+}
+void TCtlCustomTable::DoBeginEdit(int32_t R, int32_t C, bool& AllowIt) {
+    if (!Quiet() && OnBeginEdit) OnBeginEdit(this, R, C, AllowIt);
+}
+void TCtlCustomTable::DoClipboardCopy() {
+    if (!Quiet() && OnClipboardCopy) OnClipboardCopy(this);
+}
+void TCtlCustomTable::DoClipboardCut() {
+    if (!Quiet() && OnClipboardCut) OnClipboardCut(this);
+}
+void TCtlCustomTable::DoClipboardPaste() {
+    if (!Quiet() && OnClipboardPaste) OnClipboardPaste(this);
+}
+void TCtlCustomTable::DoColumnsChanged(int32_t C1, int32_t C2, TCtlTblActions Action) {
+    if (Quiet()) return;
+    for (TCtlTableCellAncestor* Cell : Cells())
+        if (auto* Head = dynamic_cast<TCtlTCColHead*>(Cell)) Head->ColumnsChanged(C1, C2, Action);
+    if (OnColumnsChanged) OnColumnsChanged(this, C1, C2, Action);
+}
+void TCtlCustomTable::DoDoneEdit(int32_t R, int32_t C) {
+    if (!Quiet() && OnDoneEdit) OnDoneEdit(this, R, C);
+}
+void TCtlCustomTable::DoEndEdit(TCtlBaseTableCell* Cell, int32_t R, int32_t C, bool& AllowIt) {
+    if (!Quiet() && OnEndEdit) OnEndEdit(this, Cell, R, C, AllowIt);
+}
+// Each row and column is reported once when it is entered, not again until another one was.
+void TCtlCustomTable::DoEnteringColumn(int32_t C) {
+    if (Quiet() || C == FEnteredCol) return;
+    FEnteredCol = C;
+    if (OnEnteringColumn) OnEnteringColumn(this, C);
+}
+void TCtlCustomTable::DoEnteringRow(int32_t R) {
+    if (Quiet() || R == FEnteredRow) return;
+    FEnteredRow = R;
+    if (OnEnteringRow) OnEnteringRow(this, R);
+}
+void TCtlCustomTable::DoGetCellData(int32_t R, int32_t C, TCtlCellValue& Data, TCtlCellDataPurpose Purpose) {
+    Data = TCtlCellValue();
+    if (!Quiet() && OnGetCellData && HandleAllocated()) OnGetCellData(this, R, C, Data, Purpose);
+}
+void TCtlCustomTable::DoLeavingColumn(int32_t C) {
+    if (!Quiet() && OnLeavingColumn) OnLeavingColumn(this, C);
+}
+void TCtlCustomTable::DoLeavingRow(int32_t R) {
+    if (!Quiet() && OnLeavingRow) OnLeavingRow(this, R);
+}
+void TCtlCustomTable::DoRowsChanged(int32_t R1, int32_t R2, TCtlTblActions Action) {
+    if (!Quiet() && OnRowsChanged) OnRowsChanged(this, R1, R2, Action);
+}
+void TCtlCustomTable::DoSizeCellEditor(int32_t R, int32_t C, TRect& Rect, TCtlTblEditorStyle& Style) {
+    if (OnSizeCellEditor) OnSizeCellEditor(this, R, C, Rect, Style);
+}
+void TCtlCustomTable::DoUserCommand(uint16_t Command) {
+    if (!Quiet() && OnUserCommand) OnUserCommand(this, Command);
 }
 void TCtlCustomTable::DoGetCellAttributes(int32_t R, int32_t C, TCtlCellAttributes& Attr) {
     if (!Quiet() && OnGetCellAttributes) OnGetCellAttributes(this, R, C, Attr);
@@ -1113,7 +1295,7 @@ void TCtlCustomTable::VScroll(TMessage& M) {
 bool TCtlCustomTable::OpenEditor() {
     if (FEditingCell) return true;
     bool AllowIt = true;
-    if (!Quiet() && OnBeginEdit) OnBeginEdit(this, FActiveRow, FActiveCol, AllowIt);
+    DoBeginEdit(FActiveRow, FActiveCol, AllowIt);
     if (!AllowIt) return false;
     BeginUpdate();
     MakeRowVisible(FActiveRow);
@@ -1126,13 +1308,17 @@ bool TCtlCustomTable::OpenEditor() {
         Attr.Font = &FScratchFont;
         Cell->ResolveAttributes(FActiveRow, FActiveCol, Attr);
         if (Attr.Access == otxNormal) {
+            TCtlTblEditorStyle Style = tesNormal;
+            DoSizeCellEditor(FActiveRow, FActiveCol, R, Style);
+            DoEnteringColumn(FActiveCol);
+            DoEnteringRow(FActiveRow);
             TCtlCellValue Data;
-            if (OnGetCellData) OnGetCellData(this, FActiveRow, FActiveCol, Data, cdpForEdit);
+            DoGetCellData(FActiveRow, FActiveCol, Data, cdpForEdit);
             Attr.Color = FColors->Color(TCtlTableColors::Editing);
             Attr.FontColor = FColors->Color(TCtlTableColors::EditingText);
             FEditingCell = Cell;
             FEditorHidden = true;
-            Cell->StartEditing(FActiveRow, FActiveCol, R, Attr, tesNormal,
+            Cell->StartEditing(FActiveRow, FActiveCol, R, Attr, Style,
                                Data.Kind == TCtlCellValue::cvNone ? nullptr : &Data);
             if (!Cell->EditHandle()) {
                 FEditingCell = nullptr;
@@ -1148,9 +1334,14 @@ bool TCtlCustomTable::CloseEditor(bool SaveValue) {
     if (!FEditingCell) return true;
     TCtlBaseTableCell* Cell = FEditingCell;
     if (!Cell->CanStopEditing(SaveValue)) return false;
+    bool AllowIt = true;
+    DoEndEdit(Cell, FActiveRow, FActiveCol, AllowIt);
+    if (!AllowIt) return false;
     TWinControl* E = Cell->EditControl();
     const bool FocusInside = Focused() || (E && E->Focused());
     BeginUpdate();
+    DoEnteringColumn(FActiveCol);
+    DoEnteringRow(FActiveRow);
     TCtlCellValue Data;
     InvalidateCell(FActiveRow, FActiveCol);
     FEditingCell = nullptr;
@@ -1159,6 +1350,7 @@ bool TCtlCustomTable::CloseEditor(bool SaveValue) {
     // The owner takes the edited value: for saving, the event receives it filled in.
     if (SaveValue && Data.Kind != TCtlCellValue::cvNone && OnGetCellData && !Quiet())
         OnGetCellData(this, FActiveRow, FActiveCol, Data, cdpForSave);
+    DoDoneEdit(FActiveRow, FActiveCol);
     EndUpdate();
     if (FocusInside && HandleAllocated() && CanFocus()) SetFocus();
     return true;
@@ -1209,35 +1401,100 @@ void TCtlCustomTable::KeyDownMessage(TMessage& M) {
             FExtend = !HasOption(otoNoSelection);
             Cmd = Plain;
         }
-    MoveActiveCell(Cmd);
+    if (Cmd == ccCopy)
+        DoClipboardCopy();
+    else if (Cmd == ccCut)
+        DoClipboardCut();
+    else if (Cmd == ccPaste)
+        DoClipboardPaste();
+    else if (Cmd >= 256)
+        DoUserCommand(Cmd);
+    else
+        MoveActiveCell(Cmd);
     FExtend = false;
 }
 
 // ---- Mouse ----
 
-int32_t TCtlCustomTable::ColumnBoundaryAt(int X, int Y) const {
-    const int32_t LockedBottom = FRowMap.Count() && FRowMap.Numbers[0] < FLockedRows
-                                     ? FRowMap.End(FRowMap.IndexOf(std::min(FLockedRows - 1, FRowMap.Last())))
-                                     : -1;
-    if (Y >= LockedBottom) return -1;
-    for (int32_t I = 0; I < FColMap.Count(); ++I)
-        if (std::abs(FColMap.End(I) - X) <= 2) return FColMap.Numbers[size_t(I)];
+int32_t TCtlCustomTable::LockedColsEdge() const {
+    int32_t Edge = -1;
+    for (int32_t I = 0; I < FColMap.Count() && FColMap.Numbers[size_t(I)] < FLockedCols; ++I)
+        Edge = FColMap.End(I);
+    return Edge;
+}
+
+int32_t TCtlCustomTable::LockedRowsEdge() const {
+    int32_t Edge = -1;
+    for (int32_t I = 0; I < FRowMap.Count() && FRowMap.Numbers[size_t(I)] < FLockedRows; ++I)
+        Edge = FRowMap.End(I);
+    return Edge;
+}
+
+int32_t TCtlCustomTable::BoundaryAt(int X, int Y, bool& Rows) const {
+    const int32_t LE = LockedColsEdge(), TE = LockedRowsEdge();
+    Rows = X < LE;
+    if (X >= LE && Y >= TE) return -1;
+    const TCtlTableMap& Map = Rows ? FRowMap : FColMap;
+    const int V = Rows ? Y : X;
+    for (int32_t I = 0; I < Map.Count(); ++I)
+        if (std::abs(Map.End(I) - V) <= 2) return Map.Numbers[size_t(I)];
     return -1;
 }
 
-bool TCtlCustomTable::OverColumnHeading(int X, int Y) const {
+int32_t TCtlCustomTable::MoveAreaAt(int X, int Y, bool& Rows) const {
+    const int32_t LE = LockedColsEdge(), TE = LockedRowsEdge();
     int32_t R, C;
-    return HitTest(X, Y, R, C) == 1 && R >= 0 && R < FLockedRows && C >= FLockedCols;
+    HitTest(X, Y, R, C);
+    if (X >= LE && Y < TE && X < FColMap.Extent && C >= FLockedCols) {
+        Rows = false;
+        return C;
+    }
+    if (X < LE && Y >= TE && Y < FRowMap.Extent && R >= FLockedRows) {
+        Rows = true;
+        return R;
+    }
+    return -1;
+}
+
+int32_t TCtlCustomTable::SizingStart() const {
+    const TCtlTableMap& Map = FMouseOnRows ? FRowMap : FColMap;
+    const int32_t I = Map.IndexOf(FSizingItem);
+    return I < 0 ? 0 : Map.Offsets[size_t(I)];
 }
 
 void TCtlCustomTable::DrawSizingLine() {
-    CtlDrawXorColumnLine(Canvas(), FSizingX, ClientH(), psDot, 1, clBlack);
+    if (FMouseOnRows)
+        CtlDrawXorRowLine(Canvas(), FSizingPos, ClientW(), psDot, 1, clBlack);
+    else
+        CtlDrawXorColumnLine(Canvas(), FSizingPos, ClientH(), psDot, 1, clBlack);
 }
 
 void TCtlCustomTable::DrawMoveMarker() {
-    if (FMoveTo < 0 || FMoveTo >= FColMap.Count()) return;
-    const int X = FMoveFrom < FMoveTo ? FColMap.End(FMoveTo) : FColMap.Offsets[size_t(FMoveTo)];
-    CtlDrawXorColumnLine(Canvas(), X, ClientH(), psSolid, 3, clWhite);
+    const TCtlTableMap& Map = FMouseOnRows ? FRowMap : FColMap;
+    if (FMoveTo < 0 || FMoveTo >= Map.Count()) return;
+    const bool ImageShown = FDragShow && FDragShow->Shown();
+    if (ImageShown) FDragShow->Hide();
+    const int At = FMoveFrom < FMoveTo ? Map.End(FMoveTo) : Map.Offsets[size_t(FMoveTo)];
+    if (FMouseOnRows)
+        CtlDrawXorRowLine(Canvas(), At, ClientW(), psSolid, 3, clWhite);
+    else
+        CtlDrawXorColumnLine(Canvas(), At, ClientH(), psSolid, 3, clWhite);
+    if (ImageShown) FDragShow->Show();
+}
+
+// The heading of the dragged row or column: for a column the cell of the first row on screen (row 0
+// unless it is hidden), for a row that of the first column.
+void TCtlCustomTable::StartDragImage(int X, int Y, int32_t Item) {
+    const TCtlTableMap& Along = FMouseOnRows ? FRowMap : FColMap;
+    const TCtlTableMap& Across = FMouseOnRows ? FColMap : FRowMap;
+    const int32_t I = Along.IndexOf(Item);
+    if (I < 0 || Across.Count() == 0) return;
+    const int32_t Start = Along.Offsets[size_t(I)];
+    const int32_t End = std::min(Along.End(I), FMouseOnRows ? ClientH() : ClientW());
+    const int32_t From = Across.Offsets[0], To = Across.End(0);
+    const TRect Area = FMouseOnRows ? Rect(From, Start, To, End) : Rect(Start, From, End, To);
+    if (Area.Width() <= 0 || Area.Height() <= 0) return;
+    FDragShow = std::make_unique<TCtlDragShow>(Handle(), X, Y, Area, clBtnFace);
 }
 
 void TCtlCustomTable::LeftButtonDown(TMessage& M) {
@@ -1247,16 +1504,21 @@ void TCtlCustomTable::LeftButtonDown(TMessage& M) {
     if (Focusing && CanFocus()) SetFocus();
     if (FMouse == msReadyToResize) {
         FMouse = msResizing;
-        const int32_t Left = FColMap.Offsets[size_t(FColMap.IndexOf(FSizingCol))];
-        if (X >= Left + 6) FSizingX = X;
+        const int V = FMouseOnRows ? Y : X;
+        if (V >= SizingStart() + 6) FSizingPos = V;
         DrawSizingLine();
         return;
     }
     if (FMouse == msReadyToMove) {
-        int32_t R, C;
-        HitTest(X, Y, R, C);
+        bool Rows = false;
+        const int32_t Item = MoveAreaAt(X, Y, Rows);
+        if (Item < 0 || Rows != FMouseOnRows) {
+            FMouse = msIdle;
+            return;
+        }
         FMouse = msMoving;
-        FMoveFrom = FMoveTo = FColMap.IndexOf(C);
+        StartDragImage(X, Y, Item);
+        FMoveFrom = FMoveTo = (Rows ? FRowMap : FColMap).IndexOf(Item);
         DrawMoveMarker();
         return;
     }
@@ -1297,8 +1559,8 @@ void TCtlCustomTable::MouseMoved(TMessage& M) {
     switch (FMouse) {
         case msResizing: {
             DrawSizingLine();
-            const int32_t Left = FColMap.Offsets[size_t(FColMap.IndexOf(FSizingCol))];
-            if (X >= Left + 6) FSizingX = X;
+            const int V = FMouseOnRows ? Y : X;
+            if (V >= SizingStart() + 6) FSizingPos = V;
             DrawSizingLine();
             return;
         }
@@ -1324,10 +1586,11 @@ void TCtlCustomTable::MouseMoved(TMessage& M) {
             return;
         }
         case msMoving: {
+            if (FDragShow) FDragShow->Move(X, Y);
             int32_t R, C;
             HitTest(X, Y, R, C);
-            const int32_t Index = FColMap.IndexOf(C);
-            if (C < FLockedCols || Index < 0 || Index == FMoveTo) return;
+            const int32_t Index = FMouseOnRows ? FRowMap.IndexOf(R) : FColMap.IndexOf(C);
+            if ((FMouseOnRows ? R < FLockedRows : C < FLockedCols) || Index < 0 || Index == FMoveTo) return;
             DrawMoveMarker();
             FMoveTo = Index;
             DrawMoveMarker();
@@ -1339,15 +1602,25 @@ void TCtlCustomTable::MouseMoved(TMessage& M) {
     // Ready states and the pointer shown over the headings.
     const bool Designing = ComponentState() & csDesigning;
     if (FEditingCell || (!Focused() && !Designing)) return;
-    const int32_t Boundary = ColumnBoundaryAt(X, Y);
-    if (Boundary >= 0 && (!HasOption(otoNoColResizing) || Designing)) {
+    bool Rows = false;
+    const int32_t Boundary = BoundaryAt(X, Y, Rows);
+    const bool MayResize = Designing || !HasOption(Rows ? otoNoRowResizing : otoNoColResizing);
+    int32_t Moved = -1;
+    if ((Boundary < 0 || !MayResize) &&
+        (HasOption(otoAllowColMoves) || HasOption(otoAllowRowMoves) || Designing)) {
+        Moved = MoveAreaAt(X, Y, Rows);
+        if (!Designing && !HasOption(Rows ? otoAllowRowMoves : otoAllowColMoves)) Moved = -1;
+    }
+    if (Boundary >= 0 && MayResize) {
         FMouse = msReadyToResize;
-        FSizingCol = Boundary;
-        FSizingX = X;
-        SetCursor(crHSplit);
-    } else if ((HasOption(otoAllowColMoves) || Designing) && OverColumnHeading(X, Y)) {
+        FMouseOnRows = Rows;
+        FSizingItem = Boundary;
+        FSizingPos = Rows ? Y : X;
+        SetCursor(Rows ? crVSplit : crHSplit);
+    } else if (Moved >= 0) {
         FMouse = msReadyToMove;
-        SetCursor(crCtlColumnMove);
+        FMouseOnRows = Rows;
+        SetCursor(Rows ? crCtlRowMove : crCtlColumnMove);
     } else {
         FMouse = msIdle;
         SetCursor(crDefault);
@@ -1355,38 +1628,62 @@ void TCtlCustomTable::MouseMoved(TMessage& M) {
 }
 
 void TCtlCustomTable::LeftButtonUp(TMessage&) {
+    FDragShow.reset();
     if (FMouse == msDragSelecting) {
         FMouse = msIdle;
     } else if (FMouse == msResizing) {
-        DrawSizingLine();
-        FMouse = msIdle;
-        BeginUpdate();
-        TCtlTableColumn* Col = FColumns->Items(FSizingCol);
-        const int32_t Left = FColMap.Offsets[size_t(FColMap.IndexOf(FSizingCol))];
-        const int32_t Width = std::max(FSizingX, Left + 6) - Left;
-        Col->SetWidth(Width);
-        if (OnResizeColumn) OnResizeColumn(this, FSizingCol, Width);
-        InvalidateTable();
-        EndUpdate();
+        FinishResize();
     } else if (FMouse == msMoving) {
-        DrawMoveMarker();
-        FMouse = msIdle;
-        if (FMoveFrom == FMoveTo) return;
-        const int32_t A = FColMap.Numbers[size_t(FMoveFrom)], B = FColMap.Numbers[size_t(FMoveTo)];
-        BeginUpdate();
-        if (B < A)
-            for (int32_t I = A - 1; I >= B; --I) FColumns->Exchange(I, I + 1);
-        else
-            for (int32_t I = A; I < B; ++I) FColumns->Exchange(I, I + 1);
-        if (FActiveCol == A)
-            FActiveCol = B;
-        else if (A < B && A < FActiveCol && FActiveCol <= B)
-            FActiveCol = AdjustCol(FActiveCol, -1);
-        else if (B < A && B <= FActiveCol && FActiveCol < A)
-            FActiveCol = AdjustCol(FActiveCol, 1);
-        InvalidateTable();
-        EndUpdate();
+        FinishMove();
     }
+}
+
+void TCtlCustomTable::FinishResize() {
+    DrawSizingLine();
+    FMouse = msIdle;
+    BeginUpdate();
+    const int32_t Start = SizingStart();
+    const int32_t Size = std::max(FSizingPos, Start + 6) - Start;
+    if (FMouseOnRows) {
+        FRows->SetHeight(FSizingItem, Size);
+        if (OnResizeRow) OnResizeRow(this, FSizingItem, Size);
+    } else {
+        FColumns->Items(FSizingItem)->SetWidth(Size);
+        if (OnResizeColumn) OnResizeColumn(this, FSizingItem, Size);
+    }
+    InvalidateTable();
+    EndUpdate();
+}
+
+// The dragged row or column travels to its new place by exchanges of neighbours, and the active
+// row or column goes with the rows or columns it sat on.
+void TCtlCustomTable::FinishMove() {
+    DrawMoveMarker();
+    FMouse = msIdle;
+    if (FMoveFrom == FMoveTo) return;
+    const TCtlTableMap& Map = FMouseOnRows ? FRowMap : FColMap;
+    const int32_t A = Map.Numbers[size_t(FMoveFrom)], B = Map.Numbers[size_t(FMoveTo)];
+    auto Exchange = [&](int32_t I) {
+        if (FMouseOnRows)
+            FRows->Exchange(I, I + 1);
+        else
+            FColumns->Exchange(I, I + 1);
+    };
+    BeginUpdate();
+    if (B < A)
+        for (int32_t I = A - 1; I >= B; --I) Exchange(I);
+    else
+        for (int32_t I = A; I < B; ++I) Exchange(I);
+    int32_t& Active = FMouseOnRows ? FActiveRow : FActiveCol;
+    auto Adjust = [&](int32_t V, int D) { return FMouseOnRows ? AdjustRow(V, D) : AdjustCol(V, D); };
+    if (Active == A)
+        Active = B;
+    else if (A < B && A < Active && Active <= B)
+        Active = Adjust(Active, -1);
+    else if (B < A && B <= Active && Active < A)
+        Active = Adjust(Active, 1);
+    InvalidateTable();
+    EndUpdate();
 }
 
 void TCtlCustomTable::WndProc(TMessage& M) {

@@ -21,6 +21,14 @@ namespace grid {
 // fills it (a cell left empty is painted without data); for saving Data holds the edited value.
 using TCtlGetCellDataEvent = std::function<void(framework::TObject* Sender, int32_t RowNum, int32_t ColNum,
                                                 TCtlCellValue& Data, TCtlCellDataPurpose Purpose)>;
+// Asked before an editor closes; AllowIt false keeps it open.
+using TCtlCellEndEditEvent = std::function<void(framework::TObject* Sender, TCtlBaseTableCell* Cell,
+                                                int32_t RowNum, int32_t ColNum, bool& AllowIt)>;
+// The rectangle and frame style of an editor about to be placed over a cell.
+using TCtlSizeCellEditorEvent =
+    std::function<void(framework::TObject* Sender, int32_t RowNum, int32_t ColNum, framework::TRect& CellRect,
+                       TCtlTblEditorStyle& CellStyle)>;
+using TCtlUserCommandEvent = std::function<void(framework::TObject* Sender, uint16_t Command)>;
 
 // The rows or the columns on screen: numbers in ascending order with their offsets, and the extent
 // (the far edge of the last one).
@@ -34,6 +42,34 @@ struct TCtlTableMap {
     int32_t Last() const { return Numbers.empty() ? -1 : Numbers.back(); }
     // The far edge of entry I.
     int32_t End(int32_t I) const { return I + 1 < Count() ? Offsets[static_cast<size_t>(I) + 1] : Extent; }
+};
+
+// The picture of a heading dragged to a new place: a copy of an area of the grid's window that
+// follows the mouse, drawn through a mask so that its transparent colour lets the grid show through.
+// It works on the grid's own pixels: what it covers is saved and put back when it moves or hides.
+class TCtlDragShow {
+public:
+    // X, Y the mouse and Area the picture, in the window's client coordinates.
+    TCtlDragShow(framework::HWND Wnd, int X, int Y, const framework::TRect& Area,
+                 framework::TColor Transparent);
+    ~TCtlDragShow();
+    TCtlDragShow(const TCtlDragShow&) = delete;
+    TCtlDragShow& operator=(const TCtlDragShow&) = delete;
+    void Move(int X, int Y);
+    void Hide();
+    void Show();
+    bool Shown() const { return FShown; }
+    const framework::TRect& Place() const { return FPlace; }
+
+private:
+    void SaveBackground();
+    void DrawImage(framework::HDC Dc, int X, int Y);
+    framework::HWND FWnd;
+    bool FShown = false;
+    framework::TRect FPlace;
+    int FWidth = 0, FHeight = 0, FOffsetX = 0, FOffsetY = 0;
+    framework::HDC FImageDc = 0, FMaskDc = 0, FSaveDc = 0;
+    framework::HBITMAP FImage = 0, FMask = 0, FSave = 0;
 };
 
 class TCtlCustomTable : public TCtlTableAncestor {
@@ -77,6 +113,9 @@ public:
     TCtlTblOptionSet Options() const { return FOptions; }
     void SetOptions(TCtlTblOptionSet Value);
     bool HasOption(TCtlTblOption O) const { return FOptions & CtlTblOption(O); }
+    // The entering events fire while cells are painted instead of when the active cell moves.
+    bool OldRowColBehavior() const { return FOldRowColBehavior; }
+    void SetOldRowColBehavior(bool Value) { FOldRowColBehavior = Value; }
     int32_t MaxLeftCol() const { return FMaxLeftCol; }
     int32_t MaxTopRow() const { return FMaxTopRow; }
     const TCtlTableMap& ColumnMap() const { return FColMap; }
@@ -92,7 +131,16 @@ public:
     framework::TNotifyEvent OnPaintUnusedArea;
     TColChangeNotifyEvent OnColumnsChanged;
     TColResizeEvent OnResizeColumn;
+    TRowChangeNotifyEvent OnRowsChanged;
+    TRowResizeEvent OnResizeRow;
     TCellBeginEditNotifyEvent OnBeginEdit;
+    TCtlCellEndEditEvent OnEndEdit;
+    TCellNotifyEvent OnDoneEdit;
+    TCtlSizeCellEditorEvent OnSizeCellEditor;
+    TRowNotifyEvent OnEnteringRow, OnLeavingRow;
+    TColNotifyEvent OnEnteringColumn, OnLeavingColumn;
+    framework::TNotifyEvent OnClipboardCopy, OnClipboardCut, OnClipboardPaste;
+    TCtlUserCommandEvent OnUserCommand;
 
     // ---- Operations ----
     void BeginUpdate();
@@ -146,6 +194,21 @@ protected:
 
     virtual void DoActiveCellChanged(int32_t R, int32_t C);
     virtual void DoActiveCellMoving(uint16_t Command, int32_t& R, int32_t& C);
+    virtual void DoBeginEdit(int32_t R, int32_t C, bool& AllowIt);
+    virtual void DoClipboardCopy();
+    virtual void DoClipboardCut();
+    virtual void DoClipboardPaste();
+    virtual void DoColumnsChanged(int32_t C1, int32_t C2, TCtlTblActions Action);
+    virtual void DoDoneEdit(int32_t R, int32_t C);
+    virtual void DoEndEdit(TCtlBaseTableCell* Cell, int32_t R, int32_t C, bool& AllowIt);
+    virtual void DoEnteringColumn(int32_t C);
+    virtual void DoEnteringRow(int32_t R);
+    virtual void DoGetCellData(int32_t R, int32_t C, TCtlCellValue& Data, TCtlCellDataPurpose Purpose);
+    virtual void DoLeavingColumn(int32_t C);
+    virtual void DoLeavingRow(int32_t R);
+    virtual void DoRowsChanged(int32_t R1, int32_t R2, TCtlTblActions Action);
+    virtual void DoSizeCellEditor(int32_t R, int32_t C, framework::TRect& Rect, TCtlTblEditorStyle& Style);
+    virtual void DoUserCommand(uint16_t Command);
     virtual void DoGetCellAttributes(int32_t R, int32_t C, TCtlCellAttributes& Attr);
     virtual void DoLockedCellClick(int32_t R, int32_t C);
     virtual void DoPaintUnusedArea();
@@ -182,12 +245,22 @@ private:
     uint16_t TranslateKey(framework::TMessage& M);
     void MoveTo(int32_t R, int32_t C);
     void PlaceEditor();
-    // The column boundary under a point in the headings (-1 none), and whether the point is over a
-    // movable column heading.
-    int32_t ColumnBoundaryAt(int X, int Y) const;
-    bool OverColumnHeading(int X, int Y) const;
+    // The right edge of the last locked column on screen and the bottom edge of the last locked row
+    // (-1 when none).
+    int32_t LockedColsEdge() const;
+    int32_t LockedRowsEdge() const;
+    // The row or column boundary under a point in the headings (-1 none; Rows tells which), and the
+    // row or column heading under it that could be moved (-1 none).
+    int32_t BoundaryAt(int X, int Y, bool& Rows) const;
+    int32_t MoveAreaAt(int X, int Y, bool& Rows) const;
+    // The start edge (left or top) of the row or column being resized.
+    int32_t SizingStart() const;
     void DrawSizingLine();
     void DrawMoveMarker();
+    void FinishResize();
+    void FinishMove();
+    void StartDragImage(int X, int Y, int32_t Item);
+    void PaintPrim();
 
     int32_t FLockedRows = 1, FLockedCols = 1, FTopRow = 1, FLeftCol = 1, FActiveRow = 1, FActiveCol = 1;
     TCtlTblAccess FAccess = otxNormal;
@@ -226,12 +299,19 @@ private:
         msDragSelecting
     };
     TMouseState FMouse = msIdle;
-    int32_t FSizingCol = -1, FSizingX = 0;
+    bool FMouseOnRows = false;  // the resize or move is of a row
+    int32_t FSizingItem = -1, FSizingPos = 0;
     int32_t FMoveFrom = 0, FMoveTo = 0;
+    std::unique_ptr<TCtlDragShow> FDragShow;
+    bool FOldRowColBehavior = false;
+    int32_t FEnteredRow = -1, FEnteredCol = -1;
     // Characters of a key that opened the editor, handed on after the key.
     bool FHoldChars = false;
     std::vector<framework::TMessage> FHeldChars;
 };
+
+// The screen cursor number of the row-move cursor "CTLROWMOVECURSOR".
+constexpr framework::TCursor crCtlRowMove = 0x7F15;
 
 class TCtlTable : public TCtlCustomTable {
 public:

@@ -523,12 +523,15 @@ void TCtlTCCustomGlyph::Paint(TCanvas& TableCanvas, const TRect& CellRect, int32
         Index = 0;
     }
     const int GlyphH = Bitmap->Height();
-    const int W = std::min(GlyphW, CellRect.Width() - 2 * Margin());
-    const int H = std::min(GlyphH, CellRect.Height() - 2 * Margin());
+    // The margin keeps a glyph placed against an edge away from it; a centred glyph is cut only by
+    // the cell itself (a 14-pixel box in a 20-pixel cell keeps its bottom edge).
+    const TCtlTblAdjust A = CellAttr.Adjust;
+    const bool Centred = !IsLeft(A) && !IsRight(A), Middle = !IsTop(A) && !IsBottom(A);
+    const int W = std::min(GlyphW, CellRect.Width() - (Centred ? 0 : 2 * Margin()));
+    const int H = std::min(GlyphH, CellRect.Height() - (Middle ? 0 : 2 * Margin()));
     if (W <= 0 || H <= 0) return;
     const TRect Source = Bounds(GlyphW * Index, 0, W, H);
     const TColor Transparent = Bitmap->Canvas().Pixel(Source.Left, GlyphH - 1);
-    const TCtlTblAdjust A = CellAttr.Adjust;
     const int X = IsLeft(A)    ? CellRect.Left + Margin()
                   : IsRight(A) ? CellRect.Right - Margin() - W
                                : CellRect.Left + (CellRect.Width() - W) / 2;

@@ -366,25 +366,31 @@ TEST_F(CellTest, CheckBoxPaintsItsGlyphOverTheCellColour) {
     TCtlCellAttributes Attr;
     Attr.Color = clYellow;
     Attr.Adjust = otaCenter;
-    for (uint8_t State : {0, 1, 2}) {
-        SCOPED_TRACE(int(State));
-        TBitmap B;
-        B.SetPixelFormat(pf24bit);
-        B.SetSize(40, 24);
-        const TCtlCellValue Value = TCtlCellValue::CheckState(State);
-        Box->PaintCell(B.Canvas(), Rect(0, 0, 40, 24), 0, 0, Attr, &Value);
-        // Centred: the 14 x 14 glyph starts at (13, 5); its transparent pixels show the cell colour.
-        int Ink = 0;
-        for (int Y = 0; Y < 14; ++Y)
-            for (int X = 0; X < 14; ++X) {
-                const TColor G = Glyphs.Canvas().Pixel(14 * State + X, Y);
-                ASSERT_EQ(B.Canvas().Pixel(13 + X, 5 + Y), G == Transparent ? clYellow : G) << X << "," << Y;
-                Ink += G != Transparent;
-            }
-        EXPECT_GT(Ink, 0);
-        EXPECT_EQ(B.Canvas().Pixel(2, 2), clYellow);
-        EXPECT_EQ(B.Canvas().Pixel(30, 20), clYellow);
-    }
+    // Centred, the 14 x 14 glyph starts at (Left, Top); its transparent pixels show the cell colour.
+    // A cell of a 21-pixel row (20 inside its line) shows the whole box: the margin places a
+    // glyph, it does not cut one that fits.
+    struct Case {
+        int W, H, Left, Top;
+    } Cases[] = {{40, 24, 13, 5}, {25, 20, 5, 3}, {40, 14, 13, 0}};
+    for (const Case& C : Cases)
+        for (uint8_t State : {0, 1, 2}) {
+            SCOPED_TRACE(std::to_string(C.W) + "x" + std::to_string(C.H) + " state " + std::to_string(State));
+            TBitmap B;
+            B.SetPixelFormat(pf24bit);
+            B.SetSize(C.W, C.H);
+            const TCtlCellValue Value = TCtlCellValue::CheckState(State);
+            Box->PaintCell(B.Canvas(), Rect(0, 0, C.W, C.H), 0, 0, Attr, &Value);
+            int Ink = 0;
+            for (int Y = 0; Y < 14; ++Y)
+                for (int X = 0; X < 14; ++X) {
+                    const TColor G = Glyphs.Canvas().Pixel(14 * State + X, Y);
+                    ASSERT_EQ(B.Canvas().Pixel(C.Left + X, C.Top + Y), G == Transparent ? clYellow : G)
+                        << X << "," << Y;
+                    Ink += G != Transparent;
+                }
+            EXPECT_GT(Ink, 0);
+            EXPECT_EQ(B.Canvas().Pixel(2, 2), clYellow);
+        }
     // Invisible access: the colour alone.
     Attr.Access = otxInvisible;
     TBitmap B;

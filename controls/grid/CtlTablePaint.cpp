@@ -1,6 +1,8 @@
 #include "controls/grid/CtlTablePaint.h"
 
 #include "framework/graphics/Gdi.h"
+#include "framework/ui/Forms.h"
+#include "framework/ui/Resources.h"
 
 namespace grid {
 
@@ -73,15 +75,54 @@ void CtlDrawActiveFrame(TCanvas& C, TCtlGridPen& Frame, TGridEffect NormalEffect
     C.Pen.Style = psSolid;
 }
 
-void CtlDrawXorColumnLine(TCanvas& C, int X, int Length, TPenStyle Style, int Width, TColor Color) {
+namespace {
+void DrawXorLine(TCanvas& C, int At, int Length, bool Vertical, TPenStyle Style, int Width, TColor Color) {
     const TPen Saved = C.Pen;
     C.Pen.Mode = pmXor;
     C.Pen.Style = Style;
     C.Pen.Color = Color;
     C.Pen.Width = Width;
-    C.MoveTo(X, 0);
-    C.LineTo(X, Length);
+    if (Vertical) {
+        C.MoveTo(At, 0);
+        C.LineTo(At, Length);
+    } else {
+        C.MoveTo(0, At);
+        C.LineTo(Length, At);
+    }
     C.Pen = Saved;
+}
+}  // namespace
+
+void CtlDrawXorColumnLine(TCanvas& C, int X, int Length, TPenStyle Style, int Width, TColor Color) {
+    DrawXorLine(C, X, Length, true, Style, Width, Color);
+}
+
+void CtlDrawXorRowLine(TCanvas& C, int Y, int Length, TPenStyle Style, int Width, TColor Color) {
+    DrawXorLine(C, Y, Length, false, Style, Width, Color);
+}
+
+void CtlRegisterMoveCursor(const char* Name, TCursor Number, bool Vertical) {
+    RegisterCursorResource(
+        Name,
+        [Vertical](TBitmap& B) {
+            B.SetPixelFormat(pf24bit);
+            B.SetSize(16, 16);
+            TCanvas& C = B.Canvas();
+            C.Brush.Color = clFuchsia;
+            C.FillRect(Rect(0, 0, 16, 16));
+            C.Brush.Color = clBlack;
+            // Drawn across; the vertical one is the same picture turned over its diagonal.
+            auto Fill = [&](int L, int T, int R, int Bottom) {
+                C.FillRect(Vertical ? Rect(T, L, Bottom, R) : Rect(L, T, R, Bottom));
+            };
+            Fill(2, 7, 14, 9);
+            for (int I = 0; I < 4; ++I) {
+                Fill(I, 7 - I, I + 1, 9 + I);
+                Fill(15 - I, 7 - I, 16 - I, 9 + I);
+            }
+        },
+        Point(8, 8));
+    Screen->SetCursors(Number, LoadCursor(HInstance, Name));
 }
 
 }  // namespace grid

@@ -19,8 +19,14 @@ void CtlDrawGridLines(framework::TCanvas& Canvas, TCtlGridPen& Pen, const framew
 // The frame of the active cell drawn with Frame inside the lines of the normal pen (NormalEffect).
 void CtlDrawActiveFrame(framework::TCanvas& Canvas, TCtlGridPen& Frame, TGridEffect NormalEffect,
                         const framework::TRect& Cell, framework::TColor Background);
+// Registers the cursor resource Name (two arrows apart, pointing left and right, or up and down
+// when Vertical, hot spot between them) as the screen cursor Number.
+void CtlRegisterMoveCursor(const char* Name, framework::TCursor Number, bool Vertical);
 // A line that drawing twice removes: vertical at X over Length pixels.
 void CtlDrawXorColumnLine(framework::TCanvas& Canvas, int X, int Length, framework::TPenStyle Style,
                           int Width, framework::TColor Color);
+// The same, horizontal at Y.
+void CtlDrawXorRowLine(framework::TCanvas& Canvas, int Y, int Length, framework::TPenStyle Style, int Width,
+                       framework::TColor Color);
 
 }  // namespace grid

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include "controls/entry/CtlCommands.h"
@@ -55,6 +56,15 @@ protected:
         return Grid;
     }
     uint32_t Pixel(int X, int Y) { return Driver.PixelAt(*Grid, X, Y); }
+    // Presses the button at the first point, moves through the others and lets go at the last.
+    void Drag(std::initializer_list<TPoint> Path) {
+        const TPoint From = *Path.begin(), To = *(Path.end() - 1);
+        Driver.MouseMove(*Grid, From.X, From.Y);
+        Driver.MouseDown(*Grid, From.X, From.Y);
+        for (auto P = Path.begin() + 1; P != Path.end(); ++P) Driver.MouseMove(*Grid, P->X, P->Y);
+        Driver.MouseUp(*Grid, To.X, To.Y);
+        Driver.RunPending();
+    }
 };
 
 // ---- Layout ----
@@ -164,33 +174,49 @@ TEST_F(TableTest, OnlyTheRowComingIntoViewIsPaintedWhenScrolling) {
 }
 
 TEST_F(TableTest, ColoursOfBrowsedLockedAndPlainCellsAndTheirLines) {
-    MakeGrid(350, 150, 3, 6, false);
+    MakeGrid(450, 150, 4, 6, false);
     auto* Text = NewComponent<TCtlTCString>(Form);
     Grid->Columns().Items(2)->SetDefaultCell(Text);
+    Grid->Columns().Items(3)->SetDefaultCell(Text);
     Grid->SetOptions(CtlTblOption(otoBrowseRow));
     Grid->SetActiveCell(2, 2);
     Driver.RunPending();
     const TCtlTableColors& Colors = Grid->Colors();
+    // Right of the short texts.
     auto Inside = [&](int32_t R, int32_t C) {
         const TRect Cell = Grid->CellRect(R, C);
-        return Pixel(Cell.Left + 3, Cell.Top + 3);
+        return Pixel(Cell.Right - 10, Cell.Top + 3);
     };
-    // Unfocused: the whole active row, the active cell too.
-    EXPECT_EQ(Inside(2, 1), ColorToRGB(Colors.Color(TCtlTableColors::ActiveUnfocused)));
+    // Unfocused: the whole active row, the active cell too; two string cells, one not active.
+    ASSERT_NE(Colors.Color(TCtlTableColors::ActiveUnfocused), Grid->Color());
+    EXPECT_EQ(Inside(2, 3), ColorToRGB(Colors.Color(TCtlTableColors::ActiveUnfocused)));
     EXPECT_EQ(Inside(2, 2), ColorToRGB(Colors.Color(TCtlTableColors::ActiveUnfocused)));
+    EXPECT_EQ(Inside(2, 1), ColorToRGB(Colors.Color(TCtlTableColors::ActiveUnfocused)));
+    EXPECT_EQ(Inside(3, 3), ColorToRGB(Grid->Color()));
     EXPECT_EQ(Inside(3, 0), ColorToRGB(Colors.Color(TCtlTableColors::Locked)));
     EXPECT_EQ(Inside(0, 1), ColorToRGB(Colors.Color(TCtlTableColors::Locked)));
     EXPECT_EQ(Inside(4, 1), ColorToRGB(Grid->Color()));  // no component: the grid's colour
-    // The default normal pen: dotted lines on the right and bottom edges.
+    // A new pen set: dotted normal lines in the button shadow colour on the right and bottom edges,
+    // the grid's colour between the dots.
     const TRect Plain = Grid->CellRect(4, 1);
     const TCtlGridPen& Normal = Grid->GridPenSet().NormalGrid();
-    int Lined = 0;
-    for (int X = Plain.Left; X < Plain.Right - 1; ++X)
-        Lined += Pixel(X, Plain.Bottom - 1) == ColorToRGB(Normal.NormalColor());
-    EXPECT_GT(Lined, 0);
-    if (Normal.Style() != psSolid) {
-        EXPECT_LT(Lined, Plain.Width() - 1);
-    }
+    ASSERT_EQ(Normal.NormalColor(), clBtnShadow);
+    std::string Bottom, Right;
+    auto Dot = [&](int X, int Y) {
+        const uint32_t P = Pixel(X, Y);
+        return P == ColorToRGB(clBtnShadow) ? '*' : P == ColorToRGB(Grid->Color()) ? '.' : '?';
+    };
+    for (int X = Plain.Left + 10; X < Plain.Left + 20; ++X) Bottom += Dot(X, Plain.Bottom - 1);
+    for (int Y = Plain.Top + 4; Y < Plain.Top + 14; ++Y) Right += Dot(Plain.Right - 1, Y);
+    // Dots of three pixels three apart.
+    auto Dotted = [](const std::string& S) {
+        if (S.find('?') != std::string::npos) return false;
+        for (size_t I = 0; I + 6 < S.size(); ++I)
+            if (S[I] != S[I + 6] || S[I] == S[I + 3]) return false;
+        return true;
+    };
+    EXPECT_TRUE(Dotted(Bottom)) << Bottom;
+    EXPECT_TRUE(Dotted(Right)) << Right;
     // Vertical lines only.
     Grid->GridPenSet().NormalGrid().SetStyle(psSolid);
     Grid->GridPenSet().NormalGrid().SetEffect(geVertical);
@@ -432,17 +458,9 @@ TEST_F(TableTest, ColumnsAreResizedToSixPixelsAtLeastAndMovedByTheirHeadings) {
     // The boundary right of column 2 (x 300).
     Driver.MouseMove(*Grid, 300, 10);
     EXPECT_EQ(Driver.CursorShown(*Grid), crHSplit);
-    Driver.MouseDown(*Grid, 300, 10);
-    Driver.MouseMove(*Grid, 202, 10);
-    Driver.MouseUp(*Grid, 202, 10);
-    Driver.RunPending();
+    Drag({Point(300, 10), Point(202, 10)});
     EXPECT_EQ(Grid->Columns().Items(2)->Width(), 100);  // the line never came closer than 6
-    Driver.MouseMove(*Grid, 300, 10);
-    Driver.MouseDown(*Grid, 300, 10);
-    Driver.MouseMove(*Grid, 206, 10);
-    Driver.MouseMove(*Grid, 203, 10);
-    Driver.MouseUp(*Grid, 203, 10);
-    Driver.RunPending();
+    Drag({Point(300, 10), Point(206, 10), Point(203, 10)});
     EXPECT_EQ(Grid->Columns().Items(2)->Width(), 6);
     Grid->Columns().Items(2)->SetWidth(100);
     Grid->SetOptions(CtlTblOption(otoNoColResizing) | CtlTblOption(otoAllowColMoves));
@@ -456,14 +474,181 @@ TEST_F(TableTest, ColumnsAreResizedToSixPixelsAtLeastAndMovedByTheirHeadings) {
     };
     Grid->SetActiveCol(2);
     Driver.RunPending();
-    Driver.MouseMove(*Grid, 250, 10);
-    Driver.MouseDown(*Grid, 250, 10);
-    Driver.MouseMove(*Grid, 350, 10);
-    Driver.MouseMove(*Grid, 550, 10);
-    Driver.MouseUp(*Grid, 550, 10);
-    Driver.RunPending();
+    Drag({Point(250, 10), Point(350, 10), Point(550, 10)});
     EXPECT_EQ(Changes, (std::vector<std::string>{"2-3", "3-4", "4-5"}));
     EXPECT_EQ(Grid->ActiveCol(), 5);
+}
+
+TEST_F(TableTest, RowsAreResizedToSixPixelsAtLeastAndMovedByTheirHeadings) {
+    MakeGrid(500, 300, 4, 10, true);
+    Grid->SetFocus();
+    Driver.RunPending();
+    std::vector<std::string> Resized, Changes;
+    Grid->OnResizeRow = [&](TObject*, int32_t R, int32_t H) {
+        Resized.push_back(std::to_string(R) + ":" + std::to_string(H));
+    };
+    Grid->OnRowsChanged = [&](TObject*, int32_t R1, int32_t R2, TCtlTblActions A) {
+        if (A == taExchange) Changes.push_back(std::to_string(R1) + "-" + std::to_string(R2));
+    };
+    // The boundary below row 2 (y 60) in the row headings; the line stops 6 below the row's top.
+    Driver.MouseMove(*Grid, 50, 60);
+    EXPECT_EQ(Driver.CursorShown(*Grid), crVSplit);
+    Drag({Point(50, 60), Point(50, 46), Point(50, 41)});
+    EXPECT_EQ(Grid->Rows().Height(2), 6);
+    EXPECT_EQ(Resized, (std::vector<std::string>{"2:6"}));
+    EXPECT_EQ(Grid->RowMap().Offsets[3], 46);
+    Grid->Rows().SetHeight(2, 20);
+    Grid->SetOptions(CtlTblOption(otoNoRowResizing));
+    Driver.MouseMove(*Grid, 50, 60);
+    EXPECT_NE(Driver.CursorShown(*Grid), crVSplit);
+
+    // Row 1 (30 high) dragged onto row 4: three exchanges; the height and the active row go along.
+    Grid->SetOptions(CtlTblOption(otoAllowRowMoves));
+    Grid->Rows().SetHeight(1, 30);
+    Grid->SetActiveRow(1);
+    Driver.RunPending();
+    Changes.clear();
+    Driver.MouseMove(*Grid, 50, 35);
+    EXPECT_EQ(Driver.CursorShown(*Grid), crCtlRowMove);
+    Drag({Point(50, 35), Point(50, 75), Point(50, 105)});
+    EXPECT_EQ(Changes, (std::vector<std::string>{"1-2", "2-3", "3-4"}));
+    EXPECT_EQ(Grid->ActiveRow(), 4);
+    EXPECT_EQ(Grid->Rows().Height(4), 30);
+    EXPECT_EQ(Grid->Rows().Height(1), 20);
+}
+
+TEST_F(TableTest, TheDragImageFollowsTheMouseAndLeavesTheGridAsItWas) {
+    MakeGrid(500, 300, 4, 10, true);
+    auto* Head = NewComponent<TCtlTCColHead>(Form);
+    Grid->SetLockedRowsCell(Head);
+    Grid->SetOptions(CtlTblOption(otoAllowColMoves));
+    Grid->SetFocus();
+    Driver.RunPending();
+    const TRect Heading = Grid->CellRect(0, 2);
+    // The heading's dark pixels (its letter), relative to the heading.
+    std::vector<TPoint> Dark;
+    for (int Y = Heading.Top + 2; Y < Heading.Bottom - 2; ++Y)
+        for (int X = Heading.Left + 2; X < Heading.Right - 2; ++X)
+            if (Pixel(X, Y) == 0) Dark.push_back(Point(X - Heading.Left, Y - Heading.Top));
+    ASSERT_FALSE(Dark.empty());
+    auto Strip = [&] {
+        std::vector<uint32_t> P;
+        for (int Y = 0; Y < 120; ++Y)
+            for (int X = 150; X < 360; X += 3) P.push_back(Pixel(X, Y));
+        return P;
+    };
+    const std::vector<uint32_t> Before = Strip();
+    Driver.MouseMove(*Grid, 250, 10);
+    Driver.MouseDown(*Grid, 250, 10);
+    // 60 down and 10 right: the heading's letter shows there, and the grid around it through its
+    // transparent face.
+    Driver.MouseMove(*Grid, 260, 70);
+    for (const TPoint& P : Dark) EXPECT_EQ(Pixel(Heading.Left + 10 + P.X, Heading.Top + 60 + P.Y), 0u);
+    const TRect Under = Grid->CellRect(3, 2);
+    EXPECT_EQ(Pixel(Heading.Left + 12, Under.Top + 1),
+              Pixel(Heading.Left + 12, Grid->CellRect(5, 2).Top + 1));
+    // A repaint underneath keeps it on top; a further move takes it along.
+    Grid->InvalidateTable();
+    Grid->Invalidate();
+    Driver.RunPending();
+    for (const TPoint& P : Dark) EXPECT_EQ(Pixel(Heading.Left + 10 + P.X, Heading.Top + 60 + P.Y), 0u);
+    Driver.MouseMove(*Grid, 262, 80);
+    for (const TPoint& P : Dark) EXPECT_EQ(Pixel(Heading.Left + 12 + P.X, Heading.Top + 70 + P.Y), 0u);
+    Driver.MouseUp(*Grid, 262, 80);
+    Driver.RunPending();
+    EXPECT_EQ(Strip(), Before);
+
+    // With row 0 hidden the picture is the dragged column's first heading cell on screen.
+    Grid->SetLockedRows(2);
+    Grid->Rows().SetRow(0, 20, true);
+    Driver.RunPending();
+    const TRect Second = Grid->CellRect(1, 2);
+    ASSERT_EQ(Second.Top, 0);
+    std::vector<TPoint> Shown;
+    for (int Y = Second.Top + 2; Y < Second.Bottom - 2; ++Y)
+        for (int X = Second.Left + 2; X < Second.Right - 2; ++X)
+            if (Pixel(X, Y) == 0) Shown.push_back(Point(X - Second.Left, Y - Second.Top));
+    ASSERT_FALSE(Shown.empty());
+    Driver.MouseMove(*Grid, 250, 10);
+    Driver.MouseDown(*Grid, 250, 10);
+    Driver.MouseMove(*Grid, 260, 90);
+    for (const TPoint& P : Shown) EXPECT_EQ(Pixel(Second.Left + 10 + P.X, Second.Top + 80 + P.Y), 0u);
+    Driver.MouseUp(*Grid, 260, 90);
+}
+
+TEST_F(TableTest, EventsOfEditingEnteringLeavingClipboardAndUserCommands) {
+    MakeGrid(500, 300, 4, 10, true);
+    std::vector<std::string> Log;
+    auto Note = [&](const std::string& What, int32_t N) { Log.push_back(What + std::to_string(N)); };
+    Grid->OnEnteringRow = [&](TObject*, int32_t R) { Note("er", R); };
+    Grid->OnEnteringColumn = [&](TObject*, int32_t C) { Note("ec", C); };
+    Grid->OnLeavingRow = [&](TObject*, int32_t R) { Note("lr", R); };
+    Grid->OnLeavingColumn = [&](TObject*, int32_t C) { Note("lc", C); };
+    Grid->OnClipboardCopy = [&](TObject*) { Note("copy", 0); };
+    Grid->OnClipboardCut = [&](TObject*) { Note("cut", 0); };
+    Grid->OnClipboardPaste = [&](TObject*) { Note("paste", 0); };
+    Grid->OnUserCommand = [&](TObject*, uint16_t Cmd) { Note("user", Cmd); };
+    auto* Keys = NewComponent<entry::TCtlController>(Form);
+    Keys->EntryCommands().AddCommand("Grid", {VK_F5, 0, 0, 0, 300});
+    Grid->SetController(Keys);
+    Grid->SetFocus();
+    Driver.RunPending();
+
+    struct Step {
+        int Key;
+        TShiftState Shift;
+        std::vector<std::string> Events;
+    } Steps[] = {
+        {VK_DOWN, 0, {"lr1", "er2"}},  // each row and column reported once per entry
+        {VK_RIGHT, 0, {"lc1", "ec2"}}, {VK_LEFT, 0, {"lc2", "ec1"}}, {'C', ssCtrl, {"copy0"}},
+        {'X', ssCtrl, {"cut0"}},       {'V', ssCtrl, {"paste0"}},    {VK_F5, 0, {"user300"}},
+    };
+    for (const Step& S : Steps) {
+        Log.clear();
+        Driver.Key(S.Key, S.Shift);
+        Driver.RunPending();
+        EXPECT_EQ(Log, S.Events) << S.Key;
+    }
+    EXPECT_EQ(Grid->ActiveRow(), 2);
+    EXPECT_EQ(Grid->ActiveCol(), 1);
+
+    // Editing: the editor's place can be changed; an owner refusing the end keeps the editor open.
+    bool Allow = false;
+    int Done = 0;
+    Grid->OnSizeCellEditor = [&](TObject*, int32_t, int32_t, TRect& R, TCtlTblEditorStyle&) {
+        R.Right -= 30;
+    };
+    Grid->OnEndEdit = [&](TObject*, TCtlBaseTableCell*, int32_t, int32_t, bool& AllowIt) { AllowIt = Allow; };
+    Grid->OnDoneEdit = [&](TObject*, int32_t R, int32_t C) { Done += R == 2 && C == 1; };
+    Driver.Key(VK_F2);
+    Driver.RunPending();
+    ASSERT_TRUE(Grid->InEditingState());
+    TRect Active;
+    Grid->GetActiveCellRect(Active);
+    EXPECT_EQ(Grid->EditingCell()->EditControl()->Width(), Active.Width() - 30);
+    Driver.Key(VK_F2);
+    Driver.RunPending();
+    EXPECT_TRUE(Grid->InEditingState());
+    EXPECT_EQ(Done, 0);
+    Allow = true;
+    Driver.Key(VK_F2);
+    Driver.RunPending();
+    EXPECT_FALSE(Grid->InEditingState());
+    EXPECT_EQ(Done, 1);
+
+    // Reported while cells are painted instead: a repaint of row 5 enters it and its columns.
+    Grid->SetOldRowColBehavior(true);
+    Log.clear();
+    Driver.Key(VK_DOWN);
+    Driver.RunPending();
+    EXPECT_EQ(std::count(Log.begin(), Log.end(), "er3"), 1);
+    EXPECT_EQ(Log.front(), "lr2");
+    Log.clear();
+    const TRect Row5 = Rect(0, Grid->CellRect(5, 0).Top, 400, Grid->CellRect(5, 0).Bottom);
+    framework::InvalidateRect(Grid->Handle(), &Row5, false);
+    Driver.RunPending();
+    Pixel(1, 1);
+    EXPECT_EQ(Log, (std::vector<std::string>{"er5", "ec3", "ec2", "ec1", "ec0"}));
 }
 
 TEST_F(TableTest, TheOffloadFileListPaintsScrollsAndReportsHeadingClicks) {

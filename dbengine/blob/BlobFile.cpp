@@ -304,6 +304,7 @@ void TBlobFile::CreateFile() {
 void TBlobFile::ReadHeader() {
     uint8_t bytes[BlobHeaderSize];
     ReadAt(0, bytes, BlobHeaderSize);
+    NoteStoredBytes(0, bytes, BlobHeaderSize);
     if (Encrypted) UnscrambleBuffer(bytes, BlobHeaderSize, BlobSeed1, BlobSeed2);
     Header = TBlobHeader::Decode(bytes);
     ForgetFreeBlocks();
@@ -333,6 +334,7 @@ void TBlobFile::TouchHeader() {
 bool TBlobFile::ReloadHeaderIfChanged() {
     uint8_t bytes[BlobHeaderSize];
     ReadAt(0, bytes, BlobHeaderSize);
+    NoteStoredBytes(0, bytes, BlobHeaderSize);
     if (Encrypted) UnscrambleBuffer(bytes, BlobHeaderSize, BlobSeed1, BlobSeed2);
     if (GetInt32(bytes + OfsChangeCount) == Header.ChangeCount) return false;
     Header = TBlobHeader::Decode(bytes);

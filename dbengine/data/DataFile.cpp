@@ -197,6 +197,7 @@ void TDataFile::CreateDataFile(int16_t languageId, uint16_t sortId, int16_t user
 void TDataFile::ReadHeader() {
     uint8_t bytes[DataHeaderSize];
     ReadAt(0, bytes, DataHeaderSize);
+    NoteStoredBytes(0, bytes, DataHeaderSize);
     Header = TDataHeader::Decode(bytes);
     Header.HeaderModified = 0;
 }
@@ -204,6 +205,7 @@ void TDataFile::ReadHeader() {
 bool TDataFile::ReloadHeaderIfChanged() {
     uint8_t bytes[DataHeaderSize];
     ReadAt(0, bytes, DataHeaderSize);
+    NoteStoredBytes(0, bytes, DataHeaderSize);
     if (GetInt32(bytes + OfsChangeCount) == Header.ChangeCount) return false;
     Header = TDataHeader::Decode(bytes);
     // The header now equals the file's: nothing of it is left to write, whatever the stored flag

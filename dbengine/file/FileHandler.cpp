@@ -1,6 +1,7 @@
 #include "dbengine/file/FileHandler.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "dbengine/util/EngineError.h"
 
@@ -46,6 +47,7 @@ void TFileHandler::OpenFile() {
 }
 
 void TFileHandler::CloseFile() {
+    ImageValid = false;
     if (HandleNo > 0 && File != nullptr) {
         List().CloseFile(File, InMemory, HandleNo);
         File = nullptr;
@@ -55,6 +57,7 @@ void TFileHandler::CloseFile() {
 }
 
 void TFileHandler::CreateFile() {
+    ImageValid = false;
     TAbstractFile* file = nullptr;
     int32_t result = List().CreateFile(FileName, InMemory, Temporary, &file);
     if (result < 0) Raise(-result);
@@ -86,6 +89,7 @@ void TFileHandler::CopyToFile(const std::string& destName, bool compress, uint16
 
 void TFileHandler::CopyFromFile(const std::string& sourceName, bool compress, uint16_t progressStep,
                                 const TCopyProgressCallback& callback, void* callbackData) {
+    ImageValid = false;
     if (!IsOpen || File == nullptr) return;
     int32_t result =
         List().CopyFrom(File, HandleNo, progressStep, callback, callbackData, compress, sourceName, InMemory);
@@ -101,11 +105,14 @@ uint32_t TFileHandler::ReadBuffer(void* buffer, uint32_t count, bool allowShort)
 
 void TFileHandler::WriteBuffer(const void* buffer, uint32_t count) {
     if (File == nullptr) Raise(DBE_WRITEERR);
+    ImageValid = false;  // WriteAt notes the image again after a write of exactly its range
     if (count == 0) return;
     if (File->Write(HandleNo, buffer, count) != static_cast<int32_t>(count)) Raise(DBE_WRITEERR);
 }
 
 void TFileHandler::TruncateFile() {
+    if (JournalOn) StartJournalLength();
+    ImageValid = false;
     if (File == nullptr || File->Write(HandleNo, nullptr, 0) != 0) Raise(DBE_WRITEERR);
 }
 
@@ -149,41 +156,119 @@ uint32_t TFileHandler::ReadAt(int64_t offset, void* buffer, uint32_t count, bool
     if (File == nullptr) Raise(DBE_READERR);
     TFileLockScope scope(*this);
     if (SeekFile(0, offset) != offset) Raise(DBE_READERR);
-    return ReadBuffer(buffer, count, allowShort);
+    uint32_t got = ReadBuffer(buffer, count, allowShort);
+    // Before the journal's first write the file holds what it held at the start.
+    if (JournalOn && !Wrote && got <= MaxKeptRead)
+        KeepKnownBytes(offset, static_cast<const uint8_t*>(buffer), got);
+    return got;
 }
 
 void TFileHandler::WriteAt(int64_t offset, const void* buffer, uint32_t count) {
     if (File == nullptr) Raise(DBE_WRITEERR);
     TFileLockScope scope(*this);
     if (JournalOn) {
+        StartJournalLength();
         Wrote = true;
         KeepBeforeWrite(offset, count);
     }
+    const bool imageRange = ImageValid && offset == ImageOffset && count == Image.size();
+    if (ImageValid && offset < ImageOffset + static_cast<int64_t>(Image.size()) &&
+        ImageOffset < offset + static_cast<int64_t>(count))
+        ImageValid = false;
     if (SeekFile(0, offset) != offset) Raise(DBE_WRITEERR);
     WriteBuffer(buffer, count);
+    if (imageRange) {
+        std::memcpy(Image.data(), buffer, count);
+        ImageValid = true;
+    }
+}
+
+void TFileHandler::NoteStoredBytes(int64_t offset, const void* bytes, uint32_t count) {
+    const auto* b = static_cast<const uint8_t*>(bytes);
+    Image.assign(b, b + count);
+    ImageOffset = offset;
+    ImageValid = true;
 }
 
 void TFileHandler::BeginWriteJournal() {
     Kept.clear();
     JournalOn = Wrote = false;
+    JournalLength = -1;
     if (File == nullptr || !IsOpen) return;
-    JournalLength = GetFileSize();
     JournalOn = true;
+    if (ImageValid && ImageTrusted)
+        KeepKnownBytes(ImageOffset, Image.data(), static_cast<uint32_t>(Image.size()));
 }
 
 void TFileHandler::EndWriteJournal() {
     JournalOn = false;
     Kept.clear();
-    Kept.shrink_to_fit();
+}
+
+void TFileHandler::StartJournalLength() {
+    if (JournalLength >= 0) return;
+    // Without the length a put-back could not tell what to cut off: nothing is changed then.
+    TFileLockScope scope(*this);
+    int64_t position = SeekFile(1, 0);
+    int64_t size = SeekFile(2, 0);
+    if (position < 0 || size < 0 || SeekFile(0, position) != position) Raise(DBE_WRITEERR);
+    JournalLength = size;
+}
+
+bool TFileHandler::KeptAlready(int64_t offset, uint32_t length) const {
+    for (const TKeptBytes& k : Kept)
+        if (k.Offset <= offset && offset + length <= k.Offset + static_cast<int64_t>(k.Bytes.size()))
+            return true;
+    return false;
+}
+
+void TFileHandler::KeepKnownBytes(int64_t offset, const uint8_t* bytes, uint32_t count) {
+    if (count == 0 || KeptAlready(offset, count)) return;
+    Kept.push_back({offset, std::vector<uint8_t>(bytes, bytes + count)});
+}
+
+void TFileHandler::KeepBeforeWrites(std::vector<std::pair<int64_t, uint32_t>>& ranges) {
+    if (!JournalOn || File == nullptr || ranges.empty()) return;
+    TFileLockScope scope(*this);
+    StartJournalLength();
+    std::sort(ranges.begin(), ranges.end());
+    std::vector<uint8_t> joined;
+    size_t first = 0;
+    while (first < ranges.size()) {
+        // One read from the first range to the last one that lies close enough behind it.
+        int64_t begin = ranges[first].first;
+        int64_t end = begin + ranges[first].second;
+        size_t last = first + 1;
+        while (last < ranges.size() && ranges[last].first - end <= MaxJoinedGap &&
+               ranges[last].first + ranges[last].second - begin <= MaxKeptRead) {
+            end = std::max<int64_t>(end, ranges[last].first + ranges[last].second);
+            ++last;
+        }
+        end = std::min(end, JournalLength);
+        if (begin < end) {
+            joined.resize(static_cast<size_t>(end - begin));
+            int32_t want = static_cast<int32_t>(joined.size());
+            if (SeekFile(0, begin) == begin &&
+                File->Read(HandleNo, joined.data(), static_cast<uint32_t>(joined.size())) == want) {
+                for (size_t k = first; k < last; ++k) {
+                    int64_t offset = ranges[k].first;
+                    int64_t stop = std::min<int64_t>(offset + ranges[k].second, end);
+                    if (offset < stop)
+                        KeepKnownBytes(offset, joined.data() + (offset - begin),
+                                       static_cast<uint32_t>(stop - offset));
+                }
+            }
+        }
+        first = last;
+    }
 }
 
 void TFileHandler::KeepBeforeWrite(int64_t offset, uint32_t count) {
-    // Bytes past the length at the start are cut off again; a range kept already keeps its
-    // first image (the one put back last).
+    // Bytes past the length at the start are cut off again. Every byte keeps its first image:
+    // a range within one kept already is not kept again, and the oldest image is put back last.
     if (count == 0 || offset >= JournalLength) return;
     uint32_t length = static_cast<uint32_t>(std::min<int64_t>(count, JournalLength - offset));
-    for (const TKeptBytes& k : Kept)
-        if (k.Offset == offset && k.Bytes.size() >= length) return;
+    if (KeptAlready(offset, length)) return;
     TKeptBytes k{offset, std::vector<uint8_t>(length)};
     // A range that cannot be read first is not written either: the write fails with nothing changed.
     if (SeekFile(0, offset) != offset) Raise(DBE_WRITEERR);
@@ -205,7 +290,7 @@ bool TFileHandler::TakeBackWrites() noexcept {
     }
     try {
         TFileLockScope scope(*this);
-        if (GetFileSize() > JournalLength) {
+        if (JournalLength >= 0 && GetFileSize() > JournalLength) {
             if (SeekFile(0, JournalLength) != JournalLength) Raise(DBE_WRITEERR);
             TruncateFile();
         }

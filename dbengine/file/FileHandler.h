@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dbengine/file/FileList.h"
@@ -56,15 +57,29 @@ public:
 
     // From BeginWriteJournal on, every WriteAt first keeps the bytes it is about to replace (as
     // far as they lie within the file's length at the start), so that TakeBackWrites can put the
-    // file back as it was, byte for byte. EndWriteJournal forgets them.
+    // file back as it was, byte for byte. EndWriteJournal forgets them. The file's length is taken
+    // at the first change, and bytes the journal already knows are not read again: the image of a
+    // range noted with NoteStoredBytes while it is trusted, and what ReadAt returned before the
+    // journal's first write.
     void BeginWriteJournal();
     void EndWriteJournal();
     bool Journaling() const { return JournalOn; }
+    // Keeps, for a journal, the bytes of ranges about to be written (offset, length), reading
+    // neighbours a small gap apart in one go; what cannot be read here is read at the write.
+    void KeepBeforeWrites(std::vector<std::pair<int64_t, uint32_t>>& ranges);
     // Whether a write was tried since the journal began.
     bool JournalWrote() const { return JournalOn && Wrote; }
     // Writes the kept bytes back, newest first, cuts the file to its length at the start and ends
     // the journal. False when a step failed (the file may then differ from before).
     bool TakeBackWrites() noexcept;
+
+    // The bytes just read from (or written to) one range of the file, typically its header. The
+    // image follows this handler's writes to exactly that range and is dropped by any other
+    // change of it. Only the owner knows whether another process may have changed the file since:
+    // it trusts the image while it holds the file's write lock (TrustStoredBytes) and withdraws
+    // the trust when it lets the lock go.
+    void NoteStoredBytes(int64_t offset, const void* bytes, uint32_t count);
+    void TrustStoredBytes(bool trusted) { ImageTrusted = trusted; }
 
     bool InMemory = false;
     TAbstractFile* File = nullptr;  // not owned
@@ -79,6 +94,10 @@ public:
 private:
     [[noreturn]] void Raise(int32_t code);
     void KeepBeforeWrite(int64_t offset, uint32_t count);
+    void KeepKnownBytes(int64_t offset, const uint8_t* bytes, uint32_t count);
+    bool KeptAlready(int64_t offset, uint32_t length) const;
+    // Takes the file's length for the journal before its first change.
+    void StartJournalLength();
 
     struct TKeptBytes {
         int64_t Offset;
@@ -86,8 +105,17 @@ private:
     };
     bool JournalOn = false;
     bool Wrote = false;
-    int64_t JournalLength = 0;
+    int64_t JournalLength = -1;  // -1 until the first change
     std::vector<TKeptBytes> Kept;
+    // Reads larger than this are not kept for the journal (it reads what it needs at the write).
+    static constexpr uint32_t MaxKeptRead = 64 * 1024;
+    // Ranges at most this far apart are read together by KeepBeforeWrites.
+    static constexpr int64_t MaxJoinedGap = 16 * 1024;
+
+    int64_t ImageOffset = 0;
+    std::vector<uint8_t> Image;
+    bool ImageValid = false;
+    bool ImageTrusted = false;
 };
 
 // Holds a file object's lock for its lifetime, leaving it on every path.

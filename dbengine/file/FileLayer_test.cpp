@@ -2,6 +2,9 @@
 #include <sys/stat.h>
 #include <zlib.h>
 
+#include <functional>
+#include <vector>
+
 #include "dbengine/file/FileHandler.h"
 #include "dbengine/file/FileList.h"
 #include "dbengine/testsupport/EngineRun.h"
@@ -238,6 +241,112 @@ TEST_F(FileLayerTest, WriteJournalPutsTheFileBackByteForByte) {
         f->CloseFile();
         f->DeleteFile();
     }
+}
+
+// The journal takes bytes it already knows (a trusted image of a range, what was read before
+// the first write) instead of reading them again; reads that fail show which writes still read.
+TEST_F(FileLayerTest, WriteJournalUsesKnownBytesOnlyWhileTheyAreCurrent) {
+    auto failReads = [] {
+        return platform::TScopedFileFault(
+            [](platform::TFileOperation op, const std::string&, int64_t, uint32_t) {
+                platform::TFileFault result;
+                if (op == platform::TFileOperation::Read) result.Error = platform::ERROR_ACCESS_DENIED;
+                return result;
+            });
+    };
+    struct TCase {
+        const char* Name;
+        std::function<void(TFileHandler&)> Before;  // before the journal begins
+        int64_t Offset;
+        const char* Bytes;
+        bool NeedsRead;  // whether the journal must read the range it replaces
+    };
+    const std::vector<TCase> cases = {
+        {"trusted image",
+         [](TFileHandler& f) {
+             f.NoteStoredBytes(0, "0123", 4);
+             f.TrustStoredBytes(true);
+         },
+         1, "ab", false},
+        {"untrusted image", [](TFileHandler& f) { f.NoteStoredBytes(0, "0123", 4); }, 1, "ab", true},
+        {"image outside the write",
+         [](TFileHandler& f) {
+             f.NoteStoredBytes(0, "0123", 4);
+             f.TrustStoredBytes(true);
+         },
+         3, "ab", true},
+        {"image dropped by an overlapping write",
+         [](TFileHandler& f) {
+             f.NoteStoredBytes(0, "0123", 4);
+             f.TrustStoredBytes(true);
+             f.WriteAt(2, "23", 2);
+         },
+         0, "ab", true},
+        {"image following a write of its range",
+         [](TFileHandler& f) {
+             f.NoteStoredBytes(0, "0123", 4);
+             f.TrustStoredBytes(true);
+             f.WriteAt(0, "0123", 4);
+         },
+         0, "ab", false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        auto f = Handler("K.DAT");
+        f->CreateFile();
+        Write(*f, "0123456789");
+        c.Before(*f);
+        f->BeginWriteJournal();
+        {
+            auto fault = failReads();
+            if (c.NeedsRead) {
+                EXPECT_EQ(CodeOf([&] { f->WriteAt(c.Offset, c.Bytes, 2); }), DBE_WRITEERR);
+            } else {
+                f->WriteAt(c.Offset, c.Bytes, 2);
+            }
+        }
+        EXPECT_TRUE(f->TakeBackWrites());
+        EXPECT_EQ(ReadAll(*f), "0123456789");
+        f->CloseFile();
+        f->DeleteFile();
+    }
+
+    // What the journal's reads returned before its first write is what it puts back.
+    auto f = Handler("R.DAT");
+    f->CreateFile();
+    Write(*f, "0123456789");
+    f->BeginWriteJournal();
+    char buf[4];
+    f->ReadAt(4, buf, 4);
+    {
+        auto fault = failReads();
+        f->WriteAt(5, "xy", 2);
+        f->WriteAt(10, "tail", 4);
+    }
+    f->WriteAt(0, "AB", 2);
+    f->ReadAt(0, buf, 4);  // after a write: not taken as the start's bytes
+    {
+        auto fault = failReads();
+        EXPECT_EQ(CodeOf([&] { f->WriteAt(2, "C", 1); }), DBE_WRITEERR);
+    }
+    EXPECT_TRUE(f->TakeBackWrites());
+    EXPECT_EQ(ReadAll(*f), "0123456789");
+
+    // Ranges kept ahead of their writes, in any order and past the end, need no read at the write.
+    f->BeginWriteJournal();
+    std::vector<std::pair<int64_t, uint32_t>> ranges = {{6, 2}, {1, 2}, {9, 4}};
+    f->KeepBeforeWrites(ranges);
+    {
+        auto fault = failReads();
+        f->WriteAt(9, "WXYZ", 4);
+        f->WriteAt(1, "ab", 2);
+        f->WriteAt(6, "cd", 2);
+        EXPECT_EQ(CodeOf([&] { f->WriteAt(4, "e", 1); }), DBE_WRITEERR);
+    }
+    EXPECT_TRUE(f->TakeBackWrites());
+    EXPECT_EQ(ReadAll(*f), "0123456789");
+    f->CloseFile();
+    f->DeleteFile();
 }
 
 TEST_F(FileLayerTest, ReadOnlyByAttributeAndBySharing) {

@@ -123,6 +123,9 @@ void TMemoryFile::SetBlockSize(int64_t size) {
         BlockCapacity = 0;
         return;
     }
+    // A file that grows write by write takes a block twice as large, never one page more: growing
+    // by a page copied the whole file each time.
+    if (size > BlockCapacity) size = std::max(size, 2 * BlockCapacity);
     EnsureBufferSize(size, MemoryBlockGranularity, Block, BlockCapacity);
 }
 

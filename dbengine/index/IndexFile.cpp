@@ -114,6 +114,7 @@ void TIndexFile::CloseFile() {
 void TIndexFile::ReadHeader() {
     ReadBuf.assign(IndexHeaderSize, 0);
     ReadAt(0, ReadBuf.data(), IndexHeaderSize);
+    NoteStoredBytes(0, ReadBuf.data(), IndexHeaderSize);
     Unscramble(ReadBuf.data());
     Header = DecodeIndexHeader(ReadBuf.data());
     Header.HeaderModified = 0;
@@ -122,6 +123,7 @@ void TIndexFile::ReadHeader() {
 bool TIndexFile::ReloadHeaderIfChanged() {
     ReadBuf.assign(IndexHeaderSize, 0);
     ReadAt(0, ReadBuf.data(), IndexHeaderSize);
+    NoteStoredBytes(0, ReadBuf.data(), IndexHeaderSize);
     Unscramble(ReadBuf.data());
     if (GetLE32(ReadBuf.data() + IhChangeCount) == Header.ChangeCount) return false;
     Header = DecodeIndexHeader(ReadBuf.data());
@@ -799,6 +801,14 @@ bool TIndexFile::FlushPages(bool temporary) {
         file = TempFile.get();
     }
     std::sort(pages.begin(), pages.end(), [](TPage* a, TPage* b) { return a->PageNo < b->PageNo; });
+    if (file->Journaling()) {
+        // The journal's images of all the pages in few reads rather than one read per write.
+        std::vector<std::pair<int64_t, uint32_t>> ranges;
+        ranges.reserve(pages.size());
+        for (TPage* p : pages)
+            ranges.emplace_back(static_cast<int64_t>(p->PageNo) * IndexPageSize, IndexPageSize);
+        file->KeepBeforeWrites(ranges);
+    }
     size_t start = 0;
     while (start < pages.size()) {
         size_t end = start + 1;

@@ -649,12 +649,24 @@ bool TDataTable::LockForWrite() {
         RaiseTable(DBE_LOCKTIMEOUT);
     }
     WriteLocked = true;
-    return TransactionLocked ? false : ReloadIfChanged();
+    if (TransactionLocked) return false;
+    bool changed = ReloadIfChanged();
+    // The headers were just read under the write lock: until it goes, the files change only
+    // through this table, and a write journal may take its headers' images from memory.
+    TrustHeaderImages(true);
+    return changed;
+}
+
+void TDataTable::TrustHeaderImages(bool trusted) {
+    DataFile->TrustStoredBytes(trusted);
+    IndexFile->TrustStoredBytes(trusted);
+    if (BlobFile != nullptr) BlobFile->TrustStoredBytes(trusted);
 }
 
 void TDataTable::UnlockForWrite() {
     if (!WriteLocked) return;
     WriteLocked = false;
+    TrustHeaderImages(false);
     if (IsRemote()) return;
     bool ok = true;
     if (BlobOpen()) ok = BlobFile->UnlockExclusive() && ok;

@@ -234,6 +234,9 @@ private:
     [[noreturn]] void RaiseTable(TEngineErrorCode code) const;
     bool TakesNoLocks() const { return Exclusive || ReadOnlyByAttribute; }
     bool BlobOpen() const { return HasBlobFields() && BlobFile->IsOpen; }
+    // Whether the files' header images (see TFileHandler::NoteStoredBytes) are their bytes on
+    // disk: true from the headers' reading under the write lock until the lock goes.
+    void TrustHeaderImages(bool trusted);
 };
 
 }  // namespace dbengine

@@ -552,7 +552,10 @@ void TDataQuery::PlaceTableCondition(int pass, TExpToken* node, TSourceTable* ta
         return;
     }
     if (pass != 2) return;
-    if (!HasJoins || IsInnerJoinTarget(table) || IsOuterJoinTarget(table))
+    // A SELECT reads its one table through the table's filter, as it reads the driving table of a
+    // join: the engine tests the records in the file's order instead of this query row by row. A
+    // statement that changes the table it reads tests each row itself.
+    if ((!HasJoins && Kind != skSelect) || IsInnerJoinTarget(table) || IsOuterJoinTarget(table))
         toResidual();
     else
         addFilter();

@@ -226,6 +226,22 @@ TEST_F(JoinPlanningTest, TheInnerFilterOfAnIndexedJoinReadsNoRecordToTestThem) {
     EXPECT_EQ(unindexedReads, static_cast<int64_t>(RRows.size() * CRows.size()));
 }
 
+TEST_F(JoinPlanningTest, ANullJoinKeyEqualsNothing) {
+    // r4's FTag is NULL, and so is c5's Tag.
+    std::vector<TRow> withNull = CRows;
+    withNull.push_back({"c5", std::nullopt, ""});
+    MakeTable("C_NULL", true, withNull);
+    const TRows pairs = {"r1|c1", "r3|c2", "r3|c3", "r5|c1"};
+    const std::vector<std::string> columns = {"R.Name", "C_NULL.CName"};
+    // R drives onto C_NULL's index on Tag; C_NULL drives onto R's unindexed FTag (a filter).
+    EXPECT_EQ(Rows("Select * From \"R\", \"C_NULL\" Where FTag = Tag NOJOINOPTIMIZE", columns), pairs);
+    EXPECT_EQ(Rows("Select * From \"C_NULL\", \"R\" Where Tag = FTag NOJOINOPTIMIZE", columns), pairs);
+    EXPECT_EQ(Rows("Select * From \"R\" Left Outer Join \"C_NULL\" On (FTag = Tag)", columns),
+              (TRows{"r1|c1", "r2|NULL", "r3|c2", "r3|c3", "r4|NULL", "r5|c1"}));
+    EXPECT_EQ(Rows("Select * From \"C_NULL\" Left Outer Join \"R\" On (Tag = FTag)", columns),
+              (TRows{"NULL|c4", "NULL|c5", "r1|c1", "r3|c2", "r3|c3", "r5|c1"}));
+}
+
 TEST_F(JoinPlanningTest, InComparesAnIntegerWithABcdColumnAsBcd) {
     dbengine::TTableDefinition def;
     def.Fields = {Field(1, "Amount", dbengine::fldBCD)};

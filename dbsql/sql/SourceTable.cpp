@@ -112,8 +112,11 @@ void TTableJoin::MirrorCondition() {
 namespace {
 
 // A copy of the join condition for the owner's current row: each comparison tests the inner
-// operand against the outer operand's value, folded to the inner operand's type.
-dbengine::TExpToken* BuildJoinFilter(const dbengine::TExpToken* t, TDataQuery* query) {
+// operand against the outer operand's value, folded to the inner operand's type. nullEquality
+// is set when an equality of two columns that the whole condition needs (under ANDs only) has a
+// NULL outer value: NULL equals nothing, so the row has no partner.
+dbengine::TExpToken* BuildJoinFilter(const dbengine::TExpToken* t, TDataQuery* query, bool needed,
+                                     bool& nullEquality) {
     if (t == nullptr) return nullptr;
     dbengine::TExpTreeHolder copy(dbengine::NewExpToken());
     copy->Assign(*t);
@@ -127,6 +130,9 @@ dbengine::TExpToken* BuildJoinFilter(const dbengine::TExpToken* t, TDataQuery* q
                                                     query->LanguageId, query->SortId);
         copy->Right->Parent = copy.get();
         copy->Code = MirroredOperator(t->Code);
+        if (needed && t->Code == dbengine::ecEqual && copy->Right->IsNull &&
+            dbengine::ExpTreeHasColumn(t->Left) && dbengine::ExpTreeHasColumn(t->Right))
+            nullEquality = true;
     } else if (t->Kind == dbengine::tkFunction) {
         for (const dbengine::TExpToken* a : t->Arguments) {
             dbengine::TExpToken* arg = dbengine::ExpTreeHasColumn(a)
@@ -137,22 +143,94 @@ dbengine::TExpToken* BuildJoinFilter(const dbengine::TExpToken* t, TDataQuery* q
             copy->Arguments.push_back(arg);
         }
     } else {
+        const bool conjunct = needed && t->Kind == dbengine::tkBinary && t->Code == dbengine::ecAnd;
         if (t->Left != nullptr) {
-            copy->Left = BuildJoinFilter(t->Left, query);
+            copy->Left = BuildJoinFilter(t->Left, query, conjunct, nullEquality);
             copy->Left->Parent = copy.get();
         }
         if (t->Right != nullptr) {
-            copy->Right = BuildJoinFilter(t->Right, query);
+            copy->Right = BuildJoinFilter(t->Right, query, conjunct, nullEquality);
             copy->Right->Parent = copy.get();
         }
     }
     return copy.release();
 }
 
+bool IsKeyRangeType(uint8_t type) {
+    switch (type) {
+        case dbengine::fldSmallInt:
+        case dbengine::fldWord:
+        case dbengine::fldInteger:
+        case dbengine::fldLargeInt:
+        case dbengine::fldDate:
+        case dbengine::fldTime:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The index of the cursor's table whose one field is field, or -1.
+int SingleFieldIndex(dbengine::TDataCursor& cursor, uint16_t field) {
+    const int count = cursor.GetSecondaryIndexCount();
+    for (int n = 0; n <= count; ++n) {
+        if (n == 0 && cursor.HasInternalPrimaryIndex()) continue;
+        const auto number = static_cast<uint8_t>(n);
+        if (cursor.GetIndexDesc(number).FieldCount == 1 && cursor.GetIndexFieldNumbers(number)[0] == field)
+            return n;
+    }
+    return -1;
+}
+
 }  // namespace
 
+bool TTableJoin::SeekKeyRange() {
+    const dbengine::TExpToken* inner = Condition != nullptr ? Condition->Right : nullptr;
+    dbengine::TDataCursor* cursor = JoinedTable->Cursor;
+    if (KeyIndex == -2) {
+        KeyIndex = -1;
+        if (IsComparison(Condition) && Condition->Code == dbengine::ecEqual &&
+            inner->Kind == dbengine::tkColumn && inner->Table == JoinedTable && inner->FieldNo != 0 &&
+            dbengine::ExpTreeHasColumn(Condition->Left)) {
+            dbengine::TFieldDescriptor desc;
+            cursor->GetTableFieldDesc(static_cast<uint16_t>(inner->FieldNo), desc);
+            if (IsKeyRangeType(desc.FieldType) && desc.Calculated == 0)
+                KeyIndex = SingleFieldIndex(*cursor, static_cast<uint16_t>(inner->FieldNo));
+        }
+    }
+    if (KeyIndex < 0) return false;
+    TDataQuery* query = Owner->Query;
+    dbengine::TExpTreeHolder value(dbengine::FoldConstantOperand(
+        inner, Condition->Left, query->SourceValues(), query->LanguageId, query->SortId));
+    dbengine::TFieldDescriptor desc;
+    cursor->GetTableFieldDesc(static_cast<uint16_t>(inner->FieldNo), desc);
+    if (value->IsNull) {
+        OuterHolds = false;
+        return true;
+    }
+    if (value->DataType != desc.FieldType || value->DataSize < desc.ValueSize) return false;
+    DropFilter();
+    if (!RangeSet) {
+        IndexBeforeRange = cursor->GetCurrentIndexNumber();
+        cursor->SetIndexNumber(static_cast<uint8_t>(KeyIndex));
+        RangeSet = true;
+    }
+    KeyRecord.assign(cursor->GetRecordSize() + 1u, 0);
+    cursor->InitRecord(KeyRecord.data());
+    cursor->PutField(static_cast<uint16_t>(inner->FieldNo), KeyRecord.data(), value->Data.get(), true, false);
+    cursor->SetRange(false, KeyRecord.data(), 1, KeyRecord.data(), 1);
+    return true;
+}
+
 void TTableJoin::BindCondition() {
-    dbengine::TExpToken* tree = BuildJoinFilter(Condition, Owner->Query);
+    bool nullEquality = false;
+    dbengine::TExpToken* tree = BuildJoinFilter(Condition, Owner->Query, true, nullEquality);
+    if (nullEquality) {
+        dbengine::FreeExpTree(tree);
+        OuterHolds = false;
+        return;
+    }
+    DropRange();
     DetachColumns(tree);
     dbengine::TDataCursor* cursor = JoinedTable->Cursor;
     if (Filter != nullptr) {
@@ -169,7 +247,7 @@ void TTableJoin::BindCondition() {
 
 bool TTableJoin::Match() {
     OuterHolds = OuterCondition == nullptr || Owner->Query->ConditionHolds(OuterCondition);
-    if (JoinKind != 0 && OuterHolds) BindCondition();
+    if (JoinKind != 0 && OuterHolds && !SeekKeyRange()) BindCondition();
     return FirstInner();
 }
 
@@ -186,9 +264,23 @@ void TTableJoin::AddOuterCondition(dbengine::TExpToken* condition) {
 }
 
 void TTableJoin::Reset() {
+    DropFilter();
+    DropRange();
+    KeyIndex = -2;
+}
+
+void TTableJoin::DropFilter() {
     if (Filter != nullptr && JoinedTable != nullptr && JoinedTable->Cursor != nullptr)
         JoinedTable->Cursor->DropFilter(static_cast<dbengine::TFilter*>(Filter));
     Filter = nullptr;
+}
+
+void TTableJoin::DropRange() {
+    if (!RangeSet) return;
+    RangeSet = false;
+    if (JoinedTable == nullptr || JoinedTable->Cursor == nullptr) return;
+    JoinedTable->Cursor->ResetRange();
+    JoinedTable->Cursor->SetIndexNumber(IndexBeforeRange);
 }
 
 TSourceTable::TSourceTable(TDataQuery* query) : Query(query) {}

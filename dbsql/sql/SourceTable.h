@@ -37,8 +37,13 @@ public:
     bool Match();
     // The join filter of the inner cursor, rebuilt from the condition for the owner's current row.
     void BindCondition();
-    // Drops the join filter from the inner cursor.
+    // Drops the join filter and the key range from the inner cursor.
     void Reset();
+    // A condition that is one equality between an outer value and a column of the inner table
+    // that an index of that column alone orders: the inner table is read as the index's range
+    // of the value (true) instead of through a filter. An equality whose outer value is NULL
+    // has no partner (OuterHolds false).
+    bool SeekKeyRange();
     // The inner table on its first match for the owner's current row, or without a partner
     // when the outer condition does not hold; true when the walk goes on.
     bool FirstInner();
@@ -54,6 +59,15 @@ public:
     void* Filter = nullptr;                         // the engine filter on the inner cursor, once installed
     dbengine::TExpToken* OuterCondition = nullptr;  // owned
     bool OuterHolds = true;                         // for the owner's current row
+    // The index SeekKeyRange reads: -2 not looked for yet, -1 none.
+    int KeyIndex = -2;
+    bool RangeSet = false;
+    uint8_t IndexBeforeRange = 0;  // the inner cursor's index, put back by Reset
+    std::vector<uint8_t> KeyRecord;
+
+private:
+    void DropFilter();
+    void DropRange();
 };
 
 class TSourceTable : public dbengine::TSourceTable {

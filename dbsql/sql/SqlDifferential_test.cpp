@@ -3,7 +3,7 @@
 // must leave the same tables.
 //
 // KORVANE_SQL_DIFF_SEED and KORVANE_SQL_DIFF_COUNT choose the seed and the number of statements
-// (default: a fixed seed and a count that runs in seconds in the sanitizer build).
+// of each run (default: a fixed seed and 500 statements, two runs over each table set).
 //
 // Where this dialect means something else on purpose, the generator does not go:
 // - NOT IN, and IN lists or sub-selects that may hold NULL (NOT IN over a NULL is true here);
@@ -14,9 +14,10 @@
 //   table here, ASCII letters only in SQLite);
 // - integer division, the type of AVG (compared as a number here) and AVG over NULLs only (0
 //   here): AVG is taken of a column without NULLs;
-// - comparisons with NULL (here NULL = NULL holds, also as a join condition, a NULL is unequal
-//   to every value, and a NULL text is less than every text): a test of a column that may hold
-//   NULL comes after IS NOT NULL, and the joined texts of C are never NULL;
+// - comparisons with NULL in WHERE (there NULL = NULL holds, as "= NULL" tests for NULL in this
+//   dialect, a NULL is unequal to every value, and a NULL text is less than every text): a test
+//   of a column that may hold NULL comes after IS NOT NULL. Join conditions follow SQL: a NULL
+//   on either side of an equality joins nothing, and the joined columns hold NULLs;
 // - HAVING names aggregates of the select list only, and not COUNT(*);
 // - MIN and MAX of texts (numbers, dates and times only here).
 
@@ -253,7 +254,7 @@ protected:
     void SetUp() override {
         SqlTableTest::SetUp();
         Seed = EnvironmentNumber("KORVANE_SQL_DIFF_SEED", 20031005);
-        Count = EnvironmentNumber("KORVANE_SQL_DIFF_COUNT", 150);
+        Count = EnvironmentNumber("KORVANE_SQL_DIFF_COUNT", 500);
     }
 
     // Runs the statement on both sides; false (with a failure that names the seed and both
@@ -357,8 +358,8 @@ protected:
             Both("INSERT INTO \"B\" VALUES (" + std::to_string(i) + ", " + g.NumberValue(45) + ", " +
                  g.TextValue() + ", " + g.NumberValue(15) + ")");
         for (int i = 1; i <= 25; ++i)
-            Both("INSERT INTO \"C\" VALUES ('" + g.Word() + "', " + g.TextValue() + ", " + g.NumberValue(5) +
-                 ")");
+            Both("INSERT INTO \"C\" VALUES (" + g.TextValue() + ", " + g.TextValue() + ", " +
+                 g.NumberValue(5) + ")");
         // Deleted and reinserted records.
         Both("DELETE FROM \"A\" WHERE Id > 30");
         for (int i = 31; i <= 35; ++i)
@@ -386,8 +387,10 @@ protected:
             }
             case 4:
             case 5: {
-                return Compare("SELECT A.Id, B.Id, B.Amt FROM \"A\" INNER JOIN \"B\" ON A.Id = B.AId WHERE " +
-                               g.Condition({"A", "B"}, 1));
+                // A.Val and B.AId both hold NULLs.
+                const std::string column = g.Pick(2) ? "Id" : "Val";
+                return Compare("SELECT A.Id, B.Id, B.Amt FROM \"A\" INNER JOIN \"B\" ON A." + column +
+                               " = B.AId WHERE " + g.Condition({"A", "B"}, 1));
             }
             case 6: {
                 return Compare("SELECT A.Id, B.Id FROM \"A\" LEFT OUTER JOIN \"B\" ON A.Id = B.AId WHERE " +
@@ -471,8 +474,9 @@ protected:
         }
     }
 
-    void RunStatements(bool indexed) {
-        Generator g(Seed + (indexed ? 1 : 0));
+    // The seed's statements over one table set; shift gives a second run its own statements.
+    void RunStatements(bool indexed, uint32_t shift) {
+        Generator g(Seed + shift + (indexed ? 1 : 0));
         MakeTables(g, indexed);
         ASSERT_TRUE(CompareTables());
         int failures = 0;
@@ -506,12 +510,22 @@ TEST_F(SqlDifferentialTest, KeptStatementsAgree) {
         "SELECT COUNT(*) FROM \"A\" WHERE A.Val IN (SELECT AId FROM \"B\" WHERE AId IS NOT NULL AND Amt > 2)",
         // The target of a DELETE read by its own sub-select.
         "DELETE FROM \"B\" WHERE B.AId IN (SELECT AId FROM \"B\" WHERE AId IS NOT NULL AND Amt > 5)",
+        // NULL joined NULL, through a filter (texts) and through an index (B.AId): no partner.
+        "SELECT A.Id, C.Rank FROM \"A\" LEFT OUTER JOIN \"C\" ON A.Name = C.Tag",
+        "SELECT B.Id, C.Note FROM \"B\" INNER JOIN \"C\" ON B.Tag = C.Tag",
+        "SELECT A.Id, B.Id FROM \"A\" INNER JOIN \"B\" ON A.Val = B.AId",
+        "SELECT A.Id, B.Id FROM \"A\" LEFT OUTER JOIN \"B\" ON A.Val = B.AId",
+        "SELECT A.Id, B.Id FROM \"A\", \"B\" WHERE B.AId = A.Val AND B.Amt IS NULL",
     };
     Generator g(20031005);
     MakeTables(g, true);
     // Values of A.Val that B.AId holds, so that every sub-select above finds rows.
     Both("UPDATE \"A\" SET Val = Id WHERE Id <= 20");
     Both("UPDATE \"B\" SET Amt = 9 WHERE Id <= 30");
+    // NULLs on both sides of every join above.
+    Both("UPDATE \"A\" SET Name = NULL, Val = NULL WHERE Id = 1 OR Id = 25");
+    Both("UPDATE \"B\" SET Tag = NULL, AId = NULL, Amt = NULL WHERE Id = 2 OR Id = 40");
+    Both("INSERT INTO \"C\" VALUES (NULL, 'n', 1)");
     for (const char* sql : kept) {
         size_t rows = 0;
         EXPECT_TRUE(Compare(sql, sql, false, &rows));
@@ -520,12 +534,27 @@ TEST_F(SqlDifferentialTest, KeptStatementsAgree) {
     EXPECT_TRUE(CompareTables());
 }
 
-TEST_F(SqlDifferentialTest, RandomStatementsOverIndexedTables) {
-    RunStatements(true);
+// The random runs are suites of their own, so that the test run starts each in a process of its
+// own and runs them side by side: two seeds over each table set.
+class SqlDifferentialIndexed : public SqlDifferentialTest {};
+class SqlDifferentialIndexedSecondSeed : public SqlDifferentialTest {};
+class SqlDifferentialPlain : public SqlDifferentialTest {};
+class SqlDifferentialPlainSecondSeed : public SqlDifferentialTest {};
+
+TEST_F(SqlDifferentialIndexed, RandomStatements) {
+    RunStatements(true, 0);
 }
 
-TEST_F(SqlDifferentialTest, RandomStatementsOverTablesWithoutIndexes) {
-    RunStatements(false);
+TEST_F(SqlDifferentialIndexedSecondSeed, RandomStatements) {
+    RunStatements(true, 2);
+}
+
+TEST_F(SqlDifferentialPlain, RandomStatements) {
+    RunStatements(false, 0);
+}
+
+TEST_F(SqlDifferentialPlainSecondSeed, RandomStatements) {
+    RunStatements(false, 2);
 }
 
 }  // namespace

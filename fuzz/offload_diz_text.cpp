@@ -1,0 +1,11 @@
+// The description text of an archive's FILE_ID.DIZ as the offload window shows it.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "tools/offload/DiskFillList.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
+    tools::FileIdDizText(std::string_view(reinterpret_cast<const char*>(Data), Size));
+    return 0;
+}

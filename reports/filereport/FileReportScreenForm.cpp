@@ -1,0 +1,1126 @@
+#include "reports/filereport/FileReportScreenForm.h"
+
+#include <algorithm>
+#include <cctype>
+#include <exception>
+#include <memory>
+#include <utility>
+
+#include "catalog/Globals.h"
+#include "catalog/ProgressForm.h"
+#include "catalog/TextHelpers.h"
+#include "cataloging/dialogs/FileNotFoundForm.h"
+#include "controls/entry/CtlController.h"
+#include "controls/entry/CtlEntryField.h"
+#include "controls/entry/CtlState.h"
+#include "controls/grid/CtlDbPictureField.h"
+#include "controls/kit/CoolGauge.h"
+#include "dbsql/components/DbQuery.h"
+#include "dbsql/components/DbTable.h"
+#include "framework/core/Masks.h"
+#include "framework/core/Seams.h"
+#include "framework/core/SysUtils.h"
+#include "framework/data/DataSource.h"
+#include "framework/data/Fields.h"
+#include "framework/dbctrls/DBCtrls.h"
+#include "framework/dbctrls/DBGrids.h"
+#include "framework/stdctrls/Buttons.h"
+#include "framework/stdctrls/CheckBox.h"
+#include "framework/stdctrls/Dialogs.h"
+#include "framework/stdctrls/ExtCtrls.h"
+#include "framework/stdctrls/Label.h"
+#include "platform/Beep.h"
+#include "sysutil/UtSpawn.h"
+#include "sysutil/UtStrL.h"
+
+namespace reports {
+
+using namespace framework;
+
+namespace {
+
+constexpr uint32_t kErrorBeep = 16;
+constexpr const char* kTotalFormat = "###,###,###,###,##0";
+constexpr int kResultBatch = 100;
+constexpr int kMaxKeywords = 100;
+
+// Headings the column widths start from: those of the finder, and those of a new font (the grid's
+// own headings).
+constexpr const char* kFinderHeadings[kColumnItems] = {
+    "FileName",      "Volume Label", "Folder Name",   "Archive ID", "File Size", "Date Modified",
+    "Time Modified", "Attribute",    "Category Code", "Category",   "Comment"};
+constexpr const char* kGridHeadings[kColumnItems] = {
+    "FileName",      "Volume ID", "Folder Name",   "Archive ID", "File Size", "Date Modified",
+    "Time Modified", "Attribute", "Category Code", "Category",   "Comment"};
+constexpr int kStartCharWidths[kColumnItems] = {8, 12, 11, 10, 9, 13, 13, 9, 13, 8, 7};
+
+// Item N: its field in the joined rows, its name in the sort clause, and its grid alignments.
+struct TItemInfo {
+    const char* GridField;
+    const char* SortName;
+    TAlignment Cell;
+    TAlignment Heading;
+};
+constexpr TItemInfo kItems[kReportItems] = {
+    {"FileName", "FileName", taLeftJustify, taLeftJustify},
+    {"VolumeLabel", "VolumeLabel", taLeftJustify, taLeftJustify},
+    {"FolderName", "FolderName", taLeftJustify, taLeftJustify},
+    {"ArchiveID", "ArchiveID", taLeftJustify, taLeftJustify},
+    {"FileSize", "FileSize", taRightJustify, taCenter},
+    {"DateModified", "DateModified", taCenter, taCenter},
+    {"TimeModified", "TimeModified", taCenter, taCenter},
+    {"AttributeStr", "Attribute", taCenter, taCenter},
+    {"CategoryCode", "CategoryCode", taLeftJustify, taCenter},
+    {"CategoryDescription", "CategoryDescription", taLeftJustify, taLeftJustify},
+    {"CommentStr", "Comment", taLeftJustify, taLeftJustify},
+    {nullptr, "FileExt", taLeftJustify, taLeftJustify},
+};
+
+// The stored fields of a catalog entry that the report reads.
+constexpr const char* kEntryFields[] = {"FileName",     "VolumeLabel",  "FolderName",   "ArchiveID",
+                                        "FileSize",     "DateModified", "TimeModified", "Attribute",
+                                        "CategoryCode", "Comment",      "Tag"};
+
+constexpr const char* kStoredProperties =
+    "ShowTotals.Checked\n"
+    "ExpandComment.Checked\n"
+    "FileReportGrid.Font\n"
+    "FileReportGrid.TitleFont\n"
+    "DBMemo1.Font\n"
+    "ShowArchived.Checked\n";
+
+void ErrorBox(const std::string& Text) {
+    platform::MessageBeep(kErrorBeep);
+    MessageDlg(Text, mtError, {mbOK}, 0);
+}
+
+void SetLook(TFont& Font, const char* Name, int Size, TFontStyles Style) {
+    Font.Name = Name;
+    Font.SetSize(Size);
+    Font.Style = Style;
+}
+
+// A panel without caption or bevel, placed on Parent and aligned.
+TPanel* PlainPanel(TComponent& Owner, TWinControl& Parent, const std::string& Name, TRect Bounds,
+                   TAlign Align) {
+    auto* panel = NewComponent<TPanel>(&Owner);
+    panel->SetName(Name);
+    panel->SetParent(&Parent);
+    panel->SetBevelOuter(bvNone);
+    panel->SetCaption("");
+    panel->SetBounds(Bounds.Left, Bounds.Top, Bounds.Right - Bounds.Left, Bounds.Bottom - Bounds.Top);
+    panel->SetAlign(Align);
+    return panel;
+}
+
+std::string TotalText(int64_t Value) {
+    return FormatFloat(kTotalFormat, static_cast<double>(Value));
+}
+
+// The comment as the comment tests see it: trimmed, upper-cased, line feeds gone and carriage
+// returns turned into blanks.
+std::string NormalisedComment(const std::string& Comment) {
+    std::string s = catalog::UpperCaseCopy(Trim(Comment));
+    std::string out;
+    out.reserve(s.size());
+    for (char c : s) {
+        if (c == '\n') continue;
+        out += c == '\r' ? ' ' : c;
+    }
+    return out;
+}
+
+// A name of an archive member may carry the member's path: "README.TXT <DOCS/>".
+std::string NameWithoutArchivePath(const std::string& Name) {
+    if (Name.empty() || Name.back() != '>') return Name;
+    const size_t at = Name.find(" <");
+    return at == std::string::npos ? Name : Name.substr(0, at);
+}
+
+// The value of a FileSize field as a signed 64-bit number (0 for an empty or unreadable value).
+int64_t SizeOf(TField& Field) {
+    if (Field.IsNull()) return 0;
+    try {
+        return StrToInt64(Trim(Field.AsString()));
+    } catch (const std::exception&) {
+        return static_cast<int64_t>(Field.AsFloat());
+    }
+}
+
+template <class T>
+bool Relation(uint8_t Operator, T Left, T Right) {
+    switch (Operator) {
+        case rcMatches:
+            return Left == Right;
+        case rcNotMatches:
+            return Left != Right;
+        case rcLess:
+            return Left < Right;
+        case rcLessEqual:
+            return Left <= Right;
+        case rcGreater:
+            return Left > Right;
+        case rcGreaterEqual:
+            return Left >= Right;
+        default:
+            return true;
+    }
+}
+
+// Persistent fields for the stored entry fields, typed as the catalog table defines them, plus
+// the category lookup; the query adds the two calculated texts.
+void AddEntryFields(TDataSet& Target, const TFieldDefs& Defs, TDataSet* Categories, bool Calculated) {
+    Target.Fields.Clear();
+    for (const char* name : kEntryFields) {
+        const TFieldDef* def = Defs.Find(name);
+        if (!def) DatabaseErrorFmt("Field '%s' not found", {name}, &Target);
+        // The joined rows hold a copy of the tag, a plain integer.
+        const TFieldType type = Calculated && def->DataType == ftAutoInc ? ftInteger : def->DataType;
+        auto field = CreateFieldOfType(type);
+        field->FieldName = name;
+        if (def->Size > 0) field->SetSize(def->Size);
+        if (auto* bcd = dynamic_cast<TBCDField*>(field.get())) bcd->Precision = def->Precision;
+        TField* added = Target.AddField(std::move(field));
+        if (std::string(name) == "FileSize") added->DisplayFormat = kTotalFormat;
+    }
+    auto* category = Target.AddField<TStringField>("CategoryDescription", fkLookup, 30);
+    category->SetLookupDataSet(Categories);
+    category->KeyFields = "CategoryCode";
+    category->LookupKeyFields = "Code";
+    category->LookupResultField = "Description";
+    if (!Calculated) return;
+    Target.AddField<TStringField>("AttributeStr", fkCalculated, 4);
+    Target.AddField<TStringField>("CommentStr", fkCalculated, 200);
+}
+
+}  // namespace
+
+std::string FileReportOrderBy(const std::array<TSortKeySpec, kReportItems>& SortSpec) {
+    std::string clause;
+    auto add = [&clause](const char* Name, uint8_t Direction) {
+        clause += clause.empty() ? "Order By " : ", ";
+        clause += Name;
+        clause += Direction == 1 ? " ASC" : " DESC";
+    };
+    for (int priority = 1; priority <= kReportItems; ++priority)
+        for (int item = 1; item <= kReportItems; ++item) {
+            const TSortKeySpec& key = SortSpec[size_t(item - 1)];
+            if (key.Priority != priority || (key.Direction != 1 && key.Direction != 2)) continue;
+            if (item == 6) {
+                add("DateModified", key.Direction);
+                add("TimeModified", key.Direction);
+            } else {
+                add(kItems[item - 1].SortName, key.Direction);
+            }
+        }
+    return clause;
+}
+
+std::vector<std::string> FileReportSql(const std::string& ResultTableName, const std::string& CatalogName,
+                                       bool ShowArchived, const std::string& OrderBy) {
+    std::vector<std::string> lines{"Select * From \"" + ResultTableName + "\", \"" +
+                                   catalog::QuoteForSql(CatalogName) + "_CAT\" Where (FTag = Tag)"};
+    if (!ShowArchived) lines.push_back("And (FromArc = \"N\")");
+    if (!OrderBy.empty()) lines.push_back(OrderBy + " NOCASE");
+    return lines;
+}
+
+std::string AttributeText(int32_t Attribute) {
+    std::string s;
+    if (Attribute & 1) s += 'R';
+    if (Attribute & 2) s += 'H';
+    if (Attribute & 4) s += 'S';
+    if (Attribute & 0x20) s += 'A';
+    return s;
+}
+
+std::string CommentFirstLine(const std::string& Comment) {
+    std::string s = Comment.substr(0, Comment.find('\n'));
+    return s.substr(0, s.find('\r'));
+}
+
+// ---- the window ---------------------------------------------------------------------------------
+
+TFileReportScreenForm::TFileReportScreenForm(TComponent* AOwner) : TForm(AOwner), OpenFlagRef(&FOwnOpenFlag) {
+    SetCaption("File Report");
+    Position = poScreenCenter;
+    SetBounds(Left(), Top(), 600, 420);
+    Constraints().SetMinWidth(600);
+    Constraints().SetMinHeight(300);
+
+    Store = NewComponent<entry::TCtlRegistryStore>(this);
+    Store->SetName("Store");
+
+    FileTable = NewComponent<dbsql::TDbTable>(this);
+    FileTable->SetName("FileTable");
+    CategoryTable = NewComponent<dbsql::TDbTable>(this);
+    CategoryTable->SetName("CategoryTable");
+    ResultTable = NewComponent<dbsql::TDbTable>(this);
+    ResultTable->SetName("ResultTable");
+    SummaryTable = NewComponent<dbsql::TDbTable>(this);
+    SummaryTable->SetName("SummaryTable");
+    Query = NewComponent<dbsql::TDbQuery>(this);
+    Query->SetName("Query");
+    DataSource1 = NewComponent<TDataSource>(this);
+    DataSource1->SetName("DataSource1");
+    DataSource1->SetDataSet(Query);
+    DataSource1->AutoEdit = false;
+    CategorySource = NewComponent<TDataSource>(this);
+    CategorySource->SetDataSet(CategoryTable);
+    Spawn = NewComponent<sysutil::TUtSpawnApplication>(this);
+    Spawn->SetName("Spawn");
+    Spawn->SetNotifyWhenDone(false);
+    Spawn->SetSpawnCommand(sysutil::scOpen);
+    Spawn->OnSpawnError = [this](TObject*, uint16_t) { SpawnSpawnError(); };
+    Spawn->OnTimeOut = [this](TObject*) { SpawnTimeOut(); };
+
+    FileTable->SetFilteredValue(true);
+    FileTable->SetOnFilterRecordValue(
+        [this](TDataSet* D, bool& Accept) { FileTableFilterRecord(D, Accept); });
+    Query->OnCalcFields = [this](TDataSet* D) { QueryCalcFields(D); };
+    Query->OnQueryProgress = [this](TObject*, uint16_t Percent, bool& Abort) {
+        QueryQueryProgress(Percent, Abort);
+    };
+
+    // ---- bottom row: options and buttons
+    Panel2 = NewComponent<TPanel>(this);
+    Panel2->SetName("Panel2");
+    Panel2->SetParent(this);
+    Panel2->SetAlign(alBottom);
+    Panel2->SetHeight(52);
+    Panel2->SetCaption("");
+    auto checkBox = [this](const char* Name, const char* Caption, int Top, bool Checked) {
+        auto* box = NewComponent<TCheckBox>(this);
+        box->SetName(Name);
+        box->SetParent(Panel2);
+        box->SetBounds(6, Top, 118, 16);
+        box->SetCaption(Caption);
+        box->SetChecked(Checked);
+        return box;
+    };
+    ShowTotals = checkBox("ShowTotals", "Show Totals", 2, true);
+    ExpandComment = checkBox("ExpandComment", "Expand Comment", 18, false);
+    ShowArchived = checkBox("ShowArchived", "Show Archived", 34, true);
+    ShowTotals->OnClick = [this](TObject*) { ShowTotalsClick(); };
+    ExpandComment->OnClick = [this](TObject*) { ExpandCommentClick(); };
+    ShowArchived->OnClick = [this](TObject*) { ShowArchivedClick(); };
+    int left = 128;
+    auto button = [this, &left](const char* Name, TBitBtnKind Kind, const char* Caption) {
+        auto* b = NewComponent<TBitBtn>(this);
+        b->SetName(Name);
+        b->SetParent(Panel2);
+        b->SetKind(Kind);
+        if (Caption) b->SetCaption(Caption);
+        b->SetBounds(left, 12, 64, 28);
+        left += 66;
+        return b;
+    };
+    FontBtn = button("FontBtn", bkCustom, "&Font");
+    ViewBtn = button("ViewBtn", bkCustom, "Full &View");
+    PrintBtn = button("PrintBtn", bkCustom, "&Print");
+    ToDiskBtn = button("ToDiskBtn", bkCustom, "&To Disk");
+    OpenBtn = button("OpenBtn", bkCustom, "&Open");
+    CloseBtn = button("CloseBtn", bkClose, nullptr);
+    HelpBtn = button("HelpBtn", bkHelp, nullptr);
+    FontBtn->OnClick = [this](TObject*) { FontBtnClick(); };
+    ViewBtn->OnClick = [this](TObject*) { ViewBtnClick(); };
+    OpenBtn->OnClick = [this](TObject*) { OpenBtnClick(); };
+    CloseBtn->OnClick = [this](TObject*) { Close(); };
+    HelpBtn->OnClick = [this](TObject*) { Application->HelpContext(HelpContext); };
+
+    // ---- the totals in one row
+    TotalPanel = PlainPanel(*this, *this, "TotalPanel", {0, 0, 600, 36}, alBottom);
+    TotalPadLeft1Panel = PlainPanel(*this, *TotalPanel, "TotalPadLeft1Panel", {0, 0, 1, 36}, alLeft);
+    int x = 1;
+    auto bevel = [this, &x](const char* Name) {
+        auto* b = NewComponent<TBevel>(this);
+        b->SetName(Name);
+        b->SetParent(TotalPanel);
+        b->SetShape(bsLeftLine);
+        b->SetBounds(x, 0, 2, 36);
+        b->SetAlign(alLeft);
+        x += 2;
+        return b;
+    };
+    const char* headings1[4] = {"Files On Disk", "Bytes On Disk", "Files In Archives", "Bytes In Archives"};
+    std::array<TLabel*, 4> values1{};
+    Bevel0 = bevel("Bevel0");
+    for (int i = 0; i < 4; ++i) {
+        TPanel* group =
+            PlainPanel(*this, *TotalPanel, "TotalGroup" + std::to_string(i + 1), {x, 0, x + 145, 36}, alLeft);
+        x += 145;
+        auto* heading = NewComponent<TLabel>(this);
+        heading->SetParent(group);
+        heading->SetAutoSize(false);
+        heading->SetAlignment(taCenter);
+        heading->SetBounds(0, 2, 145, 15);
+        heading->SetCaption(headings1[i]);
+        TotalHeadings1[size_t(i)] = heading;
+        auto* value = NewComponent<TLabel>(this);
+        value->SetParent(group);
+        value->SetAutoSize(false);
+        value->SetAlignment(taCenter);
+        value->SetBounds(0, 18, 145, 15);
+        TFont bold = value->Font();
+        bold.Style = fsBold;
+        value->SetFont(bold);
+        value->SetCaption("0");
+        values1[size_t(i)] = value;
+        if (i < 3) bevel(("Bevel" + std::to_string(i + 1)).c_str());
+    }
+    Bevel6 = bevel("Bevel6");
+    FilesOnDiskLabel1 = values1[0];
+    BytesOnDiskLabel1 = values1[1];
+    FilesInArchivesLabel1 = values1[2];
+    BytesInArchivesLabel1 = values1[3];
+    FilesOnDiskLabel1->SetName("FilesOnDiskLabel1");
+    BytesOnDiskLabel1->SetName("BytesOnDiskLabel1");
+    FilesInArchivesLabel1->SetName("FilesInArchivesLabel1");
+    BytesInArchivesLabel1->SetName("BytesInArchivesLabel1");
+
+    // ---- the expanded form: category, totals and the whole comment
+    TCPanel = PlainPanel(*this, *this, "TCPanel", {0, 0, 600, 96}, alBottom);
+    TCPanel->SetVisible(false);
+    TCPanelPadLeft = PlainPanel(*this, *TCPanel, "TCPanelPadLeft", {0, 0, 1, 96}, alLeft);
+    TCTotPanel = PlainPanel(*this, *TCPanel, "TCTotPanel", {1, 0, 263, 96}, alLeft);
+    TCPanelPadRight = PlainPanel(*this, *TCPanel, "TCPanelPadRight", {599, 0, 600, 96}, alRight);
+    auto totLabel = [this](const char* Name, int Left, int Top, int Width, const char* Caption, bool Bold,
+                           TAlignment Alignment) {
+        auto* l = NewComponent<TLabel>(this);
+        if (Name) l->SetName(Name);
+        l->SetParent(TCTotPanel);
+        l->SetAutoSize(false);
+        l->SetAlignment(Alignment);
+        l->SetBounds(Left, Top, Width, 15);
+        if (Bold) {
+            TFont bold = l->Font();
+            bold.Style = fsBold;
+            l->SetFont(bold);
+        }
+        l->SetCaption(Caption);
+        return l;
+    };
+    CategoryHeading = totLabel("CategoryHeading", 4, 4, 60, "Category:", false, taLeftJustify);
+    CategoryText = NewComponent<TDBText>(this);
+    CategoryText->SetName("CategoryText");
+    CategoryText->SetParent(TCTotPanel);
+    CategoryText->SetBounds(66, 4, 192, 15);
+    {
+        TFont bold = CategoryText->Font();
+        bold.Style = fsBold;
+        CategoryText->SetFont(bold);
+    }
+    CategoryText->SetDataSource(DataSource1);
+    CategoryText->SetDataField("CategoryDescription");
+    const char* headings2[4] = {
+        "Files On Disk:", "Bytes On Disk:", "Files In Archives:", "Bytes In Archives:"};
+    const char* names2[4] = {"FilesOnDiskLabel2", "BytesOnDiskLabel2", "FilesInArcsLabel2",
+                             "BytesInArcsLabel2"};
+    std::array<TLabel*, 4> values2{};
+    for (int i = 0; i < 4; ++i) {
+        TotalHeadings2[size_t(i)] =
+            totLabel(nullptr, 4, 24 + 17 * i, 110, headings2[i], false, taLeftJustify);
+        values2[size_t(i)] = totLabel(names2[i], 116, 24 + 17 * i, 142, "0", true, taRightJustify);
+    }
+    FilesOnDiskLabel2 = values2[0];
+    BytesOnDiskLabel2 = values2[1];
+    FilesInArcsLabel2 = values2[2];
+    BytesInArcsLabel2 = values2[3];
+    DBMemo1 = NewComponent<TDBMemo>(this);
+    DBMemo1->SetName("DBMemo1");
+    DBMemo1->SetParent(TCPanel);
+    DBMemo1->SetAlign(alClient);
+    DBMemo1->ScrollBars = ssVertical;
+    DBMemo1->SetReadOnly(true);
+    DBMemo1->SetParentFont(false);
+    {
+        TFont f = DBMemo1->Font();
+        SetLook(f, "Arial", 8, 0);
+        DBMemo1->SetFont(f);
+    }
+    DBMemo1->SetDataSource(DataSource1);
+    DBMemo1->SetDataField("Comment");
+
+    // ---- the grid over the rest
+    FileReportGrid = NewComponent<TDBGrid>(this);
+    FileReportGrid->SetName("FileReportGrid");
+    FileReportGrid->SetParent(this);
+    FileReportGrid->SetAlign(alClient);
+    FileReportGrid->SetOptions(dgTitles | dgColumnResize | dgColLines | dgRowLines | dgRowSelect |
+                               dgAlwaysShowSelection);
+    FileReportGrid->SetReadOnly(true);
+    FileReportGrid->SetParentFont(false);
+    {
+        TFont f = FileReportGrid->Font();
+        SetLook(f, "Arial", 8, 0);
+        FileReportGrid->SetFont(f);
+        FileReportGrid->SetTitleFont(f);
+    }
+    FileReportGrid->SetDataSource(DataSource1);
+    FileReportGrid->OnDblClick = [this](TObject*) { FileReportGridDblClick(); };
+    FileReportGrid->OnMouseMove = [this](TObject*, TShiftState, int X, int Y) {
+        FileReportGridMouseMove(X, Y);
+    };
+
+    FormState = NewComponent<entry::TCtlFormState>(this);
+    FormState->SetName("FormState");
+    FormState->SetStorage(Store);
+    FormState->SetSection("TFileReportScreenForm");
+    ComponentState = NewComponent<entry::TCtlComponentState>(this);
+    ComponentState->SetName("ComponentState");
+    ComponentState->SetStorage(Store);
+    ComponentState->SetSection("TSummaryReportScreenForm");
+    ComponentState->StoredProperties().SetText(kStoredProperties);
+
+    OnShow = [this](TObject*) { FormShow(); };
+    OnClose = [this](TObject*, TCloseAction& Action) { FormClose(Action); };
+    OnResize = [this](TObject*) { FormResize(); };
+
+    // FormCreate: the category names the report looks up.
+    CategoryTable->SetDatabaseName(catalog::ProgramFolder);
+    CategoryTable->SetTableName("Categories");
+    CategoryTable->Open();
+    FormResize();
+}
+
+TFileReportScreenForm::~TFileReportScreenForm() {
+    OnResize = nullptr;
+    if (FProgress) FProgress->Free();
+    if (ViewForm) {
+        ViewForm->OpenFlag = nullptr;
+        ViewForm->Free();
+    }
+}
+
+// ---- building the report -----------------------------------------------------------------------
+
+bool TFileReportScreenForm::CreateReport() {
+    ++catalog::OpenReportCount;
+    FCountTaken = true;
+    ReportSeq = catalog::OpenReportCount;
+    ResultSeed = framework::Random(2147483647);
+    ResultTableName = "Results_" + std::to_string(ResultSeed) + "_" + std::to_string(ReportSeq);
+    auto release = [this] {
+        if (FProgress) FProgress->Free();
+        FProgress = nullptr;
+    };
+    auto undo = [this, &release] {
+        release();
+        FileTable->Close();
+        DropResultTable();
+        CategoryTable->Close();
+        --catalog::OpenReportCount;
+        FCountTaken = false;
+    };
+    try {
+        FProgress = TCustomForm::Create<catalog::TProgressForm>(this);
+        FProgress->ShowForm("Finding Files That Match The Selected Criteria", true);
+        InitReportState();
+        const bool found = FindMatchingFiles();
+        release();
+        if (!found) {
+            undo();
+            return false;
+        }
+        FProgress = TCustomForm::Create<catalog::TProgressForm>(this);
+        FProgress->ShowForm("Setting Up The Report", true);
+        QueryCancelled = false;
+        OrderByText = FileReportOrderBy(SortSpec);
+        FileReportGrid->Columns().Clear();
+        for (int p = 1; p <= kReportItems; ++p)
+            for (int item = 1; item <= kColumnItems; ++item)
+                if (ColumnPos[size_t(item - 1)] == p) AddGridColumn(item);
+        if (Query->Fields.Count() == 0) AddEntryFields(*Query, FileTable->FieldDefs, CategoryTable, true);
+        SetReportSql();
+        try {
+            Query->Open();
+        } catch (const EAbort&) {
+            QueryCancelled = true;
+        }
+        release();
+        if (QueryCancelled) {
+            undo();
+            return false;
+        }
+        return true;
+    } catch (...) {
+        undo();
+        throw;
+    }
+}
+
+void TFileReportScreenForm::InitReportState() {
+    if (CatalogName.empty()) CatalogName = catalog::CurrentCatalogName;
+    StartColumnWidths(kFinderHeadings);
+    for (int i = 0; i < kColumnItems; ++i) ColumnCharWidth[size_t(i)] = kStartCharWidths[i];
+    AnyInArchives = false;
+    FilesOnDiskTotal = FilesInArchivesTotal = BytesOnDiskTotal = BytesInArchivesTotal = 0;
+}
+
+void TFileReportScreenForm::StartColumnWidths(const char* const* Headings) {
+    for (int i = 0; i < kColumnItems; ++i) ColumnPixelWidth[size_t(i)] = PixelWidth(Headings[i]);
+}
+
+int TFileReportScreenForm::PixelWidth(const std::string& Text) {
+    TBitmap measure;
+    measure.SetSize(1, 1);
+    measure.Canvas().Font.Assign(FileReportGrid->Font());
+    return measure.Canvas().TextWidth(Text);
+}
+
+void TFileReportScreenForm::CreateResultTable() {
+    ResultTable->Close();
+    ResultTable->SetDatabaseName(catalog::CatalogDataFolder);
+    ResultTable->SetTableName(ResultTableName);
+    if (ResultTable->Exists()) ResultTable->DeleteTable();
+    ResultTable->FieldDefs.Clear();
+    ResultTable->FieldDefs.Add("FTag", ftInteger, 0, true);
+    ResultTable->FieldDefs.Add("FromArc", ftString, 1, true);
+    ResultTable->FieldDefs.Add("FileExt", ftString, 6, false);
+    ResultTable->IndexDefs.Clear();
+    ResultTable->CreateTable();
+    ResultTable->Open();
+}
+
+void TFileReportScreenForm::DropResultTable() {
+    Query->Close();
+    ResultTable->Close();
+    if (ResultTableName.empty()) return;
+    try {
+        ResultTable->SetDatabaseName(catalog::CatalogDataFolder);
+        ResultTable->SetTableName(ResultTableName);
+        if (ResultTable->Exists()) ResultTable->DeleteTable();
+    } catch (const std::exception&) {
+        // A table that cannot be deleted stays; the report goes on closing.
+    }
+}
+
+bool TFileReportScreenForm::FindMatchingFiles() {
+    struct TResultRow {
+        int32_t Tag;
+        bool InArchive;
+        std::string Ext;
+    };
+    FileTable->Close();
+    FileTable->SetDatabaseName(catalog::CatalogDataFolder);
+    FileTable->SetTableName(CatalogName + "_CAT");
+    FileTable->FieldDefs.Update();
+    if (FileTable->Fields.Count() == 0)
+        AddEntryFields(*FileTable, FileTable->FieldDefs, CategoryTable, false);
+    const std::string* specs[4] = {&FileNameSpec, &VolumeLabelSpec, &FolderNameSpec, &ArchiveIDSpec};
+    for (size_t i = 0; i < FMasks.size(); ++i) {
+        FMasks[i].reset();
+        if (Op[i] == rcMatches || Op[i] == rcNotMatches) FMasks[i].emplace(*specs[i]);
+    }
+    CreateResultTable();
+    FileTable->Open();
+    const int records = FileTable->RecordCount();
+    int processed = 0, shown = 0;
+    std::vector<TResultRow> buffer;
+    auto flush = [this, &buffer] {
+        for (const TResultRow& row : buffer) {
+            ResultTable->Append();
+            ResultTable->FieldByName("FTag")->SetAsInteger(row.Tag);
+            ResultTable->FieldByName("FromArc")->SetAsString(row.InArchive ? "Y" : "N");
+            ResultTable->FieldByName("FileExt")->SetAsString(row.Ext);
+            ResultTable->Post();
+        }
+        buffer.clear();
+    };
+    TField& name = *FileTable->FieldByName("FileName");
+    TField& volume = *FileTable->FieldByName("VolumeLabel");
+    TField& folder = *FileTable->FieldByName("FolderName");
+    TField& archive = *FileTable->FieldByName("ArchiveID");
+    TField& size = *FileTable->FieldByName("FileSize");
+    TField& date = *FileTable->FieldByName("DateModified");
+    TField& time = *FileTable->FieldByName("TimeModified");
+    TField& attribute = *FileTable->FieldByName("Attribute");
+    TField& code = *FileTable->FieldByName("CategoryCode");
+    TField& category = *FileTable->FieldByName("CategoryDescription");
+    TField& comment = *FileTable->FieldByName("Comment");
+    TField& tag = *FileTable->FieldByName("Tag");
+    for (bool found = FileTable->FindFirst(); found; found = FileTable->FindNext()) {
+        if (FProgress && FProgress->CancelPressed) {
+            FileTable->Close();
+            return false;
+        }
+        const int64_t bytes = SizeOf(size);
+        AdjustColumnWidths({name.AsString(), volume.AsString(), folder.AsString(), archive.AsString(),
+                            TotalText(bytes), date.DisplayText(), time.DisplayText(),
+                            AttributeText(attribute.AsInteger()), code.AsString(), category.AsString(),
+                            comment.AsString()});
+        TResultRow row{tag.AsInteger(), !Trim(archive.AsString()).empty(),
+                       sysutil::FileExtPartLong(name.AsString())};
+        if (row.Ext.size() > 6) row.Ext = row.Ext.substr(row.Ext.size() - 6);
+        if (row.InArchive) {
+            AnyInArchives = true;
+            ++FilesInArchivesTotal;
+            BytesInArchivesTotal += bytes;
+        } else {
+            ++FilesOnDiskTotal;
+            BytesOnDiskTotal += bytes;
+        }
+        buffer.push_back(std::move(row));
+        if (int(buffer.size()) == kResultBatch) flush();
+        ++processed;
+        const int percent = records > 0 ? int(double(processed) / records * 100) : 0;
+        if (percent != shown && FProgress) {
+            shown = percent;
+            FProgress->ProgressBar->SetProgress(percent);
+        }
+        Application->ProcessMessages();
+    }
+    flush();
+    FileTable->Close();
+    return true;
+}
+
+void TFileReportScreenForm::AdjustColumnWidths(const std::array<std::string, kColumnItems>& Texts) {
+    for (int i = 0; i < kColumnItems; ++i) {
+        const std::string text = i == 10 ? CommentFirstLine(Texts[size_t(i)]) : Texts[size_t(i)];
+        ColumnPixelWidth[size_t(i)] = std::max(ColumnPixelWidth[size_t(i)], PixelWidth(text));
+        ColumnCharWidth[size_t(i)] = std::max(ColumnCharWidth[size_t(i)], int(text.size()));
+    }
+}
+
+void TFileReportScreenForm::AddGridColumn(int Item) {
+    const TItemInfo& info = kItems[Item - 1];
+    TColumn* column = FileReportGrid->Columns().Add();
+    column->SetFieldName(info.GridField);
+    column->Title().SetCaption(kGridHeadings[Item - 1]);
+    column->Title().SetAlignment(info.Heading);
+    column->SetAlignment(info.Cell);
+    column->SetWidth(ColumnPixelWidth[size_t(Item - 1)] + 4);
+}
+
+void TFileReportScreenForm::SetReportSql() {
+    Query->Close();
+    Query->SetDatabaseName(catalog::CatalogDataFolder);
+    TStringList& sql = Query->SQL();
+    sql.Clear();
+    for (const std::string& line :
+         FileReportSql(ResultTableName, CatalogName, ShowArchived->Checked(), OrderByText))
+        sql.Add(line);
+}
+
+// ---- the filter ----------------------------------------------------------------------------------
+
+void TFileReportScreenForm::FileTableFilterRecord(TDataSet* DataSet, bool& Accept) {
+    Accept = true;
+    for (int item = 1; item <= kColumnItems && Accept; ++item) Accept = ItemPasses(item, *DataSet);
+}
+
+bool TFileReportScreenForm::ItemPasses(int Item, TDataSet& Entry) {
+    const uint8_t op = Op[size_t(Item - 1)];
+    if (op == rcNone) return true;
+    auto text = [&Entry](const char* Field) { return Entry.FieldByName(Field)->AsString(); };
+    if (op >= rcBlankComment && op <= rcNameOrComment) {
+        const std::string comment = text("Comment");
+        switch (op) {
+            case rcBlankComment:
+                return Trim(comment).empty();
+            case rcNonBlankComment:
+                return !Trim(comment).empty();
+            case rcSomeKeywords:
+            case rcAllKeywords:
+                return KeywordsPass(op, NormalisedComment(comment));
+            default: {
+                // An empty text is found nowhere.
+                if (FileNameSpec.empty()) return false;
+                if (catalog::UpperCaseCopy(text("FileName")).find(FileNameSpec) != std::string::npos)
+                    return true;
+                return NormalisedComment(comment).find(FileNameSpec) != std::string::npos;
+            }
+        }
+    }
+    if (op > rcGreaterEqual) return true;
+    auto mask = [this, op, Item](const std::string& Value) {
+        const std::optional<TMask>& compiled = FMasks[size_t(Item - 1)];
+        if (!compiled) return true;
+        return compiled->Matches(Value) == (op == rcMatches);
+    };
+    switch (Item) {
+        case 1:
+            return mask(NameWithoutArchivePath(text("FileName")));
+        case 2:
+            return mask(text("VolumeLabel"));
+        case 3:
+            return mask(text("FolderName"));
+        case 4:
+            return mask(text("ArchiveID"));
+        case 5:
+            return Relation<int64_t>(op, SizeOf(*Entry.FieldByName("FileSize")), FileSizeValue);
+        case 6: {
+            TField* date = Entry.FieldByName("DateModified");
+            const int64_t day = date->IsNull() ? 0 : static_cast<int64_t>(date->AsDateTime());
+            return Relation<int64_t>(op, day, static_cast<int64_t>(DateValue));
+        }
+        case 9:
+            if (op != rcMatches && op != rcNotMatches) return true;
+            return (text("CategoryCode") == CategoryCodeValue) == (op == rcMatches);
+        case 11: {
+            if (op != rcMatches && op != rcNotMatches) return true;
+            // An empty phrase is never contained.
+            const bool contains = !CommentText.empty() &&
+                                  NormalisedComment(text("Comment")).find(CommentText) != std::string::npos;
+            return contains == (op == rcMatches);
+        }
+        default:
+            return true;
+    }
+}
+
+void TFileReportScreenForm::SplitKeywords() {
+    Keywords.clear();
+    std::string rest = Trim(CommentText);
+    while (!rest.empty()) {
+        const size_t blank = rest.find(' ');
+        if (blank == std::string::npos) {
+            Keywords.push_back(rest);
+            break;
+        }
+        if (blank > 0) Keywords.push_back(rest.substr(0, blank));
+        rest.erase(0, blank + 1);
+    }
+    if (Keywords.size() > kMaxKeywords) Keywords.resize(kMaxKeywords);
+    KeywordCount = int(Keywords.size());
+}
+
+bool TFileReportScreenForm::KeywordsPass(uint8_t Operator, const std::string& Comment) {
+    if (KeywordCount == -1) SplitKeywords();
+    if (KeywordCount == 0) return true;
+    int found = 0;
+    for (const std::string& keyword : Keywords) {
+        const bool here = Comment.find(keyword) != std::string::npos;
+        if (Operator == rcAllKeywords) {
+            if (!here) return false;
+            continue;
+        }
+        if (here) ++found;
+        if (found >= MatchesRequired) return true;
+    }
+    return Operator == rcAllKeywords || found >= MatchesRequired;
+}
+
+void TFileReportScreenForm::QueryCalcFields(TDataSet* DataSet) {
+    DataSet->FieldByName("AttributeStr")
+        ->SetAsString(AttributeText(DataSet->FieldByName("Attribute")->AsInteger()));
+    DataSet->FieldByName("CommentStr")
+        ->SetAsString(CommentFirstLine(DataSet->FieldByName("Comment")->AsString()));
+}
+
+void TFileReportScreenForm::QueryQueryProgress(uint16_t PercentDone, bool& AbortQuery) {
+    Application->ProcessMessages();
+    if (!FProgress) return;
+    FProgress->ProgressBar->SetProgress(PercentDone);
+    if (FProgress->CancelPressed) {
+        QueryCancelled = true;
+        AbortQuery = true;
+    }
+}
+
+// ---- the window ----------------------------------------------------------------------------------
+
+void TFileReportScreenForm::FormShow() {
+    SetCaption(ReportTitle);
+    FilesOnDiskLabel1->SetCaption(TotalText(FilesOnDiskTotal));
+    FilesOnDiskLabel2->SetCaption(TotalText(FilesOnDiskTotal));
+    BytesOnDiskLabel1->SetCaption(TotalText(BytesOnDiskTotal));
+    BytesOnDiskLabel2->SetCaption(TotalText(BytesOnDiskTotal));
+    FilesInArchivesLabel1->SetCaption(TotalText(FilesInArchivesTotal));
+    FilesInArcsLabel2->SetCaption(TotalText(FilesInArchivesTotal));
+    BytesInArchivesLabel1->SetCaption(TotalText(BytesInArchivesTotal));
+    BytesInArcsLabel2->SetCaption(TotalText(BytesInArchivesTotal));
+    ApplyPanelRule();
+    if (WindowState() == wsMinimized) SetWindowState(wsNormal);
+}
+
+void TFileReportScreenForm::ApplyPanelRule() {
+    if (ExpandComment->Checked()) {
+        TotalPanel->SetVisible(false);
+        TCPanel->SetVisible(true);
+        const bool totals = ShowTotals->Checked();
+        for (TLabel* l : TotalHeadings2) l->SetVisible(totals);
+        for (TLabel* l : {FilesOnDiskLabel2, BytesOnDiskLabel2, FilesInArcsLabel2, BytesInArcsLabel2})
+            l->SetVisible(totals);
+    } else {
+        TCPanel->SetVisible(false);
+        TotalPanel->SetVisible(ShowTotals->Checked());
+    }
+}
+
+void TFileReportScreenForm::ShowTotalsClick() {
+    ApplyPanelRule();
+}
+
+void TFileReportScreenForm::ExpandCommentClick() {
+    ApplyPanelRule();
+}
+
+void TFileReportScreenForm::FormResize() {
+    const int padComment = (Width() - 597) / 3;
+    const int padTotals = (Width() - 598) / 2;
+    TCPanelPadLeft->SetWidth(std::max(padComment, 0));
+    TCPanelPadRight->SetWidth(std::max(padComment, 0));
+    TotalPadLeft1Panel->SetWidth(std::max(padTotals, 0));
+    const bool bevels = TotalPadLeft1Panel->Width() > 2;
+    Bevel0->SetVisible(bevels);
+    Bevel6->SetVisible(bevels);
+}
+
+void TFileReportScreenForm::ShowArchivedClick() {
+    if (!AnyInArchives) return;
+    const TCursor cursor = Screen->Cursor();
+    Screen->SetCursor(crSQLWait);
+    Application->ProcessMessages();
+    FProgress = TCustomForm::Create<catalog::TProgressForm>(this);
+    FProgress->ShowForm("Updating Report", false);
+    try {
+        SetReportSql();
+        Query->Open();
+    } catch (...) {
+        FProgress->Free();
+        FProgress = nullptr;
+        Screen->SetCursor(cursor);
+        throw;
+    }
+    FProgress->Free();
+    FProgress = nullptr;
+    Screen->SetCursor(cursor);
+}
+
+void TFileReportScreenForm::FontBtnClick() {
+    auto dialog = std::make_unique<TFontDialog>(nullptr);
+    dialog->Font().Assign(FileReportGrid->Font());
+    if (dialog->Execute()) ApplyFont(dialog->Font());
+}
+
+void TFileReportScreenForm::ApplyFont(const TFont& Font) {
+    FileReportGrid->SetFont(Font);
+    FileReportGrid->SetTitleFont(Font);
+    DBMemo1->SetFont(Font);
+    FProgress = TCustomForm::Create<catalog::TProgressForm>(this);
+    FProgress->ShowForm("Recalibrating Column Widths", false);
+    StartColumnWidths(kGridHeadings);
+    const std::array<int, kColumnItems> charWidths = ColumnCharWidth;
+    if (Query->Active()) {
+        const TBookmark mark = Query->GetBookmark();
+        Query->DisableControls();
+        const int rows = Query->RecordCount();
+        int done = 0;
+        auto text = [this](const char* Field) { return Query->FieldByName(Field)->AsString(); };
+        for (Query->First(); !Query->Eof(); Query->Next()) {
+            AdjustColumnWidths({text("FileName"), text("VolumeLabel"), text("FolderName"), text("ArchiveID"),
+                                TotalText(SizeOf(*Query->FieldByName("FileSize"))),
+                                Query->FieldByName("DateModified")->DisplayText(),
+                                Query->FieldByName("TimeModified")->DisplayText(), text("AttributeStr"),
+                                text("CategoryCode"), text("CategoryDescription"), text("CommentStr")});
+            ++done;
+            FProgress->ProgressBar->SetProgress(rows > 0 ? int(double(done) / rows * 100) : 100);
+            Application->ProcessMessages();
+        }
+        Query->GotoBookmark(mark);
+        Query->EnableControls();
+    }
+    ColumnCharWidth = charWidths;
+    for (int i = 0; i < FileReportGrid->Columns().Count(); ++i) {
+        TColumn* column = FileReportGrid->Columns()[i];
+        for (int item = 1; item <= kColumnItems; ++item)
+            if (column->FieldName() == kItems[item - 1].GridField)
+                column->SetWidth(ColumnPixelWidth[size_t(item - 1)] + 4);
+    }
+    FProgress->Free();
+    FProgress = nullptr;
+    FileReportGrid->Invalidate();
+}
+
+void TFileReportScreenForm::ViewBtnClick() {
+    if (ViewOpen && ViewForm) {
+        ViewForm->BringToFront();
+        return;
+    }
+    ViewOpen = true;
+    ViewForm = TCustomForm::Create<TFileReportViewRecordForm>(Application);
+    ViewForm->OpenFlag = &ViewOpen;
+    ViewForm->OnDestroy = [this](TObject*) { ViewForm = nullptr; };
+    ViewForm->SetCaption(ViewForm->Caption() + "(" + Caption() + ")");
+    ViewForm->Bind(DataSource1);
+    ViewForm->Show();
+}
+
+void TFileReportScreenForm::OpenBtnClick() {
+    if (Query->Active() && Query->RecordCount() > 0) OpenFile();
+}
+
+void TFileReportScreenForm::FileReportGridMouseMove(int X, int Y) {
+    FMouseX = X;
+    FMouseY = Y;
+}
+
+void TFileReportScreenForm::FileReportGridDblClick() {
+    const TGridCoord cell = FileReportGrid->MouseCoord(FMouseX, FMouseY);
+    if (cell.Y < 1) return;  // the title row, or no cell
+    if (Query->Active() && Query->RecordCount() > 0) OpenFile();
+}
+
+void TFileReportScreenForm::OpenFile() {
+    if (!Trim(Query->FieldByName("ArchiveID")->AsString()).empty()) {
+        ErrorBox("Korvane Does Not Presently Have The Ability To Open A File Inside Of An Archive File");
+        return;
+    }
+    const std::string volume = Query->FieldByName("VolumeLabel")->AsString();
+    char drive = 'A';
+    std::string volumeText = cataloging::kUnknownVolumeLabel;
+    try {
+        SummaryTable->Close();
+        SummaryTable->SetDatabaseName(catalog::CatalogDataFolder);
+        SummaryTable->SetTableName(CatalogName + "_SUM");
+        SummaryTable->Open();
+        if (SummaryTable->FindKey({Variant(volume)})) {
+            // A volume made by a text import has no drive ("*"): it is looked for on A.
+            const std::string from = SummaryTable->FieldByName("CatalogedFrom")->AsString();
+            if (!from.empty() && std::isalpha(static_cast<unsigned char>(from[0])))
+                drive = static_cast<char>(std::toupper(static_cast<unsigned char>(from[0])));
+            volumeText = SummaryTable->FieldByName("CatalogVolumeLabel")->AsString();
+        }
+    } catch (const std::exception&) {
+        drive = 'A';
+        volumeText = cataloging::kUnknownVolumeLabel;
+    }
+    SummaryTable->Close();
+    const std::string path =
+        cataloging::LocateCatalogedFile(drive, Query->FieldByName("FolderName")->AsString(),
+                                        Query->FieldByName("FileName")->AsString(), volumeText);
+    if (path.empty()) return;
+    Spawn->SetFileName(path);
+    const platform::HPROCESS started = Spawn->Execute();
+    if (started) platform::CloseProcessHandle(started);
+}
+
+void TFileReportScreenForm::SpawnSpawnError() {
+    ErrorBox("An Error Occurred While Attempting To Open The Selected File");
+}
+
+void TFileReportScreenForm::SpawnTimeOut() {
+    ErrorBox("An Timeout Error Occurred While Attempting To Open The Selected File");
+}
+
+void TFileReportScreenForm::FormClose(TCloseAction& Action) {
+    if (ViewForm) {
+        ViewForm->OpenFlag = nullptr;
+        ViewForm->Free();
+        ViewForm = nullptr;
+        ViewOpen = false;
+    }
+    Query->Close();
+    ResultTable->Close();
+    if (DeleteResultOnClose) DropResultTable();
+    CategoryTable->Close();
+    if (FCountTaken) --catalog::OpenReportCount;
+    FCountTaken = false;
+    if (OpenFlagRef) *OpenFlagRef = false;
+    Action = caFree;
+}
+
+// ---- the full view -------------------------------------------------------------------------------
+
+TFileReportViewRecordForm::TFileReportViewRecordForm(TComponent* AOwner) : TForm(AOwner) {
+    SetCaption("View Full Record");
+    SetBorderStyle(bsSingle);
+    SetBorderIcons(biSystemMenu | biMinimize);
+    Position = poScreenCenter;
+    SetClientSize(520, 352);
+    NewComponent<entry::TCtlController>(this);
+    struct TBox {
+        const char* Caption;
+        const char* Field;
+        int Left, Top, Width;
+    };
+    const TBox boxes[] = {
+        {"FileName", "FileName", 8, 8, 504},
+        {"Folder Name", "FolderName", 8, 48, 504},
+        {"Archive ID", "ArchiveID", 8, 88, 504},
+        {"Volume ID", "VolumeLabel", 8, 128, 120},
+        {"File Size", "FileSize", 136, 128, 136},
+        {"Date Modified", "DateModified", 280, 128, 112},
+        {"Time Modified", "TimeModified", 400, 128, 112},
+        {"Attribute", "Attribute", 8, 168, 120},
+        {"Category Code", "CategoryCode", 136, 168, 136},
+        {"Category", "CategoryDescription", 280, 168, 232},
+    };
+    for (const TBox& b : boxes) {
+        auto* label = NewComponent<TLabel>(this);
+        label->SetParent(this);
+        label->SetBounds(b.Left, b.Top, b.Width, 15);
+        label->SetCaption(b.Caption);
+        if (std::string(b.Field) == "FileSize") {
+            auto* size = NewComponent<grid::TCtlDbPictureField>(this);
+            size->SetName("FileSize");
+            size->SetParent(this);
+            size->SetBounds(b.Left, b.Top + 16, b.Width, 22);
+            size->SetPictureMask("###,###,###,###,###");
+            size->SetOptions(size->Options() | entry::efoRightAlign | entry::efoRightJustify);
+            size->DataLink().SetReadOnly(true);
+            Boxes.push_back(size);
+            continue;
+        }
+        auto* edit = NewComponent<TDBEdit>(this);
+        edit->SetName(std::string(b.Field) == "Attribute" ? "AttributeStr" : b.Field);
+        edit->SetParent(this);
+        edit->SetBounds(b.Left, b.Top + 16, b.Width, 22);
+        edit->SetReadOnly(true);
+        edit->SetDataField(b.Field);
+        Boxes.push_back(edit);
+    }
+    auto* label = NewComponent<TLabel>(this);
+    label->SetParent(this);
+    label->SetBounds(8, 208, 100, 15);
+    label->SetCaption("Comment");
+    auto* memo = NewComponent<TDBMemo>(this);
+    memo->SetName("Comment");
+    memo->SetParent(this);
+    memo->SetBounds(8, 224, 504, 80);
+    memo->ScrollBars = ssVertical;
+    memo->SetReadOnly(true);
+    memo->SetDataField("Comment");
+    Boxes.push_back(memo);
+    Navigator = NewComponent<TDBNavigator>(this);
+    Navigator->SetName("Navigator");
+    Navigator->SetParent(this);
+    Navigator->SetVisibleButtons(NavButtons({nbFirst, nbPrior, nbNext, nbLast}));
+    Navigator->SetBounds(8, 316, 128, 28);
+    auto* close = NewComponent<TBitBtn>(this);
+    close->SetName("CloseBtn");
+    close->SetParent(this);
+    close->SetKind(bkClose);
+    close->SetBounds(332, 314, 86, 30);
+    close->OnClick = [this](TObject*) { Close(); };
+    auto* help = NewComponent<TBitBtn>(this);
+    help->SetName("HelpBtn");
+    help->SetParent(this);
+    help->SetKind(bkHelp);
+    help->SetBounds(426, 314, 86, 30);
+    help->OnClick = [this](TObject*) { Application->HelpContext(HelpContext); };
+    OnClose = [this](TObject*, TCloseAction& Action) { FormClose(Action); };
+}
+
+void TFileReportViewRecordForm::Bind(TDataSource* Source) {
+    Navigator->SetDataSource(Source);
+    for (TControl* box : Boxes) {
+        if (auto* edit = dynamic_cast<TDBEdit*>(box))
+            edit->SetDataSource(Source);
+        else if (auto* memo = dynamic_cast<TDBMemo*>(box))
+            memo->SetDataSource(Source);
+        else if (auto* size = dynamic_cast<grid::TCtlDbPictureField*>(box)) {
+            size->SetDataSource(Source);
+            size->SetDataField("FileSize");
+        }
+    }
+}
+
+void TFileReportViewRecordForm::FormClose(TCloseAction& Action) {
+    if (OpenFlag) *OpenFlag = false;
+    Action = caFree;
+}
+
+}  // namespace reports
