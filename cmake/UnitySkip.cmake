@@ -7,8 +7,16 @@ set(_korvane_unity_skip
     catalog/CatalogStore.cpp
     catalog/Globals_test.cpp
     catalog/ProgramTables_test.cpp
+    catalog/ToolsSettingsForm.cpp
+    cataloging/run/CatalogProgressForm.cpp
     cataloging/run/CatalogRun_test.cpp
+    cataloging/run/CatalogUpdate.cpp
+    cataloging/run/CatalogUpdate_test.cpp
+    cataloging/run/VolumeInfo.cpp
+    cataloging/selective/SelectiveCatalogForm.cpp
+    cataloging/specs/IncludeExclude.cpp
     cataloging/techinfo/TechInfo_test.cpp
+    cataloging/volume/VolumeForms.cpp
     controls/entry/CtlPictureField.cpp
     controls/grid/CtlDbTable.cpp
     controls/grid/CtlDbTable_test.cpp
