@@ -12,8 +12,6 @@
 
 namespace grid {
 
-enum TDateOrTime : uint8_t { ftUseDate, ftUseTime, ftUseBothEditDate, ftUseBothEditTime };
-
 // The field types a data-aware picture field takes.
 bool CtlDbAcceptedFieldType(framework::TFieldType Type);
 // "(Memo)" for a TMemoField: the class name without its first letter and from "Field" on.
@@ -21,6 +19,10 @@ std::string CtlDbFieldKindText(const framework::TField& Field);
 
 class TCtlDbPictureField : public entry::TCtlCustomPictureField {
 public:
+    // Which half of a date-and-time field the control shows and edits. The grid's columns have a
+    // two-valued type of the same name, so this one lives in the class.
+    enum TDateOrTime : uint8_t { ftUseDate, ftUseTime, ftUseBothEditDate, ftUseBothEditTime };
+
     explicit TCtlDbPictureField(framework::TComponent* AOwner);
     ~TCtlDbPictureField() override;
 

@@ -102,17 +102,17 @@ protected:
 TEST_F(DbPictureFieldTest, TheDataTypeFollowsTheField) {
     struct Case {
         const char* Field;
-        TDateOrTime DateOrTime;
+        TCtlDbPictureField::TDateOrTime DateOrTime;
         TPictureDataType Type;
     };
     const Case cases[] = {
-        {"Small", ftUseDate, pftInteger},      {"Count", ftUseDate, pftLongInt},
-        {"Word", ftUseDate, pftWord},          {"Flag", ftUseDate, pftBoolean},
-        {"Ratio", ftUseDate, pftExtended},     {"Money", ftUseDate, pftExtended},
-        {"Size", ftUseDate, pftExtended},      {"Day", ftUseDate, pftDate},
-        {"Clock", ftUseDate, pftTime},         {"Stamp", ftUseDate, pftDate},
-        {"Stamp", ftUseBothEditDate, pftDate}, {"Stamp", ftUseTime, pftTime},
-        {"Stamp", ftUseBothEditTime, pftTime}, {"Name", ftUseDate, pftString},
+        {"Small", TCtlDbPictureField::ftUseDate, pftInteger},      {"Count", TCtlDbPictureField::ftUseDate, pftLongInt},
+        {"Word", TCtlDbPictureField::ftUseDate, pftWord},          {"Flag", TCtlDbPictureField::ftUseDate, pftBoolean},
+        {"Ratio", TCtlDbPictureField::ftUseDate, pftExtended},     {"Money", TCtlDbPictureField::ftUseDate, pftExtended},
+        {"Size", TCtlDbPictureField::ftUseDate, pftExtended},      {"Day", TCtlDbPictureField::ftUseDate, pftDate},
+        {"Clock", TCtlDbPictureField::ftUseDate, pftTime},         {"Stamp", TCtlDbPictureField::ftUseDate, pftDate},
+        {"Stamp", TCtlDbPictureField::ftUseBothEditDate, pftDate}, {"Stamp", TCtlDbPictureField::ftUseTime, pftTime},
+        {"Stamp", TCtlDbPictureField::ftUseBothEditTime, pftTime}, {"Name", TCtlDbPictureField::ftUseDate, pftString},
     };
     for (const Case& c : cases) {
         TProbeField* f = Make("", 50);
@@ -188,7 +188,7 @@ TEST_F(DbPictureFieldTest, NullsAndZeros) {
 
 TEST_F(DbPictureFieldTest, ATimeMaskKeepsTheDateOfADateTimeField) {
     TProbeField* f = Make("", 50, "hh:mm");
-    f->SetDateOrTime(ftUseTime);
+    f->SetDateOrTime(TCtlDbPictureField::ftUseTime);
     f->SetDataSource(&Source);
     f->SetDataField("Stamp");
     Driver.RunPending();

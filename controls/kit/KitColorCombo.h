@@ -55,7 +55,6 @@ using TKitColorCBOptions = uint8_t;  // bit (1 << option)
 constexpr TKitColorCBOptions ColorCBOption(TKitColorCBOption o) {
     return static_cast<TKitColorCBOptions>(1u << o);
 }
-enum TKitColorCBStyle { csColor, csText, csColorText, csColor3DText };
 using TKitOnColorDialogEvent =
     std::function<void(framework::TObject* Sender, framework::TColorDialog& Dialog)>;
 
@@ -66,6 +65,9 @@ inline constexpr size_t KitDefaultColorCount = 16;
 
 class TKitCustomColorComboBox : public TKitCustomComboBox {
 public:
+    // How an item is drawn. Inside the class: the styled label's colour schemes also have a csText.
+    enum TKitColorCBStyle { csColor, csText, csColorText, csColor3DText };
+
     explicit TKitCustomColorComboBox(framework::TComponent* AOwner);
     ~TKitCustomColorComboBox() override;
 

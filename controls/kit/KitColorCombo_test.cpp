@@ -102,11 +102,11 @@ TEST_F(KitColorComboTest, CustomModeAndCustomColours) {
 
 TEST_F(KitColorComboTest, SizesByDisplayStyle) {
     Combo->SetSelectedColor(clBlue);
-    Combo->SetDisplayStyle(csColor);
+    Combo->SetDisplayStyle(TKitCustomColorComboBox::csColor);
     EXPECT_EQ(Combo->Height(), 25);
     EXPECT_EQ(Combo->ItemHeight(), 15);
     EXPECT_EQ(Combo->SelectedColor(), clBlue);  // kept through the change
-    Combo->SetDisplayStyle(csText);
+    Combo->SetDisplayStyle(TKitCustomColorComboBox::csText);
     EXPECT_EQ(Combo->ItemHeight(), FontLineHeight(Combo->Font()) + 2);
     EXPECT_EQ(Combo->Height(), Combo->ItemHeight() + 11);
 }
