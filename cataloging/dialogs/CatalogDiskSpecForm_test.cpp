@@ -13,6 +13,7 @@
 #include "cataloging/dialogs/SelectDirectoryForm.h"
 #include "cataloging/dialogs/testsupport/CatalogDiskFixture.h"
 #include "cataloging/run/CatalogProgressForm.h"
+#include "cataloging/volume/VolumeForms.h"
 #include "dbsql/components/DbTable.h"
 #include "framework/dbctrls/DBCtrls.h"
 #include "framework/stdctrls/Buttons.h"
@@ -209,15 +210,17 @@ TEST_F(CatalogDiskSpecTest, CatalogOptionsOpenOnTheCurrentCatalogsRecord) {
 
 TEST_F(CatalogDiskSpecTest, CatalogNowRunsAndWaitsForCloseAfterASuccessfulRun) {
     TCatalogDiskSpecForm& f = Open();
-    // Two runs from the same dialog, with opposite settings each time.
+    // Two runs from the same dialog, with opposite settings each time; the second finds the disk
+    // catalogued by the first and is told to replace it.
     const struct {
         bool Recurse, KeepInMemory, IgnoreRecycle, StatsOnly;
         const char* StartDir;
         const char* StartFolder;
         int64_t ToBeCataloged;
+        bool AlreadyCataloged;
     } runs[] = {
-        {false, true, true, false, "D:\\GAMES", "D:\\GAMES\\", 1},
-        {true, false, false, true, "D:\\", "D:\\", 0},
+        {false, true, true, false, "D:\\GAMES", "D:\\GAMES\\", 1, false},
+        {true, false, false, true, "D:\\", "D:\\", 0, true},
     };
     for (const auto& r : runs) {
         SCOPED_TRACE(r.StartDir);
@@ -242,9 +245,20 @@ TEST_F(CatalogDiskSpecTest, CatalogNowRunsAndWaitsForCloseAfterASuccessfulRun) {
             seen.AbortGone = !run->AbortBtn->Visible() && !run->AbortBtn->Enabled();
             Driver.Click(*run->CloseBtn);
         };
+        std::string askedAbout;
+        if (r.AlreadyCataloged)
+            Driver.AnswerWith([&](TCustomForm& F) {
+                auto* asked = dynamic_cast<TDiskAlreadyCatalogedForm*>(&F);
+                ASSERT_NE(asked, nullptr) << F.Caption();
+                askedAbout = asked->MessageLine->Caption();
+                Driver.Click(*asked->ReplaceBtn);
+            });
         const int refreshes = Refreshes;
         Driver.Click(*f.BitBtn1);
         Application->OnIdle = nullptr;
+        EXPECT_EQ(askedAbout, r.AlreadyCataloged
+                                  ? "A Disk With This Name (\"BACKUP01\") Already Exists In The Catalog."
+                                  : "");
         EXPECT_EQ(idles, 1);
         EXPECT_EQ(seen.Caption, "Cataloging Disk In Drive D");
         EXPECT_EQ(seen.Spec.DriveLetter, 'D');

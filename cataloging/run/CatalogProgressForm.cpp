@@ -596,6 +596,14 @@ bool TCatalogProgressForm::CreateNewDataTable() {
     return true;
 }
 
+void TCatalogProgressForm::ShareNewDataTable() {
+    if (!NewDataTable->Exclusive()) return;
+    const bool wasOpen = NewDataTable->Active();
+    NewDataTable->Close();
+    NewDataTable->SetExclusive(false);
+    if (wasOpen) NewDataTable->Open();
+}
+
 void TCatalogProgressForm::DropNewDataTable() {
     try {
         NewDataTable->Close();

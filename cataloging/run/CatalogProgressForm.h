@@ -115,6 +115,9 @@ public:
 
     // ---- Steps ----
     bool CreateNewDataTable();
+    // Reopens New for sharing once the walk that filled it alone is over, so that another cursor
+    // (the selective window's) can read and tag it.
+    void ShareNewDataTable();
     void DropNewDataTable();
     void AddNewDataEntry(const std::string& FileName, const std::string& FolderName,
                          const std::string& ArchiveID, int64_t FileSize, framework::TDateTime DateModified,

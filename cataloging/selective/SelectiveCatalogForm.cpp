@@ -432,6 +432,8 @@ bool SelectEntriesToCatalog(const TSelectiveRequest& Request) {
 }
 
 bool TCatalogProgressForm::SelectEntries() {
+    // The window opens New through its own cursor.
+    ShareNewDataTable();
     TSelectiveRequest request;
     request.NewDatabase = NewDataTable->DatabaseName();
     request.CatalogLabel = Spec.CatalogLabel;

@@ -68,6 +68,8 @@ struct SelectiveTest : testsupport::TCatalogDiskFixture {
         Walk->Spec.SelectiveCatAutotag = false;
         ASSERT_TRUE(Walk->CreateNewDataTable());
         Walk->ScanFolder(Walk->Spec.StartFolder, "*.*");
+        // As the run hands New over to the window.
+        Walk->ShareNewDataTable();
     }
     TSelectiveCatalogForm& Open(bool Empty = false) {
         FillNew(Empty);
@@ -99,7 +101,9 @@ struct SelectiveTest : testsupport::TCatalogDiskFixture {
     // Answers the next criteria dialog: a spec to type, or (null) the catalog option.
     void Criteria(const char* Spec, std::vector<std::string>* Captions = nullptr) {
         Driver.AnswerWith([this, Spec, Captions](TCustomForm& F) {
-            auto& d = static_cast<TSelectiveCatalogTagCriteriaForm&>(F);
+            auto* dp = dynamic_cast<TSelectiveCatalogTagCriteriaForm*>(&F);
+            ASSERT_NE(dp, nullptr) << "shown instead: " << F.Caption();
+            auto& d = *dp;
             if (Captions) *Captions = {d.Caption(), d.FileSpecBtn->Caption(), d.InCatalogBtn->Caption()};
             if (Spec) {
                 d.Filespec->SetText(Spec);
@@ -253,7 +257,9 @@ TEST_F(SelectiveTest, TheCriteriaDialogNamesItsCommandAndSwitchesTheSpecField) {
     std::vector<std::string> tag, untag;
     Driver.AnswerWith(
         [&](TCustomForm& F) {
-            auto& d = static_cast<TSelectiveCatalogTagCriteriaForm&>(F);
+            auto* dp = dynamic_cast<TSelectiveCatalogTagCriteriaForm*>(&F);
+            ASSERT_NE(dp, nullptr) << "shown instead: " << F.Caption();
+            auto& d = *dp;
             tag = {d.Caption(), d.FileSpecBtn->Caption(), d.InCatalogBtn->Caption()};
             EXPECT_EQ(d.HelpContext, 60);
             EXPECT_EQ(d.BorderStyle(), bsDialog);
@@ -392,7 +398,9 @@ TEST_F(SelectiveTest, TheStepOpensNewAndStopsTheRunOnCancelOrFailure) {
         std::string label;
         int widths[3] = {};
         Driver.AnswerWith([&](TCustomForm& F) {
-            auto& s = static_cast<TSelectiveCatalogForm&>(F);
+            auto* sp = dynamic_cast<TSelectiveCatalogForm*>(&F);
+            ASSERT_NE(sp, nullptr) << "shown instead: " << F.Caption();
+            auto& s = *sp;
             label = s.CatalogLabel();
             for (int i = 0; i < 3; ++i) widths[i] = s.SelectionTable->Column(i + 1)->Width();
             s.TagBySpec("MAKEFILE", true, "Tagging");
@@ -417,15 +425,12 @@ TEST_F(SelectiveTest, TheStepOpensNewAndStopsTheRunOnCancelOrFailure) {
 
 // ---- Inside a run ----
 
-// The run with the volume's label set and a look at New where the later steps read it.
+// The run (naming the volume BACKUP01 from drive D:'s label) with a look at New where the later
+// steps read it.
 class TSelectiveRun : public TCatalogProgressForm {
 public:
     using TCatalogProgressForm::TCatalogProgressForm;
     V SeenByLongestNames, SeenByUpdate;
-    bool ReadVolumeInfo() override {
-        Spec.CatalogLabel = "BACKUP01";
-        return true;
-    }
     void RedetermineLongestNames() override { SeenByLongestNames = TaggedOf(*NewDataTable); }
     void UpdateCatalog() override { SeenByUpdate = TaggedOf(*NewDataTable); }
     static V TaggedOf(dbsql::TDbTable& New) {
@@ -473,7 +478,9 @@ TEST_F(SelectiveRunTest, OnlyTheNewFilesGoOnWhenTheCataloguedOnesAreUntagged) {
         SCOPED_TRACE(inMemory);
         V untaggedAtStart;
         Driver.AnswerWith([&](TCustomForm& F) {
-            auto& s = static_cast<TSelectiveCatalogForm&>(F);
+            auto* sp = dynamic_cast<TSelectiveCatalogForm*>(&F);
+            ASSERT_NE(sp, nullptr) << "shown instead: " << F.Caption();
+            auto& s = *sp;
             EXPECT_EQ(s.NewDataTable->DatabaseName(), inMemory ? "Memory" : "P:\\");
             for (s.NewDataTable->First(); !s.NewDataTable->Eof(); s.NewDataTable->Next())
                 if (!s.NewDataTable->FieldByName("Tagged")->AsBoolean())
@@ -500,8 +507,11 @@ TEST_F(SelectiveRunTest, ProceedingWithoutTagsLeavesNothingTaggedAndCancelStopsT
     SetOption("SelectiveCataloging", true);
     SetOption("SelectiveCatAutotag", false);
     AddCatalogEntry("BACKUP01", "\\", "README");
-    Driver.AnswerWith(
-        [&](TCustomForm& F) { Driver.Click(*static_cast<TSelectiveCatalogForm&>(F).ProceedBtn); });
+    Driver.AnswerWith([&](TCustomForm& F) {
+        auto* s = dynamic_cast<TSelectiveCatalogForm*>(&F);
+        ASSERT_NE(s, nullptr) << "shown instead: " << F.Caption();
+        Driver.Click(*s->ProceedBtn);
+    });
     EXPECT_TRUE(CatalogDisk(false));
     EXPECT_EQ(Run->SeenByUpdate, V{});
     Run->Free();
@@ -510,7 +520,9 @@ TEST_F(SelectiveRunTest, ProceedingWithoutTagsLeavesNothingTaggedAndCancelStopsT
 
     const auto before = ProgramFiles();
     Driver.AnswerWith([&](TCustomForm& F) {
-        auto& s = static_cast<TSelectiveCatalogForm&>(F);
+        auto* sp = dynamic_cast<TSelectiveCatalogForm*>(&F);
+        ASSERT_NE(sp, nullptr) << "shown instead: " << F.Caption();
+        auto& s = *sp;
         s.TagAllBtnClick();
         Driver.Click(*s.CancelBtn);
     });

@@ -1,8 +1,9 @@
 #pragma once
 // A fixture for the windows around a cataloguing run: drive D: is a small disk labelled BACKUP01,
-// E: an empty disk, P: the program and catalog folder holding CatalogConfigs and the catalog CAT1
-// (record and three tables), which is current. The shared progress window records the captions it
-// shows; settings go to a private home. Boxes nobody answers get OK (or Cancel).
+// E: an empty disk labelled BLANK01 (both with serials, so a run names them without asking), P: the program
+// and catalog folder holding CatalogConfigs and the catalog CAT1 (record and three tables), which is current.
+// The shared progress window records the captions it shows; settings go to a private home. Boxes nobody
+// answers get OK (or Cancel).
 
 #include <gtest/gtest.h>
 
@@ -47,7 +48,7 @@ struct TCatalogDiskFixture : ::testing::Test {
         for (const std::string& name : DiskFiles()) Disk.WriteFile(name, name);
         Drives = std::make_unique<platform::testsupport::TScopedDrives>(
             "D=" + Disk.Path() + "|label=BACKUP01|serial=1A2B3C4D|fs=FAT|type=removable;E=" + Empty.Path() +
-            ";P=" + Program.Path());
+            "|label=BLANK01|serial=5E6F7081|fs=FAT|type=removable;P=" + Program.Path());
         Driver.Strict = false;
         catalog::ProgramFolder = "P:\\";
         catalog::CatalogDataFolder = "P:\\";
