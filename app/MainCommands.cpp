@@ -17,7 +17,10 @@
 #include "catalog/SelectCatalogForm.h"
 #include "catalog/ToolsSettingsForm.h"
 #include "catalog/oldformat/ConvertForm.h"
+#include "cataloging/dialogs/CatalogDiskSpecForm.h"
+#include "cataloging/manager/CatalogManagerForm.h"
 #include "cataloging/specs/IncludeExcludeForm.h"
+#include "cataloging/volume/VolumeForms.h"
 #include "controls/kit/StyledGrad.h"
 #include "framework/core/SysUtils.h"
 #include "framework/stdctrls/Buttons.h"
@@ -28,6 +31,7 @@
 #include "framework/stdctrls/Menus.h"
 #include "platform/Help.h"
 #include "sysutil/shell/UtAbout.h"
+#include "tools/offload/DiskFillForm.h"
 
 namespace app {
 
@@ -52,11 +56,12 @@ namespace {
 constexpr uint32_t kErrorBeep = 16;
 constexpr int C = 1, R = 2, T = 3, S = 4, H = 5;
 
-// Commands without an action here open windows that other parts of the program supply; until
-// then they run their frame switch and checks only.
+// Commands without an action here open windows that are not part of the program yet; they run
+// their frame switch and checks only.
 const TCommandDef kCommands[] = {
     {0, "Cataloging1", "&Cataloging"},
-    {1, "CatalogDisks1", "&Catalog / Re-Catalog Disk(s)", C, true, true, VK_F2},
+    {1, "CatalogDisks1", "&Catalog / Re-Catalog Disk(s)", C, true, true, VK_F2,
+     &TMainForm::CatalogDisks1Click},
     {1, "UnCatalogDisks1", "&UnCatalog Disk(s)", C, true, true, VK_F3},
     {1, "TextFileImport1", "&Text File Import", C, true, true},
     {1, nullptr, "-"},
@@ -74,7 +79,7 @@ const TCommandDef kCommands[] = {
     {1, "ModifyDiskComments1", "&Modify Disk Comments", C, true, true},
     {1, "ImportFileComments1", "&Import File Comments", C, true, true},
     {1, nullptr, "-"},
-    {1, "LabelADisk1", "&Label A Disk", C, false, true},
+    {1, "LabelADisk1", "&Label A Disk", C, false, true, 0, &TMainForm::LabelADisk1Click},
     {1, "DirectoryOfADisk1", "&Directory Of A Disk", C, false, true},
     {1, "FileCategories1", "&File Category Maintenance", C, false, true},
     {1, nullptr, "-"},
@@ -115,10 +120,11 @@ const TCommandDef kCommands[] = {
     {1, "OCustomFileReports1", "&O. Custom File Reports", R, true, false, VK_F7},
 
     {0, "Tools1", "&Tools"},
-    {1, "ManageCatalogs1", "&Manage Catalogs", T, false, true, VK_F8},
+    {1, "ManageCatalogs1", "&Manage Catalogs", T, false, true, VK_F8, &TMainForm::ManageCatalogs1Click},
     {1, "CompareCatalogs1", "&Compare Catalogs ", T, true, true},
     {1, nullptr, "-"},
-    {1, "OffloadFilesToOfflineMedia1", "&Offload Files To Removable Disks", T, true, true, VK_F9},
+    {1, "OffloadFilesToOfflineMedia1", "&Offload Files To Removable Disks", T, true, true, VK_F9,
+     &TMainForm::OffloadFilesToOfflineMedia1Click},
     {1, "DuplicateRedundantFileCleanup1", "&Duplicate/Redundant File Cleanup", T, true, true, VK_F10},
     {1, "GeneralFileCleanup1", "&General File Cleanup", T, true, true},
     {1, "RetrieveCatalogedFiles1", "&Retrieve Cataloged Files", T, true, true, VK_F11},
@@ -153,6 +159,21 @@ const TCommandDef kCommands[] = {
     {1, "AboutWindows1", "&About Windows", 0, false, false, 0, &TMainForm::AboutWindows1Click},
     {1, "About1", "&About", H, false, false, 0, &TMainForm::About1Click},
 };
+
+// Creates a form of class T owned by the application, lets Setup prepare it, shows it modally and
+// frees it, also when showing it raises.
+template <class T, class TSetup>
+void ShowModalPrepared(TSetup&& Setup) {
+    auto* form = TCustomForm::Create<T>(Application);
+    try {
+        Setup(*form);
+        form->ShowModal();
+    } catch (...) {
+        form->Free();
+        throw;
+    }
+    form->Free();
+}
 
 const char* const kFrameHeaders[] = {"Sub-Options",       "Cataloging Sub-Options", "Report Sub-Options",
                                      "Tools Sub-Options", "Settings Sub-Options",   "Help Sub-Options"};
@@ -326,6 +347,29 @@ void TMainForm::SelectCreateCatalog1Click(TObject*) {
 
 void TMainForm::ConvertOldCatalogs1Click(TObject*) {
     catalog::oldformat::ShowConvertForm();
+    SetStatPanels();
+}
+
+void TMainForm::CatalogDisks1Click(TObject*) {
+    ShowModalPrepared<cataloging::TCatalogDiskSpecForm>([this](cataloging::TCatalogDiskSpecForm& Form) {
+        Form.RefreshStatPanels = [this] { SetStatPanels(); };
+    });
+    SetStatPanels();
+}
+
+void TMainForm::LabelADisk1Click(TObject*) {
+    ShowModalPrepared<cataloging::TDiskLabelForm>(
+        [](cataloging::TDiskLabelForm& Form) { Form.FromCataloguing = false; });
+}
+
+void TMainForm::ManageCatalogs1Click(TObject*) {
+    cataloging::ShowCatalogManagerForm();
+    SetStatPanels();
+}
+
+void TMainForm::OffloadFilesToOfflineMedia1Click(TObject*) {
+    catalog::ShowModalForm<tools::TDiskFillForm>();
+    ActiveCatalogName->SetCaption(catalog::CurrentCatalogName);
     SetStatPanels();
 }
 

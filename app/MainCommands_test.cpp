@@ -256,14 +256,14 @@ TEST_F(CommandsTest, FunctionKeysFireFromAnyControl) {
                 {VK_F12, "SelectCreateCatalog1", 4, false}};
     for (const auto& k : keys) {
         SCOPED_TRACE(k.Item);
-        if (k.Key == VK_F12) MakeCatalogConfigs();
+        if (k.Key == VK_F8) MakeCatalogConfigs();
         EXPECT_EQ(Item(k.Item)->ShortCut, ShortCut(uint16_t(k.Key), 0));
         NoFrame();
         Form->SimulateBtnClick(5);
         Driver.Shown.clear();
         if (k.CatalogMessage) Driver.Answer(IDOK);
-        // F12 opens the catalog manager.
-        const bool opensWindow = k.Key == VK_F12;
+        // F12 opens the catalog selection, F8 the catalog manager.
+        const bool opensWindow = k.Key == VK_F12 || k.Key == VK_F8;
         if (opensWindow) Driver.Answer(mrCancel);
         PressInFrame(*static_cast<TFrameHelp*>(Form->Frame)->IndexBtn, k.Key);
         EXPECT_EQ(Form->CurrentFrame, k.Option);

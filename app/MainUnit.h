@@ -127,6 +127,13 @@ public:
     // The refusal of a command that needs a catalog while none is selected.
     void ShowCatalogNotSelected();
 
+    // The cataloguing criteria window, whose runs refresh the status panels; then a refresh.
+    void CatalogDisks1Click(framework::TObject* Sender);
+    void LabelADisk1Click(framework::TObject* Sender);
+    // The catalog manager, then a refresh.
+    void ManageCatalogs1Click(framework::TObject* Sender);
+    // The offload window, then the current catalog's name and a refresh.
+    void OffloadFilesToOfflineMedia1Click(framework::TObject* Sender);
     void SelectCreateCatalog1Click(framework::TObject* Sender);
     void FolderForCatalogs1Click(framework::TObject* Sender);
     void ConvertOldCatalogs1Click(framework::TObject* Sender);
