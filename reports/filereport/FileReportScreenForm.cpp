@@ -1,4 +1,5 @@
 #include "reports/filereport/FileReportScreenForm.h"
+#include "reports/filereport/DupUniqueFinder.h"
 
 #include <algorithm>
 #include <cctype>
@@ -261,6 +262,8 @@ TFileReportScreenForm::TFileReportScreenForm(TComponent* AOwner) : TForm(AOwner)
     SummaryTable->SetName("SummaryTable");
     Query = NewComponent<dbsql::TDbQuery>(this);
     Query->SetName("Query");
+    Query2 = NewComponent<dbsql::TDbQuery>(this);
+    Query2->SetName("Query2");
     DataSource1 = NewComponent<TDataSource>(this);
     DataSource1->SetName("DataSource1");
     DataSource1->SetDataSet(Query);
@@ -516,7 +519,9 @@ bool TFileReportScreenForm::CreateReport() {
         FProgress = TCustomForm::Create<catalog::TProgressForm>(this);
         FProgress->ShowForm("Finding Files That Match The Selected Criteria", true);
         InitReportState();
-        const bool found = FindMatchingFiles();
+        const bool found = OnlyDuplicate ? FindDuplicateFiles()
+                           : OnlyUnique  ? FindUniqueFiles()
+                                         : FindMatchingFiles();
         release();
         if (!found) {
             undo();
@@ -596,11 +601,6 @@ void TFileReportScreenForm::DropResultTable() {
 }
 
 bool TFileReportScreenForm::FindMatchingFiles() {
-    struct TResultRow {
-        int32_t Tag;
-        bool InArchive;
-        std::string Ext;
-    };
     FileTable->Close();
     FileTable->SetDatabaseName(catalog::CatalogDataFolder);
     FileTable->SetTableName(CatalogName + "_CAT");
@@ -616,62 +616,145 @@ bool TFileReportScreenForm::FindMatchingFiles() {
     FileTable->Open();
     const int records = FileTable->RecordCount();
     int processed = 0, shown = 0;
-    std::vector<TResultRow> buffer;
-    auto flush = [this, &buffer] {
-        for (const TResultRow& row : buffer) {
-            ResultTable->Append();
-            ResultTable->FieldByName("FTag")->SetAsInteger(row.Tag);
-            ResultTable->FieldByName("FromArc")->SetAsString(row.InArchive ? "Y" : "N");
-            ResultTable->FieldByName("FileExt")->SetAsString(row.Ext);
-            ResultTable->Post();
-        }
-        buffer.clear();
-    };
-    TField& name = *FileTable->FieldByName("FileName");
-    TField& volume = *FileTable->FieldByName("VolumeLabel");
-    TField& folder = *FileTable->FieldByName("FolderName");
-    TField& archive = *FileTable->FieldByName("ArchiveID");
-    TField& size = *FileTable->FieldByName("FileSize");
-    TField& date = *FileTable->FieldByName("DateModified");
-    TField& time = *FileTable->FieldByName("TimeModified");
-    TField& attribute = *FileTable->FieldByName("Attribute");
-    TField& code = *FileTable->FieldByName("CategoryCode");
-    TField& category = *FileTable->FieldByName("CategoryDescription");
-    TField& comment = *FileTable->FieldByName("Comment");
-    TField& tag = *FileTable->FieldByName("Tag");
+    FResultBuffer.clear();
     for (bool found = FileTable->FindFirst(); found; found = FileTable->FindNext()) {
         if (FProgress && FProgress->CancelPressed) {
             FileTable->Close();
+            FResultBuffer.clear();
             return false;
         }
-        const int64_t bytes = SizeOf(size);
-        AdjustColumnWidths({name.AsString(), volume.AsString(), folder.AsString(), archive.AsString(),
-                            TotalText(bytes), date.DisplayText(), time.DisplayText(),
-                            AttributeText(attribute.AsInteger()), code.AsString(), category.AsString(),
-                            comment.AsString()});
-        TResultRow row{tag.AsInteger(), !Trim(archive.AsString()).empty(),
-                       sysutil::FileExtPartLong(name.AsString())};
-        if (row.Ext.size() > 6) row.Ext = row.Ext.substr(row.Ext.size() - 6);
-        if (row.InArchive) {
-            AnyInArchives = true;
-            ++FilesInArchivesTotal;
-            BytesInArchivesTotal += bytes;
-        } else {
-            ++FilesOnDiskTotal;
-            BytesOnDiskTotal += bytes;
-        }
-        buffer.push_back(std::move(row));
-        if (int(buffer.size()) == kResultBatch) flush();
-        ++processed;
-        const int percent = records > 0 ? int(double(processed) / records * 100) : 0;
-        if (percent != shown && FProgress) {
-            shown = percent;
-            FProgress->ProgressBar->SetProgress(percent);
-        }
+        ListEntry(ReadEntry(*FileTable));
+        if (int(FResultBuffer.size()) == kResultBatch) FlushResults();
+        ShowFinderProgress(++processed, records, shown);
         Application->ProcessMessages();
     }
-    flush();
+    FlushResults();
     FileTable->Close();
+    return true;
+}
+
+TFileReportScreenForm::TListedEntry TFileReportScreenForm::ReadEntry(TDataSet& Entry) {
+    TListedEntry e;
+    TField& size = *Entry.FieldByName("FileSize");
+    e.Size = SizeOf(size);
+    e.Tag = Entry.FieldByName("Tag")->AsInteger();
+    e.Texts = {Entry.FieldByName("FileName")->AsString(),
+               Entry.FieldByName("VolumeLabel")->AsString(),
+               Entry.FieldByName("FolderName")->AsString(),
+               Entry.FieldByName("ArchiveID")->AsString(),
+               TotalText(e.Size),
+               Entry.FieldByName("DateModified")->DisplayText(),
+               Entry.FieldByName("TimeModified")->DisplayText(),
+               AttributeText(Entry.FieldByName("Attribute")->AsInteger()),
+               Entry.FieldByName("CategoryCode")->AsString(),
+               Entry.FieldByName("CategoryDescription")->AsString(),
+               Entry.FieldByName("Comment")->AsString()};
+    return e;
+}
+
+void TFileReportScreenForm::ListEntry(const TListedEntry& Entry) {
+    AdjustColumnWidths(Entry.Texts);
+    TResultRow row{Entry.Tag, !Trim(Entry.Texts[3]).empty(), sysutil::FileExtPartLong(Entry.Texts[0])};
+    if (row.Ext.size() > 6) row.Ext = row.Ext.substr(row.Ext.size() - 6);
+    if (row.InArchive) {
+        AnyInArchives = true;
+        ++FilesInArchivesTotal;
+        BytesInArchivesTotal += Entry.Size;
+    } else {
+        ++FilesOnDiskTotal;
+        BytesOnDiskTotal += Entry.Size;
+    }
+    FResultBuffer.push_back(std::move(row));
+}
+
+void TFileReportScreenForm::FlushResults() {
+    for (const TResultRow& row : FResultBuffer) {
+        ResultTable->Append();
+        ResultTable->FieldByName("FTag")->SetAsInteger(row.Tag);
+        ResultTable->FieldByName("FromArc")->SetAsString(row.InArchive ? "Y" : "N");
+        ResultTable->FieldByName("FileExt")->SetAsString(row.Ext);
+        ResultTable->Post();
+    }
+    FResultBuffer.clear();
+}
+
+void TFileReportScreenForm::ShowFinderProgress(int Processed, int Records, int& Shown) {
+    const int percent = Records > 0 ? int(double(Processed) / Records * 100) : 0;
+    if (percent != Shown && FProgress) {
+        Shown = percent;
+        FProgress->ProgressBar->SetProgress(percent);
+    }
+}
+
+bool TFileReportScreenForm::FindDuplicateFiles() {
+    return FindByKey(false);
+}
+
+bool TFileReportScreenForm::FindUniqueFiles() {
+    return FindByKey(true);
+}
+
+// One pass over the ordered catalog query, each row compared with the one before it. Duplicates:
+// every run of two or more equal rows is listed whole. Uniques: a row is listed when it equals
+// neither neighbour.
+bool TFileReportScreenForm::FindByKey(bool Unique) {
+    FileTable->Close();
+    FileTable->SetDatabaseName(catalog::CatalogDataFolder);
+    FileTable->SetTableName(CatalogName + "_CAT");
+    FileTable->FieldDefs.Update();
+    Query2->Close();
+    Query2->SetDatabaseName(catalog::CatalogDataFolder);
+    Query2->SQL().Clear();
+    for (const std::string& line : DupUniqueSql(CatalogName, UseFileSize)) Query2->SQL().Add(line);
+    if (Query2->Fields.Count() == 0) AddEntryFields(*Query2, FileTable->FieldDefs, CategoryTable, false);
+    CreateResultTable();
+    Screen->SetCursor(crSQLWait);
+    Application->ProcessMessages();
+    try {
+        Query2->Open();
+    } catch (...) {
+        Screen->SetCursor(crDefault);
+        throw;
+    }
+    Screen->SetCursor(crDefault);
+    const int records = Query2->RecordCount();
+    int processed = 0, shown = 0;
+    FResultBuffer.clear();
+    bool first = true;
+    // Duplicates: the previous row is listed already. Uniques: it equalled its predecessor.
+    bool previousFlag = false;
+    std::string previousKey;
+    TListedEntry previous;
+    for (Query2->First(); !Query2->Eof(); Query2->Next()) {
+        if (FProgress && FProgress->CancelPressed) {
+            Query2->Close();
+            FResultBuffer.clear();
+            return false;
+        }
+        TListedEntry current = ReadEntry(*Query2);
+        std::string key = DupUniqueKey(current.Texts[0], UseVersions, Unique);
+        const bool same = !first && key == previousKey && (!UseFileSize || current.Size == previous.Size);
+        if (!Unique) {
+            if (same) {
+                if (!previousFlag) ListEntry(previous);
+                ListEntry(current);
+            }
+            previousFlag = same;
+        } else {
+            if (!first && !previousFlag && !same) ListEntry(previous);
+            previousFlag = same;
+        }
+        // A row lists at most two entries: flushing one short of a batch keeps batches within it.
+        if (int(FResultBuffer.size()) >= kResultBatch - 1) FlushResults();
+        previousKey = std::move(key);
+        previous = std::move(current);
+        first = false;
+        ShowFinderProgress(++processed, records, shown);
+        Application->ProcessMessages();
+    }
+    if (Unique && !first && !previousFlag) ListEntry(previous);
+    FlushResults();
+    Query2->Close();
     return true;
 }
 

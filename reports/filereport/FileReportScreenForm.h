@@ -160,6 +160,8 @@ public:
     dbsql::TDbTable* ResultTable;
     dbsql::TDbTable* SummaryTable;
     dbsql::TDbQuery* Query;
+    // The ordered catalog query the duplicate and unique finders walk.
+    dbsql::TDbQuery* Query2;
     framework::TDataSource* DataSource1;
     framework::TDataSource* CategorySource;
     sysutil::TUtSpawnApplication* Spawn;
@@ -224,9 +226,29 @@ public:
     void SpawnTimeOut();
 
 private:
+    // One catalog entry as a finder lists it.
+    struct TListedEntry {
+        std::array<std::string, kColumnItems> Texts;
+        int64_t Size = -1;
+        int32_t Tag = 0;
+    };
+    struct TResultRow {
+        int32_t Tag;
+        bool InArchive;
+        std::string Ext;
+    };
     void InitReportState();
     void CreateResultTable();
     bool FindMatchingFiles();
+    bool FindDuplicateFiles();
+    bool FindUniqueFiles();
+    // The walk both the duplicate and the unique finder make; Unique picks the finder's rule.
+    bool FindByKey(bool Unique);
+    TListedEntry ReadEntry(framework::TDataSet& Entry);
+    // Widens the columns to the entry, adds it to the totals and buffers its result record.
+    void ListEntry(const TListedEntry& Entry);
+    void FlushResults();
+    void ShowFinderProgress(int Processed, int Records, int& Shown);
     // The join, the archive condition while Show Archived is clear, and the sort clause.
     void SetReportSql();
     void AddGridColumn(int Item);
@@ -243,6 +265,7 @@ private:
     bool FOwnOpenFlag = true;
     bool FCountTaken = false;
     catalog::TProgressForm* FProgress = nullptr;
+    std::vector<TResultRow> FResultBuffer;
     int FMouseX = 0, FMouseY = 0;
 };
 
