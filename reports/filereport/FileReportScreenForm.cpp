@@ -706,7 +706,8 @@ bool TFileReportScreenForm::FindByKey(bool Unique) {
     Query2->SetDatabaseName(catalog::CatalogDataFolder);
     Query2->SQL().Clear();
     for (const std::string& line : DupUniqueSql(CatalogName, UseFileSize)) Query2->SQL().Add(line);
-    if (Query2->Fields.Count() == 0) AddEntryFields(*Query2, FileTable->FieldDefs, CategoryTable, false);
+    // A query's copy of the tag is a plain integer, as in the report query.
+    if (Query2->Fields.Count() == 0) AddEntryFields(*Query2, FileTable->FieldDefs, CategoryTable, true);
     CreateResultTable();
     Screen->SetCursor(crSQLWait);
     Application->ProcessMessages();
