@@ -196,7 +196,7 @@ void AddEntryFields(TDataSet& Target, const TFieldDefs& Defs, TDataSet* Categori
 
 }  // namespace
 
-std::string FileReportOrderBy(const std::array<TSortKeySpec, kReportItems>& SortSpec) {
+std::string FileReportOrderBy(const std::array<TSortKeySpec, kReportItems>& SortSpec, bool DateAlone) {
     std::string clause;
     auto add = [&clause](const char* Name, uint8_t Direction) {
         clause += clause.empty() ? "Order By " : ", ";
@@ -209,7 +209,7 @@ std::string FileReportOrderBy(const std::array<TSortKeySpec, kReportItems>& Sort
             if (key.Priority != priority || (key.Direction != 1 && key.Direction != 2)) continue;
             if (item == 6) {
                 add("DateModified", key.Direction);
-                add("TimeModified", key.Direction);
+                if (!DateAlone) add("TimeModified", key.Direction);
             } else {
                 add(kItems[item - 1].SortName, key.Direction);
             }
@@ -531,10 +531,7 @@ bool TFileReportScreenForm::CreateReport() {
         FProgress->ShowForm("Setting Up The Report", true);
         QueryCancelled = false;
         OrderByText = FileReportOrderBy(SortSpec);
-        FileReportGrid->Columns().Clear();
-        for (int p = 1; p <= kReportItems; ++p)
-            for (int item = 1; item <= kColumnItems; ++item)
-                if (ColumnPos[size_t(item - 1)] == p) AddGridColumn(item);
+        BuildGridColumns();
         if (Query->Fields.Count() == 0) AddEntryFields(*Query, FileTable->FieldDefs, CategoryTable, true);
         SetReportSql();
         try {
@@ -552,6 +549,77 @@ bool TFileReportScreenForm::CreateReport() {
         undo();
         throw;
     }
+}
+
+bool TFileReportScreenForm::CreateComparisonReport() {
+    ++catalog::OpenReportCount;
+    FCountTaken = true;
+    ReportSeq = catalog::OpenReportCount;
+    auto release = [this] {
+        if (FProgress) FProgress->Free();
+        FProgress = nullptr;
+    };
+    auto undo = [this, &release] {
+        release();
+        Query->Close();
+        ResultTable->Close();
+        if (DeleteResultOnClose) DropResultTable();
+        CategoryTable->Close();
+        --catalog::OpenReportCount;
+        FCountTaken = false;
+    };
+    try {
+        InitReportState();
+        FProgress = TCustomForm::Create<catalog::TProgressForm>(this);
+        FProgress->ShowForm("Setting Up The Report", true);
+        QueryCancelled = false;
+        OrderByText = FileReportOrderBy(SortSpec, true);
+        BuildGridColumns();
+        if (Query->Fields.Count() == 0) {
+            FileTable->Close();
+            FileTable->SetDatabaseName(catalog::CatalogDataFolder);
+            FileTable->SetTableName(CatalogName + "_CAT");
+            FileTable->FieldDefs.Update();
+            AddEntryFields(*Query, FileTable->FieldDefs, CategoryTable, true);
+        }
+        SetReportSql();
+        try {
+            Query->Open();
+        } catch (const EAbort&) {
+            QueryCancelled = true;
+        }
+        release();
+        if (QueryCancelled) {
+            undo();
+            return false;
+        }
+        FProgress = TCustomForm::Create<catalog::TProgressForm>(this);
+        FProgress->ShowForm("Calibrating Column Widths", false);
+        const int records = Query->RecordCount();
+        int processed = 0, shown = 0;
+        Query->DisableControls();
+        for (Query->First(); !Query->Eof(); Query->Next()) {
+            CountEntry(ReadEntry(*Query));
+            ShowFinderProgress(++processed, records, shown);
+            Application->ProcessMessages();
+        }
+        Query->First();
+        Query->EnableControls();
+        BuildGridColumns();
+        release();
+        FileReportGrid->Invalidate();
+        return true;
+    } catch (...) {
+        undo();
+        throw;
+    }
+}
+
+void TFileReportScreenForm::BuildGridColumns() {
+    FileReportGrid->Columns().Clear();
+    for (int p = 1; p <= kReportItems; ++p)
+        for (int item = 1; item <= kColumnItems; ++item)
+            if (ColumnPos[size_t(item - 1)] == p) AddGridColumn(item);
 }
 
 void TFileReportScreenForm::InitReportState() {
@@ -652,11 +720,10 @@ TFileReportScreenForm::TListedEntry TFileReportScreenForm::ReadEntry(TDataSet& E
     return e;
 }
 
-void TFileReportScreenForm::ListEntry(const TListedEntry& Entry) {
+bool TFileReportScreenForm::CountEntry(const TListedEntry& Entry) {
     AdjustColumnWidths(Entry.Texts);
-    TResultRow row{Entry.Tag, !Trim(Entry.Texts[3]).empty(), sysutil::FileExtPartLong(Entry.Texts[0])};
-    if (row.Ext.size() > 6) row.Ext = row.Ext.substr(row.Ext.size() - 6);
-    if (row.InArchive) {
+    const bool inArchive = !Trim(Entry.Texts[3]).empty();
+    if (inArchive) {
         AnyInArchives = true;
         ++FilesInArchivesTotal;
         BytesInArchivesTotal += Entry.Size;
@@ -664,6 +731,12 @@ void TFileReportScreenForm::ListEntry(const TListedEntry& Entry) {
         ++FilesOnDiskTotal;
         BytesOnDiskTotal += Entry.Size;
     }
+    return inArchive;
+}
+
+void TFileReportScreenForm::ListEntry(const TListedEntry& Entry) {
+    TResultRow row{Entry.Tag, CountEntry(Entry), sysutil::FileExtPartLong(Entry.Texts[0])};
+    if (row.Ext.size() > 6) row.Ext = row.Ext.substr(row.Ext.size() - 6);
     FResultBuffer.push_back(std::move(row));
 }
 

@@ -81,8 +81,8 @@ struct TSortKeySpec {
 };
 
 // The sort clause the keys give ("Order By FileName ASC, ..." without the closing " NOCASE"),
-// empty without keys.
-std::string FileReportOrderBy(const std::array<TSortKeySpec, kReportItems>& SortSpec);
+// empty without keys. Item 6 sorts by date and time, or by the date alone with DateAlone.
+std::string FileReportOrderBy(const std::array<TSortKeySpec, kReportItems>& SortSpec, bool DateAlone = false);
 
 // The lines of the report query: the join of the result table with <catalog>_CAT, the condition
 // that leaves out entries inside archives unless they are shown, and the sort clause.
@@ -131,6 +131,11 @@ public:
     // Builds the report. False when the user cancelled (the result table is gone and the count of
     // open reports is back); a failure restores them too and then goes on to the caller.
     bool CreateReport();
+    // Builds the report over a result table that already exists (ResultTableName, filled by the
+    // catalog comparison) without a finder; the totals and column widths come from the report's
+    // rows. False when the user cancelled the query (the count of open reports is back; the table
+    // is deleted only with DeleteResultOnClose).
+    bool CreateComparisonReport();
     // Widens the column widths to the texts of one row: file name, volume label, folder name,
     // archive ID, size text, date text, time text, attribute text, category code, category
     // description, comment.
@@ -247,6 +252,9 @@ private:
     TListedEntry ReadEntry(framework::TDataSet& Entry);
     // Widens the columns to the entry, adds it to the totals and buffers its result record.
     void ListEntry(const TListedEntry& Entry);
+    // Widens the columns to the entry and adds it to the totals; true when it is inside an archive.
+    bool CountEntry(const TListedEntry& Entry);
+    void BuildGridColumns();
     void FlushResults();
     void ShowFinderProgress(int Processed, int Records, int& Shown);
     // The join, the archive condition while Show Archived is clear, and the sort clause.
