@@ -1,4 +1,5 @@
 #include "reports/filereport/FileReportScreenForm.h"
+#include "reports/filereport/DupUniqueFinder.h"
 
 #include <algorithm>
 #include <cctype>
@@ -195,7 +196,7 @@ void AddEntryFields(TDataSet& Target, const TFieldDefs& Defs, TDataSet* Categori
 
 }  // namespace
 
-std::string FileReportOrderBy(const std::array<TSortKeySpec, kReportItems>& SortSpec) {
+std::string FileReportOrderBy(const std::array<TSortKeySpec, kReportItems>& SortSpec, bool DateAlone) {
     std::string clause;
     auto add = [&clause](const char* Name, uint8_t Direction) {
         clause += clause.empty() ? "Order By " : ", ";
@@ -208,7 +209,7 @@ std::string FileReportOrderBy(const std::array<TSortKeySpec, kReportItems>& Sort
             if (key.Priority != priority || (key.Direction != 1 && key.Direction != 2)) continue;
             if (item == 6) {
                 add("DateModified", key.Direction);
-                add("TimeModified", key.Direction);
+                if (!DateAlone) add("TimeModified", key.Direction);
             } else {
                 add(kItems[item - 1].SortName, key.Direction);
             }
@@ -261,6 +262,8 @@ TFileReportScreenForm::TFileReportScreenForm(TComponent* AOwner) : TForm(AOwner)
     SummaryTable->SetName("SummaryTable");
     Query = NewComponent<dbsql::TDbQuery>(this);
     Query->SetName("Query");
+    Query2 = NewComponent<dbsql::TDbQuery>(this);
+    Query2->SetName("Query2");
     DataSource1 = NewComponent<TDataSource>(this);
     DataSource1->SetName("DataSource1");
     DataSource1->SetDataSet(Query);
@@ -516,7 +519,9 @@ bool TFileReportScreenForm::CreateReport() {
         FProgress = TCustomForm::Create<catalog::TProgressForm>(this);
         FProgress->ShowForm("Finding Files That Match The Selected Criteria", true);
         InitReportState();
-        const bool found = FindMatchingFiles();
+        const bool found = OnlyDuplicate ? FindDuplicateFiles()
+                           : OnlyUnique  ? FindUniqueFiles()
+                                         : FindMatchingFiles();
         release();
         if (!found) {
             undo();
@@ -526,10 +531,7 @@ bool TFileReportScreenForm::CreateReport() {
         FProgress->ShowForm("Setting Up The Report", true);
         QueryCancelled = false;
         OrderByText = FileReportOrderBy(SortSpec);
-        FileReportGrid->Columns().Clear();
-        for (int p = 1; p <= kReportItems; ++p)
-            for (int item = 1; item <= kColumnItems; ++item)
-                if (ColumnPos[size_t(item - 1)] == p) AddGridColumn(item);
+        BuildGridColumns();
         if (Query->Fields.Count() == 0) AddEntryFields(*Query, FileTable->FieldDefs, CategoryTable, true);
         SetReportSql();
         try {
@@ -547,6 +549,77 @@ bool TFileReportScreenForm::CreateReport() {
         undo();
         throw;
     }
+}
+
+bool TFileReportScreenForm::CreateComparisonReport() {
+    ++catalog::OpenReportCount;
+    FCountTaken = true;
+    ReportSeq = catalog::OpenReportCount;
+    auto release = [this] {
+        if (FProgress) FProgress->Free();
+        FProgress = nullptr;
+    };
+    auto undo = [this, &release] {
+        release();
+        Query->Close();
+        ResultTable->Close();
+        if (DeleteResultOnClose) DropResultTable();
+        CategoryTable->Close();
+        --catalog::OpenReportCount;
+        FCountTaken = false;
+    };
+    try {
+        InitReportState();
+        FProgress = TCustomForm::Create<catalog::TProgressForm>(this);
+        FProgress->ShowForm("Setting Up The Report", true);
+        QueryCancelled = false;
+        OrderByText = FileReportOrderBy(SortSpec, true);
+        BuildGridColumns();
+        if (Query->Fields.Count() == 0) {
+            FileTable->Close();
+            FileTable->SetDatabaseName(catalog::CatalogDataFolder);
+            FileTable->SetTableName(CatalogName + "_CAT");
+            FileTable->FieldDefs.Update();
+            AddEntryFields(*Query, FileTable->FieldDefs, CategoryTable, true);
+        }
+        SetReportSql();
+        try {
+            Query->Open();
+        } catch (const EAbort&) {
+            QueryCancelled = true;
+        }
+        release();
+        if (QueryCancelled) {
+            undo();
+            return false;
+        }
+        FProgress = TCustomForm::Create<catalog::TProgressForm>(this);
+        FProgress->ShowForm("Calibrating Column Widths", false);
+        const int records = Query->RecordCount();
+        int processed = 0, shown = 0;
+        Query->DisableControls();
+        for (Query->First(); !Query->Eof(); Query->Next()) {
+            CountEntry(ReadEntry(*Query));
+            ShowFinderProgress(++processed, records, shown);
+            Application->ProcessMessages();
+        }
+        Query->First();
+        Query->EnableControls();
+        BuildGridColumns();
+        release();
+        FileReportGrid->Invalidate();
+        return true;
+    } catch (...) {
+        undo();
+        throw;
+    }
+}
+
+void TFileReportScreenForm::BuildGridColumns() {
+    FileReportGrid->Columns().Clear();
+    for (int p = 1; p <= kReportItems; ++p)
+        for (int item = 1; item <= kColumnItems; ++item)
+            if (ColumnPos[size_t(item - 1)] == p) AddGridColumn(item);
 }
 
 void TFileReportScreenForm::InitReportState() {
@@ -596,11 +669,6 @@ void TFileReportScreenForm::DropResultTable() {
 }
 
 bool TFileReportScreenForm::FindMatchingFiles() {
-    struct TResultRow {
-        int32_t Tag;
-        bool InArchive;
-        std::string Ext;
-    };
     FileTable->Close();
     FileTable->SetDatabaseName(catalog::CatalogDataFolder);
     FileTable->SetTableName(CatalogName + "_CAT");
@@ -616,62 +684,151 @@ bool TFileReportScreenForm::FindMatchingFiles() {
     FileTable->Open();
     const int records = FileTable->RecordCount();
     int processed = 0, shown = 0;
-    std::vector<TResultRow> buffer;
-    auto flush = [this, &buffer] {
-        for (const TResultRow& row : buffer) {
-            ResultTable->Append();
-            ResultTable->FieldByName("FTag")->SetAsInteger(row.Tag);
-            ResultTable->FieldByName("FromArc")->SetAsString(row.InArchive ? "Y" : "N");
-            ResultTable->FieldByName("FileExt")->SetAsString(row.Ext);
-            ResultTable->Post();
-        }
-        buffer.clear();
-    };
-    TField& name = *FileTable->FieldByName("FileName");
-    TField& volume = *FileTable->FieldByName("VolumeLabel");
-    TField& folder = *FileTable->FieldByName("FolderName");
-    TField& archive = *FileTable->FieldByName("ArchiveID");
-    TField& size = *FileTable->FieldByName("FileSize");
-    TField& date = *FileTable->FieldByName("DateModified");
-    TField& time = *FileTable->FieldByName("TimeModified");
-    TField& attribute = *FileTable->FieldByName("Attribute");
-    TField& code = *FileTable->FieldByName("CategoryCode");
-    TField& category = *FileTable->FieldByName("CategoryDescription");
-    TField& comment = *FileTable->FieldByName("Comment");
-    TField& tag = *FileTable->FieldByName("Tag");
+    FResultBuffer.clear();
     for (bool found = FileTable->FindFirst(); found; found = FileTable->FindNext()) {
         if (FProgress && FProgress->CancelPressed) {
             FileTable->Close();
+            FResultBuffer.clear();
             return false;
         }
-        const int64_t bytes = SizeOf(size);
-        AdjustColumnWidths({name.AsString(), volume.AsString(), folder.AsString(), archive.AsString(),
-                            TotalText(bytes), date.DisplayText(), time.DisplayText(),
-                            AttributeText(attribute.AsInteger()), code.AsString(), category.AsString(),
-                            comment.AsString()});
-        TResultRow row{tag.AsInteger(), !Trim(archive.AsString()).empty(),
-                       sysutil::FileExtPartLong(name.AsString())};
-        if (row.Ext.size() > 6) row.Ext = row.Ext.substr(row.Ext.size() - 6);
-        if (row.InArchive) {
-            AnyInArchives = true;
-            ++FilesInArchivesTotal;
-            BytesInArchivesTotal += bytes;
-        } else {
-            ++FilesOnDiskTotal;
-            BytesOnDiskTotal += bytes;
-        }
-        buffer.push_back(std::move(row));
-        if (int(buffer.size()) == kResultBatch) flush();
-        ++processed;
-        const int percent = records > 0 ? int(double(processed) / records * 100) : 0;
-        if (percent != shown && FProgress) {
-            shown = percent;
-            FProgress->ProgressBar->SetProgress(percent);
-        }
+        ListEntry(ReadEntry(*FileTable));
+        if (int(FResultBuffer.size()) == kResultBatch) FlushResults();
+        ShowFinderProgress(++processed, records, shown);
         Application->ProcessMessages();
     }
-    flush();
+    FlushResults();
     FileTable->Close();
+    return true;
+}
+
+TFileReportScreenForm::TListedEntry TFileReportScreenForm::ReadEntry(TDataSet& Entry) {
+    TListedEntry e;
+    TField& size = *Entry.FieldByName("FileSize");
+    e.Size = SizeOf(size);
+    e.Tag = Entry.FieldByName("Tag")->AsInteger();
+    e.Texts = {Entry.FieldByName("FileName")->AsString(),
+               Entry.FieldByName("VolumeLabel")->AsString(),
+               Entry.FieldByName("FolderName")->AsString(),
+               Entry.FieldByName("ArchiveID")->AsString(),
+               TotalText(e.Size),
+               Entry.FieldByName("DateModified")->DisplayText(),
+               Entry.FieldByName("TimeModified")->DisplayText(),
+               AttributeText(Entry.FieldByName("Attribute")->AsInteger()),
+               Entry.FieldByName("CategoryCode")->AsString(),
+               Entry.FieldByName("CategoryDescription")->AsString(),
+               Entry.FieldByName("Comment")->AsString()};
+    return e;
+}
+
+bool TFileReportScreenForm::CountEntry(const TListedEntry& Entry) {
+    AdjustColumnWidths(Entry.Texts);
+    const bool inArchive = !Trim(Entry.Texts[3]).empty();
+    if (inArchive) {
+        AnyInArchives = true;
+        ++FilesInArchivesTotal;
+        BytesInArchivesTotal += Entry.Size;
+    } else {
+        ++FilesOnDiskTotal;
+        BytesOnDiskTotal += Entry.Size;
+    }
+    return inArchive;
+}
+
+void TFileReportScreenForm::ListEntry(const TListedEntry& Entry) {
+    TResultRow row{Entry.Tag, CountEntry(Entry), sysutil::FileExtPartLong(Entry.Texts[0])};
+    if (row.Ext.size() > 6) row.Ext = row.Ext.substr(row.Ext.size() - 6);
+    FResultBuffer.push_back(std::move(row));
+}
+
+void TFileReportScreenForm::FlushResults() {
+    for (const TResultRow& row : FResultBuffer) {
+        ResultTable->Append();
+        ResultTable->FieldByName("FTag")->SetAsInteger(row.Tag);
+        ResultTable->FieldByName("FromArc")->SetAsString(row.InArchive ? "Y" : "N");
+        ResultTable->FieldByName("FileExt")->SetAsString(row.Ext);
+        ResultTable->Post();
+    }
+    FResultBuffer.clear();
+}
+
+void TFileReportScreenForm::ShowFinderProgress(int Processed, int Records, int& Shown) {
+    const int percent = Records > 0 ? int(double(Processed) / Records * 100) : 0;
+    if (percent != Shown && FProgress) {
+        Shown = percent;
+        FProgress->ProgressBar->SetProgress(percent);
+    }
+}
+
+bool TFileReportScreenForm::FindDuplicateFiles() {
+    return FindByKey(false);
+}
+
+bool TFileReportScreenForm::FindUniqueFiles() {
+    return FindByKey(true);
+}
+
+// One pass over the ordered catalog query, each row compared with the one before it. Duplicates:
+// every run of two or more equal rows is listed whole. Uniques: a row is listed when it equals
+// neither neighbour.
+bool TFileReportScreenForm::FindByKey(bool Unique) {
+    FileTable->Close();
+    FileTable->SetDatabaseName(catalog::CatalogDataFolder);
+    FileTable->SetTableName(CatalogName + "_CAT");
+    FileTable->FieldDefs.Update();
+    Query2->Close();
+    Query2->SetDatabaseName(catalog::CatalogDataFolder);
+    Query2->SQL().Clear();
+    for (const std::string& line : DupUniqueSql(CatalogName, UseFileSize)) Query2->SQL().Add(line);
+    // A query's copy of the tag is a plain integer, as in the report query.
+    if (Query2->Fields.Count() == 0) AddEntryFields(*Query2, FileTable->FieldDefs, CategoryTable, true);
+    CreateResultTable();
+    Screen->SetCursor(crSQLWait);
+    Application->ProcessMessages();
+    try {
+        Query2->Open();
+    } catch (...) {
+        Screen->SetCursor(crDefault);
+        throw;
+    }
+    Screen->SetCursor(crDefault);
+    const int records = Query2->RecordCount();
+    int processed = 0, shown = 0;
+    FResultBuffer.clear();
+    bool first = true;
+    // Duplicates: the previous row is listed already. Uniques: it equalled its predecessor.
+    bool previousFlag = false;
+    std::string previousKey;
+    TListedEntry previous;
+    for (Query2->First(); !Query2->Eof(); Query2->Next()) {
+        if (FProgress && FProgress->CancelPressed) {
+            Query2->Close();
+            FResultBuffer.clear();
+            return false;
+        }
+        TListedEntry current = ReadEntry(*Query2);
+        std::string key = DupUniqueKey(current.Texts[0], UseVersions, Unique);
+        const bool same = !first && key == previousKey && (!UseFileSize || current.Size == previous.Size);
+        if (!Unique) {
+            if (same) {
+                if (!previousFlag) ListEntry(previous);
+                ListEntry(current);
+            }
+            previousFlag = same;
+        } else {
+            if (!first && !previousFlag && !same) ListEntry(previous);
+            previousFlag = same;
+        }
+        // A row lists at most two entries: flushing one short of a batch keeps batches within it.
+        if (int(FResultBuffer.size()) >= kResultBatch - 1) FlushResults();
+        previousKey = std::move(key);
+        previous = std::move(current);
+        first = false;
+        ShowFinderProgress(++processed, records, shown);
+        Application->ProcessMessages();
+    }
+    if (Unique && !first && !previousFlag) ListEntry(previous);
+    FlushResults();
+    Query2->Close();
     return true;
 }
 

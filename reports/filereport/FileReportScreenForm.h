@@ -81,8 +81,8 @@ struct TSortKeySpec {
 };
 
 // The sort clause the keys give ("Order By FileName ASC, ..." without the closing " NOCASE"),
-// empty without keys.
-std::string FileReportOrderBy(const std::array<TSortKeySpec, kReportItems>& SortSpec);
+// empty without keys. Item 6 sorts by date and time, or by the date alone with DateAlone.
+std::string FileReportOrderBy(const std::array<TSortKeySpec, kReportItems>& SortSpec, bool DateAlone = false);
 
 // The lines of the report query: the join of the result table with <catalog>_CAT, the condition
 // that leaves out entries inside archives unless they are shown, and the sort clause.
@@ -131,6 +131,11 @@ public:
     // Builds the report. False when the user cancelled (the result table is gone and the count of
     // open reports is back); a failure restores them too and then goes on to the caller.
     bool CreateReport();
+    // Builds the report over a result table that already exists (ResultTableName, filled by the
+    // catalog comparison) without a finder; the totals and column widths come from the report's
+    // rows. False when the user cancelled the query (the count of open reports is back; the table
+    // is deleted only with DeleteResultOnClose).
+    bool CreateComparisonReport();
     // Widens the column widths to the texts of one row: file name, volume label, folder name,
     // archive ID, size text, date text, time text, attribute text, category code, category
     // description, comment.
@@ -160,6 +165,8 @@ public:
     dbsql::TDbTable* ResultTable;
     dbsql::TDbTable* SummaryTable;
     dbsql::TDbQuery* Query;
+    // The ordered catalog query the duplicate and unique finders walk.
+    dbsql::TDbQuery* Query2;
     framework::TDataSource* DataSource1;
     framework::TDataSource* CategorySource;
     sysutil::TUtSpawnApplication* Spawn;
@@ -224,9 +231,32 @@ public:
     void SpawnTimeOut();
 
 private:
+    // One catalog entry as a finder lists it.
+    struct TListedEntry {
+        std::array<std::string, kColumnItems> Texts;
+        int64_t Size = -1;
+        int32_t Tag = 0;
+    };
+    struct TResultRow {
+        int32_t Tag;
+        bool InArchive;
+        std::string Ext;
+    };
     void InitReportState();
     void CreateResultTable();
     bool FindMatchingFiles();
+    bool FindDuplicateFiles();
+    bool FindUniqueFiles();
+    // The walk both the duplicate and the unique finder make; Unique picks the finder's rule.
+    bool FindByKey(bool Unique);
+    TListedEntry ReadEntry(framework::TDataSet& Entry);
+    // Widens the columns to the entry, adds it to the totals and buffers its result record.
+    void ListEntry(const TListedEntry& Entry);
+    // Widens the columns to the entry and adds it to the totals; true when it is inside an archive.
+    bool CountEntry(const TListedEntry& Entry);
+    void BuildGridColumns();
+    void FlushResults();
+    void ShowFinderProgress(int Processed, int Records, int& Shown);
     // The join, the archive condition while Show Archived is clear, and the sort clause.
     void SetReportSql();
     void AddGridColumn(int Item);
@@ -243,6 +273,7 @@ private:
     bool FOwnOpenFlag = true;
     bool FCountTaken = false;
     catalog::TProgressForm* FProgress = nullptr;
+    std::vector<TResultRow> FResultBuffer;
     int FMouseX = 0, FMouseY = 0;
 };
 
