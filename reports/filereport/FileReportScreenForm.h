@@ -138,6 +138,8 @@ public:
     // Opens the file of the current row with its associated program, asking for another drive
     // while the file is not where it was catalogued.
     void OpenFile();
+    // The texts of the query's current row, in the order AdjustColumnWidths takes them.
+    std::array<std::string, kColumnItems> QueryRowTexts();
 
     // ---- Results, for the window and its outputs ----
     int32_t ResultSeed = 0;
@@ -215,6 +217,8 @@ public:
     void ApplyFont(const framework::TFont& Font);
     void ViewBtnClick();
     void OpenBtnClick();
+    // Writes the report's rows to a text file chosen in the text-file dialog.
+    void ToDiskBtnClick();
     void FileReportGridDblClick();
     void FileReportGridMouseMove(int X, int Y);
     void QueryCalcFields(framework::TDataSet* DataSet);
