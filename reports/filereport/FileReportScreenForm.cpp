@@ -326,6 +326,7 @@ TFileReportScreenForm::TFileReportScreenForm(TComponent* AOwner) : TForm(AOwner)
     ViewBtn->OnClick = [this](TObject*) { ViewBtnClick(); };
     OpenBtn->OnClick = [this](TObject*) { OpenBtnClick(); };
     ToDiskBtn->OnClick = [this](TObject*) { ToDiskBtnClick(); };
+    PrintBtn->OnClick = [this](TObject*) { PrintBtnClick(); };
     CloseBtn->OnClick = [this](TObject*) { Close(); };
     HelpBtn->OnClick = [this](TObject*) { Application->HelpContext(HelpContext); };
 

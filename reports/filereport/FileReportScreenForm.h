@@ -95,6 +95,7 @@ std::string AttributeText(int32_t Attribute);
 std::string CommentFirstLine(const std::string& Comment);
 
 class TFileReportViewRecordForm;
+class TFileReportPrinterForm;
 
 class TFileReportScreenForm : public framework::TForm {
 public:
@@ -219,6 +220,11 @@ public:
     void OpenBtnClick();
     // Writes the report's rows to a text file chosen in the text-file dialog.
     void ToDiskBtnClick();
+    // Prints the report's rows (or previews them) after the printer dialog.
+    void PrintBtnClick();
+    // Measures every row in the printer's font and places the shown columns; false when the user
+    // cancelled (nothing is to be printed).
+    bool LayOutPrintedColumns(TFileReportPrinterForm& Printer, bool MultiLine);
     void FileReportGridDblClick();
     void FileReportGridMouseMove(int X, int Y);
     void QueryCalcFields(framework::TDataSet* DataSet);

@@ -227,7 +227,7 @@ TGetPrintedReportSpecForm::TGetPrintedReportSpecForm(TComponent* AOwner) : TForm
     PreviewOnScreenFirst = OutputControl<TCheckBox>(*this, *Panel1, "PreviewOnScreenFirst", 12, 204, 370, 20,
                                                     "Preview The Report On Screen First");
     StartEachDiskOnNewPage =
-        OutputControl<TCheckBox>(*this, *Panel1, "StartEachDiskOnNewPage", 12, 240, 370, 20, kStartEachDiskCaption);
+        OutputControl<TCheckBox>(*this, *Panel1, "StartEachDiskOnNewPage", 12, 246, 370, 20, kStartEachDiskCaption);
 
     OkBtn = NewDialogButton(*this, *this, "OkBtn", bkOK, 90, 290);
     CancelBtn = NewDialogButton(*this, *this, "CancelBtn", bkCancel, 170, 290);

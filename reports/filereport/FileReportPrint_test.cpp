@@ -1,0 +1,141 @@
+// The file report on paper, printed to a PDF file and read back: title, page numbers, the shown
+// columns' headings only, every row once in the window's order, the totals only when shown, the
+// landscape page, and a cancelled measurement printing nothing.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <regex>
+#include <string>
+
+#include "catalog/ProgressForm.h"
+#include "dbsql/components/DbQuery.h"
+#include "framework/print/Printers.h"
+#include "framework/stdctrls/CheckBox.h"
+#include "framework/stdctrls/RadioButton.h"
+#include "platform/testsupport/UserEnv.h"
+#include "reports/filereport/FileReportPrinter.h"
+#include "reports/filereport/FileReportScreenForm.h"
+#include "reports/output/ReportOutputForms.h"
+#include "reports/testsupport/FileReportFixture.h"
+
+namespace reports {
+namespace {
+
+using namespace framework;
+
+std::string PdfCommandOutput(const std::string& Command) {
+    std::string out;
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(Command.c_str(), "r"), pclose);
+    char buffer[4096];
+    while (pipe && fgets(buffer, sizeof buffer, pipe.get())) out += buffer;
+    return out;
+}
+
+class FileReportPrintTest : public testsupport::FileReportTest {
+protected:
+    void SetUp() override {
+        FileReportTest::SetUp();
+        Pdf = Env.Root() + "/report.pdf";
+        Env.Set("KORVANE_PRINT_TO", Pdf);
+        Saved = SetPrinterQueueSource([](std::string& Default) {
+            Default = "Office Laser";
+            return std::vector<std::string>{"Office Laser", "Back Office"};
+        });
+        Printer().Refresh();
+        Printer().SetPrinterIndex(-1);
+    }
+    void TearDown() override {
+        FileReportTest::TearDown();
+        SetPrinterQueueSource(Saved);
+        Printer().Refresh();
+        Printer().SetOrientation(poPortrait);
+    }
+    TFileReportScreenForm* Built(const std::array<uint8_t, kReportItems>& Columns) {
+        TFileReportScreenForm* f = NewReport();
+        f->ReportTitle = "Printed Files";
+        f->ColumnPos = Columns;
+        f->SortSpec[0] = {1, 1};
+        EXPECT_TRUE(f->CreateReport());
+        f->Show();
+        Driver.RunPending();
+        return f;
+    }
+    void PrintWith(TFileReportScreenForm& F, bool Landscape) {
+        Driver.AnswerWith([Landscape](TCustomForm& Form) {
+            auto& d = dynamic_cast<TGetPrintedReportSpecForm&>(Form);
+            EXPECT_FALSE(d.StartEachDiskOnNewPage->Visible() &&
+                         d.StartEachDiskOnNewPage->Top() < d.Panel1->ClientHeight());
+            (Landscape ? d.Landscape : d.Portrait)->SetChecked(true);
+            d.SetModalResult(mrOk);
+        });
+        F.PrintBtnClick();
+    }
+    std::string PdfText() { return PdfCommandOutput("pdftotext -layout '" + Pdf + "' - 2>/dev/null"); }
+    std::string Pdf;
+    TPrinterQueuesFunc Saved;
+};
+
+TEST_F(FileReportPrintTest, PrintsTheShownColumnsAndEveryRowOnce) {
+    TFileReportScreenForm* f = Built({1, 2, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0});
+    const std::vector<std::string> rows = Rows(*f);
+    PrintWith(*f, false);
+    const std::string text = PdfText();
+    ASSERT_FALSE(text.empty());
+    EXPECT_NE(text.find("Printed Files"), std::string::npos);
+    EXPECT_TRUE(std::regex_search(text, std::regex("Page +1\n")));
+    EXPECT_FALSE(std::regex_search(text, std::regex("Page +2")));
+    for (const char* heading : {"FileName", "Volume Label", "File Size"})
+        EXPECT_NE(text.find(heading), std::string::npos) << heading;
+    for (const char* hidden : {"Folder Name", "Archive ID", "Date Modified", "Category", "Comment"})
+        EXPECT_EQ(text.find(hidden), std::string::npos) << hidden;
+    size_t at = 0;
+    for (const std::string& row : rows) {
+        const size_t found = text.find(row + " ", at);
+        ASSERT_NE(found, std::string::npos) << row;
+        at = found + row.size();
+    }
+    EXPECT_NE(text.find("5,000,000,000"), std::string::npos);
+    EXPECT_NE(text.find("Report Totals"), std::string::npos);
+    const std::string pages = PdfCommandOutput("pdfinfo '" + Pdf + "' | grep 'Page size'");
+    EXPECT_NE(pages.find("612 x 792"), std::string::npos) << pages;
+    PdfCommandOutput("pdftoppm -r 50 -png -f 1 -l 1 '" + Pdf + "' '" + std::string(KORVANE_BUILD_DIR) +
+                     "/FileReportPrinted'");
+}
+
+TEST_F(FileReportPrintTest, LandscapeWithoutTotals) {
+    TFileReportScreenForm* f = Built({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 0});
+    f->ShowTotals->SetChecked(false);
+    PrintWith(*f, true);
+    const std::string text = PdfText();
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(text.find("Report Totals"), std::string::npos);
+    EXPECT_NE(text.find("Comment"), std::string::npos);
+    const std::string pages = PdfCommandOutput("pdfinfo '" + Pdf + "' | grep 'Page size'");
+    EXPECT_NE(pages.find("792 x 612"), std::string::npos) << pages;
+}
+
+TEST_F(FileReportPrintTest, CancelWhileMeasuringPrintsNothing) {
+    TFileReportScreenForm* f = Built({1, 2, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0});
+    f->Query->First();
+    f->Query->Next();
+    const std::string row = f->Query->FieldByName("FileName")->AsString();
+    // The progress window's Cancel is pressed as soon as the measurement starts.
+    auto* p = TCustomForm::Create<TFileReportPrinterForm>(Application);
+    f->Query->AfterScroll = [f](TDataSet*) {
+        for (int i = 0; i < f->ComponentCount(); ++i)
+            if (auto* progress = dynamic_cast<catalog::TProgressForm*>(f->Components(i)))
+                progress->CancelPressed = true;
+    };
+    EXPECT_FALSE(f->LayOutPrintedColumns(*p, false));
+    f->Query->AfterScroll = nullptr;
+    p->Free();
+    EXPECT_TRUE(f->Enabled());
+    EXPECT_EQ(f->Query->FieldByName("FileName")->AsString(), row);
+    EXPECT_FALSE(std::filesystem::exists(Pdf));
+}
+
+}  // namespace
+}  // namespace reports
