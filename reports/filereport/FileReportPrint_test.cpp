@@ -13,7 +13,11 @@
 #include "catalog/ProgressForm.h"
 #include "dbsql/components/DbQuery.h"
 #include "framework/print/Printers.h"
+#include "controls/entry/CtlState.h"
+#include "controls/grid/CtlFileCombos.h"
 #include "framework/stdctrls/CheckBox.h"
+#include "framework/stdctrls/GroupBox.h"
+#include "platform/Registry.h"
 #include "framework/stdctrls/RadioButton.h"
 #include "platform/testsupport/UserEnv.h"
 #include "reports/filereport/FileReportPrinter.h"
@@ -115,6 +119,59 @@ TEST_F(FileReportPrintTest, LandscapeWithoutTotals) {
     EXPECT_NE(text.find("Comment"), std::string::npos);
     const std::string pages = PdfCommandOutput("pdfinfo '" + Pdf + "' | grep 'Page size'");
     EXPECT_NE(pages.find("792 x 612"), std::string::npos) << pages;
+}
+
+TEST_F(FileReportPrintTest, LongReportsNumberEveryPage) {
+    std::vector<testsupport::TEntry> many;
+    for (int i = 0; i < 150; ++i)
+        many.push_back({"F" + std::to_string(1000 + i) + ".TXT", "DISK1", "\\", "", i, testsupport::Day(2024, 1, 1),
+                        testsupport::At(1, 0, 0), 0, "", ""});
+    MakeCatalog("MANY", many);
+    catalog::CurrentCatalogName = "MANY";
+    TFileReportScreenForm* f = Built({1, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0});
+    PrintWith(*f, false);
+    const std::string text = PdfText();
+    const int pages = std::stoi(PdfCommandOutput("pdfinfo '" + Pdf + "' | sed -n 's/^Pages: *//p'"));
+    ASSERT_GT(pages, 1);
+    for (int n = 1; n <= pages; ++n)
+        EXPECT_TRUE(std::regex_search(text, std::regex("Page +" + std::to_string(n) + "\n"))) << n;
+    size_t at = 0;
+    for (int i = 0; i < 150; ++i) {
+        const std::string name = "F" + std::to_string(1000 + i) + ".TXT";
+        const size_t found = text.find(name, at);
+        ASSERT_NE(found, std::string::npos) << name;
+        EXPECT_EQ(text.find(name, found + 1), std::string::npos) << name;
+        at = found;
+    }
+    // A second run numbers from 1 again.
+    PrintWith(*f, false);
+    EXPECT_TRUE(std::regex_search(PdfText(), std::regex("Page +1\n")));
+}
+
+TEST_F(FileReportPrintTest, TheChosenPrinterAndTheChoicesOutliveACancel) {
+    TFileReportScreenForm* f = Built({1, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0});
+    std::string key;
+    Driver.AnswerWith([&key](TCustomForm& Form) {
+        auto& d = dynamic_cast<TGetPrintedReportSpecForm&>(Form);
+        EXPECT_EQ(d.OrientationGroup->Caption(), "Paper Orientation Orientation");
+        d.CtlPrinterComboBox1->Perform(CB_SHOWDROPDOWN, 1, 0);
+        d.CtlPrinterComboBox1->SetItemIndex(1);
+        d.CtlPrinterComboBox1->Perform(CB_SHOWDROPDOWN, 0, 0);
+        d.Landscape->SetChecked(true);
+        d.PreviewOnScreenFirst->SetChecked(true);
+        key = d.Store->KeyName();
+        d.SetModalResult(mrCancel);
+    });
+    f->PrintBtnClick();
+    EXPECT_EQ(Printer().PrinterName(), "Back Office");
+    EXPECT_FALSE(std::filesystem::exists(Pdf));
+    platform::TRegIniFile ini(key);
+    EXPECT_EQ(ini.ReadString("Printed Report", "Landscape.Checked", "?"), "True");
+    EXPECT_EQ(ini.ReadString("Printed Report", "PreviewOnScreenFirst.Checked", "?"), "True");
+    auto* again = TCustomForm::Create<TGetPrintedReportSpecForm>(Application);
+    EXPECT_TRUE(again->Landscape->Checked());
+    EXPECT_FALSE(again->Portrait->Checked());
+    again->Free();
 }
 
 TEST_F(FileReportPrintTest, CancelWhileMeasuringPrintsNothing) {
