@@ -11,14 +11,14 @@
 #include <string>
 
 #include "catalog/ProgressForm.h"
-#include "dbsql/components/DbQuery.h"
-#include "framework/print/Printers.h"
 #include "controls/entry/CtlState.h"
 #include "controls/grid/CtlFileCombos.h"
+#include "dbsql/components/DbQuery.h"
+#include "framework/print/Printers.h"
 #include "framework/stdctrls/CheckBox.h"
 #include "framework/stdctrls/GroupBox.h"
-#include "platform/Registry.h"
 #include "framework/stdctrls/RadioButton.h"
+#include "platform/Registry.h"
 #include "platform/testsupport/UserEnv.h"
 #include "reports/filereport/FileReportPrinter.h"
 #include "reports/filereport/FileReportScreenForm.h"
@@ -124,8 +124,8 @@ TEST_F(FileReportPrintTest, LandscapeWithoutTotals) {
 TEST_F(FileReportPrintTest, LongReportsNumberEveryPage) {
     std::vector<testsupport::TEntry> many;
     for (int i = 0; i < 150; ++i)
-        many.push_back({"F" + std::to_string(1000 + i) + ".TXT", "DISK1", "\\", "", i, testsupport::Day(2024, 1, 1),
-                        testsupport::At(1, 0, 0), 0, "", ""});
+        many.push_back({"F" + std::to_string(1000 + i) + ".TXT", "DISK1", "\\", "", i,
+                        testsupport::Day(2024, 1, 1), testsupport::At(1, 0, 0), 0, "", ""});
     MakeCatalog("MANY", many);
     catalog::CurrentCatalogName = "MANY";
     TFileReportScreenForm* f = Built({1, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0});

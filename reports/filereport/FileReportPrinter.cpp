@@ -94,7 +94,8 @@ TFileReportPrinterForm::TFileReportPrinterForm(TComponent* AOwner) : TForm(AOwne
     HeaderUnderline->SetHeight(1);
     for (int i = 0; i < kColumnItems; ++i) {
         const TPrintedItem& item = kPrintedItems[i];
-        Headers[size_t(i)] = PrintedControl<TReportLabel>(*this, *PageHeaderBand, item.HeaderName, item.Heading);
+        Headers[size_t(i)] =
+            PrintedControl<TReportLabel>(*this, *PageHeaderBand, item.HeaderName, item.Heading);
         Headers[size_t(i)]->SetTop(30);
         Headers[size_t(i)]->SetAlignment(item.Align);
         Headers[size_t(i)]->SetEnabled(false);
@@ -111,7 +112,8 @@ TFileReportPrinterForm::TFileReportPrinterForm(TComponent* AOwner) : TForm(AOwne
     Comment2->SetAutoStretch(true);
     Comment2->SetEnabled(false);
 
-    PrintedControl<TReportLabel>(*this, *SummaryBand, "ReportTotalsLabel", "Report Totals", fsBold)->SetTop(4);
+    PrintedControl<TReportLabel>(*this, *SummaryBand, "ReportTotalsLabel", "Report Totals", fsBold)
+        ->SetTop(4);
     int x = 0;
     auto total = [this, &x](const char* HeadName, const char* Heading, TFontStyles Style, const char* Name) {
         auto* head = PrintedControl<TReportLabel>(*this, *SummaryBand, HeadName, Heading, Style);

@@ -17,11 +17,11 @@ struct TTextColumn {
 };
 
 constexpr TTextColumn kTextColumns[kColumnItems] = {
-    {"FileName", TTextAlign::Left},      {"Volume ID", TTextAlign::Left},
-    {"Folder Name", TTextAlign::Left},   {"Archive ID", TTextAlign::Left},
-    {"File Size", TTextAlign::Right},    {"Date Modified", TTextAlign::Centre},
+    {"FileName", TTextAlign::Left},        {"Volume ID", TTextAlign::Left},
+    {"Folder Name", TTextAlign::Left},     {"Archive ID", TTextAlign::Left},
+    {"File Size", TTextAlign::Right},      {"Date Modified", TTextAlign::Centre},
     {"Time Modified", TTextAlign::Centre}, {"Attribute", TTextAlign::Centre},
-    {"Category Code", TTextAlign::Left}, {"Category", TTextAlign::Left},
+    {"Category Code", TTextAlign::Left},   {"Category", TTextAlign::Left},
     {"Comment", TTextAlign::Left},
 };
 constexpr int kCommentItem = kColumnItems - 1;
@@ -35,12 +35,12 @@ std::string JustifyText(std::string_view S, size_t Width, TTextAlign Align) {
     if (S.size() >= Width) return std::string(S.substr(0, Width));
     const size_t pad = Width - S.size();
     switch (Align) {
-    case TTextAlign::Left:
-        return std::string(S) + std::string(pad, ' ');
-    case TTextAlign::Right:
-        return std::string(pad, ' ') + std::string(S);
-    case TTextAlign::Centre:
-        break;
+        case TTextAlign::Left:
+            return std::string(S) + std::string(pad, ' ');
+        case TTextAlign::Right:
+            return std::string(pad, ' ') + std::string(S);
+        case TTextAlign::Centre:
+            break;
     }
     return std::string(pad / 2, ' ') + std::string(S) + std::string(pad - pad / 2, ' ');
 }
@@ -78,9 +78,8 @@ TFileReportTextBuilder::TFileReportTextBuilder(TFileReportTextLayout Layout, TLi
 bool TFileReportTextBuilder::StartPage() {
     ++FPage;
     if (FRecords > 0 && !Write(std::string(std::max(FHeading.size(), kMinRuleLength), '-'))) return false;
-    const std::string title =
-        JustifyText(FLayout.Title, kTitleWidth, TTextAlign::Centre) + "Page " +
-        JustifyText(std::to_string(FPage), 6, TTextAlign::Right);
+    const std::string title = JustifyText(FLayout.Title, kTitleWidth, TTextAlign::Centre) + "Page " +
+                              JustifyText(std::to_string(FPage), 6, TTextAlign::Right);
     return Write(title) && Write("") && Write(FHeading) && Write("");
 }
 

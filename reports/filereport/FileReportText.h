@@ -43,7 +43,8 @@ public:
     // The rule, title block (when a page starts), the detail line and its continuation lines.
     bool AddRow(const TFileReportTextRow& Row);
     // An empty line, the totals' headings, an empty line and the four totals.
-    bool AddTotals(int64_t FilesOnDisk, int64_t BytesOnDisk, int64_t FilesInArchives, int64_t BytesInArchives);
+    bool AddTotals(int64_t FilesOnDisk, int64_t BytesOnDisk, int64_t FilesInArchives,
+                   int64_t BytesInArchives);
 
 private:
     bool StartPage();

@@ -21,7 +21,8 @@ TFileReportTextLayout NameVolumeSizeLayout() {
     return layout;
 }
 
-TFileReportTextRow TextRow(const std::string& Name, const std::string& Size, const std::string& Comment = "") {
+TFileReportTextRow TextRow(const std::string& Name, const std::string& Size,
+                           const std::string& Comment = "") {
     TFileReportTextRow row;
     row.Texts[0] = Name;
     row.Texts[1] = "BACKUP01";
@@ -48,9 +49,12 @@ TEST(FileReportTextTest, OnePageWithoutPaginationHasOneTitleBlockAndNoRule) {
     TFileReportTextBuilder builder(NameVolumeSizeLayout(), out.Writer());
     ASSERT_TRUE(builder.AddRow(TextRow("README.TXT", "10")));
     ASSERT_TRUE(builder.AddRow(TextRow("MANUAL.DOC", "1,000")));
-    const std::vector<std::string> expected = {
-        kTitleLine1, "", "FileName   Volume ID    File Size", "", "README.TXT BACKUP01            10",
-        "MANUAL.DOC BACKUP01         1,000"};
+    const std::vector<std::string> expected = {kTitleLine1,
+                                               "",
+                                               "FileName   Volume ID    File Size",
+                                               "",
+                                               "README.TXT BACKUP01            10",
+                                               "MANUAL.DOC BACKUP01         1,000"};
     EXPECT_EQ(out.Lines, expected);
     EXPECT_EQ(kTitleLine1.size(), 80u);
 }
@@ -65,7 +69,8 @@ TEST(FileReportTextTest, PaginationStartsAPageEveryNRecordsWithARuleBetween) {
     std::vector<size_t> ruleAt;
     for (size_t n = 0; n < out.Lines.size(); ++n) {
         if (out.Lines[n].find("All Files") != std::string::npos) titles.push_back(out.Lines[n].substr(69));
-        if (!out.Lines[n].empty() && out.Lines[n].find_first_not_of('-') == std::string::npos) ruleAt.push_back(n);
+        if (!out.Lines[n].empty() && out.Lines[n].find_first_not_of('-') == std::string::npos)
+            ruleAt.push_back(n);
     }
     EXPECT_EQ(titles, (std::vector<std::string>{"Page      1", "Page      2", "Page      3"}));
     ASSERT_EQ(ruleAt.size(), 2u);
@@ -154,16 +159,18 @@ TEST(FileReportTextTest, TotalsAreFourCentredFields) {
     EXPECT_EQ(out.Lines[5], "");
     EXPECT_EQ(out.Lines[6], "   Files On Disk       Bytes On Disk     Files In Archives   Bytes In Archives");
     EXPECT_EQ(out.Lines[7], "");
-    EXPECT_EQ(out.Lines[8], std::string(9, ' ') + "2" + std::string(9, ' ') + ' ' + std::string(7, ' ') + "1,010" +
-                                std::string(7, ' ') + ' ' + std::string(9, ' ') + "0" + std::string(9, ' ') + ' ' +
-                                std::string(5, ' ') + "1,234,567" + std::string(5, ' '));
+    EXPECT_EQ(out.Lines[8], std::string(9, ' ') + "2" + std::string(9, ' ') + ' ' + std::string(7, ' ') +
+                                "1,010" + std::string(7, ' ') + ' ' + std::string(9, ' ') + "0" +
+                                std::string(9, ' ') + ' ' + std::string(5, ' ') + "1,234,567" +
+                                std::string(5, ' '));
 }
 
 TEST(FileReportTextTest, AFailedWriteStopsTheOutput) {
     for (int failAt : {0, 1, 4, 5}) {
         SCOPED_TRACE(failAt);
         int written = 0;
-        TFileReportTextBuilder builder(NameVolumeSizeLayout(), [&](const std::string&) { return written++ != failAt; });
+        TFileReportTextBuilder builder(NameVolumeSizeLayout(),
+                                       [&](const std::string&) { return written++ != failAt; });
         const bool ok = builder.AddRow(TextRow("A", "1"));
         EXPECT_EQ(ok, failAt >= 5);
         EXPECT_EQ(written, ok ? 5 : failAt + 1);

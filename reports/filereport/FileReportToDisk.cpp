@@ -4,14 +4,14 @@
 #include <algorithm>
 
 #include "catalog/ProgressForm.h"
+#include "controls/entry/CtlPictureField.h"
+#include "controls/kit/CoolGauge.h"
 #include "dbsql/components/DbQuery.h"
 #include "framework/data/Fields.h"
 #include "framework/stdctrls/CheckBox.h"
 #include "framework/stdctrls/Dialogs.h"
 #include "framework/stdctrls/Edit.h"
 #include "framework/stdctrls/RadioButton.h"
-#include "controls/entry/CtlPictureField.h"
-#include "controls/kit/CoolGauge.h"
 #include "platform/Beep.h"
 #include "platform/Files.h"
 #include "platform/SimpleFiles.h"
@@ -51,7 +51,8 @@ void TFileReportScreenForm::ToDiskBtnClick() {
             layout.MultiLine = dialog->MultiLine->Checked();
             layout.Widths = ColumnCharWidth;
             // The comment column is limited for this output only; ColumnCharWidth stays as measured.
-            layout.Widths[kColumnItems - 1] = std::min(layout.Widths[kColumnItems - 1], dialog->CommentWidth());
+            layout.Widths[kColumnItems - 1] =
+                std::min(layout.Widths[kColumnItems - 1], dialog->CommentWidth());
         }
     } catch (...) {
         dialog->Free();
@@ -122,7 +123,8 @@ void TFileReportScreenForm::ToDiskBtnClick() {
         return;
     }
     cleanUp();
-    if (platform::_lclose(file) == platform::HFILE_ERROR) ToDiskError("Error Closing Specified File After Output Completed");
+    if (platform::_lclose(file) == platform::HFILE_ERROR)
+        ToDiskError("Error Closing Specified File After Output Completed");
 }
 
 }  // namespace reports

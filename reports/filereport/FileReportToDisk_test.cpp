@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "catalog/ProgressForm.h"
 #include "controls/entry/CtlPictureField.h"
 #include "controls/entry/CtlState.h"
 #include "framework/stdctrls/Buttons.h"
@@ -66,7 +67,8 @@ TEST_F(FileReportToDiskTest, WritesTheReportInTheWindowsOrderWithTotals) {
     TFileReportScreenForm* f = TwoFileReport();
     ChooseFile(kOutName, [](auto& d) { d.Pagination->SetAsInteger(0); });
     f->ToDiskBtnClick();
-    EXPECT_EQ(ReadTextFile(OutPath()), ReadTextFile(std::string(KORVANE_TESTDATA_DIR) + "/FileReportAllFiles.txt"));
+    EXPECT_EQ(ReadTextFile(OutPath()),
+              ReadTextFile(std::string(KORVANE_TESTDATA_DIR) + "/FileReportAllFiles.txt"));
     // Show Totals clear: the file ends with the last row.
     f->ShowTotals->SetChecked(false);
     ChooseFile(kOutName);
@@ -100,12 +102,13 @@ TEST_F(FileReportToDiskTest, FailuresAreReportedAndLeaveNoFile) {
     EXPECT_EQ(Driver.Shown.back().Text, "Error Opening Specified File For Output");
 
     {
-        platform::TScopedFileFault fault([](platform::TFileOperation Op, const std::string& Path, int64_t, uint32_t) {
-            platform::TFileFault result;
-            if (Op == platform::TFileOperation::Write && Path.find("report.txt") != std::string::npos)
-                result.Error = 112;  // disk full
-            return result;
-        });
+        platform::TScopedFileFault fault(
+            [](platform::TFileOperation Op, const std::string& Path, int64_t, uint32_t) {
+                platform::TFileFault result;
+                if (Op == platform::TFileOperation::Write && Path.find("report.txt") != std::string::npos)
+                    result.Error = 112;  // disk full
+                return result;
+            });
         ChooseFile(kOutName);
         f->ToDiskBtnClick();
     }
@@ -114,21 +117,44 @@ TEST_F(FileReportToDiskTest, FailuresAreReportedAndLeaveNoFile) {
     EXPECT_TRUE(f->Query->CompareBookmarks(row, f->Query->GetBookmark()) == 0);
 }
 
+TEST_F(FileReportToDiskTest, CancelDeletesThePartialFileWithoutAMessage) {
+    TFileReportScreenForm* f = TwoFileReport();
+    f->Query->Last();
+    const std::string row = f->Query->FieldByName("FileName")->AsString();
+    int scrolls = 0;
+    f->Query->AfterScroll = [f, &scrolls](TDataSet*) {
+        if (++scrolls < 2) return;  // the first row is written, then Cancel is pressed
+        for (int i = 0; i < f->ComponentCount(); ++i)
+            if (auto* progress = dynamic_cast<catalog::TProgressForm*>(f->Components(i)))
+                progress->CancelPressed = true;
+    };
+    ChooseFile(kOutName);
+    const size_t shown = Driver.Shown.size();
+    f->ToDiskBtnClick();
+    f->Query->AfterScroll = nullptr;
+    EXPECT_EQ(Driver.Shown.size(), shown + 1) << "only the dialog";
+    EXPECT_GE(scrolls, 2);
+    EXPECT_FALSE(std::filesystem::exists(OutPath()));
+    EXPECT_EQ(f->Query->FieldByName("FileName")->AsString(), row);
+}
+
 TEST_F(FileReportToDiskTest, TheDialogRefusesABlankNameAndAsksBeforeOverwriting) {
     TFileReportScreenForm* f = TwoFileReport();
     WriteTextFile(OutPath(), "keep");
-    Driver.AnswerWith([](TCustomForm& Form) {
-        auto& d = dynamic_cast<TGetSummaryToDiskFileNameForm&>(Form);
-        d.FileName->SetText("   ");
-        d.OkBtnClick();
-        EXPECT_EQ(d.ModalResult(), mrNone);
-        d.FileName->SetText(kOutName);
-        d.OkBtnClick();  // answered No: the dialog stays
-        EXPECT_EQ(d.ModalResult(), mrNone);
-        d.Pagination->SetAsInteger(25);
-        d.MultiLine->SetChecked(true);
-        d.WrapChars->SetAsInteger(60);
-    }, mrCancel);
+    Driver.AnswerWith(
+        [](TCustomForm& Form) {
+            auto& d = dynamic_cast<TGetSummaryToDiskFileNameForm&>(Form);
+            d.FileName->SetText("   ");
+            d.OkBtnClick();
+            EXPECT_EQ(d.ModalResult(), mrNone);
+            d.FileName->SetText(kOutName);
+            d.OkBtnClick();  // answered No: the dialog stays
+            EXPECT_EQ(d.ModalResult(), mrNone);
+            d.Pagination->SetAsInteger(25);
+            d.MultiLine->SetChecked(true);
+            d.WrapChars->SetAsInteger(60);
+        },
+        mrCancel);
     Driver.Answer(mrOk);
     Driver.Answer(mrNo);
     f->ToDiskBtnClick();
@@ -139,7 +165,8 @@ TEST_F(FileReportToDiskTest, TheDialogRefusesABlankNameAndAsksBeforeOverwriting)
     // Cancel still keeps the changed numbers for the next use.
     auto* again = TCustomForm::Create<TGetSummaryToDiskFileNameForm>(Application);
     platform::TRegIniFile ini(again->Store->KeyName());
-    EXPECT_EQ(ini.ReadString("TGetSummaryToDiskFileNameForm", "SavePaginationRecordsLabel.Caption", "?"), "25");
+    EXPECT_EQ(ini.ReadString("TGetSummaryToDiskFileNameForm", "SavePaginationRecordsLabel.Caption", "?"),
+              "25");
     EXPECT_EQ(ini.ReadString("TGetSummaryToDiskFileNameForm", "SaveWrapCharsLabel.Caption", "?"), "60");
     again->FormShow();
     EXPECT_EQ(again->Pagination->GetAsInteger(), 25);

@@ -117,7 +117,8 @@ TGetSummaryToDiskFileNameForm::TGetSummaryToDiskFileNameForm(TComponent* AOwner)
     Label2 = NewLabel(*this, *Panel1, "Label2", 12, 66, 170, "\"Paginate\" This Report Every ");
     Pagination = OutputNumberField(*this, *Panel1, "Pagination", 184, 62, "iiii", 0, 9999);
     Label3 = NewLabel(*this, *Panel1, "Label3", 254, 66, 186, "Records (Set To Zero To Disable Pagination)");
-    SingleLine = OutputControl<TRadioButton>(*this, *Panel1, "SingleLine", 12, 100, 420, 20, kSingleLineCaption);
+    SingleLine =
+        OutputControl<TRadioButton>(*this, *Panel1, "SingleLine", 12, 100, 420, 20, kSingleLineCaption);
     SingleLine->SetChecked(true);
     NewLabel(*this, *Panel1, "TruncLabel1", 32, 126, 140, "Truncate First Line At");
     TruncChars = OutputNumberField(*this, *Panel1, "TruncChars", 176, 122, "iii", 7, 255);
@@ -126,15 +127,15 @@ TGetSummaryToDiskFileNameForm::TGetSummaryToDiskFileNameForm(TComponent* AOwner)
     NewLabel(*this, *Panel1, "WrapLabel1", 32, 182, 140, "Wrap Long Lines At");
     WrapChars = OutputNumberField(*this, *Panel1, "WrapChars", 176, 178, "iii", 7, 200);
     NewLabel(*this, *Panel1, "WrapLabel2", 246, 182, 80, "Characters");
-    StartEachDiskOnNewPage =
-        OutputControl<TCheckBox>(*this, *Panel1, "StartEachDiskOnNewPage", 12, 216, 420, 20, kStartEachDiskCaption);
+    StartEachDiskOnNewPage = OutputControl<TCheckBox>(*this, *Panel1, "StartEachDiskOnNewPage", 12, 216, 420,
+                                                      20, kStartEachDiskCaption);
 
     SavePaginationRecordsLabel = NewLabel(*this, *Panel1, "SavePaginationRecordsLabel", 0, 0, 30, "0");
     SaveTruncCharsLabel = NewLabel(*this, *Panel1, "SaveTruncCharsLabel", 0, 0, 30, "40");
     SaveWrapCharsLabel = NewLabel(*this, *Panel1, "SaveWrapCharsLabel", 0, 0, 30, "40");
     SavePaginationLinesLabel = NewLabel(*this, *Panel1, "SavePaginationLinesLabel", 0, 0, 30, "0");
-    for (TLabel* hidden : {SavePaginationRecordsLabel, SaveTruncCharsLabel, SaveWrapCharsLabel,
-                           SavePaginationLinesLabel})
+    for (TLabel* hidden :
+         {SavePaginationRecordsLabel, SaveTruncCharsLabel, SaveWrapCharsLabel, SavePaginationLinesLabel})
         hidden->SetVisible(false);
 
     OkBtn = NewDialogButton(*this, *this, "OkBtn", bkOK, 120, 263);
@@ -212,22 +213,25 @@ TGetPrintedReportSpecForm::TGetPrintedReportSpecForm(TComponent* AOwner) : TForm
 
     Panel1 = NewPanel(*this, *this, "Panel1", 8, 8, 396, 272, bvLowered);
     PrinterLabel = NewLabel(*this, *Panel1, "PrinterLabel", 12, 10, 300, "Printer To Use For This Report");
-    CtlPrinterComboBox1 = OutputControl<grid::TCtlPrinterComboBox>(*this, *Panel1, "CtlPrinterComboBox1", 12,
-                                                                   28, 370, 24);
+    CtlPrinterComboBox1 =
+        OutputControl<grid::TCtlPrinterComboBox>(*this, *Panel1, "CtlPrinterComboBox1", 12, 28, 370, 24);
     CtlPrinterComboBox1->Fill();
     OrientationGroup = OutputControl<TGroupBox>(*this, *Panel1, "OrientationGroup", 12, 62, 370, 48,
                                                 "Paper Orientation Orientation");
     Portrait = OutputControl<TRadioButton>(*this, *OrientationGroup, "Portrait", 12, 20, 150, 20, "Portrait");
-    Landscape = OutputControl<TRadioButton>(*this, *OrientationGroup, "Landscape", 190, 20, 150, 20, "Landscape");
+    Landscape =
+        OutputControl<TRadioButton>(*this, *OrientationGroup, "Landscape", 190, 20, 150, 20, "Landscape");
     Portrait->SetChecked(true);
     CommentGroup = OutputControl<TGroupBox>(*this, *Panel1, "CommentGroup", 12, 118, 370, 72);
-    SingleLine = OutputControl<TRadioButton>(*this, *CommentGroup, "SingleLine", 12, 16, 350, 20, kSingleLineCaption);
-    MultiLine = OutputControl<TRadioButton>(*this, *CommentGroup, "MultiLine", 12, 42, 350, 20, kMultiLineCaption);
+    SingleLine =
+        OutputControl<TRadioButton>(*this, *CommentGroup, "SingleLine", 12, 16, 350, 20, kSingleLineCaption);
+    MultiLine =
+        OutputControl<TRadioButton>(*this, *CommentGroup, "MultiLine", 12, 42, 350, 20, kMultiLineCaption);
     SingleLine->SetChecked(true);
     PreviewOnScreenFirst = OutputControl<TCheckBox>(*this, *Panel1, "PreviewOnScreenFirst", 12, 204, 370, 20,
                                                     "Preview The Report On Screen First");
-    StartEachDiskOnNewPage =
-        OutputControl<TCheckBox>(*this, *Panel1, "StartEachDiskOnNewPage", 12, 246, 370, 20, kStartEachDiskCaption);
+    StartEachDiskOnNewPage = OutputControl<TCheckBox>(*this, *Panel1, "StartEachDiskOnNewPage", 12, 246, 370,
+                                                      20, kStartEachDiskCaption);
 
     OkBtn = NewDialogButton(*this, *this, "OkBtn", bkOK, 90, 290);
     CancelBtn = NewDialogButton(*this, *this, "CancelBtn", bkCancel, 170, 290);
