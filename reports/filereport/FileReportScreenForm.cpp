@@ -328,6 +328,8 @@ TFileReportScreenForm::TFileReportScreenForm(TComponent* AOwner) : TForm(AOwner)
     FontBtn->OnClick = [this](TObject*) { FontBtnClick(); };
     ViewBtn->OnClick = [this](TObject*) { ViewBtnClick(); };
     OpenBtn->OnClick = [this](TObject*) { OpenBtnClick(); };
+    ToDiskBtn->OnClick = [this](TObject*) { ToDiskBtnClick(); };
+    PrintBtn->OnClick = [this](TObject*) { PrintBtnClick(); };
     CloseBtn->OnClick = [this](TObject*) { Close(); };
     HelpBtn->OnClick = [this](TObject*) { Application->HelpContext(HelpContext); };
 
@@ -1052,6 +1054,21 @@ void TFileReportScreenForm::FontBtnClick() {
     if (dialog->Execute()) ApplyFont(dialog->Font());
 }
 
+std::array<std::string, kColumnItems> TFileReportScreenForm::QueryRowTexts() {
+    auto text = [this](const char* Field) { return Query->FieldByName(Field)->AsString(); };
+    return {text("FileName"),
+            text("VolumeLabel"),
+            text("FolderName"),
+            text("ArchiveID"),
+            TotalText(SizeOf(*Query->FieldByName("FileSize"))),
+            Query->FieldByName("DateModified")->DisplayText(),
+            Query->FieldByName("TimeModified")->DisplayText(),
+            text("AttributeStr"),
+            text("CategoryCode"),
+            text("CategoryDescription"),
+            text("CommentStr")};
+}
+
 void TFileReportScreenForm::ApplyFont(const TFont& Font) {
     FileReportGrid->SetFont(Font);
     FileReportGrid->SetTitleFont(Font);
@@ -1065,13 +1082,8 @@ void TFileReportScreenForm::ApplyFont(const TFont& Font) {
         Query->DisableControls();
         const int rows = Query->RecordCount();
         int done = 0;
-        auto text = [this](const char* Field) { return Query->FieldByName(Field)->AsString(); };
         for (Query->First(); !Query->Eof(); Query->Next()) {
-            AdjustColumnWidths({text("FileName"), text("VolumeLabel"), text("FolderName"), text("ArchiveID"),
-                                TotalText(SizeOf(*Query->FieldByName("FileSize"))),
-                                Query->FieldByName("DateModified")->DisplayText(),
-                                Query->FieldByName("TimeModified")->DisplayText(), text("AttributeStr"),
-                                text("CategoryCode"), text("CategoryDescription"), text("CommentStr")});
+            AdjustColumnWidths(QueryRowTexts());
             ++done;
             FProgress->ProgressBar->SetProgress(rows > 0 ? int(double(done) / rows * 100) : 100);
             Application->ProcessMessages();

@@ -95,6 +95,7 @@ std::string AttributeText(int32_t Attribute);
 std::string CommentFirstLine(const std::string& Comment);
 
 class TFileReportViewRecordForm;
+class TFileReportPrinterForm;
 
 class TFileReportScreenForm : public framework::TForm {
 public:
@@ -143,6 +144,8 @@ public:
     // Opens the file of the current row with its associated program, asking for another drive
     // while the file is not where it was catalogued.
     void OpenFile();
+    // The texts of the query's current row, in the order AdjustColumnWidths takes them.
+    std::array<std::string, kColumnItems> QueryRowTexts();
 
     // ---- Results, for the window and its outputs ----
     int32_t ResultSeed = 0;
@@ -222,6 +225,13 @@ public:
     void ApplyFont(const framework::TFont& Font);
     void ViewBtnClick();
     void OpenBtnClick();
+    // Writes the report's rows to a text file chosen in the text-file dialog.
+    void ToDiskBtnClick();
+    // Prints the report's rows (or previews them) after the printer dialog.
+    void PrintBtnClick();
+    // Measures every row in the printer's font and places the shown columns; false when the user
+    // cancelled (nothing is to be printed).
+    bool LayOutPrintedColumns(TFileReportPrinterForm& Printer, bool MultiLine);
     void FileReportGridDblClick();
     void FileReportGridMouseMove(int X, int Y);
     void QueryCalcFields(framework::TDataSet* DataSet);
