@@ -39,8 +39,8 @@ public:
     entry::TCtlRegistryStore* Store;
     entry::TCtlFormState* FormState;
     entry::TCtlComponentState* ComponentState;
-    grid::TCtlDbTable* Grid;
-    framework::TDBMemo* CommentMemo;
+    grid::TCtlDbTable* Grid = nullptr;
+    framework::TDBMemo* CommentMemo = nullptr;
     framework::TLabel* MeasureLabel;
     framework::TDBNavigator* Navigator;
     framework::TBitBtn *GrabAboveBtn, *GrabBelowBtn, *GrabLastBtn, *ZapBtn, *UndoZapBtn, *FontBtn, *CloseBtn,
