@@ -139,7 +139,8 @@ TEST_F(CategoryEditorTest, ThePrintedListHasItsHeadingsOrderAndAlternatingLines)
     EXPECT_LT(a, m);
     EXPECT_LT(m, z) << "by description";
 
-    ASSERT_EQ(std::system(("pdftoppm -r 96 -png -f 1 -l 1 " + pdf + " " + Program.Path() + "/page").c_str()), 0);
+    ASSERT_EQ(std::system(("pdftoppm -r 96 -png -f 1 -l 1 " + pdf + " " + Program.Path() + "/page").c_str()),
+              0);
     QImage page(QString::fromStdString(Program.Path() + "/page-1.png"));
     ASSERT_FALSE(page.isNull());
     // Down the middle of the first column's right part: grey, white, grey lines.

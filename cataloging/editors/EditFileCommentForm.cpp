@@ -86,7 +86,7 @@ TEditFileCommentForm::TEditFileCommentForm(TComponent* AOwner) : TForm(AOwner) {
     SetName("EditFileCommentForm");
     SetCaption("Edit File Comments");
     Position = poScreenCenter;
-    SetClientSize(780, 520);
+    SetClientSize(780, 560);
     Constraints().SetMinWidth(640);
     Constraints().SetMinHeight(430);
 
@@ -175,11 +175,11 @@ TEditFileCommentForm::TEditFileCommentForm(TComponent* AOwner) : TForm(AOwner) {
     FileSizeBox = NewReadOnlyBox(*this, "FileSizeBox", CatalogSource, "FileSize", 328);
     DateBox = NewReadOnlyBox(*this, "DateBox", CatalogSource, "DateModified", 354);
     TimeBox = NewReadOnlyBox(*this, "TimeBox", CatalogSource, "TimeModified", 380);
-    AttributeLabel = catalog::NewLabel(*this, *this, "AttributeLabel", 600, 354, 60, "Attribute");
+    AttributeLabel = catalog::NewLabel(*this, *this, "AttributeLabel", 550, 357, 60, "Attribute");
     AttributeBox = NewComponent<TEdit>(this);
     AttributeBox->SetName("AttributeBox");
     AttributeBox->SetParent(this);
-    AttributeBox->SetBounds(660, 354, 60, 23);
+    AttributeBox->SetBounds(610, 354, 60, 23);
     AttributeBox->SetReadOnly(true);
 
     Navigator = NewComponent<TDBNavigator>(this);
@@ -203,7 +203,7 @@ TEditFileCommentForm::TEditFileCommentForm(TComponent* AOwner) : TForm(AOwner) {
     OpenBtn = NewEditorButton(*this, "OpenBtn", "&Open", 376, 480, 80, [this] {
         if (!CatalogTable->IsEmpty()) OpenFile();
     });
-    HelpBtn = catalog::NewDialogButton(*this, *this, "HelpBtn", bkHelp, 314, 420, &HelpContext);
+    HelpBtn = catalog::NewDialogButton(*this, *this, "HelpBtn", bkHelp, 314, 450, &HelpContext);
     CloseBtn = NewEditorButton(*this, "CloseBtn", "&Close", 420, 420, 90, [this] { CloseBtnClick(); });
     CloseBtn->Cancel = true;
 
@@ -211,16 +211,16 @@ TEditFileCommentForm::TEditFileCommentForm(TComponent* AOwner) : TForm(AOwner) {
         auto* c = NewComponent<TCheckBox>(this);
         c->SetName(Name);
         c->SetParent(this);
-        c->SetBounds(560, Top, 210, 19);
+        c->SetBounds(450, Top, 210, 19);
         c->SetCaption(Caption);
         c->SetChecked(Checked);
         c->OnClick = [this](TObject*) { ApplyColumnChoices(); };
         return c;
     };
-    AdvanceCheck = check("AdvanceCheck", "Grab Above or Last Advances", 250, true);
-    ShowFolderCheck = check("ShowFolderCheck", "Show Folder Name", 272, true);
-    ShowArchiveCheck = check("ShowArchiveCheck", "Show Archive ID", 294, true);
-    ShowDateTimeCheck = check("ShowDateTimeCheck", "Show Date/Time", 316, true);
+    AdvanceCheck = check("AdvanceCheck", "Grab Above or Last Advances", 412, true);
+    ShowFolderCheck = check("ShowFolderCheck", "Show Folder Name", 434, true);
+    ShowArchiveCheck = check("ShowArchiveCheck", "Show Archive ID", 456, true);
+    ShowDateTimeCheck = check("ShowDateTimeCheck", "Show Date/Time", 478, true);
     ComponentState = NewComponent<entry::TCtlComponentState>(this);
     ComponentState->SetName("ComponentState");
     ComponentState->SetStorage(Store);
@@ -229,11 +229,11 @@ TEditFileCommentForm::TEditFileCommentForm(TComponent* AOwner) : TForm(AOwner) {
         "AdvanceCheck.Checked\r\nShowFolderCheck.Checked\r\nShowArchiveCheck.Checked\r\nShowDateTimeCheck."
         "Checked");
 
-    catalog::NewLabel(*this, *this, "SearchLabel", 560, 392, 100, "Filename Search:");
+    SearchLabel = catalog::NewLabel(*this, *this, "SearchLabel", 450, 508, 100, "Filename Search:");
     SearchBox = NewComponent<TEdit>(this);
     SearchBox->SetName("SearchBox");
     SearchBox->SetParent(this);
-    SearchBox->SetBounds(660, 390, 110, 23);
+    SearchBox->SetBounds(560, 505, 180, 23);
     SearchBox->SetCharCase(ecUpperCase);
     SearchBox->OnChange = [this](TObject*) { SearchChange(); };
 
@@ -347,6 +347,12 @@ void TEditFileCommentForm::LayoutControls() {
                             GrabBelowBtn->Height());
     GrabLastBtn->SetBounds(Navigator->Left() + 2 * third + 6, GrabLastBtn->Top(), nav - 2 * third - 6,
                            GrabLastBtn->Height());
+    // The check boxes and the search box keep to the right of Close.
+    const int right = std::max(nav + 10 + (w - nav - 347) + 8, w - 330);
+    for (TControl* c : std::initializer_list<TControl*>{AdvanceCheck, ShowFolderCheck, ShowArchiveCheck,
+                                                        ShowDateTimeCheck, SearchLabel})
+        c->SetLeft(right);
+    SearchBox->SetLeft(right + 110);
     AttributeLabel->SetVisible(w > 705);
     AttributeBox->SetVisible(w > 705);
 }

@@ -69,7 +69,7 @@ public:
     framework::TDBMemo* CommentMemo;
     framework::TDBEdit *FileNameBox, *FolderNameBox, *ArchiveIDBox, *FileSizeBox, *DateBox, *TimeBox;
     framework::TEdit* AttributeBox;
-    framework::TLabel *AttributeLabel, *MeasureLabel;
+    framework::TLabel *AttributeLabel, *MeasureLabel, *SearchLabel;
     framework::TDBNavigator* Navigator;
     framework::TBitBtn *GrabAboveBtn, *GrabBelowBtn, *GrabLastBtn, *ZapBtn, *UndoZapBtn, *CopyToBlankBtn,
         *OpenBtn, *CloseBtn, *HelpBtn;

@@ -11,6 +11,7 @@
 #include "catalog/CatalogStore.h"
 #include "catalog/Globals.h"
 #include "catalog/ProgramTables.h"
+#include "controls/entry/CtlState.h"
 #include "dbsql/components/DbSession.h"
 #include "dbsql/components/DbTable.h"
 #include "framework/core/DateTime.h"
@@ -59,6 +60,12 @@ protected:
         cat.SetTableName("Categories");
         catalog::DefineTable(cat, catalog::CategoriesSchema());
         cat.CreateTable();
+        // Check boxes a test changed are not carried into the next one.
+        entry::TCtlRegistryStore settings(nullptr);
+        settings.Open();
+        for (const char* section : {"TEditFileCommentForm", "TEditDiskCommentForm"})
+            settings.EraseSection(section);
+        settings.Close();
         Driver.Shown.clear();
     }
     void TearDown() override {
