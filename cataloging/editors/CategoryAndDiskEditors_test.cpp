@@ -8,7 +8,7 @@
 
 #include "cataloging/editors/CategoryForm.h"
 #include "cataloging/editors/EditDiskCommentForm.h"
-#include "cataloging/editors/EditorFixture.h"
+#include "cataloging/testsupport/EditorFixture.h"
 #include "controls/grid/CtlDbTable.h"
 #include "framework/core/SysUtils.h"
 #include "framework/print/Printers.h"

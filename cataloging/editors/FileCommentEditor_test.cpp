@@ -5,7 +5,7 @@
 
 #include "cataloging/dialogs/FileNotFoundForm.h"
 #include "cataloging/editors/EditFileCommentForm.h"
-#include "cataloging/editors/EditorFixture.h"
+#include "cataloging/testsupport/EditorFixture.h"
 #include "controls/grid/CtlDbTable.h"
 #include "framework/dbctrls/DBCtrls.h"
 #include "framework/stdctrls/Buttons.h"
