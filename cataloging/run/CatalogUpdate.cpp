@@ -25,11 +25,22 @@
 #include "framework/ui/ExtCtrls.h"
 #include "platform/Beep.h"
 
+#include "cataloging/editors/EditDiskCommentForm.h"
+#include "cataloging/editors/EditFileCommentForm.h"
+
 namespace cataloging {
 
 using namespace framework;
 
-TRunCommentEditors RunCommentEditors;
+// The editors open on the volume just read: the disk's row, the disk's file entries.
+TRunCommentEditors RunCommentEditors{
+    [](const std::string& CatalogVolumeLabel) { ShowDiskCommentEditor(CatalogVolumeLabel); },
+    [](const TCatalogRunSpec& Spec) {
+        TCommentEditorSpec view;
+        view.FilterMode = cefVolumeLabel;
+        view.Criteria = {Spec.CatalogLabel};
+        ShowFileCommentEditor(view);
+    }};
 
 namespace {
 

@@ -1,0 +1,69 @@
+#pragma once
+// Pieces the comment and category editors share: buttons, message boxes, the progress window and
+// the hourglass for a scope, text measurement and the entry fields of a catalog's file table.
+
+#include <functional>
+#include <initializer_list>
+#include <string>
+
+#include "framework/stdctrls/Buttons.h"
+#include "framework/ui/Forms.h"
+
+namespace framework {
+class TDataSet;
+class TControl;
+class TLabel;
+}  // namespace framework
+
+namespace cataloging {
+
+// A plain button on the form running Click.
+framework::TBitBtn* NewEditorButton(framework::TCustomForm& Form, const char* Name, const char* Caption,
+                                    int Left, int Top, int Width, std::function<void()> Click);
+// An error box, after an error beep unless Beep is false.
+void EditorErrorBox(const std::string& Text, bool Beep = true);
+// The text's width and height in FontOf's font, measured on the (hidden) label Measure.
+int EditorTextWidth(framework::TLabel& Measure, framework::TControl& FontOf, const std::string& Text);
+int EditorTextHeight(framework::TLabel& Measure, framework::TControl& FontOf, const std::string& Text);
+// "R", "H", "S", "A" for the attribute bits 1, 2, 4 and 32.
+std::string EntryAttributeLetters(int Attribute);
+// The comment up to its first line feed, then up to its first carriage return.
+std::string CommentFirstLineText(const std::string& Comment);
+
+// Persistent fields of the named stored fields, typed as the table's field definitions say, and
+// the category description looked up in Categories (when given) by CategoryCode.
+template <size_t N>
+void AddCatalogEntryFields(framework::TDataSet& Table, const char* const (&Names)[N],
+                           framework::TDataSet* Categories);
+void AddCatalogEntryFieldList(framework::TDataSet& Table, const char* const* Names, size_t Count,
+                              framework::TDataSet* Categories);
+template <size_t N>
+void AddCatalogEntryFields(framework::TDataSet& Table, const char* const (&Names)[N],
+                           framework::TDataSet* Categories) {
+    AddCatalogEntryFieldList(Table, Names, N, Categories);
+}
+
+// The shared progress window (cancellable) for the life of a scope.
+class TEditorProgress {
+public:
+    explicit TEditorProgress(const std::string& Caption);
+    ~TEditorProgress();
+    TEditorProgress(const TEditorProgress&) = delete;
+    TEditorProgress& operator=(const TEditorProgress&) = delete;
+    static void Show(int Percent);
+    static bool Cancelled();
+};
+
+// The hourglass cursor for the life of a scope.
+class TEditorHourglass {
+public:
+    TEditorHourglass();
+    ~TEditorHourglass();
+    TEditorHourglass(const TEditorHourglass&) = delete;
+    TEditorHourglass& operator=(const TEditorHourglass&) = delete;
+
+private:
+    framework::TCursor FSaved;
+};
+
+}  // namespace cataloging
