@@ -37,21 +37,25 @@ struct TCopyHandles {
 
 bool SameFileOnDisk(const std::string& A, const std::string& B) {
     std::string NativeA, NativeB;
-    if (!platform::ResolveExistingPath(A, NativeA) || !platform::ResolveExistingPath(B, NativeB)) return false;
+    if (!platform::ResolveExistingPath(A, NativeA) || !platform::ResolveExistingPath(B, NativeB))
+        return false;
     std::error_code Error;
     const bool Same = std::filesystem::equivalent(NativeA, NativeB, Error);
     return !Error && Same;
 }
 
-TFileCopyResult CopyFileInBlocks(const std::string& Source, const std::string& Target, const TFileCopyHooks& Hooks) {
-    if (platform::GetFileAttributes(Source) == platform::INVALID_FILE_ATTRIBUTES) return TFileCopyResult::SourceMissing;
+TFileCopyResult CopyFileInBlocks(const std::string& Source, const std::string& Target,
+                                 const TFileCopyHooks& Hooks) {
+    if (platform::GetFileAttributes(Source) == platform::INVALID_FILE_ATTRIBUTES)
+        return TFileCopyResult::SourceMissing;
     if (SameFileOnDisk(Source, Target)) return TFileCopyResult::SameFile;
     uint32_t Attr = platform::GetFileAttributes(Source);
     if (Attr == platform::INVALID_FILE_ATTRIBUTES) Attr = 0;
 
     TCopyHandles Files;
     Files.TargetPath = Target;
-    Files.Source = platform::CreateFile(Source, platform::GENERIC_READ, platform::FILE_SHARE_READ | platform::FILE_SHARE_WRITE,
+    Files.Source = platform::CreateFile(Source, platform::GENERIC_READ,
+                                        platform::FILE_SHARE_READ | platform::FILE_SHARE_WRITE,
                                         platform::OPEN_EXISTING, 0);
     if (Files.Source == platform::INVALID_HANDLE_VALUE) return TFileCopyResult::SourceOpenFailed;
     int64_t Size = 0;
@@ -75,7 +79,8 @@ TFileCopyResult CopyFileInBlocks(const std::string& Source, const std::string& T
             return TFileCopyResult::ReadFailed;
         }
         uint32_t Written = 0;
-        if (Read > 0 && (!platform::WriteFile(Files.Target, Block.data(), Read, &Written) || Written != Read)) {
+        if (Read > 0 &&
+            (!platform::WriteFile(Files.Target, Block.data(), Read, &Written) || Written != Read)) {
             Files.Close(true);
             return TFileCopyResult::WriteFailed;
         }
@@ -100,7 +105,8 @@ std::string FileCopyErrorText(TFileCopyResult Result) {
         case TFileCopyResult::SourceOpenFailed:
             return "Error Opening Source File For Input";
         case TFileCopyResult::TargetCreateFailed:
-            return "Error Opening Destination File For Output.\r\n\r\nThe Target Disk's Root Directory May Be Full";
+            return "Error Opening Destination File For Output.\r\n\r\nThe Target Disk's Root Directory May "
+                   "Be Full";
         case TFileCopyResult::ReadFailed:
             return "Error Reading Source File";
         case TFileCopyResult::WriteFailed:
@@ -110,6 +116,52 @@ std::string FileCopyErrorText(TFileCopyResult Result) {
             break;
     }
     return {};
+}
+
+// ---- The target disk ------------------------------------------------------------------------------
+
+bool TargetRootEmpty(char Drive) {
+    platform::WIN32_FIND_DATA Data;
+    const platform::HANDLE Find = platform::FindFirstFile(std::string(1, Drive) + ":\\*.*", Data);
+    if (Find == platform::INVALID_HANDLE_VALUE) return true;
+    bool Empty = true;
+    do {
+        if (Data.cFileName == "." || Data.cFileName == ".." ||
+            (Data.dwFileAttributes & platform::FILE_ATTRIBUTE_VOLUME))
+            continue;
+        Empty = false;
+        break;
+    } while (platform::FindNextFile(Find, Data));
+    platform::FindClose(Find);
+    return Empty;
+}
+
+bool EraseTargetTree(const std::string& Folder, bool Remove) {
+    const std::string Base = Folder.empty() || Folder.back() != '\\' ? Folder + "\\" : Folder;
+    bool Ok = true;
+    std::vector<std::pair<std::string, bool>> Entries;  // name, is a folder
+    platform::WIN32_FIND_DATA Data;
+    const platform::HANDLE Find = platform::FindFirstFile(Base + "*.*", Data);
+    if (Find != platform::INVALID_HANDLE_VALUE) {
+        do {
+            if (Data.cFileName == "." || Data.cFileName == ".." ||
+                (Data.dwFileAttributes & platform::FILE_ATTRIBUTE_VOLUME))
+                continue;
+            Entries.emplace_back(Data.cFileName,
+                                 (Data.dwFileAttributes & platform::FILE_ATTRIBUTE_DIRECTORY) != 0);
+        } while (platform::FindNextFile(Find, Data));
+        platform::FindClose(Find);
+    }
+    for (const auto& [Name, IsFolder] : Entries) {
+        if (IsFolder) {
+            Ok = EraseTargetTree(Base + Name, true) && Ok;
+            continue;
+        }
+        platform::SetFileAttributes(Base + Name, 0);
+        if (!platform::DeleteFile(Base + Name)) Ok = false;
+    }
+    if (Remove && !platform::RemoveDirectory(Folder)) Ok = false;
+    return Ok;
 }
 
 // ---- Squelching -----------------------------------------------------------------------------------
@@ -128,7 +180,8 @@ bool TDiskFillSquelch::AddRetryLabel(const std::string& Label) {
 }
 
 bool TDiskFillSquelch::IsDiskSquelched(const std::string& Label, const std::string& CatalogedFrom,
-                                       const catalog::TSquelchSettings& Settings, bool IgnoreSquelched) const {
+                                       const catalog::TSquelchSettings& Settings,
+                                       bool IgnoreSquelched) const {
     for (const std::string& Squelched : RetrySquelchList)
         if (Squelched == Label) return true;
     if (IgnoreSquelched) return false;
@@ -144,7 +197,8 @@ bool TDiskFillSquelch::IsDiskSquelched(const std::string& Label, const std::stri
     if (!framework::Trim(CatalogedFrom).empty()) {
         const char First = CatalogedFrom[0];
         if (First == '*') return true;
-        if (First >= 'A' && First <= 'Z' && Settings.DriveFlags[static_cast<size_t>(First - 'A')]) return true;
+        if (First >= 'A' && First <= 'Z' && Settings.DriveFlags[static_cast<size_t>(First - 'A')])
+            return true;
     }
     return false;
 }
@@ -156,8 +210,9 @@ const TFilledDiskRec* TDiskFillSquelch::FindFilled(const std::string& Label) con
 }
 
 int64_t TDiskFillSquelch::RecommendedFree(const std::string& Label, const std::string& CatalogedFrom,
-                                          const std::string& FreeText, const catalog::TSquelchSettings& Settings,
-                                          bool IgnoreSquelched, const TDiskFillList& List) const {
+                                          const std::string& FreeText,
+                                          const catalog::TSquelchSettings& Settings, bool IgnoreSquelched,
+                                          const TDiskFillList& List) const {
     if (IsDiskSquelched(Label, CatalogedFrom, Settings, IgnoreSquelched)) return -1;
     int64_t Free = 0;
     if (!framework::TryStrToInt64(FreeText, Free)) return -1;
@@ -194,7 +249,8 @@ TDiskRecommendation FindRecommendedDisk(framework::TDataSet& Summary, const TDis
         if (Step) Step();
         const std::string L = Label->AsString();
         const std::string F = From->AsString();
-        const int64_t Bytes = Squelch.RecommendedFree(L, F, Free->AsString(), Settings, IgnoreSquelched, List);
+        const int64_t Bytes =
+            Squelch.RecommendedFree(L, F, Free->AsString(), Settings, IgnoreSquelched, List);
         if (Bytes == -1) continue;
         Result.Found = true;
         Result.VolumeLabel = L;

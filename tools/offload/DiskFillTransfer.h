@@ -24,7 +24,7 @@ class TDiskFillList;
 
 enum class TFileCopyResult {
     Copied,
-    SameFile,       // source and target are one file: nothing is touched
+    SameFile,  // source and target are one file: nothing is touched
     SourceMissing,
     SourceOpenFailed,
     TargetCreateFailed,
@@ -55,6 +55,15 @@ TFileCopyResult CopyFileInBlocks(const std::string& Source, const std::string& T
 // The message for a failed copy (empty for Copied and Cancelled).
 std::string FileCopyErrorText(TFileCopyResult Result);
 
+// ---- The target disk ------------------------------------------------------------------------------
+
+// True when a drive's root holds nothing but (perhaps) the volume label.
+bool TargetRootEmpty(char Drive);
+
+// Deletes everything below a folder (read-only and hidden entries too; volume-label entries are
+// left), then the folder itself when Remove is set. False when anything could not be deleted.
+bool EraseTargetTree(const std::string& Folder, bool Remove);
+
 // ---- Squelching and the memo of filled disks ------------------------------------------------------
 
 struct TFilledDiskRec {
@@ -83,9 +92,9 @@ public:
     bool IsDiskSquelched(const std::string& Label, const std::string& CatalogedFrom,
                          const catalog::TSquelchSettings& Settings, bool IgnoreSquelched) const;
     // The free bytes of a disk that can take one of the tagged files, else -1.
-    int64_t RecommendedFree(const std::string& Label, const std::string& CatalogedFrom, const std::string& FreeText,
-                            const catalog::TSquelchSettings& Settings, bool IgnoreSquelched,
-                            const TDiskFillList& List) const;
+    int64_t RecommendedFree(const std::string& Label, const std::string& CatalogedFrom,
+                            const std::string& FreeText, const catalog::TSquelchSettings& Settings,
+                            bool IgnoreSquelched, const TDiskFillList& List) const;
     // Records the free space of a disk just filled (replacing its earlier entry).
     void RememberDiskFree(const std::string& Label, int64_t FreeBytes);
     // The entry of a label, or null.

@@ -39,10 +39,11 @@ TEST_F(FileCopyTest, CopiesInBlocksKeepingDateTimeAndAttributes) {
     const std::string Content = TransferPattern(3 * 65536 + 1000);
     Src.WriteFile("BIG.BIN", Content);
     // A whole second: the platform keeps times in 100-nanosecond steps.
-    std::filesystem::last_write_time(Src / "BIG.BIN", std::chrono::floor<std::chrono::seconds>(
-                                                          std::filesystem::file_time_type::clock::now() -
-                                                          std::chrono::hours(24 * 400)));
-    ASSERT_TRUE(platform::SetFileAttributes("S:\\BIG.BIN", platform::FILE_ATTRIBUTE_READONLY | platform::FILE_ATTRIBUTE_ARCHIVE));
+    std::filesystem::last_write_time(
+        Src / "BIG.BIN", std::chrono::floor<std::chrono::seconds>(
+                             std::filesystem::file_time_type::clock::now() - std::chrono::hours(24 * 400)));
+    ASSERT_TRUE(platform::SetFileAttributes(
+        "S:\\BIG.BIN", platform::FILE_ATTRIBUTE_READONLY | platform::FILE_ATTRIBUTE_ARCHIVE));
     std::vector<int> Progress;
     TFileCopyHooks Hooks;
     Hooks.Progress = [&](int P) { Progress.push_back(P); };
@@ -51,7 +52,8 @@ TEST_F(FileCopyTest, CopiesInBlocksKeepingDateTimeAndAttributes) {
     EXPECT_EQ(Progress, (std::vector<int>{33, 66, 99, 100}));
     EXPECT_EQ(platform::GetFileAttributes("T:\\BIG.BIN"), platform::GetFileAttributes("S:\\BIG.BIN"));
     EXPECT_TRUE(platform::GetFileAttributes("T:\\BIG.BIN") & platform::FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ(std::filesystem::last_write_time(Dst / "BIG.BIN"), std::filesystem::last_write_time(Src / "BIG.BIN"));
+    EXPECT_EQ(std::filesystem::last_write_time(Dst / "BIG.BIN"),
+              std::filesystem::last_write_time(Src / "BIG.BIN"));
 
     // An exact number of blocks, and an empty file.
     Src.WriteFile("TWO.BIN", TransferPattern(2 * 65536));
@@ -72,7 +74,8 @@ TEST_F(FileCopyTest, FailuresLeaveNoPartialTarget) {
         const char* Target;
         TFileCopyResult Expected;
     } Cases[] = {
-        {"disk full", platform::TFileOperation::Write, 70000, false, "T:\\DATA.BIN", TFileCopyResult::WriteFailed},
+        {"disk full", platform::TFileOperation::Write, 70000, false, "T:\\DATA.BIN",
+         TFileCopyResult::WriteFailed},
         {"read error", platform::TFileOperation::Read, 0, false, "T:\\DATA.BIN", TFileCopyResult::ReadFailed},
         {"cancelled", platform::TFileOperation::Search, -1, true, "T:\\DATA.BIN", TFileCopyResult::Cancelled},
         {"no such target folder", platform::TFileOperation::Search, -1, false, "T:\\NOPE\\DATA.BIN",
@@ -83,8 +86,8 @@ TEST_F(FileCopyTest, FailuresLeaveNoPartialTarget) {
         int Blocks = 0;
         TFileCopyHooks Hooks;
         Hooks.Cancelled = [&] { return C.CancelAtSecondBlock && ++Blocks == 2; };
-        platform::TScopedFileFault Fault([&](platform::TFileOperation Op, const std::string& Path, int64_t Position,
-                                             uint32_t) {
+        platform::TScopedFileFault Fault([&](platform::TFileOperation Op, const std::string& Path,
+                                             int64_t Position, uint32_t) {
             platform::TFileFault F;
             const bool Faulted = Op == C.Op && (Op == platform::TFileOperation::Write || Position >= 65536) &&
                                  (Op != platform::TFileOperation::Search);
@@ -99,8 +102,9 @@ TEST_F(FileCopyTest, FailuresLeaveNoPartialTarget) {
         EXPECT_EQ(ReadNativeFile(Src / "DATA.BIN"), TransferPattern(200000));
     }
     EXPECT_EQ(CopyFileInBlocks("S:\\GONE.BIN", "T:\\GONE.BIN"), TFileCopyResult::SourceMissing);
-    EXPECT_EQ(FileCopyErrorText(TFileCopyResult::TargetCreateFailed),
-              "Error Opening Destination File For Output.\r\n\r\nThe Target Disk's Root Directory May Be Full");
+    EXPECT_EQ(
+        FileCopyErrorText(TFileCopyResult::TargetCreateFailed),
+        "Error Opening Destination File For Output.\r\n\r\nThe Target Disk's Root Directory May Be Full");
 }
 
 TEST_F(FileCopyTest, TheSourceItselfIsNeverTheTarget) {
@@ -134,12 +138,10 @@ TEST(DiskFillSquelchRules, PatternsDrivesImportsAndTheRetryList) {
         bool Squelched, WhenIgnored;
     } Cases[] = {
         {"backup01", "D:\\", true, false},  // prefix pattern, any letter case
-        {"BACKUP", "D:\\", true, false},
-        {"DATA", "*import.txt", true, false},  // catalogued by text import
-        {"DATA", "Q:\\", true, false},         // flagged drive
-        {"DATA", "q:\\", false, false},        // only upper-case letters are drives
-        {"DATA", "D:\\", false, false},
-        {"DATA", "", false, false},
+        {"BACKUP", "D:\\", true, false},   {"DATA", "*import.txt", true, false},  // catalogued by text import
+        {"DATA", "Q:\\", true, false},                                            // flagged drive
+        {"DATA", "q:\\", false, false},  // only upper-case letters are drives
+        {"DATA", "D:\\", false, false},    {"DATA", "", false, false},
         {"RETRIED", "D:\\", true, true},  // the retry list holds even when ignoring
         {"retried", "D:\\", false, false},
     };
@@ -148,7 +150,8 @@ TEST(DiskFillSquelchRules, PatternsDrivesImportsAndTheRetryList) {
         EXPECT_EQ(Q.IsDiskSquelched(C.Label, C.From, S, false), C.Squelched);
         EXPECT_EQ(Q.IsDiskSquelched(C.Label, C.From, S, true), C.WhenIgnored);
     }
-    for (size_t I = 1; I < TDiskFillSquelch::MaxRetryLabels; ++I) EXPECT_TRUE(Q.AddRetryLabel("L" + std::to_string(I)));
+    for (size_t I = 1; I < TDiskFillSquelch::MaxRetryLabels; ++I)
+        EXPECT_TRUE(Q.AddRetryLabel("L" + std::to_string(I)));
     EXPECT_FALSE(Q.AddRetryLabel("ONE TOO MANY"));
     EXPECT_EQ(Q.RetrySquelchList.size(), TDiskFillSquelch::MaxRetryLabels);
 }
@@ -201,7 +204,8 @@ TEST(DiskFillSquelchRules, TheMemoIsARingOfAThousandDisks) {
 class DiskRecommendTest : public catalog::testsupport::TCatalogFixture {
 protected:
     std::unique_ptr<dbsql::TDbTable> Summary;
-    void MakeVolumes(const std::vector<std::pair<std::string, double>>& Volumes, const std::string& From = "E:\\") {
+    void MakeVolumes(const std::vector<std::pair<std::string, double>>& Volumes,
+                     const std::string& From = "E:\\") {
         catalog::CurrentCatalogName = "Games";
         catalog::TCatalogStore Store;
         Store.CreateCatalogConfig(false, {30, 60, 20});
