@@ -21,6 +21,7 @@
 #include "platform/Files.h"
 #include "platform/testsupport/TestDrives.h"
 #include "platform/testsupport/UserEnv.h"
+#include "sysutil/shell/UtShlViews.h"
 #include "tools/offload/DiskFillForm.h"
 #include "tools/offload/DiskFillRunForms.h"
 
@@ -142,5 +143,144 @@ TEST_F(DiskFillRunTest, TwoDisksAreFilledByBestFitAndCataloguedAgain) {
         Form = nullptr;
     }
 }
+
+TEST_F(DiskFillRunTest, ATargetWithFilesIsShownAndCanBeErasedOrLeft) {
+    WriteSized("ONE.BIN", 1000);
+    Disk1.WriteFile("OLD/KEEP.TXT", "old");
+    Disk1.WriteFile(".hidden", "h");
+    Open();
+    // Return To Disk Prompt: nothing copied, the prompt comes back (and is cancelled).
+    Prompt('E', false);
+    Driver.AnswerWith(
+        [this](TCustomForm& F) {
+            auto& N = dynamic_cast<TDiskFillNotEmptyForm&>(F);
+            EXPECT_EQ(N.Caption(), "Existing Files And Folders Detected On The Target Disk");
+            EXPECT_EQ(N.FolderList->RootFolder(), "E:\\");
+            if (const char* Dir = std::getenv("KORVANE_GRABS"))
+                Driver.Grab(N, std::string(Dir) + "/offload-notempty.png");
+            N.SetModalResult(mrCancel);
+        },
+        mrCancel);
+    Driver.Answer(mrCancel);
+    Driver.Click(*Form->CopyBtn);
+    Driver.RunPending();
+    EXPECT_EQ(Files(Disk1), (std::vector<std::string>{".hidden", "OLD"}));
+    EXPECT_EQ(Form->List.TaggedFiles, 1);
+
+    // Erase Disk And Continue empties the disk, hidden files too, and the file is copied.
+    Prompt('E', false);
+    Driver.AnswerWith([](TCustomForm& F) { dynamic_cast<TDiskFillNotEmptyForm&>(F).EraseBtn->Click(); });
+    Driver.Click(*Form->CopyBtn);
+    Driver.RunPending();
+    EXPECT_EQ(Files(Disk1), (std::vector<std::string>{"ONE.BIN"}));
+    EXPECT_EQ(Form->List.TaggedFiles, 0);
+}
+
+TEST_F(DiskFillRunTest, ExistingFilesAreOverwrittenOnlyWhenTheUserSaysSo) {
+    // Largest first: A, B, C, D. A, B and C exist on both disks, D on neither.
+    const std::vector<std::pair<const char*, size_t>> Sized = {
+        {"A.BIN", 8000}, {"B.BIN", 7000}, {"C.BIN", 6000}, {"D.BIN", 5000}};
+    for (const auto& [Name, Size] : Sized) {
+        WriteSized(Name, Size);
+        if (std::string(Name) == "D.BIN") continue;
+        Disk1.WriteFile(Name, "disk 1");
+        Disk2.WriteFile(Name, "disk 2");
+    }
+    std::filesystem::last_write_time(Root / "FILES/A.BIN", std::chrono::floor<std::chrono::seconds>(
+                                                               std::filesystem::file_time_type::clock::now() -
+                                                               std::chrono::hours(24 * 30)));
+    std::filesystem::permissions(Root / "FILES/A.BIN", std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
+    Open();
+    Prompt('E', false);
+    Driver.AnswerWith([](TCustomForm& F) { F.SetModalResult(mrOk); });  // leave the files alone
+    Driver.Answer(mrYes);                                               // A.BIN
+    Driver.Answer(mrNoToAll);                                           // B.BIN, and C.BIN without a question
+    Driver.Click(*Form->CopyBtn);
+    Driver.RunPending();
+    EXPECT_EQ(platform::testsupport::ReadNativeFile(Disk1 / "A.BIN"), std::string(8000, 'x'));
+    EXPECT_TRUE(platform::GetFileAttributes("E:\\A.BIN") & platform::FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(std::filesystem::last_write_time(Disk1 / "A.BIN"),
+              std::filesystem::last_write_time(Root / "FILES/A.BIN"));
+    EXPECT_EQ(platform::testsupport::ReadNativeFile(Disk1 / "B.BIN"), "disk 1");
+    EXPECT_EQ(platform::testsupport::ReadNativeFile(Disk1 / "C.BIN"), "disk 1");
+    EXPECT_EQ(platform::testsupport::ReadNativeFile(Disk1 / "D.BIN"), std::string(5000, 'x'));
+    // Declined files were untagged and not offered again.
+    EXPECT_EQ(Form->List.TaggedFiles, 0);
+
+    // The answers hold for one disk only: the next one asks again.
+    Form->List.TagAll(true);
+    Prompt('F', false);
+    Driver.AnswerWith([](TCustomForm& F) { F.SetModalResult(mrOk); });
+    Driver.Answer(mrCancel);    // closing the question on A.BIN: not overwritten
+    Driver.Answer(mrYesToAll);  // B.BIN, and C.BIN without a question
+    Driver.Click(*Form->CopyBtn);
+    Driver.RunPending();
+    EXPECT_EQ(platform::testsupport::ReadNativeFile(Disk2 / "A.BIN"), "disk 2");
+    EXPECT_EQ(platform::testsupport::ReadNativeFile(Disk2 / "B.BIN"), std::string(7000, 'x'));
+    EXPECT_EQ(platform::testsupport::ReadNativeFile(Disk2 / "C.BIN"), std::string(6000, 'x'));
+    std::vector<std::string> Asked;
+    for (const auto& S : Driver.Shown)
+        if (S.Text.find("\r\n\r\nThis File Already Exists In The Target Folder.  Overwrite (Even If Marked "
+                        "As \"Read Only\")?") != std::string::npos)
+            Asked.push_back(S.Text.substr(0, S.Text.find('\r')));
+    EXPECT_EQ(Asked, (std::vector<std::string>{"A.BIN", "B.BIN", "A.BIN", "B.BIN"}));
+}
+
+TEST_F(DiskFillRunTest, TheOffloadedFolderAsTargetNeverLosesItsFiles) {
+    WriteSized("ONLY.BIN", 3000);
+    RunDrives.reset();
+    RunDrives = std::make_unique<TScopedDrives>("D=" + Root.Path() + ";G=" + (Root / "FILES") +
+                                                "|size=1048576|cluster=512");
+    Open();
+    Prompt('G', false);
+    Driver.AnswerWith([](TCustomForm& F) { F.SetModalResult(mrOk); });
+    Driver.Click(*Form->MoveBtn);
+    Driver.RunPending();
+    EXPECT_EQ(platform::testsupport::ReadNativeFile(Root / "FILES/ONLY.BIN"), std::string(3000, 'x'));
+    EXPECT_EQ(Texts(),
+              (std::vector<std::string>{"ONLY.BIN\r\n\r\nThe Source And Destination Are The Same File"}));
+    EXPECT_EQ(Form->List.TaggedFiles, 0);
+}
+
+TEST_F(DiskFillRunTest, ErrorsOfTheTargetReturnToThePrompt) {
+    WriteSized("ONE.BIN", 1000);
+    RunDrives.reset();
+    RunDrives = std::make_unique<TScopedDrives>("D=" + Root.Path() + ";Q=" + (Root / "NOT-THERE") +
+                                                ";E=" + Disk1.Path() + "|size=1048576|cluster=512");
+    Open();
+    Prompt('Q', false);
+    Driver.Answer(mrCancel);
+    Driver.Click(*Form->CopyBtn);
+    Driver.RunPending();
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"Error Determining Disk Size (Drive Q:)"}));
+
+    // A target that cannot be created finishes the disk; the file stays tagged.
+    Driver.Shown.clear();
+    Prompt('E', false);
+    Driver.Answer(mrCancel);
+    {
+        platform::TScopedFileFault Fault(
+            [this](platform::TFileOperation Op, const std::string& Path, int64_t, uint32_t) {
+                platform::TFileFault F;
+                if (Op == platform::TFileOperation::Open && Path.rfind(Disk1.Path(), 0) == 0) F.Error = 5;
+                return F;
+            });
+        Driver.Click(*Form->CopyBtn);
+        Driver.RunPending();
+    }
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"Error Opening Destination File For Output.\r\n\r\nThe "
+                                                 "Target Disk's Root Directory May Be Full"}));
+    EXPECT_EQ(Form->List.TaggedFiles, 1);
+    EXPECT_TRUE(Files(Disk1).empty());
+}
+
+TEST_F(DiskFillRunTest, NothingTaggedIsAnError) {
+    Open();
+    Form->List.TagAll(false);
+    Driver.Click(*Form->CopyBtn);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"No Files Have Been Tagged"}));
+}
+
 }  // namespace
 }  // namespace tools
