@@ -76,8 +76,10 @@ TDiskFillPromptForm::TDiskFillPromptForm(TComponent* AOwner, TDiskFillForm& Offl
         "folders in order to make room for new files.  \r\n\r\nIf you tell it to do so, and the target drive "
         "was a "
         "hard disk with many files that you intend to keep, the results would obviously be disasterous.");
-    Note->SetWordWrap(true);
     Note->Font().Style = fsBold;
+    Note->SetWordWrap(true);
+    Note->SetAutoSize(false);
+    Note->SetHeight(172);
     TargetLabel = catalog::NewLabel(*this, *this, "TargetLabel", 12, 190, 80, "Target Drive");
     TargetDrive = RunFormsMake<TDriveComboBox>(this, this, "TargetDrive", 100, 186, 200, 23);
     SaveDrive = catalog::NewLabel(*this, *this, "SaveDrive", 320, 190, 20, "");

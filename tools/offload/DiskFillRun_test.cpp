@@ -49,6 +49,9 @@ protected:
         Store.CreateCatalogConfig(false, {30, 60, 20});
         Store.OpenCatalog(true);
         SetSleepHandler([this](uint32_t Ms) {
+            if (Ms == 150 && Form && Form->CopyForm && CopyWindowLines.empty())
+                if (const char* Dir = std::getenv("KORVANE_GRABS"))
+                    Driver.Grab(*Form->CopyForm, std::string(Dir) + "/offload-copy.png");
             if (Ms == 150 && Form && Form->CopyForm)
                 CopyWindowLines.push_back(Form->CopyForm->SerialNumber->Caption() + " " +
                                           Form->CopyForm->FileSize->Caption());
@@ -91,6 +94,7 @@ protected:
                 EXPECT_EQ(P.Caption(), "Insert Disk In Target Drive");
                 P.TargetDrive->SetDrive(Drive);
                 P.CatalogAfter->SetChecked(CatalogAfter);
+                EXPECT_EQ(P.DFCatalogSubFolders->Enabled(), CatalogAfter);
                 P.SetModalResult(mrOk);
             },
             mrOk);
@@ -280,6 +284,51 @@ TEST_F(DiskFillRunTest, NothingTaggedIsAnError) {
     Form->List.TagAll(false);
     Driver.Click(*Form->CopyBtn);
     EXPECT_EQ(Texts(), (std::vector<std::string>{"No Files Have Been Tagged"}));
+}
+
+TEST_F(DiskFillRunTest, ARecommendedDiskMustCarryItsLabelAndIsNotChecked) {
+    WriteSized("ONE.BIN", 200 * 1024);
+    Disk1.WriteFile("OLD.TXT", "a catalogued disk holds files");
+    {
+        auto Sum = Table("Games_SUM");
+        Sum->Open();
+        for (const auto& [Label, Free] : std::vector<std::pair<std::string, double>>{
+                 {"SMALL", 100 * 1024}, {"DISK1", 500 * 1024}, {"MIDDLE", 300 * 1024}}) {
+            Sum->Append();
+            Sum->FieldByName("CatalogVolumeLabel")->SetAsString(Label);
+            Sum->FieldByName("ActualVolumeLabel")->SetAsString(Label);
+            Sum->FieldByName("CatalogedFrom")->SetAsString("E:\\");
+            Sum->FieldByName("DiskFree")->SetAsFloat(Free);
+            Sum->Post();
+        }
+    }
+    Open();
+    std::vector<std::string> Offered;
+    Driver.AnswerWith(
+        [&](TCustomForm& F) {
+            auto& P = dynamic_cast<TDiskFillPromptForm&>(F);
+            if (const char* Dir = std::getenv("KORVANE_GRABS"))
+                Driver.Grab(P, std::string(Dir) + "/offload-prompt.png");
+            // The first offer is the roomiest disk; with the wrong disk in the drive it stays open.
+            Driver.AnswerWith([&](TCustomForm& R) {
+                auto& Offer = dynamic_cast<TDiskFillRecommendForm&>(R);
+                Offered.push_back(Offer.VolumeLabel->Caption() + " " + Offer.FreeSpace->Caption());
+                Offer.TargetDrive->SetDrive('F');
+                Offer.ProceedBtn->Click();
+                EXPECT_EQ(Offer.ModalResult(), mrNone);
+                Offer.TargetDrive->SetDrive('E');
+                Offer.ProceedBtn->Click();
+            });
+            P.BitBtn4->Click();
+        },
+        mrCancel);
+    Driver.Click(*Form->CopyBtn);
+    Driver.RunPending();
+    EXPECT_EQ(Offered, (std::vector<std::string>{"DISK1 ( 512,000 Bytes Free )"}));
+    EXPECT_EQ(Texts(), (std::vector<std::string>{
+                           "The Volume Label On This Disk (DISK2) Is Not The Same As That Recommended"}));
+    // No not-empty question for a recommended disk: the file went on beside the old one.
+    EXPECT_EQ(Files(Disk1), (std::vector<std::string>{"OLD.TXT", "ONE.BIN"}));
 }
 
 }  // namespace
