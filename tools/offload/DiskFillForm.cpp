@@ -176,6 +176,8 @@ TDiskFillForm::TDiskFillForm(TComponent* AOwner) : TForm(AOwner) {
     EraseBtn = Button("EraseBtn", "&Erase Tagged Files", 0, 1);
     CopyBtn = Button("CopyBtn", "C&opy Tagged Files", 1, 1);
     MoveBtn = Button("MoveBtn", "&Move Tagged Files", 2, 1);
+    CopyBtn->OnClick = [this](TObject*) { CopyBtnClick(false); };
+    MoveBtn->OnClick = [this](TObject*) { CopyBtnClick(true); };
     CloseBtn = catalog::NewDialogButton(*this, *ButtonPanel, "CloseBtn", bkClose, 556, 36);
     HelpBtn = catalog::NewDialogButton(*this, *ButtonPanel, "HelpBtn", bkHelp, 666, 36, &HelpContext);
     TagAllBtn->OnClick = [this](TObject*) { TagAllBtnClick(); };

@@ -8,6 +8,7 @@
 
 #include "framework/ui/Forms.h"
 #include "tools/offload/DiskFillList.h"
+#include "tools/offload/DiskFillTransfer.h"
 
 namespace framework {
 class TBitBtn;
@@ -97,6 +98,28 @@ public:
     void EraseBtnClick();
     void InvertDupBtnClick();
     void ViewCmtBtnClick();
+
+    // ---- The copy or move run (onto one target disk after another) ----
+    TDiskFillSquelch Squelch;  // lives as long as the window
+    bool RecommendedDiskChosen = false;
+    struct TTargetDisk {
+        char Drive = 'A';
+        uint32_t Serial = 0;
+        std::string Label;
+        int64_t Capacity = 0, ClusterSize = 0, FreeBytes = 0;
+    } Target;
+    bool MoveMode = false, SourceListChanged = false, SomethingTransferred = false;
+    bool NoToAll = false, YesToAll = false;
+    class TDiskFillPromptForm* Prompt = nullptr;
+    class TDiskFillCopyForm* CopyForm = nullptr;
+
+    void CopyBtnClick(bool Move);
+    bool ReadTargetDiskInfo();
+    bool CheckTargetEmpty();
+    void TransferNextFile();
+    // 0 copied, 1 failed (the disk is finished), 2 skipped (nothing copied).
+    int CopyOneFile(const std::string& Name);
+    void RecatalogTargetDisk();
 
 protected:
     void DoShow() override;
