@@ -1,6 +1,6 @@
 #pragma once
 // TFileReportScreenForm: the file report, both its engine and its window. A caller creates the
-// window, fills the report's parameter block (the fields under "Report specification"), calls
+// window, fills the report's parameter block (the fields under "What to report"), calls
 // CreateReport and shows the window modeless when it returns true (releasing it otherwise).
 //
 // The report is built in two stages: a finder walks <catalog>_CAT through a filter and writes the
@@ -103,7 +103,7 @@ public:
     ~TFileReportScreenForm() override;
     int HelpContext = 40;
 
-    // ---- Report specification ----
+    // ---- What to report ----
     std::string ReportTitle;
     // Empty: the current catalog, taken when the report is built.
     std::string CatalogName;
