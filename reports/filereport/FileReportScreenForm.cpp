@@ -490,7 +490,7 @@ TFileReportScreenForm::TFileReportScreenForm(TComponent* AOwner) : TForm(AOwner)
 
 TFileReportScreenForm::~TFileReportScreenForm() {
     OnResize = nullptr;
-    if (FProgress) FProgress->Free();
+    CloseProgress();
     if (ViewForm) {
         ViewForm->OpenFlag = nullptr;
         ViewForm->Free();
@@ -505,12 +505,8 @@ bool TFileReportScreenForm::CreateReport() {
     ReportSeq = catalog::OpenReportCount;
     ResultSeed = framework::Random(2147483647);
     ResultTableName = "Results_" + std::to_string(ResultSeed) + "_" + std::to_string(ReportSeq);
-    auto release = [this] {
-        if (FProgress) FProgress->Free();
-        FProgress = nullptr;
-    };
-    auto undo = [this, &release] {
-        release();
+    auto undo = [this] {
+        CloseProgress();
         FileTable->Close();
         DropResultTable();
         CategoryTable->Close();
@@ -518,31 +514,22 @@ bool TFileReportScreenForm::CreateReport() {
         FCountTaken = false;
     };
     try {
-        FProgress = TCustomForm::Create<catalog::TProgressForm>(this);
-        FProgress->ShowForm("Finding Files That Match The Selected Criteria", true);
+        ShowProgress("Finding Files That Match The Selected Criteria", true);
         InitReportState();
         const bool found = OnlyDuplicate ? FindDuplicateFiles()
                            : OnlyUnique  ? FindUniqueFiles()
                                          : FindMatchingFiles();
-        release();
+        CloseProgress();
         if (!found) {
             undo();
             return false;
         }
-        FProgress = TCustomForm::Create<catalog::TProgressForm>(this);
-        FProgress->ShowForm("Setting Up The Report", true);
+        ShowProgress("Setting Up The Report", true);
         QueryCancelled = false;
         OrderByText = FileReportOrderBy(SortSpec);
         BuildGridColumns();
         if (Query->Fields.Count() == 0) AddEntryFields(*Query, FileTable->FieldDefs, CategoryTable, true);
-        SetReportSql();
-        try {
-            Query->Open();
-        } catch (const EAbort&) {
-            QueryCancelled = true;
-        }
-        release();
-        if (QueryCancelled) {
+        if (!OpenReportQuery()) {
             undo();
             return false;
         }
@@ -557,12 +544,8 @@ bool TFileReportScreenForm::CreateComparisonReport() {
     ++catalog::OpenReportCount;
     FCountTaken = true;
     ReportSeq = catalog::OpenReportCount;
-    auto release = [this] {
-        if (FProgress) FProgress->Free();
-        FProgress = nullptr;
-    };
-    auto undo = [this, &release] {
-        release();
+    auto undo = [this] {
+        CloseProgress();
         Query->Close();
         ResultTable->Close();
         if (DeleteResultOnClose) DropResultTable();
@@ -572,8 +555,7 @@ bool TFileReportScreenForm::CreateComparisonReport() {
     };
     try {
         InitReportState();
-        FProgress = TCustomForm::Create<catalog::TProgressForm>(this);
-        FProgress->ShowForm("Setting Up The Report", true);
+        ShowProgress("Setting Up The Report", true);
         QueryCancelled = false;
         OrderByText = FileReportOrderBy(SortSpec, true);
         BuildGridColumns();
@@ -584,19 +566,11 @@ bool TFileReportScreenForm::CreateComparisonReport() {
             FileTable->FieldDefs.Update();
             AddEntryFields(*Query, FileTable->FieldDefs, CategoryTable, true);
         }
-        SetReportSql();
-        try {
-            Query->Open();
-        } catch (const EAbort&) {
-            QueryCancelled = true;
-        }
-        release();
-        if (QueryCancelled) {
+        if (!OpenReportQuery()) {
             undo();
             return false;
         }
-        FProgress = TCustomForm::Create<catalog::TProgressForm>(this);
-        FProgress->ShowForm("Calibrating Column Widths", false);
+        ShowProgress("Calibrating Column Widths", false);
         const int records = Query->RecordCount();
         int processed = 0, shown = 0;
         Query->DisableControls();
@@ -608,13 +582,34 @@ bool TFileReportScreenForm::CreateComparisonReport() {
         Query->First();
         Query->EnableControls();
         BuildGridColumns();
-        release();
+        CloseProgress();
         FileReportGrid->Invalidate();
         return true;
     } catch (...) {
         undo();
         throw;
     }
+}
+
+void TFileReportScreenForm::ShowProgress(const char* Caption, bool CanCancel) {
+    FProgress = TCustomForm::Create<catalog::TProgressForm>(this);
+    FProgress->ShowForm(Caption, CanCancel);
+}
+
+void TFileReportScreenForm::CloseProgress() {
+    if (FProgress) FProgress->Free();
+    FProgress = nullptr;
+}
+
+bool TFileReportScreenForm::OpenReportQuery() {
+    SetReportSql();
+    try {
+        Query->Open();
+    } catch (const EAbort&) {
+        QueryCancelled = true;
+    }
+    CloseProgress();
+    return !QueryCancelled;
 }
 
 void TFileReportScreenForm::BuildGridColumns() {
@@ -1032,19 +1027,16 @@ void TFileReportScreenForm::ShowArchivedClick() {
     const TCursor cursor = Screen->Cursor();
     Screen->SetCursor(crSQLWait);
     Application->ProcessMessages();
-    FProgress = TCustomForm::Create<catalog::TProgressForm>(this);
-    FProgress->ShowForm("Updating Report", false);
+    ShowProgress("Updating Report", false);
     try {
         SetReportSql();
         Query->Open();
     } catch (...) {
-        FProgress->Free();
-        FProgress = nullptr;
+        CloseProgress();
         Screen->SetCursor(cursor);
         throw;
     }
-    FProgress->Free();
-    FProgress = nullptr;
+    CloseProgress();
     Screen->SetCursor(cursor);
 }
 
@@ -1073,8 +1065,7 @@ void TFileReportScreenForm::ApplyFont(const TFont& Font) {
     FileReportGrid->SetFont(Font);
     FileReportGrid->SetTitleFont(Font);
     DBMemo1->SetFont(Font);
-    FProgress = TCustomForm::Create<catalog::TProgressForm>(this);
-    FProgress->ShowForm("Recalibrating Column Widths", false);
+    ShowProgress("Recalibrating Column Widths", false);
     StartColumnWidths(kGridHeadings);
     const std::array<int, kColumnItems> charWidths = ColumnCharWidth;
     if (Query->Active()) {
@@ -1098,8 +1089,7 @@ void TFileReportScreenForm::ApplyFont(const TFont& Font) {
             if (column->FieldName() == kItems[item - 1].GridField)
                 column->SetWidth(ColumnPixelWidth[size_t(item - 1)] + 4);
     }
-    FProgress->Free();
-    FProgress = nullptr;
+    CloseProgress();
     FileReportGrid->Invalidate();
 }
 

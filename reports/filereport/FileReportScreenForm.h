@@ -269,6 +269,11 @@ private:
     void ShowFinderProgress(int Processed, int Records, int& Shown);
     // The join, the archive condition while Show Archived is clear, and the sort clause.
     void SetReportSql();
+    // The progress window the report shows while it works (one at a time).
+    void ShowProgress(const char* Caption, bool CanCancel);
+    void CloseProgress();
+    // Opens the report query under the progress window, then closes it; false when cancelled.
+    bool OpenReportQuery();
     void AddGridColumn(int Item);
     void ApplyPanelRule();
     void DropResultTable();
