@@ -25,14 +25,8 @@ using namespace framework;
 
 namespace {
 
-constexpr uint32_t kErrorBeep = 16;
 const char* const kRestructureError =
     "Error Restructuring Catalog File - You May Need To Restore A Backup Copy";
-
-void ErrorBox(const std::string& Message) {
-    MessageBeep(kErrorBeep);
-    MessageDlg(Message, mtError, {mbOK}, 0);
-}
 
 // The shared progress window for the time of a restructure (no Cancel button).
 class TShownProgress {

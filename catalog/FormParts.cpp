@@ -5,7 +5,9 @@
 #include "controls/entry/CtlPictureField.h"
 #include "controls/entry/CtlSpinner.h"
 #include "controls/grid/CtlNotebook.h"
+#include "framework/stdctrls/Dialogs.h"
 #include "framework/stdctrls/Label.h"
+#include "platform/Beep.h"
 
 namespace catalog {
 
@@ -83,6 +85,11 @@ grid::TCtlNotebook* NewNotebook(TComponent& Owner, TWinControl& Parent, const ch
     for (int i = 0; i < book->PageCount(); ++i) book->Pages(i)->Loaded();
     book->Loaded();
     return book;
+}
+
+void ErrorBox(const std::string& Text, bool Beep) {
+    if (Beep) platform::MessageBeep(platform::MB_ICONHAND);
+    framework::MessageDlg(Text, framework::mtError, {framework::mbOK}, 0);
 }
 
 }  // namespace catalog

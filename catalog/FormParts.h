@@ -2,6 +2,7 @@
 // Parts the program's windows are built of: standard dialog buttons and panels.
 
 #include <initializer_list>
+#include <string>
 
 #include "framework/stdctrls/Buttons.h"
 #include "framework/stdctrls/ExtCtrls.h"
@@ -42,6 +43,21 @@ entry::TCtlPictureField* NewLengthField(framework::TComponent& Owner, framework:
 grid::TCtlNotebook* NewNotebook(framework::TComponent& Owner, framework::TWinControl& Parent,
                                 const char* Name, int Left, int Top, int Width, int Height,
                                 std::initializer_list<const char*> PageCaptions);
+
+// The error box of the program's windows: a warning beep (unless Beep is false), then Text with an
+// OK button.
+void ErrorBox(const std::string& Text, bool Beep = true);
+
+// A control of class T owned by Owner, named Name (unless empty) and placed on Parent.
+template <class T>
+T* NewControl(framework::TComponent& Owner, framework::TWinControl& Parent, const char* Name, int Left,
+              int Top, int Width, int Height) {
+    auto* control = framework::NewComponent<T>(&Owner);
+    if (Name && *Name) control->SetName(Name);
+    control->SetParent(&Parent);
+    control->SetBounds(Left, Top, Width, Height);
+    return control;
+}
 
 // Creates a form of class T owned by the application, shows it modally and frees it, also when
 // showing it raises.

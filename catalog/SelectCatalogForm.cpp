@@ -29,13 +29,7 @@ using namespace framework;
 
 namespace {
 
-constexpr uint32_t kErrorBeep = 16;
 const char* const kNoCatalogs = "No Catalogs Have Been Defined Yet";
-
-void ErrorBox(const std::string& Message, bool Beep = true) {
-    if (Beep) MessageBeep(kErrorBeep);
-    MessageDlg(Message, mtError, {mbOK}, 0);
-}
 
 void PointAtConfigs(dbsql::TDbTable& Table) {
     Table.Close();

@@ -29,11 +29,6 @@ namespace {
 
 constexpr uint32_t kErrorBeep = 16;
 
-void ErrorBox(const std::string& Message) {
-    MessageBeep(kErrorBeep);
-    MessageDlg(Message, mtError, {mbOK}, 0);
-}
-
 bool FileThere(const std::string& Path) {
     const uint32_t attributes = platform::GetFileAttributes(Path);
     return attributes != platform::INVALID_FILE_ATTRIBUTES &&

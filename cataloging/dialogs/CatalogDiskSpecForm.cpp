@@ -19,7 +19,6 @@
 #include "framework/stdctrls/GroupBox.h"
 #include "framework/stdctrls/Label.h"
 #include "framework/stdctrls/RadioButton.h"
-#include "platform/Beep.h"
 
 namespace cataloging {
 
@@ -35,11 +34,6 @@ constexpr const char* kStoredProperties =
     "Recurse.Checked\n"
     "StatsFiles.Checked\n"
     "StatsOnly.Checked\n";
-
-void ErrorBox(const std::string& Text) {
-    platform::MessageBeep(platform::MB_ICONHAND);
-    MessageDlg(Text, mtError, {mbOK}, 0);
-}
 
 template <class T>
 T* NewCheck(TForm& Form, TWinControl& Parent, const char* Name, int Left, int Top, int Width,
@@ -166,13 +160,13 @@ void TCatalogDiskSpecForm::OptionsBtnClick() {
     } catch (const std::exception&) {
         table.Close();
         dialog->Free();
-        ErrorBox("Error Retrieving Configuration Data For This Catalog");
+        catalog::ErrorBox("Error Retrieving Configuration Data For This Catalog");
         return;
     }
     if (!found) {
         table.Close();
         dialog->Free();
-        ErrorBox("Cannot Find Configuration Data For This Catalog");
+        catalog::ErrorBox("Cannot Find Configuration Data For This Catalog");
         return;
     }
     try {

@@ -173,7 +173,7 @@ void ShowFileCommentEditor(const TCommentEditorSpec& Spec) {
         form->OpenTables();
         form->CalculateColumnWidths();
     } catch (const std::exception&) {
-        EditorErrorBox("An Error Occurred While Trying To Set Up To Edit The File Comments");
+        catalog::ErrorBox("An Error Occurred While Trying To Set Up To Edit The File Comments");
         form->Free();
         return;
     }

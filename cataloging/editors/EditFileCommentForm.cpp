@@ -241,11 +241,11 @@ TEditFileCommentForm::TEditFileCommentForm(TComponent* AOwner) : TForm(AOwner) {
     Spawner->SetName("Spawner");
     Spawner->SetNotifyWhenDone(false);
     Spawner->OnSpawnError = [](TObject*, uint16_t Error) {
-        EditorErrorBox("Error #" + std::to_string(Error) +
+        catalog::ErrorBox("Error #" + std::to_string(Error) +
                        " Occurred While Attempting To Open The Selected File");
     };
     Spawner->OnTimeOut = [](TObject*) {
-        EditorErrorBox("An Timeout Error Occurred While Attempting To Open The Selected File");
+        catalog::ErrorBox("An Timeout Error Occurred While Attempting To Open The Selected File");
     };
     Launch = [this](const std::string& Path) {
         Spawner->SetFileName(Path);
@@ -486,7 +486,7 @@ void TEditFileCommentForm::CopyToBlankClick() {
 
 void TEditFileCommentForm::CategoryBtnClick() {
     if (CatalogTable->IsEmpty()) {
-        EditorErrorBox("No File Entry Selected", false);
+        catalog::ErrorBox("No File Entry Selected", false);
         return;
     }
     auto* picker = TCustomForm::Create<TCategoryForm>(Application);
@@ -523,7 +523,7 @@ void TEditFileCommentForm::CloseBtnClick() {
 
 void TEditFileCommentForm::OpenFile() {
     if (!Trim(CatalogTable->FieldByName("ArchiveID")->AsString()).empty()) {
-        EditorErrorBox(
+        catalog::ErrorBox(
             "Korvane Does Not Presently Have The Ability To Open A File Inside Of An Archive File");
         return;
     }

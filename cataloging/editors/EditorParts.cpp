@@ -10,7 +10,6 @@
 #include "framework/data/Fields.h"
 #include "framework/stdctrls/Dialogs.h"
 #include "framework/stdctrls/Label.h"
-#include "platform/Beep.h"
 
 namespace cataloging {
 
@@ -24,11 +23,6 @@ TBitBtn* NewEditorButton(TCustomForm& Form, const char* Name, const char* Captio
     button->ModalResult = mrNone;
     button->OnClick = [Click = std::move(Click)](TObject*) { Click(); };
     return button;
-}
-
-void EditorErrorBox(const std::string& Text, bool Beep) {
-    if (Beep) platform::MessageBeep(16);
-    MessageDlg(Text, mtError, {mbOK}, 0);
 }
 
 int EditorTextWidth(TLabel& Measure, TControl& FontOf, const std::string& Text) {

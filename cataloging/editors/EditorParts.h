@@ -20,8 +20,6 @@ namespace cataloging {
 // A plain button on the form running Click.
 framework::TBitBtn* NewEditorButton(framework::TCustomForm& Form, const char* Name, const char* Caption,
                                     int Left, int Top, int Width, std::function<void()> Click);
-// An error box, after an error beep unless Beep is false.
-void EditorErrorBox(const std::string& Text, bool Beep = true);
 // The text's width and height in FontOf's font, measured on the (hidden) label Measure.
 int EditorTextWidth(framework::TLabel& Measure, framework::TControl& FontOf, const std::string& Text);
 int EditorTextHeight(framework::TLabel& Measure, framework::TControl& FontOf, const std::string& Text);

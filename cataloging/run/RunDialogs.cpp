@@ -6,14 +6,8 @@
 #include "framework/stdctrls/Dialogs.h"
 #include "framework/stdctrls/Edit.h"
 #include "framework/stdctrls/Label.h"
-#include "platform/Beep.h"
 
 namespace cataloging {
-
-void ErrorBox(const std::string& Text) {
-    platform::MessageBeep(platform::MB_ICONHAND);
-    framework::MessageDlg(Text, framework::mtError, {framework::mbOK}, 0);
-}
 
 using namespace framework;
 

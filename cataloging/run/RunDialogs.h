@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "catalog/FormParts.h"
 #include "framework/ui/Forms.h"
 
 namespace framework {
@@ -18,8 +19,8 @@ class TEllipsisPanel;
 
 namespace cataloging {
 
-// An error beep, then the error box with OK.
-void ErrorBox(const std::string& Text);
+// The program's error box (a beep, then the text with OK), for the cataloguing windows.
+using catalog::ErrorBox;
 
 // "Expand Archive?": Yes (mrYes), Yes To All (mrYesToAll), No (the Cancel button, mrNo),
 // No To All (mrNoToAll), Stop Cataloging (mrAbort).

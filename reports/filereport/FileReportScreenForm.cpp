@@ -7,6 +7,7 @@
 #include <memory>
 #include <utility>
 
+#include "catalog/FormParts.h"
 #include "catalog/Globals.h"
 #include "catalog/ProgressForm.h"
 #include "catalog/TextHelpers.h"
@@ -40,7 +41,6 @@ using namespace framework;
 
 namespace {
 
-constexpr uint32_t kErrorBeep = 16;
 constexpr const char* kTotalFormat = "###,###,###,###,##0";
 constexpr int kResultBatch = 100;
 constexpr int kMaxKeywords = 100;
@@ -89,11 +89,6 @@ constexpr const char* kStoredProperties =
     "FileReportGrid.TitleFont\n"
     "DBMemo1.Font\n"
     "ShowArchived.Checked\n";
-
-void ErrorBox(const std::string& Text) {
-    platform::MessageBeep(kErrorBeep);
-    MessageDlg(Text, mtError, {mbOK}, 0);
-}
 
 void SetLook(TFont& Font, const char* Name, int Size, TFontStyles Style) {
     Font.Name = Name;
@@ -1124,7 +1119,7 @@ void TFileReportScreenForm::FileReportGridDblClick() {
 
 void TFileReportScreenForm::OpenFile() {
     if (!Trim(Query->FieldByName("ArchiveID")->AsString()).empty()) {
-        ErrorBox("Korvane Does Not Presently Have The Ability To Open A File Inside Of An Archive File");
+        catalog::ErrorBox("Korvane Does Not Presently Have The Ability To Open A File Inside Of An Archive File");
         return;
     }
     const std::string volume = Query->FieldByName("VolumeLabel")->AsString();
@@ -1157,11 +1152,11 @@ void TFileReportScreenForm::OpenFile() {
 }
 
 void TFileReportScreenForm::SpawnSpawnError() {
-    ErrorBox("An Error Occurred While Attempting To Open The Selected File");
+    catalog::ErrorBox("An Error Occurred While Attempting To Open The Selected File");
 }
 
 void TFileReportScreenForm::SpawnTimeOut() {
-    ErrorBox("An Timeout Error Occurred While Attempting To Open The Selected File");
+    catalog::ErrorBox("An Timeout Error Occurred While Attempting To Open The Selected File");
 }
 
 void TFileReportScreenForm::FormClose(TCloseAction& Action) {

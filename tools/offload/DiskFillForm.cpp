@@ -48,11 +48,6 @@ constexpr const char* kCountFormat = "###,###,###,###,##0";
 constexpr const char* kHeadings[] = {"Tag",           "FileName",      "File Size",
                                      "Date Modified", "Time Modified", "Attribute"};
 
-void ErrorBox(const std::string& Text) {
-    platform::MessageBeep(kErrorBeep);
-    MessageDlg(Text, mtError, {mbOK}, 0);
-}
-
 std::string Count(int64_t N) {
     return FormatFloat(kCountFormat, static_cast<double>(N));
 }
@@ -76,15 +71,6 @@ struct THourGlass {
     THourGlass() { Screen->SetCursor(crHourGlass); }
     ~THourGlass() { Screen->SetCursor(Saved); }
 };
-
-template <class T>
-T* Make(TComponent* Owner, TWinControl* Parent, const char* Name, int Left, int Top, int Width, int Height) {
-    auto* C = NewComponent<T>(Owner);
-    if (Name && *Name) C->SetName(Name);
-    C->SetParent(Parent);
-    C->SetBounds(Left, Top, Width, Height);
-    return C;
-}
 
 // A new folder of its own for extracted files, in the program's folder (which a drive always
 // holds), removed with what it holds when it goes.
@@ -118,10 +104,10 @@ TDiskFillForm::TDiskFillForm(TComponent* AOwner) : TForm(AOwner) {
     // Top row: tagging on reading, the pattern, the active catalog.
     TopPanel = catalog::NewPanel(*this, *this, "TopPanel", 0, 0, 780, 38, bvNone);
     TopPanel->SetAlign(alTop);
-    AutoTag = Make<TCheckBox>(this, TopPanel, "AutoTag", 8, 10, 104, 17);
+    AutoTag = catalog::NewControl<TCheckBox>(*this, *TopPanel, "AutoTag", 8, 10, 104, 17);
     AutoTag->SetCaption("AutoTag Files");
     PatternLabel = catalog::NewLabel(*this, *TopPanel, "PatternLabel", 120, 11, 100, "Pattern To Match:");
-    PatternEdit = Make<TEdit>(this, TopPanel, "PatternEdit", 222, 7, 110, 23);
+    PatternEdit = catalog::NewControl<TEdit>(*this, *TopPanel, "PatternEdit", 222, 7, 110, 23);
     PatternEdit->SetCharCase(ecUpperCase);
     PatternEdit->SetText("*");
     PatternEdit->OnEnter = [this](TObject*) { FEnteredPattern = PatternEdit->Text(); };
@@ -129,7 +115,7 @@ TDiskFillForm::TDiskFillForm(TComponent* AOwner) : TForm(AOwner) {
         if (PatternEdit->Text() != FEnteredPattern) UpdateFileList();
     };
     // Pressing it takes the focus from the pattern field, which applies the pattern.
-    ApplyBtn = Make<TButton>(this, TopPanel, "ApplyBtn", 338, 6, 60, 25);
+    ApplyBtn = catalog::NewControl<TButton>(*this, *TopPanel, "ApplyBtn", 338, 6, 60, 25);
     ApplyBtn->SetCaption("A&pply");
     ApplyBtn->SetDefault(true);
     ApplyBtn->OnClick = [this](TObject*) {
@@ -162,7 +148,7 @@ TDiskFillForm::TDiskFillForm(TComponent* AOwner) : TForm(AOwner) {
     ButtonPanel = catalog::NewPanel(*this, *this, "ButtonPanel", 0, 400, 780, 70, bvNone);
     ButtonPanel->SetAlign(alBottom);
     auto Button = [this](const char* Name, const char* Caption, int Column, int Row) {
-        auto* B = Make<TButton>(this, ButtonPanel, Name, 6 + Column * 110, 4 + Row * 32, 104, 27);
+        auto* B = catalog::NewControl<TButton>(*this, *ButtonPanel, Name, 6 + Column * 110, 4 + Row * 32, 104, 27);
         B->SetCaption(Caption);
         return B;
     };
@@ -193,9 +179,9 @@ TDiskFillForm::TDiskFillForm(TComponent* AOwner) : TForm(AOwner) {
     LeftPanel = catalog::NewPanel(*this, *this, "LeftPanel", 0, 78, 190, 322, bvNone);
     LeftPanel->SetAlign(alLeft);
     catalog::NewLabel(*this, *LeftPanel, "", 6, 4, 170, "Select Drive");
-    DriveSelect = Make<TDriveComboBox>(this, LeftPanel, "DriveSelect", 6, 20, 178, 23);
+    DriveSelect = catalog::NewControl<TDriveComboBox>(*this, *LeftPanel, "DriveSelect", 6, 20, 178, 23);
     catalog::NewLabel(*this, *LeftPanel, "", 6, 48, 170, "Select Folder");
-    FolderSelect = Make<TDirectoryListBox>(this, LeftPanel, "FolderSelect", 6, 64, 178, 234);
+    FolderSelect = catalog::NewControl<TDirectoryListBox>(*this, *LeftPanel, "FolderSelect", 6, 64, 178, 234);
     FolderSelect->SetAnchors(akLeft | akTop | akRight | akBottom);
     DriveSelect->DirList = FolderSelect;
     TLabel* Hint = catalog::NewLabel(*this, *LeftPanel, "", 6, 302, 170, "Double Click To Select");
@@ -216,11 +202,11 @@ TDiskFillForm::TDiskFillForm(TComponent* AOwner) : TForm(AOwner) {
     Folder = catalog::NewPanel(*this, *RightPanel, "Folder", 0, 0, 586, 22, bvLowered);
     Folder->SetAlign(alTop);
     Folder->SetAlignment(taLeftJustify);
-    SortGroup = Make<TGroupBox>(this, RightPanel, "SortGroup", 0, 270, 586, 46);
+    SortGroup = catalog::NewControl<TGroupBox>(*this, *RightPanel, "SortGroup", 0, 270, 586, 46);
     SortGroup->SetCaption("Sort File List By");
     SortGroup->SetAlign(alBottom);
     auto Sort = [this](const char* Name, const char* Caption, int Width) {
-        auto* R = Make<TRadioButton>(this, SortGroup, Name, 0, 20, Width, 17);
+        auto* R = catalog::NewControl<TRadioButton>(*this, *SortGroup, Name, 0, 20, Width, 17);
         R->SetCaption(Caption);
         R->OnClick = [this](TObject*) { SortNoneClick(); };
         return R;
@@ -233,11 +219,11 @@ TDiskFillForm::TDiskFillForm(TComponent* AOwner) : TForm(AOwner) {
     SortSize = Sort("SortSize", "File Size", 64);
     SortDate = Sort("SortDate", "Date/Time", 80);
     SortNone->SetChecked(true);
-    SortReverse = Make<TCheckBox>(this, SortGroup, "SortReverse", 0, 20, 68, 17);
+    SortReverse = catalog::NewControl<TCheckBox>(*this, *SortGroup, "SortReverse", 0, 20, 68, 17);
     SortReverse->SetCaption("Reverse");
     SortReverse->OnClick = [this](TObject*) { SortNoneClick(); };
 
-    FileGrid = Make<grid::TCtlTable>(this, RightPanel, "FileGrid", 0, 22, 586, 248);
+    FileGrid = catalog::NewControl<grid::TCtlTable>(*this, *RightPanel, "FileGrid", 0, 22, 586, 248);
     FileGrid->SetAlign(alClient);
     FileGrid->SetColCount(6);
     FileGrid->SetRowLimit(2);
@@ -350,7 +336,7 @@ void TDiskFillForm::UpdateFileList() {
         [&Told] {
             if (Told) return;
             Told = true;
-            ErrorBox("There Are More Than 10,000 Files In This Folder - Excess Skipped");
+            catalog::ErrorBox("There Are More Than 10,000 Files In This Folder - Excess Skipped");
         });
     if (!SortNone->Checked()) SortFileList();
     ShowListCounters();
@@ -460,7 +446,7 @@ void TDiskFillForm::TagSeveral(bool Tag) {
 
 void TDiskFillForm::EraseBtnClick() {
     if (List.TaggedFiles == 0) {
-        ErrorBox("No Files Have Been Tagged");
+        catalog::ErrorBox("No Files Have Been Tagged");
         return;
     }
     if (MessageDlg("Are You Sure You Want To Delete The " + std::to_string(List.TaggedFiles) + " Files?",
@@ -492,7 +478,7 @@ void TDiskFillForm::InvertDupBtnClick() {
     try {
         CatalogTable->Open();
     } catch (const std::exception&) {
-        ErrorBox("Unable To Open The Current Catalog");
+        catalog::ErrorBox("Unable To Open The Current Catalog");
         return;
     }
     struct TClose {
@@ -501,7 +487,7 @@ void TDiskFillForm::InvertDupBtnClick() {
     } Closing{CatalogTable};
     CatalogTable->First();
     if (CatalogTable->Eof()) {
-        ErrorBox("There Are No Records In The Catalog");
+        catalog::ErrorBox("There Are No Records In The Catalog");
         return;
     }
     auto* Options = TCustomForm::Create<TDiskFillInvertDuplicateForm>(Application);
@@ -544,7 +530,7 @@ void TDiskFillForm::InvertDupBtnClick() {
 
 void TDiskFillForm::ViewCmtBtnClick() {
     if (List.Empty()) {
-        ErrorBox("There Are No Files In The List");
+        catalog::ErrorBox("There Are No Files In The List");
         return;
     }
     const int32_t Row = std::clamp(FileGrid->ActiveRow(), 1, List.Count());
@@ -574,7 +560,7 @@ void TDiskFillForm::ViewCmtBtnClick() {
         }
     }
     if (Trim(Comment).empty() && Trim(Diz).empty()) {
-        ErrorBox("No Main Archive Or \"FILE_ID.DIZ\" Comment Found For This File");
+        catalog::ErrorBox("No Main Archive Or \"FILE_ID.DIZ\" Comment Found For This File");
         return;
     }
     auto* Form = TCustomForm::Create<TDiskFillShowCmtForm>(Application);

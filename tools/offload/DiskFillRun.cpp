@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "catalog/FormParts.h"
 #include "catalog/Globals.h"
 #include "cataloging/run/CatalogProgressForm.h"
 #include "controls/kit/CoolGauge.h"
@@ -33,11 +34,6 @@ namespace {
 constexpr const char* kNoLabelMarker = "< No Label >";
 constexpr const char* kErrorLabelMarker = "< Error >";
 
-void OffloadRunError(const std::string& Text, bool Beep = true) {
-    if (Beep) platform::MessageBeep(platform::MB_ICONHAND);
-    MessageDlg(Text, mtError, {mbOK}, 0);
-}
-
 std::string OffloadRunCount(int64_t N) {
     return FormatFloat("###,###,###,###,##0", static_cast<double>(N));
 }
@@ -53,7 +49,7 @@ int64_t OffloadDriveFree(char Drive) {
 
 void TDiskFillForm::CopyBtnClick(bool Move) {
     if (List.TaggedFiles == 0) {
-        OffloadRunError("No Files Have Been Tagged");
+        catalog::ErrorBox("No Files Have Been Tagged");
         return;
     }
     MoveMode = Move;
@@ -136,7 +132,7 @@ bool TDiskFillForm::ReadTargetDiskInfo() {
         }
         uint64_t Avail = 0, Total = 0, Free = 0;
         if (!platform::GetDiskFreeSpaceEx(Root, &Avail, &Total, &Free)) {
-            OffloadRunError("Error Determining Disk Size (Drive " + Letter + ":)", false);
+            catalog::ErrorBox("Error Determining Disk Size (Drive " + Letter + ":)", false);
             return false;
         }
         Target.Capacity = static_cast<int64_t>(Total);
@@ -144,13 +140,13 @@ bool TDiskFillForm::ReadTargetDiskInfo() {
         uint32_t SectorsPerCluster = 0, BytesPerSector = 0, FreeClusters = 0, TotalClusters = 0;
         if (!platform::GetDiskFreeSpace(Root, &SectorsPerCluster, &BytesPerSector, &FreeClusters,
                                         &TotalClusters)) {
-            OffloadRunError("Error Determining Disk Cluster Size (Drive " + Letter + ":)", false);
+            catalog::ErrorBox("Error Determining Disk Cluster Size (Drive " + Letter + ":)", false);
             return false;
         }
         Target.ClusterSize = static_cast<int64_t>(SectorsPerCluster) * BytesPerSector;
         return true;
     } catch (const std::exception&) {
-        OffloadRunError("An Error Occurred While Reading Disk Summary Information (Drive " + Letter + ":)",
+        catalog::ErrorBox("An Error Occurred While Reading Disk Summary Information (Drive " + Letter + ":)",
                         false);
         return false;
     }
@@ -199,7 +195,7 @@ void TDiskFillForm::TransferNextFile() {
             const std::string Source = FolderPath() + Rec.Name;
             platform::SetFileAttributes(Source, 0);
             if (!platform::DeleteFile(Source)) {
-                OffloadRunError("Error Erasing " + Rec.Name);
+                catalog::ErrorBox("Error Erasing " + Rec.Name);
             } else {
                 --List.FilesInList;
                 List.BytesInList -= Rec.Size;
@@ -221,14 +217,14 @@ void TDiskFillForm::TransferNextFile() {
 int TDiskFillForm::CopyOneFile(const std::string& Name) {
     const std::string Source = FolderPath() + Name;
     if (platform::GetFileAttributes(Source) == platform::INVALID_FILE_ATTRIBUTES) {
-        OffloadRunError(Name + "\r\n\r\n" + FileCopyErrorText(TFileCopyResult::SourceMissing));
+        catalog::ErrorBox(Name + "\r\n\r\n" + FileCopyErrorText(TFileCopyResult::SourceMissing));
         return 1;
     }
     const std::string TargetPath = std::string(1, Target.Drive) + ":\\" + Name;
     if (platform::GetFileAttributes(TargetPath) != platform::INVALID_FILE_ATTRIBUTES) {
         // Overwriting the source with itself would delete the only copy.
         if (SameFileOnDisk(Source, TargetPath)) {
-            OffloadRunError(Name + "\r\n\r\n" + FileCopyErrorText(TFileCopyResult::SameFile));
+            catalog::ErrorBox(Name + "\r\n\r\n" + FileCopyErrorText(TFileCopyResult::SameFile));
             return 2;
         }
         if (NoToAll) return 2;
@@ -246,7 +242,7 @@ int TDiskFillForm::CopyOneFile(const std::string& Name) {
         }
         platform::SetFileAttributes(TargetPath, 0);
         if (!platform::DeleteFile(TargetPath)) {
-            OffloadRunError("Unable To Erase Existing File Before Copying The New One");
+            catalog::ErrorBox("Unable To Erase Existing File Before Copying The New One");
             return 2;
         }
     }
@@ -261,7 +257,7 @@ int TDiskFillForm::CopyOneFile(const std::string& Name) {
     const TFileCopyResult Result = CopyFileInBlocks(Source, TargetPath, Hooks);
     if (Result == TFileCopyResult::Cancelled) return 1;
     if (Result != TFileCopyResult::Copied) {
-        OffloadRunError(Result == TFileCopyResult::SourceMissing || Result == TFileCopyResult::SameFile
+        catalog::ErrorBox(Result == TFileCopyResult::SourceMissing || Result == TFileCopyResult::SameFile
                             ? Name + "\r\n\r\n" + FileCopyErrorText(Result)
                             : FileCopyErrorText(Result));
         return Result == TFileCopyResult::SameFile ? 2 : 1;

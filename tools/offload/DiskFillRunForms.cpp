@@ -20,7 +20,6 @@
 #include "framework/stdctrls/FileCtrl.h"
 #include "framework/stdctrls/Label.h"
 #include "framework/ui/Graphics.h"
-#include "platform/Beep.h"
 #include "platform/Volume.h"
 #include "sysutil/shell/UtShlViews.h"
 #include "tools/offload/DiskFillForm.h"
@@ -32,24 +31,9 @@ using namespace framework;
 
 namespace {
 
-void RunFormsError(const std::string& Text) {
-    platform::MessageBeep(platform::MB_ICONHAND);
-    MessageDlg(Text, mtError, {mbOK}, 0);
-}
-
-template <class T>
-T* RunFormsMake(TComponent* Owner, TWinControl* Parent, const char* Name, int Left, int Top, int Width,
-                int Height) {
-    auto* C = NewComponent<T>(Owner);
-    if (Name && *Name) C->SetName(Name);
-    C->SetParent(Parent);
-    C->SetBounds(Left, Top, Width, Height);
-    return C;
-}
-
 TCheckBox* RunFormsCheck(TForm* Form, const char* Name, const char* Caption, int Left, int Top,
                          bool Checked) {
-    auto* C = RunFormsMake<TCheckBox>(Form, Form, Name, Left, Top, 380, 17);
+    auto* C = catalog::NewControl<TCheckBox>(*Form, *Form, Name, Left, Top, 380, 17);
     C->SetCaption(Caption);
     C->SetChecked(Checked);
     return C;
@@ -81,7 +65,7 @@ TDiskFillPromptForm::TDiskFillPromptForm(TComponent* AOwner, TDiskFillForm& Offl
     Note->SetAutoSize(false);
     Note->SetHeight(172);
     TargetLabel = catalog::NewLabel(*this, *this, "TargetLabel", 12, 190, 80, "Target Drive");
-    TargetDrive = RunFormsMake<TDriveComboBox>(this, this, "TargetDrive", 100, 186, 200, 23);
+    TargetDrive = catalog::NewControl<TDriveComboBox>(*this, *this, "TargetDrive", 100, 186, 200, 23);
     SaveDrive = catalog::NewLabel(*this, *this, "SaveDrive", 320, 190, 20, "");
     SaveDrive->SetVisible(false);
     CatalogAfter = RunFormsCheck(this, "CatalogAfter", "Catalog Target Disk After Copying or Moving Files",
@@ -96,7 +80,7 @@ TDiskFillPromptForm::TDiskFillPromptForm(TComponent* AOwner, TDiskFillForm& Offl
     IgnoreSquelched =
         RunFormsCheck(this, "IgnoreSquelched", "Ignore Squelched Disk Specifications", 12, 338, false);
     CatalogAfter->OnClick = [this](TObject*) { CatalogAfterClick(); };
-    SpeedButton1 = RunFormsMake<TSpeedButton>(this, this, "SpeedButton1", 400, 334, 25, 25);
+    SpeedButton1 = catalog::NewControl<TSpeedButton>(*this, *this, "SpeedButton1", 400, 334, 25, 25);
     SpeedButton1->Hint = "Manage Squelched Disk Specifications";
     SpeedButton1->SetShowHint(true);
     SpeedButton1->OnClick = [this](TObject*) { SpeedButton1Click(); };
@@ -104,7 +88,7 @@ TDiskFillPromptForm::TDiskFillPromptForm(TComponent* AOwner, TDiskFillForm& Offl
     ProceedBtn->SetCaption("&Proceed");
     CancelBtn = catalog::NewDialogButton(*this, *this, "CancelBtn", bkCancel, 100, 380);
     HelpBtn = catalog::NewDialogButton(*this, *this, "HelpBtn", bkHelp, 188, 380, &HelpContext);
-    BitBtn4 = RunFormsMake<TBitBtn>(this, this, "BitBtn4", 276, 380, 182, 25);
+    BitBtn4 = catalog::NewControl<TBitBtn>(*this, *this, "BitBtn4", 276, 380, 182, 25);
     BitBtn4->SetCaption("&Recommend Cataloged Disks");
     BitBtn4->OnClick = [this](TObject*) { BitBtn4Click(); };
     SetActiveControl(ProceedBtn);
@@ -160,13 +144,13 @@ void TDiskFillPromptForm::BitBtn4Click() {
                 Summary->Close();
             } catch (const std::exception&) {
                 Screen->SetCursor(Saved);
-                RunFormsError("An Error Was Encountered While Looking For A Disk For Recommendation");
+                catalog::ErrorBox("An Error Was Encountered While Looking For A Disk For Recommendation");
                 Found = {};
             }
             Screen->SetCursor(Saved);
         }
         if (!Found.Found) {
-            RunFormsError(
+            catalog::ErrorBox(
                 "Unable To Find A Disk That Will Accommodate Any Of The Remaining Files To Be Copied/Moved");
             return;
         }
@@ -204,10 +188,10 @@ TDiskFillRecommendForm::TDiskFillRecommendForm(TComponent* AOwner) : TForm(AOwne
     catalog::NewLabel(*this, *this, "", 12, 70, 436,
                       "Has Sufficient Free Space To Hold One Or More Of The Remaining Tagged Files.");
     catalog::NewLabel(*this, *this, "", 12, 104, 250, "To Immediately Fill This Disk, Insert It Into");
-    TargetDrive = RunFormsMake<TDriveComboBox>(this, this, "TargetDrive", 12, 124, 160, 23);
+    TargetDrive = catalog::NewControl<TDriveComboBox>(*this, *this, "TargetDrive", 12, 124, 160, 23);
     catalog::NewLabel(*this, *this, "", 180, 128, 40, "Drive");
     catalog::NewLabel(*this, *this, "", 224, 128, 30, "And");
-    ProceedBtn = RunFormsMake<TBitBtn>(this, this, "BitBtn1", 260, 122, 180, 25);
+    ProceedBtn = catalog::NewControl<TBitBtn>(*this, *this, "BitBtn1", 260, 122, 180, 25);
     ProceedBtn->SetCaption("&Proceed With This Disk");
     ProceedBtn->SetDefault(true);
     ProceedBtn->OnClick = [this](TObject*) { BitBtn1Click(); };
@@ -217,7 +201,7 @@ TDiskFillRecommendForm::TDiskFillRecommendForm(TComponent* AOwner) : TForm(AOwne
     catalog::NewLabel(*this, *this, "", 12, 214, 30, "Or");
     catalog::NewLabel(*this, *this, "", 12, 240, 340,
                       "To Squelch This Disk And Recommend Another (If Possible), Click");
-    RetryBtn = RunFormsMake<TBitBtn>(this, this, "RetryBtn", 360, 234, 90, 25);
+    RetryBtn = catalog::NewControl<TBitBtn>(*this, *this, "RetryBtn", 360, 234, 90, 25);
     RetryBtn->SetCaption("Squelch && Retry");
     RetryBtn->ModalResult = mrRetry;
 }
@@ -227,14 +211,14 @@ void TDiskFillRecommendForm::BitBtn1Click() {
     std::string Label;
     if (!platform::GetVolumeInformation(std::string(1, Letter) + ":\\", &Label, nullptr, nullptr, nullptr,
                                         nullptr)) {
-        RunFormsError(
+        catalog::ErrorBox(
             "An Error Was Encountered While Trying To Verify The Volume Label Of The Disk In The Target "
             "Drive");
         return;
     }
     Label = Label.substr(0, Label.find('\0'));
     if (Label != VolumeLabel->Caption()) {
-        RunFormsError("The Volume Label On This Disk (" + Label + ") Is Not The Same As That Recommended");
+        catalog::ErrorBox("The Volume Label On This Disk (" + Label + ") Is Not The Same As That Recommended");
         return;
     }
     SetModalResult(mrOk);
@@ -268,8 +252,8 @@ TDiskFillCopyForm::TDiskFillCopyForm(TComponent* AOwner) : TForm(AOwner) {
     FileSize = catalog::NewLabel(*this, *this, "FileSize", 12, Top + 24, 416, "");
     StatusPanel = catalog::NewPanel(*this, *this, "StatusPanel", 12, Top + 44, 416, 24, bvNone);
     StatusPanel->SetVisible(false);
-    StatusProgressBar = RunFormsMake<kit::TCoolGauge>(this, StatusPanel, "StatusProgressBar", 0, 0, 416, 24);
-    CancelBtn = RunFormsMake<TBitBtn>(this, this, "CancelBtn", 110, Top + 76, 220, 25);
+    StatusProgressBar = catalog::NewControl<kit::TCoolGauge>(*this, *StatusPanel, "StatusProgressBar", 0, 0, 416, 24);
+    CancelBtn = catalog::NewControl<TBitBtn>(*this, *this, "CancelBtn", 110, Top + 76, 220, 25);
     CancelBtn->SetCaption("&Cancel Copy Operation For This Disk");
     CancelBtn->OnClick = [this](TObject*) { CancelBtnClick(); };
 }
@@ -311,7 +295,7 @@ TDiskFillNotEmptyForm::TDiskFillNotEmptyForm(TComponent* AOwner) : TForm(AOwner)
     Explanation->SetAlign(alTop);
     ButtonPanel = catalog::NewPanel(*this, *this, "ButtonPanel", 0, 360, 640, 40, bvNone);
     ButtonPanel->SetAlign(alBottom);
-    EraseBtn = RunFormsMake<TBitBtn>(this, ButtonPanel, "BitBtn1", 8, 8, 170, 25);
+    EraseBtn = catalog::NewControl<TBitBtn>(*this, *ButtonPanel, "BitBtn1", 8, 8, 170, 25);
     EraseBtn->SetCaption("&Erase Disk And Continue");
     EraseBtn->OnClick = [this](TObject*) { BitBtn1Click(); };
     LeaveBtn = catalog::NewDialogButton(*this, *ButtonPanel, "LeaveBtn", bkOK, 184, 8);
@@ -323,13 +307,13 @@ TDiskFillNotEmptyForm::TDiskFillNotEmptyForm(TComponent* AOwner) : TForm(AOwner)
     HelpBtn = catalog::NewDialogButton(*this, *ButtonPanel, "HelpBtn", bkHelp, 556, 8, &HelpContext);
     FolderPanel = catalog::NewPanel(*this, *this, "FolderPanel", 0, 80, 200, 280, bvNone);
     FolderPanel->SetAlign(alLeft);
-    FolderList = RunFormsMake<sysutil::TUtShellTreeView>(this, FolderPanel, "FolderList", 0, 0, 200, 280);
+    FolderList = catalog::NewControl<sysutil::TUtShellTreeView>(*this, *FolderPanel, "FolderList", 0, 0, 200, 280);
     FolderList->SetAlign(alClient);
     FolderList->SetOptions(sysutil::TreeOption(sysutil::toShowHidden) |
                            sysutil::TreeOption(sysutil::toShellMenu));
-    Splitter1 = RunFormsMake<TSplitter>(this, this, "Splitter1", 200, 80, 4, 280);
+    Splitter1 = catalog::NewControl<TSplitter>(*this, *this, "Splitter1", 200, 80, 4, 280);
     Splitter1->SetAlign(alLeft);
-    FileList = RunFormsMake<sysutil::TUtShellListView>(this, this, "FileList", 204, 80, 436, 280);
+    FileList = catalog::NewControl<sysutil::TUtShellListView>(*this, *this, "FileList", 204, 80, 436, 280);
     FileList->SetAlign(alClient);
     FileList->SetOptions(
         sysutil::ListOption(sysutil::loAllowRename) | sysutil::ListOption(sysutil::loAllowDrag) |
@@ -365,7 +349,7 @@ void TDiskFillNotEmptyForm::BitBtn1Click() {
     if (catalog::Msg) catalog::Msg->remove_msg();
     Screen->SetCursor(Saved);
     if (!Erased) {
-        RunFormsError(
+        catalog::ErrorBox(
             "Error(s) Were Encountered Erasing Target Drive.\r\n\r\nIt May Still Be Okay To Continue - Check "
             "The File "
             "List To Be Sure.");
