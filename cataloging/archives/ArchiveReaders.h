@@ -7,6 +7,9 @@
 // ARC/PAK, DWC, HYP, LBR, LZH/LZS, RAR, SQZ and ZOO and ARJ (without CommentOnly) clear the run's
 // MainArchiveComment first, except ARC/PAK, which leave it alone.
 
+#include <string>
+#include <string_view>
+
 #include "cataloging/archives/ArchiveRun.h"
 
 namespace cataloging {
@@ -34,6 +37,10 @@ void ReadZipComment(TArchiveRun& Run, const TArchiveArgs& Args);
 // with the answers to all that change the run's ExpandMode and Cancel that stops the run) or gives
 // its comment.
 void ProbeSfxArchive(TArchiveRun& Run, const TArchiveArgs& Args);
+// The description in a FILE_ID.DIZ: lines blank after trimming are dropped until the first other
+// one; from there on the lines (without their line ends) are joined with CR LF.
+std::string FileIdDizText(std::string_view Bytes);
+
 // The FILE_ID.DIZ at the top of a ZIP archive as MainArchiveComment, with DizOverride always,
 // with UseDiz when the comment is still empty. It is taken out into the run's own folder and
 // removed after reading; one of more than 64 KiB is no description and is not used.

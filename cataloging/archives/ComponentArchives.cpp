@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "cataloging/archives/ArchiveReaders.h"
@@ -92,26 +93,32 @@ void Guarded(TArchiveRun& Run, const TArchiveArgs& Args, TList&& List) {
     if (!listed) ReportArchiveFailure(Run, Args);
 }
 
-// The text of a FILE_ID.DIZ: blank lines before the first one that is not are skipped; later
-// lines follow after CR LF.
 std::string DizText(const std::string& NativeFile) {
     std::ifstream in(NativeFile, std::ios::binary);
-    std::string text, line;
+    return FileIdDizText(std::string(std::istreambuf_iterator<char>(in), {}));
+}
+
+}  // namespace
+
+std::string FileIdDizText(std::string_view Bytes) {
+    std::string text;
     bool started = false;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+    while (!Bytes.empty()) {
+        const size_t end = Bytes.find('\n');
+        std::string_view line = Bytes.substr(0, end);
+        Bytes.remove_prefix(end == std::string_view::npos ? Bytes.size() : end + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (!started) {
             if (Trim(line).empty()) continue;
             started = true;
             text = line;
         } else {
-            text += "\r\n" + line;
+            text += "\r\n";
+            text += line;
         }
     }
     return text;
 }
-
-}  // namespace
 
 void ReadZipDirectory(TArchiveRun& Run, const TArchiveArgs& Args) {
     Guarded(Run, Args, [&] { return ListZip(Run, Args); });

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "catalog/FormParts.h"
+#include "cataloging/archives/ArchiveReaders.h"
 #include "catalog/GetStringForm.h"
 #include "catalog/Globals.h"
 #include "catalog/ProgressForm.h"
@@ -552,7 +553,7 @@ void TDiskFillForm::ViewCmtBtnClick() {
                 for (const auto& E : std::filesystem::directory_iterator(Extract.Native))
                     if (platform::SameNameIgnoringCase(E.path().filename().string(), "FILE_ID.DIZ")) {
                         std::ifstream In(E.path(), std::ios::binary);
-                        Diz = FileIdDizText(std::string(std::istreambuf_iterator<char>(In), {}));
+                        Diz = cataloging::FileIdDizText(std::string(std::istreambuf_iterator<char>(In), {}));
                         break;
                     }
             }

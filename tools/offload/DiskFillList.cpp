@@ -75,26 +75,6 @@ void SortNumbers(const TDiskFillList& List, TDiskFillSortKey Key, bool Reverse,
 
 }  // namespace
 
-std::string FileIdDizText(std::string_view Bytes) {
-    std::string Text;
-    bool Started = false;
-    while (!Bytes.empty()) {
-        const size_t End = Bytes.find('\n');
-        std::string_view Line = Bytes.substr(0, End);
-        Bytes.remove_prefix(End == std::string_view::npos ? Bytes.size() : End + 1);
-        if (!Line.empty() && Line.back() == '\r') Line.remove_suffix(1);
-        if (!Started) {
-            if (framework::Trim(Line).empty()) continue;
-            Started = true;
-            Text = Line;
-        } else {
-            Text += "\r\n";
-            Text += Line;
-        }
-    }
-    return Text;
-}
-
 void TDiskFillList::Clear() {
     FRecs.clear();
     FNames.clear();

@@ -26,9 +26,6 @@ struct TDiskFillFileRec {
 // The sort keys of the display order.
 enum TDiskFillSortKey { dskNone, dskName, dskExtension, dskSize, dskDate };
 
-// The description in a FILE_ID.DIZ: lines blank after trimming are dropped until the first other
-// one; from there on the lines (without their line ends) are joined with CR LF.
-std::string FileIdDizText(std::string_view Bytes);
 
 class TDiskFillList {
 public:
