@@ -307,4 +307,18 @@ void TCatalogStore::OpenLogTable(bool Silent) {
     }
 }
 
+std::string EntryAttributeLetters(int32_t Attribute) {
+    std::string s;
+    if (Attribute & 1) s += 'R';
+    if (Attribute & 2) s += 'H';
+    if (Attribute & 4) s += 'S';
+    if (Attribute & 0x20) s += 'A';
+    return s;
+}
+
+std::string CommentFirstLine(const std::string& Comment) {
+    std::string s = Comment.substr(0, Comment.find('\n'));
+    return s.substr(0, s.find('\r'));
+}
+
 }  // namespace catalog

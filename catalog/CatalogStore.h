@@ -87,4 +87,9 @@ private:
     void Fail(const std::string& Message);
 };
 
+// How an entry's attribute bits show: "R", "H", "S", "A" for 1, 2, 4 and 32, in that order.
+std::string EntryAttributeLetters(int32_t Attribute);
+// A comment's first line, without its line end.
+std::string CommentFirstLine(const std::string& Comment);
+
 }  // namespace catalog

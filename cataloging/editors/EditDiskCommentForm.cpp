@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "catalog/CatalogStore.h"
 #include "catalog/FormParts.h"
 #include "catalog/Globals.h"
 #include "cataloging/editors/EditFileCommentForm.h"
@@ -82,7 +83,7 @@ TEditDiskCommentForm::TEditDiskCommentForm(TComponent* AOwner) : TForm(AOwner) {
     SummaryTable->OnCalcFields = [this](TDataSet*) {
         SummaryTable->FieldByName("CommentStr")
             ->SetAsString(
-                CommentFirstLineText(SummaryTable->FieldByName("Comment")->AsString()).substr(0, 50));
+                catalog::CommentFirstLine(SummaryTable->FieldByName("Comment")->AsString()).substr(0, 50));
     };
     SummaryTable->AfterPost = [this](TDataSet*) {
         FLastComment = SummaryTable->FieldByName("Comment")->AsString();

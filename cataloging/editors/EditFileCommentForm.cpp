@@ -5,6 +5,7 @@
 #include <exception>
 #include <map>
 
+#include "catalog/CatalogStore.h"
 #include "catalog/FormParts.h"
 #include "catalog/Globals.h"
 #include "catalog/ProgressForm.h"
@@ -117,10 +118,10 @@ TEditFileCommentForm::TEditFileCommentForm(TComponent* AOwner) : TForm(AOwner) {
     CatalogTable->AfterScroll = [this](TDataSet*) { AfterScroll(); };
     CatalogTable->OnCalcFields = [this](TDataSet*) {
         CatalogTable->FieldByName("AttributeStr")
-            ->SetAsString(EntryAttributeLetters(CatalogTable->FieldByName("Attribute")->AsInteger()));
+            ->SetAsString(catalog::EntryAttributeLetters(CatalogTable->FieldByName("Attribute")->AsInteger()));
         CatalogTable->FieldByName("CommentStr")
             ->SetAsString(
-                CommentFirstLineText(CatalogTable->FieldByName("Comment")->AsString()).substr(0, 50));
+                catalog::CommentFirstLine(CatalogTable->FieldByName("Comment")->AsString()).substr(0, 50));
     };
     Filter.ImportListed = [this](int32_t Tag) {
         return ImportCmtPtrs->Active() && ImportCmtPtrs->FindKey({Variant(Tag)});
@@ -381,7 +382,7 @@ void TEditFileCommentForm::AfterPost() {
 void TEditFileCommentForm::AfterScroll() {
     UndoZapBtn->SetEnabled(false);
     AttributeBox->SetText(CatalogTable->Active() && !CatalogTable->IsEmpty()
-                              ? EntryAttributeLetters(CatalogTable->FieldByName("Attribute")->AsInteger())
+                              ? catalog::EntryAttributeLetters(CatalogTable->FieldByName("Attribute")->AsInteger())
                               : std::string());
     if (CategoryCode->CanFocus()) CategoryCode->SetFocus();
 }

@@ -35,20 +35,6 @@ int EditorTextHeight(TLabel& Measure, TControl& FontOf, const std::string& Text)
     return Measure.Canvas().TextHeight(Text);
 }
 
-std::string EntryAttributeLetters(int Attribute) {
-    std::string s;
-    if (Attribute & 1) s += 'R';
-    if (Attribute & 2) s += 'H';
-    if (Attribute & 4) s += 'S';
-    if (Attribute & 0x20) s += 'A';
-    return s;
-}
-
-std::string CommentFirstLineText(const std::string& Comment) {
-    std::string s = Comment.substr(0, Comment.find('\n'));
-    return s.substr(0, s.find('\r'));
-}
-
 void AddCatalogEntryFieldList(TDataSet& Table, const char* const* Names, size_t Count, TDataSet* Categories) {
     for (size_t i = 0; i < Count; ++i) {
         const TFieldDef* def = Table.FieldDefs.Find(Names[i]);

@@ -23,10 +23,6 @@ framework::TBitBtn* NewEditorButton(framework::TCustomForm& Form, const char* Na
 // The text's width and height in FontOf's font, measured on the (hidden) label Measure.
 int EditorTextWidth(framework::TLabel& Measure, framework::TControl& FontOf, const std::string& Text);
 int EditorTextHeight(framework::TLabel& Measure, framework::TControl& FontOf, const std::string& Text);
-// "R", "H", "S", "A" for the attribute bits 1, 2, 4 and 32.
-std::string EntryAttributeLetters(int Attribute);
-// The comment up to its first line feed, then up to its first carriage return.
-std::string CommentFirstLineText(const std::string& Comment);
 
 // Persistent fields of the named stored fields, typed as the table's field definitions say, and
 // the category description looked up in Categories (when given) by CategoryCode.

@@ -7,6 +7,7 @@
 #include <memory>
 #include <utility>
 
+#include "catalog/CatalogStore.h"
 #include "catalog/FormParts.h"
 #include "catalog/Globals.h"
 #include "catalog/ProgressForm.h"
@@ -219,20 +220,6 @@ std::vector<std::string> FileReportSql(const std::string& ResultTableName, const
     if (!ShowArchived) lines.push_back("And (FromArc = \"N\")");
     if (!OrderBy.empty()) lines.push_back(OrderBy + " NOCASE");
     return lines;
-}
-
-std::string AttributeText(int32_t Attribute) {
-    std::string s;
-    if (Attribute & 1) s += 'R';
-    if (Attribute & 2) s += 'H';
-    if (Attribute & 4) s += 'S';
-    if (Attribute & 0x20) s += 'A';
-    return s;
-}
-
-std::string CommentFirstLine(const std::string& Comment) {
-    std::string s = Comment.substr(0, Comment.find('\n'));
-    return s.substr(0, s.find('\r'));
 }
 
 // ---- the window ---------------------------------------------------------------------------------
@@ -705,7 +692,7 @@ TFileReportScreenForm::TListedEntry TFileReportScreenForm::ReadEntry(TDataSet& E
                TotalText(e.Size),
                Entry.FieldByName("DateModified")->DisplayText(),
                Entry.FieldByName("TimeModified")->DisplayText(),
-               AttributeText(Entry.FieldByName("Attribute")->AsInteger()),
+               catalog::EntryAttributeLetters(Entry.FieldByName("Attribute")->AsInteger()),
                Entry.FieldByName("CategoryCode")->AsString(),
                Entry.FieldByName("CategoryDescription")->AsString(),
                Entry.FieldByName("Comment")->AsString()};
@@ -826,7 +813,7 @@ bool TFileReportScreenForm::FindByKey(bool Unique) {
 
 void TFileReportScreenForm::AdjustColumnWidths(const std::array<std::string, kColumnItems>& Texts) {
     for (int i = 0; i < kColumnItems; ++i) {
-        const std::string text = i == 10 ? CommentFirstLine(Texts[size_t(i)]) : Texts[size_t(i)];
+        const std::string text = i == 10 ? catalog::CommentFirstLine(Texts[size_t(i)]) : Texts[size_t(i)];
         ColumnPixelWidth[size_t(i)] = std::max(ColumnPixelWidth[size_t(i)], PixelWidth(text));
         ColumnCharWidth[size_t(i)] = std::max(ColumnCharWidth[size_t(i)], int(text.size()));
     }
@@ -953,9 +940,9 @@ bool TFileReportScreenForm::KeywordsPass(uint8_t Operator, const std::string& Co
 
 void TFileReportScreenForm::QueryCalcFields(TDataSet* DataSet) {
     DataSet->FieldByName("AttributeStr")
-        ->SetAsString(AttributeText(DataSet->FieldByName("Attribute")->AsInteger()));
+        ->SetAsString(catalog::EntryAttributeLetters(DataSet->FieldByName("Attribute")->AsInteger()));
     DataSet->FieldByName("CommentStr")
-        ->SetAsString(CommentFirstLine(DataSet->FieldByName("Comment")->AsString()));
+        ->SetAsString(catalog::CommentFirstLine(DataSet->FieldByName("Comment")->AsString()));
 }
 
 void TFileReportScreenForm::QueryQueryProgress(uint16_t PercentDone, bool& AbortQuery) {

@@ -89,10 +89,6 @@ std::string FileReportOrderBy(const std::array<TSortKeySpec, kReportItems>& Sort
 std::vector<std::string> FileReportSql(const std::string& ResultTableName, const std::string& CatalogName,
                                        bool ShowArchived, const std::string& OrderBy);
 
-// The texts of an entry the report shows: the attribute letters (R, H, S, A) and the comment's
-// first line.
-std::string AttributeText(int32_t Attribute);
-std::string CommentFirstLine(const std::string& Comment);
 
 class TFileReportViewRecordForm;
 class TFileReportPrinterForm;
