@@ -298,6 +298,27 @@ TEST_F(StdCtrlsTest, LabelAutoSizeAndWordWrap) {
     for (const std::string& line : l->WrappedLines()) EXPECT_LE(l->Canvas().TextWidth(line), 60) << line;
 }
 
+TEST_F(StdCtrlsTest, ALabelThatShrinksLeavesNothingAtItsOldPlace) {
+    // An opaque control paints only its own bounds; what it painted where it no longer stands
+    // must give way to the parent's background.
+    TForm* f = NewForm();
+    f->Show();
+    auto* l = NewComponent<TLabel>(f);
+    l->SetParent(f);
+    l->SetLeft(10);
+    l->SetTop(10);
+    l->SetColor(clRed);
+    l->SetCaption("Updating Summary File");
+    Driver.RunPending();
+    const int oldRight = l->Left() + l->Width();
+    ASSERT_EQ(Driver.PixelAt(*f, oldRight - 2, 11), static_cast<uint32_t>(clRed));
+    l->SetCaption("Up");
+    Driver.RunPending();
+    ASSERT_LT(l->Left() + l->Width(), oldRight - 2);
+    EXPECT_EQ(Driver.PixelAt(*f, oldRight - 2, 11), ColorToRGB(clBtnFace));
+    EXPECT_EQ(Driver.PixelAt(*f, l->Left() + 1, 11), static_cast<uint32_t>(clRed));
+}
+
 TEST_F(StdCtrlsTest, SpeedButtonGroupsAndBitBtnKinds) {
     TForm* f = NewForm();
     f->Show();

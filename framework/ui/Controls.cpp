@@ -323,7 +323,12 @@ void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
     CanResize(AWidth, AHeight);
     if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight) return;
     bool sized = AWidth != FWidth || AHeight != FHeight;
-    if (FParent && !dynamic_cast<TWinControl*>(this) && FVisible) Invalidate();  // old place
+    if (FParent && !dynamic_cast<TWinControl*>(this) && FVisible && FParent->HandleAllocated()) {
+        // The old place no longer belongs to this control, opaque or not: its background is
+        // drawn again there, or what the control painted last stays on the parent.
+        TRect old = BoundsRect();
+        InvalidateRect(FParent->Handle(), &old, true);
+    }
     FLeft = ALeft;
     FTop = ATop;
     FWidth = AWidth;
