@@ -620,18 +620,28 @@ int TFileReportScreenForm::PixelWidth(const std::string& Text) {
     return measure.Canvas().TextWidth(Text);
 }
 
+void MakeResultTable(dbsql::TDbTable& Table, const std::string& Name) {
+    Table.Close();
+    Table.SetDatabaseName(catalog::CatalogDataFolder);
+    Table.SetTableName(Name);
+    if (Table.Exists()) Table.DeleteTable();
+    Table.FieldDefs.Clear();
+    Table.FieldDefs.Add("FTag", ftInteger, 0, true);
+    Table.FieldDefs.Add("FromArc", ftString, 1, true);
+    Table.FieldDefs.Add("FileExt", ftString, 6, false);
+    Table.IndexDefs.Clear();
+    Table.CreateTable();
+    Table.Open();
+}
+
+std::string ResultFileExt(const std::string& FileName) {
+    std::string ext = sysutil::FileExtPartLong(FileName);
+    if (ext.size() > 6) ext = ext.substr(ext.size() - 6);
+    return ext;
+}
+
 void TFileReportScreenForm::CreateResultTable() {
-    ResultTable->Close();
-    ResultTable->SetDatabaseName(catalog::CatalogDataFolder);
-    ResultTable->SetTableName(ResultTableName);
-    if (ResultTable->Exists()) ResultTable->DeleteTable();
-    ResultTable->FieldDefs.Clear();
-    ResultTable->FieldDefs.Add("FTag", ftInteger, 0, true);
-    ResultTable->FieldDefs.Add("FromArc", ftString, 1, true);
-    ResultTable->FieldDefs.Add("FileExt", ftString, 6, false);
-    ResultTable->IndexDefs.Clear();
-    ResultTable->CreateTable();
-    ResultTable->Open();
+    MakeResultTable(*ResultTable, ResultTableName);
 }
 
 void TFileReportScreenForm::DropResultTable() {
@@ -714,9 +724,7 @@ bool TFileReportScreenForm::CountEntry(const TListedEntry& Entry) {
 }
 
 void TFileReportScreenForm::ListEntry(const TListedEntry& Entry) {
-    TResultRow row{Entry.Tag, CountEntry(Entry), sysutil::FileExtPartLong(Entry.Texts[0])};
-    if (row.Ext.size() > 6) row.Ext = row.Ext.substr(row.Ext.size() - 6);
-    FResultBuffer.push_back(std::move(row));
+    FResultBuffer.push_back(TResultRow{Entry.Tag, CountEntry(Entry), ResultFileExt(Entry.Texts[0])});
 }
 
 void TFileReportScreenForm::FlushResults() {

@@ -89,6 +89,11 @@ std::string FileReportOrderBy(const std::array<TSortKeySpec, kReportItems>& Sort
 std::vector<std::string> FileReportSql(const std::string& ResultTableName, const std::string& CatalogName,
                                        bool ShowArchived, const std::string& OrderBy);
 
+// Makes the result table Name in CatalogDataFolder anew (one that exists is deleted) with the
+// result layout (FTag, FromArc, FileExt; no index) and leaves it open.
+void MakeResultTable(dbsql::TDbTable& Table, const std::string& Name);
+// The extension a result record keeps: the name's long extension, its last six characters.
+std::string ResultFileExt(const std::string& FileName);
 
 class TFileReportViewRecordForm;
 class TFileReportPrinterForm;
