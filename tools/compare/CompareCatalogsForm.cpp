@@ -20,7 +20,6 @@
 #include "framework/stdctrls/GroupBox.h"
 #include "framework/stdctrls/Label.h"
 #include "reports/filereport/FileReportScreenForm.h"
-#include "sysutil/UtStrL.h"
 
 namespace tools {
 
@@ -298,20 +297,7 @@ void TCompareCatalogsForm::CloseReportWindows() {
 }
 
 void TCompareCatalogsForm::MakeComparisonTables() {
-    for (int set = 0; set < 3; ++set) {
-        dbsql::TDbTable& t = SetTable(set);
-        t.Close();
-        t.SetDatabaseName(catalog::CatalogDataFolder);
-        t.SetTableName(kTableNames[size_t(set)]);
-        if (t.Exists()) t.DeleteTable();
-        t.FieldDefs.Clear();
-        t.FieldDefs.Add("FTag", ftInteger, 0, true);
-        t.FieldDefs.Add("FromArc", ftString, 1, true);
-        t.FieldDefs.Add("FileExt", ftString, 6, false);
-        t.IndexDefs.Clear();
-        t.CreateTable();
-        t.Open();
-    }
+    for (int set = 0; set < 3; ++set) reports::MakeResultTable(SetTable(set), kTableNames[size_t(set)]);
 }
 
 void TCompareCatalogsForm::BitBtn1Click() {
@@ -367,14 +353,12 @@ void TCompareCatalogsForm::AddToSet(int Set, dbsql::TDbQuery& Query) {
     const std::string name = Query.FieldByName("FileName")->AsString();
     ++SetCount[size_t(Set)];
     SetBytes[size_t(Set)] += CompareNumberOf(Query.FieldByName("FileSize")->AsString());
-    std::string ext = sysutil::FileExtPartLong(name);
-    if (ext.size() > 6) ext = ext.substr(ext.size() - 6);
     dbsql::TDbTable& t = SetTable(Set);
     t.Append();
     t.FieldByName("FTag")->SetAsInteger(Query.FieldByName("Tag")->AsInteger());
     t.FieldByName("FromArc")->SetAsString(Trim(Query.FieldByName("ArchiveID")->AsString()).empty() ? "N"
                                                                                                    : "Y");
-    t.FieldByName("FileExt")->SetAsString(ext);
+    t.FieldByName("FileExt")->SetAsString(reports::ResultFileExt(name));
     t.Post();
 }
 
