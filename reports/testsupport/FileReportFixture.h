@@ -3,6 +3,11 @@
 // folder and catalog data folder), with plain files, a ZIP member carrying its path, sizes at and
 // above 4 GiB, a comment of two lines, and volumes with a summary record (DISK1 from drive D, TXTVOL
 // made by a text import) and without one (DISK2).
+//
+// The rows are written directly because a cataloguing run cannot give them: system and
+// no-archive attributes, category codes, comments, a volume without a summary record and one made
+// by a text import. Their names have the forms a run writes: a folder with a leading "\" and no
+// final one, an archive member's ArchiveID the archive's bare name and its folder the archive's.
 
 #include <gtest/gtest.h>
 
@@ -44,13 +49,13 @@ inline TDateTime At(int H, int Mi, int S) {
 
 inline const std::vector<TEntry>& Entries() {
     static const std::vector<TEntry> entries = {
-        {"README.TXT", "DISK1", "\\DOCS\\", "", 100, Day(2024, 3, 15), At(8, 0, 0), 0x20, "DOC",
+        {"README.TXT", "DISK1", "\\DOCS", "", 100, Day(2024, 3, 15), At(8, 0, 0), 0x20, "DOC",
          "Read me first\r\nSecond line"},
-        {"README.TXT <DOCS/>", "DISK1", "\\", "\\PACK.ZIP", 50, Day(2024, 3, 14), At(9, 0, 0), 0x20, "DOC",
+        {"README.TXT <DOCS/>", "DISK1", "\\", "PACK.ZIP", 50, Day(2024, 3, 14), At(9, 0, 0), 0x20, "DOC",
          "Zip member"},
         {"BIG.ISO", "DISK2", "\\", "", 5000000000LL, Day(2024, 3, 15), At(23, 59, 59), 1, "",
          "disk   backup image"},
-        {"photo.TARGZBZ2", "DISK1", "\\PICS\\", "", 4294967296LL, Day(2023, 1, 1), At(0, 0, 0), 0, "PIC", ""},
+        {"photo.TARGZBZ2", "DISK1", "\\PICS", "", 4294967296LL, Day(2023, 1, 1), At(0, 0, 0), 0, "PIC", ""},
         {"ROOT.TXT", "DISK1", "\\", "", 10, Day(2024, 3, 16), At(12, 0, 0), 2 | 4, "", "backup copy"},
         {"NOTES.DOC", "TXTVOL", "\\", "", 20, Day(2024, 3, 15), At(0, 0, 1), 0, "", "  "},
     };
