@@ -23,6 +23,7 @@
 #include "framework/stdctrls/Label.h"
 #include "framework/ui/testsupport/FormDriver.h"
 #include "platform/testsupport/TestDrives.h"
+#include "tools/compare/CompareCatalogsForm.h"
 #include "tools/offload/DiskFillForm.h"
 
 using namespace app;
@@ -167,6 +168,26 @@ TEST_F(FeatureCommandsTest, ManagerAndOffloadOpenTheirWindowsThenRefreshThePanel
         EXPECT_EQ(ShownTexts().size(), 1u) << "no error box";
     }
     EXPECT_EQ(OpenCount<tools::TDiskFillForm>(), 0);
+}
+
+TEST_F(FeatureCommandsTest, CompareCatalogsOpensItsWindowModallyOnTheCurrentCatalog) {
+    NoFrame();
+    catalog::CurrentCatalogName = "CAT1";
+    std::string opened;
+    bool modal = false;
+    Driver.AnswerWith(
+        [&](TCustomForm& F) {
+            opened = F.ClassName();
+            modal = F.Modal();
+        },
+        mrCancel);
+    Driver.Shown.clear();
+    Form->RunCommand("CompareCatalogs1", nullptr);
+    EXPECT_EQ(opened, "TCompareCatalogsForm");
+    EXPECT_TRUE(modal);
+    EXPECT_EQ(Form->CurrentFrame, 3);
+    EXPECT_EQ(catalog::CurrentCatalogName, "CAT1");
+    EXPECT_EQ(OpenCount<tools::TCompareCatalogsForm>(), 0);
 }
 
 }  // namespace

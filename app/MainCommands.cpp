@@ -31,6 +31,7 @@
 #include "framework/stdctrls/Menus.h"
 #include "platform/Help.h"
 #include "sysutil/shell/UtAbout.h"
+#include "tools/compare/CompareCatalogsForm.h"
 #include "tools/offload/DiskFillForm.h"
 
 namespace app {
@@ -121,7 +122,7 @@ const TCommandDef kCommands[] = {
 
     {0, "Tools1", "&Tools"},
     {1, "ManageCatalogs1", "&Manage Catalogs", T, false, true, VK_F8, &TMainForm::ManageCatalogs1Click},
-    {1, "CompareCatalogs1", "&Compare Catalogs ", T, true, true},
+    {1, "CompareCatalogs1", "&Compare Catalogs ", T, true, true, 0, &TMainForm::CompareCatalogs1Click},
     {1, nullptr, "-"},
     {1, "OffloadFilesToOfflineMedia1", "&Offload Files To Removable Disks", T, true, true, VK_F9,
      &TMainForm::OffloadFilesToOfflineMedia1Click},
@@ -365,6 +366,10 @@ void TMainForm::LabelADisk1Click(TObject*) {
 void TMainForm::ManageCatalogs1Click(TObject*) {
     cataloging::ShowCatalogManagerForm();
     SetStatPanels();
+}
+
+void TMainForm::CompareCatalogs1Click(TObject*) {
+    catalog::ShowModalForm<tools::TCompareCatalogsForm>();
 }
 
 void TMainForm::OffloadFilesToOfflineMedia1Click(TObject*) {

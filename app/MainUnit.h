@@ -132,6 +132,8 @@ public:
     void LabelADisk1Click(framework::TObject* Sender);
     // The catalog manager, then a refresh.
     void ManageCatalogs1Click(framework::TObject* Sender);
+    // The catalog comparison window, on the current catalog.
+    void CompareCatalogs1Click(framework::TObject* Sender);
     // The offload window, then the current catalog's name and a refresh.
     void OffloadFilesToOfflineMedia1Click(framework::TObject* Sender);
     void SelectCreateCatalog1Click(framework::TObject* Sender);
