@@ -68,6 +68,42 @@ TEST_F(CategoryEditorTest, CodesAreStoredInUpperCaseAndADuplicateStaysOpenForCor
     EXPECT_EQ(Codes(), (V{"DISK", "DISK2"}));
 }
 
+TEST_F(CategoryEditorTest, InsertAndEditPutTheFocusOnTheCodeUnlessTheDescriptionHasIt) {
+    AddCategory("DOCS", "Documents");
+    Open();
+    grid::TCtlDbTable& g = *Form->Grid;
+    // Insert from the navigator, with the description cell active: the code takes the focus.
+    g.SetActiveCol(1);
+    Form->SortByCode->SetFocus();
+    Form->EditNavigator->BtnClick(nbInsert);
+    EXPECT_EQ(Form->CategoryTable->State(), dsInsert);
+    EXPECT_TRUE(g.Focused());
+    EXPECT_EQ(g.ActiveCol(), 0);
+    Form->CategoryTable->Cancel();
+
+    struct TCase {
+        const char* What;
+        bool GridFocused;
+        int32_t Column, Expected;
+    } cases[] = {
+        {"the description keeps the focus", true, 1, 1},
+        {"the code keeps the focus", true, 0, 0},
+        {"an edit from the navigator goes to the code", false, 1, 0},
+    };
+    for (const TCase& c : cases) {
+        g.SetActiveCol(c.Column);
+        if (c.GridFocused)
+            g.SetFocus();
+        else
+            Form->SortByCode->SetFocus();
+        Form->EditNavigator->BtnClick(nbEdit);
+        EXPECT_EQ(Form->CategoryTable->State(), dsEdit) << c.What;
+        EXPECT_TRUE(g.Focused()) << c.What;
+        EXPECT_EQ(g.ActiveCol(), c.Expected) << c.What;
+        Form->CategoryTable->Cancel();
+    }
+}
+
 TEST_F(CategoryEditorTest, SortingAndSelecting) {
     AddCategory("ZED", "Alpha");
     AddCategory("ABC", "Zulu");

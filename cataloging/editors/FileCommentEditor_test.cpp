@@ -6,6 +6,7 @@
 #include "cataloging/dialogs/FileNotFoundForm.h"
 #include "cataloging/editors/EditFileCommentForm.h"
 #include "cataloging/testsupport/EditorFixture.h"
+#include "controls/entry/CtlNumericField.h"
 #include "controls/grid/CtlDbTable.h"
 #include "framework/dbctrls/DBCtrls.h"
 #include "framework/stdctrls/Buttons.h"
@@ -383,8 +384,16 @@ TEST_F(EditorTest, TheSizeDialogsButtonsGiveTheComparison) {
         button->SetChecked(true);
         EXPECT_EQ(f->CompareOp(), op) << button->Caption();
     }
-    f->SizeField->SetText("1234");
+    // The size is typed into a number field: letters and blanks are refused, digits are kept up
+    // to eleven.
+    f->Show();
+    Driver.RunPending();
+    f->SizeField->SetFocus();
+    Driver.RunPending();
+    Driver.Type("12a 34");
     EXPECT_EQ(f->SizeValue(), 1234);
+    Driver.Type("5678901234");
+    EXPECT_EQ(f->SizeField->Buffer().size(), 11u);
     f->UseDate();
     EXPECT_EQ(f->Prompt->Caption(), "Enter File Date Here");
     EXPECT_EQ(f->CompareGroup->Caption(), "Include File In List If File Date");
