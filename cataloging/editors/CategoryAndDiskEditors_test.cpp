@@ -241,8 +241,11 @@ TEST_F(DiskCommentEditorTest, AnEmptyCatalogOpensWithTheHeadingWidths) {
 }
 
 TEST_F(DiskCommentEditorTest, ColumnsGrowToTheirWidestValueAndTheCommentTakesTheRest) {
-    AddVolume("A_VERY_LONG", "D", 123456789012345, "one");
-    AddVolume("B", "E", 10, "");
+    Disk.WriteFile("A.TXT", "a");
+    CatalogByRun('D', Disk, "A_VERY_LONG", "|size=123456789012345|cluster=512|free=123456789000000");
+    DescribeVolume("A_VERY_LONG", "one");
+    Other.WriteFile("B.TXT", "b");
+    CatalogByRun('E', Other, "B", "|size=1024|cluster=512|free=1024");
     Open();
     EXPECT_EQ(Width(0), std::max(Text("Volume ID"), Text("A_VERY_LONG")) + 8);
     EXPECT_EQ(Width(2), std::max(Text("Disk Capacity"), Text("123,456,789,012,345")) + 8);
@@ -263,9 +266,9 @@ TEST_F(DiskCommentEditorTest, ColumnsGrowToTheirWidestValueAndTheCommentTakesThe
 }
 
 TEST_F(DiskCommentEditorTest, PostsWriteOnlyTheCommentAndAdvanceExceptOnTheLastRow) {
-    AddVolume("V1", "D", 100, "first");
-    AddVolume("V2", "D", 200, "");
-    AddVolume("V3", "E", 300, "");
+    Disk.WriteFile("A.TXT", "a");
+    for (const char* label : {"V1", "V2", "V3"}) CatalogByRun('D', Disk, label);
+    DescribeVolume("V1", "first");
     const V others = OtherFields();
     Open("V2");
     ASSERT_EQ(Current(), "V2");

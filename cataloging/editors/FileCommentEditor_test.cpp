@@ -23,14 +23,6 @@ namespace {
 
 using V = std::vector<std::string>;
 
-// Tags 1..5 in this order; the view lists them by file name.
-const std::vector<TEntryRow> kFileCommentRows = {
-    {"README.TXT", "BACKUP01", "\\", "", 10, EncodeDate(2024, 3, 5), "", ""},
-    {"README.TXT <DOCS/>", "BACKUP01", "\\", "SRC.ZIP", 300, EncodeDate(2024, 3, 6), "DOCS", "Disk notes"},
-    {"MANUAL.DOC", "BACKUP01", "\\DOCS\\", "", 1000, EncodeDate(2024, 1, 1), "DOCS", "disk backup manual"},
-    {"GAME.EXE", "GAMES02", "\\GAMES\\", "", 5000000000, EncodeDate(2023, 12, 31), "", "  \r\n "},
-    {"SAVE.DAT", "GAMES02", "\\GAMES\\", "", 7, EncodeDate(2024, 3, 5), "GAME", "Backup of\r\nsaved game"}};
-
 class FileCommentEditorTest : public EditorTest {
 protected:
     TEditFileCommentForm* Form = nullptr;
@@ -83,7 +75,7 @@ TCommentEditorSpec View(uint8_t Mode, V Criteria = {}, uint8_t Op = 0) {
 }
 
 TEST_F(FileCommentEditorTest, EachViewShowsTheEntriesItsCriteriaSelect) {
-    AddEntries(kFileCommentRows);
+    MakeTwoVolumeCatalog();
     auto sized = [](uint8_t Op, int64_t Size) {
         TCommentEditorSpec s = View(cefFileSize, {}, Op);
         s.SizeValue = Size;
@@ -104,22 +96,26 @@ TEST_F(FileCommentEditorTest, EachViewShowsTheEntriesItsCriteriaSelect) {
         TCommentEditorSpec Spec;
         V Shown;
     } cases[] = {
-        {"all", View(cefAll), {"GAME.EXE", "MANUAL.DOC", "README.TXT", "README.TXT <DOCS/>", "SAVE.DAT"}},
+        {"all",
+         View(cefAll),
+         {"GAME.EXE", "MANUAL.DOC", "README.TXT", "README.TXT <DOCS/>", "SAVE.DAT", "SRC.ARJ"}},
         {"volume mask",
          View(cefVolumeLabel, {"backup*"}),
-         {"MANUAL.DOC", "README.TXT", "README.TXT <DOCS/>"}},
+         {"MANUAL.DOC", "README.TXT", "README.TXT <DOCS/>", "SRC.ARJ"}},
         {"any volume line", View(cefVolumeLabel, {"NONE", "GAMES02"}), {"GAME.EXE", "SAVE.DAT"}},
         {"member suffix cut", View(cefFileName, {"README.TXT"}), {"README.TXT", "README.TXT <DOCS/>"}},
         {"name mask", View(cefFileName, {"*.D??"}), {"MANUAL.DOC", "SAVE.DAT"}},
         {"folder mask", View(cefFolderName, {"*GAMES*"}), {"GAME.EXE", "SAVE.DAT"}},
-        {"archive mask", View(cefArchiveID, {"*.ZIP"}), {"README.TXT <DOCS/>"}},
+        {"archive mask", View(cefArchiveID, {"*.ARJ"}), {"README.TXT <DOCS/>"}},
         {"size GE, past 32 bits", sized(ccGreaterEqual, 1000), {"GAME.EXE", "MANUAL.DOC"}},
         {"size LT", sized(ccLess, 10), {"SAVE.DAT"}},
-        {"size NE", sized(ccNotEqual, 10), {"GAME.EXE", "MANUAL.DOC", "README.TXT <DOCS/>", "SAVE.DAT"}},
+        {"size NE",
+         sized(ccNotEqual, 10),
+         {"GAME.EXE", "MANUAL.DOC", "README.TXT <DOCS/>", "SAVE.DAT", "SRC.ARJ"}},
         {"date EQ", dated(ccEqual, EncodeDate(2024, 3, 5)), {"README.TXT", "SAVE.DAT"}},
         {"date LT", dated(ccLess, EncodeDate(2024, 1, 1)), {"GAME.EXE"}},
         {"date GT", dated(ccGreater, EncodeDate(2024, 3, 5)), {"README.TXT <DOCS/>"}},
-        {"no category", View(cefCategory, {""}), {"GAME.EXE", "README.TXT"}},
+        {"no category", View(cefCategory, {""}), {"GAME.EXE", "README.TXT", "SRC.ARJ"}},
         {"category", View(cefCategory, {"DOCS"}), {"MANUAL.DOC", "README.TXT <DOCS/>"}},
         {"phrase", View(cefCommentText, {"DISK"}), {"MANUAL.DOC", "README.TXT <DOCS/>"}},
         {"phrase over a line break", View(cefCommentText, {"OF SAVED"}), {"SAVE.DAT"}},
@@ -127,7 +123,7 @@ TEST_F(FileCommentEditorTest, EachViewShowsTheEntriesItsCriteriaSelect) {
         {"at least 1 keyword", keywords(1, 1), {"MANUAL.DOC", "README.TXT <DOCS/>", "SAVE.DAT"}},
         {"at least 2 keywords", keywords(1, 2), {"MANUAL.DOC"}},
         {"no keyword at all", View(cefKeywords, {"   "}), {}},
-        {"empty comment", View(cefEmptyComment), {"GAME.EXE", "README.TXT"}},
+        {"empty comment", View(cefEmptyComment), {"GAME.EXE", "README.TXT", "SRC.ARJ"}},
     };
     for (const TCase& c : cases) {
         Open(c.Spec, false);
@@ -136,7 +132,8 @@ TEST_F(FileCommentEditorTest, EachViewShowsTheEntriesItsCriteriaSelect) {
 }
 
 TEST_F(FileCommentEditorTest, TheImportViewShowsTheListedTagsAndAsksForEachOnlyOnce) {
-    AddEntries(kFileCommentRows);
+    MakeTwoVolumeCatalog();
+    const int32_t game = TagOf("GAME.EXE"), save = TagOf("SAVE.DAT"), readme = TagOf("README.TXT");
     {
         dbsql::TDbTable t(nullptr);
         t.SetDatabaseName("P:\\");
@@ -144,7 +141,7 @@ TEST_F(FileCommentEditorTest, TheImportViewShowsTheListedTagsAndAsksForEachOnlyO
         catalog::DefineTable(t, {"ImportCmtPtrs", {{"FTag", ftInteger, 0, true}}, {{"", "FTag", ixPrimary}}});
         t.CreateTable();
         t.Open();
-        for (int tag : {4, 5}) {
+        for (int tag : {game, save}) {
             t.Append();
             t.FieldByName("FTag")->SetAsInteger(tag);
             t.Post();
@@ -152,26 +149,26 @@ TEST_F(FileCommentEditorTest, TheImportViewShowsTheListedTagsAndAsksForEachOnlyO
     }
     Open(View(cefImported), false);
     EXPECT_EQ(Visible(), (V{"GAME.EXE", "SAVE.DAT"}));
-    EXPECT_TRUE(Form->Filter.IsKept(4));
-    EXPECT_TRUE(Form->Filter.IsKept(5));
-    EXPECT_FALSE(Form->Filter.IsKept(1));
+    EXPECT_TRUE(Form->Filter.IsKept(game));
+    EXPECT_TRUE(Form->Filter.IsKept(save));
+    EXPECT_FALSE(Form->Filter.IsKept(readme));
 }
 
 TEST_F(FileCommentEditorTest, APostedCommentKeepsTheEntryInTheEmptyCommentViewAndAdvances) {
-    AddEntries(kFileCommentRows);
+    MakeTwoVolumeCatalog();
     Open(View(cefEmptyComment));
     ASSERT_EQ(Current(), "GAME.EXE");
     Form->CatalogTable->Edit();
     Form->CatalogTable->FieldByName("Comment")->SetAsString("Installer");
     Form->CatalogTable->Post();
     EXPECT_EQ(Current(), "README.TXT") << "a user's post advances";
-    EXPECT_EQ(Visible(), (V{"GAME.EXE", "README.TXT"})) << "the commented entry stays in view";
+    EXPECT_EQ(Visible(), (V{"GAME.EXE", "README.TXT", "SRC.ARJ"})) << "the commented entry stays in view";
     EXPECT_EQ(Form->LastComment(), "Installer");
     EXPECT_EQ(Stored("GAME.EXE").first, "Installer");
 }
 
 TEST_F(FileCommentEditorTest, AFullListOfKeptTagsIsAnnouncedOnce) {
-    AddEntries(kFileCommentRows);
+    MakeTwoVolumeCatalog();
     Open(View(cefEmptyComment));
     Form->Filter.KeptLimit = 1;
     for (int i = 0; i < 2; ++i) {
@@ -191,10 +188,10 @@ TEST_F(FileCommentEditorTest, AFullListOfKeptTagsIsAnnouncedOnce) {
 
 TEST_F(FileCommentEditorTest, GrabButtonsCopyNonBlankValuesFromTheirNeighbour) {
     using P = std::pair<std::string, std::string>;
-    AddEntries({{"A.TXT", "V", "\\", "", 1, 0, "", "first"},
-                {"B.TXT", "V", "\\", "", 1, 0, "", ""},
-                {"C.TXT", "V", "\\", "", 1, 0, "GAME", " "},
-                {"D.TXT", "V", "\\", "", 1, 0, "", ""}});
+    for (const char* name : {"A.TXT", "B.TXT", "C.TXT", "D.TXT"}) Disk.WriteFile(name, "x");
+    CatalogByRun('D', Disk, "V");
+    Describe("A.TXT", "", "first");
+    Describe("C.TXT", "GAME", " ");
     Open(View(cefAll));
     ASSERT_EQ(Current(), "A.TXT");
     Form->GrabAboveClick();
@@ -219,7 +216,7 @@ TEST_F(FileCommentEditorTest, GrabButtonsCopyNonBlankValuesFromTheirNeighbour) {
 }
 
 TEST_F(FileCommentEditorTest, ZapClearsBothAndUndoRestoresThem) {
-    AddEntries(kFileCommentRows);
+    MakeTwoVolumeCatalog();
     Open(View(cefAll));
     GoTo("README.TXT");
     Form->ZapClick();
@@ -240,20 +237,20 @@ TEST_F(FileCommentEditorTest, ZapClearsBothAndUndoRestoresThem) {
 }
 
 TEST_F(FileCommentEditorTest, CopyToBlankFillsOnlyEntriesWithBothFieldsBlankAboveAndBelow) {
-    AddEntries(kFileCommentRows);
+    MakeTwoVolumeCatalog();
     Open(View(cefAll));
     GoTo("README.TXT <DOCS/>");
     Form->CopyToBlankClick();
     EXPECT_EQ(Current(), "README.TXT <DOCS/>") << "back where it started";
-    EXPECT_EQ(Stored("GAME.EXE"), (std::pair<std::string, std::string>{"Disk notes", "DOCS"}))
-        << "above, blank";
-    EXPECT_EQ(Stored("README.TXT"), (std::pair<std::string, std::string>{"Disk notes", "DOCS"}));
+    for (const char* blank : {"GAME.EXE", "README.TXT", "SRC.ARJ"})
+        EXPECT_EQ(Stored(blank), (std::pair<std::string, std::string>{"Disk notes", "DOCS"}))
+            << blank << ": blank, above or below";
     EXPECT_EQ(Stored("MANUAL.DOC").first, "disk backup manual");
     EXPECT_EQ(Stored("SAVE.DAT").first, "Backup of\r\nsaved game");
 }
 
 TEST_F(FileCommentEditorTest, ClosingWithAPendingEditAsksFirst) {
-    AddEntries(kFileCommentRows);
+    MakeTwoVolumeCatalog();
     Open(View(cefAll));
     Form->CatalogTable->Edit();
     Form->CatalogTable->FieldByName("Comment")->SetAsString("draft");
@@ -274,8 +271,7 @@ TEST_F(FileCommentEditorTest, TheCategoryButtonNeedsAnEntry) {
 }
 
 TEST_F(FileCommentEditorTest, OpenFileRefusesMembersLaunchesFoundFilesAndRetriesOnAnotherDrive) {
-    AddEntries(kFileCommentRows);
-    AddVolume("BACKUP01", "D", 1000000, "");
+    MakeTwoVolumeCatalog();
     Open(View(cefAll));
     std::vector<std::string> launched;
     Form->Launch = [&](const std::string& Path) { launched.push_back(Path); };
@@ -286,12 +282,12 @@ TEST_F(FileCommentEditorTest, OpenFileRefusesMembersLaunchesFoundFilesAndRetries
               V{"Korvane Does Not Presently Have The Ability To Open A File Inside Of An Archive File"});
     EXPECT_TRUE(launched.empty());
 
-    Disk.WriteFile("README.TXT", "x");
     GoTo("README.TXT");
     Form->OpenFile();
     EXPECT_EQ(launched, V{"D:\\README.TXT"});
 
-    // MANUAL.DOC is not on D: but on E:.
+    // MANUAL.DOC is no longer on D: but on E:.
+    std::filesystem::remove(Disk / "DOCS/MANUAL.DOC");
     Other.WriteFile("DOCS/MANUAL.DOC", "m");
     GoTo("MANUAL.DOC");
     Driver.Shown.clear();
@@ -306,7 +302,7 @@ TEST_F(FileCommentEditorTest, OpenFileRefusesMembersLaunchesFoundFilesAndRetries
 }
 
 TEST_F(FileCommentEditorTest, TheLayoutFollowsTheWindowWidth) {
-    AddEntries(kFileCommentRows);
+    MakeTwoVolumeCatalog();
     Open(View(cefAll));
     Form->SetWidth(800);
     Driver.RunPending();
@@ -334,7 +330,8 @@ TEST_F(FileCommentEditorTest, TheLayoutFollowsTheWindowWidth) {
 }
 
 TEST_F(FileCommentEditorTest, WideNamesWidenTheirColumns) {
-    AddEntries({{std::string(40, 'W') + ".TXT", "BACKUP01", "\\", "", 1, 0, "", ""}});
+    Disk.WriteFile(std::string(40, 'W') + ".TXT", "x");
+    CatalogByRun('D', Disk, "BACKUP01");
     Open(View(cefAll), false);
     Form->CalculateColumnWidths();
     for (int32_t i = 0; i < Form->Table->Columns().Count(); ++i) {
