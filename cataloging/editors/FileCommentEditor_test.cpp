@@ -131,6 +131,20 @@ TEST_F(FileCommentEditorTest, EachViewShowsTheEntriesItsCriteriaSelect) {
     }
 }
 
+TEST_F(FileCommentEditorTest, AVolumesViewTakesItsLabelLiterally) {
+    // Labels a user may give a disk as its alias, each beside a volume its wildcards would match.
+    const V labels{"DISK*", "DISKETTE", "A?C", "ABC", "V[1]", "V1"};
+    for (const std::string& label : labels) {
+        platform::testsupport::TTempFolder volume;
+        volume.WriteFile(label + ".TXT", "x");
+        CatalogByRun('F', volume, label);
+    }
+    for (const std::string& label : labels) {
+        Open(VolumeEntriesView(label), false);
+        EXPECT_EQ(Visible(), V{label + ".TXT"}) << label;
+    }
+}
+
 TEST_F(FileCommentEditorTest, TheImportViewShowsTheListedTagsAndAsksForEachOnlyOnce) {
     MakeTwoVolumeCatalog();
     const int32_t game = TagOf("GAME.EXE"), save = TagOf("SAVE.DAT"), readme = TagOf("README.TXT");
