@@ -265,6 +265,22 @@ TEST_F(DiskCommentEditorTest, ColumnsGrowToTheirWidestValueAndTheCommentTakesThe
     ASSERT_TRUE(Driver.Grab(*Form, ::testing::TempDir() + "/disk-comment-editor.png"));
 }
 
+TEST_F(DiskCommentEditorTest, CancelInTheProgressWindowStopsTheMeasuring) {
+    Disk.WriteFile("A.TXT", "a");
+    for (const char* label : {"A", "WWWWWWWWWWW"}) CatalogByRun('D', Disk, label);
+    catalog::TProgressForm& progress = MakeProgressWindow();
+    Form = TCustomForm::Create<TEditDiskCommentForm>(Application);
+    Form->OpenSummary({});
+    // The opening's first record, then the move past volume A.
+    CancelAfterScrolls(*Form->MeasureTable, 2);
+    Form->Show();
+    Driver.RunPending();
+    EXPECT_EQ(Width(0), Text("Volume ID") + 8) << "the long label was never measured";
+    EXPECT_EQ(progress.ProgressBar->Progress(), 50);
+    EXPECT_FALSE(progress.ProgressShown);
+    EXPECT_FALSE(Form->MeasureTable->Active());
+}
+
 TEST_F(DiskCommentEditorTest, PostsWriteOnlyTheCommentAndAdvanceExceptOnTheLastRow) {
     Disk.WriteFile("A.TXT", "a");
     for (const char* label : {"V1", "V2", "V3"}) CatalogByRun('D', Disk, label);

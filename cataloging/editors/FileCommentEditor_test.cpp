@@ -41,6 +41,13 @@ protected:
         }
         return *Form;
     }
+    int FileCommentColumnWidth(const std::string& Field) {
+        for (int32_t i = 0; i < Form->Table->Columns().Count(); ++i)
+            if (Form->Table->Columns().Column(i)->DataField() == Field)
+                return Form->Table->Columns().Column(i)->Width();
+        ADD_FAILURE() << Field;
+        return 0;
+    }
     std::string Current() { return Form->CatalogTable->FieldByName("FileName")->AsString(); }
     std::string Field(const char* Name) { return Form->CatalogTable->FieldByName(Name)->AsString(); }
     V Visible() {
@@ -348,14 +355,24 @@ TEST_F(FileCommentEditorTest, WideNamesWidenTheirColumns) {
     CatalogByRun('D', Disk, "BACKUP01");
     Open(View(cefAll), false);
     Form->CalculateColumnWidths();
-    for (int32_t i = 0; i < Form->Table->Columns().Count(); ++i) {
-        const auto* c = Form->Table->Columns().Column(i);
-        if (c->DataField() == "FileName") {
-            EXPECT_GT(c->Width(), 70);
-        } else if (c->DataField() == "FolderName") {
-            EXPECT_EQ(c->Width(), 70) << "narrow values keep the design width";
-        }
-    }
+    EXPECT_GT(FileCommentColumnWidth("FileName"), 70);
+    EXPECT_EQ(FileCommentColumnWidth("FolderName"), 70) << "narrow values keep the design width";
+}
+
+TEST_F(FileCommentEditorTest, CancelInTheProgressWindowStopsTheMeasuring) {
+    // The first entry is narrow; the two after it would widen the name column.
+    Disk.WriteFile("A.TXT", "x");
+    for (const char* wide : {"W1", "W2"}) Disk.WriteFile(wide + std::string(40, 'W') + ".TXT", "x");
+    CatalogByRun('D', Disk, "BACKUP01");
+    catalog::TProgressForm& progress = MakeProgressWindow();
+    Open(View(cefAll), false);
+    // First, then Next after the first entry.
+    CancelAfterScrolls(*Form->CatalogTable, 2);
+    Form->CalculateColumnWidths();
+    EXPECT_EQ(FileCommentColumnWidth("FileName"), 70) << "the wide names were never measured";
+    EXPECT_EQ(progress.ProgressBar->Progress(), 33) << "one entry of three";
+    EXPECT_FALSE(progress.ProgressShown);
+    EXPECT_EQ(Current(), "A.TXT") << "back on the first entry";
 }
 
 // ---- Criteria dialogs ----

@@ -17,6 +17,8 @@
 #include "catalog/CatalogStore.h"
 #include "catalog/Globals.h"
 #include "catalog/ProgramTables.h"
+#include "catalog/ProgressForm.h"
+#include "controls/kit/CoolGauge.h"
 #include "cataloging/run/CatalogProgressForm.h"
 #include "cataloging/testsupport/RunFixture.h"
 #include "controls/entry/CtlState.h"
@@ -25,6 +27,7 @@
 #include "framework/core/DateTime.h"
 #include "framework/core/Seams.h"
 #include "framework/data/Fields.h"
+#include "framework/stdctrls/Button.h"
 #include "framework/ui/testsupport/FormDriver.h"
 #include "platform/Beep.h"
 #include "platform/testsupport/TestDrives.h"
@@ -41,6 +44,7 @@ protected:
     std::string SavedTz;
     bool HadTz = false;
     uint32_t NextSerial = 0x1A2B0000;
+    catalog::TProgressForm* Progress = nullptr;
 
     void SetUp() override {
         // File times are read in local time: UTC keeps the dates the tests set.
@@ -79,6 +83,10 @@ protected:
         Driver.Shown.clear();
     }
     void TearDown() override {
+        if (Progress) {
+            catalog::ProgressForm = nullptr;
+            Progress->Free();
+        }
         Driver.RunPending();
         dbsql::DefaultSession().SetActive(false);
         SetSleepHandler({});
@@ -185,6 +193,20 @@ protected:
         auto t = OpenTable("Games_CAT");
         EXPECT_TRUE(t->Locate("FileName", Variant(FileName), 0)) << FileName;
         return t->FieldByName("Tag")->AsInteger();
+    }
+    // The shared progress window, as start-up makes it, until the test ends.
+    catalog::TProgressForm& MakeProgressWindow() {
+        Progress = TCustomForm::Create<catalog::TProgressForm>(Application);
+        catalog::ProgressForm = Progress;
+        return *Progress;
+    }
+    // Presses the progress window's Cancel once Table has scrolled Count times; the table's own
+    // handler still runs.
+    void CancelAfterScrolls(TDataSet& Table, int Count) {
+        Table.AfterScroll = [this, Count, scrolls = 0, own = Table.AfterScroll](TDataSet* D) mutable {
+            if (own) own(D);
+            if (++scrolls == Count) Progress->CancelBtn->Click();
+        };
     }
     void AddCategory(const std::string& Code, const std::string& Description) {
         auto t = OpenTable("Categories");
