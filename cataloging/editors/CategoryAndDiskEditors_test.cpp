@@ -167,9 +167,12 @@ TEST_F(CategoryEditorTest, ThePrintedListHasItsHeadingsOrderAndAlternatingLines)
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_NE(text.find("Korvane Category Listing"), std::string::npos) << text;
     EXPECT_NE(text.find("Page"), std::string::npos);
-    size_t codes = 0;
-    for (size_t at = text.find("Code"); at != std::string::npos; at = text.find("Code", at + 1)) ++codes;
-    EXPECT_EQ(codes, 2u) << "a heading over each column";
+    for (const std::string heading : {"Code", "Description"}) {
+        size_t count = 0;
+        for (size_t at = text.find(heading); at != std::string::npos; at = text.find(heading, at + 1))
+            ++count;
+        EXPECT_EQ(count, 2u) << heading << ": a heading over each column";
+    }
     const size_t a = text.find("Alpha"), m = text.find("Middle"), z = text.find("Zulu");
     ASSERT_TRUE(a != std::string::npos && m != std::string::npos && z != std::string::npos) << text;
     EXPECT_LT(a, m);

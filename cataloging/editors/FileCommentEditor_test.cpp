@@ -17,6 +17,7 @@
 #include "framework/stdctrls/Label.h"
 #include "framework/stdctrls/Memo.h"
 #include "framework/stdctrls/RadioButton.h"
+#include "platform/testsupport/UserEnv.h"
 
 namespace cataloging::editortest {
 namespace {
@@ -320,6 +321,19 @@ TEST_F(FileCommentEditorTest, OpenFileRefusesMembersLaunchesFoundFilesAndRetries
     });
     Form->OpenFile();
     EXPECT_EQ(launched, (V{"D:\\README.TXT", "E:\\DOCS\\MANUAL.DOC"}));
+}
+
+TEST_F(FileCommentEditorTest, AFileWithoutAProgramShowsTheLaunchersError) {
+    // A private desktop that knows no program, and no program to start: the launcher reports
+    // that no program is associated (1155).
+    platform::testsupport::ScopedUserEnv desktop;
+    desktop.Set("PATH", desktop.Root());
+    Disk.WriteFile("DATA.QZX", std::string("\x00\x01\x02binary", 9));
+    CatalogByRun('D', Disk, "BACKUP01");
+    Open(View(cefAll));
+    GoTo("DATA.QZX");
+    Form->OpenFile();
+    EXPECT_EQ(Messages(), V{"Error #1155 Occurred While Attempting To Open The Selected File"});
 }
 
 TEST_F(FileCommentEditorTest, TheLayoutFollowsTheWindowWidth) {
