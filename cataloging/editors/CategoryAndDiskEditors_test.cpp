@@ -68,6 +68,42 @@ TEST_F(CategoryEditorTest, CodesAreStoredInUpperCaseAndADuplicateStaysOpenForCor
     EXPECT_EQ(Codes(), (V{"DISK", "DISK2"}));
 }
 
+TEST_F(CategoryEditorTest, InsertAndEditPutTheFocusOnTheCodeUnlessTheDescriptionHasIt) {
+    AddCategory("DOCS", "Documents");
+    Open();
+    grid::TCtlDbTable& g = *Form->Grid;
+    // Insert from the navigator, with the description cell active: the code takes the focus.
+    g.SetActiveCol(1);
+    Form->SortByCode->SetFocus();
+    Form->EditNavigator->BtnClick(nbInsert);
+    EXPECT_EQ(Form->CategoryTable->State(), dsInsert);
+    EXPECT_TRUE(g.Focused());
+    EXPECT_EQ(g.ActiveCol(), 0);
+    Form->CategoryTable->Cancel();
+
+    struct TCase {
+        const char* What;
+        bool GridFocused;
+        int32_t Column, Expected;
+    } cases[] = {
+        {"the description keeps the focus", true, 1, 1},
+        {"the code keeps the focus", true, 0, 0},
+        {"an edit from the navigator goes to the code", false, 1, 0},
+    };
+    for (const TCase& c : cases) {
+        g.SetActiveCol(c.Column);
+        if (c.GridFocused)
+            g.SetFocus();
+        else
+            Form->SortByCode->SetFocus();
+        Form->EditNavigator->BtnClick(nbEdit);
+        EXPECT_EQ(Form->CategoryTable->State(), dsEdit) << c.What;
+        EXPECT_TRUE(g.Focused()) << c.What;
+        EXPECT_EQ(g.ActiveCol(), c.Expected) << c.What;
+        Form->CategoryTable->Cancel();
+    }
+}
+
 TEST_F(CategoryEditorTest, SortingAndSelecting) {
     AddCategory("ZED", "Alpha");
     AddCategory("ABC", "Zulu");
@@ -131,9 +167,12 @@ TEST_F(CategoryEditorTest, ThePrintedListHasItsHeadingsOrderAndAlternatingLines)
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_NE(text.find("Korvane Category Listing"), std::string::npos) << text;
     EXPECT_NE(text.find("Page"), std::string::npos);
-    size_t codes = 0;
-    for (size_t at = text.find("Code"); at != std::string::npos; at = text.find("Code", at + 1)) ++codes;
-    EXPECT_EQ(codes, 2u) << "a heading over each column";
+    for (const std::string heading : {"Code", "Description"}) {
+        size_t count = 0;
+        for (size_t at = text.find(heading); at != std::string::npos; at = text.find(heading, at + 1))
+            ++count;
+        EXPECT_EQ(count, 2u) << heading << ": a heading over each column";
+    }
     const size_t a = text.find("Alpha"), m = text.find("Middle"), z = text.find("Zulu");
     ASSERT_TRUE(a != std::string::npos && m != std::string::npos && z != std::string::npos) << text;
     EXPECT_LT(a, m);
@@ -205,8 +244,11 @@ TEST_F(DiskCommentEditorTest, AnEmptyCatalogOpensWithTheHeadingWidths) {
 }
 
 TEST_F(DiskCommentEditorTest, ColumnsGrowToTheirWidestValueAndTheCommentTakesTheRest) {
-    AddVolume("A_VERY_LONG", "D", 123456789012345, "one");
-    AddVolume("B", "E", 10, "");
+    Disk.WriteFile("A.TXT", "a");
+    CatalogByRun('D', Disk, "A_VERY_LONG", "|size=123456789012345|cluster=512|free=123456789000000");
+    DescribeVolume("A_VERY_LONG", "one");
+    Other.WriteFile("B.TXT", "b");
+    CatalogByRun('E', Other, "B", "|size=1024|cluster=512|free=1024");
     Open();
     EXPECT_EQ(Width(0), std::max(Text("Volume ID"), Text("A_VERY_LONG")) + 8);
     EXPECT_EQ(Width(2), std::max(Text("Disk Capacity"), Text("123,456,789,012,345")) + 8);
@@ -226,10 +268,26 @@ TEST_F(DiskCommentEditorTest, ColumnsGrowToTheirWidestValueAndTheCommentTakesThe
     ASSERT_TRUE(Driver.Grab(*Form, ::testing::TempDir() + "/disk-comment-editor.png"));
 }
 
+TEST_F(DiskCommentEditorTest, CancelInTheProgressWindowStopsTheMeasuring) {
+    Disk.WriteFile("A.TXT", "a");
+    for (const char* label : {"A", "WWWWWWWWWWW"}) CatalogByRun('D', Disk, label);
+    catalog::TProgressForm& progress = MakeProgressWindow();
+    Form = TCustomForm::Create<TEditDiskCommentForm>(Application);
+    Form->OpenSummary({});
+    // The opening's first record, then the move past volume A.
+    CancelAfterScrolls(*Form->MeasureTable, 2);
+    Form->Show();
+    Driver.RunPending();
+    EXPECT_EQ(Width(0), Text("Volume ID") + 8) << "the long label was never measured";
+    EXPECT_EQ(progress.ProgressBar->Progress(), 50);
+    EXPECT_FALSE(progress.ProgressShown);
+    EXPECT_FALSE(Form->MeasureTable->Active());
+}
+
 TEST_F(DiskCommentEditorTest, PostsWriteOnlyTheCommentAndAdvanceExceptOnTheLastRow) {
-    AddVolume("V1", "D", 100, "first");
-    AddVolume("V2", "D", 200, "");
-    AddVolume("V3", "E", 300, "");
+    Disk.WriteFile("A.TXT", "a");
+    for (const char* label : {"V1", "V2", "V3"}) CatalogByRun('D', Disk, label);
+    DescribeVolume("V1", "first");
     const V others = OtherFields();
     Open("V2");
     ASSERT_EQ(Current(), "V2");

@@ -23,6 +23,10 @@ using namespace framework;
 
 namespace {
 
+// The grid's columns.
+constexpr int32_t kCategoryCodeColumn = 0;
+constexpr int32_t kCategoryDescriptionColumn = 1;
+
 dbsql::TDbTable* NewCategoriesTable(TComponent& Owner) {
     auto* t = NewComponent<dbsql::TDbTable>(&Owner);
     t->SetName("CategoryTable");
@@ -47,6 +51,12 @@ TCategoryForm::TCategoryForm(TComponent* AOwner) : TForm(AOwner) {
     CategoryTable->BeforePost = [this](TDataSet*) {
         TField* code = CategoryTable->FieldByName("Code");
         code->SetAsString(UpperCase(code->AsString()));
+    };
+    // A new record starts at the code; an edit starts there too unless the user is in the
+    // description.
+    CategoryTable->AfterInsert = [this](TDataSet*) { FocusCode(); };
+    CategoryTable->AfterEdit = [this](TDataSet*) {
+        if (!(Grid->Focused() && Grid->ActiveCol() == kCategoryDescriptionColumn)) FocusCode();
     };
     CategoryTable->OnPostError = [](TDataSet*, EDatabaseError& E, TDataAction& Action) {
         const auto* engine = dynamic_cast<const dbengine::EDbEngineError*>(&E);
@@ -113,6 +123,11 @@ TCategoryForm::TCategoryForm(TComponent* AOwner) : TForm(AOwner) {
     PrintBtn = NewEditorButton(*this, "PrintBtn", "&Print List", 348, 154, 114, [this] { PrintClick(); });
     HelpBtn = catalog::NewDialogButton(*this, *this, "HelpBtn", bkHelp, 348, 186, &HelpContext);
     HelpBtn->SetWidth(114);
+}
+
+void TCategoryForm::FocusCode() {
+    if (Grid->CanFocus()) Grid->SetFocus();
+    Grid->SetActiveCol(kCategoryCodeColumn);
 }
 
 void TCategoryForm::UseAsEditor() {

@@ -50,6 +50,10 @@ public:
 protected:
     void DoShow() override;
     void DoClose(framework::TCloseAction& Action) override;
+
+private:
+    // Puts the focus in the grid's Code column.
+    void FocusCode();
 };
 
 // Asks for the category of a report: Code (empty: entries without a category) and its Description.

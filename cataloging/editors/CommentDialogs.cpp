@@ -3,7 +3,9 @@
 #include "catalog/FormParts.h"
 #include "cataloging/editors/EditFileCommentForm.h"
 #include "cataloging/editors/EditorParts.h"
+#include "controls/entry/CtlController.h"
 #include "controls/entry/CtlDateEdit.h"
+#include "controls/entry/CtlNumericField.h"
 #include "dbsql/components/DbTable.h"
 #include "framework/core/SysUtils.h"
 #include "framework/stdctrls/Dialogs.h"
@@ -40,12 +42,11 @@ TGetFileSizeDateForm::TGetFileSizeDateForm(TComponent* AOwner) : TForm(AOwner) {
     Position = poScreenCenter;
     SetClientSize(360, 280);
     Prompt = catalog::NewLabel(*this, *this, "Prompt", 12, 12, 200, "Enter File Size Here");
-    SizeField = NewComponent<TEdit>(this);
+    Controller = NewComponent<entry::TCtlController>(this);
+    SizeField = NewComponent<entry::TCtlNumericField>(this);
     SizeField->SetName("SizeField");
     SizeField->SetParent(this);
     SizeField->SetBounds(12, 32, 140, 23);
-    SizeField->SetMaxLength(11);
-    SizeField->SetText("0");
     DateField = NewComponent<entry::TCtlDateEdit>(this);
     DateField->SetName("DateField");
     DateField->SetParent(this);
@@ -92,8 +93,7 @@ uint8_t TGetFileSizeDateForm::CompareOp() const {
 }
 
 int64_t TGetFileSizeDateForm::SizeValue() const {
-    // The field takes a 32-bit number: anything else counts as 0.
-    return StrToIntDef(Trim(SizeField->Text()), 0);
+    return SizeField->GetAsInteger();
 }
 
 // ---- Comment criteria ----

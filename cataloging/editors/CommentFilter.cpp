@@ -55,6 +55,13 @@ std::string WithoutMemberFolder(const std::string& Name) {
 
 }  // namespace
 
+TCommentEditorSpec VolumeEntriesView(const std::string& CatalogVolumeLabel) {
+    TCommentEditorSpec view;
+    view.FilterMode = cefVolumeLabel;
+    view.Criteria = {LiteralMask(CatalogVolumeLabel)};
+    return view;
+}
+
 std::string PrepareCommentText(const std::string& Comment) {
     std::string out;
     out.reserve(Comment.size());

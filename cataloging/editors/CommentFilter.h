@@ -47,6 +47,10 @@ struct TCommentEditorSpec {
     int KeywordCount = 0;
 };
 
+// The view of one volume's entries: its label stands for itself, so a label holding "*", "?" or
+// "[" neither picks other volumes nor misses its own.
+TCommentEditorSpec VolumeEntriesView(const std::string& CatalogVolumeLabel);
+
 // The comment as the text views look at it: trimmed, upper case, line feeds dropped and carriage
 // returns turned into blanks.
 std::string PrepareCommentText(const std::string& Comment);

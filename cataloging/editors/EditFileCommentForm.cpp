@@ -118,7 +118,8 @@ TEditFileCommentForm::TEditFileCommentForm(TComponent* AOwner) : TForm(AOwner) {
     CatalogTable->AfterScroll = [this](TDataSet*) { AfterScroll(); };
     CatalogTable->OnCalcFields = [this](TDataSet*) {
         CatalogTable->FieldByName("AttributeStr")
-            ->SetAsString(catalog::EntryAttributeLetters(CatalogTable->FieldByName("Attribute")->AsInteger()));
+            ->SetAsString(
+                catalog::EntryAttributeLetters(CatalogTable->FieldByName("Attribute")->AsInteger()));
         CatalogTable->FieldByName("CommentStr")
             ->SetAsString(
                 catalog::CommentFirstLine(CatalogTable->FieldByName("Comment")->AsString()).substr(0, 50));
@@ -243,7 +244,7 @@ TEditFileCommentForm::TEditFileCommentForm(TComponent* AOwner) : TForm(AOwner) {
     Spawner->SetNotifyWhenDone(false);
     Spawner->OnSpawnError = [](TObject*, uint16_t Error) {
         catalog::ErrorBox("Error #" + std::to_string(Error) +
-                       " Occurred While Attempting To Open The Selected File");
+                          " Occurred While Attempting To Open The Selected File");
     };
     Spawner->OnTimeOut = [](TObject*) {
         catalog::ErrorBox("An Timeout Error Occurred While Attempting To Open The Selected File");
@@ -381,9 +382,10 @@ void TEditFileCommentForm::AfterPost() {
 
 void TEditFileCommentForm::AfterScroll() {
     UndoZapBtn->SetEnabled(false);
-    AttributeBox->SetText(CatalogTable->Active() && !CatalogTable->IsEmpty()
-                              ? catalog::EntryAttributeLetters(CatalogTable->FieldByName("Attribute")->AsInteger())
-                              : std::string());
+    AttributeBox->SetText(
+        CatalogTable->Active() && !CatalogTable->IsEmpty()
+            ? catalog::EntryAttributeLetters(CatalogTable->FieldByName("Attribute")->AsInteger())
+            : std::string());
     if (CategoryCode->CanFocus()) CategoryCode->SetFocus();
 }
 

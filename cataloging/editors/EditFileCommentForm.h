@@ -33,7 +33,9 @@ namespace entry {
 class TCtlFormState;
 class TCtlComponentState;
 class TCtlRegistryStore;
+class TCtlController;
 class TCtlDateEdit;
+class TCtlNumericField;
 }  // namespace entry
 namespace grid {
 class TCtlDbTable;
@@ -127,7 +129,8 @@ public:
     explicit TGetFileSizeDateForm(framework::TComponent* AOwner);
     int HelpContext = 41;
     framework::TLabel* Prompt;
-    framework::TEdit* SizeField;  // up to 11 digits
+    entry::TCtlController* Controller;
+    entry::TCtlNumericField* SizeField;  // a 32-bit number of up to 11 digits
     entry::TCtlDateEdit* DateField;
     framework::TGroupBox* CompareGroup;
     framework::TRadioButton *EqualsBtn, *NotEqualBtn, *GreaterBtn, *GreaterEqualBtn, *LessBtn, *LessEqualBtn;

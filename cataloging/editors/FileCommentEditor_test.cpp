@@ -6,6 +6,7 @@
 #include "cataloging/dialogs/FileNotFoundForm.h"
 #include "cataloging/editors/EditFileCommentForm.h"
 #include "cataloging/testsupport/EditorFixture.h"
+#include "controls/entry/CtlNumericField.h"
 #include "controls/grid/CtlDbTable.h"
 #include "framework/dbctrls/DBCtrls.h"
 #include "framework/stdctrls/Buttons.h"
@@ -16,19 +17,12 @@
 #include "framework/stdctrls/Label.h"
 #include "framework/stdctrls/Memo.h"
 #include "framework/stdctrls/RadioButton.h"
+#include "platform/testsupport/UserEnv.h"
 
 namespace cataloging::editortest {
 namespace {
 
 using V = std::vector<std::string>;
-
-// Tags 1..5 in this order; the view lists them by file name.
-const std::vector<TEntryRow> kFileCommentRows = {
-    {"README.TXT", "BACKUP01", "\\", "", 10, EncodeDate(2024, 3, 5), "", ""},
-    {"README.TXT <DOCS/>", "BACKUP01", "\\", "SRC.ZIP", 300, EncodeDate(2024, 3, 6), "DOCS", "Disk notes"},
-    {"MANUAL.DOC", "BACKUP01", "\\DOCS\\", "", 1000, EncodeDate(2024, 1, 1), "DOCS", "disk backup manual"},
-    {"GAME.EXE", "GAMES02", "\\GAMES\\", "", 5000000000, EncodeDate(2023, 12, 31), "", "  \r\n "},
-    {"SAVE.DAT", "GAMES02", "\\GAMES\\", "", 7, EncodeDate(2024, 3, 5), "GAME", "Backup of\r\nsaved game"}};
 
 class FileCommentEditorTest : public EditorTest {
 protected:
@@ -47,6 +41,13 @@ protected:
             Driver.RunPending();
         }
         return *Form;
+    }
+    int FileCommentColumnWidth(const std::string& Field) {
+        for (int32_t i = 0; i < Form->Table->Columns().Count(); ++i)
+            if (Form->Table->Columns().Column(i)->DataField() == Field)
+                return Form->Table->Columns().Column(i)->Width();
+        ADD_FAILURE() << Field;
+        return 0;
     }
     std::string Current() { return Form->CatalogTable->FieldByName("FileName")->AsString(); }
     std::string Field(const char* Name) { return Form->CatalogTable->FieldByName(Name)->AsString(); }
@@ -82,7 +83,7 @@ TCommentEditorSpec View(uint8_t Mode, V Criteria = {}, uint8_t Op = 0) {
 }
 
 TEST_F(FileCommentEditorTest, EachViewShowsTheEntriesItsCriteriaSelect) {
-    AddEntries(kFileCommentRows);
+    MakeTwoVolumeCatalog();
     auto sized = [](uint8_t Op, int64_t Size) {
         TCommentEditorSpec s = View(cefFileSize, {}, Op);
         s.SizeValue = Size;
@@ -103,22 +104,26 @@ TEST_F(FileCommentEditorTest, EachViewShowsTheEntriesItsCriteriaSelect) {
         TCommentEditorSpec Spec;
         V Shown;
     } cases[] = {
-        {"all", View(cefAll), {"GAME.EXE", "MANUAL.DOC", "README.TXT", "README.TXT <DOCS/>", "SAVE.DAT"}},
+        {"all",
+         View(cefAll),
+         {"GAME.EXE", "MANUAL.DOC", "README.TXT", "README.TXT <DOCS/>", "SAVE.DAT", "SRC.ARJ"}},
         {"volume mask",
          View(cefVolumeLabel, {"backup*"}),
-         {"MANUAL.DOC", "README.TXT", "README.TXT <DOCS/>"}},
+         {"MANUAL.DOC", "README.TXT", "README.TXT <DOCS/>", "SRC.ARJ"}},
         {"any volume line", View(cefVolumeLabel, {"NONE", "GAMES02"}), {"GAME.EXE", "SAVE.DAT"}},
         {"member suffix cut", View(cefFileName, {"README.TXT"}), {"README.TXT", "README.TXT <DOCS/>"}},
         {"name mask", View(cefFileName, {"*.D??"}), {"MANUAL.DOC", "SAVE.DAT"}},
         {"folder mask", View(cefFolderName, {"*GAMES*"}), {"GAME.EXE", "SAVE.DAT"}},
-        {"archive mask", View(cefArchiveID, {"*.ZIP"}), {"README.TXT <DOCS/>"}},
+        {"archive mask", View(cefArchiveID, {"*.ARJ"}), {"README.TXT <DOCS/>"}},
         {"size GE, past 32 bits", sized(ccGreaterEqual, 1000), {"GAME.EXE", "MANUAL.DOC"}},
         {"size LT", sized(ccLess, 10), {"SAVE.DAT"}},
-        {"size NE", sized(ccNotEqual, 10), {"GAME.EXE", "MANUAL.DOC", "README.TXT <DOCS/>", "SAVE.DAT"}},
+        {"size NE",
+         sized(ccNotEqual, 10),
+         {"GAME.EXE", "MANUAL.DOC", "README.TXT <DOCS/>", "SAVE.DAT", "SRC.ARJ"}},
         {"date EQ", dated(ccEqual, EncodeDate(2024, 3, 5)), {"README.TXT", "SAVE.DAT"}},
         {"date LT", dated(ccLess, EncodeDate(2024, 1, 1)), {"GAME.EXE"}},
         {"date GT", dated(ccGreater, EncodeDate(2024, 3, 5)), {"README.TXT <DOCS/>"}},
-        {"no category", View(cefCategory, {""}), {"GAME.EXE", "README.TXT"}},
+        {"no category", View(cefCategory, {""}), {"GAME.EXE", "README.TXT", "SRC.ARJ"}},
         {"category", View(cefCategory, {"DOCS"}), {"MANUAL.DOC", "README.TXT <DOCS/>"}},
         {"phrase", View(cefCommentText, {"DISK"}), {"MANUAL.DOC", "README.TXT <DOCS/>"}},
         {"phrase over a line break", View(cefCommentText, {"OF SAVED"}), {"SAVE.DAT"}},
@@ -126,7 +131,7 @@ TEST_F(FileCommentEditorTest, EachViewShowsTheEntriesItsCriteriaSelect) {
         {"at least 1 keyword", keywords(1, 1), {"MANUAL.DOC", "README.TXT <DOCS/>", "SAVE.DAT"}},
         {"at least 2 keywords", keywords(1, 2), {"MANUAL.DOC"}},
         {"no keyword at all", View(cefKeywords, {"   "}), {}},
-        {"empty comment", View(cefEmptyComment), {"GAME.EXE", "README.TXT"}},
+        {"empty comment", View(cefEmptyComment), {"GAME.EXE", "README.TXT", "SRC.ARJ"}},
     };
     for (const TCase& c : cases) {
         Open(c.Spec, false);
@@ -134,8 +139,23 @@ TEST_F(FileCommentEditorTest, EachViewShowsTheEntriesItsCriteriaSelect) {
     }
 }
 
+TEST_F(FileCommentEditorTest, AVolumesViewTakesItsLabelLiterally) {
+    // Labels a user may give a disk as its alias, each beside a volume its wildcards would match.
+    const V labels{"DISK*", "DISKETTE", "A?C", "ABC", "V[1]", "V1"};
+    for (const std::string& label : labels) {
+        platform::testsupport::TTempFolder volume;
+        volume.WriteFile(label + ".TXT", "x");
+        CatalogByRun('F', volume, label);
+    }
+    for (const std::string& label : labels) {
+        Open(VolumeEntriesView(label), false);
+        EXPECT_EQ(Visible(), V{label + ".TXT"}) << label;
+    }
+}
+
 TEST_F(FileCommentEditorTest, TheImportViewShowsTheListedTagsAndAsksForEachOnlyOnce) {
-    AddEntries(kFileCommentRows);
+    MakeTwoVolumeCatalog();
+    const int32_t game = TagOf("GAME.EXE"), save = TagOf("SAVE.DAT"), readme = TagOf("README.TXT");
     {
         dbsql::TDbTable t(nullptr);
         t.SetDatabaseName("P:\\");
@@ -143,7 +163,7 @@ TEST_F(FileCommentEditorTest, TheImportViewShowsTheListedTagsAndAsksForEachOnlyO
         catalog::DefineTable(t, {"ImportCmtPtrs", {{"FTag", ftInteger, 0, true}}, {{"", "FTag", ixPrimary}}});
         t.CreateTable();
         t.Open();
-        for (int tag : {4, 5}) {
+        for (int tag : {game, save}) {
             t.Append();
             t.FieldByName("FTag")->SetAsInteger(tag);
             t.Post();
@@ -151,26 +171,26 @@ TEST_F(FileCommentEditorTest, TheImportViewShowsTheListedTagsAndAsksForEachOnlyO
     }
     Open(View(cefImported), false);
     EXPECT_EQ(Visible(), (V{"GAME.EXE", "SAVE.DAT"}));
-    EXPECT_TRUE(Form->Filter.IsKept(4));
-    EXPECT_TRUE(Form->Filter.IsKept(5));
-    EXPECT_FALSE(Form->Filter.IsKept(1));
+    EXPECT_TRUE(Form->Filter.IsKept(game));
+    EXPECT_TRUE(Form->Filter.IsKept(save));
+    EXPECT_FALSE(Form->Filter.IsKept(readme));
 }
 
 TEST_F(FileCommentEditorTest, APostedCommentKeepsTheEntryInTheEmptyCommentViewAndAdvances) {
-    AddEntries(kFileCommentRows);
+    MakeTwoVolumeCatalog();
     Open(View(cefEmptyComment));
     ASSERT_EQ(Current(), "GAME.EXE");
     Form->CatalogTable->Edit();
     Form->CatalogTable->FieldByName("Comment")->SetAsString("Installer");
     Form->CatalogTable->Post();
     EXPECT_EQ(Current(), "README.TXT") << "a user's post advances";
-    EXPECT_EQ(Visible(), (V{"GAME.EXE", "README.TXT"})) << "the commented entry stays in view";
+    EXPECT_EQ(Visible(), (V{"GAME.EXE", "README.TXT", "SRC.ARJ"})) << "the commented entry stays in view";
     EXPECT_EQ(Form->LastComment(), "Installer");
     EXPECT_EQ(Stored("GAME.EXE").first, "Installer");
 }
 
 TEST_F(FileCommentEditorTest, AFullListOfKeptTagsIsAnnouncedOnce) {
-    AddEntries(kFileCommentRows);
+    MakeTwoVolumeCatalog();
     Open(View(cefEmptyComment));
     Form->Filter.KeptLimit = 1;
     for (int i = 0; i < 2; ++i) {
@@ -190,10 +210,10 @@ TEST_F(FileCommentEditorTest, AFullListOfKeptTagsIsAnnouncedOnce) {
 
 TEST_F(FileCommentEditorTest, GrabButtonsCopyNonBlankValuesFromTheirNeighbour) {
     using P = std::pair<std::string, std::string>;
-    AddEntries({{"A.TXT", "V", "\\", "", 1, 0, "", "first"},
-                {"B.TXT", "V", "\\", "", 1, 0, "", ""},
-                {"C.TXT", "V", "\\", "", 1, 0, "GAME", " "},
-                {"D.TXT", "V", "\\", "", 1, 0, "", ""}});
+    for (const char* name : {"A.TXT", "B.TXT", "C.TXT", "D.TXT"}) Disk.WriteFile(name, "x");
+    CatalogByRun('D', Disk, "V");
+    Describe("A.TXT", "", "first");
+    Describe("C.TXT", "GAME", " ");
     Open(View(cefAll));
     ASSERT_EQ(Current(), "A.TXT");
     Form->GrabAboveClick();
@@ -218,7 +238,7 @@ TEST_F(FileCommentEditorTest, GrabButtonsCopyNonBlankValuesFromTheirNeighbour) {
 }
 
 TEST_F(FileCommentEditorTest, ZapClearsBothAndUndoRestoresThem) {
-    AddEntries(kFileCommentRows);
+    MakeTwoVolumeCatalog();
     Open(View(cefAll));
     GoTo("README.TXT");
     Form->ZapClick();
@@ -239,20 +259,20 @@ TEST_F(FileCommentEditorTest, ZapClearsBothAndUndoRestoresThem) {
 }
 
 TEST_F(FileCommentEditorTest, CopyToBlankFillsOnlyEntriesWithBothFieldsBlankAboveAndBelow) {
-    AddEntries(kFileCommentRows);
+    MakeTwoVolumeCatalog();
     Open(View(cefAll));
     GoTo("README.TXT <DOCS/>");
     Form->CopyToBlankClick();
     EXPECT_EQ(Current(), "README.TXT <DOCS/>") << "back where it started";
-    EXPECT_EQ(Stored("GAME.EXE"), (std::pair<std::string, std::string>{"Disk notes", "DOCS"}))
-        << "above, blank";
-    EXPECT_EQ(Stored("README.TXT"), (std::pair<std::string, std::string>{"Disk notes", "DOCS"}));
+    for (const char* blank : {"GAME.EXE", "README.TXT", "SRC.ARJ"})
+        EXPECT_EQ(Stored(blank), (std::pair<std::string, std::string>{"Disk notes", "DOCS"}))
+            << blank << ": blank, above or below";
     EXPECT_EQ(Stored("MANUAL.DOC").first, "disk backup manual");
     EXPECT_EQ(Stored("SAVE.DAT").first, "Backup of\r\nsaved game");
 }
 
 TEST_F(FileCommentEditorTest, ClosingWithAPendingEditAsksFirst) {
-    AddEntries(kFileCommentRows);
+    MakeTwoVolumeCatalog();
     Open(View(cefAll));
     Form->CatalogTable->Edit();
     Form->CatalogTable->FieldByName("Comment")->SetAsString("draft");
@@ -273,8 +293,7 @@ TEST_F(FileCommentEditorTest, TheCategoryButtonNeedsAnEntry) {
 }
 
 TEST_F(FileCommentEditorTest, OpenFileRefusesMembersLaunchesFoundFilesAndRetriesOnAnotherDrive) {
-    AddEntries(kFileCommentRows);
-    AddVolume("BACKUP01", "D", 1000000, "");
+    MakeTwoVolumeCatalog();
     Open(View(cefAll));
     std::vector<std::string> launched;
     Form->Launch = [&](const std::string& Path) { launched.push_back(Path); };
@@ -285,12 +304,12 @@ TEST_F(FileCommentEditorTest, OpenFileRefusesMembersLaunchesFoundFilesAndRetries
               V{"Korvane Does Not Presently Have The Ability To Open A File Inside Of An Archive File"});
     EXPECT_TRUE(launched.empty());
 
-    Disk.WriteFile("README.TXT", "x");
     GoTo("README.TXT");
     Form->OpenFile();
     EXPECT_EQ(launched, V{"D:\\README.TXT"});
 
-    // MANUAL.DOC is not on D: but on E:.
+    // MANUAL.DOC is no longer on D: but on E:.
+    std::filesystem::remove(Disk / "DOCS/MANUAL.DOC");
     Other.WriteFile("DOCS/MANUAL.DOC", "m");
     GoTo("MANUAL.DOC");
     Driver.Shown.clear();
@@ -304,8 +323,21 @@ TEST_F(FileCommentEditorTest, OpenFileRefusesMembersLaunchesFoundFilesAndRetries
     EXPECT_EQ(launched, (V{"D:\\README.TXT", "E:\\DOCS\\MANUAL.DOC"}));
 }
 
+TEST_F(FileCommentEditorTest, AFileWithoutAProgramShowsTheLaunchersError) {
+    // A private desktop that knows no program, and no program to start: the launcher reports
+    // that no program is associated (1155).
+    platform::testsupport::ScopedUserEnv desktop;
+    desktop.Set("PATH", desktop.Root());
+    Disk.WriteFile("DATA.QZX", std::string("\x00\x01\x02binary", 9));
+    CatalogByRun('D', Disk, "BACKUP01");
+    Open(View(cefAll));
+    GoTo("DATA.QZX");
+    Form->OpenFile();
+    EXPECT_EQ(Messages(), V{"Error #1155 Occurred While Attempting To Open The Selected File"});
+}
+
 TEST_F(FileCommentEditorTest, TheLayoutFollowsTheWindowWidth) {
-    AddEntries(kFileCommentRows);
+    MakeTwoVolumeCatalog();
     Open(View(cefAll));
     Form->SetWidth(800);
     Driver.RunPending();
@@ -333,17 +365,28 @@ TEST_F(FileCommentEditorTest, TheLayoutFollowsTheWindowWidth) {
 }
 
 TEST_F(FileCommentEditorTest, WideNamesWidenTheirColumns) {
-    AddEntries({{std::string(40, 'W') + ".TXT", "BACKUP01", "\\", "", 1, 0, "", ""}});
+    Disk.WriteFile(std::string(40, 'W') + ".TXT", "x");
+    CatalogByRun('D', Disk, "BACKUP01");
     Open(View(cefAll), false);
     Form->CalculateColumnWidths();
-    for (int32_t i = 0; i < Form->Table->Columns().Count(); ++i) {
-        const auto* c = Form->Table->Columns().Column(i);
-        if (c->DataField() == "FileName") {
-            EXPECT_GT(c->Width(), 70);
-        } else if (c->DataField() == "FolderName") {
-            EXPECT_EQ(c->Width(), 70) << "narrow values keep the design width";
-        }
-    }
+    EXPECT_GT(FileCommentColumnWidth("FileName"), 70);
+    EXPECT_EQ(FileCommentColumnWidth("FolderName"), 70) << "narrow values keep the design width";
+}
+
+TEST_F(FileCommentEditorTest, CancelInTheProgressWindowStopsTheMeasuring) {
+    // The first entry is narrow; the two after it would widen the name column.
+    Disk.WriteFile("A.TXT", "x");
+    for (const char* wide : {"W1", "W2"}) Disk.WriteFile(wide + std::string(40, 'W') + ".TXT", "x");
+    CatalogByRun('D', Disk, "BACKUP01");
+    catalog::TProgressForm& progress = MakeProgressWindow();
+    Open(View(cefAll), false);
+    // First, then Next after the first entry.
+    CancelAfterScrolls(*Form->CatalogTable, 2);
+    Form->CalculateColumnWidths();
+    EXPECT_EQ(FileCommentColumnWidth("FileName"), 70) << "the wide names were never measured";
+    EXPECT_EQ(progress.ProgressBar->Progress(), 33) << "one entry of three";
+    EXPECT_FALSE(progress.ProgressShown);
+    EXPECT_EQ(Current(), "A.TXT") << "back on the first entry";
 }
 
 // ---- Criteria dialogs ----
@@ -383,8 +426,16 @@ TEST_F(EditorTest, TheSizeDialogsButtonsGiveTheComparison) {
         button->SetChecked(true);
         EXPECT_EQ(f->CompareOp(), op) << button->Caption();
     }
-    f->SizeField->SetText("1234");
+    // The size is typed into a number field: letters and blanks are refused, digits are kept up
+    // to eleven.
+    f->Show();
+    Driver.RunPending();
+    f->SizeField->SetFocus();
+    Driver.RunPending();
+    Driver.Type("12a 34");
     EXPECT_EQ(f->SizeValue(), 1234);
+    Driver.Type("5678901234");
+    EXPECT_EQ(f->SizeField->Buffer().size(), 11u);
     f->UseDate();
     EXPECT_EQ(f->Prompt->Caption(), "Enter File Date Here");
     EXPECT_EQ(f->CompareGroup->Caption(), "Include File In List If File Date");

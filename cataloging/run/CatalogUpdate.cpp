@@ -35,12 +35,7 @@ using namespace framework;
 // The editors open on the volume just read: the disk's row, the disk's file entries.
 TRunCommentEditors RunCommentEditors{
     [](const std::string& CatalogVolumeLabel) { ShowDiskCommentEditor(CatalogVolumeLabel); },
-    [](const TCatalogRunSpec& Spec) {
-        TCommentEditorSpec view;
-        view.FilterMode = cefVolumeLabel;
-        view.Criteria = {Spec.CatalogLabel};
-        ShowFileCommentEditor(view);
-    }};
+    [](const TCatalogRunSpec& Spec) { ShowFileCommentEditor(VolumeEntriesView(Spec.CatalogLabel)); }};
 
 namespace {
 

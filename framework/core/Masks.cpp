@@ -111,4 +111,19 @@ bool MatchesMask(std::string_view name, std::string_view mask) {
     return TMask(mask).Matches(name);
 }
 
+std::string LiteralMask(std::string_view text) {
+    std::string mask;
+    mask.reserve(text.size());
+    for (char c : text) {
+        if (c == '*' || c == '?' || c == '[') {
+            mask += '[';
+            mask += c;
+            mask += ']';
+        } else {
+            mask += c;
+        }
+    }
+    return mask;
+}
+
 }  // namespace framework

@@ -39,4 +39,7 @@ private:
 // One-off form of TMask(mask).Matches(name).
 bool MatchesMask(std::string_view name, std::string_view mask);
 
+// A mask that matches exactly Text (ignoring case): "*", "?" and "[" become one-character sets.
+std::string LiteralMask(std::string_view text);
+
 }  // namespace framework

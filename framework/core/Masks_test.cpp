@@ -48,6 +48,21 @@ TEST(MaskTest, MatchesWholeNamesWithoutRegardToCase) {
     EXPECT_FALSE(mask.Matches("old.bat"));
 }
 
+TEST(MaskTest, ALiteralMaskMatchesItsTextOnly) {
+    struct Case {
+        const char *text, *other;
+    } cases[] = {
+        {"DISK*", "DISKETTE"}, {"A?C", "ABC"}, {"V[1]", "V1"}, {"[!]", "X"}, {"**", "X"}, {"a-]b", "A-B"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const std::string mask = LiteralMask(c.text);
+        EXPECT_TRUE(MatchesMask(c.text, mask));
+        EXPECT_FALSE(MatchesMask(c.other, mask));
+    }
+    EXPECT_TRUE(MatchesMask("disk*", LiteralMask("DISK*"))) << "case is still ignored";
+}
+
 TEST(MaskTest, MalformedMasksNameThePosition) {
     struct Case {
         const char* mask;
