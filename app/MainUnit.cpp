@@ -7,6 +7,7 @@
 #include "catalog/MessageWindow.h"
 #include "catalog/ProgramTables.h"
 #include "controls/entry/CtlState.h"
+#include "controls/kit/KitTipDlg.h"
 #include "controls/kit/StyledGrad.h"
 #include "dbsql/components/DbTable.h"
 #include "framework/core/Seams.h"
@@ -59,7 +60,8 @@ constexpr const char* kStoredProperties =
     "DCHeader.Font\n"
     "DisksInCatalog.Font\n"
     "FCHeader.Font\n"
-    "FilesInCatalog.Font\n";
+    "FilesInCatalog.Font\n"
+    "Tips.ShowAtStart\n";
 
 void SetLook(TFont& Font, const char* Name, int Size, TFontStyles Style, TColor Color) {
     Font.Name = Name;
@@ -143,6 +145,7 @@ TMainForm::TMainForm(TComponent* AOwner) : TForm(AOwner) {
     DataTable->SetName("DataTable");
 
     BuildMainMenu();
+    MakeTips();
     SetMenu(MainMenu1);
 
     // Bottom panels first: the first one aligned to the bottom lies lowest.
@@ -331,6 +334,7 @@ void TMainForm::FormShow(TObject*) {
     store.OpenCatalog(false);
 
     SetStatPanels();
+    Tips->SetCaptionTitle("Korvane " + EditionText() + " Tips & Tricks");
 }
 
 void TMainForm::CheckDataFolder() {

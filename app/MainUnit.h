@@ -28,8 +28,9 @@ class TCtlFormState;
 class TCtlRegistryStore;
 }  // namespace entry
 namespace kit {
+class TKitTipDlg;
 class TStyledGradient;
-}
+}  // namespace kit
 namespace sysutil {
 class TUtShellAbout;
 }
@@ -99,6 +100,8 @@ public:
     framework::TMenuItem* ExitProgram1;
     framework::TMenuItem* About1;
     sysutil::TUtShellAbout* UtShellAbout1;
+    // The tips dialog; its ShowAtStart is kept between runs.
+    kit::TKitTipDlg* Tips;
     // The frame of CurrentFrame (null for 0).
     TOptionFrame* Frame = nullptr;
 
@@ -136,6 +139,41 @@ public:
     void CompareCatalogs1Click(framework::TObject* Sender);
     // The offload window, then the current catalog's name and a refresh.
     void OffloadFilesToOfflineMedia1Click(framework::TObject* Sender);
+    // The fixed file reports: each fills a new report window and shows it modeless, or releases it
+    // when nothing was reported.
+    void DFilesForWildcardFilespec1Click(framework::TObject* Sender);
+    void EFilesForWildcardVolumeLabel1Click(framework::TObject* Sender);
+    void FFilesForWildcardFolderName1Click(framework::TObject* Sender);
+    void GFilesForWildcardArchiveID1Click(framework::TObject* Sender);
+    void HFilesForACategory1Click(framework::TObject* Sender);
+    void IFilesByComment1Click(framework::TObject* Sender);
+    void JFilesByFilenameCommentText1Click(framework::TObject* Sender);
+    void KDuplicateFilesInCatalog1Click(framework::TObject* Sender);
+    void LUniqueFilesInCatalog1Click(framework::TObject* Sender);
+    void ASortByFileName1Click(framework::TObject* Sender);
+    void BSortByFileExtension1Click(framework::TObject* Sender);
+    void CSortByVolumeLabel1Click(framework::TObject* Sender);
+    void DSortByFolderName1Click(framework::TObject* Sender);
+    void ESortByArchiveID1Click(framework::TObject* Sender);
+    void FSortByFileSize1Click(framework::TObject* Sender);
+    void GSortByFileDateTime1Click(framework::TObject* Sender);
+    void HSortByCategoryCode1Click(framework::TObject* Sender);
+    // The file comment editor over the current catalog's entries of one view.
+    void EditFileComments(uint8_t FilterMode, uint8_t CompareOp, const std::string& Criteria,
+                          double DateValue, bool UseDate, int64_t SizeValue, int32_t KeywordCount);
+    void AByFileSpec1Click(framework::TObject* Sender);
+    void BByVolumeID1Click(framework::TObject* Sender);
+    void CByFolderName1Click(framework::TObject* Sender);
+    void DByArchiveID1Click(framework::TObject* Sender);
+    void EByFileSize1Click(framework::TObject* Sender);
+    void FByFileDate1Click(framework::TObject* Sender);
+    void GByCategory1Click(framework::TObject* Sender);
+    void HByEmptyCategory1Click(framework::TObject* Sender);
+    void IByFileComment1Click(framework::TObject* Sender);
+    void JByEmptyFileComment1Click(framework::TObject* Sender);
+    void ModifyDiskComments1Click(framework::TObject* Sender);
+    void FileCategories1Click(framework::TObject* Sender);
+    void TipsTricks1Click(framework::TObject* Sender);
     void SelectCreateCatalog1Click(framework::TObject* Sender);
     void FolderForCatalogs1Click(framework::TObject* Sender);
     void ConvertOldCatalogs1Click(framework::TObject* Sender);
@@ -151,6 +189,7 @@ public:
 
 private:
     void BuildMainMenu();
+    void MakeTips();
     // The frame switch and the precondition checks a command starts with; false when it refuses.
     bool Prologue(const TCommandDef& Command);
     void Execute(const TCommandDef& Command, framework::TObject* Sender);

@@ -25,7 +25,9 @@
 #include "catalog/SelectCatalogForm.h"
 #include "controls/entry/CtlPictureField.h"
 #include "controls/entry/CtlState.h"
+#include "controls/kit/KitCheckBox.h"
 #include "controls/kit/KitColorCombo.h"
+#include "controls/kit/KitTipDlg.h"
 #include "controls/kit/StyledGrad.h"
 #include "dbsql/components/DbSession.h"
 #include "dbsql/components/DbTable.h"
@@ -70,6 +72,8 @@ protected:
         SetSleepHandler([this](uint32_t Ms) { Sleeps.push_back(Ms); });
         platform::ClearBeepHistory();
         Driver.Strict = true;
+        // The tips dialog stays away unless a test asks for it.
+        Store("Tips.ShowAtStart", "False");
     }
     void TearDown() override {
         SetSleepHandler({});
@@ -220,6 +224,49 @@ TEST_F(ProgramTest, LaterRunsAskNothingUntilTheStoredFolderIsGone) {
     EXPECT_EQ(platform::BeepHistory(), (std::vector<uint32_t>{16}));
     EXPECT_EQ(dialogStart.rfind("D:\\home", 0), 0u) << dialogStart;
     EXPECT_EQ(Stored("DDirname.Caption"), "D:\\chosen");
+}
+
+TEST_F(ProgramTest, TipsShowAtStartUntilTheUserTurnsThemOff) {
+    platform::TRegIniFile("Software\\Korvane").DeleteKey("TMainForm", "Tips.ShowAtStart");
+    struct TSeen {
+        std::string Caption, Header, Tip;
+        int Tips = 0;
+        bool MainWindowUp = false, SplashGone = true;
+    } seen;
+    Driver.Answer(mrCancel);  // the folder dialog of the first run
+    Driver.AnswerWith(
+        [&](TCustomForm& F) {
+            seen.Caption = F.Caption();
+            auto* tips = MainForm->Tips;
+            seen.Header = tips->HeaderLabel()->Caption();
+            seen.Tip = tips->TipLabel()->Caption();
+            seen.Tips = tips->TipsCount();
+            seen.MainWindowUp = MainForm->Visible() && MainForm->Enabled();
+            for (int i = 0; i < Screen->FormCount(); ++i)
+                if (Screen->Forms(i)->ClassName() == "TSplashScreenForm") seen.SplashGone = false;
+            tips->CheckBox()->SetState(kit::cbUnchecked);
+        },
+        mrOk);
+    Run();
+    EXPECT_EQ(seen.Caption, "Korvane 2003 Tips & Tricks");
+    EXPECT_EQ(seen.Header, "Did You Know?");
+    EXPECT_FALSE(seen.Tip.empty());
+    EXPECT_EQ(seen.Tips, 12);
+    EXPECT_TRUE(seen.MainWindowUp);
+    EXPECT_TRUE(seen.SplashGone);
+    EXPECT_EQ(Stored("Tips.ShowAtStart"), "False");
+
+    Driver.Shown.clear();
+    Run();
+    EXPECT_TRUE(Driver.Shown.empty()) << "no tips once they are turned off";
+
+    // The menu command shows them all the same.
+    std::string caption;
+    Run([&](TMainForm& Form) {
+        Driver.AnswerWith([&](TCustomForm& F) { caption = F.Caption(); }, mrOk);
+        Form.RunCommand("TipsTricks1", nullptr);
+    });
+    EXPECT_EQ(caption, "Korvane 2003 Tips & Tricks");
 }
 
 TEST_F(ProgramTest, ProgramTablesOfAnyUserVersionAreUsedUnchanged) {

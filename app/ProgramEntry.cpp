@@ -8,6 +8,7 @@
 #include "catalog/Globals.h"
 #include "catalog/MessageWindow.h"
 #include "catalog/ProgressForm.h"
+#include "controls/kit/KitTipDlg.h"
 #include "framework/core/Seams.h"
 #include "framework/ui/ExtCtrls.h"
 #include "platform/Help.h"
@@ -104,6 +105,7 @@ void ProgramEntry(const std::function<void()>& Running) {
 
     splash->Free();
     Screen->SetCursor(crDefault);
+    if (MainForm->Tips->ShowAtStart) MainForm->Tips->Execute();
 
     auto previousIdle = Application->OnIdle;
     Application->OnIdle = [&](TObject*) {

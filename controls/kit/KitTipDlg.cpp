@@ -9,6 +9,7 @@
 #include "framework/core/Seams.h"
 #include "framework/stdctrls/Dialogs.h"
 #include "framework/stdctrls/Label.h"
+#include "framework/stdctrls/TypInfo.h"
 #include "framework/ui/Resources.h"
 
 namespace kit {
@@ -122,7 +123,14 @@ TModalResult TKitBaseDialog::RunDialog(TCustomForm* Window, TControl* Anchor,
 
 // ---- TKitTipDlg -----------------------------------------------------------------------------------
 
-TKitTipDlg::TKitTipDlg(TComponent* AOwner) : TKitBaseDialog(AOwner), FTips(std::make_unique<TStringList>()) {}
+TKitTipDlg::TKitTipDlg(TComponent* AOwner) : TKitBaseDialog(AOwner), FTips(std::make_unique<TStringList>()) {
+    // Published, so that a window's state can keep whether the tips show at start.
+    static const bool registered = [] {
+        RegisterPublished<TKitTipDlg>(5, {BoolField<TKitTipDlg>("ShowAtStart", &TKitTipDlg::ShowAtStart)});
+        return true;
+    }();
+    (void)registered;
+}
 
 TKitTipDlg::~TKitTipDlg() {
     if (FWindow) FWindow->Free();
