@@ -131,24 +131,29 @@ TImportFile::TImportFile(const std::string& Path)
     : FHandle(platform::CreateFile(Path, platform::GENERIC_READ,
                                    platform::FILE_SHARE_READ | platform::FILE_SHARE_WRITE,
                                    platform::OPEN_EXISTING, 0)),
+      FOpen(FHandle != platform::INVALID_HANDLE_VALUE),
       FReader([this](char* Buffer, size_t Count) -> int64_t {
-          if (FHandle == platform::INVALID_HANDLE_VALUE) return -1;
+          if (!FOpen) return -1;
           uint32_t read = 0;
           if (!platform::ReadFile(FHandle, Buffer, uint32_t(Count), &read)) return -1;
           return read;
       }) {}
+
+TImportFile::TImportFile(TImportLineReader::TSource Source)
+    : FHandle(platform::INVALID_HANDLE_VALUE), FOpen(true), FReader(std::move(Source)) {}
 
 TImportFile::~TImportFile() {
     Close();
 }
 
 bool TImportFile::Opened() const {
-    return FHandle != platform::INVALID_HANDLE_VALUE;
+    return FOpen;
 }
 
 void TImportFile::Close() {
     if (FHandle != platform::INVALID_HANDLE_VALUE) platform::CloseHandle(FHandle);
     FHandle = platform::INVALID_HANDLE_VALUE;
+    FOpen = false;
 }
 
 // ---- File entries ----

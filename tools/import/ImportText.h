@@ -66,6 +66,8 @@ private:
 class TImportFile {
 public:
     explicit TImportFile(const std::string& Path);
+    // Lines from Source, which stands for an open file.
+    explicit TImportFile(TImportLineReader::TSource Source);
     ~TImportFile();
     TImportFile(const TImportFile&) = delete;
     TImportFile& operator=(const TImportFile&) = delete;
@@ -75,6 +77,7 @@ public:
 
 private:
     std::intptr_t FHandle;
+    bool FOpen;
     TImportLineReader FReader;
 };
 
