@@ -39,6 +39,11 @@ protected:
         catalog::TCatalogStore().OpenCatalog(true);
         SetCatalogOption("KeepActivityLog", "True");
         SetCatalogOption("WarnIfExists", "False");
+        dbsql::TDbTable categories(nullptr);
+        categories.SetDatabaseName("P:\\");
+        categories.SetTableName("Categories");
+        catalog::DefineTable(categories, catalog::CategoriesSchema());
+        categories.CreateTable();
     }
     // Writes a listing file to P: and gives its path there.
     std::string WriteListing(const std::string& Name, const std::string& Text) {
