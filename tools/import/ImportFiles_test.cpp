@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "catalog/GetStringForm.h"
+#include "cataloging/selective/SelectiveCatalogForm.h"
 #include "controls/grid/CtlNotebook.h"
 #include "dbsql/components/DbTable.h"
 #include "framework/data/Fields.h"
@@ -318,6 +319,72 @@ TEST_F(ImportFilesTest, BlankLabelIsAskedAgainAndCancelEndsTheRun) {
     EXPECT_EQ(Messages(), (V{TImportFilesForm::BlankLabelText}));
     EXPECT_TRUE(Rows("Games_SUM", {"CatalogVolumeLabel"}).empty());
     EXPECT_FALSE(TableExists("New"));
+}
+
+TEST_F(ImportFilesTest, ExistingVolumeIsQuestionedWhenTheCatalogAsks) {
+    OpenWindow();
+    SetProfile({{"ImportFrom", WriteListing("list.txt", "ONE\r\n")}});
+    Import("VOL");
+    SetCatalogOption("WarnIfExists", "True");
+    Driver.Shown.clear();
+    Driver.AnswerWith([](TCustomForm& F) {
+        dynamic_cast<catalog::TGetStringForm&>(F).ResultString->SetText("vol");
+        F.SetModalResult(mrOk);
+    });
+    Driver.Answer(mrNo);      // the question: the label is asked again
+    Driver.Answer(mrCancel);  // and the run ends
+    Window->BitBtn3Click();
+    Driver.RunPending();
+    EXPECT_EQ(Messages(), (V{"A Disk With This Name (\"VOL\") Already Exists In The Catalog.  Continue?"}));
+    EXPECT_EQ(Rows("Games_LOG", {"Operation"}).size(), 1u);
+}
+
+TEST_F(ImportFilesTest, SelectiveCatalogingDecidesWhatIsImported) {
+    struct Case {
+        const char* Label;
+        TModalResult Answer;
+        V Entries;
+        bool Waited;  // the progress window waited for Close
+    } cases[] = {
+        {"PROCEEDED", mrOk, {"ONE", "TWO"}, true},
+        {"CANCELLED", mrCancel, {}, false},
+    };
+    SetCatalogOption("TfiSelectiveCataloging", "True");
+    SetCatalogOption("SelectiveCatAutotag", "True");
+    OpenWindow();
+    SetProfile({{"ImportFrom", WriteListing("list.txt", "ONE\r\nTWO\r\n")}});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Label);
+        Shown.clear();
+        Driver.AnswerWith([&c](TCustomForm& F) {
+            dynamic_cast<catalog::TGetStringForm&>(F).ResultString->SetText(c.Label);
+            F.SetModalResult(mrOk);
+        });
+        Driver.AnswerWith([&c](TCustomForm& F) {
+            EXPECT_NE(dynamic_cast<cataloging::TSelectiveCatalogForm*>(&F), nullptr);
+            F.SetModalResult(c.Answer);
+        });
+        Window->BitBtn3Click();
+        Driver.RunPending();
+        EXPECT_EQ(Entries(c.Label, {"FileName"}), c.Entries);
+        EXPECT_EQ(!Shown.empty(), c.Waited);
+        EXPECT_EQ(Rows("Games_SUM", {"CatalogVolumeLabel"}).size(), 1u);
+    }
+}
+
+TEST_F(ImportFilesTest, FileCommentEditorOpensEvenWithNothingCatalogued) {
+    SetCatalogOption("AutoEditFileComments", "True");
+    std::vector<std::string> edited;
+    const auto saved = cataloging::RunCommentEditors.EditFileComments;
+    cataloging::RunCommentEditors.EditFileComments = [&](const cataloging::TCatalogRunSpec& Spec) {
+        edited.push_back(Spec.CatalogLabel);
+    };
+    OpenWindow();
+    SetProfile({{"ImportFrom", WriteListing("list.txt", "ONE\r\n")}});
+    catalog::ExcludeSpecs = {"*.*"};
+    Import("VOL");
+    cataloging::RunCommentEditors.EditFileComments = saved;
+    EXPECT_EQ(edited, (V{"VOL"}));
 }
 
 }  // namespace
