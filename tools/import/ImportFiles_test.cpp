@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "catalog/GetStringForm.h"
+#include "cataloging/run/RunDialogs.h"
 #include "cataloging/selective/SelectiveCatalogForm.h"
 #include "controls/grid/CtlNotebook.h"
 #include "dbsql/components/DbTable.h"
@@ -370,6 +371,39 @@ TEST_F(ImportFilesTest, SelectiveCatalogingDecidesWhatIsImported) {
         EXPECT_EQ(!Shown.empty(), c.Waited);
         EXPECT_EQ(Rows("Games_SUM", {"CatalogVolumeLabel"}).size(), 1u);
     }
+}
+
+TEST_F(ImportFilesTest, OverlongNamesAreShortenedSkippedOrAbortTheRun) {
+    const std::string longName(210, 'N');
+    struct Case {
+        const char* Label;
+        TModalResult Answer;
+        V Entries;
+    } cases[] = {
+        {"USED", mrOk, {"OK.TXT", "SHORT"}},
+        {"SKIPPED", mrNo, {"OK.TXT"}},
+        {"ABORTED", mrAbort, {}},
+    };
+    OpenWindow();
+    SetProfile({{"ImportFrom", WriteListing("list.txt", "OK.TXT\r\n" + longName + "\r\n")}},
+               {{"FNEndCol", 250}});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Label);
+        Driver.AnswerWith([&c](TCustomForm& F) {
+            dynamic_cast<catalog::TGetStringForm&>(F).ResultString->SetText(c.Label);
+            F.SetModalResult(mrOk);
+        });
+        Driver.AnswerWith([&c](TCustomForm& F) {
+            auto& bad = dynamic_cast<cataloging::TCatalogProgressBadEntryForm&>(F);
+            bad.EditFileName->SetText("SHORT");
+            F.SetModalResult(c.Answer);
+        });
+        Window->BitBtn3Click();
+        Driver.RunPending();
+        EXPECT_EQ(Entries(c.Label, {"FileName"}), c.Entries);
+    }
+    // Abort ends the run before the catalog is touched.
+    EXPECT_EQ(Rows("Games_SUM", {"CatalogVolumeLabel"}), (V{"SKIPPED", "USED"}));
 }
 
 TEST_F(ImportFilesTest, FileCommentEditorOpensEvenWithNothingCatalogued) {
