@@ -203,6 +203,8 @@ protected:
     static int TextPixels(framework::TLabel* Label, const std::string& Text);
     // The over-long check: false when the entry is dropped.
     bool FitNames(std::array<std::string, 3>& Names);
+    // One record of the catalog's activity log, dated now; the operation's first 50 characters.
+    void AppendActivityLog(const std::string& Operation);
 
 private:
     bool LoadRunOptions();

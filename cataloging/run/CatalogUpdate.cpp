@@ -342,8 +342,8 @@ void TCatalogProgressForm::MergeIntoCatalogTable() {
     cat.SetIndexName("");
     MainOperationLabel->SetCaption("");
     ProcessMessages();
-    if (!Spec.FromCleanupTool && Spec.AutoEditFileComments && (Spec.ToBeCataloged > 0 || Spec.FromTextImport) &&
-        RunCommentEditors.EditFileComments)
+    if (!Spec.FromCleanupTool && Spec.AutoEditFileComments &&
+        (Spec.ToBeCataloged > 0 || Spec.FromTextImport) && RunCommentEditors.EditFileComments)
         RunCommentEditors.EditFileComments(Spec);
 }
 
@@ -357,11 +357,15 @@ void TCatalogProgressForm::RecordCatalogedVolume() {
     std::string operation = Spec.Recataloged ? "RECATALOGED: Volume ID = " : "CATALOGED: Volume ID = ";
     operation +=
         "\"" + volume + "\" From Drive " + SummaryTable->FieldByName("CatalogedFrom")->AsString() + ":";
+    AppendActivityLog(operation);
+}
+
+void TCatalogProgressForm::AppendActivityLog(const std::string& Operation) {
     LogTable->Open();
     LogTable->Append();
     LogTable->FieldByName("OpDate")->SetAsDateTime(Date());
     LogTable->FieldByName("OpTime")->SetAsDateTime(Time());
-    LogTable->FieldByName("Operation")->SetAsString(operation.substr(0, 50));
+    LogTable->FieldByName("Operation")->SetAsString(Operation.substr(0, 50));
     LogTable->Post();
     LogTable->Close();
 }
