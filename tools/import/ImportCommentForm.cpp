@@ -33,8 +33,6 @@ TImportFileCommentForm::TImportFileCommentForm(TComponent* AOwner)
     : TImportProfileForm(AOwner, CommentImportProfilesSchema()) {
     SetName("ImportFileCommentForm");
     SetCaption("Import File Comments");
-    SetBorderStyle(bsDialog);
-    Position = poScreenCenter;
     SetClientSize(640, 420);
     HelpContext = 31;
     BuildProfileList(*this, 8, 8, 360);

@@ -61,11 +61,7 @@ protected:
     }
     void SetProfile(const std::map<std::string, std::string>& Texts,
                     const std::map<std::string, int>& Numbers = {}) {
-        dbsql::TDbTable& t = *Window->ProfileTable;
-        t.Edit();
-        for (const auto& [name, value] : Texts) t.FieldByName(name)->SetAsString(value);
-        for (const auto& [name, value] : Numbers) t.FieldByName(name)->SetAsInteger(value);
-        t.Post();
+        SetProfileOf(*Window, Texts, Numbers);
     }
     // The comment import of Listing with the default columns and Criteria.
     void ImportComments(const std::string& Listing, const std::string& Criteria,
@@ -217,29 +213,16 @@ TEST_F(ImportCommentsTest, EditorOpensOnExactlyTheChangedEntries) {
 
 TEST_F(ImportCommentsTest, ChecksBeforeReading) {
     OpenWindow();
-    struct Case {
-        std::map<std::string, std::string> Texts;
-        std::map<std::string, int> Numbers;
-        std::string Message;
-    } cases[] = {
-        {{{"ImportFrom", ""}}, {}, TImportFileCommentForm::NoFileText},
-        {{{"ImportFrom", "P:\\x.txt"}},
-         {{"CmtStartCol", 0}, {"CmtEndCol", 0}},
-         "The Starting And Ending Columns For The Comment Cannot Be Zero"},
-        {{{"ImportFrom", "P:\\x.txt"}},
-         {{"CmtStartCol", 18}, {"CmtEndCol", 255}, {"FldStartCol", 20}, {"FldEndCol", 2}},
-         "The Ending Column For The Folder Name Cannot Be Less Than The Starting Column"},
-        {{{"ImportFrom", "P:\\x.txt"}}, {{"FldStartCol", 0}}, TImportProfileForm::OpenErrorText},
-    };
-    for (const Case& c : cases) {
-        Driver.Shown.clear();
-        SetProfile(c.Texts, c.Numbers);
-        Window->BitBtn3Click();
-        Driver.RunPending();
-        ASSERT_EQ(Driver.Shown.size(), 1u);
-        EXPECT_EQ(Driver.Shown[0].Text, c.Message);
-        EXPECT_FALSE(Window->StatusPanel->Visible());
-    }
+    ExpectRefused(*Window, [this] { Window->BitBtn3Click(); },
+                  {{{{"ImportFrom", ""}}, {}, TImportFileCommentForm::NoFileText},
+                   {{{"ImportFrom", "P:\\x.txt"}},
+                    {{"CmtStartCol", 0}, {"CmtEndCol", 0}},
+                    "The Starting And Ending Columns For The Comment Cannot Be Zero"},
+                   {{{"ImportFrom", "P:\\x.txt"}},
+                    {{"CmtStartCol", 18}, {"CmtEndCol", 255}, {"FldStartCol", 20}, {"FldEndCol", 2}},
+                    "The Ending Column For The Folder Name Cannot Be Less Than The Starting Column"},
+                   {{{"ImportFrom", "P:\\x.txt"}}, {{"FldStartCol", 0}}, TImportProfileForm::OpenErrorText}});
+    EXPECT_FALSE(Window->StatusPanel->Visible());
 }
 
 // ---- What both windows share ----

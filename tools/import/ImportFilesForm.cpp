@@ -143,13 +143,7 @@ void TTFImportProgressForm::UpdateCatalog() {
     if (!Spec.KeepActivityLog) return;
     const std::string operation = std::string(Spec.Recataloged ? "RECATALOGED" : "CATALOGED") +
                                   ": Volume ID = \"" + Spec.CatalogLabel + "\" From Text File";
-    LogTable->Open();
-    LogTable->Append();
-    LogTable->FieldByName("OpDate")->SetAsDateTime(Date());
-    LogTable->FieldByName("OpTime")->SetAsDateTime(Time());
-    LogTable->FieldByName("Operation")->SetAsString(operation.substr(0, 50));
-    LogTable->Post();
-    LogTable->Close();
+    AppendActivityLog(operation);
 }
 
 // ---- The window ----
@@ -158,8 +152,6 @@ TImportFilesForm::TImportFilesForm(TComponent* AOwner)
     : TImportProfileForm(AOwner, FileImportProfilesSchema()) {
     SetName("ImportFilesForm");
     SetCaption("Text File Import");
-    SetBorderStyle(bsDialog);
-    Position = poScreenCenter;
     SetClientSize(640, 380);
     HelpContext = 28;
     BuildProfileList(*this, 8, 8, 320);

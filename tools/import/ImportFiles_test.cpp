@@ -73,11 +73,7 @@ protected:
     // Sets fields of the current profile (posted).
     void SetProfile(const std::map<std::string, std::string>& Texts,
                     const std::map<std::string, int>& Numbers = {}) {
-        dbsql::TDbTable& t = *Window->ProfileTable;
-        t.Edit();
-        for (const auto& [name, value] : Texts) t.FieldByName(name)->SetAsString(value);
-        for (const auto& [name, value] : Numbers) t.FieldByName(name)->SetAsInteger(value);
-        t.Post();
+        SetProfileOf(*Window, Texts, Numbers);
     }
     // Runs the import, answering the label prompt with Label.
     void Import(const std::string& Label) {
@@ -280,27 +276,17 @@ TEST_F(ImportFilesTest, SkippedLinesAndChecksBeforeReading) {
     EXPECT_EQ(Entries("VOL", {"FileName"}), V{});
     EXPECT_EQ(Rows("Games_SUM", {"CatalogVolumeLabel", "FilesOnDisk"}), (V{"VOL|0"}));
 
-    struct Case {
-        std::map<std::string, std::string> Texts;
-        std::map<std::string, int> Numbers;
-        std::string Message;
-    } cases[] = {
-        {{{"ImportFrom", "  "}}, {}, TImportFilesForm::NoFileText},
-        {{{"ImportFrom", "P:\\list.txt"}},
-         {{"FNStartCol", 0}, {"FNEndCol", 0}},
-         "The Starting And Ending Columns For The FileName Cannot Be Zero"},
-        {{{"ImportFrom", "P:\\list.txt"}},
-         {{"FNStartCol", 1}, {"FNEndCol", 5}, {"FCatCodeStartCol", 9}, {"FCatCodeEndCol", 8}},
-         "The Ending Column For The File Category Code Cannot Be Less Than The Starting Column"},
-        {{{"ImportFrom", "P:\\missing.txt"}}, {{"FCatCodeStartCol", 0}}, TImportProfileForm::OpenErrorText},
-    };
-    for (const Case& c : cases) {
-        Driver.Shown.clear();
-        SetProfile(c.Texts, c.Numbers);
-        Window->BitBtn3Click();  // no label is asked: a prompt would be an unanswered form
-        Driver.RunPending();
-        EXPECT_EQ(Messages(), (V{c.Message}));
-    }
+    ExpectRefused(*Window, [this] { Window->BitBtn3Click(); },
+                  {{{{"ImportFrom", "  "}}, {}, TImportFilesForm::NoFileText},
+                   {{{"ImportFrom", "P:\\list.txt"}},
+                    {{"FNStartCol", 0}, {"FNEndCol", 0}},
+                    "The Starting And Ending Columns For The FileName Cannot Be Zero"},
+                   {{{"ImportFrom", "P:\\list.txt"}},
+                    {{"FNStartCol", 1}, {"FNEndCol", 5}, {"FCatCodeStartCol", 9}, {"FCatCodeEndCol", 8}},
+                    "The Ending Column For The File Category Code Cannot Be Less Than The Starting Column"},
+                   {{{"ImportFrom", "P:\\missing.txt"}},
+                    {{"FCatCodeStartCol", 0}},
+                    TImportProfileForm::OpenErrorText}});
     EXPECT_EQ(Rows("Games_SUM", {"CatalogVolumeLabel"}), (V{"VOL"}));
 }
 

@@ -16,6 +16,8 @@
 #include "cataloging/testsupport/RunFixture.h"
 #include "framework/core/DateTime.h"
 #include "framework/core/Seams.h"
+#include "framework/data/Fields.h"
+#include "tools/import/ImportProfileForm.h"
 
 namespace tools::importtest {
 
@@ -74,6 +76,33 @@ protected:
     static V Sorted(V Values) {
         std::sort(Values.begin(), Values.end());
         return Values;
+    }
+    // Sets fields of a window's current profile and posts it.
+    static void SetProfileOf(TImportProfileForm& Window, const std::map<std::string, std::string>& Texts,
+                             const std::map<std::string, int>& Numbers) {
+        dbsql::TDbTable& t = *Window.ProfileTable;
+        t.Edit();
+        for (const auto& [name, value] : Texts) t.FieldByName(name)->SetAsString(value);
+        for (const auto& [name, value] : Numbers) t.FieldByName(name)->SetAsInteger(value);
+        t.Post();
+    }
+    // A profile a run refuses before it reads anything, and the one message it gives.
+    struct TRefusedProfile {
+        std::map<std::string, std::string> Texts;
+        std::map<std::string, int> Numbers;
+        std::string Message;
+    };
+    void ExpectRefused(TImportProfileForm& Window, const std::function<void()>& Run,
+                       const std::vector<TRefusedProfile>& Cases) {
+        for (const TRefusedProfile& c : Cases) {
+            SCOPED_TRACE(c.Message);
+            Driver.Shown.clear();
+            SetProfileOf(Window, c.Texts, c.Numbers);
+            Run();  // no label is asked and nothing opens: another form would be unanswered
+            Driver.RunPending();
+            ASSERT_EQ(Driver.Shown.size(), 1u);
+            EXPECT_EQ(Driver.Shown[0].Text, c.Message);
+        }
     }
     // The bytes of every file of the program folder whose name starts with Prefix.
     std::map<std::string, std::string> Snapshot(const std::string& Prefix) {

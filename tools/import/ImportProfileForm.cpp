@@ -80,6 +80,8 @@ const catalog::TTableSchema& CommentImportProfilesSchema() {
 
 TImportProfileForm::TImportProfileForm(TComponent* AOwner, const catalog::TTableSchema& ASchema)
     : TForm(AOwner), Schema(ASchema) {
+    SetBorderStyle(bsDialog);
+    Position = poScreenCenter;
     ProfileTable = NewComponent<dbsql::TDbTable>(this);
     ProfileTable->SetName("ProfileTable");
     ProfileTable->SetTableName(Schema.TableName);
