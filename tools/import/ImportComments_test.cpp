@@ -20,19 +20,12 @@
 namespace tools::importtest {
 namespace {
 
-class ImportCommentsTest : public ImportTest {
+class ImportCommentsTest : public ImportWindowTest<TImportFileCommentForm> {
 protected:
-    TImportFileCommentForm* Window = nullptr;
-
     void SetUp() override {
-        ImportTest::SetUp();
-        MakeCatalog();
+        ImportWindowTest::SetUp();
         // The file import's progress window waits for Close.
         SetSleepHandler([](uint32_t) { catalog::StopRequested = true; });
-    }
-    void TearDown() override {
-        if (Window) Window->Free();
-        ImportTest::TearDown();
     }
     // A volume of the catalog made by the file import: names in columns 1-12, comments from 14.
     void MakeVolume(const std::string& Label, const std::string& Listing) {
@@ -52,16 +45,6 @@ protected:
         files->BitBtn3Click();
         Driver.RunPending();
         files->Free();
-    }
-    TImportFileCommentForm& OpenWindow() {
-        Window = TCustomForm::Create<TImportFileCommentForm>(Application);
-        Window->Show();
-        Driver.RunPending();
-        return *Window;
-    }
-    void SetProfile(const std::map<std::string, std::string>& Texts,
-                    const std::map<std::string, int>& Numbers = {}) {
-        SetProfileOf(*Window, Texts, Numbers);
     }
     // The comment import of Listing with the default columns and Criteria.
     void ImportComments(const std::string& Listing, const std::string& Criteria,

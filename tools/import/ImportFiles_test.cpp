@@ -38,15 +38,13 @@ const std::map<std::string, int> kFileListingColumns = {
     {"FTimeStartCol", 48},    {"FTimeEndCol", 58},    {"FAttrStartCol", 60}, {"FAttrEndCol", 63},
     {"FCatCodeStartCol", 65}, {"FCatCodeEndCol", 70}, {"CmtStartCol", 72},   {"CmtEndCol", 103}};
 
-class ImportFilesTest : public ImportTest {
+class ImportFilesTest : public ImportWindowTest<TImportFilesForm> {
 protected:
-    TImportFilesForm* Window = nullptr;
     // What the progress window showed when the run waited for Close.
     std::map<std::string, std::string> Shown;
 
     void SetUp() override {
-        ImportTest::SetUp();
-        MakeCatalog();
+        ImportWindowTest::SetUp();
         SetSleepHandler([this](uint32_t) {
             if (!Window || !Window->Progress) return;
             TTFImportProgressForm& p = *Window->Progress;
@@ -59,21 +57,6 @@ protected:
                      {"Operation", p.MainOperationPanel->Caption()}};
             p.CloseBtn->Click();
         });
-    }
-    void TearDown() override {
-        if (Window) Window->Free();
-        ImportTest::TearDown();
-    }
-    TImportFilesForm& OpenWindow() {
-        Window = TCustomForm::Create<TImportFilesForm>(Application);
-        Window->Show();
-        Driver.RunPending();
-        return *Window;
-    }
-    // Sets fields of the current profile (posted).
-    void SetProfile(const std::map<std::string, std::string>& Texts,
-                    const std::map<std::string, int>& Numbers = {}) {
-        SetProfileOf(*Window, Texts, Numbers);
     }
     // Runs the import, answering the label prompt with Label.
     void Import(const std::string& Label) {

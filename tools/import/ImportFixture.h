@@ -117,4 +117,31 @@ protected:
     }
 };
 
+// The fixture with a catalog made and one import window of class TWindow, freed at the end.
+template <class TWindow>
+class ImportWindowTest : public ImportTest {
+protected:
+    TWindow* Window = nullptr;
+
+    void SetUp() override {
+        ImportTest::SetUp();
+        MakeCatalog();
+    }
+    void TearDown() override {
+        if (Window) Window->Free();
+        ImportTest::TearDown();
+    }
+    TWindow& OpenWindow() {
+        Window = TCustomForm::Create<TWindow>(Application);
+        Window->Show();
+        Driver.RunPending();
+        return *Window;
+    }
+    // Sets fields of the window's current profile (posted).
+    void SetProfile(const std::map<std::string, std::string>& Texts,
+                    const std::map<std::string, int>& Numbers = {}) {
+        SetProfileOf(*Window, Texts, Numbers);
+    }
+};
+
 }  // namespace tools::importtest
