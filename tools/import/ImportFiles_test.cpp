@@ -15,7 +15,7 @@
 #include "framework/stdctrls/Edit.h"
 #include "framework/ui/ExtCtrls.h"
 #include "tools/import/ImportFilesForm.h"
-#include "tools/import/ImportFixture.h"
+#include "tools/import/testsupport/ImportFixture.h"
 
 namespace tools::importtest {
 namespace {
