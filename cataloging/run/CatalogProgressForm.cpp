@@ -566,6 +566,13 @@ bool TCatalogProgressForm::CreateNewDataTable() {
          {"Comment", ftMemo},
          {"Tagged", ftBoolean}},
         {{"", "Filename;FolderName;ArchiveID", ixPrimary | ixUnique | ixCaseInsensitive}}};
+    // A listing from a text file also carries each entry's category.
+    static const catalog::TTableSchema kImportedNew = [] {
+        catalog::TTableSchema schema = kNew;
+        schema.Fields.insert(schema.Fields.begin() + 7, {"CategoryCode", ftString, 6});
+        return schema;
+    }();
+    const catalog::TTableSchema& schema = Spec.FromTextImport ? kImportedNew : kNew;
     constexpr uint8_t kFullCompression = 3;
     NewDataTable->Close();
     NewDataTable->SetDatabaseName(Spec.KeepInMemory ? "Memory" : catalog::ProgramFolder);
@@ -574,7 +581,7 @@ bool TCatalogProgressForm::CreateNewDataTable() {
     NewDataTable->SetExclusive(true);
     try {
         if (NewDataTable->Exists()) NewDataTable->DeleteTable();
-        catalog::DefineTable(*NewDataTable, kNew);
+        catalog::DefineTable(*NewDataTable, schema);
         NewDataTable->CreateTable();
     } catch (const std::exception&) {
         ErrorBox("Error Creating Temporary File For Cataloging Purposes");
@@ -584,7 +591,7 @@ bool TCatalogProgressForm::CreateNewDataTable() {
         NewDataTable->RestructureFieldDefs.Clear();
         NewDataTable->RestructureFieldDefs.Update();
         NewDataTable->RestructureIndexDefs.Clear();
-        NewDataTable->RestructureIndexDefs.Add("", kNew.Indexes[0].Fields, kNew.Indexes[0].Options,
+        NewDataTable->RestructureIndexDefs.Add("", schema.Indexes[0].Fields, schema.Indexes[0].Options,
                                                kFullCompression);
         NewDataTable->AlterTable(0, 0, 1, 0, false, "", "", 512, -1, true);
         platform::DeleteFile(catalog::ProgramFolder + "NEW.IBK");

@@ -56,6 +56,11 @@ struct TCatalogRunSpec {
     bool IgnoreRecycleBin = false;
     bool StatsOnly = false;
     bool KeepInMemory = false;  // New in the engine's in-memory database
+    // A listing read from a text file rather than a drive: New has a CategoryCode field, which added
+    // and updated entries take; an updated entry takes New's comment, blank or not, where the
+    // catalog's is blank or CommentOverrideFromDisk is set; no message window shows while the catalog
+    // table opens; the file comment editor opens even when nothing was to be catalogued.
+    bool FromTextImport = false;
 
     // ---- The catalog's options ----
     bool KeepActivityLog = false, SelectiveCataloging = false, SelectiveCatAutotag = false;
@@ -193,6 +198,14 @@ public:
 protected:
     void DoClose(framework::TCloseAction& Action) override;
 
+protected:
+    void SetMeter(entry::TCtlMeter* Meter, int Length, int Limit);
+    static int TextPixels(framework::TLabel* Label, const std::string& Text);
+    // The over-long check: false when the entry is dropped.
+    bool FitNames(std::array<std::string, 3>& Names);
+    // One record of the catalog's activity log, dated now; the operation's first 50 characters.
+    void AppendActivityLog(const std::string& Operation);
+
 private:
     bool LoadRunOptions();
     void ResetCounters(bool ListingToo);
@@ -200,10 +213,6 @@ private:
     void ProcessDirEntry(const std::string& FolderPath, const std::string& FolderName,
                          const struct TWalkEntry& Entry);
     void CopyCommentToMembers(const std::string& FolderName, const std::string& ArchiveName);
-    void SetMeter(entry::TCtlMeter* Meter, int Length, int Limit);
-    static int TextPixels(framework::TLabel* Label, const std::string& Text);
-    // The over-long check: false when the entry is dropped.
-    bool FitNames(std::array<std::string, 3>& Names);
 };
 
 // The comment editors a run opens after its update when the catalog's options ask for them; the

@@ -212,18 +212,19 @@ void TCatalogProgressForm::MergeIntoCatalogTable() {
     // volume; the label is a key value, never part of an expression.
     cat.SetIndexName("ByVolumeLabel");
     Screen->SetCursor(crHourGlass);
-    if (catalog::Msg) catalog::Msg->show_msg("Preparing For Catalog Update");
+    const bool showMessage = catalog::Msg && !Spec.FromTextImport;
+    if (showMessage) catalog::Msg->show_msg("Preparing For Catalog Update");
     int64_t total = 0;
     try {
         cat.Open();
         cat.SetRange({Variant(Spec.CatalogLabel)}, {Variant(Spec.CatalogLabel)});
         total = int64_t(cat.RecordCount()) + fresh.RecordCount();
     } catch (...) {
-        if (catalog::Msg) catalog::Msg->remove_msg();
+        if (showMessage) catalog::Msg->remove_msg();
         Screen->SetCursor(crDefault);
         throw;
     }
-    if (catalog::Msg) catalog::Msg->remove_msg();
+    if (showMessage) catalog::Msg->remove_msg();
     Screen->SetCursor(crDefault);
     int64_t processed = 0;
     int lastShown = 0;
@@ -268,7 +269,8 @@ void TCatalogProgressForm::MergeIntoCatalogTable() {
                                  "TimeModified", "Attribute", "Comment"})
             cat.FieldByName(name)->SetAsVariant(fresh.FieldByName(name)->AsVariant());
         cat.FieldByName("VolumeLabel")->SetAsString(Spec.CatalogLabel);
-        cat.FieldByName("CategoryCode")->SetAsString("");
+        cat.FieldByName("CategoryCode")
+            ->SetAsString(Spec.FromTextImport ? fresh.FieldByName("CategoryCode")->AsString() : "");
         cat.Post();
         if (catLive) {
             cat.GotoBookmark(mark);
@@ -299,9 +301,12 @@ void TCatalogProgressForm::MergeIntoCatalogTable() {
         cat.Edit();
         for (const char* name : {"FileSize", "DateModified", "TimeModified", "Attribute"})
             cat.FieldByName(name)->SetAsVariant(fresh.FieldByName(name)->AsVariant());
+        if (Spec.FromTextImport)
+            cat.FieldByName("CategoryCode")->SetAsString(fresh.FieldByName("CategoryCode")->AsString());
         const std::string comment = fresh.FieldByName("Comment")->AsString();
+        // A listing's comment column is taken as it stands, even blank.
         if ((Trim(cat.FieldByName("Comment")->AsString()).empty() || Spec.CommentOverrideFromDisk) &&
-            !Trim(comment).empty())
+            (Spec.FromTextImport || !Trim(comment).empty()))
             cat.FieldByName("Comment")->SetAsString(comment);
         cat.Post();
         UpdatedPanel->SetCaption(Count(++Updated));
@@ -332,8 +337,8 @@ void TCatalogProgressForm::MergeIntoCatalogTable() {
     cat.SetIndexName("");
     MainOperationLabel->SetCaption("");
     ProcessMessages();
-    if (!Spec.FromCleanupTool && Spec.AutoEditFileComments && Spec.ToBeCataloged > 0 &&
-        RunCommentEditors.EditFileComments)
+    if (!Spec.FromCleanupTool && Spec.AutoEditFileComments &&
+        (Spec.ToBeCataloged > 0 || Spec.FromTextImport) && RunCommentEditors.EditFileComments)
         RunCommentEditors.EditFileComments(Spec);
 }
 
@@ -347,11 +352,15 @@ void TCatalogProgressForm::RecordCatalogedVolume() {
     std::string operation = Spec.Recataloged ? "RECATALOGED: Volume ID = " : "CATALOGED: Volume ID = ";
     operation +=
         "\"" + volume + "\" From Drive " + SummaryTable->FieldByName("CatalogedFrom")->AsString() + ":";
+    AppendActivityLog(operation);
+}
+
+void TCatalogProgressForm::AppendActivityLog(const std::string& Operation) {
     LogTable->Open();
     LogTable->Append();
     LogTable->FieldByName("OpDate")->SetAsDateTime(Date());
     LogTable->FieldByName("OpTime")->SetAsDateTime(Time());
-    LogTable->FieldByName("Operation")->SetAsString(operation.substr(0, 50));
+    LogTable->FieldByName("Operation")->SetAsString(Operation.substr(0, 50));
     LogTable->Post();
     LogTable->Close();
 }
