@@ -53,8 +53,8 @@ void AddCatalogEntryFieldList(TDataSet& Table, const char* const* Names, size_t 
     category->LookupResultField = "Description";
 }
 
-TEditorProgress::TEditorProgress(const std::string& Caption) {
-    if (catalog::ProgressForm) catalog::ProgressForm->ShowForm(Caption, true);
+TEditorProgress::TEditorProgress(const std::string& Caption, bool Cancellable) {
+    if (catalog::ProgressForm) catalog::ProgressForm->ShowForm(Caption, Cancellable);
     Application->ProcessMessages();
 }
 

@@ -37,10 +37,10 @@ void AddCatalogEntryFields(framework::TDataSet& Table, const char* const (&Names
     AddCatalogEntryFieldList(Table, Names, N, Categories);
 }
 
-// The shared progress window (cancellable) for the life of a scope.
+// The shared progress window (with a Cancel button unless Cancellable is false) for the life of a scope.
 class TEditorProgress {
 public:
-    explicit TEditorProgress(const std::string& Caption);
+    explicit TEditorProgress(const std::string& Caption, bool Cancellable = true);
     ~TEditorProgress();
     TEditorProgress(const TEditorProgress&) = delete;
     TEditorProgress& operator=(const TEditorProgress&) = delete;
