@@ -93,13 +93,20 @@ TViewCatalogActivityLogForm::TViewCatalogActivityLogForm(TComponent* AOwner) : T
         Grid->Columns().Append(column);
     }
 
-    catalog::NewLabel(*this, *this, "CutoffLabel", 8, 346, 250, "Purge Log Entries Up To And Including:");
+    TLabel* CutoffLabel =
+        catalog::NewLabel(*this, *this, "CutoffLabel", 8, 346, 250, "Purge Log Entries Up To And Including:");
     CutoffDate = catalog::NewControl<entry::TCtlDateEdit>(*this, *this, "CutoffDate", 8, 366, 120, 23);
     PurgeBtn = NewEditorButton(*this, "PurgeBtn", "P&urge", 140, 364, 80, [this] { PurgeClick(); });
     PrintBtn = NewEditorButton(*this, "PrintBtn", "&Print", 226, 364, 80, [this] { PrintClick(); });
     CloseBtn = catalog::NewDialogButton(*this, *this, "CloseBtn", bkClose, 480, 364);
     HelpBtn = catalog::NewDialogButton(*this, *this, "HelpBtn", bkHelp, 566, 364, &HelpContext);
-    for (TBitBtn* b : {CloseBtn, HelpBtn}) b->SetWidth(84);
+    for (TBitBtn* b : {CloseBtn, HelpBtn}) {
+        b->SetWidth(84);
+        b->SetAnchors(akRight | akBottom);
+    }
+    Grid->SetAnchors(akLeft | akTop | akRight | akBottom);
+    for (TControl* c : std::initializer_list<TControl*>{CutoffLabel, CutoffDate, PurgeBtn, PrintBtn})
+        c->SetAnchors(akLeft | akBottom);
 }
 
 void TViewCatalogActivityLogForm::OpenLog() {

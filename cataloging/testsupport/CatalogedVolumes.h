@@ -28,6 +28,8 @@ protected:
     // The captions the progress window was shown with, in order.
     std::vector<std::string> ProgressCaptions;
     int Serial = 0x1A2B0000;
+    // Called once a volume's files are written, before it is catalogued.
+    std::function<void()> AfterWrite;
 
     void SetUp() override {
         CatalogRunTest::SetUp();
@@ -74,6 +76,7 @@ protected:
         for (const auto& entry : std::filesystem::directory_iterator(Disk.Path()))
             std::filesystem::remove_all(entry.path());
         for (const auto& [path, content] : Volume.Files) Disk.WriteFile(path, content);
+        if (AfterWrite) AfterWrite();
         char serial[9];
         snprintf(serial, sizeof serial, "%08X", ++Serial);
         Drives.reset();
