@@ -267,6 +267,11 @@ TEST_F(SelectVolumeTest, TheOneVolumePickerListsVolumesInOrderAndSelectsOnlyAVol
     picker->SelectClick();
     EXPECT_EQ(picker->ModalResult(), mrOk);
     EXPECT_EQ(picker->SummaryTable->FieldByName("CatalogVolumeLabel")->AsString(), "TAG");
+    picker->SetModalResult(mrNone);
+    Driver.DoubleClick(*picker->Grid, 40, 21 + 21 + 10);
+    Driver.RunPending();
+    EXPECT_EQ(picker->ModalResult(), mrOk) << "a double click inside the grid selects";
+    EXPECT_EQ(picker->SummaryTable->FieldByName("CatalogVolumeLabel")->AsString(), "BETA");
     picker->Free();
 }
 

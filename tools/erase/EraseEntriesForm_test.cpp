@@ -199,6 +199,27 @@ TEST_F(EraseEntriesTest, TheTagOperationsWorkOnTheListedEntriesOnly) {
     EXPECT_EQ(Listed()[1], "DISK1\\ARCADE.ZIP");
     Form->TaggedCellClick(-1);
     EXPECT_EQ(Counters()[2], "0") << "the heading toggles nothing";
+
+    // The same through the mouse: the second row's check box, then the heading above it.
+    Driver.Click(*Form->Table, 23, 21 + 21 + 10);
+    Driver.RunPending();
+    EXPECT_EQ(Listed()[1], "DISK1\\ARCADE.ZIP:T");
+    EXPECT_EQ(Counters()[2], "1");
+    Driver.Click(*Form->Table, 23, 10);
+    Driver.RunPending();
+    EXPECT_EQ(Counters()[2], "1");
+}
+
+TEST_F(EraseEntriesTest, ApplyTakesTheFocusAndSoAppliesThePattern) {
+    Catalog();
+    Open();
+    Form->Pattern->SetFocus();
+    Driver.RunPending();
+    Form->Pattern->SetText("*.TXT");
+    Driver.Click(*Form->ApplyBtn);
+    Driver.RunPending();
+    EXPECT_EQ(Counters(), (V{"3", "13", "0", "0"}));
+    EXPECT_EQ(Listed().size(), 3u);
 }
 
 TEST_F(EraseEntriesTest, ErasingRemovesTheTaggedEntriesFromTheFileTableOnly) {
