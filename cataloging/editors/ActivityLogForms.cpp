@@ -62,12 +62,7 @@ TViewCatalogActivityLogForm::TViewCatalogActivityLogForm(TComponent* AOwner) : T
     SetCaption("View/Purge Catalog Activity Log");
     Position = poScreenCenter;
     SetClientSize(660, 400);
-    Store = NewComponent<entry::TCtlRegistryStore>(this);
-    Store->SetName("Store");
-    FormState = NewComponent<entry::TCtlFormState>(this);
-    FormState->SetName("FormState");
-    FormState->SetStorage(Store);
-    FormState->SetSection("TViewCatalogActivityLogForm");
+    FormState = NewRegistryFormState(*this, "TViewCatalogActivityLogForm", Store);
 
     LogTable = NewComponent<dbsql::TDbTable>(this);
     LogTable->SetName("LogTable");

@@ -4,6 +4,7 @@
 
 #include "catalog/FormParts.h"
 #include "catalog/ProgressForm.h"
+#include "controls/entry/CtlState.h"
 #include "controls/kit/CoolGauge.h"
 #include "framework/data/DataSet.h"
 #include "framework/data/FieldDefs.h"
@@ -14,6 +15,17 @@
 namespace cataloging {
 
 using namespace framework;
+
+entry::TCtlFormState* NewRegistryFormState(TCustomForm& Form, const char* Section,
+                                           entry::TCtlRegistryStore*& Store) {
+    Store = NewComponent<entry::TCtlRegistryStore>(&Form);
+    Store->SetName("Store");
+    auto* state = NewComponent<entry::TCtlFormState>(&Form);
+    state->SetName("FormState");
+    state->SetStorage(Store);
+    state->SetSection(Section);
+    return state;
+}
 
 TBitBtn* NewEditorButton(TCustomForm& Form, const char* Name, const char* Caption, int Left, int Top,
                          int Width, std::function<void()> Click) {

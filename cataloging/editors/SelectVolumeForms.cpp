@@ -285,12 +285,7 @@ TSelectOneVolumeForm::TSelectOneVolumeForm(TComponent* AOwner) : TForm(AOwner) {
     SetBorderStyle(bsDialog);
     Position = poScreenCenter;
     SetClientSize(300, 330);
-    Store = NewComponent<entry::TCtlRegistryStore>(this);
-    Store->SetName("Store");
-    FormState = NewComponent<entry::TCtlFormState>(this);
-    FormState->SetName("FormState");
-    FormState->SetStorage(Store);
-    FormState->SetSection("TSelectOneVolumeForm");
+    FormState = NewRegistryFormState(*this, "TSelectOneVolumeForm", Store);
     FormState->Options = entry::fsPosition;
 
     SummaryTable = NewVolumeFormTable(*this, "SummaryTable");

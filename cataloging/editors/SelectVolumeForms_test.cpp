@@ -89,6 +89,7 @@ TEST_F(SelectVolumeTest, ASpecificationRemovesItsVolumesWithTheirEntriesAndLogsE
     EXPECT_EQ(Form->Caption(), "Select Volume(s) To UnCatalog");
     EXPECT_TRUE(Form->KeepLog());
     Form->VSpec->SetText("A*");
+    Grab(*Form, "SelectVolumeIDFormSpec");
     Form->ProceedClick();
     EXPECT_EQ(Form->ModalResult(), mrOk) << "the window closes";
     EXPECT_TRUE(Driver.Shown.empty()) << "a specification other than * is not confirmed";

@@ -107,7 +107,8 @@ protected:
         ProgressCaptions.clear();
         Driver.Shown.clear();
     }
-    // The rows of a table of drive P: in its primary order, the fields joined by "|".
+    // The rows of a table of drive P: in its primary order, the fields joined by "|"; with no
+    // fields named, every field as "name=value;".
     static V Rows(const std::string& Table, const std::vector<std::string>& Fields) {
         dbsql::TDbTable t(nullptr);
         t.SetDatabaseName("P:\\");
@@ -118,25 +119,13 @@ protected:
             std::string row;
             for (const std::string& f : Fields)
                 row += (row.empty() ? "" : "|") + t.FieldByName(f)->AsString();
-            out.push_back(row);
-        }
-        return out;
-    }
-    // Every field of every record of a table, in primary order.
-    static V WholeRows(const std::string& Table) {
-        dbsql::TDbTable t(nullptr);
-        t.SetDatabaseName("P:\\");
-        t.SetTableName(Table);
-        t.Open();
-        V out;
-        for (t.First(); !t.Eof(); t.Next()) {
-            std::string row;
-            for (int i = 0; i < t.FieldCount(); ++i)
+            for (int i = 0; Fields.empty() && i < t.FieldCount(); ++i)
                 row += t.Fields[i]->FieldName + "=" + t.Fields[i]->AsString() + ";";
             out.push_back(row);
         }
         return out;
     }
+    static V WholeRows(const std::string& Table) { return Rows(Table, {}); }
     static V Without(const V& Rows, const std::string& Text) {
         V out;
         for (const std::string& r : Rows)

@@ -79,12 +79,7 @@ TEraseSpecificFileEntriesForm::TEraseSpecificFileEntriesForm(TComponent* AOwner)
     SetClientSize(780, 460);
     Constraints().SetMinWidth(640);
     Constraints().SetMinHeight(260);
-    Store = NewComponent<entry::TCtlRegistryStore>(this);
-    Store->SetName("Store");
-    FormState = NewComponent<entry::TCtlFormState>(this);
-    FormState->SetName("FormState");
-    FormState->SetStorage(Store);
-    FormState->SetSection("TEraseSpecificFileEntriesForm");
+    FormState = cataloging::NewRegistryFormState(*this, "TEraseSpecificFileEntriesForm", Store);
 
     auto table = [this](const char* Name) {
         auto* t = NewComponent<dbsql::TDbTable>(this);
