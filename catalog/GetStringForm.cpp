@@ -1,6 +1,7 @@
 #include "catalog/GetStringForm.h"
 
 #include "catalog/FormParts.h"
+#include "framework/core/SysUtils.h"
 #include "framework/stdctrls/Edit.h"
 #include "framework/stdctrls/ExtCtrls.h"
 #include "framework/stdctrls/Label.h"
@@ -33,6 +34,26 @@ TGetStringForm::TGetStringForm(TComponent* AOwner) : TForm(AOwner) {
     CancelBtn = NewDialogButton(*this, *this, "CancelBtn", bkCancel, 127, 108);
     HelpBtn = NewDialogButton(*this, *this, "HelpBtn", bkHelp, 232, 108, &HelpContext);
     SetActiveControl(ResultString);
+}
+
+bool AskForString(const std::string& Caption, const std::string& PromptText, std::string& Answer) {
+    auto* form = TCustomForm::Create<TGetStringForm>(Application);
+    bool ok = false;
+    try {
+        form->SetCaption(Caption);
+        form->Prompt->SetCaption(PromptText);
+        form->ResultString->SetCharCase(ecUpperCase);
+        ok = form->ShowModal() == mrOk;
+        if (ok) {
+            form->Hide();
+            Answer = Trim(form->ResultString->Text());
+        }
+    } catch (...) {
+        form->Free();
+        throw;
+    }
+    form->Free();
+    return ok;
 }
 
 }  // namespace catalog

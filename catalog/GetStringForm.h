@@ -3,6 +3,8 @@
 // text and character case of ResultString, shows the form modally, reads ResultString's text when
 // the result is mrOk and releases the form.
 
+#include <string>
+
 #include "framework/ui/Forms.h"
 
 namespace framework {
@@ -27,5 +29,9 @@ public:
     // The help topic of the Help button.
     int HelpContext = 71;
 };
+
+// Shows the prompt with Caption and PromptText, typed in upper case. On OK the prompt is hidden,
+// Answer takes its trimmed text and the result is true; otherwise Answer is left alone.
+bool AskForString(const std::string& Caption, const std::string& PromptText, std::string& Answer);
 
 }  // namespace catalog

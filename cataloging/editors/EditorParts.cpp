@@ -4,6 +4,7 @@
 
 #include "catalog/FormParts.h"
 #include "catalog/ProgressForm.h"
+#include "controls/entry/CtlState.h"
 #include "controls/kit/CoolGauge.h"
 #include "framework/data/DataSet.h"
 #include "framework/data/FieldDefs.h"
@@ -14,6 +15,17 @@
 namespace cataloging {
 
 using namespace framework;
+
+entry::TCtlFormState* NewRegistryFormState(TCustomForm& Form, const char* Section,
+                                           entry::TCtlRegistryStore*& Store) {
+    Store = NewComponent<entry::TCtlRegistryStore>(&Form);
+    Store->SetName("Store");
+    auto* state = NewComponent<entry::TCtlFormState>(&Form);
+    state->SetName("FormState");
+    state->SetStorage(Store);
+    state->SetSection(Section);
+    return state;
+}
 
 TBitBtn* NewEditorButton(TCustomForm& Form, const char* Name, const char* Caption, int Left, int Top,
                          int Width, std::function<void()> Click) {
@@ -53,8 +65,8 @@ void AddCatalogEntryFieldList(TDataSet& Table, const char* const* Names, size_t 
     category->LookupResultField = "Description";
 }
 
-TEditorProgress::TEditorProgress(const std::string& Caption) {
-    if (catalog::ProgressForm) catalog::ProgressForm->ShowForm(Caption, true);
+TEditorProgress::TEditorProgress(const std::string& Caption, bool Cancellable) {
+    if (catalog::ProgressForm) catalog::ProgressForm->ShowForm(Caption, Cancellable);
     Application->ProcessMessages();
 }
 

@@ -15,8 +15,17 @@ class TControl;
 class TLabel;
 }  // namespace framework
 
+namespace entry {
+class TCtlFormState;
+class TCtlRegistryStore;
+}  // namespace entry
+
 namespace cataloging {
 
+// The window's state (placement and, by default, size) kept in the registry section Section: the
+// store (returned in Store) and the form state, both owned by Form.
+entry::TCtlFormState* NewRegistryFormState(framework::TCustomForm& Form, const char* Section,
+                                           entry::TCtlRegistryStore*& Store);
 // A plain button on the form running Click.
 framework::TBitBtn* NewEditorButton(framework::TCustomForm& Form, const char* Name, const char* Caption,
                                     int Left, int Top, int Width, std::function<void()> Click);
@@ -37,10 +46,10 @@ void AddCatalogEntryFields(framework::TDataSet& Table, const char* const (&Names
     AddCatalogEntryFieldList(Table, Names, N, Categories);
 }
 
-// The shared progress window (cancellable) for the life of a scope.
+// The shared progress window (with a Cancel button unless Cancellable is false) for the life of a scope.
 class TEditorProgress {
 public:
-    explicit TEditorProgress(const std::string& Caption);
+    explicit TEditorProgress(const std::string& Caption, bool Cancellable = true);
     ~TEditorProgress();
     TEditorProgress(const TEditorProgress&) = delete;
     TEditorProgress& operator=(const TEditorProgress&) = delete;
