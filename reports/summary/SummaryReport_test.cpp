@@ -16,6 +16,7 @@
 #include "controls/entry/CtlState.h"
 #include "dbsql/components/DbQuery.h"
 #include "framework/data/Fields.h"
+#include "framework/dbctrls/DBCtrls.h"
 #include "framework/dbctrls/DBGrids.h"
 #include "framework/stdctrls/CheckBox.h"
 #include "framework/stdctrls/ExtCtrls.h"
