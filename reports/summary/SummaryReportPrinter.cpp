@@ -180,7 +180,11 @@ bool TSummaryReportScreenForm::LayOutPrintedColumns(TSummaryReportPrinterForm& P
     auto* progress = TCustomForm::Create<catalog::TProgressForm>(this);
     progress->ShowForm("Calculating Column Widths For This Printed Report", true);
     std::array<int, kSummaryItems> widths{};
-    for (size_t i = 0; i < kSummaryItems; ++i) widths[i] = P.Headers[i]->Width();
+    // Each heading measured in the font it prints in (the heading labels keep their first size).
+    for (size_t i = 0; i < kSummaryItems; ++i) {
+        P.TestLabel->SetCaption(P.Headers[i]->Caption());
+        widths[i] = std::max(P.Headers[i]->Width(), P.TestLabel->Width());
+    }
     if (MultiLine) widths[kComment] = P.Comment2->Width();
     SetEnabled(false);
     const TBookmark mark = Query->GetBookmark();
