@@ -29,15 +29,17 @@ inline void CreateRunCatalog(const std::string& Name) {
     ASSERT_EQ(catalog::CurrentCatalogName, Name);
 }
 
-// Catalogs a volume labelled Label holding Files into the current catalog.
+// Catalogs a volume labelled Label holding Files into the current catalog. Figures adds drive
+// attributes such as "|size=1000000|free=200000".
 inline void CatalogVolumeByRun(const std::string& DriveMap, const std::string& Label,
-                               const std::vector<TVolumeFile>& Files, uint32_t Serial) {
+                               const std::vector<TVolumeFile>& Files, uint32_t Serial,
+                               const std::string& Figures = "") {
     platform::testsupport::TTempFolder volume;
     for (const auto& [path, content] : Files) volume.WriteFile(path, content);
     char serial[16];
     snprintf(serial, sizeof serial, "%08X", Serial);
     platform::testsupport::TScopedDrives drives(DriveMap + ";E=" + volume.Path() + "|label=" + Label +
-                                                "|serial=" + serial + "|fs=FAT|type=removable");
+                                                "|serial=" + serial + "|fs=FAT|type=removable" + Figures);
     cataloging::TCatalogRunRequest request;
     request.Fields.DriveLetter = 'E';
     request.Fields.StartFolder = "E:\\";
