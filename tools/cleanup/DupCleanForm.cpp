@@ -1,5 +1,6 @@
 #include "tools/cleanup/DupCleanForm.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -298,13 +299,14 @@ TDupCleanForm::TDupCleanForm(TComponent* AOwner) : TForm(AOwner) {
     };
     ErasePanel = catalog::NewPanel(*this, *this, "ErasePanel", 0, 80, 780, 360, bvRaised);
     ErasePanel->SetAlign(alClient);
-    ErasePanel->SetCaption("File Erase Control Panel");
+    ErasePanel->SetCaption("");
+    PanelLabel(ErasePanel, "EraseHeading", 8, "File Erase Control Panel")->Font().Style = fsBold;
     EraseInfo = PanelLabel(ErasePanel, "EraseInfo", 40, "");
     EraseInfo->Font().Style = fsBold;
     EraseInfo->Font().Color = clMaroon;
     EraseInfo->Font().SetSize(10);
     EraseInfo->SetAutoSize(false);
-    PanelLabel(ErasePanel, "", 120, "Erase Files From Drive");
+    FEraseDriveLabel = PanelLabel(ErasePanel, "", 120, "Erase Files From Drive");
     EraseDriveSelect =
         catalog::NewControl<TDriveComboBox>(*this, *ErasePanel, "EraseDriveSelect", 160, 116, 200, 23);
     EraseDriveSelect->OnChange = [this](TObject*) { EraseDriveSelectChange(); };
@@ -334,13 +336,14 @@ TDupCleanForm::TDupCleanForm(TComponent* AOwner) : TForm(AOwner) {
     // The retrieve panel.
     RetrievePanel = catalog::NewPanel(*this, *this, "RetrievePanel", 0, 80, 780, 360, bvRaised);
     RetrievePanel->SetAlign(alClient);
-    RetrievePanel->SetCaption("File Retrieve Control Panel");
+    RetrievePanel->SetCaption("");
+    PanelLabel(RetrievePanel, "RetrieveHeading", 8, "File Retrieve Control Panel")->Font().Style = fsBold;
     RetrieveInfo = PanelLabel(RetrievePanel, "RetrieveInfo", 40, "");
     RetrieveInfo->Font().Style = fsBold;
     RetrieveInfo->Font().Color = clMaroon;
     RetrieveInfo->Font().SetSize(10);
     RetrieveInfo->SetAutoSize(false);
-    PanelLabel(RetrievePanel, "", 100, "Destination For Retrieved Files");
+    FRetrieveDestinationLabel = PanelLabel(RetrievePanel, "", 100, "Destination For Retrieved Files");
     RetrieveDestination =
         catalog::NewControl<TEdit>(*this, *RetrievePanel, "RetrieveDestination", 10, 116, 585, 23);
     RetrieveDestination->SetText("C:\\");
@@ -350,7 +353,7 @@ TDupCleanForm::TDupCleanForm(TComponent* AOwner) : TForm(AOwner) {
     RetrieveNavigateDirBtn->SetShowHint(true);
     RetrieveNavigateDirBtn->SetAttachedControl(RetrieveDestination);
     RetrieveNavigateDirBtn->OnClick = [this](TObject*) { RetrieveNavigateDirBtnClick(); };
-    PanelLabel(RetrievePanel, "", 150, "Source Drive Selection");
+    FRetrieveDriveLabel = PanelLabel(RetrievePanel, "", 150, "Source Drive Selection");
     RetrieveDriveSelect =
         catalog::NewControl<TDriveComboBox>(*this, *RetrievePanel, "RetrieveDriveSelect", 160, 146, 200, 23);
     RetrieveDriveSelect->OnChange = [this](TObject*) { RetrieveDriveSelectChange(); };
@@ -478,16 +481,33 @@ void TDupCleanForm::FormResize() {
         Left += Quarter + 4;
     }
     TaggedBytesPanel->SetBounds(Left, 2, CounterPanel->Width() - Left - 2, 36);
+    // The visible control panel: the info line a third down, the controls below it, the buttons
+    // two thirds down (never over the controls).
     const int Height = (Retrieving() ? RetrievePanel : ErasePanel)->Height();
-    const int Base = (Height - 71) / 3 * 2;
+    const int Top = (Height - 71) / 3 + 6;
     for (TLabel* Info : {EraseInfo, RetrieveInfo}) {
-        Info->SetTop((Height - 71) / 3 + 6);
+        Info->SetTop(Top);
         Info->SetWidth(Width() - 40);
     }
+    FEraseDriveLabel->SetTop(Top + 34);
+    EraseDriveSelect->SetTop(Top + 30);
+    const std::pair<TCheckBox*, TPoint> Boxes[] = {{EraseReCatalog, {10, 60}},
+                                                   {EraseCatalogSubFolders, {10, 80}},
+                                                   {EraseIgnoreRecycleBin, {400, 60}},
+                                                   {EraseTempDBInMem, {400, 80}},
+                                                   {ErasePause, {400, 100}}};
+    for (const auto& [Box, At] : Boxes) Box->SetBounds(At.X, Top + At.Y, 340, 17);
+    FRetrieveDestinationLabel->SetTop(Top + 30);
+    RetrieveDestination->SetTop(Top + 46);
+    RetrieveNavigateDirBtn->SetTop(Top + 46);
+    FRetrieveDriveLabel->SetTop(Top + 80);
+    RetrieveDriveSelect->SetTop(Top + 76);
+    RetrieveProgressPanel->SetTop(Top + 106);
+    const int Buttons = std::max((Height - 71) / 3 * 2 + 51, Top + 136);
     for (TBitBtn* B :
          {StartEraseBtn, CancelEraseBtn, EraseSkipDiskBtn, EraseSkipFileBtn, EraseAbortBtn, StartRetrieveBtn,
           CancelRetrieveBtn, RetrieveSkipDiskBtn, RetrieveSkipFileBtn, RetrieveAbortBtn})
-        B->SetTop(Base + 51);
+        B->SetTop(Buttons);
     RetrieveDestination->SetWidth(Width() - 195);
     RetrieveNavigateDirBtn->SetLeft(RetrieveDestination->Left() + RetrieveDestination->Width() + 1);
 }

@@ -192,6 +192,8 @@ private:
     std::string FScanPattern;
     bool FSkipDiskWorking = false;
     int FColumnWidths[7] = {};
+    framework::TLabel *FEraseDriveLabel = nullptr, *FRetrieveDestinationLabel = nullptr,
+                      *FRetrieveDriveLabel = nullptr;
 };
 
 // What the main window's three commands do: create the window in the mode (0, 1 or 2) with the

@@ -260,7 +260,10 @@ protected:
     void ClickTag(const std::string& Name, const std::string& Volume) {
         const int Row = RowOf(Name, Volume);
         Form->ResultTable->First();
-        Form->GridLockedCellClick(Row);
+        Driver.RunPending();
+        const TRect Cell = Form->Grid->CellRect(Row, 0);
+        Driver.Click(*Form->Grid, (Cell.Left + Cell.Right) / 2, (Cell.Top + Cell.Bottom) / 2);
+        Driver.RunPending();
     }
     void Tag(const std::vector<std::pair<std::string, std::string>>& Which) {
         for (const auto& [Name, Volume] : Which) ClickTag(Name, Volume);
@@ -529,6 +532,8 @@ TEST_F(DupCleanTest, TaggedFilesAreErasedDiskByDisk) {
         EXPECT_FALSE(Form->Grid->Visible());
         EXPECT_FALSE(Form->TagAllBtn->Enabled());
         EXPECT_EQ(Form->EraseInfo->Caption(), "Insert Disk Cataloged Under \"BACKUP01\" In Drive D:");
+        if (const char* Dir = std::getenv("KORVANE_GRABS"))
+            Driver.Grab(*Form, std::string(Dir) + "/cleanup-erase.png");
         Driver.Click(*Form->StartEraseBtn);
         EXPECT_FALSE(std::filesystem::exists(Disk1 / "NOTE2.TXT"));
         EXPECT_TRUE(std::filesystem::exists(Disk1 / "DOCS/NOTE.TXT"));
@@ -638,6 +643,8 @@ TEST_F(DupCleanTest, RetrievedFilesArriveInACreatedFolderWithTheirAttributesAndD
     Tag({{"README.TXT", "BACKUP01"}, {"A.TXT", "BACKUP01"}, {"NOTE.TXT", "BACKUP02"}});
     Driver.Click(*Form->RetrieveBtn);
     Form->RetrieveDestination->SetText("F:\\NEW");
+    if (const char* Dir = std::getenv("KORVANE_GRABS"))
+        Driver.Grab(*Form, std::string(Dir) + "/cleanup-retrieve.png");
     Driver.AnswerWith([](TCustomForm& F) {
         auto& Folder = dynamic_cast<TTargetFolderDoesntExistForm&>(F);
         EXPECT_EQ(F.Caption(), "Target Folder Does Not Exist");
