@@ -17,6 +17,7 @@
 #include "catalog/MessageWindow.h"
 #include "catalog/ProgramTables.h"
 #include "catalog/ProgressForm.h"
+#include "catalog/SelectCatalogForm.h"
 #include "catalog/ToolsSettingsForm.h"
 #include "cataloging/run/CatalogProgressForm.h"
 #include "controls/grid/CtlDbTable.h"
@@ -454,6 +455,32 @@ TEST_F(DupCleanTest, TagCommandsWorkOnTheWholeList) {
                      "UnTagging Files Matching The Specified Filespec", "Inverting All Tags"}));
 }
 
+TEST_F(DupCleanTest, ChoosingACatalogScansItOnlyWhenItChanged) {
+    Open(1, "*.TXT");
+    Tag({{"A.TXT", "BACKUP01"}});
+    // The same catalog: the list and its tags stay.
+    Driver.AnswerWith([](TCustomForm& F) { F.SetModalResult(mrCancel); });
+    Form->Panel6Click();
+    EXPECT_EQ(TaggedRows(), Names{"A.TXT|BACKUP01"});
+    // Another catalog (empty): its tables are opened and the list is built from it.
+    {
+        catalog::CurrentCatalogName = "Other";
+        catalog::TCatalogStore().CreateCatalogConfig(false, {40, 60, 30});
+        catalog::TCatalogStore().OpenCatalog(true);
+        catalog::CurrentCatalogName = "Tools";
+    }
+    Driver.AnswerWith([](TCustomForm& F) {
+        auto& Select = dynamic_cast<catalog::TSelectCatalogForm&>(F);
+        ASSERT_TRUE(Select.CfgTable2->Locate("CatalogName", Variant(std::string("Other")), 0));
+        Select.SelectBtn->Click();
+    });
+    Form->Panel6Click();
+    EXPECT_EQ(catalog::CurrentCatalogName, "Other");
+    EXPECT_EQ(Form->ActiveCatalogName->Caption(), "Other");
+    EXPECT_EQ(Rows(), Names{});
+    EXPECT_EQ(Form->TaggedFilesLabel->Caption(), "0");
+}
+
 // ---- Modes and state ----------------------------------------------------------------------------------
 
 TEST_F(DupCleanTest, TheModesShowTheirCaptionsAndShareTheirSavedState) {
@@ -607,6 +634,66 @@ TEST_F(DupCleanTest, SkippingDisksGoesOnInLabelOrderAndTheLastReturnsToTheList) 
     EXPECT_TRUE(std::filesystem::exists(Disk1 / "README.TXT"));
     EXPECT_TRUE(std::filesystem::exists(Disk3 / "README.TXT"));
     EXPECT_EQ(Form->TaggedFilesLabel->Caption(), "2");
+}
+
+TEST_F(DupCleanTest, TheAnswersToAMissingFileEndTheFileTheDiskOrTheWholeErase) {
+    struct TCase {
+        TModalResult Answer;
+        const char* How;
+        bool NoteErased, SecondDiskErased;
+    };
+    const TCase Cases[] = {{mrIgnore, "skip the file", true, true},
+                           {mrAbort, "skip the disk", false, true},
+                           {mrCancel, "cancel everything", false, false}};
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.How);
+        Disk1.WriteFile("A.TXT", "one");
+        Disk1.WriteFile("DOCS/NOTE.TXT", "note 1");
+        Disk2.WriteFile("A.TXT", "two");
+        Catalogue('D');
+        Catalogue('E');
+        Open(1, "*.TXT");
+        Tag({{"A.TXT", "BACKUP01"}, {"NOTE.TXT", "BACKUP01"}, {"A.TXT", "BACKUP02"}});
+        std::filesystem::remove(Disk1 / "A.TXT");
+        Driver.Click(*Form->EraseBtn);
+        Driver.Answer(C.Answer);
+        Driver.Click(*Form->StartEraseBtn);
+        EXPECT_EQ(std::filesystem::exists(Disk1 / "DOCS/NOTE.TXT"), !C.NoteErased);
+        // After the first disk: the second is asked for, unless everything was cancelled.
+        EXPECT_EQ(Form->ErasePanel->Visible(), C.Answer != mrCancel);
+        if (C.Answer != mrCancel) {
+            EXPECT_EQ(Form->EraseInfo->Caption(), "Insert Disk Cataloged Under \"BACKUP02\" In Drive E:");
+            Driver.Click(*Form->StartEraseBtn);
+        }
+        EXPECT_EQ(std::filesystem::exists(Disk2 / "A.TXT"), !C.SecondDiskErased);
+        EXPECT_FALSE(Form->ErasePanel->Visible());
+        // A cancelled erase does not catalogue the disk again.
+        EXPECT_EQ(Catalogued("BACKUP01").size(), C.NoteErased ? 4u : 6u);
+        Form->Free();
+        Form = nullptr;
+    }
+}
+
+TEST_F(DupCleanTest, SkippingTheDiskWhileItIsWorkedPassesItsOtherFiles) {
+    Open(1, "*.TXT");
+    Tag({{"A.TXT", "BACKUP01"}, {"NOTE.TXT", "BACKUP01"}, {"A.TXT", "BACKUP02"}});
+    Form->EraseReCatalog->SetChecked(false);
+    Driver.Click(*Form->EraseBtn);
+    // The skip button is pressed while the first file is erased.
+    platform::TScopedFileFault Fault(
+        [this](platform::TFileOperation Op, const std::string& Path, int64_t, uint32_t) {
+            if (Op == platform::TFileOperation::Delete && Path.find("A.TXT") != std::string::npos &&
+                Form->EraseSkipFileBtn->Visible()) {
+                EXPECT_EQ(Form->EraseSkipDiskBtn->Left(), Form->StartEraseBtn->Left());
+                Form->EraseSkipDiskBtn->Click();
+            }
+            return platform::TFileFault{};
+        });
+    Driver.Click(*Form->StartEraseBtn);
+    EXPECT_FALSE(std::filesystem::exists(Disk1 / "A.TXT"));
+    EXPECT_TRUE(std::filesystem::exists(Disk1 / "DOCS/NOTE.TXT"));
+    EXPECT_EQ(Form->EraseInfo->Caption(), "Insert Disk Cataloged Under \"BACKUP02\" In Drive E:");
+    EXPECT_EQ(Form->EraseSkipDiskBtn->Left(), Form->StartEraseBtn->Left() - 150);
 }
 
 // ---- Retrieving -----------------------------------------------------------------------------------------
