@@ -36,6 +36,7 @@
 #include "platform/Beep.h"
 #include "reports/filereport/DupUniqueFinder.h"
 #include "tools/offload/DiskFillTransfer.h"
+#include "tools/shared/ListParts.h"
 
 namespace tools {
 
@@ -144,28 +145,24 @@ TDupCleanForm::TDupCleanForm(TComponent* AOwner) : TForm(AOwner) {
     ApplyBtn->SetCaption("A&pply");
     ApplyBtn->SetDefault(true);
     ApplyBtn->OnClick = [this](TObject*) { ApplyBtnClick(); };
-    Panel6 = catalog::NewPanel(*this, *TopPanel, "Panel6", 460, 3, 312, 34, bvLowered);
-    ActiveCatalogCaption = catalog::NewLabel(*this, *Panel6, "ActiveCatalogCaption", 6, 2, 300,
-                                             "Active Catalog (Click To Change)");
-    ActiveCatalogName = catalog::NewLabel(*this, *Panel6, "ActiveCatalogName", 6, 17, 300, "");
-    ActiveCatalogName->Font().Style = fsBold;
-    for (TControl* C : std::initializer_list<TControl*>{Panel6, ActiveCatalogCaption, ActiveCatalogName})
-        C->OnClick = [this](TObject*) { Panel6Click(); };
+    const TActiveCatalogPanel Catalog =
+        NewActiveCatalogPanel(*this, *TopPanel, 460, 3, 312, [this] { Panel6Click(); });
+    Panel6 = Catalog.Panel;
+    ActiveCatalogCaption = Catalog.Caption;
+    ActiveCatalogName = Catalog.Name;
 
     // The counters.
     CounterPanel = catalog::NewPanel(*this, *this, "CounterPanel", 0, 40, 780, 40, bvNone);
     CounterPanel->SetAlign(alTop);
-    auto Counter = [this](const char* Name, const char* LabelName, const char* Caption, TLabel*& Value) {
-        TPanel* P = catalog::NewPanel(*this, *CounterPanel, Name, 0, 2, 190, 36, bvLowered);
-        catalog::NewLabel(*this, *P, "", 4, 2, 180, Caption);
-        Value = catalog::NewLabel(*this, *P, LabelName, 4, 18, 180, "0");
-        Value->SetAlignment(taRightJustify);
-        return P;
-    };
-    FilesInListPanel = Counter("FilesInListPanel", "FilesInListLabel", "Files In List", FilesInListLabel);
-    BytesInListPanel = Counter("BytesInListPanel", "BytesInListLabel", "Bytes In List", BytesInListLabel);
-    TaggedFilesPanel = Counter("TaggedFilesPanel", "TaggedFilesLabel", "Tagged Files", TaggedFilesLabel);
-    TaggedBytesPanel = Counter("TaggedBytesPanel", "TaggedBytesLabel", "Tagged Bytes", TaggedBytesLabel);
+    Counters = NewListCounters(*this, *CounterPanel);
+    FilesInListPanel = Counters.Panels[0];
+    BytesInListPanel = Counters.Panels[1];
+    TaggedFilesPanel = Counters.Panels[2];
+    TaggedBytesPanel = Counters.Panels[3];
+    FilesInListLabel = Counters.Values[0];
+    BytesInListLabel = Counters.Values[1];
+    TaggedFilesLabel = Counters.Values[2];
+    TaggedBytesLabel = Counters.Values[3];
 
     // The buttons.
     ButtonPanel = catalog::NewPanel(*this, *this, "ButtonPanel", 0, 440, 780, 40, bvNone);
@@ -474,13 +471,7 @@ void TDupCleanForm::FormClose() {
 }
 
 void TDupCleanForm::FormResize() {
-    const int Quarter = CounterPanel->Width() / 4 - 4;
-    int Left = 2;
-    for (TPanel* P : {FilesInListPanel, BytesInListPanel, TaggedFilesPanel}) {
-        P->SetBounds(Left, 2, Quarter, 36);
-        Left += Quarter + 4;
-    }
-    TaggedBytesPanel->SetBounds(Left, 2, CounterPanel->Width() - Left - 2, 36);
+    LayoutListCounters(Counters, CounterPanel->Width());
     // The visible control panel: the info line a third down, the controls below it, the buttons
     // two thirds down (never over the controls).
     const int Height = (Retrieving() ? RetrievePanel : ErasePanel)->Height();
@@ -607,10 +598,7 @@ void TDupCleanForm::CreateList() {
 }
 
 void TDupCleanForm::ShowCleanupCounters() {
-    FilesInListLabel->SetCaption(CleanupCount(FilesInList));
-    BytesInListLabel->SetCaption(CleanupCount(BytesInList));
-    TaggedFilesLabel->SetCaption(CleanupCount(TaggedFiles));
-    TaggedBytesLabel->SetCaption(CleanupCount(TaggedBytes));
+    ShowListCounterValues(Counters, FilesInList, BytesInList, TaggedFiles, TaggedBytes);
 }
 
 void TDupCleanForm::ScanForPattern() {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "framework/ui/Forms.h"
+#include "tools/shared/ListParts.h"
 
 namespace framework {
 class TBitBtn;
@@ -69,6 +70,7 @@ public:
     framework::TPanel* VersionsPanel;
     framework::TPanel *FilesInListPanel, *BytesInListPanel, *TaggedFilesPanel, *TaggedBytesPanel;
     framework::TLabel *FilesInListLabel, *BytesInListLabel, *TaggedFilesLabel, *TaggedBytesLabel;
+    TListCounters Counters;
     grid::TCtlDbTable* Grid;
     framework::TMemo* CommentMemo;
     framework::TLabel *CategoryLabel, *CategoryText, *CatalogedFromLabel, *CatalogedFromText;

@@ -9,6 +9,7 @@
 #include "framework/ui/Forms.h"
 #include "tools/offload/DiskFillList.h"
 #include "tools/offload/DiskFillTransfer.h"
+#include "tools/shared/ListParts.h"
 
 namespace framework {
 class TBitBtn;
@@ -55,6 +56,7 @@ public:
     framework::TLabel* ActiveCatalogName;
     framework::TPanel *FilesInListPanel, *BytesInListPanel, *TaggedFilesPanel, *TaggedBytesPanel;
     framework::TLabel *FilesInListLabel, *BytesInListLabel, *TaggedFilesLabel, *TaggedBytesLabel;
+    TListCounters Counters;
     framework::TDriveComboBox* DriveSelect;
     framework::TDirectoryListBox* FolderSelect;
     framework::TSplitter* Splitter1;

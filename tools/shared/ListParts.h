@@ -1,0 +1,46 @@
+#pragma once
+// Parts of the tools' file-list windows (offload, cleanup and retrieve): the row of four counters
+// and the panel that shows the active catalog and changes it on a click.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+namespace framework {
+class TComponent;
+class TLabel;
+class TPanel;
+class TWinControl;
+}  // namespace framework
+
+namespace tools {
+
+// "Files In List", "Bytes In List", "Tagged Files", "Tagged Bytes": sunken panels with their
+// right-aligned values, in that order.
+struct TListCounters {
+    std::array<framework::TPanel*, 4> Panels{};
+    std::array<framework::TLabel*, 4> Values{};
+};
+
+// Builds the four counters on Row; the panels are named FilesInListPanel ... and the values
+// FilesInListLabel ...
+TListCounters NewListCounters(framework::TComponent& Owner, framework::TPanel& Row);
+
+// Each counter takes a quarter of the row's width less 4 pixels.
+void LayoutListCounters(const TListCounters& Counters, int RowWidth);
+
+// Shows the four numbers as "###,###,###,###,##0".
+void ShowListCounterValues(const TListCounters& Counters, int64_t FilesInList, int64_t BytesInList,
+                           int64_t TaggedFiles, int64_t TaggedBytes);
+
+// The sunken panel Panel6 with "Active Catalog (Click To Change)" above the catalog's name in bold;
+// a click on the panel or either label calls Click.
+struct TActiveCatalogPanel {
+    framework::TPanel* Panel = nullptr;
+    framework::TLabel* Caption = nullptr;
+    framework::TLabel* Name = nullptr;
+};
+TActiveCatalogPanel NewActiveCatalogPanel(framework::TComponent& Owner, framework::TWinControl& Parent,
+                                          int Left, int Top, int Width, std::function<void()> Click);
+
+}  // namespace tools
