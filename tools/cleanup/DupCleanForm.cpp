@@ -154,15 +154,7 @@ TDupCleanForm::TDupCleanForm(TComponent* AOwner) : TForm(AOwner) {
     // The counters.
     CounterPanel = catalog::NewPanel(*this, *this, "CounterPanel", 0, 40, 780, 40, bvNone);
     CounterPanel->SetAlign(alTop);
-    Counters = NewListCounters(*this, *CounterPanel);
-    FilesInListPanel = Counters.Panels[0];
-    BytesInListPanel = Counters.Panels[1];
-    TaggedFilesPanel = Counters.Panels[2];
-    TaggedBytesPanel = Counters.Panels[3];
-    FilesInListLabel = Counters.Values[0];
-    BytesInListLabel = Counters.Values[1];
-    TaggedFilesLabel = Counters.Values[2];
-    TaggedBytesLabel = Counters.Values[3];
+    NewListCounters(*this, *CounterPanel, *this);
 
     // The buttons.
     ButtonPanel = catalog::NewPanel(*this, *this, "ButtonPanel", 0, 440, 780, 40, bvNone);
@@ -471,7 +463,7 @@ void TDupCleanForm::FormClose() {
 }
 
 void TDupCleanForm::FormResize() {
-    LayoutListCounters(Counters, CounterPanel->Width());
+    LayoutListCounters(*this, CounterPanel->Width());
     // The visible control panel: the info line a third down, the controls below it, the buttons
     // two thirds down (never over the controls).
     const int Height = (Retrieving() ? RetrievePanel : ErasePanel)->Height();
@@ -598,7 +590,7 @@ void TDupCleanForm::CreateList() {
 }
 
 void TDupCleanForm::ShowCleanupCounters() {
-    ShowListCounterValues(Counters, FilesInList, BytesInList, TaggedFiles, TaggedBytes);
+    ShowListCounterValues(*this, FilesInList, BytesInList, TaggedFiles, TaggedBytes);
 }
 
 void TDupCleanForm::ScanForPattern() {

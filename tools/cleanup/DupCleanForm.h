@@ -49,7 +49,7 @@ std::string CleanupNameKey(const std::string& FileName, bool UseVersions);
 // and must begin with a drive letter and ":".
 std::string RetrieveDestinationError(const std::string& Destination);
 
-class TDupCleanForm : public framework::TForm {
+class TDupCleanForm : public framework::TForm, public TListCounters {
 public:
     explicit TDupCleanForm(framework::TComponent* AOwner);
     ~TDupCleanForm() override;
@@ -68,9 +68,6 @@ public:
     framework::TPanel* Panel6;
     framework::TLabel *ActiveCatalogCaption, *ActiveCatalogName;
     framework::TPanel* VersionsPanel;
-    framework::TPanel *FilesInListPanel, *BytesInListPanel, *TaggedFilesPanel, *TaggedBytesPanel;
-    framework::TLabel *FilesInListLabel, *BytesInListLabel, *TaggedFilesLabel, *TaggedBytesLabel;
-    TListCounters Counters;
     grid::TCtlDbTable* Grid;
     framework::TMemo* CommentMemo;
     framework::TLabel *CategoryLabel, *CategoryText, *CatalogedFromLabel, *CatalogedFromText;

@@ -132,15 +132,7 @@ TDiskFillForm::TDiskFillForm(TComponent* AOwner) : TForm(AOwner) {
     // The counters.
     CounterPanel = catalog::NewPanel(*this, *this, "CounterPanel", 0, 38, 780, 40, bvNone);
     CounterPanel->SetAlign(alTop);
-    Counters = NewListCounters(*this, *CounterPanel);
-    FilesInListPanel = Counters.Panels[0];
-    BytesInListPanel = Counters.Panels[1];
-    TaggedFilesPanel = Counters.Panels[2];
-    TaggedBytesPanel = Counters.Panels[3];
-    FilesInListLabel = Counters.Values[0];
-    BytesInListLabel = Counters.Values[1];
-    TaggedFilesLabel = Counters.Values[2];
-    TaggedBytesLabel = Counters.Values[3];
+    NewListCounters(*this, *CounterPanel, *this);
 
     // The buttons.
     ButtonPanel = catalog::NewPanel(*this, *this, "ButtonPanel", 0, 400, 780, 70, bvNone);
@@ -382,7 +374,7 @@ void TDiskFillForm::SortNoneClick() {
 }
 
 void TDiskFillForm::ShowListCounters() {
-    ShowListCounterValues(Counters, List.FilesInList, List.BytesInList, List.TaggedFiles, List.TaggedBytes);
+    ShowListCounterValues(*this, List.FilesInList, List.BytesInList, List.TaggedFiles, List.TaggedBytes);
 }
 
 void TDiskFillForm::TagsChanged() {
@@ -568,7 +560,7 @@ void TDiskFillForm::ViewCmtBtnClick() {
 }
 
 void TDiskFillForm::FormResize() {
-    LayoutListCounters(Counters, CounterPanel->Width());
+    LayoutListCounters(*this, CounterPanel->Width());
     const int W = (SortGroup->Width() - 438) / 7;
     TControl* Sorts[] = {SortNone, SortFName, SortFExt, SortSize, SortDate, SortReverse};
     const int Lefts[] = {W + 5, 2 * W + 65, 3 * W + 135, 4 * W + 226, 5 * W + 290, 6 * W + 370};

@@ -41,7 +41,7 @@ class TZipReader;
 
 namespace tools {
 
-class TDiskFillForm : public framework::TForm {
+class TDiskFillForm : public framework::TForm, public TListCounters {
 public:
     explicit TDiskFillForm(framework::TComponent* AOwner);
     ~TDiskFillForm() override;
@@ -54,9 +54,6 @@ public:
     framework::TPanel* Panel6;
     framework::TLabel* ActiveCatalogCaption;
     framework::TLabel* ActiveCatalogName;
-    framework::TPanel *FilesInListPanel, *BytesInListPanel, *TaggedFilesPanel, *TaggedBytesPanel;
-    framework::TLabel *FilesInListLabel, *BytesInListLabel, *TaggedFilesLabel, *TaggedBytesLabel;
-    TListCounters Counters;
     framework::TDriveComboBox* DriveSelect;
     framework::TDirectoryListBox* FolderSelect;
     framework::TSplitter* Splitter1;

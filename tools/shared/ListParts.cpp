@@ -12,35 +12,42 @@ namespace tools {
 
 using namespace framework;
 
-TListCounters NewListCounters(TComponent& Owner, TPanel& Row) {
-    static constexpr const char* kPanelNames[] = {"FilesInListPanel", "BytesInListPanel", "TaggedFilesPanel",
-                                                  "TaggedBytesPanel"};
-    static constexpr const char* kValueNames[] = {"FilesInListLabel", "BytesInListLabel", "TaggedFilesLabel",
-                                                  "TaggedBytesLabel"};
-    static constexpr const char* kCaptions[] = {"Files In List", "Bytes In List", "Tagged Files",
-                                                "Tagged Bytes"};
-    TListCounters Counters;
-    for (size_t I = 0; I < 4; ++I) {
-        TPanel* P = catalog::NewPanel(Owner, Row, kPanelNames[I], 0, 2, 190, 36, bvLowered);
-        catalog::NewLabel(Owner, *P, "", 4, 2, 180, kCaptions[I]);
-        TLabel* Value = catalog::NewLabel(Owner, *P, kValueNames[I], 4, 18, 180, "0");
-        Value->SetAlignment(taRightJustify);
-        Counters.Panels[I] = P;
-        Counters.Values[I] = Value;
+void NewListCounters(TComponent& Owner, TPanel& Row, TListCounters& Into) {
+    struct TCounterDef {
+        const char *PanelName, *ValueName, *Caption;
+        TPanel*& Panel;
+        TLabel*& Value;
+    };
+    const TCounterDef Defs[] = {{"FilesInListPanel", "FilesInListLabel", "Files In List",
+                                 Into.FilesInListPanel, Into.FilesInListLabel},
+                                {"BytesInListPanel", "BytesInListLabel", "Bytes In List",
+                                 Into.BytesInListPanel, Into.BytesInListLabel},
+                                {"TaggedFilesPanel", "TaggedFilesLabel", "Tagged Files",
+                                 Into.TaggedFilesPanel, Into.TaggedFilesLabel},
+                                {"TaggedBytesPanel", "TaggedBytesLabel", "Tagged Bytes",
+                                 Into.TaggedBytesPanel, Into.TaggedBytesLabel}};
+    for (const TCounterDef& Def : Defs) {
+        Def.Panel = catalog::NewPanel(Owner, Row, Def.PanelName, 0, 2, 190, 36, bvLowered);
+        catalog::NewLabel(Owner, *Def.Panel, "", 4, 2, 180, Def.Caption);
+        Def.Value = catalog::NewLabel(Owner, *Def.Panel, Def.ValueName, 4, 18, 180, "0");
+        Def.Value->SetAlignment(taRightJustify);
     }
-    return Counters;
 }
 
 void LayoutListCounters(const TListCounters& Counters, int RowWidth) {
     const int Quarter = RowWidth / 4 - 4;
-    for (int I = 0; I < 4; ++I) Counters.Panels[size_t(I)]->SetBounds(2 + I * (Quarter + 4), 2, Quarter, 36);
+    TPanel* const Panels[] = {Counters.FilesInListPanel, Counters.BytesInListPanel, Counters.TaggedFilesPanel,
+                              Counters.TaggedBytesPanel};
+    for (int I = 0; I < 4; ++I) Panels[I]->SetBounds(2 + I * (Quarter + 4), 2, Quarter, 36);
 }
 
 void ShowListCounterValues(const TListCounters& Counters, int64_t FilesInList, int64_t BytesInList,
                            int64_t TaggedFiles, int64_t TaggedBytes) {
     const int64_t Numbers[] = {FilesInList, BytesInList, TaggedFiles, TaggedBytes};
+    TLabel* const Values[] = {Counters.FilesInListLabel, Counters.BytesInListLabel, Counters.TaggedFilesLabel,
+                              Counters.TaggedBytesLabel};
     for (size_t I = 0; I < 4; ++I)
-        Counters.Values[I]->SetCaption(FormatFloat("###,###,###,###,##0", static_cast<double>(Numbers[I])));
+        Values[I]->SetCaption(FormatFloat("###,###,###,###,##0", static_cast<double>(Numbers[I])));
 }
 
 TActiveCatalogPanel NewActiveCatalogPanel(TComponent& Owner, TWinControl& Parent, int Left, int Top,

@@ -2,7 +2,6 @@
 // Parts of the tools' file-list windows (offload, cleanup and retrieve): the row of four counters
 // and the panel that shows the active catalog and changes it on a click.
 
-#include <array>
 #include <cstdint>
 #include <functional>
 
@@ -16,15 +15,16 @@ class TWinControl;
 namespace tools {
 
 // "Files In List", "Bytes In List", "Tagged Files", "Tagged Bytes": sunken panels with their
-// right-aligned values, in that order.
+// right-aligned values. The list windows derive from it, so the controls are their members.
 struct TListCounters {
-    std::array<framework::TPanel*, 4> Panels{};
-    std::array<framework::TLabel*, 4> Values{};
+    framework::TPanel *FilesInListPanel = nullptr, *BytesInListPanel = nullptr, *TaggedFilesPanel = nullptr,
+                      *TaggedBytesPanel = nullptr;
+    framework::TLabel *FilesInListLabel = nullptr, *BytesInListLabel = nullptr, *TaggedFilesLabel = nullptr,
+                      *TaggedBytesLabel = nullptr;
 };
 
-// Builds the four counters on Row; the panels are named FilesInListPanel ... and the values
-// FilesInListLabel ...
-TListCounters NewListCounters(framework::TComponent& Owner, framework::TPanel& Row);
+// Builds the four counters of Into on Row, each control named as its member.
+void NewListCounters(framework::TComponent& Owner, framework::TPanel& Row, TListCounters& Into);
 
 // Each counter takes a quarter of the row's width less 4 pixels.
 void LayoutListCounters(const TListCounters& Counters, int RowWidth);
