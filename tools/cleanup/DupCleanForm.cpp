@@ -90,13 +90,6 @@ const TDiskFillSquelch& NoRunSquelch() {
     return None;
 }
 
-// The cursor shows the hourglass while it lives.
-struct TCleanupHourGlass {
-    TCursor Saved = Screen->Cursor();
-    TCleanupHourGlass() { Screen->SetCursor(crHourGlass); }
-    ~TCleanupHourGlass() { Screen->SetCursor(Saved); }
-};
-
 }  // namespace
 
 std::string CleanupNameKey(const std::string& FileName, bool UseVersions) {
@@ -823,7 +816,7 @@ void TDupCleanForm::ApplyToAllRows(const std::string& Mask, TTagAction Action) {
     TBookmark Mark = ResultTable->GetBookmark();
     ResultTable->DisableControls();
     {
-        TCleanupHourGlass Hourglass;
+        TToolBusyCursor Hourglass;
         const int Total = ResultTable->RecordCount();
         int Done = 0;
         for (ResultTable->First(); !ResultTable->Eof(); ResultTable->Next()) {

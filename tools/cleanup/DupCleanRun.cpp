@@ -29,19 +29,13 @@
 #include "tools/cleanup/DupCleanDialogs.h"
 #include "tools/cleanup/DupCleanForm.h"
 #include "tools/offload/DiskFillTransfer.h"
+#include "tools/shared/ListParts.h"
 
 namespace tools {
 
 using namespace framework;
 
 namespace {
-
-// The cursor shows the hourglass while it lives.
-struct TDiskWorkHourGlass {
-    TCursor Saved = Screen->Cursor();
-    TDiskWorkHourGlass() { Screen->SetCursor(crHourGlass); }
-    ~TDiskWorkHourGlass() { Screen->SetCursor(Saved); }
-};
 
 std::string WithBackslash(const std::string& Folder) {
     return !Folder.empty() && Folder.back() == '\\' ? Folder : Folder + "\\";
@@ -120,7 +114,7 @@ void TDupCleanForm::EraseBtnClick() {
     FormResize();
     SetListControlsEnabled(false);
     CloseWindowTables();
-    TDiskWorkHourGlass Hourglass;
+    TToolBusyCursor Hourglass;
     ResultTable->SetIndexName("ByVolumeLabel");
     ResultTable->First();
     ErasedInOperation = false;
@@ -208,7 +202,7 @@ void TDupCleanForm::RetrieveSkipDiskBtnClick() {
 
 void TDupCleanForm::SkipDiskWhileWaiting() {
     {
-        TDiskWorkHourGlass Hourglass;
+        TToolBusyCursor Hourglass;
         if (PassCurrentVolume()) {
             PromptForDisk();
             return;
@@ -261,7 +255,7 @@ void TDupCleanForm::WorkDisk() {
     YesToAll = NoToAll = false;
     CurrentVolume = ResultTable->FieldByName("VolumeLabel")->AsString();
     ButtonsForDisk(true);
-    TDiskWorkHourGlass Hourglass;
+    TToolBusyCursor Hourglass;
     TField* Tagged = ResultTable->FieldByName("Tagged");
     TField* Volume = ResultTable->FieldByName("VolumeLabel");
     auto EndDisk = [this] {

@@ -67,13 +67,6 @@ TDateTime Stamp(uint32_t DosDateTime) {
     return FileDateToDateTime(static_cast<int32_t>(DosDateTime));
 }
 
-// The cursor shows the hourglass while it lives.
-struct THourGlass {
-    TCursor Saved = Screen->Cursor();
-    THourGlass() { Screen->SetCursor(crHourGlass); }
-    ~THourGlass() { Screen->SetCursor(Saved); }
-};
-
 // A new folder of its own for extracted files, in the program's folder (which a drive always
 // holds), removed with what it holds when it goes.
 struct TPrivateFolder {
@@ -318,7 +311,7 @@ std::string TDiskFillForm::FolderPath() const {
 }
 
 void TDiskFillForm::UpdateFileList() {
-    THourGlass Busy;
+    TToolBusyCursor Busy;
     Application->ProcessMessages();
     Folder->SetCaption(FolderSelect->Directory());
     bool Told = false;
@@ -366,7 +359,7 @@ void TDiskFillForm::SortFileList() {
 
 void TDiskFillForm::SortNoneClick() {
     if (List.Empty()) return;
-    THourGlass Busy;
+    TToolBusyCursor Busy;
     SortFileList();
     FileGrid->InvalidateTable();
     FileGrid->Invalidate();
@@ -398,19 +391,19 @@ void TDiskFillForm::Panel6Click() {
 }
 
 void TDiskFillForm::TagAllBtnClick() {
-    THourGlass Busy;
+    TToolBusyCursor Busy;
     List.TagAll(true);
     TagsChanged();
 }
 
 void TDiskFillForm::ClearTagsBtnClick() {
-    THourGlass Busy;
+    TToolBusyCursor Busy;
     List.TagAll(false);
     TagsChanged();
 }
 
 void TDiskFillForm::InvertTagsBtnClick() {
-    THourGlass Busy;
+    TToolBusyCursor Busy;
     List.InvertTags();
     TagsChanged();
 }

@@ -6,6 +6,7 @@
 #include "framework/core/SysUtils.h"
 #include "framework/stdctrls/ExtCtrls.h"
 #include "framework/stdctrls/Label.h"
+#include "framework/ui/Forms.h"
 #include "framework/ui/Graphics.h"
 
 namespace tools {
@@ -61,6 +62,14 @@ TActiveCatalogPanel NewActiveCatalogPanel(TComponent& Owner, TWinControl& Parent
     for (TControl* C : std::initializer_list<TControl*>{Result.Panel, Result.Caption, Result.Name})
         C->OnClick = [Click](TObject*) { Click(); };
     return Result;
+}
+
+TToolBusyCursor::TToolBusyCursor() : FSaved(Screen->Cursor()) {
+    Screen->SetCursor(crHourGlass);
+}
+
+TToolBusyCursor::~TToolBusyCursor() {
+    Screen->SetCursor(FSaved);
 }
 
 }  // namespace tools

@@ -1,6 +1,6 @@
 #pragma once
-// Parts of the tools' file-list windows (offload, cleanup and retrieve): the row of four counters
-// and the panel that shows the active catalog and changes it on a click.
+// Parts of the tools' file-list windows (offload, cleanup and retrieve): the row of four counters,
+// the panel that shows the active catalog and changes it on a click, and the busy cursor.
 
 #include <cstdint>
 #include <functional>
@@ -42,5 +42,17 @@ struct TActiveCatalogPanel {
 };
 TActiveCatalogPanel NewActiveCatalogPanel(framework::TComponent& Owner, framework::TWinControl& Parent,
                                           int Left, int Top, int Width, std::function<void()> Click);
+
+// The cursor shows the hourglass while it lives; the previous cursor comes back afterwards.
+class TToolBusyCursor {
+public:
+    TToolBusyCursor();
+    ~TToolBusyCursor();
+    TToolBusyCursor(const TToolBusyCursor&) = delete;
+    TToolBusyCursor& operator=(const TToolBusyCursor&) = delete;
+
+private:
+    int16_t FSaved;  // the screen cursor before
+};
 
 }  // namespace tools
