@@ -756,27 +756,32 @@ TEST_F(DupCleanTest, RetrievedFilesArriveInACreatedFolderWithTheirAttributesAndD
     EXPECT_EQ(Catalogued("BACKUP01").size(), 6u);
 }
 
-TEST_F(DupCleanTest, NoToAllHoldsForOneDisk) {
-    Out.WriteFile("A.TXT", "old");
-    Out.WriteFile("NOTE.TXT", "old");
-    Out.WriteFile("README.TXT", "old");
+TEST_F(DupCleanTest, OnlyYesOverwritesAndNoToAllHoldsForOneDisk) {
+    const std::string Question =
+        "This File Already Exists In The Target Folder.  Overwrite (Even If Marked As \"Read Only\")?";
+    for (const char* Name : {"A.TXT", "NOTE.TXT", "README.TXT"}) Out.WriteFile(Name, "old");
     Open(2, "*.TXT");
-    Tag({{"A.TXT", "BACKUP01"}, {"NOTE.TXT", "BACKUP01"}, {"README.TXT", "BACKUP03"}});
+    Tag({{"A.TXT", "BACKUP01"},
+         {"NOTE.TXT", "BACKUP01"},
+         {"README.TXT", "BACKUP01"},
+         {"README.TXT", "BACKUP03"}});
     Driver.Click(*Form->RetrieveBtn);
     Form->RetrieveDestination->SetText("F:\\");
-    Driver.Answer(mrNoToAll);
+    Driver.Shown.clear();
+    Driver.Answer(mrCancel);   // the question closed on A.TXT: kept, and asked again
+    Driver.Answer(mrNoToAll);  // NOTE.TXT, and README.TXT of the same disk without a question
     Driver.Click(*Form->StartRetrieveBtn);
-    EXPECT_EQ(platform::testsupport::ReadNativeFile((Out / "A.TXT")), "old");
-    EXPECT_EQ(platform::testsupport::ReadNativeFile((Out / "NOTE.TXT")), "old");
+    EXPECT_EQ(Messages(), (Names{Question, Question}));
+    for (const char* Name : {"A.TXT", "NOTE.TXT", "README.TXT"})
+        EXPECT_EQ(platform::testsupport::ReadNativeFile(Out / Name), "old") << Name;
+    // The next disk is asked again.
     EXPECT_EQ(Form->RetrieveInfo->Caption(), "Insert Disk Cataloged Under \"BACKUP03\" In Drive G:");
     Driver.Shown.clear();
     Driver.Answer(mrYes);
     Driver.Click(*Form->StartRetrieveBtn);
-    EXPECT_EQ(Messages(),
-              Names{"This File Already Exists In The Target Folder.  Overwrite (Even If Marked As "
-                    "\"Read Only\")?"});
+    EXPECT_EQ(Messages(), Names{Question});
     EXPECT_EQ(platform::testsupport::ReadNativeFile((Out / "README.TXT")), "third");
-    EXPECT_EQ(Form->TaggedFilesLabel->Caption(), "2");
+    EXPECT_EQ(Form->TaggedFilesLabel->Caption(), "3");
 }
 
 TEST_F(DupCleanTest, ARetrieveTargetThatIsTheSourceIsNeverDeleted) {
