@@ -6,11 +6,11 @@
 #include <memory>
 
 #include "catalog/FormParts.h"
-#include "cataloging/archives/ArchiveReaders.h"
 #include "catalog/GetStringForm.h"
 #include "catalog/Globals.h"
 #include "catalog/ProgressForm.h"
 #include "catalog/SelectCatalogForm.h"
+#include "cataloging/archives/ArchiveReaders.h"
 #include "codecs/zip/ZipReader.h"
 #include "controls/entry/CtlState.h"
 #include "controls/grid/CtlTable.h"
@@ -37,6 +37,7 @@
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "tools/offload/DiskFillDialogs.h"
+#include "tools/shared/ListParts.h"
 
 namespace tools {
 
@@ -65,13 +66,6 @@ std::string Attributes(uint32_t Attr) {
 TDateTime Stamp(uint32_t DosDateTime) {
     return FileDateToDateTime(static_cast<int32_t>(DosDateTime));
 }
-
-// The cursor shows the hourglass while it lives.
-struct THourGlass {
-    TCursor Saved = Screen->Cursor();
-    THourGlass() { Screen->SetCursor(crHourGlass); }
-    ~THourGlass() { Screen->SetCursor(Saved); }
-};
 
 // A new folder of its own for extracted files, in the program's folder (which a drive always
 // holds), removed with what it holds when it goes.
@@ -122,34 +116,23 @@ TDiskFillForm::TDiskFillForm(TComponent* AOwner) : TForm(AOwner) {
     ApplyBtn->OnClick = [this](TObject*) {
         if (PatternEdit->Focused() && FileGrid->CanFocus()) FileGrid->SetFocus();
     };
-    Panel6 = catalog::NewPanel(*this, *TopPanel, "Panel6", 410, 2, 362, 34, bvLowered);
-    ActiveCatalogCaption = catalog::NewLabel(*this, *Panel6, "ActiveCatalogCaption", 6, 2, 350,
-                                             "Active Catalog (Click To Change)");
-    ActiveCatalogName = catalog::NewLabel(*this, *Panel6, "ActiveCatalogName", 6, 17, 350, "");
-    ActiveCatalogName->Font().Style = fsBold;
-    for (TControl* C : std::initializer_list<TControl*>{Panel6, ActiveCatalogCaption, ActiveCatalogName})
-        C->OnClick = [this](TObject*) { Panel6Click(); };
+    const TActiveCatalogPanel Catalog =
+        NewActiveCatalogPanel(*this, *TopPanel, 410, 2, 362, [this] { Panel6Click(); });
+    Panel6 = Catalog.Panel;
+    ActiveCatalogCaption = Catalog.Caption;
+    ActiveCatalogName = Catalog.Name;
 
     // The counters.
     CounterPanel = catalog::NewPanel(*this, *this, "CounterPanel", 0, 38, 780, 40, bvNone);
     CounterPanel->SetAlign(alTop);
-    auto Counter = [this](const char* Name, const char* LabelName, const char* Caption, TLabel*& Value) {
-        TPanel* P = catalog::NewPanel(*this, *CounterPanel, Name, 0, 2, 190, 36, bvLowered);
-        catalog::NewLabel(*this, *P, "", 4, 2, 180, Caption);
-        Value = catalog::NewLabel(*this, *P, LabelName, 4, 18, 180, "0");
-        Value->SetAlignment(taRightJustify);
-        return P;
-    };
-    FilesInListPanel = Counter("FilesInListPanel", "FilesInListLabel", "Files In List", FilesInListLabel);
-    BytesInListPanel = Counter("BytesInListPanel", "BytesInListLabel", "Bytes In List", BytesInListLabel);
-    TaggedFilesPanel = Counter("TaggedFilesPanel", "TaggedFilesLabel", "Tagged Files", TaggedFilesLabel);
-    TaggedBytesPanel = Counter("TaggedBytesPanel", "TaggedBytesLabel", "Tagged Bytes", TaggedBytesLabel);
+    NewListCounters(*this, *CounterPanel, *this);
 
     // The buttons.
     ButtonPanel = catalog::NewPanel(*this, *this, "ButtonPanel", 0, 400, 780, 70, bvNone);
     ButtonPanel->SetAlign(alBottom);
     auto Button = [this](const char* Name, const char* Caption, int Column, int Row) {
-        auto* B = catalog::NewControl<TButton>(*this, *ButtonPanel, Name, 6 + Column * 110, 4 + Row * 32, 104, 27);
+        auto* B =
+            catalog::NewControl<TButton>(*this, *ButtonPanel, Name, 6 + Column * 110, 4 + Row * 32, 104, 27);
         B->SetCaption(Caption);
         return B;
     };
@@ -328,7 +311,7 @@ std::string TDiskFillForm::FolderPath() const {
 }
 
 void TDiskFillForm::UpdateFileList() {
-    THourGlass Busy;
+    TToolBusyCursor Busy;
     Application->ProcessMessages();
     Folder->SetCaption(FolderSelect->Directory());
     bool Told = false;
@@ -376,7 +359,7 @@ void TDiskFillForm::SortFileList() {
 
 void TDiskFillForm::SortNoneClick() {
     if (List.Empty()) return;
-    THourGlass Busy;
+    TToolBusyCursor Busy;
     SortFileList();
     FileGrid->InvalidateTable();
     FileGrid->Invalidate();
@@ -384,10 +367,7 @@ void TDiskFillForm::SortNoneClick() {
 }
 
 void TDiskFillForm::ShowListCounters() {
-    FilesInListLabel->SetCaption(Count(List.FilesInList));
-    BytesInListLabel->SetCaption(Count(List.BytesInList));
-    TaggedFilesLabel->SetCaption(Count(List.TaggedFiles));
-    TaggedBytesLabel->SetCaption(Count(List.TaggedBytes));
+    ShowListCounterValues(*this, List.FilesInList, List.BytesInList, List.TaggedFiles, List.TaggedBytes);
 }
 
 void TDiskFillForm::TagsChanged() {
@@ -411,19 +391,19 @@ void TDiskFillForm::Panel6Click() {
 }
 
 void TDiskFillForm::TagAllBtnClick() {
-    THourGlass Busy;
+    TToolBusyCursor Busy;
     List.TagAll(true);
     TagsChanged();
 }
 
 void TDiskFillForm::ClearTagsBtnClick() {
-    THourGlass Busy;
+    TToolBusyCursor Busy;
     List.TagAll(false);
     TagsChanged();
 }
 
 void TDiskFillForm::InvertTagsBtnClick() {
-    THourGlass Busy;
+    TToolBusyCursor Busy;
     List.InvertTags();
     TagsChanged();
 }
@@ -573,9 +553,7 @@ void TDiskFillForm::ViewCmtBtnClick() {
 }
 
 void TDiskFillForm::FormResize() {
-    const int Quarter = CounterPanel->Width() / 4 - 4;
-    TPanel* Counters[] = {FilesInListPanel, BytesInListPanel, TaggedFilesPanel, TaggedBytesPanel};
-    for (int I = 0; I < 4; ++I) Counters[I]->SetBounds(2 + I * (Quarter + 4), 2, Quarter, 36);
+    LayoutListCounters(*this, CounterPanel->Width());
     const int W = (SortGroup->Width() - 438) / 7;
     TControl* Sorts[] = {SortNone, SortFName, SortFExt, SortSize, SortDate, SortReverse};
     const int Lefts[] = {W + 5, 2 * W + 65, 3 * W + 135, 4 * W + 226, 5 * W + 290, 6 * W + 370};

@@ -9,6 +9,7 @@
 #include "framework/ui/Forms.h"
 #include "tools/offload/DiskFillList.h"
 #include "tools/offload/DiskFillTransfer.h"
+#include "tools/shared/ListParts.h"
 
 namespace framework {
 class TBitBtn;
@@ -40,7 +41,7 @@ class TZipReader;
 
 namespace tools {
 
-class TDiskFillForm : public framework::TForm {
+class TDiskFillForm : public framework::TForm, public TListCounters {
 public:
     explicit TDiskFillForm(framework::TComponent* AOwner);
     ~TDiskFillForm() override;
@@ -53,8 +54,6 @@ public:
     framework::TPanel* Panel6;
     framework::TLabel* ActiveCatalogCaption;
     framework::TLabel* ActiveCatalogName;
-    framework::TPanel *FilesInListPanel, *BytesInListPanel, *TaggedFilesPanel, *TaggedBytesPanel;
-    framework::TLabel *FilesInListLabel, *BytesInListLabel, *TaggedFilesLabel, *TaggedBytesLabel;
     framework::TDriveComboBox* DriveSelect;
     framework::TDirectoryListBox* FolderSelect;
     framework::TSplitter* Splitter1;
