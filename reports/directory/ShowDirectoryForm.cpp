@@ -716,8 +716,12 @@ void TShowDirectoryForm::ViewBtnClick() {
     ViewForm->OpenFlag = &ViewOpen;
     ViewForm->OnDestroy = [this](TObject*) { ViewForm = nullptr; };
     ViewForm->SetCaption(ViewForm->Caption() + "(" + Caption() + ")");
-    ViewForm->Bind(DataSource1);
-    // A directory has no volume label or category of its entries: those boxes and labels go.
+    // A directory has no volume label or category of its entries: those boxes and labels are hidden
+    // and left unbound.
+    auto& boxes = ViewForm->Boxes;
+    std::erase_if(boxes, [](TControl* c) {
+        return c->Name() == "VolumeLabel" || c->Name() == "CategoryCode" || c->Name() == "CategoryDescription";
+    });
     for (int i = 0; i < ViewForm->ControlCount(); ++i) {
         TControl* c = ViewForm->Controls(i);
         const std::string name = c->Name(), caption = c->Caption();
@@ -725,6 +729,7 @@ void TShowDirectoryForm::ViewBtnClick() {
             (name.empty() && (caption == "Volume ID" || caption == "Category Code" || caption == "Category")))
             c->SetVisible(false);
     }
+    ViewForm->Bind(DataSource1);
     ViewForm->Show();
 }
 
