@@ -155,7 +155,6 @@ int KeptNumber(TLabel* Label, bool& Set) {
 }  // namespace
 
 TShowDirectoryForm::TShowDirectoryForm(TComponent* AOwner) : TForm(AOwner) {
-    SetName("ShowDirectoryForm");
     SetCaption("Directory Of A Disk - Criteria");
     Position = poScreenCenter;
     SetClientSize(kDirSpecWidth, kDirSpecHeight);
@@ -524,8 +523,10 @@ void TShowDirectoryForm::BitBtn1Click() {
             ColumnChars[size_t(i)] = uint16_t(spec.ColumnChars[size_t(i)]);
             ColumnPixels[size_t(i)] = uint16_t(spec.ColumnPixels[size_t(i)]);
         }
-        const int64_t totals[4] = {spec.ListingCounters[0], spec.BytesInFilesOnDisk, spec.ListingCounters[2],
-                                   run->ArchiveByteCount};
+        // The totals are those of the entries listed: the walk's own byte counts take in the whole
+        // drive, however little of it the start folder lists.
+        const int64_t totals[4] = {spec.ListingCounters[0], spec.ListingCounters[1], spec.ListingCounters[2],
+                                   spec.ListingCounters[3]};
         for (size_t i = 0; i < 4; ++i) {
             Totals1[i]->SetCaption(DirSizeText(totals[i]));
             Totals2[i]->SetCaption(DirSizeText(totals[i]));
