@@ -148,6 +148,9 @@ public:
     void ToDiskBtnClick();
     // The listing on paper (or previewed) after the printer dialog.
     void PrintBtnClick();
+    // Measures every record under the progress window and places the printed columns; false when
+    // the user cancelled.
+    bool LayOutPrintedColumns(TPrintDirectoryForm& Printer, bool MultiLine);
     void SpawnSpawnError();
     void SpawnTimeOut();
     // Opens the current entry with its associated program, asking for another drive while the file
@@ -167,9 +170,6 @@ private:
     void ApplyPanelRule();
     void CalcListingFields(framework::TDataSet* DataSet);
     int HeadingPixels(int Column);
-    // Measures every record under the progress window and places the printed columns; false when
-    // the user cancelled.
-    bool LayOutPrintedColumns(TPrintDirectoryForm& Printer, bool MultiLine);
     std::array<framework::TCheckBox*, 13> FormatBoxes() const;
     int FMouseX = 0, FMouseY = 0;
     // The design left positions of the controls that FormResize keeps centred.
