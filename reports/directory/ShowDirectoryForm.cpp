@@ -157,7 +157,7 @@ int KeptNumber(TLabel* Label, bool& Set) {
 TShowDirectoryForm::TShowDirectoryForm(TComponent* AOwner) : TForm(AOwner) {
     SetCaption("Directory Of A Disk - Criteria");
     Position = poScreenCenter;
-    SetClientSize(kDirSpecWidth, kDirSpecHeight);
+    SetBounds(Left(), Top(), kDirSpecWidth, kDirSpecHeight);
     Constraints().SetMinWidth(kDirSpecWidth);
     Constraints().SetMinHeight(kDirSpecHeight);
     Constraints().SetMaxWidth(kDirSpecWidth);
@@ -215,11 +215,11 @@ void TShowDirectoryForm::BuildCriteriaFace() {
     DriveComboBox = catalog::NewControl<TDriveComboBox>(*this, *SpecPanel, "DriveComboBox", 12, 27, 220, 21);
     DriveComboBox->OnChange = [this](TObject*) { DriveComboBoxChange(); };
     catalog::NewLabel(*this, *SpecPanel, "StartDirLabel", 12, 56, 300, "Start Reading From This Folder");
-    StartDir = catalog::NewControl<TEdit>(*this, *SpecPanel, "StartDir", 12, 73, 540, 21);
+    StartDir = catalog::NewControl<TEdit>(*this, *SpecPanel, "StartDir", 12, 73, 534, 21);
     StartDir->SetReadOnly(true);
     StartDir->SetColor(clBtnFace);
     StartDir->SetTabStop(false);
-    SpeedButton1 = catalog::NewControl<TSpeedButton>(*this, *SpecPanel, "SpeedButton1", 558, 72, 24, 23);
+    SpeedButton1 = catalog::NewControl<TSpeedButton>(*this, *SpecPanel, "SpeedButton1", 552, 72, 24, 23);
     SpeedButton1->SetCaption("...");
     SpeedButton1->Hint = "Select Directory From List";
     SpeedButton1->SetShowHint(true);
@@ -232,27 +232,27 @@ void TShowDirectoryForm::BuildCriteriaFace() {
         box->SetChecked(Checked);
         return box;
     };
-    Recurse = check(*SpecPanel, "Recurse", 12, 102, 300, "Scan All Sub-Folders Within This Folder", true);
-    IgnoreRecycle = check(*SpecPanel, "IgnoreRecycle", 12, 122, 300, "Skip Files In The Windows Recycle Bin", true);
-    KeepInMemory = check(*SpecPanel, "KeepInMemory", 12, 142, 300, "Keep Temporary Database(s) In Memory", false);
+    Recurse = check(*SpecPanel, "Recurse", 12, 100, 300, "Scan All Sub-Folders Within This Folder", true);
+    IgnoreRecycle = check(*SpecPanel, "IgnoreRecycle", 12, 118, 300, "Skip Files In The Windows Recycle Bin", true);
+    KeepInMemory = check(*SpecPanel, "KeepInMemory", 12, 136, 300, "Keep Temporary Database(s) In Memory", false);
 
-    catalog::NewLabel(*this, *SpecPanel, "ExpandLabel", 12, 168, 200, "Expand Archives:");
-    optExpandArchives = catalog::NewControl<TComboBox>(*this, *SpecPanel, "optExpandArchives", 12, 185, 140, 21);
+    catalog::NewLabel(*this, *SpecPanel, "ExpandLabel", 12, 158, 200, "Expand Archives:");
+    optExpandArchives = catalog::NewControl<TComboBox>(*this, *SpecPanel, "optExpandArchives", 12, 174, 140, 21);
     optExpandArchives->SetStyle(csDropDownList);
     optExpandArchives->Items().Add("Always");
     optExpandArchives->Items().Add("Never");
     optExpandArchives->Items().Add("On Demand");
     optExpandArchives->SetItemIndex(1);
-    optHandleARJMulti = check(*SpecPanel, "optHandleARJMulti", 12, 214, 190, "Handle ARJ Multi-Disks", false);
-    optHandleSFXArchives = check(*SpecPanel, "optHandleSFXArchives", 12, 234, 190, "Handle SFX Archives", false);
+    optHandleARJMulti = check(*SpecPanel, "optHandleARJMulti", 12, 202, 190, "Handle ARJ Multi-Disks", false);
+    optHandleSFXArchives = check(*SpecPanel, "optHandleSFXArchives", 12, 221, 190, "Handle SFX Archives", false);
     optGetMainArchiveComment =
-        check(*SpecPanel, "optGetMainArchiveComment", 12, 254, 190, "Get Main Archive Comment", false);
+        check(*SpecPanel, "optGetMainArchiveComment", 12, 240, 190, "Get Main Archive Comment", false);
     optCopyMainArchiveComment =
-        check(*SpecPanel, "optCopyMainArchiveComment", 12, 274, 190, "Copy Main Archive Comment", false);
-    optHandleDIZ = check(*SpecPanel, "optHandleDIZ", 12, 294, 190, "Handle File_ID.DIZ Comments", false);
-    optDIZOverride = check(*SpecPanel, "optDIZOverride", 12, 314, 190, "Override With FILE_ID.DIZ", false);
+        check(*SpecPanel, "optCopyMainArchiveComment", 12, 259, 190, "Copy Main Archive Comment", false);
+    optHandleDIZ = check(*SpecPanel, "optHandleDIZ", 12, 278, 190, "Handle File_ID.DIZ Comments", false);
+    optDIZOverride = check(*SpecPanel, "optDIZOverride", 12, 297, 190, "Override With FILE_ID.DIZ", false);
 
-    FormatGroup = catalog::NewControl<TGroupBox>(*this, *SpecPanel, "FormatGroup", 320, 100, 268, 200);
+    FormatGroup = catalog::NewControl<TGroupBox>(*this, *SpecPanel, "FormatGroup", 320, 100, 262, 186);
     FormatGroup->SetCaption("Archive Formats To Process If Necessary");
     struct TFormat {
         TCheckBox** Box;
@@ -267,27 +267,27 @@ void TShowDirectoryForm::BuildCriteriaFace() {
         {&doCAB, "doCAB", "Windows CAB"},
     };
     for (size_t i = 0; i < std::size(formats); ++i)
-        *formats[i].Box = check(*FormatGroup, formats[i].Name, 10 + int(i % 2) * 130, 20 + int(i / 2) * 24, 120,
+        *formats[i].Box = check(*FormatGroup, formats[i].Name, 10 + int(i % 2) * 130, 20 + int(i / 2) * 23, 120,
                                 formats[i].Caption, false);
-    SelAllBtn = catalog::NewDialogButton(*this, *SpecPanel, "SelAllBtn", bkCustom, 320, 306);
+    SelAllBtn = catalog::NewDialogButton(*this, *SpecPanel, "SelAllBtn", bkCustom, 320, 287);
     SelAllBtn->SetCaption("Select &All Archive Formats");
-    SelAllBtn->SetWidth(268);
+    SelAllBtn->SetWidth(262);
     SelAllBtn->SetHeight(22);
-    ClearAllBtn = catalog::NewDialogButton(*this, *SpecPanel, "ClearAllBtn", bkCustom, 320, 330);
+    ClearAllBtn = catalog::NewDialogButton(*this, *SpecPanel, "ClearAllBtn", bkCustom, 320, 310);
     ClearAllBtn->SetCaption("&Clear All Archive Formats");
-    ClearAllBtn->SetWidth(268);
+    ClearAllBtn->SetWidth(262);
     ClearAllBtn->SetHeight(22);
     SelAllBtn->OnClick = [this](TObject* Sender) { SelAllBtnClick(Sender); };
     ClearAllBtn->OnClick = [this](TObject* Sender) { SelAllBtnClick(Sender); };
 
-    BitBtn1 = catalog::NewDialogButton(*this, *SpecPanel, "BitBtn1", bkCustom, 320, 30);
+    BitBtn1 = catalog::NewDialogButton(*this, *SpecPanel, "BitBtn1", bkCustom, 314, 30);
     BitBtn1->SetCaption("&Read Directory");
     BitBtn1->SetWidth(120);
     BitBtn1->SetDefault(true);
     BitBtn1->OnClick = [this](TObject*) { BitBtn1Click(); };
-    SpecCloseBtn = catalog::NewDialogButton(*this, *SpecPanel, "SpecCloseBtn", bkClose, 446, 30);
+    SpecCloseBtn = catalog::NewDialogButton(*this, *SpecPanel, "SpecCloseBtn", bkClose, 440, 30);
     SpecCloseBtn->SetWidth(68);
-    SpecHelpBtn = catalog::NewDialogButton(*this, *SpecPanel, "SpecHelpBtn", bkHelp, 520, 30, &HelpContext);
+    SpecHelpBtn = catalog::NewDialogButton(*this, *SpecPanel, "SpecHelpBtn", bkHelp, 514, 30, &HelpContext);
     SpecHelpBtn->SetWidth(68);
 
     auto kept = [this](const char* Name) {
