@@ -69,7 +69,8 @@ protected:
         // A comment of three lines on MANUAL.DOC.
         ASSERT_TRUE(Dir->ReportTable->Locate("FileName", Variant(std::string("MANUAL.DOC")), {}));
         Dir->ReportTable->Edit();
-        Dir->ReportTable->FieldByName("Comment")->SetAsString("first remark\r\nsecond remark\r\nthird remark");
+        Dir->ReportTable->FieldByName("Comment")->SetAsString(
+            "first remark\r\nsecond remark\r\nthird remark");
         Dir->ReportTable->Post();
     }
     void TearDown() override {
@@ -115,7 +116,8 @@ TEST_F(DirectoryPrintTest, PrintsTheHeaderTheCheckedColumnsTheTotalsAndTheFooter
         ASSERT_NE(found, std::string::npos) << name;
         at = found;
     }
-    DirPdfOutput("pdftoppm -r 60 -png -f 1 -l 1 '" + Pdf + "' '" + std::string(KORVANE_BUILD_DIR) + "/DirectoryPrinted'");
+    DirPdfOutput("pdftoppm -r 60 -png -f 1 -l 1 '" + Pdf + "' '" + std::string(KORVANE_BUILD_DIR) +
+                 "/DirectoryPrinted'");
 }
 
 TEST_F(DirectoryPrintTest, WithoutTotalsNoTotalsBand) {

@@ -94,9 +94,12 @@ TPrintDirectoryForm::TPrintDirectoryForm(TComponent* AOwner) : TForm(AOwner) {
         TReportLabel** Label;
     };
     const TFigure figures[] = {
-        {"Volume Label", "VLabel", &VLabel},          {"Disk Size", "DSize", &DSize},
-        {"Space Used", "DUsed", &DUsed},              {"Free Space", "DFree", &DFree},
-        {"Files On Disk", "FilesOnDiskS", &FilesOnDiskS}, {"Files In Archives", "FilesInArcsS", &FilesInArcsS},
+        {"Volume Label", "VLabel", &VLabel},
+        {"Disk Size", "DSize", &DSize},
+        {"Space Used", "DUsed", &DUsed},
+        {"Free Space", "DFree", &DFree},
+        {"Files On Disk", "FilesOnDiskS", &FilesOnDiskS},
+        {"Files In Archives", "FilesInArcsS", &FilesInArcsS},
     };
     int x = 0;
     for (const TFigure& f : figures) {
@@ -113,8 +116,8 @@ TPrintDirectoryForm::TPrintDirectoryForm(TComponent* AOwner) : TForm(AOwner) {
     }
     for (int i = 0; i < kDirectoryColumns; ++i) {
         const TDirPrintedColumn& c = kDirPrintedColumns[i];
-        auto* header =
-            DirPrinted<TReportLabel>(*this, *PageHeaderBand, c.HeaderName, kDirectoryHeadings[size_t(i)], fsBold);
+        auto* header = DirPrinted<TReportLabel>(*this, *PageHeaderBand, c.HeaderName,
+                                                kDirectoryHeadings[size_t(i)], fsBold);
         header->SetTop(64);
         header->SetAlignment(c.Align);
         header->SetEnabled(false);
@@ -151,8 +154,9 @@ TPrintDirectoryForm::TPrintDirectoryForm(TComponent* AOwner) : TForm(AOwner) {
     BytesInArcs = total("Bytes In Archives", "BytesInArcs");
     SummaryBand->SetHeight(64);
 
-    FooterLabel = DirPrinted<TReportLabel>(*this, *PageFooterBand, "FooterLabel",
-                                           PrintedFooterText.empty() ? Application->Title : PrintedFooterText);
+    FooterLabel =
+        DirPrinted<TReportLabel>(*this, *PageFooterBand, "FooterLabel",
+                                 PrintedFooterText.empty() ? Application->Title : PrintedFooterText);
     FooterLabel->SetAutoSize(false);
     FooterLabel->SetAlignment(taCenter);
     FooterLabel->SetBounds(0, 4, PageFooterBand->Width(), 16);

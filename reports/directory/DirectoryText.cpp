@@ -10,8 +10,8 @@
 namespace reports {
 
 const std::array<const char*, kDirectoryColumns> kDirectoryHeadings = {
-    "FileName",      "Folder Name",   "Archive ID", "File Size", "Date Modified",
-    "Time Modified", "Attribute",     "Comment"};
+    "FileName",      "Folder Name",   "Archive ID", "File Size",
+    "Date Modified", "Time Modified", "Attribute",  "Comment"};
 
 namespace {
 
@@ -59,7 +59,8 @@ TDirectoryTextBuilder::TDirectoryTextBuilder(TDirectoryTextLayout Layout, TLineW
         if (!FLayout.Shown[size_t(i)]) continue;
         if (!first) FHeading += ' ';
         first = false;
-        FHeading += FitDirText(kDirectoryHeadings[size_t(i)], FLayout.Widths[size_t(i)], kDirAligns[size_t(i)]);
+        FHeading +=
+            FitDirText(kDirectoryHeadings[size_t(i)], FLayout.Widths[size_t(i)], kDirAligns[size_t(i)]);
     }
 }
 
@@ -72,8 +73,8 @@ bool TDirectoryTextBuilder::StartPage() {
                  FitDirText(std::to_string(FPage), 6, TDirAlign::Right)) &&
            Write("") && Write("  VolumeLabel      Disk Capacity         Space Used           Free Space") &&
            Write("") &&
-           Write("  " + FitDirText(v.VolumeLabel, 11, TDirAlign::Left) + "   " + centre(v.DiskSize, 19) + "  " +
-                 centre(v.SpaceUsed, 19) + "  " + centre(v.FreeSpace, 19)) &&
+           Write("  " + FitDirText(v.VolumeLabel, 11, TDirAlign::Left) + "   " + centre(v.DiskSize, 19) +
+                 "  " + centre(v.SpaceUsed, 19) + "  " + centre(v.FreeSpace, 19)) &&
            Write("") && Write("  Files On Disk  Files In Arcs") && Write("") &&
            Write("  " + centre(v.FilesOnDisk, 13) + "  " + centre(v.FilesInArcs, 13)) && Write("") &&
            Write(FHeading) && Write("");
@@ -130,7 +131,8 @@ bool TDirectoryTextBuilder::AddEntry(const TDirectoryTextEntry& Entry) {
 
 bool TDirectoryTextBuilder::AddTotals(const std::array<std::string, 4>& Totals) {
     auto field = [](const std::string& S) { return FitDirText(S, 19, TDirAlign::Centre); };
-    return Write("") && Write("   Files On Disk       Bytes On Disk     Files In Archives   Bytes In Archives") &&
+    return Write("") &&
+           Write("   Files On Disk       Bytes On Disk     Files In Archives   Bytes In Archives") &&
            Write("") &&
            Write(field(Totals[0]) + ' ' + field(Totals[1]) + ' ' + field(Totals[2]) + ' ' + field(Totals[3]));
 }

@@ -25,7 +25,8 @@ TDirectoryTextLayout DirLayout(std::array<bool, kDirectoryColumns> Shown, int Pe
     return layout;
 }
 
-TDirectoryTextEntry DirEntry(const std::string& Name, const std::string& Size, const std::string& Comment = "") {
+TDirectoryTextEntry DirEntry(const std::string& Name, const std::string& Size,
+                             const std::string& Comment = "") {
     TDirectoryTextEntry e;
     e.Texts = {Name, "\\", "", Size, "3/5/2024", "10:20:30 AM", "RA", Comment.substr(0, Comment.find('\r'))};
     e.Comment = Comment;
@@ -42,7 +43,8 @@ struct TDirOutput {
     }
 };
 
-constexpr std::array<bool, kDirectoryColumns> kNameAndSize{true, false, false, true, false, false, false, false};
+constexpr std::array<bool, kDirectoryColumns> kNameAndSize{true,  false, false, true,
+                                                           false, false, false, false};
 constexpr std::array<bool, kDirectoryColumns> kAllColumns{true, true, true, true, true, true, true, true};
 constexpr std::array<bool, kDirectoryColumns> kNoColumns{};
 
@@ -55,23 +57,12 @@ TEST(DirectoryText, PageHeaderEntriesAndTotals) {
     const std::string caption = "              Directory Of Drive D: (Starting At: D:\\)               ";
     ASSERT_EQ(caption.size(), 69u);
     EXPECT_EQ(out.Lines,
-              (TDirLines{caption + "Page      1",
-                         "",
-                         "  VolumeLabel      Disk Capacity         Space Used           Free Space",
-                         "",
-                         "  BACKUP01         5,000,000,000        5,000,001,026             100        ",
-                         "",
-                         "  Files On Disk  Files In Arcs",
-                         "",
-                         "        6              2      ",
-                         "",
-                         "FileName   File Size",
-                         "",
-                         "README.TXT        10",
-                         "BIG.ISO    5,000,000",
-                         "",
-                         "   Files On Disk       Bytes On Disk     Files In Archives   Bytes In Archives",
-                         "",
+              (TDirLines{caption + "Page      1", "",
+                         "  VolumeLabel      Disk Capacity         Space Used           Free Space", "",
+                         "  BACKUP01         5,000,000,000        5,000,001,026             100        ", "",
+                         "  Files On Disk  Files In Arcs", "", "        6              2      ", "",
+                         "FileName   File Size", "", "README.TXT        10", "BIG.ISO    5,000,000", "",
+                         "   Files On Disk       Bytes On Disk     Files In Archives   Bytes In Archives", "",
                          "         5             5,000,001,016             2                  300        "}));
 }
 
@@ -87,11 +78,21 @@ TEST(DirectoryText, PagesAndRules) {
     std::array<uint16_t, kDirectoryColumns> wide = {301, 11, 10, 9, 13, 13, 9, 7};
     const Case cases[] = {
         {0, kNameAndSize, {10, 11, 10, 9, 13, 13, 9, 7}, {"Page      1"}, 0, 0, "FileName   File Size"},
-        {1, kNameAndSize, {10, 11, 10, 9, 13, 13, 9, 7}, {"Page      1", "Page      2", "Page      3"}, 2, 80,
+        {1,
+         kNameAndSize,
+         {10, 11, 10, 9, 13, 13, 9, 7},
+         {"Page      1", "Page      2", "Page      3"},
+         2,
+         80,
          "FileName   File Size"},
         {2, kNoColumns, {10, 11, 10, 9, 13, 13, 9, 7}, {"Page      1", "Page      2"}, 1, 80, ""},
         // A heading line of 311 characters: rules as long, not cut anywhere.
-        {1, kNameAndSize, wide, {"Page      1", "Page      2", "Page      3"}, 2, 311,
+        {1,
+         kNameAndSize,
+         wide,
+         {"Page      1", "Page      2", "Page      3"},
+         2,
+         311,
          "FileName" + std::string(293, ' ') + " File Size"},
     };
     for (const Case& c : cases) {
@@ -146,7 +147,9 @@ TEST(DirectoryText, MultiLineComments) {
     const Case cases[] = {
         {"paragraphs", "abc\r\n\r\ndef", {"X          abc    ", "", pad + "def"}},
         {"one long word", "abcdefghijklmnop", {"X          abcdefg", pad + "hijklmn", pad + "op"}},
-        {"last paragraph as it stands", "ab cd efgh ij\r\n  trimmed  ", {"X          ab cd  ", pad + "efgh ij", pad + "  trimm", pad + "ed"}},
+        {"last paragraph as it stands",
+         "ab cd efgh ij\r\n  trimmed  ",
+         {"X          ab cd  ", pad + "efgh ij", pad + "  trimm", pad + "ed"}},
         {"empty", "", {"X                 "}},
         {"starts with a break", "\r\nabc", {"X                 ", pad + "abc"}},
     };

@@ -106,7 +106,8 @@ void TShowDirectoryForm::ToDiskBtnClick() {
                 abandon();
                 return;
             }
-            if (!builder.AddEntry({RowTexts(*ReportTable), ReportTable->FieldByName("Comment")->AsString()})) {
+            if (!builder.AddEntry(
+                    {RowTexts(*ReportTable), ReportTable->FieldByName("Comment")->AsString()})) {
                 written = false;
                 break;
             }

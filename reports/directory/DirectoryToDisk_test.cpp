@@ -36,7 +36,8 @@ protected:
         CatalogRunTest::SetUp();
         Drives.reset();
         Drives = std::make_unique<platform::testsupport::TScopedDrives>(
-            "D=" + Disk.Path() + "|label=BACKUP01|serial=1A2B3C4D|fs=FAT|type=removable|size=8000000|free=2500000;P=" +
+            "D=" + Disk.Path() +
+            "|label=BACKUP01|serial=1A2B3C4D|fs=FAT|type=removable|size=8000000|free=2500000;P=" +
             Program.Path());
         const std::string a = Disk.WriteFile("GOLD/README.TXT", "0123456789");
         cataloging::runtest::SetStamp(a, 2024, 3, 5, 10, 20, 30);
@@ -86,24 +87,16 @@ TEST_F(DirectoryToDiskTest, WritesTheListingAsShown) {
     EXPECT_EQ(Messages(), V{});
     EXPECT_EQ(
         ReadTextFile(OutPath()),
-        CrLfLines({"            Directory Of Drive D: (Starting At: D:\\GOLD)             Page      1",
-                   "",
-                   "  VolumeLabel      Disk Capacity         Space Used           Free Space",
-                   "",
-                   "  BACKUP01           8,000,000              1,010              2,500,000     ",
-                   "",
-                   "  Files On Disk  Files In Arcs",
-                   "",
-                   "        2              0      ",
-                   "",
-                   "FileName   Folder Name Archive ID File Size Date Modified Time Modified Attribute Comment",
-                   "",
-                   "MANUAL.DOC \\GOLD                      1,000  12/31/2023    11:59:58 PM      A            ",
-                   "README.TXT \\GOLD                         10   3/5/2024     10:20:30 AM      A            ",
-                   "",
-                   "   Files On Disk       Bytes On Disk     Files In Archives   Bytes In Archives",
-                   "",
-                   "         2                 1,010                 0                   0         "}));
+        CrLfLines(
+            {"            Directory Of Drive D: (Starting At: D:\\GOLD)             Page      1", "",
+             "  VolumeLabel      Disk Capacity         Space Used           Free Space", "",
+             "  BACKUP01           8,000,000              1,010              2,500,000     ", "",
+             "  Files On Disk  Files In Arcs", "", "        2              0      ", "",
+             "FileName   Folder Name Archive ID File Size Date Modified Time Modified Attribute Comment", "",
+             "MANUAL.DOC \\GOLD                      1,000  12/31/2023    11:59:58 PM      A            ",
+             "README.TXT \\GOLD                         10   3/5/2024     10:20:30 AM      A            ", "",
+             "   Files On Disk       Bytes On Disk     Files In Archives   Bytes In Archives", "",
+             "         2                 1,010                 0                   0         "}));
 
     // Only the checked columns, no totals, one page per entry.
     for (int i : {1, 2, 4, 5, 6, 7}) Dir->ColumnItems[size_t(i)]->Click();
@@ -112,9 +105,11 @@ TEST_F(DirectoryToDiskTest, WritesTheListingAsShown) {
     Driver.Answer(mrYes);  // overwrite
     Dir->ToDiskBtnClick();
     const std::string text = ReadTextFile(OutPath());
-    EXPECT_NE(text.find("\r\nFileName   File Size\r\n\r\nMANUAL.DOC     1,000\r\n" + std::string(80, '-') +
-                        "\r\n            Directory Of Drive D: (Starting At: D:\\GOLD)             Page      2\r\n"),
-              std::string::npos);
+    EXPECT_NE(
+        text.find(
+            "\r\nFileName   File Size\r\n\r\nMANUAL.DOC     1,000\r\n" + std::string(80, '-') +
+            "\r\n            Directory Of Drive D: (Starting At: D:\\GOLD)             Page      2\r\n"),
+        std::string::npos);
     EXPECT_EQ(text.substr(text.size() - 22), "README.TXT        10\r\n");
 }
 
@@ -139,12 +134,13 @@ TEST_F(DirectoryToDiskTest, FailuresAreReportedAndLeaveNoFile) {
     Dir->ToDiskBtnClick();
     EXPECT_EQ(Messages().back(), "Error Opening Specified File For Output");
     {
-        platform::TScopedFileFault fault([](platform::TFileOperation Op, const std::string& Path, int64_t, uint32_t) {
-            platform::TFileFault result;
-            if (Op == platform::TFileOperation::Write && Path.find("out.txt") != std::string::npos)
-                result.Error = 112;  // disk full
-            return result;
-        });
+        platform::TScopedFileFault fault(
+            [](platform::TFileOperation Op, const std::string& Path, int64_t, uint32_t) {
+                platform::TFileFault result;
+                if (Op == platform::TFileOperation::Write && Path.find("out.txt") != std::string::npos)
+                    result.Error = 112;  // disk full
+                return result;
+            });
         ChooseFile(kOutName);
         Dir->ToDiskBtnClick();
     }
@@ -190,10 +186,13 @@ TEST_F(DirectoryToDiskTest, AnEmptyListingWritesOnlyTheTotals) {
         ChooseFile(kOutName);
         if (std::filesystem::exists(OutPath())) Driver.Answer(mrYes);
         empty->ToDiskBtnClick();
-        EXPECT_EQ(ReadTextFile(OutPath()),
-                  totals ? CrLfLines({"", "   Files On Disk       Bytes On Disk     Files In Archives   Bytes In Archives",
-                                      "", "         0                   0                   0                   0         "})
-                         : "");
+        EXPECT_EQ(
+            ReadTextFile(OutPath()),
+            totals
+                ? CrLfLines(
+                      {"", "   Files On Disk       Bytes On Disk     Files In Archives   Bytes In Archives",
+                       "", "         0                   0                   0                   0         "})
+                : "");
     }
     empty->Free();
 }

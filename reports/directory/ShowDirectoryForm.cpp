@@ -225,26 +225,30 @@ void TShowDirectoryForm::BuildCriteriaFace() {
     SpeedButton1->SetShowHint(true);
     SpeedButton1->OnClick = [this](TObject*) { SpeedButton1Click(); };
 
-    auto check = [this](TWinControl& Parent, const char* Name, int Left, int Top, int Width, const char* Caption,
-                        bool Checked) {
+    auto check = [this](TWinControl& Parent, const char* Name, int Left, int Top, int Width,
+                        const char* Caption, bool Checked) {
         auto* box = catalog::NewControl<TCheckBox>(*this, Parent, Name, Left, Top, Width, 17);
         box->SetCaption(Caption);
         box->SetChecked(Checked);
         return box;
     };
     Recurse = check(*SpecPanel, "Recurse", 12, 100, 300, "Scan All Sub-Folders Within This Folder", true);
-    IgnoreRecycle = check(*SpecPanel, "IgnoreRecycle", 12, 118, 300, "Skip Files In The Windows Recycle Bin", true);
-    KeepInMemory = check(*SpecPanel, "KeepInMemory", 12, 136, 300, "Keep Temporary Database(s) In Memory", false);
+    IgnoreRecycle =
+        check(*SpecPanel, "IgnoreRecycle", 12, 118, 300, "Skip Files In The Windows Recycle Bin", true);
+    KeepInMemory =
+        check(*SpecPanel, "KeepInMemory", 12, 136, 300, "Keep Temporary Database(s) In Memory", false);
 
     catalog::NewLabel(*this, *SpecPanel, "ExpandLabel", 12, 158, 200, "Expand Archives:");
-    optExpandArchives = catalog::NewControl<TComboBox>(*this, *SpecPanel, "optExpandArchives", 12, 174, 140, 21);
+    optExpandArchives =
+        catalog::NewControl<TComboBox>(*this, *SpecPanel, "optExpandArchives", 12, 174, 140, 21);
     optExpandArchives->SetStyle(csDropDownList);
     optExpandArchives->Items().Add("Always");
     optExpandArchives->Items().Add("Never");
     optExpandArchives->Items().Add("On Demand");
     optExpandArchives->SetItemIndex(1);
     optHandleARJMulti = check(*SpecPanel, "optHandleARJMulti", 12, 202, 190, "Handle ARJ Multi-Disks", false);
-    optHandleSFXArchives = check(*SpecPanel, "optHandleSFXArchives", 12, 221, 190, "Handle SFX Archives", false);
+    optHandleSFXArchives =
+        check(*SpecPanel, "optHandleSFXArchives", 12, 221, 190, "Handle SFX Archives", false);
     optGetMainArchiveComment =
         check(*SpecPanel, "optGetMainArchiveComment", 12, 240, 190, "Get Main Archive Comment", false);
     optCopyMainArchiveComment =
@@ -260,15 +264,15 @@ void TShowDirectoryForm::BuildCriteriaFace() {
         const char* Caption;
     };
     const TFormat formats[] = {
-        {&doARC, "doARC", "ARC"}, {&doARJ, "doARJ", "ARJ"},     {&doDWC, "doDWC", "DWC"},
-        {&doHYP, "doHYP", "Hyper"}, {&doLBR, "doLBR", "LBR"},   {&doLZH, "doLZH", "LHArc"},
-        {&doLZS, "doLZS", "LARC"},  {&doPAK, "doPAK", "PAK"},   {&doRAR, "doRAR", "RAR"},
-        {&doSQZ, "doSQZ", "SQZ"},   {&doZIP, "doZIP", "ZIP"},   {&doZOO, "doZOO", "ZOO"},
+        {&doARC, "doARC", "ARC"},         {&doARJ, "doARJ", "ARJ"}, {&doDWC, "doDWC", "DWC"},
+        {&doHYP, "doHYP", "Hyper"},       {&doLBR, "doLBR", "LBR"}, {&doLZH, "doLZH", "LHArc"},
+        {&doLZS, "doLZS", "LARC"},        {&doPAK, "doPAK", "PAK"}, {&doRAR, "doRAR", "RAR"},
+        {&doSQZ, "doSQZ", "SQZ"},         {&doZIP, "doZIP", "ZIP"}, {&doZOO, "doZOO", "ZOO"},
         {&doCAB, "doCAB", "Windows CAB"},
     };
     for (size_t i = 0; i < std::size(formats); ++i)
-        *formats[i].Box = check(*FormatGroup, formats[i].Name, 10 + int(i % 2) * 130, 20 + int(i / 2) * 23, 120,
-                                formats[i].Caption, false);
+        *formats[i].Box = check(*FormatGroup, formats[i].Name, 10 + int(i % 2) * 130, 20 + int(i / 2) * 23,
+                                120, formats[i].Caption, false);
     SelAllBtn = catalog::NewDialogButton(*this, *SpecPanel, "SelAllBtn", bkCustom, 320, 287);
     SelAllBtn->SetCaption("Select &All Archive Formats");
     SelAllBtn->SetWidth(262);
@@ -367,7 +371,8 @@ void TShowDirectoryForm::BuildListingFace() {
     HelpBtn->OnClick = [this](TObject*) { Application->HelpContext(HelpContext); };
 
     // ---- totals in one row
-    const char* totalHeadings[4] = {"Files On Disk", "Bytes On Disk", "Files In Archives", "Bytes In Archives"};
+    const char* totalHeadings[4] = {"Files On Disk", "Bytes On Disk", "Files In Archives",
+                                    "Bytes In Archives"};
     const char* totalNames1[4] = {"FilesOnDiskLabel1", "BytesOnDiskLabel1", "FilesInArcsLabel1",
                                   "BytesInArcsLabel1"};
     const char* totalNames2[4] = {"FilesOnDiskLabel2", "BytesOnDiskLabel2", "FilesInArcsLabel2",
@@ -380,17 +385,18 @@ void TShowDirectoryForm::BuildListingFace() {
     TPanel* totalsBody = DirPanel(*this, *TotalPanel, "TotalBody", alClient, 36);
     for (int i = 0; i < 4; ++i) {
         DirLabel(*this, *totalsBody, nullptr, i * 150, 2, 148, totalHeadings[i], taCenter, false);
-        Totals1[size_t(i)] = DirLabel(*this, *totalsBody, totalNames1[i], i * 150, 18, 148, "0", taCenter, true);
+        Totals1[size_t(i)] =
+            DirLabel(*this, *totalsBody, totalNames1[i], i * 150, 18, 148, "0", taCenter, true);
     }
 
     // ---- the expanded comment with the totals beside it
     TCPanel2 = DirPanel(*this, *ResultPanel, "TCPanel2", alBottom, 80);
     TCPanel2->SetVisible(false);
     for (int i = 0; i < 4; ++i) {
-        TotalHeadings2[size_t(i)] =
-            DirLabel(*this, *TCPanel2, nullptr, 4, 4 + 18 * i, 110, std::string(totalHeadings[i]) + ":",
-                     taLeftJustify, false);
-        Totals2[size_t(i)] = DirLabel(*this, *TCPanel2, totalNames2[i], 116, 4 + 18 * i, 130, "0", taRightJustify, true);
+        TotalHeadings2[size_t(i)] = DirLabel(*this, *TCPanel2, nullptr, 4, 4 + 18 * i, 110,
+                                             std::string(totalHeadings[i]) + ":", taLeftJustify, false);
+        Totals2[size_t(i)] =
+            DirLabel(*this, *TCPanel2, totalNames2[i], 116, 4 + 18 * i, 130, "0", taRightJustify, true);
     }
     DBMemo1 = catalog::NewControl<TDBMemo>(*this, *TCPanel2, "DBMemo1", 252, 2, 344, 76);
     DBMemo1->ScrollBars = ssVertical;
@@ -404,7 +410,8 @@ void TShowDirectoryForm::BuildListingFace() {
     ColumnMenu->SetName("ColumnMenu");
     FileGrid = catalog::NewControl<TDBGrid>(*this, *ResultPanel, "FileGrid", 0, 40, 600, 200);
     FileGrid->SetAlign(alClient);
-    FileGrid->SetOptions(dgTitles | dgColumnResize | dgColLines | dgRowLines | dgRowSelect | dgAlwaysShowSelection);
+    FileGrid->SetOptions(dgTitles | dgColumnResize | dgColLines | dgRowLines | dgRowSelect |
+                         dgAlwaysShowSelection);
     FileGrid->SetReadOnly(true);
     FileGrid->SetParentFont(false);
     {
@@ -493,15 +500,17 @@ void TShowDirectoryForm::BitBtn1Click() {
         spec.StatsOnly = false;
         run->ShowDirWidthLabel->SetFont(FileGrid->Font());
         for (int i = 0; i < kDirectoryColumns; ++i) {
-            spec.ColumnChars[size_t(i)] = int16_t(std::char_traits<char>::length(kDirectoryHeadings[size_t(i)]));
+            spec.ColumnChars[size_t(i)] =
+                int16_t(std::char_traits<char>::length(kDirectoryHeadings[size_t(i)]));
             spec.ColumnPixels[size_t(i)] = int16_t(HeadingPixels(i));
         }
         catalog::StopRequested = false;
         run->Show();
         SetEnabled(false);
         run->ExpandMode = optExpandArchives->Text();
-        bool* formats[] = {&spec.DoARC, &spec.DoARJ, &spec.DoDWC, &spec.DoHYP, &spec.DoLBR, &spec.DoLZH, &spec.DoLZS,
-                           &spec.DoPAK, &spec.DoRAR, &spec.DoSQZ, &spec.DoZIP, &spec.DoZOO, &spec.DoCAB};
+        bool* formats[] = {&spec.DoARC, &spec.DoARJ, &spec.DoDWC, &spec.DoHYP, &spec.DoLBR,
+                           &spec.DoLZH, &spec.DoLZS, &spec.DoPAK, &spec.DoRAR, &spec.DoSQZ,
+                           &spec.DoZIP, &spec.DoZOO, &spec.DoCAB};
         const auto boxes = FormatBoxes();
         for (size_t i = 0; i < boxes.size(); ++i) *formats[i] = boxes[i]->Checked();
         spec.HandleArjMultiDisks = optHandleARJMulti->Checked();
@@ -598,7 +607,8 @@ bool TShowDirectoryForm::ShowListing(bool InMemory) {
         column->SetVisible(ColumnItems[size_t(i)]->Checked);
     }
     ApplyPanelRule();
-    SetCaption("Directory Of Drive " + std::string(1, DriveLetter()) + ": (Starting At: " + StartDir->Text() + ")");
+    SetCaption("Directory Of Drive " + std::string(1, DriveLetter()) + ": (Starting At: " + StartDir->Text() +
+               ")");
     ListingShown = true;
     FormResize();
     return true;
@@ -721,7 +731,8 @@ void TShowDirectoryForm::ViewBtnClick() {
     // and left unbound.
     auto& boxes = ViewForm->Boxes;
     std::erase_if(boxes, [](TControl* c) {
-        return c->Name() == "VolumeLabel" || c->Name() == "CategoryCode" || c->Name() == "CategoryDescription";
+        return c->Name() == "VolumeLabel" || c->Name() == "CategoryCode" ||
+               c->Name() == "CategoryDescription";
     });
     for (int i = 0; i < ViewForm->ControlCount(); ++i) {
         TControl* c = ViewForm->Controls(i);
@@ -753,9 +764,9 @@ void TShowDirectoryForm::OpenFile() {
         DirErrorBox("Korvane Does Not Presently Have The Ability To Open A File Inside Of An Archive File");
         return;
     }
-    const std::string path =
-        cataloging::LocateCatalogedFile(DriveLetter(), ReportTable->FieldByName("FolderName")->AsString(),
-                                        ReportTable->FieldByName("FileName")->AsString(), VolumeLabelText->Caption());
+    const std::string path = cataloging::LocateCatalogedFile(
+        DriveLetter(), ReportTable->FieldByName("FolderName")->AsString(),
+        ReportTable->FieldByName("FileName")->AsString(), VolumeLabelText->Caption());
     if (path.empty()) return;
     Spawn->SetFileName(path);
     const platform::HPROCESS started = Spawn->Execute();

@@ -43,7 +43,8 @@ protected:
         Drives.reset();
         Drives = std::make_unique<platform::testsupport::TScopedDrives>(
             "D=" + Disk.Path() +
-            "|label=BACKUP01|serial=1A2B3C4D|fs=FAT|type=removable|size=8000000000|cluster=512|free=2500000000;P=" +
+            "|label=BACKUP01|serial=1A2B3C4D|fs=FAT|type=removable|size=8000000000|cluster=512|free="
+            "2500000000;P=" +
             Program.Path());
     }
     void TearDown() override {
@@ -109,7 +110,27 @@ TEST_F(ShowDirectoryTest, TheCriteriaFaceStartsOnTheCurrentDrive) {
 
 TEST_F(ShowDirectoryTest, ReadsTheDiskIntoTheListingWithItsFiguresAndTotals) {
     MakeDiskWithZip();
-    TShowDirectoryForm& d = ScanWithZip();
+    // What the screen shows while the scan runs: the run window's caption, and this window disabled.
+    std::string runCaption;
+    bool disabledMeanwhile = false;
+    TShowDirectoryForm* dir = nullptr;
+    platform::TScopedFileFault watch([&](platform::TFileOperation, const std::string&, int64_t, uint32_t) {
+        for (int i = 0; i < Screen->FormCount(); ++i)
+            if (auto* run = dynamic_cast<cataloging::TCatalogProgressForm*>(Screen->Forms(i))) {
+                runCaption = run->Caption();
+                disabledMeanwhile = disabledMeanwhile || (dir && !dir->Enabled());
+            }
+        return platform::TFileFault{};
+    });
+    dir = &OpenDir();
+    dir->optExpandArchives->SetItemIndex(0);
+    dir->doZIP->SetChecked(true);
+    dir->BitBtn1Click();
+    Driver.RunPending();
+    TShowDirectoryForm& d = *dir;
+    EXPECT_EQ(runCaption, "Reading Directory Disk In Drive D");
+    EXPECT_TRUE(disabledMeanwhile);
+    EXPECT_TRUE(d.Enabled());
     EXPECT_EQ(Messages(), V{});
     EXPECT_EQ(d.Caption(), "Directory Of Drive D: (Starting At: D:\\)");
     EXPECT_FALSE(d.SpecPanel->Visible());
@@ -307,6 +328,23 @@ TEST_F(ShowDirectoryTest, ReopeningRestoresTheSettingsOnTheCriteriaFace) {
     EXPECT_TRUE(d.FileGrid->Columns()[3]->Visible());
 }
 
+TEST_F(ShowDirectoryTest, ANewFontMeasuresTheColumnsAgainAndKeepsTheRow) {
+    MakeDiskWithZip();
+    TShowDirectoryForm& d = ScanWithZip();
+    ASSERT_TRUE(d.ReportTable->Locate("FileName", Variant(std::string("NOTES.TXT")), {}));
+    const auto chars = d.ColumnChars;
+    const int before = d.FileGrid->Columns()[1]->Width();
+    TFont font = d.FileGrid->Font();
+    font.SetSize(16);
+    d.ApplyFont(font);
+    EXPECT_GT(d.FileGrid->Columns()[1]->Width(), before + 10);
+    EXPECT_EQ(d.FileGrid->Columns()[1]->Width(), d.ColumnPixels[1]);
+    EXPECT_EQ(d.ColumnChars, chars);  // the text file's widths stay
+    EXPECT_EQ(d.ReportTable->FieldByName("FileName")->AsString(), "NOTES.TXT");
+    EXPECT_EQ(d.DBMemo1->Font().Size(), 16);
+    EXPECT_EQ(d.FileGrid->TitleFont().Size(), 16);
+}
+
 TEST_F(ShowDirectoryTest, TheCatalogDiskCriteriaShareTheKeptValues) {
     TShowDirectoryForm& d = OpenDir();
     d.IgnoreRecycle->SetChecked(false);
@@ -333,17 +371,18 @@ TEST_F(ShowDirectoryTest, ANewThatCannotBeOpenedLeavesTheCriteriaFace) {
     MakeFixtureDisk();
     // Every open of New's files fails once the run window has gone.
     bool runSeen = false;
-    platform::TScopedFileFault fault([&](platform::TFileOperation Op, const std::string& Path, int64_t, uint32_t) {
-        bool running = false;
-        for (int i = 0; i < Screen->FormCount(); ++i)
-            running = running || dynamic_cast<cataloging::TCatalogProgressForm*>(Screen->Forms(i));
-        runSeen = runSeen || running;
-        platform::TFileFault result;
-        if (runSeen && !running && Op == platform::TFileOperation::Open &&
-            (Path.find("/NEW.") != std::string::npos || Path.find("/New.") != std::string::npos))
-            result.Error = 32;  // sharing violation
-        return result;
-    });
+    platform::TScopedFileFault fault(
+        [&](platform::TFileOperation Op, const std::string& Path, int64_t, uint32_t) {
+            bool running = false;
+            for (int i = 0; i < Screen->FormCount(); ++i)
+                running = running || dynamic_cast<cataloging::TCatalogProgressForm*>(Screen->Forms(i));
+            runSeen = runSeen || running;
+            platform::TFileFault result;
+            if (runSeen && !running && Op == platform::TFileOperation::Open &&
+                (Path.find("/NEW.") != std::string::npos || Path.find("/New.") != std::string::npos))
+                result.Error = 32;  // sharing violation
+            return result;
+        });
     TShowDirectoryForm& d = OpenDir();
     d.BitBtn1Click();
     Driver.RunPending();
