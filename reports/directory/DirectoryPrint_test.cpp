@@ -10,7 +10,6 @@
 #include <string>
 
 #include "catalog/ProgressForm.h"
-#include "cataloging/testsupport/RunFixture.h"
 #include "dbsql/components/DbTable.h"
 #include "framework/print/Printers.h"
 #include "framework/reports/Reports.h"
@@ -22,6 +21,7 @@
 #include "platform/testsupport/UserEnv.h"
 #include "reports/directory/DirectoryPrinter.h"
 #include "reports/directory/ShowDirectoryForm.h"
+#include "reports/directory/testsupport/DirectoryFixture.h"
 #include "reports/output/ReportOutputForms.h"
 
 namespace reports {
@@ -37,15 +37,13 @@ std::string DirPdfOutput(const std::string& Command) {
     return out;
 }
 
-class DirectoryPrintTest : public cataloging::runtest::CatalogRunTest {
+class DirectoryPrintTest : public testsupport::DirectoryWindowTest {
 protected:
-    platform::testsupport::ScopedUserEnv Env;
-    TShowDirectoryForm* Dir = nullptr;
     std::string Pdf;
     TPrinterQueuesFunc Saved;
 
     void SetUp() override {
-        CatalogRunTest::SetUp();
+        DirectoryWindowTest::SetUp();
         Pdf = Env.Root() + "/listing.pdf";
         Env.Set("KORVANE_PRINT_TO", Pdf);
         Saved = SetPrinterQueueSource([](std::string& Default) {
@@ -58,13 +56,8 @@ protected:
         Disk.WriteFile("GOLD/README.TXT", "0123456789");
         Disk.WriteFile("GOLD/MANUAL.DOC", std::string(1000, 'm'));
         Disk.WriteFile("GOLD/ZEBRA.TXT", "z");
-        Dir = TCustomForm::Create<TShowDirectoryForm>(Application);
-        Dir->Show();
-        Driver.RunPending();
-        Dir->DriveComboBox->SetDrive('D');
-        Dir->StartDir->SetText("D:\\GOLD");
-        Dir->BitBtn1Click();
-        Driver.RunPending();
+        OpenDir();
+        ReadFolder("D:\\GOLD");
         ASSERT_TRUE(Dir->ListingShown);
         // A comment of three lines on MANUAL.DOC.
         ASSERT_TRUE(Dir->ReportTable->Locate("FileName", Variant(std::string("MANUAL.DOC")), {}));
@@ -74,10 +67,8 @@ protected:
         Dir->ReportTable->Post();
     }
     void TearDown() override {
-        Dir->Free();
-        Driver.RunPending();
         PrintedFooterText.clear();
-        CatalogRunTest::TearDown();
+        DirectoryWindowTest::TearDown();
         SetPrinterQueueSource(Saved);
         Printer().Refresh();
         Printer().SetOrientation(poPortrait);

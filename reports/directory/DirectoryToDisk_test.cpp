@@ -7,7 +7,6 @@
 #include <string>
 
 #include "catalog/ProgressForm.h"
-#include "cataloging/testsupport/RunFixture.h"
 #include "controls/entry/CtlPictureField.h"
 #include "framework/stdctrls/CheckBox.h"
 #include "framework/stdctrls/Edit.h"
@@ -18,6 +17,7 @@
 #include "platform/Files.h"
 #include "platform/testsupport/UserEnv.h"
 #include "reports/directory/ShowDirectoryForm.h"
+#include "reports/directory/testsupport/DirectoryFixture.h"
 #include "reports/output/ReportOutputForms.h"
 
 namespace reports {
@@ -27,35 +27,18 @@ using namespace framework;
 using cataloging::runtest::V;
 using platform::testsupport::ReadTextFile;
 
-class DirectoryToDiskTest : public cataloging::runtest::CatalogRunTest {
+class DirectoryToDiskTest : public testsupport::DirectoryWindowTest {
 protected:
-    platform::testsupport::ScopedUserEnv Env;
-    TShowDirectoryForm* Dir = nullptr;
-
     void SetUp() override {
-        CatalogRunTest::SetUp();
-        Drives.reset();
-        Drives = std::make_unique<platform::testsupport::TScopedDrives>(
-            "D=" + Disk.Path() +
-            "|label=BACKUP01|serial=1A2B3C4D|fs=FAT|type=removable|size=8000000|free=2500000;P=" +
-            Program.Path());
+        DirectoryWindowTest::SetUp();
+        MapDiskD("8000000", "2500000");
         const std::string a = Disk.WriteFile("GOLD/README.TXT", "0123456789");
         cataloging::runtest::SetStamp(a, 2024, 3, 5, 10, 20, 30);
         const std::string b = Disk.WriteFile("GOLD/MANUAL.DOC", std::string(1000, 'm'));
         cataloging::runtest::SetStamp(b, 2023, 12, 31, 23, 59, 58);
-        Dir = TCustomForm::Create<TShowDirectoryForm>(Application);
-        Dir->Show();
-        Driver.RunPending();
-        Dir->DriveComboBox->SetDrive('D');
-        Dir->StartDir->SetText("D:\\GOLD");
-        Dir->BitBtn1Click();
-        Driver.RunPending();
+        OpenDir();
+        ReadFolder("D:\\GOLD");
         ASSERT_TRUE(Dir->ListingShown);
-    }
-    void TearDown() override {
-        Dir->Free();
-        Driver.RunPending();
-        CatalogRunTest::TearDown();
     }
     // Answers the next text-file dialog: the file name, then OK (and whatever Extra does).
     void ChooseFile(const std::string& Name, std::function<void(TGetSummaryToDiskFileNameForm&)> Extra = {}) {

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "cataloging/dialogs/FileNotFoundForm.h"
-#include "cataloging/testsupport/RunFixture.h"
 #include "controls/entry/CtlState.h"
 #include "dbsql/components/DbTable.h"
 #include "framework/dbctrls/DBCtrls.h"
@@ -25,6 +24,7 @@
 #include "framework/stdctrls/Label.h"
 #include "framework/stdctrls/Menus.h"
 #include "platform/testsupport/UserEnv.h"
+#include "reports/directory/testsupport/DirectoryFixture.h"
 #include "reports/filereport/FileReportScreenForm.h"
 
 namespace reports {
@@ -33,23 +33,11 @@ namespace {
 using namespace framework;
 using cataloging::runtest::V;
 
-class ShowDirectoryTest : public cataloging::runtest::CatalogRunTest {
+class ShowDirectoryTest : public testsupport::DirectoryWindowTest {
 protected:
-    platform::testsupport::ScopedUserEnv Env;
-    TShowDirectoryForm* Dir = nullptr;
-
     void SetUp() override {
-        CatalogRunTest::SetUp();
-        Drives.reset();
-        Drives = std::make_unique<platform::testsupport::TScopedDrives>(
-            "D=" + Disk.Path() +
-            "|label=BACKUP01|serial=1A2B3C4D|fs=FAT|type=removable|size=8000000000|cluster=512|free="
-            "2500000000;P=" +
-            Program.Path());
-    }
-    void TearDown() override {
-        if (Dir) CloseDir();
-        CatalogRunTest::TearDown();
+        DirectoryWindowTest::SetUp();
+        MapDiskD("8000000000", "2500000000");
     }
     // The fixture disk and PACK.ZIP holding M1.TXT (3 bytes) and M2.TXT (2 bytes).
     void MakeDiskWithZip() {
@@ -58,19 +46,6 @@ protected:
                                                   "' && printf abc > M1.TXT && printf de > M2.TXT && "
                                                   "zip -q PACK.ZIP M1.TXT M2.TXT && rm M1.TXT M2.TXT"),
                   0);
-    }
-    TShowDirectoryForm& OpenDir() {
-        Dir = TCustomForm::Create<TShowDirectoryForm>(Application);
-        Dir->Show();
-        Driver.RunPending();
-        return *Dir;
-    }
-    void CloseDir() {
-        bool can = true;
-        if (Dir->OnCloseQuery) Dir->OnCloseQuery(Dir, can);
-        Dir->Free();
-        Dir = nullptr;
-        Driver.RunPending();
     }
     // Reads the directory with ZIP archives always expanded.
     TShowDirectoryForm& ScanWithZip() {
