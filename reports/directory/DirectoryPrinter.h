@@ -1,0 +1,56 @@
+#pragma once
+// The directory listing on paper: a banded report with the window's caption, the page number, the
+// volume's figures and the column headings on every page, a line per entry of New in the columns
+// the window shows, the totals after the last entry, and the program's name and version at the
+// foot of every page.
+
+#include <array>
+#include <string>
+
+#include "framework/ui/Forms.h"
+#include "reports/directory/DirectoryText.h"
+
+namespace framework {
+class TReport;
+class TReportBand;
+class TReportDBText;
+class TReportLabel;
+}  // namespace framework
+
+namespace reports {
+
+// The text at the foot of every printed page: the program's name and version. The program sets it
+// when it starts; until then it is the application's title.
+extern std::string PrintedFooterText;
+
+class TPrintDirectoryForm : public framework::TForm {
+public:
+    explicit TPrintDirectoryForm(framework::TComponent* AOwner);
+
+    framework::TReport* Report;
+    framework::TReportBand* PageHeaderBand;
+    framework::TReportBand* DetailBand;
+    framework::TReportBand* SummaryBand;
+    framework::TReportBand* PageFooterBand;
+    framework::TReportLabel* Title;
+    framework::TReportLabel* PageItem;
+    framework::TReportLabel* PageNumLabel;
+    framework::TReportLabel* TestLabel;
+    framework::TReportLabel *VLabel, *DSize, *DUsed, *DFree, *FilesOnDiskS, *FilesInArcsS;
+    // FileNameHeader ... FCommentHeader, in the columns' order.
+    std::array<framework::TReportLabel*, kDirectoryColumns> Headers{};
+    // FileName ... Attribute, then FComment1 (the comment's first line); FComment2 (the whole
+    // comment, wrapped) apart.
+    std::array<framework::TReportDBText*, kDirectoryColumns> Texts{};
+    framework::TReportDBText* FComment2;
+    framework::TReportLabel *FilesOnDisk, *BytesOnDisk, *FilesInArcs, *BytesInArcs;
+    framework::TReportLabel* FooterLabel;
+
+    void ReportBeforePrint();
+    void ReportStartPage();
+
+private:
+    int FPageCounter = 0;
+};
+
+}  // namespace reports
