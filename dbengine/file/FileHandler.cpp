@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "dbengine/util/Coding.h"
 #include "dbengine/util/EngineError.h"
 
 namespace dbengine {
@@ -161,6 +162,16 @@ uint32_t TFileHandler::ReadAt(int64_t offset, void* buffer, uint32_t count, bool
     if (JournalOn && !Wrote && got <= MaxKeptRead)
         KeepKnownBytes(offset, static_cast<const uint8_t*>(buffer), got);
     return got;
+}
+
+bool TFileHandler::PeekStored(int64_t offset, void* buffer, uint32_t count) {
+    if (File == nullptr || !IsOpen || InMemory) return false;
+    return File->PeekStart(offset, buffer, count);
+}
+
+bool TFileHandler::PeekStoredCounterIs(int64_t offset, int32_t value) {
+    uint8_t bytes[4];
+    return PeekStored(offset, bytes, sizeof bytes) && GetInt32(bytes) == value;
 }
 
 void TFileHandler::WriteAt(int64_t offset, const void* buffer, uint32_t count) {
