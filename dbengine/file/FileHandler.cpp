@@ -186,11 +186,15 @@ void TFileHandler::WriteAt(int64_t offset, const void* buffer, uint32_t count) {
     if (ImageValid && offset < ImageOffset + static_cast<int64_t>(Image.size()) &&
         ImageOffset < offset + static_cast<int64_t>(count))
         ImageValid = false;
+    // A write beside the image (a record, a page) leaves it as it is.
+    const bool imageKept = ImageValid;
     if (SeekFile(0, offset) != offset) Raise(DBE_WRITEERR);
     WriteBuffer(buffer, count);
     if (imageRange) {
         std::memcpy(Image.data(), buffer, count);
         ImageValid = true;
+    } else {
+        ImageValid = imageKept;
     }
 }
 
