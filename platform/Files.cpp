@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -79,6 +80,19 @@ struct FileObject : KernelObject {
         if (fd >= 0) close(fd);
     }
 };
+
+// A read-only description of its own, so that views hold no lock or share marker of the file's
+// handles (those live on the handles' descriptions).
+struct MappingObject : KernelObject {
+    int fd = -1;
+    int64_t size = 0;
+    ~MappingObject() override {
+        if (fd >= 0) close(fd);
+    }
+};
+
+std::mutex viewMutex;
+std::map<const void*, std::pair<void*, size_t>> mappedViews;  // view -> (mapping start, length)
 
 struct FindObject : KernelObject {
     std::vector<WIN32_FIND_DATA> entries;
@@ -588,6 +602,85 @@ bool GetFileSizeEx(HANDLE handle, int64_t& size) {
     struct stat st {};
     if (fstat(file->fd, &st) != 0) return FailWithErrno(errno);
     size = st.st_size;
+    return true;
+}
+
+HANDLE CreateFileMapping(HANDLE file, const void* /*attributes*/, uint32_t protect, uint32_t maximumSizeHigh,
+                         uint32_t maximumSizeLow, const char* name) {
+    auto object = LookupFile(file);
+    if (!object) return 0;
+    if (protect != PAGE_READONLY || maximumSizeHigh != 0 || maximumSizeLow != 0 || name != nullptr) {
+        FailWith(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (!object->canRead) {
+        FailWith(ERROR_ACCESS_DENIED);
+        return 0;
+    }
+    auto mapping = std::make_shared<MappingObject>();
+    {
+        std::lock_guard lock(object->mutex);
+        if (object->fd < 0) {
+            FailWith(ERROR_INVALID_HANDLE);
+            return 0;
+        }
+        const std::string self = "/proc/self/fd/" + std::to_string(object->fd);
+        mapping->fd = open(self.c_str(), O_RDONLY | O_CLOEXEC);
+    }
+    if (mapping->fd < 0) {
+        FailWithErrno(errno);
+        return 0;
+    }
+    struct stat st {};
+    if (fstat(mapping->fd, &st) != 0) {
+        FailWithErrno(errno);
+        return 0;
+    }
+    if (st.st_size == 0) {
+        FailWith(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    mapping->size = st.st_size;
+    return AddHandle(std::move(mapping));
+}
+
+const void* MapViewOfFile(HANDLE mapping, uint32_t desiredAccess, uint32_t offsetHigh, uint32_t offsetLow,
+                          size_t bytes) {
+    auto object = Lookup<MappingObject>(mapping);
+    if (!object) {
+        FailWith(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    const int64_t offset = static_cast<int64_t>((static_cast<uint64_t>(offsetHigh) << 32) | offsetLow);
+    if (desiredAccess != FILE_MAP_READ || bytes == 0 || offset < 0 ||
+        static_cast<uint64_t>(offset) + bytes > static_cast<uint64_t>(object->size)) {
+        FailWith(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    const int64_t page = sysconf(_SC_PAGESIZE);
+    const int64_t start = offset - offset % page;
+    const size_t length = bytes + static_cast<size_t>(offset - start);
+    void* base = mmap(nullptr, length, PROT_READ, MAP_SHARED, object->fd, static_cast<off_t>(start));
+    if (base == MAP_FAILED) {
+        FailWithErrno(errno);
+        return nullptr;
+    }
+    const void* view = static_cast<const char*>(base) + (offset - start);
+    std::lock_guard lock(viewMutex);
+    mappedViews[view] = {base, length};
+    return view;
+}
+
+bool UnmapViewOfFile(const void* view) {
+    std::pair<void*, size_t> mapped;
+    {
+        std::lock_guard lock(viewMutex);
+        const auto it = mappedViews.find(view);
+        if (it == mappedViews.end()) return FailWith(ERROR_INVALID_PARAMETER);
+        mapped = it->second;
+        mappedViews.erase(it);
+    }
+    if (munmap(mapped.first, mapped.second) != 0) return FailWithErrno(errno);
     return true;
 }
 

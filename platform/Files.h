@@ -112,6 +112,19 @@ bool UnlockFile(HANDLE handle, uint32_t offsetLow, uint32_t offsetHigh, uint32_t
 bool LockFile(HANDLE handle, uint64_t offset, uint64_t length);
 bool UnlockFile(HANDLE handle, uint64_t offset, uint64_t length);
 
+// File mappings, read-only: a view shows the file's bytes as they are stored, including what
+// any process writes through its handles afterwards, without a call per look. CreateFileMapping
+// takes PAGE_READONLY and a maximum size of 0 (the file's size, which must not be 0); a view
+// (FILE_MAP_READ) of `bytes` from `offset` must lie within that size. A view outlives the mapping
+// handle and the file handle and holds no lock or share of the file; UnmapViewOfFile ends it.
+constexpr uint32_t PAGE_READONLY = 0x02;
+constexpr uint32_t FILE_MAP_READ = 0x0004;
+HANDLE CreateFileMapping(HANDLE file, const void* attributes, uint32_t protect, uint32_t maximumSizeHigh,
+                         uint32_t maximumSizeLow, const char* name);
+const void* MapViewOfFile(HANDLE mapping, uint32_t desiredAccess, uint32_t offsetHigh, uint32_t offsetLow,
+                          size_t bytes);
+bool UnmapViewOfFile(const void* view);
+
 // Names
 bool DeleteFile(std::string_view fileName);
 // Never replaces an existing target (ERROR_ALREADY_EXISTS); across file systems a file is copied

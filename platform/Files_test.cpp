@@ -122,6 +122,52 @@ TEST_F(Files, AFileOpenElsewhereCannotBeReplacedDeletedOrRenamed) {
     EXPECT_TRUE(DeleteFile("C:\\OTHER.DAT"));
 }
 
+TEST_F(Files, AReadOnlyViewFollowsOtherWritersAndHoldsNoShareOfTheFile) {
+    root.WriteFile("HEAD.DAT", "counter=0001 rest");
+    const HANDLE reader = Open("C:\\HEAD.DAT", R, SRW);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    const HANDLE mapping = CreateFileMapping(reader, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    ASSERT_NE(mapping, 0);
+    // Past the file's end, or asked to write: refused.
+    EXPECT_EQ(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 18), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(CreateFileMapping(reader, nullptr, 0x04, 0, 0, nullptr), 0);
+    const auto* view = static_cast<const char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 12));
+    ASSERT_NE(view, nullptr);
+    EXPECT_TRUE(CloseHandle(mapping));
+    EXPECT_EQ(std::string(view, 12), "counter=0001");
+
+    // A write through another handle, and one from another process, show at once.
+    const HANDLE writer = Open("C:\\HEAD.DAT", RW, SRW);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(Write(writer, "counter=0002"));
+    EXPECT_EQ(std::string(view, 12), "counter=0002");
+    CloseHandle(writer);
+    EXPECT_EQ(RunInChildProcess([] {
+                  const HANDLE h = CreateFile("C:\\HEAD.DAT", RW, SRW, OPEN_EXISTING, 0);
+                  uint32_t put = 0;
+                  return ChildResult(h != INVALID_HANDLE_VALUE && WriteFile(h, "counter=0003", 12, &put));
+              }),
+              0);
+    EXPECT_EQ(std::string(view, 12), "counter=0003");
+
+    // With its handle closed the view stays, and holds nothing that keeps others out.
+    CloseHandle(reader);
+    EXPECT_EQ(std::string(view, 12), "counter=0003");
+    const HANDLE exclusive = Open("C:\\HEAD.DAT", RW, 0);
+    EXPECT_NE(exclusive, INVALID_HANDLE_VALUE);
+    CloseHandle(exclusive);
+    EXPECT_TRUE(UnmapViewOfFile(view));
+    EXPECT_FALSE(UnmapViewOfFile(view));
+
+    // An empty file cannot be mapped.
+    root.WriteFile("EMPTY.DAT", "");
+    const HANDLE empty = Open("C:\\EMPTY.DAT", R, SRW);
+    ASSERT_NE(empty, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CreateFileMapping(empty, nullptr, PAGE_READONLY, 0, 0, nullptr), 0);
+    CloseHandle(empty);
+}
+
 TEST_F(Files, LockAtTopOfThirtyTwoBitRangeExcludesOtherHandlesAndProcesses) {
     root.WriteFile("EMPTY.DB", "");
     const HANDLE a = Open("C:\\EMPTY.DB", RW, SRW);

@@ -332,6 +332,8 @@ void TBlobFile::TouchHeader() {
 }
 
 bool TBlobFile::ReloadHeaderIfChanged() {
+    // Unchanged by anyone, as the file's view shows: nothing to read.
+    if (!Encrypted && PeekStoredCounterIs(OfsChangeCount, Header.ChangeCount)) return false;
     uint8_t bytes[BlobHeaderSize];
     ReadAt(0, bytes, BlobHeaderSize);
     NoteStoredBytes(0, bytes, BlobHeaderSize);

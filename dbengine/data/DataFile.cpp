@@ -203,6 +203,8 @@ void TDataFile::ReadHeader() {
 }
 
 bool TDataFile::ReloadHeaderIfChanged() {
+    // Unchanged by anyone, as the file's view shows: nothing to read.
+    if (PeekStoredCounterIs(OfsChangeCount, Header.ChangeCount)) return false;
     uint8_t bytes[DataHeaderSize];
     ReadAt(0, bytes, DataHeaderSize);
     NoteStoredBytes(0, bytes, DataHeaderSize);
@@ -216,7 +218,7 @@ bool TDataFile::ReloadHeaderIfChanged() {
 
 int32_t TDataFile::StoredChangeCount() {
     uint8_t bytes[4];
-    ReadAt(OfsChangeCount, bytes, sizeof bytes);
+    if (!PeekStored(OfsChangeCount, bytes, sizeof bytes)) ReadAt(OfsChangeCount, bytes, sizeof bytes);
     return GetInt32(bytes);
 }
 

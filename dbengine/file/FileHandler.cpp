@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "dbengine/util/Coding.h"
 #include "dbengine/util/EngineError.h"
 
 namespace dbengine {
@@ -163,6 +164,16 @@ uint32_t TFileHandler::ReadAt(int64_t offset, void* buffer, uint32_t count, bool
     return got;
 }
 
+bool TFileHandler::PeekStored(int64_t offset, void* buffer, uint32_t count) {
+    if (File == nullptr || !IsOpen || InMemory) return false;
+    return File->PeekStart(offset, buffer, count);
+}
+
+bool TFileHandler::PeekStoredCounterIs(int64_t offset, int32_t value) {
+    uint8_t bytes[4];
+    return PeekStored(offset, bytes, sizeof bytes) && GetInt32(bytes) == value;
+}
+
 void TFileHandler::WriteAt(int64_t offset, const void* buffer, uint32_t count) {
     if (File == nullptr) Raise(DBE_WRITEERR);
     TFileLockScope scope(*this);
@@ -175,11 +186,15 @@ void TFileHandler::WriteAt(int64_t offset, const void* buffer, uint32_t count) {
     if (ImageValid && offset < ImageOffset + static_cast<int64_t>(Image.size()) &&
         ImageOffset < offset + static_cast<int64_t>(count))
         ImageValid = false;
+    // A write beside the image (a record, a page) leaves it as it is.
+    const bool imageKept = ImageValid;
     if (SeekFile(0, offset) != offset) Raise(DBE_WRITEERR);
     WriteBuffer(buffer, count);
     if (imageRange) {
         std::memcpy(Image.data(), buffer, count);
         ImageValid = true;
+    } else {
+        ImageValid = imageKept;
     }
 }
 

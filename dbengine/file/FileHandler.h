@@ -54,6 +54,13 @@ public:
     // The whole calling rule in one call; a failed seek raises 9217 or 9218 like the transfer.
     uint32_t ReadAt(int64_t offset, void* buffer, uint32_t count, bool allowShort = false);
     void WriteAt(int64_t offset, const void* buffer, uint32_t count);
+    // The stored bytes of a range of the file's start (its header), as any process last wrote
+    // them, taken without a system call; false where the file offers no such look (an in-memory
+    // file, one not open, a range past the start): the caller then reads.
+    bool PeekStored(int64_t offset, void* buffer, uint32_t count);
+    // Whether such a look shows the little-endian 32-bit `value` at `offset` (false also when
+    // there is no look to take).
+    bool PeekStoredCounterIs(int64_t offset, int32_t value);
 
     // From BeginWriteJournal on, every WriteAt first keeps the bytes it is about to replace (as
     // far as they lie within the file's length at the start), so that TakeBackWrites can put the

@@ -289,6 +289,13 @@ TEST_F(FileLayerTest, WriteJournalUsesKnownBytesOnlyWhileTheyAreCurrent) {
              f.WriteAt(0, "0123", 4);
          },
          0, "ab", false},
+        {"image kept by a write beside it",
+         [](TFileHandler& f) {
+             f.NoteStoredBytes(0, "0123", 4);
+             f.TrustStoredBytes(true);
+             f.WriteAt(4, "45", 2);
+         },
+         0, "ab", false},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);

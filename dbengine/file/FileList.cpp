@@ -96,6 +96,10 @@ int64_t TAbstractFile::Seek(int32_t handleNo, int origin, int64_t offset) {
     return position;
 }
 
+bool TAbstractFile::PeekStart(int64_t /*offset*/, void* /*buffer*/, uint32_t /*count*/) {
+    return false;
+}
+
 bool TAbstractFile::LockRange(int64_t offset, int64_t length) {
     TEngineLockGuard guard(Lock);
     if (length <= 0) return false;
@@ -178,7 +182,33 @@ int32_t TMemoryFile::Write(int32_t handleNo, const void* buffer, uint32_t count)
 // ---- TPhysicalFile ----
 
 TPhysicalFile::~TPhysicalFile() {
+    DropStartView();
     if (OSHandle != OSInvalidHandle) OSCloseFile(OSHandle);
+}
+
+void TPhysicalFile::DropStartView() {
+    OSUnmapFileStart(StartView);
+    StartView = nullptr;
+    StartViewLength = 0;
+    StartViewRefused = false;
+}
+
+bool TPhysicalFile::PeekStart(int64_t offset, void* buffer, uint32_t count) {
+    if (offset < 0 || offset + count > StartViewSize) return false;
+    TEngineLockGuard guard(Lock);
+    if (StartView == nullptr) {
+        // An empty file (one just made) is read the usual way until it is opened again.
+        if (StartViewRefused || OSHandle == OSInvalidHandle) return false;
+        StartView = OSMapFileStart(OSHandle, StartViewSize, StartViewLength);
+        if (StartView == nullptr) {
+            StartViewRefused = true;
+            return false;
+        }
+    }
+    // The view's pages follow the file as it grows; bytes past the length mapped are not looked at.
+    if (offset + count > StartViewLength) return false;
+    std::memcpy(buffer, StartView + offset, count);
+    return true;
 }
 
 int64_t TPhysicalFile::GetSize() {
@@ -192,6 +222,7 @@ int64_t TPhysicalFile::GetSize() {
 
 int32_t TPhysicalFile::CreateNew() {
     TEngineLockGuard guard(Lock);
+    DropStartView();
     if (OSHandle != OSInvalidHandle) {
         OSCloseFile(OSHandle);
         OSHandle = OSInvalidHandle;
@@ -231,6 +262,7 @@ void TPhysicalFile::CloseHandle(int32_t handleNo) {
     TEngineLockGuard guard(Lock);
     if (FindHandle(handleNo) < 0) return;
     TAbstractFile::CloseHandle(handleNo);
+    if (HandleCount == 0) DropStartView();
     if (HandleCount == 0 && OSHandle != OSInvalidHandle) {
         OSCloseFile(OSHandle);
         OSHandle = OSInvalidHandle;

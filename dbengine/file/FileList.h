@@ -54,6 +54,9 @@ public:
     virtual int64_t Seek(int32_t handleNo, int origin, int64_t offset);
     virtual bool LockRange(int64_t offset, int64_t length);
     virtual bool UnlockRange(int64_t offset, int64_t length);
+    // Copies `count` stored bytes from `offset` of the file's first page without a system call,
+    // as another process wrote them; false when the file offers no such look (the caller reads).
+    virtual bool PeekStart(int64_t offset, void* buffer, uint32_t count);
 
     TEngineCriticalSection Lock;
     bool Exclusive = false;
@@ -106,8 +109,19 @@ public:
     int64_t Seek(int32_t handleNo, int origin, int64_t offset) override;
     bool LockRange(int64_t offset, int64_t length) override;
     bool UnlockRange(int64_t offset, int64_t length) override;
+    bool PeekStart(int64_t offset, void* buffer, uint32_t count) override;
 
     TOSHandle OSHandle = OSInvalidHandle;
+
+    // The part of the file PeekStart looks at: it holds every table file's header counters.
+    static constexpr uint32_t StartViewSize = 4096;
+
+private:
+    void DropStartView();
+
+    const uint8_t* StartView = nullptr;
+    uint32_t StartViewLength = 0;
+    bool StartViewRefused = false;  // until the file is opened again
 };
 
 class TFileList : public framework::TObject {

@@ -121,6 +121,9 @@ void TIndexFile::ReadHeader() {
 }
 
 bool TIndexFile::ReloadHeaderIfChanged() {
+    // Unchanged by anyone, as the file's view shows: nothing to read (a scrambled counter is
+    // read and unscrambled with the whole header).
+    if (!Owner->IsEncrypted() && PeekStoredCounterIs(IhChangeCount, Header.ChangeCount)) return false;
     ReadBuf.assign(IndexHeaderSize, 0);
     ReadAt(0, ReadBuf.data(), IndexHeaderSize);
     NoteStoredBytes(0, ReadBuf.data(), IndexHeaderSize);

@@ -1,5 +1,7 @@
 // The file primitives of the operating-system layer.
 #include "dbengine/os/OSLayer.h"
+
+#include <algorithm>
 #include "platform/Files.h"
 #include "platform/Process.h"
 
@@ -89,6 +91,24 @@ int32_t OSWrite(TOSHandle handle, const void* buffer, uint32_t count) {
     uint32_t done = 0;
     if (!platform::WriteFile(handle, buffer, count, &done)) return -1;
     return static_cast<int32_t>(done);
+}
+
+const uint8_t* OSMapFileStart(TOSHandle handle, uint32_t count, uint32_t& mapped) {
+    mapped = 0;
+    int64_t size = 0;
+    if (!platform::GetFileSizeEx(handle, size) || size <= 0) return nullptr;
+    const platform::HANDLE mapping =
+        platform::CreateFileMapping(handle, nullptr, platform::PAGE_READONLY, 0, 0, nullptr);
+    if (mapping == 0) return nullptr;
+    const uint32_t length = static_cast<uint32_t>(std::min<int64_t>(size, count));
+    const void* view = platform::MapViewOfFile(mapping, platform::FILE_MAP_READ, 0, 0, length);
+    if (view != nullptr) mapped = length;
+    platform::CloseHandle(mapping);
+    return static_cast<const uint8_t*>(view);
+}
+
+void OSUnmapFileStart(const uint8_t* view) {
+    if (view != nullptr) platform::UnmapViewOfFile(view);
 }
 
 bool OSSetEndOfFile(TOSHandle handle) {

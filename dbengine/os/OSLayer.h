@@ -130,6 +130,12 @@ int64_t OSSeek(TOSHandle handle, int origin, int64_t offset);
 // Bytes transferred, or -1 on failure.
 int32_t OSRead(TOSHandle handle, void* buffer, uint32_t count);
 int32_t OSWrite(TOSHandle handle, const void* buffer, uint32_t count);
+// A read-only view of the file's first `count` bytes (all of a shorter file: `mapped` says how
+// many) that follows every write to them, by any process, without a system call per look;
+// nullptr when the file is empty or cannot be mapped. The view holds no lock and outlives the
+// handle; OSUnmapFileStart ends it.
+const uint8_t* OSMapFileStart(TOSHandle handle, uint32_t count, uint32_t& mapped);
+void OSUnmapFileStart(const uint8_t* view);
 bool OSSetEndOfFile(TOSHandle handle);
 bool OSFlushFile(TOSHandle handle);
 // Attributes, or -1 when the file is missing.
