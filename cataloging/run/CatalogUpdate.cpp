@@ -173,7 +173,9 @@ void TCatalogProgressForm::UpdateSummaryTable() {
     }
     sum.FieldByName("ActualVolumeLabel")
         ->SetAsString(Trim(Spec.ActualLabel).empty() ? "<None>" : Spec.ActualLabel);
-    sum.FieldByName("SerialNumber")->SetAsString(std::to_string(Spec.VolumeSerial));
+    // The field is a signed 32-bit integer: it keeps the serial's bit pattern, which readers take
+    // back as unsigned.
+    sum.FieldByName("SerialNumber")->SetAsInteger(static_cast<int32_t>(Spec.VolumeSerial));
     sum.FieldByName("DateLastCataloged")->SetAsDateTime(Date());
     sum.FieldByName("DiskSize")->SetAsString(std::to_string(Spec.DiskSizeBytes));
     sum.FieldByName("DiskClusterSize")->SetAsString(std::to_string(Spec.ClusterBytes));

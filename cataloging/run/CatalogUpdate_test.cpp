@@ -138,6 +138,21 @@ std::string Sql(TDateTime D) {
 
 // ---- A first run and a second one ----
 
+TEST_F(CatalogUpdateTest, SerialNumbersWithTheTopBitSetAreCataloguedAndReadBack) {
+    MakeFixtureDisk();
+    MakeCatalog();
+    Drives.reset();
+    Drives = std::make_unique<TScopedDrives>("D=" + Disk.Path() + "|label=BACKUP01|serial=C0FFEE01" + Figures +
+                                             ";P=" + Program.Path());
+    ASSERT_TRUE(Run());
+    dbsql::TDbTable sum(nullptr);
+    sum.SetDatabaseName("P:\\");
+    sum.SetTableName("Games_SUM");
+    sum.Open();
+    ASSERT_EQ(sum.RecordCount(), 1);
+    EXPECT_EQ(static_cast<uint32_t>(sum.FieldByName("SerialNumber")->AsInteger()), 0xC0FFEE01u);
+}
+
 TEST_F(CatalogUpdateTest, AFirstRunWritesTheVolumeItsEntriesTheLastLabelAndTheLog) {
     MakeFixtureDisk();
     MakeCatalog();
