@@ -46,17 +46,6 @@ bool AnyMaskMatches(const std::vector<TMask>& Masks, const std::string& Text) {
 
 }  // namespace
 
-std::string LabelAsMask(const std::string& Label) {
-    std::string mask;
-    for (char c : Label) {
-        if (c == '*' || c == '?' || c == '[')
-            mask += std::string("[") + c + "]";
-        else
-            mask += c;
-    }
-    return mask;
-}
-
 // ---- TSelectVolumeIDForm ----
 
 TSelectVolumeIDForm::TSelectVolumeIDForm(TComponent* AOwner) : TForm(AOwner) {
@@ -200,7 +189,7 @@ std::vector<std::string> TSelectVolumeIDForm::ChosenPatterns() {
     }
     // A ticked label stands for that volume alone, whatever characters it holds.
     for (int i = 0; i < CheckList->Items().Count(); ++i)
-        if (CheckList->GetItemState(i) == cbChecked) patterns.push_back(LabelAsMask(CheckList->Items()[i]));
+        if (CheckList->GetItemState(i) == cbChecked) patterns.push_back(LiteralMask(CheckList->Items()[i]));
     return patterns;
 }
 

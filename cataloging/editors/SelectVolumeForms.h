@@ -31,9 +31,6 @@ class TCtlNotebook;
 
 namespace cataloging {
 
-// A volume label as a mask that matches that label alone: "*", "?" and "[" stand for themselves.
-std::string LabelAsMask(const std::string& Label);
-
 class TSelectVolumeIDForm : public framework::TForm {
 public:
     explicit TSelectVolumeIDForm(framework::TComponent* AOwner);

@@ -211,7 +211,7 @@ TEST(SelectVolumeMask, ATickedLabelStandsForItselfNotForAMask) {
         const char* Other;
     } cases[] = {{"A*", "AB"}, {"A?", "AB"}, {"[X]", "X"}, {"PLAIN", "PLAINER"}};
     for (const auto& c : cases) {
-        const std::string mask = LabelAsMask(c.Label);
+        const std::string mask = LiteralMask(c.Label);
         EXPECT_TRUE(MatchesMask(c.Label, mask)) << c.Label;
         EXPECT_FALSE(MatchesMask(c.Other, mask)) << c.Label;
     }
