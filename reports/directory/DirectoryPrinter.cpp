@@ -23,8 +23,6 @@ namespace reports {
 
 using namespace framework;
 
-std::string PrintedFooterText;
-
 namespace {
 
 struct TDirPrintedColumn {
@@ -156,7 +154,7 @@ TPrintDirectoryForm::TPrintDirectoryForm(TComponent* AOwner) : TForm(AOwner) {
 
     FooterLabel =
         DirPrinted<TReportLabel>(*this, *PageFooterBand, "FooterLabel",
-                                 PrintedFooterText.empty() ? Application->Title : PrintedFooterText);
+                                 PrintedFooter());
     FooterLabel->SetAutoSize(false);
     FooterLabel->SetAlignment(taCenter);
     FooterLabel->SetBounds(0, 4, PageFooterBand->Width(), 16);

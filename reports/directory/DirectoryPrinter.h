@@ -19,10 +19,6 @@ class TReportLabel;
 
 namespace reports {
 
-// The text at the foot of every printed page: the program's name and version. The program sets it
-// when it starts; until then it is the application's title.
-extern std::string PrintedFooterText;
-
 class TPrintDirectoryForm : public framework::TForm {
 public:
     explicit TPrintDirectoryForm(framework::TComponent* AOwner);

@@ -19,6 +19,12 @@
 
 namespace reports {
 
+std::string PrintedFooterText;
+
+std::string PrintedFooter() {
+    return PrintedFooterText.empty() ? framework::Application->Title : PrintedFooterText;
+}
+
 using namespace framework;
 using catalog::NewDialogButton;
 using catalog::NewLabel;

@@ -31,6 +31,11 @@ class TCtlPrinterComboBox;
 
 namespace reports {
 
+// The text at the foot of printed pages: the program's name and version. The program sets it when
+// it starts; until then PrintedFooter() gives the application's title.
+extern std::string PrintedFooterText;
+std::string PrintedFooter();
+
 class TGetSummaryToDiskFileNameForm : public framework::TForm {
 public:
     explicit TGetSummaryToDiskFileNameForm(framework::TComponent* AOwner);

@@ -26,6 +26,8 @@ namespace {
 
 using namespace framework;
 
+const char* const kSummaryTestFooter = "Korvane Summary Test 9.99";
+
 std::string SummaryPdfCommand(const std::string& Command) {
     std::string out;
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(Command.c_str(), "r"), pclose);
@@ -38,6 +40,7 @@ class SummaryPrintTest : public testsupport::SummaryReportTest {
 protected:
     void SetUp() override {
         SummaryReportTest::SetUp();
+        PrintedFooterText = kSummaryTestFooter;
         Pdf = Env.Root() + "/summary.pdf";
         Env.Set("KORVANE_PRINT_TO", Pdf);
         Saved = SetPrinterQueueSource([](std::string& Default) {
@@ -48,6 +51,7 @@ protected:
         Printer().SetPrinterIndex(-1);
     }
     void TearDown() override {
+        PrintedFooterText.clear();
         SummaryReportTest::TearDown();
         SetPrinterQueueSource(Saved);
         Printer().Refresh();
@@ -97,7 +101,7 @@ TEST_F(SummaryPrintTest, PrintsTheShownColumnsEveryVolumeInOrderAndTheTotals) {
     EXPECT_NE(text.find("Report Totals"), std::string::npos);
     EXPECT_NE(text.find("6,001,050,000"), std::string::npos);
     EXPECT_NE(text.find("15.30"), std::string::npos);
-    EXPECT_NE(text.find(kSummaryFooterText), std::string::npos);
+    EXPECT_NE(text.find(kSummaryTestFooter), std::string::npos);
     const std::string pages = SummaryPdfCommand("pdfinfo '" + Pdf + "' | grep 'Page size'");
     EXPECT_NE(pages.find("792 x 612"), std::string::npos) << pages;
     SummaryPdfCommand("pdftoppm -r 60 -png -f 1 -l 1 '" + Pdf + "' '" + std::string(KORVANE_BUILD_DIR) +
@@ -127,8 +131,8 @@ TEST_F(SummaryPrintTest, LongReportsCarryTheFooterOnEveryPageAndTotalsFollowTheB
     const int pages = std::stoi(SummaryPdfCommand("pdfinfo '" + Pdf + "' | sed -n 's/^Pages: *//p'"));
     ASSERT_GT(pages, 1);
     size_t footers = 0;
-    for (size_t at = text.find(kSummaryFooterText); at != std::string::npos;
-         at = text.find(kSummaryFooterText, at + 1))
+    for (size_t at = text.find(kSummaryTestFooter); at != std::string::npos;
+         at = text.find(kSummaryTestFooter, at + 1))
         ++footers;
     EXPECT_EQ(footers, size_t(pages));
     for (int n = 1; n <= pages; ++n)

@@ -20,7 +20,6 @@ namespace reports {
 
 using namespace framework;
 
-const char* const kSummaryFooterText = "Korvane 2003 Version 1.03A";
 
 namespace {
 
@@ -153,7 +152,7 @@ TSummaryReportPrinterForm::TSummaryReportPrinterForm(TComponent* AOwner) : TForm
     Slack = total("Slack %", "Slack");
     SummaryBand->SetHeight(72);
 
-    FooterLabel = SummaryPrinted<TReportLabel>(*this, *PageFooterBand, "FooterLabel", kSummaryFooterText);
+    FooterLabel = SummaryPrinted<TReportLabel>(*this, *PageFooterBand, "FooterLabel", PrintedFooter());
     FooterLabel->SetAlignment(taCenter);
     PageFooterBand->SetHeight(20);
     PageFooterBand->BeforePrint = [this](TReportBand*, bool&) { PageFooterBandBeforePrint(); };
@@ -172,7 +171,7 @@ void TSummaryReportPrinterForm::PageFooterBandBeforePrint() {
     FooterLabel->SetAutoSize(false);
     FooterLabel->SetBounds(0, PageFooterBand->Height() - FooterLabel->Height(), PageFooterBand->Width(),
                            FooterLabel->Height());
-    FooterLabel->SetCaption(kSummaryFooterText);
+    FooterLabel->SetCaption(PrintedFooter());
 }
 
 bool TSummaryReportScreenForm::LayOutPrintedColumns(TSummaryReportPrinterForm& P, bool MultiLine) {

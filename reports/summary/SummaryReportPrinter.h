@@ -18,9 +18,6 @@ class TReportShape;
 
 namespace reports {
 
-// The page footer's text.
-extern const char* const kSummaryFooterText;
-
 class TSummaryReportPrinterForm : public framework::TForm {
 public:
     explicit TSummaryReportPrinterForm(framework::TComponent* AOwner);
