@@ -14,9 +14,11 @@
 #include "catalog/CatalogStore.h"
 #include "catalog/Globals.h"
 #include "catalog/ProgressForm.h"
+#include "catalog/ProgramTables.h"
 #include "cataloging/dialogs/CatalogDiskSpecForm.h"
 #include "cataloging/run/CatalogProgressForm.h"
 #include "cataloging/volume/VolumeForms.h"
+#include "dbsql/components/DbTable.h"
 #include "framework/core/Seams.h"
 #include "framework/stdctrls/Buttons.h"
 #include "framework/stdctrls/FileCtrl.h"
@@ -188,6 +190,58 @@ TEST_F(FeatureCommandsTest, CompareCatalogsOpensItsWindowModallyOnTheCurrentCata
     EXPECT_EQ(Form->CurrentFrame, 3);
     EXPECT_EQ(catalog::CurrentCatalogName, "CAT1");
     EXPECT_EQ(OpenCount<tools::TCompareCatalogsForm>(), 0);
+}
+
+TEST_F(FeatureCommandsTest, CataloguingToolAndCleanupCommandsOpenTheirWindowsModally) {
+    {
+        dbsql::TDbTable categories;
+        categories.SetDatabaseName("D:\\");
+        categories.SetTableName("Categories");
+        catalog::DefineTable(categories, catalog::CategoriesSchema());
+        categories.CreateTable();
+    }
+    const struct {
+        const char* Item;
+        const char* ClassName;
+        const char* Caption;  // null: not checked
+        int Frame;
+    } cases[] = {
+        {"UnCatalogDisks1", "TSelectVolumeIDForm", nullptr, 1},
+        {"BByVolumeID1", "TSelectVolumeIDForm", "Select Volume(s) For File Comment Editor", 1},
+        {"TextFileImport1", "TImportFilesForm", "Text File Import", 1},
+        {"ImportFileComments1", "TImportFileCommentForm", "Import File Comments", 1},
+        {"DirectoryOfADisk1", "TShowDirectoryForm", nullptr, 1},
+        {"ViewPurgeCatalogActivityLog1", "TViewCatalogActivityLogForm", nullptr, 1},
+        {"KillSpecificFileEntriesInThisCatalog1", "TEraseSpecificFileEntriesForm",
+         "Erase Specific File Entries In This Catalog", 1},
+        {"DuplicateRedundantFileCleanup1", "TDupCleanForm", nullptr, 3},
+        {"GeneralFileCleanup1", "TDupCleanForm", "General File Cleanup", 3},
+        {"RetrieveCatalogedFiles1", "TDupCleanForm", "Retrieve Cataloged Files", 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Item);
+        NoFrame();
+        catalog::CurrentCatalogName = "CAT1";
+        std::string opened, caption;
+        bool modal = false;
+        Driver.AnswerWith(
+            [&](TCustomForm& F) {
+                opened = F.ClassName();
+                caption = F.Caption();
+                modal = F.Modal();
+            },
+            mrCancel);
+        Driver.Shown.clear();
+        Form->RunCommand(c.Item, nullptr);
+        Driver.RunPending();
+        EXPECT_EQ(opened, c.ClassName);
+        if (c.Caption) {
+            EXPECT_EQ(caption, c.Caption);
+        }
+        EXPECT_TRUE(modal);
+        EXPECT_EQ(Form->CurrentFrame, c.Frame);
+        for (const auto& shown : Driver.Shown) EXPECT_NE(shown.Kind, "message") << shown.Text;
+    }
 }
 
 }  // namespace

@@ -18,6 +18,8 @@
 #include "catalog/ToolsSettingsForm.h"
 #include "catalog/oldformat/ConvertForm.h"
 #include "cataloging/dialogs/CatalogDiskSpecForm.h"
+#include "cataloging/editors/ActivityLogForms.h"
+#include "cataloging/editors/SelectVolumeForms.h"
 #include "cataloging/manager/CatalogManagerForm.h"
 #include "cataloging/specs/IncludeExcludeForm.h"
 #include "cataloging/volume/VolumeForms.h"
@@ -31,7 +33,12 @@
 #include "framework/stdctrls/Menus.h"
 #include "platform/Help.h"
 #include "sysutil/shell/UtAbout.h"
+#include "reports/directory/ShowDirectoryForm.h"
+#include "tools/cleanup/DupCleanForm.h"
 #include "tools/compare/CompareCatalogsForm.h"
+#include "tools/erase/EraseEntriesForm.h"
+#include "tools/import/ImportCommentForm.h"
+#include "tools/import/ImportFilesForm.h"
 #include "tools/offload/DiskFillForm.h"
 
 namespace app {
@@ -57,14 +64,14 @@ namespace {
 constexpr uint32_t kErrorBeep = 16;
 constexpr int C = 1, R = 2, T = 3, S = 4, H = 5;
 
-// Commands without an action here open windows that are not part of the program yet; they run
-// their frame switch and checks only.
+// Commands without an action here open windows that are not part of the program yet (the custom
+// reports and the volume summary with file contents); they run their frame switch and checks only.
 const TCommandDef kCommands[] = {
     {0, "Cataloging1", "&Cataloging"},
     {1, "CatalogDisks1", "&Catalog / Re-Catalog Disk(s)", C, true, true, VK_F2,
      &TMainForm::CatalogDisks1Click},
-    {1, "UnCatalogDisks1", "&UnCatalog Disk(s)", C, true, true, VK_F3},
-    {1, "TextFileImport1", "&Text File Import", C, true, true},
+    {1, "UnCatalogDisks1", "&UnCatalog Disk(s)", C, true, true, VK_F3, &TMainForm::UnCatalogDisks1Click},
+    {1, "TextFileImport1", "&Text File Import", C, true, true, 0, &TMainForm::TextFileImport1Click},
     {1, nullptr, "-"},
     {1, "AddChangeFileComments1", "&Add/Change File Comments"},
     {2, "AByFileSpec1", "&A. By FileSpec", C, true, true, 0, &TMainForm::AByFileSpec1Click},
@@ -78,23 +85,20 @@ const TCommandDef kCommands[] = {
     {2, "IByFileComment1", " &I. By File Comment", C, true, true, 0, &TMainForm::IByFileComment1Click},
     {2, "JByEmptyFileComment1", "&J. By Empty File Comment", C, true, true, 0, &TMainForm::JByEmptyFileComment1Click},
     {1, "ModifyDiskComments1", "&Modify Disk Comments", C, true, true, 0, &TMainForm::ModifyDiskComments1Click},
-    {1, "ImportFileComments1", "&Import File Comments", C, true, true},
+    {1, "ImportFileComments1", "&Import File Comments", C, true, true, 0, &TMainForm::ImportFileComments1Click},
     {1, nullptr, "-"},
     {1, "LabelADisk1", "&Label A Disk", C, false, true, 0, &TMainForm::LabelADisk1Click},
-    {1, "DirectoryOfADisk1", "&Directory Of A Disk", C, false, true},
+    {1, "DirectoryOfADisk1", "&Directory Of A Disk", C, false, true, 0, &TMainForm::DirectoryOfADisk1Click},
     {1, "FileCategories1", "&File Category Maintenance", C, false, true, 0, &TMainForm::FileCategories1Click},
     {1, nullptr, "-"},
-    {1, "ViewPurgeCatalogActivityLog1", "&View/Purge Catalog Activity Log", C, true, true},
-    {1, "KillSpecificFileEntriesInThisCatalog1", "&Erase Specific File Entries In This Catalog", C, true,
-     true},
+    {1, "ViewPurgeCatalogActivityLog1", "&View/Purge Catalog Activity Log", C, true, true, 0, &TMainForm::ViewPurgeCatalogActivityLog1Click},
+    {1, "KillSpecificFileEntriesInThisCatalog1", "&Erase Specific File Entries In This Catalog", C, true, true, 0, &TMainForm::KillSpecificFileEntriesInThisCatalog1Click},
     {1, nullptr, "-"},
     {1, "ExitProgram1", "&Exit Program", 0, false, false, 0, &TMainForm::ExitProgram1Click},
 
     {0, "Reports1", "&Reports"},
-    {1, "ADiskSummaryAllDisksSortedByVolumeID1", "&A. Disk Summary - All Disks Sorted By Volume ID", R, true,
-     false, VK_F4},
-    {1, "BDiskSummaryAllDisksSortedByHighestFreeSpace1", "&B. Disk Summary - All Disks Sorted By Free Space",
-     R, true},
+    {1, "ADiskSummaryAllDisksSortedByVolumeID1", "&A. Disk Summary - All Disks Sorted By Volume ID", R, true, false, VK_F4, &TMainForm::ADiskSummaryAllDisksSortedByVolumeID1Click},
+    {1, "BDiskSummaryAllDisksSortedByHighestFreeSpace1", "&B. Disk Summary - All Disks Sorted By Free Space", R, true, false, 0, &TMainForm::BDiskSummaryAllDisksSortedByHighestFreeSpace1Click},
     {1, nullptr, "-"},
     {1, "CCustomSummaryReports1", "&C. Custom Summary Reports", R, true, false, VK_F5},
     {1, nullptr, "-"},
@@ -126,9 +130,9 @@ const TCommandDef kCommands[] = {
     {1, nullptr, "-"},
     {1, "OffloadFilesToOfflineMedia1", "&Offload Files To Removable Disks", T, true, true, VK_F9,
      &TMainForm::OffloadFilesToOfflineMedia1Click},
-    {1, "DuplicateRedundantFileCleanup1", "&Duplicate/Redundant File Cleanup", T, true, true, VK_F10},
-    {1, "GeneralFileCleanup1", "&General File Cleanup", T, true, true},
-    {1, "RetrieveCatalogedFiles1", "&Retrieve Cataloged Files", T, true, true, VK_F11},
+    {1, "DuplicateRedundantFileCleanup1", "&Duplicate/Redundant File Cleanup", T, true, true, VK_F10, &TMainForm::DuplicateRedundantFileCleanup1Click},
+    {1, "GeneralFileCleanup1", "&General File Cleanup", T, true, true, 0, &TMainForm::GeneralFileCleanup1Click},
+    {1, "RetrieveCatalogedFiles1", "&Retrieve Cataloged Files", T, true, true, VK_F11, &TMainForm::RetrieveCatalogedFiles1Click},
 
     {0, "Settings1", "&Settings"},
     {1, "SelectCreateCatalog1", "&Select/Create/Configure Catalog", S, false, true, VK_F12,
@@ -358,6 +362,35 @@ void TMainForm::CatalogDisks1Click(TObject*) {
     SetStatPanels();
 }
 
+void TMainForm::UnCatalogDisks1Click(TObject*) {
+    ShowModalPrepared<cataloging::TSelectVolumeIDForm>(
+        [](cataloging::TSelectVolumeIDForm& Form) { Form.ForCommentEditor = false; });
+    SetStatPanels();
+}
+
+// An import adds volumes, so the counts are refreshed too.
+void TMainForm::TextFileImport1Click(TObject*) {
+    tools::ShowImportFilesForm();
+    SetStatPanels();
+}
+
+void TMainForm::ImportFileComments1Click(TObject*) {
+    tools::ShowImportFileCommentForm();
+}
+
+void TMainForm::DirectoryOfADisk1Click(TObject*) {
+    reports::ShowDirectoryOfADisk();
+}
+
+void TMainForm::ViewPurgeCatalogActivityLog1Click(TObject*) {
+    catalog::ShowModalForm<cataloging::TViewCatalogActivityLogForm>();
+}
+
+void TMainForm::KillSpecificFileEntriesInThisCatalog1Click(TObject*) {
+    catalog::ShowModalForm<tools::TEraseSpecificFileEntriesForm>();
+    SetStatPanels();
+}
+
 void TMainForm::LabelADisk1Click(TObject*) {
     ShowModalPrepared<cataloging::TDiskLabelForm>(
         [](cataloging::TDiskLabelForm& Form) { Form.FromCataloguing = false; });
@@ -376,6 +409,24 @@ void TMainForm::OffloadFilesToOfflineMedia1Click(TObject*) {
     catalog::ShowModalForm<tools::TDiskFillForm>();
     ActiveCatalogName->SetCaption(catalog::CurrentCatalogName);
     SetStatPanels();
+}
+
+void TMainForm::RunCleanupWindow(int Mode) {
+    tools::ShowDupCleanForm(Mode);
+    ActiveCatalogName->SetCaption(catalog::CurrentCatalogName);
+    SetStatPanels();
+}
+
+void TMainForm::DuplicateRedundantFileCleanup1Click(TObject*) {
+    RunCleanupWindow(0);
+}
+
+void TMainForm::GeneralFileCleanup1Click(TObject*) {
+    RunCleanupWindow(1);
+}
+
+void TMainForm::RetrieveCatalogedFiles1Click(TObject*) {
+    RunCleanupWindow(2);
 }
 
 void TMainForm::IncludeExcludeSpecs1Click(TObject*) {

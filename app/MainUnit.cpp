@@ -8,6 +8,7 @@
 #include "catalog/ProgramTables.h"
 #include "controls/entry/CtlState.h"
 #include "controls/kit/KitTipDlg.h"
+#include "reports/output/ReportOutputForms.h"
 #include "controls/kit/StyledGrad.h"
 #include "dbsql/components/DbTable.h"
 #include "framework/core/Seams.h"
@@ -334,6 +335,7 @@ void TMainForm::FormShow(TObject*) {
     store.OpenCatalog(false);
 
     SetStatPanels();
+    reports::PrintedFooterText = "Korvane " + EditionText() + " Version " + VersionNumberText();
     Tips->SetCaptionTitle("Korvane " + EditionText() + " Tips & Tricks");
 }
 

@@ -132,6 +132,14 @@ public:
 
     // The cataloguing criteria window, whose runs refresh the status panels; then a refresh.
     void CatalogDisks1Click(framework::TObject* Sender);
+    // The uncatalog window, then a refresh.
+    void UnCatalogDisks1Click(framework::TObject* Sender);
+    void TextFileImport1Click(framework::TObject* Sender);
+    void ImportFileComments1Click(framework::TObject* Sender);
+    void DirectoryOfADisk1Click(framework::TObject* Sender);
+    void ViewPurgeCatalogActivityLog1Click(framework::TObject* Sender);
+    // The window erasing chosen entries, then a refresh.
+    void KillSpecificFileEntriesInThisCatalog1Click(framework::TObject* Sender);
     void LabelADisk1Click(framework::TObject* Sender);
     // The catalog manager, then a refresh.
     void ManageCatalogs1Click(framework::TObject* Sender);
@@ -174,6 +182,14 @@ public:
     void ModifyDiskComments1Click(framework::TObject* Sender);
     void FileCategories1Click(framework::TObject* Sender);
     void TipsTricks1Click(framework::TObject* Sender);
+    // The disk summaries by volume ID and by free space.
+    void ADiskSummaryAllDisksSortedByVolumeID1Click(framework::TObject* Sender);
+    void BDiskSummaryAllDisksSortedByHighestFreeSpace1Click(framework::TObject* Sender);
+    // The cleanup window in its three modes (duplicate, general, retrieve), then the current
+    // catalog's name and a refresh.
+    void DuplicateRedundantFileCleanup1Click(framework::TObject* Sender);
+    void GeneralFileCleanup1Click(framework::TObject* Sender);
+    void RetrieveCatalogedFiles1Click(framework::TObject* Sender);
     void SelectCreateCatalog1Click(framework::TObject* Sender);
     void FolderForCatalogs1Click(framework::TObject* Sender);
     void ConvertOldCatalogs1Click(framework::TObject* Sender);
@@ -190,6 +206,7 @@ public:
 private:
     void BuildMainMenu();
     void MakeTips();
+    void RunCleanupWindow(int Mode);
     // The frame switch and the precondition checks a command starts with; false when it refuses.
     bool Prologue(const TCommandDef& Command);
     void Execute(const TCommandDef& Command, framework::TObject* Sender);

@@ -14,6 +14,7 @@
 #include "cataloging/editors/CommentFilter.h"
 #include "cataloging/editors/EditDiskCommentForm.h"
 #include "cataloging/editors/EditFileCommentForm.h"
+#include "cataloging/editors/SelectVolumeForms.h"
 #include "controls/entry/CtlDateEdit.h"
 #include "controls/kit/KitTipDlg.h"
 #include "framework/core/SysUtils.h"
@@ -24,6 +25,9 @@
 #include "framework/stdctrls/StdCtrls.h"
 #include "reports/filereport/DupUniqueFinder.h"
 #include "reports/filereport/FileReportScreenForm.h"
+#include "reports/summary/SummaryReportScreenForm.h"
+#include "dbsql/components/DbTable.h"
+#include "framework/data/Fields.h"
 
 namespace app {
 
@@ -183,13 +187,29 @@ const char* const kTips[] = {
 
 // The volume list of the current catalog; the chosen volume's label, or empty when cancelled.
 std::string ChooseOneVolume() {
-    return {};
+    auto* form = TCustomForm::Create<cataloging::TSelectOneVolumeForm>(Application);
+    std::string label;
+    try {
+        if (form->ShowModal() == mrOk) label = form->SummaryTable->FieldByName("CatalogVolumeLabel")->AsString();
+    } catch (...) {
+        form->Free();
+        throw;
+    }
+    form->Free();
+    return label;
 }
 
-// The volume list whose chosen volumes open the file comment editor.
-void ChooseVolumesForCommentEditor() {}
-
 }  // namespace
+
+// ---- Disk summaries ----
+
+void TMainForm::ADiskSummaryAllDisksSortedByVolumeID1Click(TObject*) {
+    reports::RunSummaryReport(reports::DiskSummaryByVolumeSpec());
+}
+
+void TMainForm::BDiskSummaryAllDisksSortedByHighestFreeSpace1Click(TObject*) {
+    reports::RunSummaryReport(reports::DiskSummaryByFreeSpaceSpec());
+}
 
 // ---- File reports ----
 
@@ -393,7 +413,15 @@ void TMainForm::AByFileSpec1Click(TObject*) {
 }
 
 void TMainForm::BByVolumeID1Click(TObject*) {
-    ChooseVolumesForCommentEditor();
+    auto* form = TCustomForm::Create<cataloging::TSelectVolumeIDForm>(Application);
+    try {
+        form->ForCommentEditor = true;
+        form->ShowModal();
+    } catch (...) {
+        form->Free();
+        throw;
+    }
+    form->Free();
 }
 
 void TMainForm::CByFolderName1Click(TObject*) {

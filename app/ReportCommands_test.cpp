@@ -27,6 +27,8 @@
 #include "framework/stdctrls/StdCtrls.h"
 #include "reports/filereport/DupUniqueFinder.h"
 #include "reports/filereport/FileReportScreenForm.h"
+#include "reports/summary/SummaryReportScreenForm.h"
+#include "cataloging/editors/SelectVolumeForms.h"
 #include "reports/testsupport/CatalogRunHelper.h"
 
 using namespace app;
@@ -108,7 +110,9 @@ protected:
         TItems out{};
         for (size_t i = 0; i < out.size(); ++i) {
             out[i] = F.SortSpec[i].Priority;
-            if (F.SortSpec[i].Priority) EXPECT_EQ(F.SortSpec[i].Direction, 1) << i;
+            if (F.SortSpec[i].Priority) {
+                EXPECT_EQ(F.SortSpec[i].Direction, 1) << i;
+            }
         }
         return out;
     }
@@ -174,6 +178,63 @@ TEST_F(ReportCommandsTest, ACancelledPromptLeavesNoWindowAndNoMatchAnEmptyOne) {
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(f->Query->RecordCount(), 0);
     EXPECT_EQ(catalog::OpenReportCount, 1);
+}
+
+TEST_F(ReportCommandsTest, ABlankVolumeLabelOffersTheVolumeListAndItsChoiceIsReported) {
+    AnswerPrompt("  ");
+    Driver.AnswerWith([](TCustomForm& F) {
+        auto& list = dynamic_cast<cataloging::TSelectOneVolumeForm&>(F);
+        list.SelectClick();
+    });
+    TFileReportScreenForm* f = Command("EFilesForWildcardVolumeLabel1");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->ReportTitle, "Files With Volume Label \"VOL1\"");
+    EXPECT_EQ(f->VolumeLabelSpec, "VOL1");
+    EXPECT_EQ(f->Query->RecordCount(), 3);
+    // Cancelling the list ends the command without a window.
+    AnswerPrompt("");
+    Driver.AnswerWith([](TCustomForm& F) { F.SetModalResult(mrCancel); });
+    EXPECT_EQ(Command("EFilesForWildcardVolumeLabel1"), nullptr);
+    EXPECT_EQ(catalog::OpenReportCount, 1);
+}
+
+TEST_F(ReportCommandsTest, DiskSummariesByVolumeAndByFreeSpace) {
+    const struct {
+        const char* Item;
+        const char* Title;
+        int SortItem;
+        uint8_t Direction;
+    } cases[] = {
+        {"ADiskSummaryAllDisksSortedByVolumeID1", "Disk Summary Report - All Disks Sorted By Cataloged Volume ID", 1,
+         1},
+        {"BDiskSummaryAllDisksSortedByHighestFreeSpace1",
+         "Disk Summary Report - All Disks Sorted By Descending Free Space", 9, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Item);
+        Form->RunCommand(c.Item, nullptr);
+        Driver.RunPending();
+        reports::TSummaryReportScreenForm* f = nullptr;
+        for (int i = 0; i < Screen->FormCount(); ++i)
+            if (auto* s = dynamic_cast<reports::TSummaryReportScreenForm*>(Screen->Forms(i)); s && s->Visible() &&
+                                                                                             s->Spec.ReportTitle == c.Title)
+                f = s;
+        ASSERT_NE(f, nullptr);
+        EXPECT_EQ(f->Spec.VolumeLabelSpec, "*");
+        EXPECT_EQ(f->Spec.Op[0], 1);
+        const std::array<uint8_t, reports::kSummaryItems> columns{1, 0, 0, 0, 8, 3, 0, 4, 5, 6, 7, 0, 2, 9};
+        EXPECT_EQ(f->Spec.ColumnPos, columns);
+        for (int item = 1; item <= reports::kSummaryItems; ++item) {
+            const auto& key = f->Spec.SortSpec[size_t(item - 1)];
+            EXPECT_EQ(key.Priority, item == c.SortItem ? 1 : 0) << item;
+            if (item == c.SortItem) {
+                EXPECT_EQ(key.Direction, c.Direction);
+            }
+        }
+        EXPECT_EQ(Form->CurrentFrame, 2);
+        f->Close();
+        Driver.RunPending();
+    }
 }
 
 TEST_F(ReportCommandsTest, CategoryReportTakesTheChosenCode) {
@@ -333,7 +394,9 @@ TEST_F(ReportCommandsTest, CommentEditorCommandsOpenTheEditorOnTheirView) {
         }, mrCancel);
         Form->RunCommand(c.Item, nullptr);
         Driver.RunPending();
-        if (c.Prompt) EXPECT_EQ(PromptSeen, c.Prompt);
+        if (c.Prompt) {
+            EXPECT_EQ(PromptSeen, c.Prompt);
+        }
         EXPECT_EQ(spec.FilterMode, c.Mode);
         EXPECT_EQ(spec.Criteria, (std::vector<std::string>{c.Criterion}));
         EXPECT_EQ(table, "CAT1_CAT");
