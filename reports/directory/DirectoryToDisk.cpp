@@ -2,6 +2,8 @@
 // the window's columns as a fixed-width text file.
 
 #include <algorithm>
+#include <functional>
+#include <optional>
 
 #include "catalog/ProgressForm.h"
 #include "controls/entry/CtlPictureField.h"
@@ -24,15 +26,6 @@
 namespace reports {
 
 using namespace framework;
-
-namespace {
-
-void DirToDiskError(const char* Text) {
-    platform::MessageBeep(platform::MB_ICONHAND);
-    MessageDlg(Text, mtError, {mbOK}, 0);
-}
-
-}  // namespace
 
 void TShowDirectoryForm::ToDiskBtnClick() {
     auto* dialog = TCustomForm::Create<TGetSummaryToDiskFileNameForm>(Application);
@@ -68,70 +61,17 @@ void TShowDirectoryForm::ToDiskBtnClick() {
         *s = Trim(*s);
     for (int i = 0; i < kDirectoryColumns; ++i) layout.Shown[size_t(i)] = ColumnItems[size_t(i)]->Checked;
 
-    const platform::HFILE file = platform::_lcreat(fileName, 0);
-    if (file == platform::HFILE_ERROR) {
-        DirToDiskError("Error Opening Specified File For Output");
-        return;
-    }
-
-    const TBookmark mark = ReportTable->GetBookmark();
-    ReportTable->DisableControls();
-    auto* progress = TCustomForm::Create<catalog::TProgressForm>(this);
-    progress->ShowForm("Sending Report To Disk", true);
-    bool cleaned = false;
-    auto cleanUp = [&]() {
-        if (cleaned) return;
-        cleaned = true;
-        progress->HideForm();
-        progress->Free();
-        ReportTable->GotoBookmark(mark);
-        ReportTable->EnableControls();
-    };
-    auto abandon = [&]() {
-        platform::_lclose(file);
-        platform::DeleteFile(fileName);
-        cleanUp();
-    };
-
-    TDirectoryTextBuilder builder(layout, [file](const std::string& Line) {
-        const std::string bytes = Line + "\r\n";
-        return platform::_lwrite(file, bytes.data(), uint32_t(bytes.size())) == bytes.size();
-    });
-    bool written = true;
-    try {
-        const int count = ReportTable->RecordCount();
-        int done = 0;
-        for (ReportTable->First(); !ReportTable->Eof(); ReportTable->Next()) {
-            if (progress->CancelPressed) {
-                abandon();
-                return;
-            }
-            if (!builder.AddEntry(
-                    {RowTexts(*ReportTable), ReportTable->FieldByName("Comment")->AsString()})) {
-                written = false;
-                break;
-            }
-            ++done;
-            progress->ProgressBar->SetProgress(count > 0 ? int(double(done) / count * 100) : 100);
-            Application->ProcessMessages();
-        }
-        if (written && ShowTotals->Checked()) {
+    std::optional<TDirectoryTextBuilder> builder;
+    SendReportToDisk(
+        this, *ReportTable, fileName,
+        [&](const TReportLineWriter& Write) { builder.emplace(layout, Write); },
+        [&] { return builder->AddEntry({RowTexts(*ReportTable), ReportTable->FieldByName("Comment")->AsString()}); },
+        ShowTotals->Checked() ? std::function<bool()>([&] {
             std::array<std::string, 4> totals;
             for (size_t i = 0; i < 4; ++i) totals[i] = Trim(Totals1[i]->Caption());
-            written = builder.AddTotals(totals);
-        }
-    } catch (...) {
-        abandon();
-        throw;
-    }
-    if (!written) {
-        abandon();
-        DirToDiskError("Error Writing To Output File");
-        return;
-    }
-    cleanUp();
-    if (platform::_lclose(file) == platform::HFILE_ERROR)
-        DirToDiskError("Error Closing Specified File After Output Completed");
+            return builder->AddTotals(totals);
+        })
+                              : nullptr);
 }
 
 }  // namespace reports

@@ -2,6 +2,8 @@
 // order and columns as a fixed-width text file.
 
 #include <algorithm>
+#include <functional>
+#include <optional>
 
 #include "catalog/ProgressForm.h"
 #include "controls/entry/CtlPictureField.h"
@@ -22,17 +24,6 @@
 namespace reports {
 
 using namespace framework;
-
-namespace {
-
-constexpr uint32_t kToDiskErrorBeep = 16;
-
-void ToDiskError(const char* Text) {
-    platform::MessageBeep(kToDiskErrorBeep);
-    MessageDlg(Text, mtError, {mbOK}, 0);
-}
-
-}  // namespace
 
 void TFileReportScreenForm::ToDiskBtnClick() {
     auto* dialog = TCustomForm::Create<TGetSummaryToDiskFileNameForm>(Application);
@@ -63,68 +54,16 @@ void TFileReportScreenForm::ToDiskBtnClick() {
     layout.Title = ReportTitle;
     for (int i = 0; i < kColumnItems; ++i) layout.ColumnPos[size_t(i)] = ColumnPos[size_t(i)];
 
-    const platform::HFILE file = platform::_lcreat(fileName, 0);
-    if (file == platform::HFILE_ERROR) {
-        ToDiskError("Error Opening Specified File For Output");
-        return;
-    }
-
-    const TBookmark mark = Query->GetBookmark();
-    Query->DisableControls();
-    auto* progress = TCustomForm::Create<catalog::TProgressForm>(this);
-    progress->ShowForm("Sending Report To Disk", true);
-    bool cleaned = false;
-    auto cleanUp = [&]() {
-        if (cleaned) return;
-        cleaned = true;
-        progress->HideForm();
-        progress->Free();
-        Query->GotoBookmark(mark);
-        Query->EnableControls();
-    };
-    auto abandon = [&]() {
-        platform::_lclose(file);
-        platform::DeleteFile(fileName);
-        cleanUp();
-    };
-
-    TFileReportTextBuilder builder(layout, [file](const std::string& Line) {
-        const std::string bytes = Line + "\r\n";
-        return platform::_lwrite(file, bytes.data(), uint32_t(bytes.size())) == bytes.size();
-    });
-    bool written = true;
-    try {
-        const int count = Query->RecordCount();
-        int done = 0;
-        for (Query->First(); !Query->Eof(); Query->Next()) {
-            if (progress->CancelPressed) {
-                abandon();
-                return;
-            }
-            TFileReportTextRow row{QueryRowTexts(), Query->FieldByName("Comment")->AsString()};
-            if (!builder.AddRow(row)) {
-                written = false;
-                break;
-            }
-            ++done;
-            progress->ProgressBar->SetProgress(count > 0 ? int(double(done) / count * 100) : 100);
-            Application->ProcessMessages();
-        }
-        if (written && ShowTotals->Checked())
-            written = builder.AddTotals(FilesOnDiskTotal, BytesOnDiskTotal, FilesInArchivesTotal,
-                                        BytesInArchivesTotal);
-    } catch (...) {
-        abandon();
-        throw;
-    }
-    if (!written) {
-        abandon();
-        ToDiskError("Error Writing To Output File");
-        return;
-    }
-    cleanUp();
-    if (platform::_lclose(file) == platform::HFILE_ERROR)
-        ToDiskError("Error Closing Specified File After Output Completed");
+    std::optional<TFileReportTextBuilder> builder;
+    SendReportToDisk(
+        this, *Query, fileName,
+        [&](const TReportLineWriter& Write) { builder.emplace(layout, Write); },
+        [&] { return builder->AddRow({QueryRowTexts(), Query->FieldByName("Comment")->AsString()}); },
+        ShowTotals->Checked() ? std::function<bool()>([&] {
+            return builder->AddTotals(FilesOnDiskTotal, BytesOnDiskTotal, FilesInArchivesTotal,
+                                      BytesInArchivesTotal);
+        })
+                              : nullptr);
 }
 
 }  // namespace reports

@@ -1,13 +1,16 @@
 #include "reports/output/ReportOutputForms.h"
 
 #include "catalog/FormParts.h"
+#include "catalog/ProgressForm.h"
 #include "controls/entry/CtlAttachedButton.h"
 #include "controls/entry/CtlController.h"
 #include "controls/entry/CtlPictureField.h"
 #include "controls/entry/CtlSpinner.h"
 #include "controls/entry/CtlState.h"
 #include "controls/grid/CtlFileCombos.h"
+#include "controls/kit/CoolGauge.h"
 #include "framework/core/SysUtils.h"
+#include "framework/data/DataSet.h"
 #include "framework/stdctrls/CheckBox.h"
 #include "framework/stdctrls/Dialogs.h"
 #include "framework/stdctrls/Edit.h"
@@ -16,6 +19,7 @@
 #include "framework/stdctrls/RadioButton.h"
 #include "platform/Beep.h"
 #include "platform/Files.h"
+#include "platform/SimpleFiles.h"
 
 namespace reports {
 
@@ -254,6 +258,70 @@ void TGetPrintedReportSpecForm::HideStartEachDisk() {
     Panel1->SetHeight(Panel1->Height() - 30);
     SetHeight(Height() - 30);
     for (TBitBtn* button : {OkBtn, CancelBtn, HelpBtn}) button->SetTop(button->Top() - 30);
+}
+
+void SendReportToDisk(TComponent* Owner, TDataSet& Rows, const std::string& FileName,
+                      const std::function<void(const TReportLineWriter&)>& Start,
+                      const std::function<bool()>& AddRow, const std::function<bool()>& AddTotals) {
+    const platform::HFILE file = platform::_lcreat(FileName, 0);
+    if (file == platform::HFILE_ERROR) {
+        catalog::ErrorBox("Error Opening Specified File For Output");
+        return;
+    }
+    Start([file](const std::string& Line) {
+        const std::string bytes = Line + "\r\n";
+        return platform::_lwrite(file, bytes.data(), uint32_t(bytes.size())) == bytes.size();
+    });
+
+    const TBookmark mark = Rows.GetBookmark();
+    Rows.DisableControls();
+    auto* progress = TCustomForm::Create<catalog::TProgressForm>(Owner);
+    progress->ShowForm("Sending Report To Disk", true);
+    bool cleaned = false;
+    auto cleanUp = [&]() {
+        if (cleaned) return;
+        cleaned = true;
+        progress->HideForm();
+        progress->Free();
+        Rows.GotoBookmark(mark);
+        Rows.EnableControls();
+    };
+    auto abandon = [&]() {
+        platform::_lclose(file);
+        platform::DeleteFile(FileName);
+        cleanUp();
+    };
+    bool written = true;
+    try {
+        const int count = Rows.RecordCount();
+        int done = 0;
+        for (Rows.First(); !Rows.Eof(); Rows.Next()) {
+            if (progress->CancelPressed) {
+                abandon();
+                return;
+            }
+            if (!AddRow()) {
+                written = false;
+                break;
+            }
+            ++done;
+            progress->ProgressBar->SetProgress(count > 0 ? int(double(done) / count * 100) : 100);
+            Application->ProcessMessages();
+        }
+        if (written && AddTotals) written = AddTotals();
+    } catch (...) {
+        abandon();
+        throw;
+    }
+    if (!written) {
+        abandon();
+        catalog::ErrorBox("Error Writing To Output File");
+        return;
+    }
+    cleanUp();
+    const bool flushed = platform::FlushFileBuffers(static_cast<platform::HANDLE>(file));
+    if (platform::_lclose(file) == platform::HFILE_ERROR || !flushed)
+        catalog::ErrorBox("Error Closing Specified File After Output Completed");
 }
 
 }  // namespace reports

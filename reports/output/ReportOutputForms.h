@@ -4,6 +4,7 @@
 // for one use by its caller, shown modally, read back and released; both keep their choices in
 // the registry between uses.
 
+#include <functional>
 #include <string>
 
 #include "framework/ui/Forms.h"
@@ -11,6 +12,7 @@
 namespace framework {
 class TBitBtn;
 class TCheckBox;
+class TDataSet;
 class TEdit;
 class TGroupBox;
 class TLabel;
@@ -99,5 +101,18 @@ public:
     // Shortens the panel and the dialog by 30 pixels, which hides the bottom check box.
     void HideStartEachDisk();
 };
+
+// Writes one line of a report's text file (the line end is added); false when the write failed.
+using TReportLineWriter = std::function<bool(const std::string& Line)>;
+
+// Sends a report to the text file FileName as the To Disk buttons do. Start gets the file's line
+// writer (the caller makes its text builder over it); then Rows is walked from its first record
+// under the cancellable progress window "Sending Report To Disk", AddRow writing the current row,
+// and AddTotals (when given) follows the last row. Rows' current record and its controls come back
+// at the end. A failed open, write or close shows its error box; a failed write or a cancel deletes
+// the file. The lines reach the disk before the file counts as written.
+void SendReportToDisk(framework::TComponent* Owner, framework::TDataSet& Rows, const std::string& FileName,
+                      const std::function<void(const TReportLineWriter&)>& Start,
+                      const std::function<bool()>& AddRow, const std::function<bool()>& AddTotals);
 
 }  // namespace reports

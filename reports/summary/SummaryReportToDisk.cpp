@@ -2,6 +2,8 @@
 // order and columns as a fixed-width text file.
 
 #include <algorithm>
+#include <functional>
+#include <optional>
 
 #include "catalog/ProgressForm.h"
 #include "controls/entry/CtlPictureField.h"
@@ -23,17 +25,6 @@
 namespace reports {
 
 using namespace framework;
-
-namespace {
-
-constexpr uint32_t kSummaryErrorBeep = 16;
-
-void SummaryToDiskError(const char* Text) {
-    platform::MessageBeep(kSummaryErrorBeep);
-    MessageDlg(Text, mtError, {mbOK}, 0);
-}
-
-}  // namespace
 
 void TSummaryReportScreenForm::ToDiskBtnClick() {
     auto* dialog = TCustomForm::Create<TGetSummaryToDiskFileNameForm>(Application);
@@ -62,71 +53,20 @@ void TSummaryReportScreenForm::ToDiskBtnClick() {
     layout.Title = Spec.ReportTitle;
     layout.ColumnPos = Spec.ColumnPos;
 
-    const platform::HFILE file = platform::_lcreat(fileName, 0);
-    if (file == platform::HFILE_ERROR) {
-        SummaryToDiskError("Error Opening Specified File For Output");
-        return;
-    }
-
-    const TBookmark mark = Query->GetBookmark();
-    Query->DisableControls();
-    auto* progress = TCustomForm::Create<catalog::TProgressForm>(this);
-    progress->ShowForm("Sending Report To Disk", true);
-    bool cleaned = false;
-    auto cleanUp = [&]() {
-        if (cleaned) return;
-        cleaned = true;
-        progress->HideForm();
-        progress->Free();
-        Query->GotoBookmark(mark);
-        Query->EnableControls();
-    };
-    auto abandon = [&]() {
-        platform::_lclose(file);
-        platform::DeleteFile(fileName);
-        cleanUp();
-    };
-
-    TSummaryTextBuilder builder(layout, [file](const std::string& Line) {
-        const std::string bytes = Line + "\r\n";
-        return platform::_lwrite(file, bytes.data(), uint32_t(bytes.size())) == bytes.size();
-    });
-    bool written = true;
-    try {
-        const int count = Query->RecordCount();
-        int done = 0;
-        for (Query->First(); !Query->Eof(); Query->Next()) {
-            if (progress->CancelPressed) {
-                abandon();
-                return;
-            }
+    std::optional<TSummaryTextBuilder> builder;
+    SendReportToDisk(
+        this, *Query, fileName,
+        [&](const TReportLineWriter& Write) { builder.emplace(layout, Write); },
+        [&] {
             // The sizes as the window measures them; the slack with its percent sign.
             TSummaryTextRow row{QueryRowTexts(), Query->FieldByName("Comment")->AsString()};
             row.Texts[9] = FormatFloat("##0.00%", Query->FieldByName("SlackSpace")->AsFloat());
-            if (!builder.AddRow(row)) {
-                written = false;
-                break;
-            }
-            ++done;
-            progress->ProgressBar->SetProgress(count > 0 ? int(double(done) / count * 100) : 100);
-            Application->ProcessMessages();
-        }
-        if (written && ShowTotals->Checked())
-            written = builder.AddTotals({DiskCount, FileTotal, SlackTotal, SizeTotal, UsedTotal, FreeTotal});
-    } catch (...) {
-        abandon();
-        throw;
-    }
-    if (!written) {
-        abandon();
-        SummaryToDiskError("Error Writing To Output File");
-        return;
-    }
-    cleanUp();
-    // The lines reach the disk before the file counts as written: a failed flush fails the close.
-    const bool flushed = platform::FlushFileBuffers(static_cast<platform::HANDLE>(file));
-    if (platform::_lclose(file) == platform::HFILE_ERROR || !flushed)
-        SummaryToDiskError("Error Closing Specified File After Output Completed");
+            return builder->AddRow(row);
+        },
+        ShowTotals->Checked() ? std::function<bool()>([&] {
+            return builder->AddTotals({DiskCount, FileTotal, SlackTotal, SizeTotal, UsedTotal, FreeTotal});
+        })
+                              : nullptr);
 }
 
 }  // namespace reports
