@@ -211,7 +211,7 @@ void TSelectVolumeIDForm::ShowGauge(int Percent) {
 }
 
 void TSelectVolumeIDForm::UnCatalog(const std::vector<std::string>& Patterns) {
-    // A malformed specification is refused before anything is removed.
+    // A malformed label pattern is refused before anything is removed.
     std::vector<TMask> masks;
     for (const std::string& p : Patterns) masks.emplace_back(p);
     TEditorProgress progress("UnCataloging Selected Disk(s)", false);

@@ -1,5 +1,5 @@
 #pragma once
-// Choosing volumes of the current catalog. TSelectVolumeIDForm takes one label specification with
+// Choosing volumes of the current catalog. TSelectVolumeIDForm takes one label pattern with
 // wildcards or labels ticked in a list, then either removes the chosen volumes with all their file
 // entries from the catalog (one activity-log line per volume when the catalog keeps a log) or
 // opens the file comment editor on their entries. TSelectOneVolumeForm is a plain list of the
@@ -62,7 +62,7 @@ public:
     // Runs the chosen action and closes the window.
     void ProceedClick();
 
-    // The patterns chosen on the page shown: the specification ("*" when blank), or one mask per
+    // The patterns chosen on the page shown: the typed label pattern ("*" when blank), or one mask per
     // ticked label.
     std::vector<std::string> ChosenPatterns();
 

@@ -92,7 +92,7 @@ TEST_F(SelectVolumeTest, ASpecificationRemovesItsVolumesWithTheirEntriesAndLogsE
     Grab(*Form, "SelectVolumeIDFormSpec");
     Form->ProceedClick();
     EXPECT_EQ(Form->ModalResult(), mrOk) << "the window closes";
-    EXPECT_TRUE(Driver.Shown.empty()) << "a specification other than * is not confirmed";
+    EXPECT_TRUE(Driver.Shown.empty()) << "a label pattern other than * is not confirmed";
 
     EXPECT_EQ(Labels(), (V{"BETA", "COMMENT", "FILENAME", "TAG"}));
     EXPECT_EQ(EntryVolumes(), (V{"BETA", "COMMENT", "FILENAME", "TAG"}));
