@@ -399,7 +399,13 @@ bool TDbTable::VerifyTable() {
 }
 
 bool TDbTable::RepairTable(bool forceIndexRebuild) {
-    return VerifyRepair(false, forceIndexRebuild);
+    // The engine's repair answers whether it found the table sound; when it had something to mend,
+    // the repair succeeded if a quiet check finds the table sound now.
+    if (VerifyRepair(false, forceIndexRebuild)) return true;
+    bool sound = false;
+    WithTableCursor(
+        [&](dbengine::TDataCursor& c) { sound = c.VerifyRepairTable(true, false, false, false, false); });
+    return sound;
 }
 
 int16_t TDbTable::UserVersion(bool major) {

@@ -10,6 +10,7 @@
 #include <map>
 #include <sstream>
 
+#include "dbengine/index/IndexFormat.h"
 #include "dbengine/util/EngineError.h"
 #include "dbsql/testsupport/DbTestTable.h"
 #include "framework/ui/Forms.h"
@@ -357,4 +358,26 @@ TEST_F(Volumes, UserVersionAndVerifyWorkOnTheClosedTable) {
     t.Open();
     EXPECT_EQ(t.RecordCount(), 5);
     EXPECT_NE(Raised([&] { t.VerifyTable(); }), "(nothing raised)");
+}
+
+TEST_F(Volumes, RepairAnswersWhetherTheTableIsSoundAfterwards) {
+    Make();
+    t.Close();
+    EXPECT_TRUE(t.RepairTable(false));  // nothing to mend
+    // The index header claims 99 records: a check finds the table damaged, a repair mends it.
+    {
+        std::fstream f(Root.Path() + "/Volumes.IDX", std::ios::in | std::ios::out | std::ios::binary);
+        ASSERT_TRUE(f.good());
+        const int32_t count = 99;
+        f.seekp(dbengine::IhRecordCount);
+        f.write(reinterpret_cast<const char*>(&count), sizeof count);
+    }
+    EXPECT_FALSE(t.VerifyTable());
+    std::vector<std::string> lines;
+    t.OnRepairLog = [&](TObject*, const std::string& line) { lines.push_back(line); };
+    EXPECT_TRUE(t.RepairTable(true));
+    EXPECT_FALSE(lines.empty());  // the repair itself is still logged
+    EXPECT_TRUE(t.VerifyTable());
+    t.Open();
+    EXPECT_EQ(t.RecordCount(), 5);
 }
