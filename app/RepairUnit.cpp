@@ -1,7 +1,6 @@
 #include "app/RepairUnit.h"
 
 #include <string_view>
-#include <utility>
 
 #include "catalog/FormParts.h"
 #include "catalog/Globals.h"
@@ -75,25 +74,6 @@ TPanel* NewHeader(TComponent& Owner, TWinControl& Parent, const std::string& Nam
     header->SetHeight(22);
     header->SetCaption(Caption);
     return header;
-}
-
-// Verifies the table without reporting steps or log lines.
-bool VerifiesQuietly(dbsql::TDbTable& Table) {
-    dbsql::TSteppedProgressEvent progress;
-    dbsql::TLogEvent log;
-    std::swap(progress, Table.OnVerifyProgress);
-    std::swap(log, Table.OnVerifyLog);
-    bool sound = false;
-    try {
-        sound = Table.VerifyTable();
-    } catch (...) {
-        std::swap(progress, Table.OnVerifyProgress);
-        std::swap(log, Table.OnVerifyLog);
-        throw;
-    }
-    std::swap(progress, Table.OnVerifyProgress);
-    std::swap(log, Table.OnVerifyLog);
-    return sound;
 }
 
 }  // namespace
@@ -270,9 +250,7 @@ void TRepairForm::CheckTable(dbsql::TDbTable& Table, TMemo& Log, const std::stri
     if (sound || !Repair) return;
     AddLine(Log, "Repairing " + Name);
     Application->ProcessMessages();
-    // The engine answers whether it found the table sound, also for a repair that mended it; the
-    // repair succeeded when the table is sound now.
-    const bool repaired = Table.RepairTable(true) || VerifiesQuietly(Table);
+    const bool repaired = Table.RepairTable(true);
     AddLine(Log, repaired ? "Table Repair Successful." : "Table Repair Failed!");
 }
 
