@@ -437,6 +437,8 @@ HWND CreateWindowRecord(TWinControl* Control, HWND Parent, uint32_t Style, uint3
         int b = BorderWidth(*parentRec);
         (void)b;
     }
+    // A window made disabled takes no mouse input, as one disabled later does not.
+    if (!rec->Enabled) w->setEnabled(false);
     rec->Widget = w;
     WindowRecord* r = rec.get();
     s.Windows.emplace(wnd, std::move(rec));
