@@ -61,6 +61,8 @@ void TButtonControl::Dispatch(TMessage& M) {
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK:
             if (FEnabled) {
+                // A click moves the focus to the button, as Tab would.
+                if (!Focused() && CanFocus()) SetFocus();
                 FDown = true;
                 FMouseHeld = true;
                 Invalidate();

@@ -149,6 +149,57 @@ TEST_F(StdCtrlsTest, EscapeCancelsAndAFocusedButtonTakesEnter) {
     }
 }
 
+TEST_F(StdCtrlsTest, AClickFocusesAFocusableButtonButNeverASpeedButton) {
+    struct TCase {
+        const char* Name;
+        std::function<TControl*(TFindForm&)> Make;
+        bool TakesFocus;
+    };
+    auto place = [](TFindForm& f, auto* c) {
+        c->SetParent(&f);
+        c->SetBounds(8, 110, 75, 25);
+        return c;
+    };
+    const std::vector<TCase> cases = {
+        {"push button", [&](TFindForm& f) { return place(f, NewComponent<TButton>(&f)); }, true},
+        {"bitmap button", [&](TFindForm& f) { return place(f, NewComponent<TBitBtn>(&f)); }, true},
+        {"check box", [&](TFindForm& f) { return place(f, NewComponent<TCheckBox>(&f)); }, true},
+        {"radio button", [&](TFindForm& f) { return place(f, NewComponent<TRadioButton>(&f)); }, true},
+        {"disabled button",
+         [&](TFindForm& f) {
+             auto* b = place(f, NewComponent<TButton>(&f));
+             b->SetEnabled(false);
+             return b;
+         },
+         false},
+        {"speed button", [&](TFindForm& f) { return place(f, NewComponent<TSpeedButton>(&f)); }, false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TFindForm* f = NewForm<TFindForm>();
+        TControl* button = c.Make(*f);
+        int clicks = 0;
+        button->OnClick = [&](TObject*) { ++clicks; };
+        f->Show();
+        f->NameEdit->SetFocus();
+        Driver.Click(*button);
+        EXPECT_EQ(clicks, button->Enabled() ? 1 : 0);
+        auto* win = dynamic_cast<TWinControl*>(button);
+        EXPECT_EQ(win != nullptr && win->Focused(), c.TakesFocus);
+        EXPECT_EQ(f->NameEdit->Focused(), !c.TakesFocus);
+    }
+    // The clicked button holds the focus, so Enter presses it again rather than the default OK.
+    TFindForm* f = NewForm<TFindForm>();
+    TButton* apply = place(*f, NewComponent<TButton>(f));
+    int applied = 0;
+    apply->OnClick = [&](TObject*) { ++applied; };
+    f->Show();
+    Driver.Click(*apply);
+    Driver.Key(VK_RETURN);
+    EXPECT_EQ(applied, 2);
+    EXPECT_EQ(f->ModalResult(), mrNone);
+}
+
 TEST_F(StdCtrlsTest, EditLimitsCaseReadOnlySelectionAndUndo) {
     TForm* f = NewForm();
     auto* e = NewComponent<TEdit>(f);
