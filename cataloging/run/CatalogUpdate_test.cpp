@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "catalog/CatalogSizeForms.h"
 #include "cataloging/testsupport/RunFixture.h"
 #include "cataloging/volume/VolumeForms.h"
@@ -142,8 +144,8 @@ TEST_F(CatalogUpdateTest, SerialNumbersWithTheTopBitSetAreCataloguedAndReadBack)
     MakeFixtureDisk();
     MakeCatalog();
     Drives.reset();
-    Drives = std::make_unique<TScopedDrives>("D=" + Disk.Path() + "|label=BACKUP01|serial=C0FFEE01" + Figures +
-                                             ";P=" + Program.Path());
+    Drives = std::make_unique<TScopedDrives>("D=" + Disk.Path() + "|label=BACKUP01|serial=C0FFEE01" +
+                                             Figures + ";P=" + Program.Path());
     ASSERT_TRUE(Run());
     dbsql::TDbTable sum(nullptr);
     sum.SetDatabaseName("P:\\");
@@ -385,6 +387,12 @@ TEST_F(CatalogUpdateTest, EntriesTheWalkCouldNotSeeAreKeptAndAccentedNamesMatchT
 TEST_F(CatalogUpdateTest, TheCommentEditorsOpenOnlyWhenTheRunAndTheCatalogAskForThem) {
     MakeFixtureDisk();
     MakeCatalog();
+    // The program's own editors come back when the test ends, however it ends.
+    struct TRestoreEditors {
+        TRunCommentEditors Saved = RunCommentEditors;
+        ~TRestoreEditors() { RunCommentEditors = Saved; }
+    };
+    std::optional<TRestoreEditors> restore(std::in_place);
     std::vector<std::string> opened;
     bool failSetUp = false;
     RunCommentEditors.EditDiskComment = [&](const std::string& Volume) {
@@ -428,7 +436,8 @@ TEST_F(CatalogUpdateTest, TheCommentEditorsOpenOnlyWhenTheRunAndTheCatalogAskFor
         EXPECT_EQ(opened, c.Opened);
         EXPECT_EQ(Messages(), c.Shown);
     }
-    RunCommentEditors = {};
+    restore.reset();
+    EXPECT_TRUE(RunCommentEditors.EditDiskComment && RunCommentEditors.EditFileComments);
 }
 
 TEST_F(CatalogUpdateTest, TheLongestNamesAreThoseOfTheTaggedEntries) {
