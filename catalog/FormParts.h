@@ -1,6 +1,7 @@
 #pragma once
 // Parts the program's windows are built of: standard dialog buttons and panels.
 
+#include <functional>
 #include <initializer_list>
 #include <string>
 
@@ -59,12 +60,13 @@ T* NewControl(framework::TComponent& Owner, framework::TWinControl& Parent, cons
     return control;
 }
 
-// Creates a form of class T owned by the application, shows it modally and frees it, also when
-// showing it raises.
+// Creates a form of class T owned by the application, lets Prepare set it up, shows it modally
+// and frees it, also when preparing or showing it raises.
 template <class T>
-void ShowModalForm() {
+void ShowModalForm(const std::function<void(T&)>& Prepare = {}) {
     auto* form = framework::TCustomForm::Create<T>(framework::Application);
     try {
+        if (Prepare) Prepare(*form);
         form->ShowModal();
     } catch (...) {
         form->Free();

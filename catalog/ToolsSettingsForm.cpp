@@ -193,8 +193,9 @@ void TToolsSettingsForm::DoClose(TCloseAction& Action) {
     TForm::DoClose(Action);
 }
 
-void ShowToolsSettingsForm() {
-    ShowModalForm<TToolsSettingsForm>();
+void ShowToolsSettingsForm(int Page) {
+    ShowModalForm<TToolsSettingsForm>(
+        [Page](TToolsSettingsForm& Form) { Form.Notebook->SetPageIndex(Page); });
 }
 
 }  // namespace catalog

@@ -71,8 +71,8 @@ private:
     entry::TCtlController* FController;
 };
 
-// Creates the dialog, shows it modally and releases it (the Settings menu's tool settings, and
-// the offload and cleanup tools).
-void ShowToolsSettingsForm();
+// Creates the dialog on notebook page Page (0 the offload settings, 1 the cleanup settings), shows
+// it modally and releases it (the Settings menu's tool settings, and the offload and cleanup tools).
+void ShowToolsSettingsForm(int Page = 0);
 
 }  // namespace catalog

@@ -128,6 +128,25 @@ TEST_F(ToolsSettingsFormTest, PagesGroupsAndControls) {
     EXPECT_TRUE(Driver.Grab(*Form, std::string(KORVANE_BUILD_DIR) + "/tools-settings-cleanup.png"));
 }
 
+TEST_F(ToolsSettingsFormTest, OpensOnTheAskedPage) {
+    const struct {
+        std::function<void()> Show;
+        int Page;
+    } cases[] = {{[] { ShowToolsSettingsForm(); }, 0},
+                 {[] { ShowToolsSettingsForm(1); }, 1},
+                 {[] { ShowToolsSettingsForm(0); }, 0}};
+    for (const auto& c : cases) {
+        int shown = -1;
+        Driver.AnswerWith([&](TCustomForm& f) {
+            shown = static_cast<TToolsSettingsForm&>(f).Notebook->PageIndex();
+            f.SetModalResult(mrCancel);
+        });
+        c.Show();
+        Driver.RunPending();
+        EXPECT_EQ(shown, c.Page);
+    }
+}
+
 TEST_F(ToolsSettingsFormTest, TypedPatternsEditGlobalsAtOnceAndSaveStoresThemUpperCasedAndTrimmed) {
     RunModal([&](TToolsSettingsForm& f) {
         Type(*f.Volsq, 3, "backup*");
