@@ -110,6 +110,16 @@ const TCatalogTableSchema& LogTableSchema() {
     return schema;
 }
 
+void AppendActivityLog(dbsql::TDbTable& LogTable, const std::string& Operation) {
+    LogTable.Open();
+    LogTable.Append();
+    LogTable.FieldByName("OpDate")->SetAsDateTime(Date());
+    LogTable.FieldByName("OpTime")->SetAsDateTime(Time());
+    LogTable.FieldByName("Operation")->SetAsString(Operation.substr(0, 50));
+    LogTable.Post();
+    LogTable.Close();
+}
+
 const char* const InvalidCatalogNameText =
     "Catalog Names Cannot Contain Any Of These Characters:  \\ / : * ? \" < > |";
 

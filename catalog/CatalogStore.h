@@ -31,6 +31,9 @@ const TCatalogTableSchema& SummaryTableSchema();
 // The file entries, with the catalog's three name lengths.
 TCatalogTableSchema CatalogTableSchema(int FileNameLength, int FolderNameLength, int ArchiveIDLength);
 const TCatalogTableSchema& LogTableSchema();
+// Adds one record to a catalog's activity log (LogTable points at its "_LOG" table), dated and
+// timed now, holding the operation's first 50 characters. The table is opened for it and closed.
+void AppendActivityLog(dbsql::TDbTable& LogTable, const std::string& Operation);
 
 // A catalog name becomes part of three file names: it must not be empty, "." or "..", nor hold a
 // control code or any of \ / : * ? " < > |.

@@ -13,6 +13,7 @@
 
 #include "catalog/Globals.h"
 #include "dbsql/testsupport/DbTestTable.h"
+#include "framework/core/Seams.h"
 #include "framework/data/Fields.h"
 #include "framework/stdctrls/Dialogs.h"
 #include "framework/ui/testsupport/FormDriver.h"
@@ -169,6 +170,28 @@ TEST_F(CatalogStoreTest, NewCatalogOpenedSilentlyGetsItsThreeTables) {
         // the engine's primary index is unique by nature: options 1 read back as 3
         {{"", "OpDate;OpTime;AutoInc", 3, -1}, {"ByOperation", "Operation;OpDate;OpTime;AutoInc", 0, -1}}, 1,
         0);
+}
+
+TEST_F(CatalogStoreTest, ActivityLogRecordsAreDatedNowAndHoldFiftyCharacters) {
+    MakeCatalog();
+    Open(true);
+    const TDateTime when = EncodeDate(2024, 3, 9) + EncodeTime(14, 5, 30, 0);
+    const TClockFunc saved = SetClock([&] { return when; });
+    auto log = Table("Games_LOG");
+    const std::string longest = "CATALOGED: Volume ID = \"A VERY LONG LABEL\" From Drive D: and more";
+    AppendActivityLog(*log, "MOVED: Volume ID = \"BACKUP01\"");
+    AppendActivityLog(*log, longest);
+    SetClock(saved);
+    EXPECT_FALSE(log->Active());
+    log->Open();
+    std::vector<std::string> rows;
+    for (log->First(); !log->Eof(); log->Next())
+        rows.push_back(DateToStr(log->FieldByName("OpDate")->AsDateTime()) + " " +
+                       TimeToStr(log->FieldByName("OpTime")->AsDateTime()) + " " +
+                       log->FieldByName("Operation")->AsString());
+    const std::string stamp = DateToStr(when) + " " + TimeToStr(when) + " ";
+    EXPECT_EQ(rows, (std::vector<std::string>{stamp + "MOVED: Volume ID = \"BACKUP01\"",
+                                              stamp + longest.substr(0, 50)}));
 }
 
 TEST_F(CatalogStoreTest, NewRecordCarriesTheDefaultOptions) {

@@ -569,13 +569,7 @@ void TCatalogManagerForm::WriteLogLine(const std::string& Operation) {
     CCTable->Close();
     if (!keep) return;
     PointAt(*LogTable, catalog::CatalogDataFolder, SourceName() + "_LOG");
-    LogTable->Open();
-    LogTable->Append();
-    LogTable->FieldByName("OpDate")->SetAsDateTime(Date());
-    LogTable->FieldByName("OpTime")->SetAsDateTime(Time());
-    LogTable->FieldByName("Operation")->SetAsString(Operation.substr(0, 50));
-    LogTable->Post();
-    LogTable->Close();
+    catalog::AppendActivityLog(*LogTable, Operation);
 }
 
 void TCatalogManagerForm::RunStatement(const std::string& Sql, const std::string& Label,

@@ -6,6 +6,7 @@
 #include <array>
 
 #include "catalog/CatalogSizeForms.h"
+#include "catalog/CatalogStore.h"
 #include "catalog/Globals.h"
 #include "catalog/MessageWindow.h"
 #include "catalog/ProgressForm.h"
@@ -358,13 +359,7 @@ void TCatalogProgressForm::RecordCatalogedVolume() {
 }
 
 void TCatalogProgressForm::AppendActivityLog(const std::string& Operation) {
-    LogTable->Open();
-    LogTable->Append();
-    LogTable->FieldByName("OpDate")->SetAsDateTime(Date());
-    LogTable->FieldByName("OpTime")->SetAsDateTime(Time());
-    LogTable->FieldByName("Operation")->SetAsString(Operation.substr(0, 50));
-    LogTable->Post();
-    LogTable->Close();
+    catalog::AppendActivityLog(*LogTable, Operation);
 }
 
 }  // namespace cataloging
