@@ -157,17 +157,25 @@ TMessageForm::TMessageForm(TComponent* AOwner, const std::string& Msg, TMsgDlgTy
     FLabel->SetName("Message");
     FLabel->SetParent(this);
     FLabel->SetShowAccelChar(false);
+    FLabel->SetAutoSize(false);
     FLabel->SetWordWrap(false);
     FLabel->SetCaption(Msg);
-    // Long lines wrap at about two thirds of the screen.
-    if (FLabel->Width() > 400) {
-        FLabel->SetAutoSize(false);
+    // The form is still being built, when a label does not size itself yet: the label takes the
+    // size of its text here, measured with its own font. Long lines wrap at 400 pixels.
+    auto widest = [this] {
+        int w = 0;
+        for (const std::string& line : FLabel->WrappedLines())
+            w = std::max(w, FLabel->Canvas().TextWidth(line));
+        return w;
+    };
+    int labelWidth = widest();
+    if (labelWidth > 400) {
         FLabel->SetWidth(400);
         FLabel->SetWordWrap(true);
-        FLabel->SetAutoSize(true);
+        labelWidth = widest();
     }
-    FLabel->SetLeft(left);
-    FLabel->SetTop(kMargin + 4);
+    const int lineCount = static_cast<int>(FLabel->WrappedLines().size());
+    FLabel->SetBounds(left, kMargin + 4, labelWidth, lineCount * FLabel->Canvas().TextHeight("Wg"));
     if (DlgType != mtCustom) {
         FIcon = NewComponent<TMessageIcon>(this, DlgType);
         FIcon->SetName("Image");

@@ -70,6 +70,49 @@ TEST_F(DialogsTest, EscapeAndEnterOnMessageDialogsPressTheButtonsTheSetHas) {
     EXPECT_EQ(MessageDlg("Question", mtConfirmation, mbYesNoCancel, 0), mrNo);
 }
 
+TEST_F(DialogsTest, AMessageBoxSizesToItsWholeText) {
+    struct TCase {
+        const char* Text;
+        TMsgDlgType Type;
+        size_t Lines;
+    };
+    const std::string longText =
+        "An Error Occurred While Trying To Set Up To Edit The Disk Comment - Continuing, and the rest of "
+        "this text runs on well past the width at which a box wraps its lines";
+    for (const TCase& c :
+         std::vector<TCase>{{"Error Opening Summary File For The Selected Catalog", mtError, 1},
+                            {"Done.", mtCustom, 1},
+                            {"First line\nSecond, longer line of the box", mtWarning, 2},
+                            {longText.c_str(), mtConfirmation, 0}}) {
+        SCOPED_TRACE(c.Text);
+        TMessageForm* f = CreateMessageDialog(c.Text, c.Type, {mbOK, mbCancel});
+        f->Show();
+        Driver.RunPending();
+        TLabel& label = *f->MessageLabel();
+        const std::vector<std::string> lines = label.WrappedLines();
+        if (c.Lines > 0)
+            EXPECT_EQ(lines.size(), c.Lines);
+        else
+            EXPECT_GT(lines.size(), 1u);
+        std::string shown;
+        for (const std::string& line : lines) {
+            EXPECT_LE(label.Canvas().TextWidth(line), label.Width()) << line;
+            shown += (shown.empty() ? "" : " ") + line;
+        }
+        if (c.Lines == 0) {
+            EXPECT_EQ(shown, c.Text);  // wrapping loses no word
+        }
+        EXPECT_GE(label.Height(), static_cast<int>(lines.size()) * label.Canvas().TextHeight("Wg"));
+        EXPECT_LE(label.Left() + label.Width(), f->ClientWidth());
+        for (TMsgDlgBtn b : {mbOK, mbCancel}) {
+            const TButton* button = f->Button(b);
+            EXPECT_GE(button->Top(), label.Top() + label.Height());
+            EXPECT_LE(button->Top() + button->Height(), f->ClientHeight());
+        }
+        f->Free();
+    }
+}
+
 TEST_F(DialogsTest, MessageBoxInputQueryAndBeep) {
     Driver.Answer(IDYES);
     EXPECT_EQ(MessageBox("Replace?", "Copy", MB_YESNO | MB_ICONQUESTION), IDYES);
