@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <set>
+#include <utility>
 
 #include "catalog/FormParts.h"
 #include "catalog/Globals.h"
@@ -258,8 +259,7 @@ void TCustomSummaryReportEditorForm::StartNew() {
 
 bool TCustomSummaryReportEditorForm::StartEdit(const std::string& ReportName) {
     if (!DefTable->FindKey({Variant(ReportName)})) return false;
-    Notebook->SetPageIndex(kCustomSummaryDefinitionPage);
-    SetActiveControl(DBEdit2);
+    FStartPage = kCustomSummaryDefinitionPage;
     return true;
 }
 
@@ -293,6 +293,14 @@ void TCustomSummaryReportEditorForm::DoShow() {
     }
     SrchC14Change();
     TForm::DoShow();
+}
+
+void TCustomSummaryReportEditorForm::Activate() {
+    TForm::Activate();
+    // The starting page is turned once the window is up: a page turned before that shows blank.
+    if (FStartPage == kCustomSummaryNamePage) return;
+    Notebook->SetPageIndex(std::exchange(FStartPage, kCustomSummaryNamePage));
+    if (DBEdit2->CanFocus()) DBEdit2->SetFocus();
 }
 
 void TCustomSummaryReportEditorForm::DoClose(TCloseAction& Action) {

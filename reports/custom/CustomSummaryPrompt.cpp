@@ -30,7 +30,7 @@ const std::vector<const char*> kSummaryPromptCommentOps = {"Ignore",        "Has
                                                            "Keywords-All"};
 constexpr int kSummaryPromptKeywordsSome = 5;
 constexpr int kSummaryPromptRowHeight = 25, kSummaryPromptCommentHeight = 52;
-constexpr int kSummaryPromptTop = 28, kSummaryPromptWidth = 480;
+constexpr int kSummaryPromptTop = 28, kSummaryPromptWidth = 500;
 
 struct TSummaryPromptRow {
     int Item;

@@ -134,12 +134,16 @@ public:
 protected:
     void DoShow() override;
     void DoClose(framework::TCloseAction& Action) override;
+    void Activate() override;
 
 private:
     void BuildDefinitionPage(framework::TWinControl& Page);
     // The error box, then the page and the control to correct.
     void Refuse(const char* Text, int Page, framework::TWinControl* Focus);
     bool FPostFailed = false;
+    // The page an edit starts on, turned when the window is first activated (the focus then goes
+    // to the volume label).
+    int FStartPage = 0;
 };
 
 // The criteria of a definition that were stored as "Prompt", asked for when it runs.

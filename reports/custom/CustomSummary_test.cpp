@@ -358,6 +358,8 @@ TEST_F(CustomSummaryTest, TheListsCommandsOnAnEmptyAndAFilledList) {
     Driver.AnswerWith(
         [](TCustomForm& F) {
             auto& e = dynamic_cast<TCustomSummaryReportEditorForm&>(F);
+            EXPECT_EQ(e.Notebook->PageIndex(), 1);
+            EXPECT_EQ(e.ActiveControl(), e.DBEdit2);
             e.DefTable->Edit();
             e.DefTable->FieldByName("ReportName")->SetAsString("Changed");
         },
