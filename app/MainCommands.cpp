@@ -100,7 +100,7 @@ const TCommandDef kCommands[] = {
     {1, "ADiskSummaryAllDisksSortedByVolumeID1", "&A. Disk Summary - All Disks Sorted By Volume ID", R, true, false, VK_F4, &TMainForm::ADiskSummaryAllDisksSortedByVolumeID1Click},
     {1, "BDiskSummaryAllDisksSortedByHighestFreeSpace1", "&B. Disk Summary - All Disks Sorted By Free Space", R, true, false, 0, &TMainForm::BDiskSummaryAllDisksSortedByHighestFreeSpace1Click},
     {1, nullptr, "-"},
-    {1, "CCustomSummaryReports1", "&C. Custom Summary Reports", R, true, false, VK_F5},
+    {1, "CCustomSummaryReports1", "&C. Custom Summary Reports", R, true, false, VK_F5, &TMainForm::CCustomSummaryReports1Click},
     {1, nullptr, "-"},
     {1, "DFilesForWildcardFilespec1", "&D. Files For Wildcard Filespec", R, true, false, VK_F6, &TMainForm::DFilesForWildcardFilespec1Click},
     {1, "EFilesForWildcardVolumeLabel1", "&E. Files For Wildcard Volume Label", R, true, false, 0, &TMainForm::EFilesForWildcardVolumeLabel1Click},

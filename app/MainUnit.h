@@ -185,6 +185,8 @@ public:
     // The disk summaries by volume ID and by free space.
     void ADiskSummaryAllDisksSortedByVolumeID1Click(framework::TObject* Sender);
     void BDiskSummaryAllDisksSortedByHighestFreeSpace1Click(framework::TObject* Sender);
+    // The list of stored disk summary reports (brought to front when open).
+    void CCustomSummaryReports1Click(framework::TObject* Sender);
     // The cleanup window in its three modes (duplicate, general, retrieve), then the current
     // catalog's name and a refresh.
     void DuplicateRedundantFileCleanup1Click(framework::TObject* Sender);

@@ -23,6 +23,7 @@
 #include "framework/stdctrls/ExtCtrls.h"
 #include "framework/stdctrls/Label.h"
 #include "framework/stdctrls/StdCtrls.h"
+#include "reports/custom/CustomSummaryReportForm.h"
 #include "reports/filereport/DupUniqueFinder.h"
 #include "reports/filereport/FileReportScreenForm.h"
 #include "reports/summary/SummaryReportScreenForm.h"
@@ -209,6 +210,10 @@ void TMainForm::ADiskSummaryAllDisksSortedByVolumeID1Click(TObject*) {
 
 void TMainForm::BDiskSummaryAllDisksSortedByHighestFreeSpace1Click(TObject*) {
     reports::RunSummaryReport(reports::DiskSummaryByFreeSpaceSpec());
+}
+
+void TMainForm::CCustomSummaryReports1Click(TObject*) {
+    reports::ShowCustomSummaryReports();
 }
 
 // ---- File reports ----

@@ -25,6 +25,7 @@
 #include "framework/stdctrls/Edit.h"
 #include "framework/stdctrls/Memo.h"
 #include "framework/stdctrls/StdCtrls.h"
+#include "reports/custom/CustomSummaryReportForm.h"
 #include "reports/filereport/DupUniqueFinder.h"
 #include "reports/filereport/FileReportScreenForm.h"
 #include "reports/summary/SummaryReportScreenForm.h"
@@ -235,6 +236,44 @@ TEST_F(ReportCommandsTest, DiskSummariesByVolumeAndByFreeSpace) {
         f->Close();
         Driver.RunPending();
     }
+}
+
+TEST_F(ReportCommandsTest, CustomSummaryReportsOpenOneListAndBringItBack) {
+    {
+        dbsql::TDbTable defs;
+        defs.SetDatabaseName("D:\\");
+        defs.SetTableName("CustomSummaryReportDefs");
+        catalog::DefineTable(defs, catalog::CustomSummaryReportDefsSchema());
+        defs.CreateTable();
+    }
+    const auto lists = [] {
+        std::vector<reports::TCustomSummaryReportForm*> out;
+        for (int i = 0; i < Screen->FormCount(); ++i)
+            if (auto* f = dynamic_cast<reports::TCustomSummaryReportForm*>(Screen->Forms(i))) out.push_back(f);
+        return out;
+    };
+    Form->RunCommand("CCustomSummaryReports1", nullptr);
+    Driver.RunPending();
+    ASSERT_EQ(lists().size(), 1u);
+    reports::TCustomSummaryReportForm* list = lists()[0];
+    EXPECT_TRUE(list->Visible());
+    EXPECT_EQ(list->Caption(), "Custom Summary Report Definitions");
+    EXPECT_TRUE(catalog::CustomSummaryReportsOpen);
+    EXPECT_EQ(catalog::OpenReportCount, 0);
+    EXPECT_EQ(Screen->ActiveForm(), list);
+    // With the main window in front, a second command brings the same list back to front.
+    Form->SetFocus();
+    Driver.RunPending();
+    ASSERT_EQ(Screen->ActiveForm(), Form);
+    Form->RunCommand("CCustomSummaryReports1", nullptr);
+    Driver.RunPending();
+    EXPECT_EQ(lists(), (std::vector<reports::TCustomSummaryReportForm*>{list}));
+    EXPECT_EQ(Screen->ActiveForm(), list);
+    EXPECT_EQ(GetActiveWindow(), list->Handle());
+    list->Close();
+    Driver.RunPending();
+    EXPECT_TRUE(lists().empty());
+    EXPECT_FALSE(catalog::CustomSummaryReportsOpen);
 }
 
 TEST_F(ReportCommandsTest, CategoryReportTakesTheChosenCode) {
