@@ -1,6 +1,9 @@
 #include "reports/custom/CustomFileReportDefs.h"
 
+#include "catalog/FormParts.h"
 #include "catalog/ProgramTables.h"
+#include "cataloging/editors/CategoryForm.h"
+#include "dbsql/components/DbTable.h"
 #include "framework/core/SysUtils.h"
 #include "framework/data/DataSet.h"
 #include "framework/data/Fields.h"
@@ -127,6 +130,26 @@ void FillFileReportFromDefinition(TDataSet& Def, TFileReportScreenForm& Report) 
     for (int item : kFileSortItems)
         Report.SortSpec[size_t(item - 1)] = {SmallNumber(NumberedInt(Def, "SortColumnSpec", item)),
                                              SmallNumber(NumberedInt(Def, "SortCriteriaSpec", item))};
+}
+
+void CheckFileCategoryCode(dbsql::TDbTable& Categories, TWinControl& Code, const std::string& Text) {
+    const std::string code = Trim(Text);
+    if (code.empty() || !Categories.Active() || Categories.FindKey({Variant(UpperCase(code))})) return;
+    catalog::ErrorBox(kFileCategoryMissingText, false);
+    if (Code.CanFocus()) Code.SetFocus();
+}
+
+std::optional<std::string> PickFileCategoryCode() {
+    auto* picker = TCustomForm::Create<cataloging::TCategoryForm>(Application);
+    std::optional<std::string> code;
+    try {
+        if (picker->ShowModal() == mrOk) code = picker->CategoryTable->FieldByName("Code")->AsString();
+    } catch (...) {
+        picker->Free();
+        throw;
+    }
+    picker->Free();
+    return code;
 }
 
 }  // namespace reports

@@ -4,16 +4,33 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace framework {
 class TDataSet;
+class TWinControl;
+}  // namespace framework
+namespace dbsql {
+class TDbTable;
 }
 
 namespace reports {
 
 class TFileReportScreenForm;
+
+// Messages of the editor and the prompt.
+inline constexpr const char* kFileDateMissingText = "Date Modified Must Have A Value If Comparing";
+inline constexpr const char* kFileCategoryMissingText =
+    "Category Code Not Found - Try Using The \"Finger\" Button To Select From A List";
+
+// Checks a typed category code (Text) against Categories: an unknown one gets an error box without
+// a beep and the focus goes back to Code. A blank code passes.
+void CheckFileCategoryCode(dbsql::TDbTable& Categories, framework::TWinControl& Code,
+                           const std::string& Text);
+// Shows the category picker; the code chosen, or none when it was closed without a choice.
+std::optional<std::string> PickFileCategoryCode();
 
 // The items that can carry a criterion, in the order the editor and the prompt list them.
 inline constexpr std::array<int, 8> kFileCriterionItems{1, 2, 3, 4, 5, 6, 9, 11};

@@ -6,7 +6,6 @@
 #include "catalog/FormParts.h"
 #include "catalog/Globals.h"
 #include "catalog/ProgramTables.h"
-#include "cataloging/editors/CategoryForm.h"
 #include "controls/entry/CtlAttachedButton.h"
 #include "controls/entry/CtlController.h"
 #include "controls/entry/CtlPictureField.h"
@@ -35,7 +34,7 @@ namespace {
 
 // The columns of the definition page.
 constexpr int kSpecLeft = 130, kCritLeft = 318, kColLeft = 444, kPrioLeft = 504, kDirLeft = 568;
-constexpr int kFirstRowTop = 30, kRowStep = 26;
+constexpr int kFirstRowTop = 40, kRowStep = 25;
 
 int DefInt(dbsql::TDbTable& Table, const std::string& Name) {
     TField* f = Table.FieldByName(Name);
@@ -83,7 +82,7 @@ TCustomFileReportEditorForm::TCustomFileReportEditorForm(TComponent* AOwner) : T
     SetCaption("Custom File Report Definition Editor");
     SetBorderStyle(bsDialog);
     Position = poScreenCenter;
-    SetClientSize(866, 470);
+    SetClientSize(866, 484);
     Controller = NewComponent<entry::TCtlController>(this);
 
     DefTable = NewComponent<dbsql::TDbTable>(this);
@@ -102,7 +101,7 @@ TCustomFileReportEditorForm::TCustomFileReportEditorForm(TComponent* AOwner) : T
     };
 
     Notebook =
-        catalog::NewNotebook(*this, *this, "Notebook", 8, 8, 668, 410, {"Report Name", "Report Definition"});
+        catalog::NewNotebook(*this, *this, "Notebook", 8, 8, 668, 424, {"Report Name", "Report Definition"});
     Notebook->OnPageChanged = [this](TObject*, int) { NotebookPageChanged(); };
     TWinControl& namePage = *Notebook->Pages(NamePage);
     TWinControl& defPage = *Notebook->Pages(DefinitionPage);
@@ -134,13 +133,16 @@ TCustomFileReportEditorForm::TCustomFileReportEditorForm(TComponent* AOwner) : T
     }
 
     // ---- page "Report Definition"
-    for (auto [name, caption, left] :
-         {std::tuple{"ItemHeading", "Item", 8}, std::tuple{"SpecHeading", "Search Spec", kSpecLeft},
-          std::tuple{"CritHeading", "Search Criteria", kCritLeft},
-          std::tuple{"ColHeading", "Col Spec", kColLeft},
-          std::tuple{"PrioHeading", "Col Sort Priority", kPrioLeft - 6},
-          std::tuple{"DirHeading", "Sort Criteria", kDirLeft + 6}})
-        catalog::NewLabel(*this, defPage, name, left, 8, left == kPrioLeft - 6 ? 64 : 110, caption);
+    for (auto [name, caption, left, width] :
+         {std::tuple{"ItemHeading", "Item", 8, 110}, std::tuple{"SpecHeading", "Search Spec", kSpecLeft, 110},
+          std::tuple{"CritHeading", "Search Criteria", kCritLeft, 110},
+          std::tuple{"ColHeading", "Col Spec", kColLeft, 56},
+          std::tuple{"PrioHeading", "Col Sort Priority", kPrioLeft, 60},
+          std::tuple{"DirHeading", "Sort Criteria", kDirLeft + 6, 90}}) {
+        TLabel* heading = catalog::NewLabel(*this, defPage, name, left, 8, width, caption);
+        heading->SetWordWrap(true);
+        heading->SetHeight(30);
+    }
 
     // Rows in the order shown; the comment row is two rows high.
     const std::array<std::pair<int, const char*>, 12> rows{{{1, "FileName:"},
@@ -196,6 +198,7 @@ TCustomFileReportEditorForm::TCustomFileReportEditorForm(TComponent* AOwner) : T
                 AttachedButton1 = catalog::NewControl<entry::TCtlAttachedButton>(
                     *this, defPage, "AttachedButton1", kSpecLeft + 80, top, 22, 22);
                 AttachedButton1->SetAttachedControl(CategoryCode);
+                AttachedButton1->SetCaption("...");
                 AttachedButton1->Hint = "Select From A List";
                 AttachedButton1->OnClick = [this](TObject*) { AttachedButton1Click(); };
                 break;
@@ -253,18 +256,20 @@ TCustomFileReportEditorForm::TCustomFileReportEditorForm(TComponent* AOwner) : T
     Unique->OnClick = [this](TObject*) { UniqueClick(); };
     UseVersions->OnClick = [this](TObject*) { UseVersionsClick(); };
     UseFileSize->OnClick = [this](TObject*) { UseFileSizeClick(); };
-    catalog::NewLabel(
-        *this, *SpecialtyPanel, "SpecialtyNote", 8, 122, 158,
-        "Note: If you select one of\nthese reports, you will only\nbe able to select the column\n"
-        "specs in the report definition\npanel.");
+    TLabel* note =
+        catalog::NewLabel(*this, *SpecialtyPanel, "SpecialtyNote", 8, 122, 158,
+                          "Note: If you select one of these reports, you will only be able to select the "
+                          "column specs in the report definition panel.");
+    note->SetWordWrap(true);
+    note->SetHeight(96);
     SpecialtyPanel->SetVisible(false);
 
-    BitBtn1 = catalog::NewDialogButton(*this, *this, "BitBtn1", bkCustom, 8, 428);
+    BitBtn1 = catalog::NewDialogButton(*this, *this, "BitBtn1", bkCustom, 8, 442);
     BitBtn1->SetCaption("&Save");
     BitBtn1->SetDefault(true);
     BitBtn1->OnClick = [this](TObject*) { BitBtn1Click(); };
-    CancelBtn = catalog::NewDialogButton(*this, *this, "CancelBtn", bkCancel, 104, 428);
-    HelpBtn = catalog::NewDialogButton(*this, *this, "HelpBtn", bkHelp, 200, 428, &HelpContext);
+    CancelBtn = catalog::NewDialogButton(*this, *this, "CancelBtn", bkCancel, 104, 442);
+    HelpBtn = catalog::NewDialogButton(*this, *this, "HelpBtn", bkHelp, 200, 442, &HelpContext);
 
     // FormCreate: the definitions and the categories the code is checked against.
     DefTable->SetDatabaseName(catalog::ProgramFolder);
@@ -369,26 +374,15 @@ void TCustomFileReportEditorForm::SrchC11Change() {
 }
 
 void TCustomFileReportEditorForm::CategoryCodeExit() {
-    const std::string code = Trim(CategoryCode->Text());
-    if (code.empty() || CategoryTable->FindKey({Variant(UpperCase(code))})) return;
-    catalog::ErrorBox(CategoryMissingText, false);
-    if (CategoryCode->CanFocus()) CategoryCode->SetFocus();
+    CheckFileCategoryCode(*CategoryTable, *CategoryCode, CategoryCode->Text());
 }
 
 void TCustomFileReportEditorForm::AttachedButton1Click() {
-    auto* picker = TCustomForm::Create<cataloging::TCategoryForm>(Application);
-    try {
-        if (picker->ShowModal() == mrOk) {
-            if (DefTable->State() == dsBrowse) DefTable->Edit();
-            DefTable->FieldByName("CategoryCode")
-                ->SetAsString(picker->CategoryTable->FieldByName("Code")->AsString());
-            if (Comment->CanFocus()) Comment->SetFocus();
-        }
-    } catch (...) {
-        picker->Free();
-        throw;
-    }
-    picker->Free();
+    const auto code = PickFileCategoryCode();
+    if (!code) return;
+    if (DefTable->State() == dsBrowse) DefTable->Edit();
+    DefTable->FieldByName("CategoryCode")->SetAsString(*code);
+    if (Comment->CanFocus()) Comment->SetFocus();
 }
 
 void TCustomFileReportEditorForm::Refuse(const char* Text, int Page, TWinControl* Control) {

@@ -7,6 +7,7 @@
 #include <array>
 
 #include "framework/ui/Forms.h"
+#include "reports/custom/CustomFileReportDefs.h"
 
 namespace framework {
 class TBitBtn;
@@ -46,10 +47,9 @@ public:
     static constexpr const char* DuplicateColumnText = "Duplicate Column Spec";
     static constexpr const char* NoColumnText = "You Must Fill In At Least One Column Spec";
     static constexpr const char* DuplicateSortText = "Duplicate Sort Column Spec";
-    static constexpr const char* DateMissingText = "Date Modified Must Have A Value If Comparing";
+    static constexpr const char* DateMissingText = kFileDateMissingText;
     static constexpr const char* DuplicateNameText = "There Is Already A Report On File By This Name";
-    static constexpr const char* CategoryMissingText =
-        "Category Code Not Found - Try Using The \"Finger\" Button To Select From A List";
+    static constexpr const char* CategoryMissingText = kFileCategoryMissingText;
 
     // The notebook's pages.
     static constexpr int NamePage = 0;

@@ -4,7 +4,6 @@
 
 #include "catalog/FormParts.h"
 #include "catalog/Globals.h"
-#include "cataloging/editors/CategoryForm.h"
 #include "controls/entry/CtlAttachedButton.h"
 #include "controls/entry/CtlController.h"
 #include "controls/entry/CtlDateEdit.h"
@@ -89,6 +88,7 @@ TCustomFileReportPromptForm::TCustomFileReportPromptForm(TComponent* AOwner) : T
     CtlAttachedButton1 = catalog::NewControl<entry::TCtlAttachedButton>(
         *this, *Panels[8], "CtlAttachedButton1", kPromptValueLeft + 80, 1, 22, 22);
     CtlAttachedButton1->SetAttachedControl(CategoryCode);
+    CtlAttachedButton1->SetCaption("...");
     CtlAttachedButton1->Hint = "Select From A List";
     CtlAttachedButton1->OnClick = [this](TObject*) { CtlAttachedButton1Click(); };
     Comment = catalog::NewControl<TMemo>(*this, *Panels[10], "Comment", kPromptValueLeft, 1, 140, 48);
@@ -212,25 +212,14 @@ void TCustomFileReportPromptForm::SrchC11Change() {
 }
 
 void TCustomFileReportPromptForm::CategoryCodeExit() {
-    const std::string code = Trim(CategoryCode->Text());
-    if (code.empty() || !CategoryTable->Active() || CategoryTable->FindKey({Variant(UpperCase(code))}))
-        return;
-    catalog::ErrorBox(CategoryMissingText, false);
-    if (CategoryCode->CanFocus()) CategoryCode->SetFocus();
+    CheckFileCategoryCode(*CategoryTable, *CategoryCode, CategoryCode->Text());
 }
 
 void TCustomFileReportPromptForm::CtlAttachedButton1Click() {
-    auto* picker = TCustomForm::Create<cataloging::TCategoryForm>(Application);
-    try {
-        if (picker->ShowModal() == mrOk) {
-            CategoryCode->SetText(picker->CategoryTable->FieldByName("Code")->AsString());
-            if (SrchC[8]->CanFocus()) SrchC[8]->SetFocus();
-        }
-    } catch (...) {
-        picker->Free();
-        throw;
-    }
-    picker->Free();
+    const auto code = PickFileCategoryCode();
+    if (!code) return;
+    CategoryCode->SetText(*code);
+    if (SrchC[8]->CanFocus()) SrchC[8]->SetFocus();
 }
 
 void TCustomFileReportPromptForm::BitBtn1Click() {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "framework/ui/Forms.h"
+#include "reports/custom/CustomFileReportDefs.h"
 
 namespace framework {
 class TBitBtn;
@@ -36,9 +37,8 @@ public:
     explicit TCustomFileReportPromptForm(framework::TComponent* AOwner);
     int HelpContext = 99;
 
-    static constexpr const char* DateMissingText = "Date Modified Must Have A Value If Comparing";
-    static constexpr const char* CategoryMissingText =
-        "Category Code Not Found - Try Using The \"Finger\" Button To Select From A List";
+    static constexpr const char* DateMissingText = kFileDateMissingText;
+    static constexpr const char* CategoryMissingText = kFileCategoryMissingText;
     static constexpr int RowHeight = 25;
     static constexpr int CommentRowHeight = 52;
 
