@@ -122,7 +122,7 @@ const TCommandDef kCommands[] = {
     {2, "GSortByFileDateTime1", "&G. Sort By File Date/Time", R, true, false, 0, &TMainForm::GSortByFileDateTime1Click},
     {2, "HSortByCategoryCode1", "&H. Sort By Category Code", R, true, false, 0, &TMainForm::HSortByCategoryCode1Click},
     {1, nullptr, "-"},
-    {1, "OCustomFileReports1", "&O. Custom File Reports", R, true, false, VK_F7},
+    {1, "OCustomFileReports1", "&O. Custom File Reports", R, true, false, VK_F7, &TMainForm::OCustomFileReports1Click},
 
     {0, "Tools1", "&Tools"},
     {1, "ManageCatalogs1", "&Manage Catalogs", T, false, true, VK_F8, &TMainForm::ManageCatalogs1Click},

@@ -158,6 +158,7 @@ public:
     void JFilesByFilenameCommentText1Click(framework::TObject* Sender);
     void KDuplicateFilesInCatalog1Click(framework::TObject* Sender);
     void LUniqueFilesInCatalog1Click(framework::TObject* Sender);
+    void OCustomFileReports1Click(framework::TObject* Sender);
     void ASortByFileName1Click(framework::TObject* Sender);
     void BSortByFileExtension1Click(framework::TObject* Sender);
     void CSortByVolumeLabel1Click(framework::TObject* Sender);

@@ -23,6 +23,7 @@
 #include "framework/stdctrls/ExtCtrls.h"
 #include "framework/stdctrls/Label.h"
 #include "framework/stdctrls/StdCtrls.h"
+#include "reports/custom/CustomFileReportForm.h"
 #include "reports/custom/CustomSummaryReportForm.h"
 #include "reports/filereport/DupUniqueFinder.h"
 #include "reports/filereport/FileReportScreenForm.h"
@@ -327,6 +328,10 @@ void TMainForm::KDuplicateFilesInCatalog1Click(TObject*) {
 
 void TMainForm::LUniqueFilesInCatalog1Click(TObject*) {
     DupUniqueReport(false);
+}
+
+void TMainForm::OCustomFileReports1Click(TObject*) {
+    reports::ShowCustomFileReports();
 }
 
 // ---- Sorted listings ----

@@ -25,6 +25,7 @@
 #include "framework/stdctrls/Edit.h"
 #include "framework/stdctrls/Memo.h"
 #include "framework/stdctrls/StdCtrls.h"
+#include "reports/custom/CustomFileReportForm.h"
 #include "reports/custom/CustomSummaryReportForm.h"
 #include "reports/filereport/DupUniqueFinder.h"
 #include "reports/filereport/FileReportScreenForm.h"
@@ -493,3 +494,35 @@ TEST_F(ReportCommandsTest, DiskCommentEditorSetUpFailureShowsItsMessage) {
 }
 
 }  // namespace
+
+TEST_F(ReportCommandsTest, CustomFileReportsCommandTwiceBringsTheOneListToFront) {
+    {
+        dbsql::TDbTable defs;
+        defs.SetDatabaseName("D:\\");
+        defs.SetTableName("CustomFileReportDefs");
+        catalog::DefineTable(defs, catalog::CustomFileReportDefsSchema());
+        defs.CreateTable();
+    }
+    auto lists = [] {
+        std::vector<reports::TCustomFileReportForm*> out;
+        for (int i = 0; i < Screen->FormCount(); ++i)
+            if (auto* f = dynamic_cast<reports::TCustomFileReportForm*>(Screen->Forms(i)); f && f->Visible())
+                out.push_back(f);
+        return out;
+    };
+    Form->RunCommand("OCustomFileReports1", nullptr);
+    Driver.RunPending();
+    ASSERT_EQ(lists().size(), 1u);
+    reports::TCustomFileReportForm* list = lists()[0];
+    Form->SetFocus();
+    Driver.RunPending();
+    ASSERT_EQ(Screen->ActiveForm(), Form);
+    Driver.Key(VK_F7);
+    Driver.RunPending();
+    EXPECT_EQ(lists(), std::vector<reports::TCustomFileReportForm*>{list});
+    EXPECT_EQ(Screen->ActiveForm(), list) << "brought to front";
+    EXPECT_EQ(catalog::OpenReportCount, 0);
+    list->Close();
+    Driver.RunPending();
+    EXPECT_FALSE(catalog::CustomFileReportsOpen);
+}

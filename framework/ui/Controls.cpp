@@ -873,7 +873,8 @@ void TWinControl::Dispatch(TMessage& M) {
             return;
         case CM_VISIBLECHANGED:
             if (FHandle) {
-                ShowWindowRecord(FHandle, FVisible && (FParent ? FParent->Showing() : true));
+                // A child keeps its own visibility while its parent is hidden, and shows with it.
+                ShowWindowRecord(FHandle, FVisible);
             } else if (FVisible && FParent && FParent->HandleAllocated()) {
                 HandleNeeded();
             }

@@ -326,5 +326,31 @@ TEST_F(ControlsTest, AHiddenChildOfAWindowNotYetShownStaysHiddenWhenTheWindowSho
     f->Free();
 }
 
+// Pages switched and panels shown before their form opens, as a dialog opened on a chosen page.
+TEST_F(ControlsTest, AChildShownOrHiddenWhileItsWindowIsHiddenFollowsThatWhenTheWindowShows) {
+    TForm* f = TCustomForm::Create<TForm>(Application);
+    auto* shown = NewComponent<TLogControl>(f);
+    shown->SetParent(f);
+    shown->SetBounds(0, 0, 50, 20);
+    auto* hidden = NewComponent<TLogControl>(f);
+    hidden->SetParent(f);
+    hidden->SetBounds(0, 30, 50, 20);
+    f->HandleNeeded();
+    shown->SetVisible(false);
+    hidden->SetVisible(false);
+    shown->SetVisible(true);  // back on before the form shows
+    EXPECT_FALSE(IsWindowVisible(shown->Handle())) << "not on screen while its form is hidden";
+    f->Show();
+    Driver.RunPending();
+    EXPECT_TRUE(IsWindowVisible(shown->Handle()));
+    EXPECT_FALSE(IsWindowVisible(hidden->Handle()));
+    f->Hide();
+    hidden->SetVisible(true);
+    f->Show();
+    Driver.RunPending();
+    EXPECT_TRUE(IsWindowVisible(hidden->Handle()));
+    f->Free();
+}
+
 }  // namespace
 }  // namespace framework
