@@ -378,9 +378,9 @@ void TIndexFile::RemoveIndexDesc(uint8_t index, bool remove) {
         for (int k = index; k < last; ++k) {
             Header.Descriptors[k] = Header.Descriptors[k + 1];
             std::swap(Caches[k], Caches[k + 1]);
-            for (auto& page : Caches[k].List) page->IndexNo = static_cast<uint8_t>(k);
+            for (auto& [number, page] : Caches[k].List) page->IndexNo = static_cast<uint8_t>(k);
         }
-        for (auto& page : Caches[last].List) page->IndexNo = last;
+        for (auto& [number, page] : Caches[last].List) page->IndexNo = last;
         if (removed.Temporary) {
             // Its pages and free chain live in the temporary file, which the slot's next user
             // may not share; the descriptor must not reach the disk either.
@@ -563,22 +563,8 @@ void TIndexFile::FreePage(TIndexCursor& cursor, TPage& page) {
 
 // ---- Page cache ----
 
-size_t TIndexFile::LowerBound(uint8_t index, int32_t pageNo) const {
-    const auto& list = Caches[index].List;
-    size_t low = 0, high = list.size();
-    while (low < high) {
-        size_t mid = (low + high) / 2;
-        if (list[mid]->PageNo < pageNo)
-            low = mid + 1;
-        else
-            high = mid;
-    }
-    return low;
-}
-
 bool TIndexFile::IsCached(uint8_t index, int32_t pageNo) const {
-    size_t at = LowerBound(index, pageNo);
-    return at < Caches[index].List.size() && Caches[index].List[at]->PageNo == pageNo;
+    return Caches[index].List.count(pageNo) != 0;
 }
 
 TPage* TIndexFile::FindCached(uint8_t index, int32_t pageNo) {
@@ -589,9 +575,8 @@ TPage* TIndexFile::FindCached(uint8_t index, int32_t pageNo) {
     else if (cache.MruHead != nullptr && cache.MruHead->MruNext != nullptr &&
              cache.MruHead->MruNext->PageNo == pageNo)
         found = cache.MruHead->MruNext;
-    else if (size_t at = LowerBound(index, pageNo);
-             at < cache.List.size() && cache.List[at]->PageNo == pageNo)
-        found = cache.List[at].get();
+    else if (auto at = cache.List.find(pageNo); at != cache.List.end())
+        found = at->second.get();
     if (found != nullptr) MoveToHead(cache, found);
     return found;
 }
@@ -623,19 +608,18 @@ TPage* TIndexFile::FindVictim(TPageCache& cache) {
     return nullptr;
 }
 
-void TIndexFile::RemoveFromList(uint8_t index, TPage* page, size_t* at) {
+void TIndexFile::RemoveFromList(uint8_t index, TPage* page) {
     TPageCache& cache = Caches[index];
-    size_t pos = LowerBound(index, page->PageNo);
-    if (pos >= cache.List.size() || cache.List[pos].get() != page) RaiseError(DBE_INDEXCORRUPT);
-    std::unique_ptr<TPage> owned = std::move(cache.List[pos]);
-    cache.List.erase(cache.List.begin() + static_cast<std::ptrdiff_t>(pos));
-    if (at != nullptr && pos < *at) --*at;
+    auto at = cache.List.find(page->PageNo);
+    if (at == cache.List.end() || at->second.get() != page) RaiseError(DBE_INDEXCORRUPT);
+    std::unique_ptr<TPage> owned = std::move(at->second);
+    cache.List.erase(at);
     Unlink(cache, page);
     UnlistCandidate(page);
     PagePool.Give(owned);
 }
 
-TPage* TIndexFile::ObtainPage(uint8_t index, int32_t pageNo, size_t at) {
+TPage* TIndexFile::ObtainPage(uint8_t index, int32_t pageNo) {
     TPageCache& cache = Caches[index];
     std::unique_ptr<TPage> object;
     if (cache.List.size() >= static_cast<size_t>(cache.Capacity)) {
@@ -643,11 +627,10 @@ TPage* TIndexFile::ObtainPage(uint8_t index, int32_t pageNo, size_t at) {
         if (victim == nullptr && !Owner->HoldsTransactionLock() && FlushPages(IsTemporaryIndex(index)))
             victim = FindVictim(cache);
         if (victim != nullptr) {
-            size_t pos = LowerBound(index, victim->PageNo);
-            if (pos >= cache.List.size() || cache.List[pos].get() != victim) RaiseError(DBE_INDEXCORRUPT);
-            object = std::move(cache.List[pos]);
-            cache.List.erase(cache.List.begin() + static_cast<std::ptrdiff_t>(pos));
-            if (pos < at) --at;
+            auto at = cache.List.find(victim->PageNo);
+            if (at == cache.List.end() || at->second.get() != victim) RaiseError(DBE_INDEXCORRUPT);
+            object = std::move(at->second);
+            cache.List.erase(at);
             Unlink(cache, victim);
             UnlistCandidate(victim);
             object->Reset();
@@ -660,8 +643,8 @@ TPage* TIndexFile::ObtainPage(uint8_t index, int32_t pageNo, size_t at) {
     object->PageNo = pageNo;
     object->SetIndexSettings(index, d.KeySize, d.Descending, d.Unique, d.NoCounts, d.Compression);
     TPage* page = object.get();
-    cache.List.insert(cache.List.begin() + static_cast<std::ptrdiff_t>(std::min(at, cache.List.size())),
-                      std::move(object));
+    // A page is cached once: a second object for the same number would hide changes of the first.
+    if (!cache.List.emplace(pageNo, std::move(object)).second) RaiseError(DBE_INDEXCORRUPT);
     MoveToHead(cache, page);
     return page;
 }
@@ -672,11 +655,11 @@ void TIndexFile::ReadPage(uint8_t index, int32_t pageNo, bool newPage, TPage*& p
     bool allowShort = Owner->GetFilesWritten() && (temporary || Temporary || Owner->HoldsTransactionLock());
     ReadBuf.assign(IndexPageSize, 0);
     file.ReadAt(static_cast<int64_t>(pageNo) * IndexPageSize, ReadBuf.data(), IndexPageSize, allowShort);
-    page = ObtainPage(index, pageNo, LowerBound(index, pageNo));
+    page = ObtainPage(index, pageNo);
     try {
         page->LoadFromBuffer(ReadBuf.data(), newPage);
     } catch (...) {
-        RemoveFromList(index, page, nullptr);
+        RemoveFromList(index, page);
         page = nullptr;
         throw;
     }
@@ -689,7 +672,7 @@ bool TIndexFile::GetPage(TIndexCursor& cursor, int32_t pageNo, bool newPage, TPa
     int32_t next = GetNextPageNo(i);
     if (pageNo == next) {
         CheckAppend(pageNo);
-        page = ObtainPage(i, pageNo, Caches[i].List.size());
+        page = ObtainPage(i, pageNo);
         page->Pin();
         ListCandidate(page);
         SetNextPageNo(i, pageNo + 1);
@@ -775,9 +758,9 @@ void TIndexFile::CheckCaches() const {
         }
         ENGINE_INVARIANT(cache.MruTail == newer && chained == cache.List.size(),
                          "every cached page stands once on the recency chain");
-        for (size_t k = 0; k < cache.List.size(); ++k) {
-            const TPage& page = *cache.List[k];
-            if (k > 0) ENGINE_INVARIANT(cache.List[k - 1]->PageNo < page.PageNo, "cached pages ascend");
+        for (const auto& [number, object] : cache.List) {
+            const TPage& page = *object;
+            ENGINE_INVARIANT(page.PageNo == number, "a cached page stands under its own number");
             if (page.Dirty || page.PinCount > 0)
                 ENGINE_INVARIANT(page.CandidateSlot >= 0, "a dirty or pinned page is a write candidate");
         }
@@ -847,7 +830,7 @@ void TIndexFile::ForgetCleanCandidates() {
 
 void TIndexFile::DropIndexPages(uint8_t index) {
     TPageCache& cache = Caches[index];
-    for (auto& page : cache.List) {
+    for (auto& [number, page] : cache.List) {
         page->MruPrev = page->MruNext = nullptr;
         UnlistCandidate(page.get());
         PagePool.Give(page);
@@ -879,7 +862,7 @@ void TIndexFile::TrimCache() {
                 victim = FindVictim(cache);
             }
             if (victim == nullptr) break;
-            RemoveFromList(static_cast<uint8_t>(i), victim, nullptr);
+            RemoveFromList(static_cast<uint8_t>(i), victim);
         }
         cache.Capacity = std::max(static_cast<int>(cache.List.size()), n);
     }

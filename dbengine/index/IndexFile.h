@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "dbengine/data/FieldDescriptor.h"
@@ -132,7 +133,8 @@ public:
 
 private:
     struct TPageCache {
-        std::vector<std::unique_ptr<TPage>> List;  // ascending page numbers
+        // The cached pages by number; the recency chain orders them.
+        std::unordered_map<int32_t, std::unique_ptr<TPage>> List;
         TPage* MruHead = nullptr;
         TPage* MruTail = nullptr;
         int Capacity = 2;
@@ -144,17 +146,16 @@ private:
     int DefaultCacheCapacity() const;
     TFileHandler& FileOf(uint8_t index);
     void CheckAppend(int32_t pageNo) const;
-    // Index of the first cached page of `index` whose number is not below pageNo.
-    size_t LowerBound(uint8_t index, int32_t pageNo) const;
     TPage* FindCached(uint8_t index, int32_t pageNo);
     void MoveToHead(TPageCache& cache, TPage* page);
     void Unlink(TPageCache& cache, TPage* page);
-    // Places a page object for pageNo at list position `at` (adjusted when a recycled page stood
-    // before it) and returns it, at the head of the recency chain.
-    TPage* ObtainPage(uint8_t index, int32_t pageNo, size_t at);
+    // Places a page object for pageNo, which is not cached, in the cache of `index` (giving up the
+    // least recently used page that is neither dirty nor pinned when the cache is full) and
+    // returns it, at the head of the recency chain.
+    TPage* ObtainPage(uint8_t index, int32_t pageNo);
     TPage* FindVictim(TPageCache& cache);
     void ReadPage(uint8_t index, int32_t pageNo, bool newPage, TPage*& page);
-    void RemoveFromList(uint8_t index, TPage* page, size_t* at);
+    void RemoveFromList(uint8_t index, TPage* page);
     void DropIndexPages(uint8_t index);
     // Adds the page to WriteCandidates unless it is listed already.
     void ListCandidate(TPage* page);
@@ -162,7 +163,7 @@ private:
     // Drops from WriteCandidates the pages that are neither dirty nor pinned.
     void ForgetCleanCandidates();
     // Debug and sanitizer builds: each write candidate knows its slot, every dirty or pinned cached
-    // page is a candidate, each cache's pages ascend and all stand once on its recency chain.
+    // page is a candidate and stands under its own number, and all stand once on its recency chain.
     void CheckCaches() const;
     void DescriptorCheckFields(const TIndexDescriptor& desc, std::string_view indexName);
     void CreateTempFile();
