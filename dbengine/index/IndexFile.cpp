@@ -567,6 +567,38 @@ bool TIndexFile::IsCached(uint8_t index, int32_t pageNo) const {
     return Caches[index].List.count(pageNo) != 0;
 }
 
+int64_t TIndexFile::PageMemoryBudget() const {
+    const TEngineSettings* session = Settings();
+    if (session == nullptr) return 16384;
+    return std::max<int64_t>(session->IndexBufferSize, session->DataBufferSize);
+}
+
+void TIndexFile::CountPageBytes(TPage* page) {
+    uint32_t now = page->MemoryBytes();
+    CachedBytes += static_cast<int64_t>(now) - page->CountedBytes;
+    page->CountedBytes = now;
+}
+
+void TIndexFile::UncountPageBytes(TPage* page) {
+    CachedBytes -= page->CountedBytes;
+    page->CountedBytes = 0;
+}
+
+void TIndexFile::KeepWithinBudget() {
+    const int64_t budget = PageMemoryBudget();
+    while (CachedBytes > budget) {
+        int fullest = -1;
+        for (int i = 0; i < IndexDescriptorCount; ++i)
+            if (Caches[i].List.size() > 2 &&
+                (fullest < 0 || Caches[i].List.size() > Caches[fullest].List.size()))
+                fullest = i;
+        if (fullest < 0) return;
+        TPage* victim = FindVictim(Caches[fullest]);
+        if (victim == nullptr) return;
+        RemoveFromList(static_cast<uint8_t>(fullest), victim);
+    }
+}
+
 TPage* TIndexFile::FindCached(uint8_t index, int32_t pageNo) {
     TPageCache& cache = Caches[index];
     TPage* found = nullptr;
@@ -614,6 +646,7 @@ void TIndexFile::RemoveFromList(uint8_t index, TPage* page) {
     if (at == cache.List.end() || at->second.get() != page) RaiseError(DBE_INDEXCORRUPT);
     std::unique_ptr<TPage> owned = std::move(at->second);
     cache.List.erase(at);
+    UncountPageBytes(page);
     Unlink(cache, page);
     UnlistCandidate(page);
     PagePool.Give(owned);
@@ -631,6 +664,7 @@ TPage* TIndexFile::ObtainPage(uint8_t index, int32_t pageNo) {
             if (at == cache.List.end() || at->second.get() != victim) RaiseError(DBE_INDEXCORRUPT);
             object = std::move(at->second);
             cache.List.erase(at);
+            UncountPageBytes(victim);
             Unlink(cache, victim);
             UnlistCandidate(victim);
             object->Reset();
@@ -646,6 +680,7 @@ TPage* TIndexFile::ObtainPage(uint8_t index, int32_t pageNo) {
     // A page is cached once: a second object for the same number would hide changes of the first.
     if (!cache.List.emplace(pageNo, std::move(object)).second) RaiseError(DBE_INDEXCORRUPT);
     MoveToHead(cache, page);
+    CountPageBytes(page);
     return page;
 }
 
@@ -690,6 +725,9 @@ bool TIndexFile::GetPage(TIndexCursor& cursor, int32_t pageNo, bool newPage, TPa
     if (found->PageNo != pageNo) RaiseError(DBE_INDEXCORRUPT);
     found->Pin();
     ListCandidate(found);
+    CountPageBytes(found);
+    // The page just fetched is pinned: it is never the one given up.
+    if (CachedBytes > PageMemoryBudget()) KeepWithinBudget();
     page = found;
     return true;
 }
@@ -831,6 +869,7 @@ void TIndexFile::ForgetCleanCandidates() {
 void TIndexFile::DropIndexPages(uint8_t index) {
     TPageCache& cache = Caches[index];
     for (auto& [number, page] : cache.List) {
+        UncountPageBytes(page.get());
         page->MruPrev = page->MruNext = nullptr;
         UnlistCandidate(page.get());
         PagePool.Give(page);

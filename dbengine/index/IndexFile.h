@@ -120,6 +120,11 @@ public:
 
     // Cache state of one index, for the table's statistics and for tests.
     size_t CachedPageCount(uint8_t index) const { return Caches[index].List.size(); }
+    // The memory the cached pages of every index hold, and the most they may hold before a page
+    // of the index with the most pages is given up for another: the larger of the session's
+    // index and data buffer sizes. No index is brought below two pages by it.
+    int64_t CachedPageBytes() const { return CachedBytes; }
+    int64_t PageMemoryBudget() const;
     int CacheCapacity(uint8_t index) const { return Caches[index].Capacity; }
     bool IsCached(uint8_t index, int32_t pageNo) const;
     TFileHandler* GetTempFile() const { return TempFile.get(); }
@@ -154,6 +159,12 @@ private:
     // returns it, at the head of the recency chain.
     TPage* ObtainPage(uint8_t index, int32_t pageNo);
     TPage* FindVictim(TPageCache& cache);
+    // Counts what the page holds now in CachedBytes.
+    void CountPageBytes(TPage* page);
+    void UncountPageBytes(TPage* page);
+    // While the cached pages hold more than the budget, gives up the least recently used clean
+    // page of the index with the most pages (above two); stops when there is none.
+    void KeepWithinBudget();
     void ReadPage(uint8_t index, int32_t pageNo, bool newPage, TPage*& page);
     void RemoveFromList(uint8_t index, TPage* page);
     void DropIndexPages(uint8_t index);
@@ -179,6 +190,7 @@ private:
     std::vector<TPage*> DuePages;  // scratch list of one flush
     std::unique_ptr<TFileHandler> TempFile;
     int32_t TempNextPageNo = 1;
+    int64_t CachedBytes = 0;
 };
 
 }  // namespace dbengine
