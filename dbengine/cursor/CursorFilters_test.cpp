@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <set>
 
@@ -395,6 +396,128 @@ TEST_F(CursorFiltersTest, CloneShowsTheSameRecordsOnTheSameRecord) {
     EXPECT_EQ(clone->GetRecordCount(), c->GetRecordCount());
     EXPECT_EQ(Walk(*clone), Walk(*c));
     clone->CloseCursor(false);
+    c->CloseCursor(false);
+}
+
+// A filter that shows a few records out of many: the walk in index order goes from visible
+// record to visible record by their keys, and must give what a walk over every entry gives.
+class SparseFilterWalkTest : public CursorFiltersTest {
+protected:
+    static constexpr int SparseRows = 1300;
+
+    // Every 100th row lives in Rome; Amount repeats, so the ByCount keys tie on the amount.
+    static TRow SparseRow(int i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "N%04d", i);
+        return {name, i % 100 == 7 ? "Rome" : "Kiel", (i * 37) % 11};
+    }
+
+    static void Put(TDataCursor& c, std::vector<uint8_t>& b, const TRow& row) {
+        c.ClearRecordBuffer(b.data());
+        uint8_t v[24] = {};
+        std::memcpy(v, row.Name.c_str(), row.Name.size());
+        c.PutField(1, b.data(), v, false, false);
+        std::memset(v, 0, sizeof v);
+        std::memcpy(v, row.City.c_str(), row.City.size());
+        c.PutField(2, b.data(), v, false, false);
+        PutInt32(v, row.Count);
+        c.PutField(3, b.data(), v, false, false);
+    }
+
+    std::unique_ptr<TDataCursor> FilledByCount() {
+        auto c = Open("ByCount");
+        std::vector<uint8_t> b(c->RecordSize);
+        for (int i = 0; i < SparseRows; ++i) {
+            Put(*c, b, SparseRow(i));
+            c->InsertRecord(b.data(), false);
+        }
+        return c;
+    }
+
+    // The names an unfiltered walk gives whose city is Rome, in that order.
+    static std::vector<std::string> RomeInIndexOrder(TDataCursor& c) {
+        std::vector<std::string> names;
+        c.SetToBegin();
+        while (c.GetNextRecord(nullptr) == 0) {
+            const char* city =
+                reinterpret_cast<const char*>(c.CurrentRecord->Data() + Offset(*c.Table, 2) + 1);
+            if (std::string(city) == "Rome") names.push_back(NameOf(c));
+        }
+        return names;
+    }
+
+    static std::vector<std::string> WalkBack(TDataCursor& c) {
+        std::vector<std::string> names;
+        c.SetToEnd();
+        while (c.GetPriorRecord(nullptr) == 0) names.push_back(NameOf(c));
+        return {names.rbegin(), names.rend()};
+    }
+};
+
+TEST_F(SparseFilterWalkTest, WalksPositionsAndRangesAsTheFullWalkDoes) {
+    auto c = FilledByCount();
+    std::vector<std::string> expected = RomeInIndexOrder(*c);
+    ASSERT_EQ(expected.size(), 13u);
+    TFilter* f = AddText(*c, "City = 'Rome'");
+    c->ActivateFilter(f);
+    EXPECT_EQ(Walk(*c), expected);
+    EXPECT_EQ(WalkBack(*c), expected);
+    // Positions by number move several visible records at once, both ways.
+    for (int32_t n : {5, 1, 13, 2, 12}) {
+        ASSERT_TRUE(c->SetToRecNo(n)) << n;
+        EXPECT_EQ(NameOf(*c), expected[static_cast<size_t>(n - 1)]) << n;
+    }
+    EXPECT_FALSE(c->SetToRecNo(14));
+    // Off the last visible record the walk ends, and a step back finds it again.
+    ASSERT_TRUE(c->SetToRecNo(13));
+    EXPECT_EQ(c->GetNextRecord(nullptr), DBE_EOF);
+    ASSERT_EQ(c->GetPriorRecord(nullptr), 0);
+    EXPECT_EQ(NameOf(*c), expected.back());
+    // Inside a range of amounts only the visible records of the range.
+    std::vector<uint8_t> low = Buffer(*c, {"", "", 3}), high = Buffer(*c, {"", "", 6});
+    std::vector<uint8_t> lowKey(MaxKeyFieldPart, 0), highKey(MaxKeyFieldPart, 0);
+    c->BuildKey(low.data(), lowKey.data());
+    c->BuildKey(high.data(), highKey.data());
+    c->DeactivateFilter(f);
+    c->SetRange(true, lowKey.data(), 1, highKey.data(), 1);
+    std::vector<std::string> inRange = RomeInIndexOrder(*c);
+    ASSERT_FALSE(inRange.empty());
+    ASSERT_LT(inRange.size(), expected.size());
+    c->ActivateFilter(f);
+    EXPECT_EQ(Walk(*c), inRange);
+    EXPECT_EQ(WalkBack(*c), inRange);
+    c->CloseCursor(false);
+}
+
+TEST_F(SparseFilterWalkTest, FollowsRecordsAnotherCursorChangesAddsAndDeletes) {
+    auto c = FilledByCount();
+    TFilter* f = AddText(*c, "City = 'Rome'");
+    c->ActivateFilter(f);
+    std::vector<std::string> before = Walk(*c);
+    ASSERT_EQ(before.size(), 13u);
+    auto other = Open("ByCount");
+    other->SetIndexNumber(0);  // found by name
+    std::vector<uint8_t> b(other->RecordSize);
+    // A visible record moves to the other end of the index, one becomes visible, one goes.
+    Put(*other, b, SparseRow(7));
+    ASSERT_TRUE(other->FindKey(false, b.data(), 1, false, 0, b.data()));
+    Put(*other, b, {"N0007", "Rome", 99});
+    other->ModifyRecord(b.data(), true, false);
+    Put(*other, b, {"N2000", "Rome", -5});
+    other->InsertRecord(b.data(), false);
+    Put(*other, b, SparseRow(1207));
+    ASSERT_TRUE(other->FindKey(false, b.data(), 1, false, 0, b.data()));
+    other->DeleteRecord(b.data(), false);
+    other->CloseCursor(false);
+
+    c->DeactivateFilter(f);
+    std::vector<std::string> expected = RomeInIndexOrder(*c);
+    c->ActivateFilter(f);
+    ASSERT_EQ(expected.size(), 13u);
+    EXPECT_EQ(expected.front(), "N2000");
+    EXPECT_EQ(expected.back(), "N0007");
+    EXPECT_EQ(Walk(*c), expected);
+    EXPECT_EQ(WalkBack(*c), expected);
     c->CloseCursor(false);
 }
 

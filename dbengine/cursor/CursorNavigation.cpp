@@ -10,6 +10,8 @@
 
 #include "dbengine/cursor/DataCursor.h"
 #include "dbengine/cursor/RemoteCursor.h"
+#include "dbengine/data/DataFile.h"
+#include "dbengine/data/Record.h"
 #include "dbengine/index/IndexKeys.h"
 #include "dbengine/session/DataDirectory.h"
 #include "dbengine/session/DataTable.h"
@@ -670,6 +672,7 @@ void TDataCursor::MoveBy(int32_t count) {
         }
         return;
     }
+    if (BitmapNavigation && SparseOrderUsable() && SparseMoveBy(count)) return;
     const int32_t knownVisible = VisibleSeqNo;
     const int32_t wanted = steps;
     // The current leaf is read again by its number: another cursor may have changed it.
@@ -792,6 +795,127 @@ void TDataCursor::SettleOnVisible() {
         }
     }
     SetNoCurrent();
+}
+
+namespace {
+
+// A filter that shows at most one index entry in this many is walked through its records' keys.
+constexpr int64_t SparseWalkRatio = 64;
+
+}  // namespace
+
+bool TDataCursor::SparseOrderUsable() {
+    TSparseOrder& o = SparseOrder;
+    if (o.Bitmap == VisibleBitmap.get() && o.BitmapChanges == VisibleBitmap->Changes &&
+        o.Index == CurrentIndex && o.KeySize == KeySize && o.DataChanges == Table->DataChangeCount() &&
+        o.IndexChanges == Table->IndexChangeCount())
+        return o.Usable;
+    o.Bitmap = VisibleBitmap.get();
+    o.BitmapChanges = VisibleBitmap->Changes;
+    o.Index = CurrentIndex;
+    o.KeySize = KeySize;
+    o.DataChanges = Table->DataChangeCount();
+    o.IndexChanges = Table->IndexChangeCount();
+    o.Usable = false;
+    o.Keys.clear();
+    if (CurrentIndex > MaxSecondaryIndexes || KeySize == 0 ||
+        IndexFile->GetIndexDesc(CurrentIndex).NoCounts != 0)
+        return false;
+    int64_t visible = VisibleBitmap->Count();
+    if (visible * SparseWalkRatio > IndexFile->GetRecordCount()) return false;
+    std::vector<uint8_t> keys(static_cast<size_t>(visible) * KeySize);
+    TDataFile& file = *Table->DataFile;
+    int32_t r = 0, n = 0, seq = 0;
+    while (n < visible && VisibleBitmap->StepForward(r, 1, seq)) {
+        TRecord* record = nullptr;
+        if (!file.GetRecord(this, r, 1, false, true, record)) {
+            // The table changed while its records were read: the position starts over, and the
+            // list is worked out again from what the table holds now.
+            o.Bitmap = nullptr;
+            if (RestartDepth > 0) throw TChangedUnderneath{};
+            return false;
+        }
+        try {
+            BuildKey(record->Data(), keys.data() + static_cast<size_t>(n) * KeySize);
+        } catch (...) {
+            file.ReleaseRecord(record);
+            o.Bitmap = nullptr;
+            throw;
+        }
+        file.ReleaseRecord(record);
+        ++n;
+    }
+    std::vector<int32_t> order(static_cast<size_t>(n));
+    for (int32_t i = 0; i < n; ++i) order[static_cast<size_t>(i)] = i;
+    auto keyAt = [&](int32_t i) { return keys.data() + static_cast<size_t>(i) * KeySize; };
+    std::sort(order.begin(), order.end(),
+              [&](int32_t a, int32_t b) { return CompareKeys(keyAt(a), keyAt(b), KeySize) < 0; });
+    o.Keys.resize(keys.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        std::memcpy(o.Keys.data() + i * KeySize, keyAt(order[i]), KeySize);
+    o.Usable = true;
+    return true;
+}
+
+bool TDataCursor::SparseMoveBy(int32_t count) {
+    if (CurrentPage.PageNo == 0 || EntryNo < 1 || EntryNo > CurrentPage.EntryCount) return false;
+    const TSparseOrder& o = SparseOrder;
+    auto below = [this](const uint8_t* a, const uint8_t* b) { return CompareKeys(a, b, KeySize) < 0; };
+    // The listed keys inside the range, as positions lo..hi - 1.
+    auto lowerBound = [&](const uint8_t* key) {
+        size_t low = 0, high = o.Count();
+        while (low < high) {
+            size_t mid = (low + high) / 2;
+            if (below(o.Key(mid), key))
+                low = mid + 1;
+            else
+                high = mid;
+        }
+        return low;
+    };
+    auto upperBound = [&](const uint8_t* key) {
+        size_t low = 0, high = o.Count();
+        while (low < high) {
+            size_t mid = (low + high) / 2;
+            if (!below(key, o.Key(mid)))
+                low = mid + 1;
+            else
+                high = mid;
+        }
+        return low;
+    };
+    int64_t lo = RangeActive ? static_cast<int64_t>(lowerBound(RangeStartKey.data())) : 0;
+    int64_t hi =
+        RangeActive ? static_cast<int64_t>(upperBound(RangeEndKey.data())) : static_cast<int64_t>(o.Count());
+    const uint8_t* here = CurrentPage.EntryKey(EntryNo);
+    bool forward = count > 0;
+    int64_t steps = forward ? count : -static_cast<int64_t>(count);
+    // The nearest listed key past the current one, and how far the move can go from it.
+    int64_t first = forward ? std::max<int64_t>(lo, static_cast<int64_t>(upperBound(here)))
+                            : std::min<int64_t>(hi, static_cast<int64_t>(lowerBound(here))) - 1;
+    int64_t room = forward ? hi - first : first - lo + 1;
+    int64_t moved = std::clamp<int64_t>(room, 0, steps);
+    bool ranOut = moved < steps;
+    const int32_t knownVisible = VisibleSeqNo;
+    if (moved > 0) {
+        const uint8_t* key = o.Key(static_cast<size_t>(forward ? first + moved - 1 : first - moved + 1));
+        TPage leaf;
+        int32_t entry = 0, seq = 0;
+        if (!DescendToKey(key, true, leaf, entry, seq) ||
+            CompareKeys(leaf.EntryKey(entry), key, KeySize) != 0 ||
+            !VisibleBitmap->Test(leaf.GetValue(entry))) {
+            // The index does not hold the key as listed: the list is not used again until it
+            // is worked out anew.
+            SparseOrder.Usable = false;
+            return false;
+        }
+        CurrentPage.SwapContents(leaf);
+        PlaceOn(CurrentPage, entry, seq);
+        if (knownVisible != 0) VisibleSeqNo = knownVisible + static_cast<int32_t>(forward ? moved : -moved);
+    }
+    AtBeginning = !forward && ranOut;
+    AtEnd = forward && ranOut;
+    return true;
 }
 
 void TDataCursor::SeekRecNo(int32_t recNo) {

@@ -89,7 +89,8 @@ public:
     // The read-only flags of the shared table the cursor opened.
     void TakeReadOnlyFrom(const TDataTable& table);
     // The options of a cursor that a server made (a statement's result), as its reply gives them.
-    void AdoptServerOptions(bool exclusive, bool inMemory, bool temporary, bool queryResult, bool querySource);
+    void AdoptServerOptions(bool exclusive, bool inMemory, bool temporary, bool queryResult,
+                            bool querySource);
     // A clone's options: those of other, sharing its table when other is exclusive.
     void CopyOptionsFrom(const TDataCursor& other);
     // Only on an open cursor of a table with an auto-increment field.
@@ -1021,6 +1022,28 @@ private:
     bool SkipHidden(TPage& leaf, int32_t& entry, int32_t& seq, bool forward);
     // Index order under a filter: off a hidden record to the nearest visible one.
     void SettleOnVisible();
+    // Index order under a filter that shows few of the index's records: the visible records'
+    // keys in index order, so that a move descends to the record it lands on instead of passing
+    // every hidden entry on the way. Worked out again whenever the visible set, the index or
+    // the table changed since.
+    struct TSparseOrder {
+        const TRecordsBitmap* Bitmap = nullptr;  // the visible set it was worked out from
+        uint64_t BitmapChanges = 0;
+        uint8_t Index = 0;
+        uint16_t KeySize = 0;
+        int32_t DataChanges = 0;
+        int32_t IndexChanges = 0;
+        bool Usable = false;        // false: the walk goes over the index
+        std::vector<uint8_t> Keys;  // KeySize bytes each, in index order
+        size_t Count() const { return KeySize == 0 ? 0 : Keys.size() / KeySize; }
+        const uint8_t* Key(size_t i) const { return Keys.data() + i * KeySize; }
+    };
+    TSparseOrder SparseOrder;
+    // Brings SparseOrder up to date; false when a walk is better made over the index.
+    bool SparseOrderUsable();
+    // MoveBy through SparseOrder; false, with the cursor unmoved, when the index does not hold a
+    // listed key as it stands (the caller then walks the index).
+    bool SparseMoveBy(int32_t count);
     // The candidate records of a filter before its own test.
     void SeedFilterBitmap(TFilter& filter);
     std::vector<std::unique_ptr<TFilter>>::iterator FindFilter(TFilter* filter);

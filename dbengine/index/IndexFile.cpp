@@ -378,9 +378,9 @@ void TIndexFile::RemoveIndexDesc(uint8_t index, bool remove) {
         for (int k = index; k < last; ++k) {
             Header.Descriptors[k] = Header.Descriptors[k + 1];
             std::swap(Caches[k], Caches[k + 1]);
-            for (auto& page : Caches[k].List) page->IndexNo = static_cast<uint8_t>(k);
+            for (auto& [number, page] : Caches[k].List) page->IndexNo = static_cast<uint8_t>(k);
         }
-        for (auto& page : Caches[last].List) page->IndexNo = last;
+        for (auto& [number, page] : Caches[last].List) page->IndexNo = last;
         if (removed.Temporary) {
             // Its pages and free chain live in the temporary file, which the slot's next user
             // may not share; the descriptor must not reach the disk either.
@@ -563,22 +563,40 @@ void TIndexFile::FreePage(TIndexCursor& cursor, TPage& page) {
 
 // ---- Page cache ----
 
-size_t TIndexFile::LowerBound(uint8_t index, int32_t pageNo) const {
-    const auto& list = Caches[index].List;
-    size_t low = 0, high = list.size();
-    while (low < high) {
-        size_t mid = (low + high) / 2;
-        if (list[mid]->PageNo < pageNo)
-            low = mid + 1;
-        else
-            high = mid;
-    }
-    return low;
+bool TIndexFile::IsCached(uint8_t index, int32_t pageNo) const {
+    return Caches[index].List.count(pageNo) != 0;
 }
 
-bool TIndexFile::IsCached(uint8_t index, int32_t pageNo) const {
-    size_t at = LowerBound(index, pageNo);
-    return at < Caches[index].List.size() && Caches[index].List[at]->PageNo == pageNo;
+int64_t TIndexFile::PageMemoryBudget() const {
+    const TEngineSettings* session = Settings();
+    if (session == nullptr) return 16384;
+    return std::max<int64_t>(session->IndexBufferSize, session->DataBufferSize);
+}
+
+void TIndexFile::CountPageBytes(TPage* page) {
+    uint32_t now = page->MemoryBytes();
+    CachedBytes += static_cast<int64_t>(now) - page->CountedBytes;
+    page->CountedBytes = now;
+}
+
+void TIndexFile::UncountPageBytes(TPage* page) {
+    CachedBytes -= page->CountedBytes;
+    page->CountedBytes = 0;
+}
+
+void TIndexFile::KeepWithinBudget() {
+    const int64_t budget = PageMemoryBudget();
+    while (CachedBytes > budget) {
+        int fullest = -1;
+        for (int i = 0; i < IndexDescriptorCount; ++i)
+            if (Caches[i].List.size() > 2 &&
+                (fullest < 0 || Caches[i].List.size() > Caches[fullest].List.size()))
+                fullest = i;
+        if (fullest < 0) return;
+        TPage* victim = FindVictim(Caches[fullest]);
+        if (victim == nullptr) return;
+        RemoveFromList(static_cast<uint8_t>(fullest), victim);
+    }
 }
 
 TPage* TIndexFile::FindCached(uint8_t index, int32_t pageNo) {
@@ -589,9 +607,8 @@ TPage* TIndexFile::FindCached(uint8_t index, int32_t pageNo) {
     else if (cache.MruHead != nullptr && cache.MruHead->MruNext != nullptr &&
              cache.MruHead->MruNext->PageNo == pageNo)
         found = cache.MruHead->MruNext;
-    else if (size_t at = LowerBound(index, pageNo);
-             at < cache.List.size() && cache.List[at]->PageNo == pageNo)
-        found = cache.List[at].get();
+    else if (auto at = cache.List.find(pageNo); at != cache.List.end())
+        found = at->second.get();
     if (found != nullptr) MoveToHead(cache, found);
     return found;
 }
@@ -623,19 +640,19 @@ TPage* TIndexFile::FindVictim(TPageCache& cache) {
     return nullptr;
 }
 
-void TIndexFile::RemoveFromList(uint8_t index, TPage* page, size_t* at) {
+void TIndexFile::RemoveFromList(uint8_t index, TPage* page) {
     TPageCache& cache = Caches[index];
-    size_t pos = LowerBound(index, page->PageNo);
-    if (pos >= cache.List.size() || cache.List[pos].get() != page) RaiseError(DBE_INDEXCORRUPT);
-    std::unique_ptr<TPage> owned = std::move(cache.List[pos]);
-    cache.List.erase(cache.List.begin() + static_cast<std::ptrdiff_t>(pos));
-    if (at != nullptr && pos < *at) --*at;
+    auto at = cache.List.find(page->PageNo);
+    if (at == cache.List.end() || at->second.get() != page) RaiseError(DBE_INDEXCORRUPT);
+    std::unique_ptr<TPage> owned = std::move(at->second);
+    cache.List.erase(at);
+    UncountPageBytes(page);
     Unlink(cache, page);
     UnlistCandidate(page);
     PagePool.Give(owned);
 }
 
-TPage* TIndexFile::ObtainPage(uint8_t index, int32_t pageNo, size_t at) {
+TPage* TIndexFile::ObtainPage(uint8_t index, int32_t pageNo) {
     TPageCache& cache = Caches[index];
     std::unique_ptr<TPage> object;
     if (cache.List.size() >= static_cast<size_t>(cache.Capacity)) {
@@ -643,11 +660,11 @@ TPage* TIndexFile::ObtainPage(uint8_t index, int32_t pageNo, size_t at) {
         if (victim == nullptr && !Owner->HoldsTransactionLock() && FlushPages(IsTemporaryIndex(index)))
             victim = FindVictim(cache);
         if (victim != nullptr) {
-            size_t pos = LowerBound(index, victim->PageNo);
-            if (pos >= cache.List.size() || cache.List[pos].get() != victim) RaiseError(DBE_INDEXCORRUPT);
-            object = std::move(cache.List[pos]);
-            cache.List.erase(cache.List.begin() + static_cast<std::ptrdiff_t>(pos));
-            if (pos < at) --at;
+            auto at = cache.List.find(victim->PageNo);
+            if (at == cache.List.end() || at->second.get() != victim) RaiseError(DBE_INDEXCORRUPT);
+            object = std::move(at->second);
+            cache.List.erase(at);
+            UncountPageBytes(victim);
             Unlink(cache, victim);
             UnlistCandidate(victim);
             object->Reset();
@@ -660,9 +677,10 @@ TPage* TIndexFile::ObtainPage(uint8_t index, int32_t pageNo, size_t at) {
     object->PageNo = pageNo;
     object->SetIndexSettings(index, d.KeySize, d.Descending, d.Unique, d.NoCounts, d.Compression);
     TPage* page = object.get();
-    cache.List.insert(cache.List.begin() + static_cast<std::ptrdiff_t>(std::min(at, cache.List.size())),
-                      std::move(object));
+    // A page is cached once: a second object for the same number would hide changes of the first.
+    if (!cache.List.emplace(pageNo, std::move(object)).second) RaiseError(DBE_INDEXCORRUPT);
     MoveToHead(cache, page);
+    CountPageBytes(page);
     return page;
 }
 
@@ -672,11 +690,11 @@ void TIndexFile::ReadPage(uint8_t index, int32_t pageNo, bool newPage, TPage*& p
     bool allowShort = Owner->GetFilesWritten() && (temporary || Temporary || Owner->HoldsTransactionLock());
     ReadBuf.assign(IndexPageSize, 0);
     file.ReadAt(static_cast<int64_t>(pageNo) * IndexPageSize, ReadBuf.data(), IndexPageSize, allowShort);
-    page = ObtainPage(index, pageNo, LowerBound(index, pageNo));
+    page = ObtainPage(index, pageNo);
     try {
         page->LoadFromBuffer(ReadBuf.data(), newPage);
     } catch (...) {
-        RemoveFromList(index, page, nullptr);
+        RemoveFromList(index, page);
         page = nullptr;
         throw;
     }
@@ -689,7 +707,7 @@ bool TIndexFile::GetPage(TIndexCursor& cursor, int32_t pageNo, bool newPage, TPa
     int32_t next = GetNextPageNo(i);
     if (pageNo == next) {
         CheckAppend(pageNo);
-        page = ObtainPage(i, pageNo, Caches[i].List.size());
+        page = ObtainPage(i, pageNo);
         page->Pin();
         ListCandidate(page);
         SetNextPageNo(i, pageNo + 1);
@@ -707,6 +725,9 @@ bool TIndexFile::GetPage(TIndexCursor& cursor, int32_t pageNo, bool newPage, TPa
     if (found->PageNo != pageNo) RaiseError(DBE_INDEXCORRUPT);
     found->Pin();
     ListCandidate(found);
+    CountPageBytes(found);
+    // The page just fetched is pinned: it is never the one given up.
+    if (CachedBytes > PageMemoryBudget()) KeepWithinBudget();
     page = found;
     return true;
 }
@@ -775,9 +796,9 @@ void TIndexFile::CheckCaches() const {
         }
         ENGINE_INVARIANT(cache.MruTail == newer && chained == cache.List.size(),
                          "every cached page stands once on the recency chain");
-        for (size_t k = 0; k < cache.List.size(); ++k) {
-            const TPage& page = *cache.List[k];
-            if (k > 0) ENGINE_INVARIANT(cache.List[k - 1]->PageNo < page.PageNo, "cached pages ascend");
+        for (const auto& [number, object] : cache.List) {
+            const TPage& page = *object;
+            ENGINE_INVARIANT(page.PageNo == number, "a cached page stands under its own number");
             if (page.Dirty || page.PinCount > 0)
                 ENGINE_INVARIANT(page.CandidateSlot >= 0, "a dirty or pinned page is a write candidate");
         }
@@ -847,7 +868,8 @@ void TIndexFile::ForgetCleanCandidates() {
 
 void TIndexFile::DropIndexPages(uint8_t index) {
     TPageCache& cache = Caches[index];
-    for (auto& page : cache.List) {
+    for (auto& [number, page] : cache.List) {
+        UncountPageBytes(page.get());
         page->MruPrev = page->MruNext = nullptr;
         UnlistCandidate(page.get());
         PagePool.Give(page);
@@ -879,7 +901,7 @@ void TIndexFile::TrimCache() {
                 victim = FindVictim(cache);
             }
             if (victim == nullptr) break;
-            RemoveFromList(static_cast<uint8_t>(i), victim, nullptr);
+            RemoveFromList(static_cast<uint8_t>(i), victim);
         }
         cache.Capacity = std::max(static_cast<int>(cache.List.size()), n);
     }

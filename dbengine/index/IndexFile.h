@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "dbengine/data/FieldDescriptor.h"
@@ -119,6 +120,11 @@ public:
 
     // Cache state of one index, for the table's statistics and for tests.
     size_t CachedPageCount(uint8_t index) const { return Caches[index].List.size(); }
+    // The memory the cached pages of every index hold, and the most they may hold before a page
+    // of the index with the most pages is given up for another: the larger of the session's
+    // index and data buffer sizes. No index is brought below two pages by it.
+    int64_t CachedPageBytes() const { return CachedBytes; }
+    int64_t PageMemoryBudget() const;
     int CacheCapacity(uint8_t index) const { return Caches[index].Capacity; }
     bool IsCached(uint8_t index, int32_t pageNo) const;
     TFileHandler* GetTempFile() const { return TempFile.get(); }
@@ -132,7 +138,8 @@ public:
 
 private:
     struct TPageCache {
-        std::vector<std::unique_ptr<TPage>> List;  // ascending page numbers
+        // The cached pages by number; the recency chain orders them.
+        std::unordered_map<int32_t, std::unique_ptr<TPage>> List;
         TPage* MruHead = nullptr;
         TPage* MruTail = nullptr;
         int Capacity = 2;
@@ -144,17 +151,22 @@ private:
     int DefaultCacheCapacity() const;
     TFileHandler& FileOf(uint8_t index);
     void CheckAppend(int32_t pageNo) const;
-    // Index of the first cached page of `index` whose number is not below pageNo.
-    size_t LowerBound(uint8_t index, int32_t pageNo) const;
     TPage* FindCached(uint8_t index, int32_t pageNo);
     void MoveToHead(TPageCache& cache, TPage* page);
     void Unlink(TPageCache& cache, TPage* page);
-    // Places a page object for pageNo at list position `at` (adjusted when a recycled page stood
-    // before it) and returns it, at the head of the recency chain.
-    TPage* ObtainPage(uint8_t index, int32_t pageNo, size_t at);
+    // Places a page object for pageNo, which is not cached, in the cache of `index` (giving up the
+    // least recently used page that is neither dirty nor pinned when the cache is full) and
+    // returns it, at the head of the recency chain.
+    TPage* ObtainPage(uint8_t index, int32_t pageNo);
     TPage* FindVictim(TPageCache& cache);
+    // Counts what the page holds now in CachedBytes.
+    void CountPageBytes(TPage* page);
+    void UncountPageBytes(TPage* page);
+    // While the cached pages hold more than the budget, gives up the least recently used clean
+    // page of the index with the most pages (above two); stops when there is none.
+    void KeepWithinBudget();
     void ReadPage(uint8_t index, int32_t pageNo, bool newPage, TPage*& page);
-    void RemoveFromList(uint8_t index, TPage* page, size_t* at);
+    void RemoveFromList(uint8_t index, TPage* page);
     void DropIndexPages(uint8_t index);
     // Adds the page to WriteCandidates unless it is listed already.
     void ListCandidate(TPage* page);
@@ -162,7 +174,7 @@ private:
     // Drops from WriteCandidates the pages that are neither dirty nor pinned.
     void ForgetCleanCandidates();
     // Debug and sanitizer builds: each write candidate knows its slot, every dirty or pinned cached
-    // page is a candidate, each cache's pages ascend and all stand once on its recency chain.
+    // page is a candidate and stands under its own number, and all stand once on its recency chain.
     void CheckCaches() const;
     void DescriptorCheckFields(const TIndexDescriptor& desc, std::string_view indexName);
     void CreateTempFile();
@@ -178,6 +190,7 @@ private:
     std::vector<TPage*> DuePages;  // scratch list of one flush
     std::unique_ptr<TFileHandler> TempFile;
     int32_t TempNextPageNo = 1;
+    int64_t CachedBytes = 0;
 };
 
 }  // namespace dbengine

@@ -547,6 +547,33 @@ TEST_F(PageCacheTest, AllPinnedGrowsCapacityAndTrimBringsItBack) {
     EXPECT_TRUE(writes.empty());  // clean pages went first
 }
 
+TEST_F(PageCacheTest, PagesOfAllIndexesStayWithinTheMemoryBudget) {
+    GetEngineSession()->DataBufferSize = 8192 * 16;  // 16 pages for each index by count alone
+    GetEngineSession()->IndexBufferSize = 16384;
+    AppendPages(48);
+    f->TrimCache();
+    const int64_t budget = f->PageMemoryBudget();
+    ASSERT_EQ(budget, 8192 * 16);
+    // Three indexes read 16 pages each: about three times what the budget holds.
+    const uint8_t indexes[] = {0, SysDeletedIndex, SysTextIndex};
+    for (int k = 0; k < 3; ++k) {
+        cursor->CurrentIndex = indexes[k];
+        for (int n = 1; n <= 16; ++n) f->ReleasePage(Get(k * 16 + n));
+        EXPECT_LE(f->CachedPageBytes(), budget) << k;
+        EXPECT_GE(f->CachedPageCount(indexes[k]), 2u) << k;
+    }
+    // The index read last keeps the most recent of its pages; the others keep two at least.
+    EXPECT_TRUE(f->IsCached(SysTextIndex, 48));
+    EXPECT_GE(f->CachedPageCount(0), 2u);
+    EXPECT_GE(f->CachedPageCount(SysDeletedIndex), 2u);
+    size_t total =
+        f->CachedPageCount(0) + f->CachedPageCount(SysDeletedIndex) + f->CachedPageCount(SysTextIndex);
+    EXPECT_GT(total, 16u) << "the budget is used, not only the count of one index";
+    // Dropping the pages gives their memory back.
+    f->DropPages(false);
+    EXPECT_EQ(f->CachedPageBytes(), 0);
+}
+
 TEST_F(PageCacheTest, DirtyPagesAreWrittenInRunsOfAdjacentPages) {
     GetEngineSession()->DataBufferSize = 8192 * 16;
     AppendPages(9);

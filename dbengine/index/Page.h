@@ -10,6 +10,7 @@
 // subtree count (4; leaves leave it 0), then the shared-prefix byte P and the dropped-zeros byte
 // S of a compressed leaf. Positions are 1-based.
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -139,6 +140,12 @@ public:
     TPage* MruNext = nullptr;
     // Position in the index file's list of pages that may need writing; -1 when not listed.
     int32_t CandidateSlot = -1;
+    // The memory this page object holds, as the cache last counted it (0 while not cached).
+    uint32_t CountedBytes = 0;
+    // The memory the page object holds now: never counted below one stored page.
+    uint32_t MemoryBytes() const {
+        return static_cast<uint32_t>(sizeof(TPage) + std::max<size_t>(Entries.capacity(), IndexPageSize));
+    }
 
 private:
     friend class TPageTestAccess;

@@ -53,6 +53,7 @@ void TRecordsBitmap::CheckInvariants() const {
 
 void TRecordsBitmap::SetSize(uint32_t n) {
     if (n == Size) return;
+    ++Changes;
     Size = n;
     RoundedSize = (n + 31) / 32 * 32;
     WordCount = RoundedSize / 32;
@@ -69,6 +70,7 @@ bool TRecordsBitmap::Test(int64_t r) const {
 
 void TRecordsBitmap::SetBit(int64_t r) {
     if (r <= 0 || r > Size) return;
+    ++Changes;
     uint32_t i = static_cast<uint32_t>(r - 1);
     Bits[i / 32] |= 1u << (i % 32);
     CheckInvariants();
@@ -76,6 +78,7 @@ void TRecordsBitmap::SetBit(int64_t r) {
 
 void TRecordsBitmap::ClearBit(int64_t r) {
     if (r <= 0 || r > Size) return;
+    ++Changes;
     uint32_t i = static_cast<uint32_t>(r - 1);
     Bits[i / 32] &= ~(1u << (i % 32));
 }
@@ -154,11 +157,13 @@ bool TRecordsBitmap::StepBack(int32_t& r, int32_t n, int32_t& seq) const {
 }
 
 void TRecordsBitmap::AndWith(const TRecordsBitmap& other) {
+    ++Changes;
     for (uint32_t w = 0; w < WordCount; ++w) Bits[w] &= w < other.WordCount ? other.Bits[w] : 0;
     CheckInvariants();
 }
 
 void TRecordsBitmap::OrWith(const TRecordsBitmap& other) {
+    ++Changes;
     uint32_t words = std::min(WordCount, other.WordCount);
     for (uint32_t w = 0; w < words; ++w) Bits[w] |= other.Bits[w];
     ClearPastSize();
@@ -166,22 +171,26 @@ void TRecordsBitmap::OrWith(const TRecordsBitmap& other) {
 }
 
 void TRecordsBitmap::Invert() {
+    ++Changes;
     for (uint32_t w = 0; w < WordCount; ++w) Bits[w] = ~Bits[w];
     ClearPastSize();
     CheckInvariants();
 }
 
 void TRecordsBitmap::ClearAll() {
+    ++Changes;
     if (Capacity > 0) std::memset(Bits.get(), 0, Capacity);
 }
 
 void TRecordsBitmap::SetAll() {
+    ++Changes;
     if (Capacity > 0) std::memset(Bits.get(), 0xFF, Capacity);
     ClearPastSize();
     CheckInvariants();
 }
 
 void TRecordsBitmap::Assign(const TRecordsBitmap& other) {
+    ++Changes;
     if (other.Capacity == 0) {
         GrowStorage(0);
     } else {

@@ -43,6 +43,9 @@ public:
     uint32_t Size = 0;      // records 1..Size
     uint32_t RoundedSize = 0;
     uint32_t WordCount = 0;
+    // Counts the calls that may have changed the set, so that what was worked out from it can
+    // tell whether it still holds.
+    uint64_t Changes = 0;
 
     const uint32_t* Words() const { return Bits.get(); }
 
