@@ -75,7 +75,7 @@ private:
     int32_t Rows;
     int Increment;
     int32_t Done = 0;
-    int32_t LastRecord = -1;
+    uint64_t LastRead = 0;
 };
 
 // Result-set limits.
@@ -389,6 +389,10 @@ public:
     // Filters dropped, single-table conditions placed in two passes around the join reorder.
     void PlaceConditions();
     void PlaceWhereConditions(int pass);
+    // The driving table read through an index range that a conjunct of the WHERE clause on one
+    // of its indexed columns gives (column = value, column LIKE 'text%'); its filters still test
+    // each row.
+    void RangeDrivingTable();
     void ReorderJoins();
     bool IsJoinTarget(const TSourceTable* table, const TTableJoin* exceptJoin) const;
     bool IsInnerJoinTarget(const TSourceTable* table) const;

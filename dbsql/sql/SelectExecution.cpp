@@ -209,9 +209,9 @@ TRowProgress::TRowProgress(TDataQuery& query)
                  ->GetProgressIncrement())) {}
 
 bool TRowProgress::Step() {
-    const int32_t record = Query.DrivingTable->Cursor->GetPhysicalRecNo();
-    if (record == LastRecord) return false;
-    LastRecord = record;
+    const uint64_t read = Query.DrivingTable->RowsRead;
+    if (read == LastRead) return false;
+    LastRead = read;
     ++Done;
     const int percent = Rows > 0 ? std::min(100, static_cast<int>(std::lround(Done * 100.0 / Rows))) : 100;
     if (percent - std::max(Query.LastPercent, 0) < Increment) return false;

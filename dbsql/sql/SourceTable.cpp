@@ -325,6 +325,7 @@ void TSourceTable::Open(bool requestLive) {
 void TSourceTable::Close() {
     if (Cursor == nullptr) return;
     for (auto& join : Joins) join->Reset();
+    DropKeyRange();
     std::unique_ptr<dbengine::TDataCursor> cursor(Cursor);
     Cursor = nullptr;
     RecordBuffer.reset();
@@ -351,6 +352,7 @@ void TSourceTable::Next() {
     if (!RecordBuffer) AllocRecordBuffer();
     const dbengine::TEngineErrorCode code = Cursor->GetNextRecord(RecordBuffer.get());
     AtEnd = code != 0;
+    if (!AtEnd) ++RowsRead;
     if (AtEnd) std::fill_n(RecordBuffer.get(), RecordSize, uint8_t{0});
     if (code != 0 && code != dbengine::DBE_EOF) Cursor->CheckError(code, {});
 }
@@ -402,6 +404,19 @@ void TSourceTable::SetNoPartner() {
     AtEnd = true;
     std::fill_n(RecordBuffer.get(), RecordSize, uint8_t{0});
     for (auto& join : Joins) join->Match();
+}
+
+void TSourceTable::UseKeyIndex(uint8_t indexNo) {
+    if (!KeyRangeSet) IndexBeforeKeyRange = Cursor->GetCurrentIndexNumber();
+    KeyRangeSet = true;
+    Cursor->SetIndexNumber(indexNo);
+}
+
+void TSourceTable::DropKeyRange() {
+    if (!KeyRangeSet || Cursor == nullptr) return;
+    KeyRangeSet = false;
+    Cursor->ResetRange();
+    Cursor->SetIndexNumber(IndexBeforeKeyRange);
 }
 
 bool TSourceTable::ContinueMatch() {

@@ -110,6 +110,10 @@ public:
     bool MatchJoins();
     // No partner: at the end, the buffer zeroed, the tables below reading NULL.
     void SetNoPartner();
+    // Makes indexNo current for a key range over the rows a condition of the query can hold
+    // for (the caller sets the range); DropKeyRange drops the range and puts the index back.
+    void UseKeyIndex(uint8_t indexNo);
+    void DropKeyRange();
 
     // Adds the condition to a join to inner of kind (or of kind 0), else appends a new join.
     void AddJoinCondition(uint8_t kind, dbengine::TExpToken* condition, TSourceTable* inner, uint8_t op = 0);
@@ -131,6 +135,11 @@ public:
     std::unique_ptr<uint8_t[]> RecordBuffer;
     std::vector<std::unique_ptr<TTableJoin>> Joins;
     bool AtEnd = false;
+    // Rows read by Next so far: a row loop sees a new driving row when this grows (asking the
+    // cursor for its physical record number costs a count of its whole filter).
+    uint64_t RowsRead = 0;
+    bool KeyRangeSet = false;
+    uint8_t IndexBeforeKeyRange = 0;
 };
 
 // old and added combined by a boolean node with the operator op (AND when 0), old on the left;
