@@ -393,6 +393,13 @@ public:
     // of its indexed columns gives (column = value, column LIKE 'text%'); its filters still test
     // each row.
     void RangeDrivingTable();
+    // The rows of an UPDATE or DELETE through a range are found first, then changed: the
+    // range's index has keys that the UPDATE changes, or the DELETE takes rows out of it.
+    bool CollectRowsFirst = false;
+    // The bookmarks of the target's rows that pass; then the target on one of them, read into
+    // its record buffer (false when it is gone).
+    std::vector<std::vector<uint8_t>> CollectTargetRows(TRowProgress& progress);
+    bool SeekTargetRow(const std::vector<uint8_t>& bookmark);
     void ReorderJoins();
     bool IsJoinTarget(const TSourceTable* table, const TTableJoin* exceptJoin) const;
     bool IsInnerJoinTarget(const TSourceTable* table) const;

@@ -508,6 +508,7 @@ const TExpToken* RangeOperand(const TExpToken* t, const TSourceTable* table, con
 }  // namespace
 
 void TDataQuery::RangeDrivingTable() {
+    CollectRowsFirst = false;
     TSourceTable* table = DrivingTable;
     if (table == nullptr || table->Cursor == nullptr || WhereCondition == nullptr) return;
     // Which rows a row limit keeps depends on the order they are read in.
@@ -524,7 +525,8 @@ void TDataQuery::RangeDrivingTable() {
             conjuncts.push_back(t);
         }
     }
-    // An UPDATE must not walk an index whose keys it changes.
+    // A DELETE, and an UPDATE that changes the keys of the index it walks, find their rows
+    // first and change them after.
     auto updatesIndex = [&](uint8_t indexNo) {
         if (Kind != skUpdate) return false;
         const auto keys = cursor.GetIndexFieldNumbers(indexNo);
@@ -576,7 +578,10 @@ void TDataQuery::RangeDrivingTable() {
             if (index.FieldCount == 0 || cursor.GetIndexFieldNumbers(indexNo)[0] != field) continue;
             if (index.Descending != 0 || index.FieldDescending[0] != 0) continue;
             if (text && index.CaseInsensitive == 0) continue;
-            if (updatesIndex(indexNo)) continue;
+            if (Kind == skDelete || updatesIndex(indexNo)) {
+                if (TargetTable != table) continue;
+                CollectRowsFirst = true;
+            }
             table->UseKeyIndex(indexNo);
             std::vector<uint8_t> record(cursor.GetRecordSize() + 1u, 0);
             cursor.InitRecord(record.data());
