@@ -393,6 +393,8 @@ public:
     // of its indexed columns gives (column = value, column LIKE 'text%'); its filters still test
     // each row.
     void RangeDrivingTable();
+    // A filter of this query's conditions is placed on the cursor.
+    bool FiltersTable(const dbengine::TDataCursor* cursor) const;
     // The rows of an UPDATE or DELETE through a range are found first, then changed: the
     // range's index has keys that the UPDATE changes, or the DELETE takes rows out of it.
     bool CollectRowsFirst = false;

@@ -507,6 +507,11 @@ const TExpToken* RangeOperand(const TExpToken* t, const TSourceTable* table, con
 
 }  // namespace
 
+bool TDataQuery::FiltersTable(const dbengine::TDataCursor* cursor) const {
+    return std::any_of(FTableFilters.begin(), FTableFilters.end(),
+                       [cursor](const auto& placed) { return placed.first == cursor; });
+}
+
 void TDataQuery::RangeDrivingTable() {
     CollectRowsFirst = false;
     TSourceTable* table = DrivingTable;

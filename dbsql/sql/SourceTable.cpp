@@ -215,10 +215,23 @@ bool TTableJoin::SeekKeyRange() {
         cursor->SetIndexNumber(static_cast<uint8_t>(KeyIndex));
         RangeSet = true;
     }
+    const auto field = static_cast<uint16_t>(inner->FieldNo);
     KeyRecord.assign(cursor->GetRecordSize() + 1u, 0);
     cursor->InitRecord(KeyRecord.data());
-    cursor->PutField(static_cast<uint16_t>(inner->FieldNo), KeyRecord.data(), value->Data.get(), true, false);
-    cursor->SetRange(false, KeyRecord.data(), 1, KeyRecord.data(), 1);
+    cursor->PutField(field, KeyRecord.data(), value->Data.get(), true, false);
+    if (query->FiltersTable(cursor)) {
+        // A key search lands on records a filter hides; a range keeps to the visible ones.
+        cursor->SetRange(false, KeyRecord.data(), 1, KeyRecord.data(), 1);
+        return true;
+    }
+    // One descent to the first key, then the keys that follow while they hold the value.
+    TSourceTable& table = *JoinedTable;
+    table.KeySeek = true;
+    table.SeekField = field;
+    table.SeekRecord = KeyRecord;
+    table.SeekValue.assign(desc.ValueSize, 0);
+    bool blank = false;
+    cursor->GetTableField(field, KeyRecord.data(), table.SeekValue.data(), blank);
     return true;
 }
 
@@ -278,7 +291,9 @@ void TTableJoin::DropFilter() {
 void TTableJoin::DropRange() {
     if (!RangeSet) return;
     RangeSet = false;
-    if (JoinedTable == nullptr || JoinedTable->Cursor == nullptr) return;
+    if (JoinedTable == nullptr) return;
+    JoinedTable->KeySeek = false;
+    if (JoinedTable->Cursor == nullptr) return;
     JoinedTable->Cursor->ResetRange();
     JoinedTable->Cursor->SetIndexNumber(IndexBeforeRange);
 }
@@ -344,6 +359,15 @@ void TSourceTable::AllocRecordBuffer() {
 
 void TSourceTable::First() {
     if (!RecordBuffer) AllocRecordBuffer();
+    if (KeySeek) {
+        AtEnd =
+            !Cursor->FindKey(false, SeekRecord.data(), 1, false, 0, RecordBuffer.get()) || !HoldsSeekValue();
+        if (AtEnd)
+            std::fill_n(RecordBuffer.get(), RecordSize, uint8_t{0});
+        else
+            ++RowsRead;
+        return;
+    }
     Cursor->SetToBegin();
     Next();
 }
@@ -351,10 +375,17 @@ void TSourceTable::First() {
 void TSourceTable::Next() {
     if (!RecordBuffer) AllocRecordBuffer();
     const dbengine::TEngineErrorCode code = Cursor->GetNextRecord(RecordBuffer.get());
-    AtEnd = code != 0;
+    AtEnd = code != 0 || (KeySeek && !HoldsSeekValue());
     if (!AtEnd) ++RowsRead;
     if (AtEnd) std::fill_n(RecordBuffer.get(), RecordSize, uint8_t{0});
     if (code != 0 && code != dbengine::DBE_EOF) Cursor->CheckError(code, {});
+}
+
+bool TSourceTable::HoldsSeekValue() {
+    std::vector<uint8_t> value(SeekValue.size(), 0);
+    bool blank = false;
+    Cursor->GetTableField(SeekField, RecordBuffer.get(), value.data(), blank);
+    return !blank && value == SeekValue;
 }
 
 bool TSourceTable::MatchJoins() {

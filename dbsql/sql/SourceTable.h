@@ -140,6 +140,14 @@ public:
     uint64_t RowsRead = 0;
     bool KeyRangeSet = false;
     uint8_t IndexBeforeKeyRange = 0;
+    // A join's key seek on the current index (no range): First finds the first key whose first
+    // field is SeekField's value in SeekRecord, Next ends where that field's value changes.
+    bool KeySeek = false;
+    uint16_t SeekField = 0;
+    std::vector<uint8_t> SeekRecord, SeekValue;
+
+private:
+    bool HoldsSeekValue();
 };
 
 // old and added combined by a boolean node with the operator op (AND when 0), old on the left;
