@@ -581,6 +581,7 @@ void TDataQuery::RangeDrivingTable() {
             const auto indexNo = static_cast<uint8_t>(n);
             const dbengine::TIndexDescriptor index = cursor.GetIndexDesc(indexNo);
             if (index.FieldCount == 0 || cursor.GetIndexFieldNumbers(indexNo)[0] != field) continue;
+            if (OrderBySatisfied && indexNo != ResultIndex) continue;  // the index gives the order
             if (index.Descending != 0 || index.FieldDescending[0] != 0) continue;
             if (text && index.CaseInsensitive == 0) continue;
             if (Kind == skDelete || updatesIndex(indexNo)) {

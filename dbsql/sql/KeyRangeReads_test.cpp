@@ -84,6 +84,23 @@ TEST_F(KeyRangeReadsTest, RangedConditionsGiveTheRowsOfTheWholeTable) {
     for (int run = 0; run < 2; ++run) EXPECT_EQ(ReadRows(*statement.ExecuteSQL()).size(), 6u);
 }
 
+TEST_F(KeyRangeReadsTest, AnOrderThatAnIndexGivesComesThroughTheIndex) {
+    struct TCase {
+        const char* Sql;
+        TRows Rows;
+    };
+    const TCase cases[] = {
+        {"Select Num From \"K_CAT\" Order By Num", {"NULL", "1", "1", "2", "2", "2", "2", "2", "3", "4"}},
+        {"Select Num From \"K_CAT\" Order By Num DESC", {"4", "3", "2", "2", "2", "2", "2", "1", "1", "NULL"}},
+        {"Select Num From \"K_CAT\" Order By Num Top 3", {"NULL", "1", "1"}},
+        {"Select Num From \"K_CAT\" Where Num = 2 Order By Num", {"2", "2", "2", "2", "2"}},
+        {"Select Label From \"K_CAT\" Where Label LIKE 'r%' Order By Label NOCASE",
+         {"re", "rep", "rep1", "REP2", "Rep3", "Rep3", "repx", "rf"}},
+        {"Select Label From \"K_CAT\" Where Num = 2 Order By Label NOCASE", {"NULL", "ab", "re", "REP2", "Rep3"}},
+    };
+    for (const TCase& c : cases) EXPECT_EQ(Run(c.Sql), c.Rows) << c.Sql;
+}
+
 TEST_F(KeyRangeReadsTest, ChangesThroughARangeMeetEachRowOnce) {
     // The new label stays inside the range it is read through: each row is changed once.
     EXPECT_EQ(Execute("Update \"K_CAT\" Set Label = 'repz' Where Label LIKE 'rep%'"), 6);
