@@ -466,21 +466,6 @@ void TDataQuery::PlaceConditions() {
 
 namespace {
 
-bool IsRangeKeyType(uint8_t type) {
-    switch (type) {
-        case dbengine::fldString:
-        case dbengine::fldSmallInt:
-        case dbengine::fldWord:
-        case dbengine::fldInteger:
-        case dbengine::fldLargeInt:
-        case dbengine::fldDate:
-        case dbengine::fldTime:
-            return true;
-        default:
-            return false;
-    }
-}
-
 // A conjunct the driving table's key range can come from: column = value, or column LIKE 'text%'
 // (prefix true). The column is the node's, the value node is returned.
 const TExpToken* RangeOperand(const TExpToken* t, const TSourceTable* table, const TExpToken*& column,
@@ -550,7 +535,7 @@ void TDataQuery::RangeDrivingTable() {
         dbengine::TFieldDescriptor desc;
         cursor.GetTableFieldDesc(field, desc);
         const bool text = desc.FieldType == dbengine::fldString;
-        if (!IsRangeKeyType(desc.FieldType) || desc.Calculated != 0 || (prefix && !text)) continue;
+        if (!(text || IsKeyRangeType(desc.FieldType)) || desc.Calculated != 0 || (prefix && !text)) continue;
         // Texts: the keys of a case-insensitive index of language 0 hold every spelling of a
         // value together, so the range holds whatever the comparison or pattern accepts.
         if (text && cursor.GetLanguageId() != 0) continue;

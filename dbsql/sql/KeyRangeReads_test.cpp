@@ -91,12 +91,14 @@ TEST_F(KeyRangeReadsTest, AnOrderThatAnIndexGivesComesThroughTheIndex) {
     };
     const TCase cases[] = {
         {"Select Num From \"K_CAT\" Order By Num", {"NULL", "1", "1", "2", "2", "2", "2", "2", "3", "4"}},
-        {"Select Num From \"K_CAT\" Order By Num DESC", {"4", "3", "2", "2", "2", "2", "2", "1", "1", "NULL"}},
+        {"Select Num From \"K_CAT\" Order By Num DESC",
+         {"4", "3", "2", "2", "2", "2", "2", "1", "1", "NULL"}},
         {"Select Num From \"K_CAT\" Order By Num Top 3", {"NULL", "1", "1"}},
         {"Select Num From \"K_CAT\" Where Num = 2 Order By Num", {"2", "2", "2", "2", "2"}},
         {"Select Label From \"K_CAT\" Where Label LIKE 'r%' Order By Label NOCASE",
          {"re", "rep", "rep1", "REP2", "Rep3", "Rep3", "repx", "rf"}},
-        {"Select Label From \"K_CAT\" Where Num = 2 Order By Label NOCASE", {"NULL", "ab", "re", "REP2", "Rep3"}},
+        {"Select Label From \"K_CAT\" Where Num = 2 Order By Label NOCASE",
+         {"NULL", "ab", "re", "REP2", "Rep3"}},
     };
     for (const TCase& c : cases) EXPECT_EQ(Run(c.Sql), c.Rows) << c.Sql;
 }

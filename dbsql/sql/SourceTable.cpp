@@ -62,6 +62,20 @@ void MirrorComparison(dbengine::TExpToken* comparison) {
     comparison->Code = MirroredOperator(comparison->Code);
 }
 
+bool IsKeyRangeType(uint8_t type) {
+    switch (type) {
+        case dbengine::fldSmallInt:
+        case dbengine::fldWord:
+        case dbengine::fldInteger:
+        case dbengine::fldLargeInt:
+        case dbengine::fldDate:
+        case dbengine::fldTime:
+            return true;
+        default:
+            return false;
+    }
+}
+
 void DetachFilterColumns(dbengine::TExpToken* tree) {
     DetachColumns(tree);
 }
@@ -154,20 +168,6 @@ dbengine::TExpToken* BuildJoinFilter(const dbengine::TExpToken* t, TDataQuery* q
         }
     }
     return copy.release();
-}
-
-bool IsKeyRangeType(uint8_t type) {
-    switch (type) {
-        case dbengine::fldSmallInt:
-        case dbengine::fldWord:
-        case dbengine::fldInteger:
-        case dbengine::fldLargeInt:
-        case dbengine::fldDate:
-        case dbengine::fldTime:
-            return true;
-        default:
-            return false;
-    }
 }
 
 // The index of the cursor's table whose one field is field, or -1.

@@ -153,6 +153,8 @@ private:
 // old and added combined by a boolean node with the operator op (AND when 0), old on the left;
 // added alone when old is null.
 dbengine::TExpToken* CombineConditions(dbengine::TExpToken* old, dbengine::TExpToken* added, uint8_t op);
+// Integer, date and time types, whose index keys order as their values.
+bool IsKeyRangeType(uint8_t type);
 // Exchanges a comparison's operands and mirrors its operator.
 void MirrorComparison(dbengine::TExpToken* comparison);
 // Clears the table links of a tree's column nodes, which a filtering cursor reads itself.
