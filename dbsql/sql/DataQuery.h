@@ -75,7 +75,7 @@ private:
     int32_t Rows;
     int Increment;
     int32_t Done = 0;
-    int32_t LastRecord = -1;
+    uint64_t LastRead = 0;
 };
 
 // Result-set limits.
@@ -389,6 +389,19 @@ public:
     // Filters dropped, single-table conditions placed in two passes around the join reorder.
     void PlaceConditions();
     void PlaceWhereConditions(int pass);
+    // The driving table read through an index range that a conjunct of the WHERE clause on one
+    // of its indexed columns gives (column = value, column LIKE 'text%'); its filters still test
+    // each row.
+    void RangeDrivingTable();
+    // A filter of this query's conditions is placed on the cursor.
+    bool FiltersTable(const dbengine::TDataCursor* cursor) const;
+    // The rows of an UPDATE or DELETE through a range are found first, then changed: the
+    // range's index has keys that the UPDATE changes, or the DELETE takes rows out of it.
+    bool CollectRowsFirst = false;
+    // The bookmarks of the target's rows that pass; then the target on one of them, read into
+    // its record buffer (false when it is gone).
+    std::vector<std::vector<uint8_t>> CollectTargetRows(TRowProgress& progress);
+    bool SeekTargetRow(const std::vector<uint8_t>& bookmark);
     void ReorderJoins();
     bool IsJoinTarget(const TSourceTable* table, const TTableJoin* exceptJoin) const;
     bool IsInnerJoinTarget(const TSourceTable* table) const;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "dbengine/cursor/DataCursor.h"
 #include "dbengine/data/FieldDescriptor.h"
@@ -360,10 +361,7 @@ void TDataQuery::ExecuteUpdate() {
     PlaceConditions();
     TStatementTransaction transaction(*this);
     uint8_t* record = TargetTable->RecordBuffer.get();
-    int32_t lastRecord = -1;
-    TRowProgress progress(*this);
-    for (bool row = FirstRow(); row; row = NextRow()) {
-        if (progress.Step()) break;
+    auto updateCurrent = [&] {
         target.CheckError(target.GetCurrentRecord(record, true), TargetTable->TableName);
         try {
             for (size_t i = 0; i < UpdateFields.size(); ++i) PutValue(i, record);
@@ -376,15 +374,56 @@ void TDataQuery::ExecuteUpdate() {
             throw;
         }
         target.GetCurrentRecord(record, false);
-        const int32_t physical = target.GetPhysicalRecNo();
-        if (physical != lastRecord) {
-            lastRecord = physical;
+    };
+    TRowProgress progress(*this);
+    if (CollectRowsFirst) {
+        // A changed row would move inside the index range the rows come through.
+        for (const std::vector<uint8_t>& bookmark : CollectTargetRows(progress)) {
+            if (!SeekTargetRow(bookmark)) continue;
+            updateCurrent();
             transaction.RowDone(++RowsAffected);
+        }
+    } else {
+        // A row of the target met again through a join counts once.
+        const bool driving = TargetTable == DrivingTable;
+        int64_t lastRow = -1;
+        for (bool row = FirstRow(); row; row = NextRow()) {
+            if (progress.Step()) break;
+            updateCurrent();
+            const int64_t current =
+                driving ? static_cast<int64_t>(TargetTable->RowsRead) : target.GetPhysicalRecNo();
+            if (current != lastRow) {
+                lastRow = current;
+                transaction.RowDone(++RowsAffected);
+            }
         }
     }
     transaction.Finish();
     bool abort = false;
     ReportProgress(100, abort);
+}
+
+std::vector<std::vector<uint8_t>> TDataQuery::CollectTargetRows(TRowProgress& progress) {
+    std::vector<std::vector<uint8_t>> rows;
+    dbengine::TDataCursor& target = *TargetTable->Cursor;
+    for (bool row = FirstRow(); row; row = NextRow()) {
+        if (progress.Step()) break;
+        std::vector<uint8_t> bookmark = target.GetBookmark();
+        // A row met again through a join is taken once.
+        if (rows.empty() || rows.back() != bookmark) rows.push_back(std::move(bookmark));
+    }
+    // The index stays, so the bookmarks keep their meaning; the range goes.
+    target.ResetRange();
+    return rows;
+}
+
+bool TDataQuery::SeekTargetRow(const std::vector<uint8_t>& bookmark) {
+    dbengine::TDataCursor& target = *TargetTable->Cursor;
+    if (!target.SetToBookmark(bookmark.data(), false, false) ||
+        target.GetCurrentRecord(TargetTable->RecordBuffer.get(), false) != 0)
+        return false;
+    TargetTable->AtEnd = false;  // SET values and the delete read the row
+    return true;
 }
 
 void TDataQuery::ExecuteDelete() {
@@ -394,11 +433,20 @@ void TDataQuery::ExecuteDelete() {
     TStatementTransaction transaction(*this);
     uint8_t* record = TargetTable->RecordBuffer.get();
     TRowProgress progress(*this);
-    bool row = FirstRow();
-    while (row && !progress.Step()) {
-        target.DeleteRecord(record, false);
-        transaction.RowDone(++RowsAffected);
-        row = NextRowAfterDelete();
+    if (CollectRowsFirst) {
+        // Deleting inside the index range the rows come through would upset the walk.
+        for (const std::vector<uint8_t>& bookmark : CollectTargetRows(progress)) {
+            if (!SeekTargetRow(bookmark)) continue;
+            target.DeleteRecord(record, false);
+            transaction.RowDone(++RowsAffected);
+        }
+    } else {
+        bool row = FirstRow();
+        while (row && !progress.Step()) {
+            target.DeleteRecord(record, false);
+            transaction.RowDone(++RowsAffected);
+            row = NextRowAfterDelete();
+        }
     }
     transaction.Finish();
     bool abort = false;

@@ -2,10 +2,12 @@
 // per joined row, and the order in which the tables are walked.
 
 #include <algorithm>
+#include <cstring>
 
 #include "dbengine/cursor/DataCursor.h"
 #include "dbengine/expr/ExpPrepare.h"
 #include "dbengine/expr/ExpToken.h"
+#include "dbengine/index/IndexFormat.h"
 #include "dbengine/util/EngineError.h"
 #include "dbsql/sql/DataQuery.h"
 #include "dbsql/sql/QueryStatement.h"
@@ -438,6 +440,7 @@ void TDataQuery::CheckConditions() {
 }
 
 void TDataQuery::ResetJoinState() {
+    if (DrivingTable != nullptr) DrivingTable->DropKeyRange();
     for (auto& [cursor, filter] : FTableFilters) cursor->DropFilter(filter);
     FTableFilters.clear();
     TableFilter = nullptr;
@@ -457,7 +460,144 @@ void TDataQuery::PlaceConditions() {
         if (HasJoins) ReorderJoins();
     }
     if (HasWhere) PlaceWhereConditions(2);
+    if (!LiveResult && HasWhere) RangeDrivingTable();
     for (auto& table : SourceTables) table->AllocRecordBuffer();
+}
+
+namespace {
+
+// A conjunct the driving table's key range can come from: column = value, or column LIKE 'text%'
+// (prefix true). The column is the node's, the value node is returned.
+const TExpToken* RangeOperand(const TExpToken* t, const TSourceTable* table, const TExpToken*& column,
+                              bool& prefix) {
+    prefix = false;
+    const TExpToken* value = nullptr;
+    if (t->JoinChecked != 0) return nullptr;  // from a join's ON clause
+    if (t->Kind == dbengine::tkBinary && t->Code == dbengine::ecEqual) {
+        column = t->Left;
+        value = t->Right;
+    } else if (t->Kind == dbengine::tkPredicate && t->Code == dbengine::ecLike && t->Arguments.size() == 2) {
+        column = t->Arguments[0];
+        value = t->Arguments[1];
+        prefix = true;
+    } else {
+        return nullptr;
+    }
+    if (column == nullptr || value == nullptr || column->Kind != dbengine::tkColumn ||
+        column->Table != table || column->FieldNo == 0 || dbengine::ExpTreeHasColumn(value) ||
+        AnyNode(value, [](const TExpToken* n) { return n->Kind == dbengine::tkSubSelect; }))
+        return nullptr;
+    return value;
+}
+
+}  // namespace
+
+bool TDataQuery::FiltersTable(const dbengine::TDataCursor* cursor) const {
+    return std::any_of(FTableFilters.begin(), FTableFilters.end(),
+                       [cursor](const auto& placed) { return placed.first == cursor; });
+}
+
+void TDataQuery::RangeDrivingTable() {
+    CollectRowsFirst = false;
+    TSourceTable* table = DrivingTable;
+    if (table == nullptr || table->Cursor == nullptr || WhereCondition == nullptr) return;
+    // Which rows a row limit keeps depends on the order they are read in.
+    if (TopCount != -1 || MaxRowCount >= 0 || IsOuterJoinTarget(table)) return;
+    dbengine::TDataCursor& cursor = *table->Cursor;
+    std::vector<const TExpToken*> conjuncts, pending{WhereCondition};
+    while (!pending.empty()) {
+        const TExpToken* t = pending.back();
+        pending.pop_back();
+        if (t->Kind == dbengine::tkBinary && t->Code == dbengine::ecAnd) {
+            pending.push_back(t->Right);
+            pending.push_back(t->Left);
+        } else {
+            conjuncts.push_back(t);
+        }
+    }
+    // A DELETE, and an UPDATE that changes the keys of the index it walks, find their rows
+    // first and change them after.
+    auto updatesIndex = [&](uint8_t indexNo) {
+        if (Kind != skUpdate) return false;
+        const auto keys = cursor.GetIndexFieldNumbers(indexNo);
+        const int count = cursor.GetIndexDesc(indexNo).FieldCount;
+        for (const auto& update : UpdateFields)
+            for (int k = 0; k < count; ++k)
+                if (update->FieldNumber == static_cast<int16_t>(keys[static_cast<size_t>(k)])) return true;
+        return false;
+    };
+    for (const TExpToken* t : conjuncts) {
+        const TExpToken* column = nullptr;
+        bool prefix = false;
+        const TExpToken* operand = RangeOperand(t, table, column, prefix);
+        if (operand == nullptr) continue;
+        const auto field = static_cast<uint16_t>(column->FieldNo);
+        dbengine::TFieldDescriptor desc;
+        cursor.GetTableFieldDesc(field, desc);
+        const bool text = desc.FieldType == dbengine::fldString;
+        if (!(text || IsKeyRangeType(desc.FieldType)) || desc.Calculated != 0 || (prefix && !text)) continue;
+        // Texts: the keys of a case-insensitive index of language 0 hold every spelling of a
+        // value together, so the range holds whatever the comparison or pattern accepts.
+        if (text && cursor.GetLanguageId() != 0) continue;
+        dbengine::TExpTreeHolder value(
+            dbengine::FoldConstantOperand(column, operand, SourceValues(), LanguageId, SortId));
+        if (value->IsNull || value->DataType != desc.FieldType) continue;
+        std::string textValue;
+        if (text) {
+            textValue.assign(reinterpret_cast<const char*>(value->Data.get()),
+                             strnlen(reinterpret_cast<const char*>(value->Data.get()),
+                                     static_cast<size_t>(std::max(value->DataSize, 0))));
+            if (prefix) {
+                // Only a pattern of a fixed text and a trailing run of "%".
+                const size_t cut = textValue.find_last_not_of('%');
+                if (cut == std::string::npos || cut + 1 == textValue.size()) continue;
+                textValue.resize(cut + 1);
+                if (textValue.find_first_of("%_") != std::string::npos) continue;
+            } else if (textValue.find('*') != std::string::npos) {
+                continue;  // a partial comparison
+            }
+            if (textValue.empty() || textValue.back() == ' ' || textValue.size() > desc.Size) continue;
+        } else if (value->DataSize < desc.ValueSize) {
+            continue;
+        }
+        const int indexCount = cursor.GetSecondaryIndexCount();
+        for (int n = 0; n <= indexCount; ++n) {
+            if (n == 0 && cursor.HasInternalPrimaryIndex()) continue;
+            const auto indexNo = static_cast<uint8_t>(n);
+            const dbengine::TIndexDescriptor index = cursor.GetIndexDesc(indexNo);
+            if (index.FieldCount == 0 || cursor.GetIndexFieldNumbers(indexNo)[0] != field) continue;
+            if (OrderBySatisfied && indexNo != ResultIndex) continue;  // the index gives the order
+            if (index.Descending != 0 || index.FieldDescending[0] != 0) continue;
+            if (text && index.CaseInsensitive == 0) continue;
+            if (Kind == skDelete || updatesIndex(indexNo)) {
+                if (TargetTable != table) continue;
+                CollectRowsFirst = true;
+            }
+            table->UseKeyIndex(indexNo);
+            std::vector<uint8_t> record(cursor.GetRecordSize() + 1u, 0);
+            cursor.InitRecord(record.data());
+            std::vector<uint8_t> bytes(std::max<size_t>(desc.ValueSize, textValue.size()) + 1u, 0);
+            if (text)
+                std::memcpy(bytes.data(), textValue.data(), textValue.size());
+            else
+                std::memcpy(bytes.data(), value->Data.get(), desc.ValueSize);
+            cursor.PutTableField(field, record.data(), bytes.data(), false);
+            if (!prefix) {
+                cursor.SetRange(false, record.data(), 1, record.data(), 1);
+                return;
+            }
+            // The first key field is a flag byte and the characters: the keys that start with the
+            // prefix's lie between it filled with the lowest and with the highest bytes.
+            std::vector<uint8_t> low(dbengine::MaxKeyFieldPart, 0), high;
+            cursor.BuildKey(record.data(), low.data());
+            high = low;
+            const int length = static_cast<int>(textValue.size()) + 1;
+            cursor.FillKeyLow(low.data(), length);
+            cursor.FillKeyHigh(high.data(), length);
+            cursor.SetRange(true, low.data(), 0, high.data(), 0);
+            return;
+        }
+    }
 }
 
 void TDataQuery::PlaceWhereConditions(int pass) {

@@ -209,9 +209,9 @@ TRowProgress::TRowProgress(TDataQuery& query)
                  ->GetProgressIncrement())) {}
 
 bool TRowProgress::Step() {
-    const int32_t record = Query.DrivingTable->Cursor->GetPhysicalRecNo();
-    if (record == LastRecord) return false;
-    LastRecord = record;
+    const uint64_t read = Query.DrivingTable->RowsRead;
+    if (read == LastRead) return false;
+    LastRead = read;
     ++Done;
     const int percent = Rows > 0 ? std::min(100, static_cast<int>(std::lround(Done * 100.0 / Rows))) : 100;
     if (percent - std::max(Query.LastPercent, 0) < Increment) return false;
@@ -306,10 +306,18 @@ void TDataQuery::PrepareSelect() {
         BindGroupBy();
     else if (Distinct)
         CheckDistinct();
-    // Without an order asked for, one table is read in its primary key's order.
+    // Without an order asked for, one table is read in its primary key's order; an order that an
+    // index of the one table gives is read through that index instead of sorted after.
     if (SourceTables.size() == 1 && !HasOrderBy && !HasGroupBy && !Distinct && !HasUnion && !IsUnionPart &&
         !DrivingTable->Cursor->HasInternalPrimaryIndex())
         DrivingTable->Cursor->SetIndexNumber(0);
+    if (HasOrderBy && !HasUnion && !IsUnionPart && SubSelect == 0) {
+        FindOrderIndex();
+        if (OrderByIndexFound) {
+            DrivingTable->Cursor->SetIndexNumber(ResultIndex);
+            OrderBySatisfied = true;
+        }
+    }
     SetResultTableName();
     CreateResultTable();
 }
@@ -692,7 +700,8 @@ void TDataQuery::ExecuteSelect() {
         FillResultRow(row.data());
         if (HasExpressionColumns) FillComputedColumns(row.data());
         if ((MaxRowCount >= 0 && written >= MaxRowCount) ||
-            (TopCount != -1 && !HasOrderBy && !HasGroupBy && !Distinct && written >= TopCount)) {
+            (TopCount != -1 && (!HasOrderBy || OrderBySatisfied) && !HasGroupBy && !Distinct &&
+             written >= TopCount)) {
             result.FreeRecordBlobs(row.data());
             break;
         }

@@ -62,6 +62,20 @@ void MirrorComparison(dbengine::TExpToken* comparison) {
     comparison->Code = MirroredOperator(comparison->Code);
 }
 
+bool IsKeyRangeType(uint8_t type) {
+    switch (type) {
+        case dbengine::fldSmallInt:
+        case dbengine::fldWord:
+        case dbengine::fldInteger:
+        case dbengine::fldLargeInt:
+        case dbengine::fldDate:
+        case dbengine::fldTime:
+            return true;
+        default:
+            return false;
+    }
+}
+
 void DetachFilterColumns(dbengine::TExpToken* tree) {
     DetachColumns(tree);
 }
@@ -156,20 +170,6 @@ dbengine::TExpToken* BuildJoinFilter(const dbengine::TExpToken* t, TDataQuery* q
     return copy.release();
 }
 
-bool IsKeyRangeType(uint8_t type) {
-    switch (type) {
-        case dbengine::fldSmallInt:
-        case dbengine::fldWord:
-        case dbengine::fldInteger:
-        case dbengine::fldLargeInt:
-        case dbengine::fldDate:
-        case dbengine::fldTime:
-            return true;
-        default:
-            return false;
-    }
-}
-
 // The index of the cursor's table whose one field is field, or -1.
 int SingleFieldIndex(dbengine::TDataCursor& cursor, uint16_t field) {
     const int count = cursor.GetSecondaryIndexCount();
@@ -215,10 +215,23 @@ bool TTableJoin::SeekKeyRange() {
         cursor->SetIndexNumber(static_cast<uint8_t>(KeyIndex));
         RangeSet = true;
     }
+    const auto field = static_cast<uint16_t>(inner->FieldNo);
     KeyRecord.assign(cursor->GetRecordSize() + 1u, 0);
     cursor->InitRecord(KeyRecord.data());
-    cursor->PutField(static_cast<uint16_t>(inner->FieldNo), KeyRecord.data(), value->Data.get(), true, false);
-    cursor->SetRange(false, KeyRecord.data(), 1, KeyRecord.data(), 1);
+    cursor->PutField(field, KeyRecord.data(), value->Data.get(), true, false);
+    if (query->FiltersTable(cursor)) {
+        // A key search lands on records a filter hides; a range keeps to the visible ones.
+        cursor->SetRange(false, KeyRecord.data(), 1, KeyRecord.data(), 1);
+        return true;
+    }
+    // One descent to the first key, then the keys that follow while they hold the value.
+    TSourceTable& table = *JoinedTable;
+    table.KeySeek = true;
+    table.SeekField = field;
+    table.SeekRecord = KeyRecord;
+    table.SeekValue.assign(desc.ValueSize, 0);
+    bool blank = false;
+    cursor->GetTableField(field, KeyRecord.data(), table.SeekValue.data(), blank);
     return true;
 }
 
@@ -278,7 +291,9 @@ void TTableJoin::DropFilter() {
 void TTableJoin::DropRange() {
     if (!RangeSet) return;
     RangeSet = false;
-    if (JoinedTable == nullptr || JoinedTable->Cursor == nullptr) return;
+    if (JoinedTable == nullptr) return;
+    JoinedTable->KeySeek = false;
+    if (JoinedTable->Cursor == nullptr) return;
     JoinedTable->Cursor->ResetRange();
     JoinedTable->Cursor->SetIndexNumber(IndexBeforeRange);
 }
@@ -325,6 +340,7 @@ void TSourceTable::Open(bool requestLive) {
 void TSourceTable::Close() {
     if (Cursor == nullptr) return;
     for (auto& join : Joins) join->Reset();
+    DropKeyRange();
     std::unique_ptr<dbengine::TDataCursor> cursor(Cursor);
     Cursor = nullptr;
     RecordBuffer.reset();
@@ -343,6 +359,15 @@ void TSourceTable::AllocRecordBuffer() {
 
 void TSourceTable::First() {
     if (!RecordBuffer) AllocRecordBuffer();
+    if (KeySeek) {
+        AtEnd =
+            !Cursor->FindKey(false, SeekRecord.data(), 1, false, 0, RecordBuffer.get()) || !HoldsSeekValue();
+        if (AtEnd)
+            std::fill_n(RecordBuffer.get(), RecordSize, uint8_t{0});
+        else
+            ++RowsRead;
+        return;
+    }
     Cursor->SetToBegin();
     Next();
 }
@@ -350,9 +375,17 @@ void TSourceTable::First() {
 void TSourceTable::Next() {
     if (!RecordBuffer) AllocRecordBuffer();
     const dbengine::TEngineErrorCode code = Cursor->GetNextRecord(RecordBuffer.get());
-    AtEnd = code != 0;
+    AtEnd = code != 0 || (KeySeek && !HoldsSeekValue());
+    if (!AtEnd) ++RowsRead;
     if (AtEnd) std::fill_n(RecordBuffer.get(), RecordSize, uint8_t{0});
     if (code != 0 && code != dbengine::DBE_EOF) Cursor->CheckError(code, {});
+}
+
+bool TSourceTable::HoldsSeekValue() {
+    std::vector<uint8_t> value(SeekValue.size(), 0);
+    bool blank = false;
+    Cursor->GetTableField(SeekField, RecordBuffer.get(), value.data(), blank);
+    return !blank && value == SeekValue;
 }
 
 bool TSourceTable::MatchJoins() {
@@ -402,6 +435,19 @@ void TSourceTable::SetNoPartner() {
     AtEnd = true;
     std::fill_n(RecordBuffer.get(), RecordSize, uint8_t{0});
     for (auto& join : Joins) join->Match();
+}
+
+void TSourceTable::UseKeyIndex(uint8_t indexNo) {
+    if (!KeyRangeSet) IndexBeforeKeyRange = Cursor->GetCurrentIndexNumber();
+    KeyRangeSet = true;
+    Cursor->SetIndexNumber(indexNo);
+}
+
+void TSourceTable::DropKeyRange() {
+    if (!KeyRangeSet || Cursor == nullptr) return;
+    KeyRangeSet = false;
+    Cursor->ResetRange();
+    Cursor->SetIndexNumber(IndexBeforeKeyRange);
 }
 
 bool TSourceTable::ContinueMatch() {

@@ -110,6 +110,10 @@ public:
     bool MatchJoins();
     // No partner: at the end, the buffer zeroed, the tables below reading NULL.
     void SetNoPartner();
+    // Makes indexNo current for a key range over the rows a condition of the query can hold
+    // for (the caller sets the range); DropKeyRange drops the range and puts the index back.
+    void UseKeyIndex(uint8_t indexNo);
+    void DropKeyRange();
 
     // Adds the condition to a join to inner of kind (or of kind 0), else appends a new join.
     void AddJoinCondition(uint8_t kind, dbengine::TExpToken* condition, TSourceTable* inner, uint8_t op = 0);
@@ -131,11 +135,26 @@ public:
     std::unique_ptr<uint8_t[]> RecordBuffer;
     std::vector<std::unique_ptr<TTableJoin>> Joins;
     bool AtEnd = false;
+    // Rows read by Next so far: a row loop sees a new driving row when this grows (asking the
+    // cursor for its physical record number costs a count of its whole filter).
+    uint64_t RowsRead = 0;
+    bool KeyRangeSet = false;
+    uint8_t IndexBeforeKeyRange = 0;
+    // A join's key seek on the current index (no range): First finds the first key whose first
+    // field is SeekField's value in SeekRecord, Next ends where that field's value changes.
+    bool KeySeek = false;
+    uint16_t SeekField = 0;
+    std::vector<uint8_t> SeekRecord, SeekValue;
+
+private:
+    bool HoldsSeekValue();
 };
 
 // old and added combined by a boolean node with the operator op (AND when 0), old on the left;
 // added alone when old is null.
 dbengine::TExpToken* CombineConditions(dbengine::TExpToken* old, dbengine::TExpToken* added, uint8_t op);
+// Integer, date and time types, whose index keys order as their values.
+bool IsKeyRangeType(uint8_t type);
 // Exchanges a comparison's operands and mirrors its operator.
 void MirrorComparison(dbengine::TExpToken* comparison);
 // Clears the table links of a tree's column nodes, which a filtering cursor reads itself.

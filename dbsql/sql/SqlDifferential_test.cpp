@@ -3,7 +3,7 @@
 // must leave the same tables.
 //
 // KORVANE_SQL_DIFF_SEED and KORVANE_SQL_DIFF_COUNT choose the seed and the number of statements
-// of each run (default: a fixed seed and 500 statements, two runs over each table set).
+// of each run (default: a fixed seed and 1,000 statements, three runs over each table set).
 //
 // Where this dialect means something else on purpose, the generator does not go:
 // - NOT IN, and IN lists or sub-selects that may hold NULL (NOT IN over a NULL is true here);
@@ -254,7 +254,7 @@ protected:
     void SetUp() override {
         SqlTableTest::SetUp();
         Seed = EnvironmentNumber("KORVANE_SQL_DIFF_SEED", 20031005);
-        Count = EnvironmentNumber("KORVANE_SQL_DIFF_COUNT", 500);
+        Count = EnvironmentNumber("KORVANE_SQL_DIFF_COUNT", 1000);
     }
 
     // Runs the statement on both sides; false (with a failure that names the seed and both
@@ -535,11 +535,13 @@ TEST_F(SqlDifferentialTest, KeptStatementsAgree) {
 }
 
 // The random runs are suites of their own, so that the test run starts each in a process of its
-// own and runs them side by side: two seeds over each table set.
+// own and runs them side by side: three seeds over each table set.
 class SqlDifferentialIndexed : public SqlDifferentialTest {};
 class SqlDifferentialIndexedSecondSeed : public SqlDifferentialTest {};
+class SqlDifferentialIndexedThirdSeed : public SqlDifferentialTest {};
 class SqlDifferentialPlain : public SqlDifferentialTest {};
 class SqlDifferentialPlainSecondSeed : public SqlDifferentialTest {};
+class SqlDifferentialPlainThirdSeed : public SqlDifferentialTest {};
 
 TEST_F(SqlDifferentialIndexed, RandomStatements) {
     RunStatements(true, 0);
@@ -549,12 +551,20 @@ TEST_F(SqlDifferentialIndexedSecondSeed, RandomStatements) {
     RunStatements(true, 2);
 }
 
+TEST_F(SqlDifferentialIndexedThirdSeed, RandomStatements) {
+    RunStatements(true, 4);
+}
+
 TEST_F(SqlDifferentialPlain, RandomStatements) {
     RunStatements(false, 0);
 }
 
 TEST_F(SqlDifferentialPlainSecondSeed, RandomStatements) {
     RunStatements(false, 2);
+}
+
+TEST_F(SqlDifferentialPlainThirdSeed, RandomStatements) {
+    RunStatements(false, 4);
 }
 
 }  // namespace
