@@ -267,7 +267,7 @@ void TCatalogProgressForm::MergeIntoCatalogTable() {
     const auto append = [&] {
         TBookmark mark;
         if (catLive) mark = cat.GetBookmark();
-        cat.Append();
+        cat.Insert();
         for (const char* name : {"FileName", "FolderName", "ArchiveID", "FileSize", "DateModified",
                                  "TimeModified", "Attribute", "Comment"})
             cat.FieldByName(name)->SetAsVariant(fresh.FieldByName(name)->AsVariant());
