@@ -648,11 +648,13 @@ protected:
                 // tree (counts too) stays as it was.
                 if (!expected.empty() && random() % 5 == 0) {
                     const TItem& held = expected[random() % expected.size()];
-                    EXPECT_FALSE(InsertNewTreeKey(*cursor, KeyOf(held).data(), held.second)) << "step " << step;
+                    EXPECT_FALSE(InsertNewTreeKey(*cursor, KeyOf(held).data(), held.second))
+                        << "step " << step;
                 }
                 TItem item{random() % ValueRange, ++NextId};
                 const bool present = FindTreeKey(*cursor, KeyOf(item).data());
-                EXPECT_EQ(InsertNewTreeKey(*cursor, KeyOf(item).data(), item.second), !present) << "step " << step;
+                EXPECT_EQ(InsertNewTreeKey(*cursor, KeyOf(item).data(), item.second), !present)
+                    << "step " << step;
                 if (!present) expected.insert(std::upper_bound(expected.begin(), expected.end(), item), item);
             } else if (insert) {
                 TItem item{random() % ValueRange, ++NextId};
