@@ -676,7 +676,7 @@ void TCatalogProgressForm::AddNewDataEntry(const std::string& FileName, const st
     } else {
         bool posted = false;
         try {
-            NewDataTable->Append();
+            NewDataTable->Insert();
             NewDataTable->FieldByName("FileName")->SetAsString(names[0]);
             NewDataTable->FieldByName("FolderName")->SetAsString(names[1]);
             NewDataTable->FieldByName("ArchiveID")->SetAsString(names[2]);

@@ -155,6 +155,8 @@ public:
     void RecordCatalogedVolume();
     // The merge's counters.
     int64_t Added = 0, Updated = 0, Removed = 0;
+    // The merge's steps taken under one lock of the catalog and written together.
+    int MergeBatch = 1000;
 
     // ---- The archive readers' run ----
     bool PassesIncludeExclude(const std::string& FolderName, const std::string& FileName) override;

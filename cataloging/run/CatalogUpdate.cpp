@@ -15,6 +15,7 @@
 #include "controls/entry/CtlMeter.h"
 #include "controls/kit/CoolGauge.h"
 #include "dbengine/os/OSLayer.h"
+#include "dbsql/components/DbSession.h"
 #include "dbsql/components/DbTable.h"
 #include "framework/core/DateTime.h"
 #include "framework/core/Seams.h"
@@ -267,7 +268,7 @@ void TCatalogProgressForm::MergeIntoCatalogTable() {
     const auto append = [&] {
         TBookmark mark;
         if (catLive) mark = cat.GetBookmark();
-        cat.Append();
+        cat.Insert();
         for (const char* name : {"FileName", "FolderName", "ArchiveID", "FileSize", "DateModified",
                                  "TimeModified", "Attribute", "Comment"})
             cat.FieldByName(name)->SetAsVariant(fresh.FieldByName(name)->AsVariant());
@@ -316,7 +317,7 @@ void TCatalogProgressForm::MergeIntoCatalogTable() {
         nextNew();
         nextCat();
     };
-    while (catLive || newLive) {
+    const auto mergeStep = [&] {
         if (!catLive)
             append();
         else if (!newLive)
@@ -333,8 +334,29 @@ void TCatalogProgressForm::MergeIntoCatalogTable() {
             lastShown = percent;
             ProcessMessages();
         }
+    };
+    // The steps are written in batches, each under one lock of the catalog and one write of its
+    // files: other users see the catalog as it was before a batch or after it, and wait at most
+    // one batch to change it. A merge inside the caller's own transaction is left to it.
+    dbsql::TDbDatabase* db = cat.Database();
+    const bool batching = db != nullptr && !db->InTransaction() && MergeBatch > 1;
+    if (batching) db->StartTransaction();
+    try {
+        int batched = 0;
+        while (catLive || newLive) {
+            if (batching && ++batched > MergeBatch) {
+                db->Commit(false);
+                db->StartTransaction();
+                batched = 1;
+            }
+            mergeStep();
+        }
+    } catch (...) {
+        // What was merged before the failure is kept; a failing write of it is the error then.
+        if (batching && db->InTransaction()) db->Commit(false);
+        throw;
     }
-
+    if (batching) db->Commit(false);
     cat.CancelRange();
     cat.Close();
     cat.SetIndexName("");

@@ -252,20 +252,24 @@ TEST_F(CatalogUpdateTest, ReCataloguingAddsUpdatesRemovesAndKeepsWhatTheCatalogA
     SetStamp(Disk / "readme.txt", 2025, 1, 2, 3, 4, 5);
 
     // Comments from the disk: a blank one never replaces the catalog's; a non-blank one only with
-    // CommentOverrideFromDisk. Every round runs over the same disk.
+    // CommentOverrideFromDisk. Every round runs over the same disk; the merge writes its steps in
+    // batches of the given size (1: each on its own), the first round's additions and removals
+    // falling on either side of a batch's end.
     const struct {
         std::string DiskComment, Override, Kept;
+        int Batch;
     } rounds[] = {
-        {"", "False", "kept"},
-        {"from disk", "False", "kept"},
-        {"", "True", "kept"},
-        {"from disk", "True", "from disk"},
+        {"", "False", "kept", 2},
+        {"from disk", "False", "kept", 1000},
+        {"", "True", "kept", 1},
+        {"from disk", "True", "from disk", 3},
     };
     for (size_t i = 0; i < std::size(rounds); ++i) {
         const auto& round = rounds[i];
         SCOPED_TRACE(round.DiskComment + " " + round.Override);
         SetOption("CommentOverrideFromDisk", round.Override);
         ASSERT_TRUE(Run('D', [&](TUpdatingRun& f) {
+            f.MergeBatch = round.Batch;
             f.BeforeUpdate = [&](TCatalogProgressForm& r) {
                 dbsql::TDbTable& fresh = *r.NewDataTable;
                 for (fresh.First(); !fresh.Eof(); fresh.Next())

@@ -319,6 +319,8 @@ public:
     bool KeyEntryExists(const uint8_t* key, int32_t recNo);
     // Only a unique index and the internal ones refuse an equal key.
     bool IsDuplicateKey(const uint8_t* key);
+    // Whether the current index refuses a key equal to one it holds.
+    bool RefusesEqualKeys() const;
     // 9729 naming the current index.
     [[noreturn]] void RaiseDuplicateKey() const;
     int32_t GetTableRecordCount() const;

@@ -28,10 +28,13 @@ bool TDataCursor::KeyEntryExists(const uint8_t* key, int32_t recNo) {
     return FindTreeKey(*this, key, &value) && value == recNo;
 }
 
+bool TDataCursor::RefusesEqualKeys() const {
+    return CurrentIndex == SysDeletedIndex || CurrentIndex == SysTextIndex ||
+           IndexFile->GetIndexDesc(CurrentIndex).Unique != 0;
+}
+
 bool TDataCursor::IsDuplicateKey(const uint8_t* key) {
-    bool refusesEqual = CurrentIndex == SysDeletedIndex || CurrentIndex == SysTextIndex ||
-                        IndexFile->GetIndexDesc(CurrentIndex).Unique != 0;
-    return refusesEqual && KeyInIndex(key);
+    return RefusesEqualKeys() && KeyInIndex(key);
 }
 
 void TDataCursor::RaiseDuplicateKey() const {

@@ -16,6 +16,7 @@
 #include "dbengine/data/Record.h"
 #include "dbengine/index/IndexFile.h"
 #include "dbengine/index/IndexKeys.h"
+#include "dbengine/index/IndexTree.h"
 #include "dbengine/session/DataSession.h"
 #include "dbengine/util/Coding.h"
 #include "dbengine/util/FirstFailure.h"
@@ -186,20 +187,42 @@ void TDataCursor::LocalInsertRecord(uint8_t* buffer, bool reposition) {
         }
         std::vector<uint8_t> liveKey = StatusKey(StatusLive, buffer);
 
+        const std::vector<uint8_t> indexes = EditIndexes();
+        // When the first index refuses equal keys, its insert looks for one on the way down: it
+        // goes in first, after every other check, so a refused edit has changed nothing.
+        bool firstChecksOnInsert = false;
         if (ChecksDuplicates()) {
-            for (uint8_t i : EditIndexes()) {
-                SelectIndex(i);
-                if (IsDuplicateKey(RecordKey(buffer, buffer).data())) RaiseDuplicateKey();
+            if (!indexes.empty()) {
+                SelectIndex(indexes[0]);
+                firstChecksOnInsert = RefusesEqualKeys();
+            }
+            // A record refused by several indexes names the first of them in order, as when each
+            // was checked in turn before the inserts.
+            auto raiseDuplicate = [&](uint8_t found) {
+                if (firstChecksOnInsert) {
+                    SelectIndex(indexes[0]);
+                    if (IsDuplicateKey(RecordKey(buffer, buffer).data())) RaiseDuplicateKey();
+                }
+                SelectIndex(found);
+                RaiseDuplicateKey();
+            };
+            for (size_t k = firstChecksOnInsert ? 1 : 0; k < indexes.size(); ++k) {
+                SelectIndex(indexes[k]);
+                if (IsDuplicateKey(RecordKey(buffer, buffer).data())) raiseDuplicate(indexes[k]);
             }
             if (SuppressAutoInc) {
                 SelectIndex(SysDeletedIndex);
-                if (KeyInIndex(liveKey.data())) RaiseDuplicateKey();
+                if (KeyInIndex(liveKey.data())) raiseDuplicate(SysDeletedIndex);
             }
         }
-        for (uint8_t i : EditIndexes()) {
-            SelectIndex(i);
+        for (size_t k = 0; k < indexes.size(); ++k) {
+            SelectIndex(indexes[k]);
             std::vector<uint8_t> key = RecordKey(buffer, buffer);
-            InsertKey(key.data(), recNo);
+            if (k == 0 && firstChecksOnInsert) {
+                if (!InsertNewTreeKey(*this, key.data(), recNo)) RaiseDuplicateKey();
+            } else {
+                InsertKey(key.data(), recNo);
+            }
             log.Inserted(key, recNo);
         }
 

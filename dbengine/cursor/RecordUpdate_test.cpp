@@ -158,20 +158,30 @@ TEST_F(RecordUpdateTest, DuplicateInTheSecondSecondaryIndexChangesNoFile) {
     Insert({"bob", "Rome", 20, ""});
     Close();
     std::string dat = Bytes("T.DAT"), idx = Bytes("T.IDX");
-    Open();
-    auto b = Buffer({"carol", "Paris", 20, ""});  // City repeats (allowed), Count repeats (unique)
-    try {
-        C->InsertRecord(b.data(), true);
-        ADD_FAILURE() << "no error";
-    } catch (const EDbEngineError& e) {
-        EXPECT_EQ(e.ErrorCode, DBE_KEYVIOL);
-        EXPECT_EQ(e.ErrorIndex, "ByCount");
+    // City repeats (allowed); a repeated name or Count is refused, the first refusing index in
+    // order (the primary, then ByCount) named.
+    const struct {
+        const char* Name;
+        int32_t Count;
+        const char* Refusing;
+    } cases[] = {{"carol", 20, "ByCount"}, {"alice", 30, ""}, {"bob", 10, ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.Name) + " " + std::to_string(c.Count));
+        Open();
+        auto b = Buffer({c.Name, "Paris", c.Count, ""});
+        try {
+            C->InsertRecord(b.data(), true);
+            ADD_FAILURE() << "no error";
+        } catch (const EDbEngineError& e) {
+            EXPECT_EQ(e.ErrorCode, DBE_KEYVIOL);
+            EXPECT_EQ(e.ErrorIndex, c.Refusing);
+        }
+        EXPECT_FALSE(C->Table->WriteLocked) << "the table write lock is given back";
+        EXPECT_EQ(C->GetTableRecordCount(), 2);
+        Close();
+        EXPECT_TRUE(Bytes("T.DAT") == dat) << "data file changed";
+        EXPECT_TRUE(Bytes("T.IDX") == idx) << "index file changed";
     }
-    EXPECT_FALSE(C->Table->WriteLocked) << "the table write lock is given back";
-    EXPECT_EQ(C->GetTableRecordCount(), 2);
-    Close();
-    EXPECT_TRUE(Bytes("T.DAT") == dat) << "data file changed";
-    EXPECT_TRUE(Bytes("T.IDX") == idx) << "index file changed";
 }
 
 TEST_F(RecordUpdateTest, ModifyReplacesOnlyChangedKeys) {

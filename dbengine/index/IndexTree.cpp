@@ -1,5 +1,6 @@
 #include "dbengine/index/IndexTree.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -69,6 +70,52 @@ void InsertTreeKey(TIndexCursor& c, const uint8_t* key, int32_t value) {
         f.ReleasePage(p);
         c.PushLevel();
     }
+}
+
+bool InsertNewTreeKey(TIndexCursor& c, const uint8_t* key, int32_t value) {
+    TIndexFile& f = *c.IndexFile;
+    uint8_t index = c.CurrentIndex;
+    int32_t pageNo = f.GetRootPage(index);
+    if (pageNo == 0) {
+        InsertTreeKey(c, key, value);
+        return true;
+    }
+    // The pages of the way down stay held: the counts are raised only once the leaf shows no
+    // equal key, without fetching the pages again.
+    struct THeldPath {
+        TIndexFile& File;
+        std::vector<std::pair<TPage*, int>> Levels;
+        ~THeldPath() {
+            for (auto& level : Levels) File.ReleasePage(level.first);
+        }
+    } held{f, {}};
+    for (;;) {
+        if (held.Levels.size() >= static_cast<size_t>(TIndexCursor::MaxTreeLevels))
+            RaiseEngineError(DBE_INDEXCORRUPT, {}, {}, f.GetDatabaseName(), f.GetTableName());
+        TPage* p = f.FetchPage(index, pageNo);
+        held.Levels.emplace_back(p, 0);
+        if (p->IsLeaf()) {
+            int equalAt = 0;
+            if (p->FindExact(c, key, equalAt)) return false;
+            held.Levels.back().second = p->FindInsertPos(c, key);
+            break;
+        }
+        int child = std::max(1, p->FindInsertPos(c, key));
+        held.Levels.back().second = child;
+        pageNo = p->GetValue(child);
+    }
+    c.ClearPath();
+    for (size_t level = 0; level < held.Levels.size(); ++level) {
+        auto [p, pos] = held.Levels[level];
+        if (level > 0) c.PushLevel();
+        c.SetPathPage(p->PageNo);
+        c.SetPathPos(pos);
+        if (level + 1 < held.Levels.size())
+            p->SetSubtreeCount(pos, static_cast<int32_t>(static_cast<uint32_t>(p->GetSubtreeCount(pos)) + 1));
+        else
+            p->InsertKey(c, key, 1, value);
+    }
+    return true;
 }
 
 bool DeleteTreeKey(TIndexCursor& c, const uint8_t* key) {

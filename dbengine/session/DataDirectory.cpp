@@ -265,7 +265,19 @@ void TDataDirectory::Commit(bool endTransaction, bool forceFlush, bool /*localOn
         }
     }
     InTransaction = false;
-    if (failure) std::rethrow_exception(failure);
+    if (failure) {
+        // A failed commit may have put the files back and read the caches again: cursors catch
+        // up as after a rollback.
+        NotifyRolledBack();
+        std::rethrow_exception(failure);
+    }
+}
+
+void TDataDirectory::NotifyRolledBack() noexcept {
+    // A copy, since a cursor may close meanwhile.
+    std::vector<TDirectoryUser*> users = Users;
+    for (TDirectoryUser* user : users)
+        if (std::find(Users.begin(), Users.end(), user) != Users.end()) user->TransactionRolledBack();
 }
 
 void TDataDirectory::Rollback(bool /*localOnly*/) {
@@ -287,10 +299,8 @@ void TDataDirectory::Rollback(bool /*localOnly*/) {
     }
     InTransaction = false;
     // Cursors catch up with the headers read again at once (their record counts, say), not at
-    // their next operation; a copy, since a cursor may close meanwhile.
-    std::vector<TDirectoryUser*> users = Users;
-    for (TDirectoryUser* user : users)
-        if (std::find(Users.begin(), Users.end(), user) != Users.end()) user->TransactionRolledBack();
+    // their next operation.
+    NotifyRolledBack();
     if (failure) std::rethrow_exception(failure);
 }
 

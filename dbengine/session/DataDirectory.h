@@ -62,7 +62,8 @@ public:
 
     void StartTransaction(bool localOnly);
     // Always ends the transaction mark and releases unused tables, also when writing fails; the
-    // first failure is raised afterwards.
+    // first failure is raised afterwards. A shared table whose writes fail part way gets its files
+    // back as they were before the commit.
     void Commit(bool endTransaction, bool forceFlush, bool localOnly);
     void Rollback(bool localOnly);
 
@@ -87,6 +88,7 @@ private:
     std::unique_ptr<TDataTable> NewTable(const std::string& tableName, bool exclusive, bool inMemory,
                                          bool isTemporary);
     void FreeTable(TDataTable* table);
+    void NotifyRolledBack() noexcept;
 };
 
 }  // namespace dbengine

@@ -725,13 +725,20 @@ void TDataTable::CommitLock() {
 void TDataTable::CommitWrite(bool trim, bool flushToDisk) {
     if (IsRemote() || ReadOnly || !InTransaction) return;
     InTransaction = false;
+    // The transaction's changes reach a shared table's files in one go, under the write journal
+    // of a single edit: a commit that fails part way puts the files back as they were before it
+    // and the caches are read again from them, so the transaction is as if rolled back.
+    const bool journaled = !Exclusive;
+    if (journaled) BeginWriteJournal();
     try {
         FlushBuffers(trim, false, false, false, flushToDisk);
         if (IndexFile->IsOpen) IndexFile->FlushPages(true);
     } catch (...) {
+        if (journaled && !PutBackJournaledWrites()) EndWriteJournal();
         InTransaction = true;
         throw;
     }
+    if (journaled) EndWriteJournal();
     InTransaction = true;
 }
 

@@ -22,11 +22,13 @@ using testsupport::TLockHolderProcess;
 struct CountingFiles {
     std::atomic<int> Writes{0}, Flushes{0};
     std::atomic<bool> FailWrites{false};
+    std::atomic<int> FailWriteNumber{0};  // only this write fails (counted from 1)
     platform::TScopedFileFault Hook{
         [this](platform::TFileOperation op, const std::string&, int64_t, uint32_t) {
             if (op == platform::TFileOperation::Write) {
                 ++Writes;
-                if (FailWrites) return platform::TFileFault{platform::ERROR_WRITE_PROTECT, 0};
+                if (FailWrites || Writes == FailWriteNumber)
+                    return platform::TFileFault{platform::ERROR_WRITE_PROTECT, 0};
             }
             if (op == platform::TFileOperation::Flush) ++Flushes;
             return platform::TFileFault{};
@@ -424,6 +426,47 @@ TEST_F(DataTableTest, CommitEndsTheTransactionEvenWhenWritingFails) {
     });
     EXPECT_EQ(child, 0);
     EXPECT_EQ(GetCount(*Open("T"), 1), 10);
+}
+
+TEST_F(DataTableTest, ACommitFailingPartWayPutsTheFilesBack) {
+    MakeTable("T", true, 3);
+    TDataTable* t = Open("T");
+    const std::string dat = Bytes("T.DAT"), idx = Bytes("T.IDX"), blb = Bytes("T.BLB");
+    auto change = [&] {
+        Database->StartTransaction(false);
+        SetCount(*t, 2, 555);
+        SetCount(*t, 4, 444);
+        t->IndexFile->SetRecordCount(4);
+        TBlock* block = t->BlobFile->AllocateBlock(nullptr);
+        block->WriteData(0, 3, "abc");
+        t->BlobFile->ReleaseBlock(block);
+    };
+    // Each write of the commit in turn fails; the writes before it are taken back.
+    int failing = 1;
+    for (;; ++failing) {
+        SCOPED_TRACE(failing);
+        change();
+        int code = 0;
+        {
+            CountingFiles io;
+            io.FailWriteNumber = failing;
+            code = CodeOf([&] { Database->Commit(true, false, false); });
+        }
+        EXPECT_FALSE(Database->InTransaction);
+        if (code == 0) break;
+        EXPECT_EQ(code, DBE_WRITEERR);
+        EXPECT_EQ(Bytes("T.DAT"), dat);
+        EXPECT_EQ(Bytes("T.IDX"), idx);
+        EXPECT_EQ(Bytes("T.BLB"), blb);
+        EXPECT_EQ(t->DataFile->RecordCount(), 3);
+        EXPECT_EQ(GetCount(*t, 2), 20);
+        if (failing > 50) FAIL() << "the commit never got through";
+    }
+    EXPECT_GT(failing, 3) << "the commit wrote to every file";
+    ASSERT_EQ(Database->ReleaseSharedTable(t, false, false, false), 0);
+    TDataTable* again = Open("T");
+    EXPECT_EQ(GetCount(*again, 2), 555);
+    EXPECT_EQ(GetCount(*again, 4), 444);
 }
 
 TEST_F(DataTableTest, ClosingInsideATransactionKeepsTheFilesOpen) {
