@@ -140,10 +140,8 @@ bool TShowDirectoryForm::LayOutPrintedColumns(TPrintDirectoryForm& P, bool Multi
     uint8_t next = 0;
     for (size_t i = 0; i < kDirectoryColumns; ++i)
         if (ColumnItems[i]->Checked) positions[i] = ++next;
-    std::array<TReportLabel*, kDirectoryColumns> texts{};
-    std::copy(P.Texts.begin(), P.Texts.end(), texts.begin());
-    if (MultiLine) texts[kDirectoryCommentColumn] = P.FComment2;
-    PlacePrintedColumns(positions, P.Headers, texts, widths, kDirectoryCommentColumn, P.DetailBand->Width());
+    PlacePrintedColumns(positions, P.Headers, P.Texts, widths, kDirectoryCommentColumn,
+                        MultiLine ? P.FComment2 : nullptr, P.DetailBand->Width());
     return true;
 }
 
@@ -153,14 +151,8 @@ void TShowDirectoryForm::PrintBtnClick() {
 
     auto* p = TCustomForm::Create<TPrintDirectoryForm>(Application);
     try {
-        p->Report->PrinterIndex = Printer().PrinterIndex();
-        p->Report->Page().SetOrientation(choices.Portrait ? poPortrait : poLandscape);
-        p->Title->SetCaption(Caption());
-        p->Report->ReportTitle = Caption();
-        p->Report->SetDataSet(ReportTable2);
-        for (TReportDBText* t : p->Texts) t->SetDataSet(ReportTable2);
-        p->FComment2->SetDataSet(ReportTable2);
-        p->UsePrintedFont(FileGrid->Font(), p->Headers, p->Texts, *p->FComment2);
+        p->StartPrintedReport(choices, Caption(), *ReportTable2, FileGrid->Font(), p->Headers, p->Texts,
+                              *p->FComment2);
         p->PageHeaderBand->SetHeight(64 + p->Headers[0]->Height() + 4);
 
         if (!LayOutPrintedColumns(*p, choices.MultiLine)) {

@@ -87,28 +87,15 @@ bool TFileReportScreenForm::LayOutPrintedColumns(TFileReportPrinterForm& P, bool
     std::array<int, kColumnItems> widths{};
     MeasurePrintedHeadings(P.Headers, widths);
     if (MultiLine) widths[kComment] = P.Comment2->Width();
-    const TBookmark mark = Query->GetBookmark();
-    Query->DisableControls();
-    bool measured = false;
-    try {
-        measured = WalkPrintedRows(*this, *Query, "Calculating Column Widths For This Printed Report", [&] {
+    const bool measured =
+        WalkPrintedRows(*this, *Query, "Calculating Column Widths For This Printed Report", [&] {
             const auto texts = QueryRowTexts();
             for (size_t i = 0; i < kColumnItems; ++i)
                 if (i != kComment || !MultiLine) MeasurePrintedText(*P.TestLabel, texts[i], widths[i]);
         });
-    } catch (...) {
-        Query->GotoBookmark(mark);
-        Query->EnableControls();
-        throw;
-    }
-    Query->GotoBookmark(mark);
-    Query->EnableControls();
     if (!measured) return false;
-    std::array<TReportLabel*, kColumnItems> texts{};
-    std::copy(P.Texts.begin(), P.Texts.end(), texts.begin());
-    if (MultiLine) texts[kComment] = P.Comment2;
-    PlacePrintedColumns(std::span(ColumnPos).first<kColumnItems>(), P.Headers, texts, widths, kComment,
-                        P.DetailBand->Width());
+    PlacePrintedColumns(std::span(ColumnPos).first<kColumnItems>(), P.Headers, P.Texts, widths, kComment,
+                        MultiLine ? P.Comment2 : nullptr, P.DetailBand->Width());
     return true;
 }
 
@@ -118,14 +105,8 @@ void TFileReportScreenForm::PrintBtnClick() {
 
     auto* p = TCustomForm::Create<TFileReportPrinterForm>(Application);
     try {
-        p->Report->PrinterIndex = Printer().PrinterIndex();
-        p->Report->Page().SetOrientation(choices.Portrait ? poPortrait : poLandscape);
-        p->Title->SetCaption(Caption());
-        p->Report->ReportTitle = Caption();
-        p->Report->SetDataSet(Query);
-        for (TReportDBText* t : p->Texts) t->SetDataSet(Query);
-        p->Comment2->SetDataSet(Query);
-        p->UsePrintedFont(FileReportGrid->Font(), p->Headers, p->Texts, *p->Comment2);
+        p->StartPrintedReport(choices, Caption(), *Query, FileReportGrid->Font(), p->Headers, p->Texts,
+                              *p->Comment2);
         p->PageHeaderBand->SetHeight(p->Headers[0]->Height() + 33);
         p->HeaderUnderline->SetBounds(0, p->PageHeaderBand->Height() - 3, p->PageHeaderBand->Width(), 1);
 

@@ -5,6 +5,7 @@
 #include "catalog/ProgressForm.h"
 #include "controls/kit/CoolGauge.h"
 #include "framework/data/DataSet.h"
+#include "framework/print/Printers.h"
 #include "framework/stdctrls/CheckBox.h"
 #include "framework/stdctrls/RadioButton.h"
 #include "reports/output/ReportOutputForms.h"
@@ -70,8 +71,17 @@ void TPrintedReportForm::ReportStartPage() {
     PageNumLabel->SetCaption(std::to_string(FPageCounter));
 }
 
-void TPrintedReportForm::UsePrintedFont(const TFont& Font, std::span<TReportLabel* const> Headers,
-                                        std::span<TReportDBText* const> Texts, TReportDBText& Comment) {
+void TPrintedReportForm::StartPrintedReport(const TPrintedReportChoices& Choices, const std::string& Caption,
+                                            TDataSet& Rows, const TFont& Font,
+                                            std::span<TReportLabel* const> Headers,
+                                            std::span<TReportDBText* const> Texts, TReportDBText& Comment) {
+    Report->PrinterIndex = Printer().PrinterIndex();
+    Report->Page().SetOrientation(Choices.Portrait ? poPortrait : poLandscape);
+    Title->SetCaption(Caption);
+    Report->ReportTitle = Caption;
+    Report->SetDataSet(&Rows);
+    for (TReportDBText* t : Texts) t->SetDataSet(&Rows);
+    Comment.SetDataSet(&Rows);
     TestLabel->Font() = Font;
     DetailBand->Font() = Font;
     for (TReportDBText* t : Texts) t->Font() = Font;
@@ -143,7 +153,11 @@ bool WalkPrintedRows(TCustomForm& Window, TDataSet& Rows, const std::string& Cap
     auto* progress = TCustomForm::Create<catalog::TProgressForm>(&Window);
     progress->ShowForm(Caption, true);
     Window.SetEnabled(false);
+    const TBookmark mark = Rows.GetBookmark();
+    Rows.DisableControls();
     auto finish = [&]() {
+        Rows.GotoBookmark(mark);
+        Rows.EnableControls();
         Window.SetEnabled(true);
         progress->HideForm();
         progress->Free();
@@ -168,14 +182,15 @@ bool WalkPrintedRows(TCustomForm& Window, TDataSet& Rows, const std::string& Cap
 }
 
 void PlacePrintedColumns(std::span<const uint8_t> Positions, std::span<TReportLabel* const> Headers,
-                         std::span<TReportLabel* const> Texts, std::span<const int> Widths, size_t Comment,
-                         int BandWidth) {
+                         std::span<TReportDBText* const> Texts, std::span<const int> Widths, size_t Comment,
+                         TReportDBText* Wrapped, int BandWidth) {
+    auto text = [&](size_t i) -> TReportLabel* { return i == Comment && Wrapped ? Wrapped : Texts[i]; };
     int x = 1;
     size_t last = Positions.size();
     for (size_t p = 1; p <= Positions.size(); ++p)
         for (size_t i = 0; i < Positions.size(); ++i) {
             if (Positions[i] != p) continue;
-            for (TReportLabel* c : {Headers[i], Texts[i]}) {
+            for (TReportLabel* c : {Headers[i], text(i)}) {
                 c->SetEnabled(true);
                 c->SetAutoSize(false);
                 c->SetLeft(x);
@@ -186,7 +201,7 @@ void PlacePrintedColumns(std::span<const uint8_t> Positions, std::span<TReportLa
         }
     if (last != Comment) return;
     // A wrapped comment also narrows to the edge rather than run off the page.
-    TReportLabel* comment = Texts[last];
+    TReportLabel* comment = text(last);
     const int room = BandWidth - comment->Left();
     if (room > 0 && (comment->Width() < room || comment->WordWrap())) comment->SetWidth(room);
 }

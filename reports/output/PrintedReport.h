@@ -33,6 +33,14 @@ T* NewPrintedControl(framework::TComponent& Owner, framework::TWinControl& Band,
     return c;
 }
 
+// What the printer dialog was answered with; false when it was cancelled.
+struct TPrintedReportChoices {
+    bool Portrait = true;
+    bool MultiLine = false;
+    bool Preview = false;
+};
+bool AskPrintedReportChoices(TPrintedReportChoices& Choices);
+
 class TPrintedReportForm : public framework::TForm {
 public:
     framework::TReport* Report;
@@ -47,10 +55,14 @@ public:
     void ReportBeforePrint();
     void ReportStartPage();
 
-    // The printed lines take Font: the measuring label, the detail band, its texts, Comment (the
-    // wrapped comment) and the column headings; each text is one line of Font high.
-    void UsePrintedFont(const framework::TFont& Font, std::span<framework::TReportLabel* const> Headers,
-                        std::span<framework::TReportDBText* const> Texts, framework::TReportDBText& Comment);
+    // Sets the report up for Choices' orientation on the chosen printer, titled Caption, over
+    // Rows; the printed lines take Font: the measuring label, the detail band, its texts, Comment
+    // (the wrapped comment) and the column headings, each text one line of Font high.
+    void StartPrintedReport(const TPrintedReportChoices& Choices, const std::string& Caption,
+                            framework::TDataSet& Rows, const framework::TFont& Font,
+                            std::span<framework::TReportLabel* const> Headers,
+                            std::span<framework::TReportDBText* const> Texts,
+                            framework::TReportDBText& Comment);
     // The page heading's top line: "Page" and its number at the right edge, the title centred in
     // the rest.
     void PlacePageHeading();
@@ -73,31 +85,25 @@ private:
     int FPageCounter = 0;
 };
 
-// What the printer dialog was answered with; false when it was cancelled.
-struct TPrintedReportChoices {
-    bool Portrait = true;
-    bool MultiLine = false;
-    bool Preview = false;
-};
-bool AskPrintedReportChoices(TPrintedReportChoices& Choices);
-
 // Widens each width to its heading's first width and to its width in the font it prints in.
 void MeasurePrintedHeadings(std::span<framework::TReportLabel* const> Headers, std::span<int> Widths);
 // Widens Width to Text's width in Test's font.
 void MeasurePrintedText(framework::TReportLabel& Test, const std::string& Text, int& Width);
 
 // Walks Rows from its first record under the cancellable progress window Caption, with Window
-// disabled, calling MeasureRow on each record; false when cancelled. Window comes back enabled and
-// the progress window goes, also when MeasureRow throws.
+// disabled and Rows' controls held, calling MeasureRow on each record; false when cancelled. Rows'
+// record and controls and Window come back and the progress window goes, also when MeasureRow
+// throws.
 bool WalkPrintedRows(framework::TCustomForm& Window, framework::TDataSet& Rows, const std::string& Caption,
                      const std::function<void()>& MeasureRow);
 
 // Lays the columns out from the left in the order of Positions (1 first; 0 leaves a column out),
-// each heading and text enabled, Widths[i] wide and 4 apart. When the last one placed is column
-// Comment, its text reaches the band's right edge, BandWidth (a wrapped one also no further).
+// each heading and text enabled, Widths[i] wide and 4 apart; Wrapped (when given) prints column
+// Comment instead of its text. When the last one placed is column Comment, its text reaches the
+// band's right edge, BandWidth (a wrapped one also no further).
 void PlacePrintedColumns(std::span<const uint8_t> Positions,
                          std::span<framework::TReportLabel* const> Headers,
-                         std::span<framework::TReportLabel* const> Texts, std::span<const int> Widths,
-                         size_t Comment, int BandWidth);
+                         std::span<framework::TReportDBText* const> Texts, std::span<const int> Widths,
+                         size_t Comment, framework::TReportDBText* Wrapped, int BandWidth);
 
 }  // namespace reports

@@ -134,11 +134,8 @@ bool TSummaryReportScreenForm::LayOutPrintedColumns(TSummaryReportPrinterForm& P
     std::array<int, kSummaryItems> widths{};
     MeasurePrintedHeadings(P.Headers, widths);
     if (MultiLine) widths[kComment] = P.Comment2->Width();
-    const TBookmark mark = Query->GetBookmark();
-    Query->DisableControls();
-    bool measured = false;
-    try {
-        measured = WalkPrintedRows(*this, *Query, "Calculating Column Widths For This Printed Report", [&] {
+    const bool measured =
+        WalkPrintedRows(*this, *Query, "Calculating Column Widths For This Printed Report", [&] {
             auto texts = QueryRowTexts();
             texts[9] = FormatFloat("##0.00%", Query->FieldByName("SlackSpace")->AsFloat());
             for (int item : {11, 12})
@@ -149,18 +146,9 @@ bool TSummaryReportScreenForm::LayOutPrintedColumns(TSummaryReportPrinterForm& P
                 if (i != 12 && (i != kComment || !MultiLine))  // the drive keeps its heading's width
                     MeasurePrintedText(*P.TestLabel, texts[i], widths[i]);
         });
-    } catch (...) {
-        Query->GotoBookmark(mark);
-        Query->EnableControls();
-        throw;
-    }
-    Query->GotoBookmark(mark);
-    Query->EnableControls();
     if (!measured) return false;
-    std::array<TReportLabel*, kSummaryItems> texts{};
-    std::copy(P.Texts.begin(), P.Texts.end(), texts.begin());
-    if (MultiLine) texts[kComment] = P.Comment2;
-    PlacePrintedColumns(Spec.ColumnPos, P.Headers, texts, widths, kComment, P.DetailBand->Width());
+    PlacePrintedColumns(Spec.ColumnPos, P.Headers, P.Texts, widths, kComment,
+                        MultiLine ? P.Comment2 : nullptr, P.DetailBand->Width());
     return true;
 }
 
@@ -170,14 +158,8 @@ void TSummaryReportScreenForm::PrintBtnClick() {
 
     auto* p = TCustomForm::Create<TSummaryReportPrinterForm>(Application);
     try {
-        p->Report->PrinterIndex = Printer().PrinterIndex();
-        p->Report->Page().SetOrientation(choices.Portrait ? poPortrait : poLandscape);
-        p->Title->SetCaption(Caption());
-        p->Report->ReportTitle = Caption();
-        p->Report->SetDataSet(Query);
-        for (TReportDBText* t : p->Texts) t->SetDataSet(Query);
-        p->Comment2->SetDataSet(Query);
-        p->UsePrintedFont(SummaryReportGrid->Font(), p->Headers, p->Texts, *p->Comment2);
+        p->StartPrintedReport(choices, Caption(), *Query, SummaryReportGrid->Font(), p->Headers, p->Texts,
+                              *p->Comment2);
         p->PageHeaderBand->SetHeight(p->Headers[0]->Height() + 33);
         p->HeaderUnderline->SetBounds(0, p->PageHeaderBand->Height() - 3, p->PageHeaderBand->Width(), 1);
 
