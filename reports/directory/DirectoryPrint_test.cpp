@@ -157,10 +157,7 @@ TEST_F(DirectoryPrintTest, TheCheckedColumnsAreLaidOutFromTheLeftEdge) {
 
 TEST_F(DirectoryPrintTest, HeadingsInALargePrintedFontAreNotClipped) {
     auto* p = TCustomForm::Create<TPrintDirectoryForm>(Application);
-    TFont big = p->TestLabel->Font();
-    big.SetSize(16);
-    p->TestLabel->Font() = big;
-    for (TReportLabel* h : p->Headers) h->Font() = big;
+    testsupport::UseLargeHeadingFont(*p->TestLabel, p->Headers);
     ASSERT_TRUE(Dir->LayOutPrintedColumns(*p, false));
     EXPECT_GT(testsupport::ExpectHeadingsUnclipped(*p->TestLabel, p->Headers), 0);
     p->Free();

@@ -175,10 +175,7 @@ TEST_F(FileReportPrintTest, HeadingsInALargePrintedFontAreNotClipped) {
     // Headings wider than their columns' texts: the dates, the attribute and the category code.
     TFileReportScreenForm* f = Built({1, 0, 0, 0, 0, 2, 3, 4, 5, 0, 0, 0});
     auto* p = TCustomForm::Create<TFileReportPrinterForm>(Application);
-    TFont big = p->TestLabel->Font();
-    big.SetSize(16);
-    p->TestLabel->Font() = big;
-    for (TReportLabel* h : p->Headers) h->Font() = big;
+    testsupport::UseLargeHeadingFont(*p->TestLabel, p->Headers);
     ASSERT_TRUE(f->LayOutPrintedColumns(*p, false));
     EXPECT_EQ(testsupport::ExpectHeadingsUnclipped(*p->TestLabel, p->Headers), 5);
     p->Free();

@@ -144,10 +144,7 @@ TEST_F(SummaryPrintTest, CancelWhileMeasuringPrintsNothingAndRestoresTheWindow) 
     const std::string row = f->Query->FieldByName("CatalogVolumeLabel")->AsString();
     auto* p = TCustomForm::Create<TSummaryReportPrinterForm>(Application);
     // A layout in a large font: every shown heading gets at least its text's width.
-    TFont big = p->TestLabel->Font();
-    big.SetSize(16);
-    p->TestLabel->Font() = big;
-    for (TReportLabel* h : p->Headers) h->Font() = big;
+    testsupport::UseLargeHeadingFont(*p->TestLabel, p->Headers);
     ASSERT_TRUE(f->LayOutPrintedColumns(*p, false));
     int shown = 0;
     for (TReportLabel* h : p->Headers) {

@@ -63,6 +63,15 @@ inline void ExpectPageNumberBesideItsLabel(const std::string& Pdf, int Page = 1)
     ADD_FAILURE() << "no \"Page\" on page " << Page;
 }
 
+// Gives the measuring label and the headings a 16-point font, larger than the one they are made in.
+inline void UseLargeHeadingFont(framework::TReportLabel& Test,
+                                std::span<framework::TReportLabel* const> Headers) {
+    framework::TFont big = Test.Font();
+    big.SetSize(16);
+    Test.Font() = big;
+    for (framework::TReportLabel* h : Headers) h->Font() = big;
+}
+
 // Every enabled heading is at least as wide as its text in its own font (Test is a spare label
 // whose font each heading's is copied into).
 inline int ExpectHeadingsUnclipped(framework::TReportLabel& Test,
