@@ -23,19 +23,14 @@
 #include "reports/directory/ShowDirectoryForm.h"
 #include "reports/directory/testsupport/DirectoryFixture.h"
 #include "reports/output/ReportOutputForms.h"
+#include "reports/testsupport/PrintedPdf.h"
 
 namespace reports {
 namespace {
 
 using namespace framework;
 
-std::string DirPdfOutput(const std::string& Command) {
-    std::string out;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(Command.c_str(), "r"), pclose);
-    char buffer[4096];
-    while (pipe && fgets(buffer, sizeof buffer, pipe.get())) out += buffer;
-    return out;
-}
+using testsupport::PdfCommandOutput;
 
 class DirectoryPrintTest : public testsupport::DirectoryWindowTest {
 protected:
@@ -83,7 +78,7 @@ protected:
         });
         Dir->PrintBtnClick();
     }
-    std::string PdfText() { return DirPdfOutput("pdftotext -layout '" + Pdf + "' - 2>/dev/null"); }
+    std::string PdfText() { return PdfCommandOutput("pdftotext -layout '" + Pdf + "' - 2>/dev/null"); }
 };
 
 TEST_F(DirectoryPrintTest, PrintsTheHeaderTheCheckedColumnsTheTotalsAndTheFooter) {
@@ -107,8 +102,9 @@ TEST_F(DirectoryPrintTest, PrintsTheHeaderTheCheckedColumnsTheTotalsAndTheFooter
         ASSERT_NE(found, std::string::npos) << name;
         at = found;
     }
-    DirPdfOutput("pdftoppm -r 60 -png -f 1 -l 1 '" + Pdf + "' '" + std::string(KORVANE_BUILD_DIR) +
-                 "/DirectoryPrinted'");
+    testsupport::ExpectPageNumberBesideItsLabel(Pdf);
+    PdfCommandOutput("pdftoppm -r 60 -png -f 1 -l 1 '" + Pdf + "' '" + std::string(KORVANE_BUILD_DIR) +
+                     "/DirectoryPrinted'");
 }
 
 TEST_F(DirectoryPrintTest, WithoutTotalsNoTotalsBand) {
@@ -157,6 +153,14 @@ TEST_F(DirectoryPrintTest, TheCheckedColumnsAreLaidOutFromTheLeftEdge) {
         EXPECT_TRUE(Dir->Enabled());
         EXPECT_FALSE(Dir->ReportTable2->Active());
     }
+}
+
+TEST_F(DirectoryPrintTest, HeadingsInALargePrintedFontAreNotClipped) {
+    auto* p = TCustomForm::Create<TPrintDirectoryForm>(Application);
+    testsupport::UseLargeHeadingFont(*p->TestLabel, p->Headers);
+    ASSERT_TRUE(Dir->LayOutPrintedColumns(*p, false));
+    EXPECT_GT(testsupport::ExpectHeadingsUnclipped(*p->TestLabel, p->Headers), 0);
+    p->Free();
 }
 
 TEST_F(DirectoryPrintTest, MultiLineCommentsMakeTallerLines) {

@@ -7,8 +7,8 @@
 #include <array>
 #include <string>
 
-#include "framework/ui/Forms.h"
 #include "reports/directory/DirectoryText.h"
+#include "reports/output/PrintedReport.h"
 
 namespace framework {
 class TReport;
@@ -19,19 +19,11 @@ class TReportLabel;
 
 namespace reports {
 
-class TPrintDirectoryForm : public framework::TForm {
+class TPrintDirectoryForm : public TPrintedReportForm {
 public:
     explicit TPrintDirectoryForm(framework::TComponent* AOwner);
 
-    framework::TReport* Report;
-    framework::TReportBand* PageHeaderBand;
-    framework::TReportBand* DetailBand;
-    framework::TReportBand* SummaryBand;
     framework::TReportBand* PageFooterBand;
-    framework::TReportLabel* Title;
-    framework::TReportLabel* PageItem;
-    framework::TReportLabel* PageNumLabel;
-    framework::TReportLabel* TestLabel;
     framework::TReportLabel *VLabel, *DSize, *DUsed, *DFree, *FilesOnDiskS, *FilesInArcsS;
     // FileNameHeader ... FCommentHeader, in the columns' order.
     std::array<framework::TReportLabel*, kDirectoryColumns> Headers{};
@@ -41,12 +33,6 @@ public:
     framework::TReportDBText* FComment2;
     framework::TReportLabel *FilesOnDisk, *BytesOnDisk, *FilesInArcs, *BytesInArcs;
     framework::TReportLabel* FooterLabel;
-
-    void ReportBeforePrint();
-    void ReportStartPage();
-
-private:
-    int FPageCounter = 0;
 };
 
 }  // namespace reports

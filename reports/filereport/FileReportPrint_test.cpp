@@ -24,19 +24,14 @@
 #include "reports/filereport/FileReportScreenForm.h"
 #include "reports/output/ReportOutputForms.h"
 #include "reports/testsupport/FileReportFixture.h"
+#include "reports/testsupport/PrintedPdf.h"
 
 namespace reports {
 namespace {
 
 using namespace framework;
 
-std::string PdfCommandOutput(const std::string& Command) {
-    std::string out;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(Command.c_str(), "r"), pclose);
-    char buffer[4096];
-    while (pipe && fgets(buffer, sizeof buffer, pipe.get())) out += buffer;
-    return out;
-}
+using testsupport::PdfCommandOutput;
 
 class FileReportPrintTest : public testsupport::FileReportTest {
 protected:
@@ -105,6 +100,7 @@ TEST_F(FileReportPrintTest, PrintsTheShownColumnsAndEveryRowOnce) {
     EXPECT_NE(text.find("Report Totals"), std::string::npos);
     const std::string pages = PdfCommandOutput("pdfinfo '" + Pdf + "' | grep 'Page size'");
     EXPECT_NE(pages.find("612 x 792"), std::string::npos) << pages;
+    testsupport::ExpectPageNumberBesideItsLabel(Pdf);
     PdfCommandOutput("pdftoppm -r 50 -png -f 1 -l 1 '" + Pdf + "' '" + std::string(KORVANE_BUILD_DIR) +
                      "/FileReportPrinted'");
 }
@@ -143,6 +139,7 @@ TEST_F(FileReportPrintTest, LongReportsNumberEveryPage) {
         EXPECT_EQ(text.find(name, found + 1), std::string::npos) << name;
         at = found;
     }
+    testsupport::ExpectPageNumberBesideItsLabel(Pdf, pages);
     // A second run numbers from 1 again.
     PrintWith(*f, false);
     EXPECT_TRUE(std::regex_search(PdfText(), std::regex("Page +1\n")));
@@ -172,6 +169,16 @@ TEST_F(FileReportPrintTest, TheChosenPrinterAndTheChoicesOutliveACancel) {
     EXPECT_TRUE(again->Landscape->Checked());
     EXPECT_FALSE(again->Portrait->Checked());
     again->Free();
+}
+
+TEST_F(FileReportPrintTest, HeadingsInALargePrintedFontAreNotClipped) {
+    // Headings wider than their columns' texts: the dates, the attribute and the category code.
+    TFileReportScreenForm* f = Built({1, 0, 0, 0, 0, 2, 3, 4, 5, 0, 0, 0});
+    auto* p = TCustomForm::Create<TFileReportPrinterForm>(Application);
+    testsupport::UseLargeHeadingFont(*p->TestLabel, p->Headers);
+    ASSERT_TRUE(f->LayOutPrintedColumns(*p, false));
+    EXPECT_EQ(testsupport::ExpectHeadingsUnclipped(*p->TestLabel, p->Headers), 5);
+    p->Free();
 }
 
 TEST_F(FileReportPrintTest, CancelWhileMeasuringPrintsNothing) {

@@ -4,8 +4,8 @@
 
 #include <array>
 
-#include "framework/ui/Forms.h"
 #include "reports/filereport/FileReportScreenForm.h"
+#include "reports/output/PrintedReport.h"
 
 namespace framework {
 class TReport;
@@ -17,18 +17,10 @@ class TReportShape;
 
 namespace reports {
 
-class TFileReportPrinterForm : public framework::TForm {
+class TFileReportPrinterForm : public TPrintedReportForm {
 public:
     explicit TFileReportPrinterForm(framework::TComponent* AOwner);
 
-    framework::TReport* Report;
-    framework::TReportBand* PageHeaderBand;
-    framework::TReportBand* DetailBand;
-    framework::TReportBand* SummaryBand;
-    framework::TReportLabel* Title;
-    framework::TReportLabel* PageItem;
-    framework::TReportLabel* PageNumLabel;
-    framework::TReportLabel* TestLabel;
     framework::TReportShape* HeaderUnderline;
     // Item N at index N - 1.
     std::array<framework::TReportLabel*, kColumnItems> Headers{};
@@ -39,12 +31,6 @@ public:
     framework::TReportLabel* BytesOnDisk;
     framework::TReportLabel* FilesInArcs;
     framework::TReportLabel* BytesInArcs;
-
-    void ReportBeforePrint();
-    void ReportStartPage();
-
-private:
-    int FPageCounter = 0;
 };
 
 }  // namespace reports

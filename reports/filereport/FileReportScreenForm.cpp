@@ -1173,103 +1173,24 @@ void TFileReportScreenForm::FormClose(TCloseAction& Action) {
 
 // ---- the full view -------------------------------------------------------------------------------
 
-TFileReportViewRecordForm::TFileReportViewRecordForm(TComponent* AOwner) : TForm(AOwner) {
-    SetCaption("View Full Record");
-    SetBorderStyle(bsSingle);
-    SetBorderIcons(biSystemMenu | biMinimize);
-    Position = poScreenCenter;
-    SetClientSize(520, 352);
-    NewComponent<entry::TCtlController>(this);
-    struct TBox {
-        const char* Caption;
-        const char* Field;
-        int Left, Top, Width;
-    };
-    const TBox boxes[] = {
-        {"FileName", "FileName", 8, 8, 504},
-        {"Folder Name", "FolderName", 8, 48, 504},
-        {"Archive ID", "ArchiveID", 8, 88, 504},
-        {"Volume ID", "VolumeLabel", 8, 128, 120},
-        {"File Size", "FileSize", 136, 128, 136},
-        {"Date Modified", "DateModified", 280, 128, 112},
-        {"Time Modified", "TimeModified", 400, 128, 112},
-        {"Attribute", "Attribute", 8, 168, 120},
-        {"Category Code", "CategoryCode", 136, 168, 136},
-        {"Category", "CategoryDescription", 280, 168, 232},
-    };
-    for (const TBox& b : boxes) {
-        auto* label = NewComponent<TLabel>(this);
-        label->SetParent(this);
-        label->SetBounds(b.Left, b.Top, b.Width, 15);
-        label->SetCaption(b.Caption);
-        if (std::string(b.Field) == "FileSize") {
-            auto* size = NewComponent<grid::TCtlDbPictureField>(this);
-            size->SetName("FileSize");
-            size->SetParent(this);
-            size->SetBounds(b.Left, b.Top + 16, b.Width, 22);
-            size->SetPictureMask("###,###,###,###,###");
-            size->SetOptions(size->Options() | entry::efoRightAlign | entry::efoRightJustify);
-            size->DataLink().SetReadOnly(true);
-            Boxes.push_back(size);
-            continue;
-        }
-        auto* edit = NewComponent<TDBEdit>(this);
-        edit->SetName(std::string(b.Field) == "Attribute" ? "AttributeStr" : b.Field);
-        edit->SetParent(this);
-        edit->SetBounds(b.Left, b.Top + 16, b.Width, 22);
-        edit->SetReadOnly(true);
-        edit->SetDataField(b.Field);
-        Boxes.push_back(edit);
-    }
-    auto* label = NewComponent<TLabel>(this);
-    label->SetParent(this);
-    label->SetBounds(8, 208, 100, 15);
-    label->SetCaption("Comment");
-    auto* memo = NewComponent<TDBMemo>(this);
-    memo->SetName("Comment");
-    memo->SetParent(this);
-    memo->SetBounds(8, 224, 504, 80);
-    memo->ScrollBars = ssVertical;
-    memo->SetReadOnly(true);
-    memo->SetDataField("Comment");
-    Boxes.push_back(memo);
-    Navigator = NewComponent<TDBNavigator>(this);
-    Navigator->SetName("Navigator");
-    Navigator->SetParent(this);
-    Navigator->SetVisibleButtons(NavButtons({nbFirst, nbPrior, nbNext, nbLast}));
-    Navigator->SetBounds(8, 316, 128, 28);
-    auto* close = NewComponent<TBitBtn>(this);
-    close->SetName("CloseBtn");
-    close->SetParent(this);
-    close->SetKind(bkClose);
-    close->SetBounds(332, 314, 86, 30);
-    close->OnClick = [this](TObject*) { Close(); };
-    auto* help = NewComponent<TBitBtn>(this);
-    help->SetName("HelpBtn");
-    help->SetParent(this);
-    help->SetKind(bkHelp);
-    help->SetBounds(426, 314, 86, 30);
-    help->OnClick = [this](TObject*) { Application->HelpContext(HelpContext); };
-    OnClose = [this](TObject*, TCloseAction& Action) { FormClose(Action); };
-}
+namespace {
 
-void TFileReportViewRecordForm::Bind(TDataSource* Source) {
-    Navigator->SetDataSource(Source);
-    for (TControl* box : Boxes) {
-        if (auto* edit = dynamic_cast<TDBEdit*>(box))
-            edit->SetDataSource(Source);
-        else if (auto* memo = dynamic_cast<TDBMemo*>(box))
-            memo->SetDataSource(Source);
-        else if (auto* size = dynamic_cast<grid::TCtlDbPictureField*>(box)) {
-            size->SetDataSource(Source);
-            size->SetDataField("FileSize");
-        }
-    }
-}
+const TReportViewRecordForm::TViewBox kFileReportViewBoxes[] = {
+    {"FileName", "FileName", "FileName", nullptr, 8, 8, 504},
+    {"FolderName", "Folder Name", "FolderName", nullptr, 8, 48, 504},
+    {"ArchiveID", "Archive ID", "ArchiveID", nullptr, 8, 88, 504},
+    {"VolumeLabel", "Volume ID", "VolumeLabel", nullptr, 8, 128, 120},
+    {"FileSize", "File Size", "FileSize", "###,###,###,###,###", 136, 128, 136},
+    {"DateModified", "Date Modified", "DateModified", nullptr, 280, 128, 112},
+    {"TimeModified", "Time Modified", "TimeModified", nullptr, 400, 128, 112},
+    {"AttributeStr", "Attribute", "Attribute", nullptr, 8, 168, 120},
+    {"CategoryCode", "Category Code", "CategoryCode", nullptr, 136, 168, 136},
+    {"CategoryDescription", "Category", "CategoryDescription", nullptr, 280, 168, 232},
+};
 
-void TFileReportViewRecordForm::FormClose(TCloseAction& Action) {
-    if (OpenFlag) *OpenFlag = false;
-    Action = caFree;
-}
+}  // namespace
+
+TFileReportViewRecordForm::TFileReportViewRecordForm(TComponent* AOwner)
+    : TReportViewRecordForm(AOwner, 41, kFileReportViewBoxes, 208, 80) {}
 
 }  // namespace reports

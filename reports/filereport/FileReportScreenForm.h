@@ -19,6 +19,7 @@
 #include "framework/core/DateTime.h"
 #include "framework/core/Masks.h"
 #include "framework/ui/Forms.h"
+#include "reports/output/ReportViewRecordForm.h"
 
 namespace framework {
 class TBevel;
@@ -294,17 +295,9 @@ private:
 };
 
 // The full view of one row of a report, bound to the report's query.
-class TFileReportViewRecordForm : public framework::TForm {
+class TFileReportViewRecordForm : public TReportViewRecordForm {
 public:
     explicit TFileReportViewRecordForm(framework::TComponent* AOwner);
-    // Binds every box and the navigator to Source.
-    void Bind(framework::TDataSource* Source);
-    int HelpContext = 41;
-    // Cleared when the view closes.
-    bool* OpenFlag = nullptr;
-    std::vector<framework::TControl*> Boxes;
-    framework::TDBNavigator* Navigator;
-    void FormClose(framework::TCloseAction& Action);
 };
 
 }  // namespace reports

@@ -4,6 +4,7 @@
 #include "catalog/ProgressForm.h"
 #include "controls/entry/CtlAttachedButton.h"
 #include "controls/entry/CtlController.h"
+#include "controls/entry/CtlMessages.h"
 #include "controls/entry/CtlPictureField.h"
 #include "controls/entry/CtlSpinner.h"
 #include "controls/entry/CtlState.h"
@@ -38,6 +39,8 @@ namespace {
 
 constexpr uint32_t kOutputErrorBeep = 16;
 constexpr uint32_t kOutputQuestionBeep = 32;
+// The entry fields' own text for a value outside the field's range.
+constexpr uint32_t kOutputRangeMessage = 30179;
 constexpr const char* kSingleLineCaption = "Show Only The First Line Of The Disk Comment";
 constexpr const char* kMultiLineCaption = "Show The Full Disk Comment (MultiLine)";
 constexpr const char* kStartEachDiskCaption = "Start Each Disk Listing On A New Page";
@@ -192,6 +195,15 @@ void TGetSummaryToDiskFileNameForm::OkBtnClick() {
     if (Trim(name).empty()) {
         platform::MessageBeep(kOutputErrorBeep);
         MessageDlg("Filename Cannot Be Blank", mtError, {mbOK}, 0);
+        return;
+    }
+    // The comment width in use must lie in its field's range (a typed value is only checked when
+    // the field is left, and OK may be pressed without leaving it).
+    entry::TCtlPictureField* width = MultiLine->Checked() ? WrapChars : TruncChars;
+    if (width->ValidateContents(false) != 0) {
+        platform::MessageBeep(kOutputErrorBeep);
+        MessageDlg(entry::CtlGetMessage(kOutputRangeMessage), mtError, {mbOK}, 0);
+        if (width->CanFocus()) width->SetFocus();
         return;
     }
     if (platform::GetFileAttributes(name) != platform::INVALID_FILE_ATTRIBUTES) {

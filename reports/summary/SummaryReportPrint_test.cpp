@@ -19,6 +19,7 @@
 #include "framework/stdctrls/CheckBox.h"
 #include "framework/stdctrls/RadioButton.h"
 #include "reports/output/ReportOutputForms.h"
+#include "reports/testsupport/PrintedPdf.h"
 #include "reports/testsupport/SummaryReportFixture.h"
 
 namespace reports {
@@ -28,13 +29,7 @@ using namespace framework;
 
 const char* const kSummaryTestFooter = "Korvane Summary Test 9.99";
 
-std::string SummaryPdfCommand(const std::string& Command) {
-    std::string out;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(Command.c_str(), "r"), pclose);
-    char buffer[4096];
-    while (pipe && fgets(buffer, sizeof buffer, pipe.get())) out += buffer;
-    return out;
-}
+using testsupport::PdfCommandOutput;
 
 class SummaryPrintTest : public testsupport::SummaryReportTest {
 protected:
@@ -67,7 +62,7 @@ protected:
         });
         F.PrintBtnClick();
     }
-    std::string PdfText() { return SummaryPdfCommand("pdftotext -layout '" + Pdf + "' - 2>/dev/null"); }
+    std::string PdfText() { return PdfCommandOutput("pdftotext -layout '" + Pdf + "' - 2>/dev/null"); }
     std::string Pdf;
     TPrinterQueuesFunc Saved;
 };
@@ -102,10 +97,11 @@ TEST_F(SummaryPrintTest, PrintsTheShownColumnsEveryVolumeInOrderAndTheTotals) {
     EXPECT_NE(text.find("6,001,050,000"), std::string::npos);
     EXPECT_NE(text.find("15.30"), std::string::npos);
     EXPECT_NE(text.find(kSummaryTestFooter), std::string::npos);
-    const std::string pages = SummaryPdfCommand("pdfinfo '" + Pdf + "' | grep 'Page size'");
+    const std::string pages = PdfCommandOutput("pdfinfo '" + Pdf + "' | grep 'Page size'");
     EXPECT_NE(pages.find("792 x 612"), std::string::npos) << pages;
-    SummaryPdfCommand("pdftoppm -r 60 -png -f 1 -l 1 '" + Pdf + "' '" + std::string(KORVANE_BUILD_DIR) +
-                      "/SummaryPrinted'");
+    testsupport::ExpectPageNumberBesideItsLabel(Pdf);
+    PdfCommandOutput("pdftoppm -r 60 -png -f 1 -l 1 '" + Pdf + "' '" + std::string(KORVANE_BUILD_DIR) +
+                     "/SummaryPrinted'");
 }
 
 TEST_F(SummaryPrintTest, LongReportsCarryTheFooterOnEveryPageAndTotalsFollowTheBox) {
@@ -128,7 +124,7 @@ TEST_F(SummaryPrintTest, LongReportsCarryTheFooterOnEveryPageAndTotalsFollowTheB
     f->ShowTotals->SetChecked(false);
     PrintWith(*f, true);
     const std::string text = PdfText();
-    const int pages = std::stoi(SummaryPdfCommand("pdfinfo '" + Pdf + "' | sed -n 's/^Pages: *//p'"));
+    const int pages = std::stoi(PdfCommandOutput("pdfinfo '" + Pdf + "' | sed -n 's/^Pages: *//p'"));
     ASSERT_GT(pages, 1);
     size_t footers = 0;
     for (size_t at = text.find(kSummaryTestFooter); at != std::string::npos;
@@ -148,10 +144,7 @@ TEST_F(SummaryPrintTest, CancelWhileMeasuringPrintsNothingAndRestoresTheWindow) 
     const std::string row = f->Query->FieldByName("CatalogVolumeLabel")->AsString();
     auto* p = TCustomForm::Create<TSummaryReportPrinterForm>(Application);
     // A layout in a large font: every shown heading gets at least its text's width.
-    TFont big = p->TestLabel->Font();
-    big.SetSize(16);
-    p->TestLabel->Font() = big;
-    for (TReportLabel* h : p->Headers) h->Font() = big;
+    testsupport::UseLargeHeadingFont(*p->TestLabel, p->Headers);
     ASSERT_TRUE(f->LayOutPrintedColumns(*p, false));
     int shown = 0;
     for (TReportLabel* h : p->Headers) {

@@ -5,21 +5,17 @@
 
 #include <algorithm>
 
-#include "catalog/ProgressForm.h"
-#include "controls/kit/CoolGauge.h"
 #include "dbsql/components/DbQuery.h"
 #include "framework/core/SysUtils.h"
 #include "framework/data/Fields.h"
 #include "framework/dbctrls/DBGrids.h"
 #include "framework/reports/Reports.h"
 #include "framework/stdctrls/CheckBox.h"
-#include "framework/stdctrls/RadioButton.h"
 #include "reports/output/ReportOutputForms.h"
 
 namespace reports {
 
 using namespace framework;
-
 
 namespace {
 
@@ -58,50 +54,18 @@ constexpr TSummaryPrintedItem kSummaryPrintedItems[kSummaryItems] = {
     {"CommentHeader", "Comment", "Comment1", "CommentStr", taLeftJustify, nullptr},
 };
 
+// Every control of the printed summary is in Arial.
 template <class T>
 T* SummaryPrinted(TComponent& Owner, TWinControl& Band, const char* Name, const std::string& Caption,
                   TFontStyles Style = 0, int Size = 0) {
-    auto* c = NewComponent<T>(&Owner);
-    c->SetName(Name);
-    c->SetParent(&Band);
-    c->Font().Name = "Arial";
-    if (Size) c->Font().SetSize(Size);
-    c->Font().Style = Style;
-    c->SetCaption(Caption);
-    return c;
+    return NewPrintedControl<T>(Owner, Band, Name, Caption, Style, "Arial", Size);
 }
 
 }  // namespace
 
-TSummaryReportPrinterForm::TSummaryReportPrinterForm(TComponent* AOwner) : TForm(AOwner) {
-    SetName("SummaryReportPrinterForm");
-    Report = NewComponent<TReport>(this);
-    Report->SetName("Report");
-    Report->Page().SetPaperSize(ppLetter);
-    Report->Page().SetMargins(9.906);
-    Report->Page().Units = ruInches;
-    Report->Options = FirstPageHeader | LastPageFooter;
-    Report->PrintIfEmpty = true;
-    Report->BeforePrint = [this](TReport*, bool&) { ReportBeforePrint(); };
-    Report->OnStartPage = [this](TReport*) { ReportStartPage(); };
-    auto band = [this](const char* Name, TReportBandType Type) {
-        auto* b = NewComponent<TReportBand>(this, Type);
-        b->SetName(Name);
-        b->SetReport(Report);
-        return b;
-    };
-    PageHeaderBand = band("PageHeaderBand", rbPageHeader);
-    DetailBand = band("DetailBand", rbDetail);
-    SummaryBand = band("SummaryBand", rbSummary);
-    PageFooterBand = band("PageFooterBand", rbPageFooter);
-
-    Title = SummaryPrinted<TReportLabel>(*this, *PageHeaderBand, "Title", "", fsBold, 12);
-    Title->SetAlignment(taCenter);
-    PageItem = SummaryPrinted<TReportLabel>(*this, *PageHeaderBand, "PageItem", "Page", fsBold, 12);
-    PageNumLabel = SummaryPrinted<TReportLabel>(*this, *PageHeaderBand, "PageNumLabel", "1", fsBold, 12);
-    PageNumLabel->SetAlignment(taRightJustify);
-    TestLabel = SummaryPrinted<TReportLabel>(*this, *PageHeaderBand, "TestLabel", "");
-    TestLabel->SetEnabled(false);
+TSummaryReportPrinterForm::TSummaryReportPrinterForm(TComponent* AOwner)
+    : TPrintedReportForm(AOwner, "SummaryReportPrinterForm", "Arial", 12) {
+    PageFooterBand = NewBand("PageFooterBand", rbPageFooter);
     HeaderUnderline = NewComponent<TReportShape>(this);
     HeaderUnderline->SetName("HeaderUnderline");
     HeaderUnderline->SetParent(PageHeaderBand);
@@ -158,15 +122,6 @@ TSummaryReportPrinterForm::TSummaryReportPrinterForm(TComponent* AOwner) : TForm
     PageFooterBand->BeforePrint = [this](TReportBand*, bool&) { PageFooterBandBeforePrint(); };
 }
 
-void TSummaryReportPrinterForm::ReportBeforePrint() {
-    FPageCounter = 0;
-}
-
-void TSummaryReportPrinterForm::ReportStartPage() {
-    ++FPageCounter;
-    PageNumLabel->SetCaption(std::to_string(FPageCounter));
-}
-
 void TSummaryReportPrinterForm::PageFooterBandBeforePrint() {
     FooterLabel->SetAutoSize(false);
     FooterLabel->SetBounds(0, PageFooterBand->Height() - FooterLabel->Height(), PageFooterBand->Width(),
@@ -176,122 +131,43 @@ void TSummaryReportPrinterForm::PageFooterBandBeforePrint() {
 
 bool TSummaryReportScreenForm::LayOutPrintedColumns(TSummaryReportPrinterForm& P, bool MultiLine) {
     constexpr size_t kComment = kSummaryItems - 1;
-    auto* progress = TCustomForm::Create<catalog::TProgressForm>(this);
-    progress->ShowForm("Calculating Column Widths For This Printed Report", true);
     std::array<int, kSummaryItems> widths{};
-    // Each heading measured in the font it prints in (the heading labels keep their first size).
-    for (size_t i = 0; i < kSummaryItems; ++i) {
-        P.TestLabel->SetCaption(P.Headers[i]->Caption());
-        widths[i] = std::max(P.Headers[i]->Width(), P.TestLabel->Width());
-    }
+    MeasurePrintedHeadings(P.Headers, widths);
     if (MultiLine) widths[kComment] = P.Comment2->Width();
-    SetEnabled(false);
-    const TBookmark mark = Query->GetBookmark();
-    Query->DisableControls();
-    auto finish = [&]() {
-        Query->GotoBookmark(mark);
-        Query->EnableControls();
-        SetEnabled(true);
-        progress->HideForm();
-        progress->Free();
-    };
-    const int rows = Query->RecordCount();
-    int done = 0;
-    for (Query->First(); !Query->Eof(); Query->Next()) {
-        if (progress->CancelPressed) {
-            finish();
-            return false;
-        }
-        auto texts = QueryRowTexts();
-        texts[9] = FormatFloat("##0.00%", Query->FieldByName("SlackSpace")->AsFloat());
-        for (int item : {11, 12})
-            texts[size_t(item - 1)] = FormatFloat(
-                kSummaryPrintedCount, Query->FieldByName(kSummaryPrintedItems[item - 1].Field)->AsFloat());
-        for (size_t i = 0; i < kSummaryItems; ++i) {
-            if (i == 12 || (i == kComment && MultiLine)) continue;  // the drive keeps its heading's width
-            P.TestLabel->SetCaption(texts[i]);
-            widths[i] = std::max(widths[i], P.TestLabel->Width());
-        }
-        ++done;
-        progress->ProgressBar->SetProgress(rows > 0 ? int(double(done) / rows * 100) : 100);
-        Application->ProcessMessages();
-    }
-    if (progress->CancelPressed) {
-        finish();
-        return false;
-    }
-    int x = 1;
-    TReportLabel* last = nullptr;
-    for (int p = 1; p <= kSummaryItems; ++p)
-        for (size_t i = 0; i < kSummaryItems; ++i) {
-            if (Spec.ColumnPos[i] != p) continue;
-            TReportLabel* text = (i == kComment && MultiLine) ? P.Comment2 : P.Texts[i];
-            for (TReportLabel* c : {P.Headers[i], text}) {
-                c->SetEnabled(true);
-                c->SetAutoSize(false);
-                c->SetLeft(x);
-                c->SetWidth(widths[i]);
-            }
-            last = text;
-            x += widths[i] + 4;
-        }
-    if (last && (last == P.Comment2 || last == P.Texts[kComment]) &&
-        last->Left() + last->Width() < P.DetailBand->Width())
-        last->SetWidth(P.DetailBand->Width() - last->Left());
-    finish();
+    const bool measured =
+        WalkPrintedRows(*this, *Query, "Calculating Column Widths For This Printed Report", [&] {
+            auto texts = QueryRowTexts();
+            texts[9] = FormatFloat("##0.00%", Query->FieldByName("SlackSpace")->AsFloat());
+            for (int item : {11, 12})
+                texts[size_t(item - 1)] =
+                    FormatFloat(kSummaryPrintedCount,
+                                Query->FieldByName(kSummaryPrintedItems[item - 1].Field)->AsFloat());
+            for (size_t i = 0; i < kSummaryItems; ++i)
+                if (i != 12 && (i != kComment || !MultiLine))  // the drive keeps its heading's width
+                    MeasurePrintedText(*P.TestLabel, texts[i], widths[i]);
+        });
+    if (!measured) return false;
+    PlacePrintedColumns(Spec.ColumnPos, P.Headers, P.Texts, widths, kComment,
+                        MultiLine ? P.Comment2 : nullptr, P.DetailBand->Width());
     return true;
 }
 
 void TSummaryReportScreenForm::PrintBtnClick() {
-    auto* spec = TCustomForm::Create<TGetPrintedReportSpecForm>(Application);
-    spec->HideStartEachDisk();
-    TModalResult result = mrNone;
-    bool portrait = true, multiLine = false, preview = false;
-    try {
-        result = spec->ShowModal();
-        portrait = spec->Portrait->Checked();
-        multiLine = spec->MultiLine->Checked();
-        preview = spec->PreviewOnScreenFirst->Checked();
-    } catch (...) {
-        spec->Free();
-        throw;
-    }
-    spec->Free();
-    if (result != mrOk) return;
+    TPrintedReportChoices choices;
+    if (!AskPrintedReportChoices(choices)) return;
 
     auto* p = TCustomForm::Create<TSummaryReportPrinterForm>(Application);
     try {
-        p->Report->PrinterIndex = Printer().PrinterIndex();
-        p->Report->Page().SetOrientation(portrait ? poPortrait : poLandscape);
-        p->Title->SetCaption(Caption());
-        p->Report->ReportTitle = Caption();
-        p->Report->SetDataSet(Query);
-        for (TReportDBText* t : p->Texts) t->SetDataSet(Query);
-        p->Comment2->SetDataSet(Query);
-        const TFont& font = SummaryReportGrid->Font();
-        p->TestLabel->Font() = font;
-        p->DetailBand->Font() = font;
-        for (TReportDBText* t : p->Texts) t->Font() = font;
-        p->Comment2->Font() = font;
-        for (TReportLabel* h : p->Headers) h->Font() = font;
-        p->TestLabel->SetCaption("Mg");
-        p->DetailBand->SetHeight(p->TestLabel->Height());
-        for (TReportDBText* t : p->Texts) t->SetHeight(p->TestLabel->Height());
-        p->Comment2->SetHeight(p->TestLabel->Height());
+        p->StartPrintedReport(choices, Caption(), *Query, SummaryReportGrid->Font(), p->Headers, p->Texts,
+                              *p->Comment2);
         p->PageHeaderBand->SetHeight(p->Headers[0]->Height() + 33);
         p->HeaderUnderline->SetBounds(0, p->PageHeaderBand->Height() - 3, p->PageHeaderBand->Width(), 1);
 
-        if (!LayOutPrintedColumns(*p, multiLine)) {
+        if (!LayOutPrintedColumns(*p, choices.MultiLine)) {
             p->Free();
             return;
         }
-        const int right = p->PageHeaderBand->Width();
-        p->PageNumLabel->SetAutoSize(false);
-        p->PageNumLabel->SetBounds(right - 48, 4, 48, p->PageNumLabel->Height());
-        p->PageItem->SetLeft(p->PageNumLabel->Left() - 3 - p->PageItem->Width());
-        p->PageItem->SetTop(4);
-        p->Title->SetAutoSize(false);
-        p->Title->SetBounds(0, 4, p->PageItem->Left() - 3, p->PageItem->Height());
+        p->PlacePageHeading();
 
         p->TotDisks->SetCaption(FormatFloat(kSummaryPrintedCount, DiskCount));
         p->TotFiles->SetCaption(FormatFloat(kSummaryPrintedCount, double(FileTotal)));
@@ -302,10 +178,7 @@ void TSummaryReportScreenForm::PrintBtnClick() {
         p->SummaryBand->SetEnabled(ShowTotals->Checked());
 
         const TBookmark mark = Query->GetBookmark();
-        if (preview)
-            p->Report->Preview();
-        else
-            p->Report->Print();
+        p->PrintOrPreview(choices.Preview);
         Query->GotoBookmark(mark);
     } catch (...) {
         p->Free();

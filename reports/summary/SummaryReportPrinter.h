@@ -5,7 +5,7 @@
 
 #include <array>
 
-#include "framework/ui/Forms.h"
+#include "reports/output/PrintedReport.h"
 #include "reports/summary/SummaryReportScreenForm.h"
 
 namespace framework {
@@ -18,19 +18,11 @@ class TReportShape;
 
 namespace reports {
 
-class TSummaryReportPrinterForm : public framework::TForm {
+class TSummaryReportPrinterForm : public TPrintedReportForm {
 public:
     explicit TSummaryReportPrinterForm(framework::TComponent* AOwner);
 
-    framework::TReport* Report;
-    framework::TReportBand* PageHeaderBand;
-    framework::TReportBand* DetailBand;
-    framework::TReportBand* SummaryBand;
     framework::TReportBand* PageFooterBand;
-    framework::TReportLabel* Title;
-    framework::TReportLabel* PageItem;
-    framework::TReportLabel* PageNumLabel;
-    framework::TReportLabel* TestLabel;
     framework::TReportLabel* FooterLabel;
     framework::TReportShape* HeaderUnderline;
     // Item N at index N - 1; Texts[13] is Comment1 (the first line), Comment2 the whole memo.
@@ -39,12 +31,7 @@ public:
     framework::TReportDBText* Comment2;
     framework::TReportLabel *TotDisks, *TotFiles, *TotSpace, *TotUsed, *TotFree, *Slack;
 
-    void ReportBeforePrint();
-    void ReportStartPage();
     void PageFooterBandBeforePrint();
-
-private:
-    int FPageCounter = 0;
 };
 
 }  // namespace reports

@@ -892,21 +892,9 @@ void TSummaryReportScreenForm::FormClose(TCloseAction& Action) {
 
 // ---- the full view -------------------------------------------------------------------------------
 
-TSummaryReportViewRecordForm::TSummaryReportViewRecordForm(TComponent* AOwner) : TForm(AOwner) {
-    SetCaption("View Full Record");
-    SetBorderStyle(bsSingle);
-    SetBorderIcons(biSystemMenu | biMinimize);
-    Position = poScreenCenter;
-    SetClientSize(520, 352);
-    NewComponent<entry::TCtlController>(this);
-    struct TBox {
-        const char* Name;
-        const char* Caption;
-        const char* Field;
-        const char* Mask;  // a picture field when set
-        int Left, Top, Width;
-    };
-    const TBox boxes[] = {
+namespace {
+
+const TReportViewRecordForm::TViewBox kSummaryViewBoxes[] = {
         {"CatalogVolumeLabel", "Catalog Volume ID", "CatalogVolumeLabel", nullptr, 8, 8, 120},
         {"ActualVolumeLabel", "Actual Volume ID", "ActualVolumeLabel", nullptr, 136, 8, 120},
         {"SerialNumber", "Serial Number", "SerialNumberStr", nullptr, 264, 8, 90},
@@ -920,79 +908,11 @@ TSummaryReportViewRecordForm::TSummaryReportViewRecordForm(TComponent* AOwner) :
         {"DiskSize", "Disk Size", "DiskSize", "###,###,###,###,###", 8, 128, 160},
         {"DiskUsed", "Space Used", "DiskUsed", "###,###,###,###,###", 176, 128, 160},
         {"DiskFree", "Free Space", "DiskFree", "###,###,###,###,###", 344, 128, 168},
-    };
-    for (const TBox& b : boxes) {
-        auto* label = NewComponent<TLabel>(this);
-        label->SetParent(this);
-        label->SetBounds(b.Left, b.Top, b.Width, 15);
-        label->SetCaption(b.Caption);
-        if (b.Mask) {
-            auto* number = NewComponent<grid::TCtlDbPictureField>(this);
-            number->SetName(b.Name);
-            number->SetParent(this);
-            number->SetBounds(b.Left, b.Top + 16, b.Width, 22);
-            number->SetPictureMask(b.Mask);
-            number->SetOptions(number->Options() | entry::efoRightAlign | entry::efoRightJustify);
-            number->DataLink().SetReadOnly(true);
-            number->SetDataField(b.Field);
-            Boxes.push_back(number);
-            continue;
-        }
-        auto* edit = NewComponent<TDBEdit>(this);
-        edit->SetName(b.Name);
-        edit->SetParent(this);
-        edit->SetBounds(b.Left, b.Top + 16, b.Width, 22);
-        edit->SetReadOnly(true);
-        edit->SetDataField(b.Field);
-        Boxes.push_back(edit);
-    }
-    auto* label = NewComponent<TLabel>(this);
-    label->SetParent(this);
-    label->SetBounds(8, 168, 100, 15);
-    label->SetCaption("Comment");
-    auto* memo = NewComponent<TDBMemo>(this);
-    memo->SetName("Comment");
-    memo->SetParent(this);
-    memo->SetBounds(8, 184, 504, 120);
-    memo->ScrollBars = ssVertical;
-    memo->SetReadOnly(true);
-    memo->SetDataField("Comment");
-    Boxes.push_back(memo);
-    Navigator = NewComponent<TDBNavigator>(this);
-    Navigator->SetName("Navigator");
-    Navigator->SetParent(this);
-    Navigator->SetVisibleButtons(NavButtons({nbFirst, nbPrior, nbNext, nbLast}));
-    Navigator->SetBounds(8, 316, 128, 28);
-    auto* close = NewComponent<TBitBtn>(this);
-    close->SetName("CloseBtn");
-    close->SetParent(this);
-    close->SetKind(bkClose);
-    close->SetBounds(332, 314, 86, 30);
-    close->OnClick = [this](TObject*) { Close(); };
-    auto* help = NewComponent<TBitBtn>(this);
-    help->SetName("HelpBtn");
-    help->SetParent(this);
-    help->SetKind(bkHelp);
-    help->SetBounds(426, 314, 86, 30);
-    help->OnClick = [this](TObject*) { Application->HelpContext(HelpContext); };
-    OnClose = [this](TObject*, TCloseAction& Action) { FormClose(Action); };
-}
+};
 
-void TSummaryReportViewRecordForm::Bind(TDataSource* Source) {
-    Navigator->SetDataSource(Source);
-    for (TControl* box : Boxes) {
-        if (auto* edit = dynamic_cast<TDBEdit*>(box))
-            edit->SetDataSource(Source);
-        else if (auto* memo = dynamic_cast<TDBMemo*>(box))
-            memo->SetDataSource(Source);
-        else if (auto* number = dynamic_cast<grid::TCtlDbPictureField*>(box))
-            number->SetDataSource(Source);
-    }
-}
+}  // namespace
 
-void TSummaryReportViewRecordForm::FormClose(TCloseAction& Action) {
-    if (OpenFlag) *OpenFlag = false;
-    Action = caFree;
-}
+TSummaryReportViewRecordForm::TSummaryReportViewRecordForm(TComponent* AOwner)
+    : TReportViewRecordForm(AOwner, 51, kSummaryViewBoxes, 168, 120) {}
 
 }  // namespace reports

@@ -18,6 +18,7 @@
 #include "framework/core/Masks.h"
 #include "framework/ui/Forms.h"
 #include "reports/filereport/FileReportScreenForm.h"
+#include "reports/output/ReportViewRecordForm.h"
 
 namespace framework {
 class TBevel;
@@ -210,17 +211,9 @@ private:
 };
 
 // The full view of one row of a disk summary, bound to the report's query.
-class TSummaryReportViewRecordForm : public framework::TForm {
+class TSummaryReportViewRecordForm : public TReportViewRecordForm {
 public:
     explicit TSummaryReportViewRecordForm(framework::TComponent* AOwner);
-    // Binds every box and the navigator to Source.
-    void Bind(framework::TDataSource* Source);
-    int HelpContext = 51;
-    // Cleared when the view closes.
-    bool* OpenFlag = nullptr;
-    std::vector<framework::TControl*> Boxes;
-    framework::TDBNavigator* Navigator;
-    void FormClose(framework::TCloseAction& Action);
 };
 
 }  // namespace reports

@@ -219,6 +219,46 @@ TEST_F(SummaryToDiskTest, TheFirstLineColumnIsTheShorterOfTruncateAndTheLongestL
     EXPECT_EQ(text.find("Total Disks"), std::string::npos) << "no totals while Show Totals is clear";
 }
 
+TEST_F(SummaryToDiskTest, ACommentWidthOutsideItsRangeIsRefusedWithTheFieldsMessage) {
+    MakeThreeVolumes();
+    TSummaryReportScreenForm* f = Built(DiskSummaryByVolumeSpec());
+    struct TCase {
+        bool MultiLine;
+        int Width;
+        bool Accepted;
+    };
+    const TCase cases[] = {{false, 6, false},  {false, 256, false}, {false, 999, false}, {false, 7, true},
+                           {false, 255, true}, {true, 6, false},    {true, 201, false},  {true, 200, true}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(std::to_string(c.Width) + (c.MultiLine ? " wrapped" : " cut"));
+        std::filesystem::remove(OutPath());
+        TModalResult afterOk = mrNone;
+        Driver.AnswerWith(
+            [&c, &afterOk](TCustomForm& Form) {
+                auto& d = dynamic_cast<TGetSummaryToDiskFileNameForm&>(Form);
+                d.FileName->SetText(kOutName);
+                d.Pagination->SetAsInteger(0);
+                (c.MultiLine ? d.MultiLine : d.SingleLine)->SetChecked(true);
+                // The other mode's number is out of range too; only the one in use counts.
+                (c.MultiLine ? d.TruncChars : d.WrapChars)->SetAsInteger(999);
+                (c.MultiLine ? d.WrapChars : d.TruncChars)->SetAsInteger(c.Width);
+                d.OkBtnClick();
+                afterOk = d.ModalResult();
+                if (afterOk == mrNone) d.SetModalResult(mrCancel);
+            },
+            mrNone);
+        if (!c.Accepted) Driver.Answer(mrOk);  // the error box
+        const size_t shown = Driver.Shown.size();
+        f->ToDiskBtnClick();
+        EXPECT_EQ(afterOk, c.Accepted ? mrOk : mrNone);
+        EXPECT_EQ(std::filesystem::exists(OutPath()), c.Accepted);
+        if (!c.Accepted) {
+            ASSERT_EQ(Driver.Shown.size(), shown + 2);
+            EXPECT_EQ(Driver.Shown.back().Text, "Value is not within required range");
+        }
+    }
+}
+
 TEST_F(SummaryToDiskTest, FailuresAreReportedAndCancelLeavesNoFile) {
     MakeThreeVolumes();
     TSummaryReportScreenForm* f = Built(DiskSummaryByVolumeSpec());
