@@ -41,7 +41,7 @@ protected:
     // CAT1, catalogued by runs:
     // - BACKUP01 (drive D, serial 1A2B-3C4D, slack 12.50): DATA\A.DAT (700,000 bytes, read-only and
     //   archive, category DOC, comment "Weekly copy") and README.TXT in the root, no attributes; the
-    //   disk comment has three lines.
+    //   disk comment has three lines. Every entry was modified on 6/1/2023 at 10:30.
     // - EMPTYVOL (no drive, no serial, free space equal to its size): no entries.
     // - LETTERS (drive C, serial 0, used above size): X.TXT and Y.TXT, Y.TXT inside archive OLD.ZIP.
     void MakeVolSummaryCatalog() {
@@ -66,15 +66,22 @@ protected:
         EditVolume("EMPTYVOL", [](framework::TDataSet& V) {
             V.FieldByName("SerialNumber")->Clear();
             V.FieldByName("FilesOnDisk")->SetAsInteger(0);
+            V.FieldByName("DiskUsed")->SetAsFloat(0);
         });
-        // A run cannot catalogue an empty disk: its only entry goes.
+        // A run cannot catalogue an empty disk: its only entry goes. The others get a fixed time.
         auto cat = Table("CAT1_CAT");
         cat->Open();
-        for (cat->First(); !cat->Eof();)
-            if (cat->FieldByName("VolumeLabel")->AsString() == "EMPTYVOL")
+        for (cat->First(); !cat->Eof();) {
+            if (cat->FieldByName("VolumeLabel")->AsString() == "EMPTYVOL") {
                 cat->Delete();
-            else
-                cat->Next();
+                continue;
+            }
+            cat->Edit();
+            cat->FieldByName("DateModified")->SetAsDateTime(framework::EncodeDate(2023, 6, 1));
+            cat->FieldByName("TimeModified")->SetAsDateTime(framework::EncodeTime(10, 30, 0, 0));
+            cat->Post();
+            cat->Next();
+        }
         cat->Close();
         EditVolume("LETTERS", [](framework::TDataSet& V) { V.FieldByName("DiskUsed")->SetAsFloat(60000); });
         EditEntry("A.DAT", [](framework::TDataSet& E) {
