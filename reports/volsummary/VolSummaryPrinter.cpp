@@ -331,6 +331,12 @@ bool TVolSummaryFileContentsScreenForm::LayOutFileBands(TVolSummaryPrintForm& P,
     return true;
 }
 
+void TVolSummaryFileContentsScreenForm::EndPrintWalk() {
+    FileTable3->Close();
+    SummaryTable2->Close();
+    FileTable3->SetMasterSource(SummarySource2);
+}
+
 void TVolSummaryFileContentsScreenForm::PrintBtnClick() {
     auto* spec = TCustomForm::Create<TGetPrintedReportSpecForm>(Application);
     TModalResult result = mrNone;
@@ -393,8 +399,11 @@ void TVolSummaryFileContentsScreenForm::PrintBtnClick() {
         }
 
         const int right = p->PageHeaderBand->Width();
+        // The number's label is as wide as a four-digit number, its text at the right edge.
+        p->PageNumLabel->SetCaption("9999");
+        const int numberWidth = p->PageNumLabel->Width();
         p->PageNumLabel->SetAutoSize(false);
-        p->PageNumLabel->SetBounds(right - 48, 2, 48, p->PageNumLabel->Height());
+        p->PageNumLabel->SetBounds(right - numberWidth, 2, numberWidth, p->PageNumLabel->Height());
         p->PageItem->SetLeft(p->PageNumLabel->Left() - 3 - p->PageItem->Width());
         p->PageItem->SetTop(2);
         p->Title->SetAutoSize(false);
@@ -409,6 +418,13 @@ void TVolSummaryFileContentsScreenForm::PrintBtnClick() {
         p->DetailBand->ForceNewPage = newPage;
         p->SummaryBand->SetEnabled(ShowTotals1->Checked);
 
+        // The report walks the volumes with their controls disabled, which also stills the entries'
+        // master link: each volume band sets the entries' range itself.
+        FileTable3->SetMasterSource(nullptr);
+        p->DetailBand->BeforePrint = [this](TReportBand*, bool&) {
+            const Variant label(SummaryTable2->FieldByName("CatalogVolumeLabel")->AsString());
+            FileTable3->SetRange({label}, {label});
+        };
         SummaryTable2->Open();
         FileTable3->Open();
         if (preview)
@@ -416,13 +432,11 @@ void TVolSummaryFileContentsScreenForm::PrintBtnClick() {
         else
             p->Report->Print();
     } catch (...) {
-        FileTable3->Close();
-        SummaryTable2->Close();
+        EndPrintWalk();
         p->Free();
         throw;
     }
-    FileTable3->Close();
-    SummaryTable2->Close();
+    EndPrintWalk();
     p->Free();
 }
 

@@ -165,6 +165,8 @@ public:
 
 private:
     void CloseViews();
+    // Closes the tables a print walked and links the entries to their volume again.
+    void EndPrintWalk();
     void CalcSummaryFields(framework::TDataSet* DataSet);
     void CalcFileFields(framework::TDataSet* DataSet);
     void ApplyColumnVisibility();
