@@ -185,6 +185,7 @@ public:
     // The disk summaries by volume ID and by free space.
     void ADiskSummaryAllDisksSortedByVolumeID1Click(framework::TObject* Sender);
     void BDiskSummaryAllDisksSortedByHighestFreeSpace1Click(framework::TObject* Sender);
+    void MVolumeSummaryFileContents1Click(framework::TObject* Sender);
     // The cleanup window in its three modes (duplicate, general, retrieve), then the current
     // catalog's name and a refresh.
     void DuplicateRedundantFileCleanup1Click(framework::TObject* Sender);

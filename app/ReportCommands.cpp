@@ -26,6 +26,7 @@
 #include "reports/filereport/DupUniqueFinder.h"
 #include "reports/filereport/FileReportScreenForm.h"
 #include "reports/summary/SummaryReportScreenForm.h"
+#include "reports/volsummary/VolSummaryScreenForm.h"
 #include "dbsql/components/DbTable.h"
 #include "framework/data/Fields.h"
 
@@ -209,6 +210,10 @@ void TMainForm::ADiskSummaryAllDisksSortedByVolumeID1Click(TObject*) {
 
 void TMainForm::BDiskSummaryAllDisksSortedByHighestFreeSpace1Click(TObject*) {
     reports::RunSummaryReport(reports::DiskSummaryByFreeSpaceSpec());
+}
+
+void TMainForm::MVolumeSummaryFileContents1Click(TObject*) {
+    reports::ShowVolSummaryFileContents();
 }
 
 // ---- File reports ----
