@@ -381,9 +381,9 @@ TVolSummaryFileContentsScreenForm::TVolSummaryFileContentsScreenForm(TComponent*
 
     Splitter1 = NewComponent<TSplitter>(this);
     Splitter1->SetName("Splitter1");
-    Splitter1->SetParent(this);
-    Splitter1->SetBounds(0, 230, 600, 3);
     Splitter1->SetAlign(alTop);
+    Splitter1->SetBounds(0, 230, 600, 3);
+    Splitter1->SetParent(this);
     Splitter1->MinSize = 170;
 
     // ---- the lower half: the entries of the highlighted volume

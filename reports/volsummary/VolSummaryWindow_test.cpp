@@ -15,6 +15,7 @@
 #include "framework/data/Fields.h"
 #include "framework/dbctrls/DBCtrls.h"
 #include "framework/dbctrls/DBGrids.h"
+#include "framework/stdctrls/ComCtrls.h"
 #include "framework/stdctrls/ExtCtrls.h"
 #include "framework/stdctrls/FileCtrl.h"
 #include "framework/stdctrls/Label.h"
@@ -123,6 +124,11 @@ TEST_F(VolSummaryWindowTest, DefaultColumnsAndToggling) {
     EXPECT_EQ(f->SummaryItems[6]->Caption, "&G. Disk Size");
     EXPECT_TRUE(f->ShowTotals1->Checked);
     EXPECT_FALSE(f->ExpandComment1->Checked);
+    EXPECT_TRUE(Driver.Grab(*f, std::string(KORVANE_BUILD_DIR) + "/VolSummaryScreenForm.png"));
+    // The splitter divides the halves; the entries get the rest above the buttons.
+    EXPECT_EQ(f->Splitter1->Height(), 3);
+    EXPECT_EQ(f->FilePanel->Top(), f->SummaryPanel->Height() + 3);
+    EXPECT_EQ(f->FilePanel->Top() + f->FilePanel->Height(), f->ButtonPanel->Top());
 
     // "G. Disk Size" flips its own column and check mark only, both ways.
     std::vector<bool> expected = volumeDefaults;
@@ -151,6 +157,7 @@ TEST_F(VolSummaryWindowTest, DefaultColumnsAndToggling) {
     }
     f->ExpandComment2->Click();
     EXPECT_TRUE(f->TCPanel2->Visible());
+    EXPECT_TRUE(Driver.Grab(*f, std::string(KORVANE_BUILD_DIR) + "/VolSummaryScreenFormExpanded.png"));
 }
 
 TEST_F(VolSummaryWindowTest, AFontChangeMeasuresOnlyItsGridAndKeepsTheTotals) {
