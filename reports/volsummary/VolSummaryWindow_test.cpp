@@ -22,6 +22,8 @@
 #include "framework/stdctrls/Menus.h"
 #include "platform/Paths.h"
 #include "platform/testsupport/UserEnv.h"
+#include "reports/filereport/FileReportScreenForm.h"
+#include "reports/summary/SummaryReportScreenForm.h"
 #include "reports/testsupport/VolSummaryFixture.h"
 #include "reports/volsummary/VolSummaryScreenForm.h"
 
@@ -262,6 +264,80 @@ TEST_F(VolSummaryWindowTest, OpeningAnEntry) {
     });
     f->OpenBtnClick();
     EXPECT_EQ(asked, "D|\\DATA\\A.DAT|BACKUP01");
+}
+
+}  // namespace
+}  // namespace reports
+
+namespace reports {
+namespace {
+
+using namespace framework;
+
+class VolSummaryWindowMoreTest : public testsupport::VolSummaryTest {};
+
+TEST_F(VolSummaryWindowMoreTest, ADoubleClickOpensOnlyOnADataRow) {
+    MakeVolSummaryCatalog();
+    TVolSummaryFileContentsScreenForm* f = Window();
+    GoToVolume(*f, "LETTERS");
+    ASSERT_TRUE(f->FileTable->Locate("FileName", Variant("Y.TXT"), {}));
+    Driver.Shown.clear();
+    const TRect title = f->FileGrid->CellRect(0, 0);
+    Driver.MouseMove(*f->FileGrid, title.Left + 3, title.Top + 3);
+    Driver.DoubleClick(*f->FileGrid, title.Left + 3, title.Top + 3);
+    EXPECT_TRUE(Driver.Shown.empty());
+    // Y.TXT lies inside an archive: the data row reaches OpenFile, which refuses it.
+    const TRect row = f->FileGrid->CellRect(0, 2);
+    Driver.MouseMove(*f->FileGrid, row.Left + 3, row.Top + 3);
+    Driver.DoubleClick(*f->FileGrid, row.Left + 3, row.Top + 3);
+    ASSERT_EQ(Driver.Shown.size(), 1u);
+    EXPECT_EQ(Driver.Shown[0].Text,
+              "Korvane Does Not Presently Have The Ability To Open A File Inside Of An Archive File");
+}
+
+TEST_F(VolSummaryWindowMoreTest, FullViewsFollowTheirGridAndOpenOnce) {
+    MakeVolSummaryCatalog();
+    TVolSummaryFileContentsScreenForm* f = Window();
+    f->ViewFullSummaryRecord1->Click();
+    f->ViewFullFileRecord1->Click();
+    ASSERT_TRUE(f->SummaryView && f->FileView);
+    EXPECT_EQ(f->SummaryView->Caption(), "View Full Record(Volume Summary / File Contents)");
+    EXPECT_NE(f->FileView->Caption().find("(Volume Summary / File Contents)"), std::string::npos);
+    TSummaryReportViewRecordForm* view = f->SummaryView;
+    f->ViewFullSummaryRecord1->Click();
+    EXPECT_EQ(f->SummaryView, view) << "brought to the front, not opened again";
+    auto shown = [](TFileReportViewRecordForm& V, const char* Name) {
+        auto* box = dynamic_cast<TDBEdit*>(V.FindComponent(Name));
+        return box ? box->Text() : std::string("<none>");
+    };
+    GoToVolume(*f, "LETTERS");
+    Driver.RunPending();
+    EXPECT_EQ(shown(*f->FileView, "FileName"), "X.TXT");
+    // A closed view clears its flag; the next command opens a new one.
+    f->SummaryView->Close();
+    Driver.RunPending();
+    EXPECT_FALSE(f->SummaryViewOpen);
+    EXPECT_EQ(f->SummaryView, nullptr);
+    f->ViewFullSummaryRecord1->Click();
+    EXPECT_NE(f->SummaryView, nullptr);
+    f->Close();
+    Driver.RunPending();
+}
+
+TEST_F(VolSummaryWindowMoreTest, ColumnChoicesAndPanelsAreKeptBetweenRuns) {
+    MakeVolSummaryCatalog();
+    TVolSummaryFileContentsScreenForm* f = Window();
+    f->SummaryItems[1]->Click();  // Actual Volume Label on
+    f->FileItems[0]->Click();     // File Name off
+    f->ExpandComment1->Click();
+    f->Close();
+    Driver.RunPending();
+    f = Window();
+    EXPECT_TRUE(f->SummaryItems[1]->Checked);
+    EXPECT_TRUE(f->SummaryGrid->Columns()[1]->Visible());
+    EXPECT_FALSE(f->FileItems[0]->Checked);
+    EXPECT_FALSE(f->FileGrid->Columns()[0]->Visible());
+    EXPECT_TRUE(f->TCPanel->Visible());
 }
 
 }  // namespace
