@@ -226,50 +226,76 @@ void TVolSummaryPrintForm::ReportStartPage() {
     PageNumLabel->SetCaption(std::to_string(FPageCounter));
 }
 
-bool TVolSummaryFileContentsScreenForm::LayOutVolumeBand(TVolSummaryPrintForm& P, bool FullComment) {
-    auto* progress = TCustomForm::Create<catalog::TProgressForm>(this);
-    progress->ShowForm("Calculating Column Widths For Summary Items In This Printed Report", true);
-    SetEnabled(false);
-    P.TestLabel->Font() = SummaryGrid->Font();
-    std::array<int, kVolColumns> widths{};
-    for (size_t i = 0; i < kVolColumns; ++i)
-        widths[i] = VolTextWidth(*P.TestLabel, P.VolumeHeaders[i]->Caption());
-    if (FullComment) widths[kVolComment] = P.VolumeComment2->Width();
+namespace {
+
+// Widens Widths to the texts RowTexts gives for every record of Table, measured by Measure, under
+// the cancellable progress window Caption while Window is disabled; columns in Skip keep their
+// width. Table is closed again. False when the user cancelled.
+template <size_t N, class TRowTexts>
+bool VolMeasurePrinted(TForm& Window, const char* Caption, dbsql::TDbTable& Table, TReportLabel& Measure,
+                       std::array<int, N>& Widths, const std::array<bool, N>& Skip, TRowTexts&& RowTexts) {
+    auto* progress = TCustomForm::Create<catalog::TProgressForm>(&Window);
+    progress->ShowForm(Caption, true);
+    Window.SetEnabled(false);
     auto finish = [&] {
-        SummaryTable2->Close();
-        SetEnabled(true);
+        Table.Close();
+        Window.SetEnabled(true);
         progress->HideForm();
         progress->Free();
     };
+    bool cancelled = false;
     try {
-        SummaryTable2->Open();
-        const int count = SummaryTable2->RecordCount();
+        Table.Open();
+        const int count = Table.RecordCount();
         int done = 0;
-        for (SummaryTable2->First(); !SummaryTable2->Eof() && !progress->CancelPressed;
-             SummaryTable2->Next()) {
-            TDataSet& v = *SummaryTable2;
-            TVolTexts texts = VolumeTexts(v);
-            for (int i : {6, 7, 8, 9})
-                texts[size_t(i)] =
-                    FormatFloat(kVolPrintedSize, v.FieldByName(kVolPrintedVolume[i].Field)->AsFloat());
-            texts[10] = FormatFloat("##0.00%", v.FieldByName("SlackSpace")->AsFloat());
-            texts[kVolComment] = v.FieldByName("CommentStr")->AsString();
-            for (size_t i = 0; i < kVolColumns; ++i) {
-                if (i == 2 || (i == kVolComment && FullComment))
-                    continue;  // the drive keeps its heading's width
-                widths[i] = std::max(widths[i], VolTextWidth(*P.TestLabel, texts[i]));
-            }
+        for (Table.First(); !Table.Eof() && !(cancelled = progress->CancelPressed); Table.Next()) {
+            const std::array<std::string, N> texts = RowTexts(Table);
+            for (size_t i = 0; i < N; ++i)
+                if (!Skip[i]) Widths[i] = std::max(Widths[i], VolTextWidth(Measure, texts[i]));
             ++done;
             progress->ProgressBar->SetProgress(count > 0 ? int(double(done) / count * 100) : 100);
             Application->ProcessMessages();
         }
+        cancelled = cancelled || progress->CancelPressed;
     } catch (...) {
         finish();
         throw;
     }
-    if (progress->CancelPressed) {
+    finish();
+    return !cancelled;
+}
+
+// The headings' widths in the measuring label's font; the comment, in full-comment mode, starts at
+// the width of its whole-comment text.
+template <size_t N>
+std::array<int, N> VolHeadingWidths(TReportLabel& Measure, const std::array<TReportLabel*, N>& Headers,
+                                    TReportDBText* WholeComment) {
+    std::array<int, N> widths{};
+    for (size_t i = 0; i < N; ++i) widths[i] = VolTextWidth(Measure, Headers[i]->Caption());
+    if (WholeComment) widths[N - 1] = WholeComment->Width();
+    return widths;
+}
+
+}  // namespace
+
+bool TVolSummaryFileContentsScreenForm::LayOutVolumeBand(TVolSummaryPrintForm& P, bool FullComment) {
+    P.TestLabel->Font() = SummaryGrid->Font();
+    std::array<int, kVolColumns> widths =
+        VolHeadingWidths(*P.TestLabel, P.VolumeHeaders, FullComment ? P.VolumeComment2 : nullptr);
+    std::array<bool, kVolColumns> skip{};
+    skip[2] = true;  // the drive keeps its heading's width
+    skip[kVolComment] = FullComment;
+    if (!VolMeasurePrinted(*this, "Calculating Column Widths For Summary Items In This Printed Report",
+                           *SummaryTable2, *P.TestLabel, widths, skip, [](TDataSet& V) {
+                               TVolTexts texts = VolumeTexts(V);
+                               for (int i : {6, 7, 8, 9})
+                                   texts[size_t(i)] = FormatFloat(
+                                       kVolPrintedSize, V.FieldByName(kVolPrintedVolume[i].Field)->AsFloat());
+                               texts[10] = FormatFloat("##0.00%", V.FieldByName("SlackSpace")->AsFloat());
+                               texts[kVolComment] = V.FieldByName("CommentStr")->AsString();
+                               return texts;
+                           })) {
         P.Cancelled = true;
-        finish();
         return false;
     }
     std::array<bool, kVolColumns> chosen{};
@@ -277,49 +303,23 @@ bool TVolSummaryFileContentsScreenForm::LayOutVolumeBand(TVolSummaryPrintForm& P
     for (TReportLabel* h : P.VolumeHeaders) h->SetTop(4);
     VolPlaceColumns(widths, chosen, P.VolumeHeaders, P.VolumeTexts, FullComment ? P.VolumeComment2 : nullptr,
                     2, P.TestLabel->Height() + 8, P.DetailBand->Width(), 1);
-    finish();
     return true;
 }
 
 bool TVolSummaryFileContentsScreenForm::LayOutFileBands(TVolSummaryPrintForm& P, bool FullComment) {
-    auto* progress = TCustomForm::Create<catalog::TProgressForm>(this);
-    progress->ShowForm("Calculating Column Widths For File Items In This Printed Report", true);
-    SetEnabled(false);
     P.TestLabel->Font() = FileGrid->Font();
-    std::array<int, kEntryColumns> widths{};
-    for (size_t i = 0; i < kEntryColumns; ++i)
-        widths[i] = VolTextWidth(*P.TestLabel, P.FileHeaders[i]->Caption());
-    if (FullComment) widths[kEntryComment] = P.FileComment2->Width();
-    auto finish = [&] {
-        FileTable2->Close();
-        SetEnabled(true);
-        progress->HideForm();
-        progress->Free();
-    };
-    try {
-        FileTable2->Open();
-        const int count = FileTable2->RecordCount();
-        int done = 0;
-        for (FileTable2->First(); !FileTable2->Eof() && !progress->CancelPressed; FileTable2->Next()) {
-            TDataSet& e = *FileTable2;
-            TEntryTexts texts = EntryTexts(e);
-            texts[7] = e.FieldByName("AttributeStr")->AsString();
-            texts[kEntryComment] = e.FieldByName("CommentStr")->AsString();
-            for (size_t i = 0; i < kEntryColumns; ++i) {
-                if (i == kEntryComment && FullComment) continue;
-                widths[i] = std::max(widths[i], VolTextWidth(*P.TestLabel, texts[i]));
-            }
-            ++done;
-            progress->ProgressBar->SetProgress(count > 0 ? int(double(done) / count * 100) : 100);
-            Application->ProcessMessages();
-        }
-    } catch (...) {
-        finish();
-        throw;
-    }
-    if (progress->CancelPressed) {
+    std::array<int, kEntryColumns> widths =
+        VolHeadingWidths(*P.TestLabel, P.FileHeaders, FullComment ? P.FileComment2 : nullptr);
+    std::array<bool, kEntryColumns> skip{};
+    skip[kEntryComment] = FullComment;
+    if (!VolMeasurePrinted(*this, "Calculating Column Widths For File Items In This Printed Report",
+                           *FileTable2, *P.TestLabel, widths, skip, [](TDataSet& E) {
+                               TEntryTexts texts = EntryTexts(E);
+                               texts[7] = E.FieldByName("AttributeStr")->AsString();
+                               texts[kEntryComment] = E.FieldByName("CommentStr")->AsString();
+                               return texts;
+                           })) {
         P.Cancelled = true;
-        finish();
         return false;
     }
     std::array<bool, kEntryColumns> chosen{};
@@ -327,7 +327,6 @@ bool TVolSummaryFileContentsScreenForm::LayOutFileBands(TVolSummaryPrintForm& P,
     VolPlaceColumns(widths, chosen, P.FileHeaders, P.FileTexts, FullComment ? P.FileComment2 : nullptr, 1, 0,
                     P.SubDetailBand->Width(), 0);
     for (TReportLabel* h : P.FileHeaders) h->SetTop(4);
-    finish();
     return true;
 }
 
