@@ -337,20 +337,20 @@ void TVolSummaryFileContentsScreenForm::EndPrintWalk() {
 }
 
 void TVolSummaryFileContentsScreenForm::PrintBtnClick() {
-    auto* spec = TCustomForm::Create<TGetPrintedReportSpecForm>(Application);
+    auto* dialog = TCustomForm::Create<TGetPrintedReportSpecForm>(Application);
     TModalResult result = mrNone;
     bool portrait = false, fullComment = false, preview = false, newPage = false;
     try {
-        result = spec->ShowModal();
-        portrait = spec->Portrait->Checked();
-        fullComment = spec->MultiLine->Checked();
-        preview = spec->PreviewOnScreenFirst->Checked();
-        newPage = spec->StartEachDiskOnNewPage->Checked();
+        result = dialog->ShowModal();
+        portrait = dialog->Portrait->Checked();
+        fullComment = dialog->MultiLine->Checked();
+        preview = dialog->PreviewOnScreenFirst->Checked();
+        newPage = dialog->StartEachDiskOnNewPage->Checked();
     } catch (...) {
-        spec->Free();
+        dialog->Free();
         throw;
     }
-    spec->Free();
+    dialog->Free();
     if (result != mrOk || !SummaryTable->Active()) return;
 
     auto* p = TCustomForm::Create<TVolSummaryPrintForm>(Application);

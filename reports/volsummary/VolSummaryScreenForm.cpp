@@ -778,32 +778,32 @@ void TVolSummaryFileContentsScreenForm::SetFileFont(const TFont& Font) {
     CalculateFileColumnWidths(true);
 }
 
-void TVolSummaryFileContentsScreenForm::ViewFullSummaryRecord1Click() {
-    if (SummaryViewOpen && SummaryView) {
-        SummaryView->BringToFront();
+namespace {
+
+// Brings a full view to the front, or opens one bound to Source that clears Open when it closes.
+template <class TView>
+void ShowVolView(TView*& View, bool& Open, TDataSource* Source, const std::string& OwnerCaption) {
+    if (Open && View) {
+        View->BringToFront();
         return;
     }
-    SummaryViewOpen = true;
-    SummaryView = TCustomForm::Create<TSummaryReportViewRecordForm>(Application);
-    SummaryView->OpenFlag = &SummaryViewOpen;
-    SummaryView->OnDestroy = [this](TObject*) { SummaryView = nullptr; };
-    SummaryView->SetCaption(SummaryView->Caption() + "(" + Caption() + ")");
-    SummaryView->Bind(SummarySource);
-    SummaryView->Show();
+    Open = true;
+    View = TCustomForm::Create<TView>(Application);
+    View->OpenFlag = &Open;
+    View->OnDestroy = [&View](TObject*) { View = nullptr; };
+    View->SetCaption(View->Caption() + "(" + OwnerCaption + ")");
+    View->Bind(Source);
+    View->Show();
+}
+
+}  // namespace
+
+void TVolSummaryFileContentsScreenForm::ViewFullSummaryRecord1Click() {
+    ShowVolView(SummaryView, SummaryViewOpen, SummarySource, Caption());
 }
 
 void TVolSummaryFileContentsScreenForm::ViewFullFileRecord1Click() {
-    if (FileViewOpen && FileView) {
-        FileView->BringToFront();
-        return;
-    }
-    FileViewOpen = true;
-    FileView = TCustomForm::Create<TFileReportViewRecordForm>(Application);
-    FileView->OpenFlag = &FileViewOpen;
-    FileView->OnDestroy = [this](TObject*) { FileView = nullptr; };
-    FileView->SetCaption(FileView->Caption() + "(" + Caption() + ")");
-    FileView->Bind(FileSource);
-    FileView->Show();
+    ShowVolView(FileView, FileViewOpen, FileSource, Caption());
 }
 
 void TVolSummaryFileContentsScreenForm::FormClose(TCloseAction& Action) {
