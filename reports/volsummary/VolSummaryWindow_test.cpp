@@ -324,6 +324,24 @@ TEST_F(VolSummaryWindowMoreTest, FullViewsFollowTheirGridAndOpenOnce) {
     Driver.RunPending();
 }
 
+TEST_F(VolSummaryWindowMoreTest, ResizingKeepsThePanelsCentred) {
+    MakeVolSummaryCatalog();
+    TVolSummaryFileContentsScreenForm* f = Window();
+    struct TCase {
+        int Width, CommentPad, TotalPad;
+        bool Bevels;
+    };
+    for (const TCase& c : {TCase{800, 67, 101, true}, TCase{604, 2, 3, true}, TCase{600, 1, 1, false}}) {
+        f->SetWidth(c.Width);
+        f->FormResize();
+        for (TPanel* pad : {f->TCPanelPadLeft, f->TCPanelPadRight, f->TCPanelPadLeft2, f->TCPanelPadRight2})
+            EXPECT_EQ(pad->Width(), c.CommentPad) << c.Width << " " << pad->Name();
+        EXPECT_EQ(f->TotalPadLeft1Panel->Width(), c.TotalPad) << c.Width;
+        EXPECT_EQ(f->Bevel0->Visible(), c.Bevels) << c.Width;
+        EXPECT_EQ(f->Bevel6->Visible(), c.Bevels) << c.Width;
+    }
+}
+
 TEST_F(VolSummaryWindowMoreTest, ColumnChoicesAndPanelsAreKeptBetweenRuns) {
     MakeVolSummaryCatalog();
     TVolSummaryFileContentsScreenForm* f = Window();
