@@ -65,7 +65,7 @@ constexpr uint32_t kErrorBeep = 16;
 constexpr int C = 1, R = 2, T = 3, S = 4, H = 5;
 
 // Commands without an action here open windows that are not part of the program yet (the custom
-// reports and the volume summary with file contents); they run their frame switch and checks only.
+// reports); they run their frame switch and checks only.
 const TCommandDef kCommands[] = {
     {0, "Cataloging1", "&Cataloging"},
     {1, "CatalogDisks1", "&Catalog / Re-Catalog Disk(s)", C, true, true, VK_F2,
@@ -111,7 +111,7 @@ const TCommandDef kCommands[] = {
     {1, "JFilesByFilenameCommentText1", "&J. Files By Filename / Comment Text", R, true, false, 0, &TMainForm::JFilesByFilenameCommentText1Click},
     {1, "KDuplicateFilesInCatalog1", "&K. Duplicate Files In Catalog", R, false, false, 0, &TMainForm::KDuplicateFilesInCatalog1Click},
     {1, "LUniqueFilesInCatalog1", "&L. Unique Files In Catalog", R, false, false, 0, &TMainForm::LUniqueFilesInCatalog1Click},
-    {1, "MVolumeSummaryFileContents1", "&M. Volume Summary/File Contents", R},
+    {1, "MVolumeSummaryFileContents1", "&M. Volume Summary/File Contents", R, true, false, 0, &TMainForm::MVolumeSummaryFileContents1Click},
     {1, "NSortedListingsOfAllFiles1", "&N. Sorted Listings Of All Files"},
     {2, "ASortByFileName1", "&A. Sort By FileName", R, true, false, 0, &TMainForm::ASortByFileName1Click},
     {2, "BSortByFileExtension1", "&B. Sort By File Extension", R, true, false, 0, &TMainForm::BSortByFileExtension1Click},

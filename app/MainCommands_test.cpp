@@ -98,7 +98,7 @@ const TCommandCase kCommandCases[] = {
     {"JFilesByFilenameCommentText1", 2, true, false},
     {"KDuplicateFilesInCatalog1", 2, false, false},
     {"LUniqueFilesInCatalog1", 2, false, false},
-    {"MVolumeSummaryFileContents1", 2, false, false},
+    {"MVolumeSummaryFileContents1", 2, true, false},
     {"ASortByFileName1", 2, true, false},
     {"BSortByFileExtension1", 2, true, false},
     {"CSortByVolumeLabel1", 2, true, false},

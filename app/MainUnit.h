@@ -188,6 +188,7 @@ public:
     void BDiskSummaryAllDisksSortedByHighestFreeSpace1Click(framework::TObject* Sender);
     // The list of stored disk summary reports (brought to front when open).
     void CCustomSummaryReports1Click(framework::TObject* Sender);
+    void MVolumeSummaryFileContents1Click(framework::TObject* Sender);
     // The cleanup window in its three modes (duplicate, general, retrieve), then the current
     // catalog's name and a refresh.
     void DuplicateRedundantFileCleanup1Click(framework::TObject* Sender);

@@ -28,6 +28,7 @@
 #include "reports/filereport/DupUniqueFinder.h"
 #include "reports/filereport/FileReportScreenForm.h"
 #include "reports/summary/SummaryReportScreenForm.h"
+#include "reports/volsummary/VolSummaryScreenForm.h"
 #include "dbsql/components/DbTable.h"
 #include "framework/data/Fields.h"
 
@@ -215,6 +216,10 @@ void TMainForm::BDiskSummaryAllDisksSortedByHighestFreeSpace1Click(TObject*) {
 
 void TMainForm::CCustomSummaryReports1Click(TObject*) {
     reports::ShowCustomSummaryReports();
+}
+
+void TMainForm::MVolumeSummaryFileContents1Click(TObject*) {
+    reports::ShowVolSummaryFileContents();
 }
 
 // ---- File reports ----

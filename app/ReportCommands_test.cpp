@@ -30,6 +30,7 @@
 #include "reports/filereport/DupUniqueFinder.h"
 #include "reports/filereport/FileReportScreenForm.h"
 #include "reports/summary/SummaryReportScreenForm.h"
+#include "reports/volsummary/VolSummaryScreenForm.h"
 #include "cataloging/editors/SelectVolumeForms.h"
 #include "reports/testsupport/CatalogRunHelper.h"
 
@@ -275,6 +276,38 @@ TEST_F(ReportCommandsTest, CustomSummaryReportsOpenOneListAndBringItBack) {
     Driver.RunPending();
     EXPECT_TRUE(lists().empty());
     EXPECT_FALSE(catalog::CustomSummaryReportsOpen);
+}
+
+TEST_F(ReportCommandsTest, VolumeSummaryWithFileContentsOpensOverTheCurrentCatalog) {
+    auto windows = [] {
+        std::vector<reports::TVolSummaryFileContentsScreenForm*> out;
+        for (int i = 0; i < Screen->FormCount(); ++i)
+            if (auto* w = dynamic_cast<reports::TVolSummaryFileContentsScreenForm*>(Screen->Forms(i));
+                w && w->Visible())
+                out.push_back(w);
+        return out;
+    };
+    catalog::OpenReportCount = 0;
+    Form->RunCommand("MVolumeSummaryFileContents1", nullptr);
+    Driver.RunPending();
+    ASSERT_EQ(windows().size(), 1u);
+    reports::TVolSummaryFileContentsScreenForm* f = windows()[0];
+    EXPECT_EQ(Form->CurrentFrame, 2);
+    EXPECT_EQ(catalog::OpenReportCount, 1);
+    EXPECT_EQ(f->SummaryTable->FieldByName("CatalogVolumeLabel")->AsString(), "VOL1");
+    EXPECT_EQ(f->FileTable->RecordCount(), 3);
+    f->Close();
+    Driver.RunPending();
+    EXPECT_EQ(catalog::OpenReportCount, 0);
+
+    // Without a current catalog: the message, and no window.
+    catalog::CurrentCatalogName.clear();
+    Driver.Shown.clear();
+    Form->RunCommand("MVolumeSummaryFileContents1", nullptr);
+    Driver.RunPending();
+    ASSERT_EQ(Driver.Shown.size(), 1u);
+    EXPECT_EQ(Driver.Shown[0].Text.rfind("A Catalog Must Be Selected", 0), 0u);
+    EXPECT_TRUE(windows().empty());
 }
 
 TEST_F(ReportCommandsTest, CategoryReportTakesTheChosenCode) {
