@@ -749,9 +749,7 @@ void TDupCleanForm::Panel6Click() {
 }
 
 void TDupCleanForm::SquelchManagementBtnClick() {
-    std::unique_ptr<catalog::TToolsSettingsForm> Settings(new catalog::TToolsSettingsForm(Application));
-    Settings->Notebook->SetPageIndex(1);
-    Settings->ShowModal();
+    catalog::ShowToolsSettingsForm(1);
 }
 
 // ---- Squelching and tags --------------------------------------------------------------------------
