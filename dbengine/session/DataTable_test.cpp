@@ -44,7 +44,19 @@ TDataDirectory* OtherProcessDatabase() {
     return session->OpenDataDirectory("D:\\", "D:\\", false);
 }
 
-class DataTableTest : public testsupport::TableFixture {};
+class DataTableTest : public testsupport::TableFixture {
+protected:
+    // Starts a transaction that changes two records, the index count and a BLOB block.
+    void ChangeAllThreeFilesInATransaction(TDataTable& t) {
+        Database->StartTransaction(false);
+        SetCount(t, 2, 555);
+        SetCount(t, 4, 444);
+        t.IndexFile->SetRecordCount(4);
+        TBlock* block = t.BlobFile->AllocateBlock(nullptr);
+        block->WriteData(0, 3, "abc");
+        t.BlobFile->ReleaseBlock(block);
+    }
+};
 
 TEST_F(DataTableTest, CreateWritesTheFileSetWhichReopens) {
     MakeTable("Plain", false, 3);
@@ -376,13 +388,7 @@ TEST_F(DataTableTest, RollbackRestoresTheFilesByteForByte) {
     MakeTable("T", true, 3);
     TDataTable* t = Open("T");
     std::string dat = Bytes("T.DAT"), idx = Bytes("T.IDX"), blb = Bytes("T.BLB");
-    Database->StartTransaction(false);
-    SetCount(*t, 2, 555);
-    SetCount(*t, 4, 444);
-    t->IndexFile->SetRecordCount(4);
-    TBlock* block = t->BlobFile->AllocateBlock(nullptr);
-    block->WriteData(0, 3, "abc");
-    t->BlobFile->ReleaseBlock(block);
+    ChangeAllThreeFilesInATransaction(*t);
     t->FlushBuffers(true, true, true, true);
     Database->Rollback(false);
     EXPECT_EQ(Bytes("T.DAT"), dat);
@@ -432,15 +438,7 @@ TEST_F(DataTableTest, ACommitFailingPartWayPutsTheFilesBack) {
     MakeTable("T", true, 3);
     TDataTable* t = Open("T");
     const std::string dat = Bytes("T.DAT"), idx = Bytes("T.IDX"), blb = Bytes("T.BLB");
-    auto change = [&] {
-        Database->StartTransaction(false);
-        SetCount(*t, 2, 555);
-        SetCount(*t, 4, 444);
-        t->IndexFile->SetRecordCount(4);
-        TBlock* block = t->BlobFile->AllocateBlock(nullptr);
-        block->WriteData(0, 3, "abc");
-        t->BlobFile->ReleaseBlock(block);
-    };
+    auto change = [&] { ChangeAllThreeFilesInATransaction(*t); };
     // Each write of the commit in turn fails; the writes before it are taken back.
     int failing = 1;
     for (;; ++failing) {
