@@ -33,6 +33,7 @@
 #include "platform/Beep.h"
 #include "platform/Process.h"
 #include "reports/filereport/FileReportScreenForm.h"
+#include "reports/output/ReportButtonRow.h"
 #include "sysutil/UtSpawn.h"
 
 namespace reports {
@@ -347,28 +348,19 @@ void TShowDirectoryForm::BuildListingFace() {
     ExpandComment->SetCaption("Expand Comment");
     ShowTotals->OnClick = [this](TObject*) { ShowTotalsClick(); };
     ExpandComment->OnClick = [this](TObject*) { ExpandCommentClick(); };
-    int left = 128;
-    auto button = [this, &left](const char* Name, TBitBtnKind Kind, const char* Caption) {
-        auto* b = catalog::NewControl<TBitBtn>(*this, *ButtonPanel, Name, left, 8, 64, 28);
-        b->SetKind(Kind);
-        if (Caption) b->SetCaption(Caption);
-        left += 66;
-        return b;
-    };
-    FontBtn = button("FontBtn", bkCustom, "&Font");
-    ViewBtn = button("ViewBtn", bkCustom, "Full &View");
-    PrintBtn = button("PrintBtn", bkCustom, "&Print");
-    ToDiskBtn = button("ToDiskBtn", bkCustom, "&To Disk");
-    OpenBtn = button("OpenBtn", bkCustom, "&Open");
-    CloseBtn = button("CloseBtn", bkClose, nullptr);
-    HelpBtn = button("HelpBtn", bkHelp, nullptr);
+    TReportButtonRow buttons(*this, *ButtonPanel, &HelpContext, 128, 8, 64, 66);
+    FontBtn = buttons.Add("FontBtn", bkCustom, "&Font");
+    ViewBtn = buttons.Add("ViewBtn", bkCustom, "Full &View");
+    PrintBtn = buttons.Add("PrintBtn", bkCustom, "&Print");
+    ToDiskBtn = buttons.Add("ToDiskBtn", bkCustom, "&To Disk");
+    OpenBtn = buttons.Add("OpenBtn", bkCustom, "&Open");
+    CloseBtn = buttons.Add("CloseBtn", bkClose);
+    HelpBtn = buttons.Add("HelpBtn", bkHelp);
     FontBtn->OnClick = [this](TObject*) { FontBtnClick(); };
     ViewBtn->OnClick = [this](TObject*) { ViewBtnClick(); };
     PrintBtn->OnClick = [this](TObject*) { PrintBtnClick(); };
     ToDiskBtn->OnClick = [this](TObject*) { ToDiskBtnClick(); };
     OpenBtn->OnClick = [this](TObject*) { OpenBtnClick(); };
-    CloseBtn->OnClick = [this](TObject*) { Close(); };
-    HelpBtn->OnClick = [this](TObject*) { Application->HelpContext(HelpContext); };
 
     // ---- totals in one row
     const char* totalHeadings[4] = {"Files On Disk", "Bytes On Disk", "Files In Archives",

@@ -33,6 +33,7 @@
 #include "framework/stdctrls/ExtCtrls.h"
 #include "framework/stdctrls/Label.h"
 #include "platform/Beep.h"
+#include "reports/output/ReportButtonRow.h"
 #include "sysutil/UtSpawn.h"
 #include "sysutil/UtStrL.h"
 
@@ -289,31 +290,19 @@ TFileReportScreenForm::TFileReportScreenForm(TComponent* AOwner) : TForm(AOwner)
     ShowTotals->OnClick = [this](TObject*) { ShowTotalsClick(); };
     ExpandComment->OnClick = [this](TObject*) { ExpandCommentClick(); };
     ShowArchived->OnClick = [this](TObject*) { ShowArchivedClick(); };
-    int left = 128;
-    auto button = [this, &left](const char* Name, TBitBtnKind Kind, const char* Caption) {
-        auto* b = NewComponent<TBitBtn>(this);
-        b->SetName(Name);
-        b->SetParent(Panel2);
-        b->SetKind(Kind);
-        if (Caption) b->SetCaption(Caption);
-        b->SetBounds(left, 12, 64, 28);
-        left += 66;
-        return b;
-    };
-    FontBtn = button("FontBtn", bkCustom, "&Font");
-    ViewBtn = button("ViewBtn", bkCustom, "Full &View");
-    PrintBtn = button("PrintBtn", bkCustom, "&Print");
-    ToDiskBtn = button("ToDiskBtn", bkCustom, "&To Disk");
-    OpenBtn = button("OpenBtn", bkCustom, "&Open");
-    CloseBtn = button("CloseBtn", bkClose, nullptr);
-    HelpBtn = button("HelpBtn", bkHelp, nullptr);
+    TReportButtonRow buttons(*this, *Panel2, &HelpContext, 128, 12, 64, 66);
+    FontBtn = buttons.Add("FontBtn", bkCustom, "&Font");
+    ViewBtn = buttons.Add("ViewBtn", bkCustom, "Full &View");
+    PrintBtn = buttons.Add("PrintBtn", bkCustom, "&Print");
+    ToDiskBtn = buttons.Add("ToDiskBtn", bkCustom, "&To Disk");
+    OpenBtn = buttons.Add("OpenBtn", bkCustom, "&Open");
+    CloseBtn = buttons.Add("CloseBtn", bkClose);
+    HelpBtn = buttons.Add("HelpBtn", bkHelp);
     FontBtn->OnClick = [this](TObject*) { FontBtnClick(); };
     ViewBtn->OnClick = [this](TObject*) { ViewBtnClick(); };
     OpenBtn->OnClick = [this](TObject*) { OpenBtnClick(); };
     ToDiskBtn->OnClick = [this](TObject*) { ToDiskBtnClick(); };
     PrintBtn->OnClick = [this](TObject*) { PrintBtnClick(); };
-    CloseBtn->OnClick = [this](TObject*) { Close(); };
-    HelpBtn->OnClick = [this](TObject*) { Application->HelpContext(HelpContext); };
 
     // ---- the totals in one row
     TotalPanel = PlainPanel(*this, *this, "TotalPanel", {0, 0, 600, 36}, alBottom);

@@ -27,6 +27,7 @@
 #include "framework/stdctrls/Dialogs.h"
 #include "framework/stdctrls/ExtCtrls.h"
 #include "framework/stdctrls/Label.h"
+#include "reports/output/ReportButtonRow.h"
 #include "sysutil/UtStrS.h"
 
 namespace reports {
@@ -288,29 +289,17 @@ TSummaryReportScreenForm::TSummaryReportScreenForm(TComponent* AOwner) : TForm(A
     ExpandComment = checkBox("ExpandComment", "Expand Comment", 22, false);
     ShowTotals->OnClick = [this](TObject*) { ShowTotalsClick(); };
     ExpandComment->OnClick = [this](TObject*) { ExpandCommentClick(); };
-    int left = 128;
-    auto button = [this, &left](const char* Name, TBitBtnKind Kind, const char* Caption) {
-        auto* b = NewComponent<TBitBtn>(this);
-        b->SetName(Name);
-        b->SetParent(Panel2);
-        b->SetKind(Kind);
-        if (Caption) b->SetCaption(Caption);
-        b->SetBounds(left, 8, 74, 28);
-        left += 77;
-        return b;
-    };
-    FontBtn = button("FontBtn", bkCustom, "Chg &Font");
-    ViewBtn = button("ViewBtn", bkCustom, "Full &View");
-    PrintBtn = button("PrintBtn", bkCustom, "&Print");
-    ToDiskBtn = button("ToDiskBtn", bkCustom, "&To Disk");
-    CloseBtn = button("CloseBtn", bkClose, nullptr);
-    HelpBtn = button("HelpBtn", bkHelp, nullptr);
+    TReportButtonRow buttons(*this, *Panel2, &HelpContext, 128, 8, 74, 77);
+    FontBtn = buttons.Add("FontBtn", bkCustom, "Chg &Font");
+    ViewBtn = buttons.Add("ViewBtn", bkCustom, "Full &View");
+    PrintBtn = buttons.Add("PrintBtn", bkCustom, "&Print");
+    ToDiskBtn = buttons.Add("ToDiskBtn", bkCustom, "&To Disk");
+    CloseBtn = buttons.Add("CloseBtn", bkClose);
+    HelpBtn = buttons.Add("HelpBtn", bkHelp);
     FontBtn->OnClick = [this](TObject*) { FontBtnClick(); };
     ViewBtn->OnClick = [this](TObject*) { ViewBtnClick(); };
     PrintBtn->OnClick = [this](TObject*) { PrintBtnClick(); };
     ToDiskBtn->OnClick = [this](TObject*) { ToDiskBtnClick(); };
-    CloseBtn->OnClick = [this](TObject*) { Close(); };
-    HelpBtn->OnClick = [this](TObject*) { Application->HelpContext(HelpContext); };
 
     const char* headings[6] = {"Total Disks", "Total Files", "Slack %",
                                "Total Space", "Total Used",  "Total Free"};

@@ -28,6 +28,7 @@
 #include "platform/Process.h"
 #include "reports/directory/ShowDirectoryForm.h"
 #include "reports/filereport/FileReportScreenForm.h"
+#include "reports/output/ReportButtonRow.h"
 #include "reports/summary/SummaryReportScreenForm.h"
 #include "sysutil/UtSpawn.h"
 #include "sysutil/UtStrS.h"
@@ -293,27 +294,15 @@ TVolSummaryFileContentsScreenForm::TVolSummaryFileContentsScreenForm(TComponent*
 
     // ---- the button row
     ButtonPanel = VolPanel(*this, *this, "ButtonPanel", 44, alBottom);
-    int left = 104;
-    auto button = [this, &left](const char* Name, TBitBtnKind Kind, const char* Caption) {
-        auto* b = NewComponent<TBitBtn>(this);
-        b->SetName(Name);
-        b->SetParent(ButtonPanel);
-        b->SetKind(Kind);
-        if (Caption) b->SetCaption(Caption);
-        b->SetBounds(left, 8, 74, 28);
-        left += 80;
-        return b;
-    };
-    PrintBtn = button("PrintBtn", bkCustom, "&Print");
-    ToDiskBtn = button("ToDiskBtn", bkCustom, "&To Disk");
-    OpenBtn = button("OpenBtn", bkCustom, "&Open");
-    CloseBtn = button("CloseBtn", bkClose, nullptr);
-    HelpBtn = button("HelpBtn", bkHelp, nullptr);
+    TReportButtonRow buttons(*this, *ButtonPanel, &HelpContext, 104, 8, 74, 80);
+    PrintBtn = buttons.Add("PrintBtn", bkCustom, "&Print");
+    ToDiskBtn = buttons.Add("ToDiskBtn", bkCustom, "&To Disk");
+    OpenBtn = buttons.Add("OpenBtn", bkCustom, "&Open");
+    CloseBtn = buttons.Add("CloseBtn", bkClose);
+    HelpBtn = buttons.Add("HelpBtn", bkHelp);
     PrintBtn->OnClick = [this](TObject*) { PrintBtnClick(); };
     ToDiskBtn->OnClick = [this](TObject*) { ToDiskBtnClick(); };
     OpenBtn->OnClick = [this](TObject*) { OpenBtnClick(); };
-    CloseBtn->OnClick = [this](TObject*) { Close(); };
-    HelpBtn->OnClick = [this](TObject*) { Application->HelpContext(HelpContext); };
 
     // ---- the upper half: the volumes, their totals and the expanded comment
     SummaryPanel = VolPanel(*this, *this, "SummaryPanel", 230, alTop);
