@@ -288,8 +288,8 @@ public:
         Reader->SetTableName(MainTable);
         Reader->OpenCursor();
         Reader->SetIndexNumber(0);
-        Record.assign(Reader->RecordSize, 0);
-        Out.assign(Reader->RecordSize, 0);
+        Record.assign(Reader->GetRecordSize(), 0);
+        Out.assign(Reader->GetRecordSize(), 0);
     }
 
     void Lookups(int64_t& count, int64_t& sum) override {
@@ -421,7 +421,7 @@ private:
         c.SetTableName(table);
         c.SetExclusive(exclusive);
         c.OpenCursor();
-        std::vector<uint8_t> buffer(c.RecordSize, 0);
+        std::vector<uint8_t> buffer(c.GetRecordSize(), 0);
         for (int64_t i = 0; i < Sizes.Records; ++i) {
             TEntry e = MakeEntry(i);
             FillWith(c, buffer.data(), e);

@@ -49,12 +49,12 @@ TResult TimeFilter(TDataCursor& cursor, const std::string& text, int runs) {
     TResult r;
     auto start = Clock::now();
     for (int i = 0; i < runs; ++i) {
-        cursor.FilterRecordReads = 0;
+        cursor.ResetFilterRecordReads();
         TFilter* f =
             cursor.AddFilter(nullptr, text, nullptr, false, nullptr, false, true, true, false, false);
         cursor.ActivateFilter(f);
         r.Matches = cursor.GetRecordCount();
-        r.Reads = cursor.FilterRecordReads;
+        r.Reads = cursor.GetFilterRecordReads();
         cursor.DropFilter(f);
     }
     r.Milliseconds = std::chrono::duration<double, std::milli>(Clock::now() - start).count() / runs;
@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
         writer.SetTableName("CATALOG");
         writer.SetExclusive(true);
         writer.OpenCursor();
-        std::vector<uint8_t> b(writer.RecordSize);
+        std::vector<uint8_t> b(writer.GetRecordSize());
         auto start = Clock::now();
         for (int32_t i = 1; i <= count; ++i) {
             writer.ClearRecordBuffer(b.data());

@@ -13,6 +13,7 @@
 #include "dbengine/cursor/RemoteCursor.h"
 #include "dbengine/remote/RemoteMessage.h"
 #include "dbengine/session/DataTable.h"
+#include "dbengine/testsupport/CursorTestAccess.h"
 #include "dbengine/util/EngineError.h"
 
 #include "EngineFuzz.h"
@@ -36,16 +37,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (table.DataFile->Descriptors.size() != table.DataFile->FieldCount()) __builtin_trap();
             ReceiveTableCounts(reply, table);
         } else {
-            cursor.Table = &table;
-            cursor.RecordSize = 64;
+            TDataCursorTestAccess::LendTable(cursor, &table, 64);
             remote.ReadPositionReply(reply);
             if (remote.PositionKey.size() > MaxKeyFieldPart + 4) __builtin_trap();
-            std::vector<uint8_t> record(cursor.RecordSize);
+            std::vector<uint8_t> record(cursor.GetRecordSize());
             remote.ReadRecordReply(reply, record.data());
         }
     } catch (const EDbEngineError& e) {
         if (e.ErrorCode != DBE_UNCOMPRESS) __builtin_trap();
     }
-    cursor.Table = nullptr;
+    TDataCursorTestAccess::LendTable(cursor, nullptr, 0);
     return 0;
 }

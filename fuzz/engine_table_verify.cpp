@@ -89,7 +89,7 @@ TState& State() {
             c.SetTableName("T");
             c.OpenCursor();
             for (int r = 1; r <= 20; ++r) {
-                std::vector<uint8_t> b(c.RecordSize, 0);
+                std::vector<uint8_t> b(c.GetRecordSize(), 0);
                 c.ClearRecordBuffer(b.data());
                 uint8_t v[32] = {};
                 std::string name = "N" + std::to_string(r);

@@ -17,7 +17,7 @@ namespace {
 class TCalculatedValueSource : public TRecordValueSource {
 public:
     TCalculatedValueSource(TDataCursor& cursor, bool& calculating)
-        : TRecordValueSource(cursor.FieldDescs, &cursor), Cursor(cursor), Calculating(calculating) {}
+        : TRecordValueSource(cursor.GetFieldDescs(), &cursor), Cursor(cursor), Calculating(calculating) {}
     bool TextSearch(void* table, const std::string& search, const std::string& text, bool count,
                     int32_t& answer) override {
         return Cursor.AnswerTextSearch(table, search, text, count, answer);

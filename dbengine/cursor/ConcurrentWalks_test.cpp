@@ -68,7 +68,7 @@ protected:
     }
 
     static std::vector<uint8_t> Row(TDataCursor& c, int32_t n) {
-        std::vector<uint8_t> b(c.RecordSize);
+        std::vector<uint8_t> b(c.GetRecordSize());
         c.ClearRecordBuffer(b.data());
         uint8_t v[16] = {};
         const std::string name = NameOf(n);
@@ -122,7 +122,7 @@ protected:
                     if (n % 10 != 0 && used.insert(n).second) return n;
                 }
             };
-            std::vector<uint8_t> b(c.RecordSize);
+            std::vector<uint8_t> b(c.GetRecordSize());
             while (std::chrono::steady_clock::now() < end) {
                 int op = std::uniform_int_distribution<int>(0, 9)(random);
                 if (mine.size() < 20 || op < 4) {
@@ -174,7 +174,7 @@ protected:
         try {
             TDataCursor& c = *ChildCursor(strict);
             c.SetIndexNumber(order);
-            std::vector<uint8_t> b(c.RecordSize);
+            std::vector<uint8_t> b(c.GetRecordSize());
             do {
                 ++walks;
                 std::map<int32_t, int> seen;

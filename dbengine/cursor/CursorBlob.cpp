@@ -375,18 +375,21 @@ TBlobRecordWrite::TBlobRecordWrite(TDataCursor& cursor, uint8_t* record) : Curso
 TBlobRecordWrite::TBlobRecordWrite(TDataCursor& cursor, const uint8_t* record, TOnCopy)
     : Cursor(cursor), Copy(record, record + cursor.GetTableRecordSize()), Record(nullptr) {
     // A table record: room for the cursor's calculated fields is added, zero.
-    Copy.resize(std::max<size_t>(Copy.size(), Cursor.RecordSize), 0);
+    Copy.resize(std::max<size_t>(Copy.size(), Cursor.GetRecordSize()), 0);
     Record = Copy.data();
     Begin();
 }
 
 void TBlobRecordWrite::Begin() {
-    if (Cursor.Table == nullptr || !Cursor.Table->HasBlobFields() || !Cursor.Table->BlobFile->IsOpen) return;
-    for (const auto& b : Cursor.OpenBlobs) Before.push_back({b.get(), b->FirstBlock, b->Stamp, b->Modified});
-    RecordBefore.assign(Record, Record + Cursor.RecordSize);
-    LastBlobStampBefore = Cursor.Table->DataFile->Header.LastBlobStamp;
-    DataHeaderModifiedBefore = Cursor.Table->DataFile->Header.HeaderModified;
-    Cursor.Table->BlobFile->BeginChanges();
+    if (Cursor.GetTable() == nullptr || !Cursor.GetTable()->HasBlobFields() ||
+        !Cursor.GetTable()->BlobFile->IsOpen)
+        return;
+    for (const auto& b : Cursor.GetOpenBlobs())
+        Before.push_back({b.get(), b->FirstBlock, b->Stamp, b->Modified});
+    RecordBefore.assign(Record, Record + Cursor.GetRecordSize());
+    LastBlobStampBefore = Cursor.GetTable()->DataFile->Header.LastBlobStamp;
+    DataHeaderModifiedBefore = Cursor.GetTable()->DataFile->Header.HeaderModified;
+    Cursor.GetTable()->BlobFile->BeginChanges();
     Active = true;
 }
 
@@ -401,7 +404,7 @@ void TBlobRecordWrite::EmptyAll() {
 bool TBlobRecordWrite::Store(int32_t ownRecNo) {
     if (!Active) return false;
     // A negative reference that is no open value would go into the file as it stands.
-    for (uint16_t f = 1; f <= Cursor.FieldCount; ++f) {
+    for (uint16_t f = 1; f <= Cursor.GetFieldCount(); ++f) {
         TFieldDescriptor d;
         // By position: a cursor opened for restructure numbers its fields by field number.
         Cursor.GetFieldDescAt(f, d);
@@ -412,7 +415,7 @@ bool TBlobRecordWrite::Store(int32_t ownRecNo) {
     // Only the values this record holds are saved with it: a changed value open in another
     // record buffer would get a chain that no record points at.
     std::vector<TBlobBuffer*> others;
-    for (const auto& b : Cursor.OpenBlobs) {
+    for (const auto& b : Cursor.GetOpenBlobs()) {
         TFieldDescriptor d;
         if (!b->Modified) continue;
         if (FindBlobField(Cursor, b->FieldNo, false, d) && HoldsHandle(Record + d.Offset, *b)) continue;
@@ -426,19 +429,19 @@ bool TBlobRecordWrite::Store(int32_t ownRecNo) {
     // first, so a damaged one refuses the write with nothing changed. An exclusive table is
     // written only at its forced flush or close: its chains are reused in place as before.
     if (!Cursor.GetExclusive()) {
-        for (const auto& b : Cursor.OpenBlobs) {
+        for (const auto& b : Cursor.GetOpenBlobs()) {
             if (!b->Modified || b->FirstBlock <= 0) continue;
             TFieldDescriptor d;
             if (!FindBlobField(Cursor, b->FieldNo, false, d) || !HoldsHandle(Record + d.Offset, *b)) continue;
             b->CheckStoredChain();
         }
-        ReleasedBefore = Cursor.Table->ReleasedChains.size();
-        for (const auto& b : Cursor.OpenBlobs) {
+        ReleasedBefore = Cursor.GetTable()->ReleasedChains.size();
+        for (const auto& b : Cursor.GetOpenBlobs()) {
             if (!b->Modified || b->FirstBlock <= 0) continue;
             TFieldDescriptor d;
             if (!FindBlobField(Cursor, b->FieldNo, false, d) || !HoldsHandle(Record + d.Offset, *b)) continue;
             if (ownRecNo > 0 && b->RecordNo == ownRecNo)
-                Cursor.Table->ReleaseChain(b->FirstBlock, b->Stamp, b->RecordNo);
+                Cursor.GetTable()->ReleaseChain(b->FirstBlock, b->Stamp, b->RecordNo);
             b->FirstBlock = 0;
         }
     }
@@ -467,20 +470,20 @@ void TBlobRecordWrite::CopyFieldsTo(uint8_t* dest) const {
 void TBlobRecordWrite::Finish() {
     if (!Active) return;
     Active = false;
-    Cursor.Table->BlobFile->EndChanges();
+    Cursor.GetTable()->BlobFile->EndChanges();
     Cursor.FreeAllBlobs(false, false);
 }
 
 void TBlobRecordWrite::TakeBack() noexcept {
     if (!Active) return;
     Active = false;
-    Cursor.Table->BlobFile->TakeBackChanges();
+    Cursor.GetTable()->BlobFile->TakeBackChanges();
     // The chains this write gave up are the record's again.
-    auto& released = Cursor.Table->ReleasedChains;
+    auto& released = Cursor.GetTable()->ReleasedChains;
     if (!Cursor.GetExclusive() && released.size() > ReleasedBefore)
         released.erase(released.begin() + static_cast<std::ptrdiff_t>(ReleasedBefore), released.end());
-    Cursor.Table->DataFile->Header.LastBlobStamp = LastBlobStampBefore;
-    Cursor.Table->DataFile->Header.HeaderModified = DataHeaderModifiedBefore;
+    Cursor.GetTable()->DataFile->Header.LastBlobStamp = LastBlobStampBefore;
+    Cursor.GetTable()->DataFile->Header.HeaderModified = DataHeaderModifiedBefore;
     // Values opened by this write (a delete's) go; the others are as they were before it.
     std::unordered_set<const TBlobBuffer*> kept;
     for (const TSavedState& s : Before) {
@@ -489,11 +492,7 @@ void TBlobRecordWrite::TakeBack() noexcept {
         s.Buffer->Stamp = s.Stamp;
         s.Buffer->Modified = s.Modified;
     }
-    auto& open = Cursor.OpenBlobs;
-    open.erase(
-        std::remove_if(open.begin(), open.end(),
-                       [&kept](const std::unique_ptr<TBlobBuffer>& b) { return kept.count(b.get()) == 0; }),
-        open.end());
+    Cursor.DropOpenBlobsIf([&kept](const TBlobBuffer& b) { return kept.count(&b) == 0; });
     std::memcpy(Record, RecordBefore.data(), RecordBefore.size());
 }
 

@@ -66,7 +66,7 @@ protected:
     }
     void Close() { C.reset(); }
 
-    const TFieldDescriptor& Desc(uint16_t f) const { return C->FieldDescs[f - 1]; }
+    const TFieldDescriptor& Desc(uint16_t f) const { return C->GetFieldDescs()[f - 1]; }
     int32_t Ref(const std::vector<uint8_t>& r, uint16_t f) const {
         return GetInt32(r.data() + Desc(f).Offset + 1);
     }
@@ -76,7 +76,7 @@ protected:
     bool IsNull(const std::vector<uint8_t>& r, uint16_t f) const { return r[Desc(f).Offset] == 0; }
 
     std::vector<uint8_t> NewRecord(const std::string& name) {
-        std::vector<uint8_t> b(C->RecordSize, 0);
+        std::vector<uint8_t> b(C->GetRecordSize(), 0);
         C->InitRecord(b.data());
         uint8_t v[32] = {};
         std::memcpy(v, name.data(), name.size());
@@ -105,12 +105,12 @@ protected:
     // Stands on the named record and returns it.
     std::vector<uint8_t> Find(const std::string& name) {
         auto key = NewRecord(name);
-        std::vector<uint8_t> out(C->RecordSize);
+        std::vector<uint8_t> out(C->GetRecordSize());
         EXPECT_TRUE(C->FindKey(false, key.data(), 1, false, 0, out.data())) << name;
         return out;
     }
     void Insert(std::vector<uint8_t>& r) { C->InsertRecord(r.data(), true); }
-    TBlobFile& Blb() { return *C->Table->BlobFile; }
+    TBlobFile& Blb() { return *C->GetTable()->BlobFile; }
 
     std::unique_ptr<TDataCursor> C;
 };
@@ -120,14 +120,14 @@ TEST_F(CursorBlobTest, TheFieldHoldsANegatedHandleAndOneFieldOpenedTwiceSharesOn
     int32_t size = -1;
     ASSERT_EQ(C->OpenBlob(FNotes, r.data(), BlobOpenRead, false, true, size), 0);
     EXPECT_EQ(size, 0);
-    ASSERT_EQ(C->OpenBlobs.size(), 1u);
-    TBlobBuffer* buffer = C->OpenBlobs[0].get();
+    ASSERT_EQ(C->GetOpenBlobs().size(), 1u);
+    TBlobBuffer* buffer = C->GetOpenBlobs()[0].get();
     EXPECT_LT(Ref(r, FNotes), 0);
     EXPECT_EQ(-Ref(r, FNotes), buffer->Handle) << "a handle number, not an address";
     EXPECT_TRUE(IsNull(r, FNotes)) << "an empty open value is NULL";
 
     ASSERT_EQ(C->OpenBlob(FNotes, r.data(), BlobOpenWrite, false, false, size), 0);
-    EXPECT_EQ(C->OpenBlobs.size(), 1u);
+    EXPECT_EQ(C->GetOpenBlobs().size(), 1u);
     EXPECT_EQ(buffer->OpenCount, 2);
     EXPECT_FALSE(buffer->RecordBound) << "a write open takes the new record binding";
 
@@ -142,7 +142,7 @@ TEST_F(CursorBlobTest, TheFieldHoldsANegatedHandleAndOneFieldOpenedTwiceSharesOn
     EXPECT_TRUE(C->IsBlobOpen(buffer)) << "still open once more";
     EXPECT_EQ(-Ref(r, FNotes), buffer->Handle);
     EXPECT_EQ(C->FreeBlob(FNotes, r.data(), false), 0);
-    EXPECT_TRUE(C->OpenBlobs.empty());
+    EXPECT_TRUE(C->GetOpenBlobs().empty());
     EXPECT_EQ(Ref(r, FNotes), 0) << "the field is closed again: no block";
     EXPECT_TRUE(IsNull(r, FNotes));
     EXPECT_EQ(C->FreeBlob(FNotes, r.data(), false), DBE_INVALIDBLOBHANDLE) << "a closed value";
@@ -154,7 +154,7 @@ TEST_F(CursorBlobTest, TenBytesWrittenAndSavedMakeAChainAndANonNullField) {
     Write(r, FNotes, "0123456789");
     EXPECT_FALSE(IsNull(r, FNotes));
     Insert(r);
-    EXPECT_TRUE(C->OpenBlobs.empty()) << "the record's values are freed with its write";
+    EXPECT_TRUE(C->GetOpenBlobs().empty()) << "the record's values are freed with its write";
     EXPECT_GT(Ref(r, FNotes), 0) << "the caller's buffer holds the first block";
     EXPECT_TRUE(IsNull(r, FData));
     EXPECT_EQ(Ref(r, FData), 0);
@@ -165,7 +165,7 @@ TEST_F(CursorBlobTest, TenBytesWrittenAndSavedMakeAChainAndANonNullField) {
     EXPECT_FALSE(IsNull(stored, FNotes));
     int32_t first = Ref(stored, FNotes);
     ASSERT_EQ(first, 1);
-    EXPECT_EQ(Stamp(stored, FNotes), C->Table->DataFile->Header.LastBlobStamp);
+    EXPECT_EQ(Stamp(stored, FNotes), C->GetTable()->DataFile->Header.LastBlobStamp);
     EXPECT_NE(Stamp(stored, FNotes), 0);
     // The chain: one block carrying the size and the record's stamp.
     std::string blb = Bytes("T.BLB");
@@ -280,7 +280,7 @@ TEST_F(CursorBlobTest, BadFieldsHandlesOffsetsAndLengthsAreRefusedAndChangeNothi
         ASSERT_EQ(C->GetBlobSize(FNotes, r.data(), size, false), 0);
         EXPECT_EQ(size, 6);
     }
-    EXPECT_EQ(C->OpenBlobs.size(), 1u);
+    EXPECT_EQ(C->GetOpenBlobs().size(), 1u);
 
     TDataCursor unopened(Database);
     EXPECT_EQ(unopened.OpenBlob(FNotes, closed.data(), BlobOpenRead, false, true, size), DBE_NOTABLOB);
@@ -300,7 +300,7 @@ TEST_F(CursorBlobTest, WritesInsideTheValueAndShorterTruncationsAreSaved) {
     auto current = Find("a");
     int32_t size = 0;
     ASSERT_EQ(C->OpenBlob(FNotes, current.data(), BlobOpenWrite, false, true, size), 0);
-    TBlobBuffer* buffer = C->OpenBlobs[0].get();
+    TBlobBuffer* buffer = C->GetOpenBlobs()[0].get();
     EXPECT_FALSE(buffer->Modified);
     ASSERT_EQ(C->PutBlob(FNotes, current.data(), 0, reinterpret_cast<const uint8_t*>("J"), 1, false), 0);
     EXPECT_TRUE(buffer->Modified) << "a write inside the length changes the value";
@@ -325,13 +325,13 @@ TEST_F(CursorBlobTest, The129thOpenValueIsRefusedWith9494) {
     auto& last = records.back();
     auto before = last;
     EXPECT_EQ(C->OpenBlob(FNotes, last.data(), BlobOpenRead, false, true, size), DBE_OPENBLOBLIMIT);
-    EXPECT_EQ(C->OpenBlobs.size(), TDataCursor::MaxOpenBlobs);
+    EXPECT_EQ(C->GetOpenBlobs().size(), TDataCursor::MaxOpenBlobs);
     EXPECT_EQ(last, before) << "the field is left closed";
     // Opening one that is open already only counts it.
     EXPECT_EQ(C->OpenBlob(FNotes, records[0].data(), BlobOpenRead, false, true, size), 0);
 
     C->FreeAllBlobs(false, false);
-    EXPECT_EQ(C->OpenBlobs.size(), TDataCursor::MaxOpenBlobs / 2) << "only the record-bound ones";
+    EXPECT_EQ(C->GetOpenBlobs().size(), TDataCursor::MaxOpenBlobs / 2) << "only the record-bound ones";
     EXPECT_EQ(C->OpenBlob(FNotes, last.data(), BlobOpenRead, false, true, size), 0);
     Close();  // frees the rest
 }
@@ -347,7 +347,7 @@ TEST_F(CursorBlobTest, AWriteSavesOnlyTheValuesItsRecordHolds) {
     EXPECT_TRUE(IsNull(Find("y"), FNotes));
     // x's value was bound to its record and went with the write; x now holds a handle of
     // nothing, which must not reach the file.
-    EXPECT_TRUE(C->OpenBlobs.empty());
+    EXPECT_TRUE(C->GetOpenBlobs().empty());
     EXPECT_EQ(CodeOf([&] { Insert(x); }), DBE_INVALIDBLOBHANDLE);
     EXPECT_EQ(C->GetTableRecordCount(), 1);
 }
@@ -391,7 +391,7 @@ TEST_F(CursorBlobTest, InsertModifyAndDeleteStoreReuseAndFreeChains) {
     // Deleting a record frees every chain it has; the freed slot points at none.
     current = Find("a");
     C->DeleteRecord(current.data(), true);
-    EXPECT_TRUE(C->OpenBlobs.empty());
+    EXPECT_TRUE(C->GetOpenBlobs().empty());
     EXPECT_NE(Blb().FirstFreeBlock(), 0);
     int32_t freeCount = 0;
     for (int32_t no = Blb().FirstFreeBlock(); no != 0 && freeCount < 10; ++freeCount) {
@@ -402,13 +402,13 @@ TEST_F(CursorBlobTest, InsertModifyAndDeleteStoreReuseAndFreeChains) {
     }
     EXPECT_EQ(freeCount, 3) << "memo block 5, binary block 4 and block 1 left from the old chain";
     TRecord* slot = nullptr;
-    ASSERT_TRUE(C->Table->DataFile->GetRecord(nullptr, 1, 1, false, false, slot));
+    ASSERT_TRUE(C->GetTable()->DataFile->GetRecord(nullptr, 1, 1, false, false, slot));
     EXPECT_EQ(slot->Status(), 1);
     for (uint16_t f : {FNotes, FData}) {
         EXPECT_EQ(slot->Data()[Desc(f).Offset], 0);
         EXPECT_EQ(GetInt32(slot->Data() + Desc(f).Offset + 1), 0);
     }
-    C->Table->DataFile->ReleaseRecord(slot);
+    C->GetTable()->DataFile->ReleaseRecord(slot);
     EXPECT_EQ(Value(Find("b"), FNotes), Pattern(2 * BlockData, 'b'));
 }
 
@@ -423,11 +423,11 @@ TEST_F(CursorBlobTest, AMemoOfTheFullTextIndexKeepsItsOldBytesWhenOpened) {
     auto current = Find("a");
     Write(current, FNotes, "new");
     Write(current, FData, "x");
-    ASSERT_EQ(C->OpenBlobs.size(), 2u);
-    const TBlobBuffer& notes = *C->OpenBlobs[0];
+    ASSERT_EQ(C->GetOpenBlobs().size(), 2u);
+    const TBlobBuffer& notes = *C->GetOpenBlobs()[0];
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(notes.GetOldData()), notes.GetOldSize()),
               "old words");
-    EXPECT_EQ(C->OpenBlobs[1]->GetOldSize(), 0) << "a value outside the index keeps no copy";
+    EXPECT_EQ(C->GetOpenBlobs()[1]->GetOldSize(), 0) << "a value outside the index keeps no copy";
 }
 
 TEST_F(CursorBlobTest, DroppingARecordEverywhereFreesItsChains) {
@@ -439,13 +439,13 @@ TEST_F(CursorBlobTest, DroppingARecordEverywhereFreesItsChains) {
     Insert(b);
     auto stored = Find("a");
     C->DropRecordEverywhere(stored.data(), C->GetPhysicalRecNo());
-    EXPECT_TRUE(C->OpenBlobs.empty());
+    EXPECT_TRUE(C->GetOpenBlobs().empty());
     EXPECT_EQ(Blb().FirstFreeBlock(), 2) << "a's two blocks are free";
     EXPECT_EQ(C->GetTableRecordCount(), 1);
     TRecord* slot = nullptr;
-    ASSERT_TRUE(C->Table->DataFile->GetRecord(nullptr, 1, 1, false, false, slot));
+    ASSERT_TRUE(C->GetTable()->DataFile->GetRecord(nullptr, 1, 1, false, false, slot));
     EXPECT_EQ(GetInt32(slot->Data() + Desc(FNotes).Offset + 1), 0);
-    C->Table->DataFile->ReleaseRecord(slot);
+    C->GetTable()->DataFile->ReleaseRecord(slot);
     EXPECT_EQ(Value(Find("b"), FNotes), "stays");
 }
 
@@ -494,7 +494,7 @@ TEST_F(CursorBlobTest, AnInsertWithAMemoAfterARolledBackTransactionGoesThrough) 
     EXPECT_EQ(C->GetRecordCount(), 5);
 
     std::vector<std::string> names;
-    std::vector<uint8_t> b(C->RecordSize);
+    std::vector<uint8_t> b(C->GetRecordSize());
     C->SetToBegin();
     while (C->GetNextRecord(b.data()) == 0) {
         uint8_t v[32] = {};
@@ -525,10 +525,10 @@ TEST_F(CursorBlobTest, ACancelledEditLeavesTheBlobFileAsItWas) {
     ASSERT_EQ(C->OpenBlob(FNotes, current.data(), BlobOpenWrite, false, true, size), 0);
     ASSERT_EQ(C->TruncateBlob(FNotes, current.data(), 0, false), 0);
     EXPECT_TRUE(IsNull(current, FNotes)) << "emptied: NULL, yet open";
-    ASSERT_EQ(C->OpenBlobs.size(), 2u);
+    ASSERT_EQ(C->GetOpenBlobs().size(), 2u);
     C->CancelRecord();
     C->FreeRecordBlobs(current.data());
-    EXPECT_TRUE(C->OpenBlobs.empty()) << "the emptied value is freed as well";
+    EXPECT_TRUE(C->GetOpenBlobs().empty()) << "the emptied value is freed as well";
     EXPECT_EQ(Ref(current, FNotes), first);
     EXPECT_EQ(Ref(current, FData), 0);
 
@@ -537,7 +537,7 @@ TEST_F(CursorBlobTest, ACancelledEditLeavesTheBlobFileAsItWas) {
     PutInt32(current.data() + Desc(FCount).Offset + 1, 7);
     current[Desc(FCount).Offset] = 1;
     C->ModifyRecord(current.data(), true, true);
-    C->Table->FlushBuffers();
+    C->GetTable()->FlushBuffers();
     Close();
     EXPECT_TRUE(Bytes("T.BLB") == blb) << "BLOB file changed";
     Open();
@@ -549,9 +549,9 @@ TEST_F(CursorBlobTest, CloneGivesTheCopyValuesOfItsOwn) {
     Write(a, FNotes, Pattern(700, 'n'));
     Insert(a);
     Find("a");
-    std::vector<uint8_t> copy(C->RecordSize);
+    std::vector<uint8_t> copy(C->GetRecordSize());
     ASSERT_EQ(C->CloneCurrentRecord(copy.data()), 0);
-    ASSERT_EQ(C->OpenBlobs.size(), 1u) << "the copy's value is open";
+    ASSERT_EQ(C->GetOpenBlobs().size(), 1u) << "the copy's value is open";
     EXPECT_TRUE(IsNull(copy, FData));
     uint8_t name[32] = "b";
     C->PutField(FName, copy.data(), name, false, false);
@@ -584,10 +584,9 @@ TEST_F(CursorBlobTest, ACursorOpenedForRestructureReachesEveryValueByItsFieldNum
     C = std::make_unique<TDataCursor>(Database);
     C->SetTableName("R");
     C->SetExclusive(true);
-    C->RestructureMode = true;
-    C->OpenCursor();
+    C->OpenForRestructure();
     constexpr uint16_t notes = 3, data = 5;
-    const TFieldDescriptor& dataDesc = C->FieldDescs[2];
+    const TFieldDescriptor& dataDesc = C->GetFieldDescs()[2];
     ASSERT_EQ(dataDesc.FieldNo, data);
 
     auto a = NewRecord("a");
@@ -595,7 +594,7 @@ TEST_F(CursorBlobTest, ACursorOpenedForRestructureReachesEveryValueByItsFieldNum
     Write(a, data, "bytes");
     Insert(a);
     ASSERT_EQ(Blb().NextBlockNo(), 4);  // two blocks for the memo, one for the binary value
-    ASSERT_TRUE(C->OpenBlobs.empty());
+    ASSERT_TRUE(C->GetOpenBlobs().empty());
 
     // Freeing a record's open values reaches the field past the field count.
     auto current = Find("a");
@@ -604,35 +603,35 @@ TEST_F(CursorBlobTest, ACursorOpenedForRestructureReachesEveryValueByItsFieldNum
     ASSERT_EQ(C->OpenBlob(data, held.data(), BlobOpenWrite, false, true, size), 0);
     ASSERT_EQ(C->PutBlob(data, held.data(), 0, reinterpret_cast<const uint8_t*>("x"), 1, false), 0);
     C->FreeRecordBlobs(held.data());
-    EXPECT_TRUE(C->OpenBlobs.empty());
+    EXPECT_TRUE(C->GetOpenBlobs().empty());
     EXPECT_EQ(GetInt32(held.data() + dataDesc.Offset + 1), GetInt32(current.data() + dataDesc.Offset + 1))
         << "the field is closed again on its stored chain";
 
     // A copy of the record gets both values.
-    std::vector<uint8_t> copy(C->RecordSize);
+    std::vector<uint8_t> copy(C->GetRecordSize());
     ASSERT_EQ(C->CloneCurrentRecord(copy.data()), 0);
-    EXPECT_EQ(C->OpenBlobs.size(), 2u);
+    EXPECT_EQ(C->GetOpenBlobs().size(), 2u);
     std::string bytes(5, '\0');
     int32_t got = 0;
     EXPECT_EQ(C->GetBlob(data, copy.data(), 0, reinterpret_cast<uint8_t*>(bytes.data()), 5, got, false), 0);
     EXPECT_EQ(bytes, "bytes");
     C->FreeRecordBlobs(copy.data());
-    EXPECT_TRUE(C->OpenBlobs.empty());
+    EXPECT_TRUE(C->GetOpenBlobs().empty());
 
     // Deleting frees both chains and leaves the freed slot pointing at neither: a record of the
     // same sizes fits in the freed blocks.
     C->DeleteRecord(Find("a").data(), true);
     TRecord* slot = nullptr;
-    ASSERT_TRUE(C->Table->DataFile->GetRecord(nullptr, 1, 1, false, false, slot));
+    ASSERT_TRUE(C->GetTable()->DataFile->GetRecord(nullptr, 1, 1, false, false, slot));
     EXPECT_EQ(GetInt32(slot->Data() + dataDesc.Offset + 1), 0);
-    C->Table->DataFile->ReleaseRecord(slot);
+    C->GetTable()->DataFile->ReleaseRecord(slot);
     auto b = NewRecord("b");
     Write(b, notes, Pattern(BlockData + 10, 'm'));
     Write(b, data, "other");
     Insert(b);
     EXPECT_EQ(Blb().NextBlockNo(), 4);
     EXPECT_EQ(Blb().FirstFreeBlock(), 0);
-    C->RestructureMode = false;
+    C->LeaveRestructureMode();
 }
 
 // The binary value's chain is damaged past its end: loading stops at the value's size, saving
@@ -658,7 +657,7 @@ protected:
     }
     void ExpectFilesUnchanged() {
         // Whatever the cache still holds reaches the files with the next flush.
-        C->Table->FlushBuffers();
+        C->GetTable()->FlushBuffers();
         Close();
         EXPECT_TRUE(Bytes("T.DAT") == Dat) << "data file changed";
         EXPECT_TRUE(Bytes("T.IDX") == Idx) << "index file changed";
@@ -677,11 +676,12 @@ TEST_F(CursorBlobFailureTest, AModifyThatFailsSavingItsSecondValueChangesNoFile)
     auto sent = current;
     EXPECT_EQ(CodeOf([&] { C->ModifyRecord(current.data(), true, true); }), DBE_MEMOCORRUPT);
     EXPECT_EQ(current, sent) << "the caller's record still holds its open values";
-    ASSERT_EQ(C->OpenBlobs.size(), 2u);
-    for (const auto& b : C->OpenBlobs) EXPECT_TRUE(b->Modified);
-    EXPECT_EQ(C->OpenBlobs[0]->FirstBlock, Ref(Find("a"), FNotes)) << "no block number of the failed save";
-    EXPECT_EQ(C->Table->DataFile->Header.LastBlobStamp, 2);
-    EXPECT_FALSE(C->Table->WriteLocked);
+    ASSERT_EQ(C->GetOpenBlobs().size(), 2u);
+    for (const auto& b : C->GetOpenBlobs()) EXPECT_TRUE(b->Modified);
+    EXPECT_EQ(C->GetOpenBlobs()[0]->FirstBlock, Ref(Find("a"), FNotes))
+        << "no block number of the failed save";
+    EXPECT_EQ(C->GetTable()->DataFile->Header.LastBlobStamp, 2);
+    EXPECT_FALSE(C->GetTable()->WriteLocked);
     C->CancelRecord();
     C->FreeRecordBlobs(current.data());
     EXPECT_EQ(Value(Find("a"), FNotes), "notes");
@@ -699,10 +699,10 @@ TEST_F(CursorBlobFailureTest, AnInsertThatFailsSavingItsSecondValueChangesNoFile
     Write(n, FData, "x");
     EXPECT_EQ(CodeOf([&] { Insert(n); }), DBE_MEMOCORRUPT);
     EXPECT_EQ(C->GetTableRecordCount(), 1);
-    EXPECT_EQ(C->OpenBlobs.size(), 2u);
-    EXPECT_EQ(C->OpenBlobs[0]->FirstBlock, 0) << "the new value has no chain yet";
+    EXPECT_EQ(C->GetOpenBlobs().size(), 2u);
+    EXPECT_EQ(C->GetOpenBlobs()[0]->FirstBlock, 0) << "the new value has no chain yet";
     C->FreeRecordBlobs(n.data());
-    EXPECT_TRUE(C->OpenBlobs.empty());
+    EXPECT_TRUE(C->GetOpenBlobs().empty());
     ExpectFilesUnchanged();
 }
 

@@ -27,7 +27,7 @@ std::unique_ptr<TRecordsBitmap> PooledFilterBitmap() {
 class TFilterValueSource : public TRecordValueSource {
 public:
     explicit TFilterValueSource(TDataCursor& cursor)
-        : TRecordValueSource(cursor.FieldDescs, &cursor), Cursor(cursor) {}
+        : TRecordValueSource(cursor.GetFieldDescs(), &cursor), Cursor(cursor) {}
     bool TextSearch(void* table, const std::string& search, const std::string& text, bool count,
                     int32_t& answer) override {
         return Cursor.AnswerTextSearch(table, search, text, count, answer);
@@ -92,7 +92,7 @@ TFilter::TFilter(TDataCursor* cursor, TExpToken* expression, bool ownsExpression
       EvaluateLast(evaluateLast),
       EstimateCounts(estimateCounts),
       CostBased(costBased) {
-    if (!IsCallback && cursor->IsOpen)
+    if (!IsCallback && cursor->IsCursorOpen())
         OptimizeLevel = cursor->RateFilterCondition(
             Expression, EstimateCounts, CostBased && cursor->GetQuerySource() && !cursor->GetQueryResult());
 }
@@ -114,11 +114,11 @@ void TFilter::Evaluate(bool& restart) {
 }
 
 void TFilter::TestRecords(TRecordsBitmap& bitmap, bool& restart, uint8_t parentOp, const TExpToken* node) {
-    TDataFile& file = *Cursor->Table->DataFile;
-    std::vector<uint8_t> buffer(Cursor->RecordSize, 0);
+    TDataFile& file = *Cursor->GetTable()->DataFile;
+    std::vector<uint8_t> buffer(Cursor->GetRecordSize(), 0);
     auto test = [&](int32_t r) -> bool {
         TRecord* record = nullptr;
-        ++Cursor->FilterRecordReads;
+        Cursor->CountFilterRecordRead();
         if (!file.GetRecord(Cursor, r, 1, false, true, record)) {
             restart = true;
             return false;
@@ -128,7 +128,7 @@ void TFilter::TestRecords(TRecordsBitmap& bitmap, bool& restart, uint8_t parentO
         std::memcpy(buffer.data(), record->Data(), size);
         file.ReleaseRecord(record);
         if (!deleted || parentOp == ecAnd) {
-            if (Cursor->HasCalculatedFields) Cursor->ComputeCalculatedFields(buffer.data());
+            if (Cursor->HasCalculated()) Cursor->ComputeCalculatedFields(buffer.data());
             if (node == nullptr || node == Expression)
                 Cursor->TestRecord(*this, buffer.data(), r, bitmap);
             else if (!Cursor->RecordPassesNode(node, buffer.data()))

@@ -66,8 +66,8 @@ protected:
     }
 
     static std::vector<uint8_t> Buffer(TDataCursor& c, const TRow& row) {
-        std::vector<uint8_t> b(c.RecordSize, 0);
-        TDataTable& t = *c.Table;
+        std::vector<uint8_t> b(c.GetRecordSize(), 0);
+        TDataTable& t = *c.GetTable();
         b[Offset(t, 1)] = 1;
         std::memcpy(b.data() + Offset(t, 1) + 1, row.Name.c_str(), row.Name.size() + 1);
         b[Offset(t, 2)] = 1;
@@ -79,7 +79,7 @@ protected:
 
     // Writes the record and its keys as an insert through a cursor would; its number.
     static int32_t Insert(TDataCursor& c, const TRow& row) {
-        TDataTable& t = *c.Table;
+        TDataTable& t = *c.GetTable();
         int32_t r = t.DataFile->RecordCount() + 1;
         TRecord* rec = nullptr;
         EXPECT_TRUE(t.DataFile->GetRecord(nullptr, r, 1, false, false, rec));
@@ -108,7 +108,7 @@ protected:
     }
 
     static std::string NameOf(TDataCursor& c) {
-        return reinterpret_cast<const char*>(c.CurrentRecord->Data() + Offset(*c.Table, 1) + 1);
+        return reinterpret_cast<const char*>(c.GetRecordObject()->Data() + Offset(*c.GetTable(), 1) + 1);
     }
 
     static std::vector<std::string> Walk(TDataCursor& c) {
@@ -173,7 +173,7 @@ TEST_F(CursorFiltersTest, RefusesTooManyUnknownAndInvalidFilters) {
             << k.Text << ": " << m;
         EXPECT_NE(m.find(k.Message), std::string::npos) << k.Text << ": " << m;
     }
-    EXPECT_TRUE(c->Filters.empty());
+    EXPECT_TRUE(c->GetFilters().empty());
     c->CloseCursor(false);
 }
 
@@ -271,15 +271,15 @@ TEST_F(CursorFiltersTest, CallbackFiltersRunLastOnlyForRecordsThatPassedTheExpre
         EXPECT_EQ(owner, this);
         EXPECT_EQ(&cursor, c.get());
         ++calls;
-        std::string name = reinterpret_cast<const char*>(buffer + Offset(*cursor.Table, 1) + 1);
+        std::string name = reinterpret_cast<const char*>(buffer + Offset(*cursor.GetTable(), 1) + 1);
         asked.insert(name);
         return name != "Davis";
     };
     TFilter* cb = c->AddFilter(this, {}, nullptr, false, callback, true, true, true, false, false);
     TFilter* e = AddText(*c, "City = 'Paris' or City = 'Rome'");
-    ASSERT_EQ(c->Filters.size(), 2u);
-    EXPECT_EQ(c->Filters[0].get(), e) << "expression filters go before those evaluated last";
-    EXPECT_EQ(c->Filters[1].get(), cb);
+    ASSERT_EQ(c->GetFilters().size(), 2u);
+    EXPECT_EQ(c->GetFilters()[0].get(), e) << "expression filters go before those evaluated last";
+    EXPECT_EQ(c->GetFilters()[1].get(), cb);
     c->ActivateFilter(nullptr);
     EXPECT_EQ(calls, 3);
     EXPECT_EQ(asked, (std::set<std::string>{"Evans", "Baker", "Davis"}));
@@ -375,7 +375,7 @@ TEST_F(CursorFiltersTest, GivenTreesAreUsedAndReplacedOnActiveFiltersOnly) {
     c->ReplaceFilterExpression(spare.release(), f);
     EXPECT_EQ(Visible(*c), (std::set<std::string>{"Clark"}));
     c->CloseCursor(false);
-    EXPECT_TRUE(c->Filters.empty()) << "closing frees the filters";
+    EXPECT_TRUE(c->GetFilters().empty()) << "closing frees the filters";
 }
 
 TEST_F(CursorFiltersTest, CloneShowsTheSameRecordsOnTheSameRecord) {
@@ -389,9 +389,9 @@ TEST_F(CursorFiltersTest, CloneShowsTheSameRecordsOnTheSameRecord) {
     ASSERT_EQ(c->GetNextRecord(nullptr), 0);
     std::string current = NameOf(*c);
     auto clone = c->CloneCursor();
-    ASSERT_EQ(clone->Filters.size(), 2u);
-    EXPECT_TRUE(clone->Filters[0]->Active);
-    EXPECT_FALSE(clone->Filters[1]->Active);
+    ASSERT_EQ(clone->GetFilters().size(), 2u);
+    EXPECT_TRUE(clone->GetFilters()[0]->Active);
+    EXPECT_FALSE(clone->GetFilters()[1]->Active);
     EXPECT_EQ(NameOf(*clone), current);
     EXPECT_EQ(clone->GetRecordCount(), c->GetRecordCount());
     EXPECT_EQ(Walk(*clone), Walk(*c));
@@ -426,7 +426,7 @@ protected:
 
     std::unique_ptr<TDataCursor> FilledByCount() {
         auto c = Open("ByCount");
-        std::vector<uint8_t> b(c->RecordSize);
+        std::vector<uint8_t> b(c->GetRecordSize());
         for (int i = 0; i < SparseRows; ++i) {
             Put(*c, b, SparseRow(i));
             c->InsertRecord(b.data(), false);
@@ -440,7 +440,7 @@ protected:
         c.SetToBegin();
         while (c.GetNextRecord(nullptr) == 0) {
             const char* city =
-                reinterpret_cast<const char*>(c.CurrentRecord->Data() + Offset(*c.Table, 2) + 1);
+                reinterpret_cast<const char*>(c.GetRecordObject()->Data() + Offset(*c.GetTable(), 2) + 1);
             if (std::string(city) == "Rome") names.push_back(NameOf(c));
         }
         return names;
@@ -497,7 +497,7 @@ TEST_F(SparseFilterWalkTest, FollowsRecordsAnotherCursorChangesAddsAndDeletes) {
     ASSERT_EQ(before.size(), 13u);
     auto other = Open("ByCount");
     other->SetIndexNumber(0);  // found by name
-    std::vector<uint8_t> b(other->RecordSize);
+    std::vector<uint8_t> b(other->GetRecordSize());
     // A visible record moves to the other end of the index, one becomes visible, one goes.
     Put(*other, b, SparseRow(7));
     ASSERT_TRUE(other->FindKey(false, b.data(), 1, false, 0, b.data()));

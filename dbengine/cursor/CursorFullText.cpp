@@ -67,12 +67,12 @@ int32_t RecordIdOf(const uint8_t* record) {
 // The string and memo fields of the full-text index, in its order (up to the first 0).
 std::vector<TTextField> TextIndexFields(const TDataCursor& c) {
     std::vector<TTextField> fields;
-    if (c.Table == nullptr || c.IndexFile == nullptr) return fields;
+    if (c.GetTable() == nullptr || c.IndexFile == nullptr) return fields;
     std::array<uint16_t, MaxIndexFields> numbers = c.IndexFile->GetIndexFields(SysTextIndex);
     for (uint16_t number : numbers) {
         if (number == 0) break;
         TFieldDescriptor d;
-        if (!c.Table->DataFile->FindFieldByNumber(static_cast<int16_t>(number), d))
+        if (!c.GetTable()->DataFile->FindFieldByNumber(static_cast<int16_t>(number), d))
             c.IndexFile->RaiseError(DBE_INDEXCORRUPT);
         bool memo = d.FieldType == fldBlob && d.SubType == fldstMemo;
         if (d.FieldType == fldString || memo) fields.push_back({number, d, memo});
@@ -83,7 +83,7 @@ std::vector<TTextField> TextIndexFields(const TDataCursor& c) {
 // The open, modified BLOB buffers of the field among the cursor's open BLOBs, in opening order.
 std::vector<TBlobBuffer*> ModifiedTextBlobs(TDataCursor& c, uint16_t fieldNo) {
     std::vector<TBlobBuffer*> found;
-    for (const auto& blob : c.OpenBlobs)
+    for (const auto& blob : c.GetOpenBlobs())
         if (blob->Modified && blob->FieldNo == fieldNo) found.push_back(blob.get());
     return found;
 }
@@ -95,10 +95,10 @@ std::string ReadStoredMemo(TDataCursor& c, const TFieldDescriptor& desc, const u
     int32_t firstBlock = GetInt32(at + 1);
     // A negative value is the handle of a BLOB open in some cursor, not a stored chain.
     if (firstBlock < 0)
-        RaiseEngineError(DBE_INVALIDBLOBOFFSET, {}, {}, c.GetDatabaseName(), c.TableName, desc.Name);
-    if (firstBlock == 0 || !c.Table->HasBlobFields()) return {};
+        RaiseEngineError(DBE_INVALIDBLOBOFFSET, {}, {}, c.GetDatabaseName(), c.GetTableName(), desc.Name);
+    if (firstBlock == 0 || !c.GetTable()->HasBlobFields()) return {};
     TStoredMemoReader reader;
-    TBlobBuffer buffer(&reader, c.Table->BlobFile.get());
+    TBlobBuffer buffer(&reader, c.GetTable()->BlobFile.get());
     buffer.FieldNo = static_cast<uint16_t>(desc.FieldNo);
     buffer.FirstBlock = firstBlock;
     buffer.Stamp = GetInt32(at + 5);
@@ -139,7 +139,7 @@ bool StringFieldText(TDataCursor& c, const TFieldDescriptor& d, const uint8_t* r
 
 bool IsStop(TDataCursor& c, const std::string& word) {
     int index = 0;
-    return c.StopWords->Find(word, index);
+    return c.GetStopWords().Find(word, index);
 }
 
 // Calls visit(key, recNo) for the word key of every indexed word the stored record holds, memos read

@@ -57,7 +57,7 @@ protected:
 
     std::vector<uint8_t> Buffer(const std::string& name, const std::string& title,
                                 const std::string& body = "") {
-        std::vector<uint8_t> b(C->RecordSize, 0);
+        std::vector<uint8_t> b(C->GetRecordSize(), 0);
         C->ClearRecordBuffer(b.data());
         Put(1, b.data(), name);
         if (!title.empty()) Put(2, b.data(), title);
@@ -77,11 +77,11 @@ protected:
     void Find(const std::string& name) {
         C->SetIndexNumber(0);
         auto b = Buffer(name, "");
-        std::vector<uint8_t> out(C->RecordSize);
+        std::vector<uint8_t> out(C->GetRecordSize());
         ASSERT_TRUE(C->FindKey(false, b.data(), 1, false, 0, out.data())) << name;
     }
     std::vector<uint8_t> Current() {
-        std::vector<uint8_t> b(C->RecordSize);
+        std::vector<uint8_t> b(C->GetRecordSize());
         EXPECT_EQ(C->GetCurrentRecord(b.data(), false), 0);
         return b;
     }
@@ -94,7 +94,7 @@ protected:
     // Stores text as the Body memo of the named record, straight into the table's files.
     void StoreMemo(const std::string& name, const std::string& text) {
         Find(name);
-        TDataTable& t = *C->Table;
+        TDataTable& t = *C->GetTable();
         testsupport::TFakeCursor client(t.BlobFile.get());
         TBlobBuffer blob(&client, t.BlobFile.get());
         blob.SetSize(static_cast<int32_t>(text.size()));
@@ -378,7 +378,7 @@ TEST_F(CursorFullTextTest, FiltersAskTheCursorForTextSearch) {
         std::vector<std::string> names;
         C->SetIndexNumber(0);
         C->SetToBegin();
-        std::vector<uint8_t> b(C->RecordSize);
+        std::vector<uint8_t> b(C->GetRecordSize());
         while (C->GetNextRecord(b.data()) == 0) {
             char name[21] = {};
             bool blank = false;
@@ -423,7 +423,7 @@ protected:
         std::vector<std::string> names;
         C->SetIndexNumber(0);
         C->SetToBegin();
-        std::vector<uint8_t> b(C->RecordSize);
+        std::vector<uint8_t> b(C->GetRecordSize());
         while (C->GetNextRecord(b.data()) == 0) names.push_back(Name(b));
         C->DropFilter(f);
         return names;
@@ -451,7 +451,7 @@ TEST_F(CursorMemoValueTest, FiltersCompareAndSearchStoredMemos) {
     EXPECT_EQ(Visible("Body > 'f'"), (std::vector<std::string>{"a", "d", "e"}));
     EXPECT_EQ(Visible("Body IS NULL"), (std::vector<std::string>{"c"}));
     EXPECT_EQ(Visible("Body LIKE '%x sea'"), (std::vector<std::string>{"d"}));
-    EXPECT_TRUE(C->OpenBlobs.empty()) << "reading a value takes no handle";
+    EXPECT_TRUE(C->GetOpenBlobs().empty()) << "reading a value takes no handle";
 
     // A word search over the memo picks exactly the records the word test accepts one by one.
     for (const std::string search : {"sky", "sea", "sea*", "data* engine", "sky sea", "the"}) {
@@ -471,23 +471,23 @@ TEST_F(CursorMemoValueTest, ValuesOpenInTheCursorStayOpenWhileFiltersRead) {
     Find("b");
     auto edit = Current();
     WriteMemo(edit, "changed text");
-    ASSERT_EQ(C->OpenBlobs.size(), 1u);
+    ASSERT_EQ(C->GetOpenBlobs().size(), 1u);
     EXPECT_EQ(Visible("TEXTSEARCH('engine' IN Body)"), (std::vector<std::string>{"b"}))
         << "the filter reads the stored text, not the edit";
-    EXPECT_EQ(C->OpenBlobs.size(), 1u);
+    EXPECT_EQ(C->GetOpenBlobs().size(), 1u);
     C->ModifyRecord(edit.data(), true, true);
     EXPECT_EQ(Visible("TEXTSEARCH('changed' IN Body)"), (std::vector<std::string>{"b"}));
 }
 
 TEST_F(CursorMemoValueTest, CalculatedFieldsReadStoredAndOpenMemos) {
-    std::vector<TFieldDescriptor> fields = C->FieldDescs;
+    std::vector<TFieldDescriptor> fields = C->GetFieldDescs();
     fields.push_back(testsupport::Field(6, "Seas", fldInteger));
     fields.back().Calculated = 1;
     ComputeValueSize(fields.back());
     TExpTreeHolder tree(testsupport::ParseCalculatedField("TEXTOCCURS('sea*' IN Body)", fields));
     fields.back().Expression = tree.get();
     C->SetFieldDescs(fields);
-    const uint16_t offset = C->FieldDescs.back().Offset;
+    const uint16_t offset = C->GetFieldDescs().back().Offset;
     auto seas = [&](const std::vector<uint8_t>& b) { return GetInt32(b.data() + offset + 1); };
 
     Find("d");
@@ -502,10 +502,10 @@ TEST_F(CursorMemoValueTest, CalculatedFieldsReadStoredAndOpenMemos) {
     EXPECT_EQ(seas(edit), 3);
     C->FreeRecordBlobs(edit.data());
     // A handle this cursor does not hold is refused with the table's names.
-    PutInt32(edit.data() + C->FieldDescs[2].Offset + 1, -12345);
-    edit[C->FieldDescs[2].Offset] = 1;
+    PutInt32(edit.data() + C->GetFieldDescs()[2].Offset + 1, -12345);
+    edit[C->GetFieldDescs()[2].Offset] = 1;
     EXPECT_EQ(CodeOf([&] { C->ComputeCalculatedFields(edit.data()); }), DBE_INVALIDBLOBOFFSET);
-    C->SetFieldDescs(std::vector<TFieldDescriptor>(C->FieldDescs.begin(), C->FieldDescs.end() - 1));
+    C->SetFieldDescs(std::vector<TFieldDescriptor>(C->GetFieldDescs().begin(), C->GetFieldDescs().end() - 1));
 }
 
 }  // namespace

@@ -294,8 +294,8 @@ namespace {
 
 void FillKey(uint8_t* key, int length, bool high, const TDataCursor& c) {
     uint8_t plain = high ? 255 : 0;
-    uint8_t text = high ? c.CharOrder[255] : c.CharOrder[0];
-    int keySize = c.KeySize;
+    uint8_t text = high ? c.GetCharOrder()[255] : c.GetCharOrder()[0];
+    int keySize = c.GetKeySize();
     if (c.CurrentIndex == SysTextIndex) {
         // Flag byte and word characters from L + 2 (never before byte 3) up to byte 63; the
         // record ID always gets plain bytes.
@@ -308,7 +308,7 @@ void FillKey(uint8_t* key, int length, bool high, const TDataCursor& c) {
         return;
     }
     int at = 0;
-    for (const TFieldDescriptor& f : c.IndexFieldDescs) {
+    for (const TFieldDescriptor& f : c.GetIndexFieldDescs()) {
         int end = at + KeyPartSize(f) + 1;
         if (end > length) {
             uint8_t fill = f.FieldType == fldString ? text : plain;

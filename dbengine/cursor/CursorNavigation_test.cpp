@@ -12,6 +12,7 @@
 #include "dbengine/index/IndexKeys.h"
 #include "dbengine/index/testsupport/IndexTestSupport.h"
 #include "dbengine/testsupport/CalculatedField.h"
+#include "dbengine/testsupport/CursorTestAccess.h"
 #include "dbengine/testsupport/Descriptors.h"
 #include "dbengine/testsupport/TableFixture.h"
 #include "framework/core/SysUtils.h"
@@ -116,21 +117,21 @@ protected:
 
     // A record buffer of the cursor's size holding the given values (record ID 0).
     std::vector<uint8_t> Buffer(TDataCursor& c, const TRow& row) {
-        std::vector<uint8_t> b(c.RecordSize, 0);
-        b[Offset(*c.Table, 1)] = 1;
-        std::memcpy(b.data() + Offset(*c.Table, 1) + 1, row.Name.c_str(), row.Name.size() + 1);
-        b[Offset(*c.Table, 2)] = 1;
-        std::memcpy(b.data() + Offset(*c.Table, 2) + 1, row.City.c_str(), row.City.size() + 1);
-        b[Offset(*c.Table, 3)] = 1;
-        PutInt32(b.data() + Offset(*c.Table, 3) + 1, row.Count);
+        std::vector<uint8_t> b(c.GetRecordSize(), 0);
+        b[Offset(*c.GetTable(), 1)] = 1;
+        std::memcpy(b.data() + Offset(*c.GetTable(), 1) + 1, row.Name.c_str(), row.Name.size() + 1);
+        b[Offset(*c.GetTable(), 2)] = 1;
+        std::memcpy(b.data() + Offset(*c.GetTable(), 2) + 1, row.City.c_str(), row.City.size() + 1);
+        b[Offset(*c.GetTable(), 3)] = 1;
+        PutInt32(b.data() + Offset(*c.GetTable(), 3) + 1, row.Count);
         return b;
     }
 
     static std::string NameOf(TDataCursor& c) {
-        return reinterpret_cast<const char*>(c.CurrentRecord->Data() + Offset(*c.Table, 1) + 1);
+        return reinterpret_cast<const char*>(c.GetRecordObject()->Data() + Offset(*c.GetTable(), 1) + 1);
     }
     static int32_t CountOf(TDataCursor& c) {
-        return GetInt32(c.CurrentRecord->Data() + Offset(*c.Table, 3) + 1);
+        return GetInt32(c.GetRecordObject()->Data() + Offset(*c.GetTable(), 3) + 1);
     }
 
     // Names in the order the cursor walks them from its beginning.
@@ -142,7 +143,7 @@ protected:
     }
 
     void Fill(TDataCursor& c, const std::vector<TRow>& rows) {
-        for (const TRow& row : rows) Insert(*c.Table, row);
+        for (const TRow& row : rows) Insert(*c.GetTable(), row);
         c.Refresh();
     }
 
@@ -210,13 +211,13 @@ TEST_F(CursorNavigationTest, FindKey) {
         c->GetNextRecord(nullptr);
         c->GetNextRecord(nullptr);
         std::string before = NameOf(*c);
-        std::vector<uint8_t> out(c->RecordSize, 0xEE);
+        std::vector<uint8_t> out(c->GetRecordSize(), 0xEE);
         auto key = Buffer(*c, k.Key);
         EXPECT_EQ(c->FindKey(false, key.data(), k.FieldCount, k.Nearest, k.PartialLength, out.data()),
                   k.Found);
         std::string expected = *k.StandsOn != 0 ? k.StandsOn : before;
         EXPECT_EQ(NameOf(*c), expected);
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(out.data() + Offset(*c->Table, 1) + 1)),
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(out.data() + Offset(*c->GetTable(), 1) + 1)),
                   expected);
         EXPECT_EQ(c->GetCurrentRecord(nullptr, false), 0);
     }
@@ -254,7 +255,7 @@ TEST_F(CursorNavigationTest, Ranges) {
     // Selecting the current index keeps range and position.
     c->SetToRecNo(2);
     c->SetIndexName("BYCOUNT");
-    EXPECT_TRUE(c->RangeActive);
+    EXPECT_TRUE(c->IsRangeActive());
     EXPECT_EQ(c->GetRecNo(), 2);
     EXPECT_EQ(NameOf(*c), "Clark");
 
@@ -276,7 +277,7 @@ TEST_F(CursorNavigationTest, Ranges) {
     EXPECT_EQ(c->GetNextRecord(nullptr), DBE_EOF);
 
     c->ResetRange();
-    EXPECT_FALSE(c->RangeActive);
+    EXPECT_FALSE(c->IsRangeActive());
     EXPECT_EQ(c->GetRecordCount(), 6);
 
     // A prefix range on the two-field index: the records of one city.
@@ -305,9 +306,9 @@ TEST_F(CursorNavigationTest, EdgesOfTheTable) {
     EXPECT_EQ(c->GetPriorRecord(nullptr), 0);
     EXPECT_EQ(NameOf(*c), "Davis");
     EXPECT_EQ(c->GetNextRecord(nullptr), 0);
-    std::vector<uint8_t> zeroed(c->RecordSize, 0xEE);
+    std::vector<uint8_t> zeroed(c->GetRecordSize(), 0xEE);
     EXPECT_EQ(c->GetNextRecord(zeroed.data()), DBE_EOF);
-    EXPECT_EQ(zeroed, std::vector<uint8_t>(c->RecordSize, 0));
+    EXPECT_EQ(zeroed, std::vector<uint8_t>(c->GetRecordSize(), 0));
     EXPECT_EQ(c->GetPriorRecord(nullptr), 0);
     EXPECT_EQ(NameOf(*c), "Evans");
 
@@ -317,7 +318,7 @@ TEST_F(CursorNavigationTest, EdgesOfTheTable) {
     EXPECT_EQ(c->GetCurrentRecord(nullptr, false), DBE_EOF);
 
     int32_t count = 4;
-    std::vector<uint8_t> block(static_cast<size_t>(c->RecordSize) * 4);
+    std::vector<uint8_t> block(static_cast<size_t>(c->GetRecordSize()) * 4);
     c->SetToRecNo(4);
     EXPECT_EQ(c->ReadRecordBlock(count, block.data()), DBE_EOF);
     EXPECT_EQ(count, 2);
@@ -334,26 +335,26 @@ TEST_F(CursorNavigationTest, RecordNumbersUseTheCountedTree) {
     char name[16];
     for (int i : order) {
         std::snprintf(name, sizeof name, "N%05d", i);
-        Insert(*c->Table, {name, "X", i}, true);
+        Insert(*c->GetTable(), {name, "X", i}, true);
     }
-    c->Table->FlushBuffers();
+    c->GetTable()->FlushBuffers();
     c->Refresh();
     ASSERT_EQ(c->GetRecordCount(), N);
     for (int probe = 0; probe < 200; ++probe) {
         int k = static_cast<int>(random() % N) + 1;
-        int64_t before = c->PageFetches;
+        int64_t before = c->GetPageFetches();
         ASSERT_TRUE(c->SetToRecNo(k));
         // A descent from the root: one page per level, never a walk along the leaves.
-        EXPECT_LE(c->PageFetches - before, 4);
+        EXPECT_LE(c->GetPageFetches() - before, 4);
         std::snprintf(name, sizeof name, "N%05d", k - 1);
         ASSERT_EQ(NameOf(*c), name);
         ASSERT_EQ(c->GetRecNo(), k);
     }
     // Moving by one reads the current leaf again and nothing else inside a leaf.
     c->SetToRecNo(100);
-    int64_t before = c->PageFetches;
+    int64_t before = c->GetPageFetches();
     c->GetNextRecord(nullptr);
-    EXPECT_LE(c->PageFetches - before, 2);
+    EXPECT_LE(c->GetPageFetches() - before, 2);
     EXPECT_EQ(c->GetRecNo(), 101);
 }
 
@@ -363,17 +364,17 @@ TEST_F(CursorNavigationTest, ALoopingLeafChainIsACorruptIndex) {
     char name[16];
     for (int i = 0; i < 1500; ++i) {
         std::snprintf(name, sizeof name, "N%05d", i);
-        Insert(*c->Table, {name, "X", i}, true);
+        Insert(*c->GetTable(), {name, "X", i}, true);
     }
     c->Refresh();
     c->SetToRecNo(1);
-    int32_t first = c->CurrentPage.PageNo;
+    int32_t first = c->GetCurrentPageNo();
     c->SetToRecNo(1500);
-    int32_t last = c->CurrentPage.PageNo;
+    int32_t last = c->GetCurrentPageNo();
     ASSERT_NE(first, last);
-    TPage* page = c->Table->IndexFile->FetchPage(0, last);
+    TPage* page = c->GetTable()->IndexFile->FetchPage(0, last);
     page->SetNextPage(first);
-    c->Table->IndexFile->ReleasePage(page);
+    c->GetTable()->IndexFile->ReleasePage(page);
     EXPECT_EQ(CodeOf([&] { c->MoveBy(1000000); }), DBE_INDEXCORRUPT);
 }
 
@@ -401,7 +402,7 @@ TEST_F(CursorNavigationTest, BookmarksAndOtherCursors) {
     ASSERT_TRUE(other->FindKey(false, key.data(), 0, false, 0, nullptr));
     EXPECT_EQ(c->SetToCursor(*other), 0);
     EXPECT_EQ(NameOf(*c), "Clark");
-    Delete(*c->Table, c->GetPhysicalRecNo());
+    Delete(*c->GetTable(), c->GetPhysicalRecNo());
     c->Refresh();
     EXPECT_FALSE(c->SetToBookmark(clark.data(), false, false));
     EXPECT_EQ(NameOf(*c), "Bakst");
@@ -417,7 +418,7 @@ TEST_F(CursorNavigationTest, NaturalOrderCountsTheVisibleRecords) {
     EXPECT_TRUE(c->IsNaturalOrder());
     EXPECT_EQ(c->GetBookmarkSize(), 4);
     Fill(*c, Rows);
-    Delete(*c->Table, 2);
+    Delete(*c->GetTable(), 2);
     c->Refresh();
     EXPECT_EQ(c->GetRecordCount(), 5);
     EXPECT_EQ(Walk(*c), (std::vector<std::string>{"Evans", "Adams", "Davis", "Clark", "Bakst"}));
@@ -452,7 +453,7 @@ TEST_F(CursorNavigationTest, CloneTakesIndexRangeAndPosition) {
     c->SetToRecNo(3);
     auto clone = c->CloneCursor();
     EXPECT_EQ(clone->CurrentIndex, 1);
-    EXPECT_TRUE(clone->RangeActive);
+    EXPECT_TRUE(clone->IsRangeActive());
     EXPECT_EQ(clone->GetRecordCount(), 4);
     EXPECT_EQ(clone->GetRecNo(), 3);
     EXPECT_EQ(NameOf(*clone), "Bakst");
@@ -471,7 +472,7 @@ TEST_F(CursorNavigationTest, ReplacedDescriptorReloadsTheCurrentIndex) {
     TIndexDescriptor d = c.GetIndexDesc(1);
     d.Name = "CountOrder";
     c.RenameIndexDesc(1, d);
-    EXPECT_EQ(c.CurrentIndexName, "CountOrder");
+    EXPECT_EQ(c.GetCurrentIndexName(), "CountOrder");
     c.SetIndexName("countorder");
     EXPECT_EQ(c.CurrentIndex, 1);
 }
@@ -483,18 +484,18 @@ TEST_F(CursorNavigationTest, ClearedIndexesHoldNothing) {
     c.SetExclusive(true);
     c.OpenCursor();
     Fill(c, Rows);
-    c.Table->FlushBuffers();
+    c.GetTable()->FlushBuffers();
     c.ClearIndexes();
     EXPECT_EQ(c.GetRecordCount(), 0);
     EXPECT_EQ(c.GetCurrentRecord(nullptr, false), DBE_NOCURRREC);
-    for (int i = 0; i <= 2; ++i) EXPECT_EQ(c.Table->IndexFile->GetRootPage(static_cast<uint8_t>(i)), 0);
+    for (int i = 0; i <= 2; ++i) EXPECT_EQ(c.GetTable()->IndexFile->GetRootPage(static_cast<uint8_t>(i)), 0);
     EXPECT_EQ(c.GetIndexDesc(1).Name, "ByCount");
     c.CloseCursor(false);
     EXPECT_EQ(Bytes("T.IDX").size(), 4096u);
     // The data stays; another cursor finds the emptied indexes.
     c.OpenCursor();
     EXPECT_EQ(c.GetRecordCount(), 0);
-    EXPECT_EQ(c.Table->DataFile->RecordCount(), 6);
+    EXPECT_EQ(c.GetTable()->DataFile->RecordCount(), 6);
 }
 
 TEST_F(CursorNavigationTest, DescendingIndex) {
@@ -541,7 +542,7 @@ TEST_F(CursorNavigationTest, BeginningAndEndSurviveARefresh) {
     // A record added before the current one moves its number on.
     c->SetToRecNo(2);
     EXPECT_EQ(NameOf(*c), "Baker");
-    Insert(*c->Table, {"Abel", "Oslo", 1});
+    Insert(*c->GetTable(), {"Abel", "Oslo", 1});
     c->Refresh();
     EXPECT_EQ(NameOf(*c), "Baker");
     EXPECT_EQ(c->GetRecNo(), 3);
@@ -555,30 +556,30 @@ TEST_F(CursorNavigationTest, FilledKeysFollowTheTablesCollation) {
     // A table language other than 0, with lowest and highest characters that differ from the
     // plain fill bytes.
     c->LanguageId = 1033;
-    c->CharOrder[0] = '!';
-    c->CharOrder[255] = '~';
-    std::vector<uint8_t> key(c->KeySize, 0xAA);
-    int city = KeyPartSize(c->IndexFieldDescs[0]) + 1;
+    TDataCursorTestAccess::CharOrder(*c)[0] = '!';
+    TDataCursorTestAccess::CharOrder(*c)[255] = '~';
+    std::vector<uint8_t> key(c->GetKeySize(), 0xAA);
+    int city = KeyPartSize(c->GetIndexFieldDescs()[0]) + 1;
     // Everything after the city's part: the name's flag and characters get the order's
     // lowest (highest) character, nothing else exists in this unique key.
     c->FillKeyLow(key.data(), city);
     for (int i = 0; i < city; ++i) ASSERT_EQ(key[i], 0xAA) << i;
-    for (int i = city; i < c->KeySize; ++i) ASSERT_EQ(key[i], c->CharOrder[0]) << i;
+    for (int i = city; i < c->GetKeySize(); ++i) ASSERT_EQ(key[i], c->GetCharOrder()[0]) << i;
     c->FillKeyHigh(key.data(), city + 3);
-    for (int i = city; i < city + 3; ++i) ASSERT_EQ(key[i], c->CharOrder[0]) << i;
-    for (int i = city + 3; i < c->KeySize; ++i) ASSERT_EQ(key[i], c->CharOrder[255]) << i;
+    for (int i = city; i < city + 3; ++i) ASSERT_EQ(key[i], c->GetCharOrder()[0]) << i;
+    for (int i = city + 3; i < c->GetKeySize(); ++i) ASSERT_EQ(key[i], c->GetCharOrder()[255]) << i;
     // A number part and the record-ID suffix get plain bytes.
     c->SetIndexName("ByCount");
-    std::vector<uint8_t> count(c->KeySize, 0xAA);
+    std::vector<uint8_t> count(c->GetKeySize(), 0xAA);
     c->FillKeyHigh(count.data(), 1);
     EXPECT_EQ(count[0], 0xAA);
-    for (int i = 1; i < c->KeySize; ++i) ASSERT_EQ(count[i], 255) << i;
+    for (int i = 1; i < c->GetKeySize(); ++i) ASSERT_EQ(count[i], 255) << i;
     // The full-text index: word characters up to byte 63, the record ID plain.
     c->SelectIndex(SysTextIndex);
     std::vector<uint8_t> word(SysTextKeySize, 0xAA);
     c->FillKeyLow(word.data(), 3);
     for (int i = 0; i < 5; ++i) ASSERT_EQ(word[i], 0xAA) << i;
-    for (int i = 5; i < 64; ++i) ASSERT_EQ(word[i], c->CharOrder[0]) << i;
+    for (int i = 5; i < 64; ++i) ASSERT_EQ(word[i], c->GetCharOrder()[0]) << i;
     for (int i = 64; i < 68; ++i) ASSERT_EQ(word[i], 0) << i;
 }
 
@@ -588,7 +589,7 @@ TEST_F(CursorNavigationTest, LoadedRecordsCarryTheirCalculatedFields) {
     Create(true);
     auto c = Open();
     Fill(*c, Rows);
-    std::vector<TFieldDescriptor> fields = c->FieldDescs;
+    std::vector<TFieldDescriptor> fields = c->GetFieldDescs();
     fields.push_back(Field(4, "Double", fldInteger));
     fields.push_back(Field(5, "Label", fldString, 30));
     fields.push_back(Field(6, "Nothing", fldInteger));
@@ -603,13 +604,13 @@ TEST_F(CursorNavigationTest, LoadedRecordsCarryTheirCalculatedFields) {
     fields[4].Expression = label.get();
     fields[5].Expression = nothing.get();
     c->SetFieldDescs(fields);
-    ASSERT_TRUE(c->HasCalculatedFields);
-    std::vector<uint8_t> buffer(c->RecordSize, 0xEE);
+    ASSERT_TRUE(c->HasCalculated());
+    std::vector<uint8_t> buffer(c->GetRecordSize(), 0xEE);
     auto key = Buffer(*c, {"Davis", "", 0});
     ASSERT_TRUE(c->FindKey(false, key.data(), 0, false, 0, buffer.data()));
-    const TFieldDescriptor& d = c->FieldDescs[3];
-    const TFieldDescriptor& l = c->FieldDescs[4];
-    const TFieldDescriptor& n = c->FieldDescs[5];
+    const TFieldDescriptor& d = c->GetFieldDescs()[3];
+    const TFieldDescriptor& l = c->GetFieldDescs()[4];
+    const TFieldDescriptor& n = c->GetFieldDescs()[5];
     EXPECT_EQ(buffer[d.Offset], 1);
     EXPECT_EQ(GetInt32(buffer.data() + d.Offset + 1), 80);
     EXPECT_EQ(buffer[l.Offset], 1);

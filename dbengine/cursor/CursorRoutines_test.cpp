@@ -90,17 +90,17 @@ TEST_F(CursorRoutinesTest, FreeingAllFiltersShowsEveryRecordAgain) {
 TEST_F(CursorRoutinesTest, TheWriteLockIsReleasedByItsUnlock) {
     auto c = MakePeople(false);
     c->LockTableForWrite();
-    EXPECT_TRUE(c->Table->WriteLocked);
+    EXPECT_TRUE(c->GetTable()->WriteLocked);
     c->UnlockTableForWrite();
-    EXPECT_FALSE(c->Table->WriteLocked);
+    EXPECT_FALSE(c->GetTable()->WriteLocked);
     // An exclusive cursor takes no lock, and its unlock does nothing.
     c->CloseCursor(false);
     c->SetExclusive(true);
     c->OpenCursor();
     c->LockTableForWrite();
-    EXPECT_FALSE(c->Table->WriteLocked);
+    EXPECT_FALSE(c->GetTable()->WriteLocked);
     c->UnlockTableForWrite();
-    EXPECT_FALSE(c->Table->WriteLocked);
+    EXPECT_FALSE(c->GetTable()->WriteLocked);
 }
 
 // An exclusive cursor keeps its changes in memory; writing every buffer puts them in the files.

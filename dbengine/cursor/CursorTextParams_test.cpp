@@ -32,7 +32,7 @@ protected:
     // The words and the two sets read from the raw bytes of the parameter chain, items never
     // crossing a page: a reader that assumed so would misread a split item.
     static std::vector<std::string> StoredItems(TDataCursor& c) {
-        TIndexFile& file = *c.Table->IndexFile;
+        TIndexFile& file = *c.GetTable()->IndexFile;
         std::vector<std::vector<uint8_t>> pages;
         for (int32_t p = file.GetDataRootPage(SysTextIndex); p != 0;) {
             TPage* page = file.FetchPage(SysTextIndex, p);
@@ -70,7 +70,7 @@ protected:
     }
     // Pages in the parameter chain of the table's full-text index.
     static int ChainLength(TDataCursor& c) {
-        TIndexFile& file = *c.Table->IndexFile;
+        TIndexFile& file = *c.GetTable()->IndexFile;
         int n = 0;
         for (int32_t p = file.GetDataRootPage(SysTextIndex); p != 0; ++n) {
             TPage* page = file.FetchPage(SysTextIndex, p);

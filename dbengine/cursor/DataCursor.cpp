@@ -214,13 +214,14 @@ void TDataCursor::TakeReadOnlyFrom(const TDataTable& table) {
     if (ReadOnlyByAttribute) ReadOnly = true;
 }
 
-void TDataCursor::AdoptServerOptions(bool exclusive, bool inMemory, bool temporary, bool queryResult,
-                                     bool querySource) {
+void TDataCursor::AdoptServerOptions(const std::string& tableName, bool exclusive, bool inMemory,
+                                     bool temporary, bool queryResult, bool querySource) {
     Exclusive = exclusive;
     InMemory = inMemory;
     IsTemporary = temporary;
     IsQueryResult = queryResult;
     IsQuerySource = querySource;
+    TableName = tableName;
 }
 
 void TDataCursor::CopyOptionsFrom(const TDataCursor& other) {

@@ -88,9 +88,10 @@ public:
     bool IsReadOnlyByAttribute() const { return ReadOnlyByAttribute; }
     // The read-only flags of the shared table the cursor opened.
     void TakeReadOnlyFrom(const TDataTable& table);
-    // The options of a cursor that a server made (a statement's result), as its reply gives them.
-    void AdoptServerOptions(bool exclusive, bool inMemory, bool temporary, bool queryResult,
-                            bool querySource);
+    // The table name and options of a cursor that a server made (a statement's result), as its
+    // reply gives them.
+    void AdoptServerOptions(const std::string& tableName, bool exclusive, bool inMemory, bool temporary,
+                            bool queryResult, bool querySource);
     // A clone's options: those of other, sharing its table when other is exclusive.
     void CopyOptionsFrom(const TDataCursor& other);
     // Only on an open cursor of a table with an auto-increment field.
@@ -352,9 +353,12 @@ public:
     // current before the edit) only the one record entered or removed.
     void RefreshAfterInsert(int32_t recNo, const uint8_t* record, bool incremental = false);
     void RefreshAfterDelete(int32_t recNo, bool incremental = false);
+
+private:
     // Set when an optimistic modification found the record changed by someone else.
     bool RecordChangedMark = false;
 
+public:
     // ---- Record locks, change detection and buffer flushing (RecordLocks.cpp) ----
     // Every lock and unlock returns at once for an exclusive cursor and for one whose table is
     // read-only by attribute: nobody else can write such a table.
@@ -397,13 +401,14 @@ public:
     private:
         TDataCursor& Cursor;
     };
+
+private:
     // The record this cursor holds locked for editing; 0: none.
     int32_t LockedRecNo = 0;
     int ReadBracketDepth = 0;
     // The table whose AccessHolders this cursor's outermost read bracket counts in; null when none.
     TDataTable* BracketTable = nullptr;
 
-private:
     bool SkipsLocks() const;
     // Counts this cursor's running operation among the table's (outermost bracket only).
     void JoinTableBracket();
@@ -470,9 +475,12 @@ public:
                                      bool byTableDesc);
     // The open value whose negated handle a field holds, or null.
     TBlobBuffer* FindOpenBlob(int32_t fieldValue) const;
+
+private:
     std::vector<std::unique_ptr<TBlobBuffer>> OpenBlobs;  // in opening order
     std::unique_ptr<TBlockFetchClient> BlobFetchClient;
 
+public:
     // ---- Index selection ----
     uint8_t GetSecondaryIndexCount() const override;
     TIndexDescriptor GetIndexDesc(uint8_t indexNo) const override;
@@ -598,6 +606,11 @@ public:
     int32_t CountEntriesBefore(const TKeyBound& bound, bool orEqual);
     // Whether node passes for the record in buffer.
     bool RecordPassesNode(const TExpToken* node, const uint8_t* buffer);
+    // Index order under a filter: the current record's place among the visible records of the
+    // range.
+    int32_t CountVisibleUpToCurrent();
+
+private:
     // Records read for filter record tests (statistics for tests and benchmarks).
     int64_t FilterRecordReads = 0;
     // Key ranges answered through their complement (statistics for tests).
@@ -605,8 +618,8 @@ public:
     // Index order under a filter: the current record's place among the visible records of the
     // range; 0 until GetRecNo counts it (moves keep it up to date once known).
     mutable int32_t VisibleSeqNo = 0;
-    int32_t CountVisibleUpToCurrent();
 
+public:
     // ---- Adding and deleting secondary indexes, record sort, maintenance forwarders (IndexBuild.cpp) ----
     // Completes the descriptor (key size, field count) and builds the new last secondary index
     // from every live record; a temporary index needs neither exclusive nor writable. 10026 for
@@ -665,6 +678,7 @@ public:
     bool SyncBeforeRead() override;
     int32_t CountConsecutiveRecords(int32_t r, int direction, int32_t max) override;
 
+private:
     // ---- Index and position state ----
     std::string CurrentIndexName;
     uint16_t KeySize = 0;
@@ -694,9 +708,93 @@ public:
     // Index pages fetched through the page cache by this cursor (statistics for tests).
     int64_t PageFetches = 0;
 
+public:
     bool IsRemote() const;
     std::string GetDatabaseName() const;
 
+    // ---- The cursor's state as its collaborators, the remote side and the layers above see it ----
+    TDataDirectory* GetDatabase() const { return Database; }
+    // The shared table while open (and while a closed cursor's maintenance holds it); else null.
+    TDataTable* GetTable() const { return Table; }
+    const std::string& GetTableName() const { return TableName; }
+    bool IsCursorOpen() const { return IsOpen; }
+    bool InVerifyMode() const { return VerifyMode; }
+    // The table's record object lent to the cursor while open; null when closed.
+    TRecord* GetRecordObject() const { return CurrentRecord; }
+    // The cursor's copies of the field descriptors, field 1 at index 0.
+    const std::vector<TFieldDescriptor>& GetFieldDescs() const { return FieldDescs; }
+    const TCharMap& GetCharOrder() const { return CharOrder; }
+    bool HasCalculated() const { return HasCalculatedFields; }
+    bool HasValidity() const { return HasValidityChecks; }
+    bool HasAutoInc() const { return HasAutoIncField; }
+    // The current index: its name, key size, key fields and order.
+    const std::string& GetCurrentIndexName() const { return CurrentIndexName; }
+    uint16_t GetKeySize() const { return KeySize; }
+    const std::vector<TFieldDescriptor>& GetIndexFieldDescs() const { return IndexFieldDescs; }
+    bool IsIndexDescending() const { return IndexDescending; }
+    // Whether the first key field runs descending on its own.
+    bool IsFirstIndexFieldDescending() const { return IndexFieldDescending[0] != 0; }
+    bool IsRangeActive() const { return RangeActive; }
+    // The position as the cursor holds it (GetRecNo and GetPhysicalRecNo work out the visible
+    // one): the sequence number, the physical record number and the crack flags.
+    int32_t GetSeqNo() const { return SeqNo; }
+    int32_t GetPhysRecNo() const { return PhysRecNo; }
+    bool IsAtBeginning() const { return AtBeginning; }
+    bool IsAtEnd() const { return AtEnd; }
+    // The page number of the copy of the current leaf (index order).
+    int32_t GetCurrentPageNo() const { return CurrentPage.PageNo; }
+    int32_t GetLockedRecNo() const { return LockedRecNo; }
+    bool GetRecordChangedMark() const { return RecordChangedMark; }
+    // In evaluation order.
+    const std::vector<std::unique_ptr<TFilter>>& GetFilters() const { return Filters; }
+    // Takes a filter out of the list and nothing more (one a server refused); a filter not in
+    // the list is passed over.
+    void ForgetFilter(const TFilter* filter);
+    // The BLOB values open in this cursor, in opening order.
+    const std::vector<std::unique_ptr<TBlobBuffer>>& GetOpenBlobs() const { return OpenBlobs; }
+    // A value opened elsewhere (the remote side) joins the open values; the caller checks
+    // MaxOpenBlobs.
+    void AddOpenBlob(std::unique_ptr<TBlobBuffer> buffer) { OpenBlobs.push_back(std::move(buffer)); }
+    // The open values for which drop is true go, with nothing written or freed.
+    void DropOpenBlobsIf(const std::function<bool(const TBlobBuffer&)>& drop);
+    // Statistics for tests and benchmarks: index pages fetched, records read for filter record
+    // tests, key ranges answered through their complement.
+    int64_t GetPageFetches() const { return PageFetches; }
+    int64_t GetFilterRecordReads() const { return FilterRecordReads; }
+    void CountFilterRecordRead() { ++FilterRecordReads; }
+    void ResetFilterRecordReads() { FilterRecordReads = 0; }
+    int64_t GetComplementScans() const { return ComplementScans; }
+    void CountComplementScan() { ++ComplementScans; }
+
+    // ---- Restructure ----
+    // Opens the cursor with its fields addressed by field number (a restructure's target); the
+    // mode lasts until LeaveRestructureMode.
+    void OpenForRestructure();
+    void LeaveRestructureMode() { RestructureMode = false; }
+    // The full-text parameters handed over are dropped unwritten; the next use loads them again.
+    void DropTextIndexParams() {
+        TextParamsChanged = false;
+        TextParamsLoaded = false;
+    }
+
+    // ---- The state a database server's replies give a remote cursor ----
+    // The position of a reply.
+    void TakeServerPosition(int32_t seqNo, int32_t physRecNo, bool atBeginning, bool atEnd);
+    // The shared table's index file, field count and record size (an open reply's headers).
+    void TakeServerTableLayout();
+    // The rest of an open: the table's language and character order, the field descriptors, and
+    // the index indexNo current without a range (bitmap navigation in natural order).
+    void FinishServerOpen(uint8_t indexNo);
+    // The index a reply made current: its state loaded, no range, bitmap navigation in natural
+    // order or under an active filter.
+    void TakeServerIndex(uint8_t indexNo);
+    // Whether the server's cursor has a range now.
+    void MarkRangeActive(bool active) { RangeActive = active; }
+    // The full-text parameters of a reply (not changed: nothing is written at close).
+    void TakeServerTextIndexParams(const std::vector<std::string>& stopWords, const TCharSet& spaceChars,
+                                   const TCharSet& includeChars);
+
+private:
     TDataDirectory* Database;
     // Set when the database was freed under the cursor.
     bool DatabaseFreed = false;
@@ -731,6 +829,7 @@ public:
     bool TextParamsChanged = false;
     bool TextParamsLoaded = false;
 
+public:
     // ---- Remote cursors: the request and reply side lives in TRemoteCursor ----
     // The remote state, made on first use.
     TRemoteCursor& Remote() const;
@@ -1079,6 +1178,7 @@ private:
                       std::optional<TBlobRecordWrite>& blobs);
     // Index building (IndexBuild.cpp).
     friend class TIndexBuildTestAccess;
+    friend class TDataCursorTestAccess;
     void BuildIndexKeys(uint8_t indexNo);
     // Frees every page of the index and zeroes its root page number.
     void FreeIndexOf(uint8_t indexNo);

@@ -33,26 +33,26 @@ TEST_F(DataCursorTest, OpeningAnOpenCursorOrClosingAClosedOneDoesNothing) {
     MakeTable("T", false, 2);
     auto c = Cursor("T");
     c->CloseCursor(false);
-    EXPECT_FALSE(c->IsOpen);
+    EXPECT_FALSE(c->IsCursorOpen());
     c->OpenCursor();
-    ASSERT_TRUE(c->IsOpen);
+    ASSERT_TRUE(c->IsCursorOpen());
     c->OpenCursor();
-    ASSERT_NE(c->Table, nullptr);
-    EXPECT_EQ(c->Table->OpenCount, 1);
-    EXPECT_EQ(c->FieldCount, 2);
-    EXPECT_EQ(c->FieldDescs[1].Name, "Count");
-    EXPECT_EQ(c->FieldDescs[1].OriginName, "T.Count");
-    EXPECT_EQ(c->FieldDescs[1].DatabaseName, "D:\\");
+    ASSERT_NE(c->GetTable(), nullptr);
+    EXPECT_EQ(c->GetTable()->OpenCount, 1);
+    EXPECT_EQ(c->GetFieldCount(), 2);
+    EXPECT_EQ(c->GetFieldDescs()[1].Name, "Count");
+    EXPECT_EQ(c->GetFieldDescs()[1].OriginName, "T.Count");
+    EXPECT_EQ(c->GetFieldDescs()[1].DatabaseName, "D:\\");
     EXPECT_EQ(c->GetPhysicalRecordCount(), 2);
     EXPECT_FALSE(c->HasTableChanged());
-    EXPECT_NE(c->CurrentRecord, nullptr);
+    EXPECT_NE(c->GetRecordObject(), nullptr);
     c->CloseCursor(false);
-    EXPECT_FALSE(c->IsOpen);
-    EXPECT_EQ(c->Table, nullptr);
-    EXPECT_EQ(c->FieldCount, 0);
+    EXPECT_FALSE(c->IsCursorOpen());
+    EXPECT_EQ(c->GetTable(), nullptr);
+    EXPECT_EQ(c->GetFieldCount(), 0);
     EXPECT_TRUE(Database->Tables.empty());
     c->CloseCursor(false);
-    EXPECT_FALSE(c->IsOpen);
+    EXPECT_FALSE(c->IsCursorOpen());
 }
 
 // Finalising the engine closes every cursor of its sessions; a cursor used afterwards raises
@@ -61,12 +61,12 @@ TEST_F(DataCursorTest, ACursorUsedAfterTheEngineWasFinalisedRaises10758) {
     MakeTable("T", true, 3);
     auto open = Cursor("T");
     open->OpenCursor();
-    std::vector<uint8_t> b(open->RecordSize);
+    std::vector<uint8_t> b(open->GetRecordSize());
     auto exclusive = Cursor("T");
     auto closed = Cursor("T");
     FinalizeEngine();
-    EXPECT_FALSE(open->IsOpen);
-    EXPECT_EQ(open->Table, nullptr);
+    EXPECT_FALSE(open->IsCursorOpen());
+    EXPECT_EQ(open->GetTable(), nullptr);
     struct TCase {
         const char* Name;
         std::function<void()> Call;
@@ -111,7 +111,7 @@ TEST_F(DataCursorTest, OptionsAreSetWhileClosed) {
         {"temporary", [](TDataCursor& x) { x.SetTemporary(true); }},
     };
     for (const Case& k : cases) EXPECT_EQ(CodeOf([&] { k.Set(*c); }), DBE_TABLEOPEN) << k.Name;
-    EXPECT_EQ(c->TableName, "T");
+    EXPECT_EQ(c->GetTableName(), "T");
     EXPECT_FALSE(c->GetExclusive() || c->GetShareExclusive() || c->GetReadOnly() || c->GetInMemory() ||
                  c->GetQuerySource() || c->GetTemporary());
     // The two exempt ones.
@@ -130,7 +130,7 @@ TEST_F(DataCursorTest, OptionsAreSetWhileClosed) {
     } names[] = {{"D:\\Data\\Files.DAT", "Files"}, {"files.dat", "files"}, {"Files.TXT", "Files.TXT"}};
     for (const Name& n : names) {
         c->SetTableName(n.Given);
-        EXPECT_EQ(c->TableName, n.Stored) << n.Given;
+        EXPECT_EQ(c->GetTableName(), n.Stored) << n.Given;
     }
 }
 
@@ -138,7 +138,7 @@ TEST_F(DataCursorTest, EncryptedTableNeedsItsPassword) {
     MakeEncrypted("E", "Open Sesame");
     auto c = Cursor("E");
     EXPECT_EQ(CodeOf([&] { c->OpenCursor(); }), DBE_NOTSUFFTABLERIGHTS);
-    EXPECT_FALSE(c->IsOpen);
+    EXPECT_FALSE(c->IsCursorOpen());
     EXPECT_TRUE(Database->Tables.empty()) << "the shared table was given back";
 
     int asked = 0;
@@ -148,7 +148,7 @@ TEST_F(DataCursorTest, EncryptedTableNeedsItsPassword) {
         return true;
     });
     c->OpenCursor();
-    EXPECT_TRUE(c->IsOpen);
+    EXPECT_TRUE(c->IsCursorOpen());
     EXPECT_EQ(asked, 1);
     EXPECT_TRUE(c->IsEncrypted());
     EXPECT_EQ(c->GetTablePassword(), "Open Sesame");
@@ -160,9 +160,9 @@ TEST_F(DataCursorTest, EncryptedTableNeedsItsPassword) {
     auto second = Cursor("E");
     second->SetPasswordCallback([](TDataCursor&) { return false; });
     EXPECT_EQ(CodeOf([&] { second->OpenCursor(); }), DBE_NOTSUFFTABLERIGHTS);
-    EXPECT_FALSE(second->IsOpen);
-    EXPECT_EQ(c->Table->OpenCount, 1);
-    EXPECT_EQ(c->Table->UserCursorCount, 1);
+    EXPECT_FALSE(second->IsCursorOpen());
+    EXPECT_EQ(c->GetTable()->OpenCount, 1);
+    EXPECT_EQ(c->GetTable()->UserCursorCount, 1);
     // Closing clears the callbacks: the next open asks nobody.
     c->CloseCursor(false);
     EXPECT_FALSE(c->AskPassword());
@@ -179,29 +179,29 @@ TEST_F(DataCursorTest, ExclusiveCursorAndItsClone) {
     clone->SetExclusive(true);
     clone->SetShareExclusive(true);
     clone->OpenCursor();
-    EXPECT_TRUE(owner->IsOpen);
-    EXPECT_TRUE(clone->IsOpen);
-    EXPECT_EQ(owner->Table, clone->Table);
-    EXPECT_EQ(owner->Table->OpenCount, 2);
+    EXPECT_TRUE(owner->IsCursorOpen());
+    EXPECT_TRUE(clone->IsCursorOpen());
+    EXPECT_EQ(owner->GetTable(), clone->GetTable());
+    EXPECT_EQ(owner->GetTable()->OpenCount, 2);
 
     for (bool exclusive : {true, false}) {
         auto other = Cursor("T");
         other->SetExclusive(exclusive);
         EXPECT_EQ(CodeOf([&] { other->OpenCursor(); }), DBE_OSEACCES);
-        EXPECT_FALSE(other->IsOpen);
+        EXPECT_FALSE(other->IsCursorOpen());
     }
-    EXPECT_EQ(owner->Table->OpenCount, 2);
+    EXPECT_EQ(owner->GetTable()->OpenCount, 2);
     // A clone made by the cursor itself shares the table the same way.
     std::unique_ptr<TDataCursor> made = owner->CloneCursor();
-    EXPECT_TRUE(made->IsOpen);
+    EXPECT_TRUE(made->IsCursorOpen());
     EXPECT_TRUE(made->GetShareExclusive());
-    EXPECT_EQ(made->Table, owner->Table);
-    EXPECT_EQ(made->FieldDescs.size(), owner->FieldDescs.size());
+    EXPECT_EQ(made->GetTable(), owner->GetTable());
+    EXPECT_EQ(made->GetFieldDescs().size(), owner->GetFieldDescs().size());
     made.reset();
-    EXPECT_EQ(owner->Table->OpenCount, 2);
+    EXPECT_EQ(owner->GetTable()->OpenCount, 2);
     // The clone keeps its change detection; the owner sees no other writer.
     EXPECT_FALSE(owner->HasTableChanged());
-    owner->Table->DataFile->MarkChanged();
+    owner->GetTable()->DataFile->MarkChanged();
     EXPECT_FALSE(owner->HasTableChanged());
     EXPECT_TRUE(clone->HasTableChanged());
     clone->SaveChangeCounters();
@@ -242,7 +242,7 @@ TEST_F(DataCursorTest, MaintenanceCallbacksLastUntilClose) {
 TEST_F(DataCursorTest, MissingTableAndChecks) {
     auto c = Cursor("Nothing");
     EXPECT_EQ(CodeOf([&] { c->OpenCursor(); }), DBE_OSENOENT);
-    EXPECT_FALSE(c->IsOpen);
+    EXPECT_FALSE(c->IsCursorOpen());
     EXPECT_EQ(CodeOf([&] { c->CheckExclusive(); }), DBE_NEEDEXCLACCESS);
     EXPECT_EQ(CodeOf([&] { c->CheckWritable(); }), 0);
     c->SetReadOnly(true);

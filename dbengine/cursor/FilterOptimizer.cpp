@@ -171,13 +171,13 @@ public:
           Part(KeyPartSize(field)),
           IsString(field.FieldType == fldString),
           UpperConstant(upperConstant),
-          EncodeDescending(!cursor.IndexDescending && cursor.IndexFieldDescending[0] != 0),
-          ValueDescending(cursor.IndexDescending || cursor.IndexFieldDescending[0] != 0) {}
+          EncodeDescending(!cursor.IsIndexDescending() && cursor.IsFirstIndexFieldDescending()),
+          ValueDescending(cursor.IsIndexDescending() || cursor.IsFirstIndexFieldDescending()) {}
 
     // The records whose field is NULL, or (nonNull) is not.
     TKeyBound FlagBound(bool nonNull) const {
         TKeyBound b;
-        b.Key.assign(std::max<size_t>(Cursor.KeySize, Part + 1u), 0);
+        b.Key.assign(std::max<size_t>(Cursor.GetKeySize(), Part + 1u), 0);
         b.Key[0] = nonNull ? 1 : 0;
         uint8_t value[KeyValueBufferSize] = {};
         EncodeKeyValue(Field, value, b.Key.data(), false, EncodeDescending, Cursor.LanguageId, Cursor.SortId);
@@ -263,7 +263,7 @@ public:
 
 private:
     bool Encode(const uint8_t* value, int length, bool strict, TKeyBound& b) const {
-        b.Key.assign(std::max<size_t>(Cursor.KeySize, Part + 1u), 0);
+        b.Key.assign(std::max<size_t>(Cursor.GetKeySize(), Part + 1u), 0);
         b.Key[0] = 1;
         EncodeKeyValue(Field, value, b.Key.data(), UpperConstant, EncodeDescending, Cursor.LanguageId,
                        Cursor.SortId);
@@ -594,14 +594,14 @@ bool TFilter::ScanCondition(TRecordsBitmap& bitmap, const TExpToken* node) {
             int32_t n = CostBased && countsKept && c.LanguageId == 0 ? c.CountKeysInRange(range) : -1;
             if (n >= 0 && c.GetTableRecordCount() - n < n) {
                 // More than half the records: the two ranges outside are shorter to walk.
-                TKeyRange below{WholeIndex(c.KeySize), range.Start};
+                TKeyRange below{WholeIndex(c.GetKeySize()), range.Start};
                 below.End.Strict = !range.Start.Strict;
-                TKeyRange above{range.End, WholeIndex(c.KeySize)};
+                TKeyRange above{range.End, WholeIndex(c.GetKeySize())};
                 above.Start.Strict = !range.End.Strict;
                 c.ScanRange(below, &*bits);
                 c.ScanRange(above, &*bits);
                 bits->Invert();
-                ++c.ComplementScans;
+                c.CountComplementScan();
             } else {
                 c.ScanRange(range, &*bits);
             }

@@ -77,7 +77,7 @@ protected:
     static TValue Null() { return {}; }
 
     static void Insert(TDataCursor& c, const std::vector<TValue>& values) {
-        std::vector<uint8_t> b(c.RecordSize, 0);
+        std::vector<uint8_t> b(c.GetRecordSize(), 0);
         c.ClearRecordBuffer(b.data());
         for (size_t i = 0; i < values.size(); ++i)
             c.PutField(static_cast<uint16_t>(i + 1), b.data(),
@@ -88,7 +88,7 @@ protected:
     static int32_t IdOf(TDataCursor& c) {
         uint8_t v[8] = {};
         bool blank = false;
-        c.GetField(1, c.CurrentRecord->Data(), v, blank);
+        c.GetField(1, c.GetRecordObject()->Data(), v, blank);
         return GetInt32(v);
     }
 
@@ -222,9 +222,9 @@ TEST_F(FilterLevelsTest, IndexedConditionsReadNoRecordAndAndReadsOnlyTheirCandid
     };
     for (const auto& k : cases) {
         TFilter* f = Add(c, k.Text);
-        c.FilterRecordReads = 0;
+        c.ResetFilterRecordReads();
         c.ActivateFilter(f);
-        EXPECT_EQ(c.FilterRecordReads, k.Reads) << k.Text;
+        EXPECT_EQ(c.GetFilterRecordReads(), k.Reads) << k.Text;
         EXPECT_EQ(c.GetRecordCount(), k.Count) << k.Text;
         c.DropFilter(f);
     }
@@ -237,10 +237,10 @@ TEST_F(FilterLevelsTest, LargeRangesAreScannedThroughTheirComplement) {
         TDataCursor& c = Open("T", "");
         TFilter* f = Add(c, "Amount > 40", true, costBased);
         c.ActivateFilter(f);
-        EXPECT_EQ(c.ComplementScans, costBased ? 1 : 0);
+        EXPECT_EQ(c.GetComplementScans(), costBased ? 1 : 0);
         EXPECT_EQ(c.GetRecordCount(), 60);
         EXPECT_EQ(Walk(c), expected);
-        EXPECT_EQ(c.FilterRecordReads, 0);
+        EXPECT_EQ(c.GetFilterRecordReads(), 0);
     }
 }
 
@@ -276,7 +276,7 @@ TEST_F(FilterLevelsTest, RecordNumbersCountVisibleRecordsInIndexOrder) {
     EXPECT_EQ(c.GetRecNo(), 31);
 
     // Within a range: Names N2 .. N4 hold 30 records, 15 of them above 50.
-    std::vector<uint8_t> from(c.RecordSize, 0), to(c.RecordSize, 0);
+    std::vector<uint8_t> from(c.GetRecordSize(), 0), to(c.GetRecordSize(), 0);
     c.ClearRecordBuffer(from.data());
     c.ClearRecordBuffer(to.data());
     c.PutField(2, from.data(), Text("N2").Bytes.data(), false, false);
@@ -307,11 +307,11 @@ TEST_F(FilterIndexTest, IndexPathKeepsTheEvaluatorsNullAndOrderRules) {
     Insert(writer, {Int(6), Text("ab"), Null()});
     {
         // NULL flags over left-over value bytes: the values still read as NULL (zero, empty).
-        std::vector<uint8_t> b(writer.RecordSize, 0);
+        std::vector<uint8_t> b(writer.GetRecordSize(), 0);
         writer.ClearRecordBuffer(b.data());
         writer.PutField(1, b.data(), Int(7).Bytes.data(), false, false);
-        uint8_t* s = b.data() + writer.FieldDescs[1].Offset;
-        uint8_t* n = b.data() + writer.FieldDescs[2].Offset;
+        uint8_t* s = b.data() + writer.GetFieldDescs()[1].Offset;
+        uint8_t* n = b.data() + writer.GetFieldDescs()[2].Offset;
         s[0] = 0;
         std::memcpy(s + 1, "zz", 2);
         n[0] = 0;
@@ -344,10 +344,10 @@ TEST_F(FilterIndexTest, IndexPathKeepsTheEvaluatorsNullAndOrderRules) {
     for (const auto& k : cases) {
         TFilter* f = Add(c, k.Text);
         EXPECT_EQ(f->OptimizeLevel, 2) << k.Text;
-        c.FilterRecordReads = 0;
+        c.ResetFilterRecordReads();
         c.ActivateFilter(f);
         EXPECT_EQ(Walk(c), k.Ids) << k.Text;
-        EXPECT_EQ(c.FilterRecordReads, 0) << k.Text;
+        EXPECT_EQ(c.GetFilterRecordReads(), 0) << k.Text;
         c.DropFilter(f);
         TFilter* g = Add(tested, k.Text);
         ForceRecordTests(*g);
@@ -474,7 +474,7 @@ TEST_F(FilterDifferentialTest, IndexPathSelectsWhatRecordTestsSelect) {
         // A few deleted records, so the live records are not all the physical ones.
         for (int d = 0; d < 3; ++d) {
             writer.SetToRecNo(1 + Pick(writer.GetRecordCount()));
-            std::vector<uint8_t> b(writer.RecordSize);
+            std::vector<uint8_t> b(writer.GetRecordSize());
             ASSERT_EQ(writer.GetCurrentRecord(b.data(), false), 0);
             writer.DeleteRecord(b.data(), true);
         }

@@ -65,7 +65,7 @@ protected:
     }
 
     std::vector<uint8_t> Buffer(const TRow& row) {
-        std::vector<uint8_t> b(C->RecordSize, 0);
+        std::vector<uint8_t> b(C->GetRecordSize(), 0);
         C->ClearRecordBuffer(b.data());
         uint8_t v[256] = {};
         std::memcpy(v, row.Name.data(), row.Name.size());
@@ -92,16 +92,16 @@ protected:
     std::vector<std::string> Names(uint8_t indexNo) {
         C->SetIndexNumber(indexNo);
         std::vector<std::string> out;
-        std::vector<uint8_t> b(C->RecordSize);
+        std::vector<uint8_t> b(C->GetRecordSize());
         C->SetToBegin();
         while (C->GetNextRecord(b.data()) == 0) out.push_back(NameOf(b.data()));
         return out;
     }
     std::vector<uint8_t> Record(int32_t recNo) {
         TRecord* rec = nullptr;
-        EXPECT_TRUE(C->Table->DataFile->GetRecord(nullptr, recNo, 1, false, false, rec));
-        std::vector<uint8_t> out(rec->Data(), rec->Data() + C->RecordSize);
-        C->Table->DataFile->ReleaseRecord(rec);
+        EXPECT_TRUE(C->GetTable()->DataFile->GetRecord(nullptr, recNo, 1, false, false, rec));
+        std::vector<uint8_t> out(rec->Data(), rec->Data() + C->GetRecordSize());
+        C->GetTable()->DataFile->ReleaseRecord(rec);
         return out;
     }
     // Whether "Sys Deleted" holds the record's entry with the given status.
@@ -135,7 +135,7 @@ TEST_F(IndexBuildTest, DroppingARecordRemovesItFromEveryIndexAndFreesItsSlot) {
         EXPECT_EQ(C->CurrentIndex, 1) << "the current index is kept";
         EXPECT_EQ(C->GetTableRecordCount(), 2);
         EXPECT_EQ(Record(bob)[0], 1) << "the slot is deleted";
-        EXPECT_EQ(C->Table->DataFile->Header.FirstFreeRecord, bob);
+        EXPECT_EQ(C->GetTable()->DataFile->Header.FirstFreeRecord, bob);
         EXPECT_FALSE(StatusEntry(image, bob, 0));
         EXPECT_TRUE(StatusEntry(image, bob, 1));
         EXPECT_EQ(Names(1), (TNames{"alice", "carol"}));
@@ -157,7 +157,7 @@ TEST_F(IndexBuildTest, DroppingPassesOverEntriesAnIndexDoesNotHold) {
     std::vector<uint8_t> image = Record(bob);
     // ByCity loses bob's entry, "Sys Deleted" too: an index in the middle of a rebuild.
     C->SelectIndex(1);
-    std::vector<uint8_t> key(C->KeySize + 8);
+    std::vector<uint8_t> key(C->GetKeySize() + 8);
     C->BuildKey(image.data(), key.data());
     C->DeleteKey(key.data());
     std::vector<uint8_t> live = image;
@@ -181,7 +181,7 @@ TEST_F(IndexBuildTest, DroppingKeepsTheEntryOfTheIndexNamedToKeep) {
     std::vector<uint8_t> image = Record(bob);
     C->DropRecordEverywhere(image.data(), bob, 1);
     C->SelectIndex(1);
-    std::vector<uint8_t> key(C->KeySize + 8);
+    std::vector<uint8_t> key(C->GetKeySize() + 8);
     C->BuildKey(image.data(), key.data());
     EXPECT_TRUE(C->KeyEntryExists(key.data(), bob));
     C->SelectIndex(0);
@@ -217,7 +217,7 @@ TEST_F(IndexBuildTest, AnIndexIsBuiltFromTheLiveRecordsAndSurvivesReopen) {
     Insert({"dave", "Bern", 40});
     C->SelectIndex(0);
     auto b = Buffer({"dave", "", 0});
-    std::vector<uint8_t> out(C->RecordSize);
+    std::vector<uint8_t> out(C->GetRecordSize());
     ASSERT_TRUE(C->FindKey(false, b.data(), 1, false, 0, out.data()));
     C->DeleteRecord(out.data(), true);
 
@@ -229,7 +229,7 @@ TEST_F(IndexBuildTest, AnIndexIsBuiltFromTheLiveRecordsAndSurvivesReopen) {
     C->AddIndex(Index("ByCount", {3}, true), true);
     EXPECT_EQ(reports, (std::vector<int>{25, 50, 75, 100}));
     EXPECT_EQ(C->CurrentIndex, 1) << "the current index stays";
-    EXPECT_TRUE(C->AtBeginning) << "the cursor stands before the first record";
+    EXPECT_TRUE(C->IsAtBeginning()) << "the cursor stands before the first record";
     EXPECT_EQ(Names(2), (TNames{"bob", "carol", "alice"}));
     Close();
     Open();
@@ -283,7 +283,7 @@ TEST_F(IndexBuildTest, DeletingFindsTheNameWithoutBlanksOrCase) {
     C->AddIndex(Index("ByCount", {3}, false), true);
     C->AddIndex(Index("Last", {3, 1}, false), true);
     int32_t cityRoot = C->GetIndexDesc(1).RootPage;
-    ASSERT_GT(C->Table->IndexFile->GetPageCount(), 30) << "ByCity spans several levels";
+    ASSERT_GT(C->GetTable()->IndexFile->GetPageCount(), 30) << "ByCity spans several levels";
     C->SetIndexName("Last");
     C->MoveBy(5);
     C->DeleteIndex("  bycity ", true);
@@ -291,8 +291,8 @@ TEST_F(IndexBuildTest, DeletingFindsTheNameWithoutBlanksOrCase) {
     EXPECT_EQ(C->GetIndexDesc(1).Name, "ByCount") << "later descriptors move down";
     EXPECT_EQ(C->GetIndexDesc(2).Name, "Last");
     EXPECT_EQ(C->CurrentIndex, 0);
-    EXPECT_TRUE(C->AtBeginning);
-    EXPECT_EQ(C->Table->IndexFile->GetFreePage(3), cityRoot) << "the root is freed last";
+    EXPECT_TRUE(C->IsAtBeginning());
+    EXPECT_EQ(C->GetTable()->IndexFile->GetFreePage(3), cityRoot) << "the root is freed last";
     try {
         C->DeleteIndex("ByCity", true);
         ADD_FAILURE() << "no error";
@@ -301,9 +301,9 @@ TEST_F(IndexBuildTest, DeletingFindsTheNameWithoutBlanksOrCase) {
         EXPECT_EQ(e.ErrorIndex, "ByCity");
     }
     // Every freed page is taken again by an index of the same shape: the file does not grow.
-    int32_t pages = C->Table->IndexFile->GetPageCount();
+    int32_t pages = C->GetTable()->IndexFile->GetPageCount();
     C->AddIndex(Index("ByCity", {2}, false), true);
-    EXPECT_EQ(C->Table->IndexFile->GetPageCount(), pages);
+    EXPECT_EQ(C->GetTable()->IndexFile->GetPageCount(), pages);
     EXPECT_EQ(Names(3).size(), 300u);
     Close();
     Open();
@@ -318,7 +318,7 @@ TEST_F(IndexBuildTest, OpeningWithoutTheIndexFileRebuildsTheRecordStatusIndex) {
     Insert({"carol", "Rome", 30});
     C->SelectIndex(0);
     auto b = Buffer({"bob", "", 0});
-    std::vector<uint8_t> out(C->RecordSize);
+    std::vector<uint8_t> out(C->GetRecordSize());
     ASSERT_TRUE(C->FindKey(false, b.data(), 1, false, 0, out.data()));
     C->DeleteRecord(out.data(), true);
     Close();
@@ -352,12 +352,12 @@ TEST_F(IndexBuildTest, SortingAResultTableRenumbersAndKeepsTheRecordStatusIndex)
     std::vector<TFieldDescriptor> fields(1);
     C->GetFieldDesc(1, fields[0]);
     C->SortRecords(fields, false, -1, true, false, false, false, nullptr);
-    EXPECT_TRUE(C->AtBeginning);
+    EXPECT_TRUE(C->IsAtBeginning());
     EXPECT_EQ(Names(0), (TNames{"a", "b", "c"}));
     EXPECT_EQ(C->GetTableRecordCount(), 3);
     // The record-status keys follow the new record IDs: deleting goes through them.
     C->SetToBegin();
-    std::vector<uint8_t> out(C->RecordSize);
+    std::vector<uint8_t> out(C->GetRecordSize());
     ASSERT_EQ(C->GetNextRecord(out.data()), 0);
     C->DeleteRecord(out.data(), true);
     EXPECT_EQ(Names(0), (TNames{"b", "c"}));
@@ -367,7 +367,7 @@ TEST_F(IndexBuildTest, SortingAResultTableRenumbersAndKeepsTheRecordStatusIndex)
 
     C->AddIndex(Index("ByName", {1}, false), true);
     C->SortRecords(fields, false, -1, false, false, false, false, nullptr);
-    EXPECT_EQ(C->Table->DataFile->RecordCount(), 3) << "a table with secondary indexes is not sorted";
+    EXPECT_EQ(C->GetTable()->DataFile->RecordCount(), 3) << "a table with secondary indexes is not sorted";
 }
 
 TEST_F(IndexBuildTest, AFailedBuildLeavesNoIndexBehind) {
@@ -378,7 +378,7 @@ TEST_F(IndexBuildTest, AFailedBuildLeavesNoIndexBehind) {
         SCOPED_TRACE(unique);
         std::string idx = Bytes("T.IDX");
         Open();
-        int64_t failAt = C->Table->DataFile->RecordOffset(120);
+        int64_t failAt = C->GetTable()->DataFile->RecordOffset(120);
         bool raised = false;
         {
             platform::TScopedFileFault fault(

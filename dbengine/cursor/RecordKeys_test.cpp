@@ -28,11 +28,11 @@ protected:
     }
     // The primary key of a record whose Name is name.
     std::vector<uint8_t> Key(const std::string& name) {
-        std::vector<uint8_t> record(C->RecordSize, 0);
+        std::vector<uint8_t> record(C->GetRecordSize(), 0);
         uint8_t v[251] = {};
         std::memcpy(v, name.data(), name.size());
         C->PutField(1, record.data(), v, false, false);
-        std::vector<uint8_t> key(C->KeySize + 16, 0);
+        std::vector<uint8_t> key(C->GetKeySize() + 16, 0);
         C->BuildKey(record.data(), key.data());
         return key;
     }

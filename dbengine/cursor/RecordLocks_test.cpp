@@ -55,7 +55,7 @@ protected:
     }
 
     static std::vector<uint8_t> Row(TDataCursor& c, const std::string& name, int32_t count) {
-        std::vector<uint8_t> b(c.RecordSize, 0);
+        std::vector<uint8_t> b(c.GetRecordSize(), 0);
         c.ClearRecordBuffer(b.data());
         uint8_t text[32] = {};
         std::memcpy(text, name.data(), name.size());
@@ -84,14 +84,14 @@ protected:
     // Stands the cursor on the named record and returns it as read.
     static std::vector<uint8_t> Find(TDataCursor& c, const std::string& name) {
         auto key = Row(c, name, 0);
-        std::vector<uint8_t> out(c.RecordSize);
+        std::vector<uint8_t> out(c.GetRecordSize());
         EXPECT_TRUE(c.FindKey(false, key.data(), 1, false, 0, out.data())) << name;
         return out;
     }
     // The names from the cursor's position on to the end.
     static std::vector<std::string> Rest(TDataCursor& c) {
         std::vector<std::string> out;
-        std::vector<uint8_t> b(c.RecordSize);
+        std::vector<uint8_t> b(c.GetRecordSize());
         while (c.GetNextRecord(b.data()) == 0) out.push_back(NameOf(c, b.data()));
         return out;
     }
@@ -158,7 +158,7 @@ TEST_F(RecordLocksTest, APessimisticEditLocksTheRecordAgainstTheOtherCursorsOfTh
     auto seenB = Find(b, "Bob");
     ASSERT_EQ(a.GetCurrentRecord(seenA.data(), true), 0);
     int32_t r = a.GetPhysicalRecNo();
-    EXPECT_EQ(a.LockedRecNo, r);
+    EXPECT_EQ(a.GetLockedRecNo(), r);
     EXPECT_TRUE(Table().EditLocks.Test(r));
     EXPECT_FALSE(OtherProcessCanLockRecord(r));
     EXPECT_FALSE(Table().AccessLocked) << "the read bracket let go of the short-term lock";
@@ -170,7 +170,7 @@ TEST_F(RecordLocksTest, APessimisticEditLocksTheRecordAgainstTheOtherCursorsOfTh
         EXPECT_EQ(e.ErrorCode, DBE_RECLOCKFAILED);
         EXPECT_NE(e.Message.find("'T'"), std::string::npos) << e.Message;
     }
-    EXPECT_EQ(b.LockedRecNo, 0);
+    EXPECT_EQ(b.GetLockedRecNo(), 0);
     EXPECT_TRUE(Sleeps.empty()) << "refused at once, without retrying the lock byte";
     // Neither may the other cursor change or delete the record while it is edited.
     auto changed = Row(b, "Bob", 99);
@@ -180,7 +180,7 @@ TEST_F(RecordLocksTest, APessimisticEditLocksTheRecordAgainstTheOtherCursorsOfTh
     // Cancelling the other cursor's failed edit leaves the editor's lock alone.
     b.CancelRecord();
     EXPECT_TRUE(Table().EditLocks.Test(r));
-    EXPECT_EQ(a.LockedRecNo, r);
+    EXPECT_EQ(a.GetLockedRecNo(), r);
 }
 
 // Each way an edit ends gives the record back to the other cursors and processes.
@@ -251,12 +251,12 @@ TEST_F(RecordLocksTest, OptimisticSecondPostFailsUntilItsEditIsCancelled) {
         EXPECT_EQ(CodeOf([&] { b.ModifyRecord(second.data(), true, false); }), DBE_KEYORRECDELETED);
         ExpectNoLocksHeld();
         // Even a fresh look at the record does not clear the mark.
-        std::vector<uint8_t> now(b.RecordSize);
+        std::vector<uint8_t> now(b.GetRecordSize());
         ASSERT_EQ(b.GetCurrentRecord(now.data(), false), 0);
         EXPECT_EQ(CountOf(b, now.data()), 10);
     }
     b.CancelRecord();
-    std::vector<uint8_t> fresh(b.RecordSize);
+    std::vector<uint8_t> fresh(b.GetRecordSize());
     ASSERT_EQ(b.GetCurrentRecord(fresh.data(), false), 0);
     ASSERT_EQ(b.GetCurrentRecord(fresh.data(), true), 0);
     b.ModifyRecord(second.data(), true, false);
@@ -281,14 +281,14 @@ TEST_F(RecordLocksTest, ARecordChangedByAnotherProcessRefusesThePessimisticEditA
               0);
     EXPECT_EQ(CodeOf([&] { c.GetCurrentRecord(seen.data(), true); }), DBE_KEYORRECDELETED);
     ExpectNoLocksHeld();
-    EXPECT_EQ(c.LockedRecNo, 0);
+    EXPECT_EQ(c.GetLockedRecNo(), 0);
     EXPECT_TRUE(OtherProcessCanLockRecord(r));
     // The cursor stands on the record as it is now; an edit from that copy goes through.
-    std::vector<uint8_t> now(c.RecordSize);
+    std::vector<uint8_t> now(c.GetRecordSize());
     ASSERT_EQ(c.GetCurrentRecord(now.data(), false), 0);
     EXPECT_EQ(CountOf(c, now.data()), 42);
     ASSERT_EQ(c.GetCurrentRecord(now.data(), true), 0);
-    EXPECT_EQ(c.LockedRecNo, r);
+    EXPECT_EQ(c.GetLockedRecNo(), r);
     c.CancelRecord();
 }
 
@@ -319,7 +319,7 @@ TEST_F(RecordLocksTest, ARecordHeldByAnotherProcessIsRefusedAfterTheRetriesLeavi
         EXPECT_EQ(CodeOf([&] { c.GetCurrentRecord(seen.data(), true); }), DBE_RECLOCKFAILED);
         EXPECT_EQ(Sleeps, (std::vector<uint32_t>{5, 5}));
         ExpectNoLocksHeld();
-        EXPECT_EQ(c.LockedRecNo, 0);
+        EXPECT_EQ(c.GetLockedRecNo(), 0);
     }
     EXPECT_EQ(c.GetCurrentRecord(seen.data(), true), 0);
     c.CancelRecord();
@@ -344,7 +344,7 @@ TEST_F(RecordLocksTest, RecordsAppendedByAnotherProcessShowAtTheNextNavigation) 
         if (k.Natural) c.SetIndexNumber(NaturalOrderIndex);
         ASSERT_EQ(All(c), (std::vector<std::string>{"Ann", "Bob", "Cid"}));
         // Stand on the last record.
-        std::vector<uint8_t> buf(c.RecordSize);
+        std::vector<uint8_t> buf(c.GetRecordSize());
         ASSERT_EQ(c.GetPriorRecord(buf.data()), 0);
         ASSERT_EQ(NameOf(c, buf.data()), "Cid");
         int32_t dataCount = Table().DataChangeCount();
@@ -370,7 +370,7 @@ TEST_F(RecordLocksTest, AReadFromDiskAfterAnotherProcessWroteResynchronisesTheCu
     Fill({"Ann", "Bob", "Cid"});
     TDataCursor& c = Cursor();
     c.SetIndexNumber(NaturalOrderIndex);
-    std::vector<uint8_t> buf(c.RecordSize);
+    std::vector<uint8_t> buf(c.GetRecordSize());
     c.SetToEnd();
     ASSERT_EQ(c.GetPriorRecord(buf.data()), 0);
     EXPECT_FALSE(c.SyncBeforeRead()) << "nothing changed";
@@ -616,7 +616,7 @@ TEST_F(RecordLocksTest, AnExclusiveCursorsBlobWritesWaitForTheForcedFlushToo) {
     auto shared = std::make_unique<TDataCursor>(Database);
     shared->SetTableName("M");
     shared->OpenCursor();
-    std::vector<uint8_t> b(shared->RecordSize);
+    std::vector<uint8_t> b(shared->GetRecordSize());
     shared->SetToBegin();
     ASSERT_EQ(shared->GetNextRecord(b.data()), 0);
     ASSERT_EQ(shared->OpenBlob(notes, b.data(), BlobOpenRead, false, true, size), 0);

@@ -65,7 +65,7 @@ protected:
         return c;
     }
     static std::vector<uint8_t> Buffer(TDataCursor& c, const std::string& name, int32_t count) {
-        std::vector<uint8_t> b(c.RecordSize, 0);
+        std::vector<uint8_t> b(c.GetRecordSize(), 0);
         c.ClearRecordBuffer(b.data());
         uint8_t v[32] = {};
         std::memcpy(v, name.data(), name.size());
@@ -81,7 +81,7 @@ protected:
     // Stands c on the named record and returns it.
     static std::vector<uint8_t> Find(TDataCursor& c, const std::string& name) {
         auto key = Buffer(c, name, 0);
-        std::vector<uint8_t> out(c.RecordSize);
+        std::vector<uint8_t> out(c.GetRecordSize());
         if (!c.FindKey(false, key.data(), 1, false, 0, out.data())) ADD_FAILURE() << name;
         return out;
     }
@@ -112,11 +112,11 @@ protected:
     // Name and record ID of every record, in name order.
     std::vector<std::pair<std::string, int32_t>> Records() {
         std::vector<std::pair<std::string, int32_t>> out;
-        std::vector<uint8_t> b(C->RecordSize);
+        std::vector<uint8_t> b(C->GetRecordSize());
         C->SetIndexNumber(0);
         C->SetToBegin();
         while (C->GetNextRecord(b.data()) == 0) {
-            out.emplace_back(reinterpret_cast<const char*>(b.data() + C->FieldDescs[0].Offset + 1),
+            out.emplace_back(reinterpret_cast<const char*>(b.data() + C->GetFieldDescs()[0].Offset + 1),
                              GetInt32(b.data() + 5));
         }
         return out;

@@ -61,7 +61,7 @@ protected:
     }
 
     std::vector<uint8_t> Buffer(const TRow& row) {
-        std::vector<uint8_t> b(C->RecordSize, 0);
+        std::vector<uint8_t> b(C->GetRecordSize(), 0);
         C->ClearRecordBuffer(b.data());
         PutText(1, b.data(), row.Name);
         PutText(2, b.data(), row.City);
@@ -107,7 +107,7 @@ protected:
         else
             C->SetIndexName(index);
         std::vector<std::string> out;
-        std::vector<uint8_t> b(C->RecordSize);
+        std::vector<uint8_t> b(C->GetRecordSize());
         C->SetToBegin();
         while (C->GetNextRecord(b.data()) == 0) out.push_back(Read(b.data()).Name);
         return out;
@@ -116,11 +116,11 @@ protected:
     void Find(const std::string& name) {
         C->SetIndexNumber(0);
         auto b = Buffer({name, "", 0, ""});
-        std::vector<uint8_t> out(C->RecordSize);
+        std::vector<uint8_t> out(C->GetRecordSize());
         ASSERT_TRUE(C->FindKey(false, b.data(), 1, false, 0, out.data())) << name;
     }
     std::vector<uint8_t> Current() {
-        std::vector<uint8_t> b(C->RecordSize);
+        std::vector<uint8_t> b(C->GetRecordSize());
         EXPECT_EQ(C->GetCurrentRecord(b.data(), false), 0);
         return b;
     }
@@ -176,7 +176,7 @@ TEST_F(RecordUpdateTest, DuplicateInTheSecondSecondaryIndexChangesNoFile) {
             EXPECT_EQ(e.ErrorCode, DBE_KEYVIOL);
             EXPECT_EQ(e.ErrorIndex, c.Refusing);
         }
-        EXPECT_FALSE(C->Table->WriteLocked) << "the table write lock is given back";
+        EXPECT_FALSE(C->GetTable()->WriteLocked) << "the table write lock is given back";
         EXPECT_EQ(C->GetTableRecordCount(), 2);
         Close();
         EXPECT_TRUE(Bytes("T.DAT") == dat) << "data file changed";
@@ -233,10 +233,10 @@ TEST_F(RecordUpdateTest, DeleteRemovesEveryKeyAndRepositions) {
         Find(k.Delete);
         auto b = Current();
         C->DeleteRecord(b.data(), true);
-        std::vector<uint8_t> now(C->RecordSize);
+        std::vector<uint8_t> now(C->GetRecordSize());
         TEngineErrorCode code = C->GetCurrentRecord(now.data(), false);
         if (k.StandsOn.empty())
-            EXPECT_NE(code, 0) << Read(now.data()).Name << " at end " << C->AtEnd;
+            EXPECT_NE(code, 0) << Read(now.data()).Name << " at end " << C->IsAtEnd();
         else
             EXPECT_EQ(Read(now.data()).Name, k.StandsOn);
     }
@@ -259,7 +259,7 @@ TEST_F(RecordUpdateTest, DeleteInNaturalOrderRepositionsOnANeighbour) {
         C->SeekPhysicalRecNo(k.Delete);
         auto b = Current();
         C->DeleteRecord(b.data(), true);
-        std::vector<uint8_t> now(C->RecordSize);
+        std::vector<uint8_t> now(C->GetRecordSize());
         ASSERT_EQ(C->GetCurrentRecord(now.data(), false), 0);
         EXPECT_EQ(Read(now.data()).Name, k.StandsOn);
     }
@@ -279,7 +279,7 @@ TEST_F(RecordUpdateTest, UserPrimaryIndexReusesTheMostRecentlyDeletedSlot) {
         for (const char* n : {"b", "c"}) {
             C->SetIndexName("ByCount");
             auto key = Buffer({"", "", n[0], ""});
-            std::vector<uint8_t> out(C->RecordSize);
+            std::vector<uint8_t> out(C->GetRecordSize());
             ASSERT_TRUE(C->FindKey(false, key.data(), 1, false, 0, out.data()));
             C->DeleteRecord(out.data(), true);
         }
@@ -309,14 +309,14 @@ TEST_F(RecordUpdateTest, FailureAfterKeysWereWrittenLeavesTheFilesAsTheyWere) {
     C->SelectIndex(SysDeletedIndex);
     C->DeleteKey(key);
     ASSERT_FALSE(C->KeyInIndex(key));
-    C->Table->FlushBuffers();
+    C->GetTable()->FlushBuffers();
     Close();
     std::string dat = Bytes("T.DAT"), idx = Bytes("T.IDX");
 
     Open();
     auto c = Buffer({"c", "Oslo", 3, ""});
     EXPECT_EQ(CodeOf([&] { C->InsertRecord(c.data(), true); }), DBE_INDEXCORRUPT);
-    EXPECT_FALSE(C->Table->WriteLocked);
+    EXPECT_FALSE(C->GetTable()->WriteLocked);
     EXPECT_EQ(C->GetTableRecordCount(), 1);
     EXPECT_EQ(Names(""), (std::vector<std::string>{"a"}));
     EXPECT_EQ(Names("ByCity"), (std::vector<std::string>{"a"}));
@@ -335,10 +335,10 @@ TEST_F(RecordUpdateTest, FailedModifyTakesBackTheKeysItReplaced) {
     Find("b");
     auto b = Current();
     C->SetIndexName("ByCount");
-    std::vector<uint8_t> key(C->KeySize + 16, 0);
+    std::vector<uint8_t> key(C->GetKeySize() + 16, 0);
     C->BuildKey(b.data(), key.data());
     C->DeleteKey(key.data());
-    C->Table->FlushBuffers();
+    C->GetTable()->FlushBuffers();
     Close();
     std::string dat = Bytes("T.DAT"), idx = Bytes("T.IDX");
 
@@ -348,7 +348,7 @@ TEST_F(RecordUpdateTest, FailedModifyTakesBackTheKeysItReplaced) {
     PutText(2, b.data(), "Athens");
     PutInt(3, b.data(), 5);
     EXPECT_EQ(CodeOf([&] { C->ModifyRecord(b.data(), true, true); }), DBE_INDEXCORRUPT);
-    EXPECT_FALSE(C->Table->WriteLocked);
+    EXPECT_FALSE(C->GetTable()->WriteLocked);
     EXPECT_EQ(Names("ByCity"), (std::vector<std::string>{"a", "b"}));
     Close();
     EXPECT_TRUE(Bytes("T.DAT") == dat) << "data file changed";
@@ -367,15 +367,15 @@ TEST_F(RecordUpdateTest, OptimisticConflictHoldsUntilCancel) {
     Find("a");
     auto mine = Current();
     other.SetToBegin();
-    std::vector<uint8_t> theirs(other.RecordSize);
+    std::vector<uint8_t> theirs(other.GetRecordSize());
     ASSERT_EQ(other.GetNextRecord(theirs.data()), 0);
-    theirs[other.FieldDescs[3].Offset] = 1;
-    std::memcpy(theirs.data() + other.FieldDescs[3].Offset + 1, "other", 6);
+    theirs[other.GetFieldDescs()[3].Offset] = 1;
+    std::memcpy(theirs.data() + other.GetFieldDescs()[3].Offset + 1, "other", 6);
     other.ModifyRecord(theirs.data(), true, true);
 
     PutText(4, mine.data(), "mine");
     EXPECT_EQ(CodeOf([&] { C->ModifyRecord(mine.data(), true, true); }), DBE_KEYORRECDELETED);
-    EXPECT_TRUE(C->RecordChangedMark);
+    EXPECT_TRUE(C->GetRecordChangedMark());
     // The cursor now holds the other's record, yet the mark keeps refusing.
     auto again = Current();
     PutText(4, again.data(), "mine");
@@ -383,7 +383,7 @@ TEST_F(RecordUpdateTest, OptimisticConflictHoldsUntilCancel) {
     C->CancelRecord();
     C->ModifyRecord(again.data(), true, true);
     EXPECT_EQ(Read(Current().data()).Note, "mine");
-    EXPECT_FALSE(C->Table->LockedRecords.Test(1)) << "the optimistic record lock is given back";
+    EXPECT_FALSE(C->GetTable()->LockedRecords.Test(1)) << "the optimistic record lock is given back";
 }
 
 TEST_F(RecordUpdateTest, SuppressedAutoIncrementKeepsTheGivenRecordId) {
@@ -415,7 +415,7 @@ TEST_F(RecordUpdateTest, CloneCopiesTheCurrentRecordReadyForInsert) {
     std::vector<uint8_t> b(64);
     EXPECT_EQ(C->CloneCurrentRecord(b.data()), DBE_NOCURRREC);
     Insert({"alice", "Paris", 10, "n"});
-    b.assign(C->RecordSize, 0);
+    b.assign(C->GetRecordSize(), 0);
     ASSERT_EQ(C->CloneCurrentRecord(b.data()), 0);
     TRow r = Read(b.data());
     EXPECT_EQ(r.City, "Paris");
@@ -487,7 +487,7 @@ TEST_F(RecordUpdateTest, EditsWithoutRepositioningKeepTheRecordCountRight) {
         expectCount(k.Inserted, "insert");
         // The first record shown leaves the range and the filter.
         C->SetToBegin();
-        std::vector<uint8_t> current(C->RecordSize);
+        std::vector<uint8_t> current(C->GetRecordSize());
         ASSERT_EQ(C->GetNextRecord(current.data()), 0);
         PutText(2, current.data(), "Oslo");
         PutInt(3, current.data(), 9);

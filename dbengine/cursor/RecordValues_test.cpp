@@ -47,7 +47,7 @@ protected:
         auto c = std::make_unique<TDataCursor>(Database);
         c->SetTableName("T");
         c->OpenCursor();
-        Record.assign(c->RecordSize, 0xEE);
+        Record.assign(c->GetRecordSize(), 0xEE);
         return c;
     }
 

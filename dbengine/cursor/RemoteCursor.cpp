@@ -113,7 +113,7 @@ TRemoteCursor::~TRemoteCursor() {
 // ---- The request cycle ----
 
 TRemoteClient& TRemoteCursor::Client() const {
-    TDataSession* session = Cursor.Database != nullptr ? Cursor.Database->Session : nullptr;
+    TDataSession* session = Cursor.GetDatabase() != nullptr ? Cursor.GetDatabase()->Session : nullptr;
     if (session == nullptr || session->RemoteLink == nullptr)
         RaiseEngineError(DBE_REMOTECONNECT, {}, {}, {}, {});
     return static_cast<TRemoteClient&>(*session->RemoteLink);
@@ -142,8 +142,8 @@ void TRemoteCursor::PutRequestHead() {
     TRemoteClient& client = Client();
     client.AddRequestUInt32(ServerHandle);
     client.AddRequestParam(PositionKey.data(), static_cast<uint32_t>(PositionKey.size()));
-    client.AddRequestBoolean(Cursor.AtBeginning);
-    client.AddRequestBoolean(Cursor.AtEnd);
+    client.AddRequestBoolean(Cursor.IsAtBeginning());
+    client.AddRequestBoolean(Cursor.IsAtEnd());
 }
 
 void TRemoteCursor::NoteRequestHeader() {
@@ -182,11 +182,11 @@ bool TRemoteCursor::RunCallback() {
         case 0:
             return answer({Cursor.AskPassword()});
         case 1: {
-            std::vector<uint8_t> record(Cursor.RecordSize);
+            std::vector<uint8_t> record(Cursor.GetRecordSize());
             ReadRecordReply(reply, record.data());
             int32_t recordNo = reply.ReadReplyInt32();
             bool passes = false;
-            for (auto& f : Cursor.Filters)
+            for (auto& f : Cursor.GetFilters())
                 if (f->IsCallback) {
                     if (f->Callback) passes = f->Callback(f->Owner, Cursor, record.data(), recordNo);
                     break;
@@ -241,14 +241,14 @@ void TRemoteCursor::KeepReply() {
 }
 
 bool TRemoteCursor::Pessimistic() const {
-    TDataSession* session = Cursor.Database != nullptr ? Cursor.Database->Session : nullptr;
+    TDataSession* session = Cursor.GetDatabase() != nullptr ? Cursor.GetDatabase()->Session : nullptr;
     return session != nullptr && session->LockProtocol == lpPessimistic;
 }
 
 void TRemoteCursor::DropLocalLock(int32_t recNo) {
-    TDataTable* table = Cursor.Table;
+    TDataTable* table = Cursor.GetTable();
     if (table == nullptr || recNo <= 0) return;
-    if (Cursor.LockedRecNo == recNo || table->EditLocks.Test(recNo) || table->LockedRecords.Test(recNo))
+    if (Cursor.GetLockedRecNo() == recNo || table->EditLocks.Test(recNo) || table->LockedRecords.Test(recNo))
         Cursor.UnlockRecord(recNo, true);
 }
 
@@ -258,8 +258,8 @@ void TRemoteCursor::ReadPositionReply(TRemoteReply& reply) {
     int32_t seqNo = reply.ReadReplyInt32();
     int32_t physRecNo = reply.ReadReplyInt32();
     int32_t count = reply.ReadReplyInt32();
-    if (Cursor.Table != nullptr) {
-        ReceiveTableCounts(reply, *Cursor.Table);
+    if (Cursor.GetTable() != nullptr) {
+        ReceiveTableCounts(reply, *Cursor.GetTable());
     } else {
         uint8_t skip[8];
         for (int i = 0; i < 5; ++i) reply.ReadReplyParam(skip, sizeof skip);
@@ -268,12 +268,9 @@ void TRemoteCursor::ReadPositionReply(TRemoteReply& reply) {
     uint32_t length = reply.ReadReplyParam(key, sizeof key);
     bool atBeginning = reply.ReadReplyBoolean();
     bool atEnd = reply.ReadReplyBoolean();
-    Cursor.SeqNo = seqNo;
-    Cursor.PhysRecNo = physRecNo;
+    Cursor.TakeServerPosition(seqNo, physRecNo, atBeginning, atEnd);
     RemoteRecordCount = count;
     PositionKey.assign(key, key + length);
-    Cursor.AtBeginning = atBeginning;
-    Cursor.AtEnd = atEnd;
 }
 
 void TRemoteCursor::ReadPositionReply() {
@@ -281,13 +278,13 @@ void TRemoteCursor::ReadPositionReply() {
 }
 
 void TRemoteCursor::ReadRecordReply(TRemoteReply& reply, uint8_t* buffer) {
-    uint32_t length = reply.ReadReplyParam(buffer, Cursor.RecordSize);
-    std::memset(buffer + length, 0, Cursor.RecordSize - length);
+    uint32_t length = reply.ReadReplyParam(buffer, Cursor.GetRecordSize());
+    std::memset(buffer + length, 0, Cursor.GetRecordSize() - length);
 }
 
 void TRemoteCursor::ReadOpenReply() {
     TRemoteReply& reply = Reply();
-    TDataTable& table = *Cursor.Table;
+    TDataTable& table = *Cursor.GetTable();
     int64_t version = ServerVersion();
     bool headers = version < RemoteVersionOpenOnce ||
                    (version < RemoteVersionUserCursors && table.OpenCount == 1) ||
@@ -295,21 +292,11 @@ void TRemoteCursor::ReadOpenReply() {
                     (Cursor.GetQueryResult() != Cursor.GetQuerySource() || table.UserCursorCount == 1));
     if (headers) ReceiveTableHeaders(reply, table, version);
     Cursor.TakeReadOnlyFrom(table);
-    Cursor.IndexFile = table.IndexFile.get();
-    Cursor.FieldCount = table.DataFile->FieldCount();
-    Cursor.RecordSize = table.DataFile->RecordSize();
+    Cursor.TakeServerTableLayout();
     ReadPositionReply(reply);
     uint8_t indexNo = reply.ReadReplyByte();
     if (indexNo != NaturalOrderIndex && indexNo >= IndexDescriptorCount) RaiseMalformed();
-    Cursor.LanguageId = static_cast<uint16_t>(table.DataFile->LanguageId());
-    Cursor.SortId = table.DataFile->SortId();
-    GetCharMap(Cursor.LanguageId, Cursor.SortId, Cursor.CharOrder);
-    Cursor.LoadFieldDescriptors();
-    Cursor.BitmapNavigation = false;
-    Cursor.RangeActive = false;
-    Cursor.CurrentIndex = indexNo;
-    Cursor.LoadIndexState();
-    Cursor.BitmapNavigation = Cursor.IsNaturalOrder();
+    Cursor.FinishServerOpen(indexNo);
 }
 
 void TRemoteCursor::ReadCursorReply(TRemoteReply& reply) {
@@ -320,9 +307,8 @@ void TRemoteCursor::ReadCursorReply(TRemoteReply& reply) {
     const bool temporary = reply.ReadReplyBoolean();
     const bool queryResult = reply.ReadReplyBoolean();
     const bool querySource = reply.ReadReplyBoolean();
-    Cursor.AdoptServerOptions(exclusive, inMemory, temporary, queryResult, querySource);
+    Cursor.AdoptServerOptions(name, exclusive, inMemory, temporary, queryResult, querySource);
     ServerHandle = handle;
-    Cursor.TableName = name;
 }
 
 void TRemoteCursor::ReadFieldDescsReply(TRemoteReply& reply) {
@@ -359,7 +345,7 @@ void TRemoteCursor::ReadFieldDescsReply(TRemoteReply& reply) {
 
 void TRemoteCursor::CreateCursor() {
     BeginRequest(REQUEST_CREATECURSOR);
-    Client().AddRequestUInt32(Cursor.Database->ServerHandle);
+    Client().AddRequestUInt32(Cursor.GetDatabase()->ServerHandle);
     SendAndReceive();
     ServerHandle = Client().ReadReplyUInt32();
 }
@@ -382,7 +368,7 @@ void TRemoteCursor::OpenCursor() {
         BeginRequest(REQUEST_OPENCURSOR);
         TRemoteClient& client = Client();
         client.AddRequestUInt32(ServerHandle);
-        client.AddRequestParam(Cursor.TableName);
+        client.AddRequestParam(Cursor.GetTableName());
         client.AddRequestBoolean(Cursor.GetExclusive());
         client.AddRequestBoolean(Cursor.GetReadOnly());
         client.AddRequestBoolean(Cursor.GetInMemory());
@@ -411,7 +397,7 @@ std::unique_ptr<TDataCursor> TRemoteCursor::CloneCursor() {
     // Made outside the session so that it asks the server for no handle of its own: the clone
     // request gives it one.
     auto clone = std::make_unique<TDataCursor>(nullptr);
-    clone->AdoptDatabase(Cursor.Database);
+    clone->AdoptDatabase(Cursor.GetDatabase());
     BeginRequest(REQUEST_CLONECURSOR);
     PutRequestHead();
     SendAndReceive();
@@ -441,10 +427,7 @@ void TRemoteCursor::SetIndexName(const std::string& name) {
     uint8_t indexNo = Client().ReadReplyByte();
     if (indexNo != NaturalOrderIndex && indexNo >= IndexDescriptorCount) RaiseMalformed();
     ReadPositionReply();
-    Cursor.CurrentIndex = indexNo;
-    Cursor.LoadIndexState();
-    Cursor.RangeActive = false;
-    Cursor.BitmapNavigation = Cursor.IsNaturalOrder() || Cursor.HasActiveFilter();
+    Cursor.TakeServerIndex(indexNo);
 }
 
 bool TRemoteCursor::FindKey(bool keyGiven, const uint8_t* key, int32_t fieldCount, bool nearest,
@@ -457,7 +440,7 @@ bool TRemoteCursor::FindKey(bool keyGiven, const uint8_t* key, int32_t fieldCoun
     BeginRequest(REQUEST_FIND);
     PutRequestHead();
     TRemoteClient& client = Client();
-    client.AddRequestParam(key, Cursor.KeySize);
+    client.AddRequestParam(key, Cursor.GetKeySize());
     client.AddRequestInt32(fieldCount);
     client.AddRequestBoolean(nearest);
     client.AddRequestByte(static_cast<uint8_t>(partialLength));
@@ -483,13 +466,13 @@ void TRemoteCursor::SetRange(bool keysGiven, const uint8_t* startKey, int32_t st
     BeginRequest(REQUEST_SETRANGE);
     PutRequestHead();
     TRemoteClient& client = Client();
-    client.AddRequestParam(startKey, startKey != nullptr ? Cursor.KeySize : 0);
+    client.AddRequestParam(startKey, startKey != nullptr ? Cursor.GetKeySize() : 0);
     client.AddRequestInt32(startFieldCount);
-    client.AddRequestParam(endKey, endKey != nullptr ? Cursor.KeySize : 0);
+    client.AddRequestParam(endKey, endKey != nullptr ? Cursor.GetKeySize() : 0);
     client.AddRequestInt32(endFieldCount);
     SendAndReceive();
     ReadPositionReply();
-    Cursor.RangeActive = true;
+    Cursor.MarkRangeActive(true);
 }
 
 void TRemoteCursor::ResetRange() {
@@ -497,7 +480,7 @@ void TRemoteCursor::ResetRange() {
     PutRequestHead();
     SendAndReceive();
     ReadPositionReply();
-    Cursor.RangeActive = false;
+    Cursor.MarkRangeActive(false);
 }
 
 // ---- Positioning and navigation ----
@@ -522,25 +505,25 @@ bool TRemoteCursor::SetToRecNo(int32_t recNo) {
     Client().AddRequestInt32(recNo);
     SendAndReceive();
     ReadPositionReply();
-    return Cursor.SeqNo == recNo && !Cursor.AtBeginning && !Cursor.AtEnd;
+    return Cursor.GetSeqNo() == recNo && !Cursor.IsAtBeginning() && !Cursor.IsAtEnd();
 }
 
 TEngineErrorCode TRemoteCursor::GetCurrentRecord(uint8_t* buffer, bool lock) {
     BeginRequest(REQUEST_GETCURRECORD);
     PutRequestHead();
-    std::vector<uint8_t> scratch(Cursor.RecordSize);
+    std::vector<uint8_t> scratch(Cursor.GetRecordSize());
     uint8_t* record = buffer != nullptr ? buffer : scratch.data();
     if (buffer == nullptr) std::fill(scratch.begin(), scratch.end(), 0);
-    Client().AddRequestParam(record, Cursor.RecordSize);
+    Client().AddRequestParam(record, Cursor.GetRecordSize());
     Client().AddRequestBoolean(lock);
     SendAndReceive();
     TEngineErrorCode code = Client().ReadReplyWord();
     ReadPositionReply();
     ReadRecordReply(Reply(), record);
     // The server holds the lock; the table keeps its note of it.
-    if (lock && code == DBE_NONE && Pessimistic() && Cursor.Table != nullptr && Cursor.PhysRecNo > 0 &&
-        Cursor.LockedRecNo != Cursor.PhysRecNo)
-        Cursor.LockRecord(Cursor.PhysRecNo);
+    if (lock && code == DBE_NONE && Pessimistic() && Cursor.GetTable() != nullptr &&
+        Cursor.GetPhysRecNo() > 0 && Cursor.GetLockedRecNo() != Cursor.GetPhysRecNo())
+        Cursor.LockRecord(Cursor.GetPhysRecNo());
     return code;
 }
 
@@ -549,7 +532,7 @@ TEngineErrorCode TRemoteCursor::ReadFetchEntry(TRemoteReply& reply, uint8_t* buf
     ReadPositionReply(reply);
     std::vector<uint8_t> scratch;
     if (buffer == nullptr) {
-        scratch.resize(Cursor.RecordSize);
+        scratch.resize(Cursor.GetRecordSize());
         buffer = scratch.data();
     }
     ReadRecordReply(reply, buffer);
@@ -589,7 +572,7 @@ TEngineErrorCode TRemoteCursor::ReadRecordBlock(int32_t& count, uint8_t* buffers
     int32_t read = reply.ReadReplyInt32();
     if (read < 0 || read > asked) RaiseMalformed();
     for (int32_t i = 0; i < read; ++i)
-        ReadRecordReply(reply, buffers + static_cast<size_t>(i) * Cursor.RecordSize);
+        ReadRecordReply(reply, buffers + static_cast<size_t>(i) * Cursor.GetRecordSize());
     // The server moved its cursor: where it stands follows when it says.
     if (reply.HasReplyParam()) ReadPositionReply(reply);
     count = read;
@@ -619,8 +602,8 @@ TEngineErrorCode TRemoteCursor::SetToCursor(TRemoteCursor& other) {
     TRemoteClient& client = Client();
     client.AddRequestUInt32(other.ServerHandle);
     client.AddRequestParam(other.PositionKey.data(), static_cast<uint32_t>(other.PositionKey.size()));
-    client.AddRequestBoolean(other.Cursor.AtBeginning);
-    client.AddRequestBoolean(other.Cursor.AtEnd);
+    client.AddRequestBoolean(other.Cursor.IsAtBeginning());
+    client.AddRequestBoolean(other.Cursor.IsAtEnd());
     SendAndReceive();
     TEngineErrorCode code = client.ReadReplyWord();
     ReadPositionReply();
@@ -628,11 +611,11 @@ TEngineErrorCode TRemoteCursor::SetToCursor(TRemoteCursor& other) {
 }
 
 int32_t TRemoteCursor::GetRecNo() const {
-    return Cursor.SeqNo;
+    return Cursor.GetSeqNo();
 }
 
 int32_t TRemoteCursor::GetPhysicalRecNo() const {
-    return Cursor.PhysRecNo;
+    return Cursor.GetPhysRecNo();
 }
 
 void TRemoteCursor::GetPositionKey(uint8_t* buffer) const {
@@ -645,10 +628,10 @@ void TRemoteCursor::GetPositionKey(uint8_t* buffer) const {
 
 void TRemoteCursor::PutModifiedBlobs() {
     int32_t modified = 0;
-    for (const auto& b : Cursor.OpenBlobs)
+    for (const auto& b : Cursor.GetOpenBlobs())
         if (b->Modified) ++modified;
     Client().AddRequestInt32(modified);
-    for (const auto& b : Cursor.OpenBlobs) {
+    for (const auto& b : Cursor.GetOpenBlobs()) {
         if (!b->Modified) continue;
         if (b->Size < 1)
             DeleteBlob(*b);
@@ -660,7 +643,7 @@ void TRemoteCursor::PutModifiedBlobs() {
 void TRemoteCursor::InsertRecord(uint8_t* buffer, bool reposition) {
     BeginRequest(REQUEST_APPENDRECORD);
     PutRequestHead();
-    Client().AddRequestParam(ServerRecord(buffer).data(), Cursor.RecordSize);
+    Client().AddRequestParam(ServerRecord(buffer).data(), Cursor.GetRecordSize());
     Client().AddRequestBoolean(reposition);
     if (ServerVersion() >= RemoteVersionLocalBlobs) PutModifiedBlobs();
     SendAndReceive();
@@ -669,10 +652,10 @@ void TRemoteCursor::InsertRecord(uint8_t* buffer, bool reposition) {
 }
 
 void TRemoteCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) {
-    int32_t recNo = Cursor.PhysRecNo;
+    int32_t recNo = Cursor.GetPhysRecNo();
     BeginRequest(REQUEST_MODIFYRECORD);
     PutRequestHead();
-    Client().AddRequestParam(ServerRecord(buffer).data(), Cursor.RecordSize);
+    Client().AddRequestParam(ServerRecord(buffer).data(), Cursor.GetRecordSize());
     Client().AddRequestBoolean(unlock);
     Client().AddRequestBoolean(reposition);
     if (ServerVersion() >= RemoteVersionLocalBlobs) PutModifiedBlobs();
@@ -683,16 +666,16 @@ void TRemoteCursor::ModifyRecord(uint8_t* buffer, bool unlock, bool reposition) 
 }
 
 void TRemoteCursor::DeleteRecord(const uint8_t* buffer, bool reposition) {
-    int32_t recNo = Cursor.PhysRecNo;
+    int32_t recNo = Cursor.GetPhysRecNo();
     BeginRequest(REQUEST_DELETERECORD);
     PutRequestHead();
-    Client().AddRequestParam(ServerRecord(buffer).data(), Cursor.RecordSize);
+    Client().AddRequestParam(ServerRecord(buffer).data(), Cursor.GetRecordSize());
     Client().AddRequestBoolean(reposition);
     SendAndReceive();
     ReadPositionReply();
     // The server freed the record's values with it.
     if (ServerVersion() >= RemoteVersionLocalBlobs)
-        Cursor.OpenBlobs.clear();
+        Cursor.DropOpenBlobsIf([](const TBlobBuffer&) { return true; });
     else
         Cursor.FreeAllBlobs(false, true);
     DropLocalLock(recNo);
@@ -703,7 +686,7 @@ void TRemoteCursor::CancelRecord() {
     BeginRequest(REQUEST_CANCELRECORD);
     Client().AddRequestUInt32(ServerHandle);
     SendAndReceive();
-    if (Pessimistic()) DropLocalLock(Cursor.LockedRecNo);
+    if (Pessimistic()) DropLocalLock(Cursor.GetLockedRecNo());
 }
 
 TEngineErrorCode TRemoteCursor::CloneCurrentRecord(uint8_t* buffer) {
@@ -721,7 +704,7 @@ void TRemoteCursor::UnlockRecord(int32_t recNo) {
 }
 
 void TRemoteCursor::UnlockRecord(int32_t recNo, bool localOnly) {
-    if (!localOnly && Cursor.IsOpen) UnlockRecord(recNo);
+    if (!localOnly && Cursor.IsCursorOpen()) UnlockRecord(recNo);
     Cursor.EndEditLock(recNo);
 }
 
@@ -755,10 +738,7 @@ void TRemoteCursor::AddFilter(TFilter& filter, bool ownsTree) {
         SendFilter(filter, ownsTree);
     } catch (...) {
         // The server has no such filter: neither does the cursor.
-        auto& list = Cursor.Filters;
-        list.erase(
-            std::remove_if(list.begin(), list.end(), [&](const auto& f) { return f.get() == &filter; }),
-            list.end());
+        Cursor.ForgetFilter(&filter);
         throw;
     }
 }
@@ -779,8 +759,8 @@ void TRemoteCursor::SendFilter(TFilter& filter, bool ownsTree) {
     TExpTreeLayout layout = TExpTreeLayout::Arguments;
     if (ServerVersion() < RemoteVersionLockProtocol) {
         if (!ConvertToLinkedLayout(filter.Expression))
-            RaiseEngineError(DBE_INVALIDFILTER, {}, {}, Cursor.GetDatabaseName(), Cursor.TableName, {}, {},
-                             "filter expression is invalid");
+            RaiseEngineError(DBE_INVALIDFILTER, {}, {}, Cursor.GetDatabaseName(), Cursor.GetTableName(), {},
+                             {}, "filter expression is invalid");
         layout = TExpTreeLayout::Linked;
     }
     std::vector<uint8_t> tree;
@@ -798,7 +778,7 @@ void TRemoteCursor::SendFilter(TFilter& filter, bool ownsTree) {
 }
 
 uint32_t TRemoteCursor::HandleOf(const TFilter* filter) const {
-    for (const auto& f : Cursor.Filters)
+    for (const auto& f : Cursor.GetFilters())
         if (f.get() == filter) return f->ServerHandle;
     return 0;
 }
@@ -806,17 +786,17 @@ uint32_t TRemoteCursor::HandleOf(const TFilter* filter) const {
 void TRemoteCursor::DropFilter(TFilter* filter) {
     uint32_t handle = HandleOf(filter);
     Cursor.RemoveFilter(filter);
-    if (Cursor.IsOpen) FilterRequest(REQUEST_DROPFILTER, handle);
+    if (Cursor.IsCursorOpen()) FilterRequest(REQUEST_DROPFILTER, handle);
 }
 
 void TRemoteCursor::ActivateFilter(TFilter* filter) {
     Cursor.MarkFilterActive(filter, true);
-    if (Cursor.IsOpen) FilterRequest(REQUEST_ACTIVATEFILTER, HandleOf(filter));
+    if (Cursor.IsCursorOpen()) FilterRequest(REQUEST_ACTIVATEFILTER, HandleOf(filter));
 }
 
 void TRemoteCursor::DeactivateFilter(TFilter* filter) {
     Cursor.MarkFilterActive(filter, false);
-    if (Cursor.IsOpen) FilterRequest(REQUEST_DEACTIVATEFILTER, HandleOf(filter));
+    if (Cursor.IsCursorOpen()) FilterRequest(REQUEST_DEACTIVATEFILTER, HandleOf(filter));
 }
 
 void TRemoteCursor::FilterRequest(uint16_t code, uint32_t filterHandle) {
@@ -833,7 +813,7 @@ void TRemoteCursor::PutTableHead(uint16_t code) {
     BeginRequest(code);
     TRemoteClient& client = Client();
     client.AddRequestUInt32(ServerHandle);
-    client.AddRequestParam(Cursor.TableName);
+    client.AddRequestParam(Cursor.GetTableName());
     client.AddRequestBoolean(Cursor.GetInMemory());
 }
 
@@ -955,7 +935,7 @@ void TRemoteCursor::DeleteIndex(const std::string& name, bool flag) {
     ReadPositionReply();
     // The header image loses the index as the server's file did; those after it move down.
     Cursor.IndexFile->RemoveIndexDesc(Cursor.FindIndexByName(name), flag);
-    Cursor.RangeActive = false;
+    Cursor.MarkRangeActive(false);
     Cursor.CurrentIndex = indexNo;
     if (indexNo != NaturalOrderIndex) Cursor.LoadIndexState();
 }
@@ -979,14 +959,13 @@ void TRemoteCursor::PutTextIndexParams(const std::vector<std::string>* words, co
 }
 
 void TRemoteCursor::ReadTextIndexParamsReply(TRemoteReply& reply) {
-    if (Cursor.StopWords == nullptr) Cursor.StopWords = std::make_unique<TLanguageStringList>();
-    TLanguageStringList& words = *Cursor.StopWords;
-    words.Clear();
+    std::vector<std::string> words;
     int32_t count = reply.ReadReplyInt32();
     if (count < 0) RaiseMalformed();
-    for (int32_t i = 0; i < count; ++i) words.Add(reply.ReadReplyString(ShortStringMax));
-    Cursor.SpaceChars = CharsToSet(reply.ReadReplyString(255));
-    Cursor.IncludeChars = CharsToSet(reply.ReadReplyString(255));
+    for (int32_t i = 0; i < count; ++i) words.push_back(reply.ReadReplyString(ShortStringMax));
+    TCharSet spaceChars = CharsToSet(reply.ReadReplyString(255));
+    TCharSet includeChars = CharsToSet(reply.ReadReplyString(255));
+    Cursor.TakeServerTextIndexParams(words, spaceChars, includeChars);
 }
 
 // ---- BLOBs ----
@@ -996,7 +975,7 @@ void TRemoteCursor::PutBlobHead(uint16_t code, uint16_t fieldNo, const uint8_t* 
     TRemoteClient& client = Client();
     client.AddRequestUInt32(ServerHandle);
     client.AddRequestWord(fieldNo);
-    client.AddRequestParam(record, Cursor.RecordSize);
+    client.AddRequestParam(record, Cursor.GetRecordSize());
 }
 
 TEngineErrorCode TRemoteCursor::ReadBlobResult(uint8_t* record) {
@@ -1078,7 +1057,7 @@ TEngineErrorCode TRemoteCursor::RequestGetBlobSize(uint16_t fieldNo, const uint8
 }
 
 void TRemoteCursor::FreeingAllBlobs(bool all) {
-    if (Cursor.IsOpen) RequestFreeAllBlobs(all);
+    if (Cursor.IsCursorOpen()) RequestFreeAllBlobs(all);
 }
 
 void TRemoteCursor::RequestFreeAllBlobs(bool all) {
@@ -1129,8 +1108,8 @@ TEngineErrorCode TRemoteCursor::OpenBlob(uint16_t fieldNo, uint8_t* record, uint
         }
         if (!keepRemoteHandle) return DBE_INVALIDBLOBOFFSET;
     }
-    if (Cursor.OpenBlobs.size() >= TDataCursor::MaxOpenBlobs) return DBE_OPENBLOBLIMIT;
-    auto buffer = std::make_unique<TBlobBuffer>(nullptr, Cursor.Table->BlobFile.get());
+    if (Cursor.GetOpenBlobs().size() >= TDataCursor::MaxOpenBlobs) return DBE_OPENBLOBLIMIT;
+    auto buffer = std::make_unique<TBlobBuffer>(nullptr, Cursor.GetTable()->BlobFile.get());
     if (keepRemoteHandle) {
         // The field holds the server's handle already.
         buffer->ServerHandle = -value;
@@ -1157,7 +1136,7 @@ TEngineErrorCode TRemoteCursor::OpenBlob(uint16_t fieldNo, uint8_t* record, uint
         PutInt32(at + 1, -buffer->Handle);
     else
         WriteOpenValue(at, *buffer);
-    Cursor.OpenBlobs.push_back(std::move(buffer));
+    Cursor.AddOpenBlob(std::move(buffer));
     return 0;
 }
 
@@ -1180,8 +1159,7 @@ TEngineErrorCode TRemoteCursor::FreeBlob(uint16_t fieldNo, uint8_t* record, bool
         return code;
     }
     int32_t firstBlock = buffer->FirstBlock;
-    auto& list = Cursor.OpenBlobs;
-    list.erase(std::find_if(list.begin(), list.end(), [buffer](const auto& b) { return b.get() == buffer; }));
+    Cursor.DropOpenBlobsIf([buffer](const TBlobBuffer& b) { return &b == buffer; });
     PutInt32(at + 1, firstBlock);
     at[0] = firstBlock != 0 ? 1 : 0;
     return 0;
@@ -1193,11 +1171,11 @@ TEngineErrorCode TRemoteCursor::OnServerValue(uint16_t fieldNo, uint8_t* record,
     if (!FindBlobField(fieldNo, byTableDesc, d)) return DBE_NOTABLOB;
     TBlobBuffer* buffer = Cursor.FindOpenBlob(GetInt32(record + d.Offset + 1));
     if (buffer == nullptr) return DBE_INVALIDBLOBHANDLE;
-    std::vector<uint8_t> copy(record, record + Cursor.RecordSize);
+    std::vector<uint8_t> copy(record, record + Cursor.GetRecordSize());
     PutInt32(copy.data() + d.Offset + 1, -buffer->ServerHandle);
     TEngineErrorCode code = request(copy.data());
     PutInt32(copy.data() + d.Offset + 1, -buffer->Handle);
-    std::memcpy(record, copy.data(), Cursor.RecordSize);
+    std::memcpy(record, copy.data(), Cursor.GetRecordSize());
     return code;
 }
 
@@ -1206,7 +1184,7 @@ TEngineErrorCode TRemoteCursor::GetBlob(uint16_t fieldNo, const uint8_t* record,
     if (!BlobsOnServer())
         return Cursor.GetOpenBlob(fieldNo, record, offset, dest, count, bytesRead, byTableDesc);
     bytesRead = 0;
-    std::vector<uint8_t> copy(record, record + Cursor.RecordSize);
+    std::vector<uint8_t> copy(record, record + Cursor.GetRecordSize());
     return OnServerValue(fieldNo, copy.data(), byTableDesc, [&](uint8_t* sent) {
         return RequestGetBlob(fieldNo, sent, offset, count, dest, bytesRead, byTableDesc);
     });
@@ -1232,14 +1210,14 @@ TEngineErrorCode TRemoteCursor::GetBlobSize(uint16_t fieldNo, const uint8_t* rec
                                             bool byTableDesc) {
     if (!BlobsOnServer()) return Cursor.GetOpenBlobSize(fieldNo, record, size, byTableDesc);
     size = 0;
-    std::vector<uint8_t> copy(record, record + Cursor.RecordSize);
+    std::vector<uint8_t> copy(record, record + Cursor.GetRecordSize());
     return OnServerValue(fieldNo, copy.data(), byTableDesc,
                          [&](uint8_t* sent) { return RequestGetBlobSize(fieldNo, sent, size, byTableDesc); });
 }
 
 std::vector<uint8_t> TRemoteCursor::ServerRecord(const uint8_t* record) const {
-    std::vector<uint8_t> copy(record, record + Cursor.RecordSize);
-    for (const auto& b : Cursor.OpenBlobs) {
+    std::vector<uint8_t> copy(record, record + Cursor.GetRecordSize());
+    for (const auto& b : Cursor.GetOpenBlobs()) {
         TFieldDescriptor d;
         if (!FindBlobField(b->FieldNo, false, d)) continue;
         uint8_t* at = copy.data() + d.Offset;
@@ -1249,7 +1227,7 @@ std::vector<uint8_t> TRemoteCursor::ServerRecord(const uint8_t* record) const {
 }
 
 void TRemoteCursor::AfterRecordWrite() {
-    for (auto& b : Cursor.OpenBlobs) b->Modified = false;
+    for (auto& b : Cursor.GetOpenBlobs()) b->Modified = false;
     // The server freed its values bound to the record; the cursor's go the same way.
     Cursor.FreeAllBlobs(false, true);
 }

@@ -119,7 +119,7 @@ protected:
     }
 
     static std::vector<uint8_t> Record(TDataCursor& c, const TRow& row) {
-        std::vector<uint8_t> b(c.RecordSize, 0);
+        std::vector<uint8_t> b(c.GetRecordSize(), 0);
         c.InitRecord(b.data());
         uint8_t value[32] = {};
         std::memcpy(value, row.Name.c_str(), row.Name.size() + 1);
@@ -145,7 +145,7 @@ protected:
     // Every record from the beginning forwards, then from the end backwards.
     static std::vector<std::string> Walk(TDataCursor& c) {
         std::vector<std::string> out;
-        std::vector<uint8_t> b(c.RecordSize);
+        std::vector<uint8_t> b(c.GetRecordSize());
         c.SetToBegin();
         while (c.GetNextRecord(b.data()) == 0)
             out.push_back(Describe(c, b.data()) + " #" + std::to_string(c.GetRecNo()));
@@ -168,7 +168,7 @@ protected:
         }
         for (auto& line : Walk(*c)) log.push_back(line);
 
-        std::vector<uint8_t> out(c->RecordSize);
+        std::vector<uint8_t> out(c->GetRecordSize());
         std::vector<uint8_t> key = Record(*c, {"Golf", "", 0});
         // One call per statement: the order of the answers is the order of the calls.
         bool found = c->FindKey(false, key.data(), 1, false, 0, out.data());
@@ -178,7 +178,7 @@ protected:
         found = c->FindKey(false, key.data(), 1, true, 0, out.data());
         log.push_back("nearest Gx " + std::to_string(found) + " " + Describe(*c, out.data()) + " #" +
                       std::to_string(c->GetRecNo()));
-        std::vector<uint8_t> current(c->RecordSize);
+        std::vector<uint8_t> current(c->GetRecordSize());
         TEngineErrorCode code = c->GetCurrentRecord(current.data(), false);
         log.push_back("current " + std::to_string(code) + " " + Describe(*c, current.data()));
 
@@ -239,7 +239,7 @@ protected:
                           {});
         };
         for (std::string n : {"Bravo", "Alpha", "Charlie"}) {
-            std::vector<uint8_t> b(c->RecordSize, 0);
+            std::vector<uint8_t> b(c->GetRecordSize(), 0);
             c->InitRecord(b.data());
             uint8_t value[32] = {};
             std::memcpy(value, n.c_str(), n.size());
@@ -248,7 +248,7 @@ protected:
             c->InsertRecord(b.data(), true);
         }
         // Alpha's notes replaced by shorter ones.
-        std::vector<uint8_t> b(c->RecordSize);
+        std::vector<uint8_t> b(c->GetRecordSize());
         c->SetToBegin();
         c->CheckError(c->GetNextRecord(b.data()), {});
         write(b.data(), "short");
@@ -273,7 +273,7 @@ protected:
             log.push_back(std::string(reinterpret_cast<char*>(key)) + " " + std::to_string(sized) + " " +
                           text.substr(0, 12) + " " + std::to_string(past) + "/" + std::to_string(read));
         }
-        log.push_back("open " + std::to_string(c->OpenBlobs.size()));
+        log.push_back("open " + std::to_string(c->GetOpenBlobs().size()));
         return log;
     }
 
@@ -354,7 +354,7 @@ TEST_F(RemoteCursorTest, VerifyRunsOnTheServer) {
     v.SetTableName("T");
     v.SetExclusive(true);
     EXPECT_TRUE(v.VerifyRepairTable(true, false, false, false, false));
-    EXPECT_FALSE(v.IsOpen);
+    EXPECT_FALSE(v.IsCursorOpen());
     auto sent = Server->Scripted().RequestsOf(REQUEST_REPAIRTABLE);
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].Params.size(), 8u);
@@ -363,18 +363,18 @@ TEST_F(RemoteCursorTest, VerifyRunsOnTheServer) {
 TEST_F(RemoteCursorTest, OpenReceivesHeadersDescriptorsAndIndex) {
     Create(RemoteDb, "T");
     auto c = Open(RemoteDb, "T");
-    EXPECT_EQ(c->FieldCount, 3);
+    EXPECT_EQ(c->GetFieldCount(), 3);
     TFieldDescriptor d;
     c->GetFieldDesc(3, d);
     EXPECT_EQ(d.Name, "Amount");
     EXPECT_EQ(c->GetSecondaryIndexCount(), 1);
     EXPECT_EQ(c->GetIndexDesc(1).Name, "ByAmount");
-    EXPECT_TRUE(c->AtBeginning);
+    EXPECT_TRUE(c->IsAtBeginning());
     auto local = Open(Database, "T");
     EXPECT_EQ(c->GetServerVersion(), 31100.0);
     EXPECT_EQ(local->GetServerVersion(), 0.0);
-    EXPECT_EQ(c->RecordSize, local->RecordSize);
-    EXPECT_EQ(c->KeySize, local->KeySize);
+    EXPECT_EQ(c->GetRecordSize(), local->GetRecordSize());
+    EXPECT_EQ(c->GetKeySize(), local->GetKeySize());
 }
 
 TEST_F(RemoteCursorTest, BlocksOfRecordsServeLaterFetchesWithoutRequests) {
@@ -382,7 +382,7 @@ TEST_F(RemoteCursorTest, BlocksOfRecordsServeLaterFetchesWithoutRequests) {
     auto c = Open(RemoteDb, "T");
     for (const TRow& row : Rows) c->InsertRecord(Record(*c, row).data(), true);
     c->Remote().RemoteReadSize = 4;
-    std::vector<uint8_t> b(c->RecordSize);
+    std::vector<uint8_t> b(c->GetRecordSize());
     c->SetToBegin();
     size_t before = Server->Scripted().RequestsOf(REQUEST_GETNEXTRECORD).size();
     std::vector<std::string> names;
@@ -439,7 +439,7 @@ TEST_F(RemoteCursorTest, AFetchCutOffOnceIsSentAgainAfterAReconnect) {
         s.Drops = 1;
         s.DropCode = REQUEST_GETNEXTRECORD;
     });
-    std::vector<uint8_t> b(c->RecordSize);
+    std::vector<uint8_t> b(c->GetRecordSize());
     ASSERT_EQ(c->GetNextRecord(b.data()), 0);
     EXPECT_EQ(Describe(*c, b.data()), "Alpha/Rome/10");
     EXPECT_EQ(Server->Scripted().ConnectionsAccepted(), 2);
@@ -455,7 +455,7 @@ TEST_F(RemoteCursorTest, CloneStandsOnTheSameRecord) {
     std::vector<uint8_t> key = Record(*c, {"India", "", 0});
     ASSERT_TRUE(c->FindKey(false, key.data(), 1, false, 0, nullptr));
     auto clone = c->CloneCursor();
-    std::vector<uint8_t> b(clone->RecordSize);
+    std::vector<uint8_t> b(clone->GetRecordSize());
     ASSERT_EQ(clone->GetCurrentRecord(b.data(), false), 0);
     EXPECT_EQ(Describe(*clone, b.data()), "India/Oslo/90");
     ASSERT_EQ(clone->GetNextRecord(b.data()), 0);
@@ -478,7 +478,7 @@ TEST_F(RemoteCursorTest, ServerErrorsAreRaisedWithTheServerName) {
         EXPECT_EQ(e.ErrorServer, "127.0.0.1");
         EXPECT_NE(e.ErrorTable.find("Missing"), std::string::npos);
     }
-    EXPECT_FALSE(c.IsOpen);
+    EXPECT_FALSE(c.IsCursorOpen());
     // A duplicate key on the server.
     Create(RemoteDb, "T");
     auto t = Open(RemoteDb, "T");
@@ -498,7 +498,7 @@ TEST_F(RemoteCursorTest, MalformedRepliesRaise15002) {
     Create(RemoteDb, "T");
     auto c = Open(RemoteDb, "T");
     c->InsertRecord(Record(*c, Rows[0]).data(), true);
-    std::vector<uint8_t> b(c->RecordSize + 64);
+    std::vector<uint8_t> b(c->GetRecordSize() + 64);
     std::string position = Int32Param(1) + Int32Param(1) + Int32Param(1);
     Params counts = {Int32Param(1), Int32Param(1), std::string(8, '\0'), Int32Param(1), Int32Param(1)};
     auto positionParams = [&](const std::string& key) {
@@ -519,9 +519,9 @@ TEST_F(RemoteCursorTest, MalformedRepliesRaise15002) {
         {"record longer than the record size", REQUEST_GETCURRECORD,
          [&] {
              Params p = {WordParam(0)};
-             Params pos = positionParams(std::string(c->KeySize, 'k'));
+             Params pos = positionParams(std::string(c->GetKeySize(), 'k'));
              p.insert(p.end(), pos.begin(), pos.end());
-             p.push_back(std::string(c->RecordSize + 1u, 'r'));
+             p.push_back(std::string(c->GetRecordSize() + 1u, 'r'));
              return TServerReply::Ok(p);
          },
          [&] { c->GetCurrentRecord(b.data(), false); }},
@@ -535,7 +535,7 @@ TEST_F(RemoteCursorTest, MalformedRepliesRaise15002) {
          [&] { c->SetToEnd(); }},
         {"number of the wrong width", REQUEST_SETTORECNO,
          [&] {
-             Params p = positionParams(std::string(c->KeySize, 'k'));
+             Params p = positionParams(std::string(c->GetKeySize(), 'k'));
              p[0] = WordParam(1);
              return TServerReply::Ok(p);
          },
@@ -557,6 +557,11 @@ TEST_F(RemoteCursorTest, MalformedRepliesRaise15002) {
              int32_t count = 1;
              c->ReadRecordBlock(count, b.data());
          }},
+        {"stop-word count below zero", REQUEST_TEXTINDEXPARAMS,
+         [&] {
+             return TServerReply::Ok({Int32Param(-1), "", ""});
+         },
+         [&] { c->LoadTextIndexParams(); }},
         {"header image of the wrong size", REQUEST_GETDATAHEADER,
          [&] { return TServerReply::Ok({std::string(DataHeaderSize - 1, 'h')}); },
          [&] {
@@ -572,6 +577,24 @@ TEST_F(RemoteCursorTest, MalformedRepliesRaise15002) {
     }
 }
 
+// A filter the server refuses is not kept by the cursor: nothing filters, and the next filter
+// is the only one.
+TEST_F(RemoteCursorTest, AFilterTheServerRefusesIsNotKept) {
+    Create(RemoteDb, "T");
+    auto c = Open(RemoteDb, "T");
+    for (const TRow& row : Rows) c->InsertRecord(Record(*c, row).data(), true);
+    Server->Scripted().On(REQUEST_ADDEXPRFILTER,
+                          [](const TServerRequest&) { return TServerReply::Error(DBE_INVALIDFILTER); });
+    EXPECT_EQ(CodeOf([&] {
+                  c->AddFilter(nullptr, "City = 'Oslo'", nullptr, false, {}, false, false, false, false,
+                               false);
+              }),
+              DBE_INVALIDFILTER);
+    EXPECT_TRUE(c->GetFilters().empty());
+    EXPECT_FALSE(c->HasActiveFilter());
+    EXPECT_EQ(c->GetRecordCount(), static_cast<int32_t>(Rows.size()));
+}
+
 // Each request as it travels: code and parameters in order, byte for byte.
 TEST_F(RemoteCursorTest, RequestsCarryTheirParametersInOrder) {
     Create(RemoteDb, "T");
@@ -582,11 +605,12 @@ TEST_F(RemoteCursorTest, RequestsCarryTheirParametersInOrder) {
     std::vector<uint8_t> record = Record(*c, {"Golf", "Lima", 70});
     // The record as it stands when the request is made (a fetch fills it).
     std::string rec;
-    std::string key(c->KeySize, '\0');
+    std::string key(c->GetKeySize(), '\0');
     c->BuildKey(record.data(), reinterpret_cast<uint8_t*>(key.data()));
     // The head as it stands before each call: the cursor is put on "Golf" first.
     auto head = [&] {
-        return Params{handle, AsString(r.PositionKey), ByteParam(c->AtBeginning), ByteParam(c->AtEnd)};
+        return Params{handle, AsString(r.PositionKey), ByteParam(c->IsAtBeginning()),
+                      ByteParam(c->IsAtEnd())};
     };
     auto with = [](Params p, const Params& more) {
         p.insert(p.end(), more.begin(), more.end());
@@ -627,7 +651,7 @@ TEST_F(RemoteCursorTest, RequestsCarryTheirParametersInOrder) {
              return with(head(), {key, Int32Param(1), ByteParam(1), ByteParam(2), ByteParam(1)});
          },
          [&] {
-             std::vector<uint8_t> out(c->RecordSize);
+             std::vector<uint8_t> out(c->GetRecordSize());
              c->FindKey(false, record.data(), 1, true, 2, out.data());
          }},
         {REQUEST_GETCURRECORD,
@@ -655,7 +679,7 @@ TEST_F(RemoteCursorTest, RequestsCarryTheirParametersInOrder) {
          [&] { c->ModifyRecord(record.data(), false, true); }},
         {REQUEST_READRECORDBLOCK, [&] { return with(head(), {Int32Param(2)}); },
          [&] {
-             std::vector<uint8_t> two(2u * c->RecordSize);
+             std::vector<uint8_t> two(2u * c->GetRecordSize());
              int32_t count = 2;
              c->ReadRecordBlock(count, two.data());
          }},
@@ -700,9 +724,9 @@ TEST_F(RemoteCursorTest, RequestsCarryTheirParametersInOrder) {
              return with(head(), {rec, ByteParam(1), Int32Param(1), Int32Param(9), Int32Param(3), "xyz"});
          },
          [&] {
-             c->OpenBlobs.push_back(std::move(blob));
+             c->AddOpenBlob(std::move(blob));
              c->InsertRecord(Record(*c, {"Zulu", "Lima", 1}).data(), true);
-             c->OpenBlobs.clear();
+             c->DropOpenBlobsIf([](const TBlobBuffer&) { return true; });
          }},
         {REQUEST_TEXTINDEXPARAMS, [&] { return Params{handle}; }, [&] { r.LoadTextIndexParams(); }},
         {REQUEST_TRUNCATEBLOB,
@@ -816,7 +840,7 @@ TEST_F(RemoteCursorTest, CreateTableSendsDefinitionAndTextParameters) {
     EXPECT_EQ(p[23], " ");
     EXPECT_EQ(p[24], "");
     EXPECT_EQ(p[25], ByteParam(0));
-    EXPECT_FALSE(c.IsOpen);
+    EXPECT_FALSE(c.IsCursorOpen());
     // The server made the table with those parameters.
     auto local = Open(Database, "T");
     EXPECT_EQ(local->GetStopWords().Count(), 2);
@@ -845,7 +869,7 @@ TEST_F(RemoteCursorTest, ServerCallbacksRunOnTheClient) {
         return r;
     });
     // The answer to the data-lost question brings one more: the callback filter's, on a record.
-    std::string record(c->RecordSize, 'r');
+    std::string record(c->GetRecordSize(), 'r');
     std::string filterAsks = Wire(RemoteCallbackReply, {ByteParam(1), record, Int32Param(7)});
     int answered = 0;
     Server->Scripted().On(REQUEST_CALLBACKRESPONSE, [&](const TServerRequest&) {
@@ -883,24 +907,24 @@ TEST_F(RemoteCursorTest, RecordLocksTakenThroughTheServerAreNotedInTheTable) {
     // An edit starts from the record as read: the server compares the copy the lock carries.
     ASSERT_EQ(c->GetCurrentRecord(b.data(), false), 0);
     ASSERT_EQ(c->GetCurrentRecord(b.data(), true), 0);
-    EXPECT_TRUE(c->Table->LockedRecords.Test(recNo));
-    EXPECT_EQ(c->LockedRecNo, recNo);
+    EXPECT_TRUE(c->GetTable()->LockedRecords.Test(recNo));
+    EXPECT_EQ(c->GetLockedRecNo(), recNo);
     std::vector<uint8_t> changed = Record(*c, {"Golf", "Lima", 71});
     c->ModifyRecord(changed.data(), true, true);
-    EXPECT_FALSE(c->Table->LockedRecords.Test(recNo));
+    EXPECT_FALSE(c->GetTable()->LockedRecords.Test(recNo));
     // Locked again, then given up by cancelling the edit.
     ASSERT_EQ(c->GetCurrentRecord(b.data(), false), 0);
     ASSERT_EQ(c->GetCurrentRecord(b.data(), true), 0);
     c->CancelRecord();
-    EXPECT_FALSE(c->Table->LockedRecords.Test(recNo));
-    EXPECT_EQ(c->LockedRecNo, 0);
+    EXPECT_FALSE(c->GetTable()->LockedRecords.Test(recNo));
+    EXPECT_EQ(c->GetLockedRecNo(), 0);
     // Unlocking through the cursor asks the server, then forgets the note.
     ASSERT_EQ(c->GetCurrentRecord(b.data(), false), 0);
     ASSERT_EQ(c->GetCurrentRecord(b.data(), true), 0);
     size_t unlocks = Server->Scripted().RequestsOf(REQUEST_WRITEUNLOCKRECORD).size();
     c->UnlockRecord(0, false);
     EXPECT_EQ(Server->Scripted().RequestsOf(REQUEST_WRITEUNLOCKRECORD).size(), unlocks + 1);
-    EXPECT_FALSE(c->Table->LockedRecords.Test(recNo));
+    EXPECT_FALSE(c->GetTable()->LockedRecords.Test(recNo));
     // An edit left open ends with the cursor, without a request after the close.
     ASSERT_EQ(c->GetCurrentRecord(b.data(), false), 0);
     ASSERT_EQ(c->GetCurrentRecord(b.data(), true), 0);
@@ -942,7 +966,7 @@ TEST_F(RemoteCursorTest, CursorAndFieldDescriptorRepliesFillTheCursor) {
         {Int32Param(77), "Result_1", ByteParam(1), ByteParam(0), ByteParam(1), ByteParam(1), ByteParam(0)});
     r.ReadCursorReply(*cursorReply);
     EXPECT_EQ(r.ServerHandle, 77u);
-    EXPECT_EQ(c.TableName, "Result_1");
+    EXPECT_EQ(c.GetTableName(), "Result_1");
     EXPECT_TRUE(c.GetExclusive());
     EXPECT_TRUE(c.GetTemporary());
     EXPECT_TRUE(c.GetQueryResult());
@@ -950,18 +974,18 @@ TEST_F(RemoteCursorTest, CursorAndFieldDescriptorRepliesFillTheCursor) {
 
     auto descs = replyOf({WordParam(2), bytesOf(plain), bytesOf(calculated), AsString(treeBytes)});
     r.ReadFieldDescsReply(*descs);
-    ASSERT_EQ(c.FieldCount, 2);
-    EXPECT_EQ(c.FieldDescs[1].Name, "Twice");
-    ASSERT_NE(c.FieldDescs[1].Expression, nullptr);
-    EXPECT_EQ(c.FieldDescs[1].Expression->Text, "Total");
-    EXPECT_TRUE(c.HasCalculatedFields);
+    ASSERT_EQ(c.GetFieldCount(), 2);
+    EXPECT_EQ(c.GetFieldDescs()[1].Name, "Twice");
+    ASSERT_NE(c.GetFieldDescs()[1].Expression, nullptr);
+    EXPECT_EQ(c.GetFieldDescs()[1].Expression->Text, "Total");
+    EXPECT_TRUE(c.HasCalculated());
 
     // A damaged tree or a descriptor of the wrong size: 15002, nothing installed.
     auto badTree = replyOf({WordParam(1), bytesOf(calculated), "xx"});
     EXPECT_EQ(CodeOf([&] { r.ReadFieldDescsReply(*badTree); }), DBE_UNCOMPRESS);
     auto shortDesc = replyOf({WordParam(1), bytesOf(plain).substr(1)});
     EXPECT_EQ(CodeOf([&] { r.ReadFieldDescsReply(*shortDesc); }), DBE_UNCOMPRESS);
-    EXPECT_EQ(c.FieldCount, 2);
+    EXPECT_EQ(c.GetFieldCount(), 2);
 }
 
 // From 31100 on the value of an opened BLOB arrives with the open reply, and a record edit
@@ -970,8 +994,8 @@ TEST_F(RemoteCursorTest, BlobValuesTravelWithTheirSize) {
     Create(RemoteDb, "T");
     auto c = Open(RemoteDb, "T");
     TRemoteCursor& r = c->Remote();
-    std::vector<uint8_t> record(c->RecordSize, 0);
-    std::string sentRecord(c->RecordSize, 'R');
+    std::vector<uint8_t> record(c->GetRecordSize(), 0);
+    std::string sentRecord(c->GetRecordSize(), 'R');
     auto openReply = [&](const std::string& size, const std::string& bytes) {
         Server->Scripted().On(REQUEST_OPENBLOB, [=](const TServerRequest&) {
             return TServerReply::Ok({WordParam(0), sentRecord, size, bytes});
@@ -1004,20 +1028,20 @@ TEST_F(RemoteCursorTest, BlobValuesTravelWithTheirSize) {
     auto untouched = std::make_unique<TBlobBuffer>(nullptr, nullptr);
     untouched->ServerHandle = 5;
     untouched->RecordBound = true;
-    c->OpenBlobs.push_back(std::move(kept));
-    c->OpenBlobs.push_back(std::move(emptied));
-    c->OpenBlobs.push_back(std::move(untouched));
+    c->AddOpenBlob(std::move(kept));
+    c->AddOpenBlob(std::move(emptied));
+    c->AddOpenBlob(std::move(untouched));
     // The handles are made up: the server only answers with a position.
     Server->Scripted().On(REQUEST_APPENDRECORD, [&](const TServerRequest&) {
         return TServerReply::Ok({Int32Param(1), Int32Param(1), Int32Param(1), Int32Param(1), Int32Param(1),
                                  std::string(8, '\0'), Int32Param(1), Int32Param(1),
-                                 std::string(c->KeySize, '\0'), ByteParam(0), ByteParam(0)});
+                                 std::string(c->GetKeySize(), '\0'), ByteParam(0), ByteParam(0)});
     });
     c->InsertRecord(Record(*c, Rows[0]).data(), true);
     // Saved with the record: no longer changed; the value bound to the record is gone with it.
-    ASSERT_EQ(c->OpenBlobs.size(), 2u);
-    EXPECT_FALSE(c->OpenBlobs[0]->Modified);
-    c->OpenBlobs.clear();
+    ASSERT_EQ(c->GetOpenBlobs().size(), 2u);
+    EXPECT_FALSE(c->GetOpenBlobs()[0]->Modified);
+    c->DropOpenBlobsIf([](const TBlobBuffer&) { return true; });
     auto sent = Server->Scripted().RequestsOf(REQUEST_APPENDRECORD);
     ASSERT_EQ(sent.size(), 1u);
     const Params& p = sent[0].Params;

@@ -71,7 +71,7 @@ protected:
             TDataCursor c(Database);
             c.SetTableName("C");
             c.OpenCursor();
-            std::vector<uint8_t> b(c.RecordSize);
+            std::vector<uint8_t> b(c.GetRecordSize());
             for (int32_t i = 0;; ++i) {
                 c.ClearRecordBuffer(b.data());
                 uint8_t v[32] = {};
@@ -126,7 +126,7 @@ protected:
         c.SetTableName("C");
         c.OpenCursor();
         std::set<std::string> names;
-        std::vector<uint8_t> b(c.RecordSize);
+        std::vector<uint8_t> b(c.GetRecordSize());
         c.SetToBegin();
         while (c.GetNextRecord(b.data()) == 0) {
             uint8_t v[32] = {};
@@ -299,7 +299,7 @@ protected:
             c.OpenCursor();
             c.SetIndexName("BySerial");
             std::mt19937 random(seed);
-            std::vector<uint8_t> b(c.RecordSize), key(c.RecordSize);
+            std::vector<uint8_t> b(c.GetRecordSize()), key(c.GetRecordSize());
             int32_t next = round * 1000;
             for (;;) {
                 const bool transaction = std::uniform_int_distribution<int>(0, 4)(random) == 0;
@@ -380,7 +380,7 @@ protected:
             TDataCursor c(Database);
             c.SetTableName("K");
             c.OpenCursor();
-            std::vector<uint8_t> b(c.RecordSize);
+            std::vector<uint8_t> b(c.GetRecordSize());
             std::vector<int32_t> lengths;
             for (uint8_t order : {PrimaryIndex, uint8_t{1}, NaturalOrderIndex}) {
                 c.SetIndexNumber(order);

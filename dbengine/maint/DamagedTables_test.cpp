@@ -48,7 +48,7 @@ protected:
         TDataCursor c(Database);
         c.SetTableName("C");
         c.OpenCursor();
-        std::vector<uint8_t> b(c.RecordSize);
+        std::vector<uint8_t> b(c.GetRecordSize());
         for (int i = 1; i <= Rows; ++i) {
             c.ClearRecordBuffer(b.data());
             uint8_t v[32] = {};
@@ -77,7 +77,7 @@ protected:
             PutInt32(v, i);
             c.SetIndexName("BySerial");
             c.PutField(2, b.data(), v, false, false);
-            std::vector<uint8_t> out(c.RecordSize);
+            std::vector<uint8_t> out(c.GetRecordSize());
             ASSERT_TRUE(c.FindKey(false, b.data(), 1, false, 0, out.data()));
             c.DeleteRecord(out.data(), false);
         }
@@ -100,7 +100,7 @@ protected:
             TDataCursor c(Database);
             c.SetTableName("C");
             c.OpenCursor();
-            std::vector<uint8_t> b(c.RecordSize);
+            std::vector<uint8_t> b(c.GetRecordSize());
             std::vector<int32_t> lengths;
             for (uint8_t order : {PrimaryIndex, uint8_t{1}, uint8_t{2}, NaturalOrderIndex}) {
                 c.SetIndexNumber(order);
@@ -215,7 +215,7 @@ TEST_F(DamagedTablesTest, ScrambledIndexPagesAndEntriesWithoutRecordsAreFoundAnd
         c.OpenCursor();
         c.SetIndexName("ByGroup");
         c.SetToBegin();
-        std::vector<uint8_t> b(c.RecordSize);
+        std::vector<uint8_t> b(c.GetRecordSize());
         ASSERT_EQ(c.GetNextRecord(b.data()), 0);
         std::vector<uint8_t> key = c.GetBookmark();
         key.back() ^= 0x5A;  // another record ID
@@ -228,7 +228,7 @@ TEST_F(DamagedTablesTest, ScrambledIndexPagesAndEntriesWithoutRecordsAreFoundAnd
         TDataCursor c(Database);
         c.SetTableName("C");
         c.OpenCursor();
-        const int64_t at = c.Table->DataFile->RecordOffset(5);
+        const int64_t at = c.GetTable()->DataFile->RecordOffset(5);
         c.CloseCursor(false);
         dat[static_cast<size_t>(at)] = 1;
         Write(".DAT", dat);
@@ -272,7 +272,7 @@ TEST_F(DamagedTablesTest, AFreeChainThatLoopsIsCutByRepair) {
         TDataCursor c(Database);
         c.SetTableName("C");
         c.OpenCursor();
-        head = c.Table->BlobFile->FirstFreeBlock();
+        head = c.GetTable()->BlobFile->FirstFreeBlock();
     }
     ASSERT_GT(head, 0);
     std::string blb = Sound[".BLB"];
@@ -287,7 +287,7 @@ TEST_F(DamagedTablesTest, AFreeChainThatLoopsIsCutByRepair) {
     TDataCursor c(Database);
     c.SetTableName("C");
     c.OpenCursor();
-    std::vector<uint8_t> b(c.RecordSize);
+    std::vector<uint8_t> b(c.GetRecordSize());
     c.ClearRecordBuffer(b.data());
     uint8_t v[32] = "Fresh";
     c.PutField(1, b.data(), v, false, false);

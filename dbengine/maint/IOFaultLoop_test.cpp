@@ -58,7 +58,7 @@ protected:
     }
 
     static void Insert(TDataCursor& c, const std::string& name, int32_t serial, size_t memoLength) {
-        std::vector<uint8_t> b(c.RecordSize);
+        std::vector<uint8_t> b(c.GetRecordSize());
         c.InitRecord(b.data());
         uint8_t v[32] = {};
         std::memcpy(v, name.data(), name.size());
@@ -80,7 +80,7 @@ protected:
 
     // Positions c on the record of that name and reads it into b.
     static void Find(TDataCursor& c, const std::string& name, std::vector<uint8_t>& b) {
-        b.assign(c.RecordSize, 0);
+        b.assign(c.GetRecordSize(), 0);
         c.InitRecord(b.data());
         uint8_t v[32] = {};
         std::memcpy(v, name.data(), name.size());

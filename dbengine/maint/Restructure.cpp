@@ -276,7 +276,7 @@ public:
 
     void Run() {
         C.OpenCursor();
-        TDataSession* session = C.Database->Session;
+        TDataSession* session = C.GetDatabase()->Session;
         WorkDatabase = C.GetInMemory() ? session->OpenDataDirectory("Memory", "", false)
                                   : session->OpenDataDirectory(session->GetTempDirectory(),
                                                                session->GetTempDirectory(), false);
@@ -313,7 +313,7 @@ private:
     }
 
     bool NeedsFullRebuild() {
-        TDataFile& data = *C.Table->DataFile;
+        TDataFile& data = *C.GetTable()->DataFile;
         uint32_t blockSize = Def.BlobBlockSize == 0 ? 512 : Def.BlobBlockSize;
         if (Def.Encrypted != C.IsEncrypted() || blockSize != C.GetBlobBlockSize() ||
             static_cast<uint16_t>(Def.LanguageId) != C.GetLanguageId() || Def.SortId != C.GetSortId() ||
@@ -362,10 +362,10 @@ private:
         for (size_t p = 0; p < Def.Fields.size(); ++p) {
             TFieldDescriptor d = Def.Fields[p];
             // Only names, descriptions and the value texts may differ here; the layout stays.
-            d.Offset = C.Table->DataFile->GetFieldDescriptor(static_cast<uint16_t>(p + 1)).Offset;
+            d.Offset = C.GetTable()->DataFile->GetFieldDescriptor(static_cast<uint16_t>(p + 1)).Offset;
             C.PutTableFieldDesc(static_cast<uint16_t>(p + 1), d);
         }
-        C.Table->DataFile->DescriptorsModified = true;
+        C.GetTable()->DataFile->DescriptorsModified = true;
         for (size_t i = 0; i <= Def.SecondaryIndexes.size(); ++i)
             C.RenameIndexDesc(static_cast<uint8_t>(i), NewIndexDesc(static_cast<uint8_t>(i)));
         C.SetTableInfo(Def.Password, Def.Description, LastAutoInc, Def.UserMajorVersion,
@@ -378,7 +378,7 @@ private:
             C.BackupIndexFile();
         } catch (...) {
             // A partial copy is no way back.
-            std::string copy = C.Database->Directory + C.TableName + BackupExtensions[1];
+            std::string copy = C.GetDatabase()->Directory + C.GetTableName() + BackupExtensions[1];
             if (Files().FileExists(copy, C.GetInMemory())) Files().DeleteFile(copy, C.GetInMemory());
             throw;
         }
@@ -430,8 +430,7 @@ private:
     // with it, and the cursor's index state follows the restored file.
     void AbandonIndexRebuild() {
         IndexBackupTaken = false;
-        C.TextParamsChanged = false;
-        C.TextParamsLoaded = false;
+        C.DropTextIndexParams();
         C.EndIndexBackup(false, true);
         C.SelectIndex(PrimaryIndex);
     }
@@ -439,7 +438,7 @@ private:
     // Keys of the marked indexes and, with words, the full-text words (memos read from their
     // stored values) of every live record.
     void RebuildMarked(const std::vector<uint8_t>& indexes, bool words) {
-        TDataFile& data = *C.Table->DataFile;
+        TDataFile& data = *C.GetTable()->DataFile;
         int32_t count = data.RecordCount();
         TPassProgress progress(count, C.GetProgressIncrement(), C);
         uint8_t savedIndex = C.CurrentIndex;
@@ -456,13 +455,13 @@ private:
                 try {
                     for (uint8_t i : indexes) {
                         C.SelectIndex(i);
-                        std::vector<uint8_t> key(static_cast<size_t>(C.KeySize) + 16, 0);
+                        std::vector<uint8_t> key(static_cast<size_t>(C.GetKeySize()) + 16, 0);
                         C.BuildKey(record.data(), key.data());
                         if (C.IsDuplicateKey(key.data())) C.RaiseDuplicateKey();
                     }
                     for (uint8_t i : indexes) {
                         C.SelectIndex(i);
-                        std::vector<uint8_t> key(static_cast<size_t>(C.KeySize) + 16, 0);
+                        std::vector<uint8_t> key(static_cast<size_t>(C.GetKeySize()) + 16, 0);
                         C.BuildKey(record.data(), key.data());
                         C.InsertKey(key.data(), r);
                     }
@@ -484,7 +483,7 @@ private:
 
     // ---- Full rebuild into a new table ----
     void FullRebuild() {
-        TDataSession* session = C.Database->Session;
+        TDataSession* session = C.GetDatabase()->Session;
         if (Def.Encrypted && !session->HasPassword(Def.Password)) {
             session->AddPassword(Def.Password);
             AddedPassword = Def.Password;
@@ -495,15 +494,14 @@ private:
         Target->SetInMemory(C.GetInMemory());
         Target->CreateTable(Def, AllowAutoPrimary, true);
         TargetCreated = true;
-        Target->RestructureMode = true;
-        Target->OpenCursor();
+        Target->OpenForRestructure();
         Target->KeepRecordIds();
         Target->SetIndexNumber(NaturalOrderIndex);
 
         CopyRecords();
 
         Target->RenumberFields();
-        Target->Table->DataFile->SetLastRecordId(LastAutoInc);
+        Target->GetTable()->DataFile->SetLastRecordId(LastAutoInc);
         CloseTarget();
         C.CloseCursor(false);
         if (!Losses.Continue) return;  // Release deletes the new table; the source stays as it was
@@ -511,10 +509,10 @@ private:
     }
 
     void CopyRecords() {
-        TDataFile& data = *C.Table->DataFile;
+        TDataFile& data = *C.GetTable()->DataFile;
         int32_t count = data.RecordCount();
         TPassProgress progress(count, C.GetProgressIncrement(), C);
-        std::vector<uint8_t> buffer(Target->RecordSize);
+        std::vector<uint8_t> buffer(Target->GetRecordSize());
         for (int32_t r = 1; r <= count && Losses.Continue; ++r) {
             std::vector<uint8_t> record;
             {
@@ -534,7 +532,7 @@ private:
             TDataCursor& Target;
             ~TFreeTargetBlobs() { Target.FreeAllBlobs(false, false); }
         } freeBlobs{*Target};
-        TDataFile& data = *C.Table->DataFile;
+        TDataFile& data = *C.GetTable()->DataFile;
         Target->InitRecord(buffer.data());
         bool idFromField = false;
         for (uint16_t p = 1; p <= data.FieldCount(); ++p) {
@@ -601,7 +599,7 @@ private:
     // open in the target buffer's field fieldNo, saved by the insert. Written through the
     // target's BLOB access, a memo of the full-text index brings its words along.
     void CopyBlob(const uint8_t* from, uint8_t* buffer, uint16_t fieldNo) {
-        TBlobBuffer in(nullptr, C.Table->BlobFile.get());
+        TBlobBuffer in(nullptr, C.GetTable()->BlobFile.get());
         in.FirstBlock = GetInt32(from + 1);
         in.Stamp = GetInt32(from + 5);
         in.Load();
@@ -613,23 +611,23 @@ private:
 
     void CloseTarget() {
         if (!Target) return;
-        Target->RestructureMode = false;
+        Target->LeaveRestructureMode();
         Target->SetSuppressAutoInc(false);
         Target->CloseCursor(false);
     }
 
     void SwapFiles() {
         bool inMemory = C.GetInMemory();
-        std::string base = C.Database->Directory + C.TableName;
-        std::string newBase = WorkDatabase->Directory + Target->TableName;
+        std::string base = C.GetDatabase()->Directory + C.GetTableName();
+        std::string newBase = WorkDatabase->Directory + Target->GetTableName();
         bool keepBackup = !SuppressBackup && !inMemory;
         std::string asideBase;
         const char* const* asideExtensions = keepBackup ? BackupExtensions : TableExtensions;
         if (keepBackup) {
             asideBase = base;
         } else {
-            std::string spare = C.Database->GetTempTableName(inMemory);
-            asideBase = C.Database->Directory + spare.substr(0, spare.size() - 4);
+            std::string spare = C.GetDatabase()->GetTempTableName(inMemory);
+            asideBase = C.GetDatabase()->Directory + spare.substr(0, spare.size() - 4);
         }
         // 1. The old files move aside. Backups of an earlier restructure go first, all three, so
         // that no stale one stays beside the new set.
@@ -703,20 +701,20 @@ private:
             if (TargetCreated) {
                 TargetCreated = false;
                 steps.Run([&] {
-                    int32_t result = WorkDatabase->DeleteTableFiles(Target->TableName, C.GetInMemory());
-                    RaiseFileResult(result, Target->TableName);
+                    int32_t result = WorkDatabase->DeleteTableFiles(Target->GetTableName(), C.GetInMemory());
+                    RaiseFileResult(result, Target->GetTableName());
                 });
             }
             Target.reset();
         }
         if (!AddedPassword.empty()) {
-            steps.Run([&] { C.Database->Session->RemovePassword(AddedPassword); });
+            steps.Run([&] { C.GetDatabase()->Session->RemovePassword(AddedPassword); });
             AddedPassword.clear();
         }
         if (WorkDatabase != nullptr) {
             TDataDirectory* work = WorkDatabase;
             WorkDatabase = nullptr;
-            steps.Run([&] { C.Database->Session->CloseDataDirectory(work, false); });
+            steps.Run([&] { C.GetDatabase()->Session->CloseDataDirectory(work, false); });
         }
         steps.Run([&] { C.CloseCursor(false); });
         steps.RaiseIfAny();

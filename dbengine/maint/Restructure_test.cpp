@@ -84,7 +84,7 @@ protected:
     void Close() { C.reset(); }
 
     void Insert(const TRow& row) {
-        std::vector<uint8_t> b(C->RecordSize, 0);
+        std::vector<uint8_t> b(C->GetRecordSize(), 0);
         C->InitRecord(b.data());
         uint8_t v[64] = {};
         std::memcpy(v, row.Name.data(), row.Name.size());
@@ -97,8 +97,8 @@ protected:
         PutInt32(v, row.Count);
         C->PutField(3, b.data(), v, false, false);
         if (!row.Notes.empty()) {
-            TBlobBuffer blob(nullptr, C->Table->BlobFile.get());
-            blob.Stamp = C->Table->DataFile->NextBlobStamp();
+            TBlobBuffer blob(nullptr, C->GetTable()->BlobFile.get());
+            blob.Stamp = C->GetTable()->DataFile->NextBlobStamp();
             blob.SetSize(static_cast<int32_t>(row.Notes.size()));
             std::memcpy(blob.GetData(), row.Notes.data(), row.Notes.size());
             blob.Save();
@@ -115,7 +115,7 @@ protected:
     std::vector<TRow> Rows() {
         Open();
         std::vector<TRow> rows;
-        std::vector<uint8_t> b(C->RecordSize);
+        std::vector<uint8_t> b(C->GetRecordSize());
         C->SetToBegin();
         while (C->GetNextRecord(b.data()) == 0) {
             TRow r;
@@ -129,7 +129,7 @@ protected:
                 r.Count = d.FieldType == fldFloat ? static_cast<int32_t>(GetDouble(v)) : GetInt32(v);
             }
             if (Desc("Notes", d) && d.FieldType == fldBlob && b[d.Offset] != 0) {
-                TBlobBuffer blob(nullptr, C->Table->BlobFile.get());
+                TBlobBuffer blob(nullptr, C->GetTable()->BlobFile.get());
                 blob.FirstBlock = GetInt32(b.data() + d.Offset + 1);
                 blob.Stamp = GetInt32(b.data() + d.Offset + 5);
                 blob.Load();
@@ -166,7 +166,7 @@ protected:
             });
         c->SetRestructureProgressCallback([&](TDataCursor&, int percent) { Progress.push_back(percent); });
         c->RestructureTable(def, false, -1, suppressBackup, false, false);
-        EXPECT_FALSE(c->IsOpen);
+        EXPECT_FALSE(c->IsCursorOpen());
     }
 
     std::map<std::string, std::string> Snapshot() {
@@ -231,7 +231,7 @@ protected:
         c.SetExclusive(true);
         c.OpenCursor();
         for (const TRow& row : rows) {
-            std::vector<uint8_t> b(c.RecordSize, 0);
+            std::vector<uint8_t> b(c.GetRecordSize(), 0);
             c.InitRecord(b.data());
             TFieldDescriptor d;
             auto put = [&](const char* field, const std::string& text) {
@@ -390,7 +390,7 @@ TEST_F(RestructureTest, NamesAndDescriptionsRewriteOnlyTheDescriptors) {
     EXPECT_EQ(C->GetTableDescription(), "other people");
     Close();
     Open();
-    std::vector<uint8_t> b(C->RecordSize);
+    std::vector<uint8_t> b(C->GetRecordSize());
     C->SetToBegin();
     for (const TRow& row : before) {
         ASSERT_EQ(C->GetNextRecord(b.data()), 0);
@@ -415,7 +415,7 @@ TEST_F(RestructureTest, AddingASecondaryIndexBuildsOnlyThatIndex) {
     EXPECT_EQ(C->GetSecondaryIndexCount(), 2);
     EXPECT_EQ(C->GetIndexDesc(1).RootPage, cityRoot) << "ByCity is not rebuilt";
     C->SetIndexName("ByCount");
-    std::vector<uint8_t> b(C->RecordSize);
+    std::vector<uint8_t> b(C->GetRecordSize());
     C->SetToEnd();
     ASSERT_EQ(C->GetPriorRecord(b.data()), 0);
     EXPECT_EQ(Text(b, "Name"), "dave");

@@ -139,19 +139,19 @@ TEST_F(TableDefinitionTest, DescriptorsAreCompleted) {
 TEST_F(TableDefinitionTest, CatalogEntriesTableIsCreatedAndReopened) {
     auto c = Cursor("Main_CAT");
     c->CreateTable(CatalogEntries(200, 200, 90), true, false);
-    EXPECT_FALSE(c->IsOpen);
+    EXPECT_FALSE(c->IsCursorOpen());
     EXPECT_TRUE(Database->Tables.empty());
 
     auto reader = std::make_unique<TDataCursor>(Database);
     reader->SetTableName("Main_CAT");
     reader->OpenCursor();
-    ASSERT_TRUE(reader->IsOpen);
-    EXPECT_EQ(reader->FieldCount, 11);
-    EXPECT_TRUE(reader->HasAutoIncField);
-    EXPECT_TRUE(reader->HasValidityChecks);
-    EXPECT_EQ(reader->FieldDescs[0].Size, 200);
+    ASSERT_TRUE(reader->IsCursorOpen());
+    EXPECT_EQ(reader->GetFieldCount(), 11);
+    EXPECT_TRUE(reader->HasAutoInc());
+    EXPECT_TRUE(reader->HasValidity());
+    EXPECT_EQ(reader->GetFieldDescs()[0].Size, 200);
     EXPECT_EQ(reader->GetUserMajorVersion(), 1);
-    TIndexFile& index = *reader->Table->IndexFile;
+    TIndexFile& index = *reader->GetTable()->IndexFile;
     EXPECT_EQ(index.GetIndexCount(), 2);
     // Four strings with their flag bytes: 201 + 12 + 201 + 91 value bytes and four flags.
     EXPECT_EQ(index.GetIndexDesc(0).KeySize, 509);
@@ -259,20 +259,20 @@ TEST_F(TablePropertiesTest, ResultDescriptorsWithCalculatedFields) {
     auto c = std::make_unique<TDataCursor>(Database);
     c->SetTableName("R");
     c->OpenCursor();
-    uint16_t stored = c->RecordSize;
+    uint16_t stored = c->GetRecordSize();
     std::vector<TFieldDescriptor> fields = {Field(1, "Name", fldString, 20), Field(2, "Count", fldInteger),
                                             Field(3, "Twice", fldInteger)};
     fields[0].Offset = 9;
     fields[1].Offset = 31;
     fields[2].Calculated = 1;
     c->SetFieldDescs(fields);
-    EXPECT_EQ(c->FieldCount, 3);
-    EXPECT_EQ(c->FieldDescs[1].Offset, 31) << "offsets are kept";
-    EXPECT_EQ(c->FieldDescs[2].Offset, stored);
-    EXPECT_EQ(c->RecordSize, stored + 5);
+    EXPECT_EQ(c->GetFieldCount(), 3);
+    EXPECT_EQ(c->GetFieldDescs()[1].Offset, 31) << "offsets are kept";
+    EXPECT_EQ(c->GetFieldDescs()[2].Offset, stored);
+    EXPECT_EQ(c->GetRecordSize(), stored + 5);
     c->SetFieldOrigins();
-    EXPECT_EQ(c->FieldDescs[2].OriginName, "R.Twice");
-    EXPECT_EQ(c->FieldDescs[2].OriginFieldNo, 3);
+    EXPECT_EQ(c->GetFieldDescs()[2].OriginName, "R.Twice");
+    EXPECT_EQ(c->GetFieldDescs()[2].OriginFieldNo, 3);
     fields.push_back(Field(4, "twice", fldInteger));
     EXPECT_EQ(testsupport::CodeOf([&] { c->SetFieldDescs(fields); }), DBE_INVALIDFIELDNAME);
 }

@@ -60,11 +60,11 @@ protected:
         TDataCursor c(Database);
         c.SetTableName("T");
         c.OpenCursor();
-        RecordSize = c.RecordSize;
-        FieldCount = c.FieldCount;
-        for (uint16_t f = 1; f <= FieldCount; ++f) Offsets[f] = c.FieldDescs[f - 1].Offset;
+        RecordSize = c.GetRecordSize();
+        FieldCount = c.GetFieldCount();
+        for (uint16_t f = 1; f <= FieldCount; ++f) Offsets[f] = c.GetFieldDescs()[f - 1].Offset;
         for (int r = 1; r <= rows; ++r) {
-            std::vector<uint8_t> b(c.RecordSize, 0);
+            std::vector<uint8_t> b(c.GetRecordSize(), 0);
             c.ClearRecordBuffer(b.data());
             uint8_t v[32] = {};
             std::string name = "N" + std::to_string(r);
@@ -106,7 +106,7 @@ protected:
         TDataCursor c(Database);
         c.SetTableName("T");
         c.OpenCursor();
-        std::vector<uint8_t> b(c.RecordSize, 0), out(c.RecordSize, 0);
+        std::vector<uint8_t> b(c.GetRecordSize(), 0), out(c.GetRecordSize(), 0);
         c.ClearRecordBuffer(b.data());
         uint8_t v[32] = {};
         std::memcpy(v, name.data(), name.size());
@@ -120,7 +120,7 @@ protected:
         c.SetTableName("T");
         c.OpenCursor();
         c.SetIndexName("ByCount");
-        std::vector<uint8_t> b(c.RecordSize, 0), out(c.RecordSize, 0);
+        std::vector<uint8_t> b(c.GetRecordSize(), 0), out(c.GetRecordSize(), 0);
         c.ClearRecordBuffer(b.data());
         uint8_t v[4];
         PutInt32(v, count);
@@ -136,7 +136,7 @@ protected:
         c.SetTableName("T");
         c.OpenCursor();
         std::vector<std::string> names;
-        std::vector<uint8_t> b(c.RecordSize);
+        std::vector<uint8_t> b(c.GetRecordSize());
         c.SetToBegin();
         while (c.GetNextRecord(b.data()) == 0) {
             uint8_t v[32] = {};
@@ -198,8 +198,8 @@ protected:
             result.Steps.emplace_back(text, percent);
         });
         result.Valid = c.VerifyRepairTable(verifyOnly, false, true, true, force);
-        EXPECT_FALSE(c.IsOpen);
-        EXPECT_FALSE(c.VerifyMode);
+        EXPECT_FALSE(c.IsCursorOpen());
+        EXPECT_FALSE(c.InVerifyMode());
         const std::string title = verifyOnly ? "Verification of table T " : "Repair of table T ";
         const framework::TDateTime now = framework::Now();
         const std::string when = framework::DateToStr(now) + " " + framework::TimeToStr(now);
@@ -287,7 +287,7 @@ TEST_F(VerifyRepairTest, MemosWrittenAndDeletedThroughACursorVerifyClean) {
         c.SetTableName("T");
         c.OpenCursor();
         for (const char* name : {"N2", "N3"}) {
-            std::vector<uint8_t> key(c.RecordSize, 0), r(c.RecordSize, 0);
+            std::vector<uint8_t> key(c.GetRecordSize(), 0), r(c.GetRecordSize(), 0);
             c.ClearRecordBuffer(key.data());
             uint8_t v[32] = {};
             std::memcpy(v, name, 2);

@@ -87,7 +87,7 @@ void TRemoteEngineServer::Position(TDataCursor& c, std::vector<std::string>& out
     out.push_back(Int32Param(c.GetRecNo()));
     out.push_back(Int32Param(c.GetPhysicalRecNo()));
     out.push_back(Int32Param(c.GetRecordCount()));
-    TDataTable& t = *c.Table;
+    TDataTable& t = *c.GetTable();
     out.push_back(Int32Param(t.DataFile->RecordCount()));
     out.push_back(Int32Param(t.DataFile->LastRecordId()));
     out.push_back(DoubleParam(t.DataFile->Header.LastWriteTime + RemoteDayOffset));
@@ -95,12 +95,12 @@ void TRemoteEngineServer::Position(TDataCursor& c, std::vector<std::string>& out
     out.push_back(Int32Param(t.IndexFile->GetRecordCount()));
     std::vector<uint8_t> bookmark = c.GetBookmark();
     out.push_back(Bytes(bookmark.data(), bookmark.size()));
-    out.push_back(BoolParam(c.AtBeginning));
-    out.push_back(BoolParam(c.AtEnd));
+    out.push_back(BoolParam(c.IsAtBeginning()));
+    out.push_back(BoolParam(c.IsAtEnd()));
 }
 
 void TRemoteEngineServer::Headers(TDataCursor& c, std::vector<std::string>& out) const {
-    TDataTable& t = *c.Table;
+    TDataTable& t = *c.GetTable();
     if (Version >= RemoteVersionTableState) {
         out.push_back(BoolParam(t.ReadOnly));
         out.push_back(BoolParam(t.ReadOnlyByAttribute));
@@ -120,9 +120,9 @@ void TRemoteEngineServer::Headers(TDataCursor& c, std::vector<std::string>& out)
 
 void TRemoteEngineServer::OpenReply(TDataCursor& c, std::vector<std::string>& out) const {
     bool headers = Version < RemoteVersionOpenOnce ||
-                   (Version < RemoteVersionUserCursors && c.Table->OpenCount == 1) ||
+                   (Version < RemoteVersionUserCursors && c.GetTable()->OpenCount == 1) ||
                    (Version >= RemoteVersionUserCursors &&
-                    (c.GetQueryResult() != c.GetQuerySource() || c.Table->UserCursorCount == 1));
+                    (c.GetQueryResult() != c.GetQuerySource() || c.GetTable()->UserCursorCount == 1));
     if (headers) Headers(c, out);
     Position(c, out);
     out.push_back(ByteParam(c.CurrentIndex));
@@ -268,7 +268,7 @@ void TRemoteEngineServer::Install() {
         bool nearest = a.Bool();
         int partial = a.Int();
         bool want = a.Bool();
-        std::vector<uint8_t> record(c.RecordSize);
+        std::vector<uint8_t> record(c.GetRecordSize());
         bool found =
             c.FindKey(true, key.data(), fieldCount, nearest, partial, want ? record.data() : nullptr);
         out.push_back(BoolParam(found));
@@ -323,7 +323,7 @@ void TRemoteEngineServer::Install() {
     on(REQUEST_GETCURRECORD, [this](TArgs& a, std::vector<std::string>& out) {
         TDataCursor& c = Head(a);
         std::vector<uint8_t> record = a.Data();
-        record.resize(c.RecordSize);
+        record.resize(c.GetRecordSize());
         TEngineErrorCode code = c.GetCurrentRecord(record.data(), a.Bool());
         out.push_back(WordParam(code));
         Position(c, out);
@@ -333,7 +333,7 @@ void TRemoteEngineServer::Install() {
         on(code, [this, code](TArgs& a, std::vector<std::string>& out) {
             TDataCursor& c = Head(a);
             int32_t block = a.Int();
-            std::vector<uint8_t> record(c.RecordSize);
+            std::vector<uint8_t> record(c.GetRecordSize());
             for (int32_t i = 0; i < block; ++i) {
                 TEngineErrorCode result = code == REQUEST_GETNEXTRECORD ? c.GetNextRecord(record.data())
                                                                         : c.GetPriorRecord(record.data());
@@ -347,12 +347,13 @@ void TRemoteEngineServer::Install() {
     on(REQUEST_READRECORDBLOCK, [this](TArgs& a, std::vector<std::string>& out) {
         TDataCursor& c = Head(a);
         int32_t count = a.Int();
-        std::vector<uint8_t> buffers(static_cast<size_t>(count) * c.RecordSize);
+        std::vector<uint8_t> buffers(static_cast<size_t>(count) * c.GetRecordSize());
         TEngineErrorCode code = c.ReadRecordBlock(count, buffers.data());
         out.push_back(WordParam(code));
         out.push_back(Int32Param(count));
         for (int32_t i = 0; i < count; ++i)
-            out.push_back(Bytes(buffers.data() + static_cast<size_t>(i) * c.RecordSize, c.RecordSize));
+            out.push_back(
+                Bytes(buffers.data() + static_cast<size_t>(i) * c.GetRecordSize(), c.GetRecordSize()));
         Position(c, out);
     });
     on(REQUEST_SETTOCURSOR, [this, cursorOf](TArgs& a, std::vector<std::string>& out) {
@@ -366,7 +367,7 @@ void TRemoteEngineServer::Install() {
     on(REQUEST_APPENDRECORD, [this](TArgs& a, std::vector<std::string>& out) {
         TDataCursor& c = Head(a);
         std::vector<uint8_t> record = a.Data();
-        record.resize(c.RecordSize);
+        record.resize(c.GetRecordSize());
         bool reposition = a.Bool();
         TakeBlobs(c, a, record);
         c.InsertRecord(record.data(), reposition);
@@ -375,7 +376,7 @@ void TRemoteEngineServer::Install() {
     on(REQUEST_MODIFYRECORD, [this](TArgs& a, std::vector<std::string>& out) {
         TDataCursor& c = Head(a);
         std::vector<uint8_t> record = a.Data();
-        record.resize(c.RecordSize);
+        record.resize(c.GetRecordSize());
         bool unlock = a.Bool();
         bool reposition = a.Bool();
         TakeBlobs(c, a, record);
@@ -385,7 +386,7 @@ void TRemoteEngineServer::Install() {
     on(REQUEST_DELETERECORD, [this](TArgs& a, std::vector<std::string>& out) {
         TDataCursor& c = Head(a);
         std::vector<uint8_t> record = a.Data();
-        record.resize(c.RecordSize);
+        record.resize(c.GetRecordSize());
         c.DeleteRecord(record.data(), a.Bool());
         Position(c, out);
     });
@@ -426,7 +427,7 @@ void TRemoteEngineServer::Install() {
         TDataCursor& c = cursorOf(a);
         uint16_t fieldNo = static_cast<uint16_t>(a.Number());
         std::vector<uint8_t> record = a.Data();
-        record.resize(c.RecordSize);
+        record.resize(c.GetRecordSize());
         uint8_t mode = static_cast<uint8_t>(a.Number());
         bool byTableDesc = a.Bool();
         bool recordBound = a.Bool();
@@ -446,7 +447,7 @@ void TRemoteEngineServer::Install() {
         TDataCursor& c = cursorOf(a);
         uint16_t fieldNo = static_cast<uint16_t>(a.Number());
         std::vector<uint8_t> record = a.Data();
-        record.resize(c.RecordSize);
+        record.resize(c.GetRecordSize());
         bool byTableDesc = a.Bool();
         TEngineErrorCode code = c.FreeBlob(fieldNo, record.data(), byTableDesc, a.Bool());
         out.push_back(WordParam(code));

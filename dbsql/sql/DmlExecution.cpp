@@ -41,7 +41,7 @@ bool IsDateTimeType(uint8_t type) {
 class TStatementTransaction {
 public:
     explicit TStatementTransaction(TDataQuery& query)
-        : Query(query), Database(*query.TargetTable->Cursor->Database) {
+        : Query(query), Database(*query.TargetTable->Cursor->GetDatabase()) {
         Implicit = !Database.InTransaction;
         Interval = query.CommitInterval;
         if (Implicit) {
@@ -99,7 +99,7 @@ void TDataQuery::PrepareInsert() {
     OpenSourceTables();
     for (auto& table : SourceTables) table->AllocRecordBuffer();
     DrivingTable = TargetTable = SourceTables.empty() ? nullptr : SourceTables.front().get();
-    if (TargetTable != nullptr) ReportDatabaseAccess(TargetTable->Cursor->Database);
+    if (TargetTable != nullptr) ReportDatabaseAccess(TargetTable->Cursor->GetDatabase());
     if (InsertFromSelect) BuildInsertSelectValues();
     BindUpdateFields(true);
     CheckUpdateValues();
@@ -116,7 +116,7 @@ void TDataQuery::PrepareUpdateOrDelete() {
     if (HasWhere) ExtractJoinConditions();
     SortSourceTablesByLevel();
     DrivingTable = TargetTable = SourceTables.empty() ? nullptr : SourceTables.front().get();
-    if (TargetTable != nullptr) ReportDatabaseAccess(TargetTable->Cursor->Database);
+    if (TargetTable != nullptr) ReportDatabaseAccess(TargetTable->Cursor->GetDatabase());
     CheckJoinTargets();
     if (Kind == skUpdate) {
         BindUpdateFields(false);

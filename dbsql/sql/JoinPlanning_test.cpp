@@ -215,12 +215,12 @@ TEST_F(JoinPlanningTest, TheInnerFilterOfAnIndexedJoinReadsNoRecordToTestThem) {
     // R drives, C_CAT's Tag is indexed: the filter takes the matching records from the index.
     EXPECT_EQ(
         Rows("Select * From \"R\", \"C_CAT\" Where FTag = Tag NOJOINOPTIMIZE", {"R.Name", "C_CAT.CName"},
-             [&](TDataQuery& q) { indexedReads = q.SourceTables[1]->Cursor->FilterRecordReads; }),
+             [&](TDataQuery& q) { indexedReads = q.SourceTables[1]->Cursor->GetFilterRecordReads(); }),
         expected);
     // C_CAT drives onto R's unindexed FTag: every record of R is read for every C_CAT row.
     EXPECT_EQ(
         Rows("Select * From \"C_CAT\", \"R\" Where Tag = FTag NOJOINOPTIMIZE", {"R.Name", "C_CAT.CName"},
-             [&](TDataQuery& q) { unindexedReads = q.SourceTables[1]->Cursor->FilterRecordReads; }),
+             [&](TDataQuery& q) { unindexedReads = q.SourceTables[1]->Cursor->GetFilterRecordReads(); }),
         expected);
     EXPECT_EQ(indexedReads, 0);
     EXPECT_EQ(unindexedReads, static_cast<int64_t>(RRows.size() * CRows.size()));

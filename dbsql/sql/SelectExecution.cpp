@@ -62,8 +62,8 @@ void WriteBlob(dbengine::TDataCursor& result, uint16_t field, uint8_t* row, cons
                int32_t size) {
     int32_t opened = 0;
     result.CheckError(result.OpenBlob(field, row, dbengine::BlobOpenWrite, false, true, opened, false),
-                      result.TableName);
-    if (size > 0) result.CheckError(result.PutBlob(field, row, 0, bytes, size, false), result.TableName);
+                      result.GetTableName());
+    if (size > 0) result.CheckError(result.PutBlob(field, row, 0, bytes, size, false), result.GetTableName());
 }
 
 // BCD values as counts of 1/10,000 through a scratch token of the evaluator.
@@ -284,7 +284,7 @@ void TDataQuery::PrepareSelect() {
             // user cursors as one opened so is (its close gives the count back).
             dbengine::TDataCursor& cursor = *DrivingTable->Cursor;
             cursor.SetQueryResult(true);
-            if (cursor.Table != nullptr) cursor.Table->IncUserCursorCount();
+            if (cursor.GetTable() != nullptr) cursor.GetTable()->IncUserCursorCount();
         }
         PrepareLiveResult();
         return;
@@ -712,8 +712,8 @@ void TDataQuery::ExecuteSelect() {
     const int32_t limit = !HasOrderBy || OrderBySatisfied ? TopCount : -1;
     if (Distinct) {
         std::vector<dbengine::TFieldDescriptor> fields(
-            result.FieldDescs.begin(),
-            result.FieldDescs.begin() + static_cast<std::ptrdiff_t>(ResultFields.size()));
+            result.GetFieldDescs().begin(),
+            result.GetFieldDescs().begin() + static_cast<std::ptrdiff_t>(ResultFields.size()));
         for (auto& f : fields) f.SortDescending = 0;
         result.SortRecords(fields, false, limit, true, false, false, false, nullptr);
     } else if (HasGroupBy && !AggregateOnly) {
@@ -727,7 +727,7 @@ void TDataQuery::GroupRows(int32_t limit) {
     dbengine::TDataCursor& result = *FResultCursor;
     std::vector<dbengine::TFieldDescriptor> fields;
     for (auto& item : GroupByFields) {
-        dbengine::TFieldDescriptor desc = result.FieldDescs[static_cast<size_t>(item->ColumnNumber) - 1];
+        dbengine::TFieldDescriptor desc = result.GetFieldDescs()[static_cast<size_t>(item->ColumnNumber) - 1];
         desc.SortDescending = 0;
         fields.push_back(desc);
     }
@@ -934,7 +934,7 @@ void TDataQuery::SortByOrderBy() {
     dbengine::TDataCursor& result = *FResultCursor;
     std::vector<dbengine::TFieldDescriptor> fields;
     for (auto& item : OrderByFields) {
-        dbengine::TFieldDescriptor desc = result.FieldDescs[static_cast<size_t>(item->ColumnNumber) - 1];
+        dbengine::TFieldDescriptor desc = result.GetFieldDescs()[static_cast<size_t>(item->ColumnNumber) - 1];
         desc.SortDescending = item->Descending ? 1 : 0;
         fields.push_back(desc);
     }
@@ -970,8 +970,8 @@ void TDataQuery::MergeUnion() {
     }
     if (!UnionAll) {
         std::vector<dbengine::TFieldDescriptor> fields(
-            result.FieldDescs.begin(),
-            result.FieldDescs.begin() + static_cast<std::ptrdiff_t>(ResultFields.size()));
+            result.GetFieldDescs().begin(),
+            result.GetFieldDescs().begin() + static_cast<std::ptrdiff_t>(ResultFields.size()));
         for (auto& f : fields) f.SortDescending = 0;
         result.SortRecords(fields, false, -1, true, false, false, false, nullptr);
     }

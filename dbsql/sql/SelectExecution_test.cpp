@@ -235,16 +235,16 @@ TEST_F(SelectExecutionTest, ALiveResultCountsAsAUserCursorOfItsTable) {
     dbengine::TDataCursor user(Database);
     user.SetTableName("C_CAT");
     user.OpenCursor();
-    ASSERT_EQ(user.Table->UserCursorCount, 1);
+    ASSERT_EQ(user.GetTable()->UserCursorCount, 1);
     {
         TQueryStatement statement(Database);
         statement.RequestLive = true;
         statement.PrepareSQL("Select * From \"C_CAT\"");
         ASSERT_TRUE(statement.LiveResult);
-        EXPECT_EQ(user.Table->UserCursorCount, 2);
+        EXPECT_EQ(user.GetTable()->UserCursorCount, 2);
         ASSERT_NE(statement.ExecuteSQL(), nullptr);
     }
-    EXPECT_EQ(user.Table->UserCursorCount, 1);
+    EXPECT_EQ(user.GetTable()->UserCursorCount, 1);
     user.CloseCursor(false);
 }
 

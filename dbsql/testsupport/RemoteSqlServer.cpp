@@ -85,7 +85,7 @@ void TRemoteSqlServer::ResultItems(TServed& served, dbengine::TDataCursor& curso
     served.Lent = {Engine.Lend(cursor)};
     served.LentCursor = &cursor;
     out.push_back(Int32Param(static_cast<int32_t>(served.Lent.back())));
-    out.push_back(cursor.TableName);
+    out.push_back(cursor.GetTableName());
     out.push_back(BoolParam(cursor.GetExclusive()));
     out.push_back(BoolParam(cursor.GetInMemory()));
     out.push_back(BoolParam(cursor.GetTemporary()));
@@ -93,8 +93,8 @@ void TRemoteSqlServer::ResultItems(TServed& served, dbengine::TDataCursor& curso
     out.push_back(BoolParam(cursor.GetQuerySource()));
     Engine.OpenReply(cursor, out);
     if (version >= SelectAllVersion && statement.SelectAll) return;
-    out.push_back(WordParam(cursor.FieldCount));
-    for (const dbengine::TFieldDescriptor& d : cursor.FieldDescs) {
+    out.push_back(WordParam(cursor.GetFieldCount()));
+    for (const dbengine::TFieldDescriptor& d : cursor.GetFieldDescs()) {
         const auto bytes = d.Encode();
         out.emplace_back(bytes.begin(), bytes.end());
         if (version < dbengine::RemoteVersionTableState || d.Calculated == 0) continue;
