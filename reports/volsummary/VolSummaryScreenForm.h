@@ -165,7 +165,7 @@ public:
 
 private:
     void CloseViews();
-    // Closes the tables a print walked and links the entries to their volume again.
+    // Closes the tables a print walked.
     void EndPrintWalk();
     void CalcSummaryFields(framework::TDataSet* DataSet);
     void CalcFileFields(framework::TDataSet* DataSet);
