@@ -1,5 +1,6 @@
 #include "reports/filereport/FileReportScreenForm.h"
 #include "reports/filereport/DupUniqueFinder.h"
+#include "reports/filereport/ReportCriteria.h"
 
 #include <algorithm>
 #include <cctype>
@@ -46,7 +47,6 @@ namespace {
 
 constexpr const char* kTotalFormat = "###,###,###,###,##0";
 constexpr int kResultBatch = 100;
-constexpr int kMaxKeywords = 100;
 
 // Headings the column widths start from: those of the finder, and those of a new font (the grid's
 // own headings).
@@ -97,44 +97,11 @@ std::string TotalText(int64_t Value) {
     return FormatFloat(kTotalFormat, static_cast<double>(Value));
 }
 
-// The comment as the comment tests see it: trimmed, upper-cased, line feeds gone and carriage
-// returns turned into blanks.
-std::string NormalisedComment(const std::string& Comment) {
-    std::string s = catalog::UpperCaseCopy(Trim(Comment));
-    std::string out;
-    out.reserve(s.size());
-    for (char c : s) {
-        if (c == '\n') continue;
-        out += c == '\r' ? ' ' : c;
-    }
-    return out;
-}
-
 // A name of an archive member may carry the member's path: "README.TXT <DOCS/>".
 std::string NameWithoutArchivePath(const std::string& Name) {
     if (Name.empty() || Name.back() != '>') return Name;
     const size_t at = Name.find(" <");
     return at == std::string::npos ? Name : Name.substr(0, at);
-}
-
-template <class T>
-bool Relation(uint8_t Operator, T Left, T Right) {
-    switch (Operator) {
-        case rcMatches:
-            return Left == Right;
-        case rcNotMatches:
-            return Left != Right;
-        case rcLess:
-            return Left < Right;
-        case rcLessEqual:
-            return Left <= Right;
-        case rcGreater:
-            return Left > Right;
-        case rcGreaterEqual:
-            return Left >= Right;
-        default:
-            return true;
-    }
 }
 
 // Persistent fields for the stored entry fields, typed as the catalog table defines them, plus
@@ -736,13 +703,13 @@ bool TFileReportScreenForm::ItemPasses(int Item, TDataSet& Entry) {
                 return !Trim(comment).empty();
             case rcSomeKeywords:
             case rcAllKeywords:
-                return KeywordsPass(op, NormalisedComment(comment));
+                return KeywordsPass(op, NormalisedReportComment(comment));
             default: {
                 // An empty text is found nowhere.
                 if (FileNameSpec.empty()) return false;
                 if (catalog::UpperCaseCopy(text("FileName")).find(FileNameSpec) != std::string::npos)
                     return true;
-                return NormalisedComment(comment).find(FileNameSpec) != std::string::npos;
+                return NormalisedReportComment(comment).find(FileNameSpec) != std::string::npos;
             }
         }
     }
@@ -762,11 +729,12 @@ bool TFileReportScreenForm::ItemPasses(int Item, TDataSet& Entry) {
         case 4:
             return mask(text("ArchiveID"));
         case 5:
-            return Relation<int64_t>(op, ReportFieldInt64(*Entry.FieldByName("FileSize")), FileSizeValue);
+            return ReportRelation<int64_t>(op, ReportFieldInt64(*Entry.FieldByName("FileSize")),
+                                           FileSizeValue);
         case 6: {
             TField* date = Entry.FieldByName("DateModified");
             const int64_t day = date->IsNull() ? 0 : static_cast<int64_t>(date->AsDateTime());
-            return Relation<int64_t>(op, day, static_cast<int64_t>(DateValue));
+            return ReportRelation<int64_t>(op, day, static_cast<int64_t>(DateValue));
         }
         case 9:
             if (op != rcMatches && op != rcNotMatches) return true;
@@ -774,8 +742,9 @@ bool TFileReportScreenForm::ItemPasses(int Item, TDataSet& Entry) {
         case 11: {
             if (op != rcMatches && op != rcNotMatches) return true;
             // An empty phrase is never contained.
-            const bool contains = !CommentText.empty() &&
-                                  NormalisedComment(text("Comment")).find(CommentText) != std::string::npos;
+            const bool contains =
+                !CommentText.empty() &&
+                NormalisedReportComment(text("Comment")).find(CommentText) != std::string::npos;
             return contains == (op == rcMatches);
         }
         default:
@@ -784,35 +753,13 @@ bool TFileReportScreenForm::ItemPasses(int Item, TDataSet& Entry) {
 }
 
 void TFileReportScreenForm::SplitKeywords() {
-    Keywords.clear();
-    std::string rest = Trim(CommentText);
-    while (!rest.empty()) {
-        const size_t blank = rest.find(' ');
-        if (blank == std::string::npos) {
-            Keywords.push_back(rest);
-            break;
-        }
-        if (blank > 0) Keywords.push_back(rest.substr(0, blank));
-        rest.erase(0, blank + 1);
-    }
-    if (Keywords.size() > kMaxKeywords) Keywords.resize(kMaxKeywords);
+    Keywords = SplitReportKeywords(CommentText);
     KeywordCount = int(Keywords.size());
 }
 
 bool TFileReportScreenForm::KeywordsPass(uint8_t Operator, const std::string& Comment) {
     if (KeywordCount == -1) SplitKeywords();
-    if (KeywordCount == 0) return true;
-    int found = 0;
-    for (const std::string& keyword : Keywords) {
-        const bool here = Comment.find(keyword) != std::string::npos;
-        if (Operator == rcAllKeywords) {
-            if (!here) return false;
-            continue;
-        }
-        if (here) ++found;
-        if (found >= MatchesRequired) return true;
-    }
-    return Operator == rcAllKeywords || found >= MatchesRequired;
+    return ReportKeywordsPass(Operator, Keywords, MatchesRequired, Comment);
 }
 
 void TFileReportScreenForm::QueryCalcFields(TDataSet* DataSet) {

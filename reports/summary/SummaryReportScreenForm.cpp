@@ -27,6 +27,7 @@
 #include "framework/stdctrls/Dialogs.h"
 #include "framework/stdctrls/ExtCtrls.h"
 #include "framework/stdctrls/Label.h"
+#include "reports/filereport/ReportCriteria.h"
 #include "reports/output/ReportButtonRow.h"
 #include "reports/output/ReportWindowParts.h"
 #include "sysutil/UtStrS.h"
@@ -40,7 +41,6 @@ namespace {
 constexpr const char* kSummarySizeFormat = "#,###,###,###,##0";
 constexpr const char* kSummaryCountFormat = "###,###,##0";
 constexpr const char* kSummaryTotalFormat = "###,###,###,###,##0";
-constexpr int kSummaryMaxKeywords = 100;
 
 // Item N: its heading, its field in the joined rows, its name in the sort clause, and its grid
 // alignments.
@@ -77,39 +77,6 @@ constexpr const char* kSummaryStoredProperties =
     "SummaryReportGrid.Font\n"
     "SummaryReportGrid.TitleFont\n"
     "DBMemo1.Font\n";
-
-// The comment as the comment tests see it: trimmed, upper-cased, line feeds gone and carriage
-// returns turned into blanks.
-std::string SummaryNormalisedComment(const std::string& Comment) {
-    std::string s = catalog::UpperCaseCopy(Trim(Comment));
-    std::string out;
-    out.reserve(s.size());
-    for (char c : s) {
-        if (c == '\n') continue;
-        out += c == '\r' ? ' ' : c;
-    }
-    return out;
-}
-
-template <class T>
-bool SummaryRelation(uint8_t Operator, const T& Left, const T& Right) {
-    switch (Operator) {
-        case rcMatches:
-            return Left == Right;
-        case rcNotMatches:
-            return Left != Right;
-        case rcLess:
-            return Left < Right;
-        case rcLessEqual:
-            return Left <= Right;
-        case rcGreater:
-            return Left > Right;
-        case rcGreaterEqual:
-            return Left >= Right;
-        default:
-            return true;
-    }
-}
 
 // "1A2B-3C4D", or empty when the stored serial number is blank.
 std::string SerialNumberText(TField& Field) {
@@ -575,7 +542,7 @@ bool TSummaryReportScreenForm::ItemPasses(int Item, TDataSet& Volume) {
         const std::string comment = text("Comment");
         if (op == rcBlankComment) return Trim(comment).empty();
         if (op == rcNonBlankComment) return !Trim(comment).empty();
-        return KeywordsPass(op, SummaryNormalisedComment(comment));
+        return KeywordsPass(op, NormalisedReportComment(comment));
     }
     if (op > rcGreaterEqual) return true;
     auto day = [&Volume](const char* Field) {
@@ -588,30 +555,29 @@ bool TSummaryReportScreenForm::ItemPasses(int Item, TDataSet& Volume) {
             if (op != rcMatches && op != rcNotMatches) return true;
             return !FVolumeMask || FVolumeMask->Matches(text("CatalogVolumeLabel")) == (op == rcMatches);
         case 4:
-            return SummaryRelation<int64_t>(op, day("DateFirstCataloged"), int64_t(Spec.DateFirstValue));
+            return ReportRelation<int64_t>(op, day("DateFirstCataloged"), int64_t(Spec.DateFirstValue));
         case 5:
-            return SummaryRelation<int64_t>(op, day("DateLastCataloged"), int64_t(Spec.DateLastValue));
+            return ReportRelation<int64_t>(op, day("DateLastCataloged"), int64_t(Spec.DateLastValue));
         case 6:
-            return SummaryRelation<int64_t>(op, number("DiskSize"), Spec.DiskSizeValue);
+            return ReportRelation<int64_t>(op, number("DiskSize"), Spec.DiskSizeValue);
         case 7:
-            return SummaryRelation<int64_t>(op, number("DiskClusterSize"), Spec.ClusterSizeValue);
+            return ReportRelation<int64_t>(op, number("DiskClusterSize"), Spec.ClusterSizeValue);
         case 8:
-            return SummaryRelation<int64_t>(op, number("DiskUsed"), Spec.DiskUsedValue);
+            return ReportRelation<int64_t>(op, number("DiskUsed"), Spec.DiskUsedValue);
         case 9:
-            return SummaryRelation<int64_t>(op, number("DiskFree"), Spec.DiskFreeValue);
+            return ReportRelation<int64_t>(op, number("DiskFree"), Spec.DiskFreeValue);
         case 11:
-            return SummaryRelation<int32_t>(op, int32_t(number("FilesOnDisk")), Spec.FilesOnDiskValue);
+            return ReportRelation<int32_t>(op, int32_t(number("FilesOnDisk")), Spec.FilesOnDiskValue);
         case 12:
-            return SummaryRelation<int32_t>(op, int32_t(number("FilesInArchives")),
-                                            Spec.FilesInArchivesValue);
+            return ReportRelation<int32_t>(op, int32_t(number("FilesInArchives")), Spec.FilesInArchivesValue);
         case 13:
-            return SummaryRelation<std::string>(op, text("CatalogedFrom"), Spec.CatalogedFromValue);
+            return ReportRelation<std::string>(op, text("CatalogedFrom"), Spec.CatalogedFromValue);
         case 14: {
             if (op != rcMatches && op != rcNotMatches) return true;
             // An empty phrase is never contained.
             const bool contains =
                 !Spec.CommentText.empty() &&
-                SummaryNormalisedComment(text("Comment")).find(Spec.CommentText) != std::string::npos;
+                NormalisedReportComment(text("Comment")).find(Spec.CommentText) != std::string::npos;
             return contains == (op == rcMatches);
         }
         default:
@@ -620,35 +586,13 @@ bool TSummaryReportScreenForm::ItemPasses(int Item, TDataSet& Volume) {
 }
 
 void TSummaryReportScreenForm::SplitKeywords() {
-    Keywords.clear();
-    std::string rest = Trim(Spec.CommentText);
-    while (!rest.empty()) {
-        const size_t blank = rest.find(' ');
-        if (blank == std::string::npos) {
-            Keywords.push_back(rest);
-            break;
-        }
-        if (blank > 0) Keywords.push_back(rest.substr(0, blank));
-        rest.erase(0, blank + 1);
-    }
-    if (Keywords.size() > kSummaryMaxKeywords) Keywords.resize(kSummaryMaxKeywords);
+    Keywords = SplitReportKeywords(Spec.CommentText);
     KeywordCount = int(Keywords.size());
 }
 
 bool TSummaryReportScreenForm::KeywordsPass(uint8_t Operator, const std::string& Comment) {
     if (KeywordCount == -1) SplitKeywords();
-    if (KeywordCount == 0) return true;
-    int found = 0;
-    for (const std::string& keyword : Keywords) {
-        const bool here = Comment.find(keyword) != std::string::npos;
-        if (Operator == rcAllKeywords) {
-            if (!here) return false;
-            continue;
-        }
-        if (here) ++found;
-        if (found >= Spec.MatchesRequired) return true;
-    }
-    return Operator == rcAllKeywords || found >= Spec.MatchesRequired;
+    return ReportKeywordsPass(Operator, Keywords, Spec.MatchesRequired, Comment);
 }
 
 void TSummaryReportScreenForm::QueryCalcFields(TDataSet* DataSet) {
