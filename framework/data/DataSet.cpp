@@ -162,6 +162,11 @@ void TDataSet::DataEvent(TDataEvent event, intptr_t info) {
     } else if (event != deCheckBrowseMode && event != deUpdateRecord) {
         FEnableEvent = true;
         if (event == deLayoutChange) FDisableEvent = deLayoutChange;
+        // Disabling suspends the controls only: a dataset that follows this one as its master
+        // still moves with each record a walk reaches (a temporary state is no move).
+        if ((event == deDataSetScroll || event == deDataSetChange) && FState == dsBrowse)
+            for (TDataSource* source : std::vector<TDataSource*>(FDataSources))
+                source->NotifyDetailLinks(event, info);
     }
 }
 

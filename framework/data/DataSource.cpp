@@ -60,6 +60,10 @@ void TDataSource::NotifyLinkTypes(TDataEvent event, intptr_t info, bool detailLi
         if (link->IsDetailLink() == detailLinks) link->DataEvent(event, info);
 }
 
+void TDataSource::NotifyDetailLinks(TDataEvent event, intptr_t info) {
+    if (FState != dsInactive) NotifyLinkTypes(event, info, true);
+}
+
 void TDataSource::DataEvent(TDataEvent event, intptr_t info) {
     if (event == deUpdateState) {
         UpdateState();

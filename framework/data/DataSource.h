@@ -43,6 +43,8 @@ public:
 
     // The dataset and the links call these.
     void DataEvent(TDataEvent event, intptr_t info);
+    // The same event for the links of datasets that follow this one (not for controls).
+    void NotifyDetailLinks(TDataEvent event, intptr_t info);
     void AddDataLink(TDataLink* link);
     void RemoveDataLink(TDataLink* link);
     const std::vector<TDataLink*>& DataLinks() const { return FDataLinks; }

@@ -291,6 +291,36 @@ TEST(DataLink, MasterLinkReportsRecordChangesAndClosing) {
     EXPECT_EQ(disabled, 1);
 }
 
+TEST(DataLink, DetailsFollowTheirMasterWhileItsControlsAreDisabled) {
+    TMemDataSet master;
+    OpenNumbers(master, 3);
+    TMemDataSet detail;
+    OpenNumbers(detail, 1);
+    TDataSource source;
+    source.SetDataSet(&master);
+    GridLink grid;
+    grid.SetDataSource(&source);
+    TMasterDataLink link(&detail);
+    std::vector<int> seen;
+    link.OnMasterChange = [&](TObject*) { seen.push_back(master.FieldByName("N")->AsInteger()); };
+    link.SetFieldNames("N");
+    link.SetDataSource(&source);
+    seen.clear();
+    grid.Take();
+    // A walk with the controls disabled: the grid hears nothing until the end, the detail moves
+    // with every record.
+    master.DisableControls();
+    for (master.First(); !master.Eof(); master.Next()) {
+        ASSERT_FALSE(seen.empty());
+        EXPECT_EQ(seen.back(), master.FieldByName("N")->AsInteger());
+    }
+    master.First();
+    EXPECT_EQ(seen.back(), 1);
+    EXPECT_EQ(grid.Take(), "");
+    master.EnableControls();
+    EXPECT_EQ(grid.Take(), "changed");
+}
+
 TEST(DataLink, CircularLinkIsRefused) {
     // A dataset whose master source is the source being pointed at it would follow itself.
     struct Detail : TMemDataSet {

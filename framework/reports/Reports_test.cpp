@@ -9,6 +9,7 @@
 #include "framework/core/Seams.h"
 #include "framework/core/SysUtils.h"
 #include "framework/data/DataSet.h"
+#include "framework/data/DataSource.h"
 #include "framework/data/Fields.h"
 #include "framework/print/PagePicture.h"
 #include "framework/reports/ReportPreview.h"
@@ -388,6 +389,28 @@ TEST_F(MasterDetailTest, EachVolumePrintsItsBandHeadingsEntriesAndSpacer) {
     EXPECT_EQ(Rgb(page, 816 - Margin - 1, top + 12), 0u);
     EXPECT_EQ(Rgb(page, left + 150, top + 12), 0xFFFFFFu);
     EXPECT_EQ(Rgb(page, left + 50, top + 24), 0xFFFFFFu);
+}
+
+TEST_F(MasterDetailTest, EntriesFollowTheirVolumeThroughAMasterLink) {
+    // The entries know only the volume their master link last reported, as a detail table that
+    // ranges itself on its master does; the report walks the volumes with their controls disabled.
+    TDataSource volumeSource;
+    volumeSource.SetDataSet(&Volumes);
+    int followed = 0;
+    TMasterDataLink link(&Files);
+    link.OnMasterChange = [&](TObject*) { followed = Volumes.FieldByName("Id")->AsInteger(); };
+    link.SetFieldNames("Id");
+    link.SetDataSource(&volumeSource);
+    Files.SetOnFilterRecordValue(
+        [&](TDataSet* D, bool& Accept) { Accept = D->FieldByName("VolId")->AsInteger() == followed; });
+    Report->Print();
+    std::vector<std::string> seq;
+    for (auto& page : Words())
+        for (auto& w : page)
+            if (w.Text.rfind("Volume", 0) == 0 || w.Text == "B001" || w.Text == "C001" || w.Text == "C040")
+                seq.push_back(w.Text);
+    EXPECT_EQ(seq, (std::vector<std::string>{"VolumeA", "VolumeB", "B001", "VolumeC", "C001", "C040"}));
+    link.SetDataSource(nullptr);
 }
 
 TEST_F(MasterDetailTest, ForceNewPageStartsEveryVolumeOnANewPage) {

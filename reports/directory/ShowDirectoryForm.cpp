@@ -34,6 +34,7 @@
 #include "platform/Process.h"
 #include "reports/filereport/FileReportScreenForm.h"
 #include "reports/output/ReportButtonRow.h"
+#include "reports/output/ReportWindowParts.h"
 #include "sysutil/UtSpawn.h"
 
 namespace reports {
@@ -114,11 +115,6 @@ std::string DirSizeText(int64_t Value) {
     return FormatFloat(kDirSizeFormat, double(Value));
 }
 
-void DirErrorBox(const std::string& Text) {
-    platform::MessageBeep(platform::MB_ICONHAND);
-    MessageDlg(Text, mtError, {mbOK}, 0);
-}
-
 TPanel* DirPanel(TComponent& Owner, TWinControl& Parent, const char* Name, TAlign Align, int Height) {
     auto* panel = NewComponent<TPanel>(&Owner);
     panel->SetName(Name);
@@ -130,21 +126,11 @@ TPanel* DirPanel(TComponent& Owner, TWinControl& Parent, const char* Name, TAlig
     return panel;
 }
 
+// A label Width wide and 15 high at Left, Top.
 TLabel* DirLabel(TComponent& Owner, TWinControl& Parent, const char* Name, int Left, int Top, int Width,
                  const std::string& Caption, TAlignment Align, bool Bold) {
-    auto* l = NewComponent<TLabel>(&Owner);
-    if (Name) l->SetName(Name);
-    l->SetParent(&Parent);
-    l->SetAutoSize(false);
-    l->SetAlignment(Align);
-    l->SetBounds(Left, Top, Width, 15);
-    if (Bold) {
-        TFont bold = l->Font();
-        bold.Style = fsBold;
-        l->SetFont(bold);
-    }
-    l->SetCaption(Caption);
-    return l;
+    return NewReportLabel(Owner, Parent, Name ? Name : "", {Left, Top, Left + Width, Top + 15}, Caption,
+                          Align, Bold);
 }
 
 int KeptNumber(TLabel* Label, bool& Set) {
@@ -174,12 +160,7 @@ TShowDirectoryForm::TShowDirectoryForm(TComponent* AOwner) : TForm(AOwner) {
     DataSource1->SetName("DataSource1");
     DataSource1->SetDataSet(ReportTable);
     DataSource1->AutoEdit = false;
-    Spawn = NewComponent<sysutil::TUtSpawnApplication>(this);
-    Spawn->SetName("Spawn");
-    Spawn->SetNotifyWhenDone(false);
-    Spawn->SetSpawnCommand(sysutil::scOpen);
-    Spawn->OnSpawnError = [this](TObject*, uint16_t) { SpawnSpawnError(); };
-    Spawn->OnTimeOut = [this](TObject*) { SpawnTimeOut(); };
+    Spawn = NewReportSpawn(*this);
 
     BuildListingFace();
     BuildCriteriaFace();
@@ -204,10 +185,7 @@ TShowDirectoryForm::TShowDirectoryForm(TComponent* AOwner) : TForm(AOwner) {
 
 TShowDirectoryForm::~TShowDirectoryForm() {
     OnResize = nullptr;
-    if (ViewForm) {
-        ViewForm->OpenFlag = nullptr;
-        ViewForm->Free();
-    }
+    CloseReportView(ViewForm, ViewOpen);
 }
 
 void TShowDirectoryForm::BuildCriteriaFace() {
@@ -400,21 +378,8 @@ void TShowDirectoryForm::BuildListingFace() {
     // ---- the grid over the rest, with its column menu
     ColumnMenu = NewComponent<TPopupMenu>(this);
     ColumnMenu->SetName("ColumnMenu");
-    FileGrid = catalog::NewControl<TDBGrid>(*this, *ResultPanel, "FileGrid", 0, 40, 600, 200);
-    FileGrid->SetAlign(alClient);
-    FileGrid->SetOptions(dgTitles | dgColumnResize | dgColLines | dgRowLines | dgRowSelect |
-                         dgAlwaysShowSelection);
-    FileGrid->SetReadOnly(true);
-    FileGrid->SetParentFont(false);
-    {
-        TFont f = FileGrid->Font();
-        f.Name = "Arial";
-        f.SetSize(8);
-        FileGrid->SetFont(f);
-        FileGrid->SetTitleFont(f);
-        DBMemo1->SetFont(f);
-    }
-    FileGrid->SetDataSource(DataSource1);
+    FileGrid = NewReportGrid(*this, *ResultPanel, "FileGrid", DataSource1);
+    DBMemo1->SetFont(FileGrid->Font());
     FileGrid->SetPopupMenu(ColumnMenu);
     FileGrid->OnDblClick = [this](TObject*) { FileGridDblClick(); };
     FileGrid->OnMouseMove = [this](TObject*, TShiftState, int X, int Y) { FileGridMouseMove(X, Y); };
@@ -470,10 +435,7 @@ void TShowDirectoryForm::SelAllBtnClick(TObject* Sender) {
 }
 
 int TShowDirectoryForm::HeadingPixels(int Column) {
-    TBitmap measure;
-    measure.SetSize(1, 1);
-    measure.Canvas().Font.Assign(FileGrid->Font());
-    return measure.Canvas().TextWidth(kDirectoryHeadings[size_t(Column)]);
+    return ReportTextWidth(FileGrid->Font(), kDirectoryHeadings[size_t(Column)]);
 }
 
 void TShowDirectoryForm::BitBtn1Click() {
@@ -540,7 +502,7 @@ void TShowDirectoryForm::BitBtn1Click() {
     SetEnabled(true);
     run->Free();
     if (ok && !ShowListing(inMemory))
-        DirErrorBox("Cannot Open Result Table To Display The Directory Of The Selected Disk");
+        catalog::ErrorBox("Cannot Open Result Table To Display The Directory Of The Selected Disk");
 }
 
 // ---- the listing ----------------------------------------------------------------------------------
@@ -630,16 +592,9 @@ void TShowDirectoryForm::ColumnItemClick(int Column) {
 }
 
 void TShowDirectoryForm::ApplyPanelRule() {
-    const bool totals = ShowTotals->Checked();
-    if (ExpandComment->Checked()) {
-        TotalPanel->SetVisible(false);
-        TCPanel2->SetVisible(true);
-        for (TLabel* l : TotalHeadings2) l->SetVisible(totals);
-        for (TLabel* l : Totals2) l->SetVisible(totals);
-    } else {
-        TCPanel2->SetVisible(false);
-        TotalPanel->SetVisible(totals);
-    }
+    std::vector<TControl*> expandedTotals(TotalHeadings2.begin(), TotalHeadings2.end());
+    expandedTotals.insert(expandedTotals.end(), Totals2.begin(), Totals2.end());
+    ShowReportPanels(ExpandComment->Checked(), ShowTotals->Checked(), *TotalPanel, *TCPanel2, expandedTotals);
 }
 
 void TShowDirectoryForm::ShowTotalsClick() {
@@ -661,9 +616,8 @@ void TShowDirectoryForm::FormResize() {
 }
 
 void TShowDirectoryForm::FontBtnClick() {
-    auto dialog = std::make_unique<TFontDialog>(nullptr);
-    dialog->Font().Assign(FileGrid->Font());
-    if (dialog->Execute()) ApplyFont(dialog->Font());
+    TFont chosen;
+    if (AskReportFont(FileGrid->Font(), chosen)) ApplyFont(chosen);
 }
 
 void TShowDirectoryForm::ApplyFont(const TFont& Font) {
@@ -710,31 +664,23 @@ void TShowDirectoryForm::ApplyFont(const TFont& Font) {
 }
 
 void TShowDirectoryForm::ViewBtnClick() {
-    if (ViewOpen && ViewForm) {
-        ViewForm->BringToFront();
-        return;
-    }
-    ViewOpen = true;
-    ViewForm = TCustomForm::Create<TFileReportViewRecordForm>(Application);
-    ViewForm->OpenFlag = &ViewOpen;
-    ViewForm->OnDestroy = [this](TObject*) { ViewForm = nullptr; };
-    ViewForm->SetCaption(ViewForm->Caption() + "(" + Caption() + ")");
-    // A directory has no volume label or category of its entries: those boxes and labels are hidden
-    // and left unbound.
-    auto& boxes = ViewForm->Boxes;
-    std::erase_if(boxes, [](TControl* c) {
-        return c->Name() == "VolumeLabel" || c->Name() == "CategoryCode" ||
-               c->Name() == "CategoryDescription";
+    ShowReportView(ViewForm, ViewOpen, DataSource1, Caption(), [](TFileReportViewRecordForm& View) {
+        // A directory has no volume label or category of its entries: those boxes and labels are
+        // hidden and left unbound.
+        auto& boxes = View.Boxes;
+        std::erase_if(boxes, [](TControl* c) {
+            return c->Name() == "VolumeLabel" || c->Name() == "CategoryCode" ||
+                   c->Name() == "CategoryDescription";
+        });
+        for (int i = 0; i < View.ControlCount(); ++i) {
+            TControl* c = View.Controls(i);
+            const std::string name = c->Name(), caption = c->Caption();
+            if (name == "VolumeLabel" || name == "CategoryCode" || name == "CategoryDescription" ||
+                (name.empty() &&
+                 (caption == "Volume ID" || caption == "Category Code" || caption == "Category")))
+                c->SetVisible(false);
+        }
     });
-    for (int i = 0; i < ViewForm->ControlCount(); ++i) {
-        TControl* c = ViewForm->Controls(i);
-        const std::string name = c->Name(), caption = c->Caption();
-        if (name == "VolumeLabel" || name == "CategoryCode" || name == "CategoryDescription" ||
-            (name.empty() && (caption == "Volume ID" || caption == "Category Code" || caption == "Category")))
-            c->SetVisible(false);
-    }
-    ViewForm->Bind(DataSource1);
-    ViewForm->Show();
 }
 
 void TShowDirectoryForm::OpenBtnClick() {
@@ -753,33 +699,18 @@ void TShowDirectoryForm::FileGridDblClick() {
 
 void TShowDirectoryForm::OpenFile() {
     if (!Trim(ReportTable->FieldByName("ArchiveID")->AsString()).empty()) {
-        DirErrorBox("Korvane Does Not Presently Have The Ability To Open A File Inside Of An Archive File");
+        catalog::ErrorBox(
+            "Korvane Does Not Presently Have The Ability To Open A File Inside Of An Archive File");
         return;
     }
     const std::string path = cataloging::LocateCatalogedFile(
         DriveLetter(), ReportTable->FieldByName("FolderName")->AsString(),
         ReportTable->FieldByName("FileName")->AsString(), VolumeLabelText->Caption());
-    if (path.empty()) return;
-    Spawn->SetFileName(path);
-    const platform::HPROCESS started = Spawn->Execute();
-    if (started) platform::CloseProcessHandle(started);
-}
-
-void TShowDirectoryForm::SpawnSpawnError() {
-    DirErrorBox("An Error Occurred While Attempting To Open The Selected File");
-}
-
-void TShowDirectoryForm::SpawnTimeOut() {
-    DirErrorBox("An Timeout Error Occurred While Attempting To Open The Selected File");
+    if (!path.empty()) OpenReportFile(*Spawn, path);
 }
 
 void TShowDirectoryForm::FormCloseQuery(bool& CanClose) {
-    if (ViewForm) {
-        ViewForm->OpenFlag = nullptr;
-        ViewForm->Free();
-        ViewForm = nullptr;
-        ViewOpen = false;
-    }
+    CloseReportView(ViewForm, ViewOpen);
     if (!ReportTable->TableName().empty()) {
         try {
             ReportTable->Close();

@@ -151,8 +151,6 @@ public:
     // Measures every record under the progress window and places the printed columns; false when
     // the user cancelled.
     bool LayOutPrintedColumns(TPrintDirectoryForm& Printer, bool MultiLine);
-    void SpawnSpawnError();
-    void SpawnTimeOut();
     // Opens the current entry with its associated program, asking for another drive while the file
     // is not there.
     void OpenFile();

@@ -171,6 +171,22 @@ TEST_F(FileReportPrintTest, TheChosenPrinterAndTheChoicesOutliveACancel) {
     again->Free();
 }
 
+TEST_F(FileReportPrintTest, ThePrinterDialogStartsInPortraitWhateverTheLastReportChose) {
+    TFileReportScreenForm* f = Built({1, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0});
+    // The shared dialog last answered in landscape (for a report whose page is landscape).
+    auto* last = TCustomForm::Create<TGetPrintedReportSpecForm>(Application);
+    last->Landscape->SetChecked(true);
+    last->Free();
+    bool startedPortrait = false;
+    Driver.AnswerWith([&startedPortrait](TCustomForm& Form) {
+        auto& d = dynamic_cast<TGetPrintedReportSpecForm&>(Form);
+        startedPortrait = d.Portrait->Checked() && !d.Landscape->Checked();
+        d.SetModalResult(mrCancel);
+    });
+    f->PrintBtnClick();
+    EXPECT_TRUE(startedPortrait);
+}
+
 TEST_F(FileReportPrintTest, HeadingsInALargePrintedFontAreNotClipped) {
     // Headings wider than their columns' texts: the dates, the attribute and the category code.
     TFileReportScreenForm* f = Built({1, 0, 0, 0, 0, 2, 3, 4, 5, 0, 0, 0});

@@ -1,5 +1,6 @@
 #include "reports/filereport/FileReportScreenForm.h"
 #include "reports/filereport/DupUniqueFinder.h"
+#include "reports/filereport/ReportCriteria.h"
 
 #include <algorithm>
 #include <cctype>
@@ -34,6 +35,7 @@
 #include "framework/stdctrls/Label.h"
 #include "platform/Beep.h"
 #include "reports/output/ReportButtonRow.h"
+#include "reports/output/ReportWindowParts.h"
 #include "sysutil/UtSpawn.h"
 #include "sysutil/UtStrL.h"
 
@@ -45,7 +47,6 @@ namespace {
 
 constexpr const char* kTotalFormat = "###,###,###,###,##0";
 constexpr int kResultBatch = 100;
-constexpr int kMaxKeywords = 100;
 
 // Headings the column widths start from: those of the finder, and those of a new font (the grid's
 // own headings).
@@ -92,40 +93,8 @@ constexpr const char* kStoredProperties =
     "DBMemo1.Font\n"
     "ShowArchived.Checked\n";
 
-void SetLook(TFont& Font, const char* Name, int Size, TFontStyles Style) {
-    Font.Name = Name;
-    Font.SetSize(Size);
-    Font.Style = Style;
-}
-
-// A panel without caption or bevel, placed on Parent and aligned.
-TPanel* PlainPanel(TComponent& Owner, TWinControl& Parent, const std::string& Name, TRect Bounds,
-                   TAlign Align) {
-    auto* panel = NewComponent<TPanel>(&Owner);
-    panel->SetName(Name);
-    panel->SetParent(&Parent);
-    panel->SetBevelOuter(bvNone);
-    panel->SetCaption("");
-    panel->SetBounds(Bounds.Left, Bounds.Top, Bounds.Right - Bounds.Left, Bounds.Bottom - Bounds.Top);
-    panel->SetAlign(Align);
-    return panel;
-}
-
 std::string TotalText(int64_t Value) {
     return FormatFloat(kTotalFormat, static_cast<double>(Value));
-}
-
-// The comment as the comment tests see it: trimmed, upper-cased, line feeds gone and carriage
-// returns turned into blanks.
-std::string NormalisedComment(const std::string& Comment) {
-    std::string s = catalog::UpperCaseCopy(Trim(Comment));
-    std::string out;
-    out.reserve(s.size());
-    for (char c : s) {
-        if (c == '\n') continue;
-        out += c == '\r' ? ' ' : c;
-    }
-    return out;
 }
 
 // A name of an archive member may carry the member's path: "README.TXT <DOCS/>".
@@ -133,36 +102,6 @@ std::string NameWithoutArchivePath(const std::string& Name) {
     if (Name.empty() || Name.back() != '>') return Name;
     const size_t at = Name.find(" <");
     return at == std::string::npos ? Name : Name.substr(0, at);
-}
-
-// The value of a FileSize field as a signed 64-bit number (0 for an empty or unreadable value).
-int64_t SizeOf(TField& Field) {
-    if (Field.IsNull()) return 0;
-    try {
-        return StrToInt64(Trim(Field.AsString()));
-    } catch (const std::exception&) {
-        return static_cast<int64_t>(Field.AsFloat());
-    }
-}
-
-template <class T>
-bool Relation(uint8_t Operator, T Left, T Right) {
-    switch (Operator) {
-        case rcMatches:
-            return Left == Right;
-        case rcNotMatches:
-            return Left != Right;
-        case rcLess:
-            return Left < Right;
-        case rcLessEqual:
-            return Left <= Right;
-        case rcGreater:
-            return Left > Right;
-        case rcGreaterEqual:
-            return Left >= Right;
-        default:
-            return true;
-    }
 }
 
 // Persistent fields for the stored entry fields, typed as the catalog table defines them, plus
@@ -253,12 +192,7 @@ TFileReportScreenForm::TFileReportScreenForm(TComponent* AOwner) : TForm(AOwner)
     DataSource1->AutoEdit = false;
     CategorySource = NewComponent<TDataSource>(this);
     CategorySource->SetDataSet(CategoryTable);
-    Spawn = NewComponent<sysutil::TUtSpawnApplication>(this);
-    Spawn->SetName("Spawn");
-    Spawn->SetNotifyWhenDone(false);
-    Spawn->SetSpawnCommand(sysutil::scOpen);
-    Spawn->OnSpawnError = [this](TObject*, uint16_t) { SpawnSpawnError(); };
-    Spawn->OnTimeOut = [this](TObject*) { SpawnTimeOut(); };
+    Spawn = NewReportSpawn(*this);
 
     FileTable->SetFilteredValue(true);
     FileTable->SetOnFilterRecordValue(
@@ -305,78 +239,28 @@ TFileReportScreenForm::TFileReportScreenForm(TComponent* AOwner) : TForm(AOwner)
     PrintBtn->OnClick = [this](TObject*) { PrintBtnClick(); };
 
     // ---- the totals in one row
-    TotalPanel = PlainPanel(*this, *this, "TotalPanel", {0, 0, 600, 36}, alBottom);
-    TotalPadLeft1Panel = PlainPanel(*this, *TotalPanel, "TotalPadLeft1Panel", {0, 0, 1, 36}, alLeft);
-    int x = 1;
-    auto bevel = [this, &x](const char* Name) {
-        auto* b = NewComponent<TBevel>(this);
-        b->SetName(Name);
-        b->SetParent(TotalPanel);
-        b->SetShape(bsLeftLine);
-        b->SetBounds(x, 0, 2, 36);
-        b->SetAlign(alLeft);
-        x += 2;
-        return b;
-    };
     const char* headings1[4] = {"Files On Disk", "Bytes On Disk", "Files In Archives", "Bytes In Archives"};
-    std::array<TLabel*, 4> values1{};
-    Bevel0 = bevel("Bevel0");
-    for (int i = 0; i < 4; ++i) {
-        TPanel* group =
-            PlainPanel(*this, *TotalPanel, "TotalGroup" + std::to_string(i + 1), {x, 0, x + 145, 36}, alLeft);
-        x += 145;
-        auto* heading = NewComponent<TLabel>(this);
-        heading->SetParent(group);
-        heading->SetAutoSize(false);
-        heading->SetAlignment(taCenter);
-        heading->SetBounds(0, 2, 145, 15);
-        heading->SetCaption(headings1[i]);
-        TotalHeadings1[size_t(i)] = heading;
-        auto* value = NewComponent<TLabel>(this);
-        value->SetParent(group);
-        value->SetAutoSize(false);
-        value->SetAlignment(taCenter);
-        value->SetBounds(0, 18, 145, 15);
-        TFont bold = value->Font();
-        bold.Style = fsBold;
-        value->SetFont(bold);
-        value->SetCaption("0");
-        values1[size_t(i)] = value;
-        if (i < 3) bevel(("Bevel" + std::to_string(i + 1)).c_str());
-    }
-    Bevel6 = bevel("Bevel6");
-    FilesOnDiskLabel1 = values1[0];
-    BytesOnDiskLabel1 = values1[1];
-    FilesInArchivesLabel1 = values1[2];
-    BytesInArchivesLabel1 = values1[3];
-    FilesOnDiskLabel1->SetName("FilesOnDiskLabel1");
-    BytesOnDiskLabel1->SetName("BytesOnDiskLabel1");
-    FilesInArchivesLabel1->SetName("FilesInArchivesLabel1");
-    BytesInArchivesLabel1->SetName("BytesInArchivesLabel1");
+    const char* names1[4] = {"FilesOnDiskLabel1", "BytesOnDiskLabel1", "FilesInArchivesLabel1",
+                             "BytesInArchivesLabel1"};
+    FTotalsRow = NewReportTotalsRow(*this, *this, headings1, names1, 145);
+    TotalPanel = FTotalsRow.Panel;
+    TotalPadLeft1Panel = FTotalsRow.PadLeft;
+    Bevel0 = FTotalsRow.FirstLine;
+    Bevel6 = FTotalsRow.LastLine;
+    std::copy_n(FTotalsRow.Headings.begin(), 4, TotalHeadings1.begin());
+    FilesOnDiskLabel1 = FTotalsRow.Values[0];
+    BytesOnDiskLabel1 = FTotalsRow.Values[1];
+    FilesInArchivesLabel1 = FTotalsRow.Values[2];
+    BytesInArchivesLabel1 = FTotalsRow.Values[3];
 
     // ---- the expanded form: category, totals and the whole comment
-    TCPanel = PlainPanel(*this, *this, "TCPanel", {0, 0, 600, 96}, alBottom);
-    TCPanel->SetVisible(false);
-    TCPanelPadLeft = PlainPanel(*this, *TCPanel, "TCPanelPadLeft", {0, 0, 1, 96}, alLeft);
-    TCTotPanel = PlainPanel(*this, *TCPanel, "TCTotPanel", {1, 0, 263, 96}, alLeft);
-    TCPanelPadRight = PlainPanel(*this, *TCPanel, "TCPanelPadRight", {599, 0, 600, 96}, alRight);
-    auto totLabel = [this](const char* Name, int Left, int Top, int Width, const char* Caption, bool Bold,
-                           TAlignment Alignment) {
-        auto* l = NewComponent<TLabel>(this);
-        if (Name) l->SetName(Name);
-        l->SetParent(TCTotPanel);
-        l->SetAutoSize(false);
-        l->SetAlignment(Alignment);
-        l->SetBounds(Left, Top, Width, 15);
-        if (Bold) {
-            TFont bold = l->Font();
-            bold.Style = fsBold;
-            l->SetFont(bold);
-        }
-        l->SetCaption(Caption);
-        return l;
-    };
-    CategoryHeading = totLabel("CategoryHeading", 4, 4, 60, "Category:", false, taLeftJustify);
+    const TReportCommentPanel comment = NewReportCommentPanel(*this, *this, "TCPanel", 96);
+    TCPanel = comment.Panel;
+    TCPanelPadLeft = comment.PadLeft;
+    TCTotPanel = comment.Totals;
+    TCPanelPadRight = comment.PadRight;
+    CategoryHeading = NewReportLabel(*this, *TCTotPanel, "CategoryHeading", {4, 4, 64, 19},
+                                     "Category:", taLeftJustify, false);
     CategoryText = NewComponent<TDBText>(this);
     CategoryText->SetName("CategoryText");
     CategoryText->SetParent(TCTotPanel);
@@ -393,46 +277,15 @@ TFileReportScreenForm::TFileReportScreenForm(TComponent* AOwner) : TForm(AOwner)
     const char* names2[4] = {"FilesOnDiskLabel2", "BytesOnDiskLabel2", "FilesInArcsLabel2",
                              "BytesInArcsLabel2"};
     std::array<TLabel*, 4> values2{};
-    for (int i = 0; i < 4; ++i) {
-        TotalHeadings2[size_t(i)] =
-            totLabel(nullptr, 4, 24 + 17 * i, 110, headings2[i], false, taLeftJustify);
-        values2[size_t(i)] = totLabel(names2[i], 116, 24 + 17 * i, 142, "0", true, taRightJustify);
-    }
+    AddStackedTotals(*this, *TCTotPanel, 24, 110, 116, 142, headings2, names2, TotalHeadings2, values2);
     FilesOnDiskLabel2 = values2[0];
     BytesOnDiskLabel2 = values2[1];
     FilesInArcsLabel2 = values2[2];
     BytesInArcsLabel2 = values2[3];
-    DBMemo1 = NewComponent<TDBMemo>(this);
-    DBMemo1->SetName("DBMemo1");
-    DBMemo1->SetParent(TCPanel);
-    DBMemo1->SetAlign(alClient);
-    DBMemo1->ScrollBars = ssVertical;
-    DBMemo1->SetReadOnly(true);
-    DBMemo1->SetParentFont(false);
-    {
-        TFont f = DBMemo1->Font();
-        SetLook(f, "Arial", 8, 0);
-        DBMemo1->SetFont(f);
-    }
-    DBMemo1->SetDataSource(DataSource1);
-    DBMemo1->SetDataField("Comment");
+    DBMemo1 = NewReportMemo(*this, *TCPanel, "DBMemo1", DataSource1);
 
     // ---- the grid over the rest
-    FileReportGrid = NewComponent<TDBGrid>(this);
-    FileReportGrid->SetName("FileReportGrid");
-    FileReportGrid->SetParent(this);
-    FileReportGrid->SetAlign(alClient);
-    FileReportGrid->SetOptions(dgTitles | dgColumnResize | dgColLines | dgRowLines | dgRowSelect |
-                               dgAlwaysShowSelection);
-    FileReportGrid->SetReadOnly(true);
-    FileReportGrid->SetParentFont(false);
-    {
-        TFont f = FileReportGrid->Font();
-        SetLook(f, "Arial", 8, 0);
-        FileReportGrid->SetFont(f);
-        FileReportGrid->SetTitleFont(f);
-    }
-    FileReportGrid->SetDataSource(DataSource1);
+    FileReportGrid = NewReportGrid(*this, *this, "FileReportGrid", DataSource1);
     FileReportGrid->OnDblClick = [this](TObject*) { FileReportGridDblClick(); };
     FileReportGrid->OnMouseMove = [this](TObject*, TShiftState, int X, int Y) {
         FileReportGridMouseMove(X, Y);
@@ -462,10 +315,7 @@ TFileReportScreenForm::TFileReportScreenForm(TComponent* AOwner) : TForm(AOwner)
 TFileReportScreenForm::~TFileReportScreenForm() {
     OnResize = nullptr;
     CloseProgress();
-    if (ViewForm) {
-        ViewForm->OpenFlag = nullptr;
-        ViewForm->Free();
-    }
+    CloseReportView(ViewForm, ViewOpen);
 }
 
 // ---- building the report -----------------------------------------------------------------------
@@ -603,10 +453,7 @@ void TFileReportScreenForm::StartColumnWidths(const char* const* Headings) {
 }
 
 int TFileReportScreenForm::PixelWidth(const std::string& Text) {
-    TBitmap measure;
-    measure.SetSize(1, 1);
-    measure.Canvas().Font.Assign(FileReportGrid->Font());
-    return measure.Canvas().TextWidth(Text);
+    return ReportTextWidth(FileReportGrid->Font(), Text);
 }
 
 void MakeResultTable(dbsql::TDbTable& Table, const std::string& Name) {
@@ -682,7 +529,7 @@ bool TFileReportScreenForm::FindMatchingFiles() {
 TFileReportScreenForm::TListedEntry TFileReportScreenForm::ReadEntry(TDataSet& Entry) {
     TListedEntry e;
     TField& size = *Entry.FieldByName("FileSize");
-    e.Size = SizeOf(size);
+    e.Size = ReportFieldInt64(size);
     e.Tag = Entry.FieldByName("Tag")->AsInteger();
     e.Texts = {Entry.FieldByName("FileName")->AsString(),
                Entry.FieldByName("VolumeLabel")->AsString(),
@@ -856,13 +703,13 @@ bool TFileReportScreenForm::ItemPasses(int Item, TDataSet& Entry) {
                 return !Trim(comment).empty();
             case rcSomeKeywords:
             case rcAllKeywords:
-                return KeywordsPass(op, NormalisedComment(comment));
+                return KeywordsPass(op, NormalisedReportComment(comment));
             default: {
                 // An empty text is found nowhere.
                 if (FileNameSpec.empty()) return false;
                 if (catalog::UpperCaseCopy(text("FileName")).find(FileNameSpec) != std::string::npos)
                     return true;
-                return NormalisedComment(comment).find(FileNameSpec) != std::string::npos;
+                return NormalisedReportComment(comment).find(FileNameSpec) != std::string::npos;
             }
         }
     }
@@ -882,11 +729,12 @@ bool TFileReportScreenForm::ItemPasses(int Item, TDataSet& Entry) {
         case 4:
             return mask(text("ArchiveID"));
         case 5:
-            return Relation<int64_t>(op, SizeOf(*Entry.FieldByName("FileSize")), FileSizeValue);
+            return ReportRelation<int64_t>(op, ReportFieldInt64(*Entry.FieldByName("FileSize")),
+                                           FileSizeValue);
         case 6: {
             TField* date = Entry.FieldByName("DateModified");
             const int64_t day = date->IsNull() ? 0 : static_cast<int64_t>(date->AsDateTime());
-            return Relation<int64_t>(op, day, static_cast<int64_t>(DateValue));
+            return ReportRelation<int64_t>(op, day, static_cast<int64_t>(DateValue));
         }
         case 9:
             if (op != rcMatches && op != rcNotMatches) return true;
@@ -894,8 +742,9 @@ bool TFileReportScreenForm::ItemPasses(int Item, TDataSet& Entry) {
         case 11: {
             if (op != rcMatches && op != rcNotMatches) return true;
             // An empty phrase is never contained.
-            const bool contains = !CommentText.empty() &&
-                                  NormalisedComment(text("Comment")).find(CommentText) != std::string::npos;
+            const bool contains =
+                !CommentText.empty() &&
+                NormalisedReportComment(text("Comment")).find(CommentText) != std::string::npos;
             return contains == (op == rcMatches);
         }
         default:
@@ -904,35 +753,13 @@ bool TFileReportScreenForm::ItemPasses(int Item, TDataSet& Entry) {
 }
 
 void TFileReportScreenForm::SplitKeywords() {
-    Keywords.clear();
-    std::string rest = Trim(CommentText);
-    while (!rest.empty()) {
-        const size_t blank = rest.find(' ');
-        if (blank == std::string::npos) {
-            Keywords.push_back(rest);
-            break;
-        }
-        if (blank > 0) Keywords.push_back(rest.substr(0, blank));
-        rest.erase(0, blank + 1);
-    }
-    if (Keywords.size() > kMaxKeywords) Keywords.resize(kMaxKeywords);
+    Keywords = SplitReportKeywords(CommentText);
     KeywordCount = int(Keywords.size());
 }
 
 bool TFileReportScreenForm::KeywordsPass(uint8_t Operator, const std::string& Comment) {
     if (KeywordCount == -1) SplitKeywords();
-    if (KeywordCount == 0) return true;
-    int found = 0;
-    for (const std::string& keyword : Keywords) {
-        const bool here = Comment.find(keyword) != std::string::npos;
-        if (Operator == rcAllKeywords) {
-            if (!here) return false;
-            continue;
-        }
-        if (here) ++found;
-        if (found >= MatchesRequired) return true;
-    }
-    return Operator == rcAllKeywords || found >= MatchesRequired;
+    return ReportKeywordsPass(Operator, Keywords, MatchesRequired, Comment);
 }
 
 void TFileReportScreenForm::QueryCalcFields(TDataSet* DataSet) {
@@ -969,17 +796,10 @@ void TFileReportScreenForm::FormShow() {
 }
 
 void TFileReportScreenForm::ApplyPanelRule() {
-    if (ExpandComment->Checked()) {
-        TotalPanel->SetVisible(false);
-        TCPanel->SetVisible(true);
-        const bool totals = ShowTotals->Checked();
-        for (TLabel* l : TotalHeadings2) l->SetVisible(totals);
-        for (TLabel* l : {FilesOnDiskLabel2, BytesOnDiskLabel2, FilesInArcsLabel2, BytesInArcsLabel2})
-            l->SetVisible(totals);
-    } else {
-        TCPanel->SetVisible(false);
-        TotalPanel->SetVisible(ShowTotals->Checked());
-    }
+    std::vector<TControl*> expandedTotals(TotalHeadings2.begin(), TotalHeadings2.end());
+    expandedTotals.insert(expandedTotals.end(),
+                          {FilesOnDiskLabel2, BytesOnDiskLabel2, FilesInArcsLabel2, BytesInArcsLabel2});
+    ShowReportPanels(ExpandComment->Checked(), ShowTotals->Checked(), *TotalPanel, *TCPanel, expandedTotals);
 }
 
 void TFileReportScreenForm::ShowTotalsClick() {
@@ -991,14 +811,8 @@ void TFileReportScreenForm::ExpandCommentClick() {
 }
 
 void TFileReportScreenForm::FormResize() {
-    const int padComment = (Width() - 597) / 3;
-    const int padTotals = (Width() - 598) / 2;
-    TCPanelPadLeft->SetWidth(std::max(padComment, 0));
-    TCPanelPadRight->SetWidth(std::max(padComment, 0));
-    TotalPadLeft1Panel->SetWidth(std::max(padTotals, 0));
-    const bool bevels = TotalPadLeft1Panel->Width() > 2;
-    Bevel0->SetVisible(bevels);
-    Bevel6->SetVisible(bevels);
+    const std::array<TPanel*, 2> pads{TCPanelPadLeft, TCPanelPadRight};
+    CentreReportPanels(Width(), pads, FTotalsRow);
 }
 
 void TFileReportScreenForm::ShowArchivedClick() {
@@ -1020,9 +834,8 @@ void TFileReportScreenForm::ShowArchivedClick() {
 }
 
 void TFileReportScreenForm::FontBtnClick() {
-    auto dialog = std::make_unique<TFontDialog>(nullptr);
-    dialog->Font().Assign(FileReportGrid->Font());
-    if (dialog->Execute()) ApplyFont(dialog->Font());
+    TFont chosen;
+    if (AskReportFont(FileReportGrid->Font(), chosen)) ApplyFont(chosen);
 }
 
 std::array<std::string, kColumnItems> TFileReportScreenForm::QueryRowTexts() {
@@ -1031,7 +844,7 @@ std::array<std::string, kColumnItems> TFileReportScreenForm::QueryRowTexts() {
             text("VolumeLabel"),
             text("FolderName"),
             text("ArchiveID"),
-            TotalText(SizeOf(*Query->FieldByName("FileSize"))),
+            TotalText(ReportFieldInt64(*Query->FieldByName("FileSize"))),
             Query->FieldByName("DateModified")->DisplayText(),
             Query->FieldByName("TimeModified")->DisplayText(),
             text("AttributeStr"),
@@ -1073,17 +886,7 @@ void TFileReportScreenForm::ApplyFont(const TFont& Font) {
 }
 
 void TFileReportScreenForm::ViewBtnClick() {
-    if (ViewOpen && ViewForm) {
-        ViewForm->BringToFront();
-        return;
-    }
-    ViewOpen = true;
-    ViewForm = TCustomForm::Create<TFileReportViewRecordForm>(Application);
-    ViewForm->OpenFlag = &ViewOpen;
-    ViewForm->OnDestroy = [this](TObject*) { ViewForm = nullptr; };
-    ViewForm->SetCaption(ViewForm->Caption() + "(" + Caption() + ")");
-    ViewForm->Bind(DataSource1);
-    ViewForm->Show();
+    ShowReportView(ViewForm, ViewOpen, DataSource1, Caption());
 }
 
 void TFileReportScreenForm::OpenBtnClick() {
@@ -1103,7 +906,8 @@ void TFileReportScreenForm::FileReportGridDblClick() {
 
 void TFileReportScreenForm::OpenFile() {
     if (!Trim(Query->FieldByName("ArchiveID")->AsString()).empty()) {
-        catalog::ErrorBox("Korvane Does Not Presently Have The Ability To Open A File Inside Of An Archive File");
+        catalog::ErrorBox(
+            "Korvane Does Not Presently Have The Ability To Open A File Inside Of An Archive File");
         return;
     }
     const std::string volume = Query->FieldByName("VolumeLabel")->AsString();
@@ -1129,27 +933,11 @@ void TFileReportScreenForm::OpenFile() {
     const std::string path =
         cataloging::LocateCatalogedFile(drive, Query->FieldByName("FolderName")->AsString(),
                                         Query->FieldByName("FileName")->AsString(), volumeText);
-    if (path.empty()) return;
-    Spawn->SetFileName(path);
-    const platform::HPROCESS started = Spawn->Execute();
-    if (started) platform::CloseProcessHandle(started);
-}
-
-void TFileReportScreenForm::SpawnSpawnError() {
-    catalog::ErrorBox("An Error Occurred While Attempting To Open The Selected File");
-}
-
-void TFileReportScreenForm::SpawnTimeOut() {
-    catalog::ErrorBox("An Timeout Error Occurred While Attempting To Open The Selected File");
+    if (!path.empty()) OpenReportFile(*Spawn, path);
 }
 
 void TFileReportScreenForm::FormClose(TCloseAction& Action) {
-    if (ViewForm) {
-        ViewForm->OpenFlag = nullptr;
-        ViewForm->Free();
-        ViewForm = nullptr;
-        ViewOpen = false;
-    }
+    CloseReportView(ViewForm, ViewOpen);
     Query->Close();
     ResultTable->Close();
     if (DeleteResultOnClose) DropResultTable();

@@ -20,6 +20,7 @@
 #include "framework/core/Masks.h"
 #include "framework/ui/Forms.h"
 #include "reports/output/ReportViewRecordForm.h"
+#include "reports/output/ReportWindowParts.h"
 
 namespace framework {
 class TBevel;
@@ -239,8 +240,6 @@ public:
     void QueryCalcFields(framework::TDataSet* DataSet);
     void QueryQueryProgress(uint16_t PercentDone, bool& AbortQuery);
     void FileTableFilterRecord(framework::TDataSet* DataSet, bool& Accept);
-    void SpawnSpawnError();
-    void SpawnTimeOut();
 
 private:
     // One catalog entry as a finder lists it.
@@ -289,6 +288,7 @@ private:
     std::array<std::optional<framework::TMask>, 4> FMasks;
     bool FOwnOpenFlag = true;
     bool FCountTaken = false;
+    TReportTotalsRow FTotalsRow;
     catalog::TProgressForm* FProgress = nullptr;
     std::vector<TResultRow> FResultBuffer;
     int FMouseX = 0, FMouseY = 0;

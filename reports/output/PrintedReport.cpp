@@ -116,15 +116,17 @@ void TPrintedReportForm::PrintOrPreview(bool Preview) {
         Report->Print();
 }
 
-bool AskPrintedReportChoices(TPrintedReportChoices& Choices) {
+bool AskPrintedReportChoices(TPrintedReportChoices& Choices, bool NewPage) {
     auto* spec = TCustomForm::Create<TGetPrintedReportSpecForm>(Application);
-    spec->HideStartEachDisk();
+    if (!NewPage) spec->HideStartEachDisk();
     TModalResult result = mrNone;
     try {
+        (Choices.Portrait ? spec->Portrait : spec->Landscape)->SetChecked(true);
         result = spec->ShowModal();
         Choices.Portrait = spec->Portrait->Checked();
         Choices.MultiLine = spec->MultiLine->Checked();
         Choices.Preview = spec->PreviewOnScreenFirst->Checked();
+        Choices.NewPage = NewPage && spec->StartEachDiskOnNewPage->Checked();
     } catch (...) {
         spec->Free();
         throw;

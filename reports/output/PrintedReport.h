@@ -33,13 +33,18 @@ T* NewPrintedControl(framework::TComponent& Owner, framework::TWinControl& Band,
     return c;
 }
 
-// What the printer dialog was answered with; false when it was cancelled.
+// What the printer dialog was answered with.
 struct TPrintedReportChoices {
     bool Portrait = true;
     bool MultiLine = false;
     bool Preview = false;
+    bool NewPage = false;
 };
-bool AskPrintedReportChoices(TPrintedReportChoices& Choices);
+// Shows the printer dialog and reads its answers into Choices; false when it was cancelled. The
+// dialog starts from the report's own orientation (Choices.Portrait) whatever was chosen for the
+// last printed report; its other choices are remembered. Without NewPage the dialog is shorter
+// and hides "Start Each Disk Listing On A New Page".
+bool AskPrintedReportChoices(TPrintedReportChoices& Choices, bool NewPage = false);
 
 class TPrintedReportForm : public framework::TForm {
 public:

@@ -27,7 +27,9 @@
 #include "framework/stdctrls/Dialogs.h"
 #include "framework/stdctrls/ExtCtrls.h"
 #include "framework/stdctrls/Label.h"
+#include "reports/filereport/ReportCriteria.h"
 #include "reports/output/ReportButtonRow.h"
+#include "reports/output/ReportWindowParts.h"
 #include "sysutil/UtStrS.h"
 
 namespace reports {
@@ -39,7 +41,6 @@ namespace {
 constexpr const char* kSummarySizeFormat = "#,###,###,###,##0";
 constexpr const char* kSummaryCountFormat = "###,###,##0";
 constexpr const char* kSummaryTotalFormat = "###,###,###,###,##0";
-constexpr int kSummaryMaxKeywords = 100;
 
 // Item N: its heading, its field in the joined rows, its name in the sort clause, and its grid
 // alignments.
@@ -76,68 +77,6 @@ constexpr const char* kSummaryStoredProperties =
     "SummaryReportGrid.Font\n"
     "SummaryReportGrid.TitleFont\n"
     "DBMemo1.Font\n";
-
-TPanel* SummaryPanel(TComponent& Owner, TWinControl& Parent, const std::string& Name, TRect Bounds,
-                     TAlign Align) {
-    auto* panel = NewComponent<TPanel>(&Owner);
-    panel->SetName(Name);
-    panel->SetParent(&Parent);
-    panel->SetBevelOuter(bvNone);
-    panel->SetCaption("");
-    panel->SetBounds(Bounds.Left, Bounds.Top, Bounds.Right - Bounds.Left, Bounds.Bottom - Bounds.Top);
-    panel->SetAlign(Align);
-    return panel;
-}
-
-void SetSummaryFont(TFont& Font) {
-    Font.Name = "Arial";
-    Font.SetSize(8);
-    Font.Style = 0;
-}
-
-// The value of a field holding a number as a signed 64-bit number (0 for an empty or unreadable
-// text).
-int64_t SummaryInt64(TField& Field) {
-    if (Field.IsNull()) return 0;
-    try {
-        return StrToInt64(Trim(Field.AsString()));
-    } catch (const std::exception&) {
-        return static_cast<int64_t>(Field.AsFloat());
-    }
-}
-
-// The comment as the comment tests see it: trimmed, upper-cased, line feeds gone and carriage
-// returns turned into blanks.
-std::string SummaryNormalisedComment(const std::string& Comment) {
-    std::string s = catalog::UpperCaseCopy(Trim(Comment));
-    std::string out;
-    out.reserve(s.size());
-    for (char c : s) {
-        if (c == '\n') continue;
-        out += c == '\r' ? ' ' : c;
-    }
-    return out;
-}
-
-template <class T>
-bool SummaryRelation(uint8_t Operator, const T& Left, const T& Right) {
-    switch (Operator) {
-        case rcMatches:
-            return Left == Right;
-        case rcNotMatches:
-            return Left != Right;
-        case rcLess:
-            return Left < Right;
-        case rcLessEqual:
-            return Left <= Right;
-        case rcGreater:
-            return Left > Right;
-        case rcGreaterEqual:
-            return Left >= Right;
-        default:
-            return true;
-    }
-}
 
 // "1A2B-3C4D", or empty when the stored serial number is blank.
 std::string SerialNumberText(TField& Field) {
@@ -303,115 +242,43 @@ TSummaryReportScreenForm::TSummaryReportScreenForm(TComponent* AOwner) : TForm(A
 
     const char* headings[6] = {"Total Disks", "Total Files", "Slack %",
                                "Total Space", "Total Used",  "Total Free"};
-    auto valueLabel = [this](TWinControl* Parent, const std::string& Name, TRect Bounds,
-                             TAlignment Alignment) {
-        auto* l = NewComponent<TLabel>(this);
-        l->SetName(Name);
-        l->SetParent(Parent);
-        l->SetAutoSize(false);
-        l->SetAlignment(Alignment);
-        l->SetBounds(Bounds.Left, Bounds.Top, Bounds.Right - Bounds.Left, Bounds.Bottom - Bounds.Top);
-        TFont bold = l->Font();
-        bold.Style = fsBold;
-        l->SetFont(bold);
-        l->SetCaption("0");
-        return l;
-    };
 
     // ---- the totals in one row
-    TotalPanel = SummaryPanel(*this, *this, "TotalPanel", {0, 0, 600, 36}, alBottom);
-    TotalPadLeft1Panel = SummaryPanel(*this, *TotalPanel, "TotalPadLeft1Panel", {0, 0, 1, 36}, alLeft);
-    int x = 1;
-    auto bevel = [this, &x](const std::string& Name) {
-        auto* b = NewComponent<TBevel>(this);
-        b->SetName(Name);
-        b->SetParent(TotalPanel);
-        b->SetShape(bsLeftLine);
-        b->SetBounds(x, 0, 2, 36);
-        b->SetAlign(alLeft);
-        x += 2;
-        return b;
-    };
     const char* names1[6] = {"TotDisks1", "TotFiles1", "TotSlack1", "TotSize1", "TotUsed1", "TotFree1"};
-    std::array<TLabel*, 6> values1{};
-    Bevel0 = bevel("Bevel0");
-    constexpr int kGroupWidth = 97;
-    for (int i = 0; i < 6; ++i) {
-        TPanel* group = SummaryPanel(*this, *TotalPanel, "TotalGroup" + std::to_string(i + 1),
-                                     {x, 0, x + kGroupWidth, 36}, alLeft);
-        x += kGroupWidth;
-        auto* heading = NewComponent<TLabel>(this);
-        heading->SetParent(group);
-        heading->SetAutoSize(false);
-        heading->SetAlignment(taCenter);
-        heading->SetBounds(0, 2, kGroupWidth, 15);
-        heading->SetCaption(headings[i]);
-        values1[size_t(i)] = valueLabel(group, names1[i], {0, 18, kGroupWidth, 33}, taCenter);
-        if (i < 5) bevel("Bevel" + std::to_string(i + 1));
-    }
-    Bevel6 = bevel("Bevel6");
-    TotDisks1 = values1[0];
-    TotFiles1 = values1[1];
-    TotSlack1 = values1[2];
-    TotSize1 = values1[3];
-    TotUsed1 = values1[4];
-    TotFree1 = values1[5];
+    FTotalsRow = NewReportTotalsRow(*this, *this, headings, names1, 97);
+    TotalPanel = FTotalsRow.Panel;
+    TotalPadLeft1Panel = FTotalsRow.PadLeft;
+    Bevel0 = FTotalsRow.FirstLine;
+    Bevel6 = FTotalsRow.LastLine;
+    TotDisks1 = FTotalsRow.Values[0];
+    TotFiles1 = FTotalsRow.Values[1];
+    TotSlack1 = FTotalsRow.Values[2];
+    TotSize1 = FTotalsRow.Values[3];
+    TotUsed1 = FTotalsRow.Values[4];
+    TotFree1 = FTotalsRow.Values[5];
 
     // ---- the expanded form: totals at the left, the whole comment at the right
-    TCPanel = SummaryPanel(*this, *this, "TCPanel", {0, 0, 600, 106}, alBottom);
-    TCPanel->SetVisible(false);
-    TCPanelPadLeft = SummaryPanel(*this, *TCPanel, "TCPanelPadLeft", {0, 0, 1, 106}, alLeft);
-    TCTotPanel = SummaryPanel(*this, *TCPanel, "TCTotPanel", {1, 0, 263, 106}, alLeft);
-    TCPanelPadRight = SummaryPanel(*this, *TCPanel, "TCPanelPadRight", {599, 0, 600, 106}, alRight);
+    const TReportCommentPanel comment = NewReportCommentPanel(*this, *this, "TCPanel", 106);
+    TCPanel = comment.Panel;
+    TCPanelPadLeft = comment.PadLeft;
+    TCTotPanel = comment.Totals;
+    TCPanelPadRight = comment.PadRight;
+    const char* headings2[6] = {
+        "Total Disks:", "Total Files:", "Slack %:", "Total Space:", "Total Used:", "Total Free:"};
     const char* names2[6] = {"TotDisks2", "TotFiles2", "TotSlack2", "TotSize2", "TotUsed2", "TotFree2"};
     std::array<TLabel*, 6> values2{};
-    for (int i = 0; i < 6; ++i) {
-        auto* heading = NewComponent<TLabel>(this);
-        heading->SetParent(TCTotPanel);
-        heading->SetAutoSize(false);
-        heading->SetBounds(4, 4 + 17 * i, 100, 15);
-        heading->SetCaption(std::string(headings[i]) + ":");
-        TotalHeadings2.push_back(heading);
-        values2[size_t(i)] =
-            valueLabel(TCTotPanel, names2[i], {106, 4 + 17 * i, 258, 19 + 17 * i}, taRightJustify);
-    }
+    TotalHeadings2.resize(6);
+    AddStackedTotals(*this, *TCTotPanel, 4, 100, 106, 152, headings2, names2, TotalHeadings2, values2);
     TotDisks2 = values2[0];
     TotFiles2 = values2[1];
     TotSlack2 = values2[2];
     TotSize2 = values2[3];
     TotUsed2 = values2[4];
     TotFree2 = values2[5];
-    DBMemo1 = NewComponent<TDBMemo>(this);
-    DBMemo1->SetName("DBMemo1");
-    DBMemo1->SetParent(TCPanel);
-    DBMemo1->SetAlign(alClient);
-    DBMemo1->ScrollBars = ssVertical;
-    DBMemo1->SetReadOnly(true);
-    DBMemo1->SetParentFont(false);
-    {
-        TFont f = DBMemo1->Font();
-        SetSummaryFont(f);
-        DBMemo1->SetFont(f);
-    }
-    DBMemo1->SetDataSource(DataSource1);
-    DBMemo1->SetDataField("Comment");
+    DBMemo1 = NewReportMemo(*this, *TCPanel, "DBMemo1", DataSource1);
 
     // ---- the grid over the rest
-    SummaryReportGrid = NewComponent<TDBGrid>(this);
-    SummaryReportGrid->SetName("SummaryReportGrid");
-    SummaryReportGrid->SetParent(this);
-    SummaryReportGrid->SetAlign(alClient);
-    SummaryReportGrid->SetOptions(dgTitles | dgColumnResize | dgColLines | dgRowLines | dgRowSelect |
-                                  dgAlwaysShowSelection);
-    SummaryReportGrid->SetReadOnly(true);
-    SummaryReportGrid->SetParentFont(false);
-    {
-        TFont f = SummaryReportGrid->Font();
-        SetSummaryFont(f);
-        SummaryReportGrid->SetFont(f);
-        SummaryReportGrid->SetTitleFont(f);
-    }
-    SummaryReportGrid->SetDataSource(DataSource1);
+    SummaryReportGrid = NewReportGrid(*this, *this, "SummaryReportGrid", DataSource1);
 
     FormState = NewComponent<entry::TCtlFormState>(this);
     FormState->SetName("FormState");
@@ -432,10 +299,7 @@ TSummaryReportScreenForm::TSummaryReportScreenForm(TComponent* AOwner) : TForm(A
 TSummaryReportScreenForm::~TSummaryReportScreenForm() {
     OnResize = nullptr;
     CloseProgress();
-    if (ViewForm) {
-        ViewForm->OpenFlag = nullptr;
-        ViewForm->Free();
-    }
+    CloseReportView(ViewForm, ViewOpen);
 }
 
 // ---- building the report -----------------------------------------------------------------------
@@ -521,11 +385,12 @@ bool TSummaryReportScreenForm::FindVolumes() {
         texts[2] = SerialNumberText(*v.FieldByName("SerialNumber"));
         texts[3] = v.FieldByName("DateFirstCataloged")->DisplayText();
         texts[4] = v.FieldByName("DateLastCataloged")->DisplayText();
-        const int64_t size = SummaryInt64(*v.FieldByName("DiskSize"));
-        const int64_t used = SummaryInt64(*v.FieldByName("DiskUsed"));
-        const int64_t free = SummaryInt64(*v.FieldByName("DiskFree"));
+        const int64_t size = ReportFieldInt64(*v.FieldByName("DiskSize"));
+        const int64_t used = ReportFieldInt64(*v.FieldByName("DiskUsed"));
+        const int64_t free = ReportFieldInt64(*v.FieldByName("DiskFree"));
         texts[5] = FormatFloat(kSummarySizeFormat, double(size));
-        texts[6] = FormatFloat(kSummarySizeFormat, double(SummaryInt64(*v.FieldByName("DiskClusterSize"))));
+        texts[6] =
+            FormatFloat(kSummarySizeFormat, double(ReportFieldInt64(*v.FieldByName("DiskClusterSize"))));
         texts[7] = FormatFloat(kSummarySizeFormat, double(used));
         texts[8] = FormatFloat(kSummarySizeFormat, double(free));
         texts[9] = "999.99";
@@ -595,10 +460,7 @@ void TSummaryReportScreenForm::DropResultTable() {
 }
 
 int TSummaryReportScreenForm::PixelWidth(const std::string& Text) {
-    TBitmap measure;
-    measure.SetSize(1, 1);
-    measure.Canvas().Font.Assign(SummaryReportGrid->Font());
-    return measure.Canvas().TextWidth(Text);
+    return ReportTextWidth(SummaryReportGrid->Font(), Text);
 }
 
 void TSummaryReportScreenForm::StartPixelWidths() {
@@ -619,7 +481,7 @@ std::array<std::string, kSummaryItems> TSummaryReportScreenForm::QueryRowTexts()
     std::array<std::string, kSummaryItems> texts;
     auto text = [this](const char* Field) { return Query->FieldByName(Field)->AsString(); };
     auto size = [this](const char* Field) {
-        return FormatFloat(kSummarySizeFormat, double(SummaryInt64(*Query->FieldByName(Field))));
+        return FormatFloat(kSummarySizeFormat, double(ReportFieldInt64(*Query->FieldByName(Field))));
     };
     texts[0] = text("CatalogVolumeLabel");
     texts[1] = text("ActualVolumeLabel");
@@ -680,43 +542,42 @@ bool TSummaryReportScreenForm::ItemPasses(int Item, TDataSet& Volume) {
         const std::string comment = text("Comment");
         if (op == rcBlankComment) return Trim(comment).empty();
         if (op == rcNonBlankComment) return !Trim(comment).empty();
-        return KeywordsPass(op, SummaryNormalisedComment(comment));
+        return KeywordsPass(op, NormalisedReportComment(comment));
     }
     if (op > rcGreaterEqual) return true;
     auto day = [&Volume](const char* Field) {
         TField* date = Volume.FieldByName(Field);
         return date->IsNull() ? int64_t(0) : static_cast<int64_t>(date->AsDateTime());
     };
-    auto number = [&Volume](const char* Field) { return SummaryInt64(*Volume.FieldByName(Field)); };
+    auto number = [&Volume](const char* Field) { return ReportFieldInt64(*Volume.FieldByName(Field)); };
     switch (Item) {
         case 1:
             if (op != rcMatches && op != rcNotMatches) return true;
             return !FVolumeMask || FVolumeMask->Matches(text("CatalogVolumeLabel")) == (op == rcMatches);
         case 4:
-            return SummaryRelation<int64_t>(op, day("DateFirstCataloged"), int64_t(Spec.DateFirstValue));
+            return ReportRelation<int64_t>(op, day("DateFirstCataloged"), int64_t(Spec.DateFirstValue));
         case 5:
-            return SummaryRelation<int64_t>(op, day("DateLastCataloged"), int64_t(Spec.DateLastValue));
+            return ReportRelation<int64_t>(op, day("DateLastCataloged"), int64_t(Spec.DateLastValue));
         case 6:
-            return SummaryRelation<int64_t>(op, number("DiskSize"), Spec.DiskSizeValue);
+            return ReportRelation<int64_t>(op, number("DiskSize"), Spec.DiskSizeValue);
         case 7:
-            return SummaryRelation<int64_t>(op, number("DiskClusterSize"), Spec.ClusterSizeValue);
+            return ReportRelation<int64_t>(op, number("DiskClusterSize"), Spec.ClusterSizeValue);
         case 8:
-            return SummaryRelation<int64_t>(op, number("DiskUsed"), Spec.DiskUsedValue);
+            return ReportRelation<int64_t>(op, number("DiskUsed"), Spec.DiskUsedValue);
         case 9:
-            return SummaryRelation<int64_t>(op, number("DiskFree"), Spec.DiskFreeValue);
+            return ReportRelation<int64_t>(op, number("DiskFree"), Spec.DiskFreeValue);
         case 11:
-            return SummaryRelation<int32_t>(op, int32_t(number("FilesOnDisk")), Spec.FilesOnDiskValue);
+            return ReportRelation<int32_t>(op, int32_t(number("FilesOnDisk")), Spec.FilesOnDiskValue);
         case 12:
-            return SummaryRelation<int32_t>(op, int32_t(number("FilesInArchives")),
-                                            Spec.FilesInArchivesValue);
+            return ReportRelation<int32_t>(op, int32_t(number("FilesInArchives")), Spec.FilesInArchivesValue);
         case 13:
-            return SummaryRelation<std::string>(op, text("CatalogedFrom"), Spec.CatalogedFromValue);
+            return ReportRelation<std::string>(op, text("CatalogedFrom"), Spec.CatalogedFromValue);
         case 14: {
             if (op != rcMatches && op != rcNotMatches) return true;
             // An empty phrase is never contained.
             const bool contains =
                 !Spec.CommentText.empty() &&
-                SummaryNormalisedComment(text("Comment")).find(Spec.CommentText) != std::string::npos;
+                NormalisedReportComment(text("Comment")).find(Spec.CommentText) != std::string::npos;
             return contains == (op == rcMatches);
         }
         default:
@@ -725,35 +586,13 @@ bool TSummaryReportScreenForm::ItemPasses(int Item, TDataSet& Volume) {
 }
 
 void TSummaryReportScreenForm::SplitKeywords() {
-    Keywords.clear();
-    std::string rest = Trim(Spec.CommentText);
-    while (!rest.empty()) {
-        const size_t blank = rest.find(' ');
-        if (blank == std::string::npos) {
-            Keywords.push_back(rest);
-            break;
-        }
-        if (blank > 0) Keywords.push_back(rest.substr(0, blank));
-        rest.erase(0, blank + 1);
-    }
-    if (Keywords.size() > kSummaryMaxKeywords) Keywords.resize(kSummaryMaxKeywords);
+    Keywords = SplitReportKeywords(Spec.CommentText);
     KeywordCount = int(Keywords.size());
 }
 
 bool TSummaryReportScreenForm::KeywordsPass(uint8_t Operator, const std::string& Comment) {
     if (KeywordCount == -1) SplitKeywords();
-    if (KeywordCount == 0) return true;
-    int found = 0;
-    for (const std::string& keyword : Keywords) {
-        const bool here = Comment.find(keyword) != std::string::npos;
-        if (Operator == rcAllKeywords) {
-            if (!here) return false;
-            continue;
-        }
-        if (here) ++found;
-        if (found >= Spec.MatchesRequired) return true;
-    }
-    return Operator == rcAllKeywords || found >= Spec.MatchesRequired;
+    return ReportKeywordsPass(Operator, Keywords, Spec.MatchesRequired, Comment);
 }
 
 void TSummaryReportScreenForm::QueryCalcFields(TDataSet* DataSet) {
@@ -799,14 +638,8 @@ void TSummaryReportScreenForm::FormShow() {
 }
 
 void TSummaryReportScreenForm::ApplyPanelRule() {
-    if (ExpandComment->Checked()) {
-        TotalPanel->SetVisible(false);
-        TCPanel->SetVisible(true);
-        TCTotPanel->SetVisible(ShowTotals->Checked());
-    } else {
-        TCPanel->SetVisible(false);
-        TotalPanel->SetVisible(ShowTotals->Checked());
-    }
+    TControl* const expandedTotals[] = {TCTotPanel};
+    ShowReportPanels(ExpandComment->Checked(), ShowTotals->Checked(), *TotalPanel, *TCPanel, expandedTotals);
 }
 
 void TSummaryReportScreenForm::ShowTotalsClick() {
@@ -818,20 +651,13 @@ void TSummaryReportScreenForm::ExpandCommentClick() {
 }
 
 void TSummaryReportScreenForm::FormResize() {
-    const int padComment = (Width() - 597) / 3;
-    const int padTotals = (Width() - 598) / 2;
-    TCPanelPadLeft->SetWidth(std::max(padComment, 0));
-    TCPanelPadRight->SetWidth(std::max(padComment, 0));
-    TotalPadLeft1Panel->SetWidth(std::max(padTotals, 0));
-    const bool bevels = TotalPadLeft1Panel->Width() > 2;
-    Bevel0->SetVisible(bevels);
-    Bevel6->SetVisible(bevels);
+    TPanel* const pads[] = {TCPanelPadLeft, TCPanelPadRight};
+    CentreReportPanels(Width(), pads, FTotalsRow);
 }
 
 void TSummaryReportScreenForm::FontBtnClick() {
-    auto dialog = std::make_unique<TFontDialog>(nullptr);
-    dialog->Font().Assign(SummaryReportGrid->Font());
-    if (dialog->Execute()) ApplyFont(dialog->Font());
+    TFont chosen;
+    if (AskReportFont(SummaryReportGrid->Font(), chosen)) ApplyFont(chosen);
 }
 
 void TSummaryReportScreenForm::ApplyFont(const TFont& Font) {
@@ -853,26 +679,11 @@ void TSummaryReportScreenForm::ApplyFont(const TFont& Font) {
 }
 
 void TSummaryReportScreenForm::ViewBtnClick() {
-    if (ViewOpen && ViewForm) {
-        ViewForm->BringToFront();
-        return;
-    }
-    ViewOpen = true;
-    ViewForm = TCustomForm::Create<TSummaryReportViewRecordForm>(Application);
-    ViewForm->OpenFlag = &ViewOpen;
-    ViewForm->OnDestroy = [this](TObject*) { ViewForm = nullptr; };
-    ViewForm->SetCaption("View Full Record(" + Caption() + ")");
-    ViewForm->Bind(DataSource1);
-    ViewForm->Show();
+    ShowReportView(ViewForm, ViewOpen, DataSource1, Caption());
 }
 
 void TSummaryReportScreenForm::FormClose(TCloseAction& Action) {
-    if (ViewForm) {
-        ViewForm->OpenFlag = nullptr;
-        ViewForm->Free();
-        ViewForm = nullptr;
-        ViewOpen = false;
-    }
+    CloseReportView(ViewForm, ViewOpen);
     DropResultTable();
     if (FCountTaken) --catalog::OpenReportCount;
     FCountTaken = false;
@@ -884,19 +695,19 @@ void TSummaryReportScreenForm::FormClose(TCloseAction& Action) {
 namespace {
 
 const TReportViewRecordForm::TViewBox kSummaryViewBoxes[] = {
-        {"CatalogVolumeLabel", "Catalog Volume ID", "CatalogVolumeLabel", nullptr, 8, 8, 120},
-        {"ActualVolumeLabel", "Actual Volume ID", "ActualVolumeLabel", nullptr, 136, 8, 120},
-        {"SerialNumber", "Serial Number", "SerialNumberStr", nullptr, 264, 8, 90},
-        {"Drv", "Drv", "CatalogedFrom", nullptr, 362, 8, 30},
-        {"FirstCataloged", "First Cataloged", "DateFirstCataloged", nullptr, 8, 48, 120},
-        {"LastCataloged", "Last Cataloged", "DateLastCataloged", nullptr, 136, 48, 120},
-        {"Slack", "Slack %", "SlackSpace", "###.##", 264, 48, 90},
-        {"FilesOnDisk", "Files On Disk", "FilesOnDisk", "#,###,###,###", 8, 88, 120},
-        {"FilesInArcs", "Files In Arcs", "FilesInArchives", "#,###,###,###", 136, 88, 120},
-        {"ClusterSize", "Cluster Size", "DiskClusterSize", "###,###,###,###", 264, 88, 120},
-        {"DiskSize", "Disk Size", "DiskSize", "###,###,###,###,###", 8, 128, 160},
-        {"DiskUsed", "Space Used", "DiskUsed", "###,###,###,###,###", 176, 128, 160},
-        {"DiskFree", "Free Space", "DiskFree", "###,###,###,###,###", 344, 128, 168},
+    {"CatalogVolumeLabel", "Catalog Volume ID", "CatalogVolumeLabel", nullptr, 8, 8, 120},
+    {"ActualVolumeLabel", "Actual Volume ID", "ActualVolumeLabel", nullptr, 136, 8, 120},
+    {"SerialNumber", "Serial Number", "SerialNumberStr", nullptr, 264, 8, 90},
+    {"Drv", "Drv", "CatalogedFrom", nullptr, 362, 8, 30},
+    {"FirstCataloged", "First Cataloged", "DateFirstCataloged", nullptr, 8, 48, 120},
+    {"LastCataloged", "Last Cataloged", "DateLastCataloged", nullptr, 136, 48, 120},
+    {"Slack", "Slack %", "SlackSpace", "###.##", 264, 48, 90},
+    {"FilesOnDisk", "Files On Disk", "FilesOnDisk", "#,###,###,###", 8, 88, 120},
+    {"FilesInArcs", "Files In Arcs", "FilesInArchives", "#,###,###,###", 136, 88, 120},
+    {"ClusterSize", "Cluster Size", "DiskClusterSize", "###,###,###,###", 264, 88, 120},
+    {"DiskSize", "Disk Size", "DiskSize", "###,###,###,###,###", 8, 128, 160},
+    {"DiskUsed", "Space Used", "DiskUsed", "###,###,###,###,###", 176, 128, 160},
+    {"DiskFree", "Free Space", "DiskFree", "###,###,###,###,###", 344, 128, 168},
 };
 
 }  // namespace

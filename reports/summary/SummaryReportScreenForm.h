@@ -19,6 +19,7 @@
 #include "framework/ui/Forms.h"
 #include "reports/filereport/FileReportScreenForm.h"
 #include "reports/output/ReportViewRecordForm.h"
+#include "reports/output/ReportWindowParts.h"
 
 namespace framework {
 class TBevel;
@@ -207,6 +208,7 @@ private:
 
     std::optional<framework::TMask> FVolumeMask;
     bool FCountTaken = false;
+    TReportTotalsRow FTotalsRow;
     catalog::TProgressForm* FProgress = nullptr;
 };
 

@@ -205,6 +205,25 @@ TEST_F(VolSummaryPrintTest, ChosenColumnsCloseUpAndFileColumnsFitTheWholeCatalog
     EXPECT_LT(comment->X - heading->X, 110);
 }
 
+TEST_F(VolSummaryPrintTest, ThePrinterDialogStartsFromTheLandscapePage) {
+    MakeVolSummaryCatalog();
+    TVolSummaryFileContentsScreenForm* f = Window();
+    // The dialog is shared by every printed report; the last one printed in portrait.
+    auto* last = TCustomForm::Create<TGetPrintedReportSpecForm>(Application);
+    last->Portrait->SetChecked(true);
+    last->Free();
+    bool startedLandscape = false;
+    Driver.AnswerWith([&startedLandscape](TCustomForm& Form) {
+        auto& d = dynamic_cast<TGetPrintedReportSpecForm&>(Form);
+        startedLandscape = d.Landscape->Checked() && !d.Portrait->Checked();
+        d.PreviewOnScreenFirst->SetChecked(false);
+        d.SetModalResult(mrOk);
+    });
+    f->PrintBtnClick();
+    EXPECT_TRUE(startedLandscape);
+    EXPECT_NE(VolPdfCommand("pdfinfo '" + Pdf + "' | grep 'Page size'").find("792 x 612"), std::string::npos);
+}
+
 TEST_F(VolSummaryPrintTest, CancelWhileMeasuringPrintsNothing) {
     MakeVolSummaryCatalog();
     TVolSummaryFileContentsScreenForm* f = Window();

@@ -16,6 +16,7 @@
 #include "framework/stdctrls/CheckBox.h"
 #include "framework/stdctrls/Menus.h"
 #include "framework/stdctrls/RadioButton.h"
+#include "reports/output/PrintedReport.h"
 #include "reports/output/ReportOutputForms.h"
 
 namespace reports {
@@ -333,30 +334,19 @@ bool TVolSummaryFileContentsScreenForm::LayOutFileBands(TVolSummaryPrintForm& P,
 void TVolSummaryFileContentsScreenForm::EndPrintWalk() {
     FileTable3->Close();
     SummaryTable2->Close();
-    FileTable3->SetMasterSource(SummarySource2);
 }
 
 void TVolSummaryFileContentsScreenForm::PrintBtnClick() {
-    auto* dialog = TCustomForm::Create<TGetPrintedReportSpecForm>(Application);
-    TModalResult result = mrNone;
-    bool portrait = false, fullComment = false, preview = false, newPage = false;
-    try {
-        result = dialog->ShowModal();
-        portrait = dialog->Portrait->Checked();
-        fullComment = dialog->MultiLine->Checked();
-        preview = dialog->PreviewOnScreenFirst->Checked();
-        newPage = dialog->StartEachDiskOnNewPage->Checked();
-    } catch (...) {
-        dialog->Free();
-        throw;
-    }
-    dialog->Free();
-    if (result != mrOk || !SummaryTable->Active()) return;
+    // The report's page is landscape unless the user chooses portrait.
+    TPrintedReportChoices choices;
+    choices.Portrait = false;
+    if (!AskPrintedReportChoices(choices, true) || !SummaryTable->Active()) return;
+    const bool fullComment = choices.MultiLine;
 
     auto* p = TCustomForm::Create<TVolSummaryPrintForm>(Application);
     try {
         p->Report->PrinterIndex = Printer().PrinterIndex();
-        p->Report->Page().SetOrientation(portrait ? poPortrait : poLandscape);
+        p->Report->Page().SetOrientation(choices.Portrait ? poPortrait : poLandscape);
         p->Title->SetCaption(Caption());
         p->Report->ReportTitle = Caption();
         p->Report->SetDataSet(SummaryTable2);
@@ -414,19 +404,13 @@ void TVolSummaryFileContentsScreenForm::PrintBtnClick() {
         p->TotUsed->SetCaption(FormatFloat(kVolPrintedSize, double(UsedTotal)));
         p->TotFree->SetCaption(FormatFloat(kVolPrintedSize, double(FreeTotal)));
         p->Slack->SetCaption(FormatFloat("##0.00", double(SlackTotal)));
-        p->DetailBand->ForceNewPage = newPage;
+        p->DetailBand->ForceNewPage = choices.NewPage;
         p->SummaryBand->SetEnabled(ShowTotals1->Checked);
 
-        // The report walks the volumes with their controls disabled, which also stills the entries'
-        // master link: each volume band sets the entries' range itself.
-        FileTable3->SetMasterSource(nullptr);
-        p->DetailBand->BeforePrint = [this](TReportBand*, bool&) {
-            const Variant label(SummaryTable2->FieldByName("CatalogVolumeLabel")->AsString());
-            FileTable3->SetRange({label}, {label});
-        };
+        // The entries follow their volume through the master link as the report walks.
         SummaryTable2->Open();
         FileTable3->Open();
-        if (preview)
+        if (choices.Preview)
             p->Report->Preview();
         else
             p->Report->Print();

@@ -29,6 +29,7 @@
 #include "reports/directory/ShowDirectoryForm.h"
 #include "reports/filereport/FileReportScreenForm.h"
 #include "reports/output/ReportButtonRow.h"
+#include "reports/output/ReportWindowParts.h"
 #include "reports/summary/SummaryReportScreenForm.h"
 #include "sysutil/UtSpawn.h"
 #include "sysutil/UtStrS.h"
@@ -91,22 +92,6 @@ constexpr TVolGridColumn kEntryGridColumns[kEntryColumns] = {
     {"CommentStr", "Comment", "FileItemK", "&K. Comment", true, 7, taLeftJustify},
 };
 
-void SetVolGridFont(TFont& Font) {
-    Font.Name = "Arial";
-    Font.SetSize(8);
-    Font.Style = 0;
-}
-
-// The whole-number value of a field held as text or number (0 when empty or unreadable).
-int64_t VolFieldInt64(TField& Field) {
-    if (Field.IsNull()) return 0;
-    try {
-        return StrToInt64(Trim(Field.AsString()));
-    } catch (const std::exception&) {
-        return static_cast<int64_t>(Field.AsFloat());
-    }
-}
-
 // Persistent fields of a volume table: the stored ones as the table defines them, then the three
 // calculated ones.
 void AddVolumeFields(dbsql::TDbTable& Table) {
@@ -129,48 +114,13 @@ void AddVolumeFields(dbsql::TDbTable& Table) {
 }
 
 TPanel* VolPanel(TComponent& Owner, TWinControl& Parent, const char* Name, int Height, TAlign Align) {
-    auto* panel = NewComponent<TPanel>(&Owner);
-    panel->SetName(Name);
-    panel->SetParent(&Parent);
-    panel->SetBevelOuter(bvNone);
-    panel->SetCaption("");
-    panel->SetBounds(0, 0, Align == alLeft || Align == alRight ? 1 : 600, Height);
-    panel->SetAlign(Align);
-    return panel;
-}
-
-TLabel* VolLabel(TComponent& Owner, TWinControl& Parent, const std::string& Name, TRect Bounds,
-                 const std::string& Caption, TAlignment Alignment, bool Bold) {
-    auto* l = NewComponent<TLabel>(&Owner);
-    if (!Name.empty()) l->SetName(Name);
-    l->SetParent(&Parent);
-    l->SetAutoSize(false);
-    l->SetAlignment(Alignment);
-    l->SetBounds(Bounds.Left, Bounds.Top, Bounds.Right - Bounds.Left, Bounds.Bottom - Bounds.Top);
-    if (Bold) {
-        TFont f = l->Font();
-        f.Style = fsBold;
-        l->SetFont(f);
-    }
-    l->SetCaption(Caption);
-    return l;
+    return NewReportPanel(Owner, Parent, Name, {0, 0, Align == alLeft || Align == alRight ? 1 : 600, Height},
+                          Align);
 }
 
 TDBGrid* VolGrid(TComponent& Owner, TWinControl& Parent, const char* Name, TDataSource* Source,
                  TPopupMenu* Menu, const TVolGridColumn* Columns, int Count) {
-    auto* grid = NewComponent<TDBGrid>(&Owner);
-    grid->SetName(Name);
-    grid->SetParent(&Parent);
-    grid->SetAlign(alClient);
-    grid->SetOptions(dgTitles | dgColumnResize | dgColLines | dgRowLines | dgRowSelect |
-                     dgAlwaysShowSelection);
-    grid->SetReadOnly(true);
-    grid->SetParentFont(false);
-    TFont f = grid->Font();
-    SetVolGridFont(f);
-    grid->SetFont(f);
-    grid->SetTitleFont(f);
-    grid->SetDataSource(Source);
+    TDBGrid* grid = NewReportGrid(Owner, Parent, Name, Source);
     grid->SetPopupMenu(Menu);
     for (int i = 0; i < Count; ++i) {
         TColumn* column = grid->Columns().Add();
@@ -180,22 +130,6 @@ TDBGrid* VolGrid(TComponent& Owner, TWinControl& Parent, const char* Name, TData
         column->SetAlignment(Columns[i].Align);
     }
     return grid;
-}
-
-TDBMemo* VolMemo(TComponent& Owner, TWinControl& Parent, const char* Name, TDataSource* Source) {
-    auto* memo = NewComponent<TDBMemo>(&Owner);
-    memo->SetName(Name);
-    memo->SetParent(&Parent);
-    memo->SetAlign(alClient);
-    memo->ScrollBars = ssVertical;
-    memo->SetReadOnly(true);
-    memo->SetParentFont(false);
-    TFont f = memo->Font();
-    SetVolGridFont(f);
-    memo->SetFont(f);
-    memo->SetDataSource(Source);
-    memo->SetDataField("Comment");
-    return memo;
 }
 
 TMenuItem* VolMenuItem(TComponent& Owner, TPopupMenu& Menu, const char* Name, const char* Caption,
@@ -285,12 +219,7 @@ TVolSummaryFileContentsScreenForm::TVolSummaryFileContentsScreenForm(TComponent*
     for (dbsql::TDbTable* t : {FileTable, FileTable2, FileTable3})
         t->OnCalcFields = [this](TDataSet* D) { CalcFileFields(D); };
 
-    Spawn = NewComponent<sysutil::TUtSpawnApplication>(this);
-    Spawn->SetName("Spawn");
-    Spawn->SetNotifyWhenDone(false);
-    Spawn->SetSpawnCommand(sysutil::scOpen);
-    Spawn->OnSpawnError = [this](TObject*, uint16_t) { SpawnSpawnError(); };
-    Spawn->OnTimeOut = [this](TObject*) { SpawnTimeOut(); };
+    Spawn = NewReportSpawn(*this);
 
     // ---- the button row
     ButtonPanel = VolPanel(*this, *this, "ButtonPanel", 44, alBottom);
@@ -307,55 +236,26 @@ TVolSummaryFileContentsScreenForm::TVolSummaryFileContentsScreenForm(TComponent*
     // ---- the upper half: the volumes, their totals and the expanded comment
     SummaryPanel = VolPanel(*this, *this, "SummaryPanel", 230, alTop);
     SummaryPanel->Constraints().SetMinHeight(170);
-    TotalPanel = VolPanel(*this, *SummaryPanel, "TotalPanel", 36, alBottom);
-    TotalPadLeft1Panel = VolPanel(*this, *TotalPanel, "TotalPadLeft1Panel", 36, alLeft);
-    int x = 1;
-    auto bevel = [this, &x](const std::string& Name) {
-        auto* b = NewComponent<TBevel>(this);
-        b->SetName(Name);
-        b->SetParent(TotalPanel);
-        b->SetShape(bsLeftLine);
-        b->SetBounds(x, 0, 2, 36);
-        b->SetAlign(alLeft);
-        x += 2;
-        return b;
-    };
     const char* rowHeadings[6] = {"Total Disks",      "Total Files", "Slack %",
                                   "Total Disk Space", "Total Used",  "Total Free"};
+    const char* names1[6] = {"TotDisks1", "TotFiles1", "TotSlack1", "TotSize1", "TotUsed1", "TotFree1"};
+    FTotalsRow = NewReportTotalsRow(*this, *SummaryPanel, rowHeadings, names1, 97);
+    TotalPanel = FTotalsRow.Panel;
+    TotalPadLeft1Panel = FTotalsRow.PadLeft;
+    Bevel0 = FTotalsRow.FirstLine;
+    Bevel6 = FTotalsRow.LastLine;
+    const TReportCommentPanel comment = NewReportCommentPanel(*this, *SummaryPanel, "TCPanel", 106);
+    TCPanel = comment.Panel;
+    TCPanelPadLeft = comment.PadLeft;
+    TCTotPanel = comment.Totals;
+    TCPanelPadRight = comment.PadRight;
     const char* stackHeadings[6] = {
         "Total Disks:", "Total Files:", "Slack %:", "Total Space:", "Total Used:", "Total Free:"};
-    const char* names1[6] = {"TotDisks1", "TotFiles1", "TotSlack1", "TotSize1", "TotUsed1", "TotFree1"};
     const char* names2[6] = {"TotDisks2", "TotFiles2", "TotSlack2", "TotSize2", "TotUsed2", "TotFree2"};
-    std::array<TLabel*, 6> values1{}, values2{};
-    Bevel0 = bevel("Bevel0");
-    constexpr int kGroupWidth = 97;
-    for (int i = 0; i < 6; ++i) {
-        auto* group = NewComponent<TPanel>(this);
-        group->SetParent(TotalPanel);
-        group->SetBevelOuter(bvNone);
-        group->SetCaption("");
-        group->SetBounds(x, 0, kGroupWidth, 36);
-        group->SetAlign(alLeft);
-        x += kGroupWidth;
-        VolLabel(*this, *group, "", {0, 2, kGroupWidth, 17}, rowHeadings[i], taCenter, false);
-        values1[size_t(i)] =
-            VolLabel(*this, *group, names1[i], {0, 18, kGroupWidth, 33}, "0", taCenter, true);
-        if (i < 5) bevel("Bevel" + std::to_string(i + 1));
-    }
-    Bevel6 = bevel("Bevel6");
-    TCPanel = VolPanel(*this, *SummaryPanel, "TCPanel", 106, alBottom);
-    TCPanel->SetVisible(false);
-    TCPanelPadLeft = VolPanel(*this, *TCPanel, "TCPanelPadLeft", 106, alLeft);
-    TCTotPanel = VolPanel(*this, *TCPanel, "TCTotPanel", 106, alLeft);
-    TCTotPanel->SetWidth(262);
-    TCPanelPadRight = VolPanel(*this, *TCPanel, "TCPanelPadRight", 106, alRight);
-    for (int i = 0; i < 6; ++i) {
-        VolLabel(*this, *TCTotPanel, "", {4, 4 + 17 * i, 104, 19 + 17 * i}, stackHeadings[i], taLeftJustify,
-                 false);
-        values2[size_t(i)] = VolLabel(*this, *TCTotPanel, names2[i], {106, 4 + 17 * i, 258, 19 + 17 * i}, "0",
-                                      taRightJustify, true);
-    }
-    DBMemo1 = VolMemo(*this, *TCPanel, "DBMemo1", SummarySource);
+    std::array<TLabel*, 6> headings2{}, values2{};
+    AddStackedTotals(*this, *TCTotPanel, 4, 100, 106, 152, stackHeadings, names2, headings2, values2);
+    DBMemo1 = NewReportMemo(*this, *TCPanel, "DBMemo1", SummarySource);
+    const std::vector<TLabel*>& values1 = FTotalsRow.Values;
     std::tie(TotDisks1, TotFiles1, TotSlack1, TotSize1, TotUsed1, TotFree1) =
         std::tie(values1[0], values1[1], values1[2], values1[3], values1[4], values1[5]);
     std::tie(TotDisks2, TotFiles2, TotSlack2, TotSize2, TotUsed2, TotFree2) =
@@ -384,7 +284,7 @@ TVolSummaryFileContentsScreenForm::TVolSummaryFileContentsScreenForm(TComponent*
     auto* categoryPanel = VolPanel(*this, *TCPanel2, "CategoryPanel", 80, alLeft);
     categoryPanel->SetWidth(262);
     TCPanelPadRight2 = VolPanel(*this, *TCPanel2, "TCPanelPadRight2", 80, alRight);
-    VolLabel(*this, *categoryPanel, "CategoryLabel", {4, 4, 80, 19}, "Category:", taLeftJustify, false);
+    NewReportLabel(*this, *categoryPanel, "CategoryLabel", {4, 4, 80, 19}, "Category:", taLeftJustify, false);
     CategoryText = NewComponent<TDBText>(this);
     CategoryText->SetName("CategoryText");
     CategoryText->SetParent(categoryPanel);
@@ -396,7 +296,7 @@ TVolSummaryFileContentsScreenForm::TVolSummaryFileContentsScreenForm(TComponent*
     }
     CategoryText->SetDataSource(FileSource);
     CategoryText->SetDataField("CategoryDescription");
-    DBMemo2 = VolMemo(*this, *TCPanel2, "DBMemo2", FileSource);
+    DBMemo2 = NewReportMemo(*this, *TCPanel2, "DBMemo2", FileSource);
     FileGrid =
         VolGrid(*this, *FilePanel, "FileGrid", FileSource, PopupMenu2, kEntryGridColumns, kEntryColumns);
     FileGrid->OnDblClick = [this](TObject*) { FileGridDblClick(); };
@@ -488,17 +388,8 @@ TVolSummaryFileContentsScreenForm::~TVolSummaryFileContentsScreenForm() {
 }
 
 void TVolSummaryFileContentsScreenForm::CloseViews() {
-    if (SummaryView) {
-        SummaryView->OpenFlag = nullptr;
-        SummaryView->Free();
-    }
-    if (FileView) {
-        FileView->OpenFlag = nullptr;
-        FileView->Free();
-    }
-    SummaryView = nullptr;
-    FileView = nullptr;
-    SummaryViewOpen = FileViewOpen = false;
+    CloseReportView(SummaryView, SummaryViewOpen);
+    CloseReportView(FileView, FileViewOpen);
 }
 
 void TVolSummaryFileContentsScreenForm::SetUpTable(dbsql::TDbTable& Table, const char* Suffix) {
@@ -539,7 +430,7 @@ void TVolSummaryFileContentsScreenForm::CalcFileFields(TDataSet* D) {
 TVolTexts TVolSummaryFileContentsScreenForm::VolumeTexts(TDataSet& V) {
     auto text = [&V](const char* Field) { return V.FieldByName(Field)->AsString(); };
     auto size = [&V](const char* Field) {
-        return FormatFloat(kVolSizeFormat, double(VolFieldInt64(*V.FieldByName(Field))));
+        return FormatFloat(kVolSizeFormat, double(ReportFieldInt64(*V.FieldByName(Field))));
     };
     return {text("CatalogVolumeLabel"),
             text("ActualVolumeLabel"),
@@ -563,7 +454,7 @@ TEntryTexts TVolSummaryFileContentsScreenForm::EntryTexts(TDataSet& E) {
             text("VolumeLabel"),
             text("FolderName"),
             text("ArchiveID"),
-            FormatFloat(kVolEntrySizeFormat, double(VolFieldInt64(*E.FieldByName("FileSize")))),
+            FormatFloat(kVolEntrySizeFormat, double(ReportFieldInt64(*E.FieldByName("FileSize")))),
             E.FieldByName("DateModified")->DisplayText(),
             E.FieldByName("TimeModified")->DisplayText(),
             text("Attribute"),
@@ -573,10 +464,7 @@ TEntryTexts TVolSummaryFileContentsScreenForm::EntryTexts(TDataSet& E) {
 }
 
 int TVolSummaryFileContentsScreenForm::TextPixels(TDBGrid& Grid, const std::string& Text) {
-    TBitmap measure;
-    measure.SetSize(1, 1);
-    measure.Canvas().Font.Assign(Grid.Font());
-    return measure.Canvas().TextWidth(Text);
+    return ReportTextWidth(Grid.Font(), Text);
 }
 
 void TVolSummaryFileContentsScreenForm::CalculateSummaryColumnWidths(bool Recalibrate) {
@@ -616,9 +504,9 @@ void TVolSummaryFileContentsScreenForm::CalculateSummaryColumnWidths(bool Recali
                     if (!Recalibrate) {
                         ++DiskCount;
                         FileTotal += SummaryTable->FieldByName("FilesOnDisk")->AsInteger();
-                        SizeTotal += VolFieldInt64(*SummaryTable->FieldByName("DiskSize"));
-                        UsedTotal += VolFieldInt64(*SummaryTable->FieldByName("DiskUsed"));
-                        FreeTotal += VolFieldInt64(*SummaryTable->FieldByName("DiskFree"));
+                        SizeTotal += ReportFieldInt64(*SummaryTable->FieldByName("DiskSize"));
+                        UsedTotal += ReportFieldInt64(*SummaryTable->FieldByName("DiskUsed"));
+                        FreeTotal += ReportFieldInt64(*SummaryTable->FieldByName("DiskFree"));
                     }
                     ++done;
                     Progress.ProgressBar->SetProgress(count > 0 ? int(double(done) / count * 100) : 100);
@@ -707,14 +595,8 @@ void TVolSummaryFileContentsScreenForm::ApplyColumnVisibility() {
 }
 
 void TVolSummaryFileContentsScreenForm::ApplyPanelRule() {
-    if (ExpandComment1->Checked) {
-        TotalPanel->SetVisible(false);
-        TCPanel->SetVisible(true);
-        TCTotPanel->SetVisible(ShowTotals1->Checked);
-    } else {
-        TCPanel->SetVisible(false);
-        TotalPanel->SetVisible(ShowTotals1->Checked);
-    }
+    TControl* const expandedTotals[] = {TCTotPanel};
+    ShowReportPanels(ExpandComment1->Checked, ShowTotals1->Checked, *TotalPanel, *TCPanel, expandedTotals);
 }
 
 void TVolSummaryFileContentsScreenForm::ShowTotals1Click() {
@@ -733,24 +615,17 @@ void TVolSummaryFileContentsScreenForm::ExpandComment2Click() {
 }
 
 void TVolSummaryFileContentsScreenForm::FormResize() {
-    const int padComment = std::max((Width() - 597) / 3, 0);
-    const int padTotals = std::max((Width() - 598) / 2, 0);
-    for (TPanel* pad : {TCPanelPadLeft, TCPanelPadRight, TCPanelPadLeft2, TCPanelPadRight2})
-        pad->SetWidth(padComment);
-    TotalPadLeft1Panel->SetWidth(padTotals);
-    const bool bevels = TotalPadLeft1Panel->Width() > 2;
-    Bevel0->SetVisible(bevels);
-    Bevel6->SetVisible(bevels);
+    TPanel* const pads[] = {TCPanelPadLeft, TCPanelPadRight, TCPanelPadLeft2, TCPanelPadRight2};
+    CentreReportPanels(Width(), pads, FTotalsRow);
 }
 
 void TVolSummaryFileContentsScreenForm::ChooseFont(TDBGrid& Grid, bool Summary) {
-    auto dialog = std::make_unique<TFontDialog>(nullptr);
-    dialog->Font().Assign(Grid.Font());
-    if (!dialog->Execute()) return;
+    TFont chosen;
+    if (!AskReportFont(Grid.Font(), chosen)) return;
     if (Summary)
-        SetSummaryFont(dialog->Font());
+        SetSummaryFont(chosen);
     else
-        SetFileFont(dialog->Font());
+        SetFileFont(chosen);
 }
 
 void TVolSummaryFileContentsScreenForm::SetSummaryFont(const TFont& Font) {
@@ -767,32 +642,12 @@ void TVolSummaryFileContentsScreenForm::SetFileFont(const TFont& Font) {
     CalculateFileColumnWidths(true);
 }
 
-namespace {
-
-// Brings a full view to the front, or opens one bound to Source that clears Open when it closes.
-template <class TView>
-void ShowVolView(TView*& View, bool& Open, TDataSource* Source, const std::string& OwnerCaption) {
-    if (Open && View) {
-        View->BringToFront();
-        return;
-    }
-    Open = true;
-    View = TCustomForm::Create<TView>(Application);
-    View->OpenFlag = &Open;
-    View->OnDestroy = [&View](TObject*) { View = nullptr; };
-    View->SetCaption(View->Caption() + "(" + OwnerCaption + ")");
-    View->Bind(Source);
-    View->Show();
-}
-
-}  // namespace
-
 void TVolSummaryFileContentsScreenForm::ViewFullSummaryRecord1Click() {
-    ShowVolView(SummaryView, SummaryViewOpen, SummarySource, Caption());
+    ShowReportView(SummaryView, SummaryViewOpen, SummarySource, Caption());
 }
 
 void TVolSummaryFileContentsScreenForm::ViewFullFileRecord1Click() {
-    ShowVolView(FileView, FileViewOpen, FileSource, Caption());
+    ShowReportView(FileView, FileViewOpen, FileSource, Caption());
 }
 
 void TVolSummaryFileContentsScreenForm::FormClose(TCloseAction& Action) {
@@ -834,18 +689,7 @@ void TVolSummaryFileContentsScreenForm::OpenFile() {
         cataloging::LocateCatalogedFile(drive, FileTable->FieldByName("FolderName")->AsString(),
                                         FileTable->FieldByName("FileName")->AsString(),
                                         SummaryTable->FieldByName("CatalogVolumeLabel")->AsString());
-    if (path.empty()) return;
-    Spawn->SetFileName(path);
-    const platform::HPROCESS started = Spawn->Execute();
-    if (started) platform::CloseProcessHandle(started);
-}
-
-void TVolSummaryFileContentsScreenForm::SpawnSpawnError() {
-    catalog::ErrorBox("An Error Occurred While Attempting To Open The Selected File");
-}
-
-void TVolSummaryFileContentsScreenForm::SpawnTimeOut() {
-    catalog::ErrorBox("An Timeout Error Occurred While Attempting To Open The Selected File");
+    if (!path.empty()) OpenReportFile(*Spawn, path);
 }
 
 }  // namespace reports

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "framework/ui/Forms.h"
+#include "reports/output/ReportWindowParts.h"
 
 namespace framework {
 class TBevel;
@@ -141,8 +142,6 @@ public:
     void OpenBtnClick();
     void FileGridDblClick();
     void FileGridMouseMove(int X, int Y);
-    void SpawnSpawnError();
-    void SpawnTimeOut();
 
     void FormShow();
     void FormClose(framework::TCloseAction& Action);
@@ -165,7 +164,7 @@ public:
 
 private:
     void CloseViews();
-    // Closes the tables a print walked and links the entries to their volume again.
+    // Closes the tables a print walked.
     void EndPrintWalk();
     void CalcSummaryFields(framework::TDataSet* DataSet);
     void CalcFileFields(framework::TDataSet* DataSet);
@@ -177,6 +176,7 @@ private:
     void SetUpTable(dbsql::TDbTable& Table, const char* Suffix);
     void ChooseFont(framework::TDBGrid& Grid, bool Summary);
     bool FCounted = false;
+    TReportTotalsRow FTotalsRow;
     int FMouseX = 0, FMouseY = 0;
 };
 
