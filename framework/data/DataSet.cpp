@@ -249,6 +249,7 @@ void TDataSet::SetBufListSize(int value) {
         FRecordCount = 0;
         FActiveRecord = 0;
         FCurrentRecord = -1;
+        FRingAtEnd = false;
         return;
     }
     if (value > FBufferCount || FBuffers.empty()) {
@@ -263,7 +264,10 @@ void TDataSet::SetBufListSize(int value) {
             FActiveRecord -= drop;
             FCurrentRecord = FCurrentRecord >= drop ? FCurrentRecord - drop : -1;
         }
-        if (FRecordCount > value) FRecordCount = value;
+        if (FRecordCount > value) {
+            FRecordCount = value;
+            FRingAtEnd = false;  // cut from the bottom
+        }
         while (int(FBuffers.size()) > value + 1) {
             FreeRecordBuffer(FBuffers.back());
             FBuffers.pop_back();
@@ -299,6 +303,7 @@ void TDataSet::SetBufferCountFromLinks() {
 }
 
 void TDataSet::ClearBuffers() {
+    FRingAtEnd = false;
     FRecordCount = 0;
     FActiveRecord = 0;
     FCurrentRecord = -1;
@@ -342,10 +347,12 @@ bool TDataSet::GetNextRecord() {
         if (FState == dsInsert && FCurrentRecord == FActiveRecord && GetBookmarkFlag(ActiveBuffer()) == bfEOF)
             return false;
     }
-    if (GetRecord(FBuffers[size_t(FRecordCount)], gmNext, true) != grOK) {
+    if (TGetResult got = GetRecord(FBuffers[size_t(FRecordCount)], gmNext, true); got != grOK) {
+        if (got == grEOF) FRingAtEnd = true;
         CursorPosChanged();
         return false;
     }
+    FRingAtEnd = false;
     if (FRecordCount == 0) {
         FRecordCount = 1;
         FActiveRecord = 0;
@@ -365,7 +372,10 @@ bool TDataSet::GetPriorRecord() {
         return false;
     }
     MoveBuffer(FRecordCount, 0);
-    if (FRecordCount < FBufferCount) ++FRecordCount;
+    if (FRecordCount < FBufferCount)
+        ++FRecordCount;
+    else
+        FRingAtEnd = false;  // the bottom record left the full ring
     FCurrentRecord = 0;
     return true;
 }
@@ -395,6 +405,7 @@ void TDataSet::Resync(TResyncMode mode) {
     }
     int above = (mode & rmCenter) ? (FBufferCount - 1) / 2 : FActiveRecord;
     MoveBuffer(FRecordCount, 0);
+    FRingAtEnd = false;
     FRecordCount = 1;
     FActiveRecord = 0;
     FCurrentRecord = 0;
@@ -450,6 +461,7 @@ void TDataSet::Last() {
     FActiveRecord = std::max(0, FRecordCount - 1);
     FEOF = true;
     FBOF = FRecordCount == 0;
+    FRingAtEnd = true;
     DataEvent(deDataSetChange, 0);
     DoEvent(AfterScroll);
 }
@@ -596,6 +608,7 @@ void TDataSet::Insert() {
         GetBookmarkData(ActiveBuffer(), before.data());
     }
     if (FRecordCount == 0) FActiveRecord = 0;
+    FRingAtEnd = false;
     MoveBuffer(FRecordCount, FActiveRecord);
     if (FRecordCount < FBufferCount) ++FRecordCount;
     CursorPosChanged();
@@ -616,10 +629,22 @@ void TDataSet::Insert() {
 
 void TDataSet::Append() {
     BeginInsertAppend();
-    ClearBuffers();
-    InternalLast();
-    while (FRecordCount < FBufferCount - 1 && GetPriorRecord()) {
+    // The new record goes at the bottom of the ring with the dataset's last records above it.
+    if (FRingAtEnd) {
+        // They are buffered already: only the top one leaves a full ring to make room. A ring that
+        // is not full holds every record (browsing fills it), so nothing is read.
+        if (FRecordCount == FBufferCount) {
+            MoveBuffer(0, FRecordCount);
+            --FRecordCount;
+        }
+        CursorPosChanged();
+    } else {
+        ClearBuffers();
+        InternalLast();
+        while (FRecordCount < FBufferCount - 1 && GetPriorRecord()) {
+        }
     }
+    FRingAtEnd = false;
     TRecordBuffer buffer = FBuffers[size_t(FRecordCount)];
     ++FRecordCount;
     FActiveRecord = FRecordCount - 1;

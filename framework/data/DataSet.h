@@ -389,6 +389,10 @@ protected:
     friend class TDataSource;
 
 private:
+    // The last buffered record is the dataset's last one (a read past it found the end): Append
+    // keeps the buffered records as the rows above the new one instead of reading them again.
+    bool FRingAtEnd = false;
+
     TField* AddDefaultField(std::unique_ptr<TField> field);
     void OpenCursorComplete();
     void DoInternalOpen();

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <random>
 
 #include <string>
@@ -401,6 +402,79 @@ TEST(DataLink, JumpsCentreTheCurrentRecordInTheWindow) {
     ds.FieldByName("N")->SetAsInteger(100);
     ds.Post();
     EXPECT_EQ(grid.Rows(), (std::vector<int>{8, 9, 10, 100, 11}));
+}
+
+namespace {
+// Counts the records the dataset reads from its store.
+class TReadCountingNumbers : public TMemDataSet {
+public:
+    int Reads = 0;
+
+protected:
+    TGetResult GetRecord(TRecordBuffer buffer, TGetMode mode, bool doCheck) override {
+        ++Reads;
+        return TMemDataSet::GetRecord(buffer, mode, doCheck);
+    }
+};
+}  // namespace
+
+TEST(DataLink, AppendReadsOnlyTheRowsAboveTheNewRecordThatAreNotBufferedYet) {
+    struct TCase {
+        const char* Where;
+        int Count;
+        std::function<void(TDataSet&)> Position;
+        int Reads;
+    };
+    const TCase cases[] = {
+        {"at the top", 30, [](TDataSet& d) { d.First(); }, 4},
+        {"in the middle", 30, [](TDataSet& d) { d.SetRecNo(12); }, 4},
+        {"after Last", 30, [](TDataSet& d) { d.Last(); }, 0},
+        {"moved past the end", 30, [](TDataSet& d) { d.MoveBy(40); }, 0},
+        {"at the top of a table shorter than the window", 3, [](TDataSet& d) { d.First(); }, 0},
+        {"in an empty table", 0, [](TDataSet& d) { d.First(); }, 0},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Where);
+        TReadCountingNumbers ds;
+        OpenNumbers(ds, c.Count);
+        TDataSource source;
+        source.SetDataSet(&ds);
+        GridLink grid;
+        grid.SetDataSource(&source);
+        grid.SetBufferCount(5);
+        c.Position(ds);
+        grid.Take();
+        ds.Reads = 0;
+        ds.Append();
+        EXPECT_EQ(ds.Reads, c.Reads);
+        // What the grid shows does not depend on where the dataset stood: the last records, then
+        // the new one, current, at the end.
+        std::vector<int> rows;
+        for (int n = std::max(1, c.Count - 3); n <= c.Count; ++n) rows.push_back(n);
+        rows.push_back(0);
+        EXPECT_EQ(grid.Rows(), rows);
+        EXPECT_EQ(grid.ActiveRecord(), int(rows.size()) - 1);
+        EXPECT_EQ(ds.State(), dsInsert);
+        EXPECT_TRUE(ds.Eof());
+        EXPECT_FALSE(ds.Bof());
+        EXPECT_EQ(grid.Take(), "check editing changed");
+        ds.FieldByName("N")->SetAsInteger(100);
+        ds.Post();
+        rows.back() = 100;
+        EXPECT_EQ(grid.Rows(), rows);
+        EXPECT_EQ(ds.FieldByName("N")->AsInteger(), 100);
+        // A second append, after the first was posted, and its cancel (the window is filled again).
+        ds.Append();
+        rows.erase(rows.begin(), rows.begin() + std::max(0, int(rows.size()) - 4));
+        rows.push_back(0);
+        EXPECT_EQ(grid.Rows(), rows);
+        ds.Cancel();
+        rows.pop_back();
+        if (c.Count >= 4) rows.insert(rows.begin(), c.Count - 3);
+        EXPECT_EQ(grid.Rows(), rows);
+        EXPECT_EQ(ds.FieldByName("N")->AsInteger(), 100);
+        EXPECT_EQ(ds.State(), dsBrowse);
+    }
 }
 
 // Random walks of navigation and editing against a plain list of the records: after every step

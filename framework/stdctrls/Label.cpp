@@ -93,8 +93,10 @@ std::vector<std::string> TCustomLabel::WrappedLines() {
     return lines;
 }
 
+// Sized at once, also while its form is still being built, so that code laying out the form can
+// read the size; once built (Loaded) it is sized again for the bounds set after the caption.
 void TCustomLabel::AdjustBounds() {
-    if (!FAutoSize || (ComponentState() & csLoading)) return;
+    if (!FAutoSize) return;
     std::vector<std::string> lines = WrappedLines();
     int w = 0;
     for (const std::string& l : lines) w = std::max(w, Canvas().TextWidth(l));
@@ -103,6 +105,11 @@ void TCustomLabel::AdjustBounds() {
     if (!FWordWrap && FAlignment == taRightJustify) left = FLeft + FWidth - w;
     if (!FWordWrap && FAlignment == taCenter) left = FLeft + (FWidth - w) / 2;
     SetBounds(left, FTop, FWordWrap ? FWidth : w, h);
+}
+
+void TCustomLabel::Loaded() {
+    TGraphicControl::Loaded();
+    AdjustBounds();
 }
 
 void TCustomLabel::Paint() {

@@ -34,6 +34,7 @@ public:
 
 protected:
     void Paint() override;
+    void Loaded() override;
     void AdjustBounds();
     void Notification(TComponent* AComponent, TOperation Operation) override;
 

@@ -349,6 +349,85 @@ TEST_F(StdCtrlsTest, LabelAutoSizeAndWordWrap) {
     for (const std::string& line : l->WrappedLines()) EXPECT_LE(l->Canvas().TextWidth(line), 60) << line;
 }
 
+// Labels of a form built in code: the caption, bounds, alignment and font are set in the order the
+// form's code happens to use, all before the form is shown.
+class TLabelledForm : public TForm {
+public:
+    explicit TLabelledForm(TComponent* AOwner) : TForm(AOwner) {
+        SetClientSize(300, 200);
+        auto make = [this] {
+            auto* l = NewComponent<TLabel>(this);
+            l->SetParent(this);
+            return l;
+        };
+        BoundsFirst = make();
+        BoundsFirst->SetBounds(8, 12, 120, 13);
+        BoundsFirst->SetCaption("&Volume label:");
+        CaptionFirst = make();
+        CaptionFirst->SetCaption("Serial number:");
+        CaptionFirst->SetBounds(8, 40, 150, 10);
+        RightAligned = make();
+        RightAligned->SetBounds(100, 70, 150, 13);
+        RightAligned->SetAlignment(taRightJustify);
+        RightAligned->SetCaption("Free:");
+        BigFont = make();
+        BigFont->SetBounds(8, 100, 40, 13);
+        BigFont->SetCaption("Totals");
+        BigFont->Font().SetSize(14);
+        Fixed = make();
+        Fixed->SetAutoSize(false);
+        Fixed->SetBounds(8, 140, 120, 13);
+        Fixed->SetCaption("Kept at its size");
+    }
+    TLabel* BoundsFirst;
+    TLabel* CaptionFirst;
+    TLabel* RightAligned;
+    TLabel* BigFont;
+    TLabel* Fixed;
+};
+
+TEST_F(StdCtrlsTest, LabelsOfAFormBeingBuiltTakeTheSizeOfTheirText) {
+    auto* f = NewForm<TLabelledForm>();
+    auto textSize = [](TLabel* l, const std::string& text) {
+        return TSize{l->Canvas().TextWidth(text), l->Canvas().TextHeight("Wg")};
+    };
+    struct TCase {
+        TLabel* Label;
+        std::string Text;  // as drawn
+        TRect Designed;    // what it would keep without sizing itself
+        TPoint Anchor;     // the corner it keeps: top left, or top right when right-justified
+        bool Sized;
+    };
+    auto check = [&](bool built) {
+        SCOPED_TRACE(built ? "shown" : "before the form is shown");
+        std::vector<TCase> cases{{f->BoundsFirst, "Volume label:", Bounds(8, 12, 120, 13), {8, 12}, true},
+                                 {f->RightAligned, "Free:", Bounds(100, 70, 150, 13), {250, 70}, true},
+                                 {f->BigFont, "Totals", Bounds(8, 100, 40, 13), {8, 100}, true},
+                                 {f->Fixed, "", Bounds(8, 140, 120, 13), {8, 140}, false}};
+        // A size set after the caption stands until the form has been built.
+        if (built)
+            cases.push_back({f->CaptionFirst, "Serial number:", Bounds(8, 40, 150, 10), {8, 40}, true});
+        for (const TCase& c : cases) {
+            SCOPED_TRACE(c.Label->Caption());
+            if (!c.Sized) {
+                EXPECT_EQ(c.Label->BoundsRect(), c.Designed);
+                continue;
+            }
+            const TSize size = textSize(c.Label, c.Text);
+            EXPECT_EQ(c.Label->Width(), size.cx);
+            EXPECT_EQ(c.Label->Height(), size.cy);
+            const bool right = c.Label->Alignment() == taRightJustify;
+            EXPECT_EQ(right ? c.Label->Left() + c.Label->Width() : c.Label->Left(), c.Anchor.X);
+            EXPECT_EQ(c.Label->Top(), c.Anchor.Y);
+        }
+    };
+    check(false);
+    EXPECT_GT(f->BigFont->Height(), f->BoundsFirst->Height());
+    f->Show();
+    Driver.RunPending();
+    check(true);
+}
+
 TEST_F(StdCtrlsTest, ALabelThatShrinksLeavesNothingAtItsOldPlace) {
     // An opaque control paints only its own bounds; what it painted where it no longer stands
     // must give way to the parent's background.

@@ -519,7 +519,18 @@ void TControl::Repaint() {
 }
 
 void TControl::BringToFront() {
-    if (!FParent) return;
+    if (!FParent) {
+        // A shown top-level form comes above the other windows and becomes the active one (its
+        // OnActivate runs and its active control takes the focus); a form disabled behind a modal
+        // one stays where it is.
+        auto* form = dynamic_cast<TCustomForm*>(this);
+        if (!form || !form->Visible() || !form->HandleAllocated()) return;
+        HWND wnd = form->Handle();
+        if (!IsWindowEnabled(wnd)) return;
+        RaiseWindowRecord(wnd);
+        if (!(GetWindowLong(wnd, GWL_EXSTYLE) & WS_EX_NOACTIVATE)) ActivateTopLevel(wnd);
+        return;
+    }
     auto& v = FParent->FControls;
     v.erase(std::remove(v.begin(), v.end(), this), v.end());
     v.push_back(this);

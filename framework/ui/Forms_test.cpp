@@ -223,6 +223,63 @@ TEST_F(FormsTest, ModalFormDisablesTheOtherFormsUntilItCloses) {
     EXPECT_THROW(owner->ShowModal(), EInvalidOperation);  // already visible
 }
 
+TEST_F(FormsTest, BringToFrontActivatesAShownFormAndItsFocusedControl) {
+    TDialogForm* back = NewDialog();
+    TDialogForm* front = NewDialog();
+    std::vector<std::string> events;
+    for (TDialogForm* f : {back, front}) {
+        const std::string name = f == back ? "back" : "front";
+        f->OnActivate = [&events, name](TObject*) { events.push_back(name + " activated"); };
+        f->OnDeactivate = [&events, name](TObject*) { events.push_back(name + " deactivated"); };
+    }
+    back->Show();
+    back->Edit2->SetFocus();
+    front->Show();
+    Driver.RunPending();
+    ASSERT_EQ(Screen->ActiveForm(), front);
+    events.clear();
+
+    back->BringToFront();
+    Driver.RunPending();
+    EXPECT_EQ(events, (std::vector<std::string>{"front deactivated", "back activated"}));
+    EXPECT_EQ(GetActiveWindow(), back->Handle());
+    EXPECT_EQ(Screen->ActiveForm(), back);
+    EXPECT_TRUE(back->Active());
+    EXPECT_FALSE(front->Active());
+    EXPECT_EQ(FindControl(GetFocus()), back->Edit2) << "the control that had the focus gets it back";
+
+    // Already in front: nothing happens again. Show on a shown form brings it to the front.
+    events.clear();
+    back->BringToFront();
+    EXPECT_TRUE(events.empty());
+    front->Show();
+    EXPECT_EQ(Screen->ActiveForm(), front);
+    EXPECT_EQ(events, (std::vector<std::string>{"back deactivated", "front activated"}));
+}
+
+TEST_F(FormsTest, BringToFrontLeavesHiddenFormsAndFormsBehindAModalOneAlone) {
+    TDialogForm* hidden = NewDialog();
+    TDialogForm* owner = NewDialog();
+    hidden->Show();
+    hidden->Hide();
+    owner->Show();
+    Driver.RunPending();
+    ASSERT_EQ(Screen->ActiveForm(), owner);
+    hidden->BringToFront();
+    EXPECT_EQ(Screen->ActiveForm(), owner);
+    EXPECT_FALSE(hidden->Visible());
+
+    TDialogForm* modal = NewDialog();
+    TCustomForm* activeDuring = nullptr;
+    Driver.AnswerWith([&](TCustomForm&) {
+        owner->BringToFront();
+        activeDuring = Screen->ActiveForm();
+        Driver.Key(VK_ESCAPE);
+    });
+    EXPECT_EQ(modal->ShowModal(), mrCancel);
+    EXPECT_EQ(activeDuring, modal);
+}
+
 TEST_F(FormsTest, PositionClientSizeAndConstraints) {
     TDialogForm* f = NewDialog();
     f->Position = poScreenCenter;

@@ -938,8 +938,6 @@ void KeyInput(HWND Wnd, bool Down, int VirtKey, uint32_t ScanCode, bool Extended
     SendMessage(target, msg, static_cast<WPARAM>(VirtKey), static_cast<LPARAM>(data));
 }
 
-void ActivateTopLevel(HWND top);
-
 void WindowWidget::Key(QKeyEvent* e, bool down) {
     // Keys typed into another top-level window than the one holding the focus: the user has
     // activated that window, which takes the focus.

@@ -71,6 +71,8 @@ void MoveWindowRecord(HWND Wnd, const TRect& Bounds);
 void ShowWindowRecord(HWND Wnd, bool Show);
 void SetWindowTitle(HWND Wnd, const std::string& Text);
 void RaiseWindowRecord(HWND Wnd);
+// Makes the top-level window the active one: WM_ACTIVATE to the window left, then to this one.
+void ActivateTopLevel(HWND Top);
 // The client-area rectangle in the window's own coordinates (inside border and scroll bars).
 TRect ClientRectOf(const WindowRecord& R);
 // Where the client area starts inside the widget (border, and the top band).

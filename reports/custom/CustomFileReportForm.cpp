@@ -48,10 +48,7 @@ TCustomFileReportForm* OpenCustomFileReportForm() {
 
 void ShowCustomFileReports() {
     if (catalog::CustomFileReportsOpen && gOpenFileReportList) {
-        // Raised and given the focus: a top-level form's BringToFront alone leaves it where it is.
         gOpenFileReportList->Show();
-        gOpenFileReportList->BringToFront();
-        if (gOpenFileReportList->CanFocus()) gOpenFileReportList->SetFocus();
         return;
     }
     auto* form = TCustomForm::Create<TCustomFileReportForm>(Application);

@@ -99,7 +99,6 @@ void ShowCustomSummaryReports() {
             if (auto* list = dynamic_cast<TCustomSummaryReportForm*>(Screen->Forms(i))) {
                 if (list->WindowState() == wsMinimized) list->SetWindowState(wsNormal);
                 list->Show();
-                if (list->CanFocus()) list->SetFocus();
                 return;
             }
     }
