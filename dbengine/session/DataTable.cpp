@@ -41,10 +41,14 @@ TDataTable::TDataTable(TDataDirectory* directory, TDataSession* session)
 }
 
 TDataTable::~TDataTable() {
+    CloseForGood();
+}
+
+void TDataTable::CloseForGood() noexcept {
     try {
         Rollback();
     } catch (...) {
-        // A destructor must not raise; the files are closed below all the same.
+        // Nothing may be raised here; the files are closed below all the same.
     }
     InTransaction = false;
     if (IsOpen) {

@@ -258,6 +258,9 @@ protected:
     // A rollback: the caches dropped and read again from the files, the commit's lock given back.
     virtual void DropTransactionChanges();
 
+    // Rolls back and closes the table whatever its state, raising nothing. Each kind of table
+    // runs it from its own destructor, so that the steps above are still its own.
+    void CloseForGood() noexcept;
     [[noreturn]] void RaiseTable(TEngineErrorCode code) const;
     bool TakesNoLocks() const { return Exclusive || ReadOnlyByAttribute; }
 

@@ -12,6 +12,7 @@ namespace dbengine {
 class TServerTable final : public TDataTable {
 public:
     using TDataTable::TDataTable;
+    ~TServerTable() override { CloseForGood(); }
 
     void DeleteTable() override {}
     void RenameTable(const std::string& /*newName*/, bool /*asBackup*/) override {}
