@@ -41,7 +41,9 @@ TDataCursor::TDataCursor(TDataDirectory* database)
 }
 
 void TDataCursor::ChooseImplementations() {
-    if (IsRemote()) {
+    // Where the database lives picks them: its server, through the remote cursor's requests, or
+    // this process, through the cursor's own routines. Without a database they are the latter.
+    if (Database != nullptr && Database->OnServer()) {
         Navigator = &Remote();
         Editor = &Remote();
         Tables = &Remote();
@@ -104,7 +106,7 @@ double TDataCursor::GetServerVersion() const {
 }
 
 bool TDataCursor::IsRemote() const {
-    return Database != nullptr && Database->Session != nullptr && Database->Session->Remote;
+    return Database != nullptr && Database->OnServer();
 }
 
 std::string TDataCursor::GetDatabaseName() const {

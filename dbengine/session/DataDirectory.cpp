@@ -8,6 +8,7 @@
 #include "dbengine/os/OSLayer.h"
 #include "dbengine/session/DataSession.h"
 #include "dbengine/session/DataTable.h"
+#include "dbengine/session/ServerTable.h"
 #include "dbengine/util/EngineError.h"
 #include "dbengine/util/EngineUtils.h"
 #include "platform/Process.h"
@@ -82,6 +83,10 @@ std::string TDataDirectory::GetDatabaseName() const {
     return Directory;
 }
 
+bool TDataDirectory::OnServer() const {
+    return Session != nullptr && Session->Remote;
+}
+
 TDataTable* TDataDirectory::FindTable(const std::string& tableName, bool inMemory) const {
     std::string wanted = NormalisedTableName(tableName);
     for (const auto& t : Tables)
@@ -92,7 +97,11 @@ TDataTable* TDataDirectory::FindTable(const std::string& tableName, bool inMemor
 
 std::unique_ptr<TDataTable> TDataDirectory::NewTable(const std::string& tableName, bool exclusive,
                                                      bool inMemory, bool isTemporary) {
-    auto table = std::make_unique<TDataTable>(this, Session);
+    std::unique_ptr<TDataTable> table;
+    if (OnServer())
+        table = std::make_unique<TServerTable>(this, Session);
+    else
+        table = std::make_unique<TDataTable>(this, Session);
     table->SetTableName(tableName);
     table->SetExclusive(exclusive);
     table->SetInMemory(inMemory);
@@ -206,8 +215,7 @@ int32_t TDataDirectory::DeleteTableFiles(const std::string& tableName, bool inMe
 
 bool TDataDirectory::TableExists(const std::string& tableName, bool inMemory) {
     if (FindTable(tableName, inMemory) != nullptr) return true;
-    if (Session != nullptr && Session->Remote)
-        return Session->RemoteTableExists(ServerHandle, NormalisedTableName(tableName), inMemory);
+    if (OnServer()) return Session->RemoteTableExists(ServerHandle, NormalisedTableName(tableName), inMemory);
     TFileList* list = EngineFileList();
     if (list == nullptr) RaiseEngineError(DBE_NOTINITIALIZED, {}, {}, {}, {});
     return list->FileExists(Directory + NormalisedTableName(tableName), inMemory);

@@ -47,6 +47,9 @@ public:
     // The name used in messages: the database name for remote and server-side sessions, else the
     // folder.
     std::string GetDatabaseName() const;
+    // Whether the database lives on a server: its session is a remote one. Its tables' files and
+    // locks are then the server's.
+    bool OnServer() const;
 
     int32_t OpenSharedTable(const std::string& tableName, TDataTable*& table, bool exclusive,
                             bool shareExclusive, bool inMemory, bool isTemporary, bool isQueryResult,

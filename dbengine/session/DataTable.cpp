@@ -41,10 +41,14 @@ TDataTable::TDataTable(TDataDirectory* directory, TDataSession* session)
 }
 
 TDataTable::~TDataTable() {
+    CloseForGood();
+}
+
+void TDataTable::CloseForGood() noexcept {
     try {
         Rollback();
     } catch (...) {
-        // A destructor must not raise; the files are closed below all the same.
+        // Nothing may be raised here; the files are closed below all the same.
     }
     InTransaction = false;
     if (IsOpen) {
@@ -82,10 +86,6 @@ bool TDataTable::HasUserPrimaryIndex() const {
 
 bool TDataTable::HasBlobFields() const {
     return DataFile->BlobFieldCount() > 0;
-}
-
-bool TDataTable::IsRemote() const {
-    return Session != nullptr && Session->Remote;
 }
 
 void TDataTable::SetTableName(const std::string& name) {
@@ -160,15 +160,10 @@ void TDataTable::CloseFiles() {
 void TDataTable::OpenTable() {
     IncOpenCount();
     if (IsOpen) return;
-    if (IsRemote()) {
-        IsOpen = true;
-        return;
-    }
     IndexRecreated = false;
     IsOpen = true;
     try {
-        BuildFileNames();
-        OpenFiles();
+        OpenStorage();
     } catch (...) {
         // The files are closed already; only the count and the flag are taken back.
         DecOpenCount();
@@ -186,37 +181,50 @@ void TDataTable::CloseTable(bool discard) {
     } catch (...) {
     }
     TFirstFailure steps;
-    if (IsRemote()) {
-        steps.Run([this] { ReleaseAllRecordsLock(); });
-        steps.Run([this] { ReleaseRecordLocks(false); });
-        EditLocks.ClearAll();
-        IsOpen = false;
-        steps.RaiseIfAny();
-        return;
-    }
+    steps.Run([this] { ReleaseAllRecordsLock(); });
+    steps.Run([this] { ReleaseRecordLocks(false); });
+    EditLocks.ClearAll();
+    steps.Run([&] { CloseStorage(discard); });
+    IsOpen = false;
+    steps.RaiseIfAny();
+}
+
+void TDataTable::OpenStorage() {
+    BuildFileNames();
+    OpenFiles();
+}
+
+void TDataTable::CloseStorage(bool discard) {
+    // An exclusive table holds no file lock of a record, so its buffers may go after the record
+    // locks; whatever happens to them, the table locks go and the files close.
+    TFirstFailure steps;
     if (Exclusive && !ReadOnly) {
         if (discard && Temporary)
             steps.Run([this] { DiscardBuffers(true, false); });
         else
             steps.Run([this] { FlushBuffers(true); });
     }
-    // Whatever happened to the buffers, the locks go and the files close.
-    steps.Run([this] { ReleaseAllRecordsLock(); });
-    steps.Run([this] { ReleaseRecordLocks(false); });
-    EditLocks.ClearAll();
     steps.Run([this] { EndAccess(); });
     steps.Run([this] { UnlockForRead(); });
     steps.Run([this] { UnlockForWrite(); });
     AccessIndexSlot = AccessBlobSlot = ReadIndexSlot = ReadBlobSlot = 0;
     steps.Run([this] { CloseFiles(); });
-    IsOpen = false;
     steps.RaiseIfAny();
 }
 
 void TDataTable::CreateTable(const TTableDefinition& definition) {
     IncOpenCount();
     IsOpen = true;
-    if (IsRemote()) return;
+    try {
+        CreateStorage(definition);
+    } catch (...) {
+        DecOpenCount();
+        IsOpen = false;
+        throw;
+    }
+}
+
+void TDataTable::CreateStorage(const TTableDefinition& definition) {
     bool madeData = false, madeIndex = false, madeBlob = false;
     try {
         BuildFileNames();
@@ -262,14 +270,11 @@ void TDataTable::CreateTable(const TTableDefinition& definition) {
         if (madeBlob && BlobFile->FileExists()) EngineFileList()->DeleteFile(BlobFile->FileName, InMemory);
         if (madeIndex && IndexFile->FileExists()) EngineFileList()->DeleteFile(IndexFile->FileName, InMemory);
         if (madeData && DataFile->FileExists()) EngineFileList()->DeleteFile(DataFile->FileName, InMemory);
-        DecOpenCount();
-        IsOpen = false;
         throw;
     }
 }
 
 void TDataTable::DeleteTable() {
-    if (IsRemote()) return;
     BuildFileNames();
     DataFile->DeleteFile();
     IndexFile->DeleteFile();
@@ -277,7 +282,6 @@ void TDataTable::DeleteTable() {
 }
 
 void TDataTable::RenameTable(const std::string& newName, bool asBackup) {
-    if (IsRemote()) return;
     BuildFileNames();
     std::string folder = Directory != nullptr ? Directory->Directory : std::string();
     bool asGiven = newName.empty() || newName.find_first_of(":\\") != std::string::npos || InMemory;
@@ -360,7 +364,7 @@ bool TDataTable::HoldsUnwrittenChanges() const {
 }
 
 bool TDataTable::ChangedOnDisk() {
-    if (!IsOpen || IsRemote() || InMemory || TakesNoLocks() || !DataFile->IsOpen) return false;
+    if (!IsOpen || InMemory || TakesNoLocks() || !DataFile->IsOpen) return false;
     if (AccessLocked || ReadLocked || WriteLocked || TransactionLocked) return false;
     return DataFile->StoredChangeCount() != DataFile->Header.ChangeCount;
 }
@@ -507,7 +511,11 @@ void TDataTable::SizeBitmaps(int32_t atLeast) {
 void TDataTable::ReleaseAllRecordsLock() {
     if (!AllRecordsLocked) return;
     AllRecordsLocked = false;
-    if (!IsRemote() && !TakesNoLocks() && !DataFile->UnlockAllRecords()) RaiseTable(DBE_UNLOCKFAILED);
+    if (!TakesNoLocks() && !UnlockAllRecordsInFile()) RaiseTable(DBE_UNLOCKFAILED);
+}
+
+bool TDataTable::UnlockAllRecordsInFile() {
+    return DataFile->UnlockAllRecords();
 }
 
 bool TDataTable::LockRecord(int32_t recordNo) {
@@ -515,22 +523,21 @@ bool TDataTable::LockRecord(int32_t recordNo) {
     if (recordNo <= 0) RaiseTable(DBE_RECLOCKFAILED);
     SizeBitmaps(recordNo);
     if (TransactionLocked && LockedRecords.Test(recordNo)) return false;
-    if (IsRemote()) {
-        LockedRecords.SetBit(recordNo);
-        DeferredUnlocks.ClearBit(recordNo);
-        return false;
-    }
+    bool changed = WaitForRecordLock(recordNo);
+    // The record count may have grown while the lock was awaited.
+    SizeBitmaps(recordNo);
+    LockedRecords.SetBit(recordNo);
+    DeferredUnlocks.ClearBit(recordNo);
+    return changed;
+}
+
+bool TDataTable::WaitForRecordLock(int32_t recordNo) {
     bool strict = Session != nullptr && Session->StrictChangeDetection;
     uint8_t retries = Session != nullptr ? Session->LockRetryCount : 15;
     uint16_t wait = Session != nullptr ? Session->LockWaitTime : 100;
     bool changed = strict ? false : BeginAccess();
     for (int attempts = 0;;) {
-        if (DataFile->LockRecord(recordNo)) {
-            SizeBitmaps(recordNo);
-            LockedRecords.SetBit(recordNo);
-            DeferredUnlocks.ClearBit(recordNo);
-            return changed;
-        }
+        if (DataFile->LockRecord(recordNo)) return changed;
         EndAccess();
         if (++attempts > retries) RaiseTable(DBE_RECLOCKFAILED);
         framework::Sleep(wait);
@@ -550,12 +557,16 @@ void TDataTable::UnlockRecord(int32_t recordNo) {
         DeferredUnlocks.SetBit(recordNo);
         return;
     }
-    if (recordNo > 0 && LockedRecords.Test(recordNo) && (IsRemote() || DataFile->UnlockRecord(recordNo))) {
+    if (recordNo > 0 && LockedRecords.Test(recordNo) && UnlockRecordInFile(recordNo)) {
         LockedRecords.ClearBit(recordNo);
         DeferredUnlocks.ClearBit(recordNo);
         return;
     }
     RaiseTable(DBE_UNLOCKFAILED);
+}
+
+bool TDataTable::UnlockRecordInFile(int32_t recordNo) {
+    return DataFile->UnlockRecord(recordNo);
 }
 
 void TDataTable::ReleaseRecordLocks(bool deferredOnly) {
@@ -594,10 +605,6 @@ void TDataTable::ReleaseSharedSlots(uint16_t& indexSlot, uint16_t& blobSlot) {
 bool TDataTable::BeginAccess() {
     if (ReadLocked || AllRecordsLocked || TransactionLocked || WriteLocked || AccessLocked || TakesNoLocks())
         return false;
-    if (IsRemote()) {
-        AccessLocked = true;
-        return false;
-    }
     TakeSharedSlots(AccessIndexSlot, AccessBlobSlot);
     AccessLocked = true;
     return ReloadIfChanged();
@@ -606,16 +613,12 @@ bool TDataTable::BeginAccess() {
 void TDataTable::EndAccess() {
     if (!AccessLocked) return;
     AccessLocked = false;
-    if (!IsRemote()) ReleaseSharedSlots(AccessIndexSlot, AccessBlobSlot);
+    ReleaseSharedSlots(AccessIndexSlot, AccessBlobSlot);
 }
 
 bool TDataTable::LockForRead() {
     if (ReadLocked || AllRecordsLocked || TransactionLocked || WriteLocked || AccessLocked || TakesNoLocks())
         return false;
-    if (IsRemote()) {
-        ReadLocked = true;
-        return false;
-    }
     TakeSharedSlots(ReadIndexSlot, ReadBlobSlot);
     ReadLocked = true;
     return ReloadIfChanged();
@@ -624,15 +627,22 @@ bool TDataTable::LockForRead() {
 void TDataTable::UnlockForRead() {
     if (!ReadLocked) return;
     ReadLocked = false;
-    if (!IsRemote()) ReleaseSharedSlots(ReadIndexSlot, ReadBlobSlot);
+    ReleaseSharedSlots(ReadIndexSlot, ReadBlobSlot);
 }
 
 bool TDataTable::LockForWrite() {
     if (WriteLocked || TakesNoLocks()) return false;
-    if (IsRemote()) {
-        WriteLocked = true;
-        return false;
-    }
+    LockFilesForWrite();
+    WriteLocked = true;
+    if (TransactionLocked) return false;
+    bool changed = ReloadIfChanged();
+    // The headers were just read under the write lock: until it goes, the files change only
+    // through this table, and a write journal may take its headers' images from memory.
+    TrustHeaderImages(true);
+    return changed;
+}
+
+void TDataTable::LockFilesForWrite() {
     bool header = false;
     if (!TransactionLocked) {
         if (!DataFile->LockHeader()) RaiseTable(DBE_LOCKTIMEOUT);
@@ -648,13 +658,6 @@ bool TDataTable::LockForWrite() {
         if (header) DataFile->UnlockHeader();
         RaiseTable(DBE_LOCKTIMEOUT);
     }
-    WriteLocked = true;
-    if (TransactionLocked) return false;
-    bool changed = ReloadIfChanged();
-    // The headers were just read under the write lock: until it goes, the files change only
-    // through this table, and a write journal may take its headers' images from memory.
-    TrustHeaderImages(true);
-    return changed;
 }
 
 void TDataTable::TrustHeaderImages(bool trusted) {
@@ -667,7 +670,10 @@ void TDataTable::UnlockForWrite() {
     if (!WriteLocked) return;
     WriteLocked = false;
     TrustHeaderImages(false);
-    if (IsRemote()) return;
+    UnlockFilesForWrite();
+}
+
+void TDataTable::UnlockFilesForWrite() {
     bool ok = true;
     if (BlobOpen()) ok = BlobFile->UnlockExclusive() && ok;
     ok = IndexFile->UnlockForWrite() && ok;
@@ -677,24 +683,32 @@ void TDataTable::UnlockForWrite() {
 
 void TDataTable::LockForTransaction() {
     if (TransactionLocked || ReadOnlyByAttribute) return;
-    bool local = !IsRemote() && !Exclusive;
-    if (local && !DataFile->LockHeader()) RaiseTable(DBE_LOCKTIMEOUT);
+    // An exclusive table has no other process to keep out and none whose writes to read.
+    if (!Exclusive && !LockDataHeader()) RaiseTable(DBE_LOCKTIMEOUT);
     SavedAllRecordsLocked = AllRecordsLocked;
     TransactionLocked = true;
-    if (!local) return;
+    if (Exclusive) return;
     try {
         ReloadIfChanged();
     } catch (...) {
         TransactionLocked = false;
-        DataFile->UnlockHeader();
+        UnlockDataHeader();
         throw;
     }
+}
+
+bool TDataTable::LockDataHeader() {
+    return DataFile->LockHeader();
+}
+
+bool TDataTable::UnlockDataHeader() {
+    return DataFile->UnlockHeader();
 }
 
 void TDataTable::UnlockForTransaction() {
     if (!TransactionLocked) return;
     bool ok = true;
-    if (!IsRemote() && !Exclusive) ok = DataFile->UnlockHeader();
+    if (!Exclusive) ok = UnlockDataHeader();
     TransactionLocked = false;
     if (!Exclusive) {
         if (AllRecordsLocked && !SavedAllRecordsLocked)
@@ -709,21 +723,31 @@ void TDataTable::UnlockForTransaction() {
 
 void TDataTable::StartTransaction() {
     if (ReadOnly || InTransaction) return;
-    if (!IsRemote()) {
-        if (Exclusive) FlushBuffers();
-        if (IndexFile->IsOpen) IndexFile->FlushPages(true);
-    }
+    SaveBeforeTransaction();
     InTransaction = true;
     TransactionLocked = false;
     LockForTransaction();
 }
 
+void TDataTable::SaveBeforeTransaction() {
+    if (Exclusive) FlushBuffers();
+    if (IndexFile->IsOpen) IndexFile->FlushPages(true);
+}
+
 void TDataTable::CommitLock() {
-    if (!IsRemote() && !ReadOnly && InTransaction) LockForWrite();
+    if (!ReadOnly && InTransaction) TakeCommitLock();
+}
+
+void TDataTable::TakeCommitLock() {
+    LockForWrite();
+}
+
+void TDataTable::ReleaseCommitLock() {
+    UnlockForWrite();
 }
 
 void TDataTable::CommitWrite(bool trim, bool flushToDisk) {
-    if (IsRemote() || ReadOnly || !InTransaction) return;
+    if (ReadOnly || !InTransaction) return;
     InTransaction = false;
     // The transaction's changes reach a shared table's files in one go, under the write journal
     // of a single edit: a commit that fails part way puts the files back as they were before it
@@ -746,7 +770,7 @@ void TDataTable::CommitEnd(bool endTransaction) {
     if (ReadOnly || !InTransaction) return;
     TFirstFailure steps;
     if (endTransaction) {
-        if (!IsRemote()) steps.Run([this] { UnlockForWrite(); });
+        steps.Run([this] { ReleaseCommitLock(); });
         steps.Run([this] { UnlockForTransaction(); });
         InTransaction = false;
         steps.RaiseIfAny();
@@ -765,7 +789,7 @@ void TDataTable::CommitEnd(bool endTransaction) {
     });
     InTransaction = true;
     TransactionLocked = transactionLocked;
-    if (!IsRemote()) steps.Run([this] { UnlockForWrite(); });
+    steps.Run([this] { ReleaseCommitLock(); });
     steps.RaiseIfAny();
 }
 
@@ -775,15 +799,19 @@ void TDataTable::Rollback() {
     // The records of the transaction never reached the files: the chains they gave up stay theirs.
     ReleasedChains.clear();
     TFirstFailure steps;
-    if (!IsRemote()) {
-        steps.Run([this] { DiscardBuffers(true, true); });
-        steps.Run([this] {
-            if (IndexFile->IsOpen) IndexFile->DropPages(true);
-        });
-        // A rollback after a failed commit may still hold the write lock.
-        steps.Run([this] { UnlockForWrite(); });
-    }
+    steps.Run([this] { DropTransactionChanges(); });
     steps.Run([this] { UnlockForTransaction(); });
+    steps.RaiseIfAny();
+}
+
+void TDataTable::DropTransactionChanges() {
+    TFirstFailure steps;
+    steps.Run([this] { DiscardBuffers(true, true); });
+    steps.Run([this] {
+        if (IndexFile->IsOpen) IndexFile->DropPages(true);
+    });
+    // A rollback after a failed commit may still hold the write lock.
+    steps.Run([this] { ReleaseCommitLock(); });
     steps.RaiseIfAny();
 }
 

@@ -10,6 +10,10 @@
 //   WriteLocked        the data header byte and the exclusive ranges, while writing
 //   TransactionLocked  the data header byte, from the start to the end of a transaction
 // Exclusive tables and tables whose files are read-only by attribute take no locks at all.
+//
+// TDataTable is a table whose files this process opens and locks itself. A table of a database
+// on a server (TServerTable) keeps the same counts, flags and record-lock notes, but its files
+// and their locks live on the server: every step that would touch them does nothing.
 
 #include <cstdint>
 #include <memory>
@@ -67,7 +71,6 @@ public:
     // Deleted records are reused only under a primary index of the user's.
     bool HasUserPrimaryIndex() const override;
     bool HasBlobFields() const;
-    bool IsRemote() const;
 
     // Flags, before opening.
     void SetExclusive(bool value) { Exclusive = value; }
@@ -89,18 +92,18 @@ public:
     void CloseTable(bool discard);
     // Leaves the table open (OpenCount raised) for the creating cursor.
     void CreateTable(const TTableDefinition& definition);
-    void DeleteTable();
-    void RenameTable(const std::string& newName, bool asBackup);
+    virtual void DeleteTable();
+    virtual void RenameTable(const std::string& newName, bool asBackup);
     void EmptyTable();
     void BackupIndexFile();
     void RestoreIndexFile(bool keepCurrent, bool deleteBackup);
     // True (and the stale caches dropped) when another process changed the table.
-    bool ReloadIfChanged();
+    virtual bool ReloadIfChanged();
     // Whether another process has written the table since its headers were last read: a look at
     // the data file's change counter without a lock. Every write of a record raises that counter,
     // so it alone tells. False while a lock that keeps writers out is held (the state is fresh
     // then), and for tables that take no locks or live in memory.
-    bool ChangedOnDisk();
+    virtual bool ChangedOnDisk();
     // Whether a file header was changed in memory and is not written yet.
     bool HoldsUnwrittenChanges() const;
     void FlushBuffers(bool trim = false, bool forceDataHeader = false, bool forceIndexHeader = false,
@@ -161,7 +164,7 @@ public:
     // ---- Transactions ----
     void StartTransaction();
     void CommitLock();
-    void CommitWrite(bool trim, bool flushToDisk);
+    virtual void CommitWrite(bool trim, bool flushToDisk);
     void CommitEnd(bool endTransaction);
     void Rollback();
 
@@ -220,6 +223,47 @@ public:
     // cleared when the files close.
     bool FilesWritten = false;
 
+protected:
+    // ---- The table's files and the locks between processes on them ----
+    // A table on a server (TServerTable) has neither here: it answers each with nothing done.
+    // Names and opens the three files; on failure none stays open.
+    virtual void OpenStorage();
+    // Makes and opens the three files; on failure none of them is left behind.
+    virtual void CreateStorage(const TTableDefinition& definition);
+    // The last close: an exclusive table's buffers written (dropped, for a discarded temporary
+    // table), the table locks given back and the files closed.
+    virtual void CloseStorage(bool discard);
+    // The file lock of a record, retried as the session says; true when another process changed
+    // the table meanwhile.
+    virtual bool WaitForRecordLock(int32_t recordNo);
+    virtual bool UnlockRecordInFile(int32_t recordNo);
+    virtual bool UnlockAllRecordsInFile();
+    // Takes a shared slot of the index file and, with BLOB fields, of the BLOB file; on failure
+    // nothing stays taken.
+    virtual void TakeSharedSlots(uint16_t& indexSlot, uint16_t& blobSlot);
+    virtual void ReleaseSharedSlots(uint16_t& indexSlot, uint16_t& blobSlot);
+    // The data header byte (unless a transaction holds it already) and the exclusive ranges of
+    // the index and BLOB files; on failure nothing stays taken.
+    virtual void LockFilesForWrite();
+    virtual void UnlockFilesForWrite();
+    // The data header byte that a transaction on a shared table holds.
+    virtual bool LockDataHeader();
+    virtual bool UnlockDataHeader();
+    // The start of a transaction: an exclusive table's buffers and the pages of the temporary
+    // indexes written.
+    virtual void SaveBeforeTransaction();
+    // The write lock a commit writes under.
+    virtual void TakeCommitLock();
+    virtual void ReleaseCommitLock();
+    // A rollback: the caches dropped and read again from the files, the commit's lock given back.
+    virtual void DropTransactionChanges();
+
+    // Rolls back and closes the table whatever its state, raising nothing. Each kind of table
+    // runs it from its own destructor, so that the steps above are still its own.
+    void CloseForGood() noexcept;
+    [[noreturn]] void RaiseTable(TEngineErrorCode code) const;
+    bool TakesNoLocks() const { return Exclusive || ReadOnlyByAttribute; }
+
 private:
     // Opens the three files (steps common to opening and creating); closes them on failure.
     void OpenFiles();
@@ -227,12 +271,6 @@ private:
     // Grows the three lock bitmaps to the record count + 1 (at least to atLeast records).
     void SizeBitmaps(int32_t atLeast = 0);
     void ReleaseAllRecordsLock();
-    // Takes a shared slot of the index file and, with BLOB fields, of the BLOB file; on failure
-    // nothing stays taken.
-    void TakeSharedSlots(uint16_t& indexSlot, uint16_t& blobSlot);
-    void ReleaseSharedSlots(uint16_t& indexSlot, uint16_t& blobSlot);
-    [[noreturn]] void RaiseTable(TEngineErrorCode code) const;
-    bool TakesNoLocks() const { return Exclusive || ReadOnlyByAttribute; }
     bool BlobOpen() const { return HasBlobFields() && BlobFile->IsOpen; }
     // Whether the files' header images (see TFileHandler::NoteStoredBytes) are their bytes on
     // disk: true from the headers' reading under the write lock until the lock goes.

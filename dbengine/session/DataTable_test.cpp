@@ -479,5 +479,69 @@ TEST_F(DataTableTest, ClosingInsideATransactionKeepsTheFilesOpen) {
     EXPECT_TRUE(Database->Tables.empty());
 }
 
+// A table of a database on a server: the server opens and locks its files. Here it keeps its
+// counts, record-lock notes and transaction state, and every step that would reach the files of
+// the folder it names, or wait for another process's lock on them, does nothing.
+TEST_F(DataTableTest, ATableOnAServerTouchesNoFileAndWaitsForNoLock) {
+    MakeTable("T", true, 3);
+    const std::string dat = Bytes("T.DAT"), idx = Bytes("T.IDX"), blb = Bytes("T.BLB");
+    TDataSession remote(false);
+    remote.SetRemote(true);
+    TDataDirectory served(&remote);
+    served.Directory = "D:\\";  // the folder of the real files
+    ASSERT_TRUE(served.OnServer());
+    // Another process holds the header byte, record 2 and the index file's write range.
+    TLockHolderProcess data("D:\\T.DAT", {{HeaderLockOffset, 1}, {RecordLockBase - 2, 1}});
+    TLockHolderProcess index("D:\\T.IDX", {{TIndexFile::WriteLockOffset, TIndexFile::WriteLockLength}});
+    ASSERT_TRUE(data.Holding() && index.Holding());
+
+    TDataTable* t = nullptr;
+    ASSERT_EQ(served.OpenSharedTable("T", t, false, false, false, false, false, false), 0);
+    EXPECT_TRUE(t->IsOpen);
+    EXPECT_FALSE(t->DataFile->IsOpen || t->IndexFile->IsOpen || t->BlobFile->IsOpen);
+    EXPECT_FALSE(t->BeginAccess());
+    EXPECT_TRUE(t->AccessLocked);
+    t->EndAccess();
+    EXPECT_FALSE(t->LockForRead());
+    EXPECT_TRUE(t->ReadLocked);
+    t->UnlockForRead();
+    EXPECT_FALSE(t->LockForWrite());
+    EXPECT_TRUE(t->WriteLocked);
+    t->UnlockForWrite();
+    EXPECT_FALSE(t->WriteLocked);
+    EXPECT_FALSE(t->LockRecord(2));
+    EXPECT_TRUE(t->LockedRecords.Test(2));
+    t->UnlockRecord(2);
+    EXPECT_FALSE(t->LockedRecords.Test(2));
+    EXPECT_FALSE(t->ChangedOnDisk());
+    EXPECT_FALSE(t->ReloadIfChanged());
+    for (bool commit : {true, false}) {
+        SCOPED_TRACE(commit ? "commit" : "rollback");
+        served.StartTransaction(false);
+        EXPECT_TRUE(t->InTransaction && t->TransactionLocked);
+        t->LockRecord(2);
+        t->UnlockRecord(2);
+        EXPECT_TRUE(t->DeferredUnlocks.Test(2)) << "the unlock waits for the transaction's end";
+        if (commit)
+            served.Commit(true, false, false);
+        else
+            served.Rollback(false);
+        EXPECT_FALSE(t->InTransaction || t->TransactionLocked || t->WriteLocked);
+        EXPECT_FALSE(t->LockedRecords.Test(2));
+    }
+    EXPECT_TRUE(Sleeps.empty());
+    ASSERT_EQ(served.ReleaseSharedTable(t, false, false, false), 0);
+
+    // Making, renaming and deleting tables of the server leave the folder's files alone.
+    ASSERT_EQ(served.CreateSharedTable("N", false, false, Definition(true)), 0);
+    EXPECT_FALSE(Exists("N.DAT") || Exists("N.IDX") || Exists("N.BLB"));
+    EXPECT_EQ(served.RenameTableFiles("T", "U", false, false), 0);
+    EXPECT_EQ(served.DeleteTableFiles("T", false), 0);
+    EXPECT_EQ(Bytes("T.DAT"), dat);
+    EXPECT_EQ(Bytes("T.IDX"), idx);
+    EXPECT_EQ(Bytes("T.BLB"), blb);
+    EXPECT_FALSE(Exists("U.DAT"));
+}
+
 }  // namespace
 }  // namespace dbengine
