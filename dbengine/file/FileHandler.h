@@ -40,7 +40,7 @@ public:
     // nothing: setting the end of the file is TruncateFile's alone.
     virtual void WriteBuffer(const void* buffer, uint32_t count);
     // Sets the end of the file at the current position; a failure raises 9218.
-    void TruncateFile();
+    virtual void TruncateFile();
     virtual void FlushFile();
     // Lock (true) or unlock (false) a byte range; false when no file is held. Never raises.
     bool LockFileRange(bool lock, int64_t offset, int64_t length);
