@@ -694,6 +694,23 @@ TPage* TIndexFile::FindUnpinned(TPageCache& cache) {
     return nullptr;
 }
 
+void TIndexFile::GiveBackGrowth(uint8_t index) {
+    TPageCache& cache = Caches[index];
+    const int size = cache.Capacity - cache.Grown;
+    bool holdBack = !IsTemporaryIndex(index) && HoldsBackWrites() && !Owner->HoldsTransactionLock();
+    while (cache.List.size() > static_cast<size_t>(size)) {
+        if (TPage* victim = FindVictim(cache)) {
+            RemoveFromList(index, victim);
+        } else if (TPage* changed = holdBack ? FindUnpinned(cache) : nullptr) {
+            HoldBack(index, changed);
+        } else {
+            break;
+        }
+    }
+    cache.Capacity = std::max(size, static_cast<int>(cache.List.size()));
+    cache.Grown = cache.Capacity - size;
+}
+
 void TIndexFile::RemoveFromList(uint8_t index, TPage* page) {
     TPageCache& cache = Caches[index];
     auto at = cache.List.find(page->PageNo);
@@ -708,6 +725,7 @@ void TIndexFile::RemoveFromList(uint8_t index, TPage* page) {
 
 TPage* TIndexFile::ObtainPage(uint8_t index, int32_t pageNo, std::unique_ptr<TPage> object) {
     TPageCache& cache = Caches[index];
+    if (cache.Grown > 0) GiveBackGrowth(index);
     if (cache.List.size() >= static_cast<size_t>(cache.Capacity)) {
         TPage* victim = FindVictim(cache);
         bool heldBack = false;
@@ -738,6 +756,7 @@ TPage* TIndexFile::ObtainPage(uint8_t index, int32_t pageNo, std::unique_ptr<TPa
             }
         } else if (!heldBack) {
             cache.Capacity += 4;
+            cache.Grown += 4;
         }
     }
     if (!object) object = PagePool.Take();
@@ -911,7 +930,7 @@ void TIndexFile::WritePageRuns(TFileHandler& file, const std::vector<TPage*>& pa
 }
 
 bool TIndexFile::HoldsBackWrites() const {
-    return IsOpen && !InMemory && !ReadOnly && Owner->IsExclusive() && !Journaling();
+    return IsOpen && !ReadOnly && Owner->IsExclusive() && !Journaling();
 }
 
 void TIndexFile::HoldBack(uint8_t index, TPage* page) {
@@ -1035,6 +1054,8 @@ void TIndexFile::DropPages(bool temporary) {
     if (!temporary) {
         DropIndexPages(SysDeletedIndex);
         DropIndexPages(SysTextIndex);
+        // A held-back page is a change not written yet, like a changed cached one: both go.
+        DropHeldBack();
     }
 }
 
@@ -1054,6 +1075,7 @@ void TIndexFile::TrimCache() {
             RemoveFromList(static_cast<uint8_t>(i), victim);
         }
         cache.Capacity = std::max(static_cast<int>(cache.List.size()), n);
+        cache.Grown = cache.Capacity - n;
     }
 }
 

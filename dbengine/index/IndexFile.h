@@ -143,6 +143,7 @@ public:
     // first, so the file's bytes after a flush are the same as when each page was written as it
     // left the cache. Past MaxHeldBackBytes the least recently held quarter is written, in runs
     // of adjacent pages. Nothing is held back while the table holds its transaction lock.
+    // DropPages (false) drops them with the cached changes: neither was written.
     size_t HeldBackPageCount() const { return HeldBack.List.size(); }
     int64_t HeldBackBytes() const { return HeldBackMemory; }
     static constexpr int64_t MaxHeldBackBytes = 32LL << 20;
@@ -162,6 +163,9 @@ private:
         TPage* MruHead = nullptr;
         TPage* MruTail = nullptr;
         int Capacity = 2;
+        // Pages the capacity grew by while every cached page was pinned; given back once the
+        // pages are released.
+        int Grown = 0;
     };
 
     const TIndexDescriptor& Desc(uint8_t index) const;
@@ -181,6 +185,9 @@ private:
     TPage* FindVictim(TPageCache& cache);
     // The least recently used page of the cache that is not pinned, dirty or not.
     TPage* FindUnpinned(TPageCache& cache);
+    // After the capacity grew, gives up unpinned pages (clean ones, or changed ones an exclusive
+    // table holds back) until the cache is within its own size again, or none is left to give.
+    void GiveBackGrowth(uint8_t index);
     // Counts what the page holds now in CachedBytes.
     void CountPageBytes(TPage* page);
     void UncountPageBytes(TPage* page);
