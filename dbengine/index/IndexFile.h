@@ -146,7 +146,7 @@ public:
     // DropPages (false) drops them with the cached changes: neither was written.
     size_t HeldBackPageCount() const { return HeldBack.List.size(); }
     int64_t HeldBackBytes() const { return HeldBackMemory; }
-    static constexpr int64_t MaxHeldBackBytes = 32LL << 20;
+    static constexpr int64_t MaxHeldBackBytes = 16LL << 20;
     TFileHandler* GetTempFile() const { return TempFile.get(); }
 
     // The table's scrambler over one 4096-byte run; nothing for a table that is not encrypted.
