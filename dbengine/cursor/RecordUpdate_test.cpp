@@ -12,6 +12,7 @@
 #include "dbengine/testsupport/Descriptors.h"
 #include "dbengine/testsupport/TableFixture.h"
 #include "dbengine/util/Coding.h"
+#include "platform/Files.h"
 
 namespace dbengine {
 namespace {
@@ -32,9 +33,9 @@ struct TRow {
 class RecordUpdateTest : public testsupport::TableFixture {
 protected:
     // With autoInc a fifth field Id shows the record ID.
-    void Create(bool userPrimary, bool autoInc = false) {
+    void Create(bool userPrimary, bool autoInc = false, uint8_t nameSize = 20) {
         TTableDefinition def;
-        def.Fields = {Field(1, "Name", fldString, 20), Field(2, "City", fldString, 20),
+        def.Fields = {Field(1, "Name", fldString, nameSize), Field(2, "City", fldString, 20),
                       Field(3, "Count", fldInteger), Field(4, "Note", fldString, 10)};
         if (autoInc) {
             def.Fields.push_back(Field(5, "Id", fldInteger));
@@ -48,9 +49,10 @@ protected:
         creator.CreateTable(def, !userPrimary, false);
         Open();
     }
-    void Open() {
+    void Open(bool exclusive = false) {
         C = std::make_unique<TDataCursor>(Database);
         C->SetTableName("T");
+        C->SetExclusive(exclusive);
         C->OpenCursor();
         C->SelectIndex(C->HasInternalPrimaryIndex() ? 1 : 0);
     }
@@ -515,6 +517,63 @@ TEST_F(RecordUpdateTest, AnExclusiveCursorsEditCountsTheRecordsItsCloneAdded) {
     auto c = Buffer({"c", "Oslo", 3, ""});
     C->InsertRecord(c.data(), false);
     EXPECT_EQ(C->GetRecordCount(), 3);
+}
+
+// An exclusive cursor whose index cache holds two pages per index keeps the changed pages it gives
+// up until it closes: nothing reaches the index file before, and the closed table holds the same
+// bytes as one built through a cache that kept every page.
+TEST_F(RecordUpdateTest, AnExclusiveTableClosesWithTheBytesOfACacheThatKeptEveryPage) {
+    auto nameOf = [](int i) {
+        std::string name;
+        for (uint32_t h = static_cast<uint32_t>(i) * 2654435761u + 1; name.size() < 60;
+             h = h * 1103515245u + 12345)
+            name += static_cast<char>('a' + (h >> 16) % 26);
+        return name;
+    };
+    auto build = [&](int32_t bufferBytes, int& indexWrites) {
+        Session->DataBufferSize = bufferBytes;
+        Session->IndexBufferSize = bufferBytes;
+        Create(true, false, 60);
+        Open(true);
+        {
+            platform::TScopedFileFault count(
+                [&](platform::TFileOperation op, const std::string& path, int64_t, uint32_t) {
+                    if (op == platform::TFileOperation::Write && path.ends_with("T.IDX")) ++indexWrites;
+                    return platform::TFileFault{};
+                });
+            for (int i = 0; i < 3000; ++i) Insert({nameOf(i), "C" + std::to_string(i % 37), i, ""});
+            for (int i = 0; i < 3000; i += 7) {
+                Find(nameOf(i));
+                auto b = Current();
+                C->DeleteRecord(b.data(), false);
+            }
+            for (int i = 3; i < 3000; i += 11) {
+                if (i % 7 == 0) continue;
+                Find(nameOf(i));
+                auto b = Current();
+                PutText(2, b.data(), "Moved");
+                C->ModifyRecord(b.data(), true, false);
+            }
+            EXPECT_EQ(C->GetTableRecordCount(), 3000 - 429);
+        }
+        Close();
+        std::vector<std::string> files = {Bytes("T.DAT"), Bytes("T.IDX")};
+        TDataCursor remover(Database);
+        remover.SetTableName("T");
+        remover.SetExclusive(true);
+        remover.DeleteTable();
+        return files;
+    };
+    // The data header's time of the last write is the same in both.
+    framework::SetClock([] { return 46000.5; });
+    int smallWrites = 0, largeWrites = 0;
+    std::vector<std::string> small = build(16384, smallWrites);
+    std::vector<std::string> large = build(64 << 20, largeWrites);
+    EXPECT_EQ(smallWrites, 0);
+    EXPECT_GT(small[1].size(), 100u * 4096) << "a tree of several levels";
+    EXPECT_TRUE(small[0] == large[0]) << "data file";
+    EXPECT_TRUE(small[1] == large[1]) << "index file";
+    framework::SetClock({});
 }
 
 TEST_F(RecordUpdateTest, ReadOnlyCursorIsRefused) {

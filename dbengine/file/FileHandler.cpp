@@ -206,7 +206,7 @@ void TFileHandler::NoteStoredBytes(int64_t offset, const void* bytes, uint32_t c
 }
 
 void TFileHandler::BeginWriteJournal() {
-    Kept.clear();
+    ForgetKept();
     JournalOn = Wrote = false;
     JournalLength = -1;
     if (File == nullptr || !IsOpen) return;
@@ -217,7 +217,7 @@ void TFileHandler::BeginWriteJournal() {
 
 void TFileHandler::EndWriteJournal() {
     JournalOn = false;
-    Kept.clear();
+    ForgetKept();
 }
 
 void TFileHandler::StartJournalLength() {
@@ -231,15 +231,35 @@ void TFileHandler::StartJournalLength() {
 }
 
 bool TFileHandler::KeptAlready(int64_t offset, uint32_t length) const {
-    for (const TKeptBytes& k : Kept)
-        if (k.Offset <= offset && offset + length <= k.Offset + static_cast<int64_t>(k.Bytes.size()))
-            return true;
-    return false;
+    auto at = KeptCover.upper_bound(offset);
+    if (at == KeptCover.begin()) return false;
+    --at;
+    return offset + static_cast<int64_t>(length) <= at->second;
+}
+
+void TFileHandler::AddKept(int64_t offset, std::vector<uint8_t> bytes) {
+    int64_t begin = offset;
+    int64_t end = offset + static_cast<int64_t>(bytes.size());
+    Kept.push_back({offset, std::move(bytes)});
+    // Joined with every covered range it overlaps or touches.
+    auto at = KeptCover.upper_bound(begin);
+    if (at != KeptCover.begin() && std::prev(at)->second >= begin) --at;
+    while (at != KeptCover.end() && at->first <= end) {
+        begin = std::min(begin, at->first);
+        end = std::max(end, at->second);
+        at = KeptCover.erase(at);
+    }
+    KeptCover.emplace(begin, end);
+}
+
+void TFileHandler::ForgetKept() {
+    Kept.clear();
+    KeptCover.clear();
 }
 
 void TFileHandler::KeepKnownBytes(int64_t offset, const uint8_t* bytes, uint32_t count) {
     if (count == 0 || KeptAlready(offset, count)) return;
-    Kept.push_back({offset, std::vector<uint8_t>(bytes, bytes + count)});
+    AddKept(offset, std::vector<uint8_t>(bytes, bytes + count));
 }
 
 void TFileHandler::KeepBeforeWrites(std::vector<std::pair<int64_t, uint32_t>>& ranges) {
@@ -284,12 +304,12 @@ void TFileHandler::KeepBeforeWrite(int64_t offset, uint32_t count) {
     if (count == 0 || offset >= JournalLength) return;
     uint32_t length = static_cast<uint32_t>(std::min<int64_t>(count, JournalLength - offset));
     if (KeptAlready(offset, length)) return;
-    TKeptBytes k{offset, std::vector<uint8_t>(length)};
+    std::vector<uint8_t> bytes(length);
     // A range that cannot be read first is not written either: the write fails with nothing changed.
     if (SeekFile(0, offset) != offset) Raise(DBE_WRITEERR);
-    int32_t got = File->Read(HandleNo, k.Bytes.data(), length);
+    int32_t got = File->Read(HandleNo, bytes.data(), length);
     if (got != static_cast<int32_t>(length)) Raise(DBE_WRITEERR);
-    Kept.push_back(std::move(k));
+    AddKept(offset, std::move(bytes));
 }
 
 bool TFileHandler::TakeBackWrites() noexcept {
@@ -312,7 +332,7 @@ bool TFileHandler::TakeBackWrites() noexcept {
     } catch (...) {
         ok = false;
     }
-    Kept.clear();
+    ForgetKept();
     Kept.shrink_to_fit();
     return ok;
 }

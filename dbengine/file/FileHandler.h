@@ -8,6 +8,7 @@
 // and WriteAt do exactly that.
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -40,7 +41,7 @@ public:
     // nothing: setting the end of the file is TruncateFile's alone.
     virtual void WriteBuffer(const void* buffer, uint32_t count);
     // Sets the end of the file at the current position; a failure raises 9218.
-    void TruncateFile();
+    virtual void TruncateFile();
     virtual void FlushFile();
     // Lock (true) or unlock (false) a byte range; false when no file is held. Never raises.
     bool LockFileRange(bool lock, int64_t offset, int64_t length);
@@ -102,7 +103,10 @@ private:
     [[noreturn]] void Raise(int32_t code);
     void KeepBeforeWrite(int64_t offset, uint32_t count);
     void KeepKnownBytes(int64_t offset, const uint8_t* bytes, uint32_t count);
+    // Whether every byte of the range has its image kept already (by one range or several).
     bool KeptAlready(int64_t offset, uint32_t length) const;
+    void AddKept(int64_t offset, std::vector<uint8_t> bytes);
+    void ForgetKept();
     // Takes the file's length for the journal before its first change.
     void StartJournalLength();
 
@@ -112,8 +116,11 @@ private:
     };
     bool JournalOn = false;
     bool Wrote = false;
-    int64_t JournalLength = -1;  // -1 until the first change
-    std::vector<TKeptBytes> Kept;
+    int64_t JournalLength = -1;    // -1 until the first change
+    std::vector<TKeptBytes> Kept;  // in the order kept
+    // The bytes Kept covers as disjoint ranges, start to end, so that a look-up is logarithmic
+    // however many ranges a large commit keeps.
+    std::map<int64_t, int64_t> KeptCover;
     // Reads larger than this are not kept for the journal (it reads what it needs at the write).
     static constexpr uint32_t MaxKeptRead = 64 * 1024;
     // Ranges at most this far apart are read together by KeepBeforeWrites.

@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <functional>
+#include <random>
 #include <vector>
 
 #include "dbengine/file/FileHandler.h"
@@ -352,6 +353,41 @@ TEST_F(FileLayerTest, WriteJournalUsesKnownBytesOnlyWhileTheyAreCurrent) {
     }
     EXPECT_TRUE(f->TakeBackWrites());
     EXPECT_EQ(ReadAll(*f), "0123456789");
+    f->CloseFile();
+    f->DeleteFile();
+}
+
+// A range whose bytes earlier ranges kept between them needs no read; thousands of scattered,
+// overlapping writes (a large commit) are all put back.
+TEST_F(FileLayerTest, WriteJournalKeepsEachByteOnceAcrossManyRanges) {
+    auto f = Handler("M.DAT");
+    f->CreateFile();
+    std::string original(50000, '\0');
+    for (size_t i = 0; i < original.size(); ++i) original[i] = static_cast<char>('A' + i % 23);
+    Write(*f, original);
+    f->BeginWriteJournal();
+    f->WriteAt(10, "abcd", 4);
+    f->WriteAt(14, "efgh", 4);
+    f->WriteAt(30, "ij", 2);
+    {
+        platform::TScopedFileFault fault(
+            [](platform::TFileOperation op, const std::string&, int64_t, uint32_t) {
+                platform::TFileFault result;
+                if (op == platform::TFileOperation::Read) result.Error = platform::ERROR_ACCESS_DENIED;
+                return result;
+            });
+        f->WriteAt(12, "WXYZ", 4);                                          // across the first two ranges
+        f->WriteAt(10, "12345678", 8);                                      // exactly both
+        EXPECT_EQ(CodeOf([&] { f->WriteAt(17, "PQ", 2); }), DBE_WRITEERR);  // byte 18 is not kept
+        EXPECT_EQ(CodeOf([&] { f->WriteAt(9, "PQ", 2); }), DBE_WRITEERR);   // nor is byte 9
+    }
+    std::mt19937 random(20261211u);
+    for (int i = 0; i < 20000; ++i) {
+        std::string bytes(1 + random() % 200, static_cast<char>('a' + i % 26));
+        f->WriteAt(static_cast<int64_t>(random() % 52000), bytes.data(), static_cast<uint32_t>(bytes.size()));
+    }
+    EXPECT_TRUE(f->TakeBackWrites());
+    EXPECT_TRUE(ReadAll(*f) == original);
     f->CloseFile();
     f->DeleteFile();
 }

@@ -20,6 +20,14 @@ TIndexFile::TIndexFile(TIndexFileOwner* owner) : Owner(owner), PagePool(this) {
 }
 
 TIndexFile::~TIndexFile() {
+    if (IsOpen && !HeldBack.List.empty()) {
+        try {
+            WriteHeldBack();
+        } catch (...) {
+            // A destructor must not raise; the close, which raises, normally wrote them.
+        }
+    }
+    DropHeldBack();
     for (int i = 0; i < IndexDescriptorCount; ++i) DropIndexPages(static_cast<uint8_t>(i));
     if (TempFile) {
         try {
@@ -106,9 +114,41 @@ void TIndexFile::OpenFile() {
 
 void TIndexFile::CloseFile() {
     if (!IsOpen) return;
+    WriteHeldBack();
     DropTemporaryIndexes();
     for (int i = 0; i < IndexDescriptorCount; ++i) DropIndexPages(static_cast<uint8_t>(i));
     TFileHandler::CloseFile();
+}
+
+void TIndexFile::DeleteFile() {
+    DropHeldBack();
+    TFileHandler::DeleteFile();
+}
+
+void TIndexFile::CopyToFile(const std::string& destName, bool compress, uint16_t progressStep,
+                            const TCopyProgressCallback& callback, void* callbackData) {
+    if (IsOpen) WriteHeldBack();
+    TFileHandler::CopyToFile(destName, compress, progressStep, callback, callbackData);
+}
+
+void TIndexFile::CopyFromFile(const std::string& sourceName, bool compress, uint16_t progressStep,
+                              const TCopyProgressCallback& callback, void* callbackData) {
+    // The copy replaces every byte the held-back pages would have changed.
+    if (IsOpen) DropHeldBack();
+    TFileHandler::CopyFromFile(sourceName, compress, progressStep, callback, callbackData);
+}
+
+void TIndexFile::TruncateFile() {
+    if (!HeldBack.List.empty()) {
+        TFileLockScope scope(*this);
+        int64_t end = SeekFile(1, 0);
+        std::vector<TPage*> cut;
+        for (const auto& [pageNo, page] : HeldBack.List)
+            if (end >= 0 && static_cast<int64_t>(pageNo) * IndexPageSize + IndexPageSize > end)
+                cut.push_back(page.get());
+        for (TPage* page : cut) TakeHeldBack(page->PageNo).reset();
+    }
+    TFileHandler::TruncateFile();
 }
 
 void TIndexFile::ReadHeader() {
@@ -593,9 +633,17 @@ void TIndexFile::KeepWithinBudget() {
                 (fullest < 0 || Caches[i].List.size() > Caches[fullest].List.size()))
                 fullest = i;
         if (fullest < 0) return;
+        auto index = static_cast<uint8_t>(fullest);
         TPage* victim = FindVictim(Caches[fullest]);
+        if (victim == nullptr && !IsTemporaryIndex(index) && HoldsBackWrites() &&
+            !Owner->HoldsTransactionLock()) {
+            if (TPage* changed = FindUnpinned(Caches[fullest])) {
+                HoldBack(index, changed);
+                continue;
+            }
+        }
         if (victim == nullptr) return;
-        RemoveFromList(static_cast<uint8_t>(fullest), victim);
+        RemoveFromList(index, victim);
     }
 }
 
@@ -640,6 +688,29 @@ TPage* TIndexFile::FindVictim(TPageCache& cache) {
     return nullptr;
 }
 
+TPage* TIndexFile::FindUnpinned(TPageCache& cache) {
+    for (TPage* p = cache.MruTail; p != nullptr; p = p->MruPrev)
+        if (p->PinCount == 0) return p;
+    return nullptr;
+}
+
+void TIndexFile::GiveBackGrowth(uint8_t index) {
+    TPageCache& cache = Caches[index];
+    const int size = cache.Capacity - cache.Grown;
+    bool holdBack = !IsTemporaryIndex(index) && HoldsBackWrites() && !Owner->HoldsTransactionLock();
+    while (cache.List.size() > static_cast<size_t>(size)) {
+        if (TPage* victim = FindVictim(cache)) {
+            RemoveFromList(index, victim);
+        } else if (TPage* changed = holdBack ? FindUnpinned(cache) : nullptr) {
+            HoldBack(index, changed);
+        } else {
+            break;
+        }
+    }
+    cache.Capacity = std::max(size, static_cast<int>(cache.List.size()));
+    cache.Grown = cache.Capacity - size;
+}
+
 void TIndexFile::RemoveFromList(uint8_t index, TPage* page) {
     TPageCache& cache = Caches[index];
     auto at = cache.List.find(page->PageNo);
@@ -652,24 +723,40 @@ void TIndexFile::RemoveFromList(uint8_t index, TPage* page) {
     PagePool.Give(owned);
 }
 
-TPage* TIndexFile::ObtainPage(uint8_t index, int32_t pageNo) {
+TPage* TIndexFile::ObtainPage(uint8_t index, int32_t pageNo, std::unique_ptr<TPage> object) {
     TPageCache& cache = Caches[index];
-    std::unique_ptr<TPage> object;
+    if (cache.Grown > 0) GiveBackGrowth(index);
     if (cache.List.size() >= static_cast<size_t>(cache.Capacity)) {
         TPage* victim = FindVictim(cache);
-        if (victim == nullptr && !Owner->HoldsTransactionLock() && FlushPages(IsTemporaryIndex(index)))
-            victim = FindVictim(cache);
+        bool heldBack = false;
+        if (victim == nullptr && !Owner->HoldsTransactionLock()) {
+            bool temporary = IsTemporaryIndex(index);
+            if (!temporary && HoldsBackWrites()) {
+                if (TPage* changed = FindUnpinned(cache)) {
+                    HoldBack(index, changed);
+                    heldBack = true;
+                }
+            } else if (FlushPages(temporary)) {
+                victim = FindVictim(cache);
+            }
+        }
         if (victim != nullptr) {
             auto at = cache.List.find(victim->PageNo);
             if (at == cache.List.end() || at->second.get() != victim) RaiseError(DBE_INDEXCORRUPT);
-            object = std::move(at->second);
+            std::unique_ptr<TPage> freed = std::move(at->second);
             cache.List.erase(at);
             UncountPageBytes(victim);
             Unlink(cache, victim);
             UnlistCandidate(victim);
-            object->Reset();
-        } else {
+            if (object) {
+                PagePool.Give(freed);
+            } else {
+                object = std::move(freed);
+                object->Reset();
+            }
+        } else if (!heldBack) {
             cache.Capacity += 4;
+            cache.Grown += 4;
         }
     }
     if (!object) object = PagePool.Take();
@@ -716,6 +803,10 @@ bool TIndexFile::GetPage(TIndexCursor& cursor, int32_t pageNo, bool newPage, TPa
     // A page past the end was never appended: only a damaged pointer leads there.
     if (pageNo > next) RaiseError(DBE_INDEXCORRUPT);
     TPage* found = FindCached(i, pageNo);
+    if (found == nullptr && !HeldBack.List.empty() && !IsTemporaryIndex(i)) {
+        if (std::unique_ptr<TPage> held = TakeHeldBack(pageNo))
+            found = ObtainPage(i, pageNo, std::move(held));
+    }
     if (found == nullptr) {
         const TEngineSettings* session = Settings();
         bool strict = session != nullptr && session->StrictChangeDetection;
@@ -806,15 +897,113 @@ void TIndexFile::CheckCaches() const {
 #endif
 }
 
+template <typename Written>
+void TIndexFile::WritePageRuns(TFileHandler& file, const std::vector<TPage*>& pages, Written written) {
+    if (file.Journaling()) {
+        // The journal's images of all the pages in few reads rather than one read per write.
+        std::vector<std::pair<int64_t, uint32_t>> ranges;
+        ranges.reserve(pages.size());
+        for (TPage* p : pages)
+            ranges.emplace_back(static_cast<int64_t>(p->PageNo) * IndexPageSize, IndexPageSize);
+        file.KeepBeforeWrites(ranges);
+    }
+    size_t start = 0;
+    while (start < pages.size()) {
+        size_t end = start + 1;
+        while (end < pages.size() && pages[end]->PageNo == pages[end - 1]->PageNo + 1) ++end;
+        size_t bytes = (end - start) * IndexPageSize;
+        if (WriteBuf.size() < bytes) WriteBuf.resize(bytes);
+        for (size_t k = start; k < end; ++k)
+            pages[k]->SaveToBuffer(WriteBuf.data() + (k - start) * IndexPageSize);
+        try {
+            file.WriteAt(static_cast<int64_t>(pages[start]->PageNo) * IndexPageSize, WriteBuf.data(),
+                         static_cast<uint32_t>(bytes));
+        } catch (...) {
+            // Pages that did not reach the file stay changed for a later flush.
+            for (size_t k = start; k < pages.size(); ++k) pages[k]->Dirty = true;
+            throw;
+        }
+        Owner->SetFilesWritten();
+        for (size_t k = start; k < end; ++k) written(k);
+        start = end;
+    }
+}
+
+bool TIndexFile::HoldsBackWrites() const {
+    return IsOpen && !ReadOnly && Owner->IsExclusive() && !Journaling();
+}
+
+void TIndexFile::HoldBack(uint8_t index, TPage* page) {
+    TPageCache& cache = Caches[index];
+    auto at = cache.List.find(page->PageNo);
+    if (at == cache.List.end() || at->second.get() != page) RaiseError(DBE_INDEXCORRUPT);
+    std::unique_ptr<TPage> owned = std::move(at->second);
+    cache.List.erase(at);
+    UncountPageBytes(page);
+    Unlink(cache, page);
+    UnlistCandidate(page);
+    if (!page->Dirty) {
+        PagePool.Give(owned);
+        return;
+    }
+    page->CountedBytes = page->MemoryBytes();
+    HeldBackMemory += page->CountedBytes;
+    if (!HeldBack.List.emplace(page->PageNo, std::move(owned)).second) RaiseError(DBE_INDEXCORRUPT);
+    MoveToHead(HeldBack, page);
+    if (HeldBackMemory <= MaxHeldBackBytes) return;
+    // The least recently held quarter goes to the file.
+    std::vector<TPage*> oldest;
+    int64_t freed = 0;
+    for (TPage* p = HeldBack.MruTail; p != nullptr && freed < MaxHeldBackBytes / 4; p = p->MruPrev) {
+        oldest.push_back(p);
+        freed += p->CountedBytes;
+    }
+    WriteHeldBack(&oldest);
+}
+
+std::unique_ptr<TPage> TIndexFile::TakeHeldBack(int32_t pageNo) {
+    auto at = HeldBack.List.find(pageNo);
+    if (at == HeldBack.List.end()) return nullptr;
+    std::unique_ptr<TPage> page = std::move(at->second);
+    HeldBack.List.erase(at);
+    Unlink(HeldBack, page.get());
+    HeldBackMemory -= page->CountedBytes;
+    page->CountedBytes = 0;
+    return page;
+}
+
+bool TIndexFile::WriteHeldBack(const std::vector<TPage*>* only) {
+    if (HeldBack.List.empty()) return false;
+    std::vector<TPage*>& pages = DuePages;
+    if (only != nullptr) {
+        pages = *only;
+    } else {
+        pages.clear();
+        for (const auto& [pageNo, page] : HeldBack.List) pages.push_back(page.get());
+    }
+    std::sort(pages.begin(), pages.end(), [](TPage* a, TPage* b) { return a->PageNo < b->PageNo; });
+    WritePageRuns(*this, pages, [&](size_t k) {
+        std::unique_ptr<TPage> written = TakeHeldBack(pages[k]->PageNo);
+        PagePool.Give(written);
+    });
+    return true;
+}
+
+void TIndexFile::DropHeldBack() {
+    while (HeldBack.MruTail != nullptr) TakeHeldBack(HeldBack.MruTail->PageNo).reset();
+}
+
 bool TIndexFile::FlushPages(bool temporary) {
     if (Header.IndexCount > SysTextIndex) return false;
     CheckCaches();
     // Pages of the user indexes whose Temporary flag matches, and, for the main file, of the two
-    // system indexes.
+    // system indexes; for the main file also the pages held back, each written once.
     std::vector<TPage*>& pages = DuePages;
     pages.clear();
     for (TPage* p : WriteCandidates)
         if (p->Dirty && p->PinCount == 0 && IsTemporaryIndex(p->IndexNo) == temporary) pages.push_back(p);
+    if (!temporary)
+        for (const auto& [pageNo, page] : HeldBack.List) pages.push_back(page.get());
     if (pages.empty()) {
         ForgetCleanCandidates();
         return false;
@@ -825,32 +1014,12 @@ bool TIndexFile::FlushPages(bool temporary) {
         file = TempFile.get();
     }
     std::sort(pages.begin(), pages.end(), [](TPage* a, TPage* b) { return a->PageNo < b->PageNo; });
-    if (file->Journaling()) {
-        // The journal's images of all the pages in few reads rather than one read per write.
-        std::vector<std::pair<int64_t, uint32_t>> ranges;
-        ranges.reserve(pages.size());
-        for (TPage* p : pages)
-            ranges.emplace_back(static_cast<int64_t>(p->PageNo) * IndexPageSize, IndexPageSize);
-        file->KeepBeforeWrites(ranges);
-    }
-    size_t start = 0;
-    while (start < pages.size()) {
-        size_t end = start + 1;
-        while (end < pages.size() && pages[end]->PageNo == pages[end - 1]->PageNo + 1) ++end;
-        size_t run = end - start;
-        WriteBuf.assign(run * IndexPageSize, 0);
-        for (size_t k = 0; k < run; ++k) pages[start + k]->SaveToBuffer(WriteBuf.data() + k * IndexPageSize);
-        try {
-            file->WriteAt(static_cast<int64_t>(pages[start]->PageNo) * IndexPageSize, WriteBuf.data(),
-                          static_cast<uint32_t>(run * IndexPageSize));
-        } catch (...) {
-            // Pages that did not reach the file stay changed for a later flush.
-            for (size_t k = start; k < pages.size(); ++k) pages[k]->Dirty = true;
-            throw;
+    WritePageRuns(*file, pages, [&](size_t k) {
+        if (!temporary && pages[k]->CandidateSlot < 0) {
+            std::unique_ptr<TPage> written = TakeHeldBack(pages[k]->PageNo);
+            PagePool.Give(written);
         }
-        Owner->SetFilesWritten();
-        start = end;
-    }
+    });
     ForgetCleanCandidates();
     return true;
 }
@@ -885,6 +1054,8 @@ void TIndexFile::DropPages(bool temporary) {
     if (!temporary) {
         DropIndexPages(SysDeletedIndex);
         DropIndexPages(SysTextIndex);
+        // A held-back page is a change not written yet, like a changed cached one: both go.
+        DropHeldBack();
     }
 }
 
@@ -904,6 +1075,7 @@ void TIndexFile::TrimCache() {
             RemoveFromList(static_cast<uint8_t>(i), victim);
         }
         cache.Capacity = std::max(static_cast<int>(cache.List.size()), n);
+        cache.Grown = cache.Capacity - n;
     }
 }
 

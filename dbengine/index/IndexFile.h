@@ -37,7 +37,16 @@ public:
     // ---- File and header ----
     void CreateIndexFile();
     void OpenFile() override;
+    // Writes the pages held back first (below); a failure to write them raises and keeps the
+    // file open.
     void CloseFile() override;
+    void DeleteFile() override;
+    void CopyToFile(const std::string& destName, bool compress, uint16_t progressStep,
+                    const TCopyProgressCallback& callback, void* callbackData) override;
+    void CopyFromFile(const std::string& sourceName, bool compress, uint16_t progressStep,
+                      const TCopyProgressCallback& callback, void* callbackData) override;
+    // Pages held back at or past the new end go with the bytes the file loses.
+    void TruncateFile() override;
     void ReadHeader();
     bool ReloadHeaderIfChanged();
     bool WriteHeader(bool force);
@@ -127,6 +136,17 @@ public:
     int64_t PageMemoryBudget() const;
     int CacheCapacity(uint8_t index) const { return Caches[index].Capacity; }
     bool IsCached(uint8_t index, int32_t pageNo) const;
+
+    // An exclusive table's changed pages that the cache gives up are held back in memory, as they
+    // are, instead of being written at once: nobody else reads the file meanwhile. A fetch takes
+    // such a page back; every flush of the main file's pages, the close and the copies write them
+    // first, so the file's bytes after a flush are the same as when each page was written as it
+    // left the cache. Past MaxHeldBackBytes the least recently held quarter is written, in runs
+    // of adjacent pages. Nothing is held back while the table holds its transaction lock.
+    // DropPages (false) drops them with the cached changes: neither was written.
+    size_t HeldBackPageCount() const { return HeldBack.List.size(); }
+    int64_t HeldBackBytes() const { return HeldBackMemory; }
+    static constexpr int64_t MaxHeldBackBytes = 16LL << 20;
     TFileHandler* GetTempFile() const { return TempFile.get(); }
 
     // The table's scrambler over one 4096-byte run; nothing for a table that is not encrypted.
@@ -143,6 +163,9 @@ private:
         TPage* MruHead = nullptr;
         TPage* MruTail = nullptr;
         int Capacity = 2;
+        // Pages the capacity grew by while every cached page was pinned; given back once the
+        // pages are released.
+        int Grown = 0;
     };
 
     const TIndexDescriptor& Desc(uint8_t index) const;
@@ -157,8 +180,14 @@ private:
     // Places a page object for pageNo, which is not cached, in the cache of `index` (giving up the
     // least recently used page that is neither dirty nor pinned when the cache is full) and
     // returns it, at the head of the recency chain.
-    TPage* ObtainPage(uint8_t index, int32_t pageNo);
+    // A page held back before is placed as given, keeping its entries and its Dirty flag.
+    TPage* ObtainPage(uint8_t index, int32_t pageNo, std::unique_ptr<TPage> given = nullptr);
     TPage* FindVictim(TPageCache& cache);
+    // The least recently used page of the cache that is not pinned, dirty or not.
+    TPage* FindUnpinned(TPageCache& cache);
+    // After the capacity grew, gives up unpinned pages (clean ones, or changed ones an exclusive
+    // table holds back) until the cache is within its own size again, or none is left to give.
+    void GiveBackGrowth(uint8_t index);
     // Counts what the page holds now in CachedBytes.
     void CountPageBytes(TPage* page);
     void UncountPageBytes(TPage* page);
@@ -168,6 +197,22 @@ private:
     void ReadPage(uint8_t index, int32_t pageNo, bool newPage, TPage*& page);
     void RemoveFromList(uint8_t index, TPage* page);
     void DropIndexPages(uint8_t index);
+    // Whether the main file's changed pages may be held back rather than written now.
+    bool HoldsBackWrites() const;
+    // Moves a dirty, unpinned page of a main-file index from the cache into HeldBack, writing
+    // the oldest held pages when they grow past their limit.
+    void HoldBack(uint8_t index, TPage* page);
+    // The held-back page of that number, taken out of HeldBack; null when there is none.
+    std::unique_ptr<TPage> TakeHeldBack(int32_t pageNo);
+    // Writes the given held-back pages (all of them when null) in runs of adjacent pages and
+    // gives them up; a page whose write failed stays held. True when something was written.
+    bool WriteHeldBack(const std::vector<TPage*>* only = nullptr);
+    void DropHeldBack();
+    // Writes the pages, sorted by number, in runs of adjacent numbers, one write per run; each
+    // page's SaveToBuffer fills its slot. written(k) follows the write of the k-th page's run;
+    // on a failed write the pages of that run and after it are left dirty.
+    template <typename Written>
+    void WritePageRuns(TFileHandler& file, const std::vector<TPage*>& pages, Written written);
     // Adds the page to WriteCandidates unless it is listed already.
     void ListCandidate(TPage* page);
     void UnlistCandidate(TPage* page);
@@ -191,6 +236,9 @@ private:
     std::unique_ptr<TFileHandler> TempFile;
     int32_t TempNextPageNo = 1;
     int64_t CachedBytes = 0;
+    // Held-back pages by number, on their own recency chain; the memory they hold.
+    TPageCache HeldBack;
+    int64_t HeldBackMemory = 0;
 };
 
 }  // namespace dbengine

@@ -156,15 +156,20 @@ void TPage::SetIndexSettings(uint8_t indexNo, uint16_t keySize, bool descending,
     Compression = compression;
 }
 
-void TPage::ResizeEntries(uint16_t count) {
+void TPage::ResizeEntries(uint16_t count, int previous) {
     if (count == 0) {
         Entries.clear();
         return;
     }
     size_t used = static_cast<size_t>(count) * SlotSize();
-    size_t wanted = (used + EntryArrayStep - 1) / EntryArrayStep * EntryArrayStep;
-    if (Entries.size() < wanted) Entries.resize(wanted, 0);
-    std::memset(Entries.data() + used, 0, Entries.size() - used);
+    size_t dirtyEnd = Entries.size();
+    if (previous >= 0) dirtyEnd = std::min(dirtyEnd, static_cast<size_t>(previous) * SlotSize());
+    if (Entries.size() < used) {
+        // The bytes past the previous entries are zero, and the new ones come zero.
+        size_t wanted = std::max(used, 2 * Entries.size());
+        Entries.resize((wanted + EntryArrayStep - 1) / EntryArrayStep * EntryArrayStep, 0);
+    }
+    if (dirtyEnd > used) std::memset(Entries.data() + used, 0, dirtyEnd - used);
     CheckEntries();
 }
 
@@ -535,7 +540,7 @@ int TPage::InsertEntry(int pos, const uint8_t* key) {
     CompressionKnown = false;
     uint16_t old = EntryCount;
     EntryCount = static_cast<uint16_t>(old + 1);
-    ResizeEntries(EntryCount);
+    ResizeEntries(EntryCount, old);
     size_t slot = SlotSize();
     std::memmove(Entries.data() + static_cast<size_t>(pos + 1) * slot,
                  Entries.data() + static_cast<size_t>(pos) * slot, static_cast<size_t>(old - pos) * slot);
@@ -551,7 +556,7 @@ void TPage::RemoveEntry(int& pos) {
     size_t slot = SlotSize();
     std::memmove(Slot(pos), Slot(pos) + slot, static_cast<size_t>(EntryCount - pos) * slot);
     EntryCount = static_cast<uint16_t>(EntryCount - 1);
-    ResizeEntries(EntryCount);
+    ResizeEntries(EntryCount, EntryCount + 1);
     if (pos > EntryCount) pos = EntryCount;
 }
 
@@ -827,11 +832,12 @@ void TPage::Redistribute(TPage& left, TPage& right, size_t leftCount) {
     if (left.EntryCount > 0) std::memcpy(work.data(), left.Entries.data(), left.EntryCount * slot);
     if (right.EntryCount > 0)
         std::memcpy(work.data() + left.EntryCount * slot, right.Entries.data(), right.EntryCount * slot);
+    const int leftBefore = left.EntryCount, rightBefore = right.EntryCount;
     left.EntryCount = static_cast<uint16_t>(leftCount);
-    left.ResizeEntries(left.EntryCount);
+    left.ResizeEntries(left.EntryCount, leftBefore);
     if (leftCount > 0) std::memcpy(left.Entries.data(), work.data(), leftCount * slot);
     right.EntryCount = static_cast<uint16_t>(total - leftCount);
-    right.ResizeEntries(right.EntryCount);
+    right.ResizeEntries(right.EntryCount, rightBefore);
     if (total > leftCount)
         std::memcpy(right.Entries.data(), work.data() + leftCount * slot, (total - leftCount) * slot);
     left.ComputeCompression();

@@ -151,7 +151,9 @@ private:
     friend class TPageTestAccess;
     uint8_t* Slot(int pos) { return Entries.data() + static_cast<size_t>(pos - 1) * SlotSize(); }
     const uint8_t* Slot(int pos) const { return Entries.data() + static_cast<size_t>(pos - 1) * SlotSize(); }
-    void ResizeEntries(uint16_t count);
+    // Room for count entries, zero past them. previous, when known, is the count the slots held
+    // before (the bytes past it are zero already); a grown array at least doubles.
+    void ResizeEntries(uint16_t count, int previous = -1);
     int BinarySearch(TIndexCursor& cursor, const uint8_t* key, bool& equal);
     // Rewrites both pages from one run of entries: `this` first keeps firstCount of them.
     void Redistribute(TPage& left, TPage& right, size_t leftCount);

@@ -30,6 +30,7 @@ public:
     bool GetFilesWritten() override { return FilesWritten; }
     void SetFilesWritten() override { FilesWritten = true; }
     bool HoldsTransactionLock() override { return TransactionLocked; }
+    bool IsExclusive() const override { return Exclusive; }
     bool IsEncrypted() override { return Encrypted; }
     void GetScrambleSeeds(uint8_t& s1, uint8_t& s2) override {
         s1 = 0x5A;
@@ -57,6 +58,7 @@ public:
     uint32_t RecordSize = 9;
     bool FilesWritten = false;
     bool TransactionLocked = false;
+    bool Exclusive = false;
     bool Encrypted = false;
 };
 
