@@ -148,6 +148,34 @@ TEST_F(SelectExecutionTest, RunningSumsRunOnAcrossGroupsAlsoPastDroppedOnes) {
     EXPECT_EQ(Run("Select K, RunSum(V) From \"G\" Group By K Having K <> 2"), (TRows{"1|1", "3|6"}));
 }
 
+TEST_F(SelectExecutionTest, GroupsGatheredInMemoryOrNotGiveTheSameRows) {
+    // Groups are folded while the rows are read, up to a limit; the rows of groups past it are
+    // grouped by the result table's sort, beside the gathered ones.
+    MakeTable("G",
+              {Field(1, "K", dbengine::fldString, 4), Field(2, "V", dbengine::fldInteger),
+               Field(3, "W", dbengine::fldSmallInt)},
+              {}, {},
+              {{"b", "2", "1"},
+               {"a", "1", std::nullopt},
+               {"c", "5", "4"},
+               {"b", "3", "2"},
+               {std::nullopt, "7", "1"},
+               {"a", "4", "3"},
+               {"c", std::nullopt, std::nullopt},
+               {"B", "1", "1"},
+               {std::nullopt, "1", "2"}});
+    const std::string sql =
+        "Select K, Sum(V), Count(V), Count(*), Min(V), Max(W), Avg(W), RunSum(V) From \"G\" Group By K";
+    const TRows expected{"NULL|8|2|2|1|2|1.5|8", "B|1|1|1|1|1|1|9", "a|5|2|2|1|3|3|14", "b|5|2|2|2|2|1.5|19",
+                         "c|5|1|2|5|4|4|24"};
+    for (const size_t limit : {size_t{0}, size_t{1}, size_t{2}, size_t{100}}) {
+        auto gather = [limit](TQueryStatement& s) { s.MasterQuery->MaxGatheredGroups = limit; };
+        EXPECT_EQ(Run(sql, {}, gather), expected) << "at most " << limit << " groups gathered";
+        EXPECT_EQ(Run(sql + " Having Sum(V) > 5", {}, gather), (TRows{"NULL|8|2|2|1|2|1.5|8"}))
+            << "at most " << limit << " groups gathered";
+    }
+}
+
 TEST_F(SelectExecutionTest, AggregatesWithoutGroupByGiveOneRow) {
     EXPECT_EQ(Run("Select Count(*), Sum(Size), Avg(Size), Max(FTag), 'x' From \"R\""),
               (TRows{"5|65|16.25|9|x"}));
