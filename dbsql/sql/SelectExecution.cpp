@@ -318,9 +318,12 @@ void TSourceReadBlock::Step() {
         return;
     }
     Held = std::make_unique<THeld>();  // the brackets of the last block given up first
-    for (auto& table : Query.SourceTables)
+    for (auto& table : Query.SourceTables) {
+        // A record kept from the last block may have been changed by another process since.
+        table->AheadValid = false;
         if (table->Cursor != nullptr)
             Held->Brackets.push_back(std::make_unique<dbengine::TDataCursor::TReadBracket>(*table->Cursor));
+    }
     Rows = 1;
 }
 
