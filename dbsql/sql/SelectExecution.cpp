@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -71,25 +72,25 @@ void WriteBlob(dbengine::TDataCursor& result, uint16_t field, uint8_t* row, cons
     if (size > 0) result.CheckError(result.PutBlob(field, row, 0, bytes, size, false), result.TableName);
 }
 
-// BCD values as counts of 1/10,000 through a scratch token of the evaluator.
-int64_t BcdAmount(const uint8_t* bytes, uint8_t scale) {
-    dbengine::TExpTreeHolder t(dbengine::NewExpToken());
-    t->DataType = dbengine::fldBCD;
-    t->Scale = scale;
-    t->SetCapacity(dbengine::BcdRecordSize);
-    std::memcpy(t->Data.get(), bytes, dbengine::BcdRecordSize);
-    t->DataSize = dbengine::BcdRecordSize;
-    t->IsNull = false;
-    return dbengine::ExpBcdAmount(t.get());
+// BCD values as counts of 1/10,000, as the evaluator takes them (0 beyond the currency range).
+int64_t BcdAmount(const uint8_t* bytes, uint8_t) {
+    dbengine::TBcd bcd;
+    bcd.Precision = bytes[0];
+    bcd.SignSpecialPlaces = bytes[1];
+    std::memcpy(bcd.Fraction, bytes + 2, sizeof bcd.Fraction);
+    try {
+        return dbengine::BcdToCurrency(bcd);
+    } catch (const std::exception&) {
+        return 0;
+    }
 }
 
 void PutBcdAmount(uint8_t* bytes, int64_t amount, uint8_t scale) {
-    dbengine::TExpTreeHolder t(dbengine::NewExpToken());
-    t->DataType = dbengine::fldBCD;
-    t->Scale = scale;
-    t->SetCapacity(dbengine::BcdRecordSize);
-    dbengine::SetExpBcd(t.get(), amount, scale);
-    std::memcpy(bytes, t->Data.get(), dbengine::BcdRecordSize);
+    dbengine::TBcd bcd;
+    if (!dbengine::CurrencyToBcd(std::min<int>(scale, 32), bcd, amount)) bcd = dbengine::TBcd{};
+    bytes[0] = bcd.Precision;
+    bytes[1] = bcd.SignSpecialPlaces;
+    std::memcpy(bytes + 2, bcd.Fraction, sizeof bcd.Fraction);
 }
 
 // Orders two non-NULL values of a result type: negative, 0 or positive.
