@@ -90,6 +90,9 @@ public:
     TSourceReadBlock& operator=(const TSourceReadBlock&) = delete;
     // Counts one driving row; at the end of a block the brackets are renewed.
     void Step();
+    // Gives the brackets up before the progress callback runs (which may change the tables);
+    // the next row takes them anew.
+    void Release();
 
     static constexpr int RowsPerBlock = 1024;
 
@@ -484,6 +487,8 @@ public:
     bool TestHaving(const uint8_t* row);
     // The last percentage the row loop reported, -1 before the first.
     int LastPercent = -1;
+    // The read block of the running row loop, released while progress is reported.
+    TSourceReadBlock* ReadBlock = nullptr;
     // Closes the result table (and with it a temporary table's files).
     void CloseResultTable();
     // The name and place of the result table.

@@ -309,9 +309,17 @@ struct TSourceReadBlock::THeld {
 
 TSourceReadBlock::TSourceReadBlock(TDataQuery& query) : Query(query), Held(std::make_unique<THeld>()) {
     Step();
+    Query.ReadBlock = this;
 }
 
-TSourceReadBlock::~TSourceReadBlock() = default;
+TSourceReadBlock::~TSourceReadBlock() {
+    Query.ReadBlock = nullptr;
+}
+
+void TSourceReadBlock::Release() {
+    Held = std::make_unique<THeld>();
+    Rows = 0;
+}
 
 void TSourceReadBlock::Step() {
     if (Rows > 0 && Rows < RowsPerBlock) {
@@ -329,6 +337,7 @@ void TSourceReadBlock::Step() {
 }
 
 void TDataQuery::ReportProgress(int percent, bool& abort) {
+    if (ReadBlock != nullptr) ReadBlock->Release();
     LastPercent = percent;
     Statement->ReportProgress(percent, abort);
 }
