@@ -78,6 +78,31 @@ private:
     uint64_t LastRead = 0;
 };
 
+// Holds a read bracket on every source cursor of a query across a block of driving rows: the
+// look for other processes' changes and the short-term shared lock that a cache miss takes come
+// once per block instead of once per record read. The brackets are given up and taken anew every
+// RowsPerBlock rows, so a writer of another process waits for one block at most.
+class TSourceReadBlock {
+public:
+    explicit TSourceReadBlock(TDataQuery& query);
+    ~TSourceReadBlock();
+    TSourceReadBlock(const TSourceReadBlock&) = delete;
+    TSourceReadBlock& operator=(const TSourceReadBlock&) = delete;
+    // Counts one driving row; at the end of a block the brackets are renewed.
+    void Step();
+    // Gives the brackets up before the progress callback runs (which may change the tables);
+    // the next row takes them anew.
+    void Release();
+
+    static constexpr int RowsPerBlock = 1024;
+
+private:
+    struct THeld;
+    TDataQuery& Query;
+    std::unique_ptr<THeld> Held;
+    int Rows = 0;
+};
+
 // Result-set limits.
 constexpr size_t MaxResultColumns = 1024;
 constexpr size_t MaxResultNameLength = 30;
@@ -447,6 +472,12 @@ public:
     void ExecuteSelect();
     void ExecuteAggregateSelect();
     void FillResultRow(uint8_t* row);
+    // The source table's descriptor of each plain result column, read once per execution for
+    // FillResultRow (the rest stay empty).
+    void ReadSourceFieldDescs();
+    std::vector<dbengine::TFieldDescriptor> SourceFieldDescs;
+    // The most GROUP BY groups a row loop gathers in memory; 0: as many as 32 MB hold.
+    size_t MaxGatheredGroups = 0;
     void FillComputedColumns(uint8_t* row);
     void GroupRows(int32_t limit);
     void MergeUnion();
@@ -456,6 +487,8 @@ public:
     bool TestHaving(const uint8_t* row);
     // The last percentage the row loop reported, -1 before the first.
     int LastPercent = -1;
+    // The read block of the running row loop, released while progress is reported.
+    TSourceReadBlock* ReadBlock = nullptr;
     // Closes the result table (and with it a temporary table's files).
     void CloseResultTable();
     // The name and place of the result table.

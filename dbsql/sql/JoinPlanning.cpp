@@ -3,12 +3,16 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
+#include "dbengine/cursor/CursorFilters.h"
 #include "dbengine/cursor/DataCursor.h"
+#include "dbengine/expr/ExpEvaluate.h"
 #include "dbengine/expr/ExpPrepare.h"
 #include "dbengine/expr/ExpToken.h"
 #include "dbengine/index/IndexFormat.h"
 #include "dbengine/util/EngineError.h"
+#include "dbengine/util/EngineUtils.h"
 #include "dbsql/sql/DataQuery.h"
 #include "dbsql/sql/QueryStatement.h"
 #include "framework/core/SysUtils.h"
@@ -651,6 +655,37 @@ void TDataQuery::SplitWhereConditions(int pass, TExpToken* node) {
     PlaceTableCondition(pass, node, TableOrFirst(name));
 }
 
+namespace {
+
+// column LIKE 'pattern' over a text field of the table with a constant pattern, as a filter
+// callback that matches the field's value in each record against the pattern, in place of the
+// evaluation of the condition's tree per record; empty for any other condition. A NULL field
+// does not match, as in the evaluator.
+dbengine::TFilterCallback LikeFilterCallback(const TExpToken* node, dbengine::TDataCursor& cursor) {
+    if (node->Kind != dbengine::tkPredicate || node->Code != dbengine::ecLike || node->Arguments.size() != 2)
+        return {};
+    const TExpToken* column = node->Arguments[0];
+    const TExpToken* pattern = node->Arguments[1];
+    if (column->Kind != dbengine::tkColumn || column->FieldNo == 0 || pattern->Kind != dbengine::tkConstant ||
+        pattern->IsNull || pattern->DataType != dbengine::fldString)
+        return {};
+    dbengine::TFieldDescriptor desc;
+    cursor.GetTableFieldDesc(static_cast<uint16_t>(column->FieldNo), desc);
+    if (desc.FieldType != dbengine::fldString || desc.Calculated != 0) return {};
+    return [desc, text = dbengine::ExpTextValue(pattern), language = cursor.GetLanguageId(),
+            sort = cursor.GetSortId()](void*, dbengine::TDataCursor& c, const uint8_t* record, int32_t) {
+        uint8_t value[dbengine::MaxFieldSize + 2] = {};
+        bool blank = false;
+        c.GetFieldValue(desc, record, value, blank);
+        if (blank) return false;
+        const auto* chars = reinterpret_cast<const char*>(value);
+        return dbengine::MatchLike(language, sort, std::string_view(chars, strnlen(chars, sizeof value)),
+                                   text);
+    };
+}
+
+}  // namespace
+
 bool TDataQuery::HasSubSelect(const TExpToken* node) {
     return AnyNode(node, [](const TExpToken* t) { return t->Kind == dbengine::tkSubSelect; });
 }
@@ -660,10 +695,13 @@ void TDataQuery::PlaceTableCondition(int pass, TExpToken* node, TSourceTable* ta
         dbengine::PrepareExpTree(node, SourceValues(), LanguageId, SortId, false, false));
     DetachFilterColumns(copy.get());
     dbengine::TDataCursor* cursor = table->Cursor;
-    auto addFilter = [&] {
+    auto addFilter = [&](dbengine::TFilterCallback callback = {}) {
+        const bool byTree = !callback;
         dbengine::TFilter* filter =
-            cursor->AddFilter(this, {}, copy.get(), true, {}, false, false, false, false, false);
-        copy.release();
+            byTree ? cursor->AddFilter(this, {}, copy.get(), true, {}, false, false, false, false, false)
+                   : cursor->AddFilter(this, {}, nullptr, false, std::move(callback), false, false, false,
+                                       false, false);
+        if (byTree) copy.release();
         FTableFilters.emplace_back(cursor, filter);
         cursor->ActivateFilter(filter);
         TableFilter = filter;
@@ -698,7 +736,7 @@ void TDataQuery::PlaceTableCondition(int pass, TExpToken* node, TSourceTable* ta
     if ((!HasJoins && Kind != skSelect) || IsInnerJoinTarget(table) || IsOuterJoinTarget(table))
         toResidual();
     else
-        addFilter();
+        addFilter(LikeFilterCallback(copy.get(), *cursor));
 }
 
 void TDataQuery::ReorderJoins() {

@@ -66,6 +66,14 @@ TEST_F(KeyRangeReadsTest, RangedConditionsGiveTheRowsOfTheWholeTable) {
         {"Label = 'Rep3'", {3, 9}},
         {"Label = 'zzz'", {}},
         {"Label LIKE 'q%'", {}},
+        // Patterns no range serves: the filter matches each record's text, any letter case,
+        // a NULL text never.
+        {"Label LIKE '%EP%'", {1, 2, 3, 4, 9, 10}},
+        {"NOT (NOT (Label LIKE '%EP%'))", {1, 2, 3, 4, 9, 10}},
+        {"Label LIKE '%3'", {3, 9}},
+        {"Label LIKE '_B'", {7}},
+        {"Label LIKE '%'", {1, 2, 3, 4, 5, 6, 7, 9, 10}},
+        {"Label LIKE '%r%' AND Num = 1", {1, 6}},
     };
     for (const TCase& c : cases) {
         EXPECT_EQ(Ids(std::string("Select * From \"K_CAT\" Where ") + c.Where), c.Ids) << c.Where;

@@ -5,11 +5,17 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <exception>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "dbengine/cursor/DataCursor.h"
 #include "dbengine/expr/ExpEvaluate.h"
 #include "dbengine/expr/ExpToken.h"
 #include "dbengine/expr/ValueTypes.h"
+#include "dbengine/index/IndexKeys.h"
 #include "dbengine/os/OSLayer.h"
 #include "dbengine/session/DataSession.h"
 #include "dbengine/util/Coding.h"
@@ -66,25 +72,25 @@ void WriteBlob(dbengine::TDataCursor& result, uint16_t field, uint8_t* row, cons
     if (size > 0) result.CheckError(result.PutBlob(field, row, 0, bytes, size, false), result.GetTableName());
 }
 
-// BCD values as counts of 1/10,000 through a scratch token of the evaluator.
-int64_t BcdAmount(const uint8_t* bytes, uint8_t scale) {
-    dbengine::TExpTreeHolder t(dbengine::NewExpToken());
-    t->DataType = dbengine::fldBCD;
-    t->Scale = scale;
-    t->SetCapacity(dbengine::BcdRecordSize);
-    std::memcpy(t->Data.get(), bytes, dbengine::BcdRecordSize);
-    t->DataSize = dbengine::BcdRecordSize;
-    t->IsNull = false;
-    return dbengine::ExpBcdAmount(t.get());
+// BCD values as counts of 1/10,000, as the evaluator takes them (0 beyond the currency range).
+int64_t BcdAmount(const uint8_t* bytes, uint8_t) {
+    dbengine::TBcd bcd;
+    bcd.Precision = bytes[0];
+    bcd.SignSpecialPlaces = bytes[1];
+    std::memcpy(bcd.Fraction, bytes + 2, sizeof bcd.Fraction);
+    try {
+        return dbengine::BcdToCurrency(bcd);
+    } catch (const std::exception&) {
+        return 0;
+    }
 }
 
 void PutBcdAmount(uint8_t* bytes, int64_t amount, uint8_t scale) {
-    dbengine::TExpTreeHolder t(dbengine::NewExpToken());
-    t->DataType = dbengine::fldBCD;
-    t->Scale = scale;
-    t->SetCapacity(dbengine::BcdRecordSize);
-    dbengine::SetExpBcd(t.get(), amount, scale);
-    std::memcpy(bytes, t->Data.get(), dbengine::BcdRecordSize);
+    dbengine::TBcd bcd;
+    if (!dbengine::CurrencyToBcd(std::min<int>(scale, 32), bcd, amount)) bcd = dbengine::TBcd{};
+    bytes[0] = bcd.Precision;
+    bytes[1] = bcd.SignSpecialPlaces;
+    std::memcpy(bytes + 2, bcd.Fraction, sizeof bcd.Fraction);
 }
 
 // Orders two non-NULL values of a result type: negative, 0 or positive.
@@ -199,6 +205,79 @@ void ConvertAggregateInput(uint8_t kind, uint8_t type, TValue& value) {
     }
 }
 
+// The groups of a GROUP BY gathered in memory while the rows are read: each row is folded into
+// the row of its group at once, so that the result table receives one row per group instead of
+// one per source row. Groups are told apart by the key the result table's sort builds from the
+// group columns, so a group here is a group of the sort. Once MaxBytes (or the query's
+// MaxGatheredGroups) are held, rows of groups not held yet go to the result table as they are;
+// the sort groups those as before, and a gathered group reaches it as one finished row.
+class TGatheredGroups {
+public:
+    static constexpr size_t MaxBytes = 32u << 20;
+
+    TGatheredGroups(TDataQuery& query, dbengine::TDataCursor& result) : Query(query), Result(result) {
+        for (auto& item : query.GroupByFields) {
+            dbengine::TFieldDescriptor desc;
+            result.GetFieldDesc(static_cast<uint16_t>(item->ColumnNumber), desc);
+            KeySize += dbengine::KeyPartSize(desc) + 1u;
+            Fields.push_back(std::move(desc));
+        }
+        RowSize = result.GetRecordSize() + 1u;
+        Limit = query.MaxGatheredGroups != 0 ? query.MaxGatheredGroups : MaxBytes / (RowSize + KeySize);
+    }
+
+    // Whether the rows of the query can be gathered: group keys compared as bytes (language 0)
+    // and rows without BLOB handles.
+    static bool Applies(const TDataQuery& query, dbengine::TDataCursor& result) {
+        return query.HasGroupBy && !query.AggregateOnly && !query.HasBlobColumns && query.MaxRowCount < 0 &&
+               !query.GroupByFields.empty() && result.GetLanguageId() == 0;
+    }
+
+    // Folds the row into its group; false when the group is not held and the row is to be
+    // written as it is.
+    bool Add(uint8_t* row) {
+        BuildKey(row);
+        auto found = Index.find(Key);
+        if (found != Index.end()) {
+            Query.AccumulateGroupRecord(false, row, Rows[found->second].data());
+            return true;
+        }
+        if (Rows.size() >= Limit) return false;
+        Query.AccumulateGroupRecord(true, row, row);
+        Index.emplace(Key, Rows.size());
+        Rows.emplace_back(row, row + RowSize);
+        return true;
+    }
+
+    void WriteRows() {
+        for (auto& row : Rows) Result.InsertRecord(row.data(), false);
+    }
+
+private:
+    void BuildKey(const uint8_t* row) {
+        Key.assign(KeySize, '\0');
+        auto* out = reinterpret_cast<uint8_t*>(Key.data());
+        size_t p = 0;
+        for (const auto& desc : Fields) {
+            uint8_t value[ValueBufferSize] = {};
+            bool blank = false;
+            Result.GetField(static_cast<uint16_t>(desc.FieldNo), row, value, blank);
+            if (blank) std::fill_n(value, sizeof value, uint8_t{0});
+            out[p] = blank ? 0 : 1;
+            dbengine::EncodeKeyValue(desc, value, out + p, false, false, 0, 0);
+            p += dbengine::KeyPartSize(desc) + 1u;
+        }
+    }
+
+    TDataQuery& Query;
+    dbengine::TDataCursor& Result;
+    std::vector<dbengine::TFieldDescriptor> Fields;
+    size_t KeySize = 0, RowSize = 0, Limit = 0;
+    std::string Key;
+    std::unordered_map<std::string, size_t> Index;
+    std::vector<std::vector<uint8_t>> Rows;
+};
+
 }  // namespace
 
 TRowProgress::TRowProgress(TDataQuery& query)
@@ -220,7 +299,45 @@ bool TRowProgress::Step() {
     return abort;
 }
 
+struct TSourceReadBlock::THeld {
+    // Taken in the order of the source tables, given up in the reverse order.
+    std::vector<std::unique_ptr<dbengine::TDataCursor::TReadBracket>> Brackets;
+    ~THeld() {
+        while (!Brackets.empty()) Brackets.pop_back();
+    }
+};
+
+TSourceReadBlock::TSourceReadBlock(TDataQuery& query) : Query(query), Held(std::make_unique<THeld>()) {
+    Step();
+    Query.ReadBlock = this;
+}
+
+TSourceReadBlock::~TSourceReadBlock() {
+    Query.ReadBlock = nullptr;
+}
+
+void TSourceReadBlock::Release() {
+    Held = std::make_unique<THeld>();
+    Rows = 0;
+}
+
+void TSourceReadBlock::Step() {
+    if (Rows > 0 && Rows < RowsPerBlock) {
+        ++Rows;
+        return;
+    }
+    Held = std::make_unique<THeld>();  // the brackets of the last block given up first
+    for (auto& table : Query.SourceTables) {
+        // A record kept from the last block may have been changed by another process since.
+        table->AheadValid = false;
+        if (table->Cursor != nullptr)
+            Held->Brackets.push_back(std::make_unique<dbengine::TDataCursor::TReadBracket>(*table->Cursor));
+    }
+    Rows = 1;
+}
+
 void TDataQuery::ReportProgress(int percent, bool& abort) {
+    if (ReadBlock != nullptr) ReadBlock->Release();
     LastPercent = percent;
     Statement->ReportProgress(percent, abort);
 }
@@ -611,10 +728,23 @@ dbengine::TDataCursor* TDataQuery::ExecuteQuery() {
     return FResultCursor;
 }
 
+void TDataQuery::ReadSourceFieldDescs() {
+    SourceFieldDescs.assign(ResultFields.size(), {});
+    for (size_t i = 0; i < ResultFields.size(); ++i) {
+        const TResultField& column = *ResultFields[i];
+        if (column.IsExpression || column.CountStar || column.SourceTable == nullptr ||
+            column.SourceTable->Cursor == nullptr)
+            continue;
+        column.SourceTable->Cursor->GetTableFieldDesc(static_cast<uint16_t>(column.FieldNumber),
+                                                      SourceFieldDescs[i]);
+    }
+}
+
 void TDataQuery::FillResultRow(uint8_t* row) {
     dbengine::TDataCursor& result = *FResultCursor;
-    for (auto& item : ResultFields) {
-        const TResultField& column = *item;
+    if (SourceFieldDescs.size() != ResultFields.size()) ReadSourceFieldDescs();
+    for (size_t i = 0; i < ResultFields.size(); ++i) {
+        const TResultField& column = *ResultFields[i];
         if (column.IsExpression) continue;
         const auto field = static_cast<uint16_t>(column.ResultFieldNumber);
         TSourceTable* table = column.SourceTable;
@@ -626,8 +756,7 @@ void TDataQuery::FillResultRow(uint8_t* row) {
             continue;
         }
         dbengine::TDataCursor& source = *table->Cursor;
-        dbengine::TFieldDescriptor desc;
-        source.GetTableFieldDesc(static_cast<uint16_t>(column.FieldNumber), desc);
+        const dbengine::TFieldDescriptor& desc = SourceFieldDescs[i];
         TValue value;
         if (table->AtEnd) {
             value.Null = true;  // an outer-join row without partner, its auto-increment field too
@@ -641,8 +770,7 @@ void TDataQuery::FillResultRow(uint8_t* row) {
                       static_cast<int32_t>(content.size()));
             continue;
         } else {
-            source.GetTableField(static_cast<uint16_t>(column.FieldNumber), table->RecordBuffer.get(),
-                                 value.Bytes, value.Null);
+            source.GetFieldValue(desc, table->RecordBuffer.get(), value.Bytes, value.Null);
         }
         if (column.AggregateKind != akNone)
             ConvertAggregateInput(column.AggregateKind, desc.FieldType, value);
@@ -689,8 +817,13 @@ void TDataQuery::ExecuteSelect() {
             table->Cursor->FreeAllBlobs(false, false);
         }
     };
+    ReadSourceFieldDescs();
+    std::unique_ptr<TGatheredGroups> groups;
+    if (TGatheredGroups::Applies(*this, result)) groups = std::make_unique<TGatheredGroups>(*this, result);
+    TSourceReadBlock block(*this);
     TSourceTable* first = SourceTables.empty() ? nullptr : SourceTables.front().get();
     for (bool more = first != nullptr && first->FirstMatch(0); more; more = first->NextMatch()) {
+        block.Step();
         if (progress.Step()) break;
         if (!RowPasses()) {
             freeBlobs();
@@ -699,6 +832,7 @@ void TDataQuery::ExecuteSelect() {
         result.InitRecord(row.data());
         FillResultRow(row.data());
         if (HasExpressionColumns) FillComputedColumns(row.data());
+        if (groups && groups->Add(row.data())) continue;
         if ((MaxRowCount >= 0 && written >= MaxRowCount) ||
             (TopCount != -1 && (!HasOrderBy || OrderBySatisfied) && !HasGroupBy && !Distinct &&
              written >= TopCount)) {
@@ -709,6 +843,7 @@ void TDataQuery::ExecuteSelect() {
         ++written;
         freeBlobs();
     }
+    if (groups) groups->WriteRows();
     const int32_t limit = !HasOrderBy || OrderBySatisfied ? TopCount : -1;
     if (Distinct) {
         std::vector<dbengine::TFieldDescriptor> fields(
@@ -752,10 +887,13 @@ void TDataQuery::ExecuteAggregateSelect() {
     }
     std::vector<uint8_t> row(result.GetRecordSize() + 1u);
     TRowProgress progress(*this);
+    ReadSourceFieldDescs();
     bool accepted = false;
     FirstGroup = true;
+    TSourceReadBlock block(*this);
     TSourceTable* first = SourceTables.empty() ? nullptr : SourceTables.front().get();
     for (bool more = first != nullptr && first->FirstMatch(0); more; more = first->NextMatch()) {
+        block.Step();
         if (progress.Step()) break;
         if (!RowPasses()) continue;
         uint8_t* target = accepted ? row.data() : accumulator.data();
@@ -813,11 +951,13 @@ bool TDataQuery::AccumulateGroupRecord(bool newGroup, uint8_t* source, uint8_t* 
                     WriteValue(result, field, target, mine);
                 }
             }
-            if (column.AggregateKind == akAvg) {
+            // A row that is already a group's total (gathered in memory) keeps its count.
+            const auto counter = static_cast<uint16_t>(column.AvgCountField);
+            if (column.AggregateKind == akAvg && ReadValue(result, counter, target).Null) {
                 TValue count;
                 count.Null = false;
                 dbengine::PutInt32(count.Bytes, ReadValue(result, field, target).Null ? 0 : 1);
-                WriteValue(result, static_cast<uint16_t>(column.AvgCountField), target, count);
+                WriteValue(result, counter, target, count);
             }
             continue;
         }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <optional>
@@ -148,6 +149,34 @@ TEST_F(SelectExecutionTest, RunningSumsRunOnAcrossGroupsAlsoPastDroppedOnes) {
     EXPECT_EQ(Run("Select K, RunSum(V) From \"G\" Group By K Having K <> 2"), (TRows{"1|1", "3|6"}));
 }
 
+TEST_F(SelectExecutionTest, GroupsGatheredInMemoryOrNotGiveTheSameRows) {
+    // Groups are folded while the rows are read, up to a limit; the rows of groups past it are
+    // grouped by the result table's sort, beside the gathered ones.
+    MakeTable("G",
+              {Field(1, "K", dbengine::fldString, 4), Field(2, "V", dbengine::fldInteger),
+               Field(3, "W", dbengine::fldSmallInt)},
+              {}, {},
+              {{"b", "2", "1"},
+               {"a", "1", std::nullopt},
+               {"c", "5", "4"},
+               {"b", "3", "2"},
+               {std::nullopt, "7", "1"},
+               {"a", "4", "3"},
+               {"c", std::nullopt, std::nullopt},
+               {"B", "1", "1"},
+               {std::nullopt, "1", "2"}});
+    const std::string sql =
+        "Select K, Sum(V), Count(V), Count(*), Min(V), Max(W), Avg(W), RunSum(V) From \"G\" Group By K";
+    const TRows expected{"NULL|8|2|2|1|2|1.5|8", "B|1|1|1|1|1|1|9", "a|5|2|2|1|3|3|14", "b|5|2|2|2|2|1.5|19",
+                         "c|5|1|2|5|4|4|24"};
+    for (const size_t limit : {size_t{0}, size_t{1}, size_t{2}, size_t{100}}) {
+        auto gather = [limit](TQueryStatement& s) { s.MasterQuery->MaxGatheredGroups = limit; };
+        EXPECT_EQ(Run(sql, {}, gather), expected) << "at most " << limit << " groups gathered";
+        EXPECT_EQ(Run(sql + " Having Sum(V) > 5", {}, gather), (TRows{"NULL|8|2|2|1|2|1.5|8"}))
+            << "at most " << limit << " groups gathered";
+    }
+}
+
 TEST_F(SelectExecutionTest, AggregatesWithoutGroupByGiveOneRow) {
     EXPECT_EQ(Run("Select Count(*), Sum(Size), Avg(Size), Max(FTag), 'x' From \"R\""),
               (TRows{"5|65|16.25|9|x"}));
@@ -193,6 +222,50 @@ TEST_F(SelectExecutionTest, TheReportJoinGivesOneRowPerPartneredRowOrderedWithou
             });
     EXPECT_EQ(rows, (TRows{"A.txt|2|N|20|ra|NULL|disk2|2|two", "a.txt|1|N|NULL|rA|NULL|disk1|1|one",
                            "b.txt|1|N|10|rb|memo b|disk1|1|one"}));
+}
+
+TEST_F(SelectExecutionTest, AJoinThroughAnIndexFindsEveryPartnerWhateverOrderTheOuterKeysComeIn) {
+    // The inner keys 1..200: multiples of 7 twice, multiples of 11 missing, and one NULL. The
+    // outer keys come rising with small and long gaps (a seek steps on or descends again),
+    // repeated, falling back, NULL and past the end.
+    std::vector<std::vector<TCell>> inner;
+    std::vector<std::pair<int, int>> pairs;  // (K, N)
+    int n = 0;
+    for (int k = 1; k <= 200; ++k)
+        for (int copy = 0; copy < (k % 11 == 0 ? 0 : k % 7 == 0 ? 2 : 1); ++copy) {
+            inner.push_back({std::to_string(k), std::to_string(++n)});
+            pairs.emplace_back(k, n);
+        }
+    inner.push_back({std::nullopt, std::to_string(++n)});
+    const std::vector<std::optional<int>> outer = {
+        1, 2, 2, 3, 14, 15, 22, 23, 90, 180, 181, 199, 200, 201, std::nullopt, 5, 4, 77, 300, 7, 8, 1};
+    std::vector<std::vector<TCell>> outerRows;
+    for (const auto& v : outer) outerRows.push_back({v ? TCell(std::to_string(*v)) : TCell(std::nullopt)});
+    MakeTable("O", {Field(1, "V", dbengine::fldInteger)}, {}, {}, outerRows);
+    dbengine::TIndexDescriptor descending = Index("ByK", {1});
+    descending.Descending = 1;
+    for (const bool left : {false, true}) {
+        TRows expected;
+        for (const auto& v : outer) {
+            bool partnered = false;
+            for (const auto& [k, number] : pairs)
+                if (v && k == *v) {
+                    expected.push_back(std::to_string(*v) + "|" + std::to_string(number));
+                    partnered = true;
+                }
+            if (left && !partnered) expected.push_back((v ? std::to_string(*v) : "NULL") + "|NULL");
+        }
+        std::sort(expected.begin(), expected.end());
+        for (const auto& index : {Index("ByK", {1}), descending}) {
+            MakeTable("P", {Field(1, "K", dbengine::fldInteger), Field(2, "N", dbengine::fldInteger)}, {},
+                      {index}, inner);
+            TRows rows = Run(left ? "Select V, N From \"O\" Left Outer Join \"P\" On (V = K)"
+                                  : "Select V, N From \"O\", \"P\" Where V = K");
+            std::sort(rows.begin(), rows.end());
+            EXPECT_EQ(rows, expected)
+                << (left ? "left join" : "inner join") << (index.Descending != 0 ? ", descending index" : "");
+        }
+    }
 }
 
 TEST_F(SelectExecutionTest, ASingleTableIsLiveWhenAnIndexGivesItsOrder) {

@@ -7,6 +7,7 @@
 #include "dbengine/expr/ExpToken.h"
 #include "dbengine/session/DataDirectory.h"
 #include "dbengine/session/DataSession.h"
+#include "dbengine/util/Coding.h"
 #include "dbengine/util/EngineError.h"
 #include "dbengine/util/EngineUtils.h"
 #include "dbsql/sql/DataQuery.h"
@@ -226,6 +227,12 @@ bool TTableJoin::SeekKeyRange() {
     }
     // One descent to the first key, then the keys that follow while they hold the value.
     TSourceTable& table = *JoinedTable;
+    if (!table.KeySeek || table.SeekField != field) {
+        const dbengine::TIndexDescriptor index = cursor->GetIndexDesc(static_cast<uint8_t>(KeyIndex));
+        table.SeekDesc = desc;
+        table.SeekAscending = index.Descending == 0 && index.FieldDescending[0] == 0;
+        table.AheadValid = false;
+    }
     table.KeySeek = true;
     table.SeekField = field;
     table.SeekRecord = KeyRecord;
@@ -293,6 +300,7 @@ void TTableJoin::DropRange() {
     RangeSet = false;
     if (JoinedTable == nullptr) return;
     JoinedTable->KeySeek = false;
+    JoinedTable->AheadValid = false;
     if (JoinedTable->Cursor == nullptr) return;
     JoinedTable->Cursor->ResetRange();
     JoinedTable->Cursor->SetIndexNumber(IndexBeforeRange);
@@ -360,8 +368,11 @@ void TSourceTable::AllocRecordBuffer() {
 void TSourceTable::First() {
     if (!RecordBuffer) AllocRecordBuffer();
     if (KeySeek) {
-        AtEnd =
-            !Cursor->FindKey(false, SeekRecord.data(), 1, false, 0, RecordBuffer.get()) || !HoldsSeekValue();
+        if (!StepToSeekValue()) {
+            AheadValid = false;
+            AtEnd = !Cursor->FindKey(false, SeekRecord.data(), 1, false, 0, RecordBuffer.get()) ||
+                    !HoldsSeekValue();
+        }
         if (AtEnd)
             std::fill_n(RecordBuffer.get(), RecordSize, uint8_t{0});
         else
@@ -376,9 +387,73 @@ void TSourceTable::Next() {
     if (!RecordBuffer) AllocRecordBuffer();
     const dbengine::TEngineErrorCode code = Cursor->GetNextRecord(RecordBuffer.get());
     AtEnd = code != 0 || (KeySeek && !HoldsSeekValue());
+    if (KeySeek) {
+        AheadValid = false;
+        if (code == 0 && AtEnd) KeepAhead();
+    }
     if (!AtEnd) ++RowsRead;
     if (AtEnd) std::fill_n(RecordBuffer.get(), RecordSize, uint8_t{0});
     if (code != 0 && code != dbengine::DBE_EOF) Cursor->CheckError(code, {});
+}
+
+namespace {
+
+// A value of an integer, date or time field as a number (the order of its index keys).
+int64_t KeyNumber(uint8_t type, const uint8_t* bytes) {
+    switch (type) {
+        case dbengine::fldSmallInt:
+            return dbengine::GetInt16(bytes);
+        case dbengine::fldWord:
+            return static_cast<uint16_t>(dbengine::GetInt16(bytes));
+        case dbengine::fldLargeInt:
+            return static_cast<int64_t>(dbengine::GetUInt64(bytes));
+        default:
+            return dbengine::GetInt32(bytes);
+    }
+}
+
+}  // namespace
+
+bool TSourceTable::SeekFieldValue(int64_t& value) const {
+    uint8_t bytes[16] = {};
+    bool blank = false;
+    Cursor->GetFieldValue(SeekDesc, RecordBuffer.get(), bytes, blank);
+    if (!blank) value = KeyNumber(SeekDesc.FieldType, bytes);
+    return !blank;
+}
+
+void TSourceTable::KeepAhead() {
+    AheadValid = SeekAscending && SeekFieldValue(AheadKey);
+    if (AheadValid) AheadRecord.assign(RecordBuffer.get(), RecordBuffer.get() + RecordSize);
+}
+
+bool TSourceTable::StepToSeekValue() {
+    if (!AheadValid || SeekValue.size() < 2) return false;
+    const int64_t wanted = KeyNumber(SeekDesc.FieldType, SeekValue.data());
+    if (wanted < AheadKey) return false;
+    AheadValid = false;
+    std::copy(AheadRecord.begin(), AheadRecord.end(), RecordBuffer.get());
+    int64_t key = AheadKey;
+    for (int step = 0;; ++step) {
+        if (key == wanted) {
+            AtEnd = false;
+            return true;
+        }
+        if (key > wanted) {
+            // No run of the value: the record read stays ahead for the next seek.
+            AtEnd = true;
+            KeepAhead();
+            return true;
+        }
+        if (step == MaxSeekSteps) return false;
+        const dbengine::TEngineErrorCode code = Cursor->GetNextRecord(RecordBuffer.get());
+        if (code == dbengine::DBE_EOF) {
+            AtEnd = true;
+            return true;
+        }
+        if (code != 0) Cursor->CheckError(code, {});
+        if (!SeekFieldValue(key)) return false;
+    }
 }
 
 bool TSourceTable::HoldsSeekValue() {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "dbengine/data/FieldDescriptor.h"
 #include "dbengine/util/QueryHooks.h"
 
 namespace dbengine {
@@ -145,9 +146,27 @@ public:
     bool KeySeek = false;
     uint16_t SeekField = 0;
     std::vector<uint8_t> SeekRecord, SeekValue;
+    // The seek's field descriptor; an index that orders it ascending lets a seek of a greater
+    // value than the cursor's record step forward from there (at most MaxSeekSteps records)
+    // instead of descending the index again.
+    dbengine::TFieldDescriptor SeekDesc;
+    bool SeekAscending = false;
+    static constexpr int MaxSeekSteps = 64;
+    // The cursor stands on a record past the last seek's run (a greater key): its key value and
+    // its record. Dropped whenever the cursor may have moved otherwise.
+    bool AheadValid = false;
+    int64_t AheadKey = 0;
+    std::vector<uint8_t> AheadRecord;
 
 private:
     bool HoldsSeekValue();
+    // The seek field's value in the record buffer as a number; false for NULL.
+    bool SeekFieldValue(int64_t& value) const;
+    // Steps forward to the run of the seek value from the record ahead; false when the seek
+    // must descend the index instead.
+    bool StepToSeekValue();
+    // Remembers the record just read (past the seek's run) as the one ahead.
+    void KeepAhead();
 };
 
 // old and added combined by a boolean node with the operator op (AND when 0), old on the left;

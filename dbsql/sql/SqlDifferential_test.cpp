@@ -14,10 +14,12 @@
 //   table here, ASCII letters only in SQLite);
 // - integer division, the type of AVG (compared as a number here) and AVG over NULLs only (0
 //   here): AVG is taken of a column without NULLs;
-// - comparisons with NULL in WHERE (there NULL = NULL holds, as "= NULL" tests for NULL in this
-//   dialect, a NULL is unequal to every value, and a NULL text is less than every text): a test
-//   of a column that may hold NULL comes after IS NOT NULL. Join conditions follow SQL: a NULL
-//   on either side of an equality joins nothing, and the joined columns hold NULLs;
+// - comparisons with NULL in WHERE. WHERE keeps this dialect's two-valued rule: "= NULL" tests
+//   for NULL, NULL = NULL holds, a NULL is unequal to every value and a NULL text is less than
+//   every text. WHERE conditions run as the table engine's filters, whose evaluator has that
+//   rule, and stored queries and the engine's filters rely on it, so it is kept on purpose. A
+//   test of a column that may hold NULL comes after IS NOT NULL. Join conditions follow SQL: a
+//   NULL on either side of an equality joins nothing, and the joined columns hold NULLs;
 // - HAVING names aggregates of the select list only, and not COUNT(*);
 // - MIN and MAX of texts (numbers, dates and times only here).
 
