@@ -127,6 +127,9 @@ public:
     int64_t PageMemoryBudget() const;
     int CacheCapacity(uint8_t index) const { return Caches[index].Capacity; }
     bool IsCached(uint8_t index, int32_t pageNo) const;
+    // The cached page, read neither from the file nor moved in the recency order; null when
+    // the cache does not hold it.
+    const TPage* CachedPage(uint8_t index, int32_t pageNo) const;
     TFileHandler* GetTempFile() const { return TempFile.get(); }
 
     // The table's scrambler over one 4096-byte run; nothing for a table that is not encrypted.
