@@ -376,7 +376,7 @@ void TDataCursor::LocalBitmapNavigationChanged(bool was) {
         VisibleBitmap->SetSize(0);
         if (!(AtBeginning && AtEnd) && CurrentPage.PageNo != 0 && EntryNo >= 1 &&
             EntryNo <= CurrentPage.EntryCount)
-            PhysRecNo = CurrentPage.GetValue(EntryNo);
+            PhysRecNo = CurrentPage.Value;
     }
 }
 

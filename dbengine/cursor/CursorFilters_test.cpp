@@ -355,6 +355,73 @@ TEST_F(CursorFiltersTest, IndexOrderIsKeptUnderAFilterBothWays) {
     c->CloseCursor(false);
 }
 
+// A loop that deletes each record it reaches must reach every record in view, in either
+// direction: the next move after a delete lands on the record that followed the deleted one.
+TEST_F(CursorFiltersTest, DeletingWhileWalkingReachesEveryRecordInView) {
+    struct TCase {
+        const char* Index;   // empty: natural order
+        bool Range;          // Amount 20 to 40
+        const char* Filter;  // empty: none
+        bool Backward;
+        std::set<std::string> Kept;
+    };
+    // ByCount order: Adams 10, Baker 20, Bakst 30, Clark 30, Davis 40, Evans 50.
+    const std::vector<TCase> cases = {
+        {"ByCount", true, "City <> 'Oslo'", false, {"Adams", "Evans"}},
+        {"ByCount", true, "City <> 'Oslo'", true, {"Adams", "Evans"}},
+        {"ByCount", true, "City <> 'Lima'", false, {"Adams", "Bakst", "Evans"}},
+        {"ByCount", true, "", false, {"Adams", "Evans"}},
+        {"ByCount", false, "", false, {}},
+        {"ByCount", false, "", true, {}},
+        {"ByCount", false, "Amount >= 20", false, {"Adams"}},
+        {"", false, "Amount >= 20", false, {"Adams"}},
+    };
+    for (const TCase& k : cases) {
+        SCOPED_TRACE(std::string(k.Index) + (k.Range ? " range " : " ") + k.Filter +
+                     (k.Backward ? " backward" : ""));
+        {
+            TDataCursor eraser(Database);
+            eraser.SetTableName("T");
+            eraser.SetExclusive(true);
+            eraser.OpenCursor();
+            eraser.EmptyTable();
+            eraser.CloseCursor(false);
+        }
+        auto c = Open(k.Index);
+        std::vector<uint8_t> b(c->RecordSize);
+        for (const TRow& row : Rows) {
+            b = Buffer(*c, row);
+            c->InsertRecord(b.data(), false);
+        }
+        if (k.Range) {
+            std::vector<uint8_t> low = Buffer(*c, {"", "", 20}), high = Buffer(*c, {"", "", 40});
+            c->SetRange(false, low.data(), 1, high.data(), 1);
+        }
+        if (*k.Filter != 0) c->ActivateFilter(AddText(*c, k.Filter));
+        std::vector<std::string> inView = k.Backward ? std::vector<std::string>{} : Walk(*c);
+        if (k.Backward) {
+            c->SetToEnd();
+            while (c->GetPriorRecord(nullptr) == 0) inView.push_back(NameOf(*c));
+        }
+        std::vector<std::string> deleted;
+        if (k.Backward)
+            c->SetToEnd();
+        else
+            c->SetToBegin();
+        while ((k.Backward ? c->GetPriorRecord(b.data()) : c->GetNextRecord(b.data())) == 0) {
+            deleted.push_back(NameOf(*c));
+            c->DeleteRecord(b.data(), false);
+        }
+        EXPECT_EQ(deleted, inView);
+        EXPECT_EQ(c->GetRecordCount(), 0);
+        c->CloseCursor(false);
+        auto all = Open("ByCount");
+        std::vector<std::string> left = Walk(*all);
+        EXPECT_EQ(std::set<std::string>(left.begin(), left.end()), k.Kept);
+        all->CloseCursor(false);
+    }
+}
+
 TEST_F(CursorFiltersTest, GivenTreesAreUsedAndReplacedOnActiveFiltersOnly) {
     auto c = Open();
     Fill(*c);

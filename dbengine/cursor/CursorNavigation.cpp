@@ -1,7 +1,7 @@
 // The cursor's current index, key search, key range, position and movement.
 //
-// Index order: the position is a copy of the current leaf page, the entry number on it (1-based)
-// and the sequence number of that entry over the whole index (1-based). Natural order: the
+// Index order: the position is the current leaf's page number, the entry number on it (1-based),
+// the sequence number of that entry over the whole index (1-based) and a copy of its key. Natural order: the
 // physical record number and the count of visible records up to it, walking VisibleBitmap.
 
 #include <algorithm>
@@ -61,26 +61,56 @@ void TDataCursor::Restartable(const std::function<void()>& body) {
     }
 }
 
-void TDataCursor::PlaceOn(const TPage& leaf, int32_t entry, int32_t seq) {
-    if (&leaf != &CurrentPage) CurrentPage.Assign(leaf);
-    EntryNo = entry;
-    SeqNo = seq;
-    PhysRecNo = CurrentPage.GetValue(entry);
+// A leaf of the current index held in the page cache (pinned) while a walk reads it. A walk
+// holds one leaf at a time and lets it go before it fetches another page: a fetch may find the
+// table changed and drop every cached page.
+class TDataCursor::TLeafWalk {
+public:
+    explicit TLeafWalk(TDataCursor& cursor) : C(cursor) {}
+    ~TLeafWalk() { Release(); }
+    TLeafWalk(const TLeafWalk&) = delete;
+    TLeafWalk& operator=(const TLeafWalk&) = delete;
+
+    void Take(TPage* page) {
+        Release();
+        Page = page;
+    }
+    void Release() {
+        if (Page != nullptr) C.IndexFile->ReleasePage(Page);
+        Page = nullptr;
+    }
+    const uint8_t* Key() const { return Page->EntryKey(Entry); }
+    int32_t Value() const { return Page->GetValue(Entry); }
+
+    TPage* Page = nullptr;
+    int32_t Entry = 0;  // 1-based on Page
+    int32_t Seq = 0;    // over the whole index
+
+private:
+    TDataCursor& C;
+};
+
+void TDataCursor::PlaceOn(const TLeafWalk& walk) {
+    CurrentPage.Set(walk.Page->PageNo, walk.Page->EntryCount, walk.Value(), walk.Key(), KeySize);
+    EntryNo = walk.Entry;
+    SeqNo = walk.Seq;
+    PhysRecNo = CurrentPage.Value;
     VisibleSeqNo = 0;
     BeforeCurrent = false;
 }
 
-bool TDataCursor::DescendFirstGE(const uint8_t* key, TPage& leaf, int32_t& entry, int32_t& seq) {
-    return DescendToKey(key, true, leaf, entry, seq);
+bool TDataCursor::DescendFirstGE(const uint8_t* key, TLeafWalk& walk) {
+    return DescendToKey(key, true, walk);
 }
 
-bool TDataCursor::DescendLastLE(const uint8_t* key, TPage& leaf, int32_t& entry, int32_t& seq) {
-    return DescendToKey(key, false, leaf, entry, seq);
+bool TDataCursor::DescendLastLE(const uint8_t* key, TLeafWalk& walk) {
+    return DescendToKey(key, false, walk);
 }
 
 // The first entry not below key (forward) or the last entry not above it (backward), with its
 // sequence number; false when there is none.
-bool TDataCursor::DescendToKey(const uint8_t* key, bool forward, TPage& leaf, int32_t& entry, int32_t& seq) {
+bool TDataCursor::DescendToKey(const uint8_t* key, bool forward, TLeafWalk& walk) {
+    walk.Release();
     int32_t pageNo = IndexFile->GetRootPage(CurrentIndex);
     if (pageNo == 0) return false;
     int32_t count = 0;
@@ -96,21 +126,21 @@ bool TDataCursor::DescendToKey(const uint8_t* key, bool forward, TPage& leaf, in
             IndexFile->ReleasePage(p);
             continue;
         }
-        leaf.Assign(*p);
-        IndexFile->ReleasePage(p);
-        entry = pos;
-        seq = count + 1;
-        int order = CompareKeys(leaf.EntryKey(entry), key, KeySize);
+        walk.Take(p);
+        walk.Entry = pos;
+        walk.Seq = count + 1;
+        int order = CompareKeys(walk.Key(), key, KeySize);
         if (forward ? order >= 0 : order <= 0) return true;
         // Every key of this leaf lies on the wrong side: the answer is the neighbouring leaf's
         // nearest entry.
-        seq += forward ? 1 : -1;
-        return StepEntry(leaf, entry, forward);
+        walk.Seq += forward ? 1 : -1;
+        return StepEntry(walk, forward);
     }
     IndexFile->RaiseError(DBE_INDEXCORRUPT);
 }
 
-bool TDataCursor::DescendToSeq(int32_t seq, TPage& leaf, int32_t& entry) {
+bool TDataCursor::DescendToSeq(int32_t seq, TLeafWalk& walk) {
+    walk.Release();
     int32_t pageNo = IndexFile->GetRootPage(CurrentIndex);
     if (pageNo == 0 || seq < 1) return false;
     int32_t before = 0;  // entries left of the page being searched
@@ -122,11 +152,14 @@ bool TDataCursor::DescendToSeq(int32_t seq, TPage& leaf, int32_t& entry) {
         }
         if (p->IsLeaf()) {
             int32_t pos = seq - before;
-            bool ok = pos >= 1 && pos <= p->EntryCount;
-            if (ok) leaf.Assign(*p);
-            IndexFile->ReleasePage(p);
-            entry = pos;
-            return ok;
+            walk.Entry = pos;
+            walk.Seq = seq;
+            if (pos < 1 || pos > p->EntryCount) {
+                IndexFile->ReleasePage(p);
+                return false;
+            }
+            walk.Take(p);
+            return true;
         }
         // The subtree counts of the inner entries tell which child holds the wanted entry.
         int pos = 1;
@@ -140,26 +173,54 @@ bool TDataCursor::DescendToSeq(int32_t seq, TPage& leaf, int32_t& entry) {
     IndexFile->RaiseError(DBE_INDEXCORRUPT);
 }
 
-bool TDataCursor::StepEntry(TPage& leaf, int32_t& entry, bool forward) {
-    if (forward && entry < leaf.EntryCount) {
-        ++entry;
+// On failure the walk stays where it was.
+bool TDataCursor::StepEntry(TLeafWalk& walk, bool forward) {
+    if (forward && walk.Entry < walk.Page->EntryCount) {
+        ++walk.Entry;
         return true;
     }
-    if (!forward && entry > 1) {
-        --entry;
+    if (!forward && walk.Entry > 1) {
+        --walk.Entry;
         return true;
     }
-    int32_t next = forward ? leaf.NextPage : leaf.PrevPage;
+    int32_t next = forward ? walk.Page->NextPage : walk.Page->PrevPage;
     // A leaf chain never leads back to the same page; an empty neighbour is a damaged chain.
     if (next == 0) return false;
-    if (next == leaf.PageNo) IndexFile->RaiseError(DBE_INDEXCORRUPT);
+    if (next == walk.Page->PageNo) IndexFile->RaiseError(DBE_INDEXCORRUPT);
+    walk.Release();
     TPage* p = FetchIndexPage(next);
     if (p->EntryCount == 0 || !p->IsLeaf()) {
         IndexFile->ReleasePage(p);
         IndexFile->RaiseError(DBE_INDEXCORRUPT);
     }
-    leaf.Assign(*p);
-    IndexFile->ReleasePage(p);
+    walk.Take(p);
+    walk.Entry = forward ? 1 : p->EntryCount;
+    return true;
+}
+
+bool TDataCursor::DescendToSeq(int32_t seq, TPage& leaf, int32_t& entry) {
+    TLeafWalk walk(*this);
+    if (!DescendToSeq(seq, walk)) {
+        entry = walk.Entry;
+        return false;
+    }
+    leaf.Assign(*walk.Page);
+    entry = walk.Entry;
+    return true;
+}
+
+bool TDataCursor::StepEntry(TPage& leaf, int32_t& entry, bool forward) {
+    if (forward ? entry < leaf.EntryCount : entry > 1) {
+        entry += forward ? 1 : -1;
+        return true;
+    }
+    int32_t next = forward ? leaf.NextPage : leaf.PrevPage;
+    if (next == 0) return false;
+    if (next == leaf.PageNo) IndexFile->RaiseError(DBE_INDEXCORRUPT);
+    TLeafWalk walk(*this);
+    walk.Take(FetchIndexPage(next));
+    if (walk.Page->EntryCount == 0 || !walk.Page->IsLeaf()) IndexFile->RaiseError(DBE_INDEXCORRUPT);
+    leaf.Assign(*walk.Page);
     entry = forward ? 1 : leaf.EntryCount;
     return true;
 }
@@ -342,30 +403,24 @@ bool TDataCursor::SeekKey(const uint8_t* key, bool nearest, bool keepCrack) {
     if (RangeActive && CompareKeys(key, RangeStartKey.data(), KeySize) < 0) {
         if (!nearest) return false;
         SeekFirst();
-        found = !AtEnd && CompareKeys(CurrentPage.EntryKey(EntryNo), key, KeySize) == 0;
+        found = !AtEnd && CompareKeys(CurrentPage.Key.data(), key, KeySize) == 0;
     } else if (RangeActive && CompareKeys(key, RangeEndKey.data(), KeySize) > 0) {
         if (!nearest) return false;
         SeekLast();
         if (!(AtBeginning && AtEnd)) AtEnd = true;
     } else {
-        TPage leaf;
-        int32_t entry = 0, seq = 0;
-        bool exists = DescendFirstGE(key, leaf, entry, seq);
-        found = exists && CompareKeys(leaf.EntryKey(entry), key, KeySize) == 0;
-        bool inRange =
-            exists && (!RangeActive || CompareKeys(leaf.EntryKey(entry), RangeEndKey.data(), KeySize) <= 0);
-        if (found) {
-            CurrentPage.SwapContents(leaf);
-            PlaceOn(CurrentPage, entry, seq);
+        TLeafWalk leaf(*this);
+        bool exists = DescendFirstGE(key, leaf);
+        found = exists && CompareKeys(leaf.Key(), key, KeySize) == 0;
+        bool inRange = exists && (!RangeActive || CompareKeys(leaf.Key(), RangeEndKey.data(), KeySize) <= 0);
+        if (found || (nearest && inRange)) {
+            PlaceOn(leaf);
             AtBeginning = AtEnd = false;
         } else if (!nearest) {
             return false;
-        } else if (inRange) {
-            CurrentPage.SwapContents(leaf);
-            PlaceOn(CurrentPage, entry, seq);
-            AtBeginning = AtEnd = false;
         } else {
             // Nothing at or after the key: the last record, standing after it.
+            leaf.Release();
             SeekLast();
             if (!(AtBeginning && AtEnd)) AtEnd = true;
         }
@@ -413,9 +468,8 @@ bool TDataCursor::LocalFindKey(bool keyGiven, const uint8_t* key, int fieldCount
             FillKeyLow(search.data(), length);
         Restartable([&] {
             SeekKey(search.data(), true, false);
-            found =
-                GetRecordCount() != 0 && !(AtBeginning && AtEnd) &&
-                CompareKeys(CurrentPage.EntryKey(EntryNo), search.data(), static_cast<size_t>(length)) == 0;
+            found = GetRecordCount() != 0 && !(AtBeginning && AtEnd) &&
+                    CompareKeys(CurrentPage.Key.data(), search.data(), static_cast<size_t>(length)) == 0;
             if (AtEnd) found = false;
             if (AtEnd && !AtBeginning) SeekLast();
         });
@@ -520,15 +574,19 @@ void TDataCursor::ComputeRangeBounds() {
         RangeStart = 1;
         RangeEnd = Table->IndexFile->GetRecordCount();
         if (!IsNaturalOrder() && RangeActive) {
-            TPage leaf;
-            int32_t entry = 0, first = 0, last = 0;
-            if (CompareKeys(RangeStartKey.data(), RangeEndKey.data(), KeySize) > 0 ||
-                !DescendFirstGE(RangeStartKey.data(), leaf, entry, first) ||
-                !DescendLastLE(RangeEndKey.data(), leaf, entry, last) || first > last) {
+            TLeafWalk leaf(*this);
+            int32_t first = 0;
+            bool empty = CompareKeys(RangeStartKey.data(), RangeEndKey.data(), KeySize) > 0 ||
+                         !DescendFirstGE(RangeStartKey.data(), leaf);
+            if (!empty) {
+                first = leaf.Seq;
+                empty = !DescendLastLE(RangeEndKey.data(), leaf) || first > leaf.Seq;
+            }
+            if (empty) {
                 RangeStart = RangeEnd = 0;
             } else {
                 RangeStart = first;
-                RangeEnd = last;
+                RangeEnd = leaf.Seq;
             }
         }
     } catch (...) {
@@ -556,16 +614,15 @@ void TDataCursor::BuildLiveBitmap() {
     KeySize = SysDeletedKeySize;
     try {
         uint8_t low[SysDeletedKeySize] = {1, 0, 0, 0, 0};
-        TPage leaf;
-        int32_t entry = 0, seq = 0;
-        bool more = DescendFirstGE(low, leaf, entry, seq);
+        TLeafWalk leaf(*this);
+        bool more = DescendFirstGE(low, leaf);
         // A damaged leaf chain may loop: no walk crosses more leaves than the file has pages.
         int64_t crossings = 0;
-        while (more && leaf.EntryKey(entry)[0] == 1) {
-            LiveBitmap->SetBit(leaf.GetValue(entry));
-            int32_t page = leaf.PageNo;
-            more = StepEntry(leaf, entry, true);
-            if (leaf.PageNo != page && ++crossings > IndexFile->GetPageCount())
+        while (more && leaf.Key()[0] == 1) {
+            LiveBitmap->SetBit(leaf.Value());
+            int32_t page = leaf.Page->PageNo;
+            more = StepEntry(leaf, true);
+            if (leaf.Page->PageNo != page && ++crossings > IndexFile->GetPageCount())
                 IndexFile->RaiseError(DBE_INDEXCORRUPT);
         }
     } catch (...) {
@@ -586,7 +643,6 @@ void TDataCursor::SetNoCurrent() {
     VisibleSeqNo = 0;
     AtBeginning = AtEnd = true;
     CurrentPage.Reset();
-    CurrentPage.PageNo = 0;
     EntryNo = 0;
     PhysRecNo = 0;
 }
@@ -604,17 +660,15 @@ void TDataCursor::SeekFirst() {
         AtBeginning = AtEnd = false;
         return;
     }
-    TPage leaf;
-    int32_t entry = 0, seq = 1;
-    bool ok =
-        RangeActive ? DescendFirstGE(RangeStartKey.data(), leaf, entry, seq) : DescendToSeq(1, leaf, entry);
-    if (!ok || (RangeActive && CompareKeys(leaf.EntryKey(entry), RangeEndKey.data(), KeySize) > 0) ||
-        (BitmapNavigation && !SkipHidden(leaf, entry, seq, true))) {
+    TLeafWalk leaf(*this);
+    bool ok = RangeActive ? DescendFirstGE(RangeStartKey.data(), leaf) : DescendToSeq(1, leaf);
+    if (!ok || (RangeActive && CompareKeys(leaf.Key(), RangeEndKey.data(), KeySize) > 0) ||
+        (BitmapNavigation && !SkipHidden(leaf, true))) {
+        leaf.Release();
         SetNoCurrent();
         return;
     }
-    CurrentPage.SwapContents(leaf);
-    PlaceOn(CurrentPage, entry, seq);
+    PlaceOn(leaf);
     if (BitmapNavigation) VisibleSeqNo = 1;
     AtBeginning = AtEnd = false;
 }
@@ -635,22 +689,19 @@ void TDataCursor::SeekLast() {
         AtBeginning = AtEnd = false;
         return;
     }
-    TPage leaf;
-    int32_t entry = 0, seq = 0;
+    TLeafWalk leaf(*this);
     bool ok;
-    if (RangeActive) {
-        ok = DescendLastLE(RangeEndKey.data(), leaf, entry, seq) &&
-             CompareKeys(leaf.EntryKey(entry), RangeStartKey.data(), KeySize) >= 0;
-    } else {
-        seq = Table->IndexFile->GetRecordCount();
-        ok = DescendToSeq(seq, leaf, entry);
-    }
-    if (!ok || (BitmapNavigation && !SkipHidden(leaf, entry, seq, false))) {
+    if (RangeActive)
+        ok = DescendLastLE(RangeEndKey.data(), leaf) &&
+             CompareKeys(leaf.Key(), RangeStartKey.data(), KeySize) >= 0;
+    else
+        ok = DescendToSeq(Table->IndexFile->GetRecordCount(), leaf);
+    if (!ok || (BitmapNavigation && !SkipHidden(leaf, false))) {
+        leaf.Release();
         SetNoCurrent();
         return;
     }
-    CurrentPage.SwapContents(leaf);
-    PlaceOn(CurrentPage, entry, seq);
+    PlaceOn(leaf);
     if (BitmapNavigation) VisibleSeqNo = static_cast<int32_t>(VisibleBitmap->Count());
     AtBeginning = AtEnd = false;
 }
@@ -673,109 +724,142 @@ void TDataCursor::MoveBy(int32_t count) {
         return;
     }
     if (BitmapNavigation && SparseOrderUsable() && SparseMoveBy(count)) return;
-    const int32_t knownVisible = VisibleSeqNo;
+    int32_t knownVisible = VisibleSeqNo;
     const int32_t wanted = steps;
-    // The current leaf is read again by its number: another cursor may have changed it.
-    TPage* p = FetchIndexPage(CurrentPage.PageNo);
-    if (!p->IsLeaf() || p->EntryCount == 0) {
-        IndexFile->ReleasePage(p);
+    // The current leaf is read again by its number: another cursor may have changed it. The walk
+    // reads the cached leaves in place and copies only the entry it ends on.
+    TLeafWalk leaf(*this);
+    leaf.Take(FetchIndexPage(CurrentPage.PageNo));
+    const bool leafUsable = leaf.Page->IsLeaf() && leaf.Page->EntryCount != 0;
+    const bool hasKey = CurrentPage.Key.size() == KeySize && KeySize != 0;
+    if (!leafUsable && !hasKey) {
+        leaf.Release();
         SetNoCurrent();
         return;
     }
-    // The walk moves within its copy of a leaf and copies a page only when it crosses to it:
-    // `leaf` is where it stands, `spare` takes the neighbouring leaf until the step is accepted.
-    TPage first, second;
-    first.Assign(*p);
-    IndexFile->ReleasePage(p);
-    TPage* leaf = &first;
-    TPage* spare = &second;
-    int32_t entry = std::clamp<int32_t>(EntryNo, 1, leaf->EntryCount);
-    int32_t seq = SeqNo;
+    leaf.Entry = leafUsable ? std::clamp<int32_t>(EntryNo, 1, leaf.Page->EntryCount) : 0;
+    leaf.Seq = SeqNo;
     bool ranOut = false;
     int64_t crossings = 0;
     // Under a filter only visible entries count as steps, and the walk ends on the last one;
-    // lastLeaf keeps that entry's leaf once the walk has moved off it.
-    TPage lastLeaf;
+    // `last` keeps that entry once the walk has left its leaf.
+    TLeafPlace last;
     bool lastOnLeaf = true;
-    int32_t lastEntry = entry, lastSeq = seq;
-    while (steps > 0) {
-        TPage* target = leaf;
-        int32_t e = entry;
-        if (forward ? e < leaf->EntryCount : e > 1) {
-            e += forward ? 1 : -1;
+    int32_t lastEntry = leaf.Entry, lastSeq = leaf.Seq;
+    // The walk already stands on the entry of its first step, not yet looked at.
+    bool onNextEntry = false;
+    if (!leafUsable || !StillOnCurrentEntry(*leaf.Page)) {
+        // The cursor's entry moved or went away since the cursor was placed (an edit of this
+        // cursor that kept no new position, such as a delete): its key is found again. When
+        // the record is gone, the entry that follows it in the move's direction is the first
+        // step, so that a walk that deletes each record it reaches passes over none.
+        knownVisible = 0;
+        if (!DescendToKey(CurrentPage.Key.data(), forward, leaf)) {
+            AtBeginning = !forward;
+            AtEnd = forward;
+            return;
+        }
+        if (CompareKeys(leaf.Key(), CurrentPage.Key.data(), KeySize) != 0) {
+            onNextEntry = true;
+            lastOnLeaf = false;
+            last = CurrentPage;
+            lastEntry = EntryNo;
+            lastSeq = SeqNo;
         } else {
-            int32_t nextNo = forward ? leaf->NextPage : leaf->PrevPage;
+            lastEntry = leaf.Entry;
+            lastSeq = leaf.Seq;
+        }
+    }
+    while (steps > 0) {
+        if (onNextEntry) {
+            onNextEntry = false;
+            if (RangeActive && OutsideRange(leaf.Key(), forward)) {
+                ranOut = true;
+                break;
+            }
+        } else if (forward ? leaf.Entry < leaf.Page->EntryCount : leaf.Entry > 1) {
+            int32_t e = leaf.Entry + (forward ? 1 : -1);
+            if (RangeActive && OutsideRange(leaf.Page->EntryKey(e), forward)) {
+                ranOut = true;
+                break;
+            }
+            leaf.Entry = e;
+            leaf.Seq += forward ? 1 : -1;
+        } else {
+            int32_t nextNo = forward ? leaf.Page->NextPage : leaf.Page->PrevPage;
             if (nextNo == 0) {
                 ranOut = true;
                 break;
             }
             // A leaf chain never leads back to the same page; an empty neighbour is a damaged chain.
-            if (nextNo == leaf->PageNo) IndexFile->RaiseError(DBE_INDEXCORRUPT);
-            TPage* q = FetchIndexPage(nextNo);
-            if (q->EntryCount == 0 || !q->IsLeaf()) {
-                IndexFile->ReleasePage(q);
-                IndexFile->RaiseError(DBE_INDEXCORRUPT);
+            if (nextNo == leaf.Page->PageNo) IndexFile->RaiseError(DBE_INDEXCORRUPT);
+            if (lastOnLeaf) {
+                last.Set(leaf.Page->PageNo, leaf.Page->EntryCount, leaf.Page->GetValue(lastEntry),
+                         leaf.Page->EntryKey(lastEntry), KeySize);
+                lastOnLeaf = false;
             }
-            spare->Assign(*q);
-            IndexFile->ReleasePage(q);
+            leaf.Release();
+            leaf.Take(FetchIndexPage(nextNo));
+            if (leaf.Page->EntryCount == 0 || !leaf.Page->IsLeaf()) IndexFile->RaiseError(DBE_INDEXCORRUPT);
             // A damaged leaf chain may loop: no walk crosses more leaves than the file has pages.
             if (++crossings > IndexFile->GetPageCount()) IndexFile->RaiseError(DBE_INDEXCORRUPT);
-            target = spare;
-            e = forward ? 1 : spare->EntryCount;
-        }
-        if (RangeActive) {
-            const uint8_t* k = target->EntryKey(e);
-            if (forward ? CompareKeys(k, RangeEndKey.data(), KeySize) > 0
-                        : CompareKeys(k, RangeStartKey.data(), KeySize) < 0) {
+            leaf.Entry = forward ? 1 : leaf.Page->EntryCount;
+            if (RangeActive && OutsideRange(leaf.Key(), forward)) {
                 ranOut = true;
                 break;
             }
+            leaf.Seq += forward ? 1 : -1;
         }
-        if (target != leaf) {
-            if (BitmapNavigation && lastOnLeaf) {
-                lastLeaf.SwapContents(*leaf);
-                lastOnLeaf = false;
-            }
-            std::swap(leaf, spare);
-        }
-        entry = e;
-        seq += forward ? 1 : -1;
-        if (BitmapNavigation) {
-            if (!VisibleBitmap->Test(leaf->GetValue(entry))) continue;
-            lastOnLeaf = true;
-            lastEntry = entry;
-            lastSeq = seq;
-        }
+        if (BitmapNavigation && !VisibleBitmap->Test(leaf.Value())) continue;
+        lastOnLeaf = true;
+        lastEntry = leaf.Entry;
+        lastSeq = leaf.Seq;
         --steps;
     }
+    if (lastOnLeaf) {
+        leaf.Entry = lastEntry;
+        leaf.Seq = lastSeq;
+        PlaceOn(leaf);
+    } else {
+        leaf.Release();
+        CurrentPage = std::move(last);
+        EntryNo = lastEntry;
+        SeqNo = lastSeq;
+        PhysRecNo = CurrentPage.Value;
+        VisibleSeqNo = 0;
+        BeforeCurrent = false;
+    }
     if (BitmapNavigation) {
-        CurrentPage.SwapContents(lastOnLeaf ? *leaf : lastLeaf);
-        PlaceOn(CurrentPage, lastEntry, lastSeq);
         // Each step counted passed one visible record.
         int32_t moved = wanted - steps;
         if (knownVisible != 0) VisibleSeqNo = knownVisible + (forward ? moved : -moved);
-    } else {
-        CurrentPage.SwapContents(*leaf);
-        PlaceOn(CurrentPage, entry, seq);
     }
     AtBeginning = !forward && ranOut;
     AtEnd = forward && ranOut;
 }
 
-bool TDataCursor::SkipHidden(TPage& leaf, int32_t& entry, int32_t& seq, bool forward) {
+bool TDataCursor::StillOnCurrentEntry(const TPage& leaf) const {
+    // A place without a key (none was taken yet) is taken as it stands.
+    if (CurrentPage.Key.size() != KeySize || KeySize == 0) return true;
+    return leaf.IsLeaf() && leaf.PageNo == CurrentPage.PageNo && EntryNo >= 1 && EntryNo <= leaf.EntryCount &&
+           leaf.GetValue(EntryNo) == CurrentPage.Value &&
+           std::memcmp(leaf.EntryKey(EntryNo), CurrentPage.Key.data(), KeySize) == 0;
+}
+
+bool TDataCursor::OutsideRange(const uint8_t* key, bool forward) const {
+    return forward ? CompareKeys(key, RangeEndKey.data(), KeySize) > 0
+                   : CompareKeys(key, RangeStartKey.data(), KeySize) < 0;
+}
+
+bool TDataCursor::SkipHidden(TLeafWalk& walk, bool forward) {
     int64_t crossings = 0;
-    while (!VisibleBitmap->Test(leaf.GetValue(entry))) {
-        int32_t page = leaf.PageNo;
-        if (!StepEntry(leaf, entry, forward)) return false;
-        if (leaf.PageNo != page && ++crossings > IndexFile->GetPageCount())
+    while (!VisibleBitmap->Test(walk.Value())) {
+        int32_t page = walk.Page->PageNo;
+        if (!StepEntry(walk, forward)) return false;
+        if (walk.Page->PageNo != page && ++crossings > IndexFile->GetPageCount())
             IndexFile->RaiseError(DBE_INDEXCORRUPT);
-        seq += forward ? 1 : -1;
-        if (RangeActive) {
-            const uint8_t* k = leaf.EntryKey(entry);
-            if (forward ? CompareKeys(k, RangeEndKey.data(), KeySize) > 0
-                        : CompareKeys(k, RangeStartKey.data(), KeySize) < 0)
-                return false;
-        }
+        walk.Seq += forward ? 1 : -1;
+        if (RangeActive && OutsideRange(walk.Key(), forward)) return false;
     }
     return true;
 }
@@ -784,13 +868,15 @@ void TDataCursor::SettleOnVisible() {
     if (!BitmapNavigation || IsNaturalOrder() || (AtBeginning && AtEnd) || CurrentPage.PageNo == 0 ||
         EntryNo < 1 || EntryNo > CurrentPage.EntryCount || VisibleBitmap->Test(PhysRecNo))
         return;
+    const int32_t pageNo = CurrentPage.PageNo, entry = EntryNo, seq = SeqNo;
     for (bool forward : {true, false}) {
-        TPage leaf;
-        leaf.Assign(CurrentPage);
-        int32_t entry = EntryNo, seq = SeqNo;
-        if (SkipHidden(leaf, entry, seq, forward)) {
-            CurrentPage.SwapContents(leaf);
-            PlaceOn(CurrentPage, entry, seq);
+        TLeafWalk leaf(*this);
+        leaf.Take(FetchIndexPage(pageNo));
+        if (!leaf.Page->IsLeaf() || entry > leaf.Page->EntryCount) break;
+        leaf.Entry = entry;
+        leaf.Seq = seq;
+        if (SkipHidden(leaf, forward)) {
+            PlaceOn(leaf);
             return;
         }
     }
@@ -887,7 +973,7 @@ bool TDataCursor::SparseMoveBy(int32_t count) {
     int64_t lo = RangeActive ? static_cast<int64_t>(lowerBound(RangeStartKey.data())) : 0;
     int64_t hi =
         RangeActive ? static_cast<int64_t>(upperBound(RangeEndKey.data())) : static_cast<int64_t>(o.Count());
-    const uint8_t* here = CurrentPage.EntryKey(EntryNo);
+    const uint8_t* here = CurrentPage.Key.data();
     bool forward = count > 0;
     int64_t steps = forward ? count : -static_cast<int64_t>(count);
     // The nearest listed key past the current one, and how far the move can go from it.
@@ -899,18 +985,15 @@ bool TDataCursor::SparseMoveBy(int32_t count) {
     const int32_t knownVisible = VisibleSeqNo;
     if (moved > 0) {
         const uint8_t* key = o.Key(static_cast<size_t>(forward ? first + moved - 1 : first - moved + 1));
-        TPage leaf;
-        int32_t entry = 0, seq = 0;
-        if (!DescendToKey(key, true, leaf, entry, seq) ||
-            CompareKeys(leaf.EntryKey(entry), key, KeySize) != 0 ||
-            !VisibleBitmap->Test(leaf.GetValue(entry))) {
+        TLeafWalk leaf(*this);
+        if (!DescendToKey(key, true, leaf) || CompareKeys(leaf.Key(), key, KeySize) != 0 ||
+            !VisibleBitmap->Test(leaf.Value())) {
             // The index does not hold the key as listed: the list is not used again until it
             // is worked out anew.
             SparseOrder.Usable = false;
             return false;
         }
-        CurrentPage.SwapContents(leaf);
-        PlaceOn(CurrentPage, entry, seq);
+        PlaceOn(leaf);
         if (knownVisible != 0) VisibleSeqNo = knownVisible + static_cast<int32_t>(forward ? moved : -moved);
     }
     AtBeginning = !forward && ranOut;
@@ -958,12 +1041,9 @@ void TDataCursor::SeekRecNo(int32_t recNo) {
         MoveBy(1);
         return;
     }
-    TPage leaf;
-    int32_t entry = 0;
-    int32_t seq = RangeStart + recNo - 1;
-    if (!DescendToSeq(seq, leaf, entry)) IndexFile->RaiseError(DBE_INDEXCORRUPT);
-    CurrentPage.SwapContents(leaf);
-    PlaceOn(CurrentPage, entry, seq);
+    TLeafWalk leaf(*this);
+    if (!DescendToSeq(RangeStart + recNo - 1, leaf)) IndexFile->RaiseError(DBE_INDEXCORRUPT);
+    PlaceOn(leaf);
     AtBeginning = AtEnd = false;
 }
 
@@ -1033,9 +1113,13 @@ int32_t TDataCursor::CountConsecutiveRecords(int32_t r, int direction, int32_t m
     if (max < 1) return 0;
     if (!WalksBitmap()) {
         if (CurrentPage.PageNo == 0 || EntryNo < 1 || EntryNo > CurrentPage.EntryCount ||
-            CurrentPage.GetValue(EntryNo) != r)
+            CurrentPage.Value != r)
             return 1;
-        return CurrentPage.CountConsecutive(max, forward, EntryNo);
+        // Read ahead only along the leaf as the cache holds it, without reading a page for it.
+        const TPage* leaf = IndexFile->CachedPage(CurrentIndex, CurrentPage.PageNo);
+        if (leaf == nullptr || !leaf->IsLeaf() || EntryNo > leaf->EntryCount || leaf->GetValue(EntryNo) != r)
+            return 1;
+        return leaf->CountConsecutive(max, forward, EntryNo);
     }
     int32_t n = 1;
     while (n < max && VisibleBitmap->Test(forward ? r + n : r - n)) ++n;
@@ -1203,21 +1287,19 @@ int32_t TDataCursor::LocalGetRecNo() const {
 
 int32_t TDataCursor::CountVisibleUpToCurrent() {
     if (CurrentPage.PageNo == 0 || EntryNo < 1 || EntryNo > CurrentPage.EntryCount) return 0;
-    std::vector<uint8_t> current(CurrentPage.EntryKey(EntryNo), CurrentPage.EntryKey(EntryNo) + KeySize);
-    TPage leaf;
-    int32_t entry = 0, seq = 1;
-    bool more =
-        RangeActive ? DescendFirstGE(RangeStartKey.data(), leaf, entry, seq) : DescendToSeq(1, leaf, entry);
+    const std::vector<uint8_t> current = CurrentPage.Key;
+    TLeafWalk leaf(*this);
+    bool more = RangeActive ? DescendFirstGE(RangeStartKey.data(), leaf) : DescendToSeq(1, leaf);
     int32_t visible = 0;
     int64_t crossings = 0;
     while (more) {
-        int order = CompareKeys(leaf.EntryKey(entry), current.data(), KeySize);
+        int order = CompareKeys(leaf.Key(), current.data(), KeySize);
         if (order > 0) break;
-        if (VisibleBitmap->Test(leaf.GetValue(entry))) ++visible;
+        if (VisibleBitmap->Test(leaf.Value())) ++visible;
         if (order == 0) break;
-        int32_t page = leaf.PageNo;
-        more = StepEntry(leaf, entry, true);
-        if (leaf.PageNo != page && ++crossings > IndexFile->GetPageCount())
+        int32_t page = leaf.Page->PageNo;
+        more = StepEntry(leaf, true);
+        if (leaf.Page->PageNo != page && ++crossings > IndexFile->GetPageCount())
             IndexFile->RaiseError(DBE_INDEXCORRUPT);
     }
     return visible;
@@ -1231,7 +1313,7 @@ int32_t TDataCursor::GetPhysicalRecNo() const {
 int32_t TDataCursor::LocalGetPhysicalRecNo() const {
     if (BitmapNavigation) return PhysRecNo;
     if (CurrentPage.PageNo == 0 || EntryNo < 1 || EntryNo > CurrentPage.EntryCount) return 0;
-    return CurrentPage.GetValue(EntryNo);
+    return CurrentPage.Value;
 }
 
 int32_t TDataCursor::GetRecordCount() const {
@@ -1258,10 +1340,11 @@ void TDataCursor::GetBookmark(uint8_t* buffer) const {
 }
 
 void TDataCursor::LocalGetBookmark(uint8_t* buffer) const {
-    if (CurrentPage.PageNo == 0 || EntryNo < 1 || EntryNo > CurrentPage.EntryCount)
+    if (CurrentPage.PageNo == 0 || EntryNo < 1 || EntryNo > CurrentPage.EntryCount ||
+        CurrentPage.Key.size() != KeySize)
         std::memset(buffer, 0, KeySize);
     else
-        std::memcpy(buffer, CurrentPage.EntryKey(EntryNo), KeySize);
+        std::memcpy(buffer, CurrentPage.Key.data(), KeySize);
 }
 
 std::vector<uint8_t> TDataCursor::GetBookmark() const {

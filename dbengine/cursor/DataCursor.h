@@ -19,6 +19,7 @@
 #include "dbengine/cursor/CursorFilters.h"
 #include "dbengine/cursor/CursorOperations.h"
 #include "dbengine/cursor/FilterOptimizer.h"
+#include "dbengine/cursor/LeafPlace.h"
 #include "dbengine/cursor/TableCursor.h"
 #include "dbengine/data/FieldDescriptor.h"
 #include "dbengine/expr/CharMaps.h"
@@ -697,7 +698,7 @@ private:
     bool BitmapNavigation = false;
     bool AtBeginning = false;
     bool AtEnd = false;
-    TPage CurrentPage;  // copy of the current leaf (index order)
+    TLeafPlace CurrentPage;  // the current leaf and entry (index order)
     // The record the cursor stood on went away under it (another cursor or process deleted it or
     // changed its key): the cursor stands in the crack before the record now current, and the
     // next forward move lands on that record instead of passing it.
@@ -1102,11 +1103,16 @@ private:
     void Restartable(const std::function<void()>& body);
     int RestartDepth = 0;
     TPage* FetchIndexPage(int32_t pageNo);
-    void PlaceOn(const TPage& leaf, int32_t entry, int32_t seq);
+    // A leaf held in the page cache while a walk reads it (CursorNavigation.cpp).
+    class TLeafWalk;
+    void PlaceOn(const TLeafWalk& walk);
     // Leaf entry at the first key >= key (false: none), counting the entries before it.
-    bool DescendFirstGE(const uint8_t* key, TPage& leaf, int32_t& entry, int32_t& seq);
-    bool DescendLastLE(const uint8_t* key, TPage& leaf, int32_t& entry, int32_t& seq);
-    bool DescendToKey(const uint8_t* key, bool forward, TPage& leaf, int32_t& entry, int32_t& seq);
+    bool DescendFirstGE(const uint8_t* key, TLeafWalk& walk);
+    bool DescendLastLE(const uint8_t* key, TLeafWalk& walk);
+    bool DescendToKey(const uint8_t* key, bool forward, TLeafWalk& walk);
+    bool DescendToSeq(int32_t seq, TLeafWalk& walk);
+    bool StepEntry(TLeafWalk& walk, bool forward);
+    // The same on a copy of the leaf, for walks that read records on the way.
     bool DescendToSeq(int32_t seq, TPage& leaf, int32_t& entry);
     bool StepEntry(TPage& leaf, int32_t& entry, bool forward);
     void BuildLiveBitmap();
@@ -1120,7 +1126,11 @@ private:
     bool WalksBitmap() const { return BitmapNavigation && IsNaturalOrder(); }
     // From leaf/entry towards forward to the nearest entry of a visible record inside the range;
     // false when there is none.
-    bool SkipHidden(TPage& leaf, int32_t& entry, int32_t& seq, bool forward);
+    bool SkipHidden(TLeafWalk& walk, bool forward);
+    // Whether the leaf, read again, still holds the cursor's entry where the cursor left it.
+    bool StillOnCurrentEntry(const TPage& leaf) const;
+    // Whether key lies past the range's end (forward) or before its start.
+    bool OutsideRange(const uint8_t* key, bool forward) const;
     // Index order under a filter: off a hidden record to the nearest visible one.
     void SettleOnVisible();
     // Index order under a filter that shows few of the index's records: the visible records'

@@ -483,33 +483,18 @@ void TDataFile::Unlink(TRecord* r) {
 }
 
 TRecord* TDataFile::FindCached(int32_t recordNo) const {
-    auto it = CachedRecords.find(recordNo);
-    return it != CachedRecords.end() ? it->second.get() : nullptr;
+    return CachedRecords.Find(recordNo);
 }
 
 void TDataFile::InsertCached(std::unique_ptr<TRecord> record) {
     TRecord* raw = record.get();
-    int32_t n = raw->RecordNo;
-    // Appends and forward reads arrive in ascending order: the end is then the right hint.
-    auto hint = CachedRecords.empty() || CachedRecords.rbegin()->first < n ? CachedRecords.end()
-                                                                           : CachedRecords.lower_bound(n);
-    if (!SpareNode.empty()) {
-        SpareNode.key() = n;
-        SpareNode.mapped() = std::move(record);
-        CachedRecords.insert(hint, std::move(SpareNode));
-        SpareNode = TRecordMap::node_type();
-    } else {
-        CachedRecords.emplace_hint(hint, n, std::move(record));
-    }
+    CachedRecords.Insert(std::move(record));
     LinkHead(raw);
 }
 
 std::unique_ptr<TRecord> TDataFile::RemoveCached(TRecord* record) {
-    auto it = CachedRecords.find(record->RecordNo);
-    if (it == CachedRecords.end() || it->second.get() != record) RaiseTable(DBE_FILECORRUPT);
-    TRecordMap::node_type node = CachedRecords.extract(it);
-    std::unique_ptr<TRecord> owned = std::move(node.mapped());
-    SpareNode = std::move(node);
+    std::unique_ptr<TRecord> owned = CachedRecords.Remove(record);
+    if (owned == nullptr) RaiseTable(DBE_FILECORRUPT);
     Unlink(record);
     UnlistCandidate(record);
     return owned;
@@ -675,11 +660,11 @@ void TDataFile::CheckCache() const {
     }
     ENGINE_INVARIANT(RecentTail == newer && listed == CachedRecords.size(),
                      "every cached record stands once on the recency list");
-    for (const auto& [recordNo, r] : CachedRecords) {
-        ENGINE_INVARIANT(r->RecordNo == recordNo, "a cached record is filed under its number");
+    CachedRecords.ForEach([this](const TRecord* r) {
+        ENGINE_INVARIANT(CachedRecords.Find(r->RecordNo) == r, "a cached record is filed under its number");
         if (r->Modified || r->PinCount > 0)
             ENGINE_INVARIANT(r->CandidateSlot >= 0, "a modified or pinned record is a write candidate");
-    }
+    });
 #endif
 }
 
@@ -752,8 +737,7 @@ void TDataFile::DropCachedRecords() {
     RecentHead = RecentTail = nullptr;
     for (TRecord* r : WriteCandidates) r->CandidateSlot = -1;
     WriteCandidates.clear();
-    for (auto& entry : CachedRecords) Pool.Push(entry.second);
-    CachedRecords.clear();
+    CachedRecords.Clear([this](std::unique_ptr<TRecord>& r) { Pool.Push(r); });
 }
 
 void TDataFile::TrimCache() {

@@ -4,12 +4,12 @@
 
 #include <array>
 #include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "dbengine/data/FieldDescriptor.h"
 #include "dbengine/data/Record.h"
+#include "dbengine/data/RecordSlots.h"
 #include "dbengine/file/FileHandler.h"
 #include "dbengine/file/TableFileOwner.h"
 #include "dbengine/util/EngineError.h"
@@ -224,11 +224,7 @@ private:
     // cached record is a candidate, and every cached record stands once on the recency list.
     void CheckCache() const;
 
-    using TRecordMap = std::map<int32_t, std::unique_ptr<TRecord>>;
-    TRecordMap CachedRecords;  // by record number
-    // A node taken out of CachedRecords, kept for the next insert so that recycling a cache slot
-    // allocates nothing.
-    TRecordMap::node_type SpareNode;
+    TRecordSlots CachedRecords;  // by record number
     // Every cached record handed out by GetRecord since the last write-back, and every record
     // still modified or pinned after it. Records are changed only while held, so a modified
     // record is always listed here and a write-back need not look at the rest of the cache.

@@ -607,6 +607,12 @@ bool TIndexFile::IsCached(uint8_t index, int32_t pageNo) const {
     return Caches[index].List.count(pageNo) != 0;
 }
 
+const TPage* TIndexFile::CachedPage(uint8_t index, int32_t pageNo) const {
+    if (index >= IndexDescriptorCount) return nullptr;
+    auto at = Caches[index].List.find(pageNo);
+    return at != Caches[index].List.end() ? at->second.get() : nullptr;
+}
+
 int64_t TIndexFile::PageMemoryBudget() const {
     const TEngineSettings* session = Settings();
     if (session == nullptr) return 16384;

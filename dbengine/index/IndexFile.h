@@ -147,6 +147,10 @@ public:
     size_t HeldBackPageCount() const { return HeldBack.List.size(); }
     int64_t HeldBackBytes() const { return HeldBackMemory; }
     static constexpr int64_t MaxHeldBackBytes = 16LL << 20;
+
+    // The cached page, read neither from the file nor moved in the recency order; null when
+    // the cache does not hold it.
+    const TPage* CachedPage(uint8_t index, int32_t pageNo) const;
     TFileHandler* GetTempFile() const { return TempFile.get(); }
 
     // The table's scrambler over one 4096-byte run; nothing for a table that is not encrypted.

@@ -326,10 +326,11 @@ void TDataFile::SortRecords(const std::vector<TFieldDescriptor>& fields, bool ca
         } cacheScope{*this};
         std::vector<TRecord*> list;
         list.reserve(CachedRecords.size());
-        for (auto& entry : CachedRecords) {
-            BuildSortKey(*entry.second);
-            list.push_back(entry.second.get());
-        }
+        CachedRecords.ForEach([&list](TRecord* r) { list.push_back(r); });
+        // Taken in record-number order, so that the outcome never depends on the cache's layout.
+        std::sort(list.begin(), list.end(),
+                  [](const TRecord* a, const TRecord* b) { return a->RecordNo < b->RecordNo; });
+        for (TRecord* r : list) BuildSortKey(*r);
         std::sort(list.begin(), list.end(), before);
         TSortOutput output(*this, list.size());
         TOutputRule rule(*this, output, limit, distinct, grouping, finish, filter, context);

@@ -84,6 +84,15 @@ void TRecordsBitmap::ClearBit(int64_t r) {
 }
 
 uint32_t TRecordsBitmap::Count() const {
+    if (CountKnown && KnownCountChanges == Changes && KnownCountSize == Size) return KnownCount;
+    KnownCount = CountBits();
+    KnownCountChanges = Changes;
+    KnownCountSize = Size;
+    CountKnown = true;
+    return KnownCount;
+}
+
+uint32_t TRecordsBitmap::CountBits() const {
     uint32_t n = 0;
     for (uint32_t w = 0; w < WordCount; ++w) {
         uint32_t word = Bits[w];

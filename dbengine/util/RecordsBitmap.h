@@ -25,6 +25,7 @@ public:
     // Nothing for r outside 1..Size.
     void SetBit(int64_t r);
     void ClearBit(int64_t r);
+    // The number of set records; counted again only after the set changed.
     uint32_t Count() const;
     // Set bits among records 1..r - 1: the 0-based position of record r in the set.
     uint32_t CountBefore(int64_t r) const;
@@ -50,12 +51,18 @@ public:
     const uint32_t* Words() const { return Bits.get(); }
 
 private:
+    uint32_t CountBits() const;
     void GrowStorage(uint32_t bytes);
     void ClearPastSize();
     // Debug and sanitizer builds: the bits past Size are clear and the storage holds every word.
     void CheckInvariants() const;
 
     std::unique_ptr<uint32_t[]> Bits;
+    // The last count and the Changes and Size it was made at.
+    mutable uint32_t KnownCount = 0;
+    mutable uint64_t KnownCountChanges = 0;
+    mutable uint32_t KnownCountSize = 0;
+    mutable bool CountKnown = false;
 };
 
 // The pool of idle bitmaps; it keeps at most 64.

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 namespace dbengine {
@@ -132,6 +133,73 @@ TEST(RecordsBitmapTest, AgreesWithAPlainModel) {
         TRecordsBitmap c;
         c.Assign(a);
         ASSERT_EQ(c.Count(), count);
+    }
+}
+
+// The count is kept between calls: asked after every kind of change, it must follow each one.
+TEST(RecordsBitmapTest, CountFollowsEveryChangeAskedInBetween) {
+    std::mt19937 rng(11);
+    TRecordsBitmap a, other;
+    std::vector<bool> model(1);
+    auto resize = [&](uint32_t size) {
+        a.SetSize(size);
+        model.resize(size + 1, false);
+    };
+    resize(100);
+    other.SetSize(150);
+    for (int r = 1; r <= 150; r += 3) other.SetBit(r);
+    for (int step = 0; step < 3000; ++step) {
+        uint32_t size = a.Size;
+        int r = static_cast<int>(rng() % (size + 2));
+        switch (rng() % 9) {
+            case 0:
+            case 1:
+                a.SetBit(r);
+                if (r >= 1 && r <= static_cast<int>(size)) model[r] = true;
+                break;
+            case 2:
+            case 3:
+                a.ClearBit(r);
+                if (r >= 1 && r <= static_cast<int>(size)) model[r] = false;
+                break;
+            case 4:
+                resize(rng() % 200);
+                break;
+            case 5:
+                a.Invert();
+                for (uint32_t i = 1; i <= size; ++i) model[i] = !model[i];
+                break;
+            case 6:
+                if (rng() % 2 == 0) {
+                    a.AndWith(other);
+                    for (uint32_t i = 1; i <= size; ++i) model[i] = model[i] && other.Test(i);
+                } else {
+                    a.OrWith(other);
+                    for (uint32_t i = 1; i <= size; ++i) model[i] = model[i] || other.Test(i);
+                }
+                break;
+            case 7:
+                if (rng() % 2 == 0) {
+                    a.ClearAll();
+                    std::fill(model.begin(), model.end(), false);
+                } else {
+                    a.SetAll();
+                    std::fill(model.begin() + 1, model.end(), true);
+                }
+                break;
+            default: {
+                TRecordsBitmap copy;
+                copy.Assign(other);
+                ASSERT_EQ(copy.Count(), other.Count());
+                a.Assign(copy);
+                model.assign(other.Size + 1, false);
+                for (uint32_t i = 1; i <= other.Size; ++i) model[i] = other.Test(i);
+                break;
+            }
+        }
+        uint32_t expected = static_cast<uint32_t>(std::count(model.begin() + 1, model.end(), true));
+        ASSERT_EQ(a.Count(), expected) << "step " << step;
+        ASSERT_EQ(a.Count(), expected) << "step " << step << ", asked again";
     }
 }
 
