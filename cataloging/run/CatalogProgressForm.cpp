@@ -18,6 +18,7 @@
 #include "dbengine/util/EngineError.h"
 #include "dbsql/components/DbTable.h"
 #include "framework/core/DateTime.h"
+#include "framework/core/Seams.h"
 #include "framework/core/SysUtils.h"
 #include "framework/data/Fields.h"
 #include "framework/stdctrls/Button.h"
@@ -324,6 +325,17 @@ void TCatalogProgressForm::ProcessMessages() {
     Application->ProcessMessages();
 }
 
+void TCatalogProgressForm::PumpForEntry() {
+    // Handling messages costs more than many entries; the Abort button and the timer are still
+    // seen within a fraction of a second.
+    constexpr uint32_t kEntryPumpMilliseconds = 20;
+    const uint32_t now = GetTickCount();
+    if (EntryPumped && now - LastEntryPump < kEntryPumpMilliseconds) return;
+    EntryPumped = true;
+    LastEntryPump = now;
+    ProcessMessages();
+}
+
 bool TCatalogProgressForm::StopRequested() const {
     return catalog::StopRequested;
 }
@@ -373,6 +385,8 @@ void TCatalogProgressForm::ResetCounters(bool ListingToo) {
     Spec.ToBeCataloged = Spec.BytesInToBeCataloged = 0;
     Spec.LongestFileName = Spec.LongestFolderName = Spec.LongestArchiveID = 0;
     Spec.FileNamePixels = Spec.FolderNamePixels = Spec.ArchiveIDPixels = 0;
+    MeasuredNames = {};
+    EntryPumped = false;
     if (ListingToo) Spec.ListingCounters = {};
     Spec.UnreadableFolderCount = 0;
     Spec.UnreadableFolders.clear();
@@ -723,8 +737,11 @@ void TCatalogProgressForm::AddNewDataEntry(const std::string& FileName, const st
                 *longest[i] = int16_t(length);
                 SetMeter(meters[i], length, limits[i]);
             }
-            const int pixels = TextPixels(WidthLabel, names[i]);
-            if (pixels > *widest[i]) *widest[i] = int16_t(std::min(pixels, 32767));
+            if (names[i] != MeasuredNames[i]) {
+                MeasuredNames[i] = names[i];
+                const int pixels = TextPixels(WidthLabel, names[i]);
+                if (pixels > *widest[i]) *widest[i] = int16_t(std::min(pixels, 32767));
+            }
         }
         if (Spec.ScanOnly) {
             const size_t at = Trim(names[2]).empty() ? 0 : 2;
@@ -823,7 +840,7 @@ void TCatalogProgressForm::ProcessDirEntry(const std::string& FolderPath, const 
     try {
         const bool inScope = IsInStartScope(FolderPath);
         MainArchiveComment.clear();
-        ProcessMessages();
+        PumpForEntry();
         if (Entry.Attributes & platform::FILE_ATTRIBUTE_DIRECTORY) {
             if (Entry.Name == "." || Entry.Name == "..") return;
             // A folder left out is not counted either.
