@@ -15,8 +15,10 @@
 #include "controls/entry/CtlMeter.h"
 #include "controls/kit/CoolGauge.h"
 #include "controls/kit/ElpsPanl.h"
+#include "dbengine/util/EngineError.h"
 #include "dbsql/components/DbTable.h"
 #include "framework/core/DateTime.h"
+#include "framework/core/Seams.h"
 #include "framework/core/SysUtils.h"
 #include "framework/data/Fields.h"
 #include "framework/stdctrls/Button.h"
@@ -323,6 +325,17 @@ void TCatalogProgressForm::ProcessMessages() {
     Application->ProcessMessages();
 }
 
+void TCatalogProgressForm::PumpForEntry() {
+    // Handling messages costs more than many entries; the Abort button and the timer are still
+    // seen within a fraction of a second.
+    constexpr uint32_t kEntryPumpMilliseconds = 20;
+    const uint32_t now = GetTickCount();
+    if (EntryPumped && now - LastEntryPump < kEntryPumpMilliseconds) return;
+    EntryPumped = true;
+    LastEntryPump = now;
+    ProcessMessages();
+}
+
 bool TCatalogProgressForm::StopRequested() const {
     return catalog::StopRequested;
 }
@@ -372,6 +385,8 @@ void TCatalogProgressForm::ResetCounters(bool ListingToo) {
     Spec.ToBeCataloged = Spec.BytesInToBeCataloged = 0;
     Spec.LongestFileName = Spec.LongestFolderName = Spec.LongestArchiveID = 0;
     Spec.FileNamePixels = Spec.FolderNamePixels = Spec.ArchiveIDPixels = 0;
+    MeasuredNames = {};
+    EntryPumped = false;
     if (ListingToo) Spec.ListingCounters = {};
     Spec.UnreadableFolderCount = 0;
     Spec.UnreadableFolders.clear();
@@ -661,92 +676,97 @@ void TCatalogProgressForm::AddNewDataEntry(const std::string& FileName, const st
     if (Spec.StatsOnly || FileSize < 0) return;
     std::array<std::string, 3> names{FileName, FolderName, ArchiveID};
     if (!FitNames(names) || catalog::StopRequested) return;
-    if (NewDataTable->FindKey({Variant(names[0]), Variant(names[1]), Variant(names[2])})) {
-        if (!Spec.DuplicateWarned) {
-            ErrorBox("I Have Found A Duplicate File On This Disk.\r\n\r\nFilename = " + names[0] +
-                     "\r\nFolder = " + names[1] + "\r\nArchiveID = " + names[2] +
-                     "\r\n\r\nThis Usually Means That There Is A Problem On The Disk.  If The Archive ID Is "
-                     "Blank,\r\nIt Means That The Problem Is In The Indicated Folder  If The Archive ID Is "
-                     "Not "
-                     "Blank,\r\nIt Means That The Problem Is In The Indicated Archive File.\r\n\r\nKorvane "
-                     "Will "
-                     "Ignore Any Duplicate Files Such As This That It Encounters");
-            Spec.DuplicateWarned = true;
-        }
-    } else {
-        bool posted = false;
-        try {
-            NewDataTable->Insert();
-            NewDataTable->FieldByName("FileName")->SetAsString(names[0]);
-            NewDataTable->FieldByName("FolderName")->SetAsString(names[1]);
-            NewDataTable->FieldByName("ArchiveID")->SetAsString(names[2]);
-            // A value the field refuses leaves it empty; the entry is written all the same.
-            const auto put = [this](const char* Field, const std::function<void(TField&)>& Set) {
-                try {
-                    Set(*NewDataTable->FieldByName(Field));
-                } catch (const std::exception&) {
-                    NewDataTable->FieldByName(Field)->Clear();
-                }
-            };
-            put("FileSize", [&](TField& f) { f.SetAsString(IntToStr(FileSize)); });
-            put("DateModified", [&](TField& f) { f.SetAsDateTime(DateModified); });
-            put("TimeModified", [&](TField& f) { f.SetAsDateTime(TimeModified); });
-            NewDataTable->FieldByName("Attribute")->SetAsInteger(Attribute);
-            NewDataTable->FieldByName("Comment")->SetAsString(Comment);
-            NewDataTable->FieldByName("Tagged")->SetAsBoolean(
-                Spec.SelectiveCataloging ? Spec.SelectiveCatAutotag : true);
-            NewDataTable->Post();
-            posted = true;
-        } catch (const std::exception&) {
+    // The table's unique key refuses a second entry of the same names: the insert itself finds a
+    // duplicate, in the one descent of its key, and a refused insert has written nothing.
+    bool posted = false, duplicate = false;
+    try {
+        NewDataTable->Insert();
+        NewDataTable->FieldByName("FileName")->SetAsString(names[0]);
+        NewDataTable->FieldByName("FolderName")->SetAsString(names[1]);
+        NewDataTable->FieldByName("ArchiveID")->SetAsString(names[2]);
+        // A value the field refuses leaves it empty; the entry is written all the same.
+        const auto put = [this](const char* Field, const std::function<void(TField&)>& Set) {
             try {
-                NewDataTable->Cancel();
-            } catch (...) {
+                Set(*NewDataTable->FieldByName(Field));
+            } catch (const std::exception&) {
+                NewDataTable->FieldByName(Field)->Clear();
             }
+        };
+        put("FileSize", [&](TField& f) { f.SetAsString(IntToStr(FileSize)); });
+        put("DateModified", [&](TField& f) { f.SetAsDateTime(DateModified); });
+        put("TimeModified", [&](TField& f) { f.SetAsDateTime(TimeModified); });
+        NewDataTable->FieldByName("Attribute")->SetAsInteger(Attribute);
+        NewDataTable->FieldByName("Comment")->SetAsString(Comment);
+        NewDataTable->FieldByName("Tagged")->SetAsBoolean(Spec.SelectiveCataloging ? Spec.SelectiveCatAutotag
+                                                                                   : true);
+        NewDataTable->Post();
+        posted = true;
+    } catch (const std::exception& e) {
+        try {
+            NewDataTable->Cancel();
+        } catch (...) {
+        }
+        const auto* engine = dynamic_cast<const dbengine::EDbEngineError*>(&e);
+        duplicate = engine != nullptr && engine->ErrorCode == dbengine::DBE_KEYVIOL;
+        if (!duplicate) {
             ErrorBox(kPostError);
             catalog::StopRequested = true;
         }
-        if (posted) {
-            ++Spec.ToBeCataloged;
-            Spec.BytesInToBeCataloged += FileSize;
-            int16_t* longest[] = {&Spec.LongestFileName, &Spec.LongestFolderName, &Spec.LongestArchiveID};
-            int16_t* widest[] = {&Spec.FileNamePixels, &Spec.FolderNamePixels, &Spec.ArchiveIDPixels};
-            entry::TCtlMeter* meters[] = {LongestFileNameMeter, LongestFolderNameMeter,
-                                          LongestArchiveNameMeter};
-            const int limits[] = {kFileNameLimit, kFolderNameLimit, kArchiveIDLimit};
-            for (size_t i = 0; i < 3; ++i) {
-                const int length = int(names[i].size());
-                if (length > *longest[i]) {
-                    *longest[i] = int16_t(length);
-                    SetMeter(meters[i], length, limits[i]);
-                }
+    }
+    if (duplicate && !Spec.DuplicateWarned) {
+        ErrorBox("I Have Found A Duplicate File On This Disk.\r\n\r\nFilename = " + names[0] +
+                 "\r\nFolder = " + names[1] + "\r\nArchiveID = " + names[2] +
+                 "\r\n\r\nThis Usually Means That There Is A Problem On The Disk.  If The Archive ID Is "
+                 "Blank,\r\nIt Means That The Problem Is In The Indicated Folder  If The Archive ID Is "
+                 "Not "
+                 "Blank,\r\nIt Means That The Problem Is In The Indicated Archive File.\r\n\r\nKorvane "
+                 "Will "
+                 "Ignore Any Duplicate Files Such As This That It Encounters");
+        Spec.DuplicateWarned = true;
+    }
+    if (posted) {
+        ++Spec.ToBeCataloged;
+        Spec.BytesInToBeCataloged += FileSize;
+        int16_t* longest[] = {&Spec.LongestFileName, &Spec.LongestFolderName, &Spec.LongestArchiveID};
+        int16_t* widest[] = {&Spec.FileNamePixels, &Spec.FolderNamePixels, &Spec.ArchiveIDPixels};
+        entry::TCtlMeter* meters[] = {LongestFileNameMeter, LongestFolderNameMeter, LongestArchiveNameMeter};
+        const int limits[] = {kFileNameLimit, kFolderNameLimit, kArchiveIDLimit};
+        for (size_t i = 0; i < 3; ++i) {
+            const int length = int(names[i].size());
+            if (length > *longest[i]) {
+                *longest[i] = int16_t(length);
+                SetMeter(meters[i], length, limits[i]);
+            }
+            if (names[i] != MeasuredNames[i]) {
+                MeasuredNames[i] = names[i];
                 const int pixels = TextPixels(WidthLabel, names[i]);
                 if (pixels > *widest[i]) *widest[i] = int16_t(std::min(pixels, 32767));
             }
-            if (Spec.ScanOnly) {
-                const size_t at = Trim(names[2]).empty() ? 0 : 2;
-                ++Spec.ListingCounters[at];
-                Spec.ListingCounters[at + 1] += FileSize;
-                std::string attributes;
-                if (Attribute & 1) attributes += 'R';
-                if (Attribute & 2) attributes += 'H';
-                if (Attribute & 4) attributes += 'S';
-                if (Attribute & 32) attributes += 'A';
-                std::string comment = Comment.substr(0, Comment.find('\n'));
-                comment = comment.substr(0, comment.find('\r'));
-                const std::string columns[] = {names[0],
-                                               names[1],
-                                               names[2],
-                                               FormatFloat("###,###,###,###,##0", double(FileSize)),
-                                               DateToStr(DateModified),
-                                               TimeToStr(TimeModified),
-                                               attributes,
-                                               comment};
-                for (size_t i = 0; i < 8; ++i) {
-                    Spec.ColumnChars[i] = std::max<int16_t>(Spec.ColumnChars[i], int16_t(columns[i].size()));
-                    Spec.ColumnPixels[i] = std::max<int16_t>(
-                        Spec.ColumnPixels[i],
-                        int16_t(std::min(TextPixels(ShowDirWidthLabel, columns[i]), 32767)));
-                }
+        }
+        if (Spec.ScanOnly) {
+            const size_t at = Trim(names[2]).empty() ? 0 : 2;
+            ++Spec.ListingCounters[at];
+            Spec.ListingCounters[at + 1] += FileSize;
+            std::string attributes;
+            if (Attribute & 1) attributes += 'R';
+            if (Attribute & 2) attributes += 'H';
+            if (Attribute & 4) attributes += 'S';
+            if (Attribute & 32) attributes += 'A';
+            std::string comment = Comment.substr(0, Comment.find('\n'));
+            comment = comment.substr(0, comment.find('\r'));
+            const std::string columns[] = {names[0],
+                                           names[1],
+                                           names[2],
+                                           FormatFloat("###,###,###,###,##0", double(FileSize)),
+                                           DateToStr(DateModified),
+                                           TimeToStr(TimeModified),
+                                           attributes,
+                                           comment};
+            for (size_t i = 0; i < 8; ++i) {
+                Spec.ColumnChars[i] = std::max<int16_t>(Spec.ColumnChars[i], int16_t(columns[i].size()));
+                Spec.ColumnPixels[i] =
+                    std::max<int16_t>(Spec.ColumnPixels[i],
+                                      int16_t(std::min(TextPixels(ShowDirWidthLabel, columns[i]), 32767)));
             }
         }
     }
@@ -820,7 +840,7 @@ void TCatalogProgressForm::ProcessDirEntry(const std::string& FolderPath, const 
     try {
         const bool inScope = IsInStartScope(FolderPath);
         MainArchiveComment.clear();
-        ProcessMessages();
+        PumpForEntry();
         if (Entry.Attributes & platform::FILE_ATTRIBUTE_DIRECTORY) {
             if (Entry.Name == "." || Entry.Name == "..") return;
             // A folder left out is not counted either.

@@ -215,6 +215,12 @@ private:
     void ProcessDirEntry(const std::string& FolderPath, const std::string& FolderName,
                          const struct TWalkEntry& Entry);
     void CopyCommentToMembers(const std::string& FolderName, const std::string& ArchiveName);
+    // Lets messages through for an entry of the walk, at most once every few milliseconds.
+    void PumpForEntry();
+    uint32_t LastEntryPump = 0;
+    bool EntryPumped = false;
+    // The names whose widths were measured last, by column: a folder's files all carry its name.
+    std::array<std::string, 3> MeasuredNames;
 };
 
 // The comment editors a run opens after its update when the catalog's options ask for them; the

@@ -265,7 +265,15 @@ void TCatalogProgressForm::MergeIntoCatalogTable() {
             catKey = MergeKeyOf(cat);
         }
     };
+    bool ranged = true;
     const auto append = [&] {
+        if (!catLive && ranged) {
+            // Past the volume's last entry every step adds one (all of them for a volume new to
+            // the catalog): they go in without the range, whose bounds each insert would
+            // otherwise look up again.
+            cat.SetIndexName("");
+            ranged = false;
+        }
         TBookmark mark;
         if (catLive) mark = cat.GetBookmark();
         cat.Insert();
