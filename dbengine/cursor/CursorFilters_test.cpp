@@ -388,7 +388,7 @@ TEST_F(CursorFiltersTest, DeletingWhileWalkingReachesEveryRecordInView) {
             eraser.CloseCursor(false);
         }
         auto c = Open(k.Index);
-        std::vector<uint8_t> b(c->RecordSize);
+        std::vector<uint8_t> b(c->GetRecordSize());
         for (const TRow& row : Rows) {
             b = Buffer(*c, row);
             c->InsertRecord(b.data(), false);
