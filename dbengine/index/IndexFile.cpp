@@ -717,7 +717,7 @@ void TIndexFile::GiveBackGrowth(uint8_t index) {
     cache.Grown = cache.Capacity - size;
 }
 
-void TIndexFile::RemoveFromList(uint8_t index, TPage* page) {
+std::unique_ptr<TPage> TIndexFile::TakeFromList(uint8_t index, TPage* page) {
     TPageCache& cache = Caches[index];
     auto at = cache.List.find(page->PageNo);
     if (at == cache.List.end() || at->second.get() != page) RaiseError(DBE_INDEXCORRUPT);
@@ -726,6 +726,11 @@ void TIndexFile::RemoveFromList(uint8_t index, TPage* page) {
     UncountPageBytes(page);
     Unlink(cache, page);
     UnlistCandidate(page);
+    return owned;
+}
+
+void TIndexFile::RemoveFromList(uint8_t index, TPage* page) {
+    std::unique_ptr<TPage> owned = TakeFromList(index, page);
     PagePool.Give(owned);
 }
 
@@ -940,14 +945,7 @@ bool TIndexFile::HoldsBackWrites() const {
 }
 
 void TIndexFile::HoldBack(uint8_t index, TPage* page) {
-    TPageCache& cache = Caches[index];
-    auto at = cache.List.find(page->PageNo);
-    if (at == cache.List.end() || at->second.get() != page) RaiseError(DBE_INDEXCORRUPT);
-    std::unique_ptr<TPage> owned = std::move(at->second);
-    cache.List.erase(at);
-    UncountPageBytes(page);
-    Unlink(cache, page);
-    UnlistCandidate(page);
+    std::unique_ptr<TPage> owned = TakeFromList(index, page);
     if (!page->Dirty) {
         PagePool.Give(owned);
         return;

@@ -199,6 +199,9 @@ private:
     // page of the index with the most pages (above two); stops when there is none.
     void KeepWithinBudget();
     void ReadPage(uint8_t index, int32_t pageNo, bool newPage, TPage*& page);
+    // Takes the page out of the cache of `index` (its entry, its bytes, its recency link and its
+    // place among the write candidates) and hands over the object.
+    std::unique_ptr<TPage> TakeFromList(uint8_t index, TPage* page);
     void RemoveFromList(uint8_t index, TPage* page);
     void DropIndexPages(uint8_t index);
     // Whether the main file's changed pages may be held back rather than written now.
